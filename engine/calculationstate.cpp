@@ -1,0 +1,7 @@
+#include "engine/calculationstate.h"
+
+namespace tamso {
+
+CalculationState Module1;
+
+} // namespace tamso

@@ -1,0 +1,28 @@
+# Sourced by run.sh and test.sh: the Debian packages the program, its tests and tools need,
+# installed when missing (as root), otherwise the one command to run is printed.
+TAMSO_PACKAGES="build-essential cmake pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6-dev \
+libgl-dev libgtest-dev libgmock-dev libbenchmark-dev libxrl-dev fonts-ipaexfont xvfb xauth poppler-utils"
+
+tamso_install_packages() {
+    local missing=""
+    for p in $TAMSO_PACKAGES; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+    done
+    [ -z "$missing" ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "These Debian packages are missing. Install them, then run this script again:"
+        echo "  sudo apt-get update && sudo apt-get install -y$missing"
+        exit 1
+    fi
+    echo "Installing:$missing"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq && apt-get install -y -qq $missing >/dev/null || {
+        echo "apt-get could not install:$missing"
+        exit 1
+    }
+}
+
+tamso_build() {
+    cmake -S "$TAMSO_ROOT" -B "$TAMSO_ROOT/build" -DCMAKE_BUILD_TYPE=Release >/dev/null || exit 1
+    cmake --build "$TAMSO_ROOT/build" -j "$(nproc)" "$@" || exit 1
+}

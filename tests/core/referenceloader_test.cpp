@@ -1,0 +1,224 @@
+// Start-up loading of the six reference files and the readers and writers of the editable ones.
+
+#include "refdata/referencefiles.h"
+#include "refdata/referenceloader.h"
+#include "testsupport.h"
+#include "textio/codec.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <regex>
+
+using namespace tamso;
+using namespace tamso::refdata;
+
+namespace {
+
+std::unique_ptr<CalculationState> loadFolder(const test::TempFolder& folder, Status* status = nullptr) {
+    auto state = std::make_unique<CalculationState>();
+    Status s = loadReferenceData(*state, folder.path());
+    if (status)
+        *status = s;
+    else
+        EXPECT_FALSE(s.has_value()) << s->message;
+    return state;
+}
+
+bool sameTables(const CalculationState& a, const CalculationState& b) {
+    return a.AluminiumMuTable == b.AluminiumMuTable && a.TungstenMuTable == b.TungstenMuTable &&
+           a.PmmaMuTable == b.PmmaMuTable && a.AirMuEnTable == b.AirMuEnTable &&
+           std::equal(&a.MonoBsfTable[0][0], &a.MonoBsfTable[0][0] + sizeof a.MonoBsfTable / sizeof(double),
+                      &b.MonoBsfTable[0][0]) &&
+           a.SprDistanceTable == b.SprDistanceTable && a.SprFieldAreaTable == b.SprFieldAreaTable &&
+           std::equal(&a.AmbientDoseTable[0][0][0],
+                      &a.AmbientDoseTable[0][0][0] + sizeof a.AmbientDoseTable / sizeof(double),
+                      &b.AmbientDoseTable[0][0][0]);
+}
+
+// Rewrites a file's numbers with another separator layout.
+std::string relayout(const std::string& text, const std::string& separator) {
+    std::string out = std::regex_replace(text, std::regex("(,\\s*|\\s*\\r\\n)"), separator);
+    return out;
+}
+
+} // namespace
+
+TEST(ReferenceLoader, FillsEveryTableInOrder) {
+    test::TempFolder folder;
+    test::writeMinimalReferenceFiles(folder.path());
+    auto s = loadFolder(folder);
+    EXPECT_EQ(s->wAirEv, 33.97);
+    EXPECT_EQ(s->xrayUnitName, "試験装置, 型式A");
+    EXPECT_EQ(s->targetAngleDeg, 12);
+    EXPECT_EQ(s->defaultInherentFilterAlMm, 2.5);
+    EXPECT_EQ(s->hospitalName, "試験病院, 新生児科");
+    EXPECT_EQ(s->outputDataFileName, "tamso_output.op");
+    EXPECT_EQ(s->outputDataComment, "試験用の出力データ");
+    EXPECT_EQ(s->TubeOutputTable[1][1], 40);
+    EXPECT_EQ(s->TubeOutputTable[1][5], 80);
+    EXPECT_EQ(s->TubeOutputTable[2][2], 9.0e-6);
+    EXPECT_DOUBLE_EQ(s->refFilterAlCm, 0.25); // a tenth of the file's mm
+    EXPECT_EQ(s->refFilterCuCm, 0);
+    EXPECT_EQ(s->MonoBsfTable[31][100], 0.001);
+    EXPECT_EQ(s->MonoBsfTable[1][101], 0);
+    EXPECT_EQ(s->AirMuEnTable[300], 0.15);
+    EXPECT_EQ(s->TissueMuEnTable[1], 0.16);
+    EXPECT_EQ(s->SprDistanceTable[4], 40);
+    EXPECT_EQ(s->ScatterPrimaryRatioTable[3][2], 0.04);
+    EXPECT_EQ(s->SprFieldAreaTable[3], 900);
+    EXPECT_EQ(s->AmbientDoseTable[0][0][4], 100);
+    EXPECT_DOUBLE_EQ(s->AmbientDoseTable[1][1][4], 0.4);
+    EXPECT_DOUBLE_EQ(s->AmbientDoseTable[2][3][6], 0.65);
+    EXPECT_EQ(s->TungstenMuTable[0], 0); // bin 0 stays unset
+    EXPECT_EQ(s->BsfEnergyTable[1], 1);
+    EXPECT_EQ(s->BsfEnergyTable[2], 5);
+    EXPECT_EQ(s->BsfEnergyTable[31], 150);
+    EXPECT_EQ(s->BsfEnergyTable[0], 0);
+}
+
+TEST(ReferenceLoader, OnlyTheOrderOfNumbersMatters) {
+    test::TempFolder reference;
+    test::writeMinimalReferenceFiles(reference.path());
+    auto expected = loadFolder(reference);
+    for (const std::string separator : {" ", "\r\n", ",", "  ,  ", "\n"}) {
+        test::TempFolder folder;
+        test::writeMinimalReferenceFiles(folder.path());
+        for (const char* name : {"mono_dBSF.dat", "Atten2.dat", "s_p_ratio.dat", "kaijo_dose.dat"}) {
+            auto file = folder.file(name);
+            test::writeBytes(file, relayout(test::readBytes(file), separator));
+        }
+        auto loaded = loadFolder(folder);
+        EXPECT_TRUE(sameTables(*expected, *loaded)) << "separator \"" << separator << "\"";
+    }
+}
+
+TEST(ReferenceLoader, ARecordWithAnExtraFieldShiftsWhatFollows) {
+    test::TempFolder folder;
+    test::writeMinimalReferenceFiles(folder.path());
+    test::writeSjis(folder.file("s_p_ratio.dat"),
+                    "10, 0.01, 0.02, 0.03, 99\r\n20, 0.02, 0.03, 0.04\r\n30, 0.03, 0.04, 0.05\r\n"
+                    "40, 0.04, 0.05, 0.06\r\n100, 400, 900\r\n");
+    auto s = loadFolder(folder);
+    EXPECT_EQ(s->SprDistanceTable[2], 99);
+    EXPECT_EQ(s->ScatterPrimaryRatioTable[1][2], 20);
+    EXPECT_EQ(s->SprDistanceTable[4], 0.05);
+    EXPECT_EQ(s->SprFieldAreaTable[1], 0.06);
+    EXPECT_EQ(s->SprFieldAreaTable[3], 400);
+}
+
+TEST(ReferenceLoader, SurplusContentAfterTheNeededFieldsIsIgnored) {
+    test::TempFolder folder;
+    test::writeMinimalReferenceFiles(folder.path());
+    test::writeBytes(folder.file("s_p_ratio.dat"),
+                     test::readBytes(folder.file("s_p_ratio.dat")) + "anything at all\r\n");
+    loadFolder(folder);
+}
+
+struct Failure {
+    const char* file;
+    const char* content; // nullptr: the file is removed
+    const char* expectedInMessage;
+};
+
+class ReferenceLoaderFailure : public ::testing::TestWithParam<Failure> {};
+
+TEST_P(ReferenceLoaderFailure, StopsWithAMessageAndLeavesTheStateAsItWas) {
+    const Failure& f = GetParam();
+    test::TempFolder folder;
+    test::writeMinimalReferenceFiles(folder.path());
+    if (f.content)
+        test::writeSjis(folder.file(f.file), f.content);
+    else
+        fs::remove(folder.file(f.file));
+    CalculationState state;
+    state.wAirEv = 1.5;
+    state.hospitalName = "before";
+    Status status = loadReferenceData(state, folder.path());
+    ASSERT_TRUE(status.has_value());
+    EXPECT_NE(status->message.find(f.file), std::string::npos) << status->message;
+    EXPECT_NE(status->message.find(f.expectedInMessage), std::string::npos) << status->message;
+    EXPECT_EQ(state.wAirEv, 1.5);
+    EXPECT_EQ(state.hospitalName, "before");
+    EXPECT_EQ(state.AluminiumMuTable[10], 0);
+    EXPECT_EQ(state.BsfEnergyTable[2], 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryFile, ReferenceLoaderFailure,
+    ::testing::Values(Failure{"基礎データ.dat", nullptr, "見つかりません"},
+                      Failure{"基礎データ.dat", " 33.97 \r\n装置\r\n 12 \r\n 2.5 \r\n", "医療施設名"},
+                      Failure{"基礎データ.dat", "abc\r\n装置\r\n 12 \r\n 2.5 \r\n病院\r\n", "W 値"},
+                      Failure{"mono_dBSF.dat", nullptr, "見つかりません"},
+                      Failure{"mono_dBSF.dat", "0.1, 1, 2\r\n", "1 番目の記録の 4 番目の値"},
+                      Failure{"Atten2.dat", nullptr, "見つかりません"},
+                      Failure{"Atten2.dat", "0.5, 1, 2, x, 4, 5, 6\r\n", "「x」"},
+                      Failure{"tamso_output.op", nullptr, "見つかりません"},
+                      Failure{"tamso_output.op", "comment\r\n40. 50. 60. 70. 80. \r\n1E-5 1E-5\r\n", "3 番目の照射線量"},
+                      Failure{"tamso_output.op", "", "コメント行"},
+                      Failure{"s_p_ratio.dat", nullptr, "見つかりません"},
+                      Failure{"s_p_ratio.dat", "10, 0.01, 0.02, 0.03\r\n", "2 番目の記録の 1 番目の値"},
+                      Failure{"kaijo_dose.dat", nullptr, "見つかりません"},
+                      Failure{"kaijo_dose.dat", " 070.0 0.10 abc 0.30 0.40 0.50 0.60\r\n", "1 番目の記録の 3 番目の値"}));
+
+TEST(BasicDataFile, WritesNumberLinesAndKeepsTextLinesWhole) {
+    test::TempFolder folder;
+    BasicData data{33.97, "装置, A 型", 12, 2.5, "病院, 新生児 科"};
+    ASSERT_FALSE(writeBasicDataFile(folder.path(), data));
+    EXPECT_EQ(test::readSjis(folder.file("基礎データ.dat")),
+              " 33.97 \r\n装置, A 型\r\n 12 \r\n 2.5 \r\n病院, 新生児 科\r\n");
+    auto back = readBasicDataFile(folder.path());
+    ASSERT_TRUE(back.ok());
+    EXPECT_EQ(back->wAirEv, 33.97);
+    EXPECT_EQ(back->xrayUnitName, "装置, A 型");
+    EXPECT_EQ(back->targetAngleDeg, 12);
+    EXPECT_EQ(back->inherentFilterAlMm, 2.5);
+    EXPECT_EQ(back->hospitalName, "病院, 新生児 科");
+    BasicData zero{0, "", 0.5, -1, ""};
+    ASSERT_FALSE(writeBasicDataFile(folder.path(), zero));
+    EXPECT_EQ(test::readSjis(folder.file("基礎データ.dat")), " 0 \r\n\r\n .5 \r\n-1 \r\n\r\n");
+}
+
+TEST(TubeOutputFile, WritesTheEditorsLayoutAndReadsItBack) {
+    test::TempFolder folder;
+    TubeOutputData data;
+    data.comment = "No comment";
+    for (int r = 1; r <= 5; ++r) {
+        data.voltageKv[r] = 30 + 10 * r;
+        data.exposureCkgPerMas[r] = 2.58e-5 * r;
+    }
+    data.refFilterAlMm = 2.5;
+    data.refFilterCuMm = 0;
+    const auto file = folder.file("tamso_output.op");
+    ASSERT_FALSE(writeTubeOutputFile(file, data));
+    EXPECT_EQ(test::readSjis(file), "No comment\r\n40. 50. 60. 70. 80. \r\n"
+                                    "2.58E-05 5.16E-05 7.74E-05 1.03E-04 1.29E-04 2.50 0.00\r\n");
+    auto back = readTubeOutputFile(file);
+    ASSERT_TRUE(back.ok());
+    EXPECT_EQ(back->voltageKv[5], 80);
+    EXPECT_EQ(back->exposureCkgPerMas[4], 1.03e-4);
+    CalculationState s;
+    applyTubeOutputData(s, *back);
+    EXPECT_DOUBLE_EQ(s.refFilterAlCm, 0.25);
+    EXPECT_EQ(s.TubeOutputTable[2][1], 2.58e-5);
+}
+
+TEST(AmbientDoseFile, WritesKeysAndTwoDecimals) {
+    test::TempFolder folder;
+    AmbientDoseData data;
+    for (int i = 1; i <= 6; ++i) {
+        data.cells[0][0][i] = 60 + 10 * i;
+        for (int a = 1; a <= 2; ++a)
+            for (int b = 1; b <= 3; ++b)
+                data.cells[a][b][i] = i == 4 ? 0.256 : 12.5;
+    }
+    const auto file = folder.file("kaijo_dose.dat");
+    ASSERT_FALSE(writeAmbientDoseFile(file, data));
+    const std::string text = test::readSjis(file);
+    EXPECT_EQ(text.substr(0, 36), " 070.0 12.50 12.50 12.50 12.50 12.50");
+    EXPECT_NE(text.find("\r\n 100.0 0.26 0.26 0.26 0.26 0.26 0.26\r\n"), std::string::npos);
+    auto back = readAmbientDoseFile(file);
+    ASSERT_TRUE(back.ok());
+    EXPECT_EQ(back->cells[1][2][4], 0.26);
+    EXPECT_EQ(back->cells[0][0][6], 120);
+}

@@ -1,0 +1,38 @@
+#pragma once
+// Helpers for core tests: a fresh temporary working folder per test and byte-level file access.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace tamso::test {
+
+namespace fs = std::filesystem;
+
+// A new empty folder under the system's temporary folder, removed when the object goes.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const fs::path& path() const { return path_; }
+    // The path of a file named in UTF-8 inside the folder.
+    fs::path file(std::string_view utf8Name) const;
+
+private:
+    fs::path path_;
+};
+
+// Writes UTF-8 text converted to Shift-JIS, exactly as given (line ends included).
+void writeSjis(const fs::path& file, std::string_view utf8Text);
+void writeBytes(const fs::path& file, std::string_view bytes);
+std::string readBytes(const fs::path& file);
+// The Shift-JIS content of a file decoded to UTF-8.
+std::string readSjis(const fs::path& file);
+
+// Writes the six reference files of a small, hand-checkable installation into the folder:
+// flat attenuation (every mu 0 except where set), 2.5 mm Al reference, and so on.
+void writeMinimalReferenceFiles(const fs::path& folder);
+
+} // namespace tamso::test

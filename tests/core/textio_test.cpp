@@ -1,0 +1,240 @@
+// Text I/O primitives: number masks, the text-to-number rule, the number write form, field and
+// line reads, Shift-JIS conversion and atomic file replacement.
+
+#include "testsupport.h"
+#include "textio/codec.h"
+#include "textio/fileio.h"
+#include "textio/numberformat.h"
+#include "textio/numbertext.h"
+#include "textio/textreader.h"
+
+#include <gtest/gtest.h>
+
+using namespace tamso;
+using namespace tamso::textio;
+
+struct MaskCase {
+    double value;
+    const char* mask;
+    const char* expected;
+};
+
+void PrintTo(const MaskCase& c, std::ostream* os) { *os << c.value << " \"" << c.mask << "\""; }
+
+class NumberMask : public ::testing::TestWithParam<MaskCase> {};
+
+TEST_P(NumberMask, FormatsAsAPersonReadsIt) {
+    const MaskCase& c = GetParam();
+    EXPECT_EQ(formatNumber(c.value, c.mask), c.expected) << c.value << " with \"" << c.mask << "\"";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Examples, NumberMask,
+    ::testing::Values(
+        // The result fields.
+        MaskCase{0.05237, "#0.000", "0.052"}, MaskCase{12.3456, "#0.000", "12.346"},
+        MaskCase{5.5, "#00.00", "05.50"}, MaskCase{25.456, "#00.00", "25.46"}, MaskCase{9.5, "#00.00", "09.50"},
+        MaskCase{0.0000123, "0.00E+00", "1.23E-05"}, MaskCase{0, "0.00E+00", "0.00E+00"},
+        MaskCase{2.064e-4, "0.00E+00", "2.06E-04"}, MaskCase{123456, "0.00E+00", "1.23E+05"},
+        MaskCase{9.996e-5, "0.00E+00", "1.00E-04"}, MaskCase{1.5e-123, "0.00E+00", "1.50E-123"},
+        // The measured exposure field.
+        MaskCase{2.58e-4, "0.00E+0", "2.58E-4"}, MaskCase{2.9437739e-5, "0.00E+0", "2.94E-5"},
+        MaskCase{2.5861e-4, "0.00E+0", "2.59E-4"}, MaskCase{3.0e12, "0.00E+0", "3.00E+12"},
+        // The spectrum listing.
+        MaskCase{0.5, "0000.0", "0000.5"}, MaskCase{150, "0000.0", "0150.0"}, MaskCase{1, "0.00000", "1.00000"},
+        MaskCase{0, "0.00000", "0.00000"}, MaskCase{50, " 00.", " 50."}, MaskCase{100, " 000.", " 100."},
+        MaskCase{8, " 00.", " 08."}, MaskCase{25.4, " 00.0", " 25.4"}, MaskCase{0, " 0.00E+00", " 0.00E+00"},
+        // Tube output and ambient dose files.
+        MaskCase{40, "###.# ", "40. "}, MaskCase{52.25, "###.# ", "52.3 "}, MaskCase{0.5, "###.# ", ".5 "},
+        MaskCase{2.58e-5, "0.00E+00 ", "2.58E-05 "}, MaskCase{2.5, "#0.00 ", "2.50 "}, MaskCase{0, "#0.00", "0.00"},
+        MaskCase{70, " 000.0", " 070.0"}, MaskCase{100, " 000.0", " 100.0"}, MaskCase{0.256, " 0.00", " 0.26"},
+        MaskCase{12.5, " 0.00", " 12.50"}, MaskCase{0, " 0.00", " 0.00"},
+        // The record list.
+        MaskCase{7, "00", "07"}, MaskCase{20, "00", "20"}, MaskCase{123, "00", "123"},
+        // Rounding is decimal, half away from zero, after reading 15 significant digits.
+        MaskCase{2.675, "#0.00", "2.68"}, MaskCase{0.0005, "#0.000", "0.001"}, MaskCase{1.0005, "#0.000", "1.001"},
+        MaskCase{0.00049, "#0.000", "0.000"}, MaskCase{0.00005, "#0.000", "0.000"}, MaskCase{9.9996, "#0.000", "10.000"},
+        MaskCase{99.995, "#00.00", "100.00"}, MaskCase{0.1 + 0.2, "#0.000", "0.300"},
+        // Negative numbers: the sign stands before the digits; no negative zero.
+        MaskCase{-2.675, "#0.00", "-2.68"}, MaskCase{-0.5, " 0.00", " -0.50"}, MaskCase{-3, " 00.", " -03."},
+        MaskCase{-1.234e-5, "0.00E+00", "-1.23E-05"}, MaskCase{-0.0004, "#0.000", "0.000"},
+        // Integer digits beyond the mask are shown in full; huge values stay plain.
+        MaskCase{12345.678, "#0.00", "12345.68"}, MaskCase{1e20, "#0.0", "100000000000000000000.0"}));
+
+TEST(TextToNumber, ReadsTheLeadingNumber) {
+    EXPECT_EQ(textToNumber("12abc"), 12);
+    EXPECT_EQ(textToNumber(""), 0);
+    EXPECT_EQ(textToNumber("abc"), 0);
+    EXPECT_EQ(textToNumber("1 2"), 12);
+    EXPECT_EQ(textToNumber(" 2 5 . 4 "), 25.4);
+    EXPECT_EQ(textToNumber("-1"), -1);
+    EXPECT_EQ(textToNumber("+.5"), 0.5);
+    EXPECT_EQ(textToNumber("1.2.3"), 1.2);
+    EXPECT_DOUBLE_EQ(textToNumber("2.58E-4"), 2.58e-4);
+    EXPECT_DOUBLE_EQ(textToNumber("25.8e-5"), 2.58e-4);
+    EXPECT_DOUBLE_EQ(textToNumber("0.000258"), 2.58e-4);
+    EXPECT_EQ(textToNumber("1e"), 1);
+    EXPECT_EQ(textToNumber("1e+"), 1);
+    EXPECT_EQ(textToNumber("-"), 0);
+    EXPECT_EQ(textToNumber("."), 0);
+    EXPECT_EQ(textToNumber("1,5"), 1); // the comma is never a decimal point
+    EXPECT_EQ(textToNumber("\t3\n"), 3);
+}
+
+TEST(TextToNumber, ReadsHexadecimalAndOctalIntegers) {
+    EXPECT_EQ(textToNumber("&H1F"), 31);
+    EXPECT_EQ(textToNumber("&h10"), 16);
+    EXPECT_EQ(textToNumber("&O17"), 15);
+    EXPECT_EQ(textToNumber("&HFFFF"), -1);
+    EXPECT_EQ(textToNumber("&H10000"), 65536);
+    EXPECT_EQ(textToNumber("&Hxyz"), 0);
+    EXPECT_EQ(textToNumber("&X1"), 0);
+}
+
+TEST(TextToNumber, OverflowGivesZeroNotInfinity) { EXPECT_EQ(textToNumber("1e999"), 0); }
+
+TEST(NumberToText, IsTheShortestPlainDecimal) {
+    EXPECT_EQ(numberToText(25.4), "25.4");
+    EXPECT_EQ(numberToText(50), "50");
+    EXPECT_EQ(numberToText(0.5), "0.5");
+    EXPECT_EQ(numberToText(-3), "-3");
+    EXPECT_EQ(numberToText(0), "0");
+    EXPECT_EQ(numberToText(0.1 + 0.2), "0.3");
+    EXPECT_EQ(numberToText(2.5 * 0.1 * 10), "2.5");
+    EXPECT_EQ(numberToText(1e-5), "0.00001");
+    EXPECT_EQ(numberToText(1.5e16), "15000000000000000");
+    EXPECT_EQ(numberToText(33.97), "33.97");
+}
+
+TEST(NumberWriteForm, HasBlanksAndNoLeadingZero) {
+    EXPECT_EQ(numberWriteForm(0.5), " .5 ");
+    EXPECT_EQ(numberWriteForm(2), " 2 ");
+    EXPECT_EQ(numberWriteForm(-3), "-3 ");
+    EXPECT_EQ(numberWriteForm(-0.25), "-.25 ");
+    EXPECT_EQ(numberWriteForm(0), " 0 ");
+    EXPECT_EQ(numberWriteForm(33.97), " 33.97 ");
+    EXPECT_EQ(numberWriteForm(12), " 12 ");
+}
+
+TEST(ParseNumber, AcceptsOnlyWholeNumbers) {
+    EXPECT_EQ(parseNumber(" 12 "), 12);
+    EXPECT_EQ(parseNumber("-.5"), -0.5);
+    EXPECT_EQ(parseNumber("2.58E-05"), 2.58e-5);
+    EXPECT_EQ(parseNumber("80."), 80);
+    EXPECT_FALSE(parseNumber("12abc"));
+    EXPECT_FALSE(parseNumber(""));
+    EXPECT_FALSE(parseNumber("-"));
+    EXPECT_FALSE(parseNumber("1e999"));
+}
+
+TEST(TextReader, FieldReadsSeparateByCommaBlankOrLineEnd) {
+    TextReader r("1, 2,3 4\r\n  5 ,6\n\"a, b\" , 7\rtext with blanks , 8");
+    for (const char* expected : {"1", "2", "3", "4", "5", "6", "a, b", "7", "text with blanks", "8"})
+        EXPECT_EQ(r.readField(), std::string(expected));
+    EXPECT_FALSE(r.readField());
+    EXPECT_TRUE(r.atEnd());
+}
+
+TEST(TextReader, LineReadTakesTheRestOfTheLine) {
+    TextReader r(" 33.97 \r\n装置名, 型 式\r\n 12 \r\n 2.5 \r\n病院, 科 \r\n");
+    EXPECT_EQ(r.readNumber("W").value(), 33.97);
+    EXPECT_EQ(r.readLine(), std::string("装置名, 型 式"));
+    EXPECT_EQ(r.readNumber("a").value(), 12);
+    EXPECT_EQ(r.readNumber("f").value(), 2.5);
+    EXPECT_EQ(r.readLine(), std::string("病院, 科 "));
+    EXPECT_FALSE(r.readLine());
+}
+
+TEST(TextReader, EmptyLineIsAnEmptyField) {
+    TextReader r("1\r\n\r\n2\r\n");
+    EXPECT_EQ(r.readField(), std::string("1"));
+    EXPECT_EQ(r.readField(), std::string(""));
+    EXPECT_EQ(r.readField(), std::string("2"));
+}
+
+TEST(TextReader, ReadNumberReportsWhereAndWhy) {
+    TextReader r("1, x2\r\n");
+    EXPECT_TRUE(r.readNumber("first").ok());
+    auto bad = r.readNumber("second");
+    ASSERT_FALSE(bad.ok());
+    EXPECT_NE(bad.error().message.find("second"), std::string::npos);
+    EXPECT_NE(bad.error().message.find("x2"), std::string::npos);
+    EXPECT_NE(bad.error().message.find("1 行目"), std::string::npos);
+    auto ended = r.readNumber("third");
+    ASSERT_FALSE(ended.ok());
+    EXPECT_NE(ended.error().message.find("終わって"), std::string::npos);
+}
+
+TEST(ShiftJis, RoundTripsJapaneseByteForByte) {
+    const std::string utf8 = "撮影部位 腹部正面 ＭＳ ゴシック ｺﾞｼｯｸ ①②③ μSv Ⅱ ―";
+    auto sjis = utf8ToSjis(utf8);
+    ASSERT_TRUE(sjis.ok()) << sjis.error().message;
+    auto back = sjisToUtf8(*sjis);
+    ASSERT_TRUE(back.ok());
+    EXPECT_EQ(*back, utf8);
+    auto again = utf8ToSjis(*back);
+    EXPECT_EQ(*again, *sjis);
+    // 腹 is 0x95 0xA0 in Shift-JIS: the converter is the real one, not a table of our own.
+    EXPECT_EQ(utf8ToSjis("腹").value(), "\x95\xa0");
+}
+
+TEST(ShiftJis, RefusesWhatItCannotConvert) {
+    EXPECT_FALSE(utf8ToSjis("😀").ok());
+    EXPECT_FALSE(sjisToUtf8("\x81").ok());
+}
+
+TEST(Files, WriteTextLinesUsesShiftJisAndCrLf) {
+    test::TempFolder folder;
+    const auto file = folder.file("撮影担当.txt");
+    ASSERT_FALSE(writeTextLines(file, {"山田", "", "b"}));
+    EXPECT_EQ(test::readBytes(file), utf8ToSjis("山田\r\n\r\nb\r\n").value());
+    EXPECT_EQ(splitLines(readTextFile(file).value()), (std::vector<std::string>{"山田", "", "b"}));
+}
+
+TEST(Files, SplitLinesAcceptsEveryLineEnd) {
+    EXPECT_EQ(splitLines("a\r\nb\nc\rd"), (std::vector<std::string>{"a", "b", "c", "d"}));
+    EXPECT_EQ(splitLines("a\r\n\r\n"), (std::vector<std::string>{"a", ""}));
+    EXPECT_TRUE(splitLines("").empty());
+}
+
+TEST(Files, FailedReplacementKeepsTheOldFile) {
+    test::TempFolder folder;
+    const auto file = folder.file("kaijo_dose.dat");
+    test::writeBytes(file, "old content\r\n");
+    // A character that Shift-JIS cannot hold: nothing is written.
+    EXPECT_TRUE(writeTextLines(file, {"😀"}).has_value());
+    EXPECT_EQ(test::readBytes(file), "old content\r\n");
+    // A target that is a folder cannot be replaced: the error names it, no temporary file remains.
+    const auto dir = folder.file("sub");
+    fs::create_directory(dir);
+    auto error = writeFileAtomic(dir, "x");
+    ASSERT_TRUE(error.has_value());
+    EXPECT_NE(error->message.find("sub"), std::string::npos);
+    int entries = 0;
+    for (auto& e : fs::directory_iterator(folder.path())) {
+        (void)e;
+        ++entries;
+    }
+    EXPECT_EQ(entries, 2);
+}
+
+TEST(Files, ReadOnlyFolderGivesAnError) {
+    test::TempFolder folder;
+    const auto file = folder.file("a.txt");
+    test::writeBytes(file, "keep");
+    fs::permissions(folder.path(), fs::perms::owner_read | fs::perms::owner_exec);
+    if (writeFileAtomic(folder.file("probe"), "x") == std::nullopt) {
+        fs::permissions(folder.path(), fs::perms::owner_all);
+        GTEST_SKIP() << "running with rights that ignore folder permissions";
+    }
+    EXPECT_TRUE(writeFileAtomic(file, "new").has_value());
+    fs::permissions(folder.path(), fs::perms::owner_all);
+    EXPECT_EQ(test::readBytes(file), "keep");
+}
+
+TEST(Files, MissingFileIsNamedInTheError) {
+    test::TempFolder folder;
+    auto r = readTextFile(folder.file("基礎データ.dat"));
+    ASSERT_FALSE(r.ok());
+    EXPECT_NE(r.error().message.find("基礎データ.dat"), std::string::npos);
+}

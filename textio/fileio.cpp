@@ -1,0 +1,166 @@
+#include "textio/fileio.h"
+
+#include "textio/codec.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <system_error>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace tamso::textio {
+namespace {
+
+std::string quoted(const fs::path& path) { return "「" + fileNameUtf8(path) + "」"; }
+
+// Flushes a written file to the disk so that the rename below publishes complete content.
+bool syncToDisk(const fs::path& path) {
+#ifdef _WIN32
+    (void)path;
+    return true; // the stream's close has handed the data to the system; NTFS orders the rename after it
+#else
+    int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd < 0)
+        return false;
+    bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+#endif
+}
+
+std::string temporaryName(const fs::path& target) {
+    static std::atomic<unsigned> counter{0};
+    std::random_device rd;
+    auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    std::ostringstream name;
+    name << '.' << "tamso-" << std::hex << (rd() ^ static_cast<unsigned>(stamp)) << '-' << counter++ << ".tmp";
+    (void)target;
+    return name.str();
+}
+
+} // namespace
+
+fs::path fileInFolder(const fs::path& folder, std::string_view utf8Name) {
+#if defined(_WIN32)
+    return folder / fs::u8path(utf8Name.begin(), utf8Name.end());
+#else
+    return folder / fs::path(std::string(utf8Name)); // names on Linux are UTF-8 bytes
+#endif
+}
+
+std::string fileNameUtf8(const fs::path& path) {
+#if defined(_WIN32)
+    return path.filename().u8string();
+#else
+    return path.filename().string();
+#endif
+}
+
+bool canOpenForReading(const fs::path& path) {
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec))
+        return false;
+    std::ifstream in(path, std::ios::binary);
+    return in.is_open();
+}
+
+Expected<std::string> readFileBytes(const fs::path& path) {
+    std::error_code ec;
+    if (!fs::exists(path, ec))
+        return Error{"ファイル" + quoted(path) + "が見つかりません。"};
+    if (fs::is_directory(path, ec))
+        return Error{quoted(path) + "はファイルではありません。"};
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open())
+        return Error{"ファイル" + quoted(path) + "を開けません。"};
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    if (in.bad())
+        return Error{"ファイル" + quoted(path) + "を読み込めません。"};
+    return buffer.str();
+}
+
+Expected<std::string> readTextFile(const fs::path& path) {
+    auto bytes = readFileBytes(path);
+    if (!bytes)
+        return bytes.error();
+    auto text = sjisToUtf8(*bytes);
+    if (!text)
+        return Error{"ファイル" + quoted(path) + "を読み込めません: " + text.error().message + "。"};
+    return text;
+}
+
+Status writeFileAtomic(const fs::path& path, std::string_view bytes) {
+    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    const fs::path temp = folder / temporaryName(path);
+    const std::string failure = "ファイル" + quoted(path) + "に書き込めません";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out.is_open())
+            return Error{failure + "（フォルダに書き込みできません）。"};
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.flush();
+        if (!out) {
+            out.close();
+            std::error_code ignored;
+            fs::remove(temp, ignored);
+            return Error{failure + "（ディスクがいっぱいか、書き込みに失敗しました）。"};
+        }
+    }
+    if (!syncToDisk(temp)) {
+        std::error_code ignored;
+        fs::remove(temp, ignored);
+        return Error{failure + "（ディスクへの書き込みに失敗しました）。"};
+    }
+    std::error_code ec;
+    fs::rename(temp, path, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(temp, ignored);
+        return Error{failure + "（ファイルが使用中か、書き込みが禁止されています）。"};
+    }
+    return std::nullopt;
+}
+
+Status writeTextLines(const fs::path& path, const std::vector<std::string>& utf8Lines) {
+    std::string text;
+    for (const auto& line : utf8Lines) {
+        text += line;
+        text += "\r\n";
+    }
+    auto sjis = utf8ToSjis(text);
+    if (!sjis)
+        return Error{"ファイル" + quoted(path) + "に書き込めません: " + sjis.error().message + "。"};
+    return writeFileAtomic(path, *sjis);
+}
+
+std::vector<std::string> splitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    size_t i = 0;
+    while (i < text.size()) {
+        char c = text[i];
+        if (c == '\r' || c == '\n') {
+            lines.emplace_back(text.substr(start, i - start));
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            start = ++i;
+        } else {
+            ++i;
+        }
+    }
+    if (start < text.size())
+        lines.emplace_back(text.substr(start));
+    return lines;
+}
+
+} // namespace tamso::textio

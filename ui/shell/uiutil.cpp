@@ -1,0 +1,52 @@
+#include "ui/shell/uiutil.h"
+
+#include <QDir>
+#include <QFont>
+#include <QFontDatabase>
+#include <QWidget>
+
+namespace tamso::ui {
+
+QRect twipsRect(int left, int top, int width, int height) {
+    return QRect(twips(left), twips(top), twips(width), twips(height));
+}
+
+void placeTwips(QWidget* widget, int left, int top, int width, int height) {
+    widget->setGeometry(twipsRect(left, top, width, height));
+}
+
+void nameControl(QWidget* widget, const QString& objectName, const QString& caption) {
+    widget->setObjectName(objectName);
+    widget->setAccessibleName(caption.trimmed().isEmpty() ? objectName : caption.trimmed());
+    widget->setAccessibleDescription(objectName);
+}
+
+QString timesFontFamily() { return QStringLiteral("Times New Roman"); }
+QString gothicFontFamily() { return QStringLiteral("MS ゴシック"); }
+QString roundGothicFontFamily() { return QStringLiteral("HG丸ｺﾞｼｯｸM-PRO"); }
+
+void installFontSubstitutions() {
+    const QStringList families = QFontDatabase::families();
+    auto firstPresent = [&](const QStringList& candidates) -> QStringList {
+        QStringList present;
+        for (const QString& c : candidates)
+            if (families.contains(c, Qt::CaseInsensitive))
+                present << c;
+        return present;
+    };
+    const QStringList gothic = firstPresent({QStringLiteral("IPAexGothic"), QStringLiteral("IPAGothic"),
+                                             QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL Gothic"),
+                                             QStringLiteral("TakaoGothic")});
+    const QStringList serif = firstPresent({QStringLiteral("Liberation Serif"), QStringLiteral("DejaVu Serif"),
+                                            QStringLiteral("FreeSerif"), QStringLiteral("IPAexMincho")});
+    if (!families.contains(timesFontFamily()))
+        QFont::insertSubstitutions(timesFontFamily(), serif + gothic);
+    for (const QString& name : {gothicFontFamily(), QStringLiteral("ＭＳ ゴシック"), roundGothicFontFamily()})
+        if (!families.contains(name))
+            QFont::insertSubstitutions(name, gothic);
+}
+
+QString workingFolder() { return QDir::currentPath(); }
+std::string workingFolderUtf8() { return utf8(QDir::toNativeSeparators(QDir::currentPath())); }
+
+} // namespace tamso::ui

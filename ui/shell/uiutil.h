@@ -1,0 +1,38 @@
+#pragma once
+// Small helpers shared by the screens: positions in twips, accessible names, fonts, and the
+// conversion between the core's UTF-8 strings and QString.
+
+#include <QRect>
+#include <QString>
+#include <string>
+
+class QWidget;
+
+namespace tamso::ui {
+
+// 1440 twips to the inch; at 96 dpi 15 twips make a pixel. Qt scales logical pixels for high-DPI.
+constexpr int twips(int value) { return (value + 7) / 15; }
+QRect twipsRect(int left, int top, int width, int height);
+// Places a widget at a position given in twips (Left, Top, Width, Height).
+void placeTwips(QWidget* widget, int left, int top, int width, int height);
+
+// Object name and accessible description are the control's name ("Text5"); the accessible
+// name is its caption as the user reads it.
+void nameControl(QWidget* widget, const QString& objectName, const QString& caption);
+
+inline QString qs(const std::string& utf8) { return QString::fromStdString(utf8); }
+inline std::string utf8(const QString& text) { return text.toStdString(); }
+
+// Maps "Times New Roman", "MS ゴシック", "ＭＳ ゴシック" and "HG丸ｺﾞｼｯｸM-PRO" to fonts present on
+// this machine (IPAex Gothic where installed). Call once after the QApplication exists.
+void installFontSubstitutions();
+
+QString timesFontFamily();  // "Times New Roman"
+QString gothicFontFamily(); // "MS ゴシック"
+QString roundGothicFontFamily(); // "HG丸ｺﾞｼｯｸM-PRO"
+
+// The working folder of the program (the current folder when it started).
+QString workingFolder();
+std::string workingFolderUtf8();
+
+} // namespace tamso::ui
