@@ -4,8 +4,8 @@ foreach(dir textio engine refdata records)
     file(GLOB_RECURSE files ${ROOT}/${dir}/*.h ${ROOT}/${dir}/*.cpp)
     foreach(f ${files})
         get_filename_component(name ${f} NAME)
-        # Screens that live beside the core logic (editors, record search) are named *screen* / *editor*.
-        if(name MATCHES "(screen|editor)")
+        # Screens that live beside the core logic (editors, record search) are named *screen, *editor or *ui.
+        if(name MATCHES "(screen|editor|ui)\\.(h|cpp)$")
             continue()
         endif()
         file(STRINGS ${f} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](Q[A-Za-z]|ui/)")
