@@ -1,0 +1,173 @@
+// The spectrum listing "Beam_data.dat", the exposure ratio of the real to the reference
+// filtration, the transmission curve in aluminium and the beam quality read from it.
+
+#include "engine/calculation.h"
+#include "engine/enginedetail.h"
+#include "textio/fileio.h"
+#include "textio/numberformat.h"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace tamso {
+
+using namespace engine_detail;
+using textio::formatNumber;
+
+namespace {
+
+constexpr double kLn2 = 0.693147;
+constexpr double kAlStepCm = 0.01;
+
+// The 306 lines of the listing: the relative photon spectrum behind the tube's filtration, then
+// the conditions. Bins above bV count as 0.
+std::vector<std::string> listingLines(const CalculationState& s, int bV, double maximum) {
+    std::vector<std::string> lines;
+    lines.reserve(306);
+    std::string line;
+    for (int i = 1; i <= kTopBin; ++i) {
+        const double value = i <= bV ? s.BeamDataSpectrumTable[i] : 0.0;
+        line = formatNumber(0.5 * i, "0000.0");
+        line += ", ";
+        line += formatNumber(value / maximum, "0.00000");
+        lines.push_back(line);
+    }
+    lines.push_back(formatNumber(s.tubeVoltageKv, " 00."));
+    lines.push_back(formatNumber(s.ffdCm, " 000."));
+    lines.push_back(formatNumber(s.subjectThicknessCm, " 00."));
+    lines.push_back(formatNumber(s.fieldLongCm, " 00.0"));
+    lines.push_back(formatNumber(s.fieldShortCm, " 00.0"));
+    lines.push_back(formatNumber(s.spareCell, " 0.00E+00"));
+    return lines;
+}
+
+// The aluminium thickness (cm) at which the transmission curve falls to the level (per cent):
+// the first step below it, interpolated linearly in the logarithm against the step before.
+Expected<double> thicknessForLevel(const std::array<double, kAlSteps + 1>& Tr, double level) {
+    int i = 2;
+    while (i <= kAlSteps && Tr[i] >= level)
+        ++i;
+    if (i > kAlSteps)
+        return stop("30 mm Al までに透過率が " + std::to_string(static_cast<int>(level)) +
+                    " % を下回らないため、半価層を求められません。線質が硬すぎます。");
+    if (!(Tr[i] > 0) || !(Tr[i - 1] > 0))
+        return notANumber("半価層");
+    const double f = (std::log(level) - std::log(Tr[i - 1])) / (std::log(Tr[i]) - std::log(Tr[i - 1]));
+    const double thickness = kAlStepCm * ((i - 1) + f);
+    if (!finite(thickness))
+        return notANumber("半価層");
+    return thickness;
+}
+
+} // namespace
+
+Status computeSpectrumAndBeamQuality(CalculationState& s, ResultFields& results,
+                                     const std::filesystem::path& workFolder) {
+    if (auto e = modelFilteredSpectrum(s))
+        return e;
+    const int bV = topBinOf(2 * s.tubeVoltageKv);
+    BinTable& P = s.PhotonSpectrumTable;
+    BinTable& H = s.HvlSpectrumTable;
+
+    // The listing's scale: the largest photon number behind the tube's filtration. Its lines are
+    // made here and written once every search below has found its value, so a refused run leaves
+    // the previous listing in place.
+    double M = 0;
+    for (int i = 1; i <= bV; ++i)
+        if (s.BeamDataSpectrumTable[i] > M)
+            M = s.BeamDataSpectrumTable[i];
+    double N = 0;
+    for (int i = 2; i <= bV; ++i)
+        N += P[i];
+    if (!(M > 0) || !(N > 0) || !finite(N))
+        return stop("この条件では X線が皮膚面に届かないため、スペクトルを計算できません。"
+                    "管電圧とフィルタを確認してください。");
+    const std::vector<std::string> listing = listingLines(s, bV, M);
+
+    // Photon spectrum at the skin normalised to sum 1; negligible bins dropped.
+    for (int i = 2; i <= bV; ++i) {
+        P[i] = P[i] / N;
+        if (P[i] < 1e-10)
+            P[i] = 0;
+    }
+
+    // Exposure behind the real filtration and the hood/cover relative to the reference filtration.
+    double A = 0;
+    double B = 0;
+    for (int i = 2; i <= bV; ++i) {
+        A += s.SkinExposureSpectrumTable[i];
+        B += H[i];
+    }
+    if (!(A > 0) || !(B > 0) || !finite(A) || !finite(B))
+        return stop("照射線量のスペクトルが 0 になるため、フィルタによる照射線量比を計算できません。"
+                    "空気のエネルギー吸収係数（Atten2.dat）とフィルタを確認してください。");
+    s.filterExposureRatio = B / A;
+    if (!finite(s.filterExposureRatio))
+        return notANumber("フィルタによる照射線量比");
+
+    // Exposure spectrum at the skin normalised to sum 1.
+    double S0 = 0;
+    for (int i = 2; i <= bV; ++i) {
+        H[i] = H[i] / B;
+        S0 += H[i];
+        s.SkinExposureSpectrumTable[i] = H[i];
+    }
+
+    // Transmission through 0.1 mm steps of aluminium.
+    double step[kBinCount];
+    for (int i = 2; i <= bV; ++i)
+        step[i] = std::exp(kAlStepCm * (-s.AluminiumMuTable[i]));
+    for (int j = 1; j <= kAlSteps; ++j) {
+        double S = 0;
+        for (int i = 2; i <= bV; ++i) {
+            H[i] = step[i] * H[i];
+            S += H[i];
+        }
+        s.AlTransmissionTable[j] = 100 * S / S0;
+    }
+
+    auto hvl = thicknessForLevel(s.AlTransmissionTable, 50);
+    if (!hvl)
+        return hvl.error();
+    if (!(*hvl > 0))
+        return stop("半価層が 0 以下になるため、実効エネルギーを求められません。");
+
+    // Effective energy: where aluminium's coefficient equals ln 2 / HVL, log-log interpolated.
+    const double muEff = kLn2 / *hvl;
+    const BinTable& muAl = s.AluminiumMuTable;
+    int i = 2;
+    while (i <= kTopBin && muAl[i] >= muEff)
+        ++i;
+    if (i > kTopBin)
+        return stop("アルミニウムの減弱係数表の範囲内に実効エネルギーが見つかりません（Atten2.dat）。");
+    if (!(muAl[i] > 0) || !(muAl[i - 1] > 0))
+        return notANumber("実効エネルギー");
+    const double lnEi = std::log(0.5 * i);
+    const double lnE = lnEi - (std::log(muAl[i]) - std::log(muEff)) / (std::log(muAl[i]) - std::log(muAl[i - 1])) *
+                                  (lnEi - std::log(0.5 * (i - 1)));
+    const double effectiveEnergy = std::exp(lnE);
+
+    auto quarter = thicknessForLevel(s.AlTransmissionTable, 25);
+    if (!quarter)
+        return quarter.error();
+    const double qualityIndex = effectiveEnergy / s.tubeVoltageKv;
+    if (!allFinite({effectiveEnergy, qualityIndex}))
+        return notANumber("実効エネルギー");
+
+    if (auto e = textio::writeTextLines(textio::fileInFolder(workFolder, "Beam_data.dat"), listing))
+        return stop("スペクトルデータ「Beam_data.dat」を書き込めません。作業フォルダを確認してください。\n" +
+                    e->message);
+
+    s.hvl1Cm = *hvl;
+    s.effectiveEnergyKev = effectiveEnergy;
+    s.quarterValueLayerCm = *quarter;
+    s.qualityIndex = qualityIndex;
+    results.setResultText(ResultField::Text13, formatNumber(10 * s.hvl1Cm, "#0.000"));
+    results.setResultText(ResultField::Text14, formatNumber(10 * s.quarterValueLayerCm, "#0.000"));
+    results.setResultText(ResultField::Text15, formatNumber(s.effectiveEnergyKev, "#00.00"));
+    results.setResultText(ResultField::Text16, formatNumber(s.qualityIndex, "#0.000"));
+    return std::nullopt;
+}
+
+} // namespace tamso

@@ -1,0 +1,41 @@
+#pragma once
+// Helpers shared by the dose routines: the checks that keep a run inside the model and the
+// messages that stop it. Not part of the engine's public interface.
+
+#include "engine/calculationstate.h"
+#include "textio/expected.h"
+
+#include <cmath>
+#include <initializer_list>
+#include <string>
+
+namespace tamso::engine_detail {
+
+inline Error stop(std::string message) { return Error{std::move(message)}; }
+
+inline bool finite(double v) { return std::isfinite(v); }
+inline bool allFinite(std::initializer_list<double> values) {
+    for (double v : values)
+        if (!std::isfinite(v))
+            return false;
+    return true;
+}
+
+// The largest whole bin number not above 2 * value; the caller has checked 0 <= value < 150.
+inline int topBinOf(double twice) { return static_cast<int>(std::floor(twice)); }
+
+// The message for a value that is no longer a number (overflow, a logarithm of zero, ...).
+Error notANumber(const char* what);
+
+// Conditions and tables read by the spectrum model and the beam-quality steps.
+Status checkSpectrumConditions(const CalculationState& state);
+// The tube output table around the tube voltage (tube-output-data case only) and the mAs.
+Status checkTubeOutputConditions(const CalculationState& state);
+// Distances, the air coefficients of the summed bins and the keys of the scatter-ratio table.
+Status checkEntranceDoseConditions(const CalculationState& state);
+
+// Steps of the spectrum model: emitted spectrum, K lines and filtration (bins 2..bV), leaving the
+// photon spectrum at the skin not yet normalised.
+Status modelFilteredSpectrum(CalculationState& state);
+
+} // namespace tamso::engine_detail

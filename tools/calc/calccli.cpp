@@ -1,0 +1,349 @@
+#include "tools/calc/calccli.h"
+
+#include "refdata/referenceloader.h"
+#include "textio/fileio.h"
+#include "textio/numberformat.h"
+#include "textio/numbertext.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <memory>
+#include <ostream>
+
+namespace tamso::calc {
+
+namespace {
+
+const char* const kHelp =
+    R"(tamso-calc - entrance surface dose of one radiograph, as the exposure-condition screen computes it
+
+Usage:
+  tamso-calc [--workdir DIR] [conditions]       one exposure, one "key value" line per result
+  tamso-calc [--workdir DIR] --csv IN.csv       one exposure per CSV row, results as CSV
+  tamso-calc --help
+
+The working folder (default: the current folder) must hold the reference files 基礎データ.dat,
+mono_dBSF.dat, Atten2.dat, tamso_output.op, s_p_ratio.dat and kaijo_dose.dat. Every calculation
+writes the spectrum listing Beam_data.dat into it, as the program does.
+
+Conditions (defaults are those of the exposure-condition screen):
+  --kv V              tube voltage, kV (50)
+  --mas Q             tube current x time, mAs (5)
+  --ffd D             focus-image receptor distance, cm (100)
+  --thickness T       thickness of the infant, cm (10)
+  --focus-hood D      focus-hood/cover distance, cm (60)
+  --field LxW         field size at the image receptor, cm (25.4x20.3)
+  --angle A           target angle, degree (from the basic data)
+  --inherent-al X     inherent filtration, mm Al (from the basic data)
+  --added-al X        added aluminium, mm (0)
+  --added-cu X        added copper, mm (0)
+  --measured-ckg X    use a measured exposure at 1 m, C/kg, for the whole exposure instead of the
+                      tube output data; it is used as the screen shows it (three figures)
+Options may also be written --name=value.
+
+Results, with the value exactly as the screen shows it:
+  hvl1_mm_al, quarter_value_mm_al, effective_energy_kev, quality_index, exposure_at_1m_ckg,
+  exposure_with_scatter_ckg, dose_conversion_factor, backscatter_factor,
+  entrance_surface_dose_mgy, caregiver_usv_1, caregiver_usv_2, caregiver_usv_3
+
+CSV batch: the first row names the columns like the options without dashes (kv, mas, ffd,
+thickness, focus-hood, field, angle, inherent-al, added-al, added-cu, measured-ckg); missing
+columns and empty cells take the defaults (or the options given on the command line). The output
+has a header row, then per input row: row (its number among the data rows), the result keys and
+error (the message when that exposure could not be computed; its results are then empty).
+
+Exit status: 0 when every exposure was computed; 2 on an error (message on standard error),
+including a batch in which any row failed.
+)";
+
+const std::vector<std::string> kConditionNames = {"kv",       "mas",      "ffd",      "thickness",
+                                                  "focus-hood", "field",  "angle",    "inherent-al",
+                                                  "added-al", "added-cu", "measured-ckg"};
+
+std::string trim(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos)
+        return {};
+    const auto last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
+// One CSV line split into cells; quoted cells may hold commas and doubled quotes.
+std::vector<std::string> splitCsv(const std::string& line) {
+    std::vector<std::string> cells;
+    std::string cell;
+    bool quoted = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+                cell += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                cell += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            cells.push_back(trim(cell));
+            cell.clear();
+        } else {
+            cell += c;
+        }
+    }
+    cells.push_back(trim(cell));
+    return cells;
+}
+
+std::string csvCell(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+Status checkNumber(const std::string& name, const std::string& value) {
+    if (!textio::parseNumber(value))
+        return Error{"--" + name + ": not a number: " + value};
+    return std::nullopt;
+}
+
+} // namespace
+
+const std::vector<std::pair<std::string, ResultField>>& resultKeys() {
+    static const std::vector<std::pair<std::string, ResultField>> keys = {
+        {"hvl1_mm_al", ResultField::Text13},
+        {"quarter_value_mm_al", ResultField::Text14},
+        {"effective_energy_kev", ResultField::Text15},
+        {"quality_index", ResultField::Text16},
+        {"exposure_at_1m_ckg", ResultField::Text12},
+        {"exposure_with_scatter_ckg", ResultField::Text7},
+        {"dose_conversion_factor", ResultField::Text18},
+        {"backscatter_factor", ResultField::Text17},
+        {"entrance_surface_dose_mgy", ResultField::Text20},
+        {"caregiver_usv_1", ResultField::Text21},
+        {"caregiver_usv_2", ResultField::Text22},
+        {"caregiver_usv_3", ResultField::Text25},
+    };
+    return keys;
+}
+
+Exposure defaultExposure(const CalculationState& state) {
+    Exposure exposure;
+    exposure.texts.text1 = textio::numberToText(state.targetAngleDeg);
+    exposure.texts.text2 = textio::numberToText(state.defaultInherentFilterAlMm);
+    return exposure;
+}
+
+Status setCondition(Exposure& exposure, const std::string& name, const std::string& rawValue) {
+    const std::string value = trim(rawValue);
+    if (value.empty())
+        return std::nullopt;
+    ConditionTexts& t = exposure.texts;
+    if (name == "field") {
+        const auto x = value.find_first_of("xX*");
+        if (x == std::string::npos)
+            return Error{"--field: expected LONGxSHORT in cm, e.g. 25.4x20.3: " + value};
+        const std::string longSide = trim(value.substr(0, x));
+        const std::string shortSide = trim(value.substr(x + 1));
+        if (auto e = checkNumber(name, longSide))
+            return e;
+        if (auto e = checkNumber(name, shortSide))
+            return e;
+        t.text10 = longSide;
+        t.text11 = shortSide;
+        return std::nullopt;
+    }
+    if (auto e = checkNumber(name, value))
+        return e;
+    if (name == "measured-ckg") {
+        const double measured = *textio::parseNumber(value);
+        if (!(measured > 0))
+            return Error{"--measured-ckg: the measured exposure must be above 0 C/kg: " + value};
+        exposure.measuredCkg = measured;
+        return std::nullopt;
+    }
+    static const std::map<std::string, std::string ConditionTexts::*> fields = {
+        {"kv", &ConditionTexts::text5},          {"mas", &ConditionTexts::text6},
+        {"ffd", &ConditionTexts::text8},         {"thickness", &ConditionTexts::text23},
+        {"focus-hood", &ConditionTexts::text9},  {"angle", &ConditionTexts::text1},
+        {"inherent-al", &ConditionTexts::text2}, {"added-al", &ConditionTexts::text3},
+        {"added-cu", &ConditionTexts::text4},
+    };
+    const auto it = fields.find(name);
+    if (it == fields.end())
+        return Error{"unknown condition: " + name};
+    t.*(it->second) = value;
+    return std::nullopt;
+}
+
+Expected<std::vector<std::string>> calculateExposure(CalculationState& state, const Exposure& exposure,
+                                                     const std::filesystem::path& workFolder) {
+    ResultTexts results;
+    if (exposure.measuredCkg) {
+        state.exposureSource = 1;
+        results.setResultText(ResultField::Text19, textio::formatNumber(*exposure.measuredCkg, "0.00E+0"));
+    } else {
+        state.exposureSource = 2;
+    }
+    Status status = runCalculation(state, exposure.texts, results, workFolder);
+    // As after every run on the screen, the next exposure uses the tube output data again.
+    state.exposureSource = 2;
+    if (status)
+        return *status;
+    if (auto e = computeCaregiverDose(state, results))
+        return *e;
+    std::vector<std::string> values;
+    values.reserve(resultKeys().size());
+    for (const auto& [key, field] : resultKeys())
+        values.push_back(results.resultText(field));
+    return values;
+}
+
+Expected<int> runBatch(CalculationState& state, const std::string& csvText, const Exposure& defaults,
+                       const std::filesystem::path& workFolder, std::ostream& out) {
+    std::vector<std::string> lines = textio::splitLines(csvText);
+    if (!lines.empty() && lines[0].rfind("\xEF\xBB\xBF", 0) == 0) // a byte-order mark
+        lines[0].erase(0, 3);
+    auto isBlank = [](const std::string& line) { return trim(line).empty(); };
+    size_t first = 0;
+    while (first < lines.size() && isBlank(lines[first]))
+        ++first;
+    if (first == lines.size())
+        return Error{"the CSV file has no header row"};
+    std::vector<std::string> columns = splitCsv(lines[first]);
+    for (auto& column : columns) {
+        std::transform(column.begin(), column.end(), column.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (column.rfind("--", 0) == 0)
+            column.erase(0, 2);
+        if (!column.empty() && std::find(kConditionNames.begin(), kConditionNames.end(), column) == kConditionNames.end())
+            return Error{"unknown CSV column: " + column};
+    }
+
+    out << "row";
+    for (const auto& key : resultKeys())
+        out << ',' << key.first;
+    out << ",error\n";
+
+    int failed = 0;
+    int row = 0;
+    for (size_t n = first + 1; n < lines.size(); ++n) {
+        if (isBlank(lines[n]))
+            continue;
+        ++row;
+        const std::vector<std::string> cells = splitCsv(lines[n]);
+        Exposure exposure = defaults;
+        Status status;
+        if (cells.size() > columns.size())
+            status = Error{"more cells than columns"};
+        for (size_t c = 0; !status && c < cells.size(); ++c)
+            if (!columns[c].empty())
+                status = setCondition(exposure, columns[c], cells[c]);
+        std::vector<std::string> values(resultKeys().size());
+        if (!status) {
+            auto computed = calculateExposure(state, exposure, workFolder);
+            if (computed)
+                values = *computed;
+            else
+                status = computed.error();
+        }
+        out << row;
+        for (const auto& value : values)
+            out << ',' << csvCell(value);
+        out << ',' << (status ? csvCell(status->message) : std::string()) << '\n';
+        if (status)
+            ++failed;
+    }
+    return failed;
+}
+
+int runCalculator(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::filesystem::path workFolder = ".";
+    std::optional<std::string> csvPath;
+    std::vector<std::pair<std::string, std::string>> conditions;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            out << kHelp;
+            return kExitOk;
+        }
+        if (arg.rfind("--", 0) != 0) {
+            err << "tamso-calc: unexpected argument: " << arg << " (see --help)\n";
+            return kExitError;
+        }
+        std::string name = arg.substr(2);
+        std::string value;
+        const auto eq = name.find('=');
+        if (eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name.erase(eq);
+        } else {
+            if (i + 1 >= args.size()) {
+                err << "tamso-calc: --" << name << " needs a value (see --help)\n";
+                return kExitError;
+            }
+            value = args[++i];
+        }
+        if (name == "workdir") {
+            workFolder = std::filesystem::u8path(value);
+        } else if (name == "csv") {
+            csvPath = value;
+        } else if (std::find(kConditionNames.begin(), kConditionNames.end(), name) != kConditionNames.end()) {
+            conditions.emplace_back(name, value);
+        } else {
+            err << "tamso-calc: unknown option --" << name << " (see --help)\n";
+            return kExitError;
+        }
+    }
+
+    auto state = std::make_unique<CalculationState>();
+    if (auto e = refdata::loadReferenceData(*state, workFolder)) {
+        err << "tamso-calc: " << e->message << '\n';
+        return kExitError;
+    }
+    Exposure exposure = defaultExposure(*state);
+    for (const auto& [name, value] : conditions) {
+        if (auto e = setCondition(exposure, name, value)) {
+            err << "tamso-calc: " << e->message << '\n';
+            return kExitError;
+        }
+    }
+
+    if (csvPath) {
+        auto text = textio::readFileBytes(std::filesystem::u8path(*csvPath));
+        if (!text) {
+            err << "tamso-calc: " << text.error().message << '\n';
+            return kExitError;
+        }
+        auto failed = runBatch(*state, *text, exposure, workFolder, out);
+        if (!failed) {
+            err << "tamso-calc: " << failed.error().message << '\n';
+            return kExitError;
+        }
+        if (*failed > 0) {
+            err << "tamso-calc: " << *failed << " exposure(s) could not be computed (see the error column)\n";
+            return kExitError;
+        }
+        return kExitOk;
+    }
+
+    auto values = calculateExposure(*state, exposure, workFolder);
+    if (!values) {
+        err << "tamso-calc: " << values.error().message << '\n';
+        return kExitError;
+    }
+    for (size_t k = 0; k < values->size(); ++k)
+        out << resultKeys()[k].first << ' ' << (*values)[k] << '\n';
+    return kExitOk;
+}
+
+} // namespace tamso::calc

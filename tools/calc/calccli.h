@@ -1,0 +1,53 @@
+#pragma once
+// The command-line calculator: option parsing, one exposure or a CSV batch, and the printed
+// results, kept apart from main() so that tests can drive it.
+
+#include "engine/calculation.h"
+#include "engine/calculationstate.h"
+#include "textio/expected.h"
+
+#include <filesystem>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tamso::calc {
+
+// Exit statuses.
+constexpr int kExitOk = 0;
+constexpr int kExitError = 2;
+
+// The conditions of one exposure as the exposure-condition screen would hold them.
+struct Exposure {
+    ConditionTexts texts;
+    std::optional<double> measuredCkg; // a measured exposure at 1 m (C/kg) instead of the tube output data
+};
+
+// The result keys in the order they are printed, each with the screen field it comes from.
+const std::vector<std::pair<std::string, ResultField>>& resultKeys();
+
+// Runs one exposure on the state (as the calculation command and the caregiver command would)
+// and returns the results as the screen shows them, in the order of resultKeys().
+Expected<std::vector<std::string>> calculateExposure(CalculationState& state, const Exposure& exposure,
+                                                     const std::filesystem::path& workFolder);
+
+// Sets one condition named like the options without dashes ("kv", "field", "measured-ckg", ...)
+// from its text. An empty text keeps what the exposure holds.
+Status setCondition(Exposure& exposure, const std::string& name, const std::string& value);
+
+// The screen's default conditions for a loaded state (angle and inherent filtration from the
+// basic data).
+Exposure defaultExposure(const CalculationState& state);
+
+// Reads a CSV batch (header row, one exposure per row; missing columns and empty cells take the
+// conditions of `defaults`) and writes one result row per exposure. Returns the number of rows
+// that failed, or an error for the file itself (an unknown column).
+Expected<int> runBatch(CalculationState& state, const std::string& csvText, const Exposure& defaults,
+                       const std::filesystem::path& workFolder, std::ostream& out);
+
+// The whole program: arguments without the program name; returns the exit status.
+int runCalculator(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+} // namespace tamso::calc
