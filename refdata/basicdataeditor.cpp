@@ -1,0 +1,139 @@
+#include "refdata/basicdataeditor.h"
+
+#include "engine/calculationstate.h"
+#include "refdata/referencefiles.h"
+#include "textio/numbertext.h"
+#include "ui/shell/messagebox.h"
+#include "ui/shell/navigation.h"
+#include "ui/shell/uiutil.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+
+#include <filesystem>
+
+namespace tamso::ui {
+namespace {
+
+QPointer<BasicDataEditor>& instance() {
+    static QPointer<BasicDataEditor> editor;
+    return editor;
+}
+
+std::filesystem::path folder() { return std::filesystem::u8path(workingFolderUtf8()); }
+
+QLabel* addLabel(QWidget* parent, const QString& name, const QString& text, int left, int top, int width,
+                 int height) {
+    auto* label = new QLabel(text, parent);
+    nameControl(label, name, text);
+    placeTwips(label, left, top, width, height);
+    return label;
+}
+
+QLineEdit* addField(QWidget* parent, const QString& name, const QString& caption, int left, int top, int width) {
+    auto* field = new QLineEdit(parent);
+    nameControl(field, name, caption);
+    placeTwips(field, left, top, width, 375);
+    return field;
+}
+
+} // namespace
+
+BasicDataEditor::BasicDataEditor(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setObjectName(QStringLiteral("Form6"));
+    setWindowTitle(QStringLiteral("TAMSO 基本データ"));
+    setAccessibleName(windowTitle());
+    setAccessibleDescription(objectName());
+    setFixedSize(twips(5535), twips(3600));
+
+    const int captionLeft = 240, fieldLeft = 1560, unitLeft = 2760;
+    auto* label1 = addLabel(this, QStringLiteral("Label1"), QStringLiteral("医療施設名"), captionLeft, 300, 1215, 255);
+    text6_ = addField(this, QStringLiteral("Text6"), QStringLiteral("医療施設名"), fieldLeft, 240, 3735);
+    auto* label2 = addLabel(this, QStringLiteral("Label2"), QStringLiteral("撮影装置名"), captionLeft, 780, 1215, 255);
+    text1_ = addField(this, QStringLiteral("Text1"), QStringLiteral("撮影装置名"), fieldLeft, 720, 3735);
+    auto* label3 = addLabel(this, QStringLiteral("Label3"), QStringLiteral("Target angle"), captionLeft, 1260, 1215, 255);
+    text2_ = addField(this, QStringLiteral("Text2"), QStringLiteral("Target angle (degree)"), fieldLeft, 1200, 1095);
+    addLabel(this, QStringLiteral("Label4"), QStringLiteral("degree"), unitLeft, 1260, 975, 255);
+    auto* label5 = addLabel(this, QStringLiteral("Label5"), QStringLiteral("Filtration"), captionLeft, 1740, 1215, 255);
+    text3_ = addField(this, QStringLiteral("Text3"), QStringLiteral("Filtration (mm Al)"), fieldLeft, 1680, 1095);
+    addLabel(this, QStringLiteral("Label6"), QStringLiteral("mm Al"), unitLeft, 1740, 975, 255);
+    auto* label7 = addLabel(this, QStringLiteral("Label7"), QStringLiteral("W value"), captionLeft, 2220, 1215, 255);
+    text4_ = addField(this, QStringLiteral("Text4"), QStringLiteral("W value (eV)"), fieldLeft, 2160, 1095);
+    addLabel(this, QStringLiteral("Label8"), QStringLiteral("eV"), unitLeft, 2220, 975, 255);
+    label1->setBuddy(text6_);
+    label2->setBuddy(text1_);
+    label3->setBuddy(text2_);
+    label5->setBuddy(text3_);
+    label7->setBuddy(text4_);
+
+    command1_ = new QPushButton(QStringLiteral("Save"), this);
+    nameControl(command1_, QStringLiteral("Command1"), QStringLiteral("Save"));
+    placeTwips(command1_, 1560, 2880, 1215, 495);
+    command2_ = new QPushButton(QStringLiteral("Cancel"), this);
+    nameControl(command2_, QStringLiteral("Command2"), QStringLiteral("Cancel"));
+    placeTwips(command2_, 3000, 2880, 1215, 495);
+    connect(command1_, &QPushButton::clicked, this, [this] { save(); });
+    connect(command2_, &QPushButton::clicked, this, [this] { cancel(); });
+
+    setTabOrder(text1_, text2_);
+    setTabOrder(text2_, text3_);
+    setTabOrder(text3_, text4_);
+    setTabOrder(text4_, text6_);
+    setTabOrder(text6_, command1_);
+    setTabOrder(command1_, command2_);
+}
+
+bool BasicDataEditor::openEditor() {
+    auto data = refdata::readBasicDataFile(folder());
+    if (!data) {
+        MessageBox::warning(QApplication::activeWindow(),
+                            QStringLiteral("基本データを読み込めません。\n") + qs(data.error().message));
+        return false;
+    }
+    refdata::applyBasicData(Module1, *data);
+    if (!instance())
+        instance() = new BasicDataEditor();
+    BasicDataEditor* editor = instance();
+    editor->fillFromState();
+    editor->show();
+    editor->raise();
+    editor->activateWindow();
+    return true;
+}
+
+BasicDataEditor* BasicDataEditor::current() { return instance(); }
+
+void BasicDataEditor::fillFromState() {
+    text1_->setText(qs(Module1.xrayUnitName));
+    text2_->setText(qs(textio::numberToText(Module1.targetAngleDeg)));
+    text3_->setText(qs(textio::numberToText(Module1.defaultInherentFilterAlMm)));
+    text4_->setText(qs(textio::numberToText(Module1.wAirEv)));
+    text6_->setText(qs(Module1.hospitalName));
+}
+
+bool BasicDataEditor::save() {
+    refdata::BasicData data;
+    data.wAirEv = textio::textToNumber(utf8(text4_->text()));
+    data.xrayUnitName = utf8(text1_->text());
+    data.targetAngleDeg = textio::textToNumber(utf8(text2_->text()));
+    data.inherentFilterAlMm = textio::textToNumber(utf8(text3_->text()));
+    data.hospitalName = utf8(text6_->text());
+    if (auto failure = refdata::writeBasicDataFile(folder(), data)) {
+        // Nothing is lost: the old file stays as it was and the editor keeps what was typed.
+        MessageBox::warning(this, QStringLiteral("基本データを保存できませんでした。\n") + qs(failure->message));
+        return false;
+    }
+    if (const auto& setCaption = Navigation::instance().setHospitalCaption)
+        setCaption(text6_->text());
+    MessageBox::notice(this, QStringLiteral("基本データを保存しました。"));
+    hide();
+    return true;
+}
+
+void BasicDataEditor::cancel() { hide(); }
+
+} // namespace tamso::ui

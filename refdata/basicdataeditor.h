@@ -1,0 +1,43 @@
+#pragma once
+// The basic data editor (Form6, "TAMSO 基本データ"): facility name, X-ray unit name, target angle,
+// inherent filtration and W value of air, kept in "基礎データ.dat".
+
+#include <QWidget>
+
+class QLineEdit;
+class QPushButton;
+
+namespace tamso::ui {
+
+class BasicDataEditor : public QWidget {
+    Q_OBJECT
+public:
+    // The start screen's "基本データ入力": re-reads the basic data file into the calculation state,
+    // fills the fields and shows the editor (created on first use). When the file is missing or
+    // cannot be read, a warning names the problem, the state stays as it was and the editor is not
+    // shown; returns false then.
+    static bool openEditor();
+    // The editor window, or nullptr while none exists (never opened, or closed by its close box).
+    static BasicDataEditor* current();
+
+    // Save (Command1): writes the file, updates the start screen's facility name, confirms and
+    // hides the editor. A file that cannot be written gives a warning; the editor stays open with
+    // what was typed. Returns true when the file was written.
+    bool save();
+    // Cancel (Command2): hides the editor.
+    void cancel();
+
+private:
+    explicit BasicDataEditor(QWidget* parent = nullptr);
+    void fillFromState();
+
+    QLineEdit* text1_ = nullptr; // X-ray unit name
+    QLineEdit* text2_ = nullptr; // target angle
+    QLineEdit* text3_ = nullptr; // inherent filtration
+    QLineEdit* text4_ = nullptr; // W value
+    QLineEdit* text6_ = nullptr; // facility name
+    QPushButton* command1_ = nullptr;
+    QPushButton* command2_ = nullptr;
+};
+
+} // namespace tamso::ui

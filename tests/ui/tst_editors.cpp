@@ -1,0 +1,659 @@
+// The three reference-data editors: what they show on opening, the files they write byte for byte,
+// the state changes and their timing, and that no write failure loses anything.
+
+#include "uitestsupport.h"
+
+#include "engine/calculationstate.h"
+#include "refdata/ambientdoseeditor.h"
+#include "refdata/basicdataeditor.h"
+#include "refdata/referenceeditors_ui.h"
+#include "refdata/referencefiles.h"
+#include "refdata/referenceloader.h"
+#include "refdata/tubeoutputeditor.h"
+#include "textio/codec.h"
+#include "textio/fileio.h"
+#include "ui/shell/messagebox.h"
+#include "ui/shell/navigation.h"
+#include "ui/shell/uiutil.h"
+
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+using namespace tamso;
+using ui::MessageBox;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path folder() { return fs::u8path(ui::workingFolderUtf8()); }
+fs::path fileNamed(const char* utf8Name) { return textio::fileInFolder(folder(), utf8Name); }
+
+std::string readBytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+std::string sjis(const std::string& utf8) { return textio::utf8ToSjis(utf8).value(); }
+
+bool writeLines(const char* name, const std::vector<std::string>& lines) {
+    return !textio::writeTextLines(fileNamed(name), lines);
+}
+
+// Physics files with the right number of fields, for when data/ is not there yet.
+bool writeFallbackPhysicsFiles() {
+    std::vector<std::string> bsf, atten;
+    for (int j = 1; j <= 300; ++j) {
+        std::string line = std::to_string(0.1 * j);
+        for (int k = 1; k <= 31; ++k)
+            line += ", .001";
+        bsf.push_back(line);
+        atten.push_back(std::to_string(0.5 * j) + ", 10, 1, 5, .15, .16, .2");
+    }
+    return writeLines(refdata::kBackscatterFileName, bsf) && writeLines(refdata::kAttenuationFileName, atten) &&
+           writeLines(refdata::kScatterRatioFileName, {"10, .01, .02, .03", "20, .02, .03, .04", "30, .03, .04, .05",
+                                                       "40, .04, .05, .06", "100, 400, 900"});
+}
+
+// The three editable files with known contents.
+bool writeKnownEditableFiles() {
+    refdata::BasicData basic{33.97, "試験装置", 12, 2.5, "試験病院"};
+    refdata::TubeOutputData tube;
+    tube.comment = "試験用の出力データ";
+    for (int r = 1; r <= kTubeOutputRows; ++r) {
+        tube.voltageKv[r] = 30 + 10 * r;
+        tube.exposureCkgPerMas[r] = 3e-6 * (r + 1);
+    }
+    tube.refFilterAlMm = 2.5;
+    refdata::AmbientDoseData ambient;
+    for (int i = 1; i <= kAmbientRows; ++i) {
+        ambient.cells[0][0][i] = 60 + 10 * i;
+        for (int j = 1; j <= 2; ++j)
+            for (int k = 1; k <= 3; ++k)
+                ambient.cells[j][k][i] = j + 0.1 * k + 0.01 * i; // 1.11 .. 2.36, each cell its own value
+    }
+    return !refdata::writeBasicDataFile(folder(), basic) &&
+           !refdata::writeTubeOutputFile(fileNamed(refdata::kTubeOutputFileName), tube) &&
+           !refdata::writeAmbientDoseFile(fileNamed(refdata::kAmbientDoseFileName), ambient);
+}
+
+template <typename T> T* child(QWidget* screen, const QString& name) {
+    T* widget = screen ? screen->findChild<T*>(name) : nullptr;
+    if (!widget)
+        qWarning("missing control %s", qPrintable(name));
+    return widget;
+}
+QLineEdit* field(QWidget* screen, int n) { return child<QLineEdit>(screen, QStringLiteral("Text%1").arg(n)); }
+QPushButton* command(QWidget* screen, int n) { return child<QPushButton>(screen, QStringLiteral("Command%1").arg(n)); }
+
+// The next control that the Tab key reaches.
+QWidget* nextTabStop(QWidget* widget) {
+    QWidget* next = widget->nextInFocusChain();
+    while (next != widget && (!(next->focusPolicy() & Qt::TabFocus) || !next->isEnabled()))
+        next = next->nextInFocusChain();
+    return next;
+}
+
+// The files left in the working folder that the program did not put there (temporary files).
+QStringList strayFiles() {
+    QStringList stray;
+    for (const QString& name : QDir::current().entryList(QDir::Files | QDir::Hidden))
+        if (name.startsWith(QLatin1Char('.')))
+            stray << name;
+    return stray;
+}
+
+// Replaces a file by a folder of the same name holding one file, so that no one, root included,
+// can write the file; returns the path of the file inside.
+fs::path blockWithFolder(const char* name) {
+    const fs::path target = fileNamed(name);
+    fs::remove(target);
+    fs::create_directory(target);
+    std::ofstream(target / "keep.txt") << "kept";
+    return target / "keep.txt";
+}
+
+} // namespace
+
+class EditorTests : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { ui::registerEditors(); }
+    void init();
+    void cleanup();
+
+    void basicDataOpensWithFileValues();
+    void basicDataSaveWritesFiveLines();
+    void basicDataNumberFields_data();
+    void basicDataNumberFields();
+    void basicDataReopenShowsFileChangedOutside();
+    void basicDataCancelChangesNothing();
+    void basicDataUnreadableFileKeepsEditorClosed_data();
+    void basicDataUnreadableFileKeepsEditorClosed();
+    void basicDataWriteFailureLosesNothing();
+    void basicDataTabOrder();
+
+    void tubeOutputOpensFromState();
+    void tubeOutputSaveAfterYes();
+    void tubeOutputExposureFields_data();
+    void tubeOutputExposureFields();
+    void tubeOutputNoKeepsFileButTakesValues();
+    void tubeOutputRemovedFileWrittenWithoutQuestion();
+    void tubeOutputWriteFailureLosesNothing();
+    void tubeOutputCancelAndReopenRefill();
+    void tubeOutputEnterChain();
+    void tubeOutputHiddenByConditionsScreen();
+
+    void ambientOpensEveryCellInItsField();
+    void ambientSaveWritesTwoDecimals();
+    void ambientCancelLeavesTable();
+    void ambientWriteFailureKeepsTypedValues();
+    void closeBoxDiscardsEditor();
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    QStringList captions_;   // what the start screen was told to show
+    QStringList namesShown_; // what Form1.Text24 was told to show
+};
+
+void EditorTests::init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    if (!uitest::prepareWorkingFolder(*dir_)) {
+        // The shipped files are not there: put stand-ins of the physics files in the folder.
+        QVERIFY(QDir::setCurrent(dir_->path()));
+        MessageBox::setTestMode(true);
+        QVERIFY(writeFallbackPhysicsFiles());
+    }
+    QVERIFY(writeKnownEditableFiles());
+    Module1 = CalculationState{};
+    auto status = refdata::loadReferenceData(Module1, folder());
+    QVERIFY2(!status, status ? status->message.c_str() : "");
+    MessageBox::clearShown();
+    captions_.clear();
+    namesShown_.clear();
+    auto& navigation = ui::Navigation::instance();
+    navigation.setHospitalCaption = [this](const QString& name) { captions_ << name; };
+    navigation.setOutputDataNameShown = [this](const QString& name) { namesShown_ << name; };
+}
+
+void EditorTests::cleanup() {
+    delete ui::BasicDataEditor::current();
+    delete ui::TubeOutputEditor::current();
+    delete ui::AmbientDoseEditor::current();
+    QDir::setCurrent(QDir::tempPath());
+    dir_.reset();
+}
+
+// ---- Basic data editor ------------------------------------------------------------------------
+
+void EditorTests::basicDataOpensWithFileValues() {
+    Module1.targetAngleDeg = 16; // changed on the exposure-condition screen
+    ui::Navigation::instance().openBasicDataEditor();
+    auto* editor = ui::BasicDataEditor::current();
+    QVERIFY(editor && editor->isVisible());
+    QCOMPARE(editor->windowTitle(), QStringLiteral("TAMSO 基本データ"));
+    QCOMPARE(field(editor, 1)->text(), QStringLiteral("試験装置"));
+    QCOMPARE(field(editor, 2)->text(), QStringLiteral("12"));
+    QCOMPARE(field(editor, 3)->text(), QStringLiteral("2.5"));
+    QCOMPARE(field(editor, 4)->text(), QStringLiteral("33.97"));
+    QCOMPARE(field(editor, 6)->text(), QStringLiteral("試験病院"));
+    QCOMPARE(Module1.targetAngleDeg, 12.0); // the file wins over the screen's change
+    for (auto* control : editor->findChildren<QWidget*>()) {
+        QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
+        QCOMPARE(control->accessibleDescription(), control->objectName());
+    }
+}
+
+void EditorTests::basicDataSaveWritesFiveLines() {
+    ui::Navigation::instance().openBasicDataEditor();
+    auto* editor = ui::BasicDataEditor::current();
+    QVERIFY(editor);
+    field(editor, 6)->setText(QStringLiteral("市立病院, 新生児科, NICU"));
+    field(editor, 1)->setText(QStringLiteral("移動型装置, 型式B"));
+    field(editor, 2)->setText(QStringLiteral("12"));
+    field(editor, 3)->setText(QStringLiteral("2.5"));
+    field(editor, 4)->setText(QStringLiteral("33.97"));
+    QTest::mouseClick(command(editor, 1), Qt::LeftButton);
+
+    QCOMPARE(readBytes(fileNamed(refdata::kBasicDataFileName)),
+             sjis(" 33.97 \r\n移動型装置, 型式B\r\n 12 \r\n 2.5 \r\n市立病院, 新生児科, NICU\r\n"));
+    QCOMPARE(captions_, QStringList{QStringLiteral("市立病院, 新生児科, NICU")});
+    QCOMPARE(MessageBox::shown().size(), 1);
+    QCOMPARE(MessageBox::shown()[0].kind, MessageBox::Kind::Notice);
+    QCOMPARE(MessageBox::shown()[0].text, QStringLiteral("基本データを保存しました。"));
+    QVERIFY(!editor->isVisible());
+    // The state keeps what it had until the file is read again.
+    QCOMPARE(Module1.hospitalName, std::string("試験病院"));
+    QCOMPARE(Module1.xrayUnitName, std::string("試験装置"));
+
+    ui::Navigation::instance().openBasicDataEditor();
+    QCOMPARE(Module1.hospitalName, std::string("市立病院, 新生児科, NICU"));
+    QCOMPARE(Module1.xrayUnitName, std::string("移動型装置, 型式B"));
+    QCOMPARE(Module1.wAirEv, 33.97);
+    QCOMPARE(field(editor, 6)->text(), QStringLiteral("市立病院, 新生児科, NICU"));
+}
+
+void EditorTests::basicDataNumberFields_data() {
+    QTest::addColumn<int>("fieldNumber");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("empty W value") << 4 << QString() << 0 << QStringLiteral(" 0 ");
+    QTest::newRow("W value text") << 4 << QStringLiteral("abc") << 0 << QStringLiteral(" 0 ");
+    QTest::newRow("W value with unit") << 4 << QStringLiteral("34eV") << 0 << QStringLiteral(" 34 ");
+    QTest::newRow("angle below one") << 2 << QStringLiteral("0.5") << 2 << QStringLiteral(" .5 ");
+    QTest::newRow("negative angle") << 2 << QStringLiteral("-3") << 2 << QStringLiteral("-3 ");
+    QTest::newRow("filtration with blanks") << 3 << QStringLiteral(" 2 .75 ") << 3 << QStringLiteral(" 2.75 ");
+}
+
+void EditorTests::basicDataNumberFields() {
+    QFETCH(int, fieldNumber);
+    QFETCH(QString, typed);
+    QFETCH(int, line);
+    QFETCH(QString, written);
+    ui::Navigation::instance().openBasicDataEditor();
+    auto* editor = ui::BasicDataEditor::current();
+    field(editor, fieldNumber)->setText(typed);
+    QVERIFY(editor->save());
+    auto text = textio::readTextFile(fileNamed(refdata::kBasicDataFileName));
+    QVERIFY(text);
+    const auto lines = textio::splitLines(*text);
+    QCOMPARE(int(lines.size()), 5);
+    QCOMPARE(ui::qs(lines[line]), written);
+}
+
+void EditorTests::basicDataReopenShowsFileChangedOutside() {
+    ui::Navigation::instance().openBasicDataEditor();
+    auto* editor = ui::BasicDataEditor::current();
+    QTest::mouseClick(command(editor, 2), Qt::LeftButton);
+    QVERIFY(!editor->isVisible());
+    QVERIFY(!refdata::writeBasicDataFile(folder(), {34, "別の装置", 15, 1.8, "別の病院"}));
+
+    ui::Navigation::instance().openBasicDataEditor();
+    QCOMPARE(ui::BasicDataEditor::current(), editor); // kept, not created again
+    QVERIFY(editor->isVisible());
+    QCOMPARE(field(editor, 1)->text(), QStringLiteral("別の装置"));
+    QCOMPARE(field(editor, 2)->text(), QStringLiteral("15"));
+    QCOMPARE(field(editor, 3)->text(), QStringLiteral("1.8"));
+    QCOMPARE(field(editor, 4)->text(), QStringLiteral("34"));
+    QCOMPARE(field(editor, 6)->text(), QStringLiteral("別の病院"));
+    QCOMPARE(Module1.targetAngleDeg, 15.0);
+    QCOMPARE(Module1.defaultInherentFilterAlMm, 1.8);
+    QCOMPARE(Module1.wAirEv, 34.0);
+}
+
+void EditorTests::basicDataCancelChangesNothing() {
+    const std::string before = readBytes(fileNamed(refdata::kBasicDataFileName));
+    ui::Navigation::instance().openBasicDataEditor();
+    auto* editor = ui::BasicDataEditor::current();
+    field(editor, 4)->setText(QStringLiteral("99"));
+    field(editor, 6)->setText(QStringLiteral("変更"));
+    QTest::mouseClick(command(editor, 2), Qt::LeftButton);
+    QVERIFY(!editor->isVisible());
+    QCOMPARE(readBytes(fileNamed(refdata::kBasicDataFileName)), before);
+    QVERIFY(captions_.isEmpty());
+    QVERIFY(MessageBox::shown().isEmpty());
+    QCOMPARE(Module1.wAirEv, 33.97);
+}
+
+void EditorTests::basicDataUnreadableFileKeepsEditorClosed_data() {
+    QTest::addColumn<int>("damage");
+    QTest::newRow("missing") << 0;
+    QTest::newRow("a folder of that name") << 1;
+    QTest::newRow("ends after the unit name") << 2;
+}
+
+void EditorTests::basicDataUnreadableFileKeepsEditorClosed() {
+    QFETCH(int, damage);
+    const fs::path file = fileNamed(refdata::kBasicDataFileName);
+    fs::remove(file);
+    if (damage == 1)
+        fs::create_directory(file);
+    if (damage == 2)
+        QVERIFY(writeLines(refdata::kBasicDataFileName, {" 35 ", "途中まで"}));
+    Module1.targetAngleDeg = 16;
+
+    ui::Navigation::instance().openBasicDataEditor();
+    QVERIFY(!ui::BasicDataEditor::current() || !ui::BasicDataEditor::current()->isVisible());
+    QCOMPARE(MessageBox::shown().size(), 1);
+    QCOMPARE(MessageBox::shown()[0].kind, MessageBox::Kind::Warning);
+    QCOMPARE(MessageBox::shown()[0].icon, QMessageBox::Warning);
+    QVERIFY(MessageBox::shown()[0].text.contains(QStringLiteral("基礎データ.dat")));
+    QCOMPARE(Module1.targetAngleDeg, 16.0);
+    QCOMPARE(Module1.wAirEv, 33.97);
+    QCOMPARE(Module1.hospitalName, std::string("試験病院"));
+}
+
+void EditorTests::basicDataWriteFailureLosesNothing() {
+    ui::Navigation::instance().openBasicDataEditor();
+    auto* editor = ui::BasicDataEditor::current();
+    const fs::path kept = blockWithFolder(refdata::kBasicDataFileName);
+    field(editor, 6)->setText(QStringLiteral("新しい病院"));
+    field(editor, 4)->setText(QStringLiteral("34.5"));
+    QVERIFY(!editor->save());
+
+    QCOMPARE(MessageBox::shown().size(), 1);
+    QCOMPARE(MessageBox::shown()[0].kind, MessageBox::Kind::Warning);
+    QVERIFY(editor->isVisible());
+    QCOMPARE(field(editor, 6)->text(), QStringLiteral("新しい病院"));
+    QVERIFY(captions_.isEmpty());
+    QCOMPARE(readBytes(kept), std::string("kept"));
+    QCOMPARE(strayFiles(), QStringList());
+
+    // Once the obstacle is gone, the same input saves.
+    fs::remove_all(kept.parent_path());
+    MessageBox::clearShown();
+    QVERIFY(editor->save());
+    QCOMPARE(MessageBox::shown()[0].kind, MessageBox::Kind::Notice);
+    auto data = refdata::readBasicDataFile(folder());
+    QVERIFY(data);
+    QCOMPARE(data->hospitalName, std::string("新しい病院"));
+    QCOMPARE(data->wAirEv, 34.5);
+}
+
+void EditorTests::basicDataTabOrder() {
+    ui::Navigation::instance().openBasicDataEditor();
+    auto* editor = ui::BasicDataEditor::current();
+    QWidget* expected[] = {field(editor, 1), field(editor, 2), field(editor, 3), field(editor, 4), field(editor, 6),
+                           command(editor, 1), command(editor, 2)};
+    for (size_t i = 0; i + 1 < std::size(expected); ++i)
+        QCOMPARE(nextTabStop(expected[i]), expected[i + 1]);
+}
+
+// ---- Tube output data editor ------------------------------------------------------------------
+
+void EditorTests::tubeOutputOpensFromState() {
+    ui::Navigation::instance().openTubeOutputEditor();
+    auto* editor = ui::TubeOutputEditor::current();
+    QVERIFY(editor && editor->isVisible());
+    QCOMPARE(editor->windowTitle(), QStringLiteral("出力データ編集"));
+    const char* expected[] = {"", "6.00E-06", "9.00E-06", "1.20E-05", "1.50E-05", "1.80E-05"};
+    for (int r = 1; r <= 5; ++r)
+        QCOMPARE(field(editor, r)->text(), QString::fromLatin1(expected[r]));
+    QCOMPARE(field(editor, 37)->text(), QStringLiteral("2.50"));
+    QCOMPARE(field(editor, 38)->text(), QStringLiteral("0.00"));
+    QCOMPARE(field(editor, 43)->text(), QStringLiteral("tamso_output.op"));
+    QVERIFY(!field(editor, 43)->isEnabled());
+    QCOMPARE(field(editor, 44)->text(), QStringLiteral("試験用の出力データ"));
+    for (auto* control : editor->findChildren<QWidget*>()) {
+        QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
+        QCOMPARE(control->accessibleDescription(), control->objectName());
+    }
+}
+
+void EditorTests::tubeOutputSaveAfterYes() {
+    ui::Navigation::instance().openTubeOutputEditor();
+    auto* editor = ui::TubeOutputEditor::current();
+    field(editor, 1)->setText(QStringLiteral("2.58E-05"));
+    field(editor, 37)->setText(QStringLiteral("2.5"));
+    field(editor, 38)->setText(QStringLiteral("0.1"));
+    field(editor, 44)->clear();
+    MessageBox::setNextAnswer(MessageBox::Answer::Yes);
+    QTest::mouseClick(command(editor, 1), Qt::LeftButton);
+
+    QCOMPARE(MessageBox::shown().size(), 1);
+    QCOMPARE(MessageBox::shown()[0].kind, MessageBox::Kind::QuestionYesNo);
+    QCOMPARE(MessageBox::shown()[0].text, QStringLiteral("この名前のファイルはすでに存在します。上書きしますか？"));
+    QCOMPARE(readBytes(fileNamed(refdata::kTubeOutputFileName)),
+             std::string("No comment\r\n40. 50. 60. 70. 80. \r\n"
+                         "2.58E-05 9.00E-06 1.20E-05 1.50E-05 1.80E-05 2.50 0.10\r\n"));
+    QCOMPARE(Module1.TubeOutputTable[2][1], 2.58e-5);
+    QCOMPARE(Module1.TubeOutputTable[1][1], 40.0);
+    QCOMPARE(Module1.refFilterAlCm, 0.25);
+    QVERIFY(qAbs(Module1.refFilterCuCm - 0.01) < 1e-15);
+    QCOMPARE(Module1.outputDataComment, std::string("No comment"));
+    QCOMPARE(Module1.outputDataFileName, std::string("tamso_output.op"));
+    QCOMPARE(namesShown_, QStringList{QStringLiteral("tamso_output")});
+    QVERIFY(!editor->isVisible());
+
+    ui::Navigation::instance().openTubeOutputEditor();
+    QCOMPARE(field(editor, 44)->text(), QStringLiteral("No comment"));
+    QCOMPARE(field(editor, 1)->text(), QStringLiteral("2.58E-05"));
+    QCOMPARE(field(editor, 38)->text(), QStringLiteral("0.10"));
+}
+
+void EditorTests::tubeOutputExposureFields_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<double>("stored");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("not a number") << QStringLiteral("abc") << 0.0 << QStringLiteral("0.00E+00");
+    QTest::newRow("small e") << QStringLiteral("1.234e-5") << 1.234e-5 << QStringLiteral("1.23E-05");
+    QTest::newRow("plain decimal") << QStringLiteral("0.0000205") << 2.05e-5 << QStringLiteral("2.05E-05");
+    QTest::newRow("empty") << QString() << 0.0 << QStringLiteral("0.00E+00");
+}
+
+void EditorTests::tubeOutputExposureFields() {
+    QFETCH(QString, typed);
+    QFETCH(double, stored);
+    QFETCH(QString, written);
+    ui::Navigation::instance().openTubeOutputEditor();
+    auto* editor = ui::TubeOutputEditor::current();
+    field(editor, 3)->setText(typed);
+    QVERIFY(editor->save());
+    QCOMPARE(Module1.TubeOutputTable[2][3], stored);
+    auto data = refdata::readTubeOutputFile(fileNamed(refdata::kTubeOutputFileName));
+    QVERIFY(data);
+    const auto line3 = textio::splitLines(readBytes(fileNamed(refdata::kTubeOutputFileName)))[2];
+    QCOMPARE(ui::qs(line3).split(QLatin1Char(' '))[2], written);
+}
+
+void EditorTests::tubeOutputNoKeepsFileButTakesValues() {
+    const std::string before = readBytes(fileNamed(refdata::kTubeOutputFileName));
+    ui::Navigation::instance().openTubeOutputEditor();
+    auto* editor = ui::TubeOutputEditor::current();
+    field(editor, 2)->setText(QStringLiteral("1.00E-05"));
+    field(editor, 37)->setText(QStringLiteral("3"));
+    field(editor, 44)->setText(QStringLiteral("新しいコメント"));
+    MessageBox::setNextAnswer(MessageBox::Answer::No);
+    QVERIFY(!editor->save());
+
+    QCOMPARE(MessageBox::shown().size(), 1);
+    QCOMPARE(readBytes(fileNamed(refdata::kTubeOutputFileName)), before);
+    QVERIFY(editor->isVisible());
+    QVERIFY(namesShown_.isEmpty());
+    QCOMPARE(Module1.TubeOutputTable[2][2], 1e-5);
+    QVERIFY(qAbs(Module1.refFilterAlCm - 0.3) < 1e-15);
+    QCOMPARE(Module1.outputDataComment, std::string("試験用の出力データ"));
+    QCOMPARE(field(editor, 44)->text(), QStringLiteral("新しいコメント"));
+}
+
+void EditorTests::tubeOutputRemovedFileWrittenWithoutQuestion() {
+    ui::Navigation::instance().openTubeOutputEditor();
+    auto* editor = ui::TubeOutputEditor::current();
+    fs::remove(fileNamed(refdata::kTubeOutputFileName));
+    MessageBox::setNextAnswer(MessageBox::Answer::No); // would stop the save if a question came
+    QVERIFY(editor->save());
+    QVERIFY(MessageBox::shown().isEmpty());
+    auto data = refdata::readTubeOutputFile(fileNamed(refdata::kTubeOutputFileName));
+    QVERIFY(data);
+    QCOMPARE(data->comment, std::string("試験用の出力データ"));
+    QCOMPARE(data->exposureCkgPerMas[5], 1.8e-5);
+    QCOMPARE(data->voltageKv[5], 80.0);
+}
+
+void EditorTests::tubeOutputWriteFailureLosesNothing() {
+    ui::Navigation::instance().openTubeOutputEditor();
+    auto* editor = ui::TubeOutputEditor::current();
+    const fs::path kept = blockWithFolder(refdata::kTubeOutputFileName);
+    field(editor, 4)->setText(QStringLiteral("2.00E-05"));
+    field(editor, 44)->setText(QStringLiteral("失敗する保存"));
+    QVERIFY(!editor->save());
+
+    QCOMPARE(MessageBox::shown().size(), 1);
+    QCOMPARE(MessageBox::shown()[0].kind, MessageBox::Kind::Warning);
+    QVERIFY(MessageBox::shown()[0].text.contains(QStringLiteral("tamso_output.op")));
+    QVERIFY(editor->isVisible());
+    QCOMPARE(field(editor, 4)->text(), QStringLiteral("2.00E-05"));
+    QCOMPARE(Module1.TubeOutputTable[2][4], 2e-5);
+    QVERIFY(namesShown_.isEmpty());
+    QCOMPARE(readBytes(kept), std::string("kept"));
+    QCOMPARE(strayFiles(), QStringList());
+}
+
+void EditorTests::tubeOutputCancelAndReopenRefill() {
+    ui::Navigation::instance().openTubeOutputEditor();
+    auto* editor = ui::TubeOutputEditor::current();
+    field(editor, 1)->setText(QStringLiteral("9.99E-05"));
+    field(editor, 37)->setText(QStringLiteral("7"));
+    QTest::mouseClick(command(editor, 2), Qt::LeftButton);
+    QVERIFY(!editor->isVisible());
+    QCOMPARE(Module1.TubeOutputTable[2][1], 6e-6);
+    QCOMPARE(Module1.refFilterAlCm, 0.25);
+    QVERIFY(MessageBox::shown().isEmpty());
+
+    Module1.TubeOutputTable[2][1] = 7.5e-6; // changed since, for example by a Save answered No
+    ui::Navigation::instance().openTubeOutputEditor();
+    QCOMPARE(field(editor, 1)->text(), QStringLiteral("7.50E-06"));
+    QCOMPARE(field(editor, 37)->text(), QStringLiteral("2.50"));
+}
+
+void EditorTests::tubeOutputEnterChain() {
+    ui::Navigation::instance().openTubeOutputEditor();
+    auto* editor = ui::TubeOutputEditor::current();
+    QVERIFY(QTest::qWaitForWindowActive(editor));
+    QWidget* chain[] = {field(editor, 1),  field(editor, 2),  field(editor, 3),  field(editor, 4), field(editor, 5),
+                        field(editor, 37), field(editor, 38), field(editor, 44), command(editor, 1)};
+    chain[0]->setFocus();
+    for (size_t i = 0; i + 1 < std::size(chain); ++i) {
+        QCOMPARE(QApplication::focusWidget(), chain[i]);
+        QTest::keyClick(chain[i], i % 2 ? Qt::Key_Enter : Qt::Key_Return);
+    }
+    QCOMPARE(QApplication::focusWidget(), chain[std::size(chain) - 1]);
+    QVERIFY(editor->isVisible()); // reaching Save does not press it
+    // Tab takes the same road (the disabled file name is skipped) and goes on to Cancel.
+    for (size_t i = 0; i + 1 < std::size(chain); ++i)
+        QCOMPARE(nextTabStop(chain[i]), chain[i + 1]);
+    QCOMPARE(nextTabStop(command(editor, 1)), static_cast<QWidget*>(command(editor, 2)));
+    QVERIFY(MessageBox::shown().isEmpty());
+    // Other keys type as usual.
+    field(editor, 44)->setFocus();
+    field(editor, 44)->clear();
+    QTest::keyClicks(field(editor, 44), QStringLiteral("ab"));
+    QCOMPARE(field(editor, 44)->text(), QStringLiteral("ab"));
+    QCOMPARE(QApplication::focusWidget(), field(editor, 44));
+}
+
+void EditorTests::tubeOutputHiddenByConditionsScreen() {
+    ui::Navigation::instance().hideTubeOutputEditor(); // nothing to hide yet
+    ui::Navigation::instance().openTubeOutputEditor();
+    auto* editor = ui::TubeOutputEditor::current();
+    QVERIFY(editor->isVisible());
+    ui::Navigation::instance().hideTubeOutputEditor();
+    QVERIFY(!editor->isVisible());
+    QCOMPARE(ui::TubeOutputEditor::current(), editor);
+}
+
+// ---- Ambient dose table editor ----------------------------------------------------------------
+
+void EditorTests::ambientOpensEveryCellInItsField() {
+    ui::Navigation::instance().openAmbientDoseEditor();
+    auto* editor = ui::AmbientDoseEditor::current();
+    QVERIFY(editor && editor->isVisible());
+    QCOMPARE(editor->windowTitle(), QStringLiteral("周辺線量実測値データ編集"));
+    // Columns of six fields: 50 kV at +30 cm, ceiling, -30 cm, then 60 kV; rows 70..120 cm.
+    for (int n = 1; n <= 36; ++n) {
+        const int column = (n - 1) / 6; // 0..5
+        const int j = column / 3 + 1, k = column % 3 + 1, i = (n - 1) % 6 + 1;
+        const QString expected = QString::number(j + 0.1 * k + 0.01 * i, 'f', 3);
+        QCOMPARE(field(editor, n)->text(), expected);
+    }
+    QCOMPARE(field(editor, 7)->accessibleDescription(), QStringLiteral("Text7"));
+    QVERIFY(field(editor, 7)->accessibleName().contains(QStringLiteral("クベース天井高")));
+    QWidget* previous = field(editor, 1);
+    for (int n = 2; n <= 36; ++n) {
+        QCOMPARE(nextTabStop(previous), static_cast<QWidget*>(field(editor, n)));
+        previous = field(editor, n);
+    }
+    QCOMPARE(nextTabStop(previous), static_cast<QWidget*>(command(editor, 1)));
+}
+
+void EditorTests::ambientSaveWritesTwoDecimals() {
+    ui::Navigation::instance().openAmbientDoseEditor();
+    auto* editor = ui::AmbientDoseEditor::current();
+    field(editor, 1)->setText(QStringLiteral("0.256"));  // [1,1,1]
+    field(editor, 22)->setText(QStringLiteral("12.5"));  // [2,1,4]
+    field(editor, 15)->setText(QStringLiteral("abc"));   // [1,3,3]
+    field(editor, 36)->clear();                          // [2,3,6]
+    Module1.AmbientDoseTable[0][0][4] = 0;               // the keys are set again on save
+    QTest::mouseClick(command(editor, 1), Qt::LeftButton);
+
+    QCOMPARE(Module1.AmbientDoseTable[1][1][1], 0.256);
+    QCOMPARE(Module1.AmbientDoseTable[2][1][4], 12.5);
+    QCOMPARE(Module1.AmbientDoseTable[1][3][3], 0.0);
+    QCOMPARE(Module1.AmbientDoseTable[2][3][6], 0.0);
+    QCOMPARE(Module1.AmbientDoseTable[0][0][4], 100.0);
+    QCOMPARE(MessageBox::shown().size(), 1);
+    QCOMPARE(MessageBox::shown()[0].kind, MessageBox::Kind::Notice);
+    QCOMPARE(MessageBox::shown()[0].text, QStringLiteral("新しいデータを保存しました"));
+    QVERIFY(!editor->isVisible());
+
+    const std::string expected = " 070.0 0.26 1.21 1.31 2.11 2.21 2.31\r\n"
+                                 " 080.0 1.12 1.22 1.32 2.12 2.22 2.32\r\n"
+                                 " 090.0 1.13 1.23 0.00 2.13 2.23 2.33\r\n"
+                                 " 100.0 1.14 1.24 1.34 12.50 2.24 2.34\r\n"
+                                 " 110.0 1.15 1.25 1.35 2.15 2.25 2.35\r\n"
+                                 " 120.0 1.16 1.26 1.36 2.16 2.26 0.00\r\n";
+    QCOMPARE(readBytes(fileNamed(refdata::kAmbientDoseFileName)), expected);
+
+    // After a restart the table holds the file's two decimals.
+    delete editor;
+    Module1 = CalculationState{};
+    QVERIFY(!refdata::loadReferenceData(Module1, folder()));
+    QCOMPARE(Module1.AmbientDoseTable[1][1][1], 0.26);
+    ui::Navigation::instance().openAmbientDoseEditor();
+    QCOMPARE(field(ui::AmbientDoseEditor::current(), 1)->text(), QStringLiteral("0.260"));
+    QCOMPARE(field(ui::AmbientDoseEditor::current(), 22)->text(), QStringLiteral("12.500"));
+}
+
+void EditorTests::ambientCancelLeavesTable() {
+    const std::string before = readBytes(fileNamed(refdata::kAmbientDoseFileName));
+    ui::Navigation::instance().openAmbientDoseEditor();
+    auto* editor = ui::AmbientDoseEditor::current();
+    field(editor, 8)->setText(QStringLiteral("5"));
+    QTest::mouseClick(command(editor, 2), Qt::LeftButton);
+    QVERIFY(!editor->isVisible());
+    QCOMPARE(Module1.AmbientDoseTable[1][2][2], 1.22);
+    QCOMPARE(readBytes(fileNamed(refdata::kAmbientDoseFileName)), before);
+    QVERIFY(MessageBox::shown().isEmpty());
+    ui::Navigation::instance().openAmbientDoseEditor();
+    QCOMPARE(field(editor, 8)->text(), QStringLiteral("1.220"));
+}
+
+void EditorTests::ambientWriteFailureKeepsTypedValues() {
+    ui::Navigation::instance().openAmbientDoseEditor();
+    auto* editor = ui::AmbientDoseEditor::current();
+    const fs::path kept = blockWithFolder(refdata::kAmbientDoseFileName);
+    field(editor, 30)->setText(QStringLiteral("4.321"));
+    QVERIFY(!editor->save());
+
+    QCOMPARE(MessageBox::shown().size(), 1);
+    QCOMPARE(MessageBox::shown()[0].kind, MessageBox::Kind::Warning);
+    QVERIFY(MessageBox::shown()[0].text.contains(QStringLiteral("kaijo_dose.dat")));
+    QVERIFY(editor->isVisible());
+    QCOMPARE(field(editor, 30)->text(), QStringLiteral("4.321"));
+    QCOMPARE(Module1.AmbientDoseTable[2][2][6], 4.321); // in use at once, as after a successful save
+    QCOMPARE(readBytes(kept), std::string("kept"));
+    QCOMPARE(strayFiles(), QStringList());
+}
+
+void EditorTests::closeBoxDiscardsEditor() {
+    ui::Navigation::instance().openAmbientDoseEditor();
+    auto* first = ui::AmbientDoseEditor::current();
+    field(first, 1)->setText(QStringLiteral("9"));
+    first->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!ui::AmbientDoseEditor::current());
+    ui::Navigation::instance().openAmbientDoseEditor();
+    QVERIFY(ui::AmbientDoseEditor::current());
+    QCOMPARE(field(ui::AmbientDoseEditor::current(), 1)->text(), QStringLiteral("1.110"));
+}
+
+QTEST_MAIN(EditorTests)
+#include "tst_editors.moc"
