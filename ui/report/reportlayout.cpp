@@ -1,0 +1,155 @@
+#include "ui/report/reportlayout.h"
+
+#include "engine/calculationstate.h"
+#include "ui/shell/uiutil.h"
+
+namespace tamso::ui {
+
+BodyPartMark bodyPartMark(const QString& bodyPart) {
+    const QString head = bodyPart.left(2);
+    if (head == QStringLiteral("頭部"))
+        return {30, 70};
+    if (head == QStringLiteral("胸部"))
+        return {62, 90};
+    if (head == QStringLiteral("腹部"))
+        return {80, 115};
+    return {28, 28};
+}
+
+void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f) {
+    const bool printer = target == ReportTarget::Printer;
+    const QColor black(0, 0, 0);
+    const QColor red(255, 0, 0);
+    const QString xrayUnit = qs(Module1.xrayUnitName);
+    const QString hospital = qs(Module1.hospitalName);
+    auto text = [&c](double x, double y, const QString& s) {
+        c.moveTo(x, y);
+        c.printText(s, true);
+    };
+
+    // Title.
+    c.setFontName(timesFontFamily());
+    c.setFontSize(printer ? 18 : 14);
+    text(printer ? 20 : 10, 10, QStringLiteral("TAMSO in NICU"));
+
+    // Body font, fill, page frame.
+    c.setFontName(gothicFontFamily());
+    c.setFontCharset(128);
+    c.setFillStyle(FillStyle::Transparent);
+    if (printer) {
+        c.setLineWidth(4);
+        c.box(10, 20, 195, 277);
+    } else {
+        c.setLineWidth(1);
+        c.box(10, 21, 195, 287);
+    }
+
+    // Patient.
+    c.box(15, 28, 100, 43, black);
+    c.setFontSize(printer ? 14 : 10);
+    text(20, 30, QStringLiteral("ID No.: ") + f.id);
+    text(20, 37, QStringLiteral("氏名 : ") + f.name);
+
+    // Exposure conditions.
+    c.box(15, 45, 100, 109, black);
+    const QString rows[9][2] = {
+        {QStringLiteral("撮影日"), QStringLiteral(": ") + f.examDate},
+        {QStringLiteral("撮影担当"), QStringLiteral(": ") + f.technologist},
+        {QStringLiteral("撮影装置"), QStringLiteral(": ") + xrayUnit},
+        {QStringLiteral("撮影部位"), QStringLiteral(": ") + f.bodyPart},
+        {QStringLiteral("被写体厚"), QStringLiteral(": ") + f.thickness + QStringLiteral(" cm")},
+        {QStringLiteral("撮影距離"), QStringLiteral(": ") + f.ffd + QStringLiteral(" cm")},
+        {QStringLiteral("管電圧"), QStringLiteral(": ") + f.tubeVoltage + QStringLiteral(" kV")},
+        {QStringLiteral("管電流秒"), QStringLiteral(": ") + f.mAs + QStringLiteral(" mAs")},
+        {QStringLiteral("照射野"), QStringLiteral(": ") + f.fieldSize},
+    };
+    for (int r = 0; r < 9; ++r) {
+        const double y = 47 + 7 * r;
+        text(20, y, rows[r][0]);
+        text(43, y, rows[r][1]);
+    }
+
+    // Doses.
+    c.box(15, 111, 100, 145, black);
+    text(20, 117, QStringLiteral("患児の入射表面線量： ") + f.dose + QStringLiteral(" mGy"));
+    text(20, 127, QStringLiteral("介助者の被ばく線量  μSv"));
+    c.moveTo(25, 134);
+    c.printText(QStringLiteral("① : ") + f.caregiver1, false);
+    c.printText(QStringLiteral("   ② : ") + f.caregiver2, false);
+    c.printText(QStringLiteral("   ③ : ") + f.caregiver3, true);
+
+    // Remarks.
+    c.box(15, 230, 190, printer ? 275 : 285, black);
+    text(20, 235, QStringLiteral("備考"));
+
+    // Incubator, side view.
+    const int figureWidth = printer ? 8 : 2;
+    c.setLineWidth(figureWidth);
+    c.line(45, 195, 45, 222);
+    c.lineTo(105, 222);
+    c.lineTo(105, 182);
+    c.lineTo(63, 182);
+    c.lineTo(45, 195);
+
+    // Caregiver positions.
+    if (printer) {
+        c.setFillColour(red);
+        c.setFillStyle(FillStyle::Solid);
+    }
+    c.circle(108, 152, 1, red);
+    c.circle(108, 182, 1, red);
+    c.circle(108, 212, 1, red);
+
+    // Infant, side view: hatched in the fill colour (black on the preview, red on the printer).
+    c.setLineWidth(printer ? 4 : 1);
+    c.setFillStyle(FillStyle::Hatched);
+    c.circle(75, 217, 10, {}, {}, 0.5);
+
+    // X-ray beam.
+    c.line(75, 155, 75, 222);
+    c.line(68, 155, 60, 222);
+    c.line(82, 155, 90, 222);
+
+    // Labels.
+    text(115, 150, QStringLiteral("① : ") + f.caregiver1 + QStringLiteral(" μSv"));
+    text(115, 180, QStringLiteral("② : ") + f.caregiver2 + QStringLiteral(" μSv"));
+    text(115, 210, QStringLiteral("③ : ") + f.caregiver3 + QStringLiteral(" μSv"));
+    text(77, 205, f.dose + QStringLiteral(" mGy"));
+
+    // Figure frame and infant, front view.
+    c.setFillStyle(FillStyle::Transparent);
+    c.box(110, 28, 190, 145);
+    c.circle(150, 50, 18);
+    c.circle(150, 88, 26, {}, ArcAngles{2.09, 6.28318}, 1.44);
+    c.circle(150, 88, 26, {}, ArcAngles{0, 1.047}, 1.44);
+    c.line(162, 68, 180, 72);
+    c.lineTo(186, 77);
+    c.lineTo(184, 82);
+    c.lineTo(167, 78);
+    c.line(138, 68, 120, 72);
+    c.lineTo(114, 77);
+    c.lineTo(116, 82);
+    c.lineTo(133, 78);
+    c.line(137, 107, 124, 129);
+    const double legs[][2] = {{125, 135}, {130, 137}, {142, 120}, {150, 115}, {158, 120},
+                              {170, 137}, {175, 135}, {176, 129}, {163, 107}};
+    for (const auto& p : legs)
+        c.lineTo(p[0], p[1]);
+
+    // Body-part mark.
+    const BodyPartMark mark = bodyPartMark(f.bodyPart);
+    const double middle = (mark.upper + mark.lower) / 2;
+    c.setLineWidth(printer ? 10 : 2);
+    c.box(130, mark.upper, 170, mark.lower, red);
+    c.circle(150, middle, 1, red);
+    c.setLineWidth(printer ? 4 : 1);
+    text(140, middle + 2, f.dose + QStringLiteral(" mGy"));
+
+    // Hospital.
+    text(70, printer ? 278 : 288, hospital);
+
+    if (printer)
+        c.endDocument();
+}
+
+} // namespace tamso::ui

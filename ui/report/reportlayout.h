@@ -1,0 +1,25 @@
+#pragma once
+// The one-page report: one sequence of drawing steps for the preview and the printer, which differ
+// only in font sizes, line widths, a few coordinates, the fill of the caregiver markers and the end.
+
+#include "ui/report/reportcanvas.h"
+#include "ui/shell/navigation.h"
+
+namespace tamso::ui {
+
+enum class ReportTarget { Preview, Printer };
+
+// Upper and lower edge of the body-part mark on the front-view figure, chosen by the first two
+// characters of the body-part text ("頭部", "胸部", "腹部"); anything else gives 28 and 28.
+struct BodyPartMark {
+    double upper;
+    double lower;
+};
+BodyPartMark bodyPartMark(const QString& bodyPart);
+
+// Draws the report from the report screen's fields. The X-ray unit and the hospital come from the
+// basic data (Module1), never from fields.xrayUnit. The printer target ends the document; for the
+// preview the caller enables its buttons afterwards.
+void drawReport(ReportCanvas& canvas, ReportTarget target, const ReportFields& fields);
+
+} // namespace tamso::ui

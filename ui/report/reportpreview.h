@@ -1,0 +1,32 @@
+#pragma once
+// The report preview (Form8.Picture1): a white picture box whose user scale runs 0..210 across and
+// 0..296 down. Drawings are kept in an image, so the preview survives being covered, and a second
+// drawing is laid over the first until the preview is cleared.
+
+#include "ui/shell/navigation.h"
+
+#include <QImage>
+#include <QWidget>
+
+namespace tamso::ui {
+
+class ReportPreview : public QWidget {
+    Q_OBJECT
+public:
+    explicit ReportPreview(QWidget* parent = nullptr);
+
+    void clear();
+    void drawReport(const ReportFields& fields);
+    const QImage& image() const { return image_; }
+
+    static constexpr double kUserWidth = 210;
+    static constexpr double kUserHeight = 296;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QImage image_;
+};
+
+} // namespace tamso::ui

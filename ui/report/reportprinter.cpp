@@ -1,0 +1,61 @@
+#include "ui/report/reportprinter.h"
+
+#include "ui/report/paintercanvas.h"
+#include "ui/report/reportlayout.h"
+
+#include <QMarginsF>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPrinter>
+
+namespace tamso::ui {
+namespace {
+
+// Printer line widths are counted in pixels of a 600 dpi printer, the usual resolution of office
+// laser printers, whatever the actual resolution of the device: width 4 is then about 0.17 mm.
+constexpr double kLineWidthDpi = 600.0;
+// The hatch pattern keeps the spacing it has on a 96 dpi screen (about 2 mm).
+constexpr double kScreenDpi = 96.0;
+
+class PrinterCanvas : public PainterCanvas {
+public:
+    PrinterCanvas(QPainter& painter, const Mapping& mapping) : PainterCanvas(painter, mapping), painter_(painter) {}
+    void endDocument() override { ended_ = painter_.end(); }
+    bool ended() const { return ended_; }
+
+private:
+    QPainter& painter_;
+    bool ended_ = false;
+};
+
+} // namespace
+
+void configureReportPrinter(QPrinter& printer) {
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageOrientation(QPageLayout::Portrait);
+    printer.setColorMode(QPrinter::Color);
+    // The drawing surface starts at the top left of the printable area; the printer keeps its own
+    // minimum margins.
+    printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+}
+
+std::optional<QString> printReport(QPrinter& printer, const ReportFields& fields) {
+    configureReportPrinter(printer);
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return QStringLiteral("印刷を開始できませんでした。プリンタの設定を確認して下さい。");
+    const double dpi = printer.resolution();
+    PainterCanvas::Mapping mapping;
+    mapping.unitsToDeviceX = dpi / 25.4;
+    mapping.unitsToDeviceY = dpi / 25.4;
+    mapping.lineWidthScale = dpi / kLineWidthDpi;
+    mapping.hatchScale = dpi / kScreenDpi;
+    PrinterCanvas canvas(painter, mapping);
+    drawReport(canvas, ReportTarget::Printer, fields);
+    if (!canvas.ended() || printer.printerState() == QPrinter::Error)
+        return QStringLiteral("印刷できませんでした。プリンタの設定を確認して下さい。");
+    return std::nullopt;
+}
+
+} // namespace tamso::ui

@@ -1,0 +1,23 @@
+#pragma once
+// The report on the printer (the printReport routine): A4 portrait in colour, laid out in
+// millimetres, one page.
+
+#include "ui/shell/navigation.h"
+
+#include <QString>
+
+#include <optional>
+
+class QPrinter;
+
+namespace tamso::ui {
+
+// The settings the report needs: A4 paper, portrait orientation (setting 1), colour output
+// (setting 2), so that the red marks print red where the printer can.
+void configureReportPrinter(QPrinter& printer);
+
+// Prints the report with the fields as they stand. Returns the message for the user when the print
+// job could not be started or finished; nothing is printed then.
+std::optional<QString> printReport(QPrinter& printer, const ReportFields& fields);
+
+} // namespace tamso::ui

@@ -1,0 +1,330 @@
+#include "ui/report/reportscreen.h"
+
+#include "ui/report/reportprinter.h"
+#include "ui/report/reportpreview.h"
+#include "ui/shell/messagebox.h"
+#include "ui/shell/uiutil.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QStyle>
+
+#include <filesystem>
+
+namespace tamso::ui {
+namespace {
+
+ReportScreen::PrinterProvider& printerProvider() {
+    static ReportScreen::PrinterProvider provider;
+    return provider;
+}
+
+std::unique_ptr<QPrinter> askForPrinter(QWidget* parent) {
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    configureReportPrinter(*printer);
+    // Without an installed printer the dialog still offers printing to a PDF file.
+    QPrintDialog dialog(printer.get(), parent);
+    dialog.setWindowTitle(MessageBox::title());
+    if (dialog.exec() != QDialog::Accepted)
+        return nullptr;
+    return printer;
+}
+
+std::filesystem::path workingFolderPath() { return std::filesystem::u8path(workingFolderUtf8()); }
+
+QPointer<ReportScreen>& keptScreen() {
+    static QPointer<ReportScreen> screen;
+    return screen;
+}
+
+ReportScreen* ensureScreen() {
+    QPointer<ReportScreen>& screen = keptScreen();
+    if (!screen) {
+        screen = new ReportScreen;
+        screen->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    return screen;
+}
+
+} // namespace
+
+ReportScreen::ReportScreen(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("Form8"));
+    setWindowTitle(QStringLiteral("TAMSO Ⅱ 報告書"));
+    setAccessibleName(windowTitle());
+    setAccessibleDescription(objectName());
+    setFixedSize(twips(12855), twips(11655));
+
+    int frameNumber = 0;
+    auto frame = [&](int left, int top, int width, int height) {
+        auto* f = new QFrame(this);
+        f->setFrameShape(QFrame::Box);
+        f->setFrameShadow(QFrame::Sunken);
+        nameControl(f, QStringLiteral("Frame%1").arg(++frameNumber), QString());
+        placeTwips(f, left, top, width, height);
+    };
+    frame(240, 240, 3855, 975);
+    frame(240, 1440, 3855, 855);
+    frame(240, 2400, 3855, 3735);
+    frame(240, 6360, 3855, 2775);
+
+    int labelNumber = 0;
+    auto label = [&](const QString& caption, int left, int top, int width = 1250) {
+        auto* l = new QLabel(caption, this);
+        nameControl(l, QStringLiteral("Label%1").arg(++labelNumber), caption);
+        placeTwips(l, left, top, width, 300);
+        return l;
+    };
+    auto edit = [&](const QString& name, const QString& caption, int left, int top, int width, int height = 395) {
+        auto* e = new QLineEdit(this);
+        nameControl(e, name, caption);
+        placeTwips(e, left, top, width, height);
+        return e;
+    };
+    auto button = [&](const QString& name, const QString& caption, int left, int top, int width, int height) {
+        auto* b = new QPushButton(caption, this);
+        nameControl(b, name, caption);
+        placeTwips(b, left, top, width, height);
+        return b;
+    };
+
+    label(QStringLiteral("ID No."), 360, 400);
+    text1_ = edit(QStringLiteral("Text1"), QStringLiteral("ID No."), 1680, 360, 2175);
+    label(QStringLiteral("氏 名"), 360, 760);
+    text2_ = edit(QStringLiteral("Text2"), QStringLiteral("氏 名"), 1680, 720, 2175);
+
+    label(QStringLiteral("撮影担当"), 360, 1600);
+    combo1_ = new QComboBox(this);
+    combo1_->setEditable(true);
+    combo1_->setInsertPolicy(QComboBox::NoInsert);
+    nameControl(combo1_, QStringLiteral("Combo1"), QStringLiteral("撮影担当"));
+    placeTwips(combo1_, 1680, 1560, 2175, 360);
+    command4_ = button(QStringLiteral("Command4"), QStringLiteral("追加"), 3000, 1920, 975, 285);
+
+    label(QStringLiteral("撮影日"), 360, 2560);
+    text3_ = edit(QStringLiteral("Text3"), QStringLiteral("撮影日"), 1680, 2520, 2175);
+    label(QStringLiteral("撮影部位"), 360, 3040);
+    text4_ = edit(QStringLiteral("Text4"), QStringLiteral("撮影部位"), 1680, 3000, 2175);
+    label(QStringLiteral("体 厚"), 360, 3400);
+    text9_ = edit(QStringLiteral("Text9"), QStringLiteral("体 厚"), 1680, 3360, 1335);
+    label(QStringLiteral("cm"), 3075, 3400, 700);
+    label(QStringLiteral("撮影装置"), 360, 3840);
+    text17_ = edit(QStringLiteral("Text17"), QStringLiteral("撮影装置"), 1080, 4200, 2775);
+    label(QStringLiteral("管電圧"), 360, 4600);
+    text5_ = edit(QStringLiteral("Text5"), QStringLiteral("管電圧"), 1680, 4560, 1335);
+    label(QStringLiteral("kV"), 3075, 4600, 700);
+    label(QStringLiteral("電流･秒"), 360, 4960);
+    text6_ = edit(QStringLiteral("Text6"), QStringLiteral("電流･秒"), 1680, 4920, 1335);
+    label(QStringLiteral("mAs"), 3075, 4960, 700);
+    label(QStringLiteral("FFD"), 360, 5320);
+    text7_ = edit(QStringLiteral("Text7"), QStringLiteral("FFD"), 1680, 5280, 1335);
+    label(QStringLiteral("cm"), 3075, 5320, 700);
+    label(QStringLiteral("照射野"), 360, 5680);
+    text8_ = edit(QStringLiteral("Text8"), QStringLiteral("照射野"), 1680, 5640, 2175);
+
+    label(QStringLiteral("入射表面線量"), 360, 6760, 1750);
+    text10_ = edit(QStringLiteral("Text10"), QStringLiteral("入射表面線量"), 2160, 6720, 1095);
+    label(QStringLiteral("mGy"), 3315, 6760, 700);
+    label(QStringLiteral("介助者被ばく"), 360, 7440, 2000);
+    const int caregiverTops[3] = {7800, 8160, 8520};
+    QLineEdit** caregivers[3] = {&text11_, &text12_, &text13_};
+    for (int i = 0; i < 3; ++i) {
+        const QString row = QString::number(i + 1);
+        label(row, 1200, caregiverTops[i] + 40, 400);
+        *caregivers[i] = edit(QStringLiteral("Text%1").arg(11 + i), QStringLiteral("介助者被ばく ") + row,
+                              1680, caregiverTops[i], 1095);
+        label(QStringLiteral("μSv"), 2835, caregiverTops[i] + 40, 700);
+    }
+
+    command2_ = button(QStringLiteral("Command2"), QStringLiteral("OK"), 1080, 9360, 1335, 615);
+    command3_ = button(QStringLiteral("Command3"), QStringLiteral("Clear"), 2760, 9360, 1335, 615);
+    command5_ = button(QStringLiteral("Command5"), QStringLiteral("Printer"), 1080, 10080, 1335, 615);
+    command6_ = button(QStringLiteral("Command6"), QStringLiteral("Data Save"), 2760, 10080, 1335, 615);
+    command1_ = button(QStringLiteral("Command1"), QString(), 120, 10920, 495, 495);
+    command1_->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
+    command1_->setToolTip(QStringLiteral(" bye bye "));
+    command1_->setAccessibleName(QStringLiteral("bye bye"));
+
+    preview_ = new ReportPreview(this);
+    nameControl(preview_, QStringLiteral("Picture1"), QStringLiteral("報告書プレビュー"));
+    placeTwips(preview_, 4500, 0, 8295, 11655);
+
+    setTabOrder(text1_, text2_);
+    text1_->installEventFilter(this);
+
+    connect(command2_, &QPushButton::clicked, this, &ReportScreen::drawPreview);
+    connect(command3_, &QPushButton::clicked, this, &ReportScreen::clearPreview);
+    connect(command4_, &QPushButton::clicked, this, &ReportScreen::addTechnologist);
+    connect(command5_, &QPushButton::clicked, this, &ReportScreen::printRequested);
+    connect(command6_, &QPushButton::clicked, this, &ReportScreen::saveRequested);
+    connect(command1_, &QPushButton::clicked, this, &ReportScreen::closeRequested);
+
+    setOutputCommandsEnabled(false);
+}
+
+ReportScreen::~ReportScreen() = default;
+
+void ReportScreen::setPrinterProvider(PrinterProvider provider) { printerProvider() = std::move(provider); }
+
+bool ReportScreen::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == text1_) {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter)
+                text2_->setFocus(Qt::TabFocusReason); // the key itself is not consumed
+        } else if (event->type() == QEvent::FocusOut) {
+            lookUpName();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ReportScreen::lookUpName() {
+    const auto& lookUp = Navigation::instance().lookUpPatientName;
+    if (!lookUp)
+        return;
+    const QString name = lookUp(text1_->text());
+    if (!name.isEmpty())
+        text2_->setText(name);
+}
+
+void ReportScreen::setFieldTexts(const ReportFields& f, bool withIdentity) {
+    text1_->setText(withIdentity ? f.id : QString());
+    text2_->setText(withIdentity ? f.name : QString());
+    text3_->setText(f.examDate);
+    text4_->setText(f.bodyPart);
+    text5_->setText(f.tubeVoltage);
+    text6_->setText(f.mAs);
+    text7_->setText(f.ffd);
+    text8_->setText(f.fieldSize);
+    text9_->setText(f.thickness);
+    text17_->setText(f.xrayUnit);
+    text10_->setText(f.dose);
+    text11_->setText(f.caregiver1);
+    text12_->setText(f.caregiver2);
+    text13_->setText(f.caregiver3);
+}
+
+ReportFields ReportScreen::fields() const {
+    ReportFields f;
+    f.id = text1_->text();
+    f.name = text2_->text();
+    f.technologist = combo1_->currentText();
+    f.examDate = text3_->text();
+    f.bodyPart = text4_->text();
+    f.thickness = text9_->text();
+    f.xrayUnit = text17_->text();
+    f.tubeVoltage = text5_->text();
+    f.mAs = text6_->text();
+    f.ffd = text7_->text();
+    f.fieldSize = text8_->text();
+    f.dose = text10_->text();
+    f.caregiver1 = text11_->text();
+    f.caregiver2 = text12_->text();
+    f.caregiver3 = text13_->text();
+    return f;
+}
+
+void ReportScreen::fillTechnologistCombo() {
+    combo1_->clear();
+    for (const std::string& name : technologists_.names())
+        combo1_->addItem(qs(name));
+}
+
+void ReportScreen::setOutputCommandsEnabled(bool enabled) {
+    command5_->setEnabled(enabled);
+    command6_->setEnabled(enabled);
+}
+
+void ReportScreen::handOver(const ReportFields& fields) {
+    if (const auto& hide = Navigation::instance().hideIllustration)
+        hide();
+    preview_->clear();
+    setFieldTexts(fields, false);
+    const Status status = technologists_.read(workingFolderPath());
+    fillTechnologistCombo();
+    combo1_->setCurrentText(qs(technologists_.entry(1)));
+    setOutputCommandsEnabled(false);
+    show();
+    raise();
+    activateWindow();
+    if (status)
+        MessageBox::warning(this, qs(status->message));
+}
+
+void ReportScreen::showRecord(const ReportFields& fields) {
+    setFieldTexts(fields, true);
+    combo1_->setCurrentText(fields.technologist);
+    preview_->clear();
+    setOutputCommandsEnabled(false);
+    show();
+    raise();
+    activateWindow();
+    command2_->setFocus(Qt::OtherFocusReason);
+}
+
+void ReportScreen::drawPreview() {
+    preview_->drawReport(fields());
+    setOutputCommandsEnabled(true);
+}
+
+void ReportScreen::clearPreview() {
+    preview_->clear();
+    setOutputCommandsEnabled(false);
+}
+
+void ReportScreen::addTechnologist() {
+    const QString name = combo1_->currentText();
+    if (const Status status = technologists_.add(workingFolderPath(), utf8(name))) {
+        MessageBox::warning(this, qs(status->message));
+        return;
+    }
+    fillTechnologistCombo();
+    combo1_->setCurrentIndex(technologists_.technologistCount() - 1);
+    combo1_->setCurrentText(qs(technologists_.entry(technologists_.technologistCount())));
+}
+
+void ReportScreen::printRequested() {
+    if (!MessageBox::askOkCancel(this, QStringLiteral("プリンタの準備はＯＫですか？")))
+        return;
+    const ReportFields current = fields();
+    std::unique_ptr<QPrinter> printer = printerProvider() ? printerProvider()(this) : askForPrinter(this);
+    if (!printer)
+        return;
+    if (const auto error = printReport(*printer, current))
+        MessageBox::warning(this, *error);
+}
+
+void ReportScreen::saveRequested() {
+    const auto& save = Navigation::instance().saveRecord;
+    if (!save) {
+        MessageBox::warning(this, QStringLiteral("データの保存はまだ利用できません。"));
+        return;
+    }
+    if (save(this, fields()))
+        command6_->setEnabled(false);
+}
+
+void ReportScreen::closeRequested() {
+    if (const auto& hide = Navigation::instance().hideIllustration)
+        hide();
+    hide();
+}
+
+void registerReportScreen() {
+    Navigation& navigation = Navigation::instance();
+    navigation.handOverToReport = [](const ReportFields& fields) { ensureScreen()->handOver(fields); };
+    navigation.showRecordOnReport = [](const ReportFields& fields) { ensureScreen()->showRecord(fields); };
+}
+
+ReportScreen* reportScreen() { return keptScreen(); }
+
+} // namespace tamso::ui

@@ -1,0 +1,91 @@
+#pragma once
+// The report screen (Form8, "TAMSO Ⅱ 報告書"): the values of one exposure in editable fields on the
+// left, the report preview on the right; draws, prints and saves the report and keeps the
+// technologist list.
+
+#include "ui/report/technologistlist.h"
+#include "ui/shell/navigation.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QComboBox;
+class QLineEdit;
+class QPrinter;
+class QPushButton;
+
+namespace tamso::ui {
+
+class ReportPreview;
+
+class ReportScreen : public QWidget {
+    Q_OBJECT
+public:
+    explicit ReportScreen(QWidget* parent = nullptr);
+    ~ReportScreen() override;
+
+    // From the exposure-condition screen: ID and name emptied, the technologist ignored, the
+    // technologist list read from its file.
+    void handOver(const ReportFields& fields);
+    // From the record search: every field, the technologist included; the focus goes to OK.
+    void showRecord(const ReportFields& fields);
+
+    ReportFields fields() const;
+    ReportPreview* preview() const { return preview_; }
+    const TechnologistList& technologists() const { return technologists_; }
+
+    // Chooses the printer for the Printer command. The default asks the user with the system print
+    // dialog and gives nullptr when the dialog is cancelled. Tests supply a PDF printer instead;
+    // an empty function restores the default.
+    using PrinterProvider = std::function<std::unique_ptr<QPrinter>(QWidget* parent)>;
+    static void setPrinterProvider(PrinterProvider provider);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void setFieldTexts(const ReportFields& fields, bool withIdentity);
+    void fillTechnologistCombo();
+    void setOutputCommandsEnabled(bool enabled);
+    void drawPreview();
+    void clearPreview();
+    void addTechnologist();
+    void printRequested();
+    void saveRequested();
+    void closeRequested();
+    void lookUpName();
+
+    QLineEdit* text1_ = nullptr;
+    QLineEdit* text2_ = nullptr;
+    QComboBox* combo1_ = nullptr;
+    QLineEdit* text3_ = nullptr;
+    QLineEdit* text4_ = nullptr;
+    QLineEdit* text9_ = nullptr;
+    QLineEdit* text17_ = nullptr;
+    QLineEdit* text5_ = nullptr;
+    QLineEdit* text6_ = nullptr;
+    QLineEdit* text7_ = nullptr;
+    QLineEdit* text8_ = nullptr;
+    QLineEdit* text10_ = nullptr;
+    QLineEdit* text11_ = nullptr;
+    QLineEdit* text12_ = nullptr;
+    QLineEdit* text13_ = nullptr;
+    QPushButton* command1_ = nullptr;
+    QPushButton* command2_ = nullptr;
+    QPushButton* command3_ = nullptr;
+    QPushButton* command4_ = nullptr;
+    QPushButton* command5_ = nullptr;
+    QPushButton* command6_ = nullptr;
+    ReportPreview* preview_ = nullptr;
+    TechnologistList technologists_;
+};
+
+// Sets Navigation::handOverToReport and showRecordOnReport. The screen is created on first use and
+// kept; closing it with its close box discards it and the next use creates it afresh.
+void registerReportScreen();
+// The report screen while it exists, else nullptr.
+ReportScreen* reportScreen();
+
+} // namespace tamso::ui

@@ -1,0 +1,57 @@
+#include "ui/report/technologistlist.h"
+
+#include "textio/fileio.h"
+
+#include <system_error>
+
+namespace tamso {
+
+Status TechnologistList::read(const std::filesystem::path& folder) {
+    for (auto& name : TechnologistTable)
+        name.clear();
+    count_ = 0;
+    const auto path = textio::fileInFolder(folder, fileName());
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) {
+        read_ = true;
+        return std::nullopt;
+    }
+    auto text = textio::readTextFile(path);
+    if (!text) {
+        // Not read: a later add must not rewrite the file from an empty list.
+        read_ = false;
+        return text.error();
+    }
+    for (const std::string& line : textio::splitLines(*text)) {
+        if (count_ == kCapacity)
+            break;
+        TechnologistTable[++count_] = line;
+    }
+    read_ = true;
+    return std::nullopt;
+}
+
+Status TechnologistList::add(const std::filesystem::path& folder, const std::string& name) {
+    if (!read_) {
+        if (auto error = read(folder))
+            return error;
+    }
+    if (count_ >= kCapacity)
+        return Error{fullMessage()};
+    std::vector<std::string> lines(TechnologistTable.begin() + 1, TechnologistTable.begin() + 1 + count_);
+    lines.push_back(name);
+    if (auto error = textio::writeTextLines(textio::fileInFolder(folder, fileName()), lines))
+        return error;
+    return read(folder);
+}
+
+const std::string& TechnologistList::entry(int index) const {
+    static const std::string empty;
+    return index >= 1 && index <= count_ ? TechnologistTable[index] : empty;
+}
+
+std::vector<std::string> TechnologistList::names() const {
+    return std::vector<std::string>(TechnologistTable.begin() + 1, TechnologistTable.begin() + 1 + count_);
+}
+
+} // namespace tamso
