@@ -1,0 +1,105 @@
+#pragma once
+// The patient record file "<ID>.pat" in the working folder and the record table it is read into.
+//
+// Layout (Shift-JIS, one value per line, CR LF):
+//   line 1            the patient name (whole line)
+//   line 2            the record count N, 1 to 20 (list field)
+//   lines 3..2+13*N   N records of 13 lines each, oldest first
+// A record's lines, in order: exam date, technologist, body part (whole lines), thickness (list),
+// X-ray unit (whole line), tube voltage, mAs, FFD (list), field size (whole line), entrance surface
+// dose, caregiver doses at positions 1, 2, 3 (list).
+//
+// A whole line is taken verbatim. A list field holds a number (written " 2 ", " .5 ", "-3 " and read
+// in that form or as plain text), a text, or nothing (an empty line). A list field never holds a
+// comma: a file with one is not in the layout and is neither listed nor rewritten.
+
+#include "textio/expected.h"
+
+#include <array>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace tamso::records {
+
+namespace fs = std::filesystem;
+
+constexpr int kMaxPatientRecords = 20;
+constexpr int kRecordLines = 13;
+constexpr std::string_view kRecordFileExtension = ".pat";
+
+// A list field: nothing, a number or a text.
+using ListValue = std::variant<std::monostate, double, std::string>;
+
+struct PatientRecord {
+    std::string examDate;
+    std::string technologist;
+    std::string bodyPart;
+    ListValue subjectThicknessCm;
+    std::string xrayUnit;
+    ListValue tubeVoltageKv;
+    ListValue mAs;
+    ListValue ffdCm;
+    std::string fieldSize;
+    ListValue entranceSurfaceDoseMGy;
+    std::array<ListValue, 3> caregiverDoseUSv; // positions 1, 2, 3 at indices 0, 1, 2
+};
+
+// The 13 field texts of a record as the report screen shows them, in the file's line order.
+using RecordTexts = std::array<std::string, kRecordLines>;
+// Which of the 13 lines are list fields (the others are whole lines).
+bool isListFieldLine(int index);
+// The caption of a record field as the report screen labels it (for messages).
+std::string recordFieldCaption(int index);
+
+// The patient record file read last: its name, its count and its records 1..count (entry 0 unused).
+struct PatientRecordState {
+    std::string patientName;
+    int patientRecordCount = 0;
+    std::array<PatientRecord, kMaxPatientRecords + 1> PatientRecordTable{};
+};
+
+// The table shared by the report screen and the record search.
+extern PatientRecordState PatientRecords;
+
+// A list field's value read from the text of its line: empty -> nothing, a decimal number (plain or
+// in the number write form) -> the number, anything else -> the text (a leading quote runs to the
+// next quote, trailing blanks dropped). A comma outside quotes makes the line unreadable.
+std::optional<ListValue> readListValue(std::string_view line);
+// The line a list value is written as: a number in the number write form, a text verbatim,
+// nothing as an empty line.
+std::string listValueLine(const ListValue& value);
+// The value as a user reads it: a number in its usual decimal text, a text as stored, nothing empty.
+std::string listValueText(const ListValue& value);
+
+// Parses the UTF-8 text of a record file. The error explains what is not in the layout; fileName
+// names the file in it.
+Expected<PatientRecordState> parsePatientRecordFile(std::string_view utf8Text, std::string_view fileName);
+// The lines of a record file holding the state's name, count and records 1..count.
+std::vector<std::string> patientRecordFileLines(const PatientRecordState& state);
+
+// Whether a patient ID can name its record file in the working folder on every platform: refused
+// are path separators, "..", the characters < > : " | ? *, control characters, leading or
+// trailing blanks, a final ".", the device names CON PRN AUX NUL COM1-9 LPT1-9 (with or without an
+// extension, in any case), characters Shift-JIS cannot hold and over-long names. The error says why.
+Status checkPatientId(std::string_view patientId);
+
+// The record file of a patient ID (ID + ".pat") in the folder; the ID is not checked here.
+fs::path patientRecordFile(const fs::path& folder, std::string_view patientId);
+
+// Line 1 of a record file, or nothing when the file does not exist or its first line cannot be
+// read. Shows nothing; the file is always closed.
+std::optional<std::string> readPatientName(const fs::path& file);
+// Looks up the stored name of a patient ID in the folder: on success it is also put into
+// state.patientName. An ID that cannot name a file gives nothing.
+std::optional<std::string> lookUpPatientName(const fs::path& folder, std::string_view patientId,
+                                             PatientRecordState& state = PatientRecords);
+
+// Reads a whole record file into the state. On an error (file missing, not Shift-JIS, not in the
+// layout) the state is left as it was and the message names the file.
+Status loadPatientRecords(const fs::path& file, PatientRecordState& state = PatientRecords);
+
+} // namespace tamso::records

@@ -1,0 +1,123 @@
+#include "records/patientrecordsave.h"
+
+#include "textio/codec.h"
+#include "textio/fileio.h"
+#include "textio/numbertext.h"
+
+#include <system_error>
+
+namespace tamso::records {
+namespace {
+
+// A field text that cannot be stored on its own line, or a list field that would not read back.
+Status checkRecordTexts(const std::string& name, const RecordTexts& record) {
+    auto hasLineBreak = [](const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; };
+    if (hasLineBreak(name))
+        return Error{"氏名に改行を含めることはできません。"};
+    for (int i = 0; i < kRecordLines; ++i) {
+        const std::string& text = record[static_cast<size_t>(i)];
+        if (hasLineBreak(text))
+            return Error{"「" + recordFieldCaption(i) + "」に改行を含めることはできません。"};
+        if (isListFieldLine(i) && text.find(',') != std::string::npos && text.find('"') != std::string::npos)
+            return Error{"「" + recordFieldCaption(i) + "」にカンマ(,)と引用符(\")を一緒に含めることはできません。"};
+    }
+    return std::nullopt;
+}
+
+// The line a screen text is stored as: verbatim; a list field with a comma is quoted so that it
+// reads back as one value.
+std::string storedLine(int index, const std::string& text) {
+    if (isListFieldLine(index) && text.find(',') != std::string::npos)
+        return "\"" + text + "\"";
+    return text;
+}
+
+} // namespace
+
+bool savePatientRecord(const fs::path& folder, const std::string& patientId, const std::string& name,
+                       const RecordTexts& record, SavePrompts& prompts, PatientRecordState& state,
+                       const RecordLockOptions& lockOptions) {
+    if (patientId.empty() || name.empty()) {
+        prompts.warn(kMessageEnterIdAndName);
+        return false;
+    }
+    if (auto bad = checkPatientId(patientId)) {
+        prompts.warn(bad->message);
+        return false;
+    }
+    if (auto bad = checkRecordTexts(name, record)) {
+        prompts.warn(bad->message);
+        return false;
+    }
+    if (!prompts.confirmSave(kQuestionSave))
+        return false;
+
+    const fs::path file = patientRecordFile(folder, patientId);
+    const std::string fileName = textio::fileNameUtf8(file);
+    std::vector<std::string> lines;
+    PatientRecordState written;
+    {
+        RecordFileLock lock;
+        switch (lock.acquire(file, lockOptions)) {
+        case RecordFileLock::Outcome::Acquired:
+            break;
+        case RecordFileLock::Outcome::Busy:
+            prompts.warn("患者ファイル「" + fileName +
+                         "」は他で保存中のため使用できません。しばらくしてからもう一度保存して下さい。");
+            return false;
+        case RecordFileLock::Outcome::Failed:
+            prompts.warn(lock.error());
+            return false;
+        }
+
+        std::error_code ec;
+        const bool exists = fs::exists(fs::symlink_status(file, ec));
+        if (!exists) {
+            lines.push_back(name);
+            lines.push_back("1");
+            for (int i = 0; i < kRecordLines; ++i)
+                lines.push_back(storedLine(i, record[static_cast<size_t>(i)]));
+        } else {
+            PatientRecordState stored = state;
+            if (auto error = loadPatientRecords(file, stored)) {
+                prompts.warn(error->message + "ファイルは変更せず、データは保存しませんでした。");
+                return false;
+            }
+            state = stored; // the save reads the file into the shared table, as the search does
+            if (stored.patientRecordCount + 1 > kMaxPatientRecords) {
+                prompts.warn(kMessageRecordLimit);
+                return false;
+            }
+            lines = patientRecordFileLines(stored);
+            lines[1] = textio::numberWriteForm(stored.patientRecordCount + 1);
+            for (int i = 0; i < kRecordLines; ++i)
+                lines.push_back(storedLine(i, record[static_cast<size_t>(i)]));
+        }
+
+        // What the new file holds, as it reads back.
+        std::string text;
+        for (const auto& line : lines)
+            text += line + "\r\n";
+        auto parsed = parsePatientRecordFile(text, fileName);
+        if (!parsed) {
+            prompts.warn("このデータは記録の形式で保存できません: " + parsed.error().message);
+            return false;
+        }
+        written = std::move(*parsed);
+
+        if (!lock.stillHeld()) {
+            prompts.warn("患者ファイル「" + fileName +
+                         "」は他で保存中のため使用できません。しばらくしてからもう一度保存して下さい。");
+            return false;
+        }
+        if (auto error = textio::writeTextLines(file, lines)) {
+            prompts.warn(error->message + "データは保存されていません。");
+            return false;
+        }
+    } // the lock goes before the notice, which waits for the user
+    state = std::move(written);
+    prompts.notify(kMessageSaved);
+    return true;
+}
+
+} // namespace tamso::records

@@ -1,0 +1,293 @@
+// The save flow: exact bytes of new and rewritten files, the 20-record limit, corrupt files, unsafe
+// IDs, write failures and the lock beside the file.
+
+#include "records/patientrecordsave.h"
+#include "records_testsupport.h"
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+
+namespace tamso::records {
+namespace {
+
+using test::RecordingPrompts;
+using test::sampleRecord;
+using test::TempFolder;
+
+constexpr const char* kRecordBody = "2024/05/01\r\n山田 花子\r\n胸部\r\n";
+
+std::vector<std::string> folderEntries(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+size_t countLines(const std::string& bytes) {
+    size_t n = 0;
+    for (size_t pos = bytes.find("\r\n"); pos != std::string::npos; pos = bytes.find("\r\n", pos + 2))
+        ++n;
+    return n;
+}
+
+class RecordSave : public ::testing::Test {
+protected:
+    bool save(const std::string& id, const std::string& name, const RecordTexts& record) {
+        return savePatientRecord(folder.path(), id, name, record, prompts, state);
+    }
+    TempFolder folder;
+    RecordingPrompts prompts;
+    PatientRecordState state;
+};
+
+TEST_F(RecordSave, FirstSaveWritesNameOneAndTheTextsVerbatim) {
+    ASSERT_TRUE(save("A01", "新生 一郎", sampleRecord()));
+    EXPECT_EQ(test::readSjis(folder.file("A01.pat")),
+              std::string("新生 一郎\r\n1\r\n") + kRecordBody + "8\r\nMobile DR-1\r\n60\r\n2\r\n100\r\n10 x 12\r\n0.25\r\n1.5\r\n\r\n\r\n");
+    EXPECT_EQ(countLines(test::readBytes(folder.file("A01.pat"))), 15u);
+    EXPECT_EQ(prompts.questions, std::vector<std::string>{kQuestionSave});
+    EXPECT_EQ(prompts.notices, std::vector<std::string>{kMessageSaved});
+    EXPECT_TRUE(prompts.warnings.empty());
+    EXPECT_EQ(folderEntries(folder.path()), std::vector<std::string>{"A01.pat"}); // no lock or temporary left
+}
+
+TEST_F(RecordSave, SecondSaveRewritesInNumberFormAndBothFilesLoadAlike) {
+    ASSERT_TRUE(save("A01", "新生 一郎", sampleRecord()));
+    PatientRecordState afterFirst;
+    ASSERT_FALSE(loadPatientRecords(folder.file("A01.pat"), afterFirst));
+    ASSERT_TRUE(save("A01", "新生 一郎", sampleRecord("2024/05/02")));
+    const std::string bytes = test::readBytes(folder.file("A01.pat"));
+    EXPECT_EQ(countLines(bytes), 28u);
+    EXPECT_EQ(test::readSjis(folder.file("A01.pat")),
+              std::string("新生 一郎\r\n 2 \r\n") + kRecordBody +
+                  " 8 \r\nMobile DR-1\r\n 60 \r\n 2 \r\n 100 \r\n10 x 12\r\n .25 \r\n 1.5 \r\n\r\n\r\n" +
+                  "2024/05/02\r\n山田 花子\r\n胸部\r\n8\r\nMobile DR-1\r\n60\r\n2\r\n100\r\n10 x 12\r\n0.25\r\n1.5\r\n\r\n\r\n");
+    PatientRecordState afterSecond;
+    ASSERT_FALSE(loadPatientRecords(folder.file("A01.pat"), afterSecond));
+    EXPECT_EQ(afterSecond.patientRecordCount, 2);
+    for (int k : {1, 2}) {
+        const PatientRecord& r = afterSecond.PatientRecordTable[static_cast<size_t>(k)];
+        const PatientRecord& first = afterFirst.PatientRecordTable[1];
+        EXPECT_EQ(r.subjectThicknessCm, first.subjectThicknessCm);
+        EXPECT_EQ(r.tubeVoltageKv, first.tubeVoltageKv);
+        EXPECT_EQ(r.mAs, first.mAs);
+        EXPECT_EQ(r.ffdCm, first.ffdCm);
+        EXPECT_EQ(r.entranceSurfaceDoseMGy, ListValue{0.25});
+        EXPECT_EQ(r.caregiverDoseUSv, first.caregiverDoseUSv);
+        EXPECT_EQ(r.caregiverDoseUSv[1], ListValue{});
+    }
+    EXPECT_EQ(state.patientRecordCount, 2); // the shared table follows the file
+}
+
+TEST_F(RecordSave, TwentyRecordsThenTheTwentyFirstLeavesTheFileByteForByte) {
+    for (int i = 1; i <= kMaxPatientRecords; ++i)
+        ASSERT_TRUE(save("P20", "満杯 太郎", sampleRecord("day " + std::to_string(i)))) << i;
+    const std::string before = test::readBytes(folder.file("P20.pat"));
+    EXPECT_EQ(countLines(before), 262u);
+    prompts = RecordingPrompts{};
+    EXPECT_FALSE(save("P20", "満杯 太郎", sampleRecord("day 21")));
+    EXPECT_EQ(prompts.warnings, std::vector<std::string>{kMessageRecordLimit});
+    EXPECT_TRUE(prompts.notices.empty());
+    EXPECT_EQ(test::readBytes(folder.file("P20.pat")), before);
+    EXPECT_EQ(folderEntries(folder.path()), std::vector<std::string>{"P20.pat"});
+}
+
+TEST_F(RecordSave, ExistingIdKeepsTheStoredName) {
+    ASSERT_TRUE(save("A01", "新生 一郎", sampleRecord()));
+    ASSERT_TRUE(save("A01", "別人 二郎", sampleRecord()));
+    EXPECT_EQ(test::readSjis(folder.file("A01.pat")).substr(0, std::string("新生 一郎\r\n").size()), "新生 一郎\r\n");
+}
+
+TEST_F(RecordSave, WholeLinesKeepCommasAndBlanksAndListFieldsWithCommasStayReadable) {
+    RecordTexts record = sampleRecord();
+    record[8] = " 10, 12 cm  ";   // field size
+    record[2] = "胸部, 腹部 ";     // body part
+    record[3] = "3,5";            // thickness typed with a comma
+    ASSERT_TRUE(save("C1", "名", record));
+    ASSERT_TRUE(save("C1", "名", record));
+    PatientRecordState loaded;
+    ASSERT_FALSE(loadPatientRecords(folder.file("C1.pat"), loaded));
+    for (int k : {1, 2}) {
+        EXPECT_EQ(loaded.PatientRecordTable[static_cast<size_t>(k)].fieldSize, " 10, 12 cm  ");
+        EXPECT_EQ(loaded.PatientRecordTable[static_cast<size_t>(k)].bodyPart, "胸部, 腹部 ");
+        EXPECT_EQ(loaded.PatientRecordTable[static_cast<size_t>(k)].subjectThicknessCm, ListValue{std::string("3,5")});
+    }
+}
+
+TEST_F(RecordSave, EmptyListFieldsAreEmptyLinesAndLoadAsNothing) {
+    RecordTexts record = sampleRecord();
+    for (int i : {3, 5, 6, 7, 9, 10, 11, 12})
+        record[static_cast<size_t>(i)].clear();
+    ASSERT_TRUE(save("E1", "名", record));
+    ASSERT_TRUE(save("E1", "名", record));
+    PatientRecordState loaded;
+    ASSERT_FALSE(loadPatientRecords(folder.file("E1.pat"), loaded));
+    const PatientRecord& r = loaded.PatientRecordTable[1];
+    EXPECT_EQ(r.entranceSurfaceDoseMGy, ListValue{});
+    EXPECT_EQ(r.caregiverDoseUSv[0], ListValue{});
+    EXPECT_EQ(r.tubeVoltageKv, ListValue{});
+    EXPECT_EQ(countLines(test::readBytes(folder.file("E1.pat"))), 28u);
+}
+
+TEST_F(RecordSave, EmptyIdOrNameOrCancelWritesNothing) {
+    EXPECT_FALSE(save("", "名", sampleRecord()));
+    EXPECT_FALSE(save("A01", "", sampleRecord()));
+    EXPECT_EQ(prompts.warnings, (std::vector<std::string>{kMessageEnterIdAndName, kMessageEnterIdAndName}));
+    EXPECT_TRUE(prompts.questions.empty());
+    prompts.answer = false;
+    EXPECT_FALSE(save("A01", "名", sampleRecord()));
+    EXPECT_EQ(prompts.questions.size(), 1u);
+    EXPECT_TRUE(folderEntries(folder.path()).empty());
+}
+
+// Each corrupt layout: the save stops with a message naming the file and leaves it untouched.
+class CorruptRecordFile : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(CorruptRecordFile, IsNeverRewritten) {
+    TempFolder folder;
+    test::writeBytes(folder.file("X9.pat"), GetParam());
+    RecordingPrompts prompts;
+    PatientRecordState state;
+    EXPECT_FALSE(savePatientRecord(folder.path(), "X9", "名", sampleRecord(), prompts, state));
+    ASSERT_EQ(prompts.warnings.size(), 1u);
+    EXPECT_NE(prompts.warnings[0].find("X9.pat"), std::string::npos) << prompts.warnings[0];
+    EXPECT_TRUE(prompts.notices.empty());
+    EXPECT_EQ(test::readBytes(folder.file("X9.pat")), GetParam());
+    EXPECT_EQ(folderEntries(folder.path()), std::vector<std::string>{"X9.pat"});
+}
+
+std::string sjisRecord() {
+    return "d\r\nt\r\nb\r\n8\r\nu\r\n60\r\n2\r\n100\r\nf\r\n1\r\n1\r\n2\r\n3\r\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, CorruptRecordFile,
+                         ::testing::Values("name\r\n 2 \r\n" + sjisRecord(),            // fewer lines than the count
+                                           "name\r\nabc\r\n" + sjisRecord(),           // count not a number
+                                           "name\r\n 21 \r\n" + sjisRecord(),          // count above 20
+                                           "name\r\n0\r\n",                            // count below 1
+                                           "name\r\n1\r\nd\r\nt\r\nb\r\n8,5\r\nu\r\n60\r\n2\r\n100\r\nf\r\n1\r\n1\r\n2\r\n3\r\n",
+                                           std::string("\x82\xA0\x82\r\n1\r\n") + sjisRecord(), // not Shift-JIS
+                                           std::string()));
+
+class UnsafeId : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(UnsafeId, IsRefusedBeforeAnythingIsTouched) {
+    TempFolder folder;
+    fs::create_directory(folder.path() / "sub");
+    RecordingPrompts prompts;
+    PatientRecordState state;
+    EXPECT_FALSE(savePatientRecord(folder.path() / "sub", GetParam(), "名", sampleRecord(), prompts, state));
+    ASSERT_EQ(prompts.warnings.size(), 1u);
+    EXPECT_NE(prompts.warnings[0].find("患者ID"), std::string::npos);
+    EXPECT_TRUE(prompts.questions.empty());
+    EXPECT_TRUE(folderEntries(folder.path() / "sub").empty());
+    EXPECT_EQ(folderEntries(folder.path()), std::vector<std::string>{"sub"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Ids, UnsafeId,
+                         ::testing::Values("../evil", "a/b", "a\\b", "..", "a..b", "CON", "con", "Nul.txt", "prn.x",
+                                           "AUX", "COM1", "lpt9", "a<b", "a>b", "a:b", "a\"b", "a|b", "a?b", "a*b",
+                                           "tab\tid", std::string("nul\0x", 5), " lead", "trail ", "dot.",
+                                           "\xE3\x80\x80全角", "絵文字\xF0\x9F\x98\x80", "\xFF\xFE"));
+
+class SafeId : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(SafeId, NamesTheFileExactlyAsTyped) {
+    TempFolder folder;
+    RecordingPrompts prompts;
+    PatientRecordState state;
+    ASSERT_TRUE(savePatientRecord(folder.path(), GetParam(), "名", sampleRecord(), prompts, state))
+        << (prompts.warnings.empty() ? "" : prompts.warnings[0]);
+    EXPECT_TRUE(fs::is_regular_file(folder.file(GetParam() + ".pat")));
+    EXPECT_EQ(lookUpPatientName(folder.path(), GetParam(), state), std::optional<std::string>("名"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ids, SafeId,
+                         ::testing::Values("123456", "山田-001", "ｱｲｳ", "COM10", "CONSOLE", "a.b", "12 34", "x,y",
+                                           "LPT", "a.b.c"));
+
+TEST(RecordSaveFailure, WorkingFolderThatIsAFileGivesAMessage) {
+    TempFolder folder;
+    test::writeBytes(folder.file("notafolder"), "x");
+    RecordingPrompts prompts;
+    PatientRecordState state;
+    EXPECT_FALSE(savePatientRecord(folder.file("notafolder"), "A01", "名", sampleRecord(), prompts, state));
+    ASSERT_EQ(prompts.warnings.size(), 1u);
+    EXPECT_NE(prompts.warnings[0].find("A01.pat"), std::string::npos) << prompts.warnings[0];
+    EXPECT_TRUE(prompts.notices.empty());
+    EXPECT_EQ(test::readBytes(folder.file("notafolder")), "x");
+}
+
+TEST(RecordSaveFailure, RecordFileThatIsAFolderGivesAMessage) {
+    TempFolder folder;
+    fs::create_directories(folder.file("A01.pat") / "inside");
+    RecordingPrompts prompts;
+    PatientRecordState state;
+    EXPECT_FALSE(savePatientRecord(folder.path(), "A01", "名", sampleRecord(), prompts, state));
+    ASSERT_EQ(prompts.warnings.size(), 1u);
+    EXPECT_TRUE(prompts.notices.empty());
+    EXPECT_TRUE(fs::is_directory(folder.file("A01.pat") / "inside"));
+    EXPECT_FALSE(fs::exists(folder.file("A01.pat.lock")));
+}
+
+TEST(RecordSaveFailure, TextThatShiftJisCannotHoldGivesAMessageAndKeepsTheFile) {
+    TempFolder folder;
+    RecordingPrompts prompts;
+    PatientRecordState state;
+    ASSERT_TRUE(savePatientRecord(folder.path(), "A01", "名", sampleRecord(), prompts, state));
+    const std::string before = test::readBytes(folder.file("A01.pat"));
+    RecordTexts record = sampleRecord();
+    record[2] = "胸部\xF0\x9F\x98\x80";
+    EXPECT_FALSE(savePatientRecord(folder.path(), "A01", "名", record, prompts, state));
+    EXPECT_EQ(prompts.warnings.size(), 1u);
+    EXPECT_EQ(prompts.notices.size(), 1u); // only the first save's
+    EXPECT_EQ(test::readBytes(folder.file("A01.pat")), before);
+}
+
+TEST(RecordFileLocking, LockHeldByAnotherSaverMakesTheSaveWaitThenGiveUp) {
+    TempFolder folder;
+    RecordingPrompts prompts;
+    PatientRecordState state;
+    ASSERT_TRUE(savePatientRecord(folder.path(), "L1", "名", sampleRecord(), prompts, state));
+    const std::string before = test::readBytes(folder.file("L1.pat"));
+    test::writeBytes(folder.file("L1.pat.lock"), "host=other\r\npid=1\r\n");
+    RecordLockOptions options;
+    options.wait = std::chrono::milliseconds(200);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(savePatientRecord(folder.path(), "L1", "名", sampleRecord(), prompts, state, options));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
+    ASSERT_EQ(prompts.warnings.size(), 1u);
+    EXPECT_NE(prompts.warnings[0].find("L1.pat"), std::string::npos);
+    EXPECT_EQ(test::readBytes(folder.file("L1.pat")), before);
+    EXPECT_EQ(test::readBytes(folder.file("L1.pat.lock")), "host=other\r\npid=1\r\n"); // not ours to remove
+}
+
+TEST(RecordFileLocking, LockLeftByACrashedProgramIsBrokenWhenStale) {
+    TempFolder folder;
+    test::writeBytes(folder.file("L2.pat.lock"), "host=crashed\r\n");
+    fs::last_write_time(folder.file("L2.pat.lock"), fs::file_time_type::clock::now() - std::chrono::minutes(5));
+    RecordingPrompts prompts;
+    PatientRecordState state;
+    RecordLockOptions options;
+    options.wait = std::chrono::milliseconds(0);
+    EXPECT_TRUE(savePatientRecord(folder.path(), "L2", "名", sampleRecord(), prompts, state, options));
+    EXPECT_EQ(folderEntries(folder.path()), std::vector<std::string>{"L2.pat"});
+}
+
+TEST(RecordFileLocking, SecondLockOnTheSameFileIsBusyUntilReleased) {
+    TempFolder folder;
+    const fs::path file = folder.file("L3.pat");
+    RecordFileLock first, second;
+    RecordLockOptions quick;
+    quick.wait = std::chrono::milliseconds(0);
+    ASSERT_EQ(first.acquire(file, quick), RecordFileLock::Outcome::Acquired);
+    EXPECT_EQ(second.acquire(file, quick), RecordFileLock::Outcome::Busy);
+    EXPECT_TRUE(first.stillHeld());
+    first.release();
+    EXPECT_EQ(second.acquire(file, quick), RecordFileLock::Outcome::Acquired);
+    EXPECT_FALSE(first.stillHeld());
+}
+
+} // namespace
+} // namespace tamso::records
