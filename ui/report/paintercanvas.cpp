@@ -13,7 +13,8 @@ constexpr double kRadiansToSixteenthDegrees = 180.0 / 3.14159265358979323846 * 1
 
 } // namespace
 
-PainterCanvas::PainterCanvas(QPainter& painter, const Mapping& mapping) : painter_(painter), mapping_(mapping) {
+PainterCanvas::PainterCanvas(QPainter& painter, const Mapping& mapping)
+    : painter_(painter), mapping_(mapping) {
     painter_.setRenderHint(QPainter::Antialiasing, true);
     painter_.setRenderHint(QPainter::TextAntialiasing, true);
     font_.setPointSizeF(9);
@@ -23,12 +24,20 @@ QPointF PainterCanvas::toDevice(double x, double y) const {
     return QPointF(x * mapping_.unitsToDeviceX, y * mapping_.unitsToDeviceY);
 }
 
-void PainterCanvas::setFontName(const QString& name) { font_.setFamily(name); }
+void PainterCanvas::setFontName(const QString& name) {
+    font_.setFamily(name);
+}
 // Text is Unicode throughout; the Japanese glyphs come from the font family (with its substitutes).
-void PainterCanvas::setFontCharset(int charset) { charset_ = charset; }
-void PainterCanvas::setFontSize(double points) { font_.setPointSizeF(points); }
+void PainterCanvas::setFontCharset(int charset) {
+    charset_ = charset;
+}
+void PainterCanvas::setFontSize(double points) {
+    font_.setPointSizeF(points);
+}
 
-void PainterCanvas::moveTo(double x, double y) { position_ = QPointF(x, y); }
+void PainterCanvas::moveTo(double x, double y) {
+    position_ = QPointF(x, y);
+}
 
 void PainterCanvas::printText(const QString& text, bool endsLine) {
     painter_.setFont(font_);
@@ -81,7 +90,9 @@ void PainterCanvas::line(double x1, double y1, double x2, double y2) {
     position_ = QPointF(x2, y2);
 }
 
-void PainterCanvas::lineTo(double x, double y) { line(position_.x(), position_.y(), x, y); }
+void PainterCanvas::lineTo(double x, double y) {
+    line(position_.x(), position_.y(), x, y);
+}
 
 void PainterCanvas::circle(double cx, double cy, double radius, std::optional<QColor> colour,
                            std::optional<ArcAngles> arc, double aspect) {
@@ -92,7 +103,8 @@ void PainterCanvas::circle(double cx, double cy, double radius, std::optional<QC
     else if (aspect < 1.0 && aspect > 0.0)
         halfHeight = radius * aspect;
     const QPointF centre = toDevice(cx, cy);
-    const QRectF rect(centre.x() - halfWidth * mapping_.unitsToDeviceX, centre.y() - halfHeight * mapping_.unitsToDeviceY,
+    const QRectF rect(centre.x() - halfWidth * mapping_.unitsToDeviceX,
+                      centre.y() - halfHeight * mapping_.unitsToDeviceY,
                       2 * halfWidth * mapping_.unitsToDeviceX, 2 * halfHeight * mapping_.unitsToDeviceY);
     usePen(colour);
     if (arc) {
@@ -109,9 +121,15 @@ void PainterCanvas::circle(double cx, double cy, double radius, std::optional<QC
     position_ = QPointF(cx, cy);
 }
 
-void PainterCanvas::setLineWidth(int pixels) { lineWidth_ = pixels; }
-void PainterCanvas::setFillStyle(FillStyle style) { fillStyle_ = style; }
-void PainterCanvas::setFillColour(const QColor& colour) { fillColour_ = colour; }
+void PainterCanvas::setLineWidth(int pixels) {
+    lineWidth_ = pixels;
+}
+void PainterCanvas::setFillStyle(FillStyle style) {
+    fillStyle_ = style;
+}
+void PainterCanvas::setFillColour(const QColor& colour) {
+    fillColour_ = colour;
+}
 void PainterCanvas::endDocument() {}
 
 } // namespace tamso::ui

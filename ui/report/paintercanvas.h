@@ -16,10 +16,10 @@ namespace tamso::ui {
 class PainterCanvas : public ReportCanvas {
 public:
     struct Mapping {
-        double unitsToDeviceX = 1;  // device pixels per page unit across
-        double unitsToDeviceY = 1;  // device pixels per page unit down
-        double lineWidthScale = 1;  // device pixels per line-width pixel
-        double hatchScale = 1;      // size of the hatch pattern against an ordinary screen
+        double unitsToDeviceX = 1; // device pixels per page unit across
+        double unitsToDeviceY = 1; // device pixels per page unit down
+        double lineWidthScale = 1; // device pixels per line-width pixel
+        double hatchScale = 1;     // size of the hatch pattern against an ordinary screen
     };
 
     // The painter must be active for as long as the canvas draws.

@@ -20,7 +20,8 @@ constexpr double kScreenDpi = 96.0;
 
 class PrinterCanvas : public PainterCanvas {
 public:
-    PrinterCanvas(QPainter& painter, const Mapping& mapping) : PainterCanvas(painter, mapping), painter_(painter) {}
+    PrinterCanvas(QPainter& painter, const Mapping& mapping)
+        : PainterCanvas(painter, mapping), painter_(painter) {}
     void endDocument() override { ended_ = painter_.end(); }
     bool ended() const { return ended_; }
 

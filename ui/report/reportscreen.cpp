@@ -1,7 +1,7 @@
 #include "ui/report/reportscreen.h"
 
-#include "ui/report/reportprinter.h"
 #include "ui/report/reportpreview.h"
+#include "ui/report/reportprinter.h"
 #include "ui/shell/messagebox.h"
 #include "ui/shell/uiutil.h"
 
@@ -38,7 +38,9 @@ std::unique_ptr<QPrinter> askForPrinter(QWidget* parent) {
     return printer;
 }
 
-std::filesystem::path workingFolderPath() { return std::filesystem::u8path(workingFolderUtf8()); }
+std::filesystem::path workingFolderPath() {
+    return std::filesystem::u8path(workingFolderUtf8());
+}
 
 QPointer<ReportScreen>& keptScreen() {
     static QPointer<ReportScreen> screen;
@@ -83,7 +85,8 @@ ReportScreen::ReportScreen(QWidget* parent) : QWidget(parent) {
         placeTwips(l, left, top, width, 300);
         return l;
     };
-    auto edit = [&](const QString& name, const QString& caption, int left, int top, int width, int height = 395) {
+    auto edit = [&](const QString& name, const QString& caption, int left, int top, int width,
+                    int height = 395) {
         auto* e = new QLineEdit(this);
         nameControl(e, name, caption);
         placeTwips(e, left, top, width, height);
@@ -172,7 +175,9 @@ ReportScreen::ReportScreen(QWidget* parent) : QWidget(parent) {
 
 ReportScreen::~ReportScreen() = default;
 
-void ReportScreen::setPrinterProvider(PrinterProvider provider) { printerProvider() = std::move(provider); }
+void ReportScreen::setPrinterProvider(PrinterProvider provider) {
+    printerProvider() = std::move(provider);
+}
 
 bool ReportScreen::eventFilter(QObject* watched, QEvent* event) {
     if (watched == text1_) {
@@ -325,6 +330,8 @@ void registerReportScreen() {
     navigation.showRecordOnReport = [](const ReportFields& fields) { ensureScreen()->showRecord(fields); };
 }
 
-ReportScreen* reportScreen() { return keptScreen(); }
+ReportScreen* reportScreen() {
+    return keptScreen();
+}
 
 } // namespace tamso::ui

@@ -1,0 +1,374 @@
+// The report screen: the hand-over, the record display, button states, the technologist list and
+// its file, the ID look-up, printing and closing.
+
+#include "engine/calculationstate.h"
+#include "textio/codec.h"
+#include "ui/report/reportpreview.h"
+#include "ui/report/reportscreen.h"
+#include "ui/shell/messagebox.h"
+#include "ui/shell/uiutil.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace tamso;
+using namespace tamso::ui;
+
+namespace {
+
+const QString kListFile = QStringLiteral("撮影担当.txt");
+
+ReportFields defaultCase() {
+    ReportFields f;
+    f.id = QStringLiteral("999");
+    f.name = QStringLiteral("前の患者");
+    f.technologist = QStringLiteral("無視される");
+    f.examDate = QStringLiteral("2026/12/08");
+    f.bodyPart = QStringLiteral("腹部正面");
+    f.thickness = QStringLiteral("10");
+    f.xrayUnit = QStringLiteral("Mobile-X 100");
+    f.tubeVoltage = QStringLiteral("50");
+    f.mAs = QStringLiteral("5");
+    f.ffd = QStringLiteral("100");
+    f.fieldSize = QStringLiteral("六切サイズ");
+    f.dose = QStringLiteral("0.052");
+    f.caregiver1 = QStringLiteral("0.012");
+    f.caregiver2 = QStringLiteral("0.003");
+    f.caregiver3 = QStringLiteral("0.001");
+    return f;
+}
+
+void writeList(const QStringList& names) {
+    QByteArray bytes;
+    for (const QString& name : names)
+        bytes += QByteArray::fromStdString(*textio::utf8ToSjis(utf8(name))) + "\r\n";
+    QFile file(kListFile);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+QByteArray listBytes() {
+    QFile file(kListFile);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray sjisLines(const QStringList& names) {
+    QByteArray bytes;
+    for (const QString& name : names)
+        bytes += QByteArray::fromStdString(*textio::utf8ToSjis(utf8(name))) + "\r\n";
+    return bytes;
+}
+
+QStringList numberedNames(int n) {
+    QStringList names;
+    for (int i = 1; i <= n; ++i)
+        names << QStringLiteral("技師%1").arg(i);
+    return names;
+}
+
+} // namespace
+
+class ReportScreenTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    ReportScreen* screen_ = nullptr;
+
+    template <typename T> T* child(const char* name) {
+        T* widget = screen_->findChild<T*>(QString::fromLatin1(name));
+        if (!widget)
+            qFatal("missing control %s", name);
+        return widget;
+    }
+    QString text(const char* name) { return child<QLineEdit>(name)->text(); }
+    QComboBox* combo() { return child<QComboBox>("Combo1"); }
+    bool enabled(const char* name) { return child<QPushButton>(name)->isEnabled(); }
+    void click(const char* name) { QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton); }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(dir_.isValid());
+        QDir::setCurrent(dir_.path());
+        installFontSubstitutions();
+        MessageBox::setTestMode(true);
+        Module1.xrayUnitName = "Mobile-X 100";
+        Module1.hospitalName = "みなと総合病院";
+        registerReportScreen();
+        QVERIFY(Navigation::instance().handOverToReport);
+        QVERIFY(Navigation::instance().showRecordOnReport);
+    }
+
+    void init() {
+        MessageBox::clearShown();
+        QFile::remove(kListFile);
+        Navigation::instance().saveRecord = nullptr;
+        Navigation::instance().lookUpPatientName = nullptr;
+        Navigation::instance().hideIllustration = nullptr;
+        ReportScreen::setPrinterProvider(nullptr);
+    }
+
+    void handOverFillsFieldsAndList() {
+        writeList({QStringLiteral("佐藤"), QStringLiteral("鈴木"), QStringLiteral("高橋")});
+        int hidden = 0;
+        Navigation::instance().hideIllustration = [&] { ++hidden; };
+        Navigation::instance().handOverToReport(defaultCase());
+        screen_ = reportScreen();
+        QVERIFY(screen_);
+        QVERIFY(screen_->isVisible());
+        QCOMPARE(screen_->windowTitle(), QStringLiteral("TAMSO Ⅱ 報告書"));
+        QCOMPARE(hidden, 1);
+        QCOMPARE(text("Text1"), QString());
+        QCOMPARE(text("Text2"), QString());
+        QCOMPARE(text("Text3"), QStringLiteral("2026/12/08"));
+        QCOMPARE(text("Text4"), QStringLiteral("腹部正面"));
+        QCOMPARE(text("Text5"), QStringLiteral("50"));
+        QCOMPARE(text("Text6"), QStringLiteral("5"));
+        QCOMPARE(text("Text7"), QStringLiteral("100"));
+        QCOMPARE(text("Text8"), QStringLiteral("六切サイズ"));
+        QCOMPARE(text("Text9"), QStringLiteral("10"));
+        QCOMPARE(text("Text17"), QStringLiteral("Mobile-X 100"));
+        QCOMPARE(text("Text10"), QStringLiteral("0.052"));
+        QCOMPARE(text("Text11"), QStringLiteral("0.012"));
+        QCOMPARE(text("Text12"), QStringLiteral("0.003"));
+        QCOMPARE(text("Text13"), QStringLiteral("0.001"));
+        QCOMPARE(combo()->count(), 3);
+        QCOMPARE(combo()->currentText(), QStringLiteral("佐藤"));
+        QCOMPARE(screen_->technologists().technologistCount(), 3);
+        QVERIFY(!enabled("Command5"));
+        QVERIFY(!enabled("Command6"));
+
+        // A second hand-over keeps each name once and uses the same screen.
+        Navigation::instance().handOverToReport(defaultCase());
+        QCOMPARE(reportScreen(), screen_);
+        QCOMPARE(combo()->count(), 3);
+        QVERIFY(MessageBox::shown().isEmpty());
+    }
+
+    void listFileEdgeCases_data() {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("missing") << -1 << 0;
+        QTest::newRow("empty") << 0 << 0;
+        QTest::newRow("fifty") << 50 << 50;
+        QTest::newRow("fifty-five") << 55 << 50;
+    }
+    void listFileEdgeCases() {
+        QFETCH(int, lines);
+        QFETCH(int, expected);
+        if (lines >= 0)
+            writeList(numberedNames(lines));
+        Navigation::instance().handOverToReport(defaultCase());
+        QCOMPARE(screen_->technologists().technologistCount(), expected);
+        QCOMPARE(combo()->count(), expected);
+        QCOMPARE(combo()->currentText(), expected ? QStringLiteral("技師1") : QString());
+        QVERIFY(MessageBox::shown().isEmpty());
+    }
+
+    void buttonStates() {
+        Navigation::instance().handOverToReport(defaultCase());
+        QVERIFY(!enabled("Command5") && !enabled("Command6"));
+        click("Command2");
+        QVERIFY(enabled("Command5") && enabled("Command6"));
+        click("Command3");
+        QVERIFY(!enabled("Command5") && !enabled("Command6"));
+        const QImage blank = screen_->preview()->image();
+
+        // Saving: a refused save keeps Data Save, a successful one disables only Data Save.
+        QVector<ReportFields> saved;
+        bool accept = false;
+        Navigation::instance().saveRecord = [&](QWidget*, const ReportFields& f) {
+            saved << f;
+            return accept;
+        };
+        click("Command2");
+        QVERIFY(screen_->preview()->image() != blank);
+        click("Command6");
+        QVERIFY(enabled("Command6"));
+        accept = true;
+        child<QLineEdit>("Text1")->setText(QStringLiteral("123"));
+        click("Command6");
+        QVERIFY(!enabled("Command6"));
+        QVERIFY(enabled("Command5"));
+        QCOMPARE(saved.size(), 2);
+        QCOMPARE(saved.last().id, QStringLiteral("123"));
+        QCOMPARE(saved.last().tubeVoltage, QStringLiteral("50"));
+        click("Command2");
+        QVERIFY(enabled("Command6"));
+
+        // The record display clears the preview, disables both and fills every field.
+        ReportFields stored = defaultCase();
+        stored.technologist = QStringLiteral("記録の技師");
+        Navigation::instance().showRecordOnReport(stored);
+        QVERIFY(!enabled("Command5") && !enabled("Command6"));
+        QCOMPARE(screen_->preview()->image(), blank);
+        QCOMPARE(text("Text1"), QStringLiteral("999"));
+        QCOMPARE(text("Text2"), QStringLiteral("前の患者"));
+        QCOMPARE(combo()->currentText(), QStringLiteral("記録の技師"));
+    }
+
+    void saveWithoutRecordsIsAWarning() {
+        Navigation::instance().handOverToReport(defaultCase());
+        click("Command2");
+        click("Command6");
+        QCOMPARE(MessageBox::shown().size(), 1);
+        QCOMPARE(MessageBox::shown().first().kind, MessageBox::Kind::Warning);
+        QVERIFY(enabled("Command6"));
+    }
+
+    void addTechnologist() {
+        writeList({QStringLiteral("佐藤"), QStringLiteral("鈴木")});
+        Navigation::instance().handOverToReport(defaultCase());
+        combo()->setCurrentText(QStringLiteral("田中"));
+        click("Command4");
+        QCOMPARE(listBytes(),
+                 sjisLines({QStringLiteral("佐藤"), QStringLiteral("鈴木"), QStringLiteral("田中")}));
+        QCOMPARE(combo()->count(), 3);
+        QCOMPARE(combo()->currentText(), QStringLiteral("田中"));
+        QCOMPARE(screen_->technologists().technologistCount(), 3);
+        // An empty name becomes an empty line and an empty entry.
+        combo()->setCurrentText(QString());
+        click("Command4");
+        QCOMPARE(listBytes(), sjisLines({QStringLiteral("佐藤"), QStringLiteral("鈴木"),
+                                         QStringLiteral("田中"), QString()}));
+        QCOMPARE(combo()->count(), 4);
+        // A fresh hand-over reads the file back.
+        Navigation::instance().handOverToReport(defaultCase());
+        QCOMPARE(combo()->count(), 4);
+        QCOMPARE(combo()->itemText(2), QStringLiteral("田中"));
+    }
+
+    // A screen that never read the list (reached from the record search) keeps the file's names.
+    void addKeepsNamesNeverRead() {
+        delete reportScreen();
+        writeList({QStringLiteral("佐藤"), QStringLiteral("鈴木")});
+        Navigation::instance().showRecordOnReport(defaultCase());
+        screen_ = reportScreen();
+        QVERIFY(screen_);
+        QCOMPARE(combo()->count(), 0);
+        combo()->setCurrentText(QStringLiteral("田中"));
+        click("Command4");
+        QCOMPARE(listBytes(),
+                 sjisLines({QStringLiteral("佐藤"), QStringLiteral("鈴木"), QStringLiteral("田中")}));
+        QCOMPARE(combo()->count(), 3);
+    }
+
+    void fiftyOneNamesAreRefused() {
+        writeList(numberedNames(50));
+        const QByteArray before = listBytes();
+        Navigation::instance().handOverToReport(defaultCase());
+        combo()->setCurrentText(QStringLiteral("五十一人目"));
+        click("Command4");
+        QCOMPARE(MessageBox::shown().size(), 1);
+        QCOMPARE(MessageBox::shown().first().kind, MessageBox::Kind::Warning);
+        QCOMPARE(MessageBox::shown().first().text,
+                 QStringLiteral("撮影担当者は50名までしか登録できません。"));
+        QCOMPARE(listBytes(), before);
+        QCOMPARE(screen_->technologists().technologistCount(), 50);
+    }
+
+    // A name Shift-JIS cannot hold is refused with a message and the file keeps its names.
+    void unwritableNameKeepsFile() {
+        writeList({QStringLiteral("佐藤")});
+        Navigation::instance().handOverToReport(defaultCase());
+        combo()->setCurrentText(QStringLiteral("😀"));
+        click("Command4");
+        QCOMPARE(MessageBox::shown().size(), 1);
+        QCOMPARE(listBytes(), sjisLines({QStringLiteral("佐藤")}));
+        QCOMPARE(screen_->technologists().technologistCount(), 1);
+    }
+
+    void idLookUpAndEnter() {
+        Navigation::instance().handOverToReport(defaultCase());
+        screen_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(screen_));
+        Navigation::instance().lookUpPatientName = [](const QString& id) {
+            return id == QStringLiteral("123") ? QStringLiteral("山田 花子") : QString();
+        };
+        QLineEdit* id = child<QLineEdit>("Text1");
+        QLineEdit* name = child<QLineEdit>("Text2");
+        id->setFocus();
+        QTRY_VERIFY(id->hasFocus());
+        id->setText(QStringLiteral("123"));
+        QTest::keyClick(id, Qt::Key_Return);
+        QTRY_VERIFY(name->hasFocus());
+        QCOMPARE(name->text(), QStringLiteral("山田 花子"));
+        // An unknown ID leaves the typed name.
+        name->setText(QStringLiteral("手入力"));
+        id->setFocus();
+        QTRY_VERIFY(id->hasFocus());
+        id->setText(QStringLiteral("456"));
+        name->setFocus();
+        QTRY_VERIFY(name->hasFocus());
+        QCOMPARE(name->text(), QStringLiteral("手入力"));
+    }
+
+    void printing() {
+        Navigation::instance().handOverToReport(defaultCase());
+        click("Command2");
+        const QString pdf = dir_.filePath(QStringLiteral("printed.pdf"));
+        QString target = pdf;
+        int asked = 0;
+        ReportScreen::setPrinterProvider([&](QWidget*) {
+            ++asked;
+            auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+            printer->setOutputFormat(QPrinter::PdfFormat);
+            printer->setOutputFileName(target);
+            return printer;
+        });
+        // Cancel: nothing is asked or printed.
+        MessageBox::setNextAnswer(MessageBox::Answer::Cancel);
+        click("Command5");
+        QCOMPARE(asked, 0);
+        QCOMPARE(MessageBox::shown().size(), 1);
+        QCOMPARE(MessageBox::shown().first().text, QStringLiteral("プリンタの準備はＯＫですか？"));
+        QCOMPARE(MessageBox::shown().first().kind, MessageBox::Kind::QuestionOkCancel);
+        // OK prints.
+        click("Command5");
+        QCOMPARE(asked, 1);
+        QVERIFY(QFile::exists(pdf));
+        QCOMPARE(MessageBox::shown().size(), 2);
+        // A job that cannot start gives a warning; the screen stays usable.
+        target = dir_.path();
+        click("Command5");
+        QCOMPARE(MessageBox::shown().size(), 4);
+        QCOMPARE(MessageBox::shown().last().kind, MessageBox::Kind::Warning);
+        QVERIFY(enabled("Command5") && enabled("Command6"));
+        QVERIFY(screen_->isVisible());
+    }
+
+    void closeButtonHides() {
+        Navigation::instance().handOverToReport(defaultCase());
+        int hidden = 0;
+        Navigation::instance().hideIllustration = [&] { ++hidden; };
+        click("Command1");
+        QVERIFY(!screen_->isVisible());
+        QCOMPARE(hidden, 1);
+        QCOMPARE(reportScreen(), screen_);
+    }
+
+    void everyControlIsNamed() {
+        Navigation::instance().handOverToReport(defaultCase());
+        for (QWidget* w : screen_->findChildren<QWidget*>()) {
+            if (w->objectName().isEmpty() || w->objectName().startsWith(QLatin1String("qt_")))
+                continue;
+            if (w->parentWidget() != screen_)
+                continue;
+            QCOMPARE(w->accessibleDescription(), w->objectName());
+            QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
+        }
+        for (const char* name : {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "Text8",
+                                 "Text9", "Text10", "Text11", "Text12", "Text13", "Text17"})
+            QVERIFY(child<QLineEdit>(name));
+        QCOMPARE(child<QPushButton>("Command1")->toolTip(), QStringLiteral(" bye bye "));
+        QCOMPARE(child<QWidget>("Picture1")->geometry(), twipsRect(4500, 0, 8295, 11655));
+        QCOMPARE(child<QWidget>("Text17")->geometry(), twipsRect(1080, 4200, 2775, 395));
+    }
+};
+
+QTEST_MAIN(ReportScreenTest)
+#include "tst_reportscreen.moc"
