@@ -1,0 +1,610 @@
+// The exposure-condition screen and the measured-exposure dialog, driven through their real
+// windows by object name: defaults, the calculation run against the engine run headlessly on the
+// same conditions, the Enter chain, presets, the measured exposure, the screen's lifecycle, and
+// that results never outlive the conditions they were computed from.
+
+#include "uitestsupport.h"
+
+#include "engine/calculation.h"
+#include "engine/calculationstate.h"
+#include "textio/fileio.h"
+#include "textio/numberformat.h"
+#include "textio/numbertext.h"
+#include "ui/conditions/conditionsscreen.h"
+#include "ui/conditions/fieldsizepresets.h"
+#include "ui/conditions/measuredexposuredialog.h"
+#include "ui/shell/illustrationwindow.h"
+#include "ui/shell/messagebox.h"
+#include "ui/shell/navigation.h"
+#include "ui/shell/shell.h"
+#include "ui/shell/startscreen.h"
+#include "ui/shell/uiutil.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+using namespace tamso;
+using ui::MessageBox;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path folder() { return fs::u8path(ui::workingFolderUtf8()); }
+
+const char* const kInputFields[] = {"Text1", "Text2", "Text3",  "Text4",  "Text5", "Text6",
+                                    "Text8", "Text23", "Text9", "Text10", "Text11"};
+
+struct EngineRun {
+    ResultTexts results;
+    Status status;
+};
+
+} // namespace
+
+class ConditionsTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<ui::Shell> shell_;
+    int quitCount_ = 0;
+
+    ui::ConditionsScreen* form1() const { return shell_->conditionsScreen(); }
+    QLineEdit* text(const char* name) const { return form1()->findChild<QLineEdit*>(QString::fromLatin1(name)); }
+    QPushButton* button(const char* name) const {
+        return form1()->findChild<QPushButton*>(QString::fromLatin1(name));
+    }
+    QComboBox* combo(const char* name) const { return form1()->findChild<QComboBox*>(QString::fromLatin1(name)); }
+    QRadioButton* option(const char* name) const {
+        return form1()->findChild<QRadioButton*>(QString::fromLatin1(name));
+    }
+    ui::MeasuredExposureDialog* form9() const { return form1()->measuredExposureDialog(); }
+    QLineEdit* form9Text() const { return form9()->findChild<QLineEdit*>(QStringLiteral("Text1")); }
+    QRadioButton* form9Option(const char* name) const {
+        return form9()->findChild<QRadioButton*>(QString::fromLatin1(name));
+    }
+
+    void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+
+    // The screen's current field texts, as a calculation run reads them.
+    ConditionTexts conditionTexts() const {
+        ConditionTexts t;
+        t.text1 = ui::utf8(text("Text1")->text());
+        t.text2 = ui::utf8(text("Text2")->text());
+        t.text3 = ui::utf8(text("Text3")->text());
+        t.text4 = ui::utf8(text("Text4")->text());
+        t.text5 = ui::utf8(text("Text5")->text());
+        t.text6 = ui::utf8(text("Text6")->text());
+        t.text8 = ui::utf8(text("Text8")->text());
+        t.text23 = ui::utf8(text("Text23")->text());
+        t.text9 = ui::utf8(text("Text9")->text());
+        t.text10 = ui::utf8(text("Text10")->text());
+        t.text11 = ui::utf8(text("Text11")->text());
+        return t;
+    }
+
+    // The engine run headlessly on a copy of the state with the screen's texts.
+    EngineRun engineRun(double exposureSource, const QString& measured = QString()) const {
+        auto state = std::make_unique<CalculationState>(Module1);
+        state->exposureSource = exposureSource;
+        EngineRun e;
+        e.results.setResultText(ResultField::Text19, ui::utf8(measured));
+        e.status = runCalculation(*state, conditionTexts(), e.results, folder());
+        return e;
+    }
+
+    void compareResults(const EngineRun& expected) const {
+        QVERIFY2(!expected.status, expected.status ? expected.status->message.c_str() : "");
+        for (auto id : {ResultField::Text7, ResultField::Text12, ResultField::Text13, ResultField::Text14,
+                        ResultField::Text15, ResultField::Text16, ResultField::Text17, ResultField::Text18,
+                        ResultField::Text20}) {
+            const QString shown = text(resultFieldName(id))->text();
+            QVERIFY2(!shown.isEmpty(), resultFieldName(id));
+            QCOMPARE(shown, ui::qs(expected.results.resultText(id)));
+        }
+    }
+
+    void runToCaregiver() {
+        click("Command2");
+        click("Command3");
+        click("Command4");
+        QVERIFY(button("Command6")->isEnabled());
+        QVERIFY(!text("Text21")->text().isEmpty());
+    }
+
+    void pressEnter(QWidget* w) { QTest::keyClick(w, Qt::Key_Return); }
+    QWidget* focused() const { return form1()->focusWidget(); }
+
+    void leaveField(QLineEdit* field) {
+        field->setFocus();
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QCoreApplication::sendEvent(field, &out);
+    }
+
+private slots:
+    void init() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(uitest::prepareWorkingFolder(*dir_));
+        shell_ = std::make_unique<ui::Shell>();
+        shell_->quitProgram = [this] { ++quitCount_; };
+        QVERIFY(shell_->start());
+        QTest::mouseClick(shell_->startScreen()->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+        QVERIFY(form1());
+        QVERIFY(form1()->isVisible());
+        QVERIFY(QTest::qWaitForWindowExposed(form1()));
+    }
+    void cleanup() {
+        shell_.reset();
+        ui::Navigation::instance().handOverToReport = nullptr;
+        ui::Navigation::instance().hideTubeOutputEditor = nullptr;
+        dir_.reset();
+    }
+
+    void defaultsAtLoad() {
+        const CalculationState& s = Module1;
+        QCOMPARE(form1()->windowTitle(), QStringLiteral(" TAMSOⅡ- Kelvo"));
+        QCOMPARE(text("Text1")->text(), ui::qs(textio::numberToText(s.targetAngleDeg)));
+        QCOMPARE(text("Text2")->text(), ui::qs(textio::numberToText(s.defaultInherentFilterAlMm)));
+        QCOMPARE(s.inherentFilterAlCm, s.defaultInherentFilterAlMm * 0.1);
+        const std::pair<const char*, const char*> texts[] = {{"Text3", "0"},   {"Text4", "0"},     {"Text5", "50"},
+                                                             {"Text6", "5"},   {"Text8", "100"},   {"Text9", "60"},
+                                                             {"Text23", "10"}, {"Text10", "25.4"}, {"Text11", "20.3"}};
+        for (const auto& [name, value] : texts)
+            QCOMPARE(text(name)->text(), QString::fromLatin1(value));
+        QCOMPARE(s.tubeVoltageKv, 50.0);
+        QCOMPARE(s.mAs, 5.0);
+        QCOMPARE(s.ffdCm, 100.0);
+        QCOMPARE(s.subjectThicknessCm, 10.0);
+        QCOMPARE(s.fieldLongCm, 25.4);
+        QCOMPARE(s.fieldShortCm, 20.3);
+        QCOMPARE(s.exposureSource, 2.0);
+        QCOMPARE(combo("Combo1")->currentText(), QStringLiteral("六切サイズ"));
+        QCOMPARE(combo("Combo1")->count(), 7);
+        QCOMPARE(combo("Combo2")->currentText(), QStringLiteral("腹部正面"));
+        QVERIFY(!text("Text10")->isEnabled());
+        QVERIFY(!text("Text11")->isEnabled());
+        QCOMPARE(text("Text29")->text(), ui::qs(s.xrayUnitName));
+        QString dataName = ui::qs(s.outputDataFileName);
+        dataName.chop(3);
+        QCOMPARE(text("Text24")->text(), dataName);
+        QCOMPARE(form1()->findChild<QLabel*>(QStringLiteral("Label52"))->text(),
+                 QStringLiteral("Wair = ") + ui::qs(textio::numberToText(s.wAirEv)) + QStringLiteral(" eV"));
+        QVERIFY(option("Option5")->isChecked());
+        for (const char* name : {"Command3", "Command4", "Command6"})
+            QVERIFY2(!button(name)->isEnabled(), name);
+        for (const char* name : {"Text7", "Text12", "Text13", "Text19", "Text20", "Text21", "Text25"})
+            QVERIFY2(text(name)->text().isEmpty(), name);
+        auto* date = form1()->findChild<QDateEdit*>(QStringLiteral("DTPicker1"));
+        QCOMPARE(date->date(), QDate::currentDate());
+        QCOMPARE(date->text(), QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
+        // The body-part list is the file's lines, in order.
+        const auto lines = textio::splitLines(*textio::readTextFile(textio::fileInFolder(folder(), "撮影部位.txt")));
+        QCOMPARE(combo("Combo2")->count(), int(lines.size()));
+        for (int i = 0; i < int(lines.size()); ++i)
+            QCOMPARE(combo("Combo2")->itemText(i), ui::qs(lines[size_t(i)]));
+    }
+
+    void journeyFromDefaultsToHandOver() {
+        const EngineRun expected = engineRun(2);
+        click("Command2");
+        compareResults(expected);
+        const QRegularExpression fixed3(QStringLiteral("^\\d+\\.\\d{3}$"));
+        const QRegularExpression fixed2(QStringLiteral("^\\d{2,}\\.\\d{2}$"));
+        const QRegularExpression scientific(QStringLiteral("^\\d\\.\\d{2}E[+-]\\d{2,}$"));
+        for (const char* name : {"Text13", "Text14", "Text16", "Text17", "Text20"})
+            QVERIFY2(fixed3.match(text(name)->text()).hasMatch(), name);
+        for (const char* name : {"Text15", "Text18"})
+            QVERIFY2(fixed2.match(text(name)->text()).hasMatch(), name);
+        for (const char* name : {"Text7", "Text12"})
+            QVERIFY2(scientific.match(text(name)->text()).hasMatch(), name);
+        QCOMPARE(Module1.focusSkinDistanceCm, 90.0);
+        QCOMPARE(Module1.hoodSkinDistanceCm, 30.0);
+        QVERIFY(button("Command3")->isEnabled());
+        QCOMPARE(focused(), button("Command3"));
+        QVERIFY(!button("Command4")->isEnabled());
+
+        click("Command3");
+        QVERIFY(shell_->illustrationWindow() && shell_->illustrationWindow()->isVisible());
+        QVERIFY(button("Command4")->isEnabled());
+        QCOMPARE(focused(), button("Command4"));
+        QVERIFY(!button("Command6")->isEnabled());
+
+        ResultTexts caregiver;
+        QVERIFY(!computeCaregiverDose(Module1, caregiver));
+        click("Command4");
+        const QRegularExpression caregiverFormat(QStringLiteral("^\\d+\\.\\d{3}$"));
+        for (auto id : {ResultField::Text21, ResultField::Text22, ResultField::Text25}) {
+            QCOMPARE(text(resultFieldName(id))->text(), ui::qs(caregiver.resultText(id)));
+            QVERIFY(caregiverFormat.match(text(resultFieldName(id))->text()).hasMatch());
+        }
+        QVERIFY(button("Command6")->isEnabled());
+        QCOMPARE(focused(), button("Command6"));
+
+        std::optional<ui::ReportFields> handed;
+        ui::Navigation::instance().handOverToReport = [&](const ui::ReportFields& f) { handed = f; };
+        click("Command6");
+        QVERIFY(handed);
+        QVERIFY(!shell_->illustrationWindow()->isVisible());
+        QCOMPARE(handed->tubeVoltage, QStringLiteral("50"));
+        QCOMPARE(handed->mAs, QStringLiteral("5"));
+        QCOMPARE(handed->ffd, QStringLiteral("100"));
+        QCOMPARE(handed->thickness, QStringLiteral("10"));
+        QCOMPARE(handed->fieldSize, QStringLiteral("六切サイズ"));
+        QCOMPARE(handed->bodyPart, QStringLiteral("腹部正面"));
+        QCOMPARE(handed->examDate, QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
+        QCOMPARE(handed->xrayUnit, ui::qs(Module1.xrayUnitName));
+        QCOMPARE(handed->dose, text("Text20")->text());
+        QCOMPARE(handed->caregiver1, text("Text21")->text());
+        QCOMPARE(handed->caregiver3, text("Text25")->text());
+        QVERIFY(handed->id.isEmpty() && handed->name.isEmpty());
+    }
+
+    void enterChain_data() {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("comboText");
+        QTest::addColumn<QString>("to");
+        const std::pair<const char*, const char*> chain[] = {
+            {"Text1", "Text2"},  {"Text2", "Text3"},   {"Text3", "Text4"}, {"Text4", "Combo2"},
+            {"Combo2", "Text5"}, {"Text5", "Text6"},   {"Text6", "Text8"}, {"Text8", "Text23"},
+            {"Text23", "Text9"}, {"Text9", "Combo1"}};
+        for (const auto& [from, to] : chain)
+            QTest::newRow(from) << QString::fromLatin1(from) << QString() << QString::fromLatin1(to);
+        QTest::newRow("Combo1 preset") << QStringLiteral("Combo1") << QStringLiteral("四切サイズ") << QStringLiteral("Command2");
+        QTest::newRow("Combo1 other") << QStringLiteral("Combo1") << QStringLiteral("その他") << QStringLiteral("Text10");
+        QTest::newRow("Combo1 empty") << QStringLiteral("Combo1") << QStringLiteral("") << QStringLiteral("Combo1");
+        QTest::newRow("Text10") << QStringLiteral("Text10") << QStringLiteral("その他") << QStringLiteral("Text11");
+        QTest::newRow("Text11") << QStringLiteral("Text11") << QStringLiteral("その他") << QStringLiteral("Command2");
+    }
+    void enterChain() {
+        QFETCH(QString, from);
+        QFETCH(QString, comboText);
+        QFETCH(QString, to);
+        QComboBox* sizes = combo("Combo1");
+        if (from.startsWith(QStringLiteral("Text1")) && from.size() == 6)
+            sizes->setCurrentIndex(sizes->findText(comboText)); // "その他" frees the size fields
+        else if (from == QStringLiteral("Combo1")) {
+            const int index = sizes->findText(comboText);
+            if (index >= 0)
+                sizes->setCurrentIndex(index);
+            else
+                sizes->setEditText(comboText);
+        }
+        auto* source = form1()->findChild<QWidget*>(from);
+        source->setFocus();
+        QCOMPARE(focused(), source);
+        const QString before = sizes->currentText();
+        pressEnter(source);
+        QWidget* target = form1()->findChild<QWidget*>(to);
+        QCOMPARE(focused()->objectName(), target->objectName());
+        // The key moves the focus only: no calculation ran, and the size list kept its text.
+        QVERIFY(text("Text13")->text().isEmpty());
+        QCOMPARE(sizes->currentText(), before);
+        QCOMPARE(sizes->count(), 7);
+    }
+
+    void enterInSizeListSkipsDisabledFields() {
+        combo("Combo1")->setFocus();
+        pressEnter(combo("Combo1"));
+        QCOMPARE(focused(), button("Command2"));
+    }
+
+    void presets_data() {
+        QTest::addColumn<QString>("entry");
+        for (const QString& entry : ui::fieldSizeListEntries())
+            QTest::newRow(qPrintable(entry)) << entry;
+    }
+    void presets() {
+        QFETCH(QString, entry);
+        QComboBox* sizes = combo("Combo1");
+        sizes->setCurrentIndex(sizes->findText(QStringLiteral("その他")));
+        sizes->setCurrentIndex(sizes->findText(entry));
+        const auto preset = ui::findFieldSizePreset(entry);
+        if (preset) {
+            QCOMPARE(text("Text10")->text(), ui::qs(textio::numberToText(preset->longCm)));
+            QCOMPARE(text("Text11")->text(), ui::qs(textio::numberToText(preset->shortCm)));
+            QCOMPARE(Module1.fieldLongCm, preset->longCm);
+            QCOMPARE(Module1.fieldShortCm, preset->shortCm);
+            QVERIFY(!text("Text10")->isEnabled() && !text("Text11")->isEnabled());
+        } else {
+            QCOMPARE(entry, QStringLiteral("その他"));
+            QVERIFY(text("Text10")->text().isEmpty() && text("Text11")->text().isEmpty());
+            QVERIFY(text("Text10")->isEnabled() && text("Text11")->isEnabled());
+        }
+    }
+
+    void largeFourPresetAndBack() {
+        QComboBox* sizes = combo("Combo1");
+        sizes->setCurrentIndex(sizes->findText(QStringLiteral("大四サイズ")));
+        QCOMPARE(text("Text10")->text(), QStringLiteral("35.6"));
+        QCOMPARE(text("Text11")->text(), QStringLiteral("28"));
+        QVERIFY(!text("Text10")->isEnabled());
+        // A typed text matching no entry changes nothing.
+        sizes->setEditText(QStringLiteral("A4"));
+        QCOMPARE(text("Text11")->text(), QStringLiteral("28"));
+        sizes->setCurrentIndex(sizes->findText(QStringLiteral("六切サイズ")));
+        QCOMPARE(text("Text10")->text(), QStringLiteral("25.4"));
+        QCOMPARE(text("Text11")->text(), QStringLiteral("20.3"));
+        QCOMPARE(ui::findFieldSizePreset(QStringLiteral("半六切サイズ"))->longCm, 10.2);
+    }
+
+    void otherSizeRunUsesZero() {
+        QComboBox* sizes = combo("Combo1");
+        sizes->setCurrentIndex(sizes->findText(QStringLiteral("その他")));
+        const EngineRun expected = engineRun(2);
+        click("Command2");
+        QCOMPARE(Module1.fieldLongCm, 0.0);
+        QCOMPARE(Module1.fieldShortCm, 0.0);
+        if (expected.status) {
+            QVERIFY(text("Text20")->text().isEmpty());
+            QCOMPARE(MessageBox::shown().size(), 1);
+        } else {
+            compareResults(expected);
+        }
+    }
+
+    void leavingAFieldWritesTheState_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<double>("expected");
+        QTest::newRow("inherent filter in cm") << QStringLiteral("Text2") << QStringLiteral("1.5") << 0.15;
+        QTest::newRow("added Al") << QStringLiteral("Text3") << QStringLiteral("2.5") << 0.25;
+        QTest::newRow("leading number") << QStringLiteral("Text5") << QStringLiteral("12abc") << 12.0;
+        QTest::newRow("empty mAs") << QStringLiteral("Text6") << QString() << 0.0;
+        QTest::newRow("blanks inside") << QStringLiteral("Text8") << QStringLiteral("1 2") << 12.0;
+        QTest::newRow("angle") << QStringLiteral("Text1") << QStringLiteral("16") << 16.0;
+    }
+    void leavingAFieldWritesTheState() {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(double, expected);
+        QLineEdit* edit = text(field.toLatin1().constData());
+        edit->setText(typed);
+        leaveField(edit);
+        const std::pair<const char*, double*> vars[] = {
+            {"Text1", &Module1.targetAngleDeg},    {"Text2", &Module1.inherentFilterAlCm},
+            {"Text3", &Module1.addedFilterAlCm},   {"Text5", &Module1.tubeVoltageKv},
+            {"Text6", &Module1.mAs},               {"Text8", &Module1.ffdCm}};
+        for (const auto& [name, var] : vars)
+            if (field == QLatin1String(name))
+                QVERIFY(qFuzzyCompare(1 + *var, 1 + expected));
+        QCOMPARE(edit->text(), typed);
+    }
+
+    void measuredExposureUnits_data() {
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<QString>("reading");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("C/kg E") << QStringLiteral("Option1") << QStringLiteral("2.58E-4") << QStringLiteral("2.58E-4");
+        QTest::newRow("C/kg e") << QStringLiteral("Option1") << QStringLiteral("25.8e-5") << QStringLiteral("2.58E-4");
+        QTest::newRow("C/kg plain") << QStringLiteral("Option1") << QStringLiteral("0.000258") << QStringLiteral("2.58E-4");
+        QTest::newRow("R") << QStringLiteral("Option2") << QStringLiteral("1") << QStringLiteral("2.58E-4");
+        QTest::newRow("Gy") << QStringLiteral("Option3") << QStringLiteral("0.001") << QString();
+    }
+    void measuredExposureUnits() {
+        QFETCH(QString, unit);
+        QFETCH(QString, reading);
+        QFETCH(QString, shown);
+        if (shown.isEmpty()) // air kerma divided by the W value of the loaded basic data
+            shown = ui::qs(textio::formatNumber(0.001 / Module1.wAirEv, "0.00E+0"));
+        if (Module1.wAirEv == 33.97 && unit == QStringLiteral("Option3"))
+            QCOMPARE(shown, QStringLiteral("2.94E-5"));
+        QTest::mouseClick(option("Option4"), Qt::LeftButton);
+        QVERIFY(form9() && form9()->isVisible());
+        QCOMPARE(form9()->windowTitle(), QStringLiteral("実測値入力"));
+        QVERIFY(form9Text()->text().isEmpty());
+        QCOMPARE(form9()->focusWidget(), form9Text());
+        QVERIFY(form1()->isVisible()); // not modal
+        form9Option(unit.toLatin1().constData())->setChecked(true);
+        form9Text()->setText(reading);
+        QTest::mouseClick(form9()->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+        QVERIFY(!form9()->isVisible());
+        QCOMPARE(text("Text19")->text(), shown);
+        QCOMPARE(Module1.exposureSource, 1.0);
+        QVERIFY(option("Option4")->isChecked());
+        QVERIFY(MessageBox::shown().isEmpty());
+    }
+
+    void badReadingBehavesLikeCancel_data() {
+        QTest::addColumn<QString>("reading");
+        QTest::addColumn<bool>("cancel");
+        for (const char* r : {"abc", "0", "-1", ""})
+            QTest::newRow(r) << QString::fromLatin1(r) << false;
+        QTest::newRow("Cancel") << QStringLiteral("1e-4") << true;
+    }
+    void badReadingBehavesLikeCancel() {
+        QFETCH(QString, reading);
+        QFETCH(bool, cancel);
+        QTest::mouseClick(option("Option4"), Qt::LeftButton);
+        form9Text()->setText(reading);
+        QTest::mouseClick(form9()->findChild<QPushButton*>(QString::fromLatin1(cancel ? "Command2" : "Command1")), Qt::LeftButton);
+        QVERIFY(!form9()->isVisible());
+        QCOMPARE(Module1.exposureSource, 2.0);
+        QVERIFY(option("Option5")->isChecked());
+        QVERIFY(!option("Option4")->isChecked());
+        QVERIFY(text("Text19")->text().isEmpty());
+        QVERIFY(MessageBox::shown().isEmpty());
+    }
+
+    void enterInReadingMovesToOkWithoutPressingIt() {
+        QTest::mouseClick(option("Option4"), Qt::LeftButton);
+        form9Text()->setText(QStringLiteral("1e-4"));
+        QTest::keyClick(form9Text(), Qt::Key_Return);
+        QCOMPARE(form9()->focusWidget()->objectName(), QStringLiteral("Command1"));
+        QVERIFY(form9()->isVisible());
+        QVERIFY(text("Text19")->text().isEmpty());
+        QCOMPARE(Module1.exposureSource, 2.0);
+    }
+
+    void measuredValueServesExactlyOneRun() {
+        QTest::mouseClick(option("Option4"), Qt::LeftButton);
+        form9Text()->setText(QStringLiteral("2.5861E-4"));
+        QTest::mouseClick(form9()->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+        QCOMPARE(text("Text19")->text(), QStringLiteral("2.59E-4"));
+        const EngineRun measured = engineRun(1, QStringLiteral("2.59E-4"));
+        const EngineRun fromOutput = engineRun(2);
+        QVERIFY(measured.results.resultText(ResultField::Text12) != fromOutput.results.resultText(ResultField::Text12));
+        click("Command2");
+        compareResults(measured);
+        QCOMPARE(text("Text19")->text(), QStringLiteral("2.59E-4"));
+        QVERIFY(option("Option5")->isChecked());
+        QCOMPARE(Module1.exposureSource, 2.0);
+        click("Command2");
+        compareResults(fromOutput);
+        QVERIFY(text("Text19")->text().isEmpty());
+    }
+
+    void dialogKeepsItsUnitWhileHiddenAndForgetsItOnClose() {
+        QTest::mouseClick(option("Option4"), Qt::LeftButton);
+        form9Option("Option2")->setChecked(true);
+        form9Text()->setText(QStringLiteral("1"));
+        QTest::mouseClick(form9()->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+        click("Command2");
+        QVERIFY(option("Option5")->isChecked());
+        QTest::mouseClick(option("Option4"), Qt::LeftButton);
+        QVERIFY(form9Option("Option2")->isChecked());
+        QVERIFY(form9Text()->text().isEmpty());
+        // The close box: back to the tube output data; the next dialog starts from C/kg.
+        form9()->close();
+        QVERIFY(option("Option5")->isChecked());
+        QCOMPARE(Module1.exposureSource, 2.0);
+        QTest::mouseClick(option("Option4"), Qt::LeftButton);
+        QVERIFY(form9()->isVisible());
+        QVERIFY(form9Option("Option1")->isChecked());
+    }
+
+    void backKeepsInputsCloseBoxReloads() {
+        text("Text5")->setText(QStringLiteral("60"));
+        leaveField(text("Text5"));
+        text("Text1")->setText(QStringLiteral("17"));
+        leaveField(text("Text1"));
+        runToCaregiver();
+        const QString caregiver = text("Text21")->text();
+        ui::ConditionsScreen* first = form1();
+        bool tubeEditorHidden = false;
+        ui::Navigation::instance().hideTubeOutputEditor = [&] { tubeEditorHidden = true; };
+        QTest::mouseClick(button("Command1"), Qt::LeftButton);
+        QVERIFY(tubeEditorHidden);
+        QVERIFY(!form1()->isVisible());
+        QVERIFY(shell_->startScreen()->isVisible());
+        QVERIFY(!shell_->illustrationWindow()->isVisible());
+        for (const char* name : {"Text12", "Text7", "Text13", "Text17", "Text18", "Text20"})
+            QVERIFY2(text(name)->text().isEmpty(), name);
+        QCOMPARE(text("Text21")->text(), caregiver);
+
+        shell_->newCalculation();
+        QCOMPARE(form1(), first);
+        QCOMPARE(text("Text5")->text(), QStringLiteral("60"));
+        QCOMPARE(text("Text21")->text(), caregiver);
+        for (const char* name : {"Command3", "Command4", "Command6"})
+            QVERIFY2(!button(name)->isEnabled(), name);
+        QVERIFY(!shell_->startScreen()->isVisible());
+
+        form1()->close();
+        QVERIFY(shell_->startScreen()->isVisible());
+        QVERIFY(!shell_->conditionsScreen());
+        shell_->newCalculation();
+        QVERIFY(form1());
+        QCOMPARE(text("Text5")->text(), QStringLiteral("50"));
+        QCOMPARE(text("Text1")->text(), QStringLiteral("17")); // the angle lives in the state
+        QVERIFY(text("Text21")->text().isEmpty());
+    }
+
+    void engineErrorLeavesNoStaleResults() {
+        runToCaregiver();
+        // Same inputs, but the spectrum listing cannot be written: the run stops.
+        const fs::path listing = textio::fileInFolder(folder(), "Beam_data.dat");
+        fs::remove(listing);
+        fs::create_directory(listing);
+        MessageBox::clearShown();
+        click("Command2");
+        QCOMPARE(MessageBox::shown().size(), 1);
+        QCOMPARE(MessageBox::shown().first().kind, MessageBox::Kind::Warning);
+        QCOMPARE(MessageBox::shown().first().icon, QMessageBox::Warning);
+        for (const char* name : {"Text13", "Text14", "Text15", "Text16", "Text17", "Text18", "Text20", "Text7", "Text12"})
+            QVERIFY2(text(name)->text().isEmpty(), name);
+        for (const char* name : {"Command3", "Command4", "Command6"})
+            QVERIFY2(!button(name)->isEnabled(), name);
+    }
+
+    void engineErrorOnAFreshScreen() {
+        text("Text5")->setText(QStringLiteral("200"));
+        click("Command2");
+        QCOMPARE(MessageBox::shown().size(), 1);
+        QVERIFY(!MessageBox::shown().first().text.isEmpty());
+        QVERIFY(text("Text20")->text().isEmpty());
+        QVERIFY(!button("Command3")->isEnabled());
+    }
+
+    void changedInputInvalidatesResults_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("sameValue");
+        QTest::addColumn<QString>("newValue");
+        QTest::newRow("Text1") << QStringLiteral("Text1") << QString() << QStringLiteral("20");
+        QTest::newRow("Text2") << QStringLiteral("Text2") << QString() << QStringLiteral("3");
+        QTest::newRow("Text3") << QStringLiteral("Text3") << QStringLiteral("0.0") << QStringLiteral("1");
+        QTest::newRow("Text4") << QStringLiteral("Text4") << QStringLiteral(" 0") << QStringLiteral("0.1");
+        QTest::newRow("Text5") << QStringLiteral("Text5") << QStringLiteral("50.0") << QStringLiteral("55");
+        QTest::newRow("Text6") << QStringLiteral("Text6") << QStringLiteral("5abc") << QStringLiteral("4");
+        QTest::newRow("Text8") << QStringLiteral("Text8") << QStringLiteral("1 00") << QStringLiteral("110");
+        QTest::newRow("Text23") << QStringLiteral("Text23") << QStringLiteral("10.") << QStringLiteral("8");
+        QTest::newRow("Text9") << QStringLiteral("Text9") << QStringLiteral("60.0") << QStringLiteral("55");
+        QTest::newRow("Combo1") << QStringLiteral("Combo1") << QStringLiteral("六切サイズ") << QStringLiteral("四切サイズ");
+        QTest::newRow("Text10") << QStringLiteral("Text10") << QStringLiteral("25.40") << QStringLiteral("30");
+        QTest::newRow("Text11") << QStringLiteral("Text11") << QStringLiteral("20.30") << QStringLiteral("18");
+    }
+    void changedInputInvalidatesResults() {
+        QFETCH(QString, field);
+        QFETCH(QString, sameValue);
+        QFETCH(QString, newValue);
+        const bool sizeField = field == QLatin1String("Text10") || field == QLatin1String("Text11");
+        QComboBox* sizes = combo("Combo1");
+        if (sizeField) {
+            sizes->setCurrentIndex(sizes->findText(QStringLiteral("その他")));
+            text("Text10")->setText(QStringLiteral("25.4"));
+            text("Text11")->setText(QStringLiteral("20.3"));
+        }
+        runToCaregiver();
+        auto set = [&](const QString& value) {
+            if (field == QLatin1String("Combo1"))
+                sizes->setCurrentIndex(sizes->findText(value));
+            else
+                text(field.toLatin1().constData())->setText(value);
+        };
+        if (!sameValue.isEmpty()) {
+            set(sameValue);
+            QVERIFY(!text("Text20")->text().isEmpty());
+            QVERIFY(button("Command6")->isEnabled());
+        }
+        set(newValue);
+        for (const char* name : {"Text13", "Text14", "Text15", "Text16", "Text17", "Text18", "Text20", "Text7",
+                                 "Text12", "Text21", "Text22", "Text25"})
+            QVERIFY2(text(name)->text().isEmpty(), name);
+        for (const char* name : {"Command3", "Command4", "Command6"})
+            QVERIFY2(!button(name)->isEnabled(), name);
+        // The next run brings everything back.
+        click("Command2");
+        QVERIFY(!text("Text20")->text().isEmpty());
+        QVERIFY(button("Command3")->isEnabled());
+    }
+
+    void resultFieldsAreNotForTyping() {
+        for (const char* name : {"Text7", "Text12", "Text13", "Text14", "Text15", "Text16", "Text19", "Text24"})
+            QVERIFY2(!text(name)->isEnabled(), name);
+        for (const char* name : {"Text17", "Text18", "Text20", "Text21", "Text22", "Text25"})
+            QVERIFY2(text(name)->isEnabled() && text(name)->isReadOnly(), name);
+    }
+};
+
+QTEST_MAIN(ConditionsTest)
+#include "tst_conditions.moc"

@@ -1,0 +1,111 @@
+#pragma once
+// The exposure-condition screen (Form1, " TAMSOⅡ- Kelvo"): the conditions of one portable
+// radiograph, the calculation run and its results, the caregiver estimate and the hand-over to
+// the report. The dose routines write their results through the ResultFields interface.
+
+#include "engine/resultfields.h"
+#include "ui/conditions/measuredexposuredialog.h"
+
+#include <QHash>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <map>
+
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace tamso::ui {
+
+struct ReportFields;
+
+class ConditionsScreen : public QWidget, public tamso::ResultFields {
+    Q_OBJECT
+public:
+    // Loading the screen: sets the default conditions and reads the body-part list.
+    explicit ConditionsScreen(QWidget* parent = nullptr);
+    ~ConditionsScreen() override;
+
+    // ResultFields: the result fields by name (Text7 ... Text25).
+    void setResultText(ResultField field, const std::string& utf8Text) override;
+    std::string resultText(ResultField field) const override;
+
+    // "新規計算" on the start screen: the caregiver, illustration and report commands off.
+    void disableFollowUpCommands();
+    // Form1.Text24: the tube output data name in use.
+    void setOutputDataNameShown(const QString& name);
+    void hideMeasuredExposureDialog();
+    // The measured-exposure dialog while it exists (null before the first opening and after its
+    // close box).
+    MeasuredExposureDialog* measuredExposureDialog() const { return measuredDialog_; }
+
+    // The report fields as the hand-over copies them from this screen and the state.
+    ReportFields reportFields() const;
+
+    // The commands, callable directly (the buttons call these).
+    void runCalculation();           // Command2
+    void showAmbientDose();          // Command3 "周辺線量"
+    void runCaregiverEstimate();     // Command4
+    void handOverToReport();         // Command6
+    void backToStartScreen();        // Command1 " bye bye "
+
+signals:
+    // Command3: the illustration window is to be shown (without blocking).
+    void illustrationRequested();
+    // Command1: show the start screen, hide this screen and its companions.
+    void backRequested();
+    // The close box: show the start screen; this screen is then destroyed.
+    void closedByUser();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void loadDefaults();
+    void fillBodyPartList();
+    void applyFieldSizePreset(const QString& name);
+    void comboEnterPressed();
+    void selectOutputData();   // Option5 handler
+    void openMeasuredExposure(); // Option4 handler
+    void clearResultFields(bool withCaregiver);
+    void invalidateResults();
+    void recordRunInputs();
+    void checkInputsAgainstRun();
+
+    QLineEdit* field(const char* name) const;
+
+    QDateEdit* date_ = nullptr;
+    QLabel* wAirLabel_ = nullptr;
+    QRadioButton* option5_ = nullptr;
+    QRadioButton* option4_ = nullptr;
+    QComboBox* combo1_ = nullptr;
+    QComboBox* combo2_ = nullptr;
+    QPushButton* command1_ = nullptr;
+    QPushButton* command2_ = nullptr;
+    QPushButton* command3_ = nullptr;
+    QPushButton* command4_ = nullptr;
+    QPushButton* command5_ = nullptr;
+    QPushButton* command6_ = nullptr;
+    QPushButton* command12_ = nullptr;
+    QHash<QString, QLineEdit*> fields_;
+    std::map<ResultField, QLineEdit*> resultFields_;
+    // Enter-key chain: control -> what Enter does there.
+    QHash<QObject*, std::function<void()>> enterActions_;
+    // Fields whose text is mirrored into the state on losing the focus.
+    QHash<QObject*, std::function<void(double)>> mirrors_;
+    QPointer<MeasuredExposureDialog> measuredDialog_;
+
+    // The input values the shown results were computed from (empty while no results are shown).
+    bool resultsShown_ = false;
+    QHash<QLineEdit*, double> runValues_;
+    QString runFieldSizeName_;
+};
+
+} // namespace tamso::ui

@@ -1,0 +1,150 @@
+#include "ui/conditions/measuredexposuredialog.h"
+
+#include "engine/calculationstate.h"
+#include "textio/numbertext.h"
+#include "ui/shell/uiutil.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace tamso::ui {
+
+namespace {
+constexpr double kCoulombPerKgPerRoentgen = 0.000258;
+
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text) {
+    auto* label = new QLabel(text, parent);
+    nameControl(label, name, text);
+    return label;
+}
+} // namespace
+
+double MeasuredExposureDialog::toCoulombPerKg(double reading, int unitOption, double wAirEv) {
+    if (unitOption == 1)
+        return reading;
+    if (unitOption == 2)
+        return reading * kCoulombPerKgPerRoentgen;
+    return reading / wAirEv;
+}
+
+MeasuredExposureDialog::MeasuredExposureDialog(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("Form9"));
+    setWindowTitle(QStringLiteral("実測値入力"));
+    setFont(QFont(gothicFontFamily(), 10));
+
+    auto* layout = new QVBoxLayout(this);
+    auto* heading = makeLabel(this, QStringLiteral("Label1"), QStringLiteral("焦点から１ｍの距離の照射線量"));
+    QFont headingFont = heading->font();
+    headingFont.setBold(true);
+    headingFont.setPointSize(11);
+    heading->setFont(headingFont);
+    layout->addWidget(heading);
+    layout->addWidget(makeLabel(this, QStringLiteral("Label6"), QStringLiteral("( フード・カバー無しで測定 )")));
+
+    auto* frame = new QGroupBox(QStringLiteral("入力単位"), this);
+    nameControl(frame, QStringLiteral("Frame1"), QStringLiteral("入力単位"));
+    auto* frameLayout = new QVBoxLayout(frame);
+    optionCkg_ = new QRadioButton(QStringLiteral("照射線量 [ C/kg ]"), frame);
+    nameControl(optionCkg_, QStringLiteral("Option1"), optionCkg_->text());
+    optionR_ = new QRadioButton(QStringLiteral("照射線量   [ R ]"), frame);
+    nameControl(optionR_, QStringLiteral("Option2"), optionR_->text());
+    optionGy_ = new QRadioButton(QStringLiteral("空気カーマ [ Gy ]"), frame);
+    nameControl(optionGy_, QStringLiteral("Option3"), optionGy_->text());
+    optionCkg_->setChecked(true);
+    frameLayout->addWidget(optionCkg_);
+    frameLayout->addWidget(optionR_);
+    frameLayout->addWidget(optionGy_);
+    layout->addWidget(frame);
+
+    reading_ = new QLineEdit(this);
+    nameControl(reading_, QStringLiteral("Text1"), QStringLiteral("照射線量の実測値"));
+    reading_->installEventFilter(this);
+    layout->addWidget(reading_);
+
+    auto* examples = new QHBoxLayout;
+    examples->addWidget(makeLabel(this, QStringLiteral("Label4"), QStringLiteral("入力例")), 0, Qt::AlignTop);
+    auto* exampleColumn = new QVBoxLayout;
+    const QString red = QStringLiteral("color: #d00000;");
+    for (const auto& [name, text] : {std::pair{QStringLiteral("Label2"), QStringLiteral("2.58E-4")},
+                                     std::pair{QStringLiteral("Label5"), QStringLiteral("25.8e-5")},
+                                     std::pair{QStringLiteral("Label3"), QStringLiteral("0.000258")}}) {
+        QLabel* label = makeLabel(this, name, text);
+        label->setStyleSheet(red);
+        exampleColumn->addWidget(label);
+    }
+    examples->addLayout(exampleColumn);
+    examples->addStretch();
+    layout->addLayout(examples);
+
+    auto* buttons = new QHBoxLayout;
+    ok_ = new QPushButton(QStringLiteral("OK"), this);
+    nameControl(ok_, QStringLiteral("Command1"), QStringLiteral("OK"));
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    nameControl(cancel, QStringLiteral("Command2"), QStringLiteral("Cancel"));
+    cancel->setToolTip(QStringLiteral(" やめます "));
+    buttons->addWidget(ok_);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons);
+
+    setTabOrder(optionCkg_, optionR_);
+    setTabOrder(optionR_, optionGy_);
+    setTabOrder(optionGy_, reading_);
+    setTabOrder(reading_, ok_);
+    setTabOrder(ok_, cancel);
+
+    connect(ok_, &QPushButton::clicked, this, &MeasuredExposureDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &MeasuredExposureDialog::cancel);
+    adjustSize();
+}
+
+void MeasuredExposureDialog::open() {
+    reading_->clear();
+    show();
+    raise();
+    activateWindow();
+    reading_->setFocus(Qt::OtherFocusReason);
+}
+
+bool MeasuredExposureDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == reading_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter)
+            ok_->setFocus(Qt::TabFocusReason); // moves only; OK is not pressed
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MeasuredExposureDialog::accept() {
+    const QString text = reading_->text();
+    const double value = textio::textToNumber(utf8(text));
+    if (!text.isEmpty() && value > 0) {
+        const int unit = optionCkg_->isChecked() ? 1 : optionR_->isChecked() ? 2 : 3;
+        hide();
+        emit measuredValueAccepted(toCoulombPerKg(value, unit, Module1.wAirEv));
+    } else {
+        hide();
+        emit outputDataChosen();
+    }
+}
+
+void MeasuredExposureDialog::cancel() {
+    hide();
+    emit outputDataChosen();
+}
+
+void MeasuredExposureDialog::closeEvent(QCloseEvent* event) {
+    // The close box discards the dialog; its next opening starts from C/kg again.
+    emit outputDataChosen();
+    emit discarded();
+    event->accept();
+    deleteLater();
+}
+
+} // namespace tamso::ui

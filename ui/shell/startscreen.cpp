@@ -1,0 +1,121 @@
+#include "ui/shell/startscreen.h"
+
+#include "ui/shell/appresources.h"
+#include "ui/shell/navigation.h"
+#include "ui/shell/uiutil.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPushButton>
+
+namespace tamso::ui {
+
+namespace {
+QLabel* label(QWidget* parent, const char* name, const QString& text, int l, int t, int w, int h) {
+    auto* label = new QLabel(text, parent);
+    nameControl(label, QString::fromLatin1(name), text);
+    placeTwips(label, l, t, w, h);
+    return label;
+}
+} // namespace
+
+StartScreen::StartScreen(QWidget* parent) : QWidget(parent, Qt::Window) {
+    ensureResources();
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("TAMSO-Ⅱ"));
+    setFont(QFont(timesFontFamily(), 10));
+    setFixedSize(twips(6825), twips(8235));
+    setAutoFillBackground(true);
+    QPalette background = palette();
+    background.setColor(QPalette::Window, QColor(0xfd, 0xf8, 0xef));
+    setPalette(background);
+
+    QFont titleFont(timesFontFamily(), 22, QFont::Bold);
+    titleFont.setItalic(true);
+    QLabel* title = label(this, "Label7", QStringLiteral("TAMSO"), 1440, 240, 1125, 465);
+    title->setFont(titleFont);
+    title->setStyleSheet(QStringLiteral("color: #1d4f91;"));
+    QLabel* two = label(this, "Label8", QStringLiteral("Ⅱ"), 2760, 300, 495, 495);
+    two->setFont(QFont(timesFontFamily(), 20, QFont::Bold));
+    two->setStyleSheet(QStringLiteral("color: #c03030;"));
+    // Label7/Label8 are kept as one heading for assistive technology as well.
+    title->setAccessibleName(QStringLiteral("TAMSO Ⅱ"));
+
+    QFont subtitleFont(timesFontFamily(), 9);
+    subtitleFont.setItalic(true);
+    for (QLabel* sub : {label(this, "Label3", QStringLiteral("TAMSO"), 480, 120, 5070, 345),
+                        label(this, "Label4", QStringLiteral("in NICU room"), 2280, 480, 3735, 345)}) {
+        sub->setFont(subtitleFont);
+        sub->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        sub->setStyleSheet(QStringLiteral("color: #6d5d4d;"));
+    }
+
+    // The illustration: our own drawing of a nurse at an incubator (300 × 430, scaled to fit).
+    auto* picture = new QLabel(this);
+    nameControl(picture, QStringLiteral("Picture1"), QStringLiteral("保育器の乳児を世話する看護師のイラスト"));
+    placeTwips(picture, 120, 960, 4080, 5850);
+    picture->setPixmap(svgPixmap(QStringLiteral(":/tamso/nurse.svg"), picture->size()));
+    label(this, "Label9", QStringLiteral("イラスト出典"), 120, 6870, 1200, 240)->setFont(QFont(gothicFontFamily(), 8));
+    label(this, "Label6", QStringLiteral("イラスト: TAMSO 開発チーム"), 1320, 6870, 2880, 240)
+        ->setFont(QFont(gothicFontFamily(), 8));
+
+    QFont menuFont(timesFontFamily(), 14, QFont::Bold);
+    QLabel* menuShadow = label(this, "Label1", QStringLiteral("MENU"), 5040, 3480, 1185, 360);
+    menuShadow->setFont(menuFont);
+    menuShadow->setStyleSheet(QStringLiteral("color: #9aa7b5;"));
+    QLabel* menu = label(this, "Label2", QStringLiteral("MENU"), 5025, 3465, 1065, 360);
+    menu->setFont(menuFont);
+    menu->setStyleSheet(QStringLiteral("color: #1d4f91; background: transparent;"));
+
+    const QFont buttonFont(roundGothicFontFamily(), 11);
+    auto button = [&](const char* name, const QString& text, int l, int t, int w, int h) {
+        auto* b = new QPushButton(text, this);
+        nameControl(b, QString::fromLatin1(name), text);
+        b->setFont(buttonFont);
+        b->setAutoDefault(false);
+        placeTwips(b, l, t, w, h);
+        return b;
+    };
+    QPushButton* newCalculation = button("Command1", QStringLiteral("新規計算"), 4320, 4080, 2295, 525);
+    QPushButton* search = button("Command2", QStringLiteral("データ検索"), 4320, 4800, 2295, 525);
+    QPushButton* exit = button("Command3", QStringLiteral("終　了"), 4320, 5520, 2295, 495);
+    exit->setToolTip(QStringLiteral(" bye "));
+    QPushButton* basicData = button("Command4", QStringLiteral("基本データ入力"), 4800, 6960, 1815, 345);
+    basicData->setFont(QFont(roundGothicFontFamily(), 9));
+
+    hospital_ = label(this, "Label10", QStringLiteral("ここに病院名が入る"), 2415, 7560, 2160, 240);
+    hospital_->setAlignment(Qt::AlignCenter);
+    hospital_->setFont(QFont(gothicFontFamily(), 10));
+    QLabel* rights = label(this, "Label5", QStringLiteral("© TAMSO 開発チーム  All rights reserved."), 2040, 7920,
+                           2910, 225);
+    rights->setFont(QFont(timesFontFamily(), 7));
+    rights->setAlignment(Qt::AlignCenter);
+
+    setTabOrder(newCalculation, search);
+    setTabOrder(search, exit);
+    setTabOrder(exit, basicData);
+
+    connect(newCalculation, &QPushButton::clicked, this, &StartScreen::newCalculationRequested);
+    connect(search, &QPushButton::clicked, this, [] {
+        if (auto& open = Navigation::instance().openRecordSearch)
+            open();
+    });
+    connect(exit, &QPushButton::clicked, this, &StartScreen::exitRequested);
+    connect(basicData, &QPushButton::clicked, this, [] {
+        if (auto& open = Navigation::instance().openBasicDataEditor)
+            open();
+    });
+}
+
+void StartScreen::setHospitalName(const QString& name) {
+    hospital_->setText(name);
+    hospital_->setAccessibleName(name.trimmed().isEmpty() ? QStringLiteral("Label10") : name.trimmed());
+}
+
+void StartScreen::closeEvent(QCloseEvent* event) {
+    // Closing the start screen ends the program, whatever else is still loaded.
+    event->accept();
+    emit exitRequested();
+}
+
+} // namespace tamso::ui
