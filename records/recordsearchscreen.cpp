@@ -1,0 +1,251 @@
+#include "records/recordsearchscreen.h"
+
+#include "records/patientrecordsave.h"
+#include "textio/fileio.h"
+#include "textio/numberformat.h"
+#include "textio/numbertext.h"
+#include "ui/shell/messagebox.h"
+#include "ui/shell/navigation.h"
+#include "ui/shell/uiutil.h"
+
+#include <QDir>
+#include <QFont>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QStyle>
+
+namespace tamso::records {
+
+using ui::nameControl;
+using ui::placeTwips;
+using ui::qs;
+using ui::utf8;
+
+namespace {
+
+QPointer<RecordSearchScreen> searchScreen;
+
+QString formattedDose(const ListValue& value) {
+    if (const double* number = std::get_if<double>(&value))
+        return qs(textio::formatNumber(*number, "#0.000"));
+    return qs(listValueText(value));
+}
+
+QLabel* addLabel(QWidget* parent, const QString& name, const QString& text, int left, int top, int width, int height) {
+    auto* label = new QLabel(text, parent);
+    nameControl(label, name, text);
+    placeTwips(label, left, top, width, height);
+    return label;
+}
+
+// The save's question and messages as message boxes over the report screen.
+class MessageBoxPrompts : public SavePrompts {
+public:
+    explicit MessageBoxPrompts(QWidget* parent) : parent_(parent) {}
+    bool confirmSave(const std::string& question) override { return ui::MessageBox::askOkCancel(parent_, qs(question)); }
+    void warn(const std::string& message) override { ui::MessageBox::warning(parent_, qs(message)); }
+    void notify(const std::string& message) override { ui::MessageBox::notice(parent_, qs(message)); }
+
+private:
+    QWidget* parent_;
+};
+
+std::filesystem::path workingFolderPath() { return textio::fileInFolder(std::filesystem::path(), ui::workingFolderUtf8()); }
+
+} // namespace
+
+RecordSearchScreen::RecordSearchScreen(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("Form5"));
+    setWindowTitle(QStringLiteral("TAMSO Ⅱ データ検索"));
+    setFixedSize(ui::twips(9480), ui::twips(6720));
+
+    addLabel(this, QStringLiteral("Label1"), QStringLiteral("患者ファイル ( ID番号) 選択"), 240, 300, 3615, 255);
+    file1_ = new QListWidget(this);
+    nameControl(file1_, QStringLiteral("File1"), QStringLiteral("患者ファイル ( ID番号) 選択"));
+    placeTwips(file1_, 240, 600, 3615, 4365);
+    file1_->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    addLabel(this, QStringLiteral("Label2"), QStringLiteral("患者ID"), 240, 5100, 1155, 255);
+    text1_ = new QLineEdit(this);
+    nameControl(text1_, QStringLiteral("Text1"), QStringLiteral("患者ID"));
+    placeTwips(text1_, 1440, 5040, 2415, 375);
+    addLabel(this, QStringLiteral("Label3"), QStringLiteral("患者氏名"), 240, 5460, 1155, 255);
+    text2_ = new QLineEdit(this);
+    nameControl(text2_, QStringLiteral("Text2"), QStringLiteral("患者氏名"));
+    placeTwips(text2_, 1440, 5400, 2415, 375);
+
+    command2_ = new QPushButton(QStringLiteral("OK"), this);
+    nameControl(command2_, QStringLiteral("Command2"), QStringLiteral("OK（データ一覧）"));
+    placeTwips(command2_, 1200, 5880, 1695, 495);
+
+    addLabel(this, QStringLiteral("Label4"), QStringLiteral("No."), 4080, 240, 480, 255);
+    addLabel(this, QStringLiteral("Label5"), QStringLiteral("撮影年月日"), 4560, 240, 1560, 255);
+    addLabel(this, QStringLiteral("Label6"), QStringLiteral("撮影部位"), 6120, 240, 1200, 255);
+    addLabel(this, QStringLiteral("Label7"), QStringLiteral("入射表面線量"), 7320, 240, 1815, 255);
+    list1_ = new QListWidget(this);
+    nameControl(list1_, QStringLiteral("List1"), QStringLiteral("データ一覧"));
+    placeTwips(list1_, 4080, 600, 5055, 5235);
+    list1_->setSelectionMode(QAbstractItemView::SingleSelection);
+    QFont fixed(QStringLiteral("ＭＳ ゴシック"));
+    fixed.setStyleHint(QFont::TypeWriter);
+    fixed.setFixedPitch(true);
+    fixed.setPointSize(9);
+    list1_->setFont(fixed);
+
+    command3_ = new QPushButton(QStringLiteral("OK"), this);
+    nameControl(command3_, QStringLiteral("Command3"), QStringLiteral("OK（報告書に表示）"));
+    placeTwips(command3_, 5640, 5880, 1695, 495);
+
+    command1_ = new QPushButton(this);
+    nameControl(command1_, QStringLiteral("Command1"), QStringLiteral("bye bye"));
+    command1_->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    command1_->setToolTip(QStringLiteral(" bye bye "));
+    placeTwips(command1_, 8760, 6000, 495, 495);
+
+    connect(file1_, &QListWidget::itemClicked, this, &RecordSearchScreen::fileChosen);
+    connect(file1_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* current) {
+        if (!refreshing_ && current)
+            fileChosen(current);
+    });
+    connect(command2_, &QPushButton::clicked, this, &RecordSearchScreen::listRecords);
+    connect(command3_, &QPushButton::clicked, this, &RecordSearchScreen::showChosenRecord);
+    connect(command1_, &QPushButton::clicked, this, &QWidget::hide);
+
+    resetForOpening();
+}
+
+void RecordSearchScreen::resetForOpening() {
+    text1_->clear();
+    text2_->clear();
+    command2_->setEnabled(false);
+    command3_->setEnabled(false);
+    chosenFile_.clear();
+    chosenId_.clear();
+    refreshFileList();
+    clearRecordList();
+}
+
+void RecordSearchScreen::refreshFileList() {
+    refreshing_ = true;
+    file1_->clear();
+    const QDir folder(ui::workingFolder());
+    // "*.pat" only: the lock files beside the record files ("<ID>.pat.lock") are never listed.
+    file1_->addItems(folder.entryList({QStringLiteral("*.pat")}, QDir::Files, QDir::Name));
+    refreshing_ = false;
+}
+
+void RecordSearchScreen::clearRecordList() {
+    list1_->clear();
+    listed_.reset();
+    listedId_.clear();
+    command3_->setEnabled(false);
+}
+
+void RecordSearchScreen::fileChosen(QListWidgetItem* item) {
+    if (!item)
+        return;
+    const QString fileName = item->text();
+    chosenFile_ = textio::fileInFolder(workingFolderPath(), utf8(fileName));
+    chosenId_ = fileName.chopped(qMin<qsizetype>(4, fileName.size()));
+    text1_->setText(chosenId_);
+    // The records listed for another file no longer match the ID and name shown.
+    clearRecordList();
+    const std::optional<std::string> name = readPatientName(chosenFile_);
+    PatientRecords.patientName = name.value_or(std::string());
+    text2_->setText(qs(PatientRecords.patientName));
+    if (!PatientRecords.patientName.empty())
+        command2_->setEnabled(true);
+}
+
+void RecordSearchScreen::listRecords() {
+    clearRecordList();
+    if (chosenFile_.empty())
+        return;
+    if (auto error = loadPatientRecords(chosenFile_, PatientRecords)) {
+        ui::MessageBox::warning(this, qs(error->message));
+        return;
+    }
+    listed_ = PatientRecords;
+    listedId_ = chosenId_;
+    for (int i = 1; i <= listed_->patientRecordCount; ++i)
+        list1_->addItem(recordRow(listed_->PatientRecordTable[static_cast<size_t>(i)], i));
+    command3_->setEnabled(true);
+}
+
+QString RecordSearchScreen::recordRow(const PatientRecord& record, int recordNumber) {
+    return QStringLiteral("%1 : %2 - %3 - %4 mGy")
+        .arg(recordNumber, 2, 10, QLatin1Char('0'))
+        .arg(qs(record.examDate), qs(record.bodyPart), qs(listValueText(record.entranceSurfaceDoseMGy)));
+}
+
+ui::ReportFields RecordSearchScreen::reportFieldsFor(const PatientRecordState& listed, int n, const QString& id) {
+    const PatientRecord& r = listed.PatientRecordTable[static_cast<size_t>(n)];
+    ui::ReportFields f;
+    f.id = id;
+    f.name = qs(listed.patientName);
+    f.technologist = qs(r.technologist);
+    f.examDate = qs(r.examDate);
+    f.bodyPart = qs(r.bodyPart);
+    f.thickness = qs(listValueText(r.subjectThicknessCm));
+    f.xrayUnit = qs(r.xrayUnit);
+    f.tubeVoltage = qs(listValueText(r.tubeVoltageKv));
+    f.mAs = qs(listValueText(r.mAs));
+    f.ffd = qs(listValueText(r.ffdCm));
+    f.fieldSize = qs(r.fieldSize);
+    f.dose = formattedDose(r.entranceSurfaceDoseMGy);
+    f.caregiver1 = formattedDose(r.caregiverDoseUSv[0]);
+    f.caregiver2 = formattedDose(r.caregiverDoseUSv[1]);
+    f.caregiver3 = formattedDose(r.caregiverDoseUSv[2]);
+    return f;
+}
+
+void RecordSearchScreen::showChosenRecord() {
+    QListWidgetItem* row = list1_->currentItem();
+    if (!row || !row->isSelected() || !listed_) {
+        ui::MessageBox::warning(this, QStringLiteral("検索データ番号を選択して下さい。"));
+        return;
+    }
+    const int n = static_cast<int>(textio::textToNumber(utf8(row->text().left(2))));
+    if (n < 1 || n > listed_->patientRecordCount) {
+        ui::MessageBox::warning(this, QStringLiteral("検索データ番号を選択して下さい。"));
+        return;
+    }
+    const auto& show = ui::Navigation::instance().showRecordOnReport;
+    if (!show) {
+        ui::MessageBox::warning(this, QStringLiteral("報告書の画面を開けません。"));
+        return;
+    }
+    show(reportFieldsFor(*listed_, n, listedId_));
+}
+
+RecordSearchScreen* recordSearchScreen() { return searchScreen.data(); }
+
+void registerRecordScreens() {
+    auto& navigation = ui::Navigation::instance();
+    navigation.saveRecord = [](QWidget* parent, const ui::ReportFields& f) {
+        const RecordTexts record = {utf8(f.examDate),  utf8(f.technologist), utf8(f.bodyPart), utf8(f.thickness),
+                                    utf8(f.xrayUnit),  utf8(f.tubeVoltage),  utf8(f.mAs),      utf8(f.ffd),
+                                    utf8(f.fieldSize), utf8(f.dose),         utf8(f.caregiver1), utf8(f.caregiver2),
+                                    utf8(f.caregiver3)};
+        MessageBoxPrompts prompts(parent);
+        return savePatientRecord(workingFolderPath(), utf8(f.id), utf8(f.name), record, prompts);
+    };
+    navigation.lookUpPatientName = [](const QString& id) {
+        return qs(lookUpPatientName(workingFolderPath(), utf8(id)).value_or(std::string()));
+    };
+    navigation.openRecordSearch = [] {
+        if (!searchScreen) {
+            searchScreen = new RecordSearchScreen;
+            searchScreen->setAttribute(Qt::WA_DeleteOnClose); // the close box discards the screen
+        }
+        searchScreen->resetForOpening();
+        searchScreen->show();
+        searchScreen->raise();
+        searchScreen->activateWindow();
+    };
+}
+
+} // namespace tamso::records

@@ -1,0 +1,295 @@
+// The record search screen and the save hooks: file list, record rows, the show command and its
+// hand-over to the report screen, stale listings and unreadable files.
+
+#include "records/recordsearchscreen.h"
+#include "textio/codec.h"
+#include "textio/fileio.h"
+#include "ui/shell/messagebox.h"
+#include "ui/shell/navigation.h"
+#include "ui/shell/uiutil.h"
+#include "uitestsupport.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using tamso::ui::MessageBox;
+using tamso::ui::Navigation;
+using tamso::ui::ReportFields;
+
+namespace {
+
+void writeSjisFile(const QString& name, const std::string& utf8Text) {
+    auto sjis = tamso::textio::utf8ToSjis(utf8Text);
+    QVERIFY(sjis.ok());
+    QFile file(name);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(sjis->data(), static_cast<qint64>(sjis->size()));
+}
+
+std::string record(const std::string& date, const std::string& dose, const std::string& thickness = " 8 ") {
+    return date + "\r\n佐藤\r\n胸部\r\n" + thickness + "\r\nMobile DR-1\r\n 60 \r\n 2.5 \r\n 100 \r\n10 x 12, 縦\r\n" + dose +
+           "\r\n 1.5 \r\n .05 \r\n\r\n";
+}
+
+} // namespace
+
+class TestRecordSearch : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void openingListsOnlyRecordFilesWithEmptyFields();
+    void listingShowsOneRowPerRecordInFileOrder();
+    void showWithoutSelectionWarnsAndShowsNothing();
+    void showHandsTheRecordToTheReport();
+    void clickingAnotherFileClearsTheListing();
+    void unreadableFileIsNotListed();
+    void fileWithoutNameDoesNotEnableListing();
+    void everyControlIsNamed();
+    void saveHookAsksAndWritesAndLooksUpTheName();
+    void saveHookRefusesUnsafeIdsAndEmptyFields();
+
+private:
+    tamso::records::RecordSearchScreen* open();
+    QListWidget* files() { return screen->findChild<QListWidget*>(QStringLiteral("File1")); }
+    QListWidget* rows() { return screen->findChild<QListWidget*>(QStringLiteral("List1")); }
+    QPushButton* button(const char* name) { return screen->findChild<QPushButton*>(QString::fromLatin1(name)); }
+    QLineEdit* text(const char* name) { return screen->findChild<QLineEdit*>(QString::fromLatin1(name)); }
+    void clickFile(const QString& name);
+
+    QTemporaryDir dir;
+    tamso::records::RecordSearchScreen* screen = nullptr;
+    QVector<ReportFields> shownOnReport;
+};
+
+void TestRecordSearch::initTestCase() {
+    QVERIFY(tamso::uitest::prepareWorkingFolder(dir));
+    tamso::records::registerRecordScreens();
+    Navigation::instance().showRecordOnReport = [this](const ReportFields& f) { shownOnReport.append(f); };
+    std::string twenty = "新生 一郎\r\n 20 \r\n";
+    for (int i = 1; i <= 20; ++i)
+        twenty += record("2024/05/" + std::to_string(i), i == 1 ? " .25 " : (i == 2 ? " 1.5 " : "未計算"),
+                         i == 3 ? "厚い" : " 8 ");
+    writeSjisFile(QStringLiteral("A001.pat"), twenty);
+    writeSjisFile(QStringLiteral("B002.pat"), "別 花子\r\n1\r\n" + record("2023/01/09", "3"));
+    writeSjisFile(QStringLiteral("C003.pat"), "壊れ 太郎\r\n 3 \r\n" + record("2023/01/09", "3"));
+    writeSjisFile(QStringLiteral("D004.pat"), "\r\n1\r\n" + record("2023/01/09", "3"));
+    writeSjisFile(QStringLiteral("A001.pat.lock"), "host=x\r\n");
+    writeSjisFile(QStringLiteral("notes.txt"), "x\r\n");
+}
+
+void TestRecordSearch::init() {
+    MessageBox::clearShown();
+    shownOnReport.clear();
+}
+
+tamso::records::RecordSearchScreen* TestRecordSearch::open() {
+    Navigation::instance().openRecordSearch();
+    screen = tamso::records::recordSearchScreen();
+    return screen;
+}
+
+void TestRecordSearch::clickFile(const QString& name) {
+    const auto found = files()->findItems(name, Qt::MatchExactly);
+    QCOMPARE(found.size(), 1);
+    const QRect rect = files()->visualItemRect(found.first());
+    QTest::mouseClick(files()->viewport(), Qt::LeftButton, {}, rect.center());
+    QCOMPARE(files()->currentItem(), found.first());
+}
+
+void TestRecordSearch::openingListsOnlyRecordFilesWithEmptyFields() {
+    QVERIFY(open());
+    QVERIFY(screen->isVisible());
+    QStringList names;
+    for (int i = 0; i < files()->count(); ++i)
+        names << files()->item(i)->text();
+    QCOMPARE(names, (QStringList{QStringLiteral("A001.pat"), QStringLiteral("B002.pat"), QStringLiteral("C003.pat"),
+                                 QStringLiteral("D004.pat")}));
+    clickFile(QStringLiteral("A001.pat"));
+    button("Command2")->click();
+    QVERIFY(rows()->count() > 0);
+    // Opening again starts afresh.
+    open();
+    QVERIFY(text("Text1")->text().isEmpty());
+    QVERIFY(text("Text2")->text().isEmpty());
+    QVERIFY(!button("Command2")->isEnabled());
+    QVERIFY(!button("Command3")->isEnabled());
+    QCOMPARE(rows()->count(), 0);
+}
+
+void TestRecordSearch::listingShowsOneRowPerRecordInFileOrder() {
+    open();
+    clickFile(QStringLiteral("A001.pat"));
+    QCOMPARE(text("Text1")->text(), QStringLiteral("A001"));
+    QCOMPARE(text("Text2")->text(), QStringLiteral("新生 一郎"));
+    QVERIFY(button("Command2")->isEnabled());
+    QVERIFY(!button("Command3")->isEnabled());
+    button("Command2")->click();
+    QCOMPARE(rows()->count(), 20);
+    QCOMPARE(rows()->item(0)->text(), QStringLiteral("01 : 2024/05/1 - 胸部 - 0.25 mGy"));
+    QCOMPARE(rows()->item(1)->text(), QStringLiteral("02 : 2024/05/2 - 胸部 - 1.5 mGy"));
+    QCOMPARE(rows()->item(6)->text(), QStringLiteral("07 : 2024/05/7 - 胸部 - 未計算 mGy"));
+    QCOMPARE(rows()->item(19)->text().left(5), QStringLiteral("20 : "));
+    QVERIFY(button("Command3")->isEnabled());
+    QVERIFY(QFontInfo(rows()->font()).fixedPitch() || rows()->font().family() == QStringLiteral("ＭＳ ゴシック"));
+    QVERIFY(MessageBox::shown().isEmpty());
+}
+
+void TestRecordSearch::showWithoutSelectionWarnsAndShowsNothing() {
+    open();
+    clickFile(QStringLiteral("A001.pat"));
+    button("Command2")->click();
+    rows()->clearSelection();
+    button("Command3")->click();
+    QCOMPARE(MessageBox::shown().size(), 1);
+    QCOMPARE(MessageBox::shown()[0].text, QStringLiteral("検索データ番号を選択して下さい。"));
+    QCOMPARE(MessageBox::shown()[0].kind, MessageBox::Kind::Warning);
+    QVERIFY(shownOnReport.isEmpty());
+    QCOMPARE(rows()->count(), 20);
+}
+
+void TestRecordSearch::showHandsTheRecordToTheReport() {
+    open();
+    clickFile(QStringLiteral("A001.pat"));
+    button("Command2")->click();
+    rows()->setCurrentRow(0);
+    button("Command3")->click();
+    rows()->setCurrentRow(1);
+    button("Command3")->click();
+    rows()->setCurrentRow(2);
+    button("Command3")->click();
+    QCOMPARE(shownOnReport.size(), 3);
+    const ReportFields& first = shownOnReport[0];
+    QCOMPARE(first.id, QStringLiteral("A001"));
+    QCOMPARE(first.name, QStringLiteral("新生 一郎"));
+    QCOMPARE(first.technologist, QStringLiteral("佐藤"));
+    QCOMPARE(first.examDate, QStringLiteral("2024/05/1"));
+    QCOMPARE(first.bodyPart, QStringLiteral("胸部"));
+    QCOMPARE(first.thickness, QStringLiteral("8"));
+    QCOMPARE(first.xrayUnit, QStringLiteral("Mobile DR-1"));
+    QCOMPARE(first.tubeVoltage, QStringLiteral("60"));
+    QCOMPARE(first.mAs, QStringLiteral("2.5"));
+    QCOMPARE(first.ffd, QStringLiteral("100"));
+    QCOMPARE(first.fieldSize, QStringLiteral("10 x 12, 縦"));
+    QCOMPARE(first.dose, QStringLiteral("0.250"));
+    QCOMPARE(first.caregiver1, QStringLiteral("1.500"));
+    QCOMPARE(first.caregiver2, QStringLiteral("0.050"));
+    QCOMPARE(first.caregiver3, QString());
+    QCOMPARE(shownOnReport[1].dose, QStringLiteral("1.500"));
+    QCOMPARE(shownOnReport[2].dose, QStringLiteral("未計算")); // a text as stored
+    QCOMPARE(shownOnReport[2].thickness, QStringLiteral("厚い"));
+    QVERIFY(MessageBox::shown().isEmpty());
+}
+
+void TestRecordSearch::clickingAnotherFileClearsTheListing() {
+    open();
+    clickFile(QStringLiteral("A001.pat"));
+    button("Command2")->click();
+    rows()->setCurrentRow(4);
+    clickFile(QStringLiteral("B002.pat"));
+    QCOMPARE(text("Text1")->text(), QStringLiteral("B002"));
+    QCOMPARE(text("Text2")->text(), QStringLiteral("別 花子"));
+    QCOMPARE(rows()->count(), 0);
+    QVERIFY(!button("Command3")->isEnabled());
+    button("Command3")->click(); // disabled: nothing happens
+    QVERIFY(shownOnReport.isEmpty());
+    button("Command2")->click();
+    QCOMPARE(rows()->count(), 1);
+    rows()->setCurrentRow(0);
+    button("Command3")->click();
+    QCOMPARE(shownOnReport.size(), 1);
+    QCOMPARE(shownOnReport[0].id, QStringLiteral("B002"));
+    QCOMPARE(shownOnReport[0].name, QStringLiteral("別 花子"));
+    QCOMPARE(shownOnReport[0].examDate, QStringLiteral("2023/01/09"));
+    QCOMPARE(shownOnReport[0].dose, QStringLiteral("3.000"));
+}
+
+void TestRecordSearch::unreadableFileIsNotListed() {
+    open();
+    clickFile(QStringLiteral("A001.pat"));
+    button("Command2")->click();
+    clickFile(QStringLiteral("C003.pat"));
+    QCOMPARE(text("Text2")->text(), QStringLiteral("壊れ 太郎"));
+    button("Command2")->click();
+    QCOMPARE(MessageBox::shown().size(), 1);
+    QCOMPARE(MessageBox::shown()[0].kind, MessageBox::Kind::Warning);
+    QVERIFY(MessageBox::shown()[0].text.contains(QStringLiteral("C003.pat")));
+    QCOMPARE(rows()->count(), 0);
+    QVERIFY(!button("Command3")->isEnabled());
+    QFile file(QStringLiteral("C003.pat"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().startsWith(tamso::textio::utf8ToSjis("壊れ 太郎\r\n 3 \r\n")->c_str()));
+}
+
+void TestRecordSearch::fileWithoutNameDoesNotEnableListing() {
+    open();
+    clickFile(QStringLiteral("D004.pat"));
+    QCOMPARE(text("Text1")->text(), QStringLiteral("D004"));
+    QVERIFY(text("Text2")->text().isEmpty());
+    QVERIFY(!button("Command2")->isEnabled());
+}
+
+void TestRecordSearch::everyControlIsNamed() {
+    open();
+    const auto widgets = screen->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    QVERIFY(widgets.size() >= 14);
+    for (QWidget* w : widgets) {
+        QVERIFY2(!w->objectName().isEmpty(), w->metaObject()->className());
+        QCOMPARE(w->accessibleDescription(), w->objectName());
+        QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
+    }
+    QCOMPARE(button("Command1")->toolTip(), QStringLiteral(" bye bye "));
+    QCOMPARE(files()->geometry(), tamso::ui::twipsRect(240, 600, 3615, 4365));
+    QCOMPARE(rows()->geometry(), tamso::ui::twipsRect(4080, 600, 5055, 5235));
+    button("Command1")->click();
+    QVERIFY(!screen->isVisible());
+}
+
+void TestRecordSearch::saveHookAsksAndWritesAndLooksUpTheName() {
+    ReportFields f;
+    f.id = QStringLiteral("新規-01");
+    f.name = QStringLiteral("保存 三郎");
+    f.examDate = QStringLiteral("2024/06/01");
+    f.dose = QStringLiteral("0.25");
+    MessageBox::setNextAnswer(MessageBox::Answer::Cancel);
+    QVERIFY(!Navigation::instance().saveRecord(nullptr, f));
+    QVERIFY(!QFile::exists(QStringLiteral("新規-01.pat")));
+    QVERIFY(Navigation::instance().saveRecord(nullptr, f));
+    QVERIFY(QFile::exists(QStringLiteral("新規-01.pat")));
+    QCOMPARE(MessageBox::shown().size(), 3);
+    QCOMPARE(MessageBox::shown()[0].text, QStringLiteral("このデータを保存しますか？"));
+    QCOMPARE(MessageBox::shown()[0].kind, MessageBox::Kind::QuestionOkCancel);
+    QCOMPARE(MessageBox::shown()[2].text, QStringLiteral("データを保存しました。"));
+    QCOMPARE(MessageBox::shown()[2].kind, MessageBox::Kind::Notice);
+    QCOMPARE(Navigation::instance().lookUpPatientName(QStringLiteral("新規-01")), QStringLiteral("保存 三郎"));
+    QCOMPARE(Navigation::instance().lookUpPatientName(QStringLiteral("unknown")), QString());
+    // The new file appears in the list the next time the screen opens.
+    open();
+    QCOMPARE(files()->findItems(QStringLiteral("新規-01.pat"), Qt::MatchExactly).size(), 1);
+    QVERIFY(QFile::remove(QStringLiteral("新規-01.pat")));
+}
+
+void TestRecordSearch::saveHookRefusesUnsafeIdsAndEmptyFields() {
+    ReportFields f;
+    f.name = QStringLiteral("名");
+    QVERIFY(!Navigation::instance().saveRecord(nullptr, f));
+    QCOMPARE(MessageBox::shown().last().text, QStringLiteral("患者IDおよび氏名を入力して下さい"));
+    QCOMPARE(MessageBox::shown().last().icon, QMessageBox::Warning);
+    for (const QString& id : {QStringLiteral("../x"), QStringLiteral("CON"), QStringLiteral("a:b"), QStringLiteral(" x")}) {
+        MessageBox::clearShown();
+        f.id = id;
+        QVERIFY(!Navigation::instance().saveRecord(nullptr, f));
+        QCOMPARE(MessageBox::shown().size(), 1); // no question before the refusal
+        QCOMPARE(MessageBox::shown()[0].kind, MessageBox::Kind::Warning);
+        QVERIFY(MessageBox::shown()[0].text.contains(QStringLiteral("患者ID")));
+    }
+    QVERIFY(!QFile::exists(QStringLiteral("CON.pat")));
+    QVERIFY(!QFile::exists(QStringLiteral("../x.pat")));
+}
+
+QTEST_MAIN(TestRecordSearch)
+#include "tst_recordsearch.moc"
