@@ -37,7 +37,9 @@ QLabel* addLabel(QWidget* parent, const QString& name, const QString& text, int 
     return label;
 }
 
-int columnLeft(int voltage, int position) { return 1560 + (voltage - 1) * 3720 + (position - 1) * kColumnWidth; }
+int columnLeft(int voltage, int position) {
+    return 1560 + (voltage - 1) * 3720 + (position - 1) * kColumnWidth;
+}
 
 const char* const kVoltageCaptions[] = {"", "50 kV", "60 kV"};
 const char* const kPositionCaptions[] = {"", "+ 30 cm", "クベース天井高", "- 30 cm"};
@@ -73,8 +75,8 @@ AmbientDoseEditor::AmbientDoseEditor(QWidget* parent) : QWidget(parent, Qt::Wind
     }
     addLabel(this, nextLabel(), QStringLiteral("FDD"), 240, 1380, 1095);
     for (int i = 1; i <= kAmbientRows; ++i)
-        addLabel(this, nextLabel(), QStringLiteral("%1 cm").arg(kRowKeys[i]), 240, kRowTop + (i - 1) * kRowStep + 60,
-                 1095);
+        addLabel(this, nextLabel(), QStringLiteral("%1 cm").arg(kRowKeys[i]), 240,
+                 kRowTop + (i - 1) * kRowStep + 60, 1095);
 
     for (int n = 1; n <= kFieldCount; ++n) {
         const Cell cell = cellOfField(n);
@@ -114,12 +116,15 @@ void AmbientDoseEditor::openEditor() {
     editor->activateWindow();
 }
 
-AmbientDoseEditor* AmbientDoseEditor::current() { return instance(); }
+AmbientDoseEditor* AmbientDoseEditor::current() {
+    return instance();
+}
 
 void AmbientDoseEditor::fillFromState() {
     for (int n = 1; n <= kFieldCount; ++n) {
         const Cell c = cellOfField(n);
-        fields_[n]->setText(qs(textio::formatNumber(Module1.AmbientDoseTable[c.voltage][c.position][c.row], "#0.000")));
+        fields_[n]->setText(
+            qs(textio::formatNumber(Module1.AmbientDoseTable[c.voltage][c.position][c.row], "#0.000")));
     }
 }
 
@@ -128,7 +133,8 @@ bool AmbientDoseEditor::save() {
     // written: the caregiver dose uses them at once, as after a successful save.
     for (int n = 1; n <= kFieldCount; ++n) {
         const Cell c = cellOfField(n);
-        Module1.AmbientDoseTable[c.voltage][c.position][c.row] = textio::textToNumber(utf8(fields_[n]->text()));
+        Module1.AmbientDoseTable[c.voltage][c.position][c.row] =
+            textio::textToNumber(utf8(fields_[n]->text()));
     }
     for (int i = 1; i <= kAmbientRows; ++i)
         Module1.AmbientDoseTable[0][0][i] = kRowKeys[i];
@@ -138,9 +144,11 @@ bool AmbientDoseEditor::save() {
         for (int k = 0; k <= 3; ++k)
             for (int i = 0; i <= kAmbientRows; ++i)
                 data.cells[j][k][i] = Module1.AmbientDoseTable[j][k][i];
-    const auto file = textio::fileInFolder(std::filesystem::u8path(workingFolderUtf8()), refdata::kAmbientDoseFileName);
+    const auto file =
+        textio::fileInFolder(std::filesystem::u8path(workingFolderUtf8()), refdata::kAmbientDoseFileName);
     if (auto failure = refdata::writeAmbientDoseFile(file, data)) {
-        MessageBox::warning(this, QStringLiteral("周辺線量データを保存できませんでした。\n") + qs(failure->message));
+        MessageBox::warning(this, QStringLiteral("周辺線量データを保存できませんでした。\n") +
+                                      qs(failure->message));
         return false;
     }
     MessageBox::notice(this, QStringLiteral("新しいデータを保存しました"));
@@ -148,6 +156,8 @@ bool AmbientDoseEditor::save() {
     return true;
 }
 
-void AmbientDoseEditor::cancel() { hide(); }
+void AmbientDoseEditor::cancel() {
+    hide();
+}
 
 } // namespace tamso::ui

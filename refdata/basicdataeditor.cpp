@@ -23,7 +23,9 @@ QPointer<BasicDataEditor>& instance() {
     return editor;
 }
 
-std::filesystem::path folder() { return std::filesystem::u8path(workingFolderUtf8()); }
+std::filesystem::path folder() {
+    return std::filesystem::u8path(workingFolderUtf8());
+}
 
 QLabel* addLabel(QWidget* parent, const QString& name, const QString& text, int left, int top, int width,
                  int height) {
@@ -33,7 +35,8 @@ QLabel* addLabel(QWidget* parent, const QString& name, const QString& text, int 
     return label;
 }
 
-QLineEdit* addField(QWidget* parent, const QString& name, const QString& caption, int left, int top, int width) {
+QLineEdit* addField(QWidget* parent, const QString& name, const QString& caption, int left, int top,
+                    int width) {
     auto* field = new QLineEdit(parent);
     nameControl(field, name, caption);
     placeTwips(field, left, top, width, 375);
@@ -51,17 +54,24 @@ BasicDataEditor::BasicDataEditor(QWidget* parent) : QWidget(parent, Qt::Window) 
     setFixedSize(twips(5535), twips(3600));
 
     const int captionLeft = 240, fieldLeft = 1560, unitLeft = 2760;
-    auto* label1 = addLabel(this, QStringLiteral("Label1"), QStringLiteral("医療施設名"), captionLeft, 300, 1215, 255);
+    auto* label1 =
+        addLabel(this, QStringLiteral("Label1"), QStringLiteral("医療施設名"), captionLeft, 300, 1215, 255);
     text6_ = addField(this, QStringLiteral("Text6"), QStringLiteral("医療施設名"), fieldLeft, 240, 3735);
-    auto* label2 = addLabel(this, QStringLiteral("Label2"), QStringLiteral("撮影装置名"), captionLeft, 780, 1215, 255);
+    auto* label2 =
+        addLabel(this, QStringLiteral("Label2"), QStringLiteral("撮影装置名"), captionLeft, 780, 1215, 255);
     text1_ = addField(this, QStringLiteral("Text1"), QStringLiteral("撮影装置名"), fieldLeft, 720, 3735);
-    auto* label3 = addLabel(this, QStringLiteral("Label3"), QStringLiteral("Target angle"), captionLeft, 1260, 1215, 255);
-    text2_ = addField(this, QStringLiteral("Text2"), QStringLiteral("Target angle (degree)"), fieldLeft, 1200, 1095);
+    auto* label3 = addLabel(this, QStringLiteral("Label3"), QStringLiteral("Target angle"), captionLeft, 1260,
+                            1215, 255);
+    text2_ = addField(this, QStringLiteral("Text2"), QStringLiteral("Target angle (degree)"), fieldLeft, 1200,
+                      1095);
     addLabel(this, QStringLiteral("Label4"), QStringLiteral("degree"), unitLeft, 1260, 975, 255);
-    auto* label5 = addLabel(this, QStringLiteral("Label5"), QStringLiteral("Filtration"), captionLeft, 1740, 1215, 255);
-    text3_ = addField(this, QStringLiteral("Text3"), QStringLiteral("Filtration (mm Al)"), fieldLeft, 1680, 1095);
+    auto* label5 =
+        addLabel(this, QStringLiteral("Label5"), QStringLiteral("Filtration"), captionLeft, 1740, 1215, 255);
+    text3_ =
+        addField(this, QStringLiteral("Text3"), QStringLiteral("Filtration (mm Al)"), fieldLeft, 1680, 1095);
     addLabel(this, QStringLiteral("Label6"), QStringLiteral("mm Al"), unitLeft, 1740, 975, 255);
-    auto* label7 = addLabel(this, QStringLiteral("Label7"), QStringLiteral("W value"), captionLeft, 2220, 1215, 255);
+    auto* label7 =
+        addLabel(this, QStringLiteral("Label7"), QStringLiteral("W value"), captionLeft, 2220, 1215, 255);
     text4_ = addField(this, QStringLiteral("Text4"), QStringLiteral("W value (eV)"), fieldLeft, 2160, 1095);
     addLabel(this, QStringLiteral("Label8"), QStringLiteral("eV"), unitLeft, 2220, 975, 255);
     label1->setBuddy(text6_);
@@ -105,7 +115,9 @@ bool BasicDataEditor::openEditor() {
     return true;
 }
 
-BasicDataEditor* BasicDataEditor::current() { return instance(); }
+BasicDataEditor* BasicDataEditor::current() {
+    return instance();
+}
 
 void BasicDataEditor::fillFromState() {
     text1_->setText(qs(Module1.xrayUnitName));
@@ -124,7 +136,8 @@ bool BasicDataEditor::save() {
     data.hospitalName = utf8(text6_->text());
     if (auto failure = refdata::writeBasicDataFile(folder(), data)) {
         // Nothing is lost: the old file stays as it was and the editor keeps what was typed.
-        MessageBox::warning(this, QStringLiteral("基本データを保存できませんでした。\n") + qs(failure->message));
+        MessageBox::warning(this,
+                            QStringLiteral("基本データを保存できませんでした。\n") + qs(failure->message));
         return false;
     }
     if (const auto& setCaption = Navigation::instance().setHospitalCaption)
@@ -134,6 +147,8 @@ bool BasicDataEditor::save() {
     return true;
 }
 
-void BasicDataEditor::cancel() { hide(); }
+void BasicDataEditor::cancel() {
+    hide();
+}
 
 } // namespace tamso::ui

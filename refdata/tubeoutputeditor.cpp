@@ -26,7 +26,9 @@ QPointer<TubeOutputEditor>& instance() {
     return editor;
 }
 
-std::filesystem::path folder() { return std::filesystem::u8path(workingFolderUtf8()); }
+std::filesystem::path folder() {
+    return std::filesystem::u8path(workingFolderUtf8());
+}
 
 QLabel* addLabel(QWidget* parent, const QString& name, const QString& text, int left, int top, int width,
                  int height = 255) {
@@ -36,7 +38,8 @@ QLabel* addLabel(QWidget* parent, const QString& name, const QString& text, int 
     return label;
 }
 
-QLineEdit* addField(QWidget* parent, const QString& name, const QString& caption, int left, int top, int width) {
+QLineEdit* addField(QWidget* parent, const QString& name, const QString& caption, int left, int top,
+                    int width) {
     auto* field = new QLineEdit(parent);
     nameControl(field, name, caption);
     placeTwips(field, left, top, width, 375);
@@ -57,15 +60,16 @@ TubeOutputEditor::TubeOutputEditor(QWidget* parent) : QWidget(parent, Qt::Window
 
     addLabel(this, QStringLiteral("Label1"), QStringLiteral("フード・カバー無しの状態での"), 240, 120, 4935);
     addLabel(this, QStringLiteral("Label2"), QStringLiteral("焦点から１ｍの距離における"), 240, 400, 4935);
-    addLabel(this, QStringLiteral("Label3"), QStringLiteral("単位mAs当たりの照射線量 [C/kg]"), 240, 680, 4935);
+    addLabel(this, QStringLiteral("Label3"), QStringLiteral("単位mAs当たりの照射線量 [C/kg]"), 240, 680,
+             4935);
     addLabel(this, QStringLiteral("Label4"), QStringLiteral("kV"), 600, 1080, 615);
     addLabel(this, QStringLiteral("Label5"), QStringLiteral("照射線量"), 1560, 1080, 1335);
     for (int r = 1; r <= kTubeOutputRows; ++r) {
         const QString caption = QString::fromLatin1(kRowCaptions[r]);
         const int top = 1380 + (r - 1) * 420;
         auto* label = addLabel(this, QStringLiteral("Label%1").arg(5 + r), caption, 600, top + 60, 615);
-        exposure_[r] = addField(this, QStringLiteral("Text%1").arg(r), caption + QStringLiteral(" kV 照射線量"), 1320,
-                                top, 1575);
+        exposure_[r] = addField(this, QStringLiteral("Text%1").arg(r),
+                                caption + QStringLiteral(" kV 照射線量"), 1320, top, 1575);
         label->setBuddy(exposure_[r]);
     }
     addLabel(this, QStringLiteral("Label11"), QStringLiteral("測定時の固有を含む濾過 [mm]"), 240, 3540, 4935);
@@ -97,8 +101,8 @@ TubeOutputEditor::TubeOutputEditor(QWidget* parent) : QWidget(parent, Qt::Window
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
     // The Enter chain skips the file name field, which takes no input.
-    for (QLineEdit* field : {exposure_[1], exposure_[2], exposure_[3], exposure_[4], exposure_[5], text37_, text38_,
-                             text44_})
+    for (QLineEdit* field :
+         {exposure_[1], exposure_[2], exposure_[3], exposure_[4], exposure_[5], text37_, text38_, text44_})
         field->installEventFilter(this);
 }
 
@@ -141,7 +145,9 @@ void TubeOutputEditor::hideEditor() {
         instance()->hide();
 }
 
-TubeOutputEditor* TubeOutputEditor::current() { return instance(); }
+TubeOutputEditor* TubeOutputEditor::current() {
+    return instance();
+}
 
 void TubeOutputEditor::fillFromState() {
     for (int r = 1; r <= kTubeOutputRows; ++r)
@@ -182,7 +188,8 @@ bool TubeOutputEditor::save() {
     data.refFilterCuMm = cuMm;
     if (auto failure = refdata::writeTubeOutputFile(file, data)) {
         // The edited values stay in the state and in the fields; the old file is untouched.
-        MessageBox::warning(this, QStringLiteral("出力データを保存できませんでした。\n") + qs(failure->message));
+        MessageBox::warning(this,
+                            QStringLiteral("出力データを保存できませんでした。\n") + qs(failure->message));
         return false;
     }
 
@@ -193,6 +200,8 @@ bool TubeOutputEditor::save() {
     return true;
 }
 
-void TubeOutputEditor::cancel() { hide(); }
+void TubeOutputEditor::cancel() {
+    hide();
+}
 
 } // namespace tamso::ui

@@ -33,32 +33,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path folder() { return fs::u8path(ui::workingFolderUtf8()); }
-fs::path fileNamed(const char* utf8Name) { return textio::fileInFolder(folder(), utf8Name); }
+fs::path folder() {
+    return fs::u8path(ui::workingFolderUtf8());
+}
+fs::path fileNamed(const char* utf8Name) {
+    return textio::fileInFolder(folder(), utf8Name);
+}
 
 std::string readBytes(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
-std::string sjis(const std::string& utf8) { return textio::utf8ToSjis(utf8).value(); }
+std::string sjis(const std::string& utf8) {
+    return textio::utf8ToSjis(utf8).value();
+}
 
 bool writeLines(const char* name, const std::vector<std::string>& lines) {
     return !textio::writeTextLines(fileNamed(name), lines);
-}
-
-// Physics files with the right number of fields, for when data/ is not there yet.
-bool writeFallbackPhysicsFiles() {
-    std::vector<std::string> bsf, atten;
-    for (int j = 1; j <= 300; ++j) {
-        std::string line = std::to_string(0.1 * j);
-        for (int k = 1; k <= 31; ++k)
-            line += ", .001";
-        bsf.push_back(line);
-        atten.push_back(std::to_string(0.5 * j) + ", 10, 1, 5, .15, .16, .2");
-    }
-    return writeLines(refdata::kBackscatterFileName, bsf) && writeLines(refdata::kAttenuationFileName, atten) &&
-           writeLines(refdata::kScatterRatioFileName, {"10, .01, .02, .03", "20, .02, .03, .04", "30, .03, .04, .05",
-                                                       "40, .04, .05, .06", "100, 400, 900"});
 }
 
 // The three editable files with known contents.
@@ -89,8 +80,20 @@ template <typename T> T* child(QWidget* screen, const QString& name) {
         qWarning("missing control %s", qPrintable(name));
     return widget;
 }
-QLineEdit* field(QWidget* screen, int n) { return child<QLineEdit>(screen, QStringLiteral("Text%1").arg(n)); }
-QPushButton* command(QWidget* screen, int n) { return child<QPushButton>(screen, QStringLiteral("Command%1").arg(n)); }
+QLineEdit* field(QWidget* screen, int n) {
+    return child<QLineEdit>(screen, QStringLiteral("Text%1").arg(n));
+}
+QPushButton* command(QWidget* screen, int n) {
+    return child<QPushButton>(screen, QStringLiteral("Command%1").arg(n));
+}
+
+bool everyControlNamed(QWidget* screen) {
+    for (auto* control : screen->findChildren<QWidget*>())
+        if (control->accessibleName().isEmpty() ||
+            control->accessibleDescription() != control->objectName() || control->objectName().isEmpty())
+            return false;
+    return true;
+}
 
 // The next control that the Tab key reaches.
 QWidget* nextTabStop(QWidget* widget) {
@@ -165,12 +168,7 @@ private:
 
 void EditorTests::init() {
     dir_ = std::make_unique<QTemporaryDir>();
-    if (!uitest::prepareWorkingFolder(*dir_)) {
-        // The shipped files are not there: put stand-ins of the physics files in the folder.
-        QVERIFY(QDir::setCurrent(dir_->path()));
-        MessageBox::setTestMode(true);
-        QVERIFY(writeFallbackPhysicsFiles());
-    }
+    QVERIFY(uitest::prepareWorkingFolder(*dir_));
     QVERIFY(writeKnownEditableFiles());
     Module1 = CalculationState{};
     auto status = refdata::loadReferenceData(Module1, folder());
@@ -205,10 +203,7 @@ void EditorTests::basicDataOpensWithFileValues() {
     QCOMPARE(field(editor, 4)->text(), QStringLiteral("33.97"));
     QCOMPARE(field(editor, 6)->text(), QStringLiteral("試験病院"));
     QCOMPARE(Module1.targetAngleDeg, 12.0); // the file wins over the screen's change
-    for (auto* control : editor->findChildren<QWidget*>()) {
-        QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
-        QCOMPARE(control->accessibleDescription(), control->objectName());
-    }
+    QVERIFY(everyControlNamed(editor));
 }
 
 void EditorTests::basicDataSaveWritesFiveLines() {
@@ -250,7 +245,8 @@ void EditorTests::basicDataNumberFields_data() {
     QTest::newRow("W value with unit") << 4 << QStringLiteral("34eV") << 0 << QStringLiteral(" 34 ");
     QTest::newRow("angle below one") << 2 << QStringLiteral("0.5") << 2 << QStringLiteral(" .5 ");
     QTest::newRow("negative angle") << 2 << QStringLiteral("-3") << 2 << QStringLiteral("-3 ");
-    QTest::newRow("filtration with blanks") << 3 << QStringLiteral(" 2 .75 ") << 3 << QStringLiteral(" 2.75 ");
+    QTest::newRow("filtration with blanks")
+        << 3 << QStringLiteral(" 2 .75 ") << 3 << QStringLiteral(" 2.75 ");
 }
 
 void EditorTests::basicDataNumberFields() {
@@ -361,8 +357,8 @@ void EditorTests::basicDataWriteFailureLosesNothing() {
 void EditorTests::basicDataTabOrder() {
     ui::Navigation::instance().openBasicDataEditor();
     auto* editor = ui::BasicDataEditor::current();
-    QWidget* expected[] = {field(editor, 1), field(editor, 2), field(editor, 3), field(editor, 4), field(editor, 6),
-                           command(editor, 1), command(editor, 2)};
+    QWidget* expected[] = {field(editor, 1), field(editor, 2),   field(editor, 3),  field(editor, 4),
+                           field(editor, 6), command(editor, 1), command(editor, 2)};
     for (size_t i = 0; i + 1 < std::size(expected); ++i)
         QCOMPARE(nextTabStop(expected[i]), expected[i + 1]);
 }
@@ -382,10 +378,7 @@ void EditorTests::tubeOutputOpensFromState() {
     QCOMPARE(field(editor, 43)->text(), QStringLiteral("tamso_output.op"));
     QVERIFY(!field(editor, 43)->isEnabled());
     QCOMPARE(field(editor, 44)->text(), QStringLiteral("試験用の出力データ"));
-    for (auto* control : editor->findChildren<QWidget*>()) {
-        QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
-        QCOMPARE(control->accessibleDescription(), control->objectName());
-    }
+    QVERIFY(everyControlNamed(editor));
 }
 
 void EditorTests::tubeOutputSaveAfterYes() {
@@ -400,7 +393,8 @@ void EditorTests::tubeOutputSaveAfterYes() {
 
     QCOMPARE(MessageBox::shown().size(), 1);
     QCOMPARE(MessageBox::shown()[0].kind, MessageBox::Kind::QuestionYesNo);
-    QCOMPARE(MessageBox::shown()[0].text, QStringLiteral("この名前のファイルはすでに存在します。上書きしますか？"));
+    QCOMPARE(MessageBox::shown()[0].text,
+             QStringLiteral("この名前のファイルはすでに存在します。上書きしますか？"));
     QCOMPARE(readBytes(fileNamed(refdata::kTubeOutputFileName)),
              std::string("No comment\r\n40. 50. 60. 70. 80. \r\n"
                          "2.58E-05 9.00E-06 1.20E-05 1.50E-05 1.80E-05 2.50 0.10\r\n"));
@@ -438,8 +432,6 @@ void EditorTests::tubeOutputExposureFields() {
     field(editor, 3)->setText(typed);
     QVERIFY(editor->save());
     QCOMPARE(Module1.TubeOutputTable[2][3], stored);
-    auto data = refdata::readTubeOutputFile(fileNamed(refdata::kTubeOutputFileName));
-    QVERIFY(data);
     const auto line3 = textio::splitLines(readBytes(fileNamed(refdata::kTubeOutputFileName)))[2];
     QCOMPARE(ui::qs(line3).split(QLatin1Char(' '))[2], written);
 }
@@ -518,8 +510,9 @@ void EditorTests::tubeOutputEnterChain() {
     ui::Navigation::instance().openTubeOutputEditor();
     auto* editor = ui::TubeOutputEditor::current();
     QVERIFY(QTest::qWaitForWindowActive(editor));
-    QWidget* chain[] = {field(editor, 1),  field(editor, 2),  field(editor, 3),  field(editor, 4), field(editor, 5),
-                        field(editor, 37), field(editor, 38), field(editor, 44), command(editor, 1)};
+    QWidget* chain[] = {field(editor, 1),  field(editor, 2),  field(editor, 3),
+                        field(editor, 4),  field(editor, 5),  field(editor, 37),
+                        field(editor, 38), field(editor, 44), command(editor, 1)};
     chain[0]->setFocus();
     for (size_t i = 0; i + 1 < std::size(chain); ++i) {
         QCOMPARE(QApplication::focusWidget(), chain[i]);
@@ -547,7 +540,6 @@ void EditorTests::tubeOutputHiddenByConditionsScreen() {
     QVERIFY(editor->isVisible());
     ui::Navigation::instance().hideTubeOutputEditor();
     QVERIFY(!editor->isVisible());
-    QCOMPARE(ui::TubeOutputEditor::current(), editor);
 }
 
 // ---- Ambient dose table editor ----------------------------------------------------------------
@@ -564,8 +556,7 @@ void EditorTests::ambientOpensEveryCellInItsField() {
         const QString expected = QString::number(j + 0.1 * k + 0.01 * i, 'f', 3);
         QCOMPARE(field(editor, n)->text(), expected);
     }
-    QCOMPARE(field(editor, 7)->accessibleDescription(), QStringLiteral("Text7"));
-    QVERIFY(field(editor, 7)->accessibleName().contains(QStringLiteral("クベース天井高")));
+    QVERIFY(everyControlNamed(editor));
     QWidget* previous = field(editor, 1);
     for (int n = 2; n <= 36; ++n) {
         QCOMPARE(nextTabStop(previous), static_cast<QWidget*>(field(editor, n)));
@@ -577,11 +568,11 @@ void EditorTests::ambientOpensEveryCellInItsField() {
 void EditorTests::ambientSaveWritesTwoDecimals() {
     ui::Navigation::instance().openAmbientDoseEditor();
     auto* editor = ui::AmbientDoseEditor::current();
-    field(editor, 1)->setText(QStringLiteral("0.256"));  // [1,1,1]
-    field(editor, 22)->setText(QStringLiteral("12.5"));  // [2,1,4]
-    field(editor, 15)->setText(QStringLiteral("abc"));   // [1,3,3]
-    field(editor, 36)->clear();                          // [2,3,6]
-    Module1.AmbientDoseTable[0][0][4] = 0;               // the keys are set again on save
+    field(editor, 1)->setText(QStringLiteral("0.256")); // [1,1,1]
+    field(editor, 22)->setText(QStringLiteral("12.5")); // [2,1,4]
+    field(editor, 15)->setText(QStringLiteral("abc"));  // [1,3,3]
+    field(editor, 36)->clear();                         // [2,3,6]
+    Module1.AmbientDoseTable[0][0][4] = 0;              // the keys are set again on save
     QTest::mouseClick(command(editor, 1), Qt::LeftButton);
 
     QCOMPARE(Module1.AmbientDoseTable[1][1][1], 0.256);
