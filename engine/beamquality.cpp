@@ -62,8 +62,8 @@ Expected<double> thicknessForLevel(const std::array<double, kAlSteps + 1>& Tr, d
 
 } // namespace
 
-Status computeSpectrumAndBeamQuality(CalculationState& s, ResultFields& results,
-                                     const std::filesystem::path& workFolder) {
+Status engine_detail::spectrumAndBeamQuality(CalculationState& s, ResultFields& results,
+                                             const ListingSink& deliverListing) {
     if (auto e = modelFilteredSpectrum(s))
         return e;
     const int bV = topBinOf(2 * s.tubeVoltageKv);
@@ -155,9 +155,8 @@ Status computeSpectrumAndBeamQuality(CalculationState& s, ResultFields& results,
     if (!allFinite({effectiveEnergy, qualityIndex}))
         return notANumber("実効エネルギー");
 
-    if (auto e = textio::writeTextLines(textio::fileInFolder(workFolder, "Beam_data.dat"), listing))
-        return stop("スペクトルデータ「Beam_data.dat」を書き込めません。作業フォルダを確認してください。\n" +
-                    e->message);
+    if (auto e = deliverListing(listing))
+        return e;
 
     s.hvl1Cm = *hvl;
     s.effectiveEnergyKev = effectiveEnergy;
@@ -167,6 +166,20 @@ Status computeSpectrumAndBeamQuality(CalculationState& s, ResultFields& results,
     results.setResultText(ResultField::Text14, formatNumber(10 * s.quarterValueLayerCm, "#0.000"));
     results.setResultText(ResultField::Text15, formatNumber(s.effectiveEnergyKev, "#00.00"));
     results.setResultText(ResultField::Text16, formatNumber(s.qualityIndex, "#0.000"));
+    return std::nullopt;
+}
+
+Status computeSpectrumAndBeamQuality(CalculationState& s, ResultFields& results,
+                                     const std::filesystem::path& workFolder) {
+    return spectrumAndBeamQuality(s, results, [&](const std::vector<std::string>& lines) {
+        return writeListing(workFolder, lines);
+    });
+}
+
+Status engine_detail::writeListing(const std::filesystem::path& workFolder, const std::vector<std::string>& lines) {
+    if (auto e = textio::writeTextLines(textio::fileInFolder(workFolder, "Beam_data.dat"), lines))
+        return stop("スペクトルデータ「Beam_data.dat」を書き込めません。作業フォルダを確認してください。\n" +
+                    e->message);
     return std::nullopt;
 }
 

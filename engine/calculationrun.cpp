@@ -1,8 +1,8 @@
 // The calculation run: the input fields into the state, the two derived distances, then the
 // three dose routines in order. Everything that can be checked before the first routine is
-// checked first; the routines then work on a copy of the state and their results reach the
-// state and the result fields only when all three have succeeded, so a refused run changes no
-// result.
+// checked first; the routines then work on a copy of the state, and their results, the spectrum
+// listing included, reach the state, the folder and the result fields only when all three have
+// succeeded, so a refused run changes no result.
 
 #include "engine/calculation.h"
 #include "engine/enginedetail.h"
@@ -72,11 +72,18 @@ Status runCalculation(CalculationState& state, const ConditionTexts& fields, Res
 
     auto scratch = std::make_unique<CalculationState>(state);
     PendingResults pending(results);
-    if (auto e = computeSpectrumAndBeamQuality(*scratch, pending, workFolder))
+    std::vector<std::string> listing;
+    auto keepListing = [&](const std::vector<std::string>& lines) -> Status {
+        listing = lines;
+        return std::nullopt;
+    };
+    if (auto e = spectrumAndBeamQuality(*scratch, pending, keepListing))
         return e;
     if (auto e = computeExposureAt1m(*scratch, pending))
         return e;
     if (auto e = computeEntranceSurfaceDose(*scratch, pending))
+        return e;
+    if (auto e = writeListing(workFolder, listing))
         return e;
     state = *scratch;
     pending.commitTo(results);

@@ -5,9 +5,14 @@
 #include "engine/calculationstate.h"
 #include "textio/expected.h"
 
+#include "engine/resultfields.h"
+
 #include <cmath>
+#include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace tamso::engine_detail {
 
@@ -37,5 +42,12 @@ Status checkEntranceDoseConditions(const CalculationState& state);
 // Steps of the spectrum model: emitted spectrum, K lines and filtration (bins 2..bV), leaving the
 // photon spectrum at the skin not yet normalised.
 Status modelFilteredSpectrum(CalculationState& state);
+
+// Spectrum and beam quality with the listing handed to `deliverListing` (once every value is
+// known, before any field is written) instead of being written into a folder.
+using ListingSink = std::function<Status(const std::vector<std::string>& lines)>;
+Status spectrumAndBeamQuality(CalculationState& state, ResultFields& results, const ListingSink& deliverListing);
+// Writes the spectrum listing "Beam_data.dat" into the folder (atomically).
+Status writeListing(const std::filesystem::path& workFolder, const std::vector<std::string>& lines);
 
 } // namespace tamso::engine_detail

@@ -1,0 +1,185 @@
+// The command-line calculator, run as the real program on working folders made by the tests.
+
+#include "engine/calculation.h"
+#include "refdata/referenceloader.h"
+#include "testsupport.h"
+#include "textio/fileio.h"
+#include "textio/numberformat.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace tamso;
+
+namespace {
+
+const std::vector<std::string> kKeys = {
+    "hvl1_mm_al",         "quarter_value_mm_al",       "effective_energy_kev", "quality_index",
+    "exposure_at_1m_ckg", "exposure_with_scatter_ckg", "dose_conversion_factor", "backscatter_factor",
+    "entrance_surface_dose_mgy", "caregiver_usv_1",    "caregiver_usv_2",      "caregiver_usv_3"};
+const ResultField kFields[] = {ResultField::Text13, ResultField::Text14, ResultField::Text15, ResultField::Text16,
+                               ResultField::Text12, ResultField::Text7,  ResultField::Text18, ResultField::Text17,
+                               ResultField::Text20, ResultField::Text21, ResultField::Text22, ResultField::Text25};
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string program() {
+#ifdef _WIN32
+    return std::string(TAMSO_BINARY_DIR) + "/tamso-calc.exe";
+#else
+    return std::string(TAMSO_BINARY_DIR) + "/tamso-calc";
+#endif
+}
+
+Outcome runProgram(const test::TempFolder& folder, const std::string& arguments) {
+    const auto out = folder.path() / "stdout.txt";
+    const auto err = folder.path() / "stderr.txt";
+    const std::string command = "\"" + program() + "\" " + arguments + " > \"" + out.string() + "\" 2> \"" +
+                                err.string() + "\"";
+    Outcome o;
+    int raw = std::system(command.c_str());
+#ifdef _WIN32
+    o.status = raw;
+#else
+    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
+    o.out = test::readBytes(out);
+    o.err = test::readBytes(err);
+    return o;
+}
+
+std::string workdir(const test::TempFolder& folder) { return "--workdir \"" + folder.path().string() + "\""; }
+
+// The texts the engine gives for the same conditions, in the order of the keys.
+std::vector<std::string> engineTexts(const test::TempFolder& folder, const ConditionTexts& conditions) {
+    CalculationState state;
+    EXPECT_FALSE(refdata::loadReferenceData(state, folder.path()));
+    state.exposureSource = 2;
+    ResultTexts results;
+    EXPECT_FALSE(runCalculation(state, conditions, results, folder.path()));
+    EXPECT_FALSE(computeCaregiverDose(state, results));
+    std::vector<std::string> texts;
+    for (ResultField f : kFields)
+        texts.push_back(results.resultText(f));
+    return texts;
+}
+
+class CalcProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::filesystem::exists(program()))
+            GTEST_SKIP() << "tamso-calc is not built";
+        test::writeMinimalReferenceFiles(folder.path());
+    }
+    test::TempFolder folder;
+};
+
+} // namespace
+
+TEST_F(CalcProgram, PrintsEveryResultAsTheScreenShowsIt) {
+    const Outcome o = runProgram(folder, workdir(folder) + " --kv 60 --mas 4 --field 30x24 --added-al 1");
+    ASSERT_EQ(o.status, 0) << o.err;
+    ConditionTexts conditions;
+    conditions.text5 = "60";
+    conditions.text6 = "4";
+    conditions.text10 = "30";
+    conditions.text11 = "24";
+    conditions.text3 = "1";
+    const auto expected = engineTexts(folder, conditions);
+    const auto lines = textio::splitLines(o.out);
+    ASSERT_EQ(lines.size(), kKeys.size());
+    for (size_t k = 0; k < kKeys.size(); ++k)
+        EXPECT_EQ(lines[k], kKeys[k] + " " + expected[k]);
+    EXPECT_TRUE(std::filesystem::exists(folder.file("Beam_data.dat")));
+}
+
+TEST_F(CalcProgram, DefaultsAreTheScreensAndTheBasicData) {
+    const Outcome o = runProgram(folder, workdir(folder));
+    ASSERT_EQ(o.status, 0) << o.err;
+    const auto expected = engineTexts(folder, ConditionTexts{}); // angle 12, inherent 2.5 mm as in the basic data
+    const auto lines = textio::splitLines(o.out);
+    ASSERT_EQ(lines.size(), kKeys.size());
+    for (size_t k = 0; k < kKeys.size(); ++k)
+        EXPECT_EQ(lines[k], kKeys[k] + " " + expected[k]);
+}
+
+TEST_F(CalcProgram, MeasuredExposureIsUsedAsShown) {
+    const Outcome o = runProgram(folder, workdir(folder) + " --measured-ckg 2.5861e-4 --mas 9");
+    ASSERT_EQ(o.status, 0) << o.err;
+    CalculationState state;
+    ASSERT_FALSE(refdata::loadReferenceData(state, folder.path()));
+    state.exposureSource = 2;
+    ResultTexts results;
+    ASSERT_FALSE(runCalculation(state, ConditionTexts{}, results, folder.path()));
+    const std::string shown = textio::formatNumber(state.filterExposureRatio * 2.59e-4, "0.00E+00");
+    EXPECT_NE(o.out.find("exposure_at_1m_ckg " + shown + "\n"), std::string::npos) << o.out;
+}
+
+TEST_F(CalcProgram, RefusalsAndBadOptionsExitWithTwo) {
+    for (const std::string args : {" --kv 85", " --kv abc", " --field 25", " --measured-ckg 0", " --bogus 1",
+                                   " --kv", " --angle 0"}) {
+        const Outcome o = runProgram(folder, workdir(folder) + args);
+        EXPECT_EQ(o.status, 2) << args;
+        EXPECT_FALSE(o.err.empty()) << args;
+        EXPECT_TRUE(o.out.empty()) << args;
+    }
+    test::TempFolder empty;
+    const Outcome missing = runProgram(empty, workdir(empty));
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_FALSE(missing.err.empty());
+}
+
+TEST_F(CalcProgram, HelpNamesEveryOptionAndResult) {
+    const Outcome o = runProgram(folder, "--help");
+    ASSERT_EQ(o.status, 0);
+    for (const char* option : {"--workdir", "--csv", "--kv", "--mas", "--ffd", "--thickness", "--focus-hood", "--field",
+                               "--angle", "--inherent-al", "--added-al", "--added-cu", "--measured-ckg"})
+        EXPECT_NE(o.out.find(option), std::string::npos) << option;
+    for (const auto& key : kKeys)
+        EXPECT_NE(o.out.find(key), std::string::npos) << key;
+}
+
+TEST_F(CalcProgram, CsvBatchGivesOneRowPerExposureAndKeepsGoingAfterAFailure) {
+    test::writeBytes(folder.file("in.csv"), "kv,mas,field\r\n50,5,25.4x20.3\r\n85,5,\r\n\r\n60,,20x20\r\n");
+    const Outcome o = runProgram(folder, workdir(folder) + " --csv \"" + folder.file("in.csv").string() + "\"");
+    EXPECT_EQ(o.status, 2); // one row failed
+    const auto lines = textio::splitLines(o.out);
+    ASSERT_EQ(lines.size(), 4u) << o.out;
+    std::string header = "row";
+    for (const auto& key : kKeys)
+        header += "," + key;
+    EXPECT_EQ(lines[0], header + ",error");
+
+    std::string first = "1";
+    for (const auto& text : engineTexts(folder, ConditionTexts{}))
+        first += "," + text;
+    EXPECT_EQ(lines[1], first + ",");
+
+    EXPECT_EQ(lines[2].substr(0, 2 + kKeys.size()), "2" + std::string(kKeys.size(), ',') + ",")
+        << "a failed row has empty results";
+    EXPECT_NE(lines[2].find("80 kV"), std::string::npos) << lines[2];
+
+    ConditionTexts third;
+    third.text5 = "60";
+    third.text10 = "20";
+    third.text11 = "20";
+    std::string expectedThird = "3";
+    for (const auto& text : engineTexts(folder, third))
+        expectedThird += "," + text;
+    EXPECT_EQ(lines[3], expectedThird + ",");
+}
+
+TEST_F(CalcProgram, CsvWithAnUnknownColumnIsRefused) {
+    test::writeBytes(folder.file("bad.csv"), "kv,voltage\n50,50\n");
+    const Outcome o = runProgram(folder, workdir(folder) + " --csv \"" + folder.file("bad.csv").string() + "\"");
+    EXPECT_EQ(o.status, 2);
+    EXPECT_NE(o.err.find("voltage"), std::string::npos);
+}

@@ -1,0 +1,180 @@
+// Runs outside the model stop with a message before anything beyond the tables is read, and a
+// refused run changes no result, no field and no listing.
+
+#include "engine/calculation.h"
+#include "refdata/referenceloader.h"
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <memory>
+
+using namespace tamso;
+
+namespace {
+
+struct Refusal {
+    const char* name;
+    std::function<void(CalculationState&, ConditionTexts&, const test::TempFolder&)> prepare;
+};
+
+void PrintTo(const Refusal& r, std::ostream* os) { *os << r.name; }
+
+std::unique_ptr<CalculationState> loaded(const test::TempFolder& folder) {
+    test::writeMinimalReferenceFiles(folder.path());
+    auto state = std::make_unique<CalculationState>();
+    Status s = refdata::loadReferenceData(*state, folder.path());
+    EXPECT_FALSE(s) << s->message;
+    state->exposureSource = 2;
+    return state;
+}
+
+const ResultField kRunFields[] = {ResultField::Text7,  ResultField::Text12, ResultField::Text13,
+                                  ResultField::Text14, ResultField::Text15, ResultField::Text16,
+                                  ResultField::Text17, ResultField::Text18, ResultField::Text20};
+
+} // namespace
+
+class RefusedRun : public ::testing::TestWithParam<Refusal> {};
+
+TEST_P(RefusedRun, StopsWithAMessageAndChangesNoResult) {
+    test::TempFolder folder;
+    auto state = loaded(folder);
+    ResultTexts results;
+    ASSERT_FALSE(runCalculation(*state, ConditionTexts{}, results, folder.path())); // a good run first
+    const std::string listing = test::readBytes(folder.file("Beam_data.dat"));
+    const double dose = state->entranceSurfaceDoseMGy;
+    const double hvl = state->hvl1Cm;
+    ResultTexts before = results;
+
+    ConditionTexts fields;
+    GetParam().prepare(*state, fields, folder);
+    Status e = runCalculation(*state, fields, results, folder.path());
+    ASSERT_TRUE(e.has_value());
+    EXPECT_FALSE(e->message.empty());
+    for (ResultField f : kRunFields)
+        EXPECT_EQ(results.resultText(f), before.resultText(f)) << resultFieldName(f);
+    EXPECT_EQ(state->entranceSurfaceDoseMGy, dose);
+    EXPECT_EQ(state->hvl1Cm, hvl);
+    if (std::filesystem::is_regular_file(folder.file("Beam_data.dat"))) {
+        EXPECT_EQ(test::readBytes(folder.file("Beam_data.dat")), listing);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OutsideTheModel, RefusedRun,
+    ::testing::Values(
+        Refusal{"AngleWithZeroSine", [](auto&, auto& f, auto&) { f.text1 = "0"; }},
+        Refusal{"VoltageAt150", [](auto&, auto& f, auto&) { f.text5 = "150"; }},
+        Refusal{"VoltageAbove150", [](auto&, auto& f, auto&) { f.text5 = "200"; }},
+        Refusal{"ZeroVoltage", [](auto&, auto& f, auto&) { f.text5 = "0"; }},
+        Refusal{"NegativeVoltage", [](auto&, auto& f, auto&) { f.text5 = "-5"; }},
+        Refusal{"VoltageWithoutBins", [](auto&, auto& f, auto&) { f.text5 = "0.9"; }},
+        Refusal{"VoltageOverflow", [](auto&, auto& f, auto&) { f.text5 = "1e400"; }},
+        Refusal{"AboveTheTubeOutputTable", [](auto&, auto& f, auto&) { f.text5 = "85"; }},
+        Refusal{"EqualVoltagesInRowsOneAndTwo",
+                [](auto& s, auto& f, auto&) {
+                    s.TubeOutputTable[1][2] = 40;
+                    f.text5 = "30";
+                }},
+        Refusal{"ZeroFfd", [](auto&, auto& f, auto&) { f.text8 = "0"; }},
+        Refusal{"NegativeFfd", [](auto&, auto& f, auto&) { f.text8 = "-100"; }},
+        Refusal{"ZeroFocusSkinDistance", [](auto&, auto& f, auto&) { f.text23 = "100"; }},
+        Refusal{"SubjectThickerThanFfd", [](auto&, auto& f, auto&) { f.text23 = "120"; }},
+        Refusal{"NoBeamThroughTheFilter", [](auto&, auto& f, auto&) { f.text4 = "1e5"; }},
+        Refusal{"TransmissionNeverHalved", [](auto& s, auto&, auto&) { s.AluminiumMuTable.fill(0.0001); }},
+        Refusal{"NoCoefficientBelowTheEffectiveOne", [](auto& s, auto&, auto&) { s.AluminiumMuTable.fill(2.0); }},
+        Refusal{"ZeroAirCoefficientInTheSummedBins", [](auto& s, auto&, auto&) { s.AirMuEnTable[7] = 0; }},
+        Refusal{"ZeroTissueCoefficients", [](auto& s, auto&, auto&) { s.TissueMuEnTable.fill(0); }},
+        Refusal{"RepeatedScatterDistance", [](auto& s, auto&, auto&) { s.SprDistanceTable[3] = s.SprDistanceTable[2]; }},
+        Refusal{"FallingScatterArea", [](auto& s, auto&, auto&) { s.SprFieldAreaTable[3] = 50; }},
+        Refusal{"DoseOverflowAtTheLastStep",
+                [](auto&, auto& f, auto&) {
+                    f.text8 = "1e-300";
+                    f.text23 = "0";
+                }},
+        Refusal{"ListingIsAFolder",
+                [](auto&, auto&, const test::TempFolder& folder) {
+                    std::filesystem::remove(folder.file("Beam_data.dat"));
+                    std::filesystem::create_directory(folder.file("Beam_data.dat"));
+                }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RefusedRunFolder, WorkingFolderThatIsAFileStopsTheRun) {
+    test::TempFolder folder;
+    auto state = loaded(folder);
+    const auto notAFolder = folder.file("plain.txt");
+    test::writeBytes(notAFolder, "x");
+    ResultTexts results;
+    Status e = runCalculation(*state, ConditionTexts{}, results, notAFolder);
+    ASSERT_TRUE(e);
+    EXPECT_NE(e->message.find("Beam_data.dat"), std::string::npos);
+    EXPECT_EQ(results.resultText(ResultField::Text13), "");
+}
+
+TEST(EngineLimits, ZeroAirCoefficientBelowTheSummedBinsIsAccepted) {
+    test::TempFolder folder;
+    auto state = loaded(folder);
+    state->AirMuEnTable[4] = 0; // the conversion factor sums from bin 5
+    ResultTexts results;
+    Status e = runCalculation(*state, ConditionTexts{}, results, folder.path());
+    EXPECT_FALSE(e) << e->message;
+}
+
+TEST(EngineLimits, CaregiverTableMustAscendToAtLeast120) {
+    CalculationState s;
+    for (int i = 1; i <= 6; ++i)
+        s.AmbientDoseTable[0][0][i] = 60 + 10 * i;
+    s.tubeVoltageKv = 50;
+    s.ffdCm = 100;
+    s.mAs = 5;
+    ResultTexts results;
+    ASSERT_FALSE(computeCaregiverDose(s, results));
+
+    CalculationState repeated = s;
+    repeated.AmbientDoseTable[0][0][4] = 90;
+    results.setResultText(ResultField::Text21, "old");
+    Status e = computeCaregiverDose(repeated, results);
+    ASSERT_TRUE(e);
+    EXPECT_FALSE(e->message.empty());
+    EXPECT_EQ(results.resultText(ResultField::Text21), "old");
+
+    CalculationState shortTable = s;
+    shortTable.AmbientDoseTable[0][0][6] = 115;
+    EXPECT_TRUE(computeCaregiverDose(shortTable, results));
+
+    CalculationState huge = s;
+    huge.mAs = std::numeric_limits<double>::infinity();
+    EXPECT_TRUE(computeCaregiverDose(huge, results));
+}
+
+// Whatever is typed into any field, a run either stops with a message or gives finite results.
+TEST(EngineLimits, AnyTypedTextIsEitherRefusedOrFinite) {
+    test::TempFolder folder;
+    auto state = loaded(folder);
+    std::string ConditionTexts::*const fields[] = {
+        &ConditionTexts::text1, &ConditionTexts::text2, &ConditionTexts::text3,  &ConditionTexts::text4,
+        &ConditionTexts::text5, &ConditionTexts::text6, &ConditionTexts::text8,  &ConditionTexts::text23,
+        &ConditionTexts::text9, &ConditionTexts::text10, &ConditionTexts::text11};
+    const char* typed[] = {"0", "-1", "1e308", "-1e308", "abc", "", "1e-320", "149.99", "99999", "-0", "180", "1 2"};
+    for (auto field : fields) {
+        for (const char* text : typed) {
+            ConditionTexts conditions;
+            conditions.*field = text;
+            ResultTexts results;
+            Status e = runCalculation(*state, conditions, results, folder.path());
+            if (e) {
+                EXPECT_FALSE(e->message.empty());
+                continue;
+            }
+            for (double v : {state->hvl1Cm, state->quarterValueLayerCm, state->effectiveEnergyKev,
+                             state->exposureAt1mCkg, state->backscatterFactor, state->doseConversionFactor,
+                             state->entranceSurfaceDoseMGy})
+                EXPECT_TRUE(std::isfinite(v)) << text;
+            EXPECT_FALSE(computeCaregiverDose(*state, results).has_value()) << text;
+        }
+    }
+}
