@@ -177,7 +177,10 @@ Status computeSpectrumAndBeamQuality(CalculationState& s, ResultFields& results,
 }
 
 Status engine_detail::writeListing(const std::filesystem::path& workFolder, const std::vector<std::string>& lines) {
-    if (auto e = textio::writeTextLines(textio::fileInFolder(workFolder, "Beam_data.dat"), lines))
+    // The listing is a scratch file rewritten by every run: it is replaced atomically, but the run
+    // does not wait for the disk (that wait alone would cost more than the whole calculation).
+    if (auto e = textio::writeTextLines(textio::fileInFolder(workFolder, "Beam_data.dat"), lines,
+                                        textio::Durability::Unsynced))
         return stop("スペクトルデータ「Beam_data.dat」を書き込めません。作業フォルダを確認してください。\n" +
                     e->message);
     return std::nullopt;

@@ -99,7 +99,7 @@ Expected<std::string> readTextFile(const fs::path& path) {
     return text;
 }
 
-Status writeFileAtomic(const fs::path& path, std::string_view bytes) {
+Status writeFileAtomic(const fs::path& path, std::string_view bytes, Durability durability) {
     const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
     const fs::path temp = folder / temporaryName(path);
     const std::string failure = "ファイル" + quoted(path) + "に書き込めません";
@@ -116,7 +116,7 @@ Status writeFileAtomic(const fs::path& path, std::string_view bytes) {
             return Error{failure + "（ディスクがいっぱいか、書き込みに失敗しました）。"};
         }
     }
-    if (!syncToDisk(temp)) {
+    if (durability == Durability::Synced && !syncToDisk(temp)) {
         std::error_code ignored;
         fs::remove(temp, ignored);
         return Error{failure + "（ディスクへの書き込みに失敗しました）。"};
@@ -131,7 +131,7 @@ Status writeFileAtomic(const fs::path& path, std::string_view bytes) {
     return std::nullopt;
 }
 
-Status writeTextLines(const fs::path& path, const std::vector<std::string>& utf8Lines) {
+Status writeTextLines(const fs::path& path, const std::vector<std::string>& utf8Lines, Durability durability) {
     std::string text;
     for (const auto& line : utf8Lines) {
         text += line;
@@ -140,7 +140,7 @@ Status writeTextLines(const fs::path& path, const std::vector<std::string>& utf8
     auto sjis = utf8ToSjis(text);
     if (!sjis)
         return Error{"ファイル" + quoted(path) + "に書き込めません: " + sjis.error().message + "。"};
-    return writeFileAtomic(path, *sjis);
+    return writeFileAtomic(path, *sjis, durability);
 }
 
 std::vector<std::string> splitLines(std::string_view text) {

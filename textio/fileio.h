@@ -28,10 +28,16 @@ Expected<std::string> readFileBytes(const fs::path& path);
 // The file's Shift-JIS text converted to UTF-8.
 Expected<std::string> readTextFile(const fs::path& path);
 
+// Whether a replacement waits until the new content is on the disk before it is published.
+// Stored data (reference files, patient records) always do; a scratch listing that every
+// calculation rewrites may skip the wait.
+enum class Durability { Synced, Unsynced };
+
 // Replaces (or creates) the file with exactly these bytes, atomically.
-Status writeFileAtomic(const fs::path& path, std::string_view bytes);
+Status writeFileAtomic(const fs::path& path, std::string_view bytes, Durability durability = Durability::Synced);
 // Writes the UTF-8 lines as Shift-JIS, each ended by CR LF, atomically.
-Status writeTextLines(const fs::path& path, const std::vector<std::string>& utf8Lines);
+Status writeTextLines(const fs::path& path, const std::vector<std::string>& utf8Lines,
+                      Durability durability = Durability::Synced);
 
 // Splits text into lines at CR LF, bare LF or bare CR; a final line end does not start another line.
 std::vector<std::string> splitLines(std::string_view text);
