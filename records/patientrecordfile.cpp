@@ -12,9 +12,13 @@ PatientRecordState PatientRecords;
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
-std::string quotedName(std::string_view fileName) { return "「" + std::string(fileName) + "」"; }
+std::string quotedName(std::string_view fileName) {
+    return "「" + std::string(fileName) + "」";
+}
 
 // The record's fields as (whole line | list value) references in the file's line order.
 struct FieldRef {
@@ -57,10 +61,9 @@ bool isListFieldLine(int index) {
 }
 
 std::string recordFieldCaption(int index) {
-    static const char* const captions[kRecordLines] = {"撮影日",   "撮影担当", "撮影部位",     "体 厚",
-                                                       "撮影装置", "管電圧",   "電流･秒",      "FFD",
-                                                       "照射野",   "入射表面線量", "介助者被ばく 1", "介助者被ばく 2",
-                                                       "介助者被ばく 3"};
+    static const char* const captions[kRecordLines] = {
+        "撮影日", "撮影担当", "撮影部位",     "体 厚",          "撮影装置",       "管電圧",        "電流･秒",
+        "FFD",    "照射野",   "入射表面線量", "介助者被ばく 1", "介助者被ばく 2", "介助者被ばく 3"};
     return index >= 0 && index < kRecordLines ? captions[index] : std::string();
 }
 
@@ -126,10 +129,11 @@ Expected<PatientRecordState> parsePatientRecordFile(std::string_view utf8Text, s
     if (!count || *count != std::floor(*count))
         return fail("2 行目のデータ数「" + lines[1] + "」が整数ではありません");
     if (*count < 1 || *count > kMaxPatientRecords)
-        return fail("データ数 " + textio::numberToText(*count) + " が 1～" + std::to_string(kMaxPatientRecords) +
-                    " の範囲にありません");
+        return fail("データ数 " + textio::numberToText(*count) + " が 1～" +
+                    std::to_string(kMaxPatientRecords) + " の範囲にありません");
     state.patientRecordCount = static_cast<int>(*count);
-    const size_t needed = 2 + static_cast<size_t>(kRecordLines) * static_cast<size_t>(state.patientRecordCount);
+    const size_t needed =
+        2 + static_cast<size_t>(kRecordLines) * static_cast<size_t>(state.patientRecordCount);
     if (lines.size() < needed)
         return fail(std::to_string(state.patientRecordCount) + " 件のデータには " + std::to_string(needed) +
                     " 行が必要ですが " + std::to_string(lines.size()) + " 行しかありません");
@@ -202,7 +206,8 @@ Status checkPatientId(std::string_view id) {
     for (char& c : base)
         if (c >= 'a' && c <= 'z')
             c = static_cast<char>(c - 'a' + 'A');
-    const bool numbered = base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+    const bool numbered = base.size() == 4 &&
+                          (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
                           base[3] >= '1' && base[3] <= '9';
     if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || numbered)
         return refuse("「" + base + "」は機器の名前のため使えません");

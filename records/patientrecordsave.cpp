@@ -11,7 +11,9 @@ namespace {
 
 // A field text that cannot be stored on its own line, or a list field that would not read back.
 Status checkRecordTexts(const std::string& name, const RecordTexts& record) {
-    auto hasLineBreak = [](const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; };
+    auto hasLineBreak = [](const std::string& text) {
+        return text.find_first_of("\r\n") != std::string::npos;
+    };
     if (hasLineBreak(name))
         return Error{"氏名に改行を含めることはできません。"};
     for (int i = 0; i < kRecordLines; ++i) {
@@ -19,7 +21,8 @@ Status checkRecordTexts(const std::string& name, const RecordTexts& record) {
         if (hasLineBreak(text))
             return Error{"「" + recordFieldCaption(i) + "」に改行を含めることはできません。"};
         if (isListFieldLine(i) && text.find(',') != std::string::npos && text.find('"') != std::string::npos)
-            return Error{"「" + recordFieldCaption(i) + "」にカンマ(,)と引用符(\")を一緒に含めることはできません。"};
+            return Error{"「" + recordFieldCaption(i) +
+                         "」にカンマ(,)と引用符(\")を一緒に含めることはできません。"};
     }
     return std::nullopt;
 }

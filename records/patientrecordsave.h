@@ -38,7 +38,7 @@ inline constexpr const char* kMessageSaved = "データを保存しました。"
 //  - a failed write gives a warning; "データを保存しました。" only once the file is on disk.
 // On success the state holds the file as written.
 bool savePatientRecord(const fs::path& folder, const std::string& patientId, const std::string& name,
-                       const RecordTexts& record, SavePrompts& prompts, PatientRecordState& state = PatientRecords,
-                       const RecordLockOptions& lockOptions = {});
+                       const RecordTexts& record, SavePrompts& prompts,
+                       PatientRecordState& state = PatientRecords, const RecordLockOptions& lockOptions = {});
 
 } // namespace tamso::records

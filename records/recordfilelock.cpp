@@ -69,8 +69,9 @@ std::string newToken() {
     static std::atomic<unsigned> counter{0};
     std::random_device rd;
     std::ostringstream token;
-    token << "host=" << hostName() << "\r\npid=" << processId() << "\r\ntime=" << static_cast<long long>(std::time(nullptr))
-          << "\r\nmark=" << std::hex << rd() << '-' << rd() << '-' << counter++ << "\r\n";
+    token << "host=" << hostName() << "\r\npid=" << processId()
+          << "\r\ntime=" << static_cast<long long>(std::time(nullptr)) << "\r\nmark=" << std::hex << rd()
+          << '-' << rd() << '-' << counter++ << "\r\n";
     return token.str();
 }
 
@@ -91,9 +92,12 @@ fs::path lockFileFor(const fs::path& recordFile) {
     return lock;
 }
 
-RecordFileLock::~RecordFileLock() { release(); }
+RecordFileLock::~RecordFileLock() {
+    release();
+}
 
-RecordFileLock::Outcome RecordFileLock::acquire(const fs::path& recordFile, const RecordLockOptions& options) {
+RecordFileLock::Outcome RecordFileLock::acquire(const fs::path& recordFile,
+                                                const RecordLockOptions& options) {
     release();
     error_.clear();
     lockFile_ = lockFileFor(recordFile);
@@ -133,7 +137,9 @@ RecordFileLock::Outcome RecordFileLock::acquire(const fs::path& recordFile, cons
     }
 }
 
-bool RecordFileLock::stillHeld() const { return held_ && readAll(lockFile_) == token_; }
+bool RecordFileLock::stillHeld() const {
+    return held_ && readAll(lockFile_) == token_;
+}
 
 void RecordFileLock::release() {
     if (!held_)

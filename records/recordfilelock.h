@@ -20,8 +20,8 @@ namespace tamso::records {
 namespace fs = std::filesystem;
 
 struct RecordLockOptions {
-    std::chrono::milliseconds wait{3000};    // how long a second saver waits for the lock
-    std::chrono::milliseconds poll{50};      // how often it looks again
+    std::chrono::milliseconds wait{3000};      // how long a second saver waits for the lock
+    std::chrono::milliseconds poll{50};        // how often it looks again
     std::chrono::milliseconds staleAge{30000}; // a lock older than this is broken
 };
 

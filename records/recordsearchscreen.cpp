@@ -34,7 +34,8 @@ QString formattedDose(const ListValue& value) {
     return qs(listValueText(value));
 }
 
-QLabel* addLabel(QWidget* parent, const QString& name, const QString& text, int left, int top, int width, int height) {
+QLabel* addLabel(QWidget* parent, const QString& name, const QString& text, int left, int top, int width,
+                 int height) {
     auto* label = new QLabel(text, parent);
     nameControl(label, name, text);
     placeTwips(label, left, top, width, height);
@@ -45,7 +46,9 @@ QLabel* addLabel(QWidget* parent, const QString& name, const QString& text, int 
 class MessageBoxPrompts : public SavePrompts {
 public:
     explicit MessageBoxPrompts(QWidget* parent) : parent_(parent) {}
-    bool confirmSave(const std::string& question) override { return ui::MessageBox::askOkCancel(parent_, qs(question)); }
+    bool confirmSave(const std::string& question) override {
+        return ui::MessageBox::askOkCancel(parent_, qs(question));
+    }
     void warn(const std::string& message) override { ui::MessageBox::warning(parent_, qs(message)); }
     void notify(const std::string& message) override { ui::MessageBox::notice(parent_, qs(message)); }
 
@@ -53,7 +56,9 @@ private:
     QWidget* parent_;
 };
 
-std::filesystem::path workingFolderPath() { return textio::fileInFolder(std::filesystem::path(), ui::workingFolderUtf8()); }
+std::filesystem::path workingFolderPath() {
+    return textio::fileInFolder(std::filesystem::path(), ui::workingFolderUtf8());
+}
 
 } // namespace
 
@@ -62,7 +67,8 @@ RecordSearchScreen::RecordSearchScreen(QWidget* parent) : QWidget(parent, Qt::Wi
     setWindowTitle(QStringLiteral("TAMSO Ⅱ データ検索"));
     setFixedSize(ui::twips(9480), ui::twips(6720));
 
-    addLabel(this, QStringLiteral("Label1"), QStringLiteral("患者ファイル ( ID番号) 選択"), 240, 300, 3615, 255);
+    addLabel(this, QStringLiteral("Label1"), QStringLiteral("患者ファイル ( ID番号) 選択"), 240, 300, 3615,
+             255);
     file1_ = new QListWidget(this);
     nameControl(file1_, QStringLiteral("File1"), QStringLiteral("患者ファイル ( ID番号) 選択"));
     placeTwips(file1_, 240, 600, 3615, 4365);
@@ -181,7 +187,8 @@ QString RecordSearchScreen::recordRow(const PatientRecord& record, int recordNum
         .arg(qs(record.examDate), qs(record.bodyPart), qs(listValueText(record.entranceSurfaceDoseMGy)));
 }
 
-ui::ReportFields RecordSearchScreen::reportFieldsFor(const PatientRecordState& listed, int n, const QString& id) {
+ui::ReportFields RecordSearchScreen::reportFieldsFor(const PatientRecordState& listed, int n,
+                                                     const QString& id) {
     const PatientRecord& r = listed.PatientRecordTable[static_cast<size_t>(n)];
     ui::ReportFields f;
     f.id = id;
@@ -221,15 +228,17 @@ void RecordSearchScreen::showChosenRecord() {
     show(reportFieldsFor(*listed_, n, listedId_));
 }
 
-RecordSearchScreen* recordSearchScreen() { return searchScreen.data(); }
+RecordSearchScreen* recordSearchScreen() {
+    return searchScreen.data();
+}
 
 void registerRecordScreens() {
     auto& navigation = ui::Navigation::instance();
     navigation.saveRecord = [](QWidget* parent, const ui::ReportFields& f) {
-        const RecordTexts record = {utf8(f.examDate),  utf8(f.technologist), utf8(f.bodyPart), utf8(f.thickness),
-                                    utf8(f.xrayUnit),  utf8(f.tubeVoltage),  utf8(f.mAs),      utf8(f.ffd),
-                                    utf8(f.fieldSize), utf8(f.dose),         utf8(f.caregiver1), utf8(f.caregiver2),
-                                    utf8(f.caregiver3)};
+        const RecordTexts record = {
+            utf8(f.examDate),    utf8(f.technologist), utf8(f.bodyPart),  utf8(f.thickness), utf8(f.xrayUnit),
+            utf8(f.tubeVoltage), utf8(f.mAs),          utf8(f.ffd),       utf8(f.fieldSize), utf8(f.dose),
+            utf8(f.caregiver1),  utf8(f.caregiver2),   utf8(f.caregiver3)};
         MessageBoxPrompts prompts(parent);
         return savePatientRecord(workingFolderPath(), utf8(f.id), utf8(f.name), record, prompts);
     };

@@ -34,7 +34,8 @@ public:
     void refreshFileList();
 
     // The report fields of a listed record (1-based), as the show command hands them over.
-    static ui::ReportFields reportFieldsFor(const PatientRecordState& listed, int recordNumber, const QString& id);
+    static ui::ReportFields reportFieldsFor(const PatientRecordState& listed, int recordNumber,
+                                            const QString& id);
     // The record list's row of a record: "07 : date - body part - dose mGy".
     static QString recordRow(const PatientRecord& record, int recordNumber);
 

@@ -33,8 +33,9 @@ TEST(RecordConcurrentSave, TwoProgramsSavingAtOnceLoseNoRecord) {
     const fs::path start = folder.path() / "start.flag";
     const int perProgram = 9;
     auto command = [&](const std::string& tag) {
-        return "\"" + saver.string() + "\" \"" + folder.path().string() + "\" SHARED01 " + std::to_string(perProgram) +
-               " " + tag + " \"" + (folder.path() / (tag + ".result")).string() + "\" \"" + start.string() + "\"";
+        return "\"" + saver.string() + "\" \"" + folder.path().string() + "\" SHARED01 " +
+               std::to_string(perProgram) + " " + tag + " \"" + (folder.path() / (tag + ".result")).string() +
+               "\" \"" + start.string() + "\"";
     };
     int exitA = -1, exitB = -1;
     std::thread a([&] { exitA = std::system(command("A").c_str()); });

@@ -25,16 +25,18 @@ TEST_P(ListValueRead, ReadsNumbersTextsAndNothing) {
     EXPECT_EQ(*value, GetParam().expected) << "line [" << GetParam().line << "]";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lines, ListValueRead,
-    ::testing::Values(ListCase{"", ListValue{}}, ListCase{"   ", ListValue{}}, ListCase{" 2 ", ListValue{2.0}},
-                      ListCase{"2", ListValue{2.0}}, ListCase{" .5 ", ListValue{0.5}}, ListCase{"0.250", ListValue{0.25}},
-                      ListCase{"-3 ", ListValue{-3.0}}, ListCase{"abc  ", ListValue{std::string("abc")}},
-                      ListCase{"  x y ", ListValue{std::string("x y")}},
-                      ListCase{"12abc", ListValue{std::string("12abc")}},
-                      ListCase{"\"a,b\"", ListValue{std::string("a,b")}},
-                      ListCase{" \"60\" ", ListValue{std::string("60")}},
-                      ListCase{"未計算", ListValue{std::string("未計算")}}));
+INSTANTIATE_TEST_SUITE_P(Lines, ListValueRead,
+                         ::testing::Values(ListCase{"", ListValue{}}, ListCase{"   ", ListValue{}},
+                                           ListCase{" 2 ", ListValue{2.0}}, ListCase{"2", ListValue{2.0}},
+                                           ListCase{" .5 ", ListValue{0.5}},
+                                           ListCase{"0.250", ListValue{0.25}},
+                                           ListCase{"-3 ", ListValue{-3.0}},
+                                           ListCase{"abc  ", ListValue{std::string("abc")}},
+                                           ListCase{"  x y ", ListValue{std::string("x y")}},
+                                           ListCase{"12abc", ListValue{std::string("12abc")}},
+                                           ListCase{"\"a,b\"", ListValue{std::string("a,b")}},
+                                           ListCase{" \"60\" ", ListValue{std::string("60")}},
+                                           ListCase{"未計算", ListValue{std::string("未計算")}}));
 
 TEST(ListValueRead, CommaOutsideQuotesIsNotInTheLayout) {
     EXPECT_FALSE(readListValue("1,2").has_value());
@@ -56,11 +58,13 @@ TEST(ListValueWrite, NumbersInWriteFormTextsVerbatimNothingEmpty) {
 }
 
 std::string recordLines(const std::string& date, const std::string& dose) {
-    return date + "\r\n担当\r\n胸部\r\n 8 \r\n装置\r\n 60 \r\n 2 \r\n 100 \r\n10 x 12\r\n" + dose + "\r\n 1 \r\n\r\n\r\n";
+    return date + "\r\n担当\r\n胸部\r\n 8 \r\n装置\r\n 60 \r\n 2 \r\n 100 \r\n10 x 12\r\n" + dose +
+           "\r\n 1 \r\n\r\n\r\n";
 }
 
 TEST(RecordLayout, ParsesTwoRecordsAndWritesThemBackIdentically) {
-    const std::string text = "新生 一郎\r\n 2 \r\n" + recordLines("2024/05/01", " .25 ") + recordLines("2024/05/02", "abc");
+    const std::string text =
+        "新生 一郎\r\n 2 \r\n" + recordLines("2024/05/01", " .25 ") + recordLines("2024/05/02", "abc");
     auto state = parsePatientRecordFile(text, "1.pat");
     ASSERT_TRUE(state) << state.error().message;
     EXPECT_EQ(state->patientName, "新生 一郎");

@@ -44,7 +44,8 @@ protected:
 TEST_F(RecordSave, FirstSaveWritesNameOneAndTheTextsVerbatim) {
     ASSERT_TRUE(save("A01", "新生 一郎", sampleRecord()));
     EXPECT_EQ(test::readSjis(folder.file("A01.pat")),
-              std::string("新生 一郎\r\n1\r\n") + kRecordBody + "8\r\nMobile DR-1\r\n60\r\n2\r\n100\r\n10 x 12\r\n0.25\r\n1.5\r\n\r\n\r\n");
+              std::string("新生 一郎\r\n1\r\n") + kRecordBody +
+                  "8\r\nMobile DR-1\r\n60\r\n2\r\n100\r\n10 x 12\r\n0.25\r\n1.5\r\n\r\n\r\n");
     EXPECT_EQ(countLines(test::readBytes(folder.file("A01.pat"))), 15u);
     EXPECT_EQ(prompts.questions, std::vector<std::string>{kQuestionSave});
     EXPECT_EQ(prompts.notices, std::vector<std::string>{kMessageSaved});
@@ -62,7 +63,8 @@ TEST_F(RecordSave, SecondSaveRewritesInNumberFormAndBothFilesLoadAlike) {
     EXPECT_EQ(test::readSjis(folder.file("A01.pat")),
               std::string("新生 一郎\r\n 2 \r\n") + kRecordBody +
                   " 8 \r\nMobile DR-1\r\n 60 \r\n 2 \r\n 100 \r\n10 x 12\r\n .25 \r\n 1.5 \r\n\r\n\r\n" +
-                  "2024/05/02\r\n山田 花子\r\n胸部\r\n8\r\nMobile DR-1\r\n60\r\n2\r\n100\r\n10 x 12\r\n0.25\r\n1.5\r\n\r\n\r\n");
+                  "2024/05/02\r\n山田 花子\r\n胸部\r\n8\r\nMobile DR-1\r\n60\r\n2\r\n100\r\n10 x "
+                  "12\r\n0.25\r\n1.5\r\n\r\n\r\n");
     PatientRecordState afterSecond;
     ASSERT_FALSE(loadPatientRecords(folder.file("A01.pat"), afterSecond));
     EXPECT_EQ(afterSecond.patientRecordCount, 2);
@@ -96,14 +98,15 @@ TEST_F(RecordSave, TwentyRecordsThenTheTwentyFirstLeavesTheFileByteForByte) {
 TEST_F(RecordSave, ExistingIdKeepsTheStoredName) {
     ASSERT_TRUE(save("A01", "新生 一郎", sampleRecord()));
     ASSERT_TRUE(save("A01", "別人 二郎", sampleRecord()));
-    EXPECT_EQ(test::readSjis(folder.file("A01.pat")).substr(0, std::string("新生 一郎\r\n").size()), "新生 一郎\r\n");
+    EXPECT_EQ(test::readSjis(folder.file("A01.pat")).substr(0, std::string("新生 一郎\r\n").size()),
+              "新生 一郎\r\n");
 }
 
 TEST_F(RecordSave, WholeLinesKeepCommasAndBlanksAndListFieldsWithCommasStayReadable) {
     RecordTexts record = sampleRecord();
-    record[8] = " 10, 12 cm  ";   // field size
-    record[2] = "胸部, 腹部 ";     // body part
-    record[3] = "3,5";            // thickness typed with a comma
+    record[8] = " 10, 12 cm  "; // field size
+    record[2] = "胸部, 腹部 ";  // body part
+    record[3] = "3,5";          // thickness typed with a comma
     ASSERT_TRUE(save("C1", "名", record));
     ASSERT_TRUE(save("C1", "名", record));
     PatientRecordState loaded;
@@ -111,7 +114,8 @@ TEST_F(RecordSave, WholeLinesKeepCommasAndBlanksAndListFieldsWithCommasStayReada
     for (int k : {1, 2}) {
         EXPECT_EQ(loaded.PatientRecordTable[static_cast<size_t>(k)].fieldSize, " 10, 12 cm  ");
         EXPECT_EQ(loaded.PatientRecordTable[static_cast<size_t>(k)].bodyPart, "胸部, 腹部 ");
-        EXPECT_EQ(loaded.PatientRecordTable[static_cast<size_t>(k)].subjectThicknessCm, ListValue{std::string("3,5")});
+        EXPECT_EQ(loaded.PatientRecordTable[static_cast<size_t>(k)].subjectThicknessCm,
+                  ListValue{std::string("3,5")});
     }
 }
 
@@ -161,14 +165,15 @@ std::string sjisRecord() {
     return "d\r\nt\r\nb\r\n8\r\nu\r\n60\r\n2\r\n100\r\nf\r\n1\r\n1\r\n2\r\n3\r\n";
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, CorruptRecordFile,
-                         ::testing::Values("name\r\n 2 \r\n" + sjisRecord(),            // fewer lines than the count
-                                           "name\r\nabc\r\n" + sjisRecord(),           // count not a number
-                                           "name\r\n 21 \r\n" + sjisRecord(),          // count above 20
-                                           "name\r\n0\r\n",                            // count below 1
-                                           "name\r\n1\r\nd\r\nt\r\nb\r\n8,5\r\nu\r\n60\r\n2\r\n100\r\nf\r\n1\r\n1\r\n2\r\n3\r\n",
-                                           std::string("\x82\xA0\x82\r\n1\r\n") + sjisRecord(), // not Shift-JIS
-                                           std::string()));
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, CorruptRecordFile,
+    ::testing::Values("name\r\n 2 \r\n" + sjisRecord(),  // fewer lines than the count
+                      "name\r\nabc\r\n" + sjisRecord(),  // count not a number
+                      "name\r\n 21 \r\n" + sjisRecord(), // count above 20
+                      "name\r\n0\r\n",                   // count below 1
+                      "name\r\n1\r\nd\r\nt\r\nb\r\n8,5\r\nu\r\n60\r\n2\r\n100\r\nf\r\n1\r\n1\r\n2\r\n3\r\n",
+                      std::string("\x82\xA0\x82\r\n1\r\n") + sjisRecord(), // not Shift-JIS
+                      std::string()));
 
 class UnsafeId : public ::testing::TestWithParam<std::string> {};
 
@@ -186,10 +191,11 @@ TEST_P(UnsafeId, IsRefusedBeforeAnythingIsTouched) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Ids, UnsafeId,
-                         ::testing::Values("../evil", "a/b", "a\\b", "..", "a..b", "CON", "con", "Nul.txt", "prn.x",
-                                           "AUX", "COM1", "lpt9", "a<b", "a>b", "a:b", "a\"b", "a|b", "a?b", "a*b",
-                                           "tab\tid", std::string("nul\0x", 5), " lead", "trail ", "dot.",
-                                           "\xE3\x80\x80全角", "絵文字\xF0\x9F\x98\x80", "\xFF\xFE"));
+                         ::testing::Values("../evil", "a/b", "a\\b", "..", "a..b", "CON", "con", "Nul.txt",
+                                           "prn.x", "AUX", "COM1", "lpt9", "a<b", "a>b", "a:b", "a\"b", "a|b",
+                                           "a?b", "a*b", "tab\tid", std::string("nul\0x", 5), " lead",
+                                           "trail ", "dot.", "\xE3\x80\x80全角", "絵文字\xF0\x9F\x98\x80",
+                                           "\xFF\xFE"));
 
 class SafeId : public ::testing::TestWithParam<std::string> {};
 
@@ -204,8 +210,8 @@ TEST_P(SafeId, NamesTheFileExactlyAsTyped) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Ids, SafeId,
-                         ::testing::Values("123456", "山田-001", "ｱｲｳ", "COM10", "CONSOLE", "a.b", "12 34", "x,y",
-                                           "LPT", "a.b.c"));
+                         ::testing::Values("123456", "山田-001", "ｱｲｳ", "COM10", "CONSOLE", "a.b", "12 34",
+                                           "x,y", "LPT", "a.b.c"));
 
 TEST(RecordSaveFailure, WorkingFolderThatIsAFileGivesAMessage) {
     TempFolder folder;
@@ -266,7 +272,8 @@ TEST(RecordFileLocking, LockHeldByAnotherSaverMakesTheSaveWaitThenGiveUp) {
 TEST(RecordFileLocking, LockLeftByACrashedProgramIsBrokenWhenStale) {
     TempFolder folder;
     test::writeBytes(folder.file("L2.pat.lock"), "host=crashed\r\n");
-    fs::last_write_time(folder.file("L2.pat.lock"), fs::file_time_type::clock::now() - std::chrono::minutes(5));
+    fs::last_write_time(folder.file("L2.pat.lock"),
+                        fs::file_time_type::clock::now() - std::chrono::minutes(5));
     RecordingPrompts prompts;
     PatientRecordState state;
     RecordLockOptions options;

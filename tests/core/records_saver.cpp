@@ -44,8 +44,19 @@ int main(int argc, char** argv) {
     options.poll = std::chrono::milliseconds(2);
     std::ofstream result(argv[5], std::ios::binary | std::ios::trunc);
     for (int i = 1; i <= count; ++i) {
-        tamso::records::RecordTexts record = {tag + "-" + std::to_string(i), "担当", "胸部", "8", "装置", "60",
-                                              "2", "100", "10 x 12", "0.25", "1", "2", "3"};
+        tamso::records::RecordTexts record = {tag + "-" + std::to_string(i),
+                                              "担当",
+                                              "胸部",
+                                              "8",
+                                              "装置",
+                                              "60",
+                                              "2",
+                                              "100",
+                                              "10 x 12",
+                                              "0.25",
+                                              "1",
+                                              "2",
+                                              "3"};
         if (tamso::records::savePatientRecord(folder, id, "並行 太郎", record, prompts, state, options))
             result << record[0] << '\n' << std::flush;
     }

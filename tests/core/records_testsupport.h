@@ -20,7 +20,8 @@ struct RecordingPrompts : records::SavePrompts {
 };
 
 inline records::RecordTexts sampleRecord(const std::string& examDate = "2024/05/01") {
-    return {examDate, "山田 花子", "胸部", "8", "Mobile DR-1", "60", "2", "100", "10 x 12", "0.25", "1.5", "", ""};
+    return {examDate, "山田 花子", "胸部", "8", "Mobile DR-1", "60", "2", "100", "10 x 12",
+            "0.25",   "1.5",       "",     ""};
 }
 
 } // namespace tamso::test

@@ -30,7 +30,8 @@ void writeSjisFile(const QString& name, const std::string& utf8Text) {
 }
 
 std::string record(const std::string& date, const std::string& dose, const std::string& thickness = " 8 ") {
-    return date + "\r\n佐藤\r\n胸部\r\n" + thickness + "\r\nMobile DR-1\r\n 60 \r\n 2.5 \r\n 100 \r\n10 x 12, 縦\r\n" + dose +
+    return date + "\r\n佐藤\r\n胸部\r\n" + thickness +
+           "\r\nMobile DR-1\r\n 60 \r\n 2.5 \r\n 100 \r\n10 x 12, 縦\r\n" + dose +
            "\r\n 1.5 \r\n .05 \r\n\r\n";
 }
 
@@ -57,7 +58,9 @@ private:
     tamso::records::RecordSearchScreen* open();
     QListWidget* files() { return screen->findChild<QListWidget*>(QStringLiteral("File1")); }
     QListWidget* rows() { return screen->findChild<QListWidget*>(QStringLiteral("List1")); }
-    QPushButton* button(const char* name) { return screen->findChild<QPushButton*>(QString::fromLatin1(name)); }
+    QPushButton* button(const char* name) {
+        return screen->findChild<QPushButton*>(QString::fromLatin1(name));
+    }
     QLineEdit* text(const char* name) { return screen->findChild<QLineEdit*>(QString::fromLatin1(name)); }
     void clickFile(const QString& name);
 
@@ -107,8 +110,8 @@ void TestRecordSearch::openingListsOnlyRecordFilesWithEmptyFields() {
     QStringList names;
     for (int i = 0; i < files()->count(); ++i)
         names << files()->item(i)->text();
-    QCOMPARE(names, (QStringList{QStringLiteral("A001.pat"), QStringLiteral("B002.pat"), QStringLiteral("C003.pat"),
-                                 QStringLiteral("D004.pat")}));
+    QCOMPARE(names, (QStringList{QStringLiteral("A001.pat"), QStringLiteral("B002.pat"),
+                                 QStringLiteral("C003.pat"), QStringLiteral("D004.pat")}));
     clickFile(QStringLiteral("A001.pat"));
     button("Command2")->click();
     QVERIFY(rows()->count() > 0);
@@ -135,7 +138,8 @@ void TestRecordSearch::listingShowsOneRowPerRecordInFileOrder() {
     QCOMPARE(rows()->item(6)->text(), QStringLiteral("07 : 2024/05/7 - 胸部 - 未計算 mGy"));
     QCOMPARE(rows()->item(19)->text().left(5), QStringLiteral("20 : "));
     QVERIFY(button("Command3")->isEnabled());
-    QVERIFY(QFontInfo(rows()->font()).fixedPitch() || rows()->font().family() == QStringLiteral("ＭＳ ゴシック"));
+    QVERIFY(QFontInfo(rows()->font()).fixedPitch() ||
+            rows()->font().family() == QStringLiteral("ＭＳ ゴシック"));
     QVERIFY(MessageBox::shown().isEmpty());
 }
 
@@ -265,7 +269,8 @@ void TestRecordSearch::saveHookAsksAndWritesAndLooksUpTheName() {
     QCOMPARE(MessageBox::shown()[0].kind, MessageBox::Kind::QuestionOkCancel);
     QCOMPARE(MessageBox::shown()[2].text, QStringLiteral("データを保存しました。"));
     QCOMPARE(MessageBox::shown()[2].kind, MessageBox::Kind::Notice);
-    QCOMPARE(Navigation::instance().lookUpPatientName(QStringLiteral("新規-01")), QStringLiteral("保存 三郎"));
+    QCOMPARE(Navigation::instance().lookUpPatientName(QStringLiteral("新規-01")),
+             QStringLiteral("保存 三郎"));
     QCOMPARE(Navigation::instance().lookUpPatientName(QStringLiteral("unknown")), QString());
     // The new file appears in the list the next time the screen opens.
     open();
@@ -279,7 +284,8 @@ void TestRecordSearch::saveHookRefusesUnsafeIdsAndEmptyFields() {
     QVERIFY(!Navigation::instance().saveRecord(nullptr, f));
     QCOMPARE(MessageBox::shown().last().text, QStringLiteral("患者IDおよび氏名を入力して下さい"));
     QCOMPARE(MessageBox::shown().last().icon, QMessageBox::Warning);
-    for (const QString& id : {QStringLiteral("../x"), QStringLiteral("CON"), QStringLiteral("a:b"), QStringLiteral(" x")}) {
+    for (const QString& id :
+         {QStringLiteral("../x"), QStringLiteral("CON"), QStringLiteral("a:b"), QStringLiteral(" x")}) {
         MessageBox::clearShown();
         f.id = id;
         QVERIFY(!Navigation::instance().saveRecord(nullptr, f));

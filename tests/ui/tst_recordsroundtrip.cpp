@@ -34,8 +34,9 @@ void TestRecordsRoundTrip::shownRecordSavesBackWithTheSameValues() {
     QVERIFY(tamso::uitest::prepareWorkingFolder(dir));
     tamso::ui::registerReportScreen();
     tamso::records::registerRecordScreens();
-    const std::string text = "往復 一郎\r\n1\r\n2024/07/01\r\n佐藤\r\n腹部\r\n7.5\r\nMobile DR-1\r\n55\r\n1.6\r\n100\r\n"
-                             "8 x 10, 横\r\n0.25\r\n1.5\r\n\r\n.3\r\n";
+    const std::string text =
+        "往復 一郎\r\n1\r\n2024/07/01\r\n佐藤\r\n腹部\r\n7.5\r\nMobile DR-1\r\n55\r\n1.6\r\n100\r\n"
+        "8 x 10, 横\r\n0.25\r\n1.5\r\n\r\n.3\r\n";
     {
         QFile file(QStringLiteral("R01.pat"));
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -66,8 +67,8 @@ void TestRecordsRoundTrip::shownRecordSavesBackWithTheSameValues() {
     QVERIFY(!save->isEnabled());
 
     tamso::records::PatientRecordState state;
-    QVERIFY(!tamso::records::loadPatientRecords(tamso::textio::fileInFolder(tamso::ui::workingFolderUtf8(), "R01.pat"),
-                                                state));
+    QVERIFY(!tamso::records::loadPatientRecords(
+        tamso::textio::fileInFolder(tamso::ui::workingFolderUtf8(), "R01.pat"), state));
     QCOMPARE(state.patientRecordCount, 2);
     const auto& first = state.PatientRecordTable[1];
     const auto& again = state.PatientRecordTable[2];
