@@ -98,6 +98,7 @@ QLineEdit* ConditionsScreen::field(const char* name) const { return fields_.valu
 void ConditionsScreen::buildControls() {
     auto makeField = [this](QWidget* parent, const char* name, const QString& accessibleCaption) {
         auto* edit = new QLineEdit(parent);
+        edit->setMinimumWidth(110);
         nameControl(edit, QString::fromLatin1(name), accessibleCaption);
         fields_.insert(QString::fromLatin1(name), edit);
         return edit;
@@ -178,7 +179,7 @@ void ConditionsScreen::buildControls() {
     auto* frame2 = new QGroupBox(QStringLiteral("照射条件 (１)"), this);
     nameControl(frame2, QStringLiteral("Frame2"), frame2->title());
     auto* g2 = new QGridLayout(frame2);
-    addRow(g2, 0, frame2, "Text29", QStringLiteral("撮影装置名"), QString());
+    addRow(g2, 0, frame2, "Text29", QStringLiteral("撮影装置名"), QString())->setMinimumWidth(180);
     addRow(g2, 1, frame2, "Text1", QStringLiteral(" Ｘ線管ターゲット角度"), QStringLiteral("　度"));
     addRow(g2, 2, frame2, "Text2", QStringLiteral(" 固有フィルタ（アルミ当量）"), QStringLiteral("mm"));
     addRow(g2, 3, frame2, "Text3", QStringLiteral(" 付加フィルタ（アルミ）"), QStringLiteral("mm"));

@@ -32,8 +32,13 @@ StartScreen::StartScreen(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     QFont titleFont(timesFontFamily(), 22, QFont::Bold);
     titleFont.setItalic(true);
-    QLabel* title = label(this, "Label7", QStringLiteral("TAMSO"), 1440, 240, 1125, 465);
+    QLabel* title = label(this, "Label7", QStringLiteral("TAMSO"), 1440, 240, 1290, 465);
+    // The largest size at which the title fits its place.
+    while (titleFont.pointSize() > 8 &&
+           QFontMetrics(titleFont).boundingRect(title->text()).width() * 1.15 > title->width())
+        titleFont.setPointSize(titleFont.pointSize() - 1);
     title->setFont(titleFont);
+    title->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     title->setStyleSheet(QStringLiteral("color: #1d4f91;"));
     QLabel* two = label(this, "Label8", QStringLiteral("Ⅱ"), 2760, 300, 495, 495);
     two->setFont(QFont(timesFontFamily(), 20, QFont::Bold));

@@ -1,0 +1,296 @@
+// The program's shell: start-up with and without readable reference data, the start screen's
+// commands and hooks, the illustration window, the end of the program, and the accessible names
+// of every control on the screens of this subsystem. With TAMSO_SCREENSHOT_DIR set, the screens
+// are also saved as pictures there.
+
+#include "uitestsupport.h"
+
+#include "engine/calculationstate.h"
+#include "ui/conditions/conditionsscreen.h"
+#include "ui/conditions/measuredexposuredialog.h"
+#include "ui/shell/illustrationwindow.h"
+#include "ui/shell/messagebox.h"
+#include "ui/shell/navigation.h"
+#include "ui/shell/shell.h"
+#include "ui/shell/startscreen.h"
+#include "ui/shell/uiutil.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+
+#include <memory>
+
+using namespace tamso;
+using ui::MessageBox;
+
+class ShellTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<ui::Shell> shell_;
+    int quitCount_ = 0;
+
+    QPushButton* startButton(const char* name) const {
+        return shell_->startScreen()->findChild<QPushButton*>(QString::fromLatin1(name));
+    }
+    QPushButton* form1Button(const char* name) const {
+        return shell_->conditionsScreen()->findChild<QPushButton*>(QString::fromLatin1(name));
+    }
+    void click(QPushButton* b) { QTest::mouseClick(b, Qt::LeftButton); }
+
+    static int visibleTopLevels() {
+        int n = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            n += w->isVisible() ? 1 : 0;
+        return n;
+    }
+
+    // Every control below the window carries an accessible name, and its object name as its
+    // accessible description.
+    static void checkAccessible(QWidget* window) {
+        const auto children = window->findChildren<QWidget*>();
+        int controls = 0;
+        for (QWidget* w : children) {
+            const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) ||
+                                 qobject_cast<QComboBox*>(w) || qobject_cast<QLabel*>(w) ||
+                                 qobject_cast<QDateEdit*>(w) || qobject_cast<QGroupBox*>(w) ||
+                                 !w->accessibleDescription().isEmpty();
+            // Parts that Qt builds inside a control (a combo box's line edit, a date edit's
+            // field) belong to that control.
+            const bool inner = qobject_cast<QComboBox*>(w->parentWidget()) ||
+                               qobject_cast<QDateEdit*>(w->parentWidget());
+            if (!control || inner)
+                continue;
+            ++controls;
+            const QString where = window->objectName() + QLatin1Char('.') + w->objectName() + QLatin1Char(' ') +
+                                  QString::fromLatin1(w->metaObject()->className());
+            QVERIFY2(!w->objectName().isEmpty(), qPrintable(where));
+            QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(where));
+            QVERIFY2(w->accessibleDescription() == w->objectName(), qPrintable(where));
+        }
+        QVERIFY(controls >= 2);
+    }
+
+    void grab(QWidget* window, const char* file) {
+        const QString folder = qEnvironmentVariable("TAMSO_SCREENSHOT_DIR");
+        if (folder.isEmpty())
+            return;
+        QVERIFY(window->grab().save(QDir(folder).filePath(QString::fromLatin1(file))));
+    }
+
+private slots:
+    void init() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(uitest::prepareWorkingFolder(*dir_));
+        quitCount_ = 0;
+        shell_ = std::make_unique<ui::Shell>();
+        shell_->quitProgram = [this] { ++quitCount_; };
+    }
+    void cleanup() {
+        shell_.reset();
+        ui::Navigation& nav = ui::Navigation::instance();
+        nav.openRecordSearch = nullptr;
+        nav.openBasicDataEditor = nullptr;
+        nav.openTubeOutputEditor = nullptr;
+        nav.openAmbientDoseEditor = nullptr;
+        nav.hideTubeOutputEditor = nullptr;
+        dir_.reset();
+        QDir::setCurrent(QDir::tempPath());
+    }
+
+    void unreadableReferenceDataEndsBeforeAnyScreen() {
+        QTemporaryDir empty;
+        QDir::setCurrent(empty.path());
+        MessageBox::clearShown();
+        QVERIFY(!shell_->start());
+        QCOMPARE(MessageBox::shown().size(), 1);
+        QCOMPARE(MessageBox::shown().first().kind, MessageBox::Kind::Warning);
+        QCOMPARE(MessageBox::shown().first().icon, QMessageBox::Warning);
+        QVERIFY(!MessageBox::shown().first().text.isEmpty());
+        QVERIFY(!shell_->startScreen());
+        QCOMPARE(visibleTopLevels(), 0);
+    }
+
+    void startScreenShowsTheHospital() {
+        Module1.hospitalName = "stale";
+        QVERIFY(shell_->start());
+        ui::StartScreen* form2 = shell_->startScreen();
+        QVERIFY(form2->isVisible());
+        QCOMPARE(form2->objectName(), QStringLiteral("Form2"));
+        QCOMPARE(form2->windowTitle(), QStringLiteral("TAMSO-Ⅱ"));
+        QCOMPARE(form2->size(), QSize(ui::twips(6825), ui::twips(8235)));
+        auto* hospital = form2->findChild<QLabel*>(QStringLiteral("Label10"));
+        QVERIFY(Module1.hospitalName != "stale");
+        QCOMPARE(hospital->text(), ui::qs(Module1.hospitalName));
+        QCOMPARE(startButton("Command1")->text(), QStringLiteral("新規計算"));
+        QCOMPARE(startButton("Command3")->text(), QStringLiteral("終　了"));
+        QCOMPARE(startButton("Command3")->toolTip(), QStringLiteral(" bye "));
+        QCOMPARE(startButton("Command2")->geometry(), ui::twipsRect(4320, 4800, 2295, 525));
+        ui::Navigation::instance().setHospitalCaption(QStringLiteral("テスト病院"));
+        QCOMPARE(hospital->text(), QStringLiteral("テスト病院"));
+        QCOMPARE(hospital->accessibleName(), QStringLiteral("テスト病院"));
+        auto* picture = form2->findChild<QLabel*>(QStringLiteral("Picture1"));
+        QVERIFY(!picture->pixmap().isNull());
+        checkAccessible(form2);
+    }
+
+    void menuCommandsUseTheirHooks() {
+        QVERIFY(shell_->start());
+        // Without hooks the commands do nothing.
+        click(startButton("Command2"));
+        click(startButton("Command4"));
+        QVERIFY(shell_->startScreen()->isVisible());
+        int search = 0, basic = 0;
+        ui::Navigation::instance().openRecordSearch = [&] { ++search; };
+        ui::Navigation::instance().openBasicDataEditor = [&] { ++basic; };
+        click(startButton("Command2"));
+        click(startButton("Command2"));
+        click(startButton("Command4"));
+        QCOMPARE(search, 2);
+        QCOMPARE(basic, 1);
+        QVERIFY(shell_->startScreen()->isVisible()); // the search leaves the start screen up
+        QCOMPARE(quitCount_, 0);
+    }
+
+    void exitEndsAtOnce_data() {
+        QTest::addColumn<bool>("closeBox");
+        QTest::newRow("終　了") << false;
+        QTest::newRow("close box") << true;
+    }
+    void exitEndsAtOnce() {
+        QFETCH(bool, closeBox);
+        QVERIFY(shell_->start());
+        click(startButton("Command1"));
+        click(form1Button("Command2"));
+        click(form1Button("Command3"));
+        QTest::mouseClick(form1Button("Command1"), Qt::LeftButton); // back to the menu
+        MessageBox::clearShown();
+        if (closeBox)
+            shell_->startScreen()->close();
+        else
+            click(startButton("Command3"));
+        QCOMPARE(quitCount_, 1);
+        QVERIFY(MessageBox::shown().isEmpty()); // nothing is asked
+        QCOMPARE(visibleTopLevels(), 0);
+    }
+
+    void newCalculationDisablesTheFollowUpCommands() {
+        QVERIFY(shell_->start());
+        click(startButton("Command1"));
+        ui::ConditionsScreen* form1 = shell_->conditionsScreen();
+        QVERIFY(form1->isVisible());
+        QVERIFY(!shell_->startScreen()->isVisible());
+        click(form1Button("Command2"));
+        click(form1Button("Command3"));
+        click(form1Button("Command4"));
+        QVERIFY(form1Button("Command6")->isEnabled());
+        // Another case started while the screen is still shown (e.g. from a second menu use).
+        shell_->startScreen()->show();
+        click(startButton("Command1"));
+        QCOMPARE(shell_->conditionsScreen(), form1);
+        for (const char* name : {"Command3", "Command4", "Command6"})
+            QVERIFY2(!form1Button(name)->isEnabled(), name);
+    }
+
+    void illustrationWindow() {
+        QVERIFY(shell_->start());
+        click(startButton("Command1"));
+        click(form1Button("Command2"));
+        click(form1Button("Command3"));
+        ui::IllustrationWindow* form4 = shell_->illustrationWindow();
+        QVERIFY(form4 && form4->isVisible());
+        QCOMPARE(form4->windowTitle(), QStringLiteral("保育器の周辺線量　線量評価点"));
+        QCOMPARE(form4->size(), QSize(ui::twips(7260), ui::twips(8190)));
+        QVERIFY(shell_->conditionsScreen()->isVisible()); // not modal
+        for (const char* label : {"FFD", "40 cm", "PMMA 6mm", "1", "2", "3", "30 cm"})
+            QVERIFY2(ui::IncubatorDrawing::labels().contains(QString::fromUtf8(label)), label);
+        QVERIFY(ui::IncubatorDrawing::labels().contains(QStringLiteral("保育器外側の周辺線量当量評価点")));
+        // The drawing paints something besides its background.
+        const QImage picture = form4->findChild<QWidget*>(QStringLiteral("Picture1"))->grab().toImage();
+        QVERIFY(picture.pixel(picture.width() / 2, picture.height() / 2) != picture.pixel(2, 2) ||
+                picture.pixel(picture.width() / 3, picture.height() / 2) != picture.pixel(2, 2));
+        checkAccessible(form4);
+        grab(form4, "form4.png");
+
+        auto* close = form4->findChild<QPushButton*>(QStringLiteral("Command1"));
+        QCOMPARE(close->geometry(), ui::twipsRect(6120, 7560, 1095, 495));
+        shell_->conditionsScreen()->hide();
+        click(close);
+        QVERIFY(!form4->isVisible());
+        QVERIFY(shell_->conditionsScreen()->isVisible());
+        // The hook used by the hand-over hides it as well.
+        click(form1Button("Command3"));
+        QVERIFY(form4->isVisible());
+        ui::Navigation::instance().hideIllustration();
+        QVERIFY(!form4->isVisible());
+    }
+
+    void conditionsScreenHooks() {
+        QVERIFY(shell_->start());
+        ui::Navigation& nav = ui::Navigation::instance();
+        // Before the screen exists the hooks are harmless.
+        nav.setOutputDataNameShown(QStringLiteral("xray_b.op"));
+        nav.showConditionsScreen();
+        nav.hideMeasuredExposureDialog();
+        click(startButton("Command1"));
+        ui::ConditionsScreen* form1 = shell_->conditionsScreen();
+        nav.setOutputDataNameShown(QStringLiteral("xray_b.op"));
+        QCOMPARE(form1->findChild<QLineEdit*>(QStringLiteral("Text24"))->text(), QStringLiteral("xray_b"));
+        nav.setOutputDataNameShown(QStringLiteral("op"));
+        QCOMPARE(form1->findChild<QLineEdit*>(QStringLiteral("Text24"))->text(), QString());
+        QTest::mouseClick(form1->findChild<QRadioButton*>(QStringLiteral("Option4")), Qt::LeftButton);
+        QVERIFY(form1->measuredExposureDialog()->isVisible());
+        nav.hideMeasuredExposureDialog();
+        QVERIFY(!form1->measuredExposureDialog()->isVisible());
+        form1->hide();
+        nav.showConditionsScreen();
+        QVERIFY(form1->isVisible());
+
+        int tube = 0, ambient = 0;
+        click(form1Button("Command12")); // no hook yet: nothing happens
+        click(form1Button("Command5"));
+        nav.openTubeOutputEditor = [&] { ++tube; };
+        nav.openAmbientDoseEditor = [&] { ++ambient; };
+        click(form1Button("Command12"));
+        click(form1Button("Command5"));
+        QCOMPARE(tube, 1);
+        QCOMPARE(ambient, 1);
+    }
+
+    void everyControlIsNamedAndScreenshots() {
+        QVERIFY(shell_->start());
+        grab(shell_->startScreen(), "form2.png");
+        click(startButton("Command1"));
+        ui::ConditionsScreen* form1 = shell_->conditionsScreen();
+        QVERIFY(QTest::qWaitForWindowExposed(form1));
+        click(form1Button("Command2"));
+        click(form1Button("Command3"));
+        click(form1Button("Command4"));
+        checkAccessible(form1);
+        QCOMPARE(form1->findChild<QLineEdit*>(QStringLiteral("Text5"))->accessibleName(), QStringLiteral("Ｘ線管電圧"));
+        QCOMPARE(form1Button("Command2")->accessibleName(), QStringLiteral("Go !"));
+        QCOMPARE(form1Button("Command2")->toolTip(), QStringLiteral(" Go ! "));
+        QCOMPARE(form1Button("Command1")->toolTip(), QStringLiteral(" bye bye "));
+        QCOMPARE(form1Button("Command4")->text(), QStringLiteral("計算する"));
+        QVERIFY(!form1Button("Command2")->icon().isNull());
+        grab(form1, "form1-calculated.png");
+        QTest::mouseClick(form1->findChild<QRadioButton*>(QStringLiteral("Option4")), Qt::LeftButton);
+        ui::MeasuredExposureDialog* form9 = form1->measuredExposureDialog();
+        checkAccessible(form9);
+        auto* cancel = form9->findChild<QPushButton*>(QStringLiteral("Command2"));
+        QCOMPARE(cancel->toolTip(), QStringLiteral(" やめます "));
+        grab(form9, "form9.png");
+    }
+};
+
+QTEST_MAIN(ShellTest)
+#include "tst_shell.moc"
