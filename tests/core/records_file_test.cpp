@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
-
 namespace tamso::records {
 namespace {
 
@@ -87,38 +85,6 @@ TEST(RecordLayout, AcceptsPlainCountAndTrailingEmptyLines) {
     ASSERT_TRUE(state) << state.error().message;
     EXPECT_EQ(state->patientRecordCount, 1);
 }
-
-struct BadLayout {
-    const char* label;
-    std::string text;
-};
-
-class RecordLayoutRefused : public ::testing::TestWithParam<BadLayout> {};
-
-TEST_P(RecordLayoutRefused, NamesTheFile) {
-    auto state = parsePatientRecordFile(GetParam().text, "患者.pat");
-    ASSERT_FALSE(state) << GetParam().label;
-    EXPECT_NE(state.error().message.find("患者.pat"), std::string::npos) << state.error().message;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Layouts, RecordLayoutRefused,
-    ::testing::Values(BadLayout{"empty", ""}, BadLayout{"name only", "名\r\n"},
-                      BadLayout{"count not a number", "名\r\nabc\r\n" + recordLines("d", "1")},
-                      BadLayout{"count zero", "名\r\n0\r\n"},
-                      BadLayout{"count above 20", "名\r\n21\r\n" + recordLines("d", "1")},
-                      BadLayout{"count not whole", "名\r\n1.5\r\n" + recordLines("d", "1")},
-                      BadLayout{"fewer lines than the count", "名\r\n 2 \r\n" + recordLines("d", "1")},
-                      BadLayout{"last line missing", "名\r\n1\r\n" + recordLines("d", "1").substr(0, 40)},
-                      BadLayout{"list field with a comma", "名\r\n1\r\n" + recordLines("d", "1,5")},
-                      BadLayout{"more records than the count",
-                                "名\r\n1\r\n" + recordLines("d", "1") + recordLines("e", "2")}),
-    [](const auto& info) {
-        std::string name;
-        for (char c : std::string(info.param.label))
-            name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-        return name;
-    });
 
 TEST(RecordLoad, FailureLeavesTheTableAsItWas) {
     TempFolder folder;

@@ -173,7 +173,9 @@ INSTANTIATE_TEST_SUITE_P(
                       "name\r\n0\r\n",                   // count below 1
                       "name\r\n1\r\nd\r\nt\r\nb\r\n8,5\r\nu\r\n60\r\n2\r\n100\r\nf\r\n1\r\n1\r\n2\r\n3\r\n",
                       std::string("\x82\xA0\x82\r\n1\r\n") + sjisRecord(), // not Shift-JIS
-                      std::string()));
+                      std::string(), "name\r\n",                           // empty, name only
+                      "name\r\n1.5\r\n" + sjisRecord(),                    // count not whole
+                      "name\r\n1\r\n" + sjisRecord() + sjisRecord()));     // more records than counted
 
 class UnsafeId : public ::testing::TestWithParam<std::string> {};
 
