@@ -127,9 +127,11 @@ RecordFileLock::Outcome RecordFileLock::acquire(const fs::path& recordFile,
             fs::path aside = lockFile_;
             aside += ".stale-" + std::to_string(processId()) + "-" + std::to_string(std::rand());
             fs::rename(lockFile_, aside, ec);
-            if (!ec)
+            if (!ec) {
                 fs::remove(aside, ec);
-            continue;
+                continue;
+            }
+            // It cannot be moved (a read-only folder): wait like for a live holder.
         }
         if (std::chrono::steady_clock::now() >= deadline)
             return Outcome::Busy;
