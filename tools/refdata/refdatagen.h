@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 struct GeneratorSettings {
     fs::path outFolder = "data";
     fs::path nistFolder;                 // folder with air.csv, tissue-soft-icru44.csv, water.csv
-    long long bsfHistories = 4000000;    // per energy at 5 keV and above
+    long long bsfHistories = 2500000;    // per energy at 5 keV and above
     long long sprHistories = 1000000;    // per (distance, area) cell
     int streams = 64;                    // fixed: results do not depend on `threads`
     int threads = 2;

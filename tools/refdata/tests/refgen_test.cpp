@@ -45,7 +45,7 @@ const NistTable& waterEn()
 
 // --- NIST interpolation -------------------------------------------------------------------
 
-TEST(NistTable, ReturnsTabulatedValuesAndInterpolatesLogLog)
+TEST(RefgenNistTable, ReturnsTabulatedValuesAndInterpolatesLogLog)
 {
     const NistTable air = NistTable::load(kNist / "air.csv");
     EXPECT_NEAR(air.muEnRho(30.0), 0.1537, 1e-6);
@@ -55,7 +55,7 @@ TEST(NistTable, ReturnsTabulatedValuesAndInterpolatesLogLog)
     EXPECT_NEAR(air.muEnRho(mid), std::sqrt(air.muEnRho(30.0) * air.muEnRho(40.0)), 1e-9);
 }
 
-TEST(NistTable, NeverInterpolatesAcrossAnAbsorptionEdge)
+TEST(RefgenNistTable, NeverInterpolatesAcrossAnAbsorptionEdge)
 {
     const NistTable w = NistTable::load(kNist / "tungsten.csv");
     const double kEdge = 69.53; // as tabulated
@@ -73,7 +73,7 @@ TEST(NistTable, NeverInterpolatesAcrossAnAbsorptionEdge)
     EXPECT_NEAR(t.muRho(3.0), 80 * std::pow(1.5, std::log(0.1) / std::log(2.0)), 1e-9);
 }
 
-TEST(NistTable, ExtendsTheFirstSegmentBelowTheTable)
+TEST(RefgenNistTable, ExtendsTheFirstSegmentBelowTheTable)
 {
     const NistTable t = NistTable::fromRows({{1, 1000, 900}, {2, 125, 100}, {3, 50, 40}});
     EXPECT_NEAR(t.muRho(0.5), 8000, 1e-6); // slope -3
@@ -83,7 +83,7 @@ TEST(NistTable, ExtendsTheFirstSegmentBelowTheTable)
 
 // --- Attenuation table ------------------------------------------------------------------
 
-TEST(AttenuationTable, HoldsTheNistSpotValues)
+TEST(RefgenAttenuationTable, HoldsTheNistSpotValues)
 {
     const CoefficientTables& t = tables();
     EXPECT_NEAR(t.muAl[60] / 2.699, 1.128, 0.01 * 1.128);
@@ -98,11 +98,11 @@ struct MaterialCase {
     std::vector<double> CoefficientTables::*column;
 };
 
-class AttenuationAgainstNist : public ::testing::TestWithParam<MaterialCase> {};
+class RefgenAttenuationAgainstNist : public ::testing::TestWithParam<MaterialCase> {};
 
 // Every tabulated NIST energy that falls on a bin between 5 and 150 keV (and is no edge row):
 // the xraylib-based mu agrees with NIST's mu/rho within 1 %.
-TEST_P(AttenuationAgainstNist, AgreesWithinOnePercent)
+TEST_P(RefgenAttenuationAgainstNist, AgreesWithinOnePercent)
 {
     const MaterialCase& c = GetParam();
     const NistTable nist = NistTable::load(kNist / c.file);
@@ -122,13 +122,13 @@ TEST_P(AttenuationAgainstNist, AgreesWithinOnePercent)
     EXPECT_GE(checked, 10);
 }
 
-INSTANTIATE_TEST_SUITE_P(Materials, AttenuationAgainstNist,
+INSTANTIATE_TEST_SUITE_P(Materials, RefgenAttenuationAgainstNist,
                          ::testing::Values(MaterialCase{"tungsten.csv", 19.3, &CoefficientTables::muW},
                                            MaterialCase{"aluminium.csv", 2.699, &CoefficientTables::muAl},
                                            MaterialCase{"copper.csv", 8.96, &CoefficientTables::muCu},
                                            MaterialCase{"pmma.csv", 1.19, &CoefficientTables::muPmma}));
 
-TEST(AttenuationTable, FileKeepsSixSignificantDigitsAndLoads)
+TEST(RefgenAttenuationTable, FileKeepsSixSignificantDigitsAndLoads)
 {
     const std::vector<std::string> lines = attenuationFileLines(tables());
     ASSERT_EQ(lines.size(), 300u);
@@ -150,10 +150,10 @@ struct ScatterCase {
     double energyKeV;
 };
 
-class ScatteringPhysics : public ::testing::TestWithParam<ScatterCase> {};
+class RefgenScatteringPhysics : public ::testing::TestWithParam<ScatterCase> {};
 
 // The angular distributions used by the point detector integrate to the library's totals.
-TEST_P(ScatteringPhysics, DifferentialCoefficientsIntegrateToTheTotals)
+TEST_P(RefgenScatteringPhysics, DifferentialCoefficientsIntegrateToTheTotals)
 {
     const Medium& m = GetParam().pmmaMedium ? pmma() : water();
     const double e = GetParam().energyKeV;
@@ -170,7 +170,7 @@ TEST_P(ScatteringPhysics, DifferentialCoefficientsIntegrateToTheTotals)
 }
 
 // The sampled scattering angles follow the same distributions (mean cosine within 4 SE).
-TEST_P(ScatteringPhysics, SampledAnglesFollowTheDifferentialCoefficients)
+TEST_P(RefgenScatteringPhysics, SampledAnglesFollowTheDifferentialCoefficients)
 {
     const Medium& m = GetParam().pmmaMedium ? pmma() : water();
     const double e = GetParam().energyKeV;
@@ -203,13 +203,13 @@ TEST_P(ScatteringPhysics, SampledAnglesFollowTheDifferentialCoefficients)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Energies, ScatteringPhysics,
+INSTANTIATE_TEST_SUITE_P(Energies, RefgenScatteringPhysics,
                          ::testing::Values(ScatterCase{false, 10}, ScatterCase{false, 60},
                                            ScatterCase{false, 140}, ScatterCase{true, 30}));
 
 // --- Backscatter Monte Carlo ------------------------------------------------------------
 
-TEST(BackscatterMonteCarlo, IsReproducibleWhateverTheThreadCount)
+TEST(RefgenBackscatter, IsReproducibleWhateverTheThreadCount)
 {
     BackscatterSettings s;
     s.histories = 4000;
@@ -226,7 +226,7 @@ TEST(BackscatterMonteCarlo, IsReproducibleWhateverTheThreadCount)
 }
 
 // A short new run agrees with the committed table's column totals within 4 standard errors.
-TEST(BackscatterMonteCarlo, CommittedTableAgreesWithAShortRun)
+TEST(RefgenBackscatter, CommittedTableAgreesWithAShortRun)
 {
     auto state = std::make_unique<CalculationState>();
     const auto status =
@@ -255,7 +255,7 @@ TEST(BackscatterMonteCarlo, CommittedTableAgreesWithAShortRun)
 // --- Field backscatter factor and spectrum ---------------------------------------------
 
 // With ring values equal to the ring areas the field sum measures the covered area.
-TEST(FieldBackscatter, RingFractionsCoverTheFieldArea)
+TEST(RefgenFieldBackscatter, RingFractionsCoverTheFieldArea)
 {
     std::array<double, 300> area{};
     for (int j = 0; j < 300; ++j)
@@ -268,7 +268,7 @@ TEST(FieldBackscatter, RingFractionsCoverTheFieldArea)
     EXPECT_NEAR(circleFieldBsf(area, 10.0) - 1, M_PI * 25, 1e-9);
 }
 
-TEST(Spectrum, SixtyKvBeamHasThePublishedBeamQuality)
+TEST(RefgenSpectrum, SixtyKvBeamHasThePublishedBeamQuality)
 {
     const std::vector<double> beam = filteredPhotonSpectrum(60, 12, 0.25, tables());
     const double hvl = halfValueLayerMmAl(beam, tables());
@@ -283,7 +283,7 @@ TEST(Spectrum, SixtyKvBeamHasThePublishedBeamQuality)
 
 // --- Hood scatter -----------------------------------------------------------------------
 
-TEST(HoodScatter, RatioGrowsWithFieldAndFallsWithDistance)
+TEST(RefgenHoodScatter, RatioGrowsWithFieldAndFallsWithDistance)
 {
     const NistTable air = NistTable::load(kNist / "air.csv");
     const std::vector<double> beam = filteredPhotonSpectrum(60, 12, 0.25, tables());
@@ -303,7 +303,7 @@ TEST(HoodScatter, RatioGrowsWithFieldAndFallsWithDistance)
     EXPECT_LT(near900.stdError / near900.ratio, 0.02);
 }
 
-TEST(HoodScatter, FileHasTheLoaderLayout)
+TEST(RefgenHoodScatter, FileHasTheLoaderLayout)
 {
     ScatterRatioTable table;
     for (int r = 0; r < 4; ++r)
