@@ -1,6 +1,9 @@
 // The tamso program: starts on the start screen after loading the reference data of the
 // working folder (the current folder).
 
+#include "records/recordsearchscreen.h"
+#include "refdata/referenceeditors_ui.h"
+#include "ui/report/reportscreen.h"
 #include "ui/shell/shell.h"
 #include "ui/shell/uiutil.h"
 
@@ -16,9 +19,11 @@ int main(int argc, char* argv[]) {
 
     tamso::ui::Shell shell;
 
-    // ---- Screens of the other subsystems register their navigation hooks here --------------
-    // (report screen, record search, basic data / tube output / ambient dose editors).
-    // ---------------------------------------------------------------------------------------------
+    // The report screen, the patient records and the reference-data editors are reached
+    // through the navigation hooks they register.
+    tamso::ui::registerReportScreen();
+    tamso::records::registerRecordScreens();
+    tamso::ui::registerEditors();
 
     if (!shell.start())
         return 1;
