@@ -19,16 +19,14 @@ namespace {
 
 const std::filesystem::path kData = std::filesystem::path(TAMSO_SOURCE_DIR) / "data";
 
-std::unique_ptr<CalculationState> loadShippedData()
-{
+std::unique_ptr<CalculationState> loadShippedData() {
     auto state = std::make_unique<CalculationState>();
     const Status status = refdata::loadReferenceData(*state, kData);
     EXPECT_FALSE(status.has_value()) << status->message;
     return state;
 }
 
-double columnTotal(const CalculationState& s, int column)
-{
+double columnTotal(const CalculationState& s, int column) {
     double sum = 0;
     for (int j = 1; j <= kBsfRingCount; ++j)
         sum += s.MonoBsfTable[column][j];
@@ -37,8 +35,7 @@ double columnTotal(const CalculationState& s, int column)
 
 } // namespace
 
-TEST(ShippedData, LoadsWithTheStartUpLoader)
-{
+TEST(ShippedData, LoadsWithTheStartUpLoader) {
     auto s = loadShippedData();
     EXPECT_DOUBLE_EQ(s->wAirEv, 33.97);
     EXPECT_DOUBLE_EQ(s->targetAngleDeg, 12);
@@ -55,8 +52,7 @@ TEST(ShippedData, LoadsWithTheStartUpLoader)
     EXPECT_EQ(textio::splitLines(*parts).front(), "腹部正面");
 }
 
-TEST(ShippedData, AttenuationTableHoldsNistValues)
-{
+TEST(ShippedData, AttenuationTableHoldsNistValues) {
     auto s = loadShippedData();
     EXPECT_NEAR(s->AluminiumMuTable[60] / 2.699, 1.128, 0.01 * 1.128); // 30 keV
     EXPECT_NEAR(s->AirMuEnTable[60], 0.1537, 0.01 * 0.1537);
@@ -70,13 +66,12 @@ TEST(ShippedData, AttenuationTableHoldsNistValues)
     }
 }
 
-TEST(ShippedData, BackscatterAndScatterTablesFollowThePhysics)
-{
+TEST(ShippedData, BackscatterAndScatterTablesFollowThePhysics) {
     auto s = loadShippedData();
     // Backscatter rises from almost nothing at 5 keV to its maximum around 50-70 keV.
-    EXPECT_LT(columnTotal(*s, 2), 0.01);               // 5 keV
-    EXPECT_GT(columnTotal(*s, 7), 0.25);               // 30 keV
-    EXPECT_GT(columnTotal(*s, 13), columnTotal(*s, 7)); // 60 keV
+    EXPECT_LT(columnTotal(*s, 2), 0.01);                 // 5 keV
+    EXPECT_GT(columnTotal(*s, 7), 0.25);                 // 30 keV
+    EXPECT_GT(columnTotal(*s, 13), columnTotal(*s, 7));  // 60 keV
     EXPECT_GT(columnTotal(*s, 13), columnTotal(*s, 31)); // 150 keV
     for (int k = 1; k <= 31; ++k)
         for (int j = 1; j <= 300; ++j)
@@ -101,12 +96,11 @@ TEST(ShippedData, BackscatterAndScatterTablesFollowThePhysics)
 
 // The screen's default exposure on the shipped data: 50 kV, 5 mAs, FFD 100 cm, 10 cm thick,
 // focus-hood 60 cm, 25.4 x 20.3 cm, angle and inherent filtration from the basic data.
-TEST(ShippedData, DefaultExposureGivesPlausibleBeamQualityAndDose)
-{
+TEST(ShippedData, DefaultExposureGivesPlausibleBeamQualityAndDose) {
     auto s = loadShippedData();
     test::TempFolder work;
     ConditionTexts fields; // the screen's defaults
-    s->exposureSource = 2;  // exposure from the tube output data, as the screen starts
+    s->exposureSource = 2; // exposure from the tube output data, as the screen starts
     ResultTexts results;
     const Status status = runCalculation(*s, fields, results, work.path());
     ASSERT_FALSE(status.has_value()) << status->message;

@@ -13,8 +13,7 @@
 #define TAMSO_REFDATA_NIST_DIR "tools/refdata/nist"
 #endif
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     tamso::refgen::GeneratorSettings s;
     s.nistFolder = TAMSO_REFDATA_NIST_DIR;
     for (int i = 1; i < argc; ++i) {

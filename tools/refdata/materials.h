@@ -7,10 +7,10 @@
 
 namespace tamso::refgen {
 
-constexpr double kAvogadro = 6.02214076e23;         // 1/mol
+constexpr double kAvogadro = 6.02214076e23;                // 1/mol
 constexpr double kClassicalElectronRadius2 = 7.940787e-26; // r_e^2, cm^2
 constexpr double kElectronRestKeV = 510.99895;
-constexpr double kHcKeVAngstrom = 12.398419843;      // hc, keV * Angstrom
+constexpr double kHcKeVAngstrom = 12.398419843; // hc, keV * Angstrom
 
 struct Element {
     int z = 0;
@@ -26,8 +26,8 @@ struct Material {
 // A material from a chemical formula by atom counts, e.g. {{1, 2}, {8, 1}} for water.
 Material materialFromFormula(const std::string& name, double density,
                              const std::vector<std::pair<int, double>>& atomCounts);
-Material waterMaterial();  // H2O, 1.00 g/cm3
-Material pmmaMaterial();   // C5H8O2, 1.19 g/cm3
+Material waterMaterial(); // H2O, 1.00 g/cm3
+Material pmmaMaterial();  // C5H8O2, 1.19 g/cm3
 Material elementMaterial(const std::string& name, int z, double density);
 
 // xraylib's total mass attenuation coefficient (coherent included), mixture rule, cm^2/g.
@@ -62,7 +62,7 @@ public:
     double sampleIncoherent(double energyKeV, Uniform&& u, double& energyRatio) const;
 
     const Material& material() const { return material_; }
-    double formFactorSquared(double q) const; // per gram, sum of w_Z / A_Z * F_Z(q)^2
+    double formFactorSquared(double q) const;  // per gram, sum of w_Z / A_Z * F_Z(q)^2
     double scatteringFunction(double q) const; // per gram, sum of w_Z / A_Z * S_Z(q)
 
 private:

@@ -7,8 +7,7 @@
 
 namespace tamso::refgen {
 
-NistTable NistTable::load(const std::filesystem::path& file)
-{
+NistTable NistTable::load(const std::filesystem::path& file) {
     std::ifstream in(file);
     if (!in)
         throw std::runtime_error("cannot open " + file.string());
@@ -29,8 +28,7 @@ NistTable NistTable::load(const std::filesystem::path& file)
     return fromRows(std::move(rows));
 }
 
-NistTable NistTable::fromRows(std::vector<NistRow> rows)
-{
+NistTable NistTable::fromRows(std::vector<NistRow> rows) {
     if (rows.size() < 2)
         throw std::runtime_error("a coefficient table needs at least two rows");
     for (size_t k = 1; k < rows.size(); ++k)
@@ -41,11 +39,8 @@ NistTable NistTable::fromRows(std::vector<NistRow> rows)
     return t;
 }
 
-double NistTable::interpolate(double e, bool energyAbsorption) const
-{
-    const auto value = [&](size_t k) {
-        return energyAbsorption ? rows_[k].muEnRho : rows_[k].muRho;
-    };
+double NistTable::interpolate(double e, bool energyAbsorption) const {
+    const auto value = [&](size_t k) { return energyAbsorption ? rows_[k].muEnRho : rows_[k].muRho; };
     const size_t n = rows_.size();
     // Segment [k, k+1] with distinct energies: the last one whose lower energy is <= e, so that an
     // energy exactly at an edge takes the row above the edge; below the table the first segment.

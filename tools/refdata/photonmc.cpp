@@ -8,23 +8,23 @@ namespace tamso::refgen {
 
 namespace {
 
-std::uint64_t splitmix(std::uint64_t& x)
-{
+std::uint64_t splitmix(std::uint64_t& x) {
     std::uint64_t z = (x += 0x9E3779B97F4A7C15ull);
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
     return z ^ (z >> 31);
 }
 
-std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
+std::uint64_t rotl(std::uint64_t x, int k) {
+    return (x << k) | (x >> (64 - k));
+}
 
 struct Direction {
     double u, v, w;
 };
 
 // Turns the direction by the polar angle with cosine cosT and a uniform azimuth.
-Direction rotate(const Direction& d, double cosT, Random& rng)
-{
+Direction rotate(const Direction& d, double cosT, Random& rng) {
     const double sinT = std::sqrt(std::max(0.0, 1.0 - cosT * cosT));
     const double phi = 2.0 * 3.14159265358979323846 * rng.uniform();
     const double cp = std::cos(phi), sp = std::sin(phi);
@@ -41,8 +41,7 @@ Direction rotate(const Direction& d, double cosT, Random& rng)
 }
 
 // One scattering event at energy e: new direction cosine and energy.
-double scatter(const Medium& medium, const Medium::Coefficients& c, double& e, Random& rng)
-{
+double scatter(const Medium& medium, const Medium::Coefficients& c, double& e, Random& rng) {
     if (rng.uniform() * (c.coherent + c.incoherent) < c.coherent)
         return medium.sampleCoherent(e, rng);
     double ratio = 1.0;
@@ -52,8 +51,7 @@ double scatter(const Medium& medium, const Medium::Coefficients& c, double& e, R
 }
 
 // Russian roulette on low weights; returns false when the photon is dropped.
-bool roulette(double& weight, Random& rng)
-{
+bool roulette(double& weight, Random& rng) {
     if (weight >= 0.01)
         return true;
     if (rng.uniform() < 0.1) {
@@ -68,9 +66,8 @@ struct RingStream {
     double sum = 0, sumSq = 0;
 };
 
-RingStream backscatterStream(const Medium& water, const NistTable& waterEn, double e0,
-                             long long histories, std::uint64_t seed)
-{
+RingStream backscatterStream(const Medium& water, const NistTable& waterEn, double e0, long long histories,
+                             std::uint64_t seed) {
     Random rng(seed);
     RingStream out;
     for (long long h = 0; h < histories; ++h) {
@@ -114,14 +111,12 @@ RingStream backscatterStream(const Medium& water, const NistTable& waterEn, doub
 
 } // namespace
 
-Random::Random(std::uint64_t seed)
-{
+Random::Random(std::uint64_t seed) {
     for (auto& s : s_)
         s = splitmix(seed);
 }
 
-std::uint64_t Random::next()
-{
+std::uint64_t Random::next() {
     const std::uint64_t result = rotl(s_[1] * 5, 7) * 9;
     const std::uint64_t t = s_[1] << 17;
     s_[2] ^= s_[0];
@@ -133,8 +128,7 @@ std::uint64_t Random::next()
     return result;
 }
 
-std::uint64_t streamSeed(std::uint64_t baseSeed, std::uint64_t taskKey, std::uint64_t stream)
-{
+std::uint64_t streamSeed(std::uint64_t baseSeed, std::uint64_t taskKey, std::uint64_t stream) {
     std::uint64_t x = baseSeed;
     std::uint64_t h = splitmix(x);
     x = h ^ (taskKey * 0xD1B54A32D192ED03ull);
@@ -146,8 +140,7 @@ std::uint64_t streamSeed(std::uint64_t baseSeed, std::uint64_t taskKey, std::uin
 std::vector<BackscatterResult> simulateBackscatter(const Medium& water, const NistTable& waterEn,
                                                    const std::vector<double>& energiesKeV,
                                                    const std::vector<std::uint64_t>& taskKeys,
-                                                   const BackscatterSettings& settings)
-{
+                                                   const BackscatterSettings& settings) {
     if (taskKeys.size() != energiesKeV.size() || settings.streams < 1 || settings.threads < 1)
         throw std::invalid_argument("simulateBackscatter: inconsistent settings");
     const int nE = int(energiesKeV.size());
@@ -185,10 +178,9 @@ std::vector<BackscatterResult> simulateBackscatter(const Medium& water, const Ni
 }
 
 ScatterRatioResult simulateHoodScatter(const Medium& pmma, const NistTable& air,
-                                       const std::vector<double>& binWeights,
-                                       const HoodGeometry& g, long long histories, int streams,
-                                       int threads, std::uint64_t seed, std::uint64_t taskKey)
-{
+                                       const std::vector<double>& binWeights, const HoodGeometry& g,
+                                       long long histories, int streams, int threads, std::uint64_t seed,
+                                       std::uint64_t taskKey) {
     // Cumulative spectrum for sampling the photon energy (bin i = 0.5 i keV, i >= 2).
     std::vector<double> cdf(binWeights.size(), 0.0);
     double total = 0;
@@ -210,8 +202,8 @@ ScatterRatioResult simulateHoodScatter(const Medium& pmma, const NistTable& air,
         if (binWeights[i] <= 0)
             continue;
         const double e = 0.5 * double(i);
-        primary += binWeights[i] / total * e * air.muEnRho(e) *
-                   std::exp(-pmma.totalLinear(e) * g.hoodThicknessCm);
+        primary +=
+            binWeights[i] / total * e * air.muEnRho(e) * std::exp(-pmma.totalLinear(e) * g.hoodThicknessCm);
     }
     primary /= zSkin * zSkin;
 
@@ -225,8 +217,7 @@ ScatterRatioResult simulateHoodScatter(const Medium& pmma, const NistTable& air,
         Sums acc;
         for (long long h = 0; h < perStream; ++h) {
             const double target = rng.uniform() * total;
-            const size_t bin = size_t(std::upper_bound(cdf.begin() + 2, cdf.end(), target) -
-                                      cdf.begin());
+            const size_t bin = size_t(std::upper_bound(cdf.begin() + 2, cdf.end(), target) - cdf.begin());
             double e = 0.5 * double(std::min(bin, cdf.size() - 1));
             // Uniform point on the hood's field square; photons per area ~ cos^3 / z0^2.
             const double px = (2.0 * rng.uniform() - 1.0) * halfAtHood;
@@ -254,13 +245,11 @@ ScatterRatioResult simulateHoodScatter(const Medium& pmma, const NistTable& air,
                 const double cosT = (d.u * dx + d.v * dy + d.w * dz) / r;
                 const double inHood = (z1 - z) / wz;
                 const double eInc = e / (1.0 + e / kElectronRestKeV * (1.0 - cosT));
-                double contribution =
-                    pmma.coherentPerSr(e, cosT) * std::exp(-pmma.totalLinear(e) * inHood) * e *
-                    air.muEnRho(e);
+                double contribution = pmma.coherentPerSr(e, cosT) * std::exp(-pmma.totalLinear(e) * inHood) *
+                                      e * air.muEnRho(e);
                 if (eInc >= kCutoffKeV)
                     contribution += pmma.incoherentPerSr(e, cosT) *
-                                    std::exp(-pmma.totalLinear(eInc) * inHood) * eInc *
-                                    air.muEnRho(eInc);
+                                    std::exp(-pmma.totalLinear(eInc) * inHood) * eInc * air.muEnRho(eInc);
                 score += weight * contribution / (c.total * r2);
                 // Survival and the real scattering.
                 weight *= 1.0 - c.photo / c.total;

@@ -18,7 +18,7 @@ class Random {
 public:
     explicit Random(std::uint64_t seed);
     std::uint64_t next();
-    double uniform() { return double(next() >> 11) * 0x1.0p-53; }   // [0, 1)
+    double uniform() { return double(next() >> 11) * 0x1.0p-53; }             // [0, 1)
     double uniformOpen() { return (double(next() >> 11) + 0.5) * 0x1.0p-53; } // (0, 1)
     double operator()() { return uniform(); }
 
@@ -78,9 +78,8 @@ struct ScatterRatioResult {
 // Scatter-to-primary ratio of air kerma at the skin point. Source: point focus emitting the
 // photon spectrum `binWeights` (bin i = 0.5 i keV, photons per bin) into the square field.
 ScatterRatioResult simulateHoodScatter(const Medium& pmma, const NistTable& air,
-                                       const std::vector<double>& binWeights,
-                                       const HoodGeometry& geometry, long long histories,
-                                       int streams, int threads, std::uint64_t seed,
+                                       const std::vector<double>& binWeights, const HoodGeometry& geometry,
+                                       long long histories, int streams, int threads, std::uint64_t seed,
                                        std::uint64_t taskKey);
 
 } // namespace tamso::refgen
@@ -88,8 +87,7 @@ ScatterRatioResult simulateHoodScatter(const Medium& pmma, const NistTable& air,
 #include <atomic>
 #include <thread>
 
-template <class Job> void tamso::refgen::runParallel(int count, int threads, Job&& job)
-{
+template <class Job> void tamso::refgen::runParallel(int count, int threads, Job&& job) {
     std::atomic<int> nextJob{0};
     auto worker = [&] {
         for (int j = nextJob++; j < count; j = nextJob++)

@@ -13,35 +13,30 @@ namespace tamso::refgen {
 
 namespace {
 
-std::string sci(double v)
-{
+std::string sci(double v) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%.6E", v);
     return buf;
 }
 
-std::string fixed(double v, int decimals)
-{
+std::string fixed(double v, int decimals) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
     return buf;
 }
 
-void check(const Status& status)
-{
+void check(const Status& status) {
     if (status)
         throw std::runtime_error(status->message);
 }
 
-void writeLines(const fs::path& folder, const char* utf8Name, const std::vector<std::string>& lines)
-{
+void writeLines(const fs::path& folder, const char* utf8Name, const std::vector<std::string>& lines) {
     check(textio::writeTextLines(textio::fileInFolder(folder, utf8Name), lines));
 }
 
 } // namespace
 
-CoefficientTables buildAttenuationTables(const fs::path& nistFolder)
-{
+CoefficientTables buildAttenuationTables(const fs::path& nistFolder) {
     const NistTable air = NistTable::load(nistFolder / "air.csv");
     const NistTable tissue = NistTable::load(nistFolder / "tissue-soft-icru44.csv");
     const Material w = elementMaterial("tungsten", 74, 19.3);
@@ -63,18 +58,16 @@ CoefficientTables buildAttenuationTables(const fs::path& nistFolder)
     return t;
 }
 
-std::vector<std::string> attenuationFileLines(const CoefficientTables& t)
-{
+std::vector<std::string> attenuationFileLines(const CoefficientTables& t) {
     std::vector<std::string> lines;
     for (int i = 1; i <= kBins; ++i)
         lines.push_back(fixed(0.5 * i, 1) + "," + sci(t.muW[i]) + "," + sci(t.muAl[i]) + "," +
-                        sci(t.muCu[i]) + "," + sci(t.muEnAir[i]) + "," + sci(t.muEnTissue[i]) +
-                        "," + sci(t.muPmma[i]));
+                        sci(t.muCu[i]) + "," + sci(t.muEnAir[i]) + "," + sci(t.muEnTissue[i]) + "," +
+                        sci(t.muPmma[i]));
     return lines;
 }
 
-std::vector<std::string> backscatterFileLines(const std::vector<BackscatterResult>& columns)
-{
+std::vector<std::string> backscatterFileLines(const std::vector<BackscatterResult>& columns) {
     if (columns.size() != 31)
         throw std::invalid_argument("the backscatter table needs 31 energy columns");
     std::vector<std::string> lines;
@@ -87,8 +80,7 @@ std::vector<std::string> backscatterFileLines(const std::vector<BackscatterResul
     return lines;
 }
 
-std::vector<std::string> scatterRatioFileLines(const ScatterRatioTable& table)
-{
+std::vector<std::string> scatterRatioFileLines(const ScatterRatioTable& table) {
     std::vector<std::string> lines;
     for (int r = 0; r < 4; ++r) {
         std::string line = fixed(table.distances[r], 0);
@@ -101,23 +93,20 @@ std::vector<std::string> scatterRatioFileLines(const ScatterRatioTable& table)
     return lines;
 }
 
-std::vector<double> backscatterEnergies()
-{
+std::vector<double> backscatterEnergies() {
     std::vector<double> e{1.0};
     for (int k = 2; k <= 31; ++k)
         e.push_back(5.0 * (k - 1));
     return e;
 }
 
-long long historiesForEnergy(double energyKeV, long long base)
-{
+long long historiesForEnergy(double energyKeV, long long base) {
     return energyKeV < 5.0 ? base / 10 : base;
 }
 
 ScatterRatioTable simulateScatterRatioTable(const CoefficientTables& t, const fs::path& nistFolder,
                                             long long histories, int streams, int threads,
-                                            std::uint64_t seed)
-{
+                                            std::uint64_t seed) {
     const NistTable air = NistTable::load(nistFolder / "air.csv");
     const Medium pmma(pmmaMaterial(), 0.9, 152.0);
     const std::vector<double> spectrum = filteredPhotonSpectrum(60.0, 12.0, 0.25, t);
@@ -127,14 +116,13 @@ ScatterRatioTable simulateScatterRatioTable(const CoefficientTables& t, const fs
             HoodGeometry g;
             g.hoodSkinCm = table.distances[r];
             g.receptorAreaCm2 = table.areas[c];
-            table.cells[r][c] = simulateHoodScatter(pmma, air, spectrum, g, histories, streams,
-                                                    threads, seed, 1000 + 10 * r + c);
+            table.cells[r][c] = simulateHoodScatter(pmma, air, spectrum, g, histories, streams, threads, seed,
+                                                    1000 + 10 * r + c);
         }
     return table;
 }
 
-void writeStartingFiles(const fs::path& folder)
-{
+void writeStartingFiles(const fs::path& folder) {
     refdata::BasicData basic;
     basic.wAirEv = 33.97;
     basic.xrayUnitName = "ポータブル装置（例）";
@@ -155,8 +143,7 @@ void writeStartingFiles(const fs::path& folder)
     }
     out.refFilterAlMm = 2.5;
     out.refFilterCuMm = 0.0;
-    check(refdata::writeTubeOutputFile(textio::fileInFolder(folder, refdata::kTubeOutputFileName),
-                                       out));
+    check(refdata::writeTubeOutputFile(textio::fileInFolder(folder, refdata::kTubeOutputFileName), out));
 
     // Ambient dose equivalent per mAs 30 cm beside the beam centre (example): scattered
     // radiation follows the primary at the 10 cm phantom, i.e. falls with the square of the
@@ -173,16 +160,13 @@ void writeStartingFiles(const fs::path& folder)
             for (int k = 1; k <= 3; ++k)
                 amb.cells[j][k][i] = at100cm50kV[k] * kvFactor[j] * distance;
     }
-    check(refdata::writeAmbientDoseFile(
-        textio::fileInFolder(folder, refdata::kAmbientDoseFileName), amb));
+    check(refdata::writeAmbientDoseFile(textio::fileInFolder(folder, refdata::kAmbientDoseFileName), amb));
 
     writeLines(folder, "撮影部位.txt",
-               {"腹部正面", "胸部正面", "胸腹部正面", "胸部側面", "腹部側面", "頭部正面",
-                "頭部側面"});
+               {"腹部正面", "胸部正面", "胸腹部正面", "胸部側面", "腹部側面", "頭部正面", "頭部側面"});
 }
 
-void generate(const GeneratorSettings& s, std::ostream& log)
-{
+void generate(const GeneratorSettings& s, std::ostream& log) {
     using Clock = std::chrono::steady_clock;
     fs::create_directories(s.outFolder);
     if (s.startingFiles) {
@@ -227,8 +211,7 @@ void generate(const GeneratorSettings& s, std::ostream& log)
         log << fixed(c.energyKeV, 0) << "  " << c.histories << "  " << sci(c.total) << "  "
             << fixed(100 * rel, 3) << " %  " << fixed(circleFieldBsf(c.ring, 10.0), 4) << "\n";
     }
-    log << "largest relative standard error at 5 keV and above: " << fixed(100 * worst, 3)
-        << " %\n";
+    log << "largest relative standard error at 5 keV and above: " << fixed(100 * worst, 3) << " %\n";
 
     // Published comparison values: monoenergetic 10 cm circular fields and a 60 kV beam.
     const auto interpolated = [&](double e, double diameter) {
@@ -248,14 +231,13 @@ void generate(const GeneratorSettings& s, std::ostream& log)
             << fixed(interpolated(a.energyKeV, 10.0), 4) << ", direct run "
             << fixed(circleFieldBsf(a.ring, 10.0), 4) << "\n";
     const std::vector<double> beam = filteredPhotonSpectrum(60.0, 12.0, 0.25, t);
-    log << "60 kV, 12 deg, 2.5 mm Al: HVL " << fixed(halfValueLayerMmAl(beam, t), 3)
-        << " mm Al\n";
+    log << "60 kV, 12 deg, 2.5 mm Al: HVL " << fixed(halfValueLayerMmAl(beam, t), 3) << " mm Al\n";
     for (double side : {10.0, 20.0}) {
         std::array<double, 32> field{};
         for (int k = 1; k <= 31; ++k)
             field[k] = rectangleFieldBsf(columns[k - 1].ring, side, side);
-        log << "BSF " << side << " x " << side << " cm, 60 kV beam: "
-            << fixed(spectrumWeightedBsf(beam, t, field, 60.0), 4) << "\n";
+        log << "BSF " << side << " x " << side
+            << " cm, 60 kV beam: " << fixed(spectrumWeightedBsf(beam, t, field, 60.0), 4) << "\n";
     }
 
     const auto sprStart = Clock::now();
@@ -263,8 +245,7 @@ void generate(const GeneratorSettings& s, std::ostream& log)
         simulateScatterRatioTable(t, s.nistFolder, s.sprHistories, s.streams, s.threads, s.seed);
     writeLines(s.outFolder, refdata::kScatterRatioFileName, scatterRatioFileLines(spr));
     log << "s_p_ratio.dat written ("
-        << fixed(std::chrono::duration<double>(Clock::now() - sprStart).count(), 0)
-        << " s wall)\n";
+        << fixed(std::chrono::duration<double>(Clock::now() - sprStart).count(), 0) << " s wall)\n";
     for (int r = 0; r < 4; ++r) {
         log << "g = " << spr.distances[r] << " cm:";
         for (int c = 0; c < 3; ++c)

@@ -16,14 +16,14 @@ namespace fs = std::filesystem;
 
 struct GeneratorSettings {
     fs::path outFolder = "data";
-    fs::path nistFolder;                 // folder with air.csv, tissue-soft-icru44.csv, water.csv
-    long long bsfHistories = 2500000;    // per energy at 5 keV and above
-    long long sprHistories = 1000000;    // per (distance, area) cell
-    int streams = 64;                    // fixed: results do not depend on `threads`
+    fs::path nistFolder;              // folder with air.csv, tissue-soft-icru44.csv, water.csv
+    long long bsfHistories = 2500000; // per energy at 5 keV and above
+    long long sprHistories = 1000000; // per (distance, area) cell
+    int streams = 64;                 // fixed: results do not depend on `threads`
     int threads = 2;
     std::uint64_t seed = 20240601;
-    bool physics = true;                 // Atten2.dat, mono_dBSF.dat, s_p_ratio.dat
-    bool startingFiles = true;           // basic data, tube output, ambient dose, body parts
+    bool physics = true;       // Atten2.dat, mono_dBSF.dat, s_p_ratio.dat
+    bool startingFiles = true; // basic data, tube output, ambient dose, body parts
 };
 
 // Per-bin coefficients: mu (1/cm) of W, Al, Cu, PMMA from xraylib; muen/rho of air and ICRU-44

@@ -6,14 +6,13 @@
 
 namespace tamso::refgen {
 
-std::vector<double> targetSpectrum(double v, double angleDeg, const std::vector<double>& muW)
-{
+std::vector<double> targetSpectrum(double v, double angleDeg, const std::vector<double>& muW) {
     std::vector<double> out(kBins + 1, 0.0);
     const double pi = 3.14159; // the program's rounded value
     const double k = 1.0 / std::sin(pi * angleDeg / 180.0);
     const double t0 = v * std::sin(pi * 90.0 / 180.0);
-    const double c = 141766 + 12157 * t0 - 111.046 * t0 * t0 + 0.552536 * t0 * t0 * t0 -
-                     0.000970158 * t0 * t0 * t0 * t0;
+    const double c =
+        141766 + 12157 * t0 - 111.046 * t0 * t0 + 0.552536 * t0 * t0 * t0 - 0.000970158 * t0 * t0 * t0 * t0;
     const int bT = std::min(kBins, int(std::floor(2.0 * t0)));
     for (int i = 2; i <= bT; ++i) {
         const double e = 0.5 * i;
@@ -21,8 +20,7 @@ std::vector<double> targetSpectrum(double v, double angleDeg, const std::vector<
         for (double t = e; t <= t0; t += 0.5) {
             const double u = e / t;
             const double q = (0.03658 + 0.000029 * e) *
-                             (1 - 5.049 * u + 10.847 * u * u - 10.516 * u * u * u +
-                              3.842 * u * u * u * u);
+                             (1 - 5.049 * u + 10.847 * u * u - 10.516 * u * u * u + 3.842 * u * u * u * u);
             const double s = 1036.1 * std::exp(-0.04695 * t) + 202.41;
             const double x = (t0 * t0 - t * t) / (19.3 * c) * k;
             sum += q * (1 + 511 / t) / s * std::exp(-muW[i] * x);
@@ -44,8 +42,7 @@ std::vector<double> targetSpectrum(double v, double angleDeg, const std::vector<
 }
 
 std::vector<double> filteredPhotonSpectrum(double v, double angleDeg, double filterAlCm,
-                                           const CoefficientTables& t)
-{
+                                           const CoefficientTables& t) {
     std::vector<double> p = targetSpectrum(v, angleDeg, t.muW);
     for (int i = 2; i <= kBins; ++i)
         p[i] *= std::exp(-filterAlCm * t.muAl[i]) / (0.5 * i);
@@ -53,8 +50,7 @@ std::vector<double> filteredPhotonSpectrum(double v, double angleDeg, double fil
     return p;
 }
 
-double halfValueLayerMmAl(const std::vector<double>& photons, const CoefficientTables& t)
-{
+double halfValueLayerMmAl(const std::vector<double>& photons, const CoefficientTables& t) {
     const auto kerma = [&](double alCm) {
         double k = 0;
         for (int i = 2; i <= kBins; ++i)
@@ -70,8 +66,7 @@ double halfValueLayerMmAl(const std::vector<double>& photons, const CoefficientT
     return 10.0 * 0.5 * (lo + hi);
 }
 
-double rectangleFieldBsf(const std::array<double, 300>& rings, double longCm, double shortCm)
-{
+double rectangleFieldBsf(const std::array<double, 300>& rings, double longCm, double shortCm) {
     const double H = 1.570795; // a quarter turn as the program writes it
     double l = std::max(longCm, shortCm), w = std::min(longCm, shortCm);
     l = std::clamp(l, 1.0, 40.0);
@@ -90,16 +85,15 @@ double rectangleFieldBsf(const std::array<double, 300>& rings, double longCm, do
     for (int j = na + 1; j <= nc; ++j) {
         const double r = 0.1 * j - 0.05;
         if (r * r - b * b >= 0 && r * r - a * a >= 0) {
-            const double f = (H - std::atan(std::sqrt(r * r - b * b) / b) -
-                              std::atan(std::sqrt(r * r - a * a) / a)) / H;
+            const double f =
+                (H - std::atan(std::sqrt(r * r - b * b) / b) - std::atan(std::sqrt(r * r - a * a) / a)) / H;
             sum += f * rings[j - 1];
         }
     }
     return 1 + sum;
 }
 
-double circleFieldBsf(const std::array<double, 300>& rings, double diameterCm)
-{
+double circleFieldBsf(const std::array<double, 300>& rings, double diameterCm) {
     const int n = std::min(300, int(std::floor(10 * diameterCm / 2 + 1e-9)));
     double sum = 0;
     for (int j = 0; j < n; ++j)
@@ -107,8 +101,7 @@ double circleFieldBsf(const std::array<double, 300>& rings, double diameterCm)
     return 1 + sum;
 }
 
-std::array<double, 32> bsfColumnEnergies()
-{
+std::array<double, 32> bsfColumnEnergies() {
     std::array<double, 32> e{};
     for (int k = 2; k <= 31; ++k)
         e[k] = 5.0 * (k - 1);
@@ -117,8 +110,7 @@ std::array<double, 32> bsfColumnEnergies()
 }
 
 double spectrumWeightedBsf(const std::vector<double>& photons, const CoefficientTables& t,
-                           const std::array<double, 32>& field, double v)
-{
+                           const std::array<double, 32>& field, double v) {
     const std::array<double, 32> ek = bsfColumnEnergies();
     const int n = std::min(kBins, int(std::floor(2 * v)));
     double s = 0;

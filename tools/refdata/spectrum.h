@@ -13,7 +13,7 @@ constexpr int kBins = 300; // bin i = 0.5 i keV
 // Per-bin coefficient tables, index 0..300 (index 0 unused).
 struct CoefficientTables {
     std::vector<double> muW, muAl, muCu, muPmma; // 1/cm
-    std::vector<double> muEnAir, muEnTissue;      // cm^2/g
+    std::vector<double> muEnAir, muEnTissue;     // cm^2/g
 };
 
 // Emitted spectrum (energy per bin, arbitrary units), bins 0..300.
@@ -21,8 +21,8 @@ std::vector<double> targetSpectrum(double tubeVoltageKv, double targetAngleDeg,
                                    const std::vector<double>& muW);
 
 // Photon numbers per bin behind the aluminium filtration (cm), bins 0..300.
-std::vector<double> filteredPhotonSpectrum(double tubeVoltageKv, double targetAngleDeg,
-                                           double filterAlCm, const CoefficientTables& t);
+std::vector<double> filteredPhotonSpectrum(double tubeVoltageKv, double targetAngleDeg, double filterAlCm,
+                                           const CoefficientTables& t);
 
 // Air-kerma first half-value layer (mm Al) of a photon spectrum.
 double halfValueLayerMmAl(const std::vector<double>& photons, const CoefficientTables& t);

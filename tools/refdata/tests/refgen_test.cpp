@@ -17,26 +17,22 @@ namespace {
 
 const fs::path kNist = TAMSO_REFDATA_NIST_DIR;
 
-const CoefficientTables& tables()
-{
+const CoefficientTables& tables() {
     static const CoefficientTables t = buildAttenuationTables(kNist);
     return t;
 }
 
-const Medium& water()
-{
+const Medium& water() {
     static const Medium m(waterMaterial(), 0.9, 152.0);
     return m;
 }
 
-const Medium& pmma()
-{
+const Medium& pmma() {
     static const Medium m(pmmaMaterial(), 0.9, 152.0);
     return m;
 }
 
-const NistTable& waterEn()
-{
+const NistTable& waterEn() {
     static const NistTable t = NistTable::load(kNist / "water.csv");
     return t;
 }
@@ -45,8 +41,7 @@ const NistTable& waterEn()
 
 // --- NIST interpolation -------------------------------------------------------------------
 
-TEST(RefgenNistTable, ReturnsTabulatedValuesAndInterpolatesLogLog)
-{
+TEST(RefgenNistTable, ReturnsTabulatedValuesAndInterpolatesLogLog) {
     const NistTable air = NistTable::load(kNist / "air.csv");
     EXPECT_NEAR(air.muEnRho(30.0), 0.1537, 1e-6);
     EXPECT_NEAR(air.muEnRho(60.0), 0.03041, 1e-7);
@@ -55,8 +50,7 @@ TEST(RefgenNistTable, ReturnsTabulatedValuesAndInterpolatesLogLog)
     EXPECT_NEAR(air.muEnRho(mid), std::sqrt(air.muEnRho(30.0) * air.muEnRho(40.0)), 1e-9);
 }
 
-TEST(RefgenNistTable, NeverInterpolatesAcrossAnAbsorptionEdge)
-{
+TEST(RefgenNistTable, NeverInterpolatesAcrossAnAbsorptionEdge) {
     const NistTable w = NistTable::load(kNist / "tungsten.csv");
     const double kEdge = 69.53; // as tabulated
     // Just below and above the K edge: the jump stays, and the values are continuous with the
@@ -67,14 +61,12 @@ TEST(RefgenNistTable, NeverInterpolatesAcrossAnAbsorptionEdge)
     // Exactly at the edge the value above it is taken.
     EXPECT_GT(w.muRho(kEdge), 10.0);
     // Synthetic edge: values on either side come only from their own side.
-    const NistTable t = NistTable::fromRows(
-        {{1, 100, 100}, {2, 10, 10}, {2, 80, 80}, {4, 8, 8}});
+    const NistTable t = NistTable::fromRows({{1, 100, 100}, {2, 10, 10}, {2, 80, 80}, {4, 8, 8}});
     EXPECT_NEAR(t.muRho(1.5), 100 * std::pow(1.5, std::log(0.1) / std::log(2.0)), 1e-9);
     EXPECT_NEAR(t.muRho(3.0), 80 * std::pow(1.5, std::log(0.1) / std::log(2.0)), 1e-9);
 }
 
-TEST(RefgenNistTable, ExtendsTheFirstSegmentBelowTheTable)
-{
+TEST(RefgenNistTable, ExtendsTheFirstSegmentBelowTheTable) {
     const NistTable t = NistTable::fromRows({{1, 1000, 900}, {2, 125, 100}, {3, 50, 40}});
     EXPECT_NEAR(t.muRho(0.5), 8000, 1e-6); // slope -3
     EXPECT_THROW(NistTable::fromRows({{1, 1, 1}}), std::runtime_error);
@@ -83,8 +75,7 @@ TEST(RefgenNistTable, ExtendsTheFirstSegmentBelowTheTable)
 
 // --- Attenuation table ------------------------------------------------------------------
 
-TEST(RefgenAttenuationTable, HoldsTheNistSpotValues)
-{
+TEST(RefgenAttenuationTable, HoldsTheNistSpotValues) {
     const CoefficientTables& t = tables();
     EXPECT_NEAR(t.muAl[60] / 2.699, 1.128, 0.01 * 1.128);
     EXPECT_NEAR(t.muEnAir[60], 0.1537, 0.01 * 0.1537);
@@ -102,16 +93,15 @@ class RefgenAttenuationAgainstNist : public ::testing::TestWithParam<MaterialCas
 
 // Every tabulated NIST energy that falls on a bin between 5 and 150 keV (and is no edge row):
 // the xraylib-based mu agrees with NIST's mu/rho within 1 %.
-TEST_P(RefgenAttenuationAgainstNist, AgreesWithinOnePercent)
-{
+TEST_P(RefgenAttenuationAgainstNist, AgreesWithinOnePercent) {
     const MaterialCase& c = GetParam();
     const NistTable nist = NistTable::load(kNist / c.file);
     const auto& rows = nist.rows();
     int checked = 0;
     for (size_t k = 0; k < rows.size(); ++k) {
         const double e = rows[k].energyKeV;
-        const bool edge = (k > 0 && rows[k - 1].energyKeV == e) ||
-                          (k + 1 < rows.size() && rows[k + 1].energyKeV == e);
+        const bool edge =
+            (k > 0 && rows[k - 1].energyKeV == e) || (k + 1 < rows.size() && rows[k + 1].energyKeV == e);
         const double bin = 2 * e;
         if (edge || e < 5 || e > 150 || std::fabs(bin - std::round(bin)) > 1e-9)
             continue;
@@ -128,8 +118,7 @@ INSTANTIATE_TEST_SUITE_P(Materials, RefgenAttenuationAgainstNist,
                                            MaterialCase{"copper.csv", 8.96, &CoefficientTables::muCu},
                                            MaterialCase{"pmma.csv", 1.19, &CoefficientTables::muPmma}));
 
-TEST(RefgenAttenuationTable, FileKeepsSixSignificantDigitsAndLoads)
-{
+TEST(RefgenAttenuationTable, FileKeepsSixSignificantDigitsAndLoads) {
     const std::vector<std::string> lines = attenuationFileLines(tables());
     ASSERT_EQ(lines.size(), 300u);
     std::istringstream in(lines[119]); // 60 keV
@@ -153,8 +142,7 @@ struct ScatterCase {
 class RefgenScatteringPhysics : public ::testing::TestWithParam<ScatterCase> {};
 
 // The angular distributions used by the point detector integrate to the library's totals.
-TEST_P(RefgenScatteringPhysics, DifferentialCoefficientsIntegrateToTheTotals)
-{
+TEST_P(RefgenScatteringPhysics, DifferentialCoefficientsIntegrateToTheTotals) {
     const Medium& m = GetParam().pmmaMedium ? pmma() : water();
     const double e = GetParam().energyKeV;
     double coh = 0, incoh = 0;
@@ -170,8 +158,7 @@ TEST_P(RefgenScatteringPhysics, DifferentialCoefficientsIntegrateToTheTotals)
 }
 
 // The sampled scattering angles follow the same distributions (mean cosine within 4 SE).
-TEST_P(RefgenScatteringPhysics, SampledAnglesFollowTheDifferentialCoefficients)
-{
+TEST_P(RefgenScatteringPhysics, SampledAnglesFollowTheDifferentialCoefficients) {
     const Medium& m = GetParam().pmmaMedium ? pmma() : water();
     const double e = GetParam().energyKeV;
     for (bool coherent : {true, false}) {
@@ -189,8 +176,7 @@ TEST_P(RefgenScatteringPhysics, SampledAnglesFollowTheDifferentialCoefficients)
         const int samples = 100000;
         for (int i = 0; i < samples; ++i) {
             double ratio = 1;
-            const double mu =
-                coherent ? m.sampleCoherent(e, rng) : m.sampleIncoherent(e, rng, ratio);
+            const double mu = coherent ? m.sampleCoherent(e, rng) : m.sampleIncoherent(e, rng, ratio);
             if (!coherent) { // Compton energy follows from the angle
                 ASSERT_NEAR(ratio, 1.0 / (1.0 + e / kElectronRestKeV * (1.0 - mu)), 1e-9);
             }
@@ -209,8 +195,7 @@ INSTANTIATE_TEST_SUITE_P(Energies, RefgenScatteringPhysics,
 
 // --- Backscatter Monte Carlo ------------------------------------------------------------
 
-TEST(RefgenBackscatter, IsReproducibleWhateverTheThreadCount)
-{
+TEST(RefgenBackscatter, IsReproducibleWhateverTheThreadCount) {
     BackscatterSettings s;
     s.histories = 4000;
     s.streams = 8;
@@ -226,8 +211,7 @@ TEST(RefgenBackscatter, IsReproducibleWhateverTheThreadCount)
 }
 
 // A short new run agrees with the committed table's column totals within 4 standard errors.
-TEST(RefgenBackscatter, CommittedTableAgreesWithAShortRun)
-{
+TEST(RefgenBackscatter, CommittedTableAgreesWithAShortRun) {
     auto state = std::make_unique<CalculationState>();
     const auto status =
         refdata::readBackscatterFile(fs::path(TAMSO_SOURCE_DIR) / "data" / "mono_dBSF.dat", *state);
@@ -255,8 +239,7 @@ TEST(RefgenBackscatter, CommittedTableAgreesWithAShortRun)
 // --- Field backscatter factor and spectrum ---------------------------------------------
 
 // With ring values equal to the ring areas the field sum measures the covered area.
-TEST(RefgenFieldBackscatter, RingFractionsCoverTheFieldArea)
-{
+TEST(RefgenFieldBackscatter, RingFractionsCoverTheFieldArea) {
     std::array<double, 300> area{};
     for (int j = 0; j < 300; ++j)
         area[j] = M_PI * (std::pow(0.1 * (j + 1), 2) - std::pow(0.1 * j, 2));
@@ -268,8 +251,7 @@ TEST(RefgenFieldBackscatter, RingFractionsCoverTheFieldArea)
     EXPECT_NEAR(circleFieldBsf(area, 10.0) - 1, M_PI * 25, 1e-9);
 }
 
-TEST(RefgenSpectrum, SixtyKvBeamHasThePublishedBeamQuality)
-{
+TEST(RefgenSpectrum, SixtyKvBeamHasThePublishedBeamQuality) {
     const std::vector<double> beam = filteredPhotonSpectrum(60, 12, 0.25, tables());
     const double hvl = halfValueLayerMmAl(beam, tables());
     EXPECT_GT(hvl, 1.9);
@@ -283,8 +265,7 @@ TEST(RefgenSpectrum, SixtyKvBeamHasThePublishedBeamQuality)
 
 // --- Hood scatter -----------------------------------------------------------------------
 
-TEST(RefgenHoodScatter, RatioGrowsWithFieldAndFallsWithDistance)
-{
+TEST(RefgenHoodScatter, RatioGrowsWithFieldAndFallsWithDistance) {
     const NistTable air = NistTable::load(kNist / "air.csv");
     const std::vector<double> beam = filteredPhotonSpectrum(60, 12, 0.25, tables());
     const auto ratio = [&](double g, double area) {
@@ -293,8 +274,7 @@ TEST(RefgenHoodScatter, RatioGrowsWithFieldAndFallsWithDistance)
         geo.receptorAreaCm2 = area;
         return simulateHoodScatter(pmma(), air, beam, geo, 20000, 8, 2, 5, 1);
     };
-    const ScatterRatioResult near100 = ratio(10, 100), near900 = ratio(10, 900),
-                             far900 = ratio(40, 900);
+    const ScatterRatioResult near100 = ratio(10, 100), near900 = ratio(10, 900), far900 = ratio(40, 900);
     EXPECT_GT(near900.ratio, near100.ratio + 4 * near900.stdError);
     EXPECT_GT(near900.ratio, far900.ratio + 4 * near900.stdError);
     // Single scatter from a 6 mm PMMA hood adds a few per cent at most.
@@ -303,8 +283,26 @@ TEST(RefgenHoodScatter, RatioGrowsWithFieldAndFallsWithDistance)
     EXPECT_LT(near900.stdError / near900.ratio, 0.02);
 }
 
-TEST(RefgenHoodScatter, FileHasTheLoaderLayout)
-{
+// A very thin hood and a narrow monoenergetic beam: single forward coherent scattering, whose
+// ratio follows from the geometry alone (checks the source weighting, the forced collision, the
+// point detector and the primary normalisation together).
+TEST(RefgenHoodScatter, ThinHoodNarrowBeamMatchesSingleScatter) {
+    const NistTable air = NistTable::load(kNist / "air.csv");
+    std::vector<double> line(301, 0.0);
+    line[60] = 1.0; // 30 keV only
+    HoodGeometry g;
+    g.hoodThicknessCm = 0.001;
+    g.hoodSkinCm = 20;
+    g.receptorAreaCm2 = 0.04; // 2 mm square at the receptor
+    const ScatterRatioResult r = simulateHoodScatter(pmma(), air, line, g, 20000, 4, 2, 3, 2);
+    const double zSkin = g.focusHoodCm + g.hoodSkinCm;
+    const double half = 0.5 * std::sqrt(g.receptorAreaCm2) * g.focusHoodCm / (zSkin + 10);
+    const double expected = 4 * half * half * g.hoodThicknessCm * pmma().coherentPerSr(30, 1.0) * zSkin *
+                            zSkin / (g.focusHoodCm * g.focusHoodCm * g.hoodSkinCm * g.hoodSkinCm);
+    EXPECT_NEAR(r.ratio / expected, 1.0, 0.02);
+}
+
+TEST(RefgenHoodScatter, FileHasTheLoaderLayout) {
     ScatterRatioTable table;
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 3; ++c)
