@@ -19,6 +19,7 @@
 
 namespace tamso::records {
 
+using ui::addLabel;
 using ui::nameControl;
 using ui::placeTwips;
 using ui::qs;
@@ -32,14 +33,6 @@ QString formattedDose(const ListValue& value) {
     if (const double* number = std::get_if<double>(&value))
         return qs(textio::formatNumber(*number, "#0.000"));
     return qs(listValueText(value));
-}
-
-QLabel* addLabel(QWidget* parent, const QString& name, const QString& text, int left, int top, int width,
-                 int height) {
-    auto* label = new QLabel(text, parent);
-    nameControl(label, name, text);
-    placeTwips(label, left, top, width, height);
-    return label;
 }
 
 // The save's question and messages as message boxes over the report screen.

@@ -28,11 +28,9 @@ QPointer<AmbientDoseEditor>& instance() {
     return editor;
 }
 
-QLabel* addLabel(QWidget* parent, const QString& name, const QString& text, int left, int top, int width,
-                 Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter) {
-    auto* label = new QLabel(text, parent);
-    nameControl(label, name, text);
-    placeTwips(label, left, top, width, 255);
+QLabel* alignedLabel(QWidget* parent, const QString& name, const QString& text, int left, int top, int width,
+                     Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter) {
+    QLabel* label = addLabel(parent, name, text, left, top, width);
     label->setAlignment(alignment);
     return label;
 }
@@ -61,21 +59,21 @@ AmbientDoseEditor::AmbientDoseEditor(QWidget* parent) : QWidget(parent, Qt::Wind
 
     int labelNumber = 0;
     auto nextLabel = [&labelNumber] { return QStringLiteral("Label%1").arg(++labelNumber); };
-    addLabel(this, nextLabel(), QStringLiteral("線束中心から側方へ30cmの位置における"), 240, 120, 5040);
-    addLabel(this, nextLabel(), QStringLiteral("1 mAs 当たりの 周辺線量当量"), 240, 400, 5040);
-    addLabel(this, nextLabel(), QStringLiteral("使用する最大の照射野（安全側評価のため）"), 240, 680, 5040);
-    addLabel(this, nextLabel(), QStringLiteral("水ファントム厚　10 cm"), 5520, 400, 3360);
-    addLabel(this, nextLabel(), QStringLiteral("1 cm 線量当量 (μSv/mAs)"), 5520, 680, 3360);
+    alignedLabel(this, nextLabel(), QStringLiteral("線束中心から側方へ30cmの位置における"), 240, 120, 5040);
+    alignedLabel(this, nextLabel(), QStringLiteral("1 mAs 当たりの 周辺線量当量"), 240, 400, 5040);
+    alignedLabel(this, nextLabel(), QStringLiteral("使用する最大の照射野（安全側評価のため）"), 240, 680, 5040);
+    alignedLabel(this, nextLabel(), QStringLiteral("水ファントム厚　10 cm"), 5520, 400, 3360);
+    alignedLabel(this, nextLabel(), QStringLiteral("1 cm 線量当量 (μSv/mAs)"), 5520, 680, 3360);
     for (int j = 1; j <= 2; ++j) {
-        addLabel(this, nextLabel(), QString::fromUtf8(kVoltageCaptions[j]), columnLeft(j, 1), 1080,
+        alignedLabel(this, nextLabel(), QString::fromUtf8(kVoltageCaptions[j]), columnLeft(j, 1), 1080,
                  3 * kColumnWidth, Qt::AlignCenter);
         for (int k = 1; k <= 3; ++k)
-            addLabel(this, nextLabel(), QString::fromUtf8(kPositionCaptions[k]), columnLeft(j, k), 1380,
+            alignedLabel(this, nextLabel(), QString::fromUtf8(kPositionCaptions[k]), columnLeft(j, k), 1380,
                      kColumnWidth, Qt::AlignCenter);
     }
-    addLabel(this, nextLabel(), QStringLiteral("FDD"), 240, 1380, 1095);
+    alignedLabel(this, nextLabel(), QStringLiteral("FDD"), 240, 1380, 1095);
     for (int i = 1; i <= kAmbientRows; ++i)
-        addLabel(this, nextLabel(), QStringLiteral("%1 cm").arg(kRowKeys[i]), 240,
+        alignedLabel(this, nextLabel(), QStringLiteral("%1 cm").arg(kRowKeys[i]), 240,
                  kRowTop + (i - 1) * kRowStep + 60, 1095);
 
     for (int n = 1; n <= kFieldCount; ++n) {
@@ -145,7 +143,7 @@ bool AmbientDoseEditor::save() {
             for (int i = 0; i <= kAmbientRows; ++i)
                 data.cells[j][k][i] = Module1.AmbientDoseTable[j][k][i];
     const auto file =
-        textio::fileInFolder(std::filesystem::u8path(workingFolderUtf8()), refdata::kAmbientDoseFileName);
+        textio::fileInFolder(workingFolderPath(), refdata::kAmbientDoseFileName);
     if (auto failure = refdata::writeAmbientDoseFile(file, data)) {
         MessageBox::warning(this, QStringLiteral("周辺線量データを保存できませんでした。\n") +
                                       qs(failure->message));

@@ -23,26 +23,6 @@ QPointer<BasicDataEditor>& instance() {
     return editor;
 }
 
-std::filesystem::path folder() {
-    return std::filesystem::u8path(workingFolderUtf8());
-}
-
-QLabel* addLabel(QWidget* parent, const QString& name, const QString& text, int left, int top, int width,
-                 int height) {
-    auto* label = new QLabel(text, parent);
-    nameControl(label, name, text);
-    placeTwips(label, left, top, width, height);
-    return label;
-}
-
-QLineEdit* addField(QWidget* parent, const QString& name, const QString& caption, int left, int top,
-                    int width) {
-    auto* field = new QLineEdit(parent);
-    nameControl(field, name, caption);
-    placeTwips(field, left, top, width, 375);
-    return field;
-}
-
 } // namespace
 
 BasicDataEditor::BasicDataEditor(QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -98,7 +78,7 @@ BasicDataEditor::BasicDataEditor(QWidget* parent) : QWidget(parent, Qt::Window) 
 }
 
 bool BasicDataEditor::openEditor() {
-    auto data = refdata::readBasicDataFile(folder());
+    auto data = refdata::readBasicDataFile(workingFolderPath());
     if (!data) {
         MessageBox::warning(QApplication::activeWindow(),
                             QStringLiteral("基本データを読み込めません。\n") + qs(data.error().message));
@@ -134,7 +114,7 @@ bool BasicDataEditor::save() {
     data.targetAngleDeg = textio::textToNumber(utf8(text2_->text()));
     data.inherentFilterAlMm = textio::textToNumber(utf8(text3_->text()));
     data.hospitalName = utf8(text6_->text());
-    if (auto failure = refdata::writeBasicDataFile(folder(), data)) {
+    if (auto failure = refdata::writeBasicDataFile(workingFolderPath(), data)) {
         // Nothing is lost: the old file stays as it was and the editor keeps what was typed.
         MessageBox::warning(this,
                             QStringLiteral("基本データを保存できませんでした。\n") + qs(failure->message));

@@ -26,26 +26,6 @@ QPointer<TubeOutputEditor>& instance() {
     return editor;
 }
 
-std::filesystem::path folder() {
-    return std::filesystem::u8path(workingFolderUtf8());
-}
-
-QLabel* addLabel(QWidget* parent, const QString& name, const QString& text, int left, int top, int width,
-                 int height = 255) {
-    auto* label = new QLabel(text, parent);
-    nameControl(label, name, text);
-    placeTwips(label, left, top, width, height);
-    return label;
-}
-
-QLineEdit* addField(QWidget* parent, const QString& name, const QString& caption, int left, int top,
-                    int width) {
-    auto* field = new QLineEdit(parent);
-    nameControl(field, name, caption);
-    placeTwips(field, left, top, width, 375);
-    return field;
-}
-
 const char* const kRowCaptions[] = {"", "40", "50", "60", "70", "80"};
 
 } // namespace
@@ -168,7 +148,7 @@ bool TubeOutputEditor::save() {
     Module1.refFilterCuCm = cuMm * 0.1;
 
     const QString name = text43_->text();
-    const std::filesystem::path file = textio::fileInFolder(folder(), utf8(name));
+    const std::filesystem::path file = textio::fileInFolder(workingFolderPath(), utf8(name));
     if (textio::canOpenForReading(file) &&
         !MessageBox::askYesNo(this, QStringLiteral("この名前のファイルはすでに存在します。上書きしますか？")))
         return false;

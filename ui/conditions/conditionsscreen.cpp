@@ -450,7 +450,7 @@ void ConditionsScreen::loadDefaults() {
 
 void ConditionsScreen::fillBodyPartList() {
     // A missing or unreadable list leaves the list empty; the default text stays.
-    const auto text = textio::readTextFile(textio::fileInFolder(std::filesystem::u8path(workingFolderUtf8()),
+    const auto text = textio::readTextFile(textio::fileInFolder(workingFolderPath(),
                                                                 "撮影部位.txt"));
     if (!text)
         return;
@@ -570,7 +570,7 @@ void ConditionsScreen::runCalculation() {
     texts.text11 = text("Text11");
 
     const Status status =
-        tamso::runCalculation(Module1, texts, *this, std::filesystem::u8path(workingFolderUtf8()));
+        tamso::runCalculation(Module1, texts, *this, workingFolderPath());
     if (status) {
         // No result of earlier conditions may stay on screen or be handed on beside these inputs.
         clearResultFields(false);

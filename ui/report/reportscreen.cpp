@@ -38,10 +38,6 @@ std::unique_ptr<QPrinter> askForPrinter(QWidget* parent) {
     return printer;
 }
 
-std::filesystem::path workingFolderPath() {
-    return std::filesystem::u8path(workingFolderUtf8());
-}
-
 QPointer<ReportScreen>& keptScreen() {
     static QPointer<ReportScreen> screen;
     return screen;

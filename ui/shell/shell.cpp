@@ -60,7 +60,7 @@ void Shell::registerHooks() {
 }
 
 bool Shell::start() {
-    const Status status = refdata::loadReferenceData(Module1, std::filesystem::u8path(workingFolderUtf8()));
+    const Status status = refdata::loadReferenceData(Module1, workingFolderPath());
     if (status) {
         MessageBox::warning(nullptr, qs(status->message));
         return false;

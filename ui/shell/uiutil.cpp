@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFont>
 #include <QFontDatabase>
+#include <QLabel>
+#include <QLineEdit>
 #include <QWidget>
 
 namespace tamso::ui {
@@ -19,6 +21,22 @@ void nameControl(QWidget* widget, const QString& objectName, const QString& capt
     widget->setObjectName(objectName);
     widget->setAccessibleName(caption.trimmed().isEmpty() ? objectName : caption.trimmed());
     widget->setAccessibleDescription(objectName);
+}
+
+QLabel* addLabel(QWidget* parent, const QString& objectName, const QString& text, int left, int top, int width,
+                 int height) {
+    auto* label = new QLabel(text, parent);
+    nameControl(label, objectName, text);
+    placeTwips(label, left, top, width, height);
+    return label;
+}
+
+QLineEdit* addField(QWidget* parent, const QString& objectName, const QString& caption, int left, int top,
+                    int width, int height) {
+    auto* field = new QLineEdit(parent);
+    nameControl(field, objectName, caption);
+    placeTwips(field, left, top, width, height);
+    return field;
 }
 
 QString timesFontFamily() { return QStringLiteral("Times New Roman"); }
@@ -48,5 +66,6 @@ void installFontSubstitutions() {
 
 QString workingFolder() { return QDir::currentPath(); }
 std::string workingFolderUtf8() { return utf8(QDir::toNativeSeparators(QDir::currentPath())); }
+std::filesystem::path workingFolderPath() { return std::filesystem::u8path(workingFolderUtf8()); }
 
 } // namespace tamso::ui

@@ -4,8 +4,11 @@
 
 #include <QRect>
 #include <QString>
+#include <filesystem>
 #include <string>
 
+class QLabel;
+class QLineEdit;
 class QWidget;
 
 namespace tamso::ui {
@@ -19,6 +22,12 @@ void placeTwips(QWidget* widget, int left, int top, int width, int height);
 // Object name and accessible description are the control's name ("Text5"); the accessible
 // name is its caption as the user reads it.
 void nameControl(QWidget* widget, const QString& objectName, const QString& caption);
+
+// A named label / text field placed in twips.
+QLabel* addLabel(QWidget* parent, const QString& objectName, const QString& text, int left, int top, int width,
+                 int height = 255);
+QLineEdit* addField(QWidget* parent, const QString& objectName, const QString& caption, int left, int top,
+                    int width, int height = 375);
 
 inline QString qs(const std::string& utf8) { return QString::fromStdString(utf8); }
 inline std::string utf8(const QString& text) { return text.toStdString(); }
@@ -34,5 +43,6 @@ QString roundGothicFontFamily(); // "HG丸ｺﾞｼｯｸM-PRO"
 // The working folder of the program (the current folder when it started).
 QString workingFolder();
 std::string workingFolderUtf8();
+std::filesystem::path workingFolderPath();
 
 } // namespace tamso::ui
