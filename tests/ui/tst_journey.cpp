@@ -1,6 +1,7 @@
 // The whole program as a user goes through it: start, a calculation of the default case, the
 // caregiver estimate, the report, saving the exposure for a patient, finding it again through the
 // record search and showing it on the report; the editors reached from their commands; the exit.
+// With TAMSO_SCREENSHOT_DIR set, the report and search screens are also saved as pictures there.
 
 #include "uitestsupport.h"
 
@@ -54,6 +55,12 @@ void press(const char* form, const char* name) {
     QVERIFY2(button, name);
     QVERIFY2(button->isEnabled(), name);
     button->click();
+}
+
+void saveScreenshot(const char* form, const char* file) {
+    const QString folder = qEnvironmentVariable("TAMSO_SCREENSHOT_DIR");
+    if (!folder.isEmpty() && window(form))
+        window(form)->grab().save(QDir(folder).filePath(QLatin1String(file)));
 }
 
 } // namespace
@@ -134,6 +141,7 @@ private slots:
         control<QLineEdit>("Form8", "Text2")->setText(QStringLiteral("新生 太郎"));
         press("Form8", "Command2");
         QVERIFY(control<QPushButton>("Form8", "Command5")->isEnabled());
+        saveScreenshot("Form8", "form8-report.png");
         MessageBox::clearShown();
         MessageBox::setNextAnswer(MessageBox::Answer::Ok);
         press("Form8", "Command6");
@@ -168,6 +176,7 @@ private slots:
         QCOMPARE(list->count(), 1);
         QVERIFY(list->item(0)->text().startsWith(QStringLiteral("01 : ")));
         list->setCurrentRow(0);
+        saveScreenshot("Form5", "form5-search.png");
 
         control<QLineEdit>("Form8", "Text10")->setText(QStringLiteral("changed"));
         press("Form5", "Command3");
