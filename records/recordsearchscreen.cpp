@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFont>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -48,6 +49,32 @@ public:
 private:
     QWidget* parent_;
 };
+
+// The record list's font: fixed pitch, so that the rows line up under the column headings. The
+// Japanese fixed-pitch Gothic where the system has one; otherwise the system's fixed-pitch font,
+// whose missing Japanese glyphs come from the Japanese Gothic.
+QFont recordListFont() {
+    const QStringList families = QFontDatabase::families();
+    QFont font;
+    bool found = false;
+    for (const QString& name : {QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"),
+                                QStringLiteral("IPAGothic"), QStringLiteral("TakaoGothic"),
+                                QStringLiteral("VL Gothic"), QStringLiteral("Noto Sans Mono CJK JP")}) {
+        if (families.contains(name)) {
+            font = QFont(name);
+            found = true;
+            break;
+        }
+    }
+    if (!found) {
+        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        font.setFamilies({font.family(), QStringLiteral("ＭＳ ゴシック")});
+    }
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    font.setPointSize(9);
+    return font;
+}
 
 std::filesystem::path workingFolderPath() {
     return textio::fileInFolder(std::filesystem::path(), ui::workingFolderUtf8());
@@ -88,11 +115,7 @@ RecordSearchScreen::RecordSearchScreen(QWidget* parent) : QWidget(parent, Qt::Wi
     nameControl(list1_, QStringLiteral("List1"), QStringLiteral("データ一覧"));
     placeTwips(list1_, 4080, 600, 5055, 5235);
     list1_->setSelectionMode(QAbstractItemView::SingleSelection);
-    QFont fixed(QStringLiteral("ＭＳ ゴシック"));
-    fixed.setStyleHint(QFont::TypeWriter);
-    fixed.setFixedPitch(true);
-    fixed.setPointSize(9);
-    list1_->setFont(fixed);
+    list1_->setFont(recordListFont());
 
     command3_ = new QPushButton(QStringLiteral("OK"), this);
     nameControl(command3_, QStringLiteral("Command3"), QStringLiteral("OK（報告書に表示）"));

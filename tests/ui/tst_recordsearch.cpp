@@ -9,6 +9,7 @@
 #include "ui/shell/uiutil.h"
 #include "uitestsupport.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -138,9 +139,16 @@ void TestRecordSearch::listingShowsOneRowPerRecordInFileOrder() {
     QCOMPARE(rows()->item(6)->text(), QStringLiteral("07 : 2024/05/7 - 胸部 - 未計算 mGy"));
     QCOMPARE(rows()->item(19)->text().left(5), QStringLiteral("20 : "));
     QVERIFY(button("Command3")->isEnabled());
-    QVERIFY(QFontInfo(rows()->font()).fixedPitch() ||
-            rows()->font().family() == QStringLiteral("ＭＳ ゴシック"));
+    // Fixed pitch, so that the rows line up under the headings whatever fonts the system has.
+    const QFontMetricsF metrics(rows()->font());
+    QCOMPARE(metrics.horizontalAdvance(QStringLiteral("iiiiii")),
+             metrics.horizontalAdvance(QStringLiteral("MMMMMM")));
+    QCOMPARE(metrics.horizontalAdvance(QStringLiteral("11 : 1111/11/11")),
+             metrics.horizontalAdvance(QStringLiteral("20 : 2024/05/20")));
     QVERIFY(MessageBox::shown().isEmpty());
+    // A picture of the listing, to look at.
+    QVERIFY(QDir().mkpath(QStringLiteral(TAMSO_BINARY_DIR "/test-output")));
+    screen->grab().save(QStringLiteral(TAMSO_BINARY_DIR "/test-output/record-search-listing.png"));
 }
 
 void TestRecordSearch::showWithoutSelectionWarnsAndShowsNothing() {
@@ -247,8 +255,37 @@ void TestRecordSearch::everyControlIsNamed() {
         QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
     }
     QCOMPARE(button("Command1")->toolTip(), QStringLiteral(" bye bye "));
-    QCOMPARE(files()->geometry(), tamso::ui::twipsRect(240, 600, 3615, 4365));
-    QCOMPARE(rows()->geometry(), tamso::ui::twipsRect(4080, 600, 5055, 5235));
+    using tamso::ui::twipsRect;
+    QCOMPARE(files()->geometry(), twipsRect(240, 600, 3615, 4365));
+    QCOMPARE(rows()->geometry(), twipsRect(4080, 600, 5055, 5235));
+    QCOMPARE(text("Text1")->geometry(), twipsRect(1440, 5040, 2415, 375));
+    QCOMPARE(text("Text2")->geometry(), twipsRect(1440, 5400, 2415, 375));
+    QCOMPARE(button("Command2")->geometry(), twipsRect(1200, 5880, 1695, 495));
+    QCOMPARE(button("Command3")->geometry(), twipsRect(5640, 5880, 1695, 495));
+    QCOMPARE(button("Command1")->geometry(), twipsRect(8760, 6000, 495, 495));
+    QCOMPARE(button("Command2")->text(), QStringLiteral("OK"));
+    QCOMPARE(button("Command3")->text(), QStringLiteral("OK"));
+    // Captions: the file list's heading above it, the column headings above the record list.
+    auto labelAt = [&](const QString& caption) -> QRect {
+        for (QLabel* label : screen->findChildren<QLabel*>())
+            if (label->text() == caption)
+                return label->geometry();
+        return {};
+    };
+    const QRect fileHeading = labelAt(QStringLiteral("患者ファイル ( ID番号) 選択"));
+    QVERIFY(fileHeading.isValid() && fileHeading.bottom() <= files()->geometry().top());
+    QCOMPARE(fileHeading.left(), files()->geometry().left());
+    const QRect idLabel = labelAt(QStringLiteral("患者ID"));
+    const QRect nameLabel = labelAt(QStringLiteral("患者氏名"));
+    QVERIFY(idLabel.isValid() && idLabel.right() < text("Text1")->geometry().left());
+    QVERIFY(nameLabel.isValid() && nameLabel.right() < text("Text2")->geometry().left());
+    const std::pair<const char*, int> headings[] = {
+        {"No.", 4080}, {"撮影年月日", 4560}, {"撮影部位", 6120}, {"入射表面線量", 7320}};
+    for (const auto& [caption, left] : headings) {
+        const QRect at = labelAt(QString::fromUtf8(caption));
+        QVERIFY2(at.isValid(), caption);
+        QCOMPARE(at.topLeft(), twipsRect(left, 240, 1, 1).topLeft());
+    }
     button("Command1")->click();
     QVERIFY(!screen->isVisible());
 }

@@ -42,6 +42,14 @@ void TestRecordsRoundTrip::shownRecordSavesBackWithTheSameValues() {
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(tamso::textio::utf8ToSjis(text)->c_str());
     }
+    // The report screen is already open with the focus in its ID field.
+    Navigation::instance().handOverToReport({});
+    QVERIFY(tamso::ui::reportScreen());
+    auto* idField = tamso::ui::reportScreen()->findChild<QLineEdit*>(QStringLiteral("Text1"));
+    tamso::ui::reportScreen()->activateWindow();
+    idField->setFocus();
+    QTRY_VERIFY(idField->hasFocus());
+
     Navigation::instance().openRecordSearch();
     auto* search = tamso::records::recordSearchScreen();
     QVERIFY(search);
@@ -56,6 +64,9 @@ void TestRecordsRoundTrip::shownRecordSavesBackWithTheSameValues() {
     QVERIFY(report);
     QCOMPARE(report->findChild<QLineEdit*>(QStringLiteral("Text1"))->text(), QStringLiteral("R01"));
     QCOMPARE(report->findChild<QLineEdit*>(QStringLiteral("Text10"))->text(), QStringLiteral("0.250"));
+    // The record is shown ready to be drawn: the focus on OK.
+    QTRY_VERIFY(report->isActiveWindow());
+    QTRY_COMPARE(QApplication::focusWidget(), report->findChild<QPushButton*>(QStringLiteral("Command2")));
     auto* save = report->findChild<QPushButton*>(QStringLiteral("Command6"));
     QVERIFY(!save->isEnabled());
     report->findChild<QPushButton*>(QStringLiteral("Command2"))->click();

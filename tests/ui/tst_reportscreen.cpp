@@ -11,6 +11,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFrame>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPrinter>
 #include <QPushButton>
@@ -366,7 +368,82 @@ private slots:
             QVERIFY(child<QLineEdit>(name));
         QCOMPARE(child<QPushButton>("Command1")->toolTip(), QStringLiteral(" bye bye "));
         QCOMPARE(child<QWidget>("Picture1")->geometry(), twipsRect(4500, 0, 8295, 11655));
-        QCOMPARE(child<QWidget>("Text17")->geometry(), twipsRect(1080, 4200, 2775, 395));
+    }
+
+    // Every field, command and frame where the screen's layout puts it, with its caption.
+    void layoutAndCaptions() {
+        Navigation::instance().handOverToReport(defaultCase());
+        struct Place {
+            const char* name;
+            const char* caption; // the label beside the field, the button's text
+            int left, top, width, height;
+        };
+        const Place places[] = {
+            {"Text1", "ID No.", 1680, 360, 2175, 395},     {"Text2", "氏 名", 1680, 720, 2175, 395},
+            {"Combo1", "撮影担当", 1680, 1560, 2175, 360}, {"Text3", "撮影日", 1680, 2520, 2175, 395},
+            {"Text4", "撮影部位", 1680, 3000, 2175, 395},  {"Text9", "体 厚", 1680, 3360, 1335, 395},
+            {"Text17", "撮影装置", 1080, 4200, 2775, 395}, {"Text5", "管電圧", 1680, 4560, 1335, 395},
+            {"Text6", "電流･秒", 1680, 4920, 1335, 395},   {"Text7", "FFD", 1680, 5280, 1335, 395},
+            {"Text8", "照射野", 1680, 5640, 2175, 395},    {"Text10", "入射表面線量", 2160, 6720, 1095, 395},
+            {"Text11", "1", 1680, 7800, 1095, 395},        {"Text12", "2", 1680, 8160, 1095, 395},
+            {"Text13", "3", 1680, 8520, 1095, 395},
+        };
+        QHash<QString, QRect> labels;
+        for (QLabel* label : screen_->findChildren<QLabel*>())
+            labels.insert(label->text(), label->geometry());
+        for (const Place& p : places) {
+            const QRect at = child<QWidget>(p.name)->geometry();
+            QCOMPARE(at, twipsRect(p.left, p.top, p.width, p.height));
+            const QString caption = QString::fromUtf8(p.caption);
+            QVERIFY2(labels.contains(caption), p.caption);
+            const QRect label = labels.value(caption);
+            if (caption == QStringLiteral("撮影装置")) // on the row above its box
+                QVERIFY(label.bottom() < at.top());
+            else // on the field's row, to its left
+                QVERIFY2(label.right() < at.left() && label.top() < at.bottom() && label.bottom() > at.top(),
+                         p.name);
+        }
+        // Unit captions to the right of their fields.
+        const std::pair<const char*, const char*> units[] = {
+            {"Text9", "cm"},   {"Text5", "kV"},   {"Text6", "mAs"},  {"Text7", "cm"},
+            {"Text10", "mGy"}, {"Text11", "μSv"}, {"Text12", "μSv"}, {"Text13", "μSv"}};
+        for (const auto& [name, unit] : units) {
+            const QRect field = child<QWidget>(name)->geometry();
+            bool found = false;
+            for (QLabel* label : screen_->findChildren<QLabel*>())
+                found =
+                    found ||
+                    (label->text() == QString::fromUtf8(unit) && label->geometry().left() > field.right() &&
+                     label->geometry().top() < field.bottom() && label->geometry().bottom() > field.top());
+            QVERIFY2(found, name);
+        }
+        QVERIFY(labels.contains(QStringLiteral("介助者被ばく")));
+        QVERIFY(labels.value(QStringLiteral("介助者被ばく")).bottom() <
+                child<QWidget>("Text11")->geometry().top());
+
+        const Place commands[] = {
+            {"Command4", "追加", 3000, 1920, 975, 285},
+            {"Command2", "OK", 1080, 9360, 1335, 615},
+            {"Command3", "Clear", 2760, 9360, 1335, 615},
+            {"Command5", "Printer", 1080, 10080, 1335, 615},
+            {"Command6", "Data Save", 2760, 10080, 1335, 615},
+            {"Command1", "", 120, 10920, 495, 495},
+        };
+        for (const Place& p : commands) {
+            QCOMPARE(child<QPushButton>(p.name)->geometry(), twipsRect(p.left, p.top, p.width, p.height));
+            QCOMPARE(child<QPushButton>(p.name)->text(), QString::fromUtf8(p.caption));
+        }
+        QVERIFY(!child<QPushButton>("Command1")->icon().isNull());
+
+        QList<QRect> frames;
+        for (QFrame* frame : screen_->findChildren<QFrame*>())
+            if (frame->metaObject() == &QFrame::staticMetaObject)
+                frames << frame->geometry();
+        for (const QRect& expected : {twipsRect(240, 240, 3855, 975), twipsRect(240, 1440, 3855, 855),
+                                      twipsRect(240, 2400, 3855, 3735), twipsRect(240, 6360, 3855, 2775)})
+            QVERIFY2(frames.contains(expected),
+                     qPrintable(QStringLiteral("frame %1,%2").arg(expected.x()).arg(expected.y())));
+        QCOMPARE(frames.size(), 4);
     }
 };
 
