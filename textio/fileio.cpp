@@ -11,7 +11,10 @@
 #include <system_error>
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
+#include <share.h>
+#include <thread>
 #else
 #include <fcntl.h>
 #include <unistd.h>
@@ -25,8 +28,13 @@ std::string quoted(const fs::path& path) { return "「" + fileNameUtf8(path) + "
 // Flushes a written file to the disk so that the rename below publishes complete content.
 bool syncToDisk(const fs::path& path) {
 #ifdef _WIN32
-    (void)path;
-    return true; // the stream's close has handed the data to the system; NTFS orders the rename after it
+    // _commit is FlushFileBuffers, which needs a handle opened for writing; nothing is truncated.
+    int fd = -1;
+    if (::_wsopen_s(&fd, path.c_str(), _O_WRONLY | _O_BINARY, _SH_DENYNO, 0) != 0 || fd < 0)
+        return false;
+    bool ok = ::_commit(fd) == 0;
+    ::_close(fd);
+    return ok;
 #else
     int fd = ::open(path.c_str(), O_RDONLY);
     if (fd < 0)
@@ -59,7 +67,8 @@ fs::path fileInFolder(const fs::path& folder, std::string_view utf8Name) {
 
 std::string fileNameUtf8(const fs::path& path) {
 #if defined(_WIN32)
-    return path.filename().u8string();
+    const auto name = path.filename().u8string(); // std::string, or std::u8string from C++20 on
+    return std::string(name.begin(), name.end());
 #else
     return path.filename().string();
 #endif
@@ -121,8 +130,17 @@ Status writeFileAtomic(const fs::path& path, std::string_view bytes, Durability 
         fs::remove(temp, ignored);
         return Error{failure + "（ディスクへの書き込みに失敗しました）。"};
     }
+    // Replaces an existing target (MoveFileExW with MOVEFILE_REPLACE_EXISTING on Windows).
     std::error_code ec;
     fs::rename(temp, path, ec);
+#ifdef _WIN32
+    // A virus scanner or indexer that has just opened the new file makes the replacement fail
+    // for a moment; a target that is in use or read-only still fails after the last try.
+    for (int attempt = 0; ec && attempt < 10; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        fs::rename(temp, path, ec);
+    }
+#endif
     if (ec) {
         std::error_code ignored;
         fs::remove(temp, ignored);

@@ -8,6 +8,12 @@ namespace {
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool startsNumber(char c) { return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'; }
 
+bool isLonePoint(std::string_view field) {
+    if (!field.empty() && (field.front() == '+' || field.front() == '-'))
+        field.remove_prefix(1);
+    return field == ".";
+}
+
 } // namespace
 
 TextReader::TextReader(std::string text) : text_(std::move(text)) {}
@@ -81,6 +87,9 @@ Expected<double> TextReader::readNumber(std::string_view what) {
     if (!field)
         return Error{std::string(what) + "を読む前にファイルが終わっています"};
     auto value = parseNumber(*field);
+    // A lone point, as a mask of "#" digits writes zero ("###.# " gives ". "), is zero.
+    if (!value && isLonePoint(*field))
+        value = 0.0;
     if (!value)
         return Error{std::string(what) + "（" + std::to_string(line) + " 行目の「" + *field +
                      "」）が数値ではありません"};

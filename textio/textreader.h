@@ -28,7 +28,8 @@ public:
     std::optional<std::string> readField();
     std::optional<std::string> readLine();
 
-    // A field read whose text must be a number. The error says which field failed ("what"),
+    // A field read whose text must be a number; a lone point, the form in which a mask of "#"
+    // digits writes zero, reads as 0. The error says which field failed ("what"),
     // in which line, and why (the text ended, or the field was not a number).
     Expected<double> readNumber(std::string_view what);
 

@@ -203,6 +203,23 @@ TEST(TubeOutputFile, WritesTheEditorsLayoutAndReadsItBack) {
     EXPECT_EQ(s.TubeOutputTable[2][1], 2.58e-5);
 }
 
+TEST(TubeOutputFile, AZeroVoltageAsWrittenLoadsAtTheNextStart) {
+    test::TempFolder folder;
+    test::writeMinimalReferenceFiles(folder.path());
+    auto s = loadFolder(folder);
+    auto data = readTubeOutputFile(folder.file("tamso_output.op")).value();
+    data.voltageKv[1] = 0; // a hand-made file held 0 here; the editor carries it through
+    ASSERT_FALSE(writeTubeOutputFile(folder.file("tamso_output.op"), data));
+    EXPECT_EQ(test::readSjis(folder.file("tamso_output.op")).find(". 50. 60. 70. 80. \r\n"),
+              data.comment.size() + 2);
+    Status status;
+    auto again = loadFolder(folder, &status);
+    ASSERT_FALSE(status.has_value()) << status->message;
+    EXPECT_EQ(again->TubeOutputTable[1][1], 0);
+    EXPECT_EQ(again->TubeOutputTable[1][2], 50);
+    EXPECT_EQ(again->TubeOutputTable[2][5], s->TubeOutputTable[2][5]);
+}
+
 TEST(AmbientDoseFile, WritesKeysAndTwoDecimals) {
     test::TempFolder folder;
     AmbientDoseData data;

@@ -165,6 +165,16 @@ TEST(TextReader, ReadNumberReportsWhereAndWhy) {
     EXPECT_NE(ended.error().message.find("終わって"), std::string::npos);
 }
 
+TEST(TextReader, ALonePointIsTheZeroThatMasksWrite) {
+    // "###.# " writes zero as ". "; the number read takes it back, signed or not.
+    TextReader r((formatNumber(0, "###.# ") + formatNumber(-0.01, "###.# ") + "+. 5 ..\r\n").c_str());
+    EXPECT_EQ(r.readNumber("a").value(), 0);
+    EXPECT_EQ(r.readNumber("b").value(), 0);
+    EXPECT_EQ(r.readNumber("c").value(), 0);
+    EXPECT_EQ(r.readNumber("d").value(), 5);
+    EXPECT_FALSE(r.readNumber("e").ok()); // two points are no number
+}
+
 TEST(ShiftJis, RoundTripsJapaneseByteForByte) {
     const std::string utf8 = "撮影部位 腹部正面 ＭＳ ゴシック ｺﾞｼｯｸ ①②③ μSv Ⅱ ―";
     auto sjis = utf8ToSjis(utf8);
@@ -189,6 +199,23 @@ TEST(Files, WriteTextLinesUsesShiftJisAndCrLf) {
     ASSERT_FALSE(writeTextLines(file, {"山田", "", "b"}));
     EXPECT_EQ(test::readBytes(file), utf8ToSjis("山田\r\n\r\nb\r\n").value());
     EXPECT_EQ(splitLines(readTextFile(file).value()), (std::vector<std::string>{"山田", "", "b"}));
+}
+
+TEST(Files, ReplacesAnExistingFileUnderAJapaneseName) {
+    test::TempFolder folder;
+    const auto file = fileInFolder(folder.path(), "基礎データ.dat");
+    EXPECT_EQ(fileNameUtf8(file), "基礎データ.dat");
+    EXPECT_FALSE(canOpenForReading(file));
+    ASSERT_FALSE(writeTextLines(file, {"first version, longer than the second"}));
+    EXPECT_TRUE(canOpenForReading(file));
+    ASSERT_FALSE(writeTextLines(file, {"病院"}));
+    EXPECT_EQ(test::readBytes(file), utf8ToSjis("病院\r\n").value());
+    int entries = 0;
+    for (auto& e : fs::directory_iterator(folder.path())) {
+        (void)e;
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1); // no temporary file left beside it
 }
 
 TEST(Files, SplitLinesAcceptsEveryLineEnd) {
