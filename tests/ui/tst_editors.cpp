@@ -17,6 +17,7 @@
 #include "ui/shell/uiutil.h"
 
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -103,6 +104,30 @@ QWidget* nextTabStop(QWidget* widget) {
     return next;
 }
 
+// The captions of a screen's labels and commands, in no particular order.
+QStringList captionsOf(QWidget* screen) {
+    QStringList texts;
+    for (auto* label : screen->findChildren<QLabel*>())
+        texts << label->text();
+    for (auto* button : screen->findChildren<QPushButton*>())
+        texts << button->text();
+    texts.sort();
+    return texts;
+}
+QStringList sorted(QStringList list) {
+    list.sort();
+    return list;
+}
+
+// The labels of a screen that show exactly this text.
+QList<QLabel*> labelsShowing(QWidget* screen, const QString& text) {
+    QList<QLabel*> found;
+    for (auto* label : screen->findChildren<QLabel*>())
+        if (label->text() == text)
+            found << label;
+    return found;
+}
+
 // The files left in the working folder that the program did not put there (temporary files).
 QStringList strayFiles() {
     QStringList stray;
@@ -159,6 +184,8 @@ private slots:
     void ambientCancelLeavesTable();
     void ambientWriteFailureKeepsTypedValues();
     void closeBoxDiscardsEditor();
+    void captionsAsShown();
+    void ambientFieldsStandUnderTheirCaptions();
 
 private:
     std::unique_ptr<QTemporaryDir> dir_;
@@ -644,6 +671,70 @@ void EditorTests::closeBoxDiscardsEditor() {
     ui::Navigation::instance().openAmbientDoseEditor();
     QVERIFY(ui::AmbientDoseEditor::current());
     QCOMPARE(field(ui::AmbientDoseEditor::current(), 1)->text(), QStringLiteral("1.110"));
+}
+
+void EditorTests::captionsAsShown() {
+    ui::Navigation::instance().openBasicDataEditor();
+    QCOMPARE(captionsOf(ui::BasicDataEditor::current()),
+             sorted({QStringLiteral("医療施設名"), QStringLiteral("撮影装置名"),
+                     QStringLiteral("Target angle"), QStringLiteral("degree"), QStringLiteral("Filtration"),
+                     QStringLiteral("mm Al"), QStringLiteral("W value"), QStringLiteral("eV"),
+                     QStringLiteral("Save"), QStringLiteral("Cancel")}));
+
+    ui::Navigation::instance().openTubeOutputEditor();
+    QCOMPARE(
+        captionsOf(ui::TubeOutputEditor::current()),
+        sorted({QStringLiteral("フード・カバー無しの状態での"), QStringLiteral("焦点から１ｍの距離における"),
+                QStringLiteral("単位mAs当たりの照射線量 [C/kg]"), QStringLiteral("kV"),
+                QStringLiteral("照射線量"), QStringLiteral("40"), QStringLiteral("50"), QStringLiteral("60"),
+                QStringLiteral("70"), QStringLiteral("80"), QStringLiteral("測定時の固有を含む濾過 [mm]"),
+                QStringLiteral("Aluminum"), QStringLiteral("Copper"), QStringLiteral("Comment"),
+                QStringLiteral("File name"), QStringLiteral("Save"), QStringLiteral("Cancel")}));
+
+    ui::Navigation::instance().openAmbientDoseEditor();
+    QStringList ambient = {QStringLiteral("線束中心から側方へ30cmの位置における"),
+                           QStringLiteral("1 mAs 当たりの 周辺線量当量"),
+                           QStringLiteral("使用する最大の照射野（安全側評価のため）"),
+                           QStringLiteral("水ファントム厚　10 cm"),
+                           QStringLiteral("1 cm 線量当量 (μSv/mAs)"),
+                           QStringLiteral("FDD"),
+                           QStringLiteral("Save"),
+                           QStringLiteral("Cancel")};
+    for (const char* voltage : {"50 kV", "60 kV"})
+        ambient << QString::fromUtf8(voltage) << QStringLiteral("+ 30 cm") << QStringLiteral("クベース天井高")
+                << QStringLiteral("- 30 cm");
+    for (int cm = 70; cm <= 120; cm += 10)
+        ambient << QStringLiteral("%1 cm").arg(cm);
+    QCOMPARE(captionsOf(ui::AmbientDoseEditor::current()), sorted(ambient));
+}
+
+void EditorTests::ambientFieldsStandUnderTheirCaptions() {
+    // Field Text<n> stands in the column of its voltage and position and in the row of its
+    // distance: Text1..Text6 50 kV "+ 30 cm" at 70..120 cm, Text7..Text12 50 kV at the ceiling
+    // height, ..., Text31..Text36 60 kV "- 30 cm".
+    ui::Navigation::instance().openAmbientDoseEditor();
+    auto* editor = ui::AmbientDoseEditor::current();
+    const QString voltages[] = {QStringLiteral("50 kV"), QStringLiteral("60 kV")};
+    const QString positions[] = {QStringLiteral("+ 30 cm"), QStringLiteral("クベース天井高"),
+                                 QStringLiteral("- 30 cm")};
+    auto spans = [](QWidget* w, int x) { return w->x() <= x && x < w->x() + w->width(); };
+    for (int n = 1; n <= 36; ++n) {
+        QLineEdit* f = field(editor, n);
+        const int voltage = (n - 1) / 18, position = ((n - 1) / 6) % 3, row = (n - 1) % 6;
+        const int centreX = f->geometry().center().x(), centreY = f->geometry().center().y();
+        const auto voltageLabels = labelsShowing(editor, voltages[voltage]);
+        QCOMPARE(voltageLabels.size(), 1);
+        QVERIFY2(spans(voltageLabels[0], centreX), qPrintable(QStringLiteral("Text%1").arg(n)));
+        int under = 0;
+        for (QLabel* label : labelsShowing(editor, positions[position]))
+            if (spans(label, centreX) && label->y() > voltageLabels[0]->y() && label->y() < f->y())
+                ++under;
+        QVERIFY2(under == 1, qPrintable(QStringLiteral("Text%1 column").arg(n)));
+        const auto rowLabels = labelsShowing(editor, QStringLiteral("%1 cm").arg(70 + 10 * row));
+        QCOMPARE(rowLabels.size(), 1);
+        QVERIFY2(rowLabels[0]->y() <= centreY && centreY < rowLabels[0]->y() + rowLabels[0]->height() + 8,
+                 qPrintable(QStringLiteral("Text%1 row").arg(n)));
+    }
 }
 
 QTEST_MAIN(EditorTests)
