@@ -20,8 +20,10 @@
 #include "ui/shell/startscreen.h"
 #include "ui/shell/uiutil.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -195,6 +197,15 @@ private slots:
             QCOMPARE(combo("Combo2")->itemText(i), ui::qs(lines[size_t(i)]));
     }
 
+    // A new screen opens ready for typing in the first input of the chain.
+    void firstInputHasTheFocusOnOpening() {
+        QCOMPARE(focused(), text("Text1"));
+        form1()->close();
+        shell_->newCalculation();
+        QVERIFY(QTest::qWaitForWindowExposed(form1()));
+        QCOMPARE(focused(), text("Text1"));
+    }
+
     void journeyFromDefaultsToHandOver() {
         const EngineRun expected = engineRun(2);
         click("Command2");
@@ -291,6 +302,30 @@ private slots:
         QVERIFY(text("Text13")->text().isEmpty());
         QCOMPARE(sizes->currentText(), before);
         QCOMPARE(sizes->count(), 7);
+    }
+
+    // Tab walks the inputs in the order the user works through them; the locked size fields are
+    // skipped while a preset is shown.
+    void tabOrder_data() {
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<QStringList>("order");
+        const QString head = QStringLiteral("Text1 Text2 Text3 Text4 Text5 Text6 Text8 Text9 Combo1 ");
+        const QString tail = QStringLiteral("Command2 Text23 Combo2");
+        QTest::newRow("preset") << QStringLiteral("六切サイズ") << (head + tail).split(QLatin1Char(' '));
+        QTest::newRow("other") << QStringLiteral("その他")
+                               << (head + QStringLiteral("Text10 Text11 ") + tail).split(QLatin1Char(' '));
+    }
+    void tabOrder() {
+        QFETCH(QString, size);
+        QFETCH(QStringList, order);
+        combo("Combo1")->setCurrentIndex(combo("Combo1")->findText(size));
+        text("Text1")->setFocus(Qt::TabFocusReason);
+        QStringList walked{focused()->objectName()};
+        while (walked.size() < order.size()) {
+            QTest::keyClick(focused(), Qt::Key_Tab);
+            walked << focused()->objectName();
+        }
+        QCOMPARE(walked, order);
     }
 
     void enterInSizeListSkipsDisabledFields() {
@@ -520,6 +555,28 @@ private slots:
         QVERIFY(text("Text21")->text().isEmpty());
     }
 
+    // " bye bye " empties the measured exposure; the next case must not run on an empty reading
+    // (which would read as an exposure of 0) but on the tube output data.
+    void backWithAMeasuredValueReturnsToTheOutputData() {
+        QTest::mouseClick(option("Option4"), Qt::LeftButton);
+        form9Text()->setText(QStringLiteral("2.58E-4"));
+        QTest::mouseClick(form9()->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+        QCOMPARE(Module1.exposureSource, 1.0);
+        QTest::mouseClick(button("Command1"), Qt::LeftButton);
+        QVERIFY(text("Text19")->text().isEmpty());
+        QVERIFY(!form9()->isVisible());
+        shell_->newCalculation();
+        QVERIFY(option("Option5")->isChecked());
+        QVERIFY(!option("Option4")->isChecked());
+        QCOMPARE(Module1.exposureSource, 2.0);
+        QVERIFY(!form9()->isVisible()); // going back opened no dialog
+        const EngineRun expected = engineRun(2);
+        MessageBox::clearShown();
+        click("Command2");
+        QVERIFY(MessageBox::shown().isEmpty());
+        compareResults(expected);
+    }
+
     void engineErrorLeavesNoStaleResults() {
         runToCaregiver();
         // Same inputs, but the spectrum listing cannot be written: the run stops.
@@ -596,6 +653,160 @@ private slots:
         click("Command2");
         QVERIFY(!text("Text20")->text().isEmpty());
         QVERIFY(button("Command3")->isEnabled());
+    }
+
+    // The keyboard alone carries a case from the last size field to the report: Enter moves the
+    // focus along the chain and presses each command that the focus lands on.
+    void enterPressesTheFocusedCommands() {
+        std::optional<ui::ReportFields> handed;
+        ui::Navigation::instance().handOverToReport = [&](const ui::ReportFields& f) { handed = f; };
+        const EngineRun expected = engineRun(2);
+        combo("Combo1")->setFocus();
+        pressEnter(combo("Combo1"));
+        QCOMPARE(focused(), button("Command2"));
+        QVERIFY(text("Text13")->text().isEmpty()); // moving the focus does not run
+        pressEnter(button("Command2"));
+        compareResults(expected);
+        QCOMPARE(focused(), button("Command3"));
+        pressEnter(button("Command3"));
+        QVERIFY(shell_->illustrationWindow() && shell_->illustrationWindow()->isVisible());
+        QCOMPARE(focused(), button("Command4"));
+        pressEnter(button("Command4"));
+        QVERIFY(!text("Text21")->text().isEmpty());
+        QCOMPARE(focused(), button("Command6"));
+        pressEnter(button("Command6"));
+        QVERIFY(handed);
+        QCOMPARE(handed->dose, text("Text20")->text());
+
+        // In the dialog: Enter in the reading only moves to OK, Enter on OK accepts.
+        QTest::mouseClick(option("Option4"), Qt::LeftButton);
+        form9Text()->setText(QStringLiteral("2.58E-4"));
+        QTest::keyClick(form9Text(), Qt::Key_Return);
+        QVERIFY(form9()->isVisible());
+        QTest::keyClick(form9()->focusWidget(), Qt::Key_Return);
+        QVERIFY(!form9()->isVisible());
+        QCOMPARE(text("Text19")->text(), QStringLiteral("2.58E-4"));
+        QCOMPARE(Module1.exposureSource, 1.0);
+    }
+
+    // "出力データを利用" chosen while the dialog is still open, then OK with a reading: the
+    // measured value is the one in use, the options say so, and it still serves one run only.
+    void outputDataChosenWhileTheDialogIsOpen() {
+        QTest::mouseClick(option("Option4"), Qt::LeftButton);
+        QVERIFY(form9()->isVisible());
+        QTest::mouseClick(option("Option5"), Qt::LeftButton);
+        QVERIFY(option("Option5")->isChecked());
+        QCOMPARE(Module1.exposureSource, 2.0);
+        QVERIFY(form9()->isVisible());
+        form9Text()->setText(QStringLiteral("2.59E-4"));
+        QTest::mouseClick(form9()->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+        QCOMPARE(Module1.exposureSource, 1.0);
+        QVERIFY(option("Option4")->isChecked());
+        QVERIFY(!option("Option5")->isChecked());
+        QVERIFY(!form9()->isVisible()); // selecting the option did not open the dialog again
+        const EngineRun measured = engineRun(1, QStringLiteral("2.59E-4"));
+        const EngineRun fromOutput = engineRun(2);
+        click("Command2");
+        compareResults(measured);
+        QVERIFY(option("Option5")->isChecked());
+        QCOMPARE(Module1.exposureSource, 2.0);
+        click("Command2");
+        compareResults(fromOutput);
+        QVERIFY(text("Text19")->text().isEmpty());
+    }
+
+    // Every caption and unit as the user reads it, leading blanks and full-width characters
+    // included, beside the control it belongs to.
+    void captionsAndUnits() {
+        auto label = [this](const QString& name) {
+            auto* l = form1()->findChild<QLabel*>(name);
+            return l ? l->text() : QStringLiteral("<no %1>").arg(name);
+        };
+        const struct {
+            const char* field;
+            const char* caption;
+            const char* unit;
+        } rows[] = {
+            {"Text1", " Ｘ線管ターゲット角度", "　度"},
+            {"Text2", " 固有フィルタ（アルミ当量）", "mm"},
+            {"Text3", " 付加フィルタ（アルミ）", "mm"},
+            {"Text4", " 付加フィルタ　（ 銅 ）", "mm"},
+            {"Combo2", "   照射部位", nullptr},
+            {"Text5", "　 Ｘ線管電圧", "kV"},
+            {"Text6", "   Ｘ線管電流×照射時間", "mAs"},
+            {"Text8", " 焦点-受像器間距離（FFD）", "cm"},
+            {"Text23", "　 被写体厚", "cm"},
+            {"Text9", " 焦点-フード・カバー間距離", "cm"},
+            {"Combo1", " 受像器面での照射野サイズ", nullptr},
+            {"Text10", " 照射野サイズ（長軸方向）", "cm"},
+            {"Text11", " 照射野サイズ（単軸方向）", "cm"},
+            {"Text13", "　  第１半価層", "mmAl"},
+            {"Text14", "     第２半価層", "mmAl"},
+            {"Text15", "　  実効エネルギー", "keV"},
+            {"Text16", "　  線質指標 （ QI )", "―"},
+            {"Text17", "   後方散乱係数", "―"},
+            {"Text18", "   吸収線量変換係数", "Gy/C/kg"},
+            {"Text20", "   入射表面線量", " mGy"},
+            {"Text29", "撮影装置名", nullptr},
+            {"Text24", "出力データ名", nullptr},
+            {"Text12", "フード・カバー透過後", nullptr},
+            {"Text7", "散乱線を付加", nullptr},
+            {"Text21", "1", nullptr},
+            {"Text22", "2", nullptr},
+            {"Text25", "3", nullptr},
+        };
+        for (const auto& row : rows) {
+            const QString field = QString::fromLatin1(row.field);
+            QCOMPARE(label(QStringLiteral("Caption") + field), QString::fromUtf8(row.caption));
+            auto* caption = form1()->findChild<QLabel*>(QStringLiteral("Caption") + field);
+            QVERIFY2(caption->buddy() && caption->buddy()->objectName() == field, row.field);
+            if (row.unit)
+                QCOMPARE(label(QStringLiteral("Unit") + field), QString::fromUtf8(row.unit));
+            else
+                QVERIFY2(!form1()->findChild<QLabel*>(QStringLiteral("Unit") + field), row.field);
+        }
+        const QStringList texts = [this] {
+            QStringList all;
+            for (QLabel* l : form1()->findChildren<QLabel*>())
+                all << l->text();
+            for (QGroupBox* g : form1()->findChildren<QGroupBox*>())
+                all << g->title();
+            for (QAbstractButton* b : form1()->findChildren<QAbstractButton*>())
+                all << b->text();
+            return all;
+        }();
+        for (const char* shown : {"撮影日", "として計算しています。", "焦点から１ｍの距離の照射線量", "出力データを利用",
+                                  "出力データ編集", "実測値を直接入力", "照射線量 at １ｍ", "C/kg", "照射条件 (１)",
+                                  " フード・カバー（PMMA ）", "6", "(固定値)", "照射条件 (２)", "患児の入射表面線量",
+                                  "介助者の被ばく線量", "周辺線量", "周辺線量の実測データ編集", "周辺線量当量",
+                                  "     Sv/exposure", "μ", "TAMSO-", "Ⅱ"})
+            QVERIFY2(texts.contains(QString::fromUtf8(shown)), shown);
+        QCOMPARE(texts.count(QStringLiteral("TAMSO-")), 2);
+        QCOMPARE(texts.count(QStringLiteral("Ⅱ")), 2);
+        QCOMPARE(combo("Combo1")->count(), 7);
+        const char* const sizes[] = {"半六切サイズ", "六切サイズ", "四切サイズ", "大四サイズ", "大角サイズ", "半切サイズ", "その他"};
+        for (int i = 0; i < 7; ++i)
+            QCOMPARE(combo("Combo1")->itemText(i), QString::fromUtf8(sizes[i]));
+        QCOMPARE(button("Command1")->toolTip(), QStringLiteral(" bye bye "));
+        QCOMPARE(button("Command4")->toolTip(), QStringLiteral(" Go ! "));
+        QVERIFY(button("Command2")->text().isEmpty());
+
+        QTest::mouseClick(option("Option4"), Qt::LeftButton);
+        auto form9Label = [this](const char* name) {
+            return form9()->findChild<QLabel*>(QString::fromLatin1(name))->text();
+        };
+        QCOMPARE(form9Label("Label1"), QStringLiteral("焦点から１ｍの距離の照射線量"));
+        QCOMPARE(form9Label("Label6"), QStringLiteral("( フード・カバー無しで測定 )"));
+        QCOMPARE(form9()->findChild<QGroupBox*>(QStringLiteral("Frame1"))->title(), QStringLiteral("入力単位"));
+        QCOMPARE(form9Option("Option1")->text(), QStringLiteral("照射線量 [ C/kg ]"));
+        QCOMPARE(form9Option("Option2")->text(), QStringLiteral("照射線量   [ R ]"));
+        QCOMPARE(form9Option("Option3")->text(), QStringLiteral("空気カーマ [ Gy ]"));
+        QCOMPARE(form9Label("Label4"), QStringLiteral("入力例"));
+        QCOMPARE(form9Label("Label2"), QStringLiteral("2.58E-4"));
+        QCOMPARE(form9Label("Label5"), QStringLiteral("25.8e-5"));
+        QCOMPARE(form9Label("Label3"), QStringLiteral("0.000258"));
+        QCOMPARE(form9()->findChild<QPushButton*>(QStringLiteral("Command1"))->text(), QStringLiteral("OK"));
+        QCOMPARE(form9()->findChild<QPushButton*>(QStringLiteral("Command2"))->text(), QStringLiteral("Cancel"));
     }
 
     void resultFieldsAreNotForTyping() {

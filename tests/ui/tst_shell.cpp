@@ -143,6 +143,55 @@ private slots:
         checkAccessible(form2);
     }
 
+    // The start screen's controls stand where the layout puts them (left, top, width, height in
+    // twips); the title keeps its place and still fits there.
+    void startScreenLayout() {
+        QVERIFY(shell_->start());
+        ui::StartScreen* form2 = shell_->startScreen();
+        const struct {
+            const char* name;
+            int l, t, w, h;
+        } places[] = {{"Label7", 1440, 240, 1125, 465},  {"Label8", 2760, 300, 495, 495},
+                      {"Label3", 480, 120, 5070, 345},   {"Label4", 2280, 480, 3735, 345},
+                      {"Label1", 5040, 3480, 1185, 360}, {"Label2", 5025, 3465, 1065, 360},
+                      {"Command1", 4320, 4080, 2295, 525}, {"Command2", 4320, 4800, 2295, 525},
+                      {"Command3", 4320, 5520, 2295, 495}, {"Command4", 4800, 6960, 1815, 345},
+                      {"Label10", 2415, 7560, 2160, 240}, {"Label5", 2040, 7920, 2910, 225}};
+        for (const auto& p : places) {
+            auto* w = form2->findChild<QWidget*>(QString::fromLatin1(p.name));
+            QVERIFY2(w, p.name);
+            QCOMPARE(w->geometry(), ui::twipsRect(p.l, p.t, p.w, p.h));
+        }
+        auto* title = form2->findChild<QLabel*>(QStringLiteral("Label7"));
+        QVERIFY(QFontMetrics(title->font()).horizontalAdvance(title->text()) <= title->width());
+        const QString texts[] = {QStringLiteral("TAMSO"), QStringLiteral("Ⅱ"), QStringLiteral("TAMSO"),
+                                 QStringLiteral("in NICU room"), QStringLiteral("MENU"), QStringLiteral("MENU")};
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(form2->findChild<QLabel*>(QString::fromLatin1(places[i].name))->text(), texts[i]);
+        QCOMPARE(startButton("Command2")->text(), QStringLiteral("データ検索"));
+        QCOMPARE(startButton("Command4")->text(), QStringLiteral("基本データ入力"));
+        QCOMPARE(startButton("Command1")->font().family(), ui::roundGothicFontFamily());
+        QCOMPARE(form2->font().family(), ui::timesFontFamily());
+    }
+
+    // Enter presses the focused command on the start screen and in the illustration window.
+    void enterPressesTheFocusedCommand() {
+        QVERIFY(shell_->start());
+        startButton("Command1")->setFocus();
+        QTest::keyClick(startButton("Command1"), Qt::Key_Return);
+        QVERIFY(shell_->conditionsScreen() && shell_->conditionsScreen()->isVisible());
+        QVERIFY(!shell_->startScreen()->isVisible());
+        click(form1Button("Command2"));
+        click(form1Button("Command3"));
+        ui::IllustrationWindow* form4 = shell_->illustrationWindow();
+        QVERIFY(form4->isVisible());
+        auto* close = form4->findChild<QPushButton*>(QStringLiteral("Command1"));
+        close->setFocus();
+        QTest::keyClick(close, Qt::Key_Enter);
+        QVERIFY(!form4->isVisible());
+        QVERIFY(shell_->conditionsScreen()->isVisible());
+    }
+
     void menuCommandsUseTheirHooks() {
         QVERIFY(shell_->start());
         // Without hooks the commands do nothing.

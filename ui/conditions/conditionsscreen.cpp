@@ -27,6 +27,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include <filesystem>
@@ -106,7 +107,9 @@ void ConditionsScreen::buildControls() {
     auto makeButton = [this](const char* name, const QString& text, const QString& accessible) {
         auto* button = new QPushButton(text, this);
         nameControl(button, QString::fromLatin1(name), accessible);
-        button->setAutoDefault(false);
+        // Enter presses the command that has the focus, as Space does: the Enter chain ends on
+        // the calculation command and the run hands the focus on from command to command.
+        button->setAutoDefault(true);
         return button;
     };
 
@@ -160,7 +163,7 @@ void ConditionsScreen::buildControls() {
     nameControl(option5_, QStringLiteral("Option5"), option5_->text());
     command12_ = new QPushButton(QStringLiteral("出力データ編集"), frame1);
     nameControl(command12_, QStringLiteral("Command12"), command12_->text());
-    command12_->setAutoDefault(false);
+    command12_->setAutoDefault(true);
     g1->addWidget(option5_, 0, 0);
     g1->addWidget(command12_, 0, 1, 1, 2);
     addRow(g1, 1, frame1, "Text24", QStringLiteral("出力データ名"), QString());
@@ -446,6 +449,8 @@ void ConditionsScreen::loadDefaults() {
 
     for (QPushButton* b : {command3_, command4_, command6_})
         b->setEnabled(false);
+    // The screen opens on the first input of the chain, not on a display-only field.
+    field("Text1")->setFocus(Qt::OtherFocusReason);
 }
 
 void ConditionsScreen::fillBodyPartList() {
@@ -534,6 +539,12 @@ void ConditionsScreen::openMeasuredExposure() {
         connect(measuredDialog_, &MeasuredExposureDialog::measuredValueAccepted, this, [this](double exposureCkg) {
             Module1.exposureSource = 1;
             field("Text19")->setText(qs(textio::formatNumber(exposureCkg, "0.00E+0")));
+            // "出力データを利用" may have been chosen while the dialog was open; the value now in
+            // use is the measured one, and the end of the next run must fall back from it.
+            if (!option4_->isChecked()) {
+                const QSignalBlocker quiet(option4_); // the dialog is not to open again
+                option4_->setChecked(true);
+            }
         });
         connect(measuredDialog_, &MeasuredExposureDialog::outputDataChosen, this, [this] {
             Module1.exposureSource = 2;
@@ -637,6 +648,12 @@ void ConditionsScreen::backToStartScreen() {
     for (const char* name : {"Text19", "Text12", "Text7", "Text13", "Text14", "Text15", "Text16", "Text17",
                              "Text18", "Text20"})
         field(name)->clear();
+    // With its reading gone the measured exposure cannot serve the next case: an empty reading
+    // would count as an exposure of 0. The next case starts from the tube output data.
+    if (option5_->isChecked())
+        selectOutputData();
+    else
+        option5_->setChecked(true); // runs its handler
     resultsShown_ = false;
     emit backRequested();
 }

@@ -89,6 +89,9 @@ MeasuredExposureDialog::MeasuredExposureDialog(QWidget* parent) : QWidget(parent
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     nameControl(cancel, QStringLiteral("Command2"), QStringLiteral("Cancel"));
     cancel->setToolTip(QStringLiteral(" やめます "));
+    // Enter presses the focused button (the reading's Enter only moves the focus to OK).
+    ok_->setAutoDefault(true);
+    cancel->setAutoDefault(true);
     buttons->addWidget(ok_);
     buttons->addWidget(cancel);
     layout->addLayout(buttons);

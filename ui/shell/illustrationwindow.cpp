@@ -112,7 +112,8 @@ void IncubatorDrawing::paintEvent(QPaintEvent*) {
     p.setBrush(Qt::NoBrush);
     // Hood label with a leader line.
     p.drawLine(QPointF(hoodLeft + 30, hoodTop + 4), QPointF(hoodLeft + 4, hoodTop - 28));
-    p.drawText(QRectF(hoodLeft - 56, hoodTop - 48, 110, 20), Qt::AlignCenter, QStringLiteral("PMMA 6mm"));
+    // Right of the FFD dimension line, so that the line does not run through the text.
+    p.drawText(QRectF(hoodLeft - 26, hoodTop - 48, 100, 20), Qt::AlignCenter, QStringLiteral("PMMA 6mm"));
 
     // FFD: focus to receptor, on the left.
     dimension(p, QPointF(24, focus.y()), QPointF(24, receptorY));
@@ -175,7 +176,7 @@ IllustrationWindow::IllustrationWindow(QWidget* parent) : QWidget(parent, Qt::Wi
 
     auto* close = new QPushButton(QStringLiteral("Close"), this);
     nameControl(close, QStringLiteral("Command1"), QStringLiteral("Close"));
-    close->setAutoDefault(false);
+    close->setAutoDefault(true); // Enter presses it when it has the focus
     placeTwips(close, 6120, 7560, 1095, 495);
     connect(close, &QPushButton::clicked, this, [this] {
         hide();

@@ -32,7 +32,7 @@ StartScreen::StartScreen(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     QFont titleFont(timesFontFamily(), 22, QFont::Bold);
     titleFont.setItalic(true);
-    QLabel* title = label(this, "Label7", QStringLiteral("TAMSO"), 1440, 240, 1290, 465);
+    QLabel* title = label(this, "Label7", QStringLiteral("TAMSO"), 1440, 240, 1125, 465);
     // The largest size at which the title fits its place.
     while (titleFont.pointSize() > 8 &&
            QFontMetrics(titleFont).boundingRect(title->text()).width() * 1.15 > title->width())
@@ -77,7 +77,7 @@ StartScreen::StartScreen(QWidget* parent) : QWidget(parent, Qt::Window) {
         auto* b = new QPushButton(text, this);
         nameControl(b, QString::fromLatin1(name), text);
         b->setFont(buttonFont);
-        b->setAutoDefault(false);
+        b->setAutoDefault(true); // Enter presses the focused command
         placeTwips(b, l, t, w, h);
         return b;
     };
