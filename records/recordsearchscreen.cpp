@@ -30,9 +30,14 @@ namespace {
 
 QPointer<RecordSearchScreen> searchScreen;
 
+// A dose in "#0.000": a stored number, and equally a text that reads as a decimal number (a value
+// that was quoted in the file); any other text as stored, nothing empty.
 QString formattedDose(const ListValue& value) {
     if (const double* number = std::get_if<double>(&value))
         return qs(textio::formatNumber(*number, "#0.000"));
+    if (const std::string* text = std::get_if<std::string>(&value))
+        if (const auto number = textio::parseNumber(*text))
+            return qs(textio::formatNumber(*number, "#0.000"));
     return qs(listValueText(value));
 }
 
@@ -51,25 +56,34 @@ private:
 };
 
 // The record list's font: fixed pitch, so that the rows line up under the column headings. The
-// Japanese fixed-pitch Gothic where the system has one; otherwise the system's fixed-pitch font,
+// Japanese fixed-pitch Gothic where the system has one; otherwise an installed fixed-pitch font,
 // whose missing Japanese glyphs come from the Japanese Gothic.
 QFont recordListFont() {
     const QStringList families = QFontDatabase::families();
-    QFont font;
-    bool found = false;
+    QString family;
     for (const QString& name : {QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"),
                                 QStringLiteral("IPAGothic"), QStringLiteral("TakaoGothic"),
-                                QStringLiteral("VL Gothic"), QStringLiteral("Noto Sans Mono CJK JP")}) {
+                                QStringLiteral("VL Gothic"), QStringLiteral("Noto Sans Mono CJK JP")})
         if (families.contains(name)) {
-            font = QFont(name);
-            found = true;
+            family = name;
             break;
         }
-    }
-    if (!found) {
+    auto fixedFamily = [&](QFontDatabase::WritingSystem system) {
+        for (const QString& name : families)
+            if (QFontDatabase::isFixedPitch(name) && QFontDatabase::writingSystems(name).contains(system))
+                return name;
+        return QString();
+    };
+    if (family.isEmpty())
+        family = fixedFamily(QFontDatabase::Japanese);
+    if (family.isEmpty())
+        family = fixedFamily(QFontDatabase::Latin);
+    QFont font;
+    if (family.isEmpty())
         font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-        font.setFamilies({font.family(), QStringLiteral("ＭＳ ゴシック")});
-    }
+    else
+        font.setFamily(family);
+    font.setFamilies({font.family(), QStringLiteral("ＭＳ ゴシック")});
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
     font.setPointSize(9);

@@ -72,6 +72,7 @@ private:
 
 void TestRecordSearch::initTestCase() {
     QVERIFY(tamso::uitest::prepareWorkingFolder(dir));
+    tamso::ui::installFontSubstitutions(); // as the program does at start-up
     tamso::records::registerRecordScreens();
     Navigation::instance().showRecordOnReport = [this](const ReportFields& f) { shownOnReport.append(f); };
     std::string twenty = "新生 一郎\r\n 20 \r\n";
@@ -195,6 +196,25 @@ void TestRecordSearch::showHandsTheRecordToTheReport() {
     QCOMPARE(shownOnReport[2].dose, QStringLiteral("未計算")); // a text as stored
     QCOMPARE(shownOnReport[2].thickness, QStringLiteral("厚い"));
     QVERIFY(MessageBox::shown().isEmpty());
+
+    // Doses that were quoted in the file still read as numbers: "#0.000" on the report.
+    writeSjisFile(QStringLiteral("Q005.pat"),
+                  "引用 符子\r\n1\r\n2024/08/01\r\n佐藤\r\n頭部\r\n\"8\"\r\nMobile DR-1\r\n"
+                  "\"60\"\r\n2\r\n100\r\n8 x 10\r\n \"0.25\" \r\n\"1.5\"\r\n\"-.5\"\r\n\"a,b\"\r\n");
+    open();
+    clickFile(QStringLiteral("Q005.pat"));
+    button("Command2")->click();
+    QCOMPARE(rows()->item(0)->text(), QStringLiteral("01 : 2024/08/01 - 頭部 - 0.25 mGy"));
+    rows()->setCurrentRow(0);
+    button("Command3")->click();
+    QCOMPARE(shownOnReport.size(), 4);
+    QCOMPARE(shownOnReport[3].thickness, QStringLiteral("8"));
+    QCOMPARE(shownOnReport[3].tubeVoltage, QStringLiteral("60"));
+    QCOMPARE(shownOnReport[3].dose, QStringLiteral("0.250"));
+    QCOMPARE(shownOnReport[3].caregiver1, QStringLiteral("1.500"));
+    QCOMPARE(shownOnReport[3].caregiver2, QStringLiteral("-0.500"));
+    QCOMPARE(shownOnReport[3].caregiver3, QStringLiteral("a,b"));
+    QVERIFY(QFile::remove(QStringLiteral("Q005.pat")));
 }
 
 void TestRecordSearch::clickingAnotherFileClearsTheListing() {
