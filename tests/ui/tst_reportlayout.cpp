@@ -1,7 +1,10 @@
 // The report layout: the drawing sequence on both targets, the body-part mark, the painter canvas
 // geometry, and the printed default report as a PDF.
 
+#include "engine/calculation.h"
 #include "engine/calculationstate.h"
+#include "refdata/referenceloader.h"
+#include "textio/numbertext.h"
 #include "ui/report/paintercanvas.h"
 #include "ui/report/reportlayout.h"
 #include "ui/report/reportpreview.h"
@@ -10,12 +13,17 @@
 #include "ui/shell/messagebox.h"
 #include "ui/shell/uiutil.h"
 
+#include <QDate>
 #include <QDir>
+#include <QDirIterator>
+#include <QLocale>
 #include <QFile>
 #include <QPainter>
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 using namespace tamso;
 using namespace tamso::ui;
@@ -373,8 +381,46 @@ private slots:
         QCOMPARE(preview.image(), white);
     }
 
-    // The default report printed to PDF, with a picture of the preview beside it.
+    // The default case calculated on the shipped working-folder data, as the hand-over passes it
+    // on, printed to PDF with a picture of the preview beside it.
     void printsDefaultReportToPdf() {
+        QTemporaryDir work;
+        QDirIterator files(QStringLiteral(TAMSO_SOURCE_DIR "/data"), QDir::Files);
+        while (files.hasNext()) {
+            files.next();
+            QVERIFY(QFile::copy(files.filePath(), work.filePath(files.fileName())));
+        }
+        const CalculationState saved = Module1;
+        auto state = std::make_unique<CalculationState>();
+        QVERIFY(!refdata::loadReferenceData(*state, work.path().toStdString()));
+        state->exposureSource = 2; // the screen's default: exposure from the tube output data
+        ConditionTexts conditions;
+        conditions.text1 = textio::numberToText(state->targetAngleDeg);
+        conditions.text2 = textio::numberToText(state->defaultInherentFilterAlMm);
+        ResultTexts results;
+        QVERIFY(!runCalculation(*state, conditions, results, work.path().toStdString()));
+        QVERIFY(!computeCaregiverDose(*state, results));
+        ReportFields fields;
+        fields.id = QStringLiteral("123456");
+        fields.name = QStringLiteral("新生 太郎");
+        fields.technologist = QStringLiteral("技師 一郎");
+        fields.examDate = QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+        fields.bodyPart = QStringLiteral("腹部正面");
+        fields.thickness = qs(textio::numberToText(state->subjectThicknessCm));
+        fields.xrayUnit = qs(state->xrayUnitName);
+        fields.tubeVoltage = qs(textio::numberToText(state->tubeVoltageKv));
+        fields.mAs = qs(textio::numberToText(state->mAs));
+        fields.ffd = qs(textio::numberToText(state->ffdCm));
+        fields.fieldSize = QStringLiteral("六切サイズ");
+        fields.dose = qs(results.resultText(ResultField::Text20));
+        fields.caregiver1 = qs(results.resultText(ResultField::Text21));
+        fields.caregiver2 = qs(results.resultText(ResultField::Text22));
+        fields.caregiver3 = qs(results.resultText(ResultField::Text25));
+        QVERIFY(textio::textToNumber(fields.dose.toStdString()) > 0);
+        QVERIFY(!fields.caregiver3.isEmpty());
+        Module1.xrayUnitName = state->xrayUnitName;
+        Module1.hospitalName = state->hospitalName;
+
         const QString folder = QStringLiteral(TAMSO_BINARY_DIR "/test-output");
         QVERIFY(QDir().mkpath(folder));
         const QString pdf = folder + QStringLiteral("/report-default.pdf");
@@ -382,7 +428,7 @@ private slots:
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdf);
-        const auto error = printReport(printer, defaultCase());
+        const auto error = printReport(printer, fields);
         QVERIFY2(!error, error ? qPrintable(*error) : "");
         QFile file(pdf);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -395,8 +441,9 @@ private slots:
         QCOMPARE(printer.colorMode(), QPrinter::Color);
 
         ReportPreview preview;
-        preview.drawReport(defaultCase());
+        preview.drawReport(fields);
         QVERIFY(preview.image().save(folder + QStringLiteral("/report-default-preview.png")));
+        Module1 = saved;
     }
 
     // A print job that cannot start reports a message instead of success.
