@@ -1,5 +1,6 @@
 #include "textio/numbertext.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -42,6 +43,25 @@ size_t numberPrefixLength(const std::string& s, bool& hasDigits) {
         }
     }
     return i;
+}
+
+// The decimal number s (already known to be well formed) read with "." as the decimal point,
+// whatever the C locale says; nothing when it overflows. A number too small to represent is 0.
+std::optional<double> decimalValue(const std::string& s) {
+    size_t start = !s.empty() && s[0] == '+' ? 1 : 0;
+    double value = 0;
+    const char* first = s.data() + start;
+    const char* last = s.data() + s.size();
+    auto [end, ec] = std::from_chars(first, last, value, std::chars_format::general);
+    if (ec == std::errc::result_out_of_range) {
+        const size_t e = s.find_first_of("eE");
+        if (e != std::string::npos && e + 1 < s.size() && s[e + 1] == '-')
+            return 0.0;
+        return std::nullopt;
+    }
+    if (ec != std::errc() || end != last || !std::isfinite(value))
+        return std::nullopt;
+    return value;
 }
 
 double radixInteger(const std::string& digits, int radix) {
@@ -96,8 +116,7 @@ double textToNumber(std::string_view text) {
     size_t n = numberPrefixLength(s, hasDigits);
     if (n == 0)
         return 0;
-    double value = std::strtod(s.substr(0, n).c_str(), nullptr);
-    return std::isfinite(value) ? value : 0;
+    return decimalValue(s.substr(0, n)).value_or(0);
 }
 
 std::optional<double> parseNumber(std::string_view text) {
@@ -112,10 +131,7 @@ std::optional<double> parseNumber(std::string_view text) {
     size_t n = numberPrefixLength(s, hasDigits);
     if (n == 0 || n != s.size())
         return std::nullopt;
-    double value = std::strtod(s.c_str(), nullptr);
-    if (!std::isfinite(value))
-        return std::nullopt;
-    return value;
+    return decimalValue(s);
 }
 
 DecimalDigits decimalDigits(double value) {

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 using namespace tamso;
 using namespace tamso::textio;
 
@@ -264,4 +266,28 @@ TEST(Files, MissingFileIsNamedInTheError) {
     auto r = readTextFile(folder.file("基礎データ.dat"));
     ASSERT_FALSE(r.ok());
     EXPECT_NE(r.error().message.find("基礎データ.dat"), std::string::npos);
+}
+
+// The decimal point is always the full stop, whatever the system's number settings; Qt programs
+// take the user's locale at start-up, so a German or French desktop must not change a reading.
+TEST(TextToNumber, IgnoresTheLocalesDecimalComma) {
+    const char* candidates[] = {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"};
+    std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+    const char* chosen = nullptr;
+    for (const char* name : candidates)
+        if (std::setlocale(LC_NUMERIC, name)) {
+            chosen = name;
+            break;
+        }
+    if (!chosen)
+        GTEST_SKIP() << "no locale with a decimal comma is installed";
+    const double read = textToNumber("25.4");
+    const auto parsed = parseNumber("2.58E-05");
+    const std::string shown = formatNumber(2.675, "#0.00");
+    const std::string written = numberWriteForm(0.5);
+    std::setlocale(LC_NUMERIC, previous.c_str());
+    EXPECT_EQ(read, 25.4) << chosen;
+    EXPECT_EQ(parsed, 2.58e-5);
+    EXPECT_EQ(shown, "2.68");
+    EXPECT_EQ(written, " .5 ");
 }
