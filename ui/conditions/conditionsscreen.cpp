@@ -296,6 +296,21 @@ void ConditionsScreen::buildControls() {
     command1_->setIcon(svgIcon(QStringLiteral(":/tamso/bye.svg"), QSize(24, 24)));
     command1_->setIconSize(QSize(24, 24));
     command1_->setToolTip(QStringLiteral(" bye bye "));
+    // Four decorative pictures of the subject: tube, incubator, infant, dosimeter.
+    const struct {
+        const char* name;
+        const char* resource;
+        QString caption;
+    } pictures[] = {{"Image1", ":/tamso/deco-tube.svg", QStringLiteral("Ｘ線管")},
+                    {"Image2", ":/tamso/deco-incubator.svg", QStringLiteral("保育器")},
+                    {"Image3", ":/tamso/deco-infant.svg", QStringLiteral("患児")},
+                    {"Image4", ":/tamso/deco-dosimeter.svg", QStringLiteral("線量計")}};
+    for (const auto& picture : pictures) {
+        auto* image = new QLabel(this);
+        nameControl(image, QString::fromLatin1(picture.name), picture.caption);
+        image->setPixmap(svgPixmap(QString::fromLatin1(picture.resource), QSize(40, 40)));
+        navigation->addWidget(image, 0, Qt::AlignBottom);
+    }
     navigation->addStretch();
     navigation->addWidget(command6_);
     navigation->addSpacing(16);
