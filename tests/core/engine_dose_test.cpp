@@ -84,6 +84,9 @@ TEST(EngineDose, ConversionFactorAndDoseOfASingleBin) {
 struct ScatterCase {
     double hoodSkin, fieldLong, fieldShort, clampedHoodSkin, spr;
 };
+void PrintTo(const ScatterCase& c, std::ostream* os) {
+    *os << "hood-skin " << c.hoodSkin << " field " << c.fieldLong << "x" << c.fieldShort;
+}
 
 class HoodScatter : public ::testing::TestWithParam<ScatterCase> {};
 
@@ -288,6 +291,9 @@ struct CaregiverCase {
     const char* position1;
     const char* position3;
 };
+void PrintTo(const CaregiverCase& c, std::ostream* os) {
+    *os << c.kv << " kV " << c.ffd << " cm " << c.mas << " mAs";
+}
 
 class Caregiver : public ::testing::TestWithParam<CaregiverCase> {};
 

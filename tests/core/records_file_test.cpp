@@ -14,6 +14,7 @@ struct ListCase {
     std::string line;
     ListValue expected;
 };
+void PrintTo(const ListCase& c, std::ostream* os) { *os << '"' << c.line << '"'; }
 
 class ListValueRead : public ::testing::TestWithParam<ListCase> {};
 

@@ -120,6 +120,9 @@ struct Failure {
     const char* content; // nullptr: the file is removed
     const char* expectedInMessage;
 };
+void PrintTo(const Failure& f, std::ostream* os) {
+    *os << f.file << (f.content ? " with broken content" : " missing");
+}
 
 class ReferenceLoaderFailure : public ::testing::TestWithParam<Failure> {};
 

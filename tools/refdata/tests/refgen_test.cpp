@@ -88,6 +88,7 @@ struct MaterialCase {
     double density;
     std::vector<double> CoefficientTables::*column;
 };
+void PrintTo(const MaterialCase& c, std::ostream* os) { *os << c.file; }
 
 class RefgenAttenuationAgainstNist : public ::testing::TestWithParam<MaterialCase> {};
 
@@ -138,6 +139,9 @@ struct ScatterCase {
     bool pmmaMedium;
     double energyKeV;
 };
+void PrintTo(const ScatterCase& c, std::ostream* os) {
+    *os << (c.pmmaMedium ? "PMMA " : "water ") << c.energyKeV << " keV";
+}
 
 class RefgenScatteringPhysics : public ::testing::TestWithParam<ScatterCase> {};
 
