@@ -24,12 +24,7 @@ struct Refusal {
 void PrintTo(const Refusal& r, std::ostream* os) { *os << r.name; }
 
 std::unique_ptr<CalculationState> loaded(const test::TempFolder& folder) {
-    test::writeMinimalReferenceFiles(folder.path());
-    auto state = std::make_unique<CalculationState>();
-    Status s = refdata::loadReferenceData(*state, folder.path());
-    EXPECT_FALSE(s) << s->message;
-    state->exposureSource = 2;
-    return state;
+    return test::loadMinimalInstallation(folder.path());
 }
 
 const ResultField kRunFields[] = {ResultField::Text7,  ResultField::Text12, ResultField::Text13,

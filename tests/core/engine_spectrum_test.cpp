@@ -18,12 +18,7 @@ namespace {
 const double kSinQuarter = std::sin(3.14159 * 90 / 180);
 
 std::unique_ptr<CalculationState> loadedState(const test::TempFolder& folder) {
-    test::writeMinimalReferenceFiles(folder.path());
-    auto state = std::make_unique<CalculationState>();
-    Status s = refdata::loadReferenceData(*state, folder.path());
-    EXPECT_FALSE(s) << s->message;
-    state->exposureSource = 2;
-    return state;
+    return test::loadMinimalInstallation(folder.path());
 }
 
 // A state whose target does not attenuate, so that each bin is the plain thick-target sum.

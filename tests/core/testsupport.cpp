@@ -1,5 +1,6 @@
 #include "testsupport.h"
 
+#include "refdata/referenceloader.h"
 #include "textio/codec.h"
 #include "textio/fileio.h"
 
@@ -92,6 +93,15 @@ void writeMinimalReferenceFiles(const fs::path& folder) {
         ambient += "\r\n";
     }
     writeSjis(textio::fileInFolder(folder, "kaijo_dose.dat"), ambient);
+}
+
+std::unique_ptr<CalculationState> loadMinimalInstallation(const fs::path& folder) {
+    writeMinimalReferenceFiles(folder);
+    auto state = std::make_unique<CalculationState>();
+    if (auto error = refdata::loadReferenceData(*state, folder))
+        throw std::runtime_error("minimal installation does not load: " + error->message);
+    state->exposureSource = 2;
+    return state;
 }
 
 } // namespace tamso::test

@@ -1,7 +1,10 @@
 #pragma once
 // Helpers for core tests: a fresh temporary working folder per test and byte-level file access.
 
+#include "engine/calculationstate.h"
+
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -34,5 +37,9 @@ std::string readSjis(const fs::path& file);
 // Writes the six reference files of a small, hand-checkable installation into the folder:
 // flat attenuation (every mu 0 except where set), 2.5 mm Al reference, and so on.
 void writeMinimalReferenceFiles(const fs::path& folder);
+
+// Writes the minimal installation into the folder and loads it into a new state, with the
+// exposure taken from the tube output data as the screen sets it.
+std::unique_ptr<CalculationState> loadMinimalInstallation(const fs::path& folder);
 
 } // namespace tamso::test

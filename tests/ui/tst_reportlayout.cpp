@@ -1,6 +1,8 @@
 // The report layout: the drawing sequence on both targets, the body-part mark, the painter canvas
 // geometry, and the printed default report as a PDF.
 
+#include "uitestsupport.h"
+
 #include "engine/calculation.h"
 #include "engine/calculationstate.h"
 #include "refdata/referenceloader.h"
@@ -30,25 +32,7 @@ using namespace tamso::ui;
 
 namespace {
 
-ReportFields defaultCase() {
-    ReportFields f;
-    f.id = QStringLiteral("123456");
-    f.name = QStringLiteral("新生 太郎");
-    f.technologist = QStringLiteral("技師 一郎");
-    f.examDate = QStringLiteral("2026/12/08");
-    f.bodyPart = QStringLiteral("腹部正面");
-    f.thickness = QStringLiteral("10");
-    f.xrayUnit = QStringLiteral("記録の装置");
-    f.tubeVoltage = QStringLiteral("50");
-    f.mAs = QStringLiteral("5");
-    f.ffd = QStringLiteral("100");
-    f.fieldSize = QStringLiteral("六切サイズ");
-    f.dose = QStringLiteral("0.052");
-    f.caregiver1 = QStringLiteral("0.012");
-    f.caregiver2 = QStringLiteral("0.003");
-    f.caregiver3 = QStringLiteral("0.001");
-    return f;
-}
+ReportFields defaultCase() { return uitest::sampleReportFields(); }
 
 QStringList record(ReportTarget target, const ReportFields& fields) {
     RecordingCanvas canvas;

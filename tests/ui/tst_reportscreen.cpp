@@ -1,6 +1,8 @@
 // The report screen: the hand-over, the record display, button states, the technologist list and
 // its file, the ID look-up, printing and closing.
 
+#include "uitestsupport.h"
+
 #include "engine/calculationstate.h"
 #include "textio/codec.h"
 #include "ui/report/reportpreview.h"
@@ -26,23 +28,13 @@ namespace {
 
 const QString kListFile = QStringLiteral("撮影担当.txt");
 
+// A hand-over: the id, name and technologist it carries are ignored by the report screen.
 ReportFields defaultCase() {
-    ReportFields f;
+    ReportFields f = uitest::sampleReportFields();
     f.id = QStringLiteral("999");
     f.name = QStringLiteral("前の患者");
     f.technologist = QStringLiteral("無視される");
-    f.examDate = QStringLiteral("2026/12/08");
-    f.bodyPart = QStringLiteral("腹部正面");
-    f.thickness = QStringLiteral("10");
     f.xrayUnit = QStringLiteral("Mobile-X 100");
-    f.tubeVoltage = QStringLiteral("50");
-    f.mAs = QStringLiteral("5");
-    f.ffd = QStringLiteral("100");
-    f.fieldSize = QStringLiteral("六切サイズ");
-    f.dose = QStringLiteral("0.052");
-    f.caregiver1 = QStringLiteral("0.012");
-    f.caregiver2 = QStringLiteral("0.003");
-    f.caregiver3 = QStringLiteral("0.001");
     return f;
 }
 
