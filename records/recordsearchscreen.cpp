@@ -141,10 +141,13 @@ RecordSearchScreen::RecordSearchScreen(QWidget* parent) : QWidget(parent, Qt::Wi
     command1_->setToolTip(QStringLiteral(" bye bye "));
     placeTwips(command1_, 8760, 6000, 495, 495);
 
+    // Only the user chooses a file: a click, or selecting it with the keyboard. The list taking the
+    // focus makes an entry current without selecting it, and that chooses nothing.
     connect(file1_, &QListWidget::itemClicked, this, &RecordSearchScreen::fileChosen);
-    connect(file1_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* current) {
-        if (!refreshing_ && current)
-            fileChosen(current);
+    connect(file1_, &QListWidget::itemSelectionChanged, this, [this] {
+        const QList<QListWidgetItem*> selected = file1_->selectedItems();
+        if (!refreshing_ && !selected.isEmpty())
+            fileChosen(selected.first());
     });
     connect(command2_, &QPushButton::clicked, this, &RecordSearchScreen::listRecords);
     connect(command3_, &QPushButton::clicked, this, &RecordSearchScreen::showChosenRecord);

@@ -45,6 +45,7 @@ private slots:
     void initTestCase();
     void init();
     void openingListsOnlyRecordFilesWithEmptyFields();
+    void onlyTheUsersChoiceLoadsAFile();
     void listingShowsOneRowPerRecordInFileOrder();
     void showWithoutSelectionWarnsAndShowsNothing();
     void showHandsTheRecordToTheReport();
@@ -124,6 +125,32 @@ void TestRecordSearch::openingListsOnlyRecordFilesWithEmptyFields() {
     QVERIFY(!button("Command2")->isEnabled());
     QVERIFY(!button("Command3")->isEnabled());
     QCOMPARE(rows()->count(), 0);
+}
+
+void TestRecordSearch::onlyTheUsersChoiceLoadsAFile() {
+    QVERIFY(open());
+    // The list taking the focus (by Tab, or as the window opens) makes an entry current; that is
+    // no choice of the user's and must leave the screen empty.
+    for (const Qt::FocusReason reason : {Qt::TabFocusReason, Qt::ActiveWindowFocusReason, Qt::OtherFocusReason}) {
+        QFocusEvent focusIn(QEvent::FocusIn, reason);
+        QApplication::sendEvent(files(), &focusIn);
+        QVERIFY(text("Text1")->text().isEmpty());
+        QVERIFY(text("Text2")->text().isEmpty());
+        QVERIFY(!button("Command2")->isEnabled());
+        QVERIFY(!button("Command3")->isEnabled());
+    }
+    // A keyboard user chooses with the arrow keys.
+    files()->setCurrentItem(nullptr);
+    QTest::keyClick(files(), Qt::Key_Down);
+    QVERIFY(!text("Text1")->text().isEmpty());
+    QVERIFY(button("Command2")->isEnabled());
+    const QString first = text("Text1")->text();
+    QTest::keyClick(files(), Qt::Key_Down);
+    QVERIFY(text("Text1")->text() != first);
+    // Opening again starts empty, even though the list keeps the focus.
+    QVERIFY(open());
+    QVERIFY(text("Text1")->text().isEmpty());
+    QVERIFY(!button("Command2")->isEnabled());
 }
 
 void TestRecordSearch::listingShowsOneRowPerRecordInFileOrder() {
