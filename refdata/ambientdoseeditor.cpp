@@ -6,6 +6,7 @@
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
 #include "ui/shell/messagebox.h"
+#include "ui/shell/navigation.h"
 #include "ui/shell/uiutil.h"
 
 #include <QLabel>
@@ -129,13 +130,20 @@ void AmbientDoseEditor::fillFromState() {
 bool AmbientDoseEditor::save() {
     // The table holds the typed values at full precision from here on, also if the file cannot be
     // written: the caregiver dose uses them at once, as after a successful save.
+    // Caregiver doses computed from the old values no longer hold.
+    bool changed = false;
+    auto assign = [&changed](double& cell, double value) {
+        changed = changed || cell != value;
+        cell = value;
+    };
     for (int n = 1; n <= kFieldCount; ++n) {
         const Cell c = cellOfField(n);
-        Module1.AmbientDoseTable[c.voltage][c.position][c.row] =
-            textio::textToNumber(utf8(fields_[n]->text()));
+        assign(Module1.AmbientDoseTable[c.voltage][c.position][c.row], textio::textToNumber(utf8(fields_[n]->text())));
     }
     for (int i = 1; i <= kAmbientRows; ++i)
-        Module1.AmbientDoseTable[0][0][i] = kRowKeys[i];
+        assign(Module1.AmbientDoseTable[0][0][i], kRowKeys[i]);
+    if (const auto& notify = Navigation::instance().referenceDataChanged; changed && notify)
+        notify();
 
     refdata::AmbientDoseData data;
     for (int j = 0; j <= 2; ++j)

@@ -84,7 +84,11 @@ bool BasicDataEditor::openEditor() {
                             QStringLiteral("基本データを読み込めません。\n") + qs(data.error().message));
         return false;
     }
+    // Opening re-reads the file: a W value saved since the last opening is in effect from here.
+    const double wAirBefore = Module1.wAirEv;
     refdata::applyBasicData(Module1, *data);
+    if (const auto& notify = Navigation::instance().referenceDataChanged; Module1.wAirEv != wAirBefore && notify)
+        notify();
     if (!instance())
         instance() = new BasicDataEditor();
     BasicDataEditor* editor = instance();

@@ -139,13 +139,21 @@ void TubeOutputEditor::fillFromState() {
 }
 
 bool TubeOutputEditor::save() {
-    // The edited exposures and filtration values are in effect from here on, whatever follows.
+    // The edited exposures and filtration values are in effect from here on, whatever follows;
+    // results computed from the old values no longer hold.
+    bool changed = false;
+    auto assign = [&changed](double& cell, double value) {
+        changed = changed || cell != value;
+        cell = value;
+    };
     for (int r = 1; r <= kTubeOutputRows; ++r)
-        Module1.TubeOutputTable[2][r] = textio::textToNumber(utf8(exposure_[r]->text()));
+        assign(Module1.TubeOutputTable[2][r], textio::textToNumber(utf8(exposure_[r]->text())));
     const double alMm = textio::textToNumber(utf8(text37_->text()));
     const double cuMm = textio::textToNumber(utf8(text38_->text()));
-    Module1.refFilterAlCm = alMm * 0.1;
-    Module1.refFilterCuCm = cuMm * 0.1;
+    assign(Module1.refFilterAlCm, alMm * 0.1);
+    assign(Module1.refFilterCuCm, cuMm * 0.1);
+    if (const auto& notify = Navigation::instance().referenceDataChanged; changed && notify)
+        notify();
 
     const QString name = text43_->text();
     const std::filesystem::path file = textio::fileInFolder(workingFolderPath(), utf8(name));
@@ -175,7 +183,7 @@ bool TubeOutputEditor::save() {
 
     Module1.outputDataFileName = utf8(name);
     if (const auto& showName = Navigation::instance().setOutputDataNameShown)
-        showName(name.size() > 3 ? name.chopped(3) : QString());
+        showName(name);
     hide();
     return true;
 }

@@ -7,6 +7,10 @@
 
 #include "engine/calculation.h"
 #include "engine/calculationstate.h"
+#include "refdata/ambientdoseeditor.h"
+#include "refdata/basicdataeditor.h"
+#include "refdata/referenceeditors_ui.h"
+#include "refdata/tubeoutputeditor.h"
 #include "textio/fileio.h"
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
@@ -133,6 +137,20 @@ private:
         QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
         QCoreApplication::sendEvent(field, &out);
     }
+
+    void expectResultsCleared() {
+        for (const char* name : {"Text13", "Text14", "Text15", "Text16", "Text17", "Text18", "Text20", "Text7",
+                                 "Text12", "Text21", "Text22", "Text25"})
+            QVERIFY2(text(name)->text().isEmpty(), name);
+        for (const char* name : {"Command3", "Command4", "Command6"})
+            QVERIFY2(!button(name)->isEnabled(), name);
+    }
+    void expectResultsKept() {
+        QVERIFY(!text("Text20")->text().isEmpty());
+        QVERIFY(!text("Text21")->text().isEmpty());
+        QVERIFY(button("Command6")->isEnabled());
+    }
+
 
 private slots:
     void init() {
@@ -807,6 +825,91 @@ private slots:
         QCOMPARE(form9Label("Label3"), QStringLiteral("0.000258"));
         QCOMPARE(form9()->findChild<QPushButton*>(QStringLiteral("Command1"))->text(), QStringLiteral("OK"));
         QCOMPARE(form9()->findChild<QPushButton*>(QStringLiteral("Command2"))->text(), QStringLiteral("Cancel"));
+    }
+
+    // An editor that replaces reference data after a run leaves no result of the old data on the
+    // screen, so none can reach the report; saving the same values keeps the results.
+    void savedReferenceDataInvalidatesResults_data() {
+        QTest::addColumn<QString>("editor");
+        QTest::newRow("tube output") << QStringLiteral("Form7");
+        QTest::newRow("ambient dose") << QStringLiteral("Form3");
+    }
+    void savedReferenceDataInvalidatesResults() {
+        QFETCH(QString, editor);
+        ui::registerEditors();
+        const bool tube = editor == QLatin1String("Form7");
+        auto openEditor = [&]() -> QWidget* {
+            click(tube ? "Command12" : "Command5");
+            QWidget* w = tube ? static_cast<QWidget*>(ui::TubeOutputEditor::current())
+                              : static_cast<QWidget*>(ui::AmbientDoseEditor::current());
+            return w && w->isVisible() ? w : nullptr;
+        };
+        auto save = [&](QWidget* w) {
+            QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+            QVERIFY(!w->isVisible());
+        };
+        runToCaregiver();
+        QWidget* w = openEditor();
+        QVERIFY(w);
+        save(w); // the values as they were
+        expectResultsKept();
+        QCOMPARE(text("Text24")->text(), QStringLiteral("tamso_output"));
+
+        w = openEditor();
+        QVERIFY(w);
+        w->findChild<QLineEdit*>(QStringLiteral("Text2"))->setText(QStringLiteral("1.23E-05"));
+        save(w);
+        expectResultsCleared();
+        QCOMPARE(text("Text24")->text(), QStringLiteral("tamso_output"));
+        runToCaregiver();
+        const EngineRun expected = engineRun(2);
+        compareResults(expected);
+    }
+
+    // The W value saved in the basic data editor takes effect when the editor reads its file again.
+    void changedWValueInvalidatesResults() {
+        ui::registerEditors();
+        runToCaregiver();
+        ui::Navigation::instance().openBasicDataEditor();
+        QWidget* editor = ui::BasicDataEditor::current();
+        QVERIFY(editor && editor->isVisible());
+        editor->findChild<QLineEdit*>(QStringLiteral("Text4"))->setText(QStringLiteral("34.5"));
+        QTest::mouseClick(editor->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+        expectResultsKept();
+        ui::Navigation::instance().openBasicDataEditor();
+        QCOMPARE(Module1.wAirEv, 34.5);
+        expectResultsCleared();
+        QCOMPARE(form1()->findChild<QLabel*>(QStringLiteral("Label52"))->text(), QStringLiteral("Wair = 34.5 eV"));
+        editor->hide();
+    }
+
+    // A new measured exposure, or the switch to it, makes the shown results those of another
+    // exposure; the return to the tube output data at the end of a run does not.
+    void exposureSourceChangeInvalidatesResults() {
+        runToCaregiver();
+        QTest::mouseClick(option("Option4"), Qt::LeftButton);
+        QVERIFY(form9()->isVisible());
+        form9()->findChild<QPushButton*>(QStringLiteral("Command2"))->click(); // Cancel: nothing changes
+        expectResultsKept();
+        QTest::mouseClick(option("Option4"), Qt::LeftButton);
+        form9Text()->setText(QStringLiteral("2.58E-4"));
+        QTest::mouseClick(form9()->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+        QCOMPARE(Module1.exposureSource, 1.0);
+        expectResultsCleared();
+        runToCaregiver(); // on the measured value, then back to the output data
+        QCOMPARE(Module1.exposureSource, 2.0);
+        expectResultsKept();
+        QTest::mouseClick(option("Option5"), Qt::LeftButton); // already the source: no change
+        expectResultsKept();
+    }
+
+    // After " bye bye " the kept screen opens again on its first input, not on " bye bye ".
+    void newCalculationOpensOnTheFirstInput() {
+        button("Command1")->setFocus();
+        pressEnter(button("Command1"));
+        QVERIFY(!form1()->isVisible());
+        shell_->newCalculation();
+        QCOMPARE(focused(), text("Text1"));
     }
 
     void resultFieldsAreNotForTyping() {

@@ -454,8 +454,7 @@ void ConditionsScreen::loadDefaults() {
     field("Text19")->clear();
     field("Text29")->setText(qs(s.xrayUnitName));
     setOutputDataNameShown(qs(s.outputDataFileName));
-    wAirLabel_->setText(QStringLiteral("Wair = ") + numberText(s.wAirEv) + QStringLiteral(" eV"));
-    wAirLabel_->setAccessibleName(wAirLabel_->text());
+    showWAir();
 
     option5_->setChecked(true);
     selectOutputData();
@@ -464,8 +463,23 @@ void ConditionsScreen::loadDefaults() {
 
     for (QPushButton* b : {command3_, command4_, command6_})
         b->setEnabled(false);
+    focusFirstInput();
+}
+
+void ConditionsScreen::focusFirstInput() {
     // The screen opens on the first input of the chain, not on a display-only field.
     field("Text1")->setFocus(Qt::OtherFocusReason);
+}
+
+void ConditionsScreen::showWAir() {
+    wAirLabel_->setText(QStringLiteral("Wair = ") + numberText(Module1.wAirEv) + QStringLiteral(" eV"));
+    wAirLabel_->setAccessibleName(wAirLabel_->text());
+}
+
+void ConditionsScreen::referenceDataChanged() {
+    if (resultsShown_)
+        invalidateResults();
+    showWAir();
 }
 
 void ConditionsScreen::fillBodyPartList() {
@@ -480,8 +494,8 @@ void ConditionsScreen::fillBodyPartList() {
     combo2_->setEditText(shown);
 }
 
-void ConditionsScreen::setOutputDataNameShown(const QString& name) {
-    field("Text24")->setText(name.left(std::max<qsizetype>(0, name.size() - 3)));
+void ConditionsScreen::setOutputDataNameShown(const QString& fileName) {
+    field("Text24")->setText(fileName.left(std::max<qsizetype>(0, fileName.size() - 3)));
 }
 
 void ConditionsScreen::applyFieldSizePreset(const QString& name) {
@@ -544,14 +558,24 @@ void ConditionsScreen::clearResultFields(bool withCaregiver) {
 // The exposure source -------------------------------------------------------------------------------
 
 void ConditionsScreen::selectOutputData() {
-    Module1.exposureSource = 2;
+    setExposureSource(2);
     field("Text12")->setEnabled(false);
+}
+
+// Results computed with one exposure at 1 m do not belong to the other source.
+void ConditionsScreen::setExposureSource(double source) {
+    if (Module1.exposureSource != source && resultsShown_)
+        invalidateResults();
+    Module1.exposureSource = source;
 }
 
 void ConditionsScreen::openMeasuredExposure() {
     if (!measuredDialog_) {
         measuredDialog_ = new MeasuredExposureDialog(this);
         connect(measuredDialog_, &MeasuredExposureDialog::measuredValueAccepted, this, [this](double exposureCkg) {
+            // A new reading is a new exposure: shown results were computed without it.
+            if (resultsShown_)
+                invalidateResults();
             Module1.exposureSource = 1;
             field("Text19")->setText(qs(textio::formatNumber(exposureCkg, "0.00E+0")));
             // "出力データを利用" may have been chosen while the dialog was open; the value now in
@@ -562,7 +586,7 @@ void ConditionsScreen::openMeasuredExposure() {
             }
         });
         connect(measuredDialog_, &MeasuredExposureDialog::outputDataChosen, this, [this] {
-            Module1.exposureSource = 2;
+            setExposureSource(2);
             if (option5_->isChecked())
                 selectOutputData();
             else
@@ -608,8 +632,14 @@ void ConditionsScreen::runCalculation() {
     }
     recordRunInputs();
     QCoreApplication::processEvents();
+    // Back to the tube output data: the measured value served this run. The results count as
+    // shown only after this, so the return of the source does not clear them.
     option4_->setChecked(false);
     option5_->setChecked(true);
+    resultsShown_ = true;
+    checkInputsAgainstRun(); // an input changed while the pending events ran
+    if (!resultsShown_)
+        return;
     command3_->setEnabled(true);
     command3_->setFocus(Qt::OtherFocusReason);
 }
@@ -686,12 +716,12 @@ void ConditionsScreen::closeEvent(QCloseEvent* event) {
 // Results that no longer match the inputs -------------------------------------------------------------------
 
 void ConditionsScreen::recordRunInputs() {
+    resultsShown_ = false; // until the run has handed on
     runValues_.clear();
     for (const char* name : {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text8", "Text9", "Text23",
                              "Text10", "Text11"})
         runValues_.insert(field(name), fieldValue(field(name)));
     runFieldSizeName_ = combo1_->currentText();
-    resultsShown_ = true;
 }
 
 void ConditionsScreen::checkInputsAgainstRun() {

@@ -37,8 +37,14 @@ public:
 
     // "新規計算" on the start screen: the caregiver, illustration and report commands off.
     void disableFollowUpCommands();
-    // Form1.Text24: the tube output data name in use.
-    void setOutputDataNameShown(const QString& name);
+    // Form1.Text24: the tube output data in use, given by its file name; the screen shows it
+    // without its last three characters (the extension).
+    void setOutputDataNameShown(const QString& fileName);
+    // The reference data in the state changed (an editor saved): results computed from the old
+    // data are cleared and the follow-up commands disabled, as after a changed input.
+    void referenceDataChanged();
+    // The focus on the first input of the Enter chain (Form1.Text1).
+    void focusFirstInput();
     void hideMeasuredExposureDialog();
     // The measured-exposure dialog while it exists (null before the first opening and after its
     // close box).
@@ -73,10 +79,12 @@ private:
     void applyFieldSizePreset(const QString& name);
     void comboEnterPressed();
     void selectOutputData();   // Option5 handler
+    void setExposureSource(double source);
     void openMeasuredExposure(); // Option4 handler
     void clearResultFields(bool withCaregiver);
     void invalidateResults();
     void recordRunInputs();
+    void showWAir();
     void checkInputsAgainstRun();
 
     QLineEdit* field(const char* name) const;

@@ -62,6 +62,8 @@ struct Navigation {
     std::function<void(const QString&)> setHospitalCaption;      // Form2.Label10
     std::function<void(const QString&)> setOutputDataNameShown;  // Form1.Text24 (name without its last 3 chars)
     std::function<void()> showConditionsScreen;                  // brings Form1 to the front
+    // An editor changed reference data in the state that shown results were computed from.
+    std::function<void()> referenceDataChanged;
 };
 
 } // namespace tamso::ui

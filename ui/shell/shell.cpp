@@ -23,6 +23,7 @@ Shell::~Shell() {
     nav.setHospitalCaption = nullptr;
     nav.setOutputDataNameShown = nullptr;
     nav.showConditionsScreen = nullptr;
+    nav.referenceDataChanged = nullptr;
     delete conditions_.data();
     delete illustration_.data();
     delete startScreen_.data();
@@ -49,6 +50,10 @@ void Shell::registerHooks() {
     nav.setOutputDataNameShown = [this](const QString& name) {
         if (conditions_)
             conditions_->setOutputDataNameShown(name);
+    };
+    nav.referenceDataChanged = [this] {
+        if (conditions_)
+            conditions_->referenceDataChanged();
     };
     nav.showConditionsScreen = [this] {
         if (!conditions_)
@@ -86,6 +91,9 @@ void Shell::newCalculation() {
     conditions_->show();
     conditions_->raise();
     conditions_->activateWindow();
+    // A kept screen would otherwise give the focus back to the control that had it last
+    // (" bye bye "), where Enter leads straight back to the start screen.
+    conditions_->focusFirstInput();
     if (startScreen_)
         startScreen_->hide();
 }
