@@ -7,10 +7,10 @@
 
 #include "engine/calculation.h"
 #include "engine/calculationstate.h"
-#include "refdata/ambientdoseeditor.h"
-#include "refdata/basicdataeditor.h"
-#include "refdata/referenceeditors_ui.h"
-#include "refdata/tubeoutputeditor.h"
+#include "ui/editors/ambientdoseeditor.h"
+#include "ui/editors/basicdataeditor.h"
+#include "ui/editors/referenceeditors_ui.h"
+#include "ui/editors/tubeoutputeditor.h"
 #include "textio/fileio.h"
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
@@ -18,11 +18,11 @@
 #include "ui/conditions/fieldsizepresets.h"
 #include "ui/conditions/measuredexposuredialog.h"
 #include "ui/shell/illustrationwindow.h"
-#include "ui/shell/messagebox.h"
+#include "ui/kit/messagebox.h"
 #include "ui/shell/navigation.h"
 #include "ui/shell/shell.h"
 #include "ui/shell/startscreen.h"
-#include "ui/shell/uiutil.h"
+#include "ui/kit/uiutil.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

@@ -4,17 +4,17 @@
 #include "uitestsupport.h"
 
 #include "engine/calculationstate.h"
-#include "refdata/ambientdoseeditor.h"
-#include "refdata/basicdataeditor.h"
-#include "refdata/referenceeditors_ui.h"
+#include "ui/editors/ambientdoseeditor.h"
+#include "ui/editors/basicdataeditor.h"
+#include "ui/editors/referenceeditors_ui.h"
 #include "refdata/referencefiles.h"
 #include "refdata/referenceloader.h"
-#include "refdata/tubeoutputeditor.h"
+#include "ui/editors/tubeoutputeditor.h"
 #include "textio/codec.h"
 #include "textio/fileio.h"
-#include "ui/shell/messagebox.h"
+#include "ui/kit/messagebox.h"
 #include "ui/shell/navigation.h"
-#include "ui/shell/uiutil.h"
+#include "ui/kit/uiutil.h"
 
 #include <QDir>
 #include <QLabel>

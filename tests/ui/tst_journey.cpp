@@ -7,17 +7,17 @@
 
 #include "engine/calculation.h"
 #include "engine/calculationstate.h"
-#include "records/recordsearchscreen.h"
-#include "refdata/referenceeditors_ui.h"
+#include "ui/records/recordsearchscreen.h"
+#include "ui/editors/referenceeditors_ui.h"
 #include "textio/codec.h"
 #include "textio/fileio.h"
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
 #include "ui/report/reportscreen.h"
-#include "ui/shell/messagebox.h"
+#include "ui/kit/messagebox.h"
 #include "ui/shell/shell.h"
 #include "ui/shell/startscreen.h"
-#include "ui/shell/uiutil.h"
+#include "ui/kit/uiutil.h"
 
 #include <QApplication>
 #include <QComboBox>

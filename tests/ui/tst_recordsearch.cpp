@@ -1,12 +1,12 @@
 // The record search screen and the save hooks: file list, record rows, the show command and its
 // hand-over to the report screen, stale listings and unreadable files.
 
-#include "records/recordsearchscreen.h"
+#include "ui/records/recordsearchscreen.h"
 #include "textio/codec.h"
 #include "textio/fileio.h"
-#include "ui/shell/messagebox.h"
+#include "ui/kit/messagebox.h"
 #include "ui/shell/navigation.h"
-#include "ui/shell/uiutil.h"
+#include "ui/kit/uiutil.h"
 #include "uitestsupport.h"
 
 #include <QLabel>

@@ -2,13 +2,13 @@
 // to the patient's file with the same values.
 
 #include "records/patientrecordfile.h"
-#include "records/recordsearchscreen.h"
+#include "ui/records/recordsearchscreen.h"
 #include "textio/codec.h"
 #include "textio/fileio.h"
 #include "ui/report/reportscreen.h"
-#include "ui/shell/messagebox.h"
+#include "ui/kit/messagebox.h"
 #include "ui/shell/navigation.h"
-#include "ui/shell/uiutil.h"
+#include "ui/kit/uiutil.h"
 #include "uitestsupport.h"
 
 #include <QLineEdit>

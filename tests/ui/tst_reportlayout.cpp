@@ -12,8 +12,8 @@
 #include "ui/report/reportpreview.h"
 #include "ui/report/reportprinter.h"
 #include "ui/report/reportrecorder.h"
-#include "ui/shell/messagebox.h"
-#include "ui/shell/uiutil.h"
+#include "ui/kit/messagebox.h"
+#include "ui/kit/uiutil.h"
 
 #include <QDate>
 #include <QDir>

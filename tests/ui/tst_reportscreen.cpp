@@ -7,8 +7,8 @@
 #include "textio/codec.h"
 #include "ui/report/reportpreview.h"
 #include "ui/report/reportscreen.h"
-#include "ui/shell/messagebox.h"
-#include "ui/shell/uiutil.h"
+#include "ui/kit/messagebox.h"
+#include "ui/kit/uiutil.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -9,11 +9,11 @@
 #include "ui/conditions/conditionsscreen.h"
 #include "ui/conditions/measuredexposuredialog.h"
 #include "ui/shell/illustrationwindow.h"
-#include "ui/shell/messagebox.h"
+#include "ui/kit/messagebox.h"
 #include "ui/shell/navigation.h"
 #include "ui/shell/shell.h"
 #include "ui/shell/startscreen.h"
-#include "ui/shell/uiutil.h"
+#include "ui/kit/uiutil.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

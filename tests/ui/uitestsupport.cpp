@@ -2,8 +2,8 @@
 
 #include "engine/calculationstate.h"
 #include "refdata/referenceloader.h"
-#include "ui/shell/messagebox.h"
-#include "ui/shell/uiutil.h"
+#include "ui/kit/messagebox.h"
+#include "ui/kit/uiutil.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -7,10 +7,10 @@
 #include "textio/numbertext.h"
 #include "ui/conditions/fieldsizepresets.h"
 #include "ui/conditions/measuredexposuredialog.h"
-#include "ui/shell/appresources.h"
-#include "ui/shell/messagebox.h"
+#include "ui/kit/appresources.h"
+#include "ui/kit/messagebox.h"
 #include "ui/shell/navigation.h"
-#include "ui/shell/uiutil.h"
+#include "ui/kit/uiutil.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -2,7 +2,7 @@
 
 #include "engine/calculationstate.h"
 #include "textio/numbertext.h"
-#include "ui/shell/uiutil.h"
+#include "ui/kit/uiutil.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>

@@ -1,7 +1,7 @@
 #include "ui/report/reportlayout.h"
 
 #include "engine/calculationstate.h"
-#include "ui/shell/uiutil.h"
+#include "ui/kit/uiutil.h"
 
 namespace tamso::ui {
 

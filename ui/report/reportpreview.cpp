@@ -2,7 +2,7 @@
 
 #include "ui/report/paintercanvas.h"
 #include "ui/report/reportlayout.h"
-#include "ui/shell/uiutil.h"
+#include "ui/kit/uiutil.h"
 
 #include <QPainter>
 

@@ -2,8 +2,8 @@
 
 #include "ui/report/reportpreview.h"
 #include "ui/report/reportprinter.h"
-#include "ui/shell/messagebox.h"
-#include "ui/shell/uiutil.h"
+#include "ui/kit/messagebox.h"
+#include "ui/kit/uiutil.h"
 
 #include <QComboBox>
 #include <QEvent>

@@ -3,7 +3,7 @@
 // left, the report preview on the right; draws, prints and saves the report and keeps the
 // technologist list.
 
-#include "ui/report/technologistlist.h"
+#include "records/technologistlist.h"
 #include "ui/shell/navigation.h"
 
 #include <QWidget>
@@ -34,7 +34,7 @@ public:
 
     ReportFields fields() const;
     ReportPreview* preview() const { return preview_; }
-    const TechnologistList& technologists() const { return technologists_; }
+    const records::TechnologistList& technologists() const { return technologists_; }
 
     // Chooses the printer for the Printer command. The default asks the user with the system print
     // dialog and gives nullptr when the dialog is cancelled. Tests supply a PDF printer instead;
@@ -79,7 +79,7 @@ private:
     QPushButton* command5_ = nullptr;
     QPushButton* command6_ = nullptr;
     ReportPreview* preview_ = nullptr;
-    TechnologistList technologists_;
+    records::TechnologistList technologists_;
 };
 
 // Sets Navigation::handOverToReport and showRecordOnReport. The screen is created on first use and

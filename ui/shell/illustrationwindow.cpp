@@ -1,6 +1,6 @@
 #include "ui/shell/illustrationwindow.h"
 
-#include "ui/shell/uiutil.h"
+#include "ui/kit/uiutil.h"
 
 #include <QPainter>
 #include <QPainterPath>

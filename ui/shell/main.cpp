@@ -1,11 +1,11 @@
 // The tamso program: starts on the start screen after loading the reference data of the
 // working folder (the current folder).
 
-#include "records/recordsearchscreen.h"
-#include "refdata/referenceeditors_ui.h"
+#include "ui/records/recordsearchscreen.h"
+#include "ui/editors/referenceeditors_ui.h"
 #include "ui/report/reportscreen.h"
 #include "ui/shell/shell.h"
-#include "ui/shell/uiutil.h"
+#include "ui/kit/uiutil.h"
 
 #include <QApplication>
 

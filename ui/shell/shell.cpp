@@ -4,10 +4,10 @@
 #include "refdata/referenceloader.h"
 #include "ui/conditions/conditionsscreen.h"
 #include "ui/shell/illustrationwindow.h"
-#include "ui/shell/messagebox.h"
+#include "ui/kit/messagebox.h"
 #include "ui/shell/navigation.h"
 #include "ui/shell/startscreen.h"
-#include "ui/shell/uiutil.h"
+#include "ui/kit/uiutil.h"
 
 #include <QCoreApplication>
 #include <filesystem>

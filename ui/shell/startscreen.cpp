@@ -1,8 +1,8 @@
 #include "ui/shell/startscreen.h"
 
-#include "ui/shell/appresources.h"
+#include "ui/kit/appresources.h"
 #include "ui/shell/navigation.h"
-#include "ui/shell/uiutil.h"
+#include "ui/kit/uiutil.h"
 
 #include <QCloseEvent>
 #include <QLabel>

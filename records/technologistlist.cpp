@@ -1,10 +1,10 @@
-#include "ui/report/technologistlist.h"
+#include "records/technologistlist.h"
 
 #include "textio/fileio.h"
 
 #include <system_error>
 
-namespace tamso {
+namespace tamso::records {
 
 Status TechnologistList::read(const std::filesystem::path& folder) {
     for (auto& name : TechnologistTable)
@@ -54,4 +54,4 @@ std::vector<std::string> TechnologistList::names() const {
     return std::vector<std::string>(TechnologistTable.begin() + 1, TechnologistTable.begin() + 1 + count_);
 }
 
-} // namespace tamso
+} // namespace tamso::records

@@ -1,11 +1,11 @@
-#include "refdata/basicdataeditor.h"
+#include "ui/editors/basicdataeditor.h"
 
 #include "engine/calculationstate.h"
 #include "refdata/referencefiles.h"
 #include "textio/numbertext.h"
-#include "ui/shell/messagebox.h"
+#include "ui/kit/messagebox.h"
 #include "ui/shell/navigation.h"
-#include "ui/shell/uiutil.h"
+#include "ui/kit/uiutil.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,12 +1,12 @@
-#include "records/recordsearchscreen.h"
+#include "ui/records/recordsearchscreen.h"
 
 #include "records/patientrecordsave.h"
 #include "textio/fileio.h"
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
-#include "ui/shell/messagebox.h"
+#include "ui/kit/messagebox.h"
 #include "ui/shell/navigation.h"
-#include "ui/shell/uiutil.h"
+#include "ui/kit/uiutil.h"
 
 #include <QDir>
 #include <QFont>

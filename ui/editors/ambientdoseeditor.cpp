@@ -1,13 +1,13 @@
-#include "refdata/ambientdoseeditor.h"
+#include "ui/editors/ambientdoseeditor.h"
 
 #include "engine/calculationstate.h"
 #include "refdata/referencefiles.h"
 #include "textio/fileio.h"
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
-#include "ui/shell/messagebox.h"
+#include "ui/kit/messagebox.h"
 #include "ui/shell/navigation.h"
-#include "ui/shell/uiutil.h"
+#include "ui/kit/uiutil.h"
 
 #include <QLabel>
 #include <QLineEdit>

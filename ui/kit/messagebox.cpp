@@ -1,4 +1,4 @@
-#include "ui/shell/messagebox.h"
+#include "ui/kit/messagebox.h"
 
 #include <QQueue>
 

@@ -1,4 +1,4 @@
-#include "ui/shell/appresources.h"
+#include "ui/kit/appresources.h"
 
 #include <QGuiApplication>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "ui/shell/uiutil.h"
+#include "ui/kit/uiutil.h"
 
 #include <QDir>
 #include <QFont>

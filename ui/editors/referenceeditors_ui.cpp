@@ -1,8 +1,8 @@
-#include "refdata/referenceeditors_ui.h"
+#include "ui/editors/referenceeditors_ui.h"
 
-#include "refdata/ambientdoseeditor.h"
-#include "refdata/basicdataeditor.h"
-#include "refdata/tubeoutputeditor.h"
+#include "ui/editors/ambientdoseeditor.h"
+#include "ui/editors/basicdataeditor.h"
+#include "ui/editors/tubeoutputeditor.h"
 #include "ui/shell/navigation.h"
 
 namespace tamso::ui {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace tamso {
+namespace tamso::records {
 
 class TechnologistList {
 public:
@@ -40,4 +40,4 @@ private:
     bool read_ = false;
 };
 
-} // namespace tamso
+} // namespace tamso::records
