@@ -9,7 +9,6 @@
 #include "engine/calculationstate.h"
 #include "ui/editors/ambientdoseeditor.h"
 #include "ui/editors/basicdataeditor.h"
-#include "ui/editors/referenceeditors_ui.h"
 #include "ui/editors/tubeoutputeditor.h"
 #include "textio/fileio.h"
 #include "textio/numberformat.h"
@@ -19,7 +18,8 @@
 #include "ui/conditions/measuredexposuredialog.h"
 #include "ui/shell/illustrationwindow.h"
 #include "ui/kit/messagebox.h"
-#include "ui/shell/navigation.h"
+#include "ui/report/reportfields.h"
+#include "ui/report/reportscreen.h"
 #include "ui/shell/shell.h"
 #include "ui/shell/startscreen.h"
 #include "ui/kit/uiutil.h"
@@ -33,6 +33,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include <filesystem>
@@ -166,8 +167,6 @@ private slots:
     }
     void cleanup() {
         shell_.reset();
-        ui::Navigation::instance().handOverToReport = nullptr;
-        ui::Navigation::instance().hideTubeOutputEditor = nullptr;
         dir_.reset();
     }
 
@@ -260,10 +259,13 @@ private slots:
         QVERIFY(button("Command6")->isEnabled());
         QCOMPARE(focused(), button("Command6"));
 
-        std::optional<ui::ReportFields> handed;
-        ui::Navigation::instance().handOverToReport = [&](const ui::ReportFields& f) { handed = f; };
+        QSignalSpy handOver(form1(), &ui::ConditionsScreen::reportRequested);
         click("Command6");
-        QVERIFY(handed);
+        QCOMPARE(handOver.size(), 1);
+        const auto handed = std::optional(handOver.first().first().value<ui::ReportFields>());
+        // The shell's wiring: the report screen shows the hand-over.
+        QVERIFY(shell_->reportScreen() && shell_->reportScreen()->isVisible());
+        QCOMPARE(shell_->reportScreen()->fields().dose, handed->dose);
         QVERIFY(!shell_->illustrationWindow()->isVisible());
         QCOMPARE(handed->tubeVoltage, QStringLiteral("50"));
         QCOMPARE(handed->mAs, QStringLiteral("5"));
@@ -544,10 +546,10 @@ private slots:
         runToCaregiver();
         const QString caregiver = text("Text21")->text();
         ui::ConditionsScreen* first = form1();
-        bool tubeEditorHidden = false;
-        ui::Navigation::instance().hideTubeOutputEditor = [&] { tubeEditorHidden = true; };
+        click("Command12");
+        QVERIFY(shell_->tubeOutputEditor() && shell_->tubeOutputEditor()->isVisible());
         QTest::mouseClick(button("Command1"), Qt::LeftButton);
-        QVERIFY(tubeEditorHidden);
+        QVERIFY(!shell_->tubeOutputEditor()->isVisible());
         QVERIFY(!form1()->isVisible());
         QVERIFY(shell_->startScreen()->isVisible());
         QVERIFY(!shell_->illustrationWindow()->isVisible());
@@ -676,8 +678,7 @@ private slots:
     // The keyboard alone carries a case from the last size field to the report: Enter moves the
     // focus along the chain and presses each command that the focus lands on.
     void enterPressesTheFocusedCommands() {
-        std::optional<ui::ReportFields> handed;
-        ui::Navigation::instance().handOverToReport = [&](const ui::ReportFields& f) { handed = f; };
+        QSignalSpy handOver(form1(), &ui::ConditionsScreen::reportRequested);
         const EngineRun expected = engineRun(2);
         combo("Combo1")->setFocus();
         pressEnter(combo("Combo1"));
@@ -693,8 +694,8 @@ private slots:
         QVERIFY(!text("Text21")->text().isEmpty());
         QCOMPARE(focused(), button("Command6"));
         pressEnter(button("Command6"));
-        QVERIFY(handed);
-        QCOMPARE(handed->dose, text("Text20")->text());
+        QCOMPARE(handOver.size(), 1);
+        QCOMPARE(handOver.first().first().value<ui::ReportFields>().dose, text("Text20")->text());
 
         // In the dialog: Enter in the reading only moves to OK, Enter on OK accepts.
         QTest::mouseClick(option("Option4"), Qt::LeftButton);
@@ -836,12 +837,11 @@ private slots:
     }
     void savedReferenceDataInvalidatesResults() {
         QFETCH(QString, editor);
-        ui::registerEditors();
         const bool tube = editor == QLatin1String("Form7");
         auto openEditor = [&]() -> QWidget* {
             click(tube ? "Command12" : "Command5");
-            QWidget* w = tube ? static_cast<QWidget*>(ui::TubeOutputEditor::current())
-                              : static_cast<QWidget*>(ui::AmbientDoseEditor::current());
+            QWidget* w = tube ? static_cast<QWidget*>(shell_->tubeOutputEditor())
+                              : static_cast<QWidget*>(shell_->ambientDoseEditor());
             return w && w->isVisible() ? w : nullptr;
         };
         auto save = [&](QWidget* w) {
@@ -868,15 +868,14 @@ private slots:
 
     // The W value saved in the basic data editor takes effect when the editor reads its file again.
     void changedWValueInvalidatesResults() {
-        ui::registerEditors();
         runToCaregiver();
-        ui::Navigation::instance().openBasicDataEditor();
-        QWidget* editor = ui::BasicDataEditor::current();
+        shell_->openBasicDataEditor();
+        QWidget* editor = shell_->basicDataEditor();
         QVERIFY(editor && editor->isVisible());
         editor->findChild<QLineEdit*>(QStringLiteral("Text4"))->setText(QStringLiteral("34.5"));
         QTest::mouseClick(editor->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
         expectResultsKept();
-        ui::Navigation::instance().openBasicDataEditor();
+        shell_->openBasicDataEditor();
         QCOMPARE(Module1.wAirEv, 34.5);
         expectResultsCleared();
         QCOMPARE(form1()->findChild<QLabel*>(QStringLiteral("Label52"))->text(), QStringLiteral("Wair = 34.5 eV"));

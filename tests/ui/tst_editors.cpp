@@ -4,22 +4,24 @@
 #include "uitestsupport.h"
 
 #include "engine/calculationstate.h"
-#include "ui/editors/ambientdoseeditor.h"
-#include "ui/editors/basicdataeditor.h"
-#include "ui/editors/referenceeditors_ui.h"
 #include "refdata/referencefiles.h"
 #include "refdata/referenceloader.h"
-#include "ui/editors/tubeoutputeditor.h"
 #include "textio/codec.h"
 #include "textio/fileio.h"
+#include "ui/conditions/conditionsscreen.h"
+#include "ui/editors/ambientdoseeditor.h"
+#include "ui/editors/basicdataeditor.h"
+#include "ui/editors/tubeoutputeditor.h"
 #include "ui/kit/messagebox.h"
-#include "ui/shell/navigation.h"
 #include "ui/kit/uiutil.h"
+#include "ui/shell/shell.h"
+#include "ui/shell/startscreen.h"
 
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include <filesystem>
@@ -153,7 +155,6 @@ class EditorTests : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { ui::registerEditors(); }
     void init();
     void cleanup();
 
@@ -188,9 +189,11 @@ private slots:
     void ambientFieldsStandUnderTheirCaptions();
 
 private:
+    // The facility name that the start screen shows (Label10).
+    QString hospitalShown() const;
+
     std::unique_ptr<QTemporaryDir> dir_;
-    QStringList captions_;   // what the start screen was told to show
-    QStringList namesShown_; // what Form1.Text24 was told to show
+    std::unique_ptr<ui::Shell> shell_; // opens the editors and wires them to the other screens
 };
 
 void EditorTests::init() {
@@ -200,28 +203,30 @@ void EditorTests::init() {
     Module1 = CalculationState{};
     auto status = refdata::loadReferenceData(Module1, folder());
     QVERIFY2(!status, status ? status->message.c_str() : "");
+    shell_ = std::make_unique<ui::Shell>();
+    shell_->quitProgram = [] {};
+    QVERIFY(shell_->start());
+    QCOMPARE(hospitalShown(), QStringLiteral("試験病院"));
     MessageBox::clearShown();
-    captions_.clear();
-    namesShown_.clear();
-    auto& navigation = ui::Navigation::instance();
-    navigation.setHospitalCaption = [this](const QString& name) { captions_ << name; };
-    navigation.setOutputDataNameShown = [this](const QString& name) { namesShown_ << name; };
 }
 
 void EditorTests::cleanup() {
-    delete ui::BasicDataEditor::current();
-    delete ui::TubeOutputEditor::current();
-    delete ui::AmbientDoseEditor::current();
+    shell_.reset(); // the editors with it
     QDir::setCurrent(QDir::tempPath());
     dir_.reset();
+}
+
+QString EditorTests::hospitalShown() const {
+    QLabel* label = child<QLabel>(shell_->startScreen(), QStringLiteral("Label10"));
+    return label ? label->text() : QString();
 }
 
 // ---- Basic data editor ------------------------------------------------------------------------
 
 void EditorTests::basicDataOpensWithFileValues() {
     Module1.targetAngleDeg = 16; // changed on the exposure-condition screen
-    ui::Navigation::instance().openBasicDataEditor();
-    auto* editor = ui::BasicDataEditor::current();
+    shell_->openBasicDataEditor();
+    auto* editor = shell_->basicDataEditor();
     QVERIFY(editor && editor->isVisible());
     QCOMPARE(editor->windowTitle(), QStringLiteral("TAMSO 基本データ"));
     QCOMPARE(field(editor, 1)->text(), QStringLiteral("試験装置"));
@@ -234,9 +239,10 @@ void EditorTests::basicDataOpensWithFileValues() {
 }
 
 void EditorTests::basicDataSaveWritesFiveLines() {
-    ui::Navigation::instance().openBasicDataEditor();
-    auto* editor = ui::BasicDataEditor::current();
+    shell_->openBasicDataEditor();
+    auto* editor = shell_->basicDataEditor();
     QVERIFY(editor);
+    QSignalSpy captions(editor, &ui::BasicDataEditor::hospitalNameSaved);
     field(editor, 6)->setText(QStringLiteral("市立病院, 新生児科, NICU"));
     field(editor, 1)->setText(QStringLiteral("移動型装置, 型式B"));
     field(editor, 2)->setText(QStringLiteral("12"));
@@ -246,7 +252,9 @@ void EditorTests::basicDataSaveWritesFiveLines() {
 
     QCOMPARE(readBytes(fileNamed(refdata::kBasicDataFileName)),
              sjis(" 33.97 \r\n移動型装置, 型式B\r\n 12 \r\n 2.5 \r\n市立病院, 新生児科, NICU\r\n"));
-    QCOMPARE(captions_, QStringList{QStringLiteral("市立病院, 新生児科, NICU")});
+    QCOMPARE(captions.size(), 1);
+    QCOMPARE(captions[0][0].toString(), QStringLiteral("市立病院, 新生児科, NICU"));
+    QCOMPARE(hospitalShown(), QStringLiteral("市立病院, 新生児科, NICU")); // the start screen shows it
     QCOMPARE(MessageBox::shown().size(), 1);
     QCOMPARE(MessageBox::shown()[0].kind, MessageBox::Kind::Notice);
     QCOMPARE(MessageBox::shown()[0].text, QStringLiteral("基本データを保存しました。"));
@@ -255,7 +263,7 @@ void EditorTests::basicDataSaveWritesFiveLines() {
     QCOMPARE(Module1.hospitalName, std::string("試験病院"));
     QCOMPARE(Module1.xrayUnitName, std::string("試験装置"));
 
-    ui::Navigation::instance().openBasicDataEditor();
+    shell_->openBasicDataEditor();
     QCOMPARE(Module1.hospitalName, std::string("市立病院, 新生児科, NICU"));
     QCOMPARE(Module1.xrayUnitName, std::string("移動型装置, 型式B"));
     QCOMPARE(Module1.wAirEv, 33.97);
@@ -281,8 +289,8 @@ void EditorTests::basicDataNumberFields() {
     QFETCH(QString, typed);
     QFETCH(int, line);
     QFETCH(QString, written);
-    ui::Navigation::instance().openBasicDataEditor();
-    auto* editor = ui::BasicDataEditor::current();
+    shell_->openBasicDataEditor();
+    auto* editor = shell_->basicDataEditor();
     field(editor, fieldNumber)->setText(typed);
     QVERIFY(editor->save());
     auto text = textio::readTextFile(fileNamed(refdata::kBasicDataFileName));
@@ -293,14 +301,14 @@ void EditorTests::basicDataNumberFields() {
 }
 
 void EditorTests::basicDataReopenShowsFileChangedOutside() {
-    ui::Navigation::instance().openBasicDataEditor();
-    auto* editor = ui::BasicDataEditor::current();
+    shell_->openBasicDataEditor();
+    auto* editor = shell_->basicDataEditor();
     QTest::mouseClick(command(editor, 2), Qt::LeftButton);
     QVERIFY(!editor->isVisible());
     QVERIFY(!refdata::writeBasicDataFile(folder(), {34, "別の装置", 15, 1.8, "別の病院"}));
 
-    ui::Navigation::instance().openBasicDataEditor();
-    QCOMPARE(ui::BasicDataEditor::current(), editor); // kept, not created again
+    shell_->openBasicDataEditor();
+    QCOMPARE(shell_->basicDataEditor(), editor); // kept, not created again
     QVERIFY(editor->isVisible());
     QCOMPARE(field(editor, 1)->text(), QStringLiteral("別の装置"));
     QCOMPARE(field(editor, 2)->text(), QStringLiteral("15"));
@@ -314,14 +322,16 @@ void EditorTests::basicDataReopenShowsFileChangedOutside() {
 
 void EditorTests::basicDataCancelChangesNothing() {
     const std::string before = readBytes(fileNamed(refdata::kBasicDataFileName));
-    ui::Navigation::instance().openBasicDataEditor();
-    auto* editor = ui::BasicDataEditor::current();
+    shell_->openBasicDataEditor();
+    auto* editor = shell_->basicDataEditor();
+    QSignalSpy captions(editor, &ui::BasicDataEditor::hospitalNameSaved);
     field(editor, 4)->setText(QStringLiteral("99"));
     field(editor, 6)->setText(QStringLiteral("変更"));
     QTest::mouseClick(command(editor, 2), Qt::LeftButton);
     QVERIFY(!editor->isVisible());
     QCOMPARE(readBytes(fileNamed(refdata::kBasicDataFileName)), before);
-    QVERIFY(captions_.isEmpty());
+    QVERIFY(captions.isEmpty());
+    QCOMPARE(hospitalShown(), QStringLiteral("試験病院"));
     QVERIFY(MessageBox::shown().isEmpty());
     QCOMPARE(Module1.wAirEv, 33.97);
 }
@@ -343,8 +353,8 @@ void EditorTests::basicDataUnreadableFileKeepsEditorClosed() {
         QVERIFY(writeLines(refdata::kBasicDataFileName, {" 35 ", "途中まで"}));
     Module1.targetAngleDeg = 16;
 
-    ui::Navigation::instance().openBasicDataEditor();
-    QVERIFY(!ui::BasicDataEditor::current() || !ui::BasicDataEditor::current()->isVisible());
+    shell_->openBasicDataEditor();
+    QVERIFY(!shell_->basicDataEditor() || !shell_->basicDataEditor()->isVisible());
     QCOMPARE(MessageBox::shown().size(), 1);
     QCOMPARE(MessageBox::shown()[0].kind, MessageBox::Kind::Warning);
     QCOMPARE(MessageBox::shown()[0].icon, QMessageBox::Warning);
@@ -355,8 +365,9 @@ void EditorTests::basicDataUnreadableFileKeepsEditorClosed() {
 }
 
 void EditorTests::basicDataWriteFailureLosesNothing() {
-    ui::Navigation::instance().openBasicDataEditor();
-    auto* editor = ui::BasicDataEditor::current();
+    shell_->openBasicDataEditor();
+    auto* editor = shell_->basicDataEditor();
+    QSignalSpy captions(editor, &ui::BasicDataEditor::hospitalNameSaved);
     const fs::path kept = blockWithFolder(refdata::kBasicDataFileName);
     field(editor, 6)->setText(QStringLiteral("新しい病院"));
     field(editor, 4)->setText(QStringLiteral("34.5"));
@@ -366,7 +377,8 @@ void EditorTests::basicDataWriteFailureLosesNothing() {
     QCOMPARE(MessageBox::shown()[0].kind, MessageBox::Kind::Warning);
     QVERIFY(editor->isVisible());
     QCOMPARE(field(editor, 6)->text(), QStringLiteral("新しい病院"));
-    QVERIFY(captions_.isEmpty());
+    QVERIFY(captions.isEmpty());
+    QCOMPARE(hospitalShown(), QStringLiteral("試験病院"));
     QCOMPARE(readBytes(kept), std::string("kept"));
     QCOMPARE(strayFiles(), QStringList());
 
@@ -382,8 +394,8 @@ void EditorTests::basicDataWriteFailureLosesNothing() {
 }
 
 void EditorTests::basicDataTabOrder() {
-    ui::Navigation::instance().openBasicDataEditor();
-    auto* editor = ui::BasicDataEditor::current();
+    shell_->openBasicDataEditor();
+    auto* editor = shell_->basicDataEditor();
     QWidget* expected[] = {field(editor, 1), field(editor, 2),   field(editor, 3),  field(editor, 4),
                            field(editor, 6), command(editor, 1), command(editor, 2)};
     for (size_t i = 0; i + 1 < std::size(expected); ++i)
@@ -393,8 +405,8 @@ void EditorTests::basicDataTabOrder() {
 // ---- Tube output data editor ------------------------------------------------------------------
 
 void EditorTests::tubeOutputOpensFromState() {
-    ui::Navigation::instance().openTubeOutputEditor();
-    auto* editor = ui::TubeOutputEditor::current();
+    shell_->openTubeOutputEditor();
+    auto* editor = shell_->tubeOutputEditor();
     QVERIFY(editor && editor->isVisible());
     QCOMPARE(editor->windowTitle(), QStringLiteral("出力データ編集"));
     const char* expected[] = {"", "6.00E-06", "9.00E-06", "1.20E-05", "1.50E-05", "1.80E-05"};
@@ -409,8 +421,9 @@ void EditorTests::tubeOutputOpensFromState() {
 }
 
 void EditorTests::tubeOutputSaveAfterYes() {
-    ui::Navigation::instance().openTubeOutputEditor();
-    auto* editor = ui::TubeOutputEditor::current();
+    shell_->openTubeOutputEditor();
+    auto* editor = shell_->tubeOutputEditor();
+    QSignalSpy namesShown(editor, &ui::TubeOutputEditor::outputDataSaved);
     field(editor, 1)->setText(QStringLiteral("2.58E-05"));
     field(editor, 37)->setText(QStringLiteral("2.5"));
     field(editor, 38)->setText(QStringLiteral("0.1"));
@@ -432,10 +445,11 @@ void EditorTests::tubeOutputSaveAfterYes() {
     QCOMPARE(Module1.outputDataComment, std::string("No comment"));
     QCOMPARE(Module1.outputDataFileName, std::string("tamso_output.op"));
     // The editor hands on the file name; the screen alone cuts the extension.
-    QCOMPARE(namesShown_, QStringList{QStringLiteral("tamso_output.op")});
+    QCOMPARE(namesShown.size(), 1);
+    QCOMPARE(namesShown[0][0].toString(), QStringLiteral("tamso_output.op"));
     QVERIFY(!editor->isVisible());
 
-    ui::Navigation::instance().openTubeOutputEditor();
+    shell_->openTubeOutputEditor();
     QCOMPARE(field(editor, 44)->text(), QStringLiteral("No comment"));
     QCOMPARE(field(editor, 1)->text(), QStringLiteral("2.58E-05"));
     QCOMPARE(field(editor, 38)->text(), QStringLiteral("0.10"));
@@ -455,8 +469,8 @@ void EditorTests::tubeOutputExposureFields() {
     QFETCH(QString, typed);
     QFETCH(double, stored);
     QFETCH(QString, written);
-    ui::Navigation::instance().openTubeOutputEditor();
-    auto* editor = ui::TubeOutputEditor::current();
+    shell_->openTubeOutputEditor();
+    auto* editor = shell_->tubeOutputEditor();
     field(editor, 3)->setText(typed);
     QVERIFY(editor->save());
     QCOMPARE(Module1.TubeOutputTable[2][3], stored);
@@ -466,8 +480,9 @@ void EditorTests::tubeOutputExposureFields() {
 
 void EditorTests::tubeOutputNoKeepsFileButTakesValues() {
     const std::string before = readBytes(fileNamed(refdata::kTubeOutputFileName));
-    ui::Navigation::instance().openTubeOutputEditor();
-    auto* editor = ui::TubeOutputEditor::current();
+    shell_->openTubeOutputEditor();
+    auto* editor = shell_->tubeOutputEditor();
+    QSignalSpy namesShown(editor, &ui::TubeOutputEditor::outputDataSaved);
     field(editor, 2)->setText(QStringLiteral("1.00E-05"));
     field(editor, 37)->setText(QStringLiteral("3"));
     field(editor, 44)->setText(QStringLiteral("新しいコメント"));
@@ -477,7 +492,7 @@ void EditorTests::tubeOutputNoKeepsFileButTakesValues() {
     QCOMPARE(MessageBox::shown().size(), 1);
     QCOMPARE(readBytes(fileNamed(refdata::kTubeOutputFileName)), before);
     QVERIFY(editor->isVisible());
-    QVERIFY(namesShown_.isEmpty());
+    QVERIFY(namesShown.isEmpty());
     QCOMPARE(Module1.TubeOutputTable[2][2], 1e-5);
     QVERIFY(qAbs(Module1.refFilterAlCm - 0.3) < 1e-15);
     QCOMPARE(Module1.outputDataComment, std::string("試験用の出力データ"));
@@ -485,8 +500,8 @@ void EditorTests::tubeOutputNoKeepsFileButTakesValues() {
 }
 
 void EditorTests::tubeOutputRemovedFileWrittenWithoutQuestion() {
-    ui::Navigation::instance().openTubeOutputEditor();
-    auto* editor = ui::TubeOutputEditor::current();
+    shell_->openTubeOutputEditor();
+    auto* editor = shell_->tubeOutputEditor();
     fs::remove(fileNamed(refdata::kTubeOutputFileName));
     MessageBox::setNextAnswer(MessageBox::Answer::No); // would stop the save if a question came
     QVERIFY(editor->save());
@@ -499,8 +514,9 @@ void EditorTests::tubeOutputRemovedFileWrittenWithoutQuestion() {
 }
 
 void EditorTests::tubeOutputWriteFailureLosesNothing() {
-    ui::Navigation::instance().openTubeOutputEditor();
-    auto* editor = ui::TubeOutputEditor::current();
+    shell_->openTubeOutputEditor();
+    auto* editor = shell_->tubeOutputEditor();
+    QSignalSpy namesShown(editor, &ui::TubeOutputEditor::outputDataSaved);
     const fs::path kept = blockWithFolder(refdata::kTubeOutputFileName);
     field(editor, 4)->setText(QStringLiteral("2.00E-05"));
     field(editor, 44)->setText(QStringLiteral("失敗する保存"));
@@ -512,14 +528,14 @@ void EditorTests::tubeOutputWriteFailureLosesNothing() {
     QVERIFY(editor->isVisible());
     QCOMPARE(field(editor, 4)->text(), QStringLiteral("2.00E-05"));
     QCOMPARE(Module1.TubeOutputTable[2][4], 2e-5);
-    QVERIFY(namesShown_.isEmpty());
+    QVERIFY(namesShown.isEmpty());
     QCOMPARE(readBytes(kept), std::string("kept"));
     QCOMPARE(strayFiles(), QStringList());
 }
 
 void EditorTests::tubeOutputCancelAndReopenRefill() {
-    ui::Navigation::instance().openTubeOutputEditor();
-    auto* editor = ui::TubeOutputEditor::current();
+    shell_->openTubeOutputEditor();
+    auto* editor = shell_->tubeOutputEditor();
     field(editor, 1)->setText(QStringLiteral("9.99E-05"));
     field(editor, 37)->setText(QStringLiteral("7"));
     QTest::mouseClick(command(editor, 2), Qt::LeftButton);
@@ -529,14 +545,14 @@ void EditorTests::tubeOutputCancelAndReopenRefill() {
     QVERIFY(MessageBox::shown().isEmpty());
 
     Module1.TubeOutputTable[2][1] = 7.5e-6; // changed since, for example by a Save answered No
-    ui::Navigation::instance().openTubeOutputEditor();
+    shell_->openTubeOutputEditor();
     QCOMPARE(field(editor, 1)->text(), QStringLiteral("7.50E-06"));
     QCOMPARE(field(editor, 37)->text(), QStringLiteral("2.50"));
 }
 
 void EditorTests::tubeOutputEnterChain() {
-    ui::Navigation::instance().openTubeOutputEditor();
-    auto* editor = ui::TubeOutputEditor::current();
+    shell_->openTubeOutputEditor();
+    auto* editor = shell_->tubeOutputEditor();
     QVERIFY(QTest::qWaitForWindowActive(editor));
     QWidget* chain[] = {field(editor, 1),  field(editor, 2),  field(editor, 3),
                         field(editor, 4),  field(editor, 5),  field(editor, 37),
@@ -562,19 +578,29 @@ void EditorTests::tubeOutputEnterChain() {
 }
 
 void EditorTests::tubeOutputHiddenByConditionsScreen() {
-    ui::Navigation::instance().hideTubeOutputEditor(); // nothing to hide yet
-    ui::Navigation::instance().openTubeOutputEditor();
-    auto* editor = ui::TubeOutputEditor::current();
+    // The exposure-condition screen's " bye bye " hides the editor.
+    auto back = [this] {
+        QPushButton* bye = command(shell_->conditionsScreen(), 1);
+        QVERIFY(bye);
+        QTest::mouseClick(bye, Qt::LeftButton);
+    };
+    shell_->newCalculation();
+    back(); // nothing to hide yet
+    QVERIFY(!shell_->tubeOutputEditor());
+    shell_->newCalculation();
+    shell_->openTubeOutputEditor();
+    auto* editor = shell_->tubeOutputEditor();
     QVERIFY(editor->isVisible());
-    ui::Navigation::instance().hideTubeOutputEditor();
+    back();
     QVERIFY(!editor->isVisible());
+    QCOMPARE(shell_->tubeOutputEditor(), editor); // hidden, not discarded
 }
 
 // ---- Ambient dose table editor ----------------------------------------------------------------
 
 void EditorTests::ambientOpensEveryCellInItsField() {
-    ui::Navigation::instance().openAmbientDoseEditor();
-    auto* editor = ui::AmbientDoseEditor::current();
+    shell_->openAmbientDoseEditor();
+    auto* editor = shell_->ambientDoseEditor();
     QVERIFY(editor && editor->isVisible());
     QCOMPARE(editor->windowTitle(), QStringLiteral("周辺線量実測値データ編集"));
     // Columns of six fields: 50 kV at +30 cm, ceiling, -30 cm, then 60 kV; rows 70..120 cm.
@@ -594,8 +620,8 @@ void EditorTests::ambientOpensEveryCellInItsField() {
 }
 
 void EditorTests::ambientSaveWritesTwoDecimals() {
-    ui::Navigation::instance().openAmbientDoseEditor();
-    auto* editor = ui::AmbientDoseEditor::current();
+    shell_->openAmbientDoseEditor();
+    auto* editor = shell_->ambientDoseEditor();
     field(editor, 1)->setText(QStringLiteral("0.256")); // [1,1,1]
     field(editor, 22)->setText(QStringLiteral("12.5")); // [2,1,4]
     field(editor, 15)->setText(QStringLiteral("abc"));  // [1,3,3]
@@ -626,28 +652,28 @@ void EditorTests::ambientSaveWritesTwoDecimals() {
     Module1 = CalculationState{};
     QVERIFY(!refdata::loadReferenceData(Module1, folder()));
     QCOMPARE(Module1.AmbientDoseTable[1][1][1], 0.26);
-    ui::Navigation::instance().openAmbientDoseEditor();
-    QCOMPARE(field(ui::AmbientDoseEditor::current(), 1)->text(), QStringLiteral("0.260"));
-    QCOMPARE(field(ui::AmbientDoseEditor::current(), 22)->text(), QStringLiteral("12.500"));
+    shell_->openAmbientDoseEditor();
+    QCOMPARE(field(shell_->ambientDoseEditor(), 1)->text(), QStringLiteral("0.260"));
+    QCOMPARE(field(shell_->ambientDoseEditor(), 22)->text(), QStringLiteral("12.500"));
 }
 
 void EditorTests::ambientCancelLeavesTable() {
     const std::string before = readBytes(fileNamed(refdata::kAmbientDoseFileName));
-    ui::Navigation::instance().openAmbientDoseEditor();
-    auto* editor = ui::AmbientDoseEditor::current();
+    shell_->openAmbientDoseEditor();
+    auto* editor = shell_->ambientDoseEditor();
     field(editor, 8)->setText(QStringLiteral("5"));
     QTest::mouseClick(command(editor, 2), Qt::LeftButton);
     QVERIFY(!editor->isVisible());
     QCOMPARE(Module1.AmbientDoseTable[1][2][2], 1.22);
     QCOMPARE(readBytes(fileNamed(refdata::kAmbientDoseFileName)), before);
     QVERIFY(MessageBox::shown().isEmpty());
-    ui::Navigation::instance().openAmbientDoseEditor();
+    shell_->openAmbientDoseEditor();
     QCOMPARE(field(editor, 8)->text(), QStringLiteral("1.220"));
 }
 
 void EditorTests::ambientWriteFailureKeepsTypedValues() {
-    ui::Navigation::instance().openAmbientDoseEditor();
-    auto* editor = ui::AmbientDoseEditor::current();
+    shell_->openAmbientDoseEditor();
+    auto* editor = shell_->ambientDoseEditor();
     const fs::path kept = blockWithFolder(refdata::kAmbientDoseFileName);
     field(editor, 30)->setText(QStringLiteral("4.321"));
     QVERIFY(!editor->save());
@@ -663,28 +689,28 @@ void EditorTests::ambientWriteFailureKeepsTypedValues() {
 }
 
 void EditorTests::closeBoxDiscardsEditor() {
-    ui::Navigation::instance().openAmbientDoseEditor();
-    auto* first = ui::AmbientDoseEditor::current();
+    shell_->openAmbientDoseEditor();
+    auto* first = shell_->ambientDoseEditor();
     field(first, 1)->setText(QStringLiteral("9"));
     first->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(!ui::AmbientDoseEditor::current());
-    ui::Navigation::instance().openAmbientDoseEditor();
-    QVERIFY(ui::AmbientDoseEditor::current());
-    QCOMPARE(field(ui::AmbientDoseEditor::current(), 1)->text(), QStringLiteral("1.110"));
+    QVERIFY(!shell_->ambientDoseEditor());
+    shell_->openAmbientDoseEditor();
+    QVERIFY(shell_->ambientDoseEditor());
+    QCOMPARE(field(shell_->ambientDoseEditor(), 1)->text(), QStringLiteral("1.110"));
 }
 
 void EditorTests::captionsAsShown() {
-    ui::Navigation::instance().openBasicDataEditor();
-    QCOMPARE(captionsOf(ui::BasicDataEditor::current()),
+    shell_->openBasicDataEditor();
+    QCOMPARE(captionsOf(shell_->basicDataEditor()),
              sorted({QStringLiteral("医療施設名"), QStringLiteral("撮影装置名"),
                      QStringLiteral("Target angle"), QStringLiteral("degree"), QStringLiteral("Filtration"),
                      QStringLiteral("mm Al"), QStringLiteral("W value"), QStringLiteral("eV"),
                      QStringLiteral("Save"), QStringLiteral("Cancel")}));
 
-    ui::Navigation::instance().openTubeOutputEditor();
+    shell_->openTubeOutputEditor();
     QCOMPARE(
-        captionsOf(ui::TubeOutputEditor::current()),
+        captionsOf(shell_->tubeOutputEditor()),
         sorted({QStringLiteral("フード・カバー無しの状態での"), QStringLiteral("焦点から１ｍの距離における"),
                 QStringLiteral("単位mAs当たりの照射線量 [C/kg]"), QStringLiteral("kV"),
                 QStringLiteral("照射線量"), QStringLiteral("40"), QStringLiteral("50"), QStringLiteral("60"),
@@ -692,7 +718,7 @@ void EditorTests::captionsAsShown() {
                 QStringLiteral("Aluminum"), QStringLiteral("Copper"), QStringLiteral("Comment"),
                 QStringLiteral("File name"), QStringLiteral("Save"), QStringLiteral("Cancel")}));
 
-    ui::Navigation::instance().openAmbientDoseEditor();
+    shell_->openAmbientDoseEditor();
     QStringList ambient = {QStringLiteral("線束中心から側方へ30cmの位置における"),
                            QStringLiteral("1 mAs 当たりの 周辺線量当量"),
                            QStringLiteral("使用する最大の照射野（安全側評価のため）"),
@@ -706,15 +732,15 @@ void EditorTests::captionsAsShown() {
                 << QStringLiteral("- 30 cm");
     for (int cm = 70; cm <= 120; cm += 10)
         ambient << QStringLiteral("%1 cm").arg(cm);
-    QCOMPARE(captionsOf(ui::AmbientDoseEditor::current()), sorted(ambient));
+    QCOMPARE(captionsOf(shell_->ambientDoseEditor()), sorted(ambient));
 }
 
 void EditorTests::ambientFieldsStandUnderTheirCaptions() {
     // Field Text<n> stands in the column of its voltage and position and in the row of its
     // distance: Text1..Text6 50 kV "+ 30 cm" at 70..120 cm, Text7..Text12 50 kV at the ceiling
     // height, ..., Text31..Text36 60 kV "- 30 cm".
-    ui::Navigation::instance().openAmbientDoseEditor();
-    auto* editor = ui::AmbientDoseEditor::current();
+    shell_->openAmbientDoseEditor();
+    auto* editor = shell_->ambientDoseEditor();
     const QString voltages[] = {QStringLiteral("50 kV"), QStringLiteral("60 kV")};
     const QString positions[] = {QStringLiteral("+ 30 cm"), QStringLiteral("クベース天井高"),
                                  QStringLiteral("- 30 cm")};

@@ -7,8 +7,6 @@
 
 #include "engine/calculation.h"
 #include "engine/calculationstate.h"
-#include "ui/records/recordsearchscreen.h"
-#include "ui/editors/referenceeditors_ui.h"
 #include "textio/codec.h"
 #include "textio/fileio.h"
 #include "textio/numberformat.h"
@@ -74,9 +72,6 @@ private slots:
         ui::installFontSubstitutions();
         shell_ = std::make_unique<ui::Shell>();
         shell_->quitProgram = [this] { ++quits_; };
-        ui::registerReportScreen();
-        records::registerRecordScreens();
-        ui::registerEditors();
         QVERIFY(shell_->start());
         QVERIFY(window("Form2") && window("Form2")->isVisible());
     }

@@ -1,23 +1,29 @@
-// The record search screen and the save hooks: file list, record rows, the show command and its
-// hand-over to the report screen, stale listings and unreadable files.
+// The record search screen and the report's record save: file list, record rows, the show command
+// and its hand-over to the report screen, stale listings and unreadable files.
 
-#include "ui/records/recordsearchscreen.h"
 #include "textio/codec.h"
 #include "textio/fileio.h"
 #include "ui/kit/messagebox.h"
-#include "ui/shell/navigation.h"
 #include "ui/kit/uiutil.h"
+#include "ui/records/recordsearchscreen.h"
+#include "ui/report/reportfields.h"
+#include "ui/report/reportrecordsave.h"
+#include "ui/report/reportscreen.h"
+#include "ui/shell/shell.h"
 #include "uitestsupport.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
+
 using tamso::ui::MessageBox;
-using tamso::ui::Navigation;
+using tamso::ui::RecordSearchScreen;
 using tamso::ui::ReportFields;
 
 namespace {
@@ -43,6 +49,7 @@ class TestRecordSearch : public QObject {
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void init();
     void openingListsOnlyRecordFilesWithEmptyFields();
     void onlyTheUsersChoiceLoadsAFile();
@@ -53,11 +60,11 @@ private slots:
     void unreadableFileIsNotListed();
     void fileWithoutNameDoesNotEnableListing();
     void everyControlIsNamed();
-    void saveHookAsksAndWritesAndLooksUpTheName();
-    void saveHookRefusesUnsafeIdsAndEmptyFields();
+    void reportSaveAsksAndWritesAndLooksUpTheName();
+    void reportSaveRefusesUnsafeIdsAndEmptyFields();
 
 private:
-    tamso::records::RecordSearchScreen* open();
+    RecordSearchScreen* open();
     QListWidget* files() { return screen->findChild<QListWidget*>(QStringLiteral("File1")); }
     QListWidget* rows() { return screen->findChild<QListWidget*>(QStringLiteral("List1")); }
     QPushButton* button(const char* name) {
@@ -67,15 +74,18 @@ private:
     void clickFile(const QString& name);
 
     QTemporaryDir dir;
-    tamso::records::RecordSearchScreen* screen = nullptr;
-    QVector<ReportFields> shownOnReport;
+    std::unique_ptr<tamso::ui::Shell> shell; // opens the screen and shows the chosen record on the report
+    RecordSearchScreen* screen = nullptr;
+    QPointer<RecordSearchScreen> watched; // the screen whose chosen records are collected
+    QVector<ReportFields> shownOnReport;  // what the show command handed on
 };
 
 void TestRecordSearch::initTestCase() {
     QVERIFY(tamso::uitest::prepareWorkingFolder(dir));
     tamso::ui::installFontSubstitutions(); // as the program does at start-up
-    tamso::records::registerRecordScreens();
-    Navigation::instance().showRecordOnReport = [this](const ReportFields& f) { shownOnReport.append(f); };
+    shell = std::make_unique<tamso::ui::Shell>();
+    shell->quitProgram = [] {};
+    QVERIFY(shell->start());
     std::string twenty = "新生 一郎\r\n 20 \r\n";
     for (int i = 1; i <= 20; ++i)
         twenty += record("2024/05/" + std::to_string(i), i == 1 ? " .25 " : (i == 2 ? " 1.5 " : "未計算"),
@@ -88,14 +98,23 @@ void TestRecordSearch::initTestCase() {
     writeSjisFile(QStringLiteral("notes.txt"), "x\r\n");
 }
 
+void TestRecordSearch::cleanupTestCase() {
+    shell.reset();
+}
+
 void TestRecordSearch::init() {
     MessageBox::clearShown();
     shownOnReport.clear();
 }
 
-tamso::records::RecordSearchScreen* TestRecordSearch::open() {
-    Navigation::instance().openRecordSearch();
-    screen = tamso::records::recordSearchScreen();
+RecordSearchScreen* TestRecordSearch::open() {
+    shell->openRecordSearch();
+    screen = shell->recordSearchScreen();
+    if (screen && screen != watched) {
+        connect(screen, &RecordSearchScreen::recordChosen, this,
+                [this](const ReportFields& f) { shownOnReport.append(f); });
+        watched = screen;
+    }
     return screen;
 }
 
@@ -131,7 +150,8 @@ void TestRecordSearch::onlyTheUsersChoiceLoadsAFile() {
     QVERIFY(open());
     // The list taking the focus (by Tab, or as the window opens) makes an entry current; that is
     // no choice of the user's and must leave the screen empty.
-    for (const Qt::FocusReason reason : {Qt::TabFocusReason, Qt::ActiveWindowFocusReason, Qt::OtherFocusReason}) {
+    for (const Qt::FocusReason reason :
+         {Qt::TabFocusReason, Qt::ActiveWindowFocusReason, Qt::OtherFocusReason}) {
         QFocusEvent focusIn(QEvent::FocusIn, reason);
         QApplication::sendEvent(files(), &focusIn);
         QVERIFY(text("Text1")->text().isEmpty());
@@ -223,6 +243,14 @@ void TestRecordSearch::showHandsTheRecordToTheReport() {
     QCOMPARE(shownOnReport[2].dose, QStringLiteral("未計算")); // a text as stored
     QCOMPARE(shownOnReport[2].thickness, QStringLiteral("厚い"));
     QVERIFY(MessageBox::shown().isEmpty());
+    // The report screen shows the record chosen last, the technologist included.
+    tamso::ui::ReportScreen* report = shell->reportScreen();
+    QVERIFY(report && report->isVisible());
+    QCOMPARE(report->fields().id, QStringLiteral("A001"));
+    QCOMPARE(report->fields().name, QStringLiteral("新生 一郎"));
+    QCOMPARE(report->fields().technologist, QStringLiteral("佐藤"));
+    QCOMPARE(report->fields().examDate, QStringLiteral("2024/05/3"));
+    QCOMPARE(report->fields().dose, QStringLiteral("未計算"));
 
     // Doses that were quoted in the file still read as numbers: "#0.000" on the report.
     writeSjisFile(QStringLiteral("Q005.pat"),
@@ -337,42 +365,41 @@ void TestRecordSearch::everyControlIsNamed() {
     QVERIFY(!screen->isVisible());
 }
 
-void TestRecordSearch::saveHookAsksAndWritesAndLooksUpTheName() {
+void TestRecordSearch::reportSaveAsksAndWritesAndLooksUpTheName() {
     ReportFields f;
     f.id = QStringLiteral("新規-01");
     f.name = QStringLiteral("保存 三郎");
     f.examDate = QStringLiteral("2024/06/01");
     f.dose = QStringLiteral("0.25");
     MessageBox::setNextAnswer(MessageBox::Answer::Cancel);
-    QVERIFY(!Navigation::instance().saveRecord(nullptr, f));
+    QVERIFY(!tamso::ui::saveReportRecord(nullptr, f));
     QVERIFY(!QFile::exists(QStringLiteral("新規-01.pat")));
-    QVERIFY(Navigation::instance().saveRecord(nullptr, f));
+    QVERIFY(tamso::ui::saveReportRecord(nullptr, f));
     QVERIFY(QFile::exists(QStringLiteral("新規-01.pat")));
     QCOMPARE(MessageBox::shown().size(), 3);
     QCOMPARE(MessageBox::shown()[0].text, QStringLiteral("このデータを保存しますか？"));
     QCOMPARE(MessageBox::shown()[0].kind, MessageBox::Kind::QuestionOkCancel);
     QCOMPARE(MessageBox::shown()[2].text, QStringLiteral("データを保存しました。"));
     QCOMPARE(MessageBox::shown()[2].kind, MessageBox::Kind::Notice);
-    QCOMPARE(Navigation::instance().lookUpPatientName(QStringLiteral("新規-01")),
-             QStringLiteral("保存 三郎"));
-    QCOMPARE(Navigation::instance().lookUpPatientName(QStringLiteral("unknown")), QString());
+    QCOMPARE(tamso::ui::storedPatientName(QStringLiteral("新規-01")), QStringLiteral("保存 三郎"));
+    QCOMPARE(tamso::ui::storedPatientName(QStringLiteral("unknown")), QString());
     // The new file appears in the list the next time the screen opens.
     open();
     QCOMPARE(files()->findItems(QStringLiteral("新規-01.pat"), Qt::MatchExactly).size(), 1);
     QVERIFY(QFile::remove(QStringLiteral("新規-01.pat")));
 }
 
-void TestRecordSearch::saveHookRefusesUnsafeIdsAndEmptyFields() {
+void TestRecordSearch::reportSaveRefusesUnsafeIdsAndEmptyFields() {
     ReportFields f;
     f.name = QStringLiteral("名");
-    QVERIFY(!Navigation::instance().saveRecord(nullptr, f));
+    QVERIFY(!tamso::ui::saveReportRecord(nullptr, f));
     QCOMPARE(MessageBox::shown().last().text, QStringLiteral("患者IDおよび氏名を入力して下さい"));
     QCOMPARE(MessageBox::shown().last().icon, QMessageBox::Warning);
     for (const QString& id :
          {QStringLiteral("../x"), QStringLiteral("CON"), QStringLiteral("a:b"), QStringLiteral(" x")}) {
         MessageBox::clearShown();
         f.id = id;
-        QVERIFY(!Navigation::instance().saveRecord(nullptr, f));
+        QVERIFY(!tamso::ui::saveReportRecord(nullptr, f));
         QCOMPARE(MessageBox::shown().size(), 1); // no question before the refusal
         QCOMPARE(MessageBox::shown()[0].kind, MessageBox::Kind::Warning);
         QVERIFY(MessageBox::shown()[0].text.contains(QStringLiteral("患者ID")));

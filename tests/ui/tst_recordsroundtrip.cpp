@@ -7,8 +7,9 @@
 #include "textio/fileio.h"
 #include "ui/report/reportscreen.h"
 #include "ui/kit/messagebox.h"
-#include "ui/shell/navigation.h"
+#include "ui/report/reportfields.h"
 #include "ui/kit/uiutil.h"
+#include "ui/shell/shell.h"
 #include "uitestsupport.h"
 
 #include <QLineEdit>
@@ -18,7 +19,6 @@
 #include <QtTest>
 
 using tamso::ui::MessageBox;
-using tamso::ui::Navigation;
 
 class TestRecordsRoundTrip : public QObject {
     Q_OBJECT
@@ -32,8 +32,8 @@ private:
 
 void TestRecordsRoundTrip::shownRecordSavesBackWithTheSameValues() {
     QVERIFY(tamso::uitest::prepareWorkingFolder(dir));
-    tamso::ui::registerReportScreen();
-    tamso::records::registerRecordScreens();
+    tamso::ui::Shell shell;
+    QVERIFY(shell.start());
     const std::string text =
         "往復 一郎\r\n1\r\n2024/07/01\r\n佐藤\r\n腹部\r\n7.5\r\nMobile DR-1\r\n55\r\n1.6\r\n100\r\n"
         "8 x 10, 横\r\n0.25\r\n1.5\r\n\r\n.3\r\n";
@@ -43,15 +43,15 @@ void TestRecordsRoundTrip::shownRecordSavesBackWithTheSameValues() {
         file.write(tamso::textio::utf8ToSjis(text)->c_str());
     }
     // The report screen is already open with the focus in its ID field.
-    Navigation::instance().handOverToReport({});
-    QVERIFY(tamso::ui::reportScreen());
-    auto* idField = tamso::ui::reportScreen()->findChild<QLineEdit*>(QStringLiteral("Text1"));
-    tamso::ui::reportScreen()->activateWindow();
+    shell.handOverToReport({});
+    QVERIFY(shell.reportScreen());
+    auto* idField = shell.reportScreen()->findChild<QLineEdit*>(QStringLiteral("Text1"));
+    shell.reportScreen()->activateWindow();
     idField->setFocus();
     QTRY_VERIFY(idField->hasFocus());
 
-    Navigation::instance().openRecordSearch();
-    auto* search = tamso::records::recordSearchScreen();
+    shell.openRecordSearch();
+    auto* search = shell.recordSearchScreen();
     QVERIFY(search);
     auto* files = search->findChild<QListWidget*>(QStringLiteral("File1"));
     files->setCurrentRow(0);
@@ -60,7 +60,7 @@ void TestRecordsRoundTrip::shownRecordSavesBackWithTheSameValues() {
     search->findChild<QListWidget*>(QStringLiteral("List1"))->setCurrentRow(0);
     search->findChild<QPushButton*>(QStringLiteral("Command3"))->click();
 
-    auto* report = tamso::ui::reportScreen();
+    auto* report = shell.reportScreen();
     QVERIFY(report);
     QCOMPARE(report->findChild<QLineEdit*>(QStringLiteral("Text1"))->text(), QStringLiteral("R01"));
     QCOMPARE(report->findChild<QLineEdit*>(QStringLiteral("Text10"))->text(), QStringLiteral("0.250"));

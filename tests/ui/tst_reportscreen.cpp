@@ -1,14 +1,18 @@
-// The report screen: the hand-over, the record display, button states, the technologist list and
-// its file, the ID look-up, printing and closing.
+// The report screen: the hand-over, the record display, button states, the Data Save into the
+// record file, the technologist list and its file, the ID look-up, printing and closing.
 
 #include "uitestsupport.h"
 
 #include "engine/calculationstate.h"
+#include "records/patientrecordfile.h"
 #include "textio/codec.h"
-#include "ui/report/reportpreview.h"
-#include "ui/report/reportscreen.h"
+#include "textio/fileio.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
+#include "ui/report/reportpreview.h"
+#include "ui/report/reportscreen.h"
+#include "ui/shell/illustrationwindow.h"
+#include "ui/shell/shell.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -18,8 +22,11 @@
 #include <QLineEdit>
 #include <QPrinter>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 using namespace tamso;
 using namespace tamso::ui;
@@ -59,6 +66,16 @@ QByteArray sjisLines(const QStringList& names) {
     return bytes;
 }
 
+// A record file holding one record of this patient.
+void writeRecordFile(const QString& id, const QString& name) {
+    const std::string text = utf8(name) +
+                             "\r\n1\r\n2024/05/01\r\n佐藤\r\n胸部\r\n 8 \r\nMobile-X 100\r\n 60 \r\n 2.5 \r\n"
+                             " 100 \r\n六切サイズ\r\n .25 \r\n 1.5 \r\n .05 \r\n 0 \r\n";
+    QFile file(id + QStringLiteral(".pat"));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QByteArray::fromStdString(*textio::utf8ToSjis(text)));
+}
+
 QStringList numberedNames(int n) {
     QStringList names;
     for (int i = 1; i <= n; ++i)
@@ -71,6 +88,7 @@ QStringList numberedNames(int n) {
 class ReportScreenTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
+    std::unique_ptr<Shell> shell_; // opens the report screen as the program does
     ReportScreen* screen_ = nullptr;
 
     template <typename T> T* child(const char* name) {
@@ -86,36 +104,34 @@ class ReportScreenTest : public QObject {
 
 private slots:
     void initTestCase() {
-        QVERIFY(dir_.isValid());
-        QDir::setCurrent(dir_.path());
+        QVERIFY(uitest::prepareWorkingFolder(dir_));
         installFontSubstitutions();
-        MessageBox::setTestMode(true);
+        shell_ = std::make_unique<Shell>();
+        shell_->quitProgram = [] {};
+        QVERIFY(shell_->start());
         Module1.xrayUnitName = "Mobile-X 100";
         Module1.hospitalName = "みなと総合病院";
-        registerReportScreen();
-        QVERIFY(Navigation::instance().handOverToReport);
-        QVERIFY(Navigation::instance().showRecordOnReport);
     }
+    void cleanupTestCase() { shell_.reset(); }
 
     void init() {
         MessageBox::clearShown();
         QFile::remove(kListFile);
-        Navigation::instance().saveRecord = nullptr;
-        Navigation::instance().lookUpPatientName = nullptr;
-        Navigation::instance().hideIllustration = nullptr;
+        for (const QString& name : QDir::current().entryList({QStringLiteral("*.pat")}, QDir::Files))
+            QFile::remove(name);
         ReportScreen::setPrinterProvider(nullptr);
     }
 
     void handOverFillsFieldsAndList() {
         writeList({QStringLiteral("佐藤"), QStringLiteral("鈴木"), QStringLiteral("高橋")});
-        int hidden = 0;
-        Navigation::instance().hideIllustration = [&] { ++hidden; };
-        Navigation::instance().handOverToReport(defaultCase());
-        screen_ = reportScreen();
+        shell_->showIllustration();
+        QVERIFY(shell_->illustrationWindow()->isVisible());
+        shell_->handOverToReport(defaultCase());
+        screen_ = shell_->reportScreen();
         QVERIFY(screen_);
         QVERIFY(screen_->isVisible());
         QCOMPARE(screen_->windowTitle(), QStringLiteral("TAMSO Ⅱ 報告書"));
-        QCOMPARE(hidden, 1);
+        QVERIFY(!shell_->illustrationWindow()->isVisible()); // the hand-over hides the illustration
         QCOMPARE(text("Text1"), QString());
         QCOMPARE(text("Text2"), QString());
         QCOMPARE(text("Text3"), QStringLiteral("2026/12/08"));
@@ -137,8 +153,8 @@ private slots:
         QVERIFY(!enabled("Command6"));
 
         // A second hand-over keeps each name once and uses the same screen.
-        Navigation::instance().handOverToReport(defaultCase());
-        QCOMPARE(reportScreen(), screen_);
+        shell_->handOverToReport(defaultCase());
+        QCOMPARE(shell_->reportScreen(), screen_);
         QCOMPARE(combo()->count(), 3);
         QVERIFY(MessageBox::shown().isEmpty());
     }
@@ -156,7 +172,7 @@ private slots:
         QFETCH(int, expected);
         if (lines >= 0)
             writeList(numberedNames(lines));
-        Navigation::instance().handOverToReport(defaultCase());
+        shell_->handOverToReport(defaultCase());
         QCOMPARE(screen_->technologists().technologistCount(), expected);
         QCOMPARE(combo()->count(), expected);
         QCOMPARE(combo()->currentText(), expected ? QStringLiteral("技師1") : QString());
@@ -164,7 +180,7 @@ private slots:
     }
 
     void buttonStates() {
-        Navigation::instance().handOverToReport(defaultCase());
+        shell_->handOverToReport(defaultCase());
         QVERIFY(!enabled("Command5") && !enabled("Command6"));
         click("Command2");
         QVERIFY(enabled("Command5") && enabled("Command6"));
@@ -173,31 +189,33 @@ private slots:
         const QImage blank = screen_->preview()->image();
 
         // Saving: a refused save keeps Data Save, a successful one disables only Data Save.
-        QVector<ReportFields> saved;
-        bool accept = false;
-        Navigation::instance().saveRecord = [&](QWidget*, const ReportFields& f) {
-            saved << f;
-            return accept;
-        };
         click("Command2");
         QVERIFY(screen_->preview()->image() != blank);
+        child<QLineEdit>("Text1")->setText(QStringLiteral("123"));
+        child<QLineEdit>("Text2")->setText(QStringLiteral("保存 花子"));
+        MessageBox::setNextAnswer(MessageBox::Answer::Cancel); // "このデータを保存しますか？"
         click("Command6");
         QVERIFY(enabled("Command6"));
-        accept = true;
-        child<QLineEdit>("Text1")->setText(QStringLiteral("123"));
+        QVERIFY(!QFile::exists(QStringLiteral("123.pat")));
         click("Command6");
         QVERIFY(!enabled("Command6"));
         QVERIFY(enabled("Command5"));
-        QCOMPARE(saved.size(), 2);
-        QCOMPARE(saved.last().id, QStringLiteral("123"));
-        QCOMPARE(saved.last().tubeVoltage, QStringLiteral("50"));
+        int asked = 0;
+        for (const auto& shown : MessageBox::shown())
+            asked += shown.kind == MessageBox::Kind::QuestionOkCancel;
+        QCOMPARE(asked, 2);
+        records::PatientRecordState saved;
+        QVERIFY(!records::loadPatientRecords(textio::fileInFolder(workingFolderPath(), "123.pat"), saved));
+        QCOMPARE(saved.patientName, std::string("保存 花子"));
+        QCOMPARE(saved.patientRecordCount, 1);
+        QCOMPARE(records::listValueText(saved.PatientRecordTable[1].tubeVoltageKv), std::string("50"));
         click("Command2");
         QVERIFY(enabled("Command6"));
 
         // The record display clears the preview, disables both and fills every field.
         ReportFields stored = defaultCase();
         stored.technologist = QStringLiteral("記録の技師");
-        Navigation::instance().showRecordOnReport(stored);
+        shell_->showRecordOnReport(stored);
         QVERIFY(!enabled("Command5") && !enabled("Command6"));
         QCOMPARE(screen_->preview()->image(), blank);
         QCOMPARE(text("Text1"), QStringLiteral("999"));
@@ -205,18 +223,21 @@ private slots:
         QCOMPARE(combo()->currentText(), QStringLiteral("記録の技師"));
     }
 
-    void saveWithoutRecordsIsAWarning() {
-        Navigation::instance().handOverToReport(defaultCase());
+    // The hand-over empties ID and name: saving without them is a warning and writes nothing.
+    void saveWithoutIdentityIsAWarning() {
+        shell_->handOverToReport(defaultCase());
         click("Command2");
         click("Command6");
         QCOMPARE(MessageBox::shown().size(), 1);
         QCOMPARE(MessageBox::shown().first().kind, MessageBox::Kind::Warning);
+        QCOMPARE(MessageBox::shown().first().text, QStringLiteral("患者IDおよび氏名を入力して下さい"));
         QVERIFY(enabled("Command6"));
+        QVERIFY(QDir::current().entryList({QStringLiteral("*.pat")}, QDir::Files).isEmpty());
     }
 
     void addTechnologist() {
         writeList({QStringLiteral("佐藤"), QStringLiteral("鈴木")});
-        Navigation::instance().handOverToReport(defaultCase());
+        shell_->handOverToReport(defaultCase());
         combo()->setCurrentText(QStringLiteral("田中"));
         click("Command4");
         QCOMPARE(listBytes(),
@@ -231,17 +252,17 @@ private slots:
                                          QStringLiteral("田中"), QString()}));
         QCOMPARE(combo()->count(), 4);
         // A fresh hand-over reads the file back.
-        Navigation::instance().handOverToReport(defaultCase());
+        shell_->handOverToReport(defaultCase());
         QCOMPARE(combo()->count(), 4);
         QCOMPARE(combo()->itemText(2), QStringLiteral("田中"));
     }
 
     // A screen that never read the list (reached from the record search) keeps the file's names.
     void addKeepsNamesNeverRead() {
-        delete reportScreen();
+        delete shell_->reportScreen();
         writeList({QStringLiteral("佐藤"), QStringLiteral("鈴木")});
-        Navigation::instance().showRecordOnReport(defaultCase());
-        screen_ = reportScreen();
+        shell_->showRecordOnReport(defaultCase());
+        screen_ = shell_->reportScreen();
         QVERIFY(screen_);
         QCOMPARE(combo()->count(), 0);
         combo()->setCurrentText(QStringLiteral("田中"));
@@ -254,7 +275,7 @@ private slots:
     void fiftyOneNamesAreRefused() {
         writeList(numberedNames(50));
         const QByteArray before = listBytes();
-        Navigation::instance().handOverToReport(defaultCase());
+        shell_->handOverToReport(defaultCase());
         combo()->setCurrentText(QStringLiteral("五十一人目"));
         click("Command4");
         QCOMPARE(MessageBox::shown().size(), 1);
@@ -268,7 +289,7 @@ private slots:
     // A name Shift-JIS cannot hold is refused with a message and the file keeps its names.
     void unwritableNameKeepsFile() {
         writeList({QStringLiteral("佐藤")});
-        Navigation::instance().handOverToReport(defaultCase());
+        shell_->handOverToReport(defaultCase());
         combo()->setCurrentText(QStringLiteral("😀"));
         click("Command4");
         QCOMPARE(MessageBox::shown().size(), 1);
@@ -277,12 +298,10 @@ private slots:
     }
 
     void idLookUpAndEnter() {
-        Navigation::instance().handOverToReport(defaultCase());
+        writeRecordFile(QStringLiteral("123"), QStringLiteral("山田 花子"));
+        shell_->handOverToReport(defaultCase());
         screen_->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(screen_));
-        Navigation::instance().lookUpPatientName = [](const QString& id) {
-            return id == QStringLiteral("123") ? QStringLiteral("山田 花子") : QString();
-        };
         QLineEdit* id = child<QLineEdit>("Text1");
         QLineEdit* name = child<QLineEdit>("Text2");
         id->setFocus();
@@ -302,7 +321,7 @@ private slots:
     }
 
     void printing() {
-        Navigation::instance().handOverToReport(defaultCase());
+        shell_->handOverToReport(defaultCase());
         click("Command2");
         const QString pdf = dir_.filePath(QStringLiteral("printed.pdf"));
         QString target = pdf;
@@ -336,17 +355,19 @@ private slots:
     }
 
     void closeButtonHides() {
-        Navigation::instance().handOverToReport(defaultCase());
-        int hidden = 0;
-        Navigation::instance().hideIllustration = [&] { ++hidden; };
+        shell_->handOverToReport(defaultCase());
+        shell_->showIllustration();
+        QVERIFY(shell_->illustrationWindow()->isVisible());
+        QSignalSpy back(screen_, &ReportScreen::backRequested);
         click("Command1");
         QVERIFY(!screen_->isVisible());
-        QCOMPARE(hidden, 1);
-        QCOMPARE(reportScreen(), screen_);
+        QCOMPARE(back.size(), 1);
+        QVERIFY(!shell_->illustrationWindow()->isVisible()); // the illustration goes with it
+        QCOMPARE(shell_->reportScreen(), screen_);
     }
 
     void everyControlIsNamed() {
-        Navigation::instance().handOverToReport(defaultCase());
+        shell_->handOverToReport(defaultCase());
         for (QWidget* w : screen_->findChildren<QWidget*>()) {
             if (w->objectName().isEmpty() || w->objectName().startsWith(QLatin1String("qt_")))
                 continue;
@@ -364,7 +385,7 @@ private slots:
 
     // Every field, command and frame where the screen's layout puts it, with its caption.
     void layoutAndCaptions() {
-        Navigation::instance().handOverToReport(defaultCase());
+        shell_->handOverToReport(defaultCase());
         struct Place {
             const char* name;
             const char* caption; // the label beside the field, the button's text

@@ -1,5 +1,5 @@
 // The program's shell: start-up with and without readable reference data, the start screen's
-// commands and hooks, the illustration window, the end of the program, and the accessible names
+// commands and the wiring of the windows, the illustration window, the end of the program, and the accessible names
 // of every control on the screens of this subsystem. With TAMSO_SCREENSHOT_DIR set, the screens
 // are also saved as pictures there.
 
@@ -10,7 +10,12 @@
 #include "ui/conditions/measuredexposuredialog.h"
 #include "ui/shell/illustrationwindow.h"
 #include "ui/kit/messagebox.h"
-#include "ui/shell/navigation.h"
+#include "ui/report/reportfields.h"
+#include "ui/editors/ambientdoseeditor.h"
+#include "ui/editors/basicdataeditor.h"
+#include "ui/editors/tubeoutputeditor.h"
+#include "ui/records/recordsearchscreen.h"
+#include "ui/report/reportscreen.h"
 #include "ui/shell/shell.h"
 #include "ui/shell/startscreen.h"
 #include "ui/kit/uiutil.h"
@@ -24,6 +29,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include <memory>
@@ -97,12 +103,6 @@ private slots:
     }
     void cleanup() {
         shell_.reset();
-        ui::Navigation& nav = ui::Navigation::instance();
-        nav.openRecordSearch = nullptr;
-        nav.openBasicDataEditor = nullptr;
-        nav.openTubeOutputEditor = nullptr;
-        nav.openAmbientDoseEditor = nullptr;
-        nav.hideTubeOutputEditor = nullptr;
         dir_.reset();
         QDir::setCurrent(QDir::tempPath());
     }
@@ -135,7 +135,12 @@ private slots:
         QCOMPARE(startButton("Command3")->text(), QStringLiteral("終　了"));
         QCOMPARE(startButton("Command3")->toolTip(), QStringLiteral(" bye "));
         QCOMPARE(startButton("Command2")->geometry(), ui::twipsRect(4320, 4800, 2295, 525));
-        ui::Navigation::instance().setHospitalCaption(QStringLiteral("テスト病院"));
+        // A facility name saved in the basic data editor is shown at once.
+        click(startButton("Command4"));
+        ui::BasicDataEditor* form6 = shell_->basicDataEditor();
+        QVERIFY(form6 && form6->isVisible());
+        form6->findChild<QLineEdit*>(QStringLiteral("Text6"))->setText(QStringLiteral("テスト病院"));
+        click(form6->findChild<QPushButton*>(QStringLiteral("Command1")));
         QCOMPARE(hospital->text(), QStringLiteral("テスト病院"));
         QCOMPARE(hospital->accessibleName(), QStringLiteral("テスト病院"));
         auto* picture = form2->findChild<QLabel*>(QStringLiteral("Picture1"));
@@ -192,22 +197,29 @@ private slots:
         QVERIFY(shell_->conditionsScreen()->isVisible());
     }
 
-    void menuCommandsUseTheirHooks() {
+    // The menu's commands open their windows, each created once and kept while it is only hidden.
+    void menuCommandsOpenTheirWindows() {
         QVERIFY(shell_->start());
-        // Without hooks the commands do nothing.
+        QSignalSpy search(shell_->startScreen(), &ui::StartScreen::recordSearchRequested);
+        QSignalSpy basic(shell_->startScreen(), &ui::StartScreen::basicDataEditorRequested);
         click(startButton("Command2"));
+        ui::RecordSearchScreen* form5 = shell_->recordSearchScreen();
+        QVERIFY(form5 && form5->isVisible());
+        form5->hide();
+        click(startButton("Command2"));
+        QCOMPARE(shell_->recordSearchScreen(), form5);
+        QVERIFY(form5->isVisible());
         click(startButton("Command4"));
-        QVERIFY(shell_->startScreen()->isVisible());
-        int search = 0, basic = 0;
-        ui::Navigation::instance().openRecordSearch = [&] { ++search; };
-        ui::Navigation::instance().openBasicDataEditor = [&] { ++basic; };
-        click(startButton("Command2"));
-        click(startButton("Command2"));
-        click(startButton("Command4"));
-        QCOMPARE(search, 2);
-        QCOMPARE(basic, 1);
+        QVERIFY(shell_->basicDataEditor() && shell_->basicDataEditor()->isVisible());
+        QCOMPARE(search.size(), 2);
+        QCOMPARE(basic.size(), 1);
         QVERIFY(shell_->startScreen()->isVisible()); // the search leaves the start screen up
         QCOMPARE(quitCount_, 0);
+        // The close box discards a window; its next use creates it afresh.
+        form5->close();
+        QTRY_VERIFY(!shell_->recordSearchScreen());
+        click(startButton("Command2"));
+        QVERIFY(shell_->recordSearchScreen() && shell_->recordSearchScreen()->isVisible());
     }
 
     void exitEndsAtOnce_data() {
@@ -276,43 +288,59 @@ private slots:
         click(close);
         QVERIFY(!form4->isVisible());
         QVERIFY(shell_->conditionsScreen()->isVisible());
-        // The hook used by the hand-over hides it as well.
+        // The hand-over to the report hides it as well, and so does the report's " bye bye ".
         click(form1Button("Command3"));
         QVERIFY(form4->isVisible());
-        ui::Navigation::instance().hideIllustration();
+        click(form1Button("Command4"));
+        click(form1Button("Command6"));
         QVERIFY(!form4->isVisible());
+        QVERIFY(shell_->reportScreen()->isVisible());
+        click(form1Button("Command3"));
+        QVERIFY(form4->isVisible());
+        click(shell_->reportScreen()->findChild<QPushButton*>(QStringLiteral("Command1")));
+        QVERIFY(!form4->isVisible());
+        QVERIFY(!shell_->reportScreen()->isVisible());
     }
 
-    void conditionsScreenHooks() {
+    // What the exposure-condition screen asks for reaches the right window, and back.
+    void conditionsScreenWiring() {
         QVERIFY(shell_->start());
-        ui::Navigation& nav = ui::Navigation::instance();
-        // Before the screen exists the hooks are harmless.
-        nav.setOutputDataNameShown(QStringLiteral("xray_b.op"));
-        nav.showConditionsScreen();
-        nav.hideMeasuredExposureDialog();
+        // Before the screen exists, editors and the illustration do not reach for it.
+        shell_->openTubeOutputEditor();
+        QVERIFY(shell_->tubeOutputEditor()->isVisible());
+        click(shell_->tubeOutputEditor()->findChild<QPushButton*>(QStringLiteral("Command2")));
         click(startButton("Command1"));
         ui::ConditionsScreen* form1 = shell_->conditionsScreen();
-        nav.setOutputDataNameShown(QStringLiteral("xray_b.op"));
+        form1->setOutputDataNameShown(QStringLiteral("xray_b.op"));
         QCOMPARE(form1->findChild<QLineEdit*>(QStringLiteral("Text24"))->text(), QStringLiteral("xray_b"));
-        nav.setOutputDataNameShown(QStringLiteral("op"));
+        form1->setOutputDataNameShown(QStringLiteral("op"));
         QCOMPARE(form1->findChild<QLineEdit*>(QStringLiteral("Text24"))->text(), QString());
+
+        // " bye bye " hides the measured-exposure dialog and the tube output editor with the screen.
         QTest::mouseClick(form1->findChild<QRadioButton*>(QStringLiteral("Option4")), Qt::LeftButton);
         QVERIFY(form1->measuredExposureDialog()->isVisible());
-        nav.hideMeasuredExposureDialog();
+        click(form1Button("Command12"));
+        QVERIFY(shell_->tubeOutputEditor()->isVisible());
+        click(form1Button("Command1"));
         QVERIFY(!form1->measuredExposureDialog()->isVisible());
+        QVERIFY(!shell_->tubeOutputEditor()->isVisible());
+
+        // The illustration's close command brings the screen back to the front.
+        click(startButton("Command1"));
+        click(form1Button("Command2"));
+        click(form1Button("Command3"));
         form1->hide();
-        nav.showConditionsScreen();
+        click(shell_->illustrationWindow()->findChild<QPushButton*>(QStringLiteral("Command1")));
         QVERIFY(form1->isVisible());
 
-        int tube = 0, ambient = 0;
-        click(form1Button("Command12")); // no hook yet: nothing happens
+        // Each editor command opens its own editor.
+        QSignalSpy tube(form1, &ui::ConditionsScreen::tubeOutputEditorRequested);
+        QSignalSpy ambient(form1, &ui::ConditionsScreen::ambientDoseEditorRequested);
         click(form1Button("Command5"));
-        nav.openTubeOutputEditor = [&] { ++tube; };
-        nav.openAmbientDoseEditor = [&] { ++ambient; };
+        QVERIFY(shell_->ambientDoseEditor() && shell_->ambientDoseEditor()->isVisible());
         click(form1Button("Command12"));
-        click(form1Button("Command5"));
-        QCOMPARE(tube, 1);
-        QCOMPARE(ambient, 1);
+        QCOMPARE(tube.size(), 1);
+        QCOMPARE(ambient.size(), 1);
     }
 
     void everyControlIsNamedAndScreenshots() {

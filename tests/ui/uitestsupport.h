@@ -1,7 +1,7 @@
 #pragma once
 // Shared helpers for screen tests: a working folder with reference files, message boxes in test mode.
 
-#include "ui/shell/navigation.h"
+#include "ui/report/reportfields.h"
 
 #include <QString>
 #include <QTemporaryDir>

@@ -9,7 +9,7 @@
 #include "ui/conditions/measuredexposuredialog.h"
 #include "ui/kit/appresources.h"
 #include "ui/kit/messagebox.h"
-#include "ui/shell/navigation.h"
+#include "ui/report/reportfields.h"
 #include "ui/kit/uiutil.h"
 
 #include <QApplication>
@@ -285,7 +285,7 @@ void ConditionsScreen::buildControls() {
     field("Text25")->setAccessibleName(QStringLiteral("周辺線量当量 3"));
     right->addWidget(frame5);
 
-    // Navigation --------------------------------------------------------------------------------
+    // Going on and going back -------------------------------------------------------------------
     auto* navigation = new QHBoxLayout;
     command6_ = makeButton("Command6", QString(), QStringLiteral("報告書へ"));
     command6_->setIcon(svgIcon(QStringLiteral(":/tamso/report.svg"), QSize(40, 60)));
@@ -415,14 +415,8 @@ void ConditionsScreen::buildControls() {
     connect(command4_, &QPushButton::clicked, this, &ConditionsScreen::runCaregiverEstimate);
     connect(command6_, &QPushButton::clicked, this, &ConditionsScreen::handOverToReport);
     connect(command1_, &QPushButton::clicked, this, &ConditionsScreen::backToStartScreen);
-    connect(command12_, &QPushButton::clicked, this, [] {
-        if (auto& open = Navigation::instance().openTubeOutputEditor)
-            open();
-    });
-    connect(command5_, &QPushButton::clicked, this, [] {
-        if (auto& open = Navigation::instance().openAmbientDoseEditor)
-            open();
-    });
+    connect(command12_, &QPushButton::clicked, this, &ConditionsScreen::tubeOutputEditorRequested);
+    connect(command5_, &QPushButton::clicked, this, &ConditionsScreen::ambientDoseEditorRequested);
 }
 
 void ConditionsScreen::loadDefaults() {
@@ -682,11 +676,7 @@ ReportFields ConditionsScreen::reportFields() const {
 }
 
 void ConditionsScreen::handOverToReport() {
-    Navigation& nav = Navigation::instance();
-    if (nav.hideIllustration)
-        nav.hideIllustration();
-    if (nav.handOverToReport)
-        nav.handOverToReport(reportFields());
+    emit reportRequested(reportFields());
 }
 
 void ConditionsScreen::backToStartScreen() {

@@ -4,6 +4,7 @@
 // the report. The dose routines write their results through the ResultFields interface.
 
 #include "engine/resultfields.h"
+#include "ui/report/reportfields.h"
 #include "ui/conditions/measuredexposuredialog.h"
 
 #include <QHash>
@@ -21,8 +22,6 @@ class QPushButton;
 class QRadioButton;
 
 namespace tamso::ui {
-
-struct ReportFields;
 
 class ConditionsScreen : public QWidget, public tamso::ResultFields {
     Q_OBJECT
@@ -67,6 +66,11 @@ signals:
     void backRequested();
     // The close box: show the start screen; this screen is then destroyed.
     void closedByUser();
+    // Command6: the conditions and results go to the report screen.
+    void reportRequested(const tamso::ui::ReportFields& fields);
+    // Command12 "出力データ編集" and Command5 "周辺線量の実測データ編集".
+    void tubeOutputEditorRequested();
+    void ambientDoseEditorRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

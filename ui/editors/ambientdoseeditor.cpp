@@ -6,12 +6,10 @@
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
 #include "ui/kit/messagebox.h"
-#include "ui/shell/navigation.h"
 #include "ui/kit/uiutil.h"
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 
 #include <filesystem>
@@ -23,11 +21,6 @@ constexpr int kFieldCount = 36;
 constexpr int kRowTop = 1740;
 constexpr int kRowStep = 420;
 constexpr int kColumnWidth = 1200;
-
-QPointer<AmbientDoseEditor>& instance() {
-    static QPointer<AmbientDoseEditor> editor;
-    return editor;
-}
 
 QLabel* alignedLabel(QWidget* parent, const QString& name, const QString& text, int left, int top, int width,
                      Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter) {
@@ -105,18 +98,11 @@ AmbientDoseEditor::AmbientDoseEditor(QWidget* parent) : QWidget(parent, Qt::Wind
     connect(command2_, &QPushButton::clicked, this, [this] { cancel(); });
 }
 
-void AmbientDoseEditor::openEditor() {
-    if (!instance())
-        instance() = new AmbientDoseEditor();
-    AmbientDoseEditor* editor = instance();
-    editor->fillFromState();
-    editor->show();
-    editor->raise();
-    editor->activateWindow();
-}
-
-AmbientDoseEditor* AmbientDoseEditor::current() {
-    return instance();
+void AmbientDoseEditor::open() {
+    fillFromState();
+    show();
+    raise();
+    activateWindow();
 }
 
 void AmbientDoseEditor::fillFromState() {
@@ -142,8 +128,8 @@ bool AmbientDoseEditor::save() {
     }
     for (int i = 1; i <= kAmbientRows; ++i)
         assign(Module1.AmbientDoseTable[0][0][i], kRowKeys[i]);
-    if (const auto& notify = Navigation::instance().referenceDataChanged; changed && notify)
-        notify();
+    if (changed)
+        emit referenceDataChanged();
 
     refdata::AmbientDoseData data;
     for (int j = 0; j <= 2; ++j)

@@ -12,11 +12,11 @@ namespace tamso::ui {
 class AmbientDoseEditor : public QWidget {
     Q_OBJECT
 public:
+    explicit AmbientDoseEditor(QWidget* parent = nullptr);
+
     // Form1's "周辺線量の実測データ編集": fills the 36 fields from AmbientDoseTable and shows the
-    // editor (created on first use).
-    static void openEditor();
-    // The editor window, or nullptr while none exists.
-    static AmbientDoseEditor* current();
+    // editor.
+    void open();
 
     // Field Text<n> (n = 1..36) belongs to AmbientDoseTable[voltage][position][row].
     struct Cell {
@@ -34,8 +34,11 @@ public:
     // Cancel (Command2): hides the editor; table and file are unchanged.
     void cancel();
 
+signals:
+    // AmbientDoseTable changed (Save with other values).
+    void referenceDataChanged();
+
 private:
-    explicit AmbientDoseEditor(QWidget* parent = nullptr);
     void fillFromState();
 
     QLineEdit* fields_[37] = {}; // Text1..Text36

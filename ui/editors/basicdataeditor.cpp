@@ -4,27 +4,16 @@
 #include "refdata/referencefiles.h"
 #include "textio/numbertext.h"
 #include "ui/kit/messagebox.h"
-#include "ui/shell/navigation.h"
 #include "ui/kit/uiutil.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 
 #include <filesystem>
 
 namespace tamso::ui {
-namespace {
-
-QPointer<BasicDataEditor>& instance() {
-    static QPointer<BasicDataEditor> editor;
-    return editor;
-}
-
-} // namespace
-
 BasicDataEditor::BasicDataEditor(QWidget* parent) : QWidget(parent, Qt::Window) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("Form6"));
@@ -77,30 +66,23 @@ BasicDataEditor::BasicDataEditor(QWidget* parent) : QWidget(parent, Qt::Window) 
     setTabOrder(command1_, command2_);
 }
 
-bool BasicDataEditor::openEditor() {
+bool BasicDataEditor::open() {
     auto data = refdata::readBasicDataFile(workingFolderPath());
     if (!data) {
-        MessageBox::warning(QApplication::activeWindow(),
+        MessageBox::warning(isVisible() ? this : QApplication::activeWindow(),
                             QStringLiteral("基本データを読み込めません。\n") + qs(data.error().message));
         return false;
     }
     // Opening re-reads the file: a W value saved since the last opening is in effect from here.
     const double wAirBefore = Module1.wAirEv;
     refdata::applyBasicData(Module1, *data);
-    if (const auto& notify = Navigation::instance().referenceDataChanged; Module1.wAirEv != wAirBefore && notify)
-        notify();
-    if (!instance())
-        instance() = new BasicDataEditor();
-    BasicDataEditor* editor = instance();
-    editor->fillFromState();
-    editor->show();
-    editor->raise();
-    editor->activateWindow();
+    if (Module1.wAirEv != wAirBefore)
+        emit referenceDataChanged();
+    fillFromState();
+    show();
+    raise();
+    activateWindow();
     return true;
-}
-
-BasicDataEditor* BasicDataEditor::current() {
-    return instance();
 }
 
 void BasicDataEditor::fillFromState() {
@@ -124,8 +106,7 @@ bool BasicDataEditor::save() {
                             QStringLiteral("基本データを保存できませんでした。\n") + qs(failure->message));
         return false;
     }
-    if (const auto& setCaption = Navigation::instance().setHospitalCaption)
-        setCaption(text6_->text());
+    emit hospitalNameSaved(text6_->text());
     MessageBox::notice(this, QStringLiteral("基本データを保存しました。"));
     hide();
     return true;

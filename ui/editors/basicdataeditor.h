@@ -12,13 +12,12 @@ namespace tamso::ui {
 class BasicDataEditor : public QWidget {
     Q_OBJECT
 public:
+    explicit BasicDataEditor(QWidget* parent = nullptr);
+
     // The start screen's "基本データ入力": re-reads the basic data file into the calculation state,
-    // fills the fields and shows the editor (created on first use). When the file is missing or
-    // cannot be read, a warning names the problem, the state stays as it was and the editor is not
-    // shown; returns false then.
-    static bool openEditor();
-    // The editor window, or nullptr while none exists (never opened, or closed by its close box).
-    static BasicDataEditor* current();
+    // fills the fields and shows the editor. When the file is missing or cannot be read, a warning
+    // names the problem, the state stays as it was and the editor is not shown; returns false then.
+    bool open();
 
     // Save (Command1): writes the file, updates the start screen's facility name, confirms and
     // hides the editor. A file that cannot be written gives a warning; the editor stays open with
@@ -27,8 +26,13 @@ public:
     // Cancel (Command2): hides the editor.
     void cancel();
 
+signals:
+    // The W value in the calculation state changed (the file read on opening held another).
+    void referenceDataChanged();
+    // Save wrote the file: the start screen shows this facility name.
+    void hospitalNameSaved(const QString& name);
+
 private:
-    explicit BasicDataEditor(QWidget* parent = nullptr);
     void fillFromState();
 
     QLineEdit* text1_ = nullptr; // X-ray unit name

@@ -6,13 +6,11 @@
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
 #include "ui/kit/messagebox.h"
-#include "ui/shell/navigation.h"
 #include "ui/kit/uiutil.h"
 
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 
 #include <filesystem>
@@ -20,11 +18,6 @@
 
 namespace tamso::ui {
 namespace {
-
-QPointer<TubeOutputEditor>& instance() {
-    static QPointer<TubeOutputEditor> editor;
-    return editor;
-}
 
 const char* const kRowCaptions[] = {"", "40", "50", "60", "70", "80"};
 
@@ -110,23 +103,11 @@ bool TubeOutputEditor::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void TubeOutputEditor::openEditor() {
-    if (!instance())
-        instance() = new TubeOutputEditor();
-    TubeOutputEditor* editor = instance();
-    editor->fillFromState();
-    editor->show();
-    editor->raise();
-    editor->activateWindow();
-}
-
-void TubeOutputEditor::hideEditor() {
-    if (instance())
-        instance()->hide();
-}
-
-TubeOutputEditor* TubeOutputEditor::current() {
-    return instance();
+void TubeOutputEditor::open() {
+    fillFromState();
+    show();
+    raise();
+    activateWindow();
 }
 
 void TubeOutputEditor::fillFromState() {
@@ -152,8 +133,8 @@ bool TubeOutputEditor::save() {
     const double cuMm = textio::textToNumber(utf8(text38_->text()));
     assign(Module1.refFilterAlCm, alMm * 0.1);
     assign(Module1.refFilterCuCm, cuMm * 0.1);
-    if (const auto& notify = Navigation::instance().referenceDataChanged; changed && notify)
-        notify();
+    if (changed)
+        emit referenceDataChanged();
 
     const QString name = text43_->text();
     const std::filesystem::path file = textio::fileInFolder(workingFolderPath(), utf8(name));
@@ -182,8 +163,7 @@ bool TubeOutputEditor::save() {
     }
 
     Module1.outputDataFileName = utf8(name);
-    if (const auto& showName = Navigation::instance().setOutputDataNameShown)
-        showName(name);
+    emit outputDataSaved(name);
     hide();
     return true;
 }

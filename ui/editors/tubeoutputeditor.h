@@ -12,13 +12,10 @@ namespace tamso::ui {
 class TubeOutputEditor : public QWidget {
     Q_OBJECT
 public:
-    // Form1's "出力データ編集": fills the fields from the calculation state and shows the editor
-    // (created on first use).
-    static void openEditor();
-    // Form1's back command hides the editor if it exists.
-    static void hideEditor();
-    // The editor window, or nullptr while none exists.
-    static TubeOutputEditor* current();
+    explicit TubeOutputEditor(QWidget* parent = nullptr);
+
+    // Form1's "出力データ編集": fills the fields from the calculation state and shows the editor.
+    void open();
 
     // Save (Command1). The exposures and filtration values enter the calculation state first,
     // whatever follows; an existing file is only replaced after "Yes" to the overwrite question.
@@ -31,8 +28,13 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+signals:
+    // The tube output data in the calculation state changed (Save with other values).
+    void referenceDataChanged();
+    // The file was written: the tube output data now in use are those of this file.
+    void outputDataSaved(const QString& fileName);
+
 private:
-    explicit TubeOutputEditor(QWidget* parent = nullptr);
     void fillFromState();
 
     QLineEdit* exposure_[6] = {}; // Text1..Text5 at rows 1..5

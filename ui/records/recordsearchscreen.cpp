@@ -1,11 +1,10 @@
 #include "ui/records/recordsearchscreen.h"
 
-#include "records/patientrecordsave.h"
 #include "textio/fileio.h"
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
 #include "ui/kit/messagebox.h"
-#include "ui/shell/navigation.h"
+#include "ui/report/reportfields.h"
 #include "ui/kit/uiutil.h"
 
 #include <QDir>
@@ -18,17 +17,14 @@
 #include <QPushButton>
 #include <QStyle>
 
-namespace tamso::records {
+namespace tamso::ui {
 
-using ui::addLabel;
-using ui::nameControl;
-using ui::placeTwips;
-using ui::qs;
-using ui::utf8;
+using records::ListValue;
+using records::PatientRecord;
+using records::PatientRecordState;
+using records::listValueText;
 
 namespace {
-
-QPointer<RecordSearchScreen> searchScreen;
 
 // A dose in "#0.000": a stored number, and equally a text that reads as a decimal number (a value
 // that was quoted in the file); any other text as stored, nothing empty.
@@ -40,20 +36,6 @@ QString formattedDose(const ListValue& value) {
             return qs(textio::formatNumber(*number, "#0.000"));
     return qs(listValueText(value));
 }
-
-// The save's question and messages as message boxes over the report screen.
-class MessageBoxPrompts : public SavePrompts {
-public:
-    explicit MessageBoxPrompts(QWidget* parent) : parent_(parent) {}
-    bool confirmSave(const std::string& question) override {
-        return ui::MessageBox::askOkCancel(parent_, qs(question));
-    }
-    void warn(const std::string& message) override { ui::MessageBox::warning(parent_, qs(message)); }
-    void notify(const std::string& message) override { ui::MessageBox::notice(parent_, qs(message)); }
-
-private:
-    QWidget* parent_;
-};
 
 // The record list's font: fixed pitch, so that the rows line up under the column headings. The
 // Japanese fixed-pitch Gothic where the system has one; otherwise an installed fixed-pitch font,
@@ -90,16 +72,12 @@ QFont recordListFont() {
     return font;
 }
 
-std::filesystem::path workingFolderPath() {
-    return textio::fileInFolder(std::filesystem::path(), ui::workingFolderUtf8());
-}
-
 } // namespace
 
 RecordSearchScreen::RecordSearchScreen(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(QStringLiteral("TAMSO Ⅱ データ検索"));
-    setFixedSize(ui::twips(9480), ui::twips(6720));
+    setFixedSize(twips(9480), twips(6720));
 
     addLabel(this, QStringLiteral("Label1"), QStringLiteral("患者ファイル ( ID番号) 選択"), 240, 300, 3615,
              255);
@@ -170,7 +148,7 @@ void RecordSearchScreen::resetForOpening() {
 void RecordSearchScreen::refreshFileList() {
     refreshing_ = true;
     file1_->clear();
-    const QDir folder(ui::workingFolder());
+    const QDir folder(workingFolder());
     // "*.pat" only: the lock files beside the record files ("<ID>.pat.lock") are never listed.
     file1_->addItems(folder.entryList({QStringLiteral("*.pat")}, QDir::Files, QDir::Name));
     refreshing_ = false;
@@ -192,10 +170,10 @@ void RecordSearchScreen::fileChosen(QListWidgetItem* item) {
     text1_->setText(chosenId_);
     // The records listed for another file no longer match the ID and name shown.
     clearRecordList();
-    const std::optional<std::string> name = readPatientName(chosenFile_);
-    PatientRecords.patientName = name.value_or(std::string());
-    text2_->setText(qs(PatientRecords.patientName));
-    if (!PatientRecords.patientName.empty())
+    const std::optional<std::string> name = records::readPatientName(chosenFile_);
+    records::PatientRecords.patientName = name.value_or(std::string());
+    text2_->setText(qs(records::PatientRecords.patientName));
+    if (!records::PatientRecords.patientName.empty())
         command2_->setEnabled(true);
 }
 
@@ -203,11 +181,11 @@ void RecordSearchScreen::listRecords() {
     clearRecordList();
     if (chosenFile_.empty())
         return;
-    if (auto error = loadPatientRecords(chosenFile_, PatientRecords)) {
-        ui::MessageBox::warning(this, qs(error->message));
+    if (auto error = records::loadPatientRecords(chosenFile_, records::PatientRecords)) {
+        MessageBox::warning(this, qs(error->message));
         return;
     }
-    listed_ = PatientRecords;
+    listed_ = records::PatientRecords;
     listedId_ = chosenId_;
     for (int i = 1; i <= listed_->patientRecordCount; ++i)
         list1_->addItem(recordRow(listed_->PatientRecordTable[static_cast<size_t>(i)], i));
@@ -220,10 +198,10 @@ QString RecordSearchScreen::recordRow(const PatientRecord& record, int recordNum
         .arg(qs(record.examDate), qs(record.bodyPart), qs(listValueText(record.entranceSurfaceDoseMGy)));
 }
 
-ui::ReportFields RecordSearchScreen::reportFieldsFor(const PatientRecordState& listed, int n,
+ReportFields RecordSearchScreen::reportFieldsFor(const PatientRecordState& listed, int n,
                                                      const QString& id) {
     const PatientRecord& r = listed.PatientRecordTable[static_cast<size_t>(n)];
-    ui::ReportFields f;
+    ReportFields f;
     f.id = id;
     f.name = qs(listed.patientName);
     f.technologist = qs(r.technologist);
@@ -245,49 +223,15 @@ ui::ReportFields RecordSearchScreen::reportFieldsFor(const PatientRecordState& l
 void RecordSearchScreen::showChosenRecord() {
     QListWidgetItem* row = list1_->currentItem();
     if (!row || !row->isSelected() || !listed_) {
-        ui::MessageBox::warning(this, QStringLiteral("検索データ番号を選択して下さい。"));
+        MessageBox::warning(this, QStringLiteral("検索データ番号を選択して下さい。"));
         return;
     }
     const int n = static_cast<int>(textio::textToNumber(utf8(row->text().left(2))));
     if (n < 1 || n > listed_->patientRecordCount) {
-        ui::MessageBox::warning(this, QStringLiteral("検索データ番号を選択して下さい。"));
+        MessageBox::warning(this, QStringLiteral("検索データ番号を選択して下さい。"));
         return;
     }
-    const auto& show = ui::Navigation::instance().showRecordOnReport;
-    if (!show) {
-        ui::MessageBox::warning(this, QStringLiteral("報告書の画面を開けません。"));
-        return;
-    }
-    show(reportFieldsFor(*listed_, n, listedId_));
+    emit recordChosen(reportFieldsFor(*listed_, n, listedId_));
 }
 
-RecordSearchScreen* recordSearchScreen() {
-    return searchScreen.data();
-}
-
-void registerRecordScreens() {
-    auto& navigation = ui::Navigation::instance();
-    navigation.saveRecord = [](QWidget* parent, const ui::ReportFields& f) {
-        const RecordTexts record = {
-            utf8(f.examDate),    utf8(f.technologist), utf8(f.bodyPart),  utf8(f.thickness), utf8(f.xrayUnit),
-            utf8(f.tubeVoltage), utf8(f.mAs),          utf8(f.ffd),       utf8(f.fieldSize), utf8(f.dose),
-            utf8(f.caregiver1),  utf8(f.caregiver2),   utf8(f.caregiver3)};
-        MessageBoxPrompts prompts(parent);
-        return savePatientRecord(workingFolderPath(), utf8(f.id), utf8(f.name), record, prompts);
-    };
-    navigation.lookUpPatientName = [](const QString& id) {
-        return qs(lookUpPatientName(workingFolderPath(), utf8(id)).value_or(std::string()));
-    };
-    navigation.openRecordSearch = [] {
-        if (!searchScreen) {
-            searchScreen = new RecordSearchScreen;
-            searchScreen->setAttribute(Qt::WA_DeleteOnClose); // the close box discards the screen
-        }
-        searchScreen->resetForOpening();
-        searchScreen->show();
-        searchScreen->raise();
-        searchScreen->activateWindow();
-    };
-}
-
-} // namespace tamso::records
+} // namespace tamso::ui

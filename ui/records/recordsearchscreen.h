@@ -1,10 +1,9 @@
 #pragma once
 // The record search screen (Form5): lists the patient record files ("*.pat") of the working
-// folder, lists the records of a chosen file and shows one of them on the report screen.
-// Also the screen side of the record file: the Data Save flow with its message boxes and the
-// patient name look-up, both registered as navigation hooks.
+// folder, lists the records of a chosen file and hands one of them on to the report screen.
 
 #include "records/patientrecordfile.h"
+#include "ui/report/reportfields.h"
 
 #include <QString>
 #include <QWidget>
@@ -17,10 +16,6 @@ class QListWidgetItem;
 class QPushButton;
 
 namespace tamso::ui {
-struct ReportFields;
-}
-
-namespace tamso::records {
 
 class RecordSearchScreen : public QWidget {
     Q_OBJECT
@@ -34,10 +29,14 @@ public:
     void refreshFileList();
 
     // The report fields of a listed record (1-based), as the show command hands them over.
-    static ui::ReportFields reportFieldsFor(const PatientRecordState& listed, int recordNumber,
+    static ReportFields reportFieldsFor(const records::PatientRecordState& listed, int recordNumber,
                                             const QString& id);
     // The record list's row of a record: "07 : date - body part - dose mGy".
-    static QString recordRow(const PatientRecord& record, int recordNumber);
+    static QString recordRow(const records::PatientRecord& record, int recordNumber);
+
+signals:
+    // The show command: the chosen record of the listed file, for the report screen.
+    void recordChosen(const tamso::ui::ReportFields& fields);
 
 private:
     void fileChosen(QListWidgetItem* item);
@@ -58,14 +57,8 @@ private:
     QString chosenId_;
     // The records of the file listed last, kept with the screen so that the shown record always
     // belongs to the listed file, whatever else reads or saves record files meanwhile.
-    std::optional<PatientRecordState> listed_;
+    std::optional<records::PatientRecordState> listed_;
     QString listedId_;
 };
 
-// The search screen if it exists (created by openRecordSearch), for tests and the shell.
-RecordSearchScreen* recordSearchScreen();
-
-// Sets Navigation::saveRecord, lookUpPatientName and openRecordSearch.
-void registerRecordScreens();
-
-} // namespace tamso::records
+} // namespace tamso::ui

@@ -3,7 +3,7 @@
 // only in font sizes, line widths, a few coordinates, the fill of the caregiver markers and the end.
 
 #include "ui/report/reportcanvas.h"
-#include "ui/shell/navigation.h"
+#include "ui/report/reportfields.h"
 
 namespace tamso::ui {
 

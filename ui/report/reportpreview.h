@@ -3,7 +3,7 @@
 // 0..296 down. Drawings are kept in an image, so the preview survives being covered, and a second
 // drawing is laid over the first until the preview is cleared.
 
-#include "ui/shell/navigation.h"
+#include "ui/report/reportfields.h"
 
 #include <QImage>
 #include <QWidget>

@@ -2,7 +2,7 @@
 // The report on the printer (the printReport routine): A4 portrait in colour, laid out in
 // millimetres, one page.
 
-#include "ui/shell/navigation.h"
+#include "ui/report/reportfields.h"
 
 #include <QString>
 

@@ -2,6 +2,7 @@
 
 #include "ui/report/reportpreview.h"
 #include "ui/report/reportprinter.h"
+#include "ui/report/reportrecordsave.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 
@@ -36,20 +37,6 @@ std::unique_ptr<QPrinter> askForPrinter(QWidget* parent) {
     if (dialog.exec() != QDialog::Accepted)
         return nullptr;
     return printer;
-}
-
-QPointer<ReportScreen>& keptScreen() {
-    static QPointer<ReportScreen> screen;
-    return screen;
-}
-
-ReportScreen* ensureScreen() {
-    QPointer<ReportScreen>& screen = keptScreen();
-    if (!screen) {
-        screen = new ReportScreen;
-        screen->setAttribute(Qt::WA_DeleteOnClose);
-    }
-    return screen;
 }
 
 } // namespace
@@ -189,10 +176,7 @@ bool ReportScreen::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void ReportScreen::lookUpName() {
-    const auto& lookUp = Navigation::instance().lookUpPatientName;
-    if (!lookUp)
-        return;
-    const QString name = lookUp(text1_->text());
+    const QString name = storedPatientName(text1_->text());
     if (!name.isEmpty())
         text2_->setText(name);
 }
@@ -246,8 +230,6 @@ void ReportScreen::setOutputCommandsEnabled(bool enabled) {
 }
 
 void ReportScreen::handOver(const ReportFields& fields) {
-    if (const auto& hide = Navigation::instance().hideIllustration)
-        hide();
     preview_->clear();
     setFieldTexts(fields, false);
     const Status status = technologists_.read(workingFolderPath());
@@ -305,29 +287,13 @@ void ReportScreen::printRequested() {
 }
 
 void ReportScreen::saveRequested() {
-    const auto& save = Navigation::instance().saveRecord;
-    if (!save) {
-        MessageBox::warning(this, QStringLiteral("データの保存はまだ利用できません。"));
-        return;
-    }
-    if (save(this, fields()))
+    if (saveReportRecord(this, fields()))
         command6_->setEnabled(false);
 }
 
 void ReportScreen::closeRequested() {
-    if (const auto& hide = Navigation::instance().hideIllustration)
-        hide();
+    emit backRequested();
     hide();
-}
-
-void registerReportScreen() {
-    Navigation& navigation = Navigation::instance();
-    navigation.handOverToReport = [](const ReportFields& fields) { ensureScreen()->handOver(fields); };
-    navigation.showRecordOnReport = [](const ReportFields& fields) { ensureScreen()->showRecord(fields); };
-}
-
-ReportScreen* reportScreen() {
-    return keptScreen();
 }
 
 } // namespace tamso::ui

@@ -4,7 +4,7 @@
 // technologist list.
 
 #include "records/technologistlist.h"
-#include "ui/shell/navigation.h"
+#include "ui/report/reportfields.h"
 
 #include <QWidget>
 
@@ -41,6 +41,10 @@ public:
     // an empty function restores the default.
     using PrinterProvider = std::function<std::unique_ptr<QPrinter>(QWidget* parent)>;
     static void setPrinterProvider(PrinterProvider provider);
+
+signals:
+    // The report's " bye bye " (Command1): the screen hides; the illustration goes with it.
+    void backRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -81,11 +85,5 @@ private:
     ReportPreview* preview_ = nullptr;
     records::TechnologistList technologists_;
 };
-
-// Sets Navigation::handOverToReport and showRecordOnReport. The screen is created on first use and
-// kept; closing it with its close box discards it and the next use creates it afresh.
-void registerReportScreen();
-// The report screen while it exists, else nullptr.
-ReportScreen* reportScreen();
 
 } // namespace tamso::ui

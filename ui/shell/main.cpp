@@ -1,9 +1,6 @@
 // The tamso program: starts on the start screen after loading the reference data of the
 // working folder (the current folder).
 
-#include "ui/records/recordsearchscreen.h"
-#include "ui/editors/referenceeditors_ui.h"
-#include "ui/report/reportscreen.h"
 #include "ui/shell/shell.h"
 #include "ui/kit/uiutil.h"
 
@@ -17,14 +14,7 @@ int main(int argc, char* argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
     tamso::ui::installFontSubstitutions();
 
-    tamso::ui::Shell shell;
-
-    // The report screen, the patient records and the reference-data editors are reached
-    // through the navigation hooks they register.
-    tamso::ui::registerReportScreen();
-    tamso::records::registerRecordScreens();
-    tamso::ui::registerEditors();
-
+    tamso::ui::Shell shell; // owns and wires every window
     if (!shell.start())
         return 1;
     return app.exec();

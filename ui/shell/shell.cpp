@@ -3,27 +3,44 @@
 #include "engine/calculationstate.h"
 #include "refdata/referenceloader.h"
 #include "ui/conditions/conditionsscreen.h"
-#include "ui/shell/illustrationwindow.h"
+#include "ui/editors/ambientdoseeditor.h"
+#include "ui/editors/basicdataeditor.h"
+#include "ui/editors/tubeoutputeditor.h"
 #include "ui/kit/messagebox.h"
-#include "ui/shell/navigation.h"
-#include "ui/shell/startscreen.h"
 #include "ui/kit/uiutil.h"
+#include "ui/records/recordsearchscreen.h"
+#include "ui/report/reportscreen.h"
+#include "ui/shell/illustrationwindow.h"
+#include "ui/shell/startscreen.h"
 
 #include <QCoreApplication>
-#include <filesystem>
 
 namespace tamso::ui {
 
-Shell::Shell() : quitProgram([] { QCoreApplication::quit(); }) { registerHooks(); }
+namespace {
+
+void bringToFront(QWidget* window) {
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+template <typename Window> void hideIfShown(const QPointer<Window>& window) {
+    if (window)
+        window->hide();
+}
+
+} // namespace
+
+Shell::Shell() : quitProgram([] { QCoreApplication::quit(); }) {}
 
 Shell::~Shell() {
-    Navigation& nav = Navigation::instance();
-    nav.hideIllustration = nullptr;
-    nav.hideMeasuredExposureDialog = nullptr;
-    nav.setHospitalCaption = nullptr;
-    nav.setOutputDataNameShown = nullptr;
-    nav.showConditionsScreen = nullptr;
-    nav.referenceDataChanged = nullptr;
+    // Windows that delete themselves on closing are owned here as long as they exist.
+    delete ambientDose_.data();
+    delete tubeOutput_.data();
+    delete basicData_.data();
+    delete search_.data();
+    delete report_.data();
     delete conditions_.data();
     delete illustration_.data();
     delete startScreen_.data();
@@ -32,37 +49,11 @@ Shell::~Shell() {
 StartScreen* Shell::startScreen() const { return startScreen_; }
 ConditionsScreen* Shell::conditionsScreen() const { return conditions_; }
 IllustrationWindow* Shell::illustrationWindow() const { return illustration_; }
-
-void Shell::registerHooks() {
-    Navigation& nav = Navigation::instance();
-    nav.hideIllustration = [this] {
-        if (illustration_)
-            illustration_->hide();
-    };
-    nav.hideMeasuredExposureDialog = [this] {
-        if (conditions_)
-            conditions_->hideMeasuredExposureDialog();
-    };
-    nav.setHospitalCaption = [this](const QString& name) {
-        if (startScreen_)
-            startScreen_->setHospitalName(name);
-    };
-    nav.setOutputDataNameShown = [this](const QString& name) {
-        if (conditions_)
-            conditions_->setOutputDataNameShown(name);
-    };
-    nav.referenceDataChanged = [this] {
-        if (conditions_)
-            conditions_->referenceDataChanged();
-    };
-    nav.showConditionsScreen = [this] {
-        if (!conditions_)
-            return;
-        conditions_->show();
-        conditions_->raise();
-        conditions_->activateWindow();
-    };
-}
+ReportScreen* Shell::reportScreen() const { return report_; }
+RecordSearchScreen* Shell::recordSearchScreen() const { return search_; }
+BasicDataEditor* Shell::basicDataEditor() const { return basicData_; }
+TubeOutputEditor* Shell::tubeOutputEditor() const { return tubeOutput_; }
+AmbientDoseEditor* Shell::ambientDoseEditor() const { return ambientDose_; }
 
 bool Shell::start() {
     const Status status = refdata::loadReferenceData(Module1, workingFolderPath());
@@ -73,6 +64,8 @@ bool Shell::start() {
     if (!startScreen_) {
         startScreen_ = new StartScreen;
         connect(startScreen_, &StartScreen::newCalculationRequested, this, &Shell::newCalculation);
+        connect(startScreen_, &StartScreen::recordSearchRequested, this, &Shell::openRecordSearch);
+        connect(startScreen_, &StartScreen::basicDataEditorRequested, this, &Shell::openBasicDataEditor);
         connect(startScreen_, &StartScreen::exitRequested, this, &Shell::endProgram);
     }
     startScreen_->setHospitalName(qs(Module1.hospitalName));
@@ -80,17 +73,20 @@ bool Shell::start() {
     return true;
 }
 
+// Start screen ------------------------------------------------------------------------------------
+
 void Shell::newCalculation() {
     if (!conditions_) {
         conditions_ = new ConditionsScreen; // loading sets the default conditions
         connect(conditions_, &ConditionsScreen::illustrationRequested, this, &Shell::showIllustration);
         connect(conditions_, &ConditionsScreen::backRequested, this, &Shell::conditionsBack);
         connect(conditions_, &ConditionsScreen::closedByUser, this, &Shell::conditionsClosed);
+        connect(conditions_, &ConditionsScreen::reportRequested, this, &Shell::handOverToReport);
+        connect(conditions_, &ConditionsScreen::tubeOutputEditorRequested, this, &Shell::openTubeOutputEditor);
+        connect(conditions_, &ConditionsScreen::ambientDoseEditorRequested, this, &Shell::openAmbientDoseEditor);
     }
     conditions_->disableFollowUpCommands();
-    conditions_->show();
-    conditions_->raise();
-    conditions_->activateWindow();
+    bringToFront(conditions_);
     // A kept screen would otherwise give the focus back to the control that had it last
     // (" bye bye "), where Enter leads straight back to the start screen.
     conditions_->focusFirstInput();
@@ -98,37 +94,100 @@ void Shell::newCalculation() {
         startScreen_->hide();
 }
 
+void Shell::openRecordSearch() {
+    if (!search_) {
+        search_ = new RecordSearchScreen;
+        search_->setAttribute(Qt::WA_DeleteOnClose); // the close box discards the screen
+        connect(search_, &RecordSearchScreen::recordChosen, this, &Shell::showRecordOnReport);
+    }
+    search_->resetForOpening();
+    bringToFront(search_);
+}
+
+void Shell::openBasicDataEditor() {
+    if (!basicData_) {
+        basicData_ = new BasicDataEditor;
+        connect(basicData_, &BasicDataEditor::referenceDataChanged, this, &Shell::referenceDataChanged);
+        connect(basicData_, &BasicDataEditor::hospitalNameSaved, this, [this](const QString& name) {
+            if (startScreen_)
+                startScreen_->setHospitalName(name);
+        });
+    }
+    basicData_->open();
+}
+
+// Exposure-condition screen ------------------------------------------------------------------------
+
 void Shell::showIllustration() {
     if (!illustration_) {
         illustration_ = new IllustrationWindow;
-        connect(illustration_, &IllustrationWindow::closeRequested, this, [] {
-            if (auto& show = Navigation::instance().showConditionsScreen)
-                show();
+        connect(illustration_, &IllustrationWindow::closeRequested, this, [this] {
+            if (conditions_)
+                bringToFront(conditions_);
         });
     }
     illustration_->show(); // not modal; the exposure-condition screen keeps working
     illustration_->raise();
 }
 
+void Shell::openTubeOutputEditor() {
+    if (!tubeOutput_) {
+        tubeOutput_ = new TubeOutputEditor;
+        connect(tubeOutput_, &TubeOutputEditor::referenceDataChanged, this, &Shell::referenceDataChanged);
+        connect(tubeOutput_, &TubeOutputEditor::outputDataSaved, this, [this](const QString& fileName) {
+            if (conditions_)
+                conditions_->setOutputDataNameShown(fileName);
+        });
+    }
+    tubeOutput_->open();
+}
+
+void Shell::openAmbientDoseEditor() {
+    if (!ambientDose_) {
+        ambientDose_ = new AmbientDoseEditor;
+        connect(ambientDose_, &AmbientDoseEditor::referenceDataChanged, this, &Shell::referenceDataChanged);
+    }
+    ambientDose_->open();
+}
+
+void Shell::referenceDataChanged() {
+    if (conditions_)
+        conditions_->referenceDataChanged();
+}
+
+ReportScreen* Shell::ensureReport() {
+    if (!report_) {
+        report_ = new ReportScreen;
+        report_->setAttribute(Qt::WA_DeleteOnClose); // the close box discards the screen
+        connect(report_, &ReportScreen::backRequested, this, [this] { hideIfShown(illustration_); });
+    }
+    return report_;
+}
+
+void Shell::handOverToReport(const ReportFields& fields) {
+    hideIfShown(illustration_);
+    ensureReport()->handOver(fields);
+}
+
+void Shell::showRecordOnReport(const ReportFields& fields) {
+    ensureReport()->showRecord(fields);
+}
+
 void Shell::conditionsBack() {
     if (startScreen_)
         startScreen_->show();
-    Navigation& nav = Navigation::instance();
     if (conditions_) {
         conditions_->hide();
         conditions_->hideMeasuredExposureDialog();
     }
-    if (illustration_)
-        illustration_->hide();
-    if (nav.hideTubeOutputEditor)
-        nav.hideTubeOutputEditor();
+    hideIfShown(illustration_);
+    hideIfShown(tubeOutput_);
 }
 
 void Shell::conditionsClosed() {
     if (startScreen_)
         startScreen_->show();
-    if (illustration_)
-        illustration_->hide();
+    hideIfShown(illustration_);
     // The screen goes; the next "新規計算" loads it anew with the defaults.
     ConditionsScreen* closing = conditions_;
     conditions_.clear();

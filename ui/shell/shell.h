@@ -1,6 +1,11 @@
 #pragma once
-// The application shell: owns the start screen, the exposure-condition screen and the
-// illustration window, moves between them and registers their navigation hooks.
+// The application shell: owns every window of the program and wires them together. Who talks to
+// whom is written here and nowhere else: the screens only emit what the user asked for.
+//
+// Every window is created on first use and then kept; commands hide windows rather than destroy
+// them. A window closed with its close box is discarded (the report, the record search and the
+// editors delete themselves; the exposure-condition screen is deleted here) and its next use
+// creates it afresh.
 
 #include <QObject>
 #include <QPointer>
@@ -11,6 +16,12 @@ namespace tamso::ui {
 class StartScreen;
 class ConditionsScreen;
 class IllustrationWindow;
+class ReportScreen;
+class RecordSearchScreen;
+class BasicDataEditor;
+class TubeOutputEditor;
+class AmbientDoseEditor;
+struct ReportFields;
 
 class Shell : public QObject {
     Q_OBJECT
@@ -27,24 +38,44 @@ public:
     // application's event loop.
     std::function<void()> quitProgram;
 
+    // The windows while they exist (null before their first use and after their close box).
     StartScreen* startScreen() const;
-    // Null before the first "新規計算" and after the screen's close box.
     ConditionsScreen* conditionsScreen() const;
     IllustrationWindow* illustrationWindow() const;
+    ReportScreen* reportScreen() const;
+    RecordSearchScreen* recordSearchScreen() const;
+    BasicDataEditor* basicDataEditor() const;
+    TubeOutputEditor* tubeOutputEditor() const;
+    AmbientDoseEditor* ambientDoseEditor() const;
 
-    // Form2.Command1 "新規計算".
-    void newCalculation();
-    void showIllustration();
+public slots:
+    // Start screen.
+    void newCalculation();       // "新規計算"
+    void openRecordSearch();     // "データ検索"
+    void openBasicDataEditor();  // "基本データ入力"
+    // Exposure-condition screen.
+    void showIllustration();     // "周辺線量"
+    void openTubeOutputEditor(); // "出力データ編集"
+    void openAmbientDoseEditor(); // "周辺線量の実測データ編集"
+    void handOverToReport(const tamso::ui::ReportFields& fields);
+    // Record search.
+    void showRecordOnReport(const tamso::ui::ReportFields& fields);
 
 private:
-    void registerHooks();
+    ReportScreen* ensureReport();
     void conditionsBack();
     void conditionsClosed();
+    void referenceDataChanged();
     void endProgram();
 
     QPointer<StartScreen> startScreen_;
     QPointer<ConditionsScreen> conditions_;
     QPointer<IllustrationWindow> illustration_;
+    QPointer<ReportScreen> report_;
+    QPointer<RecordSearchScreen> search_;
+    QPointer<BasicDataEditor> basicData_;
+    QPointer<TubeOutputEditor> tubeOutput_;
+    QPointer<AmbientDoseEditor> ambientDose_;
 };
 
 } // namespace tamso::ui

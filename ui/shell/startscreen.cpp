@@ -1,7 +1,6 @@
 #include "ui/shell/startscreen.h"
 
 #include "ui/kit/appresources.h"
-#include "ui/shell/navigation.h"
 #include "ui/kit/uiutil.h"
 
 #include <QCloseEvent>
@@ -101,15 +100,9 @@ StartScreen::StartScreen(QWidget* parent) : QWidget(parent, Qt::Window) {
     setTabOrder(exit, basicData);
 
     connect(newCalculation, &QPushButton::clicked, this, &StartScreen::newCalculationRequested);
-    connect(search, &QPushButton::clicked, this, [] {
-        if (auto& open = Navigation::instance().openRecordSearch)
-            open();
-    });
+    connect(search, &QPushButton::clicked, this, &StartScreen::recordSearchRequested);
     connect(exit, &QPushButton::clicked, this, &StartScreen::exitRequested);
-    connect(basicData, &QPushButton::clicked, this, [] {
-        if (auto& open = Navigation::instance().openBasicDataEditor)
-            open();
-    });
+    connect(basicData, &QPushButton::clicked, this, &StartScreen::basicDataEditorRequested);
 }
 
 void StartScreen::setHospitalName(const QString& name) {

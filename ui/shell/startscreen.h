@@ -18,6 +18,8 @@ public:
 signals:
     void newCalculationRequested(); // Command1 "新規計算"
     void exitRequested();           // Command3 "終　了" and the close box
+    void recordSearchRequested();   // Command2 "データ検索"
+    void basicDataEditorRequested(); // Command4 "基本データ入力"
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -1,0 +1,27 @@
+#pragma once
+// The texts of the report screen's fields (Form8), as the exposure-condition screen hands them
+// over, the record search shows a stored record and the Data Save stores them.
+
+#include <QString>
+
+namespace tamso::ui {
+
+struct ReportFields {
+    QString id;           // Text1
+    QString name;         // Text2
+    QString technologist; // Combo1 text
+    QString examDate;     // Text3
+    QString bodyPart;     // Text4
+    QString thickness;    // Text9
+    QString xrayUnit;     // Text17
+    QString tubeVoltage;  // Text5
+    QString mAs;          // Text6
+    QString ffd;          // Text7
+    QString fieldSize;    // Text8
+    QString dose;         // Text10
+    QString caregiver1;   // Text11
+    QString caregiver2;   // Text12
+    QString caregiver3;   // Text13
+};
+
+} // namespace tamso::ui
