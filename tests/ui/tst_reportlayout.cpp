@@ -40,6 +40,23 @@ QStringList record(ReportTarget target, const ReportFields& fields) {
     return canvas.operations();
 }
 
+// The texts a target draws, blanks simplified as in extracted text (a continued line is one text).
+QStringList drawnTexts(ReportTarget target, const ReportFields& fields) {
+    QStringList texts;
+    QString line;
+    for (const QString& op : record(target, fields)) {
+        const bool ends = op.startsWith(QStringLiteral("text ["));
+        if (!ends && !op.startsWith(QStringLiteral("text+ [")))
+            continue;
+        line += op.mid(op.indexOf(QLatin1Char('[')) + 1).chopped(1);
+        if (ends) {
+            texts << line.simplified();
+            line.clear();
+        }
+    }
+    return texts;
+}
+
 // Pixels darker than mid-grey in a small square around a point.
 bool darkNear(const QImage& image, QPointF at, int radius = 1) {
     for (int dy = -radius; dy <= radius; ++dy)
@@ -423,6 +440,22 @@ private slots:
         QCOMPARE(printer.pageLayout().orientation(), QPageLayout::Portrait);
         QCOMPARE(printer.pageLayout().pageSize().id(), QPageSize::A4);
         QCOMPARE(printer.colorMode(), QPrinter::Color);
+
+        // The saved file's text is the text that was drawn: every caption and value, Japanese
+        // included, and no Kangxi radical in place of an ideograph (氏名 read back as ⽒名).
+        QString text, toolError;
+        QVERIFY2(uitest::pdfText(pdf, text, toolError), qPrintable(toolError));
+        QVERIFY2(uitest::radicalsIn(text).isEmpty(), qPrintable(uitest::radicalsIn(text)));
+        const QString extracted = text.simplified();
+        const QStringList drawn = drawnTexts(ReportTarget::Printer, fields);
+        QCOMPARE(drawn.size(), 31); // title, patient 2, conditions 18, doses 3, remarks, figures 5, hospital
+        for (const QString& caption : drawn)
+            QVERIFY2(extracted.contains(caption),
+                     qPrintable(caption + QStringLiteral(" missing in: ") + extracted));
+        for (const QString& word :
+             {QStringLiteral("氏名"), QStringLiteral("撮影日"), QStringLiteral("入射"),
+              QStringLiteral("一郎"), fields.dose, QStringLiteral("mGy"), QStringLiteral("μSv")})
+            QVERIFY2(extracted.contains(word), qPrintable(word));
 
         ReportPreview preview;
         preview.drawReport(fields);

@@ -340,11 +340,17 @@ private slots:
         QCOMPARE(MessageBox::shown().size(), 1);
         QCOMPARE(MessageBox::shown().first().text, QStringLiteral("プリンタの準備はＯＫですか？"));
         QCOMPARE(MessageBox::shown().first().kind, MessageBox::Kind::QuestionOkCancel);
-        // OK prints.
+        // OK prints the fields as they stand, edited after drawing; the file's text reads back
+        // as typed, ideographs and all.
+        child<QLineEdit>("Text2")->setText(QStringLiteral("日野 一氏"));
         click("Command5");
         QCOMPARE(asked, 1);
         QVERIFY(QFile::exists(pdf));
         QCOMPARE(MessageBox::shown().size(), 2);
+        QString printed, error;
+        QVERIFY2(uitest::pdfText(pdf, printed, error), qPrintable(error));
+        QVERIFY2(printed.contains(QStringLiteral("氏名 : 日野 一氏")), qPrintable(printed));
+        QVERIFY2(uitest::radicalsIn(printed).isEmpty(), qPrintable(uitest::radicalsIn(printed)));
         // A job that cannot start gives a warning; the screen stays usable.
         target = dir_.path();
         click("Command5");

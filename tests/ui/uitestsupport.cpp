@@ -8,7 +8,11 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QtDebug>
+#include <QtEndian>
 
 namespace tamso::uitest {
 
@@ -32,6 +36,97 @@ bool prepareWorkingFolder(QTemporaryDir& dir) {
         return false;
     }
     return true;
+}
+
+bool pdfText(const QString& pdf, QString& text, QString& error) {
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (tool.isEmpty()) {
+        error = QStringLiteral("pdftotext is not installed (Debian package poppler-utils)");
+        return false;
+    }
+    QProcess process;
+    process.start(tool, {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+        error = QStringLiteral("pdftotext failed: ") + QString::fromLocal8Bit(process.readAllStandardError());
+        return false;
+    }
+    text = QString::fromUtf8(process.readAllStandardOutput());
+    return true;
+}
+
+bool pdfPicture(const QString& pdf, int dpi, QImage& picture, QString& error) {
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
+    if (tool.isEmpty()) {
+        error = QStringLiteral("pdftoppm is not installed (Debian package poppler-utils)");
+        return false;
+    }
+    QProcess process;
+    process.start(tool, {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-png"),
+                         QStringLiteral("-singlefile"), pdf});
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0 || !picture.loadFromData(process.readAllStandardOutput(), "PNG")) {
+        error = QStringLiteral("pdftoppm failed: ") + QString::fromLocal8Bit(process.readAllStandardError());
+        return false;
+    }
+    return true;
+}
+
+std::set<char32_t> pdfToUnicodeTargets(const QString& pdf) {
+    QFile file(pdf);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    std::set<char32_t> targets;
+    static const QRegularExpression hex(QStringLiteral("<([0-9A-Fa-f]+)>"));
+    for (qsizetype at = bytes.indexOf("stream"); at >= 0; at = bytes.indexOf("stream", at + 1)) {
+        qsizetype start = at + 6;
+        while (start < bytes.size() && (bytes[start] == '\r' || bytes[start] == '\n'))
+            ++start;
+        const qsizetype end = bytes.indexOf("endstream", start);
+        if (end < 0)
+            break;
+        QByteArray data = bytes.mid(start, end - start);
+        if (data.startsWith('\x78')) { // a zlib stream (FlateDecode)
+            // qUncompress wants the expected size in front (a generous guess will do).
+            QByteArray packed(4, '\0');
+            qToBigEndian<quint32>(quint32(std::max<qsizetype>(1 << 20, 64 * data.size())), packed.data());
+            data = qUncompress(packed + data);
+        }
+        at = end + 9;
+        const QString text = QString::fromLatin1(data);
+        const qsizetype from = text.indexOf(QStringLiteral("beginbfrange"));
+        if (from < 0 || !text.contains(QStringLiteral("begincmap")))
+            continue;
+        const QStringList lines = text.mid(from).split(QLatin1Char('\n'));
+        for (const QString& line : lines) {
+            QList<uint> values;
+            for (auto m = hex.globalMatch(line); m.hasNext();)
+                values << m.next().captured(1).toUInt(nullptr, 16);
+            if (values.size() < 3)
+                continue;
+            if (line.contains(QLatin1Char('['))) {
+                for (qsizetype i = 2; i < values.size(); ++i)
+                    targets.insert(char32_t(values[i]));
+            } else {
+                for (uint g = values[0]; g <= values[1]; ++g)
+                    targets.insert(char32_t(values[2] + (g - values[0])));
+            }
+        }
+    }
+    targets.erase(0);
+    return targets;
+}
+
+QString radicalsIn(const QString& text) {
+    QStringList found;
+    for (char32_t c : text.toUcs4())
+        if (c >= 0x2E80 && c <= 0x2FDF)
+            found << QStringLiteral("U+%1 %2")
+                         .arg(uint(c), 4, 16, QLatin1Char('0'))
+                         .toUpper()
+                         .arg(QString::fromUcs4(&c, 1));
+    return found.join(QLatin1Char(' '));
 }
 
 ui::ReportFields sampleReportFields() {

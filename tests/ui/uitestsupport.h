@@ -3,8 +3,11 @@
 
 #include "ui/report/reportfields.h"
 
+#include <QImage>
 #include <QString>
 #include <QTemporaryDir>
+
+#include <set>
 
 namespace tamso::uitest {
 
@@ -12,6 +15,21 @@ namespace tamso::uitest {
 // data/, makes it the current folder and loads the reference data into Module1.
 // Message boxes are switched to test mode. Returns false (with a message) on failure.
 bool prepareWorkingFolder(QTemporaryDir& dir);
+
+// The text of a PDF file as pdftotext (poppler-utils) extracts it, in UTF-8, in reading order.
+// False, with the reason in `error`, when pdftotext is not installed or fails; the tests that read
+// printed files need it (test.sh installs it), so they fail rather than skip without it.
+bool pdfText(const QString& pdf, QString& text, QString& error);
+
+// The page of a PDF file as pdftoppm (poppler-utils) renders it at this resolution.
+bool pdfPicture(const QString& pdf, int dpi, QImage& picture, QString& error);
+
+// Every code point that the ToUnicode maps of a PDF file (written by Qt) give to a glyph.
+std::set<char32_t> pdfToUnicodeTargets(const QString& pdf);
+
+// Characters a printed text must never turn into: the Kangxi radicals (U+2F00–U+2FDF) and the CJK
+// radicals supplement (U+2E80–U+2EFF). Returns them as "U+2F52 ⽒ …", empty when there is none.
+QString radicalsIn(const QString& text);
 
 // The texts of a typical report (50 kV, 5 mAs, 100 cm, 六切サイズ, 腹部正面, X-ray unit "記録の装置").
 ui::ReportFields sampleReportFields();

@@ -27,6 +27,9 @@ QPointF PainterCanvas::toDevice(double x, double y) const {
 void PainterCanvas::setFontName(const QString& name) {
     font_.setFamily(name);
 }
+void PainterCanvas::setFontFamilies(const QStringList& families) {
+    font_.setFamilies(families);
+}
 // Text is Unicode throughout; the Japanese glyphs come from the font family (with its substitutes).
 void PainterCanvas::setFontCharset(int charset) {
     charset_ = charset;

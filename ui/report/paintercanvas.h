@@ -8,6 +8,7 @@
 
 #include <QFont>
 #include <QPointF>
+#include <QStringList>
 
 class QPainter;
 
@@ -43,6 +44,10 @@ public:
     // The current position in page units.
     QPointF currentPosition() const { return position_; }
     int fontCharset() const { return charset_; }
+
+protected:
+    // The families later text is drawn with, the first preferred (the printer's copies of a font).
+    void setFontFamilies(const QStringList& families);
 
 private:
     QPointF toDevice(double x, double y) const;

@@ -1,6 +1,7 @@
 #include "ui/report/reportprinter.h"
 
 #include "ui/report/paintercanvas.h"
+#include "ui/report/printfonts.h"
 #include "ui/report/reportlayout.h"
 
 #include <QMarginsF>
@@ -22,6 +23,8 @@ class PrinterCanvas : public PainterCanvas {
 public:
     PrinterCanvas(QPainter& painter, const Mapping& mapping)
         : PainterCanvas(painter, mapping), painter_(painter) {}
+    // The same fonts, in copies whose text the printed file gives back as it was drawn.
+    void setFontName(const QString& name) override { setFontFamilies(printFontFamilies(name)); }
     void endDocument() override { ended_ = painter_.end(); }
     bool ended() const { return ended_; }
 
@@ -41,18 +44,21 @@ void configureReportPrinter(QPrinter& printer) {
     printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
 }
 
-std::optional<QString> printReport(QPrinter& printer, const ReportFields& fields) {
-    configureReportPrinter(printer);
-    QPainter painter;
-    if (!painter.begin(&printer))
-        return QStringLiteral("印刷を開始できませんでした。プリンタの設定を確認して下さい。");
-    const double dpi = printer.resolution();
+PainterCanvas::Mapping reportPrinterMapping(double dpi) {
     PainterCanvas::Mapping mapping;
     mapping.unitsToDeviceX = dpi / 25.4;
     mapping.unitsToDeviceY = dpi / 25.4;
     mapping.lineWidthScale = dpi / kLineWidthDpi;
     mapping.hatchScale = dpi / kScreenDpi;
-    PrinterCanvas canvas(painter, mapping);
+    return mapping;
+}
+
+std::optional<QString> printReport(QPrinter& printer, const ReportFields& fields) {
+    configureReportPrinter(printer);
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return QStringLiteral("印刷を開始できませんでした。プリンタの設定を確認して下さい。");
+    PrinterCanvas canvas(painter, reportPrinterMapping(printer.resolution()));
     drawReport(canvas, ReportTarget::Printer, fields);
     if (!canvas.ended() || printer.printerState() == QPrinter::Error)
         return QStringLiteral("印刷できませんでした。プリンタの設定を確認して下さい。");

@@ -2,6 +2,7 @@
 // The report on the printer (the printReport routine): A4 portrait in colour, laid out in
 // millimetres, one page.
 
+#include "ui/report/paintercanvas.h"
 #include "ui/report/reportfields.h"
 
 #include <QString>
@@ -15,6 +16,9 @@ namespace tamso::ui {
 // The settings the report needs: A4 paper, portrait orientation (setting 1), colour output
 // (setting 2), so that the red marks print red where the printer can.
 void configureReportPrinter(QPrinter& printer);
+
+// How the printer canvas maps the page onto a printer of this resolution (dots per inch).
+PainterCanvas::Mapping reportPrinterMapping(double dpi);
 
 // Prints the report with the fields as they stand. Returns the message for the user when the print
 // job could not be started or finished; nothing is printed then.

@@ -1,0 +1,336 @@
+// The printer's font copies: the character-map reader and writer, the split of shared glyphs, the
+// font file assembly, the copies of the installed Japanese font, and a printed report whose text
+// reads back as drawn and whose page looks as it did with the font itself.
+
+#include "uitestsupport.h"
+
+#include "engine/calculationstate.h"
+#include "ui/report/fontcmap.h"
+#include "ui/report/paintercanvas.h"
+#include "ui/report/printfonts.h"
+#include "ui/report/reportlayout.h"
+#include "ui/report/reportprinter.h"
+#include "ui/kit/uiutil.h"
+
+#include <QFont>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPrinter>
+#include <QRawFont>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+
+#include <set>
+
+using namespace tamso;
+using namespace tamso::ui;
+
+namespace {
+
+// The same 'cmap' table with one encoding record only (the subtables stay where they are).
+QByteArray onlyRecord(const QByteArray& cmap, quint16 platform, quint16 encoding) {
+    const quint16 count = qFromBigEndian<quint16>(cmap.constData() + 2);
+    for (quint16 i = 0; i < count; ++i) {
+        const char* record = cmap.constData() + 4 + 8 * i;
+        if (qFromBigEndian<quint16>(record) == platform && qFromBigEndian<quint16>(record + 2) == encoding) {
+            QByteArray out = cmap;
+            qToBigEndian<quint16>(1, out.data() + 2);
+            out.replace(4, 8, QByteArray(record, 8));
+            return out;
+        }
+    }
+    return {};
+}
+
+quint16 format(const QByteArray& cmap) {
+    return qFromBigEndian<quint16>(cmap.constData() + qFromBigEndian<quint32>(cmap.constData() + 8));
+}
+
+sfnt::CharMap bmpPart(const sfnt::CharMap& map) {
+    sfnt::CharMap bmp;
+    for (const auto& [code, glyph] : map)
+        if (code < 0xFFFF)
+            bmp.emplace(code, glyph);
+    return bmp;
+}
+
+QRawFont installedGothic() {
+    return QRawFont::fromFont(QFont(gothicFontFamily()));
+}
+
+// The report drawn on a PDF printer with the fonts themselves, as the printer drew it before it
+// used the copies.
+bool printWithFontsThemselves(const QString& pdf, const ReportFields& fields) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    configureReportPrinter(printer);
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return false;
+    PainterCanvas canvas(painter, reportPrinterMapping(printer.resolution()));
+    drawReport(canvas, ReportTarget::Printer, fields);
+    return painter.end();
+}
+
+bool printReportTo(const QString& pdf, const ReportFields& fields) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    return !printReport(printer, fields);
+}
+
+// Texts that share their glyphs with other code points in Japanese fonts: ideographs with Kangxi
+// radicals, the ideographic space with the em space, the minus sign with the soft hyphen, the
+// fullwidth tilde with the wave dash, quotation marks with modifier letters; and the radicals
+// themselves, which must read back as radicals.
+ReportFields trickyFields() {
+    ReportFields f = uitest::sampleReportFields();
+    f.name = QStringLiteral("一二三　日月"); // U+3000 between
+    f.technologist = QStringLiteral("入江 氏子");
+    f.bodyPart = QStringLiteral("腹部 ‘正面’ 〜～");
+    f.fieldSize = QStringLiteral("⼀⽇ (−2) ‐‑"); // radicals, U+2212, U+2010, U+2011
+    return f;
+}
+
+} // namespace
+
+class PrintFontsTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+
+private slots:
+    void initTestCase() {
+        QVERIFY(dir_.isValid());
+        installFontSubstitutions();
+        Module1.xrayUnitName = "Mobile-X 100";
+        Module1.hospitalName = "みなと総合病院 放射線科";
+    }
+
+    // Written maps read back unchanged, from the format 12 and from the format 4 subtable: long
+    // runs with one delta, scattered glyphs, gaps, the last code points of the plane, and code
+    // points beyond it (format 12 only).
+    void cmapRoundTrip() {
+        sfnt::CharMap map;
+        for (char32_t c = 0x20; c < 0x7F; ++c)
+            map[c] = quint16(c - 29);
+        for (char32_t c = 0x3041; c < 0x3097; ++c) // scattered glyphs
+            map[c] = quint16(1000 + (c * 7919) % 5000);
+        for (char32_t c = 0x4E00; c < 0x4E40; c += 3) // gaps
+            map[c] = quint16(c - 0x4E00 + 7000);
+        map[0xFFFD] = 42;
+        map[0xFFFE] = 43;
+        map[0x20B9F] = 9000;
+        map[0x20BA0] = 9001;
+        map[0x2F8ED] = 9002;
+        const QByteArray variations = QByteArray::fromHex("000e0000000a00000000"); // empty format 14
+        const QByteArray cmap = sfnt::writeCmap(map, variations);
+        QCOMPARE(sfnt::readUnicodeCmap(cmap), map);
+        QCOMPARE(sfnt::variationSequences(cmap), variations);
+
+        const QByteArray windowsBmp = onlyRecord(cmap, 3, 1);
+        QCOMPARE(format(windowsBmp), quint16(4));
+        QCOMPARE(sfnt::readUnicodeCmap(windowsBmp), bmpPart(map));
+        QCOMPARE(format(onlyRecord(cmap, 3, 10)), quint16(12));
+        QCOMPARE(format(onlyRecord(cmap, 0, 3)), quint16(4));
+        QVERIFY(sfnt::variationSequences(sfnt::writeCmap(map)).isEmpty());
+    }
+
+    // The installed font's own map survives the writer in both formats, and damaged tables give
+    // an empty map instead of a crash.
+    void cmapOfInstalledFont() {
+        const QRawFont font = installedGothic();
+        QVERIFY(font.isValid());
+        const sfnt::CharMap map = sfnt::readUnicodeCmap(font.fontTable("cmap"));
+        QVERIFY(map.size() > 5000);
+        QCOMPARE(map.at(U'一'), quint16(font.glyphIndexesForString(QStringLiteral("一")).value(0)));
+        const QByteArray cmap = sfnt::writeCmap(map);
+        QCOMPARE(sfnt::readUnicodeCmap(cmap), map);
+        QCOMPARE(sfnt::readUnicodeCmap(onlyRecord(cmap, 3, 1)), bmpPart(map));
+
+        QVERIFY(sfnt::readUnicodeCmap(QByteArray()).empty());
+        QVERIFY(sfnt::readUnicodeCmap(cmap.left(40)).empty());
+        QByteArray wrongLength = cmap;
+        qToBigEndian<quint32>(0x7FFFFFFF, wrongLength.data() + 8); // subtable offset past the end
+        QVERIFY(sfnt::readUnicodeCmap(onlyRecord(wrongLength, 0, 3)).empty());
+    }
+
+    // Ordinary characters first, then the lower code point.
+    void keptCodePoint_data() {
+        QTest::addColumn<uint>("kept");
+        QTest::addColumn<uint>("other");
+        QTest::newRow("ideograph before Kangxi radical") << 0x4E00u << 0x2F00u;
+        QTest::newRow("ideograph before radicals supplement") << 0x9F9Fu << 0x2EE2u;
+        QTest::newRow("ideograph before compatibility ideograph") << 0x6EBAu << 0xF9ECu;
+        QTest::newRow("ideograph before supplementary compatibility") << 0x6ADBu << 0x2F8EDu;
+        QTest::newRow("minus sign before soft hyphen") << 0x2212u << 0x00ADu;
+        QTest::newRow("underscore before combining low line") << 0x005Fu << 0x0332u;
+        QTest::newRow("space before no-break space") << 0x0020u << 0x00A0u;
+        QTest::newRow("hyphen-minus before hyphen") << 0x002Du << 0x2010u;
+        QTest::newRow("wave dash before fullwidth tilde") << 0x301Cu << 0xFF5Eu;
+        QTest::newRow("both compatibility forms: lower") << 0x2003u << 0x3000u;
+    }
+    void keptCodePoint() {
+        QFETCH(uint, kept);
+        QFETCH(uint, other);
+        QVERIFY(keepsSharedGlyph(kept, other));
+        QVERIFY(!keepsSharedGlyph(other, kept));
+    }
+
+    void splitSharedGlyphs() {
+        const sfnt::CharMap map = {{0x4E00, 10}, {0x2F00, 10}, {0x20, 3},    {0xA0, 3},
+                                   {0x2D, 16},   {0x2010, 16}, {0x2011, 16}, {0x41, 5}};
+        const std::vector<sfnt::CharMap> layers = sfnt::splitSharedGlyphs(map, keepsSharedGlyph);
+        QCOMPARE(layers.size(), std::size_t(3));
+        QCOMPARE(layers[0], (sfnt::CharMap{{0x20, 3}, {0x2D, 16}, {0x41, 5}, {0x4E00, 10}}));
+        QCOMPARE(layers[1], (sfnt::CharMap{{0xA0, 3}, {0x2010, 16}, {0x2F00, 10}}));
+        QCOMPARE(layers[2], (sfnt::CharMap{{0x2011, 16}}));
+        QCOMPARE(sfnt::splitSharedGlyphs({{0x41, 5}, {0x42, 6}}, keepsSharedGlyph).size(), std::size_t(1));
+    }
+
+    // Tables come back as put in, sorted; each check sum and the whole file's add up.
+    void assembledFont() {
+        const QByteArray head = QByteArray(54, '\x01');
+        std::vector<sfnt::Table> tables = {
+            {sfnt::tag("name"),
+             sfnt::writeNameTable({QStringLiteral("Family X"), QStringLiteral("Regular"),
+                                   QStringLiteral("Family X Regular"), QStringLiteral("FamilyX")})},
+            {sfnt::tag("head"), head},
+            {sfnt::tag("OS/2"), QByteArray("odd", 3)}};
+        const QByteArray font = sfnt::assembleFont(sfnt::kTrueTypeVersion, tables);
+        QCOMPARE(font.size() % 4, 0);
+        QCOMPARE(sfnt::checkSum(font), 0xB1B0AFBAu);
+        quint32 version = 0;
+        const std::vector<sfnt::Table> back = sfnt::readFontTables(font, &version);
+        QCOMPARE(version, sfnt::kTrueTypeVersion);
+        QCOMPARE(back.size(), std::size_t(3));
+        QCOMPARE(back[0].tag, sfnt::tag("OS/2"));
+        QCOMPARE(back[0].data, QByteArray("odd"));
+        QCOMPARE(back[1].tag, sfnt::tag("head"));
+        QCOMPARE(back[1].data.mid(12), head.mid(12)); // all but the check-sum adjustment
+        QCOMPARE(back[2].tag, sfnt::tag("name"));
+        QCOMPARE(sfnt::readName(back[2].data, 1), QStringLiteral("Family X"));
+        QCOMPARE(sfnt::readName(back[2].data, 6), QStringLiteral("FamilyX"));
+        QByteArray headWithoutAdjustment = back[1].data;
+        headWithoutAdjustment.replace(8, 4, QByteArray(4, '\0'));
+        for (int i = 0; i < 3; ++i) {
+            const char* entry = font.constData() + 12 + 16 * i;
+            QCOMPARE(qFromBigEndian<quint32>(entry + 4),
+                     sfnt::checkSum(i == 1 ? headWithoutAdjustment : back[i].data));
+        }
+        QVERIFY(sfnt::readFontTables(font.left(40)).empty());
+    }
+
+    // The copies of the installed Japanese font: together they map every code point of the font to
+    // its own glyph, each copy at most one code point to a glyph, the ideographs in the first copy
+    // and the radicals in a later one; every other table is the font's own, so the outlines are.
+    void copiesOfInstalledFont() {
+        const QRawFont font = installedGothic();
+        const sfnt::CharMap original = sfnt::readUnicodeCmap(font.fontTable("cmap"));
+        QVERIFY(original.count(0x2F00) && original.at(0x2F00) == original.at(0x4E00)); // the fault's cause
+        const std::vector<QByteArray> files = fontCopiesWithoutSharedGlyphs(font, QStringLiteral("Copy"));
+        QVERIFY(files.size() >= 2);
+        sfnt::CharMap together;
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            QCOMPARE(sfnt::checkSum(files[i]), 0xB1B0AFBAu);
+            const std::vector<sfnt::Table> tables = sfnt::readFontTables(files[i]);
+            QVERIFY(!tables.empty());
+            sfnt::CharMap map;
+            for (const sfnt::Table& t : tables) {
+                if (t.tag == sfnt::tag("cmap")) {
+                    map = sfnt::readUnicodeCmap(t.data);
+                } else if (t.tag == sfnt::tag("name")) {
+                    QCOMPARE(sfnt::readName(t.data, 1), QStringLiteral("Copy-%1").arg(i + 1));
+                } else {
+                    const char name[5] = {char(t.tag >> 24), char(t.tag >> 16), char(t.tag >> 8), char(t.tag),
+                                          0};
+                    QVERIFY2(t.tag != sfnt::tag("DSIG"), name);
+                    const QByteArray own = font.fontTable(name);
+                    if (t.tag == sfnt::tag("head"))
+                        QCOMPARE(t.data.mid(12), own.mid(12));
+                    else
+                        QVERIFY2(t.data == own, name);
+                }
+            }
+            std::set<quint16> glyphs;
+            for (const auto& [code, glyph] : map) {
+                QVERIFY2(glyphs.insert(glyph).second, qPrintable(QString::number(uint(code), 16)));
+                QVERIFY(together.emplace(code, glyph).second);
+            }
+        }
+        QCOMPARE(together, original);
+
+        const QRawFont first(files[0], 24);
+        QVERIFY(first.isValid());
+        QCOMPARE(first.familyName(), QStringLiteral("Copy-1"));
+        for (const QString& ideographs :
+             {QStringLiteral("氏名撮影日入射一郎"), QStringLiteral("ID 0.203 mGy μSv")}) {
+            QVERIFY(first.supportsCharacter(ideographs.at(0)));
+            const QList<quint32> glyphs = first.glyphIndexesForString(ideographs);
+            QCOMPARE(glyphs, installedGothic().glyphIndexesForString(ideographs));
+            QRawFont sized = font;
+            sized.setPixelSize(24);
+            for (quint32 g : glyphs)
+                QCOMPARE(first.pathForGlyph(g), sized.pathForGlyph(g));
+            QCOMPARE(first.advancesForGlyphIndexes(glyphs), sized.advancesForGlyphIndexes(glyphs));
+        }
+        QVERIFY(!first.supportsCharacter(char32_t(0x2F00)));
+        bool radicalInLaterCopy = false;
+        for (std::size_t i = 1; i < files.size(); ++i)
+            radicalInLaterCopy =
+                radicalInLaterCopy || QRawFont(files[i], 24).supportsCharacter(char32_t(0x2F00));
+        QVERIFY(radicalInLaterCopy);
+    }
+
+    // The copies are installed once per family; a family whose font needs none prints as itself.
+    void printFamilies() {
+        const QStringList gothic = printFontFamilies(gothicFontFamily());
+        QVERIFY(gothic.size() >= 3);
+        QCOMPARE(gothic.last(), gothicFontFamily());
+        QCOMPARE(printFontFamilies(gothicFontFamily()), gothic);
+        QFont font;
+        font.setFamilies(gothic);
+        QCOMPARE(QFontInfo(font).family(), gothic.first());
+        QVERIFY(fontCopiesWithoutSharedGlyphs(QRawFont(), QStringLiteral("x")).empty());
+    }
+
+    // Whatever the report draws reads back from the printed file as drawn, look-alike characters
+    // included; and the page looks as it did when printed with the fonts themselves.
+    void printedTextReadsBackAsDrawn() {
+        const ReportFields fields = trickyFields();
+        const QString pdf = dir_.filePath(QStringLiteral("tricky.pdf"));
+        QVERIFY(printReportTo(pdf, fields));
+        QString text, error;
+        QVERIFY2(uitest::pdfText(pdf, text, error), qPrintable(error));
+        // pdftotext writes every blank as a space; the file itself keeps the ideographic one.
+        for (const QString& drawn : {QStringLiteral("氏名 : 一二三 日月"), QStringLiteral(": 入江 氏子"),
+                                     QStringLiteral(": 腹部 ‘正面’ 〜～"), QStringLiteral(": ⼀⽇ (−2) ‐‑"),
+                                     QStringLiteral("患児の入射表面線量： 0.052 mGy")})
+            QVERIFY2(text.contains(drawn), qPrintable(drawn + QStringLiteral(" missing in:\n") + text));
+        const std::set<char32_t> mapped = uitest::pdfToUnicodeTargets(pdf);
+        for (char32_t drawn :
+             {0x3000, 0x4E00, 0x65E5, 0x5165, 0x6C0F, 0x2F00, 0x2F47, 0x2212, 0xFF5E, 0x301C})
+            QVERIFY2(mapped.count(drawn), qPrintable(QString::number(uint(drawn), 16)));
+        for (char32_t lookalike : {0x2003, 0x2F0A, 0x2F52, 0x00AD})
+            QVERIFY2(!mapped.count(lookalike), qPrintable(QString::number(uint(lookalike), 16)));
+    }
+
+    void pageLooksAsWithTheFontsThemselves() {
+        for (const ReportFields& fields : {uitest::sampleReportFields(), trickyFields()}) {
+            const QString copies = dir_.filePath(QStringLiteral("copies.pdf"));
+            const QString themselves = dir_.filePath(QStringLiteral("themselves.pdf"));
+            QVERIFY(printReportTo(copies, fields));
+            QVERIFY(printWithFontsThemselves(themselves, fields));
+            QImage a, b;
+            QString error;
+            QVERIFY2(uitest::pdfPicture(copies, 150, a, error), qPrintable(error));
+            QVERIFY2(uitest::pdfPicture(themselves, 150, b, error), qPrintable(error));
+            QCOMPARE(a.size(), b.size());
+            QCOMPARE(a.convertToFormat(QImage::Format_RGB32), b.convertToFormat(QImage::Format_RGB32));
+        }
+    }
+};
+
+QTEST_MAIN(PrintFontsTest)
+#include "tst_printfonts.moc"
