@@ -1,5 +1,6 @@
 #include "ui/report/reportscreen.h"
 
+#include "records/patientrecordfile.h"
 #include "ui/report/reportpreview.h"
 #include "ui/report/reportprinter.h"
 #include "ui/shell/messagebox.h"
@@ -189,12 +190,10 @@ bool ReportScreen::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void ReportScreen::lookUpName() {
-    const auto& lookUp = Navigation::instance().lookUpPatientName;
-    if (!lookUp)
-        return;
-    const QString name = lookUp(text1_->text());
-    if (!name.isEmpty())
-        text2_->setText(name);
+    // Whenever the ID has a record file its stored name replaces the name field, an empty stored
+    // name too, so that the report never shows a name other than the one stored for the ID.
+    if (const auto name = records::lookUpPatientName(workingFolderPath(), utf8(text1_->text())))
+        text2_->setText(qs(*name));
 }
 
 void ReportScreen::setFieldTexts(const ReportFields& f, bool withIdentity) {
