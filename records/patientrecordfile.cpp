@@ -67,7 +67,8 @@ std::string recordFieldCaption(int index) {
     return index >= 0 && index < kRecordLines ? captions[index] : std::string();
 }
 
-std::optional<ListValue> readListValue(std::string_view line) {
+Expected<ListValue> parseListValue(std::string_view line) {
+    const Error comma{"区切りのカンマがあります"};
     size_t pos = 0;
     while (pos < line.size() && isBlank(line[pos]))
         ++pos;
@@ -81,18 +82,27 @@ std::optional<ListValue> readListValue(std::string_view line) {
         size_t rest = close + 1;
         while (rest < line.size() && isBlank(line[rest]))
             ++rest;
-        if (rest != line.size())
-            return std::nullopt; // a second value on the line, or text after the closing quote
-        return ListValue{std::move(text)};
+        if (rest == line.size())
+            return ListValue{std::move(text)};
+        if (line.find(',', close) != std::string_view::npos)
+            return comma; // a second value on the line
+        return Error{"引用符(\")で囲んだ値の後に余分な文字があります"};
     }
     std::string_view value = line.substr(pos);
     if (value.find(',') != std::string_view::npos)
-        return std::nullopt;
+        return comma;
     while (!value.empty() && isBlank(value.back()))
         value.remove_suffix(1);
     if (auto number = textio::parseNumber(value))
         return ListValue{*number};
     return ListValue{std::string(value)};
+}
+
+std::optional<ListValue> readListValue(std::string_view line) {
+    auto value = parseListValue(line);
+    if (!value)
+        return std::nullopt;
+    return std::move(*value);
 }
 
 std::string listValueLine(const ListValue& value) {
@@ -149,10 +159,10 @@ Expected<PatientRecordState> parsePatientRecordFile(std::string_view utf8Text, s
                 *refs[static_cast<size_t>(f)].line = line;
                 continue;
             }
-            auto value = readListValue(line);
+            auto value = parseListValue(line);
             if (!value)
                 return fail(std::to_string(lineIndex + 1) + " 行目（データ " + std::to_string(k) + " の" +
-                            recordFieldCaption(f) + "）に区切りのカンマがあります");
+                            recordFieldCaption(f) + "）に" + value.error().message);
             *refs[static_cast<size_t>(f)].value = std::move(*value);
         }
     }
@@ -171,7 +181,7 @@ std::vector<std::string> patientRecordFileLines(const PatientRecordState& state)
     return lines;
 }
 
-Status checkPatientId(std::string_view id) {
+Status checkPatientId(std::string_view id, const fs::path& folder) {
     auto refuse = [&](const std::string& why) {
         return Error{"患者ID「" + std::string(id) + "」はファイル名に使えません（" + why +
                      "）。別のIDを入力して下さい。"};
@@ -198,21 +208,37 @@ Status checkPatientId(std::string_view id) {
         (id.size() >= ideographicSpace.size() &&
          id.substr(id.size() - ideographicSpace.size()) == ideographicSpace))
         return refuse("前後に空白があります");
+    if (id.front() == '.')
+        return refuse("先頭の「.」は使えません。隠しファイルになり、データ検索に表示されません");
     if (id.back() == '.')
         return refuse("末尾に「.」は使えません");
+    // Windows keeps these names for devices, also with any extension ("NUL.txt", "com1.a.b") and
+    // with blanks before it; COM and LPT take the digits 0 to 9 and the superscripts 1 to 3.
     std::string base(id.substr(0, id.find('.')));
     while (!base.empty() && base.back() == ' ')
         base.pop_back();
     for (char& c : base)
         if (c >= 'a' && c <= 'z')
             c = static_cast<char>(c - 'a' + 'A');
-    const bool numbered = base.size() == 4 &&
+    auto isPortNumber = [](std::string_view rest) {
+        return (rest.size() == 1 && rest[0] >= '0' && rest[0] <= '9') || rest == "\xC2\xB9" ||
+               rest == "\xC2\xB2" || rest == "\xC2\xB3";
+    };
+    const bool numbered = base.size() > 3 &&
                           (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-                          base[3] >= '1' && base[3] <= '9';
-    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || numbered)
+                          isPortNumber(std::string_view(base).substr(3));
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" ||
+        base == "CONOUT$" || numbered)
         return refuse("「" + base + "」は機器の名前のため使えません");
-    if (id.size() + kRecordFileExtension.size() > 255)
-        return refuse("長すぎます");
+    // The longest of the names a save uses: the record file "<ID>.pat", its lock "<ID>.pat.lock"
+    // and the temporary file ".<ID>.pat.tmp-" + 16 digits.
+    const size_t longest =
+        textio::nativeNameLength(id) + kRecordFileExtension.size() + textio::kTemporaryNameExtraLength;
+    const size_t limit = folder.empty() ? 255 : textio::maxFileNameLength(folder);
+    if (longest > limit)
+        return refuse("長すぎます。保存に使う一時ファイルの名前が " + std::to_string(longest) +
+                      textio::kNativeNameUnit + " になり、ファイル名の上限 " + std::to_string(limit) +
+                      textio::kNativeNameUnit + " を超えます");
     return std::nullopt;
 }
 
@@ -236,7 +262,7 @@ std::optional<std::string> readPatientName(const fs::path& file) {
 
 std::optional<std::string> lookUpPatientName(const fs::path& folder, std::string_view patientId,
                                              PatientRecordState& state) {
-    if (checkPatientId(patientId))
+    if (checkPatientId(patientId, folder))
         return std::nullopt;
     auto name = readPatientName(patientRecordFile(folder, patientId));
     if (name)

@@ -67,7 +67,10 @@ extern PatientRecordState PatientRecords;
 
 // A list field's value read from the text of its line: empty -> nothing, a decimal number (plain or
 // in the number write form) -> the number, anything else -> the text (a leading quote runs to the
-// next quote, trailing blanks dropped). A comma outside quotes makes the line unreadable.
+// next quote, trailing blanks dropped). A comma outside quotes, and text after the closing quote,
+// make the line unreadable; the error says which ("区切りのカンマがあります", ...).
+Expected<ListValue> parseListValue(std::string_view line);
+// The same, without the reason.
 std::optional<ListValue> readListValue(std::string_view line);
 // The line a list value is written as: a number in the number write form, a text verbatim,
 // nothing as an empty line.
@@ -83,9 +86,12 @@ std::vector<std::string> patientRecordFileLines(const PatientRecordState& state)
 
 // Whether a patient ID can name its record file in the working folder on every platform: refused
 // are path separators, "..", the characters < > : " | ? *, control characters, leading or
-// trailing blanks, a final ".", the device names CON PRN AUX NUL COM1-9 LPT1-9 (with or without an
-// extension, in any case), characters Shift-JIS cannot hold and over-long names. The error says why.
-Status checkPatientId(std::string_view patientId);
+// trailing blanks, a leading or final ".", the device names CON PRN AUX NUL CONIN$ CONOUT$
+// COM0-9 LPT0-9 (also COM¹²³ LPT¹²³; with or without an extension, in any case), characters
+// Shift-JIS cannot hold, and IDs for which the record file, its lock file or the temporary file of
+// a save would have a longer name than the file system of the folder allows (255 without a
+// folder). The error says why.
+Status checkPatientId(std::string_view patientId, const fs::path& folder = {});
 
 // The record file of a patient ID (ID + ".pat") in the folder; the ID is not checked here.
 fs::path patientRecordFile(const fs::path& folder, std::string_view patientId);

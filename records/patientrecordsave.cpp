@@ -9,6 +9,14 @@
 namespace tamso::records {
 namespace {
 
+// The line a screen text is stored as: verbatim; a list field with a comma is quoted so that it
+// reads back as one value.
+std::string storedLine(int index, const std::string& text) {
+    if (isListFieldLine(index) && text.find(',') != std::string::npos)
+        return "\"" + text + "\"";
+    return text;
+}
+
 // A field text that cannot be stored on its own line, or a list field that would not read back.
 Status checkRecordTexts(const std::string& name, const RecordTexts& record) {
     auto hasLineBreak = [](const std::string& text) {
@@ -20,19 +28,16 @@ Status checkRecordTexts(const std::string& name, const RecordTexts& record) {
         const std::string& text = record[static_cast<size_t>(i)];
         if (hasLineBreak(text))
             return Error{"「" + recordFieldCaption(i) + "」に改行を含めることはできません。"};
-        if (isListFieldLine(i) && text.find(',') != std::string::npos && text.find('"') != std::string::npos)
+        if (!isListFieldLine(i))
+            continue;
+        if (text.find(',') != std::string::npos && text.find('"') != std::string::npos)
             return Error{"「" + recordFieldCaption(i) +
                          "」にカンマ(,)と引用符(\")を一緒に含めることはできません。"};
+        if (auto read = parseListValue(storedLine(i, text)); !read)
+            return Error{"「" + recordFieldCaption(i) + "」は記録できません（" + read.error().message +
+                         "）。"};
     }
     return std::nullopt;
-}
-
-// The line a screen text is stored as: verbatim; a list field with a comma is quoted so that it
-// reads back as one value.
-std::string storedLine(int index, const std::string& text) {
-    if (isListFieldLine(index) && text.find(',') != std::string::npos)
-        return "\"" + text + "\"";
-    return text;
 }
 
 } // namespace
@@ -44,7 +49,7 @@ bool savePatientRecord(const fs::path& folder, const std::string& patientId, con
         prompts.warn(kMessageEnterIdAndName);
         return false;
     }
-    if (auto bad = checkPatientId(patientId)) {
+    if (auto bad = checkPatientId(patientId, folder)) {
         prompts.warn(bad->message);
         return false;
     }

@@ -35,7 +35,9 @@ inline constexpr const char* kMessageSaved = "データを保存しました。"
 //    state, must be in the layout (otherwise a warning naming it, the file stays as it is), must hold
 //    fewer than 20 records (otherwise the limit warning, the file stays byte for byte) and is then
 //    rewritten atomically with its stored name, the new count and all records plus the new one;
-//  - a failed write gives a warning; "データを保存しました。" only once the file is on disk.
+//  - a read-only record file is not replaced, and a failed write gives a warning that says why (a
+//    full disk, a folder that cannot be written, ...); "データを保存しました。" only once the file is on
+//    disk.
 // On success the state holds the file as written.
 bool savePatientRecord(const fs::path& folder, const std::string& patientId, const std::string& name,
                        const RecordTexts& record, SavePrompts& prompts,

@@ -2,87 +2,121 @@
 
 #include "textio/fileio.h"
 
-#include <atomic>
-#include <cstdio>
-#include <cstdlib>
-#include <ctime>
-#include <random>
-#include <sstream>
+#include <cerrno>
 #include <thread>
 
 #ifdef _WIN32
-#include <process.h>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 #else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 namespace tamso::records {
 namespace {
 
-// Platform layer: process id, host name and exclusive creation.
-long processId() {
-#ifdef _WIN32
-    return static_cast<long>(_getpid());
-#else
-    return static_cast<long>(::getpid());
-#endif
-}
+constexpr std::intptr_t kNoFile = -1; // also INVALID_HANDLE_VALUE on Windows
 
-std::string hostName() {
-#ifdef _WIN32
-    const char* name = std::getenv("COMPUTERNAME");
-    return name ? name : "unknown";
-#else
-    char buffer[256] = {};
-    if (::gethostname(buffer, sizeof buffer - 1) != 0)
-        return "unknown";
-    return buffer;
-#endif
-}
+enum class TryLock { Locked, Busy, Failed };
 
-// Creates the file only if it does not exist ("wx": exclusive create, also on network drives that
-// honour O_EXCL / CREATE_NEW) and writes the content. False when it exists or cannot be created.
-bool createExclusive(const fs::path& path, const std::string& content) {
+// Platform layer: open, lock, compare and close the lock file. Failures give the system's error
+// code (errno, GetLastError()).
 #ifdef _WIN32
-    std::FILE* f = _wfopen(path.c_str(), L"wbx");
-#else
-    std::FILE* f = std::fopen(path.c_str(), "wbx");
-#endif
-    if (!f)
-        return false;
-    const bool written = std::fwrite(content.data(), 1, content.size(), f) == content.size();
-    const bool closed = std::fclose(f) == 0;
-    if (!written || !closed) {
-        std::error_code ignored;
-        fs::remove(path, ignored);
-        return false;
+
+std::intptr_t openLockFile(const fs::path& path, int& error) {
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) // a read-only lock file can still be locked
+        file =
+            ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = static_cast<int>(::GetLastError());
+        return kNoFile;
     }
-    return true;
+    return reinterpret_cast<std::intptr_t>(file);
 }
 
-std::string readAll(const fs::path& path) {
-    auto bytes = textio::readFileBytes(path);
-    return bytes ? *bytes : std::string();
+TryLock tryLock(std::intptr_t file, int& error) {
+    OVERLAPPED whole = {};
+    if (::LockFileEx(reinterpret_cast<HANDLE>(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                     MAXDWORD, MAXDWORD, &whole))
+        return TryLock::Locked;
+    const DWORD code = ::GetLastError();
+    error = static_cast<int>(code);
+    return code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING ? TryLock::Busy : TryLock::Failed;
 }
 
-std::string newToken() {
-    static std::atomic<unsigned> counter{0};
-    std::random_device rd;
-    std::ostringstream token;
-    token << "host=" << hostName() << "\r\npid=" << processId()
-          << "\r\ntime=" << static_cast<long long>(std::time(nullptr)) << "\r\nmark=" << std::hex << rd()
-          << '-' << rd() << '-' << counter++ << "\r\n";
-    return token.str();
+bool fileId(HANDLE file, BY_HANDLE_FILE_INFORMATION& info) {
+    return ::GetFileInformationByHandle(file, &info) != 0;
 }
 
-// Whether an existing lock file is older than the stale age (by its modification time).
-bool isStale(const fs::path& lock, std::chrono::milliseconds staleAge) {
-    std::error_code ec;
-    const auto written = fs::last_write_time(lock, ec);
-    if (ec)
+bool namesSameFile(std::intptr_t file, const fs::path& path) {
+    BY_HANDLE_FILE_INFORMATION locked = {}, named = {};
+    if (!fileId(reinterpret_cast<HANDLE>(file), locked))
         return false;
-    return fs::file_time_type::clock::now() - written > staleAge;
+    HANDLE probe = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (probe == INVALID_HANDLE_VALUE)
+        return false;
+    const bool ok = fileId(probe, named);
+    ::CloseHandle(probe);
+    return ok && locked.dwVolumeSerialNumber == named.dwVolumeSerialNumber &&
+           locked.nFileIndexHigh == named.nFileIndexHigh && locked.nFileIndexLow == named.nFileIndexLow &&
+           locked.nNumberOfLinks > 0;
 }
+
+void closeLockFile(std::intptr_t file) {
+    ::CloseHandle(reinterpret_cast<HANDLE>(file)); // releases the lock
+}
+
+bool deniedError(int error) {
+    return static_cast<DWORD>(error) == ERROR_ACCESS_DENIED;
+}
+
+#else
+
+std::intptr_t openLockFile(const fs::path& path, int& error) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EACCES) // a lock file of another user: flock needs no write access
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno;
+        return kNoFile;
+    }
+    return fd;
+}
+
+TryLock tryLock(std::intptr_t file, int& error) {
+    if (::flock(static_cast<int>(file), LOCK_EX | LOCK_NB) == 0)
+        return TryLock::Locked;
+    error = errno;
+    return error == EWOULDBLOCK || error == EAGAIN || error == EINTR ? TryLock::Busy : TryLock::Failed;
+}
+
+bool namesSameFile(std::intptr_t file, const fs::path& path) {
+    struct stat locked {
+    }, named{};
+    return ::fstat(static_cast<int>(file), &locked) == 0 && ::stat(path.c_str(), &named) == 0 &&
+           locked.st_dev == named.st_dev && locked.st_ino == named.st_ino && locked.st_nlink > 0;
+}
+
+void closeLockFile(std::intptr_t file) {
+    ::close(static_cast<int>(file)); // releases the lock
+}
+
+bool deniedError(int error) {
+    return error == EACCES || error == EPERM;
+}
+
+#endif
+// End of the platform layer.
 
 } // namespace
 
@@ -101,57 +135,51 @@ RecordFileLock::Outcome RecordFileLock::acquire(const fs::path& recordFile,
     release();
     error_.clear();
     lockFile_ = lockFileFor(recordFile);
-    token_ = newToken();
+    const std::string cannotWrite = "ファイル「" + textio::fileNameUtf8(recordFile) + "」に書き込めません（";
     const auto deadline = std::chrono::steady_clock::now() + options.wait;
     for (;;) {
-        if (createExclusive(lockFile_, token_)) {
+        int code = 0;
+        const std::intptr_t file = openLockFile(lockFile_, code);
+        if (file == kNoFile) {
+            error_ = cannotWrite +
+                     (deniedError(code) ? std::string("作業フォルダに書き込みできません")
+                                        : textio::fileErrorReason(code)) +
+                     "）。";
+            return Outcome::Failed;
+        }
+        TryLock result;
+        while ((result = tryLock(file, code)) == TryLock::Busy && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(options.poll);
+        if (result == TryLock::Locked && namesSameFile(file, lockFile_)) {
+            file_ = file;
             held_ = true;
             return Outcome::Acquired;
         }
-        std::error_code ec;
-        if (!fs::exists(lockFile_, ec)) {
-            // Not there, yet not creatable: it may have been removed in between; try once more.
-            if (createExclusive(lockFile_, token_)) {
-                held_ = true;
-                return Outcome::Acquired;
-            }
-            if (!fs::exists(lockFile_, ec)) {
-                error_ = "ファイル「" + textio::fileNameUtf8(recordFile) +
-                         "」に書き込めません（作業フォルダに書き込みできません）。";
-                return Outcome::Failed;
-            }
+        closeLockFile(file);
+        if (result == TryLock::Failed) {
+            error_ = cannotWrite + "ロックファイル「" + textio::fileNameUtf8(lockFile_) +
+                     "」をロックできません: " + textio::fileErrorReason(code) + "）。";
+            return Outcome::Failed;
         }
-        if (isStale(lockFile_, options.staleAge)) {
-            // Left by a program that ended while saving. Move it aside under a unique name first, so
-            // that of two savers breaking it at once only one removes it.
-            fs::path aside = lockFile_;
-            aside += ".stale-" + std::to_string(processId()) + "-" + std::to_string(std::rand());
-            fs::rename(lockFile_, aside, ec);
-            if (!ec) {
-                fs::remove(aside, ec);
-                continue;
-            }
-            // It cannot be moved (a read-only folder): wait like for a live holder.
-        }
+        if (result == TryLock::Busy)
+            return Outcome::Busy;
+        // Locked, but the lock file was removed or replaced while this saver waited for it: the
+        // file now under that name is the lock.
         if (std::chrono::steady_clock::now() >= deadline)
             return Outcome::Busy;
-        std::this_thread::sleep_for(options.poll);
     }
 }
 
 bool RecordFileLock::stillHeld() const {
-    return held_ && readAll(lockFile_) == token_;
+    return held_ && namesSameFile(file_, lockFile_);
 }
 
 void RecordFileLock::release() {
     if (!held_)
         return;
     held_ = false;
-    // Remove only our own lock: if it was broken and taken over, the new holder keeps it.
-    if (readAll(lockFile_) == token_) {
-        std::error_code ignored;
-        fs::remove(lockFile_, ignored);
-    }
+    closeLockFile(file_);
+    file_ = kNoFile;
 }
 
 } // namespace tamso::records

@@ -1,17 +1,24 @@
 #pragma once
-// An exclusive lock beside a patient record file, so that two copies of the program (for example on
+// An exclusive lock on a patient record file, so that two copies of the program (for example on
 // two workstations sharing the working folder) never save for the same patient at the same time.
 //
-// The lock is the file "<record file>.lock" (for "123.pat": "123.pat.lock"), created only if it does
-// not exist yet (exclusive create), holding the owner's host, process and time. It is held from
-// reading the record file to replacing it and removed afterwards. A second saver polls until the
-// lock is gone or its wait ends. A lock older than the stale age was left by a program that ended
-// without removing it (a crash, a power cut); it is broken and taken over. A save takes
-// milliseconds, so the stale age (30 s by default) lies far beyond any live holder.
+// The lock is a lock of the operating system held on the open lock file "<record file>.lock" (for
+// "123.pat": "123.pat.lock"): flock on POSIX, LockFileEx on Windows. File servers keep these locks
+// for all their clients (SMB natively; NFS and, since Linux 5.5, SMB mounts on Linux map flock to
+// byte-range locks), so the lock also holds between workstations. The system releases it when its
+// holder's process ends in any way (a crash, a kill, a power cut of the workstation ends its
+// session with the server), so a lock never outlives its holder and nothing is ever broken by age.
+//
+// The lock file is created on first use and then stays: removing it would let one saver lock the
+// removed file while another creates and locks a new one. Its content is never read, so a lock
+// file left by an earlier program is simply used. After locking, the holder checks that the name
+// still leads to the file it locked (someone may have deleted or replaced it meanwhile) and starts
+// again if not.
 
 #include "textio/expected.h"
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -20,9 +27,8 @@ namespace tamso::records {
 namespace fs = std::filesystem;
 
 struct RecordLockOptions {
-    std::chrono::milliseconds wait{3000};      // how long a second saver waits for the lock
-    std::chrono::milliseconds poll{50};        // how often it looks again
-    std::chrono::milliseconds staleAge{30000}; // a lock older than this is broken
+    std::chrono::milliseconds wait{3000}; // how long a second saver waits for the lock
+    std::chrono::milliseconds poll{50};   // how often it tries again
 };
 
 fs::path lockFileFor(const fs::path& recordFile);
@@ -37,9 +43,10 @@ public:
     RecordFileLock& operator=(const RecordFileLock&) = delete;
 
     // Takes the lock of a record file. Busy: another holder kept it for the whole wait. Failed: the
-    // lock file could not be created (the folder is missing or cannot be written); see error().
+    // lock file could not be opened or created (the folder is missing or cannot be written, the disk
+    // is full) or the file system has no locks; error() says which.
     Outcome acquire(const fs::path& recordFile, const RecordLockOptions& options = {});
-    // Whether the lock file still holds this holder's mark (it was not broken by another).
+    // Whether the lock is held and the lock file's name still leads to the locked file.
     bool stillHeld() const;
     void release();
     bool held() const { return held_; }
@@ -47,8 +54,8 @@ public:
 
 private:
     fs::path lockFile_;
-    std::string token_;
     std::string error_;
+    std::intptr_t file_ = -1; // the open lock file: a descriptor on POSIX, a HANDLE on Windows
     bool held_ = false;
 };
 

@@ -2,57 +2,383 @@
 
 #include "textio/codec.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <system_error>
+#include <vector>
 
 #ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <share.h>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <thread>
+#include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 namespace tamso::textio {
 namespace {
 
-std::string quoted(const fs::path& path) { return "「" + fileNameUtf8(path) + "」"; }
-
-// Flushes a written file to the disk so that the rename below publishes complete content.
-bool syncToDisk(const fs::path& path) {
-#ifdef _WIN32
-    // _commit is FlushFileBuffers, which needs a handle opened for writing; nothing is truncated.
-    int fd = -1;
-    if (::_wsopen_s(&fd, path.c_str(), _O_WRONLY | _O_BINARY, _SH_DENYNO, 0) != 0 || fd < 0)
-        return false;
-    bool ok = ::_commit(fd) == 0;
-    ::_close(fd);
-    return ok;
-#else
-    int fd = ::open(path.c_str(), O_RDONLY);
-    if (fd < 0)
-        return false;
-    bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-#endif
+std::string quoted(const fs::path& path) {
+    return "「" + fileNameUtf8(path) + "」";
 }
 
-std::string temporaryName(const fs::path& target) {
+WriteFaultForTesting& writeFault() {
+    static WriteFaultForTesting fault;
+    return fault;
+}
+
+fs::path folderOf(const fs::path& path) {
+    return path.has_parent_path() ? path.parent_path() : fs::path(".");
+}
+
+constexpr std::string_view kTemporaryInfix = ".tmp-";
+constexpr size_t kTemporaryDigits = 16;
+
+fs::path temporaryPath(const fs::path& target) {
     static std::atomic<unsigned> counter{0};
-    std::random_device rd;
-    auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    std::ostringstream name;
-    name << '.' << "tamso-" << std::hex << (rd() ^ static_cast<unsigned>(stamp)) << '-' << counter++ << ".tmp";
-    (void)target;
-    return name.str();
+    thread_local std::mt19937_64 generator{
+        (static_cast<std::uint64_t>(std::random_device{}()) << 32) ^
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())};
+    const std::uint64_t value = generator() ^ counter++;
+    char digits[kTemporaryDigits + 1];
+    std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(value));
+    fs::path name = ".";
+    name += target.filename();
+    name += std::string(kTemporaryInfix) + digits;
+    return folderOf(target) / name;
+}
+
+// What kind of failure a system error code stands for.
+enum class Failure { DiskFull, Denied, ReadOnlyMedium, Missing, NameTooLong, InUse, IsFolder, Io, Other };
+
+// Platform layer ---------------------------------------------------------------------------------
+#ifdef _WIN32
+
+Failure classify(int code) {
+    switch (static_cast<DWORD>(code)) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+    case ERROR_DISK_QUOTA_EXCEEDED:
+        return Failure::DiskFull;
+    case ERROR_ACCESS_DENIED:
+        return Failure::Denied;
+    case ERROR_WRITE_PROTECT:
+        return Failure::ReadOnlyMedium;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_BAD_NETPATH:
+        return Failure::Missing;
+    case ERROR_FILENAME_EXCED_RANGE:
+        return Failure::NameTooLong;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return Failure::InUse;
+    case ERROR_DIRECTORY:
+        return Failure::IsFolder;
+    case ERROR_CRC:
+    case ERROR_READ_FAULT:
+    case ERROR_WRITE_FAULT:
+    case ERROR_GEN_FAILURE:
+    case ERROR_UNEXP_NET_ERR:
+    case ERROR_NETNAME_DELETED:
+        return Failure::Io;
+    default:
+        return Failure::Other;
+    }
+}
+
+int lastError() {
+    return static_cast<int>(::GetLastError());
+}
+
+struct Target {
+    bool exists = false;
+    bool folder = false;
+    bool readOnly = false;
+};
+
+Target inspectTarget(const fs::path& path) {
+    Target target;
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return target;
+    target.exists = true;
+    target.folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    target.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    return target;
+}
+
+// The temporary file, open for writing. Others may read it but not delete it while it is open.
+struct TemporaryFile {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    fs::path path;
+};
+
+int createTemporary(const fs::path& target, const Target&, TemporaryFile& temp) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const fs::path path = temporaryPath(target);
+        HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            if (::GetLastError() == ERROR_FILE_EXISTS)
+                continue;
+            return lastError();
+        }
+        temp.handle = handle;
+        temp.path = path;
+        return 0;
+    }
+    return static_cast<int>(ERROR_FILE_EXISTS);
+}
+
+int writeAll(TemporaryFile& temp, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 20));
+        DWORD written = 0;
+        if (!::WriteFile(temp.handle, bytes.data(), chunk, &written, nullptr))
+            return lastError();
+        if (written == 0)
+            return static_cast<int>(ERROR_WRITE_FAULT);
+        bytes.remove_prefix(written);
+    }
+    return 0;
+}
+
+int syncToDisk(TemporaryFile& temp) {
+    return ::FlushFileBuffers(temp.handle) ? 0 : lastError();
+}
+
+void closeTemporary(TemporaryFile& temp) {
+    if (temp.handle != INVALID_HANDLE_VALUE)
+        ::CloseHandle(temp.handle);
+    temp.handle = INVALID_HANDLE_VALUE;
+}
+
+void discardTemporary(TemporaryFile& temp) {
+    closeTemporary(temp);
+    ::DeleteFileW(temp.path.c_str());
+}
+
+int publish(TemporaryFile& temp, const fs::path& target, Durability durability) {
+    // The handle is closed first: a file cannot be renamed over another while it is open for
+    // writing without delete sharing.
+    closeTemporary(temp);
+    const DWORD flags =
+        MOVEFILE_REPLACE_EXISTING | (durability == Durability::Synced ? MOVEFILE_WRITE_THROUGH : 0);
+    if (::MoveFileExW(temp.path.c_str(), target.c_str(), flags))
+        return 0;
+    int code = lastError();
+    // A virus scanner or indexer that has just opened the new file makes the replacement fail for
+    // a moment; a target that is in use still fails after the last try.
+    auto inUse = [](int error) {
+        return static_cast<DWORD>(error) == ERROR_ACCESS_DENIED ||
+               static_cast<DWORD>(error) == ERROR_SHARING_VIOLATION;
+    };
+    for (int attempt = 0; attempt < 10 && inUse(code); ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (::MoveFileExW(temp.path.c_str(), target.c_str(), flags))
+            return 0;
+        code = lastError();
+    }
+    ::DeleteFileW(temp.path.c_str());
+    return code;
+}
+
+// Removes a temporary file whose writer has gone: a live writer keeps it open without delete
+// sharing, so the deletion fails while it writes.
+void removeIfAbandoned(const fs::path& path) {
+    ::DeleteFileW(path.c_str());
+}
+
+#else
+
+Failure classify(int code) {
+    switch (code) {
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+        return Failure::DiskFull;
+    case EACCES:
+    case EPERM:
+        return Failure::Denied;
+    case EROFS:
+        return Failure::ReadOnlyMedium;
+    case ENOENT:
+    case ENOTDIR:
+        return Failure::Missing;
+    case ENAMETOOLONG:
+        return Failure::NameTooLong;
+    case EBUSY:
+    case ETXTBSY:
+        return Failure::InUse;
+    case EISDIR:
+        return Failure::IsFolder;
+    case EIO:
+        return Failure::Io;
+    default:
+        return Failure::Other;
+    }
+}
+
+struct Target {
+    bool exists = false;
+    bool folder = false;
+    bool readOnly = false;
+    struct stat status {};
+};
+
+Target inspectTarget(const fs::path& path) {
+    Target target;
+    if (::stat(path.c_str(), &target.status) != 0)
+        return target;
+    target.exists = true;
+    target.folder = S_ISDIR(target.status.st_mode);
+    // No write permission for anyone (as "chmod a-w" leaves it), or none for this user: the file is
+    // not ours to replace. The mode bits count even for the superuser, whom access() lets write.
+    target.readOnly = !target.folder && ((target.status.st_mode & 0222) == 0 ||
+                                         (::access(path.c_str(), W_OK) != 0 && errno == EACCES));
+    return target;
+}
+
+struct TemporaryFile {
+    int fd = -1;
+    fs::path path;
+};
+
+int tryLockExclusive(int fd) {
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EINTR)
+            return errno;
+    }
+    return 0;
+}
+
+int createTemporary(const fs::path& target, const Target& existing, TemporaryFile& temp) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const fs::path path = temporaryPath(target);
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return errno;
+        }
+        // Locked while it is written, so that a replacement of the same target in another program
+        // does not take it for a leftover (such a program holds the lock only for a moment, to look).
+        // A file system without locks leaves it unlocked, and the others then leave it alone because
+        // they cannot lock it either.
+        while (::flock(fd, LOCK_EX) != 0 && errno == EINTR)
+            ;
+        struct stat status {};
+        if (::fstat(fd, &status) == 0 && status.st_nlink == 0) {
+            // Removed between its creation and the lock by a program that took it for a leftover.
+            ::close(fd);
+            continue;
+        }
+        if (existing.exists) {
+            // The new file keeps the old one's owner (where the system allows) and permissions.
+            if (::fchown(fd, existing.status.st_uid, existing.status.st_gid) != 0)
+                (void)::fchown(fd, static_cast<uid_t>(-1), existing.status.st_gid);
+            (void)::fchmod(fd, existing.status.st_mode & 07777);
+        }
+        temp.fd = fd;
+        temp.path = path;
+        return 0;
+    }
+    return EEXIST;
+}
+
+int writeAll(TemporaryFile& temp, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(temp.fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (written == 0)
+            return EIO;
+        bytes.remove_prefix(static_cast<size_t>(written));
+    }
+    return 0;
+}
+
+int syncToDisk(TemporaryFile& temp) {
+    return ::fsync(temp.fd) == 0 ? 0 : errno;
+}
+
+void discardTemporary(TemporaryFile& temp) {
+    ::unlink(temp.path.c_str());
+    if (temp.fd >= 0)
+        ::close(temp.fd);
+    temp.fd = -1;
+}
+
+int publish(TemporaryFile& temp, const fs::path& target, Durability durability) {
+    // Renamed while still open and locked, so that no other program can take it for a leftover
+    // between its last write and its new name.
+    if (::rename(temp.path.c_str(), target.c_str()) != 0) {
+        const int code = errno;
+        discardTemporary(temp);
+        return code;
+    }
+    ::close(temp.fd);
+    temp.fd = -1;
+    if (durability == Durability::Synced) {
+        // The new name itself reaches the disk with the folder.
+        const int folder = ::open(folderOf(target).c_str(), O_RDONLY | O_CLOEXEC);
+        if (folder >= 0) {
+            (void)::fsync(folder);
+            ::close(folder);
+        }
+    }
+    return 0;
+}
+
+// Removes a temporary file whose writer has gone: a live writer holds its lock until the file has
+// its final name.
+void removeIfAbandoned(const fs::path& path) {
+    int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat opened {};
+    struct stat named {};
+    if (tryLockExclusive(fd) == 0 && ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+        S_ISREG(named.st_mode) && opened.st_dev == named.st_dev && opened.st_ino == named.st_ino)
+        ::unlink(path.c_str());
+    ::close(fd);
+}
+
+#endif
+// End of the platform layer -------------------------------------------------------------------
+
+void removeLeftoverTemporaries(const fs::path& target) {
+    const fs::path targetName = target.filename();
+    std::vector<fs::path> leftovers;
+    std::error_code ec;
+    for (fs::directory_iterator it(folderOf(target), ec), end; !ec && it != end; it.increment(ec))
+        if (isTemporaryFileOf(it->path().filename(), targetName))
+            leftovers.push_back(it->path());
+    for (const fs::path& leftover : leftovers)
+        removeIfAbandoned(leftover);
+}
+
+std::string writeFailure(const fs::path& path, const std::string& reason) {
+    return "ファイル" + quoted(path) + "に書き込めません（" + reason + "）。";
 }
 
 } // namespace
@@ -109,47 +435,41 @@ Expected<std::string> readTextFile(const fs::path& path) {
 }
 
 Status writeFileAtomic(const fs::path& path, std::string_view bytes, Durability durability) {
-    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
-    const fs::path temp = folder / temporaryName(path);
-    const std::string failure = "ファイル" + quoted(path) + "に書き込めません";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out.is_open())
-            return Error{failure + "（フォルダに書き込みできません）。"};
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out) {
-            out.close();
-            std::error_code ignored;
-            fs::remove(temp, ignored);
-            return Error{failure + "（ディスクがいっぱいか、書き込みに失敗しました）。"};
-        }
+    const Target target = inspectTarget(path);
+    if (target.folder)
+        return Error{writeFailure(path, "同じ名前のフォルダがあります")};
+    if (target.readOnly)
+        return Error{"ファイル" + quoted(path) + "は読み取り専用のため書き換えられません。"};
+    removeLeftoverTemporaries(path);
+
+    TemporaryFile temp;
+    if (const int code = createTemporary(path, target, temp)) {
+        const Failure failure = classify(code);
+        return Error{writeFailure(path, failure == Failure::Denied
+                                            ? std::string("フォルダに書き込みできません")
+                                            : fileErrorReason(code))};
     }
-    if (durability == Durability::Synced && !syncToDisk(temp)) {
-        std::error_code ignored;
-        fs::remove(temp, ignored);
-        return Error{failure + "（ディスクへの書き込みに失敗しました）。"};
+    const WriteFaultForTesting fault = writeFault(); // a copy: the seam may replace itself
+    int code = fault ? fault(temp.path) : 0;
+    if (code == 0)
+        code = writeAll(temp, bytes);
+    if (code == 0 && durability == Durability::Synced)
+        code = syncToDisk(temp);
+    if (code != 0) {
+        discardTemporary(temp);
+        return Error{writeFailure(path, fileErrorReason(code))};
     }
-    // Replaces an existing target (MoveFileExW with MOVEFILE_REPLACE_EXISTING on Windows).
-    std::error_code ec;
-    fs::rename(temp, path, ec);
-#ifdef _WIN32
-    // A virus scanner or indexer that has just opened the new file makes the replacement fail
-    // for a moment; a target that is in use or read-only still fails after the last try.
-    for (int attempt = 0; ec && attempt < 10; ++attempt) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        fs::rename(temp, path, ec);
-    }
-#endif
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(temp, ignored);
-        return Error{failure + "（ファイルが使用中か、書き込みが禁止されています）。"};
+    if (const int failed = publish(temp, path, durability)) {
+        const Failure failure = classify(failed);
+        return Error{writeFailure(path, failure == Failure::Denied || failure == Failure::InUse
+                                            ? std::string("ファイルが使用中か、書き込みが禁止されています")
+                                            : fileErrorReason(failed))};
     }
     return std::nullopt;
 }
 
-Status writeTextLines(const fs::path& path, const std::vector<std::string>& utf8Lines, Durability durability) {
+Status writeTextLines(const fs::path& path, const std::vector<std::string>& utf8Lines,
+                      Durability durability) {
     std::string text;
     for (const auto& line : utf8Lines) {
         text += line;
@@ -159,6 +479,88 @@ Status writeTextLines(const fs::path& path, const std::vector<std::string>& utf8
     if (!sjis)
         return Error{"ファイル" + quoted(path) + "に書き込めません: " + sjis.error().message + "。"};
     return writeFileAtomic(path, *sjis, durability);
+}
+
+bool isTemporaryFileOf(const fs::path& fileName, const fs::path& targetName) {
+    fs::path prefixPath = ".";
+    prefixPath += targetName;
+    prefixPath += std::string(kTemporaryInfix);
+    const auto& name = fileName.native();
+    const auto& prefix = prefixPath.native();
+    if (targetName.empty() || name.size() != prefix.size() + kTemporaryDigits ||
+        name.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    for (size_t i = prefix.size(); i < name.size(); ++i) {
+        const auto c = name[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+            return false;
+    }
+    return true;
+}
+
+size_t nativeNameLength(std::string_view utf8Name) {
+#ifdef _WIN32
+    size_t units = 0;
+    for (unsigned char c : utf8Name) {
+        if ((c & 0xC0) == 0x80)
+            continue;               // a continuation byte
+        units += c >= 0xF0 ? 2 : 1; // four-byte sequences need a surrogate pair
+    }
+    return units;
+#else
+    return utf8Name.size();
+#endif
+}
+
+size_t maxFileNameLength(const fs::path& folder) {
+    constexpr size_t usual = 255;
+#ifdef _WIN32
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(folder, ec);
+    wchar_t volume[MAX_PATH + 1] = {};
+    DWORD maxComponent = 0;
+    if (ec || !::GetVolumePathNameW(absolute.c_str(), volume, MAX_PATH + 1) ||
+        !::GetVolumeInformationW(volume, nullptr, 0, nullptr, &maxComponent, nullptr, nullptr, 0) ||
+        maxComponent == 0)
+        return usual;
+    return maxComponent;
+#else
+    errno = 0;
+    const long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    return limit > 0 ? static_cast<size_t>(limit) : usual;
+#endif
+}
+
+std::string fileErrorReason(int code) {
+    switch (classify(code)) {
+    case Failure::DiskFull:
+        return "ディスクがいっぱいです";
+    case Failure::Denied:
+        return "書き込みが禁止されています";
+    case Failure::ReadOnlyMedium:
+        return "ドライブが書き込み禁止です";
+    case Failure::Missing:
+        return "フォルダが見つかりません";
+    case Failure::NameTooLong:
+        return "ファイル名が長すぎます";
+    case Failure::InUse:
+        return "ファイルが使用中です";
+    case Failure::IsFolder:
+        return "同じ名前のフォルダがあります";
+    case Failure::Io:
+        return "ディスクへの読み書きに失敗しました";
+    case Failure::Other:
+        break;
+    }
+    return "システムのエラー番号 " + std::to_string(code);
+}
+
+bool isDiskFull(int code) {
+    return classify(code) == Failure::DiskFull;
+}
+
+void setWriteFaultForTesting(WriteFaultForTesting fault) {
+    writeFault() = std::move(fault);
 }
 
 std::vector<std::string> splitLines(std::string_view text) {

@@ -3,10 +3,18 @@
 // contents in Shift-JIS with CR LF line ends. Every replacement is atomic: the new content goes to a
 // temporary file beside the target, which is then renamed over it, so a failed write never leaves a
 // truncated file behind.
+//
+// The temporary file of a target is named "." + target name + ".tmp-" + 16 hexadecimal digits
+// (".123.pat.tmp-0123456789abcdef" for "123.pat"). Its writer holds an operating-system lock on it
+// (flock on POSIX; on Windows it is open without delete sharing) until it has been renamed, so a
+// temporary file that can be locked was left by a writer that died (a crash, a kill, a power cut);
+// each replacement of a target removes such leftovers of that target, and only of that target.
 
 #include "textio/expected.h"
 
+#include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,11 +41,48 @@ Expected<std::string> readTextFile(const fs::path& path);
 // calculation rewrites may skip the wait.
 enum class Durability { Synced, Unsynced };
 
-// Replaces (or creates) the file with exactly these bytes, atomically.
-Status writeFileAtomic(const fs::path& path, std::string_view bytes, Durability durability = Durability::Synced);
+// Replaces (or creates) the file with exactly these bytes, atomically. A target that is read-only (on
+// POSIX: no write permission for anyone, or none for this user) is refused and left as it is; a
+// replaced file keeps its permission bits and, where the system allows, its owner and group. The
+// error says why a write failed: a full disk or quota, a folder that cannot be written, a file in
+// use, and so on.
+Status writeFileAtomic(const fs::path& path, std::string_view bytes,
+                       Durability durability = Durability::Synced);
 // Writes the UTF-8 lines as Shift-JIS, each ended by CR LF, atomically.
 Status writeTextLines(const fs::path& path, const std::vector<std::string>& utf8Lines,
                       Durability durability = Durability::Synced);
+
+// How many characters (in the units of nativeNameLength) the name of a target's temporary file is
+// longer than the target's name: ".", ".tmp-" and 16 digits.
+inline constexpr std::size_t kTemporaryNameExtraLength = 22;
+// Whether a file name is that of a temporary file of a replacement of the target named targetName.
+bool isTemporaryFileOf(const fs::path& fileName, const fs::path& targetName);
+
+// The length of a UTF-8 file name as the file system counts it: bytes on POSIX, UTF-16 code units
+// on Windows.
+std::size_t nativeNameLength(std::string_view utf8Name);
+// The unit of nativeNameLength, for messages.
+#ifdef _WIN32
+inline constexpr const char* kNativeNameUnit = "文字";
+#else
+inline constexpr const char* kNativeNameUnit = "バイト";
+#endif
+// The longest file name the file system of the folder allows, in the units of nativeNameLength
+// (255 where the system does not tell).
+std::size_t maxFileNameLength(const fs::path& folder);
+
+// Why a file operation failed, in words for a message ("ディスクがいっぱいです", ...), from the
+// system's error code: errno on POSIX, a GetLastError() code on Windows.
+std::string fileErrorReason(int systemErrorCode);
+// Whether the code says that the disk, or the user's share of it, is full.
+bool isDiskFull(int systemErrorCode);
+
+// Test seam: called in each replacement once its temporary file is created and before the content
+// is written, with the temporary file's path. A non-zero result is taken as the system's error code
+// of that write (for example ENOSPC, a full disk); the replacement then fails as it would on that
+// error. An empty function (the default) removes the seam.
+using WriteFaultForTesting = std::function<int(const fs::path& temporaryFile)>;
+void setWriteFaultForTesting(WriteFaultForTesting fault);
 
 // Splits text into lines at CR LF, bare LF or bare CR; a final line end does not start another line.
 std::vector<std::string> splitLines(std::string_view text);

@@ -43,6 +43,26 @@ TEST(ListValueRead, CommaOutsideQuotesIsNotInTheLayout) {
     EXPECT_FALSE(readListValue(" 3 ,").has_value());
 }
 
+// An unreadable list field is reported for what it holds: a comma, or text after a quoted value.
+TEST(ListValueRead, SaysWhyALineIsNotOneValue) {
+    for (const char* line : {"1,2", "\"a\",b", "\"a\" x,y"}) {
+        auto value = parseListValue(line);
+        ASSERT_FALSE(value) << line;
+        EXPECT_EQ(value.error().message, "区切りのカンマがあります") << line;
+    }
+    for (const char* line : {"\"a\"b", " \"60\" kV"}) {
+        auto value = parseListValue(line);
+        ASSERT_FALSE(value) << line;
+        EXPECT_EQ(value.error().message.find("カンマ"), std::string::npos) << value.error().message;
+        EXPECT_NE(value.error().message.find("引用符"), std::string::npos) << value.error().message;
+    }
+    auto file = parsePatientRecordFile(
+        "名\r\n1\r\nd\r\nt\r\nb\r\n8\r\nu\r\n\"a\"b\r\n2\r\n100\r\nf\r\n1\r\n1\r\n2\r\n3\r\n", "Q.pat");
+    ASSERT_FALSE(file);
+    EXPECT_NE(file.error().message.find("8 行目（データ 1 の管電圧）に引用符"), std::string::npos)
+        << file.error().message;
+}
+
 TEST(ListValueWrite, NumbersInWriteFormTextsVerbatimNothingEmpty) {
     EXPECT_EQ(listValueLine(ListValue{2.0}), " 2 ");
     EXPECT_EQ(listValueLine(ListValue{0.5}), " .5 ");

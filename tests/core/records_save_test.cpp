@@ -4,10 +4,13 @@
 #include "records/patientrecordsave.h"
 #include "records_testsupport.h"
 #include "testsupport.h"
+#include "textio/fileio.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <thread>
 
 namespace tamso::records {
 namespace {
@@ -52,7 +55,8 @@ TEST_F(RecordSave, FirstSaveWritesNameOneAndTheTextsVerbatim) {
     EXPECT_EQ(prompts.questions, std::vector<std::string>{kQuestionSave});
     EXPECT_EQ(prompts.notices, std::vector<std::string>{kMessageSaved});
     EXPECT_TRUE(prompts.warnings.empty());
-    EXPECT_EQ(folderEntries(folder.path()), std::vector<std::string>{"A01.pat"}); // no lock or temporary left
+    // The lock file stays beside the record file; no temporary file is left.
+    EXPECT_EQ(folderEntries(folder.path()), (std::vector<std::string>{"A01.pat", "A01.pat.lock"}));
 }
 
 TEST_F(RecordSave, SecondSaveRewritesInNumberFormAndBothFilesLoadAlike) {
@@ -94,7 +98,7 @@ TEST_F(RecordSave, TwentyRecordsThenTheTwentyFirstLeavesTheFileByteForByte) {
     EXPECT_EQ(prompts.warnings, std::vector<std::string>{kMessageRecordLimit});
     EXPECT_TRUE(prompts.notices.empty());
     EXPECT_EQ(test::readBytes(folder.file("P20.pat")), before);
-    EXPECT_EQ(folderEntries(folder.path()), std::vector<std::string>{"P20.pat"});
+    EXPECT_EQ(folderEntries(folder.path()), (std::vector<std::string>{"P20.pat", "P20.pat.lock"}));
 }
 
 TEST_F(RecordSave, ExistingIdKeepsTheStoredName) {
@@ -160,7 +164,7 @@ TEST_P(CorruptRecordFile, IsNeverRewritten) {
     EXPECT_NE(prompts.warnings[0].find("X9.pat"), std::string::npos) << prompts.warnings[0];
     EXPECT_TRUE(prompts.notices.empty());
     EXPECT_EQ(test::readBytes(folder.file("X9.pat")), GetParam());
-    EXPECT_EQ(folderEntries(folder.path()), std::vector<std::string>{"X9.pat"});
+    EXPECT_EQ(folderEntries(folder.path()), (std::vector<std::string>{"X9.pat", "X9.pat.lock"}));
 }
 
 std::string sjisRecord() {
@@ -199,7 +203,31 @@ INSTANTIATE_TEST_SUITE_P(Ids, UnsafeId,
                                            "prn.x", "AUX", "COM1", "lpt9", "a<b", "a>b", "a:b", "a\"b", "a|b",
                                            "a?b", "a*b", "tab\tid", std::string("nul\0x", 5), " lead",
                                            "trail ", "dot.", "\xE3\x80\x80全角", "絵文字\xF0\x9F\x98\x80",
-                                           "\xFF\xFE"));
+                                           "\xFF\xFE", ".hidden", ".pat", "COM0", "lpt0", "CONIN$", "conout$",
+                                           "CONOUT$.log", "com1.a.b", "NUL .txt", "Lpt0.pat",
+                                           std::string(230, '7')));
+
+// The message says why an ID cannot name a file.
+TEST(UnsafeIdMessage, SaysWhy) {
+    const struct {
+        std::string id, why;
+    } cases[] = {{".hidden", "先頭の「.」"},
+                 {"CONIN$", "「CONIN$」は機器の名前"},
+                 {"com0.txt", "「COM0」は機器の名前"},
+                 {"LPT0", "「LPT0」は機器の名前"},
+                 {std::string(230, '7'), "長すぎます"}};
+    for (const auto& c : cases) {
+        auto error = checkPatientId(c.id);
+        ASSERT_TRUE(error) << c.id;
+        EXPECT_NE(error->message.find(c.why), std::string::npos) << error->message;
+    }
+    // The longest name a save uses is the temporary file's: ".", the ID, ".pat", ".tmp-" and 16 digits.
+    auto tooLong = checkPatientId(std::string(230, '7'));
+    ASSERT_TRUE(tooLong);
+    EXPECT_NE(tooLong->message.find("256"), std::string::npos) << tooLong->message;
+    EXPECT_NE(tooLong->message.find("255"), std::string::npos) << tooLong->message;
+    EXPECT_FALSE(checkPatientId(std::string(229, '7')));
+}
 
 class SafeId : public ::testing::TestWithParam<std::string> {};
 
@@ -215,7 +243,8 @@ TEST_P(SafeId, NamesTheFileExactlyAsTyped) {
 
 INSTANTIATE_TEST_SUITE_P(Ids, SafeId,
                          ::testing::Values("123456", "山田-001", "ｱｲｳ", "COM10", "CONSOLE", "a.b", "12 34",
-                                           "x,y", "LPT", "a.b.c"));
+                                           "x,y", "LPT", "a.b.c", "COM", "LPTA", "CONIN", "x.hidden",
+                                           std::string(229, '7'))); // the temporary file's name: 255
 
 TEST(RecordSaveFailure, WorkingFolderThatIsAFileGivesAMessage) {
     TempFolder folder;
@@ -238,7 +267,10 @@ TEST(RecordSaveFailure, RecordFileThatIsAFolderGivesAMessage) {
     ASSERT_EQ(prompts.warnings.size(), 1u);
     EXPECT_TRUE(prompts.notices.empty());
     EXPECT_TRUE(fs::is_directory(folder.file("A01.pat") / "inside"));
-    EXPECT_FALSE(fs::exists(folder.file("A01.pat.lock")));
+    RecordFileLock lock; // the failed save let its lock go
+    RecordLockOptions now;
+    now.wait = std::chrono::milliseconds(0);
+    EXPECT_EQ(lock.acquire(folder.file("A01.pat"), now), RecordFileLock::Outcome::Acquired);
 }
 
 TEST(RecordSaveFailure, TextThatShiftJisCannotHoldGivesAMessageAndKeepsTheFile) {
@@ -255,13 +287,119 @@ TEST(RecordSaveFailure, TextThatShiftJisCannotHoldGivesAMessageAndKeepsTheFile) 
     EXPECT_EQ(test::readBytes(folder.file("A01.pat")), before);
 }
 
+// A list field whose text cannot be stored so that it reads back is refused before the question,
+// with the real reason; quotes elsewhere are stored and read back.
+TEST(RecordSaveFailure, ListFieldIsRefusedOnlyForWhatItHolds) {
+    TempFolder folder;
+    RecordingPrompts prompts;
+    PatientRecordState state;
+    RecordTexts record = sampleRecord();
+    record[5] = "\"a\"b"; // tube voltage: a quoted value with text after it, no comma
+    EXPECT_FALSE(savePatientRecord(folder.path(), "Q1", "名", record, prompts, state));
+    ASSERT_EQ(prompts.warnings.size(), 1u);
+    EXPECT_NE(prompts.warnings[0].find("管電圧"), std::string::npos) << prompts.warnings[0];
+    EXPECT_NE(prompts.warnings[0].find("引用符"), std::string::npos) << prompts.warnings[0];
+    EXPECT_EQ(prompts.warnings[0].find("カンマ"), std::string::npos) << prompts.warnings[0];
+    EXPECT_TRUE(prompts.questions.empty());
+    EXPECT_FALSE(fs::exists(folder.file("Q1.pat")));
+
+    record[5] = "a\"b"; // a quote inside the value
+    ASSERT_TRUE(savePatientRecord(folder.path(), "Q1", "名", record, prompts, state));
+    ASSERT_TRUE(savePatientRecord(folder.path(), "Q1", "名", record, prompts, state));
+    PatientRecordState loaded;
+    ASSERT_FALSE(loadPatientRecords(folder.file("Q1.pat"), loaded));
+    for (int k : {1, 2})
+        EXPECT_EQ(loaded.PatientRecordTable[static_cast<size_t>(k)].tubeVoltageKv,
+                  ListValue{std::string("a\"b")});
+}
+
+// Fails the writes of every replacement with a system error code while it lives.
+struct WriteFault {
+    explicit WriteFault(int code) {
+        textio::setWriteFaultForTesting([code](const fs::path&) { return code; });
+    }
+    ~WriteFault() { textio::setWriteFaultForTesting(nullptr); }
+};
+
+#ifdef _WIN32
+constexpr int kDiskFull = 112;       // ERROR_DISK_FULL
+constexpr int kQuotaExceeded = 1295; // ERROR_DISK_QUOTA_EXCEEDED
+#else
+constexpr int kDiskFull = ENOSPC;
+constexpr int kQuotaExceeded = EDQUOT;
+#endif
+
+TEST(RecordSaveFailure, FullDiskIsNamedAsTheCauseAndKeepsTheFile) {
+    TempFolder folder;
+    RecordingPrompts prompts;
+    PatientRecordState state;
+    ASSERT_TRUE(savePatientRecord(folder.path(), "F1", "名", sampleRecord(), prompts, state));
+    const std::string before = test::readBytes(folder.file("F1.pat"));
+    for (int code : {kDiskFull, kQuotaExceeded}) {
+        prompts = RecordingPrompts{};
+        WriteFault full(code);
+        EXPECT_FALSE(savePatientRecord(folder.path(), "F1", "名", sampleRecord("2"), prompts, state));
+        EXPECT_FALSE(savePatientRecord(folder.path(), "F2", "名", sampleRecord("2"), prompts, state));
+        ASSERT_EQ(prompts.warnings.size(), 2u);
+        for (const std::string& warning : prompts.warnings) {
+            EXPECT_NE(warning.find("ディスクがいっぱいです"), std::string::npos) << warning;
+            EXPECT_EQ(warning.find("書き込みできません"), std::string::npos) << warning;
+        }
+        EXPECT_TRUE(prompts.notices.empty());
+        EXPECT_EQ(test::readBytes(folder.file("F1.pat")), before);
+        EXPECT_FALSE(fs::exists(folder.file("F2.pat")));
+        EXPECT_EQ(folderEntries(folder.path()),
+                  (std::vector<std::string>{"F1.pat", "F1.pat.lock", "F2.pat.lock"}));
+    }
+}
+
+TEST(RecordSaveFailure, ReadOnlyRecordFileIsNotReplaced) {
+    TempFolder folder;
+    RecordingPrompts prompts;
+    PatientRecordState state;
+    ASSERT_TRUE(savePatientRecord(folder.path(), "R1", "名", sampleRecord(), prompts, state));
+    const fs::path file = folder.file("R1.pat");
+    const std::string before = test::readBytes(file);
+    fs::permissions(file, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    const fs::perms mode = fs::status(file).permissions();
+    prompts = RecordingPrompts{};
+    EXPECT_FALSE(savePatientRecord(folder.path(), "R1", "名", sampleRecord("2"), prompts, state));
+    ASSERT_EQ(prompts.warnings.size(), 1u);
+    EXPECT_NE(prompts.warnings[0].find("R1.pat"), std::string::npos) << prompts.warnings[0];
+    EXPECT_NE(prompts.warnings[0].find("読み取り専用"), std::string::npos) << prompts.warnings[0];
+    EXPECT_TRUE(prompts.notices.empty());
+    EXPECT_EQ(test::readBytes(file), before);
+    EXPECT_EQ(fs::status(file).permissions(), mode);
+    fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
+}
+
+// Temporary files of a save that was killed are removed by the next save of the same file; the
+// temporary files of other files, and files that only look alike, stay.
+TEST_F(RecordSave, LeftoversOfAKilledSaveOfTheSameFileAreRemoved) {
+    const std::vector<std::string> others = {".T10.pat.tmp-0123456789abcdef", ".T1.pat.tmp-0123",
+                                             "T1.pat.tmp-0123456789abcdef", ".T1.pat.tmp-0123456789abcdeg",
+                                             ".T1.pat.lock.tmp-0123456789abcdef"};
+    for (const std::string& name : others)
+        test::writeBytes(folder.file(name), "keep");
+    test::writeBytes(folder.file(".T1.pat.tmp-0123456789abcdef"), "half a rec");
+    test::writeBytes(folder.file(".T1.pat.tmp-fedcba9876543210"), "");
+    ASSERT_TRUE(save("T1", "名", sampleRecord()));
+    std::vector<std::string> expected = others;
+    expected.push_back("T1.pat");
+    expected.push_back("T1.pat.lock");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(folderEntries(folder.path()), expected);
+}
+
 TEST(RecordFileLocking, LockHeldByAnotherSaverMakesTheSaveWaitThenGiveUp) {
     TempFolder folder;
     RecordingPrompts prompts;
     PatientRecordState state;
     ASSERT_TRUE(savePatientRecord(folder.path(), "L1", "名", sampleRecord(), prompts, state));
     const std::string before = test::readBytes(folder.file("L1.pat"));
-    test::writeBytes(folder.file("L1.pat.lock"), "host=other\r\npid=1\r\n");
+    RecordFileLock other; // another saver in the middle of its save
+    ASSERT_EQ(other.acquire(folder.file("L1.pat")), RecordFileLock::Outcome::Acquired);
     RecordLockOptions options;
     options.wait = std::chrono::milliseconds(200);
     const auto start = std::chrono::steady_clock::now();
@@ -269,21 +407,60 @@ TEST(RecordFileLocking, LockHeldByAnotherSaverMakesTheSaveWaitThenGiveUp) {
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
     ASSERT_EQ(prompts.warnings.size(), 1u);
     EXPECT_NE(prompts.warnings[0].find("L1.pat"), std::string::npos);
+    EXPECT_NE(prompts.warnings[0].find("他で保存中"), std::string::npos) << prompts.warnings[0];
     EXPECT_EQ(test::readBytes(folder.file("L1.pat")), before);
-    EXPECT_EQ(test::readBytes(folder.file("L1.pat.lock")), "host=other\r\npid=1\r\n"); // not ours to remove
+    EXPECT_TRUE(other.stillHeld());
 }
 
-TEST(RecordFileLocking, LockLeftByACrashedProgramIsBrokenWhenStale) {
+TEST(RecordFileLocking, WaitingSaverGoesOnAsSoonAsTheHolderIsDone) {
     TempFolder folder;
-    test::writeBytes(folder.file("L2.pat.lock"), "host=crashed\r\n");
-    fs::last_write_time(folder.file("L2.pat.lock"),
-                        fs::file_time_type::clock::now() - std::chrono::minutes(5));
+    RecordFileLock other;
+    ASSERT_EQ(other.acquire(folder.file("L4.pat")), RecordFileLock::Outcome::Acquired);
+    std::thread holder([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        other.release();
+    });
     RecordingPrompts prompts;
     PatientRecordState state;
-    RecordLockOptions options;
-    options.wait = std::chrono::milliseconds(0);
-    EXPECT_TRUE(savePatientRecord(folder.path(), "L2", "名", sampleRecord(), prompts, state, options));
-    EXPECT_EQ(folderEntries(folder.path()), std::vector<std::string>{"L2.pat"});
+    const bool saved = savePatientRecord(folder.path(), "L4", "名", sampleRecord(), prompts, state);
+    holder.join();
+    EXPECT_TRUE(saved) << (prompts.warnings.empty() ? "" : prompts.warnings[0]);
+    EXPECT_EQ(prompts.notices, std::vector<std::string>{kMessageSaved});
+}
+
+// A lock file without a holder, such as one left by a crash or by a program of an earlier version
+// (which wrote its host and process into it), is no lock, however old or new it looks; it is used
+// as it is.
+TEST(RecordFileLocking, LockFileWithoutAHolderDoesNotBlock) {
+    for (const auto age : {std::chrono::minutes(5), std::chrono::minutes(0)}) {
+        TempFolder folder;
+        test::writeBytes(folder.file("L2.pat.lock"), "host=crashed\r\n");
+        fs::last_write_time(folder.file("L2.pat.lock"), fs::file_time_type::clock::now() - age);
+        RecordingPrompts prompts;
+        PatientRecordState state;
+        RecordLockOptions options;
+        options.wait = std::chrono::milliseconds(0);
+        EXPECT_TRUE(savePatientRecord(folder.path(), "L2", "名", sampleRecord(), prompts, state, options));
+        EXPECT_EQ(folderEntries(folder.path()), (std::vector<std::string>{"L2.pat", "L2.pat.lock"}));
+        EXPECT_EQ(test::readBytes(folder.file("L2.pat.lock")), "host=crashed\r\n");
+    }
+}
+
+// A lock file deleted (or replaced) under its holder does not let a second saver in beside it
+// unnoticed: the first one sees that its lock no longer guards the name and does not write.
+TEST(RecordFileLocking, HolderWhoseLockFileWasReplacedNoLongerHoldsIt) {
+    TempFolder folder;
+    const fs::path file = folder.file("L5.pat");
+    RecordLockOptions quick;
+    quick.wait = std::chrono::milliseconds(0);
+    RecordFileLock first, second;
+    ASSERT_EQ(first.acquire(file, quick), RecordFileLock::Outcome::Acquired);
+    ASSERT_TRUE(fs::remove(lockFileFor(file)));
+    ASSERT_EQ(second.acquire(file, quick), RecordFileLock::Outcome::Acquired);
+    EXPECT_FALSE(first.stillHeld());
+    EXPECT_TRUE(second.stillHeld());
+    RecordFileLock third;
+    EXPECT_EQ(third.acquire(file, quick), RecordFileLock::Outcome::Busy);
 }
 
 TEST(RecordFileLocking, SecondLockOnTheSameFileIsBusyUntilReleased) {

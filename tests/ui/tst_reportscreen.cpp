@@ -298,26 +298,39 @@ private slots:
     }
 
     void idLookUpAndEnter() {
+        // Record files of two patients; the second was stored with an empty name.
         writeRecordFile(QStringLiteral("123"), QStringLiteral("山田 花子"));
+        writeRecordFile(QStringLiteral("777"), QString());
         shell_->handOverToReport(defaultCase());
         screen_->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(screen_));
         QLineEdit* id = child<QLineEdit>("Text1");
         QLineEdit* name = child<QLineEdit>("Text2");
+        auto typeIdAndLeave = [&](const QString& typed) {
+            id->setFocus();
+            QTRY_VERIFY(id->hasFocus());
+            id->setText(typed);
+            name->setFocus();
+            QTRY_VERIFY(name->hasFocus());
+        };
         id->setFocus();
         QTRY_VERIFY(id->hasFocus());
         id->setText(QStringLiteral("123"));
         QTest::keyClick(id, Qt::Key_Return);
         QTRY_VERIFY(name->hasFocus());
         QCOMPARE(name->text(), QStringLiteral("山田 花子"));
-        // An unknown ID leaves the typed name.
+        // An unknown ID, or one that cannot name a file, leaves the typed name.
         name->setText(QStringLiteral("手入力"));
-        id->setFocus();
-        QTRY_VERIFY(id->hasFocus());
-        id->setText(QStringLiteral("456"));
-        name->setFocus();
-        QTRY_VERIFY(name->hasFocus());
+        typeIdAndLeave(QStringLiteral("456"));
         QCOMPARE(name->text(), QStringLiteral("手入力"));
+        typeIdAndLeave(QStringLiteral("../123"));
+        QCOMPARE(name->text(), QStringLiteral("手入力"));
+        // A stored empty name replaces the typed one as well, so the report shows what is stored.
+        typeIdAndLeave(QStringLiteral("777"));
+        QCOMPARE(name->text(), QString());
+        QCOMPARE(screen_->fields().name, QString());
+        QFile::remove(QStringLiteral("123.pat"));
+        QFile::remove(QStringLiteral("777.pat"));
     }
 
     void printing() {

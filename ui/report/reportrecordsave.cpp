@@ -29,8 +29,10 @@ bool saveReportRecord(QWidget* parent, const ReportFields& f) {
     return records::savePatientRecord(workingFolderPath(), utf8(f.id), utf8(f.name), record, prompts);
 }
 
-QString storedPatientName(const QString& id) {
-    return qs(records::lookUpPatientName(workingFolderPath(), utf8(id)).value_or(std::string()));
+std::optional<QString> storedPatientName(const QString& id) {
+    if (const auto name = records::lookUpPatientName(workingFolderPath(), utf8(id)))
+        return qs(*name);
+    return std::nullopt;
 }
 
 } // namespace tamso::ui

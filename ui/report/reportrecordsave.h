@@ -4,6 +4,8 @@
 
 #include "ui/report/reportfields.h"
 
+#include <optional>
+
 class QWidget;
 
 namespace tamso::ui {
@@ -12,7 +14,8 @@ namespace tamso::ui {
 // telling the user over the parent; true when the record was written.
 bool saveReportRecord(QWidget* parent, const ReportFields& fields);
 
-// The name stored for a patient ID, or an empty text (no file, or an empty first line).
-QString storedPatientName(const QString& id);
+// The name stored for a patient ID (which may be empty), or nothing when the ID has no readable
+// record file.
+std::optional<QString> storedPatientName(const QString& id);
 
 } // namespace tamso::ui

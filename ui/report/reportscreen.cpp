@@ -176,9 +176,10 @@ bool ReportScreen::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void ReportScreen::lookUpName() {
-    const QString name = storedPatientName(text1_->text());
-    if (!name.isEmpty())
-        text2_->setText(name);
+    // Whenever the ID has a record file its stored name replaces the name field, an empty stored
+    // name too, so that the report never shows a name other than the one stored for the ID.
+    if (const auto name = storedPatientName(text1_->text()))
+        text2_->setText(*name);
 }
 
 void ReportScreen::setFieldTexts(const ReportFields& f, bool withIdentity) {

@@ -1,0 +1,156 @@
+// Atomic replacement of files: why a write failed, read-only files, the permissions of a replaced
+// file and the temporary files that a killed replacement leaves behind.
+
+#include "testsupport.h"
+#include "textio/fileio.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+
+using namespace tamso;
+using namespace tamso::textio;
+
+namespace {
+
+#ifdef _WIN32
+constexpr int kDiskFull = 112;       // ERROR_DISK_FULL
+constexpr int kQuotaExceeded = 1295; // ERROR_DISK_QUOTA_EXCEEDED
+constexpr int kDenied = 5;           // ERROR_ACCESS_DENIED
+#else
+constexpr int kDiskFull = ENOSPC;
+constexpr int kQuotaExceeded = EDQUOT;
+constexpr int kDenied = EACCES;
+#endif
+
+std::vector<std::string> entries(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+struct FaultGuard {
+    explicit FaultGuard(WriteFaultForTesting fault) { setWriteFaultForTesting(std::move(fault)); }
+    ~FaultGuard() { setWriteFaultForTesting(nullptr); }
+};
+
+TEST(FileErrors, FullDiskIsCalledSoAndNotAFolderThatCannotBeWritten) {
+    for (int code : {kDiskFull, kQuotaExceeded}) {
+        EXPECT_TRUE(isDiskFull(code));
+        EXPECT_EQ(fileErrorReason(code), "ディスクがいっぱいです");
+    }
+    EXPECT_FALSE(isDiskFull(kDenied));
+    EXPECT_EQ(fileErrorReason(kDenied), "書き込みが禁止されています");
+
+    test::TempFolder folder;
+    const fs::path file = folder.file("kaijo_dose.dat");
+    test::writeBytes(file, "old\r\n");
+    FaultGuard full([](const fs::path&) { return kDiskFull; });
+    for (const fs::path& target : {file, folder.file("new.dat")}) {
+        auto error = writeFileAtomic(target, "new content\r\n");
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->message, "ファイル「" + target.filename().string() +
+                                      "」に書き込めません（ディスクがいっぱいです）。");
+    }
+    EXPECT_EQ(test::readBytes(file), "old\r\n");
+    EXPECT_EQ(entries(folder.path()), std::vector<std::string>{"kaijo_dose.dat"}); // no temporary file left
+}
+
+TEST(FileReplacement, ReadOnlyFileIsRefusedAndLeftAsItIs) {
+    test::TempFolder folder;
+    const fs::path file = folder.file("撮影担当.txt");
+    test::writeBytes(file, "keep\r\n");
+    fs::permissions(file, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    const fs::perms mode = fs::status(file).permissions();
+    auto error = writeFileAtomic(file, "new\r\n");
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->message, "ファイル「撮影担当.txt」は読み取り専用のため書き換えられません。");
+    EXPECT_EQ(test::readBytes(file), "keep\r\n");
+    EXPECT_EQ(fs::status(file).permissions(), mode);
+    EXPECT_EQ(entries(folder.path()), std::vector<std::string>{"撮影担当.txt"});
+    fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
+}
+
+#ifndef _WIN32
+TEST(FileReplacement, ReplacedFileKeepsItsPermissions) {
+    test::TempFolder folder;
+    const fs::path file = folder.file("1.pat");
+    test::writeBytes(file, "old\r\n");
+    const fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    fs::permissions(file, mode);
+    ASSERT_FALSE(writeFileAtomic(file, "new\r\n"));
+    EXPECT_EQ(test::readBytes(file), "new\r\n");
+    EXPECT_EQ(fs::status(file).permissions(), mode);
+}
+#endif
+
+TEST(FileReplacement, TemporaryFilesAreNamedAfterTheirTarget) {
+    EXPECT_TRUE(isTemporaryFileOf(".1.pat.tmp-0123456789abcdef", "1.pat"));
+    EXPECT_FALSE(isTemporaryFileOf(".1.pat.tmp-0123456789abcdef", "11.pat"));
+    EXPECT_FALSE(isTemporaryFileOf(".11.pat.tmp-0123456789abcdef", "1.pat"));
+    EXPECT_FALSE(isTemporaryFileOf("1.pat.tmp-0123456789abcdef", "1.pat"));
+    EXPECT_FALSE(isTemporaryFileOf(".1.pat.tmp-0123456789ABCDEF", "1.pat"));
+    EXPECT_FALSE(isTemporaryFileOf(".1.pat.tmp-0123456789abcde", "1.pat"));
+    EXPECT_FALSE(isTemporaryFileOf(".1.pat.tmp-0123456789abcdef0", "1.pat"));
+    EXPECT_FALSE(isTemporaryFileOf(".1.pat", "1.pat"));
+
+    // The temporary file a replacement writes is one of them, and the longest name it uses.
+    test::TempFolder folder;
+    const fs::path file = folder.file("1.pat");
+    fs::path seen;
+    FaultGuard watch([&](const fs::path& temporary) {
+        seen = temporary;
+        return 0;
+    });
+    ASSERT_FALSE(writeFileAtomic(file, "x"));
+    EXPECT_EQ(seen.parent_path(), folder.path());
+    EXPECT_TRUE(isTemporaryFileOf(seen.filename(), "1.pat")) << seen;
+    EXPECT_EQ(seen.filename().string().size(), std::string("1.pat").size() + kTemporaryNameExtraLength);
+}
+
+// Temporary files left by a killed replacement of the same target go with the next replacement;
+// those of other targets and names that only look alike stay.
+TEST(FileReplacement, LeftoversOfTheTargetAreRemovedAndNothingElse) {
+    test::TempFolder folder;
+    const std::vector<std::string> kept = {
+        ".Beam_data.dat.tmp-0123456789abcdef", "Beam_data.dat.tmp-0123456789abcdef",
+        ".Beam_data.dat.tmp-0123456789abcde", ".tamso-1f2e-0.tmp", "1.pat"};
+    for (const std::string& name : kept)
+        test::writeBytes(folder.file(name), "keep");
+    test::writeBytes(folder.file(".1.pat.tmp-0123456789abcdef"), "half");
+    test::writeBytes(folder.file(".1.pat.tmp-aaaaaaaaaaaaaaaa"), "");
+    fs::create_directory(folder.file(".1.pat.tmp-bbbbbbbbbbbbbbbb")); // not a file: not ours
+    ASSERT_FALSE(writeFileAtomic(folder.file("1.pat"), "new"));
+    std::vector<std::string> expected = kept;
+    expected.push_back(".1.pat.tmp-bbbbbbbbbbbbbbbb");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(entries(folder.path()), expected);
+    EXPECT_EQ(test::readBytes(folder.file("1.pat")), "new");
+}
+
+// A replacement of the same target that runs while another one is writing does not take the
+// other's temporary file for a leftover: both succeed, the later one's content stays.
+TEST(FileReplacement, TemporaryFileOfAReplacementInProgressIsKept) {
+    test::TempFolder folder;
+    const fs::path file = folder.file("1.pat");
+    Status inner = Error{"not run"};
+    bool writing = false;
+    FaultGuard meanwhile([&](const fs::path&) {
+        if (!writing) {
+            writing = true;
+            inner = writeFileAtomic(file, "inner");
+        }
+        return 0;
+    });
+    const Status outer = writeFileAtomic(file, "outer");
+    EXPECT_FALSE(inner) << inner->message;
+    EXPECT_FALSE(outer) << outer->message;
+    EXPECT_EQ(test::readBytes(file), "outer");
+    EXPECT_EQ(entries(folder.path()), std::vector<std::string>{"1.pat"});
+}
+
+} // namespace
