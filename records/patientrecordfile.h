@@ -48,8 +48,26 @@ struct PatientRecord {
     std::array<ListValue, 3> caregiverDoseUSv; // positions 1, 2, 3 at indices 0, 1, 2
 };
 
-// The 13 field texts of a record as the report screen shows them, in the file's line order.
-using RecordTexts = std::array<std::string, kRecordLines>;
+// The 13 field texts of a record as the report screen shows them (before they are stored).
+struct RecordTexts {
+    std::string examDate;
+    std::string technologist;
+    std::string bodyPart;
+    std::string subjectThicknessCm;
+    std::string xrayUnit;
+    std::string tubeVoltageKv;
+    std::string mAs;
+    std::string ffdCm;
+    std::string fieldSize;
+    std::string entranceSurfaceDoseMGy;
+    std::array<std::string, 3> caregiverDoseUSv; // positions 1, 2, 3
+
+    // The texts in the file's line order (index 0..12, as isListFieldLine counts them).
+    std::array<std::string, kRecordLines> inLineOrder() const {
+        return {examDate, technologist, bodyPart, subjectThicknessCm, xrayUnit, tubeVoltageKv, mAs, ffdCm,
+                fieldSize, entranceSurfaceDoseMGy, caregiverDoseUSv[0], caregiverDoseUSv[1], caregiverDoseUSv[2]};
+    }
+};
 // Which of the 13 lines are list fields (the others are whole lines).
 bool isListFieldLine(int index);
 // The caption of a record field as the report screen labels it (for messages).

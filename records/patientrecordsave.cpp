@@ -24,8 +24,9 @@ Status checkRecordTexts(const std::string& name, const RecordTexts& record) {
     };
     if (hasLineBreak(name))
         return Error{"氏名に改行を含めることはできません。"};
+    const auto texts = record.inLineOrder();
     for (int i = 0; i < kRecordLines; ++i) {
-        const std::string& text = record[static_cast<size_t>(i)];
+        const std::string& text = texts[static_cast<size_t>(i)];
         if (hasLineBreak(text))
             return Error{"「" + recordFieldCaption(i) + "」に改行を含めることはできません。"};
         if (!isListFieldLine(i))
@@ -83,8 +84,9 @@ bool savePatientRecord(const fs::path& folder, const std::string& patientId, con
         if (!exists) {
             lines.push_back(name);
             lines.push_back("1");
+            const auto texts = record.inLineOrder();
             for (int i = 0; i < kRecordLines; ++i)
-                lines.push_back(storedLine(i, record[static_cast<size_t>(i)]));
+                lines.push_back(storedLine(i, texts[static_cast<size_t>(i)]));
         } else {
             PatientRecordState stored = state;
             if (auto error = loadPatientRecords(file, stored)) {
@@ -98,8 +100,9 @@ bool savePatientRecord(const fs::path& folder, const std::string& patientId, con
             }
             lines = patientRecordFileLines(stored);
             lines[1] = textio::numberWriteForm(stored.patientRecordCount + 1);
+            const auto texts = record.inLineOrder();
             for (int i = 0; i < kRecordLines; ++i)
-                lines.push_back(storedLine(i, record[static_cast<size_t>(i)]));
+                lines.push_back(storedLine(i, texts[static_cast<size_t>(i)]));
         }
 
         // What the new file holds, as it reads back.

@@ -110,9 +110,9 @@ TEST_F(RecordSave, ExistingIdKeepsTheStoredName) {
 
 TEST_F(RecordSave, WholeLinesKeepCommasAndBlanksAndListFieldsWithCommasStayReadable) {
     RecordTexts record = sampleRecord();
-    record[8] = " 10, 12 cm  "; // field size
-    record[2] = "胸部, 腹部 ";  // body part
-    record[3] = "3,5";          // thickness typed with a comma
+    record.fieldSize = " 10, 12 cm  ";
+    record.bodyPart = "胸部, 腹部 ";
+    record.subjectThicknessCm = "3,5"; // typed with a comma
     ASSERT_TRUE(save("C1", "名", record));
     ASSERT_TRUE(save("C1", "名", record));
     PatientRecordState loaded;
@@ -127,8 +127,10 @@ TEST_F(RecordSave, WholeLinesKeepCommasAndBlanksAndListFieldsWithCommasStayReada
 
 TEST_F(RecordSave, EmptyListFieldsAreEmptyLinesAndLoadAsNothing) {
     RecordTexts record = sampleRecord();
-    for (int i : {3, 5, 6, 7, 9, 10, 11, 12})
-        record[static_cast<size_t>(i)].clear();
+    for (std::string* listField : {&record.subjectThicknessCm, &record.tubeVoltageKv, &record.mAs, &record.ffdCm,
+                                   &record.entranceSurfaceDoseMGy, &record.caregiverDoseUSv[0],
+                                   &record.caregiverDoseUSv[1], &record.caregiverDoseUSv[2]})
+        listField->clear();
     ASSERT_TRUE(save("E1", "名", record));
     ASSERT_TRUE(save("E1", "名", record));
     PatientRecordState loaded;
@@ -280,7 +282,7 @@ TEST(RecordSaveFailure, TextThatShiftJisCannotHoldGivesAMessageAndKeepsTheFile) 
     ASSERT_TRUE(savePatientRecord(folder.path(), "A01", "名", sampleRecord(), prompts, state));
     const std::string before = test::readBytes(folder.file("A01.pat"));
     RecordTexts record = sampleRecord();
-    record[2] = "胸部\xF0\x9F\x98\x80";
+    record.bodyPart = "胸部\xF0\x9F\x98\x80";
     EXPECT_FALSE(savePatientRecord(folder.path(), "A01", "名", record, prompts, state));
     EXPECT_EQ(prompts.warnings.size(), 1u);
     EXPECT_EQ(prompts.notices.size(), 1u); // only the first save's
@@ -294,7 +296,7 @@ TEST(RecordSaveFailure, ListFieldIsRefusedOnlyForWhatItHolds) {
     RecordingPrompts prompts;
     PatientRecordState state;
     RecordTexts record = sampleRecord();
-    record[5] = "\"a\"b"; // tube voltage: a quoted value with text after it, no comma
+    record.tubeVoltageKv = "\"a\"b"; // a quoted value with text after it, no comma
     EXPECT_FALSE(savePatientRecord(folder.path(), "Q1", "名", record, prompts, state));
     ASSERT_EQ(prompts.warnings.size(), 1u);
     EXPECT_NE(prompts.warnings[0].find("管電圧"), std::string::npos) << prompts.warnings[0];
@@ -303,7 +305,7 @@ TEST(RecordSaveFailure, ListFieldIsRefusedOnlyForWhatItHolds) {
     EXPECT_TRUE(prompts.questions.empty());
     EXPECT_FALSE(fs::exists(folder.file("Q1.pat")));
 
-    record[5] = "a\"b"; // a quote inside the value
+    record.tubeVoltageKv = "a\"b"; // a quote inside the value
     ASSERT_TRUE(savePatientRecord(folder.path(), "Q1", "名", record, prompts, state));
     ASSERT_TRUE(savePatientRecord(folder.path(), "Q1", "名", record, prompts, state));
     PatientRecordState loaded;

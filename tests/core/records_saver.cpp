@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i <= count; ++i) {
         const tamso::records::RecordTexts record = recordTagged(tag + "-" + std::to_string(i));
         if (tamso::records::savePatientRecord(folder, id, "並行 太郎", record, prompts, state, options))
-            result << record[0] << '\n' << std::flush;
+            result << record.examDate << '\n' << std::flush;
     }
     return result ? 0 : 1;
 }
