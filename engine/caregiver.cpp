@@ -49,6 +49,8 @@ Status computeCaregiverDose(const CalculationState& s, ResultFields& results) {
         const double H = D * s.mAs;
         if (!finite(H))
             return notANumber("周辺線量");
+        if (H < 0)
+            return negativeResult("周辺線量");
         texts[k - 1] = textio::formatNumber(H, "#0.000");
     }
     for (int k = 0; k < 3; ++k)
