@@ -183,8 +183,10 @@ TEST(EngineLimits, ZeroAirCoefficientBelowTheSummedBinsIsAccepted) {
 
 TEST(EngineLimits, CaregiverTableMustAscendToAtLeast120) {
     CalculationState s;
-    for (int i = 1; i <= 6; ++i)
+    for (int i = 1; i <= 6; ++i) {
         s.AmbientDoseTable[0][0][i] = 60 + 10 * i;
+        s.AmbientDoseTable[1][1][i] = s.AmbientDoseTable[1][2][i] = s.AmbientDoseTable[1][3][i] = 0.1;
+    }
     s.tubeVoltageKv = 50;
     s.ffdCm = 100;
     s.mAs = 5;
@@ -217,6 +219,39 @@ TEST(EngineLimits, CaregiverTableMustAscendToAtLeast120) {
     ASSERT_TRUE(e2);
     EXPECT_NE(e2->message.find("計算結果（周辺線量）が負の値"), std::string::npos) << e2->message;
     EXPECT_EQ(results.resultText(ResultField::Text22), "old");
+}
+
+// A table whose rows from 100 cm on were never filled in (zeros) gives no caregiver dose of 0.000
+// for an exposure that has mAs; zero mAs still gives 0.000, and a zero cell that the
+// interpolation does not lean on is no obstacle.
+TEST(EngineLimits, CaregiverTableCutOffGivesNoZeroDose) {
+    CalculationState s;
+    for (int i = 1; i <= 6; ++i) {
+        s.AmbientDoseTable[0][0][i] = 60 + 10 * i;
+        for (int j = 1; j <= 2; ++j)
+            for (int k = 1; k <= 3; ++k)
+                s.AmbientDoseTable[j][k][i] = i >= 4 ? 0.0 : 0.1 * i;
+    }
+    s.tubeVoltageKv = 50;
+    s.ffdCm = 100;
+    s.mAs = 5;
+    ResultTexts results;
+    results.setResultText(ResultField::Text21, "old");
+    Status e = computeCaregiverDose(s, results);
+    ASSERT_TRUE(e);
+    EXPECT_NE(e->message.find("kaijo_dose.dat"), std::string::npos) << e->message;
+    EXPECT_EQ(results.resultText(ResultField::Text21), "old");
+
+    s.ffdCm = 95; // half of row 3 is still something
+    ASSERT_FALSE(computeCaregiverDose(s, results));
+    EXPECT_EQ(results.resultText(ResultField::Text21), "0.750");
+    s.ffdCm = 90; // row 3 exactly; row 4 has no weight
+    ASSERT_FALSE(computeCaregiverDose(s, results));
+    EXPECT_EQ(results.resultText(ResultField::Text21), "1.500");
+    s.ffdCm = 100;
+    s.mAs = 0;
+    ASSERT_FALSE(computeCaregiverDose(s, results));
+    EXPECT_EQ(results.resultText(ResultField::Text21), "0.000");
 }
 
 // Whatever is typed into any field, a run either stops with a message or gives finite results.

@@ -636,6 +636,8 @@ def _calculate(ref, cond, beam_cache):
             d[j] = hi - (hi - lo) * (keys[i] - f) / (keys[i] - keys[i - 1])
         dd = d[1] + (d[2] - d[1]) * (v - 50) / 10
         refuse_negative(dd * mas, "caregiver dose")
+        if dd * mas == 0 and mas > 0:
+            raise CalcError("no ambient dose measured where the estimate looks")
         out["caregiver_usv_%d" % pos] = fmt(dd * mas, "#0.000")
     return out, listing_bytes
 
