@@ -45,24 +45,41 @@ private:
 
 Status runCalculation(CalculationState& state, const ConditionTexts& fields, ResultFields& results,
                       const std::filesystem::path& workFolder) {
-    using textio::textToNumber;
-    state.targetAngleDeg = textToNumber(fields.text1);
-    state.inherentFilterAlCm = textToNumber(fields.text2) * 0.1;
-    state.addedFilterAlCm = textToNumber(fields.text3) * 0.1;
-    state.addedFilterCuCm = textToNumber(fields.text4) * 0.1;
-    state.tubeVoltageKv = textToNumber(fields.text5);
-    state.mAs = textToNumber(fields.text6);
-    state.ffdCm = textToNumber(fields.text8);
-    state.subjectThicknessCm = textToNumber(fields.text23);
+    // The text-to-number rule, except that a number beyond the range of a double stops the run
+    // instead of silently counting as 0.
+    const std::string* outOfRange = nullptr;
+    const char* outOfRangeCaption = nullptr;
+    auto value = [&](const std::string& text, const char* caption) {
+        const textio::NumberReading reading = textio::readLeadingNumber(text);
+        if (reading.status == textio::NumberStatus::OutOfRange && !outOfRange) {
+            outOfRange = &text;
+            outOfRangeCaption = caption;
+        }
+        return reading.value;
+    };
+    state.targetAngleDeg = value(fields.text1, "Ｘ線管ターゲット角度");
+    state.inherentFilterAlCm = value(fields.text2, "固有フィルタ（アルミ当量）") * 0.1;
+    state.addedFilterAlCm = value(fields.text3, "付加フィルタ（アルミ）") * 0.1;
+    state.addedFilterCuCm = value(fields.text4, "付加フィルタ（銅）") * 0.1;
+    state.tubeVoltageKv = value(fields.text5, "Ｘ線管電圧");
+    state.mAs = value(fields.text6, "Ｘ線管電流×照射時間");
+    state.ffdCm = value(fields.text8, "焦点-受像器間距離（FFD）");
+    state.subjectThicknessCm = value(fields.text23, "被写体厚");
     state.focusSkinDistanceCm = state.ffdCm - state.subjectThicknessCm;
-    state.hoodSkinDistanceCm = state.focusSkinDistanceCm - textToNumber(fields.text9);
-    state.fieldLongCm = textToNumber(fields.text10);
-    state.fieldShortCm = textToNumber(fields.text11);
+    state.hoodSkinDistanceCm = state.focusSkinDistanceCm - value(fields.text9, "焦点-フード・カバー間距離");
+    state.fieldLongCm = value(fields.text10, "照射野サイズ（長軸方向）");
+    state.fieldShortCm = value(fields.text11, "照射野サイズ（短軸方向）");
 
+    if (outOfRange)
+        return stop(std::string(outOfRangeCaption) + "の入力値「" + textio::quotedFieldText(*outOfRange) +
+                    "」は大きすぎて計算に使えません。");
     if (!allFinite({state.targetAngleDeg, state.inherentFilterAlCm, state.addedFilterAlCm, state.addedFilterCuCm,
                     state.tubeVoltageKv, state.mAs, state.ffdCm, state.subjectThicknessCm,
                     state.focusSkinDistanceCm, state.hoodSkinDistanceCm, state.fieldLongCm, state.fieldShortCm}))
         return stop("入力された条件に数値として扱えない値があります。");
+    // No exposure, no dose: the caregiver estimate that follows a run scales with the mAs as well.
+    if (!(state.mAs > 0))
+        return stop("Ｘ線管電流×照射時間（mAs）は 0 より大きい値を入力してください。");
     if (auto e = checkSpectrumConditions(state))
         return e;
     if (auto e = checkTubeOutputConditions(state))

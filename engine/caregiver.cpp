@@ -49,6 +49,13 @@ Status computeCaregiverDose(const CalculationState& s, ResultFields& results) {
         const double H = D * s.mAs;
         if (!finite(H))
             return notANumber("周辺線量");
+        if (H < 0)
+            return negativeResult("周辺線量");
+        // Some mAs and still nothing: every table cell the estimate leans on is 0, a row or column
+        // that was never measured (a table cut off, or fields left empty in the editor).
+        if (H == 0 && s.mAs > 0)
+            return stop("周辺線量の表（kaijo_dose.dat）の、この FFD と管電圧で使う値がすべて 0 です。"
+                        "周辺線量の表に測定値を入力してください。");
         texts[k - 1] = textio::formatNumber(H, "#0.000");
     }
     for (int k = 0; k < 3; ++k)

@@ -31,6 +31,8 @@ inline int topBinOf(double twice) { return static_cast<int>(std::floor(twice)); 
 
 // The message for a value that is no longer a number (overflow, a logarithm of zero, ...).
 Error notANumber(const char* what);
+// The message for a result that came out below 0 (an exposure or a dose has no negative values).
+Error negativeResult(const char* what);
 
 // Conditions and tables read by the spectrum model and the beam-quality steps.
 Status checkSpectrumConditions(const CalculationState& state);

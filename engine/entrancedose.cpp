@@ -96,6 +96,8 @@ Status computeEntranceSurfaceDose(CalculationState& s, ResultFields& results) {
     const double conversion = s.wAirEv * ratioSum;
     if (!finite(conversion))
         return notANumber("吸収線量変換係数");
+    if (conversion < 0)
+        return negativeResult("吸収線量変換係数");
     s.doseConversionFactor = conversion;
     results.setResultText(ResultField::Text18, formatNumber(s.doseConversionFactor, "#00.00"));
 
@@ -153,6 +155,8 @@ Status computeEntranceSurfaceDose(CalculationState& s, ResultFields& results) {
     }
     if (!finite(bsf))
         return notANumber("後方散乱係数");
+    if (bsf < 0)
+        return negativeResult("後方散乱係数");
     s.backscatterFactor = bsf;
     results.setResultText(ResultField::Text17, formatNumber(s.backscatterFactor, "#0.000"));
 
@@ -184,6 +188,8 @@ Status computeEntranceSurfaceDose(CalculationState& s, ResultFields& results) {
     const double withScatter = (spr + 1) * s.exposureAt1mCkg;
     if (!finite(withScatter))
         return notANumber("散乱線を付加した照射線量");
+    if (withScatter < 0)
+        return negativeResult("散乱線を付加した照射線量");
     results.setResultText(ResultField::Text7, formatNumber(withScatter, "0.00E+00"));
 
     // Entrance surface dose (mGy), carried from 1 m to the skin by the inverse-square law.
@@ -191,6 +197,8 @@ Status computeEntranceSurfaceDose(CalculationState& s, ResultFields& results) {
                         (10000 / (s.focusSkinDistanceCm * s.focusSkinDistanceCm)) * withScatter;
     if (!finite(dose))
         return notANumber("入射表面線量");
+    if (dose < 0)
+        return negativeResult("入射表面線量");
     s.entranceSurfaceDoseMGy = dose;
     results.setResultText(ResultField::Text20, formatNumber(s.entranceSurfaceDoseMGy, "#0.000"));
     return std::nullopt;

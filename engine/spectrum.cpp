@@ -22,6 +22,11 @@ Error notANumber(const char* what) {
                 "）。入力した条件と基礎データを確認してください。");
 }
 
+Error negativeResult(const char* what) {
+    return stop(std::string("計算結果（") + what +
+                "）が負の値になりました。入力した条件と基礎データを確認してください。");
+}
+
 Status checkSpectrumConditions(const CalculationState& s) {
     if (!allFinite({s.tubeVoltageKv, s.targetAngleDeg, s.inherentFilterAlCm, s.addedFilterAlCm,
                     s.addedFilterCuCm, s.refFilterAlCm, s.refFilterCuCm, s.ffdCm, s.subjectThicknessCm,

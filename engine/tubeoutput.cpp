@@ -34,6 +34,10 @@ Status checkTubeOutputConditions(const CalculationState& s) {
     if (s.tubeVoltageKv > V[kTubeOutputRows])
         return stop("管電圧が出力データの最大管電圧（" + textio::numberToText(V[kTubeOutputRows]) +
                     " kV）を超えているため、照射線量を求められません。");
+    // Below the first row the exposure would be extrapolated, down to nothing or below.
+    if (s.tubeVoltageKv < V[1])
+        return stop("管電圧が出力データの最小管電圧（" + textio::numberToText(V[1]) +
+                    " kV）を下回っているため、照射線量を求められません。");
     const int k = outputRow(s);
     if (!allFinite({V[k], V[k - 1], s.TubeOutputTable[2][k], s.TubeOutputTable[2][k - 1]}) || V[k] == V[k - 1])
         return stop("出力データの管電圧（" + textio::numberToText(V[k - 1]) + " kV, " + textio::numberToText(V[k]) +
@@ -58,14 +62,21 @@ Status computeExposureAt1m(CalculationState& s, ResultFields& results) {
         exposure = s.mAs * (s.filterExposureRatio * y);
         if (!finite(exposure))
             return notANumber("焦点から 1 m の照射線量");
+        if (exposure < 0)
+            return negativeResult("焦点から 1 m の照射線量");
         s.exposureAt1mCkg = exposure;
         results.setResultText(ResultField::Text19, "");
     } else {
         // The measured value as shown in its field: it stands for the whole exposure.
-        const double measured = textio::textToNumber(results.resultText(ResultField::Text19));
-        exposure = s.filterExposureRatio * measured;
+        const textio::NumberReading measured =
+            textio::readLeadingNumber(results.resultText(ResultField::Text19));
+        if (measured.status == textio::NumberStatus::OutOfRange)
+            return notANumber("実測値の照射線量");
+        exposure = s.filterExposureRatio * measured.value;
         if (!finite(exposure))
             return notANumber("焦点から 1 m の照射線量");
+        if (exposure < 0)
+            return negativeResult("焦点から 1 m の照射線量");
         s.exposureAt1mCkg = exposure;
     }
     results.setResultText(ResultField::Text12, textio::formatNumber(s.exposureAt1mCkg, "0.00E+00"));

@@ -424,6 +424,99 @@ Expected<std::string> readFileBytes(const fs::path& path) {
     return buffer.str();
 }
 
+Expected<std::string> readRegularFileBytes(const fs::path& path, std::uintmax_t maxBytes) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec); // follows links
+    if (status.type() == fs::file_type::not_found)
+        return Error{"ファイル" + quoted(path) + "が見つかりません。"};
+    if (ec)
+        return Error{"ファイル" + quoted(path) + "を開けません。"};
+    if (status.type() == fs::file_type::directory)
+        return Error{quoted(path) + "はファイルではありません。"};
+    if (status.type() != fs::file_type::regular)
+        return Error{quoted(path) +
+                     "は通常のファイルではありません（デバイスや名前付きパイプなどは読み込みません）。"};
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (!ec && size > maxBytes)
+        return Error{"ファイル" + quoted(path) + "が大きすぎます（" + std::to_string(size) +
+                     " バイト。このファイルは " + std::to_string(maxBytes) + " バイトまでです）。"};
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open())
+        return Error{"ファイル" + quoted(path) + "を開けません。"};
+    // Read with a bound as well: the file may have grown since, or report no size at all.
+    std::string bytes;
+    char buffer[65536];
+    while (in && bytes.size() <= maxBytes) {
+        in.read(buffer, sizeof buffer);
+        bytes.append(buffer, static_cast<size_t>(in.gcount()));
+    }
+    if (in.bad())
+        return Error{"ファイル" + quoted(path) + "を読み込めません。"};
+    if (bytes.size() > maxBytes)
+        return Error{"ファイル" + quoted(path) + "が大きすぎます（このファイルは " +
+                     std::to_string(maxBytes) + " バイトまでです）。"};
+    return bytes;
+}
+
+namespace {
+
+// Shift-JIS lead and trail bytes, to step through a line character by character.
+bool isSjisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+bool isSjisTrail(unsigned char c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
+
+// The UTF-8 of the longest run of whole characters at the start of the line that converts.
+std::string convertibleStart(std::string_view line) {
+    std::vector<size_t> ends; // byte offset after each character
+    for (size_t i = 0; i < line.size();) {
+        const bool pair = isSjisLead(static_cast<unsigned char>(line[i])) && i + 1 < line.size() &&
+                          isSjisTrail(static_cast<unsigned char>(line[i + 1]));
+        i += pair ? 2 : 1;
+        ends.push_back(i);
+    }
+    // Whether a prefix converts does not get better with length once it fails: halve the range.
+    size_t good = 0;          // characters known to convert
+    size_t bad = ends.size(); // a count known not to convert
+    std::string best;
+    while (good + 1 < bad) {
+        const size_t middle = good + (bad - good) / 2;
+        if (auto text = sjisToUtf8(line.substr(0, ends[middle - 1]))) {
+            good = middle;
+            best = std::move(*text);
+        } else {
+            bad = middle;
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+std::string sjisToUtf8MarkingUnreadable(std::string_view sjis) {
+    if (auto whole = sjisToUtf8(sjis))
+        return std::move(*whole);
+    // CR and LF never occur inside a Shift-JIS character, so the text can be taken line by line.
+    std::string out;
+    size_t start = 0;
+    while (start < sjis.size()) {
+        size_t end = sjis.find_first_of("\r\n", start);
+        if (end == std::string_view::npos)
+            end = sjis.size();
+        size_t next = end; // after the line end: CR LF, CR or LF
+        if (next < sjis.size())
+            next += sjis[next] == '\r' && next + 1 < sjis.size() && sjis[next + 1] == '\n' ? 2 : 1;
+        const std::string_view line = sjis.substr(start, end - start);
+        if (auto text = sjisToUtf8(line)) {
+            out += *text;
+        } else {
+            out += convertibleStart(line);
+            out += kUnreadableMark;
+        }
+        out.append(sjis.data() + end, next - end);
+        start = next;
+    }
+    return out;
+}
+
 Expected<std::string> readTextFile(const fs::path& path) {
     auto bytes = readFileBytes(path);
     if (!bytes)

@@ -13,6 +13,7 @@
 #include "textio/expected.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -35,6 +36,20 @@ bool canOpenForReading(const fs::path& path);
 Expected<std::string> readFileBytes(const fs::path& path);
 // The file's Shift-JIS text converted to UTF-8.
 Expected<std::string> readTextFile(const fs::path& path);
+
+// The raw bytes of a regular file (a link to one is followed) of at most maxBytes. A folder, FIFO,
+// device or socket is refused before it is opened, so nothing waits for a writer or reads without
+// end; a larger file is refused, and no more than maxBytes + 1 bytes are ever read. The error
+// names the file.
+Expected<std::string> readRegularFileBytes(const fs::path& path, std::uintmax_t maxBytes);
+
+// Stands in a converted text for a stretch that is not valid Shift-JIS: U+FFFD, which no
+// Shift-JIS character converts to.
+inline constexpr std::string_view kUnreadableMark = "\xEF\xBF\xBD";
+// Shift-JIS converted to UTF-8 as far as it is valid: from the first character of a line that does
+// not convert to the end of that line, the line holds kUnreadableMark instead. Line ends are kept,
+// so a reader that stops before such a stretch reads exactly what a strict conversion gives.
+std::string sjisToUtf8MarkingUnreadable(std::string_view sjis);
 
 // Whether a replacement waits until the new content is on the disk before it is published.
 // Stored data (reference files, patient records) always do; a scratch listing that every

@@ -1,5 +1,6 @@
 #include "textio/textreader.h"
 
+#include "textio/fileio.h"
 #include "textio/numbertext.h"
 
 namespace tamso::textio {
@@ -13,6 +14,8 @@ bool isLonePoint(std::string_view field) {
         field.remove_prefix(1);
     return field == ".";
 }
+
+bool holdsUnreadable(std::string_view text) { return text.find(kUnreadableMark) != std::string_view::npos; }
 
 } // namespace
 
@@ -86,14 +89,32 @@ Expected<double> TextReader::readNumber(std::string_view what) {
     auto field = readField();
     if (!field)
         return Error{std::string(what) + "を読む前にファイルが終わっています"};
-    auto value = parseNumber(*field);
+    lastNumberText_ = *field;
+    lastNumberLine_ = line;
+    const std::string place = std::string(what) + "（" + std::to_string(line) + " 行目";
+    if (holdsUnreadable(*field))
+        return Error{place + "）に Shift-JIS として読めない文字があります"};
+    const std::string quoted = place + "の「" + quotedFieldText(*field) + "」）";
+    NumberReading reading = readWholeNumber(*field);
     // A lone point, as a mask of "#" digits writes zero ("###.# " gives ". "), is zero.
-    if (!value && isLonePoint(*field))
-        value = 0.0;
-    if (!value)
-        return Error{std::string(what) + "（" + std::to_string(line) + " 行目の「" + *field +
-                     "」）が数値ではありません"};
-    return *value;
+    if (reading.status == NumberStatus::NotANumber && isLonePoint(*field))
+        reading = {NumberStatus::Ok, 0.0};
+    if (reading.status == NumberStatus::OutOfRange)
+        return Error{quoted + "は大きすぎて数値として扱えません"};
+    if (!reading.ok())
+        return Error{quoted + "が数値ではありません"};
+    return reading.value;
+}
+
+Expected<std::string> TextReader::readText(std::string_view what) {
+    const int line = line_;
+    auto text = readLine();
+    if (!text)
+        return Error{std::string(what) + "を読む前にファイルが終わっています"};
+    if (holdsUnreadable(*text))
+        return Error{std::string(what) + "（" + std::to_string(line) +
+                     " 行目）に Shift-JIS として読めない文字があります"};
+    return *text;
 }
 
 } // namespace tamso::textio

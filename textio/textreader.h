@@ -9,6 +9,10 @@
 // Line read: the rest of the current line, without its line end.
 //
 // CR LF, bare LF and bare CR all end a line.
+//
+// A stretch of the file that was not valid Shift-JIS stands in the text as kUnreadableMark
+// (fileio.h); the checked reads below refuse a field or line that holds it, and what lies beyond
+// the last field read is never looked at.
 
 #include "textio/expected.h"
 
@@ -30,11 +34,17 @@ public:
 
     // A field read whose text must be a number; a lone point, the form in which a mask of "#"
     // digits writes zero, reads as 0. The error says which field failed ("what"),
-    // in which line, and why (the text ended, or the field was not a number).
+    // in which line, and why (the text ended, the field was not a number, the number was beyond
+    // the range of a double, or the field was not valid Shift-JIS).
     Expected<double> readNumber(std::string_view what);
+    // A line read whose text must be valid Shift-JIS; the error says which line failed and why.
+    Expected<std::string> readText(std::string_view what);
 
     // 1-based line of the current position.
     int lineNumber() const { return line_; }
+    // The text and the 1-based line of the field that readNumber read last.
+    const std::string& lastNumberText() const { return lastNumberText_; }
+    int lastNumberLine() const { return lastNumberLine_; }
 
 private:
     bool atLineEnd() const;
@@ -44,6 +54,8 @@ private:
     std::string text_;
     size_t pos_ = 0;
     int line_ = 1;
+    std::string lastNumberText_;
+    int lastNumberLine_ = 0;
 };
 
 } // namespace tamso::textio

@@ -183,3 +183,39 @@ TEST_F(CalcProgram, CsvWithAnUnknownColumnIsRefused) {
     EXPECT_EQ(o.status, 2);
     EXPECT_NE(o.err.find("voltage"), std::string::npos);
 }
+
+TEST_F(CalcProgram, NumbersOutOfRangeAndRunsWithoutAnExposureExitWithTwo) {
+    const std::string huge = std::string(400, '1') + "E-07";
+    const struct {
+        std::string args;
+        const char* inMessage;
+    } cases[] = {{" --thickness " + huge, "--thickness: number out of range: 1111"},
+                 {" --field 25.4x1e999", "--field: number out of range: 1e999"},
+                 {" --measured-ckg 1e400", "--measured-ckg: number out of range"},
+                 {" --mas 0", "0 より大きい値"},
+                 {" --mas -2", "0 より大きい値"},
+                 {" --kv 30", "最小管電圧（40 kV）を下回っている"},
+                 {" --ffd 10 --thickness 10", "焦点－皮膚間距離"}};
+    for (const auto& c : cases) {
+        const Outcome o = runProgram(folder, workdir(folder) + c.args);
+        EXPECT_EQ(o.status, 2) << c.args;
+        EXPECT_NE(o.err.find(c.inMessage), std::string::npos) << c.args << ": " << o.err;
+        EXPECT_TRUE(o.out.empty()) << c.args;
+    }
+    // A tiny value written out in full is a value.
+    const Outcome tiny = runProgram(folder, workdir(folder) + " --added-cu 0." + std::string(400, '0') + "1");
+    EXPECT_EQ(tiny.status, 0) << tiny.err;
+}
+
+// One field too many in the tube output file shifts every later value; the program stops at start-up
+// instead of printing a dose a thousand times too high.
+TEST_F(CalcProgram, ShiftedTubeOutputFileStopsWithTheFileNamed) {
+    test::writeSjis(folder.file("tamso_output.op"),
+                    "出力\r\n40. 50. 60. 70. 80. 90. \r\n"
+                    "5.89E-07 9.13E-07 1.18E-06 1.41E-06 1.71E-06 2.50 0.00\r\n");
+    const Outcome o = runProgram(folder, workdir(folder));
+    EXPECT_EQ(o.status, 2);
+    EXPECT_TRUE(o.out.empty()) << o.out;
+    EXPECT_NE(o.err.find("tamso_output.op"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("「90.」"), std::string::npos) << o.err;
+}

@@ -223,9 +223,9 @@ TEST_P(TubeOutput, InterpolatesPerMasBetweenTheBracketingRows) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Voltages, TubeOutput,
-                         ::testing::Values(std::pair{50.0, 9e-6}, std::pair{40.0, 6e-6}, std::pair{45.0, 7.5e-6},
-                                           std::pair{30.0, 3e-6}, // extrapolated along rows 1 and 2
-                                           std::pair{79.0, 1.77e-5}, std::pair{70.0, 1.5e-5}));
+                         ::testing::Values(std::pair{50.0, 9e-6}, std::pair{40.0, 6e-6},
+                                           std::pair{45.0, 7.5e-6}, std::pair{79.0, 1.77e-5},
+                                           std::pair{70.0, 1.5e-5}));
 
 TEST(TubeOutputEnd, LastTabulatedVoltageGivesTheLastRowExactly) {
     auto s = outputState(80);
@@ -240,6 +240,19 @@ TEST(TubeOutputEnd, LastTabulatedVoltageGivesTheLastRowExactly) {
     ASSERT_TRUE(e);
     EXPECT_NE(e->message.find("80 kV"), std::string::npos) << e->message;
     EXPECT_EQ(results.resultText(ResultField::Text12), "old");
+}
+
+TEST(TubeOutputEnd, BelowTheFirstTabulatedVoltageIsRefused) {
+    // Extrapolated below row 1 the exposure would fall to nothing and below.
+    for (double kv : {39.99, 30.0, 5.0}) {
+        auto s = outputState(kv);
+        ResultTexts results;
+        results.setResultText(ResultField::Text12, "old");
+        Status e = computeExposureAt1m(*s, results);
+        ASSERT_TRUE(e) << kv;
+        EXPECT_NE(e->message.find("最小管電圧（40 kV）を下回っている"), std::string::npos) << e->message;
+        EXPECT_EQ(results.resultText(ResultField::Text12), "old");
+    }
 }
 
 TEST(TubeOutputEnd, ZeroMasGivesZero) {

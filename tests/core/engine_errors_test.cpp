@@ -70,6 +70,20 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"VoltageWithoutBins", [](auto&, auto& f, auto&) { f.text5 = "0.9"; }},
         Refusal{"VoltageOverflow", [](auto&, auto& f, auto&) { f.text5 = "1e400"; }},
         Refusal{"AboveTheTubeOutputTable", [](auto&, auto& f, auto&) { f.text5 = "85"; }},
+        Refusal{"BelowTheTubeOutputTable", [](auto&, auto& f, auto&) { f.text5 = "30"; }},
+        Refusal{"ZeroMas", [](auto&, auto& f, auto&) { f.text6 = "0"; }},
+        Refusal{"NegativeMas", [](auto&, auto& f, auto&) { f.text6 = "-5"; }},
+        Refusal{"EmptyMas", [](auto&, auto& f, auto&) { f.text6 = ""; }},
+        Refusal{"NegativeWValue", [](auto& s, auto&, auto&) { s.wAirEv = -33.97; }},
+        Refusal{"NegativeScatterFromExtrapolatedKeys",
+                [](auto& s, auto&, auto&) {
+                    // Keys that stop short of the clamped 40 cm: the ratio falls below -1 beyond them.
+                    for (int r = 1; r <= 4; ++r) {
+                        s.SprDistanceTable[r] = 5 + r;
+                        for (int c = 1; c <= 3; ++c)
+                            s.ScatterPrimaryRatioTable[c][r] = 0.5 - 0.5 * r;
+                    }
+                }},
         Refusal{"EqualVoltagesInRowsOneAndTwo",
                 [](auto& s, auto& f, auto&) {
                     s.TubeOutputTable[1][2] = 40;
@@ -98,6 +112,54 @@ INSTANTIATE_TEST_SUITE_P(
                 }}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A number typed beyond the range of a double is no 0: the run stops and names the field.
+TEST(RefusedRunInput, NumbersOutOfRangeNameTheirField) {
+    const std::string huge = std::string(400, '1') + "E-07";
+    const struct {
+        std::string ConditionTexts::*field;
+        const char* caption;
+    } cases[] = {{&ConditionTexts::text23, "被写体厚"}, // as 0 the run would go on with no thickness
+                 {&ConditionTexts::text3, "付加フィルタ（アルミ）"},
+                 {&ConditionTexts::text6, "Ｘ線管電流×照射時間"},
+                 {&ConditionTexts::text11, "照射野サイズ（短軸方向）"}};
+    for (const auto& c : cases) {
+        test::TempFolder folder;
+        auto state = loaded(folder);
+        ConditionTexts fields;
+        fields.*c.field = huge;
+        ResultTexts results;
+        Status e = runCalculation(*state, fields, results, folder.path());
+        ASSERT_TRUE(e) << c.caption;
+        EXPECT_NE(
+            e->message.find(std::string(c.caption) + "の入力値「" + std::string(40, '1') + "…」は大きすぎて"),
+            std::string::npos)
+            << e->message;
+        EXPECT_EQ(results.resultText(ResultField::Text20), "");
+        EXPECT_FALSE(std::filesystem::exists(folder.file("Beam_data.dat")));
+    }
+    // Too small for a double is 0, a value the run takes.
+    test::TempFolder folder;
+    auto state = loaded(folder);
+    ConditionTexts fields;
+    fields.text3 = "0." + std::string(400, '0') + "1";
+    ResultTexts results;
+    EXPECT_FALSE(runCalculation(*state, fields, results, folder.path()));
+    EXPECT_EQ(state->addedFilterAlCm, 0);
+}
+
+TEST(RefusedRunInput, NegativeMeasuredExposureGivesNoResult) {
+    test::TempFolder folder;
+    auto state = loaded(folder);
+    state->exposureSource = 1;
+    ResultTexts results;
+    results.setResultText(ResultField::Text19, "-2.58E-4");
+    Status e = runCalculation(*state, ConditionTexts{}, results, folder.path());
+    ASSERT_TRUE(e);
+    EXPECT_NE(e->message.find("負の値"), std::string::npos) << e->message;
+    EXPECT_EQ(results.resultText(ResultField::Text12), "");
+    EXPECT_EQ(results.resultText(ResultField::Text20), "");
+}
+
 TEST(RefusedRunFolder, WorkingFolderThatIsAFileStopsTheRun) {
     test::TempFolder folder;
     auto state = loaded(folder);
@@ -121,8 +183,10 @@ TEST(EngineLimits, ZeroAirCoefficientBelowTheSummedBinsIsAccepted) {
 
 TEST(EngineLimits, CaregiverTableMustAscendToAtLeast120) {
     CalculationState s;
-    for (int i = 1; i <= 6; ++i)
+    for (int i = 1; i <= 6; ++i) {
         s.AmbientDoseTable[0][0][i] = 60 + 10 * i;
+        s.AmbientDoseTable[1][1][i] = s.AmbientDoseTable[1][2][i] = s.AmbientDoseTable[1][3][i] = 0.1;
+    }
     s.tubeVoltageKv = 50;
     s.ffdCm = 100;
     s.mAs = 5;
@@ -144,6 +208,50 @@ TEST(EngineLimits, CaregiverTableMustAscendToAtLeast120) {
     CalculationState huge = s;
     huge.mAs = std::numeric_limits<double>::infinity();
     EXPECT_TRUE(computeCaregiverDose(huge, results));
+
+    // A voltage column that falls below 0 between the tabulated ones gives no dose below 0.
+    CalculationState negative = s;
+    negative.AmbientDoseTable[1][2][4] = 0.1;
+    negative.AmbientDoseTable[2][2][4] = -0.3;
+    negative.tubeVoltageKv = 58;
+    results.setResultText(ResultField::Text22, "old");
+    Status e2 = computeCaregiverDose(negative, results);
+    ASSERT_TRUE(e2);
+    EXPECT_NE(e2->message.find("計算結果（周辺線量）が負の値"), std::string::npos) << e2->message;
+    EXPECT_EQ(results.resultText(ResultField::Text22), "old");
+}
+
+// A table whose rows from 100 cm on were never filled in (zeros) gives no caregiver dose of 0.000
+// for an exposure that has mAs; zero mAs still gives 0.000, and a zero cell that the
+// interpolation does not lean on is no obstacle.
+TEST(EngineLimits, CaregiverTableCutOffGivesNoZeroDose) {
+    CalculationState s;
+    for (int i = 1; i <= 6; ++i) {
+        s.AmbientDoseTable[0][0][i] = 60 + 10 * i;
+        for (int j = 1; j <= 2; ++j)
+            for (int k = 1; k <= 3; ++k)
+                s.AmbientDoseTable[j][k][i] = i >= 4 ? 0.0 : 0.1 * i;
+    }
+    s.tubeVoltageKv = 50;
+    s.ffdCm = 100;
+    s.mAs = 5;
+    ResultTexts results;
+    results.setResultText(ResultField::Text21, "old");
+    Status e = computeCaregiverDose(s, results);
+    ASSERT_TRUE(e);
+    EXPECT_NE(e->message.find("kaijo_dose.dat"), std::string::npos) << e->message;
+    EXPECT_EQ(results.resultText(ResultField::Text21), "old");
+
+    s.ffdCm = 95; // half of row 3 is still something
+    ASSERT_FALSE(computeCaregiverDose(s, results));
+    EXPECT_EQ(results.resultText(ResultField::Text21), "0.750");
+    s.ffdCm = 90; // row 3 exactly; row 4 has no weight
+    ASSERT_FALSE(computeCaregiverDose(s, results));
+    EXPECT_EQ(results.resultText(ResultField::Text21), "1.500");
+    s.ffdCm = 100;
+    s.mAs = 0;
+    ASSERT_FALSE(computeCaregiverDose(s, results));
+    EXPECT_EQ(results.resultText(ResultField::Text21), "0.000");
 }
 
 // Whatever is typed into any field, a run either stops with a message or gives finite results.

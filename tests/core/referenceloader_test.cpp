@@ -7,8 +7,17 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <regex>
+#include <thread>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 using namespace tamso;
 using namespace tamso::refdata;
@@ -94,16 +103,18 @@ TEST(ReferenceLoader, OnlyTheOrderOfNumbersMatters) {
 }
 
 TEST(ReferenceLoader, ARecordWithAnExtraFieldShiftsWhatFollows) {
+    // The shifted values still fit the layout here (ascending keys, no negative ratio), so they are
+    // taken as read; a shift that breaks the layout is refused (ImplausibleValues below).
     test::TempFolder folder;
     test::writeMinimalReferenceFiles(folder.path());
     test::writeSjis(folder.file("s_p_ratio.dat"),
-                    "10, 0.01, 0.02, 0.03, 99\r\n20, 0.02, 0.03, 0.04\r\n30, 0.03, 0.04, 0.05\r\n"
-                    "40, 0.04, 0.05, 0.06\r\n100, 400, 900\r\n");
+                    "10, 0.01, 0.02, 0.03\r\n20, 0.02, 0.03, 0.04\r\n30, 0.03, 0.04, 0.05\r\n"
+                    "40, 0.04, 0.05, 0.06, 0.07\r\n100, 400, 900\r\n");
     auto s = loadFolder(folder);
-    EXPECT_EQ(s->SprDistanceTable[2], 99);
-    EXPECT_EQ(s->ScatterPrimaryRatioTable[1][2], 20);
-    EXPECT_EQ(s->SprDistanceTable[4], 0.05);
-    EXPECT_EQ(s->SprFieldAreaTable[1], 0.06);
+    EXPECT_EQ(s->SprDistanceTable[4], 40);
+    EXPECT_EQ(s->ScatterPrimaryRatioTable[3][4], 0.06);
+    EXPECT_EQ(s->SprFieldAreaTable[1], 0.07);
+    EXPECT_EQ(s->SprFieldAreaTable[2], 100);
     EXPECT_EQ(s->SprFieldAreaTable[3], 400);
 }
 
@@ -149,20 +160,226 @@ TEST_P(ReferenceLoaderFailure, StopsWithAMessageAndLeavesTheStateAsItWas) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryFile, ReferenceLoaderFailure,
-    ::testing::Values(Failure{"基礎データ.dat", nullptr, "見つかりません"},
-                      Failure{"基礎データ.dat", " 33.97 \r\n装置\r\n 12 \r\n 2.5 \r\n", "医療施設名"},
-                      Failure{"基礎データ.dat", "abc\r\n装置\r\n 12 \r\n 2.5 \r\n病院\r\n", "W 値"},
-                      Failure{"mono_dBSF.dat", nullptr, "見つかりません"},
-                      Failure{"mono_dBSF.dat", "0.1, 1, 2\r\n", "1 番目の記録の 4 番目の値"},
-                      Failure{"Atten2.dat", nullptr, "見つかりません"},
-                      Failure{"Atten2.dat", "0.5, 1, 2, x, 4, 5, 6\r\n", "「x」"},
-                      Failure{"tamso_output.op", nullptr, "見つかりません"},
-                      Failure{"tamso_output.op", "comment\r\n40. 50. 60. 70. 80. \r\n1E-5 1E-5\r\n", "3 番目の照射線量"},
-                      Failure{"tamso_output.op", "", "コメント行"},
-                      Failure{"s_p_ratio.dat", nullptr, "見つかりません"},
-                      Failure{"s_p_ratio.dat", "10, 0.01, 0.02, 0.03\r\n", "2 番目の記録の 1 番目の値"},
-                      Failure{"kaijo_dose.dat", nullptr, "見つかりません"},
-                      Failure{"kaijo_dose.dat", " 070.0 0.10 abc 0.30 0.40 0.50 0.60\r\n", "1 番目の記録の 3 番目の値"}));
+    ::testing::Values(
+        Failure{"基礎データ.dat", nullptr, "見つかりません"},
+        Failure{"基礎データ.dat", " 33.97 \r\n装置\r\n 12 \r\n 2.5 \r\n", "医療施設名"},
+        Failure{"基礎データ.dat", "abc\r\n装置\r\n 12 \r\n 2.5 \r\n病院\r\n", "W 値"},
+        Failure{"mono_dBSF.dat", nullptr, "見つかりません"},
+        Failure{"mono_dBSF.dat", "0.1, 1, 2\r\n", "1 番目の記録の 4 番目の値"},
+        Failure{"Atten2.dat", nullptr, "見つかりません"},
+        Failure{"Atten2.dat", "0.5, 1, 2, x, 4, 5, 6\r\n", "「x」"},
+        Failure{"tamso_output.op", nullptr, "見つかりません"},
+        Failure{"tamso_output.op", "comment\r\n40. 50. 60. 70. 80. \r\n1E-5 1E-5\r\n", "3 番目の照射線量"},
+        Failure{"tamso_output.op", "", "コメント行"}, Failure{"s_p_ratio.dat", nullptr, "見つかりません"},
+        Failure{"s_p_ratio.dat", "10, 0.01, 0.02, 0.03\r\n", "2 番目の記録の 1 番目の値"},
+        Failure{"kaijo_dose.dat", nullptr, "見つかりません"},
+        Failure{"kaijo_dose.dat", " 070.0 0.10 abc 0.30 0.40 0.50 0.60\r\n", "1 番目の記録の 3 番目の値"}));
+
+// Values that the layout of their file rules out stop the start-up with a message that names the
+// file, the record and the value as written.
+const std::string kHugeAmbientValue = " 070.0 0.27 " + std::string(400, '1') + "E-07 0.27\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    ImplausibleValues, ReferenceLoaderFailure,
+    ::testing::Values(
+        // One field too many among the voltages: 90 would be read as an exposure of 90 C/kg per mAs.
+        Failure{
+            "tamso_output.op",
+            "出力\r\n40. 50. 60. 70. 80. 90. \r\n5.89E-07 9.13E-07 1.18E-06 1.41E-06 1.71E-06 2.50 0.00\r\n",
+            "1 番目の照射線量（2 行目の「90.」）は X線管の 1 mAs あたりの照射線量としては大きすぎます"},
+        Failure{"tamso_output.op", "c\r\n40. 50. 50. 70. 80. \r\n",
+                "3 番目の管電圧（2 行目の「50.」）は 2 番目の管電圧（50.）より大きくなければなりません"},
+        Failure{"tamso_output.op", "c\r\n-40. 50. 60. 70. 80. \r\n",
+                "1 番目の管電圧（2 行目の「-40.」）は 0 以上"},
+        Failure{"tamso_output.op", "c\r\n40. 50. 60. 70. 80. \r\n6.00E-06 0.00E+00 ",
+                "2 番目の照射線量（3 行目の「0.00E+00」）は 0 より大きくなければなりません"},
+        Failure{"tamso_output.op",
+                "c\r\n40. 50. 60. 70. 80. \r\n6.00E-06 9.00E-06 1.20E-05 1.50E-05 1.80E-05 2.50 -0.10\r\n",
+                "測定時の銅ろ過（3 行目の「-0.10」）は 0 以上"},
+        Failure{"s_p_ratio.dat",
+                "10, 0.01, 0.02, 0.03, 99\r\n20, 0.02, 0.03, 0.04\r\n30, 0.03, 0.04, 0.05\r\n"
+                "40, 0.04, 0.05, 0.06\r\n100, 400, 900\r\n",
+                "3 番目の記録の 1 番目の値（2 行目の「0.04」）は "
+                "前の記録の距離（99）より大きくなければなりません"},
+        Failure{"s_p_ratio.dat", "10, 0.01, 0.02, 0.03\r\n20, -0.02, 0.03, 0.04\r\n",
+                "2 番目の記録の 2 番目の値（2 行目の「-0.02」）は 0 以上"},
+        Failure{
+            "s_p_ratio.dat",
+            "10, 0.01, 0.02, 0.03\r\n20, 0.02, 0.03, 0.04\r\n30, 0.03, 0.04, 0.05\r\n"
+            "40, 0.04, 0.05, 0.06\r\n100, 900, 400\r\n",
+            "3 番目の照射野面積（5 行目の「400」）は 2 番目の照射野面積（900）より大きくなければなりません"},
+        Failure{"kaijo_dose.dat", " 070.0 0.27 -0.23 0.27 0.38 0.32 0.38\r\n",
+                "1 番目の記録の 3 番目の値（1 行目の「-0.23」）は 0 以上"},
+        Failure{"kaijo_dose.dat",
+                " 070.0 0.27 0.23 0.27 0.38 0.32 0.38\r\n 080.0 0.20 0.17 0.20 0.28 0.23 0.28\r\n"
+                " 080.0 0.15 0.13 0.15 0.22 0.18 0.22\r\n",
+                "3 番目の記録の 1 番目の値（3 行目の「080.0」）は "
+                "前の記録の距離（080.0）より大きくなければなりません"},
+        // A number beyond the range of a double is no value at all, not 0.
+        Failure{"kaijo_dose.dat", kHugeAmbientValue.c_str(),
+                "1 番目の記録の 3 番目の値（1 "
+                "行目の「1111111111111111111111111111111111111111…」）は大きすぎて"}));
+
+namespace {
+
+// The minimal installation with the n-th occurrence (1-based) of a text in one file replaced.
+void replaceInMinimalFile(const test::TempFolder& folder, const char* name, const std::string& from,
+                          const std::string& to, int occurrence) {
+    test::writeMinimalReferenceFiles(folder.path());
+    std::string text = test::readSjis(folder.file(name));
+    size_t at = std::string::npos;
+    for (int n = 0; n < occurrence; ++n)
+        at = text.find(from, at == std::string::npos ? 0 : at + from.size());
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, from.size(), to);
+    test::writeSjis(folder.file(name), text);
+}
+
+std::string loadError(const test::TempFolder& folder) {
+    CalculationState state;
+    Status status = loadReferenceData(state, folder.path());
+    return status ? status->message : std::string("(loaded)");
+}
+
+} // namespace
+
+TEST(ReferenceLoader, NegativeCoefficientsAndRingSharesAreRefused) {
+    {
+        test::TempFolder folder;
+        replaceInMinimalFile(folder, "Atten2.dat", ", 0.15, 0.16, ", ", -0.15, 0.16, ", 5);
+        EXPECT_NE(loadError(folder).find("「Atten2.dat」の値が正しくありません: 5 番目の記録の 5 番目の値（5 "
+                                         "行目の「-0.15」）は 0 以上"),
+                  std::string::npos)
+            << loadError(folder);
+    }
+    {
+        test::TempFolder folder;
+        replaceInMinimalFile(folder, "mono_dBSF.dat", ", 0.001000", ", -0.001000", 33);
+        EXPECT_NE(loadError(folder).find("「mono_dBSF.dat」の値が正しくありません: 2 番目の記録の 3 "
+                                         "番目の値（2 行目の「-0.001000」）"),
+                  std::string::npos)
+            << loadError(folder);
+    }
+    {
+        // Each value a number, but their sum over the rings is not.
+        test::TempFolder folder;
+        replaceInMinimalFile(folder, "mono_dBSF.dat", ", 0.001000", ", 1e308", 1);
+        std::string text = test::readSjis(folder.file("mono_dBSF.dat"));
+        text.replace(text.find(", 0.001000", text.find("\r\n")), 10, ", 1e308");
+        test::writeSjis(folder.file("mono_dBSF.dat"), text);
+        EXPECT_NE(loadError(folder).find("2 番目の記録の 2 番目の値（2 行目の「1e308」）は 大きすぎます"),
+                  std::string::npos)
+            << loadError(folder);
+    }
+}
+
+TEST(ReferenceLoader, TheShippedKindOfValuesLoad) {
+    // Zeros are possible values: a zero voltage row written by the editor, rings beyond the field
+    // with no backscatter, an ambient dose below the two decimals of the file.
+    test::TempFolder folder;
+    test::writeMinimalReferenceFiles(folder.path());
+    test::writeSjis(folder.file("tamso_output.op"),
+                    "c\r\n. 50. 60. 70. 80. \r\n1.00E-06 9.00E-06 1.20E-05 1.50E-05 1.00E-03 0.00 0.00\r\n");
+    test::writeSjis(folder.file("kaijo_dose.dat"), " 070.0 0.00 0.00 0.00 0.00 0.00 0.00\r\n"
+                                                   " 080.0 0.20 0.17 0.20 0.28 0.23 0.28\r\n"
+                                                   " 090.0 0.15 0.13 0.15 0.22 0.18 0.22\r\n"
+                                                   " 100.0 0.12 0.10 0.12 0.17 0.14 0.17\r\n"
+                                                   " 110.0 0.10 0.08 0.10 0.14 0.11 0.14\r\n"
+                                                   " 120.0 0.08 0.07 0.08 0.11 0.10 0.11\r\n");
+    auto s = loadFolder(folder);
+    EXPECT_EQ(s->TubeOutputTable[1][1], 0);
+    EXPECT_EQ(s->TubeOutputTable[2][5], 1e-3);
+    EXPECT_EQ(s->AmbientDoseTable[2][3][1], 0);
+}
+
+// A UTF-8 note added after the last needed field is no Shift-JIS; it is never read, so it does
+// not matter. The same bytes inside a needed field or line stop the start-up.
+TEST(ReferenceLoader, NoteAfterTheLastNeededFieldNeedNotBeShiftJis) {
+    const std::string note = "\r\n# 注記: 2024 年 4 月測定、単位 μSv/mAs ✓\r\n";
+    ASSERT_FALSE(textio::sjisToUtf8(note).ok());
+    test::TempFolder reference;
+    test::writeMinimalReferenceFiles(reference.path());
+    auto expected = loadFolder(reference);
+
+    test::TempFolder folder;
+    test::writeMinimalReferenceFiles(folder.path());
+    for (const char* name : {"kaijo_dose.dat", "基礎データ.dat", "tamso_output.op", "s_p_ratio.dat"}) {
+        auto file = folder.file(name);
+        test::writeBytes(file, test::readBytes(file) + note);
+    }
+    auto sameLine = folder.file("Atten2.dat"); // on the line of the last field, after a blank
+    std::string atten = test::readBytes(sameLine);
+    test::writeBytes(sameLine, atten.substr(0, atten.size() - 2) + " ✓\r\n");
+    auto loaded = loadFolder(folder);
+    EXPECT_TRUE(sameTables(*expected, *loaded));
+    EXPECT_EQ(loaded->hospitalName, "試験病院, 新生児科");
+
+    test::writeBytes(folder.file("kaijo_dose.dat"),
+                     textio::utf8ToSjis(" 070.0 0.1 0.2 0.3 0.4 0.5 0.6\r\n 080.0 0.1 ").value() + "✓ 0.3" +
+                         note);
+    const std::string field = loadError(folder);
+    EXPECT_NE(field.find("「kaijo_dose.dat」の読み込みに失敗しました: 2 番目の記録の 3 番目の値（2 行目）に "
+                         "Shift-JIS として読めない文字"),
+              std::string::npos)
+        << field;
+    test::writeMinimalReferenceFiles(folder.path());
+    test::writeBytes(folder.file("基礎データ.dat"),
+                     textio::utf8ToSjis(" 33.97 \r\n装置\r\n 12 \r\n 2.5 \r\n").value() + "病院 ✓\r\n");
+    const std::string line = loadError(folder);
+    EXPECT_NE(line.find("「基礎データ.dat」の読み込みに失敗しました: 医療施設名（5 行目）に Shift-JIS "
+                        "として読めない文字"),
+              std::string::npos)
+        << line;
+}
+
+TEST(ReferenceLoader, FilesFarLargerThanTheirLayoutAreRefused) {
+    test::TempFolder folder;
+    test::writeMinimalReferenceFiles(folder.path());
+    const auto file = folder.file("s_p_ratio.dat");
+    const std::string content = test::readBytes(file);
+    test::writeBytes(file, content + "\r\n" + std::string(200 * 1024, '#') + "\r\n"); // a long note is fine
+    loadFolder(folder);
+    test::writeBytes(file, content + std::string(2 * 1024 * 1024, ' '));
+    const std::string message = loadError(folder);
+    EXPECT_NE(message.find("ファイル「s_p_ratio.dat」が大きすぎます"), std::string::npos) << message;
+}
+
+// A reference file that is not a regular file is refused before it is opened: a named pipe would
+// wait for a writer for ever, a device such as /dev/zero would be read without end.
+TEST(ReferenceLoader, OnlyRegularFilesAreRead) {
+    test::TempFolder folder;
+    test::writeMinimalReferenceFiles(folder.path());
+    const auto file = folder.file("kaijo_dose.dat");
+    const auto kept = folder.file("kept.dat");
+    fs::rename(file, kept);
+    fs::create_directory(file);
+    EXPECT_NE(loadError(folder).find("「kaijo_dose.dat」はファイルではありません"), std::string::npos);
+    fs::remove(file);
+#ifndef _WIN32
+    fs::create_symlink(kept, file); // a link to a regular file is read through
+    loadFolder(folder);
+    fs::remove(file);
+    fs::create_symlink("/dev/null", file); // a device (not /dev/zero: a regression would read it for ever)
+    EXPECT_NE(loadError(folder).find("「kaijo_dose.dat」は通常のファイルではありません"), std::string::npos);
+    fs::remove(file);
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    // Should the loader open the pipe, this lets it go on (it then fails another way) instead of
+    // hanging the test.
+    std::atomic<bool> done{false};
+    std::thread unblock([&] {
+        while (!done) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            const int fd = ::open(file.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+        }
+    });
+    const std::string message = loadError(folder);
+    done = true;
+    unblock.join();
+    EXPECT_NE(message.find("「kaijo_dose.dat」は通常のファイルではありません"), std::string::npos) << message;
+#endif
+}
 
 TEST(BasicDataFile, WritesNumberLinesAndKeepsTextLinesWhole) {
     test::TempFolder folder;

@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cmath>
+#include <limits>
 
 using namespace tamso;
 using namespace tamso::textio;
@@ -93,7 +95,74 @@ TEST(TextToNumber, ReadsHexadecimalAndOctalIntegers) {
     EXPECT_EQ(textToNumber("&X1"), 0);
 }
 
-TEST(TextToNumber, OverflowGivesZeroNotInfinity) { EXPECT_EQ(textToNumber("1e999"), 0); }
+TEST(TextToNumber, OverflowGivesZeroNotInfinity) {
+    EXPECT_EQ(textToNumber("1e999"), 0);
+}
+
+// Decimal numbers in every spelling are read to the nearest double; beyond the largest double they
+// are out of range however they are written, below the smallest one they are 0.
+TEST(NumberReading, ReadsEverySpellingToTheNearestDouble) {
+    EXPECT_EQ(parseNumber("+.5"), 0.5);
+    EXPECT_EQ(parseNumber("5."), 5);
+    EXPECT_EQ(parseNumber(".5E3"), 500);
+    EXPECT_EQ(parseNumber("1e5"), 1e5);
+    EXPECT_EQ(parseNumber("1E+05"), 1e5);
+    EXPECT_EQ(parseNumber("-000012.50"), -12.5);
+    EXPECT_EQ(textToNumber("+.5E1abc"), 5);
+    // 900 significant digits with a moderate exponent.
+    EXPECT_EQ(parseNumber("0." + std::string(900, '3') + "e3"), 1000.0 / 3);
+    EXPECT_EQ(parseNumber(std::string(900, '1') + "e-890"), 1111111111.1111111111);
+    // Zeros that the exponent makes up for.
+    EXPECT_EQ(parseNumber("1" + std::string(400, '0') + "E-400"), 1);
+    EXPECT_EQ(parseNumber("0." + std::string(400, '0') + "1E401"), 1);
+    // Tiny decimals without an exponent, denormals included.
+    EXPECT_EQ(parseNumber("0." + std::string(319, '0') + "1"), 1e-320);
+    EXPECT_EQ(parseNumber("0.000000000000000000000000000000000000000000000000000012345"), 1.2345e-53);
+    EXPECT_EQ(parseNumber("1.7976931348623157E308"), 1.7976931348623157e308);
+}
+
+TEST(NumberReading, DigitsFarBeyondTheFirstHundredsStillDecideTheRounding) {
+    // 1 + 2^-53 lies exactly halfway between 1 and the next double: it rounds to even, to 1; any
+    // digit above it, even the 900th, rounds it up.
+    const std::string halfway = "1.00000000000000011102230246251565404236316680908203125";
+    const double next = std::nextafter(1.0, 2.0);
+    EXPECT_EQ(parseNumber(halfway), 1.0);
+    EXPECT_EQ(parseNumber(halfway + std::string(850, '0')), 1.0);
+    EXPECT_EQ(parseNumber(halfway + std::string(850, '0') + "1"), next);
+    EXPECT_EQ(parseNumber(halfway + std::string(850, '0') + "1E0"), next);
+}
+
+TEST(NumberReading, BeyondTheLargestDoubleIsOutOfRangeWhateverTheExponent) {
+    const std::string huge = std::string(400, '1') + "E-07"; // about 1.1E+392
+    for (const std::string& text :
+         {huge, std::string("1e999"), std::string("-1e999"), std::string("1.7976931348623159E308"),
+          std::string(310, '9'), std::string("1e99999999999999999999999")}) {
+        EXPECT_EQ(readWholeNumber(text).status, NumberStatus::OutOfRange) << text.substr(0, 30);
+        EXPECT_EQ(readLeadingNumber(text + "abc").status, NumberStatus::OutOfRange) << text.substr(0, 30);
+        EXPECT_FALSE(parseNumber(text)) << text.substr(0, 30);
+        EXPECT_EQ(textToNumber(text), 0) << text.substr(0, 30); // the screens' rule has no error
+    }
+    EXPECT_EQ(readWholeNumber("12abc").status, NumberStatus::NotANumber);
+    EXPECT_EQ(readLeadingNumber("abc").status, NumberStatus::NotANumber);
+    EXPECT_EQ(readLeadingNumber("&H10").value, 16);
+}
+
+TEST(NumberReading, BelowTheSmallestDoubleIsZero) {
+    // The nearest double of a number below about 4.9E-324 is 0; such a number is not an error.
+    for (const std::string& text :
+         {std::string("1E-400"), std::string("-1e-400"), "0." + std::string(400, '0') + "1",
+          std::string("2.4703282292062327E-324"), std::string("1e-99999999999999999999")}) {
+        const NumberReading r = readWholeNumber(text);
+        EXPECT_EQ(r.status, NumberStatus::Ok) << text.substr(0, 30);
+        EXPECT_EQ(r.value, 0) << text.substr(0, 30);
+    }
+    EXPECT_EQ(parseNumber("4.9406564584124654E-324"), std::numeric_limits<double>::denorm_min());
+}
+
+TEST(NumberReading, LongHexadecimalIntegersDoNotWrapAround) {
+    EXPECT_EQ(textToNumber("&HFFFFFFFFFFFFFFFFF"), 0xFFFFFFFFFFFFFFFFULL * 16.0 + 15);
+    EXPECT_EQ(textToNumber("&H7FFFFFFFFFFFFFFF"), 9223372036854775807.0);
+}
 
 TEST(NumberToText, IsTheShortestPlainDecimal) {
     EXPECT_EQ(numberToText(25.4), "25.4");
@@ -167,6 +236,36 @@ TEST(TextReader, ReadNumberReportsWhereAndWhy) {
     EXPECT_NE(ended.error().message.find("終わって"), std::string::npos);
 }
 
+TEST(TextReader, ReadNumberRefusesANumberOutOfRangeAndQuotesItShort) {
+    const std::string huge = std::string(400, '1') + "E-07";
+    TextReader r("1E-400, " + huge + "\r\n");
+    EXPECT_EQ(r.readNumber("tiny").value(), 0);
+    auto bad = r.readNumber("dose");
+    ASSERT_FALSE(bad.ok());
+    const std::string& message = bad.error().message;
+    EXPECT_NE(message.find("dose（1 行目の「" + std::string(40, '1') + "…」）は大きすぎて"),
+              std::string::npos)
+        << message;
+    EXPECT_EQ(message.find(std::string(41, '1')), std::string::npos);
+    EXPECT_EQ(r.lastNumberText(), huge);
+}
+
+TEST(TextReader, UnreadableTextStopsOnlyTheReadThatReachesIt) {
+    TextReader r(std::string("1, 2\r\nname\r\n3") + std::string(kUnreadableMark) + "\r\nname" +
+                 std::string(kUnreadableMark) + "\r\n");
+    EXPECT_EQ(r.readNumber("a").value(), 1);
+    EXPECT_EQ(r.readNumber("b").value(), 2);
+    EXPECT_EQ(r.readText("n").value(), "name");
+    auto number = r.readNumber("c");
+    ASSERT_FALSE(number.ok());
+    EXPECT_NE(number.error().message.find("c（3 行目）に Shift-JIS として読めない文字"), std::string::npos)
+        << number.error().message;
+    auto line = r.readText("hospital");
+    ASSERT_FALSE(line.ok());
+    EXPECT_NE(line.error().message.find("hospital（4 行目）"), std::string::npos) << line.error().message;
+    EXPECT_EQ(r.readText("end").error().message, "endを読む前にファイルが終わっています");
+}
+
 TEST(TextReader, ALonePointIsTheZeroThatMasksWrite) {
     // "###.# " writes zero as ". "; the number read takes it back, signed or not.
     TextReader r((formatNumber(0, "###.# ") + formatNumber(-0.01, "###.# ") + "+. 5 ..\r\n").c_str());
@@ -193,6 +292,37 @@ TEST(ShiftJis, RoundTripsJapaneseByteForByte) {
 TEST(ShiftJis, RefusesWhatItCannotConvert) {
     EXPECT_FALSE(utf8ToSjis("😀").ok());
     EXPECT_FALSE(sjisToUtf8("\x81").ok());
+}
+
+TEST(ShiftJis, ConvertsAsFarAsTheTextIsValid) {
+    const std::string good = utf8ToSjis("1, 2\r\n病院\r\n").value();
+    EXPECT_EQ(sjisToUtf8MarkingUnreadable(good), "1, 2\r\n病院\r\n");
+    // A UTF-8 comment after the numbers is no Shift-JIS; the lines before it, and the valid start
+    // of its own line, convert as they are.
+    const std::string comment = "# 注記: 線量は μSv/mAs ✓";
+    ASSERT_FALSE(sjisToUtf8(comment).ok());
+    const std::string text = good + "3 " + comment + "\r\n4\n\xFF\xFE\r" + utf8ToSjis("腹").value();
+    const std::string marked = sjisToUtf8MarkingUnreadable(text);
+    const std::string mark(kUnreadableMark);
+    EXPECT_EQ(marked.substr(0, 18), "1, 2\r\n病院\r\n3 # ");
+    EXPECT_NE(marked.find(mark + "\r\n4\n" + mark + "\r腹"), std::string::npos);
+    EXPECT_EQ(splitLines(marked).size(), 6u);
+}
+
+TEST(Files, ReadsOnlyRegularFilesOfABoundedSize) {
+    test::TempFolder folder;
+    const auto file = folder.file("s_p_ratio.dat");
+    test::writeBytes(file, std::string(100, 'x'));
+    EXPECT_EQ(readRegularFileBytes(file, 100).value(), std::string(100, 'x'));
+    auto large = readRegularFileBytes(file, 99);
+    ASSERT_FALSE(large.ok());
+    EXPECT_NE(large.error().message.find("「s_p_ratio.dat」が大きすぎます"), std::string::npos)
+        << large.error().message;
+    auto folderError = readRegularFileBytes(folder.path(), 1000);
+    ASSERT_FALSE(folderError.ok());
+    EXPECT_NE(folderError.error().message.find("ファイルではありません"), std::string::npos);
+    EXPECT_NE(readRegularFileBytes(folder.file("none"), 1000).error().message.find("見つかりません"),
+              std::string::npos);
 }
 
 TEST(Files, WriteTextLinesUsesShiftJisAndCrLf) {

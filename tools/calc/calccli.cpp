@@ -111,7 +111,10 @@ std::string csvCell(const std::string& text) {
 }
 
 Status checkNumber(const std::string& name, const std::string& value) {
-    if (!textio::parseNumber(value))
+    const textio::NumberReading reading = textio::readWholeNumber(value);
+    if (reading.status == textio::NumberStatus::OutOfRange)
+        return Error{"--" + name + ": number out of range: " + textio::quotedFieldText(value)};
+    if (!reading.ok())
         return Error{"--" + name + ": not a number: " + value};
     return std::nullopt;
 }

@@ -167,7 +167,14 @@ class FieldReader:
         return value
 
     def number(self):
-        return float(self.field())
+        text = self.field()
+        try:
+            value = float(text)
+        except ValueError:
+            raise SystemExit("%s: not a number: %r" % (os.path.basename(self.path), text))
+        if not math.isfinite(value):
+            raise SystemExit("%s: number out of range: %r" % (os.path.basename(self.path), text[:40]))
+        return value
 
     def line(self):
         t = self.text
@@ -245,7 +252,32 @@ def load_reference(folder):
             for b in (1, 2, 3):
                 amb[(a, b, i)] = r.number()
     ref["amb_key"], ref["amb"] = key, amb
+    check_reference(ref)
     return ref
+
+
+def check_reference(ref):
+    """What the layouts imply, as the program checks it at start-up."""
+    def require(ok, what):
+        if not ok:
+            raise SystemExit("reference data refused: " + what)
+
+    tv, ty = ref["tube_kv"], ref["tube_y"]
+    for r in range(1, 6):
+        require(tv[r] >= 0 and (r == 1 or tv[r] > tv[r - 1]), "tube voltage %d" % r)
+        require(0 < ty[r] <= 1e-3, "tube output %d" % r)
+    require(ref["ref_al"] >= 0 and ref["ref_cu"] >= 0, "reference filtration")
+    for j in range(1, 301):
+        require(all(v >= 0 for v in ref["mono"][j][1:]), "backscatter ring %d" % j)
+    for k in range(1, 32):
+        require(math.isfinite(sum(ref["mono"][j][k] for j in range(1, 301))), "backscatter column %d" % k)
+    for n in ("mu_w", "mu_al", "mu_cu", "men_air", "men_tis", "mu_pmma"):
+        require(all(v >= 0 for v in ref[n][1:]), n)
+    for keys, n in ((ref["spr_d"], 4), (ref["spr_a"], 3), (ref["amb_key"], 6)):
+        for i in range(1, n + 1):
+            require(keys[i] >= 0 and (i == 1 or keys[i] > keys[i - 1]), "table key %d" % i)
+    require(all(v >= 0 for row in ref["spr"][1:] for v in row[1:]), "scatter-to-primary ratio")
+    require(all(v >= 0 for v in ref["amb"].values()), "ambient dose")
 
 
 # --------------------------------------------------------------------------------------------
@@ -401,6 +433,12 @@ def calculate(ref, cond, beam_cache=None):
         raise CalcError("outside the model: %r" % e)
 
 
+def refuse_negative(value, what):
+    """An exposure or a dose below 0 stops the run, as in the program."""
+    if value < 0:
+        raise CalcError("negative " + what)
+
+
 def _calculate(ref, cond, beam_cache):
     kv = cond["kv"]
     mas = cond["mas"]
@@ -418,6 +456,8 @@ def _calculate(ref, cond, beam_cache):
         raise CalcError("tube voltage of 150 kV or more")
     if not ffd > 0 or not fsd > 0:
         raise CalcError("no distance from the focus to the skin")
+    if not mas > 0:
+        raise CalcError("no mAs")
 
     key = (kv, angle, inh_al, add_al, add_cu)
     if beam_cache is not None and key in beam_cache:
@@ -446,6 +486,8 @@ def _calculate(ref, cond, beam_cache):
     ratio = beam["ratio"]
     if cond["measured-ckg"] is None:
         tv, ty = ref["tube_kv"], ref["tube_y"]
+        if kv < tv[1]:
+            raise CalcError("tube voltage below the tube output data")
         k = 2
         while kv >= tv[k]:
             k += 1
@@ -461,6 +503,7 @@ def _calculate(ref, cond, beam_cache):
     else:
         shown = fmt(cond["measured-ckg"], "0.00E+0")
         x1m = ratio * text_to_number(shown)
+    refuse_negative(x1m, "exposure at 1 m")
     out["exposure_at_1m_ckg"] = fmt(x1m, "0.00E+00")
 
     # Entrance surface dose.
@@ -471,6 +514,7 @@ def _calculate(ref, cond, beam_cache):
     for i in range(5, n + 1):
         total = total + skin[i] * men_tis[i] / men_air[i]
     dcf = ref["w_air"] * total
+    refuse_negative(dcf, "conversion factor")
     out["dose_conversion_factor"] = fmt(dcf, "#00.00")
 
     td = [0.0] * 301
@@ -536,6 +580,7 @@ def _calculate(ref, cond, beam_cache):
         bb = field_bsf[m] - (field_bsf[m] - field_bsf[m - 1]) * (bsf_e[m] - e) / (
             bsf_e[m] - bsf_e[m - 1])
         bsf += bb * td[i]
+    refuse_negative(bsf, "backscatter factor")
     out["backscatter_factor"] = fmt(bsf, "#0.000")
 
     g = hood_skin
@@ -563,8 +608,10 @@ def _calculate(ref, cond, beam_cache):
     s1, s2 = s_of(col - 1), s_of(col)
     ratio_sp = s1 + (area - area_key[col - 1]) * (s2 - s1) / (area_key[col] - area_key[col - 1])
     xs = (ratio_sp + 1) * x1m
+    refuse_negative(xs, "exposure with scatter")
     out["exposure_with_scatter_ckg"] = fmt(xs, "0.00E+00")
     esd = 1000 * bsf * dcf * (10000 / fsd ** 2) * xs
+    refuse_negative(esd, "entrance surface dose")
     out["entrance_surface_dose_mgy"] = fmt(esd, "#0.000")
 
     # Caregiver estimate.
@@ -588,6 +635,9 @@ def _calculate(ref, cond, beam_cache):
             hi, lo = amb[(j, pos, i)], amb[(j, pos, i - 1)]
             d[j] = hi - (hi - lo) * (keys[i] - f) / (keys[i] - keys[i - 1])
         dd = d[1] + (d[2] - d[1]) * (v - 50) / 10
+        refuse_negative(dd * mas, "caregiver dose")
+        if dd * mas == 0 and mas > 0:
+            raise CalcError("no ambient dose measured where the estimate looks")
         out["caregiver_usv_%d" % pos] = fmt(dd * mas, "#0.000")
     return out, listing_bytes
 
@@ -604,7 +654,7 @@ RESULT_KEYS = ("hvl1_mm_al", "quarter_value_mm_al", "effective_energy_kev", "qua
 
 FULL_AXES = {
     "kv": [40, 45.5, 50, 50.3, 60, 70, 71, 80, 85],
-    "mas": [0, 1, 5],
+    "mas": [0.5, 1, 5],
     "ffd": [60, 100, 130],
     "thickness": [5, 10],
     "focus-hood": [30, 60, 85],
@@ -634,11 +684,15 @@ SMALL_AXES = {
 # target angles, the caregiver table's clamps and keys, fields cut by the rings, distances that
 # make the hood-skin distance negative, and inputs the program refuses.
 EDGE_CONDITIONS = [
-    {"kv": 5.0, "inherent-al": 0.0, "angle": 90.0, "mas": 0.0},  # halved by 0.1 mm Al
+    {"kv": 5.0, "inherent-al": 0.0, "angle": 90.0, "mas": 0.0},  # refused: no mAs
     {"kv": 8.0, "inherent-al": 0.0, "angle": 90.0, "mas": 0.0},
+    {"kv": 5.0, "inherent-al": 0.0, "angle": 90.0, "measured-ckg": 1e-9},  # halved by 0.1 mm Al
+    {"kv": 8.0, "inherent-al": 0.0, "angle": 90.0, "measured-ckg": 1e-9},
     {"kv": 12.0, "inherent-al": 0.0, "angle": 90.0, "measured-ckg": 1e-12},
-    {"kv": 15.0, "inherent-al": 0.5},
+    {"kv": 15.0, "inherent-al": 0.5},  # refused: below the tube output data
+    {"kv": 15.0, "inherent-al": 0.5, "measured-ckg": 2.58e-4},
     {"kv": 30.0},
+    {"kv": 30.0, "measured-ckg": 2.58e-4},
     {"kv": 52.3},
     {"kv": 65.25, "field": (10.0, 20.3)},
     {"kv": 70.5},
