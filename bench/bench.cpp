@@ -26,10 +26,10 @@ test::TempFolder& workFolder() {
     return folder;
 }
 
-std::unique_ptr<CalculationState> loadedState() {
-    auto state = std::make_unique<CalculationState>();
-    if (auto e = refdata::loadReferenceData(*state, workFolder().path()))
-        throw std::runtime_error(e->message);
+std::unique_ptr<engine::CalculationState> loadedState() {
+    auto state = std::make_unique<engine::CalculationState>();
+    if (auto e = refdata::loadReferenceData(*state, workFolder().path()); !e.ok())
+        throw std::runtime_error(e.message());
     state->exposureSource = 2;
     return state;
 }
@@ -38,14 +38,14 @@ std::unique_ptr<CalculationState> loadedState() {
 // calculation command followed by the caregiver command.
 void BM_WholeCalculation(benchmark::State& bench) {
     auto state = loadedState();
-    ConditionTexts conditions;
+    engine::ConditionTexts conditions;
     conditions.text5 = std::to_string(bench.range(0));
     for (auto _ : bench) {
-        ResultTexts results;
-        if (auto e = runCalculation(*state, conditions, results, workFolder().path()))
-            bench.SkipWithError(e->message.c_str());
-        if (auto e = computeCaregiverDose(*state, results))
-            bench.SkipWithError(e->message.c_str());
+        engine::ResultTexts results;
+        if (auto e = engine::runCalculation(*state, conditions, results, workFolder().path()); !e.ok())
+            bench.SkipWithError(e.message().c_str());
+        if (auto e = engine::computeCaregiverDose(*state, results); !e.ok())
+            bench.SkipWithError(e.message().c_str());
         benchmark::DoNotOptimize(state->entranceSurfaceDoseMGy);
     }
 }
@@ -55,9 +55,9 @@ BENCHMARK(BM_WholeCalculation)->Arg(50)->Arg(80)->Unit(benchmark::kMicrosecond);
 void BM_LoadReferenceData(benchmark::State& bench) {
     workFolder();
     for (auto _ : bench) {
-        auto state = std::make_unique<CalculationState>();
-        if (auto e = refdata::loadReferenceData(*state, workFolder().path()))
-            bench.SkipWithError(e->message.c_str());
+        auto state = std::make_unique<engine::CalculationState>();
+        if (auto e = refdata::loadReferenceData(*state, workFolder().path()); !e.ok())
+            bench.SkipWithError(e.message().c_str());
         benchmark::DoNotOptimize(state->MonoBsfTable[1][1]);
     }
 }
@@ -74,7 +74,7 @@ void BM_CsvBatch(benchmark::State& bench) {
     for (auto _ : bench) {
         std::ostringstream out;
         auto failed = calc::runBatch(*state, csv, defaults, workFolder().path(), out);
-        if (!failed || *failed != 0)
+        if (!failed.ok() || *failed != 0)
             bench.SkipWithError("a batch row failed");
         benchmark::DoNotOptimize(out.str().size());
     }

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-namespace tamso {
+namespace tamso::engine {
 
-using namespace engine_detail;
+using namespace detail;
 using textio::formatNumber;
 
 namespace {
@@ -62,9 +62,9 @@ Expected<double> thicknessForLevel(const std::array<double, kAlSteps + 1>& Tr, d
 
 } // namespace
 
-Status engine_detail::spectrumAndBeamQuality(CalculationState& s, ResultFields& results,
+Status detail::spectrumAndBeamQuality(CalculationState& s, ResultFields& results,
                                              const ListingSink& deliverListing) {
-    if (auto e = modelFilteredSpectrum(s))
+    if (auto e = modelFilteredSpectrum(s); !e.ok())
         return e;
     const int bV = topBinOf(2 * s.tubeVoltageKv);
     BinTable& P = s.PhotonSpectrumTable;
@@ -128,7 +128,7 @@ Status engine_detail::spectrumAndBeamQuality(CalculationState& s, ResultFields& 
     }
 
     auto hvl = thicknessForLevel(s.AlTransmissionTable, 50);
-    if (!hvl)
+    if (!hvl.ok())
         return hvl.error();
     if (!(*hvl > 0))
         return stop("半価層が 0 以下になるため、実効エネルギーを求められません。");
@@ -149,13 +149,13 @@ Status engine_detail::spectrumAndBeamQuality(CalculationState& s, ResultFields& 
     const double effectiveEnergy = std::exp(lnE);
 
     auto quarter = thicknessForLevel(s.AlTransmissionTable, 25);
-    if (!quarter)
+    if (!quarter.ok())
         return quarter.error();
     const double qualityIndex = effectiveEnergy / s.tubeVoltageKv;
     if (!allFinite({effectiveEnergy, qualityIndex}))
         return notANumber("実効エネルギー");
 
-    if (auto e = deliverListing(listing))
+    if (auto e = deliverListing(listing); !e.ok())
         return e;
 
     s.hvl1Cm = *hvl;
@@ -166,7 +166,7 @@ Status engine_detail::spectrumAndBeamQuality(CalculationState& s, ResultFields& 
     results.setResultText(ResultField::Text14, formatNumber(10 * s.quarterValueLayerCm, "#0.000"));
     results.setResultText(ResultField::Text15, formatNumber(s.effectiveEnergyKev, "#00.00"));
     results.setResultText(ResultField::Text16, formatNumber(s.qualityIndex, "#0.000"));
-    return std::nullopt;
+    return {};
 }
 
 Status computeSpectrumAndBeamQuality(CalculationState& s, ResultFields& results,
@@ -176,14 +176,15 @@ Status computeSpectrumAndBeamQuality(CalculationState& s, ResultFields& results,
     });
 }
 
-Status engine_detail::writeListing(const std::filesystem::path& workFolder, const std::vector<std::string>& lines) {
+Status detail::writeListing(const std::filesystem::path& workFolder, const std::vector<std::string>& lines) {
     // The listing is a scratch file rewritten by every run: it is replaced atomically, but the run
     // does not wait for the disk (that wait alone would cost more than the whole calculation).
     if (auto e = textio::writeTextLines(textio::fileInFolder(workFolder, "Beam_data.dat"), lines,
-                                        textio::Durability::Unsynced))
+                                        textio::Durability::Unsynced);
+        !e.ok())
         return stop("スペクトルデータ「Beam_data.dat」を書き込めません。作業フォルダを確認してください。\n" +
-                    e->message);
-    return std::nullopt;
+                    e.message());
+    return {};
 }
 
-} // namespace tamso
+} // namespace tamso::engine

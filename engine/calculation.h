@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <string>
 
-namespace tamso {
+namespace tamso::engine {
 
 // Spectrum, filtration, spectrum listing "Beam_data.dat" (written into workFolder), exposure
 // ratio, half-value layers, effective energy, quality index (Text13..Text16).
@@ -46,4 +46,4 @@ struct ConditionTexts {
 Status runCalculation(CalculationState& state, const ConditionTexts& fields, ResultFields& results,
                       const std::filesystem::path& workFolder);
 
-} // namespace tamso
+} // namespace tamso::engine

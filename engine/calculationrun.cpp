@@ -12,9 +12,9 @@
 #include <utility>
 #include <vector>
 
-namespace tamso {
+namespace tamso::engine {
 
-using namespace engine_detail;
+using namespace detail;
 
 namespace {
 
@@ -80,11 +80,11 @@ Status runCalculation(CalculationState& state, const ConditionTexts& fields, Res
     // No exposure, no dose: the caregiver estimate that follows a run scales with the mAs as well.
     if (!(state.mAs > 0))
         return stop("Ｘ線管電流×照射時間（mAs）は 0 より大きい値を入力してください。");
-    if (auto e = checkSpectrumConditions(state))
+    if (auto e = checkSpectrumConditions(state); !e.ok())
         return e;
-    if (auto e = checkTubeOutputConditions(state))
+    if (auto e = checkTubeOutputConditions(state); !e.ok())
         return e;
-    if (auto e = checkEntranceDoseConditions(state))
+    if (auto e = checkEntranceDoseConditions(state); !e.ok())
         return e;
 
     auto scratch = std::make_unique<CalculationState>(state);
@@ -92,19 +92,19 @@ Status runCalculation(CalculationState& state, const ConditionTexts& fields, Res
     std::vector<std::string> listing;
     auto keepListing = [&](const std::vector<std::string>& lines) -> Status {
         listing = lines;
-        return std::nullopt;
+        return {};
     };
-    if (auto e = spectrumAndBeamQuality(*scratch, pending, keepListing))
+    if (auto e = spectrumAndBeamQuality(*scratch, pending, keepListing); !e.ok())
         return e;
-    if (auto e = computeExposureAt1m(*scratch, pending))
+    if (auto e = computeExposureAt1m(*scratch, pending); !e.ok())
         return e;
-    if (auto e = computeEntranceSurfaceDose(*scratch, pending))
+    if (auto e = computeEntranceSurfaceDose(*scratch, pending); !e.ok())
         return e;
-    if (auto e = writeListing(workFolder, listing))
+    if (auto e = writeListing(workFolder, listing); !e.ok())
         return e;
     state = *scratch;
     pending.commitTo(results);
-    return std::nullopt;
+    return {};
 }
 
-} // namespace tamso
+} // namespace tamso::engine

@@ -1,7 +1,7 @@
 #include "engine/calculationstate.h"
 
-namespace tamso {
+namespace tamso::engine {
 
 CalculationState Module1;
 
-} // namespace tamso
+} // namespace tamso::engine

@@ -7,7 +7,7 @@
 #include <array>
 #include <string>
 
-namespace tamso {
+namespace tamso::engine {
 
 constexpr int kTopBin = 300;           // 150 keV
 constexpr int kBinCount = kTopBin + 1; // bins 0..300
@@ -94,4 +94,4 @@ struct CalculationState {
 // The program's one calculation state, living for the whole process.
 extern CalculationState Module1;
 
-} // namespace tamso
+} // namespace tamso::engine

@@ -5,9 +5,9 @@
 #include "engine/enginedetail.h"
 #include "textio/numberformat.h"
 
-namespace tamso {
+namespace tamso::engine {
 
-using namespace engine_detail;
+using namespace detail;
 
 Status computeCaregiverDose(const CalculationState& s, ResultFields& results) {
     if (!allFinite({s.tubeVoltageKv, s.ffdCm, s.mAs}))
@@ -60,7 +60,7 @@ Status computeCaregiverDose(const CalculationState& s, ResultFields& results) {
     }
     for (int k = 0; k < 3; ++k)
         results.setResultText(fields[k], texts[k]);
-    return std::nullopt;
+    return {};
 }
 
-} // namespace tamso
+} // namespace tamso::engine

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace tamso::engine_detail {
+namespace tamso::engine::detail {
 
 inline Error stop(std::string message) { return Error{std::move(message)}; }
 
@@ -52,4 +52,4 @@ Status spectrumAndBeamQuality(CalculationState& state, ResultFields& results, co
 // Writes the spectrum listing "Beam_data.dat" into the folder (atomically).
 Status writeListing(const std::filesystem::path& workFolder, const std::vector<std::string>& lines);
 
-} // namespace tamso::engine_detail
+} // namespace tamso::engine::detail

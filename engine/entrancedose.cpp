@@ -7,9 +7,9 @@
 
 #include <cmath>
 
-namespace tamso {
+namespace tamso::engine {
 
-using namespace engine_detail;
+using namespace detail;
 using textio::formatNumber;
 
 namespace {
@@ -55,7 +55,7 @@ double fieldBackscatter(const CalculationState& s, int k, double a, double b, in
 
 } // namespace
 
-namespace engine_detail {
+namespace detail {
 
 Status checkEntranceDoseConditions(const CalculationState& s) {
     if (!allFinite({s.tubeVoltageKv, s.ffdCm, s.focusSkinDistanceCm, s.hoodSkinDistanceCm, s.fieldLongCm,
@@ -78,13 +78,13 @@ Status checkEntranceDoseConditions(const CalculationState& s) {
     if (!strictlyAscending(s.SprDistanceTable, 1, kSprDistanceRows) ||
         !strictlyAscending(s.SprFieldAreaTable, 1, kSprAreaColumns))
         return stop("散乱線比の表（s_p_ratio.dat）の距離または照射野面積が昇順になっていません。");
-    return std::nullopt;
+    return {};
 }
 
-} // namespace engine_detail
+} // namespace detail
 
 Status computeEntranceSurfaceDose(CalculationState& s, ResultFields& results) {
-    if (auto e = checkEntranceDoseConditions(s))
+    if (auto e = checkEntranceDoseConditions(s); !e.ok())
         return e;
     const int n = topBinOf(2 * s.tubeVoltageKv);
     const double V = s.tubeVoltageKv;
@@ -201,7 +201,7 @@ Status computeEntranceSurfaceDose(CalculationState& s, ResultFields& results) {
         return negativeResult("入射表面線量");
     s.entranceSurfaceDoseMGy = dose;
     results.setResultText(ResultField::Text20, formatNumber(s.entranceSurfaceDoseMGy, "#0.000"));
-    return std::nullopt;
+    return {};
 }
 
-} // namespace tamso
+} // namespace tamso::engine

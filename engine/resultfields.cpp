@@ -1,6 +1,6 @@
 #include "engine/resultfields.h"
 
-namespace tamso {
+namespace tamso::engine {
 
 const char* resultFieldName(ResultField field) {
     switch (field) {
@@ -21,4 +21,4 @@ const char* resultFieldName(ResultField field) {
     return "";
 }
 
-} // namespace tamso
+} // namespace tamso::engine

@@ -6,7 +6,7 @@
 #include <map>
 #include <string>
 
-namespace tamso {
+namespace tamso::engine {
 
 enum class ResultField {
     Text7,  // exposure at 1 m with the hood/cover scatter, "0.00E+00"
@@ -46,4 +46,4 @@ private:
     std::map<ResultField, std::string> texts_;
 };
 
-} // namespace tamso
+} // namespace tamso::engine

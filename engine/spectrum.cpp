@@ -6,7 +6,7 @@
 
 #include <cmath>
 
-namespace tamso::engine_detail {
+namespace tamso::engine::detail {
 
 namespace {
 
@@ -39,11 +39,11 @@ Status checkSpectrumConditions(const CalculationState& s) {
         return stop("管電圧が低すぎるため、X線スペクトルを計算できません。");
     if (std::sin(kPi * s.targetAngleDeg / 180) == 0)
         return stop("ターゲット角度が不正です（正弦が 0 になります）。基礎データまたは入力値を確認してください。");
-    return std::nullopt;
+    return {};
 }
 
 Status modelFilteredSpectrum(CalculationState& s) {
-    if (auto e = checkSpectrumConditions(s))
+    if (auto e = checkSpectrumConditions(s); !e.ok())
         return e;
     const double V = s.tubeVoltageKv;
     BinTable& P = s.PhotonSpectrumTable;
@@ -134,7 +134,7 @@ Status modelFilteredSpectrum(CalculationState& s) {
         if (!allFinite({s.SkinExposureSpectrumTable[i], s.HvlSpectrumTable[i], s.BeamDataSpectrumTable[i], P[i]}))
             return notANumber("X線スペクトル");
     }
-    return std::nullopt;
+    return {};
 }
 
-} // namespace tamso::engine_detail
+} // namespace tamso::engine::detail

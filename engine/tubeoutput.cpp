@@ -6,9 +6,9 @@
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
 
-namespace tamso {
+namespace tamso::engine {
 
-using namespace engine_detail;
+using namespace detail;
 
 namespace {
 
@@ -23,11 +23,11 @@ int outputRow(const CalculationState& s) {
 
 } // namespace
 
-namespace engine_detail {
+namespace detail {
 
 Status checkTubeOutputConditions(const CalculationState& s) {
     if (s.exposureSource != 2)
-        return std::nullopt;
+        return {};
     if (!allFinite({s.tubeVoltageKv, s.mAs}))
         return stop("入力された条件に数値として扱えない値があります。");
     const auto& V = s.TubeOutputTable[1];
@@ -42,15 +42,15 @@ Status checkTubeOutputConditions(const CalculationState& s) {
     if (!allFinite({V[k], V[k - 1], s.TubeOutputTable[2][k], s.TubeOutputTable[2][k - 1]}) || V[k] == V[k - 1])
         return stop("出力データの管電圧（" + textio::numberToText(V[k - 1]) + " kV, " + textio::numberToText(V[k]) +
                     " kV）が同じため、照射線量を補間できません。出力データを確認してください。");
-    return std::nullopt;
+    return {};
 }
 
-} // namespace engine_detail
+} // namespace detail
 
 Status computeExposureAt1m(CalculationState& s, ResultFields& results) {
     double exposure = 0;
     if (s.exposureSource == 2) {
-        if (auto e = checkTubeOutputConditions(s))
+        if (auto e = checkTubeOutputConditions(s); !e.ok())
             return e;
         const int k = outputRow(s);
         const auto& V = s.TubeOutputTable[1];
@@ -80,7 +80,7 @@ Status computeExposureAt1m(CalculationState& s, ResultFields& results) {
         s.exposureAt1mCkg = exposure;
     }
     results.setResultText(ResultField::Text12, textio::formatNumber(s.exposureAt1mCkg, "0.00E+00"));
-    return std::nullopt;
+    return {};
 }
 
-} // namespace tamso
+} // namespace tamso::engine

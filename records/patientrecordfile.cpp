@@ -100,7 +100,7 @@ Expected<ListValue> parseListValue(std::string_view line) {
 
 std::optional<ListValue> readListValue(std::string_view line) {
     auto value = parseListValue(line);
-    if (!value)
+    if (!value.ok())
         return std::nullopt;
     return std::move(*value);
 }
@@ -160,7 +160,7 @@ Expected<PatientRecordState> parsePatientRecordFile(std::string_view utf8Text, s
                 continue;
             }
             auto value = parseListValue(line);
-            if (!value)
+            if (!value.ok())
                 return fail(std::to_string(lineIndex + 1) + " 行目（データ " + std::to_string(k) + " の" +
                             recordFieldCaption(f) + "）に" + value.error().message);
             *refs[static_cast<size_t>(f)].value = std::move(*value);
@@ -191,7 +191,7 @@ Status checkPatientId(std::string_view id, const fs::path& folder) {
     for (unsigned char c : id)
         if (c < 0x20 || c == 0x7F)
             return refuse("制御文字が含まれています");
-    if (!textio::utf8ToSjis(id))
+    if (!textio::utf8ToSjis(id).ok())
         return refuse("Shift-JIS で表せない文字が含まれています");
     if (id.find_first_of("/\\") != std::string_view::npos)
         return refuse("区切り文字 / や \\ は使えません");
@@ -239,7 +239,7 @@ Status checkPatientId(std::string_view id, const fs::path& folder) {
         return refuse("長すぎます。保存に使う一時ファイルの名前が " + std::to_string(longest) +
                       textio::kNativeNameUnit + " になり、ファイル名の上限 " + std::to_string(limit) +
                       textio::kNativeNameUnit + " を超えます");
-    return std::nullopt;
+    return {};
 }
 
 fs::path patientRecordFile(const fs::path& folder, std::string_view patientId) {
@@ -250,19 +250,19 @@ std::optional<std::string> readPatientName(const fs::path& file) {
     if (!textio::canOpenForReading(file))
         return std::nullopt;
     auto bytes = textio::readFileBytes(file);
-    if (!bytes || bytes->empty())
+    if (!bytes.ok() || bytes->empty())
         return std::nullopt;
     // Shift-JIS never uses CR or LF as the second byte of a character, so the bytes split safely.
     const size_t end = bytes->find_first_of("\r\n");
     auto name = textio::sjisToUtf8(std::string_view(*bytes).substr(0, end));
-    if (!name)
+    if (!name.ok())
         return std::nullopt;
     return *name;
 }
 
 std::optional<std::string> lookUpPatientName(const fs::path& folder, std::string_view patientId,
                                              PatientRecordState& state) {
-    if (checkPatientId(patientId, folder))
+    if (!checkPatientId(patientId, folder).ok())
         return std::nullopt;
     auto name = readPatientName(patientRecordFile(folder, patientId));
     if (name)
@@ -272,13 +272,13 @@ std::optional<std::string> lookUpPatientName(const fs::path& folder, std::string
 
 Status loadPatientRecords(const fs::path& file, PatientRecordState& state) {
     auto text = textio::readTextFile(file);
-    if (!text)
+    if (!text.ok())
         return text.error();
     auto parsed = parsePatientRecordFile(*text, textio::fileNameUtf8(file));
-    if (!parsed)
+    if (!parsed.ok())
         return parsed.error();
     state = std::move(*parsed);
-    return std::nullopt;
+    return {};
 }
 
 } // namespace tamso::records

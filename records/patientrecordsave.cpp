@@ -34,11 +34,11 @@ Status checkRecordTexts(const std::string& name, const RecordTexts& record) {
         if (text.find(',') != std::string::npos && text.find('"') != std::string::npos)
             return Error{"「" + recordFieldCaption(i) +
                          "」にカンマ(,)と引用符(\")を一緒に含めることはできません。"};
-        if (auto read = parseListValue(storedLine(i, text)); !read)
+        if (auto read = parseListValue(storedLine(i, text)); !read.ok())
             return Error{"「" + recordFieldCaption(i) + "」は記録できません（" + read.error().message +
                          "）。"};
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace
@@ -50,12 +50,12 @@ bool savePatientRecord(const fs::path& folder, const std::string& patientId, con
         prompts.warn(kMessageEnterIdAndName);
         return false;
     }
-    if (auto bad = checkPatientId(patientId, folder)) {
-        prompts.warn(bad->message);
+    if (auto bad = checkPatientId(patientId, folder); !bad.ok()) {
+        prompts.warn(bad.message());
         return false;
     }
-    if (auto bad = checkRecordTexts(name, record)) {
-        prompts.warn(bad->message);
+    if (auto bad = checkRecordTexts(name, record); !bad.ok()) {
+        prompts.warn(bad.message());
         return false;
     }
     if (!prompts.confirmSave(kQuestionSave))
@@ -67,15 +67,8 @@ bool savePatientRecord(const fs::path& folder, const std::string& patientId, con
     PatientRecordState written;
     {
         RecordFileLock lock;
-        switch (lock.acquire(file, lockOptions)) {
-        case RecordFileLock::Outcome::Acquired:
-            break;
-        case RecordFileLock::Outcome::Busy:
-            prompts.warn("患者ファイル「" + fileName +
-                         "」は他で保存中のため使用できません。しばらくしてからもう一度保存して下さい。");
-            return false;
-        case RecordFileLock::Outcome::Failed:
-            prompts.warn(lock.error());
+        if (const Status locked = lock.acquire(file, lockOptions); !locked.ok()) {
+            prompts.warn(locked.message()); // in use by another saver, or the lock file cannot be made
             return false;
         }
 
@@ -89,8 +82,8 @@ bool savePatientRecord(const fs::path& folder, const std::string& patientId, con
                 lines.push_back(storedLine(i, texts[static_cast<size_t>(i)]));
         } else {
             PatientRecordState stored = state;
-            if (auto error = loadPatientRecords(file, stored)) {
-                prompts.warn(error->message + "ファイルは変更せず、データは保存しませんでした。");
+            if (auto error = loadPatientRecords(file, stored); !error.ok()) {
+                prompts.warn(error.message() + "ファイルは変更せず、データは保存しませんでした。");
                 return false;
             }
             state = stored; // the save reads the file into the shared table, as the search does
@@ -110,7 +103,7 @@ bool savePatientRecord(const fs::path& folder, const std::string& patientId, con
         for (const auto& line : lines)
             text += line + "\r\n";
         auto parsed = parsePatientRecordFile(text, fileName);
-        if (!parsed) {
+        if (!parsed.ok()) {
             prompts.warn("このデータは記録の形式で保存できません: " + parsed.error().message);
             return false;
         }
@@ -121,8 +114,8 @@ bool savePatientRecord(const fs::path& folder, const std::string& patientId, con
                          "」は他で保存中のため使用できません。しばらくしてからもう一度保存して下さい。");
             return false;
         }
-        if (auto error = textio::writeTextLines(file, lines)) {
-            prompts.warn(error->message + "データは保存されていません。");
+        if (auto error = textio::writeTextLines(file, lines); !error.ok()) {
+            prompts.warn(error.message() + "データは保存されていません。");
             return false;
         }
     } // the lock goes before the notice, which waits for the user

@@ -130,22 +130,22 @@ RecordFileLock::~RecordFileLock() {
     release();
 }
 
-RecordFileLock::Outcome RecordFileLock::acquire(const fs::path& recordFile,
-                                                const RecordLockOptions& options) {
+Status RecordFileLock::acquire(const fs::path& recordFile, const RecordLockOptions& options) {
     release();
-    error_.clear();
     lockFile_ = lockFileFor(recordFile);
     const std::string cannotWrite = "ファイル「" + textio::fileNameUtf8(recordFile) + "」に書き込めません（";
+    const Error busy{"患者ファイル「" + textio::fileNameUtf8(recordFile) +
+                         "」は他で保存中のため使用できません。しばらくしてからもう一度保存して下さい。",
+                     Error::Kind::Busy};
     const auto deadline = std::chrono::steady_clock::now() + options.wait;
     for (;;) {
         int code = 0;
         const std::intptr_t file = openLockFile(lockFile_, code);
         if (file == kNoFile) {
-            error_ = cannotWrite +
-                     (deniedError(code) ? std::string("作業フォルダに書き込みできません")
-                                        : textio::fileErrorReason(code)) +
-                     "）。";
-            return Outcome::Failed;
+            return Error{cannotWrite +
+                         (deniedError(code) ? std::string("作業フォルダに書き込みできません")
+                                            : textio::fileErrorReason(code)) +
+                         "）。"};
         }
         TryLock result;
         while ((result = tryLock(file, code)) == TryLock::Busy && std::chrono::steady_clock::now() < deadline)
@@ -153,20 +153,19 @@ RecordFileLock::Outcome RecordFileLock::acquire(const fs::path& recordFile,
         if (result == TryLock::Locked && namesSameFile(file, lockFile_)) {
             file_ = file;
             held_ = true;
-            return Outcome::Acquired;
+            return {};
         }
         closeLockFile(file);
         if (result == TryLock::Failed) {
-            error_ = cannotWrite + "ロックファイル「" + textio::fileNameUtf8(lockFile_) +
-                     "」をロックできません: " + textio::fileErrorReason(code) + "）。";
-            return Outcome::Failed;
+            return Error{cannotWrite + "ロックファイル「" + textio::fileNameUtf8(lockFile_) +
+                         "」をロックできません: " + textio::fileErrorReason(code) + "）。"};
         }
         if (result == TryLock::Busy)
-            return Outcome::Busy;
+            return busy;
         // Locked, but the lock file was removed or replaced while this saver waited for it: the
         // file now under that name is the lock.
         if (std::chrono::steady_clock::now() >= deadline)
-            return Outcome::Busy;
+            return busy;
     }
 }
 

@@ -35,26 +35,23 @@ fs::path lockFileFor(const fs::path& recordFile);
 
 class RecordFileLock {
 public:
-    enum class Outcome { Acquired, Busy, Failed };
-
     RecordFileLock() = default;
     ~RecordFileLock();
     RecordFileLock(const RecordFileLock&) = delete;
     RecordFileLock& operator=(const RecordFileLock&) = delete;
 
-    // Takes the lock of a record file. Busy: another holder kept it for the whole wait. Failed: the
-    // lock file could not be opened or created (the folder is missing or cannot be written, the disk
-    // is full) or the file system has no locks; error() says which.
-    Outcome acquire(const fs::path& recordFile, const RecordLockOptions& options = {});
+    // Takes the lock of a record file. Fails with an error of kind Busy when another holder kept it
+    // for the whole wait (the message says the file is in use), and with kind Failed when the lock
+    // file could not be opened or created (the folder is missing or cannot be written, the disk is
+    // full) or the file system has no locks; the message says which.
+    Status acquire(const fs::path& recordFile, const RecordLockOptions& options = {});
     // Whether the lock is held and the lock file's name still leads to the locked file.
     bool stillHeld() const;
     void release();
     bool held() const { return held_; }
-    const std::string& error() const { return error_; }
 
 private:
     fs::path lockFile_;
-    std::string error_;
     std::intptr_t file_ = -1; // the open lock file: a descriptor on POSIX, a HANDLE on Windows
     bool held_ = false;
 };

@@ -14,10 +14,10 @@ Status TechnologistList::read(const std::filesystem::path& folder) {
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) {
         read_ = true;
-        return std::nullopt;
+        return {};
     }
     auto text = textio::readTextFile(path);
-    if (!text) {
+    if (!text.ok()) {
         // Not read: a later add must not rewrite the file from an empty list.
         read_ = false;
         return text.error();
@@ -28,19 +28,19 @@ Status TechnologistList::read(const std::filesystem::path& folder) {
         TechnologistTable[++count_] = line;
     }
     read_ = true;
-    return std::nullopt;
+    return {};
 }
 
 Status TechnologistList::add(const std::filesystem::path& folder, const std::string& name) {
     if (!read_) {
-        if (auto error = read(folder))
+        if (auto error = read(folder); !error.ok())
             return error;
     }
     if (count_ >= kCapacity)
         return Error{fullMessage()};
     std::vector<std::string> lines(TechnologistTable.begin() + 1, TechnologistTable.begin() + 1 + count_);
     lines.push_back(name);
-    if (auto error = textio::writeTextLines(textio::fileInFolder(folder, fileName()), lines))
+    if (auto error = textio::writeTextLines(textio::fileInFolder(folder, fileName()), lines); !error.ok())
         return error;
     return read(folder);
 }

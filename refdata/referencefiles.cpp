@@ -30,16 +30,16 @@ std::uintmax_t sizeLimit(int numbers) {
 }
 
 constexpr int kBasicDataNumbers = 3;
-constexpr int kBackscatterNumbers = kBsfRingCount * (kBsfEnergyCount + 1);
-constexpr int kAttenuationNumbers = kTopBin * 7;
-constexpr int kTubeOutputNumbers = 2 * kTubeOutputRows + 2;
-constexpr int kScatterRatioNumbers = kSprDistanceRows * (kSprAreaColumns + 1) + kSprAreaColumns;
-constexpr int kAmbientDoseNumbers = kAmbientRows * 7;
+constexpr int kBackscatterNumbers = engine::kBsfRingCount * (engine::kBsfEnergyCount + 1);
+constexpr int kAttenuationNumbers = engine::kTopBin * 7;
+constexpr int kTubeOutputNumbers = 2 * engine::kTubeOutputRows + 2;
+constexpr int kScatterRatioNumbers = engine::kSprDistanceRows * (engine::kSprAreaColumns + 1) + engine::kSprAreaColumns;
+constexpr int kAmbientDoseNumbers = engine::kAmbientRows * 7;
 
 // Only the bytes up to the last needed field have to be Shift-JIS: anything after it is ignored.
 Expected<TextReader> openReader(const fs::path& file, int numbers) {
     auto bytes = textio::readRegularFileBytes(file, sizeLimit(numbers));
-    if (!bytes)
+    if (!bytes.ok())
         return bytes.error();
     return TextReader(textio::sjisToUtf8MarkingUnreadable(*bytes));
 }
@@ -65,7 +65,7 @@ std::string aboveRule(const std::string& previousWhat, const std::string& previo
 #define TAMSO_READ_NUMBER(reader, file, target, what)                                                         \
     do {                                                                                                      \
         auto tamsoValue_ = (reader).readNumber(what);                                                         \
-        if (!tamsoValue_)                                                                                     \
+        if (!tamsoValue_.ok())                                                                                     \
             return fileError(file, tamsoValue_.error().message);                                              \
         (target) = *tamsoValue_;                                                                              \
     } while (false)
@@ -92,18 +92,18 @@ constexpr double kMaxExposureCkgPerMas = 1e-3;
 Expected<BasicData> readBasicDataFile(const fs::path& folder) {
     const fs::path file = textio::fileInFolder(folder, kBasicDataFileName);
     auto reader = openReader(file, kBasicDataNumbers);
-    if (!reader)
+    if (!reader.ok())
         return reader.error();
     BasicData data;
     TAMSO_READ_NUMBER(*reader, file, data.wAirEv, "W 値");
     auto unit = reader->readText("撮影装置名");
-    if (!unit)
+    if (!unit.ok())
         return fileError(file, unit.error().message);
     data.xrayUnitName = *unit;
     TAMSO_READ_NUMBER(*reader, file, data.targetAngleDeg, "ターゲット角度");
     TAMSO_READ_NUMBER(*reader, file, data.inherentFilterAlMm, "固有ろ過");
     auto hospital = reader->readText("医療施設名");
-    if (!hospital)
+    if (!hospital.ok())
         return fileError(file, hospital.error().message);
     data.hospitalName = *hospital;
     return data;
@@ -116,7 +116,7 @@ Status writeBasicDataFile(const fs::path& folder, const BasicData& data) {
                                    textio::numberWriteForm(data.inherentFilterAlMm), data.hospitalName});
 }
 
-void applyBasicData(CalculationState& state, const BasicData& data) {
+void applyBasicData(engine::CalculationState& state, const BasicData& data) {
     state.wAirEv = data.wAirEv;
     state.xrayUnitName = data.xrayUnitName;
     state.targetAngleDeg = data.targetAngleDeg;
@@ -129,15 +129,15 @@ void applyBasicData(CalculationState& state, const BasicData& data) {
 // negative.
 Expected<TubeOutputData> readTubeOutputFile(const fs::path& file) {
     auto reader = openReader(file, kTubeOutputNumbers);
-    if (!reader)
+    if (!reader.ok())
         return reader.error();
     TubeOutputData data;
     auto comment = reader->readText("コメント行");
-    if (!comment)
+    if (!comment.ok())
         return fileError(file, comment.error().message);
     data.comment = *comment;
     std::string previousText;
-    for (int r = 1; r <= kTubeOutputRows; ++r) {
+    for (int r = 1; r <= engine::kTubeOutputRows; ++r) {
         const std::string what = std::to_string(r) + " 番目の管電圧";
         TAMSO_READ_NUMBER(*reader, file, data.voltageKv[r], what);
         TAMSO_REQUIRE(*reader, file, data.voltageKv[r] >= 0, what, kNonNegative);
@@ -145,7 +145,7 @@ Expected<TubeOutputData> readTubeOutputFile(const fs::path& file) {
                       aboveRule(std::to_string(r - 1) + " 番目の管電圧", previousText));
         previousText = reader->lastNumberText();
     }
-    for (int r = 1; r <= kTubeOutputRows; ++r) {
+    for (int r = 1; r <= engine::kTubeOutputRows; ++r) {
         const std::string what = std::to_string(r) + " 番目の照射線量";
         TAMSO_READ_NUMBER(*reader, file, data.exposureCkgPerMas[r], what);
         TAMSO_REQUIRE(*reader, file, data.exposureCkgPerMas[r] > 0, what, kPositive);
@@ -162,7 +162,7 @@ Expected<TubeOutputData> readTubeOutputFile(const fs::path& file) {
 Status writeTubeOutputFile(const fs::path& file, const TubeOutputData& data) {
     std::string voltages;
     std::string exposures;
-    for (int r = 1; r <= kTubeOutputRows; ++r) {
+    for (int r = 1; r <= engine::kTubeOutputRows; ++r) {
         voltages += textio::formatNumber(data.voltageKv[r], "###.# ");
         exposures += textio::formatNumber(data.exposureCkgPerMas[r], "0.00E+00 ");
     }
@@ -171,9 +171,9 @@ Status writeTubeOutputFile(const fs::path& file, const TubeOutputData& data) {
     return textio::writeTextLines(file, {data.comment, voltages, exposures});
 }
 
-void applyTubeOutputData(CalculationState& state, const TubeOutputData& data) {
+void applyTubeOutputData(engine::CalculationState& state, const TubeOutputData& data) {
     state.outputDataComment = data.comment;
-    for (int r = 1; r <= kTubeOutputRows; ++r) {
+    for (int r = 1; r <= engine::kTubeOutputRows; ++r) {
         state.TubeOutputTable[1][r] = data.voltageKv[r];
         state.TubeOutputTable[2][r] = data.exposureCkgPerMas[r];
     }
@@ -185,11 +185,11 @@ void applyTubeOutputData(CalculationState& state, const TubeOutputData& data) {
 // interpolates between neighbouring rows), dose equivalents not negative.
 Expected<AmbientDoseData> readAmbientDoseFile(const fs::path& file) {
     auto reader = openReader(file, kAmbientDoseNumbers);
-    if (!reader)
+    if (!reader.ok())
         return reader.error();
     AmbientDoseData data;
     std::string previousKeyText;
-    for (int i = 1; i <= kAmbientRows; ++i) {
+    for (int i = 1; i <= engine::kAmbientRows; ++i) {
         int field = 1;
         const std::string keyWhat = recordField(i, field);
         double& key = data.cells[0][0][i];
@@ -210,7 +210,7 @@ Expected<AmbientDoseData> readAmbientDoseFile(const fs::path& file) {
 
 Status writeAmbientDoseFile(const fs::path& file, const AmbientDoseData& data) {
     std::vector<std::string> lines;
-    for (int i = 1; i <= kAmbientRows; ++i) {
+    for (int i = 1; i <= engine::kAmbientRows; ++i) {
         std::string line = textio::formatNumber(data.cells[0][0][i], " 000.0");
         for (int a = 1; a <= 2; ++a)
             for (int b = 1; b <= 3; ++b)
@@ -222,15 +222,15 @@ Status writeAmbientDoseFile(const fs::path& file, const AmbientDoseData& data) {
 
 // Checked as read: every ring's share of (backscatter factor - 1) not negative, and each energy's
 // sum over the rings a number. The leading field of a record is any number.
-Status readBackscatterFile(const fs::path& file, CalculationState& state) {
+Status readBackscatterFile(const fs::path& file, engine::CalculationState& state) {
     auto reader = openReader(file, kBackscatterNumbers);
-    if (!reader)
+    if (!reader.ok())
         return reader.error();
     double discarded = 0;
-    double sums[kBsfEnergyCount + 1] = {};
-    for (int j = 1; j <= kBsfRingCount; ++j) {
+    double sums[engine::kBsfEnergyCount + 1] = {};
+    for (int j = 1; j <= engine::kBsfRingCount; ++j) {
         TAMSO_READ_NUMBER(*reader, file, discarded, recordField(j, 1));
-        for (int k = 1; k <= kBsfEnergyCount; ++k) {
+        for (int k = 1; k <= engine::kBsfEnergyCount; ++k) {
             const std::string what = recordField(j, k + 1);
             TAMSO_READ_NUMBER(*reader, file, state.MonoBsfTable[k][j], what);
             TAMSO_REQUIRE(*reader, file, state.MonoBsfTable[k][j] >= 0, what, kNonNegative);
@@ -241,38 +241,38 @@ Status readBackscatterFile(const fs::path& file, CalculationState& state) {
         }
     }
     (void)discarded;
-    return std::nullopt;
+    return {};
 }
 
 // Checked as read: every coefficient not negative. The leading field of a record is any number.
-Status readAttenuationFile(const fs::path& file, CalculationState& state) {
+Status readAttenuationFile(const fs::path& file, engine::CalculationState& state) {
     auto reader = openReader(file, kAttenuationNumbers);
-    if (!reader)
+    if (!reader.ok())
         return reader.error();
     double discarded = 0;
-    for (int i = 1; i <= kTopBin; ++i) {
+    for (int i = 1; i <= engine::kTopBin; ++i) {
         TAMSO_READ_NUMBER(*reader, file, discarded, recordField(i, 1));
-        BinTable* const columns[] = {&state.TungstenMuTable, &state.AluminiumMuTable, &state.CopperMuTable,
+        engine::BinTable* const columns[] = {&state.TungstenMuTable, &state.AluminiumMuTable, &state.CopperMuTable,
                                      &state.AirMuEnTable,    &state.TissueMuEnTable,  &state.PmmaMuTable};
         int field = 1;
-        for (BinTable* column : columns) {
+        for (engine::BinTable* column : columns) {
             const std::string what = recordField(i, ++field);
             TAMSO_READ_NUMBER(*reader, file, (*column)[i], what);
             TAMSO_REQUIRE(*reader, file, (*column)[i] >= 0, what, kNonNegative);
         }
     }
     (void)discarded;
-    return std::nullopt;
+    return {};
 }
 
 // Checked as read: distance keys and field-area keys not negative and strictly ascending (the dose
 // interpolates between neighbours), scatter-to-primary ratios not negative.
-Status readScatterRatioFile(const fs::path& file, CalculationState& state) {
+Status readScatterRatioFile(const fs::path& file, engine::CalculationState& state) {
     auto reader = openReader(file, kScatterRatioNumbers);
-    if (!reader)
+    if (!reader.ok())
         return reader.error();
     std::string previousText;
-    for (int r = 1; r <= kSprDistanceRows; ++r) {
+    for (int r = 1; r <= engine::kSprDistanceRows; ++r) {
         const std::string keyWhat = recordField(r, 1);
         double& key = state.SprDistanceTable[r];
         TAMSO_READ_NUMBER(*reader, file, key, keyWhat);
@@ -280,13 +280,13 @@ Status readScatterRatioFile(const fs::path& file, CalculationState& state) {
         TAMSO_REQUIRE(*reader, file, r == 1 || key > state.SprDistanceTable[r - 1], keyWhat,
                       aboveRule("前の記録の距離", previousText));
         previousText = reader->lastNumberText();
-        for (int c = 1; c <= kSprAreaColumns; ++c) {
+        for (int c = 1; c <= engine::kSprAreaColumns; ++c) {
             const std::string what = recordField(r, c + 1);
             TAMSO_READ_NUMBER(*reader, file, state.ScatterPrimaryRatioTable[c][r], what);
             TAMSO_REQUIRE(*reader, file, state.ScatterPrimaryRatioTable[c][r] >= 0, what, kNonNegative);
         }
     }
-    for (int c = 1; c <= kSprAreaColumns; ++c) {
+    for (int c = 1; c <= engine::kSprAreaColumns; ++c) {
         const std::string what = std::to_string(c) + " 番目の照射野面積";
         double& area = state.SprFieldAreaTable[c];
         TAMSO_READ_NUMBER(*reader, file, area, what);
@@ -295,11 +295,11 @@ Status readScatterRatioFile(const fs::path& file, CalculationState& state) {
                       aboveRule(std::to_string(c - 1) + " 番目の照射野面積", previousText));
         previousText = reader->lastNumberText();
     }
-    return std::nullopt;
+    return {};
 }
 
-void fillBsfEnergyTable(CalculationState& state) {
-    for (int k = 2; k <= kBsfEnergyCount; ++k)
+void fillBsfEnergyTable(engine::CalculationState& state) {
+    for (int k = 2; k <= engine::kBsfEnergyCount; ++k)
         state.BsfEnergyTable[k] = 5.0 * (k - 1);
     state.BsfEnergyTable[1] = 1;
 }

@@ -32,14 +32,14 @@ Expected<BasicData> readBasicDataFile(const fs::path& folder);
 Status writeBasicDataFile(const fs::path& folder, const BasicData& data);
 // Puts the basic data into the state (wAirEv, xrayUnitName, targetAngleDeg,
 // defaultInherentFilterAlMm, hospitalName).
-void applyBasicData(CalculationState& state, const BasicData& data);
+void applyBasicData(engine::CalculationState& state, const BasicData& data);
 
 // Tube output data: comment line, five voltages (kV), five exposures at 1 m per mAs (C/kg),
 // reference Al and Cu filtration in mm.
 struct TubeOutputData {
     std::string comment;
-    double voltageKv[kTubeOutputRows + 1] = {};          // rows 1..5
-    double exposureCkgPerMas[kTubeOutputRows + 1] = {};  // rows 1..5
+    double voltageKv[engine::kTubeOutputRows + 1] = {};          // rows 1..5
+    double exposureCkgPerMas[engine::kTubeOutputRows + 1] = {};  // rows 1..5
     double refFilterAlMm = 0;
     double refFilterCuMm = 0;
 };
@@ -48,21 +48,21 @@ Expected<TubeOutputData> readTubeOutputFile(const fs::path& file);
 // "0.00E+00 ", the Al filtration with "#0.00 " and the Cu filtration with "#0.00".
 Status writeTubeOutputFile(const fs::path& file, const TubeOutputData& data);
 // TubeOutputTable, refFilterAlCm / refFilterCuCm (mm x 0.1) and the comment.
-void applyTubeOutputData(CalculationState& state, const TubeOutputData& data);
+void applyTubeOutputData(engine::CalculationState& state, const TubeOutputData& data);
 
 // Ambient dose table "kaijo_dose.dat": six rows of key " 000.0" and six values " 0.00".
 struct AmbientDoseData {
-    double cells[3][4][kAmbientRows + 1] = {}; // same indexing as AmbientDoseTable
+    double cells[3][4][engine::kAmbientRows + 1] = {}; // same indexing as AmbientDoseTable
 };
 Expected<AmbientDoseData> readAmbientDoseFile(const fs::path& file);
 Status writeAmbientDoseFile(const fs::path& file, const AmbientDoseData& data);
 
 // Read-only physics files, read straight into the state's tables.
-Status readBackscatterFile(const fs::path& file, CalculationState& state);
-Status readAttenuationFile(const fs::path& file, CalculationState& state);
-Status readScatterRatioFile(const fs::path& file, CalculationState& state);
+Status readBackscatterFile(const fs::path& file, engine::CalculationState& state);
+Status readAttenuationFile(const fs::path& file, engine::CalculationState& state);
+Status readScatterRatioFile(const fs::path& file, engine::CalculationState& state);
 
 // BsfEnergyTable: 1, 5, 10, ..., 150 keV.
-void fillBsfEnergyTable(CalculationState& state);
+void fillBsfEnergyTable(engine::CalculationState& state);
 
 } // namespace tamso::refdata

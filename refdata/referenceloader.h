@@ -10,6 +10,6 @@
 
 namespace tamso::refdata {
 
-Status loadReferenceData(CalculationState& state, const std::filesystem::path& folder);
+Status loadReferenceData(engine::CalculationState& state, const std::filesystem::path& folder);
 
 } // namespace tamso::refdata

@@ -479,7 +479,7 @@ std::string convertibleStart(std::string_view line) {
     std::string best;
     while (good + 1 < bad) {
         const size_t middle = good + (bad - good) / 2;
-        if (auto text = sjisToUtf8(line.substr(0, ends[middle - 1]))) {
+        if (auto text = sjisToUtf8(line.substr(0, ends[middle - 1])); text.ok()) {
             good = middle;
             best = std::move(*text);
         } else {
@@ -492,7 +492,7 @@ std::string convertibleStart(std::string_view line) {
 } // namespace
 
 std::string sjisToUtf8MarkingUnreadable(std::string_view sjis) {
-    if (auto whole = sjisToUtf8(sjis))
+    if (auto whole = sjisToUtf8(sjis); whole.ok())
         return std::move(*whole);
     // CR and LF never occur inside a Shift-JIS character, so the text can be taken line by line.
     std::string out;
@@ -505,7 +505,7 @@ std::string sjisToUtf8MarkingUnreadable(std::string_view sjis) {
         if (next < sjis.size())
             next += sjis[next] == '\r' && next + 1 < sjis.size() && sjis[next + 1] == '\n' ? 2 : 1;
         const std::string_view line = sjis.substr(start, end - start);
-        if (auto text = sjisToUtf8(line)) {
+        if (auto text = sjisToUtf8(line); text.ok()) {
             out += *text;
         } else {
             out += convertibleStart(line);
@@ -519,10 +519,10 @@ std::string sjisToUtf8MarkingUnreadable(std::string_view sjis) {
 
 Expected<std::string> readTextFile(const fs::path& path) {
     auto bytes = readFileBytes(path);
-    if (!bytes)
+    if (!bytes.ok())
         return bytes.error();
     auto text = sjisToUtf8(*bytes);
-    if (!text)
+    if (!text.ok())
         return Error{"ファイル" + quoted(path) + "を読み込めません: " + text.error().message + "。"};
     return text;
 }
@@ -558,7 +558,7 @@ Status writeFileAtomic(const fs::path& path, std::string_view bytes, Durability 
                                             ? std::string("ファイルが使用中か、書き込みが禁止されています")
                                             : fileErrorReason(failed))};
     }
-    return std::nullopt;
+    return {};
 }
 
 Status writeTextLines(const fs::path& path, const std::vector<std::string>& utf8Lines,
@@ -569,7 +569,7 @@ Status writeTextLines(const fs::path& path, const std::vector<std::string>& utf8
         text += "\r\n";
     }
     auto sjis = utf8ToSjis(text);
-    if (!sjis)
+    if (!sjis.ok())
         return Error{"ファイル" + quoted(path) + "に書き込めません: " + sjis.error().message + "。"};
     return writeFileAtomic(path, *sjis, durability);
 }

@@ -21,9 +21,9 @@ const std::vector<std::string> kKeys = {
     "hvl1_mm_al",         "quarter_value_mm_al",       "effective_energy_kev", "quality_index",
     "exposure_at_1m_ckg", "exposure_with_scatter_ckg", "dose_conversion_factor", "backscatter_factor",
     "entrance_surface_dose_mgy", "caregiver_usv_1",    "caregiver_usv_2",      "caregiver_usv_3"};
-const ResultField kFields[] = {ResultField::Text13, ResultField::Text14, ResultField::Text15, ResultField::Text16,
-                               ResultField::Text12, ResultField::Text7,  ResultField::Text18, ResultField::Text17,
-                               ResultField::Text20, ResultField::Text21, ResultField::Text22, ResultField::Text25};
+const engine::ResultField kFields[] = {engine::ResultField::Text13, engine::ResultField::Text14, engine::ResultField::Text15, engine::ResultField::Text16,
+                               engine::ResultField::Text12, engine::ResultField::Text7,  engine::ResultField::Text18, engine::ResultField::Text17,
+                               engine::ResultField::Text20, engine::ResultField::Text21, engine::ResultField::Text22, engine::ResultField::Text25};
 
 struct Outcome {
     int status = -1;
@@ -59,15 +59,15 @@ Outcome runProgram(const test::TempFolder& folder, const std::string& arguments)
 std::string workdir(const test::TempFolder& folder) { return "--workdir \"" + folder.path().string() + "\""; }
 
 // The texts the engine gives for the same conditions, in the order of the keys.
-std::vector<std::string> engineTexts(const test::TempFolder& folder, const ConditionTexts& conditions) {
-    CalculationState state;
-    EXPECT_FALSE(refdata::loadReferenceData(state, folder.path()));
+std::vector<std::string> engineTexts(const test::TempFolder& folder, const engine::ConditionTexts& conditions) {
+    engine::CalculationState state;
+    EXPECT_TRUE(refdata::loadReferenceData(state, folder.path()).ok());
     state.exposureSource = 2;
-    ResultTexts results;
-    EXPECT_FALSE(runCalculation(state, conditions, results, folder.path()));
-    EXPECT_FALSE(computeCaregiverDose(state, results));
+    engine::ResultTexts results;
+    EXPECT_TRUE(engine::runCalculation(state, conditions, results, folder.path()).ok());
+    EXPECT_TRUE(engine::computeCaregiverDose(state, results).ok());
     std::vector<std::string> texts;
-    for (ResultField f : kFields)
+    for (engine::ResultField f : kFields)
         texts.push_back(results.resultText(f));
     return texts;
 }
@@ -87,7 +87,7 @@ protected:
 TEST_F(CalcProgram, PrintsEveryResultAsTheScreenShowsIt) {
     const Outcome o = runProgram(folder, workdir(folder) + " --kv 60 --mas 4 --field 30x24 --added-al 1");
     ASSERT_EQ(o.status, 0) << o.err;
-    ConditionTexts conditions;
+    engine::ConditionTexts conditions;
     conditions.text5 = "60";
     conditions.text6 = "4";
     conditions.text10 = "30";
@@ -104,7 +104,7 @@ TEST_F(CalcProgram, PrintsEveryResultAsTheScreenShowsIt) {
 TEST_F(CalcProgram, DefaultsAreTheScreensAndTheBasicData) {
     const Outcome o = runProgram(folder, workdir(folder));
     ASSERT_EQ(o.status, 0) << o.err;
-    const auto expected = engineTexts(folder, ConditionTexts{}); // angle 12, inherent 2.5 mm as in the basic data
+    const auto expected = engineTexts(folder, engine::ConditionTexts{}); // angle 12, inherent 2.5 mm as in the basic data
     const auto lines = textio::splitLines(o.out);
     ASSERT_EQ(lines.size(), kKeys.size());
     for (size_t k = 0; k < kKeys.size(); ++k)
@@ -114,11 +114,11 @@ TEST_F(CalcProgram, DefaultsAreTheScreensAndTheBasicData) {
 TEST_F(CalcProgram, MeasuredExposureIsUsedAsShown) {
     const Outcome o = runProgram(folder, workdir(folder) + " --measured-ckg 2.5861e-4 --mas 9");
     ASSERT_EQ(o.status, 0) << o.err;
-    CalculationState state;
-    ASSERT_FALSE(refdata::loadReferenceData(state, folder.path()));
+    engine::CalculationState state;
+    ASSERT_TRUE(refdata::loadReferenceData(state, folder.path()).ok());
     state.exposureSource = 2;
-    ResultTexts results;
-    ASSERT_FALSE(runCalculation(state, ConditionTexts{}, results, folder.path()));
+    engine::ResultTexts results;
+    ASSERT_TRUE(engine::runCalculation(state, engine::ConditionTexts{}, results, folder.path()).ok());
     const std::string shown = textio::formatNumber(state.filterExposureRatio * 2.59e-4, "0.00E+00");
     EXPECT_NE(o.out.find("exposure_at_1m_ckg " + shown + "\n"), std::string::npos) << o.out;
 }
@@ -159,7 +159,7 @@ TEST_F(CalcProgram, CsvBatchGivesOneRowPerExposureAndKeepsGoingAfterAFailure) {
     EXPECT_EQ(lines[0], header + ",error");
 
     std::string first = "1";
-    for (const auto& text : engineTexts(folder, ConditionTexts{}))
+    for (const auto& text : engineTexts(folder, engine::ConditionTexts{}))
         first += "," + text;
     EXPECT_EQ(lines[1], first + ",");
 
@@ -167,7 +167,7 @@ TEST_F(CalcProgram, CsvBatchGivesOneRowPerExposureAndKeepsGoingAfterAFailure) {
         << "a failed row has empty results";
     EXPECT_NE(lines[2].find("80 kV"), std::string::npos) << lines[2];
 
-    ConditionTexts third;
+    engine::ConditionTexts third;
     third.text5 = "60";
     third.text10 = "20";
     third.text11 = "20";

@@ -18,8 +18,8 @@ constexpr double kQuarterTurn = 1.570795;
 
 // One photon bin at 50 keV (bin 100) carries the whole spectrum; the air and tissue
 // coefficients are flat, the ring table empty, the scatter ratio 0.01 * (row + column - 1).
-std::unique_ptr<CalculationState> doseState() {
-    auto s = std::make_unique<CalculationState>();
+std::unique_ptr<engine::CalculationState> doseState() {
+    auto s = std::make_unique<engine::CalculationState>();
     s->tubeVoltageKv = 60;
     s->wAirEv = 33.97;
     s->ffdCm = 100;
@@ -48,15 +48,15 @@ std::unique_ptr<CalculationState> doseState() {
     return s;
 }
 
-void setRings(CalculationState& s, int first, int last, double value) {
+void setRings(engine::CalculationState& s, int first, int last, double value) {
     for (int k = 1; k <= 31; ++k)
         for (int j = first; j <= last; ++j)
             s.MonoBsfTable[k][j] = value;
 }
 
-double runDose(CalculationState& s, ResultTexts& results) {
-    Status e = computeEntranceSurfaceDose(s, results);
-    EXPECT_FALSE(e) << e->message;
+double runDose(engine::CalculationState& s, engine::ResultTexts& results) {
+    Status e = engine::computeEntranceSurfaceDose(s, results);
+    EXPECT_TRUE(e.ok()) << e.message();
     return s.entranceSurfaceDoseMGy;
 }
 
@@ -64,18 +64,18 @@ double runDose(CalculationState& s, ResultTexts& results) {
 
 TEST(EngineDose, ConversionFactorAndDoseOfASingleBin) {
     auto s = doseState();
-    ResultTexts results;
+    engine::ResultTexts results;
     const double dose = runDose(*s, results);
     EXPECT_NEAR(s->doseConversionFactor, 33.97 * 2, 1e-12);
-    EXPECT_EQ(results.resultText(ResultField::Text18), "67.94");
+    EXPECT_EQ(results.resultText(engine::ResultField::Text18), "67.94");
     EXPECT_EQ(s->backscatterFactor, 1); // empty ring table
-    EXPECT_EQ(results.resultText(ResultField::Text17), "1.000");
+    EXPECT_EQ(results.resultText(engine::ResultField::Text17), "1.000");
     // Area 515.62 cm2 at the hood distance of row 3: 0.04 + 115.62 / 500 * 0.01.
     const double spr = 0.04 + 115.62 / 500 * 0.01;
     const double expected = 1000 * 67.94 * (10000.0 / (90 * 90)) * (1 + spr) * 1e-5;
     EXPECT_NEAR(dose, expected, 1e-12 * expected);
-    EXPECT_EQ(results.resultText(ResultField::Text7), "1.04E-05");
-    EXPECT_EQ(results.resultText(ResultField::Text20), "0.874");
+    EXPECT_EQ(results.resultText(engine::ResultField::Text7), "1.04E-05");
+    EXPECT_EQ(results.resultText(engine::ResultField::Text20), "0.874");
     // Bin 1 is never a tissue-dose weight; bins above n are not touched.
     EXPECT_EQ(s->TissueDoseSpectrumTable[1], 0);
     EXPECT_NEAR(s->TissueDoseSpectrumTable[100], 1, 1e-15);
@@ -96,7 +96,7 @@ TEST_P(HoodScatter, ClampsAndInterpolates) {
     s->hoodSkinDistanceCm = c.hoodSkin;
     s->fieldLongCm = c.fieldLong;
     s->fieldShortCm = c.fieldShort;
-    ResultTexts results;
+    engine::ResultTexts results;
     const double dose = runDose(*s, results);
     EXPECT_EQ(s->hoodSkinDistanceCm, c.clampedHoodSkin);
     const double expected =
@@ -118,7 +118,7 @@ TEST(EngineDose, SquareFieldCountsTheCornersOnly) {
     s->fieldLongCm = 20;
     s->fieldShortCm = 20;
     setRings(*s, 1, 300, 0.001);
-    ResultTexts results;
+    engine::ResultTexts results;
     runDose(*s, results);
     // a = b = 10 cm: 100 whole rings, then rings cut by all four edges up to 10 * sqrt(200).
     double expected = 1 + 100 * 0.001;
@@ -135,7 +135,7 @@ TEST(EngineDose, RingJustBeyondTheShortSideWithItsMidRadiusInsideAddsNothing) {
     s->fieldLongCm = 30;
     s->fieldShortCm = 20.14; // b = 10.07 cm: ring 101 has r = 10.05 cm < b
     setRings(*s, 101, 101, 1.0);
-    ResultTexts results;
+    engine::ResultTexts results;
     runDose(*s, results);
     EXPECT_EQ(s->backscatterFactor, 1);
 
@@ -156,7 +156,7 @@ TEST(EngineDose, FieldBeyondFortyCentimetresCountsAsForty) {
         s->fieldLongCm = longSide;
         s->fieldShortCm = shortSide;
         setRings(*s, 1, 300, 0.001);
-        ResultTexts results;
+        engine::ResultTexts results;
         runDose(*s, results);
         return s->backscatterFactor;
     };
@@ -170,21 +170,21 @@ TEST(EngineDose, FieldBeyondFortyCentimetresCountsAsForty) {
 TEST(EngineDose, SwappedFieldSidesGiveTheSameRun) {
     test::TempFolder folder;
     test::writeMinimalReferenceFiles(folder.path());
-    CalculationState a;
-    ASSERT_FALSE(refdata::loadReferenceData(a, folder.path()));
+    engine::CalculationState a;
+    ASSERT_TRUE(refdata::loadReferenceData(a, folder.path()).ok());
     a.exposureSource = 2;
-    CalculationState b = a;
-    ConditionTexts fa;
-    ConditionTexts fb;
+    engine::CalculationState b = a;
+    engine::ConditionTexts fa;
+    engine::ConditionTexts fb;
     fb.text10 = "20.3";
     fb.text11 = "25.4";
-    ResultTexts ra;
-    ResultTexts rb;
-    ASSERT_FALSE(runCalculation(a, fa, ra, folder.path()));
-    ASSERT_FALSE(runCalculation(b, fb, rb, folder.path()));
+    engine::ResultTexts ra;
+    engine::ResultTexts rb;
+    ASSERT_TRUE(engine::runCalculation(a, fa, ra, folder.path()).ok());
+    ASSERT_TRUE(engine::runCalculation(b, fb, rb, folder.path()).ok());
     EXPECT_EQ(a.backscatterFactor, b.backscatterFactor);
     EXPECT_EQ(a.entranceSurfaceDoseMGy, b.entranceSurfaceDoseMGy);
-    EXPECT_EQ(ra.resultText(ResultField::Text7), rb.resultText(ResultField::Text7));
+    EXPECT_EQ(ra.resultText(engine::ResultField::Text7), rb.resultText(engine::ResultField::Text7));
     EXPECT_DOUBLE_EQ(a.focusSkinDistanceCm, 90);
     EXPECT_DOUBLE_EQ(a.hoodSkinDistanceCm, 30);
 }
@@ -193,8 +193,8 @@ TEST(EngineDose, SwappedFieldSidesGiveTheSameRun) {
 
 namespace {
 
-std::unique_ptr<CalculationState> outputState(double kv) {
-    auto s = std::make_unique<CalculationState>();
+std::unique_ptr<engine::CalculationState> outputState(double kv) {
+    auto s = std::make_unique<engine::CalculationState>();
     const double volts[] = {40, 50, 60, 70, 80};
     const double perMas[] = {6e-6, 9e-6, 1.2e-5, 1.5e-5, 1.8e-5};
     for (int r = 1; r <= 5; ++r) {
@@ -215,11 +215,11 @@ class TubeOutput : public ::testing::TestWithParam<std::pair<double, double>> {}
 TEST_P(TubeOutput, InterpolatesPerMasBetweenTheBracketingRows) {
     const auto [kv, perMas] = GetParam();
     auto s = outputState(kv);
-    ResultTexts results;
-    results.setResultText(ResultField::Text19, "2.58E-4");
-    ASSERT_FALSE(computeExposureAt1m(*s, results));
+    engine::ResultTexts results;
+    results.setResultText(engine::ResultField::Text19, "2.58E-4");
+    ASSERT_TRUE(engine::computeExposureAt1m(*s, results).ok());
     EXPECT_NEAR(s->exposureAt1mCkg, 2 * 0.5 * perMas, 1e-18);
-    EXPECT_EQ(results.resultText(ResultField::Text19), "");
+    EXPECT_EQ(results.resultText(engine::ResultField::Text19), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Voltages, TubeOutput,
@@ -229,38 +229,38 @@ INSTANTIATE_TEST_SUITE_P(Voltages, TubeOutput,
 
 TEST(TubeOutputEnd, LastTabulatedVoltageGivesTheLastRowExactly) {
     auto s = outputState(80);
-    ResultTexts results;
-    ASSERT_FALSE(computeExposureAt1m(*s, results));
+    engine::ResultTexts results;
+    ASSERT_TRUE(engine::computeExposureAt1m(*s, results).ok());
     EXPECT_EQ(s->exposureAt1mCkg, 2 * (0.5 * 1.8e-5));
-    EXPECT_EQ(results.resultText(ResultField::Text12), "1.80E-05");
+    EXPECT_EQ(results.resultText(engine::ResultField::Text12), "1.80E-05");
 
     auto above = outputState(80.01);
-    results.setResultText(ResultField::Text12, "old");
-    Status e = computeExposureAt1m(*above, results);
-    ASSERT_TRUE(e);
-    EXPECT_NE(e->message.find("80 kV"), std::string::npos) << e->message;
-    EXPECT_EQ(results.resultText(ResultField::Text12), "old");
+    results.setResultText(engine::ResultField::Text12, "old");
+    Status e = engine::computeExposureAt1m(*above, results);
+    ASSERT_FALSE(e.ok());
+    EXPECT_NE(e.message().find("80 kV"), std::string::npos) << e.message();
+    EXPECT_EQ(results.resultText(engine::ResultField::Text12), "old");
 }
 
 TEST(TubeOutputEnd, BelowTheFirstTabulatedVoltageIsRefused) {
     // Extrapolated below row 1 the exposure would fall to nothing and below.
     for (double kv : {39.99, 30.0, 5.0}) {
         auto s = outputState(kv);
-        ResultTexts results;
-        results.setResultText(ResultField::Text12, "old");
-        Status e = computeExposureAt1m(*s, results);
-        ASSERT_TRUE(e) << kv;
-        EXPECT_NE(e->message.find("最小管電圧（40 kV）を下回っている"), std::string::npos) << e->message;
-        EXPECT_EQ(results.resultText(ResultField::Text12), "old");
+        engine::ResultTexts results;
+        results.setResultText(engine::ResultField::Text12, "old");
+        Status e = engine::computeExposureAt1m(*s, results);
+        ASSERT_FALSE(e.ok()) << kv;
+        EXPECT_NE(e.message().find("最小管電圧（40 kV）を下回っている"), std::string::npos) << e.message();
+        EXPECT_EQ(results.resultText(engine::ResultField::Text12), "old");
     }
 }
 
 TEST(TubeOutputEnd, ZeroMasGivesZero) {
     auto s = outputState(50);
     s->mAs = 0;
-    ResultTexts results;
-    ASSERT_FALSE(computeExposureAt1m(*s, results));
-    EXPECT_EQ(results.resultText(ResultField::Text12), "0.00E+00");
+    engine::ResultTexts results;
+    ASSERT_TRUE(engine::computeExposureAt1m(*s, results).ok());
+    EXPECT_EQ(results.resultText(engine::ResultField::Text12), "0.00E+00");
 }
 
 TEST(TubeOutputEnd, MeasuredValueIsUsedAsShownWhateverTheMas) {
@@ -269,12 +269,12 @@ TEST(TubeOutputEnd, MeasuredValueIsUsedAsShownWhateverTheMas) {
         s->exposureSource = 1;
         s->filterExposureRatio = 0.8;
         s->mAs = mas;
-        ResultTexts results;
-        results.setResultText(ResultField::Text19, "2.58E-4");
-        ASSERT_FALSE(computeExposureAt1m(*s, results));
+        engine::ResultTexts results;
+        results.setResultText(engine::ResultField::Text19, "2.58E-4");
+        ASSERT_TRUE(engine::computeExposureAt1m(*s, results).ok());
         EXPECT_NEAR(s->exposureAt1mCkg, 2.064e-4, 1e-18);
-        EXPECT_EQ(results.resultText(ResultField::Text12), "2.06E-04");
-        EXPECT_EQ(results.resultText(ResultField::Text19), "2.58E-4");
+        EXPECT_EQ(results.resultText(engine::ResultField::Text12), "2.06E-04");
+        EXPECT_EQ(results.resultText(engine::ResultField::Text19), "2.58E-4");
     }
 }
 
@@ -283,8 +283,8 @@ TEST(TubeOutputEnd, MeasuredValueIsUsedAsShownWhateverTheMas) {
 namespace {
 
 // Row keys 70..120 cm; value = row + 10 * voltage column + 100 * position (uSv per mAs).
-CalculationState ambientState(double kv, double ffd, double mas) {
-    CalculationState s;
+engine::CalculationState ambientState(double kv, double ffd, double mas) {
+    engine::CalculationState s;
     for (int i = 1; i <= 6; ++i) {
         s.AmbientDoseTable[0][0][i] = 60 + 10 * i;
         for (int j = 1; j <= 2; ++j)
@@ -312,11 +312,11 @@ class Caregiver : public ::testing::TestWithParam<CaregiverCase> {};
 
 TEST_P(Caregiver, InterpolatesInDistanceAndVoltage) {
     const CaregiverCase c = GetParam();
-    const CalculationState s = ambientState(c.kv, c.ffd, c.mas);
-    ResultTexts results;
-    ASSERT_FALSE(computeCaregiverDose(s, results));
-    EXPECT_EQ(results.resultText(ResultField::Text21), c.position1);
-    EXPECT_EQ(results.resultText(ResultField::Text25), c.position3);
+    const engine::CalculationState s = ambientState(c.kv, c.ffd, c.mas);
+    engine::ResultTexts results;
+    ASSERT_TRUE(engine::computeCaregiverDose(s, results).ok());
+    EXPECT_EQ(results.resultText(engine::ResultField::Text21), c.position1);
+    EXPECT_EQ(results.resultText(engine::ResultField::Text25), c.position3);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -332,10 +332,10 @@ INSTANTIATE_TEST_SUITE_P(
                       CaregiverCase{50, 100, 0, "0.000", "0.000"}));
 
 TEST(CaregiverExample, PointTwelvePerMasAtFiveMasShowsPointSix) {
-    CalculationState s = ambientState(50, 100, 5);
+    engine::CalculationState s = ambientState(50, 100, 5);
     s.AmbientDoseTable[1][1][4] = 0.12;
-    ResultTexts results;
-    ASSERT_FALSE(computeCaregiverDose(s, results));
-    EXPECT_EQ(results.resultText(ResultField::Text21), "0.600");
-    EXPECT_EQ(results.resultText(ResultField::Text22), "1070.000"); // (4 + 10 + 200) x 5
+    engine::ResultTexts results;
+    ASSERT_TRUE(engine::computeCaregiverDose(s, results).ok());
+    EXPECT_EQ(results.resultText(engine::ResultField::Text21), "0.600");
+    EXPECT_EQ(results.resultText(engine::ResultField::Text22), "1070.000"); // (4 + 10 + 200) x 5
 }

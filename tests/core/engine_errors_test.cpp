@@ -18,18 +18,18 @@ namespace {
 
 struct Refusal {
     const char* name;
-    std::function<void(CalculationState&, ConditionTexts&, const test::TempFolder&)> prepare;
+    std::function<void(engine::CalculationState&, engine::ConditionTexts&, const test::TempFolder&)> prepare;
 };
 
 void PrintTo(const Refusal& r, std::ostream* os) { *os << r.name; }
 
-std::unique_ptr<CalculationState> loaded(const test::TempFolder& folder) {
+std::unique_ptr<engine::CalculationState> loaded(const test::TempFolder& folder) {
     return test::loadMinimalInstallation(folder.path());
 }
 
-const ResultField kRunFields[] = {ResultField::Text7,  ResultField::Text12, ResultField::Text13,
-                                  ResultField::Text14, ResultField::Text15, ResultField::Text16,
-                                  ResultField::Text17, ResultField::Text18, ResultField::Text20};
+const engine::ResultField kRunFields[] = {engine::ResultField::Text7,  engine::ResultField::Text12, engine::ResultField::Text13,
+                                  engine::ResultField::Text14, engine::ResultField::Text15, engine::ResultField::Text16,
+                                  engine::ResultField::Text17, engine::ResultField::Text18, engine::ResultField::Text20};
 
 } // namespace
 
@@ -38,20 +38,20 @@ class RefusedRun : public ::testing::TestWithParam<Refusal> {};
 TEST_P(RefusedRun, StopsWithAMessageAndChangesNoResult) {
     test::TempFolder folder;
     auto state = loaded(folder);
-    ResultTexts results;
-    ASSERT_FALSE(runCalculation(*state, ConditionTexts{}, results, folder.path())); // a good run first
+    engine::ResultTexts results;
+    ASSERT_TRUE(engine::runCalculation(*state, engine::ConditionTexts{}, results, folder.path()).ok()); // a good run first
     const std::string listing = test::readBytes(folder.file("Beam_data.dat"));
     const double dose = state->entranceSurfaceDoseMGy;
     const double hvl = state->hvl1Cm;
-    ResultTexts before = results;
+    engine::ResultTexts before = results;
 
-    ConditionTexts fields;
+    engine::ConditionTexts fields;
     GetParam().prepare(*state, fields, folder);
-    Status e = runCalculation(*state, fields, results, folder.path());
-    ASSERT_TRUE(e.has_value());
-    EXPECT_FALSE(e->message.empty());
-    for (ResultField f : kRunFields)
-        EXPECT_EQ(results.resultText(f), before.resultText(f)) << resultFieldName(f);
+    Status e = engine::runCalculation(*state, fields, results, folder.path());
+    ASSERT_FALSE(e.ok());
+    EXPECT_FALSE(e.message().empty());
+    for (engine::ResultField f : kRunFields)
+        EXPECT_EQ(results.resultText(f), before.resultText(f)) << engine::resultFieldName(f);
     EXPECT_EQ(state->entranceSurfaceDoseMGy, dose);
     EXPECT_EQ(state->hvl1Cm, hvl);
     if (std::filesystem::is_regular_file(folder.file("Beam_data.dat"))) {
@@ -116,34 +116,34 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(RefusedRunInput, NumbersOutOfRangeNameTheirField) {
     const std::string huge = std::string(400, '1') + "E-07";
     const struct {
-        std::string ConditionTexts::*field;
+        std::string engine::ConditionTexts::*field;
         const char* caption;
-    } cases[] = {{&ConditionTexts::text23, "被写体厚"}, // as 0 the run would go on with no thickness
-                 {&ConditionTexts::text3, "付加フィルタ（アルミ）"},
-                 {&ConditionTexts::text6, "Ｘ線管電流×照射時間"},
-                 {&ConditionTexts::text11, "照射野サイズ（短軸方向）"}};
+    } cases[] = {{&engine::ConditionTexts::text23, "被写体厚"}, // as 0 the run would go on with no thickness
+                 {&engine::ConditionTexts::text3, "付加フィルタ（アルミ）"},
+                 {&engine::ConditionTexts::text6, "Ｘ線管電流×照射時間"},
+                 {&engine::ConditionTexts::text11, "照射野サイズ（短軸方向）"}};
     for (const auto& c : cases) {
         test::TempFolder folder;
         auto state = loaded(folder);
-        ConditionTexts fields;
+        engine::ConditionTexts fields;
         fields.*c.field = huge;
-        ResultTexts results;
-        Status e = runCalculation(*state, fields, results, folder.path());
-        ASSERT_TRUE(e) << c.caption;
+        engine::ResultTexts results;
+        Status e = engine::runCalculation(*state, fields, results, folder.path());
+        ASSERT_FALSE(e.ok()) << c.caption;
         EXPECT_NE(
-            e->message.find(std::string(c.caption) + "の入力値「" + std::string(40, '1') + "…」は大きすぎて"),
+            e.message().find(std::string(c.caption) + "の入力値「" + std::string(40, '1') + "…」は大きすぎて"),
             std::string::npos)
-            << e->message;
-        EXPECT_EQ(results.resultText(ResultField::Text20), "");
+            << e.message();
+        EXPECT_EQ(results.resultText(engine::ResultField::Text20), "");
         EXPECT_FALSE(std::filesystem::exists(folder.file("Beam_data.dat")));
     }
     // Too small for a double is 0, a value the run takes.
     test::TempFolder folder;
     auto state = loaded(folder);
-    ConditionTexts fields;
+    engine::ConditionTexts fields;
     fields.text3 = "0." + std::string(400, '0') + "1";
-    ResultTexts results;
-    EXPECT_FALSE(runCalculation(*state, fields, results, folder.path()));
+    engine::ResultTexts results;
+    EXPECT_TRUE(engine::runCalculation(*state, fields, results, folder.path()).ok());
     EXPECT_EQ(state->addedFilterAlCm, 0);
 }
 
@@ -151,13 +151,13 @@ TEST(RefusedRunInput, NegativeMeasuredExposureGivesNoResult) {
     test::TempFolder folder;
     auto state = loaded(folder);
     state->exposureSource = 1;
-    ResultTexts results;
-    results.setResultText(ResultField::Text19, "-2.58E-4");
-    Status e = runCalculation(*state, ConditionTexts{}, results, folder.path());
-    ASSERT_TRUE(e);
-    EXPECT_NE(e->message.find("負の値"), std::string::npos) << e->message;
-    EXPECT_EQ(results.resultText(ResultField::Text12), "");
-    EXPECT_EQ(results.resultText(ResultField::Text20), "");
+    engine::ResultTexts results;
+    results.setResultText(engine::ResultField::Text19, "-2.58E-4");
+    Status e = engine::runCalculation(*state, engine::ConditionTexts{}, results, folder.path());
+    ASSERT_FALSE(e.ok());
+    EXPECT_NE(e.message().find("負の値"), std::string::npos) << e.message();
+    EXPECT_EQ(results.resultText(engine::ResultField::Text12), "");
+    EXPECT_EQ(results.resultText(engine::ResultField::Text20), "");
 }
 
 TEST(RefusedRunFolder, WorkingFolderThatIsAFileStopsTheRun) {
@@ -165,24 +165,24 @@ TEST(RefusedRunFolder, WorkingFolderThatIsAFileStopsTheRun) {
     auto state = loaded(folder);
     const auto notAFolder = folder.file("plain.txt");
     test::writeBytes(notAFolder, "x");
-    ResultTexts results;
-    Status e = runCalculation(*state, ConditionTexts{}, results, notAFolder);
-    ASSERT_TRUE(e);
-    EXPECT_NE(e->message.find("Beam_data.dat"), std::string::npos);
-    EXPECT_EQ(results.resultText(ResultField::Text13), "");
+    engine::ResultTexts results;
+    Status e = engine::runCalculation(*state, engine::ConditionTexts{}, results, notAFolder);
+    ASSERT_FALSE(e.ok());
+    EXPECT_NE(e.message().find("Beam_data.dat"), std::string::npos);
+    EXPECT_EQ(results.resultText(engine::ResultField::Text13), "");
 }
 
 TEST(EngineLimits, ZeroAirCoefficientBelowTheSummedBinsIsAccepted) {
     test::TempFolder folder;
     auto state = loaded(folder);
     state->AirMuEnTable[4] = 0; // the conversion factor sums from bin 5
-    ResultTexts results;
-    Status e = runCalculation(*state, ConditionTexts{}, results, folder.path());
-    EXPECT_FALSE(e) << e->message;
+    engine::ResultTexts results;
+    Status e = engine::runCalculation(*state, engine::ConditionTexts{}, results, folder.path());
+    EXPECT_TRUE(e.ok()) << e.message();
 }
 
 TEST(EngineLimits, CaregiverTableMustAscendToAtLeast120) {
-    CalculationState s;
+    engine::CalculationState s;
     for (int i = 1; i <= 6; ++i) {
         s.AmbientDoseTable[0][0][i] = 60 + 10 * i;
         s.AmbientDoseTable[1][1][i] = s.AmbientDoseTable[1][2][i] = s.AmbientDoseTable[1][3][i] = 0.1;
@@ -190,42 +190,42 @@ TEST(EngineLimits, CaregiverTableMustAscendToAtLeast120) {
     s.tubeVoltageKv = 50;
     s.ffdCm = 100;
     s.mAs = 5;
-    ResultTexts results;
-    ASSERT_FALSE(computeCaregiverDose(s, results));
+    engine::ResultTexts results;
+    ASSERT_TRUE(engine::computeCaregiverDose(s, results).ok());
 
-    CalculationState repeated = s;
+    engine::CalculationState repeated = s;
     repeated.AmbientDoseTable[0][0][4] = 90;
-    results.setResultText(ResultField::Text21, "old");
-    Status e = computeCaregiverDose(repeated, results);
-    ASSERT_TRUE(e);
-    EXPECT_FALSE(e->message.empty());
-    EXPECT_EQ(results.resultText(ResultField::Text21), "old");
+    results.setResultText(engine::ResultField::Text21, "old");
+    Status e = engine::computeCaregiverDose(repeated, results);
+    ASSERT_FALSE(e.ok());
+    EXPECT_FALSE(e.message().empty());
+    EXPECT_EQ(results.resultText(engine::ResultField::Text21), "old");
 
-    CalculationState shortTable = s;
+    engine::CalculationState shortTable = s;
     shortTable.AmbientDoseTable[0][0][6] = 115;
-    EXPECT_TRUE(computeCaregiverDose(shortTable, results));
+    EXPECT_FALSE(engine::computeCaregiverDose(shortTable, results).ok());
 
-    CalculationState huge = s;
+    engine::CalculationState huge = s;
     huge.mAs = std::numeric_limits<double>::infinity();
-    EXPECT_TRUE(computeCaregiverDose(huge, results));
+    EXPECT_FALSE(engine::computeCaregiverDose(huge, results).ok());
 
     // A voltage column that falls below 0 between the tabulated ones gives no dose below 0.
-    CalculationState negative = s;
+    engine::CalculationState negative = s;
     negative.AmbientDoseTable[1][2][4] = 0.1;
     negative.AmbientDoseTable[2][2][4] = -0.3;
     negative.tubeVoltageKv = 58;
-    results.setResultText(ResultField::Text22, "old");
-    Status e2 = computeCaregiverDose(negative, results);
-    ASSERT_TRUE(e2);
-    EXPECT_NE(e2->message.find("計算結果（周辺線量）が負の値"), std::string::npos) << e2->message;
-    EXPECT_EQ(results.resultText(ResultField::Text22), "old");
+    results.setResultText(engine::ResultField::Text22, "old");
+    Status e2 = engine::computeCaregiverDose(negative, results);
+    ASSERT_FALSE(e2.ok());
+    EXPECT_NE(e2.message().find("計算結果（周辺線量）が負の値"), std::string::npos) << e2.message();
+    EXPECT_EQ(results.resultText(engine::ResultField::Text22), "old");
 }
 
 // A table whose rows from 100 cm on were never filled in (zeros) gives no caregiver dose of 0.000
 // for an exposure that has mAs; zero mAs still gives 0.000, and a zero cell that the
 // interpolation does not lean on is no obstacle.
 TEST(EngineLimits, CaregiverTableCutOffGivesNoZeroDose) {
-    CalculationState s;
+    engine::CalculationState s;
     for (int i = 1; i <= 6; ++i) {
         s.AmbientDoseTable[0][0][i] = 60 + 10 * i;
         for (int j = 1; j <= 2; ++j)
@@ -235,49 +235,49 @@ TEST(EngineLimits, CaregiverTableCutOffGivesNoZeroDose) {
     s.tubeVoltageKv = 50;
     s.ffdCm = 100;
     s.mAs = 5;
-    ResultTexts results;
-    results.setResultText(ResultField::Text21, "old");
-    Status e = computeCaregiverDose(s, results);
-    ASSERT_TRUE(e);
-    EXPECT_NE(e->message.find("kaijo_dose.dat"), std::string::npos) << e->message;
-    EXPECT_EQ(results.resultText(ResultField::Text21), "old");
+    engine::ResultTexts results;
+    results.setResultText(engine::ResultField::Text21, "old");
+    Status e = engine::computeCaregiverDose(s, results);
+    ASSERT_FALSE(e.ok());
+    EXPECT_NE(e.message().find("kaijo_dose.dat"), std::string::npos) << e.message();
+    EXPECT_EQ(results.resultText(engine::ResultField::Text21), "old");
 
     s.ffdCm = 95; // half of row 3 is still something
-    ASSERT_FALSE(computeCaregiverDose(s, results));
-    EXPECT_EQ(results.resultText(ResultField::Text21), "0.750");
+    ASSERT_TRUE(engine::computeCaregiverDose(s, results).ok());
+    EXPECT_EQ(results.resultText(engine::ResultField::Text21), "0.750");
     s.ffdCm = 90; // row 3 exactly; row 4 has no weight
-    ASSERT_FALSE(computeCaregiverDose(s, results));
-    EXPECT_EQ(results.resultText(ResultField::Text21), "1.500");
+    ASSERT_TRUE(engine::computeCaregiverDose(s, results).ok());
+    EXPECT_EQ(results.resultText(engine::ResultField::Text21), "1.500");
     s.ffdCm = 100;
     s.mAs = 0;
-    ASSERT_FALSE(computeCaregiverDose(s, results));
-    EXPECT_EQ(results.resultText(ResultField::Text21), "0.000");
+    ASSERT_TRUE(engine::computeCaregiverDose(s, results).ok());
+    EXPECT_EQ(results.resultText(engine::ResultField::Text21), "0.000");
 }
 
 // Whatever is typed into any field, a run either stops with a message or gives finite results.
 TEST(EngineLimits, AnyTypedTextIsEitherRefusedOrFinite) {
     test::TempFolder folder;
     auto state = loaded(folder);
-    std::string ConditionTexts::*const fields[] = {
-        &ConditionTexts::text1, &ConditionTexts::text2, &ConditionTexts::text3,  &ConditionTexts::text4,
-        &ConditionTexts::text5, &ConditionTexts::text6, &ConditionTexts::text8,  &ConditionTexts::text23,
-        &ConditionTexts::text9, &ConditionTexts::text10, &ConditionTexts::text11};
+    std::string engine::ConditionTexts::*const fields[] = {
+        &engine::ConditionTexts::text1, &engine::ConditionTexts::text2, &engine::ConditionTexts::text3,  &engine::ConditionTexts::text4,
+        &engine::ConditionTexts::text5, &engine::ConditionTexts::text6, &engine::ConditionTexts::text8,  &engine::ConditionTexts::text23,
+        &engine::ConditionTexts::text9, &engine::ConditionTexts::text10, &engine::ConditionTexts::text11};
     const char* typed[] = {"0", "-1", "1e308", "-1e308", "abc", "", "1e-320", "149.99", "99999", "-0", "180", "1 2"};
     for (auto field : fields) {
         for (const char* text : typed) {
-            ConditionTexts conditions;
+            engine::ConditionTexts conditions;
             conditions.*field = text;
-            ResultTexts results;
-            Status e = runCalculation(*state, conditions, results, folder.path());
-            if (e) {
-                EXPECT_FALSE(e->message.empty());
+            engine::ResultTexts results;
+            Status e = engine::runCalculation(*state, conditions, results, folder.path());
+            if (!e.ok()) {
+                EXPECT_FALSE(e.message().empty());
                 continue;
             }
             for (double v : {state->hvl1Cm, state->quarterValueLayerCm, state->effectiveEnergyKev,
                              state->exposureAt1mCkg, state->backscatterFactor, state->doseConversionFactor,
                              state->entranceSurfaceDoseMGy})
                 EXPECT_TRUE(std::isfinite(v)) << text;
-            EXPECT_FALSE(computeCaregiverDose(*state, results).has_value()) << text;
+            EXPECT_TRUE(engine::computeCaregiverDose(*state, results).ok()) << text;
         }
     }
 }

@@ -17,12 +17,12 @@ namespace {
 
 const double kSinQuarter = std::sin(3.14159 * 90 / 180);
 
-std::unique_ptr<CalculationState> loadedState(const test::TempFolder& folder) {
+std::unique_ptr<engine::CalculationState> loadedState(const test::TempFolder& folder) {
     return test::loadMinimalInstallation(folder.path());
 }
 
 // A state whose target does not attenuate, so that each bin is the plain thick-target sum.
-std::unique_ptr<CalculationState> transparentTarget(const test::TempFolder& folder, double kv) {
+std::unique_ptr<engine::CalculationState> transparentTarget(const test::TempFolder& folder, double kv) {
     auto state = loadedState(folder);
     state->TungstenMuTable.fill(0);
     state->tubeVoltageKv = kv;
@@ -55,8 +55,8 @@ double emission(int i, double T0) {
 TEST(EngineSpectrum, FiftyKvStopsBelowTheTubeVoltage) {
     test::TempFolder folder;
     auto s = transparentTarget(folder, 50);
-    ResultTexts results;
-    ASSERT_FALSE(computeSpectrumAndBeamQuality(*s, results, folder.path()));
+    engine::ResultTexts results;
+    ASSERT_TRUE(engine::computeSpectrumAndBeamQuality(*s, results, folder.path()).ok());
     const double T0 = 50 * kSinQuarter;
     EXPECT_NEAR(s->TargetSpectrumTable[99], emission(99, T0), 1e-15); // one electron step at 49.5 keV
     EXPECT_NEAR(s->TargetSpectrumTable[2], emission(2, T0), 1e-12);
@@ -69,8 +69,8 @@ TEST(EngineSpectrum, FiftyKvStopsBelowTheTubeVoltage) {
 TEST(EngineSpectrum, FractionalVoltageReachesItsLastWholeBin) {
     test::TempFolder folder;
     auto s = transparentTarget(folder, 50.3);
-    ResultTexts results;
-    ASSERT_FALSE(computeSpectrumAndBeamQuality(*s, results, folder.path()));
+    engine::ResultTexts results;
+    ASSERT_TRUE(engine::computeSpectrumAndBeamQuality(*s, results, folder.path()).ok());
     // Bin 100 (50 keV) gets exactly one electron step, T = 50 keV.
     const double u1 = (0.03658 + 0.000029 * 50) * (1 - 5.049 + 10.847 - 10.516 + 3.842);
     const double single = u1 * (1 + 511.0 / 50) / (1036.1 * std::exp(-0.04695 * 50) + 202.41);
@@ -81,14 +81,14 @@ TEST(EngineSpectrum, FractionalVoltageReachesItsLastWholeBin) {
 
 TEST(EngineSpectrum, KLinesOnlyAboveSeventyKev) {
     test::TempFolder folder;
-    ResultTexts results;
+    engine::ResultTexts results;
     auto at70 = transparentTarget(folder, 70);
-    ASSERT_FALSE(computeSpectrumAndBeamQuality(*at70, results, folder.path()));
+    ASSERT_TRUE(engine::computeSpectrumAndBeamQuality(*at70, results, folder.path()).ok());
     for (int bin : {116, 119, 134, 138})
         EXPECT_NEAR(at70->TargetSpectrumTable[bin], emission(bin, 70 * kSinQuarter), 1e-15) << bin;
 
     auto at71 = transparentTarget(folder, 71);
-    ASSERT_FALSE(computeSpectrumAndBeamQuality(*at71, results, folder.path()));
+    ASSERT_TRUE(engine::computeSpectrumAndBeamQuality(*at71, results, folder.path()).ok());
     const double T0 = 71 * kSinQuarter;
     double bremsstrahlung = 0;
     for (int i = 2; i <= 141; ++i)
@@ -109,8 +109,8 @@ TEST(EngineSpectrum, KLinesOnlyAboveSeventyKev) {
 TEST(EngineSpectrum, PhotonSpectrumIsNormalisedWithoutTinyEntries) {
     test::TempFolder folder;
     auto s = loadedState(folder);
-    ResultTexts results;
-    ASSERT_FALSE(runCalculation(*s, ConditionTexts{}, results, folder.path()));
+    engine::ResultTexts results;
+    ASSERT_TRUE(engine::runCalculation(*s, engine::ConditionTexts{}, results, folder.path()).ok());
     double sum = 0;
     for (int i = 2; i <= 100; ++i) {
         sum += s->PhotonSpectrumTable[i];
@@ -123,10 +123,10 @@ TEST(EngineSpectrum, PhotonSpectrumIsNormalisedWithoutTinyEntries) {
 TEST(EngineSpectrum, ListingHas306LinesOfTheSpectrumAndTheConditions) {
     test::TempFolder folder;
     auto s = loadedState(folder);
-    ConditionTexts fields;
+    engine::ConditionTexts fields;
     fields.text23 = "8";
-    ResultTexts results;
-    ASSERT_FALSE(runCalculation(*s, fields, results, folder.path()));
+    engine::ResultTexts results;
+    ASSERT_TRUE(engine::runCalculation(*s, fields, results, folder.path()).ok());
     const std::string bytes = test::readBytes(folder.file("Beam_data.dat"));
     const auto lines = textio::splitLines(bytes);
     ASSERT_EQ(lines.size(), 306u);
@@ -157,19 +157,19 @@ TEST(EngineSpectrum, RunAfterAHigherVoltageEqualsAFreshRun) {
     test::TempFolder fresh;
     auto a = loadedState(used);
     auto b = loadedState(fresh);
-    ConditionTexts at80;
+    engine::ConditionTexts at80;
     at80.text5 = "80";
     at80.text10 = "35";
-    ResultTexts ra;
-    ResultTexts rb;
-    ASSERT_FALSE(runCalculation(*a, at80, ra, used.path()));
-    ASSERT_FALSE(runCalculation(*a, ConditionTexts{}, ra, used.path()));
-    ASSERT_FALSE(runCalculation(*b, ConditionTexts{}, rb, fresh.path()));
+    engine::ResultTexts ra;
+    engine::ResultTexts rb;
+    ASSERT_TRUE(engine::runCalculation(*a, at80, ra, used.path()).ok());
+    ASSERT_TRUE(engine::runCalculation(*a, engine::ConditionTexts{}, ra, used.path()).ok());
+    ASSERT_TRUE(engine::runCalculation(*b, engine::ConditionTexts{}, rb, fresh.path()).ok());
     EXPECT_EQ(test::readBytes(used.file("Beam_data.dat")), test::readBytes(fresh.file("Beam_data.dat")));
-    for (ResultField f : {ResultField::Text7, ResultField::Text12, ResultField::Text13, ResultField::Text14,
-                          ResultField::Text15, ResultField::Text16, ResultField::Text17, ResultField::Text18,
-                          ResultField::Text20})
-        EXPECT_EQ(ra.resultText(f), rb.resultText(f)) << resultFieldName(f);
+    for (engine::ResultField f : {engine::ResultField::Text7, engine::ResultField::Text12, engine::ResultField::Text13, engine::ResultField::Text14,
+                          engine::ResultField::Text15, engine::ResultField::Text16, engine::ResultField::Text17, engine::ResultField::Text18,
+                          engine::ResultField::Text20})
+        EXPECT_EQ(ra.resultText(f), rb.resultText(f)) << engine::resultFieldName(f);
     EXPECT_EQ(a->hvl1Cm, b->hvl1Cm);
     EXPECT_EQ(a->effectiveEnergyKev, b->effectiveEnergyKev);
     EXPECT_EQ(a->backscatterFactor, b->backscatterFactor);
@@ -198,8 +198,8 @@ TEST_P(SingleBinBeam, HalfValueLayerIsLn2OverMu) {
         s->AirMuEnTable[i] = i == bin ? 1 : 0;
         s->AluminiumMuTable[i] = mu * std::pow(40.0 / (0.5 * i), 3);
     }
-    ResultTexts results;
-    ASSERT_FALSE(computeSpectrumAndBeamQuality(*s, results, folder.path()));
+    engine::ResultTexts results;
+    ASSERT_TRUE(engine::computeSpectrumAndBeamQuality(*s, results, folder.path()).ok());
     const double ln2 = std::log(2.0);
     EXPECT_NEAR(s->hvl1Cm, ln2 / mu, 1e-12);
     EXPECT_NEAR(s->quarterValueLayerCm, 2 * ln2 / mu, 1e-12);
@@ -212,10 +212,10 @@ TEST_P(SingleBinBeam, HalfValueLayerIsLn2OverMu) {
     const double ratio = std::exp(-0.35 * muAl - 0.01 * muCu - 0.6 * s->PmmaMuTable[bin]) /
                          std::exp(-0.3 * muAl - 0.002 * muCu);
     EXPECT_NEAR(s->filterExposureRatio, ratio, 1e-12 * ratio);
-    EXPECT_EQ(results.resultText(ResultField::Text13), mu == 2 ? "3.466" : "0.069");
-    EXPECT_EQ(results.resultText(ResultField::Text14), mu == 2 ? "6.931" : "0.139");
-    EXPECT_EQ(results.resultText(ResultField::Text15), "40.00");
-    EXPECT_EQ(results.resultText(ResultField::Text16), "0.667");
+    EXPECT_EQ(results.resultText(engine::ResultField::Text13), mu == 2 ? "3.466" : "0.069");
+    EXPECT_EQ(results.resultText(engine::ResultField::Text14), mu == 2 ? "6.931" : "0.139");
+    EXPECT_EQ(results.resultText(engine::ResultField::Text15), "40.00");
+    EXPECT_EQ(results.resultText(engine::ResultField::Text16), "0.667");
     EXPECT_NEAR(s->SkinExposureSpectrumTable[bin], 1, 1e-15);
 }
 

@@ -62,7 +62,7 @@ TEST_F(RecordSave, FirstSaveWritesNameOneAndTheTextsVerbatim) {
 TEST_F(RecordSave, SecondSaveRewritesInNumberFormAndBothFilesLoadAlike) {
     ASSERT_TRUE(save("A01", "新生 一郎", sampleRecord()));
     PatientRecordState afterFirst;
-    ASSERT_FALSE(loadPatientRecords(folder.file("A01.pat"), afterFirst));
+    ASSERT_TRUE(loadPatientRecords(folder.file("A01.pat"), afterFirst).ok());
     ASSERT_TRUE(save("A01", "新生 一郎", sampleRecord("2024/05/02")));
     const std::string bytes = test::readBytes(folder.file("A01.pat"));
     EXPECT_EQ(countLines(bytes), 28u);
@@ -72,7 +72,7 @@ TEST_F(RecordSave, SecondSaveRewritesInNumberFormAndBothFilesLoadAlike) {
                   "2024/05/02\r\n山田 花子\r\n胸部\r\n8\r\nMobile DR-1\r\n60\r\n2\r\n100\r\n10 x "
                   "12\r\n0.25\r\n1.5\r\n\r\n\r\n");
     PatientRecordState afterSecond;
-    ASSERT_FALSE(loadPatientRecords(folder.file("A01.pat"), afterSecond));
+    ASSERT_TRUE(loadPatientRecords(folder.file("A01.pat"), afterSecond).ok());
     EXPECT_EQ(afterSecond.patientRecordCount, 2);
     for (int k : {1, 2}) {
         const PatientRecord& r = afterSecond.PatientRecordTable[static_cast<size_t>(k)];
@@ -116,7 +116,7 @@ TEST_F(RecordSave, WholeLinesKeepCommasAndBlanksAndListFieldsWithCommasStayReada
     ASSERT_TRUE(save("C1", "名", record));
     ASSERT_TRUE(save("C1", "名", record));
     PatientRecordState loaded;
-    ASSERT_FALSE(loadPatientRecords(folder.file("C1.pat"), loaded));
+    ASSERT_TRUE(loadPatientRecords(folder.file("C1.pat"), loaded).ok());
     for (int k : {1, 2}) {
         EXPECT_EQ(loaded.PatientRecordTable[static_cast<size_t>(k)].fieldSize, " 10, 12 cm  ");
         EXPECT_EQ(loaded.PatientRecordTable[static_cast<size_t>(k)].bodyPart, "胸部, 腹部 ");
@@ -134,7 +134,7 @@ TEST_F(RecordSave, EmptyListFieldsAreEmptyLinesAndLoadAsNothing) {
     ASSERT_TRUE(save("E1", "名", record));
     ASSERT_TRUE(save("E1", "名", record));
     PatientRecordState loaded;
-    ASSERT_FALSE(loadPatientRecords(folder.file("E1.pat"), loaded));
+    ASSERT_TRUE(loadPatientRecords(folder.file("E1.pat"), loaded).ok());
     const PatientRecord& r = loaded.PatientRecordTable[1];
     EXPECT_EQ(r.entranceSurfaceDoseMGy, ListValue{});
     EXPECT_EQ(r.caregiverDoseUSv[0], ListValue{});
@@ -220,15 +220,15 @@ TEST(UnsafeIdMessage, SaysWhy) {
                  {std::string(230, '7'), "長すぎます"}};
     for (const auto& c : cases) {
         auto error = checkPatientId(c.id);
-        ASSERT_TRUE(error) << c.id;
-        EXPECT_NE(error->message.find(c.why), std::string::npos) << error->message;
+        ASSERT_FALSE(error.ok()) << c.id;
+        EXPECT_NE(error.message().find(c.why), std::string::npos) << error.message();
     }
     // The longest name a save uses is the temporary file's: ".", the ID, ".pat", ".tmp-" and 16 digits.
     auto tooLong = checkPatientId(std::string(230, '7'));
-    ASSERT_TRUE(tooLong);
-    EXPECT_NE(tooLong->message.find("256"), std::string::npos) << tooLong->message;
-    EXPECT_NE(tooLong->message.find("255"), std::string::npos) << tooLong->message;
-    EXPECT_FALSE(checkPatientId(std::string(229, '7')));
+    ASSERT_FALSE(tooLong.ok());
+    EXPECT_NE(tooLong.message().find("256"), std::string::npos) << tooLong.message();
+    EXPECT_NE(tooLong.message().find("255"), std::string::npos) << tooLong.message();
+    EXPECT_TRUE(checkPatientId(std::string(229, '7')).ok());
 }
 
 class SafeId : public ::testing::TestWithParam<std::string> {};
@@ -272,7 +272,7 @@ TEST(RecordSaveFailure, RecordFileThatIsAFolderGivesAMessage) {
     RecordFileLock lock; // the failed save let its lock go
     RecordLockOptions now;
     now.wait = std::chrono::milliseconds(0);
-    EXPECT_EQ(lock.acquire(folder.file("A01.pat"), now), RecordFileLock::Outcome::Acquired);
+    EXPECT_TRUE(lock.acquire(folder.file("A01.pat"), now).ok());
 }
 
 TEST(RecordSaveFailure, TextThatShiftJisCannotHoldGivesAMessageAndKeepsTheFile) {
@@ -309,7 +309,7 @@ TEST(RecordSaveFailure, ListFieldIsRefusedOnlyForWhatItHolds) {
     ASSERT_TRUE(savePatientRecord(folder.path(), "Q1", "名", record, prompts, state));
     ASSERT_TRUE(savePatientRecord(folder.path(), "Q1", "名", record, prompts, state));
     PatientRecordState loaded;
-    ASSERT_FALSE(loadPatientRecords(folder.file("Q1.pat"), loaded));
+    ASSERT_TRUE(loadPatientRecords(folder.file("Q1.pat"), loaded).ok());
     for (int k : {1, 2})
         EXPECT_EQ(loaded.PatientRecordTable[static_cast<size_t>(k)].tubeVoltageKv,
                   ListValue{std::string("a\"b")});
@@ -401,7 +401,7 @@ TEST(RecordFileLocking, LockHeldByAnotherSaverMakesTheSaveWaitThenGiveUp) {
     ASSERT_TRUE(savePatientRecord(folder.path(), "L1", "名", sampleRecord(), prompts, state));
     const std::string before = test::readBytes(folder.file("L1.pat"));
     RecordFileLock other; // another saver in the middle of its save
-    ASSERT_EQ(other.acquire(folder.file("L1.pat")), RecordFileLock::Outcome::Acquired);
+    ASSERT_TRUE(other.acquire(folder.file("L1.pat")).ok());
     RecordLockOptions options;
     options.wait = std::chrono::milliseconds(200);
     const auto start = std::chrono::steady_clock::now();
@@ -417,7 +417,7 @@ TEST(RecordFileLocking, LockHeldByAnotherSaverMakesTheSaveWaitThenGiveUp) {
 TEST(RecordFileLocking, WaitingSaverGoesOnAsSoonAsTheHolderIsDone) {
     TempFolder folder;
     RecordFileLock other;
-    ASSERT_EQ(other.acquire(folder.file("L4.pat")), RecordFileLock::Outcome::Acquired);
+    ASSERT_TRUE(other.acquire(folder.file("L4.pat")).ok());
     std::thread holder([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
         other.release();
@@ -456,13 +456,15 @@ TEST(RecordFileLocking, HolderWhoseLockFileWasReplacedNoLongerHoldsIt) {
     RecordLockOptions quick;
     quick.wait = std::chrono::milliseconds(0);
     RecordFileLock first, second;
-    ASSERT_EQ(first.acquire(file, quick), RecordFileLock::Outcome::Acquired);
+    ASSERT_TRUE(first.acquire(file, quick).ok());
     ASSERT_TRUE(fs::remove(lockFileFor(file)));
-    ASSERT_EQ(second.acquire(file, quick), RecordFileLock::Outcome::Acquired);
+    ASSERT_TRUE(second.acquire(file, quick).ok());
     EXPECT_FALSE(first.stillHeld());
     EXPECT_TRUE(second.stillHeld());
     RecordFileLock third;
-    EXPECT_EQ(third.acquire(file, quick), RecordFileLock::Outcome::Busy);
+    const Status thirdTry = third.acquire(file, quick);
+    ASSERT_FALSE(thirdTry.ok());
+    EXPECT_EQ(thirdTry.error().kind, Error::Kind::Busy);
 }
 
 TEST(RecordFileLocking, SecondLockOnTheSameFileIsBusyUntilReleased) {
@@ -471,11 +473,13 @@ TEST(RecordFileLocking, SecondLockOnTheSameFileIsBusyUntilReleased) {
     RecordFileLock first, second;
     RecordLockOptions quick;
     quick.wait = std::chrono::milliseconds(0);
-    ASSERT_EQ(first.acquire(file, quick), RecordFileLock::Outcome::Acquired);
-    EXPECT_EQ(second.acquire(file, quick), RecordFileLock::Outcome::Busy);
+    ASSERT_TRUE(first.acquire(file, quick).ok());
+    const Status secondTry = second.acquire(file, quick);
+    ASSERT_FALSE(secondTry.ok());
+    EXPECT_EQ(secondTry.error().kind, Error::Kind::Busy);
     EXPECT_TRUE(first.stillHeld());
     first.release();
-    EXPECT_EQ(second.acquire(file, quick), RecordFileLock::Outcome::Acquired);
+    EXPECT_TRUE(second.acquire(file, quick).ok());
     EXPECT_FALSE(first.stillHeld());
 }
 

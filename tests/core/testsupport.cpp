@@ -39,7 +39,7 @@ void writeBytes(const fs::path& file, std::string_view bytes) {
 
 void writeSjis(const fs::path& file, std::string_view utf8Text) {
     auto sjis = textio::utf8ToSjis(utf8Text);
-    if (!sjis)
+    if (!sjis.ok())
         throw std::runtime_error("test text is not Shift-JIS: " + sjis.error().message);
     writeBytes(file, *sjis);
 }
@@ -53,7 +53,7 @@ std::string readBytes(const fs::path& file) {
 
 std::string readSjis(const fs::path& file) {
     auto text = textio::sjisToUtf8(readBytes(file));
-    if (!text)
+    if (!text.ok())
         throw std::runtime_error("not Shift-JIS: " + file.string());
     return *text;
 }
@@ -95,11 +95,11 @@ void writeMinimalReferenceFiles(const fs::path& folder) {
     writeSjis(textio::fileInFolder(folder, "kaijo_dose.dat"), ambient);
 }
 
-std::unique_ptr<CalculationState> loadMinimalInstallation(const fs::path& folder) {
+std::unique_ptr<engine::CalculationState> loadMinimalInstallation(const fs::path& folder) {
     writeMinimalReferenceFiles(folder);
-    auto state = std::make_unique<CalculationState>();
-    if (auto error = refdata::loadReferenceData(*state, folder))
-        throw std::runtime_error("minimal installation does not load: " + error->message);
+    auto state = std::make_unique<engine::CalculationState>();
+    if (auto error = refdata::loadReferenceData(*state, folder); !error.ok())
+        throw std::runtime_error("minimal installation does not load: " + error.message());
     state->exposureSource = 2;
     return state;
 }

@@ -40,6 +40,6 @@ void writeMinimalReferenceFiles(const fs::path& folder);
 
 // Writes the minimal installation into the folder and loads it into a new state, with the
 // exposure taken from the tube output data as the screen sets it.
-std::unique_ptr<CalculationState> loadMinimalInstallation(const fs::path& folder);
+std::unique_ptr<engine::CalculationState> loadMinimalInstallation(const fs::path& folder);
 
 } // namespace tamso::test

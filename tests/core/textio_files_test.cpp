@@ -51,8 +51,8 @@ TEST(FileErrors, FullDiskIsCalledSoAndNotAFolderThatCannotBeWritten) {
     FaultGuard full([](const fs::path&) { return kDiskFull; });
     for (const fs::path& target : {file, folder.file("new.dat")}) {
         auto error = writeFileAtomic(target, "new content\r\n");
-        ASSERT_TRUE(error);
-        EXPECT_EQ(error->message, "ファイル「" + target.filename().string() +
+        ASSERT_FALSE(error.ok());
+        EXPECT_EQ(error.message(), "ファイル「" + target.filename().string() +
                                       "」に書き込めません（ディスクがいっぱいです）。");
     }
     EXPECT_EQ(test::readBytes(file), "old\r\n");
@@ -67,8 +67,8 @@ TEST(FileReplacement, ReadOnlyFileIsRefusedAndLeftAsItIs) {
                     fs::perm_options::remove);
     const fs::perms mode = fs::status(file).permissions();
     auto error = writeFileAtomic(file, "new\r\n");
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->message, "ファイル「撮影担当.txt」は読み取り専用のため書き換えられません。");
+    ASSERT_FALSE(error.ok());
+    EXPECT_EQ(error.message(), "ファイル「撮影担当.txt」は読み取り専用のため書き換えられません。");
     EXPECT_EQ(test::readBytes(file), "keep\r\n");
     EXPECT_EQ(fs::status(file).permissions(), mode);
     EXPECT_EQ(entries(folder.path()), std::vector<std::string>{"撮影担当.txt"});
@@ -82,7 +82,7 @@ TEST(FileReplacement, ReplacedFileKeepsItsPermissions) {
     test::writeBytes(file, "old\r\n");
     const fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
     fs::permissions(file, mode);
-    ASSERT_FALSE(writeFileAtomic(file, "new\r\n"));
+    ASSERT_TRUE(writeFileAtomic(file, "new\r\n").ok());
     EXPECT_EQ(test::readBytes(file), "new\r\n");
     EXPECT_EQ(fs::status(file).permissions(), mode);
 }
@@ -106,7 +106,7 @@ TEST(FileReplacement, TemporaryFilesAreNamedAfterTheirTarget) {
         seen = temporary;
         return 0;
     });
-    ASSERT_FALSE(writeFileAtomic(file, "x"));
+    ASSERT_TRUE(writeFileAtomic(file, "x").ok());
     EXPECT_EQ(seen.parent_path(), folder.path());
     EXPECT_TRUE(isTemporaryFileOf(seen.filename(), "1.pat")) << seen;
     EXPECT_EQ(seen.filename().string().size(), std::string("1.pat").size() + kTemporaryNameExtraLength);
@@ -124,7 +124,7 @@ TEST(FileReplacement, LeftoversOfTheTargetAreRemovedAndNothingElse) {
     test::writeBytes(folder.file(".1.pat.tmp-0123456789abcdef"), "half");
     test::writeBytes(folder.file(".1.pat.tmp-aaaaaaaaaaaaaaaa"), "");
     fs::create_directory(folder.file(".1.pat.tmp-bbbbbbbbbbbbbbbb")); // not a file: not ours
-    ASSERT_FALSE(writeFileAtomic(folder.file("1.pat"), "new"));
+    ASSERT_TRUE(writeFileAtomic(folder.file("1.pat"), "new").ok());
     std::vector<std::string> expected = kept;
     expected.push_back(".1.pat.tmp-bbbbbbbbbbbbbbbb");
     std::sort(expected.begin(), expected.end());
@@ -147,8 +147,8 @@ TEST(FileReplacement, TemporaryFileOfAReplacementInProgressIsKept) {
         return 0;
     });
     const Status outer = writeFileAtomic(file, "outer");
-    EXPECT_FALSE(inner) << inner->message;
-    EXPECT_FALSE(outer) << outer->message;
+    EXPECT_TRUE(inner.ok()) << inner.message();
+    EXPECT_TRUE(outer.ok()) << outer.message();
     EXPECT_EQ(test::readBytes(file), "outer");
     EXPECT_EQ(entries(folder.path()), std::vector<std::string>{"1.pat"});
 }

@@ -53,7 +53,7 @@ const char* const kInputFields[] = {"Text1", "Text2", "Text3",  "Text4",  "Text5
                                     "Text8", "Text23", "Text9", "Text10", "Text11"};
 
 struct EngineRun {
-    ResultTexts results;
+    engine::ResultTexts results;
     Status status;
 };
 
@@ -85,8 +85,8 @@ private:
     void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
 
     // The screen's current field texts, as a calculation run reads them.
-    ConditionTexts conditionTexts() const {
-        ConditionTexts t;
+    engine::ConditionTexts conditionTexts() const {
+        engine::ConditionTexts t;
         t.text1 = ui::utf8(text("Text1")->text());
         t.text2 = ui::utf8(text("Text2")->text());
         t.text3 = ui::utf8(text("Text3")->text());
@@ -103,21 +103,21 @@ private:
 
     // The engine run headlessly on a copy of the state with the screen's texts.
     EngineRun engineRun(double exposureSource, const QString& measured = QString()) const {
-        auto state = std::make_unique<CalculationState>(Module1);
+        auto state = std::make_unique<engine::CalculationState>(engine::Module1);
         state->exposureSource = exposureSource;
         EngineRun e;
-        e.results.setResultText(ResultField::Text19, ui::utf8(measured));
+        e.results.setResultText(engine::ResultField::Text19, ui::utf8(measured));
         e.status = runCalculation(*state, conditionTexts(), e.results, folder());
         return e;
     }
 
     void compareResults(const EngineRun& expected) const {
-        QVERIFY2(!expected.status, expected.status ? expected.status->message.c_str() : "");
-        for (auto id : {ResultField::Text7, ResultField::Text12, ResultField::Text13, ResultField::Text14,
-                        ResultField::Text15, ResultField::Text16, ResultField::Text17, ResultField::Text18,
-                        ResultField::Text20}) {
-            const QString shown = text(resultFieldName(id))->text();
-            QVERIFY2(!shown.isEmpty(), resultFieldName(id));
+        QVERIFY2(expected.status.ok(), expected.status.ok() ? "" : expected.status.message().c_str());
+        for (auto id : {engine::ResultField::Text7, engine::ResultField::Text12, engine::ResultField::Text13, engine::ResultField::Text14,
+                        engine::ResultField::Text15, engine::ResultField::Text16, engine::ResultField::Text17, engine::ResultField::Text18,
+                        engine::ResultField::Text20}) {
+            const QString shown = text(engine::resultFieldName(id))->text();
+            QVERIFY2(!shown.isEmpty(), engine::resultFieldName(id));
             QCOMPARE(shown, ui::qs(expected.results.resultText(id)));
         }
     }
@@ -171,7 +171,7 @@ private slots:
     }
 
     void defaultsAtLoad() {
-        const CalculationState& s = Module1;
+        const engine::CalculationState& s = engine::Module1;
         QCOMPARE(form1()->windowTitle(), QStringLiteral(" TAMSOⅡ- Kelvo"));
         QCOMPARE(text("Text1")->text(), ui::qs(textio::numberToText(s.targetAngleDeg)));
         QCOMPARE(text("Text2")->text(), ui::qs(textio::numberToText(s.defaultInherentFilterAlMm)));
@@ -236,8 +236,8 @@ private slots:
             QVERIFY2(fixed2.match(text(name)->text()).hasMatch(), name);
         for (const char* name : {"Text7", "Text12"})
             QVERIFY2(scientific.match(text(name)->text()).hasMatch(), name);
-        QCOMPARE(Module1.focusSkinDistanceCm, 90.0);
-        QCOMPARE(Module1.hoodSkinDistanceCm, 30.0);
+        QCOMPARE(engine::Module1.focusSkinDistanceCm, 90.0);
+        QCOMPARE(engine::Module1.hoodSkinDistanceCm, 30.0);
         QVERIFY(button("Command3")->isEnabled());
         QCOMPARE(focused(), button("Command3"));
         QVERIFY(!button("Command4")->isEnabled());
@@ -248,13 +248,13 @@ private slots:
         QCOMPARE(focused(), button("Command4"));
         QVERIFY(!button("Command6")->isEnabled());
 
-        ResultTexts caregiver;
-        QVERIFY(!computeCaregiverDose(Module1, caregiver));
+        engine::ResultTexts caregiver;
+        QVERIFY(engine::computeCaregiverDose(engine::Module1, caregiver).ok());
         click("Command4");
         const QRegularExpression caregiverFormat(QStringLiteral("^\\d+\\.\\d{3}$"));
-        for (auto id : {ResultField::Text21, ResultField::Text22, ResultField::Text25}) {
-            QCOMPARE(text(resultFieldName(id))->text(), ui::qs(caregiver.resultText(id)));
-            QVERIFY(caregiverFormat.match(text(resultFieldName(id))->text()).hasMatch());
+        for (auto id : {engine::ResultField::Text21, engine::ResultField::Text22, engine::ResultField::Text25}) {
+            QCOMPARE(text(engine::resultFieldName(id))->text(), ui::qs(caregiver.resultText(id)));
+            QVERIFY(caregiverFormat.match(text(engine::resultFieldName(id))->text()).hasMatch());
         }
         QVERIFY(button("Command6")->isEnabled());
         QCOMPARE(focused(), button("Command6"));
@@ -274,7 +274,7 @@ private slots:
         QCOMPARE(handed->fieldSize, QStringLiteral("六切サイズ"));
         QCOMPARE(handed->bodyPart, QStringLiteral("腹部正面"));
         QCOMPARE(handed->examDate, QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
-        QCOMPARE(handed->xrayUnit, ui::qs(Module1.xrayUnitName));
+        QCOMPARE(handed->xrayUnit, ui::qs(engine::Module1.xrayUnitName));
         QCOMPARE(handed->dose, text("Text20")->text());
         QCOMPARE(handed->caregiver1, text("Text21")->text());
         QCOMPARE(handed->caregiver3, text("Text25")->text());
@@ -368,8 +368,8 @@ private slots:
         if (preset) {
             QCOMPARE(text("Text10")->text(), ui::qs(textio::numberToText(preset->longCm)));
             QCOMPARE(text("Text11")->text(), ui::qs(textio::numberToText(preset->shortCm)));
-            QCOMPARE(Module1.fieldLongCm, preset->longCm);
-            QCOMPARE(Module1.fieldShortCm, preset->shortCm);
+            QCOMPARE(engine::Module1.fieldLongCm, preset->longCm);
+            QCOMPARE(engine::Module1.fieldShortCm, preset->shortCm);
             QVERIFY(!text("Text10")->isEnabled() && !text("Text11")->isEnabled());
         } else {
             QCOMPARE(entry, QStringLiteral("その他"));
@@ -398,9 +398,9 @@ private slots:
         sizes->setCurrentIndex(sizes->findText(QStringLiteral("その他")));
         const EngineRun expected = engineRun(2);
         click("Command2");
-        QCOMPARE(Module1.fieldLongCm, 0.0);
-        QCOMPARE(Module1.fieldShortCm, 0.0);
-        if (expected.status) {
+        QCOMPARE(engine::Module1.fieldLongCm, 0.0);
+        QCOMPARE(engine::Module1.fieldShortCm, 0.0);
+        if (!expected.status.ok()) {
             QVERIFY(text("Text20")->text().isEmpty());
             QCOMPARE(MessageBox::shown().size(), 1);
         } else {
@@ -427,9 +427,9 @@ private slots:
         edit->setText(typed);
         leaveField(edit);
         const std::pair<const char*, double*> vars[] = {
-            {"Text1", &Module1.targetAngleDeg},    {"Text2", &Module1.inherentFilterAlCm},
-            {"Text3", &Module1.addedFilterAlCm},   {"Text5", &Module1.tubeVoltageKv},
-            {"Text6", &Module1.mAs},               {"Text8", &Module1.ffdCm}};
+            {"Text1", &engine::Module1.targetAngleDeg},    {"Text2", &engine::Module1.inherentFilterAlCm},
+            {"Text3", &engine::Module1.addedFilterAlCm},   {"Text5", &engine::Module1.tubeVoltageKv},
+            {"Text6", &engine::Module1.mAs},               {"Text8", &engine::Module1.ffdCm}};
         for (const auto& [name, var] : vars)
             if (field == QLatin1String(name))
                 QVERIFY(qFuzzyCompare(1 + *var, 1 + expected));
@@ -451,8 +451,8 @@ private slots:
         QFETCH(QString, reading);
         QFETCH(QString, shown);
         if (shown.isEmpty()) // air kerma divided by the W value of the loaded basic data
-            shown = ui::qs(textio::formatNumber(0.001 / Module1.wAirEv, "0.00E+0"));
-        if (Module1.wAirEv == 33.97 && unit == QStringLiteral("Option3"))
+            shown = ui::qs(textio::formatNumber(0.001 / engine::Module1.wAirEv, "0.00E+0"));
+        if (engine::Module1.wAirEv == 33.97 && unit == QStringLiteral("Option3"))
             QCOMPARE(shown, QStringLiteral("2.94E-5"));
         QTest::mouseClick(option("Option4"), Qt::LeftButton);
         QVERIFY(form9() && form9()->isVisible());
@@ -465,7 +465,7 @@ private slots:
         QTest::mouseClick(form9()->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
         QVERIFY(!form9()->isVisible());
         QCOMPARE(text("Text19")->text(), shown);
-        QCOMPARE(Module1.exposureSource, 1.0);
+        QCOMPARE(engine::Module1.exposureSource, 1.0);
         QVERIFY(option("Option4")->isChecked());
         QVERIFY(MessageBox::shown().isEmpty());
     }
@@ -484,7 +484,7 @@ private slots:
         form9Text()->setText(reading);
         QTest::mouseClick(form9()->findChild<QPushButton*>(QString::fromLatin1(cancel ? "Command2" : "Command1")), Qt::LeftButton);
         QVERIFY(!form9()->isVisible());
-        QCOMPARE(Module1.exposureSource, 2.0);
+        QCOMPARE(engine::Module1.exposureSource, 2.0);
         QVERIFY(option("Option5")->isChecked());
         QVERIFY(!option("Option4")->isChecked());
         QVERIFY(text("Text19")->text().isEmpty());
@@ -498,7 +498,7 @@ private slots:
         QCOMPARE(form9()->focusWidget()->objectName(), QStringLiteral("Command1"));
         QVERIFY(form9()->isVisible());
         QVERIFY(text("Text19")->text().isEmpty());
-        QCOMPARE(Module1.exposureSource, 2.0);
+        QCOMPARE(engine::Module1.exposureSource, 2.0);
     }
 
     void measuredValueServesExactlyOneRun() {
@@ -508,12 +508,12 @@ private slots:
         QCOMPARE(text("Text19")->text(), QStringLiteral("2.59E-4"));
         const EngineRun measured = engineRun(1, QStringLiteral("2.59E-4"));
         const EngineRun fromOutput = engineRun(2);
-        QVERIFY(measured.results.resultText(ResultField::Text12) != fromOutput.results.resultText(ResultField::Text12));
+        QVERIFY(measured.results.resultText(engine::ResultField::Text12) != fromOutput.results.resultText(engine::ResultField::Text12));
         click("Command2");
         compareResults(measured);
         QCOMPARE(text("Text19")->text(), QStringLiteral("2.59E-4"));
         QVERIFY(option("Option5")->isChecked());
-        QCOMPARE(Module1.exposureSource, 2.0);
+        QCOMPARE(engine::Module1.exposureSource, 2.0);
         click("Command2");
         compareResults(fromOutput);
         QVERIFY(text("Text19")->text().isEmpty());
@@ -532,7 +532,7 @@ private slots:
         // The close box: back to the tube output data; the next dialog starts from C/kg.
         form9()->close();
         QVERIFY(option("Option5")->isChecked());
-        QCOMPARE(Module1.exposureSource, 2.0);
+        QCOMPARE(engine::Module1.exposureSource, 2.0);
         QTest::mouseClick(option("Option4"), Qt::LeftButton);
         QVERIFY(form9()->isVisible());
         QVERIFY(form9Option("Option1")->isChecked());
@@ -581,14 +581,14 @@ private slots:
         QTest::mouseClick(option("Option4"), Qt::LeftButton);
         form9Text()->setText(QStringLiteral("2.58E-4"));
         QTest::mouseClick(form9()->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
-        QCOMPARE(Module1.exposureSource, 1.0);
+        QCOMPARE(engine::Module1.exposureSource, 1.0);
         QTest::mouseClick(button("Command1"), Qt::LeftButton);
         QVERIFY(text("Text19")->text().isEmpty());
         QVERIFY(!form9()->isVisible());
         shell_->newCalculation();
         QVERIFY(option("Option5")->isChecked());
         QVERIFY(!option("Option4")->isChecked());
-        QCOMPARE(Module1.exposureSource, 2.0);
+        QCOMPARE(engine::Module1.exposureSource, 2.0);
         QVERIFY(!form9()->isVisible()); // going back opened no dialog
         const EngineRun expected = engineRun(2);
         MessageBox::clearShown();
@@ -705,7 +705,7 @@ private slots:
         QTest::keyClick(form9()->focusWidget(), Qt::Key_Return);
         QVERIFY(!form9()->isVisible());
         QCOMPARE(text("Text19")->text(), QStringLiteral("2.58E-4"));
-        QCOMPARE(Module1.exposureSource, 1.0);
+        QCOMPARE(engine::Module1.exposureSource, 1.0);
     }
 
     // "出力データを利用" chosen while the dialog is still open, then OK with a reading: the
@@ -715,11 +715,11 @@ private slots:
         QVERIFY(form9()->isVisible());
         QTest::mouseClick(option("Option5"), Qt::LeftButton);
         QVERIFY(option("Option5")->isChecked());
-        QCOMPARE(Module1.exposureSource, 2.0);
+        QCOMPARE(engine::Module1.exposureSource, 2.0);
         QVERIFY(form9()->isVisible());
         form9Text()->setText(QStringLiteral("2.59E-4"));
         QTest::mouseClick(form9()->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
-        QCOMPARE(Module1.exposureSource, 1.0);
+        QCOMPARE(engine::Module1.exposureSource, 1.0);
         QVERIFY(option("Option4")->isChecked());
         QVERIFY(!option("Option5")->isChecked());
         QVERIFY(!form9()->isVisible()); // selecting the option did not open the dialog again
@@ -728,7 +728,7 @@ private slots:
         click("Command2");
         compareResults(measured);
         QVERIFY(option("Option5")->isChecked());
-        QCOMPARE(Module1.exposureSource, 2.0);
+        QCOMPARE(engine::Module1.exposureSource, 2.0);
         click("Command2");
         compareResults(fromOutput);
         QVERIFY(text("Text19")->text().isEmpty());
@@ -876,7 +876,7 @@ private slots:
         QTest::mouseClick(editor->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
         expectResultsKept();
         shell_->openBasicDataEditor();
-        QCOMPARE(Module1.wAirEv, 34.5);
+        QCOMPARE(engine::Module1.wAirEv, 34.5);
         expectResultsCleared();
         QCOMPARE(form1()->findChild<QLabel*>(QStringLiteral("Label52"))->text(), QStringLiteral("Wair = 34.5 eV"));
         editor->hide();
@@ -893,10 +893,10 @@ private slots:
         QTest::mouseClick(option("Option4"), Qt::LeftButton);
         form9Text()->setText(QStringLiteral("2.58E-4"));
         QTest::mouseClick(form9()->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
-        QCOMPARE(Module1.exposureSource, 1.0);
+        QCOMPARE(engine::Module1.exposureSource, 1.0);
         expectResultsCleared();
         runToCaregiver(); // on the measured value, then back to the output data
-        QCOMPARE(Module1.exposureSource, 2.0);
+        QCOMPARE(engine::Module1.exposureSource, 2.0);
         expectResultsKept();
         QTest::mouseClick(option("Option5"), Qt::LeftButton); // already the source: no change
         expectResultsKept();

@@ -52,7 +52,7 @@ std::string sjis(const std::string& utf8) {
 }
 
 bool writeLines(const char* name, const std::vector<std::string>& lines) {
-    return !textio::writeTextLines(fileNamed(name), lines);
+    return textio::writeTextLines(fileNamed(name), lines).ok();
 }
 
 // The three editable files with known contents.
@@ -60,21 +60,21 @@ bool writeKnownEditableFiles() {
     refdata::BasicData basic{33.97, "試験装置", 12, 2.5, "試験病院"};
     refdata::TubeOutputData tube;
     tube.comment = "試験用の出力データ";
-    for (int r = 1; r <= kTubeOutputRows; ++r) {
+    for (int r = 1; r <= engine::kTubeOutputRows; ++r) {
         tube.voltageKv[r] = 30 + 10 * r;
         tube.exposureCkgPerMas[r] = 3e-6 * (r + 1);
     }
     tube.refFilterAlMm = 2.5;
     refdata::AmbientDoseData ambient;
-    for (int i = 1; i <= kAmbientRows; ++i) {
+    for (int i = 1; i <= engine::kAmbientRows; ++i) {
         ambient.cells[0][0][i] = 60 + 10 * i;
         for (int j = 1; j <= 2; ++j)
             for (int k = 1; k <= 3; ++k)
                 ambient.cells[j][k][i] = j + 0.1 * k + 0.01 * i; // 1.11 .. 2.36, each cell its own value
     }
-    return !refdata::writeBasicDataFile(folder(), basic) &&
-           !refdata::writeTubeOutputFile(fileNamed(refdata::kTubeOutputFileName), tube) &&
-           !refdata::writeAmbientDoseFile(fileNamed(refdata::kAmbientDoseFileName), ambient);
+    return refdata::writeBasicDataFile(folder(), basic).ok() &&
+           refdata::writeTubeOutputFile(fileNamed(refdata::kTubeOutputFileName), tube).ok() &&
+           refdata::writeAmbientDoseFile(fileNamed(refdata::kAmbientDoseFileName), ambient).ok();
 }
 
 template <typename T> T* child(QWidget* screen, const QString& name) {
@@ -200,9 +200,9 @@ void EditorTests::init() {
     dir_ = std::make_unique<QTemporaryDir>();
     QVERIFY(uitest::prepareWorkingFolder(*dir_));
     QVERIFY(writeKnownEditableFiles());
-    Module1 = CalculationState{};
-    auto status = refdata::loadReferenceData(Module1, folder());
-    QVERIFY2(!status, status ? status->message.c_str() : "");
+    engine::Module1 = engine::CalculationState{};
+    auto status = refdata::loadReferenceData(engine::Module1, folder());
+    QVERIFY2(status.ok(), status.ok() ? "" : status.message().c_str());
     shell_ = std::make_unique<ui::Shell>();
     shell_->quitProgram = [] {};
     QVERIFY(shell_->start());
@@ -224,7 +224,7 @@ QString EditorTests::hospitalShown() const {
 // ---- Basic data editor ------------------------------------------------------------------------
 
 void EditorTests::basicDataOpensWithFileValues() {
-    Module1.targetAngleDeg = 16; // changed on the exposure-condition screen
+    engine::Module1.targetAngleDeg = 16; // changed on the exposure-condition screen
     shell_->openBasicDataEditor();
     auto* editor = shell_->basicDataEditor();
     QVERIFY(editor && editor->isVisible());
@@ -234,7 +234,7 @@ void EditorTests::basicDataOpensWithFileValues() {
     QCOMPARE(field(editor, 3)->text(), QStringLiteral("2.5"));
     QCOMPARE(field(editor, 4)->text(), QStringLiteral("33.97"));
     QCOMPARE(field(editor, 6)->text(), QStringLiteral("試験病院"));
-    QCOMPARE(Module1.targetAngleDeg, 12.0); // the file wins over the screen's change
+    QCOMPARE(engine::Module1.targetAngleDeg, 12.0); // the file wins over the screen's change
     QVERIFY(everyControlNamed(editor));
 }
 
@@ -260,13 +260,13 @@ void EditorTests::basicDataSaveWritesFiveLines() {
     QCOMPARE(MessageBox::shown()[0].text, QStringLiteral("基本データを保存しました。"));
     QVERIFY(!editor->isVisible());
     // The state keeps what it had until the file is read again.
-    QCOMPARE(Module1.hospitalName, std::string("試験病院"));
-    QCOMPARE(Module1.xrayUnitName, std::string("試験装置"));
+    QCOMPARE(engine::Module1.hospitalName, std::string("試験病院"));
+    QCOMPARE(engine::Module1.xrayUnitName, std::string("試験装置"));
 
     shell_->openBasicDataEditor();
-    QCOMPARE(Module1.hospitalName, std::string("市立病院, 新生児科, NICU"));
-    QCOMPARE(Module1.xrayUnitName, std::string("移動型装置, 型式B"));
-    QCOMPARE(Module1.wAirEv, 33.97);
+    QCOMPARE(engine::Module1.hospitalName, std::string("市立病院, 新生児科, NICU"));
+    QCOMPARE(engine::Module1.xrayUnitName, std::string("移動型装置, 型式B"));
+    QCOMPARE(engine::Module1.wAirEv, 33.97);
     QCOMPARE(field(editor, 6)->text(), QStringLiteral("市立病院, 新生児科, NICU"));
 }
 
@@ -294,7 +294,7 @@ void EditorTests::basicDataNumberFields() {
     field(editor, fieldNumber)->setText(typed);
     QVERIFY(editor->save());
     auto text = textio::readTextFile(fileNamed(refdata::kBasicDataFileName));
-    QVERIFY(text);
+    QVERIFY(text.ok());
     const auto lines = textio::splitLines(*text);
     QCOMPARE(int(lines.size()), 5);
     QCOMPARE(ui::qs(lines[line]), written);
@@ -305,7 +305,7 @@ void EditorTests::basicDataReopenShowsFileChangedOutside() {
     auto* editor = shell_->basicDataEditor();
     QTest::mouseClick(command(editor, 2), Qt::LeftButton);
     QVERIFY(!editor->isVisible());
-    QVERIFY(!refdata::writeBasicDataFile(folder(), {34, "別の装置", 15, 1.8, "別の病院"}));
+    QVERIFY(refdata::writeBasicDataFile(folder(), {34, "別の装置", 15, 1.8, "別の病院"}).ok());
 
     shell_->openBasicDataEditor();
     QCOMPARE(shell_->basicDataEditor(), editor); // kept, not created again
@@ -315,9 +315,9 @@ void EditorTests::basicDataReopenShowsFileChangedOutside() {
     QCOMPARE(field(editor, 3)->text(), QStringLiteral("1.8"));
     QCOMPARE(field(editor, 4)->text(), QStringLiteral("34"));
     QCOMPARE(field(editor, 6)->text(), QStringLiteral("別の病院"));
-    QCOMPARE(Module1.targetAngleDeg, 15.0);
-    QCOMPARE(Module1.defaultInherentFilterAlMm, 1.8);
-    QCOMPARE(Module1.wAirEv, 34.0);
+    QCOMPARE(engine::Module1.targetAngleDeg, 15.0);
+    QCOMPARE(engine::Module1.defaultInherentFilterAlMm, 1.8);
+    QCOMPARE(engine::Module1.wAirEv, 34.0);
 }
 
 void EditorTests::basicDataCancelChangesNothing() {
@@ -333,7 +333,7 @@ void EditorTests::basicDataCancelChangesNothing() {
     QVERIFY(captions.isEmpty());
     QCOMPARE(hospitalShown(), QStringLiteral("試験病院"));
     QVERIFY(MessageBox::shown().isEmpty());
-    QCOMPARE(Module1.wAirEv, 33.97);
+    QCOMPARE(engine::Module1.wAirEv, 33.97);
 }
 
 void EditorTests::basicDataUnreadableFileKeepsEditorClosed_data() {
@@ -351,7 +351,7 @@ void EditorTests::basicDataUnreadableFileKeepsEditorClosed() {
         fs::create_directory(file);
     if (damage == 2)
         QVERIFY(writeLines(refdata::kBasicDataFileName, {" 35 ", "途中まで"}));
-    Module1.targetAngleDeg = 16;
+    engine::Module1.targetAngleDeg = 16;
 
     shell_->openBasicDataEditor();
     QVERIFY(!shell_->basicDataEditor() || !shell_->basicDataEditor()->isVisible());
@@ -359,9 +359,9 @@ void EditorTests::basicDataUnreadableFileKeepsEditorClosed() {
     QCOMPARE(MessageBox::shown()[0].kind, MessageBox::Kind::Warning);
     QCOMPARE(MessageBox::shown()[0].icon, QMessageBox::Warning);
     QVERIFY(MessageBox::shown()[0].text.contains(QStringLiteral("基礎データ.dat")));
-    QCOMPARE(Module1.targetAngleDeg, 16.0);
-    QCOMPARE(Module1.wAirEv, 33.97);
-    QCOMPARE(Module1.hospitalName, std::string("試験病院"));
+    QCOMPARE(engine::Module1.targetAngleDeg, 16.0);
+    QCOMPARE(engine::Module1.wAirEv, 33.97);
+    QCOMPARE(engine::Module1.hospitalName, std::string("試験病院"));
 }
 
 void EditorTests::basicDataWriteFailureLosesNothing() {
@@ -388,7 +388,7 @@ void EditorTests::basicDataWriteFailureLosesNothing() {
     QVERIFY(editor->save());
     QCOMPARE(MessageBox::shown()[0].kind, MessageBox::Kind::Notice);
     auto data = refdata::readBasicDataFile(folder());
-    QVERIFY(data);
+    QVERIFY(data.ok());
     QCOMPARE(data->hospitalName, std::string("新しい病院"));
     QCOMPARE(data->wAirEv, 34.5);
 }
@@ -438,12 +438,12 @@ void EditorTests::tubeOutputSaveAfterYes() {
     QCOMPARE(readBytes(fileNamed(refdata::kTubeOutputFileName)),
              std::string("No comment\r\n40. 50. 60. 70. 80. \r\n"
                          "2.58E-05 9.00E-06 1.20E-05 1.50E-05 1.80E-05 2.50 0.10\r\n"));
-    QCOMPARE(Module1.TubeOutputTable[2][1], 2.58e-5);
-    QCOMPARE(Module1.TubeOutputTable[1][1], 40.0);
-    QCOMPARE(Module1.refFilterAlCm, 0.25);
-    QVERIFY(qAbs(Module1.refFilterCuCm - 0.01) < 1e-15);
-    QCOMPARE(Module1.outputDataComment, std::string("No comment"));
-    QCOMPARE(Module1.outputDataFileName, std::string("tamso_output.op"));
+    QCOMPARE(engine::Module1.TubeOutputTable[2][1], 2.58e-5);
+    QCOMPARE(engine::Module1.TubeOutputTable[1][1], 40.0);
+    QCOMPARE(engine::Module1.refFilterAlCm, 0.25);
+    QVERIFY(qAbs(engine::Module1.refFilterCuCm - 0.01) < 1e-15);
+    QCOMPARE(engine::Module1.outputDataComment, std::string("No comment"));
+    QCOMPARE(engine::Module1.outputDataFileName, std::string("tamso_output.op"));
     // The editor hands on the file name; the screen alone cuts the extension.
     QCOMPARE(namesShown.size(), 1);
     QCOMPARE(namesShown[0][0].toString(), QStringLiteral("tamso_output.op"));
@@ -473,7 +473,7 @@ void EditorTests::tubeOutputExposureFields() {
     auto* editor = shell_->tubeOutputEditor();
     field(editor, 3)->setText(typed);
     QVERIFY(editor->save());
-    QCOMPARE(Module1.TubeOutputTable[2][3], stored);
+    QCOMPARE(engine::Module1.TubeOutputTable[2][3], stored);
     const auto line3 = textio::splitLines(readBytes(fileNamed(refdata::kTubeOutputFileName)))[2];
     QCOMPARE(ui::qs(line3).split(QLatin1Char(' '))[2], written);
 }
@@ -493,9 +493,9 @@ void EditorTests::tubeOutputNoKeepsFileButTakesValues() {
     QCOMPARE(readBytes(fileNamed(refdata::kTubeOutputFileName)), before);
     QVERIFY(editor->isVisible());
     QVERIFY(namesShown.isEmpty());
-    QCOMPARE(Module1.TubeOutputTable[2][2], 1e-5);
-    QVERIFY(qAbs(Module1.refFilterAlCm - 0.3) < 1e-15);
-    QCOMPARE(Module1.outputDataComment, std::string("試験用の出力データ"));
+    QCOMPARE(engine::Module1.TubeOutputTable[2][2], 1e-5);
+    QVERIFY(qAbs(engine::Module1.refFilterAlCm - 0.3) < 1e-15);
+    QCOMPARE(engine::Module1.outputDataComment, std::string("試験用の出力データ"));
     QCOMPARE(field(editor, 44)->text(), QStringLiteral("新しいコメント"));
 }
 
@@ -507,7 +507,7 @@ void EditorTests::tubeOutputRemovedFileWrittenWithoutQuestion() {
     QVERIFY(editor->save());
     QVERIFY(MessageBox::shown().isEmpty());
     auto data = refdata::readTubeOutputFile(fileNamed(refdata::kTubeOutputFileName));
-    QVERIFY(data);
+    QVERIFY(data.ok());
     QCOMPARE(data->comment, std::string("試験用の出力データ"));
     QCOMPARE(data->exposureCkgPerMas[5], 1.8e-5);
     QCOMPARE(data->voltageKv[5], 80.0);
@@ -527,7 +527,7 @@ void EditorTests::tubeOutputWriteFailureLosesNothing() {
     QVERIFY(MessageBox::shown()[0].text.contains(QStringLiteral("tamso_output.op")));
     QVERIFY(editor->isVisible());
     QCOMPARE(field(editor, 4)->text(), QStringLiteral("2.00E-05"));
-    QCOMPARE(Module1.TubeOutputTable[2][4], 2e-5);
+    QCOMPARE(engine::Module1.TubeOutputTable[2][4], 2e-5);
     QVERIFY(namesShown.isEmpty());
     QCOMPARE(readBytes(kept), std::string("kept"));
     QCOMPARE(strayFiles(), QStringList());
@@ -540,11 +540,11 @@ void EditorTests::tubeOutputCancelAndReopenRefill() {
     field(editor, 37)->setText(QStringLiteral("7"));
     QTest::mouseClick(command(editor, 2), Qt::LeftButton);
     QVERIFY(!editor->isVisible());
-    QCOMPARE(Module1.TubeOutputTable[2][1], 6e-6);
-    QCOMPARE(Module1.refFilterAlCm, 0.25);
+    QCOMPARE(engine::Module1.TubeOutputTable[2][1], 6e-6);
+    QCOMPARE(engine::Module1.refFilterAlCm, 0.25);
     QVERIFY(MessageBox::shown().isEmpty());
 
-    Module1.TubeOutputTable[2][1] = 7.5e-6; // changed since, for example by a Save answered No
+    engine::Module1.TubeOutputTable[2][1] = 7.5e-6; // changed since, for example by a Save answered No
     shell_->openTubeOutputEditor();
     QCOMPARE(field(editor, 1)->text(), QStringLiteral("7.50E-06"));
     QCOMPARE(field(editor, 37)->text(), QStringLiteral("2.50"));
@@ -626,14 +626,14 @@ void EditorTests::ambientSaveWritesTwoDecimals() {
     field(editor, 22)->setText(QStringLiteral("12.5")); // [2,1,4]
     field(editor, 15)->setText(QStringLiteral("abc"));  // [1,3,3]
     field(editor, 36)->clear();                         // [2,3,6]
-    Module1.AmbientDoseTable[0][0][4] = 0;              // the keys are set again on save
+    engine::Module1.AmbientDoseTable[0][0][4] = 0;              // the keys are set again on save
     QTest::mouseClick(command(editor, 1), Qt::LeftButton);
 
-    QCOMPARE(Module1.AmbientDoseTable[1][1][1], 0.256);
-    QCOMPARE(Module1.AmbientDoseTable[2][1][4], 12.5);
-    QCOMPARE(Module1.AmbientDoseTable[1][3][3], 0.0);
-    QCOMPARE(Module1.AmbientDoseTable[2][3][6], 0.0);
-    QCOMPARE(Module1.AmbientDoseTable[0][0][4], 100.0);
+    QCOMPARE(engine::Module1.AmbientDoseTable[1][1][1], 0.256);
+    QCOMPARE(engine::Module1.AmbientDoseTable[2][1][4], 12.5);
+    QCOMPARE(engine::Module1.AmbientDoseTable[1][3][3], 0.0);
+    QCOMPARE(engine::Module1.AmbientDoseTable[2][3][6], 0.0);
+    QCOMPARE(engine::Module1.AmbientDoseTable[0][0][4], 100.0);
     QCOMPARE(MessageBox::shown().size(), 1);
     QCOMPARE(MessageBox::shown()[0].kind, MessageBox::Kind::Notice);
     QCOMPARE(MessageBox::shown()[0].text, QStringLiteral("新しいデータを保存しました"));
@@ -649,9 +649,9 @@ void EditorTests::ambientSaveWritesTwoDecimals() {
 
     // After a restart the table holds the file's two decimals.
     delete editor;
-    Module1 = CalculationState{};
-    QVERIFY(!refdata::loadReferenceData(Module1, folder()));
-    QCOMPARE(Module1.AmbientDoseTable[1][1][1], 0.26);
+    engine::Module1 = engine::CalculationState{};
+    QVERIFY(refdata::loadReferenceData(engine::Module1, folder()).ok());
+    QCOMPARE(engine::Module1.AmbientDoseTable[1][1][1], 0.26);
     shell_->openAmbientDoseEditor();
     QCOMPARE(field(shell_->ambientDoseEditor(), 1)->text(), QStringLiteral("0.260"));
     QCOMPARE(field(shell_->ambientDoseEditor(), 22)->text(), QStringLiteral("12.500"));
@@ -664,7 +664,7 @@ void EditorTests::ambientCancelLeavesTable() {
     field(editor, 8)->setText(QStringLiteral("5"));
     QTest::mouseClick(command(editor, 2), Qt::LeftButton);
     QVERIFY(!editor->isVisible());
-    QCOMPARE(Module1.AmbientDoseTable[1][2][2], 1.22);
+    QCOMPARE(engine::Module1.AmbientDoseTable[1][2][2], 1.22);
     QCOMPARE(readBytes(fileNamed(refdata::kAmbientDoseFileName)), before);
     QVERIFY(MessageBox::shown().isEmpty());
     shell_->openAmbientDoseEditor();
@@ -683,7 +683,7 @@ void EditorTests::ambientWriteFailureKeepsTypedValues() {
     QVERIFY(MessageBox::shown()[0].text.contains(QStringLiteral("kaijo_dose.dat")));
     QVERIFY(editor->isVisible());
     QCOMPARE(field(editor, 30)->text(), QStringLiteral("4.321"));
-    QCOMPARE(Module1.AmbientDoseTable[2][2][6], 4.321); // in use at once, as after a successful save
+    QCOMPARE(engine::Module1.AmbientDoseTable[2][2][6], 4.321); // in use at once, as after a successful save
     QCOMPARE(readBytes(kept), std::string("kept"));
     QCOMPARE(strayFiles(), QStringList());
 }

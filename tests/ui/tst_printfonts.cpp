@@ -78,7 +78,7 @@ bool printReportTo(const QString& pdf, const ReportFields& fields) {
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(pdf);
-    return !printReport(printer, fields);
+    return printReport(printer, fields).ok();
 }
 
 // Texts that share their glyphs with other code points in Japanese fonts: ideographs with Kangxi
@@ -104,8 +104,8 @@ private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
         installFontSubstitutions();
-        Module1.xrayUnitName = "Mobile-X 100";
-        Module1.hospitalName = "みなと総合病院 放射線科";
+        engine::Module1.xrayUnitName = "Mobile-X 100";
+        engine::Module1.hospitalName = "みなと総合病院 放射線科";
     }
 
     // Written maps read back unchanged, from the format 12 and from the format 4 subtable: long

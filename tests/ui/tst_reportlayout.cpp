@@ -80,8 +80,8 @@ private slots:
         QDir::setCurrent(dir_.path());
         installFontSubstitutions();
         MessageBox::setTestMode(true);
-        Module1.xrayUnitName = "Mobile-X 100";
-        Module1.hospitalName = "みなと総合病院 放射線科";
+        engine::Module1.xrayUnitName = "Mobile-X 100";
+        engine::Module1.hospitalName = "みなと総合病院 放射線科";
     }
 
     void sequence_data() {
@@ -275,10 +275,10 @@ private slots:
     }
 
     void unitRowFollowsBasicData() {
-        const std::string saved = Module1.xrayUnitName;
-        Module1.xrayUnitName = "新しい装置";
+        const std::string saved = engine::Module1.xrayUnitName;
+        engine::Module1.xrayUnitName = "新しい装置";
         const QStringList ops = record(ReportTarget::Preview, defaultCase());
-        Module1.xrayUnitName = saved;
+        engine::Module1.xrayUnitName = saved;
         QVERIFY(ops.contains(QStringLiteral("text [: 新しい装置]")));
         QVERIFY(!ops.join(QString()).contains(QStringLiteral("記録の装置")));
     }
@@ -391,16 +391,16 @@ private slots:
             files.next();
             QVERIFY(QFile::copy(files.filePath(), work.filePath(files.fileName())));
         }
-        const CalculationState saved = Module1;
-        auto state = std::make_unique<CalculationState>();
-        QVERIFY(!refdata::loadReferenceData(*state, work.path().toStdString()));
+        const engine::CalculationState saved = engine::Module1;
+        auto state = std::make_unique<engine::CalculationState>();
+        QVERIFY(refdata::loadReferenceData(*state, work.path().toStdString()).ok());
         state->exposureSource = 2; // the screen's default: exposure from the tube output data
-        ConditionTexts conditions;
+        engine::ConditionTexts conditions;
         conditions.text1 = textio::numberToText(state->targetAngleDeg);
         conditions.text2 = textio::numberToText(state->defaultInherentFilterAlMm);
-        ResultTexts results;
-        QVERIFY(!runCalculation(*state, conditions, results, work.path().toStdString()));
-        QVERIFY(!computeCaregiverDose(*state, results));
+        engine::ResultTexts results;
+        QVERIFY(engine::runCalculation(*state, conditions, results, work.path().toStdString()).ok());
+        QVERIFY(engine::computeCaregiverDose(*state, results).ok());
         ReportFields fields;
         fields.id = QStringLiteral("123456");
         fields.name = QStringLiteral("新生 太郎");
@@ -413,14 +413,14 @@ private slots:
         fields.mAs = qs(textio::numberToText(state->mAs));
         fields.ffd = qs(textio::numberToText(state->ffdCm));
         fields.fieldSize = QStringLiteral("六切サイズ");
-        fields.dose = qs(results.resultText(ResultField::Text20));
-        fields.caregiver1 = qs(results.resultText(ResultField::Text21));
-        fields.caregiver2 = qs(results.resultText(ResultField::Text22));
-        fields.caregiver3 = qs(results.resultText(ResultField::Text25));
+        fields.dose = qs(results.resultText(engine::ResultField::Text20));
+        fields.caregiver1 = qs(results.resultText(engine::ResultField::Text21));
+        fields.caregiver2 = qs(results.resultText(engine::ResultField::Text22));
+        fields.caregiver3 = qs(results.resultText(engine::ResultField::Text25));
         QVERIFY(textio::textToNumber(fields.dose.toStdString()) > 0);
         QVERIFY(!fields.caregiver3.isEmpty());
-        Module1.xrayUnitName = state->xrayUnitName;
-        Module1.hospitalName = state->hospitalName;
+        engine::Module1.xrayUnitName = state->xrayUnitName;
+        engine::Module1.hospitalName = state->hospitalName;
 
         const QString folder = QStringLiteral(TAMSO_BINARY_DIR "/test-output");
         QVERIFY(QDir().mkpath(folder));
@@ -429,8 +429,8 @@ private slots:
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdf);
-        const auto error = printReport(printer, fields);
-        QVERIFY2(!error, error ? qPrintable(*error) : "");
+        const Status printed = printReport(printer, fields);
+        QVERIFY2(printed.ok(), printed.ok() ? "" : printed.message().c_str());
         QFile file(pdf);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();
@@ -460,7 +460,7 @@ private slots:
         ReportPreview preview;
         preview.drawReport(fields);
         QVERIFY(preview.image().save(folder + QStringLiteral("/report-default-preview.png")));
-        Module1 = saved;
+        engine::Module1 = saved;
     }
 
     // A print job that cannot start reports a message instead of success.
@@ -468,9 +468,9 @@ private slots:
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(dir_.path()); // a folder cannot be written as a file
-        const auto error = printReport(printer, defaultCase());
-        QVERIFY(error.has_value());
-        QVERIFY(!error->isEmpty());
+        const Status printed = printReport(printer, defaultCase());
+        QVERIFY(!printed.ok());
+        QVERIFY(!printed.message().empty());
     }
 };
 

@@ -109,8 +109,8 @@ private slots:
         shell_ = std::make_unique<Shell>();
         shell_->quitProgram = [] {};
         QVERIFY(shell_->start());
-        Module1.xrayUnitName = "Mobile-X 100";
-        Module1.hospitalName = "みなと総合病院";
+        engine::Module1.xrayUnitName = "Mobile-X 100";
+        engine::Module1.hospitalName = "みなと総合病院";
     }
     void cleanupTestCase() { shell_.reset(); }
 
@@ -205,7 +205,7 @@ private slots:
             asked += shown.kind == MessageBox::Kind::QuestionOkCancel;
         QCOMPARE(asked, 2);
         records::PatientRecordState saved;
-        QVERIFY(!records::loadPatientRecords(textio::fileInFolder(workingFolderPath(), "123.pat"), saved));
+        QVERIFY(records::loadPatientRecords(textio::fileInFolder(workingFolderPath(), "123.pat"), saved).ok());
         QCOMPARE(saved.patientName, std::string("保存 花子"));
         QCOMPARE(saved.patientRecordCount, 1);
         QCOMPARE(records::listValueText(saved.PatientRecordTable[1].tubeVoltageKv), std::string("50"));

@@ -121,7 +121,7 @@ private slots:
     }
 
     void startScreenShowsTheHospital() {
-        Module1.hospitalName = "stale";
+        engine::Module1.hospitalName = "stale";
         QVERIFY(shell_->start());
         ui::StartScreen* form2 = shell_->startScreen();
         QVERIFY(form2->isVisible());
@@ -129,8 +129,8 @@ private slots:
         QCOMPARE(form2->windowTitle(), QStringLiteral("TAMSO-Ⅱ"));
         QCOMPARE(form2->size(), QSize(ui::twips(6825), ui::twips(8235)));
         auto* hospital = form2->findChild<QLabel*>(QStringLiteral("Label10"));
-        QVERIFY(Module1.hospitalName != "stale");
-        QCOMPARE(hospital->text(), ui::qs(Module1.hospitalName));
+        QVERIFY(engine::Module1.hospitalName != "stale");
+        QCOMPARE(hospital->text(), ui::qs(engine::Module1.hospitalName));
         QCOMPARE(startButton("Command1")->text(), QStringLiteral("新規計算"));
         QCOMPARE(startButton("Command3")->text(), QStringLiteral("終　了"));
         QCOMPARE(startButton("Command3")->toolTip(), QStringLiteral(" bye "));

@@ -29,10 +29,10 @@ bool prepareWorkingFolder(QTemporaryDir& dir) {
     QDir::setCurrent(dir.path());
     ui::MessageBox::setTestMode(true);
     ui::MessageBox::clearShown();
-    Module1 = CalculationState{};
-    auto status = refdata::loadReferenceData(Module1, ui::workingFolderUtf8());
-    if (status) {
-        qWarning() << ui::qs(status->message);
+    engine::Module1 = engine::CalculationState{};
+    auto status = refdata::loadReferenceData(engine::Module1, ui::workingFolderUtf8());
+    if (!status.ok()) {
+        qWarning() << ui::qs(status.message());
         return false;
     }
     return true;

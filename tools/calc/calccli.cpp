@@ -116,30 +116,30 @@ Status checkNumber(const std::string& name, const std::string& value) {
         return Error{"--" + name + ": number out of range: " + textio::quotedFieldText(value)};
     if (!reading.ok())
         return Error{"--" + name + ": not a number: " + value};
-    return std::nullopt;
+    return {};
 }
 
 } // namespace
 
-const std::vector<std::pair<std::string, ResultField>>& resultKeys() {
-    static const std::vector<std::pair<std::string, ResultField>> keys = {
-        {"hvl1_mm_al", ResultField::Text13},
-        {"quarter_value_mm_al", ResultField::Text14},
-        {"effective_energy_kev", ResultField::Text15},
-        {"quality_index", ResultField::Text16},
-        {"exposure_at_1m_ckg", ResultField::Text12},
-        {"exposure_with_scatter_ckg", ResultField::Text7},
-        {"dose_conversion_factor", ResultField::Text18},
-        {"backscatter_factor", ResultField::Text17},
-        {"entrance_surface_dose_mgy", ResultField::Text20},
-        {"caregiver_usv_1", ResultField::Text21},
-        {"caregiver_usv_2", ResultField::Text22},
-        {"caregiver_usv_3", ResultField::Text25},
+const std::vector<std::pair<std::string, engine::ResultField>>& resultKeys() {
+    static const std::vector<std::pair<std::string, engine::ResultField>> keys = {
+        {"hvl1_mm_al", engine::ResultField::Text13},
+        {"quarter_value_mm_al", engine::ResultField::Text14},
+        {"effective_energy_kev", engine::ResultField::Text15},
+        {"quality_index", engine::ResultField::Text16},
+        {"exposure_at_1m_ckg", engine::ResultField::Text12},
+        {"exposure_with_scatter_ckg", engine::ResultField::Text7},
+        {"dose_conversion_factor", engine::ResultField::Text18},
+        {"backscatter_factor", engine::ResultField::Text17},
+        {"entrance_surface_dose_mgy", engine::ResultField::Text20},
+        {"caregiver_usv_1", engine::ResultField::Text21},
+        {"caregiver_usv_2", engine::ResultField::Text22},
+        {"caregiver_usv_3", engine::ResultField::Text25},
     };
     return keys;
 }
 
-Exposure defaultExposure(const CalculationState& state) {
+Exposure defaultExposure(const engine::CalculationState& state) {
     Exposure exposure;
     exposure.texts.text1 = textio::numberToText(state.targetAngleDeg);
     exposure.texts.text2 = textio::numberToText(state.defaultInherentFilterAlMm);
@@ -149,61 +149,61 @@ Exposure defaultExposure(const CalculationState& state) {
 Status setCondition(Exposure& exposure, const std::string& name, const std::string& rawValue) {
     const std::string value = trim(rawValue);
     if (value.empty())
-        return std::nullopt;
-    ConditionTexts& t = exposure.texts;
+        return {};
+    engine::ConditionTexts& t = exposure.texts;
     if (name == "field") {
         const auto x = value.find_first_of("xX*");
         if (x == std::string::npos)
             return Error{"--field: expected LONGxSHORT in cm, e.g. 25.4x20.3: " + value};
         const std::string longSide = trim(value.substr(0, x));
         const std::string shortSide = trim(value.substr(x + 1));
-        if (auto e = checkNumber(name, longSide))
+        if (auto e = checkNumber(name, longSide); !e.ok())
             return e;
-        if (auto e = checkNumber(name, shortSide))
+        if (auto e = checkNumber(name, shortSide); !e.ok())
             return e;
         t.text10 = longSide;
         t.text11 = shortSide;
-        return std::nullopt;
+        return {};
     }
-    if (auto e = checkNumber(name, value))
+    if (auto e = checkNumber(name, value); !e.ok())
         return e;
     if (name == "measured-ckg") {
         const double measured = *textio::parseNumber(value);
         if (!(measured > 0))
             return Error{"--measured-ckg: the measured exposure must be above 0 C/kg: " + value};
         exposure.measuredCkg = measured;
-        return std::nullopt;
+        return {};
     }
-    static const std::map<std::string, std::string ConditionTexts::*> fields = {
-        {"kv", &ConditionTexts::text5},          {"mas", &ConditionTexts::text6},
-        {"ffd", &ConditionTexts::text8},         {"thickness", &ConditionTexts::text23},
-        {"focus-hood", &ConditionTexts::text9},  {"angle", &ConditionTexts::text1},
-        {"inherent-al", &ConditionTexts::text2}, {"added-al", &ConditionTexts::text3},
-        {"added-cu", &ConditionTexts::text4},
+    static const std::map<std::string, std::string engine::ConditionTexts::*> fields = {
+        {"kv", &engine::ConditionTexts::text5},          {"mas", &engine::ConditionTexts::text6},
+        {"ffd", &engine::ConditionTexts::text8},         {"thickness", &engine::ConditionTexts::text23},
+        {"focus-hood", &engine::ConditionTexts::text9},  {"angle", &engine::ConditionTexts::text1},
+        {"inherent-al", &engine::ConditionTexts::text2}, {"added-al", &engine::ConditionTexts::text3},
+        {"added-cu", &engine::ConditionTexts::text4},
     };
     const auto it = fields.find(name);
     if (it == fields.end())
         return Error{"unknown condition: " + name};
     t.*(it->second) = value;
-    return std::nullopt;
+    return {};
 }
 
-Expected<std::vector<std::string>> calculateExposure(CalculationState& state, const Exposure& exposure,
+Expected<std::vector<std::string>> calculateExposure(engine::CalculationState& state, const Exposure& exposure,
                                                      const std::filesystem::path& workFolder) {
-    ResultTexts results;
+    engine::ResultTexts results;
     if (exposure.measuredCkg) {
         state.exposureSource = 1;
-        results.setResultText(ResultField::Text19, textio::formatNumber(*exposure.measuredCkg, "0.00E+0"));
+        results.setResultText(engine::ResultField::Text19, textio::formatNumber(*exposure.measuredCkg, "0.00E+0"));
     } else {
         state.exposureSource = 2;
     }
-    Status status = runCalculation(state, exposure.texts, results, workFolder);
+    Status status = engine::runCalculation(state, exposure.texts, results, workFolder);
     // As after every run on the screen, the next exposure uses the tube output data again.
     state.exposureSource = 2;
-    if (status)
-        return *status;
-    if (auto e = computeCaregiverDose(state, results))
-        return *e;
+    if (!status.ok())
+        return status.error();
+    if (auto e = engine::computeCaregiverDose(state, results); !e.ok())
+        return e.error();
     std::vector<std::string> values;
     values.reserve(resultKeys().size());
     for (const auto& [key, field] : resultKeys())
@@ -211,7 +211,7 @@ Expected<std::vector<std::string>> calculateExposure(CalculationState& state, co
     return values;
 }
 
-Expected<int> runBatch(CalculationState& state, const std::string& csvText, const Exposure& defaults,
+Expected<int> runBatch(engine::CalculationState& state, const std::string& csvText, const Exposure& defaults,
                        const std::filesystem::path& workFolder, std::ostream& out) {
     std::vector<std::string> lines = textio::splitLines(csvText);
     if (!lines.empty() && lines[0].rfind("\xEF\xBB\xBF", 0) == 0) // a byte-order mark
@@ -248,13 +248,13 @@ Expected<int> runBatch(CalculationState& state, const std::string& csvText, cons
         Status status;
         if (cells.size() > columns.size())
             status = Error{"more cells than columns"};
-        for (size_t c = 0; !status && c < cells.size(); ++c)
+        for (size_t c = 0; status.ok() && c < cells.size(); ++c)
             if (!columns[c].empty())
                 status = setCondition(exposure, columns[c], cells[c]);
         std::vector<std::string> values(resultKeys().size());
-        if (!status) {
+        if (status.ok()) {
             auto computed = calculateExposure(state, exposure, workFolder);
-            if (computed)
+            if (computed.ok())
                 values = *computed;
             else
                 status = computed.error();
@@ -262,8 +262,8 @@ Expected<int> runBatch(CalculationState& state, const std::string& csvText, cons
         out << row;
         for (const auto& value : values)
             out << ',' << csvCell(value);
-        out << ',' << (status ? csvCell(status->message) : std::string()) << '\n';
-        if (status)
+        out << ',' << (status.ok() ? std::string() : csvCell(status.message())) << '\n';
+        if (!status.ok())
             ++failed;
     }
     return failed;
@@ -308,27 +308,27 @@ int runCalculator(const std::vector<std::string>& args, std::ostream& out, std::
         }
     }
 
-    auto state = std::make_unique<CalculationState>();
-    if (auto e = refdata::loadReferenceData(*state, workFolder)) {
-        err << "tamso-calc: " << e->message << '\n';
+    auto state = std::make_unique<engine::CalculationState>();
+    if (auto e = refdata::loadReferenceData(*state, workFolder); !e.ok()) {
+        err << "tamso-calc: " << e.message() << '\n';
         return kExitError;
     }
     Exposure exposure = defaultExposure(*state);
     for (const auto& [name, value] : conditions) {
-        if (auto e = setCondition(exposure, name, value)) {
-            err << "tamso-calc: " << e->message << '\n';
+        if (auto e = setCondition(exposure, name, value); !e.ok()) {
+            err << "tamso-calc: " << e.message() << '\n';
             return kExitError;
         }
     }
 
     if (csvPath) {
         auto text = textio::readFileBytes(std::filesystem::u8path(*csvPath));
-        if (!text) {
+        if (!text.ok()) {
             err << "tamso-calc: " << text.error().message << '\n';
             return kExitError;
         }
         auto failed = runBatch(*state, *text, exposure, workFolder, out);
-        if (!failed) {
+        if (!failed.ok()) {
             err << "tamso-calc: " << failed.error().message << '\n';
             return kExitError;
         }
@@ -340,7 +340,7 @@ int runCalculator(const std::vector<std::string>& args, std::ostream& out, std::
     }
 
     auto values = calculateExposure(*state, exposure, workFolder);
-    if (!values) {
+    if (!values.ok()) {
         err << "tamso-calc: " << values.error().message << '\n';
         return kExitError;
     }

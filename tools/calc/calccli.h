@@ -21,16 +21,16 @@ constexpr int kExitError = 2;
 
 // The conditions of one exposure as the exposure-condition screen would hold them.
 struct Exposure {
-    ConditionTexts texts;
+    engine::ConditionTexts texts;
     std::optional<double> measuredCkg; // a measured exposure at 1 m (C/kg) instead of the tube output data
 };
 
 // The result keys in the order they are printed, each with the screen field it comes from.
-const std::vector<std::pair<std::string, ResultField>>& resultKeys();
+const std::vector<std::pair<std::string, engine::ResultField>>& resultKeys();
 
 // Runs one exposure on the state (as the calculation command and the caregiver command would)
 // and returns the results as the screen shows them, in the order of resultKeys().
-Expected<std::vector<std::string>> calculateExposure(CalculationState& state, const Exposure& exposure,
+Expected<std::vector<std::string>> calculateExposure(engine::CalculationState& state, const Exposure& exposure,
                                                      const std::filesystem::path& workFolder);
 
 // Sets one condition named like the options without dashes ("kv", "field", "measured-ckg", ...)
@@ -39,12 +39,12 @@ Status setCondition(Exposure& exposure, const std::string& name, const std::stri
 
 // The screen's default conditions for a loaded state (angle and inherent filtration from the
 // basic data).
-Exposure defaultExposure(const CalculationState& state);
+Exposure defaultExposure(const engine::CalculationState& state);
 
 // Reads a CSV batch (header row, one exposure per row; missing columns and empty cells take the
 // conditions of `defaults`) and writes one result row per exposure. Returns the number of rows
 // that failed, or an error for the file itself (an unknown column).
-Expected<int> runBatch(CalculationState& state, const std::string& csvText, const Exposure& defaults,
+Expected<int> runBatch(engine::CalculationState& state, const std::string& csvText, const Exposure& defaults,
                        const std::filesystem::path& workFolder, std::ostream& out);
 
 // The whole program: arguments without the program name; returns the exit status.

@@ -26,8 +26,8 @@ std::string fixed(double v, int decimals) {
 }
 
 void check(const Status& status) {
-    if (status)
-        throw std::runtime_error(status->message);
+    if (!status.ok())
+        throw std::runtime_error(status.message());
 }
 
 void writeLines(const fs::path& folder, const char* utf8Name, const std::vector<std::string>& lines) {

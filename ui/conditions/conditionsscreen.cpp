@@ -326,12 +326,12 @@ void ConditionsScreen::buildControls() {
     for (const char* name : {"Text17", "Text18", "Text20", "Text21", "Text22", "Text25", "Text29"})
         field(name)->setReadOnly(true);
 
-    const std::pair<ResultField, const char*> results[] = {
-        {ResultField::Text7, "Text7"},   {ResultField::Text12, "Text12"}, {ResultField::Text13, "Text13"},
-        {ResultField::Text14, "Text14"}, {ResultField::Text15, "Text15"}, {ResultField::Text16, "Text16"},
-        {ResultField::Text17, "Text17"}, {ResultField::Text18, "Text18"}, {ResultField::Text19, "Text19"},
-        {ResultField::Text20, "Text20"}, {ResultField::Text21, "Text21"}, {ResultField::Text22, "Text22"},
-        {ResultField::Text25, "Text25"}};
+    const std::pair<engine::ResultField, const char*> results[] = {
+        {engine::ResultField::Text7, "Text7"},   {engine::ResultField::Text12, "Text12"}, {engine::ResultField::Text13, "Text13"},
+        {engine::ResultField::Text14, "Text14"}, {engine::ResultField::Text15, "Text15"}, {engine::ResultField::Text16, "Text16"},
+        {engine::ResultField::Text17, "Text17"}, {engine::ResultField::Text18, "Text18"}, {engine::ResultField::Text19, "Text19"},
+        {engine::ResultField::Text20, "Text20"}, {engine::ResultField::Text21, "Text21"}, {engine::ResultField::Text22, "Text22"},
+        {engine::ResultField::Text25, "Text25"}};
     for (const auto& [id, name] : results)
         resultFields_[id] = field(name);
 
@@ -365,7 +365,7 @@ void ConditionsScreen::buildControls() {
     enterActions_.insert(combo1_->lineEdit(), [this] { comboEnterPressed(); });
 
     // Mirroring into the state on losing the focus ----------------------------------------------------
-    CalculationState& s = Module1;
+    engine::CalculationState& s = engine::Module1;
     const std::pair<const char*, std::function<void(double)>> mirrors[] = {
         {"Text1", [&s](double v) { s.targetAngleDeg = v; }},
         {"Text2", [&s](double v) { s.inherentFilterAlCm = v * 0.1; }},
@@ -420,7 +420,7 @@ void ConditionsScreen::buildControls() {
 }
 
 void ConditionsScreen::loadDefaults() {
-    CalculationState& s = Module1;
+    engine::CalculationState& s = engine::Module1;
     combo2_->setEditText(QStringLiteral("腹部正面"));
     fillBodyPartList();
 
@@ -466,7 +466,7 @@ void ConditionsScreen::focusFirstInput() {
 }
 
 void ConditionsScreen::showWAir() {
-    wAirLabel_->setText(QStringLiteral("Wair = ") + numberText(Module1.wAirEv) + QStringLiteral(" eV"));
+    wAirLabel_->setText(QStringLiteral("Wair = ") + numberText(engine::Module1.wAirEv) + QStringLiteral(" eV"));
     wAirLabel_->setAccessibleName(wAirLabel_->text());
 }
 
@@ -480,7 +480,7 @@ void ConditionsScreen::fillBodyPartList() {
     // A missing or unreadable list leaves the list empty; the default text stays.
     const auto text = textio::readTextFile(textio::fileInFolder(workingFolderPath(),
                                                                 "撮影部位.txt"));
-    if (!text)
+    if (!text.ok())
         return;
     const QString shown = combo2_->currentText();
     for (const std::string& line : textio::splitLines(*text))
@@ -498,10 +498,10 @@ void ConditionsScreen::applyFieldSizePreset(const QString& name) {
     if (const auto preset = findFieldSizePreset(name)) {
         longField->setEnabled(false);
         longField->setText(numberText(preset->longCm));
-        Module1.fieldLongCm = preset->longCm;
+        engine::Module1.fieldLongCm = preset->longCm;
         shortField->setEnabled(false);
         shortField->setText(numberText(preset->shortCm));
-        Module1.fieldShortCm = preset->shortCm;
+        engine::Module1.fieldShortCm = preset->shortCm;
     } else if (name == otherFieldSizeName()) {
         longField->setEnabled(true);
         longField->clear();
@@ -531,12 +531,12 @@ bool ConditionsScreen::eventFilter(QObject* watched, QEvent* event) {
 
 // ResultFields ---------------------------------------------------------------------------------------
 
-void ConditionsScreen::setResultText(ResultField id, const std::string& utf8Text) {
+void ConditionsScreen::setResultText(engine::ResultField id, const std::string& utf8Text) {
     if (auto it = resultFields_.find(id); it != resultFields_.end())
         it->second->setText(qs(utf8Text));
 }
 
-std::string ConditionsScreen::resultText(ResultField id) const {
+std::string ConditionsScreen::resultText(engine::ResultField id) const {
     auto it = resultFields_.find(id);
     return it == resultFields_.end() ? std::string() : utf8(it->second->text());
 }
@@ -558,9 +558,9 @@ void ConditionsScreen::selectOutputData() {
 
 // Results computed with one exposure at 1 m do not belong to the other source.
 void ConditionsScreen::setExposureSource(double source) {
-    if (Module1.exposureSource != source && resultsShown_)
+    if (engine::Module1.exposureSource != source && resultsShown_)
         invalidateResults();
-    Module1.exposureSource = source;
+    engine::Module1.exposureSource = source;
 }
 
 void ConditionsScreen::openMeasuredExposure() {
@@ -570,7 +570,7 @@ void ConditionsScreen::openMeasuredExposure() {
             // A new reading is a new exposure: shown results were computed without it.
             if (resultsShown_)
                 invalidateResults();
-            Module1.exposureSource = 1;
+            engine::Module1.exposureSource = 1;
             field("Text19")->setText(qs(textio::formatNumber(exposureCkg, "0.00E+0")));
             // "出力データを利用" may have been chosen while the dialog was open; the value now in
             // use is the measured one, and the end of the next run must fall back from it.
@@ -599,7 +599,7 @@ void ConditionsScreen::hideMeasuredExposureDialog() {
 // Commands -----------------------------------------------------------------------------------------------
 
 void ConditionsScreen::runCalculation() {
-    ConditionTexts texts;
+    engine::ConditionTexts texts;
     auto text = [this](const char* name) { return utf8(field(name)->text()); };
     texts.text1 = text("Text1");
     texts.text2 = text("Text2");
@@ -614,14 +614,14 @@ void ConditionsScreen::runCalculation() {
     texts.text11 = text("Text11");
 
     const Status status =
-        tamso::runCalculation(Module1, texts, *this, workingFolderPath());
-    if (status) {
+        tamso::engine::runCalculation(engine::Module1, texts, *this, workingFolderPath());
+    if (!status.ok()) {
         // No result of earlier conditions may stay on screen or be handed on beside these inputs.
         clearResultFields(false);
         resultsShown_ = false;
         for (QPushButton* b : {command3_, command4_, command6_})
             b->setEnabled(false);
-        MessageBox::warning(this, qs(status->message));
+        MessageBox::warning(this, qs(status.message()));
         return;
     }
     recordRunInputs();
@@ -645,12 +645,12 @@ void ConditionsScreen::showAmbientDose() {
 }
 
 void ConditionsScreen::runCaregiverEstimate() {
-    const Status status = computeCaregiverDose(Module1, *this);
-    if (status) {
+    const Status status = engine::computeCaregiverDose(engine::Module1, *this);
+    if (!status.ok()) {
         for (const char* name : {"Text21", "Text22", "Text25"})
             field(name)->clear();
         command6_->setEnabled(false);
-        MessageBox::warning(this, qs(status->message));
+        MessageBox::warning(this, qs(status.message()));
         return;
     }
     command6_->setEnabled(true);
@@ -658,7 +658,7 @@ void ConditionsScreen::runCaregiverEstimate() {
 }
 
 ReportFields ConditionsScreen::reportFields() const {
-    const CalculationState& s = Module1;
+    const engine::CalculationState& s = engine::Module1;
     ReportFields r;
     r.examDate = QLocale::system().toString(date_->date(), QLocale::ShortFormat);
     r.bodyPart = combo2_->currentText();

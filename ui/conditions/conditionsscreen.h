@@ -23,7 +23,7 @@ class QRadioButton;
 
 namespace tamso::ui {
 
-class ConditionsScreen : public QWidget, public tamso::ResultFields {
+class ConditionsScreen : public QWidget, public tamso::engine::ResultFields {
     Q_OBJECT
 public:
     // Loading the screen: sets the default conditions and reads the body-part list.
@@ -31,8 +31,8 @@ public:
     ~ConditionsScreen() override;
 
     // ResultFields: the result fields by name (Text7 ... Text25).
-    void setResultText(ResultField field, const std::string& utf8Text) override;
-    std::string resultText(ResultField field) const override;
+    void setResultText(engine::ResultField field, const std::string& utf8Text) override;
+    std::string resultText(engine::ResultField field) const override;
 
     // "新規計算" on the start screen: the caregiver, illustration and report commands off.
     void disableFollowUpCommands();
@@ -107,7 +107,7 @@ private:
     QPushButton* command6_ = nullptr;
     QPushButton* command12_ = nullptr;
     QHash<QString, QLineEdit*> fields_;
-    std::map<ResultField, QLineEdit*> resultFields_;
+    std::map<engine::ResultField, QLineEdit*> resultFields_;
     // Enter-key chain: control -> what Enter does there.
     QHash<QObject*, std::function<void()>> enterActions_;
     // Fields whose text is mirrored into the state on losing the focus.

@@ -130,7 +130,7 @@ void MeasuredExposureDialog::accept() {
     if (!text.isEmpty() && value > 0) {
         const int unit = optionCkg_->isChecked() ? 1 : optionR_->isChecked() ? 2 : 3;
         hide();
-        emit measuredValueAccepted(toCoulombPerKg(value, unit, Module1.wAirEv));
+        emit measuredValueAccepted(toCoulombPerKg(value, unit, engine::Module1.wAirEv));
     } else {
         hide();
         emit outputDataChosen();

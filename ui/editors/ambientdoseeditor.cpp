@@ -66,7 +66,7 @@ AmbientDoseEditor::AmbientDoseEditor(QWidget* parent) : QWidget(parent, Qt::Wind
                      kColumnWidth, Qt::AlignCenter);
     }
     alignedLabel(this, nextLabel(), QStringLiteral("FDD"), 240, 1380, 1095);
-    for (int i = 1; i <= kAmbientRows; ++i)
+    for (int i = 1; i <= engine::kAmbientRows; ++i)
         alignedLabel(this, nextLabel(), QStringLiteral("%1 cm").arg(kRowKeys[i]), 240,
                  kRowTop + (i - 1) * kRowStep + 60, 1095);
 
@@ -85,7 +85,7 @@ AmbientDoseEditor::AmbientDoseEditor(QWidget* parent) : QWidget(parent, Qt::Wind
             setTabOrder(fields_[n - 1], field);
     }
 
-    const int commandTop = kRowTop + kAmbientRows * kRowStep + 180;
+    const int commandTop = kRowTop + engine::kAmbientRows * kRowStep + 180;
     command1_ = new QPushButton(QStringLiteral("Save"), this);
     nameControl(command1_, QStringLiteral("Command1"), QStringLiteral("Save"));
     placeTwips(command1_, 5280, commandTop, 1215, 495);
@@ -109,7 +109,7 @@ void AmbientDoseEditor::fillFromState() {
     for (int n = 1; n <= kFieldCount; ++n) {
         const Cell c = cellOfField(n);
         fields_[n]->setText(
-            qs(textio::formatNumber(Module1.AmbientDoseTable[c.voltage][c.position][c.row], "#0.000")));
+            qs(textio::formatNumber(engine::Module1.AmbientDoseTable[c.voltage][c.position][c.row], "#0.000")));
     }
 }
 
@@ -124,23 +124,23 @@ bool AmbientDoseEditor::save() {
     };
     for (int n = 1; n <= kFieldCount; ++n) {
         const Cell c = cellOfField(n);
-        assign(Module1.AmbientDoseTable[c.voltage][c.position][c.row], textio::textToNumber(utf8(fields_[n]->text())));
+        assign(engine::Module1.AmbientDoseTable[c.voltage][c.position][c.row], textio::textToNumber(utf8(fields_[n]->text())));
     }
-    for (int i = 1; i <= kAmbientRows; ++i)
-        assign(Module1.AmbientDoseTable[0][0][i], kRowKeys[i]);
+    for (int i = 1; i <= engine::kAmbientRows; ++i)
+        assign(engine::Module1.AmbientDoseTable[0][0][i], kRowKeys[i]);
     if (changed)
         emit referenceDataChanged();
 
     refdata::AmbientDoseData data;
     for (int j = 0; j <= 2; ++j)
         for (int k = 0; k <= 3; ++k)
-            for (int i = 0; i <= kAmbientRows; ++i)
-                data.cells[j][k][i] = Module1.AmbientDoseTable[j][k][i];
+            for (int i = 0; i <= engine::kAmbientRows; ++i)
+                data.cells[j][k][i] = engine::Module1.AmbientDoseTable[j][k][i];
     const auto file =
         textio::fileInFolder(workingFolderPath(), refdata::kAmbientDoseFileName);
-    if (auto failure = refdata::writeAmbientDoseFile(file, data)) {
+    if (auto failure = refdata::writeAmbientDoseFile(file, data); !failure.ok()) {
         MessageBox::warning(this, QStringLiteral("周辺線量データを保存できませんでした。\n") +
-                                      qs(failure->message));
+                                      qs(failure.message()));
         return false;
     }
     MessageBox::notice(this, QStringLiteral("新しいデータを保存しました"));

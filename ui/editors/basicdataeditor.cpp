@@ -68,15 +68,15 @@ BasicDataEditor::BasicDataEditor(QWidget* parent) : QWidget(parent, Qt::Window) 
 
 bool BasicDataEditor::open() {
     auto data = refdata::readBasicDataFile(workingFolderPath());
-    if (!data) {
+    if (!data.ok()) {
         MessageBox::warning(isVisible() ? this : QApplication::activeWindow(),
                             QStringLiteral("基本データを読み込めません。\n") + qs(data.error().message));
         return false;
     }
     // Opening re-reads the file: a W value saved since the last opening is in effect from here.
-    const double wAirBefore = Module1.wAirEv;
-    refdata::applyBasicData(Module1, *data);
-    if (Module1.wAirEv != wAirBefore)
+    const double wAirBefore = engine::Module1.wAirEv;
+    refdata::applyBasicData(engine::Module1, *data);
+    if (engine::Module1.wAirEv != wAirBefore)
         emit referenceDataChanged();
     fillFromState();
     show();
@@ -86,11 +86,11 @@ bool BasicDataEditor::open() {
 }
 
 void BasicDataEditor::fillFromState() {
-    text1_->setText(qs(Module1.xrayUnitName));
-    text2_->setText(qs(textio::numberToText(Module1.targetAngleDeg)));
-    text3_->setText(qs(textio::numberToText(Module1.defaultInherentFilterAlMm)));
-    text4_->setText(qs(textio::numberToText(Module1.wAirEv)));
-    text6_->setText(qs(Module1.hospitalName));
+    text1_->setText(qs(engine::Module1.xrayUnitName));
+    text2_->setText(qs(textio::numberToText(engine::Module1.targetAngleDeg)));
+    text3_->setText(qs(textio::numberToText(engine::Module1.defaultInherentFilterAlMm)));
+    text4_->setText(qs(textio::numberToText(engine::Module1.wAirEv)));
+    text6_->setText(qs(engine::Module1.hospitalName));
 }
 
 bool BasicDataEditor::save() {
@@ -100,10 +100,10 @@ bool BasicDataEditor::save() {
     data.targetAngleDeg = textio::textToNumber(utf8(text2_->text()));
     data.inherentFilterAlMm = textio::textToNumber(utf8(text3_->text()));
     data.hospitalName = utf8(text6_->text());
-    if (auto failure = refdata::writeBasicDataFile(workingFolderPath(), data)) {
+    if (auto failure = refdata::writeBasicDataFile(workingFolderPath(), data); !failure.ok()) {
         // Nothing is lost: the old file stays as it was and the editor keeps what was typed.
         MessageBox::warning(this,
-                            QStringLiteral("基本データを保存できませんでした。\n") + qs(failure->message));
+                            QStringLiteral("基本データを保存できませんでした。\n") + qs(failure.message()));
         return false;
     }
     emit hospitalNameSaved(text6_->text());

@@ -37,7 +37,7 @@ TubeOutputEditor::TubeOutputEditor(QWidget* parent) : QWidget(parent, Qt::Window
              4935);
     addLabel(this, QStringLiteral("Label4"), QStringLiteral("kV"), 600, 1080, 615);
     addLabel(this, QStringLiteral("Label5"), QStringLiteral("照射線量"), 1560, 1080, 1335);
-    for (int r = 1; r <= kTubeOutputRows; ++r) {
+    for (int r = 1; r <= engine::kTubeOutputRows; ++r) {
         const QString caption = QString::fromLatin1(kRowCaptions[r]);
         const int top = 1380 + (r - 1) * 420;
         auto* label = addLabel(this, QStringLiteral("Label%1").arg(5 + r), caption, 600, top + 60, 615);
@@ -84,10 +84,10 @@ bool TubeOutputEditor::eventFilter(QObject* watched, QEvent* event) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             QWidget* next = nullptr;
-            for (int r = 1; r < kTubeOutputRows; ++r)
+            for (int r = 1; r < engine::kTubeOutputRows; ++r)
                 if (watched == exposure_[r])
                     next = exposure_[r + 1];
-            if (watched == exposure_[kTubeOutputRows])
+            if (watched == exposure_[engine::kTubeOutputRows])
                 next = text37_;
             else if (watched == text37_)
                 next = text38_;
@@ -111,12 +111,12 @@ void TubeOutputEditor::open() {
 }
 
 void TubeOutputEditor::fillFromState() {
-    for (int r = 1; r <= kTubeOutputRows; ++r)
-        exposure_[r]->setText(qs(textio::formatNumber(Module1.TubeOutputTable[2][r], "0.00E+00")));
-    text37_->setText(qs(textio::formatNumber(Module1.refFilterAlCm * 10, "#0.00")));
-    text38_->setText(qs(textio::formatNumber(Module1.refFilterCuCm * 10, "#0.00")));
-    text43_->setText(qs(Module1.outputDataFileName));
-    text44_->setText(qs(Module1.outputDataComment));
+    for (int r = 1; r <= engine::kTubeOutputRows; ++r)
+        exposure_[r]->setText(qs(textio::formatNumber(engine::Module1.TubeOutputTable[2][r], "0.00E+00")));
+    text37_->setText(qs(textio::formatNumber(engine::Module1.refFilterAlCm * 10, "#0.00")));
+    text38_->setText(qs(textio::formatNumber(engine::Module1.refFilterCuCm * 10, "#0.00")));
+    text43_->setText(qs(engine::Module1.outputDataFileName));
+    text44_->setText(qs(engine::Module1.outputDataComment));
 }
 
 bool TubeOutputEditor::save() {
@@ -127,12 +127,12 @@ bool TubeOutputEditor::save() {
         changed = changed || cell != value;
         cell = value;
     };
-    for (int r = 1; r <= kTubeOutputRows; ++r)
-        assign(Module1.TubeOutputTable[2][r], textio::textToNumber(utf8(exposure_[r]->text())));
+    for (int r = 1; r <= engine::kTubeOutputRows; ++r)
+        assign(engine::Module1.TubeOutputTable[2][r], textio::textToNumber(utf8(exposure_[r]->text())));
     const double alMm = textio::textToNumber(utf8(text37_->text()));
     const double cuMm = textio::textToNumber(utf8(text38_->text()));
-    assign(Module1.refFilterAlCm, alMm * 0.1);
-    assign(Module1.refFilterCuCm, cuMm * 0.1);
+    assign(engine::Module1.refFilterAlCm, alMm * 0.1);
+    assign(engine::Module1.refFilterCuCm, cuMm * 0.1);
     if (changed)
         emit referenceDataChanged();
 
@@ -145,24 +145,24 @@ bool TubeOutputEditor::save() {
     QString comment = text44_->text();
     if (comment.isEmpty())
         comment = QStringLiteral("No comment");
-    Module1.outputDataComment = utf8(comment);
+    engine::Module1.outputDataComment = utf8(comment);
 
     refdata::TubeOutputData data;
     data.comment = utf8(comment);
-    for (int r = 1; r <= kTubeOutputRows; ++r) {
-        data.voltageKv[r] = Module1.TubeOutputTable[1][r];
-        data.exposureCkgPerMas[r] = Module1.TubeOutputTable[2][r];
+    for (int r = 1; r <= engine::kTubeOutputRows; ++r) {
+        data.voltageKv[r] = engine::Module1.TubeOutputTable[1][r];
+        data.exposureCkgPerMas[r] = engine::Module1.TubeOutputTable[2][r];
     }
     data.refFilterAlMm = alMm;
     data.refFilterCuMm = cuMm;
-    if (auto failure = refdata::writeTubeOutputFile(file, data)) {
+    if (auto failure = refdata::writeTubeOutputFile(file, data); !failure.ok()) {
         // The edited values stay in the state and in the fields; the old file is untouched.
         MessageBox::warning(this,
-                            QStringLiteral("出力データを保存できませんでした。\n") + qs(failure->message));
+                            QStringLiteral("出力データを保存できませんでした。\n") + qs(failure.message()));
         return false;
     }
 
-    Module1.outputDataFileName = utf8(name);
+    engine::Module1.outputDataFileName = utf8(name);
     emit outputDataSaved(name);
     hide();
     return true;

@@ -181,8 +181,8 @@ void RecordSearchScreen::listRecords() {
     clearRecordList();
     if (chosenFile_.empty())
         return;
-    if (auto error = records::loadPatientRecords(chosenFile_, records::PatientRecords)) {
-        MessageBox::warning(this, qs(error->message));
+    if (auto error = records::loadPatientRecords(chosenFile_, records::PatientRecords); !error.ok()) {
+        MessageBox::warning(this, qs(error.message()));
         return;
     }
     listed_ = records::PatientRecords;

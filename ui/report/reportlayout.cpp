@@ -20,8 +20,8 @@ void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f) {
     const bool printer = target == ReportTarget::Printer;
     const QColor black(0, 0, 0);
     const QColor red(255, 0, 0);
-    const QString xrayUnit = qs(Module1.xrayUnitName);
-    const QString hospital = qs(Module1.hospitalName);
+    const QString xrayUnit = qs(engine::Module1.xrayUnitName);
+    const QString hospital = qs(engine::Module1.hospitalName);
     auto text = [&c](double x, double y, const QString& s) {
         c.moveTo(x, y);
         c.printText(s, true);

@@ -53,16 +53,16 @@ PainterCanvas::Mapping reportPrinterMapping(double dpi) {
     return mapping;
 }
 
-std::optional<QString> printReport(QPrinter& printer, const ReportFields& fields) {
+Status printReport(QPrinter& printer, const ReportFields& fields) {
     configureReportPrinter(printer);
     QPainter painter;
     if (!painter.begin(&printer))
-        return QStringLiteral("印刷を開始できませんでした。プリンタの設定を確認して下さい。");
+        return Error{"印刷を開始できませんでした。プリンタの設定を確認して下さい。"};
     PrinterCanvas canvas(painter, reportPrinterMapping(printer.resolution()));
     drawReport(canvas, ReportTarget::Printer, fields);
     if (!canvas.ended() || printer.printerState() == QPrinter::Error)
-        return QStringLiteral("印刷できませんでした。プリンタの設定を確認して下さい。");
-    return std::nullopt;
+        return Error{"印刷できませんでした。プリンタの設定を確認して下さい。"};
+    return {};
 }
 
 } // namespace tamso::ui

@@ -2,6 +2,7 @@
 // The report on the printer (the printReport routine): A4 portrait in colour, laid out in
 // millimetres, one page.
 
+#include "textio/expected.h"
 #include "ui/report/paintercanvas.h"
 #include "ui/report/reportfields.h"
 
@@ -20,8 +21,8 @@ void configureReportPrinter(QPrinter& printer);
 // How the printer canvas maps the page onto a printer of this resolution (dots per inch).
 PainterCanvas::Mapping reportPrinterMapping(double dpi);
 
-// Prints the report with the fields as they stand. Returns the message for the user when the print
-// job could not be started or finished; nothing is printed then.
-std::optional<QString> printReport(QPrinter& printer, const ReportFields& fields);
+// Prints the report with the fields as they stand. Fails, with the message for the user, when the
+// print job could not be started or finished; nothing is printed then.
+Status printReport(QPrinter& printer, const ReportFields& fields);
 
 } // namespace tamso::ui

@@ -240,8 +240,8 @@ void ReportScreen::handOver(const ReportFields& fields) {
     show();
     raise();
     activateWindow();
-    if (status)
-        MessageBox::warning(this, qs(status->message));
+    if (!status.ok())
+        MessageBox::warning(this, qs(status.message()));
 }
 
 void ReportScreen::showRecord(const ReportFields& fields) {
@@ -267,8 +267,8 @@ void ReportScreen::clearPreview() {
 
 void ReportScreen::addTechnologist() {
     const QString name = combo1_->currentText();
-    if (const Status status = technologists_.add(workingFolderPath(), utf8(name))) {
-        MessageBox::warning(this, qs(status->message));
+    if (const Status status = technologists_.add(workingFolderPath(), utf8(name)); !status.ok()) {
+        MessageBox::warning(this, qs(status.message()));
         return;
     }
     fillTechnologistCombo();
@@ -283,8 +283,8 @@ void ReportScreen::printRequested() {
     std::unique_ptr<QPrinter> printer = printerProvider() ? printerProvider()(this) : askForPrinter(this);
     if (!printer)
         return;
-    if (const auto error = printReport(*printer, current))
-        MessageBox::warning(this, *error);
+    if (const Status printed = printReport(*printer, current); !printed.ok())
+        MessageBox::warning(this, qs(printed.message()));
 }
 
 void ReportScreen::saveRequested() {

@@ -56,9 +56,9 @@ TubeOutputEditor* Shell::tubeOutputEditor() const { return tubeOutput_; }
 AmbientDoseEditor* Shell::ambientDoseEditor() const { return ambientDose_; }
 
 bool Shell::start() {
-    const Status status = refdata::loadReferenceData(Module1, workingFolderPath());
-    if (status) {
-        MessageBox::warning(nullptr, qs(status->message));
+    const Status status = refdata::loadReferenceData(engine::Module1, workingFolderPath());
+    if (!status.ok()) {
+        MessageBox::warning(nullptr, qs(status.message()));
         return false;
     }
     if (!startScreen_) {
@@ -68,7 +68,7 @@ bool Shell::start() {
         connect(startScreen_, &StartScreen::basicDataEditorRequested, this, &Shell::openBasicDataEditor);
         connect(startScreen_, &StartScreen::exitRequested, this, &Shell::endProgram);
     }
-    startScreen_->setHospitalName(qs(Module1.hospitalName));
+    startScreen_->setHospitalName(qs(engine::Module1.hospitalName));
     startScreen_->show();
     return true;
 }
