@@ -32,6 +32,7 @@ import subprocess
 import sys
 import tempfile
 
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 from dosemodel import DEFAULTS, RESULT_KEYS, CalcError, calculate, load_reference
 
 # --------------------------------------------------------------------------------------------
