@@ -382,11 +382,11 @@ private slots:
         QCOMPARE(preview.image(), white);
     }
 
-    // The default case calculated on the shipped working-folder data, as the hand-over passes it
-    // on, printed to PDF with a picture of the preview beside it.
+    // The default case calculated on the default test case's working folder, as the hand-over
+    // passes it on, printed to PDF with a picture of the preview beside it.
     void printsDefaultReportToPdf() {
         QTemporaryDir work;
-        QDirIterator files(QStringLiteral(TAMSO_SOURCE_DIR "/data"), QDir::Files);
+        QDirIterator files(uitest::testCaseWorkFolder(), QDir::Files);
         while (files.hasNext()) {
             files.next();
             QVERIFY(QFile::copy(files.filePath(), work.filePath(files.fileName())));

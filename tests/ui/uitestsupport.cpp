@@ -16,11 +16,14 @@
 
 namespace tamso::uitest {
 
+QString testCaseWorkFolder() {
+    return QStringLiteral(TAMSO_SOURCE_DIR "/tests/data/default_50kv/workdir");
+}
+
 bool prepareWorkingFolder(QTemporaryDir& dir) {
     if (!dir.isValid())
         return false;
-    const QString source = QStringLiteral(TAMSO_SOURCE_DIR "/data");
-    QDirIterator it(source, QDir::Files);
+    QDirIterator it(testCaseWorkFolder(), QDir::Files);
     while (it.hasNext()) {
         const QString path = it.next();
         QFile::copy(path, dir.filePath(it.fileName()));

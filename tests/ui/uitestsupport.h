@@ -11,8 +11,13 @@
 
 namespace tamso::uitest {
 
-// Puts the program into a fresh temporary working folder holding the shipped default files of
-// data/, makes it the current folder and loads the reference data into Module1.
+// The working folder of the default test case (tests/data/default_50kv/workdir): the reference
+// files and body parts the screen tests run on. Tests use it instead of the shipped data/, which a
+// site replaces with its own measurements.
+QString testCaseWorkFolder();
+
+// Puts the program into a fresh temporary working folder holding a copy of testCaseWorkFolder(),
+// makes it the current folder and loads the reference data into Module1.
 // Message boxes are switched to test mode. Returns false (with a message) on failure.
 bool prepareWorkingFolder(QTemporaryDir& dir);
 
