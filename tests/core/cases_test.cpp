@@ -101,13 +101,13 @@ void copyWorkFolder(const Case& c, const test::TempFolder& into) {
 // set through tamso-calc's option names, then the calculation and the caregiver estimate. The
 // results come in the order of calc::resultKeys(), as the screen shows them.
 Expected<std::vector<std::string>> runEngine(const fs::path& workFolder, const Conditions& conditions) {
-    auto state = std::make_unique<CalculationState>();
-    if (auto e = refdata::loadReferenceData(*state, workFolder))
-        return *e;
+    auto state = std::make_unique<engine::CalculationState>();
+    if (auto e = refdata::loadReferenceData(*state, workFolder); !e.ok())
+        return e.error();
     calc::Exposure exposure = calc::defaultExposure(*state);
     for (const auto& [name, value] : conditions)
-        if (auto e = calc::setCondition(exposure, name, value))
-            return *e;
+        if (auto e = calc::setCondition(exposure, name, value); !e.ok())
+            return e.error();
     return calc::calculateExposure(*state, exposure, workFolder);
 }
 
