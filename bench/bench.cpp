@@ -39,7 +39,7 @@ std::unique_ptr<engine::CalculationState> loadedState() {
 void BM_WholeCalculation(benchmark::State& bench) {
     auto state = loadedState();
     engine::ConditionTexts conditions;
-    conditions.text5 = std::to_string(bench.range(0));
+    conditions.tubeVoltageKv = std::to_string(bench.range(0));
     for (auto _ : bench) {
         engine::ResultTexts results;
         if (auto e = engine::runCalculation(*state, conditions, results, workFolder().path()); !e.ok())

@@ -162,10 +162,10 @@ Status detail::spectrumAndBeamQuality(CalculationState& s, ResultFields& results
     s.effectiveEnergyKev = effectiveEnergy;
     s.quarterValueLayerCm = *quarter;
     s.qualityIndex = qualityIndex;
-    results.setResultText(ResultField::Text13, formatNumber(10 * s.hvl1Cm, "#0.000"));
-    results.setResultText(ResultField::Text14, formatNumber(10 * s.quarterValueLayerCm, "#0.000"));
-    results.setResultText(ResultField::Text15, formatNumber(s.effectiveEnergyKev, "#00.00"));
-    results.setResultText(ResultField::Text16, formatNumber(s.qualityIndex, "#0.000"));
+    results.setResultText(ResultField::Hvl1MmAl, formatNumber(10 * s.hvl1Cm, "#0.000"));
+    results.setResultText(ResultField::QuarterValueLayerMmAl, formatNumber(10 * s.quarterValueLayerCm, "#0.000"));
+    results.setResultText(ResultField::EffectiveEnergyKev, formatNumber(s.effectiveEnergyKev, "#00.00"));
+    results.setResultText(ResultField::QualityIndex, formatNumber(s.qualityIndex, "#0.000"));
     return {};
 }
 

@@ -14,32 +14,39 @@
 namespace tamso::engine {
 
 // Spectrum, filtration, spectrum listing "Beam_data.dat" (written into workFolder), exposure
-// ratio, half-value layers, effective energy, quality index (Text13..Text16).
+// ratio, half-value layers, effective energy, quality index (Hvl1MmAl .. QualityIndex).
 Status computeSpectrumAndBeamQuality(CalculationState& state, ResultFields& results,
                                      const std::filesystem::path& workFolder);
-// Exposure at 1 m from the tube output data or the measured value in Text19 (Text12; empties
-// Text19 in the tube-output-data case).
+// Exposure at 1 m from the tube output data or the measured value shown as MeasuredExposureCkg
+// (ExposureAt1mCkg; empties MeasuredExposureCkg in the tube-output-data case).
 Status computeExposureAt1m(CalculationState& state, ResultFields& results);
 // Conversion factor, backscatter factor, hood/cover scatter, entrance surface dose
-// (Text18, Text17, Text7, Text20).
+// (DoseConversionFactor, BackscatterFactor, ExposureWithScatterCkg, EntranceSurfaceDoseMGy).
 Status computeEntranceSurfaceDose(CalculationState& state, ResultFields& results);
-// Caregiver doses at the three positions (Text21, Text22, Text25) from the ambient dose table.
+// Caregiver doses at the three positions (CaregiverDose1USv .. 3USv) from the ambient dose table.
 Status computeCaregiverDose(const CalculationState& state, ResultFields& results);
 
-// The texts of the exposure-condition screen's input fields that a calculation run reads.
+// The exposure conditions of one radiograph as the user typed them; a calculation run reads each
+// with the text-to-number rule. The defaults are those a new case starts from, on the
+// exposure-condition screen and in the command-line calculator alike, except that the target angle
+// and the inherent filtration come from the basic data (see defaultConditions).
 struct ConditionTexts {
-    std::string text1 = "12";    // target angle (degree)
-    std::string text2 = "2.5";   // inherent filtration (mm Al)
-    std::string text3 = "0";     // added Al (mm)
-    std::string text4 = "0";     // added Cu (mm)
-    std::string text5 = "50";    // tube voltage (kV)
-    std::string text6 = "5";     // mAs
-    std::string text8 = "100";   // FFD (cm)
-    std::string text23 = "10";   // subject thickness (cm)
-    std::string text9 = "60";    // focus-hood distance (cm)
-    std::string text10 = "25.4"; // field, long axis (cm)
-    std::string text11 = "20.3"; // field, short axis (cm)
+    std::string targetAngleDeg = "12";      // target angle (degree)
+    std::string inherentFilterAlMm = "2.5"; // inherent filtration (mm Al)
+    std::string addedFilterAlMm = "0";      // added aluminium (mm)
+    std::string addedFilterCuMm = "0";      // added copper (mm)
+    std::string tubeVoltageKv = "50";       // tube voltage (kV)
+    std::string mAs = "5";                  // tube current x exposure time (mAs)
+    std::string ffdCm = "100";              // focus-image receptor distance (cm)
+    std::string subjectThicknessCm = "10";  // thickness of the infant (cm)
+    std::string focusHoodDistanceCm = "60"; // focus-hood/cover distance (cm)
+    std::string fieldLongCm = "25.4";       // field size at the receptor, long axis (cm)
+    std::string fieldShortCm = "20.3";      // field size at the receptor, short axis (cm)
 };
+
+// The conditions a new case starts from, with the target angle and the inherent filtration of the
+// basic data in the state.
+ConditionTexts defaultConditions(const CalculationState& state);
 
 // The calculation run: reads every field into the state (text-to-number rule), derives the
 // focus-skin and hood-skin distances and runs the three routines in order.

@@ -43,6 +43,13 @@ private:
 
 } // namespace
 
+ConditionTexts defaultConditions(const CalculationState& state) {
+    ConditionTexts conditions;
+    conditions.targetAngleDeg = textio::numberToText(state.targetAngleDeg);
+    conditions.inherentFilterAlMm = textio::numberToText(state.defaultInherentFilterAlMm);
+    return conditions;
+}
+
 Status runCalculation(CalculationState& state, const ConditionTexts& fields, ResultFields& results,
                       const std::filesystem::path& workFolder) {
     // The text-to-number rule, except that a number beyond the range of a double stops the run
@@ -57,18 +64,18 @@ Status runCalculation(CalculationState& state, const ConditionTexts& fields, Res
         }
         return reading.value;
     };
-    state.targetAngleDeg = value(fields.text1, "Ｘ線管ターゲット角度");
-    state.inherentFilterAlCm = value(fields.text2, "固有フィルタ（アルミ当量）") * 0.1;
-    state.addedFilterAlCm = value(fields.text3, "付加フィルタ（アルミ）") * 0.1;
-    state.addedFilterCuCm = value(fields.text4, "付加フィルタ（銅）") * 0.1;
-    state.tubeVoltageKv = value(fields.text5, "Ｘ線管電圧");
-    state.mAs = value(fields.text6, "Ｘ線管電流×照射時間");
-    state.ffdCm = value(fields.text8, "焦点-受像器間距離（FFD）");
-    state.subjectThicknessCm = value(fields.text23, "被写体厚");
+    state.targetAngleDeg = value(fields.targetAngleDeg, "Ｘ線管ターゲット角度");
+    state.inherentFilterAlCm = value(fields.inherentFilterAlMm, "固有フィルタ（アルミ当量）") * 0.1;
+    state.addedFilterAlCm = value(fields.addedFilterAlMm, "付加フィルタ（アルミ）") * 0.1;
+    state.addedFilterCuCm = value(fields.addedFilterCuMm, "付加フィルタ（銅）") * 0.1;
+    state.tubeVoltageKv = value(fields.tubeVoltageKv, "Ｘ線管電圧");
+    state.mAs = value(fields.mAs, "Ｘ線管電流×照射時間");
+    state.ffdCm = value(fields.ffdCm, "焦点-受像器間距離（FFD）");
+    state.subjectThicknessCm = value(fields.subjectThicknessCm, "被写体厚");
     state.focusSkinDistanceCm = state.ffdCm - state.subjectThicknessCm;
-    state.hoodSkinDistanceCm = state.focusSkinDistanceCm - value(fields.text9, "焦点-フード・カバー間距離");
-    state.fieldLongCm = value(fields.text10, "照射野サイズ（長軸方向）");
-    state.fieldShortCm = value(fields.text11, "照射野サイズ（短軸方向）");
+    state.hoodSkinDistanceCm = state.focusSkinDistanceCm - value(fields.focusHoodDistanceCm, "焦点-フード・カバー間距離");
+    state.fieldLongCm = value(fields.fieldLongCm, "照射野サイズ（長軸方向）");
+    state.fieldShortCm = value(fields.fieldShortCm, "照射野サイズ（短軸方向）");
 
     if (outOfRange)
         return stop(std::string(outOfRangeCaption) + "の入力値「" + textio::quotedFieldText(*outOfRange) +

@@ -39,7 +39,7 @@ Status computeCaregiverDose(const CalculationState& s, ResultFields& results) {
     while (i < kAmbientRows && F > key[i])
         ++i;
 
-    const ResultField fields[3] = {ResultField::Text21, ResultField::Text22, ResultField::Text25};
+    const ResultField fields[3] = {ResultField::CaregiverDose1USv, ResultField::CaregiverDose2USv, ResultField::CaregiverDose3USv};
     std::string texts[3];
     for (int k = 1; k <= 3; ++k) {
         double perMas[3] = {};

@@ -99,7 +99,7 @@ Status computeEntranceSurfaceDose(CalculationState& s, ResultFields& results) {
     if (conversion < 0)
         return negativeResult("吸収線量変換係数");
     s.doseConversionFactor = conversion;
-    results.setResultText(ResultField::Text18, formatNumber(s.doseConversionFactor, "#00.00"));
+    results.setResultText(ResultField::DoseConversionFactor, formatNumber(s.doseConversionFactor, "#00.00"));
 
     // Tissue-dose weights of the spectrum.
     BinTable& weight = s.TissueDoseSpectrumTable;
@@ -158,7 +158,7 @@ Status computeEntranceSurfaceDose(CalculationState& s, ResultFields& results) {
     if (bsf < 0)
         return negativeResult("後方散乱係数");
     s.backscatterFactor = bsf;
-    results.setResultText(ResultField::Text17, formatNumber(s.backscatterFactor, "#0.000"));
+    results.setResultText(ResultField::BackscatterFactor, formatNumber(s.backscatterFactor, "#0.000"));
 
     // Scatter from the hood/cover: distance clamped to 10..40 cm, area at the image receptor to
     // 100..900 cm2, bilinear in the scatter-to-primary table.
@@ -190,7 +190,7 @@ Status computeEntranceSurfaceDose(CalculationState& s, ResultFields& results) {
         return notANumber("散乱線を付加した照射線量");
     if (withScatter < 0)
         return negativeResult("散乱線を付加した照射線量");
-    results.setResultText(ResultField::Text7, formatNumber(withScatter, "0.00E+00"));
+    results.setResultText(ResultField::ExposureWithScatterCkg, formatNumber(withScatter, "0.00E+00"));
 
     // Entrance surface dose (mGy), carried from 1 m to the skin by the inverse-square law.
     const double dose = 1000 * s.backscatterFactor * s.doseConversionFactor *
@@ -200,7 +200,7 @@ Status computeEntranceSurfaceDose(CalculationState& s, ResultFields& results) {
     if (dose < 0)
         return negativeResult("入射表面線量");
     s.entranceSurfaceDoseMGy = dose;
-    results.setResultText(ResultField::Text20, formatNumber(s.entranceSurfaceDoseMGy, "#0.000"));
+    results.setResultText(ResultField::EntranceSurfaceDoseMGy, formatNumber(s.entranceSurfaceDoseMGy, "#0.000"));
     return {};
 }
 

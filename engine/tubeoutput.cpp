@@ -65,11 +65,11 @@ Status computeExposureAt1m(CalculationState& s, ResultFields& results) {
         if (exposure < 0)
             return negativeResult("焦点から 1 m の照射線量");
         s.exposureAt1mCkg = exposure;
-        results.setResultText(ResultField::Text19, "");
+        results.setResultText(ResultField::MeasuredExposureCkg, "");
     } else {
         // The measured value as shown in its field: it stands for the whole exposure.
         const textio::NumberReading measured =
-            textio::readLeadingNumber(results.resultText(ResultField::Text19));
+            textio::readLeadingNumber(results.resultText(ResultField::MeasuredExposureCkg));
         if (measured.status == textio::NumberStatus::OutOfRange)
             return notANumber("実測値の照射線量");
         exposure = s.filterExposureRatio * measured.value;
@@ -79,7 +79,7 @@ Status computeExposureAt1m(CalculationState& s, ResultFields& results) {
             return negativeResult("焦点から 1 m の照射線量");
         s.exposureAt1mCkg = exposure;
     }
-    results.setResultText(ResultField::Text12, textio::formatNumber(s.exposureAt1mCkg, "0.00E+00"));
+    results.setResultText(ResultField::ExposureAt1mCkg, textio::formatNumber(s.exposureAt1mCkg, "0.00E+00"));
     return {};
 }
 

@@ -21,9 +21,9 @@ const std::vector<std::string> kKeys = {
     "hvl1_mm_al",         "quarter_value_mm_al",       "effective_energy_kev", "quality_index",
     "exposure_at_1m_ckg", "exposure_with_scatter_ckg", "dose_conversion_factor", "backscatter_factor",
     "entrance_surface_dose_mgy", "caregiver_usv_1",    "caregiver_usv_2",      "caregiver_usv_3"};
-const engine::ResultField kFields[] = {engine::ResultField::Text13, engine::ResultField::Text14, engine::ResultField::Text15, engine::ResultField::Text16,
-                               engine::ResultField::Text12, engine::ResultField::Text7,  engine::ResultField::Text18, engine::ResultField::Text17,
-                               engine::ResultField::Text20, engine::ResultField::Text21, engine::ResultField::Text22, engine::ResultField::Text25};
+const engine::ResultField kFields[] = {engine::ResultField::Hvl1MmAl, engine::ResultField::QuarterValueLayerMmAl, engine::ResultField::EffectiveEnergyKev, engine::ResultField::QualityIndex,
+                               engine::ResultField::ExposureAt1mCkg, engine::ResultField::ExposureWithScatterCkg,  engine::ResultField::DoseConversionFactor, engine::ResultField::BackscatterFactor,
+                               engine::ResultField::EntranceSurfaceDoseMGy, engine::ResultField::CaregiverDose1USv, engine::ResultField::CaregiverDose2USv, engine::ResultField::CaregiverDose3USv};
 
 struct Outcome {
     int status = -1;
@@ -88,11 +88,11 @@ TEST_F(CalcProgram, PrintsEveryResultAsTheScreenShowsIt) {
     const Outcome o = runProgram(folder, workdir(folder) + " --kv 60 --mas 4 --field 30x24 --added-al 1");
     ASSERT_EQ(o.status, 0) << o.err;
     engine::ConditionTexts conditions;
-    conditions.text5 = "60";
-    conditions.text6 = "4";
-    conditions.text10 = "30";
-    conditions.text11 = "24";
-    conditions.text3 = "1";
+    conditions.tubeVoltageKv = "60";
+    conditions.mAs = "4";
+    conditions.fieldLongCm = "30";
+    conditions.fieldShortCm = "24";
+    conditions.addedFilterAlMm = "1";
     const auto expected = engineTexts(folder, conditions);
     const auto lines = textio::splitLines(o.out);
     ASSERT_EQ(lines.size(), kKeys.size());
@@ -168,9 +168,9 @@ TEST_F(CalcProgram, CsvBatchGivesOneRowPerExposureAndKeepsGoingAfterAFailure) {
     EXPECT_NE(lines[2].find("80 kV"), std::string::npos) << lines[2];
 
     engine::ConditionTexts third;
-    third.text5 = "60";
-    third.text10 = "20";
-    third.text11 = "20";
+    third.tubeVoltageKv = "60";
+    third.fieldLongCm = "20";
+    third.fieldShortCm = "20";
     std::string expectedThird = "3";
     for (const auto& text : engineTexts(folder, third))
         expectedThird += "," + text;

@@ -67,15 +67,15 @@ TEST(EngineDose, ConversionFactorAndDoseOfASingleBin) {
     engine::ResultTexts results;
     const double dose = runDose(*s, results);
     EXPECT_NEAR(s->doseConversionFactor, 33.97 * 2, 1e-12);
-    EXPECT_EQ(results.resultText(engine::ResultField::Text18), "67.94");
+    EXPECT_EQ(results.resultText(engine::ResultField::DoseConversionFactor), "67.94");
     EXPECT_EQ(s->backscatterFactor, 1); // empty ring table
-    EXPECT_EQ(results.resultText(engine::ResultField::Text17), "1.000");
+    EXPECT_EQ(results.resultText(engine::ResultField::BackscatterFactor), "1.000");
     // Area 515.62 cm2 at the hood distance of row 3: 0.04 + 115.62 / 500 * 0.01.
     const double spr = 0.04 + 115.62 / 500 * 0.01;
     const double expected = 1000 * 67.94 * (10000.0 / (90 * 90)) * (1 + spr) * 1e-5;
     EXPECT_NEAR(dose, expected, 1e-12 * expected);
-    EXPECT_EQ(results.resultText(engine::ResultField::Text7), "1.04E-05");
-    EXPECT_EQ(results.resultText(engine::ResultField::Text20), "0.874");
+    EXPECT_EQ(results.resultText(engine::ResultField::ExposureWithScatterCkg), "1.04E-05");
+    EXPECT_EQ(results.resultText(engine::ResultField::EntranceSurfaceDoseMGy), "0.874");
     // Bin 1 is never a tissue-dose weight; bins above n are not touched.
     EXPECT_EQ(s->TissueDoseSpectrumTable[1], 0);
     EXPECT_NEAR(s->TissueDoseSpectrumTable[100], 1, 1e-15);
@@ -176,15 +176,15 @@ TEST(EngineDose, SwappedFieldSidesGiveTheSameRun) {
     engine::CalculationState b = a;
     engine::ConditionTexts fa;
     engine::ConditionTexts fb;
-    fb.text10 = "20.3";
-    fb.text11 = "25.4";
+    fb.fieldLongCm = "20.3";
+    fb.fieldShortCm = "25.4";
     engine::ResultTexts ra;
     engine::ResultTexts rb;
     ASSERT_TRUE(engine::runCalculation(a, fa, ra, folder.path()).ok());
     ASSERT_TRUE(engine::runCalculation(b, fb, rb, folder.path()).ok());
     EXPECT_EQ(a.backscatterFactor, b.backscatterFactor);
     EXPECT_EQ(a.entranceSurfaceDoseMGy, b.entranceSurfaceDoseMGy);
-    EXPECT_EQ(ra.resultText(engine::ResultField::Text7), rb.resultText(engine::ResultField::Text7));
+    EXPECT_EQ(ra.resultText(engine::ResultField::ExposureWithScatterCkg), rb.resultText(engine::ResultField::ExposureWithScatterCkg));
     EXPECT_DOUBLE_EQ(a.focusSkinDistanceCm, 90);
     EXPECT_DOUBLE_EQ(a.hoodSkinDistanceCm, 30);
 }
@@ -216,10 +216,10 @@ TEST_P(TubeOutput, InterpolatesPerMasBetweenTheBracketingRows) {
     const auto [kv, perMas] = GetParam();
     auto s = outputState(kv);
     engine::ResultTexts results;
-    results.setResultText(engine::ResultField::Text19, "2.58E-4");
+    results.setResultText(engine::ResultField::MeasuredExposureCkg, "2.58E-4");
     ASSERT_TRUE(engine::computeExposureAt1m(*s, results).ok());
     EXPECT_NEAR(s->exposureAt1mCkg, 2 * 0.5 * perMas, 1e-18);
-    EXPECT_EQ(results.resultText(engine::ResultField::Text19), "");
+    EXPECT_EQ(results.resultText(engine::ResultField::MeasuredExposureCkg), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Voltages, TubeOutput,
@@ -232,14 +232,14 @@ TEST(TubeOutputEnd, LastTabulatedVoltageGivesTheLastRowExactly) {
     engine::ResultTexts results;
     ASSERT_TRUE(engine::computeExposureAt1m(*s, results).ok());
     EXPECT_EQ(s->exposureAt1mCkg, 2 * (0.5 * 1.8e-5));
-    EXPECT_EQ(results.resultText(engine::ResultField::Text12), "1.80E-05");
+    EXPECT_EQ(results.resultText(engine::ResultField::ExposureAt1mCkg), "1.80E-05");
 
     auto above = outputState(80.01);
-    results.setResultText(engine::ResultField::Text12, "old");
+    results.setResultText(engine::ResultField::ExposureAt1mCkg, "old");
     Status e = engine::computeExposureAt1m(*above, results);
     ASSERT_FALSE(e.ok());
     EXPECT_NE(e.message().find("80 kV"), std::string::npos) << e.message();
-    EXPECT_EQ(results.resultText(engine::ResultField::Text12), "old");
+    EXPECT_EQ(results.resultText(engine::ResultField::ExposureAt1mCkg), "old");
 }
 
 TEST(TubeOutputEnd, BelowTheFirstTabulatedVoltageIsRefused) {
@@ -247,11 +247,11 @@ TEST(TubeOutputEnd, BelowTheFirstTabulatedVoltageIsRefused) {
     for (double kv : {39.99, 30.0, 5.0}) {
         auto s = outputState(kv);
         engine::ResultTexts results;
-        results.setResultText(engine::ResultField::Text12, "old");
+        results.setResultText(engine::ResultField::ExposureAt1mCkg, "old");
         Status e = engine::computeExposureAt1m(*s, results);
         ASSERT_FALSE(e.ok()) << kv;
         EXPECT_NE(e.message().find("最小管電圧（40 kV）を下回っている"), std::string::npos) << e.message();
-        EXPECT_EQ(results.resultText(engine::ResultField::Text12), "old");
+        EXPECT_EQ(results.resultText(engine::ResultField::ExposureAt1mCkg), "old");
     }
 }
 
@@ -260,7 +260,7 @@ TEST(TubeOutputEnd, ZeroMasGivesZero) {
     s->mAs = 0;
     engine::ResultTexts results;
     ASSERT_TRUE(engine::computeExposureAt1m(*s, results).ok());
-    EXPECT_EQ(results.resultText(engine::ResultField::Text12), "0.00E+00");
+    EXPECT_EQ(results.resultText(engine::ResultField::ExposureAt1mCkg), "0.00E+00");
 }
 
 TEST(TubeOutputEnd, MeasuredValueIsUsedAsShownWhateverTheMas) {
@@ -270,11 +270,11 @@ TEST(TubeOutputEnd, MeasuredValueIsUsedAsShownWhateverTheMas) {
         s->filterExposureRatio = 0.8;
         s->mAs = mas;
         engine::ResultTexts results;
-        results.setResultText(engine::ResultField::Text19, "2.58E-4");
+        results.setResultText(engine::ResultField::MeasuredExposureCkg, "2.58E-4");
         ASSERT_TRUE(engine::computeExposureAt1m(*s, results).ok());
         EXPECT_NEAR(s->exposureAt1mCkg, 2.064e-4, 1e-18);
-        EXPECT_EQ(results.resultText(engine::ResultField::Text12), "2.06E-04");
-        EXPECT_EQ(results.resultText(engine::ResultField::Text19), "2.58E-4");
+        EXPECT_EQ(results.resultText(engine::ResultField::ExposureAt1mCkg), "2.06E-04");
+        EXPECT_EQ(results.resultText(engine::ResultField::MeasuredExposureCkg), "2.58E-4");
     }
 }
 
@@ -315,8 +315,8 @@ TEST_P(Caregiver, InterpolatesInDistanceAndVoltage) {
     const engine::CalculationState s = ambientState(c.kv, c.ffd, c.mas);
     engine::ResultTexts results;
     ASSERT_TRUE(engine::computeCaregiverDose(s, results).ok());
-    EXPECT_EQ(results.resultText(engine::ResultField::Text21), c.position1);
-    EXPECT_EQ(results.resultText(engine::ResultField::Text25), c.position3);
+    EXPECT_EQ(results.resultText(engine::ResultField::CaregiverDose1USv), c.position1);
+    EXPECT_EQ(results.resultText(engine::ResultField::CaregiverDose3USv), c.position3);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -336,6 +336,6 @@ TEST(CaregiverExample, PointTwelvePerMasAtFiveMasShowsPointSix) {
     s.AmbientDoseTable[1][1][4] = 0.12;
     engine::ResultTexts results;
     ASSERT_TRUE(engine::computeCaregiverDose(s, results).ok());
-    EXPECT_EQ(results.resultText(engine::ResultField::Text21), "0.600");
-    EXPECT_EQ(results.resultText(engine::ResultField::Text22), "1070.000"); // (4 + 10 + 200) x 5
+    EXPECT_EQ(results.resultText(engine::ResultField::CaregiverDose1USv), "0.600");
+    EXPECT_EQ(results.resultText(engine::ResultField::CaregiverDose2USv), "1070.000"); // (4 + 10 + 200) x 5
 }

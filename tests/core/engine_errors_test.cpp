@@ -27,9 +27,9 @@ std::unique_ptr<engine::CalculationState> loaded(const test::TempFolder& folder)
     return test::loadMinimalInstallation(folder.path());
 }
 
-const engine::ResultField kRunFields[] = {engine::ResultField::Text7,  engine::ResultField::Text12, engine::ResultField::Text13,
-                                  engine::ResultField::Text14, engine::ResultField::Text15, engine::ResultField::Text16,
-                                  engine::ResultField::Text17, engine::ResultField::Text18, engine::ResultField::Text20};
+const engine::ResultField kRunFields[] = {engine::ResultField::ExposureWithScatterCkg,  engine::ResultField::ExposureAt1mCkg, engine::ResultField::Hvl1MmAl,
+                                  engine::ResultField::QuarterValueLayerMmAl, engine::ResultField::EffectiveEnergyKev, engine::ResultField::QualityIndex,
+                                  engine::ResultField::BackscatterFactor, engine::ResultField::DoseConversionFactor, engine::ResultField::EntranceSurfaceDoseMGy};
 
 } // namespace
 
@@ -51,7 +51,7 @@ TEST_P(RefusedRun, StopsWithAMessageAndChangesNoResult) {
     ASSERT_FALSE(e.ok());
     EXPECT_FALSE(e.message().empty());
     for (engine::ResultField f : kRunFields)
-        EXPECT_EQ(results.resultText(f), before.resultText(f)) << engine::resultFieldName(f);
+        EXPECT_EQ(results.resultText(f), before.resultText(f)) << static_cast<int>(f);
     EXPECT_EQ(state->entranceSurfaceDoseMGy, dose);
     EXPECT_EQ(state->hvl1Cm, hvl);
     if (std::filesystem::is_regular_file(folder.file("Beam_data.dat"))) {
@@ -62,18 +62,18 @@ TEST_P(RefusedRun, StopsWithAMessageAndChangesNoResult) {
 INSTANTIATE_TEST_SUITE_P(
     OutsideTheModel, RefusedRun,
     ::testing::Values(
-        Refusal{"AngleWithZeroSine", [](auto&, auto& f, auto&) { f.text1 = "0"; }},
-        Refusal{"VoltageAt150", [](auto&, auto& f, auto&) { f.text5 = "150"; }},
-        Refusal{"VoltageAbove150", [](auto&, auto& f, auto&) { f.text5 = "200"; }},
-        Refusal{"ZeroVoltage", [](auto&, auto& f, auto&) { f.text5 = "0"; }},
-        Refusal{"NegativeVoltage", [](auto&, auto& f, auto&) { f.text5 = "-5"; }},
-        Refusal{"VoltageWithoutBins", [](auto&, auto& f, auto&) { f.text5 = "0.9"; }},
-        Refusal{"VoltageOverflow", [](auto&, auto& f, auto&) { f.text5 = "1e400"; }},
-        Refusal{"AboveTheTubeOutputTable", [](auto&, auto& f, auto&) { f.text5 = "85"; }},
-        Refusal{"BelowTheTubeOutputTable", [](auto&, auto& f, auto&) { f.text5 = "30"; }},
-        Refusal{"ZeroMas", [](auto&, auto& f, auto&) { f.text6 = "0"; }},
-        Refusal{"NegativeMas", [](auto&, auto& f, auto&) { f.text6 = "-5"; }},
-        Refusal{"EmptyMas", [](auto&, auto& f, auto&) { f.text6 = ""; }},
+        Refusal{"AngleWithZeroSine", [](auto&, auto& f, auto&) { f.targetAngleDeg = "0"; }},
+        Refusal{"VoltageAt150", [](auto&, auto& f, auto&) { f.tubeVoltageKv = "150"; }},
+        Refusal{"VoltageAbove150", [](auto&, auto& f, auto&) { f.tubeVoltageKv = "200"; }},
+        Refusal{"ZeroVoltage", [](auto&, auto& f, auto&) { f.tubeVoltageKv = "0"; }},
+        Refusal{"NegativeVoltage", [](auto&, auto& f, auto&) { f.tubeVoltageKv = "-5"; }},
+        Refusal{"VoltageWithoutBins", [](auto&, auto& f, auto&) { f.tubeVoltageKv = "0.9"; }},
+        Refusal{"VoltageOverflow", [](auto&, auto& f, auto&) { f.tubeVoltageKv = "1e400"; }},
+        Refusal{"AboveTheTubeOutputTable", [](auto&, auto& f, auto&) { f.tubeVoltageKv = "85"; }},
+        Refusal{"BelowTheTubeOutputTable", [](auto&, auto& f, auto&) { f.tubeVoltageKv = "30"; }},
+        Refusal{"ZeroMas", [](auto&, auto& f, auto&) { f.mAs = "0"; }},
+        Refusal{"NegativeMas", [](auto&, auto& f, auto&) { f.mAs = "-5"; }},
+        Refusal{"EmptyMas", [](auto&, auto& f, auto&) { f.mAs = ""; }},
         Refusal{"NegativeWValue", [](auto& s, auto&, auto&) { s.wAirEv = -33.97; }},
         Refusal{"NegativeScatterFromExtrapolatedKeys",
                 [](auto& s, auto&, auto&) {
@@ -87,13 +87,13 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"EqualVoltagesInRowsOneAndTwo",
                 [](auto& s, auto& f, auto&) {
                     s.TubeOutputTable[1][2] = 40;
-                    f.text5 = "30";
+                    f.tubeVoltageKv = "30";
                 }},
-        Refusal{"ZeroFfd", [](auto&, auto& f, auto&) { f.text8 = "0"; }},
-        Refusal{"NegativeFfd", [](auto&, auto& f, auto&) { f.text8 = "-100"; }},
-        Refusal{"ZeroFocusSkinDistance", [](auto&, auto& f, auto&) { f.text23 = "100"; }},
-        Refusal{"SubjectThickerThanFfd", [](auto&, auto& f, auto&) { f.text23 = "120"; }},
-        Refusal{"NoBeamThroughTheFilter", [](auto&, auto& f, auto&) { f.text4 = "1e5"; }},
+        Refusal{"ZeroFfd", [](auto&, auto& f, auto&) { f.ffdCm = "0"; }},
+        Refusal{"NegativeFfd", [](auto&, auto& f, auto&) { f.ffdCm = "-100"; }},
+        Refusal{"ZeroFocusSkinDistance", [](auto&, auto& f, auto&) { f.subjectThicknessCm = "100"; }},
+        Refusal{"SubjectThickerThanFfd", [](auto&, auto& f, auto&) { f.subjectThicknessCm = "120"; }},
+        Refusal{"NoBeamThroughTheFilter", [](auto&, auto& f, auto&) { f.addedFilterCuMm = "1e5"; }},
         Refusal{"TransmissionNeverHalved", [](auto& s, auto&, auto&) { s.AluminiumMuTable.fill(0.0001); }},
         Refusal{"NoCoefficientBelowTheEffectiveOne", [](auto& s, auto&, auto&) { s.AluminiumMuTable.fill(2.0); }},
         Refusal{"ZeroAirCoefficientInTheSummedBins", [](auto& s, auto&, auto&) { s.AirMuEnTable[7] = 0; }},
@@ -102,8 +102,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"FallingScatterArea", [](auto& s, auto&, auto&) { s.SprFieldAreaTable[3] = 50; }},
         Refusal{"DoseOverflowAtTheLastStep",
                 [](auto&, auto& f, auto&) {
-                    f.text8 = "1e-300";
-                    f.text23 = "0";
+                    f.ffdCm = "1e-300";
+                    f.subjectThicknessCm = "0";
                 }},
         Refusal{"ListingIsAFolder",
                 [](auto&, auto&, const test::TempFolder& folder) {
@@ -118,10 +118,10 @@ TEST(RefusedRunInput, NumbersOutOfRangeNameTheirField) {
     const struct {
         std::string engine::ConditionTexts::*field;
         const char* caption;
-    } cases[] = {{&engine::ConditionTexts::text23, "被写体厚"}, // as 0 the run would go on with no thickness
-                 {&engine::ConditionTexts::text3, "付加フィルタ（アルミ）"},
-                 {&engine::ConditionTexts::text6, "Ｘ線管電流×照射時間"},
-                 {&engine::ConditionTexts::text11, "照射野サイズ（短軸方向）"}};
+    } cases[] = {{&engine::ConditionTexts::subjectThicknessCm, "被写体厚"}, // as 0 the run would go on with no thickness
+                 {&engine::ConditionTexts::addedFilterAlMm, "付加フィルタ（アルミ）"},
+                 {&engine::ConditionTexts::mAs, "Ｘ線管電流×照射時間"},
+                 {&engine::ConditionTexts::fieldShortCm, "照射野サイズ（短軸方向）"}};
     for (const auto& c : cases) {
         test::TempFolder folder;
         auto state = loaded(folder);
@@ -134,14 +134,14 @@ TEST(RefusedRunInput, NumbersOutOfRangeNameTheirField) {
             e.message().find(std::string(c.caption) + "の入力値「" + std::string(40, '1') + "…」は大きすぎて"),
             std::string::npos)
             << e.message();
-        EXPECT_EQ(results.resultText(engine::ResultField::Text20), "");
+        EXPECT_EQ(results.resultText(engine::ResultField::EntranceSurfaceDoseMGy), "");
         EXPECT_FALSE(std::filesystem::exists(folder.file("Beam_data.dat")));
     }
     // Too small for a double is 0, a value the run takes.
     test::TempFolder folder;
     auto state = loaded(folder);
     engine::ConditionTexts fields;
-    fields.text3 = "0." + std::string(400, '0') + "1";
+    fields.addedFilterAlMm = "0." + std::string(400, '0') + "1";
     engine::ResultTexts results;
     EXPECT_TRUE(engine::runCalculation(*state, fields, results, folder.path()).ok());
     EXPECT_EQ(state->addedFilterAlCm, 0);
@@ -152,12 +152,12 @@ TEST(RefusedRunInput, NegativeMeasuredExposureGivesNoResult) {
     auto state = loaded(folder);
     state->exposureSource = 1;
     engine::ResultTexts results;
-    results.setResultText(engine::ResultField::Text19, "-2.58E-4");
+    results.setResultText(engine::ResultField::MeasuredExposureCkg, "-2.58E-4");
     Status e = engine::runCalculation(*state, engine::ConditionTexts{}, results, folder.path());
     ASSERT_FALSE(e.ok());
     EXPECT_NE(e.message().find("負の値"), std::string::npos) << e.message();
-    EXPECT_EQ(results.resultText(engine::ResultField::Text12), "");
-    EXPECT_EQ(results.resultText(engine::ResultField::Text20), "");
+    EXPECT_EQ(results.resultText(engine::ResultField::ExposureAt1mCkg), "");
+    EXPECT_EQ(results.resultText(engine::ResultField::EntranceSurfaceDoseMGy), "");
 }
 
 TEST(RefusedRunFolder, WorkingFolderThatIsAFileStopsTheRun) {
@@ -169,7 +169,7 @@ TEST(RefusedRunFolder, WorkingFolderThatIsAFileStopsTheRun) {
     Status e = engine::runCalculation(*state, engine::ConditionTexts{}, results, notAFolder);
     ASSERT_FALSE(e.ok());
     EXPECT_NE(e.message().find("Beam_data.dat"), std::string::npos);
-    EXPECT_EQ(results.resultText(engine::ResultField::Text13), "");
+    EXPECT_EQ(results.resultText(engine::ResultField::Hvl1MmAl), "");
 }
 
 TEST(EngineLimits, ZeroAirCoefficientBelowTheSummedBinsIsAccepted) {
@@ -195,11 +195,11 @@ TEST(EngineLimits, CaregiverTableMustAscendToAtLeast120) {
 
     engine::CalculationState repeated = s;
     repeated.AmbientDoseTable[0][0][4] = 90;
-    results.setResultText(engine::ResultField::Text21, "old");
+    results.setResultText(engine::ResultField::CaregiverDose1USv, "old");
     Status e = engine::computeCaregiverDose(repeated, results);
     ASSERT_FALSE(e.ok());
     EXPECT_FALSE(e.message().empty());
-    EXPECT_EQ(results.resultText(engine::ResultField::Text21), "old");
+    EXPECT_EQ(results.resultText(engine::ResultField::CaregiverDose1USv), "old");
 
     engine::CalculationState shortTable = s;
     shortTable.AmbientDoseTable[0][0][6] = 115;
@@ -214,11 +214,11 @@ TEST(EngineLimits, CaregiverTableMustAscendToAtLeast120) {
     negative.AmbientDoseTable[1][2][4] = 0.1;
     negative.AmbientDoseTable[2][2][4] = -0.3;
     negative.tubeVoltageKv = 58;
-    results.setResultText(engine::ResultField::Text22, "old");
+    results.setResultText(engine::ResultField::CaregiverDose2USv, "old");
     Status e2 = engine::computeCaregiverDose(negative, results);
     ASSERT_FALSE(e2.ok());
     EXPECT_NE(e2.message().find("計算結果（周辺線量）が負の値"), std::string::npos) << e2.message();
-    EXPECT_EQ(results.resultText(engine::ResultField::Text22), "old");
+    EXPECT_EQ(results.resultText(engine::ResultField::CaregiverDose2USv), "old");
 }
 
 // A table whose rows from 100 cm on were never filled in (zeros) gives no caregiver dose of 0.000
@@ -236,22 +236,22 @@ TEST(EngineLimits, CaregiverTableCutOffGivesNoZeroDose) {
     s.ffdCm = 100;
     s.mAs = 5;
     engine::ResultTexts results;
-    results.setResultText(engine::ResultField::Text21, "old");
+    results.setResultText(engine::ResultField::CaregiverDose1USv, "old");
     Status e = engine::computeCaregiverDose(s, results);
     ASSERT_FALSE(e.ok());
     EXPECT_NE(e.message().find("kaijo_dose.dat"), std::string::npos) << e.message();
-    EXPECT_EQ(results.resultText(engine::ResultField::Text21), "old");
+    EXPECT_EQ(results.resultText(engine::ResultField::CaregiverDose1USv), "old");
 
     s.ffdCm = 95; // half of row 3 is still something
     ASSERT_TRUE(engine::computeCaregiverDose(s, results).ok());
-    EXPECT_EQ(results.resultText(engine::ResultField::Text21), "0.750");
+    EXPECT_EQ(results.resultText(engine::ResultField::CaregiverDose1USv), "0.750");
     s.ffdCm = 90; // row 3 exactly; row 4 has no weight
     ASSERT_TRUE(engine::computeCaregiverDose(s, results).ok());
-    EXPECT_EQ(results.resultText(engine::ResultField::Text21), "1.500");
+    EXPECT_EQ(results.resultText(engine::ResultField::CaregiverDose1USv), "1.500");
     s.ffdCm = 100;
     s.mAs = 0;
     ASSERT_TRUE(engine::computeCaregiverDose(s, results).ok());
-    EXPECT_EQ(results.resultText(engine::ResultField::Text21), "0.000");
+    EXPECT_EQ(results.resultText(engine::ResultField::CaregiverDose1USv), "0.000");
 }
 
 // Whatever is typed into any field, a run either stops with a message or gives finite results.
@@ -259,9 +259,9 @@ TEST(EngineLimits, AnyTypedTextIsEitherRefusedOrFinite) {
     test::TempFolder folder;
     auto state = loaded(folder);
     std::string engine::ConditionTexts::*const fields[] = {
-        &engine::ConditionTexts::text1, &engine::ConditionTexts::text2, &engine::ConditionTexts::text3,  &engine::ConditionTexts::text4,
-        &engine::ConditionTexts::text5, &engine::ConditionTexts::text6, &engine::ConditionTexts::text8,  &engine::ConditionTexts::text23,
-        &engine::ConditionTexts::text9, &engine::ConditionTexts::text10, &engine::ConditionTexts::text11};
+        &engine::ConditionTexts::targetAngleDeg, &engine::ConditionTexts::inherentFilterAlMm, &engine::ConditionTexts::addedFilterAlMm,  &engine::ConditionTexts::addedFilterCuMm,
+        &engine::ConditionTexts::tubeVoltageKv, &engine::ConditionTexts::mAs, &engine::ConditionTexts::ffdCm,  &engine::ConditionTexts::subjectThicknessCm,
+        &engine::ConditionTexts::focusHoodDistanceCm, &engine::ConditionTexts::fieldLongCm, &engine::ConditionTexts::fieldShortCm};
     const char* typed[] = {"0", "-1", "1e308", "-1e308", "abc", "", "1e-320", "149.99", "99999", "-0", "180", "1 2"};
     for (auto field : fields) {
         for (const char* text : typed) {

@@ -124,7 +124,7 @@ TEST(EngineSpectrum, ListingHas306LinesOfTheSpectrumAndTheConditions) {
     test::TempFolder folder;
     auto s = loadedState(folder);
     engine::ConditionTexts fields;
-    fields.text23 = "8";
+    fields.subjectThicknessCm = "8";
     engine::ResultTexts results;
     ASSERT_TRUE(engine::runCalculation(*s, fields, results, folder.path()).ok());
     const std::string bytes = test::readBytes(folder.file("Beam_data.dat"));
@@ -158,18 +158,18 @@ TEST(EngineSpectrum, RunAfterAHigherVoltageEqualsAFreshRun) {
     auto a = loadedState(used);
     auto b = loadedState(fresh);
     engine::ConditionTexts at80;
-    at80.text5 = "80";
-    at80.text10 = "35";
+    at80.tubeVoltageKv = "80";
+    at80.fieldLongCm = "35";
     engine::ResultTexts ra;
     engine::ResultTexts rb;
     ASSERT_TRUE(engine::runCalculation(*a, at80, ra, used.path()).ok());
     ASSERT_TRUE(engine::runCalculation(*a, engine::ConditionTexts{}, ra, used.path()).ok());
     ASSERT_TRUE(engine::runCalculation(*b, engine::ConditionTexts{}, rb, fresh.path()).ok());
     EXPECT_EQ(test::readBytes(used.file("Beam_data.dat")), test::readBytes(fresh.file("Beam_data.dat")));
-    for (engine::ResultField f : {engine::ResultField::Text7, engine::ResultField::Text12, engine::ResultField::Text13, engine::ResultField::Text14,
-                          engine::ResultField::Text15, engine::ResultField::Text16, engine::ResultField::Text17, engine::ResultField::Text18,
-                          engine::ResultField::Text20})
-        EXPECT_EQ(ra.resultText(f), rb.resultText(f)) << engine::resultFieldName(f);
+    for (engine::ResultField f : {engine::ResultField::ExposureWithScatterCkg, engine::ResultField::ExposureAt1mCkg, engine::ResultField::Hvl1MmAl, engine::ResultField::QuarterValueLayerMmAl,
+                          engine::ResultField::EffectiveEnergyKev, engine::ResultField::QualityIndex, engine::ResultField::BackscatterFactor, engine::ResultField::DoseConversionFactor,
+                          engine::ResultField::EntranceSurfaceDoseMGy})
+        EXPECT_EQ(ra.resultText(f), rb.resultText(f)) << static_cast<int>(f);
     EXPECT_EQ(a->hvl1Cm, b->hvl1Cm);
     EXPECT_EQ(a->effectiveEnergyKev, b->effectiveEnergyKev);
     EXPECT_EQ(a->backscatterFactor, b->backscatterFactor);
@@ -212,10 +212,10 @@ TEST_P(SingleBinBeam, HalfValueLayerIsLn2OverMu) {
     const double ratio = std::exp(-0.35 * muAl - 0.01 * muCu - 0.6 * s->PmmaMuTable[bin]) /
                          std::exp(-0.3 * muAl - 0.002 * muCu);
     EXPECT_NEAR(s->filterExposureRatio, ratio, 1e-12 * ratio);
-    EXPECT_EQ(results.resultText(engine::ResultField::Text13), mu == 2 ? "3.466" : "0.069");
-    EXPECT_EQ(results.resultText(engine::ResultField::Text14), mu == 2 ? "6.931" : "0.139");
-    EXPECT_EQ(results.resultText(engine::ResultField::Text15), "40.00");
-    EXPECT_EQ(results.resultText(engine::ResultField::Text16), "0.667");
+    EXPECT_EQ(results.resultText(engine::ResultField::Hvl1MmAl), mu == 2 ? "3.466" : "0.069");
+    EXPECT_EQ(results.resultText(engine::ResultField::QuarterValueLayerMmAl), mu == 2 ? "6.931" : "0.139");
+    EXPECT_EQ(results.resultText(engine::ResultField::EffectiveEnergyKev), "40.00");
+    EXPECT_EQ(results.resultText(engine::ResultField::QualityIndex), "0.667");
     EXPECT_NEAR(s->SkinExposureSpectrumTable[bin], 1, 1e-15);
 }
 

@@ -14,6 +14,7 @@
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
 #include "ui/conditions/conditionsscreen.h"
+#include "ui/conditions/exposureinputs.h"
 #include "ui/conditions/fieldsizepresets.h"
 #include "ui/conditions/measuredexposuredialog.h"
 #include "ui/shell/illustrationwindow.h"
@@ -87,17 +88,17 @@ private:
     // The screen's current field texts, as a calculation run reads them.
     engine::ConditionTexts conditionTexts() const {
         engine::ConditionTexts t;
-        t.text1 = ui::utf8(text("Text1")->text());
-        t.text2 = ui::utf8(text("Text2")->text());
-        t.text3 = ui::utf8(text("Text3")->text());
-        t.text4 = ui::utf8(text("Text4")->text());
-        t.text5 = ui::utf8(text("Text5")->text());
-        t.text6 = ui::utf8(text("Text6")->text());
-        t.text8 = ui::utf8(text("Text8")->text());
-        t.text23 = ui::utf8(text("Text23")->text());
-        t.text9 = ui::utf8(text("Text9")->text());
-        t.text10 = ui::utf8(text("Text10")->text());
-        t.text11 = ui::utf8(text("Text11")->text());
+        t.targetAngleDeg = ui::utf8(text("Text1")->text());
+        t.inherentFilterAlMm = ui::utf8(text("Text2")->text());
+        t.addedFilterAlMm = ui::utf8(text("Text3")->text());
+        t.addedFilterCuMm = ui::utf8(text("Text4")->text());
+        t.tubeVoltageKv = ui::utf8(text("Text5")->text());
+        t.mAs = ui::utf8(text("Text6")->text());
+        t.ffdCm = ui::utf8(text("Text8")->text());
+        t.subjectThicknessCm = ui::utf8(text("Text23")->text());
+        t.focusHoodDistanceCm = ui::utf8(text("Text9")->text());
+        t.fieldLongCm = ui::utf8(text("Text10")->text());
+        t.fieldShortCm = ui::utf8(text("Text11")->text());
         return t;
     }
 
@@ -106,18 +107,18 @@ private:
         auto state = std::make_unique<engine::CalculationState>(engine::Module1);
         state->exposureSource = exposureSource;
         EngineRun e;
-        e.results.setResultText(engine::ResultField::Text19, ui::utf8(measured));
+        e.results.setResultText(engine::ResultField::MeasuredExposureCkg, ui::utf8(measured));
         e.status = runCalculation(*state, conditionTexts(), e.results, folder());
         return e;
     }
 
     void compareResults(const EngineRun& expected) const {
         QVERIFY2(expected.status.ok(), expected.status.ok() ? "" : expected.status.message().c_str());
-        for (auto id : {engine::ResultField::Text7, engine::ResultField::Text12, engine::ResultField::Text13, engine::ResultField::Text14,
-                        engine::ResultField::Text15, engine::ResultField::Text16, engine::ResultField::Text17, engine::ResultField::Text18,
-                        engine::ResultField::Text20}) {
-            const QString shown = text(engine::resultFieldName(id))->text();
-            QVERIFY2(!shown.isEmpty(), engine::resultFieldName(id));
+        for (auto id : {engine::ResultField::ExposureWithScatterCkg, engine::ResultField::ExposureAt1mCkg, engine::ResultField::Hvl1MmAl, engine::ResultField::QuarterValueLayerMmAl,
+                        engine::ResultField::EffectiveEnergyKev, engine::ResultField::QualityIndex, engine::ResultField::BackscatterFactor, engine::ResultField::DoseConversionFactor,
+                        engine::ResultField::EntranceSurfaceDoseMGy}) {
+            const QString shown = text(ui::resultObjectName(id))->text();
+            QVERIFY2(!shown.isEmpty(), ui::resultObjectName(id));
             QCOMPARE(shown, ui::qs(expected.results.resultText(id)));
         }
     }
@@ -252,9 +253,9 @@ private slots:
         QVERIFY(engine::computeCaregiverDose(engine::Module1, caregiver).ok());
         click("Command4");
         const QRegularExpression caregiverFormat(QStringLiteral("^\\d+\\.\\d{3}$"));
-        for (auto id : {engine::ResultField::Text21, engine::ResultField::Text22, engine::ResultField::Text25}) {
-            QCOMPARE(text(engine::resultFieldName(id))->text(), ui::qs(caregiver.resultText(id)));
-            QVERIFY(caregiverFormat.match(text(engine::resultFieldName(id))->text()).hasMatch());
+        for (auto id : {engine::ResultField::CaregiverDose1USv, engine::ResultField::CaregiverDose2USv, engine::ResultField::CaregiverDose3USv}) {
+            QCOMPARE(text(ui::resultObjectName(id))->text(), ui::qs(caregiver.resultText(id)));
+            QVERIFY(caregiverFormat.match(text(ui::resultObjectName(id))->text()).hasMatch());
         }
         QVERIFY(button("Command6")->isEnabled());
         QCOMPARE(focused(), button("Command6"));
@@ -508,7 +509,7 @@ private slots:
         QCOMPARE(text("Text19")->text(), QStringLiteral("2.59E-4"));
         const EngineRun measured = engineRun(1, QStringLiteral("2.59E-4"));
         const EngineRun fromOutput = engineRun(2);
-        QVERIFY(measured.results.resultText(engine::ResultField::Text12) != fromOutput.results.resultText(engine::ResultField::Text12));
+        QVERIFY(measured.results.resultText(engine::ResultField::ExposureAt1mCkg) != fromOutput.results.resultText(engine::ResultField::ExposureAt1mCkg));
         click("Command2");
         compareResults(measured);
         QCOMPARE(text("Text19")->text(), QStringLiteral("2.59E-4"));

@@ -8,6 +8,7 @@
 #include "engine/calculation.h"
 #include "engine/calculationstate.h"
 #include "textio/codec.h"
+#include "ui/conditions/exposureinputs.h"
 #include "textio/fileio.h"
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
@@ -87,16 +88,16 @@ private slots:
 
         // The same conditions run headlessly on a copy of the loaded reference data.
         engine::ConditionTexts fields;
-        fields.text1 = ui::utf8(text("Form1", "Text1"));
-        fields.text2 = ui::utf8(text("Form1", "Text2"));
+        fields.targetAngleDeg = ui::utf8(text("Form1", "Text1"));
+        fields.inherentFilterAlMm = ui::utf8(text("Form1", "Text2"));
         auto state = std::make_unique<engine::CalculationState>(engine::Module1);
         engine::ResultTexts expected;
         QVERIFY(engine::runCalculation(*state, fields, expected, ui::workingFolderUtf8()).ok());
-        for (engine::ResultField f : {engine::ResultField::Text13, engine::ResultField::Text14, engine::ResultField::Text15, engine::ResultField::Text16,
-                              engine::ResultField::Text12, engine::ResultField::Text18, engine::ResultField::Text17, engine::ResultField::Text7,
-                              engine::ResultField::Text20}) {
-            const QString shown = text("Form1", engine::resultFieldName(f));
-            QVERIFY2(!shown.isEmpty(), engine::resultFieldName(f));
+        for (engine::ResultField f : {engine::ResultField::Hvl1MmAl, engine::ResultField::QuarterValueLayerMmAl, engine::ResultField::EffectiveEnergyKev, engine::ResultField::QualityIndex,
+                              engine::ResultField::ExposureAt1mCkg, engine::ResultField::DoseConversionFactor, engine::ResultField::BackscatterFactor, engine::ResultField::ExposureWithScatterCkg,
+                              engine::ResultField::EntranceSurfaceDoseMGy}) {
+            const QString shown = text("Form1", ui::resultObjectName(f));
+            QVERIFY2(!shown.isEmpty(), ui::resultObjectName(f));
             QCOMPARE(shown, ui::qs(expected.resultText(f)));
         }
         QVERIFY(control<QPushButton>("Form1", "Command3")->isEnabled());
@@ -108,9 +109,9 @@ private slots:
         press("Form1", "Command4");
         engine::ResultTexts expected;
         QVERIFY(engine::computeCaregiverDose(engine::Module1, expected).ok());
-        QCOMPARE(text("Form1", "Text21"), ui::qs(expected.resultText(engine::ResultField::Text21)));
-        QCOMPARE(text("Form1", "Text22"), ui::qs(expected.resultText(engine::ResultField::Text22)));
-        QCOMPARE(text("Form1", "Text25"), ui::qs(expected.resultText(engine::ResultField::Text25)));
+        QCOMPARE(text("Form1", "Text21"), ui::qs(expected.resultText(engine::ResultField::CaregiverDose1USv)));
+        QCOMPARE(text("Form1", "Text22"), ui::qs(expected.resultText(engine::ResultField::CaregiverDose2USv)));
+        QCOMPARE(text("Form1", "Text25"), ui::qs(expected.resultText(engine::ResultField::CaregiverDose3USv)));
 
         press("Form1", "Command6");
         QVERIFY(window("Form8") && window("Form8")->isVisible());

@@ -396,8 +396,8 @@ private slots:
         QVERIFY(refdata::loadReferenceData(*state, work.path().toStdString()).ok());
         state->exposureSource = 2; // the screen's default: exposure from the tube output data
         engine::ConditionTexts conditions;
-        conditions.text1 = textio::numberToText(state->targetAngleDeg);
-        conditions.text2 = textio::numberToText(state->defaultInherentFilterAlMm);
+        conditions.targetAngleDeg = textio::numberToText(state->targetAngleDeg);
+        conditions.inherentFilterAlMm = textio::numberToText(state->defaultInherentFilterAlMm);
         engine::ResultTexts results;
         QVERIFY(engine::runCalculation(*state, conditions, results, work.path().toStdString()).ok());
         QVERIFY(engine::computeCaregiverDose(*state, results).ok());
@@ -413,10 +413,10 @@ private slots:
         fields.mAs = qs(textio::numberToText(state->mAs));
         fields.ffd = qs(textio::numberToText(state->ffdCm));
         fields.fieldSize = QStringLiteral("六切サイズ");
-        fields.dose = qs(results.resultText(engine::ResultField::Text20));
-        fields.caregiver1 = qs(results.resultText(engine::ResultField::Text21));
-        fields.caregiver2 = qs(results.resultText(engine::ResultField::Text22));
-        fields.caregiver3 = qs(results.resultText(engine::ResultField::Text25));
+        fields.dose = qs(results.resultText(engine::ResultField::EntranceSurfaceDoseMGy));
+        fields.caregiver1 = qs(results.resultText(engine::ResultField::CaregiverDose1USv));
+        fields.caregiver2 = qs(results.resultText(engine::ResultField::CaregiverDose2USv));
+        fields.caregiver3 = qs(results.resultText(engine::ResultField::CaregiverDose3USv));
         QVERIFY(textio::textToNumber(fields.dose.toStdString()) > 0);
         QVERIFY(!fields.caregiver3.isEmpty());
         engine::Module1.xrayUnitName = state->xrayUnitName;

@@ -123,26 +123,25 @@ Status checkNumber(const std::string& name, const std::string& value) {
 
 const std::vector<std::pair<std::string, engine::ResultField>>& resultKeys() {
     static const std::vector<std::pair<std::string, engine::ResultField>> keys = {
-        {"hvl1_mm_al", engine::ResultField::Text13},
-        {"quarter_value_mm_al", engine::ResultField::Text14},
-        {"effective_energy_kev", engine::ResultField::Text15},
-        {"quality_index", engine::ResultField::Text16},
-        {"exposure_at_1m_ckg", engine::ResultField::Text12},
-        {"exposure_with_scatter_ckg", engine::ResultField::Text7},
-        {"dose_conversion_factor", engine::ResultField::Text18},
-        {"backscatter_factor", engine::ResultField::Text17},
-        {"entrance_surface_dose_mgy", engine::ResultField::Text20},
-        {"caregiver_usv_1", engine::ResultField::Text21},
-        {"caregiver_usv_2", engine::ResultField::Text22},
-        {"caregiver_usv_3", engine::ResultField::Text25},
+        {"hvl1_mm_al", engine::ResultField::Hvl1MmAl},
+        {"quarter_value_mm_al", engine::ResultField::QuarterValueLayerMmAl},
+        {"effective_energy_kev", engine::ResultField::EffectiveEnergyKev},
+        {"quality_index", engine::ResultField::QualityIndex},
+        {"exposure_at_1m_ckg", engine::ResultField::ExposureAt1mCkg},
+        {"exposure_with_scatter_ckg", engine::ResultField::ExposureWithScatterCkg},
+        {"dose_conversion_factor", engine::ResultField::DoseConversionFactor},
+        {"backscatter_factor", engine::ResultField::BackscatterFactor},
+        {"entrance_surface_dose_mgy", engine::ResultField::EntranceSurfaceDoseMGy},
+        {"caregiver_usv_1", engine::ResultField::CaregiverDose1USv},
+        {"caregiver_usv_2", engine::ResultField::CaregiverDose2USv},
+        {"caregiver_usv_3", engine::ResultField::CaregiverDose3USv},
     };
     return keys;
 }
 
 Exposure defaultExposure(const engine::CalculationState& state) {
     Exposure exposure;
-    exposure.texts.text1 = textio::numberToText(state.targetAngleDeg);
-    exposure.texts.text2 = textio::numberToText(state.defaultInherentFilterAlMm);
+    exposure.texts = engine::defaultConditions(state);
     return exposure;
 }
 
@@ -161,8 +160,8 @@ Status setCondition(Exposure& exposure, const std::string& name, const std::stri
             return e;
         if (auto e = checkNumber(name, shortSide); !e.ok())
             return e;
-        t.text10 = longSide;
-        t.text11 = shortSide;
+        t.fieldLongCm = longSide;
+        t.fieldShortCm = shortSide;
         return {};
     }
     if (auto e = checkNumber(name, value); !e.ok())
@@ -175,11 +174,11 @@ Status setCondition(Exposure& exposure, const std::string& name, const std::stri
         return {};
     }
     static const std::map<std::string, std::string engine::ConditionTexts::*> fields = {
-        {"kv", &engine::ConditionTexts::text5},          {"mas", &engine::ConditionTexts::text6},
-        {"ffd", &engine::ConditionTexts::text8},         {"thickness", &engine::ConditionTexts::text23},
-        {"focus-hood", &engine::ConditionTexts::text9},  {"angle", &engine::ConditionTexts::text1},
-        {"inherent-al", &engine::ConditionTexts::text2}, {"added-al", &engine::ConditionTexts::text3},
-        {"added-cu", &engine::ConditionTexts::text4},
+        {"kv", &engine::ConditionTexts::tubeVoltageKv},          {"mas", &engine::ConditionTexts::mAs},
+        {"ffd", &engine::ConditionTexts::ffdCm},         {"thickness", &engine::ConditionTexts::subjectThicknessCm},
+        {"focus-hood", &engine::ConditionTexts::focusHoodDistanceCm},  {"angle", &engine::ConditionTexts::targetAngleDeg},
+        {"inherent-al", &engine::ConditionTexts::inherentFilterAlMm}, {"added-al", &engine::ConditionTexts::addedFilterAlMm},
+        {"added-cu", &engine::ConditionTexts::addedFilterCuMm},
     };
     const auto it = fields.find(name);
     if (it == fields.end())
@@ -193,7 +192,7 @@ Expected<std::vector<std::string>> calculateExposure(engine::CalculationState& s
     engine::ResultTexts results;
     if (exposure.measuredCkg) {
         state.exposureSource = 1;
-        results.setResultText(engine::ResultField::Text19, textio::formatNumber(*exposure.measuredCkg, "0.00E+0"));
+        results.setResultText(engine::ResultField::MeasuredExposureCkg, textio::formatNumber(*exposure.measuredCkg, "0.00E+0"));
     } else {
         state.exposureSource = 2;
     }

@@ -25,7 +25,7 @@ struct Exposure {
     std::optional<double> measuredCkg; // a measured exposure at 1 m (C/kg) instead of the tube output data
 };
 
-// The result keys in the order they are printed, each with the screen field it comes from.
+// The result keys in the order they are printed, each with the result it prints.
 const std::vector<std::pair<std::string, engine::ResultField>>& resultKeys();
 
 // Runs one exposure on the state (as the calculation command and the caregiver command would)

@@ -5,6 +5,7 @@
 #include "textio/fileio.h"
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
+#include "ui/conditions/exposureinputs.h"
 #include "ui/conditions/fieldsizepresets.h"
 #include "ui/conditions/measuredexposuredialog.h"
 #include "ui/kit/appresources.h"
@@ -94,28 +95,116 @@ ConditionsScreen::ConditionsScreen(QWidget* parent) : QWidget(parent, Qt::Window
 
 ConditionsScreen::~ConditionsScreen() = default;
 
-QLineEdit* ConditionsScreen::field(const char* name) const { return fields_.value(QString::fromLatin1(name)); }
+QLineEdit* ConditionsScreen::inputEdit(std::string engine::ConditionTexts::*condition) const {
+    for (const Input& input : inputs_)
+        if (input.spec->condition == condition)
+            return input.edit;
+    return nullptr;
+}
+
+QLineEdit* ConditionsScreen::resultField(engine::ResultField result) const {
+    auto it = resultFields_.find(result);
+    return it == resultFields_.end() ? nullptr : it->second;
+}
+
+QPushButton* ConditionsScreen::makeCommand(QWidget* parent, const char* name, const QString& text,
+                                          const QString& accessibleName) {
+    auto* button = new QPushButton(text, parent);
+    nameControl(button, QString::fromLatin1(name), accessibleName);
+    // Enter presses the command that has the focus, as Space does: the Enter chain ends on the
+    // calculation command and the run hands the focus on from command to command.
+    button->setAutoDefault(true);
+    return button;
+}
+
+QLineEdit* ConditionsScreen::addFieldRow(QGridLayout* grid, int row, QWidget* parent, const char* name,
+                                         const QString& text, const QString& unit) {
+    const QString fieldName = QString::fromLatin1(name);
+    QLabel* label = caption(parent, QStringLiteral("Caption") + fieldName, text);
+    QLineEdit* edit = makeField(parent, name, text);
+    label->setBuddy(edit);
+    grid->addWidget(label, row, 0);
+    grid->addWidget(edit, row, 1);
+    if (!unit.isEmpty())
+        grid->addWidget(caption(parent, QStringLiteral("Unit") + fieldName, unit), row, 2);
+    return edit;
+}
+
+QLineEdit* ConditionsScreen::makeField(QWidget* parent, const char* name, const QString& accessibleName) {
+    auto* edit = new QLineEdit(parent);
+    edit->setMinimumWidth(110);
+    nameControl(edit, QString::fromLatin1(name), accessibleName);
+    return edit;
+}
 
 void ConditionsScreen::buildControls() {
-    auto makeField = [this](QWidget* parent, const char* name, const QString& accessibleCaption) {
-        auto* edit = new QLineEdit(parent);
-        edit->setMinimumWidth(110);
-        nameControl(edit, QString::fromLatin1(name), accessibleCaption);
-        fields_.insert(QString::fromLatin1(name), edit);
-        return edit;
-    };
-    auto makeButton = [this](const char* name, const QString& text, const QString& accessible) {
-        auto* button = new QPushButton(text, this);
-        nameControl(button, QString::fromLatin1(name), accessible);
-        // Enter presses the command that has the focus, as Space does: the Enter chain ends on
-        // the calculation command and the run hands the focus on from command to command.
-        button->setAutoDefault(true);
-        return button;
-    };
-
     auto* root = new QVBoxLayout(this);
+    root->addLayout(buildHeading());
 
-    // Heading row ------------------------------------------------------------------------------
+    auto* columns = new QHBoxLayout;
+    auto* left = new QVBoxLayout;
+    auto* right = new QVBoxLayout;
+    columns->addLayout(left, 1);
+    columns->addSpacing(8);
+    columns->addLayout(right, 1);
+    root->addLayout(columns);
+
+    std::map<ConditionGroup, GroupGrid> groups;
+    groups[ConditionGroup::ExposureSource] = buildExposureSourceGroup();
+    groups[ConditionGroup::Unit] = buildUnitGroup();
+    groups[ConditionGroup::Geometry] = buildGeometryGroup();
+    groups[ConditionGroup::Results] = group("Frame4", QStringLiteral("患児の入射表面線量"));
+    groups[ConditionGroup::Caregivers] = buildCaregiverGroup();
+
+    // Every input and result from the tables, in its group's grid.
+    for (const ExposureInput& input : exposureInputs()) {
+        const GroupGrid& g = groups[input.group];
+        inputs_.push_back({&input, addFieldRow(g.grid, input.row, g.box, input.objectName, input.caption, input.unit)});
+    }
+    for (const ResultOutput& output : resultOutputs()) {
+        const GroupGrid& g = groups[output.group];
+        QLineEdit* edit = output.result == engine::ResultField::MeasuredExposureCkg
+                              ? measured_ // stands beside its option button, which is its caption
+                              : addFieldRow(g.grid, output.row, g.box, output.objectName, output.caption, output.unit);
+        // Enabled result fields show what the routines computed; they are not for typing, so the
+        // report always receives computed values.
+        if (output.enabled)
+            edit->setReadOnly(true);
+        else
+            edit->setEnabled(false);
+        resultFields_[output.result] = edit;
+    }
+    // The caregiver fields are named by their position caption only; give them a fuller name.
+    for (auto result : {engine::ResultField::CaregiverDose1USv, engine::ResultField::CaregiverDose2USv,
+                        engine::ResultField::CaregiverDose3USv})
+        resultField(result)->setAccessibleName(QStringLiteral("周辺線量当量 ") + resultField(result)->accessibleName());
+    resultField(engine::ResultField::EntranceSurfaceDoseMGy)->setStyleSheet(QStringLiteral("color: #d00000; font-weight: bold;"));
+
+    left->addWidget(groups[ConditionGroup::ExposureSource].box);
+    left->addWidget(groups[ConditionGroup::Unit].box);
+    left->addWidget(groups[ConditionGroup::Geometry].box);
+    command2_ = makeCommand(this, "Command2", QString(), QStringLiteral(" Go ! "));
+    command2_->setIcon(svgIcon(QStringLiteral(":/tamso/go.svg"), QSize(40, 40)));
+    command2_->setIconSize(QSize(40, 40));
+    command2_->setToolTip(QStringLiteral(" Go ! "));
+    command2_->setMinimumHeight(52);
+    left->addWidget(command2_);
+    left->addStretch();
+
+    right->addWidget(groups[ConditionGroup::Results].box);
+    right->addWidget(groups[ConditionGroup::Caregivers].box);
+    right->addLayout(buildLeavingRow());
+    right->addStretch();
+
+    // Display-only fields.
+    outputDataName_->setEnabled(false);
+    xrayUnit_->setReadOnly(true);
+
+    setTabOrderAndEnterChain();
+    connectControls();
+}
+
+QHBoxLayout* ConditionsScreen::buildHeading() {
     auto* heading = new QHBoxLayout;
     QLabel* dateCaption = caption(this, QStringLiteral("Label51"), QStringLiteral("撮影日"));
     date_ = new QDateEdit(this);
@@ -131,142 +220,84 @@ void ConditionsScreen::buildControls() {
     heading->addWidget(caption(this, QStringLiteral("Label53"), QStringLiteral("として計算しています。")));
     heading->addStretch();
     heading->addWidget(productMark(this));
-    root->addLayout(heading);
+    return heading;
+}
 
-    auto* columns = new QHBoxLayout;
-    auto* left = new QVBoxLayout;
-    auto* right = new QVBoxLayout;
-    columns->addLayout(left, 1);
-    columns->addSpacing(8);
-    columns->addLayout(right, 1);
-    root->addLayout(columns);
+ConditionsScreen::GroupGrid ConditionsScreen::group(const char* name, const QString& title) {
+    auto* box = new QGroupBox(title, this);
+    nameControl(box, QString::fromLatin1(name), title);
+    return {box, new QGridLayout(box)};
+}
 
-    // A caption / field / unit row of a grid.
-    auto addRow = [&](QGridLayout* grid, int row, QWidget* parent, const char* name, const QString& text,
-                      const QString& unit) {
-        const QString fieldName = QString::fromLatin1(name);
-        QLabel* label = caption(parent, QStringLiteral("Caption") + fieldName, text);
-        QLineEdit* edit = makeField(parent, name, text);
-        label->setBuddy(edit);
-        grid->addWidget(label, row, 0);
-        grid->addWidget(edit, row, 1);
-        if (!unit.isEmpty())
-            grid->addWidget(caption(parent, QStringLiteral("Unit") + fieldName, unit), row, 2);
-        return edit;
-    };
-
-    // Where the exposure at 1 m comes from -----------------------------------------------------
-    auto* frame1 = new QGroupBox(QStringLiteral("焦点から１ｍの距離の照射線量"), this);
-    nameControl(frame1, QStringLiteral("Frame1"), frame1->title());
-    auto* g1 = new QGridLayout(frame1);
-    option5_ = new QRadioButton(QStringLiteral("出力データを利用"), frame1);
+// Where the exposure at 1 m comes from.
+ConditionsScreen::GroupGrid ConditionsScreen::buildExposureSourceGroup() {
+    GroupGrid g = group("Frame1", QStringLiteral("焦点から１ｍの距離の照射線量"));
+    option5_ = new QRadioButton(QStringLiteral("出力データを利用"), g.box);
     nameControl(option5_, QStringLiteral("Option5"), option5_->text());
-    command12_ = new QPushButton(QStringLiteral("出力データ編集"), frame1);
-    nameControl(command12_, QStringLiteral("Command12"), command12_->text());
-    command12_->setAutoDefault(true);
-    g1->addWidget(option5_, 0, 0);
-    g1->addWidget(command12_, 0, 1, 1, 2);
-    addRow(g1, 1, frame1, "Text24", QStringLiteral("出力データ名"), QString());
-    option4_ = new QRadioButton(QStringLiteral("実測値を直接入力"), frame1);
+    command12_ = makeCommand(g.box, "Command12", QStringLiteral("出力データ編集"), QStringLiteral("出力データ編集"));
+    g.grid->addWidget(option5_, 0, 0);
+    g.grid->addWidget(command12_, 0, 1, 1, 2);
+    outputDataName_ = addFieldRow(g.grid, 1, g.box, "Text24", QStringLiteral("出力データ名"), QString());
+    option4_ = new QRadioButton(QStringLiteral("実測値を直接入力"), g.box);
     nameControl(option4_, QStringLiteral("Option4"), option4_->text());
-    QLineEdit* text19 = makeField(frame1, "Text19", QStringLiteral("実測値"));
-    g1->addWidget(option4_, 2, 0);
-    g1->addWidget(text19, 2, 1);
-    g1->addWidget(caption(frame1, QStringLiteral("Label30"), QStringLiteral("照射線量 at １ｍ")), 3, 0);
-    g1->addWidget(caption(frame1, QStringLiteral("Label31"), QStringLiteral("C/kg")), 3, 1);
-    addRow(g1, 4, frame1, "Text12", QStringLiteral("フード・カバー透過後"), QString());
-    addRow(g1, 5, frame1, "Text7", QStringLiteral("散乱線を付加"), QString());
-    left->addWidget(frame1);
+    measured_ = makeField(g.box, "Text19", QStringLiteral("実測値"));
+    g.grid->addWidget(option4_, 2, 0);
+    g.grid->addWidget(measured_, 2, 1);
+    g.grid->addWidget(caption(g.box, QStringLiteral("Label30"), QStringLiteral("照射線量 at １ｍ")), 3, 0);
+    g.grid->addWidget(caption(g.box, QStringLiteral("Label31"), QStringLiteral("C/kg")), 3, 1);
+    return g;
+}
 
-    // Conditions (1): X-ray unit and filtration ----------------------------------------------
-    auto* frame2 = new QGroupBox(QStringLiteral("照射条件 (１)"), this);
-    nameControl(frame2, QStringLiteral("Frame2"), frame2->title());
-    auto* g2 = new QGridLayout(frame2);
-    addRow(g2, 0, frame2, "Text29", QStringLiteral("撮影装置名"), QString())->setMinimumWidth(180);
-    addRow(g2, 1, frame2, "Text1", QStringLiteral(" Ｘ線管ターゲット角度"), QStringLiteral("　度"));
-    addRow(g2, 2, frame2, "Text2", QStringLiteral(" 固有フィルタ（アルミ当量）"), QStringLiteral("mm"));
-    addRow(g2, 3, frame2, "Text3", QStringLiteral(" 付加フィルタ（アルミ）"), QStringLiteral("mm"));
-    addRow(g2, 4, frame2, "Text4", QStringLiteral(" 付加フィルタ　（ 銅 ）"), QStringLiteral("mm"));
-    g2->addWidget(caption(frame2, QStringLiteral("Label20"), QStringLiteral(" フード・カバー（PMMA ）")), 5, 0);
+// Conditions (1): X-ray unit and filtration.
+ConditionsScreen::GroupGrid ConditionsScreen::buildUnitGroup() {
+    GroupGrid g = group("Frame2", QStringLiteral("照射条件 (１)"));
+    xrayUnit_ = addFieldRow(g.grid, 0, g.box, "Text29", QStringLiteral("撮影装置名"), QString());
+    xrayUnit_->setMinimumWidth(180);
+    g.grid->addWidget(caption(g.box, QStringLiteral("Label20"), QStringLiteral(" フード・カバー（PMMA ）")), 5, 0);
     auto* hoodRow = new QHBoxLayout;
-    hoodRow->addWidget(caption(frame2, QStringLiteral("Label21"), QStringLiteral("6")));
-    hoodRow->addWidget(caption(frame2, QStringLiteral("Label22"), QStringLiteral("mm")));
-    hoodRow->addWidget(caption(frame2, QStringLiteral("Label23"), QStringLiteral("(固定値)")));
+    hoodRow->addWidget(caption(g.box, QStringLiteral("Label21"), QStringLiteral("6")));
+    hoodRow->addWidget(caption(g.box, QStringLiteral("Label22"), QStringLiteral("mm")));
+    hoodRow->addWidget(caption(g.box, QStringLiteral("Label23"), QStringLiteral("(固定値)")));
     hoodRow->addStretch();
-    g2->addLayout(hoodRow, 5, 1, 1, 2);
-    left->addWidget(frame2);
+    g.grid->addLayout(hoodRow, 5, 1, 1, 2);
+    return g;
+}
 
-    // Conditions (2): geometry and exposure ---------------------------------------------------
-    auto* frame3 = new QGroupBox(QStringLiteral("照射条件 (２)"), this);
-    nameControl(frame3, QStringLiteral("Frame3"), frame3->title());
-    auto* g3 = new QGridLayout(frame3);
-    QLabel* combo2Caption = caption(frame3, QStringLiteral("CaptionCombo2"), QStringLiteral("   照射部位"));
-    combo2_ = new QComboBox(frame3);
-    combo2_->setEditable(true);
-    combo2_->setInsertPolicy(QComboBox::NoInsert);
-    nameControl(combo2_, QStringLiteral("Combo2"), QStringLiteral("   照射部位"));
-    combo2Caption->setBuddy(combo2_);
-    g3->addWidget(combo2Caption, 0, 0);
-    g3->addWidget(combo2_, 0, 1);
-    addRow(g3, 1, frame3, "Text5", QStringLiteral("　 Ｘ線管電圧"), QStringLiteral("kV"));
-    addRow(g3, 2, frame3, "Text6", QStringLiteral("   Ｘ線管電流×照射時間"), QStringLiteral("mAs"));
-    addRow(g3, 3, frame3, "Text8", QStringLiteral(" 焦点-受像器間距離（FFD）"), QStringLiteral("cm"));
-    addRow(g3, 4, frame3, "Text23", QStringLiteral("　 被写体厚"), QStringLiteral("cm"));
-    addRow(g3, 5, frame3, "Text9", QStringLiteral(" 焦点-フード・カバー間距離"), QStringLiteral("cm"));
-    QLabel* combo1Caption = caption(frame3, QStringLiteral("CaptionCombo1"), QStringLiteral(" 受像器面での照射野サイズ"));
-    combo1_ = new QComboBox(frame3);
-    combo1_->setEditable(true);
-    combo1_->setInsertPolicy(QComboBox::NoInsert);
+// Conditions (2): body part, exposure, distances and field size.
+ConditionsScreen::GroupGrid ConditionsScreen::buildGeometryGroup() {
+    GroupGrid g = group("Frame3", QStringLiteral("照射条件 (２)"));
+    auto addCombo = [&](const char* name, const QString& text, int row) {
+        QLabel* label = caption(g.box, QStringLiteral("Caption") + QString::fromLatin1(name), text);
+        auto* combo = new QComboBox(g.box);
+        combo->setEditable(true);
+        combo->setInsertPolicy(QComboBox::NoInsert);
+        nameControl(combo, QString::fromLatin1(name), text);
+        label->setBuddy(combo);
+        g.grid->addWidget(label, row, 0);
+        g.grid->addWidget(combo, row, 1);
+        return combo;
+    };
+    combo2_ = addCombo("Combo2", QStringLiteral("   照射部位"), 0);
+    combo1_ = addCombo("Combo1", QStringLiteral(" 受像器面での照射野サイズ"), 6);
     combo1_->addItems(fieldSizeListEntries());
-    nameControl(combo1_, QStringLiteral("Combo1"), QStringLiteral(" 受像器面での照射野サイズ"));
-    combo1Caption->setBuddy(combo1_);
-    g3->addWidget(combo1Caption, 6, 0);
-    g3->addWidget(combo1_, 6, 1);
-    addRow(g3, 7, frame3, "Text10", QStringLiteral(" 照射野サイズ（長軸方向）"), QStringLiteral("cm"));
-    addRow(g3, 8, frame3, "Text11", QStringLiteral(" 照射野サイズ（単軸方向）"), QStringLiteral("cm"));
-    left->addWidget(frame3);
+    return g;
+}
 
-    command2_ = makeButton("Command2", QString(), QStringLiteral(" Go ! "));
-    command2_->setIcon(svgIcon(QStringLiteral(":/tamso/go.svg"), QSize(40, 40)));
-    command2_->setIconSize(QSize(40, 40));
-    command2_->setToolTip(QStringLiteral(" Go ! "));
-    command2_->setMinimumHeight(52);
-    left->addWidget(command2_);
-    left->addStretch();
-
-    // Results -----------------------------------------------------------------------------------
-    auto* frame4 = new QGroupBox(QStringLiteral("患児の入射表面線量"), this);
-    nameControl(frame4, QStringLiteral("Frame4"), frame4->title());
-    auto* g4 = new QGridLayout(frame4);
-    addRow(g4, 0, frame4, "Text13", QStringLiteral("　  第１半価層"), QStringLiteral("mmAl"));
-    addRow(g4, 1, frame4, "Text14", QStringLiteral("     第２半価層"), QStringLiteral("mmAl"));
-    addRow(g4, 2, frame4, "Text15", QStringLiteral("　  実効エネルギー"), QStringLiteral("keV"));
-    addRow(g4, 3, frame4, "Text16", QStringLiteral("　  線質指標 （ QI )"), QStringLiteral("―"));
-    addRow(g4, 4, frame4, "Text17", QStringLiteral("   後方散乱係数"), QStringLiteral("―"));
-    addRow(g4, 5, frame4, "Text18", QStringLiteral("   吸収線量変換係数"), QStringLiteral("Gy/C/kg"));
-    QLineEdit* text20 = addRow(g4, 6, frame4, "Text20", QStringLiteral("   入射表面線量"), QStringLiteral(" mGy"));
-    text20->setStyleSheet(QStringLiteral("color: #d00000; font-weight: bold;"));
-    right->addWidget(frame4);
-
-    // Caregivers --------------------------------------------------------------------------------
-    auto* frame5 = new QGroupBox(QStringLiteral("介助者の被ばく線量"), this);
-    nameControl(frame5, QStringLiteral("Frame5"), frame5->title());
-    auto* g5 = new QGridLayout(frame5);
-    command3_ = makeButton("Command3", QStringLiteral("周辺線量"), QStringLiteral("周辺線量"));
-    command4_ = makeButton("Command4", QStringLiteral("計算する"), QStringLiteral("計算する"));
+ConditionsScreen::GroupGrid ConditionsScreen::buildCaregiverGroup() {
+    GroupGrid g = group("Frame5", QStringLiteral("介助者の被ばく線量"));
+    command3_ = makeCommand(g.box, "Command3", QStringLiteral("周辺線量"), QStringLiteral("周辺線量"));
+    command4_ = makeCommand(g.box, "Command4", QStringLiteral("計算する"), QStringLiteral("計算する"));
     command4_->setIcon(svgIcon(QStringLiteral(":/tamso/calc.svg"), QSize(24, 24)));
     command4_->setIconSize(QSize(24, 24));
     command4_->setToolTip(QStringLiteral(" Go ! "));
-    command5_ = makeButton("Command5", QStringLiteral("周辺線量の実測データ編集"), QStringLiteral("周辺線量の実測データ編集"));
-    command3_->setParent(frame5);
-    command4_->setParent(frame5);
-    command5_->setParent(frame5);
-    g5->addWidget(command3_, 0, 0);
-    g5->addWidget(command4_, 0, 1);
-    g5->addWidget(command5_, 1, 0, 1, 3);
-    g5->addWidget(caption(frame5, QStringLiteral("Label40"), QStringLiteral("周辺線量当量")), 2, 0);
+    command5_ = makeCommand(g.box, "Command5", QStringLiteral("周辺線量の実測データ編集"),
+                            QStringLiteral("周辺線量の実測データ編集"));
+    g.grid->addWidget(command3_, 0, 0);
+    g.grid->addWidget(command4_, 0, 1);
+    g.grid->addWidget(command5_, 1, 0, 1, 3);
+    g.grid->addWidget(caption(g.box, QStringLiteral("Label40"), QStringLiteral("周辺線量当量")), 2, 0);
     // "     Sv/exposure" with a separate "μ" laid over its blank start.
-    auto* unit = new QWidget(frame5);
+    auto* unit = new QWidget(g.box);
     nameControl(unit, QStringLiteral("UnitCaregiver"), QStringLiteral("μSv/exposure"));
     QLabel* sv = caption(unit, QStringLiteral("Label41"), QStringLiteral("     Sv/exposure"));
     QLabel* mu = caption(unit, QStringLiteral("Label42"), QStringLiteral("μ"));
@@ -275,24 +306,19 @@ void ConditionsScreen::buildControls() {
     const QFontMetrics metrics(sv->font());
     mu->move(metrics.horizontalAdvance(QStringLiteral("     ")) - metrics.horizontalAdvance(QStringLiteral("μ")), 0);
     unit->setMinimumSize(sv->sizeHint());
-    g5->addWidget(unit, 2, 1, 1, 2);
-    addRow(g5, 3, frame5, "Text21", QStringLiteral("1"), QString());
-    addRow(g5, 4, frame5, "Text22", QStringLiteral("2"), QString());
-    addRow(g5, 5, frame5, "Text25", QStringLiteral("3"), QString());
-    // The caregiver fields are named by their position caption only; give them a fuller name.
-    field("Text21")->setAccessibleName(QStringLiteral("周辺線量当量 1"));
-    field("Text22")->setAccessibleName(QStringLiteral("周辺線量当量 2"));
-    field("Text25")->setAccessibleName(QStringLiteral("周辺線量当量 3"));
-    right->addWidget(frame5);
+    g.grid->addWidget(unit, 2, 1, 1, 2);
+    return g;
+}
 
-    // Going on and going back -------------------------------------------------------------------
-    auto* navigation = new QHBoxLayout;
-    command6_ = makeButton("Command6", QString(), QStringLiteral("報告書へ"));
+// The report command, " bye bye " and the four decorative pictures.
+QHBoxLayout* ConditionsScreen::buildLeavingRow() {
+    auto* row = new QHBoxLayout;
+    command6_ = makeCommand(this, "Command6", QString(), QStringLiteral("報告書へ"));
     command6_->setIcon(svgIcon(QStringLiteral(":/tamso/report.svg"), QSize(40, 60)));
     command6_->setIconSize(QSize(40, 60));
     command6_->setToolTip(QStringLiteral("報告書へ"));
     command6_->setMinimumSize(64, 84);
-    command1_ = makeButton("Command1", QString(), QStringLiteral(" bye bye "));
+    command1_ = makeCommand(this, "Command1", QString(), QStringLiteral(" bye bye "));
     command1_->setIcon(svgIcon(QStringLiteral(":/tamso/bye.svg"), QSize(24, 24)));
     command1_->setIconSize(QSize(24, 24));
     command1_->setToolTip(QStringLiteral(" bye bye "));
@@ -309,94 +335,62 @@ void ConditionsScreen::buildControls() {
         auto* image = new QLabel(this);
         nameControl(image, QString::fromLatin1(picture.name), picture.caption);
         image->setPixmap(svgPixmap(QString::fromLatin1(picture.resource), QSize(40, 40)));
-        navigation->addWidget(image, 0, Qt::AlignBottom);
+        row->addWidget(image, 0, Qt::AlignBottom);
     }
-    navigation->addStretch();
-    navigation->addWidget(command6_);
-    navigation->addSpacing(16);
-    navigation->addWidget(command1_, 0, Qt::AlignBottom);
-    right->addLayout(navigation);
-    right->addStretch();
+    row->addStretch();
+    row->addWidget(command6_);
+    row->addSpacing(16);
+    row->addWidget(command1_, 0, Qt::AlignBottom);
+    return row;
+}
 
-    // Display-only and result fields -------------------------------------------------------------
-    for (const char* name : {"Text7", "Text12", "Text13", "Text14", "Text15", "Text16", "Text19", "Text24"})
-        field(name)->setEnabled(false);
-    // Enabled result fields show what the routines computed; they are not for typing, so the
-    // report always receives computed values.
-    for (const char* name : {"Text17", "Text18", "Text20", "Text21", "Text22", "Text25", "Text29"})
-        field(name)->setReadOnly(true);
+QWidget* ConditionsScreen::control(const char* name) const {
+    return findChild<QWidget*>(QString::fromLatin1(name));
+}
 
-    const std::pair<engine::ResultField, const char*> results[] = {
-        {engine::ResultField::Text7, "Text7"},   {engine::ResultField::Text12, "Text12"}, {engine::ResultField::Text13, "Text13"},
-        {engine::ResultField::Text14, "Text14"}, {engine::ResultField::Text15, "Text15"}, {engine::ResultField::Text16, "Text16"},
-        {engine::ResultField::Text17, "Text17"}, {engine::ResultField::Text18, "Text18"}, {engine::ResultField::Text19, "Text19"},
-        {engine::ResultField::Text20, "Text20"}, {engine::ResultField::Text21, "Text21"}, {engine::ResultField::Text22, "Text22"},
-        {engine::ResultField::Text25, "Text25"}};
-    for (const auto& [id, name] : results)
-        resultFields_[id] = field(name);
-
+void ConditionsScreen::setTabOrderAndEnterChain() {
     // Tab order: the inputs as the user works through them, then the rest.
-    QWidget* tabOrder[] = {field("Text1"), field("Text2"), field("Text3"), field("Text4"), field("Text5"),
-                           field("Text6"), field("Text8"), field("Text9"), combo1_,        field("Text10"),
-                           field("Text11"), command2_,     field("Text23"), combo2_,       date_,
-                           option5_,        command12_,    option4_,       command3_,      command4_,
-                           command5_,       command6_,     command1_};
+    const char* const tabOrder[] = {"Text1",    "Text2",    "Text3",     "Text4",   "Text5",   "Text6",
+                                    "Text8",    "Text9",    "Combo1",    "Text10",  "Text11",  "Command2",
+                                    "Text23",   "Combo2",   "DTPicker1", "Option5", "Command12", "Option4",
+                                    "Command3", "Command4", "Command5",  "Command6", "Command1"};
     for (size_t i = 1; i < std::size(tabOrder); ++i)
-        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+        setTabOrder(control(tabOrder[i - 1]), control(tabOrder[i]));
 
-    // Enter-key chain ------------------------------------------------------------------------------
+    // Enter in an input moves the focus along the inputs' chain; the key itself goes on as usual.
     auto focusTo = [](QWidget* target) { return [target] { target->setFocus(Qt::TabFocusReason); }; };
-    const std::pair<const char*, QWidget*> chain[] = {
-        {"Text1", field("Text2")},  {"Text2", field("Text3")}, {"Text3", field("Text4")},
-        {"Text4", combo2_},         {"Text5", field("Text6")}, {"Text6", field("Text8")},
-        {"Text8", field("Text23")}, {"Text23", field("Text9")}, {"Text9", combo1_},
-        {"Text10", field("Text11")}, {"Text11", command2_}};
-    for (const auto& [from, to] : chain) {
-        enterActions_.insert(field(from), focusTo(to));
-        field(from)->installEventFilter(this);
+    for (const Input& input : inputs_) {
+        enterActions_.insert(input.edit, focusTo(control(input.spec->enterNext)));
+        input.edit->installEventFilter(this);
     }
     for (QComboBox* combo : {combo1_, combo2_}) {
         combo->installEventFilter(this);
         combo->lineEdit()->installEventFilter(this);
     }
-    enterActions_.insert(combo2_, focusTo(field("Text5")));
-    enterActions_.insert(combo2_->lineEdit(), focusTo(field("Text5")));
+    QWidget* afterBodyPart = inputEdit(&engine::ConditionTexts::tubeVoltageKv);
+    enterActions_.insert(combo2_, focusTo(afterBodyPart));
+    enterActions_.insert(combo2_->lineEdit(), focusTo(afterBodyPart));
     enterActions_.insert(combo1_, [this] { comboEnterPressed(); });
     enterActions_.insert(combo1_->lineEdit(), [this] { comboEnterPressed(); });
+}
 
-    // Mirroring into the state on losing the focus ----------------------------------------------------
-    engine::CalculationState& s = engine::Module1;
-    const std::pair<const char*, std::function<void(double)>> mirrors[] = {
-        {"Text1", [&s](double v) { s.targetAngleDeg = v; }},
-        {"Text2", [&s](double v) { s.inherentFilterAlCm = v * 0.1; }},
-        {"Text3", [&s](double v) { s.addedFilterAlCm = v * 0.1; }},
-        {"Text4", [&s](double v) { s.addedFilterCuCm = v * 0.1; }},
-        {"Text5", [&s](double v) { s.tubeVoltageKv = v; }},
-        {"Text6", [&s](double v) { s.mAs = v; }},
-        {"Text8", [&s](double v) { s.ffdCm = v; }},
-        {"Text23", [&s](double v) { s.subjectThicknessCm = v; }},
-        {"Text10", [&s](double v) { s.fieldLongCm = v; }},
-        {"Text11", [&s](double v) { s.fieldShortCm = v; }}};
-    for (const auto& [name, write] : mirrors) {
-        mirrors_.insert(field(name), write);
-        field(name)->installEventFilter(this);
-    }
-
-    // Inputs the shown results depend on.
-    for (const char* name : {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text8", "Text9", "Text23",
-                             "Text10", "Text11"})
-        connect(field(name), &QLineEdit::textChanged, this, [this] { checkInputsAgainstRun(); });
+void ConditionsScreen::connectControls() {
+    // The inputs the shown results depend on: a changed value clears them.
+    for (const Input& input : inputs_)
+        connect(input.edit, &QLineEdit::textChanged, this, [this] { checkInputsAgainstRun(); });
     connect(combo1_, &QComboBox::currentTextChanged, this, [this] { checkInputsAgainstRun(); });
 
-    // Lists ------------------------------------------------------------------------------------------------
+    // Lists.
     connect(combo1_, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0)
             applyFieldSizePreset(combo1_->itemText(index));
     });
     connect(combo1_, &QComboBox::textActivated, this, &ConditionsScreen::applyFieldSizePreset);
-    connect(combo2_, &QComboBox::activated, this, [this] { field("Text5")->setFocus(Qt::TabFocusReason); });
+    connect(combo2_, &QComboBox::activated, this, [this] {
+        inputEdit(&engine::ConditionTexts::tubeVoltageKv)->setFocus(Qt::TabFocusReason);
+    });
 
-    // Options and commands ------------------------------------------------------------------------------
+    // Options and commands.
     connect(option5_, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
             selectOutputData();
@@ -424,29 +418,18 @@ void ConditionsScreen::loadDefaults() {
     combo2_->setEditText(QStringLiteral("腹部正面"));
     fillBodyPartList();
 
-    field("Text1")->setText(numberText(s.targetAngleDeg));
-    field("Text2")->setText(numberText(s.defaultInherentFilterAlMm));
-    s.inherentFilterAlCm = s.defaultInherentFilterAlMm * 0.1;
-    field("Text3")->setText(QStringLiteral("0"));
-    s.addedFilterAlCm = 0;
-    field("Text4")->setText(QStringLiteral("0"));
-    s.addedFilterCuCm = 0;
-    field("Text5")->setText(QStringLiteral("50"));
-    s.tubeVoltageKv = 50;
-    field("Text6")->setText(QStringLiteral("5"));
-    s.mAs = 5;
-    field("Text8")->setText(QStringLiteral("100"));
-    s.ffdCm = 100;
-    field("Text9")->setText(QStringLiteral("60"));
-    field("Text23")->setText(QStringLiteral("10"));
-    s.subjectThicknessCm = 10;
-
+    // Each input shows its default and the state holds it, as if the user had typed it.
+    const engine::ConditionTexts defaults = engine::defaultConditions(s);
+    for (const Input& input : inputs_) {
+        input.edit->setText(qs(defaults.*(input.spec->condition)));
+        mirrorIntoState(input);
+    }
     combo1_->setCurrentIndex(fieldSizeListEntries().indexOf(QStringLiteral("六切サイズ")));
     applyFieldSizePreset(QStringLiteral("六切サイズ")); // 25.4 / 20.3, fields locked
 
     clearResultFields(true);
-    field("Text19")->clear();
-    field("Text29")->setText(qs(s.xrayUnitName));
+    measured_->clear();
+    xrayUnit_->setText(qs(s.xrayUnitName));
     setOutputDataNameShown(qs(s.outputDataFileName));
     showWAir();
 
@@ -460,9 +443,14 @@ void ConditionsScreen::loadDefaults() {
     focusFirstInput();
 }
 
+void ConditionsScreen::mirrorIntoState(const Input& input) {
+    if (input.spec->stateValue)
+        engine::Module1.*(input.spec->stateValue) = fieldValue(input.edit) * input.spec->stateScale;
+}
+
 void ConditionsScreen::focusFirstInput() {
     // The screen opens on the first input of the chain, not on a display-only field.
-    field("Text1")->setFocus(Qt::OtherFocusReason);
+    inputs_.front().edit->setFocus(Qt::OtherFocusReason);
 }
 
 void ConditionsScreen::showWAir() {
@@ -489,12 +477,12 @@ void ConditionsScreen::fillBodyPartList() {
 }
 
 void ConditionsScreen::setOutputDataNameShown(const QString& fileName) {
-    field("Text24")->setText(fileName.left(std::max<qsizetype>(0, fileName.size() - 3)));
+    outputDataName_->setText(fileName.left(std::max<qsizetype>(0, fileName.size() - 3)));
 }
 
 void ConditionsScreen::applyFieldSizePreset(const QString& name) {
-    QLineEdit* longField = field("Text10");
-    QLineEdit* shortField = field("Text11");
+    QLineEdit* longField = inputEdit(&engine::ConditionTexts::fieldLongCm);
+    QLineEdit* shortField = inputEdit(&engine::ConditionTexts::fieldShortCm);
     if (const auto preset = findFieldSizePreset(name)) {
         longField->setEnabled(false);
         longField->setText(numberText(preset->longCm));
@@ -513,7 +501,7 @@ void ConditionsScreen::applyFieldSizePreset(const QString& name) {
 void ConditionsScreen::comboEnterPressed() {
     const QString text = combo1_->currentText();
     if (text == otherFieldSizeName())
-        field("Text10")->setFocus(Qt::TabFocusReason);
+        inputEdit(&engine::ConditionTexts::fieldLongCm)->setFocus(Qt::TabFocusReason);
     else if (!text.isEmpty())
         command2_->setFocus(Qt::TabFocusReason);
 }
@@ -523,8 +511,10 @@ bool ConditionsScreen::eventFilter(QObject* watched, QEvent* event) {
         if (auto it = enterActions_.constFind(watched); it != enterActions_.constEnd())
             (*it)(); // the key itself goes on to the control as usual
     } else if (event->type() == QEvent::FocusOut) {
-        if (auto it = mirrors_.constFind(watched); it != mirrors_.constEnd())
-            (*it)(fieldValue(static_cast<QLineEdit*>(watched)));
+        // Leaving an input writes its value into the state.
+        for (const Input& input : inputs_)
+            if (input.edit == watched)
+                mirrorIntoState(input);
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -542,18 +532,21 @@ std::string ConditionsScreen::resultText(engine::ResultField id) const {
 }
 
 void ConditionsScreen::clearResultFields(bool withCaregiver) {
-    for (const char* name : {"Text13", "Text14", "Text15", "Text16", "Text17", "Text18", "Text20", "Text7", "Text12"})
-        field(name)->clear();
-    if (withCaregiver)
-        for (const char* name : {"Text21", "Text22", "Text25"})
-            field(name)->clear();
+    using engine::ResultField;
+    for (const auto& [result, edit] : resultFields_) {
+        const bool caregiver = result == ResultField::CaregiverDose1USv || result == ResultField::CaregiverDose2USv ||
+                               result == ResultField::CaregiverDose3USv;
+        // The measured exposure is an input of the next run, not a result.
+        if (result != ResultField::MeasuredExposureCkg && (withCaregiver || !caregiver))
+            edit->clear();
+    }
 }
 
 // The exposure source -------------------------------------------------------------------------------
 
 void ConditionsScreen::selectOutputData() {
     setExposureSource(2);
-    field("Text12")->setEnabled(false);
+    resultField(engine::ResultField::ExposureAt1mCkg)->setEnabled(false);
 }
 
 // Results computed with one exposure at 1 m do not belong to the other source.
@@ -571,7 +564,7 @@ void ConditionsScreen::openMeasuredExposure() {
             if (resultsShown_)
                 invalidateResults();
             engine::Module1.exposureSource = 1;
-            field("Text19")->setText(qs(textio::formatNumber(exposureCkg, "0.00E+0")));
+            measured_->setText(qs(textio::formatNumber(exposureCkg, "0.00E+0")));
             // "出力データを利用" may have been chosen while the dialog was open; the value now in
             // use is the measured one, and the end of the next run must fall back from it.
             if (!option4_->isChecked()) {
@@ -600,18 +593,8 @@ void ConditionsScreen::hideMeasuredExposureDialog() {
 
 void ConditionsScreen::runCalculation() {
     engine::ConditionTexts texts;
-    auto text = [this](const char* name) { return utf8(field(name)->text()); };
-    texts.text1 = text("Text1");
-    texts.text2 = text("Text2");
-    texts.text3 = text("Text3");
-    texts.text4 = text("Text4");
-    texts.text5 = text("Text5");
-    texts.text6 = text("Text6");
-    texts.text8 = text("Text8");
-    texts.text23 = text("Text23");
-    texts.text9 = text("Text9");
-    texts.text10 = text("Text10");
-    texts.text11 = text("Text11");
+    for (const Input& input : inputs_)
+        texts.*(input.spec->condition) = utf8(input.edit->text());
 
     const Status status =
         tamso::engine::runCalculation(engine::Module1, texts, *this, workingFolderPath());
@@ -647,8 +630,9 @@ void ConditionsScreen::showAmbientDose() {
 void ConditionsScreen::runCaregiverEstimate() {
     const Status status = engine::computeCaregiverDose(engine::Module1, *this);
     if (!status.ok()) {
-        for (const char* name : {"Text21", "Text22", "Text25"})
-            field(name)->clear();
+        for (auto result : {engine::ResultField::CaregiverDose1USv, engine::ResultField::CaregiverDose2USv,
+                            engine::ResultField::CaregiverDose3USv})
+            resultField(result)->clear();
         command6_->setEnabled(false);
         MessageBox::warning(this, qs(status.message()));
         return;
@@ -668,10 +652,10 @@ ReportFields ConditionsScreen::reportFields() const {
     r.fieldSize = combo1_->currentText();
     r.thickness = numberText(s.subjectThicknessCm);
     r.xrayUnit = qs(s.xrayUnitName);
-    r.dose = field("Text20")->text();
-    r.caregiver1 = field("Text21")->text();
-    r.caregiver2 = field("Text22")->text();
-    r.caregiver3 = field("Text25")->text();
+    r.dose = resultField(engine::ResultField::EntranceSurfaceDoseMGy)->text();
+    r.caregiver1 = resultField(engine::ResultField::CaregiverDose1USv)->text();
+    r.caregiver2 = resultField(engine::ResultField::CaregiverDose2USv)->text();
+    r.caregiver3 = resultField(engine::ResultField::CaregiverDose3USv)->text();
     return r;
 }
 
@@ -680,9 +664,9 @@ void ConditionsScreen::handOverToReport() {
 }
 
 void ConditionsScreen::backToStartScreen() {
-    for (const char* name : {"Text19", "Text12", "Text7", "Text13", "Text14", "Text15", "Text16", "Text17",
-                             "Text18", "Text20"})
-        field(name)->clear();
+    // The results and the measured reading go; the caregiver doses stay until the next run.
+    clearResultFields(false);
+    measured_->clear();
     // With its reading gone the measured exposure cannot serve the next case: an empty reading
     // would count as an exposure of 0. The next case starts from the tube output data.
     if (option5_->isChecked())
@@ -708,9 +692,8 @@ void ConditionsScreen::closeEvent(QCloseEvent* event) {
 void ConditionsScreen::recordRunInputs() {
     resultsShown_ = false; // until the run has handed on
     runValues_.clear();
-    for (const char* name : {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text8", "Text9", "Text23",
-                             "Text10", "Text11"})
-        runValues_.insert(field(name), fieldValue(field(name)));
+    for (const Input& input : inputs_)
+        runValues_.insert(input.edit, fieldValue(input.edit));
     runFieldSizeName_ = combo1_->currentText();
 }
 

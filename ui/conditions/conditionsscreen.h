@@ -5,6 +5,7 @@
 
 #include "engine/resultfields.h"
 #include "ui/report/reportfields.h"
+#include "ui/conditions/exposureinputs.h"
 #include "ui/conditions/measuredexposuredialog.h"
 
 #include <QHash>
@@ -13,9 +14,13 @@
 #include <QWidget>
 #include <functional>
 #include <map>
+#include <vector>
 
 class QComboBox;
 class QDateEdit;
+class QGridLayout;
+class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -30,9 +35,11 @@ public:
     explicit ConditionsScreen(QWidget* parent = nullptr);
     ~ConditionsScreen() override;
 
-    // ResultFields: the result fields by name (Text7 ... Text25).
+    // ResultFields: the result fields (Text7 ... Text25, see exposureinputs.h).
     void setResultText(engine::ResultField field, const std::string& utf8Text) override;
     std::string resultText(engine::ResultField field) const override;
+    // The field that shows a result.
+    QLineEdit* resultField(engine::ResultField result) const;
 
     // "新規計算" on the start screen: the caregiver, illustration and report commands off.
     void disableFollowUpCommands();
@@ -77,8 +84,35 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // An input of the table in exposureinputs.h with its field.
+    struct Input {
+        const ExposureInput* spec;
+        QLineEdit* edit;
+    };
+    struct GroupGrid {
+        QGroupBox* box = nullptr;
+        QGridLayout* grid = nullptr;
+    };
+
     void buildControls();
+    QHBoxLayout* buildHeading();
+    GroupGrid group(const char* name, const QString& title);
+    GroupGrid buildExposureSourceGroup();
+    GroupGrid buildUnitGroup();
+    GroupGrid buildGeometryGroup();
+    GroupGrid buildCaregiverGroup();
+    QHBoxLayout* buildLeavingRow();
+    void setTabOrderAndEnterChain();
+    void connectControls();
+    QPushButton* makeCommand(QWidget* parent, const char* name, const QString& text, const QString& accessibleName);
+    QLineEdit* makeField(QWidget* parent, const char* name, const QString& accessibleName);
+    QLineEdit* addFieldRow(QGridLayout* grid, int row, QWidget* parent, const char* name, const QString& text,
+                           const QString& unit);
+    QWidget* control(const char* name) const;
+    QLineEdit* inputEdit(std::string engine::ConditionTexts::*condition) const;
+
     void loadDefaults();
+    void mirrorIntoState(const Input& input);
     void fillBodyPartList();
     void applyFieldSizePreset(const QString& name);
     void comboEnterPressed();
@@ -91,14 +125,15 @@ private:
     void showWAir();
     void checkInputsAgainstRun();
 
-    QLineEdit* field(const char* name) const;
-
     QDateEdit* date_ = nullptr;
     QLabel* wAirLabel_ = nullptr;
     QRadioButton* option5_ = nullptr;
     QRadioButton* option4_ = nullptr;
-    QComboBox* combo1_ = nullptr;
-    QComboBox* combo2_ = nullptr;
+    QComboBox* combo1_ = nullptr; // field-size list
+    QComboBox* combo2_ = nullptr; // body part
+    QLineEdit* outputDataName_ = nullptr; // Text24
+    QLineEdit* measured_ = nullptr;       // Text19, the measured exposure as accepted
+    QLineEdit* xrayUnit_ = nullptr;       // Text29
     QPushButton* command1_ = nullptr;
     QPushButton* command2_ = nullptr;
     QPushButton* command3_ = nullptr;
@@ -106,12 +141,10 @@ private:
     QPushButton* command5_ = nullptr;
     QPushButton* command6_ = nullptr;
     QPushButton* command12_ = nullptr;
-    QHash<QString, QLineEdit*> fields_;
+    std::vector<Input> inputs_; // in the order of the Enter chain
     std::map<engine::ResultField, QLineEdit*> resultFields_;
     // Enter-key chain: control -> what Enter does there.
     QHash<QObject*, std::function<void()>> enterActions_;
-    // Fields whose text is mirrored into the state on losing the focus.
-    QHash<QObject*, std::function<void(double)>> mirrors_;
     QPointer<MeasuredExposureDialog> measuredDialog_;
 
     // The input values the shown results were computed from (empty while no results are shown).
