@@ -6,6 +6,7 @@
 
 #include "engine/calculation.h"
 #include "engine/enginedetail.h"
+#include "engine/uncertainty.h"
 #include "textio/numbertext.h"
 
 #include <memory>
@@ -107,6 +108,9 @@ Status runCalculation(CalculationState& state, const ConditionTexts& fields, Res
         return e;
     if (auto e = computeEntranceSurfaceDose(*scratch, pending); !e.ok())
         return e;
+    scratch->entranceSurfaceDoseUncertaintyMGy = doseUncertainty(*scratch).expandedMGy;
+    pending.setResultText(ResultField::EntranceSurfaceDoseUncertaintyMGy,
+                          formatExpandedUncertainty(scratch->entranceSurfaceDoseUncertaintyMGy));
     if (auto e = writeListing(workFolder, listing); !e.ok())
         return e;
     state = *scratch;

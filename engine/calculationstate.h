@@ -53,6 +53,10 @@ struct CalculationState {
     double doseConversionFactor = 0;
     double backscatterFactor = 0;
     double entranceSurfaceDoseMGy = 0;
+    // Beyond the screen's own values: the hood/cover scatter-to-primary ratio of the run and the
+    // expanded uncertainty (k = 2) of the entrance surface dose.
+    double hoodScatterToPrimary = 0;
+    double entranceSurfaceDoseUncertaintyMGy = 0;
     double spareCell = 0; // never written; shown on the last line of the spectrum listing
 
     // Texts ----------------------------------------------------------------------------------------

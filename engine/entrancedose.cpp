@@ -185,6 +185,7 @@ Status computeEntranceSurfaceDose(CalculationState& s, ResultFields& results) {
     const double sLow = atDistance(c - 1);
     const double sHigh = atDistance(c);
     const double spr = sLow + (A - Ar[c - 1]) * (sHigh - sLow) / (Ar[c] - Ar[c - 1]);
+    s.hoodScatterToPrimary = spr;
     const double withScatter = (spr + 1) * s.exposureAt1mCkg;
     if (!finite(withScatter))
         return notANumber("散乱線を付加した照射線量");

@@ -20,10 +20,11 @@ namespace {
 const std::vector<std::string> kKeys = {
     "hvl1_mm_al",         "quarter_value_mm_al",       "effective_energy_kev", "quality_index",
     "exposure_at_1m_ckg", "exposure_with_scatter_ckg", "dose_conversion_factor", "backscatter_factor",
-    "entrance_surface_dose_mgy", "caregiver_usv_1",    "caregiver_usv_2",      "caregiver_usv_3"};
+    "entrance_surface_dose_mgy", "entrance_surface_dose_u_mgy", "caregiver_usv_1", "caregiver_usv_2",
+    "caregiver_usv_3"};
 const engine::ResultField kFields[] = {engine::ResultField::Hvl1MmAl, engine::ResultField::QuarterValueLayerMmAl, engine::ResultField::EffectiveEnergyKev, engine::ResultField::QualityIndex,
                                engine::ResultField::ExposureAt1mCkg, engine::ResultField::ExposureWithScatterCkg,  engine::ResultField::DoseConversionFactor, engine::ResultField::BackscatterFactor,
-                               engine::ResultField::EntranceSurfaceDoseMGy, engine::ResultField::CaregiverDose1USv, engine::ResultField::CaregiverDose2USv, engine::ResultField::CaregiverDose3USv};
+                               engine::ResultField::EntranceSurfaceDoseMGy, engine::ResultField::EntranceSurfaceDoseUncertaintyMGy, engine::ResultField::CaregiverDose1USv, engine::ResultField::CaregiverDose2USv, engine::ResultField::CaregiverDose3USv};
 
 struct Outcome {
     int status = -1;

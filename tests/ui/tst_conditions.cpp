@@ -912,10 +912,25 @@ private slots:
         QCOMPARE(focused(), text("Text1"));
     }
 
+    // The dose is shown with its expanded uncertainty, as the engine gives it, and goes with it.
+    void doseShownWithItsUncertainty() {
+        const EngineRun expected = engineRun(2);
+        click("Command2");
+        const QString dose = text("Text20")->text();
+        const QString expanded = ui::qs(expected.results.resultText(engine::ResultField::EntranceSurfaceDoseUncertaintyMGy));
+        QVERIFY(!expanded.isEmpty());
+        QCOMPARE(text("Text26")->text(), dose + QStringLiteral(" mGy ± ") + expanded + QStringLiteral(" mGy (k=2)"));
+        QCOMPARE(form1()->resultText(engine::ResultField::EntranceSurfaceDoseUncertaintyMGy), ui::utf8(expanded));
+        QCOMPARE(form1()->findChild<QLabel*>(QStringLiteral("CaptionText26"))->text(), QStringLiteral("   不確かさ"));
+        text("Text5")->setText(QStringLiteral("55"));
+        QVERIFY(text("Text26")->text().isEmpty());
+        QVERIFY(form1()->resultText(engine::ResultField::EntranceSurfaceDoseUncertaintyMGy).empty());
+    }
+
     void resultFieldsAreNotForTyping() {
         for (const char* name : {"Text7", "Text12", "Text13", "Text14", "Text15", "Text16", "Text19", "Text24"})
             QVERIFY2(!text(name)->isEnabled(), name);
-        for (const char* name : {"Text17", "Text18", "Text20", "Text21", "Text22", "Text25"})
+        for (const char* name : {"Text17", "Text18", "Text20", "Text26", "Text21", "Text22", "Text25"})
             QVERIFY2(text(name)->isEnabled() && text(name)->isReadOnly(), name);
     }
 };

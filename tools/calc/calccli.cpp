@@ -45,7 +45,8 @@ Options may also be written --name=value.
 Results, with the value exactly as the screen shows it:
   hvl1_mm_al, quarter_value_mm_al, effective_energy_kev, quality_index, exposure_at_1m_ckg,
   exposure_with_scatter_ckg, dose_conversion_factor, backscatter_factor,
-  entrance_surface_dose_mgy, caregiver_usv_1, caregiver_usv_2, caregiver_usv_3
+  entrance_surface_dose_mgy, entrance_surface_dose_u_mgy (its expanded uncertainty, k = 2, in
+  mGy), caregiver_usv_1, caregiver_usv_2, caregiver_usv_3
 
 CSV batch: the first row names the columns like the options without dashes (kv, mas, ffd,
 thickness, focus-hood, field, angle, inherent-al, added-al, added-cu, measured-ckg); missing
@@ -132,6 +133,7 @@ const std::vector<std::pair<std::string, engine::ResultField>>& resultKeys() {
         {"dose_conversion_factor", engine::ResultField::DoseConversionFactor},
         {"backscatter_factor", engine::ResultField::BackscatterFactor},
         {"entrance_surface_dose_mgy", engine::ResultField::EntranceSurfaceDoseMGy},
+        {"entrance_surface_dose_u_mgy", engine::ResultField::EntranceSurfaceDoseUncertaintyMGy},
         {"caregiver_usv_1", engine::ResultField::CaregiverDose1USv},
         {"caregiver_usv_2", engine::ResultField::CaregiverDose2USv},
         {"caregiver_usv_3", engine::ResultField::CaregiverDose3USv},

@@ -599,6 +599,8 @@ def _calculate(ref, cond, beam_cache):
     esd = 1000 * bsf * dcf * (10000 / fsd ** 2) * xs
     refuse_negative(esd, "entrance surface dose")
     out["entrance_surface_dose_mgy"] = fmt(esd, "#0.000")
+    out["entrance_surface_dose_u_mgy"] = fmt_expanded(
+        expanded_uncertainty(esd, cond["measured-ckg"] is not None, fsd, ratio_sp))
 
     # Caregiver estimate.
     v = kv
@@ -628,7 +630,33 @@ def _calculate(ref, cond, beam_cache):
     return out, listing_bytes
 
 
+def expanded_uncertainty(esd, measured, fsd, spr):
+    """The expanded uncertainty (k = 2) of the dose in mGy, from the budget in data/README.md."""
+    r3 = math.sqrt(3.0)
+    parts = [0.035]  # dosimeter calibration and energy response (output data or measured value)
+    if not measured:
+        parts += [0.10 / r3, 0.10 / r3, 0.02]  # generator kV and mAs accuracy, output interpolation
+    parts += [0.025, 0.015]  # backscatter factor, conversion factor
+    if fsd > 0:
+        parts += [2 * (1.0 / r3) / fsd, 2 * (1.0 / r3) / fsd]  # FFD and thickness readings, +-1 cm
+    parts += [0.30 * spr / (1 + spr), 0.01]  # hood/cover scatter and thickness
+    return 2 * math.sqrt(sum(p * p for p in parts)) * esd
+
+
+def fmt_expanded(u):
+    """One significant digit, two when the first is 1 or 2, never finer than 0.001."""
+    if not u > 0:
+        return "0.000"
+    place = math.floor(math.log10(u))
+    leading = u / math.pow(10.0, place)
+    decimals = min(-place + (1 if leading < 3 else 0), 3)
+    if decimals <= 0:
+        step = math.pow(10.0, -decimals)
+        return fmt(math.floor(u / step + 0.5) * step, "0")
+    return fmt(u, "0." + "0" * decimals)
+
+
 RESULT_KEYS = ("hvl1_mm_al", "quarter_value_mm_al", "effective_energy_kev", "quality_index",
                "exposure_at_1m_ckg", "exposure_with_scatter_ckg", "dose_conversion_factor",
-               "backscatter_factor", "entrance_surface_dose_mgy", "caregiver_usv_1",
-               "caregiver_usv_2", "caregiver_usv_3")
+               "backscatter_factor", "entrance_surface_dose_mgy", "entrance_surface_dose_u_mgy",
+               "caregiver_usv_1", "caregiver_usv_2", "caregiver_usv_3")

@@ -166,6 +166,8 @@ void ConditionsScreen::buildControls() {
         QLineEdit* edit = output.result == engine::ResultField::MeasuredExposureCkg
                               ? measured_ // stands beside its option button, which is its caption
                               : addFieldRow(g.grid, output.row, g.box, output.objectName, output.caption, output.unit);
+        if (output.columns > 1)
+            g.grid->addWidget(edit, output.row, 1, 1, output.columns);
         // Enabled result fields show what the routines computed; they are not for typing, so the
         // report always receives computed values.
         if (output.enabled)
@@ -522,13 +524,27 @@ bool ConditionsScreen::eventFilter(QObject* watched, QEvent* event) {
 // ResultFields ---------------------------------------------------------------------------------------
 
 void ConditionsScreen::setResultText(engine::ResultField id, const std::string& utf8Text) {
+    using engine::ResultField;
+    if (id == ResultField::EntranceSurfaceDoseUncertaintyMGy) {
+        // Shown with the dose it belongs to: "0.203 mGy ± 0.04 mGy (k=2)".
+        expandedUncertainty_ = qs(utf8Text);
+        const QString dose = resultField(ResultField::EntranceSurfaceDoseMGy)->text();
+        resultField(id)->setText(utf8Text.empty() || dose.isEmpty() ? QString() : doseWithUncertainty(dose, expandedUncertainty_));
+        return;
+    }
     if (auto it = resultFields_.find(id); it != resultFields_.end())
         it->second->setText(qs(utf8Text));
 }
 
 std::string ConditionsScreen::resultText(engine::ResultField id) const {
+    if (id == engine::ResultField::EntranceSurfaceDoseUncertaintyMGy)
+        return resultField(id)->text().isEmpty() ? std::string() : utf8(expandedUncertainty_);
     auto it = resultFields_.find(id);
     return it == resultFields_.end() ? std::string() : utf8(it->second->text());
+}
+
+QString ConditionsScreen::doseWithUncertainty(const QString& dose, const QString& expanded) {
+    return dose + QStringLiteral(" mGy ± ") + expanded + QStringLiteral(" mGy (k=2)");
 }
 
 void ConditionsScreen::clearResultFields(bool withCaregiver) {
@@ -653,6 +669,7 @@ ReportFields ConditionsScreen::reportFields() const {
     r.thickness = numberText(s.subjectThicknessCm);
     r.xrayUnit = qs(s.xrayUnitName);
     r.dose = resultField(engine::ResultField::EntranceSurfaceDoseMGy)->text();
+    r.doseUncertainty = qs(resultText(engine::ResultField::EntranceSurfaceDoseUncertaintyMGy));
     r.caregiver1 = resultField(engine::ResultField::CaregiverDose1USv)->text();
     r.caregiver2 = resultField(engine::ResultField::CaregiverDose2USv)->text();
     r.caregiver3 = resultField(engine::ResultField::CaregiverDose3USv)->text();

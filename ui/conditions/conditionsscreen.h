@@ -40,6 +40,8 @@ public:
     std::string resultText(engine::ResultField field) const override;
     // The field that shows a result.
     QLineEdit* resultField(engine::ResultField result) const;
+    // "0.203 mGy ± 0.04 mGy (k=2)": the dose with its expanded uncertainty, as shown and reported.
+    static QString doseWithUncertainty(const QString& dose, const QString& expanded);
 
     // "新規計算" on the start screen: the caregiver, illustration and report commands off.
     void disableFollowUpCommands();
@@ -151,6 +153,7 @@ private:
     bool resultsShown_ = false;
     QHash<QLineEdit*, double> runValues_;
     QString runFieldSizeName_;
+    QString expandedUncertainty_; // as the run gave it, "0.04"
 };
 
 } // namespace tamso::ui

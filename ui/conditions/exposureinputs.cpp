@@ -66,6 +66,9 @@ const std::vector<ResultOutput>& resultOutputs() {
          ConditionGroup::Results, 5, true},
         {ResultField::EntranceSurfaceDoseMGy, "Text20", QStringLiteral("   入射表面線量"), QStringLiteral(" mGy"),
          ConditionGroup::Results, 6, true},
+        // The dose with its expanded uncertainty, "0.203 mGy ± 0.04 mGy (k=2)".
+        {ResultField::EntranceSurfaceDoseUncertaintyMGy, "Text26", QStringLiteral("   不確かさ"), QString(),
+         ConditionGroup::Results, 7, true, 2},
         {ResultField::CaregiverDose1USv, "Text21", QStringLiteral("1"), QString(), ConditionGroup::Caregivers, 3, true},
         {ResultField::CaregiverDose2USv, "Text22", QStringLiteral("2"), QString(), ConditionGroup::Caregivers, 4, true},
         {ResultField::CaregiverDose3USv, "Text25", QStringLiteral("3"), QString(), ConditionGroup::Caregivers, 5, true},

@@ -46,6 +46,7 @@ struct ResultOutput {
     ConditionGroup group;
     int row;
     bool enabled; // enabled fields are read-only; the others are shown disabled
+    int columns = 1; // grid columns the field spans (2: over the unit column too)
 };
 
 const std::vector<ResultOutput>& resultOutputs();

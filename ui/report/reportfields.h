@@ -19,6 +19,7 @@ struct ReportFields {
     QString ffd;          // Text7
     QString fieldSize;    // Text8
     QString dose;         // Text10
+    QString doseUncertainty; // its expanded uncertainty (k = 2) in mGy, "0.04"; empty when not known
     QString caregiver1;   // Text11
     QString caregiver2;   // Text12
     QString caregiver3;   // Text13
