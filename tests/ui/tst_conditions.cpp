@@ -17,6 +17,7 @@
 #include "ui/conditions/exposureinputs.h"
 #include "ui/conditions/fieldsizepresets.h"
 #include "ui/conditions/measuredexposuredialog.h"
+#include "ui/conditions/spectrumwindow.h"
 #include "ui/shell/illustrationwindow.h"
 #include "ui/kit/messagebox.h"
 #include "ui/report/reportfields.h"
@@ -33,6 +34,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QChart>
+#include <QChartView>
+#include <QLineSeries>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QtTest>
@@ -925,6 +929,40 @@ private slots:
         text("Text5")->setText(QStringLiteral("55"));
         QVERIFY(text("Text26")->text().isEmpty());
         QVERIFY(form1()->resultText(engine::ResultField::EntranceSurfaceDoseUncertaintyMGy).empty());
+    }
+
+    // The spectrum of the run in its own window: the photons per 0.5 keV up to the tube voltage,
+    // the effective energy marked, the beam-quality figures beside; gone with the results.
+    void spectrumWindowShowsTheRun() {
+        QVERIFY(!button("Command14")->isEnabled());
+        click("Command2");
+        QVERIFY(button("Command14")->isEnabled());
+        click("Command14");
+        ui::SpectrumWindow* window = shell_->spectrumWindow();
+        QVERIFY(window && window->isVisible());
+        const ui::SpectrumData& shown = window->spectrum();
+        QCOMPARE(int(shown.photons.size()), 2 * 50 + 1);
+        for (int bin = 0; bin <= 100; ++bin)
+            QCOMPARE(shown.photons[size_t(bin)], engine::Module1.PhotonSpectrumTable[size_t(bin)]);
+        QCOMPARE(shown.effectiveEnergyKev, engine::Module1.effectiveEnergyKev);
+        QCOMPARE(shown.hvl1MmAl, text("Text13")->text());
+        const QList<QAbstractSeries*> series = window->chartView()->chart()->series();
+        QCOMPARE(series.size(), 2);
+        auto* marker = qobject_cast<QLineSeries*>(series[1]);
+        QVERIFY(marker);
+        QCOMPARE(marker->at(0).x(), engine::Module1.effectiveEnergyKev);
+        auto* figures = window->findChild<QLabel*>(QStringLiteral("Label1"));
+        QVERIFY(figures->text().contains(text("Text13")->text() + QStringLiteral(" mmAl")));
+        // The report receives it with the hand-over.
+        QSignalSpy handOver(form1(), &ui::ConditionsScreen::reportRequested);
+        click("Command3");
+        click("Command4");
+        click("Command6");
+        QCOMPARE(handOver.first().first().value<ui::ReportFields>().spectrum.photons, shown.photons);
+        // A changed input clears the results, and the spectrum window goes with them.
+        text("Text5")->setText(QStringLiteral("60"));
+        QVERIFY(!window->isVisible());
+        QVERIFY(!button("Command14")->isEnabled());
     }
 
     void resultFieldsAreNotForTyping() {

@@ -14,6 +14,7 @@
 #include "ui/shell/illustrationwindow.h"
 #include "ui/shell/shell.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -371,6 +372,62 @@ private slots:
         QCOMPARE(MessageBox::shown().last().kind, MessageBox::Kind::Warning);
         QVERIFY(enabled("Command5") && enabled("Command6"));
         QVERIFY(screen_->isVisible());
+    }
+
+    // The spectrum handed over with a calculation prints as a second page when asked for; a stored
+    // record has none, and the choice is then off.
+    void spectrumPrintsAsASecondPage() {
+        ReportFields withSpectrum = defaultCase();
+        withSpectrum.spectrum.tubeVoltageKv = 50;
+        withSpectrum.spectrum.effectiveEnergyKev = 27.77;
+        withSpectrum.spectrum.photons.assign(101, 0.0);
+        for (int bin = 20; bin <= 100; ++bin)
+            withSpectrum.spectrum.photons[static_cast<size_t>(bin)] = 1.0 / 81;
+        withSpectrum.spectrum.hvl1MmAl = QStringLiteral("1.860");
+        withSpectrum.spectrum.quarterValueMmAl = QStringLiteral("4.266");
+        withSpectrum.spectrum.effectiveEnergy = QStringLiteral("27.77");
+        withSpectrum.spectrum.qualityIndex = QStringLiteral("0.555");
+        shell_->handOverToReport(withSpectrum);
+        screen_ = shell_->reportScreen();
+        auto* check = child<QCheckBox>("Check1");
+        QVERIFY(check->isEnabled());
+        QVERIFY(!check->isChecked());
+        QCOMPARE(check->text(), QStringLiteral("スペクトルも印刷する"));
+        click("Command2");
+        const QString pdf = dir_.filePath(QStringLiteral("spectrum.pdf"));
+        ReportScreen::setPrinterProvider([&](QWidget*) {
+            auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+            printer->setOutputFormat(QPrinter::PdfFormat);
+            printer->setOutputFileName(pdf);
+            return printer;
+        });
+        auto printedPages = [&](QString& text) {
+            click("Command5");
+            QString error;
+            if (!uitest::pdfText(pdf, text, error))
+                return -1;
+            return static_cast<int>(text.count(QLatin1Char('\f')));
+        };
+        QString text;
+        QCOMPARE(printedPages(text), 1);
+        QVERIFY(!text.contains(QStringLiteral("Ｘ線スペクトルと線質")));
+        check->setChecked(true);
+        QCOMPARE(printedPages(text), 2);
+        const QString second = text.section(QLatin1Char('\f'), 1, 1);
+        for (const QString& expected : {QStringLiteral("Ｘ線スペクトルと線質"), QStringLiteral("第１半価層"),
+                                        QStringLiteral("1.860 mmAl"), QStringLiteral("27.77 keV"),
+                                        QStringLiteral("光子エネルギー (keV)")})
+            QVERIFY2(second.contains(expected), qPrintable(expected + QStringLiteral(" in ") + second));
+        QVERIFY2(uitest::radicalsIn(text).isEmpty(), qPrintable(uitest::radicalsIn(text)));
+        if (const QString pictures = qEnvironmentVariable("TAMSO_SCREENSHOT_DIR"); !pictures.isEmpty()) {
+            QFile::remove(QDir(pictures).filePath(QStringLiteral("report-spectrum.pdf")));
+            QFile::copy(pdf, QDir(pictures).filePath(QStringLiteral("report-spectrum.pdf")));
+        }
+
+        shell_->showRecordOnReport(defaultCase());
+        QVERIFY(!check->isEnabled());
+        QVERIFY(!check->isChecked());
+        QVERIFY(screen_->fields().spectrum.empty());
     }
 
     void closeButtonHides() {

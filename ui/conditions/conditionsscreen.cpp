@@ -31,6 +31,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace tamso::ui {
@@ -193,6 +194,10 @@ void ConditionsScreen::buildControls() {
     left->addWidget(command2_);
     left->addStretch();
 
+    // The spectrum of the run, in a window of its own.
+    command14_ = makeCommand(groups[ConditionGroup::Results].box, "Command14", QStringLiteral("スペクトル表示"),
+                             QStringLiteral("スペクトル表示"));
+    groups[ConditionGroup::Results].grid->addWidget(command14_, 8, 1, 1, 2);
     right->addWidget(groups[ConditionGroup::Results].box);
     right->addWidget(groups[ConditionGroup::Caregivers].box);
     right->addLayout(buildLeavingRow());
@@ -412,6 +417,7 @@ void ConditionsScreen::connectControls() {
     connect(command6_, &QPushButton::clicked, this, &ConditionsScreen::handOverToReport);
     connect(command1_, &QPushButton::clicked, this, &ConditionsScreen::backToStartScreen);
     connect(command12_, &QPushButton::clicked, this, &ConditionsScreen::tubeOutputEditorRequested);
+    connect(command14_, &QPushButton::clicked, this, [this] { emit spectrumRequested(spectrum()); });
     connect(command5_, &QPushButton::clicked, this, &ConditionsScreen::ambientDoseEditorRequested);
 }
 
@@ -440,7 +446,7 @@ void ConditionsScreen::loadDefaults() {
     date_->setDate(QDate::currentDate());
     s.exposureSource = 2;
 
-    for (QPushButton* b : {command3_, command4_, command6_})
+    for (QPushButton* b : {command3_, command4_, command6_, command14_})
         b->setEnabled(false);
     focusFirstInput();
 }
@@ -618,8 +624,9 @@ void ConditionsScreen::runCalculation() {
         // No result of earlier conditions may stay on screen or be handed on beside these inputs.
         clearResultFields(false);
         resultsShown_ = false;
-        for (QPushButton* b : {command3_, command4_, command6_})
+        for (QPushButton* b : {command3_, command4_, command6_, command14_})
             b->setEnabled(false);
+        emit resultsCleared();
         MessageBox::warning(this, qs(status.message()));
         return;
     }
@@ -634,6 +641,7 @@ void ConditionsScreen::runCalculation() {
     if (!resultsShown_)
         return;
     command3_->setEnabled(true);
+    command14_->setEnabled(true);
     command3_->setFocus(Qt::OtherFocusReason);
 }
 
@@ -670,6 +678,8 @@ ReportFields ConditionsScreen::reportFields() const {
     r.xrayUnit = qs(s.xrayUnitName);
     r.dose = resultField(engine::ResultField::EntranceSurfaceDoseMGy)->text();
     r.doseUncertainty = qs(resultText(engine::ResultField::EntranceSurfaceDoseUncertaintyMGy));
+    if (resultsShown_)
+        r.spectrum = spectrum();
     r.caregiver1 = resultField(engine::ResultField::CaregiverDose1USv)->text();
     r.caregiver2 = resultField(engine::ResultField::CaregiverDose2USv)->text();
     r.caregiver3 = resultField(engine::ResultField::CaregiverDose3USv)->text();
@@ -691,6 +701,7 @@ void ConditionsScreen::backToStartScreen() {
     else
         option5_->setChecked(true); // runs its handler
     resultsShown_ = false;
+    command14_->setEnabled(false);
     emit backRequested();
 }
 
@@ -727,8 +738,23 @@ void ConditionsScreen::checkInputsAgainstRun() {
 void ConditionsScreen::invalidateResults() {
     resultsShown_ = false;
     clearResultFields(true);
-    for (QPushButton* b : {command3_, command4_, command6_})
+    for (QPushButton* b : {command3_, command4_, command6_, command14_})
         b->setEnabled(false);
+    emit resultsCleared();
+}
+
+SpectrumData ConditionsScreen::spectrum() const {
+    const engine::CalculationState& s = engine::Module1;
+    SpectrumData data;
+    const int top = std::clamp(static_cast<int>(2 * s.tubeVoltageKv), 0, engine::kTopBin);
+    data.photons.assign(s.PhotonSpectrumTable.begin(), s.PhotonSpectrumTable.begin() + top + 1);
+    data.tubeVoltageKv = s.tubeVoltageKv;
+    data.effectiveEnergyKev = s.effectiveEnergyKev;
+    data.hvl1MmAl = resultField(engine::ResultField::Hvl1MmAl)->text();
+    data.quarterValueMmAl = resultField(engine::ResultField::QuarterValueLayerMmAl)->text();
+    data.effectiveEnergy = resultField(engine::ResultField::EffectiveEnergyKev)->text();
+    data.qualityIndex = resultField(engine::ResultField::QualityIndex)->text();
+    return data;
 }
 
 } // namespace tamso::ui

@@ -80,6 +80,11 @@ signals:
     // Command12 "出力データ編集" and Command5 "周辺線量の実測データ編集".
     void tubeOutputEditorRequested();
     void ambientDoseEditorRequested();
+    // Command14 "スペクトル表示": the spectrum of the last run.
+    void spectrumRequested(const tamso::ui::SpectrumData& spectrum);
+    // The shown results were cleared (changed inputs or data, a failed run): whatever shows them
+    // elsewhere goes too.
+    void resultsCleared();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -126,6 +131,7 @@ private:
     void recordRunInputs();
     void showWAir();
     void checkInputsAgainstRun();
+    SpectrumData spectrum() const; // of the last run, from the state and the result fields
 
     QDateEdit* date_ = nullptr;
     QLabel* wAirLabel_ = nullptr;
@@ -143,6 +149,7 @@ private:
     QPushButton* command5_ = nullptr;
     QPushButton* command6_ = nullptr;
     QPushButton* command12_ = nullptr;
+    QPushButton* command14_ = nullptr;
     std::vector<Input> inputs_; // in the order of the Enter chain
     std::map<engine::ResultField, QLineEdit*> resultFields_;
     // Enter-key chain: control -> what Enter does there.

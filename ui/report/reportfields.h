@@ -2,6 +2,8 @@
 // The texts of the report screen's fields (Form8), as the exposure-condition screen hands them
 // over, the record search shows a stored record and the Data Save stores them.
 
+#include "ui/report/spectrumchart.h"
+
 #include <QString>
 
 namespace tamso::ui {
@@ -23,6 +25,9 @@ struct ReportFields {
     QString caregiver1;   // Text11
     QString caregiver2;   // Text12
     QString caregiver3;   // Text13
+    // The spectrum of the calculation handed over, for the optional second page; empty for a
+    // stored record.
+    SpectrumData spectrum;
 };
 
 } // namespace tamso::ui

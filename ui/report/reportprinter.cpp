@@ -3,12 +3,16 @@
 #include "ui/report/paintercanvas.h"
 #include "ui/report/printfonts.h"
 #include "ui/report/reportlayout.h"
+#include "ui/report/spectrumchart.h"
+#include "ui/kit/uiutil.h"
 
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPrinter>
+
+#include <functional>
 
 namespace tamso::ui {
 namespace {
@@ -25,8 +29,14 @@ public:
         : PainterCanvas(painter, mapping), painter_(painter) {}
     // The same fonts, in copies whose text the printed file gives back as it was drawn.
     void setFontName(const QString& name) override { setFontFamilies(printFontFamilies(name)); }
-    void endDocument() override { ended_ = painter_.end(); }
+    void endDocument() override {
+        if (beforeEnd)
+            beforeEnd();
+        ended_ = painter_.end();
+    }
     bool ended() const { return ended_; }
+    // Further pages, drawn when the report's page is done and before the document ends.
+    std::function<void()> beforeEnd;
 
 private:
     QPainter& painter_;
@@ -53,12 +63,23 @@ PainterCanvas::Mapping reportPrinterMapping(double dpi) {
     return mapping;
 }
 
-Status printReport(QPrinter& printer, const ReportFields& fields) {
+Status printReport(QPrinter& printer, const ReportFields& fields, bool withSpectrumPage) {
     configureReportPrinter(printer);
     QPainter painter;
     if (!painter.begin(&printer))
         return Error{"印刷を開始できませんでした。プリンタの設定を確認して下さい。"};
     PrinterCanvas canvas(painter, reportPrinterMapping(printer.resolution()));
+    if (withSpectrumPage && !fields.spectrum.empty())
+        canvas.beforeEnd = [&] {
+            printer.newPage();
+            painter.resetTransform();
+            painter.setClipping(false);
+            // 15 mm margins on the printable area.
+            const double margin = 15 * printer.resolution() / 25.4;
+            const QRectF page(0, 0, printer.width(), printer.height());
+            drawSpectrumPage(painter, page.adjusted(margin, margin, -margin, -margin), fields.spectrum,
+                             printFontFamilies(gothicFontFamily()));
+        };
     drawReport(canvas, ReportTarget::Printer, fields);
     if (!canvas.ended() || printer.printerState() == QPrinter::Error)
         return Error{"印刷できませんでした。プリンタの設定を確認して下さい。"};

@@ -21,8 +21,9 @@ void configureReportPrinter(QPrinter& printer);
 // How the printer canvas maps the page onto a printer of this resolution (dots per inch).
 PainterCanvas::Mapping reportPrinterMapping(double dpi);
 
-// Prints the report with the fields as they stand. Fails, with the message for the user, when the
+// Prints the report with the fields as they stand, and the spectrum handed over with them as a
+// second page when asked for and there is one. Fails, with the message for the user, when the
 // print job could not be started or finished; nothing is printed then.
-Status printReport(QPrinter& printer, const ReportFields& fields);
+Status printReport(QPrinter& printer, const ReportFields& fields, bool withSpectrumPage = false);
 
 } // namespace tamso::ui

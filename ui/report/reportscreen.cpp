@@ -6,6 +6,7 @@
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
 #include <QFrame>
@@ -134,6 +135,10 @@ ReportScreen::ReportScreen(QWidget* parent) : QWidget(parent) {
     command3_ = button(QStringLiteral("Command3"), QStringLiteral("Clear"), 2760, 9360, 1335, 615);
     command5_ = button(QStringLiteral("Command5"), QStringLiteral("Printer"), 1080, 10080, 1335, 615);
     command6_ = button(QStringLiteral("Command6"), QStringLiteral("Data Save"), 2760, 10080, 1335, 615);
+    // The spectrum of the calculation handed over as a second page of the printout.
+    check1_ = new QCheckBox(QStringLiteral("スペクトルも印刷する"), this);
+    nameControl(check1_, QStringLiteral("Check1"), check1_->text());
+    placeTwips(check1_, 1080, 10800, 3015, 300);
     command1_ = button(QStringLiteral("Command1"), QString(), 120, 10920, 495, 495);
     command1_->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
     command1_->setToolTip(QStringLiteral(" bye bye "));
@@ -216,6 +221,7 @@ ReportFields ReportScreen::fields() const {
     f.caregiver1 = text11_->text();
     f.caregiver2 = text12_->text();
     f.caregiver3 = text13_->text();
+    f.spectrum = spectrum_;
     return f;
 }
 
@@ -230,7 +236,15 @@ void ReportScreen::setOutputCommandsEnabled(bool enabled) {
     command6_->setEnabled(enabled);
 }
 
+void ReportScreen::setSpectrum(const SpectrumData& spectrum) {
+    spectrum_ = spectrum;
+    check1_->setEnabled(!spectrum_.empty());
+    if (spectrum_.empty())
+        check1_->setChecked(false);
+}
+
 void ReportScreen::handOver(const ReportFields& fields) {
+    setSpectrum(fields.spectrum);
     preview_->clear();
     setFieldTexts(fields, false);
     const Status status = technologists_.read(workingFolderPath());
@@ -245,6 +259,7 @@ void ReportScreen::handOver(const ReportFields& fields) {
 }
 
 void ReportScreen::showRecord(const ReportFields& fields) {
+    setSpectrum(fields.spectrum); // a stored record has none
     setFieldTexts(fields, true);
     combo1_->setCurrentText(fields.technologist);
     preview_->clear();
@@ -283,7 +298,8 @@ void ReportScreen::printRequested() {
     std::unique_ptr<QPrinter> printer = printerProvider() ? printerProvider()(this) : askForPrinter(this);
     if (!printer)
         return;
-    if (const Status printed = printReport(*printer, current); !printed.ok())
+    const bool withSpectrum = check1_->isEnabled() && check1_->isChecked();
+    if (const Status printed = printReport(*printer, current, withSpectrum); !printed.ok())
         MessageBox::warning(this, qs(printed.message()));
 }
 

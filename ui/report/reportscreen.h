@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QPrinter;
@@ -51,6 +52,7 @@ protected:
 
 private:
     void setFieldTexts(const ReportFields& fields, bool withIdentity);
+    void setSpectrum(const SpectrumData& spectrum);
     void fillTechnologistCombo();
     void setOutputCommandsEnabled(bool enabled);
     void drawPreview();
@@ -82,6 +84,8 @@ private:
     QPushButton* command4_ = nullptr;
     QPushButton* command5_ = nullptr;
     QPushButton* command6_ = nullptr;
+    QCheckBox* check1_ = nullptr; // "スペクトルも印刷する"
+    SpectrumData spectrum_;        // of the calculation handed over
     ReportPreview* preview_ = nullptr;
     records::TechnologistList technologists_;
 };

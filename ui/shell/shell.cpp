@@ -3,6 +3,7 @@
 #include "engine/calculationstate.h"
 #include "refdata/referenceloader.h"
 #include "ui/conditions/conditionsscreen.h"
+#include "ui/conditions/spectrumwindow.h"
 #include "ui/editors/ambientdoseeditor.h"
 #include "ui/editors/basicdataeditor.h"
 #include "ui/editors/tubeoutputeditor.h"
@@ -36,6 +37,7 @@ Shell::Shell() : quitProgram([] { QCoreApplication::quit(); }) {}
 
 Shell::~Shell() {
     // Windows that delete themselves on closing are owned here as long as they exist.
+    delete spectrum_.data();
     delete ambientDose_.data();
     delete tubeOutput_.data();
     delete basicData_.data();
@@ -54,6 +56,7 @@ RecordSearchScreen* Shell::recordSearchScreen() const { return search_; }
 BasicDataEditor* Shell::basicDataEditor() const { return basicData_; }
 TubeOutputEditor* Shell::tubeOutputEditor() const { return tubeOutput_; }
 AmbientDoseEditor* Shell::ambientDoseEditor() const { return ambientDose_; }
+SpectrumWindow* Shell::spectrumWindow() const { return spectrum_; }
 
 bool Shell::start() {
     const Status status = refdata::loadReferenceData(engine::Module1, workingFolderPath());
@@ -84,6 +87,8 @@ void Shell::newCalculation() {
         connect(conditions_, &ConditionsScreen::reportRequested, this, &Shell::handOverToReport);
         connect(conditions_, &ConditionsScreen::tubeOutputEditorRequested, this, &Shell::openTubeOutputEditor);
         connect(conditions_, &ConditionsScreen::ambientDoseEditorRequested, this, &Shell::openAmbientDoseEditor);
+        connect(conditions_, &ConditionsScreen::spectrumRequested, this, &Shell::showSpectrum);
+        connect(conditions_, &ConditionsScreen::resultsCleared, this, [this] { hideIfShown(spectrum_); });
     }
     conditions_->disableFollowUpCommands();
     bringToFront(conditions_);
@@ -150,6 +155,13 @@ void Shell::openAmbientDoseEditor() {
     ambientDose_->open();
 }
 
+void Shell::showSpectrum(const SpectrumData& spectrum) {
+    if (!spectrum_)
+        spectrum_ = new SpectrumWindow;
+    spectrum_->showSpectrum(spectrum);
+    bringToFront(spectrum_);
+}
+
 void Shell::referenceDataChanged() {
     if (conditions_)
         conditions_->referenceDataChanged();
@@ -182,12 +194,14 @@ void Shell::conditionsBack() {
     }
     hideIfShown(illustration_);
     hideIfShown(tubeOutput_);
+    hideIfShown(spectrum_);
 }
 
 void Shell::conditionsClosed() {
     if (startScreen_)
         startScreen_->show();
     hideIfShown(illustration_);
+    hideIfShown(spectrum_);
     // The screen goes; the next "新規計算" loads it anew with the defaults.
     ConditionsScreen* closing = conditions_;
     conditions_.clear();

@@ -21,7 +21,9 @@ class RecordSearchScreen;
 class BasicDataEditor;
 class TubeOutputEditor;
 class AmbientDoseEditor;
+class SpectrumWindow;
 struct ReportFields;
+struct SpectrumData;
 
 class Shell : public QObject {
     Q_OBJECT
@@ -47,6 +49,7 @@ public:
     BasicDataEditor* basicDataEditor() const;
     TubeOutputEditor* tubeOutputEditor() const;
     AmbientDoseEditor* ambientDoseEditor() const;
+    SpectrumWindow* spectrumWindow() const;
 
 public slots:
     // Start screen.
@@ -57,6 +60,7 @@ public slots:
     void showIllustration();     // "周辺線量"
     void openTubeOutputEditor(); // "出力データ編集"
     void openAmbientDoseEditor(); // "周辺線量の実測データ編集"
+    void showSpectrum(const tamso::ui::SpectrumData& spectrum); // "スペクトル表示"
     void handOverToReport(const tamso::ui::ReportFields& fields);
     // Record search.
     void showRecordOnReport(const tamso::ui::ReportFields& fields);
@@ -76,6 +80,7 @@ private:
     QPointer<BasicDataEditor> basicData_;
     QPointer<TubeOutputEditor> tubeOutput_;
     QPointer<AmbientDoseEditor> ambientDose_;
+    QPointer<SpectrumWindow> spectrum_;
 };
 
 } // namespace tamso::ui
