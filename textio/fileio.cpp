@@ -20,6 +20,9 @@
 #endif
 #include <thread>
 #include <windows.h>
+#ifndef ERROR_DISK_QUOTA_EXCEEDED // not in every SDK's headers (MinGW-w64 lacks it)
+#define ERROR_DISK_QUOTA_EXCEEDED 1295L
+#endif
 #else
 #include <fcntl.h>
 #include <sys/file.h>
