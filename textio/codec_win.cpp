@@ -37,14 +37,14 @@ Expected<std::string> fromWide(UINT codePage, const std::wstring& in, const char
 
 Expected<std::string> sjisToUtf8(std::string_view sjis) {
     auto wide = toWide(932, sjis, "Shift-JIS として読めない文字があります");
-    if (!wide)
+    if (!wide.ok())
         return wide.error();
     return fromWide(CP_UTF8, *wide, "Shift-JIS として読めない文字があります");
 }
 
 Expected<std::string> utf8ToSjis(std::string_view utf8) {
     auto wide = toWide(CP_UTF8, utf8, "UTF-8 として読めない文字があります");
-    if (!wide)
+    if (!wide.ok())
         return wide.error();
     return fromWide(932, *wide, "Shift-JIS で書けない文字があります");
 }

@@ -20,6 +20,9 @@
 #endif
 #include <thread>
 #include <windows.h>
+#ifndef ERROR_DISK_QUOTA_EXCEEDED // not in every SDK's headers (MinGW-w64 lacks it)
+#define ERROR_DISK_QUOTA_EXCEEDED 1295L
+#endif
 #else
 #include <fcntl.h>
 #include <sys/file.h>
@@ -202,6 +205,23 @@ void removeIfAbandoned(const fs::path& path) {
     ::DeleteFileW(path.c_str());
 }
 
+// Gives the temporary file the target's name only where nothing has that name; `existed` tells
+// that something had it (the temporary file is then gone and the target untouched).
+int publishNew(TemporaryFile& temp, const fs::path& target, Durability durability, bool& existed) {
+    existed = false;
+    closeTemporary(temp);
+    const DWORD flags = durability == Durability::Synced ? MOVEFILE_WRITE_THROUGH : 0;
+    if (::MoveFileExW(temp.path.c_str(), target.c_str(), flags)) // no MOVEFILE_REPLACE_EXISTING
+        return 0;
+    const DWORD code = ::GetLastError();
+    ::DeleteFileW(temp.path.c_str());
+    if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS) {
+        existed = true;
+        return 0;
+    }
+    return static_cast<int>(code);
+}
+
 #else
 
 Failure classify(int code) {
@@ -326,6 +346,14 @@ void discardTemporary(TemporaryFile& temp) {
     temp.fd = -1;
 }
 
+void syncFolderOf(const fs::path& target) {
+    const int folder = ::open(folderOf(target).c_str(), O_RDONLY | O_CLOEXEC);
+    if (folder >= 0) {
+        (void)::fsync(folder);
+        ::close(folder);
+    }
+}
+
 int publish(TemporaryFile& temp, const fs::path& target, Durability durability) {
     // Renamed while still open and locked, so that no other program can take it for a leftover
     // between its last write and its new name.
@@ -336,14 +364,8 @@ int publish(TemporaryFile& temp, const fs::path& target, Durability durability) 
     }
     ::close(temp.fd);
     temp.fd = -1;
-    if (durability == Durability::Synced) {
-        // The new name itself reaches the disk with the folder.
-        const int folder = ::open(folderOf(target).c_str(), O_RDONLY | O_CLOEXEC);
-        if (folder >= 0) {
-            (void)::fsync(folder);
-            ::close(folder);
-        }
-    }
+    if (durability == Durability::Synced)
+        syncFolderOf(target); // the new name itself reaches the disk with the folder
     return 0;
 }
 
@@ -361,6 +383,35 @@ void removeIfAbandoned(const fs::path& path) {
         S_ISREG(named.st_mode) && opened.st_dev == named.st_dev && opened.st_ino == named.st_ino)
         ::unlink(path.c_str());
     ::close(fd);
+}
+
+// Gives the temporary file the target's name only where nothing has that name; `existed` tells
+// that something had it (the temporary file is then gone and the target untouched). A hard link
+// is made only where the name is free, so nothing that appears meanwhile is replaced.
+int publishNew(TemporaryFile& temp, const fs::path& target, Durability durability, bool& existed) {
+    existed = false;
+    if (::link(temp.path.c_str(), target.c_str()) == 0) {
+        ::unlink(temp.path.c_str());
+    } else {
+        const int code = errno;
+        struct stat there {};
+        if (code == EEXIST || ::lstat(target.c_str(), &there) == 0) {
+            existed = true;
+            discardTemporary(temp);
+            return 0;
+        }
+        // A file system without hard links (FAT, some network shares): renamed, as nothing is there.
+        if (::rename(temp.path.c_str(), target.c_str()) != 0) {
+            const int failed = errno;
+            discardTemporary(temp);
+            return failed;
+        }
+    }
+    ::close(temp.fd);
+    temp.fd = -1;
+    if (durability == Durability::Synced)
+        syncFolderOf(target);
+    return 0;
 }
 
 #endif
@@ -527,15 +578,13 @@ Expected<std::string> readTextFile(const fs::path& path) {
     return text;
 }
 
-Status writeFileAtomic(const fs::path& path, std::string_view bytes, Durability durability) {
-    const Target target = inspectTarget(path);
-    if (target.folder)
-        return Error{writeFailure(path, "同じ名前のフォルダがあります")};
-    if (target.readOnly)
-        return Error{"ファイル" + quoted(path) + "は読み取り専用のため書き換えられません。"};
-    removeLeftoverTemporaries(path);
+namespace {
 
-    TemporaryFile temp;
+// Removes the target's leftover temporary files, then writes the bytes to a new temporary file
+// of the target (on the disk when `durability` asks for it), ready to be published.
+Status writeTemporary(const fs::path& path, const Target& target, std::string_view bytes,
+                      Durability durability, TemporaryFile& temp) {
+    removeLeftoverTemporaries(path);
     if (const int code = createTemporary(path, target, temp)) {
         const Failure failure = classify(code);
         return Error{writeFailure(path, failure == Failure::Denied
@@ -552,6 +601,21 @@ Status writeFileAtomic(const fs::path& path, std::string_view bytes, Durability 
         discardTemporary(temp);
         return Error{writeFailure(path, fileErrorReason(code))};
     }
+    return {};
+}
+
+} // namespace
+
+Status writeFileAtomic(const fs::path& path, std::string_view bytes, Durability durability) {
+    const Target target = inspectTarget(path);
+    if (target.folder)
+        return Error{writeFailure(path, "同じ名前のフォルダがあります")};
+    if (target.readOnly)
+        return Error{"ファイル" + quoted(path) + "は読み取り専用のため書き換えられません。"};
+
+    TemporaryFile temp;
+    if (Status written = writeTemporary(path, target, bytes, durability, temp); !written.ok())
+        return written;
     if (const int failed = publish(temp, path, durability)) {
         const Failure failure = classify(failed);
         return Error{writeFailure(path, failure == Failure::Denied || failure == Failure::InUse
@@ -559,6 +623,21 @@ Status writeFileAtomic(const fs::path& path, std::string_view bytes, Durability 
                                             : fileErrorReason(failed))};
     }
     return {};
+}
+
+Expected<bool> createFileAtomic(const fs::path& path, std::string_view bytes, Durability durability) {
+    std::error_code ec;
+    const fs::file_type there = fs::symlink_status(path, ec).type();
+    if (there != fs::file_type::not_found && there != fs::file_type::none)
+        return false;
+
+    TemporaryFile temp;
+    if (Status written = writeTemporary(path, Target{}, bytes, durability, temp); !written.ok())
+        return written.error();
+    bool existed = false;
+    if (const int failed = publishNew(temp, path, durability, existed))
+        return Error{writeFailure(path, fileErrorReason(failed))};
+    return !existed;
 }
 
 Status writeTextLines(const fs::path& path, const std::vector<std::string>& utf8Lines,

@@ -63,6 +63,14 @@ enum class Durability { Synced, Unsynced };
 // use, and so on.
 Status writeFileAtomic(const fs::path& path, std::string_view bytes,
                        Durability durability = Durability::Synced);
+// Creates the file with exactly these bytes, atomically, unless something of that name is there:
+// true when it was created, false when a file (or folder or link) of that name was already there,
+// which is then left exactly as it is, also when it appears while the new content is written. The
+// new file gets the permissions of a newly created file (writable by its user), whatever the
+// permissions of the source of the bytes. On a file system without hard links a file that appears
+// in the instant between the last look and the rename may still be replaced.
+Expected<bool> createFileAtomic(const fs::path& path, std::string_view bytes,
+                                Durability durability = Durability::Synced);
 // Writes the UTF-8 lines as Shift-JIS, each ended by CR LF, atomically.
 Status writeTextLines(const fs::path& path, const std::vector<std::string>& utf8Lines,
                       Durability durability = Durability::Synced);

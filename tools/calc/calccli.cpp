@@ -25,7 +25,9 @@ Usage:
 
 The working folder (default: the current folder) must hold the reference files 基礎データ.dat,
 mono_dBSF.dat, Atten2.dat, tamso_output.op, s_p_ratio.dat and kaijo_dose.dat. Every calculation
-writes the spectrum listing Beam_data.dat into it, as the program does.
+writes the spectrum listing Beam_data.dat into it, as the program does. tamso-calc creates and
+fills no working folder: the installed program fills ~/tamso-data from the shipped files on its
+first start (they lie in <prefix>/share/tamso/data, /usr/share/tamso/data for the package).
 
 Conditions (defaults are those of the exposure-condition screen):
   --kv V              tube voltage, kV (50)

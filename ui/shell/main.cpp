@@ -1,10 +1,56 @@
-// The tamso program: starts on the start screen after loading the reference data of the
-// working folder (the current folder).
+// The tamso program: chooses and prepares its working folder (see textio/workfolder.h: the
+// --workdir folder, the user's ~/tamso-data for an installed program, else the current folder),
+// works there, and starts on the start screen after loading the reference data of that folder.
 
-#include "ui/shell/shell.h"
+#include "textio/workfolder.h"
+#include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
+#include "ui/shell/shell.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QStringList>
+
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+// Makes the chosen working folder the current folder, creating and filling it first where the
+// program is installed. Tells the user and answers false when it cannot.
+bool enterWorkingFolder() {
+    using namespace tamso;
+    std::vector<std::string> args;
+    const QStringList arguments = QCoreApplication::arguments();
+    for (qsizetype i = 1; i < arguments.size(); ++i)
+        args.push_back(ui::utf8(arguments[i]));
+    const auto requested = textio::workFolderOption(args);
+    if (!requested.ok()) {
+        ui::MessageBox::warning(nullptr, ui::qs(requested.error().message));
+        return false;
+    }
+    textio::StartFolders folders;
+    folders.requested = *requested;
+    folders.defaults = textio::installedDefaultsFolder(textio::executableFolder());
+    folders.user = textio::userWorkFolder();
+    std::error_code ec;
+    folders.current = std::filesystem::current_path(ec);
+    const auto folder = textio::prepareWorkFolder(folders);
+    if (!folder.ok()) {
+        ui::MessageBox::warning(nullptr, ui::qs(folder.error().message));
+        return false;
+    }
+    std::filesystem::current_path(*folder, ec);
+    if (ec) {
+        const QString name = QDir::toNativeSeparators(QString::fromStdString(folder->u8string()));
+        ui::MessageBox::warning(nullptr, QStringLiteral("作業フォルダ「%1」に移れません。").arg(name));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -13,6 +59,8 @@ int main(int argc, char* argv[]) {
     // as the report is the last one closed.
     QApplication::setQuitOnLastWindowClosed(false);
     tamso::ui::installFontSubstitutions();
+    if (!enterWorkingFolder())
+        return 1;
 
     tamso::ui::Shell shell; // owns and wires every window
     if (!shell.start())
