@@ -263,6 +263,22 @@ std::string auditNoteText(const AuditNote& note) {
     return note.detail;
 }
 
+std::string auditPeriodText(const AuditPeriod& period) {
+    if (!period.bounded())
+        return "全期間";
+    return (period.from ? dateText(*period.from) : std::string()) + " ～ " +
+           (period.to ? dateText(*period.to) : std::string());
+}
+
+std::vector<std::string> auditSummaryLines(const DoseAudit& audit) {
+    auto count = [](int n) { return std::to_string(n); };
+    return {"記録ファイル " + count(audit.recordFiles) + " 件（読めないもの " + count(audit.unreadableFiles) +
+                " 件）、記録 " + count(audit.records) + " 件、期間内 " + count(audit.recordsInPeriod) + " 件",
+            "集計した撮影 " + count(audit.exposures) + " 件（患児 " + count(audit.infants) +
+                " 人）、撮影日が読めない記録 " + count(audit.dateUnreadable) + " 件、線量のない記録 " +
+                count(audit.noDose) + " 件"};
+}
+
 std::vector<std::string> auditTableHeadings() {
     return {"撮影部位",          "撮影数",       "患児数",       "中央値 (mGy)",
             "75パーセンタイル (mGy)", "最小 (mGy)",   "最大 (mGy)",   "参考レベル (mGy)",

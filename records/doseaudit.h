@@ -112,6 +112,10 @@ Expected<DoseAudit> auditRecordFolder(const fs::path& folder, const AuditPeriod&
 
 // One note in words, as the audit window and tamso-calc list it.
 std::string auditNoteText(const AuditNote& note);
+// The period in words: "2026/01/01 ～ 2026/12/31", an open end left empty, "全期間" for none.
+std::string auditPeriodText(const AuditPeriod& period);
+// What was read and counted, in words (two lines).
+std::vector<std::string> auditSummaryLines(const DoseAudit& audit);
 
 // The audit table as the window shows it and the CSV holds it: the column headings, then one row
 // of cells per body part (doses in mGy with three decimals, the ratio with two; empty cells where

@@ -3,6 +3,7 @@
 // counted across continuation files, the period, and every record or file that cannot be used
 // listed rather than skipped; the table and its CSV.
 
+#include "audit_testsupport.h"
 #include "records/doseaudit.h"
 #include "testsupport.h"
 #include "textio/fileio.h"
@@ -15,55 +16,10 @@ namespace tamso::records {
 namespace {
 
 using test::TempFolder;
-
-struct Exam {
-    std::string date;
-    std::string bodyPart;
-    std::string dose; // as the record file line holds it
-};
-
-// A record file as the report screen writes it: name, count, 13 lines per record.
-void writeRecordFile(const TempFolder& dir, const std::string& fileName, const std::vector<Exam>& exams) {
-    std::string text = "新生 太郎\r\n " + std::to_string(exams.size()) + " \r\n";
-    for (const Exam& e : exams)
-        text += e.date + "\r\n技師\r\n" + e.bodyPart + "\r\n 8 \r\n装置\r\n 60 \r\n 2 \r\n 100 \r\n六切サイズ\r\n" +
-                e.dose + "\r\n 1.5 \r\n\r\n\r\n";
-    test::writeSjis(dir.file(fileName), text);
-}
-
-refdata::ReferenceLevelTable levels() {
-    refdata::ReferenceLevelTable table;
-    table.rows = {{"腹部正面", std::nullopt, ""}, {"胸部正面", 0.2, "JP"}, {"胸部正面", 0.05, "NICU"},
-                  {"頭部正面", 0.5, "H"}};
-    return table;
-}
-
-// The synthetic folder whose statistics are worked out by hand in the tests below.
-void writeAuditFolder(const TempFolder& dir) {
-    writeRecordFile(dir, "A001.pat",
-                    {{"2026/01/10", "胸部正面", " .1 "}, {"2026-01-11", "腹部正面", " .05 "}, {"2026/1/2", "腹部正面", ".05"}});
-    // The continuation of A001 ("A001.~2.pat"): the same infant.
-    writeRecordFile(dir, "A001.~2.pat", {{"2026/02/01", "胸部正面", " .4 "}});
-    writeRecordFile(dir, "B002.pat",
-                    {{"2026/02/03", "胸部正面", " .2 "},
-                     {"2026/02/04", "腹部正面", "\"0.3\""}, // a dose stored quoted reads as the number
-                     {"2026/2/5", "頭部正面", " .3 "},
-                     {"2026/02/06", "腹部正面", "未計算"},
-                     {"令和8年2月7日", "胸部正面", " .9 "}});
-    writeRecordFile(dir, "C003.pat",
-                    {{"2026/03/01", "胸部正面", " .3 "},
-                     {"2026/03/02", "腹部正面", " .2 "},
-                     {"2026/03/03", "腹部正面", " .05 "},
-                     {"2025/12/31", "胸部正面", " 5 "},
-                     {"2026/03/04", "頭部正面", ""}});
-    test::writeSjis(dir.file("Z999.pat"), "壊れた\r\nabc\r\n");
-    test::writeBytes(dir.file("Y998.pat"), "\x81\x20\r\n 1 \r\n");
-    // Never record files: the lock beside one, a leftover temporary file, a folder, a hidden file.
-    test::writeBytes(dir.file("A001.pat.lock"), "");
-    test::writeBytes(dir.file(".A001.pat.tmp-0123456789abcdef"), "junk");
-    test::writeBytes(dir.file(".hidden.pat"), "junk");
-    std::filesystem::create_directory(dir.file("folder.pat"));
-}
+using test::Exam;
+using test::auditLevels;
+using test::writeAuditFolder;
+using test::writeRecordFile;
 
 const BodyPartAudit& part(const DoseAudit& audit, const std::string& name) {
     for (const BodyPartAudit& p : audit.bodyParts)
@@ -142,7 +98,7 @@ TEST(DoseAuditFolder, StatisticsOfAPeriodMatchTheHandValues) {
     TempFolder dir;
     writeAuditFolder(dir);
     const AuditPeriod year2026{parseExamDate("2026/01/01"), parseExamDate("2026/12/31")};
-    auto audit = auditRecordFolder(dir.path(), year2026, levels(), {"腹部正面", "胸部正面"});
+    auto audit = auditRecordFolder(dir.path(), year2026, auditLevels(), {"腹部正面", "胸部正面"});
     ASSERT_TRUE(audit.ok()) << audit.error().message;
     ASSERT_EQ(audit->bodyParts.size(), 3u);
     // The body-part list's order, then the others.
@@ -191,6 +147,12 @@ TEST(DoseAuditFolder, StatisticsOfAPeriodMatchTheHandValues) {
     EXPECT_EQ(audit->infants, 3);
     EXPECT_EQ(audit->dateUnreadable, 1);
     EXPECT_EQ(audit->noDose, 2);
+    EXPECT_EQ(auditSummaryLines(*audit),
+              (std::vector<std::string>{"記録ファイル 6 件（読めないもの 2 件）、記録 14 件、期間内 12 件",
+                                        "集計した撮影 10 件（患児 3 人）、撮影日が読めない記録 1 件、線量のない記録 2 件"}));
+    EXPECT_EQ(auditPeriodText(year2026), "2026/01/01 ～ 2026/12/31");
+    EXPECT_EQ(auditPeriodText(AuditPeriod{std::nullopt, parseExamDate("2026-1-2")}), " ～ 2026/01/02");
+    EXPECT_EQ(auditPeriodText(AuditPeriod{}), "全期間");
 }
 
 // Nothing is left out silently: each file and record that could not be used is listed.
@@ -198,7 +160,7 @@ TEST(DoseAuditFolder, ListsUnreadableFilesUndatedRecordsAndRecordsWithoutDose) {
     TempFolder dir;
     writeAuditFolder(dir);
     const AuditPeriod year2026{parseExamDate("2026/01/01"), parseExamDate("2026/12/31")};
-    auto audit = auditRecordFolder(dir.path(), year2026, levels());
+    auto audit = auditRecordFolder(dir.path(), year2026, auditLevels());
     ASSERT_TRUE(audit.ok());
     std::vector<std::string> texts;
     for (const AuditNote& note : audit->notes)
@@ -218,7 +180,7 @@ TEST(DoseAuditFolder, ListsUnreadableFilesUndatedRecordsAndRecordsWithoutDose) {
 TEST(DoseAuditFolder, WithoutAPeriodUndatedRecordsAreCountedAndStillListed) {
     TempFolder dir;
     writeAuditFolder(dir);
-    auto audit = auditRecordFolder(dir.path(), AuditPeriod{}, levels());
+    auto audit = auditRecordFolder(dir.path(), AuditPeriod{}, auditLevels());
     ASSERT_TRUE(audit.ok());
     // Chest: 0.1 0.2 0.3 0.4 0.9 5, six doses.
     const BodyPartAudit& chest = part(*audit, "胸部正面");
@@ -241,7 +203,7 @@ TEST(DoseAuditFolder, AShortPeriodTakesOnlyItsDates) {
     TempFolder dir;
     writeAuditFolder(dir);
     const AuditPeriod february{parseExamDate("2026/02/01"), parseExamDate("2026/2/28")};
-    auto audit = auditRecordFolder(dir.path(), february, levels());
+    auto audit = auditRecordFolder(dir.path(), february, auditLevels());
     ASSERT_TRUE(audit.ok());
     const BodyPartAudit& chest = part(*audit, "胸部正面");
     EXPECT_EQ(chest.exposures, 2);
@@ -252,7 +214,7 @@ TEST(DoseAuditFolder, AShortPeriodTakesOnlyItsDates) {
     EXPECT_EQ(abdomen.exposures, 1); // B002's 0.3; its "未計算" record is listed
     EXPECT_EQ(audit->noDose, 1);
     // From a date on, with no end.
-    auto fromMarch = auditRecordFolder(dir.path(), AuditPeriod{parseExamDate("2026/03/01"), std::nullopt}, levels());
+    auto fromMarch = auditRecordFolder(dir.path(), AuditPeriod{parseExamDate("2026/03/01"), std::nullopt}, auditLevels());
     ASSERT_TRUE(fromMarch.ok());
     EXPECT_EQ(part(*fromMarch, "胸部正面").exposures, 1);
     EXPECT_EQ(part(*fromMarch, "腹部正面").exposures, 2);
@@ -260,11 +222,11 @@ TEST(DoseAuditFolder, AShortPeriodTakesOnlyItsDates) {
 
 TEST(DoseAuditFolder, EmptyFolderGivesAnEmptyTableAndAMissingFolderAnError) {
     TempFolder dir;
-    auto audit = auditRecordFolder(dir.path(), AuditPeriod{}, levels());
+    auto audit = auditRecordFolder(dir.path(), AuditPeriod{}, auditLevels());
     ASSERT_TRUE(audit.ok());
     EXPECT_TRUE(audit->bodyParts.empty());
     EXPECT_EQ(audit->recordFiles, 0);
-    auto missing = auditRecordFolder(dir.file("nowhere"), AuditPeriod{}, levels());
+    auto missing = auditRecordFolder(dir.file("nowhere"), AuditPeriod{}, auditLevels());
     ASSERT_FALSE(missing.ok());
     EXPECT_NE(missing.error().message.find("一覧できません"), std::string::npos);
 }
@@ -273,7 +235,7 @@ TEST(DoseAuditTable, CellsAndCsvAsTheWindowShowsThem) {
     TempFolder dir;
     writeAuditFolder(dir);
     const AuditPeriod year2026{parseExamDate("2026/01/01"), parseExamDate("2026/12/31")};
-    auto audit = auditRecordFolder(dir.path(), year2026, levels(), {"胸部正面"});
+    auto audit = auditRecordFolder(dir.path(), year2026, auditLevels(), {"胸部正面"});
     ASSERT_TRUE(audit.ok());
     const auto cells = auditTableCells(*audit);
     ASSERT_EQ(cells.size(), 3u);
