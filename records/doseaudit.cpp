@@ -22,7 +22,9 @@ namespace {
 // unreadable without being read whole.
 constexpr std::uintmax_t kMaxRecordFileBytes = std::uintmax_t{1} << 20;
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 int daysInMonth(int year, int month) {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -70,7 +72,9 @@ std::string csvCell(const std::string& text) {
     return quoted + "\"";
 }
 
-std::string doseText(double mGy) { return textio::formatNumber(mGy, "#0.000"); }
+std::string doseText(double mGy) {
+    return textio::formatNumber(mGy, "#0.000");
+}
 
 } // namespace
 
@@ -130,8 +134,8 @@ std::string auditInfantId(std::string_view fileName) {
     if (mark == std::string_view::npos || mark == 0)
         return std::string(id);
     const std::string_view k = id.substr(mark + 2);
-    const bool number = !k.empty() && k.size() <= 9 && k.front() != '0' &&
-                        std::all_of(k.begin(), k.end(), isDigit);
+    const bool number =
+        !k.empty() && k.size() <= 9 && k.front() != '0' && std::all_of(k.begin(), k.end(), isDigit);
     if (!number || std::stoi(std::string(k)) < 2)
         return std::string(id);
     return std::string(id.substr(0, mark));
@@ -145,8 +149,8 @@ Expected<DoseAudit> auditRecordFolder(const fs::path& folder, const AuditPeriod&
     std::error_code ec;
     fs::directory_iterator it(folder, ec);
     auto listingError = [&folder](const std::error_code& error) {
-        return Error{"作業フォルダ「" + folder.u8string() + "」の記録ファイルを一覧できません: " +
-                     textio::fileErrorReason(error.value()) + "。"};
+        return Error{"作業フォルダ「" + folder.u8string() +
+                     "」の記録ファイルを一覧できません: " + textio::fileErrorReason(error.value()) + "。"};
     };
     if (ec)
         return listingError(ec);
@@ -280,16 +284,16 @@ std::vector<std::string> auditSummaryLines(const DoseAudit& audit) {
 }
 
 std::vector<std::string> auditTableHeadings() {
-    return {"撮影部位",          "撮影数",       "患児数",       "中央値 (mGy)",
-            "75パーセンタイル (mGy)", "最小 (mGy)",   "最大 (mGy)",   "参考レベル (mGy)",
-            "中央値/参考レベル", "判定"};
+    return {"撮影部位",   "撮影数",     "患児数",           "中央値 (mGy)",      "75パーセンタイル (mGy)",
+            "最小 (mGy)", "最大 (mGy)", "参考レベル (mGy)", "中央値/参考レベル", "判定"};
 }
 
 std::vector<std::vector<std::string>> auditTableCells(const DoseAudit& audit) {
     std::vector<std::vector<std::string>> rows;
     for (const BodyPartAudit& p : audit.bodyParts) {
-        rows.push_back({p.bodyPart, std::to_string(p.exposures), std::to_string(p.infants), doseText(p.medianMGy),
-                        doseText(p.percentile75MGy), doseText(p.minimumMGy), doseText(p.maximumMGy),
+        rows.push_back({p.bodyPart, std::to_string(p.exposures), std::to_string(p.infants),
+                        doseText(p.medianMGy), doseText(p.percentile75MGy), doseText(p.minimumMGy),
+                        doseText(p.maximumMGy),
                         p.levelMGy ? textio::numberToText(*p.levelMGy) : std::string(),
                         p.medianOverLevel ? textio::formatNumber(*p.medianOverLevel, "#0.00") : std::string(),
                         p.levelMGy ? (p.medianAboveLevel() ? "超過" : "以下") : std::string()});
@@ -308,6 +312,10 @@ std::string doseAuditCsv(const DoseAudit& audit) {
     for (const auto& row : auditTableCells(audit))
         addRow(row);
     return csv;
+}
+
+Status writeDoseAuditCsv(const fs::path& file, const DoseAudit& audit) {
+    return textio::writeFileAtomic(file, doseAuditCsv(audit));
 }
 
 } // namespace tamso::records

@@ -83,8 +83,8 @@ struct AuditNote {
     };
     Kind kind = Kind::UnreadableFile;
     std::string fileName;
-    int record = 0;     // 1-based record number in its file; 0 for a whole file
-    std::string detail; // the reason (for a file), or the stored text (date or dose)
+    int record = 0;       // 1-based record number in its file; 0 for a whole file
+    std::string detail;   // the reason (for a file), or the stored text (date or dose)
     bool counted = false; // a record with an unreadable date that was counted (no period chosen)
 };
 
@@ -124,5 +124,7 @@ std::vector<std::string> auditTableHeadings();
 std::vector<std::vector<std::string>> auditTableCells(const DoseAudit& audit);
 // The table as CSV text: UTF-8 with byte-order mark, CR LF line ends, cells quoted where needed.
 std::string doseAuditCsv(const DoseAudit& audit);
+// Writes doseAuditCsv to the file, replacing it atomically.
+Status writeDoseAuditCsv(const fs::path& file, const DoseAudit& audit);
 
 } // namespace tamso::records

@@ -19,13 +19,17 @@ namespace {
 // disk image) from filling the memory.
 constexpr std::uintmax_t kMaxFileBytes = std::uintmax_t{4} << 20;
 
-std::string bracketed(std::string_view fileName) { return "「" + std::string(fileName) + "」"; }
+std::string bracketed(std::string_view fileName) {
+    return "「" + std::string(fileName) + "」";
+}
 
 Error fileError(std::string_view fileName, const std::string& detail) {
     return Error{"ファイル" + bracketed(fileName) + "の読み込みに失敗しました: " + detail + "。"};
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string withoutLeadingBlanks(std::string text) {
     size_t first = 0;
@@ -120,9 +124,11 @@ Expected<std::vector<std::string>> referenceLevelFileLines(const ReferenceLevelT
         if (row.bodyPart.empty())
             return Error{"撮影部位が空の参考レベルは保存できません。"};
         if (row.bodyPart.find('"') != std::string::npos)
-            return Error{"撮影部位" + bracketed(row.bodyPart) + "は引用符(\")を含むため参考レベルを保存できません。"};
+            return Error{"撮影部位" + bracketed(row.bodyPart) +
+                         "は引用符(\")を含むため参考レベルを保存できません。"};
         if (row.levelMGy && !(*row.levelMGy > 0 && std::isfinite(*row.levelMGy)))
-            return Error{"撮影部位" + bracketed(row.bodyPart) + "の参考レベルは 0 より大きい数値にして下さい。"};
+            return Error{"撮影部位" + bracketed(row.bodyPart) +
+                         "の参考レベルは 0 より大きい数値にして下さい。"};
         lines.push_back("\"" + row.bodyPart + "\"," +
                         (row.levelMGy ? textio::numberWriteForm(*row.levelMGy) : std::string()) + "," +
                         withoutLeadingBlanks(row.source));

@@ -52,7 +52,7 @@ extern ReferenceLevelTable ReferenceLevels;
 // The comparison of one exposure with the level of its body part.
 struct LevelComparison {
     double levelMGy = 0;
-    double ratio = 0; // dose / level
+    double ratio = 0;   // dose / level
     bool above = false; // the dose is above the level (a dose equal to it is not)
 };
 // Nothing when the body part has no level in the table (the comparison is then not shown).

@@ -19,17 +19,21 @@ struct Exam {
 };
 
 // A record file as the report screen writes it: name, count, 13 lines per record.
-inline void writeRecordFile(const TempFolder& dir, const std::string& fileName, const std::vector<Exam>& exams) {
+inline void writeRecordFile(const TempFolder& dir, const std::string& fileName,
+                            const std::vector<Exam>& exams) {
     std::string text = "新生 太郎\r\n " + std::to_string(exams.size()) + " \r\n";
     for (const Exam& e : exams)
-        text += e.date + "\r\n技師\r\n" + e.bodyPart + "\r\n 8 \r\n装置\r\n 60 \r\n 2 \r\n 100 \r\n六切サイズ\r\n" +
-                e.dose + "\r\n 1.5 \r\n\r\n\r\n";
+        text += e.date + "\r\n技師\r\n" + e.bodyPart +
+                "\r\n 8 \r\n装置\r\n 60 \r\n 2 \r\n 100 \r\n六切サイズ\r\n" + e.dose +
+                "\r\n 1.5 \r\n\r\n\r\n";
     test::writeSjis(dir.file(fileName), text);
 }
 
 inline refdata::ReferenceLevelTable auditLevels() {
     refdata::ReferenceLevelTable table;
-    table.rows = {{"腹部正面", std::nullopt, ""}, {"胸部正面", 0.2, "JP"}, {"胸部正面", 0.05, "NICU"},
+    table.rows = {{"腹部正面", std::nullopt, ""},
+                  {"胸部正面", 0.2, "JP"},
+                  {"胸部正面", 0.05, "NICU"},
                   {"頭部正面", 0.5, "H"}};
     return table;
 }
@@ -37,7 +41,9 @@ inline refdata::ReferenceLevelTable auditLevels() {
 // The folder described at the top of this file.
 inline void writeAuditFolder(const TempFolder& dir) {
     writeRecordFile(dir, "A001.pat",
-                    {{"2026/01/10", "胸部正面", " .1 "}, {"2026-01-11", "腹部正面", " .05 "}, {"2026/1/2", "腹部正面", ".05"}});
+                    {{"2026/01/10", "胸部正面", " .1 "},
+                     {"2026-01-11", "腹部正面", " .05 "},
+                     {"2026/1/2", "腹部正面", ".05"}});
     // The continuation of A001 ("A001.~2.pat"): the same infant.
     writeRecordFile(dir, "A001.~2.pat", {{"2026/02/01", "胸部正面", " .4 "}});
     writeRecordFile(dir, "B002.pat",

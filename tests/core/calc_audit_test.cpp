@@ -34,8 +34,9 @@ class AuditCommand : public ::testing::Test {
 protected:
     void SetUp() override {
         test::writeAuditFolder(folder);
-        test::writeSjis(folder.file("参考線量.dat"), "\"腹部正面\",,\r\n\"胸部正面\", .2 ,Japan DRLs 2020, 乳児\r\n"
-                                                    "\"胸部正面\", .05 ,NICU\r\n\"頭部正面\", .5 ,H\r\n");
+        test::writeSjis(folder.file("参考線量.dat"),
+                        "\"腹部正面\",,\r\n\"胸部正面\", .2 ,Japan DRLs 2020, 乳児\r\n"
+                        "\"胸部正面\", .05 ,NICU\r\n\"頭部正面\", .5 ,H\r\n");
         test::writeSjis(folder.file("撮影部位.txt"), "腹部正面\r\n胸部正面\r\n");
     }
     std::string dir() const { return folder.path().u8string(); }
@@ -50,11 +51,15 @@ TEST_F(AuditCommand, PrintsTheTableOfThePeriodWithItsNotes) {
     ASSERT_GE(lines.size(), 7u) << run.out;
     EXPECT_EQ(lines[0], "期間: 2026/01/01 ～ 2026/12/31");
     // Columns aligned for a terminal: a Japanese character takes two columns.
-    EXPECT_EQ(lines[2].rfind("撮影部位  撮影数  患児数  中央値 (mGy)  75パーセンタイル (mGy)", 0), 0u) << lines[2];
-    EXPECT_EQ(lines[3], "腹部正面       5       3         0.050                   0.200       0.050       0.300");
-    EXPECT_EQ(lines[4], "胸部正面       4       3         0.250                   0.325       0.100       0.400"
-                        "               0.2               1.25  超過");
-    EXPECT_NE(run.out.find("記録ファイル 6 件（読めないもの 2 件）、記録 14 件、期間内 12 件\n"), std::string::npos);
+    EXPECT_EQ(lines[2].rfind("撮影部位  撮影数  患児数  中央値 (mGy)  75パーセンタイル (mGy)", 0), 0u)
+        << lines[2];
+    EXPECT_EQ(lines[3],
+              "腹部正面       5       3         0.050                   0.200       0.050       0.300");
+    EXPECT_EQ(lines[4],
+              "胸部正面       4       3         0.250                   0.325       0.100       0.400"
+              "               0.2               1.25  超過");
+    EXPECT_NE(run.out.find("記録ファイル 6 件（読めないもの 2 件）、記録 14 件、期間内 12 件\n"),
+              std::string::npos);
     EXPECT_NE(run.out.find("  撮影日が読めない記録: B002.pat の 5 件目"), std::string::npos);
     EXPECT_NE(run.out.find("  読めない記録ファイル: "), std::string::npos);
     EXPECT_EQ(run.out.find("がないため比較しません"), std::string::npos);
@@ -73,7 +78,8 @@ TEST_F(AuditCommand, WritesTheSameTableAsCsv) {
     EXPECT_EQ(written, records::doseAuditCsv(*audit));
     EXPECT_EQ(written.rfind("\xEF\xBB\xBF撮影部位,撮影数,", 0), 0u);
     // No period: the undated chest dose 0.9 and the 2025 dose 5 count (six doses).
-    EXPECT_NE(written.find("\r\n胸部正面,6,3,0.350,0.775,0.100,5.000,0.2,1.75,超過\r\n"), std::string::npos) << written;
+    EXPECT_NE(written.find("\r\n胸部正面,6,3,0.350,0.775,0.100,5.000,0.2,1.75,超過\r\n"), std::string::npos)
+        << written;
 }
 
 TEST_F(AuditCommand, MissingLevelFileShowsNoLevels) {
@@ -81,7 +87,8 @@ TEST_F(AuditCommand, MissingLevelFileShowsNoLevels) {
     const CalcRun run = calc({"--audit", "--workdir", dir()});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
-    EXPECT_NE(run.out.find("参考レベル: 参考線量.dat がないため比較しません\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("参考レベル: 参考線量.dat がないため比較しません\n"), std::string::npos)
+        << run.out;
     EXPECT_EQ(run.out.find("超過"), std::string::npos);
 }
 
@@ -89,7 +96,11 @@ TEST_F(AuditCommand, MalformedLevelFileIsWarnedAboutAndTheAuditGoesOn) {
     test::writeSjis(folder.file("参考線量.dat"), "\"胸部正面\",0.2mGy,JP\r\n");
     const CalcRun run = calc({"--audit", "--workdir", dir()});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.err.rfind("tamso-calc: warning: ファイル「参考線量.dat」の読み込みに失敗しました: 1 行目の参考レベル「0.2mGy」が数値ではありません。", 0), 0u) << run.err;
+    EXPECT_EQ(run.err.rfind("tamso-calc: warning: ファイル「参考線量.dat」の読み込みに失敗しました: 1 "
+                            "行目の参考レベル「0.2mGy」が数値ではありません。",
+                            0),
+              0u)
+        << run.err;
     EXPECT_NE(run.out.find("\n胸部正面 "), std::string::npos);
     EXPECT_EQ(run.out.find("超過"), std::string::npos);
 }

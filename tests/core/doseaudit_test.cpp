@@ -15,9 +15,9 @@
 namespace tamso::records {
 namespace {
 
-using test::TempFolder;
-using test::Exam;
 using test::auditLevels;
+using test::Exam;
+using test::TempFolder;
 using test::writeAuditFolder;
 using test::writeRecordFile;
 
@@ -40,9 +40,9 @@ TEST(AuditExamDate, ReadsTheStoredForms) {
         EXPECT_EQ(date->month, m) << text;
         EXPECT_EQ(date->day, d) << text;
     }
-    for (const char* bad : {"", "2026/02/30", "2025/02/29", "1900/02/29", "2026/13/01", "2026/00/10", "2026/1/0",
-                            "26/1/2", "02026/1/2", "2026/001/02", "2026/1/2/3", "2026/01-02", "2026.1.2",
-                            "2026年1月2日", "令和8年2月7日", "2026/1/2 10:00", "2026/ 1/2"})
+    for (const char* bad : {"", "2026/02/30", "2025/02/29", "1900/02/29", "2026/13/01", "2026/00/10",
+                            "2026/1/0", "26/1/2", "02026/1/2", "2026/001/02", "2026/1/2/3", "2026/01-02",
+                            "2026.1.2", "2026年1月2日", "令和8年2月7日", "2026/1/2 10:00", "2026/ 1/2"})
         EXPECT_FALSE(parseExamDate(bad)) << bad;
     EXPECT_EQ(dateText(*parseExamDate("2026-1-2")), "2026/01/02");
 }
@@ -148,8 +148,9 @@ TEST(DoseAuditFolder, StatisticsOfAPeriodMatchTheHandValues) {
     EXPECT_EQ(audit->dateUnreadable, 1);
     EXPECT_EQ(audit->noDose, 2);
     EXPECT_EQ(auditSummaryLines(*audit),
-              (std::vector<std::string>{"記録ファイル 6 件（読めないもの 2 件）、記録 14 件、期間内 12 件",
-                                        "集計した撮影 10 件（患児 3 人）、撮影日が読めない記録 1 件、線量のない記録 2 件"}));
+              (std::vector<std::string>{
+                  "記録ファイル 6 件（読めないもの 2 件）、記録 14 件、期間内 12 件",
+                  "集計した撮影 10 件（患児 3 人）、撮影日が読めない記録 1 件、線量のない記録 2 件"}));
     EXPECT_EQ(auditPeriodText(year2026), "2026/01/01 ～ 2026/12/31");
     EXPECT_EQ(auditPeriodText(AuditPeriod{std::nullopt, parseExamDate("2026-1-2")}), " ～ 2026/01/02");
     EXPECT_EQ(auditPeriodText(AuditPeriod{}), "全期間");
@@ -167,7 +168,8 @@ TEST(DoseAuditFolder, ListsUnreadableFilesUndatedRecordsAndRecordsWithoutDose) {
         texts.push_back(auditNoteText(note));
     ASSERT_EQ(texts.size(), 5u) << ::testing::PrintToString(texts);
     EXPECT_EQ(texts[0], "線量のない記録: B002.pat の 4 件目（入射表面線量「未計算」）。集計から除きました");
-    EXPECT_EQ(texts[1], "撮影日が読めない記録: B002.pat の 5 件目（撮影日「令和8年2月7日」）。期間に入るか判らないため集計から除きました");
+    EXPECT_EQ(texts[1], "撮影日が読めない記録: B002.pat の 5 "
+                        "件目（撮影日「令和8年2月7日」）。期間に入るか判らないため集計から除きました");
     EXPECT_EQ(texts[2], "線量のない記録: C003.pat の 5 件目（入射表面線量「」）。集計から除きました");
     EXPECT_EQ(audit->notes[3].kind, AuditNote::Kind::UnreadableFile);
     EXPECT_EQ(audit->notes[3].fileName, "Y998.pat");
@@ -191,7 +193,8 @@ TEST(DoseAuditFolder, WithoutAPeriodUndatedRecordsAreCountedAndStillListed) {
     ASSERT_GE(audit->notes.size(), 2u);
     EXPECT_EQ(audit->notes[1].kind, AuditNote::Kind::DateUnreadable);
     EXPECT_TRUE(audit->notes[1].counted);
-    EXPECT_NE(auditNoteText(audit->notes[1]).find("期間を指定していないため集計に含めました"), std::string::npos);
+    EXPECT_NE(auditNoteText(audit->notes[1]).find("期間を指定していないため集計に含めました"),
+              std::string::npos);
     // Without a body-part list the body parts are in the order of their text.
     std::vector<std::string> order;
     for (const auto& p : audit->bodyParts)
@@ -214,7 +217,8 @@ TEST(DoseAuditFolder, AShortPeriodTakesOnlyItsDates) {
     EXPECT_EQ(abdomen.exposures, 1); // B002's 0.3; its "未計算" record is listed
     EXPECT_EQ(audit->noDose, 1);
     // From a date on, with no end.
-    auto fromMarch = auditRecordFolder(dir.path(), AuditPeriod{parseExamDate("2026/03/01"), std::nullopt}, auditLevels());
+    auto fromMarch =
+        auditRecordFolder(dir.path(), AuditPeriod{parseExamDate("2026/03/01"), std::nullopt}, auditLevels());
     ASSERT_TRUE(fromMarch.ok());
     EXPECT_EQ(part(*fromMarch, "胸部正面").exposures, 1);
     EXPECT_EQ(part(*fromMarch, "腹部正面").exposures, 2);
@@ -239,20 +243,22 @@ TEST(DoseAuditTable, CellsAndCsvAsTheWindowShowsThem) {
     ASSERT_TRUE(audit.ok());
     const auto cells = auditTableCells(*audit);
     ASSERT_EQ(cells.size(), 3u);
-    EXPECT_EQ(cells[0], (std::vector<std::string>{"胸部正面", "4", "3", "0.250", "0.325", "0.100", "0.400", "0.2",
-                                                  "1.25", "超過"}));
+    EXPECT_EQ(cells[0], (std::vector<std::string>{"胸部正面", "4", "3", "0.250", "0.325", "0.100", "0.400",
+                                                  "0.2", "1.25", "超過"}));
     EXPECT_EQ(cells[1][0], "腹部正面");
     EXPECT_EQ(cells[1][7], ""); // no level: no level, ratio or verdict
     EXPECT_EQ(cells[1][8], "");
     EXPECT_EQ(cells[1][9], "");
-    EXPECT_EQ(cells[2], (std::vector<std::string>{"頭部正面", "1", "1", "0.300", "0.300", "0.300", "0.300", "0.5",
-                                                  "0.60", "以下"}));
+    EXPECT_EQ(cells[2], (std::vector<std::string>{"頭部正面", "1", "1", "0.300", "0.300", "0.300", "0.300",
+                                                  "0.5", "0.60", "以下"}));
     const std::string csv = doseAuditCsv(*audit);
     EXPECT_EQ(csv.substr(0, 3), "\xEF\xBB\xBF");
-    EXPECT_EQ(csv.substr(3, csv.find("\r\n") - 3),
-              "撮影部位,撮影数,患児数,中央値 (mGy),75パーセンタイル (mGy),最小 (mGy),最大 (mGy),参考レベル (mGy),"
-              "中央値/参考レベル,判定");
-    EXPECT_NE(csv.find("\r\n胸部正面,4,3,0.250,0.325,0.100,0.400,0.2,1.25,超過\r\n"), std::string::npos) << csv;
+    EXPECT_EQ(
+        csv.substr(3, csv.find("\r\n") - 3),
+        "撮影部位,撮影数,患児数,中央値 (mGy),75パーセンタイル (mGy),最小 (mGy),最大 (mGy),参考レベル (mGy),"
+        "中央値/参考レベル,判定");
+    EXPECT_NE(csv.find("\r\n胸部正面,4,3,0.250,0.325,0.100,0.400,0.2,1.25,超過\r\n"), std::string::npos)
+        << csv;
     EXPECT_NE(csv.find("\r\n腹部正面,5,3,0.050,0.200,0.050,0.300,,,\r\n"), std::string::npos) << csv;
 }
 

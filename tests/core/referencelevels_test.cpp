@@ -14,7 +14,9 @@ namespace {
 
 using test::TempFolder;
 
-Expected<ReferenceLevelTable> parse(const std::string& text) { return parseReferenceLevels(text, "参考線量.dat"); }
+Expected<ReferenceLevelTable> parse(const std::string& text) {
+    return parseReferenceLevels(text, "参考線量.dat");
+}
 
 TEST(ReferenceLevelFile, ReadsBodyPartLevelAndTheWholeRestOfTheLineAsSource) {
     auto table = parse("\"胸部正面\", .2 ,Japan DRLs 2020, 乳児 \"0-1\" 歳, 入射表面線量\r\n"
@@ -47,9 +49,10 @@ TEST(ReferenceLevelFile, WritesOneLinePerRowAndReadsBackTheSameRows) {
                   {"胸部正面", 0.0547, "NICU の院内参考レベル \"1000 g 未満\", 54.7 μGy"}};
     const auto file = dir.file(kReferenceLevelFileName);
     ASSERT_TRUE(writeReferenceLevelFile(file, table).ok());
-    EXPECT_EQ(test::readSjis(file), "\"胸部正面\", .2 ,Japan DRLs 2020, 乳児（0～1 歳）\r\n"
-                                    "\"腹部正面\",,\r\n"
-                                    "\"胸部正面\", .0547 ,NICU の院内参考レベル \"1000 g 未満\", 54.7 μGy\r\n");
+    EXPECT_EQ(test::readSjis(file),
+              "\"胸部正面\", .2 ,Japan DRLs 2020, 乳児（0～1 歳）\r\n"
+              "\"腹部正面\",,\r\n"
+              "\"胸部正面\", .0547 ,NICU の院内参考レベル \"1000 g 未満\", 54.7 μGy\r\n");
     auto back = readReferenceLevelFile(file);
     ASSERT_TRUE(back.ok()) << back.error().message;
     ASSERT_EQ(back->rows.size(), 3u);
@@ -64,9 +67,9 @@ TEST(ReferenceLevelFile, RefusesRowsThatWouldNotReadBack) {
     TempFolder dir;
     const auto file = dir.file(kReferenceLevelFileName);
     test::writeBytes(file, "old");
-    for (const ReferenceLevelRow& row : {ReferenceLevelRow{"", 0.2, ""}, ReferenceLevelRow{"胸部\"正面", 0.2, ""},
-                                         ReferenceLevelRow{"胸部正面", 0.0, ""},
-                                         ReferenceLevelRow{"胸部正面", -0.1, ""}}) {
+    for (const ReferenceLevelRow& row :
+         {ReferenceLevelRow{"", 0.2, ""}, ReferenceLevelRow{"胸部\"正面", 0.2, ""},
+          ReferenceLevelRow{"胸部正面", 0.0, ""}, ReferenceLevelRow{"胸部正面", -0.1, ""}}) {
         ReferenceLevelTable table;
         table.rows = {row};
         const Status status = writeReferenceLevelFile(file, table);
@@ -102,13 +105,15 @@ TEST(ReferenceLevelFile, BytesThatAreNotShiftJisAreRefusedWithTheLine) {
     test::writeBytes(file, "\"a\", .2 ,ok\r\n\"b\", .1 ,\x81\x20\r\n");
     auto table = readReferenceLevelFile(file);
     ASSERT_FALSE(table.ok());
-    EXPECT_NE(table.error().message.find("2 行目に Shift-JIS として読めない文字があります"), std::string::npos)
+    EXPECT_NE(table.error().message.find("2 行目に Shift-JIS として読めない文字があります"),
+              std::string::npos)
         << table.error().message;
 }
 
 // The first record of a body part is compared with; the later ones are documentation.
 TEST(ReferenceLevelTable, FirstRecordOfABodyPartIsTheLevelUsed) {
-    auto table = parse("\"腹部正面\",,\r\n\"胸部正面\", .2 ,JP\r\n\"胸部正面\", .08 ,EU\r\n\"胸部正面\", .05 ,NICU\r\n");
+    auto table = parse(
+        "\"腹部正面\",,\r\n\"胸部正面\", .2 ,JP\r\n\"胸部正面\", .08 ,EU\r\n\"胸部正面\", .05 ,NICU\r\n");
     ASSERT_TRUE(table.ok());
     EXPECT_DOUBLE_EQ(*table->levelFor("胸部正面"), 0.2);
     EXPECT_EQ(table->rowFor("胸部正面")->source, "JP");
@@ -137,7 +142,7 @@ TEST(ReferenceLevelComparison, GivesLevelRatioAndWhetherTheDoseIsAbove) {
     ASSERT_TRUE(above);
     EXPECT_NEAR(above->ratio, 1.015, 1e-12);
     EXPECT_TRUE(above->above);
-    EXPECT_FALSE(compareWithReferenceLevel(table, "腹部正面", 0.3)); // no level: nothing shown
+    EXPECT_FALSE(compareWithReferenceLevel(table, "腹部正面", 0.3));  // no level: nothing shown
     EXPECT_FALSE(compareWithReferenceLevel(table, "胸部正面 ", 0.3)); // body parts match exactly
     EXPECT_FALSE(compareWithReferenceLevel(ReferenceLevelTable{}, "胸部正面", 0.3));
 }
@@ -156,7 +161,8 @@ TEST(OptionalReferenceLevels, MalformedFileGivesAnEmptyTableAndOneWarning) {
     const OptionalReferenceLevels loaded = loadReferenceLevels(dir.path());
     EXPECT_TRUE(loaded.present);
     ASSERT_TRUE(loaded.warning);
-    EXPECT_NE(loaded.warning->find("2 行目の参考レベル「約0.3」が数値ではありません"), std::string::npos) << *loaded.warning;
+    EXPECT_NE(loaded.warning->find("2 行目の参考レベル「約0.3」が数値ではありません"), std::string::npos)
+        << *loaded.warning;
     EXPECT_NE(loaded.warning->find("参考レベルとの比較は表示しません"), std::string::npos);
     EXPECT_TRUE(loaded.table.rows.empty()); // as if missing: no comparison from half a file
 }
@@ -171,10 +177,14 @@ TEST(OptionalReferenceLevels, AFolderInItsPlaceIsWarnedAbout) {
 
 TEST(ReferenceLevelArrangement, OneRowPerListedBodyPartThenTheOthers) {
     ReferenceLevelTable table;
-    table.rows = {{"頭部正面", 0.3, "H"},   {"胸部正面", 0.08, "EU"}, {"その他", 1.0, "X"},
-                  {"胸部正面", 0.2, "JP"}, {"頭部正面", 0.4, "H2"}};
+    table.rows = {{"頭部正面", 0.3, "H"},
+                  {"胸部正面", 0.08, "EU"},
+                  {"その他", 1.0, "X"},
+                  {"胸部正面", 0.2, "JP"},
+                  {"頭部正面", 0.4, "H2"}};
     size_t listed = 0;
-    const auto rows = arrangeForBodyPartList(table, {"腹部正面", "胸部正面", "", "頭部正面", "胸部正面"}, &listed);
+    const auto rows =
+        arrangeForBodyPartList(table, {"腹部正面", "胸部正面", "", "頭部正面", "胸部正面"}, &listed);
     ASSERT_EQ(listed, 3u);
     ASSERT_EQ(rows.size(), 6u);
     EXPECT_EQ(rows[0].bodyPart, "腹部正面");

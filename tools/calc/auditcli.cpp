@@ -32,8 +32,9 @@ Exit status: 0 when the audit was made; 2 on an error (message on standard error
 
 // Columns a code point takes on a terminal: two for the wide East Asian ranges.
 int columnsOf(char32_t c) {
-    const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3) ||
-                      (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+    const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) ||
+                      (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
+                      (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
                       (c >= 0xFFE0 && c <= 0xFFE6);
     return wide ? 2 : 1;
 }
@@ -90,10 +91,6 @@ std::string doseAuditReportText(const records::DoseAudit& audit, const records::
     return text;
 }
 
-Status writeDoseAuditCsvFile(const std::filesystem::path& file, const records::DoseAudit& audit) {
-    return textio::writeFileAtomic(file, records::doseAuditCsv(audit));
-}
-
 int runAuditCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     std::filesystem::path workFolder = ".";
     records::AuditPeriod period;
@@ -126,8 +123,8 @@ int runAuditCommand(const std::vector<std::string>& args, std::ostream& out, std
         } else if (name == "from" || name == "to") {
             const auto date = records::parseExamDate(value);
             if (!date) {
-                err << "tamso-calc: --" << name << ": not a date (2026/12/08, 2026-12-08 or 2026/1/2): " << value
-                    << '\n';
+                err << "tamso-calc: --" << name
+                    << ": not a date (2026/12/08, 2026-12-08 or 2026/1/2): " << value << '\n';
                 return 2;
             }
             (name == "from" ? period.from : period.to) = date;
@@ -157,7 +154,7 @@ int runAuditCommand(const std::vector<std::string>& args, std::ostream& out, std
     if (!levels.present)
         out << "参考レベル: " << refdata::kReferenceLevelFileName << " がないため比較しません\n";
     if (csvOut) {
-        if (auto e = writeDoseAuditCsvFile(std::filesystem::u8path(*csvOut), *audit); !e.ok()) {
+        if (auto e = records::writeDoseAuditCsv(std::filesystem::u8path(*csvOut), *audit); !e.ok()) {
             err << "tamso-calc: " << e.message() << '\n';
             return 2;
         }

@@ -23,7 +23,4 @@ int runAuditCommand(const std::vector<std::string>& args, std::ostream& out, std
 // character takes two columns), then the period, the summary and every note.
 std::string doseAuditReportText(const records::DoseAudit& audit, const records::AuditPeriod& period);
 
-// Writes the audit table as CSV (UTF-8 with byte-order mark), replacing the file atomically.
-Status writeDoseAuditCsvFile(const std::filesystem::path& file, const records::DoseAudit& audit);
-
 } // namespace tamso::calc
