@@ -706,7 +706,7 @@ void EditorTests::captionsAsShown() {
              sorted({QStringLiteral("医療施設名"), QStringLiteral("撮影装置名"),
                      QStringLiteral("Target angle"), QStringLiteral("degree"), QStringLiteral("Filtration"),
                      QStringLiteral("mm Al"), QStringLiteral("W value"), QStringLiteral("eV"),
-                     QStringLiteral("Save"), QStringLiteral("Cancel")}));
+                     QStringLiteral("Save"), QStringLiteral("Cancel"), QStringLiteral("参考レベル")}));
 
     shell_->openTubeOutputEditor();
     QCOMPARE(

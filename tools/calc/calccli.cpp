@@ -1,5 +1,7 @@
 #include "tools/calc/calccli.h"
 
+#include "tools/calc/auditcli.h"
+
 #include "refdata/referenceloader.h"
 #include "textio/fileio.h"
 #include "textio/numberformat.h"
@@ -21,6 +23,9 @@ const char* const kHelp =
 Usage:
   tamso-calc [--workdir DIR] [conditions]       one exposure, one "key value" line per result
   tamso-calc [--workdir DIR] --csv IN.csv       one exposure per CSV row, results as CSV
+  tamso-calc --audit [--workdir DIR] [--from DATE] [--to DATE] [--csv-out FILE]
+                                                the facility audit against the reference levels
+                                                (tamso-calc --audit --help)
   tamso-calc --help
 
 The working folder (default: the current folder) must hold the reference files 基礎データ.dat,
@@ -273,6 +278,8 @@ Expected<int> runBatch(engine::CalculationState& state, const std::string& csvTe
 }
 
 int runCalculator(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (asksForAudit(args))
+        return runAuditCommand(args, out, err);
     std::filesystem::path workFolder = ".";
     std::optional<std::string> csvPath;
     std::vector<std::pair<std::string, std::string>> conditions;

@@ -1,6 +1,7 @@
 #include "tools/refdata/refdatagen.h"
 
 #include "refdata/referencefiles.h"
+#include "refdata/referencelevels.h"
 #include "textio/fileio.h"
 
 #include <chrono>
@@ -162,8 +163,29 @@ void writeStartingFiles(const fs::path& folder) {
     }
     check(refdata::writeAmbientDoseFile(textio::fileInFolder(folder, refdata::kAmbientDoseFileName), amb));
 
-    writeLines(folder, "撮影部位.txt",
-               {"腹部正面", "胸部正面", "胸腹部正面", "胸部側面", "腹部側面", "頭部正面", "頭部側面"});
+    const std::vector<std::string> bodyParts = {"腹部正面", "胸部正面", "胸腹部正面", "胸部側面",
+                                                "腹部側面", "頭部正面", "頭部側面"};
+    writeLines(folder, "撮影部位.txt", bodyParts);
+
+    // Diagnostic reference levels (entrance surface dose, mGy): one row per listed body part, the
+    // published infant chest level where there is one; then, as documentation never compared
+    // with, the older European newborn chest level and the local NICU levels by weight band.
+    refdata::ReferenceLevelTable levels;
+    for (const std::string& part : bodyParts)
+        levels.rows.push_back({part, std::nullopt, ""});
+    levels.rows[1] = {"胸部正面", 0.2,
+                      "Japan DRLs 2020（医療被ばく研究情報ネットワーク J-RIME）一般撮影 乳児（0～1 歳）胸部 "
+                      "入射表面線量 0.2 mGy"};
+    levels.rows.push_back({"胸部正面", 0.08,
+                           "European Guidelines on Quality Criteria for Diagnostic Radiographic Images in "
+                           "Paediatrics (EUR 16261, 1996) 新生児 胸部 AP 入射表面線量 80 μGy"});
+    const char* const bands[] = {"1000 g 未満", "1000～1499 g", "1500～2499 g", "2500 g 超"};
+    const double bandLevelsUGy[] = {54.7, 50.1, 50.9, 55.5};
+    for (int b = 0; b < 4; ++b)
+        levels.rows.push_back({"胸部正面", bandLevelsUGy[b] / 1000,
+                               std::string("NICU の院内参考レベルの例（胸腹部撮影, 移動型装置）体重 ") + bands[b] +
+                                   " " + fixed(bandLevelsUGy[b], 1) + " μGy"});
+    check(refdata::writeReferenceLevelFile(textio::fileInFolder(folder, refdata::kReferenceLevelFileName), levels));
 }
 
 void generate(const GeneratorSettings& s, std::ostream& log) {

@@ -55,8 +55,13 @@ BasicDataEditor::BasicDataEditor(QWidget* parent) : QWidget(parent, Qt::Window) 
     command2_ = new QPushButton(QStringLiteral("Cancel"), this);
     nameControl(command2_, QStringLiteral("Command2"), QStringLiteral("Cancel"));
     placeTwips(command2_, 3000, 2880, 1215, 495);
+    // The site's diagnostic reference levels are basic data too; their editor opens beside this one.
+    command3_ = new QPushButton(QStringLiteral("参考レベル"), this);
+    nameControl(command3_, QStringLiteral("Command3"), QStringLiteral("参考レベル"));
+    placeTwips(command3_, 240, 2880, 1215, 495);
     connect(command1_, &QPushButton::clicked, this, [this] { save(); });
     connect(command2_, &QPushButton::clicked, this, [this] { cancel(); });
+    connect(command3_, &QPushButton::clicked, this, &BasicDataEditor::referenceLevelEditorRequested);
 
     setTabOrder(text1_, text2_);
     setTabOrder(text2_, text3_);
@@ -64,6 +69,7 @@ BasicDataEditor::BasicDataEditor(QWidget* parent) : QWidget(parent, Qt::Window) 
     setTabOrder(text4_, text6_);
     setTabOrder(text6_, command1_);
     setTabOrder(command1_, command2_);
+    setTabOrder(command2_, command3_);
 }
 
 bool BasicDataEditor::open() {

@@ -1,6 +1,7 @@
 #pragma once
 // The basic data editor (Form6, "TAMSO 基本データ"): facility name, X-ray unit name, target angle,
-// inherent filtration and W value of air, kept in "基礎データ.dat".
+// inherent filtration and W value of air, kept in "基礎データ.dat"; its command "参考レベル" leads to
+// the diagnostic reference levels of the site.
 
 #include <QWidget>
 
@@ -31,6 +32,8 @@ signals:
     void referenceDataChanged();
     // Save wrote the file: the start screen shows this facility name.
     void hospitalNameSaved(const QString& name);
+    // Command3 "参考レベル": the diagnostic reference level editor.
+    void referenceLevelEditorRequested();
 
 private:
     void fillFromState();
@@ -42,6 +45,7 @@ private:
     QLineEdit* text6_ = nullptr; // facility name
     QPushButton* command1_ = nullptr;
     QPushButton* command2_ = nullptr;
+    QPushButton* command3_ = nullptr;
 };
 
 } // namespace tamso::ui

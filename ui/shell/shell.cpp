@@ -1,14 +1,17 @@
 #include "ui/shell/shell.h"
 
 #include "engine/calculationstate.h"
+#include "refdata/referencelevels.h"
 #include "refdata/referenceloader.h"
 #include "ui/conditions/conditionsscreen.h"
 #include "ui/conditions/spectrumwindow.h"
 #include "ui/editors/ambientdoseeditor.h"
 #include "ui/editors/basicdataeditor.h"
+#include "ui/editors/referenceleveleditor.h"
 #include "ui/editors/tubeoutputeditor.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
+#include "ui/records/doseauditwindow.h"
 #include "ui/records/recordsearchscreen.h"
 #include "ui/report/reportscreen.h"
 #include "ui/shell/illustrationwindow.h"
@@ -38,6 +41,8 @@ Shell::Shell() : quitProgram([] { QCoreApplication::quit(); }) {}
 Shell::~Shell() {
     // Windows that delete themselves on closing are owned here as long as they exist.
     delete spectrum_.data();
+    delete doseAudit_.data();
+    delete referenceLevels_.data();
     delete ambientDose_.data();
     delete tubeOutput_.data();
     delete basicData_.data();
@@ -57,6 +62,8 @@ BasicDataEditor* Shell::basicDataEditor() const { return basicData_; }
 TubeOutputEditor* Shell::tubeOutputEditor() const { return tubeOutput_; }
 AmbientDoseEditor* Shell::ambientDoseEditor() const { return ambientDose_; }
 SpectrumWindow* Shell::spectrumWindow() const { return spectrum_; }
+ReferenceLevelEditor* Shell::referenceLevelEditor() const { return referenceLevels_; }
+DoseAuditWindow* Shell::doseAuditWindow() const { return doseAudit_; }
 
 bool Shell::start() {
     const Status status = refdata::loadReferenceData(engine::Module1, workingFolderPath());
@@ -64,11 +71,17 @@ bool Shell::start() {
         MessageBox::warning(nullptr, qs(status.message()));
         return false;
     }
+    // The reference levels are optional: without them the comparisons are simply not shown.
+    refdata::OptionalReferenceLevels levels = refdata::loadReferenceLevels(workingFolderPath());
+    refdata::ReferenceLevels = std::move(levels.table);
+    if (levels.warning)
+        MessageBox::warning(nullptr, qs(*levels.warning));
     if (!startScreen_) {
         startScreen_ = new StartScreen;
         connect(startScreen_, &StartScreen::newCalculationRequested, this, &Shell::newCalculation);
         connect(startScreen_, &StartScreen::recordSearchRequested, this, &Shell::openRecordSearch);
         connect(startScreen_, &StartScreen::basicDataEditorRequested, this, &Shell::openBasicDataEditor);
+        connect(startScreen_, &StartScreen::doseAuditRequested, this, &Shell::openDoseAudit);
         connect(startScreen_, &StartScreen::exitRequested, this, &Shell::endProgram);
     }
     startScreen_->setHospitalName(qs(engine::Module1.hospitalName));
@@ -117,8 +130,22 @@ void Shell::openBasicDataEditor() {
             if (startScreen_)
                 startScreen_->setHospitalName(name);
         });
+        connect(basicData_, &BasicDataEditor::referenceLevelEditorRequested, this,
+                &Shell::openReferenceLevelEditor);
     }
     basicData_->open();
+}
+
+void Shell::openDoseAudit() {
+    if (!doseAudit_)
+        doseAudit_ = new DoseAuditWindow; // its close box discards it
+    doseAudit_->open();
+}
+
+void Shell::openReferenceLevelEditor() {
+    if (!referenceLevels_)
+        referenceLevels_ = new ReferenceLevelEditor; // its close box discards it
+    referenceLevels_->open();
 }
 
 // Exposure-condition screen ------------------------------------------------------------------------

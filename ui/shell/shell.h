@@ -22,6 +22,8 @@ class BasicDataEditor;
 class TubeOutputEditor;
 class AmbientDoseEditor;
 class SpectrumWindow;
+class ReferenceLevelEditor;
+class DoseAuditWindow;
 struct ReportFields;
 struct SpectrumData;
 
@@ -33,7 +35,9 @@ public:
 
     // Start-up: reads the reference data of the working folder into the calculation state, then
     // shows the start screen with the hospital name. On a loader failure the message is shown
-    // and no screen opens; returns false.
+    // and no screen opens; returns false. The optional reference level file is read as well: a
+    // missing one leaves the table empty, one that cannot be read is warned about once and taken
+    // as missing (start-up goes on).
     bool start();
 
     // How the program ends ("終　了", the start screen's close box). Defaults to quitting the
@@ -50,12 +54,17 @@ public:
     TubeOutputEditor* tubeOutputEditor() const;
     AmbientDoseEditor* ambientDoseEditor() const;
     SpectrumWindow* spectrumWindow() const;
+    ReferenceLevelEditor* referenceLevelEditor() const;
+    DoseAuditWindow* doseAuditWindow() const;
 
 public slots:
     // Start screen.
     void newCalculation();       // "新規計算"
     void openRecordSearch();     // "データ検索"
     void openBasicDataEditor();  // "基本データ入力"
+    void openDoseAudit();        // "参考レベル監査"
+    // Basic data editor.
+    void openReferenceLevelEditor(); // "参考レベル"
     // Exposure-condition screen.
     void showIllustration();     // "周辺線量"
     void openTubeOutputEditor(); // "出力データ編集"
@@ -81,6 +90,8 @@ private:
     QPointer<TubeOutputEditor> tubeOutput_;
     QPointer<AmbientDoseEditor> ambientDose_;
     QPointer<SpectrumWindow> spectrum_;
+    QPointer<ReferenceLevelEditor> referenceLevels_;
+    QPointer<DoseAuditWindow> doseAudit_;
 };
 
 } // namespace tamso::ui

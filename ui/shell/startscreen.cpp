@@ -86,6 +86,10 @@ StartScreen::StartScreen(QWidget* parent) : QWidget(parent, Qt::Window) {
     exit->setToolTip(QStringLiteral(" bye "));
     QPushButton* basicData = button("Command4", QStringLiteral("基本データ入力"), 4800, 6960, 1815, 345);
     basicData->setFont(QFont(roundGothicFontFamily(), 9));
+    // The facility audit against the diagnostic reference levels: a smaller command like the basic
+    // data, in the free space above it, so that no other control moves.
+    QPushButton* audit = button("Command5", QStringLiteral("参考レベル監査"), 4800, 6480, 1815, 345);
+    audit->setFont(QFont(roundGothicFontFamily(), 9));
 
     hospital_ = label(this, "Label10", QStringLiteral("ここに病院名が入る"), 2415, 7560, 2160, 240);
     hospital_->setAlignment(Qt::AlignCenter);
@@ -97,12 +101,14 @@ StartScreen::StartScreen(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     setTabOrder(newCalculation, search);
     setTabOrder(search, exit);
-    setTabOrder(exit, basicData);
+    setTabOrder(exit, audit);
+    setTabOrder(audit, basicData);
 
     connect(newCalculation, &QPushButton::clicked, this, &StartScreen::newCalculationRequested);
     connect(search, &QPushButton::clicked, this, &StartScreen::recordSearchRequested);
     connect(exit, &QPushButton::clicked, this, &StartScreen::exitRequested);
     connect(basicData, &QPushButton::clicked, this, &StartScreen::basicDataEditorRequested);
+    connect(audit, &QPushButton::clicked, this, &StartScreen::doseAuditRequested);
 }
 
 void StartScreen::setHospitalName(const QString& name) {

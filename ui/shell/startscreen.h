@@ -20,6 +20,7 @@ signals:
     void exitRequested();           // Command3 "終　了" and the close box
     void recordSearchRequested();   // Command2 "データ検索"
     void basicDataEditorRequested(); // Command4 "基本データ入力"
+    void doseAuditRequested();       // Command5 "参考レベル監査"
 
 protected:
     void closeEvent(QCloseEvent* event) override;

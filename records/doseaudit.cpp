@@ -1,0 +1,321 @@
+#include "records/doseaudit.h"
+
+#include "records/patientrecordfile.h"
+#include "textio/codec.h"
+#include "textio/fileio.h"
+#include "textio/numberformat.h"
+#include "textio/numbertext.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <system_error>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace tamso::records {
+
+namespace {
+
+// A record file holds at most 262 short lines; anything far larger is not one, and is listed as
+// unreadable without being read whole.
+constexpr std::uintmax_t kMaxRecordFileBytes = std::uintmax_t{1} << 20;
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+int daysInMonth(int year, int month) {
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : days[month - 1];
+}
+
+// Reads 1 or 2 (or exactly `width`) digits at pos into value.
+bool readDigits(std::string_view text, size_t& pos, size_t minDigits, size_t maxDigits, int& value) {
+    size_t n = 0;
+    value = 0;
+    while (pos < text.size() && isDigit(text[pos]) && n < maxDigits) {
+        value = value * 10 + (text[pos] - '0');
+        ++pos;
+        ++n;
+    }
+    return n >= minDigits && (pos >= text.size() || !isDigit(text[pos]));
+}
+
+// The dose of a record: a number, or a text that reads as one (a value that was quoted in the
+// file); nothing when empty, another text, or below 0.
+std::optional<double> doseOf(const ListValue& value) {
+    if (const double* number = std::get_if<double>(&value))
+        return *number >= 0 ? std::optional<double>(*number) : std::nullopt;
+    if (const std::string* text = std::get_if<std::string>(&value))
+        if (const auto number = textio::parseNumber(*text); number && *number >= 0)
+            return number;
+    return std::nullopt;
+}
+
+struct BodyPartSamples {
+    std::vector<double> doses;
+    std::unordered_set<std::string> infants;
+};
+
+std::string csvCell(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+std::string doseText(double mGy) {
+    return textio::formatNumber(mGy, "#0.000");
+}
+
+} // namespace
+
+std::optional<CalendarDate> parseExamDate(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    CalendarDate date;
+    size_t pos = 0;
+    if (!readDigits(text, pos, 4, 4, date.year) || pos >= text.size())
+        return std::nullopt;
+    const char separator = text[pos++];
+    if (separator != '/' && separator != '-')
+        return std::nullopt;
+    if (!readDigits(text, pos, 1, 2, date.month) || pos >= text.size() || text[pos++] != separator)
+        return std::nullopt;
+    if (!readDigits(text, pos, 1, 2, date.day) || pos != text.size())
+        return std::nullopt;
+    if (date.year < 1 || date.month < 1 || date.month > 12 || date.day < 1 ||
+        date.day > daysInMonth(date.year, date.month))
+        return std::nullopt;
+    return date;
+}
+
+std::string dateText(const CalendarDate& date) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d/%02d/%02d", date.year, date.month, date.day);
+    return text;
+}
+
+bool AuditPeriod::contains(const CalendarDate& date) const {
+    return (!from || date.key() >= from->key()) && (!to || date.key() <= to->key());
+}
+
+double percentileOfSorted(const std::vector<double>& sorted, double p) {
+    if (sorted.empty())
+        return 0;
+    const double h = static_cast<double>(sorted.size() - 1) * std::clamp(p, 0.0, 1.0);
+    const size_t lower = static_cast<size_t>(std::floor(h));
+    if (lower + 1 >= sorted.size())
+        return sorted.back();
+    return sorted[lower] + (h - static_cast<double>(lower)) * (sorted[lower + 1] - sorted[lower]);
+}
+
+bool isRecordFileName(std::string_view name) {
+    return name.size() > kRecordFileExtension.size() && name.front() != '.' &&
+           name.substr(name.size() - kRecordFileExtension.size()) == kRecordFileExtension;
+}
+
+std::string auditInfantId(std::string_view fileName) {
+    std::string_view id = fileName;
+    if (isRecordFileName(id))
+        id.remove_suffix(kRecordFileExtension.size());
+    // "X.~k" with k = 2, 3, ... written without leading zeros is the continuation k of X.
+    const size_t mark = id.rfind(".~");
+    if (mark == std::string_view::npos || mark == 0)
+        return std::string(id);
+    const std::string_view k = id.substr(mark + 2);
+    const bool number =
+        !k.empty() && k.size() <= 9 && k.front() != '0' && std::all_of(k.begin(), k.end(), isDigit);
+    if (!number || std::stoi(std::string(k)) < 2)
+        return std::string(id);
+    return std::string(id.substr(0, mark));
+}
+
+Expected<DoseAudit> auditRecordFolder(const fs::path& folder, const AuditPeriod& period,
+                                      const refdata::ReferenceLevelTable& levels,
+                                      const std::vector<std::string>& bodyPartOrder) {
+    // The record files, by name.
+    std::vector<std::pair<std::string, fs::path>> files;
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    auto listingError = [&folder](const std::error_code& error) {
+        return Error{"作業フォルダ「" + folder.u8string() +
+                     "」の記録ファイルを一覧できません: " + textio::fileErrorReason(error.value()) + "。"};
+    };
+    if (ec)
+        return listingError(ec);
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        if (ec)
+            return listingError(ec);
+        std::string name = textio::fileNameUtf8(it->path());
+        if (!isRecordFileName(name))
+            continue;
+        std::error_code typeError;
+        if (it->is_directory(typeError))
+            continue;
+        files.emplace_back(std::move(name), it->path());
+    }
+    std::sort(files.begin(), files.end());
+
+    DoseAudit audit;
+    std::unordered_map<std::string, BodyPartSamples> samples;
+    std::unordered_set<std::string> allInfants;
+    for (const auto& [name, path] : files) {
+        ++audit.recordFiles;
+        auto bytes = textio::readRegularFileBytes(path, kMaxRecordFileBytes);
+        Expected<PatientRecordState> state = Error{};
+        if (!bytes.ok()) {
+            state = bytes.error();
+        } else if (auto text = textio::sjisToUtf8(*bytes); !text.ok()) {
+            state = Error{"ファイル「" + name + "」を読み込めません: " + text.error().message + "。"};
+        } else {
+            state = parsePatientRecordFile(*text, name);
+        }
+        if (!state.ok()) {
+            ++audit.unreadableFiles;
+            audit.notes.push_back({AuditNote::Kind::UnreadableFile, name, 0, state.error().message, false});
+            continue;
+        }
+        const std::string infant = auditInfantId(name);
+        for (int k = 1; k <= state->patientRecordCount; ++k) {
+            const PatientRecord& record = state->PatientRecordTable[static_cast<size_t>(k)];
+            ++audit.records;
+            const std::optional<CalendarDate> date = parseExamDate(record.examDate);
+            if (!date) {
+                ++audit.dateUnreadable;
+                const bool counted = !period.bounded();
+                audit.notes.push_back({AuditNote::Kind::DateUnreadable, name, k, record.examDate, counted});
+                if (!counted)
+                    continue;
+            } else if (!period.contains(*date)) {
+                continue;
+            }
+            ++audit.recordsInPeriod;
+            const std::optional<double> dose = doseOf(record.entranceSurfaceDoseMGy);
+            if (!dose) {
+                ++audit.noDose;
+                audit.notes.push_back(
+                    {AuditNote::Kind::NoDose, name, k, listValueText(record.entranceSurfaceDoseMGy), false});
+                continue;
+            }
+            BodyPartSamples& part = samples[record.bodyPart];
+            part.doses.push_back(*dose);
+            part.infants.insert(infant);
+            allInfants.insert(infant);
+            ++audit.exposures;
+        }
+    }
+    audit.infants = static_cast<int>(allInfants.size());
+
+    // Body parts in the list's order, then the others by their text.
+    std::vector<std::string> order;
+    std::unordered_set<std::string> placed;
+    for (const std::string& part : bodyPartOrder)
+        if (samples.count(part) && placed.insert(part).second)
+            order.push_back(part);
+    std::vector<std::string> others;
+    for (const auto& entry : samples)
+        if (!placed.count(entry.first))
+            others.push_back(entry.first);
+    std::sort(others.begin(), others.end());
+    order.insert(order.end(), others.begin(), others.end());
+
+    for (const std::string& part : order) {
+        BodyPartSamples& s = samples[part];
+        std::sort(s.doses.begin(), s.doses.end());
+        BodyPartAudit row;
+        row.bodyPart = part;
+        row.exposures = static_cast<int>(s.doses.size());
+        row.infants = static_cast<int>(s.infants.size());
+        row.medianMGy = percentileOfSorted(s.doses, 0.5);
+        row.lowerQuartileMGy = percentileOfSorted(s.doses, 0.25);
+        row.percentile75MGy = percentileOfSorted(s.doses, 0.75);
+        row.minimumMGy = s.doses.front();
+        row.maximumMGy = s.doses.back();
+        row.levelMGy = levels.levelFor(part);
+        if (row.levelMGy && *row.levelMGy > 0)
+            row.medianOverLevel = row.medianMGy / *row.levelMGy;
+        else
+            row.levelMGy.reset();
+        audit.bodyParts.push_back(std::move(row));
+    }
+    return audit;
+}
+
+std::string auditNoteText(const AuditNote& note) {
+    const std::string record = note.fileName + " の " + std::to_string(note.record) + " 件目";
+    switch (note.kind) {
+    case AuditNote::Kind::UnreadableFile:
+        return "読めない記録ファイル: " + note.detail;
+    case AuditNote::Kind::DateUnreadable:
+        return "撮影日が読めない記録: " + record + "（撮影日「" + note.detail + "」）" +
+               (note.counted ? "。期間を指定していないため集計に含めました"
+                             : "。期間に入るか判らないため集計から除きました");
+    case AuditNote::Kind::NoDose:
+        return "線量のない記録: " + record + "（入射表面線量「" + note.detail + "」）。集計から除きました";
+    }
+    return note.detail;
+}
+
+std::string auditPeriodText(const AuditPeriod& period) {
+    if (!period.bounded())
+        return "全期間";
+    return (period.from ? dateText(*period.from) : std::string()) + " ～ " +
+           (period.to ? dateText(*period.to) : std::string());
+}
+
+std::vector<std::string> auditSummaryLines(const DoseAudit& audit) {
+    auto count = [](int n) { return std::to_string(n); };
+    return {"記録ファイル " + count(audit.recordFiles) + " 件（読めないもの " + count(audit.unreadableFiles) +
+                " 件）、記録 " + count(audit.records) + " 件、期間内 " + count(audit.recordsInPeriod) + " 件",
+            "集計した撮影 " + count(audit.exposures) + " 件（患児 " + count(audit.infants) +
+                " 人）、撮影日が読めない記録 " + count(audit.dateUnreadable) + " 件、線量のない記録 " +
+                count(audit.noDose) + " 件"};
+}
+
+std::vector<std::string> auditTableHeadings() {
+    return {"撮影部位",   "撮影数",     "患児数",           "中央値 (mGy)",      "75パーセンタイル (mGy)",
+            "最小 (mGy)", "最大 (mGy)", "参考レベル (mGy)", "中央値/参考レベル", "判定"};
+}
+
+std::vector<std::vector<std::string>> auditTableCells(const DoseAudit& audit) {
+    std::vector<std::vector<std::string>> rows;
+    for (const BodyPartAudit& p : audit.bodyParts) {
+        rows.push_back({p.bodyPart, std::to_string(p.exposures), std::to_string(p.infants),
+                        doseText(p.medianMGy), doseText(p.percentile75MGy), doseText(p.minimumMGy),
+                        doseText(p.maximumMGy),
+                        p.levelMGy ? textio::numberToText(*p.levelMGy) : std::string(),
+                        p.medianOverLevel ? textio::formatNumber(*p.medianOverLevel, "#0.00") : std::string(),
+                        p.levelMGy ? (p.medianAboveLevel() ? "超過" : "以下") : std::string()});
+    }
+    return rows;
+}
+
+std::string doseAuditCsv(const DoseAudit& audit) {
+    std::string csv = "\xEF\xBB\xBF";
+    auto addRow = [&csv](const std::vector<std::string>& cells) {
+        for (size_t i = 0; i < cells.size(); ++i)
+            csv += (i ? "," : "") + csvCell(cells[i]);
+        csv += "\r\n";
+    };
+    addRow(auditTableHeadings());
+    for (const auto& row : auditTableCells(audit))
+        addRow(row);
+    return csv;
+}
+
+Status writeDoseAuditCsv(const fs::path& file, const DoseAudit& audit) {
+    return textio::writeFileAtomic(file, doseAuditCsv(audit));
+}
+
+} // namespace tamso::records

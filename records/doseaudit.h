@@ -1,0 +1,130 @@
+#pragma once
+// The facility audit of entrance surface doses against the diagnostic reference levels, by the
+// method of ICRP Publication 135: per body part, the median dose of the facility's exposures (its
+// typical value) is compared with the level; the 75th percentile is what a local level is set at.
+//
+// The audit reads every patient record file of the working folder ("<ID>.pat" and the
+// continuation files "<ID>.~k.pat"), takes the records whose exam date lies in the chosen period,
+// and groups their doses by body part. Nothing is left out silently: record files that cannot be
+// read, records whose date cannot be read and records without a dose are listed in the notes.
+//
+// Percentiles are type 7 of Hyndman and Fan (the default of R and numpy, and what spreadsheets'
+// PERCENTILE and QUARTILE give): for the n sorted doses x[0..n-1] and p in [0, 1], h = (n - 1) p,
+// and the percentile is x[floor h] + (h - floor h) (x[floor h + 1] - x[floor h]). The median is
+// p = 0.5: the middle dose, or the mean of the two middle doses.
+
+#include "refdata/referencelevels.h"
+#include "textio/expected.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tamso::records {
+
+namespace fs = std::filesystem;
+
+struct CalendarDate {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    int key() const { return (year * 100 + month) * 100 + day; } // orders the dates
+    bool operator==(const CalendarDate& other) const { return key() == other.key(); }
+};
+
+// An exam date as stored (the system's short date): yyyy/MM/dd, yyyy-MM-dd, or with one-digit
+// month and day (yyyy/M/d, yyyy-M-d); blanks around it allowed. The year has four digits and the
+// day must exist in that month (29 February only in leap years). Anything else gives nothing.
+std::optional<CalendarDate> parseExamDate(std::string_view text);
+// The date as yyyy/MM/dd.
+std::string dateText(const CalendarDate& date);
+
+// The chosen period, both ends included; an open end takes every date on that side.
+struct AuditPeriod {
+    std::optional<CalendarDate> from;
+    std::optional<CalendarDate> to;
+    bool bounded() const { return from.has_value() || to.has_value(); }
+    bool contains(const CalendarDate& date) const;
+};
+
+// The type 7 percentile (p in [0, 1]) of doses sorted ascending; 0 for none.
+double percentileOfSorted(const std::vector<double>& sorted, double p);
+
+// The infant a record file belongs to: the file name without ".pat", and for a continuation file
+// "X.~k.pat" (k = 2, 3, ...) the infant X. Kept on its own until the record-file functions for
+// continuation files are shared; then it calls them.
+std::string auditInfantId(std::string_view recordFileName);
+// Whether a file name is that of a record file: it ends in ".pat" and does not start with "."
+// (the record search lists the same files; lock files and temporary files are never taken).
+bool isRecordFileName(std::string_view fileName);
+
+struct BodyPartAudit {
+    std::string bodyPart;
+    int exposures = 0; // records of the body part in the period with a dose
+    int infants = 0;   // different infants among them
+    double medianMGy = 0;
+    double lowerQuartileMGy = 0; // 25th percentile (for the box plot)
+    double percentile75MGy = 0;
+    double minimumMGy = 0;
+    double maximumMGy = 0;
+    std::optional<double> levelMGy;        // nothing: the body part has no level
+    std::optional<double> medianOverLevel; // with a level
+    bool medianAboveLevel() const { return levelMGy && medianMGy > *levelMGy; }
+};
+
+// Something the audit could not use, listed for the user.
+struct AuditNote {
+    enum class Kind {
+        UnreadableFile, // a record file that cannot be read in the record layout
+        DateUnreadable, // a record whose exam date is in none of the forms above
+        NoDose,         // a record in the period whose dose is empty, a text, or below 0
+    };
+    Kind kind = Kind::UnreadableFile;
+    std::string fileName;
+    int record = 0;       // 1-based record number in its file; 0 for a whole file
+    std::string detail;   // the reason (for a file), or the stored text (date or dose)
+    bool counted = false; // a record with an unreadable date that was counted (no period chosen)
+};
+
+struct DoseAudit {
+    std::vector<BodyPartAudit> bodyParts;
+    std::vector<AuditNote> notes; // by file name, then record
+    int recordFiles = 0;          // record files found, unreadable ones included
+    int unreadableFiles = 0;
+    int records = 0;         // records read
+    int recordsInPeriod = 0; // records taken into the period (with or without a dose)
+    int exposures = 0;       // records counted in the statistics
+    int infants = 0;         // different infants among them
+    int dateUnreadable = 0;
+    int noDose = 0;
+};
+
+// Audits the record files of the folder for the period. Body parts are listed in the order of
+// `bodyPartOrder` (the body-part list), then the others in the order of their text; only body parts
+// with at least one exposure are listed. Records whose date cannot be read are counted when no
+// period is chosen (every date is wanted) and left out when one is (they cannot be placed in it);
+// they are listed in either case. Fails only when the folder cannot be listed.
+Expected<DoseAudit> auditRecordFolder(const fs::path& folder, const AuditPeriod& period,
+                                      const refdata::ReferenceLevelTable& levels,
+                                      const std::vector<std::string>& bodyPartOrder = {});
+
+// One note in words, as the audit window and tamso-calc list it.
+std::string auditNoteText(const AuditNote& note);
+// The period in words: "2026/01/01 ～ 2026/12/31", an open end left empty, "全期間" for none.
+std::string auditPeriodText(const AuditPeriod& period);
+// What was read and counted, in words (two lines).
+std::vector<std::string> auditSummaryLines(const DoseAudit& audit);
+
+// The audit table as the window shows it and the CSV holds it: the column headings, then one row
+// of cells per body part (doses in mGy with three decimals, the ratio with two; empty cells where
+// the body part has no level).
+std::vector<std::string> auditTableHeadings();
+std::vector<std::vector<std::string>> auditTableCells(const DoseAudit& audit);
+// The table as CSV text: UTF-8 with byte-order mark, CR LF line ends, cells quoted where needed.
+std::string doseAuditCsv(const DoseAudit& audit);
+// Writes doseAuditCsv to the file, replacing it atomically.
+Status writeDoseAuditCsv(const fs::path& file, const DoseAudit& audit);
+
+} // namespace tamso::records

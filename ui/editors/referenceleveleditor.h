@@ -1,0 +1,60 @@
+#pragma once
+// The diagnostic reference level editor (Form10, "TAMSO 診断参考レベル"): the level in mGy of
+// entrance surface dose and its source for every body part of 撮影部位.txt, kept in "参考線量.dat".
+// Further records of a body part (another country's level, a NICU's levels by weight band) are
+// listed after them as documentation and kept; the first record of a body part is the one compared
+// with.
+
+#include "refdata/referencelevels.h"
+
+#include <QWidget>
+
+#include <vector>
+
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+namespace tamso::ui {
+
+class ReferenceLevelEditor : public QWidget {
+    Q_OBJECT
+public:
+    explicit ReferenceLevelEditor(QWidget* parent = nullptr);
+
+    // Columns of Grid1.
+    enum Column { BodyPartColumn, LevelColumn, SourceColumn, UseColumn, ColumnCount };
+
+    // The basic data editor's "参考レベル": re-reads "参考線量.dat" (a missing file is an empty
+    // table) and the body-part list, fills the grid and shows the editor; the table read is the one
+    // in effect from here. A file that cannot be read gives a warning and the editor is not shown
+    // (saving would replace what the file holds); returns false then.
+    bool open();
+
+    // Save (Command1): every level must be empty or a number above 0, otherwise a warning names the
+    // body part and nothing is written. Documentation rows left without level and source are
+    // dropped. The file is replaced, the table takes effect, a notice confirms and the editor hides;
+    // a file that cannot be written gives a warning and the editor stays open with what was typed.
+    // Returns true when the file was written.
+    bool save();
+    // Cancel (Command2): hides the editor; file and table unchanged.
+    void cancel();
+
+    // The rows as the grid holds them (the number of body-part-list rows in `listed`).
+    size_t listedRows() const { return listed_; }
+
+signals:
+    // The table in effect changed (Save).
+    void referenceLevelsChanged();
+
+private:
+    void fill(const std::vector<refdata::ReferenceLevelRow>& rows);
+    void refreshUse();
+
+    QTableWidget* grid1_ = nullptr;
+    QPushButton* command1_ = nullptr;
+    QPushButton* command2_ = nullptr;
+    size_t listed_ = 0;
+};
+
+} // namespace tamso::ui
