@@ -7,6 +7,7 @@
 
 #include "engine/calculation.h"
 #include "engine/calculationstate.h"
+#include "refdata/referencelevels.h"
 #include "ui/editors/ambientdoseeditor.h"
 #include "ui/editors/basicdataeditor.h"
 #include "ui/editors/tubeoutputeditor.h"
@@ -963,6 +964,40 @@ private slots:
         text("Text5")->setText(QStringLiteral("60"));
         QVERIFY(!window->isVisible());
         QVERIFY(!button("Command14")->isEnabled());
+    }
+
+    // After a run the dose stands against the reference level of the chosen body part; above it
+    // the field says so in words and in red. No level, no comparison.
+    void doseComparedWithTheReferenceLevel() {
+        refdata::ReferenceLevels.rows = {{"腹部正面", 0.1, "test level"}, {"胸部正面", 0.5, "test"}};
+        QVERIFY(text("Text27")->text().isEmpty());
+        click("Command2");
+        const double dose = textio::textToNumber(ui::utf8(text("Text20")->text()));
+        QVERIFY(dose > 0.1 && dose < 0.5);
+        const QString ratioAbove = ui::qs(textio::formatNumber(dose / 0.1, "#0.00"));
+        QCOMPARE(text("Text27")->text(), QStringLiteral("0.100 mGy の ") + ratioAbove + QStringLiteral(" 倍（参考レベル超過）"));
+        QVERIFY(text("Text27")->styleSheet().contains(QStringLiteral("#d00000")));
+        // Another body part: its own level, below it.
+        combo("Combo2")->setEditText(QStringLiteral("胸部正面"));
+        QCOMPARE(text("Text27")->text(), QStringLiteral("0.500 mGy の ") +
+                                             ui::qs(textio::formatNumber(dose / 0.5, "#0.00")) + QStringLiteral(" 倍"));
+        QVERIFY(text("Text27")->styleSheet().isEmpty());
+        // The hand-over carries it to the report.
+        QSignalSpy handOver(form1(), &ui::ConditionsScreen::reportRequested);
+        click("Command3");
+        click("Command4");
+        click("Command6");
+        const auto handed = handOver.first().first().value<ui::ReportFields>();
+        QCOMPARE(handed.referenceLevel, text("Text27")->text());
+        QVERIFY(!handed.aboveReferenceLevel);
+        // A body part without a level, and results that are gone, show nothing.
+        combo("Combo2")->setEditText(QStringLiteral("頭部"));
+        QVERIFY(text("Text27")->text().isEmpty());
+        combo("Combo2")->setEditText(QStringLiteral("腹部正面"));
+        QVERIFY(!text("Text27")->text().isEmpty());
+        text("Text5")->setText(QStringLiteral("60"));
+        QVERIFY(text("Text27")->text().isEmpty());
+        refdata::ReferenceLevels.rows.clear();
     }
 
     void resultFieldsAreNotForTyping() {

@@ -2,6 +2,7 @@
 
 #include "engine/calculation.h"
 #include "engine/calculationstate.h"
+#include "refdata/referencelevels.h"
 #include "textio/fileio.h"
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
@@ -194,6 +195,16 @@ void ConditionsScreen::buildControls() {
     left->addWidget(command2_);
     left->addStretch();
 
+    // The dose against the diagnostic reference level of the body part.
+    {
+        GroupGrid& g = groups[ConditionGroup::Results];
+        QLabel* label = caption(g.box, QStringLiteral("CaptionText27"), QStringLiteral("   参考レベル"));
+        referenceLevel_ = makeField(g.box, "Text27", QStringLiteral("参考レベル"));
+        referenceLevel_->setReadOnly(true);
+        label->setBuddy(referenceLevel_);
+        g.grid->addWidget(label, 9, 0);
+        g.grid->addWidget(referenceLevel_, 9, 1, 1, 2);
+    }
     // The spectrum of the run, in a window of its own.
     command14_ = makeCommand(groups[ConditionGroup::Results].box, "Command14", QStringLiteral("スペクトル表示"),
                              QStringLiteral("スペクトル表示"));
@@ -393,6 +404,7 @@ void ConditionsScreen::connectControls() {
             applyFieldSizePreset(combo1_->itemText(index));
     });
     connect(combo1_, &QComboBox::textActivated, this, &ConditionsScreen::applyFieldSizePreset);
+    connect(combo2_, &QComboBox::currentTextChanged, this, [this] { showReferenceLevel(); });
     connect(combo2_, &QComboBox::activated, this, [this] {
         inputEdit(&engine::ConditionTexts::tubeVoltageKv)->setFocus(Qt::TabFocusReason);
     });
@@ -642,6 +654,7 @@ void ConditionsScreen::runCalculation() {
         return;
     command3_->setEnabled(true);
     command14_->setEnabled(true);
+    showReferenceLevel();
     command3_->setFocus(Qt::OtherFocusReason);
 }
 
@@ -680,6 +693,10 @@ ReportFields ConditionsScreen::reportFields() const {
     r.doseUncertainty = qs(resultText(engine::ResultField::EntranceSurfaceDoseUncertaintyMGy));
     if (resultsShown_)
         r.spectrum = spectrum();
+    if (const auto comparison = referenceLevelComparison()) {
+        r.referenceLevel = referenceLevelText(*comparison);
+        r.aboveReferenceLevel = comparison->above;
+    }
     r.caregiver1 = resultField(engine::ResultField::CaregiverDose1USv)->text();
     r.caregiver2 = resultField(engine::ResultField::CaregiverDose2USv)->text();
     r.caregiver3 = resultField(engine::ResultField::CaregiverDose3USv)->text();
@@ -738,9 +755,39 @@ void ConditionsScreen::checkInputsAgainstRun() {
 void ConditionsScreen::invalidateResults() {
     resultsShown_ = false;
     clearResultFields(true);
+    showReferenceLevel();
     for (QPushButton* b : {command3_, command4_, command6_, command14_})
         b->setEnabled(false);
     emit resultsCleared();
+}
+
+std::optional<refdata::LevelComparison> ConditionsScreen::referenceLevelComparison() const {
+    if (!resultsShown_)
+        return std::nullopt;
+    const QString dose = resultField(engine::ResultField::EntranceSurfaceDoseMGy)->text();
+    if (dose.isEmpty())
+        return std::nullopt;
+    return refdata::compareWithReferenceLevel(refdata::ReferenceLevels, utf8(combo2_->currentText()),
+                                              textio::textToNumber(utf8(dose)));
+}
+
+QString ConditionsScreen::referenceLevelText(const refdata::LevelComparison& comparison) {
+    QString text = QStringLiteral("%1 mGy の %2 倍")
+                       .arg(qs(textio::formatNumber(comparison.levelMGy, "#0.000")),
+                            qs(textio::formatNumber(comparison.ratio, "#0.00")));
+    if (comparison.above)
+        text += QStringLiteral("（参考レベル超過）");
+    return text;
+}
+
+void ConditionsScreen::showReferenceLevel() {
+    // Shown after a run for a body part with a level; above the level in red and in words, so the
+    // mark does not depend on colour alone.
+    const auto comparison = referenceLevelComparison();
+    referenceLevel_->setText(comparison ? referenceLevelText(*comparison) : QString());
+    referenceLevel_->setStyleSheet(comparison && comparison->above ? QStringLiteral("color: #d00000; font-weight: bold;")
+                                                                   : QString());
+    referenceLevel_->setAccessibleName(QStringLiteral("参考レベル ") + referenceLevel_->text());
 }
 
 SpectrumData ConditionsScreen::spectrum() const {

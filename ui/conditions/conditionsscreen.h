@@ -4,6 +4,7 @@
 // the report. The dose routines write their results through the ResultFields interface.
 
 #include "engine/resultfields.h"
+#include "refdata/referencelevels.h"
 #include "ui/report/reportfields.h"
 #include "ui/conditions/exposureinputs.h"
 #include "ui/conditions/measuredexposuredialog.h"
@@ -14,6 +15,7 @@
 #include <QWidget>
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 class QComboBox;
@@ -53,6 +55,13 @@ public:
     void referenceDataChanged();
     // The focus on the first input of the Enter chain (Form1.Text1).
     void focusFirstInput();
+    // Form1.Text27: the dose of the shown results against the reference level of the chosen body
+    // part (refdata::ReferenceLevels); empty without results or without a level. Called again
+    // when the level table changes.
+    void showReferenceLevel();
+    std::optional<refdata::LevelComparison> referenceLevelComparison() const;
+    // "0.200 mGy の 1.02 倍（参考レベル超過）", as shown and reported.
+    static QString referenceLevelText(const refdata::LevelComparison& comparison);
     void hideMeasuredExposureDialog();
     // The measured-exposure dialog while it exists (null before the first opening and after its
     // close box).
@@ -142,6 +151,7 @@ private:
     QLineEdit* outputDataName_ = nullptr; // Text24
     QLineEdit* measured_ = nullptr;       // Text19, the measured exposure as accepted
     QLineEdit* xrayUnit_ = nullptr;       // Text29
+    QLineEdit* referenceLevel_ = nullptr; // Text27
     QPushButton* command1_ = nullptr;
     QPushButton* command2_ = nullptr;
     QPushButton* command3_ = nullptr;

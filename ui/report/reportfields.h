@@ -22,6 +22,10 @@ struct ReportFields {
     QString fieldSize;    // Text8
     QString dose;         // Text10
     QString doseUncertainty; // its expanded uncertainty (k = 2) in mGy, "0.04"; empty when not known
+    // The dose against the diagnostic reference level of the body part, as the exposure-condition
+    // screen shows it ("0.200 mGy の 1.02 倍（参考レベル超過）"); empty when there is no level.
+    QString referenceLevel;
+    bool aboveReferenceLevel = false;
     QString caregiver1;   // Text11
     QString caregiver2;   // Text12
     QString caregiver3;   // Text13

@@ -143,8 +143,13 @@ void Shell::openDoseAudit() {
 }
 
 void Shell::openReferenceLevelEditor() {
-    if (!referenceLevels_)
+    if (!referenceLevels_) {
         referenceLevels_ = new ReferenceLevelEditor; // its close box discards it
+        connect(referenceLevels_, &ReferenceLevelEditor::referenceLevelsChanged, this, [this] {
+            if (conditions_)
+                conditions_->showReferenceLevel();
+        });
+    }
     referenceLevels_->open();
 }
 
