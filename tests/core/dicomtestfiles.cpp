@@ -2,6 +2,7 @@
 
 #include <dcmtk/dcmdata/dcddirif.h>
 #include <dcmtk/dcmdata/dcuid.h>
+#include <dcmtk/oflog/oflog.h>
 
 #include <stdexcept>
 #include <vector>
@@ -113,6 +114,7 @@ void DicomImage::save(const fs::path& file, bool implicitVrWithoutHeader) const 
 }
 
 void writeDicomDir(const fs::path& folder, const std::vector<std::string>& relativeImagePaths) {
+    OFLog::configure(OFLogger::WARN_LOG_LEVEL); // not every file it adds
     DicomDirInterface dicomDir;
     dicomDir.enableInventMode(OFTrue);
     dicomDir.disableBackupMode();
