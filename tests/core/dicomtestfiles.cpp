@@ -114,7 +114,7 @@ void DicomImage::save(const fs::path& file, bool implicitVrWithoutHeader) const 
 }
 
 void writeDicomDir(const fs::path& folder, const std::vector<std::string>& relativeImagePaths) {
-    OFLog::configure(OFLogger::WARN_LOG_LEVEL); // not every file it adds
+    OFLog::configure(OFLogger::OFF_LOG_LEVEL); // failures are thrown with their text
     DicomDirInterface dicomDir;
     dicomDir.enableInventMode(OFTrue);
     dicomDir.disableBackupMode();
