@@ -1,11 +1,15 @@
-// Timings of the whole calculation, the start-up loading and the command-line batch, on the small
-// synthetic installation the tests use (written into a temporary folder).
+// Timings of the whole calculation, the start-up loading, the command-line batch, the facility
+// audit and the DICOM batch, on the small synthetic installation the tests use (written into a
+// temporary folder).
 
 #include "engine/calculation.h"
+#include "dicom/imageexposure.h"
+#include "dicomtestfiles.h"
 #include "records/doseaudit.h"
 #include "refdata/referenceloader.h"
 #include "testsupport.h"
 #include "textio/fileio.h"
+#include "tools/calc/dicombatch.h"
 #include "tools/calc/calccli.h"
 
 #include <benchmark/benchmark.h>
@@ -129,6 +133,58 @@ void BM_DoseAudit(benchmark::State& bench) {
     bench.SetItemsProcessed(bench.iterations() * 100000);
 }
 BENCHMARK(BM_DoseAudit)->Unit(benchmark::kMillisecond);
+
+// A folder of 200 DX images as a portable unit writes them: header of about 1.5 kB, then
+// 1024 x 1024 pixels of 16 bits (2 MB), kV and mAs varying from image to image.
+constexpr int kDicomImages = 200;
+
+const test::TempFolder& dicomFolder() {
+    static test::TempFolder folder;
+    static bool written = false;
+    if (!written) {
+        test::DicomImage image;
+        image.pixels(1024, 1024);
+        for (int k = 0; k < kDicomImages; ++k) {
+            image.set(DCM_KVP, std::to_string(40 + k % 40))
+                .set(DCM_ExposureInuAs, std::to_string(1000 + 10 * k));
+            image.save(folder.path() / ("IM" + std::to_string(k) + ".dcm"));
+        }
+        written = true;
+    }
+    return folder;
+}
+
+// Reading the exposure of every image of the folder: headers only, the pixel data never read.
+// items/s = images per second.
+void BM_DicomHeaders(benchmark::State& bench) {
+    const auto files = calc::dicomBatchFiles(dicomFolder().path());
+    for (auto _ : bench) {
+        int read = 0;
+        for (const auto& file : *files)
+            read += dicom::readHeader(file.first).kind == dicom::FileKind::Radiograph;
+        if (read != kDicomImages)
+            bench.SkipWithError("an image was not read");
+    }
+    bench.SetItemsProcessed(bench.iterations() * kDicomImages);
+}
+BENCHMARK(BM_DicomHeaders)->Unit(benchmark::kMillisecond);
+
+// tamso-calc --dicom on the folder: headers, body-part mapping, one calculation per image (each
+// writing its spectrum listing) and the printed lines. items/s = images per second.
+void BM_DicomBatch(benchmark::State& bench) {
+    auto state = loadedState();
+    calc::DicomBatchOptions options;
+    options.conditions = calc::defaultExposure(*state);
+    for (auto _ : bench) {
+        std::ostringstream out;
+        auto rows = calc::runDicomBatch(*state, dicomFolder().path(), options, workFolder().path(), out);
+        if (!rows.ok() || rows->size() != static_cast<size_t>(kDicomImages) || rows->front().status != "ok")
+            bench.SkipWithError("the batch failed");
+        benchmark::DoNotOptimize(out.str().size());
+    }
+    bench.SetItemsProcessed(bench.iterations() * kDicomImages);
+}
+BENCHMARK(BM_DicomBatch)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

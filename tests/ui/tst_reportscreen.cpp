@@ -36,11 +36,12 @@ namespace {
 
 const QString kListFile = QStringLiteral("撮影担当.txt");
 
-// A hand-over: the id, name and technologist it carries are ignored by the report screen.
+// A hand-over of an exposure typed by hand: no ID and name; the technologist it carries is ignored
+// by the report screen.
 ReportFields defaultCase() {
     ReportFields f = uitest::sampleReportFields();
-    f.id = QStringLiteral("999");
-    f.name = QStringLiteral("前の患者");
+    f.id.clear();
+    f.name.clear();
     f.technologist = QStringLiteral("無視される");
     f.xrayUnit = QStringLiteral("Mobile-X 100");
     return f;
@@ -158,6 +159,21 @@ private slots:
         QCOMPARE(shell_->reportScreen(), screen_);
         QCOMPARE(combo()->count(), 3);
         QVERIFY(MessageBox::shown().isEmpty());
+
+        // ID and name taken from an image come with the hand-over and stay editable; the next
+        // hand-over without them empties the fields again.
+        ReportFields fromImage = defaultCase();
+        fromImage.id = QStringLiteral("N-0001");
+        fromImage.name = QStringLiteral("山田 花子");
+        shell_->handOverToReport(fromImage);
+        QCOMPARE(text("Text1"), QStringLiteral("N-0001"));
+        QCOMPARE(text("Text2"), QStringLiteral("山田 花子"));
+        QVERIFY(!child<QLineEdit>("Text1")->isReadOnly() && child<QLineEdit>("Text1")->isEnabled());
+        QVERIFY(!child<QLineEdit>("Text2")->isReadOnly() && child<QLineEdit>("Text2")->isEnabled());
+        QCOMPARE(combo()->currentText(), QStringLiteral("佐藤")); // the technologist is still the list's
+        shell_->handOverToReport(defaultCase());
+        QCOMPARE(text("Text1"), QString());
+        QCOMPARE(text("Text2"), QString());
     }
 
     void listFileEdgeCases_data() {
@@ -215,6 +231,8 @@ private slots:
 
         // The record display clears the preview, disables both and fills every field.
         ReportFields stored = defaultCase();
+        stored.id = QStringLiteral("999");
+        stored.name = QStringLiteral("前の患者");
         stored.technologist = QStringLiteral("記録の技師");
         shell_->showRecordOnReport(stored);
         QVERIFY(!enabled("Command5") && !enabled("Command6"));
@@ -224,7 +242,8 @@ private slots:
         QCOMPARE(combo()->currentText(), QStringLiteral("記録の技師"));
     }
 
-    // The hand-over empties ID and name: saving without them is a warning and writes nothing.
+    // A hand-over without ID and name leaves them empty: saving without them is a warning and
+    // writes nothing.
     void saveWithoutIdentityIsAWarning() {
         shell_->handOverToReport(defaultCase());
         click("Command2");

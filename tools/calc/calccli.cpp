@@ -1,6 +1,7 @@
 #include "tools/calc/calccli.h"
 
 #include "tools/calc/auditcli.h"
+#include "tools/calc/dicombatch.h"
 
 #include "refdata/referenceloader.h"
 #include "textio/fileio.h"
@@ -26,6 +27,8 @@ Usage:
   tamso-calc --audit [--workdir DIR] [--from DATE] [--to DATE] [--csv-out FILE]
                                                 the facility audit against the reference levels
                                                 (tamso-calc --audit --help)
+  tamso-calc [--workdir DIR] --dicom PATH [--csv-out OUT.csv] [conditions]
+                                                the dose of every radiograph in DICOM files
   tamso-calc --help
 
 The working folder (default: the current folder) must hold the reference files 基礎データ.dat,
@@ -61,8 +64,22 @@ columns and empty cells take the defaults (or the options given on the command l
 has a header row, then per input row: row (its number among the data rows), the result keys and
 error (the message when that exposure could not be computed; its results are then empty).
 
+DICOM batch: PATH is a DICOM file, a DICOMDIR (its images) or a folder (every file beneath it).
+Only the header of each file is read. kV, mAs, focus-detector distance, date, patient ID and body
+part come from the image (the body part through DICOM撮影部位.txt of the working folder); --kv,
+--mas and --measured-ckg are refused. Thickness and field size come from --thickness and --field
+or the defaults, the field from a rectangular collimator where the image has one (its edges and
+Imager Pixel Spacing); --ffd serves images without a distance. Output: a header line, then one
+tab-separated line per file with the columns
+  file, status, patient_id, date, kv, mas, ffd_cm, body_part, thickness_cm, thickness_source,
+  field_cm, field_source, entrance_surface_dose_mgy, missing, reason
+status: ok (computed), skipped (no radiograph: another modality, a DICOMDIR, no DICOM file),
+failed (a radiograph that could not be read or computed; reason says why). missing lists each
+value the image lacks and why; sources are option, default or collimator. --csv-out FILE writes
+the same rows as CSV (UTF-8 with byte-order mark, CR LF).
+
 Exit status: 0 when every exposure was computed; 2 on an error (message on standard error),
-including a batch in which any row failed.
+including a batch in which any row or radiograph failed.
 )";
 
 const std::vector<std::string> kConditionNames = {"kv",       "mas",      "ffd",      "thickness",
@@ -282,6 +299,8 @@ int runCalculator(const std::vector<std::string>& args, std::ostream& out, std::
         return runAuditCommand(args, out, err);
     std::filesystem::path workFolder = ".";
     std::optional<std::string> csvPath;
+    std::optional<std::string> dicomPath;
+    std::string dicomCsvOut;
     std::vector<std::pair<std::string, std::string>> conditions;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
@@ -310,6 +329,10 @@ int runCalculator(const std::vector<std::string>& args, std::ostream& out, std::
             workFolder = std::filesystem::u8path(value);
         } else if (name == "csv") {
             csvPath = value;
+        } else if (name == "dicom") {
+            dicomPath = value;
+        } else if (name == "csv-out") {
+            dicomCsvOut = value;
         } else if (std::find(kConditionNames.begin(), kConditionNames.end(), name) != kConditionNames.end()) {
             conditions.emplace_back(name, value);
         } else {
@@ -321,6 +344,16 @@ int runCalculator(const std::vector<std::string>& args, std::ostream& out, std::
     auto state = std::make_unique<engine::CalculationState>();
     if (auto e = refdata::loadReferenceData(*state, workFolder); !e.ok()) {
         err << "tamso-calc: " << e.message() << '\n';
+        return kExitError;
+    }
+    if (dicomPath && csvPath) {
+        err << "tamso-calc: --csv and --dicom cannot be combined (see --help)\n";
+        return kExitError;
+    }
+    if (dicomPath)
+        return runDicomCalculator(*state, *dicomPath, dicomCsvOut, conditions, workFolder, out, err);
+    if (!dicomCsvOut.empty()) {
+        err << "tamso-calc: --csv-out is written by --dicom (see --help)\n";
         return kExitError;
     }
     Exposure exposure = defaultExposure(*state);

@@ -1,5 +1,7 @@
 #include "ui/conditions/conditionsscreen.h"
 
+#include "dicom/bodypartmap.h"
+#include "dicom/imageexposure.h"
 #include "engine/calculation.h"
 #include "engine/calculationstate.h"
 #include "refdata/referencelevels.h"
@@ -19,10 +21,13 @@
 #include <QComboBox>
 #include <QDate>
 #include <QDateEdit>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -82,6 +87,55 @@ QWidget* productMark(QWidget* parent) {
     }
     mark->setFixedSize(tamsoWidth + metrics.horizontalAdvance(QStringLiteral("Ⅱ")) + 8, metrics.height() + 4);
     return mark;
+}
+
+ConditionsScreen::DicomFileChooser& dicomFileChooser() {
+    static ConditionsScreen::DicomFileChooser chooser;
+    return chooser;
+}
+
+ConditionsScreen::DicomImageChooser& dicomImageChooser() {
+    static ConditionsScreen::DicomImageChooser chooser;
+    return chooser;
+}
+
+QString askForDicomFile(QWidget* parent) {
+    static QString folder; // where the last image came from
+    const QString file = QFileDialog::getOpenFileName(
+        parent, QStringLiteral("DICOM読込"), folder,
+        QStringLiteral("DICOM (*.dcm *.DCM *.dicom DICOMDIR);;すべてのファイル (*)"));
+    if (!file.isEmpty())
+        folder = QFileInfo(file).absolutePath();
+    return file;
+}
+
+int askForDicomImage(QWidget* parent, const QStringList& images) {
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(
+        parent, MessageBox::title(), QStringLiteral("DICOMDIR の画像を選んで下さい"), images, 0, false, &ok);
+    return ok ? static_cast<int>(images.indexOf(chosen)) : -1;
+}
+
+QString shortDate(const dicom::CalendarDate& d) {
+    return QLocale::system().toString(QDate(d.year, d.month, d.day), QLocale::ShortFormat);
+}
+
+// One line of the list of a DICOMDIR's radiographs: date, patient, body part, tube voltage, file.
+QString describeImage(const dicom::ImageExposure& image, const QString& file) {
+    QStringList parts;
+    if (image.examDate.has())
+        parts << shortDate(*image.examDate.value);
+    for (const auto* text : {&image.patientId, &image.patientName})
+        if (text->has())
+            parts << qs(*text->value);
+    const dicom::BodyPartTexts& b = image.bodyPartTexts;
+    const std::string bodyPart = !b.bodyPartExamined.empty() ? b.bodyPartExamined : b.protocolName;
+    if (!bodyPart.empty())
+        parts << qs(bodyPart + (b.viewPosition.empty() ? "" : " " + b.viewPosition));
+    if (image.tubeVoltageKv.has())
+        parts << numberText(*image.tubeVoltageKv.value) + QStringLiteral(" kV");
+    parts << QStringLiteral("(%1)").arg(file);
+    return parts.join(QStringLiteral("  "));
 }
 
 } // namespace
@@ -231,8 +285,11 @@ QHBoxLayout* ConditionsScreen::buildHeading() {
     date_->setDisplayFormat(QLocale::system().dateFormat(QLocale::ShortFormat));
     dateCaption->setBuddy(date_);
     wAirLabel_ = caption(this, QStringLiteral("Label52"), QString());
+    command13_ = makeCommand(this, "Command13", QStringLiteral("DICOM読込"), QStringLiteral("DICOM読込"));
+    command13_->setToolTip(QStringLiteral("DICOM画像から撮影条件を読み込みます"));
     heading->addWidget(dateCaption);
     heading->addWidget(date_);
+    heading->addWidget(command13_);
     heading->addSpacing(24);
     heading->addWidget(wAirLabel_);
     heading->addWidget(caption(this, QStringLiteral("Label53"), QStringLiteral("として計算しています。")));
@@ -370,8 +427,8 @@ void ConditionsScreen::setTabOrderAndEnterChain() {
     // Tab order: the inputs as the user works through them, then the rest.
     const char* const tabOrder[] = {"Text1",    "Text2",    "Text3",     "Text4",   "Text5",   "Text6",
                                     "Text8",    "Text9",    "Combo1",    "Text10",  "Text11",  "Command2",
-                                    "Text23",   "Combo2",   "DTPicker1", "Option5", "Command12", "Option4",
-                                    "Command3", "Command4", "Command5",  "Command6", "Command1"};
+                                    "Text23",   "Combo2",   "DTPicker1", "Command13", "Option5",  "Command12",
+                                    "Option4",  "Command3", "Command4",  "Command5",  "Command6", "Command1"};
     for (size_t i = 1; i < std::size(tabOrder); ++i)
         setTabOrder(control(tabOrder[i - 1]), control(tabOrder[i]));
 
@@ -431,6 +488,17 @@ void ConditionsScreen::connectControls() {
     connect(command12_, &QPushButton::clicked, this, &ConditionsScreen::tubeOutputEditorRequested);
     connect(command14_, &QPushButton::clicked, this, [this] { emit spectrumRequested(spectrum()); });
     connect(command5_, &QPushButton::clicked, this, &ConditionsScreen::ambientDoseEditorRequested);
+    connect(command13_, &QPushButton::clicked, this, &ConditionsScreen::importDicom);
+
+    // A value the user edits is no longer the image's.
+    for (const Input& input : inputs_)
+        connect(input.edit, &QLineEdit::textEdited, this, [this, edit = input.edit] { unmarkDicom(edit); });
+    connect(combo2_->lineEdit(), &QLineEdit::textEdited, this, [this] { unmarkDicom(combo2_); });
+    connect(combo2_, &QComboBox::activated, this, [this] { unmarkDicom(combo2_); });
+    connect(date_, &QDateEdit::dateChanged, this, [this] {
+        if (!fillingFromDicom_)
+            unmarkDicom(date_);
+    });
 }
 
 void ConditionsScreen::loadDefaults() {
@@ -681,6 +749,8 @@ void ConditionsScreen::runCaregiverEstimate() {
 ReportFields ConditionsScreen::reportFields() const {
     const engine::CalculationState& s = engine::Module1;
     ReportFields r;
+    r.id = dicomPatientId_;
+    r.name = dicomPatientName_;
     r.examDate = QLocale::system().toString(date_->date(), QLocale::ShortFormat);
     r.bodyPart = combo2_->currentText();
     r.tubeVoltage = numberText(s.tubeVoltageKv);
@@ -719,6 +789,8 @@ void ConditionsScreen::backToStartScreen() {
         option5_->setChecked(true); // runs its handler
     resultsShown_ = false;
     command14_->setEnabled(false);
+    // The image's patient belongs to this case only.
+    forgetDicomImport();
     emit backRequested();
 }
 
@@ -730,6 +802,147 @@ void ConditionsScreen::disableFollowUpCommands() {
 void ConditionsScreen::closeEvent(QCloseEvent* event) {
     event->accept();
     emit closedByUser();
+}
+
+// DICOM import ----------------------------------------------------------------------------------------------
+
+void ConditionsScreen::setDicomFileChooser(DicomFileChooser chooser) {
+    dicomFileChooser() = std::move(chooser);
+}
+
+void ConditionsScreen::setDicomImageChooser(DicomImageChooser chooser) {
+    dicomImageChooser() = std::move(chooser);
+}
+
+void ConditionsScreen::importDicom() {
+    const QString file = dicomFileChooser() ? dicomFileChooser()(this) : askForDicomFile(this);
+    if (!file.isEmpty())
+        importDicomFile(file);
+}
+
+void ConditionsScreen::importDicomFile(const QString& path) {
+    const std::filesystem::path file = std::filesystem::u8path(utf8(path));
+    dicom::HeaderReading reading = dicom::readHeader(file);
+    if (reading.kind == dicom::FileKind::DicomDir) {
+        const auto listed = dicom::dicomDirImages(file);
+        if (!listed.ok()) {
+            MessageBox::warning(this, qs(listed.error().message));
+            return;
+        }
+        std::vector<dicom::ImageExposure> radiographs;
+        QStringList descriptions;
+        for (const std::filesystem::path& image : *listed) {
+            dicom::HeaderReading r = dicom::readHeader(image);
+            if (r.kind != dicom::FileKind::Radiograph)
+                continue;
+            descriptions << describeImage(
+                r.exposure, qs(image.lexically_relative(file.parent_path()).generic_u8string()));
+            radiographs.push_back(std::move(r.exposure));
+        }
+        if (radiographs.empty()) {
+            MessageBox::warning(this, qs(textio::fileNameUtf8(file)) +
+                                          QStringLiteral(" には一般撮影（CR・DX）の画像がありません。"));
+            return;
+        }
+        int chosen = 0;
+        if (radiographs.size() > 1) {
+            chosen = dicomImageChooser() ? dicomImageChooser()(this, descriptions)
+                                         : askForDicomImage(this, descriptions);
+            if (chosen < 0 || chosen >= static_cast<int>(radiographs.size()))
+                return;
+        }
+        applyDicomExposure(radiographs[static_cast<size_t>(chosen)]);
+        return;
+    }
+    if (reading.kind != dicom::FileKind::Radiograph) {
+        MessageBox::warning(this, qs(reading.message));
+        return;
+    }
+    applyDicomExposure(reading.exposure);
+}
+
+void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image) {
+    const dicom::Sourced<std::string> bodyPart =
+        dicom::BodyPartMapping::load(workingFolderPath()).match(image.bodyPartTexts);
+    forgetDicomImport(); // the marks of an earlier image go; its values stay where this one has none
+    QStringList missing;
+    auto lacking = [&](const QString& what, const std::string& problem) {
+        missing << QStringLiteral("・") + what + QStringLiteral("：") + qs(problem);
+    };
+    fillingFromDicom_ = true;
+    const struct {
+        std::string engine::ConditionTexts::*condition;
+        const dicom::Sourced<double>& value;
+    } numbers[] = {{&engine::ConditionTexts::tubeVoltageKv, image.tubeVoltageKv},
+                   {&engine::ConditionTexts::mAs, image.mAs},
+                   {&engine::ConditionTexts::ffdCm, image.ffdCm}};
+    for (const auto& number : numbers) {
+        for (const Input& input : inputs_) {
+            if (input.spec->condition != number.condition)
+                continue;
+            if (number.value.has()) {
+                input.edit->setText(numberText(*number.value.value));
+                mirrorIntoState(input);
+                markFromDicom(input.edit, number.value.source);
+            } else {
+                lacking(input.spec->caption.trimmed(), number.value.problem);
+            }
+        }
+    }
+    if (bodyPart.has()) {
+        const QString text = qs(*bodyPart.value);
+        const int index = combo2_->findText(text);
+        if (index >= 0)
+            combo2_->setCurrentIndex(index);
+        combo2_->setEditText(text);
+        markFromDicom(combo2_, bodyPart.source);
+    } else {
+        lacking(QStringLiteral("照射部位"), image.bodyPartProblem.empty()
+                                                ? bodyPart.problem
+                                                : bodyPart.problem + "、" + image.bodyPartProblem);
+    }
+    if (image.examDate.has()) {
+        const dicom::CalendarDate& d = *image.examDate.value;
+        date_->setDate(QDate(d.year, d.month, d.day));
+        markFromDicom(date_, image.examDate.source);
+    } else {
+        lacking(QStringLiteral("撮影日"), image.examDate.problem);
+    }
+    fillingFromDicom_ = false;
+    if (image.patientId.has())
+        dicomPatientId_ = qs(*image.patientId.value);
+    else
+        lacking(QStringLiteral("患者ID"), image.patientId.problem);
+    if (image.patientName.has())
+        dicomPatientName_ = qs(*image.patientName.value);
+    else
+        lacking(QStringLiteral("氏名"), image.patientName.problem);
+    if (!missing.isEmpty())
+        MessageBox::warning(this, QStringLiteral("DICOM画像に次の項目がないため、元のままです。\n") +
+                                      missing.join(QLatin1Char('\n')));
+}
+
+void ConditionsScreen::markFromDicom(QWidget* control, const std::string& source) {
+    dicomMarked_.insert(control);
+    control->setProperty("filledFromDicom", true);
+    control->setToolTip(QStringLiteral("DICOMから入力（%1）").arg(qs(source)));
+    control->setStyleSheet(QStringLiteral("%1 { background-color: #fff3bf; }")
+                               .arg(QLatin1String(control->metaObject()->className())));
+}
+
+void ConditionsScreen::unmarkDicom(QWidget* control) {
+    if (!dicomMarked_.remove(control))
+        return;
+    control->setProperty("filledFromDicom", false);
+    control->setToolTip(QString());
+    control->setStyleSheet(QString());
+}
+
+void ConditionsScreen::forgetDicomImport() {
+    for (QWidget* control : QSet<QWidget*>(dicomMarked_))
+        unmarkDicom(control);
+    dicomPatientId_.clear();
+    dicomPatientName_.clear();
 }
 
 // Results that no longer match the inputs -------------------------------------------------------------------

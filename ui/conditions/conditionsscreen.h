@@ -3,6 +3,7 @@
 // radiograph, the calculation run and its results, the caregiver estimate and the hand-over to
 // the report. The dose routines write their results through the ResultFields interface.
 
+#include "dicom/imageexposure.h"
 #include "engine/resultfields.h"
 #include "refdata/referencelevels.h"
 #include "ui/report/reportfields.h"
@@ -11,7 +12,9 @@
 
 #include <QHash>
 #include <QPointer>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 #include <map>
@@ -76,6 +79,28 @@ public:
     void runCaregiverEstimate();     // Command4
     void handOverToReport();         // Command6
     void backToStartScreen();        // Command1 " bye bye "
+    void importDicom();              // Command13 "DICOM読込": the file dialog, then importDicomFile
+
+    // Fills tube voltage, mAs, FFD, body part and exposure date from one DICOM image, or from one
+    // of the radiographs a DICOMDIR lists, and keeps the image's patient ID and name for the
+    // report. Each filled control is marked (tooltip "DICOMから入力", a background colour) until
+    // the user edits it; what the image lacks stays as it was and is listed in one message. A file
+    // that cannot be read, or is no radiograph, changes nothing and says why.
+    void importDicomFile(const QString& path);
+    // Whether the control shows a value taken from an image and not edited since.
+    bool isFilledFromDicom(const QWidget* control) const {
+        return dicomMarked_.contains(const_cast<QWidget*>(control));
+    }
+
+    // Chooses the file for "DICOM読込": an image or a DICOMDIR, an empty text when the user
+    // cancels. The default asks with the file dialog; tests supply a file instead. An empty
+    // function restores the default.
+    using DicomFileChooser = std::function<QString(QWidget* parent)>;
+    static void setDicomFileChooser(DicomFileChooser chooser);
+    // Chooses one of the radiographs of a DICOMDIR, given their descriptions; -1 when the user
+    // cancels. The default asks with a list dialog.
+    using DicomImageChooser = std::function<int(QWidget* parent, const QStringList& images)>;
+    static void setDicomImageChooser(DicomImageChooser chooser);
 
 signals:
     // Command3: the illustration window is to be shown (without blocking).
@@ -141,6 +166,10 @@ private:
     void showWAir();
     void checkInputsAgainstRun();
     SpectrumData spectrum() const; // of the last run, from the state and the result fields
+    void applyDicomExposure(const dicom::ImageExposure& image);
+    void markFromDicom(QWidget* control, const std::string& source);
+    void unmarkDicom(QWidget* control);
+    void forgetDicomImport();
 
     QDateEdit* date_ = nullptr;
     QLabel* wAirLabel_ = nullptr;
@@ -160,6 +189,7 @@ private:
     QPushButton* command6_ = nullptr;
     QPushButton* command12_ = nullptr;
     QPushButton* command14_ = nullptr;
+    QPushButton* command13_ = nullptr;
     std::vector<Input> inputs_; // in the order of the Enter chain
     std::map<engine::ResultField, QLineEdit*> resultFields_;
     // Enter-key chain: control -> what Enter does there.
@@ -171,6 +201,12 @@ private:
     QHash<QLineEdit*, double> runValues_;
     QString runFieldSizeName_;
     QString expandedUncertainty_; // as the run gave it, "0.04"
+
+    // The last DICOM import: the controls it filled, and the patient it names for the report.
+    QSet<QWidget*> dicomMarked_;
+    QString dicomPatientId_;
+    QString dicomPatientName_;
+    bool fillingFromDicom_ = false;
 };
 
 } // namespace tamso::ui

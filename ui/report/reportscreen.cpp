@@ -187,9 +187,9 @@ void ReportScreen::lookUpName() {
         text2_->setText(*name);
 }
 
-void ReportScreen::setFieldTexts(const ReportFields& f, bool withIdentity) {
-    text1_->setText(withIdentity ? f.id : QString());
-    text2_->setText(withIdentity ? f.name : QString());
+void ReportScreen::setFieldTexts(const ReportFields& f) {
+    text1_->setText(f.id);
+    text2_->setText(f.name);
     text3_->setText(f.examDate);
     text4_->setText(f.bodyPart);
     text5_->setText(f.tubeVoltage);
@@ -246,7 +246,9 @@ void ReportScreen::setSpectrum(const SpectrumData& spectrum) {
 void ReportScreen::handOver(const ReportFields& fields) {
     setSpectrum(fields.spectrum);
     preview_->clear();
-    setFieldTexts(fields, false);
+    // ID and name come only from an image (empty for an exposure typed by hand); either way the
+    // fields show what the hand-over holds, never those of the previous patient.
+    setFieldTexts(fields);
     const Status status = technologists_.read(workingFolderPath());
     fillTechnologistCombo();
     combo1_->setCurrentText(qs(technologists_.entry(1)));
@@ -260,7 +262,7 @@ void ReportScreen::handOver(const ReportFields& fields) {
 
 void ReportScreen::showRecord(const ReportFields& fields) {
     setSpectrum(fields.spectrum); // a stored record has none
-    setFieldTexts(fields, true);
+    setFieldTexts(fields);
     combo1_->setCurrentText(fields.technologist);
     preview_->clear();
     setOutputCommandsEnabled(false);

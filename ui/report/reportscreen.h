@@ -27,8 +27,8 @@ public:
     explicit ReportScreen(QWidget* parent = nullptr);
     ~ReportScreen() override;
 
-    // From the exposure-condition screen: ID and name emptied, the technologist ignored, the
-    // technologist list read from its file.
+    // From the exposure-condition screen: ID and name as handed over (those of a DICOM image, else
+    // empty; editable), the technologist ignored, the technologist list read from its file.
     void handOver(const ReportFields& fields);
     // From the record search: every field, the technologist included; the focus goes to OK.
     void showRecord(const ReportFields& fields);
@@ -51,7 +51,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void setFieldTexts(const ReportFields& fields, bool withIdentity);
+    void setFieldTexts(const ReportFields& fields);
     void setSpectrum(const SpectrumData& spectrum);
     void fillTechnologistCombo();
     void setOutputCommandsEnabled(bool enabled);

@@ -1,0 +1,20 @@
+#include "dicom/dcmtksetup.h"
+
+#include <dcmtk/config/osconfig.h>
+
+#include <dcmtk/dcmdata/dcdict.h>
+#include <dcmtk/oflog/oflog.h>
+
+#include <mutex>
+
+namespace tamso::dicom::detail {
+
+Status prepareDcmtk() {
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { OFLog::configure(OFLogger::OFF_LOG_LEVEL); });
+    if (!dcmDataDict.isDictionaryLoaded())
+        return Error{"DICOM のデータ辞書を読めません。DCMTK のインストール（dicom.dic）を確かめてください。"};
+    return {};
+}
+
+} // namespace tamso::dicom::detail

@@ -1,0 +1,257 @@
+#include "dicom/dicomtext.h"
+
+#include "dicom/dcmtksetup.h"
+#include "textio/codec.h"
+
+#include <dcmtk/config/osconfig.h>
+
+#include <dcmtk/dcmdata/dcspchrs.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace tamso::dicom {
+
+namespace {
+
+constexpr char kEsc = '\x1B';
+
+std::vector<std::string> characterSetTerms(std::string_view specificCharacterSet) {
+    std::vector<std::string> terms;
+    size_t start = 0;
+    while (true) {
+        const size_t end = specificCharacterSet.find('\\', start);
+        terms.push_back(trimValue(specificCharacterSet.substr(start, end - start)));
+        if (end == std::string_view::npos)
+            break;
+        start = end + 1;
+    }
+    return terms;
+}
+
+bool isAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80 && c != kEsc; });
+}
+
+bool isJapaneseIso2022(const std::string& term) {
+    return term == "ISO 2022 IR 13" || term == "ISO 2022 IR 87" || term == "ISO 2022 IR 159";
+}
+
+// Whether the image names the Japanese ISO 2022 sets and nothing else but ASCII.
+bool namesOnlyJapaneseIso2022(const std::vector<std::string>& terms) {
+    bool japanese = false;
+    for (const std::string& term : terms) {
+        if (isJapaneseIso2022(term))
+            japanese = true;
+        else if (!term.empty() && term != "ISO 2022 IR 6")
+            return false;
+    }
+    return japanese;
+}
+
+Error notConvertible(std::string_view specificCharacterSet, const std::string& why) {
+    return Error{"文字コード " + std::string(specificCharacterSet) + " の文字を変換できません（" + why +
+                 "）。"};
+}
+
+// A JIS X 0208 row/cell pair (each byte 0x21..0x7E) as its two Shift-JIS bytes.
+void appendJisAsShiftJis(std::string& sjis, unsigned char j1, unsigned char j2) {
+    unsigned s1 = ((j1 - 0x21u) >> 1) + 0x81u;
+    if (s1 > 0x9Fu)
+        s1 += 0x40u;
+    unsigned s2;
+    if (j1 & 1u) {
+        s2 = j2 + 0x1Fu;
+        if (s2 >= 0x7Fu)
+            ++s2;
+    } else {
+        s2 = j2 + 0x7Eu;
+    }
+    sjis += static_cast<char>(s1);
+    sjis += static_cast<char>(s2);
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// ISO 2022 as the Japanese DICOM character sets use it. G0 holds ASCII (ESC ( B), JIS X 0201
+// romaji (ESC ( J, read as ASCII: its only differences, yen sign and overline in place of backslash
+// and tilde, would break the value delimiter), JIS X 0208 (ESC $ B, or ESC $ @) or JIS X 0212
+// (ESC $ ( D); G1 holds JIS X 0201 katakana (ESC ) I) whose bytes 0xA1..0xDF are half-width
+// katakana. Each value, and each line, begins in the sets of the first term; the encoder switches
+// back to them before every delimiter, so inside a two-byte set every byte pair is a character.
+Expected<std::string> decodeJapaneseIso2022(std::string_view value, const std::vector<std::string>& terms,
+                                            std::string_view specificCharacterSet) {
+    enum class G0 { Ascii, Jis0208, Jis0212 };
+    const bool katakanaFirst = terms.front() == "ISO 2022 IR 13";
+    G0 g0 = G0::Ascii;
+    bool katakana = katakanaFirst;
+    auto reset = [&] {
+        g0 = G0::Ascii;
+        katakana = katakanaFirst;
+    };
+
+    std::string out;
+    std::string sjis; // the current run of JIS X 0208 characters, as Shift-JIS
+    auto flush = [&]() -> Status {
+        if (sjis.empty())
+            return {};
+        auto converted = textio::sjisToUtf8(sjis);
+        if (!converted.ok())
+            return notConvertible(specificCharacterSet, "JIS X 0208 にない文字");
+        out += *converted;
+        sjis.clear();
+        return {};
+    };
+
+    size_t i = 0;
+    while (i < value.size()) {
+        const auto c = static_cast<unsigned char>(value[i]);
+        if (c == static_cast<unsigned char>(kEsc)) {
+            if (auto s = flush(); !s.ok())
+                return s.error();
+            const std::string_view rest = value.substr(i + 1);
+            auto starts = [&](std::string_view sequence) {
+                return rest.substr(0, sequence.size()) == sequence;
+            };
+            if (starts("(B") || starts("(J")) {
+                g0 = G0::Ascii;
+                i += 3;
+            } else if (starts("$B") || starts("$@")) {
+                g0 = G0::Jis0208;
+                i += 3;
+            } else if (starts("$(D")) {
+                g0 = G0::Jis0212;
+                i += 4;
+            } else if (starts(")I")) {
+                katakana = true;
+                i += 3;
+            } else {
+                return notConvertible(specificCharacterSet, "未対応のエスケープシーケンス");
+            }
+            continue;
+        }
+        if (c < 0x21 || c == 0x7F) { // blanks and control characters stand for themselves in every set
+            if (auto s = flush(); !s.ok())
+                return s.error();
+            if (c == '\r' || c == '\n' || c == '\t' || c == '\f')
+                reset();
+            out += static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        if (c >= 0x80) {
+            if (!katakana || c < 0xA1 || c > 0xDF)
+                return notConvertible(specificCharacterSet, "指定にない文字");
+            if (auto s = flush(); !s.ok())
+                return s.error();
+            appendUtf8(out, U'\uFF61' + (c - 0xA1));
+            ++i;
+            continue;
+        }
+        if (g0 == G0::Ascii) {
+            out += static_cast<char>(c);
+            if (c == '\\' || c == '^' || c == '=')
+                reset();
+            ++i;
+            continue;
+        }
+        // A two-byte set: the pair's second byte must be a graphic character too.
+        if (i + 1 >= value.size() || static_cast<unsigned char>(value[i + 1]) < 0x21 ||
+            static_cast<unsigned char>(value[i + 1]) > 0x7E)
+            return notConvertible(specificCharacterSet, "2バイト文字が途中で切れています");
+        if (g0 == G0::Jis0212)
+            return notConvertible(specificCharacterSet, "JIS X 0212 の文字");
+        appendJisAsShiftJis(sjis, c, static_cast<unsigned char>(value[i + 1]));
+        i += 2;
+    }
+    if (auto s = flush(); !s.ok())
+        return s.error();
+    return out;
+}
+
+Expected<std::string> convertWithDcmtk(std::string_view value, std::string_view specificCharacterSet) {
+    if (auto ready = detail::prepareDcmtk(); !ready.ok())
+        return ready.error();
+    DcmSpecificCharacterSet converter;
+    const OFString from(specificCharacterSet.data(), specificCharacterSet.size());
+    if (converter.selectCharacterSet(from, "ISO_IR 192").bad())
+        return notConvertible(specificCharacterSet, "この文字コードは使えません");
+    OFString converted;
+    if (converter.convertString(OFString(value.data(), value.size()), converted).bad())
+        return notConvertible(specificCharacterSet, "指定にない文字");
+    return std::string(converted.c_str(), converted.length());
+}
+
+} // namespace
+
+std::string trimValue(std::string_view text) {
+    auto blank = [](char c) { return c == ' ' || c == '\0'; };
+    size_t first = 0;
+    size_t last = text.size();
+    while (first < last && blank(text[first]))
+        ++first;
+    while (last > first && blank(text[last - 1]))
+        --last;
+    return std::string(text.substr(first, last - first));
+}
+
+Expected<std::string> toUtf8(std::string_view value, std::string_view specificCharacterSet) {
+    const std::vector<std::string> terms = characterSetTerms(specificCharacterSet);
+    if (isAscii(value))
+        return std::string(value);
+    if (namesOnlyJapaneseIso2022(terms))
+        return decodeJapaneseIso2022(value, terms, specificCharacterSet);
+    if (terms.size() == 1 && terms.front().empty())
+        return notConvertible("（指定なし、ASCII）", "ASCII にない文字");
+    return convertWithDcmtk(value, specificCharacterSet);
+}
+
+std::string personNameForDisplay(std::string_view utf8PersonName) {
+    const std::string_view first = utf8PersonName.substr(0, utf8PersonName.find('\\'));
+    std::vector<std::string_view> groups;
+    size_t start = 0;
+    while (true) {
+        const size_t end = first.find('=', start);
+        groups.push_back(first.substr(start, end - start));
+        if (end == std::string_view::npos)
+            break;
+        start = end + 1;
+    }
+    auto holdsName = [](std::string_view group) {
+        return std::any_of(group.begin(), group.end(),
+                           [](char c) { return c != '^' && c != ' ' && c != '\0'; });
+    };
+    std::string_view chosen;
+    for (size_t index : {size_t{1}, size_t{0}, size_t{2}}) {
+        if (index < groups.size() && holdsName(groups[index])) {
+            chosen = groups[index];
+            break;
+        }
+    }
+    std::string shown;
+    size_t componentStart = 0;
+    for (int component = 0; component < 3; ++component) {
+        const size_t end = chosen.find('^', componentStart);
+        const std::string part = trimValue(chosen.substr(componentStart, end - componentStart));
+        if (!part.empty())
+            shown += (shown.empty() ? "" : " ") + part;
+        if (end == std::string_view::npos)
+            break;
+        componentStart = end + 1;
+    }
+    return shown;
+}
+
+} // namespace tamso::dicom

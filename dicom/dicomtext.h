@@ -1,0 +1,32 @@
+#pragma once
+// Texts of a DICOM header in UTF-8: string values converted from the character set the image names
+// in Specific Character Set (0008,0005), and person names as the program shows them.
+//
+// The Japanese ISO 2022 sets (ISO 2022 IR 13 half-width katakana, ISO 2022 IR 87 JIS X 0208 kanji,
+// switched by escape sequences) are decoded here: the character set converter DCMTK uses on Debian
+// (the C library's iconv) has no "ISO-IR-87", so DCMTK refuses them there. Every other character
+// set (ISO_IR 192 UTF-8, ISO_IR 13, ISO_IR 100, GB18030, ...) goes through DCMTK's converter.
+
+#include "textio/expected.h"
+
+#include <string>
+#include <string_view>
+
+namespace tamso::dicom {
+
+// A string value (all its values, backslashes included) converted to UTF-8 from the character set
+// named by the raw value of Specific Character Set (empty: the default repertoire, ASCII). Fails,
+// naming the character set, when a byte does not belong to the named sets or the character set is
+// unknown; a character of JIS X 0212 (ISO 2022 IR 159) is refused as not convertible.
+Expected<std::string> toUtf8(std::string_view value, std::string_view specificCharacterSet);
+
+// A person name (PN, already UTF-8) as the program shows it: of the groups "alphabetic=ideographic=
+// phonetic" the ideographic one where it holds a name, else the alphabetic, else the phonetic; within
+// it family, given and middle name joined by one blank ("山田^太郎" -> "山田 太郎"); prefix and suffix
+// are left out. Only the first value counts.
+std::string personNameForDisplay(std::string_view utf8PersonName);
+
+// The text with the blanks (spaces, and the NUL a UI value is padded with) at both ends removed.
+std::string trimValue(std::string_view text);
+
+} // namespace tamso::dicom

@@ -1,0 +1,314 @@
+// tamso-calc --dicom, run as the real program on folders of DICOM files written by the test: one
+// line per file with the dose the engine computes for the image's exposure, what each image
+// lacked, the source of thickness and field, the CSV file, DICOMDIRs and refused options.
+
+#include "dicomtestfiles.h"
+#include "engine/calculation.h"
+#include "refdata/referenceloader.h"
+#include "testsupport.h"
+#include "textio/fileio.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+using namespace tamso;
+using test::DicomImage;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string program() {
+#ifdef _WIN32
+    return std::string(TAMSO_BINARY_DIR) + "/tamso-calc.exe";
+#else
+    return std::string(TAMSO_BINARY_DIR) + "/tamso-calc";
+#endif
+}
+
+std::string inQuotes(const fs::path& path) {
+    return "\"" + path.string() + "\"";
+}
+
+Outcome runProgram(const test::TempFolder& folder, const std::string& arguments) {
+    const auto out = folder.path() / "stdout.txt";
+    const auto err = folder.path() / "stderr.txt";
+    const std::string command = inQuotes(program()) + " --workdir " + inQuotes(folder.path()) + " " +
+                                arguments + " > " + inQuotes(out) + " 2> " + inQuotes(err);
+    Outcome o;
+    const int raw = std::system(command.c_str());
+#ifdef _WIN32
+    o.status = raw;
+#else
+    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
+    o.out = test::readBytes(out);
+    o.err = test::readBytes(err);
+    return o;
+}
+
+const std::vector<std::string> kColumns = {"file",
+                                           "status",
+                                           "patient_id",
+                                           "date",
+                                           "kv",
+                                           "mas",
+                                           "ffd_cm",
+                                           "body_part",
+                                           "thickness_cm",
+                                           "thickness_source",
+                                           "field_cm",
+                                           "field_source",
+                                           "entrance_surface_dose_mgy",
+                                           "missing",
+                                           "reason"};
+
+// The printed lines as rows of named cells, checking the header line.
+std::vector<std::map<std::string, std::string>> rowsOf(const std::string& text,
+                                                       const std::string& separator) {
+    std::vector<std::map<std::string, std::string>> rows;
+    const auto lines = textio::splitLines(text);
+    auto split = [&](const std::string& line) {
+        std::vector<std::string> cells;
+        size_t start = 0;
+        while (true) {
+            const size_t end = line.find(separator, start);
+            cells.push_back(line.substr(start, end - start));
+            if (end == std::string::npos)
+                return cells;
+            start = end + separator.size();
+        }
+    };
+    EXPECT_FALSE(lines.empty());
+    if (lines.empty())
+        return rows;
+    EXPECT_EQ(split(lines[0]), kColumns);
+    for (size_t k = 1; k < lines.size(); ++k) {
+        const auto cells = split(lines[k]);
+        EXPECT_EQ(cells.size(), kColumns.size()) << lines[k];
+        std::map<std::string, std::string> row;
+        for (size_t c = 0; c < cells.size() && c < kColumns.size(); ++c)
+            row[kColumns[c]] = cells[c];
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+class CalcDicom : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!fs::exists(program()))
+            GTEST_SKIP() << "tamso-calc is not built";
+        test::writeMinimalReferenceFiles(folder.path());
+        test::writeSjis(folder.file("撮影部位.txt"), "腹部正面\r\n胸部正面\r\n胸部側面\r\n");
+        test::writeSjis(folder.file("DICOM撮影部位.txt"),
+                        "CHEST,胸部正面\r\nCHEST LL,胸部側面\r\nABDOMEN,腹部正面\r\n");
+        fs::create_directories(images());
+    }
+    fs::path images() const { return folder.path() / "images"; }
+
+    // The entrance surface dose the engine gives on the same working folder.
+    std::string engineDose(const std::string& kv, const std::string& mAs, const std::string& ffd,
+                           const std::string& thickness = "10", const std::string& fieldLong = "25.4",
+                           const std::string& fieldShort = "20.3") {
+        engine::CalculationState state;
+        EXPECT_TRUE(refdata::loadReferenceData(state, folder.path()).ok());
+        state.exposureSource = 2;
+        engine::ConditionTexts conditions = engine::defaultConditions(state);
+        conditions.tubeVoltageKv = kv;
+        conditions.mAs = mAs;
+        conditions.ffdCm = ffd;
+        conditions.subjectThicknessCm = thickness;
+        conditions.fieldLongCm = fieldLong;
+        conditions.fieldShortCm = fieldShort;
+        engine::ResultTexts results;
+        const Status run = engine::runCalculation(state, conditions, results, folder.path());
+        EXPECT_TRUE(run.ok()) << (run.ok() ? "" : run.message());
+        const std::string dose = results.resultText(engine::ResultField::EntranceSurfaceDoseMGy);
+        EXPECT_FALSE(dose.empty());
+        return dose;
+    }
+
+    test::TempFolder folder;
+};
+
+} // namespace
+
+TEST_F(CalcDicom, OneLinePerFileOfAFolderWithDoseSourcesAndWhatWasMissing) {
+    fs::create_directories(images() / "a");
+    fs::create_directories(images() / "b");
+    DicomImage().save(images() / "a" / "full.dcm");
+    DicomImage().remove(DCM_KVP).set(DCM_BodyPartExamined, "HAND").save(images() / "a" / "nokv.dcm");
+    DicomImage().makeCt().save(images() / "b" / "ct.dcm");
+    test::writeBytes(images() / "b" / "notes.txt", "not an image\r\n");
+    DicomImage()
+        .set(DCM_KVP, "70")
+        .remove(DCM_ExposureInuAs)
+        .set(DCM_XRayTubeCurrent, "100")
+        .set(DCM_ExposureTime, "25")
+        .set(DCM_DistanceSourceToDetector, "1100")
+        .set(DCM_ViewPosition, "LL")
+        .set(DCM_CollimatorShape, "RECTANGULAR")
+        .set(DCM_CollimatorLeftVerticalEdge, "101")
+        .set(DCM_CollimatorRightVerticalEdge, "2100")
+        .set(DCM_CollimatorUpperHorizontalEdge, "201")
+        .set(DCM_CollimatorLowerHorizontalEdge, "1700")
+        .set(DCM_ImagerPixelSpacing, "0.15\\0.125")
+        .save(images() / "collimated.dcm");
+
+    const Outcome o = runProgram(folder, "--dicom " + inQuotes(images()));
+    EXPECT_EQ(o.status, 2); // a radiograph could not be computed
+    EXPECT_EQ(o.err,
+              "tamso-calc: 1 of 5 file(s) could not be computed (see the status and reason columns)\n");
+    const auto rows = rowsOf(o.out, "\t");
+    ASSERT_EQ(rows.size(), 5u) << o.out;
+
+    const auto& full = rows[0];
+    EXPECT_EQ(full.at("file"), "a/full.dcm");
+    EXPECT_EQ(full.at("status"), "ok");
+    EXPECT_EQ(full.at("patient_id"), "N-0001");
+    EXPECT_EQ(full.at("date"), "2024-05-01");
+    EXPECT_EQ(full.at("kv"), "60");
+    EXPECT_EQ(full.at("mas"), "1.6");
+    EXPECT_EQ(full.at("ffd_cm"), "100");
+    EXPECT_EQ(full.at("body_part"), "胸部正面");
+    EXPECT_EQ(full.at("thickness_cm"), "10");
+    EXPECT_EQ(full.at("thickness_source"), "default");
+    EXPECT_EQ(full.at("field_cm"), "25.4x20.3");
+    EXPECT_EQ(full.at("field_source"), "default");
+    EXPECT_EQ(full.at("entrance_surface_dose_mgy"), engineDose("60", "1.6", "100"));
+    EXPECT_EQ(full.at("missing"), "");
+    EXPECT_EQ(full.at("reason"), "");
+
+    const auto& noKv = rows[1];
+    EXPECT_EQ(noKv.at("file"), "a/nokv.dcm");
+    EXPECT_EQ(noKv.at("status"), "failed");
+    EXPECT_EQ(noKv.at("kv"), "");
+    EXPECT_EQ(noKv.at("entrance_surface_dose_mgy"), "");
+    EXPECT_EQ(noKv.at("missing"),
+              "kv: KVP (0018,0060) がありません; body_part: 対応表 DICOM撮影部位.txt にありません"
+              "（BodyPartExamined (0018,0015) 'HAND'、ViewPosition 'AP'）");
+    EXPECT_EQ(noKv.at("reason"), "計算に必要な値が画像にありません: kv");
+
+    EXPECT_EQ(rows[2].at("file"), "b/ct.dcm");
+    EXPECT_EQ(rows[2].at("status"), "skipped");
+    EXPECT_EQ(rows[2].at("reason"), "ct.dcm は一般撮影（CR・DX）の画像ではありません（Modality: CT）。");
+    EXPECT_EQ(rows[3].at("file"), "b/notes.txt");
+    EXPECT_EQ(rows[3].at("status"), "skipped");
+    EXPECT_EQ(rows[3].at("reason"), "notes.txt は DICOM ファイルではありません。");
+
+    const auto& collimated = rows[4];
+    EXPECT_EQ(collimated.at("status"), "ok") << collimated.at("reason");
+    EXPECT_EQ(collimated.at("mas"), "2.5"); // 100 mA x 25 ms
+    EXPECT_EQ(collimated.at("ffd_cm"), "110");
+    EXPECT_EQ(collimated.at("body_part"), "胸部側面");
+    EXPECT_EQ(collimated.at("field_cm"), "25x22.5");
+    EXPECT_EQ(collimated.at("field_source"), "collimator");
+    EXPECT_EQ(collimated.at("entrance_surface_dose_mgy"), engineDose("70", "2.5", "110", "10", "25", "22.5"));
+}
+
+TEST_F(CalcDicom, ThicknessAndFieldFromOptionsAndTheCsvFile) {
+    DicomImage().set(DCM_PatientID, "N,02").save(images() / "one.dcm");
+    const auto csv = folder.file("doses.csv");
+    const Outcome o = runProgram(folder, "--dicom " + inQuotes(images() / "one.dcm") +
+                                             " --thickness 8 --field 30x24 --csv-out " + inQuotes(csv));
+    ASSERT_EQ(o.status, 0) << o.err;
+    const auto printed = rowsOf(o.out, "\t");
+    ASSERT_EQ(printed.size(), 1u);
+    EXPECT_EQ(printed[0].at("file"), (images() / "one.dcm").generic_u8string());
+    EXPECT_EQ(printed[0].at("thickness_cm"), "8");
+    EXPECT_EQ(printed[0].at("thickness_source"), "option");
+    EXPECT_EQ(printed[0].at("field_cm"), "30x24");
+    EXPECT_EQ(printed[0].at("field_source"), "option");
+    EXPECT_EQ(printed[0].at("entrance_surface_dose_mgy"), engineDose("60", "1.6", "100", "8", "30", "24"));
+
+    const std::string bytes = test::readBytes(csv);
+    ASSERT_EQ(bytes.rfind("\xEF\xBB\xBF", 0), 0u);
+    EXPECT_EQ(bytes.find('\n'), bytes.find("\r\n") + 1); // CR LF
+    const auto lines = textio::splitLines(bytes.substr(3));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0],
+              "file,status,patient_id,date,kv,mas,ffd_cm,body_part,thickness_cm,thickness_source,field_cm,"
+              "field_source,entrance_surface_dose_mgy,missing,reason");
+    // The printed row, with its comma cell quoted.
+    std::string expected;
+    for (size_t c = 0; c < kColumns.size(); ++c) {
+        const std::string& cell = printed[0].at(kColumns[c]);
+        expected += (c ? "," : "") + (cell.find(',') != std::string::npos ? "\"" + cell + "\"" : cell);
+    }
+    EXPECT_EQ(lines[1], expected);
+    EXPECT_NE(lines[1].find(",\"N,02\","), std::string::npos);
+}
+
+TEST_F(CalcDicom, DicomDirGivesItsImagesOnly) {
+    fs::create_directories(images() / "DIR1");
+    DicomImage().set(DCM_PatientID, "P1").save(images() / "DIR1" / "IM1");
+    DicomImage().set(DCM_PatientID, "P2").set(DCM_KVP, "55").save(images() / "DIR1" / "IM2");
+    DicomImage().set(DCM_PatientID, "P3").save(images() / "DIR1" / "IM3"); // on the medium, not listed
+    test::writeDicomDir(images(), {"DIR1/IM1", "DIR1/IM2"});
+    const Outcome o = runProgram(folder, "--dicom " + inQuotes(images() / "DICOMDIR"));
+    ASSERT_EQ(o.status, 0) << o.err;
+    const auto rows = rowsOf(o.out, "\t");
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].at("file"), "DIR1/IM1");
+    EXPECT_EQ(rows[0].at("patient_id"), "P1");
+    EXPECT_EQ(rows[1].at("file"), "DIR1/IM2");
+    EXPECT_EQ(rows[1].at("kv"), "55");
+    EXPECT_EQ(rows[1].at("entrance_surface_dose_mgy"), engineDose("55", "1.6", "100"));
+
+    // Walking the folder lists the DICOMDIR itself as skipped and reads every image.
+    const Outcome walk = runProgram(folder, "--dicom " + inQuotes(images()));
+    ASSERT_EQ(walk.status, 0) << walk.err;
+    const auto walked = rowsOf(walk.out, "\t");
+    ASSERT_EQ(walked.size(), 4u);
+    EXPECT_EQ(walked[0].at("file"), "DICOMDIR");
+    EXPECT_EQ(walked[0].at("status"), "skipped");
+    EXPECT_EQ(walked[0].at("reason"), "DICOMDIR は DICOMDIR（画像の一覧）です。");
+    EXPECT_EQ(walked[3].at("patient_id"), "P3");
+}
+
+TEST_F(CalcDicom, DistanceOptionServesImagesWithoutOneAndExposureOptionsAreRefused) {
+    DicomImage().remove(DCM_DistanceSourceToDetector).save(images() / "nosid.dcm");
+    Outcome o = runProgram(folder, "--dicom " + inQuotes(images()));
+    EXPECT_EQ(o.status, 2);
+    auto rows = rowsOf(o.out, "\t");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].at("status"), "failed");
+    EXPECT_EQ(rows[0].at("reason"), "計算に必要な値が画像にありません: ffd_cm");
+
+    o = runProgram(folder, "--dicom " + inQuotes(images()) + " --ffd 90");
+    ASSERT_EQ(o.status, 0) << o.err;
+    rows = rowsOf(o.out, "\t");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].at("ffd_cm"), "90");
+    EXPECT_EQ(rows[0].at("missing"),
+              "ffd_cm: DistanceSourceToDetector (0018,1110) がありません（--ffd 90 を使用）");
+    EXPECT_EQ(rows[0].at("entrance_surface_dose_mgy"), engineDose("60", "1.6", "90"));
+
+    for (const std::string option : {"--kv 60", "--mas 2", "--measured-ckg 2e-4"}) {
+        o = runProgram(folder, "--dicom " + inQuotes(images()) + " " + option);
+        EXPECT_EQ(o.status, 2) << option;
+        EXPECT_EQ(o.err, "tamso-calc: --" + option.substr(2, option.find(' ') - 2) +
+                             " cannot be used with --dicom: each image gives its own exposure\n");
+        EXPECT_TRUE(o.out.empty());
+    }
+    o = runProgram(folder, "--dicom " + inQuotes(images() / "missing"));
+    EXPECT_EQ(o.status, 2);
+    EXPECT_NE(o.err.find("no such file or folder"), std::string::npos) << o.err;
+    o = runProgram(folder, "--csv-out " + inQuotes(folder.file("x.csv")));
+    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(o.err, "tamso-calc: --csv-out is written by --dicom (see --help)\n");
+    o = runProgram(folder, "--dicom " + inQuotes(images()) + " --csv " + inQuotes(folder.file("x.csv")));
+    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(o.err, "tamso-calc: --csv and --dicom cannot be combined (see --help)\n");
+}

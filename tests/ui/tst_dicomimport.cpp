@@ -1,0 +1,347 @@
+// "DICOM読込" on the exposure-condition screen, driven through the real windows with DICOM files
+// written by the test: the filled and marked fields, the one message for what an image lacks,
+// files that change nothing, DICOMDIRs, and the patient handed on to the report.
+
+#include "uitestsupport.h"
+
+#include "../core/dicomtestfiles.h"
+#include "engine/calculationstate.h"
+#include "ui/conditions/conditionsscreen.h"
+#include "ui/kit/messagebox.h"
+#include "ui/kit/uiutil.h"
+#include "ui/report/reportscreen.h"
+#include "ui/shell/shell.h"
+#include "ui/shell/startscreen.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include <filesystem>
+#include <memory>
+
+using namespace tamso;
+using test::DicomImage;
+using ui::MessageBox;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kEscKanji = "\x1B$B";
+const std::string kEscAscii = "\x1B(B";
+// "Yamada^Hanako=山田^花子" in ISO 2022 IR 87.
+const std::string kYamadaHanako =
+    "Yamada^Hanako=" + kEscKanji + ";3ED" + kEscAscii + "^" + kEscKanji + "2V;R" + kEscAscii;
+
+QString dateText(int year, int month, int day) {
+    return QLocale::system().toString(QDate(year, month, day), QLocale::ShortFormat);
+}
+
+} // namespace
+
+class DicomImportTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<ui::Shell> shell_;
+    QString chosenFile_;
+    QStringList offeredImages_;
+    int chosenImage_ = 0;
+
+    ui::ConditionsScreen* form1() const { return shell_->conditionsScreen(); }
+    template <typename T> T* child(const char* name) const {
+        return form1()->findChild<T*>(QString::fromLatin1(name));
+    }
+    QLineEdit* text(const char* name) const { return child<QLineEdit>(name); }
+    QComboBox* bodyPart() const { return child<QComboBox>("Combo2"); }
+    QDateEdit* date() const { return child<QDateEdit>("DTPicker1"); }
+    fs::path file(const char* name) const {
+        return fs::u8path(ui::utf8(dir_->filePath(QString::fromUtf8(name))));
+    }
+
+    void importFile(const fs::path& path) {
+        chosenFile_ = ui::qs(path.u8string());
+        QTest::mouseClick(child<QPushButton>("Command13"), Qt::LeftButton);
+    }
+
+    // What the user sees in the inputs, the body part and the date.
+    QStringList inputsShown() const {
+        QStringList shown;
+        for (const char* name : {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text8", "Text23",
+                                 "Text9", "Text10", "Text11"})
+            shown << text(name)->text();
+        shown << bodyPart()->currentText() << date()->date().toString(Qt::ISODate);
+        return shown;
+    }
+    QList<QWidget*> marked() const {
+        QList<QWidget*> controls;
+        for (QWidget* w : form1()->findChildren<QWidget*>())
+            if (form1()->isFilledFromDicom(w))
+                controls << w;
+        return controls;
+    }
+    void expectMarked(QWidget* control, bool on) {
+        QVERIFY2(form1()->isFilledFromDicom(control) == on, qPrintable(control->objectName()));
+        QCOMPARE(control->property("filledFromDicom").toBool(), on);
+        QCOMPARE(control->toolTip().startsWith(QStringLiteral("DICOMから入力")), on);
+        QCOMPARE(control->styleSheet().contains(QStringLiteral("background-color")), on);
+    }
+
+    void grab(QWidget* window, const char* name) {
+        const QString folder = qEnvironmentVariable("TAMSO_SCREENSHOT_DIR");
+        if (!folder.isEmpty())
+            QVERIFY(window->grab().save(QDir(folder).filePath(QString::fromLatin1(name))));
+    }
+
+private slots:
+    void init() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(uitest::prepareWorkingFolder(*dir_));
+        QFile::copy(QStringLiteral(TAMSO_SOURCE_DIR "/data/DICOM撮影部位.txt"),
+                    dir_->filePath(QStringLiteral("DICOM撮影部位.txt")));
+        ui::ConditionsScreen::setDicomFileChooser([this](QWidget*) { return chosenFile_; });
+        offeredImages_.clear();
+        chosenImage_ = 0;
+        ui::ConditionsScreen::setDicomImageChooser([this](QWidget*, const QStringList& images) {
+            offeredImages_ = images;
+            return chosenImage_;
+        });
+        shell_ = std::make_unique<ui::Shell>();
+        shell_->quitProgram = [] {};
+        QVERIFY(shell_->start());
+        QTest::mouseClick(shell_->startScreen()->findChild<QPushButton*>(QStringLiteral("Command1")),
+                          Qt::LeftButton);
+        QVERIFY(form1() && form1()->isVisible());
+    }
+    void cleanup() {
+        shell_.reset();
+        ui::ConditionsScreen::setDicomFileChooser(nullptr);
+        ui::ConditionsScreen::setDicomImageChooser(nullptr);
+        dir_.reset();
+    }
+
+    void commandStandsBesideTheDate() {
+        auto* command = child<QPushButton>("Command13");
+        QVERIFY(command);
+        QCOMPARE(command->text(), QStringLiteral("DICOM読込"));
+        QCOMPARE(command->accessibleName(), QStringLiteral("DICOM読込"));
+        QCOMPARE(command->parentWidget(), static_cast<QWidget*>(form1())); // in the heading, not in a group
+        QVERIFY(command->geometry().top() < date()->geometry().bottom());
+        QVERIFY(command->geometry().left() > date()->geometry().right());
+    }
+
+    void importFillsMarksAndHandsThePatientToTheReport() {
+        DicomImage image;
+        image.set(DCM_SpecificCharacterSet, "\\ISO 2022 IR 87").set(DCM_PatientName, kYamadaHanako);
+        image.save(file("chest.dcm"));
+        importFile(file("chest.dcm"));
+
+        QVERIFY2(MessageBox::shown().isEmpty(),
+                 MessageBox::shown().isEmpty() ? "" : qPrintable(MessageBox::shown().first().text));
+        QCOMPARE(text("Text5")->text(), QStringLiteral("60"));
+        QCOMPARE(text("Text6")->text(), QStringLiteral("1.6"));
+        QCOMPARE(text("Text8")->text(), QStringLiteral("100"));
+        QCOMPARE(bodyPart()->currentText(), QStringLiteral("胸部正面"));
+        QCOMPARE(date()->date(), QDate(2024, 5, 1));
+        // The state holds the values as if the user had typed them.
+        QCOMPARE(engine::Module1.tubeVoltageKv, 60.0);
+        QCOMPARE(engine::Module1.mAs, 1.6);
+        QCOMPARE(engine::Module1.ffdCm, 100.0);
+        for (QWidget* w : {static_cast<QWidget*>(text("Text5")), static_cast<QWidget*>(text("Text6")),
+                           static_cast<QWidget*>(text("Text8")), static_cast<QWidget*>(bodyPart()),
+                           static_cast<QWidget*>(date())})
+            expectMarked(w, true);
+        QCOMPARE(marked().size(), 5);
+        QCOMPARE(text("Text5")->toolTip(), QStringLiteral("DICOMから入力（KVP (0018,0060)）"));
+        QCOMPARE(text("Text6")->toolTip(), QStringLiteral("DICOMから入力（ExposureInuAs (0018,1153)）"));
+        grab(form1(), "form1-dicom.png");
+
+        const ui::ReportFields fields = form1()->reportFields();
+        QCOMPARE(fields.id, QStringLiteral("N-0001"));
+        QCOMPARE(fields.name, QStringLiteral("山田 花子"));
+        QCOMPARE(fields.examDate, dateText(2024, 5, 1));
+
+        // Calculation, caregiver estimate and the report: ID, name and date from the image.
+        for (const char* command : {"Command2", "Command3", "Command4", "Command6"})
+            QTest::mouseClick(child<QPushButton>(command), Qt::LeftButton);
+        QVERIFY(MessageBox::shown().isEmpty());
+        ui::ReportScreen* report = shell_->reportScreen();
+        QVERIFY(report && report->isVisible());
+        auto reportText = [report](const char* name) {
+            return report->findChild<QLineEdit*>(QString::fromLatin1(name))->text();
+        };
+        QCOMPARE(reportText("Text1"), QStringLiteral("N-0001"));
+        QCOMPARE(reportText("Text2"), QStringLiteral("山田 花子"));
+        QCOMPARE(reportText("Text3"), dateText(2024, 5, 1));
+        QCOMPARE(reportText("Text4"), QStringLiteral("胸部正面"));
+        QCOMPARE(reportText("Text5"), QStringLiteral("60"));
+        QCOMPARE(reportText("Text6"), QStringLiteral("1.6"));
+        QCOMPARE(reportText("Text7"), QStringLiteral("100"));
+        QCOMPARE(reportText("Text10"), text("Text20")->text());
+    }
+
+    void editingAFieldClearsOnlyItsMark() {
+        DicomImage().save(file("chest.dcm"));
+        importFile(file("chest.dcm"));
+        QCOMPARE(marked().size(), 5);
+
+        text("Text6")->setFocus();
+        text("Text6")->selectAll();
+        QTest::keyClicks(text("Text6"), QStringLiteral("2"));
+        QCOMPARE(text("Text6")->text(), QStringLiteral("2"));
+        expectMarked(text("Text6"), false);
+        expectMarked(text("Text5"), true);
+
+        bodyPart()->lineEdit()->setFocus();
+        QTest::keyClicks(bodyPart()->lineEdit(), QStringLiteral("X"));
+        expectMarked(bodyPart(), false);
+
+        date()->setFocus();
+        QTest::keyClick(date(), Qt::Key_Up);
+        QVERIFY(date()->date() != QDate(2024, 5, 1));
+        expectMarked(date(), false);
+        QCOMPARE(marked().size(), 2);                                   // Text5 and Text8
+        QCOMPARE(form1()->reportFields().id, QStringLiteral("N-0001")); // the patient stays
+    }
+
+    void whatTheImageLacksIsListedInOneMessageAndStays() {
+        text("Text5")->setText(QStringLiteral("55"));
+        text("Text8")->setText(QStringLiteral("90"));
+        const QDate before = date()->date();
+        DicomImage()
+            .remove(DCM_KVP)
+            .remove(DCM_DistanceSourceToDetector)
+            .remove(DCM_PatientName)
+            .remove(DCM_AcquisitionDate)
+            .remove(DCM_StudyDate)
+            .set(DCM_BodyPartExamined, "HAND")
+            .save(file("hand.dcm"));
+        importFile(file("hand.dcm"));
+
+        QCOMPARE(MessageBox::shown().size(), 1);
+        QCOMPARE(MessageBox::shown().first().kind, MessageBox::Kind::Warning);
+        QCOMPARE(
+            MessageBox::shown().first().text,
+            QStringLiteral(
+                "DICOM画像に次の項目がないため、元のままです。\n"
+                "・Ｘ線管電圧：KVP (0018,0060) がありません\n"
+                "・焦点-受像器間距離（FFD）：DistanceSourceToDetector (0018,1110) がありません\n"
+                "・照射部位：対応表 DICOM撮影部位.txt にありません（BodyPartExamined (0018,0015) 'HAND'、"
+                "ViewPosition 'AP'）\n"
+                "・撮影日：AcquisitionDate (0008,0022)、ContentDate (0008,0023)、StudyDate (0008,0020) "
+                "がありません\n"
+                "・氏名：PatientName (0010,0010) がありません"));
+        QCOMPARE(text("Text5")->text(), QStringLiteral("55"));
+        QCOMPARE(text("Text8")->text(), QStringLiteral("90"));
+        QCOMPARE(bodyPart()->currentText(), QStringLiteral("腹部正面"));
+        QCOMPARE(date()->date(), before);
+        QCOMPARE(text("Text6")->text(), QStringLiteral("1.6"));
+        QCOMPARE(marked(), QList<QWidget*>{text("Text6")});
+        QCOMPARE(form1()->reportFields().id, QStringLiteral("N-0001"));
+        QCOMPARE(form1()->reportFields().name, QString());
+    }
+
+    // A file that cannot be used says why and leaves the screen, the marks and the patient of an
+    // earlier import as they were.
+    void unusableFilesChangeNothing() {
+        DicomImage().save(file("chest.dcm"));
+        importFile(file("chest.dcm"));
+        text("Text5")->setText(QStringLiteral("58"));
+        MessageBox::clearShown();
+        const QStringList shown = inputsShown();
+        const QList<QWidget*> marks = marked();
+
+        QFile notes(dir_->filePath(QStringLiteral("notes.txt")));
+        QVERIFY(notes.open(QIODevice::WriteOnly));
+        notes.write("KVP 60\r\n");
+        notes.close();
+        DicomImage().makeCt().save(file("ct.dcm"));
+        fs::create_directories(file("cd") / "IMG");
+        DicomImage().makeCt().save(file("cd") / "IMG" / "CT1");
+        test::writeDicomDir(file("cd"), {"IMG/CT1"});
+        const struct {
+            fs::path path;
+            QString message;
+        } cases[] = {
+            {file("notes.txt"), QStringLiteral("notes.txt は DICOM ファイルではありません。")},
+            {file("ct.dcm"),
+             QStringLiteral("ct.dcm は一般撮影（CR・DX）の画像ではありません（Modality: CT）。")},
+            {file("none.dcm"), QStringLiteral("none.dcm を開けません。")},
+            {file("cd") / "DICOMDIR", QStringLiteral("DICOMDIR には一般撮影（CR・DX）の画像がありません。")},
+        };
+        for (const auto& c : cases) {
+            importFile(c.path);
+            QCOMPARE(MessageBox::shown().size(), 1);
+            QCOMPARE(MessageBox::shown().first().kind, MessageBox::Kind::Warning);
+            QCOMPARE(MessageBox::shown().first().text, c.message);
+            QCOMPARE(inputsShown(), shown);
+            QCOMPARE(marked(), marks);
+            QCOMPARE(form1()->reportFields().id, QStringLiteral("N-0001"));
+            MessageBox::clearShown();
+        }
+        // A cancelled dialog does nothing at all.
+        chosenFile_.clear();
+        QTest::mouseClick(child<QPushButton>("Command13"), Qt::LeftButton);
+        QVERIFY(MessageBox::shown().isEmpty());
+        QCOMPARE(inputsShown(), shown);
+    }
+
+    void dicomDirOffersItsRadiographs() {
+        const fs::path cd = file("cd");
+        fs::create_directories(cd / "IMG");
+        DicomImage().set(DCM_KVP, "52").set(DCM_PatientID, "P1").save(cd / "IMG" / "IM1");
+        DicomImage().makeCt().save(cd / "IMG" / "CT1");
+        DicomImage()
+            .set(DCM_KVP, "64")
+            .set(DCM_PatientID, "P2")
+            .set(DCM_BodyPartExamined, "ABDOMEN")
+            .save(cd / "IMG" / "IM2");
+        test::writeDicomDir(cd, {"IMG/IM1", "IMG/CT1", "IMG/IM2"});
+
+        chosenImage_ = -1; // cancelled: nothing changes
+        const QStringList shown = inputsShown();
+        importFile(cd / "DICOMDIR");
+        QCOMPARE(offeredImages_.size(), 2); // the CT image is not offered
+        QCOMPARE(offeredImages_[0],
+                 dateText(2024, 5, 1) + QStringLiteral("  P1  Yamada Hanako  CHEST AP  52 kV  (IMG/IM1)"));
+        QVERIFY(offeredImages_[1].endsWith(QStringLiteral("ABDOMEN AP  64 kV  (IMG/IM2)")));
+        QCOMPARE(inputsShown(), shown);
+
+        chosenImage_ = 1;
+        importFile(cd / "DICOMDIR");
+        QVERIFY(MessageBox::shown().isEmpty());
+        QCOMPARE(text("Text5")->text(), QStringLiteral("64"));
+        QCOMPARE(bodyPart()->currentText(), QStringLiteral("腹部正面"));
+        QCOMPARE(form1()->reportFields().id, QStringLiteral("P2"));
+
+        // A DICOMDIR with one radiograph imports it without asking.
+        const fs::path single = file("single");
+        fs::create_directories(single / "IMG");
+        DicomImage().set(DCM_KVP, "48").save(single / "IMG" / "IM1");
+        test::writeDicomDir(single, {"IMG/IM1"});
+        offeredImages_.clear();
+        importFile(single / "DICOMDIR");
+        QVERIFY(offeredImages_.isEmpty());
+        QCOMPARE(text("Text5")->text(), QStringLiteral("48"));
+    }
+
+    void backToTheStartScreenForgetsThePatientAndTheMarks() {
+        DicomImage().save(file("chest.dcm"));
+        importFile(file("chest.dcm"));
+        QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
+        QVERIFY(marked().isEmpty());
+        QCOMPARE(form1()->reportFields().id, QString());
+        QCOMPARE(form1()->reportFields().name, QString());
+        QCOMPARE(text("Text5")->text(), QStringLiteral("60")); // the values stay, as every input does
+    }
+};
+
+QTEST_MAIN(DicomImportTest)
+#include "tst_dicomimport.moc"

@@ -1,0 +1,279 @@
+#include "tools/calc/dicombatch.h"
+
+#include "dicom/bodypartmap.h"
+#include "dicom/imageexposure.h"
+#include "engine/calculation.h"
+#include "textio/fileio.h"
+#include "textio/numbertext.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ostream>
+
+namespace tamso::calc {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string dateText(const dicom::CalendarDate& d) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", d.year, d.month, d.day);
+    return text;
+}
+
+std::vector<std::string> cells(const DicomBatchRow& r) {
+    return {r.file,    r.status,      r.patientId, r.date,        r.kv,
+            r.mAs,     r.ffdCm,       r.bodyPart,  r.thicknessCm, r.thicknessSource,
+            r.fieldCm, r.fieldSource, r.doseMGy,   r.missing,     r.reason};
+}
+
+// A cell of a tab-separated line: tabs and line breaks become blanks.
+std::string lineCell(std::string text) {
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
+    return text;
+}
+
+std::string csvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+std::string label(const fs::path& path) {
+    return path.generic_u8string();
+}
+
+} // namespace
+
+const std::vector<std::string>& dicomBatchColumns() {
+    static const std::vector<std::string> columns = {"file",
+                                                     "status",
+                                                     "patient_id",
+                                                     "date",
+                                                     "kv",
+                                                     "mas",
+                                                     "ffd_cm",
+                                                     "body_part",
+                                                     "thickness_cm",
+                                                     "thickness_source",
+                                                     "field_cm",
+                                                     "field_source",
+                                                     "entrance_surface_dose_mgy",
+                                                     "missing",
+                                                     "reason"};
+    return columns;
+}
+
+Expected<std::vector<std::pair<fs::path, std::string>>> dicomBatchFiles(const fs::path& path) {
+    std::vector<std::pair<fs::path, std::string>> files;
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) {
+        std::vector<fs::path> found;
+        for (fs::recursive_directory_iterator it(path, fs::directory_options::skip_permission_denied, ec),
+             end;
+             !ec && it != end; it.increment(ec)) {
+            std::error_code typeError;
+            if (it->is_regular_file(typeError))
+                found.push_back(it->path());
+        }
+        if (ec)
+            return Error{"cannot list the folder " + label(path) + ": " + ec.message()};
+        std::sort(found.begin(), found.end(), [](const fs::path& a, const fs::path& b) {
+            return a.generic_u8string() < b.generic_u8string();
+        });
+        for (const fs::path& file : found)
+            files.emplace_back(file, label(fs::relative(file, path, ec)));
+        return files;
+    }
+    if (!fs::exists(path, ec))
+        return Error{"no such file or folder: " + label(path)};
+    if (dicom::readHeader(path).kind == dicom::FileKind::DicomDir) {
+        auto images = dicom::dicomDirImages(path);
+        if (!images.ok())
+            return images.error();
+        for (const fs::path& image : *images)
+            files.emplace_back(image, label(image.lexically_relative(path.parent_path())));
+        return files;
+    }
+    files.emplace_back(path, label(path));
+    return files;
+}
+
+DicomBatchRow computeDicomFile(engine::CalculationState& state, const fs::path& file,
+                               const std::string& fileLabel, const DicomBatchOptions& options,
+                               const dicom::BodyPartMapping& mapping, const fs::path& workFolder) {
+    DicomBatchRow row;
+    row.file = fileLabel;
+    const dicom::HeaderReading reading = dicom::readHeader(file);
+    if (reading.kind != dicom::FileKind::Radiograph) {
+        row.status = reading.kind == dicom::FileKind::Unreadable ? "failed" : "skipped";
+        row.reason = reading.message;
+        return row;
+    }
+    const dicom::ImageExposure& image = reading.exposure;
+    const dicom::Sourced<std::string> bodyPart = mapping.match(image.bodyPartTexts);
+
+    std::vector<std::string> missing;
+    auto note = [&](const char* name, const std::string& problem) {
+        missing.push_back(std::string(name) + ": " + problem);
+    };
+    Exposure exposure = options.conditions;
+    engine::ConditionTexts& t = exposure.texts;
+    std::vector<std::string> lacking; // values without which no dose can be computed
+    if (image.tubeVoltageKv.has()) {
+        t.tubeVoltageKv = textio::numberToText(*image.tubeVoltageKv.value);
+    } else {
+        note("kv", image.tubeVoltageKv.problem);
+        lacking.push_back("kv");
+    }
+    if (image.mAs.has()) {
+        t.mAs = textio::numberToText(*image.mAs.value);
+    } else {
+        note("mas", image.mAs.problem);
+        lacking.push_back("mas");
+    }
+    if (image.ffdCm.has()) {
+        t.ffdCm = textio::numberToText(*image.ffdCm.value);
+    } else if (options.ffdGiven) {
+        note("ffd_cm", image.ffdCm.problem + "（--ffd " + t.ffdCm + " を使用）");
+    } else {
+        note("ffd_cm", image.ffdCm.problem);
+        lacking.push_back("ffd_cm");
+    }
+    if (image.examDate.has())
+        row.date = dateText(*image.examDate.value);
+    else
+        note("date", image.examDate.problem);
+    if (image.patientId.has())
+        row.patientId = *image.patientId.value;
+    else
+        note("patient_id", image.patientId.problem);
+    if (bodyPart.has())
+        row.bodyPart = *bodyPart.value;
+    else
+        note("body_part", image.bodyPartProblem.empty() ? bodyPart.problem
+                                                        : bodyPart.problem + "、" + image.bodyPartProblem);
+
+    row.thicknessSource = options.thicknessGiven ? "option" : "default";
+    if (image.fieldSize.has()) {
+        t.fieldLongCm = textio::numberToText(image.fieldSize.value->longCm);
+        t.fieldShortCm = textio::numberToText(image.fieldSize.value->shortCm);
+        row.fieldSource = "collimator";
+    } else {
+        row.fieldSource = options.fieldGiven ? "option" : "default";
+    }
+    row.kv = image.tubeVoltageKv.has() ? t.tubeVoltageKv : "";
+    row.mAs = image.mAs.has() ? t.mAs : "";
+    row.ffdCm = image.ffdCm.has() || options.ffdGiven ? t.ffdCm : "";
+    row.thicknessCm = t.subjectThicknessCm;
+    row.fieldCm = t.fieldLongCm + "x" + t.fieldShortCm;
+    for (const std::string& m : missing)
+        row.missing += (row.missing.empty() ? "" : "; ") + m;
+
+    if (!lacking.empty()) {
+        row.status = "failed";
+        std::string names;
+        for (const std::string& name : lacking)
+            names += (names.empty() ? "" : ", ") + name;
+        row.reason = "計算に必要な値が画像にありません: " + names;
+        return row;
+    }
+    // The dose as the calculation command computes it, from the tube output data.
+    state.exposureSource = 2;
+    engine::ResultTexts results;
+    if (const Status run = engine::runCalculation(state, exposure.texts, results, workFolder); !run.ok()) {
+        row.status = "failed";
+        row.reason = run.message();
+        return row;
+    }
+    row.status = "ok";
+    row.doseMGy = results.resultText(engine::ResultField::EntranceSurfaceDoseMGy);
+    return row;
+}
+
+Expected<std::vector<DicomBatchRow>> runDicomBatch(engine::CalculationState& state, const fs::path& path,
+                                                   const DicomBatchOptions& options,
+                                                   const fs::path& workFolder, std::ostream& out) {
+    auto files = dicomBatchFiles(path);
+    if (!files.ok())
+        return files.error();
+    const dicom::BodyPartMapping mapping = dicom::BodyPartMapping::load(workFolder);
+    std::vector<DicomBatchRow> rows;
+    rows.reserve(files->size());
+    const auto& columns = dicomBatchColumns();
+    for (size_t c = 0; c < columns.size(); ++c)
+        out << (c ? "\t" : "") << columns[c];
+    out << '\n';
+    for (const auto& [file, fileLabel] : *files) {
+        rows.push_back(computeDicomFile(state, file, fileLabel, options, mapping, workFolder));
+        const std::vector<std::string> values = cells(rows.back());
+        for (size_t c = 0; c < values.size(); ++c)
+            out << (c ? "\t" : "") << lineCell(values[c]);
+        out << '\n';
+    }
+    return rows;
+}
+
+Status writeDicomBatchCsv(const fs::path& csvFile, const std::vector<DicomBatchRow>& rows) {
+    std::string text = "\xEF\xBB\xBF";
+    auto line = [&](const std::vector<std::string>& values) {
+        for (size_t c = 0; c < values.size(); ++c)
+            text += (c ? "," : "") + csvField(values[c]);
+        text += "\r\n";
+    };
+    line(dicomBatchColumns());
+    for (const DicomBatchRow& row : rows)
+        line(cells(row));
+    return textio::writeFileAtomic(csvFile, text);
+}
+
+int runDicomCalculator(engine::CalculationState& state, const std::string& dicomPath,
+                       const std::string& csvOut,
+                       const std::vector<std::pair<std::string, std::string>>& conditionOptions,
+                       const fs::path& workFolder, std::ostream& out, std::ostream& err) {
+    DicomBatchOptions options;
+    options.conditions = defaultExposure(state);
+    for (const auto& [name, value] : conditionOptions) {
+        if (name == "kv" || name == "mas" || name == "measured-ckg") {
+            err << "tamso-calc: --" << name
+                << " cannot be used with --dicom: each image gives its own exposure\n";
+            return kExitError;
+        }
+        if (auto e = setCondition(options.conditions, name, value); !e.ok()) {
+            err << "tamso-calc: " << e.message() << '\n';
+            return kExitError;
+        }
+        options.thicknessGiven |= name == "thickness";
+        options.fieldGiven |= name == "field";
+        options.ffdGiven |= name == "ffd";
+    }
+    auto rows = runDicomBatch(state, fs::u8path(dicomPath), options, workFolder, out);
+    if (!rows.ok()) {
+        err << "tamso-calc: " << rows.error().message << '\n';
+        return kExitError;
+    }
+    if (!csvOut.empty()) {
+        if (auto written = writeDicomBatchCsv(fs::u8path(csvOut), *rows); !written.ok()) {
+            err << "tamso-calc: " << written.message() << '\n';
+            return kExitError;
+        }
+    }
+    const auto failed = std::count_if(rows->begin(), rows->end(),
+                                      [](const DicomBatchRow& r) { return r.status == "failed"; });
+    if (failed > 0) {
+        err << "tamso-calc: " << failed << " of " << rows->size()
+            << " file(s) could not be computed (see the status and reason columns)\n";
+        return kExitError;
+    }
+    return kExitOk;
+}
+
+} // namespace tamso::calc

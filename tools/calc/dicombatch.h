@@ -1,0 +1,76 @@
+#pragma once
+// tamso-calc --dicom PATH: the entrance surface dose of every radiograph in a DICOM file, a
+// DICOMDIR or a folder (recursive), with the exposure read from each image's header and the
+// working folder's reference data; one line per file, optionally a CSV file.
+
+#include "dicom/bodypartmap.h"
+#include "tools/calc/calccli.h"
+
+#include <filesystem>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace tamso::calc {
+
+// The conditions the images do not carry: every option of the command line applies to every image;
+// thickness and field size come from the options, or the defaults, unless an image's collimator
+// gives its field. --ffd serves only images without a focus-detector distance.
+struct DicomBatchOptions {
+    Exposure conditions;         // the default exposure with the options applied
+    bool thicknessGiven = false; // --thickness
+    bool fieldGiven = false;     // --field
+    bool ffdGiven = false;       // --ffd
+};
+
+// One file of the batch, each value as printed.
+struct DicomBatchRow {
+    std::string file;   // relative to the folder or DICOMDIR given, else as given
+    std::string status; // "ok" (computed), "skipped" (no radiograph), "failed" (a radiograph not computed)
+    std::string patientId;
+    std::string date; // YYYY-MM-DD
+    std::string kv;
+    std::string mAs;
+    std::string ffdCm;
+    std::string bodyPart;
+    std::string thicknessCm;
+    std::string thicknessSource; // "option" or "default"
+    std::string fieldCm;         // LONGxSHORT
+    std::string fieldSource;     // "collimator", "option" or "default"
+    std::string doseMGy;         // as the screen shows it
+    std::string missing;         // "name: why; ..." for each value the image lacks
+    std::string reason;          // why the file was skipped or failed
+};
+
+// The column names of the text lines and of the CSV file, in order.
+const std::vector<std::string>& dicomBatchColumns();
+
+// The files of the batch with their labels: the file itself; the images a DICOMDIR lists; every
+// regular file under a folder, sorted by path. Fails when the path does not exist.
+Expected<std::vector<std::pair<std::filesystem::path, std::string>>>
+dicomBatchFiles(const std::filesystem::path& path);
+
+// One file: read its header and, for a radiograph, compute its dose on the state; the body part
+// through the working folder's mapping.
+DicomBatchRow computeDicomFile(engine::CalculationState& state, const std::filesystem::path& file,
+                               const std::string& label, const DicomBatchOptions& options,
+                               const dicom::BodyPartMapping& mapping,
+                               const std::filesystem::path& workFolder);
+
+// The whole batch: a header line and one tab-separated line per file on `out`; returns the rows.
+Expected<std::vector<DicomBatchRow>>
+runDicomBatch(engine::CalculationState& state, const std::filesystem::path& path,
+              const DicomBatchOptions& options, const std::filesystem::path& workFolder, std::ostream& out);
+
+// The rows as a CSV file: UTF-8 with byte-order mark, CR LF, a header row, replaced atomically.
+Status writeDicomBatchCsv(const std::filesystem::path& csvFile, const std::vector<DicomBatchRow>& rows);
+
+// The --dicom mode of the program on a loaded state: the condition options as given on the command
+// line (--kv, --mas and --measured-ckg are refused: each image gives its own exposure). Returns the
+// exit status: kExitOk when no radiograph failed.
+int runDicomCalculator(engine::CalculationState& state, const std::string& dicomPath,
+                       const std::string& csvOut,
+                       const std::vector<std::pair<std::string, std::string>>& conditionOptions,
+                       const std::filesystem::path& workFolder, std::ostream& out, std::ostream& err);
+
+} // namespace tamso::calc
