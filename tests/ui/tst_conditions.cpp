@@ -22,6 +22,7 @@
 #include "ui/shell/illustrationwindow.h"
 #include "ui/kit/messagebox.h"
 #include "ui/report/reportfields.h"
+#include "ui/report/reportprinter.h"
 #include "ui/report/reportscreen.h"
 #include "ui/shell/shell.h"
 #include "ui/shell/startscreen.h"
@@ -34,6 +35,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QPrinter>
+#include <QDir>
 #include <QRadioButton>
 #include <QChart>
 #include <QChartView>
@@ -954,6 +957,16 @@ private slots:
         QCOMPARE(marker->at(0).x(), engine::Module1.effectiveEnergyKev);
         auto* figures = window->findChild<QLabel*>(QStringLiteral("Label1"));
         QVERIFY(figures->text().contains(text("Text13")->text() + QStringLiteral(" mmAl")));
+        if (const QString pictures = qEnvironmentVariable("TAMSO_SCREENSHOT_DIR"); !pictures.isEmpty()) {
+            QVERIFY(window->grab().save(QDir(pictures).filePath(QStringLiteral("spectrum-window.png"))));
+            // The report's second page with this spectrum, as a PDF to look at.
+            QPrinter printer(QPrinter::HighResolution);
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(QDir(pictures).filePath(QStringLiteral("report-spectrum.pdf")));
+            ui::ReportFields fields = form1()->reportFields();
+            fields.spectrum = shown;
+            QVERIFY(ui::printReport(printer, fields, true).ok());
+        }
         // The report receives it with the hand-over.
         QSignalSpy handOver(form1(), &ui::ConditionsScreen::reportRequested);
         click("Command3");
