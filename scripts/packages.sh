@@ -1,6 +1,6 @@
 # Sourced by run.sh and test.sh: the Debian packages the program, its tests and tools need,
 # installed when missing (as root), otherwise the one command to run is printed.
-TAMSO_PACKAGES="build-essential cmake pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6-dev \
+TAMSO_PACKAGES="build-essential cmake pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6-dev qt6-charts-dev \
 libgl-dev python3 libgtest-dev libgmock-dev libbenchmark-dev libxrl-dev fonts-ipaexfont xvfb xauth poppler-utils"
 
 tamso_install_packages() {
