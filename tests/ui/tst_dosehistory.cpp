@@ -209,8 +209,8 @@ private slots:
             QCOMPARE(line[i].x(), double(i));
             QVERIFY(qAbs(line[i].y() - expected[i]) < 1e-12);
         }
-        // One date label under each run of exposures on the same date, centred under its bars; the
-        // date that comes again after the unreadable one is made distinct by a zero-width space.
+        // One date label under the middle of each run of exposures on the same date; the date that
+        // comes again after the unreadable one is made distinct by a zero-width space.
         QCategoryAxis* dates = nullptr;
         for (QAbstractAxis* axis : pages.chart()->axes(Qt::Horizontal))
             dates = qobject_cast<QCategoryAxis*>(axis);
@@ -219,9 +219,10 @@ private slots:
         QCOMPARE(dates->categoriesLabels(),
                  (QStringList{QStringLiteral("2024/05/01"), QStringLiteral("2024/05/02"),
                               QStringLiteral("2024/05/03"), QStringLiteral("不明"), again}));
-        QCOMPARE(dates->startValue(QStringLiteral("2024/05/01")), -0.5);
-        QCOMPARE(dates->endValue(QStringLiteral("2024/05/03")), 2.5);
-        QCOMPARE(dates->endValue(again), 4.5);
+        QCOMPARE(dates->labelsPosition(), QCategoryAxis::AxisLabelsPositionOnValue);
+        QCOMPARE(dates->endValue(QStringLiteral("2024/05/01")), 0.0);
+        QCOMPARE(dates->endValue(QStringLiteral("2024/05/03")), 2.0);
+        QCOMPARE(dates->endValue(again), 4.0);
         // The axes reach above the largest bar and the final cumulative dose.
         for (QAbstractAxis* axis : pages.chart()->axes(Qt::Vertical)) {
             auto* values = qobject_cast<QValueAxis*>(axis);
@@ -381,6 +382,13 @@ private slots:
         }
         QCOMPARE(rows, 100);
         QCOMPARE(pages.pageCount(), 4);
+        // 100 dates: every third is labelled, under the middle of its bar.
+        auto* dates = qobject_cast<QCategoryAxis*>(pages.chart()->axes(Qt::Horizontal).first());
+        QVERIFY(dates);
+        QCOMPARE(dates->count(), 34);
+        QCOMPARE(dates->categoriesLabels().first(), QStringLiteral("2024/1/1"));
+        QCOMPARE(dates->categoriesLabels().at(1), QStringLiteral("2024/1/4"));
+        QCOMPARE(dates->endValue(QStringLiteral("2024/1/4")), 3.0);
     }
 
     // From the record search: "線量履歴" opens the window for the chosen infant through the shell;

@@ -1,6 +1,7 @@
 #include "ui/records/dosehistorypages.h"
 
 #include "records/dosehistory.h"
+#include "ui/kit/uiutil.h"
 #include "ui/records/dosehistorymodel.h"
 
 #include <QBarSeries>
@@ -41,6 +42,8 @@ constexpr int kTitleSize = 46;
 constexpr int kHeadingSize = 36;
 constexpr int kTextSize = 28;
 constexpr int kAxisLabelSize = 24;
+// The most date labels under the chart; more dates are labelled every second, third, ... one.
+constexpr int kMostDateLabels = 40;
 
 // The table columns on paper: every column of the history but the note, which becomes a mark.
 constexpr int kPaperColumns = records::kColumnNote;
@@ -105,34 +108,38 @@ DoseHistoryPages::DoseHistoryPages(const DoseHistoryModel& model, const QString&
     chart_->addSeries(bars_);
     chart_->addSeries(line_);
 
-    // The dates along the bottom: one label for each run of exposures on the same date, centred
-    // under its bars. With many dates only every few is labelled, so that they do not overlap.
+    // The dates along the bottom: one label under the middle of each run of exposures on the same
+    // date. With many dates only every few is labelled, so that the labels do not overlap.
     auto* dates = new QCategoryAxis;
     dates->setTitleText(QStringLiteral("撮影日"));
-    dates->setLabelsPosition(QCategoryAxis::AxisLabelsPositionCenter);
+    dates->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     dates->setGridLineVisible(false);
     dates->setStartValue(-0.5);
     dates->setRange(-0.5, std::max<double>(points.size(), 1) - 0.5);
-    QVector<std::pair<QString, int>> runs; // label, last chart index
+    struct Run {
+        QString label;
+        int first;
+        int last;
+    };
+    QVector<Run> runs;
     for (int i = 0; i < points.size(); ++i) {
-        const QString label =
-            points[i].dateText.isEmpty() ? QStringLiteral("(日付なし)") : points[i].dateText;
-        if (!runs.isEmpty() && runs.back().first == label && runs.back().second == i - 1)
-            runs.back().second = i;
+        const QString label = points[i].dateText.isEmpty() ? QStringLiteral("(日付なし)") : points[i].dateText;
+        if (!runs.isEmpty() && runs.back().label == label)
+            runs.back().last = i;
         else
-            runs.append({label, i});
+            runs.append({label, i, i});
     }
-    const int every = std::max<int>(1, static_cast<int>(std::ceil(runs.size() / 45.0)));
+    const int every = std::max(1, static_cast<int>(std::ceil(runs.size() / double(kMostDateLabels))));
     QStringList used;
-    for (int r = 0; r < runs.size(); ++r) {
-        // Labels of a category axis must differ: a repeated or skipped label gets zero-width spaces.
-        QString label = r % every == 0 ? runs[r].first : QString();
-        while (label.isEmpty() || used.contains(label))
+    for (int r = 0; r < runs.size(); r += every) {
+        // Labels of a category axis must differ: a date that comes again gets zero-width spaces.
+        QString label = runs[r].label;
+        while (used.contains(label))
             label += QChar(0x200B);
         used << label;
-        dates->append(label, runs[r].second + 0.5);
+        dates->append(label, (runs[r].first + runs[r].last) / 2.0);
     }
-    dates->setLabelsAngle(runs.size() > 10 ? -90 : 0);
+    dates->setLabelsAngle(used.size() > 10 ? -90 : 0);
     chart_->addAxis(dates, Qt::AlignBottom);
     bars_->attachAxis(dates);
     line_->attachAxis(dates);
@@ -158,12 +165,15 @@ DoseHistoryPages::DoseHistoryPages(const DoseHistoryModel& model, const QString&
     chart_->legend()->setAlignment(Qt::AlignTop);
     scene_->addItem(chart_);
     chart_->setGeometry(QRectF(QPointF(0, 0), kChart.size()));
-    setChartFonts({});
+    setChartFonts({gothicFontFamily()});
 }
 
 DoseHistoryPages::~DoseHistoryPages() = default;
 
 void DoseHistoryPages::setChartFonts(const QStringList& families) const {
+    if (families == chartFamilies_)
+        return;
+    chartFamilies_ = families;
     const QFont labels = layoutFont(families, kAxisLabelSize);
     const QFont titles = layoutFont(families, kTextSize);
     for (QAbstractAxis* axis : chart_->axes()) {
@@ -177,6 +187,9 @@ void DoseHistoryPages::setChartFonts(const QStringList& families) const {
         axis->setLinePen(axisLine);
     }
     chart_->legend()->setFont(titles);
+    // The texts take their new sizes before the chart is painted: the layouts run now, not later
+    // from the event loop, which a print job does not wait for (the legend would be left out).
+    chart_->legend()->layout()->activate();
     chart_->layout()->activate();
 }
 

@@ -61,6 +61,7 @@ private:
     QChart* chart_ = nullptr; // owned by the scene
     QBarSeries* bars_ = nullptr;
     QLineSeries* line_ = nullptr;
+    mutable QStringList chartFamilies_; // the font families the chart's texts have now
 };
 
 } // namespace tamso::ui
