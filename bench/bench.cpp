@@ -124,9 +124,25 @@ void BM_LoadDoseHistory(benchmark::State& bench) {
 BENCHMARK(BM_LoadDoseHistory)->Unit(benchmark::kMillisecond);
 
 #ifdef TAMSO_BENCH_UI
+// The application the window needs, offscreen unless a platform is chosen; made on first use and
+// kept to the end of the program.
+void startApplication() {
+    static QApplication* application = nullptr;
+    if (application)
+        return;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "tamso_bench";
+    static char* argv[] = {name, nullptr};
+    application = new QApplication(argc, argv);
+    ui::installFontSubstitutions();
+}
+
 // Opening the dose history window on that infant: the files read, the table and the chart built,
 // and the window painted once as it first appears.
 void BM_OpenDoseHistoryWindow(benchmark::State& bench) {
+    startApplication();
     historyFolder();
     for (auto _ : bench) {
         ui::DoseHistoryWindow window;
@@ -142,17 +158,4 @@ BENCHMARK(BM_OpenDoseHistoryWindow)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char** argv) {
-#ifdef TAMSO_BENCH_UI
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ui::installFontSubstitutions();
-#endif
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+BENCHMARK_MAIN();

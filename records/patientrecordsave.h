@@ -29,9 +29,9 @@ std::string continuationSavedMessage(const std::string& continuationFileName);
 
 // Where a save put its record.
 struct SavedRecordPlace {
-    fs::path file;         // the record file written
-    int part = 1;          // 1 for the first file, k for the continuation k
-    int recordNumber = 0;  // the record's number among all records of the infant (1..N)
+    fs::path file;        // the record file written
+    int part = 1;         // 1 for the first file, k for the continuation k
+    int recordNumber = 0; // the record's number among all records of the infant (1..N)
 };
 
 // Appends the record (the 13 field texts of the report screen) to the records of the ID in the

@@ -129,8 +129,8 @@ TEST(RecordConcurrentSave, TwoProgramsSavingAcrossTheTwentiethRecordLoseNothing)
         test::RecordingPrompts prompts;
         PatientRecordState state;
         before.push_back("before-" + std::to_string(i));
-        ASSERT_TRUE(savePatientRecord(folder.path(), id, "並行 太郎", test::sampleRecord(before.back()), prompts,
-                                      state));
+        ASSERT_TRUE(savePatientRecord(folder.path(), id, "並行 太郎", test::sampleRecord(before.back()),
+                                      prompts, state));
     }
     const fs::path start = folder.path() / "start.flag";
     const int perProgram = 6;

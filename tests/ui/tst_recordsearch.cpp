@@ -426,7 +426,8 @@ void TestRecordSearch::infantIsListedOnceWithRecordsNumberedAcrossItsFiles() {
     writeSjisFile(QStringLiteral("N1.~2.pat"), "壊れ 次郎\r\n 4 \r\n" + record("x", "1"));
     writeSjisFile(QStringLiteral("L1.pat"), fileOf("長期 三郎", 1, 20));
     for (int part = 2; part <= 6; ++part)
-        writeSjisFile(QStringLiteral("L1.~%1.pat").arg(part), fileOf("長期 三郎", 20 * part - 19, part < 6 ? 20 : 5));
+        writeSjisFile(QStringLiteral("L1.~%1.pat").arg(part),
+                      fileOf("長期 三郎", 20 * part - 19, part < 6 ? 20 : 5));
 
     open();
     // The dose history command, beside the show command under the record list.

@@ -267,17 +267,19 @@ private slots:
         const int at = with.indexOf(QStringLiteral("text [患児の入射表面線量： 0.052 mGy]"));
         QVERIFY(at > 0);
         const QStringList added = with.mid(at + 1, 4);
-        QCOMPARE(added, (QStringList{printer ? QStringLiteral("font size 10") : QStringLiteral("font size 7"),
-                                     QStringLiteral("move 20 122.7"),
-                                     QStringLiteral("text [撮影 12 回目　累積線量： 3.456 mGy]"),
-                                     printer ? QStringLiteral("font size 14") : QStringLiteral("font size 10")}));
+        QCOMPARE(added,
+                 (QStringList{printer ? QStringLiteral("font size 10") : QStringLiteral("font size 7"),
+                              QStringLiteral("move 20 122.7"),
+                              QStringLiteral("text [撮影 12 回目　累積線量： 3.456 mGy]"),
+                              printer ? QStringLiteral("font size 14") : QStringLiteral("font size 10")}));
         QStringList rest = with;
         for (int i = 0; i < 4; ++i)
             rest.removeAt(at + 1);
         QCOMPARE(rest, without);
 
         f.cumulativeIsLowerBound = true;
-        QVERIFY(record(ReportTarget(target), f).contains(QStringLiteral("text [撮影 12 回目　累積線量： 3.456 mGy 以上]")));
+        QVERIFY(record(ReportTarget(target), f)
+                    .contains(QStringLiteral("text [撮影 12 回目　累積線量： 3.456 mGy 以上]")));
     }
 
     // The new line fits the one-page layout on both targets: inside the dose block, clear of the
@@ -573,11 +575,13 @@ private slots:
         QString text, toolError;
         QVERIFY2(uitest::pdfText(pdf, text, toolError), qPrintable(toolError));
         const QString extracted = text.simplified();
-        QVERIFY2(extracted.contains(QStringLiteral("撮影 21 回目 累積線量： 2.150 mGy")), qPrintable(extracted));
+        QVERIFY2(extracted.contains(QStringLiteral("撮影 21 回目 累積線量： 2.150 mGy")),
+                 qPrintable(extracted));
         const QStringList drawn = drawnTexts(ReportTarget::Printer, f);
         QCOMPARE(drawn.size(), 32); // the 31 of every report and this line
         for (const QString& caption : drawn)
-            QVERIFY2(extracted.contains(caption), qPrintable(caption + QStringLiteral(" missing in: ") + extracted));
+            QVERIFY2(extracted.contains(caption),
+                     qPrintable(caption + QStringLiteral(" missing in: ") + extracted));
         QDir().mkpath(QStringLiteral(TAMSO_BINARY_DIR "/test-output"));
         QFile::remove(QStringLiteral(TAMSO_BINARY_DIR "/test-output/report-dose-so-far.pdf"));
         QFile::copy(pdf, QStringLiteral(TAMSO_BINARY_DIR "/test-output/report-dose-so-far.pdf"));

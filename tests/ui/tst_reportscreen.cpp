@@ -354,7 +354,7 @@ private slots:
         write(QStringLiteral("K1.pat"), first);
         write(QStringLiteral("K1.~2.pat"), second);
 
-        shell_->handOverToReport(defaultCase()); // this exposure: 0.052 mGy
+        shell_->handOverToReport(defaultCase());     // this exposure: 0.052 mGy
         QVERIFY(screen_->doseSoFarText().isEmpty()); // no ID yet
         QVERIFY(screen_->fields().exposureNumber.isEmpty());
         screen_->activateWindow();

@@ -287,7 +287,8 @@ size_t displayWidth(std::string_view utf8) {
         for (size_t k = 1; k < length && i + k < utf8.size(); ++k)
             code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
         i += length;
-        const bool wide = (code >= 0x1100 && code <= 0x115F) || (code >= 0x2E80 && code <= 0xA4CF && code != 0x303F) ||
+        const bool wide = (code >= 0x1100 && code <= 0x115F) ||
+                          (code >= 0x2E80 && code <= 0xA4CF && code != 0x303F) ||
                           (code >= 0xAC00 && code <= 0xD7A3) || (code >= 0xF900 && code <= 0xFAFF) ||
                           (code >= 0xFE30 && code <= 0xFE4F) || (code >= 0xFF00 && code <= 0xFF60) ||
                           (code >= 0xFFE0 && code <= 0xFFE6) || code >= 0x20000;
@@ -355,7 +356,8 @@ std::optional<int> runHistory(const std::vector<std::string>& args, std::ostream
         else if (name == "csv-out")
             csvOut = value;
         else {
-            err << "tamso-calc: --history takes only --workdir and --csv-out, not --" << name << " (see --help)\n";
+            err << "tamso-calc: --history takes only --workdir and --csv-out, not --" << name
+                << " (see --help)\n";
             return kExitError;
         }
     }
@@ -374,7 +376,8 @@ std::optional<int> runHistory(const std::vector<std::string>& args, std::ostream
     }
     printDoseHistory(*history, out);
     if (csvOut) {
-        if (auto e = textio::writeFileAtomic(std::filesystem::u8path(*csvOut), records::doseHistoryCsv(*history));
+        if (auto e =
+                textio::writeFileAtomic(std::filesystem::u8path(*csvOut), records::doseHistoryCsv(*history));
             !e.ok()) {
             err << "tamso-calc: " << e.message() << '\n';
             return kExitError;

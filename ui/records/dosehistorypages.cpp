@@ -123,7 +123,8 @@ DoseHistoryPages::DoseHistoryPages(const DoseHistoryModel& model, const QString&
     };
     QVector<Run> runs;
     for (int i = 0; i < points.size(); ++i) {
-        const QString label = points[i].dateText.isEmpty() ? QStringLiteral("(日付なし)") : points[i].dateText;
+        const QString label =
+            points[i].dateText.isEmpty() ? QStringLiteral("(日付なし)") : points[i].dateText;
         if (!runs.isEmpty() && runs.back().label == label)
             runs.back().last = i;
         else

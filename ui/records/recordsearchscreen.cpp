@@ -208,8 +208,9 @@ void RecordSearchScreen::listRecords() {
         return;
     }
     if (history->records.empty()) { // the file went away since it was listed
-        MessageBox::warning(this, QStringLiteral("患者ファイル「%1」がありません。")
-                                      .arg(qs(textio::fileNameUtf8(chosenFile_))));
+        MessageBox::warning(
+            this,
+            QStringLiteral("患者ファイル「%1」がありません。").arg(qs(textio::fileNameUtf8(chosenFile_))));
         return;
     }
     records::PatientRecords.patientName = history->patientName;
@@ -228,7 +229,8 @@ QString RecordSearchScreen::recordRow(const PatientRecord& record, int recordNum
         .arg(qs(record.examDate), qs(record.bodyPart), qs(listValueText(record.entranceSurfaceDoseMGy)));
 }
 
-ReportFields RecordSearchScreen::reportFieldsFor(const records::PatientHistory& listed, int n, const QString& id) {
+ReportFields RecordSearchScreen::reportFieldsFor(const records::PatientHistory& listed, int n,
+                                                 const QString& id) {
     const PatientRecord& r = listed.records[static_cast<size_t>(n - 1)];
     ReportFields f;
     f.id = id;

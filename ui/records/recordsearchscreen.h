@@ -34,7 +34,8 @@ public:
 
     // The report fields of a listed record (1-based across the infant's files), as the show
     // command hands them over.
-    static ReportFields reportFieldsFor(const records::PatientHistory& listed, int recordNumber, const QString& id);
+    static ReportFields reportFieldsFor(const records::PatientHistory& listed, int recordNumber,
+                                        const QString& id);
     // The record list's row of a record: "07 : date - body part - dose mGy" (three digits from 100).
     static QString recordRow(const records::PatientRecord& record, int recordNumber);
 

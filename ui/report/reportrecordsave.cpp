@@ -28,8 +28,8 @@ bool saveReportRecord(QWidget* parent, const ReportFields& f, int* recordNumber)
         utf8(f.caregiver1),  utf8(f.caregiver2),   utf8(f.caregiver3)};
     MessageBoxPrompts prompts(parent);
     records::SavedRecordPlace place;
-    const bool saved = records::savePatientRecord(workingFolderPath(), utf8(f.id), utf8(f.name), record, prompts,
-                                                  records::PatientRecords, {}, &place);
+    const bool saved = records::savePatientRecord(workingFolderPath(), utf8(f.id), utf8(f.name), record,
+                                                  prompts, records::PatientRecords, {}, &place);
     if (saved && recordNumber)
         *recordNumber = place.recordNumber;
     return saved;
@@ -49,7 +49,8 @@ Status fillDoseSoFar(ReportFields& f) {
     if (f.storedRecordNumber > 0) {
         dose = records::cumulativeThroughRecord(*history, f.storedRecordNumber);
         if (!dose)
-            return Error{"患者ID「" + id + "」の記録 " + std::to_string(f.storedRecordNumber) + " がありません。"};
+            return Error{"患者ID「" + id + "」の記録 " + std::to_string(f.storedRecordNumber) +
+                         " がありません。"};
     } else {
         dose = records::cumulativeWithNewExposure(*history, utf8(f.dose));
     }

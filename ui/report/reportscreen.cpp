@@ -133,7 +133,8 @@ ReportScreen::ReportScreen(QWidget* parent) : QWidget(parent) {
 
     // The infant's exposure number and cumulative dose, under the entrance surface dose.
     doseSoFar_ = new QLabel(this);
-    nameControl(doseSoFar_, QStringLiteral("Label%1").arg(++labelNumber), QStringLiteral("撮影回数と累積線量"));
+    nameControl(doseSoFar_, QStringLiteral("Label%1").arg(++labelNumber),
+                QStringLiteral("撮影回数と累積線量"));
     placeTwips(doseSoFar_, 360, 7130, 3660, 285);
 
     command2_ = button(QStringLiteral("Command2"), QStringLiteral("OK"), 1080, 9360, 1335, 615);
