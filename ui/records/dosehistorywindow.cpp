@@ -264,6 +264,7 @@ QPointF DoseHistoryPageView::pageOrigin(int page) const {
 }
 
 void DoseHistoryPageView::fitToWidth(int width) {
+    width = std::max(width, 2 * kPageGap + 1);
     const int pages = pages_ ? pages_->pageCount() : 0;
     const double pageHeight =
         DoseHistoryPages::kPageHeight * (width - 2 * kPageGap) / DoseHistoryPages::kPageWidth;
