@@ -271,21 +271,21 @@ private slots:
         DoseHistoryWindow window;
         QCOMPARE(window.objectName(), QStringLiteral("DoseHistory"));
         QCOMPARE(window.windowTitle(), QStringLiteral("TAMSO Ⅱ 線量履歴"));
-        const std::pair<const char*, const char*> controls[] = {{"Label1", "患児と累積線量"},
-                                                                {"Command2", "印刷"},
-                                                                {"Command3", "PDF保存"},
-                                                                {"Command1", "bye bye"},
-                                                                {"Scroll1", "線量履歴のページ"},
-                                                                {"Picture1", "線量履歴"}};
+        const std::pair<const char*, const char*> controls[] = {
+            {"Label1", "患児と累積線量"},    {"Command2", "印刷"},
+            {"Command3", "PDF保存"},         {"Command1", "bye bye"},
+            {"Scroll1", "線量履歴のページ"}, {"Picture1", "線量履歴"}};
         for (const auto& [name, caption] : controls) {
             auto* w = window.findChild<QWidget*>(QString::fromLatin1(name));
             QVERIFY2(w, name);
             QCOMPARE(w->accessibleDescription(), QString::fromLatin1(name));
             QCOMPARE(w->accessibleName(), QString::fromUtf8(caption));
         }
-        QCOMPARE(window.findChild<QPushButton*>(QStringLiteral("Command1"))->toolTip(), QStringLiteral(" bye bye "));
+        QCOMPARE(window.findChild<QPushButton*>(QStringLiteral("Command1"))->toolTip(),
+                 QStringLiteral(" bye bye "));
         QCOMPARE(window.findChild<QPushButton*>(QStringLiteral("Command2"))->text(), QStringLiteral("印刷"));
-        QCOMPARE(window.findChild<QPushButton*>(QStringLiteral("Command3"))->text(), QStringLiteral("PDF保存"));
+        QCOMPARE(window.findChild<QPushButton*>(QStringLiteral("Command3"))->text(),
+                 QStringLiteral("PDF保存"));
         // Without a history nothing is printed or saved.
         MessageBox::clearShown();
         window.findChild<QPushButton*>(QStringLiteral("Command2"))->click();
