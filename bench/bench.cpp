@@ -1,11 +1,12 @@
 // Timings of the whole calculation, the start-up loading, the command-line batch, the facility
 // audit and the DICOM batch, on the small synthetic installation the tests use (written into a
-// temporary folder).
+// temporary folder), and of an infant's dose history of 100 records.
 
 #include "engine/calculation.h"
 #include "dicom/imageexposure.h"
 #include "dicomtestfiles.h"
 #include "records/doseaudit.h"
+#include "records/dosehistory.h"
 #include "refdata/referenceloader.h"
 #include "testsupport.h"
 #include "textio/fileio.h"
@@ -13,6 +14,14 @@
 #include "tools/calc/calccli.h"
 
 #include <benchmark/benchmark.h>
+
+#ifdef TAMSO_BENCH_UI
+#include "ui/kit/uiutil.h"
+#include "ui/records/dosehistorywindow.h"
+
+#include <QApplication>
+#include <QPixmap>
+#endif
 
 #include <cstdio>
 #include <memory>
@@ -185,6 +194,70 @@ void BM_DicomBatch(benchmark::State& bench) {
     bench.SetItemsProcessed(bench.iterations() * kDicomImages);
 }
 BENCHMARK(BM_DicomBatch)->Unit(benchmark::kMillisecond);
+
+// An infant with 100 records: its first file and four continuation files of 20 records each.
+const test::TempFolder& historyFolder() {
+    static test::TempFolder folder;
+    static bool written = false;
+    if (!written) {
+        for (int part = 1; part <= 5; ++part) {
+            std::string text = "長期 入院\r\n 20 \r\n";
+            for (int i = 1; i <= 20; ++i)
+                text += "2024/" + std::to_string(part) + "/" + std::to_string(i) +
+                        "\r\n技師\r\n胸部\r\n 8 \r\n装置\r\n 60 \r\n 2.5 \r\n 100 \r\n10 x 12\r\n .052 "
+                        "\r\n 1.5 \r\n .05 \r\n\r\n";
+            test::writeSjis(records::recordFilePath(folder.path(), "B100", part), text);
+        }
+        written = true;
+    }
+    return folder;
+}
+
+// The dose history of that infant: every file read and summed up (what tamso-calc --history and
+// the window read).
+void BM_LoadDoseHistory(benchmark::State& bench) {
+    historyFolder();
+    for (auto _ : bench) {
+        auto history = records::loadDoseHistory(historyFolder().path(), "B100");
+        if (!history.ok() || history->exposureCount() != 100)
+            bench.SkipWithError("the history did not load");
+        benchmark::DoNotOptimize(history->totalMGy);
+    }
+}
+BENCHMARK(BM_LoadDoseHistory)->Unit(benchmark::kMillisecond);
+
+#ifdef TAMSO_BENCH_UI
+// The application the window needs, offscreen unless a platform is chosen; made on first use and
+// kept to the end of the program.
+void startApplication() {
+    static QApplication* application = nullptr;
+    if (application)
+        return;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "tamso_bench";
+    static char* argv[] = {name, nullptr};
+    application = new QApplication(argc, argv);
+    ui::installFontSubstitutions();
+}
+
+// Opening the dose history window on that infant: the files read, the table and the chart built,
+// and the window painted once as it first appears.
+void BM_OpenDoseHistoryWindow(benchmark::State& bench) {
+    startApplication();
+    historyFolder();
+    for (auto _ : bench) {
+        ui::DoseHistoryWindow window;
+        window.resize(1220, 880);
+        if (!window.showHistory(historyFolder().path(), QStringLiteral("B100")).ok())
+            bench.SkipWithError("the history did not open");
+        const QPixmap shown = window.grab();
+        benchmark::DoNotOptimize(shown.cacheKey());
+    }
+}
+BENCHMARK(BM_OpenDoseHistoryWindow)->Unit(benchmark::kMillisecond);
+#endif
 
 } // namespace
 

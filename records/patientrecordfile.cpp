@@ -198,6 +198,8 @@ Status checkPatientId(std::string_view id, const fs::path& folder) {
     const size_t bad = id.find_first_of("<>:\"|?*");
     if (bad != std::string_view::npos)
         return refuse("文字「" + std::string(1, id[bad]) + "」は使えません");
+    if (id.find('~') != std::string_view::npos)
+        return refuse("文字「~」は続きのファイルの名前に使うため使えません");
     if (id.find("..") != std::string_view::npos)
         return refuse("「..」は使えません");
     constexpr std::string_view ideographicSpace = "\xE3\x80\x80";

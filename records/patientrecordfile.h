@@ -103,7 +103,8 @@ Expected<PatientRecordState> parsePatientRecordFile(std::string_view utf8Text, s
 std::vector<std::string> patientRecordFileLines(const PatientRecordState& state);
 
 // Whether a patient ID can name its record file in the working folder on every platform: refused
-// are path separators, "..", the characters < > : " | ? *, control characters, leading or
+// are path separators, "..", the characters < > : " | ? * and ~ (which names continuation files,
+// see patienthistory.h), control characters, leading or
 // trailing blanks, a leading or final ".", the device names CON PRN AUX NUL CONIN$ CONOUT$
 // COM0-9 LPT0-9 (also COM¹²³ LPT¹²³; with or without an extension, in any case), characters
 // Shift-JIS cannot hold, and IDs for which the record file, its lock file or the temporary file of

@@ -43,9 +43,14 @@ Status checkRecordTexts(const std::string& name, const RecordTexts& record) {
 
 } // namespace
 
+std::string continuationSavedMessage(const std::string& continuationFileName) {
+    return "この患児の記録は " + std::to_string(kMaxPatientRecords) + " 件を超えたため、続きのファイル「" +
+           continuationFileName + "」に保存しました。";
+}
+
 bool savePatientRecord(const fs::path& folder, const std::string& patientId, const std::string& name,
                        const RecordTexts& record, SavePrompts& prompts, PatientRecordState& state,
-                       const RecordLockOptions& lockOptions) {
+                       const RecordLockOptions& lockOptions, SavedRecordPlace* place) {
     if (patientId.empty() || name.empty()) {
         prompts.warn(kMessageEnterIdAndName);
         return false;
@@ -61,44 +66,66 @@ bool savePatientRecord(const fs::path& folder, const std::string& patientId, con
     if (!prompts.confirmSave(kQuestionSave))
         return false;
 
-    const fs::path file = patientRecordFile(folder, patientId);
-    const std::string fileName = textio::fileNameUtf8(file);
+    const fs::path firstFile = patientRecordFile(folder, patientId);
+    fs::path file = firstFile;
     std::vector<std::string> lines;
     PatientRecordState written;
+    SavedRecordPlace saved;
+    bool startsContinuation = false;
     {
+        // One lock for all files of the infant: the first file's, also while a continuation is written.
         RecordFileLock lock;
-        if (const Status locked = lock.acquire(file, lockOptions); !locked.ok()) {
+        if (const Status locked = lock.acquire(firstFile, lockOptions); !locked.ok()) {
             prompts.warn(locked.message()); // in use by another saver, or the lock file cannot be made
             return false;
         }
 
-        std::error_code ec;
-        const bool exists = fs::exists(fs::symlink_status(file, ec));
-        if (!exists) {
-            lines.push_back(name);
-            lines.push_back("1");
-            const auto texts = record.inLineOrder();
+        const auto texts = record.inLineOrder();
+        auto appendRecordLines = [&] {
             for (int i = 0; i < kRecordLines; ++i)
                 lines.push_back(storedLine(i, texts[static_cast<size_t>(i)]));
+        };
+        if (listPatientRecordFiles(folder, patientId).empty()) {
+            lines.push_back(name);
+            lines.push_back("1");
+            appendRecordLines();
+            saved = {firstFile, 1, 1};
         } else {
+            // Every file of the infant must read in the layout: none is rewritten otherwise, and the
+            // record's number among them must be known.
+            auto history = loadPatientHistory(folder, patientId);
+            if (!history.ok()) {
+                prompts.warn(history.error().message + "ファイルは変更せず、データは保存しませんでした。");
+                return false;
+            }
+            const RecordFilePart& last = history->files.back();
             PatientRecordState stored = state;
-            if (auto error = loadPatientRecords(file, stored); !error.ok()) {
+            if (auto error = loadPatientRecords(last.path, stored); !error.ok()) {
                 prompts.warn(error.message() + "ファイルは変更せず、データは保存しませんでした。");
                 return false;
             }
             state = stored; // the save reads the file into the shared table, as the search does
-            if (stored.patientRecordCount + 1 > kMaxPatientRecords) {
-                prompts.warn(kMessageRecordLimit);
-                return false;
+            if (stored.patientRecordCount < kMaxPatientRecords) {
+                file = last.path;
+                lines = patientRecordFileLines(stored);
+                lines[1] = textio::numberWriteForm(stored.patientRecordCount + 1);
+                appendRecordLines();
+                saved = {file, last.part, history->recordCount() + 1};
+            } else {
+                // The last file is full and stays as it is: the record starts the next continuation,
+                // under the name stored in the first file.
+                const int part = last.part + 1;
+                file = recordFilePath(folder, patientId, part);
+                lines.push_back(history->patientName);
+                lines.push_back("1");
+                appendRecordLines();
+                saved = {file, part, history->recordCount() + 1};
+                startsContinuation = true;
             }
-            lines = patientRecordFileLines(stored);
-            lines[1] = textio::numberWriteForm(stored.patientRecordCount + 1);
-            const auto texts = record.inLineOrder();
-            for (int i = 0; i < kRecordLines; ++i)
-                lines.push_back(storedLine(i, texts[static_cast<size_t>(i)]));
         }
 
         // What the new file holds, as it reads back.
+        const std::string fileName = textio::fileNameUtf8(file);
         std::string text;
         for (const auto& line : lines)
             text += line + "\r\n";
@@ -110,7 +137,7 @@ bool savePatientRecord(const fs::path& folder, const std::string& patientId, con
         written = std::move(*parsed);
 
         if (!lock.stillHeld()) {
-            prompts.warn("患者ファイル「" + fileName +
+            prompts.warn("患者ファイル「" + textio::fileNameUtf8(firstFile) +
                          "」は他で保存中のため使用できません。しばらくしてからもう一度保存して下さい。");
             return false;
         }
@@ -120,7 +147,9 @@ bool savePatientRecord(const fs::path& folder, const std::string& patientId, con
         }
     } // the lock goes before the notice, which waits for the user
     state = std::move(written);
-    prompts.notify(kMessageSaved);
+    if (place)
+        *place = saved;
+    prompts.notify(startsContinuation ? continuationSavedMessage(textio::fileNameUtf8(file)) : kMessageSaved);
     return true;
 }
 

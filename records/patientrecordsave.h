@@ -2,6 +2,7 @@
 // Saving one record for a patient: the Data Save flow of the report screen, without the screen.
 // Its question and messages go through SavePrompts, which the screen implements with message boxes.
 
+#include "records/patienthistory.h"
 #include "records/patientrecordfile.h"
 #include "records/recordfilelock.h"
 
@@ -22,25 +23,37 @@ struct SavePrompts {
 // The messages of the save.
 inline constexpr const char* kMessageEnterIdAndName = "患者IDおよび氏名を入力して下さい";
 inline constexpr const char* kQuestionSave = "このデータを保存しますか？";
-inline constexpr const char* kMessageRecordLimit =
-    "この患児のデータ数は設定数を超えましたので、新しいデータは保存されません。";
 inline constexpr const char* kMessageSaved = "データを保存しました。";
+// The notice of a save that started a continuation file (see patienthistory.h), with its name.
+std::string continuationSavedMessage(const std::string& continuationFileName);
 
-// Appends the record (the 13 field texts of the report screen) to the record file of the ID in the
+// Where a save put its record.
+struct SavedRecordPlace {
+    fs::path file;        // the record file written
+    int part = 1;         // 1 for the first file, k for the continuation k
+    int recordNumber = 0; // the record's number among all records of the infant (1..N)
+};
+
+// Appends the record (the 13 field texts of the report screen) to the records of the ID in the
 // folder and returns whether it was written:
 //  - empty ID or name, an ID that cannot name a file, a field that cannot be stored: a warning, nothing
 //    touched; then the question, Cancel stops;
-//  - the file's lock is taken (waiting up to options.wait); a file in use gives a warning;
-//  - a new patient gets a file with the name, "1" and the record; an existing file is read into the
-//    state, must be in the layout (otherwise a warning naming it, the file stays as it is), must hold
-//    fewer than 20 records (otherwise the limit warning, the file stays byte for byte) and is then
-//    rewritten atomically with its stored name, the new count and all records plus the new one;
+//  - the lock of the ID's first record file "<ID>.pat" is taken (waiting up to options.wait) for every
+//    save of the infant, whichever of its files is written; a file in use gives a warning;
+//  - a new patient gets a first file with the name, "1" and the record;
+//  - otherwise every record file of the infant is read (the last one into the state) and must be in
+//    the layout, with no continuation missing; if not, a warning naming the file and nothing is
+//    written. The last file, if it holds fewer than 20 records, is rewritten atomically with its
+//    stored name, the new count and all records plus the new one. A last file with 20 records stays
+//    byte for byte; the record starts the next continuation file ("<ID>.~2.pat", ...) with the name
+//    stored in the first file, "1" and the record, and the notice names that file;
 //  - a read-only record file is not replaced, and a failed write gives a warning that says why (a
-//    full disk, a folder that cannot be written, ...); "データを保存しました。" only once the file is on
-//    disk.
-// On success the state holds the file as written.
+//    full disk, a folder that cannot be written, ...); the notice comes only once the file is on disk.
+// The name typed for an existing infant is never written. On success the state holds the file as
+// written and, if given, `place` where the record went.
 bool savePatientRecord(const fs::path& folder, const std::string& patientId, const std::string& name,
                        const RecordTexts& record, SavePrompts& prompts,
-                       PatientRecordState& state = PatientRecords, const RecordLockOptions& lockOptions = {});
+                       PatientRecordState& state = PatientRecords, const RecordLockOptions& lockOptions = {},
+                       SavedRecordPlace* place = nullptr);
 
 } // namespace tamso::records

@@ -1,6 +1,7 @@
 // Programs saving records for the same patient at the same time lose nothing, also when one of them
 // is killed in the middle of its save and the lock file looks ancient.
 
+#include "records/patienthistory.h"
 #include "records/patientrecordsave.h"
 #include "records_testsupport.h"
 #include "testsupport.h"
@@ -114,6 +115,50 @@ TEST(RecordConcurrentSave, TwoProgramsSavingAtOnceLoseNoRecord) {
     RecordLockOptions now;
     now.wait = std::chrono::milliseconds(0);
     EXPECT_TRUE(lock.acquire(folder.file("SHARED01.pat"), now).ok());
+}
+
+// Two programs save at once across the 20th record: the one lock of the first file keeps them
+// apart while one of them starts the continuation file, so the infant's files hold the records
+// saved before and exactly the reported ones, 20 in the first file and the rest in the continuation.
+TEST(RecordConcurrentSave, TwoProgramsSavingAcrossTheTwentiethRecordLoseNothing) {
+    ASSERT_TRUE(fs::exists(saverProgram())) << "the saving program is not built: " << saverProgram();
+    test::TempFolder folder;
+    const std::string id = "SHARED03";
+    std::vector<std::string> before;
+    for (int i = 1; i <= 14; ++i) {
+        test::RecordingPrompts prompts;
+        PatientRecordState state;
+        before.push_back("before-" + std::to_string(i));
+        ASSERT_TRUE(savePatientRecord(folder.path(), id, "並行 太郎", test::sampleRecord(before.back()),
+                                      prompts, state));
+    }
+    const fs::path start = folder.path() / "start.flag";
+    const int perProgram = 6;
+    int exitA = -1, exitB = -1;
+    std::thread a([&] { exitA = std::system(saverCommand(folder, id, perProgram, "A", start).c_str()); });
+    std::thread b([&] { exitB = std::system(saverCommand(folder, id, perProgram, "B", start).c_str()); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    test::writeBytes(start, "go");
+    a.join();
+    b.join();
+    EXPECT_EQ(exitA, 0);
+    EXPECT_EQ(exitB, 0);
+    const auto savedA = readResultLines(folder.path() / "A.result");
+    const auto savedB = readResultLines(folder.path() / "B.result");
+    EXPECT_EQ(savedA.size() + savedB.size(), static_cast<size_t>(2 * perProgram));
+
+    auto history = loadPatientHistory(folder.path(), id);
+    ASSERT_TRUE(history.ok()) << history.error().message;
+    EXPECT_EQ(history->recordsPerFile, (std::vector<int>{20, 6}));
+    std::vector<std::string> stored;
+    for (const PatientRecord& record : history->records)
+        stored.push_back(record.examDate);
+    ASSERT_EQ(stored.size(), before.size() + savedA.size() + savedB.size());
+    EXPECT_EQ(std::vector<std::string>(stored.begin(), stored.begin() + 14), before);
+    std::multiset<std::string> expected(savedA.begin(), savedA.end());
+    expected.insert(savedB.begin(), savedB.end());
+    EXPECT_EQ(std::multiset<std::string>(stored.begin() + 14, stored.end()), expected);
+    EXPECT_FALSE(fs::exists(folder.file(id + ".~2.pat.lock")));
 }
 
 // A saver is killed while it holds the lock; its lock file carries an old time and keeps looking

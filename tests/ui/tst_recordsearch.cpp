@@ -62,6 +62,7 @@ private slots:
     void everyControlIsNamed();
     void reportSaveAsksAndWritesAndLooksUpTheName();
     void reportSaveRefusesUnsafeIdsAndEmptyFields();
+    void infantIsListedOnceWithRecordsNumberedAcrossItsFiles();
 
 private:
     RecordSearchScreen* open();
@@ -406,6 +407,90 @@ void TestRecordSearch::reportSaveRefusesUnsafeIdsAndEmptyFields() {
     }
     QVERIFY(!QFile::exists(QStringLiteral("CON.pat")));
     QVERIFY(!QFile::exists(QStringLiteral("../x.pat")));
+}
+
+// An infant with continuation files: one entry in the file list, all records listed 1..N across the
+// files, the chosen one handed on with its number; a continuation without its first file is listed
+// as a file of its own; an unreadable continuation is named in a message.
+void TestRecordSearch::infantIsListedOnceWithRecordsNumberedAcrossItsFiles() {
+    auto fileOf = [](const std::string& name, int first, int count) {
+        std::string text = name + "\r\n " + std::to_string(count) + " \r\n";
+        for (int i = first; i < first + count; ++i)
+            text += record("day " + std::to_string(i), " .1 ");
+        return text;
+    };
+    writeSjisFile(QStringLiteral("M001.pat"), fileOf("続き 太郎", 1, 20));
+    writeSjisFile(QStringLiteral("M001.~2.pat"), fileOf("続き 太郎", 21, 5));
+    writeSjisFile(QStringLiteral("O9.~2.pat"), fileOf("孤立 花子", 21, 2));
+    writeSjisFile(QStringLiteral("N1.pat"), fileOf("壊れ 次郎", 1, 20));
+    writeSjisFile(QStringLiteral("N1.~2.pat"), "壊れ 次郎\r\n 4 \r\n" + record("x", "1"));
+    writeSjisFile(QStringLiteral("L1.pat"), fileOf("長期 三郎", 1, 20));
+    for (int part = 2; part <= 6; ++part)
+        writeSjisFile(QStringLiteral("L1.~%1.pat").arg(part),
+                      fileOf("長期 三郎", 20 * part - 19, part < 6 ? 20 : 5));
+
+    open();
+    // The dose history command, beside the show command under the record list.
+    QCOMPARE(button("Command4")->text(), QStringLiteral("線量履歴"));
+    QCOMPARE(button("Command4")->geometry(), tamso::ui::twipsRect(7440, 5880, 1215, 495));
+    QVERIFY(!button("Command4")->geometry().intersects(button("Command3")->geometry()));
+    QVERIFY(!button("Command4")->geometry().intersects(button("Command1")->geometry()));
+    QVERIFY(!button("Command4")->isEnabled());
+    QStringList names;
+    for (int i = 0; i < files()->count(); ++i)
+        names << files()->item(i)->text();
+    QVERIFY(names.contains(QStringLiteral("M001.pat")));
+    QVERIFY(!names.contains(QStringLiteral("M001.~2.pat")));
+    QVERIFY(!names.contains(QStringLiteral("L1.~3.pat")));
+    QVERIFY(names.contains(QStringLiteral("O9.~2.pat")));
+
+    clickFile(QStringLiteral("M001.pat"));
+    QCOMPARE(text("Text1")->text(), QStringLiteral("M001"));
+    button("Command2")->click();
+    QCOMPARE(rows()->count(), 25);
+    QCOMPARE(rows()->item(19)->text(), QStringLiteral("20 : day 20 - 胸部 - 0.1 mGy"));
+    QCOMPARE(rows()->item(20)->text(), QStringLiteral("21 : day 21 - 胸部 - 0.1 mGy"));
+    rows()->setCurrentRow(22);
+    button("Command3")->click();
+    QCOMPARE(shownOnReport.size(), 1);
+    QCOMPARE(shownOnReport[0].id, QStringLiteral("M001"));
+    QCOMPARE(shownOnReport[0].name, QStringLiteral("続き 太郎"));
+    QCOMPARE(shownOnReport[0].examDate, QStringLiteral("day 23"));
+    QCOMPARE(shownOnReport[0].storedRecordNumber, 23);
+    // The report counts the infant's dose up to that record.
+    QCOMPARE(shell->reportScreen()->fields().exposureNumber, QStringLiteral("23"));
+    QCOMPARE(shell->reportScreen()->fields().cumulativeDose, QStringLiteral("2.300"));
+
+    // From record 100 on, the numbers have three digits.
+    clickFile(QStringLiteral("L1.pat"));
+    button("Command2")->click();
+    QCOMPARE(rows()->count(), 105);
+    QCOMPARE(rows()->item(98)->text().left(5), QStringLiteral("99 : "));
+    QCOMPARE(rows()->item(104)->text().left(6), QStringLiteral("105 : "));
+    rows()->setCurrentRow(104);
+    button("Command3")->click();
+    QCOMPARE(shownOnReport.last().examDate, QStringLiteral("day 105"));
+    QCOMPARE(shownOnReport.last().storedRecordNumber, 105);
+
+    // A continuation whose first file is gone is listed as a file of its own.
+    clickFile(QStringLiteral("O9.~2.pat"));
+    QCOMPARE(text("Text2")->text(), QStringLiteral("孤立 花子"));
+    button("Command2")->click();
+    QCOMPARE(rows()->count(), 2);
+    QCOMPARE(rows()->item(0)->text().left(5), QStringLiteral("01 : "));
+
+    MessageBox::clearShown();
+    clickFile(QStringLiteral("N1.pat"));
+    button("Command2")->click();
+    QCOMPARE(MessageBox::shown().size(), 1);
+    QCOMPARE(MessageBox::shown()[0].kind, MessageBox::Kind::Warning);
+    QVERIFY(MessageBox::shown()[0].text.contains(QStringLiteral("N1.~2.pat")));
+    QCOMPARE(rows()->count(), 0);
+    QVERIFY(!button("Command3")->isEnabled());
+
+    for (const QString& name : QDir::current().entryList(
+             {QStringLiteral("M001*"), QStringLiteral("O9*"), QStringLiteral("N1*"), QStringLiteral("L1*")}))
+        QFile::remove(name);
 }
 
 QTEST_MAIN(TestRecordSearch)

@@ -15,12 +15,14 @@
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 
+#include <QBuffer>
 #include <QDate>
 #include <QDir>
 #include <QDirIterator>
 #include <QLocale>
 #include <QFile>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -56,6 +58,27 @@ QStringList drawnTexts(ReportTarget target, const ReportFields& fields) {
     }
     return texts;
 }
+
+// A painter canvas that notes the box (page units) of every text it draws: from its position, as
+// wide as the text advances and as high as the line it ends.
+class TextBoxCanvas : public PainterCanvas {
+public:
+    TextBoxCanvas(QPainter& painter, const Mapping& mapping, QList<std::pair<QString, QRectF>>& boxes)
+        : PainterCanvas(painter, mapping), boxes_(boxes) {}
+    void printText(const QString& text, bool endsLine) override {
+        const QPointF start = currentPosition();
+        PainterCanvas::printText(text, false);
+        const double width = currentPosition().x() - start.x();
+        PainterCanvas::printText(QString(), true);
+        const double height = currentPosition().y() - start.y();
+        boxes_.append({text, QRectF(start.x(), start.y(), width, height)});
+        if (!endsLine)
+            moveTo(start.x() + width, start.y());
+    }
+
+private:
+    QList<std::pair<QString, QRectF>>& boxes_;
+};
 
 // Pixels darker than mid-grey in a small square around a point.
 bool darkNear(const QImage& image, QPointF at, int radius = 1) {
@@ -228,6 +251,82 @@ private slots:
         for (int i = 0; i < qMin(expected.size(), actual.size()); ++i)
             QCOMPARE(actual.at(i), expected.at(i));
         QCOMPARE(actual.size(), expected.size());
+    }
+
+    // With the ID known, the exposure number and cumulative dose come between the infant's dose and
+    // the caregiver heading, in a smaller size; every other drawing step stays as it was.
+    void doseSoFarLineUnderTheInfantsDose_data() { sequence_data(); }
+    void doseSoFarLineUnderTheInfantsDose() {
+        QFETCH(int, target);
+        const bool printer = target == int(ReportTarget::Printer);
+        ReportFields f = defaultCase();
+        f.exposureNumber = QStringLiteral("12");
+        f.cumulativeDose = QStringLiteral("3.456");
+        const QStringList with = record(ReportTarget(target), f);
+        const QStringList without = record(ReportTarget(target), defaultCase());
+        const int at = with.indexOf(QStringLiteral("text [患児の入射表面線量： 0.052 mGy]"));
+        QVERIFY(at > 0);
+        const QStringList added = with.mid(at + 1, 4);
+        QCOMPARE(added,
+                 (QStringList{printer ? QStringLiteral("font size 10") : QStringLiteral("font size 7"),
+                              QStringLiteral("move 20 122.7"),
+                              QStringLiteral("text [撮影 12 回目　累積線量： 3.456 mGy]"),
+                              printer ? QStringLiteral("font size 14") : QStringLiteral("font size 10")}));
+        QStringList rest = with;
+        for (int i = 0; i < 4; ++i)
+            rest.removeAt(at + 1);
+        QCOMPARE(rest, without);
+
+        f.cumulativeIsLowerBound = true;
+        QVERIFY(record(ReportTarget(target), f)
+                    .contains(QStringLiteral("text [撮影 12 回目　累積線量： 3.456 mGy 以上]")));
+    }
+
+    // The new line fits the one-page layout on both targets: inside the dose block, clear of the
+    // infant's dose above it and the caregiver heading below it, with the longest texts it takes.
+    void doseSoFarLineFitsTheDoseBlock_data() { sequence_data(); }
+    void doseSoFarLineFitsTheDoseBlock() {
+        QFETCH(int, target);
+        ReportFields f = defaultCase();
+        f.dose = QStringLiteral("12.345");
+        f.exposureNumber = QStringLiteral("123");
+        f.cumulativeDose = QStringLiteral("123.456");
+        f.cumulativeIsLowerBound = true;
+        QList<std::pair<QString, QRectF>> boxes;
+        if (target == int(ReportTarget::Preview)) {
+            ReportPreview preview;
+            QImage image = preview.image();
+            QPainter painter(&image);
+            PainterCanvas::Mapping mapping;
+            mapping.unitsToDeviceX = image.width() / 210.0;
+            mapping.unitsToDeviceY = image.height() / 296.0;
+            TextBoxCanvas canvas(painter, mapping, boxes);
+            drawReport(canvas, ReportTarget::Preview, f);
+        } else {
+            QBuffer buffer;
+            buffer.open(QIODevice::WriteOnly);
+            QPdfWriter writer(&buffer);
+            writer.setResolution(1200);
+            writer.setPageSize(QPageSize(QPageSize::A4));
+            QPainter painter(&writer);
+            TextBoxCanvas canvas(painter, reportPrinterMapping(1200), boxes);
+            drawReport(canvas, ReportTarget::Printer, f);
+        }
+        const QString line = doseHistoryLine(f);
+        QRectF lineBox;
+        for (const auto& [text, box] : boxes)
+            if (text == line)
+                lineBox = box;
+        QVERIFY(lineBox.isValid());
+        const QRectF doseBlock(QPointF(15, 111), QPointF(100, 145));
+        QVERIFY2(doseBlock.contains(lineBox), qPrintable(QStringLiteral("%1 %2 %3 %4")
+                                                             .arg(lineBox.left())
+                                                             .arg(lineBox.top())
+                                                             .arg(lineBox.right())
+                                                             .arg(lineBox.bottom())));
+        for (const auto& [text, box] : boxes)
+            if (text != line)
+                QVERIFY2(!box.intersects(lineBox), qPrintable(text));
     }
 
     void bodyPartMarkRows_data() {
@@ -461,6 +560,31 @@ private slots:
         preview.drawReport(fields);
         QVERIFY(preview.image().save(folder + QStringLiteral("/report-default-preview.png")));
         engine::Module1 = saved;
+    }
+
+    // The printed page carries the exposure number and cumulative dose as drawn.
+    void printsTheDoseSoFar() {
+        ReportFields f = defaultCase();
+        f.exposureNumber = QStringLiteral("21");
+        f.cumulativeDose = QStringLiteral("2.150");
+        const QString pdf = dir_.filePath(QStringLiteral("report-dose-so-far.pdf"));
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        QVERIFY(printReport(printer, f).ok());
+        QString text, toolError;
+        QVERIFY2(uitest::pdfText(pdf, text, toolError), qPrintable(toolError));
+        const QString extracted = text.simplified();
+        QVERIFY2(extracted.contains(QStringLiteral("撮影 21 回目 累積線量： 2.150 mGy")),
+                 qPrintable(extracted));
+        const QStringList drawn = drawnTexts(ReportTarget::Printer, f);
+        QCOMPARE(drawn.size(), 32); // the 31 of every report and this line
+        for (const QString& caption : drawn)
+            QVERIFY2(extracted.contains(caption),
+                     qPrintable(caption + QStringLiteral(" missing in: ") + extracted));
+        QDir().mkpath(QStringLiteral(TAMSO_BINARY_DIR "/test-output"));
+        QFile::remove(QStringLiteral(TAMSO_BINARY_DIR "/test-output/report-dose-so-far.pdf"));
+        QFile::copy(pdf, QStringLiteral(TAMSO_BINARY_DIR "/test-output/report-dose-so-far.pdf"));
     }
 
     // A print job that cannot start reports a message instead of success.

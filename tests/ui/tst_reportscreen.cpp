@@ -353,6 +353,101 @@ private slots:
         QFile::remove(QStringLiteral("777.pat"));
     }
 
+    // The exposure number and cumulative dose of the infant, from all its record files: shown once
+    // the ID is known, drawn and printed with the report, kept for an exposure once it is saved,
+    // counted up to a stored record shown from the search.
+    void doseSoFarFollowsTheInfantsRecords() {
+        // K1: 20 records of 0.1 mGy and a continuation with 0.052 mGy, 2.052 mGy in all.
+        std::string first = "小林 一郎\r\n 20 \r\n", second = "小林 一郎\r\n1\r\n";
+        auto record = [](const std::string& dose) {
+            return "2024/05/01\r\n佐藤\r\n胸部\r\n 8 \r\n装置\r\n 60 \r\n 2 \r\n 100 \r\n六切\r\n" + dose +
+                   "\r\n\r\n\r\n\r\n";
+        };
+        for (int i = 0; i < 20; ++i)
+            first += record(" .1 ");
+        second += record(" .052 ");
+        auto write = [](const QString& name, const std::string& text) {
+            QFile file(name);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(QByteArray::fromStdString(*textio::utf8ToSjis(text)));
+        };
+        write(QStringLiteral("K1.pat"), first);
+        write(QStringLiteral("K1.~2.pat"), second);
+
+        shell_->handOverToReport(defaultCase());     // this exposure: 0.052 mGy
+        QVERIFY(screen_->doseSoFarText().isEmpty()); // no ID yet
+        QVERIFY(screen_->fields().exposureNumber.isEmpty());
+        screen_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(screen_));
+        QLineEdit* id = child<QLineEdit>("Text1");
+        auto typeIdAndLeave = [&](const QString& typed) {
+            id->setFocus();
+            QTRY_VERIFY(id->hasFocus());
+            id->setText(typed);
+            child<QLineEdit>("Text2")->setFocus();
+            QTRY_VERIFY(!id->hasFocus());
+        };
+        typeIdAndLeave(QStringLiteral("K1"));
+        QCOMPARE(screen_->doseSoFarText(), QStringLiteral("撮影 22 回目　累積線量： 2.104 mGy"));
+        QCOMPARE(screen_->fields().exposureNumber, QStringLiteral("22"));
+        QCOMPARE(screen_->fields().cumulativeDose, QStringLiteral("2.104"));
+        QVERIFY(!screen_->fields().cumulativeIsLowerBound);
+        QCOMPARE(child<QLabel>("Label25")->text(), screen_->doseSoFarText());
+        // A new infant: this exposure alone.
+        typeIdAndLeave(QStringLiteral("K2"));
+        QCOMPARE(screen_->doseSoFarText(), QStringLiteral("撮影 1 回目　累積線量： 0.052 mGy"));
+
+        // Printed with the report.
+        typeIdAndLeave(QStringLiteral("K1"));
+        child<QLineEdit>("Text2")->setText(QStringLiteral("小林 一郎"));
+        click("Command2");
+        const QString pdf = dir_.filePath(QStringLiteral("dose-so-far.pdf"));
+        ReportScreen::setPrinterProvider([&](QWidget*) {
+            auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+            printer->setOutputFormat(QPrinter::PdfFormat);
+            printer->setOutputFileName(pdf);
+            return printer;
+        });
+        click("Command5");
+        QString printed, error;
+        QVERIFY2(uitest::pdfText(pdf, printed, error), qPrintable(error));
+        QVERIFY2(printed.simplified().contains(QStringLiteral("撮影 22 回目 累積線量： 2.104 mGy")),
+                 qPrintable(printed));
+
+        // Saved, the exposure is record 22: drawn again it keeps its number and sum.
+        click("Command6");
+        QVERIFY(!enabled("Command6"));
+        QCOMPARE(screen_->doseSoFarText(), QStringLiteral("撮影 22 回目　累積線量： 2.104 mGy"));
+        click("Command2");
+        QCOMPARE(screen_->fields().exposureNumber, QStringLiteral("22"));
+        QCOMPARE(screen_->fields().cumulativeDose, QStringLiteral("2.104"));
+
+        // A stored record from the search counts up to itself; under another ID the same fields
+        // are a new exposure of that infant.
+        ReportFields stored = defaultCase();
+        stored.id = QStringLiteral("K1");
+        stored.storedRecordNumber = 3;
+        shell_->showRecordOnReport(stored);
+        QCOMPARE(screen_->doseSoFarText(), QStringLiteral("撮影 3 回目　累積線量： 0.300 mGy"));
+        typeIdAndLeave(QStringLiteral("K2"));
+        QCOMPARE(screen_->doseSoFarText(), QStringLiteral("撮影 1 回目　累積線量： 0.052 mGy"));
+        // A dose that is not a number makes the sum a lower bound.
+        child<QLineEdit>("Text10")->setText(QStringLiteral("未計算"));
+        QCOMPARE(screen_->fields().cumulativeDose, QStringLiteral("0.000"));
+        QVERIFY(screen_->fields().cumulativeIsLowerBound);
+
+        // Record files that cannot be read: the screen says so, the report draws no line.
+        write(QStringLiteral("K3.pat"), first);
+        write(QStringLiteral("K3.~2.pat"), "小林 一郎\r\n 2 \r\n" + record(" .1 "));
+        typeIdAndLeave(QStringLiteral("K3"));
+        QCOMPARE(screen_->doseSoFarText(), QStringLiteral("累積線量: 患者ファイルを読み込めません"));
+        QVERIFY(child<QLabel>("Label25")->toolTip().contains(QStringLiteral("K3.~2.pat")));
+        QVERIFY(screen_->fields().exposureNumber.isEmpty());
+        QVERIFY(MessageBox::shown().size() >= 3); // the print question, the save question and notice
+        for (const auto& shown : MessageBox::shown())
+            QVERIFY2(shown.kind != MessageBox::Kind::Warning, qPrintable(shown.text));
+    }
+
     void printing() {
         shell_->handOverToReport(defaultCase());
         click("Command2");

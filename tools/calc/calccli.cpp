@@ -29,6 +29,8 @@ Usage:
                                                 (tamso-calc --audit --help)
   tamso-calc [--workdir DIR] --dicom PATH [--csv-out OUT.csv] [conditions]
                                                 the dose of every radiograph in DICOM files
+  tamso-calc --history ID [--workdir DIR] [--csv-out FILE]
+                                                the dose history of an infant
   tamso-calc --help
 
 The working folder (default: the current folder) must hold the reference files 基礎データ.dat,
@@ -78,8 +80,16 @@ failed (a radiograph that could not be read or computed; reason says why). missi
 value the image lacks and why; sources are option, default or collimator. --csv-out FILE writes
 the same rows as CSV (UTF-8 with byte-order mark, CR LF).
 
+Dose history: --history ID reads every record file of the patient ID in the working folder (ID.pat
+and its continuation files ID.~2.pat, ID.~3.pat, ... of 20 records each) and prints each exposure
+(number, date, body part, kV, mAs, FFD, field, entrance surface dose, cumulative dose, caregiver
+doses) with the number of exposures and the cumulative entrance surface dose. A dose that is not a
+number (such as 未計算) is shown as stored and counts as 0 in the sum. --csv-out FILE also writes
+the history as CSV (UTF-8 with a byte-order mark, for spreadsheets). No reference file is needed.
+
 Exit status: 0 when every exposure was computed; 2 on an error (message on standard error),
-including a batch in which any row or radiograph failed.
+including a batch in which any row or radiograph failed, and for --history an ID without a
+readable record file.
 )";
 
 const std::vector<std::string> kConditionNames = {"kv",       "mas",      "ffd",      "thickness",
@@ -294,9 +304,119 @@ Expected<int> runBatch(engine::CalculationState& state, const std::string& csvTe
     return failed;
 }
 
+size_t displayWidth(std::string_view utf8) {
+    size_t width = 0;
+    for (size_t i = 0; i < utf8.size();) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        const size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        char32_t code = length == 1 ? c : length == 2 ? c & 0x1F : length == 3 ? c & 0x0F : c & 0x07;
+        for (size_t k = 1; k < length && i + k < utf8.size(); ++k)
+            code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        i += length;
+        const bool wide = (code >= 0x1100 && code <= 0x115F) ||
+                          (code >= 0x2E80 && code <= 0xA4CF && code != 0x303F) ||
+                          (code >= 0xAC00 && code <= 0xD7A3) || (code >= 0xF900 && code <= 0xFAFF) ||
+                          (code >= 0xFE30 && code <= 0xFE4F) || (code >= 0xFF00 && code <= 0xFF60) ||
+                          (code >= 0xFFE0 && code <= 0xFFE6) || code >= 0x20000;
+        width += wide ? 2 : 1;
+    }
+    return width;
+}
+
+void printDoseHistory(const records::DoseHistory& history, std::ostream& out) {
+    out << "患者ID: " << history.patientId << '\n';
+    out << "氏名: " << history.patientName << '\n';
+    std::vector<std::vector<std::string>> table = {records::doseHistoryHeadings()};
+    for (const records::DoseHistoryEntry& entry : history.entries)
+        table.push_back(records::doseHistoryRow(entry));
+    std::vector<size_t> widths(records::kDoseHistoryColumnCount, 0);
+    for (const auto& row : table)
+        for (size_t c = 0; c < row.size(); ++c)
+            widths[c] = std::max(widths[c], displayWidth(row[c]));
+    for (const auto& row : table) {
+        std::string line;
+        for (size_t c = 0; c < row.size(); ++c) {
+            if (c > 0)
+                line += "  ";
+            line += row[c];
+            if (c + 1 < row.size())
+                line.append(widths[c] - displayWidth(row[c]), ' ');
+        }
+        while (!line.empty() && line.back() == ' ')
+            line.pop_back();
+        out << line << '\n';
+    }
+    for (const auto& [caption, value] : records::doseHistoryTotals(history))
+        out << caption << ": " << value << '\n';
+}
+
+std::optional<int> runHistory(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const bool asked = std::any_of(args.begin(), args.end(), [](const std::string& arg) {
+        return arg == "--history" || arg.rfind("--history=", 0) == 0;
+    });
+    if (!asked)
+        return std::nullopt;
+    std::optional<std::string> id, csvOut;
+    std::filesystem::path workFolder = ".";
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::string value;
+        if (name.rfind("--", 0) != 0) {
+            err << "tamso-calc: unexpected argument: " << name << " (see --help)\n";
+            return kExitError;
+        }
+        name.erase(0, 2);
+        if (const auto eq = name.find('='); eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name.erase(eq);
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            err << "tamso-calc: --" << name << " needs a value (see --help)\n";
+            return kExitError;
+        }
+        if (name == "history")
+            id = value;
+        else if (name == "workdir")
+            workFolder = std::filesystem::u8path(value);
+        else if (name == "csv-out")
+            csvOut = value;
+        else {
+            err << "tamso-calc: --history takes only --workdir and --csv-out, not --" << name
+                << " (see --help)\n";
+            return kExitError;
+        }
+    }
+    if (auto bad = records::checkPatientId(*id); !bad.ok()) {
+        err << "tamso-calc: " << bad.message() << '\n';
+        return kExitError;
+    }
+    auto history = records::loadDoseHistory(workFolder, *id);
+    if (!history.ok()) {
+        err << "tamso-calc: " << history.error().message << '\n';
+        return kExitError;
+    }
+    if (history->entries.empty()) {
+        err << "tamso-calc: 患者ファイル「" << records::recordFileName(*id, 1) << "」がありません。\n";
+        return kExitError;
+    }
+    printDoseHistory(*history, out);
+    if (csvOut) {
+        if (auto e =
+                textio::writeFileAtomic(std::filesystem::u8path(*csvOut), records::doseHistoryCsv(*history));
+            !e.ok()) {
+            err << "tamso-calc: " << e.message() << '\n';
+            return kExitError;
+        }
+    }
+    return kExitOk;
+}
+
 int runCalculator(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (asksForAudit(args))
         return runAuditCommand(args, out, err);
+    if (const std::optional<int> status = runHistory(args, out, err))
+        return *status;
     std::filesystem::path workFolder = ".";
     std::optional<std::string> csvPath;
     std::optional<std::string> dicomPath;

@@ -4,12 +4,14 @@
 
 #include "engine/calculation.h"
 #include "engine/calculationstate.h"
+#include "records/dosehistory.h"
 #include "textio/expected.h"
 
 #include <filesystem>
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -46,6 +48,17 @@ Exposure defaultExposure(const engine::CalculationState& state);
 // that failed, or an error for the file itself (an unknown column).
 Expected<int> runBatch(engine::CalculationState& state, const std::string& csvText, const Exposure& defaults,
                        const std::filesystem::path& workFolder, std::ostream& out);
+
+// tamso-calc --history ID [--workdir DIR] [--csv-out FILE]: prints the dose history of an infant
+// (every exposure stored in its record files, the number of exposures and the cumulative entrance
+// surface dose) and, with --csv-out, also writes it as a CSV file. Returns nothing when the
+// arguments ask for no history; otherwise the exit status.
+std::optional<int> runHistory(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// The dose history as --history prints it: ID and name, the table in aligned columns, the totals.
+void printDoseHistory(const records::DoseHistory& history, std::ostream& out);
+// How many terminal columns a UTF-8 text takes (East Asian wide characters take two).
+size_t displayWidth(std::string_view utf8);
 
 // The whole program: arguments without the program name; returns the exit status.
 int runCalculator(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

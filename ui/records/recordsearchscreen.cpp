@@ -8,6 +8,7 @@
 #include "ui/kit/uiutil.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
 #include <QLabel>
@@ -113,6 +114,11 @@ RecordSearchScreen::RecordSearchScreen(QWidget* parent) : QWidget(parent, Qt::Wi
     nameControl(command3_, QStringLiteral("Command3"), QStringLiteral("OK（報告書に表示）"));
     placeTwips(command3_, 5640, 5880, 1695, 495);
 
+    command4_ = new QPushButton(QStringLiteral("線量履歴"), this);
+    nameControl(command4_, QStringLiteral("Command4"), QStringLiteral("線量履歴"));
+    command4_->setToolTip(QStringLiteral("選択した患児の全撮影の線量と累積線量"));
+    placeTwips(command4_, 7440, 5880, 1215, 495);
+
     command1_ = new QPushButton(this);
     nameControl(command1_, QStringLiteral("Command1"), QStringLiteral("bye bye"));
     command1_->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
@@ -129,6 +135,10 @@ RecordSearchScreen::RecordSearchScreen(QWidget* parent) : QWidget(parent, Qt::Wi
     });
     connect(command2_, &QPushButton::clicked, this, &RecordSearchScreen::listRecords);
     connect(command3_, &QPushButton::clicked, this, &RecordSearchScreen::showChosenRecord);
+    connect(command4_, &QPushButton::clicked, this, [this] {
+        if (!chosenId_.isEmpty())
+            emit doseHistoryRequested(chosenId_);
+    });
     connect(command1_, &QPushButton::clicked, this, &QWidget::hide);
 
     resetForOpening();
@@ -139,6 +149,7 @@ void RecordSearchScreen::resetForOpening() {
     text2_->clear();
     command2_->setEnabled(false);
     command3_->setEnabled(false);
+    command4_->setEnabled(false);
     chosenFile_.clear();
     chosenId_.clear();
     refreshFileList();
@@ -149,8 +160,16 @@ void RecordSearchScreen::refreshFileList() {
     refreshing_ = true;
     file1_->clear();
     const QDir folder(workingFolder());
-    // "*.pat" only: the lock files beside the record files ("<ID>.pat.lock") are never listed.
-    file1_->addItems(folder.entryList({QStringLiteral("*.pat")}, QDir::Files, QDir::Name));
+    // "*.pat" only: the lock files beside the record files ("<ID>.pat.lock") are never listed. An
+    // infant is listed once, by its first file; its continuation files belong to it.
+    const QStringList names = folder.entryList({QStringLiteral("*.pat")}, QDir::Files, QDir::Name);
+    for (const QString& name : names) {
+        const auto parsed = records::parseRecordFileName(utf8(name));
+        if (parsed && parsed->part >= 2 &&
+            QFileInfo::exists(folder.filePath(qs(records::recordFileName(parsed->patientId, 1)))))
+            continue;
+        file1_->addItem(name);
+    }
     refreshing_ = false;
 }
 
@@ -168,6 +187,7 @@ void RecordSearchScreen::fileChosen(QListWidgetItem* item) {
     chosenFile_ = textio::fileInFolder(workingFolderPath(), utf8(fileName));
     chosenId_ = fileName.chopped(qMin<qsizetype>(4, fileName.size()));
     text1_->setText(chosenId_);
+    command4_->setEnabled(true);
     // The records listed for another file no longer match the ID and name shown.
     clearRecordList();
     const std::optional<std::string> name = records::readPatientName(chosenFile_);
@@ -181,14 +201,25 @@ void RecordSearchScreen::listRecords() {
     clearRecordList();
     if (chosenFile_.empty())
         return;
-    if (auto error = records::loadPatientRecords(chosenFile_, records::PatientRecords); !error.ok()) {
-        MessageBox::warning(this, qs(error.message()));
+    // Every file of the infant: the first file and its continuations, numbered on across them.
+    auto history = records::loadPatientHistory(workingFolderPath(), utf8(chosenId_));
+    if (!history.ok()) {
+        MessageBox::warning(this, qs(history.error().message));
         return;
     }
-    listed_ = records::PatientRecords;
+    if (history->records.empty()) { // the file went away since it was listed
+        MessageBox::warning(
+            this,
+            QStringLiteral("患者ファイル「%1」がありません。").arg(qs(textio::fileNameUtf8(chosenFile_))));
+        return;
+    }
+    records::PatientRecords.patientName = history->patientName;
+    listed_ = std::move(*history);
     listedId_ = chosenId_;
-    for (int i = 1; i <= listed_->patientRecordCount; ++i)
-        list1_->addItem(recordRow(listed_->PatientRecordTable[static_cast<size_t>(i)], i));
+    for (int i = 1; i <= listed_->recordCount(); ++i) {
+        auto* row = new QListWidgetItem(recordRow(listed_->records[static_cast<size_t>(i - 1)], i), list1_);
+        row->setData(Qt::UserRole, i);
+    }
     command3_->setEnabled(true);
 }
 
@@ -198,11 +229,12 @@ QString RecordSearchScreen::recordRow(const PatientRecord& record, int recordNum
         .arg(qs(record.examDate), qs(record.bodyPart), qs(listValueText(record.entranceSurfaceDoseMGy)));
 }
 
-ReportFields RecordSearchScreen::reportFieldsFor(const PatientRecordState& listed, int n,
-                                                     const QString& id) {
-    const PatientRecord& r = listed.PatientRecordTable[static_cast<size_t>(n)];
+ReportFields RecordSearchScreen::reportFieldsFor(const records::PatientHistory& listed, int n,
+                                                 const QString& id) {
+    const PatientRecord& r = listed.records[static_cast<size_t>(n - 1)];
     ReportFields f;
     f.id = id;
+    f.storedRecordNumber = n;
     f.name = qs(listed.patientName);
     f.technologist = qs(r.technologist);
     f.examDate = qs(r.examDate);
@@ -226,8 +258,8 @@ void RecordSearchScreen::showChosenRecord() {
         MessageBox::warning(this, QStringLiteral("検索データ番号を選択して下さい。"));
         return;
     }
-    const int n = static_cast<int>(textio::textToNumber(utf8(row->text().left(2))));
-    if (n < 1 || n > listed_->patientRecordCount) {
+    const int n = row->data(Qt::UserRole).toInt(); // the number the row begins with
+    if (n < 1 || n > listed_->recordCount()) {
         MessageBox::warning(this, QStringLiteral("検索データ番号を選択して下さい。"));
         return;
     }

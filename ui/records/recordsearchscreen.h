@@ -1,7 +1,10 @@
 #pragma once
-// The record search screen (Form5): lists the patient record files ("*.pat") of the working
-// folder, lists the records of a chosen file and hands one of them on to the report screen.
+// The record search screen (Form5): lists the patients of the working folder by their record files
+// ("*.pat"; an infant's continuation files are not listed apart from its first file), lists all
+// records of a chosen infant across its files, numbered 1..N, hands one of them on to the report
+// screen, and asks for the infant's dose history.
 
+#include "records/patienthistory.h"
 #include "records/patientrecordfile.h"
 #include "ui/report/reportfields.h"
 
@@ -25,18 +28,22 @@ public:
     // The opening state: ID and name empty, both OK commands disabled, the file list re-read,
     // the record list empty.
     void resetForOpening();
-    // Re-reads the "*.pat" files of the working folder, sorted by name.
+    // Re-reads the "*.pat" files of the working folder, sorted by name: each first file, and a
+    // continuation file only when its first file is missing (then as a file of its own).
     void refreshFileList();
 
-    // The report fields of a listed record (1-based), as the show command hands them over.
-    static ReportFields reportFieldsFor(const records::PatientRecordState& listed, int recordNumber,
-                                            const QString& id);
-    // The record list's row of a record: "07 : date - body part - dose mGy".
+    // The report fields of a listed record (1-based across the infant's files), as the show
+    // command hands them over.
+    static ReportFields reportFieldsFor(const records::PatientHistory& listed, int recordNumber,
+                                        const QString& id);
+    // The record list's row of a record: "07 : date - body part - dose mGy" (three digits from 100).
     static QString recordRow(const records::PatientRecord& record, int recordNumber);
 
 signals:
-    // The show command: the chosen record of the listed file, for the report screen.
+    // The show command: the chosen record of the listed infant, for the report screen.
     void recordChosen(const tamso::ui::ReportFields& fields);
+    // The dose history command: the ID of the chosen file.
+    void doseHistoryRequested(const QString& patientId);
 
 private:
     void fileChosen(QListWidgetItem* item);
@@ -50,14 +57,15 @@ private:
     QPushButton* command1_ = nullptr;
     QPushButton* command2_ = nullptr;
     QPushButton* command3_ = nullptr;
+    QPushButton* command4_ = nullptr;
     QListWidget* list1_ = nullptr;
 
     bool refreshing_ = false;
     std::filesystem::path chosenFile_;
     QString chosenId_;
-    // The records of the file listed last, kept with the screen so that the shown record always
-    // belongs to the listed file, whatever else reads or saves record files meanwhile.
-    std::optional<records::PatientRecordState> listed_;
+    // The records of the infant listed last, kept with the screen so that the shown record always
+    // belongs to the listed infant, whatever else reads or saves record files meanwhile.
+    std::optional<records::PatientHistory> listed_;
     QString listedId_;
 };
 

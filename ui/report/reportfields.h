@@ -32,6 +32,17 @@ struct ReportFields {
     // The spectrum of the calculation handed over, for the optional second page; empty for a
     // stored record.
     SpectrumData spectrum;
+
+    // The infant's dose so far, drawn beside the entrance surface dose once the ID is known:
+    // this exposure's number among the infant's exposures and the cumulative entrance surface
+    // dose including it (in "#0.000"). Empty: the line is not drawn. A cumulative dose in which some
+    // stored dose was not a number is a lower bound.
+    QString exposureNumber;
+    QString cumulativeDose;
+    bool cumulativeIsLowerBound = false;
+    // A stored record shown from the record search: its number (1..N) among the records of `id`;
+    // 0 for an exposure that is not stored.
+    int storedRecordNumber = 0;
 };
 
 } // namespace tamso::ui

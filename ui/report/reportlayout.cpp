@@ -16,6 +16,12 @@ BodyPartMark bodyPartMark(const QString& bodyPart) {
     return {28, 28};
 }
 
+QString doseHistoryLine(const ReportFields& f) {
+    return QStringLiteral("撮影 ") + f.exposureNumber + QStringLiteral(" 回目　累積線量： ") +
+           f.cumulativeDose + QStringLiteral(" mGy") +
+           (f.cumulativeIsLowerBound ? QStringLiteral(" 以上") : QString());
+}
+
 void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f) {
     const bool printer = target == ReportTarget::Printer;
     const QColor black(0, 0, 0);
@@ -72,6 +78,12 @@ void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f) {
     // Doses.
     c.box(15, 111, 100, 145, black);
     text(20, 117, QStringLiteral("患児の入射表面線量： ") + f.dose + QStringLiteral(" mGy"));
+    if (!f.exposureNumber.isEmpty()) {
+        // Between the infant's dose and the caregiver heading, in a smaller size so that it fits.
+        c.setFontSize(printer ? kDoseHistoryPrinterPoints : kDoseHistoryPreviewPoints);
+        text(20, kDoseHistoryLineY, doseHistoryLine(f));
+        c.setFontSize(printer ? 14 : 10);
+    }
     text(20, 127, QStringLiteral("介助者の被ばく線量  μSv"));
     c.moveTo(25, 134);
     c.printText(QStringLiteral("① : ") + f.caregiver1, false);

@@ -17,6 +17,14 @@ struct BodyPartMark {
 };
 BodyPartMark bodyPartMark(const QString& bodyPart);
 
+// The line of the infant's dose so far, drawn at (20, kDoseHistoryLineY) under the infant's entrance
+// surface dose when fields.exposureNumber is set: "撮影 12 回目　累積線量： 3.456 mGy", with " 以上"
+// after a cumulative dose that is a lower bound.
+QString doseHistoryLine(const ReportFields& fields);
+inline constexpr double kDoseHistoryLineY = 122.7;
+inline constexpr double kDoseHistoryPreviewPoints = 7;
+inline constexpr double kDoseHistoryPrinterPoints = 10;
+
 // Draws the report from the report screen's fields. The X-ray unit and the hospital come from the
 // basic data (Module1), never from fields.xrayUnit. The printer target ends the document; for the
 // preview the caller enables its buttons afterwards.

@@ -1,5 +1,6 @@
 #include "ui/report/reportrecordsave.h"
 
+#include "records/dosehistory.h"
 #include "records/patientrecordsave.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
@@ -20,13 +21,43 @@ private:
 
 } // namespace
 
-bool saveReportRecord(QWidget* parent, const ReportFields& f) {
+bool saveReportRecord(QWidget* parent, const ReportFields& f, int* recordNumber) {
     const records::RecordTexts record = {
         utf8(f.examDate),    utf8(f.technologist), utf8(f.bodyPart), utf8(f.thickness), utf8(f.xrayUnit),
         utf8(f.tubeVoltage), utf8(f.mAs),          utf8(f.ffd),      utf8(f.fieldSize), utf8(f.dose),
         utf8(f.caregiver1),  utf8(f.caregiver2),   utf8(f.caregiver3)};
     MessageBoxPrompts prompts(parent);
-    return records::savePatientRecord(workingFolderPath(), utf8(f.id), utf8(f.name), record, prompts);
+    records::SavedRecordPlace place;
+    const bool saved = records::savePatientRecord(workingFolderPath(), utf8(f.id), utf8(f.name), record,
+                                                  prompts, records::PatientRecords, {}, &place);
+    if (saved && recordNumber)
+        *recordNumber = place.recordNumber;
+    return saved;
+}
+
+Status fillDoseSoFar(ReportFields& f) {
+    f.exposureNumber.clear();
+    f.cumulativeDose.clear();
+    f.cumulativeIsLowerBound = false;
+    const std::string id = utf8(f.id);
+    if (id.empty() || !records::checkPatientId(id, workingFolderPath()).ok())
+        return {};
+    auto history = records::loadDoseHistory(workingFolderPath(), id);
+    if (!history.ok())
+        return history.error();
+    std::optional<records::CumulativeDose> dose;
+    if (f.storedRecordNumber > 0) {
+        dose = records::cumulativeThroughRecord(*history, f.storedRecordNumber);
+        if (!dose)
+            return Error{"患者ID「" + id + "」の記録 " + std::to_string(f.storedRecordNumber) +
+                         " がありません。"};
+    } else {
+        dose = records::cumulativeWithNewExposure(*history, utf8(f.dose));
+    }
+    f.exposureNumber = QString::number(dose->exposureNumber);
+    f.cumulativeDose = qs(records::doseText(dose->cumulativeMGy));
+    f.cumulativeIsLowerBound = dose->lowerBound;
+    return {};
 }
 
 std::optional<QString> storedPatientName(const QString& id) {

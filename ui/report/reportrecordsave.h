@@ -2,6 +2,7 @@
 // The report screen's side of the patient record file: the Data Save flow with its question and
 // messages as message boxes, and the look-up of a stored patient name.
 
+#include "textio/expected.h"
 #include "ui/report/reportfields.h"
 
 #include <optional>
@@ -10,9 +11,17 @@ class QWidget;
 
 namespace tamso::ui {
 
-// Appends the report's exposure to the record file of its ID in the working folder, asking and
-// telling the user over the parent; true when the record was written.
-bool saveReportRecord(QWidget* parent, const ReportFields& fields);
+// Appends the report's exposure to the record files of its ID in the working folder, asking and
+// telling the user over the parent; true when the record was written. recordNumber, if given, gets
+// the saved record's number among the infant's records.
+bool saveReportRecord(QWidget* parent, const ReportFields& fields, int* recordNumber = nullptr);
+
+// Fills the exposure number and cumulative dose of the fields from every record file of fields.id
+// in the working folder: up to and including stored record fields.storedRecordNumber, or, for an
+// exposure not stored (0), all stored records plus this one with the dose fields.dose (a new
+// infant: this exposure alone). An empty ID, or one that cannot name a file, leaves them empty;
+// so do record files that cannot be read, and the error says which.
+Status fillDoseSoFar(ReportFields& fields);
 
 // The name stored for a patient ID (which may be empty), or nothing when the ID has no readable
 // record file.

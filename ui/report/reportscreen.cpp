@@ -1,5 +1,6 @@
 #include "ui/report/reportscreen.h"
 
+#include "ui/report/reportlayout.h"
 #include "ui/report/reportpreview.h"
 #include "ui/report/reportprinter.h"
 #include "ui/report/reportrecordsave.h"
@@ -131,6 +132,12 @@ ReportScreen::ReportScreen(QWidget* parent) : QWidget(parent) {
         label(QStringLiteral("μSv"), 2835, caregiverTops[i] + 40, 700);
     }
 
+    // The infant's exposure number and cumulative dose, under the entrance surface dose.
+    doseSoFar_ = new QLabel(this);
+    nameControl(doseSoFar_, QStringLiteral("Label%1").arg(++labelNumber),
+                QStringLiteral("撮影回数と累積線量"));
+    placeTwips(doseSoFar_, 360, 7130, 3660, 285);
+
     command2_ = button(QStringLiteral("Command2"), QStringLiteral("OK"), 1080, 9360, 1335, 615);
     command3_ = button(QStringLiteral("Command3"), QStringLiteral("Clear"), 2760, 9360, 1335, 615);
     command5_ = button(QStringLiteral("Command5"), QStringLiteral("Printer"), 1080, 10080, 1335, 615);
@@ -157,6 +164,7 @@ ReportScreen::ReportScreen(QWidget* parent) : QWidget(parent) {
     connect(command5_, &QPushButton::clicked, this, &ReportScreen::printRequested);
     connect(command6_, &QPushButton::clicked, this, &ReportScreen::saveRequested);
     connect(command1_, &QPushButton::clicked, this, &ReportScreen::closeRequested);
+    connect(text10_, &QLineEdit::editingFinished, this, &ReportScreen::showDoseSoFar);
 
     setOutputCommandsEnabled(false);
 }
@@ -185,6 +193,21 @@ void ReportScreen::lookUpName() {
     // name too, so that the report never shows a name other than the one stored for the ID.
     if (const auto name = storedPatientName(text1_->text()))
         text2_->setText(*name);
+    showDoseSoFar();
+}
+
+QString ReportScreen::doseSoFarText() const {
+    return doseSoFar_->text();
+}
+
+void ReportScreen::showDoseSoFar() {
+    ReportFields f = fieldTexts();
+    const Status status = fillDoseSoFar(f);
+    if (!status.ok())
+        doseSoFar_->setText(QStringLiteral("累積線量: 患者ファイルを読み込めません"));
+    else
+        doseSoFar_->setText(f.exposureNumber.isEmpty() ? QString() : doseHistoryLine(f));
+    doseSoFar_->setToolTip(status.ok() ? QString() : qs(status.message()));
 }
 
 void ReportScreen::setFieldTexts(const ReportFields& f) {
@@ -205,6 +228,12 @@ void ReportScreen::setFieldTexts(const ReportFields& f) {
 }
 
 ReportFields ReportScreen::fields() const {
+    ReportFields f = fieldTexts();
+    (void)fillDoseSoFar(f); // unreadable record files: no line (the screen says why)
+    return f;
+}
+
+ReportFields ReportScreen::fieldTexts() const {
     ReportFields f;
     f.id = text1_->text();
     f.name = text2_->text();
@@ -222,6 +251,7 @@ ReportFields ReportScreen::fields() const {
     f.caregiver2 = text12_->text();
     f.caregiver3 = text13_->text();
     f.spectrum = spectrum_;
+    f.storedRecordNumber = !storedId_.isEmpty() && f.id == storedId_ ? storedNumber_ : 0;
     return f;
 }
 
@@ -246,9 +276,12 @@ void ReportScreen::setSpectrum(const SpectrumData& spectrum) {
 void ReportScreen::handOver(const ReportFields& fields) {
     setSpectrum(fields.spectrum);
     preview_->clear();
+    storedId_.clear();
+    storedNumber_ = 0;
     // ID and name come only from an image (empty for an exposure typed by hand); either way the
     // fields show what the hand-over holds, never those of the previous patient.
     setFieldTexts(fields);
+    showDoseSoFar();
     const Status status = technologists_.read(workingFolderPath());
     fillTechnologistCombo();
     combo1_->setCurrentText(qs(technologists_.entry(1)));
@@ -262,7 +295,10 @@ void ReportScreen::handOver(const ReportFields& fields) {
 
 void ReportScreen::showRecord(const ReportFields& fields) {
     setSpectrum(fields.spectrum); // a stored record has none
+    storedId_ = fields.storedRecordNumber > 0 ? fields.id : QString();
+    storedNumber_ = fields.storedRecordNumber;
     setFieldTexts(fields);
+    showDoseSoFar();
     combo1_->setCurrentText(fields.technologist);
     preview_->clear();
     setOutputCommandsEnabled(false);
@@ -274,6 +310,7 @@ void ReportScreen::showRecord(const ReportFields& fields) {
 
 void ReportScreen::drawPreview() {
     preview_->drawReport(fields());
+    showDoseSoFar();
     setOutputCommandsEnabled(true);
 }
 
@@ -306,8 +343,15 @@ void ReportScreen::printRequested() {
 }
 
 void ReportScreen::saveRequested() {
-    if (saveReportRecord(this, fields()))
+    const ReportFields current = fields();
+    int recordNumber = 0;
+    if (saveReportRecord(this, current, &recordNumber)) {
         command6_->setEnabled(false);
+        // The exposure is now stored: printed or drawn again, it keeps its number.
+        storedId_ = current.id;
+        storedNumber_ = recordNumber;
+        showDoseSoFar();
+    }
 }
 
 void ReportScreen::closeRequested() {

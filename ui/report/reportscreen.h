@@ -13,6 +13,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPrinter;
 class QPushButton;
@@ -33,7 +34,14 @@ public:
     // From the record search: every field, the technologist included; the focus goes to OK.
     void showRecord(const ReportFields& fields);
 
+    // The fields as they stand, with the infant's exposure number and cumulative dose read from the
+    // record files of the ID (see fillDoseSoFar): for the record shown from the search or saved last
+    // while its ID stands unchanged, up to that record; otherwise for a new exposure.
     ReportFields fields() const;
+    // What the screen shows under the entrance surface dose since the ID, the dose or the record
+    // last changed: the exposure number and cumulative dose, that they cannot be read, or nothing
+    // before the ID is known.
+    QString doseSoFarText() const;
     ReportPreview* preview() const { return preview_; }
     const records::TechnologistList& technologists() const { return technologists_; }
 
@@ -62,6 +70,8 @@ private:
     void saveRequested();
     void closeRequested();
     void lookUpName();
+    void showDoseSoFar();
+    ReportFields fieldTexts() const; // the fields without the dose so far
 
     QLineEdit* text1_ = nullptr;
     QLineEdit* text2_ = nullptr;
@@ -86,8 +96,12 @@ private:
     QPushButton* command6_ = nullptr;
     QCheckBox* check1_ = nullptr; // "スペクトルも印刷する"
     SpectrumData spectrum_;        // of the calculation handed over
+    QLabel* doseSoFar_ = nullptr;
     ReportPreview* preview_ = nullptr;
     records::TechnologistList technologists_;
+    // The stored record the fields show (from the search, or saved here), while the ID is its ID.
+    QString storedId_;
+    int storedNumber_ = 0;
 };
 
 } // namespace tamso::ui

@@ -12,6 +12,7 @@
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 #include "ui/records/doseauditwindow.h"
+#include "ui/records/dosehistorywindow.h"
 #include "ui/records/recordsearchscreen.h"
 #include "ui/report/reportscreen.h"
 #include "ui/shell/illustrationwindow.h"
@@ -46,6 +47,7 @@ Shell::~Shell() {
     delete ambientDose_.data();
     delete tubeOutput_.data();
     delete basicData_.data();
+    delete history_.data();
     delete search_.data();
     delete report_.data();
     delete conditions_.data();
@@ -58,6 +60,7 @@ ConditionsScreen* Shell::conditionsScreen() const { return conditions_; }
 IllustrationWindow* Shell::illustrationWindow() const { return illustration_; }
 ReportScreen* Shell::reportScreen() const { return report_; }
 RecordSearchScreen* Shell::recordSearchScreen() const { return search_; }
+DoseHistoryWindow* Shell::doseHistoryWindow() const { return history_; }
 BasicDataEditor* Shell::basicDataEditor() const { return basicData_; }
 TubeOutputEditor* Shell::tubeOutputEditor() const { return tubeOutput_; }
 AmbientDoseEditor* Shell::ambientDoseEditor() const { return ambientDose_; }
@@ -117,6 +120,7 @@ void Shell::openRecordSearch() {
         search_ = new RecordSearchScreen;
         search_->setAttribute(Qt::WA_DeleteOnClose); // the close box discards the screen
         connect(search_, &RecordSearchScreen::recordChosen, this, &Shell::showRecordOnReport);
+        connect(search_, &RecordSearchScreen::doseHistoryRequested, this, &Shell::openDoseHistory);
     }
     search_->resetForOpening();
     bringToFront(search_);
@@ -215,6 +219,18 @@ void Shell::handOverToReport(const ReportFields& fields) {
 
 void Shell::showRecordOnReport(const ReportFields& fields) {
     ensureReport()->showRecord(fields);
+}
+
+void Shell::openDoseHistory(const QString& patientId) {
+    if (!history_) {
+        history_ = new DoseHistoryWindow;
+        history_->setAttribute(Qt::WA_DeleteOnClose); // the close box discards the window
+    }
+    if (const Status status = history_->showHistory(workingFolderPath(), patientId); !status.ok()) {
+        MessageBox::warning(search_, qs(status.message()));
+        return;
+    }
+    bringToFront(history_);
 }
 
 void Shell::conditionsBack() {

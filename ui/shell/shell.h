@@ -18,6 +18,7 @@ class ConditionsScreen;
 class IllustrationWindow;
 class ReportScreen;
 class RecordSearchScreen;
+class DoseHistoryWindow;
 class BasicDataEditor;
 class TubeOutputEditor;
 class AmbientDoseEditor;
@@ -50,6 +51,7 @@ public:
     IllustrationWindow* illustrationWindow() const;
     ReportScreen* reportScreen() const;
     RecordSearchScreen* recordSearchScreen() const;
+    DoseHistoryWindow* doseHistoryWindow() const;
     BasicDataEditor* basicDataEditor() const;
     TubeOutputEditor* tubeOutputEditor() const;
     AmbientDoseEditor* ambientDoseEditor() const;
@@ -73,6 +75,7 @@ public slots:
     void handOverToReport(const tamso::ui::ReportFields& fields);
     // Record search.
     void showRecordOnReport(const tamso::ui::ReportFields& fields);
+    void openDoseHistory(const QString& patientId); // "線量履歴"
 
 private:
     ReportScreen* ensureReport();
@@ -86,6 +89,7 @@ private:
     QPointer<IllustrationWindow> illustration_;
     QPointer<ReportScreen> report_;
     QPointer<RecordSearchScreen> search_;
+    QPointer<DoseHistoryWindow> history_;
     QPointer<BasicDataEditor> basicData_;
     QPointer<TubeOutputEditor> tubeOutput_;
     QPointer<AmbientDoseEditor> ambientDose_;

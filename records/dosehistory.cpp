@@ -1,0 +1,156 @@
+#include "records/dosehistory.h"
+
+#include "textio/numberformat.h"
+#include "textio/numbertext.h"
+
+namespace tamso::records {
+
+std::optional<double> doseValue(const ListValue& value) {
+    if (const double* number = std::get_if<double>(&value))
+        return *number;
+    if (const std::string* text = std::get_if<std::string>(&value))
+        return textio::parseNumber(*text);
+    return std::nullopt;
+}
+
+std::optional<double> doseValue(std::string_view text) {
+    return textio::parseNumber(text);
+}
+
+DoseHistory makeDoseHistory(const PatientHistory& history) {
+    DoseHistory doses;
+    doses.patientId = history.patientId;
+    doses.patientName = history.patientName;
+    doses.entries.reserve(history.records.size());
+    double sum = 0;
+    int number = 0;
+    for (const PatientRecord& record : history.records) {
+        DoseHistoryEntry entry;
+        entry.number = ++number;
+        entry.record = record;
+        entry.doseMGy = doseValue(record.entranceSurfaceDoseMGy);
+        if (entry.doseMGy)
+            sum += *entry.doseMGy;
+        else
+            ++doses.uncountedDoses;
+        entry.cumulativeMGy = sum;
+        doses.entries.push_back(std::move(entry));
+    }
+    doses.totalMGy = sum;
+    return doses;
+}
+
+Expected<DoseHistory> loadDoseHistory(const fs::path& folder, std::string_view patientId) {
+    auto history = loadPatientHistory(folder, patientId);
+    if (!history.ok())
+        return history.error();
+    return makeDoseHistory(*history);
+}
+
+std::string doseText(double mGy) {
+    return textio::formatNumber(mGy, "#0.000");
+}
+
+CumulativeDose cumulativeWithNewExposure(const DoseHistory& history, std::string_view text) {
+    CumulativeDose result;
+    result.exposureNumber = history.exposureCount() + 1;
+    const std::optional<double> dose = doseValue(text);
+    result.cumulativeMGy = history.totalMGy + dose.value_or(0.0);
+    result.lowerBound = history.uncountedDoses > 0 || !dose;
+    return result;
+}
+
+std::optional<CumulativeDose> cumulativeThroughRecord(const DoseHistory& history, int number) {
+    if (number < 1 || number > history.exposureCount())
+        return std::nullopt;
+    CumulativeDose result;
+    result.exposureNumber = number;
+    result.cumulativeMGy = history.entries[static_cast<size_t>(number - 1)].cumulativeMGy;
+    for (int n = 0; n < number; ++n)
+        if (!history.entries[static_cast<size_t>(n)].doseMGy)
+            result.lowerBound = true;
+    return result;
+}
+
+const std::vector<std::string>& doseHistoryHeadings() {
+    static const std::vector<std::string> headings = {"No.",
+                                                      "撮影日",
+                                                      "撮影部位",
+                                                      "管電圧(kV)",
+                                                      "電流･秒(mAs)",
+                                                      "FFD(cm)",
+                                                      "照射野",
+                                                      "入射表面線量(mGy)",
+                                                      "累積線量(mGy)",
+                                                      "介助者被ばく1(μSv)",
+                                                      "介助者被ばく2(μSv)",
+                                                      "介助者被ばく3(μSv)",
+                                                      "注記"};
+    return headings;
+}
+
+std::vector<std::string> doseHistoryRow(const DoseHistoryEntry& e) {
+    std::vector<std::string> row(kDoseHistoryColumnCount);
+    const PatientRecord& r = e.record;
+    row[kColumnNumber] = std::to_string(e.number);
+    row[kColumnExamDate] = r.examDate;
+    row[kColumnBodyPart] = r.bodyPart;
+    row[kColumnTubeVoltage] = listValueText(r.tubeVoltageKv);
+    row[kColumnMAs] = listValueText(r.mAs);
+    row[kColumnFfd] = listValueText(r.ffdCm);
+    row[kColumnFieldSize] = r.fieldSize;
+    row[kColumnDose] = listValueText(r.entranceSurfaceDoseMGy);
+    row[kColumnCumulativeDose] = doseText(e.cumulativeMGy);
+    row[kColumnCaregiver1] = listValueText(r.caregiverDoseUSv[0]);
+    row[kColumnCaregiver2] = listValueText(r.caregiverDoseUSv[1]);
+    row[kColumnCaregiver3] = listValueText(r.caregiverDoseUSv[2]);
+    row[kColumnNote] = e.doseMGy ? std::string() : std::string(kUncountedDoseNote);
+    return row;
+}
+
+std::vector<std::pair<std::string, std::string>> doseHistoryTotals(const DoseHistory& history) {
+    std::vector<std::pair<std::string, std::string>> totals = {
+        {"撮影回数", std::to_string(history.exposureCount())},
+        {"累積入射表面線量(mGy)", doseText(history.totalMGy)},
+    };
+    if (history.uncountedDoses > 0)
+        totals.emplace_back("線量が数値でない記録", std::to_string(history.uncountedDoses));
+    return totals;
+}
+
+std::string csvCell(std::string_view text) {
+    const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos ||
+                       (!text.empty() && (text.front() == ' ' || text.back() == ' '));
+    if (!quote)
+        return std::string(text);
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+std::string doseHistoryCsv(const DoseHistory& history) {
+    std::string csv = "\xEF\xBB\xBF";
+    auto line = [&csv](const std::vector<std::string>& cells) {
+        for (size_t i = 0; i < cells.size(); ++i) {
+            if (i > 0)
+                csv += ',';
+            csv += csvCell(cells[i]);
+        }
+        csv += "\r\n";
+    };
+    line({"患者ID", history.patientId});
+    line({"氏名", history.patientName});
+    for (const auto& [caption, value] : doseHistoryTotals(history))
+        line({caption, value});
+    csv += "\r\n";
+    line(doseHistoryHeadings());
+    for (const DoseHistoryEntry& entry : history.entries)
+        line(doseHistoryRow(entry));
+    return csv;
+}
+
+} // namespace tamso::records

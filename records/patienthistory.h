@@ -1,0 +1,73 @@
+#pragma once
+// All record files of one infant. A record file holds at most 20 records; when a save would be an
+// infant's 21st record it starts a continuation file of the same layout, and so on every 20
+// records, so the number of records of an infant has no limit:
+//
+//   "<ID>.pat"      records  1..20  (the first file)
+//   "<ID>.~2.pat"   records 21..40  (continuation 2)
+//   "<ID>.~3.pat"   records 41..60  (continuation 3), ...
+//
+// A continuation file sorts right after the first file, and a program that knows only the first
+// file lists it as an ordinary record file (of the ID "<ID>.~2"). Patient IDs may not contain "~",
+// so no ID names a file that is another infant's continuation. Line 1 of a continuation file holds
+// the name stored in the first file. The lock of the first file ("<ID>.pat.lock") guards every
+// file of the infant.
+
+#include "records/patientrecordfile.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tamso::records {
+
+// What stands between the ID and the continuation number in a continuation file's name.
+inline constexpr std::string_view kContinuationMark = ".~";
+
+// The name of file `part` of an ID: part 1 is the first file ("A001.pat"), part k >= 2 the
+// continuation k ("A001.~2.pat").
+std::string recordFileName(std::string_view patientId, int part);
+fs::path recordFilePath(const fs::path& folder, std::string_view patientId, int part);
+
+// The ID and part a record file name stands for: "A001.pat" -> A001, 1; "A001.~2.pat" -> A001, 2.
+// A name that does not end in ".pat", or is ".pat" alone, gives nothing. A ".~" not followed by a
+// number from 2 up without leading zeros ("A.~1.pat", "A.~02.pat", "A.~x.pat") is part of a first
+// file's ID.
+struct RecordFileName {
+    std::string patientId;
+    int part = 1;
+};
+std::optional<RecordFileName> parseRecordFileName(std::string_view fileName);
+// Whether the name is that of a continuation file (part 2 or later).
+bool isContinuationFileName(std::string_view fileName);
+
+// One record file of an infant.
+struct RecordFilePart {
+    fs::path path;
+    int part = 1;
+};
+
+// The record files of an ID that exist in the folder, in part order (the first file, if it exists,
+// then the continuations). Names are matched as the file system matches them: exactly on POSIX,
+// without regard to case on Windows.
+std::vector<RecordFilePart> listPatientRecordFiles(const fs::path& folder, std::string_view patientId);
+
+// Every record of an infant, numbered 1..N across its files in file order.
+struct PatientHistory {
+    std::string patientId;
+    std::string patientName;            // line 1 of the first file
+    std::vector<PatientRecord> records; // record n at index n - 1
+    std::vector<RecordFilePart> files;  // the files read, in part order
+    std::vector<int> recordsPerFile;    // the record count of each of those files
+
+    int recordCount() const { return static_cast<int>(records.size()); }
+};
+
+// Reads all record files of an ID. An ID without any record file gives an empty history (no
+// records, no name). Fails, with a message naming the file, when a file is not in the layout,
+// when continuation files exist without the first file, or when a continuation between the first
+// file and the last one is missing (records would be numbered wrongly and left out of the sums).
+Expected<PatientHistory> loadPatientHistory(const fs::path& folder, std::string_view patientId);
+
+} // namespace tamso::records

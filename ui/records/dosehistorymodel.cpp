@@ -1,0 +1,175 @@
+#include "ui/records/dosehistorymodel.h"
+
+#include "ui/kit/uiutil.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QLocale>
+
+#include <algorithm>
+#include <limits>
+
+namespace tamso::ui {
+namespace {
+
+bool isNumberColumn(int column) {
+    switch (column) {
+    case records::kColumnNumber:
+    case records::kColumnTubeVoltage:
+    case records::kColumnMAs:
+    case records::kColumnFfd:
+    case records::kColumnDose:
+    case records::kColumnCumulativeDose:
+    case records::kColumnCaregiver1:
+    case records::kColumnCaregiver2:
+    case records::kColumnCaregiver3:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A two-digit year read by Qt as 19xx is taken as 20xx: exposures of infants are recent.
+QDate centuryFixed(QDate date, const QString& format) {
+    if (date.isValid() && !format.contains(QStringLiteral("yyyy")) && date.year() < 2000)
+        date = date.addYears(100);
+    return date;
+}
+
+} // namespace
+
+DoseHistoryModel::DoseHistoryModel(records::DoseHistory history, QObject* parent)
+    : QAbstractTableModel(parent), history_(std::move(history)) {
+    cells_.reserve(history_.exposureCount());
+    for (const records::DoseHistoryEntry& entry : history_.entries) {
+        QStringList row;
+        for (const std::string& cell : records::doseHistoryRow(entry))
+            row << qs(cell);
+        cells_ << row;
+    }
+
+    // Chart order: by date; an unreadable date sorts with the exposure before it in the file.
+    struct Keyed {
+        qint64 key;
+        int row;
+    };
+    std::vector<Keyed> order;
+    qint64 previous = std::numeric_limits<qint64>::min();
+    QVector<QDate> dates;
+    for (int row = 0; row < history_.exposureCount(); ++row) {
+        const QDate date = parseExamDate(qs(history_.entries[static_cast<size_t>(row)].record.examDate));
+        dates << date;
+        if (date.isValid())
+            previous = date.toJulianDay();
+        order.push_back({previous, row});
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const Keyed& a, const Keyed& b) { return a.key < b.key; });
+    double sum = 0;
+    for (const Keyed& k : order) {
+        const records::DoseHistoryEntry& entry = history_.entries[static_cast<size_t>(k.row)];
+        ChartPoint point;
+        point.row = k.row;
+        point.date = dates[k.row];
+        point.dateText = qs(entry.record.examDate);
+        point.doseMGy = entry.doseMGy.value_or(0.0);
+        sum += point.doseMGy;
+        point.cumulativeMGy = sum;
+        chart_ << point;
+    }
+}
+
+int DoseHistoryModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(cells_.size());
+}
+
+int DoseHistoryModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : records::kDoseHistoryColumnCount;
+}
+
+bool DoseHistoryModel::isUncounted(int row) const {
+    return row >= 0 && row < history_.exposureCount() && !history_.entries[static_cast<size_t>(row)].doseMGy;
+}
+
+QVariant DoseHistoryModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
+        return {};
+    const bool flagged = index.column() == records::kColumnDose && isUncounted(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        return cells_[index.row()][index.column()];
+    case Qt::TextAlignmentRole:
+        return isNumberColumn(index.column()) ? int(Qt::AlignRight | Qt::AlignVCenter)
+                                              : int(Qt::AlignLeft | Qt::AlignVCenter);
+    case Qt::ForegroundRole:
+        return flagged ? QVariant(QBrush(QColor(200, 0, 0))) : QVariant();
+    case Qt::ToolTipRole:
+        return flagged ? QVariant(qs(records::kUncountedDoseNote)) : QVariant();
+    default:
+        return {};
+    }
+}
+
+QVariant DoseHistoryModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole)
+        return {};
+    if (orientation == Qt::Vertical)
+        return section + 1;
+    if (section < 0 || section >= records::kDoseHistoryColumnCount)
+        return {};
+    return qs(records::doseHistoryHeadings()[static_cast<size_t>(section)]);
+}
+
+QString DoseHistoryModel::patientId() const {
+    return qs(history_.patientId);
+}
+
+QString DoseHistoryModel::patientName() const {
+    return qs(history_.patientName);
+}
+
+QString DoseHistoryModel::cumulativeDoseText() const {
+    return qs(records::doseText(history_.totalMGy));
+}
+
+QString DoseHistoryModel::barText(int chartIndex) const {
+    if (chartIndex < 0 || chartIndex >= chart_.size())
+        return {};
+    const ChartPoint& p = chart_[chartIndex];
+    const QStringList& row = cells_[p.row];
+    return QStringLiteral("No.%1  %2  %3  %4 mGy")
+        .arg(row[records::kColumnNumber], row[records::kColumnExamDate], row[records::kColumnBodyPart],
+             row[records::kColumnDose]);
+}
+
+QDate DoseHistoryModel::parseExamDate(const QString& input) {
+    const QString text = input.simplified();
+    if (text.isEmpty())
+        return {};
+    const QLocale system = QLocale::system();
+    const QString systemFormat = system.dateFormat(QLocale::ShortFormat);
+    QDate date = centuryFixed(system.toDate(text, systemFormat), systemFormat);
+    if (date.isValid())
+        return date;
+    // Day before month where the system writes it so ("dd/MM/yyyy"), otherwise month first.
+    const bool dayFirst = systemFormat.indexOf(QLatin1Char('d')) < systemFormat.indexOf(QLatin1Char('M'));
+    QStringList formats = {QStringLiteral("yyyy/M/d"),    QStringLiteral("yyyy-M-d"),
+                           QStringLiteral("yyyy.M.d"),    QStringLiteral("yyyy年M月d日"),
+                           QStringLiteral("d MMM yyyy"),  QStringLiteral("d MMMM yyyy"),
+                           QStringLiteral("MMM d, yyyy"), QStringLiteral("MMMM d, yyyy"),
+                           QStringLiteral("d.M.yyyy"),    QStringLiteral("d.M.yy")};
+    if (dayFirst)
+        formats << QStringLiteral("d/M/yyyy") << QStringLiteral("d/M/yy");
+    else
+        formats << QStringLiteral("M/d/yyyy") << QStringLiteral("M/d/yy");
+    formats << QStringLiteral("yy/M/d");
+    const QLocale c = QLocale::c();
+    for (const QString& format : formats) {
+        date = centuryFixed(c.toDate(text, format), format);
+        if (date.isValid())
+            return date;
+    }
+    return {};
+}
+
+} // namespace tamso::ui

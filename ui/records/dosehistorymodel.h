@@ -1,0 +1,63 @@
+#pragma once
+// The contents of the dose history window: one row per stored exposure of an infant (all of its
+// record files), the totals, and the points of the chart, which runs in the order of the exposure
+// dates.
+
+#include "records/dosehistory.h"
+
+#include <QAbstractTableModel>
+#include <QDate>
+#include <QString>
+#include <QVector>
+
+namespace tamso::ui {
+
+class DoseHistoryModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit DoseHistoryModel(records::DoseHistory history, QObject* parent = nullptr);
+
+    // The table: the columns of records::doseHistoryHeadings(), each value as stored, the
+    // cumulative dose in "#0.000". A dose that is not a number is shown as stored, in red, with
+    // the note of the last column as its tool tip. Numbers are right-aligned.
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    const records::DoseHistory& history() const { return history_; }
+    QString patientId() const;
+    QString patientName() const;
+    int exposureCount() const { return history_.exposureCount(); }
+    QString cumulativeDoseText() const; // "#0.000"
+    int uncountedDoses() const { return history_.uncountedDoses; }
+    bool isUncounted(int row) const;
+
+    // The chart: one bar per exposure over its exam date and the cumulative dose as a line, in
+    // the order of the dates. An exposure whose date cannot be read keeps its place in file order
+    // (right after the exposure before it in the file).
+    struct ChartPoint {
+        int row = 0; // the table row (entry) of the exposure
+        QDate date;  // invalid when the date text cannot be read
+        QString dateText;
+        double doseMGy = 0;       // 0 for a dose that is not a number
+        double cumulativeMGy = 0; // in chart order
+    };
+    const QVector<ChartPoint>& chartPoints() const { return chart_; }
+    // What hovering bar `chartIndex` shows: "No.12  2024/05/01  胸部  0.052 mGy".
+    QString barText(int chartIndex) const;
+
+    // An exam date as the program stores it (the system's short date when the report was made):
+    // the system's short format, then yyyy/M/d, yyyy-M-d, yyyy.M.d, yyyy年M月d日, d MMM yyyy,
+    // d MMMM yyyy, MMM d, yyyy, d.M.yyyy and d/M/yyyy or M/d/yyyy (in the order the system
+    // writes day and month), with or without leading zeros. A two-digit year is in 2000-2099.
+    // Invalid when none fits.
+    static QDate parseExamDate(const QString& text);
+
+private:
+    records::DoseHistory history_;
+    QVector<QStringList> cells_;
+    QVector<ChartPoint> chart_;
+};
+
+} // namespace tamso::ui

@@ -1,0 +1,324 @@
+#include "ui/records/dosehistorypages.h"
+
+#include "records/dosehistory.h"
+#include "ui/kit/uiutil.h"
+#include "ui/records/dosehistorymodel.h"
+
+#include <QBarSeries>
+#include <QBarSet>
+#include <QCategoryAxis>
+#include <QChart>
+#include <QFontMetricsF>
+#include <QGraphicsLayout>
+#include <QGraphicsScene>
+#include <QLegend>
+#include <QLineSeries>
+#include <QPainter>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tamso::ui {
+namespace {
+
+// Layout, in tenths of a millimetre.
+constexpr double kLeft = 120;
+constexpr double kRight = DoseHistoryPages::kPageWidth - 120;
+constexpr double kTitleY = 90;
+constexpr double kHeadingY = 180;
+constexpr QRectF kChart{kLeft, 260, kRight - kLeft, 770};
+constexpr double kFirstTableTop = 1070;
+constexpr double kNextTableTop = 170;
+constexpr double kTableBottom = 1900;
+constexpr double kHeaderHeight = 84;
+constexpr double kRowHeight = 46;
+constexpr double kNoteY = 1915;
+constexpr double kFooterY = 1990;
+constexpr double kCellPadding = 10;
+
+// Font sizes in layout units (28 = 2.8 mm, about 8 points).
+constexpr int kTitleSize = 46;
+constexpr int kHeadingSize = 36;
+constexpr int kTextSize = 28;
+constexpr int kAxisLabelSize = 24;
+// The most date labels under the chart; more dates are labelled every second, third, ... one.
+constexpr int kMostDateLabels = 40;
+
+// The table columns on paper: every column of the history but the note, which becomes a mark.
+constexpr int kPaperColumns = records::kColumnNote;
+constexpr double kColumnWidths[kPaperColumns] = {110, 290, 290, 190, 200, 170, 340, 280, 260, 200, 200, 200};
+
+int rowsOnFirstPage() {
+    return static_cast<int>((kTableBottom - kFirstTableTop - kHeaderHeight) / kRowHeight);
+}
+int rowsOnOtherPages() {
+    return static_cast<int>((kTableBottom - kNextTableTop - kHeaderHeight) / kRowHeight);
+}
+
+QFont layoutFont(const QStringList& families, int size, bool bold = false) {
+    QFont font;
+    font.setFamilies(families);
+    font.setPixelSize(size);
+    font.setBold(bold);
+    font.setHintingPreference(QFont::PreferNoHinting); // the same shapes at every scale
+    return font;
+}
+
+// An axis range from 0 that ends on a round number above the largest value.
+double roundedTop(double largest) {
+    if (!(largest > 0))
+        return 1;
+    const double step = std::pow(10.0, std::floor(std::log10(largest)));
+    for (double factor : {1.0, 1.2, 1.5, 2.0, 2.5, 3.0, 4.0, 5.0, 6.0, 8.0, 10.0})
+        if (largest * 1.05 <= factor * step)
+            return factor * step;
+    return 10 * step;
+}
+
+} // namespace
+
+DoseHistoryPages::DoseHistoryPages(const DoseHistoryModel& model, const QString& hospital)
+    : model_(model), hospital_(hospital), scene_(std::make_unique<QGraphicsScene>()) {
+    chart_ = new QChart;
+    chart_->setAnimationOptions(QChart::NoAnimation);
+    chart_->setBackgroundRoundness(0);
+    chart_->setMargins(QMargins(0, 0, 0, 0));
+    chart_->setBackgroundBrush(Qt::white);
+    chart_->setBackgroundPen(Qt::NoPen);
+
+    const auto& points = model_.chartPoints();
+    auto* set = new QBarSet(QStringLiteral("1 回の入射表面線量 (mGy)"));
+    set->setColor(QColor(42, 111, 176));
+    set->setBorderColor(QColor(42, 111, 176));
+    bars_ = new QBarSeries;
+    bars_->setBarWidth(0.6);
+    line_ = new QLineSeries;
+    line_->setName(QStringLiteral("累積線量 (mGy)"));
+    QPen linePen(QColor(217, 72, 15));
+    linePen.setWidthF(6);
+    line_->setPen(linePen);
+    double largestDose = 0;
+    for (int i = 0; i < points.size(); ++i) {
+        *set << points[i].doseMGy;
+        line_->append(i, points[i].cumulativeMGy);
+        largestDose = std::max(largestDose, points[i].doseMGy);
+    }
+    bars_->append(set);
+    chart_->addSeries(bars_);
+    chart_->addSeries(line_);
+
+    // The dates along the bottom: one label under the middle of each run of exposures on the same
+    // date. With many dates only every few is labelled, so that the labels do not overlap.
+    auto* dates = new QCategoryAxis;
+    dates->setTitleText(QStringLiteral("撮影日"));
+    dates->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    dates->setGridLineVisible(false);
+    dates->setStartValue(-0.5);
+    dates->setRange(-0.5, std::max<double>(points.size(), 1) - 0.5);
+    struct Run {
+        QString label;
+        int first;
+        int last;
+    };
+    QVector<Run> runs;
+    for (int i = 0; i < points.size(); ++i) {
+        const QString label =
+            points[i].dateText.isEmpty() ? QStringLiteral("(日付なし)") : points[i].dateText;
+        if (!runs.isEmpty() && runs.back().label == label)
+            runs.back().last = i;
+        else
+            runs.append({label, i, i});
+    }
+    const int every = std::max(1, static_cast<int>(std::ceil(runs.size() / double(kMostDateLabels))));
+    QStringList used;
+    for (int r = 0; r < runs.size(); r += every) {
+        // Labels of a category axis must differ: a date that comes again gets zero-width spaces.
+        QString label = runs[r].label;
+        while (used.contains(label))
+            label += QChar(0x200B);
+        used << label;
+        dates->append(label, (runs[r].first + runs[r].last) / 2.0);
+    }
+    dates->setLabelsAngle(used.size() > 10 ? -90 : 0);
+    chart_->addAxis(dates, Qt::AlignBottom);
+    bars_->attachAxis(dates);
+    line_->attachAxis(dates);
+
+    auto* perExposure = new QValueAxis;
+    perExposure->setTitleText(QStringLiteral("1 回の線量 (mGy)"));
+    perExposure->setRange(0, roundedTop(largestDose));
+    perExposure->setLabelFormat(QStringLiteral("%.3f"));
+    chart_->addAxis(perExposure, Qt::AlignLeft);
+    bars_->attachAxis(perExposure);
+
+    auto* cumulative = new QValueAxis;
+    cumulative->setTitleText(QStringLiteral("累積線量 (mGy)"));
+    cumulative->setRange(0, roundedTop(points.isEmpty() ? 0 : points.back().cumulativeMGy));
+    cumulative->setLabelFormat(QStringLiteral("%.3f"));
+    cumulative->setLinePenColor(linePen.color());
+    cumulative->setLabelsColor(linePen.color());
+    cumulative->setTitleBrush(linePen.color());
+    cumulative->setGridLineVisible(false);
+    chart_->addAxis(cumulative, Qt::AlignRight);
+    line_->attachAxis(cumulative);
+
+    chart_->legend()->setAlignment(Qt::AlignTop);
+    scene_->addItem(chart_);
+    chart_->setGeometry(QRectF(QPointF(0, 0), kChart.size()));
+    setChartFonts({gothicFontFamily()});
+}
+
+DoseHistoryPages::~DoseHistoryPages() = default;
+
+void DoseHistoryPages::setChartFonts(const QStringList& families) const {
+    if (families == chartFamilies_)
+        return;
+    chartFamilies_ = families;
+    const QFont labels = layoutFont(families, kAxisLabelSize);
+    const QFont titles = layoutFont(families, kTextSize);
+    for (QAbstractAxis* axis : chart_->axes()) {
+        axis->setLabelsFont(labels);
+        axis->setTitleFont(titles);
+        QPen grid = axis->gridLinePen();
+        grid.setWidthF(1.5);
+        axis->setGridLinePen(grid);
+        QPen axisLine = axis->linePen();
+        axisLine.setWidthF(2);
+        axis->setLinePen(axisLine);
+    }
+    chart_->legend()->setFont(titles);
+    // The texts take their new sizes before the chart is painted: the layouts run now, not later
+    // from the event loop, which a print job does not wait for (the legend would be left out).
+    chart_->legend()->layout()->activate();
+    chart_->layout()->activate();
+}
+
+int DoseHistoryPages::pageCount() const {
+    const int rest = std::max(0, model_.rowCount() - rowsOnFirstPage());
+    return 1 + (rest + rowsOnOtherPages() - 1) / rowsOnOtherPages();
+}
+
+int DoseHistoryPages::firstRowOn(int page) const {
+    return page == 0 ? 0 : rowsOnFirstPage() + (page - 1) * rowsOnOtherPages();
+}
+
+int DoseHistoryPages::rowCountOn(int page) const {
+    const int capacity = page == 0 ? rowsOnFirstPage() : rowsOnOtherPages();
+    return std::clamp(model_.rowCount() - firstRowOn(page), 0, capacity);
+}
+
+QRectF DoseHistoryPages::chartRect() const {
+    return kChart;
+}
+
+int DoseHistoryPages::barAt(const QPointF& pagePoint) const {
+    if (!kChart.contains(pagePoint) || model_.chartPoints().isEmpty())
+        return -1;
+    const QPointF inChart = pagePoint - kChart.topLeft();
+    if (!chart_->plotArea().contains(inChart))
+        return -1;
+    const QPointF value = chart_->mapToValue(inChart, bars_);
+    const int index = static_cast<int>(std::lround(value.x()));
+    if (index < 0 || index >= model_.chartPoints().size() ||
+        std::abs(value.x() - index) > bars_->barWidth() / 2)
+        return -1;
+    return index;
+}
+
+void DoseHistoryPages::paintPage(QPainter& p, int page, const QStringList& families) const {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setRenderHint(QPainter::TextAntialiasing, true);
+    p.fillRect(QRectF(0, 0, kPageWidth, kPageHeight), Qt::white);
+    p.setPen(Qt::black);
+
+    const QString identity =
+        QStringLiteral("ID No.: %1　　氏名 : %2").arg(model_.patientId(), model_.patientName());
+    double tableTop = kNextTableTop;
+    if (page == 0) {
+        p.setFont(layoutFont(families, kTitleSize));
+        p.drawText(QRectF(kLeft, kTitleY - 20, kRight - kLeft, 70), Qt::AlignLeft | Qt::AlignVCenter,
+                   QStringLiteral("TAMSO in NICU　患児の被ばく線量履歴"));
+        QString heading = identity + QStringLiteral("　　撮影回数 : %1 回　　累積入射表面線量 : %2 mGy")
+                                         .arg(model_.exposureCount())
+                                         .arg(model_.cumulativeDoseText());
+        if (model_.uncountedDoses() > 0)
+            heading += QStringLiteral(" 以上 ※");
+        p.setFont(layoutFont(families, kHeadingSize));
+        p.drawText(QRectF(kLeft, kHeadingY - 10, kRight - kLeft, 60), Qt::AlignLeft | Qt::AlignVCenter,
+                   heading);
+        setChartFonts(families);
+        scene_->render(&p, kChart, QRectF(QPointF(0, 0), kChart.size()));
+        tableTop = kFirstTableTop;
+    } else {
+        p.setFont(layoutFont(families, kHeadingSize));
+        p.drawText(QRectF(kLeft, kTitleY - 20, kRight - kLeft, 70), Qt::AlignLeft | Qt::AlignVCenter,
+                   QStringLiteral("患児の被ばく線量履歴（続き）　　") + identity);
+    }
+
+    // The table: headings on two lines (caption, unit), then the rows of this page.
+    QPen grid(QColor(120, 120, 120));
+    grid.setWidthF(2);
+    const QFont text = layoutFont(families, kTextSize);
+    const QFontMetricsF metrics(text);
+    p.setFont(text);
+    double x = kLeft;
+    p.fillRect(QRectF(kLeft, tableTop, kRight - kLeft, kHeaderHeight), QColor(232, 236, 240));
+    for (int c = 0; c < kPaperColumns; ++c) {
+        QString heading = model_.headerData(c, Qt::Horizontal).toString();
+        heading.replace(QLatin1Char('('), QStringLiteral("\n("));
+        p.drawText(QRectF(x, tableTop, kColumnWidths[c], kHeaderHeight), Qt::AlignCenter, heading);
+        x += kColumnWidths[c];
+    }
+    const int first = firstRowOn(page);
+    const int count = rowCountOn(page);
+    bool flaggedHere = false;
+    for (int i = 0; i < count; ++i) {
+        const int row = first + i;
+        const double top = tableTop + kHeaderHeight + i * kRowHeight;
+        if (i % 2 == 1)
+            p.fillRect(QRectF(kLeft, top, kRight - kLeft, kRowHeight), QColor(246, 247, 249));
+        x = kLeft;
+        for (int c = 0; c < kPaperColumns; ++c) {
+            const QModelIndex index = model_.index(row, c);
+            QString value = index.data().toString();
+            const bool flagged = c == records::kColumnDose && model_.isUncounted(row);
+            if (flagged) {
+                value += QStringLiteral(" ※");
+                flaggedHere = true;
+            }
+            const QRectF cell(x + kCellPadding, top, kColumnWidths[c] - 2 * kCellPadding, kRowHeight);
+            p.setPen(flagged ? QColor(200, 0, 0) : QColor(Qt::black));
+            p.drawText(cell, index.data(Qt::TextAlignmentRole).toInt(),
+                       metrics.elidedText(value, Qt::ElideRight, cell.width()));
+            x += kColumnWidths[c];
+        }
+    }
+    // Grid lines over the header and the rows.
+    const double bottom = tableTop + kHeaderHeight + count * kRowHeight;
+    p.setPen(grid);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRectF(kLeft, tableTop, kRight - kLeft, bottom - tableTop));
+    for (int i = 0; i <= count; ++i) {
+        const double y = tableTop + kHeaderHeight + i * kRowHeight;
+        p.drawLine(QPointF(kLeft, y), QPointF(kRight, y));
+    }
+    x = kLeft;
+    for (int c = 0; c + 1 < kPaperColumns; ++c) {
+        x += kColumnWidths[c];
+        p.drawLine(QPointF(x, tableTop), QPointF(x, bottom));
+    }
+
+    p.setPen(Qt::black);
+    if (flaggedHere || (page == 0 && model_.uncountedDoses() > 0))
+        p.drawText(QRectF(kLeft, kNoteY, kRight - kLeft, 50), Qt::AlignLeft | Qt::AlignVCenter,
+                   QStringLiteral("※ 線量が数値でない記録（未計算など）は累積線量に 0 として加えています。"
+                                  "累積線量はその分を含まない下限値です。"));
+    p.drawText(QRectF(kLeft, kFooterY, kRight - kLeft, 50), Qt::AlignLeft | Qt::AlignVCenter, hospital_);
+    p.drawText(QRectF(kLeft, kFooterY, kRight - kLeft, 50), Qt::AlignRight | Qt::AlignVCenter,
+               QStringLiteral("%1 / %2").arg(page + 1).arg(pageCount()));
+    p.restore();
+}
+
+} // namespace tamso::ui

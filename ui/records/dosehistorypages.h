@@ -1,0 +1,67 @@
+#pragma once
+// The pages of an infant's dose history, painted by one routine for the screen and for paper:
+// A4 landscape, laid out in tenths of a millimetre. Page 1 holds the heading (ID, name, number of
+// exposures, cumulative entrance surface dose), the chart (Qt Charts: the dose of each exposure
+// as bars over its date, the cumulative dose as a line) and the first rows of the table; the
+// further pages hold the rest of the table. Every page ends with the hospital and "page / pages".
+
+#include <QRectF>
+#include <QSizeF>
+#include <QStringList>
+
+#include <memory>
+
+class QChart;
+class QBarSeries;
+class QLineSeries;
+class QGraphicsScene;
+class QPainter;
+
+namespace tamso::ui {
+
+class DoseHistoryModel;
+
+class DoseHistoryPages {
+public:
+    // The page in layout units (0.1 mm).
+    static constexpr double kPageWidth = 2970;
+    static constexpr double kPageHeight = 2100;
+
+    DoseHistoryPages(const DoseHistoryModel& model, const QString& hospital);
+    ~DoseHistoryPages();
+    DoseHistoryPages(const DoseHistoryPages&) = delete;
+    DoseHistoryPages& operator=(const DoseHistoryPages&) = delete;
+
+    int pageCount() const;
+    // The table rows (0-based) on a page: [first, first + count).
+    int firstRowOn(int page) const;
+    int rowCountOn(int page) const;
+
+    // Paints one page onto a painter whose coordinates are layout units (the caller scales), with
+    // text in the first of `fontFamilies` that has the character (the screen passes the Japanese
+    // Gothic; the printer its copies whose text reads back from a PDF).
+    void paintPage(QPainter& painter, int page, const QStringList& fontFamilies) const;
+
+    // Where the chart lies on page 1, in layout units.
+    QRectF chartRect() const;
+    // The chart index (see DoseHistoryModel::chartPoints) of the bar under a point of page 1, or -1.
+    int barAt(const QPointF& pagePoint) const;
+
+    const DoseHistoryModel& model() const { return model_; }
+    QChart* chart() const { return chart_; }
+    QBarSeries* barSeries() const { return bars_; }
+    QLineSeries* cumulativeSeries() const { return line_; }
+
+private:
+    void setChartFonts(const QStringList& families) const;
+
+    const DoseHistoryModel& model_;
+    QString hospital_;
+    std::unique_ptr<QGraphicsScene> scene_;
+    QChart* chart_ = nullptr; // owned by the scene
+    QBarSeries* bars_ = nullptr;
+    QLineSeries* line_ = nullptr;
+    mutable QStringList chartFamilies_; // the font families the chart's texts have now
+};
+
+} // namespace tamso::ui
