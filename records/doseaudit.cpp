@@ -1,5 +1,7 @@
 #include "records/doseaudit.h"
 
+#include "records/patienthistory.h"
+
 #include "records/patientrecordfile.h"
 #include "textio/codec.h"
 #include "textio/fileio.h"
@@ -126,19 +128,9 @@ bool isRecordFileName(std::string_view name) {
 }
 
 std::string auditInfantId(std::string_view fileName) {
-    std::string_view id = fileName;
-    if (isRecordFileName(id))
-        id.remove_suffix(kRecordFileExtension.size());
-    // "X.~k" with k = 2, 3, ... written without leading zeros is the continuation k of X.
-    const size_t mark = id.rfind(".~");
-    if (mark == std::string_view::npos || mark == 0)
-        return std::string(id);
-    const std::string_view k = id.substr(mark + 2);
-    const bool number =
-        !k.empty() && k.size() <= 9 && k.front() != '0' && std::all_of(k.begin(), k.end(), isDigit);
-    if (!number || std::stoi(std::string(k)) < 2)
-        return std::string(id);
-    return std::string(id.substr(0, mark));
+    if (const auto parsed = parseRecordFileName(fileName))
+        return parsed->patientId;
+    return std::string(fileName);
 }
 
 Expected<DoseAudit> auditRecordFolder(const fs::path& folder, const AuditPeriod& period,

@@ -53,8 +53,7 @@ struct AuditPeriod {
 double percentileOfSorted(const std::vector<double>& sorted, double p);
 
 // The infant a record file belongs to: the file name without ".pat", and for a continuation file
-// "X.~k.pat" (k = 2, 3, ...) the infant X. Kept on its own until the record-file functions for
-// continuation files are shared; then it calls them.
+// "X.~k.pat" (k = 2, 3, ...) the infant X (as parseRecordFileName reads it).
 std::string auditInfantId(std::string_view recordFileName);
 // Whether a file name is that of a record file: it ends in ".pat" and does not start with "."
 // (the record search lists the same files; lock files and temporary files are never taken).
