@@ -329,6 +329,70 @@ private slots:
                 QVERIFY2(!box.intersects(lineBox), qPrintable(text));
     }
 
+    // The dose with its uncertainty and the dose against its reference level stand in the remarks
+    // box on both targets, clear of each other; above the level a red frame goes round the words.
+    void uncertaintyAndReferenceLevelInTheRemarks_data() {
+        QTest::addColumn<int>("target");
+        QTest::newRow("preview") << int(ReportTarget::Preview);
+        QTest::newRow("printer") << int(ReportTarget::Printer);
+    }
+    void uncertaintyAndReferenceLevelInTheRemarks() {
+        QFETCH(int, target);
+        ReportFields f = defaultCase();
+        f.dose = QStringLiteral("12.345");
+        f.doseUncertainty = QStringLiteral("2.4");
+        f.bodyPart = QStringLiteral("胸腹部正面");
+        f.referenceLevel = QStringLiteral("10.000 mGy の 1.23 倍（参考レベル超過）");
+        f.aboveReferenceLevel = true;
+        const QString uncertaintyLine = QStringLiteral("入射表面線量 12.345 mGy ± 2.4 mGy (k=2)");
+        const QString levelLine = QStringLiteral("参考レベル（胸腹部正面）") + f.referenceLevel;
+        QVERIFY(drawnTexts(ReportTarget(target), f).contains(uncertaintyLine));
+        QVERIFY(drawnTexts(ReportTarget(target), f).contains(levelLine));
+        QVERIFY(record(ReportTarget(target), f).contains(QStringLiteral("box 22 249.5 188 257 #ff0000")));
+        ReportFields below = f;
+        below.aboveReferenceLevel = false;
+        for (const QString& op : record(ReportTarget(target), below))
+            QVERIFY2(!op.startsWith(QStringLiteral("box 22 ")), qPrintable(op));
+        ReportFields none = defaultCase();
+        QVERIFY(!drawnTexts(ReportTarget(target), none).contains(uncertaintyLine));
+
+        QList<std::pair<QString, QRectF>> boxes;
+        QImage image(1240, 1754, QImage::Format_RGB32);
+        QBuffer buffer;
+        std::unique_ptr<QPdfWriter> writer;
+        std::unique_ptr<QPainter> painter;
+        PainterCanvas::Mapping mapping;
+        if (target == int(ReportTarget::Preview)) {
+            image = ReportPreview().image();
+            painter = std::make_unique<QPainter>(&image);
+            mapping.unitsToDeviceX = image.width() / 210.0;
+            mapping.unitsToDeviceY = image.height() / 296.0;
+        } else {
+            buffer.open(QIODevice::WriteOnly);
+            writer = std::make_unique<QPdfWriter>(&buffer);
+            writer->setResolution(1200);
+            writer->setPageSize(QPageSize(QPageSize::A4));
+            painter = std::make_unique<QPainter>(writer.get());
+            mapping = reportPrinterMapping(1200);
+        }
+        TextBoxCanvas canvas(*painter, mapping, boxes);
+        drawReport(canvas, ReportTarget(target), f);
+        painter->end();
+        const QRectF remarks(QPointF(15, 230), QPointF(190, target == int(ReportTarget::Printer) ? 275 : 285));
+        QRectF lines[2];
+        for (const auto& [text, box] : boxes) {
+            if (text == uncertaintyLine)
+                lines[0] = box;
+            if (text == levelLine)
+                lines[1] = box;
+        }
+        for (const QRectF& box : lines) {
+            QVERIFY(box.isValid());
+            QVERIFY2(remarks.contains(box), qPrintable(QStringLiteral("%1 %2").arg(box.right()).arg(box.bottom())));
+        }
+        QVERIFY(!lines[0].intersects(lines[1]));
+    }
+
     void bodyPartMarkRows_data() {
         QTest::addColumn<QString>("bodyPart");
         QTest::addColumn<double>("upper");

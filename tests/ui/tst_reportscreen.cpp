@@ -10,6 +10,7 @@
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 #include "ui/report/reportpreview.h"
+#include "refdata/referencelevels.h"
 #include "ui/report/reportscreen.h"
 #include "ui/shell/illustrationwindow.h"
 #include "ui/shell/shell.h"
@@ -542,6 +543,36 @@ private slots:
         QVERIFY(!check->isEnabled());
         QVERIFY(!check->isChecked());
         QVERIFY(screen_->fields().spectrum.empty());
+    }
+
+    // The uncertainty handed over stays with its dose; the reference level follows the dose and
+    // body part as they stand, a stored record's too.
+    void uncertaintyAndReferenceLevelOnTheReport() {
+        refdata::ReferenceLevels.rows = {{"腹部正面", 0.1, "test"}};
+        ReportFields handed = defaultCase();
+        handed.dose = QStringLiteral("0.203");
+        handed.doseUncertainty = QStringLiteral("0.04");
+        shell_->handOverToReport(handed);
+        screen_ = shell_->reportScreen();
+        ReportFields f = screen_->fields();
+        QCOMPARE(f.doseUncertainty, QStringLiteral("0.04"));
+        QCOMPARE(f.referenceLevel, QStringLiteral("0.100 mGy の 2.03 倍（参考レベル超過）"));
+        QVERIFY(f.aboveReferenceLevel);
+        child<QLineEdit>("Text10")->setText(QStringLiteral("0.050"));
+        f = screen_->fields();
+        QVERIFY(f.doseUncertainty.isEmpty());
+        QCOMPARE(f.referenceLevel, QStringLiteral("0.100 mGy の 0.50 倍"));
+        QVERIFY(!f.aboveReferenceLevel);
+        child<QLineEdit>("Text4")->setText(QStringLiteral("頭部正面"));
+        QVERIFY(screen_->fields().referenceLevel.isEmpty());
+        // A stored record: no uncertainty, the level of its body part.
+        ReportFields stored = defaultCase();
+        stored.dose = QStringLiteral("0.250");
+        shell_->showRecordOnReport(stored);
+        f = screen_->fields();
+        QVERIFY(f.doseUncertainty.isEmpty());
+        QCOMPARE(f.referenceLevel, QStringLiteral("0.100 mGy の 2.50 倍（参考レベル超過）"));
+        refdata::ReferenceLevels.rows.clear();
     }
 
     void closeButtonHides() {

@@ -629,9 +629,6 @@ std::string ConditionsScreen::resultText(engine::ResultField id) const {
     return it == resultFields_.end() ? std::string() : utf8(it->second->text());
 }
 
-QString ConditionsScreen::doseWithUncertainty(const QString& dose, const QString& expanded) {
-    return dose + QStringLiteral(" mGy ± ") + expanded + QStringLiteral(" mGy (k=2)");
-}
 
 void ConditionsScreen::clearResultFields(bool withCaregiver) {
     using engine::ResultField;
@@ -982,15 +979,6 @@ std::optional<refdata::LevelComparison> ConditionsScreen::referenceLevelComparis
         return std::nullopt;
     return refdata::compareWithReferenceLevel(refdata::ReferenceLevels, utf8(combo2_->currentText()),
                                               textio::textToNumber(utf8(dose)));
-}
-
-QString ConditionsScreen::referenceLevelText(const refdata::LevelComparison& comparison) {
-    QString text = QStringLiteral("%1 mGy の %2 倍")
-                       .arg(qs(textio::formatNumber(comparison.levelMGy, "#0.000")),
-                            qs(textio::formatNumber(comparison.ratio, "#0.00")));
-    if (comparison.above)
-        text += QStringLiteral("（参考レベル超過）");
-    return text;
 }
 
 void ConditionsScreen::showReferenceLevel() {

@@ -45,8 +45,6 @@ public:
     std::string resultText(engine::ResultField field) const override;
     // The field that shows a result.
     QLineEdit* resultField(engine::ResultField result) const;
-    // "0.203 mGy ± 0.04 mGy (k=2)": the dose with its expanded uncertainty, as shown and reported.
-    static QString doseWithUncertainty(const QString& dose, const QString& expanded);
 
     // "新規計算" on the start screen: the caregiver, illustration and report commands off.
     void disableFollowUpCommands();
@@ -63,8 +61,7 @@ public:
     // when the level table changes.
     void showReferenceLevel();
     std::optional<refdata::LevelComparison> referenceLevelComparison() const;
-    // "0.200 mGy の 1.02 倍（参考レベル超過）", as shown and reported.
-    static QString referenceLevelText(const refdata::LevelComparison& comparison);
+
     void hideMeasuredExposureDialog();
     // The measured-exposure dialog while it exists (null before the first opening and after its
     // close box).

@@ -2,6 +2,7 @@
 // The texts of the report screen's fields (Form8), as the exposure-condition screen hands them
 // over, the record search shows a stored record and the Data Save stores them.
 
+#include "refdata/referencelevels.h"
 #include "ui/report/spectrumchart.h"
 
 #include <QString>
@@ -44,5 +45,16 @@ struct ReportFields {
     // 0 for an exposure that is not stored.
     int storedRecordNumber = 0;
 };
+
+// "0.203 mGy ± 0.04 mGy (k=2)": a dose with its expanded uncertainty, as shown and reported.
+QString doseWithUncertainty(const QString& dose, const QString& expandedUncertainty);
+
+// "0.200 mGy の 1.02 倍（参考レベル超過）": a dose against its reference level, as shown and reported.
+QString referenceLevelText(const refdata::LevelComparison& comparison);
+
+// Sets referenceLevel and aboveReferenceLevel from the fields' dose and body part and the level
+// table in effect (refdata::ReferenceLevels); both empty when the body part has no level or the
+// dose is not a number.
+void compareWithReferenceLevel(ReportFields& fields);
 
 } // namespace tamso::ui

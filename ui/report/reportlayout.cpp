@@ -93,6 +93,18 @@ void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f) {
     // Remarks.
     c.box(15, 230, 190, printer ? 275 : 285, black);
     text(20, 235, QStringLiteral("備考"));
+    // The dose with its expanded uncertainty, and the dose against the reference level of the body
+    // part; above the level framed in red and said in words, so that it reads in black and white.
+    double remark = 243;
+    if (!f.doseUncertainty.isEmpty()) {
+        text(25, remark, QStringLiteral("入射表面線量 ") + doseWithUncertainty(f.dose, f.doseUncertainty));
+        remark += 8;
+    }
+    if (!f.referenceLevel.isEmpty()) {
+        if (f.aboveReferenceLevel)
+            c.box(22, remark - 1.5, 188, remark + 6, red); // a red frame round the words 参考レベル超過
+        text(25, remark, QStringLiteral("参考レベル（") + f.bodyPart + QStringLiteral("）") + f.referenceLevel);
+    }
 
     // Incubator, side view.
     const int figureWidth = printer ? 8 : 2;

@@ -251,6 +251,11 @@ ReportFields ReportScreen::fieldTexts() const {
     f.caregiver2 = text12_->text();
     f.caregiver3 = text13_->text();
     f.spectrum = spectrum_;
+    // The uncertainty belongs to the dose it was computed with; an edited dose has none. The
+    // reference level follows the dose and body part as they stand.
+    if (!handedUncertainty_.isEmpty() && f.dose == handedDose_)
+        f.doseUncertainty = handedUncertainty_;
+    compareWithReferenceLevel(f);
     f.storedRecordNumber = !storedId_.isEmpty() && f.id == storedId_ ? storedNumber_ : 0;
     return f;
 }
@@ -275,6 +280,8 @@ void ReportScreen::setSpectrum(const SpectrumData& spectrum) {
 
 void ReportScreen::handOver(const ReportFields& fields) {
     setSpectrum(fields.spectrum);
+    handedDose_ = fields.dose;
+    handedUncertainty_ = fields.doseUncertainty;
     preview_->clear();
     storedId_.clear();
     storedNumber_ = 0;
@@ -295,6 +302,8 @@ void ReportScreen::handOver(const ReportFields& fields) {
 
 void ReportScreen::showRecord(const ReportFields& fields) {
     setSpectrum(fields.spectrum); // a stored record has none
+    handedDose_ = fields.dose;
+    handedUncertainty_ = fields.doseUncertainty;
     storedId_ = fields.storedRecordNumber > 0 ? fields.id : QString();
     storedNumber_ = fields.storedRecordNumber;
     setFieldTexts(fields);

@@ -1,0 +1,34 @@
+#include "ui/report/reportfields.h"
+
+#include "textio/numberformat.h"
+#include "textio/numbertext.h"
+#include "ui/kit/uiutil.h"
+
+namespace tamso::ui {
+
+QString doseWithUncertainty(const QString& dose, const QString& expandedUncertainty) {
+    return dose + QStringLiteral(" mGy ± ") + expandedUncertainty + QStringLiteral(" mGy (k=2)");
+}
+
+QString referenceLevelText(const refdata::LevelComparison& comparison) {
+    QString text = QStringLiteral("%1 mGy の %2 倍")
+                       .arg(qs(textio::formatNumber(comparison.levelMGy, "#0.000")),
+                            qs(textio::formatNumber(comparison.ratio, "#0.00")));
+    if (comparison.above)
+        text += QStringLiteral("（参考レベル超過）");
+    return text;
+}
+
+void compareWithReferenceLevel(ReportFields& f) {
+    f.referenceLevel.clear();
+    f.aboveReferenceLevel = false;
+    const auto dose = textio::parseNumber(utf8(f.dose));
+    if (!dose)
+        return;
+    if (const auto comparison = refdata::compareWithReferenceLevel(refdata::ReferenceLevels, utf8(f.bodyPart), *dose)) {
+        f.referenceLevel = referenceLevelText(*comparison);
+        f.aboveReferenceLevel = comparison->above;
+    }
+}
+
+} // namespace tamso::ui
