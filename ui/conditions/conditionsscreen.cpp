@@ -224,6 +224,11 @@ void ConditionsScreen::buildControls() {
                               : addFieldRow(g.grid, output.row, g.box, output.objectName, output.caption, output.unit);
         if (output.columns > 1)
             g.grid->addWidget(edit, output.row, 1, 1, output.columns);
+        if (output.result == engine::ResultField::EntranceSurfaceDoseUncertaintyMGy) {
+            // Wide enough for a two-digit dose with its uncertainty, so the whole text shows.
+            const QString widest = ui::doseWithUncertainty(QStringLiteral("00.000"), QStringLiteral("0.000"));
+            edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(widest) + 16);
+        }
         // Enabled result fields show what the routines computed; they are not for typing, so the
         // report always receives computed values.
         if (output.enabled)
