@@ -26,35 +26,10 @@ const engine::ResultField kFields[] = {engine::ResultField::Hvl1MmAl, engine::Re
                                engine::ResultField::ExposureAt1mCkg, engine::ResultField::ExposureWithScatterCkg,  engine::ResultField::DoseConversionFactor, engine::ResultField::BackscatterFactor,
                                engine::ResultField::EntranceSurfaceDoseMGy, engine::ResultField::EntranceSurfaceDoseUncertaintyMGy, engine::ResultField::CaregiverDose1USv, engine::ResultField::CaregiverDose2USv, engine::ResultField::CaregiverDose3USv};
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string program() {
-#ifdef _WIN32
-    return std::string(TAMSO_BINARY_DIR) + "/tamso-calc.exe";
-#else
-    return std::string(TAMSO_BINARY_DIR) + "/tamso-calc";
-#endif
-}
+using Outcome = test::ProgramRun;
 
 Outcome runProgram(const test::TempFolder& folder, const std::string& arguments) {
-    const auto out = folder.path() / "stdout.txt";
-    const auto err = folder.path() / "stderr.txt";
-    const std::string command = "\"" + program() + "\" " + arguments + " > \"" + out.string() + "\" 2> \"" +
-                                err.string() + "\"";
-    Outcome o;
-    int raw = std::system(command.c_str());
-#ifdef _WIN32
-    o.status = raw;
-#else
-    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
-    o.out = test::readBytes(out);
-    o.err = test::readBytes(err);
-    return o;
+    return test::runCalculator(folder, arguments);
 }
 
 std::string workdir(const test::TempFolder& folder) { return "--workdir \"" + folder.path().string() + "\""; }
@@ -76,7 +51,7 @@ std::vector<std::string> engineTexts(const test::TempFolder& folder, const engin
 class CalcProgram : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!std::filesystem::exists(program()))
+        if (!std::filesystem::exists(test::calculatorProgram()))
             GTEST_SKIP() << "tamso-calc is not built";
         test::writeMinimalReferenceFiles(folder.path());
     }

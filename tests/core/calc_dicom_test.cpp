@@ -22,39 +22,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = test::ProgramRun;
 
-std::string program() {
-#ifdef _WIN32
-    return std::string(TAMSO_BINARY_DIR) + "/tamso-calc.exe";
-#else
-    return std::string(TAMSO_BINARY_DIR) + "/tamso-calc";
-#endif
-}
-
-std::string inQuotes(const fs::path& path) {
-    return "\"" + path.string() + "\"";
-}
+std::string inQuotes(const fs::path& path) { return test::quotedArgument(path); }
 
 Outcome runProgram(const test::TempFolder& folder, const std::string& arguments) {
-    const auto out = folder.path() / "stdout.txt";
-    const auto err = folder.path() / "stderr.txt";
-    const std::string command = inQuotes(program()) + " --workdir " + inQuotes(folder.path()) + " " +
-                                arguments + " > " + inQuotes(out) + " 2> " + inQuotes(err);
-    Outcome o;
-    const int raw = std::system(command.c_str());
-#ifdef _WIN32
-    o.status = raw;
-#else
-    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
-    o.out = test::readBytes(out);
-    o.err = test::readBytes(err);
-    return o;
+    return test::runCalculator(folder, "--workdir " + test::quotedArgument(folder.path()) + " " + arguments);
 }
 
 const std::vector<std::string> kColumns = {"file",
@@ -107,7 +80,7 @@ std::vector<std::map<std::string, std::string>> rowsOf(const std::string& text,
 class CalcDicom : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!fs::exists(program()))
+        if (!fs::exists(test::calculatorProgram()))
             GTEST_SKIP() << "tamso-calc is not built";
         test::writeMinimalReferenceFiles(folder.path());
         test::writeSjis(folder.file("撮影部位.txt"), "腹部正面\r\n胸部正面\r\n胸部側面\r\n");

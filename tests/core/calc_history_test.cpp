@@ -16,39 +16,12 @@ using namespace tamso;
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = test::ProgramRun;
 
-std::string program() {
-#ifdef _WIN32
-    return std::string(TAMSO_BINARY_DIR) + "/tamso-calc.exe";
-#else
-    return std::string(TAMSO_BINARY_DIR) + "/tamso-calc";
-#endif
-}
-
-std::string quotedPath(const std::filesystem::path& path) {
-    return "\"" + path.string() + "\"";
-}
+std::string quotedPath(const std::filesystem::path& path) { return test::quotedArgument(path); }
 
 Outcome runProgram(const test::TempFolder& folder, const std::string& arguments) {
-    const auto out = folder.path() / "stdout.txt";
-    const auto err = folder.path() / "stderr.txt";
-    const std::string command =
-        quotedPath(program()) + " " + arguments + " > " + quotedPath(out) + " 2> " + quotedPath(err);
-    Outcome o;
-    const int raw = std::system(command.c_str());
-#ifdef _WIN32
-    o.status = raw;
-#else
-    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
-    o.out = test::readBytes(out);
-    o.err = test::readBytes(err);
-    return o;
+    return test::runCalculator(folder, arguments);
 }
 
 std::string storedRecord(const std::string& date, const std::string& dose) {
@@ -59,7 +32,7 @@ std::string storedRecord(const std::string& date, const std::string& dose) {
 class HistoryProgram : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!std::filesystem::exists(program()))
+        if (!std::filesystem::exists(test::calculatorProgram()))
             GTEST_SKIP() << "tamso-calc is not built";
         // 20 records of 0.1 mGy, then a continuation with 0.052 mGy and one not calculated.
         std::string first = "新生 一郎\r\n 20 \r\n";

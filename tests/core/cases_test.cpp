@@ -111,32 +111,17 @@ Expected<std::vector<std::string>> runEngine(const fs::path& workFolder, const C
     return calc::calculateExposure(*state, exposure, workFolder);
 }
 
-std::string program() {
-#ifdef _WIN32
-    return std::string(TAMSO_BINARY_DIR) + "/tamso-calc.exe";
-#else
-    return std::string(TAMSO_BINARY_DIR) + "/tamso-calc";
-#endif
-}
+std::string program() { return test::calculatorProgram(); }
 
 Expectation runProgram(const test::TempFolder& folder, const Conditions& conditions) {
-    std::string command = "\"" + program() + "\" --workdir \"" + folder.path().string() + "\"";
+    std::string arguments = "--workdir " + test::quotedArgument(folder.path());
     for (const auto& [name, value] : conditions)
-        command += " \"--" + name + "=" + value + "\"";
-    const auto out = folder.path() / "stdout.txt";
-    const auto err = folder.path() / "stderr.txt";
-    command += " > \"" + out.string() + "\" 2> \"" + err.string() + "\"";
+        arguments += " \"--" + name + "=" + value + "\"";
+    const test::ProgramRun run = test::runCalculator(folder, arguments);
     Expectation o;
-    const int raw = std::system(command.c_str());
-#ifdef _WIN32
-    o.status = raw;
-#else
-    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
-    o.out = test::readBytes(out);
-    o.err = test::readBytes(err);
-    fs::remove(out);
-    fs::remove(err);
+    o.status = run.status;
+    o.out = run.out;
+    o.err = run.err;
     return o;
 }
 

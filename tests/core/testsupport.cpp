@@ -4,7 +4,12 @@
 #include "textio/codec.h"
 #include "textio/fileio.h"
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
 #include <atomic>
+#include <cstdlib>
 #include <chrono>
 #include <fstream>
 #include <random>
@@ -102,6 +107,36 @@ std::unique_ptr<engine::CalculationState> loadMinimalInstallation(const fs::path
         throw std::runtime_error("minimal installation does not load: " + error.message());
     state->exposureSource = 2;
     return state;
+}
+
+std::string calculatorProgram() {
+#ifdef _WIN32
+    return std::string(TAMSO_BINARY_DIR) + "/tamso-calc.exe";
+#else
+    return std::string(TAMSO_BINARY_DIR) + "/tamso-calc";
+#endif
+}
+
+std::string quotedArgument(const fs::path& path) { return "\"" + path.string() + "\""; }
+
+ProgramRun runCalculator(const TempFolder& folder, const std::string& arguments) {
+    const auto out = folder.path() / "stdout.txt";
+    const auto err = folder.path() / "stderr.txt";
+    const std::string command =
+        quotedArgument(calculatorProgram()) + " " + arguments + " > " + quotedArgument(out) + " 2> " + quotedArgument(err);
+    ProgramRun run;
+    const int raw = std::system(command.c_str());
+#ifdef _WIN32
+    run.status = raw;
+#else
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
+    run.out = readBytes(out);
+    run.err = readBytes(err);
+    std::error_code ignored;
+    fs::remove(out, ignored);
+    fs::remove(err, ignored);
+    return run;
 }
 
 } // namespace tamso::test

@@ -42,4 +42,19 @@ void writeMinimalReferenceFiles(const fs::path& folder);
 // exposure taken from the tube output data as the screen sets it.
 std::unique_ptr<engine::CalculationState> loadMinimalInstallation(const fs::path& folder);
 
+// What the built tamso-calc did: its exit status and its standard output and error.
+struct ProgramRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// The built tamso-calc (beside the tests in the build folder).
+std::string calculatorProgram();
+// A path in double quotes, for a command line.
+std::string quotedArgument(const fs::path& path);
+// Runs tamso-calc with the arguments (quoted where they need it); its output is caught in files
+// of the folder, which are removed again.
+ProgramRun runCalculator(const TempFolder& folder, const std::string& arguments);
+
 } // namespace tamso::test
