@@ -943,5 +943,89 @@ Correct or delete the file, then open it again.</translation>
         <source>印刷できませんでした。プリンタの設定を確認して下さい。</source>
         <translation>Could not print. Check the printer settings.</translation>
     </message>
+    <message>
+        <source>入力された条件に数値として扱えない値があります。</source>
+        <translation>Some of the entered conditions are not numbers.</translation>
+    </message>
+    <message>
+        <source>管電圧は 150 kV 未満で入力してください。</source>
+        <translation>Enter a tube voltage below 150 kV.</translation>
+    </message>
+    <message>
+        <source>FFD（焦点－受像面間距離）は 0 より大きい値を入力してください。</source>
+        <translation>Enter an FFD (focus-receptor distance) above 0.</translation>
+    </message>
+    <message>
+        <source>焦点－皮膚間距離（FFD − 被写体厚）が 0 以下です。FFD と被写体厚を確認してください。</source>
+        <translation>The focus-skin distance (FFD − subject thickness) is 0 or less. Check the FFD and the subject thickness.</translation>
+    </message>
+    <message>
+        <source>後方散乱係数のエネルギーが昇順になっていません（mono_dBSF.dat）。</source>
+        <translation>The energies of the backscatter factors are not in ascending order (mono_dBSF.dat).</translation>
+    </message>
+    <message>
+        <source>散乱線比の表（s_p_ratio.dat）の距離または照射野面積が昇順になっていません。</source>
+        <translation>The distances or field areas of the scatter ratio table (s_p_ratio.dat) are not in ascending order.</translation>
+    </message>
+    <message>
+        <source>組織のエネルギー吸収係数が 0 のため、後方散乱係数を計算できません（Atten2.dat）。</source>
+        <translation>The energy absorption coefficient of tissue is 0: the backscatter factor cannot be calculated (Atten2.dat).</translation>
+    </message>
+    <message>
+        <source>Ｘ線管電流×照射時間（mAs）は 0 より大きい値を入力してください。</source>
+        <translation>Enter a tube current × time (mAs) above 0.</translation>
+    </message>
+    <message>
+        <source>管電圧が低すぎるため、X線スペクトルを計算できません。</source>
+        <translation>The tube voltage is too low to calculate the X-ray spectrum.</translation>
+    </message>
+    <message>
+        <source>ターゲット角度が不正です（正弦が 0 になります）。基礎データまたは入力値を確認してください。</source>
+        <translation>The target angle is invalid (its sine is 0). Check the basic data or the input.</translation>
+    </message>
+    <message>
+        <source>周辺線量の表（kaijo_dose.dat）の距離が昇順になっていません。周辺線量の表を確認してください。</source>
+        <translation>The distances of the ambient dose table (kaijo_dose.dat) are not in ascending order. Check the ambient dose table.</translation>
+    </message>
+    <message>
+        <source>周辺線量の表（kaijo_dose.dat）の最後の距離が 120 cm に届いていません。周辺線量の表を確認してください。</source>
+        <translation>The last distance of the ambient dose table (kaijo_dose.dat) is below 120 cm. Check the ambient dose table.</translation>
+    </message>
+    <message>
+        <source>周辺線量の表（kaijo_dose.dat）の、この FFD と管電圧で使う値がすべて 0 です。周辺線量の表に測定値を入力してください。</source>
+        <translation>The values of the ambient dose table (kaijo_dose.dat) for this FFD and tube voltage are all 0. Enter measured values into the ambient dose table.</translation>
+    </message>
+    <message>
+        <source>この条件では X線が皮膚面に届かないため、スペクトルを計算できません。管電圧とフィルタを確認してください。</source>
+        <translation>With these conditions no X-rays reach the skin, so the spectrum cannot be calculated. Check the tube voltage and the filters.</translation>
+    </message>
+    <message>
+        <source>照射線量のスペクトルが 0 になるため、フィルタによる照射線量比を計算できません。空気のエネルギー吸収係数（Atten2.dat）とフィルタを確認してください。</source>
+        <translation>The exposure spectrum is 0, so the exposure ratio of the filters cannot be calculated. Check the energy absorption coefficients of air (Atten2.dat) and the filters.</translation>
+    </message>
+    <message>
+        <source>半価層が 0 以下になるため、実効エネルギーを求められません。</source>
+        <translation>The half-value layer is 0 or less, so the effective energy cannot be found.</translation>
+    </message>
+    <message>
+        <source>アルミニウムの減弱係数表の範囲内に実効エネルギーが見つかりません（Atten2.dat）。</source>
+        <translation>No effective energy within the attenuation table of aluminium (Atten2.dat).</translation>
+    </message>
+    <message>
+        <source>起動オプション --workdir には作業フォルダを続けて下さい。</source>
+        <translation>The start option --workdir takes a working folder.</translation>
+    </message>
+    <message>
+        <source>ホームフォルダが分からないため、作業フォルダを決められません。起動オプション --workdir で作業フォルダを指定して下さい。</source>
+        <translation>The home folder is unknown, so no working folder can be chosen. Name one with the start option --workdir.</translation>
+    </message>
+    <message>
+        <source>撮影部位が空の参考レベルは保存できません。</source>
+        <translation>A reference level without a body part cannot be saved.</translation>
+    </message>
+    <message>
+        <source>氏名に改行を含めることはできません。</source>
+        <translation>A name cannot contain a line break.</translation>
+    </message>
 </context>
 </TS>

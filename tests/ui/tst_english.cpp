@@ -267,6 +267,12 @@ private slots:
         ui::installFontSubstitutions(); // as the program does at start-up
         sources_ = translatedSources();
         QVERIFY(sources_.size() > 150);
+        // Every text of the translation has its English text: lupdate marks new ones unfinished.
+        QFile ts(QStringLiteral(TAMSO_SOURCE_DIR "/translations/tamso_en.ts"));
+        QVERIFY(ts.open(QIODevice::ReadOnly));
+        const QByteArray xml = ts.readAll();
+        QCOMPARE(xml.count("type=\"unfinished\""), 0);
+        QCOMPARE(xml.count("<source>"), xml.count("<translation>"));
     }
     void init() {
         QVERIFY(ui::installLanguage(ui::Language::English));
@@ -397,6 +403,24 @@ private slots:
                  QStringLiteral("Tube voltage"));
         QCOMPARE(shell_->startScreen()->findChild<QPushButton*>(QStringLiteral("Command3"))->text(),
                  QStringLiteral("Exit"));
+    }
+
+    // A fixed message of the core is shown in English; one with a value inserted stays Japanese.
+    void coreMessagesAreShownTranslated() {
+        QCOMPARE(ui::coreText("氏名に改行を含めることはできません。"),
+                 QStringLiteral("A name cannot contain a line break."));
+        QCOMPARE(ui::coreText("記録ファイル「A001.pat」"), QStringLiteral("記録ファイル「A001.pat」"));
+        shell_ = std::make_unique<ui::Shell>();
+        shell_->quitProgram = [] {};
+        QVERIFY(shell_->start());
+        click(shell_->startScreen(), "Command1");
+        ui::ConditionsScreen* form1 = shell_->conditionsScreen();
+        form1->findChild<QLineEdit*>(QStringLiteral("Text6"))->setText(QStringLiteral("0"));
+        ui::MessageBox::clearShown();
+        click(form1, "Command2");
+        QVERIFY(!ui::MessageBox::shown().isEmpty());
+        QCOMPARE(ui::MessageBox::shown().last().text,
+                 QStringLiteral("Enter a tube current × time (mAs) above 0."));
     }
 
     // The printed report in English: its captions are English and each fits its box, as the
