@@ -845,7 +845,7 @@ Correct or delete the file, then open it again.</translation>
     </message>
     <message>
         <source>イラスト出典</source>
-        <translation>Illustration</translation>
+        <translation>Credits</translation>
     </message>
     <message>
         <source>イラスト: TAMSO 開発チーム</source>
@@ -853,11 +853,11 @@ Correct or delete the file, then open it again.</translation>
     </message>
     <message>
         <source>新規計算</source>
-        <translation>New</translation>
+        <translation>New calculation</translation>
     </message>
     <message>
         <source>データ検索</source>
-        <translation>Search</translation>
+        <translation>Record search</translation>
     </message>
     <message>
         <source>終　了</source>
