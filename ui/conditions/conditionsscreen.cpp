@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDate>
 #include <QDateEdit>
 #include <QFileDialog>
@@ -102,8 +103,9 @@ ConditionsScreen::DicomImageChooser& dicomImageChooser() {
 QString askForDicomFile(QWidget* parent) {
     static QString folder; // where the last image came from
     const QString file = QFileDialog::getOpenFileName(
-        parent, QStringLiteral("DICOM読込"), folder,
-        QStringLiteral("DICOM (*.dcm *.DCM *.dicom DICOMDIR);;すべてのファイル (*)"));
+        parent, QCoreApplication::translate("ConditionsScreen", "DICOM読込"), folder,
+        QCoreApplication::translate("ConditionsScreen",
+                                    "DICOM (*.dcm *.DCM *.dicom DICOMDIR);;すべてのファイル (*)"));
     if (!file.isEmpty())
         folder = QFileInfo(file).absolutePath();
     return file;
@@ -112,7 +114,9 @@ QString askForDicomFile(QWidget* parent) {
 int askForDicomImage(QWidget* parent, const QStringList& images) {
     bool ok = false;
     const QString chosen = QInputDialog::getItem(
-        parent, MessageBox::title(), QStringLiteral("DICOMDIR の画像を選んで下さい"), images, 0, false, &ok);
+        parent, MessageBox::title(),
+        QCoreApplication::translate("ConditionsScreen", "DICOMDIR の画像を選んで下さい"), images, 0, false,
+        &ok);
     return ok ? static_cast<int>(images.indexOf(chosen)) : -1;
 }
 
@@ -209,19 +213,22 @@ void ConditionsScreen::buildControls() {
     groups[ConditionGroup::ExposureSource] = buildExposureSourceGroup();
     groups[ConditionGroup::Unit] = buildUnitGroup();
     groups[ConditionGroup::Geometry] = buildGeometryGroup();
-    groups[ConditionGroup::Results] = group("Frame4", QStringLiteral("患児の入射表面線量"));
+    groups[ConditionGroup::Results] =
+        group("Frame4", QCoreApplication::translate("ConditionsScreen", "患児の入射表面線量"));
     groups[ConditionGroup::Caregivers] = buildCaregiverGroup();
 
     // Every input and result from the tables, in its group's grid.
     for (const ExposureInput& input : exposureInputs()) {
         const GroupGrid& g = groups[input.group];
-        inputs_.push_back({&input, addFieldRow(g.grid, input.row, g.box, input.objectName, input.caption, input.unit)});
+        inputs_.push_back({&input, addFieldRow(g.grid, input.row, g.box, input.objectName,
+                                               shownText(input.caption), shownText(input.unit))});
     }
     for (const ResultOutput& output : resultOutputs()) {
         const GroupGrid& g = groups[output.group];
         QLineEdit* edit = output.result == engine::ResultField::MeasuredExposureCkg
                               ? measured_ // stands beside its option button, which is its caption
-                              : addFieldRow(g.grid, output.row, g.box, output.objectName, output.caption, output.unit);
+                              : addFieldRow(g.grid, output.row, g.box, output.objectName,
+                                            shownText(output.caption), shownText(output.unit));
         if (output.columns > 1)
             g.grid->addWidget(edit, output.row, 1, 1, output.columns);
         if (output.result == engine::ResultField::EntranceSurfaceDoseUncertaintyMGy) {
@@ -240,7 +247,9 @@ void ConditionsScreen::buildControls() {
     // The caregiver fields are named by their position caption only; give them a fuller name.
     for (auto result : {engine::ResultField::CaregiverDose1USv, engine::ResultField::CaregiverDose2USv,
                         engine::ResultField::CaregiverDose3USv})
-        resultField(result)->setAccessibleName(QStringLiteral("周辺線量当量 ") + resultField(result)->accessibleName());
+        resultField(result)->setAccessibleName(
+            QCoreApplication::translate("ConditionsScreen", "周辺線量当量 ") +
+            resultField(result)->accessibleName());
     resultField(engine::ResultField::EntranceSurfaceDoseMGy)->setStyleSheet(QStringLiteral("color: #d00000; font-weight: bold;"));
 
     left->addWidget(groups[ConditionGroup::ExposureSource].box);
@@ -257,16 +266,19 @@ void ConditionsScreen::buildControls() {
     // The dose against the diagnostic reference level of the body part.
     {
         GroupGrid& g = groups[ConditionGroup::Results];
-        QLabel* label = caption(g.box, QStringLiteral("CaptionText27"), QStringLiteral("   参考レベル"));
-        referenceLevel_ = makeField(g.box, "Text27", QStringLiteral("参考レベル"));
+        QLabel* label = caption(g.box, QStringLiteral("CaptionText27"),
+                                QCoreApplication::translate("ConditionsScreen", "   参考レベル"));
+        referenceLevel_ =
+            makeField(g.box, "Text27", QCoreApplication::translate("ConditionsScreen", "参考レベル"));
         referenceLevel_->setReadOnly(true);
         label->setBuddy(referenceLevel_);
         g.grid->addWidget(label, 9, 0);
         g.grid->addWidget(referenceLevel_, 9, 1, 1, 2);
     }
     // The spectrum of the run, in a window of its own.
-    command14_ = makeCommand(groups[ConditionGroup::Results].box, "Command14", QStringLiteral("スペクトル表示"),
-                             QStringLiteral("スペクトル表示"));
+    command14_ = makeCommand(groups[ConditionGroup::Results].box, "Command14",
+                             QCoreApplication::translate("ConditionsScreen", "スペクトル表示"),
+                             QCoreApplication::translate("ConditionsScreen", "スペクトル表示"));
     groups[ConditionGroup::Results].grid->addWidget(command14_, 8, 1, 1, 2);
     right->addWidget(groups[ConditionGroup::Results].box);
     right->addWidget(groups[ConditionGroup::Caregivers].box);
@@ -283,21 +295,26 @@ void ConditionsScreen::buildControls() {
 
 QHBoxLayout* ConditionsScreen::buildHeading() {
     auto* heading = new QHBoxLayout;
-    QLabel* dateCaption = caption(this, QStringLiteral("Label51"), QStringLiteral("撮影日"));
+    QLabel* dateCaption =
+        caption(this, QStringLiteral("Label51"), QCoreApplication::translate("ConditionsScreen", "撮影日"));
     date_ = new QDateEdit(this);
-    nameControl(date_, QStringLiteral("DTPicker1"), QStringLiteral("撮影日"));
+    nameControl(date_, QStringLiteral("DTPicker1"),
+                QCoreApplication::translate("ConditionsScreen", "撮影日"));
     date_->setCalendarPopup(true);
     date_->setDisplayFormat(QLocale::system().dateFormat(QLocale::ShortFormat));
     dateCaption->setBuddy(date_);
     wAirLabel_ = caption(this, QStringLiteral("Label52"), QString());
-    command13_ = makeCommand(this, "Command13", QStringLiteral("DICOM読込"), QStringLiteral("DICOM読込"));
-    command13_->setToolTip(QStringLiteral("DICOM画像から撮影条件を読み込みます"));
+    command13_ = makeCommand(this, "Command13", QCoreApplication::translate("ConditionsScreen", "DICOM読込"),
+                             QCoreApplication::translate("ConditionsScreen", "DICOM読込"));
+    command13_->setToolTip(
+        QCoreApplication::translate("ConditionsScreen", "DICOM画像から撮影条件を読み込みます"));
     heading->addWidget(dateCaption);
     heading->addWidget(date_);
     heading->addWidget(command13_);
     heading->addSpacing(24);
     heading->addWidget(wAirLabel_);
-    heading->addWidget(caption(this, QStringLiteral("Label53"), QStringLiteral("として計算しています。")));
+    heading->addWidget(caption(this, QStringLiteral("Label53"),
+                               QCoreApplication::translate("ConditionsScreen", "として計算しています。")));
     heading->addStretch();
     heading->addWidget(productMark(this));
     return heading;
@@ -311,33 +328,43 @@ ConditionsScreen::GroupGrid ConditionsScreen::group(const char* name, const QStr
 
 // Where the exposure at 1 m comes from.
 ConditionsScreen::GroupGrid ConditionsScreen::buildExposureSourceGroup() {
-    GroupGrid g = group("Frame1", QStringLiteral("焦点から１ｍの距離の照射線量"));
-    option5_ = new QRadioButton(QStringLiteral("出力データを利用"), g.box);
+    GroupGrid g =
+        group("Frame1", QCoreApplication::translate("ConditionsScreen", "焦点から１ｍの距離の照射線量"));
+    option5_ = new QRadioButton(QCoreApplication::translate("ConditionsScreen", "出力データを利用"), g.box);
     nameControl(option5_, QStringLiteral("Option5"), option5_->text());
-    command12_ = makeCommand(g.box, "Command12", QStringLiteral("出力データ編集"), QStringLiteral("出力データ編集"));
+    command12_ =
+        makeCommand(g.box, "Command12", QCoreApplication::translate("ConditionsScreen", "出力データ編集"),
+                    QCoreApplication::translate("ConditionsScreen", "出力データ編集"));
     g.grid->addWidget(option5_, 0, 0);
     g.grid->addWidget(command12_, 0, 1, 1, 2);
-    outputDataName_ = addFieldRow(g.grid, 1, g.box, "Text24", QStringLiteral("出力データ名"), QString());
-    option4_ = new QRadioButton(QStringLiteral("実測値を直接入力"), g.box);
+    outputDataName_ = addFieldRow(g.grid, 1, g.box, "Text24",
+                                  QCoreApplication::translate("ConditionsScreen", "出力データ名"), QString());
+    option4_ = new QRadioButton(QCoreApplication::translate("ConditionsScreen", "実測値を直接入力"), g.box);
     nameControl(option4_, QStringLiteral("Option4"), option4_->text());
-    measured_ = makeField(g.box, "Text19", QStringLiteral("実測値"));
+    measured_ = makeField(g.box, "Text19", QCoreApplication::translate("ConditionsScreen", "実測値"));
     g.grid->addWidget(option4_, 2, 0);
     g.grid->addWidget(measured_, 2, 1);
-    g.grid->addWidget(caption(g.box, QStringLiteral("Label30"), QStringLiteral("照射線量 at １ｍ")), 3, 0);
+    g.grid->addWidget(caption(g.box, QStringLiteral("Label30"),
+                              QCoreApplication::translate("ConditionsScreen", "照射線量 at １ｍ")),
+                      3, 0);
     g.grid->addWidget(caption(g.box, QStringLiteral("Label31"), QStringLiteral("C/kg")), 3, 1);
     return g;
 }
 
 // Conditions (1): X-ray unit and filtration.
 ConditionsScreen::GroupGrid ConditionsScreen::buildUnitGroup() {
-    GroupGrid g = group("Frame2", QStringLiteral("照射条件 (１)"));
-    xrayUnit_ = addFieldRow(g.grid, 0, g.box, "Text29", QStringLiteral("撮影装置名"), QString());
+    GroupGrid g = group("Frame2", QCoreApplication::translate("ConditionsScreen", "照射条件 (１)"));
+    xrayUnit_ = addFieldRow(g.grid, 0, g.box, "Text29",
+                            QCoreApplication::translate("ConditionsScreen", "撮影装置名"), QString());
     xrayUnit_->setMinimumWidth(180);
-    g.grid->addWidget(caption(g.box, QStringLiteral("Label20"), QStringLiteral(" フード・カバー（PMMA ）")), 5, 0);
+    g.grid->addWidget(caption(g.box, QStringLiteral("Label20"),
+                              QCoreApplication::translate("ConditionsScreen", " フード・カバー（PMMA ）")),
+                      5, 0);
     auto* hoodRow = new QHBoxLayout;
     hoodRow->addWidget(caption(g.box, QStringLiteral("Label21"), QStringLiteral("6")));
     hoodRow->addWidget(caption(g.box, QStringLiteral("Label22"), QStringLiteral("mm")));
-    hoodRow->addWidget(caption(g.box, QStringLiteral("Label23"), QStringLiteral("(固定値)")));
+    hoodRow->addWidget(caption(g.box, QStringLiteral("Label23"),
+                               QCoreApplication::translate("ConditionsScreen", "(固定値)")));
     hoodRow->addStretch();
     g.grid->addLayout(hoodRow, 5, 1, 1, 2);
     return g;
@@ -345,7 +372,7 @@ ConditionsScreen::GroupGrid ConditionsScreen::buildUnitGroup() {
 
 // Conditions (2): body part, exposure, distances and field size.
 ConditionsScreen::GroupGrid ConditionsScreen::buildGeometryGroup() {
-    GroupGrid g = group("Frame3", QStringLiteral("照射条件 (２)"));
+    GroupGrid g = group("Frame3", QCoreApplication::translate("ConditionsScreen", "照射条件 (２)"));
     auto addCombo = [&](const char* name, const QString& text, int row) {
         QLabel* label = caption(g.box, QStringLiteral("Caption") + QString::fromLatin1(name), text);
         auto* combo = new QComboBox(g.box);
@@ -357,25 +384,31 @@ ConditionsScreen::GroupGrid ConditionsScreen::buildGeometryGroup() {
         g.grid->addWidget(combo, row, 1);
         return combo;
     };
-    combo2_ = addCombo("Combo2", QStringLiteral("   照射部位"), 0);
-    combo1_ = addCombo("Combo1", QStringLiteral(" 受像器面での照射野サイズ"), 6);
+    combo2_ = addCombo("Combo2", QCoreApplication::translate("ConditionsScreen", "   照射部位"), 0);
+    combo1_ =
+        addCombo("Combo1", QCoreApplication::translate("ConditionsScreen", " 受像器面での照射野サイズ"), 6);
     combo1_->addItems(fieldSizeListEntries());
     return g;
 }
 
 ConditionsScreen::GroupGrid ConditionsScreen::buildCaregiverGroup() {
-    GroupGrid g = group("Frame5", QStringLiteral("介助者の被ばく線量"));
-    command3_ = makeCommand(g.box, "Command3", QStringLiteral("周辺線量"), QStringLiteral("周辺線量"));
-    command4_ = makeCommand(g.box, "Command4", QStringLiteral("計算する"), QStringLiteral("計算する"));
+    GroupGrid g = group("Frame5", QCoreApplication::translate("ConditionsScreen", "介助者の被ばく線量"));
+    command3_ = makeCommand(g.box, "Command3", QCoreApplication::translate("ConditionsScreen", "周辺線量"),
+                            QCoreApplication::translate("ConditionsScreen", "周辺線量"));
+    command4_ = makeCommand(g.box, "Command4", QCoreApplication::translate("ConditionsScreen", "計算する"),
+                            QCoreApplication::translate("ConditionsScreen", "計算する"));
     command4_->setIcon(svgIcon(QStringLiteral(":/tamso/calc.svg"), QSize(24, 24)));
     command4_->setIconSize(QSize(24, 24));
     command4_->setToolTip(QStringLiteral(" Go ! "));
-    command5_ = makeCommand(g.box, "Command5", QStringLiteral("周辺線量の実測データ編集"),
-                            QStringLiteral("周辺線量の実測データ編集"));
+    command5_ = makeCommand(g.box, "Command5",
+                            QCoreApplication::translate("ConditionsScreen", "周辺線量の実測データ編集"),
+                            QCoreApplication::translate("ConditionsScreen", "周辺線量の実測データ編集"));
     g.grid->addWidget(command3_, 0, 0);
     g.grid->addWidget(command4_, 0, 1);
     g.grid->addWidget(command5_, 1, 0, 1, 3);
-    g.grid->addWidget(caption(g.box, QStringLiteral("Label40"), QStringLiteral("周辺線量当量")), 2, 0);
+    g.grid->addWidget(caption(g.box, QStringLiteral("Label40"),
+                              QCoreApplication::translate("ConditionsScreen", "周辺線量当量")),
+                      2, 0);
     // "     Sv/exposure" with a separate "μ" laid over its blank start.
     auto* unit = new QWidget(g.box);
     nameControl(unit, QStringLiteral("UnitCaregiver"), QStringLiteral("μSv/exposure"));
@@ -393,10 +426,11 @@ ConditionsScreen::GroupGrid ConditionsScreen::buildCaregiverGroup() {
 // The report command, " bye bye " and the four decorative pictures.
 QHBoxLayout* ConditionsScreen::buildLeavingRow() {
     auto* row = new QHBoxLayout;
-    command6_ = makeCommand(this, "Command6", QString(), QStringLiteral("報告書へ"));
+    command6_ =
+        makeCommand(this, "Command6", QString(), QCoreApplication::translate("ConditionsScreen", "報告書へ"));
     command6_->setIcon(svgIcon(QStringLiteral(":/tamso/report.svg"), QSize(40, 60)));
     command6_->setIconSize(QSize(40, 60));
-    command6_->setToolTip(QStringLiteral("報告書へ"));
+    command6_->setToolTip(QCoreApplication::translate("ConditionsScreen", "報告書へ"));
     command6_->setMinimumSize(64, 84);
     command1_ = makeCommand(this, "Command1", QString(), QStringLiteral(" bye bye "));
     command1_->setIcon(svgIcon(QStringLiteral(":/tamso/bye.svg"), QSize(24, 24)));
@@ -407,10 +441,11 @@ QHBoxLayout* ConditionsScreen::buildLeavingRow() {
         const char* name;
         const char* resource;
         QString caption;
-    } pictures[] = {{"Image1", ":/tamso/deco-tube.svg", QStringLiteral("Ｘ線管")},
-                    {"Image2", ":/tamso/deco-incubator.svg", QStringLiteral("保育器")},
-                    {"Image3", ":/tamso/deco-infant.svg", QStringLiteral("患児")},
-                    {"Image4", ":/tamso/deco-dosimeter.svg", QStringLiteral("線量計")}};
+    } pictures[] = {
+        {"Image1", ":/tamso/deco-tube.svg", QCoreApplication::translate("ConditionsScreen", "Ｘ線管")},
+        {"Image2", ":/tamso/deco-incubator.svg", QCoreApplication::translate("ConditionsScreen", "保育器")},
+        {"Image3", ":/tamso/deco-infant.svg", QCoreApplication::translate("ConditionsScreen", "患児")},
+        {"Image4", ":/tamso/deco-dosimeter.svg", QCoreApplication::translate("ConditionsScreen", "線量計")}};
     for (const auto& picture : pictures) {
         auto* image = new QLabel(this);
         nameControl(image, QString::fromLatin1(picture.name), picture.caption);
@@ -709,7 +744,7 @@ void ConditionsScreen::runCalculation() {
         for (QPushButton* b : {command3_, command4_, command6_, command14_})
             b->setEnabled(false);
         emit resultsCleared();
-        MessageBox::warning(this, qs(status.message()));
+        MessageBox::warning(this, coreText(status.message()));
         return;
     }
     recordRunInputs();
@@ -741,7 +776,7 @@ void ConditionsScreen::runCaregiverEstimate() {
                             engine::ResultField::CaregiverDose3USv})
             resultField(result)->clear();
         command6_->setEnabled(false);
-        MessageBox::warning(this, qs(status.message()));
+        MessageBox::warning(this, coreText(status.message()));
         return;
     }
     command6_->setEnabled(true);
@@ -828,7 +863,7 @@ void ConditionsScreen::importDicomFile(const QString& path) {
     if (reading.kind == dicom::FileKind::DicomDir) {
         const auto listed = dicom::dicomDirImages(file);
         if (!listed.ok()) {
-            MessageBox::warning(this, qs(listed.error().message));
+            MessageBox::warning(this, coreText(listed.error().message));
             return;
         }
         std::vector<dicom::ImageExposure> radiographs;
@@ -842,8 +877,10 @@ void ConditionsScreen::importDicomFile(const QString& path) {
             radiographs.push_back(std::move(r.exposure));
         }
         if (radiographs.empty()) {
-            MessageBox::warning(this, qs(textio::fileNameUtf8(file)) +
-                                          QStringLiteral(" には一般撮影（CR・DX）の画像がありません。"));
+            MessageBox::warning(
+                this, qs(textio::fileNameUtf8(file)) +
+                          QCoreApplication::translate("ConditionsScreen",
+                                                      " には一般撮影（CR・DX）の画像がありません。"));
             return;
         }
         int chosen = 0;
@@ -887,7 +924,7 @@ void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image) {
                 mirrorIntoState(input);
                 markFromDicom(input.edit, number.value.source);
             } else {
-                lacking(input.spec->caption.trimmed(), number.value.problem);
+                lacking(shownText(input.spec->caption).trimmed(), number.value.problem);
             }
         }
     }
@@ -899,35 +936,37 @@ void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image) {
         combo2_->setEditText(text);
         markFromDicom(combo2_, bodyPart.source);
     } else {
-        lacking(QStringLiteral("照射部位"), image.bodyPartProblem.empty()
-                                                ? bodyPart.problem
-                                                : bodyPart.problem + "、" + image.bodyPartProblem);
+        lacking(QCoreApplication::translate("ConditionsScreen", "照射部位"),
+                image.bodyPartProblem.empty() ? bodyPart.problem
+                                              : bodyPart.problem + "、" + image.bodyPartProblem);
     }
     if (image.examDate.has()) {
         const dicom::CalendarDate& d = *image.examDate.value;
         date_->setDate(QDate(d.year, d.month, d.day));
         markFromDicom(date_, image.examDate.source);
     } else {
-        lacking(QStringLiteral("撮影日"), image.examDate.problem);
+        lacking(QCoreApplication::translate("ConditionsScreen", "撮影日"), image.examDate.problem);
     }
     fillingFromDicom_ = false;
     if (image.patientId.has())
         dicomPatientId_ = qs(*image.patientId.value);
     else
-        lacking(QStringLiteral("患者ID"), image.patientId.problem);
+        lacking(QCoreApplication::translate("ConditionsScreen", "患者ID"), image.patientId.problem);
     if (image.patientName.has())
         dicomPatientName_ = qs(*image.patientName.value);
     else
-        lacking(QStringLiteral("氏名"), image.patientName.problem);
+        lacking(QCoreApplication::translate("ConditionsScreen", "氏名"), image.patientName.problem);
     if (!missing.isEmpty())
-        MessageBox::warning(this, QStringLiteral("DICOM画像に次の項目がないため、元のままです。\n") +
+        MessageBox::warning(this, QCoreApplication::translate(
+                                      "ConditionsScreen", "DICOM画像に次の項目がないため、元のままです。\n") +
                                       missing.join(QLatin1Char('\n')));
 }
 
 void ConditionsScreen::markFromDicom(QWidget* control, const std::string& source) {
     dicomMarked_.insert(control);
     control->setProperty("filledFromDicom", true);
-    control->setToolTip(QStringLiteral("DICOMから入力（%1）").arg(qs(source)));
+    control->setToolTip(
+        QCoreApplication::translate("ConditionsScreen", "DICOMから入力（%1）").arg(qs(source)));
     control->setStyleSheet(QStringLiteral("%1 { background-color: #fff3bf; }")
                                .arg(QLatin1String(control->metaObject()->className())));
 }
@@ -993,7 +1032,8 @@ void ConditionsScreen::showReferenceLevel() {
     referenceLevel_->setText(comparison ? referenceLevelText(*comparison) : QString());
     referenceLevel_->setStyleSheet(comparison && comparison->above ? QStringLiteral("color: #d00000; font-weight: bold;")
                                                                    : QString());
-    referenceLevel_->setAccessibleName(QStringLiteral("参考レベル ") + referenceLevel_->text());
+    referenceLevel_->setAccessibleName(QCoreApplication::translate("ConditionsScreen", "参考レベル ") +
+                                       referenceLevel_->text());
 }
 
 SpectrumData ConditionsScreen::spectrum() const {

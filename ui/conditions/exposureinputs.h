@@ -50,6 +50,10 @@ struct ResultOutput {
 };
 
 const std::vector<ResultOutput>& resultOutputs();
+// A caption or unit of these tables as the user reads it: the tables hold the Japanese source
+// texts, shown translated where a translation is installed.
+QString shownText(const QString& source);
+
 // "Text13" for engine::ResultField::Hvl1MmAl.
 const char* resultObjectName(engine::ResultField result);
 

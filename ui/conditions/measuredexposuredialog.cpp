@@ -5,6 +5,7 @@
 #include "ui/kit/uiutil.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -36,26 +37,34 @@ double MeasuredExposureDialog::toCoulombPerKg(double reading, int unitOption, do
 
 MeasuredExposureDialog::MeasuredExposureDialog(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("Form9"));
-    setWindowTitle(QStringLiteral("実測値入力"));
+    setWindowTitle(QCoreApplication::translate("MeasuredExposureDialog", "実測値入力"));
     setFont(QFont(gothicFontFamily(), 10));
 
     auto* layout = new QVBoxLayout(this);
-    auto* heading = makeLabel(this, QStringLiteral("Label1"), QStringLiteral("焦点から１ｍの距離の照射線量"));
+    auto* heading =
+        makeLabel(this, QStringLiteral("Label1"),
+                  QCoreApplication::translate("MeasuredExposureDialog", "焦点から１ｍの距離の照射線量"));
     QFont headingFont = heading->font();
     headingFont.setBold(true);
     headingFont.setPointSize(11);
     heading->setFont(headingFont);
     layout->addWidget(heading);
-    layout->addWidget(makeLabel(this, QStringLiteral("Label6"), QStringLiteral("( フード・カバー無しで測定 )")));
+    layout->addWidget(
+        makeLabel(this, QStringLiteral("Label6"),
+                  QCoreApplication::translate("MeasuredExposureDialog", "( フード・カバー無しで測定 )")));
 
-    auto* frame = new QGroupBox(QStringLiteral("入力単位"), this);
-    nameControl(frame, QStringLiteral("Frame1"), QStringLiteral("入力単位"));
+    auto* frame = new QGroupBox(QCoreApplication::translate("MeasuredExposureDialog", "入力単位"), this);
+    nameControl(frame, QStringLiteral("Frame1"),
+                QCoreApplication::translate("MeasuredExposureDialog", "入力単位"));
     auto* frameLayout = new QVBoxLayout(frame);
-    optionCkg_ = new QRadioButton(QStringLiteral("照射線量 [ C/kg ]"), frame);
+    optionCkg_ =
+        new QRadioButton(QCoreApplication::translate("MeasuredExposureDialog", "照射線量 [ C/kg ]"), frame);
     nameControl(optionCkg_, QStringLiteral("Option1"), optionCkg_->text());
-    optionR_ = new QRadioButton(QStringLiteral("照射線量   [ R ]"), frame);
+    optionR_ =
+        new QRadioButton(QCoreApplication::translate("MeasuredExposureDialog", "照射線量   [ R ]"), frame);
     nameControl(optionR_, QStringLiteral("Option2"), optionR_->text());
-    optionGy_ = new QRadioButton(QStringLiteral("空気カーマ [ Gy ]"), frame);
+    optionGy_ =
+        new QRadioButton(QCoreApplication::translate("MeasuredExposureDialog", "空気カーマ [ Gy ]"), frame);
     nameControl(optionGy_, QStringLiteral("Option3"), optionGy_->text());
     optionCkg_->setChecked(true);
     frameLayout->addWidget(optionCkg_);
@@ -64,12 +73,15 @@ MeasuredExposureDialog::MeasuredExposureDialog(QWidget* parent) : QWidget(parent
     layout->addWidget(frame);
 
     reading_ = new QLineEdit(this);
-    nameControl(reading_, QStringLiteral("Text1"), QStringLiteral("照射線量の実測値"));
+    nameControl(reading_, QStringLiteral("Text1"),
+                QCoreApplication::translate("MeasuredExposureDialog", "照射線量の実測値"));
     reading_->installEventFilter(this);
     layout->addWidget(reading_);
 
     auto* examples = new QHBoxLayout;
-    examples->addWidget(makeLabel(this, QStringLiteral("Label4"), QStringLiteral("入力例")), 0, Qt::AlignTop);
+    examples->addWidget(makeLabel(this, QStringLiteral("Label4"),
+                                  QCoreApplication::translate("MeasuredExposureDialog", "入力例")),
+                        0, Qt::AlignTop);
     auto* exampleColumn = new QVBoxLayout;
     const QString red = QStringLiteral("color: #d00000;");
     for (const auto& [name, text] : {std::pair{QStringLiteral("Label2"), QStringLiteral("2.58E-4")},
@@ -88,7 +100,7 @@ MeasuredExposureDialog::MeasuredExposureDialog(QWidget* parent) : QWidget(parent
     nameControl(ok_, QStringLiteral("Command1"), QStringLiteral("OK"));
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     nameControl(cancel, QStringLiteral("Command2"), QStringLiteral("Cancel"));
-    cancel->setToolTip(QStringLiteral(" やめます "));
+    cancel->setToolTip(QCoreApplication::translate("MeasuredExposureDialog", " やめます "));
     // Enter presses the focused button (the reading's Enter only moves the focus to OK).
     ok_->setAutoDefault(true);
     cancel->setAutoDefault(true);

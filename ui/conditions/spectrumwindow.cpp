@@ -4,6 +4,7 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -13,21 +14,22 @@ namespace tamso::ui {
 
 SpectrumWindow::SpectrumWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("FormSpectrum"));
-    setWindowTitle(QStringLiteral("Ｘ線スペクトル"));
+    setWindowTitle(QCoreApplication::translate("SpectrumWindow", "Ｘ線スペクトル"));
     setAccessibleName(windowTitle());
     setAccessibleDescription(objectName());
     setFont(QFont(gothicFontFamily(), 10));
     resize(820, 480);
 
     view_ = new QChartView(this);
-    nameControl(view_, QStringLiteral("Chart1"), QStringLiteral("Ｘ線スペクトル"));
+    nameControl(view_, QStringLiteral("Chart1"),
+                QCoreApplication::translate("SpectrumWindow", "Ｘ線スペクトル"));
     view_->setRenderHint(QPainter::Antialiasing);
     view_->setMinimumSize(560, 380);
     figures_ = new QLabel(this);
-    nameControl(figures_, QStringLiteral("Label1"), QStringLiteral("線質"));
+    nameControl(figures_, QStringLiteral("Label1"), QCoreApplication::translate("SpectrumWindow", "線質"));
     figures_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    auto* close = new QPushButton(QStringLiteral("閉じる"), this);
-    nameControl(close, QStringLiteral("Command1"), QStringLiteral("閉じる"));
+    auto* close = new QPushButton(QCoreApplication::translate("SpectrumWindow", "閉じる"), this);
+    nameControl(close, QStringLiteral("Command1"), QCoreApplication::translate("SpectrumWindow", "閉じる"));
     connect(close, &QPushButton::clicked, this, &QWidget::hide);
 
     auto* side = new QVBoxLayout;

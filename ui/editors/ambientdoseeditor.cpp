@@ -8,6 +8,7 @@
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -34,7 +35,8 @@ int columnLeft(int voltage, int position) {
 }
 
 const char* const kVoltageCaptions[] = {"", "50 kV", "60 kV"};
-const char* const kPositionCaptions[] = {"", "+ 30 cm", "クベース天井高", "- 30 cm"};
+const char* const kPositionCaptions[] = {"", "+ 30 cm",
+                                         QT_TRANSLATE_NOOP("AmbientDoseEditor", "クベース天井高"), "- 30 cm"};
 const int kRowKeys[] = {0, 70, 80, 90, 100, 110, 120};
 
 } // namespace
@@ -46,24 +48,34 @@ AmbientDoseEditor::Cell AmbientDoseEditor::cellOfField(int n) {
 AmbientDoseEditor::AmbientDoseEditor(QWidget* parent) : QWidget(parent, Qt::Window) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("Form3"));
-    setWindowTitle(QStringLiteral("周辺線量実測値データ編集"));
+    setWindowTitle(QCoreApplication::translate("AmbientDoseEditor", "周辺線量実測値データ編集"));
     setAccessibleName(windowTitle());
     setAccessibleDescription(objectName());
     setFixedSize(twips(9120), twips(5160));
 
     int labelNumber = 0;
     auto nextLabel = [&labelNumber] { return QStringLiteral("Label%1").arg(++labelNumber); };
-    alignedLabel(this, nextLabel(), QStringLiteral("線束中心から側方へ30cmの位置における"), 240, 120, 5040);
-    alignedLabel(this, nextLabel(), QStringLiteral("1 mAs 当たりの 周辺線量当量"), 240, 400, 5040);
-    alignedLabel(this, nextLabel(), QStringLiteral("使用する最大の照射野（安全側評価のため）"), 240, 680, 5040);
-    alignedLabel(this, nextLabel(), QStringLiteral("水ファントム厚　10 cm"), 5520, 400, 3360);
-    alignedLabel(this, nextLabel(), QStringLiteral("1 cm 線量当量 (μSv/mAs)"), 5520, 680, 3360);
+    alignedLabel(this, nextLabel(),
+                 QCoreApplication::translate("AmbientDoseEditor", "線束中心から側方へ30cmの位置における"),
+                 240, 120, 5040);
+    alignedLabel(this, nextLabel(),
+                 QCoreApplication::translate("AmbientDoseEditor", "1 mAs 当たりの 周辺線量当量"), 240, 400,
+                 5040);
+    alignedLabel(this, nextLabel(),
+                 QCoreApplication::translate("AmbientDoseEditor", "使用する最大の照射野（安全側評価のため）"),
+                 240, 680, 5040);
+    alignedLabel(this, nextLabel(), QCoreApplication::translate("AmbientDoseEditor", "水ファントム厚　10 cm"),
+                 5520, 400, 3360);
+    alignedLabel(this, nextLabel(),
+                 QCoreApplication::translate("AmbientDoseEditor", "1 cm 線量当量 (μSv/mAs)"), 5520, 680,
+                 3360);
     for (int j = 1; j <= 2; ++j) {
         alignedLabel(this, nextLabel(), QString::fromUtf8(kVoltageCaptions[j]), columnLeft(j, 1), 1080,
                  3 * kColumnWidth, Qt::AlignCenter);
         for (int k = 1; k <= 3; ++k)
-            alignedLabel(this, nextLabel(), QString::fromUtf8(kPositionCaptions[k]), columnLeft(j, k), 1380,
-                     kColumnWidth, Qt::AlignCenter);
+            alignedLabel(this, nextLabel(),
+                         QCoreApplication::translate("AmbientDoseEditor", kPositionCaptions[k]),
+                         columnLeft(j, k), 1380, kColumnWidth, Qt::AlignCenter);
     }
     alignedLabel(this, nextLabel(), QStringLiteral("FDD"), 240, 1380, 1095);
     for (int i = 1; i <= engine::kAmbientRows; ++i)
@@ -73,11 +85,12 @@ AmbientDoseEditor::AmbientDoseEditor(QWidget* parent) : QWidget(parent, Qt::Wind
     for (int n = 1; n <= kFieldCount; ++n) {
         const Cell cell = cellOfField(n);
         auto* field = new QLineEdit(this);
-        nameControl(field, QStringLiteral("Text%1").arg(n),
-                    QStringLiteral("%1 %2 FDD %3 cm")
-                        .arg(QString::fromUtf8(kVoltageCaptions[cell.voltage]),
-                             QString::fromUtf8(kPositionCaptions[cell.position]))
-                        .arg(kRowKeys[cell.row]));
+        nameControl(
+            field, QStringLiteral("Text%1").arg(n),
+            QStringLiteral("%1 %2 FDD %3 cm")
+                .arg(QString::fromUtf8(kVoltageCaptions[cell.voltage]),
+                     QCoreApplication::translate("AmbientDoseEditor", kPositionCaptions[cell.position]))
+                .arg(kRowKeys[cell.row]));
         placeTwips(field, columnLeft(cell.voltage, cell.position) + 45, kRowTop + (cell.row - 1) * kRowStep,
                    kColumnWidth - 90, 375);
         fields_[n] = field;
@@ -139,11 +152,12 @@ bool AmbientDoseEditor::save() {
     const auto file =
         textio::fileInFolder(workingFolderPath(), refdata::kAmbientDoseFileName);
     if (auto failure = refdata::writeAmbientDoseFile(file, data); !failure.ok()) {
-        MessageBox::warning(this, QStringLiteral("周辺線量データを保存できませんでした。\n") +
-                                      qs(failure.message()));
+        MessageBox::warning(this, QCoreApplication::translate("AmbientDoseEditor",
+                                                              "周辺線量データを保存できませんでした。\n") +
+                                      coreText(failure.message()));
         return false;
     }
-    MessageBox::notice(this, QStringLiteral("新しいデータを保存しました"));
+    MessageBox::notice(this, QCoreApplication::translate("AmbientDoseEditor", "新しいデータを保存しました"));
     hide();
     return true;
 }

@@ -7,6 +7,7 @@
 #include "ui/kit/uiutil.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -17,18 +18,22 @@ namespace tamso::ui {
 BasicDataEditor::BasicDataEditor(QWidget* parent) : QWidget(parent, Qt::Window) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("Form6"));
-    setWindowTitle(QStringLiteral("TAMSO 基本データ"));
+    setWindowTitle(QCoreApplication::translate("BasicDataEditor", "TAMSO 基本データ"));
     setAccessibleName(windowTitle());
     setAccessibleDescription(objectName());
     setFixedSize(twips(5535), twips(3600));
 
     const int captionLeft = 240, fieldLeft = 1560, unitLeft = 2760;
     auto* label1 =
-        addLabel(this, QStringLiteral("Label1"), QStringLiteral("医療施設名"), captionLeft, 300, 1215, 255);
-    text6_ = addField(this, QStringLiteral("Text6"), QStringLiteral("医療施設名"), fieldLeft, 240, 3735);
+        addLabel(this, QStringLiteral("Label1"), QCoreApplication::translate("BasicDataEditor", "医療施設名"),
+                 captionLeft, 300, 1215, 255);
+    text6_ = addField(this, QStringLiteral("Text6"),
+                      QCoreApplication::translate("BasicDataEditor", "医療施設名"), fieldLeft, 240, 3735);
     auto* label2 =
-        addLabel(this, QStringLiteral("Label2"), QStringLiteral("撮影装置名"), captionLeft, 780, 1215, 255);
-    text1_ = addField(this, QStringLiteral("Text1"), QStringLiteral("撮影装置名"), fieldLeft, 720, 3735);
+        addLabel(this, QStringLiteral("Label2"), QCoreApplication::translate("BasicDataEditor", "撮影装置名"),
+                 captionLeft, 780, 1215, 255);
+    text1_ = addField(this, QStringLiteral("Text1"),
+                      QCoreApplication::translate("BasicDataEditor", "撮影装置名"), fieldLeft, 720, 3735);
     auto* label3 = addLabel(this, QStringLiteral("Label3"), QStringLiteral("Target angle"), captionLeft, 1260,
                             1215, 255);
     text2_ = addField(this, QStringLiteral("Text2"), QStringLiteral("Target angle (degree)"), fieldLeft, 1200,
@@ -56,8 +61,9 @@ BasicDataEditor::BasicDataEditor(QWidget* parent) : QWidget(parent, Qt::Window) 
     nameControl(command2_, QStringLiteral("Command2"), QStringLiteral("Cancel"));
     placeTwips(command2_, 3000, 2880, 1215, 495);
     // The site's diagnostic reference levels are basic data too; their editor opens beside this one.
-    command3_ = new QPushButton(QStringLiteral("参考レベル"), this);
-    nameControl(command3_, QStringLiteral("Command3"), QStringLiteral("参考レベル"));
+    command3_ = new QPushButton(QCoreApplication::translate("BasicDataEditor", "参考レベル"), this);
+    nameControl(command3_, QStringLiteral("Command3"),
+                QCoreApplication::translate("BasicDataEditor", "参考レベル"));
     placeTwips(command3_, 240, 2880, 1215, 495);
     connect(command1_, &QPushButton::clicked, this, [this] { save(); });
     connect(command2_, &QPushButton::clicked, this, [this] { cancel(); });
@@ -76,7 +82,8 @@ bool BasicDataEditor::open() {
     auto data = refdata::readBasicDataFile(workingFolderPath());
     if (!data.ok()) {
         MessageBox::warning(isVisible() ? this : QApplication::activeWindow(),
-                            QStringLiteral("基本データを読み込めません。\n") + qs(data.error().message));
+                            QCoreApplication::translate("BasicDataEditor", "基本データを読み込めません。\n") +
+                                coreText(data.error().message));
         return false;
     }
     // Opening re-reads the file: a W value saved since the last opening is in effect from here.
@@ -108,12 +115,13 @@ bool BasicDataEditor::save() {
     data.hospitalName = utf8(text6_->text());
     if (auto failure = refdata::writeBasicDataFile(workingFolderPath(), data); !failure.ok()) {
         // Nothing is lost: the old file stays as it was and the editor keeps what was typed.
-        MessageBox::warning(this,
-                            QStringLiteral("基本データを保存できませんでした。\n") + qs(failure.message()));
+        MessageBox::warning(
+            this, QCoreApplication::translate("BasicDataEditor", "基本データを保存できませんでした。\n") +
+                      coreText(failure.message()));
         return false;
     }
     emit hospitalNameSaved(text6_->text());
-    MessageBox::notice(this, QStringLiteral("基本データを保存しました。"));
+    MessageBox::notice(this, QCoreApplication::translate("BasicDataEditor", "基本データを保存しました。"));
     hide();
     return true;
 }

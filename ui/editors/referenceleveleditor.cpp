@@ -6,6 +6,7 @@
 #include "ui/kit/uiutil.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -17,9 +18,9 @@ namespace tamso::ui {
 
 namespace {
 
-const char* const kUsed = "比較に使用";
-const char* const kNoLevel = "比較しない（空欄）";
-const char* const kDocumentation = "参考（比較しない）";
+const char* const kUsed = QT_TRANSLATE_NOOP("ReferenceLevelEditor", "比較に使用");
+const char* const kNoLevel = QT_TRANSLATE_NOOP("ReferenceLevelEditor", "比較しない（空欄）");
+const char* const kDocumentation = QT_TRANSLATE_NOOP("ReferenceLevelEditor", "参考（比較しない）");
 
 QTableWidgetItem* fixedItem(const QString& text) {
     auto* item = new QTableWidgetItem(text);
@@ -32,24 +33,31 @@ QTableWidgetItem* fixedItem(const QString& text) {
 ReferenceLevelEditor::ReferenceLevelEditor(QWidget* parent) : QWidget(parent, Qt::Window) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("Form10"));
-    setWindowTitle(QStringLiteral("TAMSO 診断参考レベル"));
+    setWindowTitle(QCoreApplication::translate("ReferenceLevelEditor", "TAMSO 診断参考レベル"));
     setAccessibleName(windowTitle());
     setAccessibleDescription(objectName());
     setFixedSize(twips(10800), twips(6240));
 
-    addLabel(
-        this, QStringLiteral("Label1"),
-        QStringLiteral("撮影部位ごとの診断参考レベル（入射表面線量 mGy）。空欄の撮影部位とは比較しません。"),
-        240, 180, 10320);
+    addLabel(this, QStringLiteral("Label1"),
+             QCoreApplication::translate(
+                 "ReferenceLevelEditor",
+                 "撮影部位ごとの診断参考レベル（入射表面線量 mGy）。空欄の撮影部位とは比較しません。"),
+             240, 180, 10320);
     addLabel(this, QStringLiteral("Label2"),
-             QStringLiteral("同じ撮影部位の 2 行目以降は参考として保存し、比較には最初の行を使います。"), 240,
-             450, 10320);
+             QCoreApplication::translate(
+                 "ReferenceLevelEditor",
+                 "同じ撮影部位の 2 行目以降は参考として保存し、比較には最初の行を使います。"),
+             240, 450, 10320);
 
     grid1_ = new QTableWidget(0, ColumnCount, this);
-    nameControl(grid1_, QStringLiteral("Grid1"), QStringLiteral("診断参考レベルの表"));
+    nameControl(grid1_, QStringLiteral("Grid1"),
+                QCoreApplication::translate("ReferenceLevelEditor", "診断参考レベルの表"));
     placeTwips(grid1_, 240, 840, 10320, 4440);
-    grid1_->setHorizontalHeaderLabels({QStringLiteral("撮影部位"), QStringLiteral("参考レベル (mGy)"),
-                                       QStringLiteral("出典"), QStringLiteral("用途")});
+    grid1_->setHorizontalHeaderLabels(
+        {QCoreApplication::translate("ReferenceLevelEditor", "撮影部位"),
+         QCoreApplication::translate("ReferenceLevelEditor", "参考レベル (mGy)"),
+         QCoreApplication::translate("ReferenceLevelEditor", "出典"),
+         QCoreApplication::translate("ReferenceLevelEditor", "用途")});
     grid1_->setSelectionMode(QAbstractItemView::SingleSelection);
     grid1_->verticalHeader()->setVisible(false);
     grid1_->horizontalHeader()->setSectionResizeMode(SourceColumn, QHeaderView::Stretch);
@@ -81,9 +89,12 @@ bool ReferenceLevelEditor::open() {
     if (std::filesystem::status(file, ec).type() != std::filesystem::file_type::not_found) {
         auto read = refdata::readReferenceLevelFile(file);
         if (!read.ok()) {
-            MessageBox::warning(isVisible() ? this : QApplication::activeWindow(),
-                                QStringLiteral("参考レベルを読み込めません。\n") + qs(read.error().message) +
-                                    QStringLiteral("\nファイルを直すか削除してから開いて下さい。"));
+            MessageBox::warning(
+                isVisible() ? this : QApplication::activeWindow(),
+                QCoreApplication::translate("ReferenceLevelEditor", "参考レベルを読み込めません。\n") +
+                    coreText(read.error().message) +
+                    QCoreApplication::translate("ReferenceLevelEditor",
+                                                "\nファイルを直すか削除してから開いて下さい。"));
             return false;
         }
         table = std::move(*read);
@@ -121,9 +132,9 @@ void ReferenceLevelEditor::refreshUse() {
         const bool used = shown.isUsedRow(static_cast<size_t>(r));
         const bool hasLevel = !grid1_->item(r, LevelColumn)->text().trimmed().isEmpty();
         grid1_->item(r, UseColumn)
-            ->setText(QString::fromUtf8(!used      ? kDocumentation
-                                        : hasLevel ? kUsed
-                                                   : kNoLevel));
+            ->setText(QCoreApplication::translate("ReferenceLevelEditor", !used      ? kDocumentation
+                                                                          : hasLevel ? kUsed
+                                                                                     : kNoLevel));
         if (!used)
             for (int c = 0; c < ColumnCount; ++c)
                 grid1_->item(r, c)->setForeground(QColor(0x55, 0x55, 0x55));
@@ -141,10 +152,11 @@ bool ReferenceLevelEditor::save() {
             const std::optional<double> level = textio::parseNumber(utf8(levelText));
             if (!level || !(*level > 0)) {
                 grid1_->setCurrentCell(r, LevelColumn);
-                MessageBox::warning(
-                    this, QStringLiteral("撮影部位「%1」の参考レベル「%2」は 0 より大きい数値（mGy）で"
-                                         "入力して下さい。")
-                              .arg(qs(row.bodyPart), levelText));
+                MessageBox::warning(this, QCoreApplication::translate(
+                                              "ReferenceLevelEditor",
+                                              "撮影部位「%1」の参考レベル「%2」は 0 より大きい数値（mGy）で"
+                                              "入力して下さい。")
+                                              .arg(qs(row.bodyPart), levelText));
                 return false;
             }
             row.levelMGy = *level;
@@ -156,13 +168,15 @@ bool ReferenceLevelEditor::save() {
     }
     const auto file = textio::fileInFolder(workingFolderPath(), refdata::kReferenceLevelFileName);
     if (const Status written = refdata::writeReferenceLevelFile(file, table); !written.ok()) {
-        MessageBox::warning(this,
-                            QStringLiteral("参考レベルを保存できませんでした。\n") + qs(written.message()));
+        MessageBox::warning(this, QCoreApplication::translate("ReferenceLevelEditor",
+                                                              "参考レベルを保存できませんでした。\n") +
+                                      coreText(written.message()));
         return false;
     }
     refdata::ReferenceLevels = table;
     emit referenceLevelsChanged();
-    MessageBox::notice(this, QStringLiteral("参考レベルを保存しました。"));
+    MessageBox::notice(this,
+                       QCoreApplication::translate("ReferenceLevelEditor", "参考レベルを保存しました。"));
     hide();
     return true;
 }

@@ -8,6 +8,7 @@
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,26 +27,32 @@ const char* const kRowCaptions[] = {"", "40", "50", "60", "70", "80"};
 TubeOutputEditor::TubeOutputEditor(QWidget* parent) : QWidget(parent, Qt::Window) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("Form7"));
-    setWindowTitle(QStringLiteral("出力データ編集"));
+    setWindowTitle(QCoreApplication::translate("TubeOutputEditor", "出力データ編集"));
     setAccessibleName(windowTitle());
     setAccessibleDescription(objectName());
     setFixedSize(twips(5535), twips(6540));
 
-    addLabel(this, QStringLiteral("Label1"), QStringLiteral("フード・カバー無しの状態での"), 240, 120, 4935);
-    addLabel(this, QStringLiteral("Label2"), QStringLiteral("焦点から１ｍの距離における"), 240, 400, 4935);
-    addLabel(this, QStringLiteral("Label3"), QStringLiteral("単位mAs当たりの照射線量 [C/kg]"), 240, 680,
+    addLabel(this, QStringLiteral("Label1"),
+             QCoreApplication::translate("TubeOutputEditor", "フード・カバー無しの状態での"), 240, 120, 4935);
+    addLabel(this, QStringLiteral("Label2"),
+             QCoreApplication::translate("TubeOutputEditor", "焦点から１ｍの距離における"), 240, 400, 4935);
+    addLabel(this, QStringLiteral("Label3"),
+             QCoreApplication::translate("TubeOutputEditor", "単位mAs当たりの照射線量 [C/kg]"), 240, 680,
              4935);
     addLabel(this, QStringLiteral("Label4"), QStringLiteral("kV"), 600, 1080, 615);
-    addLabel(this, QStringLiteral("Label5"), QStringLiteral("照射線量"), 1560, 1080, 1335);
+    addLabel(this, QStringLiteral("Label5"), QCoreApplication::translate("TubeOutputEditor", "照射線量"),
+             1560, 1080, 1335);
     for (int r = 1; r <= engine::kTubeOutputRows; ++r) {
         const QString caption = QString::fromLatin1(kRowCaptions[r]);
         const int top = 1380 + (r - 1) * 420;
         auto* label = addLabel(this, QStringLiteral("Label%1").arg(5 + r), caption, 600, top + 60, 615);
         exposure_[r] = addField(this, QStringLiteral("Text%1").arg(r),
-                                caption + QStringLiteral(" kV 照射線量"), 1320, top, 1575);
+                                caption + QCoreApplication::translate("TubeOutputEditor", " kV 照射線量"),
+                                1320, top, 1575);
         label->setBuddy(exposure_[r]);
     }
-    addLabel(this, QStringLiteral("Label11"), QStringLiteral("測定時の固有を含む濾過 [mm]"), 240, 3540, 4935);
+    addLabel(this, QStringLiteral("Label11"),
+             QCoreApplication::translate("TubeOutputEditor", "測定時の固有を含む濾過 [mm]"), 240, 3540, 4935);
     auto* label12 = addLabel(this, QStringLiteral("Label12"), QStringLiteral("Aluminum"), 240, 3960, 1215);
     text37_ = addField(this, QStringLiteral("Text37"), QStringLiteral("Aluminum [mm]"), 1560, 3900, 1095);
     auto* label13 = addLabel(this, QStringLiteral("Label13"), QStringLiteral("Copper"), 240, 4380, 1215);
@@ -139,7 +146,9 @@ bool TubeOutputEditor::save() {
     const QString name = text43_->text();
     const std::filesystem::path file = textio::fileInFolder(workingFolderPath(), utf8(name));
     if (textio::canOpenForReading(file) &&
-        !MessageBox::askYesNo(this, QStringLiteral("この名前のファイルはすでに存在します。上書きしますか？")))
+        !MessageBox::askYesNo(
+            this, QCoreApplication::translate("TubeOutputEditor",
+                                              "この名前のファイルはすでに存在します。上書きしますか？")))
         return false;
 
     QString comment = text44_->text();
@@ -157,8 +166,9 @@ bool TubeOutputEditor::save() {
     data.refFilterCuMm = cuMm;
     if (auto failure = refdata::writeTubeOutputFile(file, data); !failure.ok()) {
         // The edited values stay in the state and in the fields; the old file is untouched.
-        MessageBox::warning(this,
-                            QStringLiteral("出力データを保存できませんでした。\n") + qs(failure.message()));
+        MessageBox::warning(
+            this, QCoreApplication::translate("TubeOutputEditor", "出力データを保存できませんでした。\n") +
+                      coreText(failure.message()));
         return false;
     }
 

@@ -1,5 +1,6 @@
 #include "ui/kit/uiutil.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFont>
 #include <QFontDatabase>
@@ -37,6 +38,10 @@ QLineEdit* addField(QWidget* parent, const QString& objectName, const QString& c
     nameControl(field, objectName, caption);
     placeTwips(field, left, top, width, height);
     return field;
+}
+
+QString coreText(const std::string& message) {
+    return QCoreApplication::translate("core", message.c_str());
 }
 
 QString timesFontFamily() { return QStringLiteral("Times New Roman"); }

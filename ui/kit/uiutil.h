@@ -31,6 +31,9 @@ QLineEdit* addField(QWidget* parent, const QString& objectName, const QString& c
 
 inline QString qs(const std::string& utf8) { return QString::fromStdString(utf8); }
 inline std::string utf8(const QString& text) { return text.toStdString(); }
+// A message of the core (textio, engine, refdata, records) as the user reads it: translated where
+// the installed translation knows the fixed text (context "core"), else the Japanese text as it is.
+QString coreText(const std::string& message);
 
 // Maps "Times New Roman", "MS ゴシック", "ＭＳ ゴシック" and "HG丸ｺﾞｼｯｸM-PRO" to fonts present on
 // this machine (IPAex Gothic where installed). Call once after the QApplication exists.

@@ -100,14 +100,15 @@ std::unique_ptr<QPrinter> askForPrinter(QWidget* parent) {
 DoseAuditWindow::DoseAuditWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("Form11"));
-    setWindowTitle(QStringLiteral("TAMSO 参考レベル監査"));
+    setWindowTitle(QCoreApplication::translate("DoseAuditWindow", "TAMSO 参考レベル監査"));
     setAccessibleName(windowTitle());
     setAccessibleDescription(objectName());
     setFixedSize(twips(13200), twips(9600));
 
-    addLabel(this, QStringLiteral("Label1"), QStringLiteral("期間"), 240, 240, 600);
-    check1_ = new QCheckBox(QStringLiteral("全期間"), this);
-    nameControl(check1_, QStringLiteral("Check1"), QStringLiteral("全期間"));
+    addLabel(this, QStringLiteral("Label1"), QCoreApplication::translate("DoseAuditWindow", "期間"), 240, 240,
+             600);
+    check1_ = new QCheckBox(QCoreApplication::translate("DoseAuditWindow", "全期間"), this);
+    nameControl(check1_, QStringLiteral("Check1"), QCoreApplication::translate("DoseAuditWindow", "全期間"));
     placeTwips(check1_, 840, 180, 1200, 375);
     check1_->setChecked(true);
     auto dateEdit = [this](const char* name, const QString& caption, int left, const QDate& date) {
@@ -119,17 +120,21 @@ DoseAuditWindow::DoseAuditWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
         return edit;
     };
     const QDate today = QDate::currentDate();
-    dateEdit1_ = dateEdit("DateEdit1", QStringLiteral("期間の初日"), 2160, QDate(today.year(), 1, 1));
+    dateEdit1_ = dateEdit("DateEdit1", QCoreApplication::translate("DoseAuditWindow", "期間の初日"), 2160,
+                          QDate(today.year(), 1, 1));
     addLabel(this, QStringLiteral("Label2"), QStringLiteral("～"), 4020, 240, 300)
         ->setAlignment(Qt::AlignCenter);
-    dateEdit2_ = dateEdit("DateEdit2", QStringLiteral("期間の最終日"), 4380, today);
-    command1_ = new QPushButton(QStringLiteral("集計"), this);
-    nameControl(command1_, QStringLiteral("Command1"), QStringLiteral("集計"));
+    dateEdit2_ =
+        dateEdit("DateEdit2", QCoreApplication::translate("DoseAuditWindow", "期間の最終日"), 4380, today);
+    command1_ = new QPushButton(QCoreApplication::translate("DoseAuditWindow", "集計"), this);
+    nameControl(command1_, QStringLiteral("Command1"),
+                QCoreApplication::translate("DoseAuditWindow", "集計"));
     placeTwips(command1_, 6420, 150, 1215, 435);
     label6_ = addLabel(this, QStringLiteral("Label6"), QString(), 7800, 240, 5160);
 
     grid1_ = new QTableWidget(0, static_cast<int>(records::auditTableHeadings().size()), this);
-    nameControl(grid1_, QStringLiteral("Grid1"), QStringLiteral("撮影部位ごとの集計"));
+    nameControl(grid1_, QStringLiteral("Grid1"),
+                QCoreApplication::translate("DoseAuditWindow", "撮影部位ごとの集計"));
     placeTwips(grid1_, 240, 720, 12720, 2760);
     QStringList headings;
     for (const std::string& heading : records::auditTableHeadings())
@@ -142,14 +147,16 @@ DoseAuditWindow::DoseAuditWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
     grid1_->horizontalHeader()->setStretchLastSection(true);
 
     chart1_ = new QChartView(new QChart, this);
-    nameControl(chart1_, QStringLiteral("Chart1"), QStringLiteral("撮影部位ごとの箱ひげ図と参考レベル"));
+    nameControl(chart1_, QStringLiteral("Chart1"),
+                QCoreApplication::translate("DoseAuditWindow", "撮影部位ごとの箱ひげ図と参考レベル"));
     placeTwips(chart1_, 240, 3600, 7800, 4560);
     chart1_->setRenderHint(QPainter::Antialiasing);
     QChart* chart = chart1_->chart();
-    chart->setTitle(QStringLiteral("入射表面線量の分布（箱: 25～75 パーセンタイル、線: 中央値）"));
+    chart->setTitle(QCoreApplication::translate(
+        "DoseAuditWindow", "入射表面線量の分布（箱: 25～75 パーセンタイル、線: 中央値）"));
     xAxis_ = new QBarCategoryAxis;
     yAxis_ = new QValueAxis;
-    yAxis_->setTitleText(QStringLiteral("入射表面線量 (mGy)"));
+    yAxis_->setTitleText(QCoreApplication::translate("DoseAuditWindow", "入射表面線量 (mGy)"));
     yAxis_->setLabelFormat(QStringLiteral("%.3f"));
     chart->addAxis(xAxis_, Qt::AlignBottom);
     chart->addAxis(yAxis_, Qt::AlignLeft);
@@ -167,10 +174,12 @@ DoseAuditWindow::DoseAuditWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
         axis->setTitleFont(printable(axis->titleFont()));
     }
 
-    addLabel(this, QStringLiteral("Label3"), QStringLiteral("集計から除いたもの・読めなかったもの"), 8160,
+    addLabel(this, QStringLiteral("Label3"),
+             QCoreApplication::translate("DoseAuditWindow", "集計から除いたもの・読めなかったもの"), 8160,
              3600, 4800);
     list1_ = new QListWidget(this);
-    nameControl(list1_, QStringLiteral("List1"), QStringLiteral("集計から除いたもの・読めなかったもの"));
+    nameControl(list1_, QStringLiteral("List1"),
+                QCoreApplication::translate("DoseAuditWindow", "集計から除いたもの・読めなかったもの"));
     placeTwips(list1_, 8160, 3900, 4800, 4260);
     list1_->setWordWrap(true);
 
@@ -183,9 +192,9 @@ DoseAuditWindow::DoseAuditWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
         placeTwips(b, left, 8880, 1335, 495);
         return b;
     };
-    command2_ = button("Command2", QStringLiteral("CSV 出力"), 7200);
-    command3_ = button("Command3", QStringLiteral("印刷"), 8640);
-    command4_ = button("Command4", QStringLiteral("PDF 出力"), 10080);
+    command2_ = button("Command2", QCoreApplication::translate("DoseAuditWindow", "CSV 出力"), 7200);
+    command3_ = button("Command3", QCoreApplication::translate("DoseAuditWindow", "印刷"), 8640);
+    command4_ = button("Command4", QCoreApplication::translate("DoseAuditWindow", "PDF 出力"), 10080);
     command5_ = new QPushButton(this);
     nameControl(command5_, QStringLiteral("Command5"), QStringLiteral("bye bye"));
     command5_->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
@@ -246,14 +255,15 @@ AuditPeriod DoseAuditWindow::period() const {
 bool DoseAuditWindow::runAudit() {
     const AuditPeriod chosen = period();
     if (chosen.from && chosen.to && chosen.from->key() > chosen.to->key()) {
-        MessageBox::warning(this, QStringLiteral("期間の初日が最終日より後になっています。"));
+        MessageBox::warning(
+            this, QCoreApplication::translate("DoseAuditWindow", "期間の初日が最終日より後になっています。"));
         return false;
     }
     const auto folder = workingFolderPath();
     const refdata::OptionalReferenceLevels levels = refdata::loadReferenceLevels(folder);
     auto audit = records::auditRecordFolder(folder, chosen, levels.table, refdata::readBodyPartList(folder));
     if (!audit.ok()) {
-        MessageBox::warning(this, qs(audit.error().message));
+        MessageBox::warning(this, coreText(audit.error().message));
         return false;
     }
     audit_ = std::move(*audit);
@@ -299,24 +309,28 @@ void DoseAuditWindow::showAudit() {
         }
     }
     QStringList summary;
-    summary << QStringLiteral("期間: ") + qs(records::auditPeriodText(auditPeriod_));
+    summary << QCoreApplication::translate("DoseAuditWindow", "期間: ") +
+                   qs(records::auditPeriodText(auditPeriod_));
     for (const std::string& line : records::auditSummaryLines(*audit_))
         summary << qs(line);
     label5_->setText(summary.join(QStringLiteral("　")));
     if (levelWarning_) {
-        label6_->setText(QStringLiteral("参考線量.dat を読めないため参考レベルとは比較しません"));
+        label6_->setText(QCoreApplication::translate(
+            "DoseAuditWindow", "参考線量.dat を読めないため参考レベルとは比較しません"));
         list1_->addItem(qs(*levelWarning_));
     } else if (!levelFilePresent_) {
-        label6_->setText(QStringLiteral("参考線量.dat がないため参考レベルとは比較しません"));
+        label6_->setText(QCoreApplication::translate("DoseAuditWindow",
+                                                     "参考線量.dat がないため参考レベルとは比較しません"));
     } else {
-        label6_->setText(QStringLiteral("参考レベル: 参考線量.dat（各撮影部位の最初の行）"));
+        label6_->setText(QCoreApplication::translate("DoseAuditWindow",
+                                                     "参考レベル: 参考線量.dat（各撮影部位の最初の行）"));
     }
     for (const records::AuditNote& note : audit_->notes)
         list1_->addItem(qs(records::auditNoteText(note)));
     for (int i = 0; i < list1_->count(); ++i)
         list1_->item(i)->setToolTip(list1_->item(i)->text());
     if (audit_->notes.empty() && !levelWarning_)
-        list1_->addItem(QStringLiteral("なし"));
+        list1_->addItem(QCoreApplication::translate("DoseAuditWindow", "なし"));
     fillChart();
 }
 
@@ -331,7 +345,7 @@ void DoseAuditWindow::fillChart() {
         return;
 
     auto* boxes = new QBoxPlotSeries;
-    boxes->setName(QStringLiteral("入射表面線量 (mGy)"));
+    boxes->setName(QCoreApplication::translate("DoseAuditWindow", "入射表面線量 (mGy)"));
     QStringList categories;
     double top = 0;
     for (const BodyPartAudit& part : audit_->bodyParts) {
@@ -357,7 +371,7 @@ void DoseAuditWindow::fillChart() {
         if (!part.levelMGy)
             continue;
         auto* line = new QLineSeries;
-        line->setName(QStringLiteral("参考レベル"));
+        line->setName(QCoreApplication::translate("DoseAuditWindow", "参考レベル"));
         line->append(i - 0.45, *part.levelMGy);
         line->append(i + 0.45, *part.levelMGy);
         QPen pen(kLevelLine);
@@ -379,10 +393,10 @@ void DoseAuditWindow::fillChart() {
 
 Status DoseAuditWindow::draw(QPagedPaintDevice& device) {
     if (!audit_)
-        return Error{"集計がまだありません。"};
+        return Error{QT_TRANSLATE_NOOP("core", "集計がまだありません。")};
     QPainter painter;
     if (!painter.begin(&device))
-        return Error{"印刷を始められませんでした。"};
+        return Error{QT_TRANSLATE_NOOP("core", "印刷を始められませんでした。")};
     const double dpi = device.logicalDpiY();
     const QRectF page = device.pageLayout().paintRectPixels(static_cast<int>(dpi));
     const QRectF area(0, 0, page.width(), page.height());
@@ -413,9 +427,11 @@ Status DoseAuditWindow::draw(QPagedPaintDevice& device) {
     };
 
     painter.setPen(Qt::black);
-    textLine(QStringLiteral("参考レベル監査（ICRP Publication 135: 施設の中央値を診断参考レベルと比較）"),
-             titleFont);
-    textLine(QStringLiteral("医療施設: %1　　期間: %2　　作成日: %3")
+    textLine(
+        QCoreApplication::translate(
+            "DoseAuditWindow", "参考レベル監査（ICRP Publication 135: 施設の中央値を診断参考レベルと比較）"),
+        titleFont);
+    textLine(QCoreApplication::translate("DoseAuditWindow", "医療施設: %1　　期間: %2　　作成日: %3")
                  .arg(qs(engine::Module1.hospitalName), qs(records::auditPeriodText(auditPeriod_)),
                       QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd"))),
              textFont);
@@ -453,7 +469,8 @@ Status DoseAuditWindow::draw(QPagedPaintDevice& device) {
     for (size_t r = 0; r < cells.size(); ++r)
         drawRow(cells[r], false, audit_->bodyParts[r].medianAboveLevel());
     if (cells.empty())
-        textLine(QStringLiteral("（期間内に線量のある記録はありません）"), textFont);
+        textLine(QCoreApplication::translate("DoseAuditWindow", "（期間内に線量のある記録はありません）"),
+                 textFont);
     y += mm(3);
 
     if (!audit_->bodyParts.empty()) {
@@ -473,7 +490,7 @@ Status DoseAuditWindow::draw(QPagedPaintDevice& device) {
     for (const records::AuditNote& note : audit_->notes)
         textLine(QStringLiteral("・") + qs(records::auditNoteText(note)), textFont);
     if (!painter.end())
-        return Error{"印刷を終えられませんでした。"};
+        return Error{QT_TRANSLATE_NOOP("core", "印刷を終えられませんでした。")};
     return {};
 }
 
@@ -487,8 +504,9 @@ bool DoseAuditWindow::exportCsv(const QString& path) {
     if (const Status written =
             records::writeDoseAuditCsv(std::filesystem::path(path.toStdU16String()), *audit_);
         !written.ok()) {
-        MessageBox::warning(this,
-                            QStringLiteral("CSV ファイルを保存できませんでした。\n") + qs(written.message()));
+        MessageBox::warning(
+            this, QCoreApplication::translate("DoseAuditWindow", "CSV ファイルを保存できませんでした。\n") +
+                      coreText(written.message()));
         return false;
     }
     return true;
@@ -515,8 +533,9 @@ bool DoseAuditWindow::exportPdf(const QString& path) {
                                                                     static_cast<size_t>(buffer.size())))
                          : drawn;
     if (!written.ok()) {
-        MessageBox::warning(this,
-                            QStringLiteral("PDF ファイルを保存できませんでした。\n") + qs(written.message()));
+        MessageBox::warning(
+            this, QCoreApplication::translate("DoseAuditWindow", "PDF ファイルを保存できませんでした。\n") +
+                      coreText(written.message()));
         return false;
     }
     return true;
@@ -529,7 +548,8 @@ void DoseAuditWindow::csvRequested() {
                           .arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))));
     const QString path = askFileName(this, suggested);
     if (!path.isEmpty() && exportCsv(path))
-        MessageBox::notice(this, QStringLiteral("CSV ファイルに保存しました。"));
+        MessageBox::notice(this,
+                           QCoreApplication::translate("DoseAuditWindow", "CSV ファイルに保存しました。"));
 }
 
 void DoseAuditWindow::pdfRequested() {
@@ -539,7 +559,8 @@ void DoseAuditWindow::pdfRequested() {
                           .arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))));
     const QString path = askFileName(this, suggested);
     if (!path.isEmpty() && exportPdf(path))
-        MessageBox::notice(this, QStringLiteral("PDF ファイルに保存しました。"));
+        MessageBox::notice(this,
+                           QCoreApplication::translate("DoseAuditWindow", "PDF ファイルに保存しました。"));
 }
 
 void DoseAuditWindow::printRequested() {
@@ -547,7 +568,7 @@ void DoseAuditWindow::printRequested() {
     if (!printer)
         return;
     if (const Status printed = print(*printer); !printed.ok())
-        MessageBox::warning(this, qs(printed.message()));
+        MessageBox::warning(this, coreText(printed.message()));
 }
 
 } // namespace tamso::ui

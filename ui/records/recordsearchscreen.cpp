@@ -7,6 +7,7 @@
 #include "ui/report/reportfields.h"
 #include "ui/kit/uiutil.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
@@ -77,41 +78,52 @@ QFont recordListFont() {
 
 RecordSearchScreen::RecordSearchScreen(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("Form5"));
-    setWindowTitle(QStringLiteral("TAMSO Ⅱ データ検索"));
+    setWindowTitle(QCoreApplication::translate("RecordSearchScreen", "TAMSO Ⅱ データ検索"));
     setFixedSize(twips(9480), twips(6720));
 
-    addLabel(this, QStringLiteral("Label1"), QStringLiteral("患者ファイル ( ID番号) 選択"), 240, 300, 3615,
+    addLabel(this, QStringLiteral("Label1"),
+             QCoreApplication::translate("RecordSearchScreen", "患者ファイル ( ID番号) 選択"), 240, 300, 3615,
              255);
     file1_ = new QListWidget(this);
-    nameControl(file1_, QStringLiteral("File1"), QStringLiteral("患者ファイル ( ID番号) 選択"));
+    nameControl(file1_, QStringLiteral("File1"),
+                QCoreApplication::translate("RecordSearchScreen", "患者ファイル ( ID番号) 選択"));
     placeTwips(file1_, 240, 600, 3615, 4365);
     file1_->setSelectionMode(QAbstractItemView::SingleSelection);
 
-    addLabel(this, QStringLiteral("Label2"), QStringLiteral("患者ID"), 240, 5100, 1155, 255);
+    addLabel(this, QStringLiteral("Label2"), QCoreApplication::translate("RecordSearchScreen", "患者ID"), 240,
+             5100, 1155, 255);
     text1_ = new QLineEdit(this);
-    nameControl(text1_, QStringLiteral("Text1"), QStringLiteral("患者ID"));
+    nameControl(text1_, QStringLiteral("Text1"), QCoreApplication::translate("RecordSearchScreen", "患者ID"));
     placeTwips(text1_, 1440, 5040, 2415, 375);
-    addLabel(this, QStringLiteral("Label3"), QStringLiteral("患者氏名"), 240, 5460, 1155, 255);
+    addLabel(this, QStringLiteral("Label3"), QCoreApplication::translate("RecordSearchScreen", "患者氏名"),
+             240, 5460, 1155, 255);
     text2_ = new QLineEdit(this);
-    nameControl(text2_, QStringLiteral("Text2"), QStringLiteral("患者氏名"));
+    nameControl(text2_, QStringLiteral("Text2"),
+                QCoreApplication::translate("RecordSearchScreen", "患者氏名"));
     placeTwips(text2_, 1440, 5400, 2415, 375);
 
     command2_ = new QPushButton(QStringLiteral("OK"), this);
-    nameControl(command2_, QStringLiteral("Command2"), QStringLiteral("OK（データ一覧）"));
+    nameControl(command2_, QStringLiteral("Command2"),
+                QCoreApplication::translate("RecordSearchScreen", "OK（データ一覧）"));
     placeTwips(command2_, 1200, 5880, 1695, 495);
 
     addLabel(this, QStringLiteral("Label4"), QStringLiteral("No."), 4080, 240, 480, 255);
-    addLabel(this, QStringLiteral("Label5"), QStringLiteral("撮影年月日"), 4560, 240, 1560, 255);
-    addLabel(this, QStringLiteral("Label6"), QStringLiteral("撮影部位"), 6120, 240, 1200, 255);
-    addLabel(this, QStringLiteral("Label7"), QStringLiteral("入射表面線量"), 7320, 240, 1815, 255);
+    addLabel(this, QStringLiteral("Label5"), QCoreApplication::translate("RecordSearchScreen", "撮影年月日"),
+             4560, 240, 1560, 255);
+    addLabel(this, QStringLiteral("Label6"), QCoreApplication::translate("RecordSearchScreen", "撮影部位"),
+             6120, 240, 1200, 255);
+    addLabel(this, QStringLiteral("Label7"),
+             QCoreApplication::translate("RecordSearchScreen", "入射表面線量"), 7320, 240, 1815, 255);
     list1_ = new QListWidget(this);
-    nameControl(list1_, QStringLiteral("List1"), QStringLiteral("データ一覧"));
+    nameControl(list1_, QStringLiteral("List1"),
+                QCoreApplication::translate("RecordSearchScreen", "データ一覧"));
     placeTwips(list1_, 4080, 600, 5055, 5235);
     list1_->setSelectionMode(QAbstractItemView::SingleSelection);
     list1_->setFont(recordListFont());
 
     command3_ = new QPushButton(QStringLiteral("OK"), this);
-    nameControl(command3_, QStringLiteral("Command3"), QStringLiteral("OK（報告書に表示）"));
+    nameControl(command3_, QStringLiteral("Command3"),
+                QCoreApplication::translate("RecordSearchScreen", "OK（報告書に表示）"));
     placeTwips(command3_, 5640, 5880, 1695, 495);
 
     command4_ = new QPushButton(QStringLiteral("線量履歴"), this);
@@ -204,7 +216,7 @@ void RecordSearchScreen::listRecords() {
     // Every file of the infant: the first file and its continuations, numbered on across them.
     auto history = records::loadPatientHistory(workingFolderPath(), utf8(chosenId_));
     if (!history.ok()) {
-        MessageBox::warning(this, qs(history.error().message));
+        MessageBox::warning(this, coreText(history.error().message));
         return;
     }
     if (history->records.empty()) { // the file went away since it was listed
@@ -255,12 +267,14 @@ ReportFields RecordSearchScreen::reportFieldsFor(const records::PatientHistory& 
 void RecordSearchScreen::showChosenRecord() {
     QListWidgetItem* row = list1_->currentItem();
     if (!row || !row->isSelected() || !listed_) {
-        MessageBox::warning(this, QStringLiteral("検索データ番号を選択して下さい。"));
+        MessageBox::warning(
+            this, QCoreApplication::translate("RecordSearchScreen", "検索データ番号を選択して下さい。"));
         return;
     }
     const int n = row->data(Qt::UserRole).toInt(); // the number the row begins with
     if (n < 1 || n > listed_->recordCount()) {
-        MessageBox::warning(this, QStringLiteral("検索データ番号を選択して下さい。"));
+        MessageBox::warning(
+            this, QCoreApplication::translate("RecordSearchScreen", "検索データ番号を選択して下さい。"));
         return;
     }
     emit recordChosen(reportFieldsFor(*listed_, n, listedId_));

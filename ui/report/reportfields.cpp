@@ -4,6 +4,8 @@
 #include "textio/numbertext.h"
 #include "ui/kit/uiutil.h"
 
+#include <QCoreApplication>
+
 namespace tamso::ui {
 
 QString doseWithUncertainty(const QString& dose, const QString& expandedUncertainty) {
@@ -11,11 +13,11 @@ QString doseWithUncertainty(const QString& dose, const QString& expandedUncertai
 }
 
 QString referenceLevelText(const refdata::LevelComparison& comparison) {
-    QString text = QStringLiteral("%1 mGy の %2 倍")
+    QString text = QCoreApplication::translate("ConditionsScreen", "%1 mGy の %2 倍")
                        .arg(qs(textio::formatNumber(comparison.levelMGy, "#0.000")),
                             qs(textio::formatNumber(comparison.ratio, "#0.00")));
     if (comparison.above)
-        text += QStringLiteral("（参考レベル超過）");
+        text += QCoreApplication::translate("ConditionsScreen", "（参考レベル超過）");
     return text;
 }
 

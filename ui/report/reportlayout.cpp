@@ -3,6 +3,8 @@
 #include "engine/calculationstate.h"
 #include "ui/kit/uiutil.h"
 
+#include <QCoreApplication>
+
 namespace tamso::ui {
 
 BodyPartMark bodyPartMark(const QString& bodyPart) {
@@ -54,20 +56,24 @@ void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f) {
     c.box(15, 28, 100, 43, black);
     c.setFontSize(printer ? 14 : 10);
     text(20, 30, QStringLiteral("ID No.: ") + f.id);
-    text(20, 37, QStringLiteral("氏名 : ") + f.name);
+    text(20, 37, QCoreApplication::translate("ReportLayout", "氏名 : ") + f.name);
 
     // Exposure conditions.
     c.box(15, 45, 100, 109, black);
     const QString rows[9][2] = {
-        {QStringLiteral("撮影日"), QStringLiteral(": ") + f.examDate},
-        {QStringLiteral("撮影担当"), QStringLiteral(": ") + f.technologist},
-        {QStringLiteral("撮影装置"), QStringLiteral(": ") + xrayUnit},
-        {QStringLiteral("撮影部位"), QStringLiteral(": ") + f.bodyPart},
-        {QStringLiteral("被写体厚"), QStringLiteral(": ") + f.thickness + QStringLiteral(" cm")},
-        {QStringLiteral("撮影距離"), QStringLiteral(": ") + f.ffd + QStringLiteral(" cm")},
-        {QStringLiteral("管電圧"), QStringLiteral(": ") + f.tubeVoltage + QStringLiteral(" kV")},
-        {QStringLiteral("管電流秒"), QStringLiteral(": ") + f.mAs + QStringLiteral(" mAs")},
-        {QStringLiteral("照射野"), QStringLiteral(": ") + f.fieldSize},
+        {QCoreApplication::translate("ReportLayout", "撮影日"), QStringLiteral(": ") + f.examDate},
+        {QCoreApplication::translate("ReportLayout", "撮影担当"), QStringLiteral(": ") + f.technologist},
+        {QCoreApplication::translate("ReportLayout", "撮影装置"), QStringLiteral(": ") + xrayUnit},
+        {QCoreApplication::translate("ReportLayout", "撮影部位"), QStringLiteral(": ") + f.bodyPart},
+        {QCoreApplication::translate("ReportLayout", "被写体厚"),
+         QStringLiteral(": ") + f.thickness + QStringLiteral(" cm")},
+        {QCoreApplication::translate("ReportLayout", "撮影距離"),
+         QStringLiteral(": ") + f.ffd + QStringLiteral(" cm")},
+        {QCoreApplication::translate("ReportLayout", "管電圧"),
+         QStringLiteral(": ") + f.tubeVoltage + QStringLiteral(" kV")},
+        {QCoreApplication::translate("ReportLayout", "管電流秒"),
+         QStringLiteral(": ") + f.mAs + QStringLiteral(" mAs")},
+        {QCoreApplication::translate("ReportLayout", "照射野"), QStringLiteral(": ") + f.fieldSize},
     };
     for (int r = 0; r < 9; ++r) {
         const double y = 47 + 7 * r;
@@ -77,14 +83,16 @@ void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f) {
 
     // Doses.
     c.box(15, 111, 100, 145, black);
-    text(20, 117, QStringLiteral("患児の入射表面線量： ") + f.dose + QStringLiteral(" mGy"));
+    text(20, 117,
+         QCoreApplication::translate("ReportLayout", "患児の入射表面線量： ") + f.dose +
+             QStringLiteral(" mGy"));
     if (!f.exposureNumber.isEmpty()) {
         // Between the infant's dose and the caregiver heading, in a smaller size so that it fits.
         c.setFontSize(printer ? kDoseHistoryPrinterPoints : kDoseHistoryPreviewPoints);
         text(20, kDoseHistoryLineY, doseHistoryLine(f));
         c.setFontSize(printer ? 14 : 10);
     }
-    text(20, 127, QStringLiteral("介助者の被ばく線量  μSv"));
+    text(20, 127, QCoreApplication::translate("ReportLayout", "介助者の被ばく線量  μSv"));
     c.moveTo(25, 134);
     c.printText(QStringLiteral("① : ") + f.caregiver1, false);
     c.printText(QStringLiteral("   ② : ") + f.caregiver2, false);
@@ -92,18 +100,18 @@ void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f) {
 
     // Remarks.
     c.box(15, 230, 190, printer ? 275 : 285, black);
-    text(20, 235, QStringLiteral("備考"));
+    text(20, 235, QCoreApplication::translate("ReportLayout", "備考"));
     // The dose with its expanded uncertainty, and the dose against the reference level of the body
     // part; above the level framed in red and said in words, so that it reads in black and white.
     double remark = 243;
     if (!f.doseUncertainty.isEmpty()) {
-        text(25, remark, QStringLiteral("入射表面線量 ") + doseWithUncertainty(f.dose, f.doseUncertainty));
+        text(25, remark, QCoreApplication::translate("ReportLayout", "入射表面線量 ") + doseWithUncertainty(f.dose, f.doseUncertainty));
         remark += 8;
     }
     if (!f.referenceLevel.isEmpty()) {
         if (f.aboveReferenceLevel)
             c.box(22, remark - 1.5, 188, remark + 6, red); // a red frame round the words 参考レベル超過
-        text(25, remark, QStringLiteral("参考レベル（") + f.bodyPart + QStringLiteral("）") + f.referenceLevel);
+        text(25, remark, QCoreApplication::translate("ReportLayout", "参考レベル（") + f.bodyPart + QCoreApplication::translate("ReportLayout", "）") + f.referenceLevel);
     }
 
     // Incubator, side view.

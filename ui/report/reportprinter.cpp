@@ -6,6 +6,7 @@
 #include "ui/report/spectrumchart.h"
 #include "ui/kit/uiutil.h"
 
+#include <QCoreApplication>
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPageSize>
@@ -67,7 +68,8 @@ Status printReport(QPrinter& printer, const ReportFields& fields, bool withSpect
     configureReportPrinter(printer);
     QPainter painter;
     if (!painter.begin(&printer))
-        return Error{"印刷を開始できませんでした。プリンタの設定を確認して下さい。"};
+        return Error{
+            QT_TRANSLATE_NOOP("core", "印刷を開始できませんでした。プリンタの設定を確認して下さい。")};
     PrinterCanvas canvas(painter, reportPrinterMapping(printer.resolution()));
     if (withSpectrumPage && !fields.spectrum.empty())
         canvas.beforeEnd = [&] {
@@ -82,7 +84,7 @@ Status printReport(QPrinter& printer, const ReportFields& fields, bool withSpect
         };
     drawReport(canvas, ReportTarget::Printer, fields);
     if (!canvas.ended() || printer.printerState() == QPrinter::Error)
-        return Error{"印刷できませんでした。プリンタの設定を確認して下さい。"};
+        return Error{QT_TRANSLATE_NOOP("core", "印刷できませんでした。プリンタの設定を確認して下さい。")};
     return {};
 }
 

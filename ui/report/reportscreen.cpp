@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFrame>
 #include <QKeyEvent>
@@ -45,7 +46,7 @@ std::unique_ptr<QPrinter> askForPrinter(QWidget* parent) {
 
 ReportScreen::ReportScreen(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("Form8"));
-    setWindowTitle(QStringLiteral("TAMSO Ⅱ 報告書"));
+    setWindowTitle(QCoreApplication::translate("ReportScreen", "TAMSO Ⅱ 報告書"));
     setAccessibleName(windowTitle());
     setAccessibleDescription(objectName());
     setFixedSize(twips(12855), twips(11655));
@@ -86,49 +87,60 @@ ReportScreen::ReportScreen(QWidget* parent) : QWidget(parent) {
 
     label(QStringLiteral("ID No."), 360, 400);
     text1_ = edit(QStringLiteral("Text1"), QStringLiteral("ID No."), 1680, 360, 2175);
-    label(QStringLiteral("氏 名"), 360, 760);
-    text2_ = edit(QStringLiteral("Text2"), QStringLiteral("氏 名"), 1680, 720, 2175);
+    label(QCoreApplication::translate("ReportScreen", "氏 名"), 360, 760);
+    text2_ =
+        edit(QStringLiteral("Text2"), QCoreApplication::translate("ReportScreen", "氏 名"), 1680, 720, 2175);
 
-    label(QStringLiteral("撮影担当"), 360, 1600);
+    label(QCoreApplication::translate("ReportScreen", "撮影担当"), 360, 1600);
     combo1_ = new QComboBox(this);
     combo1_->setEditable(true);
     combo1_->setInsertPolicy(QComboBox::NoInsert);
-    nameControl(combo1_, QStringLiteral("Combo1"), QStringLiteral("撮影担当"));
+    nameControl(combo1_, QStringLiteral("Combo1"), QCoreApplication::translate("ReportScreen", "撮影担当"));
     placeTwips(combo1_, 1680, 1560, 2175, 360);
-    command4_ = button(QStringLiteral("Command4"), QStringLiteral("追加"), 3000, 1920, 975, 285);
+    command4_ = button(QStringLiteral("Command4"), QCoreApplication::translate("ReportScreen", "追加"), 3000,
+                       1920, 975, 285);
 
-    label(QStringLiteral("撮影日"), 360, 2560);
-    text3_ = edit(QStringLiteral("Text3"), QStringLiteral("撮影日"), 1680, 2520, 2175);
-    label(QStringLiteral("撮影部位"), 360, 3040);
-    text4_ = edit(QStringLiteral("Text4"), QStringLiteral("撮影部位"), 1680, 3000, 2175);
-    label(QStringLiteral("体 厚"), 360, 3400);
-    text9_ = edit(QStringLiteral("Text9"), QStringLiteral("体 厚"), 1680, 3360, 1335);
+    label(QCoreApplication::translate("ReportScreen", "撮影日"), 360, 2560);
+    text3_ = edit(QStringLiteral("Text3"), QCoreApplication::translate("ReportScreen", "撮影日"), 1680, 2520,
+                  2175);
+    label(QCoreApplication::translate("ReportScreen", "撮影部位"), 360, 3040);
+    text4_ = edit(QStringLiteral("Text4"), QCoreApplication::translate("ReportScreen", "撮影部位"), 1680,
+                  3000, 2175);
+    label(QCoreApplication::translate("ReportScreen", "体 厚"), 360, 3400);
+    text9_ =
+        edit(QStringLiteral("Text9"), QCoreApplication::translate("ReportScreen", "体 厚"), 1680, 3360, 1335);
     label(QStringLiteral("cm"), 3075, 3400, 700);
-    label(QStringLiteral("撮影装置"), 360, 3840);
-    text17_ = edit(QStringLiteral("Text17"), QStringLiteral("撮影装置"), 1080, 4200, 2775);
-    label(QStringLiteral("管電圧"), 360, 4600);
-    text5_ = edit(QStringLiteral("Text5"), QStringLiteral("管電圧"), 1680, 4560, 1335);
+    label(QCoreApplication::translate("ReportScreen", "撮影装置"), 360, 3840);
+    text17_ = edit(QStringLiteral("Text17"), QCoreApplication::translate("ReportScreen", "撮影装置"), 1080,
+                   4200, 2775);
+    label(QCoreApplication::translate("ReportScreen", "管電圧"), 360, 4600);
+    text5_ = edit(QStringLiteral("Text5"), QCoreApplication::translate("ReportScreen", "管電圧"), 1680, 4560,
+                  1335);
     label(QStringLiteral("kV"), 3075, 4600, 700);
-    label(QStringLiteral("電流･秒"), 360, 4960);
-    text6_ = edit(QStringLiteral("Text6"), QStringLiteral("電流･秒"), 1680, 4920, 1335);
+    label(QCoreApplication::translate("ReportScreen", "電流･秒"), 360, 4960);
+    text6_ = edit(QStringLiteral("Text6"), QCoreApplication::translate("ReportScreen", "電流･秒"), 1680, 4920,
+                  1335);
     label(QStringLiteral("mAs"), 3075, 4960, 700);
     label(QStringLiteral("FFD"), 360, 5320);
     text7_ = edit(QStringLiteral("Text7"), QStringLiteral("FFD"), 1680, 5280, 1335);
     label(QStringLiteral("cm"), 3075, 5320, 700);
-    label(QStringLiteral("照射野"), 360, 5680);
-    text8_ = edit(QStringLiteral("Text8"), QStringLiteral("照射野"), 1680, 5640, 2175);
+    label(QCoreApplication::translate("ReportScreen", "照射野"), 360, 5680);
+    text8_ = edit(QStringLiteral("Text8"), QCoreApplication::translate("ReportScreen", "照射野"), 1680, 5640,
+                  2175);
 
-    label(QStringLiteral("入射表面線量"), 360, 6760, 1750);
-    text10_ = edit(QStringLiteral("Text10"), QStringLiteral("入射表面線量"), 2160, 6720, 1095);
+    label(QCoreApplication::translate("ReportScreen", "入射表面線量"), 360, 6760, 1750);
+    text10_ = edit(QStringLiteral("Text10"), QCoreApplication::translate("ReportScreen", "入射表面線量"),
+                   2160, 6720, 1095);
     label(QStringLiteral("mGy"), 3315, 6760, 700);
-    label(QStringLiteral("介助者被ばく"), 360, 7440, 2000);
+    label(QCoreApplication::translate("ReportScreen", "介助者被ばく"), 360, 7440, 2000);
     const int caregiverTops[3] = {7800, 8160, 8520};
     QLineEdit** caregivers[3] = {&text11_, &text12_, &text13_};
     for (int i = 0; i < 3; ++i) {
         const QString row = QString::number(i + 1);
         label(row, 1200, caregiverTops[i] + 40, 400);
-        *caregivers[i] = edit(QStringLiteral("Text%1").arg(11 + i), QStringLiteral("介助者被ばく ") + row,
-                              1680, caregiverTops[i], 1095);
+        *caregivers[i] = edit(QStringLiteral("Text%1").arg(11 + i),
+                              QCoreApplication::translate("ReportScreen", "介助者被ばく ") + row, 1680,
+                              caregiverTops[i], 1095);
         label(QStringLiteral("μSv"), 2835, caregiverTops[i] + 40, 700);
     }
 
@@ -143,7 +155,7 @@ ReportScreen::ReportScreen(QWidget* parent) : QWidget(parent) {
     command5_ = button(QStringLiteral("Command5"), QStringLiteral("Printer"), 1080, 10080, 1335, 615);
     command6_ = button(QStringLiteral("Command6"), QStringLiteral("Data Save"), 2760, 10080, 1335, 615);
     // The spectrum of the calculation handed over as a second page of the printout.
-    check1_ = new QCheckBox(QStringLiteral("スペクトルも印刷する"), this);
+    check1_ = new QCheckBox(QCoreApplication::translate("ReportScreen", "スペクトルも印刷する"), this);
     nameControl(check1_, QStringLiteral("Check1"), check1_->text());
     placeTwips(check1_, 1080, 10800, 3015, 300);
     command1_ = button(QStringLiteral("Command1"), QString(), 120, 10920, 495, 495);
@@ -152,7 +164,8 @@ ReportScreen::ReportScreen(QWidget* parent) : QWidget(parent) {
     command1_->setAccessibleName(QStringLiteral("bye bye"));
 
     preview_ = new ReportPreview(this);
-    nameControl(preview_, QStringLiteral("Picture1"), QStringLiteral("報告書プレビュー"));
+    nameControl(preview_, QStringLiteral("Picture1"),
+                QCoreApplication::translate("ReportScreen", "報告書プレビュー"));
     placeTwips(preview_, 4500, 0, 8295, 11655);
 
     setTabOrder(text1_, text2_);
@@ -297,7 +310,7 @@ void ReportScreen::handOver(const ReportFields& fields) {
     raise();
     activateWindow();
     if (!status.ok())
-        MessageBox::warning(this, qs(status.message()));
+        MessageBox::warning(this, coreText(status.message()));
 }
 
 void ReportScreen::showRecord(const ReportFields& fields) {
@@ -331,7 +344,7 @@ void ReportScreen::clearPreview() {
 void ReportScreen::addTechnologist() {
     const QString name = combo1_->currentText();
     if (const Status status = technologists_.add(workingFolderPath(), utf8(name)); !status.ok()) {
-        MessageBox::warning(this, qs(status.message()));
+        MessageBox::warning(this, coreText(status.message()));
         return;
     }
     fillTechnologistCombo();
@@ -340,7 +353,8 @@ void ReportScreen::addTechnologist() {
 }
 
 void ReportScreen::printRequested() {
-    if (!MessageBox::askOkCancel(this, QStringLiteral("プリンタの準備はＯＫですか？")))
+    if (!MessageBox::askOkCancel(this,
+                                 QCoreApplication::translate("ReportScreen", "プリンタの準備はＯＫですか？")))
         return;
     const ReportFields current = fields();
     std::unique_ptr<QPrinter> printer = printerProvider() ? printerProvider()(this) : askForPrinter(this);
@@ -348,7 +362,7 @@ void ReportScreen::printRequested() {
         return;
     const bool withSpectrum = check1_->isEnabled() && check1_->isChecked();
     if (const Status printed = printReport(*printer, current, withSpectrum); !printed.ok())
-        MessageBox::warning(this, qs(printed.message()));
+        MessageBox::warning(this, coreText(printed.message()));
 }
 
 void ReportScreen::saveRequested() {

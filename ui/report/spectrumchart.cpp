@@ -2,6 +2,7 @@
 
 #include <QAreaSeries>
 #include <QChart>
+#include <QCoreApplication>
 #include <QFont>
 #include <QGraphicsScene>
 #include <QLineSeries>
@@ -32,7 +33,8 @@ QChart* makeSpectrumChart(const SpectrumData& data, const QStringList& fontFamil
     auto* chart = new QChart;
     chart->legend()->hide();
     chart->setBackgroundRoundness(0);
-    chart->setTitle(QStringLiteral("患児の皮膚面でのＸ線スペクトル（フード・カバー透過後） %1 kV")
+    chart->setTitle(QCoreApplication::translate(
+                        "SpectrumChart", "患児の皮膚面でのＸ線スペクトル（フード・カバー透過後） %1 kV")
                         .arg(QString::number(data.tubeVoltageKv)));
     chart->setTitleFont(chartFont(fontFamilies, 14, true));
 
@@ -47,7 +49,7 @@ QChart* makeSpectrumChart(const SpectrumData& data, const QStringList& fontFamil
         peak = std::max(peak, percent);
     }
     auto* area = new QAreaSeries(upper, lower);
-    area->setName(QStringLiteral("相対光子数"));
+    area->setName(QCoreApplication::translate("SpectrumChart", "相対光子数"));
     area->setPen(QPen(QColor(0x1d, 0x4f, 0x91), 1.5));
     area->setBrush(QColor(0x1d, 0x4f, 0x91, 70));
     chart->addSeries(area);
@@ -55,7 +57,7 @@ QChart* makeSpectrumChart(const SpectrumData& data, const QStringList& fontFamil
     // The effective energy as a vertical line over the whole height.
     const double top = peak > 0 ? std::ceil(peak * 1.15 * 10) / 10 : 1;
     auto* marker = new QLineSeries;
-    marker->setName(QStringLiteral("実効エネルギー"));
+    marker->setName(QCoreApplication::translate("SpectrumChart", "実効エネルギー"));
     marker->append(data.effectiveEnergyKev, 0);
     marker->append(data.effectiveEnergyKev, top);
     QPen dashed(QColor(0xc0, 0x30, 0x30), 1.5, Qt::DashLine);
@@ -64,7 +66,7 @@ QChart* makeSpectrumChart(const SpectrumData& data, const QStringList& fontFamil
 
     auto* x = new QValueAxis;
     x->setRange(0, std::max(10.0, std::ceil(data.tubeVoltageKv / 10) * 10));
-    x->setTitleText(QStringLiteral("光子エネルギー (keV)"));
+    x->setTitleText(QCoreApplication::translate("SpectrumChart", "光子エネルギー (keV)"));
     x->setLabelFormat(QStringLiteral("%.0f"));
     x->setTickType(QValueAxis::TicksDynamic);
     x->setTickAnchor(0);
@@ -73,7 +75,7 @@ QChart* makeSpectrumChart(const SpectrumData& data, const QStringList& fontFamil
     x->setLabelsFont(chartFont(fontFamilies, 12));
     auto* y = new QValueAxis;
     y->setRange(0, top);
-    y->setTitleText(QStringLiteral("相対光子数 (%/0.5 keV)"));
+    y->setTitleText(QCoreApplication::translate("SpectrumChart", "相対光子数 (%/0.5 keV)"));
     y->setLabelFormat(QStringLiteral("%.1f"));
     y->setTitleFont(chartFont(fontFamilies, 13));
     y->setLabelsFont(chartFont(fontFamilies, 12));
@@ -87,10 +89,10 @@ QChart* makeSpectrumChart(const SpectrumData& data, const QStringList& fontFamil
 }
 
 QStringList spectrumFigures(const SpectrumData& data) {
-    return {QStringLiteral("第１半価層　　 %1 mmAl").arg(data.hvl1MmAl),
-            QStringLiteral("第２半価層　　 %1 mmAl").arg(data.quarterValueMmAl),
-            QStringLiteral("実効エネルギー %1 keV").arg(data.effectiveEnergy),
-            QStringLiteral("線質指標 (QI)　%1").arg(data.qualityIndex)};
+    return {QCoreApplication::translate("SpectrumChart", "第１半価層　　 %1 mmAl").arg(data.hvl1MmAl),
+            QCoreApplication::translate("SpectrumChart", "第２半価層　　 %1 mmAl").arg(data.quarterValueMmAl),
+            QCoreApplication::translate("SpectrumChart", "実効エネルギー %1 keV").arg(data.effectiveEnergy),
+            QCoreApplication::translate("SpectrumChart", "線質指標 (QI)　%1").arg(data.qualityIndex)};
 }
 
 void drawSpectrumPage(QPainter& painter, const QRectF& page, const SpectrumData& data,
@@ -103,7 +105,7 @@ void drawSpectrumPage(QPainter& painter, const QRectF& page, const SpectrumData&
 
     painter.setFont(chartFont(fontFamilies, 32, true));
     painter.drawText(QRectF(60, 50, 880, 60), Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("Ｘ線スペクトルと線質"));
+                     QCoreApplication::translate("SpectrumChart", "Ｘ線スペクトルと線質"));
 
     // The chart, drawn at a screen-like size and scaled into its place.
     QGraphicsScene scene;

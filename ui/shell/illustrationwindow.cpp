@@ -2,6 +2,7 @@
 
 #include "ui/kit/uiutil.h"
 
+#include <QCoreApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -12,7 +13,10 @@ namespace {
 constexpr int kDesignWidth = 468;
 constexpr int kDesignHeight = 488;
 
-const QString kHeading = QStringLiteral("保育器外側の周辺線量当量評価点");
+// Translated when used: the heading is built after the translator is installed.
+QString heading() {
+    return QCoreApplication::translate("IllustrationWindow", "保育器外側の周辺線量当量評価点");
+}
 
 // A distance mark: a line with arrow heads at both ends.
 void dimension(QPainter& p, QPointF a, QPointF b) {
@@ -39,8 +43,8 @@ IncubatorDrawing::IncubatorDrawing(QWidget* parent) : QWidget(parent) {
 }
 
 QStringList IncubatorDrawing::labels() {
-    return {kHeading,          QStringLiteral("FFD"), QStringLiteral("40 cm"), QStringLiteral("PMMA 6mm"),
-            QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),     QStringLiteral("30 cm")};
+    return {heading(),           QStringLiteral("FFD"), QStringLiteral("40 cm"), QStringLiteral("PMMA 6mm"),
+            QStringLiteral("1"), QStringLiteral("2"),   QStringLiteral("3"),     QStringLiteral("30 cm")};
 }
 
 void IncubatorDrawing::paintEvent(QPaintEvent*) {
@@ -58,7 +62,7 @@ void IncubatorDrawing::paintEvent(QPaintEvent*) {
     // Heading.
     p.setFont(headingFont);
     p.setPen(ink);
-    p.drawText(QRectF(0, 6, kDesignWidth, 28), Qt::AlignCenter, kHeading);
+    p.drawText(QRectF(0, 6, kDesignWidth, 28), Qt::AlignCenter, heading());
 
     // Geometry (design units): beam centre at x = 170; focus above, receptor under the mattress.
     const double cx = 170;
@@ -165,12 +169,12 @@ void IncubatorDrawing::paintEvent(QPaintEvent*) {
 
 IllustrationWindow::IllustrationWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("Form4"));
-    setWindowTitle(QStringLiteral("保育器の周辺線量　線量評価点"));
+    setWindowTitle(QCoreApplication::translate("IllustrationWindow", "保育器の周辺線量　線量評価点"));
     setFixedSize(twips(7260), twips(8190));
     setFont(QFont(timesFontFamily(), 10));
 
     auto* drawing = new IncubatorDrawing(this);
-    nameControl(drawing, QStringLiteral("Picture1"), kHeading);
+    nameControl(drawing, QStringLiteral("Picture1"), heading());
     drawing->setAccessibleDescription(QStringLiteral("Picture1"));
     placeTwips(drawing, 120, 120, 7020, 7320);
 

@@ -1,13 +1,16 @@
 // The tamso program: chooses and prepares its working folder (see textio/workfolder.h: the
 // --workdir folder, the user's ~/tamso-data for an installed program, else the current folder),
-// works there, and starts on the start screen after loading the reference data of that folder.
+// works there in the language chosen by --lang or the system (see ui/kit/language.h), and starts
+// on the start screen after loading the reference data of that folder.
 
 #include "textio/workfolder.h"
+#include "ui/kit/language.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 #include "ui/shell/shell.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QStringList>
 
@@ -27,7 +30,7 @@ bool enterWorkingFolder() {
         args.push_back(ui::utf8(arguments[i]));
     const auto requested = textio::workFolderOption(args);
     if (!requested.ok()) {
-        ui::MessageBox::warning(nullptr, ui::qs(requested.error().message));
+        ui::MessageBox::warning(nullptr, ui::coreText(requested.error().message));
         return false;
     }
     textio::StartFolders folders;
@@ -38,13 +41,14 @@ bool enterWorkingFolder() {
     folders.current = std::filesystem::current_path(ec);
     const auto folder = textio::prepareWorkFolder(folders);
     if (!folder.ok()) {
-        ui::MessageBox::warning(nullptr, ui::qs(folder.error().message));
+        ui::MessageBox::warning(nullptr, ui::coreText(folder.error().message));
         return false;
     }
     std::filesystem::current_path(*folder, ec);
     if (ec) {
         const QString name = QDir::toNativeSeparators(QString::fromStdString(folder->u8string()));
-        ui::MessageBox::warning(nullptr, QStringLiteral("作業フォルダ「%1」に移れません。").arg(name));
+        ui::MessageBox::warning(
+            nullptr, QCoreApplication::translate("Main", "作業フォルダ「%1」に移れません。").arg(name));
         return false;
     }
     return true;
@@ -59,6 +63,14 @@ int main(int argc, char* argv[]) {
     // as the report is the last one closed.
     QApplication::setQuitOnLastWindowClosed(false);
     tamso::ui::installFontSubstitutions();
+    // The language first, so that every window and message is built in it: --lang en / --lang ja,
+    // else English where the system language is not Japanese.
+    const tamso::ui::LanguageChoice language = tamso::ui::languageOption(QCoreApplication::arguments());
+    if (!language.error.isEmpty()) {
+        tamso::ui::MessageBox::warning(nullptr, language.error);
+        return 1;
+    }
+    tamso::ui::installLanguage(tamso::ui::startLanguage(language));
     if (!enterWorkingFolder())
         return 1;
 

@@ -71,7 +71,7 @@ DoseAuditWindow* Shell::doseAuditWindow() const { return doseAudit_; }
 bool Shell::start() {
     const Status status = refdata::loadReferenceData(engine::Module1, workingFolderPath());
     if (!status.ok()) {
-        MessageBox::warning(nullptr, qs(status.message()));
+        MessageBox::warning(nullptr, coreText(status.message()));
         return false;
     }
     // The reference levels are optional: without them the comparisons are simply not shown.

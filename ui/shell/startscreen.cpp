@@ -4,6 +4,7 @@
 #include "ui/kit/uiutil.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
 
@@ -56,11 +57,14 @@ StartScreen::StartScreen(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     // The illustration: our own drawing of a nurse at an incubator (300 × 430, scaled to fit).
     auto* picture = new QLabel(this);
-    nameControl(picture, QStringLiteral("Picture1"), QStringLiteral("保育器の乳児を世話する看護師のイラスト"));
+    nameControl(picture, QStringLiteral("Picture1"),
+                QCoreApplication::translate("StartScreen", "保育器の乳児を世話する看護師のイラスト"));
     placeTwips(picture, 120, 960, 4080, 5850);
     picture->setPixmap(svgPixmap(QStringLiteral(":/tamso/nurse.svg"), picture->size()));
-    label(this, "Label9", QStringLiteral("イラスト出典"), 120, 6870, 1200, 240)->setFont(QFont(gothicFontFamily(), 8));
-    label(this, "Label6", QStringLiteral("イラスト: TAMSO 開発チーム"), 1320, 6870, 2880, 240)
+    label(this, "Label9", QCoreApplication::translate("StartScreen", "イラスト出典"), 120, 6870, 1200, 240)
+        ->setFont(QFont(gothicFontFamily(), 8));
+    label(this, "Label6", QCoreApplication::translate("StartScreen", "イラスト: TAMSO 開発チーム"), 1320,
+          6870, 2880, 240)
         ->setFont(QFont(gothicFontFamily(), 8));
 
     QFont menuFont(timesFontFamily(), 14, QFont::Bold);
@@ -80,22 +84,30 @@ StartScreen::StartScreen(QWidget* parent) : QWidget(parent, Qt::Window) {
         placeTwips(b, l, t, w, h);
         return b;
     };
-    QPushButton* newCalculation = button("Command1", QStringLiteral("新規計算"), 4320, 4080, 2295, 525);
-    QPushButton* search = button("Command2", QStringLiteral("データ検索"), 4320, 4800, 2295, 525);
-    QPushButton* exit = button("Command3", QStringLiteral("終　了"), 4320, 5520, 2295, 495);
+    QPushButton* newCalculation =
+        button("Command1", QCoreApplication::translate("StartScreen", "新規計算"), 4320, 4080, 2295, 525);
+    QPushButton* search =
+        button("Command2", QCoreApplication::translate("StartScreen", "データ検索"), 4320, 4800, 2295, 525);
+    QPushButton* exit =
+        button("Command3", QCoreApplication::translate("StartScreen", "終　了"), 4320, 5520, 2295, 495);
     exit->setToolTip(QStringLiteral(" bye "));
-    QPushButton* basicData = button("Command4", QStringLiteral("基本データ入力"), 4800, 6960, 1815, 345);
+    QPushButton* basicData = button("Command4", QCoreApplication::translate("StartScreen", "基本データ入力"),
+                                    4800, 6960, 1815, 345);
     basicData->setFont(QFont(roundGothicFontFamily(), 9));
     // The facility audit against the diagnostic reference levels: a smaller command like the basic
     // data, in the free space above it, so that no other control moves.
-    QPushButton* audit = button("Command5", QStringLiteral("参考レベル監査"), 4800, 6480, 1815, 345);
+    QPushButton* audit = button("Command5", QCoreApplication::translate("StartScreen", "参考レベル監査"),
+                                4800, 6480, 1815, 345);
     audit->setFont(QFont(roundGothicFontFamily(), 9));
 
-    hospital_ = label(this, "Label10", QStringLiteral("ここに病院名が入る"), 2415, 7560, 2160, 240);
+    hospital_ = label(this, "Label10", QCoreApplication::translate("StartScreen", "ここに病院名が入る"), 2415,
+                      7560, 2160, 240);
     hospital_->setAlignment(Qt::AlignCenter);
     hospital_->setFont(QFont(gothicFontFamily(), 10));
-    QLabel* rights = label(this, "Label5", QStringLiteral("© TAMSO 開発チーム  All rights reserved."), 2040, 7920,
-                           2910, 225);
+    QLabel* rights =
+        label(this, "Label5",
+              QCoreApplication::translate("StartScreen", "© TAMSO 開発チーム  All rights reserved."), 2040,
+              7920, 2910, 225);
     rights->setFont(QFont(timesFontFamily(), 7));
     rights->setAlignment(Qt::AlignCenter);
 

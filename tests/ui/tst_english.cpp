@@ -1,0 +1,475 @@
+// The English interface: with the English translation installed (as the program does for
+// --lang en or a non-Japanese system), every window of the program shows English texts that fit
+// their controls, accessible names follow the shown captions, the printed report is English and
+// every caption fits its box. The start option --lang is read here as well. Without an installed
+// translation (every other test) the program stays Japanese. With TAMSO_SCREENSHOT_DIR set, the
+// start screen, the exposure-condition screen and the report are saved there in English.
+
+#include "uitestsupport.h"
+
+#include "ui/conditions/conditionsscreen.h"
+#include "ui/conditions/measuredexposuredialog.h"
+#include "ui/conditions/spectrumwindow.h"
+#include "ui/editors/ambientdoseeditor.h"
+#include "ui/editors/basicdataeditor.h"
+#include "ui/editors/referenceleveleditor.h"
+#include "ui/editors/tubeoutputeditor.h"
+#include "ui/kit/language.h"
+#include "ui/kit/messagebox.h"
+#include "ui/kit/uiutil.h"
+#include "ui/records/doseauditwindow.h"
+#include "ui/records/recordsearchscreen.h"
+#include "ui/report/reportlayout.h"
+#include "ui/report/reportpreview.h"
+#include "ui/report/reportprinter.h"
+#include "ui/report/reportscreen.h"
+#include "ui/shell/illustrationwindow.h"
+#include "ui/shell/shell.h"
+#include "ui/shell/startscreen.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QStyle>
+#include <QXmlStreamReader>
+#include <QtTest>
+
+#include <memory>
+#include <vector>
+
+using namespace tamso;
+
+namespace {
+
+bool hasJapanese(const QString& text) {
+    static const QRegularExpression japanese(
+        QStringLiteral("[\\x{3040}-\\x{30ff}\\x{4e00}-\\x{9fff}\\x{ff01}-\\x{ff60}]"));
+    return text.contains(japanese);
+}
+
+// The Japanese source texts of translations/tamso_en.ts that have an English translation.
+QStringList translatedSources() {
+    QFile file(QStringLiteral(TAMSO_SOURCE_DIR "/translations/tamso_en.ts"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList sources;
+    QXmlStreamReader xml(&file);
+    QString source;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == QLatin1String("source"))
+            source = xml.readElementText();
+        else if (xml.name() == QLatin1String("translation")) {
+            const QString translation = xml.readElementText();
+            if (!translation.isEmpty() && translation != source && hasJapanese(source))
+                sources << source.trimmed();
+        }
+    }
+    return sources;
+}
+
+// A canvas that measures the report as the printer draws it: every text with its font, position
+// and width in page units, every box.
+class MeasuringCanvas : public ui::ReportCanvas {
+public:
+    struct Text {
+        QString text;
+        double x, y, width;
+    };
+    struct Box {
+        double x1, y1, x2, y2;
+    };
+    std::vector<Text> texts;
+    std::vector<Box> boxes;
+
+    // The printer's resolution and mapping, or the preview's (96 dpi, its picture's size).
+    explicit MeasuringCanvas(ui::ReportTarget target) : device_(10, 10, QImage::Format_RGB32) {
+        const double dpi = target == ui::ReportTarget::Printer ? 1200 : 96;
+        device_.setDotsPerMeterX(qRound(dpi / 0.0254));
+        device_.setDotsPerMeterY(qRound(dpi / 0.0254));
+        if (target == ui::ReportTarget::Printer) {
+            mapping_ = ui::reportPrinterMapping(dpi);
+        } else {
+            const ui::ReportPreview preview;
+            mapping_.unitsToDeviceX = preview.image().width() / ui::ReportPreview::kUserWidth;
+            mapping_.unitsToDeviceY = preview.image().height() / ui::ReportPreview::kUserHeight;
+        }
+    }
+    void setFontName(const QString& name) override { font_.setFamily(name); }
+    void setFontCharset(int) override {}
+    void setFontSize(double points) override { font_.setPointSizeF(points); }
+    void moveTo(double x, double y) override { x_ = x, y_ = y; }
+    void printText(const QString& text, bool endsLine) override {
+        const QFontMetricsF metrics(font_, &device_);
+        const double width = metrics.horizontalAdvance(text) / mapping_.unitsToDeviceX;
+        texts.push_back({text, x_, y_, width});
+        if (endsLine)
+            x_ = 0, y_ += metrics.height() / mapping_.unitsToDeviceY;
+        else
+            x_ += width;
+    }
+    void box(double x1, double y1, double x2, double y2, std::optional<QColor>) override {
+        boxes.push_back({qMin(x1, x2), qMin(y1, y2), qMax(x1, x2), qMax(y1, y2)});
+    }
+    void line(double, double, double, double) override {}
+    void lineTo(double, double) override {}
+    void circle(double, double, double, std::optional<QColor>, std::optional<ui::ArcAngles>,
+                double) override {}
+    void setLineWidth(int) override {}
+    void setFillStyle(ui::FillStyle) override {}
+    void setFillColour(const QColor&) override {}
+    void endDocument() override {}
+
+private:
+    QImage device_;
+    ui::PainterCanvas::Mapping mapping_;
+    QFont font_;
+    double x_ = 0, y_ = 0;
+};
+
+// Every text of the printed report ends inside the innermost box it starts in, and before the
+// next text that starts to its right on the same line, on the printed page and on the preview.
+// Answers the offenders.
+QStringList reportOverflows(const ui::ReportFields& fields) {
+    QStringList overflows;
+    for (const ui::ReportTarget target : {ui::ReportTarget::Printer, ui::ReportTarget::Preview}) {
+        MeasuringCanvas canvas(target);
+        ui::drawReport(canvas, target, fields);
+        const QString where =
+            target == ui::ReportTarget::Printer ? QStringLiteral("printer: ") : QStringLiteral("preview: ");
+        for (const auto& t : canvas.texts) {
+            double right = 210; // the A4 page
+            for (const auto& b : canvas.boxes)
+                if (t.x > b.x1 && t.x < b.x2 && t.y > b.y1 && t.y < b.y2)
+                    right = qMin(right, b.x2);
+            for (const auto& other : canvas.texts)
+                if (&other != &t && other.y == t.y && other.x > t.x)
+                    right = qMin(right, other.x);
+            if (t.x + t.width > right)
+                overflows << where + QStringLiteral("%1: %2 > %3").arg(t.text).arg(t.x + t.width).arg(right);
+        }
+        if (canvas.texts.size() < 20)
+            overflows << where + QStringLiteral("too few texts drawn");
+    }
+    return overflows;
+}
+
+} // namespace
+
+class EnglishTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<ui::Shell> shell_;
+    QStringList sources_;
+    int checkedTexts_ = 0;
+    QStringList overflows_; // "Form1.Text5 \"text\" needs …": a text wider than its control
+    QStringList japanese_;  // a text left in Japanese although the translation has it
+
+    void click(QWidget* window, const char* name) {
+        auto* b = window->findChild<QAbstractButton*>(QString::fromLatin1(name));
+        QVERIFY2(b, name);
+        QTest::mouseClick(b, Qt::LeftButton);
+    }
+
+    void grab(QWidget* window, const char* file) {
+        const QString folder = qEnvironmentVariable("TAMSO_SCREENSHOT_DIR");
+        if (!folder.isEmpty())
+            QVERIFY(window->grab().save(QDir(folder).filePath(QString::fromLatin1(file))));
+    }
+
+    // A text shown untranslated although the translation has it.
+    QString untranslated(const QString& text) const {
+        const QString t = text.trimmed();
+        if (t.isEmpty() || !hasJapanese(t))
+            return {};
+        for (const QString& source : sources_)
+            if (t == source || (source.size() >= 3 && t.contains(source)))
+                return source;
+        return {};
+    }
+
+    // Every caption of the window fits its control and none is left in Japanese where the
+    // translation has it.
+    void checkWindow(QWidget* window) {
+        QVERIFY(window);
+        window->show();
+        QCoreApplication::processEvents();
+        const QString windowName = window->objectName();
+        if (!untranslated(window->windowTitle()).isEmpty())
+            japanese_ << windowName + QStringLiteral(" title");
+        QStringList& overflows = overflows_;
+        QStringList& japanese = japanese_;
+        auto check = [&](QWidget* w, const QString& text, int needed, int available) {
+            if (text.isEmpty() || !w->isVisibleTo(window))
+                return;
+            ++checkedTexts_;
+            const QString where = windowName + QLatin1Char('.') + w->objectName() + QStringLiteral(" \"") +
+                                  text + QLatin1Char('"');
+            if (needed > available)
+                overflows << where + QStringLiteral(" needs %1 px, has %2").arg(needed).arg(available);
+            if (!untranslated(text).isEmpty())
+                japanese << where;
+            if (!untranslated(w->accessibleName()).isEmpty())
+                japanese << where + QStringLiteral(" accessible name ") + w->accessibleName();
+        };
+        QStyle* style = window->style();
+        for (QWidget* w : window->findChildren<QWidget*>()) {
+            const QFontMetrics fm(w->font());
+            if (auto* label = qobject_cast<QLabel*>(w)) {
+                if (label->wordWrap() || label->textFormat() == Qt::RichText || !label->pixmap().isNull())
+                    continue;
+                const QRect inside = label->contentsRect().adjusted(label->margin(), 0, -label->margin(), 0);
+                for (const QString& line : label->text().split(QLatin1Char('\n')))
+                    check(w, line, fm.horizontalAdvance(line), inside.width());
+            } else if (auto* check_ = qobject_cast<QCheckBox*>(w)) {
+                check(w, check_->text(),
+                      style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, w) +
+                          style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, w) +
+                          fm.horizontalAdvance(check_->text()),
+                      w->width());
+            } else if (auto* radio = qobject_cast<QRadioButton*>(w)) {
+                check(w, radio->text(),
+                      style->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, w) +
+                          style->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, w) +
+                          fm.horizontalAdvance(radio->text()),
+                      w->width());
+            } else if (auto* button = qobject_cast<QPushButton*>(w)) {
+                const int icon = button->icon().isNull() ? 0 : button->iconSize().width() + 4;
+                check(w, button->text(),
+                      fm.horizontalAdvance(button->text()) + icon +
+                          2 * style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, w) / 2,
+                      w->width());
+                if (!untranslated(button->toolTip()).isEmpty())
+                    japanese << windowName + QLatin1Char('.') + w->objectName() + QStringLiteral(" tool tip");
+            } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+                if (edit->isReadOnly() || !edit->isEnabled()) // results and captions shown in fields
+                    check(w, edit->text(), fm.horizontalAdvance(edit->text()), edit->width() - 4);
+            } else if (auto* group = qobject_cast<QGroupBox*>(w)) {
+                check(w, group->title(), fm.horizontalAdvance(group->title()) + 16, group->width());
+            }
+        }
+    }
+
+private slots:
+    void initTestCase() {
+        ui::installFontSubstitutions(); // as the program does at start-up
+        sources_ = translatedSources();
+        QVERIFY(sources_.size() > 150);
+        // Every text of the translation has its English text: lupdate marks new ones unfinished.
+        QFile ts(QStringLiteral(TAMSO_SOURCE_DIR "/translations/tamso_en.ts"));
+        QVERIFY(ts.open(QIODevice::ReadOnly));
+        const QByteArray xml = ts.readAll();
+        QCOMPARE(xml.count("type=\"unfinished\""), 0);
+        QCOMPARE(xml.count("<source>"), xml.count("<translation>"));
+    }
+    void init() {
+        QVERIFY(ui::installLanguage(ui::Language::English));
+        dir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(uitest::prepareWorkingFolder(*dir_));
+    }
+    void cleanup() {
+        shell_.reset();
+        dir_.reset();
+        QDir::setCurrent(QDir::tempPath());
+        QVERIFY(ui::installLanguage(ui::Language::Japanese));
+    }
+
+    // --lang en / --lang ja choose the language; without the option the system's counts.
+    void languageOptionIsRead() {
+        auto choose = [](const QStringList& args) {
+            return ui::languageOption(QStringList{QStringLiteral("tamso")} + args);
+        };
+        QVERIFY(!choose({}).given);
+        QVERIFY(choose({}).error.isEmpty());
+        const ui::LanguageChoice en = choose({QStringLiteral("--workdir"), QStringLiteral("/tmp"),
+                                              QStringLiteral("--lang"), QStringLiteral("en")});
+        QVERIFY(en.given && en.error.isEmpty());
+        QCOMPARE(en.language, ui::Language::English);
+        QCOMPARE(ui::startLanguage(en), ui::Language::English);
+        const ui::LanguageChoice ja = choose({QStringLiteral("--lang=ja")});
+        QCOMPARE(ja.language, ui::Language::Japanese);
+        QCOMPARE(ui::startLanguage(ja), ui::Language::Japanese); // whatever the system's language
+        QCOMPARE(
+            choose({QStringLiteral("--lang=ja"), QStringLiteral("--lang"), QStringLiteral("EN")}).language,
+            ui::Language::English);
+        QVERIFY(!choose({QStringLiteral("--lang"), QStringLiteral("de")}).error.isEmpty());
+        QVERIFY(!choose({QStringLiteral("--lang")}).error.isEmpty());
+        QCOMPARE(ui::startLanguage(ui::LanguageChoice{}), ui::systemLanguage());
+    }
+
+    // Removing the translation brings the Japanese texts back: nothing English sticks.
+    void japaneseIsTheSourceLanguage() {
+        QCOMPARE(QCoreApplication::translate("StartScreen", "新規計算"), QStringLiteral("New calculation"));
+        QVERIFY(ui::installLanguage(ui::Language::Japanese));
+        QCOMPARE(QCoreApplication::translate("StartScreen", "新規計算"), QStringLiteral("新規計算"));
+        ui::StartScreen japanese;
+        QCOMPARE(japanese.findChild<QPushButton*>(QStringLiteral("Command1"))->text(),
+                 QStringLiteral("新規計算"));
+        QVERIFY(ui::installLanguage(ui::Language::English));
+        ui::StartScreen english;
+        QCOMPARE(english.findChild<QPushButton*>(QStringLiteral("Command1"))->text(), QStringLiteral("New calculation"));
+    }
+
+    // Every window of the program, opened through the shell as the user opens it, checked with
+    // checkWindow. Screenshots are taken in English.
+    void openEveryWindow(bool english) {
+        overflows_.clear();
+        japanese_.clear();
+        checkedTexts_ = 0;
+        shell_ = std::make_unique<ui::Shell>();
+        shell_->quitProgram = [] {};
+        QVERIFY(shell_->start());
+        ui::StartScreen* form2 = shell_->startScreen();
+        checkWindow(form2);
+        if (english)
+            grab(form2, "english-form2.png");
+
+        click(form2, "Command1");
+        ui::ConditionsScreen* form1 = shell_->conditionsScreen();
+        QVERIFY(form1);
+        click(form1, "Command2"); // run
+        click(form1, "Command3"); // ambient dose: the illustration
+        click(form1, "Command4"); // caregivers
+        checkWindow(form1);
+        if (english)
+            grab(form1, "english-form1.png");
+        checkWindow(shell_->illustrationWindow());
+        QTest::mouseClick(form1->findChild<QRadioButton*>(QStringLiteral("Option4")), Qt::LeftButton);
+        checkWindow(form1->measuredExposureDialog());
+        click(form1, "Command14");
+        checkWindow(shell_->spectrumWindow());
+        click(form1, "Command12");
+        checkWindow(shell_->tubeOutputEditor());
+        click(form1, "Command5");
+        checkWindow(shell_->ambientDoseEditor());
+        click(form1, "Command6");
+        ui::ReportScreen* report = shell_->reportScreen();
+        QVERIFY(report);
+        click(report, "Command2"); // the preview
+        checkWindow(report);
+
+        shell_->openRecordSearch();
+        checkWindow(shell_->recordSearchScreen());
+        shell_->openBasicDataEditor();
+        checkWindow(shell_->basicDataEditor());
+        shell_->openReferenceLevelEditor();
+        checkWindow(shell_->referenceLevelEditor());
+        shell_->openDoseAudit();
+        checkWindow(shell_->doseAuditWindow());
+        QVERIFY(checkedTexts_ > 150);
+    }
+
+    // Every text of every window fits its control in English, where it fits in Japanese (a value
+    // too wide for its field in both languages is no matter of the translation), and none is left
+    // in Japanese where the translation has it.
+    void everyWindowFitsInEnglish() {
+        QVERIFY(ui::installLanguage(ui::Language::Japanese));
+        openEveryWindow(false);
+        const QStringList japaneseOverflows = overflows_;
+        QVERIFY(!japanese_.isEmpty()); // the check sees Japanese captions at all
+
+        QVERIFY(ui::installLanguage(ui::Language::English));
+        openEveryWindow(true);
+        QStringList overflows;
+        for (const QString& o : overflows_)
+            if (!japaneseOverflows.contains(o))
+                overflows << o;
+        QVERIFY2(overflows.isEmpty(), qPrintable(overflows.join(QLatin1Char('\n'))));
+        QVERIFY2(japanese_.isEmpty(), qPrintable(japanese_.join(QLatin1Char('\n'))));
+
+        // Every caption of the exposure-condition screen is English, its accessible name with it.
+        ui::ConditionsScreen* form1 = shell_->conditionsScreen();
+        int captions = 0;
+        for (QLabel* label : form1->findChildren<QLabel*>())
+            if (label->objectName().startsWith(QLatin1String("CaptionText")) &&
+                !label->text().trimmed().isEmpty()) {
+                ++captions;
+                QVERIFY2(!hasJapanese(label->text()), qPrintable(label->objectName() + label->text()));
+            }
+        QVERIFY(captions >= 20);
+        QCOMPARE(form1->findChild<QLineEdit*>(QStringLiteral("Text5"))->accessibleName(),
+                 QStringLiteral("Tube voltage"));
+        QCOMPARE(shell_->startScreen()->findChild<QPushButton*>(QStringLiteral("Command3"))->text(),
+                 QStringLiteral("Exit"));
+    }
+
+    // A fixed message of the core is shown in English; one with a value inserted stays Japanese.
+    void coreMessagesAreShownTranslated() {
+        QCOMPARE(ui::coreText("氏名に改行を含めることはできません。"),
+                 QStringLiteral("A name cannot contain a line break."));
+        QCOMPARE(ui::coreText("記録ファイル「A001.pat」"), QStringLiteral("記録ファイル「A001.pat」"));
+        shell_ = std::make_unique<ui::Shell>();
+        shell_->quitProgram = [] {};
+        QVERIFY(shell_->start());
+        click(shell_->startScreen(), "Command1");
+        ui::ConditionsScreen* form1 = shell_->conditionsScreen();
+        form1->findChild<QLineEdit*>(QStringLiteral("Text6"))->setText(QStringLiteral("0"));
+        ui::MessageBox::clearShown();
+        click(form1, "Command2");
+        QVERIFY(!ui::MessageBox::shown().isEmpty());
+        QCOMPARE(ui::MessageBox::shown().last().text,
+                 QStringLiteral("Enter a tube current × time (mAs) above 0."));
+    }
+
+    // The printed report in English: its captions are English and each fits its box, as the
+    // Japanese ones do.
+    void reportIsEnglishAndFits() {
+        const ui::ReportFields fields = uitest::sampleReportFields();
+        // The caregiver line ends a little beyond its box in both languages (the same text).
+        QVERIFY(ui::installLanguage(ui::Language::Japanese));
+        const QStringList japaneseOverflows = reportOverflows(fields);
+        QVERIFY(japaneseOverflows.size() <= 2);
+        QVERIFY(ui::installLanguage(ui::Language::English));
+        QStringList overflows;
+        for (const QString& o : reportOverflows(fields))
+            if (!japaneseOverflows.contains(o))
+                overflows << o;
+        QVERIFY2(overflows.isEmpty(), qPrintable(overflows.join(QLatin1Char('\n'))));
+
+        const QString folder = QStringLiteral(TAMSO_BINARY_DIR "/test-output");
+        QVERIFY(QDir().mkpath(folder));
+        const QString pdf = folder + QStringLiteral("/report-english.pdf");
+        QFile::remove(pdf);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        const Status printed = ui::printReport(printer, fields);
+        QVERIFY2(printed.ok(), printed.ok() ? "" : printed.message().c_str());
+        QString text, error;
+        QVERIFY2(uitest::pdfText(pdf, text, error), qPrintable(error));
+        const QString extracted = text.simplified();
+        for (const char* caption : {"Name", "Date", "Staff", "Unit", "Region", "FFD", "Voltage", "Field",
+                                    "Notes", "Dose to caregivers", "Entrance surface dose"})
+            QVERIFY2(extracted.contains(QString::fromLatin1(caption)), caption);
+        for (const char* japanese : {"氏名", "撮影日", "撮影担当", "管電圧", "備考", "介助者"})
+            QVERIFY2(!extracted.contains(QString::fromUtf8(japanese)), japanese);
+        // The stored data stay as they are: the field size preset and the body part.
+        QVERIFY(extracted.contains(fields.fieldSize));
+
+        ui::ReportPreview preview;
+        preview.drawReport(fields);
+        const QString shots = qEnvironmentVariable("TAMSO_SCREENSHOT_DIR");
+        if (!shots.isEmpty())
+            QVERIFY(preview.image().save(QDir(shots).filePath(QStringLiteral("english-report.png"))));
+
+        // The measurement itself: a text too long for its box is caught.
+        ui::ReportFields longName = fields;
+        longName.name = QString(60, QLatin1Char('W'));
+        QCOMPARE(reportOverflows(longName).size(), japaneseOverflows.size() + 2);
+    }
+};
+
+QTEST_MAIN(EnglishTest)
+#include "tst_english.moc"

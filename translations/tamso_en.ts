@@ -1,0 +1,1031 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="ja">
+<context>
+    <name>AmbientDoseEditor</name>
+    <message>
+        <source>クベース天井高</source>
+        <translation>Lid height</translation>
+    </message>
+    <message>
+        <source>周辺線量実測値データ編集</source>
+        <translation>Edit measured ambient dose data</translation>
+    </message>
+    <message>
+        <source>線束中心から側方へ30cmの位置における</source>
+        <translation>At 30 cm lateral to the beam centre:</translation>
+    </message>
+    <message>
+        <source>1 mAs 当たりの 周辺線量当量</source>
+        <translation>Ambient dose equivalent per 1 mAs</translation>
+    </message>
+    <message>
+        <source>使用する最大の照射野（安全側評価のため）</source>
+        <translation>Largest field used (conservative)</translation>
+    </message>
+    <message>
+        <source>水ファントム厚　10 cm</source>
+        <translation>Water phantom 10 cm</translation>
+    </message>
+    <message>
+        <source>1 cm 線量当量 (μSv/mAs)</source>
+        <translation>H*(10) (μSv/mAs)</translation>
+    </message>
+    <message>
+        <source>周辺線量データを保存できませんでした。
+</source>
+        <translation>The ambient dose data could not be saved.
+</translation>
+    </message>
+    <message>
+        <source>新しいデータを保存しました</source>
+        <translation>The new data have been saved</translation>
+    </message>
+</context>
+<context>
+    <name>BasicDataEditor</name>
+    <message>
+        <source>TAMSO 基本データ</source>
+        <translation>TAMSO Basic data</translation>
+    </message>
+    <message>
+        <source>医療施設名</source>
+        <translation>Facility</translation>
+    </message>
+    <message>
+        <source>撮影装置名</source>
+        <translation>X-ray unit</translation>
+    </message>
+    <message>
+        <source>参考レベル</source>
+        <translation>Ref. level</translation>
+    </message>
+    <message>
+        <source>基本データを読み込めません。
+</source>
+        <translation>The basic data cannot be read.
+</translation>
+    </message>
+    <message>
+        <source>基本データを保存できませんでした。
+</source>
+        <translation>The basic data could not be saved.
+</translation>
+    </message>
+    <message>
+        <source>基本データを保存しました。</source>
+        <translation>The basic data have been saved.</translation>
+    </message>
+</context>
+<context>
+    <name>ConditionsScreen</name>
+    <message>
+        <source>DICOM読込</source>
+        <translation>DICOM</translation>
+    </message>
+    <message>
+        <source>DICOM (*.dcm *.DCM *.dicom DICOMDIR);;すべてのファイル (*)</source>
+        <translation>DICOM (*.dcm *.DCM *.dicom DICOMDIR);;All files (*)</translation>
+    </message>
+    <message>
+        <source>DICOMDIR の画像を選んで下さい</source>
+        <translation>Choose an image of the DICOMDIR</translation>
+    </message>
+    <message>
+        <source>患児の入射表面線量</source>
+        <translation>Entrance surface dose of the infant</translation>
+    </message>
+    <message>
+        <source>周辺線量当量 </source>
+        <translation>Ambient dose equivalent </translation>
+    </message>
+    <message>
+        <source>   参考レベル</source>
+        <translation>Ref. level</translation>
+    </message>
+    <message>
+        <source>参考レベル</source>
+        <translation>Reference level</translation>
+    </message>
+    <message>
+        <source>スペクトル表示</source>
+        <translation>Spectrum</translation>
+    </message>
+    <message>
+        <source>撮影日</source>
+        <translation>Exam date</translation>
+    </message>
+    <message>
+        <source>DICOM画像から撮影条件を読み込みます</source>
+        <translation>Reads the exposure conditions from a DICOM image</translation>
+    </message>
+    <message>
+        <source>として計算しています。</source>
+        <translation>used for the calculation.</translation>
+    </message>
+    <message>
+        <source>焦点から１ｍの距離の照射線量</source>
+        <translation>Exposure at 1 m from the focus</translation>
+    </message>
+    <message>
+        <source>出力データを利用</source>
+        <translation>Output data</translation>
+    </message>
+    <message>
+        <source>出力データ編集</source>
+        <translation>Edit output</translation>
+    </message>
+    <message>
+        <source>出力データ名</source>
+        <translation>Output data</translation>
+    </message>
+    <message>
+        <source>実測値を直接入力</source>
+        <translation>Measured</translation>
+    </message>
+    <message>
+        <source>実測値</source>
+        <translation>Measured</translation>
+    </message>
+    <message>
+        <source>照射線量 at １ｍ</source>
+        <translation>Exposure at 1 m</translation>
+    </message>
+    <message>
+        <source>照射条件 (１)</source>
+        <translation>Exposure conditions (1)</translation>
+    </message>
+    <message>
+        <source>撮影装置名</source>
+        <translation>X-ray unit</translation>
+    </message>
+    <message>
+        <source> フード・カバー（PMMA ）</source>
+        <translation>Hood/cover (PMMA)</translation>
+    </message>
+    <message>
+        <source>(固定値)</source>
+        <translation>(fixed)</translation>
+    </message>
+    <message>
+        <source>照射条件 (２)</source>
+        <translation>Exposure conditions (2)</translation>
+    </message>
+    <message>
+        <source>   照射部位</source>
+        <translation>Body part</translation>
+    </message>
+    <message>
+        <source> 受像器面での照射野サイズ</source>
+        <translation>Field size at receptor</translation>
+    </message>
+    <message>
+        <source>介助者の被ばく線量</source>
+        <translation>Dose to caregivers</translation>
+    </message>
+    <message>
+        <source>周辺線量</source>
+        <translation>Ambient</translation>
+    </message>
+    <message>
+        <source>計算する</source>
+        <translation>Calculate</translation>
+    </message>
+    <message>
+        <source>周辺線量の実測データ編集</source>
+        <translation>Edit ambient data</translation>
+    </message>
+    <message>
+        <source>周辺線量当量</source>
+        <translation>Ambient dose eq.</translation>
+    </message>
+    <message>
+        <source>報告書へ</source>
+        <translation>To the report</translation>
+    </message>
+    <message>
+        <source>Ｘ線管</source>
+        <translation>X-ray tube</translation>
+    </message>
+    <message>
+        <source>保育器</source>
+        <translation>Incubator</translation>
+    </message>
+    <message>
+        <source>患児</source>
+        <translation>Infant</translation>
+    </message>
+    <message>
+        <source>線量計</source>
+        <translation>Dosimeter</translation>
+    </message>
+    <message>
+        <source> には一般撮影（CR・DX）の画像がありません。</source>
+        <translation> holds no radiography (CR/DX) image.</translation>
+    </message>
+    <message>
+        <source>照射部位</source>
+        <translation>Body part</translation>
+    </message>
+    <message>
+        <source>患者ID</source>
+        <translation>Patient ID</translation>
+    </message>
+    <message>
+        <source>氏名</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>DICOM画像に次の項目がないため、元のままです。
+</source>
+        <translation>The DICOM image lacks these items; they stay as they were.
+</translation>
+    </message>
+    <message>
+        <source>DICOMから入力（%1）</source>
+        <translation>From DICOM (%1)</translation>
+    </message>
+    <message>
+        <source>%1 mGy の %2 倍</source>
+        <translation>%2 × %1 mGy</translation>
+    </message>
+    <message>
+        <source>（参考レベル超過）</source>
+        <translation> (above the reference level)</translation>
+    </message>
+    <message>
+        <source>参考レベル </source>
+        <translation>Reference level </translation>
+    </message>
+</context>
+<context>
+    <name>DoseAuditWindow</name>
+    <message>
+        <source>TAMSO 参考レベル監査</source>
+        <translation>TAMSO Reference level audit</translation>
+    </message>
+    <message>
+        <source>期間</source>
+        <translation>Period</translation>
+    </message>
+    <message>
+        <source>全期間</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <source>期間の初日</source>
+        <translation>First day of the period</translation>
+    </message>
+    <message>
+        <source>期間の最終日</source>
+        <translation>Last day of the period</translation>
+    </message>
+    <message>
+        <source>集計</source>
+        <translation>Summarize</translation>
+    </message>
+    <message>
+        <source>撮影部位ごとの集計</source>
+        <translation>Summary by body part</translation>
+    </message>
+    <message>
+        <source>撮影部位ごとの箱ひげ図と参考レベル</source>
+        <translation>Box plots by body part and reference levels</translation>
+    </message>
+    <message>
+        <source>入射表面線量の分布（箱: 25～75 パーセンタイル、線: 中央値）</source>
+        <translation>Entrance surface dose (box: 25th-75th percentile, line: median)</translation>
+    </message>
+    <message>
+        <source>入射表面線量 (mGy)</source>
+        <translation>Entrance surface dose (mGy)</translation>
+    </message>
+    <message>
+        <source>集計から除いたもの・読めなかったもの</source>
+        <translation>Left out or unreadable</translation>
+    </message>
+    <message>
+        <source>CSV 出力</source>
+        <translation>CSV</translation>
+    </message>
+    <message>
+        <source>印刷</source>
+        <translation>Print</translation>
+    </message>
+    <message>
+        <source>PDF 出力</source>
+        <translation>PDF</translation>
+    </message>
+    <message>
+        <source>期間の初日が最終日より後になっています。</source>
+        <translation>The first day of the period is after the last day.</translation>
+    </message>
+    <message>
+        <source>期間: </source>
+        <translation>Period: </translation>
+    </message>
+    <message>
+        <source>参考線量.dat を読めないため参考レベルとは比較しません</source>
+        <translation>参考線量.dat cannot be read: no comparison with reference levels</translation>
+    </message>
+    <message>
+        <source>参考線量.dat がないため参考レベルとは比較しません</source>
+        <translation>No 参考線量.dat: no comparison with reference levels</translation>
+    </message>
+    <message>
+        <source>参考レベル: 参考線量.dat（各撮影部位の最初の行）</source>
+        <translation>Reference levels: 参考線量.dat (first row of each body part)</translation>
+    </message>
+    <message>
+        <source>なし</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>参考レベル</source>
+        <translation>Reference level</translation>
+    </message>
+    <message>
+        <source>参考レベル監査（ICRP Publication 135: 施設の中央値を診断参考レベルと比較）</source>
+        <translation>Reference level audit (ICRP Publication 135: facility median against the diagnostic reference level)</translation>
+    </message>
+    <message>
+        <source>医療施設: %1　　期間: %2　　作成日: %3</source>
+        <translation>Facility: %1    Period: %2    Created: %3</translation>
+    </message>
+    <message>
+        <source>（期間内に線量のある記録はありません）</source>
+        <translation>(no records with a dose in the period)</translation>
+    </message>
+    <message>
+        <source>CSV ファイルを保存できませんでした。
+</source>
+        <translation>The CSV file could not be saved.
+</translation>
+    </message>
+    <message>
+        <source>PDF ファイルを保存できませんでした。
+</source>
+        <translation>The PDF file could not be saved.
+</translation>
+    </message>
+    <message>
+        <source>CSV ファイルに保存しました。</source>
+        <translation>Saved to a CSV file.</translation>
+    </message>
+    <message>
+        <source>PDF ファイルに保存しました。</source>
+        <translation>Saved to a PDF file.</translation>
+    </message>
+</context>
+<context>
+    <name>ExposureInputs</name>
+    <message>
+        <source> Ｘ線管ターゲット角度</source>
+        <translation>Target angle</translation>
+    </message>
+    <message>
+        <source>　度</source>
+        <translation>deg</translation>
+    </message>
+    <message>
+        <source> 固有フィルタ（アルミ当量）</source>
+        <translation>Inherent filter (Al eq.)</translation>
+    </message>
+    <message>
+        <source> 付加フィルタ（アルミ）</source>
+        <translation>Added filter (Al)</translation>
+    </message>
+    <message>
+        <source> 付加フィルタ　（ 銅 ）</source>
+        <translation>Added filter (Cu)</translation>
+    </message>
+    <message>
+        <source>　 Ｘ線管電圧</source>
+        <translation>Tube voltage</translation>
+    </message>
+    <message>
+        <source>   Ｘ線管電流×照射時間</source>
+        <translation>Tube current × time</translation>
+    </message>
+    <message>
+        <source> 焦点-受像器間距離（FFD）</source>
+        <translation>Focus-receptor (FFD)</translation>
+    </message>
+    <message>
+        <source>　 被写体厚</source>
+        <translation>Subject thickness</translation>
+    </message>
+    <message>
+        <source> 焦点-フード・カバー間距離</source>
+        <translation>Focus-hood distance</translation>
+    </message>
+    <message>
+        <source> 照射野サイズ（長軸方向）</source>
+        <translation>Field size (long axis)</translation>
+    </message>
+    <message>
+        <source> 照射野サイズ（単軸方向）</source>
+        <translation>Field size (short axis)</translation>
+    </message>
+    <message>
+        <source>実測値</source>
+        <translation>Measured</translation>
+    </message>
+    <message>
+        <source>フード・カバー透過後</source>
+        <translation>Behind the hood</translation>
+    </message>
+    <message>
+        <source>散乱線を付加</source>
+        <translation>With scatter</translation>
+    </message>
+    <message>
+        <source>　  第１半価層</source>
+        <translation>1st HVL</translation>
+    </message>
+    <message>
+        <source>     第２半価層</source>
+        <translation>2nd HVL</translation>
+    </message>
+    <message>
+        <source>　  実効エネルギー</source>
+        <translation>Effective energy</translation>
+    </message>
+    <message>
+        <source>　  線質指標 （ QI )</source>
+        <translation>Quality index (QI)</translation>
+    </message>
+    <message>
+        <source>   後方散乱係数</source>
+        <translation>Backscatter factor</translation>
+    </message>
+    <message>
+        <source>   吸収線量変換係数</source>
+        <translation>Dose conversion factor</translation>
+    </message>
+    <message>
+        <source>   入射表面線量</source>
+        <translation>Entrance surface dose</translation>
+    </message>
+    <message>
+        <source>   不確かさ</source>
+        <translation>Uncertainty</translation>
+    </message>
+</context>
+<context>
+    <name>IllustrationWindow</name>
+    <message>
+        <source>保育器外側の周辺線量当量評価点</source>
+        <translation>Ambient dose equivalent points outside the incubator</translation>
+    </message>
+    <message>
+        <source>保育器の周辺線量　線量評価点</source>
+        <translation>Ambient dose around the incubator: evaluation points</translation>
+    </message>
+</context>
+<context>
+    <name>Main</name>
+    <message>
+        <source>作業フォルダ「%1」に移れません。</source>
+        <translation>Cannot change to the working folder "%1".</translation>
+    </message>
+</context>
+<context>
+    <name>MeasuredExposureDialog</name>
+    <message>
+        <source>実測値入力</source>
+        <translation>Measured exposure</translation>
+    </message>
+    <message>
+        <source>焦点から１ｍの距離の照射線量</source>
+        <translation>Exposure at 1 m from the focus</translation>
+    </message>
+    <message>
+        <source>( フード・カバー無しで測定 )</source>
+        <translation>(measured without the hood)</translation>
+    </message>
+    <message>
+        <source>入力単位</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>照射線量 [ C/kg ]</source>
+        <translation>Exposure [ C/kg ]</translation>
+    </message>
+    <message>
+        <source>照射線量   [ R ]</source>
+        <translation>Exposure   [ R ]</translation>
+    </message>
+    <message>
+        <source>空気カーマ [ Gy ]</source>
+        <translation>Air kerma [ Gy ]</translation>
+    </message>
+    <message>
+        <source>照射線量の実測値</source>
+        <translation>Measured exposure</translation>
+    </message>
+    <message>
+        <source>入力例</source>
+        <translation>Examples</translation>
+    </message>
+    <message>
+        <source> やめます </source>
+        <translation> Cancel </translation>
+    </message>
+</context>
+<context>
+    <name>RecordSearchScreen</name>
+    <message>
+        <source>TAMSO Ⅱ データ検索</source>
+        <translation>TAMSO Ⅱ Record search</translation>
+    </message>
+    <message>
+        <source>患者ファイル ( ID番号) 選択</source>
+        <translation>Patient file (ID)</translation>
+    </message>
+    <message>
+        <source>患者ID</source>
+        <translation>Patient ID</translation>
+    </message>
+    <message>
+        <source>患者氏名</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>OK（データ一覧）</source>
+        <translation>OK (list)</translation>
+    </message>
+    <message>
+        <source>撮影年月日</source>
+        <translation>Exam date</translation>
+    </message>
+    <message>
+        <source>撮影部位</source>
+        <translation>Body part</translation>
+    </message>
+    <message>
+        <source>入射表面線量</source>
+        <translation>Entrance dose</translation>
+    </message>
+    <message>
+        <source>データ一覧</source>
+        <translation>Records</translation>
+    </message>
+    <message>
+        <source>OK（報告書に表示）</source>
+        <translation>OK (to report)</translation>
+    </message>
+    <message>
+        <source>検索データ番号を選択して下さい。</source>
+        <translation>Choose a record.</translation>
+    </message>
+</context>
+<context>
+    <name>ReferenceLevelEditor</name>
+    <message>
+        <source>比較に使用</source>
+        <translation>Compared</translation>
+    </message>
+    <message>
+        <source>比較しない（空欄）</source>
+        <translation>Not compared (empty)</translation>
+    </message>
+    <message>
+        <source>参考（比較しない）</source>
+        <translation>Note (not compared)</translation>
+    </message>
+    <message>
+        <source>TAMSO 診断参考レベル</source>
+        <translation>TAMSO Diagnostic reference levels</translation>
+    </message>
+    <message>
+        <source>撮影部位ごとの診断参考レベル（入射表面線量 mGy）。空欄の撮影部位とは比較しません。</source>
+        <translation>Diagnostic reference level per body part (entrance surface dose, mGy). Empty: not compared.</translation>
+    </message>
+    <message>
+        <source>同じ撮影部位の 2 行目以降は参考として保存し、比較には最初の行を使います。</source>
+        <translation>Further rows of a body part are kept as notes; the first row is compared.</translation>
+    </message>
+    <message>
+        <source>診断参考レベルの表</source>
+        <translation>Table of diagnostic reference levels</translation>
+    </message>
+    <message>
+        <source>撮影部位</source>
+        <translation>Body part</translation>
+    </message>
+    <message>
+        <source>参考レベル (mGy)</source>
+        <translation>Ref. level (mGy)</translation>
+    </message>
+    <message>
+        <source>出典</source>
+        <translation>Source</translation>
+    </message>
+    <message>
+        <source>用途</source>
+        <translation>Use</translation>
+    </message>
+    <message>
+        <source>参考レベルを読み込めません。
+</source>
+        <translation>The reference levels cannot be read.
+</translation>
+    </message>
+    <message>
+        <source>
+ファイルを直すか削除してから開いて下さい。</source>
+        <translation>
+Correct or delete the file, then open it again.</translation>
+    </message>
+    <message>
+        <source>撮影部位「%1」の参考レベル「%2」は 0 より大きい数値（mGy）で入力して下さい。</source>
+        <translation>Enter the reference level "%2" of the body part "%1" as a number above 0 (mGy).</translation>
+    </message>
+    <message>
+        <source>参考レベルを保存できませんでした。
+</source>
+        <translation>The reference levels could not be saved.
+</translation>
+    </message>
+    <message>
+        <source>参考レベルを保存しました。</source>
+        <translation>The reference levels have been saved.</translation>
+    </message>
+</context>
+<context>
+    <name>ReportLayout</name>
+    <message>
+        <source>氏名 : </source>
+        <translation>Name : </translation>
+    </message>
+    <message>
+        <source>撮影日</source>
+        <translation>Date</translation>
+    </message>
+    <message>
+        <source>撮影担当</source>
+        <translation>Staff</translation>
+    </message>
+    <message>
+        <source>撮影装置</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>撮影部位</source>
+        <translation>Region</translation>
+    </message>
+    <message>
+        <source>被写体厚</source>
+        <translation>Thickness</translation>
+    </message>
+    <message>
+        <source>撮影距離</source>
+        <translation>FFD</translation>
+    </message>
+    <message>
+        <source>管電圧</source>
+        <translation>Voltage</translation>
+    </message>
+    <message>
+        <source>管電流秒</source>
+        <translation>mAs</translation>
+    </message>
+    <message>
+        <source>照射野</source>
+        <translation>Field</translation>
+    </message>
+    <message>
+        <source>患児の入射表面線量： </source>
+        <translation>Entrance surface dose: </translation>
+    </message>
+    <message>
+        <source>介助者の被ばく線量  μSv</source>
+        <translation>Dose to caregivers  μSv</translation>
+    </message>
+    <message>
+        <source>備考</source>
+        <translation>Notes</translation>
+    </message>
+</context>
+<context>
+    <name>ReportScreen</name>
+    <message>
+        <source>TAMSO Ⅱ 報告書</source>
+        <translation>TAMSO Ⅱ Report</translation>
+    </message>
+    <message>
+        <source>氏 名</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>撮影担当</source>
+        <translation>Radiographer</translation>
+    </message>
+    <message>
+        <source>追加</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>撮影日</source>
+        <translation>Exam date</translation>
+    </message>
+    <message>
+        <source>撮影部位</source>
+        <translation>Body part</translation>
+    </message>
+    <message>
+        <source>体 厚</source>
+        <translation>Thickness</translation>
+    </message>
+    <message>
+        <source>撮影装置</source>
+        <translation>X-ray unit</translation>
+    </message>
+    <message>
+        <source>管電圧</source>
+        <translation>Tube voltage</translation>
+    </message>
+    <message>
+        <source>電流･秒</source>
+        <translation>mAs</translation>
+    </message>
+    <message>
+        <source>照射野</source>
+        <translation>Field size</translation>
+    </message>
+    <message>
+        <source>入射表面線量</source>
+        <translation>Entrance dose</translation>
+    </message>
+    <message>
+        <source>介助者被ばく</source>
+        <translation>Caregiver dose</translation>
+    </message>
+    <message>
+        <source>介助者被ばく </source>
+        <translation>Caregiver dose </translation>
+    </message>
+    <message>
+        <source>スペクトルも印刷する</source>
+        <translation>Print the spectrum too</translation>
+    </message>
+    <message>
+        <source>報告書プレビュー</source>
+        <translation>Report preview</translation>
+    </message>
+    <message>
+        <source>プリンタの準備はＯＫですか？</source>
+        <translation>Is the printer ready?</translation>
+    </message>
+</context>
+<context>
+    <name>SpectrumChart</name>
+    <message>
+        <source>患児の皮膚面でのＸ線スペクトル（フード・カバー透過後） %1 kV</source>
+        <translation>X-ray spectrum at the infant's skin (behind the hood) %1 kV</translation>
+    </message>
+    <message>
+        <source>相対光子数</source>
+        <translation>Relative photons</translation>
+    </message>
+    <message>
+        <source>実効エネルギー</source>
+        <translation>Effective energy</translation>
+    </message>
+    <message>
+        <source>光子エネルギー (keV)</source>
+        <translation>Photon energy (keV)</translation>
+    </message>
+    <message>
+        <source>相対光子数 (%/0.5 keV)</source>
+        <translation>Relative photons (%/0.5 keV)</translation>
+    </message>
+    <message>
+        <source>第１半価層　　 %1 mmAl</source>
+        <translation>1st HVL          %1 mmAl</translation>
+    </message>
+    <message>
+        <source>第２半価層　　 %1 mmAl</source>
+        <translation>2nd HVL          %1 mmAl</translation>
+    </message>
+    <message>
+        <source>実効エネルギー %1 keV</source>
+        <translation>Effective energy %1 keV</translation>
+    </message>
+    <message>
+        <source>線質指標 (QI)　%1</source>
+        <translation>Quality index (QI) %1</translation>
+    </message>
+    <message>
+        <source>Ｘ線スペクトルと線質</source>
+        <translation>X-ray spectrum and beam quality</translation>
+    </message>
+</context>
+<context>
+    <name>SpectrumWindow</name>
+    <message>
+        <source>Ｘ線スペクトル</source>
+        <translation>X-ray spectrum</translation>
+    </message>
+    <message>
+        <source>線質</source>
+        <translation>Beam quality</translation>
+    </message>
+    <message>
+        <source>閉じる</source>
+        <translation>Close</translation>
+    </message>
+</context>
+<context>
+    <name>StartScreen</name>
+    <message>
+        <source>保育器の乳児を世話する看護師のイラスト</source>
+        <translation>Illustration of a nurse caring for an infant in an incubator</translation>
+    </message>
+    <message>
+        <source>イラスト出典</source>
+        <translation>Credits</translation>
+    </message>
+    <message>
+        <source>イラスト: TAMSO 開発チーム</source>
+        <translation>Illustration: TAMSO developers</translation>
+    </message>
+    <message>
+        <source>新規計算</source>
+        <translation>New calculation</translation>
+    </message>
+    <message>
+        <source>データ検索</source>
+        <translation>Record search</translation>
+    </message>
+    <message>
+        <source>終　了</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>基本データ入力</source>
+        <translation>Basic data</translation>
+    </message>
+    <message>
+        <source>参考レベル監査</source>
+        <translation>Level audit</translation>
+    </message>
+    <message>
+        <source>ここに病院名が入る</source>
+        <translation>Hospital name here</translation>
+    </message>
+    <message>
+        <source>© TAMSO 開発チーム  All rights reserved.</source>
+        <translation>© TAMSO developers  All rights reserved.</translation>
+    </message>
+</context>
+<context>
+    <name>TubeOutputEditor</name>
+    <message>
+        <source>出力データ編集</source>
+        <translation>Edit output</translation>
+    </message>
+    <message>
+        <source>フード・カバー無しの状態での</source>
+        <translation>Without the hood,</translation>
+    </message>
+    <message>
+        <source>焦点から１ｍの距離における</source>
+        <translation>at 1 m from the focus:</translation>
+    </message>
+    <message>
+        <source>単位mAs当たりの照射線量 [C/kg]</source>
+        <translation>exposure per mAs [C/kg]</translation>
+    </message>
+    <message>
+        <source>照射線量</source>
+        <translation>Exposure</translation>
+    </message>
+    <message>
+        <source> kV 照射線量</source>
+        <translation> kV exposure</translation>
+    </message>
+    <message>
+        <source>測定時の固有を含む濾過 [mm]</source>
+        <translation>Total filtration when measured [mm]</translation>
+    </message>
+    <message>
+        <source>この名前のファイルはすでに存在します。上書きしますか？</source>
+        <translation>A file of this name exists already. Overwrite it?</translation>
+    </message>
+    <message>
+        <source>出力データを保存できませんでした。
+</source>
+        <translation>The output data could not be saved.
+</translation>
+    </message>
+</context>
+<context>
+    <name>core</name>
+    <message>
+        <source>集計がまだありません。</source>
+        <translation>There is no summary yet.</translation>
+    </message>
+    <message>
+        <source>印刷を始められませんでした。</source>
+        <translation>Printing could not start.</translation>
+    </message>
+    <message>
+        <source>印刷を終えられませんでした。</source>
+        <translation>Printing could not finish.</translation>
+    </message>
+    <message>
+        <source>印刷を開始できませんでした。プリンタの設定を確認して下さい。</source>
+        <translation>Printing could not start. Check the printer settings.</translation>
+    </message>
+    <message>
+        <source>印刷できませんでした。プリンタの設定を確認して下さい。</source>
+        <translation>Could not print. Check the printer settings.</translation>
+    </message>
+    <message>
+        <source>入力された条件に数値として扱えない値があります。</source>
+        <translation>Some of the entered conditions are not numbers.</translation>
+    </message>
+    <message>
+        <source>管電圧は 150 kV 未満で入力してください。</source>
+        <translation>Enter a tube voltage below 150 kV.</translation>
+    </message>
+    <message>
+        <source>FFD（焦点－受像面間距離）は 0 より大きい値を入力してください。</source>
+        <translation>Enter an FFD (focus-receptor distance) above 0.</translation>
+    </message>
+    <message>
+        <source>焦点－皮膚間距離（FFD − 被写体厚）が 0 以下です。FFD と被写体厚を確認してください。</source>
+        <translation>The focus-skin distance (FFD − subject thickness) is 0 or less. Check the FFD and the subject thickness.</translation>
+    </message>
+    <message>
+        <source>後方散乱係数のエネルギーが昇順になっていません（mono_dBSF.dat）。</source>
+        <translation>The energies of the backscatter factors are not in ascending order (mono_dBSF.dat).</translation>
+    </message>
+    <message>
+        <source>散乱線比の表（s_p_ratio.dat）の距離または照射野面積が昇順になっていません。</source>
+        <translation>The distances or field areas of the scatter ratio table (s_p_ratio.dat) are not in ascending order.</translation>
+    </message>
+    <message>
+        <source>組織のエネルギー吸収係数が 0 のため、後方散乱係数を計算できません（Atten2.dat）。</source>
+        <translation>The energy absorption coefficient of tissue is 0: the backscatter factor cannot be calculated (Atten2.dat).</translation>
+    </message>
+    <message>
+        <source>Ｘ線管電流×照射時間（mAs）は 0 より大きい値を入力してください。</source>
+        <translation>Enter a tube current × time (mAs) above 0.</translation>
+    </message>
+    <message>
+        <source>管電圧が低すぎるため、X線スペクトルを計算できません。</source>
+        <translation>The tube voltage is too low to calculate the X-ray spectrum.</translation>
+    </message>
+    <message>
+        <source>ターゲット角度が不正です（正弦が 0 になります）。基礎データまたは入力値を確認してください。</source>
+        <translation>The target angle is invalid (its sine is 0). Check the basic data or the input.</translation>
+    </message>
+    <message>
+        <source>周辺線量の表（kaijo_dose.dat）の距離が昇順になっていません。周辺線量の表を確認してください。</source>
+        <translation>The distances of the ambient dose table (kaijo_dose.dat) are not in ascending order. Check the ambient dose table.</translation>
+    </message>
+    <message>
+        <source>周辺線量の表（kaijo_dose.dat）の最後の距離が 120 cm に届いていません。周辺線量の表を確認してください。</source>
+        <translation>The last distance of the ambient dose table (kaijo_dose.dat) is below 120 cm. Check the ambient dose table.</translation>
+    </message>
+    <message>
+        <source>周辺線量の表（kaijo_dose.dat）の、この FFD と管電圧で使う値がすべて 0 です。周辺線量の表に測定値を入力してください。</source>
+        <translation>The values of the ambient dose table (kaijo_dose.dat) for this FFD and tube voltage are all 0. Enter measured values into the ambient dose table.</translation>
+    </message>
+    <message>
+        <source>この条件では X線が皮膚面に届かないため、スペクトルを計算できません。管電圧とフィルタを確認してください。</source>
+        <translation>With these conditions no X-rays reach the skin, so the spectrum cannot be calculated. Check the tube voltage and the filters.</translation>
+    </message>
+    <message>
+        <source>照射線量のスペクトルが 0 になるため、フィルタによる照射線量比を計算できません。空気のエネルギー吸収係数（Atten2.dat）とフィルタを確認してください。</source>
+        <translation>The exposure spectrum is 0, so the exposure ratio of the filters cannot be calculated. Check the energy absorption coefficients of air (Atten2.dat) and the filters.</translation>
+    </message>
+    <message>
+        <source>半価層が 0 以下になるため、実効エネルギーを求められません。</source>
+        <translation>The half-value layer is 0 or less, so the effective energy cannot be found.</translation>
+    </message>
+    <message>
+        <source>アルミニウムの減弱係数表の範囲内に実効エネルギーが見つかりません（Atten2.dat）。</source>
+        <translation>No effective energy within the attenuation table of aluminium (Atten2.dat).</translation>
+    </message>
+    <message>
+        <source>起動オプション --workdir には作業フォルダを続けて下さい。</source>
+        <translation>The start option --workdir takes a working folder.</translation>
+    </message>
+    <message>
+        <source>ホームフォルダが分からないため、作業フォルダを決められません。起動オプション --workdir で作業フォルダを指定して下さい。</source>
+        <translation>The home folder is unknown, so no working folder can be chosen. Name one with the start option --workdir.</translation>
+    </message>
+    <message>
+        <source>撮影部位が空の参考レベルは保存できません。</source>
+        <translation>A reference level without a body part cannot be saved.</translation>
+    </message>
+    <message>
+        <source>氏名に改行を含めることはできません。</source>
+        <translation>A name cannot contain a line break.</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,44 @@
+// The fixed messages of the core (textio, engine, refdata, records) that the screens show as they
+// come, listed here for the translation (context "core", see coreText in ui/kit/uiutil.h). The
+// core keeps its Japanese texts; a message with a file name or value inserted is shown in Japanese.
+
+#include <QtGlobal>
+
+namespace {
+[[maybe_unused]] const char* const kCoreMessages[] = {
+    QT_TRANSLATE_NOOP("core", "入力された条件に数値として扱えない値があります。"),
+    QT_TRANSLATE_NOOP("core", "管電圧は 150 kV 未満で入力してください。"),
+    QT_TRANSLATE_NOOP("core", "FFD（焦点－受像面間距離）は 0 より大きい値を入力してください。"),
+    QT_TRANSLATE_NOOP("core",
+                      "焦点－皮膚間距離（FFD − 被写体厚）が 0 以下です。FFD と被写体厚を確認してください。"),
+    QT_TRANSLATE_NOOP("core", "後方散乱係数のエネルギーが昇順になっていません（mono_dBSF.dat）。"),
+    QT_TRANSLATE_NOOP("core", "散乱線比の表（s_p_ratio.dat）の距離または照射野面積が昇順になっていません。"),
+    QT_TRANSLATE_NOOP("core",
+                      "組織のエネルギー吸収係数が 0 のため、後方散乱係数を計算できません（Atten2.dat）。"),
+    QT_TRANSLATE_NOOP("core", "Ｘ線管電流×照射時間（mAs）は 0 より大きい値を入力してください。"),
+    QT_TRANSLATE_NOOP("core", "管電圧が低すぎるため、X線スペクトルを計算できません。"),
+    QT_TRANSLATE_NOOP(
+        "core",
+        "ターゲット角度が不正です（正弦が 0 になります）。基礎データまたは入力値を確認してください。"),
+    QT_TRANSLATE_NOOP(
+        "core",
+        "周辺線量の表（kaijo_dose.dat）の距離が昇順になっていません。周辺線量の表を確認してください。"),
+    QT_TRANSLATE_NOOP("core", "周辺線量の表（kaijo_dose.dat）の最後の距離が 120 cm に届いていません。"
+                              "周辺線量の表を確認してください。"),
+    QT_TRANSLATE_NOOP("core", "周辺線量の表（kaijo_dose.dat）の、この FFD と管電圧で使う値がすべて 0 です。"
+                              "周辺線量の表に測定値を入力してください。"),
+    QT_TRANSLATE_NOOP("core", "この条件では X線が皮膚面に届かないため、スペクトルを計算できません。"
+                              "管電圧とフィルタを確認してください。"),
+    QT_TRANSLATE_NOOP("core",
+                      "照射線量のスペクトルが 0 になるため、フィルタによる照射線量比を計算できません。"
+                      "空気のエネルギー吸収係数（Atten2.dat）とフィルタを確認してください。"),
+    QT_TRANSLATE_NOOP("core", "半価層が 0 以下になるため、実効エネルギーを求められません。"),
+    QT_TRANSLATE_NOOP("core",
+                      "アルミニウムの減弱係数表の範囲内に実効エネルギーが見つかりません（Atten2.dat）。"),
+    QT_TRANSLATE_NOOP("core", "起動オプション --workdir には作業フォルダを続けて下さい。"),
+    QT_TRANSLATE_NOOP("core", "ホームフォルダが分からないため、作業フォルダを決められません。"
+                              "起動オプション --workdir で作業フォルダを指定して下さい。"),
+    QT_TRANSLATE_NOOP("core", "撮影部位が空の参考レベルは保存できません。"),
+    QT_TRANSLATE_NOOP("core", "氏名に改行を含めることはできません。"),
+};
+} // namespace
