@@ -15,6 +15,7 @@ echo "Windows cross-build (MinGW-w64): the core and tamso-calc.exe in $BUILD"
 mkdir -p "$BUILD"
 cmake -S "$TAMSO_ROOT" -B "$BUILD" --toolchain "$TAMSO_ROOT/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release \
     -DTAMSO_BUILD_UI=OFF -DTAMSO_BUILD_TESTS=OFF -DTAMSO_BUILD_BENCH=OFF -DTAMSO_BUILD_REFDATA_TOOL=OFF \
+    -DTAMSO_WITH_DICOM=OFF \
     >"$BUILD/configure.log" 2>&1 || {
     cat "$BUILD/configure.log"
     echo "Windows cross-build: FAILED to configure"

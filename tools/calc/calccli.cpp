@@ -1,7 +1,9 @@
 #include "tools/calc/calccli.h"
 
 #include "tools/calc/auditcli.h"
+#ifndef TAMSO_WITHOUT_DICOM
 #include "tools/calc/dicombatch.h"
+#endif
 
 #include "refdata/referenceloader.h"
 #include "textio/fileio.h"
@@ -470,8 +472,14 @@ int runCalculator(const std::vector<std::string>& args, std::ostream& out, std::
         err << "tamso-calc: --csv and --dicom cannot be combined (see --help)\n";
         return kExitError;
     }
-    if (dicomPath)
+    if (dicomPath) {
+#ifndef TAMSO_WITHOUT_DICOM
         return runDicomCalculator(*state, *dicomPath, dicomCsvOut, conditions, workFolder, out, err);
+#else
+        err << "tamso-calc: this build reads no DICOM files (built without DCMTK)\n";
+        return kExitError;
+#endif
+    }
     if (!dicomCsvOut.empty()) {
         err << "tamso-calc: --csv-out is written by --dicom (see --help)\n";
         return kExitError;
