@@ -24,7 +24,7 @@
         <translation>Largest field used (conservative)</translation>
     </message>
     <message>
-        <source>水ファントム厚　10 cm</source>
+        <source>水ファントム厚&#x3000;10 cm</source>
         <translation>Water phantom 10 cm</translation>
     </message>
     <message>
@@ -349,7 +349,7 @@
         <translation>Reference level audit (ICRP Publication 135: facility median against the diagnostic reference level)</translation>
     </message>
     <message>
-        <source>医療施設: %1　　期間: %2　　作成日: %3</source>
+        <source>医療施設: %1&#x3000;&#x3000;期間: %2&#x3000;&#x3000;作成日: %3</source>
         <translation>Facility: %1    Period: %2    Created: %3</translation>
     </message>
     <message>
@@ -376,6 +376,100 @@
         <source>PDF ファイルに保存しました。</source>
         <translation>Saved to a PDF file.</translation>
     </message>
+    <message>
+        <source>～</source>
+        <translation>-</translation>
+    </message>
+</context>
+<context>
+    <name>DoseHistoryPages</name>
+    <message>
+        <source>1 回の入射表面線量 (mGy)</source>
+        <translation>Entrance surface dose per exposure (mGy)</translation>
+    </message>
+    <message>
+        <source>累積線量 (mGy)</source>
+        <translation>Cumulative dose (mGy)</translation>
+    </message>
+    <message>
+        <source>撮影日</source>
+        <translation>Exam date</translation>
+    </message>
+    <message>
+        <source>(日付なし)</source>
+        <translation>(no date)</translation>
+    </message>
+    <message>
+        <source>1 回の線量 (mGy)</source>
+        <translation>Dose per exposure (mGy)</translation>
+    </message>
+    <message>
+        <source>ID No.: %1&#x3000;&#x3000;氏名 : %2</source>
+        <translation>ID No.: %1    Name : %2</translation>
+    </message>
+    <message>
+        <source>TAMSO in NICU&#x3000;患児の被ばく線量履歴</source>
+        <translation>TAMSO in NICU  Dose history of the infant</translation>
+    </message>
+    <message>
+        <source>&#x3000;&#x3000;撮影回数 : %1 回&#x3000;&#x3000;累積入射表面線量 : %2 mGy</source>
+        <translation>    Exposures : %1    Cumulative entrance surface dose : %2 mGy</translation>
+    </message>
+    <message>
+        <source> 以上 ※</source>
+        <translation> or more *</translation>
+    </message>
+    <message>
+        <source>患児の被ばく線量履歴（続き）&#x3000;&#x3000;</source>
+        <translation>Dose history of the infant (continued)    </translation>
+    </message>
+</context>
+<context>
+    <name>DoseHistoryWindow</name>
+    <message>
+        <source>TAMSO Ⅱ 線量履歴</source>
+        <translation>TAMSO Ⅱ Dose history</translation>
+    </message>
+    <message>
+        <source>患児と累積線量</source>
+        <translation>Infant and cumulative dose</translation>
+    </message>
+    <message>
+        <source>印刷</source>
+        <translation>Print</translation>
+    </message>
+    <message>
+        <source>PDF保存</source>
+        <translation>Save PDF</translation>
+    </message>
+    <message>
+        <source>線量履歴のページ</source>
+        <translation>Dose history pages</translation>
+    </message>
+    <message>
+        <source>線量履歴</source>
+        <translation>Dose history</translation>
+    </message>
+    <message>
+        <source>ID No.: %1&#x3000;氏名 : %2&#x3000;撮影回数 : %3 回&#x3000;累積入射表面線量 : %4 mGy</source>
+        <translation>ID No.: %1  Name : %2  Exposures : %3  Cumulative entrance surface dose : %4 mGy</translation>
+    </message>
+    <message>
+        <source> 以上（線量が数値でない記録 %1 件）</source>
+        <translation> or more (%1 records without a numeric dose)</translation>
+    </message>
+    <message>
+        <source>TAMSO Ⅱ 線量履歴 - </source>
+        <translation>TAMSO Ⅱ Dose history - </translation>
+    </message>
+    <message>
+        <source>プリンタの準備はＯＫですか？</source>
+        <translation>Is the printer ready?</translation>
+    </message>
+    <message>
+        <source>PDF ファイル「%1」に保存しました。</source>
+        <translation>Saved to the PDF file &quot;%1&quot;.</translation>
+    </message>
 </context>
 <context>
     <name>ExposureInputs</name>
@@ -384,7 +478,7 @@
         <translation>Target angle</translation>
     </message>
     <message>
-        <source>　度</source>
+        <source>&#x3000;度</source>
         <translation>deg</translation>
     </message>
     <message>
@@ -396,11 +490,11 @@
         <translation>Added filter (Al)</translation>
     </message>
     <message>
-        <source> 付加フィルタ　（ 銅 ）</source>
+        <source> 付加フィルタ&#x3000;（ 銅 ）</source>
         <translation>Added filter (Cu)</translation>
     </message>
     <message>
-        <source>　 Ｘ線管電圧</source>
+        <source>&#x3000; Ｘ線管電圧</source>
         <translation>Tube voltage</translation>
     </message>
     <message>
@@ -412,7 +506,7 @@
         <translation>Focus-receptor (FFD)</translation>
     </message>
     <message>
-        <source>　 被写体厚</source>
+        <source>&#x3000; 被写体厚</source>
         <translation>Subject thickness</translation>
     </message>
     <message>
@@ -440,7 +534,7 @@
         <translation>With scatter</translation>
     </message>
     <message>
-        <source>　  第１半価層</source>
+        <source>&#x3000;  第１半価層</source>
         <translation>1st HVL</translation>
     </message>
     <message>
@@ -448,11 +542,11 @@
         <translation>2nd HVL</translation>
     </message>
     <message>
-        <source>　  実効エネルギー</source>
+        <source>&#x3000;  実効エネルギー</source>
         <translation>Effective energy</translation>
     </message>
     <message>
-        <source>　  線質指標 （ QI )</source>
+        <source>&#x3000;  線質指標 （ QI )</source>
         <translation>Quality index (QI)</translation>
     </message>
     <message>
@@ -479,7 +573,7 @@
         <translation>Ambient dose equivalent points outside the incubator</translation>
     </message>
     <message>
-        <source>保育器の周辺線量　線量評価点</source>
+        <source>保育器の周辺線量&#x3000;線量評価点</source>
         <translation>Ambient dose around the incubator: evaluation points</translation>
     </message>
 </context>
@@ -487,7 +581,7 @@
     <name>Main</name>
     <message>
         <source>作業フォルダ「%1」に移れません。</source>
-        <translation>Cannot change to the working folder "%1".</translation>
+        <translation>Cannot change to the working folder &quot;%1&quot;.</translation>
     </message>
 </context>
 <context>
@@ -579,6 +673,18 @@
         <source>検索データ番号を選択して下さい。</source>
         <translation>Choose a record.</translation>
     </message>
+    <message>
+        <source>線量履歴</source>
+        <translation>Dose history</translation>
+    </message>
+    <message>
+        <source>選択した患児の全撮影の線量と累積線量</source>
+        <translation>Every exposure of the chosen infant with the cumulative dose</translation>
+    </message>
+    <message>
+        <source>患者ファイル「%1」がありません。</source>
+        <translation>The patient file &quot;%1&quot; does not exist.</translation>
+    </message>
 </context>
 <context>
     <name>ReferenceLevelEditor</name>
@@ -640,7 +746,7 @@ Correct or delete the file, then open it again.</translation>
     </message>
     <message>
         <source>撮影部位「%1」の参考レベル「%2」は 0 より大きい数値（mGy）で入力して下さい。</source>
-        <translation>Enter the reference level "%2" of the body part "%1" as a number above 0 (mGy).</translation>
+        <translation>Enter the reference level &quot;%2&quot; of the body part &quot;%1&quot; as a number above 0 (mGy).</translation>
     </message>
     <message>
         <source>参考レベルを保存できませんでした。
@@ -706,6 +812,30 @@ Correct or delete the file, then open it again.</translation>
     <message>
         <source>備考</source>
         <translation>Notes</translation>
+    </message>
+    <message>
+        <source>撮影 </source>
+        <translation>Exposure </translation>
+    </message>
+    <message>
+        <source> 回目&#x3000;累積線量： </source>
+        <translation>  Cumulative dose: </translation>
+    </message>
+    <message>
+        <source> 以上</source>
+        <translation> or more</translation>
+    </message>
+    <message>
+        <source>入射表面線量 </source>
+        <translation>Entrance surface dose </translation>
+    </message>
+    <message>
+        <source>参考レベル（</source>
+        <translation>Reference level (</translation>
+    </message>
+    <message>
+        <source>）</source>
+        <translation>) </translation>
     </message>
 </context>
 <context>
@@ -778,12 +908,20 @@ Correct or delete the file, then open it again.</translation>
         <source>プリンタの準備はＯＫですか？</source>
         <translation>Is the printer ready?</translation>
     </message>
+    <message>
+        <source>撮影回数と累積線量</source>
+        <translation>Exposures and cumulative dose</translation>
+    </message>
+    <message>
+        <source>累積線量: 患者ファイルを読み込めません</source>
+        <translation>Cumulative dose: the patient file cannot be read</translation>
+    </message>
 </context>
 <context>
     <name>SpectrumChart</name>
     <message>
         <source>患児の皮膚面でのＸ線スペクトル（フード・カバー透過後） %1 kV</source>
-        <translation>X-ray spectrum at the infant's skin (behind the hood) %1 kV</translation>
+        <translation>X-ray spectrum at the infant&apos;s skin (behind the hood) %1 kV</translation>
     </message>
     <message>
         <source>相対光子数</source>
@@ -802,11 +940,11 @@ Correct or delete the file, then open it again.</translation>
         <translation>Relative photons (%/0.5 keV)</translation>
     </message>
     <message>
-        <source>第１半価層　　 %1 mmAl</source>
+        <source>第１半価層&#x3000;&#x3000; %1 mmAl</source>
         <translation>1st HVL          %1 mmAl</translation>
     </message>
     <message>
-        <source>第２半価層　　 %1 mmAl</source>
+        <source>第２半価層&#x3000;&#x3000; %1 mmAl</source>
         <translation>2nd HVL          %1 mmAl</translation>
     </message>
     <message>
@@ -814,7 +952,7 @@ Correct or delete the file, then open it again.</translation>
         <translation>Effective energy %1 keV</translation>
     </message>
     <message>
-        <source>線質指標 (QI)　%1</source>
+        <source>線質指標 (QI)&#x3000;%1</source>
         <translation>Quality index (QI) %1</translation>
     </message>
     <message>
@@ -860,7 +998,7 @@ Correct or delete the file, then open it again.</translation>
         <translation>Record search</translation>
     </message>
     <message>
-        <source>終　了</source>
+        <source>終&#x3000;了</source>
         <translation>Exit</translation>
     </message>
     <message>

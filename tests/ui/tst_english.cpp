@@ -7,6 +7,8 @@
 
 #include "uitestsupport.h"
 
+#include "textio/codec.h"
+
 #include "ui/conditions/conditionsscreen.h"
 #include "ui/conditions/measuredexposuredialog.h"
 #include "ui/conditions/spectrumwindow.h"
@@ -18,6 +20,7 @@
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 #include "ui/records/doseauditwindow.h"
+#include "ui/records/dosehistorywindow.h"
 #include "ui/records/recordsearchscreen.h"
 #include "ui/report/reportlayout.h"
 #include "ui/report/reportpreview.h"
@@ -368,6 +371,20 @@ private slots:
         checkWindow(shell_->referenceLevelEditor());
         shell_->openDoseAudit();
         checkWindow(shell_->doseAuditWindow());
+
+        // The dose history of an infant with two stored exposures.
+        {
+            QFile file(QStringLiteral("EN01.pat"));
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            std::string text = "新生 花子\r\n 2 \r\n";
+            for (const char* date : {"2026/12/01", "2026/12/05"})
+                text += std::string(date) + "\r\n佐藤\r\n胸部正面\r\n 8 \r\n装置\r\n 60 \r\n 2.5 \r\n 100 \r\n"
+                                            "六切サイズ\r\n .052 \r\n 1.5 \r\n .05 \r\n\r\n";
+            file.write(QByteArray::fromStdString(*textio::utf8ToSjis(text)));
+        }
+        shell_->openDoseHistory(QStringLiteral("EN01"));
+        QVERIFY(shell_->doseHistoryWindow() && shell_->doseHistoryWindow()->isVisible());
+        checkWindow(shell_->doseHistoryWindow());
         QVERIFY(checkedTexts_ > 150);
     }
 

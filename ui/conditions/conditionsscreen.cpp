@@ -157,7 +157,7 @@ ConditionsScreen::~ConditionsScreen() = default;
 
 QLineEdit* ConditionsScreen::inputEdit(std::string engine::ConditionTexts::*condition) const {
     for (const Input& input : inputs_)
-        if (input.spec->condition == condition)
+        if (input.entry->condition == condition)
             return input.edit;
     return nullptr;
 }
@@ -475,7 +475,7 @@ void ConditionsScreen::setTabOrderAndEnterChain() {
     // Enter in an input moves the focus along the inputs' chain; the key itself goes on as usual.
     auto focusTo = [](QWidget* target) { return [target] { target->setFocus(Qt::TabFocusReason); }; };
     for (const Input& input : inputs_) {
-        enterActions_.insert(input.edit, focusTo(control(input.spec->enterNext)));
+        enterActions_.insert(input.edit, focusTo(control(input.entry->enterNext)));
         input.edit->installEventFilter(this);
     }
     for (QComboBox* combo : {combo1_, combo2_}) {
@@ -549,7 +549,7 @@ void ConditionsScreen::loadDefaults() {
     // Each input shows its default and the state holds it, as if the user had typed it.
     const engine::ConditionTexts defaults = engine::defaultConditions(s);
     for (const Input& input : inputs_) {
-        input.edit->setText(qs(defaults.*(input.spec->condition)));
+        input.edit->setText(qs(defaults.*(input.entry->condition)));
         mirrorIntoState(input);
     }
     combo1_->setCurrentIndex(fieldSizeListEntries().indexOf(QStringLiteral("六切サイズ")));
@@ -572,8 +572,8 @@ void ConditionsScreen::loadDefaults() {
 }
 
 void ConditionsScreen::mirrorIntoState(const Input& input) {
-    if (input.spec->stateValue)
-        engine::Module1.*(input.spec->stateValue) = fieldValue(input.edit) * input.spec->stateScale;
+    if (input.entry->stateValue)
+        engine::Module1.*(input.entry->stateValue) = fieldValue(input.edit) * input.entry->stateScale;
 }
 
 void ConditionsScreen::focusFirstInput() {
@@ -733,7 +733,7 @@ void ConditionsScreen::hideMeasuredExposureDialog() {
 void ConditionsScreen::runCalculation() {
     engine::ConditionTexts texts;
     for (const Input& input : inputs_)
-        texts.*(input.spec->condition) = utf8(input.edit->text());
+        texts.*(input.entry->condition) = utf8(input.edit->text());
 
     const Status status =
         tamso::engine::runCalculation(engine::Module1, texts, *this, workingFolderPath());
@@ -917,14 +917,14 @@ void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image) {
                    {&engine::ConditionTexts::ffdCm, image.ffdCm}};
     for (const auto& number : numbers) {
         for (const Input& input : inputs_) {
-            if (input.spec->condition != number.condition)
+            if (input.entry->condition != number.condition)
                 continue;
             if (number.value.has()) {
                 input.edit->setText(numberText(*number.value.value));
                 mirrorIntoState(input);
                 markFromDicom(input.edit, number.value.source);
             } else {
-                lacking(shownText(input.spec->caption).trimmed(), number.value.problem);
+                lacking(shownText(input.entry->caption).trimmed(), number.value.problem);
             }
         }
     }

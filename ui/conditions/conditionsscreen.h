@@ -124,7 +124,7 @@ protected:
 private:
     // An input of the table in exposureinputs.h with its field.
     struct Input {
-        const ExposureInput* spec;
+        const ExposureInput* entry;
         QLineEdit* edit;
     };
     struct GroupGrid {

@@ -122,7 +122,7 @@ DoseAuditWindow::DoseAuditWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
     const QDate today = QDate::currentDate();
     dateEdit1_ = dateEdit("DateEdit1", QCoreApplication::translate("DoseAuditWindow", "期間の初日"), 2160,
                           QDate(today.year(), 1, 1));
-    addLabel(this, QStringLiteral("Label2"), QStringLiteral("～"), 4020, 240, 300)
+    addLabel(this, QStringLiteral("Label2"), QCoreApplication::translate("DoseAuditWindow", "～"), 4020, 240, 300)
         ->setAlignment(Qt::AlignCenter);
     dateEdit2_ =
         dateEdit("DateEdit2", QCoreApplication::translate("DoseAuditWindow", "期間の最終日"), 4380, today);

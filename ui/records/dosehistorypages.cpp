@@ -4,6 +4,7 @@
 #include "ui/kit/uiutil.h"
 #include "ui/records/dosehistorymodel.h"
 
+#include <QCoreApplication>
 #include <QBarSeries>
 #include <QBarSet>
 #include <QCategoryAxis>
@@ -88,13 +89,13 @@ DoseHistoryPages::DoseHistoryPages(const DoseHistoryModel& model, const QString&
     chart_->setBackgroundPen(Qt::NoPen);
 
     const auto& points = model_.chartPoints();
-    auto* set = new QBarSet(QStringLiteral("1 回の入射表面線量 (mGy)"));
+    auto* set = new QBarSet(QCoreApplication::translate("DoseHistoryPages", "1 回の入射表面線量 (mGy)"));
     set->setColor(QColor(42, 111, 176));
     set->setBorderColor(QColor(42, 111, 176));
     bars_ = new QBarSeries;
     bars_->setBarWidth(0.6);
     line_ = new QLineSeries;
-    line_->setName(QStringLiteral("累積線量 (mGy)"));
+    line_->setName(QCoreApplication::translate("DoseHistoryPages", "累積線量 (mGy)"));
     QPen linePen(QColor(217, 72, 15));
     linePen.setWidthF(6);
     line_->setPen(linePen);
@@ -111,7 +112,7 @@ DoseHistoryPages::DoseHistoryPages(const DoseHistoryModel& model, const QString&
     // The dates along the bottom: one label under the middle of each run of exposures on the same
     // date. With many dates only every few is labelled, so that the labels do not overlap.
     auto* dates = new QCategoryAxis;
-    dates->setTitleText(QStringLiteral("撮影日"));
+    dates->setTitleText(QCoreApplication::translate("DoseHistoryPages", "撮影日"));
     dates->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     dates->setGridLineVisible(false);
     dates->setStartValue(-0.5);
@@ -124,7 +125,7 @@ DoseHistoryPages::DoseHistoryPages(const DoseHistoryModel& model, const QString&
     QVector<Run> runs;
     for (int i = 0; i < points.size(); ++i) {
         const QString label =
-            points[i].dateText.isEmpty() ? QStringLiteral("(日付なし)") : points[i].dateText;
+            points[i].dateText.isEmpty() ? QCoreApplication::translate("DoseHistoryPages", "(日付なし)") : points[i].dateText;
         if (!runs.isEmpty() && runs.back().label == label)
             runs.back().last = i;
         else
@@ -146,14 +147,14 @@ DoseHistoryPages::DoseHistoryPages(const DoseHistoryModel& model, const QString&
     line_->attachAxis(dates);
 
     auto* perExposure = new QValueAxis;
-    perExposure->setTitleText(QStringLiteral("1 回の線量 (mGy)"));
+    perExposure->setTitleText(QCoreApplication::translate("DoseHistoryPages", "1 回の線量 (mGy)"));
     perExposure->setRange(0, roundedTop(largestDose));
     perExposure->setLabelFormat(QStringLiteral("%.3f"));
     chart_->addAxis(perExposure, Qt::AlignLeft);
     bars_->attachAxis(perExposure);
 
     auto* cumulative = new QValueAxis;
-    cumulative->setTitleText(QStringLiteral("累積線量 (mGy)"));
+    cumulative->setTitleText(QCoreApplication::translate("DoseHistoryPages", "累積線量 (mGy)"));
     cumulative->setRange(0, roundedTop(points.isEmpty() ? 0 : points.back().cumulativeMGy));
     cumulative->setLabelFormat(QStringLiteral("%.3f"));
     cumulative->setLinePenColor(linePen.color());
@@ -234,17 +235,17 @@ void DoseHistoryPages::paintPage(QPainter& p, int page, const QStringList& famil
     p.setPen(Qt::black);
 
     const QString identity =
-        QStringLiteral("ID No.: %1　　氏名 : %2").arg(model_.patientId(), model_.patientName());
+        QCoreApplication::translate("DoseHistoryPages", "ID No.: %1　　氏名 : %2").arg(model_.patientId(), model_.patientName());
     double tableTop = kNextTableTop;
     if (page == 0) {
         p.setFont(layoutFont(families, kTitleSize));
         p.drawText(QRectF(kLeft, kTitleY - 20, kRight - kLeft, 70), Qt::AlignLeft | Qt::AlignVCenter,
-                   QStringLiteral("TAMSO in NICU　患児の被ばく線量履歴"));
-        QString heading = identity + QStringLiteral("　　撮影回数 : %1 回　　累積入射表面線量 : %2 mGy")
+                   QCoreApplication::translate("DoseHistoryPages", "TAMSO in NICU　患児の被ばく線量履歴"));
+        QString heading = identity + QCoreApplication::translate("DoseHistoryPages", "　　撮影回数 : %1 回　　累積入射表面線量 : %2 mGy")
                                          .arg(model_.exposureCount())
                                          .arg(model_.cumulativeDoseText());
         if (model_.uncountedDoses() > 0)
-            heading += QStringLiteral(" 以上 ※");
+            heading += QCoreApplication::translate("DoseHistoryPages", " 以上 ※");
         p.setFont(layoutFont(families, kHeadingSize));
         p.drawText(QRectF(kLeft, kHeadingY - 10, kRight - kLeft, 60), Qt::AlignLeft | Qt::AlignVCenter,
                    heading);
@@ -254,7 +255,7 @@ void DoseHistoryPages::paintPage(QPainter& p, int page, const QStringList& famil
     } else {
         p.setFont(layoutFont(families, kHeadingSize));
         p.drawText(QRectF(kLeft, kTitleY - 20, kRight - kLeft, 70), Qt::AlignLeft | Qt::AlignVCenter,
-                   QStringLiteral("患児の被ばく線量履歴（続き）　　") + identity);
+                   QCoreApplication::translate("DoseHistoryPages", "患児の被ばく線量履歴（続き）　　") + identity);
     }
 
     // The table: headings on two lines (caption, unit), then the rows of this page.

@@ -9,6 +9,7 @@
 #include "ui/records/dosehistorypages.h"
 #include "ui/report/printfonts.h"
 
+#include <QCoreApplication>
 #include <QBuffer>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -70,29 +71,29 @@ QString askForPdfName(QWidget* parent, const QString& suggested) {
 
 DoseHistoryWindow::DoseHistoryWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("DoseHistory"));
-    setWindowTitle(QStringLiteral("TAMSO Ⅱ 線量履歴"));
+    setWindowTitle(QCoreApplication::translate("DoseHistoryWindow", "TAMSO Ⅱ 線量履歴"));
     setAccessibleName(windowTitle());
     setAccessibleDescription(objectName());
     resize(1220, 880);
 
     summary_ = new QLabel(this);
-    nameControl(summary_, QStringLiteral("Label1"), QStringLiteral("患児と累積線量"));
-    print_ = new QPushButton(QStringLiteral("印刷"), this);
-    nameControl(print_, QStringLiteral("Command2"), QStringLiteral("印刷"));
-    pdf_ = new QPushButton(QStringLiteral("PDF保存"), this);
-    nameControl(pdf_, QStringLiteral("Command3"), QStringLiteral("PDF保存"));
+    nameControl(summary_, QStringLiteral("Label1"), QCoreApplication::translate("DoseHistoryWindow", "患児と累積線量"));
+    print_ = new QPushButton(QCoreApplication::translate("DoseHistoryWindow", "印刷"), this);
+    nameControl(print_, QStringLiteral("Command2"), QCoreApplication::translate("DoseHistoryWindow", "印刷"));
+    pdf_ = new QPushButton(QCoreApplication::translate("DoseHistoryWindow", "PDF保存"), this);
+    nameControl(pdf_, QStringLiteral("Command3"), QCoreApplication::translate("DoseHistoryWindow", "PDF保存"));
     close_ = new QPushButton(this);
     nameControl(close_, QStringLiteral("Command1"), QStringLiteral("bye bye"));
     close_->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     close_->setToolTip(QStringLiteral(" bye bye "));
 
     scroll_ = new QScrollArea(this);
-    nameControl(scroll_, QStringLiteral("Scroll1"), QStringLiteral("線量履歴のページ"));
+    nameControl(scroll_, QStringLiteral("Scroll1"), QCoreApplication::translate("DoseHistoryWindow", "線量履歴のページ"));
     scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll_->setBackgroundRole(QPalette::Dark);
     view_ = new DoseHistoryPageView;
-    nameControl(view_, QStringLiteral("Picture1"), QStringLiteral("線量履歴"));
+    nameControl(view_, QStringLiteral("Picture1"), QCoreApplication::translate("DoseHistoryWindow", "線量履歴"));
     scroll_->setWidget(view_);
 
     auto* top = new QHBoxLayout;
@@ -141,14 +142,14 @@ Status DoseHistoryWindow::showHistory(const std::filesystem::path& folder, const
     folder_ = folder;
     view_->setPages(pages_.get());
     view_->fitToWidth(scroll_->viewport()->width());
-    QString summary = QStringLiteral("ID No.: %1　氏名 : %2　撮影回数 : %3 回　累積入射表面線量 : %4 mGy")
+    QString summary = QCoreApplication::translate("DoseHistoryWindow", "ID No.: %1　氏名 : %2　撮影回数 : %3 回　累積入射表面線量 : %4 mGy")
                           .arg(model_->patientId(), model_->patientName())
                           .arg(model_->exposureCount())
                           .arg(model_->cumulativeDoseText());
     if (model_->uncountedDoses() > 0)
-        summary += QStringLiteral(" 以上（線量が数値でない記録 %1 件）").arg(model_->uncountedDoses());
+        summary += QCoreApplication::translate("DoseHistoryWindow", " 以上（線量が数値でない記録 %1 件）").arg(model_->uncountedDoses());
     summary_->setText(summary);
-    setWindowTitle(QStringLiteral("TAMSO Ⅱ 線量履歴 - ") + model_->patientId());
+    setWindowTitle(QCoreApplication::translate("DoseHistoryWindow", "TAMSO Ⅱ 線量履歴 - ") + model_->patientId());
     scroll_->verticalScrollBar()->setValue(0);
     return {};
 }
@@ -212,7 +213,7 @@ Status DoseHistoryWindow::savePdf(const QString& fileName) const {
 }
 
 void DoseHistoryWindow::printRequested() {
-    if (!pages_ || !MessageBox::askOkCancel(this, QStringLiteral("プリンタの準備はＯＫですか？")))
+    if (!pages_ || !MessageBox::askOkCancel(this, QCoreApplication::translate("DoseHistoryWindow", "プリンタの準備はＯＫですか？")))
         return;
     std::unique_ptr<QPrinter> printer = printerProvider() ? printerProvider()(this) : askForPrinter(this);
     if (!printer)
@@ -237,7 +238,7 @@ void DoseHistoryWindow::pdfRequested() {
         return;
     }
     MessageBox::notice(this,
-                       QStringLiteral("PDF ファイル「%1」に保存しました。").arg(QFileInfo(name).fileName()));
+                       QCoreApplication::translate("DoseHistoryWindow", "PDF ファイル「%1」に保存しました。").arg(QFileInfo(name).fileName()));
 }
 
 // The page view ----------------------------------------------------------------------------------

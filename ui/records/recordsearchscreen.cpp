@@ -126,9 +126,9 @@ RecordSearchScreen::RecordSearchScreen(QWidget* parent) : QWidget(parent, Qt::Wi
                 QCoreApplication::translate("RecordSearchScreen", "OK（報告書に表示）"));
     placeTwips(command3_, 5640, 5880, 1695, 495);
 
-    command4_ = new QPushButton(QStringLiteral("線量履歴"), this);
-    nameControl(command4_, QStringLiteral("Command4"), QStringLiteral("線量履歴"));
-    command4_->setToolTip(QStringLiteral("選択した患児の全撮影の線量と累積線量"));
+    command4_ = new QPushButton(QCoreApplication::translate("RecordSearchScreen", "線量履歴"), this);
+    nameControl(command4_, QStringLiteral("Command4"), QCoreApplication::translate("RecordSearchScreen", "線量履歴"));
+    command4_->setToolTip(QCoreApplication::translate("RecordSearchScreen", "選択した患児の全撮影の線量と累積線量"));
     placeTwips(command4_, 7440, 5880, 1215, 495);
 
     command1_ = new QPushButton(this);
@@ -222,7 +222,7 @@ void RecordSearchScreen::listRecords() {
     if (history->records.empty()) { // the file went away since it was listed
         MessageBox::warning(
             this,
-            QStringLiteral("患者ファイル「%1」がありません。").arg(qs(textio::fileNameUtf8(chosenFile_))));
+            QCoreApplication::translate("RecordSearchScreen", "患者ファイル「%1」がありません。").arg(qs(textio::fileNameUtf8(chosenFile_))));
         return;
     }
     records::PatientRecords.patientName = history->patientName;

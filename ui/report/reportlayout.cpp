@@ -19,9 +19,9 @@ BodyPartMark bodyPartMark(const QString& bodyPart) {
 }
 
 QString doseHistoryLine(const ReportFields& f) {
-    return QStringLiteral("撮影 ") + f.exposureNumber + QStringLiteral(" 回目　累積線量： ") +
+    return QCoreApplication::translate("ReportLayout", "撮影 ") + f.exposureNumber + QCoreApplication::translate("ReportLayout", " 回目　累積線量： ") +
            f.cumulativeDose + QStringLiteral(" mGy") +
-           (f.cumulativeIsLowerBound ? QStringLiteral(" 以上") : QString());
+           (f.cumulativeIsLowerBound ? QCoreApplication::translate("ReportLayout", " 以上") : QString());
 }
 
 void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f) {

@@ -147,7 +147,7 @@ ReportScreen::ReportScreen(QWidget* parent) : QWidget(parent) {
     // The infant's exposure number and cumulative dose, under the entrance surface dose.
     doseSoFar_ = new QLabel(this);
     nameControl(doseSoFar_, QStringLiteral("Label%1").arg(++labelNumber),
-                QStringLiteral("撮影回数と累積線量"));
+                QCoreApplication::translate("ReportScreen", "撮影回数と累積線量"));
     placeTwips(doseSoFar_, 360, 7130, 3660, 285);
 
     command2_ = button(QStringLiteral("Command2"), QStringLiteral("OK"), 1080, 9360, 1335, 615);
@@ -217,7 +217,7 @@ void ReportScreen::showDoseSoFar() {
     ReportFields f = fieldTexts();
     const Status status = fillDoseSoFar(f);
     if (!status.ok())
-        doseSoFar_->setText(QStringLiteral("累積線量: 患者ファイルを読み込めません"));
+        doseSoFar_->setText(QCoreApplication::translate("ReportScreen", "累積線量: 患者ファイルを読み込めません"));
     else
         doseSoFar_->setText(f.exposureNumber.isEmpty() ? QString() : doseHistoryLine(f));
     doseSoFar_->setToolTip(status.ok() ? QString() : qs(status.message()));
