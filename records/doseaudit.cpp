@@ -4,6 +4,7 @@
 
 #include "records/patientrecordfile.h"
 #include "textio/codec.h"
+#include "textio/csv.h"
 #include "textio/fileio.h"
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
@@ -62,17 +63,6 @@ struct BodyPartSamples {
     std::unordered_set<std::string> infants;
 };
 
-std::string csvCell(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    return quoted + "\"";
-}
 
 std::string doseText(double mGy) {
     return textio::formatNumber(mGy, "#0.000");
@@ -297,7 +287,7 @@ std::string doseAuditCsv(const DoseAudit& audit) {
     std::string csv = "\xEF\xBB\xBF";
     auto addRow = [&csv](const std::vector<std::string>& cells) {
         for (size_t i = 0; i < cells.size(); ++i)
-            csv += (i ? "," : "") + csvCell(cells[i]);
+            csv += (i ? "," : "") + textio::csvCell(cells[i]);
         csv += "\r\n";
     };
     addRow(auditTableHeadings());

@@ -1,5 +1,6 @@
 #include "records/dosehistory.h"
 
+#include "textio/csv.h"
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
 
@@ -118,19 +119,6 @@ std::vector<std::pair<std::string, std::string>> doseHistoryTotals(const DoseHis
     return totals;
 }
 
-std::string csvCell(std::string_view text) {
-    const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos ||
-                       (!text.empty() && (text.front() == ' ' || text.back() == ' '));
-    if (!quote)
-        return std::string(text);
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    return quoted + "\"";
-}
 
 std::string doseHistoryCsv(const DoseHistory& history) {
     std::string csv = "\xEF\xBB\xBF";
@@ -138,7 +126,7 @@ std::string doseHistoryCsv(const DoseHistory& history) {
         for (size_t i = 0; i < cells.size(); ++i) {
             if (i > 0)
                 csv += ',';
-            csv += csvCell(cells[i]);
+            csv += textio::csvCell(cells[i]);
         }
         csv += "\r\n";
     };

@@ -89,7 +89,5 @@ std::vector<std::pair<std::string, std::string>> doseHistoryTotals(const DoseHis
 // ID, name and totals first, then a blank line, the headings and one row per exposure. A cell
 // holding a comma, a quote or a blank at either end is quoted, its quotes doubled.
 std::string doseHistoryCsv(const DoseHistory& history);
-// One CSV cell as doseHistoryCsv writes it.
-std::string csvCell(std::string_view text);
 
 } // namespace tamso::records

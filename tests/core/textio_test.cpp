@@ -3,6 +3,7 @@
 
 #include "testsupport.h"
 #include "textio/codec.h"
+#include "textio/csv.h"
 #include "textio/fileio.h"
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
@@ -420,4 +421,16 @@ TEST(TextToNumber, IgnoresTheLocalesDecimalComma) {
     EXPECT_EQ(parsed, 2.58e-5);
     EXPECT_EQ(shown, "2.68");
     EXPECT_EQ(written, " .5 ");
+}
+
+// CSV cells: plain text as it stands; commas, quotes, line breaks and blanks at either end quoted,
+// quotes doubled.
+TEST(Csv, CellsAreQuotedOnlyWhereTheyMustBe) {
+    EXPECT_EQ(textio::csvCell("胸部正面"), "胸部正面");
+    EXPECT_EQ(textio::csvCell(""), "");
+    EXPECT_EQ(textio::csvCell("10 x 12"), "10 x 12");
+    EXPECT_EQ(textio::csvCell("a,b"), "\"a,b\"");
+    EXPECT_EQ(textio::csvCell("say \"hi\""), "\"say \"\"hi\"\"\"");
+    EXPECT_EQ(textio::csvCell("line\r\nbreak"), "\"line\r\nbreak\"");
+    EXPECT_EQ(textio::csvCell(" .5 "), "\" .5 \"");
 }

@@ -6,6 +6,7 @@
 #endif
 
 #include "refdata/referenceloader.h"
+#include "textio/csv.h"
 #include "textio/fileio.h"
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
@@ -135,17 +136,6 @@ std::vector<std::string> splitCsv(const std::string& line) {
     return cells;
 }
 
-std::string csvCell(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    return quoted + "\"";
-}
 
 Status checkNumber(const std::string& name, const std::string& value) {
     const textio::NumberReading reading = textio::readWholeNumber(value);
@@ -298,8 +288,8 @@ Expected<int> runBatch(engine::CalculationState& state, const std::string& csvTe
         }
         out << row;
         for (const auto& value : values)
-            out << ',' << csvCell(value);
-        out << ',' << (status.ok() ? std::string() : csvCell(status.message())) << '\n';
+            out << ',' << textio::csvCell(value);
+        out << ',' << (status.ok() ? std::string() : textio::csvCell(status.message())) << '\n';
         if (!status.ok())
             ++failed;
     }

@@ -3,6 +3,7 @@
 #include "dicom/bodypartmap.h"
 #include "dicom/imageexposure.h"
 #include "engine/calculation.h"
+#include "textio/csv.h"
 #include "textio/fileio.h"
 #include "textio/numbertext.h"
 
@@ -35,17 +36,6 @@ std::string lineCell(std::string text) {
     return text;
 }
 
-std::string csvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    return quoted + "\"";
-}
 
 std::string label(const fs::path& path) {
     return path.generic_u8string();
@@ -226,7 +216,7 @@ Status writeDicomBatchCsv(const fs::path& csvFile, const std::vector<DicomBatchR
     std::string text = "\xEF\xBB\xBF";
     auto line = [&](const std::vector<std::string>& values) {
         for (size_t c = 0; c < values.size(); ++c)
-            text += (c ? "," : "") + csvField(values[c]);
+            text += (c ? "," : "") + textio::csvCell(values[c]);
         text += "\r\n";
     };
     line(dicomBatchColumns());
