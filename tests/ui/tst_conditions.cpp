@@ -1003,6 +1003,16 @@ private slots:
         const auto handed = handOver.first().first().value<ui::ReportFields>();
         QCOMPARE(handed.referenceLevel, text("Text27")->text());
         QVERIFY(!handed.aboveReferenceLevel);
+        if (const QString pictures = qEnvironmentVariable("TAMSO_SCREENSHOT_DIR"); !pictures.isEmpty()) {
+            // The printed report of this exposure, above the abdomen level, to look at.
+            ui::ReportFields printed = shell_->reportScreen()->fields();
+            printed.bodyPart = QStringLiteral("腹部正面");
+            ui::compareWithReferenceLevel(printed);
+            QPrinter printer(QPrinter::HighResolution);
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(QDir(pictures).filePath(QStringLiteral("report-remarks.pdf")));
+            QVERIFY(ui::printReport(printer, printed).ok());
+        }
         // A body part without a level, and results that are gone, show nothing.
         combo("Combo2")->setEditText(QStringLiteral("頭部"));
         QVERIFY(text("Text27")->text().isEmpty());
