@@ -19,21 +19,8 @@ namespace {
 using test::RecordingPrompts;
 using test::sampleRecord;
 using test::TempFolder;
-
-std::vector<std::string> folderEntries(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-size_t countLines(const std::string& bytes) {
-    size_t n = 0;
-    for (size_t pos = bytes.find("\r\n"); pos != std::string::npos; pos = bytes.find("\r\n", pos + 2))
-        ++n;
-    return n;
-}
+using test::countLines;
+using test::folderEntries;
 
 // The lines of one stored record with this date and dose, in the number write form.
 std::string storedRecord(const std::string& date, const std::string& dose) {

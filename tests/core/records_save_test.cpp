@@ -18,23 +18,10 @@ namespace {
 using test::RecordingPrompts;
 using test::sampleRecord;
 using test::TempFolder;
+using test::countLines;
+using test::folderEntries;
 
 constexpr const char* kRecordBody = "2024/05/01\r\n山田 花子\r\n胸部\r\n";
-
-std::vector<std::string> folderEntries(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-size_t countLines(const std::string& bytes) {
-    size_t n = 0;
-    for (size_t pos = bytes.find("\r\n"); pos != std::string::npos; pos = bytes.find("\r\n", pos + 2))
-        ++n;
-    return n;
-}
 
 class RecordSave : public ::testing::Test {
 protected:

@@ -1,8 +1,11 @@
 #pragma once
-// Helpers shared by the record file tests: prompts that answer and record, and a sample record.
+// Helpers shared by the record file tests: prompts that answer and record, a sample record, the
+// names in a folder and the lines of a file.
 
 #include "records/patientrecordsave.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -22,6 +25,23 @@ struct RecordingPrompts : records::SavePrompts {
 inline records::RecordTexts sampleRecord(const std::string& examDate = "2024/05/01") {
     return {examDate, "山田 花子", "胸部", "8", "Mobile DR-1", "60", "2", "100", "10 x 12",
             "0.25",   "1.5",       "",     ""};
+}
+
+// The names of the entries of a folder, sorted.
+inline std::vector<std::string> folderEntries(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The number of CR LF line ends in a file's bytes.
+inline size_t countLines(const std::string& bytes) {
+    size_t n = 0;
+    for (size_t pos = bytes.find("\r\n"); pos != std::string::npos; pos = bytes.find("\r\n", pos + 2))
+        ++n;
+    return n;
 }
 
 } // namespace tamso::test
