@@ -3,18 +3,20 @@ cmake_minimum_required(VERSION 3.25)
 # The layers, lowest first:
 #   core: textio, dicom, engine, refdata, records  plain C++, no Qt, no screen header
 #         (dicom reads image headers and needs only textio)
+#   node                                        the DICOM node, plain C++ above the rest of the core
 #   ui/kit                                      base widgets, messages, resources
 #   ui/report                                   the report layout and screen
 #   ui/conditions, ui/editors, ui/records       the working screens, independent of each other
 #   ui/shell                                    owns and wires every window
 # tools/, tests/ and bench/ stand outside and may include any layer.
-set(core textio dicom engine refdata records)
+set(core textio dicom engine refdata records node)
 set(allowed_textio "textio/")
 set(allowed_dicom "textio/|dicom/")
 set(allowed_engine "textio/|engine/")
 set(allowed_refdata "textio/|engine/|refdata/")
 set(allowed_records "textio/|engine/|refdata/|records/")
-set(core_includes "textio/|dicom/|engine/|refdata/|records/")
+set(allowed_node "textio/|dicom/|engine/|refdata/|records/|node/")
+set(core_includes "textio/|dicom/|engine/|refdata/|records/|node/")
 set(allowed_ui_kit "${core_includes}|ui/kit/")
 set(allowed_ui_report "${core_includes}|ui/kit/|ui/report/")
 set(allowed_ui_conditions "${core_includes}|ui/kit/|ui/report/|ui/conditions/")
@@ -23,7 +25,7 @@ set(allowed_ui_records "${core_includes}|ui/kit/|ui/report/|ui/records/")
 set(allowed_ui_shell "${core_includes}|ui/")
 
 set(bad "")
-foreach(dir textio dicom engine refdata records ui/kit ui/report ui/conditions ui/editors ui/records ui/shell)
+foreach(dir textio dicom engine refdata records node ui/kit ui/report ui/conditions ui/editors ui/records ui/shell)
     string(REPLACE "/" "_" key ${dir})
     set(allowed "${allowed_${key}}")
     file(GLOB_RECURSE files ${ROOT}/${dir}/*.h ${ROOT}/${dir}/*.cpp)

@@ -1,0 +1,7 @@
+#include "node/nodefolders.h"
+
+namespace tamso::node {
+
+fs::path nodeFolder(const fs::path& workFolder) { return workFolder / "tamso-node"; }
+
+} // namespace tamso::node
