@@ -1,5 +1,7 @@
 #include "dicom/dicomtext.h"
 
+#include <cctype>
+
 #include "dicom/dcmtksetup.h"
 #include "textio/codec.h"
 
@@ -218,40 +220,89 @@ Expected<std::string> toUtf8(std::string_view value, std::string_view specificCh
     return convertWithDcmtk(value, specificCharacterSet);
 }
 
-std::string personNameForDisplay(std::string_view utf8PersonName) {
-    const std::string_view first = utf8PersonName.substr(0, utf8PersonName.find('\\'));
-    std::vector<std::string_view> groups;
-    size_t start = 0;
-    while (true) {
-        const size_t end = first.find('=', start);
-        groups.push_back(first.substr(start, end - start));
-        if (end == std::string_view::npos)
-            break;
-        start = end + 1;
-    }
-    auto holdsName = [](std::string_view group) {
-        return std::any_of(group.begin(), group.end(),
-                           [](char c) { return c != '^' && c != ' ' && c != '\0'; });
-    };
-    std::string_view chosen;
-    for (size_t index : {size_t{1}, size_t{0}, size_t{2}}) {
-        if (index < groups.size() && holdsName(groups[index])) {
-            chosen = groups[index];
-            break;
-        }
-    }
-    std::string shown;
+namespace {
+
+// The components of one name group joined by one blank: family, given and middle name ("山田^太郎"
+// -> "山田 太郎"); prefix and suffix are left out.
+std::string joinNameComponents(std::string_view group) {
+    std::string joined;
     size_t componentStart = 0;
     for (int component = 0; component < 3; ++component) {
-        const size_t end = chosen.find('^', componentStart);
-        const std::string part = trimValue(chosen.substr(componentStart, end - componentStart));
+        const size_t end = group.find('^', componentStart);
+        const std::string part = trimValue(group.substr(componentStart, end - componentStart));
         if (!part.empty())
-            shown += (shown.empty() ? "" : " ") + part;
+            joined += (joined.empty() ? "" : " ") + part;
         if (end == std::string_view::npos)
             break;
         componentStart = end + 1;
     }
-    return shown;
+    return joined;
+}
+
+// The name reduced to what two spellings of it share: no blanks (ASCII, ideographic), no "^",
+// full-width ASCII letters and digits as ASCII, ASCII letters in upper case.
+std::string comparableName(std::string_view utf8) {
+    std::string out;
+    for (size_t i = 0; i < utf8.size();) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (byte == 0xE3 && i + 2 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) == 0x80 &&
+            static_cast<unsigned char>(utf8[i + 2]) == 0x80) { // U+3000 ideographic space
+            i += 3;
+            continue;
+        }
+        if (byte == 0xEF && i + 2 < utf8.size()) { // U+FF01..U+FF5E: full-width ASCII
+            const auto b1 = static_cast<unsigned char>(utf8[i + 1]);
+            const auto b2 = static_cast<unsigned char>(utf8[i + 2]);
+            const unsigned codePoint = 0xF000u | ((b1 & 0x3Fu) << 6) | (b2 & 0x3Fu);
+            if (codePoint >= 0xFF01 && codePoint <= 0xFF5E) {
+                const char ascii = static_cast<char>(codePoint - 0xFF01 + 0x21);
+                out += static_cast<char>(std::toupper(static_cast<unsigned char>(ascii)));
+                i += 3;
+                continue;
+            }
+        }
+        if (byte == ' ' || byte == '^' || byte == '\0') {
+            ++i;
+            continue;
+        }
+        out += static_cast<char>(byte < 0x80 ? std::toupper(byte) : byte);
+        ++i;
+    }
+    return out;
+}
+
+} // namespace
+
+PersonNameGroups personNameGroups(std::string_view utf8PersonName) {
+    const std::string_view first = utf8PersonName.substr(0, utf8PersonName.find('\\'));
+    std::string_view groups[3];
+    size_t start = 0;
+    for (auto& group : groups) {
+        const size_t end = first.find('=', start);
+        group = first.substr(start, end - start);
+        if (end == std::string_view::npos)
+            break;
+        start = end + 1;
+    }
+    return {joinNameComponents(groups[0]), joinNameComponents(groups[1]), joinNameComponents(groups[2])};
+}
+
+std::string personNameForDisplay(std::string_view utf8PersonName) {
+    const PersonNameGroups groups = personNameGroups(utf8PersonName);
+    for (const std::string* group : {&groups.ideographic, &groups.alphabetic, &groups.phonetic})
+        if (!group->empty())
+            return *group;
+    return {};
+}
+
+bool personNameMatches(const PersonNameGroups& groups, std::string_view storedName) {
+    const std::string stored = comparableName(storedName);
+    if (stored.empty())
+        return false;
+    for (const std::string* group : {&groups.alphabetic, &groups.ideographic, &groups.phonetic})
+        if (!group->empty() && comparableName(*group) == stored)
+            return true;
+    return false;
 }
 
 } // namespace tamso::dicom

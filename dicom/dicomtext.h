@@ -20,6 +20,22 @@ namespace tamso::dicom {
 // unknown; a character of JIS X 0212 (ISO 2022 IR 159) is refused as not convertible.
 Expected<std::string> toUtf8(std::string_view value, std::string_view specificCharacterSet);
 
+// The three groups of a person name (PN, already UTF-8, "alphabetic=ideographic=phonetic"), each
+// with family, given and middle name joined by one blank ("山田^太郎" -> "山田 太郎"); prefix and
+// suffix are left out, an absent group is empty. Only the first value counts.
+struct PersonNameGroups {
+    std::string alphabetic;
+    std::string ideographic;
+    std::string phonetic;
+};
+PersonNameGroups personNameGroups(std::string_view utf8PersonName);
+
+// Whether a name stored for the patient (a record file's name, UTF-8) is one of the groups, written
+// with or without blanks between its parts: blanks (also the ideographic space) and "^" are
+// ignored, full-width letters and digits count as their ASCII forms, letters without regard to case.
+// An empty stored name matches nothing.
+bool personNameMatches(const PersonNameGroups& groups, std::string_view storedName);
+
 // A person name (PN, already UTF-8) as the program shows it: of the groups "alphabetic=ideographic=
 // phonetic" the ideographic one where it holds a name, else the alphabetic, else the phonetic; within
 // it family, given and middle name joined by one blank ("山田^太郎" -> "山田 太郎"); prefix and suffix

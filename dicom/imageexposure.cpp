@@ -333,6 +333,7 @@ ImageExposure readExposure(DcmDataset& data, const std::string& sopClassUid, con
     e.patientId = readText(data, DCM_PatientID, "PatientID (0010,0020)", characterSet);
     e.patientName = readText(data, DCM_PatientName, "PatientName (0010,0010)", characterSet);
     if (e.patientName.has()) {
+        e.patientNameGroups = personNameGroups(*e.patientName.value);
         *e.patientName.value = personNameForDisplay(*e.patientName.value);
         if (e.patientName.value->empty()) {
             e.patientName.value.reset();

@@ -5,6 +5,7 @@
 // Every value says which attribute it came from, or why it is missing. Plain C++; DCMTK stays
 // inside the .cpp files.
 
+#include "dicom/dicomtext.h"
 #include "textio/expected.h"
 
 #include <filesystem>
@@ -59,8 +60,9 @@ struct ImageExposure {
     // AcquisitionDate (0008,0022), else the date of AcquisitionDateTime (0008,002A), else
     // ContentDate (0008,0023), SeriesDate (0008,0021), StudyDate (0008,0020).
     Sourced<CalendarDate> examDate;
-    Sourced<std::string> patientId;   // (0010,0020)
-    Sourced<std::string> patientName; // (0010,0010), as personNameForDisplay shows it
+    Sourced<std::string> patientId;     // (0010,0020)
+    Sourced<std::string> patientName;   // (0010,0010), as personNameForDisplay shows it
+    PersonNameGroups patientNameGroups; // (0010,0010), every group of the name
     // A RECTANGULAR collimator (0018,1700) with its edges (0018,1702/1704/1706/1708, pixel columns
     // and rows of the image) and ImagerPixelSpacing (0018,1164, mm at the detector), rounded to
     // 0.1 cm.

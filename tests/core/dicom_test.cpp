@@ -266,6 +266,33 @@ TEST_F(DicomRead, JapaneseNamesInEveryCharacterSet) {
     }
 }
 
+// A name stored for an ID is checked against every group of the image's name before an exposure
+// joins that infant's history: a mismatch is how an image lands with the wrong infant.
+TEST(PersonName, StoredNameMatchesAnyGroupWrittenWithOrWithoutBlanks) {
+    const dicom::PersonNameGroups groups = dicom::personNameGroups("Yamada^Hanako=山田^花子=やまだ^はなこ");
+    EXPECT_EQ(groups.alphabetic, "Yamada Hanako");
+    EXPECT_EQ(groups.ideographic, "山田 花子");
+    EXPECT_EQ(groups.phonetic, "やまだ はなこ");
+    const struct {
+        const char* stored;
+        bool matches;
+    } cases[] = {
+        {"山田 花子", true},
+        {"山田　花子", true},
+        {"山田花子", true},
+        {"YAMADA HANAKO", true},
+        {"ｙａｍａｄａ　ｈａｎａｋｏ", true},
+        {"やまだ はなこ", true},
+        {"山田 太郎", false},
+        {"山田", false},
+        {"", false},
+        {"  ", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(dicom::personNameMatches(groups, c.stored), c.matches) << c.stored;
+    EXPECT_FALSE(dicom::personNameMatches(dicom::personNameGroups(""), "山田 花子"));
+}
+
 TEST_F(DicomRead, TextsThatCannotBeConvertedAreMissingNotGarbled) {
     const struct {
         const char* name;
