@@ -276,6 +276,8 @@ Status ImageLog::readFrom(std::uintmax_t offset) {
         if (e.sopInstanceUid.empty())
             continue;
         lastNumber_ = std::max(lastNumber_, e.number);
+        if (!e.file.empty() && e.outcome != Outcome::Resolved)
+            files_.emplace(e.file, e.outcome);
         if (isListed(e.outcome)) {
             recent_.push_back(e);
             if (recent_.size() > kRecentKept)
@@ -292,6 +294,13 @@ Status ImageLog::readFrom(std::uintmax_t offset) {
 const ImageEntry* ImageLog::latest(const std::string& uid) const {
     const auto it = latest_.find(uid);
     return it == latest_.end() ? nullptr : &it->second;
+}
+
+std::optional<Outcome> ImageLog::loggedFile(const std::string& inboxName) const {
+    const auto it = files_.find(inboxName);
+    if (it == files_.end())
+        return std::nullopt;
+    return it->second;
 }
 
 bool ImageLog::isRecorded(const std::string& uid) const {

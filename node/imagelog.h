@@ -19,6 +19,7 @@
 #include <deque>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -77,6 +78,8 @@ public:
     // The latest entry of a UID that is not a duplicate (its state), or null.
     const ImageEntry* latest(const std::string& sopInstanceUid) const;
     bool isRecorded(const std::string& sopInstanceUid) const; // recorded or resolved
+    // The outcome logged for an inbox file (its name), if any: an entry of every image processed.
+    std::optional<Outcome> loggedFile(const std::string& inboxName) const;
     long long lastNumber() const { return lastNumber_; }
 
     // Numbers the entries, appends them to the log (flushed to the disk), then to the receipt log.
@@ -104,6 +107,7 @@ private:
     std::vector<std::string> columns_; // of the file, from its header line
     std::unordered_map<std::string, ImageEntry> latest_; // the state of each UID (duplicates aside)
     std::deque<ImageEntry> recent_; // the latest listed entries, oldest first
+    std::unordered_map<std::string, Outcome> files_; // inbox name -> its first outcome
 };
 
 // The node's processing lock, held while images are processed or a held image is resolved.

@@ -229,9 +229,12 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
                     found.push_back(std::move(*j));
         std::vector<ImageEntry> recovered;
         std::map<std::string, std::vector<const JournalEntry*>> byInfant;
-        for (const JournalEntry& j : found)
-            if (!st.log.isRecorded(j.entry.sopInstanceUid))
+        for (const JournalEntry& j : found) {
+            if (st.log.isRecorded(j.entry.sopInstanceUid))
+                settledFiles.insert(j.entry.file); // logged before the interruption
+            else
                 byInfant[j.entry.patientId].push_back(&j);
+        }
         for (const auto& [id, entries] : byInfant) {
             records::RecordFileLock lock;
             records::RecordLockOptions lockOptions;
@@ -302,9 +305,19 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
     std::error_code ec;
     for (fs::directory_iterator it(inbox, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = textio::fileNameUtf8(it->path());
-        if (name.size() > 4 && name[0] != '.' && name.compare(name.size() - 4, 4, ".dcm") == 0 &&
-            !settledFiles.count(name))
-            names.push_back(name);
+        if (name.size() <= 4 || name[0] == '.' || name.compare(name.size() - 4, 4, ".dcm") != 0 ||
+            settledFiles.count(name))
+            continue;
+        if (const auto outcome = st.log.loggedFile(name)) {
+            // Logged by a pass that was interrupted before it put the file away.
+            std::error_code putAway;
+            if (*outcome == Outcome::Held && !fs::exists(node / "held" / fs::u8path(name), putAway))
+                (void)platform::renameFile(it->path(), node / "held" / fs::u8path(name));
+            else
+                fs::remove(it->path(), putAway);
+            continue;
+        }
+        names.push_back(name);
     }
     std::sort(names.begin(), names.end());
     if (names.size() > options_.maxBatch)
@@ -563,9 +576,15 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
             journalText += journalLine({c->entry, c->texts});
             anyRecord = true;
         }
+    auto interrupted = [this](const char* step) {
+        return options_.interruptForTesting && options_.interruptForTesting(step);
+    };
+    const Error interruption{"interrupted for a test"};
     if (anyRecord) {
         if (auto e = textio::writeFileAtomic(journal, journalText); !e.ok())
             return Error{"記録の準備ができません: " + e.message()};
+        if (interrupted("journal"))
+            return interruption;
     }
     bool keepJournal = false;
     for (InfantWork& work : infants) {
@@ -588,6 +607,9 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
             outcomes.push_back(c->entry);
     }
 
+    if (anyRecord && interrupted("records"))
+        return interruption;
+
     // The log, then the files ---------------------------------------------------------------------------
     std::sort(outcomes.begin(), outcomes.end(),
               [](const ImageEntry& a, const ImageEntry& b) { return a.file < b.file; });
@@ -597,6 +619,8 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
             formerlyHeld[e.sopInstanceUid] = before->file;
     if (auto e = st.log.append(outcomes); !e.ok())
         return e.error();
+    if (interrupted("log"))
+        return interruption;
     for (const ImageEntry& e : outcomes) {
         say(logLine(e));
         st.deferred.erase(e.file);

@@ -50,6 +50,10 @@ struct ProcessorOptions {
     size_t maxBatch = 64; // images per pass: their records, log lines and journal share one flush each
     std::chrono::milliseconds infantLockWait{10000};
     std::chrono::milliseconds processingLockWait{60000};
+    // Test seam: asked at each step of a pass that a kill could interrupt ("journal" written,
+    // "records" written, "log" appended); true ends the pass there as a kill would, leaving the
+    // folder as it is at that instant.
+    std::function<bool(const std::string& step)> interruptForTesting;
 };
 
 // Called once for each image recorded, after its log entry is on the disk, with the entry (its
