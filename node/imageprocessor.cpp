@@ -150,6 +150,8 @@ Status ImageProcessor::open() {
         if (ec)
             return Error{"フォルダ「" + (node / sub).u8string() + "」を作れません（" + ec.message() + "）。"};
     }
+    // A header a killed program was writing into the inbox was never acknowledged either.
+    textio::removeAbandonedTemporaries(node / "inbox");
     // Receptions that never finished were never acknowledged: their senders send them again.
     for (fs::directory_iterator it(node / "incoming", ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code removeError;

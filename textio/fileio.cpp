@@ -428,11 +428,29 @@ void removeLeftoverTemporaries(const fs::path& target) {
         removeIfAbandoned(leftover);
 }
 
+// Whether a name has the form of any target's temporary file: "." + name + ".tmp-" + 16 digits.
+bool isTemporaryName(const fs::path& fileName) {
+    const std::string name = fileName.filename().u8string();
+    const size_t infix = name.rfind(std::string(kTemporaryInfix));
+    return name.size() > 1 && name[0] == '.' && infix != std::string::npos && infix > 1 &&
+           isTemporaryFileOf(fileName.filename(), fs::u8path(name.substr(1, infix - 1)));
+}
+
 std::string writeFailure(const fs::path& path, const std::string& reason) {
     return "ファイル" + quoted(path) + "に書き込めません（" + reason + "）。";
 }
 
 } // namespace
+
+void removeAbandonedTemporaries(const fs::path& folder) {
+    std::vector<fs::path> leftovers;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (isTemporaryName(it->path()))
+            leftovers.push_back(it->path());
+    for (const fs::path& leftover : leftovers)
+        removeIfAbandoned(leftover);
+}
 
 fs::path fileInFolder(const fs::path& folder, std::string_view utf8Name) {
 #if defined(_WIN32)

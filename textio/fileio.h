@@ -107,6 +107,11 @@ bool isDiskFull(int systemErrorCode);
 using WriteFaultForTesting = std::function<int(const fs::path& temporaryFile)>;
 void setWriteFaultForTesting(WriteFaultForTesting fault);
 
+// Removes every temporary file in the folder whose writer has gone (of any target): for a folder
+// of files that are each written once under a new name, where no later replacement of the same
+// name would remove them.
+void removeAbandonedTemporaries(const fs::path& folder);
+
 // Splits text into lines at CR LF, bare LF or bare CR; a final line end does not start another line.
 std::vector<std::string> splitLines(std::string_view text);
 
