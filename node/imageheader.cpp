@@ -116,29 +116,40 @@ Expected<std::string> headerOnlyCopy(const fs::path& file, std::string* uid, std
     DcmFileFormat dicomFile;
     if (auto e = loadHeader(dicomFile, file); !e.ok())
         return e.error();
-    DcmDataset& data = *dicomFile.getDataset();
+    auto copy = headerOnlyCopy(*dicomFile.getDataset(), uid, sopClass);
+    if (!copy.ok())
+        return Error{textio::fileNameUtf8(file) + ": " + copy.error().message};
+    return copy;
+}
+
+Expected<std::string> headerOnlyCopy(DcmDataset& data, std::string* uid, std::string* sopClass) {
     const std::string instance = value(data, DCM_SOPInstanceUID);
     if (instance.empty())
-        return Error{textio::fileNameUtf8(file) + " に SOPInstanceUID (0008,0018) がありません。"};
+        return Error{"SOPInstanceUID (0008,0018) がありません。"};
     if (uid)
         *uid = instance;
     if (sopClass)
         *sopClass = value(data, DCM_SOPClassUID);
-    data.findAndDeleteElement(DCM_PixelData); // never read, but a file may end without it
-    // The meta information is made anew for the copy (its transfer syntax is that of the copy).
-    dicomFile.getMetaInfo()->clear();
+    // The file is made of the data set's attributes before the pixel data, with meta information
+    // of its own (its transfer syntax is that of the copy).
+    DcmFileFormat copy;
+    DcmDataset& header = *copy.getDataset();
+    for (unsigned long i = 0; i < data.card(); ++i) {
+        DcmElement* element = data.getElement(i);
+        if (element->getTag() >= DCM_PixelData)
+            break;
+        header.insert(OFstatic_cast(DcmElement*, element->clone()), OFTrue);
+    }
     const E_TransferSyntax xfer = EXS_LittleEndianExplicit;
-    if (!dicomFile.canWriteXfer(xfer))
-        return Error{textio::fileNameUtf8(file) + " の見出しを書き出せません。"};
-    dicomFile.validateMetaInfo(xfer);
-    const Uint32 length = dicomFile.calcElementLength(xfer, EET_ExplicitLength);
+    copy.validateMetaInfo(xfer);
+    const Uint32 length = copy.calcElementLength(xfer, EET_ExplicitLength);
     std::string bytes(static_cast<size_t>(length) + 4096, '\0');
     DcmOutputBufferStream out(bytes.data(), bytes.size());
-    dicomFile.transferInit();
-    const OFCondition written = dicomFile.write(out, xfer, EET_ExplicitLength, nullptr);
-    dicomFile.transferEnd();
+    copy.transferInit();
+    const OFCondition written = copy.write(out, xfer, EET_ExplicitLength, nullptr);
+    copy.transferEnd();
     if (written.bad())
-        return Error{textio::fileNameUtf8(file) + " の見出しを書き出せません（" + std::string(written.text()) + "）。"};
+        return Error{"画像の見出しを書き出せません（" + std::string(written.text()) + "）。"};
     void* buffer = nullptr;
     offile_off_t size = 0;
     out.flushBuffer(buffer, size);

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+class DcmDataset;
+
 namespace tamso::node {
 
 namespace fs = std::filesystem;
@@ -41,5 +43,7 @@ Expected<ImageIdentity> readImageIdentity(const fs::path& file);
 // keeps of a received image. Fails when the file is no readable DICOM file or has no SOP Instance
 // UID; `uid`, if given, gets the SOP Instance UID and `sopClass` the SOP Class UID.
 Expected<std::string> headerOnlyCopy(const fs::path& file, std::string* uid = nullptr, std::string* sopClass = nullptr);
+// The same for a data set received in memory; its pixel data is taken out of it.
+Expected<std::string> headerOnlyCopy(DcmDataset& dataset, std::string* uid = nullptr, std::string* sopClass = nullptr);
 
 } // namespace tamso::node

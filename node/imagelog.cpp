@@ -342,11 +342,17 @@ Status ImageLog::append(std::vector<ImageEntry>& entries) {
 Status ImageLog::appendReceipts(const std::vector<ImageEntry>& entries) {
     std::string text;
     std::error_code ec;
-    if (!fs::exists(receiptFile(), ec))
+    if (!fs::exists(receiptFile(), ec)) {
         text = "\xEF\xBB\xBF" + csvLine(receiptColumns());
+    } else if (std::ifstream in(receiptFile(), std::ios::binary); in.seekg(-1, std::ios::end)) {
+        char last = '\n';
+        if (in.get(last) && last != '\n')
+            text = "\r\n"; // a row cut short by a power cut ends before the next one
+    }
     for (const ImageEntry& e : entries)
         text += csvLine(receiptCells(e));
-    return platform::appendDurably(receiptFile(), text);
+    // Not waited for: the node's log is on the disk, and the receipt log catches up from it.
+    return platform::appendLater(receiptFile(), text);
 }
 
 Status ImageLog::catchUpReceipts() {

@@ -27,7 +27,6 @@ namespace tamso::node {
 namespace {
 
 constexpr const char* kJournalName = "journal";
-constexpr const char* kJournalHeading = "#tamso-node journal 1";
 
 std::string joined(const std::vector<std::string>& parts, const char* separator) {
     std::string text;
@@ -145,25 +144,14 @@ void ImageProcessor::setRecordedHook(RecordedHook hook) { hook_ = std::move(hook
 Status ImageProcessor::open() {
     const fs::path node = nodeFolder(workFolder_);
     std::error_code ec;
-    for (const char* sub : {"inbox", "held", "incoming", "calc"}) {
+    for (const char* sub : {"inbox", "held"}) {
         fs::create_directories(node / sub, ec);
         if (ec)
             return Error{"フォルダ「" + (node / sub).u8string() + "」を作れません（" + ec.message() + "）。"};
     }
     // A header a killed program was writing into the inbox was never acknowledged either.
     textio::removeAbandonedTemporaries(node / "inbox");
-    // Receptions that never finished were never acknowledged: their senders send them again.
-    for (fs::directory_iterator it(node / "incoming", ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code removeError;
-        fs::remove(it->path(), removeError);
-    }
     return {};
-}
-
-fs::path ImageProcessor::receptionFile() {
-    char name[64];
-    std::snprintf(name, sizeof name, "%lu-%lu.part", platform::processId(), ++state_->counter);
-    return nodeFolder(workFolder_) / "incoming" / name;
 }
 
 Expected<std::string> ImageProcessor::admitHeader(const std::string& headerBytes) {
@@ -223,7 +211,7 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
 
     // The journal of an interrupted pass ----------------------------------------------------------
     const fs::path journal = node / kJournalName;
-    if (auto text = textio::readRegularFileBytes(journal, 64u << 20); text.ok()) {
+    if (auto text = textio::readRegularFileBytes(journal, 64u << 20); text.ok() && !text->empty()) {
         std::vector<JournalEntry> found;
         for (const std::string& line : textio::splitLines(*text))
             if (!line.empty() && line[0] != '#')
@@ -267,9 +255,9 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
             std::error_code ec;
             fs::remove(inbox / fs::u8path(file), ec);
         }
+        // Settled: the journal is emptied (what it held is in the log or will be processed again).
         std::error_code ec;
-        fs::remove(journal, ec);
-        platform::syncFolder(node);
+        fs::resize_file(journal, 0, ec);
     }
 
     // The reference data and the site's files, loaded again when changed --------------------------
@@ -529,7 +517,8 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
             conditions.fieldShortCm = textio::numberToText(shortCm);
             st.engine->exposureSource = 2;
             engine::ResultTexts results;
-            Status run = engine::runCalculation(*st.engine, conditions, results, node / "calc");
+            // No spectrum listing: the screens' Beam_data.dat stays theirs, and nothing is written per image.
+            Status run = engine::runCalculationWithoutListing(*st.engine, conditions, results);
             if (run.ok())
                 run = engine::computeCaregiverDose(*st.engine, results);
             if (!run.ok()) {
@@ -571,40 +560,46 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
     }
 
     // The journal, then the record files ----------------------------------------------------------------
-    std::string journalText = std::string(kJournalHeading) + "\n";
-    bool anyRecord = false;
+    std::string journalText;
     for (const InfantWork& work : infants)
-        for (const Candidate* c : work.recorded) {
+        for (const Candidate* c : work.recorded)
             journalText += journalLine({c->entry, c->texts});
-            anyRecord = true;
-        }
+    const bool anyRecord = !journalText.empty();
     auto interrupted = [this](const char* step) {
         return options_.interruptForTesting && options_.interruptForTesting(step);
     };
     const Error interruption{"interrupted for a test"};
     if (anyRecord) {
-        if (auto e = textio::writeFileAtomic(journal, journalText); !e.ok())
+        if (auto e = platform::appendDurably(journal, journalText); !e.ok())
             return Error{"記録の準備ができません: " + e.message()};
         if (interrupted("journal"))
             return interruption;
     }
+    // Every infant's files with one wait for the disk.
     bool keepJournal = false;
+    std::vector<const records::RecordAppendPlan*> plans;
     for (InfantWork& work : infants) {
-        Status written = work.lock->stillHeld()
-                             ? records::writeRecordAppend(work.plan)
-                             : Status(Error{"患者ファイル「" + records::recordFileName(work.id, 1) +
-                                            "」は他で保存中のため使用できません。"});
-        work.lock->release();
-        if (!written.ok()) {
-            // The records that reached the disk before the failure are found through the journal by
-            // the next pass; the others are processed again.
-            keepJournal = true;
-            for (const Candidate* c : work.recorded)
-                st.deferred[c->inboxName] = written.message();
-            say("ID " + work.id + ": " + std::to_string(work.recorded.size()) +
-                " image(s) wait: " + written.message());
+        if (work.lock->stillHeld()) {
+            plans.push_back(&work.plan);
             continue;
         }
+        for (const Candidate* c : work.recorded)
+            st.deferred[c->inboxName] = "患者ファイル「" + records::recordFileName(work.id, 1) + "」は他で保存中です";
+        work.recorded.clear();
+    }
+    if (const Status written = records::writeRecordAppends(plans); !written.ok()) {
+        // The records that reached the disk before the failure are found through the journal by the
+        // next pass; the others are processed again.
+        keepJournal = true;
+        for (InfantWork& work : infants) {
+            for (const Candidate* c : work.recorded)
+                st.deferred[c->inboxName] = written.message();
+            work.recorded.clear();
+        }
+        say("records wait: " + written.message());
+    }
+    for (InfantWork& work : infants) {
+        work.lock->release();
         for (const Candidate* c : work.recorded)
             outcomes.push_back(c->entry);
     }
@@ -642,9 +637,9 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
         }
         logged.push_back(e);
     }
-    if (!keepJournal) {
-        std::error_code removeError;
-        fs::remove(journal, removeError);
+    if (!keepJournal && anyRecord) {
+        std::error_code emptied;
+        fs::resize_file(journal, 0, emptied);
     }
     return logged;
 }

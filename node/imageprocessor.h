@@ -69,8 +69,8 @@ public:
     ImageProcessor(const ImageProcessor&) = delete;
     ImageProcessor& operator=(const ImageProcessor&) = delete;
 
-    // Creates the node's folders where missing and clears the unfinished receptions of an earlier
-    // run. The work left by an earlier run (journal, inbox) is done by the next pass.
+    // Creates the node's folders where missing and removes the inbox's unfinished writes of a program
+    // that was killed. The work left by an earlier run (journal, inbox) is done by the next pass.
     Status open();
 
     // Keeps a header (a DICOM file's bytes, headerOnlyCopy) in the inbox, on the disk, and returns
@@ -78,8 +78,6 @@ public:
     Expected<std::string> admitHeader(const std::string& headerBytes);
     // Keeps the header of a DICOM file in the inbox; `uid` gets its SOP Instance UID.
     Expected<std::string> admitFile(const fs::path& dicomFile, std::string* uid = nullptr);
-    // A file name in the folder for receptions in progress (removed again by whoever made it).
-    fs::path receptionFile();
     // How many images wait in the inbox.
     size_t waitingCount() const;
 

@@ -70,7 +70,7 @@ const std::vector<std::pair<std::string, std::string>>& nodeConfigKeys() {
         {"tls-trusted-certificates", "FILE  CA or client certificates (PEM); given: senders must "
                                      "present a certificate signed by one of them"},
         {"max-associations", "N  associations at once (default 8)"},
-        {"max-object-mb", "N     largest image accepted, in MiB (default 256)"},
+        {"max-object-mb", "N     largest image accepted, in MiB (default 64)"},
         {"dimse-timeout", "S     seconds an association may send nothing before it is ended (default 30)"},
     };
     return keys;

@@ -17,6 +17,7 @@
 #else
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
@@ -70,22 +71,26 @@ std::string timeText(const std::tm& t) {
 // Platform layer ---------------------------------------------------------------------------------
 #ifdef _WIN32
 
-Status appendDurably(const fs::path& file, std::string_view bytes) {
-    const bool existed = fs::exists(file);
+namespace {
+Status appendBytes(const fs::path& file, std::string_view bytes, bool flush) {
     HANDLE h = ::CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return Error{failure(file, static_cast<int>(::GetLastError()))};
     DWORD written = 0;
     const BOOL ok = ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                    written == bytes.size() && ::FlushFileBuffers(h);
+                    written == bytes.size() && (!flush || ::FlushFileBuffers(h));
     const DWORD code = ok ? 0 : ::GetLastError();
     ::CloseHandle(h);
-    (void)existed; // NTFS makes a new name durable with the file's own flush
+    // NTFS makes a new name durable with the file's own flush.
     if (!ok)
         return Error{failure(file, static_cast<int>(code))};
     return {};
 }
+} // namespace
+
+Status appendDurably(const fs::path& file, std::string_view bytes) { return appendBytes(file, bytes, true); }
+Status appendLater(const fs::path& file, std::string_view bytes) { return appendBytes(file, bytes, false); }
 
 void syncFolder(const fs::path&) {} // NTFS journals names with the files' own flushes
 
@@ -113,9 +118,16 @@ std::string localTimeText() {
     return timeText(t);
 }
 
+void setEnvironmentDefault(const char* name, const char* value) {
+    size_t length = 0;
+    if (::getenv_s(&length, nullptr, 0, name) == 0 && length == 0)
+        ::_putenv_s(name, value);
+}
+
 #else
 
-Status appendDurably(const fs::path& file, std::string_view bytes) {
+namespace {
+Status appendBytes(const fs::path& file, std::string_view bytes, bool flush) {
     struct stat before {};
     const bool existed = ::stat(file.c_str(), &before) == 0;
     const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
@@ -132,15 +144,19 @@ Status appendDurably(const fs::path& file, std::string_view bytes) {
         }
         bytes.remove_prefix(static_cast<size_t>(n));
     }
-    if (code == 0 && ::fdatasync(fd) != 0)
+    if (code == 0 && flush && ::fdatasync(fd) != 0)
         code = errno;
     ::close(fd);
     if (code != 0)
         return Error{failure(file, code)};
-    if (!existed)
+    if (!existed && flush)
         syncFolder(file.parent_path());
     return {};
 }
+} // namespace
+
+Status appendDurably(const fs::path& file, std::string_view bytes) { return appendBytes(file, bytes, true); }
+Status appendLater(const fs::path& file, std::string_view bytes) { return appendBytes(file, bytes, false); }
 
 void syncFolder(const fs::path& folder) {
     const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_CLOEXEC);
@@ -182,6 +198,8 @@ std::string localTimeText() {
     localtime_r(&now, &t);
     return timeText(t);
 }
+
+void setEnvironmentDefault(const char* name, const char* value) { ::setenv(name, value, 0); }
 
 #endif
 // End of the platform layer ----------------------------------------------------------------------

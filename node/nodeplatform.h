@@ -18,6 +18,8 @@ namespace fs = std::filesystem;
 // Appends the bytes to the file (created where missing) in one write and returns once they are on
 // the disk; a new file's name is made durable too. The error says why (a full disk, ...).
 Status appendDurably(const fs::path& file, std::string_view bytes);
+// The same without waiting for the disk (for a file that catches up by itself after a power cut).
+Status appendLater(const fs::path& file, std::string_view bytes);
 
 // Waits until the folder's entries (names created, renamed or removed in it) are on the disk.
 void syncFolder(const fs::path& folder);
@@ -37,6 +39,9 @@ void clearStopRequest();
 
 // The running process's id, for unique file names.
 unsigned long processId();
+
+// Sets an environment variable of the process unless it is set already. Call before other threads start.
+void setEnvironmentDefault(const char* name, const char* value);
 
 // The local time now as "2024-05-01 10:15:30".
 std::string localTimeText();

@@ -25,6 +25,10 @@ int runNodeService(const NodeConfig& config, const NodeLogger& log, RecordedHook
         if (log)
             log(line);
     };
+    // DCMTK leaves Nagle's algorithm on unless TCP_NODELAY says otherwise: each C-STORE response,
+    // written in two parts, would then wait for the sender's delayed acknowledgement (about 40 ms per
+    // image). A site may still set TCP_NODELAY=0 in the service's environment.
+    platform::setEnvironmentDefault("TCP_NODELAY", "1");
     {
         // A working folder whose reference data cannot be read would only fill the inbox.
         auto probe = std::make_unique<engine::CalculationState>();

@@ -7,12 +7,13 @@
 #include <dcmtk/dcmdata/dcuid.h>
 #include <dcmtk/dcmnet/assoc.h>
 #include <dcmtk/dcmnet/diutil.h>
-#include <dcmtk/dcmnet/scppool.h>
 #include <dcmtk/dcmnet/scpthrd.h>
 #include <dcmtk/dcmtls/tlslayer.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <list>
+#include <thread>
 
 namespace tamso::node {
 namespace {
@@ -35,19 +36,12 @@ std::string hex4(unsigned value) {
     return text;
 }
 
-// The worker of one association.
-class Worker : public DcmBaseSCPPool::DcmBaseSCPWorker, private DcmThreadSCP {
+// The worker of one association, on a thread of its own.
+class Worker : public DcmThreadSCP {
 public:
-    Worker(DcmBaseSCPPool& pool, ReceiverContext& context) : DcmBaseSCPWorker(pool), context_(context) {}
-
-    OFCondition setSharedConfig(const DcmSharedSCPConfig& config) override {
-        return DcmThreadSCP::setSharedConfig(config);
-    }
-    OFBool busy() override { return DcmThreadSCP::isConnected(); }
+    explicit Worker(ReceiverContext& context) : context_(context) {}
 
 protected:
-    OFCondition workerListen(T_ASC_Association* const assoc) override { return DcmThreadSCP::run(assoc); }
-
     void notifyAssociationRequest(const T_ASC_Parameters& params, DcmSCPActionType& action) override {
         calling_ = trimmed(params.DULparams.callingAPTitle);
         called_ = trimmed(params.DULparams.calledAPTitle);
@@ -129,15 +123,15 @@ private:
         if (context_.stopping)
             return NET_EC_StopAfterAssociation; // ends the association; the sender sends it again later
         ImageProcessor& processor = *context_.processor;
-        const fs::path part = processor.receptionFile();
-        const OFCondition received = receiveSTORERequest(request, info.presentationContextID, part.string().c_str());
-        std::error_code ec;
-        if (received.bad()) {
-            fs::remove(part, ec);
+        // In memory (up to the size limit): only the header is kept, and written once.
+        DcmDataset* received = nullptr;
+        const OFCondition cond = receiveSTORERequest(request, info.presentationContextID, received);
+        std::unique_ptr<DcmDataset> dataset(received);
+        if (cond.bad()) {
             if (tooLarge_)
                 refuse(request, "larger than the limit of " +
                                     std::to_string(context_.config.maxObjectBytes >> 20) + " MiB");
-            return received;
+            return cond;
         }
         Uint16 status = STATUS_Success;
         std::string problem;
@@ -148,7 +142,9 @@ private:
             problem = "SOP class " + uidName(request.AffectedSOPClassUID) + " is not received";
         } else {
             std::string uid, sopClass;
-            auto header = headerOnlyCopy(part, &uid, &sopClass);
+            auto header = dataset ? headerOnlyCopy(*dataset, &uid, &sopClass)
+                                  : Expected<std::string>(Error{"no data set"});
+            dataset.reset();
             if (!header.ok()) {
                 status = STATUS_STORE_Error_CannotUnderstand;
                 problem = header.error().message;
@@ -160,7 +156,6 @@ private:
                 problem = admitted.error().message;
             }
         }
-        fs::remove(part, ec);
         if (status == STATUS_Success) {
             ++stored_;
             if (context_.imageAdmitted)
@@ -189,15 +184,97 @@ private:
 
 } // namespace
 
-class Receiver::Pool : public DcmBaseSCPPool {
+// The listener and its workers: one thread accepts connections, each association runs on a thread
+// of its own, which the listener joins once it has ended (DCMTK's own pool lets a worker delete
+// itself while the listener may still be starting it).
+class Receiver::Pool {
 public:
     explicit Pool(ReceiverContext& context) : context_(context) {}
+    DcmSCPConfig& getConfig() { return config_; }
 
-protected:
-    DcmBaseSCPWorker* createSCPWorker() override { return new Worker(*this, context_); }
+    Status listen(std::uint16_t port, DcmTransportLayer* tls) {
+        T_ASC_Network* network = nullptr;
+        OFCondition cond = ASC_initializeNetwork(NET_ACCEPTOR, port, static_cast<int>(config_.getACSETimeout()), &network);
+        if (cond.good() && tls)
+            cond = ASC_setTransportLayer(network, tls, 0);
+        if (cond.bad()) {
+            if (network)
+                ASC_dropNetwork(&network);
+            return Error{"port " + std::to_string(port) + ": " + cond.text()};
+        }
+        const DcmSharedSCPConfig shared(config_);
+        const auto limit = static_cast<size_t>(context_.config.maxAssociations);
+        while (!stop_) {
+            T_ASC_Association* assoc = nullptr;
+            cond = ASC_receiveAssociation(network, &assoc, static_cast<int>(config_.getMaxReceivePDULength()), nullptr,
+                                          nullptr, tls != nullptr, DUL_NOBLOCK, 1);
+            reap(false);
+            if (cond.bad()) {
+                // No request within the second, or a connection that was no association (bytes that
+                // are no PDU, a TLS handshake that failed): dropped, and the node listens on.
+                if (cond != DUL_NOASSOCIATIONREQUEST && context_.log)
+                    context_.log("connection on port " + std::to_string(port) + " dropped: " + cond.text());
+                if (assoc) {
+                    ASC_dropAssociation(assoc);
+                    ASC_destroyAssociation(&assoc);
+                }
+                continue;
+            }
+            if (stop_ || workers_.size() >= limit) {
+                if (context_.log)
+                    context_.log("association from " + trimmed(assoc->params->DULparams.callingAPTitle) + " (" +
+                                 assoc->params->DULparams.callingPresentationAddress + "): refused: " +
+                                 (stop_ ? std::string("the node stops")
+                                        : std::to_string(limit) + " associations at once already"));
+                T_ASC_RejectParameters reject{ASC_RESULT_REJECTEDTRANSIENT,
+                                              ASC_SOURCE_SERVICEPROVIDER_PRESENTATION_RELATED,
+                                              ASC_REASON_SP_PRES_LOCALLIMITEXCEEDED};
+                ASC_rejectAssociation(assoc, &reject);
+                ASC_dropAssociation(assoc);
+                ASC_destroyAssociation(&assoc);
+                continue;
+            }
+            auto running = std::make_unique<Running>();
+            running->worker = std::make_unique<Worker>(context_);
+            running->worker->setSharedConfig(shared);
+            Running* r = running.get();
+            r->thread = std::thread([r, assoc] {
+                r->worker->run(assoc);
+                r->worker.reset(); // the association goes with its worker
+                r->done = true;
+            });
+            workers_.push_back(std::move(running));
+        }
+        reap(true);
+        ASC_dropNetwork(&network);
+        return {};
+    }
+
+    void stop() { stop_ = true; }
 
 private:
+    struct Running {
+        std::unique_ptr<Worker> worker;
+        std::thread thread;
+        std::atomic<bool> done{false};
+    };
+
+    // Joins the workers that have ended (all of them, waiting, when `all`).
+    void reap(bool all) {
+        for (auto it = workers_.begin(); it != workers_.end();) {
+            if (all || (*it)->done) {
+                (*it)->thread.join();
+                it = workers_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
     ReceiverContext& context_;
+    DcmSCPConfig config_;
+    std::atomic<bool> stop_{false};
+    std::list<std::unique_ptr<Running>> workers_;
 };
 
 struct Receiver::TlsLayer {
@@ -220,10 +297,9 @@ Status Receiver::prepare() {
     config.setConnectionTimeout(1);
     config.setDIMSEBlockingMode(DIMSE_NONBLOCKING);
     config.setDIMSETimeout(static_cast<Uint32>(c.dimseTimeoutSeconds));
-    config.setACSETimeout(30);
+    config.setACSETimeout(5); // a connection that sends no association request holds the listener this long
     config.setHostLookupEnabled(OFFalse);
     config.setProgressNotificationMode(OFTrue);
-    pool_->setMaxThreads(static_cast<Uint16>(c.maxAssociations));
 
     OFList<OFString> syntaxes;
     for (const char* uid :
@@ -275,18 +351,12 @@ Status Receiver::prepare() {
         } else {
             layer.setCertificateVerification(DCV_ignoreCertificate);
         }
-        config.setTransportLayer(&layer);
     }
     return {};
 }
 
-Status Receiver::run() {
-    const OFCondition result = pool_->listen();
-    if (result.bad())
-        return Error{"port " + std::to_string(port_) + ": " + result.text()};
-    return {};
-}
+Status Receiver::run() { return pool_->listen(port_, tlsLayer_ ? &tlsLayer_->layer : nullptr); }
 
-void Receiver::stop() { pool_->stopAfterCurrentAssociations(); }
+void Receiver::stop() { pool_->stop(); }
 
 } // namespace tamso::node

@@ -96,6 +96,19 @@ Status writeRecordAppend(const RecordAppendPlan& plan) {
     return {};
 }
 
+Status writeRecordAppends(const std::vector<const RecordAppendPlan*>& plans) {
+    std::vector<std::pair<fs::path, std::string>> files;
+    for (const RecordAppendPlan* plan : plans)
+        for (const RecordFileWrite& write : plan->writes) {
+            auto bytes = textio::textLinesBytes(write.lines);
+            if (!bytes.ok())
+                return Error{"ファイル「" + textio::fileNameUtf8(write.file) + "」に書き込めません: " +
+                             bytes.error().message + "。"};
+            files.emplace_back(write.file, std::move(*bytes));
+        }
+    return textio::writeFilesAtomic(files);
+}
+
 Status checkRecordTexts(const std::string& name, const RecordTexts& record) {
     auto hasLineBreak = [](const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; };
     if (hasLineBreak(name))

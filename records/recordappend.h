@@ -56,6 +56,11 @@ Expected<RecordAppendPlan> planRecordAppend(const fs::path& folder, std::string_
 // the first failure (the message says why), so the files on disk always hold a prefix of the records.
 Status writeRecordAppend(const RecordAppendPlan& plan);
 
+// The files of several plans (several infants) written with one wait for the disk
+// (textio::writeFilesAtomic), each plan's files in part order. A failure before the renames writes
+// nothing; a failing rename leaves the files before it written.
+Status writeRecordAppends(const std::vector<const RecordAppendPlan*>& plans);
+
 // Why a name or record cannot be stored (a line break, a list field that would not read back), or
 // success.
 Status checkRecordTexts(const std::string& name, const RecordTexts& record);

@@ -18,6 +18,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tamso::textio {
@@ -71,6 +72,15 @@ Status writeFileAtomic(const fs::path& path, std::string_view bytes,
 // in the instant between the last look and the rename may still be replaced.
 Expected<bool> createFileAtomic(const fs::path& path, std::string_view bytes,
                                 Durability durability = Durability::Synced);
+// Replaces (or creates) several files, each atomically as writeFileAtomic does and flushed to the
+// disk, with one wait for the disk for all of them: every new content goes to its temporary file,
+// all are flushed together, then renamed in the order given and their folders flushed. A failure
+// before the renames leaves every file as it was; a rename that fails leaves the files before it
+// replaced and those after it as they were.
+Status writeFilesAtomic(const std::vector<std::pair<fs::path, std::string>>& files);
+// The Shift-JIS bytes of UTF-8 lines, each ended by CR LF (what writeTextLines writes); fails on a
+// character Shift-JIS cannot hold.
+Expected<std::string> textLinesBytes(const std::vector<std::string>& utf8Lines);
 // Writes the UTF-8 lines as Shift-JIS, each ended by CR LF, atomically.
 Status writeTextLines(const fs::path& path, const std::vector<std::string>& utf8Lines,
                       Durability durability = Durability::Synced);
