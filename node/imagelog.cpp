@@ -102,7 +102,9 @@ long long lastReceiptNumber(const fs::path& file) {
     in.seekg(start);
     std::string tail(static_cast<size_t>(size - start), '\0');
     in.read(tail.data(), static_cast<std::streamsize>(tail.size()));
-    // Rows begin with their number; a line that does not (inside a quoted cell, the header) is passed.
+    // Rows begin with their number; a line that does not (inside a quoted cell, the header) is passed,
+    // and so is a last row cut short (without its line end).
+    tail.erase(tail.rfind('\n') == std::string::npos ? 0 : tail.rfind('\n') + 1);
     long long last = 0;
     for (const std::string& line : textio::splitLines(tail)) {
         const auto comma = line.find(',');

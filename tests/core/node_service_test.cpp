@@ -13,6 +13,9 @@
 #include "textio/fileio.h"
 #include "textio/numbertext.h"
 
+#include <dcmtk/config/osconfig.h>
+
+#include <dcmtk/dcmnet/scu.h>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -268,6 +271,32 @@ TEST_F(NodeService, WhoMaySendWhat) {
               std::string::npos)
         << nodeLog;
     EXPECT_NE(nodeLog.find("refused: larger than the limit of 1 MiB"), std::string::npos) << nodeLog;
+}
+
+// Associations beyond the limit are refused while the others run; once one ends, the next is taken.
+TEST(NodeServiceLimits, AssociationsBeyondTheLimitAreRefused) {
+    ServiceFixture f({"--max-associations", "1"});
+    ASSERT_TRUE(f.start()) << f.node->log();
+    DcmSCU held; // an association kept open by this test
+    held.setAETitle("MOD2");
+    held.setPeerHostName("127.0.0.1");
+    held.setPeerPort(f.port);
+    held.setPeerAETitle("TAMSO");
+    OFList<OFString> syntaxes;
+    syntaxes.push_back(UID_LittleEndianExplicitTransferSyntax);
+    held.addPresentationContext(UID_VerificationSOPClass, syntaxes);
+    ASSERT_TRUE(held.initNetwork().good());
+    ASSERT_TRUE(held.negotiateAssociation().good());
+    int status = 0;
+    const fs::path image = f.image("l.dcm", test::infantImage("L-01", "Mori^Ken"));
+    std::string out = f.send("MOD1", {image}, &status);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(out.find("Local Limit Exceeded"), std::string::npos) << out;
+    held.releaseAssociation();
+    f.send("MOD1", {image}, &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(f.node->log().find("refused: 1 associations at once already"), std::string::npos) << f.node->log();
+    EXPECT_EQ(f.node->stop(), 0);
 }
 
 // TLS with certificates made by the test: a sender with a client certificate signed by the trusted
