@@ -27,6 +27,7 @@
 #include "ui/report/reportprinter.h"
 #include "ui/report/reportscreen.h"
 #include "ui/shell/illustrationwindow.h"
+#include "ui/records/receivedimageswindow.h"
 #include "ui/shell/shell.h"
 #include "ui/shell/startscreen.h"
 
@@ -371,6 +372,8 @@ private slots:
         checkWindow(shell_->referenceLevelEditor());
         shell_->openDoseAudit();
         checkWindow(shell_->doseAuditWindow());
+        shell_->openReceivedImages();
+        checkWindow(shell_->receivedImagesWindow());
 
         // The dose history of an infant with two stored exposures.
         {
