@@ -70,7 +70,8 @@ int sendImages(int client, std::uint16_t port, const fs::path& imageFile) {
     for (int k = 0; k < kImagesPerClient; ++k) {
         char uid[100];
         data.putAndInsertString(DCM_SOPInstanceUID, dcmGenerateUniqueIdentifier(uid, SITE_INSTANCE_UID_ROOT));
-        data.putAndInsertString(DCM_PatientID, ("B-" + std::to_string((client * kImagesPerClient + k) % kInfants)).c_str());
+        data.putAndInsertString(DCM_PatientID,
+                                ("B-" + std::to_string((client * kImagesPerClient + k) % kInfants)).c_str());
         Uint16 status = 0xFFFF;
         if (scu.sendSTORERequest(context, "", &data, status).good() && status == STATUS_Success)
             ++sent;
@@ -116,7 +117,8 @@ void BM_NodeReceiveAndRecord(benchmark::State& bench) {
         const int total = kClients * kImagesPerClient;
         while (recorded < acknowledged)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         bench.SetIterationTime(seconds);
 
         bench.PauseTiming();

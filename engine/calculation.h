@@ -54,6 +54,7 @@ Status runCalculation(CalculationState& state, const ConditionTexts& fields, Res
                       const std::filesystem::path& workFolder);
 // The same run without the spectrum listing, for a program that computes many exposures and shows
 // no spectrum (the DICOM node): no file is written.
-Status runCalculationWithoutListing(CalculationState& state, const ConditionTexts& fields, ResultFields& results);
+Status runCalculationWithoutListing(CalculationState& state, const ConditionTexts& fields,
+                                    ResultFields& results);
 
 } // namespace tamso::engine

@@ -129,7 +129,8 @@ Status runCalculation(CalculationState& state, const ConditionTexts& fields, Res
     return run(state, fields, results, &workFolder);
 }
 
-Status runCalculationWithoutListing(CalculationState& state, const ConditionTexts& fields, ResultFields& results) {
+Status runCalculationWithoutListing(CalculationState& state, const ConditionTexts& fields,
+                                    ResultFields& results) {
     return run(state, fields, results, nullptr);
 }
 

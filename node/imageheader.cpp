@@ -62,7 +62,8 @@ Status loadHeader(DcmFileFormat& dicomFile, const fs::path& file) {
     const OFCondition loaded = dicomFile.loadFileUntilTag(dcmtkFileName(file), EXS_Unknown, EGL_noChange,
                                                           DCM_MaxReadLength, ERM_autoDetect, DCM_PixelData);
     if (loaded.bad())
-        return Error{textio::fileNameUtf8(file) + " は DICOM ファイルとして読めません（" + loaded.text() + "）。"};
+        return Error{textio::fileNameUtf8(file) + " は DICOM ファイルとして読めません（" + loaded.text() +
+                     "）。"};
     return {};
 }
 
@@ -98,16 +99,19 @@ Expected<ImageIdentity> readImageIdentity(const fs::path& file) {
     const std::string characterSet = value(data, DCM_SpecificCharacterSet);
     id.operatorsName = text(data, DCM_OperatorsName, "OperatorsName (0008,1070)", characterSet, true);
     id.stationName = text(data, DCM_StationName, "StationName (0008,1010)", characterSet, false);
-    id.modelName = text(data, DCM_ManufacturerModelName, "ManufacturerModelName (0008,1090)", characterSet, false);
+    id.modelName =
+        text(data, DCM_ManufacturerModelName, "ManufacturerModelName (0008,1090)", characterSet, false);
     const std::string thickness = value(data, DCM_BodyPartThickness);
     if (thickness.empty()) {
         id.bodyPartThicknessCm.problem = "BodyPartThickness (0018,11A0) がありません";
-    } else if (const auto mm = textio::parseNumber(dicom::trimValue(thickness.substr(0, thickness.find('\\'))));
+    } else if (const auto mm =
+                   textio::parseNumber(dicom::trimValue(thickness.substr(0, thickness.find('\\'))));
                mm && *mm > 0) {
         id.bodyPartThicknessCm.value = *mm / 10;
         id.bodyPartThicknessCm.source = "BodyPartThickness (0018,11A0)";
     } else {
-        id.bodyPartThicknessCm.problem = "BodyPartThickness (0018,11A0) の値 '" + thickness + "' は使えません";
+        id.bodyPartThicknessCm.problem =
+            "BodyPartThickness (0018,11A0) の値 '" + thickness + "' は使えません";
     }
     return id;
 }

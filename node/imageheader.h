@@ -21,17 +21,17 @@ namespace fs = std::filesystem;
 const std::vector<std::string>& receivedSopClasses();
 
 struct ImageIdentity {
-    std::string sopInstanceUid;   // (0008,0018)
-    std::string sopClassUid;      // (0008,0016)
-    std::string studyInstanceUid; // (0020,000D)
-    std::string seriesInstanceUid; // (0020,000E)
+    std::string sopInstanceUid;         // (0008,0018)
+    std::string sopClassUid;            // (0008,0016)
+    std::string studyInstanceUid;       // (0020,000D)
+    std::string seriesInstanceUid;      // (0020,000E)
     std::vector<std::string> imageType; // (0008,0008), its values
     // An original image: Image Type's first value ORIGINAL (an image without Image Type counts as
     // one); DERIVED copies (processed, re-sent by a workstation) are not.
     bool original() const;
-    dicom::Sourced<std::string> operatorsName; // (0008,1070), the first name as the program shows names
-    dicom::Sourced<std::string> stationName;   // (0008,1010)
-    dicom::Sourced<std::string> modelName;     // (0008,1090) Manufacturer's Model Name
+    dicom::Sourced<std::string> operatorsName;  // (0008,1070), the first name as the program shows names
+    dicom::Sourced<std::string> stationName;    // (0008,1010)
+    dicom::Sourced<std::string> modelName;      // (0008,1090) Manufacturer's Model Name
     dicom::Sourced<double> bodyPartThicknessCm; // (0018,11A0) Body Part Thickness, mm -> cm
 };
 
@@ -42,8 +42,10 @@ Expected<ImageIdentity> readImageIdentity(const fs::path& file);
 // information and every attribute before the pixel data, explicit VR little endian): what the node
 // keeps of a received image. Fails when the file is no readable DICOM file or has no SOP Instance
 // UID; `uid`, if given, gets the SOP Instance UID and `sopClass` the SOP Class UID.
-Expected<std::string> headerOnlyCopy(const fs::path& file, std::string* uid = nullptr, std::string* sopClass = nullptr);
+Expected<std::string> headerOnlyCopy(const fs::path& file, std::string* uid = nullptr,
+                                     std::string* sopClass = nullptr);
 // The same for a data set received in memory; its pixel data is taken out of it.
-Expected<std::string> headerOnlyCopy(DcmDataset& dataset, std::string* uid = nullptr, std::string* sopClass = nullptr);
+Expected<std::string> headerOnlyCopy(DcmDataset& dataset, std::string* uid = nullptr,
+                                     std::string* sopClass = nullptr);
 
 } // namespace tamso::node

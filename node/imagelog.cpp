@@ -66,13 +66,15 @@ std::string columnValue(const ImageEntry& e, const Column& c) {
 }
 
 long long wholeNumber(const std::string& text) {
-    if (text.empty() || text.size() > 18 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    if (text.empty() || text.size() > 18 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return 0;
     return std::stoll(text);
 }
 
 bool isListed(Outcome o) {
-    return o == Outcome::Recorded || o == Outcome::Resolved || o == Outcome::Derived || o == Outcome::Duplicate;
+    return o == Outcome::Recorded || o == Outcome::Resolved || o == Outcome::Derived ||
+           o == Outcome::Duplicate;
 }
 
 std::string csvLine(const std::vector<std::string>& cells) {
@@ -145,13 +147,32 @@ const std::vector<std::string>& imageLogColumns() {
 }
 
 const std::vector<std::string>& receiptColumns() {
-    static const std::vector<std::string> names = {
-        "number",       "time",           "sop_instance_uid", "patient_id",   "patient_name",
-        "exam_date",    "body_part",      "kv",               "kv_source",    "mas",
-        "mas_source",   "ffd_cm",         "ffd_source",       "thickness_cm", "thickness_source",
-        "field_cm",     "field_name",     "field_source",     "technologist", "technologist_source",
-        "xray_unit",    "xray_unit_source", "entrance_surface_dose_mgy", "outcome", "record_number",
-        "reason"};
+    static const std::vector<std::string> names = {"number",
+                                                   "time",
+                                                   "sop_instance_uid",
+                                                   "patient_id",
+                                                   "patient_name",
+                                                   "exam_date",
+                                                   "body_part",
+                                                   "kv",
+                                                   "kv_source",
+                                                   "mas",
+                                                   "mas_source",
+                                                   "ffd_cm",
+                                                   "ffd_source",
+                                                   "thickness_cm",
+                                                   "thickness_source",
+                                                   "field_cm",
+                                                   "field_name",
+                                                   "field_source",
+                                                   "technologist",
+                                                   "technologist_source",
+                                                   "xray_unit",
+                                                   "xray_unit_source",
+                                                   "entrance_surface_dose_mgy",
+                                                   "outcome",
+                                                   "record_number",
+                                                   "reason"};
     return names;
 }
 
@@ -237,10 +258,16 @@ ImageEntry entryFromFields(const std::vector<std::string>& names, const std::vec
 
 ImageLog::ImageLog(fs::path workFolder) : workFolder_(std::move(workFolder)) {}
 
-fs::path ImageLog::logFile() const { return nodeFolder(workFolder_) / kLogName; }
-fs::path ImageLog::receiptFile() const { return textio::fileInFolder(workFolder_, kReceiptLogName); }
+fs::path ImageLog::logFile() const {
+    return nodeFolder(workFolder_) / kLogName;
+}
+fs::path ImageLog::receiptFile() const {
+    return textio::fileInFolder(workFolder_, kReceiptLogName);
+}
 
-Status ImageLog::refresh() { return readFrom(readOffset_); }
+Status ImageLog::refresh() {
+    return readFrom(readOffset_);
+}
 
 Status ImageLog::readFrom(std::uintmax_t offset) {
     std::ifstream in(logFile(), std::ios::binary);
@@ -391,7 +418,8 @@ std::vector<ImageEntry> ImageLog::held() const {
     for (const auto& [uid, e] : latest_)
         if (e.outcome == Outcome::Held)
             list.push_back(e);
-    std::sort(list.begin(), list.end(), [](const ImageEntry& a, const ImageEntry& b) { return a.number < b.number; });
+    std::sort(list.begin(), list.end(),
+              [](const ImageEntry& a, const ImageEntry& b) { return a.number < b.number; });
     return list;
 }
 

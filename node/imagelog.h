@@ -57,7 +57,7 @@ struct ImageEntry {
     std::string fieldCm, fieldName, fieldSource; // "25.4x20.3", the recorded field size name
     std::string technologist, technologistSource;
     std::string xrayUnit, xrayUnitSource;
-    std::string doseMGy; // entrance surface dose as recorded
+    std::string doseMGy;  // entrance surface dose as recorded
     int recordNumber = 0; // recorded, resolved: the record's number among the infant's records
     std::string reason;   // held: why; the other outcomes: a note
     std::string file;     // the image's header: in held/ for a held image, else its inbox name
@@ -104,10 +104,10 @@ private:
     fs::path workFolder_;
     std::uintmax_t readOffset_ = 0;
     long long lastNumber_ = 0;
-    std::vector<std::string> columns_; // of the file, from its header line
+    std::vector<std::string> columns_;                   // of the file, from its header line
     std::unordered_map<std::string, ImageEntry> latest_; // the state of each UID (duplicates aside)
-    std::deque<ImageEntry> recent_; // the latest listed entries, oldest first
-    std::unordered_map<std::string, Outcome> files_; // inbox name -> its first outcome
+    std::deque<ImageEntry> recent_;                      // the latest listed entries, oldest first
+    std::unordered_map<std::string, Outcome> files_;     // inbox name -> its first outcome
 };
 
 // The node's processing lock, held while images are processed or a held image is resolved.
@@ -143,7 +143,7 @@ fs::path heldHeaderFile(const fs::path& workFolder, const ImageEntry& held);
 // A held image whose record was saved through the report: its entry becomes "resolved" with the
 // record's ID, number and dose, and its header goes. Nothing happens (and true is returned) when the
 // image is no longer held. Takes the processing lock (waiting a few seconds).
-Status resolveHeldImage(const fs::path& workFolder, const std::string& sopInstanceUid, const std::string& patientId,
-                        int recordNumber, const std::string& doseMGy);
+Status resolveHeldImage(const fs::path& workFolder, const std::string& sopInstanceUid,
+                        const std::string& patientId, int recordNumber, const std::string& doseMGy);
 
 } // namespace tamso::node

@@ -86,7 +86,8 @@ std::optional<JournalEntry> parseJournalLine(const std::string& line) {
     if (fields.size() != n + records::kRecordLines)
         return std::nullopt;
     JournalEntry j;
-    j.entry = entryFromFields(imageLogColumns(), std::vector<std::string>(fields.begin(), fields.begin() + n));
+    j.entry =
+        entryFromFields(imageLogColumns(), std::vector<std::string>(fields.begin(), fields.begin() + n));
     auto at = [&](size_t i) { return fields[n + i]; };
     j.texts = {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8), at(9), at(10), at(11), at(12)};
     return j;
@@ -99,8 +100,8 @@ std::string logLine(const ImageEntry& e) {
     switch (e.outcome) {
     case Outcome::Recorded:
         return line + ": recorded as record " + std::to_string(e.recordNumber) + ", " + e.doseMGy + " mGy (" +
-               e.kv + " kV, " + e.mAs + " mAs, FFD " + e.ffdCm + " cm, thickness " + e.thicknessCm + " cm from " +
-               e.thicknessSource + ", field " + e.fieldCm + " cm)";
+               e.kv + " kV, " + e.mAs + " mAs, FFD " + e.ffdCm + " cm, thickness " + e.thicknessCm +
+               " cm from " + e.thicknessSource + ", field " + e.fieldCm + " cm)";
     case Outcome::Held:
         return line + ": held: " + e.reason;
     case Outcome::Resolved:
@@ -139,7 +140,9 @@ ImageProcessor::ImageProcessor(fs::path workFolder, NodeLogger log, ProcessorOpt
 
 ImageProcessor::~ImageProcessor() = default;
 
-void ImageProcessor::setRecordedHook(RecordedHook hook) { hook_ = std::move(hook); }
+void ImageProcessor::setRecordedHook(RecordedHook hook) {
+    hook_ = std::move(hook);
+}
 
 Status ImageProcessor::open() {
     const fs::path node = nodeFolder(workFolder_);
@@ -182,7 +185,8 @@ Expected<std::string> ImageProcessor::admitFile(const fs::path& dicomFile, std::
 size_t ImageProcessor::waitingCount() const {
     size_t n = 0;
     std::error_code ec;
-    for (fs::directory_iterator it(nodeFolder(workFolder_) / "inbox", ec), end; !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(nodeFolder(workFolder_) / "inbox", ec), end; !ec && it != end;
+         it.increment(ec)) {
         const std::string name = it->path().filename().string();
         n += name.size() > 4 && name[0] != '.' && name.compare(name.size() - 4, 4, ".dcm") == 0;
     }
@@ -262,11 +266,11 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
 
     // The reference data and the site's files, loaded again when changed --------------------------
     std::vector<fs::path> watched;
-    for (const char* name : {refdata::kBasicDataFileName, refdata::kBackscatterFileName,
-                             refdata::kAttenuationFileName, refdata::kTubeOutputFileName,
-                             refdata::kScatterRatioFileName, refdata::kAmbientDoseFileName,
-                             dicom::BodyPartMapping::fileName(), dicom::BodyPartMapping::bodyPartListName(),
-                             ThicknessDefaults::fileName()})
+    for (const char* name :
+         {refdata::kBasicDataFileName, refdata::kBackscatterFileName, refdata::kAttenuationFileName,
+          refdata::kTubeOutputFileName, refdata::kScatterRatioFileName, refdata::kAmbientDoseFileName,
+          dicom::BodyPartMapping::fileName(), dicom::BodyPartMapping::bodyPartListName(),
+          ThicknessDefaults::fileName()})
         watched.push_back(textio::fileInFolder(workFolder_, name));
     std::vector<Stamp> stamps;
     for (const fs::path& file : watched)
@@ -334,8 +338,8 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
         if (reading.kind != dicom::FileKind::Radiograph || !identity.ok() || e.sopInstanceUid.empty()) {
             e.outcome = Outcome::Unreadable;
             e.reason = reading.kind != dicom::FileKind::Radiograph ? reading.message
-                       : !identity.ok()                          ? identity.error().message
-                                                                 : "SOPInstanceUID (0008,0018) がありません";
+                       : !identity.ok()                            ? identity.error().message
+                                        : "SOPInstanceUID (0008,0018) がありません";
             if (e.sopInstanceUid.empty())
                 e.sopInstanceUid = "(" + name + ")";
             outcomes.push_back(e);
@@ -346,7 +350,8 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
         e.patientId = x.patientId.value.value_or("");
         e.patientName = x.patientName.value.value_or("");
         if (x.examDate.has())
-            e.examDate = records::recordDateText(x.examDate.value->year, x.examDate.value->month, x.examDate.value->day);
+            e.examDate = records::recordDateText(x.examDate.value->year, x.examDate.value->month,
+                                                 x.examDate.value->day);
         const dicom::Sourced<std::string> bodyPart = st.bodyParts.match(x.bodyPartTexts);
         e.bodyPart = bodyPart.value.value_or("");
         auto number = [](const dicom::Sourced<double>& v, std::string& text, std::string& source) {
@@ -442,8 +447,9 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
         for (size_t n = 0; n < stored->history.records.size(); ++n) {
             const records::PatientRecord& r = stored->history.records[n];
             if (const double* cm = std::get_if<double>(&r.subjectThicknessCm); cm && *cm > 0)
-                lastThickness[r.bodyPart] = {textio::numberToText(*cm), "記録 " + std::to_string(n + 1) + "（" +
-                                                                            r.examDate + "）の被写体厚"};
+                lastThickness[r.bodyPart] = {textio::numberToText(*cm), "記録 " + std::to_string(n + 1) +
+                                                                            "（" + r.examDate +
+                                                                            "）の被写体厚"};
         }
         std::vector<records::RecordTexts> texts;
         for (Candidate& c : candidates) {
@@ -479,8 +485,10 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
             } else {
                 hold(!st.thicknessProblem.empty()
                          ? "被写体厚がありません（" + st.thicknessProblem + "）"
-                         : "被写体厚がありません（画像に BodyPartThickness (0018,11A0) がなく、同じ撮影部位「" +
-                               e.bodyPart + "」の記録も " + ThicknessDefaults::fileName() + " の既定値もありません）");
+                         : "被写体厚がありません（画像に BodyPartThickness (0018,11A0) "
+                           "がなく、同じ撮影部位「" +
+                               e.bodyPart + "」の記録も " + ThicknessDefaults::fileName() +
+                               " の既定値もありません）");
                 continue;
             }
             // Field size.
@@ -525,8 +533,8 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
                 hold("計算できません: " + run.message());
                 continue;
             }
-            c.texts = records::recordTextsOfRun(*st.engine, results,
-                                                {e.examDate, e.technologist, e.bodyPart, e.fieldName, e.xrayUnit});
+            c.texts = records::recordTextsOfRun(
+                *st.engine, results, {e.examDate, e.technologist, e.bodyPart, e.fieldName, e.xrayUnit});
             e.doseMGy = c.texts.entranceSurfaceDoseMGy;
             const std::string name = known ? storedName : (newFileName.empty() ? e.patientName : newFileName);
             if (auto bad = records::checkRecordTexts(name, c.texts); !bad.ok()) {
@@ -541,7 +549,8 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
         }
         if (texts.empty())
             continue;
-        auto plan = records::planRecordAppend(workFolder_, id, known ? storedName : newFileName, *stored, texts);
+        auto plan =
+            records::planRecordAppend(workFolder_, id, known ? storedName : newFileName, *stored, texts);
         if (!plan.ok()) {
             for (Candidate* c : work.recorded) {
                 c->entry.outcome = Outcome::Held;
@@ -584,7 +593,8 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
             continue;
         }
         for (const Candidate* c : work.recorded)
-            st.deferred[c->inboxName] = "患者ファイル「" + records::recordFileName(work.id, 1) + "」は他で保存中です";
+            st.deferred[c->inboxName] =
+                "患者ファイル「" + records::recordFileName(work.id, 1) + "」は他で保存中です";
         work.recorded.clear();
     }
     if (const Status written = records::writeRecordAppends(plans); !written.ok()) {
@@ -612,7 +622,8 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
               [](const ImageEntry& a, const ImageEntry& b) { return a.file < b.file; });
     std::map<std::string, std::string> formerlyHeld; // UID -> its held header, before this pass
     for (const ImageEntry& e : outcomes)
-        if (const ImageEntry* before = st.log.latest(e.sopInstanceUid); before && before->outcome == Outcome::Held)
+        if (const ImageEntry* before = st.log.latest(e.sopInstanceUid);
+            before && before->outcome == Outcome::Held)
             formerlyHeld[e.sopInstanceUid] = before->file;
     if (auto e = st.log.append(outcomes); !e.ok())
         return e.error();

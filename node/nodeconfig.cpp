@@ -59,7 +59,8 @@ Status readConfigFile(const fs::path& file, std::map<std::string, Setting>& sett
 
 const std::vector<std::pair<std::string, std::string>>& nodeConfigKeys() {
     static const std::vector<std::pair<std::string, std::string>> keys = {
-        {"workdir", "DIR       the working folder (reference data, record files); default: the current folder"},
+        {"workdir",
+         "DIR       the working folder (reference data, record files); default: the current folder"},
         {"port", "PORT         DICOM port (plain TCP)"},
         {"tls-port", "PORT     DICOM port with TLS (needs tls-certificate and tls-private-key)"},
         {"aet", "TITLE          this node's AE title (default TAMSO)"},
@@ -158,8 +159,8 @@ Expected<NodeConfig> readNodeConfig(const std::vector<std::string>& args) {
 
     if (auto it = settings.find("aet"); it != settings.end()) {
         if (!isValidAeTitle(it->second.value))
-            return Error{it->second.origin + ": not an AE title (1 to 16 characters, no backslash): " +
-                         it->second.value};
+            return Error{it->second.origin +
+                         ": not an AE title (1 to 16 characters, no backslash): " + it->second.value};
         config.aeTitle = it->second.value;
     }
     if (auto it = settings.find("allow"); it != settings.end()) {
@@ -171,7 +172,8 @@ Expected<NodeConfig> readNodeConfig(const std::vector<std::string>& args) {
             if (title.empty())
                 continue;
             if (!isValidAeTitle(title))
-                return Error{it->second.origin + ": not an AE title (1 to 16 characters, no backslash): " + title};
+                return Error{it->second.origin +
+                             ": not an AE title (1 to 16 characters, no backslash): " + title};
             config.allowedCallers.push_back(title);
         }
     }
@@ -194,8 +196,8 @@ Expected<NodeConfig> readNodeConfig(const std::vector<std::string>& args) {
             return {};
         const auto n = wholeNumber(it->second.value);
         if (!n || *n < low || *n > high)
-            return Error{it->second.origin + ": expected a whole number from " + std::to_string(low) + " to " +
-                         std::to_string(high) + ": " + it->second.value};
+            return Error{it->second.origin + ": expected a whole number from " + std::to_string(low) +
+                         " to " + std::to_string(high) + ": " + it->second.value};
         target = static_cast<std::remove_reference_t<decltype(target)>>(*n);
         return {};
     };

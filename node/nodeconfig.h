@@ -33,8 +33,8 @@ struct NodeConfig {
     fs::path tlsTrustedCertificates; // PEM: CA or client certificates; given: senders must present one
     int maxAssociations = 8;         // at once; more are refused
     std::uint64_t maxObjectBytes = 64ull << 20; // an image larger than this is refused
-    int dimseTimeoutSeconds = 30; // an association that sends nothing for this long is ended
-    fs::path configFile;          // the configuration file read (empty: none)
+    int dimseTimeoutSeconds = 30;               // an association that sends nothing for this long is ended
+    fs::path configFile;                        // the configuration file read (empty: none)
 };
 
 // The keys, each with its value's description, for --help and messages.

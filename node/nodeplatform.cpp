@@ -3,9 +3,9 @@
 #include "textio/fileio.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <ctime>
-#include <condition_variable>
 #include <mutex>
 #include <string>
 
@@ -33,8 +33,8 @@ std::condition_variable stopChanged;
 std::atomic<bool> stopFlag{false};
 
 std::string failure(const fs::path& file, int code) {
-    return "ファイル「" + textio::fileNameUtf8(file) + "」に書き込めません（" + textio::fileErrorReason(code) +
-           "）。";
+    return "ファイル「" + textio::fileNameUtf8(file) + "」に書き込めません（" +
+           textio::fileErrorReason(code) + "）。";
 }
 
 } // namespace
@@ -47,7 +47,9 @@ void requestStop() {
     stopChanged.notify_all();
 }
 
-bool stopRequested() { return stopFlag; }
+bool stopRequested() {
+    return stopFlag;
+}
 
 bool waitForStop(std::chrono::milliseconds timeout) {
     std::unique_lock<std::mutex> lock(stopMutex);
@@ -62,8 +64,8 @@ void clearStopRequest() {
 namespace {
 std::string timeText(const std::tm& t) {
     char text[96];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
-                  t.tm_hour, t.tm_min, t.tm_sec);
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900, t.tm_mon + 1,
+                  t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
     return text;
 }
 } // namespace
@@ -73,8 +75,9 @@ std::string timeText(const std::tm& t) {
 
 namespace {
 Status appendBytes(const fs::path& file, std::string_view bytes, bool flush) {
-    HANDLE h = ::CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h =
+        ::CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return Error{failure(file, static_cast<int>(::GetLastError()))};
     DWORD written = 0;
@@ -89,8 +92,12 @@ Status appendBytes(const fs::path& file, std::string_view bytes, bool flush) {
 }
 } // namespace
 
-Status appendDurably(const fs::path& file, std::string_view bytes) { return appendBytes(file, bytes, true); }
-Status appendLater(const fs::path& file, std::string_view bytes) { return appendBytes(file, bytes, false); }
+Status appendDurably(const fs::path& file, std::string_view bytes) {
+    return appendBytes(file, bytes, true);
+}
+Status appendLater(const fs::path& file, std::string_view bytes) {
+    return appendBytes(file, bytes, false);
+}
 
 void syncFolder(const fs::path&) {} // NTFS journals names with the files' own flushes
 
@@ -107,9 +114,13 @@ BOOL WINAPI consoleControl(DWORD) {
 }
 } // namespace
 
-void installStopHandlers() { ::SetConsoleCtrlHandler(consoleControl, TRUE); }
+void installStopHandlers() {
+    ::SetConsoleCtrlHandler(consoleControl, TRUE);
+}
 
-unsigned long processId() { return static_cast<unsigned long>(::GetCurrentProcessId()); }
+unsigned long processId() {
+    return static_cast<unsigned long>(::GetCurrentProcessId());
+}
 
 std::string localTimeText() {
     const std::time_t now = std::time(nullptr);
@@ -155,8 +166,12 @@ Status appendBytes(const fs::path& file, std::string_view bytes, bool flush) {
 }
 } // namespace
 
-Status appendDurably(const fs::path& file, std::string_view bytes) { return appendBytes(file, bytes, true); }
-Status appendLater(const fs::path& file, std::string_view bytes) { return appendBytes(file, bytes, false); }
+Status appendDurably(const fs::path& file, std::string_view bytes) {
+    return appendBytes(file, bytes, true);
+}
+Status appendLater(const fs::path& file, std::string_view bytes) {
+    return appendBytes(file, bytes, false);
+}
 
 void syncFolder(const fs::path& folder) {
     const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_CLOEXEC);
@@ -190,7 +205,9 @@ void installStopHandlers() {
     }).detach();
 }
 
-unsigned long processId() { return static_cast<unsigned long>(::getpid()); }
+unsigned long processId() {
+    return static_cast<unsigned long>(::getpid());
+}
 
 std::string localTimeText() {
     const std::time_t now = std::time(nullptr);
@@ -199,7 +216,9 @@ std::string localTimeText() {
     return timeText(t);
 }
 
-void setEnvironmentDefault(const char* name, const char* value) { ::setenv(name, value, 0); }
+void setEnvironmentDefault(const char* name, const char* value) {
+    ::setenv(name, value, 0);
+}
 
 #endif
 // End of the platform layer ----------------------------------------------------------------------

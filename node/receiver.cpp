@@ -80,7 +80,7 @@ protected:
     void notifyAbortRequest() override { ending_ = "aborted by the sender"; }
     void notifyDIMSEError(const OFCondition& cond) override {
         if (ending_.empty())
-            ending_ = tooLarge_ ? "aborted: image larger than the limit"
+            ending_ = tooLarge_           ? "aborted: image larger than the limit"
                       : context_.stopping ? "ended: the node stops"
                                           : "ended: " + std::string(cond.text());
     }
@@ -112,7 +112,8 @@ protected:
         }
     }
 
-    OFCondition handleIncomingCommand(T_DIMSE_Message* message, const DcmPresentationContextInfo& info) override {
+    OFCondition handleIncomingCommand(T_DIMSE_Message* message,
+                                      const DcmPresentationContextInfo& info) override {
         if (message->CommandField == DIMSE_C_STORE_RQ)
             return handleStore(message->msg.CStoreRQ, info);
         return DcmThreadSCP::handleIncomingCommand(message, info);
@@ -137,7 +138,8 @@ private:
         std::string problem;
         const std::vector<std::string>& classes = receivedSopClasses();
         if (info.abstractSyntax != request.AffectedSOPClassUID ||
-            std::find(classes.begin(), classes.end(), std::string(request.AffectedSOPClassUID)) == classes.end()) {
+            std::find(classes.begin(), classes.end(), std::string(request.AffectedSOPClassUID)) ==
+                classes.end()) {
             status = STATUS_STORE_Refused_SOPClassNotSupported;
             problem = "SOP class " + uidName(request.AffectedSOPClassUID) + " is not received";
         } else {
@@ -194,7 +196,8 @@ public:
 
     Status listen(std::uint16_t port, DcmTransportLayer* tls) {
         T_ASC_Network* network = nullptr;
-        OFCondition cond = ASC_initializeNetwork(NET_ACCEPTOR, port, static_cast<int>(config_.getACSETimeout()), &network);
+        OFCondition cond =
+            ASC_initializeNetwork(NET_ACCEPTOR, port, static_cast<int>(config_.getACSETimeout()), &network);
         if (cond.good() && tls)
             cond = ASC_setTransportLayer(network, tls, 0);
         if (cond.bad()) {
@@ -206,8 +209,8 @@ public:
         const auto limit = static_cast<size_t>(context_.config.maxAssociations);
         while (!stop_) {
             T_ASC_Association* assoc = nullptr;
-            cond = ASC_receiveAssociation(network, &assoc, static_cast<int>(config_.getMaxReceivePDULength()), nullptr,
-                                          nullptr, tls != nullptr, DUL_NOBLOCK, 1);
+            cond = ASC_receiveAssociation(network, &assoc, static_cast<int>(config_.getMaxReceivePDULength()),
+                                          nullptr, nullptr, tls != nullptr, DUL_NOBLOCK, 1);
             reap(false);
             if (cond.bad()) {
                 // No request within the second, or a connection that was no association (bytes that
@@ -222,8 +225,8 @@ public:
             }
             if (stop_ || workers_.size() >= limit) {
                 if (context_.log)
-                    context_.log("association from " + trimmed(assoc->params->DULparams.callingAPTitle) + " (" +
-                                 assoc->params->DULparams.callingPresentationAddress + "): refused: " +
+                    context_.log("association from " + trimmed(assoc->params->DULparams.callingAPTitle) +
+                                 " (" + assoc->params->DULparams.callingPresentationAddress + "): refused: " +
                                  (stop_ ? std::string("the node stops")
                                         : std::to_string(limit) + " associations at once already"));
                 T_ASC_RejectParameters reject{ASC_RESULT_REJECTEDTRANSIENT,
@@ -339,8 +342,8 @@ Status Receiver::prepare() {
             !e.ok())
             return e;
         if (!layer.checkPrivateKeyMatchesCertificate())
-            return Error{"tls-private-key " + c.tlsPrivateKey.u8string() + " does not belong to tls-certificate " +
-                         c.tlsCertificate.u8string()};
+            return Error{"tls-private-key " + c.tlsPrivateKey.u8string() +
+                         " does not belong to tls-certificate " + c.tlsCertificate.u8string()};
         if (!c.tlsTrustedCertificates.empty()) {
             if (auto e = check(layer.addTrustedCertificateFile(c.tlsTrustedCertificates.string().c_str(),
                                                                DCF_Filetype_PEM),
@@ -355,8 +358,12 @@ Status Receiver::prepare() {
     return {};
 }
 
-Status Receiver::run() { return pool_->listen(port_, tlsLayer_ ? &tlsLayer_->layer : nullptr); }
+Status Receiver::run() {
+    return pool_->listen(port_, tlsLayer_ ? &tlsLayer_->layer : nullptr);
+}
 
-void Receiver::stop() { pool_->stop(); }
+void Receiver::stop() {
+    pool_->stop();
+}
 
 } // namespace tamso::node

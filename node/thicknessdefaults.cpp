@@ -41,7 +41,8 @@ Expected<ThicknessDefaults> ThicknessDefaults::fromText(const std::string& utf8T
         const std::string thickness = trim(line.substr(comma + 1));
         const auto number = textio::parseNumber(thickness);
         if (!number || !(*number > 0))
-            return Error{std::to_string(n + 1) + " 行目の被写体厚「" + thickness + "」は 0 より大きい数ではありません。"};
+            return Error{std::to_string(n + 1) + " 行目の被写体厚「" + thickness +
+                         "」は 0 より大きい数ではありません。"};
         defaults.thickness_.emplace(bodyPart, textio::numberToText(*number));
     }
     return defaults;

@@ -20,8 +20,8 @@ struct FieldSizePreset {
     double longCm = 0;
     double shortCm = 0;
 };
-const std::vector<FieldSizePreset>& fieldSizePresets(); // the six sizes, in list order
-inline constexpr const char* kOtherFieldSizeName = "その他"; // a size typed by the user
+const std::vector<FieldSizePreset>& fieldSizePresets();            // the six sizes, in list order
+inline constexpr const char* kOtherFieldSizeName = "その他";       // a size typed by the user
 inline constexpr const char* kDefaultFieldSizeName = "六切サイズ"; // what a new case starts with
 
 // The name a field of these sides (long axis, short axis, as the screen's fields hold them) is

@@ -102,15 +102,17 @@ Status writeRecordAppends(const std::vector<const RecordAppendPlan*>& plans) {
         for (const RecordFileWrite& write : plan->writes) {
             auto bytes = textio::textLinesBytes(write.lines);
             if (!bytes.ok())
-                return Error{"ファイル「" + textio::fileNameUtf8(write.file) + "」に書き込めません: " +
-                             bytes.error().message + "。"};
+                return Error{"ファイル「" + textio::fileNameUtf8(write.file) +
+                             "」に書き込めません: " + bytes.error().message + "。"};
             files.emplace_back(write.file, std::move(*bytes));
         }
     return textio::writeFilesAtomic(files);
 }
 
 Status checkRecordTexts(const std::string& name, const RecordTexts& record) {
-    auto hasLineBreak = [](const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; };
+    auto hasLineBreak = [](const std::string& text) {
+        return text.find_first_of("\r\n") != std::string::npos;
+    };
     if (hasLineBreak(name))
         return Error{"氏名に改行を含めることはできません。"};
     const auto texts = record.inLineOrder();
@@ -121,9 +123,11 @@ Status checkRecordTexts(const std::string& name, const RecordTexts& record) {
         if (!isListFieldLine(i))
             continue;
         if (text.find(',') != std::string::npos && text.find('"') != std::string::npos)
-            return Error{"「" + recordFieldCaption(i) + "」にカンマ(,)と引用符(\")を一緒に含めることはできません。"};
+            return Error{"「" + recordFieldCaption(i) +
+                         "」にカンマ(,)と引用符(\")を一緒に含めることはできません。"};
         if (auto read = parseListValue(storedLine(i, text)); !read.ok())
-            return Error{"「" + recordFieldCaption(i) + "」は記録できません（" + read.error().message + "）。"};
+            return Error{"「" + recordFieldCaption(i) + "」は記録できません（" + read.error().message +
+                         "）。"};
     }
     return {};
 }

@@ -23,7 +23,7 @@ struct SavedRecordPlace {
 
 // What an append starts from: every record file of the infant and its last file as read.
 struct StoredInfant {
-    PatientHistory history;     // no files for a new infant
+    PatientHistory history;      // no files for a new infant
     PatientRecordState lastFile; // the last file of the history (empty for a new infant)
 };
 

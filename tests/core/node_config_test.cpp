@@ -64,7 +64,8 @@ INSTANTIATE_TEST_SUITE_P(
                    [](const NodeConfig& c, const fs::path&) { EXPECT_TRUE(c.allowedCallers.empty()); }},
         ConfigCase{"the file, the command line wins", with({"--port=4104"}),
                    "\xEF\xBB\xBF# site settings\r\nport = 2104\r\nallow = MOBILE1\r\n\r\ntls-port = 2762\r\n"
-                   "tls-certificate = certs/node.pem\r\ntls-private-key = /etc/tamso/node.key\r\nmax-object-mb = 32\r\n",
+                   "tls-certificate = certs/node.pem\r\ntls-private-key = "
+                   "/etc/tamso/node.key\r\nmax-object-mb = 32\r\n",
                    nullptr,
                    [](const NodeConfig& c, const fs::path& work) {
                        EXPECT_EQ(c.port, std::uint16_t{4104});
@@ -78,18 +79,38 @@ INSTANTIATE_TEST_SUITE_P(
         ConfigCase{"no port", {"--workdir", "WORK", "--aet", "A"}, nullptr, "no port given", {}},
         ConfigCase{"port out of range", with({"--port", "70000"}), nullptr, "--port: not a port number", {}},
         ConfigCase{"AE title with a backslash", with({"--aet", "A\\B"}), nullptr, "not an AE title", {}},
-        ConfigCase{"AE title of 17 characters", with({"--aet", "ABCDEFGHIJKLMNOPQ"}), nullptr, "not an AE title", {}},
-        ConfigCase{"calling AE title too long", with({"--allow", "OK,ABCDEFGHIJKLMNOPQ"}), nullptr,
-                   "not an AE title", {}},
+        ConfigCase{"AE title of 17 characters",
+                   with({"--aet", "ABCDEFGHIJKLMNOPQ"}),
+                   nullptr,
+                   "not an AE title",
+                   {}},
+        ConfigCase{"calling AE title too long",
+                   with({"--allow", "OK,ABCDEFGHIJKLMNOPQ"}),
+                   nullptr,
+                   "not an AE title",
+                   {}},
         ConfigCase{"unknown option", with({"--prot", "1"}), nullptr, "unknown option --prot", {}},
-        ConfigCase{"unknown key in the file", base, "port = 1\nallowed = X\n", "line 2: unknown key \"allowed\"", {}},
+        ConfigCase{"unknown key in the file",
+                   base,
+                   "port = 1\nallowed = X\n",
+                   "line 2: unknown key \"allowed\"",
+                   {}},
         ConfigCase{"line without a value", base, "port 1\n", "line 1: expected", {}},
-        ConfigCase{"missing --config file", with({"--config", "/nonexistent/tamso-node.conf"}), nullptr,
-                   "--config: no such file", {}},
-        ConfigCase{"TLS port without certificate", with({"--tls-port", "2762"}), nullptr,
-                   "needs --tls-certificate and --tls-private-key", {}},
-        ConfigCase{"one port for both", with({"--tls-port", "11112", "--tls-certificate", "c", "--tls-private-key", "k"}),
-                   nullptr, "must differ", {}},
+        ConfigCase{"missing --config file",
+                   with({"--config", "/nonexistent/tamso-node.conf"}),
+                   nullptr,
+                   "--config: no such file",
+                   {}},
+        ConfigCase{"TLS port without certificate",
+                   with({"--tls-port", "2762"}),
+                   nullptr,
+                   "needs --tls-certificate and --tls-private-key",
+                   {}},
+        ConfigCase{"one port for both",
+                   with({"--tls-port", "11112", "--tls-certificate", "c", "--tls-private-key", "k"}),
+                   nullptr,
+                   "must differ",
+                   {}},
         ConfigCase{"limit of no images", with({"--max-object-mb", "0"}), nullptr, "from 1 to 4000", {}}),
     [](const ::testing::TestParamInfo<ConfigCase>& info) {
         std::string name = info.param.name;
@@ -106,7 +127,8 @@ TEST(ThicknessDefaultsFile, GivesTheSitesValueOrRefusesWhatIsNoThickness) {
     const struct {
         const char* bodyPart;
         std::optional<std::string> thickness;
-    } cases[] = {{"胸部正面", "8"}, {"頭部側面", "11.5"}, {"腹部正面", std::nullopt}, {"no comma here", std::nullopt}};
+    } cases[] = {
+        {"胸部正面", "8"}, {"頭部側面", "11.5"}, {"腹部正面", std::nullopt}, {"no comma here", std::nullopt}};
     for (const auto& c : cases)
         EXPECT_EQ(defaults->thicknessFor(c.bodyPart), c.thickness) << c.bodyPart;
     for (const char* bad : {"胸部正面,0\r\n", "胸部正面,-1\r\n", "胸部正面,八\r\n", "胸部正面,\r\n"}) {

@@ -34,7 +34,9 @@ pid_t spawn(const std::vector<std::string>& args, const fs::path& output) {
     return pid;
 }
 
-int exitStatus(int raw) { return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1; }
+int exitStatus(int raw) {
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
 
 } // namespace
 
@@ -78,7 +80,9 @@ int Tool::wait() {
     return status_;
 }
 
-std::string Tool::output() const { return readBytes(output_); }
+std::string Tool::output() const {
+    return readBytes(output_);
+}
 
 int runTool(const std::string& commandLine, const fs::path& scratchFolder, std::string* output) {
     static int counter = 0;
@@ -121,7 +125,8 @@ bool NodeProcess::waitReady(std::uint16_t port, const std::string& callingAe, co
     while (std::chrono::steady_clock::now() < end) {
         if (!running())
             return false;
-        if (runTool("echoscu -to 5 -aet " + shellWord(callingAe) + " -aec TAMSO 127.0.0.1 " + std::to_string(port),
+        if (runTool("echoscu -to 5 -aet " + shellWord(callingAe) + " -aec TAMSO 127.0.0.1 " +
+                        std::to_string(port),
                     scratchFolder) == 0)
             return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -148,7 +153,9 @@ void NodeProcess::kill() {
     }
 }
 
-std::string NodeProcess::log() const { return readBytes(log_); }
+std::string NodeProcess::log() const {
+    return readBytes(log_);
+}
 
 std::vector<std::string> acknowledgedFiles(const std::string& output) {
     std::vector<std::string> files;

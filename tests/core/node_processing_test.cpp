@@ -121,45 +121,116 @@ void collimated(DicomImage& image, const char* right, const char* lower) {
 INSTANTIATE_TEST_SUITE_P(
     Node, ImageOutcomes,
     ::testing::Values(
-        ImageCase{"complete", [](DicomImage&) {}, nullptr, Outcome::Recorded, nullptr,
-                  {{0, "2024/05/01"}, {1, "Sato Keiko"}, {2, "胸部正面"}, {3, " 8 "}, {4, "NICU-1"}, {5, " 60 "},
-                   {6, " 1.6 "}, {7, " 100 "}, {8, "六切サイズ"}}},
+        ImageCase{"complete",
+                  [](DicomImage&) {},
+                  nullptr,
+                  Outcome::Recorded,
+                  nullptr,
+                  {{0, "2024/05/01"},
+                   {1, "Sato Keiko"},
+                   {2, "胸部正面"},
+                   {3, " 8 "},
+                   {4, "NICU-1"},
+                   {5, " 60 "},
+                   {6, " 1.6 "},
+                   {7, " 100 "},
+                   {8, "六切サイズ"}}},
         ImageCase{"thickness from the image",
-                  [](DicomImage& i) { i.set(DCM_BodyPartThickness, "75"); }, nullptr, Outcome::Recorded, nullptr,
+                  [](DicomImage& i) { i.set(DCM_BodyPartThickness, "75"); },
+                  nullptr,
+                  Outcome::Recorded,
+                  nullptr,
                   {{3, " 7.5 "}}},
-        ImageCase{"thickness of the infant's last chest record", [](DicomImage&) {}, "Yamada Hanako",
-                  Outcome::Recorded, nullptr, {{3, " 9.5 "}, {0, "2024/05/01"}}},
-        ImageCase{"collimator of a preset size", [](DicomImage& i) { collimated(i, "2540", "2030"); }, nullptr,
-                  Outcome::Recorded, nullptr, {{8, "六切サイズ"}}},
-        ImageCase{"collimator of another size", [](DicomImage& i) { collimated(i, "2000", "1500"); }, nullptr,
-                  Outcome::Recorded, nullptr, {{8, "その他"}}},
+        ImageCase{"thickness of the infant's last chest record",
+                  [](DicomImage&) {},
+                  "Yamada Hanako",
+                  Outcome::Recorded,
+                  nullptr,
+                  {{3, " 9.5 "}, {0, "2024/05/01"}}},
+        ImageCase{"collimator of a preset size",
+                  [](DicomImage& i) { collimated(i, "2540", "2030"); },
+                  nullptr,
+                  Outcome::Recorded,
+                  nullptr,
+                  {{8, "六切サイズ"}}},
+        ImageCase{"collimator of another size",
+                  [](DicomImage& i) { collimated(i, "2000", "1500"); },
+                  nullptr,
+                  Outcome::Recorded,
+                  nullptr,
+                  {{8, "その他"}}},
         ImageCase{"unit from the model name",
                   [](DicomImage& i) { i.remove(DCM_StationName).set(DCM_ManufacturerModelName, "Mobile X"); },
-                  nullptr, Outcome::Recorded, nullptr, {{4, "Mobile X"}}},
-        ImageCase{"unit from the basic data", [](DicomImage& i) { i.remove(DCM_StationName).remove(DCM_OperatorsName); },
-                  nullptr, Outcome::Recorded, nullptr, {{1, ""}, {4, "ポータブル装置（例）"}}},
-        ImageCase{"ideographic name matches the stored name",
-                  [](DicomImage& i) {
-                      i.set(DCM_SpecificCharacterSet, "ISO_IR 192").set(DCM_PatientName, "Yamada^Hanako=山田^花子");
-                  },
-                  "山田 花子", Outcome::Recorded, nullptr, {}},
-        ImageCase{"no patient ID", [](DicomImage& i) { i.remove(DCM_PatientID); }, nullptr, Outcome::Held, "患者ID", {}},
+                  nullptr,
+                  Outcome::Recorded,
+                  nullptr,
+                  {{4, "Mobile X"}}},
+        ImageCase{"unit from the basic data",
+                  [](DicomImage& i) { i.remove(DCM_StationName).remove(DCM_OperatorsName); },
+                  nullptr,
+                  Outcome::Recorded,
+                  nullptr,
+                  {{1, ""}, {4, "ポータブル装置（例）"}}},
+        ImageCase{
+            "ideographic name matches the stored name",
+            [](DicomImage& i) {
+                i.set(DCM_SpecificCharacterSet, "ISO_IR 192").set(DCM_PatientName, "Yamada^Hanako=山田^花子");
+            },
+            "山田 花子",
+            Outcome::Recorded,
+            nullptr,
+            {}},
+        ImageCase{"no patient ID",
+                  [](DicomImage& i) { i.remove(DCM_PatientID); },
+                  nullptr,
+                  Outcome::Held,
+                  "患者ID",
+                  {}},
         ImageCase{"no kV", [](DicomImage& i) { i.remove(DCM_KVP); }, nullptr, Outcome::Held, "管電圧", {}},
-        ImageCase{"no mAs", [](DicomImage& i) { i.remove(DCM_ExposureInuAs); }, nullptr, Outcome::Held, "mAs", {}},
-        ImageCase{"no distance", [](DicomImage& i) { i.remove(DCM_DistanceSourceToDetector); }, nullptr,
-                  Outcome::Held, "FFD", {}},
-        ImageCase{"body part not in the mapping", [](DicomImage& i) { i.set(DCM_BodyPartExamined, "KNEE"); },
-                  nullptr, Outcome::Held, "撮影部位", {}},
-        ImageCase{"ID that cannot name a file", [](DicomImage& i) { i.set(DCM_PatientID, "N~1"); }, nullptr,
-                  Outcome::Held, "~", {}},
-        ImageCase{"conditions the calculation refuses", [](DicomImage& i) { i.set(DCM_KVP, "300"); }, nullptr,
-                  Outcome::Held, "計算できません", {}},
-        ImageCase{"new ID without a name", [](DicomImage& i) { i.remove(DCM_PatientName); }, nullptr,
-                  Outcome::Held, "氏名", {}},
-        ImageCase{"stored name of another infant", [](DicomImage&) {}, "鈴木 一郎", Outcome::Held,
-                  "一致しません", {}},
-        ImageCase{"derived copy", [](DicomImage& i) { i.set(DCM_ImageType, "DERIVED\\SECONDARY"); }, nullptr,
-                  Outcome::Derived, "DERIVED", {}}),
+        ImageCase{
+            "no mAs", [](DicomImage& i) { i.remove(DCM_ExposureInuAs); }, nullptr, Outcome::Held, "mAs", {}},
+        ImageCase{"no distance",
+                  [](DicomImage& i) { i.remove(DCM_DistanceSourceToDetector); },
+                  nullptr,
+                  Outcome::Held,
+                  "FFD",
+                  {}},
+        ImageCase{"body part not in the mapping",
+                  [](DicomImage& i) { i.set(DCM_BodyPartExamined, "KNEE"); },
+                  nullptr,
+                  Outcome::Held,
+                  "撮影部位",
+                  {}},
+        ImageCase{"ID that cannot name a file",
+                  [](DicomImage& i) { i.set(DCM_PatientID, "N~1"); },
+                  nullptr,
+                  Outcome::Held,
+                  "~",
+                  {}},
+        ImageCase{"conditions the calculation refuses",
+                  [](DicomImage& i) { i.set(DCM_KVP, "300"); },
+                  nullptr,
+                  Outcome::Held,
+                  "計算できません",
+                  {}},
+        ImageCase{"new ID without a name",
+                  [](DicomImage& i) { i.remove(DCM_PatientName); },
+                  nullptr,
+                  Outcome::Held,
+                  "氏名",
+                  {}},
+        ImageCase{"stored name of another infant",
+                  [](DicomImage&) {},
+                  "鈴木 一郎",
+                  Outcome::Held,
+                  "一致しません",
+                  {}},
+        ImageCase{"derived copy",
+                  [](DicomImage& i) { i.set(DCM_ImageType, "DERIVED\\SECONDARY"); },
+                  nullptr,
+                  Outcome::Derived,
+                  "DERIVED",
+                  {}}),
     [](const ::testing::TestParamInfo<ImageCase>& info) {
         std::string name = info.param.name;
         for (char& ch : name)
@@ -173,7 +244,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(NodeRecord, DoseIsTheCalculatorsForTheSameConditions) {
     TempFolder folder;
     test::copyShippedData(folder.path());
-    test::infantImage("N-0002", "Kato^Ren").set(DCM_KVP, "55").set(DCM_ExposureInuAs, "2000").save(folder.file("i.dcm"));
+    test::infantImage("N-0002", "Kato^Ren")
+        .set(DCM_KVP, "55")
+        .set(DCM_ExposureInuAs, "2000")
+        .save(folder.file("i.dcm"));
     ImageProcessor processor(folder.path());
     ASSERT_TRUE(processor.open().ok());
     auto entry = processor.processImageFile(folder.file("i.dcm"));
@@ -196,8 +270,10 @@ TEST(NodeRecord, DoseIsTheCalculatorsForTheSameConditions) {
     const records::PatientRecord& r = historyOf(folder.path(), "N-0002").records.at(0);
     EXPECT_EQ(records::listValueText(r.entranceSurfaceDoseMGy), value("entrance_surface_dose_mgy"));
     EXPECT_EQ(entry->doseMGy, value("entrance_surface_dose_mgy"));
-    EXPECT_EQ(records::listValueLine(r.caregiverDoseUSv[0]), records::listValueLine(*textio::parseNumber(value("caregiver_usv_1"))));
-    EXPECT_EQ(records::listValueLine(r.caregiverDoseUSv[2]), records::listValueLine(*textio::parseNumber(value("caregiver_usv_3"))));
+    EXPECT_EQ(records::listValueLine(r.caregiverDoseUSv[0]),
+              records::listValueLine(*textio::parseNumber(value("caregiver_usv_1"))));
+    EXPECT_EQ(records::listValueLine(r.caregiverDoseUSv[2]),
+              records::listValueLine(*textio::parseNumber(value("caregiver_usv_3"))));
     // The screens' spectrum listing is not the node's to write.
     EXPECT_EQ(test::readBytes(folder.file("Beam_data.dat")),
               test::readBytes(fs::path(TAMSO_SOURCE_DIR) / "data" / "Beam_data.dat"));
@@ -256,17 +332,22 @@ TEST_P(Interruption, NextPassRecordsEveryImageExactlyOnce) {
     std::vector<std::string> uids;
     {
         ProcessorOptions options;
-        options.interruptForTesting = [step = std::string(GetParam())](const std::string& at) { return at == step; };
+        options.interruptForTesting = [step = std::string(GetParam())](const std::string& at) {
+            return at == step;
+        };
         ImageProcessor first(folder.path(), {}, options);
         ASSERT_TRUE(first.open().ok());
         for (const char* id : {"A", "B", "A", "A"}) {
             uids.push_back(test::newUid());
-            test::infantImage(id, id == std::string("A") ? "Ito^Mei" : "Abe^Sora", uids.back()).save(folder.file("x.dcm"));
+            test::infantImage(id, id == std::string("A") ? "Ito^Mei" : "Abe^Sora", uids.back())
+                .save(folder.file("x.dcm"));
             ASSERT_TRUE(first.admitFile(folder.file("x.dcm")).ok());
         }
         test::infantImage("B", "Abe^Sora").remove(DCM_KVP).save(folder.file("held.dcm"));
         ASSERT_TRUE(first.admitFile(folder.file("held.dcm")).ok());
-        test::infantImage("B", "Abe^Sora").set(DCM_ImageType, "DERIVED\\SECONDARY").save(folder.file("d.dcm"));
+        test::infantImage("B", "Abe^Sora")
+            .set(DCM_ImageType, "DERIVED\\SECONDARY")
+            .save(folder.file("d.dcm"));
         ASSERT_TRUE(first.admitFile(folder.file("d.dcm")).ok());
         EXPECT_FALSE(first.processWaiting().ok()); // interrupted
     }
@@ -286,7 +367,8 @@ TEST_P(Interruption, NextPassRecordsEveryImageExactlyOnce) {
     const std::string receipts = test::readBytes(log.receiptFile());
     for (const std::string& uid : uids) {
         size_t count = 0;
-        for (size_t at = receipts.find(uid + ","); at != std::string::npos; at = receipts.find(uid + ",", at + 1))
+        for (size_t at = receipts.find(uid + ","); at != std::string::npos;
+             at = receipts.find(uid + ",", at + 1))
             ++count;
         EXPECT_EQ(count, 1u) << uid;
     }

@@ -69,12 +69,13 @@ public:
     explicit ServiceFixture(std::vector<std::string> extraArgs = {}) {
         test::copyShippedData(work());
         port = test::freeLoopbackPort();
-        args = {"--workdir", work().string(), "--port", std::to_string(port), "--aet", "TAMSO", "--allow",
-                "MOD1,MOD2,MOD3,MOD4"};
+        args = {"--workdir", work().string(), "--port",  std::to_string(port),
+                "--aet",     "TAMSO",         "--allow", "MOD1,MOD2,MOD3,MOD4"};
         args.insert(args.end(), extraArgs.begin(), extraArgs.end());
     }
     bool start(std::uint16_t readyPort = 0, const std::string& readyAe = "MOD1") {
-        node = std::make_unique<test::NodeProcess>(args, folder.path() / ("node-" + std::to_string(++starts) + ".log"));
+        node = std::make_unique<test::NodeProcess>(args, folder.path() /
+                                                             ("node-" + std::to_string(++starts) + ".log"));
         return node->waitReady(readyPort ? readyPort : port, readyAe, folder.path());
     }
     fs::path work() const { return folder.path(); }
@@ -107,7 +108,8 @@ protected:
         fixture = new ServiceFixture({"--max-object-mb", "1"});
         test::RecordingPrompts prompts;
         records::PatientRecordState state;
-        ASSERT_TRUE(records::savePatientRecord(fixture->work(), "M-01", "鈴木 一郎", test::sampleRecord(), prompts, state));
+        ASSERT_TRUE(records::savePatientRecord(fixture->work(), "M-01", "鈴木 一郎", test::sampleRecord(),
+                                               prompts, state));
         ASSERT_TRUE(fixture->start()) << fixture->node->log();
     }
     static void TearDownTestSuite() {
@@ -137,8 +139,9 @@ TEST_F(NodeService, FourSendersAtOnceEachInfantGetsItsRecords) {
                                     test::infantImage(id, "Baby^No" + std::to_string(s), uids.back())
                                         .set(DCM_ExposureInuAs, uAs)));
         }
-        senders.push_back(std::make_unique<test::Tool>(storescu("MOD" + std::to_string(s), f.port, files),
-                                                        f.folder.path() / ("sender" + std::to_string(s) + ".txt")));
+        senders.push_back(
+            std::make_unique<test::Tool>(storescu("MOD" + std::to_string(s), f.port, files),
+                                         f.folder.path() / ("sender" + std::to_string(s) + ".txt")));
     }
     for (auto& sender : senders)
         EXPECT_EQ(sender->wait(), 0) << sender->output();
@@ -157,22 +160,26 @@ TEST_F(NodeService, FourSendersAtOnceEachInfantGetsItsRecords) {
     // One line per association in the node's log.
     const std::string nodeLog = f.node->log();
     for (int s = 1; s <= 4; ++s)
-        EXPECT_NE(nodeLog.find("association from MOD" + std::to_string(s) + " (127.0.0.1): 6 image(s) stored, released"),
+        EXPECT_NE(nodeLog.find("association from MOD" + std::to_string(s) +
+                               " (127.0.0.1): 6 image(s) stored, released"),
                   std::string::npos)
             << nodeLog;
 }
 
 TEST_F(NodeService, ResendsDerivedCopiesWrongInfantsAndMissingValues) {
     ServiceFixture& f = *fixture;
-    const std::string uid = test::newUid(), derived = test::newUid(), wrong = test::newUid(), noKv = test::newUid();
+    const std::string uid = test::newUid(), derived = test::newUid(), wrong = test::newUid(),
+                      noKv = test::newUid();
     const fs::path original = f.image("r1.dcm", test::infantImage("R-01", "Kudo^Rin", uid));
     int status = 0;
     f.send("MOD2", {original}, &status);
     EXPECT_EQ(status, 0);
-    f.send("MOD2", {original, f.image("r2.dcm", test::infantImage("R-01", "Kudo^Rin", derived)
-                                                  .set(DCM_ImageType, "DERIVED\\SECONDARY")),
-                    f.image("m1.dcm", test::infantImage("M-01", "Yamada^Hanako", wrong)),
-                    f.image("r3.dcm", test::infantImage("R-01", "Kudo^Rin", noKv).remove(DCM_KVP))},
+    f.send("MOD2",
+           {original,
+            f.image("r2.dcm",
+                    test::infantImage("R-01", "Kudo^Rin", derived).set(DCM_ImageType, "DERIVED\\SECONDARY")),
+            f.image("m1.dcm", test::infantImage("M-01", "Yamada^Hanako", wrong)),
+            f.image("r3.dcm", test::infantImage("R-01", "Kudo^Rin", noKv).remove(DCM_KVP))},
            &status);
     EXPECT_EQ(status, 0); // every image is acknowledged: held ones wait for the report
     auto log = waitForEntries(f.work(), {uid, derived, wrong, noKv});
@@ -224,7 +231,8 @@ TEST_F(NodeService, RecordedDoseIsTamsoCalcsForTheSameConditions) {
               0);
     const auto stored = recordsOf(f.work(), "K-01");
     ASSERT_EQ(stored.size(), 1u);
-    EXPECT_NE(out.find("entrance_surface_dose_mgy " + log->latest(uid)->doseMGy + "\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("entrance_surface_dose_mgy " + log->latest(uid)->doseMGy + "\n"), std::string::npos)
+        << out;
     EXPECT_EQ(records::listValueLine(stored[0].entranceSurfaceDoseMGy),
               records::listValueLine(*textio::parseNumber(log->latest(uid)->doseMGy)));
 }
@@ -235,7 +243,8 @@ TEST_F(NodeService, WhoMaySendWhat) {
     ServiceFixture& f = *fixture;
     int status = 0;
     const std::string stranger = test::newUid();
-    std::string out = f.send("STRANGER", {f.image("s.dcm", test::infantImage("S-01", "Ota^Jun", stranger))}, &status);
+    std::string out =
+        f.send("STRANGER", {f.image("s.dcm", test::infantImage("S-01", "Ota^Jun", stranger))}, &status);
     EXPECT_NE(status, 0);
     EXPECT_NE(out.find("Calling AE Title Not Recognized"), std::string::npos) << out;
 
@@ -250,11 +259,13 @@ TEST_F(NodeService, WhoMaySendWhat) {
     EXPECT_NE(status, 0) << out;
 
     // Bytes that are no PDU at all, and an association request whose lengths lie.
-    for (const char* bytes : {"GET / HTTP/1.0\\r\\n\\r\\n", "\\001\\000\\000\\000\\377\\377\\000\\001garbage"})
-        EXPECT_EQ(test::runTool("bash -c " + shellWord("exec 3<>/dev/tcp/127.0.0.1/" + std::to_string(f.port) +
-                                                        "; printf '" + bytes + "' >&3; sleep 0.2; exec 3>&-"),
-                                f.folder.path()),
-                  0);
+    for (const char* bytes :
+         {"GET / HTTP/1.0\\r\\n\\r\\n", "\\001\\000\\000\\000\\377\\377\\000\\001garbage"})
+        EXPECT_EQ(
+            test::runTool("bash -c " + shellWord("exec 3<>/dev/tcp/127.0.0.1/" + std::to_string(f.port) +
+                                                 "; printf '" + bytes + "' >&3; sleep 0.2; exec 3>&-"),
+                          f.folder.path()),
+            0);
     // The node goes on: an allowed image afterwards is recorded.
     const std::string after = test::newUid();
     f.send("MOD1", {f.image("after.dcm", test::infantImage("S-01", "Ota^Jun", after))}, &status);
@@ -264,7 +275,8 @@ TEST_F(NodeService, WhoMaySendWhat) {
     EXPECT_EQ(log->latest(stranger), nullptr);
     EXPECT_EQ(recordsOf(f.work(), "S-01").size(), 1u);
     const std::string nodeLog = f.node->log();
-    EXPECT_NE(nodeLog.find("association from STRANGER (127.0.0.1): refused: calling AE title STRANGER is not allowed"),
+    EXPECT_NE(nodeLog.find(
+                  "association from STRANGER (127.0.0.1): refused: calling AE title STRANGER is not allowed"),
               std::string::npos)
         << nodeLog;
     EXPECT_NE(nodeLog.find("refused: none of the offered SOP classes is received (BasicTextSRStorage)"),
@@ -295,7 +307,8 @@ TEST(NodeServiceLimits, AssociationsBeyondTheLimitAreRefused) {
     held.releaseAssociation();
     f.send("MOD1", {image}, &status);
     EXPECT_EQ(status, 0);
-    EXPECT_NE(f.node->log().find("refused: 1 associations at once already"), std::string::npos) << f.node->log();
+    EXPECT_NE(f.node->log().find("refused: 1 associations at once already"), std::string::npos)
+        << f.node->log();
     EXPECT_EQ(f.node->stop(), 0);
 }
 
@@ -304,16 +317,19 @@ TEST(NodeServiceLimits, AssociationsBeyondTheLimitAreRefused) {
 TEST(NodeServiceTls, CertificatesDecideWhoIsReceived) {
     TempFolder certs;
     const std::string dir = shellWord(certs.path().string());
-    const std::string script =
-        "set -e; cd " + dir +
-        "; openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2 -subj /CN=test-ca 2>/dev/null"
-        "; for n in server client; do openssl req -newkey rsa:2048 -nodes -keyout $n.key -out $n.csr -subj /CN=$n "
-        "2>/dev/null; openssl x509 -req -in $n.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out $n.pem -days 2 "
-        "2>/dev/null; done";
+    const std::string script = "set -e; cd " + dir +
+                               "; openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days "
+                               "2 -subj /CN=test-ca 2>/dev/null"
+                               "; for n in server client; do openssl req -newkey rsa:2048 -nodes -keyout "
+                               "$n.key -out $n.csr -subj /CN=$n "
+                               "2>/dev/null; openssl x509 -req -in $n.csr -CA ca.pem -CAkey ca.key "
+                               "-CAcreateserial -out $n.pem -days 2 "
+                               "2>/dev/null; done";
     ASSERT_EQ(test::runTool(script, certs.path()), 0);
     const std::uint16_t tlsPort = test::freeLoopbackPort();
-    ServiceFixture f({"--tls-port", std::to_string(tlsPort), "--tls-certificate", (certs.path() / "server.pem").string(),
-                      "--tls-private-key", (certs.path() / "server.key").string(), "--tls-trusted-certificates",
+    ServiceFixture f({"--tls-port", std::to_string(tlsPort), "--tls-certificate",
+                      (certs.path() / "server.pem").string(), "--tls-private-key",
+                      (certs.path() / "server.key").string(), "--tls-trusted-certificates",
                       (certs.path() / "ca.pem").string()});
     ASSERT_TRUE(f.start()) << f.node->log();
     const std::string uid = test::newUid();
@@ -323,10 +339,10 @@ TEST(NodeServiceTls, CertificatesDecideWhoIsReceived) {
                             shellWord((certs.path() / "ca.pem").string());
     auto sendTls = [&](const std::string& options) {
         std::string out;
-        const int status = test::runTool("storescu -v -to 10 -ta 10 -td 10 " + options +
-                                             " -aet MOD1 -aec TAMSO 127.0.0.1 " + std::to_string(tlsPort) + " " +
-                                             shellWord(image.string()),
-                                         f.folder.path(), &out);
+        const int status =
+            test::runTool("storescu -v -to 10 -ta 10 -td 10 " + options + " -aet MOD1 -aec TAMSO 127.0.0.1 " +
+                              std::to_string(tlsPort) + " " + shellWord(image.string()),
+                          f.folder.path(), &out);
         return std::make_pair(status, out);
     };
     const auto anonymous = sendTls("+tla -ic");
@@ -360,8 +376,9 @@ TEST(NodeServiceCrash, KillDuringABurstLosesAndDuplicatesNothing) {
         }
     std::vector<std::unique_ptr<test::Tool>> senders;
     for (int s = 0; s < kSenders; ++s)
-        senders.push_back(std::make_unique<test::Tool>(storescu("MOD" + std::to_string(s + 1), f.port, files[s]),
-                                                        f.folder.path() / ("burst" + std::to_string(s) + ".txt")));
+        senders.push_back(
+            std::make_unique<test::Tool>(storescu("MOD" + std::to_string(s + 1), f.port, files[s]),
+                                         f.folder.path() / ("burst" + std::to_string(s) + ".txt")));
     // Kill once a part of the burst is logged.
     const auto end = std::chrono::steady_clock::now() + kProcessingTimeout;
     for (;;) {
@@ -404,8 +421,9 @@ TEST(NodeServiceCrash, KillDuringABurstLosesAndDuplicatesNothing) {
     // duplicates.
     senders.clear();
     for (int s = 0; s < kSenders; ++s)
-        senders.push_back(std::make_unique<test::Tool>(storescu("MOD" + std::to_string(s + 1), f.port, files[s]),
-                                                        f.folder.path() / ("again" + std::to_string(s) + ".txt")));
+        senders.push_back(
+            std::make_unique<test::Tool>(storescu("MOD" + std::to_string(s + 1), f.port, files[s]),
+                                         f.folder.path() / ("again" + std::to_string(s) + ".txt")));
     for (auto& sender : senders)
         EXPECT_EQ(sender->wait(), 0) << sender->output();
     // Wait until the resent images are all logged: as many entries as images after the restart.

@@ -16,7 +16,8 @@ namespace tamso::test {
 inline void copyShippedData(const fs::path& folder) {
     for (const auto& entry : fs::directory_iterator(fs::path(TAMSO_SOURCE_DIR) / "data"))
         if (entry.path().filename() != "README.md")
-            fs::copy_file(entry.path(), folder / entry.path().filename(), fs::copy_options::overwrite_existing);
+            fs::copy_file(entry.path(), folder / entry.path().filename(),
+                          fs::copy_options::overwrite_existing);
 }
 
 // A new UID under DCMTK's test root.
@@ -26,7 +27,8 @@ inline std::string newUid() {
 }
 
 // The default DX chest image (60 kV, 1.6 mAs, SID 1000 mm) of an infant, with its own UID.
-inline DicomImage infantImage(const std::string& id, const std::string& name, const std::string& uid = newUid()) {
+inline DicomImage infantImage(const std::string& id, const std::string& name,
+                              const std::string& uid = newUid()) {
     DicomImage image;
     image.set(DCM_PatientID, id).set(DCM_PatientName, name).set(DCM_SOPInstanceUID, uid);
     return image;

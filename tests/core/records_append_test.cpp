@@ -57,8 +57,8 @@ TEST_P(AppendAtOnce, GivesTheBytesOfSavingOneByOne) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Records, AppendAtOnce,
-                         ::testing::Values(std::pair{0, 1}, std::pair{0, 3}, std::pair{18, 5}, std::pair{20, 2},
-                                           std::pair{3, 41}));
+                         ::testing::Values(std::pair{0, 1}, std::pair{0, 3}, std::pair{18, 5},
+                                           std::pair{20, 2}, std::pair{3, 41}));
 
 // A batch whose second file cannot be written (a full disk) leaves the first as it was too.
 TEST(WriteFilesAtomic, FailureBeforeTheRenamesChangesNoFile) {
@@ -67,14 +67,16 @@ TEST(WriteFilesAtomic, FailureBeforeTheRenamesChangesNoFile) {
     textio::setWriteFaultForTesting([](const fs::path& temp) {
         return temp.filename().string().find("b.txt") != std::string::npos ? ENOSPC : 0;
     });
-    const Status written = textio::writeFilesAtomic({{folder.file("a.txt"), "new a"}, {folder.file("b.txt"), "new b"}});
+    const Status written =
+        textio::writeFilesAtomic({{folder.file("a.txt"), "new a"}, {folder.file("b.txt"), "new b"}});
     textio::setWriteFaultForTesting({});
     ASSERT_FALSE(written.ok());
     EXPECT_NE(written.message().find("b.txt"), std::string::npos) << written.message();
     EXPECT_EQ(test::readBytes(folder.file("a.txt")), "old a");
     EXPECT_FALSE(fs::exists(folder.file("b.txt")));
     EXPECT_EQ(test::folderEntries(folder.path()), std::vector<std::string>{"a.txt"}); // no temporary left
-    ASSERT_TRUE(textio::writeFilesAtomic({{folder.file("a.txt"), "new a"}, {folder.file("b.txt"), "new b"}}).ok());
+    ASSERT_TRUE(
+        textio::writeFilesAtomic({{folder.file("a.txt"), "new a"}, {folder.file("b.txt"), "new b"}}).ok());
     EXPECT_EQ(test::readBytes(folder.file("b.txt")), "new b");
 }
 
@@ -82,8 +84,11 @@ TEST(ExposureRecord, HoldsTheRunsConditionsAndResultsAsTheReportShowsThem) {
     const struct {
         double longCm, shortCm;
         const char* name;
-    } fields[] = {{25.4, 20.3, "六切サイズ"}, {10.2, 12.7, "半六切サイズ"}, {12.7, 10.2, "その他"},
-                  {43.2, 35.6, "半切サイズ"}, {25.4, 20.4, "その他"}};
+    } fields[] = {{25.4, 20.3, "六切サイズ"},
+                  {10.2, 12.7, "半六切サイズ"},
+                  {12.7, 10.2, "その他"},
+                  {43.2, 35.6, "半切サイズ"},
+                  {25.4, 20.4, "その他"}};
     for (const auto& f : fields)
         EXPECT_EQ(fieldSizeName(f.longCm, f.shortCm), f.name) << f.longCm << "x" << f.shortCm;
 
@@ -95,11 +100,11 @@ TEST(ExposureRecord, HoldsTheRunsConditionsAndResultsAsTheReportShowsThem) {
     engine::ResultTexts results;
     results.setResultText(engine::ResultField::EntranceSurfaceDoseMGy, "0.085");
     results.setResultText(engine::ResultField::CaregiverDose2USv, "0.224");
-    const RecordTexts t =
-        recordTextsOfRun(state, results, {recordDateText(2024, 5, 1), "佐藤", "胸部正面", "六切サイズ", "NICU-1"});
-    EXPECT_EQ(t.inLineOrder(), (std::array<std::string, kRecordLines>{"2024/05/01", "佐藤", "胸部正面", "7.5", "NICU-1",
-                                                                      "62.5", "1.6", "100", "六切サイズ", "0.085", "",
-                                                                      "0.224", ""}));
+    const RecordTexts t = recordTextsOfRun(
+        state, results, {recordDateText(2024, 5, 1), "佐藤", "胸部正面", "六切サイズ", "NICU-1"});
+    EXPECT_EQ(t.inLineOrder(), (std::array<std::string, kRecordLines>{
+                                   "2024/05/01", "佐藤", "胸部正面", "7.5", "NICU-1", "62.5", "1.6", "100",
+                                   "六切サイズ", "0.085", "", "0.224", ""}));
 }
 
 } // namespace

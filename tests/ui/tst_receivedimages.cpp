@@ -6,8 +6,8 @@
 #include "uitestsupport.h"
 
 #include "../core/dicomtestfiles.h"
-#include "node/imageprocessor.h"
 #include "node/imagelog.h"
+#include "node/imageprocessor.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 #include "ui/records/receivedimageswindow.h"

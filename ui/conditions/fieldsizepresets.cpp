@@ -16,7 +16,9 @@ const QVector<FieldSizePreset>& fieldSizePresets() {
     return presets;
 }
 
-QString otherFieldSizeName() { return qs(records::kOtherFieldSizeName); }
+QString otherFieldSizeName() {
+    return qs(records::kOtherFieldSizeName);
+}
 
 QStringList fieldSizeListEntries() {
     QStringList entries;

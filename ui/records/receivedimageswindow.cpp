@@ -57,27 +57,45 @@ ReceivedImagesWindow::ReceivedImagesWindow(QWidget* parent) : QWidget(parent, Qt
     setAccessibleDescription(objectName());
     setFixedSize(twips(12600), twips(8400));
 
-    addLabel(this, QStringLiteral("Label1"), QCoreApplication::translate("ReceivedImagesWindow", "保留中の画像（記録されていません）"), 240, 180, 8000);
+    addLabel(this, QStringLiteral("Label1"),
+             QCoreApplication::translate("ReceivedImagesWindow", "保留中の画像（記録されていません）"), 240,
+             180, 8000);
     grid1_ = table(this, "Grid1", QCoreApplication::translate("ReceivedImagesWindow", "保留中の画像"),
-                   {QCoreApplication::translate("ReceivedImagesWindow", "受信時刻"), QCoreApplication::translate("ReceivedImagesWindow", "患者ID"), QCoreApplication::translate("ReceivedImagesWindow", "氏名"), QCoreApplication::translate("ReceivedImagesWindow", "撮影日"), QCoreApplication::translate("ReceivedImagesWindow", "撮影部位"), QCoreApplication::translate("ReceivedImagesWindow", "保留の理由")});
+                   {QCoreApplication::translate("ReceivedImagesWindow", "受信時刻"),
+                    QCoreApplication::translate("ReceivedImagesWindow", "患者ID"),
+                    QCoreApplication::translate("ReceivedImagesWindow", "氏名"),
+                    QCoreApplication::translate("ReceivedImagesWindow", "撮影日"),
+                    QCoreApplication::translate("ReceivedImagesWindow", "撮影部位"),
+                    QCoreApplication::translate("ReceivedImagesWindow", "保留の理由")});
     placeTwips(grid1_, 240, 480, 12120, 2880);
-    command1_ = new QPushButton(QCoreApplication::translate("ReceivedImagesWindow", "条件入力画面で開く"), this);
-    nameControl(command1_, QStringLiteral("Command1"), QCoreApplication::translate("ReceivedImagesWindow", "条件入力画面で開く"));
+    command1_ =
+        new QPushButton(QCoreApplication::translate("ReceivedImagesWindow", "条件入力画面で開く"), this);
+    nameControl(command1_, QStringLiteral("Command1"),
+                QCoreApplication::translate("ReceivedImagesWindow", "条件入力画面で開く"));
     placeTwips(command1_, 240, 3480, 2760, 435);
     command1_->setEnabled(false);
 
-    addLabel(this, QStringLiteral("Label2"), QCoreApplication::translate("ReceivedImagesWindow", "最近受信した画像"), 240, 4140, 8000);
+    addLabel(this, QStringLiteral("Label2"),
+             QCoreApplication::translate("ReceivedImagesWindow", "最近受信した画像"), 240, 4140, 8000);
     grid2_ = table(this, "Grid2", QCoreApplication::translate("ReceivedImagesWindow", "最近受信した画像"),
-                   {QCoreApplication::translate("ReceivedImagesWindow", "受信時刻"), QCoreApplication::translate("ReceivedImagesWindow", "患者ID"), QCoreApplication::translate("ReceivedImagesWindow", "氏名"), QCoreApplication::translate("ReceivedImagesWindow", "撮影日"), QCoreApplication::translate("ReceivedImagesWindow", "撮影部位"), QCoreApplication::translate("ReceivedImagesWindow", "入射表面線量 (mGy)"),
-                    QCoreApplication::translate("ReceivedImagesWindow", "記録番号"), QCoreApplication::translate("ReceivedImagesWindow", "結果")});
+                   {QCoreApplication::translate("ReceivedImagesWindow", "受信時刻"),
+                    QCoreApplication::translate("ReceivedImagesWindow", "患者ID"),
+                    QCoreApplication::translate("ReceivedImagesWindow", "氏名"),
+                    QCoreApplication::translate("ReceivedImagesWindow", "撮影日"),
+                    QCoreApplication::translate("ReceivedImagesWindow", "撮影部位"),
+                    QCoreApplication::translate("ReceivedImagesWindow", "入射表面線量 (mGy)"),
+                    QCoreApplication::translate("ReceivedImagesWindow", "記録番号"),
+                    QCoreApplication::translate("ReceivedImagesWindow", "結果")});
     placeTwips(grid2_, 240, 4440, 12120, 3120);
 
     label3_ = addLabel(this, QStringLiteral("Label3"), QString(), 240, 7740, 8400);
     auto* refresh = new QPushButton(QCoreApplication::translate("ReceivedImagesWindow", "更新"), this);
-    nameControl(refresh, QStringLiteral("Command2"), QCoreApplication::translate("ReceivedImagesWindow", "更新"));
+    nameControl(refresh, QStringLiteral("Command2"),
+                QCoreApplication::translate("ReceivedImagesWindow", "更新"));
     placeTwips(refresh, 9000, 7680, 1560, 435);
     auto* close = new QPushButton(QCoreApplication::translate("ReceivedImagesWindow", "閉じる"), this);
-    nameControl(close, QStringLiteral("Command3"), QCoreApplication::translate("ReceivedImagesWindow", "閉じる"));
+    nameControl(close, QStringLiteral("Command3"),
+                QCoreApplication::translate("ReceivedImagesWindow", "閉じる"));
     placeTwips(close, 10800, 7680, 1560, 435);
 
     connect(grid1_, &QTableWidget::itemSelectionChanged, this,
@@ -101,14 +119,17 @@ Status ReceivedImagesWindow::refresh() {
         held_.clear();
         recent_.clear();
         fillTables();
-        label3_->setText(QCoreApplication::translate("ReceivedImagesWindow", "受信画像の記録を読めません: ") + coreText(listed.error().message));
+        label3_->setText(QCoreApplication::translate("ReceivedImagesWindow", "受信画像の記録を読めません: ") +
+                         coreText(listed.error().message));
         return listed.error();
     }
     held_ = std::move(listed->held);
     recent_ = std::move(listed->recent);
     fillTables();
-    label3_->setText(held_.empty() ? QCoreApplication::translate("ReceivedImagesWindow", "保留中の画像はありません。")
-                                   : QCoreApplication::translate("ReceivedImagesWindow", "保留中の画像: %1 件").arg(static_cast<int>(held_.size())));
+    label3_->setText(held_.empty()
+                         ? QCoreApplication::translate("ReceivedImagesWindow", "保留中の画像はありません。")
+                         : QCoreApplication::translate("ReceivedImagesWindow", "保留中の画像: %1 件")
+                               .arg(static_cast<int>(held_.size())));
     return {};
 }
 
@@ -117,7 +138,8 @@ void ReceivedImagesWindow::fillTables() {
     for (size_t i = 0; i < held_.size(); ++i) {
         const node::ImageEntry& e = held_[i];
         setRow(grid1_, static_cast<int>(i),
-               {qs(e.time), qs(e.patientId), qs(e.patientName), qs(e.examDate), qs(e.bodyPart), coreText(e.reason)});
+               {qs(e.time), qs(e.patientId), qs(e.patientName), qs(e.examDate), qs(e.bodyPart),
+                coreText(e.reason)});
     }
     grid2_->setRowCount(static_cast<int>(recent_.size()));
     for (size_t i = 0; i < recent_.size(); ++i) {

@@ -72,7 +72,9 @@ AmbientDoseEditor* Shell::ambientDoseEditor() const { return ambientDose_; }
 SpectrumWindow* Shell::spectrumWindow() const { return spectrum_; }
 ReferenceLevelEditor* Shell::referenceLevelEditor() const { return referenceLevels_; }
 DoseAuditWindow* Shell::doseAuditWindow() const { return doseAudit_; }
-ReceivedImagesWindow* Shell::receivedImagesWindow() const { return received_; }
+ReceivedImagesWindow* Shell::receivedImagesWindow() const {
+    return received_;
+}
 
 bool Shell::start() {
     const Status status = refdata::loadReferenceData(engine::Module1, workingFolderPath());
@@ -166,7 +168,8 @@ void Shell::openHeldImage(const QString& headerFile, const QString& sopInstanceU
     std::error_code ec;
     if (!std::filesystem::exists(std::filesystem::u8path(utf8(headerFile)), ec)) {
         // Resolved or sent again meanwhile (by another workstation or the service).
-        MessageBox::warning(received_, QCoreApplication::translate("Shell", "この画像はもう保留されていません。"));
+        MessageBox::warning(received_,
+                            QCoreApplication::translate("Shell", "この画像はもう保留されていません。"));
         if (received_)
             (void)received_->refresh();
         return;

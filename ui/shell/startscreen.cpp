@@ -101,8 +101,8 @@ StartScreen::StartScreen(QWidget* parent) : QWidget(parent, Qt::Window) {
     audit->setFont(QFont(roundGothicFontFamily(), 9));
     // The images the DICOM node received, held and recorded: a small command in the free space
     // above the menu, so that no other control moves.
-    QPushButton* received = button("Command6", QCoreApplication::translate("StartScreen", "受信画像"),
-                                   4800, 2940, 1815, 345);
+    QPushButton* received =
+        button("Command6", QCoreApplication::translate("StartScreen", "受信画像"), 4800, 2940, 1815, 345);
     received->setFont(QFont(roundGothicFontFamily(), 9));
 
     hospital_ = label(this, "Label10", QCoreApplication::translate("StartScreen", "ここに病院名が入る"), 2415,
