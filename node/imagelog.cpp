@@ -391,25 +391,14 @@ Status ImageLog::catchUpReceipts() {
     const long long last = lastReceiptNumber(receiptFile());
     if (last >= lastNumber_)
         return {};
-    // Only the entries after `last` are wanted: read the whole log once (this happens after an
-    // interruption only).
+    // Only the entries after `last` are wanted: the log is read once more (after an interruption only).
+    auto entries = readImageLogEntries(workFolder_, last);
+    if (!entries.ok())
+        return entries.error();
     std::vector<ImageEntry> missing;
-    std::ifstream in(logFile(), std::ios::binary);
-    std::string line;
-    std::vector<std::string> names = imageLogColumns();
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.empty())
-            continue;
-        if (line[0] == '#') {
-            names = splitTabs(line.substr(1));
-            continue;
-        }
-        ImageEntry e = entryFromFields(names, splitTabs(line));
-        if (e.number > last && e.number <= lastNumber_)
+    for (ImageEntry& e : *entries)
+        if (e.number <= lastNumber_)
             missing.push_back(std::move(e));
-    }
     return appendReceipts(missing);
 }
 
@@ -437,6 +426,31 @@ Status ProcessingLock::acquire(const fs::path& workFolder, std::chrono::millisec
     records::RecordLockOptions options;
     options.wait = wait;
     return lock_.acquire(folder / kLogName, options);
+}
+
+Expected<std::vector<ImageEntry>> readImageLogEntries(const fs::path& workFolder, long long afterNumber) {
+    std::vector<ImageEntry> entries;
+    std::ifstream in(ImageLog(workFolder).logFile(), std::ios::binary);
+    if (!in)
+        return entries;
+    std::string line;
+    std::vector<std::string> names = imageLogColumns();
+    while (std::getline(in, line)) {
+        if (in.eof())
+            break; // a last line without its end is still being written
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty())
+            continue;
+        if (line[0] == '#') {
+            names = splitTabs(line.substr(1));
+            continue;
+        }
+        ImageEntry e = entryFromFields(names, splitTabs(line));
+        if (e.number > afterNumber)
+            entries.push_back(std::move(e));
+    }
+    return entries;
 }
 
 Expected<ReceivedImages> listReceivedImages(const fs::path& workFolder, size_t recentCount) {

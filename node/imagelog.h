@@ -130,6 +130,10 @@ std::vector<std::string> splitTabs(const std::string& line);
 std::vector<std::string> entryFields(const ImageEntry& entry);
 ImageEntry entryFromFields(const std::vector<std::string>& columns, const std::vector<std::string>& values);
 
+// Every entry of the working folder's log numbered above `afterNumber`, in order: for a program
+// that must see each image the node recorded (a sender of dose reports catching up after a stop).
+Expected<std::vector<ImageEntry>> readImageLogEntries(const fs::path& workFolder, long long afterNumber);
+
 // The working folder's received images for the window: held images and the latest others.
 struct ReceivedImages {
     std::vector<ImageEntry> held;   // oldest first

@@ -59,7 +59,7 @@ struct ProcessorOptions {
 // Called once for each image recorded, after its log entry is on the disk, with the entry (its
 // number among the log's entries) and the image's header file, which is removed after the call.
 // After a crash between the log entry and the call the call does not come again: whoever must see
-// every recorded image compares the log's entries after the last number it saw (ImageLog).
+// every recorded image reads the log's entries after the last number it saw (readImageLogEntries).
 using RecordedHook = std::function<void(const ImageEntry& entry, const fs::path& headerFile)>;
 
 class ImageProcessor {

@@ -197,8 +197,15 @@ TEST_F(NodeService, ResendsDerivedCopiesWrongInfantsAndMissingValues) {
     ASSERT_EQ(held.count(noKv), 1u);
     EXPECT_NE(held[noKv].find("管電圧"), std::string::npos) << held[noKv];
 
-    // The receipt log has a row for each image received, with its outcome: the resend too.
-    const std::string receipts = test::readBytes(textio::fileInFolder(f.work(), kReceiptLogName));
+    // The receipt log has a row for each image received, with its outcome: the resend too. Its rows
+    // follow the node's log.
+    std::string receipts;
+    for (auto end = std::chrono::steady_clock::now() + kProcessingTimeout; std::chrono::steady_clock::now() < end;
+         std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+        receipts = test::readBytes(textio::fileInFolder(f.work(), kReceiptLogName));
+        if (receipts.find("," + noKv + ",") != std::string::npos && receipts.find("," + wrong + ",") != std::string::npos)
+            break;
+    }
     EXPECT_EQ(receipts.rfind("\xEF\xBB\xBF", 0), 0u);
     auto rowsOf = [&](const std::string& u) {
         std::vector<std::string> rows;
