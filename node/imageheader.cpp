@@ -90,6 +90,8 @@ Expected<ImageIdentity> readImageIdentity(const fs::path& file) {
     id.sopClassUid = value(data, DCM_SOPClassUID);
     id.studyInstanceUid = value(data, DCM_StudyInstanceUID);
     id.seriesInstanceUid = value(data, DCM_SeriesInstanceUID);
+    const std::string events = value(data, DCM_IrradiationEventUID);
+    id.irradiationEventUid = events.substr(0, events.find('\\'));
     const std::string types = value(data, DCM_ImageType);
     for (size_t start = 0; !types.empty() && start <= types.size();) {
         const size_t end = std::min(types.find('\\', start), types.size());

@@ -21,10 +21,13 @@ namespace fs = std::filesystem;
 const std::vector<std::string>& receivedSopClasses();
 
 struct ImageIdentity {
-    std::string sopInstanceUid;         // (0008,0018)
-    std::string sopClassUid;            // (0008,0016)
-    std::string studyInstanceUid;       // (0020,000D)
-    std::string seriesInstanceUid;      // (0020,000E)
+    std::string sopInstanceUid;    // (0008,0018)
+    std::string sopClassUid;       // (0008,0016)
+    std::string studyInstanceUid;  // (0020,000D)
+    std::string seriesInstanceUid; // (0020,000E)
+    // (0008,3010), the exposure the image shows: the "for processing" and "for presentation"
+    // images of one exposure share it.
+    std::string irradiationEventUid;
     std::vector<std::string> imageType; // (0008,0008), its values
     // An original image: Image Type's first value ORIGINAL (an image without Image Type counts as
     // one); DERIVED copies (processed, re-sent by a workstation) are not.

@@ -27,6 +27,7 @@ const std::vector<Column>& columns() {
         {"sop_instance_uid", &ImageEntry::sopInstanceUid},
         {"sop_class_uid", &ImageEntry::sopClassUid},
         {"study_instance_uid", &ImageEntry::studyInstanceUid},
+        {"irradiation_event_uid", &ImageEntry::irradiationEventUid},
         {"patient_id", &ImageEntry::patientId},
         {"patient_name", &ImageEntry::patientName},
         {"exam_date", &ImageEntry::examDate},
@@ -312,6 +313,9 @@ Status ImageLog::readFrom(std::uintmax_t offset) {
             if (recent_.size() > kRecentKept)
                 recent_.pop_front();
         }
+        if ((e.outcome == Outcome::Recorded || e.outcome == Outcome::Resolved) &&
+            !e.irradiationEventUid.empty())
+            events_.emplace(e.irradiationEventUid, e.sopInstanceUid);
         // A duplicate repeats an image whose state stays what it was.
         if (e.outcome != Outcome::Duplicate)
             latest_[e.sopInstanceUid] = std::move(e);
@@ -330,6 +334,13 @@ std::optional<Outcome> ImageLog::loggedFile(const std::string& inboxName) const 
     if (it == files_.end())
         return std::nullopt;
     return it->second;
+}
+
+const ImageEntry* ImageLog::recordedEvent(const std::string& irradiationEventUid) const {
+    if (irradiationEventUid.empty())
+        return nullptr;
+    const auto it = events_.find(irradiationEventUid);
+    return it == events_.end() ? nullptr : latest(it->second);
 }
 
 bool ImageLog::isRecorded(const std::string& uid) const {

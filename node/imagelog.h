@@ -45,6 +45,7 @@ struct ImageEntry {
     std::string sopInstanceUid;
     std::string sopClassUid;
     std::string studyInstanceUid;
+    std::string irradiationEventUid; // the exposure (0008,3010), where the image names it
     std::string patientId;
     std::string patientName;
     std::string examDate; // as recorded, "2024/05/01"
@@ -78,6 +79,8 @@ public:
     // The latest entry of a UID that is not a duplicate (its state), or null.
     const ImageEntry* latest(const std::string& sopInstanceUid) const;
     bool isRecorded(const std::string& sopInstanceUid) const; // recorded or resolved
+    // The recorded (or resolved) entry of an exposure, by its irradiation event UID, or null.
+    const ImageEntry* recordedEvent(const std::string& irradiationEventUid) const;
     // The outcome logged for an inbox file (its name), if any: an entry of every image processed.
     std::optional<Outcome> loggedFile(const std::string& inboxName) const;
     long long lastNumber() const { return lastNumber_; }
@@ -104,10 +107,11 @@ private:
     fs::path workFolder_;
     std::uintmax_t readOffset_ = 0;
     long long lastNumber_ = 0;
-    std::vector<std::string> columns_;                   // of the file, from its header line
-    std::unordered_map<std::string, ImageEntry> latest_; // the state of each UID (duplicates aside)
-    std::deque<ImageEntry> recent_;                      // the latest listed entries, oldest first
-    std::unordered_map<std::string, Outcome> files_;     // inbox name -> its first outcome
+    std::vector<std::string> columns_;                    // of the file, from its header line
+    std::unordered_map<std::string, ImageEntry> latest_;  // the state of each UID (duplicates aside)
+    std::deque<ImageEntry> recent_;                       // the latest listed entries, oldest first
+    std::unordered_map<std::string, Outcome> files_;      // inbox name -> its first outcome
+    std::unordered_map<std::string, std::string> events_; // irradiation event UID -> recorded image UID
 };
 
 // The node's processing lock, held while images are processed or a held image is resolved.

@@ -335,6 +335,7 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
         e.sopInstanceUid = c.identity.sopInstanceUid;
         e.sopClassUid = c.identity.sopClassUid;
         e.studyInstanceUid = c.identity.studyInstanceUid;
+        e.irradiationEventUid = c.identity.irradiationEventUid;
         if (reading.kind != dicom::FileKind::Radiograph || !identity.ok() || e.sopInstanceUid.empty()) {
             e.outcome = Outcome::Unreadable;
             e.reason = reading.kind != dicom::FileKind::Radiograph ? reading.message
@@ -378,6 +379,16 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
                            ? "記録済みの画像の再送（" + before->patientId + " の記録 " +
                                  std::to_string(before->recordNumber) + "）"
                            : "同じ画像が続けて届きました";
+            outcomes.push_back(e);
+            continue;
+        }
+        // Another image of an exposure already recorded (its "for processing" or "for presentation"
+        // copy): one exposure, one record.
+        if (const ImageEntry* same = st.log.recordedEvent(e.irradiationEventUid)) {
+            e.outcome = Outcome::Duplicate;
+            e.recordNumber = same->recordNumber;
+            e.reason = "同じ照射 (IrradiationEventUID) の画像を記録済み（" + same->patientId + " の記録 " +
+                       std::to_string(same->recordNumber) + "）";
             outcomes.push_back(e);
             continue;
         }
@@ -452,6 +463,7 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
                                                                             "）の被写体厚"};
         }
         std::vector<records::RecordTexts> texts;
+        std::set<std::string> eventsRecorded; // of this pass
         for (Candidate& c : candidates) {
             ImageEntry& e = c.entry;
             const dicom::ImageExposure& x = c.exposure;
@@ -460,6 +472,12 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
                 e.reason = reason;
                 outcomes.push_back(e);
             };
+            if (!e.irradiationEventUid.empty() && eventsRecorded.count(e.irradiationEventUid)) {
+                e.outcome = Outcome::Duplicate;
+                e.reason = "同じ照射 (IrradiationEventUID) の画像をこの画像と同時に記録";
+                outcomes.push_back(e);
+                continue;
+            }
             // The wrong-infant check: the name stored for the ID must be one of the image's names.
             const std::string& expected = known ? storedName : newFileName;
             if (!expected.empty()) {
@@ -546,6 +564,8 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
             lastThickness[e.bodyPart] = {e.thicknessCm, "この画像と同時に届いた同じ撮影部位の画像の被写体厚"};
             texts.push_back(c.texts);
             work.recorded.push_back(&c);
+            if (!e.irradiationEventUid.empty())
+                eventsRecorded.insert(e.irradiationEventUid);
         }
         if (texts.empty())
             continue;

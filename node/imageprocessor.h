@@ -10,7 +10,9 @@
 //    of the image's name groups (the wrong infant), a new ID without a name, or no thickness at all
 //    is held;
 //  - a derived copy (Image Type DERIVED) is listed, never recorded; an image whose SOP Instance UID
-//    was recorded before is listed as a duplicate.
+//    was recorded before is listed as a duplicate, and so is an image of an exposure recorded before
+//    (the same Irradiation Event UID: the "for processing" and "for presentation" images of one
+//    exposure).
 //
 // The infant's thickness: Body Part Thickness (0018,11A0), else that of the infant's latest record
 // of the same body part, else the site's default for the body part (ThicknessDefaults). The field:

@@ -317,6 +317,26 @@ TEST(NodeExactlyOnce, ResentImagesNeverMakeASecondRecord) {
     EXPECT_TRUE(listed->held.empty());
     EXPECT_EQ(filesIn(nodeFolder(folder.path()) / "held"), 0u);
     EXPECT_EQ(historyOf(folder.path(), "N-0003").records.size(), 2u);
+
+    // The "for processing" and "for presentation" images of one exposure (one irradiation event):
+    // one record, whether they come in one pass or one after the other.
+    for (bool onePass : {true, false}) {
+        const std::string event = test::newUid();
+        const std::string id = onePass ? "N-0004" : "N-0005";
+        test::infantImage(id, "Mori^Aoi")
+            .set(DCM_IrradiationEventUID, event)
+            .set(DCM_SOPClassUID, UID_DigitalXRayImageStorageForProcessing)
+            .set(DCM_PresentationIntentType, "FOR PROCESSING")
+            .save(folder.file("p.dcm"));
+        test::infantImage(id, "Mori^Aoi").set(DCM_IrradiationEventUID, event).save(folder.file("q.dcm"));
+        ASSERT_TRUE(processor.admitFile(folder.file("p.dcm")).ok());
+        if (!onePass) {
+            ASSERT_TRUE(processor.processWaiting().ok());
+        }
+        ASSERT_TRUE(processor.admitFile(folder.file("q.dcm")).ok());
+        ASSERT_TRUE(processor.processWaiting().ok());
+        EXPECT_EQ(historyOf(folder.path(), id).records.size(), 1u) << id;
+    }
 }
 
 // A kill can stop a pass after any of its steps; the next pass (of a new program) finishes the
