@@ -436,7 +436,12 @@ Status ProcessingLock::acquire(const fs::path& workFolder, std::chrono::millisec
     fs::create_directories(folder, ec);
     records::RecordLockOptions options;
     options.wait = wait;
-    return lock_.acquire(folder / kLogName, options);
+    Status locked = lock_.acquire(folder / kLogName, options);
+    if (!locked.ok() && locked.error().kind == Error::Kind::Busy)
+        return Error{"受信画像の処理を他のプログラム（tamso-node "
+                     "など）が続けています。しばらくしてからもう一度試して下さい。",
+                     Error::Kind::Busy};
+    return locked;
 }
 
 Expected<std::vector<ImageEntry>> readImageLogEntries(const fs::path& workFolder, long long afterNumber) {
