@@ -13,6 +13,7 @@
 #include "records/recordfilelock.h"
 #include "refdata/referencefiles.h"
 #include "refdata/referenceloader.h"
+#include "textio/codec.h"
 #include "textio/fileio.h"
 #include "textio/numbertext.h"
 
@@ -557,6 +558,20 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
             const std::string name = known ? storedName : (newFileName.empty() ? e.patientName : newFileName);
             if (auto bad = records::checkRecordTexts(name, c.texts); !bad.ok()) {
                 hold(bad.message());
+                continue;
+            }
+            // Record files are Shift-JIS: a text it cannot hold (a name in a character beyond it)
+            // holds this image only, never the other records of the pass.
+            std::string unwritable;
+            const auto lines = c.texts.inLineOrder();
+            for (int i = -1; i < records::kRecordLines && unwritable.empty(); ++i) {
+                auto sjis = textio::utf8ToSjis(i < 0 ? name : lines[static_cast<size_t>(i)]);
+                if (!sjis.ok())
+                    unwritable = "「" + (i < 0 ? std::string("氏名") : records::recordFieldCaption(i)) +
+                                 "」を記録ファイルに書けません（" + sjis.error().message + "）";
+            }
+            if (!unwritable.empty()) {
+                hold(unwritable);
                 continue;
             }
             if (!known && newFileName.empty())

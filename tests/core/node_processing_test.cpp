@@ -225,6 +225,11 @@ INSTANTIATE_TEST_SUITE_P(
                   Outcome::Held,
                   "一致しません",
                   {}},
+        ImageCase{"name Shift-JIS cannot hold",
+                  [](DicomImage& i) {
+                      i.set(DCM_SpecificCharacterSet, "ISO_IR 192").set(DCM_PatientName, "Kim^Jiwoo=김^지우");
+                  },
+                  nullptr, Outcome::Held, "氏名", {}},
         ImageCase{"derived copy",
                   [](DicomImage& i) { i.set(DCM_ImageType, "DERIVED\\SECONDARY"); },
                   nullptr,
