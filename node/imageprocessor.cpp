@@ -434,9 +434,14 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
         records::RecordLockOptions lockOptions;
         lockOptions.wait = options_.infantLockWait;
         if (auto e = work.lock->acquire(records::patientRecordFile(workFolder_, id), lockOptions); !e.ok()) {
-            for (const Candidate& c : candidates)
-                st.deferred[c.inboxName] = e.message();
-            say("ID " + id + ": " + std::to_string(candidates.size()) + " image(s) wait: " + e.message());
+            bool news = false;
+            for (const Candidate& c : candidates) {
+                std::string& before = st.deferred[c.inboxName];
+                news |= before != e.message();
+                before = e.message();
+            }
+            if (news)
+                say("ID " + id + ": " + std::to_string(candidates.size()) + " image(s) wait: " + e.message());
             continue;
         }
         auto stored = records::loadStoredInfant(workFolder_, id);
@@ -621,27 +626,36 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
     }
     // Every infant's files with one wait for the disk.
     bool keepJournal = false;
+    // Images that cannot be recorded now stay in the inbox; why is said once, not at every pass.
+    auto defer = [&](InfantWork& work, const std::string& why) {
+        bool news = false;
+        for (const Candidate* c : work.recorded) {
+            std::string& before = st.deferred[c->inboxName];
+            news |= before != why;
+            before = why;
+        }
+        if (news)
+            say("ID " + work.id + ": " + std::to_string(work.recorded.size()) + " image(s) wait: " + why);
+        work.recorded.clear();
+    };
+    std::vector<InfantWork*> writable;
     std::vector<const records::RecordAppendPlan*> plans;
     for (InfantWork& work : infants) {
         if (work.lock->stillHeld()) {
+            writable.push_back(&work);
             plans.push_back(&work.plan);
-            continue;
+        } else {
+            defer(work, "患者ファイル「" + records::recordFileName(work.id, 1) + "」は他で保存中です");
         }
-        for (const Candidate* c : work.recorded)
-            st.deferred[c->inboxName] =
-                "患者ファイル「" + records::recordFileName(work.id, 1) + "」は他で保存中です";
-        work.recorded.clear();
     }
-    if (const Status written = records::writeRecordAppends(plans); !written.ok()) {
-        // The records that reached the disk before the failure are found through the journal by the
-        // next pass; the others are processed again.
+    if (!records::writeRecordAppends(plans).ok()) {
+        // One infant's files (read-only, in use) must not hold back the others: each on its own. The
+        // records that reached the disk before a failure are found through the journal by the next
+        // pass; the others are processed again.
         keepJournal = true;
-        for (InfantWork& work : infants) {
-            for (const Candidate* c : work.recorded)
-                st.deferred[c->inboxName] = written.message();
-            work.recorded.clear();
-        }
-        say("records wait: " + written.message());
+        for (InfantWork* work : writable)
+            if (const Status written = records::writeRecordAppends({&work->plan}); !written.ok())
+                defer(*work, written.message());
     }
     for (InfantWork& work : infants) {
         work.lock->release();

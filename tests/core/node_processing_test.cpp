@@ -229,7 +229,10 @@ INSTANTIATE_TEST_SUITE_P(
                   [](DicomImage& i) {
                       i.set(DCM_SpecificCharacterSet, "ISO_IR 192").set(DCM_PatientName, "Kim^Jiwoo=김^지우");
                   },
-                  nullptr, Outcome::Held, "氏名", {}},
+                  nullptr,
+                  Outcome::Held,
+                  "氏名",
+                  {}},
         ImageCase{"derived copy",
                   [](DicomImage& i) { i.set(DCM_ImageType, "DERIVED\\SECONDARY"); },
                   nullptr,
@@ -428,6 +431,33 @@ TEST(NodeWriteFailure, ImagesWaitUntilTheirRecordCanBeWritten) {
     ASSERT_EQ(later->size(), 1u);
     EXPECT_EQ(later->at(0).outcome, Outcome::Recorded);
     EXPECT_EQ(historyOf(folder.path(), "C").records.size(), 1u);
+}
+
+// One infant's record file that cannot be replaced (read-only) holds back its own images only.
+TEST(NodeWriteFailure, OneInfantsReadOnlyFileDoesNotHoldBackTheOthers) {
+    TempFolder folder;
+    test::copyShippedData(folder.path());
+    saveRecordFor(folder.path(), "RO", "Ueno Sai");
+    fs::permissions(folder.file("RO.pat"),
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    ImageProcessor processor(folder.path());
+    ASSERT_TRUE(processor.open().ok());
+    test::infantImage("RO", "Ueno^Sai").save(folder.file("a.dcm"));
+    test::infantImage("OK", "Sato^Mio").save(folder.file("b.dcm"));
+    ASSERT_TRUE(processor.admitFile(folder.file("a.dcm")).ok());
+    ASSERT_TRUE(processor.admitFile(folder.file("b.dcm")).ok());
+    auto pass = processor.processWaiting();
+    ASSERT_TRUE(pass.ok());
+    ASSERT_EQ(pass->size(), 1u);
+    EXPECT_EQ(pass->at(0).patientId, "OK");
+    EXPECT_EQ(pass->at(0).outcome, Outcome::Recorded);
+    EXPECT_EQ(processor.waitingCount(), 1u);
+    EXPECT_EQ(historyOf(folder.path(), "RO").records.size(), 1u);
+    // Writable again: recorded at the next pass, once.
+    fs::permissions(folder.file("RO.pat"), fs::perms::owner_write, fs::perm_options::add);
+    ASSERT_TRUE(processor.processWaiting().ok());
+    EXPECT_EQ(historyOf(folder.path(), "RO").records.size(), 2u);
+    EXPECT_EQ(historyOf(folder.path(), "OK").records.size(), 1u);
 }
 
 // A held image saved through the report leaves the held list, and a resend of it is a duplicate.
