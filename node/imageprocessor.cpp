@@ -486,6 +486,10 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
             }
             // The wrong-infant check: the name stored for the ID must be one of the image's names.
             const std::string& expected = known ? storedName : newFileName;
+            if (known && expected.empty()) {
+                hold("患者ID「" + id + "」の患者ファイルに氏名がないため、画像の患児か確かめられません");
+                continue;
+            }
             if (!expected.empty()) {
                 if (!dicom::personNameMatches(x.patientNameGroups, expected)) {
                     hold("患者ID「" + id + "」の氏名「" + expected + "」が画像の氏名「" + e.patientName +

@@ -71,8 +71,12 @@ TEST_P(ImageOutcomes, EachImageBecomesWhatItSoundlyCanBe) {
     const ImageCase& c = GetParam();
     TempFolder folder;
     test::copyShippedData(folder.path());
-    if (c.storedName)
-        saveRecordFor(folder.path(), "N-0001", c.storedName);
+    if (c.storedName) {
+        const std::string name = c.storedName;
+        saveRecordFor(folder.path(), "N-0001", name.empty() ? "x" : name);
+        if (name.empty()) // a file whose first line is empty, as an old program may have left it
+            test::writeBytes(folder.file("N-0001.pat"), test::readBytes(folder.file("N-0001.pat")).substr(1));
+    }
     const size_t before = historyOf(folder.path(), "N-0001").records.size();
     DicomImage image = test::infantImage("N-0001", "Yamada^Hanako");
     image.set(DCM_OperatorsName, "Sato^Keiko").set(DCM_StationName, "NICU-1");
@@ -219,6 +223,7 @@ INSTANTIATE_TEST_SUITE_P(
                   Outcome::Held,
                   "氏名",
                   {}},
+        ImageCase{"record file without a name", [](DicomImage&) {}, "", Outcome::Held, "氏名がない", {}},
         ImageCase{"stored name of another infant",
                   [](DicomImage&) {},
                   "鈴木 一郎",
