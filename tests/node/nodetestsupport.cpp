@@ -7,9 +7,21 @@
 #include <dcmtk/dcmdata/dcistrmb.h>
 #include <dcmtk/dcmdata/dcsequen.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
+
+#ifndef _WIN32
+#include <arpa/inet.h>
+#include <csignal>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
 
 #ifndef _WIN32
 #include <sys/wait.h>
@@ -183,5 +195,169 @@ ReadReport readReport(const std::string& fileBytes) {
     r.evidenceInstanceUid = evidence.c_str();
     return r;
 }
+
+#ifndef _WIN32
+namespace {
+
+// A TCP port of the loopback interface that nothing listens on just now.
+std::uint16_t freePort() {
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    socklen_t length = sizeof address;
+    if (s < 0 || ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        throw std::runtime_error("no free port");
+    ::close(s);
+    return ntohs(address.sin_port);
+}
+
+std::string orthancProgram() {
+    return fs::exists("/usr/sbin/Orthanc") ? "/usr/sbin/Orthanc" : "Orthanc";
+}
+
+} // namespace
+
+Orthanc::Orthanc(std::vector<std::string> allowedAeTitles) {
+    dicomPort_ = freePort();
+    httpPort_ = freePort();
+    std::string modalities;
+    int n = 0;
+    for (const auto& ae : allowedAeTitles)
+        modalities += std::string(n++ ? ",\n" : "") + "    \"m" + std::to_string(n) + "\": { \"AET\": \"" +
+                      ae +
+                      "\", \"Host\": \"127.0.0.1\", \"Port\": 104, \"AllowEcho\": true, \"AllowFind\": true, "
+                      "\"AllowGet\": true, \"AllowMove\": false, \"AllowStore\": true }";
+    const std::string storage = (folder_.path() / "storage").string();
+    const std::string config = "{\n"
+                               "  \"Name\": \"TAMSO-TEST\",\n"
+                               "  \"StorageDirectory\": \"" +
+                               storage +
+                               "\",\n"
+                               "  \"IndexDirectory\": \"" +
+                               storage +
+                               "\",\n"
+                               "  \"Plugins\": [],\n"
+                               "  \"HttpPort\": " +
+                               std::to_string(httpPort_) +
+                               ",\n"
+                               "  \"DicomPort\": " +
+                               std::to_string(dicomPort_) +
+                               ",\n"
+                               "  \"DicomAet\": \"ORTHANC\",\n"
+                               "  \"RemoteAccessAllowed\": false,\n"
+                               "  \"AuthenticationEnabled\": false,\n"
+                               "  \"DicomCheckModalityHost\": false,\n"
+                               "  \"DicomAlwaysAllowStore\": false,\n"
+                               "  \"DicomModalities\": {\n" +
+                               modalities +
+                               "\n  },\n"
+                               "  \"SaveJobs\": false,\n"
+                               "  \"HttpThreadsCount\": 4\n"
+                               "}\n";
+    writeBytes(folder_.path() / "orthanc.json", config);
+    start();
+}
+
+Orthanc::~Orthanc() {
+    stop();
+}
+
+void Orthanc::start() {
+    if (pid_ > 0)
+        return;
+    const std::string program = orthancProgram();
+    const std::string config = (folder_.path() / "orthanc.json").string();
+    const std::string log = (folder_.path() / "orthanc.log").string();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        if (out >= 0) {
+            ::dup2(out, 1);
+            ::dup2(out, 2);
+        }
+        ::execlp(program.c_str(), program.c_str(), config.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    if (pid < 0)
+        throw std::runtime_error("cannot start Orthanc");
+    pid_ = pid;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline) {
+        try {
+            get("/system");
+            return;
+        } catch (const std::exception&) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+    stop();
+    throw std::runtime_error("Orthanc (" + program + ") did not answer; its log:\n" + readBytes(log));
+}
+
+void Orthanc::stop() {
+    if (pid_ <= 0)
+        return;
+    // Killed at once, as a PACS that goes down; a clean stop takes Orthanc seconds. What it has
+    // acknowledged is in its storage and index already.
+    ::kill(static_cast<pid_t>(pid_), SIGKILL);
+    int status = 0;
+    ::waitpid(static_cast<pid_t>(pid_), &status, 0);
+    pid_ = 0;
+}
+
+std::string Orthanc::request(const std::string& method, const std::string& path,
+                             const std::string& body) const {
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(httpPort_);
+    if (s < 0 || ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        if (s >= 0)
+            ::close(s);
+        throw std::runtime_error("Orthanc's REST API does not answer");
+    }
+    const std::string head = method + " " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\nContent-Length: " +
+                             std::to_string(body.size()) + "\r\n\r\n";
+    const std::string message = head + body;
+    for (std::size_t sent = 0; sent < message.size();) {
+        const auto n = ::send(s, message.data() + sent, message.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0)
+            break;
+        sent += static_cast<std::size_t>(n);
+    }
+    std::string answer;
+    char buffer[65536];
+    for (ssize_t n; (n = ::recv(s, buffer, sizeof buffer, 0)) > 0;)
+        answer.append(buffer, static_cast<std::size_t>(n));
+    ::close(s);
+    const auto end = answer.find("\r\n\r\n");
+    if (answer.rfind("HTTP/1.", 0) != 0 || answer.size() < 12 || end == std::string::npos)
+        throw std::runtime_error("no HTTP answer from Orthanc");
+    if (answer.substr(9, 3) != "200")
+        throw std::runtime_error(method + " " + path + ": " + answer.substr(0, answer.find("\r\n")) + "\n" +
+                                 answer.substr(end + 4));
+    return answer.substr(end + 4);
+}
+
+std::string Orthanc::get(const std::string& path) const {
+    return request("GET", path, "");
+}
+std::string Orthanc::post(const std::string& path, const std::string& body) const {
+    return request("POST", path, body);
+}
+
+std::vector<std::string> Orthanc::instances() const {
+    const std::string json = get("/instances");
+    std::vector<std::string> ids;
+    const std::regex id("\"([0-9a-f]{8}(-[0-9a-f]{8}){4})\"");
+    for (std::sregex_iterator it(json.begin(), json.end(), id), end; it != end; ++it)
+        ids.push_back((*it)[1]);
+    return ids;
+}
+#endif
 
 } // namespace tamso::test

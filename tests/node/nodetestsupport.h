@@ -3,6 +3,7 @@
 // dicom3tools (dciodvfy) run on it, and an Orthanc PACS started for a test.
 
 #include "node/dosereport.h"
+#include "node/storesender.h"
 #include "testsupport.h"
 
 #include <string>
@@ -51,5 +52,39 @@ struct ReadReport {
     std::string evidenceInstanceUid; // the first instance of the Current Requested Procedure Evidence
 };
 ReadReport readReport(const std::string& fileBytes);
+
+// An Orthanc PACS of the test's own (Debian package orthanc): started on free loopback ports with a
+// configuration written into a folder of its own (no plugins, storage in that folder, AE title
+// "ORTHANC", the given AE titles registered as modalities that may store, query and retrieve), and
+// stopped when the object goes. stop() and start() keep its storage and ports, as a PACS that goes
+// down and comes back. Fails the test (throws) when Orthanc cannot be started.
+class Orthanc {
+public:
+    explicit Orthanc(std::vector<std::string> allowedAeTitles);
+    ~Orthanc();
+    Orthanc(const Orthanc&) = delete;
+    Orthanc& operator=(const Orthanc&) = delete;
+
+    void start(); // waits until its REST API answers
+    void stop();  // at once (SIGKILL), as a PACS that goes down
+    bool running() const { return pid_ > 0; }
+
+    node::Destination destination() const { return {"ORTHANC", "127.0.0.1", dicomPort_}; }
+    // The body of a REST request; throws unless the answer is 200.
+    std::string get(const std::string& path) const;
+    std::string post(const std::string& path, const std::string& body) const;
+    // The Orthanc IDs of every stored instance.
+    std::vector<std::string> instances() const;
+    // The DICOM file of an instance.
+    std::string instanceFile(const std::string& id) const { return get("/instances/" + id + "/file"); }
+
+private:
+    std::string request(const std::string& method, const std::string& path, const std::string& body) const;
+
+    TempFolder folder_;
+    std::uint16_t dicomPort_ = 0;
+    std::uint16_t httpPort_ = 0;
+    long pid_ = 0;
+};
 
 } // namespace tamso::test
