@@ -224,10 +224,9 @@ Orthanc::Orthanc(std::vector<std::string> allowedAeTitles) {
     dicomPort_ = freePort();
     httpPort_ = freePort();
     std::string modalities;
-    int n = 0;
-    for (const auto& ae : allowedAeTitles)
-        modalities += std::string(n++ ? ",\n" : "") + "    \"m" + std::to_string(n) + "\": { \"AET\": \"" +
-                      ae +
+    for (std::size_t n = 0; n < allowedAeTitles.size(); ++n)
+        modalities += std::string(n ? ",\n" : "") + "    \"m" + std::to_string(n) + "\": { \"AET\": \"" +
+                      allowedAeTitles[n] +
                       "\", \"Host\": \"127.0.0.1\", \"Port\": 104, \"AllowEcho\": true, \"AllowFind\": true, "
                       "\"AllowGet\": true, \"AllowMove\": false, \"AllowStore\": true }";
     const std::string storage = (folder_.path() / "storage").string();
