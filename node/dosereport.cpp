@@ -3,6 +3,7 @@
 #include "dicom/dicomtext.h"
 #include "engine/calculationstate.h"
 #include "engine/uncertainty.h"
+#include "node/dicomfilebytes.h"
 #include "textio/fileio.h"
 #include "textio/numberformat.h"
 
@@ -11,7 +12,6 @@
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcdict.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
-#include <dcmtk/dcmdata/dcostrmb.h>
 #include <dcmtk/dcmdata/dcuid.h>
 #include <dcmtk/dcmsr/codes/dcm.h>
 #include <dcmtk/dcmsr/dsrdoc.h>
@@ -35,7 +35,6 @@ namespace {
 // The mapping resource of the DICOM templates and its UID.
 constexpr const char* kDcmr = "DCMR";
 constexpr const char* kDcmrUid = "1.2.840.10008.8.1.1";
-constexpr std::size_t kMaxReportBytes = 4 * 1024 * 1024;
 
 const DSRCodedEntryValue kHasIntent("363703001", "SCT", "Has Intent");
 const DSRCodedEntryValue kDiagnosticIntent("261004008", "SCT", "Diagnostic Intent");
@@ -471,23 +470,6 @@ void writeContent(TreeWriter& w, size_t root, const DoseReportInput& in, const s
                                                 : CODE_DCM_ComputedFromImageAttributes);
 }
 
-Expected<std::string> fileBytes(DcmFileFormat& file) {
-    if (OFCondition c = file.validateMetaInfo(EXS_LittleEndianExplicit); c.bad())
-        return dcmtkError("meta header", c);
-    std::string buffer(kMaxReportBytes, '\0');
-    DcmOutputBufferStream out(buffer.data(), static_cast<offile_off_t>(buffer.size()));
-    file.transferInit();
-    const OFCondition written = file.write(out, EXS_LittleEndianExplicit, EET_ExplicitLength, nullptr);
-    file.transferEnd();
-    if (written.bad())
-        return dcmtkError("write", written);
-    void* data = nullptr;
-    offile_off_t length = 0;
-    out.flushBuffer(data, length);
-    buffer.resize(static_cast<std::size_t>(length));
-    return buffer;
-}
-
 } // namespace
 
 std::string newUuidUid() {
@@ -607,7 +589,7 @@ Expected<DoseReport> buildDoseReport(const DoseReportInput& in) {
     if (!in.institutionName.empty())
         if (OFCondition c = data.putAndInsertString(DCM_InstitutionName, in.institutionName.c_str()); c.bad())
             return dcmtkError("Institution Name", c);
-    auto bytes = fileBytes(file);
+    auto bytes = detail::dicomFileBytes(file);
     if (!bytes.ok())
         return bytes.error();
     report.fileBytes = std::move(*bytes);
