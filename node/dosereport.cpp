@@ -596,6 +596,107 @@ Expected<DoseReport> buildDoseReport(const DoseReportInput& in) {
     return report;
 }
 
+namespace {
+
+std::string headerString(DcmItem& item, const DcmTagKey& key) {
+    OFString value;
+    if (item.findAndGetOFStringArray(key, value).bad())
+        return "";
+    return dicom::trimValue(std::string_view(value.c_str(), value.length()));
+}
+
+std::optional<double> headerNumber(DcmItem& item, std::initializer_list<DcmTagKey> keys) {
+    for (const DcmTagKey& key : keys) {
+        const std::string text = headerString(item, key);
+        double value = 0;
+        const char* first = text.data();
+        if (!text.empty() && *first == '+')
+            ++first;
+        auto [end, ec] = std::from_chars(first, text.data() + text.size(), value);
+        if (!text.empty() && ec == std::errc() && std::isfinite(value) && value > 0)
+            return value;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+Expected<DoseReportInput> reportInputFromImage(const fs::path& imageFile) {
+    if (Status s = prepareDcmtk(); !s.ok())
+        return s.error();
+    DcmFileFormat file;
+#if defined(_WIN32) && defined(WIDE_CHAR_FILE_IO_FUNCTIONS)
+    const OFFilename name(imageFile.wstring().c_str());
+#else
+    const OFFilename name(imageFile.string().c_str());
+#endif
+    if (OFCondition c =
+            file.loadFileUntilTag(name, EXS_Unknown, EGL_noChange, 4096, ERM_autoDetect, DCM_PixelData);
+        c.bad())
+        return Error{"画像（" + textio::fileNameUtf8(imageFile) + "）を読めません: " + c.text()};
+    DcmDataset& d = *file.getDataset();
+    DoseReportInput in;
+    in.patientCharacterSet = headerString(d, DCM_SpecificCharacterSet);
+    in.patientId = headerString(d, DCM_PatientID);
+    in.patientName = headerString(d, DCM_PatientName);
+    in.patientBirthDate = headerString(d, DCM_PatientBirthDate);
+    in.patientSex = headerString(d, DCM_PatientSex);
+    in.studyInstanceUid = headerString(d, DCM_StudyInstanceUID);
+    in.studyDate = headerString(d, DCM_StudyDate);
+    in.studyTime = headerString(d, DCM_StudyTime);
+    in.studyId = headerString(d, DCM_StudyID);
+    in.accessionNumber = headerString(d, DCM_AccessionNumber);
+    in.imageSopClassUid = headerString(d, DCM_SOPClassUID);
+    in.imageSopInstanceUid = headerString(d, DCM_SOPInstanceUID);
+    in.imageSeriesInstanceUid = headerString(d, DCM_SeriesInstanceUID);
+    // The exposure's date and time, from the first attribute pair that has a date.
+    const std::string acquisition = headerString(d, DCM_AcquisitionDateTime);
+    const std::pair<std::string, std::string> moments[] = {
+        {headerString(d, DCM_AcquisitionDate), headerString(d, DCM_AcquisitionTime)},
+        {acquisition.substr(0, 8), acquisition.size() > 8
+                                       ? acquisition.substr(8, acquisition.find_first_of("+-", 8) - 8)
+                                       : std::string()},
+        {headerString(d, DCM_ContentDate), headerString(d, DCM_ContentTime)},
+        {headerString(d, DCM_SeriesDate), headerString(d, DCM_SeriesTime)},
+        {in.studyDate, in.studyTime}};
+    for (const auto& [date, time] : moments)
+        if (!date.empty()) {
+            in.exposureDate = date;
+            in.exposureTime = validTime(time) ? time : "";
+            break;
+        }
+    auto utf8 = [&](const DcmTagKey& key) {
+        auto text = dicom::toUtf8(headerString(d, key), in.patientCharacterSet);
+        return text.ok() ? *text : std::string();
+    };
+    in.operatorName = utf8(DCM_OperatorsName);
+    in.xrayUnit.name = utf8(DCM_StationName);
+    in.xrayUnit.manufacturer = utf8(DCM_Manufacturer);
+    in.xrayUnit.modelName = utf8(DCM_ManufacturerModelName);
+    in.xrayUnit.serialNumber = utf8(DCM_DeviceSerialNumber);
+    in.xrayUnit.uid = headerString(d, DCM_DeviceUID);
+    in.device = in.imageSopClassUid == UID_ComputedRadiographyImageStorage ? AcquisitionDevice::CassetteBased
+                                                                           : AcquisitionDevice::Integrated;
+    in.source = DoseSource::ComputedFromImageAttributes;
+    in.dose.tubeCurrentMa = headerNumber(d, {DCM_XRayTubeCurrentInmA, DCM_XRayTubeCurrent});
+    in.dose.exposureTimeMs = headerNumber(d, {DCM_ExposureTimeInms, DCM_ExposureTime});
+    return in;
+}
+
+std::string reportLabel(const DoseReportInput& in) {
+    std::string name = in.patientName;
+    if (auto utf8 = dicom::toUtf8(in.patientName, in.patientCharacterSet); utf8.ok())
+        name = dicom::personNameForDisplay(*utf8);
+    std::string date = in.exposureDate;
+    if (date.size() == 8)
+        date = date.substr(0, 4) + "/" + date.substr(4, 2) + "/" + date.substr(6, 2);
+    std::string label = dicom::trimValue(in.patientId);
+    for (const std::string& part : {name, date})
+        if (!part.empty())
+            label += " " + part;
+    return label + " " + textio::formatNumber(in.dose.entranceSurfaceDoseMGy, "#0.000") + " mGy";
+}
+
 Expected<std::string> recorderUid(const fs::path& nodeFolder) {
     const fs::path file = nodeFolder / "device-uid.txt";
     for (int attempt = 0; attempt < 2; ++attempt) {

@@ -117,6 +117,18 @@ struct DoseReport {
     std::string studyInstanceUid;
 };
 
+// The report's values that an image header holds: patient (name, ID and study texts raw, with the
+// image's Specific Character Set), study, the image itself, exposure date and time (Acquisition
+// Date/Time, else Acquisition DateTime, Content, Series, Study Date/Time), the technologist
+// (Operators' Name), the X-ray unit (Station Name, Manufacturer, Manufacturer's Model Name, Device
+// Serial Number, Device UID), tube current and exposure time where stated, the kind of unit (CR:
+// cassette-based, else integrated) and the source "Computed From Image Attributes". The dose, body
+// part and this program's part are the caller's. Reads the header only.
+Expected<DoseReportInput> reportInputFromImage(const fs::path& imageFile);
+
+// The label of a report in the outbox's lists: "<ID> <name> <YYYY/MM/DD> <dose> mGy".
+std::string reportLabel(const DoseReportInput& input);
+
 // Builds the report. Fails (message in Japanese) when a value is missing or outside what a
 // report can state: no patient ID, no exposure date, a value not above 0 where one is needed.
 Expected<DoseReport> buildDoseReport(const DoseReportInput& input);

@@ -209,14 +209,14 @@ Expected<std::vector<OutboxEntry>> Outbox::waiting() const {
 }
 
 Expected<std::vector<OutboxEntry>> Outbox::sent(std::size_t limit) const {
+    // Only the latest queued entries are read, so that a long history costs nothing.
+    const std::vector<fs::path> files = entryFiles(folder_ / "sent");
     std::vector<OutboxEntry> entries;
-    for (const fs::path& file : entryFiles(folder_ / "sent"))
-        entries.push_back(readEntry(file));
+    for (auto it = files.rbegin(); it != files.rend() && entries.size() < limit; ++it)
+        entries.push_back(readEntry(*it));
     std::stable_sort(entries.begin(), entries.end(), [](const OutboxEntry& a, const OutboxEntry& b) {
         return a.acknowledged > b.acknowledged;
     });
-    if (entries.size() > limit)
-        entries.resize(limit);
     return entries;
 }
 

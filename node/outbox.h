@@ -86,7 +86,7 @@ public:
 
     // The entries not yet acknowledged, oldest first.
     Expected<std::vector<OutboxEntry>> waiting() const;
-    // The acknowledged entries, the latest acknowledgment first, at most `limit` of them.
+    // The acknowledged entries of the latest `limit` reports queued, the latest acknowledgment first.
     Expected<std::vector<OutboxEntry>> sent(std::size_t limit = 100) const;
     // The report file of an entry.
     fs::path reportPath(const OutboxEntry& entry) const;

@@ -3,10 +3,12 @@
 // set, new UUID-based UIDs, refused input, the values taken from a calculation, the installation's
 // UID and the copy beside the record files.
 
+#include "dicomtestfiles.h"
 #include "engine/calculation.h"
 #include "nodetestsupport.h"
 #include "textio/fileio.h"
 
+#include <dcmtk/dcmdata/dcuid.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -262,6 +264,83 @@ TEST(DoseReport, ValuesOfACalculationAgreeWithItsDose) {
                 1e-12 * d.entranceSurfaceDoseMGy);
     EXPECT_NEAR(d.incidentAirKermaMGy, d.primaryAirKermaMGy * (1 + state->hoodScatterToPrimary), 1e-15);
     EXPECT_EQ(d.entranceSurfaceDoseMGy, state->entranceSurfaceDoseMGy);
+}
+
+TEST(DoseReport, ImageHeaderGivesPatientStudyImageUnitAndMomentOfTheExposure) {
+    test::TempFolder folder;
+    struct Case {
+        const char* name;
+        std::function<void(test::DicomImage&)> change;
+        const char* date;
+        const char* time;
+    };
+    const Case cases[] = {
+        {"acquisition date without time", [](test::DicomImage&) {}, "20240501", ""},
+        {"acquisition date and time", [](test::DicomImage& i) { i.set(DCM_AcquisitionTime, "093000"); },
+         "20240501", "093000"},
+        {"acquisition date-time with offset",
+         [](test::DicomImage& i) {
+             i.remove(DCM_AcquisitionDate).set(DCM_AcquisitionDateTime, "20240502101500.5+0900");
+         },
+         "20240502", "101500.5"},
+        {"content date and time",
+         [](test::DicomImage& i) {
+             i.remove(DCM_AcquisitionDate).set(DCM_ContentDate, "20240503").set(DCM_ContentTime, "1200");
+         },
+         "20240503", "1200"},
+        {"study date only", [](test::DicomImage& i) { i.remove(DCM_AcquisitionDate); }, "20240430", "101500"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::DicomImage image;
+        c.change(image);
+        image.save(folder.file("image.dcm"));
+        auto in = node::reportInputFromImage(folder.file("image.dcm"));
+        ASSERT_TRUE(in.ok()) << in.error().message;
+        EXPECT_EQ(in->exposureDate, c.date);
+        EXPECT_EQ(in->exposureTime, c.time);
+    }
+
+    test::DicomImage image;
+    image.set(DCM_SpecificCharacterSet, "\\ISO 2022 IR 87")
+        .set(DCM_PatientName, "Yamada^Hanako=" + kEscKanji + kYamadaJis + kEscAscii)
+        .set(DCM_OperatorsName, kEscKanji + kHanakoJis + kEscAscii)
+        .set(DCM_StationName, "PORTABLE1")
+        .set(DCM_Manufacturer, "ACME")
+        .set(DCM_XRayTubeCurrent, "200")
+        .set(DCM_ExposureTime, "8");
+    image.save(folder.file("image.dcm"));
+    auto in = node::reportInputFromImage(folder.file("image.dcm"));
+    ASSERT_TRUE(in.ok()) << in.error().message;
+    EXPECT_EQ(in->patientId, "N-0001");
+    EXPECT_EQ(in->patientName, "Yamada^Hanako=" + kEscKanji + kYamadaJis + kEscAscii);
+    EXPECT_EQ(in->patientCharacterSet, "\\ISO 2022 IR 87");
+    EXPECT_EQ(in->operatorName, "花子");
+    EXPECT_EQ(in->xrayUnit.name, "PORTABLE1");
+    EXPECT_EQ(in->xrayUnit.manufacturer, "ACME");
+    EXPECT_EQ(in->imageSopClassUid, UID_DigitalXRayImageStorageForPresentation);
+    EXPECT_FALSE(in->imageSopInstanceUid.empty());
+    EXPECT_FALSE(in->imageSeriesInstanceUid.empty());
+    EXPECT_EQ(in->device, node::AcquisitionDevice::Integrated);
+    EXPECT_EQ(in->dose.tubeCurrentMa, 200);
+    EXPECT_EQ(in->dose.exposureTimeMs, 8);
+
+    // With the dose of the calculation the report of the image is complete and valid.
+    const DoseReportInput sample = test::sampleReportInput();
+    in->dose = sample.dose;
+    in->recorder = sample.recorder;
+    in->softwareVersion = sample.softwareVersion;
+    EXPECT_EQ(node::reportLabel(*in), "N-0001 山田 2024/05/01 0.203 mGy");
+    auto report = node::buildDoseReport(*in);
+    ASSERT_TRUE(report.ok()) << report.error().message;
+    for (const auto& complaint : test::validatorComplaints(folder, report->fileBytes))
+        ADD_FAILURE() << complaint;
+    EXPECT_EQ(test::readReport(report->fileBytes).studyInstanceUid, in->studyInstanceUid);
+
+    image.set(DCM_SOPClassUID, UID_ComputedRadiographyImageStorage).set(DCM_Modality, "CR");
+    image.save(folder.file("image.dcm"));
+    EXPECT_EQ(node::reportInputFromImage(folder.file("image.dcm"))->device,
+              node::AcquisitionDevice::CassetteBased);
 }
 
 TEST(DoseReport, InstallationUidIsMadeOnceAndAStrangeFileRefused) {
