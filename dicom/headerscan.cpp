@@ -8,7 +8,6 @@
 #include <dcmtk/dcmdata/dcvr.h>
 #include <dcmtk/dcmdata/dcxfer.h>
 
-#include <array>
 #include <cctype>
 #include <cstdio>
 #include <fstream>
@@ -91,7 +90,7 @@ private:
     std::ifstream in_;
     std::uint64_t size_ = 0;
     std::uint64_t position_ = 0;
-    std::array<unsigned char, 65536> buffer_{};
+    std::vector<unsigned char> buffer_ = std::vector<unsigned char>(65536);
     std::size_t start_ = 0;
     std::size_t end_ = 0;
 };
