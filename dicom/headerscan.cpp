@@ -222,11 +222,11 @@ public:
             if (syntax.explicitVr) {
                 if (!in_.read(head, 2))
                     return truncated(tag);
-                if (!standardVr(head))
-                    return fail(tag + " の VR '" + printable(head) + "' は DICOM の VR ではありません");
+                // A VR DICOM does not know is read as DCMTK reads it: a value of its own, with a
+                // 4-byte length where the VR is two capital letters, else with a 2-byte length.
                 const char vrName[3] = {static_cast<char>(head[0]), static_cast<char>(head[1]), 0};
-                const DcmVR explicitVr(vrName);
-                vr = explicitVr.getEVR();
+                vr = DcmVR(vrName).getEVR();
+                const DcmVR explicitVr(vr);
                 if (explicitVr.usesExtendedLengthEncoding()) {
                     if (!in_.read(head, 6))
                         return truncated(tag);

@@ -18,8 +18,8 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <exception>
 #include <map>
-#include <new>
 #include <set>
 
 namespace tamso::dicom {
@@ -662,7 +662,9 @@ std::vector<DicomDirEntry> readDicomDirEntries(DcmDataset& data, const fs::path&
 
 } // namespace
 
-HeaderReading readHeader(const fs::path& file) {
+namespace {
+
+HeaderReading readHeaderOnce(const fs::path& file) {
     HeaderReading reading;
     const std::string name = fileLabel(file);
     if (auto ready = detail::prepareDcmtk(); !ready.ok()) {
@@ -686,14 +688,8 @@ HeaderReading readHeader(const fs::path& file) {
         return reading;
     }
     DcmFileFormat dicom;
-    OFCondition loaded;
-    try {
-        loaded = dicom.loadFileUntilTag(dcmtkFileName(file), EXS_Unknown, EGL_noChange, kMaxReadLength,
-                                        ERM_autoDetect, DCM_PixelData);
-    } catch (const std::bad_alloc&) {
-        reading.message = name + " は DICOM ファイルとして読めません（メモリが足りません）。";
-        return reading;
-    }
+    const OFCondition loaded = dicom.loadFileUntilTag(dcmtkFileName(file), EXS_Unknown, EGL_noChange,
+                                                      kMaxReadLength, ERM_autoDetect, DCM_PixelData);
     if (loaded.bad()) {
         reading.message = name + " は DICOM ファイルとして読めません（" + loaded.text() + "）。";
         return reading;
@@ -728,6 +724,18 @@ HeaderReading readHeader(const fs::path& file) {
     reading.kind = FileKind::Radiograph;
     reading.exposure = readExposure(data, sopClass, modality);
     return reading;
+}
+
+} // namespace
+
+HeaderReading readHeader(const fs::path& file) {
+    try {
+        return readHeaderOnce(file);
+    } catch (const std::exception& e) { // memory or the file system giving out: this file only
+        HeaderReading reading;
+        reading.message = fileLabel(file) + " は DICOM ファイルとして読めません（" + e.what() + "）。";
+        return reading;
+    }
 }
 
 Expected<ImageExposure> readImageExposure(const fs::path& file) {

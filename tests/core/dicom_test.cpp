@@ -526,6 +526,8 @@ TEST_F(DicomRead, HostileStructuresAreRefusedBeforeParsing) {
         {"33 nested sequences", meta + start + raw::nestedSequences(33, false),
          "シーケンスの入れ子が 32 段を超えています"},
         {"32 nested sequences", meta + start + raw::nestedSequences(32, false), ""},
+        {"a VR DICOM does not know, read as DCMTK reads it",
+         meta + start + raw::element(0x0009, 0x1010, "??", "ab"), ""},
         {"nested in implicit VR without meta header", implicitStart + implicitNest,
          "シーケンスの入れ子が 32 段を超えています（(0008,1115)）"},
         {"nested UN", meta + start + unNest, "シーケンスの入れ子が 32 段を超えています（(0009,1010)）"},

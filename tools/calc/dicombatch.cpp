@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <ostream>
 
 namespace tamso::calc {
@@ -269,7 +270,15 @@ Expected<std::vector<DicomBatchRow>> runDicomBatch(engine::CalculationState& sta
         out << (c ? "\t" : "") << columns[c];
     out << '\n';
     for (const DicomBatchEntry& entry : *files) {
-        rows.push_back(computeDicomFile(state, entry, options, mapping, workFolder));
+        try {
+            rows.push_back(computeDicomFile(state, entry, options, mapping, workFolder));
+        } catch (const std::exception& e) { // this file only; the batch goes on
+            DicomBatchRow failed;
+            failed.file = entry.label;
+            failed.status = "failed";
+            failed.reason = e.what();
+            rows.push_back(failed);
+        }
         const std::vector<std::string> values = cells(rows.back());
         for (size_t c = 0; c < values.size(); ++c)
             out << (c ? "\t" : "") << lineCell(values[c]);
