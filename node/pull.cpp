@@ -75,10 +75,10 @@ Status connect(DcmSCU& scu, const PullQuery& q) {
 }
 
 Status checkQuery(const PullQuery& q) {
-    if (!isValidAeTitle(q.callingAeTitle))
+    if (!validAeTitle(q.callingAeTitle))
         return Error{"自分の AE タイトル「" + q.callingAeTitle +
                      "」は 1～16 文字の英数字・記号で指定してください。"};
-    if (!isValidAeTitle(q.pacs.aeTitle) || q.pacs.host.empty() || q.pacs.port == 0)
+    if (!validAeTitle(q.pacs.aeTitle) || q.pacs.host.empty() || q.pacs.port == 0)
         return Error{"問い合わせ先の PACS が AET@HOST:PORT の形で指定されていません。"};
     return studyDateRange(q).status();
 }

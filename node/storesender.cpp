@@ -52,7 +52,7 @@ bool operator==(const Destination& a, const Destination& b) {
     return a.aeTitle == b.aeTitle && a.host == b.host && a.port == b.port;
 }
 
-bool isValidAeTitle(std::string_view aeTitle) {
+bool validAeTitle(std::string_view aeTitle) {
     if (aeTitle.empty() || aeTitle.size() > 16)
         return false;
     if (aeTitle.find_first_not_of(' ') == std::string_view::npos)
@@ -73,7 +73,7 @@ Expected<Destination> parseDestination(std::string_view text) {
         return fail("@ がありません");
     Destination d;
     d.aeTitle = std::string(text.substr(0, at));
-    if (!isValidAeTitle(d.aeTitle))
+    if (!validAeTitle(d.aeTitle))
         return fail("AE タイトルは 1～16 文字の英数字・記号です");
     std::string_view rest = text.substr(at + 1);
     std::string_view portText;

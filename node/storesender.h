@@ -32,7 +32,7 @@ std::string destinationText(const Destination& destination);
 
 // A valid AE title of our own or of a peer (1 to 16 characters, no backslash or control character,
 // not only blanks).
-bool isValidAeTitle(std::string_view aeTitle);
+bool validAeTitle(std::string_view aeTitle);
 
 struct NetworkOptions {
     std::string callingAeTitle = "TAMSO";    // our AE title
