@@ -295,6 +295,26 @@ TEST(ShiftJis, RoundTripsJapaneseByteForByte) {
     EXPECT_EQ(utf8ToSjis("腹").value(), "\x95\xa0");
 }
 
+// Characters that code page 932 holds twice (JIS X 0208 and NEC's row 13, or the IBM extensions
+// and NEC's copy of them) are written with the same code on Windows and Linux, the one Windows
+// writes, so a file reads and compares alike wherever it was saved; both codes read back.
+TEST(ShiftJis, CharactersWithTwoCodesAreWrittenAsWindowsWritesThem) {
+    const struct {
+        const char* utf8;
+        std::string written;
+        std::string otherCode;
+    } cases[] = {{"≒", "\x81\xe0", "\x87\x90"},  {"∵", "\x81\xe6", "\x87\x9a"},
+                 {"￢", "\x81\xca", "\xee\xf9"}, {"ⅰ", "\xfa\x40", "\xee\xef"},
+                 {"纊", "\xfa\x5c", "\xed\x40"}, {"∥", "\x81\x61", ""}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(utf8ToSjis(c.utf8).value(), c.written) << c.utf8;
+        EXPECT_EQ(sjisToUtf8(c.written).value(), c.utf8) << c.utf8;
+        if (!c.otherCode.empty()) {
+            EXPECT_EQ(sjisToUtf8(c.otherCode).value(), c.utf8) << c.utf8;
+        }
+    }
+}
+
 TEST(ShiftJis, RefusesWhatItCannotConvert) {
     EXPECT_FALSE(utf8ToSjis("😀").ok());
     EXPECT_FALSE(sjisToUtf8("\x81").ok());
