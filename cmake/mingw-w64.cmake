@@ -22,11 +22,11 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 # ctest runs the Windows programs under Wine's 64-bit loader (Debian wine64, /usr/lib/wine/wine64),
 # quietly and in a Wine prefix of its own inside the build folder (never the user's ~/.wine); the
 # prefix is made by the first program that runs. Mono and Gecko are not wanted, so Wine does not
-# offer to install them, and Wine's menu builder is off, so that nothing lands in the user's desktop
-# menus (an installer's Start-menu entries stay inside the prefix).
+# offer to install them, and Wine's menu builder is off. Wine's home is the build folder, so that
+# its links (Documents, Desktop) and desktop-menu folders stay there, out of the user's home.
 find_program(TAMSO_WINE NAMES wine64 wine PATHS /usr/lib/wine /usr/lib64/wine)
 if(TAMSO_WINE)
     set(TAMSO_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_COMMAND} -E env WINEPREFIX=${TAMSO_WINEPREFIX} WINEDEBUG=-all
-        WINEDLLOVERRIDES=mscoree,mshtml,winemenubuilder.exe=d ${TAMSO_WINE})
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_COMMAND} -E env WINEPREFIX=${TAMSO_WINEPREFIX} HOME=${CMAKE_BINARY_DIR}
+        WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml,winemenubuilder.exe=d ${TAMSO_WINE})
 endif()
