@@ -64,7 +64,55 @@ fs::path temporaryPath(const fs::path& target) {
 }
 
 // What kind of failure a system error code stands for.
-enum class Failure { DiskFull, Denied, ReadOnlyMedium, Missing, NameTooLong, InUse, IsFolder, Io, Other };
+enum class Failure {
+    DiskFull,
+    Denied,
+    ReadOnlyMedium,
+    Missing,
+    NameTooLong,
+    BadName,
+    InUse,
+    IsFolder,
+    Io,
+    Other
+};
+
+// An errno value: the system's code on POSIX, and what the standard library of MinGW reports for
+// file-system failures on Windows too.
+Failure classifyErrno(int code) {
+    switch (code) {
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+        return Failure::DiskFull;
+    case EACCES:
+    case EPERM:
+        return Failure::Denied;
+    case EROFS:
+        return Failure::ReadOnlyMedium;
+    case ENOENT:
+    case ENOTDIR:
+        return Failure::Missing;
+    case ENAMETOOLONG:
+        return Failure::NameTooLong;
+    case EBUSY:
+#ifdef ETXTBSY
+    case ETXTBSY:
+#endif
+        return Failure::InUse;
+    case EISDIR:
+        return Failure::IsFolder;
+    case EIO:
+        return Failure::Io;
+#ifdef _WIN32
+    case EINVAL: // a name with a character Windows does not allow ("?", "*", ...)
+        return Failure::BadName;
+#endif
+    default:
+        return Failure::Other;
+    }
+}
 
 // Platform layer ---------------------------------------------------------------------------------
 #ifdef _WIN32
@@ -85,6 +133,9 @@ Failure classify(int code) {
         return Failure::Missing;
     case ERROR_FILENAME_EXCED_RANGE:
         return Failure::NameTooLong;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+        return Failure::BadName;
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
         return Failure::InUse;
@@ -123,7 +174,9 @@ Target inspectTarget(const fs::path& path) {
     return target;
 }
 
-// The temporary file, open for writing. Others may read it but not delete it while it is open.
+// The temporary file, open for writing until it has its final name. It shares deletion only so
+// that its writer can rename it while it is open: a program clearing leftovers removes only a file
+// that it can open with no sharing at all, which fails while the writer has it open.
 struct TemporaryFile {
     HANDLE handle = INVALID_HANDLE_VALUE;
     fs::path path;
@@ -132,8 +185,8 @@ struct TemporaryFile {
 int createTemporary(const fs::path& target, const Target&, TemporaryFile& temp) {
     for (int attempt = 0; attempt < 8; ++attempt) {
         const fs::path path = temporaryPath(target);
-        HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             if (::GetLastError() == ERROR_FILE_EXISTS)
                 continue;
@@ -175,46 +228,53 @@ void discardTemporary(TemporaryFile& temp) {
 }
 
 int publish(TemporaryFile& temp, const fs::path& target, Durability durability) {
-    // The handle is closed first: a file cannot be renamed over another while it is open for
-    // writing without delete sharing.
-    closeTemporary(temp);
+    // Renamed while still open, so that no other program can take it for a leftover between its
+    // last write and its new name (it shares deletion, which a rename needs).
     const DWORD flags =
         MOVEFILE_REPLACE_EXISTING | (durability == Durability::Synced ? MOVEFILE_WRITE_THROUGH : 0);
-    if (::MoveFileExW(temp.path.c_str(), target.c_str(), flags))
-        return 0;
-    int code = lastError();
-    // A virus scanner or indexer that has just opened the new file makes the replacement fail for
-    // a moment; a target that is in use still fails after the last try.
+    bool moved = ::MoveFileExW(temp.path.c_str(), target.c_str(), flags) != 0;
+    int code = moved ? 0 : lastError();
+    // A virus scanner or indexer that has just opened the target, or another program replacing it
+    // at the same moment, makes the replacement fail for a moment; a target that is in use still
+    // fails after the last try.
     auto inUse = [](int error) {
         return static_cast<DWORD>(error) == ERROR_ACCESS_DENIED ||
                static_cast<DWORD>(error) == ERROR_SHARING_VIOLATION;
     };
-    for (int attempt = 0; attempt < 10 && inUse(code); ++attempt) {
+    for (int attempt = 0; attempt < 10 && !moved && inUse(code); ++attempt) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        if (::MoveFileExW(temp.path.c_str(), target.c_str(), flags))
-            return 0;
-        code = lastError();
+        moved = ::MoveFileExW(temp.path.c_str(), target.c_str(), flags) != 0;
+        code = moved ? 0 : lastError();
     }
-    ::DeleteFileW(temp.path.c_str());
-    return code;
+    if (!moved) {
+        discardTemporary(temp);
+        return code;
+    }
+    closeTemporary(temp);
+    return 0;
 }
 
-// Removes a temporary file whose writer has gone: a live writer keeps it open without delete
-// sharing, so the deletion fails while it writes.
+// Removes a temporary file whose writer has gone: it is opened for deletion with no sharing, which
+// fails while its writer (or anyone) has it open, and goes when that handle is closed. A link is
+// removed as a link; a folder is not opened at all.
 void removeIfAbandoned(const fs::path& path) {
-    ::DeleteFileW(path.c_str());
+    HANDLE handle = ::CreateFileW(path.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle != INVALID_HANDLE_VALUE)
+        ::CloseHandle(handle);
 }
 
 // Gives the temporary file the target's name only where nothing has that name; `existed` tells
 // that something had it (the temporary file is then gone and the target untouched).
 int publishNew(TemporaryFile& temp, const fs::path& target, Durability durability, bool& existed) {
     existed = false;
-    closeTemporary(temp);
     const DWORD flags = durability == Durability::Synced ? MOVEFILE_WRITE_THROUGH : 0;
-    if (::MoveFileExW(temp.path.c_str(), target.c_str(), flags)) // no MOVEFILE_REPLACE_EXISTING
+    if (::MoveFileExW(temp.path.c_str(), target.c_str(), flags)) { // no MOVEFILE_REPLACE_EXISTING
+        closeTemporary(temp);
         return 0;
+    }
     const DWORD code = ::GetLastError();
-    ::DeleteFileW(temp.path.c_str());
+    discardTemporary(temp);
     if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS) {
         existed = true;
         return 0;
@@ -225,32 +285,7 @@ int publishNew(TemporaryFile& temp, const fs::path& target, Durability durabilit
 #else
 
 Failure classify(int code) {
-    switch (code) {
-    case ENOSPC:
-#ifdef EDQUOT
-    case EDQUOT:
-#endif
-        return Failure::DiskFull;
-    case EACCES:
-    case EPERM:
-        return Failure::Denied;
-    case EROFS:
-        return Failure::ReadOnlyMedium;
-    case ENOENT:
-    case ENOTDIR:
-        return Failure::Missing;
-    case ENAMETOOLONG:
-        return Failure::NameTooLong;
-    case EBUSY:
-    case ETXTBSY:
-        return Failure::InUse;
-    case EISDIR:
-        return Failure::IsFolder;
-    case EIO:
-        return Failure::Io;
-    default:
-        return Failure::Other;
-    }
+    return classifyErrno(code);
 }
 
 struct Target {
@@ -512,8 +547,12 @@ Expected<std::string> readRegularFileBytes(const fs::path& path, std::uintmax_t 
 namespace {
 
 // Shift-JIS lead and trail bytes, to step through a line character by character.
-bool isSjisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-bool isSjisTrail(unsigned char c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
+bool isSjisLead(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+bool isSjisTrail(unsigned char c) {
+    return c >= 0x40 && c <= 0xFC && c != 0x7F;
+}
 
 // The UTF-8 of the longest run of whole characters at the start of the line that converts.
 std::string convertibleStart(std::string_view line) {
@@ -703,8 +742,10 @@ size_t maxFileNameLength(const fs::path& folder) {
 #endif
 }
 
-std::string fileErrorReason(int code) {
-    switch (classify(code)) {
+namespace {
+
+std::string reasonOf(Failure failure, int code) {
+    switch (failure) {
     case Failure::DiskFull:
         return "ディスクがいっぱいです";
     case Failure::Denied:
@@ -715,6 +756,8 @@ std::string fileErrorReason(int code) {
         return "フォルダが見つかりません";
     case Failure::NameTooLong:
         return "ファイル名が長すぎます";
+    case Failure::BadName:
+        return "名前に使えない文字があります";
     case Failure::InUse:
         return "ファイルが使用中です";
     case Failure::IsFolder:
@@ -725,6 +768,18 @@ std::string fileErrorReason(int code) {
         break;
     }
     return "システムのエラー番号 " + std::to_string(code);
+}
+
+} // namespace
+
+std::string fileErrorReason(int code) {
+    return reasonOf(classify(code), code);
+}
+
+std::string fileErrorReason(const std::error_code& error) {
+    if (error.category() == std::generic_category())
+        return reasonOf(classifyErrno(error.value()), error.value());
+    return fileErrorReason(error.value());
 }
 
 bool isDiskFull(int code) {

@@ -6,9 +6,10 @@
 //
 // The temporary file of a target is named "." + target name + ".tmp-" + 16 hexadecimal digits
 // (".123.pat.tmp-0123456789abcdef" for "123.pat"). Its writer holds an operating-system lock on it
-// (flock on POSIX; on Windows it is open without delete sharing) until it has been renamed, so a
-// temporary file that can be locked was left by a writer that died (a crash, a kill, a power cut);
-// each replacement of a target removes such leftovers of that target, and only of that target.
+// (flock on POSIX; on Windows it keeps it open, and a leftover is removed only through a handle that
+// shares nothing) until it has been renamed, so a temporary file that can be locked was left by a
+// writer that died (a crash, a kill, a power cut); each replacement of a target removes such
+// leftovers of that target, and only of that target.
 
 #include "textio/expected.h"
 
@@ -18,6 +19,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace tamso::textio {
@@ -97,6 +99,9 @@ std::size_t maxFileNameLength(const fs::path& folder);
 // Why a file operation failed, in words for a message ("ディスクがいっぱいです", ...), from the
 // system's error code: errno on POSIX, a GetLastError() code on Windows.
 std::string fileErrorReason(int systemErrorCode);
+// The same for an error of the standard library (std::filesystem): its system category holds the
+// system's codes, its generic category errno values, which MinGW's library gives on Windows too.
+std::string fileErrorReason(const std::error_code& error);
 // Whether the code says that the disk, or the user's share of it, is full.
 bool isDiskFull(int systemErrorCode);
 
