@@ -8,6 +8,7 @@
 #include "engine/enginedetail.h"
 #include "engine/uncertainty.h"
 #include "textio/numbertext.h"
+#include "textio/quantitytext.h"
 
 #include <memory>
 #include <utility>
@@ -74,16 +75,18 @@ Status runCalculation(CalculationState& state, const ConditionTexts& fields, Res
     state.ffdCm = value(fields.ffdCm, "焦点-受像器間距離（FFD）");
     state.subjectThicknessCm = value(fields.subjectThicknessCm, "被写体厚");
     state.focusSkinDistanceCm = state.ffdCm - state.subjectThicknessCm;
-    state.hoodSkinDistanceCm = state.focusSkinDistanceCm - value(fields.focusHoodDistanceCm, "焦点-フード・カバー間距離");
+    state.hoodSkinDistanceCm =
+        state.focusSkinDistanceCm - value(fields.focusHoodDistanceCm, "焦点-フード・カバー間距離");
     state.fieldLongCm = value(fields.fieldLongCm, "照射野サイズ（長軸方向）");
     state.fieldShortCm = value(fields.fieldShortCm, "照射野サイズ（短軸方向）");
 
     if (outOfRange)
         return stop(std::string(outOfRangeCaption) + "の入力値「" + textio::quotedFieldText(*outOfRange) +
                     "」は大きすぎて計算に使えません。");
-    if (!allFinite({state.targetAngleDeg, state.inherentFilterAlCm, state.addedFilterAlCm, state.addedFilterCuCm,
-                    state.tubeVoltageKv, state.mAs, state.ffdCm, state.subjectThicknessCm,
-                    state.focusSkinDistanceCm, state.hoodSkinDistanceCm, state.fieldLongCm, state.fieldShortCm}))
+    if (!allFinite({state.targetAngleDeg, state.inherentFilterAlCm, state.addedFilterAlCm,
+                    state.addedFilterCuCm, state.tubeVoltageKv, state.mAs, state.ffdCm,
+                    state.subjectThicknessCm, state.focusSkinDistanceCm, state.hoodSkinDistanceCm,
+                    state.fieldLongCm, state.fieldShortCm}))
         return stop("入力された条件に数値として扱えない値があります。");
     // No exposure, no dose: the caregiver estimate that follows a run scales with the mAs as well.
     if (!(state.mAs > 0))
@@ -110,7 +113,7 @@ Status runCalculation(CalculationState& state, const ConditionTexts& fields, Res
         return e;
     scratch->entranceSurfaceDoseUncertaintyMGy = doseUncertainty(*scratch).expandedMGy;
     pending.setResultText(ResultField::EntranceSurfaceDoseUncertaintyMGy,
-                          formatExpandedUncertainty(scratch->entranceSurfaceDoseUncertaintyMGy));
+                          textio::expandedUncertaintyText(scratch->entranceSurfaceDoseUncertaintyMGy));
     if (auto e = writeListing(workFolder, listing); !e.ok())
         return e;
     state = *scratch;

@@ -1,13 +1,14 @@
 #include "records/doseaudit.h"
 
+#include "records/dosehistory.h"
 #include "records/patienthistory.h"
-
 #include "records/patientrecordfile.h"
 #include "textio/codec.h"
 #include "textio/csv.h"
 #include "textio/fileio.h"
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
+#include "textio/quantitytext.h"
 
 #include <algorithm>
 #include <cmath>
@@ -47,26 +48,10 @@ bool readDigits(std::string_view text, size_t& pos, size_t minDigits, size_t max
     return n >= minDigits && (pos >= text.size() || !isDigit(text[pos]));
 }
 
-// The dose of a record: a number, or a text that reads as one (a value that was quoted in the
-// file); nothing when empty, another text, or below 0.
-std::optional<double> doseOf(const ListValue& value) {
-    if (const double* number = std::get_if<double>(&value))
-        return *number >= 0 ? std::optional<double>(*number) : std::nullopt;
-    if (const std::string* text = std::get_if<std::string>(&value))
-        if (const auto number = textio::parseNumber(*text); number && *number >= 0)
-            return number;
-    return std::nullopt;
-}
-
 struct BodyPartSamples {
     std::vector<double> doses;
     std::unordered_set<std::string> infants;
 };
-
-
-std::string doseText(double mGy) {
-    return textio::formatNumber(mGy, "#0.000");
-}
 
 } // namespace
 
@@ -183,7 +168,7 @@ Expected<DoseAudit> auditRecordFolder(const fs::path& folder, const AuditPeriod&
                 continue;
             }
             ++audit.recordsInPeriod;
-            const std::optional<double> dose = doseOf(record.entranceSurfaceDoseMGy);
+            const std::optional<double> dose = storedDoseMGy(record.entranceSurfaceDoseMGy);
             if (!dose) {
                 ++audit.noDose;
                 audit.notes.push_back(
@@ -225,10 +210,14 @@ Expected<DoseAudit> auditRecordFolder(const fs::path& folder, const AuditPeriod&
         row.minimumMGy = s.doses.front();
         row.maximumMGy = s.doses.back();
         row.levelMGy = levels.levelFor(part);
-        if (row.levelMGy && *row.levelMGy > 0)
-            row.medianOverLevel = row.medianMGy / *row.levelMGy;
-        else
+        if (row.levelMGy && *row.levelMGy > 0) {
+            // The median as the table shows it is what is compared.
+            row.comparison = refdata::compareWithLevel(textio::textToNumber(textio::doseText(row.medianMGy)),
+                                                       *row.levelMGy);
+            row.medianOverLevel = row.comparison->ratio;
+        } else {
             row.levelMGy.reset();
+        }
         audit.bodyParts.push_back(std::move(row));
     }
     return audit;
@@ -273,12 +262,12 @@ std::vector<std::string> auditTableHeadings() {
 std::vector<std::vector<std::string>> auditTableCells(const DoseAudit& audit) {
     std::vector<std::vector<std::string>> rows;
     for (const BodyPartAudit& p : audit.bodyParts) {
+        using textio::doseText;
         rows.push_back({p.bodyPart, std::to_string(p.exposures), std::to_string(p.infants),
                         doseText(p.medianMGy), doseText(p.percentile75MGy), doseText(p.minimumMGy),
-                        doseText(p.maximumMGy),
-                        p.levelMGy ? textio::numberToText(*p.levelMGy) : std::string(),
-                        p.medianOverLevel ? textio::formatNumber(*p.medianOverLevel, "#0.00") : std::string(),
-                        p.levelMGy ? (p.medianAboveLevel() ? "超過" : "以下") : std::string()});
+                        doseText(p.maximumMGy), p.comparison ? p.comparison->levelText : std::string(),
+                        p.comparison ? p.comparison->ratioText : std::string(),
+                        p.comparison ? (p.comparison->above ? "超過" : "以下") : std::string()});
     }
     return rows;
 }

@@ -69,8 +69,10 @@ struct BodyPartAudit {
     double minimumMGy = 0;
     double maximumMGy = 0;
     std::optional<double> levelMGy;        // nothing: the body part has no level
-    std::optional<double> medianOverLevel; // with a level
-    bool medianAboveLevel() const { return levelMGy && medianMGy > *levelMGy; }
+    std::optional<double> medianOverLevel; // with a level: the median as shown / the level
+    // With a level: the median as shown (three decimals) against it, and how both are shown.
+    std::optional<refdata::LevelComparison> comparison;
+    bool medianAboveLevel() const { return comparison && comparison->above; }
 };
 
 // Something the audit could not use, listed for the user.
@@ -78,7 +80,7 @@ struct AuditNote {
     enum class Kind {
         UnreadableFile, // a record file that cannot be read in the record layout
         DateUnreadable, // a record whose exam date is in none of the forms above
-        NoDose,         // a record in the period whose dose is empty, a text, or below 0
+        NoDose,         // a record in the period without a dose (see storedDoseMGy, dosehistory.h)
     };
     Kind kind = Kind::UnreadableFile;
     std::string fileName;
@@ -117,8 +119,10 @@ std::string auditPeriodText(const AuditPeriod& period);
 std::vector<std::string> auditSummaryLines(const DoseAudit& audit);
 
 // The audit table as the window shows it and the CSV holds it: the column headings, then one row
-// of cells per body part (doses in mGy with three decimals, the ratio with two; empty cells where
-// the body part has no level).
+// of cells per body part (doses in mGy with three decimals, the level with three or all of its own
+// digits, the ratio with two or as many more as an above-level median needs to show above 1;
+// empty cells where the body part has no level). The verdict compares the median as shown with
+// the level (refdata::compareWithLevel).
 std::vector<std::string> auditTableHeadings();
 std::vector<std::vector<std::string>> auditTableCells(const DoseAudit& audit);
 // The table as CSV text: UTF-8 with byte-order mark, CR LF line ends, cells quoted where needed.

@@ -16,11 +16,11 @@
 namespace tamso::records {
 namespace {
 
+using test::countLines;
+using test::folderEntries;
 using test::RecordingPrompts;
 using test::sampleRecord;
 using test::TempFolder;
-using test::countLines;
-using test::folderEntries;
 
 // The lines of one stored record with this date and dose, in the number write form.
 std::string storedRecord(const std::string& date, const std::string& dose) {
@@ -277,23 +277,26 @@ TEST_F(HistorySave, ReadOnlyContinuationIsNotReplaced) {
 TEST(DoseHistorySums, MatchHandComputedValues) {
     TempFolder folder;
     test::writeSjis(folder.file("D.pat"),
-                    "線量 花子\r\n 5 \r\n" + storedRecord("2024/05/01", " .25 ") +
+                    "線量 花子\r\n 6 \r\n" + storedRecord("2024/05/01", " .25 ") +
                         storedRecord("2024/05/02", " 1.5 ") + storedRecord("2024/05/03", "未計算") +
-                        storedRecord("2024/05/04", "") + storedRecord("2024/05/05", "\"0.052\""));
+                        storedRecord("2024/05/04", "") + storedRecord("2024/05/05", "\"0.052\"") +
+                        storedRecord("2024/05/06", "-100 "));
     auto history = loadDoseHistory(folder.path(), "D");
     ASSERT_TRUE(history.ok()) << history.error().message;
     EXPECT_EQ(history->patientName, "線量 花子");
-    ASSERT_EQ(history->exposureCount(), 5);
-    const double expected[] = {0.25, 1.75, 1.75, 1.75, 1.802};
-    for (int i = 0; i < 5; ++i) {
+    ASSERT_EQ(history->exposureCount(), 6);
+    // A negative dose is no dose, as in the audit: it neither lowers the sum nor goes unflagged.
+    const double expected[] = {0.25, 1.75, 1.75, 1.75, 1.802, 1.802};
+    for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(history->entries[static_cast<size_t>(i)].number, i + 1);
         EXPECT_NEAR(history->entries[static_cast<size_t>(i)].cumulativeMGy, expected[i], 1e-12) << i;
     }
     EXPECT_FALSE(history->entries[2].doseMGy.has_value());
     EXPECT_FALSE(history->entries[3].doseMGy.has_value());
     EXPECT_EQ(history->entries[4].doseMGy, std::optional<double>(0.052));
+    EXPECT_FALSE(history->entries[5].doseMGy.has_value());
     EXPECT_NEAR(history->totalMGy, 1.802, 1e-12);
-    EXPECT_EQ(history->uncountedDoses, 2);
+    EXPECT_EQ(history->uncountedDoses, 3);
     EXPECT_EQ(doseText(history->totalMGy), "1.802");
 
     // Shown as stored and flagged; the cumulative in "#0.000".
@@ -302,13 +305,16 @@ TEST(DoseHistorySums, MatchHandComputedValues) {
     EXPECT_EQ(third[kColumnCumulativeDose], "1.750");
     EXPECT_EQ(third[kColumnNote], kUncountedDoseNote);
     EXPECT_EQ(doseHistoryRow(history->entries[0])[kColumnNote], "");
-    EXPECT_EQ(doseHistoryRow(history->entries[0])[kColumnDose], "0.25");
+    EXPECT_EQ(doseHistoryRow(history->entries[0])[kColumnDose], "0.250"); // three decimals
+    EXPECT_EQ(doseHistoryRow(history->entries[5])[kColumnDose], "-100");
+    EXPECT_EQ(doseHistoryRow(history->entries[5])[kColumnNote], kUncountedDoseNote);
 
     // The report's line: a new exposure adds itself; a stored record counts up to itself.
     const CumulativeDose next = cumulativeWithNewExposure(*history, "0.203");
-    EXPECT_EQ(next.exposureNumber, 6);
+    EXPECT_EQ(next.exposureNumber, 7);
     EXPECT_NEAR(next.cumulativeMGy, 2.005, 1e-12);
-    EXPECT_TRUE(next.lowerBound); // records 3 and 4 have no number
+    EXPECT_TRUE(next.lowerBound); // records 3, 4 and 6 have no dose
+    EXPECT_NEAR(cumulativeWithNewExposure(*history, "-0.5").cumulativeMGy, 1.802, 1e-12);
     const auto second = cumulativeThroughRecord(*history, 2);
     ASSERT_TRUE(second);
     EXPECT_EQ(second->exposureNumber, 2);
@@ -316,7 +322,7 @@ TEST(DoseHistorySums, MatchHandComputedValues) {
     EXPECT_FALSE(second->lowerBound);
     EXPECT_TRUE(cumulativeThroughRecord(*history, 3)->lowerBound);
     EXPECT_FALSE(cumulativeThroughRecord(*history, 0));
-    EXPECT_FALSE(cumulativeThroughRecord(*history, 6));
+    EXPECT_FALSE(cumulativeThroughRecord(*history, 7));
 
     // A new infant: this exposure alone.
     auto none = loadDoseHistory(folder.path(), "NEW");
@@ -398,8 +404,8 @@ TEST(DoseHistoryCsv, StartsWithAByteOrderMarkAndReadsBackCellForCell) {
     ASSERT_EQ(csv.substr(0, 3), "\xEF\xBB\xBF");
     EXPECT_EQ(csv.substr(3, csv.find("\r\n\r\n") + 4 - 3),
               "患者ID,C1\r\n氏名,\"新生, 一郎\"\r\n撮影回数,3\r\n累積入射表面線量(mGy),1.750\r\n"
-              "線量が数値でない記録,1\r\n\r\n");
-    EXPECT_NE(csv.find("\r\n1,2024/05/01,胸部,60,2,100,10 x 12,0.25,0.250,1.5,,,\r\n"), std::string::npos)
+              "線量のない記録,1\r\n\r\n");
+    EXPECT_NE(csv.find("\r\n1,2024/05/01,胸部,60,2,100,10 x 12,0.250,0.250,1.500,,,\r\n"), std::string::npos)
         << csv;
     EXPECT_NE(csv.find(",\"10 x 12, 縦 \"\"大\"\"\","), std::string::npos) << csv;
     EXPECT_EQ(csv.find('\n'), csv.find("\r\n") + 1); // CR LF throughout

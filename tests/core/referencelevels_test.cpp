@@ -147,6 +147,26 @@ TEST(ReferenceLevelComparison, GivesLevelRatioAndWhetherTheDoseIsAbove) {
     EXPECT_FALSE(compareWithReferenceLevel(ReferenceLevelTable{}, "胸部正面", 0.3));
 }
 
+// The figures shown support the verdict: the dose as shown against the level as shown (every
+// digit of it), the ratio with as many decimals as an above-level dose needs to show above 1.
+TEST(ReferenceLevelComparison, FiguresShownSupportTheVerdict) {
+    struct Case {
+        double shownDose, level;
+        const char *levelText, *ratioText;
+        bool above;
+    };
+    const Case cases[] = {{0.203, 0.2, "0.200", "1.02", true},      {0.200, 0.2, "0.200", "1.00", false},
+                          {0.2004, 0.2, "0.200", "1.002", true},    {0.201, 0.2, "0.200", "1.01", true},
+                          {0.200, 0.1999, "0.1999", "1.001", true}, {0.055, 0.0547, "0.0547", "1.01", true},
+                          {0.054, 0.0547, "0.0547", "0.99", false}, {0.1, 0.2, "0.200", "0.50", false}};
+    for (const Case& c : cases) {
+        const LevelComparison comparison = compareWithLevel(c.shownDose, c.level);
+        EXPECT_EQ(comparison.levelText, c.levelText) << c.shownDose << " / " << c.level;
+        EXPECT_EQ(comparison.ratioText, c.ratioText) << c.shownDose << " / " << c.level;
+        EXPECT_EQ(comparison.above, c.above) << c.shownDose << " / " << c.level;
+    }
+}
+
 TEST(OptionalReferenceLevels, MissingFileGivesNoTableAndNoWarning) {
     TempFolder dir;
     const OptionalReferenceLevels loaded = loadReferenceLevels(dir.path());
