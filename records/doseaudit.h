@@ -5,14 +5,17 @@
 //
 // The audit reads every patient record file of the working folder ("<ID>.pat" and the
 // continuation files "<ID>.~k.pat"), takes the records whose exam date lies in the chosen period,
-// and groups their doses by body part. Nothing is left out silently: record files that cannot be
-// read, records whose date cannot be read and records without a dose are listed in the notes.
+// and groups their doses by body part. An infant's files are taken by the rule the dose history
+// and the save follow (recordFileProblems). Nothing is left out silently: record files that cannot
+// be read (folders and pipes of such a name too), files that rule leaves out, records whose date
+// cannot be read and records without a dose are listed in the notes.
 //
 // Percentiles are type 7 of Hyndman and Fan (the default of R and numpy, and what spreadsheets'
 // PERCENTILE and QUARTILE give): for the n sorted doses x[0..n-1] and p in [0, 1], h = (n - 1) p,
 // and the percentile is x[floor h] + (h - floor h) (x[floor h + 1] - x[floor h]). The median is
 // p = 0.5: the middle dose, or the mean of the two middle doses.
 
+#include "records/patienthistory.h"
 #include "refdata/referencelevels.h"
 #include "textio/expected.h"
 
@@ -78,7 +81,9 @@ struct BodyPartAudit {
 // Something the audit could not use, listed for the user.
 struct AuditNote {
     enum class Kind {
-        UnreadableFile, // a record file that cannot be read in the record layout
+        UnreadableFile, // a record file that cannot be read in the record layout (or is no file)
+        LeftOutFile,    // a continuation file without its first or preceding file, or another
+                        // infant's (recordFileProblems, patienthistory.h)
         DateUnreadable, // a record whose exam date is in none of the forms above
         NoDose,         // a record in the period without a dose (see storedDoseMGy, dosehistory.h)
     };
@@ -94,6 +99,7 @@ struct DoseAudit {
     std::vector<AuditNote> notes; // by file name, then record
     int recordFiles = 0;          // record files found, unreadable ones included
     int unreadableFiles = 0;
+    int leftOutFiles = 0;    // readable, but left out by the rule of an infant's files
     int records = 0;         // records read
     int recordsInPeriod = 0; // records taken into the period (with or without a dose)
     int exposures = 0;       // records counted in the statistics

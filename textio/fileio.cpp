@@ -37,6 +37,14 @@ std::string quoted(const fs::path& path) {
     return "「" + fileNameUtf8(path) + "」";
 }
 
+Error notRegular(const fs::path& path) {
+    return Error{quoted(path) +
+                 "は通常のファイルではありません（デバイスや名前付きパイプなどは読み込みません）。"};
+}
+
+// How a bounded read of a regular file ended.
+enum class ReadOutcome { Read, CannotOpen, NotRegular, Failed };
+
 WriteFaultForTesting& writeFault() {
     static WriteFaultForTesting fault;
     return fault;
@@ -222,7 +230,55 @@ int publishNew(TemporaryFile& temp, const fs::path& target, Durability durabilit
     return static_cast<int>(code);
 }
 
+// Reads at most maxBytes + 1 bytes of a regular file. Names of devices cannot be record or
+// reference files on Windows (the program refuses them as IDs), so a file stream serves.
+ReadOutcome readBounded(const fs::path& path, std::uintmax_t maxBytes, std::string& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open())
+        return ReadOutcome::CannotOpen;
+    char buffer[65536];
+    while (in && bytes.size() <= maxBytes) {
+        in.read(buffer, sizeof buffer);
+        bytes.append(buffer, static_cast<size_t>(in.gcount()));
+    }
+    return in.bad() ? ReadOutcome::Failed : ReadOutcome::Read;
+}
+
 #else
+
+// Reads at most maxBytes + 1 bytes of a regular file. Opened without waiting (a named pipe put in
+// its place opens at once instead of waiting for a writer) and refused unless what was opened is a
+// regular file.
+ReadOutcome readBounded(const fs::path& path, std::uintmax_t maxBytes, std::string& bytes) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return ReadOutcome::CannotOpen;
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        ::close(fd);
+        return ReadOutcome::NotRegular;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    if (opened.st_size > 0 && static_cast<std::uintmax_t>(opened.st_size) <= maxBytes)
+        bytes.reserve(static_cast<size_t>(opened.st_size));
+    char buffer[65536];
+    while (bytes.size() <= maxBytes) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            ::close(fd);
+            return ReadOutcome::Failed;
+        }
+        if (got == 0)
+            break;
+        bytes.append(buffer, static_cast<size_t>(got));
+    }
+    ::close(fd);
+    return ReadOutcome::Read;
+}
 
 Failure classify(int code) {
     switch (code) {
@@ -485,24 +541,25 @@ Expected<std::string> readRegularFileBytes(const fs::path& path, std::uintmax_t 
     if (status.type() == fs::file_type::directory)
         return Error{quoted(path) + "はファイルではありません。"};
     if (status.type() != fs::file_type::regular)
-        return Error{quoted(path) +
-                     "は通常のファイルではありません（デバイスや名前付きパイプなどは読み込みません）。"};
+        return notRegular(path);
     const std::uintmax_t size = fs::file_size(path, ec);
     if (!ec && size > maxBytes)
         return Error{"ファイル" + quoted(path) + "が大きすぎます（" + std::to_string(size) +
                      " バイト。このファイルは " + std::to_string(maxBytes) + " バイトまでです）。"};
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open())
-        return Error{"ファイル" + quoted(path) + "を開けません。"};
-    // Read with a bound as well: the file may have grown since, or report no size at all.
+    // Opened and checked again as opened: what the name stands for may have been replaced since
+    // (by a named pipe, a link to a device), and nothing may wait for a writer or read without end.
     std::string bytes;
-    char buffer[65536];
-    while (in && bytes.size() <= maxBytes) {
-        in.read(buffer, sizeof buffer);
-        bytes.append(buffer, static_cast<size_t>(in.gcount()));
-    }
-    if (in.bad())
+    switch (readBounded(path, maxBytes, bytes)) {
+    case ReadOutcome::Read:
+        break;
+    case ReadOutcome::CannotOpen:
+        return Error{"ファイル" + quoted(path) + "を開けません。"};
+    case ReadOutcome::NotRegular:
+        return notRegular(path);
+    case ReadOutcome::Failed:
         return Error{"ファイル" + quoted(path) + "を読み込めません。"};
+    }
+    // The bound holds also for a file that grew since its size was taken, or tells none.
     if (bytes.size() > maxBytes)
         return Error{"ファイル" + quoted(path) + "が大きすぎます（このファイルは " +
                      std::to_string(maxBytes) + " バイトまでです）。"};
@@ -512,8 +569,12 @@ Expected<std::string> readRegularFileBytes(const fs::path& path, std::uintmax_t 
 namespace {
 
 // Shift-JIS lead and trail bytes, to step through a line character by character.
-bool isSjisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-bool isSjisTrail(unsigned char c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
+bool isSjisLead(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+bool isSjisTrail(unsigned char c) {
+    return c >= 0x40 && c <= 0xFC && c != 0x7F;
+}
 
 // The UTF-8 of the longest run of whole characters at the start of the line that converts.
 std::string convertibleStart(std::string_view line) {

@@ -58,7 +58,7 @@ TEST_F(AuditCommand, PrintsTheTableOfThePeriodWithItsNotes) {
     EXPECT_EQ(lines[4],
               "胸部正面       4       3         0.250                   0.325       0.100       0.400"
               "             0.200               1.25  超過");
-    EXPECT_NE(run.out.find("記録ファイル 6 件（読めないもの 2 件）、記録 14 件、期間内 12 件\n"),
+    EXPECT_NE(run.out.find("記録ファイル 7 件（読めないもの 3 件）、記録 14 件、期間内 12 件\n"),
               std::string::npos);
     EXPECT_NE(run.out.find("  撮影日が読めない記録: B002.pat の 5 件目"), std::string::npos);
     EXPECT_NE(run.out.find("  読めない記録ファイル: "), std::string::npos);

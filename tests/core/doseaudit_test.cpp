@@ -159,8 +159,8 @@ TEST(DoseAuditFolder, StatisticsOfAPeriodMatchTheHandValues) {
     EXPECT_DOUBLE_EQ(*head.medianOverLevel, 0.6);
     EXPECT_FALSE(head.medianAboveLevel());
 
-    EXPECT_EQ(audit->recordFiles, 6); // A001, A001.~2, B002, C003, Y998, Z999
-    EXPECT_EQ(audit->unreadableFiles, 2);
+    EXPECT_EQ(audit->recordFiles, 7); // A001, A001.~2, B002, C003, Y998, Z999, folder.pat
+    EXPECT_EQ(audit->unreadableFiles, 3);
     EXPECT_EQ(audit->records, 14);
     EXPECT_EQ(audit->recordsInPeriod, 12);
     EXPECT_EQ(audit->exposures, 10);
@@ -169,7 +169,7 @@ TEST(DoseAuditFolder, StatisticsOfAPeriodMatchTheHandValues) {
     EXPECT_EQ(audit->noDose, 2);
     EXPECT_EQ(auditSummaryLines(*audit),
               (std::vector<std::string>{
-                  "記録ファイル 6 件（読めないもの 2 件）、記録 14 件、期間内 12 件",
+                  "記録ファイル 7 件（読めないもの 3 件）、記録 14 件、期間内 12 件",
                   "集計した撮影 10 件（患児 3 人）、撮影日が読めない記録 1 件、線量のない記録 2 件"}));
     EXPECT_EQ(auditPeriodText(year2026), "2026/01/01 ～ 2026/12/31");
     EXPECT_EQ(auditPeriodText(AuditPeriod{std::nullopt, parseExamDate("2026-1-2")}), " ～ 2026/01/02");
@@ -186,7 +186,7 @@ TEST(DoseAuditFolder, ListsUnreadableFilesUndatedRecordsAndRecordsWithoutDose) {
     std::vector<std::string> texts;
     for (const AuditNote& note : audit->notes)
         texts.push_back(auditNoteText(note));
-    ASSERT_EQ(texts.size(), 5u) << ::testing::PrintToString(texts);
+    ASSERT_EQ(texts.size(), 6u) << ::testing::PrintToString(texts);
     EXPECT_EQ(texts[0], "線量のない記録: B002.pat の 4 件目（入射表面線量「未計算」）。集計から除きました");
     EXPECT_EQ(texts[1], "撮影日が読めない記録: B002.pat の 5 "
                         "件目（撮影日「令和8年2月7日」）。期間に入るか判らないため集計から除きました");
@@ -197,6 +197,7 @@ TEST(DoseAuditFolder, ListsUnreadableFilesUndatedRecordsAndRecordsWithoutDose) {
     EXPECT_EQ(audit->notes[4].fileName, "Z999.pat");
     EXPECT_NE(texts[4].find("「Z999.pat」"), std::string::npos) << texts[4];
     EXPECT_NE(texts[4].find("整数ではありません"), std::string::npos) << texts[4];
+    EXPECT_EQ(texts[5], "読めない記録ファイル: 「folder.pat」はファイルではありません。");
 }
 
 TEST(DoseAuditFolder, WithoutAPeriodUndatedRecordsAreCountedAndStillListed) {

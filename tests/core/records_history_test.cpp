@@ -2,6 +2,7 @@
 // lock of the first file over all of them, unreadable or missing files, the cumulative dose and the
 // CSV export.
 
+#include "records/doseaudit.h"
 #include "records/dosehistory.h"
 #include "records/patienthistory.h"
 #include "records/patientrecordsave.h"
@@ -12,6 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace tamso::records {
 namespace {
@@ -238,6 +243,109 @@ TEST_F(HistorySave, MissingFirstFileOrMissingContinuationStopsTheSave) {
     EXPECT_EQ(test::readBytes(folder.file("U.~3.pat")), third);
     EXPECT_FALSE(loadPatientHistory(folder.path(), "U").ok());
 }
+
+// One rule for the dose history, the save and the audit: a continuation file without its first
+// or preceding file, after a file that cannot be used, of another infant, or something that is no
+// file under a record file's name is left out and named with the reason. The history and the save
+// refuse (nothing is written), the audit lists the file and counts none of its records.
+TEST(InfantFiles, OneRuleForHistorySaveAndAudit) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> files; // name, content ("" = a folder)
+        std::string leftOut;                                    // the file left out
+        std::string reason;                                     // part of the reason given
+        int usableRecords;                                      // records the audit still counts
+    };
+    const std::string full = fileOfRecords("名", 1, 20);
+    const Case cases[] = {
+        {"continuation without its first file",
+         {{"K.~2.pat", fileOfRecords("名", 21, 2)}},
+         "K.~2.pat",
+         "「K.pat」がない",
+         0},
+        {"~3 without ~2",
+         {{"K.pat", full}, {"K.~3.pat", fileOfRecords("名", 41, 2)}},
+         "K.~3.pat",
+         "「K.~2.pat」がありません",
+         20},
+        {"continuation of another infant",
+         {{"K.pat", full}, {"K.~2.pat", fileOfRecords("別人", 21, 1)}},
+         "K.~2.pat",
+         "氏名「別人」",
+         20},
+        {"continuation after an unreadable file",
+         {{"K.pat", "名\r\nabc\r\n"}, {"K.~2.pat", fileOfRecords("名", 21, 1)}},
+         "K.~2.pat",
+         "「K.pat」が使えないため",
+         0},
+        {"a folder of a continuation's name",
+         {{"K.pat", full}, {"K.~2.pat", ""}},
+         "K.~2.pat",
+         "はファイルではありません",
+         20},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder folder;
+        for (const auto& [name, content] : c.files) {
+            if (content.empty())
+                fs::create_directory(folder.file(name));
+            else
+                test::writeSjis(folder.file(name), content);
+        }
+        const std::vector<std::string> before = folderEntries(folder.path());
+        auto history = loadDoseHistory(folder.path(), "K");
+        ASSERT_FALSE(history.ok());
+        EXPECT_NE(history.error().message.find(c.reason), std::string::npos) << history.error().message;
+        EXPECT_NE(history.error().message.find(c.leftOut), std::string::npos) << history.error().message;
+
+        RecordingPrompts prompts;
+        PatientRecordState state;
+        EXPECT_FALSE(savePatientRecord(folder.path(), "K", "名", sampleRecord("x"), prompts, state));
+        ASSERT_EQ(prompts.warnings.size(), 1u);
+        EXPECT_NE(prompts.warnings[0].find(c.reason), std::string::npos) << prompts.warnings[0];
+        std::vector<std::string> after = folderEntries(folder.path());
+        after.erase(std::remove(after.begin(), after.end(), "K.pat.lock"), after.end());
+        EXPECT_EQ(after, before);
+
+        auto audit = auditRecordFolder(folder.path(), AuditPeriod{}, refdata::ReferenceLevelTable{});
+        ASSERT_TRUE(audit.ok());
+        EXPECT_EQ(audit->exposures, c.usableRecords);
+        const auto note = std::find_if(audit->notes.begin(), audit->notes.end(),
+                                       [&](const AuditNote& n) { return n.fileName == c.leftOut; });
+        ASSERT_NE(note, audit->notes.end());
+        EXPECT_NE(auditNoteText(*note).find(c.reason), std::string::npos) << auditNoteText(*note);
+    }
+}
+
+#ifndef _WIN32
+// A named pipe or a link to a device under a record file's name is refused at once by every reader:
+// nothing waits for a writer (also not a save holding the infant's lock) or reads without end.
+TEST(InfantFiles, PipesAndDevicesAreRefusedWithoutWaiting) {
+    for (const bool pipe : {true, false}) {
+        SCOPED_TRACE(pipe ? "named pipe" : "link to /dev/zero");
+        TempFolder folder;
+        if (pipe)
+            ASSERT_EQ(::mkfifo(folder.file("X.pat").c_str(), 0600), 0);
+        else
+            fs::create_symlink("/dev/zero", folder.file("X.pat"));
+        auto history = loadDoseHistory(folder.path(), "X");
+        ASSERT_FALSE(history.ok());
+        EXPECT_NE(history.error().message.find("通常のファイルではありません"), std::string::npos)
+            << history.error().message;
+        EXPECT_FALSE(readPatientName(folder.file("X.pat")));
+        RecordingPrompts prompts;
+        PatientRecordState state;
+        EXPECT_FALSE(savePatientRecord(folder.path(), "X", "名", sampleRecord("x"), prompts, state));
+        ASSERT_EQ(prompts.warnings.size(), 1u);
+        EXPECT_NE(prompts.warnings[0].find("通常のファイルではありません"), std::string::npos);
+        auto audit = auditRecordFolder(folder.path(), AuditPeriod{}, refdata::ReferenceLevelTable{});
+        ASSERT_TRUE(audit.ok());
+        ASSERT_EQ(audit->notes.size(), 1u);
+        EXPECT_EQ(audit->notes[0].kind, AuditNote::Kind::UnreadableFile);
+    }
+}
+#endif
 
 // The first file's lock guards the continuation: while another saver holds "V.pat.lock", a save
 // that would write "V.~2.pat" waits and gives up, and no lock of the continuation is ever made.
