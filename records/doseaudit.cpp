@@ -313,7 +313,7 @@ std::string doseAuditCsv(const DoseAudit& audit) {
 }
 
 Status writeDoseAuditCsv(const fs::path& file, const DoseAudit& audit) {
-    return textio::writeFileAtomic(file, doseAuditCsv(audit));
+    return textio::writeExportFile(file, doseAuditCsv(audit));
 }
 
 } // namespace tamso::records

@@ -133,7 +133,8 @@ std::vector<std::string> auditTableHeadings();
 std::vector<std::vector<std::string>> auditTableCells(const DoseAudit& audit);
 // The table as CSV text: UTF-8 with byte-order mark, CR LF line ends, cells quoted where needed.
 std::string doseAuditCsv(const DoseAudit& audit);
-// Writes doseAuditCsv to the file, replacing it atomically.
+// Writes doseAuditCsv to the file as an export (textio::writeExportFile): replaced atomically, and
+// never a folder, device, pipe or a working-folder file.
 Status writeDoseAuditCsv(const fs::path& file, const DoseAudit& audit);
 
 } // namespace tamso::records

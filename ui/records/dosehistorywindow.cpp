@@ -208,7 +208,7 @@ Status DoseHistoryWindow::savePdf(const QString& fileName) const {
             return printed;
     }
     const QByteArray& pdf = buffer.data();
-    return textio::writeFileAtomic(std::filesystem::u8path(utf8(fileName)),
+    return textio::writeExportFile(std::filesystem::u8path(utf8(fileName)),
                                    std::string_view(pdf.constData(), static_cast<size_t>(pdf.size())));
 }
 
