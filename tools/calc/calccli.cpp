@@ -61,7 +61,7 @@ Results, with the value exactly as the screen shows it:
   hvl1_mm_al, quarter_value_mm_al, effective_energy_kev, quality_index, exposure_at_1m_ckg,
   exposure_with_scatter_ckg, dose_conversion_factor, backscatter_factor,
   entrance_surface_dose_mgy, entrance_surface_dose_u_mgy (its expanded uncertainty, k = 2, in
-  mGy), caregiver_usv_1, caregiver_usv_2, caregiver_usv_3
+  mGy, with two significant figures), caregiver_usv_1, caregiver_usv_2, caregiver_usv_3
 
 CSV batch: the first row names the columns like the options without dashes (kv, mas, ffd,
 thickness, focus-hood, field, angle, inherent-al, added-al, added-cu, measured-ckg); missing
@@ -87,8 +87,14 @@ Dose history: --history ID reads every record file of the patient ID in the work
 and its continuation files ID.~2.pat, ID.~3.pat, ... of 20 records each) and prints each exposure
 (number, date, body part, kV, mAs, FFD, field, entrance surface dose, cumulative dose, caregiver
 doses) with the number of exposures and the cumulative entrance surface dose. A dose that is not a
-number (such as 未計算) is shown as stored and counts as 0 in the sum. --csv-out FILE also writes
-the history as CSV (UTF-8 with a byte-order mark, for spreadsheets). No reference file is needed.
+number (such as 未計算) or is negative is shown as stored, counts as 0 in the sum and is flagged.
+--csv-out FILE also writes the history as CSV (UTF-8 with a byte-order mark, for spreadsheets). No
+reference file is needed.
+
+--csv-out writes only a regular file or a new name: a folder, pipe, device, a link that leads
+nowhere and the working folder's own files by name (Atten2.dat, *.pat, ...) are refused before
+anything is read. CSV cells that a spreadsheet would run as a formula (=, +, -, @ first) get a
+leading apostrophe; plain numbers stay as they are.
 
 Exit status: 0 when every exposure was computed; 2 on an error (message on standard error),
 including a batch in which any row or radiograph failed, and for --history an ID without a

@@ -147,7 +147,8 @@ Status DoseHistoryWindow::showHistory(const std::filesystem::path& folder, const
                           .arg(model_->exposureCount())
                           .arg(model_->cumulativeDoseText());
     if (model_->uncountedDoses() > 0)
-        summary += QCoreApplication::translate("DoseHistoryWindow", " 以上（線量が数値でない記録 %1 件）").arg(model_->uncountedDoses());
+        summary += QCoreApplication::translate("DoseHistoryWindow", " 以上（線量のない記録 %1 件）")
+                       .arg(model_->uncountedDoses());
     summary_->setText(summary);
     setWindowTitle(QCoreApplication::translate("DoseHistoryWindow", "TAMSO Ⅱ 線量履歴 - ") + model_->patientId());
     scroll_->verticalScrollBar()->setValue(0);
