@@ -9,7 +9,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <mutex>
 #include <random>
+#include <set>
 #include <sstream>
 #include <system_error>
 #include <vector>
@@ -324,8 +326,11 @@ Target inspectTarget(const fs::path& path) {
     target.folder = S_ISDIR(target.status.st_mode);
     // No write permission for anyone (as "chmod a-w" leaves it), or none for this user: the file is
     // not ours to replace. The mode bits count even for the superuser, whom access() lets write.
-    target.readOnly = !target.folder && ((target.status.st_mode & 0222) == 0 ||
-                                         (::access(path.c_str(), W_OK) != 0 && errno == EACCES));
+    // A file of this user with its owner's write bit is writable: no need to ask.
+    const bool ownWritable = target.status.st_uid == ::geteuid() && (target.status.st_mode & 0200) != 0;
+    target.readOnly =
+        !target.folder && ((target.status.st_mode & 0222) == 0 ||
+                           (!ownWritable && ::access(path.c_str(), W_OK) != 0 && errno == EACCES));
     return target;
 }
 
@@ -364,10 +369,14 @@ int createTemporary(const fs::path& target, const Target& existing, TemporaryFil
             continue;
         }
         if (existing.exists) {
-            // The new file keeps the old one's owner (where the system allows) and permissions.
-            if (::fchown(fd, existing.status.st_uid, existing.status.st_gid) != 0)
-                (void)::fchown(fd, static_cast<uid_t>(-1), existing.status.st_gid);
-            (void)::fchmod(fd, existing.status.st_mode & 07777);
+            // The new file keeps the old one's owner (where the system allows) and permissions;
+            // only what differs is changed (most replacements are of the user's own files).
+            if (status.st_uid != existing.status.st_uid || status.st_gid != existing.status.st_gid) {
+                if (::fchown(fd, existing.status.st_uid, existing.status.st_gid) != 0)
+                    (void)::fchown(fd, static_cast<uid_t>(-1), existing.status.st_gid);
+            }
+            if ((status.st_mode & 07777) != (existing.status.st_mode & 07777))
+                (void)::fchmod(fd, existing.status.st_mode & 07777);
         }
         temp.fd = fd;
         temp.path = path;
@@ -641,11 +650,23 @@ Expected<std::string> readTextFile(const fs::path& path) {
 
 namespace {
 
+// Whether this process has already removed the leftovers of a scratch file (Durability::Unsynced):
+// such a file is rewritten by every calculation, and its leftovers, of a program killed while
+// writing it, need to be looked for only once per process, not in a listing of the whole folder
+// each time.
+bool firstScratchReplacement(const fs::path& target) {
+    static std::mutex guard;
+    static std::set<fs::path> swept;
+    std::lock_guard<std::mutex> lock(guard);
+    return swept.insert(target).second;
+}
+
 // Removes the target's leftover temporary files, then writes the bytes to a new temporary file
 // of the target (on the disk when `durability` asks for it), ready to be published.
 Status writeTemporary(const fs::path& path, const Target& target, std::string_view bytes,
                       Durability durability, TemporaryFile& temp) {
-    removeLeftoverTemporaries(path);
+    if (durability == Durability::Synced || firstScratchReplacement(path))
+        removeLeftoverTemporaries(path);
     if (const int code = createTemporary(path, target, temp)) {
         const Failure failure = classify(code);
         return Error{writeFailure(path, failure == Failure::Denied

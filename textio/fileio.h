@@ -8,7 +8,9 @@
 // (".123.pat.tmp-0123456789abcdef" for "123.pat"). Its writer holds an operating-system lock on it
 // (flock on POSIX; on Windows it is open without delete sharing) until it has been renamed, so a
 // temporary file that can be locked was left by a writer that died (a crash, a kill, a power cut);
-// each replacement of a target removes such leftovers of that target, and only of that target.
+// each replacement of a target removes such leftovers of that target, and only of that target (a
+// scratch file written with Durability::Unsynced, which every calculation rewrites: its first
+// replacement in each program).
 
 #include "textio/expected.h"
 
