@@ -46,9 +46,13 @@ std::string expandedUncertaintyText(double expandedMGy) {
     return twoFigures + std::string(static_cast<size_t>(-decimals), '0');
 }
 
-std::string doseWithUncertaintyText(double doseMGy, double expandedMGy) {
+std::string doseBesideUncertaintyText(double doseMGy, double expandedMGy) {
     const int decimals = expandedMGy > 0 ? std::max(3, decimalsForTwoFigures(expandedMGy)) : 3;
-    return formatNumber(doseMGy, fixedMask(decimals)) + " ± " + expandedUncertaintyText(expandedMGy) +
+    return formatNumber(doseMGy, fixedMask(decimals));
+}
+
+std::string doseWithUncertaintyText(double doseMGy, double expandedMGy) {
+    return doseBesideUncertaintyText(doseMGy, expandedMGy) + " ± " + expandedUncertaintyText(expandedMGy) +
            " mGy (k=2)";
 }
 

@@ -22,6 +22,8 @@ std::string levelText(double mGy);
 // "0.000" for zero (or anything not above zero).
 std::string expandedUncertaintyText(double expandedMGy);
 std::string doseWithUncertaintyText(double doseMGy, double expandedMGy);
+// The dose alone as it stands beside its uncertainty ("0.0412" beside "0.0087").
+std::string doseBesideUncertaintyText(double doseMGy, double expandedMGy);
 // The ratio of a dose to its level; `above` is whether the dose as shown is above the level as
 // shown, which the text then shows as more than 1 (and otherwise at most 1, as the ratio is).
 std::string ratioText(double ratio, bool above);

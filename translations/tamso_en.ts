@@ -257,6 +257,20 @@
         <source>参考レベル </source>
         <translation>Reference level </translation>
     </message>
+    <message>
+        <source>…ほか %1 件</source>
+        <translation>… and %1 more</translation>
+    </message>
+    <message>
+        <source>次の項目は開きませんでした。
+</source>
+        <translation>These records were not opened:
+</translation>
+    </message>
+    <message>
+        <source>照射野サイズ</source>
+        <translation>Field size</translation>
+    </message>
 </context>
 <context>
     <name>DoseAuditWindow</name>

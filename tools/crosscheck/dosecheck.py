@@ -69,8 +69,8 @@ SMALL_AXES = {
 
 # Single conditions at the edges of the model, appended to every grid: soft beams without
 # inherent filtration, hard beams that no 30 mm of aluminium halves, fractional voltages, odd
-# target angles, the caregiver table's clamps and keys, fields cut by the rings, distances that
-# make the hood-skin distance negative, and inputs the program refuses.
+# target angles, the caregiver table's clamps and keys, fields cut by the rings, the closest skin
+# and hood the geometry allows and the first distances beyond, and inputs the program refuses.
 EDGE_CONDITIONS = [
     {"kv": 5.0, "inherent-al": 0.0, "angle": 90.0, "mas": 0.0},  # refused: no mAs
     {"kv": 8.0, "inherent-al": 0.0, "angle": 90.0, "mas": 0.0},
@@ -95,7 +95,8 @@ EDGE_CONDITIONS = [
     {"angle": 180.0},
     {"angle": -12.0},
     {"ffd": 70.0}, {"ffd": 69.9}, {"ffd": 105.0}, {"ffd": 120.0}, {"ffd": 150.0},
-    {"ffd": 0.0}, {"ffd": 10.0},
+    {"ffd": 0.0}, {"ffd": 10.0}, {"ffd": 39.99, "focus-hood": 20.0}, {"ffd": 40.0, "focus-hood": 20.0},
+    {"focus-hood": 89.99}, {"focus-hood": 90.0}, {"focus-hood": 0.0},
     {"thickness": -3.0},
     {"focus-hood": -100.0},
     {"focus-hood": 95.0},

@@ -406,6 +406,8 @@ def spectrum_and_quality(ref, kv, angle, inh_al_cm, add_al_cm, add_cu_cm):
 # One exposure.
 # --------------------------------------------------------------------------------------------
 
+MIN_FOCUS_SKIN_CM = 30.0
+
 DEFAULTS = {"kv": 50.0, "mas": 5.0, "ffd": 100.0, "thickness": 10.0, "focus-hood": 60.0,
             "field": (25.4, 20.3), "added-al": 0.0, "added-cu": 0.0, "measured-ckg": None}
 
@@ -444,6 +446,12 @@ def _calculate(ref, cond, beam_cache):
         raise CalcError("no distance from the focus to the skin")
     if not mas > 0:
         raise CalcError("no mAs")
+    # Geometry a mobile unit can have: the skin at least 30 cm from the focus, the hood/cover
+    # between the focus and the skin.
+    if not fsd >= MIN_FOCUS_SKIN_CM:
+        raise CalcError("skin closer to the focus than %g cm" % MIN_FOCUS_SKIN_CM)
+    if not 0 < cond["focus-hood"] < fsd:
+        raise CalcError("hood/cover not between the focus and the skin")
 
     key = (kv, angle, inh_al, add_al, add_cu)
     if beam_cache is not None and key in beam_cache:
