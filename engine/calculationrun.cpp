@@ -8,6 +8,7 @@
 #include "engine/enginedetail.h"
 #include "engine/uncertainty.h"
 #include "textio/numbertext.h"
+#include "textio/quantitytext.h"
 
 #include <cstdio>
 #include <memory>
@@ -138,7 +139,7 @@ Status runCalculation(CalculationState& state, const ConditionTexts& fields, Res
         return e;
     scratch->entranceSurfaceDoseUncertaintyMGy = doseUncertainty(*scratch).expandedMGy;
     pending.setResultText(ResultField::EntranceSurfaceDoseUncertaintyMGy,
-                          formatExpandedUncertainty(scratch->entranceSurfaceDoseUncertaintyMGy));
+                          textio::expandedUncertaintyText(scratch->entranceSurfaceDoseUncertaintyMGy));
     if (auto e = writeListing(workFolder, listing); !e.ok())
         return e;
     state = *scratch;

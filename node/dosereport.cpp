@@ -2,10 +2,10 @@
 
 #include "dicom/dicomtext.h"
 #include "engine/calculationstate.h"
-#include "engine/uncertainty.h"
 #include "node/dicomfilebytes.h"
 #include "textio/fileio.h"
 #include "textio/numberformat.h"
+#include "textio/quantitytext.h"
 
 #include <dcmtk/config/osconfig.h>
 
@@ -335,12 +335,17 @@ Status checkInput(const DoseReportInput& in) {
 // The text of the event's comment: what the report's numbers cannot carry.
 std::string eventComment(const DoseReportInput& in) {
     const ExposureDose& d = in.dose;
-    std::string text = "Entrance surface dose (absorbed dose in tissue at the skin, with backscatter and the "
-                       "scatter of the incubator hood): " +
-                       textio::formatNumber(d.entranceSurfaceDoseMGy, "#0.000") + " mGy";
+    std::string text =
+        "Entrance surface dose (absorbed dose in tissue at the skin, with backscatter and the "
+        "scatter of the incubator hood): " +
+        (d.expandedUncertaintyMGy && *d.expandedUncertaintyMGy > 0
+             ? textio::doseBesideUncertaintyText(d.entranceSurfaceDoseMGy, *d.expandedUncertaintyMGy)
+             : textio::doseText(d.entranceSurfaceDoseMGy)) +
+        " mGy";
+    // The uncertainty with two significant figures, the dose above to its last decimal.
     if (d.expandedUncertaintyMGy && *d.expandedUncertaintyMGy > 0)
         text +=
-            "; expanded uncertainty (k=2): " + engine::formatExpandedUncertainty(*d.expandedUncertaintyMGy) +
+            "; expanded uncertainty (k=2): " + textio::expandedUncertaintyText(*d.expandedUncertaintyMGy) +
             " mGy";
     if (d.backscatterFactor)
         text += "; backscatter factor " + textio::formatNumber(*d.backscatterFactor, "#0.000");

@@ -469,8 +469,8 @@
         <translation>ID No.: %1  Name : %2  Exposures : %3  Cumulative entrance surface dose : %4 mGy</translation>
     </message>
     <message>
-        <source> 以上（線量が数値でない記録 %1 件）</source>
-        <translation> or more (%1 records without a numeric dose)</translation>
+        <source> 以上（線量のない記録 %1 件）</source>
+        <translation> or more (%1 records without a dose)</translation>
     </message>
     <message>
         <source>TAMSO Ⅱ 線量履歴 - </source>

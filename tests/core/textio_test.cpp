@@ -65,6 +65,9 @@ INSTANTIATE_TEST_SUITE_P(
         MaskCase{1.0005, "#0.000", "1.001"}, MaskCase{0.00049, "#0.000", "0.000"},
         MaskCase{0.00005, "#0.000", "0.000"}, MaskCase{9.9996, "#0.000", "10.000"},
         MaskCase{99.995, "#00.00", "100.00"}, MaskCase{0.1 + 0.2, "#0.000", "0.300"},
+        // The reading to 15 significant digits rounds an exact tie of the binary value to even.
+        MaskCase{100000000000000.5, "#0.0", "100000000000000.0"},
+        MaskCase{100000000000001.5, "#0.0", "100000000000002.0"},
         // Negative numbers: the sign stands before the digits; no negative zero.
         MaskCase{-2.675, "#0.00", "-2.68"}, MaskCase{-0.5, " 0.00", " -0.50"}, MaskCase{-3, " 00.", " -03."},
         MaskCase{-1.234e-5, "0.00E+00", "-1.23E-05"}, MaskCase{-0.0004, "#0.000", "0.000"},

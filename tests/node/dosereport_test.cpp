@@ -107,7 +107,7 @@ TEST(DoseReport, RegistryFindsTheValuesByConceptName) {
     ASSERT_NE(event->child("Reference Point Definition"), nullptr);
     EXPECT_NE(event->child("Reference Point Definition")->value.find("Entrance surface"), std::string::npos);
     ASSERT_NE(event->child("Comment"), nullptr);
-    EXPECT_NE(event->child("Comment")->value.find("0.203 mGy; expanded uncertainty (k=2): 0.04 mGy"),
+    EXPECT_NE(event->child("Comment")->value.find("0.203 mGy; expanded uncertainty (k=2): 0.040 mGy"),
               std::string::npos);
     ASSERT_NE(event->child("Acquired Image"), nullptr);
     EXPECT_EQ(event->child("Acquired Image")->value, "1.2.826.0.1.3680043.9.7.1.3");

@@ -17,7 +17,7 @@ ProgramRun runCommand(const TempFolder& folder, const std::string& command);
 
 // The report of a typical exposure of a received image: patient "N-0001" "Yamada^Hanako", 60 kV,
 // 1600 µAs, 1000 mm to the detector, 920 mm to the skin, 2.5 mm Al + 0.1 mm Cu, a 254 x 203 mm
-// field, 0.150 mGy incident air kerma, 0.203 mGy entrance surface dose ± 0.04 mGy.
+// field, 0.150 mGy incident air kerma, 0.203 mGy entrance surface dose ± 0.040 mGy.
 node::DoseReportInput sampleReportInput();
 
 // Writes the file and runs dsrdump (DCMTK's SR reader and its checks for the X-Ray Radiation Dose

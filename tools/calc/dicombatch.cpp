@@ -297,7 +297,7 @@ Status writeDicomBatchCsv(const fs::path& csvFile, const std::vector<DicomBatchR
     line(dicomBatchColumns());
     for (const DicomBatchRow& row : rows)
         line(cells(row));
-    return textio::writeFileAtomic(csvFile, text);
+    return textio::writeExportFile(csvFile, text);
 }
 
 int runDicomCalculator(engine::CalculationState& state, const std::string& dicomPath,
@@ -319,6 +319,13 @@ int runDicomCalculator(engine::CalculationState& state, const std::string& dicom
         options.thicknessGiven |= name == "thickness";
         options.fieldGiven |= name == "field";
         options.ffdGiven |= name == "ffd";
+    }
+    // A target that may not be written stops the batch before any image is read.
+    if (!csvOut.empty()) {
+        if (auto refused = textio::checkExportTarget(fs::u8path(csvOut)); !refused.ok()) {
+            err << "tamso-calc: " << refused.message() << '\n';
+            return kExitError;
+        }
     }
     auto rows = runDicomBatch(state, fs::u8path(dicomPath), options, workFolder, out);
     if (!rows.ok()) {

@@ -8,13 +8,14 @@
 #include "textio/fileio.h"
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
+#include "textio/quantitytext.h"
 #include "ui/conditions/exposureinputs.h"
 #include "ui/conditions/fieldsizepresets.h"
 #include "ui/conditions/measuredexposuredialog.h"
 #include "ui/kit/appresources.h"
 #include "ui/kit/messagebox.h"
-#include "ui/report/reportfields.h"
 #include "ui/kit/uiutil.h"
+#include "ui/report/reportfields.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -232,8 +233,9 @@ void ConditionsScreen::buildControls() {
         if (output.columns > 1)
             g.grid->addWidget(edit, output.row, 1, 1, output.columns);
         if (output.result == engine::ResultField::EntranceSurfaceDoseUncertaintyMGy) {
-            // Wide enough for a two-digit dose with its uncertainty, so the whole text shows.
-            const QString widest = ui::doseWithUncertainty(QStringLiteral("00.000"), QStringLiteral("0.000"));
+            // Wide enough for a two-digit dose with its uncertainty to five decimals, so the whole
+            // text shows.
+            const QString widest = qs(textio::doseWithUncertaintyText(99.99999, 0.00012));
             edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(widest) + 16);
         }
         // Enabled result fields show what the routines computed; they are not for typing, so the
@@ -654,10 +656,15 @@ bool ConditionsScreen::eventFilter(QObject* watched, QEvent* event) {
 void ConditionsScreen::setResultText(engine::ResultField id, const std::string& utf8Text) {
     using engine::ResultField;
     if (id == ResultField::EntranceSurfaceDoseUncertaintyMGy) {
-        // Shown with the dose it belongs to: "0.203 mGy ± 0.04 mGy (k=2)".
+        // Shown with the dose of the run it belongs to: "0.203 ± 0.046 mGy (k=2)", the dose to the
+        // last decimal of the uncertainty where that is finer than the dose field's three.
         expandedUncertainty_ = qs(utf8Text);
         const QString dose = resultField(ResultField::EntranceSurfaceDoseMGy)->text();
-        resultField(id)->setText(utf8Text.empty() || dose.isEmpty() ? QString() : doseWithUncertainty(dose, expandedUncertainty_));
+        const engine::CalculationState& s = engine::Module1;
+        resultField(id)->setText(utf8Text.empty() || dose.isEmpty()
+                                     ? QString()
+                                     : qs(textio::doseWithUncertaintyText(
+                                           s.entranceSurfaceDoseMGy, s.entranceSurfaceDoseUncertaintyMGy)));
         return;
     }
     if (auto it = resultFields_.find(id); it != resultFields_.end())
@@ -799,7 +806,7 @@ ReportFields ConditionsScreen::reportFields() const {
     r.thickness = numberText(s.subjectThicknessCm);
     r.xrayUnit = qs(s.xrayUnitName);
     r.dose = resultField(engine::ResultField::EntranceSurfaceDoseMGy)->text();
-    r.doseUncertainty = qs(resultText(engine::ResultField::EntranceSurfaceDoseUncertaintyMGy));
+    r.doseWithUncertainty = resultField(engine::ResultField::EntranceSurfaceDoseUncertaintyMGy)->text();
     if (resultsShown_)
         r.spectrum = spectrum();
     if (const auto comparison = referenceLevelComparison()) {
