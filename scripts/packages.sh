@@ -1,11 +1,14 @@
-# Sourced by run.sh, test.sh and package.sh: the Debian packages the program, its tests and tools need
-# (dcmtk: storescu and echoscu, the DICOM peers of the node's tests; openssl: their TLS certificates),
+# Sourced by run.sh, test.sh and package.sh: the Debian packages the program, its tests and tools need,
 # installed when missing (as root), otherwise the one command to run is printed.
 TAMSO_PACKAGES="build-essential cmake pkg-config qt6-base-dev qt6-base-dev-tools qt6-l10n-tools qt6-tools-dev-tools qt6-svg-dev libqt6svg6-dev qt6-charts-dev \
 libgl-dev libdcmtk-dev python3 libgtest-dev libgmock-dev libbenchmark-dev libxrl-dev fonts-ipaexfont xvfb xauth poppler-utils \
-dpkg-dev file dcmtk openssl"
-# Only test.sh needs these: the Windows cross-build of the core and tamso-calc.
-TAMSO_TEST_PACKAGES="g++-mingw-w64-x86-64"
+dpkg-dev file"
+# Only test.sh needs these: the Windows cross-build of the core, tamso-calc and the core tests
+# (MinGW-w64, GoogleTest's sources), Wine's 64-bit loader to run them, NSIS for the installer,
+# lintian for the Debian package; DCMTK's tools (storescu and echoscu, the senders of the node's
+# tests) and dicom3tools, which check the dose reports; openssl for the TLS certificates of the
+# node's tests; Orthanc, the PACS of the network tests.
+TAMSO_TEST_PACKAGES="g++-mingw-w64-x86-64 googletest wine wine64 nsis lintian dcmtk dicom3tools orthanc openssl"
 
 # Installs TAMSO_PACKAGES and the packages given as arguments.
 tamso_install_packages() {

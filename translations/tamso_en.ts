@@ -257,6 +257,20 @@
         <source>参考レベル </source>
         <translation>Reference level </translation>
     </message>
+    <message>
+        <source>…ほか %1 件</source>
+        <translation>… and %1 more</translation>
+    </message>
+    <message>
+        <source>次の項目は開きませんでした。
+</source>
+        <translation>These records were not opened:
+</translation>
+    </message>
+    <message>
+        <source>照射野サイズ</source>
+        <translation>Field size</translation>
+    </message>
 </context>
 <context>
     <name>DoseAuditWindow</name>
@@ -455,8 +469,8 @@
         <translation>ID No.: %1  Name : %2  Exposures : %3  Cumulative entrance surface dose : %4 mGy</translation>
     </message>
     <message>
-        <source> 以上（線量が数値でない記録 %1 件）</source>
-        <translation> or more (%1 records without a numeric dose)</translation>
+        <source> 以上（線量のない記録 %1 件）</source>
+        <translation> or more (%1 records without a dose)</translation>
     </message>
     <message>
         <source>TAMSO Ⅱ 線量履歴 - </source>

@@ -207,10 +207,10 @@ private slots:
         QCOMPARE(rowTexts(grid, 1),
                  QStringList({QStringLiteral("胸部正面"), QStringLiteral("4"), QStringLiteral("3"),
                               QStringLiteral("0.250"), QStringLiteral("0.325"), QStringLiteral("0.100"),
-                              QStringLiteral("0.400"), QStringLiteral("0.2"), QStringLiteral("1.25"),
+                              QStringLiteral("0.400"), QStringLiteral("0.200"), QStringLiteral("1.25"),
                               QStringLiteral("超過")}));
         QCOMPARE(rowTexts(grid, 2).mid(7),
-                 QStringList({QStringLiteral("0.5"), QStringLiteral("0.60"), QStringLiteral("以下")}));
+                 QStringList({QStringLiteral("0.500"), QStringLiteral("0.60"), QStringLiteral("以下")}));
         // Above the level: coloured and in words.
         QCOMPARE(grid->item(1, 9)->foreground().color(), QColor(0xb0, 0x10, 0x10));
         QVERIFY(grid->item(1, 9)->font().bold());
@@ -440,7 +440,8 @@ private slots:
         QCOMPARE(refdata::ReferenceLevels.levelFor("頭部正面"), std::optional<double>(0.5));
     }
 
-    // The shipped table: the used chest level, the others below as documentation.
+    // The shipped table: the used chest level, the others below as documentation (the NICU levels
+    // under 胸腹部正面).
     void levelEditorShowsTheShippedTable() {
         QVERIFY(QFile::copy(QStringLiteral(TAMSO_SOURCE_DIR "/data/参考線量.dat"),
                             QDir(ui::workingFolder()).filePath(QStringLiteral("参考線量.dat"))));
@@ -452,7 +453,8 @@ private slots:
         QCOMPARE(grid->item(1, 1)->text(), QStringLiteral("0.2"));
         QCOMPARE(grid->item(1, 3)->text(), QStringLiteral("比較に使用"));
         for (int r = 7; r < 12; ++r) {
-            QCOMPARE(grid->item(r, 0)->text(), QStringLiteral("胸部正面"));
+            QCOMPARE(grid->item(r, 0)->text(),
+                     r == 7 ? QStringLiteral("胸部正面") : QStringLiteral("胸腹部正面"));
             QCOMPARE(grid->item(r, 3)->text(), QStringLiteral("参考（比較しない）"));
         }
         QCOMPARE(grid->item(8, 1)->text(), QStringLiteral("0.0547"));

@@ -111,10 +111,10 @@ private slots:
         auto cell = [&](int row, int column) { return model.index(row, column).data().toString(); };
         QCOMPARE(cell(0, records::kColumnNumber), QStringLiteral("1"));
         QCOMPARE(cell(0, records::kColumnExamDate), QStringLiteral("2024/05/01"));
-        QCOMPARE(cell(0, records::kColumnDose), QStringLiteral("0.25"));
+        QCOMPARE(cell(0, records::kColumnDose), QStringLiteral("0.250"));
         QCOMPARE(cell(0, records::kColumnCumulativeDose), QStringLiteral("0.250"));
         QCOMPARE(cell(0, records::kColumnFieldSize), QStringLiteral("10 x 12, 縦"));
-        QCOMPARE(cell(0, records::kColumnCaregiver2), QStringLiteral("0.05"));
+        QCOMPARE(cell(0, records::kColumnCaregiver2), QStringLiteral("0.050"));
         QCOMPARE(cell(20, records::kColumnNumber), QStringLiteral("21")); // the continuation goes on
         QCOMPARE(cell(20, records::kColumnCumulativeDose), QStringLiteral("2.202"));
         QCOMPARE(cell(21, records::kColumnDose), QStringLiteral("未計算"));
@@ -193,7 +193,7 @@ private slots:
         const QVector<double> expected = {0.2, 0.2, 0.5, 0.6, 1.0};
         for (int i = 0; i < expected.size(); ++i)
             QVERIFY2(qAbs(cumulative[i] - expected[i]) < 1e-12, qPrintable(QString::number(i)));
-        QCOMPARE(model.barText(0), QStringLiteral("No.3  2024/05/01  胸部  0.2 mGy"));
+        QCOMPARE(model.barText(0), QStringLiteral("No.3  2024/05/01  胸部  0.200 mGy"));
         QCOMPARE(model.barText(1), QStringLiteral("No.5  2024/05/02  胸部  未計算 mGy"));
 
         DoseHistoryPages pages(model, QString());

@@ -9,13 +9,14 @@
 #include "textio/fileio.h"
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
+#include "textio/quantitytext.h"
 #include "ui/conditions/exposureinputs.h"
 #include "ui/conditions/fieldsizepresets.h"
 #include "ui/conditions/measuredexposuredialog.h"
 #include "ui/kit/appresources.h"
 #include "ui/kit/messagebox.h"
-#include "ui/report/reportfields.h"
 #include "ui/kit/uiutil.h"
+#include "ui/report/reportfields.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -233,8 +234,9 @@ void ConditionsScreen::buildControls() {
         if (output.columns > 1)
             g.grid->addWidget(edit, output.row, 1, 1, output.columns);
         if (output.result == engine::ResultField::EntranceSurfaceDoseUncertaintyMGy) {
-            // Wide enough for a two-digit dose with its uncertainty, so the whole text shows.
-            const QString widest = ui::doseWithUncertainty(QStringLiteral("00.000"), QStringLiteral("0.000"));
+            // Wide enough for a two-digit dose with its uncertainty to five decimals, so the whole
+            // text shows.
+            const QString widest = qs(textio::doseWithUncertaintyText(99.99999, 0.00012));
             edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(widest) + 16);
         }
         // Enabled result fields show what the routines computed; they are not for typing, so the
@@ -500,6 +502,8 @@ void ConditionsScreen::connectControls() {
     connect(combo1_, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0)
             applyFieldSizePreset(combo1_->itemText(index));
+        unmarkDicom(inputEdit(&engine::ConditionTexts::fieldLongCm));
+        unmarkDicom(inputEdit(&engine::ConditionTexts::fieldShortCm));
     });
     connect(combo1_, &QComboBox::textActivated, this, &ConditionsScreen::applyFieldSizePreset);
     connect(combo2_, &QComboBox::currentTextChanged, this, [this] { showReferenceLevel(); });
@@ -653,10 +657,15 @@ bool ConditionsScreen::eventFilter(QObject* watched, QEvent* event) {
 void ConditionsScreen::setResultText(engine::ResultField id, const std::string& utf8Text) {
     using engine::ResultField;
     if (id == ResultField::EntranceSurfaceDoseUncertaintyMGy) {
-        // Shown with the dose it belongs to: "0.203 mGy ± 0.04 mGy (k=2)".
+        // Shown with the dose of the run it belongs to: "0.203 ± 0.046 mGy (k=2)", the dose to the
+        // last decimal of the uncertainty where that is finer than the dose field's three.
         expandedUncertainty_ = qs(utf8Text);
         const QString dose = resultField(ResultField::EntranceSurfaceDoseMGy)->text();
-        resultField(id)->setText(utf8Text.empty() || dose.isEmpty() ? QString() : doseWithUncertainty(dose, expandedUncertainty_));
+        const engine::CalculationState& s = engine::Module1;
+        resultField(id)->setText(utf8Text.empty() || dose.isEmpty()
+                                     ? QString()
+                                     : qs(textio::doseWithUncertaintyText(
+                                           s.entranceSurfaceDoseMGy, s.entranceSurfaceDoseUncertaintyMGy)));
         return;
     }
     if (auto it = resultFields_.find(id); it != resultFields_.end())
@@ -803,7 +812,7 @@ ReportFields ConditionsScreen::reportFields() const {
     r.thickness = qs(t.subjectThicknessCm);
     r.xrayUnit = qs(t.xrayUnit);
     r.dose = qs(t.entranceSurfaceDoseMGy);
-    r.doseUncertainty = qs(resultText(engine::ResultField::EntranceSurfaceDoseUncertaintyMGy));
+    r.doseWithUncertainty = resultField(engine::ResultField::EntranceSurfaceDoseUncertaintyMGy)->text();
     if (resultsShown_)
         r.spectrum = spectrum();
     if (const auto comparison = referenceLevelComparison()) {
@@ -867,28 +876,44 @@ void ConditionsScreen::importDicomFile(const QString& path) {
     const std::filesystem::path file = std::filesystem::u8path(utf8(path));
     dicom::HeaderReading reading = dicom::readHeader(file);
     if (reading.kind == dicom::FileKind::DicomDir) {
-        const auto listed = dicom::dicomDirImages(file);
-        if (!listed.ok()) {
-            MessageBox::warning(this, coreText(listed.error().message));
-            return;
-        }
         std::vector<dicom::ImageExposure> radiographs;
         QStringList descriptions;
-        for (const std::filesystem::path& image : *listed) {
-            dicom::HeaderReading r = dicom::readHeader(image);
+        QStringList leftOut; // records not opened, or not readable, with the reason
+        for (const dicom::DicomDirEntry& entry : reading.dicomDirEntries) {
+            if (!entry.problem.empty()) {
+                leftOut << QStringLiteral("・") + qs(entry.problem);
+                continue;
+            }
+            dicom::HeaderReading r = dicom::readHeader(entry.path);
+            if (r.kind == dicom::FileKind::Unreadable)
+                leftOut << QStringLiteral("・") + qs(r.message);
             if (r.kind != dicom::FileKind::Radiograph)
                 continue;
             descriptions << describeImage(
-                r.exposure, qs(image.lexically_relative(file.parent_path()).generic_u8string()));
+                r.exposure, qs(entry.path.lexically_relative(file.parent_path()).generic_u8string()));
             radiographs.push_back(std::move(r.exposure));
         }
+        constexpr qsizetype kShownAtMost = 20; // a message box of 10,000 lines helps nobody
+        if (leftOut.size() > kShownAtMost) {
+            const qsizetype more = leftOut.size() - kShownAtMost;
+            leftOut.resize(kShownAtMost);
+            leftOut << QCoreApplication::translate("ConditionsScreen", "…ほか %1 件").arg(more);
+        }
+        const QString notOpened =
+            leftOut.isEmpty()
+                ? QString()
+                : QCoreApplication::translate("ConditionsScreen", "次の項目は開きませんでした。\n") +
+                      leftOut.join(QLatin1Char('\n'));
         if (radiographs.empty()) {
             MessageBox::warning(
                 this, qs(textio::fileNameUtf8(file)) +
                           QCoreApplication::translate("ConditionsScreen",
-                                                      " には一般撮影（CR・DX）の画像がありません。"));
+                                                      " には一般撮影（CR・DX）の画像がありません。") +
+                          (notOpened.isEmpty() ? QString() : QLatin1Char('\n') + notOpened));
             return;
         }
+        if (!notOpened.isEmpty())
+            MessageBox::warning(this, notOpened);
         int chosen = 0;
         if (radiographs.size() > 1) {
             chosen = dicomImageChooser() ? dicomImageChooser()(this, descriptions)
@@ -933,6 +958,23 @@ void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image) {
                 lacking(shownText(input.entry->caption).trimmed(), number.value.problem);
             }
         }
+    }
+    // The collimated field, entered as "その他"; without one the screen's field stays, and the
+    // message says why.
+    if (image.fieldSize.has()) {
+        combo1_->setCurrentIndex(combo1_->findText(otherFieldSizeName()));
+        const std::pair<std::string engine::ConditionTexts::*, double> sides[] = {
+            {&engine::ConditionTexts::fieldLongCm, image.fieldSize.value->longCm},
+            {&engine::ConditionTexts::fieldShortCm, image.fieldSize.value->shortCm}};
+        for (const auto& [condition, cm] : sides)
+            for (const Input& input : inputs_)
+                if (input.entry->condition == condition) {
+                    input.edit->setText(numberText(cm));
+                    mirrorIntoState(input);
+                    markFromDicom(input.edit, image.fieldSize.source);
+                }
+    } else {
+        lacking(QCoreApplication::translate("ConditionsScreen", "照射野サイズ"), image.fieldSize.problem);
     }
     if (bodyPart.has()) {
         const QString text = qs(*bodyPart.value);

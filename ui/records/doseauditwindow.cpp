@@ -528,7 +528,7 @@ bool DoseAuditWindow::exportPdf(const QString& path) {
         drawn = draw(writer);
     }
     Status written = drawn.ok()
-                         ? textio::writeFileAtomic(std::filesystem::path(path.toStdU16String()),
+                         ? textio::writeExportFile(std::filesystem::path(path.toStdU16String()),
                                                    std::string_view(buffer.data().constData(),
                                                                     static_cast<size_t>(buffer.size())))
                          : drawn;

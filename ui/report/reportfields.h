@@ -22,7 +22,9 @@ struct ReportFields {
     QString ffd;          // Text7
     QString fieldSize;    // Text8
     QString dose;         // Text10
-    QString doseUncertainty; // its expanded uncertainty (k = 2) in mGy, "0.04"; empty when not known
+    // The dose with its expanded uncertainty (k = 2) as the exposure-condition screen shows it,
+    // "0.203 ± 0.046 mGy (k=2)"; empty when not known.
+    QString doseWithUncertainty;
     // The dose against the diagnostic reference level of the body part, as the exposure-condition
     // screen shows it ("0.200 mGy の 1.02 倍（参考レベル超過）"); empty when there is no level.
     QString referenceLevel;
@@ -46,15 +48,13 @@ struct ReportFields {
     int storedRecordNumber = 0;
 };
 
-// "0.203 mGy ± 0.04 mGy (k=2)": a dose with its expanded uncertainty, as shown and reported.
-QString doseWithUncertainty(const QString& dose, const QString& expandedUncertainty);
-
-// "0.200 mGy の 1.02 倍（参考レベル超過）": a dose against its reference level, as shown and reported.
+// "0.200 mGy の 1.02 倍（参考レベル超過）": a dose against its reference level, as shown and reported,
+// with the level and ratio as the comparison shows them (refdata::compareWithLevel).
 QString referenceLevelText(const refdata::LevelComparison& comparison);
 
-// Sets referenceLevel and aboveReferenceLevel from the fields' dose and body part and the level
-// table in effect (refdata::ReferenceLevels); both empty when the body part has no level or the
-// dose is not a number.
+// Sets referenceLevel and aboveReferenceLevel from the fields' dose as shown and body part and the
+// level table in effect (refdata::ReferenceLevels); both empty when the body part has no level or
+// the dose is not a number.
 void compareWithReferenceLevel(ReportFields& fields);
 
 } // namespace tamso::ui

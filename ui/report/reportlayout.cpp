@@ -104,8 +104,9 @@ void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f) {
     // The dose with its expanded uncertainty, and the dose against the reference level of the body
     // part; above the level framed in red and said in words, so that it reads in black and white.
     double remark = 243;
-    if (!f.doseUncertainty.isEmpty()) {
-        text(25, remark, QCoreApplication::translate("ReportLayout", "入射表面線量 ") + doseWithUncertainty(f.dose, f.doseUncertainty));
+    if (!f.doseWithUncertainty.isEmpty()) {
+        text(25, remark,
+             QCoreApplication::translate("ReportLayout", "入射表面線量 ") + f.doseWithUncertainty);
         remark += 8;
     }
     if (!f.referenceLevel.isEmpty()) {

@@ -267,7 +267,7 @@ ReportFields ReportScreen::fieldTexts() const {
     // The uncertainty belongs to the dose it was computed with; an edited dose has none. The
     // reference level follows the dose and body part as they stand.
     if (!handedUncertainty_.isEmpty() && f.dose == handedDose_)
-        f.doseUncertainty = handedUncertainty_;
+        f.doseWithUncertainty = handedUncertainty_;
     compareWithReferenceLevel(f);
     f.storedRecordNumber = !storedId_.isEmpty() && f.id == storedId_ ? storedNumber_ : 0;
     return f;
@@ -294,7 +294,7 @@ void ReportScreen::setSpectrum(const SpectrumData& spectrum) {
 void ReportScreen::handOver(const ReportFields& fields) {
     setSpectrum(fields.spectrum);
     handedDose_ = fields.dose;
-    handedUncertainty_ = fields.doseUncertainty;
+    handedUncertainty_ = fields.doseWithUncertainty;
     preview_->clear();
     storedId_.clear();
     storedNumber_ = 0;
@@ -316,7 +316,7 @@ void ReportScreen::handOver(const ReportFields& fields) {
 void ReportScreen::showRecord(const ReportFields& fields) {
     setSpectrum(fields.spectrum); // a stored record has none
     handedDose_ = fields.dose;
-    handedUncertainty_ = fields.doseUncertainty;
+    handedUncertainty_ = fields.doseWithUncertainty;
     storedId_ = fields.storedRecordNumber > 0 ? fields.id : QString();
     storedNumber_ = fields.storedRecordNumber;
     setFieldTexts(fields);

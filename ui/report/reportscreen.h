@@ -98,7 +98,7 @@ private:
     QPushButton* command6_ = nullptr;
     QCheckBox* check1_ = nullptr; // "スペクトルも印刷する"
     SpectrumData spectrum_;        // of the calculation handed over
-    QString handedDose_;           // the dose handed over, and its expanded uncertainty
+    QString handedDose_;           // the dose handed over, and the dose with its expanded uncertainty
     QString handedUncertainty_;
     QLabel* doseSoFar_ = nullptr;
     ReportPreview* preview_ = nullptr;
