@@ -1,4 +1,4 @@
-#include "node_peers.h"
+#include "dicompeers.h"
 
 #include "testsupport.h"
 

@@ -5,8 +5,8 @@
 
 #include "node/imagelog.h"
 #include "node/nodefolders.h"
-#include "node_peers.h"
-#include "node_testsupport.h"
+#include "dicompeers.h"
+#include "receivedimages.h"
 #include "records/patienthistory.h"
 #include "records/patientrecordsave.h"
 #include "records_testsupport.h"

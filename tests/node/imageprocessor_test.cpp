@@ -6,7 +6,7 @@
 #include "engine/calculation.h"
 #include "node/imageprocessor.h"
 #include "node/nodefolders.h"
-#include "node_testsupport.h"
+#include "receivedimages.h"
 #include "records/patienthistory.h"
 #include "records/patientrecordsave.h"
 #include "records_testsupport.h"
