@@ -519,17 +519,19 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
                                " の既定値もありません）");
                 continue;
             }
-            // Field size.
+            // Field size: the collimator's, recorded as the screen records an image's field ("その他");
+            // else the screen's default size.
             double longCm = 25.4, shortCm = 20.3;
+            e.fieldName = records::kDefaultFieldSizeName;
             if (x.fieldSize.has()) {
                 longCm = x.fieldSize.value->longCm;
                 shortCm = x.fieldSize.value->shortCm;
                 e.fieldSource = x.fieldSize.source;
+                e.fieldName = records::kOtherFieldSizeName;
             } else {
                 e.fieldSource = std::string("既定値（") + records::kDefaultFieldSizeName + "）";
             }
             e.fieldCm = textio::numberToText(longCm) + "x" + textio::numberToText(shortCm);
-            e.fieldName = records::fieldSizeName(longCm, shortCm);
             // Technologist and X-ray unit.
             e.technologist = c.identity.operatorsName.value.value_or("");
             e.technologistSource = c.identity.operatorsName.has() ? c.identity.operatorsName.source : "なし";

@@ -14,13 +14,6 @@ const std::vector<FieldSizePreset>& fieldSizePresets() {
     return presets;
 }
 
-std::string fieldSizeName(double longCm, double shortCm) {
-    for (const FieldSizePreset& p : fieldSizePresets())
-        if (p.longCm == longCm && p.shortCm == shortCm)
-            return p.name;
-    return kOtherFieldSizeName;
-}
-
 RecordTexts recordTextsOfRun(const engine::CalculationState& state, const engine::ResultFields& results,
                              const RecordContext& context) {
     using engine::ResultField;

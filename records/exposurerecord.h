@@ -24,10 +24,6 @@ const std::vector<FieldSizePreset>& fieldSizePresets();            // the six si
 inline constexpr const char* kOtherFieldSizeName = "その他";       // a size typed by the user
 inline constexpr const char* kDefaultFieldSizeName = "六切サイズ"; // what a new case starts with
 
-// The name a field of these sides (long axis, short axis, as the screen's fields hold them) is
-// recorded under: the preset of exactly these sides, else "その他".
-std::string fieldSizeName(double longCm, double shortCm);
-
 // What the record takes from elsewhere than the run: the exam date as the report shows it, the
 // technologist, the body part, the field size's name and the X-ray unit.
 struct RecordContext {

@@ -81,17 +81,6 @@ TEST(WriteFilesAtomic, FailureBeforeTheRenamesChangesNoFile) {
 }
 
 TEST(ExposureRecord, HoldsTheRunsConditionsAndResultsAsTheReportShowsThem) {
-    const struct {
-        double longCm, shortCm;
-        const char* name;
-    } fields[] = {{25.4, 20.3, "六切サイズ"},
-                  {10.2, 12.7, "半六切サイズ"},
-                  {12.7, 10.2, "その他"},
-                  {43.2, 35.6, "半切サイズ"},
-                  {25.4, 20.4, "その他"}};
-    for (const auto& f : fields)
-        EXPECT_EQ(fieldSizeName(f.longCm, f.shortCm), f.name) << f.longCm << "x" << f.shortCm;
-
     engine::CalculationState state;
     state.tubeVoltageKv = 62.5;
     state.mAs = 1.6;
