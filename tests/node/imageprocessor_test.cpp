@@ -65,6 +65,8 @@ struct ImageCase {
     std::vector<std::pair<int, std::string>> fields;
 };
 
+void PrintTo(const ImageCase& c, std::ostream* out) { *out << c.name; }
+
 class ImageOutcomes : public ::testing::TestWithParam<ImageCase> {};
 
 TEST_P(ImageOutcomes, EachImageBecomesWhatItSoundlyCanBe) {

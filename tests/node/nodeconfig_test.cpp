@@ -21,6 +21,8 @@ struct ConfigCase {
     std::function<void(const NodeConfig&, const fs::path& work)> check;
 };
 
+void PrintTo(const ConfigCase& c, std::ostream* out) { *out << c.name; }
+
 class NodeConfigs : public ::testing::TestWithParam<ConfigCase> {};
 
 TEST_P(NodeConfigs, AreReadOrRefusedWithAReason) {
