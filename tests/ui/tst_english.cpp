@@ -21,6 +21,7 @@
 #include "ui/kit/uiutil.h"
 #include "ui/records/doseauditwindow.h"
 #include "ui/records/dosehistorywindow.h"
+#include "ui/records/receivedimageswindow.h"
 #include "ui/records/recordsearchscreen.h"
 #include "ui/report/reportlayout.h"
 #include "ui/report/reportpreview.h"
@@ -371,6 +372,8 @@ private slots:
         checkWindow(shell_->referenceLevelEditor());
         shell_->openDoseAudit();
         checkWindow(shell_->doseAuditWindow());
+        shell_->openReceivedImages();
+        checkWindow(shell_->receivedImagesWindow());
 
         // The dose history of an infant with two stored exposures.
         {

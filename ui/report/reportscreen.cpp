@@ -374,6 +374,7 @@ void ReportScreen::saveRequested() {
         storedId_ = current.id;
         storedNumber_ = recordNumber;
         showDoseSoFar();
+        emit recordSaved(current.id, recordNumber, current.dose);
     }
 }
 
