@@ -183,11 +183,22 @@ Expected<std::vector<OutboxEntry>> Outbox::enqueue(const DoseReport& report,
     auto created = textio::createFileAtomic(folder_ / "reports" / reportFile, report.fileBytes);
     if (!created.ok())
         return created.error();
+    // A report queued before (made again after an interruption): the file there stays, and only
+    // the destinations that have no entry of it yet, waiting or sent, get one.
+    std::vector<std::string> queuedTo;
+    if (!*created)
+        for (const char* folder : {"waiting", "sent"})
+            for (const fs::path& file : entryFiles(folder_ / folder))
+                if (const OutboxEntry e = readEntry(file); e.sopInstanceUid == report.sopInstanceUid)
+                    queuedTo.push_back(e.destination);
     std::vector<OutboxEntry> entries;
     for (const Destination& destination : destinations) {
         OutboxEntry e;
-        e.id = newEntryId(now);
         e.destination = destinationText(destination);
+        if (std::find(queuedTo.begin(), queuedTo.end(), e.destination) != queuedTo.end())
+            continue;
+        queuedTo.push_back(e.destination);
+        e.id = newEntryId(now);
         e.reportFile = reportFile;
         e.sopInstanceUid = report.sopInstanceUid;
         e.label = label;

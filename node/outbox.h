@@ -78,7 +78,9 @@ public:
     const fs::path& folder() const { return folder_; }
 
     // Keeps the report and one waiting entry per destination (due at once); everything is on the
-    // disk when it returns. The label is kept with the entries for the lists.
+    // disk when it returns. The label is kept with the entries for the lists. A report queued before
+    // (the same SOP Instance UID) is not queued again: only a destination that has no entry of it,
+    // waiting or sent, gets one. Returns the entries made.
     Expected<std::vector<OutboxEntry>> enqueue(const DoseReport& report,
                                                const std::vector<Destination>& destinations,
                                                const std::string& label,

@@ -26,6 +26,12 @@ Success, and records each original image's dose in the infant's record file of D
 report's Data Save does; images it cannot record soundly are held with their reason (the program's
 "受信画像" window). Every image is listed in DIR/受信記録.csv.
 
+With --forward, the X-Ray Radiation Dose report of each recorded exposure is queued in the durable
+outbox DIR/tamso-node/outbox and sent by C-STORE to every destination (AET@HOST:PORT); a destination
+that is down gets it later (after 30 s, then twice as long each time, up to an hour), across
+restarts, until it acknowledges it. The node also sends what the screens' Data Save and tamso-calc
+--pull queued there.
+
 Options (each may also stand in the configuration file as "key = value"; the command line wins):
 )";
 
