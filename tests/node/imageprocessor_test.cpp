@@ -4,8 +4,10 @@
 // every step of a pass.
 
 #include "engine/calculation.h"
+#include "node/dosereporter.h"
 #include "node/imageprocessor.h"
 #include "node/nodefolders.h"
+#include "nodetestsupport.h"
 #include "receivedimages.h"
 #include "records/patienthistory.h"
 #include "records/patientrecordsave.h"
@@ -19,6 +21,7 @@
 
 #include <cerrno>
 #include <functional>
+#include <set>
 
 namespace tamso::node {
 namespace {
@@ -350,7 +353,8 @@ TEST(NodeExactlyOnce, ResentImagesNeverMakeASecondRecord) {
 }
 
 // A kill can stop a pass after any of its steps; the next pass (of a new program) finishes the
-// work: every image recorded exactly once, each logged once as recorded, nothing left over.
+// work: every image recorded exactly once, each logged once as recorded, its dose report queued
+// once, nothing left over.
 class Interruption : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(Interruption, NextPassRecordsEveryImageExactlyOnce) {
@@ -366,6 +370,8 @@ TEST_P(Interruption, NextPassRecordsEveryImageExactlyOnce) {
             return at == step;
         };
         ImageProcessor first(folder.path(), {}, options);
+        DoseReporter reporter(folder.path(), {{"PACS", "127.0.0.1", 104}}, false, "tamso-node");
+        first.setRecordedHook(reporter.recordedHook());
         ASSERT_TRUE(first.open().ok());
         for (const char* id : {"A", "B", "A", "A"}) {
             uids.push_back(test::newUid());
@@ -382,9 +388,18 @@ TEST_P(Interruption, NextPassRecordsEveryImageExactlyOnce) {
         EXPECT_FALSE(first.processWaiting().ok()); // interrupted
     }
     ImageProcessor next(folder.path());
+    DoseReporter reporter(folder.path(), {{"PACS", "127.0.0.1", 104}}, false, "tamso-node");
+    next.setRecordedHook(reporter.recordedHook());
     ASSERT_TRUE(next.open().ok());
     ASSERT_TRUE(next.processWaiting().ok());
     ASSERT_TRUE(next.processWaiting().ok());
+    // One report per recorded image, referencing it.
+    std::multiset<std::string> reported;
+    const auto waiting = reporter.outbox().waiting();
+    ASSERT_TRUE(waiting.ok());
+    for (const OutboxEntry& e : *waiting)
+        reported.insert(test::readReport(test::readBytes(reporter.outbox().reportPath(e))).evidenceInstanceUid);
+    EXPECT_EQ(reported, std::multiset<std::string>(uids.begin(), uids.end()));
 
     EXPECT_EQ(historyOf(folder.path(), "A").records.size(), 22u);
     EXPECT_EQ(historyOf(folder.path(), "B").records.size(), 1u);
@@ -409,7 +424,7 @@ TEST_P(Interruption, NextPassRecordsEveryImageExactlyOnce) {
     EXPECT_TRUE(!fs::exists(journal) || fs::file_size(journal) == 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Node, Interruption, ::testing::Values("journal", "records", "log"));
+INSTANTIATE_TEST_SUITE_P(Node, Interruption, ::testing::Values("journal", "records", "log", "hook"));
 
 // A record file that cannot be written (a full disk) keeps its images waiting, unrecorded and not
 // held; once the disk has room they are recorded.

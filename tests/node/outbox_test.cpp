@@ -212,6 +212,21 @@ TEST_F(OutboxTest, LabelsKeepWhatShiftJisHoldsAndEveryDestinationGetsOneEntry) {
     EXPECT_EQ(outbox.nextDue()->value(), kStart);
 }
 
+// A report queued again (made again after an interruption) is not queued twice; a destination it
+// was not queued for gets it.
+TEST_F(OutboxTest, AReportQueuedAgainGetsOnlyTheDestinationsItLacks) {
+    const node::DoseReport r = report();
+    ASSERT_EQ(outbox.enqueue(r, {pacs, pacs}, "", kStart)->size(), 1u);
+    ASSERT_EQ(outbox.sendDue(sender(), kStart)->acknowledged, 1);
+    node::DoseReport again = r;
+    again.fileBytes = "made again";
+    EXPECT_TRUE(outbox.enqueue(again, {pacs}, "", kStart)->empty());
+    EXPECT_EQ(outbox.enqueue(again, {pacs, registry}, "", kStart)->size(), 1u);
+    EXPECT_TRUE(outbox.enqueue(again, {registry}, "", kStart)->empty());
+    ASSERT_EQ(outbox.waiting()->size(), 1u);
+    EXPECT_EQ(test::readBytes(outbox.reportPath(outbox.waiting()->front())), r.fileBytes);
+}
+
 TEST_F(OutboxTest, WorkerSendsWhenWokenAndWhenEntriesFallDue) {
     std::atomic<int> acknowledged{0};
     node::OutboxWorker worker(outbox, sender(), 10s);
