@@ -1,0 +1,232 @@
+// The exposure-condition screen's "DICOM読込": the file and image choosers, reading an image or a
+// DICOMDIR, and filling and marking the screen's controls from the chosen radiograph.
+
+#include "ui/conditions/conditionsscreen.h"
+
+#include "dicom/bodypartmap.h"
+#include "dicom/imageexposure.h"
+#include "textio/fileio.h"
+#include "textio/numbertext.h"
+#include "ui/kit/messagebox.h"
+#include "ui/kit/uiutil.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDate>
+#include <QDateEdit>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QLocale>
+
+#include <filesystem>
+
+namespace tamso::ui {
+
+namespace {
+
+QString numberText(double value) {
+    return qs(textio::numberToText(value));
+}
+
+ConditionsScreen::DicomFileChooser& dicomFileChooser() {
+    static ConditionsScreen::DicomFileChooser chooser;
+    return chooser;
+}
+
+ConditionsScreen::DicomImageChooser& dicomImageChooser() {
+    static ConditionsScreen::DicomImageChooser chooser;
+    return chooser;
+}
+
+QString askForDicomFile(QWidget* parent) {
+    static QString folder; // where the last image came from
+    const QString file = QFileDialog::getOpenFileName(
+        parent, QCoreApplication::translate("ConditionsScreen", "DICOM読込"), folder,
+        QCoreApplication::translate("ConditionsScreen",
+                                    "DICOM (*.dcm *.DCM *.dicom DICOMDIR);;すべてのファイル (*)"));
+    if (!file.isEmpty())
+        folder = QFileInfo(file).absolutePath();
+    return file;
+}
+
+int askForDicomImage(QWidget* parent, const QStringList& images) {
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(
+        parent, MessageBox::title(),
+        QCoreApplication::translate("ConditionsScreen", "DICOMDIR の画像を選んで下さい"), images, 0, false,
+        &ok);
+    return ok ? static_cast<int>(images.indexOf(chosen)) : -1;
+}
+
+QString shortDate(const dicom::CalendarDate& d) {
+    return QLocale::system().toString(QDate(d.year, d.month, d.day), QLocale::ShortFormat);
+}
+
+// One line of the list of a DICOMDIR's radiographs: date, patient, body part, tube voltage, file.
+QString describeImage(const dicom::ImageExposure& image, const QString& file) {
+    QStringList parts;
+    if (image.examDate.has())
+        parts << shortDate(*image.examDate.value);
+    for (const auto* text : {&image.patientId, &image.patientName})
+        if (text->has())
+            parts << qs(*text->value);
+    const dicom::BodyPartTexts& b = image.bodyPartTexts;
+    const std::string bodyPart = !b.bodyPartExamined.empty() ? b.bodyPartExamined : b.protocolName;
+    if (!bodyPart.empty())
+        parts << qs(bodyPart + (b.viewPosition.empty() ? "" : " " + b.viewPosition));
+    if (image.tubeVoltageKv.has())
+        parts << numberText(*image.tubeVoltageKv.value) + QStringLiteral(" kV");
+    parts << QStringLiteral("(%1)").arg(file);
+    return parts.join(QStringLiteral("  "));
+}
+
+} // namespace
+
+// DICOM import ----------------------------------------------------------------------------------------------
+
+void ConditionsScreen::setDicomFileChooser(DicomFileChooser chooser) {
+    dicomFileChooser() = std::move(chooser);
+}
+
+void ConditionsScreen::setDicomImageChooser(DicomImageChooser chooser) {
+    dicomImageChooser() = std::move(chooser);
+}
+
+void ConditionsScreen::importDicom() {
+    const QString file = dicomFileChooser() ? dicomFileChooser()(this) : askForDicomFile(this);
+    if (!file.isEmpty())
+        importDicomFile(file);
+}
+
+void ConditionsScreen::importDicomFile(const QString& path) {
+    const std::filesystem::path file = std::filesystem::u8path(utf8(path));
+    dicom::HeaderReading reading = dicom::readHeader(file);
+    if (reading.kind == dicom::FileKind::DicomDir) {
+        const auto listed = dicom::dicomDirImages(file);
+        if (!listed.ok()) {
+            MessageBox::warning(this, coreText(listed.error().message));
+            return;
+        }
+        std::vector<dicom::ImageExposure> radiographs;
+        QStringList descriptions;
+        for (const std::filesystem::path& image : *listed) {
+            dicom::HeaderReading r = dicom::readHeader(image);
+            if (r.kind != dicom::FileKind::Radiograph)
+                continue;
+            descriptions << describeImage(
+                r.exposure, qs(image.lexically_relative(file.parent_path()).generic_u8string()));
+            radiographs.push_back(std::move(r.exposure));
+        }
+        if (radiographs.empty()) {
+            MessageBox::warning(
+                this, qs(textio::fileNameUtf8(file)) +
+                          QCoreApplication::translate("ConditionsScreen",
+                                                      " には一般撮影（CR・DX）の画像がありません。"));
+            return;
+        }
+        int chosen = 0;
+        if (radiographs.size() > 1) {
+            chosen = dicomImageChooser() ? dicomImageChooser()(this, descriptions)
+                                         : askForDicomImage(this, descriptions);
+            if (chosen < 0 || chosen >= static_cast<int>(radiographs.size()))
+                return;
+        }
+        applyDicomExposure(radiographs[static_cast<size_t>(chosen)]);
+        return;
+    }
+    if (reading.kind != dicom::FileKind::Radiograph) {
+        MessageBox::warning(this, qs(reading.message));
+        return;
+    }
+    applyDicomExposure(reading.exposure);
+}
+
+void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image) {
+    const dicom::Sourced<std::string> bodyPart =
+        dicom::BodyPartMapping::load(workingFolderPath()).match(image.bodyPartTexts);
+    forgetDicomImport(); // the marks of an earlier image go; its values stay where this one has none
+    QStringList missing;
+    auto lacking = [&](const QString& what, const std::string& problem) {
+        missing << QStringLiteral("・") + what + QStringLiteral("：") + qs(problem);
+    };
+    fillingFromDicom_ = true;
+    const struct {
+        std::string engine::ConditionTexts::*condition;
+        const dicom::Sourced<double>& value;
+    } numbers[] = {{&engine::ConditionTexts::tubeVoltageKv, image.tubeVoltageKv},
+                   {&engine::ConditionTexts::mAs, image.mAs},
+                   {&engine::ConditionTexts::ffdCm, image.ffdCm}};
+    for (const auto& number : numbers) {
+        for (const Input& input : inputs_) {
+            if (input.entry->condition != number.condition)
+                continue;
+            if (number.value.has()) {
+                input.edit->setText(numberText(*number.value.value));
+                mirrorIntoState(input);
+                markFromDicom(input.edit, number.value.source);
+            } else {
+                lacking(shownText(input.entry->caption).trimmed(), number.value.problem);
+            }
+        }
+    }
+    if (bodyPart.has()) {
+        const QString text = qs(*bodyPart.value);
+        const int index = combo2_->findText(text);
+        if (index >= 0)
+            combo2_->setCurrentIndex(index);
+        combo2_->setEditText(text);
+        markFromDicom(combo2_, bodyPart.source);
+    } else {
+        lacking(QCoreApplication::translate("ConditionsScreen", "照射部位"),
+                image.bodyPartProblem.empty() ? bodyPart.problem
+                                              : bodyPart.problem + "、" + image.bodyPartProblem);
+    }
+    if (image.examDate.has()) {
+        const dicom::CalendarDate& d = *image.examDate.value;
+        date_->setDate(QDate(d.year, d.month, d.day));
+        markFromDicom(date_, image.examDate.source);
+    } else {
+        lacking(QCoreApplication::translate("ConditionsScreen", "撮影日"), image.examDate.problem);
+    }
+    fillingFromDicom_ = false;
+    if (image.patientId.has())
+        dicomPatientId_ = qs(*image.patientId.value);
+    else
+        lacking(QCoreApplication::translate("ConditionsScreen", "患者ID"), image.patientId.problem);
+    if (image.patientName.has())
+        dicomPatientName_ = qs(*image.patientName.value);
+    else
+        lacking(QCoreApplication::translate("ConditionsScreen", "氏名"), image.patientName.problem);
+    if (!missing.isEmpty())
+        MessageBox::warning(this, QCoreApplication::translate(
+                                      "ConditionsScreen", "DICOM画像に次の項目がないため、元のままです。\n") +
+                                      missing.join(QLatin1Char('\n')));
+}
+
+void ConditionsScreen::markFromDicom(QWidget* control, const std::string& source) {
+    dicomMarked_.insert(control);
+    control->setProperty("filledFromDicom", true);
+    control->setToolTip(
+        QCoreApplication::translate("ConditionsScreen", "DICOMから入力（%1）").arg(qs(source)));
+    control->setStyleSheet(QStringLiteral("%1 { background-color: #fff3bf; }")
+                               .arg(QLatin1String(control->metaObject()->className())));
+}
+
+void ConditionsScreen::unmarkDicom(QWidget* control) {
+    if (!dicomMarked_.remove(control))
+        return;
+    control->setProperty("filledFromDicom", false);
+    control->setToolTip(QString());
+    control->setStyleSheet(QString());
+}
+
+void ConditionsScreen::forgetDicomImport() {
+    for (QWidget* control : QSet<QWidget*>(dicomMarked_))
+        unmarkDicom(control);
+    dicomPatientId_.clear();
+    dicomPatientName_.clear();
+}
+
+} // namespace tamso::ui
