@@ -4,18 +4,11 @@
 #include "textio/fileio.h"
 #include "textio/numbertext.h"
 
+#include <algorithm>
 #include <system_error>
 
 namespace tamso::records {
 namespace {
-
-// The line a screen text is stored as: verbatim; a list field with a comma is quoted so that it
-// reads back as one value.
-std::string storedLine(int index, const std::string& text) {
-    if (isListFieldLine(index) && text.find(',') != std::string::npos)
-        return "\"" + text + "\"";
-    return text;
-}
 
 // A field text that cannot be stored on its own line, or a list field that would not read back.
 Status checkRecordTexts(const std::string& name, const RecordTexts& record) {
@@ -34,7 +27,7 @@ Status checkRecordTexts(const std::string& name, const RecordTexts& record) {
         if (text.find(',') != std::string::npos && text.find('"') != std::string::npos)
             return Error{"「" + recordFieldCaption(i) +
                          "」にカンマ(,)と引用符(\")を一緒に含めることはできません。"};
-        if (auto read = parseListValue(storedLine(i, text)); !read.ok())
+        if (auto read = parseListValue(storedRecordLine(i, text)); !read.ok())
             return Error{"「" + recordFieldCaption(i) + "」は記録できません（" + read.error().message +
                          "）。"};
     }
@@ -65,6 +58,16 @@ bool savePatientRecord(const fs::path& folder, const std::string& patientId, con
     }
     if (!prompts.confirmSave(kQuestionSave))
         return false;
+    // Asked before the lock is taken, so that no other save waits on the user. A history that
+    // cannot be read is refused below, under the lock.
+    if (const auto asStored = recordAsStored(record)) {
+        if (auto history = loadPatientHistory(folder, patientId); history.ok()) {
+            const bool stored = std::any_of(history->records.begin(), history->records.end(),
+                                            [&](const PatientRecord& r) { return sameRecord(r, *asStored); });
+            if (stored && !prompts.confirmDuplicate(kQuestionDuplicate))
+                return false;
+        }
+    }
 
     const fs::path firstFile = patientRecordFile(folder, patientId);
     fs::path file = firstFile;
@@ -83,7 +86,7 @@ bool savePatientRecord(const fs::path& folder, const std::string& patientId, con
         const auto texts = record.inLineOrder();
         auto appendRecordLines = [&] {
             for (int i = 0; i < kRecordLines; ++i)
-                lines.push_back(storedLine(i, texts[static_cast<size_t>(i)]));
+                lines.push_back(storedRecordLine(i, texts[static_cast<size_t>(i)]));
         };
         if (listPatientRecordFiles(folder, patientId).empty()) {
             lines.push_back(name);

@@ -11,9 +11,14 @@ namespace {
 class MessageBoxPrompts : public records::SavePrompts {
 public:
     explicit MessageBoxPrompts(QWidget* parent) : parent_(parent) {}
-    bool confirmSave(const std::string& question) override { return MessageBox::askOkCancel(parent_, qs(question)); }
+    bool confirmSave(const std::string& question) override {
+        return MessageBox::askOkCancel(parent_, qs(question));
+    }
     void warn(const std::string& message) override { MessageBox::warning(parent_, qs(message)); }
     void notify(const std::string& message) override { MessageBox::notice(parent_, qs(message)); }
+    bool confirmDuplicate(const std::string& question) override {
+        return MessageBox::askYesNo(parent_, coreText(question), MessageBox::Answer::No);
+    }
 
 private:
     QWidget* parent_;
@@ -23,8 +28,8 @@ private:
 
 bool saveReportRecord(QWidget* parent, const ReportFields& f, int* recordNumber) {
     const records::RecordTexts record = {
-        utf8(f.examDate),    utf8(f.technologist), utf8(f.bodyPart), utf8(f.thickness), utf8(f.xrayUnit),
-        utf8(f.tubeVoltage), utf8(f.mAs),          utf8(f.ffd),      utf8(f.fieldSize), utf8(f.dose),
+        utf8(f.examDate),    utf8(f.technologist), utf8(f.bodyPart),  utf8(f.thickness), utf8(f.xrayUnit),
+        utf8(f.tubeVoltage), utf8(f.mAs),          utf8(f.ffd),       utf8(f.fieldSize), utf8(f.dose),
         utf8(f.caregiver1),  utf8(f.caregiver2),   utf8(f.caregiver3)};
     MessageBoxPrompts prompts(parent);
     records::SavedRecordPlace place;
