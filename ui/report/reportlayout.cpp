@@ -19,8 +19,9 @@ BodyPartMark bodyPartMark(const QString& bodyPart) {
 }
 
 QString doseHistoryLine(const ReportFields& f) {
-    return QCoreApplication::translate("ReportLayout", "撮影 ") + f.exposureNumber + QCoreApplication::translate("ReportLayout", " 回目　累積線量： ") +
-           f.cumulativeDose + QStringLiteral(" mGy") +
+    return QCoreApplication::translate("ReportLayout", "撮影 ") + f.exposureNumber +
+           QCoreApplication::translate("ReportLayout", " 回目　累積線量： ") + f.cumulativeDose +
+           QStringLiteral(" mGy") +
            (f.cumulativeIsLowerBound ? QCoreApplication::translate("ReportLayout", " 以上") : QString());
 }
 
@@ -105,13 +106,21 @@ void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f) {
     // part; above the level framed in red and said in words, so that it reads in black and white.
     double remark = 243;
     if (!f.doseUncertainty.isEmpty()) {
-        text(25, remark, QCoreApplication::translate("ReportLayout", "入射表面線量 ") + doseWithUncertainty(f.dose, f.doseUncertainty));
+        text(25, remark,
+             QCoreApplication::translate("ReportLayout", "入射表面線量 ") +
+                 doseWithUncertainty(f.dose, f.doseUncertainty));
+        remark += 8;
+    }
+    if (const QString edited = editedDoseRemark(f); !edited.isEmpty()) {
+        text(25, remark, edited);
         remark += 8;
     }
     if (!f.referenceLevel.isEmpty()) {
         if (f.aboveReferenceLevel)
             c.box(22, remark - 1.5, 188, remark + 6, red); // a red frame round the words 参考レベル超過
-        text(25, remark, QCoreApplication::translate("ReportLayout", "参考レベル（") + f.bodyPart + QCoreApplication::translate("ReportLayout", "）") + f.referenceLevel);
+        text(25, remark,
+             QCoreApplication::translate("ReportLayout", "参考レベル（") + f.bodyPart +
+                 QCoreApplication::translate("ReportLayout", "）") + f.referenceLevel);
     }
 
     // Incubator, side view.

@@ -1,11 +1,11 @@
 #include "ui/report/reportscreen.h"
 
+#include "ui/kit/messagebox.h"
+#include "ui/kit/uiutil.h"
 #include "ui/report/reportlayout.h"
 #include "ui/report/reportpreview.h"
 #include "ui/report/reportprinter.h"
 #include "ui/report/reportrecordsave.h"
-#include "ui/kit/messagebox.h"
-#include "ui/kit/uiutil.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -178,6 +178,16 @@ ReportScreen::ReportScreen(QWidget* parent) : QWidget(parent) {
     connect(command6_, &QPushButton::clicked, this, &ReportScreen::saveRequested);
     connect(command1_, &QPushButton::clicked, this, &ReportScreen::closeRequested);
     connect(text10_, &QLineEdit::editingFinished, this, &ReportScreen::showDoseSoFar);
+    // What is drawn is what prints and saves: a drawn preview follows every edit of the fields.
+    for (QLineEdit* field : findChildren<QLineEdit*>())
+        connect(field, &QLineEdit::textChanged, this, [this] {
+            if (previewShown_)
+                redrawPreview();
+        });
+    connect(combo1_, &QComboBox::currentTextChanged, this, [this] {
+        if (previewShown_)
+            redrawPreview();
+    });
 
     setOutputCommandsEnabled(false);
 }
@@ -217,7 +227,8 @@ void ReportScreen::showDoseSoFar() {
     ReportFields f = fieldTexts();
     const Status status = fillDoseSoFar(f);
     if (!status.ok())
-        doseSoFar_->setText(QCoreApplication::translate("ReportScreen", "累積線量: 患者ファイルを読み込めません"));
+        doseSoFar_->setText(
+            QCoreApplication::translate("ReportScreen", "累積線量: 患者ファイルを読み込めません"));
     else
         doseSoFar_->setText(f.exposureNumber.isEmpty() ? QString() : doseHistoryLine(f));
     doseSoFar_->setToolTip(status.ok() ? QString() : qs(status.message()));
@@ -268,6 +279,8 @@ ReportFields ReportScreen::fieldTexts() const {
     // reference level follows the dose and body part as they stand.
     if (!handedUncertainty_.isEmpty() && f.dose == handedDose_)
         f.doseUncertainty = handedUncertainty_;
+    f.originalDose = handedDose_;
+    f.originalDoseStored = handedFromRecord_;
     compareWithReferenceLevel(f);
     f.storedRecordNumber = !storedId_.isEmpty() && f.id == storedId_ ? storedNumber_ : 0;
     return f;
@@ -292,9 +305,11 @@ void ReportScreen::setSpectrum(const SpectrumData& spectrum) {
 }
 
 void ReportScreen::handOver(const ReportFields& fields) {
+    previewShown_ = false;
     setSpectrum(fields.spectrum);
     handedDose_ = fields.dose;
     handedUncertainty_ = fields.doseUncertainty;
+    handedFromRecord_ = false;
     preview_->clear();
     storedId_.clear();
     storedNumber_ = 0;
@@ -314,9 +329,11 @@ void ReportScreen::handOver(const ReportFields& fields) {
 }
 
 void ReportScreen::showRecord(const ReportFields& fields) {
+    previewShown_ = false;
     setSpectrum(fields.spectrum); // a stored record has none
     handedDose_ = fields.dose;
     handedUncertainty_ = fields.doseUncertainty;
+    handedFromRecord_ = true;
     storedId_ = fields.storedRecordNumber > 0 ? fields.id : QString();
     storedNumber_ = fields.storedRecordNumber;
     setFieldTexts(fields);
@@ -331,12 +348,20 @@ void ReportScreen::showRecord(const ReportFields& fields) {
 }
 
 void ReportScreen::drawPreview() {
-    preview_->drawReport(fields());
-    showDoseSoFar();
+    redrawPreview();
     setOutputCommandsEnabled(true);
 }
 
+void ReportScreen::redrawPreview() {
+    // Cleared first, so that a second drawing never stands over the first.
+    preview_->clear();
+    preview_->drawReport(fields());
+    previewShown_ = true;
+    showDoseSoFar();
+}
+
 void ReportScreen::clearPreview() {
+    previewShown_ = false;
     preview_->clear();
     setOutputCommandsEnabled(false);
 }
@@ -367,6 +392,18 @@ void ReportScreen::printRequested() {
 
 void ReportScreen::saveRequested() {
     const ReportFields current = fields();
+    if (doseEdited(current)) {
+        const QString question =
+            (current.originalDoseStored
+                 ? QCoreApplication::translate(
+                       "ReportScreen",
+                       "入射表面線量 %1 mGy は記録されていた %2 mGy と異なります。このまま保存しますか？")
+                 : QCoreApplication::translate("ReportScreen", "入射表面線量 %1 mGy はこの撮影で計算した %2 "
+                                                               "mGy と異なります。このまま保存しますか？"))
+                .arg(current.dose, current.originalDose);
+        if (!MessageBox::askYesNo(this, question, MessageBox::Answer::No))
+            return;
+    }
     int recordNumber = 0;
     if (saveReportRecord(this, current, &recordNumber)) {
         command6_->setEnabled(false);

@@ -64,6 +64,7 @@ private:
     void fillTechnologistCombo();
     void setOutputCommandsEnabled(bool enabled);
     void drawPreview();
+    void redrawPreview(); // the preview anew from the fields as they stand
     void clearPreview();
     void addTechnologist();
     void printRequested();
@@ -95,9 +96,11 @@ private:
     QPushButton* command5_ = nullptr;
     QPushButton* command6_ = nullptr;
     QCheckBox* check1_ = nullptr; // "スペクトルも印刷する"
-    SpectrumData spectrum_;        // of the calculation handed over
-    QString handedDose_;           // the dose handed over, and its expanded uncertainty
+    SpectrumData spectrum_;       // of the calculation handed over
+    QString handedDose_;          // the dose handed over, and its expanded uncertainty
     QString handedUncertainty_;
+    bool handedFromRecord_ = false; // the dose handed over is a stored record's
+    bool previewShown_ = false;     // a drawing stands in the preview: it follows every edit
     QLabel* doseSoFar_ = nullptr;
     ReportPreview* preview_ = nullptr;
     records::TechnologistList technologists_;
