@@ -740,6 +740,7 @@ ReportFields ConditionsScreen::reportFields() const {
     ReportFields r;
     r.id = dicomPatientId_;
     r.name = dicomPatientName_;
+    r.imageNameGroups = dicomNameGroups_;
     r.examDate = QLocale::system().toString(date_->date(), QLocale::ShortFormat);
     r.bodyPart = combo2_->currentText();
     r.tubeVoltage = numberText(s.tubeVoltageKv);

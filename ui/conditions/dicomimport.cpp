@@ -191,6 +191,7 @@ void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image) {
         lacking(QCoreApplication::translate("ConditionsScreen", "撮影日"), image.examDate.problem);
     }
     fillingFromDicom_ = false;
+    dicomNameGroups_ = image.patientNameGroups;
     if (image.patientId.has())
         dicomPatientId_ = qs(*image.patientId.value);
     else
@@ -227,6 +228,7 @@ void ConditionsScreen::forgetDicomImport() {
         unmarkDicom(control);
     dicomPatientId_.clear();
     dicomPatientName_.clear();
+    dicomNameGroups_ = {};
 }
 
 } // namespace tamso::ui

@@ -2,6 +2,7 @@
 // The texts of the report screen's fields (Form8), as the exposure-condition screen hands them
 // over, the record search shows a stored record and the Data Save stores them.
 
+#include "dicom/dicomtext.h"
 #include "refdata/referencelevels.h"
 #include "ui/report/spectrumchart.h"
 
@@ -10,8 +11,12 @@
 namespace tamso::ui {
 
 struct ReportFields {
-    QString id;              // Text1
-    QString name;            // Text2
+    QString id;   // Text1
+    QString name; // Text2
+    // Every group of the patient name of the DICOM image the exposure was read from (empty for an
+    // exposure typed by hand or a stored record): a record file of the ID whose stored name matches
+    // none of them is warned about before that name replaces the image's.
+    dicom::PersonNameGroups imageNameGroups;
     QString technologist;    // Combo1 text
     QString examDate;        // Text3
     QString bodyPart;        // Text4

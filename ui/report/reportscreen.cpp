@@ -214,9 +214,25 @@ bool ReportScreen::eventFilter(QObject* watched, QEvent* event) {
 void ReportScreen::lookUpName() {
     // Whenever the ID has a record file its stored name replaces the name field, an empty stored
     // name too, so that the report never shows a name other than the one stored for the ID.
-    if (const auto name = storedPatientName(text1_->text()))
+    if (const auto name = storedPatientName(text1_->text())) {
+        warnIfNotTheImagesPatient(*name);
         text2_->setText(*name);
+    }
     showDoseSoFar();
+}
+
+void ReportScreen::warnIfNotTheImagesPatient(const QString& storedName) {
+    const dicom::PersonNameGroups& g = imageNameGroups_;
+    const QString id = text1_->text();
+    if ((g.alphabetic.empty() && g.ideographic.empty() && g.phonetic.empty()) || id == nameWarnedForId_ ||
+        dicom::personNameMatches(g, utf8(storedName)))
+        return;
+    nameWarnedForId_ = id;
+    MessageBox::warning(this, QCoreApplication::translate(
+                                  "ReportScreen", "患者ID「%1」の記録の氏名「%2」は、DICOM画像の氏名「%3」と"
+                                                  "一致しません。\n別の患児の記録に保存しないよう、患者IDを"
+                                                  "確認して下さい。")
+                                  .arg(id, storedName, imageName_));
 }
 
 QString ReportScreen::doseSoFarText() const {
@@ -310,6 +326,9 @@ void ReportScreen::handOver(const ReportFields& fields) {
     handedDose_ = fields.dose;
     handedUncertainty_ = fields.doseUncertainty;
     handedFromRecord_ = false;
+    imageNameGroups_ = fields.imageNameGroups;
+    imageName_ = fields.name;
+    nameWarnedForId_.clear();
     preview_->clear();
     storedId_.clear();
     storedNumber_ = 0;
@@ -326,6 +345,8 @@ void ReportScreen::handOver(const ReportFields& fields) {
     activateWindow();
     if (!status.ok())
         MessageBox::warning(this, coreText(status.message()));
+    if (const auto stored = storedPatientName(fields.id))
+        warnIfNotTheImagesPatient(*stored);
 }
 
 void ReportScreen::showRecord(const ReportFields& fields) {
@@ -334,6 +355,8 @@ void ReportScreen::showRecord(const ReportFields& fields) {
     handedDose_ = fields.dose;
     handedUncertainty_ = fields.doseUncertainty;
     handedFromRecord_ = true;
+    imageNameGroups_ = {};
+    imageName_.clear();
     storedId_ = fields.storedRecordNumber > 0 ? fields.id : QString();
     storedNumber_ = fields.storedRecordNumber;
     setFieldTexts(fields);
