@@ -5,9 +5,11 @@
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QInputMethodEvent>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -150,6 +152,12 @@ ui::ReportFields sampleReportFields() {
     f.caregiver2 = QStringLiteral("0.003");
     f.caregiver3 = QStringLiteral("0.001");
     return f;
+}
+
+void commitText(QWidget* field, const QString& text) {
+    QInputMethodEvent typed;
+    typed.setCommitString(text);
+    QCoreApplication::sendEvent(field, &typed);
 }
 
 } // namespace tamso::uitest

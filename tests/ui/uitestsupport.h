@@ -36,6 +36,9 @@ std::set<char32_t> pdfToUnicodeTargets(const QString& pdf);
 // radicals supplement (U+2E80–U+2EFF). Returns them as "U+2F52 ⽒ …", empty when there is none.
 QString radicalsIn(const QString& text);
 
+// Types the text into the field as an input method commits it (full-width digits included).
+void commitText(QWidget* field, const QString& text);
+
 // The texts of a typical report (50 kV, 5 mAs, 100 cm, 六切サイズ, 腹部正面, X-ray unit "記録の装置").
 ui::ReportFields sampleReportFields();
 

@@ -12,6 +12,7 @@
 #include "ui/conditions/measuredexposuredialog.h"
 #include "ui/kit/appresources.h"
 #include "ui/kit/messagebox.h"
+#include "ui/kit/numberinput.h"
 #include "ui/kit/uiutil.h"
 #include "ui/report/reportfields.h"
 
@@ -43,8 +44,9 @@ namespace {
 QString numberText(double value) {
     return qs(textio::numberToText(value));
 }
+// The text-to-number rule on what the field shows, full-width digits read as ASCII.
 double fieldValue(const QLineEdit* field) {
-    return textio::textToNumber(utf8(field->text()));
+    return textio::textToNumber(utf8(asciiNumberText(field->text())));
 }
 
 QLabel* caption(QWidget* parent, const QString& name, const QString& text) {
@@ -428,6 +430,7 @@ void ConditionsScreen::setTabOrderAndEnterChain() {
     for (const Input& input : inputs_) {
         enterActions_.insert(input.edit, focusTo(control(input.entry->enterNext)));
         input.edit->installEventFilter(this);
+        foldWideCharacters(input.edit);
     }
     for (QComboBox* combo : {combo1_, combo2_}) {
         combo->installEventFilter(this);
@@ -685,18 +688,21 @@ void ConditionsScreen::hideMeasuredExposureDialog() {
 
 void ConditionsScreen::runCalculation() {
     engine::ConditionTexts texts;
-    for (const Input& input : inputs_)
-        texts.*(input.entry->condition) = utf8(input.edit->text());
+    for (const Input& input : inputs_) {
+        // A text that is not a number is said to be one, not taken as 0 and then found too small.
+        const QString problem =
+            typedNumberProblem(shownText(input.entry->caption).trimmed(), input.edit->text());
+        if (!problem.isEmpty()) {
+            refuseRun(problem);
+            input.edit->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+        texts.*(input.entry->condition) = utf8(asciiNumberText(input.edit->text()));
+    }
 
     const Status status = tamso::engine::runCalculation(engine::Module1, texts, *this, workingFolderPath());
     if (!status.ok()) {
-        // No result of earlier conditions may stay on screen or be handed on beside these inputs.
-        clearResultFields(false);
-        resultsShown_ = false;
-        for (QPushButton* b : {command3_, command4_, command6_, command14_})
-            b->setEnabled(false);
-        emit resultsCleared();
-        MessageBox::warning(this, coreText(status.message()));
+        refuseRun(coreText(status.message()));
         return;
     }
     recordRunInputs();
@@ -713,6 +719,16 @@ void ConditionsScreen::runCalculation() {
     command14_->setEnabled(true);
     showReferenceLevel();
     command3_->setFocus(Qt::OtherFocusReason);
+}
+
+void ConditionsScreen::refuseRun(const QString& message) {
+    // No result of earlier conditions may stay on screen or be handed on beside these inputs.
+    clearResultFields(false);
+    resultsShown_ = false;
+    for (QPushButton* b : {command3_, command4_, command6_, command14_})
+        b->setEnabled(false);
+    emit resultsCleared();
+    MessageBox::warning(this, message);
 }
 
 void ConditionsScreen::showAmbientDose() {

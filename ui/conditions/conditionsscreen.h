@@ -163,7 +163,8 @@ private:
     void recordRunInputs();
     void showWAir();
     void checkInputsAgainstRun();
-    SpectrumData spectrum() const; // of the last run, from the state and the result fields
+    void refuseRun(const QString& message); // a run that gave no results
+    SpectrumData spectrum() const;          // of the last run, from the state and the result fields
     void applyDicomExposure(const dicom::ImageExposure& image);
     void markFromDicom(QWidget* control, const std::string& source);
     void unmarkDicom(QWidget* control);

@@ -1,6 +1,7 @@
 #include "ui/report/reportscreen.h"
 
 #include "ui/kit/messagebox.h"
+#include "ui/kit/numberinput.h"
 #include "ui/kit/uiutil.h"
 #include "ui/report/reportlayout.h"
 #include "ui/report/reportpreview.h"
@@ -178,6 +179,9 @@ ReportScreen::ReportScreen(QWidget* parent) : QWidget(parent) {
     connect(command6_, &QPushButton::clicked, this, &ReportScreen::saveRequested);
     connect(command1_, &QPushButton::clicked, this, &ReportScreen::closeRequested);
     connect(text10_, &QLineEdit::editingFinished, this, &ReportScreen::showDoseSoFar);
+    // Numbers typed full-width by an input method are stored in their ASCII forms.
+    for (QLineEdit* number : {text9_, text5_, text6_, text7_, text10_, text11_, text12_, text13_})
+        foldWideCharacters(number);
     // What is drawn is what prints and saves: a drawn preview follows every edit of the fields.
     for (QLineEdit* field : findChildren<QLineEdit*>())
         connect(field, &QLineEdit::textChanged, this, [this] {
