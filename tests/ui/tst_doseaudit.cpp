@@ -440,6 +440,57 @@ private slots:
         QCOMPARE(refdata::ReferenceLevels.levelFor("頭部正面"), std::optional<double>(0.5));
     }
 
+    // Rows can be added, deleted and moved; the first row of a body part is the level compared with.
+    void levelEditorAddsDeletesAndMovesRows() {
+        writeLevels({"\"胸部正面\", .2 ,A", "\"胸部正面\", .08 ,B"});
+        QVERIFY(shell_->start());
+        shell_->openReferenceLevelEditor();
+        ui::ReferenceLevelEditor* form10 = shell_->referenceLevelEditor();
+        auto* grid = child<QTableWidget>(form10, "Grid1");
+        QCOMPARE(grid->rowCount(), 8);
+        // The documentation row up above the used one: it is now the one compared with.
+        grid->setCurrentCell(7, 1);
+        for (int i = 0; i < 6; ++i)
+            click(child<QPushButton>(form10, "Command5"));
+        QCOMPARE(grid->currentRow(), 1);
+        QCOMPARE(grid->item(1, 1)->text(), QStringLiteral("0.08"));
+        QCOMPARE(grid->item(1, 3)->text(), QStringLiteral("比較に使用"));
+        QCOMPARE(grid->item(2, 1)->text(), QStringLiteral("0.2"));
+        QCOMPARE(grid->item(2, 3)->text(), QStringLiteral("参考（比較しない）"));
+        click(child<QPushButton>(form10, "Command6")); // and back down one
+        click(child<QPushButton>(form10, "Command5"));
+        QCOMPARE(grid->item(1, 1)->text(), QStringLiteral("0.08"));
+        // A row of its own, typed in full-width digits, after the last row.
+        grid->setCurrentCell(grid->rowCount() - 1, 0);
+        click(child<QPushButton>(form10, "Command3"));
+        const int added = grid->rowCount() - 1;
+        QCOMPARE(grid->currentRow(), added);
+        QVERIFY(grid->item(added, 0)->flags() & Qt::ItemIsEditable);
+        grid->item(added, 1)->setText(QStringLiteral("０．３"));
+        // Without its body part it is refused.
+        MessageBox::clearShown();
+        QVERIFY(!form10->save());
+        QCOMPARE(MessageBox::shown().first().text,
+                 QStringLiteral("撮影部位が空の参考レベルは保存できません。"));
+        grid->item(added, 0)->setText(QStringLiteral("新生児頭部"));
+        QCOMPARE(grid->item(added, 3)->text(), QStringLiteral("比較に使用"));
+        // 頭部側面 (a row of the body-part list) deleted.
+        const auto rows = grid->findItems(QStringLiteral("頭部側面"), Qt::MatchExactly);
+        QCOMPARE(rows.size(), 1);
+        grid->setCurrentCell(rows.first()->row(), 0);
+        click(child<QPushButton>(form10, "Command4"));
+        QCOMPARE(grid->rowCount(), 8);
+        MessageBox::clearShown();
+        QVERIFY(form10->save());
+        const auto file = textio::fileInFolder(ui::workingFolderPath(), refdata::kReferenceLevelFileName);
+        QCOMPARE(textio::readTextFile(file).value(),
+                 std::string(
+                     "\"腹部正面\",,\r\n\"胸部正面\", .08 ,B\r\n\"胸部正面\", .2 ,A\r\n\"胸腹部正面\",,\r\n"
+                     "\"胸部側面\",,\r\n\"腹部側面\",,\r\n\"頭部正面\",,\r\n\"新生児頭部\", .3 ,\r\n"));
+        QCOMPARE(refdata::ReferenceLevels.levelFor("胸部正面"), std::optional<double>(0.08));
+        QCOMPARE(refdata::ReferenceLevels.levelFor("新生児頭部"), std::optional<double>(0.3));
+    }
+
     // The shipped table: the used chest level, the others below as documentation.
     void levelEditorShowsTheShippedTable() {
         QVERIFY(QFile::copy(QStringLiteral(TAMSO_SOURCE_DIR "/data/参考線量.dat"),
