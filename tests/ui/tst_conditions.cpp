@@ -19,6 +19,7 @@
 #include "ui/editors/ambientdoseeditor.h"
 #include "ui/editors/basicdataeditor.h"
 #include "ui/editors/tubeoutputeditor.h"
+#include "ui/kit/language.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 #include "ui/report/reportfields.h"
@@ -223,7 +224,7 @@ private slots:
             QVERIFY2(text(name)->text().isEmpty(), name);
         auto* date = form1()->findChild<QDateEdit*>(QStringLiteral("DTPicker1"));
         QCOMPARE(date->date(), QDate::currentDate());
-        QCOMPARE(date->text(), QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
+        QCOMPARE(date->text(), ui::shortDateText(QDate::currentDate()));
         // The body-part list is the file's lines, in order.
         const auto lines =
             textio::splitLines(*textio::readTextFile(textio::fileInFolder(folder(), "撮影部位.txt")));
@@ -292,7 +293,7 @@ private slots:
         QCOMPARE(handed->thickness, QStringLiteral("10"));
         QCOMPARE(handed->fieldSize, QStringLiteral("六切サイズ"));
         QCOMPARE(handed->bodyPart, QStringLiteral("腹部正面"));
-        QCOMPARE(handed->examDate, QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
+        QCOMPARE(handed->examDate, ui::shortDateText(QDate::currentDate()));
         QCOMPARE(handed->xrayUnit, ui::qs(engine::Module1.xrayUnitName));
         QCOMPARE(handed->dose, text("Text20")->text());
         QCOMPARE(handed->caregiver1, text("Text21")->text());

@@ -8,6 +8,7 @@
 #include "engine/calculationstate.h"
 #include "textio/codec.h"
 #include "ui/conditions/conditionsscreen.h"
+#include "ui/kit/language.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 #include "ui/report/reportscreen.h"
@@ -41,7 +42,7 @@ const std::string kYamadaHanako =
     "Yamada^Hanako=" + kEscKanji + ";3ED" + kEscAscii + "^" + kEscKanji + "2V;R" + kEscAscii;
 
 QString dateText(int year, int month, int day) {
-    return QLocale::system().toString(QDate(year, month, day), QLocale::ShortFormat);
+    return ui::shortDateText(QDate(year, month, day));
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #include "engine/calculationstate.h"
 #include "textio/codec.h"
+#include "ui/kit/language.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 #include "ui/records/dosehistorymodel.h"
@@ -158,7 +159,7 @@ private slots:
     // two-digit year.
     void examDateOfTheSystemsShortFormat() {
         for (const QDate date : {QDate(2026, 12, 8), QDate(2024, 1, 31), QDate(2030, 7, 4)}) {
-            const QString written = QLocale::system().toString(date, QLocale::ShortFormat);
+            const QString written = ui::shortDateText(date);
             QCOMPARE(DoseHistoryModel::parseExamDate(written), date);
         }
     }

@@ -312,6 +312,46 @@ private slots:
         QCOMPARE(ui::startLanguage(ui::LanguageChoice{}), ui::systemLanguage());
     }
 
+    // Without --lang the program is Japanese unless the system names another language; dates take
+    // the Japanese form in a Japanese interface and on the C locale, whatever the locale.
+    void systemLanguageAndDates_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<bool>("japanese");
+        QTest::addColumn<QString>("japaneseInterfaceDate");
+        QTest::addColumn<QString>("englishInterfaceDate");
+        QTest::newRow("C.UTF-8, C, POSIX") << "C" << true << "2026/03/05"
+                                           << "2026/03/05";
+        QTest::newRow("ja_JP") << "ja_JP" << true << "2026/03/05"
+                               << "2026/03/05";
+        QTest::newRow("en_US") << "en_US" << false << "2026/03/05"
+                               << "3/5/26";
+        QTest::newRow("de_DE") << "de_DE" << false << "2026/03/05"
+                               << "05.03.26";
+    }
+    void systemLanguageAndDates() {
+        QFETCH(QString, locale);
+        QFETCH(bool, japanese);
+        QFETCH(QString, japaneseInterfaceDate);
+        QFETCH(QString, englishInterfaceDate);
+        const QLocale system(locale);
+        QCOMPARE(ui::languageForLocale(system), japanese ? ui::Language::Japanese : ui::Language::English);
+        const QDate date(2026, 3, 5);
+        QCOMPARE(ui::dateLocale(ui::Language::Japanese, system).toString(date, QLocale::ShortFormat),
+                 japaneseInterfaceDate);
+        QCOMPARE(ui::dateLocale(ui::Language::English, system).toString(date, QLocale::ShortFormat),
+                 englishInterfaceDate);
+    }
+
+    // Qt's own dialogs follow: in Japanese Qt's Japanese translation is installed too.
+    void qtsOwnTextsFollowTheLanguage() {
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
+        QVERIFY(ui::installLanguage(ui::Language::Japanese));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("キャンセル"));
+        QCOMPARE(ui::installedLanguage(), ui::Language::Japanese);
+        QVERIFY(ui::installLanguage(ui::Language::English));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
+    }
+
     // Removing the translation brings the Japanese texts back: nothing English sticks.
     void japaneseIsTheSourceLanguage() {
         QCOMPARE(QCoreApplication::translate("StartScreen", "新規計算"), QStringLiteral("New calculation"));
@@ -322,7 +362,8 @@ private slots:
                  QStringLiteral("新規計算"));
         QVERIFY(ui::installLanguage(ui::Language::English));
         ui::StartScreen english;
-        QCOMPARE(english.findChild<QPushButton*>(QStringLiteral("Command1"))->text(), QStringLiteral("New calculation"));
+        QCOMPARE(english.findChild<QPushButton*>(QStringLiteral("Command1"))->text(),
+                 QStringLiteral("New calculation"));
     }
 
     // Every window of the program, opened through the shell as the user opens it, checked with
@@ -378,8 +419,9 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
             std::string text = "新生 花子\r\n 2 \r\n";
             for (const char* date : {"2026/12/01", "2026/12/05"})
-                text += std::string(date) + "\r\n佐藤\r\n胸部正面\r\n 8 \r\n装置\r\n 60 \r\n 2.5 \r\n 100 \r\n"
-                                            "六切サイズ\r\n .052 \r\n 1.5 \r\n .05 \r\n\r\n";
+                text += std::string(date) +
+                        "\r\n佐藤\r\n胸部正面\r\n 8 \r\n装置\r\n 60 \r\n 2.5 \r\n 100 \r\n"
+                        "六切サイズ\r\n .052 \r\n 1.5 \r\n .05 \r\n\r\n";
             file.write(QByteArray::fromStdString(*textio::utf8ToSjis(text)));
         }
         shell_->openDoseHistory(QStringLiteral("EN01"));

@@ -7,20 +7,21 @@
 #include "engine/calculationstate.h"
 #include "refdata/referenceloader.h"
 #include "textio/numbertext.h"
+#include "ui/kit/language.h"
+#include "ui/kit/messagebox.h"
+#include "ui/kit/uiutil.h"
 #include "ui/report/paintercanvas.h"
 #include "ui/report/reportlayout.h"
 #include "ui/report/reportpreview.h"
 #include "ui/report/reportprinter.h"
 #include "ui/report/reportrecorder.h"
-#include "ui/kit/messagebox.h"
-#include "ui/kit/uiutil.h"
 
 #include <QBuffer>
 #include <QDate>
 #include <QDir>
 #include <QDirIterator>
-#include <QLocale>
 #include <QFile>
+#include <QLocale>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
@@ -34,7 +35,9 @@ using namespace tamso::ui;
 
 namespace {
 
-ReportFields defaultCase() { return uitest::sampleReportFields(); }
+ReportFields defaultCase() {
+    return uitest::sampleReportFields();
+}
 
 QStringList record(ReportTarget target, const ReportFields& fields) {
     RecordingCanvas canvas;
@@ -378,7 +381,8 @@ private slots:
         TextBoxCanvas canvas(*painter, mapping, boxes);
         drawReport(canvas, ReportTarget(target), f);
         painter->end();
-        const QRectF remarks(QPointF(15, 230), QPointF(190, target == int(ReportTarget::Printer) ? 275 : 285));
+        const QRectF remarks(QPointF(15, 230),
+                             QPointF(190, target == int(ReportTarget::Printer) ? 275 : 285));
         QRectF lines[2];
         for (const auto& [text, box] : boxes) {
             if (text == uncertaintyLine)
@@ -388,7 +392,8 @@ private slots:
         }
         for (const QRectF& box : lines) {
             QVERIFY(box.isValid());
-            QVERIFY2(remarks.contains(box), qPrintable(QStringLiteral("%1 %2").arg(box.right()).arg(box.bottom())));
+            QVERIFY2(remarks.contains(box),
+                     qPrintable(QStringLiteral("%1 %2").arg(box.right()).arg(box.bottom())));
         }
         QVERIFY(!lines[0].intersects(lines[1]));
     }
@@ -568,7 +573,7 @@ private slots:
         fields.id = QStringLiteral("123456");
         fields.name = QStringLiteral("新生 太郎");
         fields.technologist = QStringLiteral("技師 一郎");
-        fields.examDate = QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+        fields.examDate = ui::shortDateText(QDate::currentDate());
         fields.bodyPart = QStringLiteral("腹部正面");
         fields.thickness = qs(textio::numberToText(state->subjectThicknessCm));
         fields.xrayUnit = qs(state->xrayUnitName);

@@ -11,6 +11,7 @@
 #include "ui/conditions/fieldsizepresets.h"
 #include "ui/conditions/measuredexposuredialog.h"
 #include "ui/kit/appresources.h"
+#include "ui/kit/language.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/numberinput.h"
 #include "ui/kit/uiutil.h"
@@ -252,7 +253,7 @@ QHBoxLayout* ConditionsScreen::buildHeading() {
     nameControl(date_, QStringLiteral("DTPicker1"),
                 QCoreApplication::translate("ConditionsScreen", "撮影日"));
     date_->setCalendarPopup(true);
-    date_->setDisplayFormat(QLocale::system().dateFormat(QLocale::ShortFormat));
+    date_->setDisplayFormat(dateLocale().dateFormat(QLocale::ShortFormat));
     dateCaption->setBuddy(date_);
     wAirLabel_ = caption(this, QStringLiteral("Label52"), QString());
     command13_ = makeCommand(this, "Command13", QCoreApplication::translate("ConditionsScreen", "DICOM読込"),
@@ -757,7 +758,7 @@ ReportFields ConditionsScreen::reportFields() const {
     r.id = dicomPatientId_;
     r.name = dicomPatientName_;
     r.imageNameGroups = dicomNameGroups_;
-    r.examDate = QLocale::system().toString(date_->date(), QLocale::ShortFormat);
+    r.examDate = shortDateText(date_->date());
     r.bodyPart = combo2_->currentText();
     r.tubeVoltage = numberText(s.tubeVoltageKv);
     r.mAs = numberText(s.mAs);

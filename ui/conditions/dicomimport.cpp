@@ -7,6 +7,7 @@
 #include "dicom/imageexposure.h"
 #include "textio/fileio.h"
 #include "textio/numbertext.h"
+#include "ui/kit/language.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 
@@ -61,7 +62,7 @@ int askForDicomImage(QWidget* parent, const QStringList& images) {
 }
 
 QString shortDate(const dicom::CalendarDate& d) {
-    return QLocale::system().toString(QDate(d.year, d.month, d.day), QLocale::ShortFormat);
+    return shortDateText(QDate(d.year, d.month, d.day));
 }
 
 // One line of the list of a DICOMDIR's radiographs: date, patient, body part, tube voltage, file.

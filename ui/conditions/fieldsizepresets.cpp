@@ -12,7 +12,9 @@ const QVector<FieldSizePreset>& fieldSizePresets() {
     return presets;
 }
 
-QString otherFieldSizeName() { return QStringLiteral("その他"); }
+QString otherFieldSizeName() {
+    return QStringLiteral("その他");
+}
 
 QStringList fieldSizeListEntries() {
     QStringList entries;

@@ -1,6 +1,9 @@
 #include "ui/kit/language.h"
 
 #include <QCoreApplication>
+#include <QDate>
+#include <QDir>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
@@ -10,6 +13,38 @@ namespace {
 QTranslator*& installedTranslator() {
     static QTranslator* translator = nullptr;
     return translator;
+}
+QTranslator*& installedQtTranslator() {
+    static QTranslator* translator = nullptr;
+    return translator;
+}
+Language& currentLanguage() {
+    static Language language = Language::Japanese;
+    return language;
+}
+
+void removeTranslator(QTranslator*& translator) {
+    if (!translator)
+        return;
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+    translator = nullptr;
+}
+
+// Qt's own texts in Japanese, from Qt's translations folder or a "translations" folder beside the
+// program (where windeployqt puts them on Windows).
+void installQtJapanese() {
+    auto* qt = new QTranslator;
+    const QStringList folders = {
+        QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("translations"))};
+    for (const QString& folder : folders) {
+        if (qt->load(QStringLiteral("qtbase_ja"), folder) && QCoreApplication::installTranslator(qt)) {
+            installedQtTranslator() = qt;
+            return;
+        }
+    }
+    delete qt;
 }
 } // namespace
 
@@ -41,8 +76,36 @@ LanguageChoice languageOption(const QStringList& arguments) {
     return choice;
 }
 
+Language languageForLocale(const QLocale& locale) {
+    const QLocale::Language language = locale.language();
+    return language == QLocale::Japanese || language == QLocale::C || language == QLocale::AnyLanguage
+               ? Language::Japanese
+               : Language::English;
+}
+
 Language systemLanguage() {
-    return QLocale::system().language() == QLocale::Japanese ? Language::Japanese : Language::English;
+    return languageForLocale(QLocale::system());
+}
+
+Language installedLanguage() {
+    return currentLanguage();
+}
+
+QLocale dateLocale(Language interface, const QLocale& system) {
+    if (system.language() == QLocale::Japanese)
+        return system;
+    if (interface == Language::Japanese || system.language() == QLocale::C ||
+        system.language() == QLocale::AnyLanguage)
+        return QLocale(QLocale::Japanese, QLocale::Japan);
+    return system;
+}
+
+QLocale dateLocale() {
+    return dateLocale(currentLanguage(), QLocale::system());
+}
+
+QString shortDateText(const QDate& date) {
+    return dateLocale().toString(date, QLocale::ShortFormat);
 }
 
 Language startLanguage(const LanguageChoice& choice) {
@@ -51,13 +114,13 @@ Language startLanguage(const LanguageChoice& choice) {
 
 bool installLanguage(Language language) {
     QTranslator*& translator = installedTranslator();
-    if (translator) {
-        QCoreApplication::removeTranslator(translator);
-        delete translator;
-        translator = nullptr;
-    }
-    if (language == Language::Japanese)
+    removeTranslator(translator);
+    removeTranslator(installedQtTranslator());
+    currentLanguage() = language;
+    if (language == Language::Japanese) {
+        installQtJapanese();
         return true;
+    }
     auto* english = new QTranslator;
     // Built from translations/tamso_en.ts into the program's resources.
     if (!english->load(QStringLiteral(":/i18n/tamso_en.qm")) ||

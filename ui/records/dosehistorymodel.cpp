@@ -1,5 +1,6 @@
 #include "ui/records/dosehistorymodel.h"
 
+#include "ui/kit/language.h"
 #include "ui/kit/uiutil.h"
 
 #include <QBrush>
@@ -146,7 +147,7 @@ QDate DoseHistoryModel::parseExamDate(const QString& input) {
     const QString text = input.simplified();
     if (text.isEmpty())
         return {};
-    const QLocale system = QLocale::system();
+    const QLocale system = dateLocale();
     const QString systemFormat = system.dateFormat(QLocale::ShortFormat);
     QDate date = centuryFixed(system.toDate(text, systemFormat), systemFormat);
     if (date.isValid())
