@@ -440,6 +440,27 @@ private slots:
         QCOMPARE(refdata::ReferenceLevels.levelFor("頭部正面"), std::optional<double>(0.5));
     }
 
+    // In Japanese the window says what the core says (the English translation follows these).
+    void shownWordsAreTheCoresInJapanese() {
+        records::DoseAudit audit;
+        audit.recordFiles = 4, audit.unreadableFiles = 1, audit.records = 30, audit.recordsInPeriod = 12;
+        audit.exposures = 10, audit.infants = 3, audit.dateUnreadable = 2, audit.noDose = 1;
+        QCOMPARE(ui::DoseAuditWindow::summaryLines(audit),
+                 QStringList({ui::qs(records::auditSummaryLines(audit)[0]),
+                              ui::qs(records::auditSummaryLines(audit)[1])}));
+        using Kind = records::AuditNote::Kind;
+        for (const records::AuditNote& note :
+             {records::AuditNote{Kind::UnreadableFile, "A.pat", 0, "患者ファイル「A.pat」は読めません。",
+                                 false},
+              records::AuditNote{Kind::DateUnreadable, "B.pat", 3, "昨日", true},
+              records::AuditNote{Kind::DateUnreadable, "B.pat", 4, "", false},
+              records::AuditNote{Kind::NoDose, "C.~2.pat", 20, "未計算", false}})
+            QCOMPARE(ui::DoseAuditWindow::noteText(note), ui::qs(records::auditNoteText(note)));
+        for (const records::AuditPeriod& period :
+             {records::AuditPeriod{}, records::AuditPeriod{records::CalendarDate{2026, 1, 1}, std::nullopt}})
+            QCOMPARE(ui::DoseAuditWindow::periodText(period), ui::qs(records::auditPeriodText(period)));
+    }
+
     // Rows can be added, deleted and moved; the first row of a body part is the level compared with.
     void levelEditorAddsDeletesAndMovesRows() {
         writeLevels({"\"胸部正面\", .2 ,A", "\"胸部正面\", .08 ,B"});

@@ -7,9 +7,14 @@
 
 #include "uitestsupport.h"
 
+#include "../core/dicomtestfiles.h"
+#include "engine/calculationstate.h"
+#include "refdata/referencelevels.h"
 #include "textio/codec.h"
+#include "textio/fileio.h"
 
 #include "ui/conditions/conditionsscreen.h"
+#include "ui/conditions/fieldsizepresets.h"
 #include "ui/conditions/measuredexposuredialog.h"
 #include "ui/conditions/spectrumwindow.h"
 #include "ui/editors/ambientdoseeditor.h"
@@ -30,22 +35,33 @@
 #include "ui/shell/shell.h"
 #include "ui/shell/startscreen.h"
 
+#include <QAbstractAxis>
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSeries>
+#include <QBarCategoryAxis>
+#include <QChart>
+#include <QChartView>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QStyle>
+#include <QTableWidget>
 #include <QXmlStreamReader>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -265,6 +281,65 @@ private:
         }
     }
 
+    static void writeSjis(const QString& name, const std::string& utf8Text) {
+        QFile file(name);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QByteArray::fromStdString(*textio::utf8ToSjis(utf8Text)));
+    }
+
+    // Every text the window shows: its title, captions, tool tips, field texts, the items and
+    // headings of its lists and tables, and its charts' titles, axes, categories and series.
+    static QStringList windowTexts(QWidget* window) {
+        QStringList texts;
+        if (!window)
+            return {QStringLiteral("(missing window)")};
+        window->show();
+        QCoreApplication::processEvents();
+        texts << window->windowTitle();
+        for (QWidget* w : window->findChildren<QWidget*>()) {
+            texts << w->toolTip() << w->accessibleName();
+            if (auto* label = qobject_cast<QLabel*>(w))
+                texts << label->text();
+            else if (auto* button = qobject_cast<QAbstractButton*>(w))
+                texts << button->text();
+            else if (auto* edit = qobject_cast<QLineEdit*>(w))
+                texts << edit->text();
+            else if (auto* group = qobject_cast<QGroupBox*>(w))
+                texts << group->title();
+            else if (auto* combo = qobject_cast<QComboBox*>(w))
+                texts << combo->currentText();
+            if (auto* view = qobject_cast<QAbstractItemView*>(w); view && view->model()) {
+                const QAbstractItemModel* model = view->model();
+                for (int c = 0; c < model->columnCount(); ++c)
+                    texts << model->headerData(c, Qt::Horizontal).toString();
+                for (int r = 0; r < model->rowCount(); ++r)
+                    for (int c = 0; c < model->columnCount(); ++c)
+                        texts << model->index(r, c).data().toString()
+                              << model->index(r, c).data(Qt::ToolTipRole).toString();
+            }
+            if (auto* chartView = qobject_cast<QChartView*>(w)) {
+                QChart* chart = chartView->chart();
+                texts << chart->title();
+                for (QAbstractAxis* axis : chart->axes()) {
+                    texts << axis->titleText();
+                    if (auto* categories = qobject_cast<QBarCategoryAxis*>(axis))
+                        texts << categories->categories();
+                }
+                for (QAbstractSeries* series : chart->series())
+                    texts << series->name();
+            }
+        }
+        return texts;
+    }
+
+    static QStringList pdfLines(const QString& pdf) {
+        QString text, error;
+        if (!uitest::pdfText(pdf, text, error))
+            return {QStringLiteral("(unreadable PDF ") + pdf + QStringLiteral(": ") + error +
+                    QLatin1Char(')')};
+        return text.split(QLatin1Char('\n'));
+    }
+
 private slots:
     void initTestCase() {
         ui::installFontSubstitutions(); // as the program does at start-up
@@ -480,6 +555,156 @@ private slots:
         QVERIFY(!ui::MessageBox::shown().isEmpty());
         QCOMPARE(ui::MessageBox::shown().last().text,
                  QStringLiteral("Enter a tube current × time (mAs) above 0."));
+    }
+
+    // Every text a window shows and every message, in a walk through the program in English:
+    // none holds kana or kanji but the site's own data (body parts, field-size names, the names of
+    // the hospital, the X-ray unit, the staff and the infants, the working folder's file names).
+    void noJapaneseLeftInEnglish() {
+        // An infant with a record whose date and dose cannot be read, for the audit's notes.
+        {
+            QFile file(QStringLiteral("EN02.pat"));
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            std::string text = "英語 太郎\r\n 2 \r\n";
+            for (const char* dateAndDose :
+                 {"2026/12/01\r\n佐藤\r\n胸部正面\r\n 8 \r\n装置\r\n 60 \r\n 2.5 \r\n 100 "
+                  "\r\n六切サイズ\r\n 未計算 \r\n",
+                  "昨日\r\n佐藤\r\n胸部正面\r\n 8 \r\n装置\r\n 60 \r\n 2.5 \r\n 100 "
+                  "\r\n六切サイズ\r\n .05 \r\n"})
+                text += std::string(dateAndDose) + " 1.5 \r\n .05 \r\n\r\n";
+            file.write(QByteArray::fromStdString(*textio::utf8ToSjis(text)));
+        }
+        writeSjis(QStringLiteral("撮影担当.txt"), "佐藤\r\n");
+        writeSjis(QStringLiteral("参考線量.dat"), "\"胸部正面\", .02 ,JP\r\n");
+        QStringList siteData = {
+            QStringLiteral("英語 太郎"), QStringLiteral("佐藤"), QStringLiteral("装置"),
+            QStringLiteral("未計算"),    QStringLiteral("昨日"), QStringLiteral("山田 花子"),
+            QStringLiteral("英語 花子"), QStringLiteral("Ｘ線"), QStringLiteral("ⅰ")};
+        for (const std::string& part : refdata::readBodyPartList(ui::workingFolderPath()))
+            siteData << ui::qs(part);
+        siteData << ui::fieldSizeListEntries();
+
+        shell_ = std::make_unique<ui::Shell>();
+        shell_->quitProgram = [] {};
+        QVERIFY(shell_->start());
+        siteData << ui::qs(engine::Module1.hospitalName) << ui::qs(engine::Module1.xrayUnitName)
+                 << ui::qs(engine::Module1.outputDataComment) << QStringLiteral("DICOM撮影部位.txt");
+        for (const QString& name : QDir::current().entryList(QDir::Files))
+            siteData << name;
+        const QString pdfFolder = dir_->filePath(QStringLiteral("pdf"));
+        QVERIFY(QDir().mkpath(pdfFolder));
+        QStringList texts;
+        ui::MessageBox::clearShown();
+
+        click(shell_->startScreen(), "Command1");
+        ui::ConditionsScreen* form1 = shell_->conditionsScreen();
+        // An image without tube voltage and body part: the message lists them.
+        const QString image = dir_->filePath(QStringLiteral("lacking.dcm"));
+        test::DicomImage()
+            .remove(DCM_KVP)
+            .remove(DCM_BodyPartExamined)
+            .remove(DCM_ProtocolName)
+            .set(DCM_PatientName, "Eigo^Hanako")
+            .save(std::filesystem::u8path(ui::utf8(image)));
+        ui::ConditionsScreen::setDicomFileChooser([image](QWidget*) { return image; });
+        click(form1, "Command13");
+        ui::ConditionsScreen::setDicomFileChooser(nullptr);
+        form1->findChild<QLineEdit*>(QStringLiteral("Text5"))->setText(QStringLiteral("abc"));
+        click(form1, "Command2"); // not a number
+        form1->findChild<QLineEdit*>(QStringLiteral("Text5"))->setText(QStringLiteral("60"));
+        form1->findChild<QComboBox*>(QStringLiteral("Combo2"))->setEditText(QStringLiteral("胸部正面"));
+        for (const char* command : {"Command2", "Command3", "Command4"})
+            click(form1, command);
+        texts << windowTexts(form1) << windowTexts(shell_->illustrationWindow());
+        QTest::mouseClick(form1->findChild<QRadioButton*>(QStringLiteral("Option4")), Qt::LeftButton);
+        form1->measuredExposureDialog()
+            ->findChild<QLineEdit*>(QStringLiteral("Text1"))
+            ->setText(QStringLiteral("x"));
+        texts << windowTexts(form1->measuredExposureDialog());
+        click(form1->measuredExposureDialog(), "Command1"); // not a number
+        click(form1->measuredExposureDialog(), "Command2");
+        click(form1, "Command14");
+        texts << windowTexts(shell_->spectrumWindow());
+        click(form1, "Command12");
+        texts << windowTexts(shell_->tubeOutputEditor());
+        click(form1, "Command5");
+        texts << windowTexts(shell_->ambientDoseEditor());
+        shell_->ambientDoseEditor()
+            ->findChild<QLineEdit*>(QStringLiteral("Text3"))
+            ->setText(QStringLiteral("-1"));
+        click(shell_->ambientDoseEditor(), "Command1"); // refused
+
+        // The report: saved, saved again (the same record), the dose typed over, printed.
+        click(form1, "Command6");
+        ui::ReportScreen* report = shell_->reportScreen();
+        report->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("EN03"));
+        report->findChild<QLineEdit*>(QStringLiteral("Text2"))->setText(QStringLiteral("英語 花子"));
+        click(report, "Command2");
+        click(report, "Command6");
+        click(report, "Command2");
+        click(report, "Command6"); // asked about the same record: No
+        report->findChild<QLineEdit*>(QStringLiteral("Text10"))->setText(QStringLiteral("0.001"));
+        click(report, "Command6"); // asked about the dose: No
+        texts << windowTexts(report);
+        const QString reportPdf = pdfFolder + QStringLiteral("/report.pdf");
+        ui::ReportScreen::setPrinterProvider([reportPdf](QWidget*) {
+            auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+            printer->setOutputFormat(QPrinter::PdfFormat);
+            printer->setOutputFileName(reportPdf);
+            return printer;
+        });
+        click(report, "Command5");
+        ui::ReportScreen::setPrinterProvider(nullptr);
+        texts << pdfLines(reportPdf);
+
+        // The record search, the dose history and the audit with its notes, on screen and on paper.
+        shell_->openRecordSearch();
+        ui::RecordSearchScreen* form5 = shell_->recordSearchScreen();
+        auto* files = form5->findChild<QListWidget*>(QStringLiteral("File1"));
+        files->setCurrentRow(0);
+        click(form5, "Command2");
+        texts << windowTexts(form5);
+        shell_->openDoseHistory(QStringLiteral("EN02"));
+        texts << windowTexts(shell_->doseHistoryWindow());
+        const QString historyPdf = pdfFolder + QStringLiteral("/history.pdf");
+        QVERIFY(shell_->doseHistoryWindow()->savePdf(historyPdf).ok());
+        texts << pdfLines(historyPdf);
+        shell_->openDoseAudit();
+        texts << windowTexts(shell_->doseAuditWindow());
+        const QString auditPdf = pdfFolder + QStringLiteral("/audit.pdf");
+        QVERIFY(shell_->doseAuditWindow()->exportPdf(auditPdf));
+        texts << pdfLines(auditPdf);
+
+        shell_->openBasicDataEditor();
+        texts << windowTexts(shell_->basicDataEditor());
+        shell_->basicDataEditor()
+            ->findChild<QLineEdit*>(QStringLiteral("Text2"))
+            ->setText(QStringLiteral("abc"));
+        click(shell_->basicDataEditor(), "Command1"); // refused
+        shell_->openReferenceLevelEditor();
+        texts << windowTexts(shell_->referenceLevelEditor());
+        texts << windowTexts(shell_->startScreen());
+
+        int messages = 0;
+        for (const auto& shown : ui::MessageBox::shown()) {
+            texts << shown.text.split(QLatin1Char('\n'));
+            ++messages;
+        }
+        QVERIFY2(messages >= 10, qPrintable(QString::number(messages)));
+        // The longest first: a body part may hold another ("胸腹部正面", "腹部正面").
+        std::sort(siteData.begin(), siteData.end(),
+                  [](const QString& a, const QString& b) { return a.size() > b.size(); });
+        QStringList left;
+        for (const QString& text : texts) {
+            QString rest = text;
+            for (const QString& data : siteData)
+                if (!data.isEmpty())
+                    rest.remove(data);
+            if (hasJapanese(rest) && !left.contains(text))
+                left << text;
+        }
+        QVERIFY2(texts.size() > 400, qPrintable(QString::number(texts.size())));
+        QVERIFY2(left.isEmpty(), qPrintable(left.join(QLatin1Char('\n'))));
     }
 
     // The printed report in English: its captions are English and each fits its box, as the

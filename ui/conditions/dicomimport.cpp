@@ -83,6 +83,26 @@ QString describeImage(const dicom::ImageExposure& image, const QString& file) {
     return parts.join(QStringLiteral("  "));
 }
 
+// What the DICOM reading says an image lacks, in the interface's language: the attribute names
+// and values stay, the Japanese words around them are translated piece by piece.
+QString dicomProblemText(const std::string& problem) {
+    static const char* const pieces[] = {
+        QT_TRANSLATE_NOOP("DicomImport", " がありません"),
+        QT_TRANSLATE_NOOP("DicomImport", " の値 "),
+        QT_TRANSLATE_NOOP("DicomImport", " は使えません"),
+        QT_TRANSLATE_NOOP("DicomImport", " は日付として読めません"),
+        QT_TRANSLATE_NOOP("DicomImport", "対応表 "),
+        QT_TRANSLATE_NOOP("DicomImport", " にありません"),
+        QT_TRANSLATE_NOOP("DicomImport", "（"),
+        QT_TRANSLATE_NOOP("DicomImport", "）"),
+        QT_TRANSLATE_NOOP("DicomImport", "、"),
+    };
+    QString text = qs(problem);
+    for (const char* piece : pieces)
+        text.replace(QString::fromUtf8(piece), QCoreApplication::translate("DicomImport", piece));
+    return text;
+}
+
 } // namespace
 
 // DICOM import ----------------------------------------------------------------------------------------------
@@ -150,7 +170,8 @@ void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image) {
     forgetDicomImport(); // the marks of an earlier image go; its values stay where this one has none
     QStringList missing;
     auto lacking = [&](const QString& what, const std::string& problem) {
-        missing << QStringLiteral("・") + what + QStringLiteral("：") + qs(problem);
+        missing << QCoreApplication::translate("ConditionsScreen", "・") + what +
+                       QCoreApplication::translate("ConditionsScreen", "：") + dicomProblemText(problem);
     };
     fillingFromDicom_ = true;
     const struct {

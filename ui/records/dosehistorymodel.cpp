@@ -97,15 +97,16 @@ QVariant DoseHistoryModel::data(const QModelIndex& index, int role) const {
         return {};
     const bool flagged = index.column() == records::kColumnDose && isUncounted(index.row());
     switch (role) {
-    case Qt::DisplayRole:
-        return cells_[index.row()][index.column()];
+    case Qt::DisplayRole: // the note is a fixed text of the core, shown translated
+        return index.column() == records::kColumnNote ? coreText(utf8(cells_[index.row()][index.column()]))
+                                                      : cells_[index.row()][index.column()];
     case Qt::TextAlignmentRole:
         return isNumberColumn(index.column()) ? int(Qt::AlignRight | Qt::AlignVCenter)
                                               : int(Qt::AlignLeft | Qt::AlignVCenter);
     case Qt::ForegroundRole:
         return flagged ? QVariant(QBrush(QColor(200, 0, 0))) : QVariant();
     case Qt::ToolTipRole:
-        return flagged ? QVariant(qs(records::kUncountedDoseNote)) : QVariant();
+        return flagged ? QVariant(coreText(records::kUncountedDoseNote)) : QVariant();
     default:
         return {};
     }
@@ -118,7 +119,7 @@ QVariant DoseHistoryModel::headerData(int section, Qt::Orientation orientation, 
         return section + 1;
     if (section < 0 || section >= records::kDoseHistoryColumnCount)
         return {};
-    return qs(records::doseHistoryHeadings()[static_cast<size_t>(section)]);
+    return coreText(records::doseHistoryHeadings()[static_cast<size_t>(section)]);
 }
 
 QString DoseHistoryModel::patientId() const {

@@ -4,11 +4,11 @@
 #include "ui/kit/uiutil.h"
 #include "ui/records/dosehistorymodel.h"
 
-#include <QCoreApplication>
 #include <QBarSeries>
 #include <QBarSet>
 #include <QCategoryAxis>
 #include <QChart>
+#include <QCoreApplication>
 #include <QFontMetricsF>
 #include <QGraphicsLayout>
 #include <QGraphicsScene>
@@ -124,8 +124,9 @@ DoseHistoryPages::DoseHistoryPages(const DoseHistoryModel& model, const QString&
     };
     QVector<Run> runs;
     for (int i = 0; i < points.size(); ++i) {
-        const QString label =
-            points[i].dateText.isEmpty() ? QCoreApplication::translate("DoseHistoryPages", "(日付なし)") : points[i].dateText;
+        const QString label = points[i].dateText.isEmpty()
+                                  ? QCoreApplication::translate("DoseHistoryPages", "(日付なし)")
+                                  : points[i].dateText;
         if (!runs.isEmpty() && runs.back().label == label)
             runs.back().last = i;
         else
@@ -234,16 +235,18 @@ void DoseHistoryPages::paintPage(QPainter& p, int page, const QStringList& famil
     p.fillRect(QRectF(0, 0, kPageWidth, kPageHeight), Qt::white);
     p.setPen(Qt::black);
 
-    const QString identity =
-        QCoreApplication::translate("DoseHistoryPages", "ID No.: %1　　氏名 : %2").arg(model_.patientId(), model_.patientName());
+    const QString identity = QCoreApplication::translate("DoseHistoryPages", "ID No.: %1　　氏名 : %2")
+                                 .arg(model_.patientId(), model_.patientName());
     double tableTop = kNextTableTop;
     if (page == 0) {
         p.setFont(layoutFont(families, kTitleSize));
         p.drawText(QRectF(kLeft, kTitleY - 20, kRight - kLeft, 70), Qt::AlignLeft | Qt::AlignVCenter,
                    QCoreApplication::translate("DoseHistoryPages", "TAMSO in NICU　患児の被ばく線量履歴"));
-        QString heading = identity + QCoreApplication::translate("DoseHistoryPages", "　　撮影回数 : %1 回　　累積入射表面線量 : %2 mGy")
-                                         .arg(model_.exposureCount())
-                                         .arg(model_.cumulativeDoseText());
+        QString heading =
+            identity + QCoreApplication::translate("DoseHistoryPages",
+                                                   "　　撮影回数 : %1 回　　累積入射表面線量 : %2 mGy")
+                           .arg(model_.exposureCount())
+                           .arg(model_.cumulativeDoseText());
         if (model_.uncountedDoses() > 0)
             heading += QCoreApplication::translate("DoseHistoryPages", " 以上 ※");
         p.setFont(layoutFont(families, kHeadingSize));
@@ -255,7 +258,8 @@ void DoseHistoryPages::paintPage(QPainter& p, int page, const QStringList& famil
     } else {
         p.setFont(layoutFont(families, kHeadingSize));
         p.drawText(QRectF(kLeft, kTitleY - 20, kRight - kLeft, 70), Qt::AlignLeft | Qt::AlignVCenter,
-                   QCoreApplication::translate("DoseHistoryPages", "患児の被ばく線量履歴（続き）　　") + identity);
+                   QCoreApplication::translate("DoseHistoryPages", "患児の被ばく線量履歴（続き）　　") +
+                       identity);
     }
 
     // The table: headings on two lines (caption, unit), then the rows of this page.
@@ -314,8 +318,10 @@ void DoseHistoryPages::paintPage(QPainter& p, int page, const QStringList& famil
     p.setPen(Qt::black);
     if (flaggedHere || (page == 0 && model_.uncountedDoses() > 0))
         p.drawText(QRectF(kLeft, kNoteY, kRight - kLeft, 50), Qt::AlignLeft | Qt::AlignVCenter,
-                   QStringLiteral("※ 線量が数値でない記録（未計算など）は累積線量に 0 として加えています。"
-                                  "累積線量はその分を含まない下限値です。"));
+                   QCoreApplication::translate(
+                       "DoseHistoryPages",
+                       "※ 線量が数値でない記録（未計算など）は累積線量に 0 として加えています。"
+                       "累積線量はその分を含まない下限値です。"));
     p.drawText(QRectF(kLeft, kFooterY, kRight - kLeft, 50), Qt::AlignLeft | Qt::AlignVCenter, hospital_);
     p.drawText(QRectF(kLeft, kFooterY, kRight - kLeft, 50), Qt::AlignRight | Qt::AlignVCenter,
                QStringLiteral("%1 / %2").arg(page + 1).arg(pageCount()));

@@ -4,8 +4,8 @@
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
 #include "ui/kit/messagebox.h"
-#include "ui/report/reportfields.h"
 #include "ui/kit/uiutil.h"
+#include "ui/report/reportfields.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -22,9 +22,9 @@
 namespace tamso::ui {
 
 using records::ListValue;
+using records::listValueText;
 using records::PatientRecord;
 using records::PatientRecordState;
-using records::listValueText;
 
 namespace {
 
@@ -113,7 +113,7 @@ RecordSearchScreen::RecordSearchScreen(QWidget* parent) : QWidget(parent, Qt::Wi
     addLabel(this, QStringLiteral("Label6"), QCoreApplication::translate("RecordSearchScreen", "撮影部位"),
              6120, 240, 1200, 255);
     addLabel(this, QStringLiteral("Label7"),
-             QCoreApplication::translate("RecordSearchScreen", "入射表面線量"), 7320, 240, 1815, 255);
+             QCoreApplication::translate("RecordSearchScreen", "入射表面線量"), 7320, 240, 2040, 255);
     list1_ = new QListWidget(this);
     nameControl(list1_, QStringLiteral("List1"),
                 QCoreApplication::translate("RecordSearchScreen", "データ一覧"));
@@ -127,8 +127,10 @@ RecordSearchScreen::RecordSearchScreen(QWidget* parent) : QWidget(parent, Qt::Wi
     placeTwips(command3_, 5640, 5880, 1695, 495);
 
     command4_ = new QPushButton(QCoreApplication::translate("RecordSearchScreen", "線量履歴"), this);
-    nameControl(command4_, QStringLiteral("Command4"), QCoreApplication::translate("RecordSearchScreen", "線量履歴"));
-    command4_->setToolTip(QCoreApplication::translate("RecordSearchScreen", "選択した患児の全撮影の線量と累積線量"));
+    nameControl(command4_, QStringLiteral("Command4"),
+                QCoreApplication::translate("RecordSearchScreen", "線量履歴"));
+    command4_->setToolTip(
+        QCoreApplication::translate("RecordSearchScreen", "選択した患児の全撮影の線量と累積線量"));
     placeTwips(command4_, 7440, 5880, 1215, 495);
 
     command1_ = new QPushButton(this);
@@ -221,8 +223,8 @@ void RecordSearchScreen::listRecords() {
     }
     if (history->records.empty()) { // the file went away since it was listed
         MessageBox::warning(
-            this,
-            QCoreApplication::translate("RecordSearchScreen", "患者ファイル「%1」がありません。").arg(qs(textio::fileNameUtf8(chosenFile_))));
+            this, QCoreApplication::translate("RecordSearchScreen", "患者ファイル「%1」がありません。")
+                      .arg(qs(textio::fileNameUtf8(chosenFile_))));
         return;
     }
     records::PatientRecords.patientName = history->patientName;

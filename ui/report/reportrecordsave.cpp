@@ -5,6 +5,8 @@
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 
+#include <QCoreApplication>
+
 namespace tamso::ui {
 namespace {
 
@@ -12,15 +14,30 @@ class MessageBoxPrompts : public records::SavePrompts {
 public:
     explicit MessageBoxPrompts(QWidget* parent) : parent_(parent) {}
     bool confirmSave(const std::string& question) override {
-        return MessageBox::askOkCancel(parent_, qs(question));
+        return MessageBox::askOkCancel(parent_, coreText(question));
     }
-    void warn(const std::string& message) override { MessageBox::warning(parent_, qs(message)); }
-    void notify(const std::string& message) override { MessageBox::notice(parent_, qs(message)); }
+    void warn(const std::string& message) override { MessageBox::warning(parent_, coreText(message)); }
+    void notify(const std::string& message) override { MessageBox::notice(parent_, shownNotice(message)); }
     bool confirmDuplicate(const std::string& question) override {
         return MessageBox::askYesNo(parent_, coreText(question), MessageBox::Answer::No);
     }
 
 private:
+    // The notice of a save that started a continuation file names the file; shown translated.
+    static QString shownNotice(const std::string& message) {
+        const std::string open = "「", close = "」";
+        const auto from = message.find(open), to = message.rfind(close);
+        if (from != std::string::npos && to != std::string::npos && to > from) {
+            const std::string file = message.substr(from + open.size(), to - from - open.size());
+            if (message == records::continuationSavedMessage(file))
+                return QCoreApplication::translate(
+                           "ReportScreen",
+                           "この患児の記録は %1 件を超えたため、続きのファイル「%2」に保存しました。")
+                    .arg(records::kMaxPatientRecords)
+                    .arg(qs(file));
+        }
+        return coreText(message);
+    }
     QWidget* parent_;
 };
 

@@ -129,7 +129,11 @@ ReportScreen::ReportScreen(QWidget* parent) : QWidget(parent) {
     text8_ = edit(QStringLiteral("Text8"), QCoreApplication::translate("ReportScreen", "照射野"), 1680, 5640,
                   2175);
 
-    label(QCoreApplication::translate("ReportScreen", "入射表面線量"), 360, 6760, 1750);
+    // Beside its field on one line, or on two where the words are longer (English).
+    QLabel* doseCaption = label(QCoreApplication::translate("ReportScreen", "入射表面線量"), 360, 6690, 1750);
+    doseCaption->setWordWrap(true);
+    doseCaption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    placeTwips(doseCaption, 360, 6690, 1750, 440);
     text10_ = edit(QStringLiteral("Text10"), QCoreApplication::translate("ReportScreen", "入射表面線量"),
                    2160, 6720, 1095);
     label(QStringLiteral("mGy"), 3315, 6760, 700);
