@@ -389,15 +389,15 @@
     </message>
     <message>
         <source>参考線量.dat を読めないため参考レベルとは比較しません</source>
-        <translation>参考線量.dat cannot be read: no comparison with reference levels</translation>
+        <translation>参考線量.dat cannot be read: no DRL comparison</translation>
     </message>
     <message>
         <source>参考線量.dat がないため参考レベルとは比較しません</source>
-        <translation>No 参考線量.dat: no comparison with reference levels</translation>
+        <translation>No 参考線量.dat: no DRL comparison</translation>
     </message>
     <message>
         <source>参考レベル: 参考線量.dat（各撮影部位の最初の行）</source>
-        <translation>Reference levels: 参考線量.dat (first row of each body part)</translation>
+        <translation>DRLs: 参考線量.dat (first row of each body part)</translation>
     </message>
     <message>
         <source>なし</source>
@@ -449,7 +449,7 @@
     </message>
     <message>
         <source>集計した撮影 %1 件（患児 %2 人）、撮影日が読めない記録 %3 件、線量のない記録 %4 件</source>
-        <translation>%1 exposures counted (%2 infants), %3 records with an unreadable date, %4 records without a dose</translation>
+        <translation>%1 exposures counted (%2 infants), %3 with an unreadable date, %4 without a dose</translation>
     </message>
     <message>
         <source>読めない記録ファイル: %1</source>
@@ -957,11 +957,11 @@ Correct or delete the file, then open it again.</translation>
     </message>
     <message>
         <source>撮影 </source>
-        <translation>Exposure </translation>
+        <translation>No. </translation>
     </message>
     <message>
         <source> 回目&#x3000;累積線量： </source>
-        <translation>  Cumulative dose: </translation>
+        <translation>  Cumulative: </translation>
     </message>
     <message>
         <source> 以上</source>

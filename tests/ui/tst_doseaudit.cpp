@@ -318,6 +318,26 @@ private slots:
             QVERIFY2(uitest::pdfPicture(answer, 80, page, error), qPrintable(error));
             QVERIFY(page.save(QDir(folder).filePath(QStringLiteral("doseaudit-printed.png"))));
         }
+        // The headings stand inside their row: the wrapped "75パーセンタイル (mGy)" ends clear above
+        // the row's lower line (a row too low for it reaches down to that line).
+        QList<uitest::PdfWord> words;
+        QVERIFY2(uitest::pdfWords(answer, words, error), qPrintable(error));
+        const auto heading = std::find_if(words.begin(), words.end(), [](const uitest::PdfWord& w) {
+            return w.text == QStringLiteral("75パーセンタイル");
+        });
+        QVERIFY(heading != words.end());
+        double headingBottom = 0, firstRowTop = 1e9;
+        for (const uitest::PdfWord& w : words) {
+            if (w.box.left() < heading->box.right() && w.box.right() > heading->box.left() &&
+                w.box.top() >= heading->box.top() && w.box.top() < heading->box.top() + 20)
+                headingBottom = std::max(headingBottom, w.box.bottom()); // the heading's lines
+            if (w.text == QStringLiteral("腹部正面") && w.box.top() > heading->box.top())
+                firstRowTop = std::min(firstRowTop, w.box.top());
+        }
+        QVERIFY(headingBottom > 0 && firstRowTop < 1e9);
+        // 2.5 mm: the first row's words stand about 1.9 mm below its upper line.
+        QVERIFY2(firstRowTop - headingBottom >= 7.1,
+                 qPrintable(QString::number(firstRowTop - headingBottom)));
         for (const char* expected : {"参考レベル監査", "入射表面線量の分布", "胸部正面", "0.325", "超過",
                                      "読めない記録ファイル", "Z999.pat", "2026/01/01 ～ 2026/12/31"})
             QVERIFY2(text.contains(QString::fromUtf8(expected)),

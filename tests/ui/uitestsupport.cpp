@@ -60,6 +60,32 @@ bool pdfText(const QString& pdf, QString& text, QString& error) {
     return true;
 }
 
+bool pdfWords(const QString& pdf, QList<PdfWord>& words, QString& error) {
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (tool.isEmpty()) {
+        error = QStringLiteral("pdftotext is not installed (Debian package poppler-utils)");
+        return false;
+    }
+    QProcess process;
+    process.start(tool, {QStringLiteral("-bbox"), QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf,
+                         QStringLiteral("-")});
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+        error = QStringLiteral("pdftotext failed: ") + QString::fromLocal8Bit(process.readAllStandardError());
+        return false;
+    }
+    static const QRegularExpression word(QStringLiteral(
+        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">(.*)</word>)re"));
+    for (const QString& line : QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+        const QRegularExpressionMatch m = word.match(line);
+        if (m.hasMatch())
+            words.append(
+                {m.captured(5), QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
+                                       QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()))});
+    }
+    return true;
+}
+
 bool pdfPicture(const QString& pdf, int dpi, QImage& picture, QString& error) {
     const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
     if (tool.isEmpty()) {

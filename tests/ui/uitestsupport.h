@@ -4,6 +4,8 @@
 #include "ui/report/reportfields.h"
 
 #include <QImage>
+#include <QList>
+#include <QRectF>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -25,6 +27,13 @@ bool prepareWorkingFolder(QTemporaryDir& dir);
 // False, with the reason in `error`, when pdftotext is not installed or fails; the tests that read
 // printed files need it (test.sh installs it), so they fail rather than skip without it.
 bool pdfText(const QString& pdf, QString& text, QString& error);
+
+// Every word of a PDF file with its box in points (pdftotext -bbox), pages one after the other.
+struct PdfWord {
+    QString text;
+    QRectF box;
+};
+bool pdfWords(const QString& pdf, QList<PdfWord>& words, QString& error);
 
 // The page of a PDF file as pdftoppm (poppler-utils) renders it at this resolution.
 bool pdfPicture(const QString& pdf, int dpi, QImage& picture, QString& error);

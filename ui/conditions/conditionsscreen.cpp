@@ -223,6 +223,11 @@ void ConditionsScreen::buildControls() {
         referenceLevel_ =
             makeField(g.box, "Text27", QCoreApplication::translate("ConditionsScreen", "参考レベル"));
         referenceLevel_->setReadOnly(true);
+        // Wide enough for a level and ratio of two digits above the level, with room to spare for
+        // longer number formats.
+        const QString widest = referenceLevelText(refdata::LevelComparison{88.888, 88.888, true});
+        referenceLevel_->setMinimumWidth(referenceLevel_->fontMetrics().horizontalAdvance(widest) * 11 / 10 +
+                                         16);
         label->setBuddy(referenceLevel_);
         g.grid->addWidget(label, 9, 0);
         g.grid->addWidget(referenceLevel_, 9, 1, 1, 2);
@@ -855,6 +860,7 @@ void ConditionsScreen::showReferenceLevel() {
     // mark does not depend on colour alone.
     const auto comparison = referenceLevelComparison();
     referenceLevel_->setText(comparison ? referenceLevelText(*comparison) : QString());
+    referenceLevel_->setCursorPosition(0); // the start of the text in view, should it ever be cut
     referenceLevel_->setStyleSheet(
         comparison && comparison->above ? QStringLiteral("color: #d00000; font-weight: bold;") : QString());
     referenceLevel_->setAccessibleName(QCoreApplication::translate("ConditionsScreen", "参考レベル ") +

@@ -22,7 +22,7 @@ namespace {
 constexpr int kFieldCount = 36;
 constexpr int kRowTop = 1740;
 constexpr int kRowStep = 420;
-constexpr int kColumnWidth = 1200;
+constexpr int kColumnWidth = 1320; // "クベース天井高" fits over its column
 
 QLabel* alignedLabel(QWidget* parent, const QString& name, const QString& text, int left, int top, int width,
                      Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter) {
@@ -32,7 +32,7 @@ QLabel* alignedLabel(QWidget* parent, const QString& name, const QString& text, 
 }
 
 int columnLeft(int voltage, int position) {
-    return 1560 + (voltage - 1) * 3720 + (position - 1) * kColumnWidth;
+    return 1560 + (voltage - 1) * (3 * kColumnWidth + 120) + (position - 1) * kColumnWidth;
 }
 
 const char* const kVoltageCaptions[] = {"", "50 kV", "60 kV"};
@@ -52,7 +52,7 @@ AmbientDoseEditor::AmbientDoseEditor(QWidget* parent) : QWidget(parent, Qt::Wind
     setWindowTitle(QCoreApplication::translate("AmbientDoseEditor", "周辺線量実測値データ編集"));
     setAccessibleName(windowTitle());
     setAccessibleDescription(objectName());
-    setFixedSize(twips(9120), twips(5160));
+    setFixedSize(twips(9840), twips(5160));
 
     int labelNumber = 0;
     auto nextLabel = [&labelNumber] { return QStringLiteral("Label%1").arg(++labelNumber); };

@@ -14,6 +14,7 @@
 #include <QSignalBlocker>
 #include <QTableWidget>
 
+#include <algorithm>
 #include <system_error>
 
 namespace tamso::ui {
@@ -72,7 +73,13 @@ ReferenceLevelEditor::ReferenceLevelEditor(QWidget* parent) : QWidget(parent, Qt
     grid1_->horizontalHeader()->setSectionResizeMode(SourceColumn, QHeaderView::Stretch);
     grid1_->setColumnWidth(BodyPartColumn, twips(1800));
     grid1_->setColumnWidth(LevelColumn, twips(1560));
-    grid1_->setColumnWidth(UseColumn, twips(1800));
+    // The use column as wide as its longest word (the source column takes what is left).
+    int useWidth = twips(1800);
+    for (const char* use : {kUsed, kNoLevel, kDocumentation})
+        useWidth = std::max(useWidth, grid1_->fontMetrics().horizontalAdvance(
+                                          QCoreApplication::translate("ReferenceLevelEditor", use)) +
+                                          16);
+    grid1_->setColumnWidth(UseColumn, useWidth);
 
     command1_ = new QPushButton(QStringLiteral("Save"), this);
     nameControl(command1_, QStringLiteral("Command1"), QStringLiteral("Save"));

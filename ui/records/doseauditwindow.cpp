@@ -505,10 +505,20 @@ Status DoseAuditWindow::draw(QPagedPaintDevice& device) {
     for (double share : shares)
         lefts.push_back(lefts.back() + area.width() * share / 100);
     const double rowHeight = mm(7);
+    // The heading row as high as its longest heading needs when wrapped in its column.
+    double headingHeight = rowHeight;
+    painter.setFont(boldFont);
+    for (qsizetype c = 0; c < headings.size(); ++c) {
+        const QRectF room(0, 0, lefts[c + 1] - lefts[c] - mm(2), area.height());
+        headingHeight = std::max(
+            headingHeight,
+            painter.boundingRect(room, Qt::AlignCenter | Qt::TextWordWrap, headings[c]).height() + mm(2));
+    }
     auto drawRow = [&](const QStringList& row, bool heading, bool above) {
-        newPageIfNeeded(rowHeight);
+        const double height = heading ? headingHeight : rowHeight;
+        newPageIfNeeded(height);
         for (qsizetype c = 0; c < row.size(); ++c) {
-            const QRectF cell(lefts[c], y, lefts[c + 1] - lefts[c], rowHeight);
+            const QRectF cell(lefts[c], y, lefts[c + 1] - lefts[c], height);
             if (heading)
                 painter.fillRect(cell, QColor(0xe8, 0xe8, 0xe8));
             else if (above)
@@ -523,7 +533,7 @@ Status DoseAuditWindow::draw(QPagedPaintDevice& device) {
             painter.drawText(cell.adjusted(mm(1), 0, -mm(1), 0), static_cast<int>(align | Qt::TextWordWrap),
                              row[c]);
         }
-        y += rowHeight;
+        y += height;
     };
     drawRow(headings, true, false);
     for (size_t r = 0; r < cells.size(); ++r) {
