@@ -93,7 +93,7 @@ private:
         QVERIFY2(form1()->isFilledFromDicom(control) == on, qPrintable(control->objectName()));
         QCOMPARE(control->property("filledFromDicom").toBool(), on);
         QCOMPARE(control->toolTip().startsWith(QStringLiteral("DICOMから入力")), on);
-        QCOMPARE(control->styleSheet().contains(QStringLiteral("background-color")), on);
+        QCOMPARE(control->palette().color(QPalette::Base) == QColor(0xff, 0xf3, 0xbf), on);
     }
 
     void grab(QWidget* window, const char* name) {
@@ -232,6 +232,36 @@ private slots:
         QApplication::sendEvent(id, &leaving); // the user leaves the ID field
         QCOMPARE(name->text(), storedName.isEmpty() ? QStringLiteral("山田 花子") : storedName);
         QCOMPARE(MessageBox::shown().size(), warned ? 1 : 0); // once for the ID
+    }
+
+    // Marking a control changes its background only: its font and size stay as they were before
+    // any import, after the first and after the next.
+    void markingKeepsFontAndSize() {
+        form1()->show();
+        QCoreApplication::processEvents();
+        const QList<QWidget*> controls = {text("Text5"), text("Text6"), text("Text8"), bodyPart(), date()};
+        auto looks = [&] {
+            QStringList shown;
+            for (QWidget* w : controls)
+                shown << QStringLiteral("%1 %2 %3x%4 %5x%6")
+                             .arg(w->objectName(), w->font().toString())
+                             .arg(w->sizeHint().width())
+                             .arg(w->sizeHint().height())
+                             .arg(w->width())
+                             .arg(w->height());
+            return shown;
+        };
+        const QStringList before = looks();
+        DicomImage().save(file("chest.dcm"));
+        for (int import = 1; import <= 2; ++import) {
+            importFile(file("chest.dcm"));
+            QCoreApplication::processEvents();
+            QCOMPARE(marked().size(), 5);
+            QCOMPARE(looks(), before);
+        }
+        QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton); // back: the marks go
+        QCOMPARE(marked().size(), 0);
+        QCOMPARE(looks(), before);
     }
 
     void editingAFieldClearsOnlyItsMark() {

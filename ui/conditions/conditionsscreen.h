@@ -80,7 +80,8 @@ public:
 
     // Fills tube voltage, mAs, FFD, body part and exposure date from one DICOM image, or from one
     // of the radiographs a DICOMDIR lists, and keeps the image's patient ID and name for the
-    // report. Each filled control is marked (tooltip "DICOMから入力", a background colour) until
+    // report. Each filled control is marked (tooltip "DICOMから入力", a yellow background in its
+    // palette, its font and size unchanged) until
     // the user edits it; what the image lacks stays as it was and is listed in one message. A file
     // that cannot be read, or is no radiograph, changes nothing and says why.
     void importDicomFile(const QString& path);

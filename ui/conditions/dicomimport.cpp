@@ -20,6 +20,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPalette>
 
 #include <filesystem>
 
@@ -30,6 +31,9 @@ namespace {
 QString numberText(double value) {
     return qs(textio::numberToText(value));
 }
+
+// The background of a control filled from an image.
+const QColor kDicomMark(0xff, 0xf3, 0xbf);
 
 ConditionsScreen::DicomFileChooser& dicomFileChooser() {
     static ConditionsScreen::DicomFileChooser chooser;
@@ -233,8 +237,11 @@ void ConditionsScreen::markFromDicom(QWidget* control, const std::string& source
     control->setProperty("filledFromDicom", true);
     control->setToolTip(
         QCoreApplication::translate("ConditionsScreen", "DICOMから入力（%1）").arg(qs(source)));
-    control->setStyleSheet(QStringLiteral("%1 { background-color: #fff3bf; }")
-                               .arg(QLatin1String(control->metaObject()->className())));
+    // The background through the palette: a style sheet would give the control another style, with
+    // another font and size, so that the form changed its look with every import.
+    QPalette marked = control->palette();
+    marked.setColor(QPalette::Base, kDicomMark);
+    control->setPalette(marked);
 }
 
 void ConditionsScreen::unmarkDicom(QWidget* control) {
@@ -242,7 +249,7 @@ void ConditionsScreen::unmarkDicom(QWidget* control) {
         return;
     control->setProperty("filledFromDicom", false);
     control->setToolTip(QString());
-    control->setStyleSheet(QString());
+    control->setPalette(QPalette()); // the inherited palette again
 }
 
 void ConditionsScreen::forgetDicomImport() {
