@@ -1116,13 +1116,22 @@ private slots:
         const QString ratioAbove = ui::qs(textio::formatNumber(dose / 0.1, "#0.00"));
         QCOMPARE(text("Text27")->text(),
                  QStringLiteral("0.100 mGy の ") + ratioAbove + QStringLiteral(" 倍（参考レベル超過）"));
-        QVERIFY(text("Text27")->styleSheet().contains(QStringLiteral("#d00000")));
+        // Above the level the dose and its comparison turn red and bold; below it they are as any text.
+        const QColor red(0xd0, 0x00, 0x00);
+        for (const char* name : {"Text27", "Text20"}) {
+            QCOMPARE(text(name)->palette().color(QPalette::Text), red);
+            QVERIFY(text(name)->font().bold());
+        }
         // Another body part: its own level, below it.
         combo("Combo2")->setEditText(QStringLiteral("胸部正面"));
         QCOMPARE(text("Text27")->text(), QStringLiteral("0.500 mGy の ") +
                                              ui::qs(textio::formatNumber(dose / 0.5, "#0.00")) +
                                              QStringLiteral(" 倍"));
-        QVERIFY(text("Text27")->styleSheet().isEmpty());
+        for (const char* name : {"Text27", "Text20"}) {
+            QCOMPARE(text(name)->palette().color(QPalette::Text),
+                     text("Text17")->palette().color(QPalette::Text));
+            QVERIFY(!text(name)->font().bold());
+        }
         // The hand-over carries it to the report.
         QSignalSpy handOver(form1(), &ui::ConditionsScreen::reportRequested);
         click("Command3");

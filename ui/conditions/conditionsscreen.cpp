@@ -31,6 +31,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
@@ -41,6 +42,9 @@
 namespace tamso::ui {
 
 namespace {
+
+// The dose and its comparison above the reference level of the body part.
+const QColor kAboveLevel(0xd0, 0x00, 0x00);
 
 QString numberText(double value) {
     return qs(textio::numberToText(value));
@@ -201,8 +205,6 @@ void ConditionsScreen::buildControls() {
         resultField(result)->setAccessibleName(
             QCoreApplication::translate("ConditionsScreen", "周辺線量当量 ") +
             resultField(result)->accessibleName());
-    resultField(engine::ResultField::EntranceSurfaceDoseMGy)
-        ->setStyleSheet(QStringLiteral("color: #d00000; font-weight: bold;"));
 
     left->addWidget(groups[ConditionGroup::ExposureSource].box);
     left->addWidget(groups[ConditionGroup::Unit].box);
@@ -861,8 +863,19 @@ void ConditionsScreen::showReferenceLevel() {
     const auto comparison = referenceLevelComparison();
     referenceLevel_->setText(comparison ? referenceLevelText(*comparison) : QString());
     referenceLevel_->setCursorPosition(0); // the start of the text in view, should it ever be cut
-    referenceLevel_->setStyleSheet(
-        comparison && comparison->above ? QStringLiteral("color: #d00000; font-weight: bold;") : QString());
+    // The dose in the normal colour, red and bold only above the level, with its comparison.
+    const bool above = comparison && comparison->above;
+    for (QLineEdit* field : {referenceLevel_, resultField(engine::ResultField::EntranceSurfaceDoseMGy)}) {
+        QPalette palette;
+        if (above) {
+            palette = field->palette();
+            palette.setColor(QPalette::Text, kAboveLevel);
+        }
+        field->setPalette(palette);
+        QFont font = field->font();
+        font.setBold(above);
+        field->setFont(font);
+    }
     referenceLevel_->setAccessibleName(QCoreApplication::translate("ConditionsScreen", "参考レベル ") +
                                        referenceLevel_->text());
 }
