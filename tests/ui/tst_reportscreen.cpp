@@ -395,6 +395,13 @@ private slots:
         QCOMPARE(screen_->fields().cumulativeDose, QStringLiteral("2.104"));
         QVERIFY(!screen_->fields().cumulativeIsLowerBound);
         QCOMPARE(child<QLabel>("Label25")->text(), screen_->doseSoFarText());
+        // Dated before the stored exposures, it is the first of the infant's exposures.
+        const QString date = text("Text3");
+        child<QLineEdit>("Text3")->setText(QStringLiteral("2024/04/30"));
+        emit child<QLineEdit>("Text3")->editingFinished();
+        QCOMPARE(screen_->doseSoFarText(), QStringLiteral("撮影 1 回目　累積線量： 0.052 mGy"));
+        child<QLineEdit>("Text3")->setText(date);
+        emit child<QLineEdit>("Text3")->editingFinished();
         // A new infant: this exposure alone.
         typeIdAndLeave(QStringLiteral("K2"));
         QCOMPARE(screen_->doseSoFarText(), QStringLiteral("撮影 1 回目　累積線量： 0.052 mGy"));

@@ -108,6 +108,56 @@ QString shortDateText(const QDate& date) {
     return dateLocale().toString(date, QLocale::ShortFormat);
 }
 
+namespace {
+
+// A two-digit year read by Qt as 19xx is taken as 20xx: exposures of infants are recent.
+QDate centuryFixed(QDate date, const QString& format) {
+    if (date.isValid() && !format.contains(QStringLiteral("yyyy")) && date.year() < 2000)
+        date = date.addYears(100);
+    return date;
+}
+
+} // namespace
+
+QDate readExamDate(const QString& input) {
+    const QString text = input.simplified();
+    if (text.isEmpty())
+        return {};
+    const QLocale system = dateLocale();
+    const QString systemFormat = system.dateFormat(QLocale::ShortFormat);
+    QDate date = centuryFixed(system.toDate(text, systemFormat), systemFormat);
+    if (date.isValid())
+        return date;
+    // Day before month where the system writes it so ("dd/MM/yyyy"), otherwise month first.
+    const bool dayFirst = systemFormat.indexOf(QLatin1Char('d')) < systemFormat.indexOf(QLatin1Char('M'));
+    QStringList formats = {QStringLiteral("yyyy/M/d"),    QStringLiteral("yyyy-M-d"),
+                           QStringLiteral("yyyy.M.d"),    QStringLiteral("yyyy年M月d日"),
+                           QStringLiteral("d MMM yyyy"),  QStringLiteral("d MMMM yyyy"),
+                           QStringLiteral("MMM d, yyyy"), QStringLiteral("MMMM d, yyyy"),
+                           QStringLiteral("d.M.yyyy"),    QStringLiteral("d.M.yy")};
+    if (dayFirst)
+        formats << QStringLiteral("d/M/yyyy") << QStringLiteral("d/M/yy");
+    else
+        formats << QStringLiteral("M/d/yyyy") << QStringLiteral("M/d/yy");
+    formats << QStringLiteral("yy/M/d");
+    const QLocale c = QLocale::c();
+    for (const QString& format : formats) {
+        date = centuryFixed(c.toDate(text, format), format);
+        if (date.isValid())
+            return date;
+    }
+    return {};
+}
+
+records::ExamDateReader examDateReader() {
+    return [](std::string_view text) -> std::optional<records::CalendarDate> {
+        const QDate date = readExamDate(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+        if (!date.isValid())
+            return std::nullopt;
+        return records::CalendarDate{date.year(), date.month(), date.day()};
+    };
+}
+
 Language startLanguage(const LanguageChoice& choice) {
     return choice.given ? choice.language : systemLanguage();
 }

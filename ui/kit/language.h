@@ -8,6 +8,8 @@
 // main() (or a test meant for English) calls installLanguage. The files written never change
 // with the language.
 
+#include "records/dosehistory.h"
+
 #include <QLocale>
 #include <QString>
 #include <QStringList>
@@ -53,5 +55,13 @@ QLocale dateLocale(Language interface, const QLocale& system);
 QLocale dateLocale(); // for the installed language and the system locale
 // A date in the short form of dateLocale().
 QString shortDateText(const QDate& date);
+
+// An exam date as the program stores it (the short date of dateLocale() when the report was
+// made): that form, then yyyy/M/d, yyyy-M-d, yyyy.M.d, yyyy年M月d日, d MMM yyyy, d MMMM yyyy,
+// MMM d, yyyy, d.M.yyyy and d/M/yyyy or M/d/yyyy (in the order dateLocale() writes day and month),
+// with or without leading zeros. A two-digit year is in 2000-2099. Invalid when none fits.
+QDate readExamDate(const QString& text);
+// readExamDate for the dose history of the core (its order and the report's exposure number).
+records::ExamDateReader examDateReader();
 
 } // namespace tamso::ui

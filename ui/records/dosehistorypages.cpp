@@ -66,18 +66,26 @@ QFont layoutFont(const QStringList& families, int size, bool bold = false) {
     return font;
 }
 
-// An axis range from 0 that ends on a round number above the largest value.
-double roundedTop(double largest) {
-    if (!(largest > 0))
-        return 1;
-    const double step = std::pow(10.0, std::floor(std::log10(largest)));
-    for (double factor : {1.0, 1.2, 1.5, 2.0, 2.5, 3.0, 4.0, 5.0, 6.0, 8.0, 10.0})
-        if (largest * 1.05 <= factor * step)
-            return factor * step;
-    return 10 * step;
+} // namespace
+
+AxisTicks roundAxisTicks(double largest) {
+    if (!(largest > 0) || !std::isfinite(largest))
+        return {0.2, 1};
+    // The smallest of 1, 2 and 5 times a power of ten that reaches above the value in at most six
+    // steps (0.05, 0.1, 0.2, 0.5, 1, ...).
+    const double wanted = largest * 1.05 / 6;
+    const double power = std::pow(10.0, std::floor(std::log10(wanted)));
+    double step = 10 * power;
+    for (double factor : {1.0, 2.0, 5.0})
+        if (factor * power >= wanted) {
+            step = factor * power;
+            break;
+        }
+    const double top = std::max(1.0, std::ceil(largest * 1.05 / step - 1e-9)) * step;
+    return {step, top};
 }
 
-} // namespace
+namespace {} // namespace
 
 DoseHistoryPages::DoseHistoryPages(const DoseHistoryModel& model, const QString& hospital)
     : model_(model), hospital_(hospital), scene_(std::make_unique<QGraphicsScene>()) {
@@ -149,14 +157,22 @@ DoseHistoryPages::DoseHistoryPages(const DoseHistoryModel& model, const QString&
 
     auto* perExposure = new QValueAxis;
     perExposure->setTitleText(QCoreApplication::translate("DoseHistoryPages", "1 回の線量 (mGy)"));
-    perExposure->setRange(0, roundedTop(largestDose));
+    const AxisTicks doseTicks = roundAxisTicks(largestDose);
+    perExposure->setRange(0, doseTicks.top);
+    perExposure->setTickType(QValueAxis::TicksDynamic);
+    perExposure->setTickAnchor(0);
+    perExposure->setTickInterval(doseTicks.step);
     perExposure->setLabelFormat(QStringLiteral("%.3f"));
     chart_->addAxis(perExposure, Qt::AlignLeft);
     bars_->attachAxis(perExposure);
 
     auto* cumulative = new QValueAxis;
     cumulative->setTitleText(QCoreApplication::translate("DoseHistoryPages", "累積線量 (mGy)"));
-    cumulative->setRange(0, roundedTop(points.isEmpty() ? 0 : points.back().cumulativeMGy));
+    const AxisTicks cumulativeTicks = roundAxisTicks(points.isEmpty() ? 0 : points.back().cumulativeMGy);
+    cumulative->setRange(0, cumulativeTicks.top);
+    cumulative->setTickType(QValueAxis::TicksDynamic);
+    cumulative->setTickAnchor(0);
+    cumulative->setTickInterval(cumulativeTicks.step);
     cumulative->setLabelFormat(QStringLiteral("%.3f"));
     cumulative->setLinePenColor(linePen.color());
     cumulative->setLabelsColor(linePen.color());

@@ -2,6 +2,7 @@
 
 #include "records/dosehistory.h"
 #include "records/patientrecordsave.h"
+#include "ui/kit/language.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 
@@ -64,7 +65,7 @@ Status fillDoseSoFar(ReportFields& f) {
     const std::string id = utf8(f.id);
     if (id.empty() || !records::checkPatientId(id, workingFolderPath()).ok())
         return {};
-    auto history = records::loadDoseHistory(workingFolderPath(), id);
+    auto history = records::loadDoseHistory(workingFolderPath(), id, examDateReader());
     if (!history.ok())
         return history.error();
     std::optional<records::CumulativeDose> dose;
@@ -74,7 +75,7 @@ Status fillDoseSoFar(ReportFields& f) {
             return Error{"患者ID「" + id + "」の記録 " + std::to_string(f.storedRecordNumber) +
                          " がありません。"};
     } else {
-        dose = records::cumulativeWithNewExposure(*history, utf8(f.dose));
+        dose = records::cumulativeWithNewExposure(*history, utf8(f.dose), utf8(f.examDate), examDateReader());
     }
     f.exposureNumber = QString::number(dose->exposureNumber);
     f.cumulativeDose = qs(records::doseText(dose->cumulativeMGy));

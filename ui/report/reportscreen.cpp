@@ -183,6 +183,7 @@ ReportScreen::ReportScreen(QWidget* parent) : QWidget(parent) {
     connect(command6_, &QPushButton::clicked, this, &ReportScreen::saveRequested);
     connect(command1_, &QPushButton::clicked, this, &ReportScreen::closeRequested);
     connect(text10_, &QLineEdit::editingFinished, this, &ReportScreen::showDoseSoFar);
+    connect(text3_, &QLineEdit::editingFinished, this, &ReportScreen::showDoseSoFar); // the date orders it
     // Numbers typed full-width by an input method are stored in their ASCII forms.
     for (QLineEdit* number : {text9_, text5_, text6_, text7_, text10_, text11_, text12_, text13_})
         foldWideCharacters(number);
