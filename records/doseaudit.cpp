@@ -63,7 +63,6 @@ struct BodyPartSamples {
     std::unordered_set<std::string> infants;
 };
 
-
 std::string doseText(double mGy) {
     return textio::formatNumber(mGy, "#0.000");
 }
@@ -150,6 +149,7 @@ Expected<DoseAudit> auditRecordFolder(const fs::path& folder, const AuditPeriod&
     std::sort(files.begin(), files.end());
 
     DoseAudit audit;
+    audit.period = period;
     std::unordered_map<std::string, BodyPartSamples> samples;
     std::unordered_set<std::string> allInfants;
     for (const auto& [name, path] : files) {
@@ -290,6 +290,10 @@ std::string doseAuditCsv(const DoseAudit& audit) {
             csv += (i ? "," : "") + textio::csvCell(cells[i]);
         csv += "\r\n";
     };
+    addRow({"期間", auditPeriodText(audit.period)});
+    for (const std::string& line : auditSummaryLines(audit))
+        addRow({line});
+    csv += "\r\n";
     addRow(auditTableHeadings());
     for (const auto& row : auditTableCells(audit))
         addRow(row);

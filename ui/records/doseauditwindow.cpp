@@ -268,6 +268,7 @@ DoseAuditWindow::DoseAuditWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
     connect(command3_, &QPushButton::clicked, this, &DoseAuditWindow::printRequested);
     connect(command4_, &QPushButton::clicked, this, &DoseAuditWindow::pdfRequested);
     connect(command5_, &QPushButton::clicked, this, &QWidget::hide);
+    closeOnEscape(this, command5_);
     updateDatesEnabled();
     showAudit();
 }

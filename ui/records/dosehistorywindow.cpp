@@ -113,6 +113,7 @@ DoseHistoryWindow::DoseHistoryWindow(QWidget* parent) : QWidget(parent, Qt::Wind
     connect(print_, &QPushButton::clicked, this, &DoseHistoryWindow::printRequested);
     connect(pdf_, &QPushButton::clicked, this, &DoseHistoryWindow::pdfRequested);
     connect(close_, &QPushButton::clicked, this, &QWidget::hide);
+    closeOnEscape(this, close_);
     connect(view_, &DoseHistoryPageView::barHovered, this, [this](int) {
         // The record under the pointer, as a tool tip beside it.
         if (!view_->hoveredText().isEmpty())
