@@ -786,7 +786,7 @@ private slots:
     // Every text of the report ends inside its box, across and down, on the printed page and on the
     // preview, in both languages: the usual texts and the longest ones (a two-digit dose with its
     // uncertainty and a longer dose format than today's, a long name, the dose so far, a dose typed
-    // over, a level exceeded). The dose so far stays readable on paper.
+    // over, a level exceeded). The dose so far is printed about as large as the other texts.
     void reportFitsItsBoxes_data() {
         QTest::addColumn<bool>("english");
         QTest::addColumn<bool>("longest");
@@ -826,7 +826,7 @@ private slots:
         const auto line = std::find_if(paper.texts.begin(), paper.texts.end(),
                                        [&](const auto& t) { return t.text == ui::doseHistoryLine(f); });
         QVERIFY(line != paper.texts.end());
-        QVERIFY2(line->points >= 9, qPrintable(QString::number(line->points)));
+        QVERIFY2(line->points >= 12, qPrintable(QString::number(line->points))); // legible: the body is 14
     }
 
     // The printed report in English: its captions are English.

@@ -256,21 +256,20 @@ private slots:
         QCOMPARE(actual.size(), expected.size());
     }
 
-    // With the ID known, the exposure number and cumulative dose come between the infant's dose and
-    // the caregiver heading (in the size that fits there, see doseSoFarLineFitsTheDoseBlock); every
-    // other drawing step stays as it was.
-    void doseSoFarLineUnderTheInfantsDose_data() { sequence_data(); }
-    void doseSoFarLineUnderTheInfantsDose() {
+    // With the ID known, the exposure number and cumulative dose open the remarks, at the size of
+    // the other texts; every other drawing step stays as it was.
+    void doseSoFarLineOpensTheRemarks_data() { sequence_data(); }
+    void doseSoFarLineOpensTheRemarks() {
         QFETCH(int, target);
         ReportFields f = defaultCase();
         f.exposureNumber = QStringLiteral("12");
         f.cumulativeDose = QStringLiteral("3.456");
         const QStringList with = record(ReportTarget(target), f);
         const QStringList without = record(ReportTarget(target), defaultCase());
-        const int at = with.indexOf(QStringLiteral("text [患児の入射表面線量： 0.052 mGy]"));
+        const int at = with.indexOf(QStringLiteral("text [備考]"));
         QVERIFY(at > 0);
         const QStringList added = with.mid(at + 1, 2);
-        QCOMPARE(added, (QStringList{QStringLiteral("move 20 122.7"),
+        QCOMPARE(added, (QStringList{QStringLiteral("move 25 243"),
                                      QStringLiteral("text [撮影 12 回目　累積線量： 3.456 mGy]")}));
         QStringList rest = with;
         for (int i = 0; i < 2; ++i)
@@ -282,16 +281,20 @@ private slots:
                     .contains(QStringLiteral("text [撮影 12 回目　累積線量： 3.456 mGy 以上]")));
     }
 
-    // The new line fits the one-page layout on both targets: inside the dose block, clear of the
-    // infant's dose above it and the caregiver heading below it, with the longest texts it takes.
-    void doseSoFarLineFitsTheDoseBlock_data() { sequence_data(); }
-    void doseSoFarLineFitsTheDoseBlock() {
+    // The line fits the remarks on both targets, clear of the other remarks (the dose with its
+    // uncertainty, a dose typed over, a level exceeded), with the longest texts it takes.
+    void doseSoFarLineFitsTheRemarks_data() { sequence_data(); }
+    void doseSoFarLineFitsTheRemarks() {
         QFETCH(int, target);
         ReportFields f = defaultCase();
         f.dose = QStringLiteral("12.345");
         f.exposureNumber = QStringLiteral("123");
         f.cumulativeDose = QStringLiteral("123.456");
         f.cumulativeIsLowerBound = true;
+        f.doseUncertainty = QStringLiteral("2.4");
+        f.originalDose = QStringLiteral("12.3");
+        f.referenceLevel = referenceLevelText(refdata::LevelComparison{0.1, 123.45, true});
+        f.aboveReferenceLevel = true;
         QList<std::pair<QString, QRectF>> boxes;
         if (target == int(ReportTarget::Preview)) {
             ReportPreview preview;
@@ -318,12 +321,13 @@ private slots:
             if (text == line)
                 lineBox = box;
         QVERIFY(lineBox.isValid());
-        const QRectF doseBlock(QPointF(15, 111), QPointF(100, 145));
-        QVERIFY2(doseBlock.contains(lineBox), qPrintable(QStringLiteral("%1 %2 %3 %4")
-                                                             .arg(lineBox.left())
-                                                             .arg(lineBox.top())
-                                                             .arg(lineBox.right())
-                                                             .arg(lineBox.bottom())));
+        const QRectF remarks(QPointF(15, 230),
+                             QPointF(190, target == int(ReportTarget::Printer) ? 275 : 285));
+        QVERIFY2(remarks.contains(lineBox), qPrintable(QStringLiteral("%1 %2 %3 %4")
+                                                           .arg(lineBox.left())
+                                                           .arg(lineBox.top())
+                                                           .arg(lineBox.right())
+                                                           .arg(lineBox.bottom())));
         for (const auto& [text, box] : boxes)
             if (text != line)
                 QVERIFY2(!box.intersects(lineBox), qPrintable(text));

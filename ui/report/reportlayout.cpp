@@ -120,9 +120,7 @@ void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f) {
     fitted(20, 117,
            QCoreApplication::translate("ReportLayout", "患児の入射表面線量： ") + f.dose +
                QStringLiteral(" mGy"),
-           100 - inset, kDoseHistoryLineY);
-    if (!f.exposureNumber.isEmpty()) // between the infant's dose and the caregiver heading
-        fitted(20, kDoseHistoryLineY, doseHistoryLine(f), 100 - inset, 127);
+           100 - inset, 127);
     fitted(20, 127, QCoreApplication::translate("ReportLayout", "介助者の被ばく線量  μSv"), 100 - inset, 134);
     // The three caregiver doses on one line, smaller as a whole where they would not fit.
     const QString caregivers[3] = {QStringLiteral("① : ") + f.caregiver1,
@@ -144,6 +142,10 @@ void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f) {
     // The dose with its expanded uncertainty, and the dose against the reference level of the body
     // part; above the level framed in red and said in words, so that it reads in black and white.
     double remark = 243;
+    if (!f.exposureNumber.isEmpty()) { // the infant's dose so far, at the size of the other texts
+        fitted(25, remark, doseHistoryLine(f), 190 - inset, remark + 8);
+        remark += 8;
+    }
     if (!f.doseUncertainty.isEmpty()) {
         fitted(25, remark,
                QCoreApplication::translate("ReportLayout", "入射表面線量 ") +
