@@ -141,6 +141,13 @@ QStringList strayFiles() {
     return stray;
 }
 
+// With TAMSO_SCREENSHOT_DIR set, a picture of the editor there.
+void saveScreenshot(QWidget* editor, const char* name) {
+    const QString folder = qEnvironmentVariable("TAMSO_SCREENSHOT_DIR");
+    if (!folder.isEmpty())
+        QVERIFY(editor->grab().save(QDir(folder).filePath(QString::fromLatin1(name))));
+}
+
 // Replaces a file by a folder of the same name holding one file, so that no one, root included,
 // can write the file; returns the path of the file inside.
 fs::path blockWithFolder(const char* name) {
@@ -492,6 +499,7 @@ void EditorTests::tubeOutputOpensFromState() {
     auto* editor = shell_->tubeOutputEditor();
     QVERIFY(editor && editor->isVisible());
     QCOMPARE(editor->windowTitle(), QStringLiteral("出力データ編集"));
+    saveScreenshot(editor, "tubeoutputeditor.png");
     const char* expected[] = {"", "6.00E-06", "9.00E-06", "1.20E-05", "1.50E-05", "1.80E-05"};
     for (int r = 1; r <= 5; ++r)
         QCOMPARE(field(editor, r)->text(), QString::fromLatin1(expected[r]));
@@ -685,6 +693,7 @@ void EditorTests::ambientOpensEveryCellInItsField() {
     auto* editor = shell_->ambientDoseEditor();
     QVERIFY(editor && editor->isVisible());
     QCOMPARE(editor->windowTitle(), QStringLiteral("周辺線量実測値データ編集"));
+    saveScreenshot(editor, "ambientdoseeditor.png");
     // Columns of six fields: 50 kV at +30 cm, ceiling, -30 cm, then 60 kV; rows 70..120 cm.
     for (int n = 1; n <= 36; ++n) {
         const int column = (n - 1) / 6; // 0..5
