@@ -212,8 +212,9 @@ private:
     std::unique_ptr<ui::Shell> shell_;
     QStringList sources_;
     int checkedTexts_ = 0;
-    QStringList overflows_; // "Form1.Text5 \"text\" needs …": a text wider than its control
-    QStringList japanese_;  // a text left in Japanese although the translation has it
+    QStringList overflows_;  // "Form1.Text5 \"text\" needs …": a text wider than its control
+    QStringList japanese_;   // a text left in Japanese although the translation has it
+    QStringList shownTexts_; // every text checkWindow saw
 
     void click(QWidget* window, const char* name) {
         auto* b = window->findChild<QAbstractButton*>(QString::fromLatin1(name));
@@ -247,12 +248,24 @@ private:
         const QString windowName = window->objectName();
         if (!untranslated(window->windowTitle()).isEmpty())
             japanese_ << windowName + QStringLiteral(" title");
+        // Every text it shows, for the walk that looks for Japanese left in English.
+        shownTexts_ << window->windowTitle();
+        for (QWidget* w : window->findChildren<QWidget*>()) {
+            shownTexts_ << w->toolTip() << w->accessibleName();
+            if (auto* label = qobject_cast<QLabel*>(w))
+                shownTexts_ << label->text();
+            else if (auto* edit = qobject_cast<QLineEdit*>(w))
+                shownTexts_ << edit->text();
+            else if (auto* combo = qobject_cast<QComboBox*>(w))
+                shownTexts_ << combo->currentText();
+        }
         QStringList& overflows = overflows_;
         QStringList& japanese = japanese_;
         auto check = [&](QWidget* w, const QString& text, int needed, int available) {
             if (text.isEmpty() || !w->isVisibleTo(window))
                 return;
             ++checkedTexts_;
+            shownTexts_ << text;
             const QString where = windowName + QLatin1Char('.') + w->objectName() + QStringLiteral(" \"") +
                                   text + QLatin1Char('"');
             if (needed > available)
@@ -352,51 +365,6 @@ private:
         file.write(QByteArray::fromStdString(*textio::utf8ToSjis(utf8Text)));
     }
 
-    // Every text the window shows: its title, captions, tool tips, field texts, the items and
-    // headings of its lists and tables, and its charts' titles, axes, categories and series.
-    static QStringList windowTexts(QWidget* window) {
-        QStringList texts;
-        if (!window)
-            return {QStringLiteral("(missing window)")};
-        window->show();
-        QCoreApplication::processEvents();
-        texts << window->windowTitle();
-        for (QWidget* w : window->findChildren<QWidget*>()) {
-            texts << w->toolTip() << w->accessibleName();
-            if (auto* label = qobject_cast<QLabel*>(w))
-                texts << label->text();
-            else if (auto* button = qobject_cast<QAbstractButton*>(w))
-                texts << button->text();
-            else if (auto* edit = qobject_cast<QLineEdit*>(w))
-                texts << edit->text();
-            else if (auto* group = qobject_cast<QGroupBox*>(w))
-                texts << group->title();
-            else if (auto* combo = qobject_cast<QComboBox*>(w))
-                texts << combo->currentText();
-            if (auto* view = qobject_cast<QAbstractItemView*>(w); view && view->model()) {
-                const QAbstractItemModel* model = view->model();
-                for (int c = 0; c < model->columnCount(); ++c)
-                    texts << model->headerData(c, Qt::Horizontal).toString();
-                for (int r = 0; r < model->rowCount(); ++r)
-                    for (int c = 0; c < model->columnCount(); ++c)
-                        texts << model->index(r, c).data().toString()
-                              << model->index(r, c).data(Qt::ToolTipRole).toString();
-            }
-            if (auto* chartView = qobject_cast<QChartView*>(w)) {
-                QChart* chart = chartView->chart();
-                texts << chart->title();
-                for (QAbstractAxis* axis : chart->axes()) {
-                    texts << axis->titleText();
-                    if (auto* categories = qobject_cast<QBarCategoryAxis*>(axis))
-                        texts << categories->categories();
-                }
-                for (QAbstractSeries* series : chart->series())
-                    texts << series->name();
-            }
-        }
-        return texts;
-    }
-
     static QStringList pdfLines(const QString& pdf) {
         QString text, error;
         if (!uitest::pdfText(pdf, text, error))
@@ -418,6 +386,8 @@ private slots:
         QCOMPARE(xml.count("<source>"), xml.count("<translation>"));
     }
     void init() {
+        shownTexts_.clear();
+        overflows_.clear();
         QVERIFY(ui::installLanguage(ui::Language::English));
         dir_ = std::make_unique<QTemporaryDir>();
         QVERIFY(uitest::prepareWorkingFolder(*dir_));
@@ -684,20 +654,21 @@ private slots:
         form1->findChild<QComboBox*>(QStringLiteral("Combo2"))->setEditText(QStringLiteral("胸部正面"));
         for (const char* command : {"Command2", "Command3", "Command4"})
             click(form1, command);
-        texts << windowTexts(form1) << windowTexts(shell_->illustrationWindow());
+        checkWindow(form1);
+        checkWindow(shell_->illustrationWindow());
         QTest::mouseClick(form1->findChild<QRadioButton*>(QStringLiteral("Option4")), Qt::LeftButton);
         form1->measuredExposureDialog()
             ->findChild<QLineEdit*>(QStringLiteral("Text1"))
             ->setText(QStringLiteral("x"));
-        texts << windowTexts(form1->measuredExposureDialog());
+        checkWindow(form1->measuredExposureDialog());
         click(form1->measuredExposureDialog(), "Command1"); // not a number
         click(form1->measuredExposureDialog(), "Command2");
         click(form1, "Command14");
-        texts << windowTexts(shell_->spectrumWindow());
+        checkWindow(shell_->spectrumWindow());
         click(form1, "Command12");
-        texts << windowTexts(shell_->tubeOutputEditor());
+        checkWindow(shell_->tubeOutputEditor());
         click(form1, "Command5");
-        texts << windowTexts(shell_->ambientDoseEditor());
+        checkWindow(shell_->ambientDoseEditor());
         shell_->ambientDoseEditor()
             ->findChild<QLineEdit*>(QStringLiteral("Text3"))
             ->setText(QStringLiteral("-1"));
@@ -714,7 +685,7 @@ private slots:
         click(report, "Command6"); // asked about the same record: No
         report->findChild<QLineEdit*>(QStringLiteral("Text10"))->setText(QStringLiteral("0.001"));
         click(report, "Command6"); // asked about the dose: No
-        texts << windowTexts(report);
+        checkWindow(report);
         const QString reportPdf = pdfFolder + QStringLiteral("/report.pdf");
         ui::ReportScreen::setPrinterProvider([reportPdf](QWidget*) {
             auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
@@ -732,28 +703,29 @@ private slots:
         auto* files = form5->findChild<QListWidget*>(QStringLiteral("File1"));
         files->setCurrentRow(0);
         click(form5, "Command2");
-        texts << windowTexts(form5);
+        checkWindow(form5);
         shell_->openDoseHistory(QStringLiteral("EN02"));
-        texts << windowTexts(shell_->doseHistoryWindow());
+        checkWindow(shell_->doseHistoryWindow());
         const QString historyPdf = pdfFolder + QStringLiteral("/history.pdf");
         QVERIFY(shell_->doseHistoryWindow()->savePdf(historyPdf).ok());
         texts << pdfLines(historyPdf);
         shell_->openDoseAudit();
-        texts << windowTexts(shell_->doseAuditWindow());
+        checkWindow(shell_->doseAuditWindow());
         const QString auditPdf = pdfFolder + QStringLiteral("/audit.pdf");
         QVERIFY(shell_->doseAuditWindow()->exportPdf(auditPdf));
         texts << pdfLines(auditPdf);
 
         shell_->openBasicDataEditor();
-        texts << windowTexts(shell_->basicDataEditor());
+        checkWindow(shell_->basicDataEditor());
         shell_->basicDataEditor()
             ->findChild<QLineEdit*>(QStringLiteral("Text2"))
             ->setText(QStringLiteral("abc"));
         click(shell_->basicDataEditor(), "Command1"); // refused
         shell_->openReferenceLevelEditor();
-        texts << windowTexts(shell_->referenceLevelEditor());
-        texts << windowTexts(shell_->startScreen());
+        checkWindow(shell_->referenceLevelEditor());
+        checkWindow(shell_->startScreen());
 
+        texts << shownTexts_;
         int messages = 0;
         for (const auto& shown : ui::MessageBox::shown()) {
             texts << shown.text.split(QLatin1Char('\n'));
@@ -781,6 +753,7 @@ private slots:
         }
         QVERIFY2(texts.size() > 400, qPrintable(QString::number(texts.size())));
         QVERIFY2(left.isEmpty(), qPrintable(left.join(QLatin1Char('\n'))));
+        QVERIFY2(overflows_.isEmpty(), qPrintable(overflows_.join(QLatin1Char('\n')))); // and all fits
     }
 
     // Every text of the report ends inside its box, across and down, on the printed page and on the
