@@ -4,6 +4,12 @@
 // Only the header is read (the file up to the pixel data), so a folder of images reads quickly.
 // Every value says which attribute it came from, or why it is missing. Plain C++; DCMTK stays
 // inside the .cpp files.
+//
+// Files from outside are read defensively: before DCMTK parses a file, a walk over its element
+// headers refuses nesting, lengths or element counts beyond what a header needs (see
+// headerscan.h); a value longer than any attribute read here is never loaded; a number with more
+// than one value is refused, never taken by its first; a value outside the plausible range of a
+// radiograph (below) is refused with the range.
 
 #include "dicom/dicomtext.h"
 #include "textio/expected.h"
@@ -44,16 +50,35 @@ struct BodyPartTexts {
     std::string seriesDescription; // (0008,103E)
 };
 
+// The values an image may give, each range inclusive unless said otherwise; a value outside is
+// refused with the range. Wide enough for any radiograph, narrow enough to catch a unit or a
+// digit gone wrong (99,999,999,999 µAs, a distance of 1e300 mm).
+constexpr double kMinImageKv = 20;       // kV, up to but not including
+constexpr double kMaxImageKv = 150;      // the engine's 150 kV
+constexpr double kMinImageMAs = 0.01;    // mAs (10 µAs)
+constexpr double kMaxImageMAs = 1000;    // mAs
+constexpr double kMinImageFfdCm = 30;    // cm: the skin is at least 30 cm from the focus
+constexpr double kMaxImageFfdCm = 500;   // cm
+constexpr double kMinImageFieldCm = 1;   // cm, each side of a collimated field at the detector
+constexpr double kMaxImageFieldCm = 100; // cm
+
 struct ImageExposure {
     std::string modality;    // (0008,0060), e.g. "DX"
     std::string sopClassUid; // (0008,0016), else the file's Media Storage SOP Class UID
     // Tube voltage: KVP (0018,0060).
     Sourced<double> tubeVoltageKv;
-    // mAs: ExposureInuAs (0018,1153) / 1000, else ExposureInmAs (0018,9332), else Exposure
-    // (0018,1152), else tube current x exposure time / 1000 ((0018,9330) or (0018,1151) in mA,
-    // (0018,9328) or (0018,1150) in ms). Exposure is a whole number of mAs: where the current and
-    // time are present too and their product lies within 1 mAs of it, the product (more digits)
-    // is used.
+    // mAs, from the finest attributes present, in this order:
+    //  1. ExposureInuAs (0018,1153) / 1000;
+    //  2. ExposureInmAs (0018,9332);
+    //  3. tube current x exposure time / 1000, the current from XRayTubeCurrentInuA (0018,8151)
+    //     / 1000, else XRayTubeCurrentInmA (0018,9330), else XRayTubeCurrent (0018,1151) (mA),
+    //     the time from ExposureTimeInuS (0018,8150) / 1000, else ExposureTimeInms (0018,9328),
+    //     else ExposureTime (0018,1150) (ms);
+    //  4. Exposure (0018,1152), a whole number of mAs.
+    // Where Exposure stands beside a product, the product is used only where it rounds to it
+    // (|product - Exposure| <= 0.5 mAs); otherwise the two attributes contradict each other and
+    // no mAs is taken (the problem names both). An attribute that is present but 0 or no number
+    // gives way to the next; one with several values stops the search (the problem says so).
     Sourced<double> mAs;
     // Focus-detector distance: DistanceSourceToDetector (0018,1110) in mm, given here in cm.
     Sourced<double> ffdCm;
@@ -63,9 +88,11 @@ struct ImageExposure {
     Sourced<std::string> patientId;     // (0010,0020)
     Sourced<std::string> patientName;   // (0010,0010), as personNameForDisplay shows it
     PersonNameGroups patientNameGroups; // (0010,0010), every group of the name
-    // A RECTANGULAR collimator (0018,1700) with its edges (0018,1702/1704/1706/1708, pixel columns
-    // and rows of the image) and ImagerPixelSpacing (0018,1164, mm at the detector), rounded to
-    // 0.1 cm.
+    // A collimator whose CollimatorShape (0018,1700) has the value RECTANGULAR (one of its
+    // values: with a circular or polygonal shutter as well, the rectangle bounds the field), with
+    // its edges (0018,1702/1704/1706/1708, pixel columns and rows of the image) and
+    // ImagerPixelSpacing (0018,1164, row\column spacing in mm at the detector), rounded to 0.1 cm.
+    // A side below 1 cm or above 100 cm is refused.
     Sourced<FieldSizeCm> fieldSize;
     BodyPartTexts bodyPartTexts;
     std::string bodyPartProblem; // a text above that could not be converted (Japanese), else empty
@@ -80,13 +107,23 @@ enum class FileKind {
     Unreadable,    // cannot be opened, or a DICOM file that cannot be read
 };
 
+// One image record of a DICOMDIR.
+struct DicomDirEntry {
+    std::string fileId;  // Referenced File ID (0004,1500) as written, components joined by "/"
+    fs::path path;       // the regular file it names, resolved in the DICOMDIR's folder; empty if refused
+    std::string problem; // why it is not opened, naming the file ID (Japanese), empty if it may be
+};
+
 struct HeaderReading {
     FileKind kind = FileKind::Unreadable;
     ImageExposure exposure; // read for Radiograph (modality and SOP class also for NotRadiograph)
     std::string message;    // for every other kind: why, naming the file (Japanese)
+    std::vector<DicomDirEntry> dicomDirEntries; // for DicomDir: its image records, in order
 };
 
-// Reads the header of one file, stopping before the pixel data.
+// Reads the header of one file, stopping before the pixel data; the file is parsed once. A file
+// that is no regular file, or whose structure goes beyond the limits, is Unreadable with the
+// reason; nothing is read from a file DCMTK could not load.
 HeaderReading readHeader(const fs::path& file);
 
 // The exposure of one radiograph; every other kind of file gives its message.
@@ -96,10 +133,16 @@ Expected<ImageExposure> readImageExposure(const fs::path& file);
 // its SOP class is computed radiography or digital X-ray (for presentation or for processing).
 bool isRadiograph(const std::string& modality, const std::string& sopClassUid);
 
-// The image files a DICOMDIR lists: its IMAGE records in use, in the order they stand, each
+// The image records of a DICOMDIR: its IMAGE records in use, in the order they stand, each
 // Referenced File ID resolved against the DICOMDIR's folder (component by component without
-// regard to case where the exact name does not exist, as media written on other systems need).
-// Fails, naming the file, when it cannot be read or is no DICOMDIR.
+// regard to case where the exact name does not exist, as media written on other systems need; each
+// folder is listed once). Only a regular file inside the DICOMDIR's own folder tree is opened: a
+// file ID with "..", an absolute or drive path, a link leading out of the folder, a device, a FIFO
+// or a folder is refused with the reason, as is a file that does not exist. Fails, naming the
+// file, when it cannot be read or is no DICOMDIR.
+Expected<std::vector<DicomDirEntry>> dicomDirEntries(const fs::path& dicomDir);
+
+// The files of the records dicomDirEntries may open, in order.
 Expected<std::vector<fs::path>> dicomDirImages(const fs::path& dicomDir);
 
 } // namespace tamso::dicom

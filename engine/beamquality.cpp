@@ -23,15 +23,18 @@ constexpr double kAlStepCm = 0.01;
 // The 306 lines of the listing: the relative photon spectrum behind the tube's filtration, then
 // the conditions. Bins above bV count as 0.
 std::vector<std::string> listingLines(const CalculationState& s, int bV, double maximum) {
+    // The energy column is the same in every listing: formatted once.
+    static const std::vector<std::string> energies = [] {
+        std::vector<std::string> texts(kTopBin + 1);
+        for (int i = 1; i <= kTopBin; ++i)
+            texts[static_cast<size_t>(i)] = formatNumber(0.5 * i, "0000.0") + ", ";
+        return texts;
+    }();
     std::vector<std::string> lines;
     lines.reserve(306);
-    std::string line;
     for (int i = 1; i <= kTopBin; ++i) {
         const double value = i <= bV ? s.BeamDataSpectrumTable[i] : 0.0;
-        line = formatNumber(0.5 * i, "0000.0");
-        line += ", ";
-        line += formatNumber(value / maximum, "0.00000");
-        lines.push_back(line);
+        lines.push_back(energies[static_cast<size_t>(i)] + formatNumber(value / maximum, "0.00000"));
     }
     lines.push_back(formatNumber(s.tubeVoltageKv, " 00."));
     lines.push_back(formatNumber(s.ffdCm, " 000."));

@@ -48,8 +48,18 @@ struct ConditionTexts {
 // basic data in the state.
 ConditionTexts defaultConditions(const CalculationState& state);
 
+// The skin can come no closer to the focus than this (cm): mobile X-ray units hold it at least
+// 30 cm away by the spacer of their collimator.
+constexpr double kMinFocusSkinDistanceCm = 30;
+
+// The geometry of a run: an FFD above 0, a focus-skin distance (FFD - thickness) of at least
+// kMinFocusSkinDistanceCm, and the hood/cover between the focus and the skin (focus-hood distance
+// above 0 and below the focus-skin distance). The message names the values.
+Status checkGeometry(double ffdCm, double thicknessCm, double focusHoodCm);
+
 // The calculation run: reads every field into the state (text-to-number rule), derives the
-// focus-skin and hood-skin distances and runs the three routines in order.
+// focus-skin and hood-skin distances, checks the geometry (checkGeometry) and runs the three
+// routines in order.
 Status runCalculation(CalculationState& state, const ConditionTexts& fields, ResultFields& results,
                       const std::filesystem::path& workFolder);
 

@@ -8,7 +8,9 @@
 #include "engine/enginedetail.h"
 #include "engine/uncertainty.h"
 #include "textio/numbertext.h"
+#include "textio/quantitytext.h"
 
+#include <cstdio>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -42,7 +44,30 @@ private:
     std::vector<std::pair<ResultField, std::string>> writes_;
 };
 
+// A distance as a message shows it: six significant digits (10.0001, 0.0001, 1e+300).
+std::string centimetres(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6g cm", value);
+    return text;
+}
+
 } // namespace
+
+Status checkGeometry(double ffdCm, double thicknessCm, double focusHoodCm) {
+    if (!(ffdCm > 0))
+        return stop("FFD（焦点－受像面間距離）は 0 より大きい値を入力してください。");
+    const double focusSkinCm = ffdCm - thicknessCm;
+    const std::string distances =
+        "（FFD " + centimetres(ffdCm) + " − 被写体厚 " + centimetres(thicknessCm) + "）";
+    if (!(focusSkinCm >= kMinFocusSkinDistanceCm))
+        return stop("焦点－皮膚間距離 " + centimetres(focusSkinCm) + distances + "が " +
+                    centimetres(kMinFocusSkinDistanceCm) + " 未満です。FFD と被写体厚を確認してください。");
+    if (!(focusHoodCm > 0 && focusHoodCm < focusSkinCm))
+        return stop("焦点－フード・カバー間距離 " + centimetres(focusHoodCm) +
+                    " は、0 cm より長く焦点－皮膚間距離 " + centimetres(focusSkinCm) + distances +
+                    "より短くなければなりません（フード・カバーは焦点と皮膚の間にあります）。");
+    return {};
+}
 
 ConditionTexts defaultConditions(const CalculationState& state) {
     ConditionTexts conditions;
@@ -74,20 +99,24 @@ Status runCalculation(CalculationState& state, const ConditionTexts& fields, Res
     state.ffdCm = value(fields.ffdCm, "焦点-受像器間距離（FFD）");
     state.subjectThicknessCm = value(fields.subjectThicknessCm, "被写体厚");
     state.focusSkinDistanceCm = state.ffdCm - state.subjectThicknessCm;
-    state.hoodSkinDistanceCm = state.focusSkinDistanceCm - value(fields.focusHoodDistanceCm, "焦点-フード・カバー間距離");
+    const double focusHoodCm = value(fields.focusHoodDistanceCm, "焦点-フード・カバー間距離");
+    state.hoodSkinDistanceCm = state.focusSkinDistanceCm - focusHoodCm;
     state.fieldLongCm = value(fields.fieldLongCm, "照射野サイズ（長軸方向）");
     state.fieldShortCm = value(fields.fieldShortCm, "照射野サイズ（短軸方向）");
 
     if (outOfRange)
         return stop(std::string(outOfRangeCaption) + "の入力値「" + textio::quotedFieldText(*outOfRange) +
                     "」は大きすぎて計算に使えません。");
-    if (!allFinite({state.targetAngleDeg, state.inherentFilterAlCm, state.addedFilterAlCm, state.addedFilterCuCm,
-                    state.tubeVoltageKv, state.mAs, state.ffdCm, state.subjectThicknessCm,
-                    state.focusSkinDistanceCm, state.hoodSkinDistanceCm, state.fieldLongCm, state.fieldShortCm}))
+    if (!allFinite({state.targetAngleDeg, state.inherentFilterAlCm, state.addedFilterAlCm,
+                    state.addedFilterCuCm, state.tubeVoltageKv, state.mAs, state.ffdCm,
+                    state.subjectThicknessCm, state.focusSkinDistanceCm, state.hoodSkinDistanceCm,
+                    state.fieldLongCm, state.fieldShortCm}))
         return stop("入力された条件に数値として扱えない値があります。");
     // No exposure, no dose: the caregiver estimate that follows a run scales with the mAs as well.
     if (!(state.mAs > 0))
         return stop("Ｘ線管電流×照射時間（mAs）は 0 より大きい値を入力してください。");
+    if (auto e = checkGeometry(state.ffdCm, state.subjectThicknessCm, focusHoodCm); !e.ok())
+        return e;
     if (auto e = checkSpectrumConditions(state); !e.ok())
         return e;
     if (auto e = checkTubeOutputConditions(state); !e.ok())
@@ -110,7 +139,7 @@ Status runCalculation(CalculationState& state, const ConditionTexts& fields, Res
         return e;
     scratch->entranceSurfaceDoseUncertaintyMGy = doseUncertainty(*scratch).expandedMGy;
     pending.setResultText(ResultField::EntranceSurfaceDoseUncertaintyMGy,
-                          formatExpandedUncertainty(scratch->entranceSurfaceDoseUncertaintyMGy));
+                          textio::expandedUncertaintyText(scratch->entranceSurfaceDoseUncertaintyMGy));
     if (auto e = writeListing(workFolder, listing); !e.ok())
         return e;
     state = *scratch;

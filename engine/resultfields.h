@@ -19,10 +19,10 @@ enum class ResultField {
     DoseConversionFactor,   // absorbed-dose conversion factor, Gy per C/kg, "#00.00"
     MeasuredExposureCkg,    // measured exposure at 1 m, C/kg, "0.00E+0" (read by the tube output stage)
     EntranceSurfaceDoseMGy, // entrance surface dose, mGy, "#0.000"
-    EntranceSurfaceDoseUncertaintyMGy, // its expanded uncertainty (k = 2), mGy, one or two significant digits
-    CaregiverDose1USv,      // caregiver dose, position 1, μSv, "#0.000"
-    CaregiverDose2USv,      // caregiver dose, position 2
-    CaregiverDose3USv,      // caregiver dose, position 3
+    EntranceSurfaceDoseUncertaintyMGy, // its expanded uncertainty (k = 2), mGy, two significant figures
+    CaregiverDose1USv,                 // caregiver dose, position 1, μSv, "#0.000"
+    CaregiverDose2USv,                 // caregiver dose, position 2
+    CaregiverDose3USv,                 // caregiver dose, position 3
 };
 
 class ResultFields {

@@ -1,7 +1,5 @@
 #include "engine/uncertainty.h"
 
-#include "textio/numberformat.h"
-
 #include <cmath>
 #include <string>
 
@@ -16,8 +14,13 @@ constexpr double kThicknessReadingCm = 1.0;
 // Share of the hood/cover scatter in the exposure, known to about 30 % of itself (Monte Carlo of a
 // flat hood against real curved incubator hoods).
 constexpr double kHoodScatterRelative = 0.30;
+// The accuracy a generator must keep for the current-time product: +-(10 % + 0.2 mAs).
+constexpr double kMAsRelativeLimit = 0.10;
+constexpr double kMAsAbsoluteLimit = 0.2; // mAs
 
-double rectangular(double halfWidth) { return halfWidth / std::sqrt(3.0); }
+double rectangular(double halfWidth) {
+    return halfWidth / std::sqrt(3.0);
+}
 
 } // namespace
 
@@ -28,10 +31,14 @@ DoseUncertainty doseUncertainty(const CalculationState& s) {
         u.components.push_back({"measured exposure (dosimeter calibration, energy response)", 0.035});
     } else {
         u.components.push_back({"tube output measurement (dosimeter calibration, energy response)", 0.035});
-        // The generator's tube voltage within +-5 % (output ~ kV^2: +-10 %) and mAs within +-10 %
-        // between the output measurement and this exposure.
+        // The generator's tube voltage within +-5 % (output ~ kV^2: +-10 %) between the output
+        // measurement and this exposure, and its mAs within +-(10 % + 0.2 mAs): at the run's mAs Q
+        // the limit is 0.10 Q + 0.2 mAs, a relative half-width of 0.10 + 0.2 mAs / Q (30 % at
+        // 1 mAs), taken as rectangular like the other limits.
         u.components.push_back({"tube voltage accuracy of the generator", rectangular(0.10)});
-        u.components.push_back({"mAs accuracy of the generator", rectangular(0.10)});
+        if (s.mAs > 0)
+            u.components.push_back({"mAs accuracy of the generator",
+                                    rectangular(kMAsRelativeLimit + kMAsAbsoluteLimit / s.mAs)});
         u.components.push_back({"interpolation of the tube output between tabulated voltages", 0.02});
     }
     u.components.push_back({"backscatter factor (Monte Carlo data, spectral weighting)", 0.025});
@@ -53,23 +60,6 @@ DoseUncertainty doseUncertainty(const CalculationState& s) {
     u.relativeCombined = std::sqrt(sum);
     u.expandedMGy = kCoverageFactor * u.relativeCombined * s.entranceSurfaceDoseMGy;
     return u;
-}
-
-std::string formatExpandedUncertainty(double expandedMGy) {
-    if (!(expandedMGy > 0))
-        return "0.000";
-    // The decimal place of the first significant digit; one more where that digit is 1 or 2.
-    int place = static_cast<int>(std::floor(std::log10(expandedMGy)));
-    const double leading = expandedMGy / std::pow(10.0, place);
-    int decimals = -place + (leading < 3 ? 1 : 0);
-    if (decimals > 3)
-        decimals = 3;
-    if (decimals <= 0) {
-        // 1 mGy or more: whole numbers at most, rounded to the significant digits.
-        const double step = std::pow(10.0, -decimals);
-        return textio::formatNumber(std::round(expandedMGy / step) * step, "0");
-    }
-    return textio::formatNumber(expandedMGy, "0." + std::string(static_cast<size_t>(decimals), '0'));
 }
 
 } // namespace tamso::engine

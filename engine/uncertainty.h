@@ -5,7 +5,6 @@
 
 #include "engine/calculationstate.h"
 
-#include <string>
 #include <vector>
 
 namespace tamso::engine {
@@ -23,13 +22,9 @@ struct DoseUncertainty {
 
 constexpr double kCoverageFactor = 2;
 
-// The budget for the run left in the state: the exposure at 1 m from the tube output data or from
-// a measured value (exposureSource), the focus-skin distance, the hood/cover scatter share.
+// The budget for the run left in the state: the exposure at 1 m from the tube output data (then
+// also its mAs) or from a measured value (exposureSource), the focus-skin distance, the hood/cover
+// scatter share. The expanded value is shown with textio::expandedUncertaintyText.
 DoseUncertainty doseUncertainty(const CalculationState& state);
-
-// An expanded uncertainty as it is shown: rounded to one significant digit, or two when the first
-// is 1 or 2 (0.0496 -> "0.05", 0.0183 -> "0.018", 0.12 -> "0.12"); never finer than 0.001 mGy, the
-// step of the dose itself. "0.000" for a zero dose.
-std::string formatExpandedUncertainty(double expandedMGy);
 
 } // namespace tamso::engine

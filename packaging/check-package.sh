@@ -2,7 +2,9 @@
 # The Debian package test: packs the programs of a build folder with cpack (no build), unpacks
 # the package into a scratch root with dpkg-deb -x and checks what it holds and that it runs:
 # tamso-calc computes the default case on a copy of the shipped working folder, and the program's
-# first start creates the user's ~/tamso-data from the shipped files, keeping a file already there.
+# first start creates the user's ~/tamso-data from the shipped files, keeping a file already there;
+# the copyright file, the changelog and the manual pages are there, and lintian finds no error or
+# warning.
 # Usage: check-package.sh BUILD_FOLDER SOURCE_FOLDER. Exit 77 (skipped) without cpack or dpkg-deb.
 set -u
 BUILD="$1"
@@ -81,6 +83,35 @@ for shipped in "$SOURCE"/data/*; do
     fi
 done
 
+# Debian's documentation: the copyright file, the changelog of this version and a manual page for
+# each program, compressed without a name or time inside (gzip -9n: the same bytes at every build).
+DOC="$ROOT/usr/share/doc/tamso"
+[ -f "$DOC/copyright" ] && grep -q '^Copyright: ' "$DOC/copyright" || fail "/usr/share/doc/tamso/copyright is missing"
+VERSION="$(dpkg-deb -f "$DEB" Version)"
+[[ "$(zcat "$DOC/changelog.gz" 2>/dev/null | head -n 1)" == "tamso ($VERSION) "* ]] ||
+    fail "the changelog does not start with version $VERSION: $(zcat "$DOC/changelog.gz" 2>/dev/null | head -n 1)"
+for program in "$ROOT"/usr/bin/*; do
+    page="$ROOT/usr/share/man/man1/$(basename "$program").1.gz"
+    if [ ! -f "$page" ]; then
+        fail "$(basename "$program") has no manual page"
+    elif [ "$(od -An -tx1 -j3 -N5 "$page" | tr -d ' ')" != "0000000000" ]; then
+        fail "$(basename "$page") carries a name or a time (not gzip -9n)"
+    fi
+done
+
+# lintian: no error and no warning. Informational tags are left where they cannot be mended in
+# the package itself: the hardening flags (hardening-no-bindnow, hardening-no-fortify-functions)
+# belong to how the whole program is compiled, binary-has-unneeded-section .comment to CPack's
+# stripping, and package-contains-documentation-outside-usr-share-doc takes the working folder's
+# lists (撮影部位.txt, DICOM撮影部位.txt) for documentation. No error or warning is accepted.
+if command -v lintian >/dev/null; then
+    lintian --fail-on error,warning --no-tag-display-limit "$DEB" >"$SCRATCH/lintian.log" 2>&1 ||
+        fail "lintian finds errors or warnings in the package:
+$(grep -E '^[EW]: ' "$SCRATCH/lintian.log")"
+else
+    fail "lintian is not installed (apt-get install lintian), so the package cannot be checked"
+fi
+
 # tamso-calc of the package on a copy of the shipped working folder: the default case.
 WORK="$SCRATCH/work"
 cp -r "$DATA" "$WORK"
@@ -131,4 +162,4 @@ done
 if [ "$FAILED" -ne 0 ]; then
     exit 1
 fi
-echo "The package installs tamso and tamso-calc, the desktop entry, the icon and the working-folder files, and runs."
+echo "The package installs tamso and tamso-calc, the desktop entry, the icon, the working-folder files, the manual pages and the copyright and changelog, passes lintian, and runs."

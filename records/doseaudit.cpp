@@ -1,13 +1,14 @@
 #include "records/doseaudit.h"
 
+#include "records/dosehistory.h"
 #include "records/patienthistory.h"
-
 #include "records/patientrecordfile.h"
 #include "textio/codec.h"
 #include "textio/csv.h"
 #include "textio/fileio.h"
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
+#include "textio/quantitytext.h"
 
 #include <algorithm>
 #include <cmath>
@@ -20,10 +21,6 @@
 namespace tamso::records {
 
 namespace {
-
-// A record file holds at most 262 short lines; anything far larger is not one, and is listed as
-// unreadable without being read whole.
-constexpr std::uintmax_t kMaxRecordFileBytes = std::uintmax_t{1} << 20;
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
@@ -47,25 +44,10 @@ bool readDigits(std::string_view text, size_t& pos, size_t minDigits, size_t max
     return n >= minDigits && (pos >= text.size() || !isDigit(text[pos]));
 }
 
-// The dose of a record: a number, or a text that reads as one (a value that was quoted in the
-// file); nothing when empty, another text, or below 0.
-std::optional<double> doseOf(const ListValue& value) {
-    if (const double* number = std::get_if<double>(&value))
-        return *number >= 0 ? std::optional<double>(*number) : std::nullopt;
-    if (const std::string* text = std::get_if<std::string>(&value))
-        if (const auto number = textio::parseNumber(*text); number && *number >= 0)
-            return number;
-    return std::nullopt;
-}
-
 struct BodyPartSamples {
     std::vector<double> doses;
     std::unordered_set<std::string> infants;
 };
-
-std::string doseText(double mGy) {
-    return textio::formatNumber(mGy, "#0.000");
-}
 
 } // namespace
 
@@ -122,84 +104,56 @@ std::string auditInfantId(std::string_view fileName) {
     return std::string(fileName);
 }
 
-Expected<DoseAudit> auditRecordFolder(const fs::path& folder, const AuditPeriod& period,
-                                      const refdata::ReferenceLevelTable& levels,
-                                      const std::vector<std::string>& bodyPartOrder) {
-    // The record files, by name.
-    std::vector<std::pair<std::string, fs::path>> files;
-    std::error_code ec;
-    fs::directory_iterator it(folder, ec);
-    auto listingError = [&folder](const std::error_code& error) {
-        return Error{"作業フォルダ「" + folder.u8string() +
-                     "」の記録ファイルを一覧できません: " + textio::fileErrorReason(error.value()) + "。"};
-    };
-    if (ec)
-        return listingError(ec);
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        if (ec)
-            return listingError(ec);
-        std::string name = textio::fileNameUtf8(it->path());
-        if (!isRecordFileName(name))
-            continue;
-        std::error_code typeError;
-        if (it->is_directory(typeError))
-            continue;
-        files.emplace_back(std::move(name), it->path());
-    }
-    std::sort(files.begin(), files.end());
+namespace {
 
-    DoseAudit audit;
-    audit.period = period;
-    std::unordered_map<std::string, BodyPartSamples> samples;
-    std::unordered_set<std::string> allInfants;
-    for (const auto& [name, path] : files) {
-        ++audit.recordFiles;
-        auto bytes = textio::readRegularFileBytes(path, kMaxRecordFileBytes);
-        Expected<PatientRecordState> state = Error{};
-        if (!bytes.ok()) {
-            state = bytes.error();
-        } else if (auto text = textio::sjisToUtf8(*bytes); !text.ok()) {
-            state = Error{"ファイル「" + name + "」を読み込めません: " + text.error().message + "。"};
-        } else {
-            state = parsePatientRecordFile(*text, name);
-        }
-        if (!state.ok()) {
-            ++audit.unreadableFiles;
-            audit.notes.push_back({AuditNote::Kind::UnreadableFile, name, 0, state.error().message, false});
+using Samples = std::unordered_map<std::string, BodyPartSamples>;
+
+// One record file of an infant into the audit: its records, or the note why it is left out.
+void auditFile(DoseAudit& audit, Samples& samples, std::unordered_set<std::string>& allInfants,
+               const AuditPeriod& period, const std::string& infant, const ReadRecordFile& file,
+               const std::optional<std::string>& problem) {
+    const std::string name = textio::fileNameUtf8(file.file.path);
+    ++audit.recordFiles;
+    if (problem) {
+        const bool unreadable = !file.content.ok();
+        ++(unreadable ? audit.unreadableFiles : audit.leftOutFiles);
+        audit.notes.push_back({unreadable ? AuditNote::Kind::UnreadableFile : AuditNote::Kind::LeftOutFile,
+                               name, 0, *problem, false});
+        return;
+    }
+    const PatientRecordState& state = *file.content;
+    for (int k = 1; k <= state.patientRecordCount; ++k) {
+        const PatientRecord& record = state.PatientRecordTable[static_cast<size_t>(k)];
+        ++audit.records;
+        const std::optional<CalendarDate> date = parseExamDate(record.examDate);
+        if (!date) {
+            ++audit.dateUnreadable;
+            const bool counted = !period.bounded();
+            audit.notes.push_back({AuditNote::Kind::DateUnreadable, name, k, record.examDate, counted});
+            if (!counted)
+                continue;
+        } else if (!period.contains(*date)) {
             continue;
         }
-        const std::string infant = auditInfantId(name);
-        for (int k = 1; k <= state->patientRecordCount; ++k) {
-            const PatientRecord& record = state->PatientRecordTable[static_cast<size_t>(k)];
-            ++audit.records;
-            const std::optional<CalendarDate> date = parseExamDate(record.examDate);
-            if (!date) {
-                ++audit.dateUnreadable;
-                const bool counted = !period.bounded();
-                audit.notes.push_back({AuditNote::Kind::DateUnreadable, name, k, record.examDate, counted});
-                if (!counted)
-                    continue;
-            } else if (!period.contains(*date)) {
-                continue;
-            }
-            ++audit.recordsInPeriod;
-            const std::optional<double> dose = doseOf(record.entranceSurfaceDoseMGy);
-            if (!dose) {
-                ++audit.noDose;
-                audit.notes.push_back(
-                    {AuditNote::Kind::NoDose, name, k, listValueText(record.entranceSurfaceDoseMGy), false});
-                continue;
-            }
-            BodyPartSamples& part = samples[record.bodyPart];
-            part.doses.push_back(*dose);
-            part.infants.insert(infant);
-            allInfants.insert(infant);
-            ++audit.exposures;
+        ++audit.recordsInPeriod;
+        const std::optional<double> dose = storedDoseMGy(record.entranceSurfaceDoseMGy);
+        if (!dose) {
+            ++audit.noDose;
+            audit.notes.push_back(
+                {AuditNote::Kind::NoDose, name, k, listValueText(record.entranceSurfaceDoseMGy), false});
+            continue;
         }
+        BodyPartSamples& part = samples[record.bodyPart];
+        part.doses.push_back(*dose);
+        part.infants.insert(infant);
+        allInfants.insert(infant);
+        ++audit.exposures;
     }
-    audit.infants = static_cast<int>(allInfants.size());
+}
 
-    // Body parts in the list's order, then the others by their text.
+// The table: body parts in the list's order, then the others by their text.
+void summarise(DoseAudit& audit, Samples& samples, const refdata::ReferenceLevelTable& levels,
+               const std::vector<std::string>& bodyPartOrder) {
     std::vector<std::string> order;
     std::unordered_set<std::string> placed;
     for (const std::string& part : bodyPartOrder)
@@ -225,12 +179,70 @@ Expected<DoseAudit> auditRecordFolder(const fs::path& folder, const AuditPeriod&
         row.minimumMGy = s.doses.front();
         row.maximumMGy = s.doses.back();
         row.levelMGy = levels.levelFor(part);
-        if (row.levelMGy && *row.levelMGy > 0)
-            row.medianOverLevel = row.medianMGy / *row.levelMGy;
-        else
+        if (row.levelMGy && *row.levelMGy > 0) {
+            // The median as the table shows it is what is compared.
+            row.comparison = refdata::compareWithLevel(textio::textToNumber(textio::doseText(row.medianMGy)),
+                                                       *row.levelMGy);
+            row.medianOverLevel = row.comparison->ratio;
+        } else {
             row.levelMGy.reset();
+        }
         audit.bodyParts.push_back(std::move(row));
     }
+}
+
+} // namespace
+
+Expected<DoseAudit> auditRecordFolder(const fs::path& folder, const AuditPeriod& period,
+                                      const refdata::ReferenceLevelTable& levels,
+                                      const std::vector<std::string>& bodyPartOrder) {
+    // The record files, by name. Folders, pipes and the like of a record file's name are taken
+    // too: the reader refuses them, and they are listed with the reason.
+    std::vector<std::pair<std::string, fs::path>> files;
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    auto listingError = [&folder](const std::error_code& error) {
+        return Error{"作業フォルダ「" + folder.u8string() +
+                     "」の記録ファイルを一覧できません: " + textio::fileErrorReason(error.value()) + "。"};
+    };
+    if (ec)
+        return listingError(ec);
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        if (ec)
+            return listingError(ec);
+        std::string name = textio::fileNameUtf8(it->path());
+        if (isRecordFileName(name))
+            files.emplace_back(std::move(name), it->path());
+    }
+    std::sort(files.begin(), files.end());
+    // Each infant's files in part order.
+    std::map<std::string, std::vector<RecordFilePart>> infantFiles;
+    for (const auto& [name, path] : files) {
+        const auto parsed = parseRecordFileName(name);
+        infantFiles[parsed->patientId].push_back({path, parsed->part});
+    }
+
+    DoseAudit audit;
+    audit.period = period;
+    Samples samples;
+    std::unordered_set<std::string> allInfants;
+    for (auto& [infant, parts] : infantFiles) {
+        std::sort(parts.begin(), parts.end(),
+                  [](const RecordFilePart& a, const RecordFilePart& b) { return a.part < b.part; });
+        std::vector<ReadRecordFile> read;
+        read.reserve(parts.size());
+        for (const RecordFilePart& part : parts)
+            read.push_back({part, readPatientRecordFile(part.path)});
+        // One rule with the dose history and the save: a file left out is listed with the reason.
+        const auto problems = recordFileProblems(infant, read);
+        for (size_t f = 0; f < read.size(); ++f)
+            auditFile(audit, samples, allInfants, period, infant, read[f], problems[f]);
+    }
+    audit.infants = static_cast<int>(allInfants.size());
+    // Notes by file name, then record.
+    std::stable_sort(audit.notes.begin(), audit.notes.end(),
+                     [](const AuditNote& a, const AuditNote& b) { return a.fileName < b.fileName; });
+    summarise(audit, samples, levels, bodyPartOrder);
     return audit;
 }
 
@@ -239,6 +251,8 @@ std::string auditNoteText(const AuditNote& note) {
     switch (note.kind) {
     case AuditNote::Kind::UnreadableFile:
         return "読めない記録ファイル: " + note.detail;
+    case AuditNote::Kind::LeftOutFile:
+        return "除いた記録ファイル: " + note.detail;
     case AuditNote::Kind::DateUnreadable:
         return "撮影日が読めない記録: " + record + "（撮影日「" + note.detail + "」）" +
                (note.counted ? "。期間を指定していないため集計に含めました"
@@ -258,8 +272,11 @@ std::string auditPeriodText(const AuditPeriod& period) {
 
 std::vector<std::string> auditSummaryLines(const DoseAudit& audit) {
     auto count = [](int n) { return std::to_string(n); };
+    const std::string leftOut =
+        audit.leftOutFiles > 0 ? "、除いたもの " + count(audit.leftOutFiles) + " 件" : std::string();
     return {"記録ファイル " + count(audit.recordFiles) + " 件（読めないもの " + count(audit.unreadableFiles) +
-                " 件）、記録 " + count(audit.records) + " 件、期間内 " + count(audit.recordsInPeriod) + " 件",
+                " 件" + leftOut + "）、記録 " + count(audit.records) + " 件、期間内 " +
+                count(audit.recordsInPeriod) + " 件",
             "集計した撮影 " + count(audit.exposures) + " 件（患児 " + count(audit.infants) +
                 " 人）、撮影日が読めない記録 " + count(audit.dateUnreadable) + " 件、線量のない記録 " +
                 count(audit.noDose) + " 件"};
@@ -273,12 +290,12 @@ std::vector<std::string> auditTableHeadings() {
 std::vector<std::vector<std::string>> auditTableCells(const DoseAudit& audit) {
     std::vector<std::vector<std::string>> rows;
     for (const BodyPartAudit& p : audit.bodyParts) {
+        using textio::doseText;
         rows.push_back({p.bodyPart, std::to_string(p.exposures), std::to_string(p.infants),
                         doseText(p.medianMGy), doseText(p.percentile75MGy), doseText(p.minimumMGy),
-                        doseText(p.maximumMGy),
-                        p.levelMGy ? textio::numberToText(*p.levelMGy) : std::string(),
-                        p.medianOverLevel ? textio::formatNumber(*p.medianOverLevel, "#0.00") : std::string(),
-                        p.levelMGy ? (p.medianAboveLevel() ? "超過" : "以下") : std::string()});
+                        doseText(p.maximumMGy), p.comparison ? p.comparison->levelText : std::string(),
+                        p.comparison ? p.comparison->ratioText : std::string(),
+                        p.comparison ? (p.comparison->above ? "超過" : "以下") : std::string()});
     }
     return rows;
 }
@@ -301,7 +318,7 @@ std::string doseAuditCsv(const DoseAudit& audit) {
 }
 
 Status writeDoseAuditCsv(const fs::path& file, const DoseAudit& audit) {
-    return textio::writeFileAtomic(file, doseAuditCsv(audit));
+    return textio::writeExportFile(file, doseAuditCsv(audit));
 }
 
 } // namespace tamso::records

@@ -5,14 +5,17 @@
 //
 // The audit reads every patient record file of the working folder ("<ID>.pat" and the
 // continuation files "<ID>.~k.pat"), takes the records whose exam date lies in the chosen period,
-// and groups their doses by body part. Nothing is left out silently: record files that cannot be
-// read, records whose date cannot be read and records without a dose are listed in the notes.
+// and groups their doses by body part. An infant's files are taken by the rule the dose history
+// and the save follow (recordFileProblems). Nothing is left out silently: record files that cannot
+// be read (folders and pipes of such a name too), files that rule leaves out, records whose date
+// cannot be read and records without a dose are listed in the notes.
 //
 // Percentiles are type 7 of Hyndman and Fan (the default of R and numpy, and what spreadsheets'
 // PERCENTILE and QUARTILE give): for the n sorted doses x[0..n-1] and p in [0, 1], h = (n - 1) p,
 // and the percentile is x[floor h] + (h - floor h) (x[floor h + 1] - x[floor h]). The median is
 // p = 0.5: the middle dose, or the mean of the two middle doses.
 
+#include "records/patienthistory.h"
 #include "refdata/referencelevels.h"
 #include "textio/expected.h"
 
@@ -69,16 +72,20 @@ struct BodyPartAudit {
     double minimumMGy = 0;
     double maximumMGy = 0;
     std::optional<double> levelMGy;        // nothing: the body part has no level
-    std::optional<double> medianOverLevel; // with a level
-    bool medianAboveLevel() const { return levelMGy && medianMGy > *levelMGy; }
+    std::optional<double> medianOverLevel; // with a level: the median as shown / the level
+    // With a level: the median as shown (three decimals) against it, and how both are shown.
+    std::optional<refdata::LevelComparison> comparison;
+    bool medianAboveLevel() const { return comparison && comparison->above; }
 };
 
 // Something the audit could not use, listed for the user.
 struct AuditNote {
     enum class Kind {
-        UnreadableFile, // a record file that cannot be read in the record layout
+        UnreadableFile, // a record file that cannot be read in the record layout (or is no file)
+        LeftOutFile,    // a continuation file without its first or preceding file, or another
+                        // infant's (recordFileProblems, patienthistory.h)
         DateUnreadable, // a record whose exam date is in none of the forms above
-        NoDose,         // a record in the period whose dose is empty, a text, or below 0
+        NoDose,         // a record in the period without a dose (see storedDoseMGy, dosehistory.h)
     };
     Kind kind = Kind::UnreadableFile;
     std::string fileName;
@@ -93,6 +100,7 @@ struct DoseAudit {
     std::vector<AuditNote> notes; // by file name, then record
     int recordFiles = 0;          // record files found, unreadable ones included
     int unreadableFiles = 0;
+    int leftOutFiles = 0;    // readable, but left out by the rule of an infant's files
     int records = 0;         // records read
     int recordsInPeriod = 0; // records taken into the period (with or without a dose)
     int exposures = 0;       // records counted in the statistics
@@ -118,15 +126,18 @@ std::string auditPeriodText(const AuditPeriod& period);
 std::vector<std::string> auditSummaryLines(const DoseAudit& audit);
 
 // The audit table as the window shows it and the CSV holds it: the column headings, then one row
-// of cells per body part (doses in mGy with three decimals, the ratio with two; empty cells where
-// the body part has no level).
+// of cells per body part (doses in mGy with three decimals, the level with three or all of its own
+// digits, the ratio with two or as many more as an above-level median needs to show above 1;
+// empty cells where the body part has no level). The verdict compares the median as shown with
+// the level (refdata::compareWithLevel).
 std::vector<std::string> auditTableHeadings();
 std::vector<std::vector<std::string>> auditTableCells(const DoseAudit& audit);
 // The table as CSV text: UTF-8 with byte-order mark, CR LF line ends, cells quoted where needed.
 // First the period ("期間,2026/01/01 ～ 2026/12/31") and the summary lines (one cell each), then a
 // blank line, the headings and one row per body part.
 std::string doseAuditCsv(const DoseAudit& audit);
-// Writes doseAuditCsv to the file, replacing it atomically.
+// Writes doseAuditCsv to the file as an export (textio::writeExportFile): replaced atomically, and
+// never a folder, device, pipe or a working-folder file.
 Status writeDoseAuditCsv(const fs::path& file, const DoseAudit& audit);
 
 } // namespace tamso::records

@@ -1,23 +1,46 @@
 #include "records/dosehistory.h"
 
 #include "textio/csv.h"
-
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
+#include "textio/quantitytext.h"
+
 #include <algorithm>
+#include <cmath>
 
 namespace tamso::records {
 
-std::optional<double> doseValue(const ListValue& value) {
+namespace {
+
+std::optional<double> doseIfUsable(std::optional<double> value) {
+    if (value && std::isfinite(*value) && *value >= 0)
+        return value;
+    return std::nullopt;
+}
+
+// A stored dose as the tables show doses: a number (or a text that reads as one) with three
+// decimals, anything else as stored.
+std::string shownDose(const ListValue& value) {
     if (const double* number = std::get_if<double>(&value))
-        return *number;
+        return textio::doseText(*number);
     if (const std::string* text = std::get_if<std::string>(&value))
-        return textio::parseNumber(*text);
+        if (const auto number = textio::parseNumber(*text))
+            return textio::doseText(*number);
+    return listValueText(value);
+}
+
+} // namespace
+
+std::optional<double> storedDoseMGy(const ListValue& value) {
+    if (const double* number = std::get_if<double>(&value))
+        return doseIfUsable(*number);
+    if (const std::string* text = std::get_if<std::string>(&value))
+        return doseIfUsable(textio::parseNumber(*text));
     return std::nullopt;
 }
 
 std::optional<double> doseValue(std::string_view text) {
-    return textio::parseNumber(text);
+    return doseIfUsable(textio::parseNumber(text));
 }
 
 namespace {
@@ -81,7 +104,7 @@ Expected<DoseHistory> loadDoseHistory(const fs::path& folder, std::string_view p
 }
 
 std::string doseText(double mGy) {
-    return textio::formatNumber(mGy, "#0.000");
+    return textio::doseText(mGy);
 }
 
 CumulativeDose cumulativeWithNewExposure(const DoseHistory& history, std::string_view text,
@@ -148,11 +171,12 @@ std::vector<std::string> doseHistoryRow(const DoseHistoryEntry& e) {
     row[kColumnMAs] = listValueText(r.mAs);
     row[kColumnFfd] = listValueText(r.ffdCm);
     row[kColumnFieldSize] = r.fieldSize;
-    row[kColumnDose] = listValueText(r.entranceSurfaceDoseMGy);
+    // Doses with three decimals; what is no dose as stored.
+    row[kColumnDose] = e.doseMGy ? doseText(*e.doseMGy) : listValueText(r.entranceSurfaceDoseMGy);
     row[kColumnCumulativeDose] = doseText(e.cumulativeMGy);
-    row[kColumnCaregiver1] = listValueText(r.caregiverDoseUSv[0]);
-    row[kColumnCaregiver2] = listValueText(r.caregiverDoseUSv[1]);
-    row[kColumnCaregiver3] = listValueText(r.caregiverDoseUSv[2]);
+    row[kColumnCaregiver1] = shownDose(r.caregiverDoseUSv[0]);
+    row[kColumnCaregiver2] = shownDose(r.caregiverDoseUSv[1]);
+    row[kColumnCaregiver3] = shownDose(r.caregiverDoseUSv[2]);
     row[kColumnNote] = e.doseMGy ? std::string() : std::string(kUncountedDoseNote);
     return row;
 }
@@ -163,7 +187,7 @@ std::vector<std::pair<std::string, std::string>> doseHistoryTotals(const DoseHis
         {"累積入射表面線量(mGy)", doseText(history.totalMGy)},
     };
     if (history.uncountedDoses > 0)
-        totals.emplace_back("線量が数値でない記録", std::to_string(history.uncountedDoses));
+        totals.emplace_back("線量のない記録", std::to_string(history.uncountedDoses));
     return totals;
 }
 

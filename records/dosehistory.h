@@ -7,9 +7,10 @@
 // dose): by exam date, and on one date in the order the records were saved. A record whose date
 // cannot be read keeps its place in save order, right after the record saved before it.
 //
-// A dose stored as a number (or as a text that reads as one) adds to the cumulative dose. A dose
-// stored as another text ("未計算") or left empty is shown as stored, counts as 0 in the sum and is
-// flagged, so the cumulative dose is then a lower bound.
+// A dose stored as a number of 0 or more (or as a text that reads as one) adds to the cumulative
+// dose. Any other stored dose (a text such as "未計算", nothing, a negative number) is no dose: it is
+// shown as stored, counts as 0 in the sum and is flagged, so the cumulative dose is then a lower
+// bound. The facility audit applies the same rule (storedDoseMGy).
 
 #include "records/doseaudit.h"
 #include "records/patienthistory.h"
@@ -42,14 +43,19 @@ struct DoseHistory {
     std::string patientName;
     std::vector<DoseHistoryEntry> entries;
     double totalMGy = 0;    // the cumulative dose of all records
-    int uncountedDoses = 0; // records whose dose is not a number
+    int uncountedDoses = 0; // records without a dose (storedDoseMGy)
 
     int exposureCount() const { return static_cast<int>(entries.size()); }
 };
 
-// A stored dose as a number: a number, or a text that reads as a whole decimal number (a value
-// that was quoted in the file). Anything else, and nothing, gives nothing.
-std::optional<double> doseValue(const ListValue& value);
+// A stored entrance surface dose: a number of 0 or more, or a text that reads as one (a value
+// that was quoted in the file). Nothing for any other text, nothing, a negative or a non-finite
+// value: the record then has no dose. One rule for the history, the report and the audit.
+std::optional<double> storedDoseMGy(const ListValue& value);
+// The same rule; the old name.
+inline std::optional<double> doseValue(const ListValue& value) {
+    return storedDoseMGy(value);
+}
 // The same for a dose as the report screen shows it.
 std::optional<double> doseValue(std::string_view text);
 
@@ -59,7 +65,7 @@ DoseHistory makeDoseHistory(const PatientHistory& history, const ExamDateReader&
 Expected<DoseHistory> loadDoseHistory(const fs::path& folder, std::string_view patientId,
                                       const ExamDateReader& readDate = {});
 
-// A dose in mGy as the program shows doses: "#0.000".
+// A dose in mGy as the program shows doses: "#0.000" (textio::doseText).
 std::string doseText(double mGy);
 
 // The infant's exposure number and cumulative entrance surface dose up to and including one
@@ -67,7 +73,7 @@ std::string doseText(double mGy);
 struct CumulativeDose {
     int exposureNumber = 0;
     double cumulativeMGy = 0;
-    bool lowerBound = false; // a dose in the sum was not a number (counted as 0)
+    bool lowerBound = false; // a record in the sum had no dose (counted as 0)
 };
 // A new exposure with the dose and exam date shown on the report, saved after every stored record:
 // it comes after the exposures of its date and before those of later dates (after all of them when
@@ -98,8 +104,8 @@ enum DoseHistoryColumn {
 };
 const std::vector<std::string>& doseHistoryHeadings();
 std::vector<std::string> doseHistoryRow(const DoseHistoryEntry& entry);
-// The note of a dose that is not a number.
-inline constexpr const char* kUncountedDoseNote = "線量が数値でないため累積に 0 として加算";
+// The note of a record without a dose.
+inline constexpr const char* kUncountedDoseNote = "線量がない（数値でないか負の値）ため累積に 0 として加算";
 
 // The lines that close the table: the number of exposures, the cumulative dose and, when some dose
 // was not a number, how many. Each line is (caption, value).

@@ -96,30 +96,59 @@ std::vector<RecordFilePart> listPatientRecordFiles(const fs::path& folder, std::
     return files;
 }
 
+std::vector<std::optional<std::string>> recordFileProblems(std::string_view patientId,
+                                                           const std::vector<ReadRecordFile>& files) {
+    std::vector<std::optional<std::string>> problems(files.size());
+    const std::string firstName = recordFileName(patientId, 1);
+    const ReadRecordFile* first = nullptr;
+    for (size_t i = 0; i < files.size(); ++i) {
+        const ReadRecordFile& f = files[i];
+        const std::string name = textio::fileNameUtf8(f.file.path);
+        if (!f.content.ok()) {
+            problems[i] = f.content.error().message;
+        } else if (f.file.part == 1) {
+            first = &f;
+        } else if (i == 0 || files[i - 1].file.part != f.file.part - 1) {
+            // The file before it in the numbering is not there.
+            problems[i] = f.file.part == 2 || !first
+                              ? "患者ファイル" + quotedName(firstName) + "がないため、続きのファイル" +
+                                    quotedName(name) + "の記録は使えません。"
+                              : "患者ID「" + std::string(patientId) + "」の続きのファイル" +
+                                    quotedName(recordFileName(patientId, f.file.part - 1)) +
+                                    "がありません。ファイル" + quotedName(name) +
+                                    "の記録の番号が決まらないため、使えません。";
+        } else if (problems[i - 1]) {
+            problems[i] = "ファイル" + quotedName(textio::fileNameUtf8(files[i - 1].file.path)) +
+                          "が使えないため、続きのファイル" + quotedName(name) + "の記録は使えません。";
+        } else if (first && f.content->patientName != first->content->patientName) {
+            problems[i] = "続きのファイル" + quotedName(name) + "の 1 行目の氏名「" + f.content->patientName +
+                          "」が患者ファイル" + quotedName(firstName) + "の氏名「" +
+                          first->content->patientName + "」と違うため、この患児の記録として使えません。";
+        }
+    }
+    return problems;
+}
+
 Expected<PatientHistory> loadPatientHistory(const fs::path& folder, std::string_view patientId) {
     PatientHistory history;
     history.patientId = std::string(patientId);
     history.files = listPatientRecordFiles(folder, patientId);
     if (history.files.empty())
         return history;
-    if (history.files.front().part != 1)
-        return Error{
-            "患者ファイル" + quotedName(recordFileName(patientId, 1)) + "がないため、続きのファイル" +
-            quotedName(textio::fileNameUtf8(history.files.front().path)) + "の記録を読み込めません。"};
-    for (size_t i = 1; i < history.files.size(); ++i) {
-        const int expected = history.files[i - 1].part + 1;
-        if (history.files[i].part != expected)
-            return Error{"患者ID「" + std::string(patientId) + "」の続きのファイル" +
-                         quotedName(recordFileName(patientId, expected)) + "がありません。ファイル" +
-                         quotedName(textio::fileNameUtf8(history.files[i].path)) +
-                         "の記録の番号が決まらないため、読み込めません。"};
-    }
+    std::vector<ReadRecordFile> read;
+    read.reserve(history.files.size());
+    for (const RecordFilePart& file : history.files)
+        read.push_back({file, readPatientRecordFile(file.path)});
+    std::string problems;
+    for (const auto& problem : recordFileProblems(patientId, read))
+        if (problem)
+            problems += (problems.empty() ? "" : "\n") + *problem;
+    if (!problems.empty())
+        return Error{problems};
     history.records.reserve(history.files.size() * kMaxPatientRecords);
-    for (const RecordFilePart& file : history.files) {
-        PatientRecordState state;
-        if (auto error = loadPatientRecords(file.path, state); !error.ok())
-            return error.error();
-        if (file.part == 1)
+    for (ReadRecordFile& file : read) {
+        PatientRecordState& state = *file.content;
+        if (file.file.part == 1)
             history.patientName = state.patientName;
         history.recordsPerFile.push_back(state.patientRecordCount);
         for (int k = 1; k <= state.patientRecordCount; ++k)

@@ -53,6 +53,22 @@ struct RecordFilePart {
 // without regard to case on Windows.
 std::vector<RecordFilePart> listPatientRecordFiles(const fs::path& folder, std::string_view patientId);
 
+// One record file of an infant as it was read.
+struct ReadRecordFile {
+    RecordFilePart file;
+    Expected<PatientRecordState> content = Error{}; // the records, or why the file cannot be read
+};
+
+// Which of an infant's record files (in part order, as read) hold its records, one rule for the
+// dose history, the save and the facility audit: a file is left out when it cannot be read (a
+// folder, a named pipe, not in the layout, ...), when it is a continuation file whose first file
+// or whose preceding continuation is missing or left out (its records could not be numbered), or
+// when it is a continuation file whose first line does not hold the name stored in the first file
+// (another infant's file). Gives, per file, nothing for a file that is used, else why it is left
+// out, in words naming the file.
+std::vector<std::optional<std::string>> recordFileProblems(std::string_view patientId,
+                                                           const std::vector<ReadRecordFile>& files);
+
 // Every record of an infant, numbered 1..N across its files in file order.
 struct PatientHistory {
     std::string patientId;
@@ -65,9 +81,9 @@ struct PatientHistory {
 };
 
 // Reads all record files of an ID. An ID without any record file gives an empty history (no
-// records, no name). Fails, with a message naming the file, when a file is not in the layout,
-// when continuation files exist without the first file, or when a continuation between the first
-// file and the last one is missing (records would be numbered wrongly and left out of the sums).
+// records, no name). Fails when any of the files is left out by recordFileProblems (records would
+// be numbered wrongly, left out of the sums or taken from another infant); the message names every
+// such file and why, one per line.
 Expected<PatientHistory> loadPatientHistory(const fs::path& folder, std::string_view patientId);
 
 } // namespace tamso::records

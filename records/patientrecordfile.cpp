@@ -281,9 +281,7 @@ fs::path patientRecordFile(const fs::path& folder, std::string_view patientId) {
 }
 
 std::optional<std::string> readPatientName(const fs::path& file) {
-    if (!textio::canOpenForReading(file))
-        return std::nullopt;
-    auto bytes = textio::readFileBytes(file);
+    auto bytes = textio::readRegularFileBytes(file, kMaxRecordFileBytes);
     if (!bytes.ok() || bytes->empty())
         return std::nullopt;
     // Shift-JIS never uses CR or LF as the second byte of a character, so the bytes split safely.
@@ -304,11 +302,19 @@ std::optional<std::string> lookUpPatientName(const fs::path& folder, std::string
     return name;
 }
 
-Status loadPatientRecords(const fs::path& file, PatientRecordState& state) {
-    auto text = textio::readTextFile(file);
+Expected<PatientRecordState> readPatientRecordFile(const fs::path& file) {
+    auto bytes = textio::readRegularFileBytes(file, kMaxRecordFileBytes);
+    if (!bytes.ok())
+        return bytes.error();
+    const std::string name = textio::fileNameUtf8(file);
+    auto text = textio::sjisToUtf8(*bytes);
     if (!text.ok())
-        return text.error();
-    auto parsed = parsePatientRecordFile(*text, textio::fileNameUtf8(file));
+        return Error{"ファイル「" + name + "」を読み込めません: " + text.error().message + "。"};
+    return parsePatientRecordFile(*text, name);
+}
+
+Status loadPatientRecords(const fs::path& file, PatientRecordState& state) {
+    auto parsed = readPatientRecordFile(file);
     if (!parsed.ok())
         return parsed.error();
     state = std::move(*parsed);

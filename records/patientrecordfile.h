@@ -16,6 +16,7 @@
 #include "textio/expected.h"
 
 #include <array>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -30,6 +31,10 @@ namespace fs = std::filesystem;
 constexpr int kMaxPatientRecords = 20;
 constexpr int kRecordLines = 13;
 constexpr std::string_view kRecordFileExtension = ".pat";
+// A record file holds at most 262 short lines; anything far larger is not one. Every read of a
+// record file goes through the bounded reader (textio::readRegularFileBytes) with this bound, so a
+// named pipe or a link to a device under a record file's name neither waits nor grows.
+constexpr std::uintmax_t kMaxRecordFileBytes = std::uintmax_t{1} << 20;
 
 // A list field: nothing, a number or a text.
 using ListValue = std::variant<std::monostate, double, std::string>;
@@ -135,16 +140,19 @@ Status checkPatientId(std::string_view patientId, const fs::path& folder = {});
 // The record file of a patient ID (ID + ".pat") in the folder; the ID is not checked here.
 fs::path patientRecordFile(const fs::path& folder, std::string_view patientId);
 
-// Line 1 of a record file, or nothing when the file does not exist or its first line cannot be
-// read. Shows nothing; the file is always closed.
+// Line 1 of a record file, or nothing when the file does not exist, is no regular file of at most
+// kMaxRecordFileBytes, or its first line cannot be read. Shows nothing; the file is always closed.
 std::optional<std::string> readPatientName(const fs::path& file);
 // Looks up the stored name of a patient ID in the folder: on success it is also put into
 // state.patientName. An ID that cannot name a file gives nothing.
 std::optional<std::string> lookUpPatientName(const fs::path& folder, std::string_view patientId,
                                              PatientRecordState& state = PatientRecords);
 
-// Reads a whole record file into the state. On an error (file missing, not Shift-JIS, not in the
-// layout) the state is left as it was and the message names the file.
+// Reads a whole record file into the state. On an error (file missing, no regular file of at most
+// kMaxRecordFileBytes, not Shift-JIS, not in the layout) the state is left as it was and the
+// message names the file.
 Status loadPatientRecords(const fs::path& file, PatientRecordState& state = PatientRecords);
+// The same, into a new state.
+Expected<PatientRecordState> readPatientRecordFile(const fs::path& file);
 
 } // namespace tamso::records

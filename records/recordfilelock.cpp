@@ -80,6 +80,21 @@ bool deniedError(int error) {
     return static_cast<DWORD>(error) == ERROR_ACCESS_DENIED;
 }
 
+// Whether a lock file that could not be opened is one that was deleted while its holder still has
+// it open: Windows keeps the name until the holder closes it (unless the file system deletes the
+// POSIX way) and refuses every opening meanwhile. Its holder is still saving, so this is a lock in
+// use, not a folder that cannot be written; the name is listed in the folder all the while.
+bool removedWhileHeld(const fs::path& path, int error) {
+    if (static_cast<DWORD>(error) != ERROR_ACCESS_DENIED)
+        return false;
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    ::FindClose(search);
+    return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 #else
 
 std::intptr_t openLockFile(const fs::path& path, int& error) {
@@ -115,6 +130,11 @@ bool deniedError(int error) {
     return error == EACCES || error == EPERM;
 }
 
+// A deleted file loses its name at once on POSIX.
+bool removedWhileHeld(const fs::path&, int) {
+    return false;
+}
+
 #endif
 // End of the platform layer.
 
@@ -141,6 +161,12 @@ Status RecordFileLock::acquire(const fs::path& recordFile, const RecordLockOptio
     for (;;) {
         int code = 0;
         const std::intptr_t file = openLockFile(lockFile_, code);
+        if (file == kNoFile && removedWhileHeld(lockFile_, code)) {
+            if (std::chrono::steady_clock::now() >= deadline)
+                return busy;
+            std::this_thread::sleep_for(options.poll);
+            continue;
+        }
         if (file == kNoFile) {
             return Error{cannotWrite +
                          (deniedError(code) ? std::string("作業フォルダに書き込みできません")

@@ -15,7 +15,9 @@ using textio::TextReader;
 
 namespace {
 
-std::string quoted(const fs::path& file) { return "「" + textio::fileNameUtf8(file) + "」"; }
+std::string quoted(const fs::path& file) {
+    return "「" + textio::fileNameUtf8(file) + "」";
+}
 
 Error fileError(const fs::path& file, const std::string& detail) {
     return Error{"ファイル" + quoted(file) + "の読み込みに失敗しました: " + detail + "。"};
@@ -33,7 +35,8 @@ constexpr int kBasicDataNumbers = 3;
 constexpr int kBackscatterNumbers = engine::kBsfRingCount * (engine::kBsfEnergyCount + 1);
 constexpr int kAttenuationNumbers = engine::kTopBin * 7;
 constexpr int kTubeOutputNumbers = 2 * engine::kTubeOutputRows + 2;
-constexpr int kScatterRatioNumbers = engine::kSprDistanceRows * (engine::kSprAreaColumns + 1) + engine::kSprAreaColumns;
+constexpr int kScatterRatioNumbers =
+    engine::kSprDistanceRows * (engine::kSprAreaColumns + 1) + engine::kSprAreaColumns;
 constexpr int kAmbientDoseNumbers = engine::kAmbientRows * 7;
 
 // Only the bytes up to the last needed field have to be Shift-JIS: anything after it is ignored.
@@ -61,22 +64,23 @@ std::string aboveRule(const std::string& previousWhat, const std::string& previo
     return previousWhat + "（" + textio::quotedFieldText(previousText) + "）より大きくなければなりません";
 }
 
-// Reads one number into target; on failure returns the error naming the file.
-#define TAMSO_READ_NUMBER(reader, file, target, what)                                                         \
-    do {                                                                                                      \
-        auto tamsoValue_ = (reader).readNumber(what);                                                         \
-        if (!tamsoValue_.ok())                                                                                     \
-            return fileError(file, tamsoValue_.error().message);                                              \
-        (target) = *tamsoValue_;                                                                              \
+// Reads one number into target; on failure returns the error naming the file. `what` (the value's
+// name) is evaluated only when the read fails: the large tables name thousands of values.
+#define TAMSO_READ_NUMBER(reader, file, target, what)                                                        \
+    do {                                                                                                     \
+        auto tamsoValue_ = (reader).readNumber();                                                            \
+        if (!tamsoValue_.ok())                                                                               \
+            return fileError(file, std::string(what) + tamsoValue_.error().message);                         \
+        (target) = *tamsoValue_;                                                                             \
     } while (false)
 
-// Returns the error for the number read last when the condition does not hold.
-#define TAMSO_REQUIRE(reader, file, condition, what, rule)                                                    \
-    do {                                                                                                      \
-        if (!(condition))                                                                                     \
-            return implausible(file, reader, what, rule);                                                     \
+// Returns the error for the number read last when the condition does not hold; `what` and `rule`
+// are evaluated only then.
+#define TAMSO_REQUIRE(reader, file, condition, what, rule)                                                   \
+    do {                                                                                                     \
+        if (!(condition))                                                                                    \
+            return implausible(file, reader, what, rule);                                                    \
     } while (false)
-
 
 std::string recordField(int record, int field) {
     return std::to_string(record) + " 番目の記録の " + std::to_string(field) + " 番目の値";
@@ -200,9 +204,9 @@ Expected<AmbientDoseData> readAmbientDoseFile(const fs::path& file) {
         previousKeyText = reader->lastNumberText();
         for (int a = 1; a <= 2; ++a)
             for (int b = 1; b <= 3; ++b) {
-                const std::string what = recordField(i, ++field);
-                TAMSO_READ_NUMBER(*reader, file, data.cells[a][b][i], what);
-                TAMSO_REQUIRE(*reader, file, data.cells[a][b][i] >= 0, what, kNonNegative);
+                ++field;
+                TAMSO_READ_NUMBER(*reader, file, data.cells[a][b][i], recordField(i, field));
+                TAMSO_REQUIRE(*reader, file, data.cells[a][b][i] >= 0, recordField(i, field), kNonNegative);
             }
     }
     return data;
@@ -231,11 +235,10 @@ Status readBackscatterFile(const fs::path& file, engine::CalculationState& state
     for (int j = 1; j <= engine::kBsfRingCount; ++j) {
         TAMSO_READ_NUMBER(*reader, file, discarded, recordField(j, 1));
         for (int k = 1; k <= engine::kBsfEnergyCount; ++k) {
-            const std::string what = recordField(j, k + 1);
-            TAMSO_READ_NUMBER(*reader, file, state.MonoBsfTable[k][j], what);
-            TAMSO_REQUIRE(*reader, file, state.MonoBsfTable[k][j] >= 0, what, kNonNegative);
+            TAMSO_READ_NUMBER(*reader, file, state.MonoBsfTable[k][j], recordField(j, k + 1));
+            TAMSO_REQUIRE(*reader, file, state.MonoBsfTable[k][j] >= 0, recordField(j, k + 1), kNonNegative);
             sums[k] += state.MonoBsfTable[k][j];
-            TAMSO_REQUIRE(*reader, file, std::isfinite(sums[k]), what,
+            TAMSO_REQUIRE(*reader, file, std::isfinite(sums[k]), recordField(j, k + 1),
                           "大きすぎます（" + std::to_string(k + 1) +
                               " 番目の値の合計が数値の範囲を超えます）");
         }
@@ -252,13 +255,14 @@ Status readAttenuationFile(const fs::path& file, engine::CalculationState& state
     double discarded = 0;
     for (int i = 1; i <= engine::kTopBin; ++i) {
         TAMSO_READ_NUMBER(*reader, file, discarded, recordField(i, 1));
-        engine::BinTable* const columns[] = {&state.TungstenMuTable, &state.AluminiumMuTable, &state.CopperMuTable,
-                                     &state.AirMuEnTable,    &state.TissueMuEnTable,  &state.PmmaMuTable};
+        engine::BinTable* const columns[] = {&state.TungstenMuTable, &state.AluminiumMuTable,
+                                             &state.CopperMuTable,   &state.AirMuEnTable,
+                                             &state.TissueMuEnTable, &state.PmmaMuTable};
         int field = 1;
         for (engine::BinTable* column : columns) {
-            const std::string what = recordField(i, ++field);
-            TAMSO_READ_NUMBER(*reader, file, (*column)[i], what);
-            TAMSO_REQUIRE(*reader, file, (*column)[i] >= 0, what, kNonNegative);
+            ++field;
+            TAMSO_READ_NUMBER(*reader, file, (*column)[i], recordField(i, field));
+            TAMSO_REQUIRE(*reader, file, (*column)[i] >= 0, recordField(i, field), kNonNegative);
         }
     }
     (void)discarded;
@@ -281,9 +285,9 @@ Status readScatterRatioFile(const fs::path& file, engine::CalculationState& stat
                       aboveRule("前の記録の距離", previousText));
         previousText = reader->lastNumberText();
         for (int c = 1; c <= engine::kSprAreaColumns; ++c) {
-            const std::string what = recordField(r, c + 1);
-            TAMSO_READ_NUMBER(*reader, file, state.ScatterPrimaryRatioTable[c][r], what);
-            TAMSO_REQUIRE(*reader, file, state.ScatterPrimaryRatioTable[c][r] >= 0, what, kNonNegative);
+            TAMSO_READ_NUMBER(*reader, file, state.ScatterPrimaryRatioTable[c][r], recordField(r, c + 1));
+            TAMSO_REQUIRE(*reader, file, state.ScatterPrimaryRatioTable[c][r] >= 0, recordField(r, c + 1),
+                          kNonNegative);
         }
     }
     for (int c = 1; c <= engine::kSprAreaColumns; ++c) {

@@ -2,6 +2,7 @@
 
 #include "textio/fileio.h"
 #include "textio/numbertext.h"
+#include "textio/quantitytext.h"
 #include "textio/textreader.h"
 
 #include <algorithm>
@@ -62,17 +63,24 @@ bool ReferenceLevelTable::isUsedRow(size_t index) const {
     return index < rows.size() && rowFor(rows[index].bodyPart) == &rows[index];
 }
 
+LevelComparison compareWithLevel(double shownDoseMGy, double levelMGy) {
+    LevelComparison comparison;
+    comparison.levelMGy = levelMGy;
+    comparison.levelText = textio::levelText(levelMGy);
+    // The level as shown: the same value for every level of up to 15 significant digits.
+    const double shownLevel = textio::textToNumber(comparison.levelText);
+    comparison.above = shownDoseMGy > shownLevel;
+    comparison.ratio = shownDoseMGy / shownLevel;
+    comparison.ratioText = textio::ratioText(comparison.ratio, comparison.above);
+    return comparison;
+}
+
 std::optional<LevelComparison> compareWithReferenceLevel(const ReferenceLevelTable& table,
-                                                         std::string_view bodyPart,
-                                                         double entranceSurfaceDoseMGy) {
+                                                         std::string_view bodyPart, double shownDoseMGy) {
     const std::optional<double> level = table.levelFor(bodyPart);
     if (!level || !(*level > 0))
         return std::nullopt;
-    LevelComparison comparison;
-    comparison.levelMGy = *level;
-    comparison.ratio = entranceSurfaceDoseMGy / *level;
-    comparison.above = entranceSurfaceDoseMGy > *level;
-    return comparison;
+    return compareWithLevel(shownDoseMGy, *level);
 }
 
 Expected<ReferenceLevelTable> parseReferenceLevels(std::string_view utf8Text, std::string_view fileName) {

@@ -49,16 +49,23 @@ struct ReferenceLevelTable {
 // not be read) and replaced when the editor saves.
 extern ReferenceLevelTable ReferenceLevels;
 
-// The comparison of one exposure with the level of its body part.
+// The comparison of one dose with a level, made on the figures as they are shown, so that what is
+// shown supports the verdict: the dose as shown (three decimals, or as the user typed it) against
+// the level as shown (textio::levelText, which shows every digit of the level). The ratio is shown
+// with two decimals, more where two would show a dose above its level as 1.00.
 struct LevelComparison {
     double levelMGy = 0;
-    double ratio = 0;   // dose / level
-    bool above = false; // the dose is above the level (a dose equal to it is not)
+    double ratio = 0;      // dose / level
+    bool above = false;    // the dose is above the level (a dose equal to it is not)
+    std::string levelText; // "0.200", "0.0547"
+    std::string ratioText; // "1.02", "1.002"
 };
-// Nothing when the body part has no level in the table (the comparison is then not shown).
+// `shownDoseMGy` is the value of the dose's text as shown; `levelMGy` must be above 0.
+LevelComparison compareWithLevel(double shownDoseMGy, double levelMGy);
+// With the level of the body part; nothing when the body part has no level in the table (the
+// comparison is then not shown).
 std::optional<LevelComparison> compareWithReferenceLevel(const ReferenceLevelTable& table,
-                                                         std::string_view bodyPart,
-                                                         double entranceSurfaceDoseMGy);
+                                                         std::string_view bodyPart, double shownDoseMGy);
 
 // The records of a file's UTF-8 text; the error names the file and the line and says what is
 // wrong (a body part missing, a level that is not a number or not above 0, text that was not

@@ -3,8 +3,11 @@
 TAMSO_PACKAGES="build-essential cmake pkg-config qt6-base-dev qt6-base-dev-tools qt6-l10n-tools qt6-tools-dev-tools qt6-svg-dev libqt6svg6-dev qt6-charts-dev \
 libgl-dev libdcmtk-dev python3 libgtest-dev libgmock-dev libbenchmark-dev libxrl-dev fonts-ipaexfont qt6-translations-l10n xvfb xauth poppler-utils \
 dpkg-dev file"
-# Only test.sh needs these: the Windows cross-build of the core and tamso-calc.
-TAMSO_TEST_PACKAGES="g++-mingw-w64-x86-64"
+# Only test.sh needs these: the Windows cross-build of the core, tamso-calc and the core tests
+# (MinGW-w64, GoogleTest's sources), Wine's 64-bit loader to run them, NSIS for the installer,
+# lintian for the Debian package; DCMTK's tools and dicom3tools, which check the dose reports;
+# Orthanc, the PACS of the network tests.
+TAMSO_TEST_PACKAGES="g++-mingw-w64-x86-64 googletest wine wine64 nsis lintian dcmtk dicom3tools orthanc"
 
 # Installs TAMSO_PACKAGES and the packages given as arguments.
 tamso_install_packages() {

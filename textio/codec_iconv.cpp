@@ -37,10 +37,14 @@ Expected<std::string> convert(const char* to, const char* from, std::string_view
 } // namespace
 
 Expected<std::string> sjisToUtf8(std::string_view sjis) {
+    if (isAscii(sjis))
+        return std::string(sjis);
     return convert("UTF-8", "CP932", sjis, "Shift-JIS として読めない文字があります");
 }
 
 Expected<std::string> utf8ToSjis(std::string_view utf8) {
+    if (isAscii(utf8))
+        return std::string(utf8);
     return convert("CP932", "UTF-8", utf8, "Shift-JIS で書けない文字があります");
 }
 

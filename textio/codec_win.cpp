@@ -9,11 +9,13 @@ namespace {
 Expected<std::wstring> toWide(UINT codePage, std::string_view in, const char* what) {
     if (in.empty())
         return std::wstring();
-    int n = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, in.data(), static_cast<int>(in.size()), nullptr, 0);
+    int n = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, in.data(), static_cast<int>(in.size()),
+                                nullptr, 0);
     if (n <= 0)
         return Error{what};
     std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, in.data(), static_cast<int>(in.size()), out.data(), n);
+    MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, in.data(), static_cast<int>(in.size()), out.data(),
+                        n);
     return out;
 }
 
@@ -36,6 +38,8 @@ Expected<std::string> fromWide(UINT codePage, const std::wstring& in, const char
 } // namespace
 
 Expected<std::string> sjisToUtf8(std::string_view sjis) {
+    if (isAscii(sjis))
+        return std::string(sjis);
     auto wide = toWide(932, sjis, "Shift-JIS として読めない文字があります");
     if (!wide.ok())
         return wide.error();
@@ -43,6 +47,8 @@ Expected<std::string> sjisToUtf8(std::string_view sjis) {
 }
 
 Expected<std::string> utf8ToSjis(std::string_view utf8) {
+    if (isAscii(utf8))
+        return std::string(utf8);
     auto wide = toWide(CP_UTF8, utf8, "UTF-8 として読めない文字があります");
     if (!wide.ok())
         return wide.error();

@@ -9,7 +9,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <mutex>
 #include <random>
+#include <set>
 #include <sstream>
 #include <system_error>
 #include <vector>
@@ -36,6 +38,14 @@ namespace {
 std::string quoted(const fs::path& path) {
     return "「" + fileNameUtf8(path) + "」";
 }
+
+Error notRegular(const fs::path& path) {
+    return Error{quoted(path) +
+                 "は通常のファイルではありません（デバイスや名前付きパイプなどは読み込みません）。"};
+}
+
+// How a bounded read of a regular file ended.
+enum class ReadOutcome { Read, CannotOpen, NotRegular, Failed };
 
 WriteFaultForTesting& writeFault() {
     static WriteFaultForTesting fault;
@@ -64,7 +74,55 @@ fs::path temporaryPath(const fs::path& target) {
 }
 
 // What kind of failure a system error code stands for.
-enum class Failure { DiskFull, Denied, ReadOnlyMedium, Missing, NameTooLong, InUse, IsFolder, Io, Other };
+enum class Failure {
+    DiskFull,
+    Denied,
+    ReadOnlyMedium,
+    Missing,
+    NameTooLong,
+    BadName,
+    InUse,
+    IsFolder,
+    Io,
+    Other
+};
+
+// An errno value: the system's code on POSIX, and what the standard library of MinGW reports for
+// file-system failures on Windows too.
+Failure classifyErrno(int code) {
+    switch (code) {
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+        return Failure::DiskFull;
+    case EACCES:
+    case EPERM:
+        return Failure::Denied;
+    case EROFS:
+        return Failure::ReadOnlyMedium;
+    case ENOENT:
+    case ENOTDIR:
+        return Failure::Missing;
+    case ENAMETOOLONG:
+        return Failure::NameTooLong;
+    case EBUSY:
+#ifdef ETXTBSY
+    case ETXTBSY:
+#endif
+        return Failure::InUse;
+    case EISDIR:
+        return Failure::IsFolder;
+    case EIO:
+        return Failure::Io;
+#ifdef _WIN32
+    case EINVAL: // a name with a character Windows does not allow ("?", "*", ...)
+        return Failure::BadName;
+#endif
+    default:
+        return Failure::Other;
+    }
+}
 
 // Platform layer ---------------------------------------------------------------------------------
 #ifdef _WIN32
@@ -85,6 +143,9 @@ Failure classify(int code) {
         return Failure::Missing;
     case ERROR_FILENAME_EXCED_RANGE:
         return Failure::NameTooLong;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+        return Failure::BadName;
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
         return Failure::InUse;
@@ -123,7 +184,9 @@ Target inspectTarget(const fs::path& path) {
     return target;
 }
 
-// The temporary file, open for writing. Others may read it but not delete it while it is open.
+// The temporary file, open for writing until it has its final name. It shares deletion only so
+// that its writer can rename it while it is open: a program clearing leftovers removes only a file
+// that it can open with no sharing at all, which fails while the writer has it open.
 struct TemporaryFile {
     HANDLE handle = INVALID_HANDLE_VALUE;
     fs::path path;
@@ -132,8 +195,8 @@ struct TemporaryFile {
 int createTemporary(const fs::path& target, const Target&, TemporaryFile& temp) {
     for (int attempt = 0; attempt < 8; ++attempt) {
         const fs::path path = temporaryPath(target);
-        HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             if (::GetLastError() == ERROR_FILE_EXISTS)
                 continue;
@@ -175,46 +238,53 @@ void discardTemporary(TemporaryFile& temp) {
 }
 
 int publish(TemporaryFile& temp, const fs::path& target, Durability durability) {
-    // The handle is closed first: a file cannot be renamed over another while it is open for
-    // writing without delete sharing.
-    closeTemporary(temp);
+    // Renamed while still open, so that no other program can take it for a leftover between its
+    // last write and its new name (it shares deletion, which a rename needs).
     const DWORD flags =
         MOVEFILE_REPLACE_EXISTING | (durability == Durability::Synced ? MOVEFILE_WRITE_THROUGH : 0);
-    if (::MoveFileExW(temp.path.c_str(), target.c_str(), flags))
-        return 0;
-    int code = lastError();
-    // A virus scanner or indexer that has just opened the new file makes the replacement fail for
-    // a moment; a target that is in use still fails after the last try.
+    bool moved = ::MoveFileExW(temp.path.c_str(), target.c_str(), flags) != 0;
+    int code = moved ? 0 : lastError();
+    // A virus scanner or indexer that has just opened the target, or another program replacing it
+    // at the same moment, makes the replacement fail for a moment; a target that is in use still
+    // fails after the last try.
     auto inUse = [](int error) {
         return static_cast<DWORD>(error) == ERROR_ACCESS_DENIED ||
                static_cast<DWORD>(error) == ERROR_SHARING_VIOLATION;
     };
-    for (int attempt = 0; attempt < 10 && inUse(code); ++attempt) {
+    for (int attempt = 0; attempt < 10 && !moved && inUse(code); ++attempt) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        if (::MoveFileExW(temp.path.c_str(), target.c_str(), flags))
-            return 0;
-        code = lastError();
+        moved = ::MoveFileExW(temp.path.c_str(), target.c_str(), flags) != 0;
+        code = moved ? 0 : lastError();
     }
-    ::DeleteFileW(temp.path.c_str());
-    return code;
+    if (!moved) {
+        discardTemporary(temp);
+        return code;
+    }
+    closeTemporary(temp);
+    return 0;
 }
 
-// Removes a temporary file whose writer has gone: a live writer keeps it open without delete
-// sharing, so the deletion fails while it writes.
+// Removes a temporary file whose writer has gone: it is opened for deletion with no sharing, which
+// fails while its writer (or anyone) has it open, and goes when that handle is closed. A link is
+// removed as a link; a folder is not opened at all.
 void removeIfAbandoned(const fs::path& path) {
-    ::DeleteFileW(path.c_str());
+    HANDLE handle = ::CreateFileW(path.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle != INVALID_HANDLE_VALUE)
+        ::CloseHandle(handle);
 }
 
 // Gives the temporary file the target's name only where nothing has that name; `existed` tells
 // that something had it (the temporary file is then gone and the target untouched).
 int publishNew(TemporaryFile& temp, const fs::path& target, Durability durability, bool& existed) {
     existed = false;
-    closeTemporary(temp);
     const DWORD flags = durability == Durability::Synced ? MOVEFILE_WRITE_THROUGH : 0;
-    if (::MoveFileExW(temp.path.c_str(), target.c_str(), flags)) // no MOVEFILE_REPLACE_EXISTING
+    if (::MoveFileExW(temp.path.c_str(), target.c_str(), flags)) { // no MOVEFILE_REPLACE_EXISTING
+        closeTemporary(temp);
         return 0;
+    }
     const DWORD code = ::GetLastError();
-    ::DeleteFileW(temp.path.c_str());
+    discardTemporary(temp);
     if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS) {
         existed = true;
         return 0;
@@ -222,35 +292,58 @@ int publishNew(TemporaryFile& temp, const fs::path& target, Durability durabilit
     return static_cast<int>(code);
 }
 
+// Reads at most maxBytes + 1 bytes of a regular file. Names of devices cannot be record or
+// reference files on Windows (the program refuses them as IDs), so a file stream serves.
+ReadOutcome readBounded(const fs::path& path, std::uintmax_t maxBytes, std::string& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open())
+        return ReadOutcome::CannotOpen;
+    char buffer[65536];
+    while (in && bytes.size() <= maxBytes) {
+        in.read(buffer, sizeof buffer);
+        bytes.append(buffer, static_cast<size_t>(in.gcount()));
+    }
+    return in.bad() ? ReadOutcome::Failed : ReadOutcome::Read;
+}
+
 #else
 
-Failure classify(int code) {
-    switch (code) {
-    case ENOSPC:
-#ifdef EDQUOT
-    case EDQUOT:
-#endif
-        return Failure::DiskFull;
-    case EACCES:
-    case EPERM:
-        return Failure::Denied;
-    case EROFS:
-        return Failure::ReadOnlyMedium;
-    case ENOENT:
-    case ENOTDIR:
-        return Failure::Missing;
-    case ENAMETOOLONG:
-        return Failure::NameTooLong;
-    case EBUSY:
-    case ETXTBSY:
-        return Failure::InUse;
-    case EISDIR:
-        return Failure::IsFolder;
-    case EIO:
-        return Failure::Io;
-    default:
-        return Failure::Other;
+// Reads at most maxBytes + 1 bytes of a regular file. Opened without waiting (a named pipe put in
+// its place opens at once instead of waiting for a writer) and refused unless what was opened is a
+// regular file.
+ReadOutcome readBounded(const fs::path& path, std::uintmax_t maxBytes, std::string& bytes) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return ReadOutcome::CannotOpen;
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        ::close(fd);
+        return ReadOutcome::NotRegular;
     }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    if (opened.st_size > 0 && static_cast<std::uintmax_t>(opened.st_size) <= maxBytes)
+        bytes.reserve(static_cast<size_t>(opened.st_size));
+    char buffer[65536];
+    while (bytes.size() <= maxBytes) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            ::close(fd);
+            return ReadOutcome::Failed;
+        }
+        if (got == 0)
+            break;
+        bytes.append(buffer, static_cast<size_t>(got));
+    }
+    ::close(fd);
+    return ReadOutcome::Read;
+}
+
+Failure classify(int code) {
+    return classifyErrno(code);
 }
 
 struct Target {
@@ -268,8 +361,11 @@ Target inspectTarget(const fs::path& path) {
     target.folder = S_ISDIR(target.status.st_mode);
     // No write permission for anyone (as "chmod a-w" leaves it), or none for this user: the file is
     // not ours to replace. The mode bits count even for the superuser, whom access() lets write.
-    target.readOnly = !target.folder && ((target.status.st_mode & 0222) == 0 ||
-                                         (::access(path.c_str(), W_OK) != 0 && errno == EACCES));
+    // A file of this user with its owner's write bit is writable: no need to ask.
+    const bool ownWritable = target.status.st_uid == ::geteuid() && (target.status.st_mode & 0200) != 0;
+    target.readOnly =
+        !target.folder && ((target.status.st_mode & 0222) == 0 ||
+                           (!ownWritable && ::access(path.c_str(), W_OK) != 0 && errno == EACCES));
     return target;
 }
 
@@ -308,10 +404,14 @@ int createTemporary(const fs::path& target, const Target& existing, TemporaryFil
             continue;
         }
         if (existing.exists) {
-            // The new file keeps the old one's owner (where the system allows) and permissions.
-            if (::fchown(fd, existing.status.st_uid, existing.status.st_gid) != 0)
-                (void)::fchown(fd, static_cast<uid_t>(-1), existing.status.st_gid);
-            (void)::fchmod(fd, existing.status.st_mode & 07777);
+            // The new file keeps the old one's owner (where the system allows) and permissions;
+            // only what differs is changed (most replacements are of the user's own files).
+            if (status.st_uid != existing.status.st_uid || status.st_gid != existing.status.st_gid) {
+                if (::fchown(fd, existing.status.st_uid, existing.status.st_gid) != 0)
+                    (void)::fchown(fd, static_cast<uid_t>(-1), existing.status.st_gid);
+            }
+            if ((status.st_mode & 07777) != (existing.status.st_mode & 07777))
+                (void)::fchmod(fd, existing.status.st_mode & 07777);
         }
         temp.fd = fd;
         temp.path = path;
@@ -485,24 +585,25 @@ Expected<std::string> readRegularFileBytes(const fs::path& path, std::uintmax_t 
     if (status.type() == fs::file_type::directory)
         return Error{quoted(path) + "はファイルではありません。"};
     if (status.type() != fs::file_type::regular)
-        return Error{quoted(path) +
-                     "は通常のファイルではありません（デバイスや名前付きパイプなどは読み込みません）。"};
+        return notRegular(path);
     const std::uintmax_t size = fs::file_size(path, ec);
     if (!ec && size > maxBytes)
         return Error{"ファイル" + quoted(path) + "が大きすぎます（" + std::to_string(size) +
                      " バイト。このファイルは " + std::to_string(maxBytes) + " バイトまでです）。"};
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open())
-        return Error{"ファイル" + quoted(path) + "を開けません。"};
-    // Read with a bound as well: the file may have grown since, or report no size at all.
+    // Opened and checked again as opened: what the name stands for may have been replaced since
+    // (by a named pipe, a link to a device), and nothing may wait for a writer or read without end.
     std::string bytes;
-    char buffer[65536];
-    while (in && bytes.size() <= maxBytes) {
-        in.read(buffer, sizeof buffer);
-        bytes.append(buffer, static_cast<size_t>(in.gcount()));
-    }
-    if (in.bad())
+    switch (readBounded(path, maxBytes, bytes)) {
+    case ReadOutcome::Read:
+        break;
+    case ReadOutcome::CannotOpen:
+        return Error{"ファイル" + quoted(path) + "を開けません。"};
+    case ReadOutcome::NotRegular:
+        return notRegular(path);
+    case ReadOutcome::Failed:
         return Error{"ファイル" + quoted(path) + "を読み込めません。"};
+    }
+    // The bound holds also for a file that grew since its size was taken, or tells none.
     if (bytes.size() > maxBytes)
         return Error{"ファイル" + quoted(path) + "が大きすぎます（このファイルは " +
                      std::to_string(maxBytes) + " バイトまでです）。"};
@@ -512,8 +613,12 @@ Expected<std::string> readRegularFileBytes(const fs::path& path, std::uintmax_t 
 namespace {
 
 // Shift-JIS lead and trail bytes, to step through a line character by character.
-bool isSjisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-bool isSjisTrail(unsigned char c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
+bool isSjisLead(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+bool isSjisTrail(unsigned char c) {
+    return c >= 0x40 && c <= 0xFC && c != 0x7F;
+}
 
 // The UTF-8 of the longest run of whole characters at the start of the line that converts.
 std::string convertibleStart(std::string_view line) {
@@ -580,11 +685,23 @@ Expected<std::string> readTextFile(const fs::path& path) {
 
 namespace {
 
+// Whether this process has already removed the leftovers of a scratch file (Durability::Unsynced):
+// such a file is rewritten by every calculation, and its leftovers, of a program killed while
+// writing it, need to be looked for only once per process, not in a listing of the whole folder
+// each time.
+bool firstScratchReplacement(const fs::path& target) {
+    static std::mutex guard;
+    static std::set<fs::path> swept;
+    std::lock_guard<std::mutex> lock(guard);
+    return swept.insert(target).second;
+}
+
 // Removes the target's leftover temporary files, then writes the bytes to a new temporary file
 // of the target (on the disk when `durability` asks for it), ready to be published.
 Status writeTemporary(const fs::path& path, const Target& target, std::string_view bytes,
                       Durability durability, TemporaryFile& temp) {
-    removeLeftoverTemporaries(path);
+    if (durability == Durability::Synced || firstScratchReplacement(path))
+        removeLeftoverTemporaries(path);
     if (const int code = createTemporary(path, target, temp)) {
         const Failure failure = classify(code);
         return Error{writeFailure(path, failure == Failure::Denied
@@ -623,6 +740,108 @@ Status writeFileAtomic(const fs::path& path, std::string_view bytes, Durability 
                                             : fileErrorReason(failed))};
     }
     return {};
+}
+
+namespace {
+
+// ASCII letters in either case; everything else exactly.
+bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i];
+        char y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+bool endsWithIgnoringCase(std::string_view name, std::string_view suffix) {
+    return name.size() >= suffix.size() &&
+           sameNameIgnoringCase(name.substr(name.size() - suffix.size()), suffix);
+}
+
+// Names Windows keeps for devices ("NUL", "con.csv", "COM1.txt"), whatever the extension.
+bool isWindowsDeviceName(std::string_view name) {
+    std::string base(name.substr(0, name.find('.')));
+    while (!base.empty() && base.back() == ' ')
+        base.pop_back();
+    for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
+        if (sameNameIgnoringCase(base, device))
+            return true;
+    return base.size() == 4 && base[3] >= '0' && base[3] <= '9' &&
+           (sameNameIgnoringCase(base.substr(0, 3), "COM") || sameNameIgnoringCase(base.substr(0, 3), "LPT"));
+}
+
+Error exportRefused(const fs::path& target, const std::string& why) {
+    return Error{"出力先" + quoted(target) + "には書き出せません（" + why +
+                 "）。別のファイル名を指定して下さい。"};
+}
+
+} // namespace
+
+bool isWorkingFolderFileName(std::string_view name) {
+    static const char* const ownFiles[] = {"基礎データ.dat",    "tamso_output.op", "mono_dBSF.dat",
+                                           "Atten2.dat",        "s_p_ratio.dat",   "kaijo_dose.dat",
+                                           "撮影部位.txt",      "参考線量.dat",    "撮影担当.txt",
+                                           "DICOM撮影部位.txt", "Beam_data.dat"};
+    for (const char* own : ownFiles)
+        if (sameNameIgnoringCase(name, own))
+            return true;
+    if (endsWithIgnoringCase(name, ".pat") || endsWithIgnoringCase(name, ".pat.lock"))
+        return true;
+    // The temporary file of a replacement: "." + target + ".tmp-" + 16 hexadecimal digits.
+    const size_t infix = name.rfind(kTemporaryInfix);
+    return !name.empty() && name.front() == '.' && infix != std::string_view::npos &&
+           name.size() == infix + kTemporaryInfix.size() + kTemporaryDigits;
+}
+
+Status checkExportTarget(const fs::path& target) {
+    const std::string name = fileNameUtf8(target);
+    if (name.empty() || target.filename() == "." || target.filename() == "..")
+        return exportRefused(target, "ファイル名がありません");
+    if (isWorkingFolderFileName(name))
+        return exportRefused(target, "作業フォルダのデータファイルや患者ファイルと同じ名前です");
+#ifdef _WIN32
+    if (isWindowsDeviceName(name))
+        return exportRefused(target, "機器の名前です");
+#else
+    (void)isWindowsDeviceName;
+#endif
+    std::error_code ec;
+    const fs::file_status own = fs::symlink_status(target, ec);
+    if (own.type() == fs::file_type::not_found)
+        return {}; // a new name
+    if (ec)
+        return exportRefused(target, "ファイルの種類を調べられません");
+    const fs::file_status led = fs::status(target, ec); // through a link
+    if (fs::is_symlink(own)) {
+        if (led.type() == fs::file_type::not_found)
+            return exportRefused(target, "リンク先がありません");
+        const fs::path destination = fs::canonical(target, ec);
+        if (!ec && isWorkingFolderFileName(fileNameUtf8(destination)))
+            return exportRefused(target, "リンク先が作業フォルダのデータファイルや患者ファイルです");
+    }
+    switch (led.type()) {
+    case fs::file_type::regular:
+        return {};
+    case fs::file_type::directory:
+        return exportRefused(target, "フォルダです");
+    default:
+        return exportRefused(target,
+                             "通常のファイルではありません。デバイスや名前付きパイプには書き出せません");
+    }
+}
+
+Status writeExportFile(const fs::path& target, std::string_view bytes) {
+    if (Status allowed = checkExportTarget(target); !allowed.ok())
+        return allowed;
+    return writeFileAtomic(target, bytes);
 }
 
 Expected<bool> createFileAtomic(const fs::path& path, std::string_view bytes, Durability durability) {
@@ -703,8 +922,10 @@ size_t maxFileNameLength(const fs::path& folder) {
 #endif
 }
 
-std::string fileErrorReason(int code) {
-    switch (classify(code)) {
+namespace {
+
+std::string reasonOf(Failure failure, int code) {
+    switch (failure) {
     case Failure::DiskFull:
         return "ディスクがいっぱいです";
     case Failure::Denied:
@@ -715,6 +936,8 @@ std::string fileErrorReason(int code) {
         return "フォルダが見つかりません";
     case Failure::NameTooLong:
         return "ファイル名が長すぎます";
+    case Failure::BadName:
+        return "名前に使えない文字があります";
     case Failure::InUse:
         return "ファイルが使用中です";
     case Failure::IsFolder:
@@ -725,6 +948,18 @@ std::string fileErrorReason(int code) {
         break;
     }
     return "システムのエラー番号 " + std::to_string(code);
+}
+
+} // namespace
+
+std::string fileErrorReason(int code) {
+    return reasonOf(classify(code), code);
+}
+
+std::string fileErrorReason(const std::error_code& error) {
+    if (error.category() == std::generic_category())
+        return reasonOf(classifyErrno(error.value()), error.value());
+    return fileErrorReason(error.value());
 }
 
 bool isDiskFull(int code) {

@@ -6,9 +6,11 @@
 //
 // The temporary file of a target is named "." + target name + ".tmp-" + 16 hexadecimal digits
 // (".123.pat.tmp-0123456789abcdef" for "123.pat"). Its writer holds an operating-system lock on it
-// (flock on POSIX; on Windows it is open without delete sharing) until it has been renamed, so a
-// temporary file that can be locked was left by a writer that died (a crash, a kill, a power cut);
-// each replacement of a target removes such leftovers of that target, and only of that target.
+// (flock on POSIX; on Windows it keeps it open, and a leftover is removed only through a handle that
+// shares nothing) until it has been renamed, so a temporary file that can be locked was left by a
+// writer that died (a crash, a kill, a power cut); each replacement of a target removes such
+// leftovers of that target, and only of that target (a scratch file written with
+// Durability::Unsynced, which every calculation rewrites: its first replacement in each program).
 
 #include "textio/expected.h"
 
@@ -18,6 +20,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace tamso::textio {
@@ -63,6 +66,22 @@ enum class Durability { Synced, Unsynced };
 // use, and so on.
 Status writeFileAtomic(const fs::path& path, std::string_view bytes,
                        Durability durability = Durability::Synced);
+// Whether a file name is one of the working folder's own files, whatever folder it stands in: the
+// reference and data files (基礎データ.dat, tamso_output.op, mono_dBSF.dat, Atten2.dat, s_p_ratio.dat,
+// kaijo_dose.dat, 撮影部位.txt, 参考線量.dat, 撮影担当.txt, DICOM撮影部位.txt, Beam_data.dat), record
+// files (*.pat), their locks (*.pat.lock) and the temporary files of a replacement. Letters A to Z
+// match in either case, as Windows names do.
+bool isWorkingFolderFileName(std::string_view utf8Name);
+
+// Whether an export (a CSV or PDF file the user names) may write to the path: a regular file (also
+// through a link) or a name nothing has yet. Refused, with a message naming the file and why: a
+// folder, named pipe, device or socket (also through a link), a link that leads nowhere, and any
+// file named like one of the working folder's own files (isWorkingFolderFileName; also the file a
+// link leads to). Nothing is touched.
+Status checkExportTarget(const fs::path& target);
+// An export: checkExportTarget, then writeFileAtomic.
+Status writeExportFile(const fs::path& target, std::string_view bytes);
+
 // Creates the file with exactly these bytes, atomically, unless something of that name is there:
 // true when it was created, false when a file (or folder or link) of that name was already there,
 // which is then left exactly as it is, also when it appears while the new content is written. The
@@ -97,6 +116,9 @@ std::size_t maxFileNameLength(const fs::path& folder);
 // Why a file operation failed, in words for a message ("ディスクがいっぱいです", ...), from the
 // system's error code: errno on POSIX, a GetLastError() code on Windows.
 std::string fileErrorReason(int systemErrorCode);
+// The same for an error of the standard library (std::filesystem): its system category holds the
+// system's codes, its generic category errno values, which MinGW's library gives on Windows too.
+std::string fileErrorReason(const std::error_code& error);
 // Whether the code says that the disk, or the user's share of it, is full.
 bool isDiskFull(int systemErrorCode);
 

@@ -10,12 +10,16 @@
 namespace tamso::textio {
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
-bool isIgnoredBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool isIgnoredBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 // Length of the longest prefix of s that reads as [+-]digits[.digits][(e|E)[+-]digits]; 0 if none.
-size_t numberPrefixLength(const std::string& s, bool& hasDigits) {
+size_t numberPrefixLength(std::string_view s, bool& hasDigits) {
     size_t i = 0;
     hasDigits = false;
     if (i < s.size() && (s[i] == '+' || s[i] == '-'))
@@ -44,6 +48,17 @@ size_t numberPrefixLength(const std::string& s, bool& hasDigits) {
         }
     }
     return i;
+}
+
+// Whether a mantissa digit other than 0 stands before any exponent (a number that is not zero).
+bool hasNonzeroDigit(std::string_view s) {
+    for (char c : s) {
+        if (c == 'e' || c == 'E')
+            break;
+        if (c >= '1' && c <= '9')
+            return true;
+    }
+    return false;
 }
 
 // Significant digits kept for the rounding: more than the 767 that can decide how a decimal rounds
@@ -189,7 +204,9 @@ NumberReading readLeadingNumber(std::string_view text) {
     return decimalValue(std::string_view(s).substr(0, n));
 }
 
-double textToNumber(std::string_view text) { return readLeadingNumber(text).value; }
+double textToNumber(std::string_view text) {
+    return readLeadingNumber(text).value;
+}
 
 NumberReading readWholeNumber(std::string_view text) {
     size_t begin = 0;
@@ -198,11 +215,22 @@ NumberReading readWholeNumber(std::string_view text) {
         ++begin;
     while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t'))
         --end;
-    std::string s(text.substr(begin, end - begin));
+    const std::string_view s = text.substr(begin, end - begin);
     bool hasDigits = false;
     size_t n = numberPrefixLength(s, hasDigits);
     if (n == 0 || n != s.size())
         return {NumberStatus::NotANumber, 0};
+    // The usual short number goes straight to the converter, which rounds it to the nearest double
+    // as decimalValue does; anything it does not take as it stands (a "+", a long or extreme
+    // number) goes the long way.
+    if (s.size() <= 32 && s.front() != '+') {
+        double value = 0;
+        const auto [last, ec] =
+            std::from_chars(s.data(), s.data() + s.size(), value, std::chars_format::general);
+        if (ec == std::errc() && last == s.data() + s.size() && std::isfinite(value) &&
+            (value != 0 || !hasNonzeroDigit(s)))
+            return {NumberStatus::Ok, value};
+    }
     return decimalValue(s);
 }
 
@@ -228,18 +256,29 @@ DecimalDigits decimalDigits(double value) {
     if (!std::isfinite(value) || value == 0)
         return d;
     d.negative = value < 0;
+    // "D.DDDDDDDDDDDDDDe[+-]XX", rounded exactly as printf's "%.14e" rounds (to_chars gives the
+    // same digits, without printf's cost).
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.14e", std::fabs(value));
-    // buffer: "D.DDDDDDDDDDDDDDe[+-]XX"
-    std::string mantissa;
+    const auto written =
+        std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::scientific, 14);
+    const char* const end = written.ptr;
     const char* p = buffer;
-    for (; *p && *p != 'e'; ++p)
+    d.digits.reserve(15);
+    for (; p != end && *p != 'e'; ++p)
         if (isDigit(*p))
-            mantissa.push_back(*p);
-    int exponent = *p == 'e' ? std::atoi(p + 1) : 0;
-    while (!mantissa.empty() && mantissa.back() == '0')
-        mantissa.pop_back();
-    d.digits = mantissa;
+            d.digits.push_back(*p);
+    int exponent = 0;
+    if (p != end) {
+        const char* e = p + 1;
+        const bool negativeExponent = e != end && *e == '-';
+        if (e != end && (*e == '-' || *e == '+'))
+            ++e;
+        std::from_chars(e, end, exponent);
+        if (negativeExponent)
+            exponent = -exponent;
+    }
+    while (!d.digits.empty() && d.digits.back() == '0')
+        d.digits.pop_back();
     d.pointPosition = exponent + 1;
     return d;
 }

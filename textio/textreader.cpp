@@ -6,8 +6,12 @@
 namespace tamso::textio {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool startsNumber(char c) { return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool startsNumber(char c) {
+    return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+}
 
 bool isLonePoint(std::string_view field) {
     if (!field.empty() && (field.front() == '+' || field.front() == '-'))
@@ -15,13 +19,17 @@ bool isLonePoint(std::string_view field) {
     return field == ".";
 }
 
-bool holdsUnreadable(std::string_view text) { return text.find(kUnreadableMark) != std::string_view::npos; }
+bool holdsUnreadable(std::string_view text) {
+    return text.find(kUnreadableMark) != std::string_view::npos;
+}
 
 } // namespace
 
 TextReader::TextReader(std::string text) : text_(std::move(text)) {}
 
-bool TextReader::atLineEnd() const { return pos_ < text_.size() && (text_[pos_] == '\r' || text_[pos_] == '\n'); }
+bool TextReader::atLineEnd() const {
+    return pos_ < text_.size() && (text_[pos_] == '\r' || text_[pos_] == '\n');
+}
 
 void TextReader::consumeLineEnd() {
     if (pos_ >= text_.size())
@@ -49,18 +57,25 @@ std::optional<std::string> TextReader::readField() {
         return std::nullopt;
     std::string field;
     const char first = text_[pos_];
+    // Each field is found first and then copied whole.
+    auto take = [&](size_t start) { field.assign(text_, start, pos_ - start); };
     if (first == '"') {
-        ++pos_;
+        const size_t start = ++pos_;
         while (pos_ < text_.size() && text_[pos_] != '"' && text_[pos_] != '\r' && text_[pos_] != '\n')
-            field.push_back(text_[pos_++]);
+            ++pos_;
+        take(start);
         if (pos_ < text_.size() && text_[pos_] == '"')
             ++pos_;
     } else if (startsNumber(first)) {
+        const size_t start = pos_;
         while (pos_ < text_.size() && !isBlank(text_[pos_]) && text_[pos_] != ',' && !atLineEnd())
-            field.push_back(text_[pos_++]);
+            ++pos_;
+        take(start);
     } else {
+        const size_t start = pos_;
         while (pos_ < text_.size() && text_[pos_] != ',' && !atLineEnd())
-            field.push_back(text_[pos_++]);
+            ++pos_;
+        take(start);
         while (!field.empty() && isBlank(field.back()))
             field.pop_back();
     }
@@ -84,26 +99,34 @@ std::optional<std::string> TextReader::readLine() {
 }
 
 Expected<double> TextReader::readNumber(std::string_view what) {
+    auto value = readNumber();
+    if (!value.ok())
+        return Error{std::string(what) + value.error().message};
+    return value;
+}
+
+Expected<double> TextReader::readNumber() {
     skipBlanks();
     const int line = line_;
     auto field = readField();
     if (!field)
-        return Error{std::string(what) + "を読む前にファイルが終わっています"};
-    lastNumberText_ = *field;
+        return Error{"を読む前にファイルが終わっています"};
+    lastNumberText_ = std::move(*field);
     lastNumberLine_ = line;
-    const std::string place = std::string(what) + "（" + std::to_string(line) + " 行目";
-    if (holdsUnreadable(*field))
+    NumberReading reading = readWholeNumber(lastNumberText_);
+    if (reading.ok())
+        return reading.value;
+    // The messages are made only here, for the field that failed.
+    const std::string place = "（" + std::to_string(line) + " 行目";
+    if (holdsUnreadable(lastNumberText_))
         return Error{place + "）に Shift-JIS として読めない文字があります"};
-    const std::string quoted = place + "の「" + quotedFieldText(*field) + "」）";
-    NumberReading reading = readWholeNumber(*field);
+    const std::string quoted = place + "の「" + quotedFieldText(lastNumberText_) + "」）";
     // A lone point, as a mask of "#" digits writes zero ("###.# " gives ". "), is zero.
-    if (reading.status == NumberStatus::NotANumber && isLonePoint(*field))
-        reading = {NumberStatus::Ok, 0.0};
+    if (reading.status == NumberStatus::NotANumber && isLonePoint(lastNumberText_))
+        return 0.0;
     if (reading.status == NumberStatus::OutOfRange)
         return Error{quoted + "は大きすぎて数値として扱えません"};
-    if (!reading.ok())
-        return Error{quoted + "が数値ではありません"};
-    return reading.value;
+    return Error{quoted + "が数値ではありません"};
 }
 
 Expected<std::string> TextReader::readText(std::string_view what) {

@@ -37,6 +37,10 @@ public:
     // in which line, and why (the text ended, the field was not a number, the number was beyond
     // the range of a double, or the field was not valid Shift-JIS).
     Expected<double> readNumber(std::string_view what);
+    // The same read for a value whose name is made only when the read fails (a reference file
+    // holds thousands of numbers): the error's message is the part that follows the value's name
+    // ("を読む前にファイルが終わっています", "（12 行目の「abc」）が数値ではありません").
+    Expected<double> readNumber();
     // A line read whose text must be valid Shift-JIS; the error says which line failed and why.
     Expected<std::string> readText(std::string_view what);
 

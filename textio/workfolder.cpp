@@ -38,12 +38,7 @@ std::string quotedPath(const fs::path& path) {
 
 // The words for a failed file-system call of the standard library.
 std::string reasonOf(const std::error_code& ec) {
-#ifdef _WIN32
-    // Only the system category holds GetLastError() codes there.
-    if (ec.category() != std::system_category())
-        return "システムのエラー番号 " + std::to_string(ec.value());
-#endif
-    return fileErrorReason(ec.value());
+    return fileErrorReason(ec);
 }
 
 Status makeFolder(const fs::path& folder) {

@@ -281,6 +281,20 @@
         <source>・</source>
         <translation>- </translation>
     </message>
+    <message>
+        <source>…ほか %1 件</source>
+        <translation>… and %1 more</translation>
+    </message>
+    <message>
+        <source>次の項目は開きませんでした。
+</source>
+        <translation>These records were not opened:
+</translation>
+    </message>
+    <message>
+        <source>照射野サイズ</source>
+        <translation>Field size</translation>
+    </message>
 </context>
 <context>
     <name>DicomImport</name>
@@ -444,10 +458,6 @@
         <translation>-</translation>
     </message>
     <message>
-        <source>記録ファイル %1 件（読めないもの %2 件）、記録 %3 件、期間内 %4 件</source>
-        <translation>%1 record files (%2 unreadable), %3 records, %4 in the period</translation>
-    </message>
-    <message>
         <source>集計した撮影 %1 件（患児 %2 人）、撮影日が読めない記録 %3 件、線量のない記録 %4 件</source>
         <translation>%1 exposures counted (%2 infants), %3 with an unreadable date, %4 without a dose</translation>
     </message>
@@ -470,6 +480,22 @@
     <message>
         <source>・</source>
         <translation>- </translation>
+    </message>
+    <message>
+        <source>記録ファイル %1 件（読めないもの %2 件、除いたもの %3 件）</source>
+        <translation>%1 record files (%2 unreadable, %3 left out)</translation>
+    </message>
+    <message>
+        <source>記録ファイル %1 件（読めないもの %2 件）</source>
+        <translation>%1 record files (%2 unreadable)</translation>
+    </message>
+    <message>
+        <source>、記録 %1 件、期間内 %2 件</source>
+        <translation>, %1 records, %2 in the period</translation>
+    </message>
+    <message>
+        <source>除いた記録ファイル: %1</source>
+        <translation>Record file left out: %1</translation>
     </message>
 </context>
 <context>
@@ -515,8 +541,8 @@
         <translation>Dose history of the infant (continued)    </translation>
     </message>
     <message>
-        <source>※ 線量が数値でない記録（未計算など）は累積線量に 0 として加えています。累積線量はその分を含まない下限値です。</source>
-        <translation>* A dose that is not a number (not calculated, ...) is added to the cumulative dose as 0: the cumulative dose is a lower bound.</translation>
+        <source>※ 線量のない記録（未計算、負の値など）は累積線量に 0 として加えています。累積線量はその分を含まない下限値です。</source>
+        <translation>* A record without a dose (not calculated, negative, ...) is added to the cumulative dose as 0: the cumulative dose is a lower bound.</translation>
     </message>
 </context>
 <context>
@@ -550,8 +576,8 @@
         <translation>ID No.: %1  Name: %2  Exposures: %3  Cumulative entrance surface dose: %4 mGy</translation>
     </message>
     <message>
-        <source> 以上（線量が数値でない記録 %1 件）</source>
-        <translation> or more (%1 records without a numeric dose)</translation>
+        <source> 以上（線量のない記録 %1 件）</source>
+        <translation> or more (%1 records without a dose)</translation>
     </message>
     <message>
         <source>TAMSO Ⅱ 線量履歴 - </source>

@@ -2,7 +2,7 @@
 // A synthetic working folder of record files for the audit tests, whose statistics are worked out
 // by hand in doseaudit_test.cpp: chest 0.1 0.2 0.3 0.4 mGy in 2026 (level 0.2), abdomen 0.05 0.05
 // 0.05 0.2 0.3 (no level), head 0.3 (level 0.5); a continuation file, a record with an unreadable
-// date, two without a dose, one from 2025, two unreadable record files.
+// date, two without a dose, one from 2025, two unreadable record files and a folder named like one.
 
 #include "refdata/referencelevels.h"
 #include "testsupport.h"
@@ -60,10 +60,11 @@ inline void writeAuditFolder(const TempFolder& dir) {
                      {"2026/03/04", "頭部正面", ""}});
     test::writeSjis(dir.file("Z999.pat"), "壊れた\r\nabc\r\n");
     test::writeBytes(dir.file("Y998.pat"), "\x81\x20\r\n 1 \r\n");
-    // Never record files: the lock beside one, a leftover temporary file, a folder, a hidden file.
+    // Never record files: the lock beside one, a leftover temporary file, a hidden file.
     test::writeBytes(dir.file("A001.pat.lock"), "");
     test::writeBytes(dir.file(".A001.pat.tmp-0123456789abcdef"), "junk");
     test::writeBytes(dir.file(".hidden.pat"), "junk");
+    // A folder of a record file's name: not read, but listed.
     std::filesystem::create_directory(dir.file("folder.pat"));
 }
 

@@ -57,8 +57,8 @@ TEST_F(AuditCommand, PrintsTheTableOfThePeriodWithItsNotes) {
               "腹部正面       5       3         0.050                   0.200       0.050       0.300");
     EXPECT_EQ(lines[4],
               "胸部正面       4       3         0.250                   0.325       0.100       0.400"
-              "               0.2               1.25  超過");
-    EXPECT_NE(run.out.find("記録ファイル 6 件（読めないもの 2 件）、記録 14 件、期間内 12 件\n"),
+              "             0.200               1.25  超過");
+    EXPECT_NE(run.out.find("記録ファイル 7 件（読めないもの 3 件）、記録 14 件、期間内 12 件\n"),
               std::string::npos);
     EXPECT_NE(run.out.find("  撮影日が読めない記録: B002.pat の 5 件目"), std::string::npos);
     EXPECT_NE(run.out.find("  読めない記録ファイル: "), std::string::npos);
@@ -79,7 +79,7 @@ TEST_F(AuditCommand, WritesTheSameTableAsCsv) {
     EXPECT_EQ(written.rfind("\xEF\xBB\xBF期間,全期間\r\n記録ファイル ", 0), 0u);
     EXPECT_NE(written.find("\r\n\r\n撮影部位,撮影数,"), std::string::npos);
     // No period: the undated chest dose 0.9 and the 2025 dose 5 count (six doses).
-    EXPECT_NE(written.find("\r\n胸部正面,6,3,0.350,0.775,0.100,5.000,0.2,1.75,超過\r\n"), std::string::npos)
+    EXPECT_NE(written.find("\r\n胸部正面,6,3,0.350,0.775,0.100,5.000,0.200,1.75,超過\r\n"), std::string::npos)
         << written;
 }
 

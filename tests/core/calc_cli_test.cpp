@@ -171,7 +171,8 @@ TEST_F(CalcProgram, NumbersOutOfRangeAndRunsWithoutAnExposureExitWithTwo) {
                  {" --mas 0", "0 より大きい値"},
                  {" --mas -2", "0 より大きい値"},
                  {" --kv 30", "最小管電圧（40 kV）を下回っている"},
-                 {" --ffd 10 --thickness 10", "焦点－皮膚間距離"}};
+                 {" --ffd 10 --thickness 10", "焦点－皮膚間距離"},
+                 {" --focus-hood 95", "フード・カバーは焦点と皮膚の間にあります"}};
     for (const auto& c : cases) {
         const Outcome o = runProgram(folder, workdir(folder) + c.args);
         EXPECT_EQ(o.status, 2) << c.args;

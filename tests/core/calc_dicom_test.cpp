@@ -12,6 +12,11 @@
 
 #include <cstdlib>
 #include <map>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 #include <string>
 #include <vector>
 
@@ -160,7 +165,8 @@ TEST_F(CalcDicom, OneLinePerFileOfAFolderWithDoseSourcesAndWhatWasMissing) {
     EXPECT_EQ(full.at("field_cm"), "25.4x20.3");
     EXPECT_EQ(full.at("field_source"), "default");
     EXPECT_EQ(full.at("entrance_surface_dose_mgy"), engineDose("60", "1.6", "100"));
-    EXPECT_EQ(full.at("missing"), "");
+    EXPECT_EQ(full.at("missing"),
+              "field_cm: CollimatorShape (0018,1700) がありません（既定の 25.4x20.3 を使用）");
     EXPECT_EQ(full.at("reason"), "");
 
     const auto& noKv = rows[1];
@@ -168,9 +174,11 @@ TEST_F(CalcDicom, OneLinePerFileOfAFolderWithDoseSourcesAndWhatWasMissing) {
     EXPECT_EQ(noKv.at("status"), "failed");
     EXPECT_EQ(noKv.at("kv"), "");
     EXPECT_EQ(noKv.at("entrance_surface_dose_mgy"), "");
-    EXPECT_EQ(noKv.at("missing"),
-              "kv: KVP (0018,0060) がありません; body_part: 対応表 DICOM撮影部位.txt にありません"
-              "（BodyPartExamined (0018,0015) 'HAND'、ViewPosition 'AP'）");
+    EXPECT_EQ(
+        noKv.at("missing"),
+        "kv: KVP (0018,0060) がありません; body_part: 対応表 DICOM撮影部位.txt にありません"
+        "（BodyPartExamined (0018,0015) 'HAND'、ViewPosition 'AP'）; field_cm: CollimatorShape (0018,1700) "
+        "がありません（既定の 25.4x20.3 を使用）");
     EXPECT_EQ(noKv.at("reason"), "計算に必要な値が画像にありません: kv");
 
     EXPECT_EQ(rows[2].at("file"), "b/ct.dcm");
@@ -265,7 +273,8 @@ TEST_F(CalcDicom, DistanceOptionServesImagesWithoutOneAndExposureOptionsAreRefus
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].at("ffd_cm"), "90");
     EXPECT_EQ(rows[0].at("missing"),
-              "ffd_cm: DistanceSourceToDetector (0018,1110) がありません（--ffd 90 を使用）");
+              "ffd_cm: DistanceSourceToDetector (0018,1110) がありません（--ffd 90 を使用）; "
+              "field_cm: CollimatorShape (0018,1700) がありません（既定の 25.4x20.3 を使用）");
     EXPECT_EQ(rows[0].at("entrance_surface_dose_mgy"), engineDose("60", "1.6", "90"));
 
     for (const std::string option : {"--kv 60", "--mas 2", "--measured-ckg 2e-4"}) {
@@ -284,4 +293,153 @@ TEST_F(CalcDicom, DistanceOptionServesImagesWithoutOneAndExposureOptionsAreRefus
     o = runProgram(folder, "--dicom " + inQuotes(images()) + " --csv " + inQuotes(folder.file("x.csv")));
     EXPECT_EQ(o.status, 2);
     EXPECT_EQ(o.err, "tamso-calc: --csv and --dicom cannot be combined (see --help)\n");
+}
+
+// Where the field came from, in every case: the collimator, or the option or default with the
+// reason the image's own field could not serve.
+TEST_F(CalcDicom, FieldSourceAndWhyTheCollimatorDidNotServe) {
+    auto collimated = [](const std::string& shape, const std::string& lowerEdge) {
+        return DicomImage()
+            .set(DCM_CollimatorShape, shape)
+            .set(DCM_CollimatorLeftVerticalEdge, "101")
+            .set(DCM_CollimatorRightVerticalEdge, "2100")
+            .set(DCM_CollimatorUpperHorizontalEdge, "201")
+            .set(DCM_CollimatorLowerHorizontalEdge, lowerEdge)
+            .set(DCM_ImagerPixelSpacing, "0.15\\0.125");
+    };
+    collimated("RECTANGULAR", "1700").save(images() / "a.dcm");
+    collimated("RECTANGULAR", "").remove(DCM_CollimatorLowerHorizontalEdge).save(images() / "b.dcm");
+    collimated("NONRECTANGULAR", "1700").save(images() / "c.dcm");
+    collimated("RECTANGULAR", "202").save(images() / "d.dcm"); // 0.15 mm high
+    const Outcome o = runProgram(folder, "--dicom " + inQuotes(images()) + " --field 30x24");
+    ASSERT_EQ(o.status, 0) << o.err;
+    const auto rows = rowsOf(o.out, "\t");
+    ASSERT_EQ(rows.size(), 4u);
+    const struct {
+        const char* field;
+        const char* source;
+        std::string missing;
+    } expected[] = {
+        {"25x22.5", "collimator", ""},
+        {"30x24", "option",
+         "field_cm: CollimatorShape (0018,1700) は RECTANGULAR ですが、CollimatorLowerHorizontalEdge "
+         "(0018,1708) "
+         "がありません（--field 30x24 を使用）"},
+        {"30x24", "option",
+         "field_cm: CollimatorShape (0018,1700) が RECTANGULAR ではありません（NONRECTANGULAR）（--field "
+         "30x24 を使用）"},
+        {"30x24", "option",
+         "field_cm: CollimatorShape (0018,1700) は RECTANGULAR ですが、縁 (0018,1702〜1708) と "
+         "ImagerPixelSpacing "
+         "(0018,1164) からの照射野 24.9875 × 0.015 cm は使える範囲（各辺 1 cm 以上 100 cm 以下）の外です"
+         "（--field 30x24 を使用）"},
+    };
+    for (size_t k = 0; k < rows.size(); ++k) {
+        EXPECT_EQ(rows[k].at("field_cm"), expected[k].field) << k;
+        EXPECT_EQ(rows[k].at("field_source"), expected[k].source) << k;
+        EXPECT_EQ(rows[k].at("missing"), expected[k].missing) << k;
+    }
+}
+
+// Values an image cannot have are refused with the reason, and so is geometry the engine refuses:
+// the row fails, the batch goes on.
+TEST_F(CalcDicom, ImpossibleExposuresFailTheirRowOnly) {
+    DicomImage().set(DCM_ExposureInuAs, "99999999999").save(images() / "a.dcm");
+    DicomImage().set(DCM_KVP, "60\\80").save(images() / "b.dcm");
+    DicomImage().set(DCM_DistanceSourceToDetector, "350").save(images() / "c.dcm"); // 35 cm, 10 cm infant
+    DicomImage().save(images() / "d.dcm");
+    const Outcome o = runProgram(folder, "--dicom " + inQuotes(images()));
+    EXPECT_EQ(o.status, 2);
+    const auto rows = rowsOf(o.out, "\t");
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0].at("reason"), "計算に必要な値が画像にありません: mas");
+    EXPECT_EQ(rows[0].at("missing").rfind("mas: ExposureInuAs (0018,1153) の 1e+08 mAs は使える範囲", 0), 0u)
+        << rows[0].at("missing");
+    EXPECT_EQ(rows[1].at("missing").rfind("kv: KVP (0018,0060) に値が 2 つあります（'60\\80'）", 0), 0u)
+        << rows[1].at("missing");
+    EXPECT_EQ(rows[2].at("status"), "failed");
+    EXPECT_EQ(rows[2].at("reason").rfind(
+                  "焦点－皮膚間距離 25 cm（FFD 35 cm − 被写体厚 10 cm）が 30 cm 未満です。", 0),
+              0u)
+        << rows[2].at("reason");
+    EXPECT_EQ(rows[3].at("status"), "ok");
+}
+
+// One bad entry never stops the batch: hostile files, FIFOs, devices, links and unreadable folders
+// each get their row with the reason, every image is computed and the CSV file is written. A linked
+// image is listed by the link's own name.
+TEST_F(CalcDicom, EveryEntryOfAFolderIsListedAndNoneStopsTheBatch) {
+    fs::create_directories(images() / "sub");
+    DicomImage().set(DCM_PatientID, "P1").save(images() / "a.dcm");
+    test::writeBytes(images() / "b_deep.dcm", test::raw::fileMeta() + test::raw::radiographStart() +
+                                                  test::raw::nestedSequences(6000, false));
+    test::writeBytes(images() / "c_huge.dcm",
+                     std::string(128, '\0') + "DICM" +
+                         test::raw::element(0x0002, 0x0001, "OB", std::string(240, '\0'), 0xFFFFFFF0));
+    DicomImage().set(DCM_PatientID, "P2").save(images() / "sub" / "z.dcm");
+#ifndef _WIN32
+    fs::create_symlink(images() / "sub" / "z.dcm", images() / "d_link.dcm");
+    fs::create_symlink(images() / "missing.dcm", images() / "e_broken.dcm");
+    fs::create_symlink(images() / "sub", images() / "f_folder");
+    fs::create_symlink("/dev/null", images() / "g_device");
+    ASSERT_EQ(::mkfifo((images() / "h_fifo").c_str(), 0600), 0);
+    const bool root = ::geteuid() == 0; // root lists every folder
+    fs::create_directories(images() / "i_locked");
+    fs::permissions(images() / "i_locked", fs::perms::none);
+#endif
+    const auto csv = folder.file("out.csv");
+    const Outcome o = runProgram(folder, "--dicom " + inQuotes(images()) + " --csv-out " + inQuotes(csv));
+#ifndef _WIN32
+    fs::permissions(images() / "i_locked", fs::perms::owner_all);
+#endif
+    EXPECT_EQ(o.status, 2) << o.err;
+    const auto rows = rowsOf(o.out, "\t");
+    std::vector<std::string> shown;
+    for (const auto& row : rows)
+        shown.push_back(row.at("file") + " " + row.at("status") + " " + row.at("patient_id") +
+                        row.at("reason"));
+    std::vector<std::string> expected = {
+        "a.dcm ok P1",
+        "b_deep.dcm failed b_deep.dcm は DICOM ファイルとして読めません（シーケンスの入れ子が 32 "
+        "段を超えています"
+        "（(0008,1115)））。",
+        "c_huge.dcm failed c_huge.dcm は DICOM ファイルとして読めません（ファイルメタ情報 (0002,0001) の長さ "
+        "4294967280 バイトは上限 65536 バイトを超えています）。",
+#ifndef _WIN32
+        "d_link.dcm ok P2",
+        "e_broken.dcm failed e_broken.dcm のリンク先がありません。",
+        "f_folder skipped f_folder はフォルダへのリンクのため、たどりません。",
+        "g_device skipped g_device はデバイスへのリンクのため読みません。",
+        "h_fifo skipped h_fifo はFIFOのため読みません。",
+#endif
+        "sub/z.dcm ok P2",
+    };
+#ifndef _WIN32
+    if (!root)
+        expected.insert(expected.end() - 1,
+                        "i_locked failed フォルダ i_locked を読めません（Permission denied）。");
+#endif
+    EXPECT_EQ(shown, expected) << o.out;
+    // The CSV file holds the same rows.
+    const auto lines = textio::splitLines(test::readBytes(csv).substr(3));
+    EXPECT_EQ(lines.size(), rows.size() + 1);
+}
+
+// A DICOMDIR's records that may not be opened are failed rows with the reason; the others are
+// computed.
+TEST_F(CalcDicom, DicomDirRecordsOutsideTheMediumAreListedNotOpened) {
+    fs::create_directories(images() / "IMG");
+    DicomImage().save(images() / "IMG" / "IM1");
+    test::writeDicomDirWithFileIds(images() / "DICOMDIR", {"IMG\\IM1", "..\\..\\etc\\passwd", "IMG\\IM9"});
+    const Outcome o = runProgram(folder, "--dicom " + inQuotes(images() / "DICOMDIR"));
+    EXPECT_EQ(o.status, 2);
+    const auto rows = rowsOf(o.out, "\t");
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].at("file"), "IMG/IM1");
+    EXPECT_EQ(rows[0].at("status"), "ok");
+    EXPECT_EQ(rows[1].at("file"), "../../etc/passwd");
+    EXPECT_EQ(rows[1].at("status"), "failed");
+    EXPECT_EQ(rows[1].at("reason"),
+              "../../etc/passwd は DICOMDIR のフォルダの外（..）を指すため開きません。");
+    EXPECT_EQ(rows[2].at("reason"), "IMG/IM9 がありません。");
 }

@@ -18,7 +18,9 @@ namespace {
 
 using Outcome = test::ProgramRun;
 
-std::string quotedPath(const std::filesystem::path& path) { return test::quotedArgument(path); }
+std::string quotedPath(const std::filesystem::path& path) {
+    return test::quotedArgument(path);
+}
 
 Outcome runProgram(const test::TempFolder& folder, const std::string& arguments) {
     return test::runCalculator(folder, arguments);
@@ -64,7 +66,7 @@ TEST_F(HistoryProgram, PrintsEveryExposureAndTheTotals) {
     EXPECT_NE(lines[24].find(records::kUncountedDoseNote), std::string::npos) << lines[24];
     EXPECT_EQ(lines[25], "撮影回数: 22");
     EXPECT_EQ(lines[26], "累積入射表面線量(mGy): 2.052");
-    EXPECT_EQ(lines[27], "線量が数値でない記録: 1");
+    EXPECT_EQ(lines[27], "線量のない記録: 1");
     // Columns line up on the screen: the body part starts at the same column in every row.
     for (size_t i = 2; i < 25; ++i) {
         const std::string& line = lines[i];

@@ -15,7 +15,12 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <set>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 using namespace tamso;
 using dicom::FileKind;
@@ -105,37 +110,70 @@ struct MAsCase {
     const char* name;
     std::vector<std::pair<DcmTagKey, std::string>> values; // "" removes; FD values are numbers
     std::optional<double> mAs;
-    std::string source;
+    std::string source;       // of a value
+    std::string problem = ""; // without a value: the problem begins with this
 };
 
 TEST_F(DicomRead, MAsFromMicroAmpereSecondsMilliAmpereSecondsOrCurrentTimesTime) {
     const DcmTagKey uAs = DCM_ExposureInuAs, mAs = DCM_Exposure, mA = DCM_XRayTubeCurrent,
-                    ms = DCM_ExposureTime;
+                    ms = DCM_ExposureTime, uA = DCM_XRayTubeCurrentInuA, us = DCM_ExposureTimeInuS;
+    const std::string mAxMs = "XRayTubeCurrent (0018,1151) x ExposureTime (0018,1150)";
     const MAsCase cases[] = {
         {"µAs wins over mAs", {{mAs, "5"}, {mA, "100"}, {ms, "16"}}, 1.6, "ExposureInuAs (0018,1153)"},
         {"whole mAs", {{uAs, ""}, {mAs, "2"}}, 2, "Exposure (0018,1152)"},
         {"current x time refines a rounded mAs",
          {{uAs, ""}, {mAs, "2"}, {mA, "100"}, {ms, "16"}},
          1.6,
-         "XRayTubeCurrent (0018,1151) x ExposureTime (0018,1150)"},
-        {"a whole mAs that disagrees is kept",
-         {{uAs, ""}, {mAs, "5"}, {mA, "100"}, {ms, "16"}},
-         5,
-         "Exposure (0018,1152)"},
-        {"current x time alone",
-         {{uAs, ""}, {mA, "125"}, {ms, "8"}},
-         1,
-         "XRayTubeCurrent (0018,1151) x ExposureTime (0018,1150)"},
+         mAxMs},
+        {"a product half a mAs from the whole mAs still rounds to it",
+         {{uAs, ""}, {mAs, "2"}, {mA, "100"}, {ms, "15"}},
+         1.5,
+         mAxMs},
+        {"a whole mAs the product does not round to refuses both",
+         {{uAs, ""}, {mAs, "2"}, {mA, "101"}, {ms, "10"}},
+         std::nullopt,
+         "",
+         mAxMs + " の 1.01 mAs と Exposure (0018,1152) の 2 mAs が合いません"},
+        {"current x time alone", {{uAs, ""}, {mA, "125"}, {ms, "8"}}, 1, mAxMs},
+        {"µA x µs win over mA x ms",
+         {{uAs, ""}, {mA, "100"}, {ms, "16"}, {uA, "125500"}, {us, "12800"}},
+         125.5 * 12.8 / 1000,
+         "XRayTubeCurrentInuA (0018,8151) x ExposureTimeInuS (0018,8150)"},
+        {"µA x µs alone, beside a whole mAs they round to",
+         {{uAs, ""}, {mAs, "2"}, {uA, "160000"}, {us, "10000"}},
+         1.6,
+         "XRayTubeCurrentInuA (0018,8151) x ExposureTimeInuS (0018,8150)"},
         {"µAs of 0 is no value", {{uAs, "0"}, {mAs, "3"}}, 3, "Exposure (0018,1152)"},
-        {"current without time", {{uAs, ""}, {mA, "100"}}, std::nullopt, ""},
+        {"current without time", {{uAs, ""}, {mA, "100"}}, std::nullopt, "", "ExposureInuAs (0018,1153)、"},
+        {"several µAs are refused, not taken by the first",
+         {{uAs, "2000\\3000"}, {mAs, "5"}},
+         std::nullopt,
+         "",
+         "ExposureInuAs (0018,1153) に値が 2 つあります（'2000\\3000'）"},
+        {"several currents",
+         {{uAs, ""}, {mA, "100\\200"}, {ms, "16"}},
+         std::nullopt,
+         "",
+         "XRayTubeCurrent (0018,1151) に値が 2 つ"},
+        {"an absurd µAs",
+         {{uAs, "99999999999"}},
+         std::nullopt,
+         "",
+         "ExposureInuAs (0018,1153) の 1e+08 mAs は使える範囲（0.01 mAs 以上 1000 mAs 以下）の外です"},
+        {"the largest", {{uAs, "1000000"}}, 1000, "ExposureInuAs (0018,1153)"},
+        {"the smallest", {{uAs, "10"}}, 0.01, "ExposureInuAs (0018,1153)"},
     };
     for (const MAsCase& c : cases) {
         DicomImage image;
         for (const auto& [key, value] : c.values)
             value.empty() ? image.remove(key) : image.set(key, value);
         const dicom::ImageExposure e = exposure(image);
-        EXPECT_EQ(e.mAs.value, c.mAs) << c.name;
+        ASSERT_EQ(e.mAs.has(), c.mAs.has_value()) << c.name << ": " << e.mAs.problem;
+        if (c.mAs) {
+            EXPECT_DOUBLE_EQ(*e.mAs.value, *c.mAs) << c.name;
+        }
         EXPECT_EQ(e.mAs.source, c.source) << c.name;
+        EXPECT_EQ(e.mAs.problem.rfind(c.problem, 0), 0u) << c.name << ": " << e.mAs.problem;
         EXPECT_EQ(e.mAs.problem.empty(), c.mAs.has_value()) << c.name << ": " << e.mAs.problem;
     }
     // The binary attributes of newer headers.
@@ -222,13 +260,99 @@ TEST_F(DicomRead, CollimatedFieldFromTheEdgesAndTheImagerPixelSpacing) {
     EXPECT_EQ(e.fieldSize.value->longCm, 60.0);  // 1999 x 0.3 mm
     EXPECT_EQ(e.fieldSize.value->shortCm, 15.0); // 1499 x 0.1 mm
 
-    image.remove(DCM_ImagerPixelSpacing);
-    EXPECT_EQ(exposure(image).fieldSize.problem, "ImagerPixelSpacing (0018,1164) がありません");
-    image.set(DCM_ImagerPixelSpacing, "0.1\\0.1").remove(DCM_CollimatorLowerHorizontalEdge);
-    EXPECT_EQ(exposure(image).fieldSize.problem, "CollimatorLowerHorizontalEdge (0018,1708) がありません");
-    image.set(DCM_CollimatorShape, "CIRCULAR");
-    EXPECT_EQ(exposure(image).fieldSize.problem,
-              "CollimatorShape (0018,1700) が RECTANGULAR ではありません（CIRCULAR）");
+    // What makes the field unusable, always with the shape said to be rectangular where it is.
+    const std::string rectangular = "CollimatorShape (0018,1700) は RECTANGULAR ですが、";
+    const struct {
+        const char* name;
+        std::vector<std::pair<DcmTagKey, std::string>> values; // "" removes
+        std::string problem;                                   // empty: the field is used
+    } cases[] = {
+        {"no spacing",
+         {{DCM_ImagerPixelSpacing, ""}},
+         rectangular + "ImagerPixelSpacing (0018,1164) がありません"},
+        {"one spacing",
+         {{DCM_ImagerPixelSpacing, "0.1"}},
+         rectangular + "ImagerPixelSpacing (0018,1164) の値 '0.1' は使えません"},
+        {"no lower edge",
+         {{DCM_CollimatorLowerHorizontalEdge, ""}},
+         rectangular + "CollimatorLowerHorizontalEdge (0018,1708) がありません"},
+        {"two left edges",
+         {{DCM_CollimatorLeftVerticalEdge, "101\\102"}},
+         rectangular + "CollimatorLeftVerticalEdge (0018,1702) の値 '101\\102' は使えません"},
+        {"another shape",
+         {{DCM_CollimatorShape, "CIRCULAR"}},
+         "CollimatorShape (0018,1700) が RECTANGULAR ではありません（CIRCULAR）"},
+        {"a word that contains the shape",
+         {{DCM_CollimatorShape, "NONRECTANGULAR"}},
+         "CollimatorShape (0018,1700) が RECTANGULAR ではありません（NONRECTANGULAR）"},
+        {"a rectangle with a circle", {{DCM_CollimatorShape, "CIRCULAR\\RECTANGULAR"}}, ""},
+        {"a field of tenths of a millimetre",
+         {{DCM_CollimatorRightVerticalEdge, "102"}, {DCM_CollimatorLowerHorizontalEdge, "202"}},
+         rectangular + "縁 (0018,1702〜1708) と ImagerPixelSpacing (0018,1164) からの照射野 0.03 × 0.015 cm "
+                       "は使える範囲（各辺 "
+                       "1 cm 以上 100 cm 以下）の外です"},
+        {"a side just below 1 cm", // 79 rows of 0.125 mm
+         {{DCM_ImagerPixelSpacing, "0.125\\0.3"}, {DCM_CollimatorLowerHorizontalEdge, "280"}},
+         rectangular + "縁 (0018,1702〜1708)"},
+        {"a side of 1 cm",
+         {{DCM_ImagerPixelSpacing, "0.125\\0.3"}, {DCM_CollimatorLowerHorizontalEdge, "281"}},
+         ""},
+    };
+    for (const auto& c : cases) {
+        DicomImage edited = image; // columns 101..2100 x 0.3 mm, rows 201..1700 x 0.15 mm
+        edited.set(DCM_ImagerPixelSpacing, "0.15\\0.3");
+        for (const auto& [key, value] : c.values)
+            value.empty() ? edited.remove(key) : edited.set(key, value);
+        const dicom::ImageExposure e = exposure(edited);
+        EXPECT_EQ(e.fieldSize.has(), c.problem.empty()) << c.name << ": " << e.fieldSize.problem;
+        EXPECT_EQ(e.fieldSize.problem.rfind(c.problem, 0), 0u) << c.name << ": " << e.fieldSize.problem;
+    }
+}
+
+// A number with several values is refused with them, never taken by its first; a value outside the
+// range of any radiograph (a unit or digits gone wrong) is refused with the range; the edges pass.
+TEST_F(DicomRead, SeveralValuesAndValuesOutsideTheRangeAreRefused) {
+    const struct {
+        DcmTagKey key;
+        std::string value;
+        dicom::Sourced<double> dicom::ImageExposure::*quantity;
+        std::optional<double> expected;
+        std::string problem;
+    } cases[] = {
+        {DCM_KVP, "60\\80", &dicom::ImageExposure::tubeVoltageKv, std::nullopt,
+         "KVP (0018,0060) に値が 2 つあります（'60\\80'）: どれの値か分からないため使いません"},
+        {DCM_KVP, "150", &dicom::ImageExposure::tubeVoltageKv, std::nullopt,
+         "KVP (0018,0060) の 150 kV は使える範囲（20 kV 以上 150 kV 未満）の外です"},
+        {DCM_KVP, "149.9", &dicom::ImageExposure::tubeVoltageKv, 149.9, ""},
+        {DCM_KVP, "20", &dicom::ImageExposure::tubeVoltageKv, 20, ""},
+        {DCM_KVP, "19.99", &dicom::ImageExposure::tubeVoltageKv, std::nullopt,
+         "KVP (0018,0060) の 19.99 kV は"},
+        {DCM_KVP, std::string(5000, '6'), &dicom::ImageExposure::tubeVoltageKv, std::nullopt,
+         "KVP (0018,0060) の値が長すぎます（5000 バイト）"},
+        {DCM_DistanceSourceToDetector, "1e300", &dicom::ImageExposure::ffdCm, std::nullopt,
+         "DistanceSourceToDetector (0018,1110) の 1e+299 cm は使える範囲（30 cm 以上 500 cm 以下）の外です"},
+        {DCM_DistanceSourceToDetector, "5000", &dicom::ImageExposure::ffdCm, 500, ""},
+        {DCM_DistanceSourceToDetector, "299", &dicom::ImageExposure::ffdCm, std::nullopt,
+         "DistanceSourceToDetector (0018,1110) の 29.9 cm は"},
+        {DCM_DistanceSourceToDetector, "1000\\1100", &dicom::ImageExposure::ffdCm, std::nullopt,
+         "DistanceSourceToDetector (0018,1110) に値が 2 つあります"},
+    };
+    for (const auto& c : cases) {
+        DicomImage image;
+        image.set(c.key, c.value);
+        const dicom::Sourced<double> got = exposure(image).*c.quantity;
+        const std::string label = c.value.substr(0, 20);
+        EXPECT_EQ(got.value, c.expected) << label << ": " << got.problem;
+        EXPECT_EQ(got.problem.rfind(c.problem, 0), 0u) << label << ": " << got.problem;
+    }
+    // A binary double with two values.
+    DicomImage binary;
+    binary.remove(DCM_ExposureInuAs);
+    const double two[] = {1.25, 2.5};
+    binary.setDoubles(DCM_ExposureInmAs, two, 2);
+    EXPECT_EQ(
+        exposure(binary).mAs.problem,
+        "ExposureInmAs (0018,9332) に値が 2 つあります（1.25\\2.5）: どれの値か分からないため使いません");
 }
 
 // Names as Japanese modalities write them, byte for byte, in each character set.
@@ -368,6 +492,133 @@ TEST_F(DicomRead, FilesThatAreNoRadiograph) {
     EXPECT_EQ(reading.message, "nothing.dcm を開けません。");
     reading = dicom::readHeader(folder.path());
     EXPECT_EQ(reading.kind, FileKind::Unreadable);
+}
+
+// Files made to hurt the reader: thousands of nested sequences (which overflowed the parser's
+// stack), declared lengths far beyond the file (a 4 GB file meta value took a minute and
+// gigabytes). Each is refused by the look at its structure, before DCMTK parses it; the limits
+// themselves still read.
+TEST_F(DicomRead, HostileStructuresAreRefusedBeforeParsing) {
+    namespace raw = test::raw;
+    const std::string meta = raw::fileMeta();
+    const std::string start = raw::radiographStart();
+    // Implicit VR without meta header: Referenced Image Sequence (0008,1115) in itself.
+    std::string implicitNest;
+    for (int k = 0; k < 6000; ++k)
+        implicitNest += std::string("\x08\x00\x15\x11\xFF\xFF\xFF\xFF\xFE\xFF\x00\xE0\xFF\xFF\xFF\xFF", 16);
+    const std::string implicitStart = std::string("\x08\x00\x60\x00\x02\x00\x00\x00"
+                                                  "DX",
+                                                  10);
+    // UN of undefined length is read as a sequence in implicit VR (CP 246), and so is all within.
+    std::string unNest = raw::element(0x0009, 0x1010, "UN", "", 0xFFFFFFFF) +
+                         std::string("\xFE\xFF\x00\xE0\xFF\xFF\xFF\xFF", 8);
+    for (int k = 0; k < 6000; ++k)
+        unNest += std::string("\x09\x00\x10\x10\xFF\xFF\xFF\xFF\xFE\xFF\x00\xE0\xFF\xFF\xFF\xFF", 16);
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::string reason; // empty: a radiograph
+    } cases[] = {
+        {"6,000 nested sequences", meta + start + raw::nestedSequences(6000, false),
+         "シーケンスの入れ子が 32 段を超えています（(0008,1115)）"},
+        {"6,000 nested sequences of defined length", meta + start + raw::nestedSequences(6000, true),
+         "シーケンスの入れ子が 32 段を超えています"},
+        {"33 nested sequences", meta + start + raw::nestedSequences(33, false),
+         "シーケンスの入れ子が 32 段を超えています"},
+        {"32 nested sequences", meta + start + raw::nestedSequences(32, false), ""},
+        {"a VR DICOM does not know, read as DCMTK reads it",
+         meta + start + raw::element(0x0009, 0x1010, "??", "ab"), ""},
+        {"nested in implicit VR without meta header", implicitStart + implicitNest,
+         "シーケンスの入れ子が 32 段を超えています（(0008,1115)）"},
+        {"nested UN", meta + start + unNest, "シーケンスの入れ子が 32 段を超えています（(0009,1010)）"},
+        {"a file meta value of 4 GB",
+         std::string(128, '\0') + "DICM" +
+             raw::element(0x0002, 0x0001, "OB", std::string(240, '\0'), 0xFFFFFFF0),
+         "ファイルメタ情報 (0002,0001) の長さ 4294967280 バイトは上限 65536 バイトを超えています"},
+        {"a value beyond the end of the file",
+         meta + start + raw::element(0x0010, 0x0010, "PN", "Yamada", 60000),
+         "(0010,0010) の長さ 60000 バイトがファイルの残り 6 バイトを超えています"},
+        {"an item beyond its sequence",
+         meta + start +
+             raw::element(0x0008, 0x1115, "SQ", std::string("\xFE\xFF\x00\xE0\x10\x00\x00\x00", 8), 8) +
+             std::string(16, '\0'),
+         "(0008,1115) の長さ 16 バイトが項目の残り 0 バイトを超えています"},
+        {"a file meta group length that is wrong",
+         std::string(128, '\0') + "DICM" +
+             raw::element(0x0002, 0x0000, "UL", std::string("\x40\x00\x00\x00", 4)) +
+             raw::element(0x0002, 0x0010, "UI", std::string("1.2.840.10008.1.2.1\0", 20)) + start,
+         "ファイルメタ情報のグループ長 (0002,0000) 64 バイトが要素の長さ 28 バイトと合いません"},
+        {"a deflated dataset", raw::fileMeta("1.2.840.10008.1.2.1.99") + start,
+         "圧縮（Deflated Explicit VR Little Endian）"},
+    };
+    for (const auto& c : cases) {
+        const auto file = folder.file("hostile.dcm");
+        test::writeBytes(file, c.bytes);
+        const dicom::HeaderReading reading = dicom::readHeader(file);
+        if (c.reason.empty()) {
+            EXPECT_EQ(reading.kind, FileKind::Radiograph) << c.name << ": " << reading.message;
+            continue;
+        }
+        EXPECT_EQ(reading.kind, FileKind::Unreadable) << c.name;
+        EXPECT_EQ(reading.message.rfind("hostile.dcm は DICOM ファイルとして読めません（" + c.reason, 0), 0u)
+            << c.name << ": " << reading.message;
+    }
+}
+
+// The records of a DICOMDIR are opened only where they name a regular file inside its folder; the
+// others are listed with the reason, none followed out of the medium.
+TEST_F(DicomRead, DicomDirRecordsStayInsideItsFolder) {
+    const fs::path medium = folder.path() / "medium";
+    fs::create_directories(medium / "IMG");
+    DicomImage().save(medium / "IMG" / "IM1");
+    DicomImage().save(folder.file("outside.dcm"));
+    const struct {
+        std::string fileId;
+        std::string problem; // empty: opened
+    } cases[] = {
+        {"IMG\\IM1", ""},
+        {"img\\im1", ""},
+        {"..\\..\\etc\\passwd", "../../etc/passwd は DICOMDIR のフォルダの外（..）を指すため開きません。"},
+        {"IMG\\..\\..\\outside.dcm",
+         "IMG/../../outside.dcm は DICOMDIR のフォルダの外（..）を指すため開きません。"},
+        {"/dev/zero", "/dev/zero はファイル ID として使えない名前（'/dev/zero'）を含むため開きません。"},
+        {"\\DEV\\ZERO", "/DEV/ZERO はファイル ID として使えない名前（''）を含むため開きません。"},
+        {"C:\\WINDOWS", "C:/WINDOWS はファイル ID として使えない名前（'C:'）を含むため開きません。"},
+        {"IMG\\GONE", "IMG/GONE がありません。"},
+        {"IMG", "IMG は通常のファイルではない（フォルダ）ため開きません。"},
+#ifndef _WIN32
+        {"IMG\\LINK", ""},
+        {"IMG\\OUT", "IMG/OUT はリンクで DICOMDIR のフォルダの外を指すため開きません。"},
+        {"IMG\\FIFO", "IMG/FIFO は通常のファイルではない（FIFO）ため開きません。"},
+        {"IMG\\NULL", "IMG/NULL はリンクで DICOMDIR のフォルダの外を指すため開きません。"},
+#endif
+    };
+#ifndef _WIN32
+    fs::create_symlink(medium / "IMG" / "IM1", medium / "IMG" / "LINK");
+    fs::create_symlink(folder.file("outside.dcm"), medium / "IMG" / "OUT");
+    ASSERT_EQ(::mkfifo((medium / "IMG" / "FIFO").c_str(), 0600), 0);
+    fs::create_symlink("/dev/null", medium / "IMG" / "NULL");
+#endif
+    std::vector<std::string> ids;
+    for (const auto& c : cases)
+        ids.push_back(c.fileId);
+    test::writeDicomDirWithFileIds(medium / "DICOMDIR", ids);
+    const auto entries = dicom::dicomDirEntries(medium / "DICOMDIR");
+    ASSERT_TRUE(entries.ok()) << entries.error().message;
+    ASSERT_EQ(entries->size(), std::size(cases));
+    for (size_t k = 0; k < entries->size(); ++k) {
+        const dicom::DicomDirEntry& entry = (*entries)[k];
+        EXPECT_EQ(entry.problem, cases[k].problem) << cases[k].fileId;
+        EXPECT_EQ(entry.path.empty(), !cases[k].problem.empty()) << cases[k].fileId;
+        if (cases[k].problem.empty()) {
+            EXPECT_TRUE(dicom::readImageExposure(entry.path).ok()) << cases[k].fileId;
+        }
+    }
+    // Only the files that may be opened are images of the DICOMDIR.
+    const auto images = dicom::dicomDirImages(medium / "DICOMDIR");
+    ASSERT_TRUE(images.ok());
+    EXPECT_EQ(images->size(), std::count_if(std::begin(cases), std::end(cases),
+                                            [](const auto& c) { return c.problem.empty(); }));
 }
 
 TEST_F(DicomRead, DicomDirListsItsImagesWhateverTheCaseOfTheNames) {

@@ -1,6 +1,7 @@
 #include "dicomtestfiles.h"
 
 #include <dcmtk/dcmdata/dcddirif.h>
+#include <dcmtk/dcmdata/dcmetinf.h>
 #include <dcmtk/dcmdata/dcuid.h>
 #include <dcmtk/oflog/oflog.h>
 
@@ -76,6 +77,11 @@ DicomImage& DicomImage::setDouble(const DcmTagKey& key, double value) {
     return *this;
 }
 
+DicomImage& DicomImage::setDoubles(const DcmTagKey& key, const double* values, unsigned long count) {
+    check(file_->getDataset()->putAndInsertFloat64Array(key, values, count), "setDoubles");
+    return *this;
+}
+
 DicomImage& DicomImage::remove(const DcmTagKey& key) {
     file_->getDataset()->findAndDeleteElement(key);
     return *this;
@@ -125,5 +131,88 @@ void writeDicomDir(const fs::path& folder, const std::vector<std::string>& relat
         check(dicomDir.addDicomFile(image.c_str(), folder.string().c_str()), "add " + image);
     check(dicomDir.writeDicomDir(), "write DICOMDIR");
 }
+
+void writeDicomDirWithFileIds(const fs::path& dicomDir, const std::vector<std::string>& fileIds) {
+    DcmFileFormat file;
+    DcmDataset& d = *file.getDataset();
+    check(
+        file.getMetaInfo()->putAndInsertString(DCM_MediaStorageSOPClassUID, UID_MediaStorageDirectoryStorage),
+        "storage class");
+    check(d.putAndInsertString(DCM_FileSetID, "TAMSO_TEST"), "file set");
+    for (const std::string& id : fileIds) {
+        auto* record = new DcmItem();
+        check(record->putAndInsertString(DCM_DirectoryRecordType, "IMAGE"), "record type");
+        check(record->putAndInsertUint16(DCM_RecordInUseFlag, 0xFFFF), "in use");
+        check(record->putAndInsertOFStringArray(DCM_ReferencedFileID, OFString(id.data(), id.size())),
+              "file ID");
+        check(d.insertSequenceItem(DCM_DirectoryRecordSequence, record), "record");
+    }
+    check(file.saveFile(dicomDir.string().c_str(), EXS_LittleEndianExplicit), "save " + dicomDir.string());
+}
+
+namespace raw {
+
+namespace {
+
+std::string word(std::uint16_t v) {
+    return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
+}
+std::string doubleWord(std::uint32_t v) {
+    return word(static_cast<std::uint16_t>(v & 0xFFFF)) + word(static_cast<std::uint16_t>(v >> 16));
+}
+std::string evenLength(std::string value) {
+    if (value.size() % 2)
+        value += '\0';
+    return value;
+}
+
+} // namespace
+
+std::string element(std::uint16_t group, std::uint16_t elementNumber, const char* vr,
+                    const std::string& value, std::optional<std::uint32_t> length) {
+    const std::string v = std::string(vr);
+    const bool wide = v == "OB" || v == "OW" || v == "SQ" || v == "UN" || v == "UT" || v == "UC" || v == "UR";
+    const std::uint32_t declared = length.value_or(static_cast<std::uint32_t>(value.size()));
+    return word(group) + word(elementNumber) + v +
+           (wide ? word(0) + doubleWord(declared) : word(static_cast<std::uint16_t>(declared))) + value;
+}
+
+std::string fileMeta(const std::string& transferSyntax, const std::string& extra) {
+    const std::string body =
+        element(0x0002, 0x0001, "OB", std::string("\0\1", 2)) +
+        element(0x0002, 0x0002, "UI", evenLength(UID_DigitalXRayImageStorageForPresentation)) +
+        element(0x0002, 0x0003, "UI", evenLength("1.2.3.4.5")) +
+        element(0x0002, 0x0010, "UI", evenLength(transferSyntax)) + extra;
+    return std::string(128, '\0') + "DICM" +
+           element(0x0002, 0x0000, "UL", doubleWord(static_cast<std::uint32_t>(body.size()))) + body;
+}
+
+std::string radiographStart() {
+    return element(0x0008, 0x0016, "UI", evenLength(UID_DigitalXRayImageStorageForPresentation)) +
+           element(0x0008, 0x0060, "CS", "DX") + element(0x0018, 0x0060, "DS", "60");
+}
+
+std::string nestedSequences(int depth, bool definedLength) {
+    const std::string itemEnd = word(0xFFFE) + word(0xE00D) + doubleWord(0);
+    const std::string sequenceEnd = word(0xFFFE) + word(0xE0DD) + doubleWord(0);
+    if (!definedLength) {
+        std::string open, close;
+        for (int k = 0; k < depth; ++k) {
+            open += element(0x0008, 0x1115, "SQ", "", 0xFFFFFFFF) + word(0xFFFE) + word(0xE000) +
+                    doubleWord(0xFFFFFFFF);
+            close += itemEnd + sequenceEnd;
+        }
+        return open + close;
+    }
+    std::string inner;
+    for (int k = 0; k < depth; ++k) {
+        const std::string item =
+            word(0xFFFE) + word(0xE000) + doubleWord(static_cast<std::uint32_t>(inner.size())) + inner;
+        inner = element(0x0008, 0x1115, "SQ", item);
+    }
+    return inner;
+}
+
+} // namespace raw
 
 } // namespace tamso::test

@@ -8,8 +8,10 @@
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,8 +31,9 @@ public:
 
     // The value exactly as these bytes (a string attribute).
     DicomImage& set(const DcmTagKey& key, const std::string& bytes);
-    // A binary double (FD).
+    // A binary double (FD), or several.
     DicomImage& setDouble(const DcmTagKey& key, double value);
+    DicomImage& setDoubles(const DcmTagKey& key, const double* values, unsigned long count);
     DicomImage& remove(const DcmTagKey& key);
     // A CT image instead: modality CT and the CT SOP class.
     DicomImage& makeCt();
@@ -48,5 +51,26 @@ private:
 // Writes a General Purpose DICOMDIR into the folder for the images at these paths relative to it
 // (each a valid file ID: capital letters, digits, "_", at most 8 characters per component).
 void writeDicomDir(const fs::path& folder, const std::vector<std::string>& relativeImagePaths);
+
+// A DICOMDIR whose IMAGE records hold these Referenced File IDs exactly as given ("IMG\\IM1",
+// "..\\..\\etc\\passwd"), whatever they name: no file is looked at.
+void writeDicomDirWithFileIds(const fs::path& dicomDir, const std::vector<std::string>& fileIds);
+
+// Bytes of files no DICOM writer makes, explicit VR little endian, for the hostile-file tests.
+namespace raw {
+// One element: tag, VR, the length field as the VR has it (2 or 4 bytes) holding `length` (the
+// value's own length where not given), then the value.
+std::string element(std::uint16_t group, std::uint16_t element, const char* vr, const std::string& value,
+                    std::optional<std::uint32_t> length = std::nullopt);
+// Preamble, "DICM" and a file meta group (group length, version, SOP class DX, instance UID,
+// transfer syntax) with `extra` meta elements after them.
+std::string fileMeta(const std::string& transferSyntax = "1.2.840.10008.1.2.1",
+                     const std::string& extra = "");
+// The start of a DX dataset (SOP class, modality, KVP) in explicit VR little endian.
+std::string radiographStart();
+// `depth` sequences nested in one another, each with one item, of undefined length (delimited) or
+// of defined length.
+std::string nestedSequences(int depth, bool definedLength);
+} // namespace raw
 
 } // namespace tamso::test

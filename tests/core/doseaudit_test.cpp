@@ -94,6 +94,26 @@ TEST(AuditInfant, ContinuationFilesBelongToTheirFirstFile) {
     EXPECT_FALSE(isRecordFileName("A001.PAT.txt"));
 }
 
+// The verdict compares the median as the table shows it (three decimals) with the level: a median
+// of 0.2004 mGy shows and counts as 0.200, at the level of 0.2 mGy, and one of 0.2005 as 0.201.
+TEST(DoseAuditTable, VerdictFollowsTheMedianAsShown) {
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {" .2004 ", {"0.200", "0.200", "1.00", "以下"}},
+        {" .2005 ", {"0.201", "0.200", "1.01", "超過"}},
+        {" .2 ", {"0.200", "0.200", "1.00", "以下"}}};
+    for (const auto& [dose, shown] : cases) {
+        TempFolder dir;
+        writeRecordFile(dir, "A.pat", {{"2026/01/10", "胸部正面", dose}});
+        auto audit = auditRecordFolder(dir.path(), {}, auditLevels());
+        ASSERT_TRUE(audit.ok()) << audit.error().message;
+        const auto cells = auditTableCells(*audit);
+        ASSERT_EQ(cells.size(), 1u);
+        EXPECT_EQ((std::vector<std::string>{cells[0][3], cells[0][7], cells[0][8], cells[0][9]}), shown)
+            << dose;
+        EXPECT_EQ(audit->bodyParts[0].medianAboveLevel(), shown[3] == "超過") << dose;
+    }
+}
+
 TEST(DoseAuditFolder, StatisticsOfAPeriodMatchTheHandValues) {
     TempFolder dir;
     writeAuditFolder(dir);
@@ -139,8 +159,8 @@ TEST(DoseAuditFolder, StatisticsOfAPeriodMatchTheHandValues) {
     EXPECT_DOUBLE_EQ(*head.medianOverLevel, 0.6);
     EXPECT_FALSE(head.medianAboveLevel());
 
-    EXPECT_EQ(audit->recordFiles, 6); // A001, A001.~2, B002, C003, Y998, Z999
-    EXPECT_EQ(audit->unreadableFiles, 2);
+    EXPECT_EQ(audit->recordFiles, 7); // A001, A001.~2, B002, C003, Y998, Z999, folder.pat
+    EXPECT_EQ(audit->unreadableFiles, 3);
     EXPECT_EQ(audit->records, 14);
     EXPECT_EQ(audit->recordsInPeriod, 12);
     EXPECT_EQ(audit->exposures, 10);
@@ -149,7 +169,7 @@ TEST(DoseAuditFolder, StatisticsOfAPeriodMatchTheHandValues) {
     EXPECT_EQ(audit->noDose, 2);
     EXPECT_EQ(auditSummaryLines(*audit),
               (std::vector<std::string>{
-                  "記録ファイル 6 件（読めないもの 2 件）、記録 14 件、期間内 12 件",
+                  "記録ファイル 7 件（読めないもの 3 件）、記録 14 件、期間内 12 件",
                   "集計した撮影 10 件（患児 3 人）、撮影日が読めない記録 1 件、線量のない記録 2 件"}));
     EXPECT_EQ(auditPeriodText(year2026), "2026/01/01 ～ 2026/12/31");
     EXPECT_EQ(auditPeriodText(AuditPeriod{std::nullopt, parseExamDate("2026-1-2")}), " ～ 2026/01/02");
@@ -166,7 +186,7 @@ TEST(DoseAuditFolder, ListsUnreadableFilesUndatedRecordsAndRecordsWithoutDose) {
     std::vector<std::string> texts;
     for (const AuditNote& note : audit->notes)
         texts.push_back(auditNoteText(note));
-    ASSERT_EQ(texts.size(), 5u) << ::testing::PrintToString(texts);
+    ASSERT_EQ(texts.size(), 6u) << ::testing::PrintToString(texts);
     EXPECT_EQ(texts[0], "線量のない記録: B002.pat の 4 件目（入射表面線量「未計算」）。集計から除きました");
     EXPECT_EQ(texts[1], "撮影日が読めない記録: B002.pat の 5 "
                         "件目（撮影日「令和8年2月7日」）。期間に入るか判らないため集計から除きました");
@@ -177,6 +197,7 @@ TEST(DoseAuditFolder, ListsUnreadableFilesUndatedRecordsAndRecordsWithoutDose) {
     EXPECT_EQ(audit->notes[4].fileName, "Z999.pat");
     EXPECT_NE(texts[4].find("「Z999.pat」"), std::string::npos) << texts[4];
     EXPECT_NE(texts[4].find("整数ではありません"), std::string::npos) << texts[4];
+    EXPECT_EQ(texts[5], "読めない記録ファイル: 「folder.pat」はファイルではありません。");
 }
 
 TEST(DoseAuditFolder, WithoutAPeriodUndatedRecordsAreCountedAndStillListed) {
@@ -244,13 +265,13 @@ TEST(DoseAuditTable, CellsAndCsvAsTheWindowShowsThem) {
     const auto cells = auditTableCells(*audit);
     ASSERT_EQ(cells.size(), 3u);
     EXPECT_EQ(cells[0], (std::vector<std::string>{"胸部正面", "4", "3", "0.250", "0.325", "0.100", "0.400",
-                                                  "0.2", "1.25", "超過"}));
+                                                  "0.200", "1.25", "超過"}));
     EXPECT_EQ(cells[1][0], "腹部正面");
     EXPECT_EQ(cells[1][7], ""); // no level: no level, ratio or verdict
     EXPECT_EQ(cells[1][8], "");
     EXPECT_EQ(cells[1][9], "");
     EXPECT_EQ(cells[2], (std::vector<std::string>{"頭部正面", "1", "1", "0.300", "0.300", "0.300", "0.300",
-                                                  "0.5", "0.60", "以下"}));
+                                                  "0.500", "0.60", "以下"}));
     const std::string csv = doseAuditCsv(*audit);
     EXPECT_EQ(csv.substr(0, 3), "\xEF\xBB\xBF");
     // The period and the summary first, then a blank line and the table.
@@ -262,7 +283,7 @@ TEST(DoseAuditTable, CellsAndCsvAsTheWindowShowsThem) {
         csv.substr(table, csv.find("\r\n", table) - table),
         "撮影部位,撮影数,患児数,中央値 (mGy),75パーセンタイル (mGy),最小 (mGy),最大 (mGy),参考レベル (mGy),"
         "中央値/参考レベル,判定");
-    EXPECT_NE(csv.find("\r\n胸部正面,4,3,0.250,0.325,0.100,0.400,0.2,1.25,超過\r\n"), std::string::npos)
+    EXPECT_NE(csv.find("\r\n胸部正面,4,3,0.250,0.325,0.100,0.400,0.200,1.25,超過\r\n"), std::string::npos)
         << csv;
     EXPECT_NE(csv.find("\r\n腹部正面,5,3,0.050,0.200,0.050,0.300,,,\r\n"), std::string::npos) << csv;
 }

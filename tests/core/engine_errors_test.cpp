@@ -147,6 +147,51 @@ TEST(RefusedRunInput, NumbersOutOfRangeNameTheirField) {
     EXPECT_EQ(state->addedFilterAlCm, 0);
 }
 
+// The skin at least 30 cm from the focus and the hood/cover between the two, or no dose: an FFD a
+// hair above the thickness once gave 143,894,847,916 mGy, and a hood below the skin was computed as
+// if it were just above it. The message names the values; the edges themselves compute.
+TEST(RefusedRunInput, GeometryKeepsTheSkinAwayAndTheHoodBetweenFocusAndSkin) {
+    const struct {
+        const char* ffd;
+        const char* thickness;
+        const char* focusHood;
+        const char* message; // empty: the run computes
+    } cases[] = {
+        {"10.0001", "10", "5",
+         "焦点－皮膚間距離 0.0001 cm（FFD 10.0001 cm − 被写体厚 10 cm）が 30 cm 未満です。"
+         "FFD と被写体厚を確認してください。"},
+        {"39.99", "10", "20",
+         "焦点－皮膚間距離 29.99 cm（FFD 39.99 cm − 被写体厚 10 cm）が 30 cm 未満です。"},
+        {"40", "10", "20", ""},
+        {"100", "10", "95",
+         "焦点－フード・カバー間距離 95 cm は、0 cm より長く"
+         "焦点－皮膚間距離 90 cm（FFD 100 cm − 被写体厚 10 cm）より短くなければなりません"
+         "（フード・カバーは焦点と皮膚の間にあります）。"},
+        {"100", "10", "90", "焦点－フード・カバー間距離 90 cm は"},
+        {"100", "10", "89.99", ""},
+        {"100", "10", "0", "焦点－フード・カバー間距離 0 cm は"},
+        {"100", "-30", "-1", "焦点－フード・カバー間距離 -1 cm は"},
+    };
+    for (const auto& c : cases) {
+        test::TempFolder folder;
+        auto state = loaded(folder);
+        engine::ConditionTexts fields;
+        fields.ffdCm = c.ffd;
+        fields.subjectThicknessCm = c.thickness;
+        fields.focusHoodDistanceCm = c.focusHood;
+        engine::ResultTexts results;
+        const Status run = engine::runCalculation(*state, fields, results, folder.path());
+        const std::string label = std::string(c.ffd) + " " + c.thickness + " " + c.focusHood;
+        if (std::string(c.message).empty()) {
+            EXPECT_TRUE(run.ok()) << label << ": " << run.message();
+            continue;
+        }
+        ASSERT_FALSE(run.ok()) << label;
+        EXPECT_EQ(run.message().rfind(c.message, 0), 0u) << label << ": " << run.message();
+        EXPECT_EQ(results.resultText(engine::ResultField::EntranceSurfaceDoseMGy), "") << label;
+    }
+}
+
 TEST(RefusedRunInput, NegativeMeasuredExposureGivesNoResult) {
     test::TempFolder folder;
     auto state = loaded(folder);

@@ -35,10 +35,6 @@ fs::path saverProgram() {
 #endif
 }
 
-std::string quotedArg(const fs::path& path) {
-    return "\"" + path.string() + "\"";
-}
-
 // The start of a command whose program replaces the shell, so that its death by a signal is not
 // reported by the shell.
 std::string shellExec() {
@@ -52,9 +48,9 @@ std::string shellExec() {
 // The command of a saver that waits for the start file, then saves `count` records tagged `tag`.
 std::string saverCommand(const test::TempFolder& folder, const std::string& id, int count,
                          const std::string& tag, const fs::path& start) {
-    return quotedArg(saverProgram()) + " " + quotedArg(folder.path()) + " " + id + " " +
-           std::to_string(count) + " " + tag + " " + quotedArg(folder.path() / (tag + ".result")) + " " +
-           quotedArg(start);
+    return test::quotedArgument(saverProgram()) + " " + test::quotedArgument(folder.path()) + " " + id + " " +
+           std::to_string(count) + " " + tag + " " + test::quotedArgument(folder.path() / (tag + ".result")) +
+           " " + test::quotedArgument(start);
 }
 
 // Checks that the record file holds `before` records followed by exactly the records the savers
@@ -94,9 +90,9 @@ TEST(RecordConcurrentSave, TwoProgramsSavingAtOnceLoseNoRecord) {
     const int perProgram = 9;
     int exitA = -1, exitB = -1;
     std::thread a(
-        [&] { exitA = std::system(saverCommand(folder, "SHARED01", perProgram, "A", start).c_str()); });
+        [&] { exitA = test::runCommand(saverCommand(folder, "SHARED01", perProgram, "A", start)); });
     std::thread b(
-        [&] { exitB = std::system(saverCommand(folder, "SHARED01", perProgram, "B", start).c_str()); });
+        [&] { exitB = test::runCommand(saverCommand(folder, "SHARED01", perProgram, "B", start)); });
     std::this_thread::sleep_for(std::chrono::milliseconds(300)); // both programs wait for the start
     test::writeBytes(start, "go");
     a.join();
@@ -135,8 +131,8 @@ TEST(RecordConcurrentSave, TwoProgramsSavingAcrossTheTwentiethRecordLoseNothing)
     const fs::path start = folder.path() / "start.flag";
     const int perProgram = 6;
     int exitA = -1, exitB = -1;
-    std::thread a([&] { exitA = std::system(saverCommand(folder, id, perProgram, "A", start).c_str()); });
-    std::thread b([&] { exitB = std::system(saverCommand(folder, id, perProgram, "B", start).c_str()); });
+    std::thread a([&] { exitA = test::runCommand(saverCommand(folder, id, perProgram, "A", start)); });
+    std::thread b([&] { exitB = test::runCommand(saverCommand(folder, id, perProgram, "B", start)); });
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     test::writeBytes(start, "go");
     a.join();
@@ -184,13 +180,16 @@ TEST(RecordConcurrentSave, SaverKilledWhileHoldingAnOldLookingLockLosesNothingFo
     const fs::path ready = folder.path() / "killed.ready";
     int killedExit = 0;
     std::thread killed([&] {
-        killedExit = std::system((shellExec() + quotedArg(saverProgram()) + " --killed " +
-                                  quotedArg(folder.path()) + " " + id + " " + quotedArg(ready) + " 400")
-                                     .c_str());
+        killedExit = test::runCommand((shellExec() + test::quotedArgument(saverProgram()) + " --killed " +
+                                       test::quotedArgument(folder.path()) + " " + id + " " +
+                                       test::quotedArgument(ready) + " 400"));
     });
     while (!fs::exists(ready) && std::chrono::steady_clock::now() - began < std::chrono::seconds(5))
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    ASSERT_TRUE(fs::exists(ready)) << "the killed saver did not start its save";
+    if (!fs::exists(ready)) {
+        killed.join();
+        FAIL() << "the killed saver did not start its save";
+    }
 
     std::atomic<bool> running{true};
     std::thread oldClock([&] {
@@ -207,7 +206,7 @@ TEST(RecordConcurrentSave, SaverKilledWhileHoldingAnOldLookingLockLosesNothingFo
     std::vector<std::thread> savers;
     for (size_t i = 0; i < tags.size(); ++i)
         savers.emplace_back(
-            [&, i] { exits[i] = std::system(saverCommand(folder, id, perProgram, tags[i], start).c_str()); });
+            [&, i] { exits[i] = test::runCommand(saverCommand(folder, id, perProgram, tags[i], start)); });
     test::writeBytes(start, "go");
     for (auto& saver : savers)
         saver.join();

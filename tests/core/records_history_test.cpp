@@ -2,6 +2,7 @@
 // lock of the first file over all of them, unreadable or missing files, the cumulative dose and the
 // CSV export.
 
+#include "records/doseaudit.h"
 #include "records/dosehistory.h"
 #include "records/patienthistory.h"
 #include "records/patientrecordsave.h"
@@ -12,6 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace tamso::records {
 namespace {
@@ -239,6 +244,109 @@ TEST_F(HistorySave, MissingFirstFileOrMissingContinuationStopsTheSave) {
     EXPECT_FALSE(loadPatientHistory(folder.path(), "U").ok());
 }
 
+// One rule for the dose history, the save and the audit: a continuation file without its first
+// or preceding file, after a file that cannot be used, of another infant, or something that is no
+// file under a record file's name is left out and named with the reason. The history and the save
+// refuse (nothing is written), the audit lists the file and counts none of its records.
+TEST(InfantFiles, OneRuleForHistorySaveAndAudit) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> files; // name, content ("" = a folder)
+        std::string leftOut;                                    // the file left out
+        std::string reason;                                     // part of the reason given
+        int usableRecords;                                      // records the audit still counts
+    };
+    const std::string full = fileOfRecords("名", 1, 20);
+    const Case cases[] = {
+        {"continuation without its first file",
+         {{"K.~2.pat", fileOfRecords("名", 21, 2)}},
+         "K.~2.pat",
+         "「K.pat」がない",
+         0},
+        {"~3 without ~2",
+         {{"K.pat", full}, {"K.~3.pat", fileOfRecords("名", 41, 2)}},
+         "K.~3.pat",
+         "「K.~2.pat」がありません",
+         20},
+        {"continuation of another infant",
+         {{"K.pat", full}, {"K.~2.pat", fileOfRecords("別人", 21, 1)}},
+         "K.~2.pat",
+         "氏名「別人」",
+         20},
+        {"continuation after an unreadable file",
+         {{"K.pat", "名\r\nabc\r\n"}, {"K.~2.pat", fileOfRecords("名", 21, 1)}},
+         "K.~2.pat",
+         "「K.pat」が使えないため",
+         0},
+        {"a folder of a continuation's name",
+         {{"K.pat", full}, {"K.~2.pat", ""}},
+         "K.~2.pat",
+         "はファイルではありません",
+         20},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder folder;
+        for (const auto& [name, content] : c.files) {
+            if (content.empty())
+                fs::create_directory(folder.file(name));
+            else
+                test::writeSjis(folder.file(name), content);
+        }
+        const std::vector<std::string> before = folderEntries(folder.path());
+        auto history = loadDoseHistory(folder.path(), "K");
+        ASSERT_FALSE(history.ok());
+        EXPECT_NE(history.error().message.find(c.reason), std::string::npos) << history.error().message;
+        EXPECT_NE(history.error().message.find(c.leftOut), std::string::npos) << history.error().message;
+
+        RecordingPrompts prompts;
+        PatientRecordState state;
+        EXPECT_FALSE(savePatientRecord(folder.path(), "K", "名", sampleRecord("x"), prompts, state));
+        ASSERT_EQ(prompts.warnings.size(), 1u);
+        EXPECT_NE(prompts.warnings[0].find(c.reason), std::string::npos) << prompts.warnings[0];
+        std::vector<std::string> after = folderEntries(folder.path());
+        after.erase(std::remove(after.begin(), after.end(), "K.pat.lock"), after.end());
+        EXPECT_EQ(after, before);
+
+        auto audit = auditRecordFolder(folder.path(), AuditPeriod{}, refdata::ReferenceLevelTable{});
+        ASSERT_TRUE(audit.ok());
+        EXPECT_EQ(audit->exposures, c.usableRecords);
+        const auto note = std::find_if(audit->notes.begin(), audit->notes.end(),
+                                       [&](const AuditNote& n) { return n.fileName == c.leftOut; });
+        ASSERT_NE(note, audit->notes.end());
+        EXPECT_NE(auditNoteText(*note).find(c.reason), std::string::npos) << auditNoteText(*note);
+    }
+}
+
+#ifndef _WIN32
+// A named pipe or a link to a device under a record file's name is refused at once by every reader:
+// nothing waits for a writer (also not a save holding the infant's lock) or reads without end.
+TEST(InfantFiles, PipesAndDevicesAreRefusedWithoutWaiting) {
+    for (const bool pipe : {true, false}) {
+        SCOPED_TRACE(pipe ? "named pipe" : "link to /dev/zero");
+        TempFolder folder;
+        if (pipe)
+            ASSERT_EQ(::mkfifo(folder.file("X.pat").c_str(), 0600), 0);
+        else
+            fs::create_symlink("/dev/zero", folder.file("X.pat"));
+        auto history = loadDoseHistory(folder.path(), "X");
+        ASSERT_FALSE(history.ok());
+        EXPECT_NE(history.error().message.find("通常のファイルではありません"), std::string::npos)
+            << history.error().message;
+        EXPECT_FALSE(readPatientName(folder.file("X.pat")));
+        RecordingPrompts prompts;
+        PatientRecordState state;
+        EXPECT_FALSE(savePatientRecord(folder.path(), "X", "名", sampleRecord("x"), prompts, state));
+        ASSERT_EQ(prompts.warnings.size(), 1u);
+        EXPECT_NE(prompts.warnings[0].find("通常のファイルではありません"), std::string::npos);
+        auto audit = auditRecordFolder(folder.path(), AuditPeriod{}, refdata::ReferenceLevelTable{});
+        ASSERT_TRUE(audit.ok());
+        ASSERT_EQ(audit->notes.size(), 1u);
+        EXPECT_EQ(audit->notes[0].kind, AuditNote::Kind::UnreadableFile);
+    }
+}
+#endif
+
 // The first file's lock guards the continuation: while another saver holds "V.pat.lock", a save
 // that would write "V.~2.pat" waits and gives up, and no lock of the continuation is ever made.
 TEST_F(HistorySave, FirstFileLockCoversTheContinuation) {
@@ -327,23 +435,26 @@ TEST(DoseHistoryOrder, ByDateThenSaveOrder) {
 TEST(DoseHistorySums, MatchHandComputedValues) {
     TempFolder folder;
     test::writeSjis(folder.file("D.pat"),
-                    "線量 花子\r\n 5 \r\n" + storedRecord("2024/05/01", " .25 ") +
+                    "線量 花子\r\n 6 \r\n" + storedRecord("2024/05/01", " .25 ") +
                         storedRecord("2024/05/02", " 1.5 ") + storedRecord("2024/05/03", "未計算") +
-                        storedRecord("2024/05/04", "") + storedRecord("2024/05/05", "\"0.052\""));
+                        storedRecord("2024/05/04", "") + storedRecord("2024/05/05", "\"0.052\"") +
+                        storedRecord("2024/05/06", "-100 "));
     auto history = loadDoseHistory(folder.path(), "D");
     ASSERT_TRUE(history.ok()) << history.error().message;
     EXPECT_EQ(history->patientName, "線量 花子");
-    ASSERT_EQ(history->exposureCount(), 5);
-    const double expected[] = {0.25, 1.75, 1.75, 1.75, 1.802};
-    for (int i = 0; i < 5; ++i) {
+    ASSERT_EQ(history->exposureCount(), 6);
+    // A negative dose is no dose, as in the audit: it neither lowers the sum nor goes unflagged.
+    const double expected[] = {0.25, 1.75, 1.75, 1.75, 1.802, 1.802};
+    for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(history->entries[static_cast<size_t>(i)].number, i + 1);
         EXPECT_NEAR(history->entries[static_cast<size_t>(i)].cumulativeMGy, expected[i], 1e-12) << i;
     }
     EXPECT_FALSE(history->entries[2].doseMGy.has_value());
     EXPECT_FALSE(history->entries[3].doseMGy.has_value());
     EXPECT_EQ(history->entries[4].doseMGy, std::optional<double>(0.052));
+    EXPECT_FALSE(history->entries[5].doseMGy.has_value());
     EXPECT_NEAR(history->totalMGy, 1.802, 1e-12);
-    EXPECT_EQ(history->uncountedDoses, 2);
+    EXPECT_EQ(history->uncountedDoses, 3);
     EXPECT_EQ(doseText(history->totalMGy), "1.802");
 
     // Shown as stored and flagged; the cumulative in "#0.000".
@@ -352,13 +463,16 @@ TEST(DoseHistorySums, MatchHandComputedValues) {
     EXPECT_EQ(third[kColumnCumulativeDose], "1.750");
     EXPECT_EQ(third[kColumnNote], kUncountedDoseNote);
     EXPECT_EQ(doseHistoryRow(history->entries[0])[kColumnNote], "");
-    EXPECT_EQ(doseHistoryRow(history->entries[0])[kColumnDose], "0.25");
+    EXPECT_EQ(doseHistoryRow(history->entries[0])[kColumnDose], "0.250"); // three decimals
+    EXPECT_EQ(doseHistoryRow(history->entries[5])[kColumnDose], "-100");
+    EXPECT_EQ(doseHistoryRow(history->entries[5])[kColumnNote], kUncountedDoseNote);
 
     // The report's line: a new exposure adds itself; a stored record counts up to itself.
     const CumulativeDose next = cumulativeWithNewExposure(*history, "0.203");
-    EXPECT_EQ(next.exposureNumber, 6);
+    EXPECT_EQ(next.exposureNumber, 7);
     EXPECT_NEAR(next.cumulativeMGy, 2.005, 1e-12);
-    EXPECT_TRUE(next.lowerBound); // records 3 and 4 have no number
+    EXPECT_TRUE(next.lowerBound); // records 3, 4 and 6 have no dose
+    EXPECT_NEAR(cumulativeWithNewExposure(*history, "-0.5").cumulativeMGy, 1.802, 1e-12);
     const auto second = cumulativeThroughRecord(*history, 2);
     ASSERT_TRUE(second);
     EXPECT_EQ(second->exposureNumber, 2);
@@ -366,7 +480,7 @@ TEST(DoseHistorySums, MatchHandComputedValues) {
     EXPECT_FALSE(second->lowerBound);
     EXPECT_TRUE(cumulativeThroughRecord(*history, 3)->lowerBound);
     EXPECT_FALSE(cumulativeThroughRecord(*history, 0));
-    EXPECT_FALSE(cumulativeThroughRecord(*history, 6));
+    EXPECT_FALSE(cumulativeThroughRecord(*history, 7));
 
     // A new infant: this exposure alone.
     auto none = loadDoseHistory(folder.path(), "NEW");
@@ -448,8 +562,8 @@ TEST(DoseHistoryCsv, StartsWithAByteOrderMarkAndReadsBackCellForCell) {
     ASSERT_EQ(csv.substr(0, 3), "\xEF\xBB\xBF");
     EXPECT_EQ(csv.substr(3, csv.find("\r\n\r\n") + 4 - 3),
               "患者ID,C1\r\n氏名,\"新生, 一郎\"\r\n撮影回数,3\r\n累積入射表面線量(mGy),1.750\r\n"
-              "線量が数値でない記録,1\r\n\r\n");
-    EXPECT_NE(csv.find("\r\n1,2024/05/01,胸部,60,2,100,10 x 12,0.25,0.250,1.5,,,\r\n"), std::string::npos)
+              "線量のない記録,1\r\n\r\n");
+    EXPECT_NE(csv.find("\r\n1,2024/05/01,胸部,60,2,100,10 x 12,0.250,0.250,1.500,,,\r\n"), std::string::npos)
         << csv;
     EXPECT_NE(csv.find(",\"10 x 12, 縦 \"\"大\"\"\","), std::string::npos) << csv;
     EXPECT_EQ(csv.find('\n'), csv.find("\r\n") + 1); // CR LF throughout

@@ -3,6 +3,7 @@
 // names in a folder and the lines of a file.
 
 #include "records/patientrecordsave.h"
+#include "textio/fileio.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -37,7 +38,7 @@ inline records::RecordTexts sampleRecord(const std::string& examDate = "2024/05/
 inline std::vector<std::string> folderEntries(const std::filesystem::path& folder) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
+        names.push_back(textio::fileNameUtf8(entry.path()));
     std::sort(names.begin(), names.end());
     return names;
 }

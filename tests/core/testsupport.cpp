@@ -4,13 +4,18 @@
 #include "textio/codec.h"
 #include "textio/fileio.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <sys/wait.h>
 #endif
 
 #include <atomic>
-#include <cstdlib>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -33,13 +38,15 @@ TempFolder::~TempFolder() {
     fs::remove_all(path_, ec);
 }
 
-fs::path TempFolder::file(std::string_view utf8Name) const { return textio::fileInFolder(path_, utf8Name); }
+fs::path TempFolder::file(std::string_view utf8Name) const {
+    return textio::fileInFolder(path_, utf8Name);
+}
 
 void writeBytes(const fs::path& file, std::string_view bytes) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out)
-        throw std::runtime_error("cannot write test file " + file.string());
+        throw std::runtime_error("cannot write test file " + pathUtf8(file));
 }
 
 void writeSjis(const fs::path& file, std::string_view utf8Text) {
@@ -59,7 +66,7 @@ std::string readBytes(const fs::path& file) {
 std::string readSjis(const fs::path& file) {
     auto text = textio::sjisToUtf8(readBytes(file));
     if (!text.ok())
-        throw std::runtime_error("not Shift-JIS: " + file.string());
+        throw std::runtime_error("not Shift-JIS: " + pathUtf8(file));
     return *text;
 }
 
@@ -87,9 +94,10 @@ void writeMinimalReferenceFiles(const fs::path& folder) {
     writeSjis(textio::fileInFolder(folder, "tamso_output.op"),
               "試験用の出力データ\r\n40. 50. 60. 70. 80. \r\n"
               "6.00E-06 9.00E-06 1.20E-05 1.50E-05 1.80E-05 2.50 0.00\r\n");
-    writeSjis(textio::fileInFolder(folder, "s_p_ratio.dat"),
-              "10, 0.01, 0.02, 0.03\r\n20, 0.02, 0.03, 0.04\r\n30, 0.03, 0.04, 0.05\r\n40, 0.04, 0.05, 0.06\r\n"
-              "100, 400, 900\r\n");
+    writeSjis(
+        textio::fileInFolder(folder, "s_p_ratio.dat"),
+        "10, 0.01, 0.02, 0.03\r\n20, 0.02, 0.03, 0.04\r\n30, 0.03, 0.04, 0.05\r\n40, 0.04, 0.05, 0.06\r\n"
+        "100, 400, 900\r\n");
     std::string ambient;
     for (int i = 1; i <= 6; ++i) {
         ambient += " " + std::to_string(60 + 10 * i);
@@ -117,22 +125,54 @@ std::string calculatorProgram() {
 #endif
 }
 
-std::string quotedArgument(const fs::path& path) { return "\"" + path.string() + "\""; }
+std::string pathUtf8(const fs::path& path) {
+#ifdef _WIN32
+    const auto text = path.u8string(); // std::string, or std::u8string from C++20 on
+    return std::string(text.begin(), text.end());
+#else
+    return path.string();
+#endif
+}
+
+std::string quotedArgument(const fs::path& path) {
+    return "\"" + pathUtf8(path) + "\"";
+}
+
+std::string printedText(std::string text) {
+#ifdef _WIN32
+    std::string lf;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+            lf += text[i];
+    return lf;
+#else
+    return text;
+#endif
+}
+
+int runCommand(const std::string& utf8Command) {
+#ifdef _WIN32
+    const std::string whole = "\"" + utf8Command + "\"";
+    const int size =
+        ::MultiByteToWideChar(CP_UTF8, 0, whole.data(), static_cast<int>(whole.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, whole.data(), static_cast<int>(whole.size()), wide.data(), size);
+    return ::_wsystem(wide.c_str());
+#else
+    const int raw = std::system(utf8Command.c_str());
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
+}
 
 ProgramRun runCalculator(const TempFolder& folder, const std::string& arguments) {
     const auto out = folder.path() / "stdout.txt";
     const auto err = folder.path() / "stderr.txt";
-    const std::string command =
-        quotedArgument(calculatorProgram()) + " " + arguments + " > " + quotedArgument(out) + " 2> " + quotedArgument(err);
+    const std::string command = quotedArgument(calculatorProgram()) + " " + arguments + " > " +
+                                quotedArgument(out) + " 2> " + quotedArgument(err);
     ProgramRun run;
-    const int raw = std::system(command.c_str());
-#ifdef _WIN32
-    run.status = raw;
-#else
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
-    run.out = readBytes(out);
-    run.err = readBytes(err);
+    run.status = runCommand(command);
+    run.out = printedText(readBytes(out));
+    run.err = printedText(readBytes(err));
     std::error_code ignored;
     fs::remove(out, ignored);
     fs::remove(err, ignored);

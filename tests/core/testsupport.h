@@ -8,6 +8,16 @@
 #include <string>
 #include <string_view>
 
+// Marks a test about something only POSIX systems have (permission bits of folders, symbolic
+// links, named pipes, signals, HOME): first in the test's body, TAMSO_POSIX_ONLY("why") skips the
+// test on Windows with the reason and does nothing elsewhere. Everything about files, text
+// conversion, locks and record files runs on both.
+#ifdef _WIN32
+#define TAMSO_POSIX_ONLY(reason) GTEST_SKIP() << "POSIX only: " << (reason)
+#else
+#define TAMSO_POSIX_ONLY(reason) static_cast<void>(reason)
+#endif
+
 namespace tamso::test {
 
 namespace fs = std::filesystem;
@@ -51,10 +61,20 @@ struct ProgramRun {
 
 // The built tamso-calc (beside the tests in the build folder).
 std::string calculatorProgram();
-// A path in double quotes, for a command line.
+// The whole path in UTF-8 (for messages and command lines; path::string() is in the ANSI code
+// page on Windows, which cannot hold every name).
+std::string pathUtf8(const fs::path& path);
+// A path in double quotes, in UTF-8, for a command line.
 std::string quotedArgument(const fs::path& path);
+// Runs a UTF-8 command line through the system's shell (sh, or cmd.exe on Windows, where the
+// command goes as UTF-16 and is quoted whole so that cmd keeps the quotes inside it) and returns
+// the program's exit status, or -1 when it did not end by itself (a signal on POSIX).
+int runCommand(const std::string& utf8Command);
+// What a program printed, with the line ends of Linux: a Windows program's standard output and
+// error are text streams that end each line with CR LF.
+std::string printedText(std::string text);
 // Runs tamso-calc with the arguments (quoted where they need it); its output is caught in files
-// of the folder, which are removed again.
+// of the folder, which are removed again, and comes with the line ends of Linux (printedText).
 ProgramRun runCalculator(const TempFolder& folder, const std::string& arguments);
 
 } // namespace tamso::test

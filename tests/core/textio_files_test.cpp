@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <thread>
 
 using namespace tamso;
 using namespace tamso::textio;
@@ -27,7 +29,7 @@ constexpr int kDenied = EACCES;
 std::vector<std::string> entries(const fs::path& folder) {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
+        names.push_back(fileNameUtf8(entry.path()));
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -52,8 +54,8 @@ TEST(FileErrors, FullDiskIsCalledSoAndNotAFolderThatCannotBeWritten) {
     for (const fs::path& target : {file, folder.file("new.dat")}) {
         auto error = writeFileAtomic(target, "new content\r\n");
         ASSERT_FALSE(error.ok());
-        EXPECT_EQ(error.message(), "ファイル「" + target.filename().string() +
-                                      "」に書き込めません（ディスクがいっぱいです）。");
+        EXPECT_EQ(error.message(),
+                  "ファイル「" + fileNameUtf8(target) + "」に書き込めません（ディスクがいっぱいです）。");
     }
     EXPECT_EQ(test::readBytes(file), "old\r\n");
     EXPECT_EQ(entries(folder.path()), std::vector<std::string>{"kaijo_dose.dat"}); // no temporary file left
@@ -75,8 +77,8 @@ TEST(FileReplacement, ReadOnlyFileIsRefusedAndLeftAsItIs) {
     fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
 }
 
-#ifndef _WIN32
 TEST(FileReplacement, ReplacedFileKeepsItsPermissions) {
+    TAMSO_POSIX_ONLY("permission bits; a Windows file has the read-only attribute, which is refused");
     test::TempFolder folder;
     const fs::path file = folder.file("1.pat");
     test::writeBytes(file, "old\r\n");
@@ -86,7 +88,6 @@ TEST(FileReplacement, ReplacedFileKeepsItsPermissions) {
     EXPECT_EQ(test::readBytes(file), "new\r\n");
     EXPECT_EQ(fs::status(file).permissions(), mode);
 }
-#endif
 
 TEST(FileReplacement, TemporaryFilesAreNamedAfterTheirTarget) {
     EXPECT_TRUE(isTemporaryFileOf(".1.pat.tmp-0123456789abcdef", "1.pat"));
@@ -109,7 +110,7 @@ TEST(FileReplacement, TemporaryFilesAreNamedAfterTheirTarget) {
     ASSERT_TRUE(writeFileAtomic(file, "x").ok());
     EXPECT_EQ(seen.parent_path(), folder.path());
     EXPECT_TRUE(isTemporaryFileOf(seen.filename(), "1.pat")) << seen;
-    EXPECT_EQ(seen.filename().string().size(), std::string("1.pat").size() + kTemporaryNameExtraLength);
+    EXPECT_EQ(fileNameUtf8(seen).size(), std::string("1.pat").size() + kTemporaryNameExtraLength);
 }
 
 // Temporary files left by a killed replacement of the same target go with the next replacement;
@@ -151,6 +152,34 @@ TEST(FileReplacement, TemporaryFileOfAReplacementInProgressIsKept) {
     EXPECT_TRUE(outer.ok()) << outer.message();
     EXPECT_EQ(test::readBytes(file), "outer");
     EXPECT_EQ(entries(folder.path()), std::vector<std::string>{"1.pat"});
+}
+
+// Programs replacing the same file at once (two workstations computing in one working folder both
+// rewrite the spectrum listing): none takes another's finished temporary file for a leftover in
+// the instant before it gets its name, so every replacement succeeds and the file holds one whole
+// content.
+TEST(FileReplacement, ReplacementsOfOneFileAtOnceAllSucceed) {
+    test::TempFolder folder;
+    const fs::path file = folder.file("Beam_data.dat");
+    std::atomic<int> failures{0};
+    std::string firstFailure;
+    std::vector<std::thread> writers;
+    for (int w = 0; w < 4; ++w)
+        writers.emplace_back([&, w] {
+            const std::string content(1000, static_cast<char>('a' + w));
+            for (int i = 0; i < 40; ++i)
+                if (const Status written = writeFileAtomic(file, content, Durability::Unsynced);
+                    !written.ok())
+                    if (failures++ == 0)
+                        firstFailure = written.message();
+        });
+    for (auto& writer : writers)
+        writer.join();
+    EXPECT_EQ(failures, 0) << firstFailure;
+    const std::string last = test::readBytes(file);
+    ASSERT_EQ(last.size(), 1000u);
+    EXPECT_EQ(last, std::string(1000, last[0]));
+    EXPECT_EQ(entries(folder.path()), std::vector<std::string>{"Beam_data.dat"});
 }
 
 } // namespace

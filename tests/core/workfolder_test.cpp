@@ -14,6 +14,13 @@
 #include <cstdlib>
 #include <memory>
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
 using namespace tamso;
 using namespace tamso::textio;
 
@@ -98,8 +105,8 @@ TEST(CreateFileAtomic, FailedWriteLeavesNothing) {
     EXPECT_TRUE(entries(folder.path()).empty());
 }
 
-#ifndef _WIN32
 TEST(CreateFileAtomic, LinkOfTheNameIsNeitherFollowedNorReplaced) {
+    TAMSO_POSIX_ONLY("symbolic links, which Windows lets only administrators make");
     test::TempFolder folder;
     fs::create_symlink(folder.path() / "elsewhere.dat", folder.file("s_p_ratio.dat")); // dangling
     auto created = createFileAtomic(folder.file("s_p_ratio.dat"), "x");
@@ -108,7 +115,6 @@ TEST(CreateFileAtomic, LinkOfTheNameIsNeitherFollowedNorReplaced) {
     EXPECT_TRUE(fs::is_symlink(folder.file("s_p_ratio.dat")));
     EXPECT_FALSE(fs::exists(folder.path() / "elsewhere.dat"));
 }
-#endif
 
 TEST(FillWorkFolder, CreatesTheFolderAndCopiesTheShippedFilesAsChangeableFiles) {
     Installation installation;
@@ -166,6 +172,29 @@ TEST(FillWorkFolder, FolderThatCannotBeMadeOrFilesThatAreMissingAreReported) {
     EXPECT_EQ(noDefaults.error().message,
               "付属データのフォルダ「" + missing.u8string() + "」が見つかりません。");
     EXPECT_FALSE(fs::exists(installation.root.path() / "new"));
+}
+
+// A folder the system refuses to make is reported with the reason in words, never as a bare error
+// number (MinGW's standard library reports errno values on Windows, not the system's codes).
+TEST(FillWorkFolder, FolderTheSystemRefusesToMakeIsReportedWithTheReason) {
+    Installation installation;
+    test::writeBytes(installation.root.path() / "a-file", "x");
+    const struct {
+        fs::path folder;
+        std::string reason;
+        bool windowsOnly;
+    } cases[] = {{installation.root.path() / "a-file" / "tamso-data", "フォルダが見つかりません", false},
+                 {installation.root.path() / "tamso?data", "名前に使えない文字があります", true}};
+    for (const auto& c : cases) {
+#ifndef _WIN32
+        if (c.windowsOnly) // any character but "/" may name a folder here
+            continue;
+#endif
+        auto made = fillWorkFolder(c.folder, installation.defaults);
+        ASSERT_FALSE(made.ok()) << test::pathUtf8(c.folder);
+        EXPECT_EQ(made.error().message,
+                  "作業フォルダ「" + test::pathUtf8(c.folder) + "」を作成できません（" + c.reason + "）。");
+    }
 }
 
 TEST(FillWorkFolder, FolderFilledFromTheShippedDataLoads) {
@@ -265,17 +294,30 @@ TEST(InstalledLayout, ShippedFilesLieInShareBesideTheProgramsFolder) {
     EXPECT_TRUE(fs::equivalent(executableFolder(), fs::path(TAMSO_BINARY_DIR), ec)) << executableFolder();
 }
 
-#ifndef _WIN32
+// The user's folder is tamso-data in the home folder: HOME on POSIX, the user profile on Windows
+// (a Japanese user name included).
 TEST(InstalledLayout, UsersFolderIsTamsoDataInTheHomeFolder) {
+#ifdef _WIN32
+    const wchar_t* variable = L"USERPROFILE";
+    const fs::path home = fs::u8path("C:\\Users\\技師");
+    std::wstring saved(32768, L'\0');
+    const DWORD length = ::GetEnvironmentVariableW(variable, saved.data(), static_cast<DWORD>(saved.size()));
+    saved.resize(length);
+    ASSERT_TRUE(::SetEnvironmentVariableW(variable, home.c_str()));
+    const fs::path folder = userWorkFolder();
+    ::SetEnvironmentVariableW(variable, length ? saved.c_str() : nullptr);
+#else
     const char* old = std::getenv("HOME");
     const std::string saved = old ? old : "";
-    ::setenv("HOME", "/home/gishi", 1);
-    EXPECT_EQ(userWorkFolder(), fs::path("/home/gishi/tamso-data"));
+    const fs::path home = "/home/gishi";
+    ::setenv("HOME", home.c_str(), 1);
+    const fs::path folder = userWorkFolder();
     if (old)
         ::setenv("HOME", saved.c_str(), 1);
     else
         ::unsetenv("HOME");
-}
 #endif
+    EXPECT_EQ(folder, home / "tamso-data");
+}
 
 } // namespace

@@ -1042,16 +1042,34 @@ private slots:
         QCOMPARE(focused(), text("Text1"));
     }
 
-    // The dose is shown with its expanded uncertainty, as the engine gives it, and goes with it.
+    // The dose is shown with its expanded uncertainty, as the engine gives it, and goes with it;
+    // where the uncertainty is finer than the dose field's three decimals (40 kV, 1 mAs: about
+    // 0.015 mGy with 0.006 mGy), the dose beside it gets the same last decimal.
     void doseShownWithItsUncertainty() {
         const EngineRun expected = engineRun(2);
         click("Command2");
         const QString dose = text("Text20")->text();
         const QString expanded =
             ui::qs(expected.results.resultText(engine::ResultField::EntranceSurfaceDoseUncertaintyMGy));
-        QVERIFY(!expanded.isEmpty());
+        QCOMPARE(expanded, QStringLiteral("0.046"));
         QCOMPARE(text("Text26")->text(),
-                 dose + QStringLiteral(" mGy ± ") + expanded + QStringLiteral(" mGy (k=2)"));
+                 dose + QStringLiteral(" ± ") + expanded + QStringLiteral(" mGy (k=2)"));
+        text("Text5")->setText(QStringLiteral("40"));
+        text("Text6")->setText(QStringLiteral("1"));
+        const EngineRun small = engineRun(2);
+        click("Command2");
+        const QString smallExpanded =
+            ui::qs(small.results.resultText(engine::ResultField::EntranceSurfaceDoseUncertaintyMGy));
+        const QRegularExpression finer(QStringLiteral("^(0\\.0\\d{3}) ± 0\\.00\\d\\d mGy \\(k=2\\)$"));
+        const QRegularExpressionMatch match = finer.match(text("Text26")->text());
+        QVERIFY2(match.hasMatch(), qPrintable(text("Text26")->text()));
+        QVERIFY(
+            text("Text26")->text().contains(QStringLiteral(" ± ") + smallExpanded + QStringLiteral(" mGy")));
+        QCOMPARE(ui::qs(textio::formatNumber(match.captured(1).toDouble(), "#0.000")),
+                 text("Text20")->text());
+        text("Text5")->setText(QStringLiteral("50"));
+        text("Text6")->setText(QStringLiteral("5"));
+        click("Command2");
         QCOMPARE(form1()->resultText(engine::ResultField::EntranceSurfaceDoseUncertaintyMGy),
                  ui::utf8(expanded));
         QCOMPARE(form1()->findChild<QLabel*>(QStringLiteral("CaptionText26"))->text(),

@@ -25,6 +25,7 @@
 #include <QtTest>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 using namespace tamso;
@@ -43,6 +44,21 @@ const std::string kYamadaHanako =
 
 QString dateText(int year, int month, int day) {
     return ui::shortDateText(QDate(year, month, day));
+}
+
+void writeBytes(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// A rectangular collimator of 25 x 22.5 cm at the detector: columns 101..2100 at 0.125 mm, rows
+// 201..1700 at 0.15 mm.
+DicomImage& collimated(DicomImage& image) {
+    return image.set(DCM_CollimatorShape, "RECTANGULAR")
+        .set(DCM_CollimatorLeftVerticalEdge, "101")
+        .set(DCM_CollimatorRightVerticalEdge, "2100")
+        .set(DCM_CollimatorUpperHorizontalEdge, "201")
+        .set(DCM_CollimatorLowerHorizontalEdge, "1700")
+        .set(DCM_ImagerPixelSpacing, "0.15\\0.125");
 }
 
 } // namespace
@@ -142,7 +158,7 @@ private slots:
     void importFillsMarksAndHandsThePatientToTheReport() {
         DicomImage image;
         image.set(DCM_SpecificCharacterSet, "\\ISO 2022 IR 87").set(DCM_PatientName, kYamadaHanako);
-        image.save(file("chest.dcm"));
+        collimated(image).save(file("chest.dcm"));
         importFile(file("chest.dcm"));
 
         QVERIFY2(MessageBox::shown().isEmpty(),
@@ -152,17 +168,27 @@ private slots:
         QCOMPARE(text("Text8")->text(), QStringLiteral("100"));
         QCOMPARE(bodyPart()->currentText(), QStringLiteral("胸部正面"));
         QCOMPARE(date()->date(), QDate(2024, 5, 1));
+        // The collimated field, as a field size of its own.
+        QCOMPARE(child<QComboBox>("Combo1")->currentText(), QStringLiteral("その他"));
+        QCOMPARE(text("Text10")->text(), QStringLiteral("25"));
+        QCOMPARE(text("Text11")->text(), QStringLiteral("22.5"));
         // The state holds the values as if the user had typed them.
         QCOMPARE(engine::Module1.tubeVoltageKv, 60.0);
         QCOMPARE(engine::Module1.mAs, 1.6);
         QCOMPARE(engine::Module1.ffdCm, 100.0);
+        QCOMPARE(engine::Module1.fieldLongCm, 25.0);
+        QCOMPARE(engine::Module1.fieldShortCm, 22.5);
         for (QWidget* w : {static_cast<QWidget*>(text("Text5")), static_cast<QWidget*>(text("Text6")),
-                           static_cast<QWidget*>(text("Text8")), static_cast<QWidget*>(bodyPart()),
+                           static_cast<QWidget*>(text("Text8")), static_cast<QWidget*>(text("Text10")),
+                           static_cast<QWidget*>(text("Text11")), static_cast<QWidget*>(bodyPart()),
                            static_cast<QWidget*>(date())})
             expectMarked(w, true);
-        QCOMPARE(marked().size(), 5);
+        QCOMPARE(marked().size(), 7);
         QCOMPARE(text("Text5")->toolTip(), QStringLiteral("DICOMから入力（KVP (0018,0060)）"));
         QCOMPARE(text("Text6")->toolTip(), QStringLiteral("DICOMから入力（ExposureInuAs (0018,1153)）"));
+        QCOMPARE(
+            text("Text10")->toolTip(),
+            QStringLiteral("DICOMから入力（Collimator (0018,1700-1708) x ImagerPixelSpacing (0018,1164)）"));
         grab(form1(), "form1-dicom.png");
 
         const ui::ReportFields fields = form1()->reportFields();
@@ -212,7 +238,7 @@ private slots:
         }
         DicomImage image;
         image.set(DCM_SpecificCharacterSet, "\\ISO 2022 IR 87").set(DCM_PatientName, kYamadaHanako);
-        image.save(file("named.dcm"));
+        collimated(image).save(file("named.dcm"));
         importFile(file("named.dcm"));
         for (const char* command : {"Command2", "Command3", "Command4", "Command6"})
             QTest::mouseClick(child<QPushButton>(command), Qt::LeftButton);
@@ -310,6 +336,7 @@ private slots:
                 "DICOM画像に次の項目がないため、元のままです。\n"
                 "・Ｘ線管電圧：KVP (0018,0060) がありません\n"
                 "・焦点-受像器間距離（FFD）：DistanceSourceToDetector (0018,1110) がありません\n"
+                "・照射野サイズ：CollimatorShape (0018,1700) がありません\n"
                 "・照射部位：対応表 DICOM撮影部位.txt にありません（BodyPartExamined (0018,0015) 'HAND'、"
                 "ViewPosition 'AP'）\n"
                 "・撮影日：AcquisitionDate (0008,0022)、ContentDate (0008,0023)、StudyDate (0008,0020) "
@@ -393,7 +420,10 @@ private slots:
 
         chosenImage_ = 1;
         importFile(cd / "DICOMDIR");
-        QVERIFY(MessageBox::shown().isEmpty());
+        QCOMPARE(MessageBox::shown().size(), 1); // only that the image has no field
+        QCOMPARE(MessageBox::shown().first().text,
+                 QStringLiteral("DICOM画像に次の項目がないため、元のままです。\n"
+                                "・照射野サイズ：CollimatorShape (0018,1700) がありません"));
         QCOMPARE(text("Text5")->text(), QStringLiteral("64"));
         QCOMPARE(bodyPart()->currentText(), QStringLiteral("腹部正面"));
         QCOMPARE(form1()->reportFields().id, QStringLiteral("P2"));
@@ -407,6 +437,75 @@ private slots:
         importFile(single / "DICOMDIR");
         QVERIFY(offeredImages_.isEmpty());
         QCOMPARE(text("Text5")->text(), QStringLiteral("48"));
+    }
+
+    // The field the image does not give stays, and the message says why; a preset chosen after an
+    // import is the user's own field again.
+    void fieldFromTheCollimatorOrWhyNot() {
+        DicomImage image;
+        collimated(image).set(DCM_CollimatorShape, "NONRECTANGULAR").save(file("a.dcm"));
+        importFile(file("a.dcm"));
+        QCOMPARE(MessageBox::shown().size(), 1);
+        QVERIFY(MessageBox::shown().first().text.endsWith(QStringLiteral(
+            "・照射野サイズ：CollimatorShape (0018,1700) が RECTANGULAR ではありません（NONRECTANGULAR）")));
+        QCOMPARE(text("Text10")->text(), QStringLiteral("25.4"));
+        expectMarked(text("Text10"), false);
+
+        MessageBox::clearShown();
+        DicomImage field;
+        collimated(field).save(file("b.dcm"));
+        importFile(file("b.dcm"));
+        QVERIFY(MessageBox::shown().isEmpty());
+        expectMarked(text("Text10"), true);
+        child<QComboBox>("Combo1")->setCurrentIndex(
+            child<QComboBox>("Combo1")->findText(QStringLiteral("六切サイズ")));
+        QCOMPARE(text("Text10")->text(), QStringLiteral("25.4"));
+        expectMarked(text("Text10"), false);
+        expectMarked(text("Text11"), false);
+    }
+
+    // A hostile file gives its message and changes nothing; a DICOMDIR's records that are not
+    // opened are listed (at most 20 by name), and its radiographs are still offered.
+    void hostileFilesAndRecordsAreListedNotRead() {
+        const QStringList shown = inputsShown();
+        writeBytes(file("deep.dcm"), test::raw::fileMeta() + test::raw::radiographStart() +
+                                         test::raw::nestedSequences(6000, false));
+        importFile(file("deep.dcm"));
+        QCOMPARE(MessageBox::shown().size(), 1);
+        QCOMPARE(MessageBox::shown().first().text,
+                 QStringLiteral(
+                     "deep.dcm は DICOM ファイルとして読めません（シーケンスの入れ子が 32 段を超えています"
+                     "（(0008,1115)））。"));
+        QCOMPARE(inputsShown(), shown);
+
+        MessageBox::clearShown();
+        const fs::path cd = file("cd");
+        fs::create_directories(cd / "IMG");
+        DicomImage image;
+        collimated(image).set(DCM_KVP, "66").save(cd / "IMG" / "IM1");
+        fs::copy_file(file("deep.dcm"), cd / "IMG" / "DEEP");
+        test::writeDicomDirWithFileIds(cd / "DICOMDIR", {"IMG\\IM1", "..\\..\\etc\\passwd", "IMG\\DEEP"});
+        importFile(cd / "DICOMDIR");
+        QCOMPARE(MessageBox::shown().size(), 1);
+        QCOMPARE(MessageBox::shown().first().text,
+                 QStringLiteral(
+                     "次の項目は開きませんでした。\n"
+                     "・../../etc/passwd は DICOMDIR のフォルダの外（..）を指すため開きません。\n"
+                     "・DEEP は DICOM ファイルとして読めません（シーケンスの入れ子が 32 段を超えています"
+                     "（(0008,1115)））。"));
+        QCOMPARE(text("Text5")->text(), QStringLiteral("66")); // the one radiograph, without asking
+
+        MessageBox::clearShown();
+        std::vector<std::string> missing;
+        for (int k = 0; k < 25; ++k)
+            missing.push_back("IMG\\GONE" + std::to_string(k));
+        test::writeDicomDirWithFileIds(cd / "DICOMDIR", missing);
+        importFile(cd / "DICOMDIR");
+        QCOMPARE(MessageBox::shown().size(), 1);
+        const QStringList lines = MessageBox::shown().first().text.split(QLatin1Char('\n'));
+        QCOMPARE(lines.first(), QStringLiteral("DICOMDIR には一般撮影（CR・DX）の画像がありません。"));
+        QCOMPARE(lines.size(), 1 + 1 + 20 + 1);
+        QCOMPARE(lines.last(), QStringLiteral("…ほか 5 件"));
     }
 
     void backToTheStartScreenForgetsThePatientAndTheMarks() {

@@ -207,10 +207,10 @@ private slots:
         QCOMPARE(rowTexts(grid, 1),
                  QStringList({QStringLiteral("胸部正面"), QStringLiteral("4"), QStringLiteral("3"),
                               QStringLiteral("0.250"), QStringLiteral("0.325"), QStringLiteral("0.100"),
-                              QStringLiteral("0.400"), QStringLiteral("0.2"), QStringLiteral("1.25"),
+                              QStringLiteral("0.400"), QStringLiteral("0.200"), QStringLiteral("1.25"),
                               QStringLiteral("超過")}));
         QCOMPARE(rowTexts(grid, 2).mid(7),
-                 QStringList({QStringLiteral("0.5"), QStringLiteral("0.60"), QStringLiteral("以下")}));
+                 QStringList({QStringLiteral("0.500"), QStringLiteral("0.60"), QStringLiteral("以下")}));
         // Above the level: coloured and in words.
         QCOMPARE(grid->item(1, 9)->foreground().color(), QColor(0xb0, 0x10, 0x10));
         QVERIFY(grid->item(1, 9)->font().bold());
@@ -465,13 +465,17 @@ private slots:
         records::DoseAudit audit;
         audit.recordFiles = 4, audit.unreadableFiles = 1, audit.records = 30, audit.recordsInPeriod = 12;
         audit.exposures = 10, audit.infants = 3, audit.dateUnreadable = 2, audit.noDose = 1;
-        QCOMPARE(ui::DoseAuditWindow::summaryLines(audit),
-                 QStringList({ui::qs(records::auditSummaryLines(audit)[0]),
-                              ui::qs(records::auditSummaryLines(audit)[1])}));
+        for (int leftOut : {0, 2}) {
+            audit.leftOutFiles = leftOut;
+            QCOMPARE(ui::DoseAuditWindow::summaryLines(audit),
+                     QStringList({ui::qs(records::auditSummaryLines(audit)[0]),
+                                  ui::qs(records::auditSummaryLines(audit)[1])}));
+        }
         using Kind = records::AuditNote::Kind;
         for (const records::AuditNote& note :
              {records::AuditNote{Kind::UnreadableFile, "A.pat", 0, "患者ファイル「A.pat」は読めません。",
                                  false},
+              records::AuditNote{Kind::LeftOutFile, "A.~3.pat", 0, "続きのファイルが欠けています。", false},
               records::AuditNote{Kind::DateUnreadable, "B.pat", 3, "昨日", true},
               records::AuditNote{Kind::DateUnreadable, "B.pat", 4, "", false},
               records::AuditNote{Kind::NoDose, "C.~2.pat", 20, "未計算", false}})
@@ -532,7 +536,8 @@ private slots:
         QCOMPARE(refdata::ReferenceLevels.levelFor("新生児頭部"), std::optional<double>(0.3));
     }
 
-    // The shipped table: the used chest level, the others below as documentation.
+    // The shipped table: the used chest level, the others below as documentation (the NICU levels
+    // under 胸腹部正面).
     void levelEditorShowsTheShippedTable() {
         QVERIFY(QFile::copy(QStringLiteral(TAMSO_SOURCE_DIR "/data/参考線量.dat"),
                             QDir(ui::workingFolder()).filePath(QStringLiteral("参考線量.dat"))));
@@ -544,7 +549,8 @@ private slots:
         QCOMPARE(grid->item(1, 1)->text(), QStringLiteral("0.2"));
         QCOMPARE(grid->item(1, 3)->text(), QStringLiteral("比較に使用"));
         for (int r = 7; r < 12; ++r) {
-            QCOMPARE(grid->item(r, 0)->text(), QStringLiteral("胸部正面"));
+            QCOMPARE(grid->item(r, 0)->text(),
+                     r == 7 ? QStringLiteral("胸部正面") : QStringLiteral("胸腹部正面"));
             QCOMPARE(grid->item(r, 3)->text(), QStringLiteral("参考（比較しない）"));
         }
         QCOMPARE(grid->item(8, 1)->text(), QStringLiteral("0.0547"));

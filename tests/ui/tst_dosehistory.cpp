@@ -112,10 +112,10 @@ private slots:
         auto cell = [&](int row, int column) { return model.index(row, column).data().toString(); };
         QCOMPARE(cell(0, records::kColumnNumber), QStringLiteral("1"));
         QCOMPARE(cell(0, records::kColumnExamDate), QStringLiteral("2024/05/01"));
-        QCOMPARE(cell(0, records::kColumnDose), QStringLiteral("0.25"));
+        QCOMPARE(cell(0, records::kColumnDose), QStringLiteral("0.250"));
         QCOMPARE(cell(0, records::kColumnCumulativeDose), QStringLiteral("0.250"));
         QCOMPARE(cell(0, records::kColumnFieldSize), QStringLiteral("10 x 12, 縦"));
-        QCOMPARE(cell(0, records::kColumnCaregiver2), QStringLiteral("0.05"));
+        QCOMPARE(cell(0, records::kColumnCaregiver2), QStringLiteral("0.050"));
         QCOMPARE(cell(20, records::kColumnNumber), QStringLiteral("21")); // the continuation goes on
         QCOMPARE(cell(20, records::kColumnCumulativeDose), QStringLiteral("2.202"));
         QCOMPARE(cell(21, records::kColumnDose), QStringLiteral("未計算"));
@@ -203,7 +203,7 @@ private slots:
             QCOMPARE(model.index(i, records::kColumnCumulativeDose).data().toString(),
                      QString::number(expected[i], 'f', 3));
         }
-        QCOMPARE(model.barText(0), QStringLiteral("No.1  2024/05/01  胸部  0.2 mGy"));
+        QCOMPARE(model.barText(0), QStringLiteral("No.1  2024/05/01  胸部  0.200 mGy"));
         QCOMPARE(model.barText(1), QStringLiteral("No.2  2024/05/02  胸部  未計算 mGy"));
 
         DoseHistoryPages pages(model, QString());

@@ -781,7 +781,7 @@ private slots:
             f.id = QStringLiteral("2026-000123-NICU");
             f.name = QStringLiteral("長谷川部　由紀子ちゃん");
             f.dose = QStringLiteral("12.3456");
-            f.doseUncertainty = QStringLiteral("2.4567");
+            f.doseWithUncertainty = QStringLiteral("12.3456 ± 2.4567 mGy (k=2)");
             f.originalDose = QStringLiteral("12.345");
             f.caregiver1 = f.caregiver2 = f.caregiver3 = QStringLiteral("123.456");
             f.exposureNumber = QStringLiteral("123");
@@ -789,7 +789,7 @@ private slots:
             f.cumulativeIsLowerBound = true;
             f.bodyPart = QStringLiteral("胸腹部正面（臥位）");
             f.fieldSize = QStringLiteral("大四サイズ（横）");
-            f.referenceLevel = ui::referenceLevelText(refdata::LevelComparison{10.0, 1.2345, true});
+            f.referenceLevel = ui::referenceLevelText(refdata::compareWithLevel(12.3456, 10.0));
             f.aboveReferenceLevel = true;
         }
         const QStringList overflows = reportOverflows(f);

@@ -183,8 +183,8 @@ void TestRecordSearch::listingShowsOneRowPerRecordInFileOrder() {
     QVERIFY(!button("Command3")->isEnabled());
     button("Command2")->click();
     QCOMPARE(rows()->count(), 20);
-    QCOMPARE(rows()->item(0)->text(), QStringLiteral("01 : 2024/05/1 - 胸部 - 0.25 mGy"));
-    QCOMPARE(rows()->item(1)->text(), QStringLiteral("02 : 2024/05/2 - 胸部 - 1.5 mGy"));
+    QCOMPARE(rows()->item(0)->text(), QStringLiteral("01 : 2024/05/1 - 胸部 - 0.250 mGy"));
+    QCOMPARE(rows()->item(1)->text(), QStringLiteral("02 : 2024/05/2 - 胸部 - 1.500 mGy"));
     QCOMPARE(rows()->item(6)->text(), QStringLiteral("07 : 2024/05/7 - 胸部 - 未計算 mGy"));
     QCOMPARE(rows()->item(19)->text().left(5), QStringLiteral("20 : "));
     QVERIFY(button("Command3")->isEnabled());
@@ -281,7 +281,7 @@ void TestRecordSearch::showHandsTheRecordToTheReport() {
     open();
     clickFile(QStringLiteral("Q005.pat"));
     button("Command2")->click();
-    QCOMPARE(rows()->item(0)->text(), QStringLiteral("01 : 2024/08/01 - 頭部 - 0.25 mGy"));
+    QCOMPARE(rows()->item(0)->text(), QStringLiteral("01 : 2024/08/01 - 頭部 - 0.250 mGy"));
     rows()->setCurrentRow(0);
     button("Command3")->click();
     QCOMPARE(shownOnReport.size(), 4);
@@ -470,8 +470,8 @@ void TestRecordSearch::infantIsListedOnceWithRecordsNumberedAcrossItsFiles() {
     QCOMPARE(text("Text1")->text(), QStringLiteral("M001"));
     button("Command2")->click();
     QCOMPARE(rows()->count(), 25);
-    QCOMPARE(rows()->item(19)->text(), QStringLiteral("20 : day 20 - 胸部 - 0.1 mGy"));
-    QCOMPARE(rows()->item(20)->text(), QStringLiteral("21 : day 21 - 胸部 - 0.1 mGy"));
+    QCOMPARE(rows()->item(19)->text(), QStringLiteral("20 : day 20 - 胸部 - 0.100 mGy"));
+    QCOMPARE(rows()->item(20)->text(), QStringLiteral("21 : day 21 - 胸部 - 0.100 mGy"));
     rows()->setCurrentRow(22);
     button("Command3")->click();
     QCOMPARE(shownOnReport.size(), 1);

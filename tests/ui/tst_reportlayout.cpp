@@ -291,9 +291,9 @@ private slots:
         f.exposureNumber = QStringLiteral("123");
         f.cumulativeDose = QStringLiteral("123.456");
         f.cumulativeIsLowerBound = true;
-        f.doseUncertainty = QStringLiteral("2.4");
+        f.doseWithUncertainty = QStringLiteral("12.345 ± 2.4 mGy (k=2)");
         f.originalDose = QStringLiteral("12.3");
-        f.referenceLevel = referenceLevelText(refdata::LevelComparison{0.1, 123.45, true});
+        f.referenceLevel = referenceLevelText(refdata::compareWithLevel(12.345, 0.1));
         f.aboveReferenceLevel = true;
         QList<std::pair<QString, QRectF>> boxes;
         if (target == int(ReportTarget::Preview)) {
@@ -344,11 +344,11 @@ private slots:
         QFETCH(int, target);
         ReportFields f = defaultCase();
         f.dose = QStringLiteral("12.345");
-        f.doseUncertainty = QStringLiteral("2.4");
+        f.doseWithUncertainty = QStringLiteral("12.345 ± 2.4 mGy (k=2)");
         f.bodyPart = QStringLiteral("胸腹部正面");
         f.referenceLevel = QStringLiteral("10.000 mGy の 1.23 倍（参考レベル超過）");
         f.aboveReferenceLevel = true;
-        const QString uncertaintyLine = QStringLiteral("入射表面線量 12.345 mGy ± 2.4 mGy (k=2)");
+        const QString uncertaintyLine = QStringLiteral("入射表面線量 12.345 ± 2.4 mGy (k=2)");
         const QString levelLine = QStringLiteral("参考レベル（胸腹部正面）") + f.referenceLevel;
         QVERIFY(drawnTexts(ReportTarget(target), f).contains(uncertaintyLine));
         QVERIFY(drawnTexts(ReportTarget(target), f).contains(levelLine));

@@ -559,17 +559,21 @@ private slots:
         refdata::ReferenceLevels.rows = {{"腹部正面", 0.1, "test"}};
         ReportFields handed = defaultCase();
         handed.dose = QStringLiteral("0.203");
-        handed.doseUncertainty = QStringLiteral("0.04");
+        handed.doseWithUncertainty = QStringLiteral("0.203 ± 0.046 mGy (k=2)");
         shell_->handOverToReport(handed);
         screen_ = shell_->reportScreen();
         ReportFields f = screen_->fields();
-        QCOMPARE(f.doseUncertainty, QStringLiteral("0.04"));
+        QCOMPARE(f.doseWithUncertainty, QStringLiteral("0.203 ± 0.046 mGy (k=2)"));
         QCOMPARE(f.referenceLevel, QStringLiteral("0.100 mGy の 2.03 倍（参考レベル超過）"));
         QVERIFY(f.aboveReferenceLevel);
         child<QLineEdit>("Text10")->setText(QStringLiteral("0.050"));
         f = screen_->fields();
-        QVERIFY(f.doseUncertainty.isEmpty());
+        QVERIFY(f.doseWithUncertainty.isEmpty());
         QCOMPARE(f.referenceLevel, QStringLiteral("0.100 mGy の 0.50 倍"));
+        // A dose typed with more digits is compared as shown, and the ratio shows it above 1.
+        child<QLineEdit>("Text10")->setText(QStringLiteral("0.1004"));
+        QCOMPARE(screen_->fields().referenceLevel, QStringLiteral("0.100 mGy の 1.004 倍（参考レベル超過）"));
+        child<QLineEdit>("Text10")->setText(QStringLiteral("0.050"));
         QVERIFY(!f.aboveReferenceLevel);
         child<QLineEdit>("Text4")->setText(QStringLiteral("頭部正面"));
         QVERIFY(screen_->fields().referenceLevel.isEmpty());
@@ -578,7 +582,7 @@ private slots:
         stored.dose = QStringLiteral("0.250");
         shell_->showRecordOnReport(stored);
         f = screen_->fields();
-        QVERIFY(f.doseUncertainty.isEmpty());
+        QVERIFY(f.doseWithUncertainty.isEmpty());
         QCOMPARE(f.referenceLevel, QStringLiteral("0.100 mGy の 2.50 倍（参考レベル超過）"));
         refdata::ReferenceLevels.rows.clear();
     }
@@ -610,7 +614,7 @@ private slots:
         handed.id = QStringLiteral("E1");
         handed.name = QStringLiteral("編集 一郎");
         handed.dose = QStringLiteral("0.203");
-        handed.doseUncertainty = fromRecord ? QString() : QStringLiteral("0.04");
+        handed.doseWithUncertainty = fromRecord ? QString() : QStringLiteral("0.203 ± 0.046 mGy (k=2)");
         if (fromRecord)
             shell_->showRecordOnReport(handed);
         else

@@ -141,6 +141,13 @@ int runAuditCommand(const std::vector<std::string>& args, std::ostream& out, std
         return 2;
     }
 
+    // A target that may not be written stops the command before anything is read.
+    if (csvOut) {
+        if (auto refused = textio::checkExportTarget(std::filesystem::u8path(*csvOut)); !refused.ok()) {
+            err << "tamso-calc: " << refused.message() << '\n';
+            return 2;
+        }
+    }
     const refdata::OptionalReferenceLevels levels = refdata::loadReferenceLevels(workFolder);
     if (levels.warning)
         err << "tamso-calc: warning: " << *levels.warning << '\n';

@@ -61,7 +61,7 @@ Results, with the value exactly as the screen shows it:
   hvl1_mm_al, quarter_value_mm_al, effective_energy_kev, quality_index, exposure_at_1m_ckg,
   exposure_with_scatter_ckg, dose_conversion_factor, backscatter_factor,
   entrance_surface_dose_mgy, entrance_surface_dose_u_mgy (its expanded uncertainty, k = 2, in
-  mGy), caregiver_usv_1, caregiver_usv_2, caregiver_usv_3
+  mGy, with two significant figures), caregiver_usv_1, caregiver_usv_2, caregiver_usv_3
 
 CSV batch: the first row names the columns like the options without dashes (kv, mas, ffd,
 thickness, focus-hood, field, angle, inherent-al, added-al, added-cu, measured-ckg); missing
@@ -87,17 +87,23 @@ Dose history: --history ID reads every record file of the patient ID in the work
 and its continuation files ID.~2.pat, ID.~3.pat, ... of 20 records each) and prints each exposure
 (number, date, body part, kV, mAs, FFD, field, entrance surface dose, cumulative dose, caregiver
 doses) with the number of exposures and the cumulative entrance surface dose. A dose that is not a
-number (such as 未計算) is shown as stored and counts as 0 in the sum. --csv-out FILE also writes
-the history as CSV (UTF-8 with a byte-order mark, for spreadsheets). No reference file is needed.
+number (such as 未計算) or is negative is shown as stored, counts as 0 in the sum and is flagged.
+--csv-out FILE also writes the history as CSV (UTF-8 with a byte-order mark, for spreadsheets). No
+reference file is needed.
+
+--csv-out writes only a regular file or a new name: a folder, pipe, device, a link that leads
+nowhere and the working folder's own files by name (Atten2.dat, *.pat, ...) are refused before
+anything is read. CSV cells that a spreadsheet would run as a formula (=, +, -, @ first) get a
+leading apostrophe; plain numbers stay as they are.
 
 Exit status: 0 when every exposure was computed; 2 on an error (message on standard error),
 including a batch in which any row or radiograph failed, and for --history an ID without a
 readable record file.
 )";
 
-const std::vector<std::string> kConditionNames = {"kv",       "mas",      "ffd",      "thickness",
-                                                  "focus-hood", "field",  "angle",    "inherent-al",
-                                                  "added-al", "added-cu", "measured-ckg"};
+const std::vector<std::string> kConditionNames = {"kv",         "mas",      "ffd",         "thickness",
+                                                  "focus-hood", "field",    "angle",       "inherent-al",
+                                                  "added-al",   "added-cu", "measured-ckg"};
 
 std::string trim(const std::string& text) {
     const auto first = text.find_first_not_of(" \t\r\n");
@@ -135,7 +141,6 @@ std::vector<std::string> splitCsv(const std::string& line) {
     cells.push_back(trim(cell));
     return cells;
 }
-
 
 Status checkNumber(const std::string& name, const std::string& value) {
     const textio::NumberReading reading = textio::readWholeNumber(value);
@@ -202,10 +207,14 @@ Status setCondition(Exposure& exposure, const std::string& name, const std::stri
         return {};
     }
     static const std::map<std::string, std::string engine::ConditionTexts::*> fields = {
-        {"kv", &engine::ConditionTexts::tubeVoltageKv},          {"mas", &engine::ConditionTexts::mAs},
-        {"ffd", &engine::ConditionTexts::ffdCm},         {"thickness", &engine::ConditionTexts::subjectThicknessCm},
-        {"focus-hood", &engine::ConditionTexts::focusHoodDistanceCm},  {"angle", &engine::ConditionTexts::targetAngleDeg},
-        {"inherent-al", &engine::ConditionTexts::inherentFilterAlMm}, {"added-al", &engine::ConditionTexts::addedFilterAlMm},
+        {"kv", &engine::ConditionTexts::tubeVoltageKv},
+        {"mas", &engine::ConditionTexts::mAs},
+        {"ffd", &engine::ConditionTexts::ffdCm},
+        {"thickness", &engine::ConditionTexts::subjectThicknessCm},
+        {"focus-hood", &engine::ConditionTexts::focusHoodDistanceCm},
+        {"angle", &engine::ConditionTexts::targetAngleDeg},
+        {"inherent-al", &engine::ConditionTexts::inherentFilterAlMm},
+        {"added-al", &engine::ConditionTexts::addedFilterAlMm},
         {"added-cu", &engine::ConditionTexts::addedFilterCuMm},
     };
     const auto it = fields.find(name);
@@ -215,12 +224,14 @@ Status setCondition(Exposure& exposure, const std::string& name, const std::stri
     return {};
 }
 
-Expected<std::vector<std::string>> calculateExposure(engine::CalculationState& state, const Exposure& exposure,
+Expected<std::vector<std::string>> calculateExposure(engine::CalculationState& state,
+                                                     const Exposure& exposure,
                                                      const std::filesystem::path& workFolder) {
     engine::ResultTexts results;
     if (exposure.measuredCkg) {
         state.exposureSource = 1;
-        results.setResultText(engine::ResultField::MeasuredExposureCkg, textio::formatNumber(*exposure.measuredCkg, "0.00E+0"));
+        results.setResultText(engine::ResultField::MeasuredExposureCkg,
+                              textio::formatNumber(*exposure.measuredCkg, "0.00E+0"));
     } else {
         state.exposureSource = 2;
     }
@@ -255,7 +266,8 @@ Expected<int> runBatch(engine::CalculationState& state, const std::string& csvTe
                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         if (column.rfind("--", 0) == 0)
             column.erase(0, 2);
-        if (!column.empty() && std::find(kConditionNames.begin(), kConditionNames.end(), column) == kConditionNames.end())
+        if (!column.empty() &&
+            std::find(kConditionNames.begin(), kConditionNames.end(), column) == kConditionNames.end())
             return Error{"unknown CSV column: " + column};
     }
 
@@ -361,9 +373,10 @@ std::optional<int> runHistory(const std::vector<std::string>& args, std::ostream
         if (const auto eq = name.find('='); eq != std::string::npos) {
             value = name.substr(eq + 1);
             name.erase(eq);
-        } else if (i + 1 < args.size()) {
+        } else if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
             value = args[++i];
         } else {
+            // The next argument is another option ("--workdir --history"): this one has no value.
             err << "tamso-calc: --" << name << " needs a value (see --help)\n";
             return kExitError;
         }
@@ -379,9 +392,19 @@ std::optional<int> runHistory(const std::vector<std::string>& args, std::ostream
             return kExitError;
         }
     }
+    if (!id) {
+        err << "tamso-calc: --history needs a patient ID (see --help)\n";
+        return kExitError;
+    }
     if (auto bad = records::checkPatientId(*id); !bad.ok()) {
         err << "tamso-calc: " << bad.message() << '\n';
         return kExitError;
+    }
+    if (csvOut) {
+        if (auto refused = textio::checkExportTarget(std::filesystem::u8path(*csvOut)); !refused.ok()) {
+            err << "tamso-calc: " << refused.message() << '\n';
+            return kExitError;
+        }
     }
     auto history = records::loadDoseHistory(workFolder, *id);
     if (!history.ok()) {
@@ -395,7 +418,7 @@ std::optional<int> runHistory(const std::vector<std::string>& args, std::ostream
     printDoseHistory(*history, out);
     if (csvOut) {
         if (auto e =
-                textio::writeFileAtomic(std::filesystem::u8path(*csvOut), records::doseHistoryCsv(*history));
+                textio::writeExportFile(std::filesystem::u8path(*csvOut), records::doseHistoryCsv(*history));
             !e.ok()) {
             err << "tamso-calc: " << e.message() << '\n';
             return kExitError;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <ostream>
 
 namespace tamso::calc {
@@ -62,47 +63,111 @@ const std::vector<std::string>& dicomBatchColumns() {
     return columns;
 }
 
-Expected<std::vector<std::pair<fs::path, std::string>>> dicomBatchFiles(const fs::path& path) {
-    std::vector<std::pair<fs::path, std::string>> files;
-    std::error_code ec;
-    if (fs::is_directory(path, ec)) {
-        std::vector<fs::path> found;
-        for (fs::recursive_directory_iterator it(path, fs::directory_options::skip_permission_denied, ec),
-             end;
-             !ec && it != end; it.increment(ec)) {
-            std::error_code typeError;
-            if (it->is_regular_file(typeError))
-                found.push_back(it->path());
-        }
-        if (ec)
-            return Error{"cannot list the folder " + label(path) + ": " + ec.message()};
-        std::sort(found.begin(), found.end(), [](const fs::path& a, const fs::path& b) {
-            return a.generic_u8string() < b.generic_u8string();
-        });
-        for (const fs::path& file : found)
-            files.emplace_back(file, label(fs::relative(file, path, ec)));
-        return files;
+namespace {
+
+std::string fileTypeText(fs::file_type type) {
+    switch (type) {
+    case fs::file_type::fifo:
+        return "FIFO";
+    case fs::file_type::block:
+    case fs::file_type::character:
+        return "デバイス";
+    case fs::file_type::socket:
+        return "ソケット";
+    default:
+        return "特殊なファイル";
     }
-    if (!fs::exists(path, ec))
-        return Error{"no such file or folder: " + label(path)};
-    if (dicom::readHeader(path).kind == dicom::FileKind::DicomDir) {
-        auto images = dicom::dicomDirImages(path);
-        if (!images.ok())
-            return images.error();
-        for (const fs::path& image : *images)
-            files.emplace_back(image, label(image.lexically_relative(path.parent_path())));
-        return files;
-    }
-    files.emplace_back(path, label(path));
-    return files;
 }
 
-DicomBatchRow computeDicomFile(engine::CalculationState& state, const fs::path& file,
-                               const std::string& fileLabel, const DicomBatchOptions& options,
-                               const dicom::BodyPartMapping& mapping, const fs::path& workFolder) {
+// Every entry under the folder: the regular files, and each other entry with why it is left out.
+// Links are never followed into folders (no loops, nothing outside the folder by a link's way).
+std::vector<DicomBatchEntry> folderEntries(const fs::path& root) {
+    std::vector<DicomBatchEntry> entries;
+    // Lexically: fs::relative would resolve links and label a linked file by its target.
+    auto relativeLabel = [&](const fs::path& p) { return label(p.lexically_relative(root)); };
+    auto leftOut = [&](const fs::path& p, const char* status, const std::string& reason) {
+        entries.push_back({p, relativeLabel(p), status, reason, std::nullopt});
+    };
+    std::vector<fs::path> folders{root};
+    while (!folders.empty()) {
+        const fs::path folder = folders.back();
+        folders.pop_back();
+        std::error_code ec;
+        fs::directory_iterator it(folder, ec);
+        for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
+            const fs::path p = it->path();
+            const std::string name = textio::fileNameUtf8(p);
+            std::error_code typeError;
+            const fs::file_status own = it->symlink_status(typeError);
+            if (fs::is_symlink(own)) {
+                const fs::file_status target = fs::status(p, typeError);
+                if (typeError || !fs::exists(target))
+                    leftOut(p, "failed", name + " のリンク先がありません。");
+                else if (fs::is_directory(target))
+                    leftOut(p, "skipped", name + " はフォルダへのリンクのため、たどりません。");
+                else if (fs::is_regular_file(target))
+                    entries.push_back({p, relativeLabel(p), "", "", std::nullopt});
+                else
+                    leftOut(p, "skipped",
+                            name + " は" + fileTypeText(target.type()) + "へのリンクのため読みません。");
+            } else if (fs::is_directory(own)) {
+                folders.push_back(p);
+            } else if (fs::is_regular_file(own)) {
+                entries.push_back({p, relativeLabel(p), "", "", std::nullopt});
+            } else {
+                leftOut(p, "skipped", name + " は" + fileTypeText(own.type()) + "のため読みません。");
+            }
+        }
+        if (ec)
+            leftOut(folder, "failed",
+                    "フォルダ " + (folder == root ? label(folder) : relativeLabel(folder)) +
+                        " を読めません（" + ec.message() + "）。");
+    }
+    std::sort(entries.begin(), entries.end(), [](const DicomBatchEntry& a, const DicomBatchEntry& b) {
+        return a.path.generic_u8string() < b.path.generic_u8string();
+    });
+    return entries;
+}
+
+} // namespace
+
+Expected<std::vector<DicomBatchEntry>> dicomBatchFiles(const fs::path& path) {
+    std::error_code ec;
+    if (fs::is_directory(path, ec))
+        return folderEntries(path);
+    if (!fs::exists(fs::symlink_status(path, ec)))
+        return Error{"no such file or folder: " + label(path)};
+    dicom::HeaderReading reading = dicom::readHeader(path);
+    std::vector<DicomBatchEntry> entries;
+    if (reading.kind != dicom::FileKind::DicomDir) {
+        entries.push_back({path, label(path), "", "", std::move(reading)});
+        return entries;
+    }
+    const fs::path folder = path.parent_path();
+    for (const dicom::DicomDirEntry& record : reading.dicomDirEntries) {
+        if (record.problem.empty())
+            entries.push_back(
+                {record.path, label(record.path.lexically_relative(folder)), "", "", std::nullopt});
+        else
+            entries.push_back(
+                {folder / fs::u8path(record.fileId), record.fileId, "failed", record.problem, std::nullopt});
+    }
+    return entries;
+}
+
+DicomBatchRow computeDicomFile(engine::CalculationState& state, const DicomBatchEntry& entry,
+                               const DicomBatchOptions& options, const dicom::BodyPartMapping& mapping,
+                               const fs::path& workFolder) {
     DicomBatchRow row;
-    row.file = fileLabel;
-    const dicom::HeaderReading reading = dicom::readHeader(file);
+    row.file = entry.label;
+    if (!entry.status.empty()) {
+        row.status = entry.status;
+        row.reason = entry.reason;
+        return row;
+    }
+    std::optional<dicom::HeaderReading> readHere;
+    const dicom::HeaderReading& reading =
+        entry.reading ? *entry.reading : readHere.emplace(dicom::readHeader(entry.path));
     if (reading.kind != dicom::FileKind::Radiograph) {
         row.status = reading.kind == dicom::FileKind::Unreadable ? "failed" : "skipped";
         row.reason = reading.message;
@@ -159,6 +224,8 @@ DicomBatchRow computeDicomFile(engine::CalculationState& state, const fs::path& 
         row.fieldSource = "collimator";
     } else {
         row.fieldSource = options.fieldGiven ? "option" : "default";
+        note("field_cm", image.fieldSize.problem + "（" + (options.fieldGiven ? "--field " : "既定の ") +
+                             t.fieldLongCm + "x" + t.fieldShortCm + " を使用）");
     }
     row.kv = image.tubeVoltageKv.has() ? t.tubeVoltageKv : "";
     row.mAs = image.mAs.has() ? t.mAs : "";
@@ -202,8 +269,16 @@ Expected<std::vector<DicomBatchRow>> runDicomBatch(engine::CalculationState& sta
     for (size_t c = 0; c < columns.size(); ++c)
         out << (c ? "\t" : "") << columns[c];
     out << '\n';
-    for (const auto& [file, fileLabel] : *files) {
-        rows.push_back(computeDicomFile(state, file, fileLabel, options, mapping, workFolder));
+    for (const DicomBatchEntry& entry : *files) {
+        try {
+            rows.push_back(computeDicomFile(state, entry, options, mapping, workFolder));
+        } catch (const std::exception& e) { // this file only; the batch goes on
+            DicomBatchRow failed;
+            failed.file = entry.label;
+            failed.status = "failed";
+            failed.reason = e.what();
+            rows.push_back(failed);
+        }
         const std::vector<std::string> values = cells(rows.back());
         for (size_t c = 0; c < values.size(); ++c)
             out << (c ? "\t" : "") << lineCell(values[c]);
@@ -222,7 +297,7 @@ Status writeDicomBatchCsv(const fs::path& csvFile, const std::vector<DicomBatchR
     line(dicomBatchColumns());
     for (const DicomBatchRow& row : rows)
         line(cells(row));
-    return textio::writeFileAtomic(csvFile, text);
+    return textio::writeExportFile(csvFile, text);
 }
 
 int runDicomCalculator(engine::CalculationState& state, const std::string& dicomPath,
@@ -244,6 +319,13 @@ int runDicomCalculator(engine::CalculationState& state, const std::string& dicom
         options.thicknessGiven |= name == "thickness";
         options.fieldGiven |= name == "field";
         options.ffdGiven |= name == "ffd";
+    }
+    // A target that may not be written stops the batch before any image is read.
+    if (!csvOut.empty()) {
+        if (auto refused = textio::checkExportTarget(fs::u8path(csvOut)); !refused.ok()) {
+            err << "tamso-calc: " << refused.message() << '\n';
+            return kExitError;
+        }
     }
     auto rows = runDicomBatch(state, fs::u8path(dicomPath), options, workFolder, out);
     if (!rows.ok()) {

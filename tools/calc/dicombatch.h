@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,7 +37,7 @@ struct DicomBatchRow {
     std::string thicknessCm;
     std::string thicknessSource; // "option" or "default"
     std::string fieldCm;         // LONGxSHORT
-    std::string fieldSource;     // "collimator", "option" or "default"
+    std::string fieldSource;     // "collimator", "option" or "default" (then "missing" says why)
     std::string doseMGy;         // as the screen shows it
     std::string missing;         // "name: why; ..." for each value the image lacks
     std::string reason;          // why the file was skipped or failed
@@ -45,16 +46,26 @@ struct DicomBatchRow {
 // The column names of the text lines and of the CSV file, in order.
 const std::vector<std::string>& dicomBatchColumns();
 
-// The files of the batch with their labels: the file itself; the images a DICOMDIR lists; every
-// regular file under a folder, sorted by path. Fails when the path does not exist.
-Expected<std::vector<std::pair<std::filesystem::path, std::string>>>
-dicomBatchFiles(const std::filesystem::path& path);
+// One entry of the batch: a file to read, or an entry left out with its status and reason.
+struct DicomBatchEntry {
+    std::filesystem::path path; // the file as found (a link's own path, not its target's)
+    std::string label;          // relative to the folder or DICOMDIR given, else as given
+    std::string status;         // empty: read the file; else "skipped" or "failed", as in the rows
+    std::string reason;         // why it is left out
+    std::optional<dicom::HeaderReading> reading; // the header, where already read
+};
 
-// One file: read its header and, for a radiograph, compute its dose on the state; the body part
-// through the working folder's mapping.
-DicomBatchRow computeDicomFile(engine::CalculationState& state, const std::filesystem::path& file,
-                               const std::string& label, const DicomBatchOptions& options,
-                               const dicom::BodyPartMapping& mapping,
+// The entries of the batch: the file itself (its header read once, here); the image records a
+// DICOMDIR lists, those it may not open failed with the reason; every entry under a folder, sorted
+// by path, the regular files (also through links, labelled by the link) to be read and the others
+// listed: FIFOs, devices, sockets and links to folders skipped, links without target and folders
+// that cannot be listed failed. Fails when the path does not exist.
+Expected<std::vector<DicomBatchEntry>> dicomBatchFiles(const std::filesystem::path& path);
+
+// One file: read its header (unless the entry holds it) and, for a radiograph, compute its dose on
+// the state; the body part through the working folder's mapping.
+DicomBatchRow computeDicomFile(engine::CalculationState& state, const DicomBatchEntry& entry,
+                               const DicomBatchOptions& options, const dicom::BodyPartMapping& mapping,
                                const std::filesystem::path& workFolder);
 
 // The whole batch: a header line and one tab-separated line per file on `out`; returns the rows.

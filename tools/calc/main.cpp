@@ -34,6 +34,25 @@ std::vector<std::string> utf8Arguments() {
     return args;
 }
 
+// Results and messages go out in UTF-8. The console's code page belongs to the console window,
+// which the calling shell and the programs run after this one share, so it is put back on the way
+// out.
+class Utf8Console {
+public:
+    Utf8Console() : previous_(::GetConsoleOutputCP()) { ::SetConsoleOutputCP(CP_UTF8); }
+    ~Utf8Console() {
+        std::cout.flush();
+        std::cerr.flush();
+        if (previous_ != 0)
+            ::SetConsoleOutputCP(previous_);
+    }
+    Utf8Console(const Utf8Console&) = delete;
+    Utf8Console& operator=(const Utf8Console&) = delete;
+
+private:
+    UINT previous_;
+};
+
 } // namespace
 #endif
 
@@ -42,7 +61,7 @@ int main(int argc, char** argv) {
     (void)argc;
     (void)argv;
     const std::vector<std::string> args = utf8Arguments();
-    ::SetConsoleOutputCP(CP_UTF8); // results and messages are UTF-8
+    const Utf8Console console;
 #else
     const std::vector<std::string> args(argv + 1, argv + argc);
 #endif

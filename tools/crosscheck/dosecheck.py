@@ -7,7 +7,8 @@ calculation in plain Python (standard library only). This driver runs it two way
     dosecheck.py --calc build/tamso-calc --data data [--grid small|full] [--listings N]
 
 runs a grid of exposure conditions through both the model and tamso-calc on the working folder
-and compares every printed value and the spectrum listing "Beam_data.dat" byte for byte;
+and compares every printed value and the spectrum listing "Beam_data.dat" byte for byte, and
+computes the worked example of the dose's uncertainty in the folder's README.md again;
 
     dosecheck.py --cases tests/data
 
@@ -68,8 +69,8 @@ SMALL_AXES = {
 
 # Single conditions at the edges of the model, appended to every grid: soft beams without
 # inherent filtration, hard beams that no 30 mm of aluminium halves, fractional voltages, odd
-# target angles, the caregiver table's clamps and keys, fields cut by the rings, distances that
-# make the hood-skin distance negative, and inputs the program refuses.
+# target angles, the caregiver table's clamps and keys, fields cut by the rings, the closest skin
+# and hood the geometry allows and the first distances beyond, and inputs the program refuses.
 EDGE_CONDITIONS = [
     {"kv": 5.0, "inherent-al": 0.0, "angle": 90.0, "mas": 0.0},  # refused: no mAs
     {"kv": 8.0, "inherent-al": 0.0, "angle": 90.0, "mas": 0.0},
@@ -94,7 +95,8 @@ EDGE_CONDITIONS = [
     {"angle": 180.0},
     {"angle": -12.0},
     {"ffd": 70.0}, {"ffd": 69.9}, {"ffd": 105.0}, {"ffd": 120.0}, {"ffd": 150.0},
-    {"ffd": 0.0}, {"ffd": 10.0},
+    {"ffd": 0.0}, {"ffd": 10.0}, {"ffd": 39.99, "focus-hood": 20.0}, {"ffd": 40.0, "focus-hood": 20.0},
+    {"focus-hood": 89.99}, {"focus-hood": 90.0}, {"focus-hood": 0.0},
     {"thickness": -3.0},
     {"focus-hood": -100.0},
     {"focus-hood": 95.0},
@@ -360,6 +362,44 @@ def check_cases(root, differences):
     return "test cases compared: %d, listings compared: %d" % (len(folders), listings)
 
 
+# --------------------------------------------------------------------------------------------
+# The worked example of the dose's uncertainty in the working folder's README.md.
+# --------------------------------------------------------------------------------------------
+
+def check_uncertainty_example(folder, differences):
+    """The table "| mAs | combined … | expanded … | shown |" of README.md in the data folder,
+    computed again from the model's own budget for the default exposure at each mAs."""
+    readme = os.path.join(folder, "README.md")
+    if not os.path.exists(readme):
+        return "no README.md in %s: uncertainty example not compared" % folder
+    with open(readme, encoding="utf-8") as f:
+        lines = f.read().split("\n")
+    start = next((i for i, line in enumerate(lines)
+                  if line.startswith("| mAs | combined standard uncertainty")), None)
+    if start is None:
+        differences.append("%s: the worked example of the uncertainty (a table headed "
+                           "'| mAs | combined standard uncertainty') is missing" % readme)
+        return "uncertainty example: missing"
+    ref = load_reference(folder)
+    rows = 0
+    for line in lines[start + 2:]:
+        if not line.startswith("|"):
+            break
+        cells = [c.strip() for c in line.strip("|").split("|")]
+        cond = dict(DEFAULTS)
+        cond["mas"] = float(cells[0])
+        out, _ = calculate(ref, cond)
+        mine = ["%.1f %%" % (100 * out["_combined_relative"]),
+                "%.1f %%" % (200 * out["_combined_relative"]), out["_dose_with_uncertainty"]]
+        if cells[1:4] != mine:
+            differences.append("%s: uncertainty example at %s mAs says %s, the model gives %s"
+                               % (readme, cells[0], cells[1:4], mine))
+        rows += 1
+    if rows == 0:
+        differences.append("%s: the worked example of the uncertainty has no rows" % readme)
+    return "uncertainty example rows compared: %d" % rows
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("--calc", help="path of tamso-calc (with --data)")
@@ -386,6 +426,7 @@ def main():
     differences = []
     if args.calc is not None:
         print(check_grid(args, differences))
+        print(check_uncertainty_example(args.data, differences))
     if args.cases is not None:
         print(check_cases(args.cases, differences))
     if differences:

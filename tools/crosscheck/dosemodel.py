@@ -406,6 +406,8 @@ def spectrum_and_quality(ref, kv, angle, inh_al_cm, add_al_cm, add_cu_cm):
 # One exposure.
 # --------------------------------------------------------------------------------------------
 
+MIN_FOCUS_SKIN_CM = 30.0
+
 DEFAULTS = {"kv": 50.0, "mas": 5.0, "ffd": 100.0, "thickness": 10.0, "focus-hood": 60.0,
             "field": (25.4, 20.3), "added-al": 0.0, "added-cu": 0.0, "measured-ckg": None}
 
@@ -444,6 +446,12 @@ def _calculate(ref, cond, beam_cache):
         raise CalcError("no distance from the focus to the skin")
     if not mas > 0:
         raise CalcError("no mAs")
+    # Geometry a mobile unit can have: the skin at least 30 cm from the focus, the hood/cover
+    # between the focus and the skin.
+    if not fsd >= MIN_FOCUS_SKIN_CM:
+        raise CalcError("skin closer to the focus than %g cm" % MIN_FOCUS_SKIN_CM)
+    if not 0 < cond["focus-hood"] < fsd:
+        raise CalcError("hood/cover not between the focus and the skin")
 
     key = (kv, angle, inh_al, add_al, add_cu)
     if beam_cache is not None and key in beam_cache:
@@ -599,8 +607,13 @@ def _calculate(ref, cond, beam_cache):
     esd = 1000 * bsf * dcf * (10000 / fsd ** 2) * xs
     refuse_negative(esd, "entrance surface dose")
     out["entrance_surface_dose_mgy"] = fmt(esd, "#0.000")
+    measured = cond["measured-ckg"] is not None
     out["entrance_surface_dose_u_mgy"] = fmt_expanded(
-        expanded_uncertainty(esd, cond["measured-ckg"] is not None, fsd, ratio_sp))
+        expanded_uncertainty(esd, measured, mas, fsd, ratio_sp))
+    # Not printed by tamso-calc: for the worked example in data/README.md.
+    out["_combined_relative"] = combined_uncertainty(measured, mas, fsd, ratio_sp)
+    out["_dose_with_uncertainty"] = fmt_dose_with_uncertainty(
+        esd, expanded_uncertainty(esd, measured, mas, fsd, ratio_sp))
 
     # Caregiver estimate.
     v = kv
@@ -630,30 +643,57 @@ def _calculate(ref, cond, beam_cache):
     return out, listing_bytes
 
 
-def expanded_uncertainty(esd, measured, fsd, spr):
-    """The expanded uncertainty (k = 2) of the dose in mGy, from the budget in data/README.md."""
+def uncertainty_budget(measured, mas, fsd, spr):
+    """The relative standard uncertainties of the dose (k = 1), from the budget in data/README.md."""
     r3 = math.sqrt(3.0)
     parts = [0.035]  # dosimeter calibration and energy response (output data or measured value)
     if not measured:
-        parts += [0.10 / r3, 0.10 / r3, 0.02]  # generator kV and mAs accuracy, output interpolation
+        parts.append(0.10 / r3)  # generator kV within +-5 %, output ~ kV^2
+        # Generator mAs within +-(10 % + 0.2 mAs): the limit at this mAs as a relative half-width.
+        parts.append((0.10 * mas + 0.2) / mas / r3)
+        parts.append(0.02)  # output interpolation between the tabulated voltages
     parts += [0.025, 0.015]  # backscatter factor, conversion factor
     if fsd > 0:
         parts += [2 * (1.0 / r3) / fsd, 2 * (1.0 / r3) / fsd]  # FFD and thickness readings, +-1 cm
     parts += [0.30 * spr / (1 + spr), 0.01]  # hood/cover scatter and thickness
-    return 2 * math.sqrt(sum(p * p for p in parts)) * esd
+    return parts
+
+
+def combined_uncertainty(measured, mas, fsd, spr):
+    """The combined relative standard uncertainty: root sum of squares of the budget."""
+    return math.sqrt(sum(p * p for p in uncertainty_budget(measured, mas, fsd, spr)))
+
+
+def expanded_uncertainty(esd, measured, mas, fsd, spr):
+    """The expanded uncertainty (k = 2) of the dose in mGy."""
+    return 2 * combined_uncertainty(measured, mas, fsd, spr) * esd
+
+
+def _two_figures(u):
+    """(the value rounded to two significant figures as a Decimal, its decimals)."""
+    d = _decimal15(u)
+    exp = d.adjusted()
+    mant = d.scaleb(-exp).quantize(Decimal("0.1"), rounding=ROUND_HALF_UP)
+    if mant >= 10:
+        exp += 1
+        mant = d.scaleb(-exp).quantize(Decimal("0.1"), rounding=ROUND_HALF_UP)
+    return mant.scaleb(exp), 1 - exp
 
 
 def fmt_expanded(u):
-    """One significant digit, two when the first is 1 or 2, never finer than 0.001."""
+    """Two significant figures; "0.000" for nothing."""
     if not u > 0:
         return "0.000"
-    place = math.floor(math.log10(u))
-    leading = u / math.pow(10.0, place)
-    decimals = min(-place + (1 if leading < 3 else 0), 3)
+    value, decimals = _two_figures(u)
     if decimals <= 0:
-        step = math.pow(10.0, -decimals)
-        return fmt(math.floor(u / step + 0.5) * step, "0")
-    return fmt(u, "0." + "0" * decimals)
+        return format(value.quantize(Decimal(1)), "f")
+    return format(value.quantize(Decimal(1).scaleb(-decimals)), "f")
+
+
+def fmt_dose_with_uncertainty(esd, u):
+    """"0.203 ± 0.046 mGy (k=2)": the dose to the last decimal of U where that is finer than 3."""
+    decimals = max(3, _two_figures(u)[1]) if u > 0 else 3
+    return "%s ± %s mGy (k=2)" % (fmt(esd, "#0." + "0" * decimals), fmt_expanded(u))
 
 
 RESULT_KEYS = ("hvl1_mm_al", "quarter_value_mm_al", "effective_energy_kev", "quality_index",

@@ -7,6 +7,7 @@
 #include "textio/fileio.h"
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
+#include "textio/quantitytext.h"
 #include "ui/conditions/exposureinputs.h"
 #include "ui/conditions/fieldsizepresets.h"
 #include "ui/conditions/measuredexposuredialog.h"
@@ -187,8 +188,9 @@ void ConditionsScreen::buildControls() {
         if (output.columns > 1)
             g.grid->addWidget(edit, output.row, 1, 1, output.columns);
         if (output.result == engine::ResultField::EntranceSurfaceDoseUncertaintyMGy) {
-            // Wide enough for a two-digit dose with its uncertainty, so the whole text shows.
-            const QString widest = ui::doseWithUncertainty(QStringLiteral("00.000"), QStringLiteral("0.000"));
+            // Wide enough for a two-digit dose with its uncertainty to five decimals, so the whole
+            // text shows.
+            const QString widest = qs(textio::doseWithUncertaintyText(99.99999, 0.00012));
             edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(widest) + 16);
         }
         // Enabled result fields show what the routines computed; they are not for typing, so the
@@ -227,7 +229,7 @@ void ConditionsScreen::buildControls() {
         referenceLevel_->setReadOnly(true);
         // Wide enough for a level and ratio of two digits above the level, with room to spare for
         // longer number formats.
-        const QString widest = referenceLevelText(refdata::LevelComparison{88.888, 88.888, true});
+        const QString widest = referenceLevelText(refdata::compareWithLevel(99.999, 10.0547));
         referenceLevel_->setMinimumWidth(referenceLevel_->fontMetrics().horizontalAdvance(widest) * 11 / 10 +
                                          16);
         label->setBuddy(referenceLevel_);
@@ -461,6 +463,8 @@ void ConditionsScreen::connectControls() {
     connect(combo1_, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0)
             applyFieldSizePreset(combo1_->itemText(index));
+        unmarkDicom(inputEdit(&engine::ConditionTexts::fieldLongCm));
+        unmarkDicom(inputEdit(&engine::ConditionTexts::fieldShortCm));
     });
     connect(combo1_, &QComboBox::textActivated, this, &ConditionsScreen::applyFieldSizePreset);
     connect(combo2_, &QComboBox::currentTextChanged, this, [this] { showReferenceLevel(); });
@@ -613,11 +617,15 @@ bool ConditionsScreen::eventFilter(QObject* watched, QEvent* event) {
 void ConditionsScreen::setResultText(engine::ResultField id, const std::string& utf8Text) {
     using engine::ResultField;
     if (id == ResultField::EntranceSurfaceDoseUncertaintyMGy) {
-        // Shown with the dose it belongs to: "0.203 mGy ± 0.04 mGy (k=2)".
+        // Shown with the dose of the run it belongs to: "0.203 ± 0.046 mGy (k=2)", the dose to the
+        // last decimal of the uncertainty where that is finer than the dose field's three.
         expandedUncertainty_ = qs(utf8Text);
         const QString dose = resultField(ResultField::EntranceSurfaceDoseMGy)->text();
-        resultField(id)->setText(
-            utf8Text.empty() || dose.isEmpty() ? QString() : doseWithUncertainty(dose, expandedUncertainty_));
+        const engine::CalculationState& s = engine::Module1;
+        resultField(id)->setText(utf8Text.empty() || dose.isEmpty()
+                                     ? QString()
+                                     : qs(textio::doseWithUncertaintyText(
+                                           s.entranceSurfaceDoseMGy, s.entranceSurfaceDoseUncertaintyMGy)));
         return;
     }
     if (auto it = resultFields_.find(id); it != resultFields_.end())
@@ -774,7 +782,7 @@ ReportFields ConditionsScreen::reportFields() const {
     r.thickness = numberText(s.subjectThicknessCm);
     r.xrayUnit = qs(s.xrayUnitName);
     r.dose = resultField(engine::ResultField::EntranceSurfaceDoseMGy)->text();
-    r.doseUncertainty = qs(resultText(engine::ResultField::EntranceSurfaceDoseUncertaintyMGy));
+    r.doseWithUncertainty = resultField(engine::ResultField::EntranceSurfaceDoseUncertaintyMGy)->text();
     if (resultsShown_)
         r.spectrum = spectrum();
     if (const auto comparison = referenceLevelComparison()) {

@@ -200,7 +200,7 @@ private:
     bool resultsShown_ = false;
     QHash<QLineEdit*, double> runValues_;
     QString runFieldSizeName_;
-    QString expandedUncertainty_; // as the run gave it, "0.04"
+    QString expandedUncertainty_; // as the run gave it, "0.046"
 
     // The last DICOM import: the controls it filled, and the patient it names for the report.
     QSet<QWidget*> dicomMarked_;

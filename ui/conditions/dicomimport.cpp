@@ -7,6 +7,7 @@
 #include "dicom/imageexposure.h"
 #include "textio/fileio.h"
 #include "textio/numbertext.h"
+#include "ui/conditions/fieldsizepresets.h"
 #include "ui/kit/language.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
@@ -129,28 +130,45 @@ void ConditionsScreen::importDicomFile(const QString& path) {
     const std::filesystem::path file = std::filesystem::u8path(utf8(path));
     dicom::HeaderReading reading = dicom::readHeader(file);
     if (reading.kind == dicom::FileKind::DicomDir) {
-        const auto listed = dicom::dicomDirImages(file);
-        if (!listed.ok()) {
-            MessageBox::warning(this, coreText(listed.error().message));
-            return;
-        }
         std::vector<dicom::ImageExposure> radiographs;
         QStringList descriptions;
-        for (const std::filesystem::path& image : *listed) {
-            dicom::HeaderReading r = dicom::readHeader(image);
+        QStringList leftOut; // records not opened, or not readable, with the reason
+        const QString bullet = QCoreApplication::translate("ConditionsScreen", "・");
+        for (const dicom::DicomDirEntry& entry : reading.dicomDirEntries) {
+            if (!entry.problem.empty()) {
+                leftOut << bullet + qs(entry.problem);
+                continue;
+            }
+            dicom::HeaderReading r = dicom::readHeader(entry.path);
+            if (r.kind == dicom::FileKind::Unreadable)
+                leftOut << bullet + qs(r.message);
             if (r.kind != dicom::FileKind::Radiograph)
                 continue;
             descriptions << describeImage(
-                r.exposure, qs(image.lexically_relative(file.parent_path()).generic_u8string()));
+                r.exposure, qs(entry.path.lexically_relative(file.parent_path()).generic_u8string()));
             radiographs.push_back(std::move(r.exposure));
         }
+        constexpr qsizetype kShownAtMost = 20; // a message box of 10,000 lines helps nobody
+        if (leftOut.size() > kShownAtMost) {
+            const qsizetype more = leftOut.size() - kShownAtMost;
+            leftOut.resize(kShownAtMost);
+            leftOut << QCoreApplication::translate("ConditionsScreen", "…ほか %1 件").arg(more);
+        }
+        const QString notOpened =
+            leftOut.isEmpty()
+                ? QString()
+                : QCoreApplication::translate("ConditionsScreen", "次の項目は開きませんでした。\n") +
+                      leftOut.join(QLatin1Char('\n'));
         if (radiographs.empty()) {
             MessageBox::warning(
                 this, qs(textio::fileNameUtf8(file)) +
                           QCoreApplication::translate("ConditionsScreen",
-                                                      " には一般撮影（CR・DX）の画像がありません。"));
+                                                      " には一般撮影（CR・DX）の画像がありません。") +
+                          (notOpened.isEmpty() ? QString() : QLatin1Char('\n') + notOpened));
             return;
         }
+        if (!notOpened.isEmpty())
+            MessageBox::warning(this, notOpened);
         int chosen = 0;
         if (radiographs.size() > 1) {
             chosen = dicomImageChooser() ? dicomImageChooser()(this, descriptions)
@@ -196,6 +214,23 @@ void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image) {
                 lacking(shownText(input.entry->caption).trimmed(), number.value.problem);
             }
         }
+    }
+    // The collimated field, entered as "その他"; without one the screen's field stays, and the
+    // message says why.
+    if (image.fieldSize.has()) {
+        combo1_->setCurrentIndex(combo1_->findText(otherFieldSizeName()));
+        const std::pair<std::string engine::ConditionTexts::*, double> sides[] = {
+            {&engine::ConditionTexts::fieldLongCm, image.fieldSize.value->longCm},
+            {&engine::ConditionTexts::fieldShortCm, image.fieldSize.value->shortCm}};
+        for (const auto& [condition, cm] : sides)
+            for (const Input& input : inputs_)
+                if (input.entry->condition == condition) {
+                    input.edit->setText(numberText(cm));
+                    mirrorIntoState(input);
+                    markFromDicom(input.edit, image.fieldSize.source);
+                }
+    } else {
+        lacking(QCoreApplication::translate("ConditionsScreen", "照射野サイズ"), image.fieldSize.problem);
     }
     if (bodyPart.has()) {
         const QString text = qs(*bodyPart.value);

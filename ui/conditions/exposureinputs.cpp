@@ -97,7 +97,7 @@ const std::vector<ResultOutput>& resultOutputs() {
         {ResultField::EntranceSurfaceDoseMGy, "Text20",
          tableText(QT_TRANSLATE_NOOP("ExposureInputs", "   入射表面線量")), QStringLiteral(" mGy"),
          ConditionGroup::Results, 6, true},
-        // The dose with its expanded uncertainty, "0.203 mGy ± 0.04 mGy (k=2)".
+        // The dose with its expanded uncertainty, "0.203 ± 0.046 mGy (k=2)".
         {ResultField::EntranceSurfaceDoseUncertaintyMGy, "Text26",
          tableText(QT_TRANSLATE_NOOP("ExposureInputs", "   不確かさ")), QString(), ConditionGroup::Results, 7,
          true, 2},

@@ -116,12 +116,19 @@ QString DoseAuditWindow::periodText(const AuditPeriod& period) {
 }
 
 QStringList DoseAuditWindow::summaryLines(const DoseAudit& a) {
-    return {QCoreApplication::translate("DoseAuditWindow",
-                                        "記録ファイル %1 件（読めないもの %2 件）、記録 %3 件、期間内 %4 件")
-                .arg(a.recordFiles)
-                .arg(a.unreadableFiles)
-                .arg(a.records)
-                .arg(a.recordsInPeriod),
+    const QString files =
+        a.leftOutFiles > 0
+            ? QCoreApplication::translate("DoseAuditWindow",
+                                          "記録ファイル %1 件（読めないもの %2 件、除いたもの %3 件）")
+                  .arg(a.recordFiles)
+                  .arg(a.unreadableFiles)
+                  .arg(a.leftOutFiles)
+            : QCoreApplication::translate("DoseAuditWindow", "記録ファイル %1 件（読めないもの %2 件）")
+                  .arg(a.recordFiles)
+                  .arg(a.unreadableFiles);
+    return {files + QCoreApplication::translate("DoseAuditWindow", "、記録 %1 件、期間内 %2 件")
+                        .arg(a.records)
+                        .arg(a.recordsInPeriod),
             QCoreApplication::translate(
                 "DoseAuditWindow",
                 "集計した撮影 %1 件（患児 %2 人）、撮影日が読めない記録 %3 件、線量のない記録 %4 件")
@@ -137,6 +144,9 @@ QString DoseAuditWindow::noteText(const records::AuditNote& note) {
     switch (note.kind) {
     case Kind::UnreadableFile:
         return QCoreApplication::translate("DoseAuditWindow", "読めない記録ファイル: %1")
+            .arg(coreText(note.detail));
+    case Kind::LeftOutFile:
+        return QCoreApplication::translate("DoseAuditWindow", "除いた記録ファイル: %1")
             .arg(coreText(note.detail));
     case Kind::DateUnreadable:
         return (note.counted
@@ -603,7 +613,7 @@ bool DoseAuditWindow::exportPdf(const QString& path) {
         drawn = draw(writer);
     }
     Status written = drawn.ok()
-                         ? textio::writeFileAtomic(std::filesystem::path(path.toStdU16String()),
+                         ? textio::writeExportFile(std::filesystem::path(path.toStdU16String()),
                                                    std::string_view(buffer.data().constData(),
                                                                     static_cast<size_t>(buffer.size())))
                          : drawn;

@@ -336,7 +336,7 @@ void DoseHistoryPages::paintPage(QPainter& p, int page, const QStringList& famil
         p.drawText(QRectF(kLeft, kNoteY, kRight - kLeft, 50), Qt::AlignLeft | Qt::AlignVCenter,
                    QCoreApplication::translate(
                        "DoseHistoryPages",
-                       "※ 線量が数値でない記録（未計算など）は累積線量に 0 として加えています。"
+                       "※ 線量のない記録（未計算、負の値など）は累積線量に 0 として加えています。"
                        "累積線量はその分を含まない下限値です。"));
     p.drawText(QRectF(kLeft, kFooterY, kRight - kLeft, 50), Qt::AlignLeft | Qt::AlignVCenter, hospital_);
     p.drawText(QRectF(kLeft, kFooterY, kRight - kLeft, 50), Qt::AlignRight | Qt::AlignVCenter,

@@ -155,7 +155,7 @@ Status DoseHistoryWindow::showHistory(const std::filesystem::path& folder, const
             .arg(model_->exposureCount())
             .arg(model_->cumulativeDoseText());
     if (model_->uncountedDoses() > 0)
-        summary += QCoreApplication::translate("DoseHistoryWindow", " 以上（線量が数値でない記録 %1 件）")
+        summary += QCoreApplication::translate("DoseHistoryWindow", " 以上（線量のない記録 %1 件）")
                        .arg(model_->uncountedDoses());
     summary_->setText(summary);
     setWindowTitle(QCoreApplication::translate("DoseHistoryWindow", "TAMSO Ⅱ 線量履歴 - ") +
@@ -218,7 +218,7 @@ Status DoseHistoryWindow::savePdf(const QString& fileName) const {
             return printed;
     }
     const QByteArray& pdf = buffer.data();
-    return textio::writeFileAtomic(std::filesystem::u8path(utf8(fileName)),
+    return textio::writeExportFile(std::filesystem::u8path(utf8(fileName)),
                                    std::string_view(pdf.constData(), static_cast<size_t>(pdf.size())));
 }
 

@@ -3,6 +3,7 @@
 #include "textio/fileio.h"
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
+#include "textio/quantitytext.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 #include "ui/report/reportfields.h"
@@ -31,14 +32,15 @@ using records::PatientRecordState;
 
 namespace {
 
-// A dose in "#0.000": a stored number, and equally a text that reads as a decimal number (a value
-// that was quoted in the file); any other text as stored, nothing empty.
+// A dose with three decimals, as every dose is shown: a stored number, and equally a text that
+// reads as a decimal number (a value that was quoted in the file); any other text as stored,
+// nothing empty.
 QString formattedDose(const ListValue& value) {
     if (const double* number = std::get_if<double>(&value))
-        return qs(textio::formatNumber(*number, "#0.000"));
+        return qs(textio::doseText(*number));
     if (const std::string* text = std::get_if<std::string>(&value))
         if (const auto number = textio::parseNumber(*text))
-            return qs(textio::formatNumber(*number, "#0.000"));
+            return qs(textio::doseText(*number));
     return qs(listValueText(value));
 }
 
@@ -290,7 +292,7 @@ QString RecordSearchScreen::recordRow(const PatientRecord& record, int recordNum
 
 QStringList RecordSearchScreen::recordColumns(const PatientRecord& record, int recordNumber) {
     return {QStringLiteral("%1").arg(recordNumber, 2, 10, QLatin1Char('0')), qs(record.examDate),
-            qs(record.bodyPart), qs(listValueText(record.entranceSurfaceDoseMGy)) + QStringLiteral(" mGy")};
+            qs(record.bodyPart), formattedDose(record.entranceSurfaceDoseMGy) + QStringLiteral(" mGy")};
 }
 
 QRect RecordSearchScreen::recordColumn(int column) const {

@@ -1,6 +1,5 @@
 #include "ui/report/reportfields.h"
 
-#include "textio/numberformat.h"
 #include "textio/numbertext.h"
 #include "ui/kit/uiutil.h"
 
@@ -8,14 +7,9 @@
 
 namespace tamso::ui {
 
-QString doseWithUncertainty(const QString& dose, const QString& expandedUncertainty) {
-    return dose + QStringLiteral(" mGy ± ") + expandedUncertainty + QStringLiteral(" mGy (k=2)");
-}
-
 QString referenceLevelText(const refdata::LevelComparison& comparison) {
     QString text = QCoreApplication::translate("ConditionsScreen", "%1 mGy の %2 倍")
-                       .arg(qs(textio::formatNumber(comparison.levelMGy, "#0.000")),
-                            qs(textio::formatNumber(comparison.ratio, "#0.00")));
+                       .arg(qs(comparison.levelText), qs(comparison.ratioText));
     if (comparison.above)
         text += QCoreApplication::translate("ConditionsScreen", "（参考レベル超過）");
     return text;

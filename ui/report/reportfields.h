@@ -17,17 +17,19 @@ struct ReportFields {
     // exposure typed by hand or a stored record): a record file of the ID whose stored name matches
     // none of them is warned about before that name replaces the image's.
     dicom::PersonNameGroups imageNameGroups;
-    QString technologist;    // Combo1 text
-    QString examDate;        // Text3
-    QString bodyPart;        // Text4
-    QString thickness;       // Text9
-    QString xrayUnit;        // Text17
-    QString tubeVoltage;     // Text5
-    QString mAs;             // Text6
-    QString ffd;             // Text7
-    QString fieldSize;       // Text8
-    QString dose;            // Text10
-    QString doseUncertainty; // its expanded uncertainty (k = 2) in mGy, "0.04"; empty when not known
+    QString technologist; // Combo1 text
+    QString examDate;     // Text3
+    QString bodyPart;     // Text4
+    QString thickness;    // Text9
+    QString xrayUnit;     // Text17
+    QString tubeVoltage;  // Text5
+    QString mAs;          // Text6
+    QString ffd;          // Text7
+    QString fieldSize;    // Text8
+    QString dose;         // Text10
+    // The dose with its expanded uncertainty (k = 2) as the exposure-condition screen shows it,
+    // "0.203 ± 0.046 mGy (k=2)"; empty when not known.
+    QString doseWithUncertainty;
     // The dose as computed for this exposure (handed over from the calculation) or as stored (a
     // record shown from the search); empty when there is none. A dose that differs from it was
     // typed over: Data Save asks first, and the remarks say so (editedDoseRemark).
@@ -56,10 +58,8 @@ struct ReportFields {
     int storedRecordNumber = 0;
 };
 
-// "0.203 mGy ± 0.04 mGy (k=2)": a dose with its expanded uncertainty, as shown and reported.
-QString doseWithUncertainty(const QString& dose, const QString& expandedUncertainty);
-
-// "0.200 mGy の 1.02 倍（参考レベル超過）": a dose against its reference level, as shown and reported.
+// "0.200 mGy の 1.02 倍（参考レベル超過）": a dose against its reference level, as shown and reported,
+// with the level and ratio as the comparison shows them (refdata::compareWithLevel).
 QString referenceLevelText(const refdata::LevelComparison& comparison);
 
 // Whether the dose differs from the original dose (by value where both are numbers, else as text).
@@ -68,9 +68,9 @@ bool doseEdited(const ReportFields& fields);
 // for a stored record "（記録値 0.203 mGy）"; empty when the dose was not edited.
 QString editedDoseRemark(const ReportFields& fields);
 
-// Sets referenceLevel and aboveReferenceLevel from the fields' dose and body part and the level
-// table in effect (refdata::ReferenceLevels); both empty when the body part has no level or the
-// dose is not a number.
+// Sets referenceLevel and aboveReferenceLevel from the fields' dose as shown and body part and the
+// level table in effect (refdata::ReferenceLevels); both empty when the body part has no level or
+// the dose is not a number.
 void compareWithReferenceLevel(ReportFields& fields);
 
 } // namespace tamso::ui

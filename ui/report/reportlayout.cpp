@@ -146,10 +146,9 @@ void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f) {
         fitted(25, remark, doseHistoryLine(f), 190 - inset, remark + 8);
         remark += 8;
     }
-    if (!f.doseUncertainty.isEmpty()) {
+    if (!f.doseWithUncertainty.isEmpty()) {
         fitted(25, remark,
-               QCoreApplication::translate("ReportLayout", "入射表面線量 ") +
-                   doseWithUncertainty(f.dose, f.doseUncertainty),
+               QCoreApplication::translate("ReportLayout", "入射表面線量 ") + f.doseWithUncertainty,
                190 - inset, remark + 8);
         remark += 8;
     }

@@ -303,7 +303,7 @@ ReportFields ReportScreen::fieldTexts() const {
     // The uncertainty belongs to the dose it was computed with; an edited dose has none. The
     // reference level follows the dose and body part as they stand.
     if (!handedUncertainty_.isEmpty() && f.dose == handedDose_)
-        f.doseUncertainty = handedUncertainty_;
+        f.doseWithUncertainty = handedUncertainty_;
     f.originalDose = handedDose_;
     f.originalDoseStored = handedFromRecord_;
     compareWithReferenceLevel(f);
@@ -333,7 +333,7 @@ void ReportScreen::handOver(const ReportFields& fields) {
     previewShown_ = false;
     setSpectrum(fields.spectrum);
     handedDose_ = fields.dose;
-    handedUncertainty_ = fields.doseUncertainty;
+    handedUncertainty_ = fields.doseWithUncertainty;
     handedFromRecord_ = false;
     imageNameGroups_ = fields.imageNameGroups;
     imageName_ = fields.name;
@@ -362,7 +362,7 @@ void ReportScreen::showRecord(const ReportFields& fields) {
     previewShown_ = false;
     setSpectrum(fields.spectrum); // a stored record has none
     handedDose_ = fields.dose;
-    handedUncertainty_ = fields.doseUncertainty;
+    handedUncertainty_ = fields.doseWithUncertainty;
     handedFromRecord_ = true;
     imageNameGroups_ = {};
     imageName_.clear();

@@ -100,7 +100,7 @@ private:
     QPushButton* command6_ = nullptr;
     QCheckBox* check1_ = nullptr; // "スペクトルも印刷する"
     SpectrumData spectrum_;       // of the calculation handed over
-    QString handedDose_;          // the dose handed over, and its expanded uncertainty
+    QString handedDose_;          // the dose handed over, and the dose with its expanded uncertainty
     QString handedUncertainty_;
     bool handedFromRecord_ = false;           // the dose handed over is a stored record's
     bool previewShown_ = false;               // a drawing stands in the preview: it follows every edit

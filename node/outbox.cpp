@@ -1,0 +1,384 @@
+#include "node/outbox.h"
+
+#include "records/recordfilelock.h"
+#include "textio/codec.h"
+#include "textio/fileio.h"
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <map>
+#include <random>
+
+namespace tamso::node {
+
+namespace {
+
+constexpr const char* kEntryExtension = ".txt";
+
+std::int64_t seconds(Clock::time_point t) {
+    return std::chrono::duration_cast<std::chrono::seconds>(t.time_since_epoch()).count();
+}
+
+std::string randomHex(int digits) {
+    static std::mutex guard;
+    static std::random_device device;
+    static const char hex[] = "0123456789abcdef";
+    std::string text;
+    std::lock_guard<std::mutex> lock(guard);
+    while (static_cast<int>(text.size()) < digits) {
+        std::uint32_t r = device();
+        for (int i = 0; i < 8 && static_cast<int>(text.size()) < digits; ++i, r >>= 4)
+            text += hex[r & 0xF];
+    }
+    return text;
+}
+
+// Milliseconds since 1970 and a count of this process, zero-padded, so that entry names sort in the
+// order they were queued; random digits keep those of two processes apart.
+std::string newEntryId(Clock::time_point now) {
+    static std::atomic<unsigned> counter{0};
+    auto padded = [](std::string digits, std::size_t width) {
+        return std::string(digits.size() < width ? width - digits.size() : 0, '0') + digits;
+    };
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+    return padded(std::to_string(ms), 15) + "-" + padded(std::to_string(counter++ % 1000000), 6) + "-" +
+           randomHex(8);
+}
+
+// The text as Shift-JIS can hold it: a character it cannot becomes "?".
+std::string storableText(const std::string& utf8) {
+    if (textio::utf8ToSjis(utf8).ok())
+        return utf8;
+    std::string kept;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        const std::string one = utf8.substr(i, length);
+        kept += textio::utf8ToSjis(one).ok() ? one : "?";
+        i += length;
+    }
+    return kept;
+}
+
+// A value on one line: each line break becomes one blank.
+std::string oneLine(const std::string& text) {
+    std::string line;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;
+        line += text[i] == '\r' || text[i] == '\n' ? ' ' : text[i];
+    }
+    return line;
+}
+
+Status writeEntry(const fs::path& file, const OutboxEntry& e, bool sent) {
+    std::vector<std::string> lines = {
+        "destination=" + oneLine(e.destination),
+        "report=" + e.reportFile,
+        "sop-instance-uid=" + e.sopInstanceUid,
+        "label=" + storableText(oneLine(e.label)),
+        "queued=" + std::to_string(e.queued),
+        "attempts=" + std::to_string(e.attempts),
+        "next-attempt=" + std::to_string(e.nextAttempt),
+        "last-error=" + storableText(oneLine(e.lastError)),
+    };
+    if (sent) {
+        lines.push_back("acknowledged=" + std::to_string(e.acknowledged));
+        lines.push_back("status=" + std::to_string(e.status));
+    }
+    return textio::writeTextLines(file, lines);
+}
+
+std::int64_t number(const std::string& text) {
+    std::int64_t value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+// An entry file; one that cannot be read gives an entry that says so.
+OutboxEntry readEntry(const fs::path& file) {
+    OutboxEntry e;
+    e.id = file.stem().string();
+    auto text = textio::readTextFile(file);
+    if (!text.ok()) {
+        e.lastError = text.error().message;
+        return e;
+    }
+    for (const std::string& line : textio::splitLines(*text)) {
+        const auto equals = line.find('=');
+        if (equals == std::string::npos)
+            continue;
+        const std::string key = line.substr(0, equals);
+        const std::string value = line.substr(equals + 1);
+        if (key == "destination")
+            e.destination = value;
+        else if (key == "report")
+            e.reportFile = value;
+        else if (key == "sop-instance-uid")
+            e.sopInstanceUid = value;
+        else if (key == "label")
+            e.label = value;
+        else if (key == "queued")
+            e.queued = number(value);
+        else if (key == "attempts")
+            e.attempts = static_cast<int>(number(value));
+        else if (key == "next-attempt")
+            e.nextAttempt = number(value);
+        else if (key == "last-error")
+            e.lastError = value;
+        else if (key == "acknowledged")
+            e.acknowledged = number(value);
+        else if (key == "status")
+            e.status = static_cast<std::uint16_t>(number(value));
+    }
+    if (e.destination.empty() || e.reportFile.empty())
+        e.lastError =
+            "送信待ちのファイル（" + textio::fileNameUtf8(file) + "）に送信先またはレポートがありません";
+    return e;
+}
+
+// The entry files of a folder (temporary files of replacements left out), by name.
+std::vector<fs::path> entryFiles(const fs::path& folder) {
+    std::vector<fs::path> files;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const fs::path name = it->path().filename();
+        const std::string text = name.string();
+        if (!text.empty() && text.front() != '.' && it->path().extension() == kEntryExtension)
+            files.push_back(it->path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+Status makeFolders(const fs::path& outbox) {
+    for (const char* name : {"reports", "waiting", "sent"}) {
+        std::error_code ec;
+        fs::create_directories(outbox / name, ec);
+        if (ec)
+            return Error{"送信待ちのフォルダ（" + textio::fileNameUtf8(outbox / name) +
+                         "）を作れません: " + textio::fileErrorReason(ec.value())};
+    }
+    return {};
+}
+
+} // namespace
+
+Outbox::Outbox(fs::path nodeFolder, OutboxOptions options)
+    : folder_(std::move(nodeFolder) / "outbox"), options_(options) {}
+
+fs::path Outbox::reportPath(const OutboxEntry& entry) const {
+    return folder_ / "reports" / entry.reportFile;
+}
+
+Expected<std::vector<OutboxEntry>> Outbox::enqueue(const DoseReport& report,
+                                                   const std::vector<Destination>& destinations,
+                                                   const std::string& label, Clock::time_point now) {
+    if (report.sopInstanceUid.empty() || report.fileBytes.empty())
+        return Error{"送信するレポートが空です。"};
+    if (Status s = makeFolders(folder_); !s.ok())
+        return s.error();
+    const std::string reportFile = report.sopInstanceUid + ".dcm";
+    auto created = textio::createFileAtomic(folder_ / "reports" / reportFile, report.fileBytes);
+    if (!created.ok())
+        return created.error();
+    std::vector<OutboxEntry> entries;
+    for (const Destination& destination : destinations) {
+        OutboxEntry e;
+        e.id = newEntryId(now);
+        e.destination = destinationText(destination);
+        e.reportFile = reportFile;
+        e.sopInstanceUid = report.sopInstanceUid;
+        e.label = label;
+        e.queued = seconds(now);
+        e.nextAttempt = seconds(now);
+        if (Status s = writeEntry(folder_ / "waiting" / (e.id + kEntryExtension), e, false); !s.ok())
+            return s.error();
+        entries.push_back(e);
+    }
+    return entries;
+}
+
+Expected<std::vector<OutboxEntry>> Outbox::waiting() const {
+    std::vector<OutboxEntry> entries;
+    for (const fs::path& file : entryFiles(folder_ / "waiting"))
+        if (std::error_code ec; !fs::exists(folder_ / "sent" / file.filename(), ec))
+            entries.push_back(readEntry(file));
+    return entries;
+}
+
+Expected<std::vector<OutboxEntry>> Outbox::sent(std::size_t limit) const {
+    // Only the latest queued entries are read, so that a long history costs nothing.
+    const std::vector<fs::path> files = entryFiles(folder_ / "sent");
+    std::vector<OutboxEntry> entries;
+    for (auto it = files.rbegin(); it != files.rend() && entries.size() < limit; ++it)
+        entries.push_back(readEntry(*it));
+    std::stable_sort(entries.begin(), entries.end(), [](const OutboxEntry& a, const OutboxEntry& b) {
+        return a.acknowledged > b.acknowledged;
+    });
+    return entries;
+}
+
+Expected<std::optional<Clock::time_point>> Outbox::nextDue() const {
+    auto entries = waiting();
+    if (!entries.ok())
+        return entries.error();
+    std::optional<Clock::time_point> next;
+    for (const auto& e : *entries) {
+        const Clock::time_point due{std::chrono::seconds(e.nextAttempt)};
+        if (!next || due < *next)
+            next = due;
+    }
+    return next;
+}
+
+Status Outbox::retryNow(Clock::time_point now) {
+    records::RecordFileLock lock;
+    if (Status s = makeFolders(folder_); !s.ok())
+        return s;
+    if (Status s =
+            lock.acquire(folder_ / "sender", {std::chrono::seconds(10), std::chrono::milliseconds(20)});
+        !s.ok())
+        return s;
+    for (const fs::path& file : entryFiles(folder_ / "waiting")) {
+        OutboxEntry e = readEntry(file);
+        if (e.destination.empty() || e.nextAttempt <= seconds(now))
+            continue;
+        e.nextAttempt = seconds(now);
+        if (Status s = writeEntry(file, e, false); !s.ok())
+            return s;
+    }
+    return {};
+}
+
+Expected<SendRound> Outbox::sendDue(const ReportSender& send, Clock::time_point now) {
+    SendRound round;
+    if (Status s = makeFolders(folder_); !s.ok())
+        return s.error();
+    records::RecordFileLock lock;
+    if (Status s =
+            lock.acquire(folder_ / "sender", {std::chrono::milliseconds(0), std::chrono::milliseconds(1)});
+        !s.ok()) {
+        if (s.error().kind == Error::Kind::Busy) {
+            round.busy = true;
+            return round;
+        }
+        return s.error();
+    }
+    const std::int64_t nowSeconds = seconds(now);
+    // Due entries by destination, in the order they were queued.
+    std::map<std::string, std::vector<std::pair<fs::path, OutboxEntry>>> due;
+    for (const fs::path& file : entryFiles(folder_ / "waiting")) {
+        std::error_code ec;
+        if (fs::exists(folder_ / "sent" / file.filename(), ec)) {
+            // Acknowledged, but the program stopped before the waiting entry was removed.
+            fs::remove(file, ec);
+            continue;
+        }
+        OutboxEntry e = readEntry(file);
+        if (!e.destination.empty() && e.nextAttempt <= nowSeconds)
+            due[e.destination].emplace_back(file, e);
+    }
+    for (auto& [destinationTextValue, entries] : due) {
+        std::vector<StoreOutcome> outcomes;
+        auto destination = parseDestination(destinationTextValue);
+        if (destination.ok()) {
+            std::vector<fs::path> files;
+            for (const auto& [file, e] : entries)
+                files.push_back(reportPath(e));
+            outcomes = send(*destination, files);
+        }
+        if (outcomes.size() != entries.size())
+            outcomes.assign(entries.size(), StoreOutcome{false, 0,
+                                                         destination.ok() ? "送信の結果を得られませんでした"
+                                                                          : destination.error().message});
+        std::string lastMessage;
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            auto& [file, e] = entries[i];
+            const StoreOutcome& outcome = outcomes[i];
+            if (outcome.acknowledged) {
+                e.acknowledged = nowSeconds;
+                e.status = outcome.status;
+                e.lastError = outcome.message;
+                if (Status s = writeEntry(folder_ / "sent" / file.filename(), e, true); !s.ok())
+                    return s.error();
+                std::error_code ec;
+                fs::remove(file, ec);
+                ++round.acknowledged;
+                continue;
+            }
+            ++e.attempts;
+            auto wait = options_.firstRetry;
+            for (int k = 1; k < e.attempts && wait < options_.longestRetry; ++k)
+                wait *= 2;
+            wait = std::min(wait, options_.longestRetry);
+            e.nextAttempt = nowSeconds + std::max<std::int64_t>(wait.count(), 1);
+            e.lastError = outcome.message;
+            if (Status s = writeEntry(file, e, false); !s.ok())
+                return s.error();
+            ++round.failed;
+            if (outcome.message != lastMessage)
+                round.messages.push_back(destinationTextValue + ": " + outcome.message);
+            lastMessage = outcome.message;
+        }
+    }
+    return round;
+}
+
+OutboxWorker::OutboxWorker(Outbox& outbox, ReportSender send, std::chrono::milliseconds poll)
+    : outbox_(outbox), send_(std::move(send)), poll_(poll) {}
+
+OutboxWorker::~OutboxWorker() {
+    stop();
+}
+
+void OutboxWorker::start() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (thread_.joinable())
+        return;
+    stopping_ = false;
+    thread_ = std::thread([this] { run(); });
+}
+
+void OutboxWorker::wake() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    woken_ = true;
+    changed_.notify_all();
+}
+
+void OutboxWorker::stop() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+        changed_.notify_all();
+    }
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void OutboxWorker::run() {
+    for (;;) {
+        auto round = outbox_.sendDue(send_);
+        if (round.ok() && (round->acknowledged > 0 || round->failed > 0) && onRound_)
+            onRound_(*round);
+        // Wait for a wake-up, the next due entry or the poll, whichever comes first.
+        auto wakeAt = std::chrono::steady_clock::now() + poll_;
+        if (round.ok() && !round->busy)
+            if (auto next = outbox_.nextDue(); next.ok() && *next) {
+                const auto untilDue =
+                    std::chrono::duration_cast<std::chrono::milliseconds>(**next - Clock::now());
+                const auto soon = std::chrono::steady_clock::now() +
+                                  std::max(untilDue, std::chrono::milliseconds(100)) +
+                                  std::chrono::milliseconds(10);
+                wakeAt = std::min(wakeAt, soon);
+            }
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait_until(lock, wakeAt, [this] { return woken_ || stopping_; });
+        if (stopping_)
+            return;
+        woken_ = false;
+    }
+}
+
+} // namespace tamso::node
