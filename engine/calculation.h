@@ -62,5 +62,9 @@ Status checkGeometry(double ffdCm, double thicknessCm, double focusHoodCm);
 // routines in order.
 Status runCalculation(CalculationState& state, const ConditionTexts& fields, ResultFields& results,
                       const std::filesystem::path& workFolder);
+// The same run without the spectrum listing, for a program that computes many exposures and shows
+// no spectrum (the DICOM node): no file is written.
+Status runCalculationWithoutListing(CalculationState& state, const ConditionTexts& fields,
+                                    ResultFields& results);
 
 } // namespace tamso::engine

@@ -76,8 +76,11 @@ ConditionTexts defaultConditions(const CalculationState& state) {
     return conditions;
 }
 
-Status runCalculation(CalculationState& state, const ConditionTexts& fields, ResultFields& results,
-                      const std::filesystem::path& workFolder) {
+namespace {
+
+// The run; the listing is written into listingFolder, or not at all without one.
+Status run(CalculationState& state, const ConditionTexts& fields, ResultFields& results,
+           const std::filesystem::path* listingFolder) {
     // The text-to-number rule, except that a number beyond the range of a double stops the run
     // instead of silently counting as 0.
     const std::string* outOfRange = nullptr;
@@ -140,11 +143,24 @@ Status runCalculation(CalculationState& state, const ConditionTexts& fields, Res
     scratch->entranceSurfaceDoseUncertaintyMGy = doseUncertainty(*scratch).expandedMGy;
     pending.setResultText(ResultField::EntranceSurfaceDoseUncertaintyMGy,
                           textio::expandedUncertaintyText(scratch->entranceSurfaceDoseUncertaintyMGy));
-    if (auto e = writeListing(workFolder, listing); !e.ok())
-        return e;
+    if (listingFolder)
+        if (auto e = writeListing(*listingFolder, listing); !e.ok())
+            return e;
     state = *scratch;
     pending.commitTo(results);
     return {};
+}
+
+} // namespace
+
+Status runCalculation(CalculationState& state, const ConditionTexts& fields, ResultFields& results,
+                      const std::filesystem::path& workFolder) {
+    return run(state, fields, results, &workFolder);
+}
+
+Status runCalculationWithoutListing(CalculationState& state, const ConditionTexts& fields,
+                                    ResultFields& results) {
+    return run(state, fields, results, nullptr);
 }
 
 } // namespace tamso::engine

@@ -56,8 +56,8 @@ done
 ROOT="$SCRATCH/root"
 dpkg-deb -x "$DEB" "$ROOT" || { echo "FAIL: dpkg-deb -x"; exit 1; }
 
-# The programs, the desktop entry with its icon, and the shipped working folder.
-for program in tamso tamso-calc; do
+# The programs, the desktop entry with its icon, the node's service, and the shipped working folder.
+for program in tamso tamso-calc tamso-node; do
     [ -x "$ROOT/usr/bin/$program" ] || fail "/usr/bin/$program is missing or not executable"
 done
 DESKTOP="$ROOT/usr/share/applications/tamso.desktop"
@@ -69,6 +69,19 @@ if [ -f "$DESKTOP" ]; then
 else
     fail "the desktop entry /usr/share/applications/tamso.desktop is missing"
 fi
+UNIT="$ROOT/usr/lib/systemd/system/tamso-node.service"
+if [ -f "$UNIT" ]; then
+    for line in "ExecStart=/usr/bin/tamso-node --workdir /var/lib/tamso" "User=tamso" "KillSignal=SIGTERM" \
+        "WantedBy=multi-user.target"; do
+        grep -qxF "$line" "$UNIT" || fail "the node's unit lacks the line $line"
+    done
+else
+    fail "the node's unit /usr/lib/systemd/system/tamso-node.service is missing"
+fi
+dpkg-deb -I "$DEB" postinst 2>/dev/null | grep -q "useradd --system" || fail "the postinst makes no account for the node"
+dpkg-deb -I "$DEB" postinst 2>/dev/null | grep -q "systemctl.*enable" && fail "the postinst enables the node's service"
+"$ROOT/usr/bin/tamso-node" --help >"$SCRATCH/node.out" 2>&1 && grep -q -- "--allow" "$SCRATCH/node.out" ||
+    fail "tamso-node --help did not run: $(cat "$SCRATCH/node.out")"
 ICON="$ROOT/usr/share/icons/hicolor/scalable/apps/tamso.svg"
 grep -q "<svg" "$ICON" 2>/dev/null || fail "the icon $ICON is missing"
 DATA="$ROOT/usr/share/tamso/data"
@@ -162,4 +175,4 @@ done
 if [ "$FAILED" -ne 0 ]; then
     exit 1
 fi
-echo "The package installs tamso and tamso-calc, the desktop entry, the icon, the working-folder files, the manual pages and the copyright and changelog, passes lintian, and runs."
+echo "The package installs tamso, tamso-calc and tamso-node with its service, the desktop entry, the icon, the working-folder files, the manual pages and the copyright and changelog, passes lintian, and runs."

@@ -1,40 +1,10 @@
 #include "records/patientrecordsave.h"
 
-#include "textio/codec.h"
 #include "textio/fileio.h"
-#include "textio/numbertext.h"
 
 #include <algorithm>
-#include <system_error>
 
 namespace tamso::records {
-namespace {
-
-// A field text that cannot be stored on its own line, or a list field that would not read back.
-Status checkRecordTexts(const std::string& name, const RecordTexts& record) {
-    auto hasLineBreak = [](const std::string& text) {
-        return text.find_first_of("\r\n") != std::string::npos;
-    };
-    if (hasLineBreak(name))
-        return Error{"氏名に改行を含めることはできません。"};
-    const auto texts = record.inLineOrder();
-    for (int i = 0; i < kRecordLines; ++i) {
-        const std::string& text = texts[static_cast<size_t>(i)];
-        if (hasLineBreak(text))
-            return Error{"「" + recordFieldCaption(i) + "」に改行を含めることはできません。"};
-        if (!isListFieldLine(i))
-            continue;
-        if (text.find(',') != std::string::npos && text.find('"') != std::string::npos)
-            return Error{"「" + recordFieldCaption(i) +
-                         "」にカンマ(,)と引用符(\")を一緒に含めることはできません。"};
-        if (auto read = parseListValue(storedRecordLine(i, text)); !read.ok())
-            return Error{"「" + recordFieldCaption(i) + "」は記録できません（" + read.error().message +
-                         "）。"};
-    }
-    return {};
-}
-
-} // namespace
 
 std::string continuationSavedMessage(const std::string& continuationFileName) {
     return "この患児の記録は " + std::to_string(kMaxPatientRecords) + " 件を超えたため、続きのファイル「" +
@@ -70,11 +40,7 @@ bool savePatientRecord(const fs::path& folder, const std::string& patientId, con
     }
 
     const fs::path firstFile = patientRecordFile(folder, patientId);
-    fs::path file = firstFile;
-    std::vector<std::string> lines;
-    PatientRecordState written;
-    SavedRecordPlace saved;
-    bool startsContinuation = false;
+    RecordAppendPlan plan;
     {
         // One lock for all files of the infant: the first file's, also while a continuation is written.
         RecordFileLock lock;
@@ -82,77 +48,37 @@ bool savePatientRecord(const fs::path& folder, const std::string& patientId, con
             prompts.warn(locked.message()); // in use by another saver, or the lock file cannot be made
             return false;
         }
-
-        const auto texts = record.inLineOrder();
-        auto appendRecordLines = [&] {
-            for (int i = 0; i < kRecordLines; ++i)
-                lines.push_back(storedRecordLine(i, texts[static_cast<size_t>(i)]));
-        };
-        if (listPatientRecordFiles(folder, patientId).empty()) {
-            lines.push_back(name);
-            lines.push_back("1");
-            appendRecordLines();
-            saved = {firstFile, 1, 1};
-        } else {
-            // Every file of the infant must read in the layout: none is rewritten otherwise, and the
-            // record's number among them must be known.
-            auto history = loadPatientHistory(folder, patientId);
-            if (!history.ok()) {
-                prompts.warn(history.error().message + "ファイルは変更せず、データは保存しませんでした。");
-                return false;
-            }
-            const RecordFilePart& last = history->files.back();
-            PatientRecordState stored = state;
-            if (auto error = loadPatientRecords(last.path, stored); !error.ok()) {
-                prompts.warn(error.message() + "ファイルは変更せず、データは保存しませんでした。");
-                return false;
-            }
-            state = stored; // the save reads the file into the shared table, as the search does
-            if (stored.patientRecordCount < kMaxPatientRecords) {
-                file = last.path;
-                lines = patientRecordFileLines(stored);
-                lines[1] = textio::numberWriteForm(stored.patientRecordCount + 1);
-                appendRecordLines();
-                saved = {file, last.part, history->recordCount() + 1};
-            } else {
-                // The last file is full and stays as it is: the record starts the next continuation,
-                // under the name stored in the first file.
-                const int part = last.part + 1;
-                file = recordFilePath(folder, patientId, part);
-                lines.push_back(history->patientName);
-                lines.push_back("1");
-                appendRecordLines();
-                saved = {file, part, history->recordCount() + 1};
-                startsContinuation = true;
-            }
-        }
-
-        // What the new file holds, as it reads back.
-        const std::string fileName = textio::fileNameUtf8(file);
-        std::string text;
-        for (const auto& line : lines)
-            text += line + "\r\n";
-        auto parsed = parsePatientRecordFile(text, fileName);
-        if (!parsed.ok()) {
-            prompts.warn("このデータは記録の形式で保存できません: " + parsed.error().message);
+        // Every file of the infant must read in the layout: none is rewritten otherwise, and the
+        // record's number among them must be known.
+        auto stored = loadStoredInfant(folder, patientId);
+        if (!stored.ok()) {
+            prompts.warn(stored.error().message + "ファイルは変更せず、データは保存しませんでした。");
             return false;
         }
-        written = std::move(*parsed);
-
+        if (!stored->history.files.empty())
+            state = stored->lastFile; // the save reads the file into the shared table, as the search does
+        auto planned = planRecordAppend(folder, patientId, name, *stored, {record});
+        if (!planned.ok()) {
+            prompts.warn("このデータは記録の形式で保存できません: " + planned.error().message);
+            return false;
+        }
+        plan = std::move(*planned);
         if (!lock.stillHeld()) {
             prompts.warn("患者ファイル「" + textio::fileNameUtf8(firstFile) +
                          "」は他で保存中のため使用できません。しばらくしてからもう一度保存して下さい。");
             return false;
         }
-        if (auto error = textio::writeTextLines(file, lines); !error.ok()) {
+        if (auto error = writeRecordAppend(plan); !error.ok()) {
             prompts.warn(error.message() + "データは保存されていません。");
             return false;
         }
     } // the lock goes before the notice, which waits for the user
-    state = std::move(written);
+    const RecordFileWrite& written = plan.writes.back();
+    state = written.written;
     if (place)
-        *place = saved;
-    prompts.notify(startsContinuation ? continuationSavedMessage(textio::fileNameUtf8(file)) : kMessageSaved);
+        *place = plan.places.back();
+    prompts.notify(plan.startsContinuation ? continuationSavedMessage(textio::fileNameUtf8(written.file))
+                                           : kMessageSaved);
     return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include "records/patienthistory.h"
 #include "records/patientrecordfile.h"
+#include "records/recordappend.h"
 #include "records/recordfilelock.h"
 
 #include <string>
@@ -33,13 +34,6 @@ inline constexpr const char* kMessageSaved = "データを保存しました。"
 inline constexpr const char* kQuestionDuplicate = "同じ記録が既に保存されています。もう一度保存しますか？";
 // The notice of a save that started a continuation file (see patienthistory.h), with its name.
 std::string continuationSavedMessage(const std::string& continuationFileName);
-
-// Where a save put its record.
-struct SavedRecordPlace {
-    fs::path file;        // the record file written
-    int part = 1;         // 1 for the first file, k for the continuation k
-    int recordNumber = 0; // the record's number among all records of the infant (1..N)
-};
 
 // Appends the record (the 13 field texts of the report screen) to the records of the ID in the
 // folder and returns whether it was written:

@@ -5,9 +5,10 @@ libgl-dev libdcmtk-dev python3 libgtest-dev libgmock-dev libbenchmark-dev libxrl
 dpkg-dev file"
 # Only test.sh needs these: the Windows cross-build of the core, tamso-calc and the core tests
 # (MinGW-w64, GoogleTest's sources), Wine's 64-bit loader to run them, NSIS for the installer,
-# lintian for the Debian package; DCMTK's tools and dicom3tools, which check the dose reports;
-# Orthanc, the PACS of the network tests.
-TAMSO_TEST_PACKAGES="g++-mingw-w64-x86-64 googletest wine wine64 nsis lintian dcmtk dicom3tools orthanc"
+# lintian for the Debian package; DCMTK's tools (storescu and echoscu, the senders of the node's
+# tests) and dicom3tools, which check the dose reports; openssl for the TLS certificates of the
+# node's tests; Orthanc, the PACS of the network tests.
+TAMSO_TEST_PACKAGES="g++-mingw-w64-x86-64 googletest wine wine64 nsis lintian dcmtk dicom3tools orthanc openssl"
 
 # Installs TAMSO_PACKAGES and the packages given as arguments.
 tamso_install_packages() {

@@ -14,6 +14,7 @@
 #include <set>
 #include <sstream>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #ifdef _WIN32
@@ -264,6 +265,13 @@ int publish(TemporaryFile& temp, const fs::path& target, Durability durability) 
     return 0;
 }
 
+// A replacement of a batch: renamed with its own flush (MoveFileEx writes through), so nothing is
+// left for the end of the batch.
+int publishInBatch(TemporaryFile& temp, const fs::path& target) {
+    return publish(temp, target, Durability::Synced);
+}
+void finishBatch(const std::vector<fs::path>&) {}
+
 // Removes a temporary file whose writer has gone: it is opened for deletion with no sharing, which
 // fails while its writer (or anyone) has it open, and goes when that handle is closed. A link is
 // removed as a link; a folder is not opened at all.
@@ -469,6 +477,20 @@ int publish(TemporaryFile& temp, const fs::path& target, Durability durability) 
     return 0;
 }
 
+// A replacement of a batch: renamed now; the folders' new names reach the disk at the end of the
+// batch, each folder once.
+int publishInBatch(TemporaryFile& temp, const fs::path& target) {
+    return publish(temp, target, Durability::Unsynced);
+}
+void finishBatch(const std::vector<fs::path>& targets) {
+    std::vector<fs::path> folders;
+    for (const fs::path& target : targets)
+        if (std::find(folders.begin(), folders.end(), folderOf(target)) == folders.end())
+            folders.push_back(folderOf(target));
+    for (const fs::path& folder : folders)
+        syncFolderOf(folder / "-");
+}
+
 // Removes a temporary file whose writer has gone: a live writer holds its lock until the file has
 // its final name.
 void removeIfAbandoned(const fs::path& path) {
@@ -528,11 +550,29 @@ void removeLeftoverTemporaries(const fs::path& target) {
         removeIfAbandoned(leftover);
 }
 
+// Whether a name has the form of any target's temporary file: "." + name + ".tmp-" + 16 digits.
+bool isTemporaryName(const fs::path& fileName) {
+    const std::string name = fileName.filename().u8string();
+    const size_t infix = name.rfind(std::string(kTemporaryInfix));
+    return name.size() > 1 && name[0] == '.' && infix != std::string::npos && infix > 1 &&
+           isTemporaryFileOf(fileName.filename(), fs::u8path(name.substr(1, infix - 1)));
+}
+
 std::string writeFailure(const fs::path& path, const std::string& reason) {
     return "ファイル" + quoted(path) + "に書き込めません（" + reason + "）。";
 }
 
 } // namespace
+
+void removeAbandonedTemporaries(const fs::path& folder) {
+    std::vector<fs::path> leftovers;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (isTemporaryName(it->path()))
+            leftovers.push_back(it->path());
+    for (const fs::path& leftover : leftovers)
+        removeIfAbandoned(leftover);
+}
 
 fs::path fileInFolder(const fs::path& folder, std::string_view utf8Name) {
 #if defined(_WIN32)
@@ -844,6 +884,68 @@ Status writeExportFile(const fs::path& target, std::string_view bytes) {
     return writeFileAtomic(target, bytes);
 }
 
+Status writeFilesAtomic(const std::vector<std::pair<fs::path, std::string>>& files) {
+    std::vector<TemporaryFile> temps(files.size());
+    auto discardAll = [&](size_t count) {
+        for (size_t i = 0; i < count; ++i)
+            discardTemporary(temps[i]);
+    };
+    for (size_t i = 0; i < files.size(); ++i) {
+        const fs::path& path = files[i].first;
+        const Target target = inspectTarget(path);
+        Status problem;
+        if (target.folder) {
+            problem = Error{writeFailure(path, "同じ名前のフォルダがあります")};
+        } else if (target.readOnly) {
+            problem = Error{"ファイル" + quoted(path) + "は読み取り専用のため書き換えられません。"};
+        } else {
+            removeLeftoverTemporaries(path); // stored data: every time, as a flushed replacement does
+            problem = writeTemporary(path, target, files[i].second, Durability::Unsynced, temps[i]);
+        }
+        if (!problem.ok()) {
+            discardAll(i);
+            return problem;
+        }
+    }
+    // Flushed together: a journaling file system serves waits that overlap with one commit.
+    std::vector<int> codes(files.size(), 0);
+    {
+        std::vector<std::thread> syncs;
+        for (size_t i = 1; i < files.size(); ++i)
+            syncs.emplace_back([&, i] { codes[i] = syncToDisk(temps[i]); });
+        if (!files.empty())
+            codes[0] = syncToDisk(temps[0]);
+        for (std::thread& t : syncs)
+            t.join();
+    }
+    for (size_t i = 0; i < files.size(); ++i)
+        if (codes[i] != 0) {
+            discardAll(files.size());
+            return Error{writeFailure(files[i].first, fileErrorReason(codes[i]))};
+        }
+    std::vector<fs::path> published;
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (const int failed = publishInBatch(temps[i], files[i].first)) {
+            for (size_t k = i + 1; k < files.size(); ++k)
+                discardTemporary(temps[k]);
+            finishBatch(published);
+            return Error{writeFailure(files[i].first, fileErrorReason(failed))};
+        }
+        published.push_back(files[i].first);
+    }
+    finishBatch(published);
+    return {};
+}
+
+Expected<std::string> textLinesBytes(const std::vector<std::string>& utf8Lines) {
+    std::string text;
+    for (const auto& line : utf8Lines) {
+        text += line;
+        text += "\r\n";
+    }
+    return utf8ToSjis(text);
+}
+
 Expected<bool> createFileAtomic(const fs::path& path, std::string_view bytes, Durability durability) {
     std::error_code ec;
     const fs::file_type there = fs::symlink_status(path, ec).type();
@@ -861,12 +963,7 @@ Expected<bool> createFileAtomic(const fs::path& path, std::string_view bytes, Du
 
 Status writeTextLines(const fs::path& path, const std::vector<std::string>& utf8Lines,
                       Durability durability) {
-    std::string text;
-    for (const auto& line : utf8Lines) {
-        text += line;
-        text += "\r\n";
-    }
-    auto sjis = utf8ToSjis(text);
+    auto sjis = textLinesBytes(utf8Lines);
     if (!sjis.ok())
         return Error{"ファイル" + quoted(path) + "に書き込めません: " + sjis.error().message + "。"};
     return writeFileAtomic(path, *sjis, durability);

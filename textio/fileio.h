@@ -21,6 +21,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 namespace tamso::textio {
@@ -90,6 +91,15 @@ Status writeExportFile(const fs::path& target, std::string_view bytes);
 // in the instant between the last look and the rename may still be replaced.
 Expected<bool> createFileAtomic(const fs::path& path, std::string_view bytes,
                                 Durability durability = Durability::Synced);
+// Replaces (or creates) several files, each atomically as writeFileAtomic does and flushed to the
+// disk, with one wait for the disk for all of them: every new content goes to its temporary file,
+// all are flushed together, then renamed in the order given and their folders flushed. A failure
+// before the renames leaves every file as it was; a rename that fails leaves the files before it
+// replaced and those after it as they were.
+Status writeFilesAtomic(const std::vector<std::pair<fs::path, std::string>>& files);
+// The Shift-JIS bytes of UTF-8 lines, each ended by CR LF (what writeTextLines writes); fails on a
+// character Shift-JIS cannot hold.
+Expected<std::string> textLinesBytes(const std::vector<std::string>& utf8Lines);
 // Writes the UTF-8 lines as Shift-JIS, each ended by CR LF, atomically.
 Status writeTextLines(const fs::path& path, const std::vector<std::string>& utf8Lines,
                       Durability durability = Durability::Synced);
@@ -128,6 +138,11 @@ bool isDiskFull(int systemErrorCode);
 // error. An empty function (the default) removes the seam.
 using WriteFaultForTesting = std::function<int(const fs::path& temporaryFile)>;
 void setWriteFaultForTesting(WriteFaultForTesting fault);
+
+// Removes every temporary file in the folder whose writer has gone (of any target): for a folder
+// of files that are each written once under a new name, where no later replacement of the same
+// name would remove them.
+void removeAbandonedTemporaries(const fs::path& folder);
 
 // Splits text into lines at CR LF, bare LF or bare CR; a final line end does not start another line.
 std::vector<std::string> splitLines(std::string_view text);

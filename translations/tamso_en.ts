@@ -780,6 +780,109 @@
     </message>
 </context>
 <context>
+    <name>ReceivedImagesWindow</name>
+    <message>
+        <source>記録</source>
+        <translation>Recorded</translation>
+    </message>
+    <message>
+        <source>報告書から記録</source>
+        <translation>Recorded via report</translation>
+    </message>
+    <message>
+        <source>派生画像（記録しない）</source>
+        <translation>Derived copy (not recorded)</translation>
+    </message>
+    <message>
+        <source>再送（記録済み）</source>
+        <translation>Sent again (recorded)</translation>
+    </message>
+    <message>
+        <source>保留</source>
+        <translation>Held</translation>
+    </message>
+    <message>
+        <source>読めない画像</source>
+        <translation>Unreadable image</translation>
+    </message>
+    <message>
+        <source>TAMSO 受信画像</source>
+        <translation>TAMSO received images</translation>
+    </message>
+    <message>
+        <source>保留中の画像（記録されていません）</source>
+        <translation>Held images (not recorded)</translation>
+    </message>
+    <message>
+        <source>保留中の画像</source>
+        <translation>Held images</translation>
+    </message>
+    <message>
+        <source>受信時刻</source>
+        <translation>Received</translation>
+    </message>
+    <message>
+        <source>患者ID</source>
+        <translation>Patient ID</translation>
+    </message>
+    <message>
+        <source>氏名</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>撮影日</source>
+        <translation>Exam date</translation>
+    </message>
+    <message>
+        <source>撮影部位</source>
+        <translation>Body part</translation>
+    </message>
+    <message>
+        <source>保留の理由</source>
+        <translation>Why held</translation>
+    </message>
+    <message>
+        <source>条件入力画面で開く</source>
+        <translation>Open on conditions screen</translation>
+    </message>
+    <message>
+        <source>最近受信した画像</source>
+        <translation>Latest received images</translation>
+    </message>
+    <message>
+        <source>入射表面線量 (mGy)</source>
+        <translation>Entrance surface dose (mGy)</translation>
+    </message>
+    <message>
+        <source>記録番号</source>
+        <translation>Record no.</translation>
+    </message>
+    <message>
+        <source>結果</source>
+        <translation>Outcome</translation>
+    </message>
+    <message>
+        <source>更新</source>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <source>閉じる</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>受信画像の記録を読めません: </source>
+        <translation>The received images cannot be read: </translation>
+    </message>
+    <message>
+        <source>保留中の画像はありません。</source>
+        <translation>No image is held.</translation>
+    </message>
+    <message>
+        <source>保留中の画像: %1 件</source>
+        <translation>Held images: %1</translation>
+    </message>
+</context>
+<context>
     <name>RecordSearchScreen</name>
     <message>
         <source>TAMSO Ⅱ データ検索</source>
@@ -1112,6 +1215,13 @@ Check the patient ID so that the exposure is not saved in another infant&apos;s 
     </message>
 </context>
 <context>
+    <name>Shell</name>
+    <message>
+        <source>この画像はもう保留されていません。</source>
+        <translation>This image is no longer held.</translation>
+    </message>
+</context>
+<context>
     <name>SpectrumChart</name>
     <message>
         <source>患児の皮膚面でのＸ線スペクトル（フード・カバー透過後） %1 kV</source>
@@ -1210,6 +1320,10 @@ Check the patient ID so that the exposure is not saved in another infant&apos;s 
     <message>
         <source>© TAMSO 開発チーム  All rights reserved.</source>
         <translation>© TAMSO developers  All rights reserved.</translation>
+    </message>
+    <message>
+        <source>受信画像</source>
+        <translation>Received images</translation>
     </message>
 </context>
 <context>

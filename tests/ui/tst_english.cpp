@@ -26,6 +26,7 @@
 #include "ui/kit/uiutil.h"
 #include "ui/records/doseauditwindow.h"
 #include "ui/records/dosehistorywindow.h"
+#include "ui/records/receivedimageswindow.h"
 #include "ui/records/recordsearchscreen.h"
 #include "ui/report/reportlayout.h"
 #include "ui/report/reportpreview.h"
@@ -539,6 +540,8 @@ private slots:
         checkWindow(shell_->doseAuditWindow());
         if (english)
             grab(shell_->doseAuditWindow(), "english-form11.png");
+        shell_->openReceivedImages();
+        checkWindow(shell_->receivedImagesWindow());
 
         shell_->openDoseHistory(QStringLiteral("EN01"));
         QVERIFY(shell_->doseHistoryWindow() && shell_->doseHistoryWindow()->isVisible());

@@ -3,6 +3,7 @@
 #include "dicom/imageexposure.h"
 #include "engine/calculation.h"
 #include "engine/calculationstate.h"
+#include "records/exposurerecord.h"
 #include "refdata/referencelevels.h"
 #include "textio/fileio.h"
 #include "textio/numberformat.h"
@@ -769,19 +770,24 @@ void ConditionsScreen::runCaregiverEstimate() {
 
 ReportFields ConditionsScreen::reportFields() const {
     const engine::CalculationState& s = engine::Module1;
+    // The record's fields as the node builds them too (records/exposurerecord.h).
+    const records::RecordTexts t = records::recordTextsOfRun(
+        s, *this,
+        {utf8(shortDateText(date_->date())), std::string(),
+         utf8(combo2_->currentText()), utf8(combo1_->currentText()), s.xrayUnitName});
     ReportFields r;
     r.id = dicomPatientId_;
     r.name = dicomPatientName_;
     r.imageNameGroups = dicomNameGroups_;
-    r.examDate = shortDateText(date_->date());
-    r.bodyPart = combo2_->currentText();
-    r.tubeVoltage = numberText(s.tubeVoltageKv);
-    r.mAs = numberText(s.mAs);
-    r.ffd = numberText(s.ffdCm);
-    r.fieldSize = combo1_->currentText();
-    r.thickness = numberText(s.subjectThicknessCm);
-    r.xrayUnit = qs(s.xrayUnitName);
-    r.dose = resultField(engine::ResultField::EntranceSurfaceDoseMGy)->text();
+    r.examDate = qs(t.examDate);
+    r.bodyPart = qs(t.bodyPart);
+    r.tubeVoltage = qs(t.tubeVoltageKv);
+    r.mAs = qs(t.mAs);
+    r.ffd = qs(t.ffdCm);
+    r.fieldSize = qs(t.fieldSize);
+    r.thickness = qs(t.subjectThicknessCm);
+    r.xrayUnit = qs(t.xrayUnit);
+    r.dose = qs(t.entranceSurfaceDoseMGy);
     r.doseWithUncertainty = resultField(engine::ResultField::EntranceSurfaceDoseUncertaintyMGy)->text();
     if (resultsShown_)
         r.spectrum = spectrum();
@@ -789,9 +795,9 @@ ReportFields ConditionsScreen::reportFields() const {
         r.referenceLevel = referenceLevelText(*comparison);
         r.aboveReferenceLevel = comparison->above;
     }
-    r.caregiver1 = resultField(engine::ResultField::CaregiverDose1USv)->text();
-    r.caregiver2 = resultField(engine::ResultField::CaregiverDose2USv)->text();
-    r.caregiver3 = resultField(engine::ResultField::CaregiverDose3USv)->text();
+    r.caregiver1 = qs(t.caregiverDoseUSv[0]);
+    r.caregiver2 = qs(t.caregiverDoseUSv[1]);
+    r.caregiver3 = qs(t.caregiverDoseUSv[2]);
     return r;
 }
 

@@ -1,19 +1,23 @@
 #include "ui/conditions/fieldsizepresets.h"
 
+#include "records/exposurerecord.h"
+#include "ui/kit/uiutil.h"
+
 namespace tamso::ui {
 
 const QVector<FieldSizePreset>& fieldSizePresets() {
-    // The long-axis field takes the first value for every size, including 半六切 (10.2 × 12.7).
-    static const QVector<FieldSizePreset> presets = {
-        {QStringLiteral("半六切サイズ"), 10.2, 12.7}, {QStringLiteral("六切サイズ"), 25.4, 20.3},
-        {QStringLiteral("四切サイズ"), 30.5, 25.4},   {QStringLiteral("大四サイズ"), 35.6, 28},
-        {QStringLiteral("大角サイズ"), 35.6, 35.6},   {QStringLiteral("半切サイズ"), 43.2, 35.6},
-    };
+    // The sizes the records name (records/exposurerecord.h).
+    static const QVector<FieldSizePreset> presets = [] {
+        QVector<FieldSizePreset> list;
+        for (const records::FieldSizePreset& p : records::fieldSizePresets())
+            list.push_back({qs(p.name), p.longCm, p.shortCm});
+        return list;
+    }();
     return presets;
 }
 
 QString otherFieldSizeName() {
-    return QStringLiteral("その他");
+    return qs(records::kOtherFieldSizeName);
 }
 
 QStringList fieldSizeListEntries() {

@@ -443,6 +443,7 @@ void ReportScreen::saveRequested() {
         storedId_ = current.id;
         storedNumber_ = recordNumber;
         showDoseSoFar();
+        emit recordSaved(current.id, recordNumber, current.dose);
     }
 }
 

@@ -54,6 +54,8 @@ public:
 signals:
     // The report's " bye bye " (Command1): the screen hides; the illustration goes with it.
     void backRequested();
+    // Data Save wrote the record: its patient ID, its number among the infant's records and its dose.
+    void recordSaved(const QString& patientId, int recordNumber, const QString& dose);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,6 +1,7 @@
 #include "ui/shell/shell.h"
 
 #include "engine/calculationstate.h"
+#include "node/imagelog.h"
 #include "refdata/referencelevels.h"
 #include "refdata/referenceloader.h"
 #include "ui/conditions/conditionsscreen.h"
@@ -13,12 +14,15 @@
 #include "ui/kit/uiutil.h"
 #include "ui/records/doseauditwindow.h"
 #include "ui/records/dosehistorywindow.h"
+#include "ui/records/receivedimageswindow.h"
 #include "ui/records/recordsearchscreen.h"
 #include "ui/report/reportscreen.h"
 #include "ui/shell/illustrationwindow.h"
 #include "ui/shell/startscreen.h"
 
 #include <QCoreApplication>
+
+#include <filesystem>
 
 namespace tamso::ui {
 
@@ -41,6 +45,7 @@ Shell::Shell() : quitProgram([] { QCoreApplication::quit(); }) {}
 
 Shell::~Shell() {
     // Windows that delete themselves on closing are owned here as long as they exist.
+    delete received_.data();
     delete spectrum_.data();
     delete doseAudit_.data();
     delete referenceLevels_.data();
@@ -67,6 +72,9 @@ AmbientDoseEditor* Shell::ambientDoseEditor() const { return ambientDose_; }
 SpectrumWindow* Shell::spectrumWindow() const { return spectrum_; }
 ReferenceLevelEditor* Shell::referenceLevelEditor() const { return referenceLevels_; }
 DoseAuditWindow* Shell::doseAuditWindow() const { return doseAudit_; }
+ReceivedImagesWindow* Shell::receivedImagesWindow() const {
+    return received_;
+}
 
 bool Shell::start() {
     const Status status = refdata::loadReferenceData(engine::Module1, workingFolderPath());
@@ -85,6 +93,7 @@ bool Shell::start() {
         connect(startScreen_, &StartScreen::recordSearchRequested, this, &Shell::openRecordSearch);
         connect(startScreen_, &StartScreen::basicDataEditorRequested, this, &Shell::openBasicDataEditor);
         connect(startScreen_, &StartScreen::doseAuditRequested, this, &Shell::openDoseAudit);
+        connect(startScreen_, &StartScreen::receivedImagesRequested, this, &Shell::openReceivedImages);
         connect(startScreen_, &StartScreen::exitRequested, this, &Shell::endProgram);
     }
     startScreen_->setHospitalName(qs(engine::Module1.hospitalName));
@@ -144,6 +153,43 @@ void Shell::openDoseAudit() {
     if (!doseAudit_)
         doseAudit_ = new DoseAuditWindow; // its close box discards it
     doseAudit_->open();
+}
+
+void Shell::openReceivedImages() {
+    if (!received_) {
+        received_ = new ReceivedImagesWindow;
+        received_->setAttribute(Qt::WA_DeleteOnClose); // the close box discards the window
+        connect(received_, &ReceivedImagesWindow::heldImageChosen, this, &Shell::openHeldImage);
+    }
+    received_->open();
+}
+
+void Shell::openHeldImage(const QString& headerFile, const QString& sopInstanceUid) {
+    std::error_code ec;
+    if (!std::filesystem::exists(std::filesystem::u8path(utf8(headerFile)), ec)) {
+        // Resolved or sent again meanwhile (by another workstation or the service).
+        MessageBox::warning(received_,
+                            QCoreApplication::translate("Shell", "この画像はもう保留されていません。"));
+        if (received_)
+            (void)received_->refresh();
+        return;
+    }
+    newCalculation();
+    conditions_->importDicomFile(headerFile);
+    heldImageInProgress_ = sopInstanceUid;
+}
+
+void Shell::recordSaved(const QString& patientId, int recordNumber, const QString& dose) {
+    if (heldImageInProgress_.isEmpty())
+        return;
+    const QString uid = heldImageInProgress_;
+    heldImageInProgress_.clear();
+    if (const Status resolved =
+            node::resolveHeldImage(workingFolderPath(), utf8(uid), utf8(patientId), recordNumber, utf8(dose));
+        !resolved.ok())
+        MessageBox::warning(report_, coreText(resolved.message()));
+    if (received_)
+        (void)received_->refresh();
 }
 
 void Shell::openReferenceLevelEditor() {
@@ -208,6 +254,7 @@ ReportScreen* Shell::ensureReport() {
         report_ = new ReportScreen;
         report_->setAttribute(Qt::WA_DeleteOnClose); // the close box discards the screen
         connect(report_, &ReportScreen::backRequested, this, [this] { hideIfShown(illustration_); });
+        connect(report_, &ReportScreen::recordSaved, this, &Shell::recordSaved);
     }
     return report_;
 }
@@ -234,6 +281,7 @@ void Shell::openDoseHistory(const QString& patientId) {
 }
 
 void Shell::conditionsBack() {
+    heldImageInProgress_.clear(); // the case of a held image ends with its screen
     if (startScreen_)
         startScreen_->show();
     if (conditions_) {
@@ -246,6 +294,7 @@ void Shell::conditionsBack() {
 }
 
 void Shell::conditionsClosed() {
+    heldImageInProgress_.clear();
     if (startScreen_)
         startScreen_->show();
     hideIfShown(illustration_);

@@ -25,6 +25,7 @@ class AmbientDoseEditor;
 class SpectrumWindow;
 class ReferenceLevelEditor;
 class DoseAuditWindow;
+class ReceivedImagesWindow;
 struct ReportFields;
 struct SpectrumData;
 
@@ -58,6 +59,7 @@ public:
     SpectrumWindow* spectrumWindow() const;
     ReferenceLevelEditor* referenceLevelEditor() const;
     DoseAuditWindow* doseAuditWindow() const;
+    ReceivedImagesWindow* receivedImagesWindow() const;
 
 public slots:
     // Start screen.
@@ -65,6 +67,10 @@ public slots:
     void openRecordSearch();     // "データ検索"
     void openBasicDataEditor();  // "基本データ入力"
     void openDoseAudit();        // "参考レベル監査"
+    void openReceivedImages();   // "受信画像"
+    // Received images window: a held image opened on the exposure-condition screen through the
+    // DICOM import; the record then saved through the report resolves it.
+    void openHeldImage(const QString& headerFile, const QString& sopInstanceUid);
     // Basic data editor.
     void openReferenceLevelEditor(); // "参考レベル"
     // Exposure-condition screen.
@@ -83,6 +89,7 @@ private:
     void conditionsClosed();
     void referenceDataChanged();
     void endProgram();
+    void recordSaved(const QString& patientId, int recordNumber, const QString& dose);
 
     QPointer<StartScreen> startScreen_;
     QPointer<ConditionsScreen> conditions_;
@@ -96,6 +103,8 @@ private:
     QPointer<SpectrumWindow> spectrum_;
     QPointer<ReferenceLevelEditor> referenceLevels_;
     QPointer<DoseAuditWindow> doseAudit_;
+    QPointer<ReceivedImagesWindow> received_;
+    QString heldImageInProgress_; // the SOP Instance UID of the held image opened, until it is saved
 };
 
 } // namespace tamso::ui

@@ -99,6 +99,11 @@ StartScreen::StartScreen(QWidget* parent) : QWidget(parent, Qt::Window) {
     QPushButton* audit = button("Command5", QCoreApplication::translate("StartScreen", "参考レベル監査"),
                                 4800, 6480, 1815, 345);
     audit->setFont(QFont(roundGothicFontFamily(), 9));
+    // The images the DICOM node received, held and recorded: a small command in the free space
+    // above the menu, so that no other control moves.
+    QPushButton* received =
+        button("Command6", QCoreApplication::translate("StartScreen", "受信画像"), 4800, 2940, 1815, 345);
+    received->setFont(QFont(roundGothicFontFamily(), 9));
 
     hospital_ = label(this, "Label10", QCoreApplication::translate("StartScreen", "ここに病院名が入る"), 2415,
                       7560, 2160, 240);
@@ -115,12 +120,14 @@ StartScreen::StartScreen(QWidget* parent) : QWidget(parent, Qt::Window) {
     setTabOrder(search, exit);
     setTabOrder(exit, audit);
     setTabOrder(audit, basicData);
+    setTabOrder(basicData, received);
 
     connect(newCalculation, &QPushButton::clicked, this, &StartScreen::newCalculationRequested);
     connect(search, &QPushButton::clicked, this, &StartScreen::recordSearchRequested);
     connect(exit, &QPushButton::clicked, this, &StartScreen::exitRequested);
     connect(basicData, &QPushButton::clicked, this, &StartScreen::basicDataEditorRequested);
     connect(audit, &QPushButton::clicked, this, &StartScreen::doseAuditRequested);
+    connect(received, &QPushButton::clicked, this, &StartScreen::receivedImagesRequested);
 }
 
 void StartScreen::setHospitalName(const QString& name) {

@@ -21,6 +21,7 @@ signals:
     void recordSearchRequested();   // Command2 "データ検索"
     void basicDataEditorRequested(); // Command4 "基本データ入力"
     void doseAuditRequested();       // Command5 "参考レベル監査"
+    void receivedImagesRequested();  // Command6 "受信画像"
 
 protected:
     void closeEvent(QCloseEvent* event) override;

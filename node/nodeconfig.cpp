@@ -1,0 +1,215 @@
+#include "node/nodeconfig.h"
+
+#include "textio/fileio.h"
+
+#include <algorithm>
+#include <map>
+
+namespace tamso::node {
+namespace {
+
+std::string trim(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+struct Setting {
+    std::string value;
+    std::string origin; // "--key" or "FILE line N", for messages
+    fs::path base;      // the folder relative paths are taken from
+};
+
+std::optional<long long> wholeNumber(const std::string& text) {
+    if (text.empty() || text.size() > 12 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    return std::stoll(text);
+}
+
+Status readConfigFile(const fs::path& file, std::map<std::string, Setting>& settings) {
+    auto bytes = textio::readRegularFileBytes(file, 1 << 20);
+    if (!bytes.ok())
+        return bytes.error();
+    std::string text = *bytes;
+    if (text.rfind("\xEF\xBB\xBF", 0) == 0)
+        text.erase(0, 3);
+    const std::vector<std::string> lines = textio::splitLines(text);
+    const std::string name = file.u8string();
+    for (size_t n = 0; n < lines.size(); ++n) {
+        const std::string line = trim(lines[n]);
+        if (line.empty() || line[0] == '#')
+            continue;
+        const std::string where = name + " line " + std::to_string(n + 1);
+        const auto eq = line.find('=');
+        if (eq == std::string::npos)
+            return Error{where + ": expected \"key = value\""};
+        const std::string key = trim(line.substr(0, eq));
+        const bool known = std::any_of(nodeConfigKeys().begin(), nodeConfigKeys().end(),
+                                       [&](const auto& k) { return k.first == key; });
+        if (!known || key == "config")
+            return Error{where + ": unknown key \"" + key + "\""};
+        settings[key] = {trim(line.substr(eq + 1)), where, file.parent_path()};
+    }
+    return {};
+}
+
+} // namespace
+
+const std::vector<std::pair<std::string, std::string>>& nodeConfigKeys() {
+    static const std::vector<std::pair<std::string, std::string>> keys = {
+        {"workdir",
+         "DIR       the working folder (reference data, record files); default: the current folder"},
+        {"port", "PORT         DICOM port (plain TCP)"},
+        {"tls-port", "PORT     DICOM port with TLS (needs tls-certificate and tls-private-key)"},
+        {"aet", "TITLE          this node's AE title (default TAMSO)"},
+        {"allow", "AET[,AET...] calling AE titles that may send; empty: none may"},
+        {"config", "FILE       configuration file (default: tamso-node.conf in the working folder)"},
+        {"tls-certificate", "FILE  this node's certificate (PEM)"},
+        {"tls-private-key", "FILE  its private key (PEM, without passphrase)"},
+        {"tls-trusted-certificates", "FILE  CA or client certificates (PEM); given: senders must "
+                                     "present a certificate signed by one of them"},
+        {"max-associations", "N  associations at once (default 8)"},
+        {"max-object-mb", "N     largest image accepted, in MiB (default 64)"},
+        {"dimse-timeout", "S     seconds an association may send nothing before it is ended (default 30)"},
+    };
+    return keys;
+}
+
+bool isValidAeTitle(const std::string& title) {
+    if (title.empty() || title.size() > 16)
+        return false;
+    if (std::all_of(title.begin(), title.end(), [](char c) { return c == ' '; }))
+        return false;
+    return std::all_of(title.begin(), title.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u >= 0x20 && u < 0x7F && c != '\\';
+    });
+}
+
+Expected<NodeConfig> readNodeConfig(const std::vector<std::string>& args) {
+    std::map<std::string, Setting> given;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string key = args[i];
+        if (key.rfind("--", 0) != 0)
+            return Error{"unexpected argument: " + key + " (see --help)"};
+        key.erase(0, 2);
+        std::string value;
+        if (const auto eq = key.find('='); eq != std::string::npos) {
+            value = key.substr(eq + 1);
+            key.erase(eq);
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            return Error{"--" + key + " needs a value (see --help)"};
+        }
+        const bool known = std::any_of(nodeConfigKeys().begin(), nodeConfigKeys().end(),
+                                       [&](const auto& k) { return k.first == key; });
+        if (!known)
+            return Error{"unknown option --" + key + " (see --help)"};
+        given[key] = {value, "--" + key, fs::path()};
+    }
+
+    NodeConfig config;
+    if (auto it = given.find("workdir"); it != given.end())
+        config.workFolder = fs::u8path(it->second.value);
+    std::map<std::string, Setting> settings;
+    if (auto it = given.find("config"); it != given.end()) {
+        config.configFile = fs::u8path(it->second.value);
+        std::error_code ec;
+        if (!fs::exists(config.configFile, ec))
+            return Error{"--config: no such file: " + it->second.value};
+    } else {
+        const fs::path standard = config.workFolder / kConfigFileName;
+        std::error_code ec;
+        if (fs::exists(standard, ec))
+            config.configFile = standard;
+    }
+    if (!config.configFile.empty())
+        if (auto e = readConfigFile(config.configFile, settings); !e.ok())
+            return e.error();
+    for (const auto& [key, setting] : given) // the command line wins
+        settings[key] = setting;
+    if (auto it = settings.find("workdir"); it != settings.end())
+        config.workFolder = it->second.base.empty() ? fs::u8path(it->second.value)
+                                                    : it->second.base / fs::u8path(it->second.value);
+
+    auto port = [&](const char* key) -> Expected<std::optional<std::uint16_t>> {
+        const auto it = settings.find(key);
+        if (it == settings.end() || it->second.value.empty())
+            return std::optional<std::uint16_t>();
+        const auto n = wholeNumber(it->second.value);
+        if (!n || *n < 1 || *n > 65535)
+            return Error{it->second.origin + ": not a port number (1-65535): " + it->second.value};
+        return std::optional<std::uint16_t>(static_cast<std::uint16_t>(*n));
+    };
+    auto plain = port("port");
+    if (!plain.ok())
+        return plain.error();
+    config.port = *plain;
+    auto tls = port("tls-port");
+    if (!tls.ok())
+        return tls.error();
+    config.tlsPort = *tls;
+    if (!config.port && !config.tlsPort)
+        return Error{"no port given: --port PORT (or --tls-port PORT)"};
+    if (config.port && config.tlsPort && *config.port == *config.tlsPort)
+        return Error{"--port and --tls-port must differ"};
+
+    if (auto it = settings.find("aet"); it != settings.end()) {
+        if (!isValidAeTitle(it->second.value))
+            return Error{it->second.origin +
+                         ": not an AE title (1 to 16 characters, no backslash): " + it->second.value};
+        config.aeTitle = it->second.value;
+    }
+    if (auto it = settings.find("allow"); it != settings.end()) {
+        std::string rest = it->second.value;
+        while (!rest.empty()) {
+            const auto comma = rest.find(',');
+            const std::string title = trim(rest.substr(0, comma));
+            rest = comma == std::string::npos ? std::string() : rest.substr(comma + 1);
+            if (title.empty())
+                continue;
+            if (!isValidAeTitle(title))
+                return Error{it->second.origin +
+                             ": not an AE title (1 to 16 characters, no backslash): " + title};
+            config.allowedCallers.push_back(title);
+        }
+    }
+    auto path = [&](const char* key) {
+        const auto it = settings.find(key);
+        if (it == settings.end() || it->second.value.empty())
+            return fs::path();
+        const fs::path p = fs::u8path(it->second.value);
+        return it->second.base.empty() || p.is_absolute() ? p : it->second.base / p;
+    };
+    config.tlsCertificate = path("tls-certificate");
+    config.tlsPrivateKey = path("tls-private-key");
+    config.tlsTrustedCertificates = path("tls-trusted-certificates");
+    if (config.tlsPort && (config.tlsCertificate.empty() || config.tlsPrivateKey.empty()))
+        return Error{"--tls-port needs --tls-certificate and --tls-private-key"};
+
+    auto number = [&](const char* key, long long low, long long high, auto& target) -> Status {
+        const auto it = settings.find(key);
+        if (it == settings.end() || it->second.value.empty())
+            return {};
+        const auto n = wholeNumber(it->second.value);
+        if (!n || *n < low || *n > high)
+            return Error{it->second.origin + ": expected a whole number from " + std::to_string(low) +
+                         " to " + std::to_string(high) + ": " + it->second.value};
+        target = static_cast<std::remove_reference_t<decltype(target)>>(*n);
+        return {};
+    };
+    long long objectMb = static_cast<long long>(config.maxObjectBytes >> 20);
+    if (auto e = number("max-associations", 1, 200, config.maxAssociations); !e.ok())
+        return e.error();
+    if (auto e = number("max-object-mb", 1, 4000, objectMb); !e.ok())
+        return e.error();
+    config.maxObjectBytes = static_cast<std::uint64_t>(objectMb) << 20;
+    if (auto e = number("dimse-timeout", 1, 3600, config.dimseTimeoutSeconds); !e.ok())
+        return e.error();
+    return config;
+}
+
+} // namespace tamso::node

@@ -1,0 +1,54 @@
+#pragma once
+// The configuration of the receiving service: its working folder, its DICOM address (port, TLS
+// port, AE title), who may send (the calling AE titles), TLS certificate and key, and the limits.
+//
+// Every key can be given on the command line (--key VALUE or --key=VALUE) and in the configuration
+// file, a UTF-8 text of "key = value" lines ("#" starts a comment line, blank lines are ignored):
+// --config FILE, else "tamso-node.conf" in the working folder where it exists. The command line
+// wins over the file. Paths in the file are taken from the file's folder.
+
+#include "textio/expected.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tamso::node {
+
+namespace fs = std::filesystem;
+
+// The file read when --config is not given, in the working folder.
+inline constexpr const char* kConfigFileName = "tamso-node.conf";
+
+struct NodeConfig {
+    fs::path workFolder = ".";
+    std::optional<std::uint16_t> port;    // DICOM over plain TCP
+    std::optional<std::uint16_t> tlsPort; // DICOM over TLS
+    std::string aeTitle = "TAMSO";
+    std::vector<std::string> allowedCallers; // calling AE titles accepted; none: every association refused
+    fs::path tlsCertificate;                 // PEM: this node's certificate
+    fs::path tlsPrivateKey;                  // PEM: its private key (unencrypted)
+    fs::path tlsTrustedCertificates; // PEM: CA or client certificates; given: senders must present one
+    int maxAssociations = 8;         // at once; more are refused
+    std::uint64_t maxObjectBytes = 64ull << 20; // an image larger than this is refused
+    int dimseTimeoutSeconds = 30;               // an association that sends nothing for this long is ended
+    fs::path configFile;                        // the configuration file read (empty: none)
+};
+
+// The keys, each with its value's description, for --help and messages.
+const std::vector<std::pair<std::string, std::string>>& nodeConfigKeys();
+
+// Reads the configuration from the arguments (without the program name) and the configuration file.
+// Fails with a message naming the key, the file and line, or the value: an unknown key, a value that
+// is not of its kind (a port 1-65535, an AE title of 1 to 16 characters without backslash or control
+// characters), no port at all, a TLS port without certificate and key, a missing configuration file
+// given with --config.
+Expected<NodeConfig> readNodeConfig(const std::vector<std::string>& args);
+
+// Whether an AE title is one a DICOM peer can send: 1 to 16 characters of the default repertoire
+// without backslash, not only blanks.
+bool isValidAeTitle(const std::string& title);
+
+} // namespace tamso::node

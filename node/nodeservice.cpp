@@ -1,0 +1,153 @@
+#include "node/nodeservice.h"
+
+#include "dicom/dcmtksetup.h"
+#include "engine/calculationstate.h"
+#include "node/nodefolders.h"
+#include "node/nodeplatform.h"
+#include "node/receiver.h"
+#include "refdata/referenceloader.h"
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace tamso::node {
+
+int runNodeService(const NodeConfig& config, const NodeLogger& log, RecordedHook recorded) {
+    // DCMTK's own messages stay quiet: the node logs every association and image itself.
+    if (auto e = dicom::detail::prepareDcmtk(); !e.ok()) {
+        if (log)
+            log("cannot start: " + e.message());
+        return 2;
+    }
+    auto say = [&log](const std::string& line) {
+        if (log)
+            log(line);
+    };
+    // DCMTK leaves Nagle's algorithm on unless TCP_NODELAY says otherwise: each C-STORE response,
+    // written in two parts, would then wait for the sender's delayed acknowledgement (about 40 ms per
+    // image). A site may still set TCP_NODELAY=0 in the service's environment.
+    platform::setEnvironmentDefault("TCP_NODELAY", "1");
+    {
+        // A working folder whose reference data cannot be read would only fill the inbox.
+        auto probe = std::make_unique<engine::CalculationState>();
+        if (auto e = refdata::loadReferenceData(*probe, config.workFolder); !e.ok()) {
+            say("cannot start: working folder " + config.workFolder.u8string() + ": " + e.message());
+            return 2;
+        }
+    }
+    ImageProcessor processor(config.workFolder, log);
+    processor.setRecordedHook(std::move(recorded));
+    if (auto e = processor.open(); !e.ok()) {
+        say("cannot start: " + e.message());
+        return 2;
+    }
+
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool imageWaiting = true; // the inbox may hold images of an earlier run
+    bool finishing = false;
+
+    ReceiverContext context;
+    context.processor = &processor;
+    context.config = config;
+    context.log = log;
+    context.imageAdmitted = [&] {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            imageWaiting = true;
+        }
+        wake.notify_one();
+    };
+
+    std::vector<std::unique_ptr<Receiver>> receivers;
+    if (config.port)
+        receivers.push_back(std::make_unique<Receiver>(context, *config.port, false));
+    if (config.tlsPort)
+        receivers.push_back(std::make_unique<Receiver>(context, *config.tlsPort, true));
+    for (auto& receiver : receivers)
+        if (auto e = receiver->prepare(); !e.ok()) {
+            say("cannot start: " + e.message());
+            return 2;
+        }
+
+    say("tamso-node: working folder " + fs::absolute(config.workFolder).u8string() + ", AE title " +
+        config.aeTitle + (config.port ? ", port " + std::to_string(*config.port) : std::string()) +
+        (config.tlsPort ? ", TLS port " + std::to_string(*config.tlsPort) : std::string()) +
+        (config.configFile.empty() ? std::string() : ", configuration " + config.configFile.u8string()));
+    if (config.allowedCallers.empty()) {
+        say("no calling AE title is allowed (--allow): every association is refused");
+    } else {
+        std::string list;
+        for (const std::string& title : config.allowedCallers)
+            list += (list.empty() ? "" : ", ") + title;
+        say("accepting images from: " + list);
+    }
+
+    std::thread processing([&] {
+        for (;;) {
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                wake.wait_for(lock, std::chrono::seconds(2), [&] { return imageWaiting || finishing; });
+                imageWaiting = false;
+            }
+            // Every pass that settles images is followed by another until nothing is left.
+            for (;;) {
+                auto pass = processor.processWaiting();
+                if (!pass.ok()) {
+                    say(pass.error().message);
+                    if (!finishing)
+                        platform::waitForStop(std::chrono::seconds(5));
+                    break;
+                }
+                if (pass->empty())
+                    break;
+            }
+            std::lock_guard<std::mutex> lock(mutex);
+            if (finishing && !imageWaiting)
+                return;
+        }
+    });
+
+    std::mutex failureMutex;
+    std::string failure;
+    std::vector<std::thread> listeners;
+    for (auto& receiver : receivers)
+        listeners.emplace_back([&, r = receiver.get()] {
+            if (auto e = r->run(); !e.ok()) {
+                {
+                    std::lock_guard<std::mutex> lock(failureMutex);
+                    failure = e.message();
+                }
+                platform::requestStop();
+            }
+        });
+
+    while (!platform::waitForStop(std::chrono::seconds(3600))) {
+    }
+    say("stopping: no new associations; finishing the images acknowledged");
+    context.stopping = true;
+    for (auto& receiver : receivers)
+        receiver->stop();
+    for (std::thread& t : listeners)
+        t.join();
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        finishing = true;
+        imageWaiting = true; // one more pass over what is left
+    }
+    wake.notify_one();
+    processing.join();
+    const size_t left = processor.waitingCount();
+    if (left > 0)
+        say(std::to_string(left) + " image(s) wait in the inbox for the next start");
+    if (!failure.empty()) {
+        say("stopped: " + failure);
+        return 2;
+    }
+    say("stopped");
+    return 0;
+}
+
+} // namespace tamso::node

@@ -1,0 +1,57 @@
+#pragma once
+// The window "受信画像" (the start screen's command of that name): what the DICOM node did with the
+// images it received. Above, the images it held, each with the reason it could not record it; one
+// of them opens on the exposure-condition screen through the DICOM import, and once its record is
+// saved through the report it leaves the list. Below, the latest images it recorded (or listed:
+// derived copies and images sent again), with their doses. Read from the node's log in the working
+// folder, so it shows what a node running as a service did.
+
+#include "node/imagelog.h"
+#include "textio/expected.h"
+
+#include <QWidget>
+
+#include <vector>
+
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+namespace tamso::ui {
+
+class ReceivedImagesWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit ReceivedImagesWindow(QWidget* parent = nullptr);
+
+    // Reads the lists again and shows the window.
+    void open();
+    // Reads the lists again (Command2 "更新"); a log that cannot be read is said in Label3.
+    Status refresh();
+
+    const std::vector<node::ImageEntry>& heldImages() const { return held_; }
+    const std::vector<node::ImageEntry>& recentImages() const { return recent_; }
+    QTableWidget* heldTable() const { return grid1_; }
+    QTableWidget* recentTable() const { return grid2_; }
+
+    // Command1 "条件入力画面で開く" (or a double click): the chosen held image goes to the
+    // exposure-condition screen.
+    void openChosenImage();
+
+signals:
+    // A held image is to be opened on the exposure-condition screen: its header file and its SOP
+    // Instance UID (which the record saved through the report then resolves).
+    void heldImageChosen(const QString& headerFile, const QString& sopInstanceUid);
+
+private:
+    void fillTables();
+
+    QTableWidget* grid1_ = nullptr;
+    QTableWidget* grid2_ = nullptr;
+    QLabel* label3_ = nullptr;
+    QPushButton* command1_ = nullptr;
+    std::vector<node::ImageEntry> held_;
+    std::vector<node::ImageEntry> recent_;
+};
+
+} // namespace tamso::ui
