@@ -771,10 +771,10 @@ void ConditionsScreen::runCaregiverEstimate() {
 ReportFields ConditionsScreen::reportFields() const {
     const engine::CalculationState& s = engine::Module1;
     // The record's fields as the node builds them too (records/exposurerecord.h).
-    const records::RecordTexts t = records::recordTextsOfRun(
-        s, *this,
-        {utf8(shortDateText(date_->date())), std::string(),
-         utf8(combo2_->currentText()), utf8(combo1_->currentText()), s.xrayUnitName});
+    const records::RecordTexts t = records::recordTextsOfRun(s, *this,
+                                                             {utf8(shortDateText(date_->date())),
+                                                              std::string(), utf8(combo2_->currentText()),
+                                                              utf8(combo1_->currentText()), s.xrayUnitName});
     ReportFields r;
     r.id = dicomPatientId_;
     r.name = dicomPatientName_;
