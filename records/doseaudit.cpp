@@ -223,6 +223,7 @@ Expected<DoseAudit> auditRecordFolder(const fs::path& folder, const AuditPeriod&
     }
 
     DoseAudit audit;
+    audit.period = period;
     Samples samples;
     std::unordered_set<std::string> allInfants;
     for (auto& [infant, parts] : infantFiles) {
@@ -306,6 +307,10 @@ std::string doseAuditCsv(const DoseAudit& audit) {
             csv += (i ? "," : "") + textio::csvCell(cells[i]);
         csv += "\r\n";
     };
+    addRow({"期間", auditPeriodText(audit.period)});
+    for (const std::string& line : auditSummaryLines(audit))
+        addRow({line});
+    csv += "\r\n";
     addRow(auditTableHeadings());
     for (const auto& row : auditTableCells(audit))
         addRow(row);

@@ -95,6 +95,7 @@ struct AuditNote {
 };
 
 struct DoseAudit {
+    AuditPeriod period; // the period audited
     std::vector<BodyPartAudit> bodyParts;
     std::vector<AuditNote> notes; // by file name, then record
     int recordFiles = 0;          // record files found, unreadable ones included
@@ -132,6 +133,8 @@ std::vector<std::string> auditSummaryLines(const DoseAudit& audit);
 std::vector<std::string> auditTableHeadings();
 std::vector<std::vector<std::string>> auditTableCells(const DoseAudit& audit);
 // The table as CSV text: UTF-8 with byte-order mark, CR LF line ends, cells quoted where needed.
+// First the period ("期間,2026/01/01 ～ 2026/12/31") and the summary lines (one cell each), then a
+// blank line, the headings and one row per body part.
 std::string doseAuditCsv(const DoseAudit& audit);
 // Writes doseAuditCsv to the file as an export (textio::writeExportFile): replaced atomically, and
 // never a folder, device, pipe or a working-folder file.

@@ -5,6 +5,7 @@
 #include "textio/numbertext.h"
 #include "textio/quantitytext.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tamso::records {
@@ -42,16 +43,45 @@ std::optional<double> doseValue(std::string_view text) {
     return doseIfUsable(textio::parseNumber(text));
 }
 
-DoseHistory makeDoseHistory(const PatientHistory& history) {
+namespace {
+
+std::optional<CalendarDate> readExamDate(const ExamDateReader& readDate, std::string_view text) {
+    return readDate ? readDate(text) : parseExamDate(text);
+}
+
+// The order key of each record in save order: its date, or for a date that cannot be read the date
+// of the record saved before it (the earliest of all for the first).
+std::vector<int> orderKeys(const std::vector<PatientRecord>& records, const ExamDateReader& readDate) {
+    std::vector<int> keys;
+    int previous = 0;
+    for (const PatientRecord& record : records) {
+        if (const auto date = readExamDate(readDate, record.examDate))
+            previous = date->key();
+        keys.push_back(previous);
+    }
+    return keys;
+}
+
+} // namespace
+
+DoseHistory makeDoseHistory(const PatientHistory& history, const ExamDateReader& readDate) {
     DoseHistory doses;
     doses.patientId = history.patientId;
     doses.patientName = history.patientName;
-    doses.entries.reserve(history.records.size());
+    const std::vector<int> keys = orderKeys(history.records, readDate);
+    std::vector<size_t> order(history.records.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return keys[a] < keys[b]; });
+    doses.entries.reserve(order.size());
     double sum = 0;
     int number = 0;
-    for (const PatientRecord& record : history.records) {
+    for (size_t index : order) {
+        const PatientRecord& record = history.records[index];
         DoseHistoryEntry entry;
         entry.number = ++number;
+        entry.recordNumber = static_cast<int>(index) + 1;
+        entry.orderKey = keys[index];
         entry.record = record;
         entry.doseMGy = doseValue(record.entranceSurfaceDoseMGy);
         if (entry.doseMGy)
@@ -65,34 +95,51 @@ DoseHistory makeDoseHistory(const PatientHistory& history) {
     return doses;
 }
 
-Expected<DoseHistory> loadDoseHistory(const fs::path& folder, std::string_view patientId) {
+Expected<DoseHistory> loadDoseHistory(const fs::path& folder, std::string_view patientId,
+                                      const ExamDateReader& readDate) {
     auto history = loadPatientHistory(folder, patientId);
     if (!history.ok())
         return history.error();
-    return makeDoseHistory(*history);
+    return makeDoseHistory(*history, readDate);
 }
 
 std::string doseText(double mGy) {
     return textio::doseText(mGy);
 }
 
-CumulativeDose cumulativeWithNewExposure(const DoseHistory& history, std::string_view text) {
+CumulativeDose cumulativeWithNewExposure(const DoseHistory& history, std::string_view text,
+                                         std::string_view examDate, const ExamDateReader& readDate) {
+    // The stored exposures that come before it: those of its date and earlier ones, the first
+    // entries of the history (ordered by their keys).
+    int before = history.exposureCount();
+    if (const auto date = readExamDate(readDate, examDate))
+        before = static_cast<int>(
+            std::count_if(history.entries.begin(), history.entries.end(),
+                          [&](const DoseHistoryEntry& e) { return e.orderKey <= date->key(); }));
     CumulativeDose result;
-    result.exposureNumber = history.exposureCount() + 1;
+    result.exposureNumber = before + 1;
     const std::optional<double> dose = doseValue(text);
-    result.cumulativeMGy = history.totalMGy + dose.value_or(0.0);
-    result.lowerBound = history.uncountedDoses > 0 || !dose;
+    result.cumulativeMGy =
+        (before > 0 ? history.entries[static_cast<size_t>(before - 1)].cumulativeMGy : 0.0) +
+        dose.value_or(0.0);
+    result.lowerBound = !dose;
+    for (int n = 0; n < before; ++n)
+        if (!history.entries[static_cast<size_t>(n)].doseMGy)
+            result.lowerBound = true;
     return result;
 }
 
-std::optional<CumulativeDose> cumulativeThroughRecord(const DoseHistory& history, int number) {
-    if (number < 1 || number > history.exposureCount())
+std::optional<CumulativeDose> cumulativeThroughRecord(const DoseHistory& history, int recordNumber) {
+    const auto entry =
+        std::find_if(history.entries.begin(), history.entries.end(),
+                     [&](const DoseHistoryEntry& e) { return e.recordNumber == recordNumber; });
+    if (entry == history.entries.end())
         return std::nullopt;
     CumulativeDose result;
-    result.exposureNumber = number;
-    result.cumulativeMGy = history.entries[static_cast<size_t>(number - 1)].cumulativeMGy;
-    for (int n = 0; n < number; ++n)
-        if (!history.entries[static_cast<size_t>(n)].doseMGy)
+    result.exposureNumber = entry->number;
+    result.cumulativeMGy = entry->cumulativeMGy;
+    for (auto e = history.entries.begin(); e <= entry; ++e)
+        if (!e->doseMGy)
             result.lowerBound = true;
     return result;
 }

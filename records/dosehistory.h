@@ -3,13 +3,19 @@
 // surface dose, as the dose history window, the report and tamso-calc --history show it, and the
 // CSV file it is exported to.
 //
+// One order everywhere (the table, the exposure number on the report, the chart, the cumulative
+// dose): by exam date, and on one date in the order the records were saved. A record whose date
+// cannot be read keeps its place in save order, right after the record saved before it.
+//
 // A dose stored as a number of 0 or more (or as a text that reads as one) adds to the cumulative
 // dose. Any other stored dose (a text such as "未計算", nothing, a negative number) is no dose: it is
 // shown as stored, counts as 0 in the sum and is flagged, so the cumulative dose is then a lower
 // bound. The facility audit applies the same rule (storedDoseMGy).
 
+#include "records/doseaudit.h"
 #include "records/patienthistory.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,11 +24,19 @@
 namespace tamso::records {
 
 struct DoseHistoryEntry {
-    int number = 0; // 1..N across the infant's files, in file order
+    int number = 0;       // the exposure's number 1..N in the history's order (date, then save order)
+    int recordNumber = 0; // the record's number 1..N across the infant's files, in file (save) order
     PatientRecord record;
     std::optional<double> doseMGy; // the entrance surface dose when it is a number
-    double cumulativeMGy = 0;      // the doses of records 1..number
+    double cumulativeMGy = 0;      // the doses of exposures 1..number
+    // What the history is ordered by: the date (CalendarDate::key), for a date that cannot be read
+    // that of the record saved before it (0 for none).
+    int orderKey = 0;
 };
+
+// Reads an exam date as stored; nothing when it cannot be read. The screens read the forms of the
+// system's short date too (see ui/kit); without a reader, parseExamDate (doseaudit.h) reads it.
+using ExamDateReader = std::function<std::optional<CalendarDate>(std::string_view)>;
 
 struct DoseHistory {
     std::string patientId;
@@ -45,9 +59,11 @@ inline std::optional<double> doseValue(const ListValue& value) {
 // The same for a dose as the report screen shows it.
 std::optional<double> doseValue(std::string_view text);
 
-DoseHistory makeDoseHistory(const PatientHistory& history);
+// The entries in the history's order (date, then save order), numbered and summed in it.
+DoseHistory makeDoseHistory(const PatientHistory& history, const ExamDateReader& readDate = {});
 // Reads all record files of the ID (see loadPatientHistory) and sums them up.
-Expected<DoseHistory> loadDoseHistory(const fs::path& folder, std::string_view patientId);
+Expected<DoseHistory> loadDoseHistory(const fs::path& folder, std::string_view patientId,
+                                      const ExamDateReader& readDate = {});
 
 // A dose in mGy as the program shows doses: "#0.000" (textio::doseText).
 std::string doseText(double mGy);
@@ -59,10 +75,14 @@ struct CumulativeDose {
     double cumulativeMGy = 0;
     bool lowerBound = false; // a record in the sum had no dose (counted as 0)
 };
-// A new exposure with the dose shown on the report: all stored records, then this one.
-CumulativeDose cumulativeWithNewExposure(const DoseHistory& history, std::string_view doseText);
-// Stored record `number` (1..N): records 1..number. Nothing for a number the history does not hold.
-std::optional<CumulativeDose> cumulativeThroughRecord(const DoseHistory& history, int number);
+// A new exposure with the dose and exam date shown on the report, saved after every stored record:
+// it comes after the exposures of its date and before those of later dates (after all of them when
+// its date cannot be read); the sum runs up to it.
+CumulativeDose cumulativeWithNewExposure(const DoseHistory& history, std::string_view doseText,
+                                         std::string_view examDate = {}, const ExamDateReader& readDate = {});
+// Stored record `recordNumber` (1..N in save order): its exposure number and the sum up to it in the
+// history's order. Nothing for a record the history does not hold.
+std::optional<CumulativeDose> cumulativeThroughRecord(const DoseHistory& history, int recordNumber);
 
 // The table the window, tamso-calc and the CSV file share: column headings and one row per
 // exposure (each value as stored, the cumulative dose in "#0.000", a note on a flagged dose).

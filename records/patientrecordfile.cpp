@@ -60,6 +60,38 @@ bool isListFieldLine(int index) {
     }
 }
 
+std::string storedRecordLine(int index, const std::string& text) {
+    if (isListFieldLine(index) && text.find(',') != std::string::npos)
+        return "\"" + text + "\"";
+    return text;
+}
+
+std::optional<PatientRecord> recordAsStored(const RecordTexts& texts) {
+    PatientRecord record;
+    const auto lines = texts.inLineOrder();
+    const auto refs = fieldRefs(record);
+    for (int i = 0; i < kRecordLines; ++i) {
+        const std::string& text = lines[static_cast<size_t>(i)];
+        const FieldRef& ref = refs[static_cast<size_t>(i)];
+        if (ref.line) {
+            *ref.line = text;
+        } else if (auto value = readListValue(storedRecordLine(i, text))) {
+            *ref.value = std::move(*value);
+        } else {
+            return std::nullopt;
+        }
+    }
+    return record;
+}
+
+bool sameRecord(const PatientRecord& a, const PatientRecord& b) {
+    return a.examDate == b.examDate && a.technologist == b.technologist && a.bodyPart == b.bodyPart &&
+           a.subjectThicknessCm == b.subjectThicknessCm && a.xrayUnit == b.xrayUnit &&
+           a.tubeVoltageKv == b.tubeVoltageKv && a.mAs == b.mAs && a.ffdCm == b.ffdCm &&
+           a.fieldSize == b.fieldSize && a.entranceSurfaceDoseMGy == b.entranceSurfaceDoseMGy &&
+           a.caregiverDoseUSv == b.caregiverDoseUSv;
+}
+
 std::string recordFieldCaption(int index) {
     static const char* const captions[kRecordLines] = {
         "撮影日", "撮影担当", "撮影部位",     "体 厚",          "撮影装置",       "管電圧",        "電流･秒",

@@ -86,6 +86,15 @@ struct RecordTexts {
 };
 // Which of the 13 lines are list fields (the others are whole lines).
 bool isListFieldLine(int index);
+// The line a screen text is stored as: verbatim; a list field with a comma is quoted so that it
+// reads back as one value.
+std::string storedRecordLine(int index, const std::string& text);
+// The record as its texts read back once stored (whole lines verbatim, list fields by their value),
+// or nothing when a list field would not read back.
+std::optional<PatientRecord> recordAsStored(const RecordTexts& texts);
+// Whether two records hold the same in every field: whole lines verbatim, list fields by value, so
+// that a dose stored as " .25 " and shown again as "0.250" is the same dose.
+bool sameRecord(const PatientRecord& a, const PatientRecord& b);
 // The caption of a record field as the report screen labels it (for messages).
 std::string recordFieldCaption(int index);
 

@@ -2,6 +2,8 @@
 
 #include "textio/fileio.h"
 
+#include <algorithm>
+
 namespace tamso::records {
 
 std::string continuationSavedMessage(const std::string& continuationFileName) {
@@ -26,6 +28,16 @@ bool savePatientRecord(const fs::path& folder, const std::string& patientId, con
     }
     if (!prompts.confirmSave(kQuestionSave))
         return false;
+    // Asked before the lock is taken, so that no other save waits on the user. A history that
+    // cannot be read is refused below, under the lock.
+    if (const auto asStored = recordAsStored(record)) {
+        if (auto history = loadPatientHistory(folder, patientId); history.ok()) {
+            const bool stored = std::any_of(history->records.begin(), history->records.end(),
+                                            [&](const PatientRecord& r) { return sameRecord(r, *asStored); });
+            if (stored && !prompts.confirmDuplicate(kQuestionDuplicate))
+                return false;
+        }
+    }
 
     const fs::path firstFile = patientRecordFile(folder, patientId);
     RecordAppendPlan plan;

@@ -19,12 +19,19 @@ struct SavePrompts {
     virtual void warn(const std::string& message) = 0;
     // A notice with OK only.
     virtual void notify(const std::string& message) = 0;
+    // A Yes / No question without icon whose default answer is No; true for Yes. Asked before a
+    // record equal to a stored one is appended again. Without an answer (this default) it is not.
+    virtual bool confirmDuplicate(const std::string& question) {
+        (void)question;
+        return false;
+    }
 };
 
 // The messages of the save.
 inline constexpr const char* kMessageEnterIdAndName = "患者IDおよび氏名を入力して下さい";
 inline constexpr const char* kQuestionSave = "このデータを保存しますか？";
 inline constexpr const char* kMessageSaved = "データを保存しました。";
+inline constexpr const char* kQuestionDuplicate = "同じ記録が既に保存されています。もう一度保存しますか？";
 // The notice of a save that started a continuation file (see patienthistory.h), with its name.
 std::string continuationSavedMessage(const std::string& continuationFileName);
 
@@ -32,6 +39,9 @@ std::string continuationSavedMessage(const std::string& continuationFileName);
 // folder and returns whether it was written:
 //  - empty ID or name, an ID that cannot name a file, a field that cannot be stored: a warning, nothing
 //    touched; then the question, Cancel stops;
+//  - a record equal in every field (sameRecord) to one already stored in any file of the infant asks
+//    confirmDuplicate (kQuestionDuplicate); No stops, nothing written, so that a record shown again
+//    from the search does not silently become a further exposure;
 //  - the lock of the ID's first record file "<ID>.pat" is taken (waiting up to options.wait) for every
 //    save of the infant, whichever of its files is written; a file in use gives a warning;
 //  - a new patient gets a first file with the name, "1" and the record;

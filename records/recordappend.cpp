@@ -6,18 +6,10 @@
 namespace tamso::records {
 namespace {
 
-// The line a screen text is stored as: verbatim; a list field with a comma is quoted so that it
-// reads back as one value.
-std::string storedLine(int index, const std::string& text) {
-    if (isListFieldLine(index) && text.find(',') != std::string::npos)
-        return "\"" + text + "\"";
-    return text;
-}
-
 void appendRecordLines(std::vector<std::string>& lines, const RecordTexts& record) {
     const auto texts = record.inLineOrder();
     for (int i = 0; i < kRecordLines; ++i)
-        lines.push_back(storedLine(i, texts[static_cast<size_t>(i)]));
+        lines.push_back(storedRecordLine(i, texts[static_cast<size_t>(i)]));
 }
 
 std::string fileText(const std::vector<std::string>& lines) {
@@ -125,7 +117,7 @@ Status checkRecordTexts(const std::string& name, const RecordTexts& record) {
         if (text.find(',') != std::string::npos && text.find('"') != std::string::npos)
             return Error{"「" + recordFieldCaption(i) +
                          "」にカンマ(,)と引用符(\")を一緒に含めることはできません。"};
-        if (auto read = parseListValue(storedLine(i, text)); !read.ok())
+        if (auto read = parseListValue(storedRecordLine(i, text)); !read.ok())
             return Error{"「" + recordFieldCaption(i) + "」は記録できません（" + read.error().message +
                          "）。"};
     }

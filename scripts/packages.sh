@@ -1,7 +1,7 @@
 # Sourced by run.sh, test.sh and package.sh: the Debian packages the program, its tests and tools need,
 # installed when missing (as root), otherwise the one command to run is printed.
 TAMSO_PACKAGES="build-essential cmake pkg-config qt6-base-dev qt6-base-dev-tools qt6-l10n-tools qt6-tools-dev-tools qt6-svg-dev libqt6svg6-dev qt6-charts-dev \
-libgl-dev libdcmtk-dev python3 libgtest-dev libgmock-dev libbenchmark-dev libxrl-dev fonts-ipaexfont xvfb xauth poppler-utils \
+libgl-dev libdcmtk-dev python3 libgtest-dev libgmock-dev libbenchmark-dev libxrl-dev fonts-ipaexfont qt6-translations-l10n xvfb xauth poppler-utils \
 dpkg-dev file"
 # Only test.sh needs these: the Windows cross-build of the core, tamso-calc and the core tests
 # (MinGW-w64, GoogleTest's sources), Wine's 64-bit loader to run them, NSIS for the installer,

@@ -41,6 +41,10 @@
         <source>新しいデータを保存しました</source>
         <translation>The new data have been saved</translation>
     </message>
+    <message>
+        <source>0 以上の数値（μSv/mAs）</source>
+        <translation>a number of 0 or more (μSv/mAs)</translation>
+    </message>
 </context>
 <context>
     <name>BasicDataEditor</name>
@@ -75,6 +79,18 @@
     <message>
         <source>基本データを保存しました。</source>
         <translation>The basic data have been saved.</translation>
+    </message>
+    <message>
+        <source>0 より大きく 90 より小さい角度（度）</source>
+        <translation>an angle above 0 and below 90 (degree)</translation>
+    </message>
+    <message>
+        <source>0 以上の数値（mm Al）</source>
+        <translation>a number of 0 or more (mm Al)</translation>
+    </message>
+    <message>
+        <source>0 より大きい数値（eV）</source>
+        <translation>a number above 0 (eV)</translation>
     </message>
 </context>
 <context>
@@ -258,6 +274,14 @@
         <translation>Reference level </translation>
     </message>
     <message>
+        <source>：</source>
+        <translation>: </translation>
+    </message>
+    <message>
+        <source>・</source>
+        <translation>- </translation>
+    </message>
+    <message>
         <source>…ほか %1 件</source>
         <translation>… and %1 more</translation>
     </message>
@@ -273,10 +297,49 @@
     </message>
 </context>
 <context>
+    <name>DicomImport</name>
+    <message>
+        <source> がありません</source>
+        <translation> missing</translation>
+    </message>
+    <message>
+        <source> の値 </source>
+        <translation> value </translation>
+    </message>
+    <message>
+        <source> は使えません</source>
+        <translation> cannot be used</translation>
+    </message>
+    <message>
+        <source> は日付として読めません</source>
+        <translation> cannot be read as a date</translation>
+    </message>
+    <message>
+        <source>対応表 </source>
+        <translation>mapping </translation>
+    </message>
+    <message>
+        <source> にありません</source>
+        <translation> has no entry</translation>
+    </message>
+    <message>
+        <source>（</source>
+        <translation> (</translation>
+    </message>
+    <message>
+        <source>）</source>
+        <translation>)</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+</context>
+<context>
     <name>DoseAuditWindow</name>
     <message>
         <source>TAMSO 参考レベル監査</source>
-        <translation>TAMSO Reference level audit</translation>
+        <translation>TAMSO DRL audit</translation>
     </message>
     <message>
         <source>期間</source>
@@ -340,15 +403,15 @@
     </message>
     <message>
         <source>参考線量.dat を読めないため参考レベルとは比較しません</source>
-        <translation>参考線量.dat cannot be read: no comparison with reference levels</translation>
+        <translation>参考線量.dat cannot be read: no DRL comparison</translation>
     </message>
     <message>
         <source>参考線量.dat がないため参考レベルとは比較しません</source>
-        <translation>No 参考線量.dat: no comparison with reference levels</translation>
+        <translation>No 参考線量.dat: no DRL comparison</translation>
     </message>
     <message>
         <source>参考レベル: 参考線量.dat（各撮影部位の最初の行）</source>
-        <translation>Reference levels: 参考線量.dat (first row of each body part)</translation>
+        <translation>DRLs: 参考線量.dat (first row of each body part)</translation>
     </message>
     <message>
         <source>なし</source>
@@ -360,7 +423,7 @@
     </message>
     <message>
         <source>参考レベル監査（ICRP Publication 135: 施設の中央値を診断参考レベルと比較）</source>
-        <translation>Reference level audit (ICRP Publication 135: facility median against the diagnostic reference level)</translation>
+        <translation>DRL audit (ICRP Publication 135: facility median against the diagnostic reference level)</translation>
     </message>
     <message>
         <source>医療施設: %1&#x3000;&#x3000;期間: %2&#x3000;&#x3000;作成日: %3</source>
@@ -394,6 +457,46 @@
         <source>～</source>
         <translation>-</translation>
     </message>
+    <message>
+        <source>集計した撮影 %1 件（患児 %2 人）、撮影日が読めない記録 %3 件、線量のない記録 %4 件</source>
+        <translation>%1 exposures counted (%2 infants), %3 with an unreadable date, %4 without a dose</translation>
+    </message>
+    <message>
+        <source>読めない記録ファイル: %1</source>
+        <translation>Unreadable record file: %1</translation>
+    </message>
+    <message>
+        <source>撮影日が読めない記録: %1 の %2 件目（撮影日「%3」）。期間を指定していないため集計に含めました</source>
+        <translation>Unreadable date: record %2 of %1 (date “%3”). Counted, as no period is chosen</translation>
+    </message>
+    <message>
+        <source>撮影日が読めない記録: %1 の %2 件目（撮影日「%3」）。期間に入るか判らないため集計から除きました</source>
+        <translation>Unreadable date: record %2 of %1 (date “%3”). Left out, as it may not lie in the period</translation>
+    </message>
+    <message>
+        <source>線量のない記録: %1 の %2 件目（入射表面線量「%3」）。集計から除きました</source>
+        <translation>No dose: record %2 of %1 (entrance surface dose “%3”). Left out</translation>
+    </message>
+    <message>
+        <source>・</source>
+        <translation>- </translation>
+    </message>
+    <message>
+        <source>記録ファイル %1 件（読めないもの %2 件、除いたもの %3 件）</source>
+        <translation>%1 record files (%2 unreadable, %3 left out)</translation>
+    </message>
+    <message>
+        <source>記録ファイル %1 件（読めないもの %2 件）</source>
+        <translation>%1 record files (%2 unreadable)</translation>
+    </message>
+    <message>
+        <source>、記録 %1 件、期間内 %2 件</source>
+        <translation>, %1 records, %2 in the period</translation>
+    </message>
+    <message>
+        <source>除いた記録ファイル: %1</source>
+        <translation>Record file left out: %1</translation>
+    </message>
 </context>
 <context>
     <name>DoseHistoryPages</name>
@@ -419,7 +522,7 @@
     </message>
     <message>
         <source>ID No.: %1&#x3000;&#x3000;氏名 : %2</source>
-        <translation>ID No.: %1    Name : %2</translation>
+        <translation>ID No.: %1    Name: %2</translation>
     </message>
     <message>
         <source>TAMSO in NICU&#x3000;患児の被ばく線量履歴</source>
@@ -427,7 +530,7 @@
     </message>
     <message>
         <source>&#x3000;&#x3000;撮影回数 : %1 回&#x3000;&#x3000;累積入射表面線量 : %2 mGy</source>
-        <translation>    Exposures : %1    Cumulative entrance surface dose : %2 mGy</translation>
+        <translation>    Exposures: %1    Cumulative entrance surface dose: %2 mGy</translation>
     </message>
     <message>
         <source> 以上 ※</source>
@@ -436,6 +539,10 @@
     <message>
         <source>患児の被ばく線量履歴（続き）&#x3000;&#x3000;</source>
         <translation>Dose history of the infant (continued)    </translation>
+    </message>
+    <message>
+        <source>※ 線量のない記録（未計算、負の値など）は累積線量に 0 として加えています。累積線量はその分を含まない下限値です。</source>
+        <translation>* A record without a dose (not calculated, negative, ...) is added to the cumulative dose as 0: the cumulative dose is a lower bound.</translation>
     </message>
 </context>
 <context>
@@ -466,7 +573,7 @@
     </message>
     <message>
         <source>ID No.: %1&#x3000;氏名 : %2&#x3000;撮影回数 : %3 回&#x3000;累積入射表面線量 : %4 mGy</source>
-        <translation>ID No.: %1  Name : %2  Exposures : %3  Cumulative entrance surface dose : %4 mGy</translation>
+        <translation>ID No.: %1  Name: %2  Exposures: %3  Cumulative entrance surface dose: %4 mGy</translation>
     </message>
     <message>
         <source> 以上（線量のない記録 %1 件）</source>
@@ -513,15 +620,15 @@
     </message>
     <message>
         <source>   Ｘ線管電流×照射時間</source>
-        <translation>Tube current × time</translation>
+        <translation>mAs</translation>
     </message>
     <message>
         <source> 焦点-受像器間距離（FFD）</source>
-        <translation>Focus-receptor (FFD)</translation>
+        <translation>SID (FFD)</translation>
     </message>
     <message>
         <source>&#x3000; 被写体厚</source>
-        <translation>Subject thickness</translation>
+        <translation>Patient thickness</translation>
     </message>
     <message>
         <source> 焦点-フード・カバー間距離</source>
@@ -639,6 +746,37 @@
     <message>
         <source> やめます </source>
         <translation> Cancel </translation>
+    </message>
+    <message>
+        <source>実測値</source>
+        <translation>Measured value</translation>
+    </message>
+</context>
+<context>
+    <name>NumberInput</name>
+    <message>
+        <source>「%1」に数値が入力されていません。</source>
+        <translation>No number has been entered in “%1”.</translation>
+    </message>
+    <message>
+        <source>「%1」の「%2」は数値ではありません。</source>
+        <translation>“%2” in “%1” is not a number.</translation>
+    </message>
+    <message>
+        <source>「%1」の「%2」は大きすぎて扱えません。</source>
+        <translation>“%2” in “%1” is too large to use.</translation>
+    </message>
+    <message>
+        <source>「%1」が空欄です。%2を入力して下さい。</source>
+        <translation>“%1” is empty. Enter %2.</translation>
+    </message>
+    <message>
+        <source>「%1」の「%2」では計算できません。%3を入力して下さい。</source>
+        <translation>“%2” in “%1” cannot be calculated with. Enter %3.</translation>
+    </message>
+    <message>
+        <source>「%1」の「%2」は数値ではありません。%3を入力して下さい。</source>
+        <translation>“%2” in “%1” is not a number. Enter %3.</translation>
     </message>
 </context>
 <context>
@@ -776,7 +914,7 @@
     </message>
     <message>
         <source>入射表面線量</source>
-        <translation>Entrance dose</translation>
+        <translation>Entrance surface dose</translation>
     </message>
     <message>
         <source>データ一覧</source>
@@ -875,12 +1013,28 @@ Correct or delete the file, then open it again.</translation>
         <source>参考レベルを保存しました。</source>
         <translation>The reference levels have been saved.</translation>
     </message>
+    <message>
+        <source>行を追加</source>
+        <translation>Add row</translation>
+    </message>
+    <message>
+        <source>行を削除</source>
+        <translation>Delete row</translation>
+    </message>
+    <message>
+        <source>上へ</source>
+        <translation>Up</translation>
+    </message>
+    <message>
+        <source>下へ</source>
+        <translation>Down</translation>
+    </message>
 </context>
 <context>
     <name>ReportLayout</name>
     <message>
         <source>氏名 : </source>
-        <translation>Name : </translation>
+        <translation>Name: </translation>
     </message>
     <message>
         <source>撮影日</source>
@@ -932,11 +1086,11 @@ Correct or delete the file, then open it again.</translation>
     </message>
     <message>
         <source>撮影 </source>
-        <translation>Exposure </translation>
+        <translation>No. </translation>
     </message>
     <message>
         <source> 回目&#x3000;累積線量： </source>
-        <translation>  Cumulative dose: </translation>
+        <translation>  Cumulative: </translation>
     </message>
     <message>
         <source> 以上</source>
@@ -953,6 +1107,14 @@ Correct or delete the file, then open it again.</translation>
     <message>
         <source>）</source>
         <translation>) </translation>
+    </message>
+    <message>
+        <source>入射表面線量は手入力の値です（記録値 %1 mGy）</source>
+        <translation>Entrance surface dose typed by hand (stored: %1 mGy)</translation>
+    </message>
+    <message>
+        <source>入射表面線量は手入力の値です（計算値 %1 mGy）</source>
+        <translation>Entrance surface dose typed by hand (calculated: %1 mGy)</translation>
     </message>
 </context>
 <context>
@@ -1003,7 +1165,7 @@ Correct or delete the file, then open it again.</translation>
     </message>
     <message>
         <source>入射表面線量</source>
-        <translation>Entrance dose</translation>
+        <translation>Entrance surface dose</translation>
     </message>
     <message>
         <source>介助者被ばく</source>
@@ -1032,6 +1194,24 @@ Correct or delete the file, then open it again.</translation>
     <message>
         <source>累積線量: 患者ファイルを読み込めません</source>
         <translation>Cumulative dose: the patient file cannot be read</translation>
+    </message>
+    <message>
+        <source>患者ID「%1」の記録の氏名「%2」は、DICOM画像の氏名「%3」と一致しません。
+別の患児の記録に保存しないよう、患者IDを確認して下さい。</source>
+        <translation>The name stored for patient ID “%1”, “%2”, does not match the name in the DICOM image, “%3”.
+Check the patient ID so that the exposure is not saved in another infant&apos;s records.</translation>
+    </message>
+    <message>
+        <source>入射表面線量 %1 mGy は記録されていた %2 mGy と異なります。このまま保存しますか？</source>
+        <translation>The entrance surface dose %1 mGy differs from the stored %2 mGy. Save it as it is?</translation>
+    </message>
+    <message>
+        <source>入射表面線量 %1 mGy はこの撮影で計算した %2 mGy と異なります。このまま保存しますか？</source>
+        <translation>The entrance surface dose %1 mGy differs from the %2 mGy calculated for this exposure. Save it as it is?</translation>
+    </message>
+    <message>
+        <source>この患児の記録は %1 件を超えたため、続きのファイル「%2」に保存しました。</source>
+        <translation>This infant has more than %1 records: saved in the continuation file “%2”.</translation>
     </message>
 </context>
 <context>
@@ -1131,7 +1311,7 @@ Correct or delete the file, then open it again.</translation>
     </message>
     <message>
         <source>参考レベル監査</source>
-        <translation>Level audit</translation>
+        <translation>DRL audit</translation>
     </message>
     <message>
         <source>ここに病院名が入る</source>
@@ -1185,6 +1365,18 @@ Correct or delete the file, then open it again.</translation>
 </source>
         <translation>The output data could not be saved.
 </translation>
+    </message>
+    <message>
+        <source>%1 kV の照射線量</source>
+        <translation>Exposure at %1 kV</translation>
+    </message>
+    <message>
+        <source>0 より大きい数値（C/kg）</source>
+        <translation>a number above 0 (C/kg)</translation>
+    </message>
+    <message>
+        <source>0 以上の数値（mm）</source>
+        <translation>a number of 0 or more (mm)</translation>
     </message>
 </context>
 <context>
@@ -1292,6 +1484,114 @@ Correct or delete the file, then open it again.</translation>
     <message>
         <source>氏名に改行を含めることはできません。</source>
         <translation>A name cannot contain a line break.</translation>
+    </message>
+    <message>
+        <source>患者IDおよび氏名を入力して下さい</source>
+        <translation>Enter the patient ID and name</translation>
+    </message>
+    <message>
+        <source>このデータを保存しますか？</source>
+        <translation>Save these data?</translation>
+    </message>
+    <message>
+        <source>データを保存しました。</source>
+        <translation>The data have been saved.</translation>
+    </message>
+    <message>
+        <source>同じ記録が既に保存されています。もう一度保存しますか？</source>
+        <translation>The same record has been saved already. Save it once more?</translation>
+    </message>
+    <message>
+        <source>撮影日</source>
+        <translation>Exam date</translation>
+    </message>
+    <message>
+        <source>撮影部位</source>
+        <translation>Body part</translation>
+    </message>
+    <message>
+        <source>管電圧(kV)</source>
+        <translation>kV</translation>
+    </message>
+    <message>
+        <source>電流･秒(mAs)</source>
+        <translation>mAs</translation>
+    </message>
+    <message>
+        <source>照射野</source>
+        <translation>Field size</translation>
+    </message>
+    <message>
+        <source>入射表面線量(mGy)</source>
+        <translation>ESD (mGy)</translation>
+    </message>
+    <message>
+        <source>累積線量(mGy)</source>
+        <translation>Cumulative (mGy)</translation>
+    </message>
+    <message>
+        <source>介助者被ばく1(μSv)</source>
+        <translation>Caregiver 1 (μSv)</translation>
+    </message>
+    <message>
+        <source>介助者被ばく2(μSv)</source>
+        <translation>Caregiver 2 (μSv)</translation>
+    </message>
+    <message>
+        <source>介助者被ばく3(μSv)</source>
+        <translation>Caregiver 3 (μSv)</translation>
+    </message>
+    <message>
+        <source>注記</source>
+        <translation>Note</translation>
+    </message>
+    <message>
+        <source>線量が数値でないため累積に 0 として加算</source>
+        <translation>Not a number: added to the cumulative dose as 0</translation>
+    </message>
+    <message>
+        <source>撮影数</source>
+        <translation>Exposures</translation>
+    </message>
+    <message>
+        <source>患児数</source>
+        <translation>Infants</translation>
+    </message>
+    <message>
+        <source>中央値 (mGy)</source>
+        <translation>Median (mGy)</translation>
+    </message>
+    <message>
+        <source>75パーセンタイル (mGy)</source>
+        <translation>75th pct. (mGy)</translation>
+    </message>
+    <message>
+        <source>最小 (mGy)</source>
+        <translation>Min. (mGy)</translation>
+    </message>
+    <message>
+        <source>最大 (mGy)</source>
+        <translation>Max. (mGy)</translation>
+    </message>
+    <message>
+        <source>参考レベル (mGy)</source>
+        <translation>DRL (mGy)</translation>
+    </message>
+    <message>
+        <source>中央値/参考レベル</source>
+        <translation>Median/DRL</translation>
+    </message>
+    <message>
+        <source>判定</source>
+        <translation>Verdict</translation>
+    </message>
+    <message>
+        <source>超過</source>
+        <translation>Above</translation>
+    </message>
+    <message>
+        <source>以下</source>
+        <translation>Below</translation>
     </message>
 </context>
 </TS>

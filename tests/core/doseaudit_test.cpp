@@ -274,8 +274,13 @@ TEST(DoseAuditTable, CellsAndCsvAsTheWindowShowsThem) {
                                                   "0.500", "0.60", "以下"}));
     const std::string csv = doseAuditCsv(*audit);
     EXPECT_EQ(csv.substr(0, 3), "\xEF\xBB\xBF");
+    // The period and the summary first, then a blank line and the table.
+    const std::vector<std::string> summary = auditSummaryLines(*audit);
+    EXPECT_EQ(csv.substr(3, csv.find("\r\n\r\n") + 4 - 3),
+              "期間,2026/01/01 ～ 2026/12/31\r\n" + summary[0] + "\r\n" + summary[1] + "\r\n\r\n");
+    const size_t table = csv.find("\r\n\r\n") + 4;
     EXPECT_EQ(
-        csv.substr(3, csv.find("\r\n") - 3),
+        csv.substr(table, csv.find("\r\n", table) - table),
         "撮影部位,撮影数,患児数,中央値 (mGy),75パーセンタイル (mGy),最小 (mGy),最大 (mGy),参考レベル (mGy),"
         "中央値/参考レベル,判定");
     EXPECT_NE(csv.find("\r\n胸部正面,4,3,0.250,0.325,0.100,0.400,0.200,1.25,超過\r\n"), std::string::npos)

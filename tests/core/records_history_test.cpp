@@ -381,6 +381,56 @@ TEST_F(HistorySave, ReadOnlyContinuationIsNotReplaced) {
     fs::permissions(second, fs::perms::owner_write, fs::perm_options::add);
 }
 
+// One order: by exam date, on one date in save order; a date that cannot be read stays after the
+// record saved before it. Saved: 03/05 0.1, 03/01 0.2, "昨日" 0.3, 03/05 "未計算", 03/03 0.5.
+TEST(DoseHistoryOrder, ByDateThenSaveOrder) {
+    TempFolder folder;
+    test::writeSjis(folder.file("O.pat"),
+                    "順番 花子\r\n 5 \r\n" + storedRecord("2026/03/05", " .1 ") +
+                        storedRecord("2026/03/01", " .2 ") + storedRecord("昨日", " .3 ") +
+                        storedRecord("2026/3/5", "未計算") + storedRecord("2026-03-03", " .5 "));
+    auto history = loadDoseHistory(folder.path(), "O");
+    ASSERT_TRUE(history.ok()) << history.error().message;
+    const int records[] = {2, 3, 5, 1, 4};
+    const double cumulative[] = {0.2, 0.5, 1.0, 1.1, 1.1};
+    for (size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(history->entries[i].number, static_cast<int>(i) + 1);
+        EXPECT_EQ(history->entries[i].recordNumber, records[i]) << i;
+        EXPECT_NEAR(history->entries[i].cumulativeMGy, cumulative[i], 1e-12) << i;
+        EXPECT_EQ(doseHistoryRow(history->entries[i])[kColumnNumber], std::to_string(i + 1));
+    }
+    // A stored record: its place in this order.
+    const struct {
+        int record, exposure;
+        double cumulative;
+        bool lowerBound;
+    } stored[] = {{1, 4, 1.1, false}, {2, 1, 0.2, false}, {4, 5, 1.1, true}, {5, 3, 1.0, false}};
+    for (const auto& s : stored) {
+        const auto dose = cumulativeThroughRecord(*history, s.record);
+        ASSERT_TRUE(dose) << s.record;
+        EXPECT_EQ(dose->exposureNumber, s.exposure) << s.record;
+        EXPECT_NEAR(dose->cumulativeMGy, s.cumulative, 1e-12) << s.record;
+        EXPECT_EQ(dose->lowerBound, s.lowerBound) << s.record;
+    }
+    // A new exposure: after the stored ones of its date, before later ones.
+    const struct {
+        const char* date;
+        int exposure;
+        double cumulative;
+        bool lowerBound;
+    } added[] = {{"2026/02/01", 1, 0.05, false},
+                 {"2026/03/03", 4, 1.05, false},
+                 {"2026/03/05", 6, 1.15, true},
+                 {"2026/03/10", 6, 1.15, true},
+                 {"", 6, 1.15, true}};
+    for (const auto& a : added) {
+        const CumulativeDose dose = cumulativeWithNewExposure(*history, "0.05", a.date);
+        EXPECT_EQ(dose.exposureNumber, a.exposure) << a.date;
+        EXPECT_NEAR(dose.cumulativeMGy, a.cumulative, 1e-12) << a.date;
+        EXPECT_EQ(dose.lowerBound, a.lowerBound) << a.date;
+    }
+}
+
 // Doses 0.25, 1.5, "未計算", nothing and a quoted "0.052": cumulative 0.25, 1.75, 1.75, 1.75, 1.802.
 TEST(DoseHistorySums, MatchHandComputedValues) {
     TempFolder folder;

@@ -91,6 +91,62 @@ TEST_F(RecordSave, TwentyRecordsThenTheTwentyFirstLeavesTheFileByteForByte) {
               (std::vector<std::string>{"P20.pat", "P20.pat.lock", "P20.~2.pat"}));
 }
 
+// A record equal in every field to one stored in any file of the infant, however its numbers are
+// written (a record shown again from the search has "0.250" for the stored " .25 "), asks first;
+// No writes nothing, Yes appends it. A record that differs in one field is not asked about.
+struct DuplicateCase {
+    const char* what;
+    int storedBefore; // records saved before the sample (the 21st lands in the continuation)
+    void (*edit)(RecordTexts&);
+    bool asked;
+};
+
+class DuplicateRecord : public RecordSave, public ::testing::WithParamInterface<DuplicateCase> {};
+
+TEST_P(DuplicateRecord, IsAskedAboutWithNoWritingNothing) {
+    const DuplicateCase& c = GetParam();
+    for (int i = 1; i <= c.storedBefore; ++i)
+        ASSERT_TRUE(save("D1", "重複 一郎", sampleRecord("2024/04/" + std::to_string(10 + i))));
+    ASSERT_TRUE(save("D1", "重複 一郎", sampleRecord()));
+    prompts = {};
+    prompts.duplicateAnswer = false;
+    RecordTexts again = sampleRecord();
+    c.edit(again);
+    const int count = c.storedBefore + 1;
+    EXPECT_EQ(save("D1", "重複 一郎", again), !c.asked) << c.what;
+    EXPECT_EQ(prompts.duplicateQuestions.size(), c.asked ? 1u : 0u) << c.what;
+    auto history = loadPatientHistory(folder.path(), "D1");
+    ASSERT_TRUE(history.ok());
+    EXPECT_EQ(history->recordCount(), c.asked ? count : count + 1) << c.what;
+    if (c.asked) {
+        EXPECT_EQ(prompts.duplicateQuestions.front(), kQuestionDuplicate);
+        EXPECT_TRUE(prompts.notices.empty());
+        prompts.duplicateAnswer = true; // the reprint-and-save path stays open
+        EXPECT_TRUE(save("D1", "重複 一郎", again));
+        ASSERT_TRUE((history = loadPatientHistory(folder.path(), "D1")).ok());
+        EXPECT_EQ(history->recordCount(), count + 1);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RecordSave, DuplicateRecord,
+    ::testing::Values(
+        DuplicateCase{"same texts", 0, [](RecordTexts&) {}, true},
+        DuplicateCase{"numbers written otherwise", 1,
+                      [](RecordTexts& r) {
+                          r.entranceSurfaceDoseMGy = "0.250";
+                          r.tubeVoltageKv = " 60 ";
+                          r.caregiverDoseUSv[0] = "1.500";
+                      },
+                      true},
+        DuplicateCase{"stored in the continuation file", 20, [](RecordTexts&) {}, true},
+        DuplicateCase{"another dose", 0, [](RecordTexts& r) { r.entranceSurfaceDoseMGy = "0.251"; }, false},
+        DuplicateCase{"another date", 0, [](RecordTexts& r) { r.examDate = "2024/05/02"; }, false},
+        DuplicateCase{"a caregiver dose filled in", 0, [](RecordTexts& r) { r.caregiverDoseUSv[2] = "0"; },
+                      false},
+        DuplicateCase{"a blank in a whole line", 0, [](RecordTexts& r) { r.fieldSize = "10 x 12 "; },
+                      false}));
+
 TEST_F(RecordSave, ExistingIdKeepsTheStoredName) {
     ASSERT_TRUE(save("A01", "新生 一郎", sampleRecord()));
     ASSERT_TRUE(save("A01", "別人 二郎", sampleRecord()));

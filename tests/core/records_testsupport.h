@@ -21,6 +21,12 @@ struct RecordingPrompts : records::SavePrompts {
     }
     void warn(const std::string& message) override { warnings.push_back(message); }
     void notify(const std::string& message) override { notices.push_back(message); }
+    bool duplicateAnswer = true;
+    std::vector<std::string> duplicateQuestions;
+    bool confirmDuplicate(const std::string& question) override {
+        duplicateQuestions.push_back(question);
+        return duplicateAnswer;
+    }
 };
 
 inline records::RecordTexts sampleRecord(const std::string& examDate = "2024/05/01") {

@@ -6,7 +6,9 @@
 
 #include "../core/dicomtestfiles.h"
 #include "engine/calculationstate.h"
+#include "textio/codec.h"
 #include "ui/conditions/conditionsscreen.h"
+#include "ui/kit/language.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 #include "ui/report/reportscreen.h"
@@ -41,7 +43,7 @@ const std::string kYamadaHanako =
     "Yamada^Hanako=" + kEscKanji + ";3ED" + kEscAscii + "^" + kEscKanji + "2V;R" + kEscAscii;
 
 QString dateText(int year, int month, int day) {
-    return QLocale::system().toString(QDate(year, month, day), QLocale::ShortFormat);
+    return ui::shortDateText(QDate(year, month, day));
 }
 
 void writeBytes(const fs::path& path, const std::string& bytes) {
@@ -107,7 +109,7 @@ private:
         QVERIFY2(form1()->isFilledFromDicom(control) == on, qPrintable(control->objectName()));
         QCOMPARE(control->property("filledFromDicom").toBool(), on);
         QCOMPARE(control->toolTip().startsWith(QStringLiteral("DICOMから入力")), on);
-        QCOMPARE(control->styleSheet().contains(QStringLiteral("background-color")), on);
+        QCOMPARE(control->palette().color(QPalette::Base) == QColor(0xff, 0xf3, 0xbf), on);
     }
 
     void grab(QWidget* window, const char* name) {
@@ -211,6 +213,81 @@ private slots:
         QCOMPARE(reportText("Text6"), QStringLiteral("1.6"));
         QCOMPARE(reportText("Text7"), QStringLiteral("100"));
         QCOMPARE(reportText("Text10"), text("Text20")->text());
+    }
+
+    // An image whose ID has a record file under a name that is none of the image's name groups is
+    // warned about once, at the hand-over, before the stored name replaces the image's.
+    void storedNameOfAnotherInfantIsWarnedAbout_data() {
+        QTest::addColumn<QString>("storedName"); // empty: no record file
+        QTest::addColumn<bool>("warned");
+        QTest::newRow("no record file") << QString() << false;
+        QTest::newRow("ideographic group") << QStringLiteral("山田　花子") << false;
+        QTest::newRow("alphabetic group") << QStringLiteral("YAMADA HANAKO") << false;
+        QTest::newRow("another infant") << QStringLiteral("鈴木 一郎") << true;
+        QTest::newRow("family name only") << QStringLiteral("山田") << true;
+    }
+    void storedNameOfAnotherInfantIsWarnedAbout() {
+        QFETCH(QString, storedName);
+        QFETCH(bool, warned);
+        if (!storedName.isEmpty()) {
+            QFile record(dir_->filePath(QStringLiteral("N-0001.pat")));
+            QVERIFY(record.open(QIODevice::WriteOnly));
+            record.write(QByteArray::fromStdString(*textio::utf8ToSjis(
+                ui::utf8(storedName) + "\r\n1\r\n2024/04/01\r\n佐藤\r\n胸部正面\r\n8\r\n装置\r\n60\r\n2\r\n"
+                                       "100\r\n六切サイズ\r\n .1 \r\n\r\n\r\n\r\n")));
+        }
+        DicomImage image;
+        image.set(DCM_SpecificCharacterSet, "\\ISO 2022 IR 87").set(DCM_PatientName, kYamadaHanako);
+        collimated(image).save(file("named.dcm"));
+        importFile(file("named.dcm"));
+        for (const char* command : {"Command2", "Command3", "Command4", "Command6"})
+            QTest::mouseClick(child<QPushButton>(command), Qt::LeftButton);
+        ui::ReportScreen* report = shell_->reportScreen();
+        QVERIFY(report);
+        QCOMPARE(MessageBox::shown().size(), warned ? 1 : 0);
+        if (warned) {
+            QCOMPARE(MessageBox::shown().first().kind, MessageBox::Kind::Warning);
+            const QString& message = MessageBox::shown().first().text;
+            for (const QString& part : {QStringLiteral("N-0001"), storedName, QStringLiteral("山田 花子")})
+                QVERIFY2(message.contains(part), qPrintable(message));
+        }
+        auto* id = report->findChild<QLineEdit*>(QStringLiteral("Text1"));
+        auto* name = report->findChild<QLineEdit*>(QStringLiteral("Text2"));
+        QCOMPARE(name->text(), QStringLiteral("山田 花子")); // not replaced before the ID is left
+        QFocusEvent leaving(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(id, &leaving); // the user leaves the ID field
+        QCOMPARE(name->text(), storedName.isEmpty() ? QStringLiteral("山田 花子") : storedName);
+        QCOMPARE(MessageBox::shown().size(), warned ? 1 : 0); // once for the ID
+    }
+
+    // Marking a control changes its background only: its font and size stay as they were before
+    // any import, after the first and after the next.
+    void markingKeepsFontAndSize() {
+        form1()->show();
+        QCoreApplication::processEvents();
+        const QList<QWidget*> controls = {text("Text5"), text("Text6"), text("Text8"), bodyPart(), date()};
+        auto looks = [&] {
+            QStringList shown;
+            for (QWidget* w : controls)
+                shown << QStringLiteral("%1 %2 %3x%4 %5x%6")
+                             .arg(w->objectName(), w->font().toString())
+                             .arg(w->sizeHint().width())
+                             .arg(w->sizeHint().height())
+                             .arg(w->width())
+                             .arg(w->height());
+            return shown;
+        };
+        const QStringList before = looks();
+        DicomImage().save(file("chest.dcm"));
+        for (int import = 1; import <= 2; ++import) {
+            importFile(file("chest.dcm"));
+            QCoreApplication::processEvents();
+            QCOMPARE(marked().size(), 5);
+            QCOMPARE(looks(), before);
+        }
+        QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton); // back: the marks go
+        QCOMPARE(marked().size(), 0);
+        QCOMPARE(looks(), before);
     }
 
     void editingAFieldClearsOnlyItsMark() {

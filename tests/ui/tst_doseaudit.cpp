@@ -318,6 +318,26 @@ private slots:
             QVERIFY2(uitest::pdfPicture(answer, 80, page, error), qPrintable(error));
             QVERIFY(page.save(QDir(folder).filePath(QStringLiteral("doseaudit-printed.png"))));
         }
+        // The headings stand inside their row: the wrapped "75パーセンタイル (mGy)" ends clear above
+        // the row's lower line (a row too low for it reaches down to that line).
+        QList<uitest::PdfWord> words;
+        QVERIFY2(uitest::pdfWords(answer, words, error), qPrintable(error));
+        const auto heading = std::find_if(words.begin(), words.end(), [](const uitest::PdfWord& w) {
+            return w.text == QStringLiteral("75パーセンタイル");
+        });
+        QVERIFY(heading != words.end());
+        double headingBottom = 0, firstRowTop = 1e9;
+        for (const uitest::PdfWord& w : words) {
+            if (w.box.left() < heading->box.right() && w.box.right() > heading->box.left() &&
+                w.box.top() >= heading->box.top() && w.box.top() < heading->box.top() + 20)
+                headingBottom = std::max(headingBottom, w.box.bottom()); // the heading's lines
+            if (w.text == QStringLiteral("腹部正面") && w.box.top() > heading->box.top())
+                firstRowTop = std::min(firstRowTop, w.box.top());
+        }
+        QVERIFY(headingBottom > 0 && firstRowTop < 1e9);
+        // 2.5 mm: the first row's words stand about 1.9 mm below its upper line.
+        QVERIFY2(firstRowTop - headingBottom >= 7.1,
+                 qPrintable(QString::number(firstRowTop - headingBottom)));
         for (const char* expected : {"参考レベル監査", "入射表面線量の分布", "胸部正面", "0.325", "超過",
                                      "読めない記録ファイル", "Z999.pat", "2026/01/01 ～ 2026/12/31"})
             QVERIFY2(text.contains(QString::fromUtf8(expected)),
@@ -438,6 +458,82 @@ private slots:
         QCOMPARE(refdata::ReferenceLevels.levelFor("胸部正面"),
                  std::optional<double>(0.05)); // in effect at once
         QCOMPARE(refdata::ReferenceLevels.levelFor("頭部正面"), std::optional<double>(0.5));
+    }
+
+    // In Japanese the window says what the core says (the English translation follows these).
+    void shownWordsAreTheCoresInJapanese() {
+        records::DoseAudit audit;
+        audit.recordFiles = 4, audit.unreadableFiles = 1, audit.records = 30, audit.recordsInPeriod = 12;
+        audit.exposures = 10, audit.infants = 3, audit.dateUnreadable = 2, audit.noDose = 1;
+        for (int leftOut : {0, 2}) {
+            audit.leftOutFiles = leftOut;
+            QCOMPARE(ui::DoseAuditWindow::summaryLines(audit),
+                     QStringList({ui::qs(records::auditSummaryLines(audit)[0]),
+                                  ui::qs(records::auditSummaryLines(audit)[1])}));
+        }
+        using Kind = records::AuditNote::Kind;
+        for (const records::AuditNote& note :
+             {records::AuditNote{Kind::UnreadableFile, "A.pat", 0, "患者ファイル「A.pat」は読めません。",
+                                 false},
+              records::AuditNote{Kind::LeftOutFile, "A.~3.pat", 0, "続きのファイルが欠けています。", false},
+              records::AuditNote{Kind::DateUnreadable, "B.pat", 3, "昨日", true},
+              records::AuditNote{Kind::DateUnreadable, "B.pat", 4, "", false},
+              records::AuditNote{Kind::NoDose, "C.~2.pat", 20, "未計算", false}})
+            QCOMPARE(ui::DoseAuditWindow::noteText(note), ui::qs(records::auditNoteText(note)));
+        for (const records::AuditPeriod& period :
+             {records::AuditPeriod{}, records::AuditPeriod{records::CalendarDate{2026, 1, 1}, std::nullopt}})
+            QCOMPARE(ui::DoseAuditWindow::periodText(period), ui::qs(records::auditPeriodText(period)));
+    }
+
+    // Rows can be added, deleted and moved; the first row of a body part is the level compared with.
+    void levelEditorAddsDeletesAndMovesRows() {
+        writeLevels({"\"胸部正面\", .2 ,A", "\"胸部正面\", .08 ,B"});
+        QVERIFY(shell_->start());
+        shell_->openReferenceLevelEditor();
+        ui::ReferenceLevelEditor* form10 = shell_->referenceLevelEditor();
+        auto* grid = child<QTableWidget>(form10, "Grid1");
+        QCOMPARE(grid->rowCount(), 8);
+        // The documentation row up above the used one: it is now the one compared with.
+        grid->setCurrentCell(7, 1);
+        for (int i = 0; i < 6; ++i)
+            click(child<QPushButton>(form10, "Command5"));
+        QCOMPARE(grid->currentRow(), 1);
+        QCOMPARE(grid->item(1, 1)->text(), QStringLiteral("0.08"));
+        QCOMPARE(grid->item(1, 3)->text(), QStringLiteral("比較に使用"));
+        QCOMPARE(grid->item(2, 1)->text(), QStringLiteral("0.2"));
+        QCOMPARE(grid->item(2, 3)->text(), QStringLiteral("参考（比較しない）"));
+        click(child<QPushButton>(form10, "Command6")); // and back down one
+        click(child<QPushButton>(form10, "Command5"));
+        QCOMPARE(grid->item(1, 1)->text(), QStringLiteral("0.08"));
+        // A row of its own, typed in full-width digits, after the last row.
+        grid->setCurrentCell(grid->rowCount() - 1, 0);
+        click(child<QPushButton>(form10, "Command3"));
+        const int added = grid->rowCount() - 1;
+        QCOMPARE(grid->currentRow(), added);
+        QVERIFY(grid->item(added, 0)->flags() & Qt::ItemIsEditable);
+        grid->item(added, 1)->setText(QStringLiteral("０．３"));
+        // Without its body part it is refused.
+        MessageBox::clearShown();
+        QVERIFY(!form10->save());
+        QCOMPARE(MessageBox::shown().first().text,
+                 QStringLiteral("撮影部位が空の参考レベルは保存できません。"));
+        grid->item(added, 0)->setText(QStringLiteral("新生児頭部"));
+        QCOMPARE(grid->item(added, 3)->text(), QStringLiteral("比較に使用"));
+        // 頭部側面 (a row of the body-part list) deleted.
+        const auto rows = grid->findItems(QStringLiteral("頭部側面"), Qt::MatchExactly);
+        QCOMPARE(rows.size(), 1);
+        grid->setCurrentCell(rows.first()->row(), 0);
+        click(child<QPushButton>(form10, "Command4"));
+        QCOMPARE(grid->rowCount(), 8);
+        MessageBox::clearShown();
+        QVERIFY(form10->save());
+        const auto file = textio::fileInFolder(ui::workingFolderPath(), refdata::kReferenceLevelFileName);
+        QCOMPARE(textio::readTextFile(file).value(),
+                 std::string(
+                     "\"腹部正面\",,\r\n\"胸部正面\", .08 ,B\r\n\"胸部正面\", .2 ,A\r\n\"胸腹部正面\",,\r\n"
+                     "\"胸部側面\",,\r\n\"腹部側面\",,\r\n\"頭部正面\",,\r\n\"新生児頭部\", .3 ,\r\n"));
+        QCOMPARE(refdata::ReferenceLevels.levelFor("胸部正面"), std::optional<double>(0.08));
+        QCOMPARE(refdata::ReferenceLevels.levelFor("新生児頭部"), std::optional<double>(0.3));
     }
 
     // The shipped table: the used chest level, the others below as documentation (the NICU levels

@@ -7,6 +7,7 @@
 
 #include "engine/calculationstate.h"
 #include "textio/codec.h"
+#include "ui/kit/language.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 #include "ui/records/dosehistorymodel.h"
@@ -158,13 +159,14 @@ private slots:
     // two-digit year.
     void examDateOfTheSystemsShortFormat() {
         for (const QDate date : {QDate(2026, 12, 8), QDate(2024, 1, 31), QDate(2030, 7, 4)}) {
-            const QString written = QLocale::system().toString(date, QLocale::ShortFormat);
+            const QString written = ui::shortDateText(date);
             QCOMPARE(DoseHistoryModel::parseExamDate(written), date);
         }
     }
 
-    // The chart runs by date; an exposure whose date cannot be read stays after the one before it
-    // in the file. Bars and line carry the doses and the cumulative dose in that order.
+    // The table and the chart run in one order: by date, on one date in save order; an exposure
+    // whose date cannot be read stays after the one saved before it. Bars, line, the table's
+    // numbers and its cumulative column carry the same exposures in that order.
     void chartRunsByDateAndKeepsUnreadableDatesInFileOrder() {
         records::PatientHistory history;
         history.patientId = "C1";
@@ -189,12 +191,20 @@ private slots:
             rows << p.row;
             cumulative << p.cumulativeMGy;
         }
-        QCOMPARE(rows, (QVector<int>{2, 4, 0, 1, 3}));
+        QCOMPARE(rows, (QVector<int>{0, 1, 2, 3, 4}));
         const QVector<double> expected = {0.2, 0.2, 0.5, 0.6, 1.0};
-        for (int i = 0; i < expected.size(); ++i)
+        const QStringList shownDates = {QStringLiteral("2024/05/01"), QStringLiteral("2024/05/02"),
+                                        QStringLiteral("2024/05/03"), QStringLiteral("不明"),
+                                        QStringLiteral("2024/05/03")};
+        for (int i = 0; i < expected.size(); ++i) {
             QVERIFY2(qAbs(cumulative[i] - expected[i]) < 1e-12, qPrintable(QString::number(i)));
-        QCOMPARE(model.barText(0), QStringLiteral("No.3  2024/05/01  胸部  0.200 mGy"));
-        QCOMPARE(model.barText(1), QStringLiteral("No.5  2024/05/02  胸部  未計算 mGy"));
+            QCOMPARE(model.index(i, records::kColumnNumber).data().toString(), QString::number(i + 1));
+            QCOMPARE(model.index(i, records::kColumnExamDate).data().toString(), shownDates[i]);
+            QCOMPARE(model.index(i, records::kColumnCumulativeDose).data().toString(),
+                     QString::number(expected[i], 'f', 3));
+        }
+        QCOMPARE(model.barText(0), QStringLiteral("No.1  2024/05/01  胸部  0.200 mGy"));
+        QCOMPARE(model.barText(1), QStringLiteral("No.2  2024/05/02  胸部  未計算 mGy"));
 
         DoseHistoryPages pages(model, QString());
         QCOMPARE(pages.barSeries()->barSets().size(), 1);
@@ -223,13 +233,37 @@ private slots:
         QCOMPARE(dates->endValue(QStringLiteral("2024/05/01")), 0.0);
         QCOMPARE(dates->endValue(QStringLiteral("2024/05/03")), 2.0);
         QCOMPARE(dates->endValue(again), 4.0);
-        // The axes reach above the largest bar and the final cumulative dose.
+        // The axes reach above the largest bar and the final cumulative dose, in round steps.
         for (QAbstractAxis* axis : pages.chart()->axes(Qt::Vertical)) {
             auto* values = qobject_cast<QValueAxis*>(axis);
             QVERIFY(values);
-            QVERIFY(values->max() >= (axis->alignment() == Qt::AlignLeft ? 0.4 : 1.0));
+            const bool left = axis->alignment() == Qt::AlignLeft;
+            QCOMPARE(values->max(), left ? 0.5 : 1.2);
+            QCOMPARE(values->tickInterval(), left ? 0.1 : 0.2);
+            QCOMPARE(values->tickType(), QValueAxis::TicksDynamic);
             QCOMPARE(values->min(), 0.0);
         }
+    }
+
+    // Ticks of 1, 2 or 5 times a power of ten, at most six steps up to just above the value.
+    void roundAxisTicks_data() {
+        QTest::addColumn<double>("largest");
+        QTest::addColumn<double>("step");
+        QTest::addColumn<double>("top");
+        QTest::newRow("0.052") << 0.052 << 0.01 << 0.06;
+        QTest::newRow("0.25") << 0.25 << 0.05 << 0.3;
+        QTest::newRow("1.5") << 1.5 << 0.5 << 2.0;
+        QTest::newRow("2.188") << 2.188 << 0.5 << 2.5;
+        QTest::newRow("3.702") << 3.702 << 1.0 << 4.0;
+        QTest::newRow("nothing") << 0.0 << 0.2 << 1.0;
+    }
+    void roundAxisTicks() {
+        QFETCH(double, largest);
+        QFETCH(double, step);
+        QFETCH(double, top);
+        const AxisTicks ticks = ui::roundAxisTicks(largest);
+        QVERIFY2(qAbs(ticks.step - step) < 1e-12, qPrintable(QString::number(ticks.step)));
+        QVERIFY2(qAbs(ticks.top - top) < 1e-12, qPrintable(QString::number(ticks.top)));
     }
 
     void windowShowsTheInfantAndNamesTheHoveredBar() {

@@ -24,6 +24,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <cstring>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -139,6 +141,13 @@ QStringList strayFiles() {
     return stray;
 }
 
+// With TAMSO_SCREENSHOT_DIR set, a picture of the editor there.
+void saveScreenshot(QWidget* editor, const char* name) {
+    const QString folder = qEnvironmentVariable("TAMSO_SCREENSHOT_DIR");
+    if (!folder.isEmpty())
+        QVERIFY(editor->grab().save(QDir(folder).filePath(QString::fromLatin1(name))));
+}
+
 // Replaces a file by a folder of the same name holding one file, so that no one, root included,
 // can write the file; returns the path of the file inside.
 fs::path blockWithFolder(const char* name) {
@@ -163,6 +172,8 @@ private slots:
     void basicDataNumberFields_data();
     void basicDataNumberFields();
     void basicDataReopenShowsFileChangedOutside();
+    void editorsRefuseWhatCannotBeComputedWith_data();
+    void editorsRefuseWhatCannotBeComputedWith();
     void basicDataCancelChangesNothing();
     void basicDataUnreadableFileKeepsEditorClosed_data();
     void basicDataUnreadableFileKeepsEditorClosed();
@@ -275,11 +286,10 @@ void EditorTests::basicDataNumberFields_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<int>("line");
     QTest::addColumn<QString>("written");
-    QTest::newRow("empty W value") << 4 << QString() << 0 << QStringLiteral(" 0 ");
-    QTest::newRow("W value text") << 4 << QStringLiteral("abc") << 0 << QStringLiteral(" 0 ");
-    QTest::newRow("W value with unit") << 4 << QStringLiteral("34eV") << 0 << QStringLiteral(" 34 ");
+    QTest::newRow("full-width W value")
+        << 4 << QStringLiteral("３３．９７") << 0 << QStringLiteral(" 33.97 ");
     QTest::newRow("angle below one") << 2 << QStringLiteral("0.5") << 2 << QStringLiteral(" .5 ");
-    QTest::newRow("negative angle") << 2 << QStringLiteral("-3") << 2 << QStringLiteral("-3 ");
+    QTest::newRow("no filtration") << 3 << QStringLiteral("0") << 3 << QStringLiteral(" 0 ");
     QTest::newRow("filtration with blanks")
         << 3 << QStringLiteral(" 2 .75 ") << 3 << QStringLiteral(" 2.75 ");
 }
@@ -298,6 +308,86 @@ void EditorTests::basicDataNumberFields() {
     const auto lines = textio::splitLines(*text);
     QCOMPARE(int(lines.size()), 5);
     QCOMPARE(ui::qs(lines[line]), written);
+}
+
+// Save refuses every value the calculation cannot work with, naming the field; nothing is written
+// and the state keeps its values.
+void EditorTests::editorsRefuseWhatCannotBeComputedWith_data() {
+    QTest::addColumn<QString>("editor");
+    QTest::addColumn<int>("fieldNumber");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("message");
+    const QString angle = QStringLiteral("0 より大きく 90 より小さい角度（度）を入力して下さい。");
+    QTest::newRow("angle letters") << "basic" << 2 << "abc"
+                                   << QStringLiteral("「Target angle」の「abc」は数値ではありません。") +
+                                          angle;
+    QTest::newRow("angle 0") << "basic" << 2 << "0"
+                             << QStringLiteral("「Target angle」の「0」では計算できません。") + angle;
+    QTest::newRow("angle 90") << "basic" << 2 << "90"
+                              << QStringLiteral("「Target angle」の「90」では計算できません。") + angle;
+    QTest::newRow("angle with unit") << "basic" << 2 << "12deg"
+                                     << QStringLiteral("「Target angle」の「12deg」は数値ではありません。") +
+                                            angle;
+    QTest::newRow("negative filtration")
+        << "basic" << 3 << "-0.1"
+        << "「Filtration」の「-0.1」では計算できません。0 以上の数値（mm Al）を入力して下さい。";
+    QTest::newRow("W value 0")
+        << "basic" << 4 << "0"
+        << "「W value」の「0」では計算できません。0 より大きい数値（eV）を入力して下さい。";
+    QTest::newRow("W value empty") << "basic" << 4 << ""
+                                   << "「W value」が空欄です。0 より大きい数値（eV）を入力して下さい。";
+    QTest::newRow("exposure 0")
+        << "tube" << 2 << "0"
+        << "「50 kV の照射線量」の「0」では計算できません。0 より大きい数値（C/kg）を入力して下さい。";
+    QTest::newRow("exposure letters")
+        << "tube" << 5 << "abc"
+        << "「80 kV の照射線量」の「abc」は数値ではありません。0 より大きい数値（C/kg）を入力して下さい。";
+    QTest::newRow("negative copper")
+        << "tube" << 38 << "-1"
+        << "「Copper」の「-1」では計算できません。0 以上の数値（mm）を入力して下さい。";
+    QTest::newRow("ambient letters") << "ambient" << 8 << "x"
+                                     << "「50 kV クベース天井高 FDD 80 cm」の「x」は数値ではありません。0 "
+                                        "以上の数値（μSv/mAs）を入力して下さい。";
+    QTest::newRow("ambient negative") << "ambient" << 36 << "-0.5"
+                                      << "「60 kV - 30 cm FDD 120 cm」の「-0.5」では計算できません。0 "
+                                         "以上の数値（μSv/mAs）を入力して下さい。";
+}
+
+void EditorTests::editorsRefuseWhatCannotBeComputedWith() {
+    QFETCH(QString, editor);
+    QFETCH(int, fieldNumber);
+    QFETCH(QString, typed);
+    QFETCH(QString, message);
+    QWidget* window = nullptr;
+    const char* file = nullptr;
+    if (editor == QLatin1String("basic")) {
+        shell_->openBasicDataEditor();
+        window = shell_->basicDataEditor();
+        file = refdata::kBasicDataFileName;
+    } else if (editor == QLatin1String("tube")) {
+        shell_->openTubeOutputEditor();
+        window = shell_->tubeOutputEditor();
+        file = refdata::kTubeOutputFileName;
+    } else {
+        shell_->openAmbientDoseEditor();
+        window = shell_->ambientDoseEditor();
+        file = refdata::kAmbientDoseFileName;
+    }
+    const std::string before = readBytes(fileNamed(file));
+    const engine::CalculationState state = engine::Module1;
+    MessageBox::clearShown();
+    field(window, fieldNumber)->setText(typed);
+    QTest::mouseClick(command(window, 1), Qt::LeftButton);
+    QCOMPARE(MessageBox::shown().size(), 1);
+    QCOMPARE(MessageBox::shown().first().kind, MessageBox::Kind::Warning);
+    QCOMPARE(MessageBox::shown().first().text, message);
+    QVERIFY(window->isVisible());
+    QCOMPARE(readBytes(fileNamed(file)), before);
+    QVERIFY(std::memcmp(engine::Module1.TubeOutputTable, state.TubeOutputTable,
+                        sizeof state.TubeOutputTable) == 0);
+    QVERIFY(std::memcmp(engine::Module1.AmbientDoseTable, state.AmbientDoseTable,
+                        sizeof state.AmbientDoseTable) == 0);
+    QCOMPARE(engine::Module1.refFilterCuCm, state.refFilterCuCm);
 }
 
 void EditorTests::basicDataReopenShowsFileChangedOutside() {
@@ -409,6 +499,7 @@ void EditorTests::tubeOutputOpensFromState() {
     auto* editor = shell_->tubeOutputEditor();
     QVERIFY(editor && editor->isVisible());
     QCOMPARE(editor->windowTitle(), QStringLiteral("出力データ編集"));
+    saveScreenshot(editor, "tubeoutputeditor.png");
     const char* expected[] = {"", "6.00E-06", "9.00E-06", "1.20E-05", "1.50E-05", "1.80E-05"};
     for (int r = 1; r <= 5; ++r)
         QCOMPARE(field(editor, r)->text(), QString::fromLatin1(expected[r]));
@@ -459,10 +550,9 @@ void EditorTests::tubeOutputExposureFields_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<double>("stored");
     QTest::addColumn<QString>("written");
-    QTest::newRow("not a number") << QStringLiteral("abc") << 0.0 << QStringLiteral("0.00E+00");
+    QTest::newRow("full-width") << QStringLiteral("２．５８E－５") << 2.58e-5 << QStringLiteral("2.58E-05");
     QTest::newRow("small e") << QStringLiteral("1.234e-5") << 1.234e-5 << QStringLiteral("1.23E-05");
     QTest::newRow("plain decimal") << QStringLiteral("0.0000205") << 2.05e-5 << QStringLiteral("2.05E-05");
-    QTest::newRow("empty") << QString() << 0.0 << QStringLiteral("0.00E+00");
 }
 
 void EditorTests::tubeOutputExposureFields() {
@@ -603,6 +693,7 @@ void EditorTests::ambientOpensEveryCellInItsField() {
     auto* editor = shell_->ambientDoseEditor();
     QVERIFY(editor && editor->isVisible());
     QCOMPARE(editor->windowTitle(), QStringLiteral("周辺線量実測値データ編集"));
+    saveScreenshot(editor, "ambientdoseeditor.png");
     // Columns of six fields: 50 kV at +30 cm, ceiling, -30 cm, then 60 kV; rows 70..120 cm.
     for (int n = 1; n <= 36; ++n) {
         const int column = (n - 1) / 6; // 0..5
@@ -624,9 +715,9 @@ void EditorTests::ambientSaveWritesTwoDecimals() {
     auto* editor = shell_->ambientDoseEditor();
     field(editor, 1)->setText(QStringLiteral("0.256")); // [1,1,1]
     field(editor, 22)->setText(QStringLiteral("12.5")); // [2,1,4]
-    field(editor, 15)->setText(QStringLiteral("abc"));  // [1,3,3]
-    field(editor, 36)->clear();                         // [2,3,6]
-    engine::Module1.AmbientDoseTable[0][0][4] = 0;              // the keys are set again on save
+    field(editor, 15)->setText(QStringLiteral("0"));    // [1,3,3]
+    field(editor, 36)->setText(QStringLiteral("０"));   // [2,3,6], full-width
+    engine::Module1.AmbientDoseTable[0][0][4] = 0;      // the keys are set again on save
     QTest::mouseClick(command(editor, 1), Qt::LeftButton);
 
     QCOMPARE(engine::Module1.AmbientDoseTable[1][1][1], 0.256);

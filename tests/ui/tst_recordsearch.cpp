@@ -195,6 +195,27 @@ void TestRecordSearch::listingShowsOneRowPerRecordInFileOrder() {
     QCOMPARE(metrics.horizontalAdvance(QStringLiteral("11 : 1111/11/11")),
              metrics.horizontalAdvance(QStringLiteral("20 : 2024/05/20")));
     QVERIFY(MessageBox::shown().isEmpty());
+    // Each row is drawn in four columns that start under their headings and hold their text.
+    screen->show();
+    QCoreApplication::processEvents();
+    const char* headings[] = {"Label4", "Label5", "Label6", "Label7"};
+    for (int c = 0; c < 4; ++c) {
+        const QRect column = screen->recordColumn(c);
+        const int left = rows()->viewport()->mapTo(screen, column.topLeft()).x();
+        const QLabel* heading = screen->findChild<QLabel*>(QString::fromLatin1(headings[c]));
+        QVERIFY2(qAbs(left - heading->x()) <= 2,
+                 qPrintable(QStringLiteral("%1: %2 %3").arg(c).arg(left).arg(heading->x())));
+        for (int r = 0; r < rows()->count(); ++r) {
+            const QString part = rows()->item(r)->data(Qt::UserRole + 1).toStringList().value(c);
+            QVERIFY2(metrics.horizontalAdvance(part) + 4 <= column.width(), qPrintable(part));
+        }
+    }
+    tamso::records::PatientRecord third;
+    third.examDate = "2024/05/1";
+    third.bodyPart = "胸部";
+    QCOMPARE(RecordSearchScreen::recordColumns(third, 3),
+             (QStringList{QStringLiteral("03"), QStringLiteral("2024/05/1"), QStringLiteral("胸部"),
+                          QStringLiteral(" mGy")}));
     // A picture of the listing, to look at.
     QVERIFY(QDir().mkpath(QStringLiteral(TAMSO_BINARY_DIR "/test-output")));
     screen->grab().save(QStringLiteral(TAMSO_BINARY_DIR "/test-output/record-search-listing.png"));
@@ -382,7 +403,8 @@ void TestRecordSearch::reportSaveAsksAndWritesAndLooksUpTheName() {
     QCOMPARE(MessageBox::shown()[0].kind, MessageBox::Kind::QuestionOkCancel);
     QCOMPARE(MessageBox::shown()[2].text, QStringLiteral("データを保存しました。"));
     QCOMPARE(MessageBox::shown()[2].kind, MessageBox::Kind::Notice);
-    QCOMPARE(tamso::ui::storedPatientName(QStringLiteral("新規-01")), std::optional(QStringLiteral("保存 三郎")));
+    QCOMPARE(tamso::ui::storedPatientName(QStringLiteral("新規-01")),
+             std::optional(QStringLiteral("保存 三郎")));
     QVERIFY(!tamso::ui::storedPatientName(QStringLiteral("unknown")));
     // The new file appears in the list the next time the screen opens.
     open();

@@ -2,13 +2,13 @@
 // to the patient's file with the same values.
 
 #include "records/patientrecordfile.h"
-#include "ui/records/recordsearchscreen.h"
 #include "textio/codec.h"
 #include "textio/fileio.h"
-#include "ui/report/reportscreen.h"
 #include "ui/kit/messagebox.h"
-#include "ui/report/reportfields.h"
 #include "ui/kit/uiutil.h"
+#include "ui/records/recordsearchscreen.h"
+#include "ui/report/reportfields.h"
+#include "ui/report/reportscreen.h"
 #include "ui/shell/shell.h"
 #include "uitestsupport.h"
 
@@ -71,10 +71,27 @@ void TestRecordsRoundTrip::shownRecordSavesBackWithTheSameValues() {
     QVERIFY(!save->isEnabled());
     report->findChild<QPushButton*>(QStringLiteral("Command2"))->click();
     QVERIFY(save->isEnabled());
+    // The record is stored already: saving it again asks, No being the default, and writes nothing.
     MessageBox::clearShown();
     save->click();
     QCOMPARE(MessageBox::shown().size(), 2);
-    QCOMPARE(MessageBox::shown()[1].text, QStringLiteral("データを保存しました。"));
+    QCOMPARE(MessageBox::shown()[1].kind, MessageBox::Kind::QuestionYesNo);
+    QCOMPARE(MessageBox::shown()[1].text,
+             QStringLiteral("同じ記録が既に保存されています。もう一度保存しますか？"));
+    QCOMPARE(MessageBox::shown()[1].defaultAnswer, MessageBox::Answer::No);
+    QVERIFY(save->isEnabled());
+    tamso::records::PatientRecordState before;
+    QVERIFY(tamso::records::loadPatientRecords(
+                tamso::textio::fileInFolder(tamso::ui::workingFolderUtf8(), "R01.pat"), before)
+                .ok());
+    QCOMPARE(before.patientRecordCount, 1);
+    // Yes saves it once more (a reprint that is a new exposure).
+    MessageBox::clearShown();
+    MessageBox::setNextAnswer(MessageBox::Answer::Ok);
+    MessageBox::setNextAnswer(MessageBox::Answer::Yes);
+    save->click();
+    QCOMPARE(MessageBox::shown().size(), 3);
+    QCOMPARE(MessageBox::shown()[2].text, QStringLiteral("データを保存しました。"));
     QVERIFY(!save->isEnabled());
 
     tamso::records::PatientRecordState state;

@@ -7,20 +7,21 @@
 #include "engine/calculationstate.h"
 #include "refdata/referenceloader.h"
 #include "textio/numbertext.h"
+#include "ui/kit/language.h"
+#include "ui/kit/messagebox.h"
+#include "ui/kit/uiutil.h"
 #include "ui/report/paintercanvas.h"
 #include "ui/report/reportlayout.h"
 #include "ui/report/reportpreview.h"
 #include "ui/report/reportprinter.h"
 #include "ui/report/reportrecorder.h"
-#include "ui/kit/messagebox.h"
-#include "ui/kit/uiutil.h"
 
 #include <QBuffer>
 #include <QDate>
 #include <QDir>
 #include <QDirIterator>
-#include <QLocale>
 #include <QFile>
+#include <QLocale>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
@@ -34,7 +35,9 @@ using namespace tamso::ui;
 
 namespace {
 
-ReportFields defaultCase() { return uitest::sampleReportFields(); }
+ReportFields defaultCase() {
+    return uitest::sampleReportFields();
+}
 
 QStringList record(ReportTarget target, const ReportFields& fields) {
     RecordingCanvas canvas;
@@ -253,27 +256,23 @@ private slots:
         QCOMPARE(actual.size(), expected.size());
     }
 
-    // With the ID known, the exposure number and cumulative dose come between the infant's dose and
-    // the caregiver heading, in a smaller size; every other drawing step stays as it was.
-    void doseSoFarLineUnderTheInfantsDose_data() { sequence_data(); }
-    void doseSoFarLineUnderTheInfantsDose() {
+    // With the ID known, the exposure number and cumulative dose open the remarks, at the size of
+    // the other texts; every other drawing step stays as it was.
+    void doseSoFarLineOpensTheRemarks_data() { sequence_data(); }
+    void doseSoFarLineOpensTheRemarks() {
         QFETCH(int, target);
-        const bool printer = target == int(ReportTarget::Printer);
         ReportFields f = defaultCase();
         f.exposureNumber = QStringLiteral("12");
         f.cumulativeDose = QStringLiteral("3.456");
         const QStringList with = record(ReportTarget(target), f);
         const QStringList without = record(ReportTarget(target), defaultCase());
-        const int at = with.indexOf(QStringLiteral("text [患児の入射表面線量： 0.052 mGy]"));
+        const int at = with.indexOf(QStringLiteral("text [備考]"));
         QVERIFY(at > 0);
-        const QStringList added = with.mid(at + 1, 4);
-        QCOMPARE(added,
-                 (QStringList{printer ? QStringLiteral("font size 10") : QStringLiteral("font size 7"),
-                              QStringLiteral("move 20 122.7"),
-                              QStringLiteral("text [撮影 12 回目　累積線量： 3.456 mGy]"),
-                              printer ? QStringLiteral("font size 14") : QStringLiteral("font size 10")}));
+        const QStringList added = with.mid(at + 1, 2);
+        QCOMPARE(added, (QStringList{QStringLiteral("move 25 243"),
+                                     QStringLiteral("text [撮影 12 回目　累積線量： 3.456 mGy]")}));
         QStringList rest = with;
-        for (int i = 0; i < 4; ++i)
+        for (int i = 0; i < 2; ++i)
             rest.removeAt(at + 1);
         QCOMPARE(rest, without);
 
@@ -282,16 +281,20 @@ private slots:
                     .contains(QStringLiteral("text [撮影 12 回目　累積線量： 3.456 mGy 以上]")));
     }
 
-    // The new line fits the one-page layout on both targets: inside the dose block, clear of the
-    // infant's dose above it and the caregiver heading below it, with the longest texts it takes.
-    void doseSoFarLineFitsTheDoseBlock_data() { sequence_data(); }
-    void doseSoFarLineFitsTheDoseBlock() {
+    // The line fits the remarks on both targets, clear of the other remarks (the dose with its
+    // uncertainty, a dose typed over, a level exceeded), with the longest texts it takes.
+    void doseSoFarLineFitsTheRemarks_data() { sequence_data(); }
+    void doseSoFarLineFitsTheRemarks() {
         QFETCH(int, target);
         ReportFields f = defaultCase();
         f.dose = QStringLiteral("12.345");
         f.exposureNumber = QStringLiteral("123");
         f.cumulativeDose = QStringLiteral("123.456");
         f.cumulativeIsLowerBound = true;
+        f.doseWithUncertainty = QStringLiteral("12.345 ± 2.4 mGy (k=2)");
+        f.originalDose = QStringLiteral("12.3");
+        f.referenceLevel = referenceLevelText(refdata::compareWithLevel(12.345, 0.1));
+        f.aboveReferenceLevel = true;
         QList<std::pair<QString, QRectF>> boxes;
         if (target == int(ReportTarget::Preview)) {
             ReportPreview preview;
@@ -318,12 +321,13 @@ private slots:
             if (text == line)
                 lineBox = box;
         QVERIFY(lineBox.isValid());
-        const QRectF doseBlock(QPointF(15, 111), QPointF(100, 145));
-        QVERIFY2(doseBlock.contains(lineBox), qPrintable(QStringLiteral("%1 %2 %3 %4")
-                                                             .arg(lineBox.left())
-                                                             .arg(lineBox.top())
-                                                             .arg(lineBox.right())
-                                                             .arg(lineBox.bottom())));
+        const QRectF remarks(QPointF(15, 230),
+                             QPointF(190, target == int(ReportTarget::Printer) ? 275 : 285));
+        QVERIFY2(remarks.contains(lineBox), qPrintable(QStringLiteral("%1 %2 %3 %4")
+                                                           .arg(lineBox.left())
+                                                           .arg(lineBox.top())
+                                                           .arg(lineBox.right())
+                                                           .arg(lineBox.bottom())));
         for (const auto& [text, box] : boxes)
             if (text != line)
                 QVERIFY2(!box.intersects(lineBox), qPrintable(text));
@@ -378,7 +382,8 @@ private slots:
         TextBoxCanvas canvas(*painter, mapping, boxes);
         drawReport(canvas, ReportTarget(target), f);
         painter->end();
-        const QRectF remarks(QPointF(15, 230), QPointF(190, target == int(ReportTarget::Printer) ? 275 : 285));
+        const QRectF remarks(QPointF(15, 230),
+                             QPointF(190, target == int(ReportTarget::Printer) ? 275 : 285));
         QRectF lines[2];
         for (const auto& [text, box] : boxes) {
             if (text == uncertaintyLine)
@@ -388,7 +393,8 @@ private slots:
         }
         for (const QRectF& box : lines) {
             QVERIFY(box.isValid());
-            QVERIFY2(remarks.contains(box), qPrintable(QStringLiteral("%1 %2").arg(box.right()).arg(box.bottom())));
+            QVERIFY2(remarks.contains(box),
+                     qPrintable(QStringLiteral("%1 %2").arg(box.right()).arg(box.bottom())));
         }
         QVERIFY(!lines[0].intersects(lines[1]));
     }
@@ -568,7 +574,7 @@ private slots:
         fields.id = QStringLiteral("123456");
         fields.name = QStringLiteral("新生 太郎");
         fields.technologist = QStringLiteral("技師 一郎");
-        fields.examDate = QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+        fields.examDate = ui::shortDateText(QDate::currentDate());
         fields.bodyPart = QStringLiteral("腹部正面");
         fields.thickness = qs(textio::numberToText(state->subjectThicknessCm));
         fields.xrayUnit = qs(state->xrayUnitName);

@@ -5,12 +5,12 @@
 
 #include "engine/calculationstate.h"
 #include "records/patientrecordfile.h"
+#include "refdata/referencelevels.h"
 #include "textio/codec.h"
 #include "textio/fileio.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 #include "ui/report/reportpreview.h"
-#include "refdata/referencelevels.h"
 #include "ui/report/reportscreen.h"
 #include "ui/shell/illustrationwindow.h"
 #include "ui/shell/shell.h"
@@ -223,7 +223,8 @@ private slots:
             asked += shown.kind == MessageBox::Kind::QuestionOkCancel;
         QCOMPARE(asked, 2);
         records::PatientRecordState saved;
-        QVERIFY(records::loadPatientRecords(textio::fileInFolder(workingFolderPath(), "123.pat"), saved).ok());
+        QVERIFY(
+            records::loadPatientRecords(textio::fileInFolder(workingFolderPath(), "123.pat"), saved).ok());
         QCOMPARE(saved.patientName, std::string("保存 花子"));
         QCOMPARE(saved.patientRecordCount, 1);
         QCOMPARE(records::listValueText(saved.PatientRecordTable[1].tubeVoltageKv), std::string("50"));
@@ -394,6 +395,13 @@ private slots:
         QCOMPARE(screen_->fields().cumulativeDose, QStringLiteral("2.104"));
         QVERIFY(!screen_->fields().cumulativeIsLowerBound);
         QCOMPARE(child<QLabel>("Label25")->text(), screen_->doseSoFarText());
+        // Dated before the stored exposures, it is the first of the infant's exposures.
+        const QString date = text("Text3");
+        child<QLineEdit>("Text3")->setText(QStringLiteral("2024/04/30"));
+        emit child<QLineEdit>("Text3")->editingFinished();
+        QCOMPARE(screen_->doseSoFarText(), QStringLiteral("撮影 1 回目　累積線量： 0.052 mGy"));
+        child<QLineEdit>("Text3")->setText(date);
+        emit child<QLineEdit>("Text3")->editingFinished();
         // A new infant: this exposure alone.
         typeIdAndLeave(QStringLiteral("K2"));
         QCOMPARE(screen_->doseSoFarText(), QStringLiteral("撮影 1 回目　累積線量： 0.052 mGy"));
@@ -577,6 +585,83 @@ private slots:
         QVERIFY(f.doseWithUncertainty.isEmpty());
         QCOMPARE(f.referenceLevel, QStringLiteral("0.100 mGy の 2.50 倍（参考レベル超過）"));
         refdata::ReferenceLevels.rows.clear();
+    }
+
+    // The preview is what prints and saves: OK draws on a cleared preview, a drawn preview follows
+    // every edit, and a dose typed over the computed (or stored) one is asked about on Data Save
+    // (No by default) and said in the remarks, on the preview and on paper alike.
+    void editedDoseIsAskedAboutAndMarked_data() {
+        QTest::addColumn<bool>("fromRecord");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("remark");
+        QTest::newRow("computed, unchanged") << false << QStringLiteral("0.203") << QString();
+        QTest::newRow("computed, same value") << false << QStringLiteral("0.2030") << QString();
+        QTest::newRow("computed, typed over")
+            << false << QStringLiteral("0.050")
+            << QStringLiteral("入射表面線量は手入力の値です（計算値 0.203 mGy）");
+        QTest::newRow("stored, typed over")
+            << true << QStringLiteral("0.050")
+            << QStringLiteral("入射表面線量は手入力の値です（記録値 0.203 mGy）");
+        QTest::newRow("computed, not a number")
+            << false << QStringLiteral("未計算")
+            << QStringLiteral("入射表面線量は手入力の値です（計算値 0.203 mGy）");
+    }
+    void editedDoseIsAskedAboutAndMarked() {
+        QFETCH(bool, fromRecord);
+        QFETCH(QString, typed);
+        QFETCH(QString, remark);
+        ReportFields handed = defaultCase();
+        handed.id = QStringLiteral("E1");
+        handed.name = QStringLiteral("編集 一郎");
+        handed.dose = QStringLiteral("0.203");
+        handed.doseWithUncertainty = fromRecord ? QString() : QStringLiteral("0.203 ± 0.046 mGy (k=2)");
+        if (fromRecord)
+            shell_->showRecordOnReport(handed);
+        else
+            shell_->handOverToReport(handed);
+        screen_ = shell_->reportScreen();
+        click("Command2");
+        click("Command2"); // a second OK draws on a cleared preview, not over the first drawing
+        child<QLineEdit>("Text1")->setText(QStringLiteral("E2")); // drawn over "E1" without the fix
+        child<QLineEdit>("Text10")->setText(typed);
+        QCOMPARE(screen_->fields().dose, typed);
+        ReportPreview fresh;
+        fresh.drawReport(screen_->fields());
+        QVERIFY(screen_->preview()->image() == fresh.image());
+        QCOMPARE(editedDoseRemark(screen_->fields()), remark);
+
+        const QString pdf = dir_.filePath(QStringLiteral("edited.pdf"));
+        ReportScreen::setPrinterProvider([&](QWidget*) {
+            auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+            printer->setOutputFormat(QPrinter::PdfFormat);
+            printer->setOutputFileName(pdf);
+            return printer;
+        });
+        click("Command5");
+        QString printed, error;
+        QVERIFY2(uitest::pdfText(pdf, printed, error), qPrintable(error));
+        printed.remove(QLatin1Char(' '));
+        QVERIFY2(printed.contains(QStringLiteral("患児の入射表面線量：") + typed + QStringLiteral("mGy")),
+                 qPrintable(printed));
+        QCOMPARE(printed.contains(QStringLiteral("手入力")), !remark.isEmpty());
+        QVERIFY(!printed.contains(QStringLiteral("±")) || typed == QStringLiteral("0.203"));
+
+        MessageBox::clearShown();
+        click("Command6");
+        const bool asked = !remark.isEmpty();
+        QCOMPARE(MessageBox::shown().size(), asked ? 1 : 2);
+        if (asked) {
+            QCOMPARE(MessageBox::shown().first().kind, MessageBox::Kind::QuestionYesNo);
+            QCOMPARE(MessageBox::shown().first().defaultAnswer, MessageBox::Answer::No);
+            QVERIFY(MessageBox::shown().first().text.contains(QStringLiteral("0.203 mGy")));
+            QVERIFY(!QFile::exists(QStringLiteral("E2.pat")));
+            MessageBox::setNextAnswer(MessageBox::Answer::Yes);
+            click("Command6");
+        }
+        records::PatientRecordState saved;
+        QVERIFY(records::loadPatientRecords(textio::fileInFolder(workingFolderPath(), "E2.pat"), saved).ok());
+        QCOMPARE(qs(records::listValueText(saved.PatientRecordTable[1].entranceSurfaceDoseMGy)),
+                 qs(records::listValueText(*records::readListValue(utf8(typed)))));
     }
 
     void closeButtonHides() {

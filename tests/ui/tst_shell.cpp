@@ -1,24 +1,27 @@
 // The program's shell: start-up with and without readable reference data, the start screen's
-// commands and the wiring of the windows, the illustration window, the end of the program, and the accessible names
-// of every control on the screens of this subsystem. With TAMSO_SCREENSHOT_DIR set, the screens
-// are also saved as pictures there.
+// commands and the wiring of the windows, the illustration window, the end of the program, and the accessible
+// names of every control on the screens of this subsystem. With TAMSO_SCREENSHOT_DIR set, the screens are
+// also saved as pictures there.
 
 #include "uitestsupport.h"
 
 #include "engine/calculationstate.h"
 #include "ui/conditions/conditionsscreen.h"
 #include "ui/conditions/measuredexposuredialog.h"
-#include "ui/shell/illustrationwindow.h"
-#include "ui/kit/messagebox.h"
-#include "ui/report/reportfields.h"
+#include "ui/conditions/spectrumwindow.h"
 #include "ui/editors/ambientdoseeditor.h"
 #include "ui/editors/basicdataeditor.h"
 #include "ui/editors/tubeoutputeditor.h"
+#include "ui/kit/messagebox.h"
+#include "ui/kit/uiutil.h"
+#include "ui/records/doseauditwindow.h"
+#include "ui/records/dosehistorywindow.h"
 #include "ui/records/recordsearchscreen.h"
+#include "ui/report/reportfields.h"
 #include "ui/report/reportscreen.h"
+#include "ui/shell/illustrationwindow.h"
 #include "ui/shell/shell.h"
 #include "ui/shell/startscreen.h"
-#include "ui/kit/uiutil.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -72,13 +75,13 @@ private:
                                  !w->accessibleDescription().isEmpty();
             // Parts that Qt builds inside a control (a combo box's line edit, a date edit's
             // field) belong to that control.
-            const bool inner = qobject_cast<QComboBox*>(w->parentWidget()) ||
-                               qobject_cast<QDateEdit*>(w->parentWidget());
+            const bool inner =
+                qobject_cast<QComboBox*>(w->parentWidget()) || qobject_cast<QDateEdit*>(w->parentWidget());
             if (!control || inner)
                 continue;
             ++controls;
-            const QString where = window->objectName() + QLatin1Char('.') + w->objectName() + QLatin1Char(' ') +
-                                  QString::fromLatin1(w->metaObject()->className());
+            const QString where = window->objectName() + QLatin1Char('.') + w->objectName() +
+                                  QLatin1Char(' ') + QString::fromLatin1(w->metaObject()->className());
             QVERIFY2(!w->objectName().isEmpty(), qPrintable(where));
             QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(where));
             QVERIFY2(w->accessibleDescription() == w->objectName(), qPrintable(where));
@@ -105,6 +108,45 @@ private slots:
         shell_.reset();
         dir_.reset();
         QDir::setCurrent(QDir::tempPath());
+    }
+
+    // Esc closes the spectrum, illustration, dose history and audit windows, as their close command.
+    void escapeClosesTheViewingWindows_data() {
+        QTest::addColumn<QString>("window");
+        for (const char* w : {"spectrum", "illustration", "history", "audit"})
+            QTest::newRow(w) << QString::fromLatin1(w);
+    }
+    void escapeClosesTheViewingWindows() {
+        QFETCH(QString, window);
+        QVERIFY(shell_->start());
+        QWidget* shown = nullptr;
+        if (window == QLatin1String("audit")) {
+            shell_->openDoseAudit();
+            shown = shell_->doseAuditWindow();
+        } else if (window == QLatin1String("history")) {
+            QFile file(QStringLiteral("ESC.pat"));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(
+                "A\r\n1\r\n2026/01/01\r\nB\r\nC\r\n8\r\nD\r\n60\r\n2\r\n100\r\nE\r\n .1 \r\n\r\n\r\n\r\n");
+            file.close();
+            shell_->openDoseHistory(QStringLiteral("ESC"));
+            shown = shell_->doseHistoryWindow();
+        } else {
+            QTest::mouseClick(startButton("Command1"), Qt::LeftButton);
+            QTest::mouseClick(form1Button("Command2"), Qt::LeftButton);
+            if (window == QLatin1String("spectrum")) {
+                QTest::mouseClick(form1Button("Command14"), Qt::LeftButton);
+                shown = shell_->spectrumWindow();
+            } else {
+                QTest::mouseClick(form1Button("Command3"), Qt::LeftButton);
+                shown = shell_->illustrationWindow();
+            }
+        }
+        QVERIFY(shown && shown->isVisible());
+        shown->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(shown));
+        QTest::keyClick(shown, Qt::Key_Escape);
+        QVERIFY(!shown->isVisible());
     }
 
     void unreadableReferenceDataEndsBeforeAnyScreen() {
@@ -156,12 +198,12 @@ private slots:
         const struct {
             const char* name;
             int l, t, w, h;
-        } places[] = {{"Label7", 1440, 240, 1125, 465},  {"Label8", 2760, 300, 495, 495},
-                      {"Label3", 480, 120, 5070, 345},   {"Label4", 2280, 480, 3735, 345},
-                      {"Label1", 5040, 3480, 1185, 360}, {"Label2", 5025, 3465, 1065, 360},
+        } places[] = {{"Label7", 1440, 240, 1125, 465},    {"Label8", 2760, 300, 495, 495},
+                      {"Label3", 480, 120, 5070, 345},     {"Label4", 2280, 480, 3735, 345},
+                      {"Label1", 5040, 3480, 1185, 360},   {"Label2", 5025, 3465, 1065, 360},
                       {"Command1", 4320, 4080, 2295, 525}, {"Command2", 4320, 4800, 2295, 525},
                       {"Command3", 4320, 5520, 2295, 495}, {"Command4", 4800, 6960, 1815, 345},
-                      {"Label10", 2415, 7560, 2160, 240}, {"Label5", 2040, 7920, 2910, 225}};
+                      {"Label10", 2415, 7560, 2160, 240},  {"Label5", 2040, 7920, 2910, 225}};
         for (const auto& p : places) {
             auto* w = form2->findChild<QWidget*>(QString::fromLatin1(p.name));
             QVERIFY2(w, p.name);
@@ -169,8 +211,9 @@ private slots:
         }
         auto* title = form2->findChild<QLabel*>(QStringLiteral("Label7"));
         QVERIFY(QFontMetrics(title->font()).horizontalAdvance(title->text()) <= title->width());
-        const QString texts[] = {QStringLiteral("TAMSO"), QStringLiteral("Ⅱ"), QStringLiteral("TAMSO"),
-                                 QStringLiteral("in NICU room"), QStringLiteral("MENU"), QStringLiteral("MENU")};
+        const QString texts[] = {QStringLiteral("TAMSO"), QStringLiteral("Ⅱ"),
+                                 QStringLiteral("TAMSO"), QStringLiteral("in NICU room"),
+                                 QStringLiteral("MENU"),  QStringLiteral("MENU")};
         for (int i = 0; i < 6; ++i)
             QCOMPARE(form2->findChild<QLabel*>(QString::fromLatin1(places[i].name))->text(), texts[i]);
         QCOMPARE(startButton("Command2")->text(), QStringLiteral("データ検索"));
@@ -353,7 +396,8 @@ private slots:
         click(form1Button("Command3"));
         click(form1Button("Command4"));
         checkAccessible(form1);
-        QCOMPARE(form1->findChild<QLineEdit*>(QStringLiteral("Text5"))->accessibleName(), QStringLiteral("Ｘ線管電圧"));
+        QCOMPARE(form1->findChild<QLineEdit*>(QStringLiteral("Text5"))->accessibleName(),
+                 QStringLiteral("Ｘ線管電圧"));
         QCOMPARE(form1Button("Command2")->accessibleName(), QStringLiteral("Go !"));
         QCOMPARE(form1Button("Command2")->toolTip(), QStringLiteral(" Go ! "));
         QCOMPARE(form1Button("Command1")->toolTip(), QStringLiteral(" bye bye "));

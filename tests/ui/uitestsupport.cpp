@@ -5,9 +5,11 @@
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QInputMethodEvent>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -55,6 +57,32 @@ bool pdfText(const QString& pdf, QString& text, QString& error) {
         return false;
     }
     text = QString::fromUtf8(process.readAllStandardOutput());
+    return true;
+}
+
+bool pdfWords(const QString& pdf, QList<PdfWord>& words, QString& error) {
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (tool.isEmpty()) {
+        error = QStringLiteral("pdftotext is not installed (Debian package poppler-utils)");
+        return false;
+    }
+    QProcess process;
+    process.start(tool, {QStringLiteral("-bbox"), QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf,
+                         QStringLiteral("-")});
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+        error = QStringLiteral("pdftotext failed: ") + QString::fromLocal8Bit(process.readAllStandardError());
+        return false;
+    }
+    static const QRegularExpression word(QStringLiteral(
+        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">(.*)</word>)re"));
+    for (const QString& line : QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+        const QRegularExpressionMatch m = word.match(line);
+        if (m.hasMatch())
+            words.append(
+                {m.captured(5), QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
+                                       QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()))});
+    }
     return true;
 }
 
@@ -150,6 +178,12 @@ ui::ReportFields sampleReportFields() {
     f.caregiver2 = QStringLiteral("0.003");
     f.caregiver3 = QStringLiteral("0.001");
     return f;
+}
+
+void commitText(QWidget* field, const QString& text) {
+    QInputMethodEvent typed;
+    typed.setCommitString(text);
+    QCoreApplication::sendEvent(field, &typed);
 }
 
 } // namespace tamso::uitest

@@ -4,6 +4,8 @@
 #include "ui/report/reportfields.h"
 
 #include <QImage>
+#include <QList>
+#include <QRectF>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -26,6 +28,13 @@ bool prepareWorkingFolder(QTemporaryDir& dir);
 // printed files need it (test.sh installs it), so they fail rather than skip without it.
 bool pdfText(const QString& pdf, QString& text, QString& error);
 
+// Every word of a PDF file with its box in points (pdftotext -bbox), pages one after the other.
+struct PdfWord {
+    QString text;
+    QRectF box;
+};
+bool pdfWords(const QString& pdf, QList<PdfWord>& words, QString& error);
+
 // The page of a PDF file as pdftoppm (poppler-utils) renders it at this resolution.
 bool pdfPicture(const QString& pdf, int dpi, QImage& picture, QString& error);
 
@@ -35,6 +44,9 @@ std::set<char32_t> pdfToUnicodeTargets(const QString& pdf);
 // Characters a printed text must never turn into: the Kangxi radicals (U+2F00–U+2FDF) and the CJK
 // radicals supplement (U+2E80–U+2EFF). Returns them as "U+2F52 ⽒ …", empty when there is none.
 QString radicalsIn(const QString& text);
+
+// Types the text into the field as an input method commits it (full-width digits included).
+void commitText(QWidget* field, const QString& text);
 
 // The texts of a typical report (50 kV, 5 mAs, 100 cm, 六切サイズ, 腹部正面, X-ray unit "記録の装置").
 ui::ReportFields sampleReportFields();

@@ -1,6 +1,5 @@
 #include "ui/conditions/conditionsscreen.h"
 
-#include "dicom/bodypartmap.h"
 #include "dicom/imageexposure.h"
 #include "engine/calculation.h"
 #include "engine/calculationstate.h"
@@ -14,7 +13,9 @@
 #include "ui/conditions/fieldsizepresets.h"
 #include "ui/conditions/measuredexposuredialog.h"
 #include "ui/kit/appresources.h"
+#include "ui/kit/language.h"
 #include "ui/kit/messagebox.h"
+#include "ui/kit/numberinput.h"
 #include "ui/kit/uiutil.h"
 #include "ui/report/reportfields.h"
 
@@ -24,31 +25,36 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QDateEdit>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIcon>
-#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <filesystem>
 
 namespace tamso::ui {
 
 namespace {
 
-QString numberText(double value) { return qs(textio::numberToText(value)); }
-double fieldValue(const QLineEdit* field) { return textio::textToNumber(utf8(field->text())); }
+// The dose and its comparison above the reference level of the body part.
+const QColor kAboveLevel(0xd0, 0x00, 0x00);
+
+QString numberText(double value) {
+    return qs(textio::numberToText(value));
+}
+// The text-to-number rule on what the field shows, full-width digits read as ASCII.
+double fieldValue(const QLineEdit* field) {
+    return textio::textToNumber(utf8(asciiNumberText(field->text())));
+}
 
 QLabel* caption(QWidget* parent, const QString& name, const QString& text) {
     auto* label = new QLabel(text, parent);
@@ -84,64 +90,13 @@ QWidget* productMark(QWidget* parent) {
         auto* label = new QLabel(part.text, mark);
         nameControl(label, QString::fromLatin1(part.name), part.text);
         label->setFont(font);
-        label->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(QLatin1String(part.color)));
+        label->setStyleSheet(
+            QStringLiteral("color: %1; background: transparent;").arg(QLatin1String(part.color)));
         label->move(part.x, part.y);
         label->adjustSize();
     }
     mark->setFixedSize(tamsoWidth + metrics.horizontalAdvance(QStringLiteral("Ⅱ")) + 8, metrics.height() + 4);
     return mark;
-}
-
-ConditionsScreen::DicomFileChooser& dicomFileChooser() {
-    static ConditionsScreen::DicomFileChooser chooser;
-    return chooser;
-}
-
-ConditionsScreen::DicomImageChooser& dicomImageChooser() {
-    static ConditionsScreen::DicomImageChooser chooser;
-    return chooser;
-}
-
-QString askForDicomFile(QWidget* parent) {
-    static QString folder; // where the last image came from
-    const QString file = QFileDialog::getOpenFileName(
-        parent, QCoreApplication::translate("ConditionsScreen", "DICOM読込"), folder,
-        QCoreApplication::translate("ConditionsScreen",
-                                    "DICOM (*.dcm *.DCM *.dicom DICOMDIR);;すべてのファイル (*)"));
-    if (!file.isEmpty())
-        folder = QFileInfo(file).absolutePath();
-    return file;
-}
-
-int askForDicomImage(QWidget* parent, const QStringList& images) {
-    bool ok = false;
-    const QString chosen = QInputDialog::getItem(
-        parent, MessageBox::title(),
-        QCoreApplication::translate("ConditionsScreen", "DICOMDIR の画像を選んで下さい"), images, 0, false,
-        &ok);
-    return ok ? static_cast<int>(images.indexOf(chosen)) : -1;
-}
-
-QString shortDate(const dicom::CalendarDate& d) {
-    return QLocale::system().toString(QDate(d.year, d.month, d.day), QLocale::ShortFormat);
-}
-
-// One line of the list of a DICOMDIR's radiographs: date, patient, body part, tube voltage, file.
-QString describeImage(const dicom::ImageExposure& image, const QString& file) {
-    QStringList parts;
-    if (image.examDate.has())
-        parts << shortDate(*image.examDate.value);
-    for (const auto* text : {&image.patientId, &image.patientName})
-        if (text->has())
-            parts << qs(*text->value);
-    const dicom::BodyPartTexts& b = image.bodyPartTexts;
-    const std::string bodyPart = !b.bodyPartExamined.empty() ? b.bodyPartExamined : b.protocolName;
-    if (!bodyPart.empty())
-        parts << qs(bodyPart + (b.viewPosition.empty() ? "" : " " + b.viewPosition));
-    if (image.tubeVoltageKv.has())
-        parts << numberText(*image.tubeVoltageKv.value) + QStringLiteral(" kV");
-    parts << QStringLiteral("(%1)").arg(file);
-    return parts.join(QStringLiteral("  "));
 }
 
 } // namespace
@@ -170,7 +125,7 @@ QLineEdit* ConditionsScreen::resultField(engine::ResultField result) const {
 }
 
 QPushButton* ConditionsScreen::makeCommand(QWidget* parent, const char* name, const QString& text,
-                                          const QString& accessibleName) {
+                                           const QString& accessibleName) {
     auto* button = new QPushButton(text, parent);
     nameControl(button, QString::fromLatin1(name), accessibleName);
     // Enter presses the command that has the focus, as Space does: the Enter chain ends on the
@@ -253,7 +208,6 @@ void ConditionsScreen::buildControls() {
         resultField(result)->setAccessibleName(
             QCoreApplication::translate("ConditionsScreen", "周辺線量当量 ") +
             resultField(result)->accessibleName());
-    resultField(engine::ResultField::EntranceSurfaceDoseMGy)->setStyleSheet(QStringLiteral("color: #d00000; font-weight: bold;"));
 
     left->addWidget(groups[ConditionGroup::ExposureSource].box);
     left->addWidget(groups[ConditionGroup::Unit].box);
@@ -274,6 +228,11 @@ void ConditionsScreen::buildControls() {
         referenceLevel_ =
             makeField(g.box, "Text27", QCoreApplication::translate("ConditionsScreen", "参考レベル"));
         referenceLevel_->setReadOnly(true);
+        // Wide enough for a level and ratio of two digits above the level, with room to spare for
+        // longer number formats.
+        const QString widest = referenceLevelText(refdata::compareWithLevel(99.999, 10.0547));
+        referenceLevel_->setMinimumWidth(referenceLevel_->fontMetrics().horizontalAdvance(widest) * 11 / 10 +
+                                         16);
         label->setBuddy(referenceLevel_);
         g.grid->addWidget(label, 9, 0);
         g.grid->addWidget(referenceLevel_, 9, 1, 1, 2);
@@ -304,7 +263,7 @@ QHBoxLayout* ConditionsScreen::buildHeading() {
     nameControl(date_, QStringLiteral("DTPicker1"),
                 QCoreApplication::translate("ConditionsScreen", "撮影日"));
     date_->setCalendarPopup(true);
-    date_->setDisplayFormat(QLocale::system().dateFormat(QLocale::ShortFormat));
+    date_->setDisplayFormat(dateLocale().dateFormat(QLocale::ShortFormat));
     dateCaption->setBuddy(date_);
     wAirLabel_ = caption(this, QStringLiteral("Label52"), QString());
     command13_ = makeCommand(this, "Command13", QCoreApplication::translate("ConditionsScreen", "DICOM読込"),
@@ -420,7 +379,9 @@ ConditionsScreen::GroupGrid ConditionsScreen::buildCaregiverGroup() {
     sv->adjustSize();
     mu->adjustSize();
     const QFontMetrics metrics(sv->font());
-    mu->move(metrics.horizontalAdvance(QStringLiteral("     ")) - metrics.horizontalAdvance(QStringLiteral("μ")), 0);
+    mu->move(metrics.horizontalAdvance(QStringLiteral("     ")) -
+                 metrics.horizontalAdvance(QStringLiteral("μ")),
+             0);
     unit->setMinimumSize(sv->sizeHint());
     g.grid->addWidget(unit, 2, 1, 1, 2);
     return g;
@@ -468,10 +429,10 @@ QWidget* ConditionsScreen::control(const char* name) const {
 
 void ConditionsScreen::setTabOrderAndEnterChain() {
     // Tab order: the inputs as the user works through them, then the rest.
-    const char* const tabOrder[] = {"Text1",    "Text2",    "Text3",     "Text4",   "Text5",   "Text6",
-                                    "Text8",    "Text9",    "Combo1",    "Text10",  "Text11",  "Command2",
-                                    "Text23",   "Combo2",   "DTPicker1", "Command13", "Option5",  "Command12",
-                                    "Option4",  "Command3", "Command4",  "Command5",  "Command6", "Command1"};
+    const char* const tabOrder[] = {"Text1",   "Text2",    "Text3",     "Text4",     "Text5",    "Text6",
+                                    "Text8",   "Text9",    "Combo1",    "Text10",    "Text11",   "Command2",
+                                    "Text23",  "Combo2",   "DTPicker1", "Command13", "Option5",  "Command12",
+                                    "Option4", "Command3", "Command4",  "Command5",  "Command6", "Command1"};
     for (size_t i = 1; i < std::size(tabOrder); ++i)
         setTabOrder(control(tabOrder[i - 1]), control(tabOrder[i]));
 
@@ -480,6 +441,7 @@ void ConditionsScreen::setTabOrderAndEnterChain() {
     for (const Input& input : inputs_) {
         enterActions_.insert(input.edit, focusTo(control(input.entry->enterNext)));
         input.edit->installEventFilter(this);
+        foldWideCharacters(input.edit);
     }
     for (QComboBox* combo : {combo1_, combo2_}) {
         combo->installEventFilter(this);
@@ -507,9 +469,8 @@ void ConditionsScreen::connectControls() {
     });
     connect(combo1_, &QComboBox::textActivated, this, &ConditionsScreen::applyFieldSizePreset);
     connect(combo2_, &QComboBox::currentTextChanged, this, [this] { showReferenceLevel(); });
-    connect(combo2_, &QComboBox::activated, this, [this] {
-        inputEdit(&engine::ConditionTexts::tubeVoltageKv)->setFocus(Qt::TabFocusReason);
-    });
+    connect(combo2_, &QComboBox::activated, this,
+            [this] { inputEdit(&engine::ConditionTexts::tubeVoltageKv)->setFocus(Qt::TabFocusReason); });
 
     // Options and commands.
     connect(option5_, &QRadioButton::toggled, this, [this](bool on) {
@@ -587,7 +548,8 @@ void ConditionsScreen::focusFirstInput() {
 }
 
 void ConditionsScreen::showWAir() {
-    wAirLabel_->setText(QStringLiteral("Wair = ") + numberText(engine::Module1.wAirEv) + QStringLiteral(" eV"));
+    wAirLabel_->setText(QStringLiteral("Wair = ") + numberText(engine::Module1.wAirEv) +
+                        QStringLiteral(" eV"));
     wAirLabel_->setAccessibleName(wAirLabel_->text());
 }
 
@@ -599,8 +561,7 @@ void ConditionsScreen::referenceDataChanged() {
 
 void ConditionsScreen::fillBodyPartList() {
     // A missing or unreadable list leaves the list empty; the default text stays.
-    const auto text = textio::readTextFile(textio::fileInFolder(workingFolderPath(),
-                                                                "撮影部位.txt"));
+    const auto text = textio::readTextFile(textio::fileInFolder(workingFolderPath(), "撮影部位.txt"));
     if (!text.ok())
         return;
     const QString shown = combo2_->currentText();
@@ -679,11 +640,11 @@ std::string ConditionsScreen::resultText(engine::ResultField id) const {
     return it == resultFields_.end() ? std::string() : utf8(it->second->text());
 }
 
-
 void ConditionsScreen::clearResultFields(bool withCaregiver) {
     using engine::ResultField;
     for (const auto& [result, edit] : resultFields_) {
-        const bool caregiver = result == ResultField::CaregiverDose1USv || result == ResultField::CaregiverDose2USv ||
+        const bool caregiver = result == ResultField::CaregiverDose1USv ||
+                               result == ResultField::CaregiverDose2USv ||
                                result == ResultField::CaregiverDose3USv;
         // The measured exposure is an input of the next run, not a result.
         if (result != ResultField::MeasuredExposureCkg && (withCaregiver || !caregiver))
@@ -708,19 +669,20 @@ void ConditionsScreen::setExposureSource(double source) {
 void ConditionsScreen::openMeasuredExposure() {
     if (!measuredDialog_) {
         measuredDialog_ = new MeasuredExposureDialog(this);
-        connect(measuredDialog_, &MeasuredExposureDialog::measuredValueAccepted, this, [this](double exposureCkg) {
-            // A new reading is a new exposure: shown results were computed without it.
-            if (resultsShown_)
-                invalidateResults();
-            engine::Module1.exposureSource = 1;
-            measured_->setText(qs(textio::formatNumber(exposureCkg, "0.00E+0")));
-            // "出力データを利用" may have been chosen while the dialog was open; the value now in
-            // use is the measured one, and the end of the next run must fall back from it.
-            if (!option4_->isChecked()) {
-                const QSignalBlocker quiet(option4_); // the dialog is not to open again
-                option4_->setChecked(true);
-            }
-        });
+        connect(measuredDialog_, &MeasuredExposureDialog::measuredValueAccepted, this,
+                [this](double exposureCkg) {
+                    // A new reading is a new exposure: shown results were computed without it.
+                    if (resultsShown_)
+                        invalidateResults();
+                    engine::Module1.exposureSource = 1;
+                    measured_->setText(qs(textio::formatNumber(exposureCkg, "0.00E+0")));
+                    // "出力データを利用" may have been chosen while the dialog was open; the value now in
+                    // use is the measured one, and the end of the next run must fall back from it.
+                    if (!option4_->isChecked()) {
+                        const QSignalBlocker quiet(option4_); // the dialog is not to open again
+                        option4_->setChecked(true);
+                    }
+                });
         connect(measuredDialog_, &MeasuredExposureDialog::outputDataChosen, this, [this] {
             setExposureSource(2);
             if (option5_->isChecked())
@@ -728,7 +690,8 @@ void ConditionsScreen::openMeasuredExposure() {
             else
                 option5_->setChecked(true); // runs its handler
         });
-        connect(measuredDialog_, &MeasuredExposureDialog::discarded, this, [this] { measuredDialog_.clear(); });
+        connect(measuredDialog_, &MeasuredExposureDialog::discarded, this,
+                [this] { measuredDialog_.clear(); });
     }
     measuredDialog_->open();
 }
@@ -742,19 +705,21 @@ void ConditionsScreen::hideMeasuredExposureDialog() {
 
 void ConditionsScreen::runCalculation() {
     engine::ConditionTexts texts;
-    for (const Input& input : inputs_)
-        texts.*(input.entry->condition) = utf8(input.edit->text());
+    for (const Input& input : inputs_) {
+        // A text that is not a number is said to be one, not taken as 0 and then found too small.
+        const QString problem =
+            typedNumberProblem(shownText(input.entry->caption).trimmed(), input.edit->text());
+        if (!problem.isEmpty()) {
+            refuseRun(problem);
+            input.edit->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+        texts.*(input.entry->condition) = utf8(asciiNumberText(input.edit->text()));
+    }
 
-    const Status status =
-        tamso::engine::runCalculation(engine::Module1, texts, *this, workingFolderPath());
+    const Status status = tamso::engine::runCalculation(engine::Module1, texts, *this, workingFolderPath());
     if (!status.ok()) {
-        // No result of earlier conditions may stay on screen or be handed on beside these inputs.
-        clearResultFields(false);
-        resultsShown_ = false;
-        for (QPushButton* b : {command3_, command4_, command6_, command14_})
-            b->setEnabled(false);
-        emit resultsCleared();
-        MessageBox::warning(this, coreText(status.message()));
+        refuseRun(coreText(status.message()));
         return;
     }
     recordRunInputs();
@@ -771,6 +736,16 @@ void ConditionsScreen::runCalculation() {
     command14_->setEnabled(true);
     showReferenceLevel();
     command3_->setFocus(Qt::OtherFocusReason);
+}
+
+void ConditionsScreen::refuseRun(const QString& message) {
+    // No result of earlier conditions may stay on screen or be handed on beside these inputs.
+    clearResultFields(false);
+    resultsShown_ = false;
+    for (QPushButton* b : {command3_, command4_, command6_, command14_})
+        b->setEnabled(false);
+    emit resultsCleared();
+    MessageBox::warning(this, message);
 }
 
 void ConditionsScreen::showAmbientDose() {
@@ -796,13 +771,14 @@ void ConditionsScreen::runCaregiverEstimate() {
 ReportFields ConditionsScreen::reportFields() const {
     const engine::CalculationState& s = engine::Module1;
     // The record's fields as the node builds them too (records/exposurerecord.h).
-    const records::RecordTexts t = records::recordTextsOfRun(
-        s, *this,
-        {utf8(QLocale::system().toString(date_->date(), QLocale::ShortFormat)), std::string(),
-         utf8(combo2_->currentText()), utf8(combo1_->currentText()), s.xrayUnitName});
+    const records::RecordTexts t = records::recordTextsOfRun(s, *this,
+                                                             {utf8(shortDateText(date_->date())),
+                                                              std::string(), utf8(combo2_->currentText()),
+                                                              utf8(combo1_->currentText()), s.xrayUnitName});
     ReportFields r;
     r.id = dicomPatientId_;
     r.name = dicomPatientName_;
+    r.imageNameGroups = dicomNameGroups_;
     r.examDate = qs(t.examDate);
     r.bodyPart = qs(t.bodyPart);
     r.tubeVoltage = qs(t.tubeVoltageKv);
@@ -856,184 +832,6 @@ void ConditionsScreen::closeEvent(QCloseEvent* event) {
     emit closedByUser();
 }
 
-// DICOM import ----------------------------------------------------------------------------------------------
-
-void ConditionsScreen::setDicomFileChooser(DicomFileChooser chooser) {
-    dicomFileChooser() = std::move(chooser);
-}
-
-void ConditionsScreen::setDicomImageChooser(DicomImageChooser chooser) {
-    dicomImageChooser() = std::move(chooser);
-}
-
-void ConditionsScreen::importDicom() {
-    const QString file = dicomFileChooser() ? dicomFileChooser()(this) : askForDicomFile(this);
-    if (!file.isEmpty())
-        importDicomFile(file);
-}
-
-void ConditionsScreen::importDicomFile(const QString& path) {
-    const std::filesystem::path file = std::filesystem::u8path(utf8(path));
-    dicom::HeaderReading reading = dicom::readHeader(file);
-    if (reading.kind == dicom::FileKind::DicomDir) {
-        std::vector<dicom::ImageExposure> radiographs;
-        QStringList descriptions;
-        QStringList leftOut; // records not opened, or not readable, with the reason
-        for (const dicom::DicomDirEntry& entry : reading.dicomDirEntries) {
-            if (!entry.problem.empty()) {
-                leftOut << QStringLiteral("・") + qs(entry.problem);
-                continue;
-            }
-            dicom::HeaderReading r = dicom::readHeader(entry.path);
-            if (r.kind == dicom::FileKind::Unreadable)
-                leftOut << QStringLiteral("・") + qs(r.message);
-            if (r.kind != dicom::FileKind::Radiograph)
-                continue;
-            descriptions << describeImage(
-                r.exposure, qs(entry.path.lexically_relative(file.parent_path()).generic_u8string()));
-            radiographs.push_back(std::move(r.exposure));
-        }
-        constexpr qsizetype kShownAtMost = 20; // a message box of 10,000 lines helps nobody
-        if (leftOut.size() > kShownAtMost) {
-            const qsizetype more = leftOut.size() - kShownAtMost;
-            leftOut.resize(kShownAtMost);
-            leftOut << QCoreApplication::translate("ConditionsScreen", "…ほか %1 件").arg(more);
-        }
-        const QString notOpened =
-            leftOut.isEmpty()
-                ? QString()
-                : QCoreApplication::translate("ConditionsScreen", "次の項目は開きませんでした。\n") +
-                      leftOut.join(QLatin1Char('\n'));
-        if (radiographs.empty()) {
-            MessageBox::warning(
-                this, qs(textio::fileNameUtf8(file)) +
-                          QCoreApplication::translate("ConditionsScreen",
-                                                      " には一般撮影（CR・DX）の画像がありません。") +
-                          (notOpened.isEmpty() ? QString() : QLatin1Char('\n') + notOpened));
-            return;
-        }
-        if (!notOpened.isEmpty())
-            MessageBox::warning(this, notOpened);
-        int chosen = 0;
-        if (radiographs.size() > 1) {
-            chosen = dicomImageChooser() ? dicomImageChooser()(this, descriptions)
-                                         : askForDicomImage(this, descriptions);
-            if (chosen < 0 || chosen >= static_cast<int>(radiographs.size()))
-                return;
-        }
-        applyDicomExposure(radiographs[static_cast<size_t>(chosen)]);
-        return;
-    }
-    if (reading.kind != dicom::FileKind::Radiograph) {
-        MessageBox::warning(this, qs(reading.message));
-        return;
-    }
-    applyDicomExposure(reading.exposure);
-}
-
-void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image) {
-    const dicom::Sourced<std::string> bodyPart =
-        dicom::BodyPartMapping::load(workingFolderPath()).match(image.bodyPartTexts);
-    forgetDicomImport(); // the marks of an earlier image go; its values stay where this one has none
-    QStringList missing;
-    auto lacking = [&](const QString& what, const std::string& problem) {
-        missing << QStringLiteral("・") + what + QStringLiteral("：") + qs(problem);
-    };
-    fillingFromDicom_ = true;
-    const struct {
-        std::string engine::ConditionTexts::*condition;
-        const dicom::Sourced<double>& value;
-    } numbers[] = {{&engine::ConditionTexts::tubeVoltageKv, image.tubeVoltageKv},
-                   {&engine::ConditionTexts::mAs, image.mAs},
-                   {&engine::ConditionTexts::ffdCm, image.ffdCm}};
-    for (const auto& number : numbers) {
-        for (const Input& input : inputs_) {
-            if (input.entry->condition != number.condition)
-                continue;
-            if (number.value.has()) {
-                input.edit->setText(numberText(*number.value.value));
-                mirrorIntoState(input);
-                markFromDicom(input.edit, number.value.source);
-            } else {
-                lacking(shownText(input.entry->caption).trimmed(), number.value.problem);
-            }
-        }
-    }
-    // The collimated field, entered as "その他"; without one the screen's field stays, and the
-    // message says why.
-    if (image.fieldSize.has()) {
-        combo1_->setCurrentIndex(combo1_->findText(otherFieldSizeName()));
-        const std::pair<std::string engine::ConditionTexts::*, double> sides[] = {
-            {&engine::ConditionTexts::fieldLongCm, image.fieldSize.value->longCm},
-            {&engine::ConditionTexts::fieldShortCm, image.fieldSize.value->shortCm}};
-        for (const auto& [condition, cm] : sides)
-            for (const Input& input : inputs_)
-                if (input.entry->condition == condition) {
-                    input.edit->setText(numberText(cm));
-                    mirrorIntoState(input);
-                    markFromDicom(input.edit, image.fieldSize.source);
-                }
-    } else {
-        lacking(QCoreApplication::translate("ConditionsScreen", "照射野サイズ"), image.fieldSize.problem);
-    }
-    if (bodyPart.has()) {
-        const QString text = qs(*bodyPart.value);
-        const int index = combo2_->findText(text);
-        if (index >= 0)
-            combo2_->setCurrentIndex(index);
-        combo2_->setEditText(text);
-        markFromDicom(combo2_, bodyPart.source);
-    } else {
-        lacking(QCoreApplication::translate("ConditionsScreen", "照射部位"),
-                image.bodyPartProblem.empty() ? bodyPart.problem
-                                              : bodyPart.problem + "、" + image.bodyPartProblem);
-    }
-    if (image.examDate.has()) {
-        const dicom::CalendarDate& d = *image.examDate.value;
-        date_->setDate(QDate(d.year, d.month, d.day));
-        markFromDicom(date_, image.examDate.source);
-    } else {
-        lacking(QCoreApplication::translate("ConditionsScreen", "撮影日"), image.examDate.problem);
-    }
-    fillingFromDicom_ = false;
-    if (image.patientId.has())
-        dicomPatientId_ = qs(*image.patientId.value);
-    else
-        lacking(QCoreApplication::translate("ConditionsScreen", "患者ID"), image.patientId.problem);
-    if (image.patientName.has())
-        dicomPatientName_ = qs(*image.patientName.value);
-    else
-        lacking(QCoreApplication::translate("ConditionsScreen", "氏名"), image.patientName.problem);
-    if (!missing.isEmpty())
-        MessageBox::warning(this, QCoreApplication::translate(
-                                      "ConditionsScreen", "DICOM画像に次の項目がないため、元のままです。\n") +
-                                      missing.join(QLatin1Char('\n')));
-}
-
-void ConditionsScreen::markFromDicom(QWidget* control, const std::string& source) {
-    dicomMarked_.insert(control);
-    control->setProperty("filledFromDicom", true);
-    control->setToolTip(
-        QCoreApplication::translate("ConditionsScreen", "DICOMから入力（%1）").arg(qs(source)));
-    control->setStyleSheet(QStringLiteral("%1 { background-color: #fff3bf; }")
-                               .arg(QLatin1String(control->metaObject()->className())));
-}
-
-void ConditionsScreen::unmarkDicom(QWidget* control) {
-    if (!dicomMarked_.remove(control))
-        return;
-    control->setProperty("filledFromDicom", false);
-    control->setToolTip(QString());
-    control->setStyleSheet(QString());
-}
-
-void ConditionsScreen::forgetDicomImport() {
-    for (QWidget* control : QSet<QWidget*>(dicomMarked_))
-        unmarkDicom(control);
-    dicomPatientId_.clear();
-    dicomPatientName_.clear();
-}
-
 // Results that no longer match the inputs -------------------------------------------------------------------
 
 void ConditionsScreen::recordRunInputs() {
@@ -1078,8 +876,20 @@ void ConditionsScreen::showReferenceLevel() {
     // mark does not depend on colour alone.
     const auto comparison = referenceLevelComparison();
     referenceLevel_->setText(comparison ? referenceLevelText(*comparison) : QString());
-    referenceLevel_->setStyleSheet(comparison && comparison->above ? QStringLiteral("color: #d00000; font-weight: bold;")
-                                                                   : QString());
+    referenceLevel_->setCursorPosition(0); // the start of the text in view, should it ever be cut
+    // The dose in the normal colour, red and bold only above the level, with its comparison.
+    const bool above = comparison && comparison->above;
+    for (QLineEdit* field : {referenceLevel_, resultField(engine::ResultField::EntranceSurfaceDoseMGy)}) {
+        QPalette palette;
+        if (above) {
+            palette = field->palette();
+            palette.setColor(QPalette::Text, kAboveLevel);
+        }
+        field->setPalette(palette);
+        QFont font = field->font();
+        font.setBold(above);
+        field->setFont(font);
+    }
     referenceLevel_->setAccessibleName(QCoreApplication::translate("ConditionsScreen", "参考レベル ") +
                                        referenceLevel_->text());
 }

@@ -6,9 +6,9 @@
 #include "dicom/imageexposure.h"
 #include "engine/resultfields.h"
 #include "refdata/referencelevels.h"
-#include "ui/report/reportfields.h"
 #include "ui/conditions/exposureinputs.h"
 #include "ui/conditions/measuredexposuredialog.h"
+#include "ui/report/reportfields.h"
 
 #include <QHash>
 #include <QPointer>
@@ -71,16 +71,17 @@ public:
     ReportFields reportFields() const;
 
     // The commands, callable directly (the buttons call these).
-    void runCalculation();           // Command2
-    void showAmbientDose();          // Command3 "周辺線量"
-    void runCaregiverEstimate();     // Command4
-    void handOverToReport();         // Command6
-    void backToStartScreen();        // Command1 " bye bye "
-    void importDicom();              // Command13 "DICOM読込": the file dialog, then importDicomFile
+    void runCalculation();       // Command2
+    void showAmbientDose();      // Command3 "周辺線量"
+    void runCaregiverEstimate(); // Command4
+    void handOverToReport();     // Command6
+    void backToStartScreen();    // Command1 " bye bye "
+    void importDicom();          // Command13 "DICOM読込": the file dialog, then importDicomFile
 
     // Fills tube voltage, mAs, FFD, body part and exposure date from one DICOM image, or from one
     // of the radiographs a DICOMDIR lists, and keeps the image's patient ID and name for the
-    // report. Each filled control is marked (tooltip "DICOMから入力", a background colour) until
+    // report. Each filled control is marked (tooltip "DICOMから入力", a yellow background in its
+    // palette, its font and size unchanged) until
     // the user edits it; what the image lacks stays as it was and is listed in one message. A file
     // that cannot be read, or is no radiograph, changes nothing and says why.
     void importDicomFile(const QString& path);
@@ -142,7 +143,8 @@ private:
     QHBoxLayout* buildLeavingRow();
     void setTabOrderAndEnterChain();
     void connectControls();
-    QPushButton* makeCommand(QWidget* parent, const char* name, const QString& text, const QString& accessibleName);
+    QPushButton* makeCommand(QWidget* parent, const char* name, const QString& text,
+                             const QString& accessibleName);
     QLineEdit* makeField(QWidget* parent, const char* name, const QString& accessibleName);
     QLineEdit* addFieldRow(QGridLayout* grid, int row, QWidget* parent, const char* name, const QString& text,
                            const QString& unit);
@@ -154,7 +156,7 @@ private:
     void fillBodyPartList();
     void applyFieldSizePreset(const QString& name);
     void comboEnterPressed();
-    void selectOutputData();   // Option5 handler
+    void selectOutputData(); // Option5 handler
     void setExposureSource(double source);
     void openMeasuredExposure(); // Option4 handler
     void clearResultFields(bool withCaregiver);
@@ -162,7 +164,8 @@ private:
     void recordRunInputs();
     void showWAir();
     void checkInputsAgainstRun();
-    SpectrumData spectrum() const; // of the last run, from the state and the result fields
+    void refuseRun(const QString& message); // a run that gave no results
+    SpectrumData spectrum() const;          // of the last run, from the state and the result fields
     void applyDicomExposure(const dicom::ImageExposure& image);
     void markFromDicom(QWidget* control, const std::string& source);
     void unmarkDicom(QWidget* control);
@@ -172,8 +175,8 @@ private:
     QLabel* wAirLabel_ = nullptr;
     QRadioButton* option5_ = nullptr;
     QRadioButton* option4_ = nullptr;
-    QComboBox* combo1_ = nullptr; // field-size list
-    QComboBox* combo2_ = nullptr; // body part
+    QComboBox* combo1_ = nullptr;         // field-size list
+    QComboBox* combo2_ = nullptr;         // body part
     QLineEdit* outputDataName_ = nullptr; // Text24
     QLineEdit* measured_ = nullptr;       // Text19, the measured exposure as accepted
     QLineEdit* xrayUnit_ = nullptr;       // Text29
@@ -203,6 +206,7 @@ private:
     QSet<QWidget*> dicomMarked_;
     QString dicomPatientId_;
     QString dicomPatientName_;
+    dicom::PersonNameGroups dicomNameGroups_;
     bool fillingFromDicom_ = false;
 };
 

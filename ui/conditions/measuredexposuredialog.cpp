@@ -2,6 +2,8 @@
 
 #include "engine/calculationstate.h"
 #include "textio/numbertext.h"
+#include "ui/kit/messagebox.h"
+#include "ui/kit/numberinput.h"
 #include "ui/kit/uiutil.h"
 
 #include <QCloseEvent>
@@ -76,6 +78,7 @@ MeasuredExposureDialog::MeasuredExposureDialog(QWidget* parent) : QWidget(parent
     nameControl(reading_, QStringLiteral("Text1"),
                 QCoreApplication::translate("MeasuredExposureDialog", "照射線量の実測値"));
     reading_->installEventFilter(this);
+    foldWideCharacters(reading_);
     layout->addWidget(reading_);
 
     auto* examples = new QHBoxLayout;
@@ -138,8 +141,17 @@ bool MeasuredExposureDialog::eventFilter(QObject* watched, QEvent* event) {
 
 void MeasuredExposureDialog::accept() {
     const QString text = reading_->text();
-    const double value = textio::textToNumber(utf8(text));
-    if (!text.isEmpty() && value > 0) {
+    // A reading that is not a number is said to be one; the dialog stays for a new reading. An
+    // empty reading, 0 or a negative one goes back to the tube output data.
+    const TypedNumber reading = readTypedNumber(text);
+    if (reading.status == TypedNumber::NotANumber || reading.status == TypedNumber::OutOfRange) {
+        MessageBox::warning(
+            this, typedNumberProblem(QCoreApplication::translate("MeasuredExposureDialog", "実測値"), text));
+        reading_->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    const double value = reading.value;
+    if (reading.ok() && value > 0) {
         const int unit = optionCkg_->isChecked() ? 1 : optionR_->isChecked() ? 2 : 3;
         hide();
         emit measuredValueAccepted(toCoulombPerKg(value, unit, engine::Module1.wAirEv));

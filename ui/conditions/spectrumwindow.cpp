@@ -31,6 +31,7 @@ SpectrumWindow::SpectrumWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     auto* close = new QPushButton(QCoreApplication::translate("SpectrumWindow", "閉じる"), this);
     nameControl(close, QStringLiteral("Command1"), QCoreApplication::translate("SpectrumWindow", "閉じる"));
     connect(close, &QPushButton::clicked, this, &QWidget::hide);
+    closeOnEscape(this, close);
 
     auto* side = new QVBoxLayout;
     side->addWidget(figures_);

@@ -6,6 +6,7 @@
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
 #include "ui/kit/messagebox.h"
+#include "ui/kit/numberinput.h"
 #include "ui/kit/uiutil.h"
 
 #include <QCoreApplication>
@@ -21,7 +22,7 @@ namespace {
 constexpr int kFieldCount = 36;
 constexpr int kRowTop = 1740;
 constexpr int kRowStep = 420;
-constexpr int kColumnWidth = 1200;
+constexpr int kColumnWidth = 1320; // "クベース天井高" fits over its column
 
 QLabel* alignedLabel(QWidget* parent, const QString& name, const QString& text, int left, int top, int width,
                      Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter) {
@@ -31,7 +32,7 @@ QLabel* alignedLabel(QWidget* parent, const QString& name, const QString& text, 
 }
 
 int columnLeft(int voltage, int position) {
-    return 1560 + (voltage - 1) * 3720 + (position - 1) * kColumnWidth;
+    return 1560 + (voltage - 1) * (3 * kColumnWidth + 120) + (position - 1) * kColumnWidth;
 }
 
 const char* const kVoltageCaptions[] = {"", "50 kV", "60 kV"};
@@ -51,7 +52,7 @@ AmbientDoseEditor::AmbientDoseEditor(QWidget* parent) : QWidget(parent, Qt::Wind
     setWindowTitle(QCoreApplication::translate("AmbientDoseEditor", "周辺線量実測値データ編集"));
     setAccessibleName(windowTitle());
     setAccessibleDescription(objectName());
-    setFixedSize(twips(9120), twips(5160));
+    setFixedSize(twips(9840), twips(5160));
 
     int labelNumber = 0;
     auto nextLabel = [&labelNumber] { return QStringLiteral("Label%1").arg(++labelNumber); };
@@ -71,7 +72,7 @@ AmbientDoseEditor::AmbientDoseEditor(QWidget* parent) : QWidget(parent, Qt::Wind
                  3360);
     for (int j = 1; j <= 2; ++j) {
         alignedLabel(this, nextLabel(), QString::fromUtf8(kVoltageCaptions[j]), columnLeft(j, 1), 1080,
-                 3 * kColumnWidth, Qt::AlignCenter);
+                     3 * kColumnWidth, Qt::AlignCenter);
         for (int k = 1; k <= 3; ++k)
             alignedLabel(this, nextLabel(),
                          QCoreApplication::translate("AmbientDoseEditor", kPositionCaptions[k]),
@@ -80,7 +81,7 @@ AmbientDoseEditor::AmbientDoseEditor(QWidget* parent) : QWidget(parent, Qt::Wind
     alignedLabel(this, nextLabel(), QStringLiteral("FDD"), 240, 1380, 1095);
     for (int i = 1; i <= engine::kAmbientRows; ++i)
         alignedLabel(this, nextLabel(), QStringLiteral("%1 cm").arg(kRowKeys[i]), 240,
-                 kRowTop + (i - 1) * kRowStep + 60, 1095);
+                     kRowTop + (i - 1) * kRowStep + 60, 1095);
 
     for (int n = 1; n <= kFieldCount; ++n) {
         const Cell cell = cellOfField(n);
@@ -94,6 +95,7 @@ AmbientDoseEditor::AmbientDoseEditor(QWidget* parent) : QWidget(parent, Qt::Wind
         placeTwips(field, columnLeft(cell.voltage, cell.position) + 45, kRowTop + (cell.row - 1) * kRowStep,
                    kColumnWidth - 90, 375);
         fields_[n] = field;
+        foldWideCharacters(field);
         if (n > 1)
             setTabOrder(fields_[n - 1], field);
     }
@@ -121,8 +123,8 @@ void AmbientDoseEditor::open() {
 void AmbientDoseEditor::fillFromState() {
     for (int n = 1; n <= kFieldCount; ++n) {
         const Cell c = cellOfField(n);
-        fields_[n]->setText(
-            qs(textio::formatNumber(engine::Module1.AmbientDoseTable[c.voltage][c.position][c.row], "#0.000")));
+        fields_[n]->setText(qs(
+            textio::formatNumber(engine::Module1.AmbientDoseTable[c.voltage][c.position][c.row], "#0.000")));
     }
 }
 
@@ -130,6 +132,16 @@ bool AmbientDoseEditor::save() {
     // The table holds the typed values at full precision from here on, also if the file cannot be
     // written: the caregiver dose uses them at once, as after a successful save.
     // Caregiver doses computed from the old values no longer hold.
+    // Every cell a measured dose equivalent of 0 or more; a refused value changes nothing.
+    double values[kFieldCount + 1] = {};
+    for (int n = 1; n <= kFieldCount; ++n) {
+        const auto value = numberForSave(
+            this, fields_[n], fields_[n]->accessibleName(), [](double v) { return v >= 0; },
+            QCoreApplication::translate("AmbientDoseEditor", "0 以上の数値（μSv/mAs）"));
+        if (!value)
+            return false;
+        values[n] = *value;
+    }
     bool changed = false;
     auto assign = [&changed](double& cell, double value) {
         changed = changed || cell != value;
@@ -137,7 +149,7 @@ bool AmbientDoseEditor::save() {
     };
     for (int n = 1; n <= kFieldCount; ++n) {
         const Cell c = cellOfField(n);
-        assign(engine::Module1.AmbientDoseTable[c.voltage][c.position][c.row], textio::textToNumber(utf8(fields_[n]->text())));
+        assign(engine::Module1.AmbientDoseTable[c.voltage][c.position][c.row], values[n]);
     }
     for (int i = 1; i <= engine::kAmbientRows; ++i)
         assign(engine::Module1.AmbientDoseTable[0][0][i], kRowKeys[i]);
@@ -149,8 +161,7 @@ bool AmbientDoseEditor::save() {
         for (int k = 0; k <= 3; ++k)
             for (int i = 0; i <= engine::kAmbientRows; ++i)
                 data.cells[j][k][i] = engine::Module1.AmbientDoseTable[j][k][i];
-    const auto file =
-        textio::fileInFolder(workingFolderPath(), refdata::kAmbientDoseFileName);
+    const auto file = textio::fileInFolder(workingFolderPath(), refdata::kAmbientDoseFileName);
     if (auto failure = refdata::writeAmbientDoseFile(file, data); !failure.ok()) {
         MessageBox::warning(this, QCoreApplication::translate("AmbientDoseEditor",
                                                               "周辺線量データを保存できませんでした。\n") +

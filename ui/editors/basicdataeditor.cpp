@@ -4,6 +4,7 @@
 #include "refdata/referencefiles.h"
 #include "textio/numbertext.h"
 #include "ui/kit/messagebox.h"
+#include "ui/kit/numberinput.h"
 #include "ui/kit/uiutil.h"
 
 #include <QApplication>
@@ -48,6 +49,8 @@ BasicDataEditor::BasicDataEditor(QWidget* parent) : QWidget(parent, Qt::Window) 
         addLabel(this, QStringLiteral("Label7"), QStringLiteral("W value"), captionLeft, 2220, 1215, 255);
     text4_ = addField(this, QStringLiteral("Text4"), QStringLiteral("W value (eV)"), fieldLeft, 2160, 1095);
     addLabel(this, QStringLiteral("Label8"), QStringLiteral("eV"), unitLeft, 2220, 975, 255);
+    for (QLineEdit* number : {text2_, text3_, text4_})
+        foldWideCharacters(number);
     label1->setBuddy(text6_);
     label2->setBuddy(text1_);
     label3->setBuddy(text2_);
@@ -107,11 +110,27 @@ void BasicDataEditor::fillFromState() {
 }
 
 bool BasicDataEditor::save() {
+    // Only values the calculation can work with are saved: every later calculation reads them.
+    const auto angle = numberForSave(
+        this, text2_, QStringLiteral("Target angle"), [](double v) { return v > 0 && v < 90; },
+        QCoreApplication::translate("BasicDataEditor", "0 より大きく 90 より小さい角度（度）"));
+    if (!angle)
+        return false;
+    const auto filtration = numberForSave(
+        this, text3_, QStringLiteral("Filtration"), [](double v) { return v >= 0; },
+        QCoreApplication::translate("BasicDataEditor", "0 以上の数値（mm Al）"));
+    if (!filtration)
+        return false;
+    const auto wValue = numberForSave(
+        this, text4_, QStringLiteral("W value"), [](double v) { return v > 0; },
+        QCoreApplication::translate("BasicDataEditor", "0 より大きい数値（eV）"));
+    if (!wValue)
+        return false;
     refdata::BasicData data;
-    data.wAirEv = textio::textToNumber(utf8(text4_->text()));
+    data.wAirEv = *wValue;
     data.xrayUnitName = utf8(text1_->text());
-    data.targetAngleDeg = textio::textToNumber(utf8(text2_->text()));
-    data.inherentFilterAlMm = textio::textToNumber(utf8(text3_->text()));
+    data.targetAngleDeg = *angle;
+    data.inherentFilterAlMm = *filtration;
     data.hospitalName = utf8(text6_->text());
     if (auto failure = refdata::writeBasicDataFile(workingFolderPath(), data); !failure.ok()) {
         // Nothing is lost: the old file stays as it was and the editor keeps what was typed.

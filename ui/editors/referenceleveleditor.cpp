@@ -3,6 +3,7 @@
 #include "textio/fileio.h"
 #include "textio/numbertext.h"
 #include "ui/kit/messagebox.h"
+#include "ui/kit/numberinput.h"
 #include "ui/kit/uiutil.h"
 
 #include <QApplication>
@@ -10,8 +11,10 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTableWidget>
 
+#include <algorithm>
 #include <system_error>
 
 namespace tamso::ui {
@@ -26,6 +29,13 @@ QTableWidgetItem* fixedItem(const QString& text) {
     auto* item = new QTableWidgetItem(text);
     item->setFlags(item->flags() & ~Qt::ItemIsEditable);
     return item;
+}
+
+// The body-part item of a row of the body-part list holds this role: its text is fixed.
+constexpr int kListedRole = Qt::UserRole;
+
+bool isListed(const QTableWidgetItem* bodyPart) {
+    return bodyPart && bodyPart->data(kListedRole).toBool();
 }
 
 } // namespace
@@ -63,7 +73,13 @@ ReferenceLevelEditor::ReferenceLevelEditor(QWidget* parent) : QWidget(parent, Qt
     grid1_->horizontalHeader()->setSectionResizeMode(SourceColumn, QHeaderView::Stretch);
     grid1_->setColumnWidth(BodyPartColumn, twips(1800));
     grid1_->setColumnWidth(LevelColumn, twips(1560));
-    grid1_->setColumnWidth(UseColumn, twips(1800));
+    // The use column as wide as its longest word (the source column takes what is left).
+    int useWidth = twips(1800);
+    for (const char* use : {kUsed, kNoLevel, kDocumentation})
+        useWidth = std::max(useWidth, grid1_->fontMetrics().horizontalAdvance(
+                                          QCoreApplication::translate("ReferenceLevelEditor", use)) +
+                                          16);
+    grid1_->setColumnWidth(UseColumn, useWidth);
 
     command1_ = new QPushButton(QStringLiteral("Save"), this);
     nameControl(command1_, QStringLiteral("Command1"), QStringLiteral("Save"));
@@ -71,12 +87,36 @@ ReferenceLevelEditor::ReferenceLevelEditor(QWidget* parent) : QWidget(parent, Qt
     command2_ = new QPushButton(QStringLiteral("Cancel"), this);
     nameControl(command2_, QStringLiteral("Command2"), QStringLiteral("Cancel"));
     placeTwips(command2_, 9240, 5460, 1215, 495);
-    setTabOrder(grid1_, command1_);
+    const struct {
+        QPushButton** button;
+        const char* name;
+        const char* caption;
+        int left;
+    } rowCommands[] = {{&command3_, "Command3", QT_TRANSLATE_NOOP("ReferenceLevelEditor", "行を追加"), 240},
+                       {&command4_, "Command4", QT_TRANSLATE_NOOP("ReferenceLevelEditor", "行を削除"), 1560},
+                       {&command5_, "Command5", QT_TRANSLATE_NOOP("ReferenceLevelEditor", "上へ"), 2880},
+                       {&command6_, "Command6", QT_TRANSLATE_NOOP("ReferenceLevelEditor", "下へ"), 4200}};
+    for (const auto& c : rowCommands) {
+        const QString caption = QCoreApplication::translate("ReferenceLevelEditor", c.caption);
+        *c.button = new QPushButton(caption, this);
+        nameControl(*c.button, QString::fromLatin1(c.name), caption);
+        placeTwips(*c.button, c.left, 5460, 1215, 495);
+    }
+    setTabOrder(grid1_, command3_);
+    setTabOrder(command3_, command4_);
+    setTabOrder(command4_, command5_);
+    setTabOrder(command5_, command6_);
+    setTabOrder(command6_, command1_);
     setTabOrder(command1_, command2_);
     connect(command1_, &QPushButton::clicked, this, [this] { save(); });
     connect(command2_, &QPushButton::clicked, this, [this] { cancel(); });
+    connect(command3_, &QPushButton::clicked, this, [this] { addRow(); });
+    connect(command4_, &QPushButton::clicked, this, [this] { deleteRow(); });
+    connect(command5_, &QPushButton::clicked, this, [this] { moveRow(-1); });
+    connect(command6_, &QPushButton::clicked, this, [this] { moveRow(1); });
     connect(grid1_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
-        if (item->column() == LevelColumn && grid1_->item(item->row(), UseColumn))
+        if ((item->column() == LevelColumn || item->column() == BodyPartColumn) &&
+            grid1_->item(item->row(), UseColumn))
             refreshUse();
     });
 }
@@ -100,7 +140,10 @@ bool ReferenceLevelEditor::open() {
         table = std::move(*read);
     }
     refdata::ReferenceLevels = table;
-    fill(refdata::arrangeForBodyPartList(table, refdata::readBodyPartList(folder), &listed_));
+    size_t listed = 0;
+    fill(refdata::arrangeForBodyPartList(table, refdata::readBodyPartList(folder), &listed));
+    for (int r = 0; r < static_cast<int>(listed) && r < grid1_->rowCount(); ++r)
+        grid1_->item(r, BodyPartColumn)->setData(kListedRole, true);
     show();
     raise();
     activateWindow();
@@ -112,7 +155,7 @@ void ReferenceLevelEditor::fill(const std::vector<refdata::ReferenceLevelRow>& r
     grid1_->setRowCount(static_cast<int>(rows.size()));
     for (int r = 0; r < grid1_->rowCount(); ++r) {
         const refdata::ReferenceLevelRow& row = rows[static_cast<size_t>(r)];
-        grid1_->setItem(r, BodyPartColumn, fixedItem(qs(row.bodyPart)));
+        grid1_->setItem(r, BodyPartColumn, fixedItem(qs(row.bodyPart))); // the file's records: fixed too
         grid1_->setItem(
             r, LevelColumn,
             new QTableWidgetItem(row.levelMGy ? qs(textio::numberToText(*row.levelMGy)) : QString()));
@@ -122,6 +165,53 @@ void ReferenceLevelEditor::fill(const std::vector<refdata::ReferenceLevelRow>& r
         grid1_->setItem(r, UseColumn, fixedItem(QString()));
     }
     refreshUse();
+}
+
+size_t ReferenceLevelEditor::listedRows() const {
+    size_t listed = 0;
+    for (int r = 0; r < grid1_->rowCount(); ++r)
+        listed += isListed(grid1_->item(r, BodyPartColumn));
+    return listed;
+}
+
+void ReferenceLevelEditor::addRow() {
+    const int row = grid1_->currentRow() < 0 ? grid1_->rowCount() : grid1_->currentRow() + 1;
+    const QSignalBlocker quiet(grid1_);
+    grid1_->insertRow(row);
+    grid1_->setItem(row, BodyPartColumn, new QTableWidgetItem(QString())); // to be typed
+    grid1_->setItem(row, LevelColumn, new QTableWidgetItem(QString()));
+    grid1_->item(row, LevelColumn)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    grid1_->setItem(row, SourceColumn, new QTableWidgetItem(QString()));
+    grid1_->setItem(row, UseColumn, fixedItem(QString()));
+    refreshUse();
+    grid1_->setCurrentCell(row, BodyPartColumn);
+    grid1_->editItem(grid1_->item(row, BodyPartColumn));
+}
+
+void ReferenceLevelEditor::deleteRow() {
+    const int row = grid1_->currentRow();
+    if (row < 0)
+        return;
+    grid1_->removeRow(row);
+    refreshUse();
+    if (grid1_->rowCount() > 0)
+        grid1_->setCurrentCell(std::min(row, grid1_->rowCount() - 1), grid1_->currentColumn());
+}
+
+void ReferenceLevelEditor::moveRow(int by) {
+    const int row = grid1_->currentRow();
+    const int to = row + by;
+    if (row < 0 || to < 0 || to >= grid1_->rowCount())
+        return;
+    const QSignalBlocker quiet(grid1_);
+    for (int c = 0; c < ColumnCount; ++c) {
+        QTableWidgetItem* a = grid1_->takeItem(row, c);
+        QTableWidgetItem* b = grid1_->takeItem(to, c);
+        grid1_->setItem(row, c, b);
+        grid1_->setItem(to, c, a);
+    }
+    refreshUse();
+    grid1_->setCurrentCell(to, std::max(0, grid1_->currentColumn()));
 }
 
 void ReferenceLevelEditor::refreshUse() {
@@ -135,9 +225,8 @@ void ReferenceLevelEditor::refreshUse() {
             ->setText(QCoreApplication::translate("ReferenceLevelEditor", !used      ? kDocumentation
                                                                           : hasLevel ? kUsed
                                                                                      : kNoLevel));
-        if (!used)
-            for (int c = 0; c < ColumnCount; ++c)
-                grid1_->item(r, c)->setForeground(QColor(0x55, 0x55, 0x55));
+        for (int c = 0; c < ColumnCount; ++c)
+            grid1_->item(r, c)->setForeground(used ? QColor(Qt::black) : QColor(0x55, 0x55, 0x55));
     }
 }
 
@@ -148,8 +237,19 @@ bool ReferenceLevelEditor::save() {
         row.bodyPart = utf8(grid1_->item(r, BodyPartColumn)->text());
         const QString levelText = grid1_->item(r, LevelColumn)->text().trimmed();
         row.source = utf8(grid1_->item(r, SourceColumn)->text().trimmed());
+        const bool listed = isListed(grid1_->item(r, BodyPartColumn));
+        const bool noBodyPart = grid1_->item(r, BodyPartColumn)->text().trimmed().isEmpty();
+        if (noBodyPart && !listed && levelText.isEmpty() && row.source.empty())
+            continue; // an added row left empty
+        if (noBodyPart) {
+            grid1_->setCurrentCell(r, BodyPartColumn);
+            MessageBox::warning(this, coreText("撮影部位が空の参考レベルは保存できません。"));
+            return false;
+        }
         if (!levelText.isEmpty()) {
-            const std::optional<double> level = textio::parseNumber(utf8(levelText));
+            const TypedNumber typed = readTypedNumber(levelText);
+            const std::optional<double> level =
+                typed.ok() ? std::optional<double>(typed.value) : std::nullopt;
             if (!level || !(*level > 0)) {
                 grid1_->setCurrentCell(r, LevelColumn);
                 MessageBox::warning(this, QCoreApplication::translate(
@@ -162,7 +262,7 @@ bool ReferenceLevelEditor::save() {
             row.levelMGy = *level;
         }
         // A documentation row emptied of level and source goes; a body-part-list row stays.
-        if (static_cast<size_t>(r) >= listed_ && !row.levelMGy && row.source.empty())
+        if (!listed && !row.levelMGy && row.source.empty())
             continue;
         table.rows.push_back(std::move(row));
     }

@@ -31,17 +31,25 @@ public:
     // (saving would replace what the file holds); returns false then.
     bool open();
 
-    // Save (Command1): every level must be empty or a number above 0, otherwise a warning names the
-    // body part and nothing is written. Documentation rows left without level and source are
-    // dropped. The file is replaced, the table takes effect, a notice confirms and the editor hides;
-    // a file that cannot be written gives a warning and the editor stays open with what was typed.
+    // Save (Command1): every level must be empty or a number above 0 (full-width digits read as
+    // ASCII), otherwise a warning names the body part and nothing is written; so does a row with a
+    // level or source but no body part. Rows that are not the body-part list's, left without level
+    // and source, are dropped. The file is replaced, the table takes effect, a notice confirms and the editor
+    // hides; a file that cannot be written gives a warning and the editor stays open with what was typed.
     // Returns true when the file was written.
     bool save();
     // Cancel (Command2): hides the editor; file and table unchanged.
     void cancel();
 
-    // The rows as the grid holds them (the number of body-part-list rows in `listed`).
-    size_t listedRows() const { return listed_; }
+    // The number of rows the body-part list gave (whose body part is fixed).
+    size_t listedRows() const;
+
+    // Command3 "行を追加": a new row under the current one (at the end without one), its body part
+    // to be typed. Command4 "行を削除": removes the current row. Command5 "上へ" and Command6 "下へ":
+    // move the current row; the first row of a body part is the level compared with.
+    void addRow();
+    void deleteRow();
+    void moveRow(int by);
 
 signals:
     // The table in effect changed (Save).
@@ -54,7 +62,10 @@ private:
     QTableWidget* grid1_ = nullptr;
     QPushButton* command1_ = nullptr;
     QPushButton* command2_ = nullptr;
-    size_t listed_ = 0;
+    QPushButton* command3_ = nullptr;
+    QPushButton* command4_ = nullptr;
+    QPushButton* command5_ = nullptr;
+    QPushButton* command6_ = nullptr;
 };
 
 } // namespace tamso::ui

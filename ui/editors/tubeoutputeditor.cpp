@@ -6,6 +6,7 @@
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
 #include "ui/kit/messagebox.h"
+#include "ui/kit/numberinput.h"
 #include "ui/kit/uiutil.h"
 
 #include <QCoreApplication>
@@ -84,6 +85,9 @@ TubeOutputEditor::TubeOutputEditor(QWidget* parent) : QWidget(parent, Qt::Window
     for (QLineEdit* field :
          {exposure_[1], exposure_[2], exposure_[3], exposure_[4], exposure_[5], text37_, text38_, text44_})
         field->installEventFilter(this);
+    for (QLineEdit* number :
+         {exposure_[1], exposure_[2], exposure_[3], exposure_[4], exposure_[5], text37_, text38_})
+        foldWideCharacters(number);
 }
 
 bool TubeOutputEditor::eventFilter(QObject* watched, QEvent* event) {
@@ -127,6 +131,29 @@ void TubeOutputEditor::fillFromState() {
 }
 
 bool TubeOutputEditor::save() {
+    // Only values the calculation can work with are taken: an exposure above 0 for each voltage,
+    // filtration of 0 or more. A refused value changes nothing.
+    double exposures[engine::kTubeOutputRows + 1] = {};
+    for (int r = 1; r <= engine::kTubeOutputRows; ++r) {
+        const auto value = numberForSave(
+            this, exposure_[r],
+            QCoreApplication::translate("TubeOutputEditor", "%1 kV の照射線量")
+                .arg(QLatin1String(kRowCaptions[r])),
+            [](double v) { return v > 0; },
+            QCoreApplication::translate("TubeOutputEditor", "0 より大きい数値（C/kg）"));
+        if (!value)
+            return false;
+        exposures[r] = *value;
+    }
+    const QString filtrationNeeds = QCoreApplication::translate("TubeOutputEditor", "0 以上の数値（mm）");
+    const auto al = numberForSave(
+        this, text37_, QStringLiteral("Aluminum"), [](double v) { return v >= 0; }, filtrationNeeds);
+    if (!al)
+        return false;
+    const auto cu = numberForSave(
+        this, text38_, QStringLiteral("Copper"), [](double v) { return v >= 0; }, filtrationNeeds);
+    if (!cu)
+        return false;
     // The edited exposures and filtration values are in effect from here on, whatever follows;
     // results computed from the old values no longer hold.
     bool changed = false;
@@ -135,9 +162,9 @@ bool TubeOutputEditor::save() {
         cell = value;
     };
     for (int r = 1; r <= engine::kTubeOutputRows; ++r)
-        assign(engine::Module1.TubeOutputTable[2][r], textio::textToNumber(utf8(exposure_[r]->text())));
-    const double alMm = textio::textToNumber(utf8(text37_->text()));
-    const double cuMm = textio::textToNumber(utf8(text38_->text()));
+        assign(engine::Module1.TubeOutputTable[2][r], exposures[r]);
+    const double alMm = *al;
+    const double cuMm = *cu;
     assign(engine::Module1.refFilterAlCm, alMm * 0.1);
     assign(engine::Module1.refFilterCuCm, cuMm * 0.1);
     if (changed)

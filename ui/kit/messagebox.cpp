@@ -17,31 +17,41 @@ QVector<MessageBox::Shown>& shownList() {
 
 } // namespace
 
-void MessageBox::warning(QWidget* parent, const QString& text) { show(parent, Kind::Warning, text); }
-void MessageBox::notice(QWidget* parent, const QString& text) { show(parent, Kind::Notice, text); }
-bool MessageBox::askOkCancel(QWidget* parent, const QString& text) {
-    return show(parent, Kind::QuestionOkCancel, text) == Answer::Ok;
+void MessageBox::warning(QWidget* parent, const QString& text) {
+    show(parent, Kind::Warning, text, Answer::Ok);
 }
-bool MessageBox::askYesNo(QWidget* parent, const QString& text) {
-    return show(parent, Kind::QuestionYesNo, text) == Answer::Yes;
+void MessageBox::notice(QWidget* parent, const QString& text) {
+    show(parent, Kind::Notice, text, Answer::Ok);
+}
+bool MessageBox::askOkCancel(QWidget* parent, const QString& text) {
+    return show(parent, Kind::QuestionOkCancel, text, Answer::Ok) == Answer::Ok;
+}
+bool MessageBox::askYesNo(QWidget* parent, const QString& text, Answer defaultAnswer) {
+    return show(parent, Kind::QuestionYesNo, text, defaultAnswer == Answer::No ? Answer::No : Answer::Yes) ==
+           Answer::Yes;
 }
 
-void MessageBox::setTestMode(bool on) { testMode = on; }
-void MessageBox::setNextAnswer(Answer answer) { answers().enqueue(answer); }
-const QVector<MessageBox::Shown>& MessageBox::shown() { return shownList(); }
+void MessageBox::setTestMode(bool on) {
+    testMode = on;
+}
+void MessageBox::setNextAnswer(Answer answer) {
+    answers().enqueue(answer);
+}
+const QVector<MessageBox::Shown>& MessageBox::shown() {
+    return shownList();
+}
 void MessageBox::clearShown() {
     shownList().clear();
     answers().clear();
 }
 
-MessageBox::Answer MessageBox::show(QWidget* parent, Kind kind, const QString& text) {
+MessageBox::Answer MessageBox::show(QWidget* parent, Kind kind, const QString& text, Answer defaultAnswer) {
     const QMessageBox::Icon icon = kind == Kind::Warning ? QMessageBox::Warning : QMessageBox::NoIcon;
-    shownList().append({kind, text, icon});
+    shownList().append({kind, text, icon, defaultAnswer});
     if (testMode) {
         if (kind == Kind::Warning || kind == Kind::Notice)
             return Answer::Ok;
-        Answer fallback = kind == Kind::QuestionYesNo ? Answer::Yes : Answer::Ok;
-        return answers().isEmpty() ? fallback : answers().dequeue();
+        return answers().isEmpty() ? defaultAnswer : answers().dequeue();
     }
     QMessageBox box(icon, title(), text, QMessageBox::NoButton, parent);
     box.setAccessibleName(text);
@@ -57,6 +67,8 @@ MessageBox::Answer MessageBox::show(QWidget* parent, Kind kind, const QString& t
         return box.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
     case Kind::QuestionYesNo:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(defaultAnswer == Answer::No ? QMessageBox::No : QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
         return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
     }
     return Answer::Cancel;

@@ -1,5 +1,9 @@
 #include "ui/kit/uiutil.h"
 
+#include <QAbstractButton>
+#include <QKeySequence>
+#include <QShortcut>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFont>
@@ -24,12 +28,18 @@ void nameControl(QWidget* widget, const QString& objectName, const QString& capt
     widget->setAccessibleDescription(objectName);
 }
 
-QLabel* addLabel(QWidget* parent, const QString& objectName, const QString& text, int left, int top, int width,
-                 int height) {
+QLabel* addLabel(QWidget* parent, const QString& objectName, const QString& text, int left, int top,
+                 int width, int height) {
     auto* label = new QLabel(text, parent);
     nameControl(label, objectName, text);
     placeTwips(label, left, top, width, height);
     return label;
+}
+
+void closeOnEscape(QWidget* window, QAbstractButton* closeCommand) {
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);
+    escape->setContext(Qt::WindowShortcut);
+    QObject::connect(escape, &QShortcut::activated, closeCommand, &QAbstractButton::click);
 }
 
 QLineEdit* addField(QWidget* parent, const QString& objectName, const QString& caption, int left, int top,
@@ -44,9 +54,15 @@ QString coreText(const std::string& message) {
     return QCoreApplication::translate("core", message.c_str());
 }
 
-QString timesFontFamily() { return QStringLiteral("Times New Roman"); }
-QString gothicFontFamily() { return QStringLiteral("MS ゴシック"); }
-QString roundGothicFontFamily() { return QStringLiteral("HG丸ｺﾞｼｯｸM-PRO"); }
+QString timesFontFamily() {
+    return QStringLiteral("Times New Roman");
+}
+QString gothicFontFamily() {
+    return QStringLiteral("MS ゴシック");
+}
+QString roundGothicFontFamily() {
+    return QStringLiteral("HG丸ｺﾞｼｯｸM-PRO");
+}
 
 void installFontSubstitutions() {
     const QStringList families = QFontDatabase::families();
@@ -60,8 +76,9 @@ void installFontSubstitutions() {
     const QStringList gothic = firstPresent({QStringLiteral("IPAexGothic"), QStringLiteral("IPAGothic"),
                                              QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL Gothic"),
                                              QStringLiteral("TakaoGothic")});
-    const QStringList serif = firstPresent({QStringLiteral("Liberation Serif"), QStringLiteral("DejaVu Serif"),
-                                            QStringLiteral("FreeSerif"), QStringLiteral("IPAexMincho")});
+    const QStringList serif =
+        firstPresent({QStringLiteral("Liberation Serif"), QStringLiteral("DejaVu Serif"),
+                      QStringLiteral("FreeSerif"), QStringLiteral("IPAexMincho")});
     if (!families.contains(timesFontFamily()))
         QFont::insertSubstitutions(timesFontFamily(), serif + gothic);
     for (const QString& name : {gothicFontFamily(), QStringLiteral("ＭＳ ゴシック"), roundGothicFontFamily()})
@@ -69,8 +86,14 @@ void installFontSubstitutions() {
             QFont::insertSubstitutions(name, gothic);
 }
 
-QString workingFolder() { return QDir::currentPath(); }
-std::string workingFolderUtf8() { return utf8(QDir::toNativeSeparators(QDir::currentPath())); }
-std::filesystem::path workingFolderPath() { return std::filesystem::u8path(workingFolderUtf8()); }
+QString workingFolder() {
+    return QDir::currentPath();
+}
+std::string workingFolderUtf8() {
+    return utf8(QDir::toNativeSeparators(QDir::currentPath()));
+}
+std::filesystem::path workingFolderPath() {
+    return std::filesystem::u8path(workingFolderUtf8());
+}
 
 } // namespace tamso::ui

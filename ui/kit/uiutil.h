@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+class QAbstractButton;
 class QLabel;
 class QLineEdit;
 class QWidget;
@@ -14,7 +15,9 @@ class QWidget;
 namespace tamso::ui {
 
 // 1440 twips to the inch; at 96 dpi 15 twips make a pixel. Qt scales logical pixels for high-DPI.
-constexpr int twips(int value) { return (value + 7) / 15; }
+constexpr int twips(int value) {
+    return (value + 7) / 15;
+}
 QRect twipsRect(int left, int top, int width, int height);
 // Places a widget at a position given in twips (Left, Top, Width, Height).
 void placeTwips(QWidget* widget, int left, int top, int width, int height);
@@ -23,14 +26,21 @@ void placeTwips(QWidget* widget, int left, int top, int width, int height);
 // name is its caption as the user reads it.
 void nameControl(QWidget* widget, const QString& objectName, const QString& caption);
 
+// Esc in the window presses its close command, as a click would.
+void closeOnEscape(QWidget* window, QAbstractButton* closeCommand);
+
 // A named label / text field placed in twips.
-QLabel* addLabel(QWidget* parent, const QString& objectName, const QString& text, int left, int top, int width,
-                 int height = 255);
+QLabel* addLabel(QWidget* parent, const QString& objectName, const QString& text, int left, int top,
+                 int width, int height = 255);
 QLineEdit* addField(QWidget* parent, const QString& objectName, const QString& caption, int left, int top,
                     int width, int height = 375);
 
-inline QString qs(const std::string& utf8) { return QString::fromStdString(utf8); }
-inline std::string utf8(const QString& text) { return text.toStdString(); }
+inline QString qs(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+inline std::string utf8(const QString& text) {
+    return text.toStdString();
+}
 // A message of the core (textio, engine, refdata, records) as the user reads it: translated where
 // the installed translation knows the fixed text (context "core"), else the Japanese text as it is.
 QString coreText(const std::string& message);
@@ -39,8 +49,8 @@ QString coreText(const std::string& message);
 // this machine (IPAex Gothic where installed). Call once after the QApplication exists.
 void installFontSubstitutions();
 
-QString timesFontFamily();  // "Times New Roman"
-QString gothicFontFamily(); // "MS ゴシック"
+QString timesFontFamily();       // "Times New Roman"
+QString gothicFontFamily();      // "MS ゴシック"
 QString roundGothicFontFamily(); // "HG丸ｺﾞｼｯｸM-PRO"
 
 // The working folder of the program (the current folder when it started).

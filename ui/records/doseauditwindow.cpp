@@ -95,7 +95,80 @@ std::unique_ptr<QPrinter> askForPrinter(QWidget* parent) {
     return printer;
 }
 
+// The audit's texts as the window and its printout show them: the fixed words of the core
+// translated (the CSV file keeps them in Japanese), the counts and notes in the interface's words.
+QStringList shownHeadings() {
+    QStringList headings;
+    for (const std::string& heading : records::auditTableHeadings())
+        headings << coreText(heading);
+    return headings;
+}
+
+QString shownCell(const std::string& cell, size_t column) {
+    return column == static_cast<size_t>(kVerdictColumn) ? coreText(cell) : qs(cell);
+}
+
 } // namespace
+
+QString DoseAuditWindow::periodText(const AuditPeriod& period) {
+    return period.bounded() ? qs(records::auditPeriodText(period))
+                            : QCoreApplication::translate("DoseAuditWindow", "全期間");
+}
+
+QStringList DoseAuditWindow::summaryLines(const DoseAudit& a) {
+    const QString files =
+        a.leftOutFiles > 0
+            ? QCoreApplication::translate("DoseAuditWindow",
+                                          "記録ファイル %1 件（読めないもの %2 件、除いたもの %3 件）")
+                  .arg(a.recordFiles)
+                  .arg(a.unreadableFiles)
+                  .arg(a.leftOutFiles)
+            : QCoreApplication::translate("DoseAuditWindow", "記録ファイル %1 件（読めないもの %2 件）")
+                  .arg(a.recordFiles)
+                  .arg(a.unreadableFiles);
+    return {files + QCoreApplication::translate("DoseAuditWindow", "、記録 %1 件、期間内 %2 件")
+                        .arg(a.records)
+                        .arg(a.recordsInPeriod),
+            QCoreApplication::translate(
+                "DoseAuditWindow",
+                "集計した撮影 %1 件（患児 %2 人）、撮影日が読めない記録 %3 件、線量のない記録 %4 件")
+                .arg(a.exposures)
+                .arg(a.infants)
+                .arg(a.dateUnreadable)
+                .arg(a.noDose)};
+}
+
+QString DoseAuditWindow::noteText(const records::AuditNote& note) {
+    using Kind = records::AuditNote::Kind;
+    const QString file = qs(note.fileName), detail = qs(note.detail);
+    switch (note.kind) {
+    case Kind::UnreadableFile:
+        return QCoreApplication::translate("DoseAuditWindow", "読めない記録ファイル: %1")
+            .arg(coreText(note.detail));
+    case Kind::LeftOutFile:
+        return QCoreApplication::translate("DoseAuditWindow", "除いた記録ファイル: %1")
+            .arg(coreText(note.detail));
+    case Kind::DateUnreadable:
+        return (note.counted
+                    ? QCoreApplication::translate("DoseAuditWindow",
+                                                  "撮影日が読めない記録: %1 の %2 件目（撮影日「%3」）。"
+                                                  "期間を指定していないため集計に含めました")
+                    : QCoreApplication::translate("DoseAuditWindow",
+                                                  "撮影日が読めない記録: %1 の %2 件目（撮影日「%3」）。"
+                                                  "期間に入るか判らないため集計から除きました"))
+            .arg(file)
+            .arg(note.record)
+            .arg(detail);
+    case Kind::NoDose:
+        return QCoreApplication::translate(
+                   "DoseAuditWindow",
+                   "線量のない記録: %1 の %2 件目（入射表面線量「%3」）。集計から除きました")
+            .arg(file)
+            .arg(note.record)
+            .arg(detail);
+    }
+    return detail;
+}
 
 DoseAuditWindow::DoseAuditWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -122,7 +195,8 @@ DoseAuditWindow::DoseAuditWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
     const QDate today = QDate::currentDate();
     dateEdit1_ = dateEdit("DateEdit1", QCoreApplication::translate("DoseAuditWindow", "期間の初日"), 2160,
                           QDate(today.year(), 1, 1));
-    addLabel(this, QStringLiteral("Label2"), QCoreApplication::translate("DoseAuditWindow", "～"), 4020, 240, 300)
+    addLabel(this, QStringLiteral("Label2"), QCoreApplication::translate("DoseAuditWindow", "～"), 4020, 240,
+             300)
         ->setAlignment(Qt::AlignCenter);
     dateEdit2_ =
         dateEdit("DateEdit2", QCoreApplication::translate("DoseAuditWindow", "期間の最終日"), 4380, today);
@@ -136,10 +210,7 @@ DoseAuditWindow::DoseAuditWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
     nameControl(grid1_, QStringLiteral("Grid1"),
                 QCoreApplication::translate("DoseAuditWindow", "撮影部位ごとの集計"));
     placeTwips(grid1_, 240, 720, 12720, 2760);
-    QStringList headings;
-    for (const std::string& heading : records::auditTableHeadings())
-        headings << qs(heading);
-    grid1_->setHorizontalHeaderLabels(headings);
+    grid1_->setHorizontalHeaderLabels(shownHeadings());
     grid1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid1_->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid1_->verticalHeader()->setVisible(false);
@@ -207,6 +278,7 @@ DoseAuditWindow::DoseAuditWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
     connect(command3_, &QPushButton::clicked, this, &DoseAuditWindow::printRequested);
     connect(command4_, &QPushButton::clicked, this, &DoseAuditWindow::pdfRequested);
     connect(command5_, &QPushButton::clicked, this, &QWidget::hide);
+    closeOnEscape(this, command5_);
     updateDatesEnabled();
     showAudit();
 }
@@ -292,7 +364,8 @@ void DoseAuditWindow::showAudit() {
     for (int r = 0; r < grid1_->rowCount(); ++r) {
         const BodyPartAudit& part = audit_->bodyParts[static_cast<size_t>(r)];
         for (int c = 0; c < grid1_->columnCount(); ++c) {
-            auto* item = new QTableWidgetItem(qs(cells[static_cast<size_t>(r)][static_cast<size_t>(c)]));
+            auto* item = new QTableWidgetItem(
+                shownCell(cells[static_cast<size_t>(r)][static_cast<size_t>(c)], static_cast<size_t>(c)));
             if (c > 0 && c < kVerdictColumn)
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             // Above the level: colour and the word "超過", so it reads in black and white too.
@@ -309,10 +382,8 @@ void DoseAuditWindow::showAudit() {
         }
     }
     QStringList summary;
-    summary << QCoreApplication::translate("DoseAuditWindow", "期間: ") +
-                   qs(records::auditPeriodText(auditPeriod_));
-    for (const std::string& line : records::auditSummaryLines(*audit_))
-        summary << qs(line);
+    summary << QCoreApplication::translate("DoseAuditWindow", "期間: ") + periodText(auditPeriod_);
+    summary << summaryLines(*audit_);
     label5_->setText(summary.join(QStringLiteral("　")));
     if (levelWarning_) {
         label6_->setText(QCoreApplication::translate(
@@ -326,7 +397,7 @@ void DoseAuditWindow::showAudit() {
                                                      "参考レベル: 参考線量.dat（各撮影部位の最初の行）"));
     }
     for (const records::AuditNote& note : audit_->notes)
-        list1_->addItem(qs(records::auditNoteText(note)));
+        list1_->addItem(noteText(note));
     for (int i = 0; i < list1_->count(); ++i)
         list1_->item(i)->setToolTip(list1_->item(i)->text());
     if (audit_->notes.empty() && !levelWarning_)
@@ -432,23 +503,33 @@ Status DoseAuditWindow::draw(QPagedPaintDevice& device) {
             "DoseAuditWindow", "参考レベル監査（ICRP Publication 135: 施設の中央値を診断参考レベルと比較）"),
         titleFont);
     textLine(QCoreApplication::translate("DoseAuditWindow", "医療施設: %1　　期間: %2　　作成日: %3")
-                 .arg(qs(engine::Module1.hospitalName), qs(records::auditPeriodText(auditPeriod_)),
+                 .arg(qs(engine::Module1.hospitalName), periodText(auditPeriod_),
                       QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd"))),
              textFont);
     y += mm(2);
 
     // The table: the same cells as the window, the verdict in words.
-    const std::vector<std::string> headings = records::auditTableHeadings();
+    const QStringList headings = shownHeadings();
     const auto cells = records::auditTableCells(*audit_);
     const double shares[] = {16, 7, 7, 9, 13, 9, 9, 11, 12, 7};
     std::vector<double> lefts = {0};
     for (double share : shares)
         lefts.push_back(lefts.back() + area.width() * share / 100);
     const double rowHeight = mm(7);
-    auto drawRow = [&](const std::vector<std::string>& row, bool heading, bool above) {
-        newPageIfNeeded(rowHeight);
-        for (size_t c = 0; c < row.size(); ++c) {
-            const QRectF cell(lefts[c], y, lefts[c + 1] - lefts[c], rowHeight);
+    // The heading row as high as its longest heading needs when wrapped in its column.
+    double headingHeight = rowHeight;
+    painter.setFont(boldFont);
+    for (qsizetype c = 0; c < headings.size(); ++c) {
+        const QRectF room(0, 0, lefts[c + 1] - lefts[c] - mm(2), area.height());
+        headingHeight = std::max(
+            headingHeight,
+            painter.boundingRect(room, Qt::AlignCenter | Qt::TextWordWrap, headings[c]).height() + mm(2));
+    }
+    auto drawRow = [&](const QStringList& row, bool heading, bool above) {
+        const double height = heading ? headingHeight : rowHeight;
+        newPageIfNeeded(height);
+        for (qsizetype c = 0; c < row.size(); ++c) {
+            const QRectF cell(lefts[c], y, lefts[c + 1] - lefts[c], height);
             if (heading)
                 painter.fillRect(cell, QColor(0xe8, 0xe8, 0xe8));
             else if (above)
@@ -461,13 +542,17 @@ Status DoseAuditWindow::draw(QPagedPaintDevice& device) {
                                             ? Qt::AlignCenter
                                             : Qt::AlignRight | Qt::AlignVCenter;
             painter.drawText(cell.adjusted(mm(1), 0, -mm(1), 0), static_cast<int>(align | Qt::TextWordWrap),
-                             qs(row[c]));
+                             row[c]);
         }
-        y += rowHeight;
+        y += height;
     };
     drawRow(headings, true, false);
-    for (size_t r = 0; r < cells.size(); ++r)
-        drawRow(cells[r], false, audit_->bodyParts[r].medianAboveLevel());
+    for (size_t r = 0; r < cells.size(); ++r) {
+        QStringList row;
+        for (size_t c = 0; c < cells[r].size(); ++c)
+            row << shownCell(cells[r][c], c);
+        drawRow(row, false, audit_->bodyParts[r].medianAboveLevel());
+    }
     if (cells.empty())
         textLine(QCoreApplication::translate("DoseAuditWindow", "（期間内に線量のある記録はありません）"),
                  textFont);
@@ -482,13 +567,13 @@ Status DoseAuditWindow::draw(QPagedPaintDevice& device) {
     }
 
     painter.setPen(Qt::black);
-    for (const std::string& line : records::auditSummaryLines(*audit_))
-        textLine(qs(line), textFont);
+    for (const QString& line : summaryLines(*audit_))
+        textLine(line, textFont);
     textLine(label6_->text(), textFont);
     if (levelWarning_)
         textLine(qs(*levelWarning_), textFont);
     for (const records::AuditNote& note : audit_->notes)
-        textLine(QStringLiteral("・") + qs(records::auditNoteText(note)), textFont);
+        textLine(QCoreApplication::translate("DoseAuditWindow", "・") + noteText(note), textFont);
     if (!painter.end())
         return Error{QT_TRANSLATE_NOOP("core", "印刷を終えられませんでした。")};
     return {};

@@ -72,6 +72,12 @@ public:
     // The chart with the box plot (for tests).
     QChart* chart() const;
 
+    // The audit's words as the window and its printout show them, in the interface's language (in
+    // Japanese the same as records::auditPeriodText, auditSummaryLines and auditNoteText).
+    static QString periodText(const records::AuditPeriod& period);
+    static QStringList summaryLines(const records::DoseAudit& audit);
+    static QString noteText(const records::AuditNote& note);
+
 private:
     Status draw(QPagedPaintDevice& device);
     void showAudit();

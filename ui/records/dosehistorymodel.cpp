@@ -1,5 +1,6 @@
 #include "ui/records/dosehistorymodel.h"
 
+#include "ui/kit/language.h"
 #include "ui/kit/uiutil.h"
 
 #include <QBrush>
@@ -29,13 +30,6 @@ bool isNumberColumn(int column) {
     }
 }
 
-// A two-digit year read by Qt as 19xx is taken as 20xx: exposures of infants are recent.
-QDate centuryFixed(QDate date, const QString& format) {
-    if (date.isValid() && !format.contains(QStringLiteral("yyyy")) && date.year() < 2000)
-        date = date.addYears(100);
-    return date;
-}
-
 } // namespace
 
 DoseHistoryModel::DoseHistoryModel(records::DoseHistory history, QObject* parent)
@@ -48,33 +42,15 @@ DoseHistoryModel::DoseHistoryModel(records::DoseHistory history, QObject* parent
         cells_ << row;
     }
 
-    // Chart order: by date; an unreadable date sorts with the exposure before it in the file.
-    struct Keyed {
-        qint64 key;
-        int row;
-    };
-    std::vector<Keyed> order;
-    qint64 previous = std::numeric_limits<qint64>::min();
-    QVector<QDate> dates;
+    // The chart runs in the history's order (date, then save order), as the table does.
     for (int row = 0; row < history_.exposureCount(); ++row) {
-        const QDate date = parseExamDate(qs(history_.entries[static_cast<size_t>(row)].record.examDate));
-        dates << date;
-        if (date.isValid())
-            previous = date.toJulianDay();
-        order.push_back({previous, row});
-    }
-    std::stable_sort(order.begin(), order.end(),
-                     [](const Keyed& a, const Keyed& b) { return a.key < b.key; });
-    double sum = 0;
-    for (const Keyed& k : order) {
-        const records::DoseHistoryEntry& entry = history_.entries[static_cast<size_t>(k.row)];
+        const records::DoseHistoryEntry& entry = history_.entries[static_cast<size_t>(row)];
         ChartPoint point;
-        point.row = k.row;
-        point.date = dates[k.row];
+        point.row = row;
+        point.date = parseExamDate(qs(entry.record.examDate));
         point.dateText = qs(entry.record.examDate);
         point.doseMGy = entry.doseMGy.value_or(0.0);
-        sum += point.doseMGy;
-        point.cumulativeMGy = sum;
+        point.cumulativeMGy = entry.cumulativeMGy;
         chart_ << point;
     }
 }
@@ -96,15 +72,16 @@ QVariant DoseHistoryModel::data(const QModelIndex& index, int role) const {
         return {};
     const bool flagged = index.column() == records::kColumnDose && isUncounted(index.row());
     switch (role) {
-    case Qt::DisplayRole:
-        return cells_[index.row()][index.column()];
+    case Qt::DisplayRole: // the note is a fixed text of the core, shown translated
+        return index.column() == records::kColumnNote ? coreText(utf8(cells_[index.row()][index.column()]))
+                                                      : cells_[index.row()][index.column()];
     case Qt::TextAlignmentRole:
         return isNumberColumn(index.column()) ? int(Qt::AlignRight | Qt::AlignVCenter)
                                               : int(Qt::AlignLeft | Qt::AlignVCenter);
     case Qt::ForegroundRole:
         return flagged ? QVariant(QBrush(QColor(200, 0, 0))) : QVariant();
     case Qt::ToolTipRole:
-        return flagged ? QVariant(qs(records::kUncountedDoseNote)) : QVariant();
+        return flagged ? QVariant(coreText(records::kUncountedDoseNote)) : QVariant();
     default:
         return {};
     }
@@ -117,7 +94,7 @@ QVariant DoseHistoryModel::headerData(int section, Qt::Orientation orientation, 
         return section + 1;
     if (section < 0 || section >= records::kDoseHistoryColumnCount)
         return {};
-    return qs(records::doseHistoryHeadings()[static_cast<size_t>(section)]);
+    return coreText(records::doseHistoryHeadings()[static_cast<size_t>(section)]);
 }
 
 QString DoseHistoryModel::patientId() const {
@@ -142,34 +119,8 @@ QString DoseHistoryModel::barText(int chartIndex) const {
              row[records::kColumnDose]);
 }
 
-QDate DoseHistoryModel::parseExamDate(const QString& input) {
-    const QString text = input.simplified();
-    if (text.isEmpty())
-        return {};
-    const QLocale system = QLocale::system();
-    const QString systemFormat = system.dateFormat(QLocale::ShortFormat);
-    QDate date = centuryFixed(system.toDate(text, systemFormat), systemFormat);
-    if (date.isValid())
-        return date;
-    // Day before month where the system writes it so ("dd/MM/yyyy"), otherwise month first.
-    const bool dayFirst = systemFormat.indexOf(QLatin1Char('d')) < systemFormat.indexOf(QLatin1Char('M'));
-    QStringList formats = {QStringLiteral("yyyy/M/d"),    QStringLiteral("yyyy-M-d"),
-                           QStringLiteral("yyyy.M.d"),    QStringLiteral("yyyy年M月d日"),
-                           QStringLiteral("d MMM yyyy"),  QStringLiteral("d MMMM yyyy"),
-                           QStringLiteral("MMM d, yyyy"), QStringLiteral("MMMM d, yyyy"),
-                           QStringLiteral("d.M.yyyy"),    QStringLiteral("d.M.yy")};
-    if (dayFirst)
-        formats << QStringLiteral("d/M/yyyy") << QStringLiteral("d/M/yy");
-    else
-        formats << QStringLiteral("M/d/yyyy") << QStringLiteral("M/d/yy");
-    formats << QStringLiteral("yy/M/d");
-    const QLocale c = QLocale::c();
-    for (const QString& format : formats) {
-        date = centuryFixed(c.toDate(text, format), format);
-        if (date.isValid())
-            return date;
-    }
-    return {};
+QDate DoseHistoryModel::parseExamDate(const QString& text) {
+    return readExamDate(text);
 }
 
 } // namespace tamso::ui

@@ -34,8 +34,7 @@ public:
     bool isUncounted(int row) const;
 
     // The chart: one bar per exposure over its exam date and the cumulative dose as a line, in
-    // the order of the dates. An exposure whose date cannot be read keeps its place in file order
-    // (right after the exposure before it in the file).
+    // the history's order, as the table (by date, then save order; see records/dosehistory.h).
     struct ChartPoint {
         int row = 0; // the table row (entry) of the exposure
         QDate date;  // invalid when the date text cannot be read
@@ -47,11 +46,7 @@ public:
     // What hovering bar `chartIndex` shows: "No.12  2024/05/01  胸部  0.052 mGy".
     QString barText(int chartIndex) const;
 
-    // An exam date as the program stores it (the system's short date when the report was made):
-    // the system's short format, then yyyy/M/d, yyyy-M-d, yyyy.M.d, yyyy年M月d日, d MMM yyyy,
-    // d MMMM yyyy, MMM d, yyyy, d.M.yyyy and d/M/yyyy or M/d/yyyy (in the order the system
-    // writes day and month), with or without leading zeros. A two-digit year is in 2000-2099.
-    // Invalid when none fits.
+    // An exam date as the program stores it (readExamDate of ui/kit/language.h).
     static QDate parseExamDate(const QString& text);
 
 private:

@@ -4,11 +4,11 @@
 #include "ui/kit/uiutil.h"
 #include "ui/records/dosehistorymodel.h"
 
-#include <QCoreApplication>
 #include <QBarSeries>
 #include <QBarSet>
 #include <QCategoryAxis>
 #include <QChart>
+#include <QCoreApplication>
 #include <QFontMetricsF>
 #include <QGraphicsLayout>
 #include <QGraphicsScene>
@@ -66,18 +66,26 @@ QFont layoutFont(const QStringList& families, int size, bool bold = false) {
     return font;
 }
 
-// An axis range from 0 that ends on a round number above the largest value.
-double roundedTop(double largest) {
-    if (!(largest > 0))
-        return 1;
-    const double step = std::pow(10.0, std::floor(std::log10(largest)));
-    for (double factor : {1.0, 1.2, 1.5, 2.0, 2.5, 3.0, 4.0, 5.0, 6.0, 8.0, 10.0})
-        if (largest * 1.05 <= factor * step)
-            return factor * step;
-    return 10 * step;
+} // namespace
+
+AxisTicks roundAxisTicks(double largest) {
+    if (!(largest > 0) || !std::isfinite(largest))
+        return {0.2, 1};
+    // The smallest of 1, 2 and 5 times a power of ten that reaches above the value in at most six
+    // steps (0.05, 0.1, 0.2, 0.5, 1, ...).
+    const double wanted = largest * 1.05 / 6;
+    const double power = std::pow(10.0, std::floor(std::log10(wanted)));
+    double step = 10 * power;
+    for (double factor : {1.0, 2.0, 5.0})
+        if (factor * power >= wanted) {
+            step = factor * power;
+            break;
+        }
+    const double top = std::max(1.0, std::ceil(largest * 1.05 / step - 1e-9)) * step;
+    return {step, top};
 }
 
-} // namespace
+namespace {} // namespace
 
 DoseHistoryPages::DoseHistoryPages(const DoseHistoryModel& model, const QString& hospital)
     : model_(model), hospital_(hospital), scene_(std::make_unique<QGraphicsScene>()) {
@@ -124,8 +132,9 @@ DoseHistoryPages::DoseHistoryPages(const DoseHistoryModel& model, const QString&
     };
     QVector<Run> runs;
     for (int i = 0; i < points.size(); ++i) {
-        const QString label =
-            points[i].dateText.isEmpty() ? QCoreApplication::translate("DoseHistoryPages", "(日付なし)") : points[i].dateText;
+        const QString label = points[i].dateText.isEmpty()
+                                  ? QCoreApplication::translate("DoseHistoryPages", "(日付なし)")
+                                  : points[i].dateText;
         if (!runs.isEmpty() && runs.back().label == label)
             runs.back().last = i;
         else
@@ -148,14 +157,22 @@ DoseHistoryPages::DoseHistoryPages(const DoseHistoryModel& model, const QString&
 
     auto* perExposure = new QValueAxis;
     perExposure->setTitleText(QCoreApplication::translate("DoseHistoryPages", "1 回の線量 (mGy)"));
-    perExposure->setRange(0, roundedTop(largestDose));
+    const AxisTicks doseTicks = roundAxisTicks(largestDose);
+    perExposure->setRange(0, doseTicks.top);
+    perExposure->setTickType(QValueAxis::TicksDynamic);
+    perExposure->setTickAnchor(0);
+    perExposure->setTickInterval(doseTicks.step);
     perExposure->setLabelFormat(QStringLiteral("%.3f"));
     chart_->addAxis(perExposure, Qt::AlignLeft);
     bars_->attachAxis(perExposure);
 
     auto* cumulative = new QValueAxis;
     cumulative->setTitleText(QCoreApplication::translate("DoseHistoryPages", "累積線量 (mGy)"));
-    cumulative->setRange(0, roundedTop(points.isEmpty() ? 0 : points.back().cumulativeMGy));
+    const AxisTicks cumulativeTicks = roundAxisTicks(points.isEmpty() ? 0 : points.back().cumulativeMGy);
+    cumulative->setRange(0, cumulativeTicks.top);
+    cumulative->setTickType(QValueAxis::TicksDynamic);
+    cumulative->setTickAnchor(0);
+    cumulative->setTickInterval(cumulativeTicks.step);
     cumulative->setLabelFormat(QStringLiteral("%.3f"));
     cumulative->setLinePenColor(linePen.color());
     cumulative->setLabelsColor(linePen.color());
@@ -234,16 +251,18 @@ void DoseHistoryPages::paintPage(QPainter& p, int page, const QStringList& famil
     p.fillRect(QRectF(0, 0, kPageWidth, kPageHeight), Qt::white);
     p.setPen(Qt::black);
 
-    const QString identity =
-        QCoreApplication::translate("DoseHistoryPages", "ID No.: %1　　氏名 : %2").arg(model_.patientId(), model_.patientName());
+    const QString identity = QCoreApplication::translate("DoseHistoryPages", "ID No.: %1　　氏名 : %2")
+                                 .arg(model_.patientId(), model_.patientName());
     double tableTop = kNextTableTop;
     if (page == 0) {
         p.setFont(layoutFont(families, kTitleSize));
         p.drawText(QRectF(kLeft, kTitleY - 20, kRight - kLeft, 70), Qt::AlignLeft | Qt::AlignVCenter,
                    QCoreApplication::translate("DoseHistoryPages", "TAMSO in NICU　患児の被ばく線量履歴"));
-        QString heading = identity + QCoreApplication::translate("DoseHistoryPages", "　　撮影回数 : %1 回　　累積入射表面線量 : %2 mGy")
-                                         .arg(model_.exposureCount())
-                                         .arg(model_.cumulativeDoseText());
+        QString heading =
+            identity + QCoreApplication::translate("DoseHistoryPages",
+                                                   "　　撮影回数 : %1 回　　累積入射表面線量 : %2 mGy")
+                           .arg(model_.exposureCount())
+                           .arg(model_.cumulativeDoseText());
         if (model_.uncountedDoses() > 0)
             heading += QCoreApplication::translate("DoseHistoryPages", " 以上 ※");
         p.setFont(layoutFont(families, kHeadingSize));
@@ -255,7 +274,8 @@ void DoseHistoryPages::paintPage(QPainter& p, int page, const QStringList& famil
     } else {
         p.setFont(layoutFont(families, kHeadingSize));
         p.drawText(QRectF(kLeft, kTitleY - 20, kRight - kLeft, 70), Qt::AlignLeft | Qt::AlignVCenter,
-                   QCoreApplication::translate("DoseHistoryPages", "患児の被ばく線量履歴（続き）　　") + identity);
+                   QCoreApplication::translate("DoseHistoryPages", "患児の被ばく線量履歴（続き）　　") +
+                       identity);
     }
 
     // The table: headings on two lines (caption, unit), then the rows of this page.
@@ -314,8 +334,10 @@ void DoseHistoryPages::paintPage(QPainter& p, int page, const QStringList& famil
     p.setPen(Qt::black);
     if (flaggedHere || (page == 0 && model_.uncountedDoses() > 0))
         p.drawText(QRectF(kLeft, kNoteY, kRight - kLeft, 50), Qt::AlignLeft | Qt::AlignVCenter,
-                   QStringLiteral("※ 線量のない記録（未計算、負の値など）は累積線量に 0 として加えています。"
-                                  "累積線量はその分を含まない下限値です。"));
+                   QCoreApplication::translate(
+                       "DoseHistoryPages",
+                       "※ 線量のない記録（未計算、負の値など）は累積線量に 0 として加えています。"
+                       "累積線量はその分を含まない下限値です。"));
     p.drawText(QRectF(kLeft, kFooterY, kRight - kLeft, 50), Qt::AlignLeft | Qt::AlignVCenter, hospital_);
     p.drawText(QRectF(kLeft, kFooterY, kRight - kLeft, 50), Qt::AlignRight | Qt::AlignVCenter,
                QStringLiteral("%1 / %2").arg(page + 1).arg(pageCount()));

@@ -21,6 +21,14 @@ namespace tamso::ui {
 
 class DoseHistoryModel;
 
+// The ticks of a chart axis from 0: a round step (1, 2 or 5 times a power of ten: 0.05, 0.1, 0.2,
+// 0.5, ...) and the first tick above the largest value (with 5 % to spare), at most six steps up.
+struct AxisTicks {
+    double step = 0;
+    double top = 0;
+};
+AxisTicks roundAxisTicks(double largest);
+
 class DoseHistoryPages {
 public:
     // The page in layout units (0.1 mm).

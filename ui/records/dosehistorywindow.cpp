@@ -3,14 +3,15 @@
 #include "engine/calculationstate.h"
 #include "records/dosehistory.h"
 #include "textio/fileio.h"
+#include "ui/kit/language.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 #include "ui/records/dosehistorymodel.h"
 #include "ui/records/dosehistorypages.h"
 #include "ui/report/printfonts.h"
 
-#include <QCoreApplication>
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -77,23 +78,27 @@ DoseHistoryWindow::DoseHistoryWindow(QWidget* parent) : QWidget(parent, Qt::Wind
     resize(1220, 880);
 
     summary_ = new QLabel(this);
-    nameControl(summary_, QStringLiteral("Label1"), QCoreApplication::translate("DoseHistoryWindow", "患児と累積線量"));
+    nameControl(summary_, QStringLiteral("Label1"),
+                QCoreApplication::translate("DoseHistoryWindow", "患児と累積線量"));
     print_ = new QPushButton(QCoreApplication::translate("DoseHistoryWindow", "印刷"), this);
     nameControl(print_, QStringLiteral("Command2"), QCoreApplication::translate("DoseHistoryWindow", "印刷"));
     pdf_ = new QPushButton(QCoreApplication::translate("DoseHistoryWindow", "PDF保存"), this);
-    nameControl(pdf_, QStringLiteral("Command3"), QCoreApplication::translate("DoseHistoryWindow", "PDF保存"));
+    nameControl(pdf_, QStringLiteral("Command3"),
+                QCoreApplication::translate("DoseHistoryWindow", "PDF保存"));
     close_ = new QPushButton(this);
     nameControl(close_, QStringLiteral("Command1"), QStringLiteral("bye bye"));
     close_->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     close_->setToolTip(QStringLiteral(" bye bye "));
 
     scroll_ = new QScrollArea(this);
-    nameControl(scroll_, QStringLiteral("Scroll1"), QCoreApplication::translate("DoseHistoryWindow", "線量履歴のページ"));
+    nameControl(scroll_, QStringLiteral("Scroll1"),
+                QCoreApplication::translate("DoseHistoryWindow", "線量履歴のページ"));
     scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll_->setBackgroundRole(QPalette::Dark);
     view_ = new DoseHistoryPageView;
-    nameControl(view_, QStringLiteral("Picture1"), QCoreApplication::translate("DoseHistoryWindow", "線量履歴"));
+    nameControl(view_, QStringLiteral("Picture1"),
+                QCoreApplication::translate("DoseHistoryWindow", "線量履歴"));
     scroll_->setWidget(view_);
 
     auto* top = new QHBoxLayout;
@@ -108,6 +113,7 @@ DoseHistoryWindow::DoseHistoryWindow(QWidget* parent) : QWidget(parent, Qt::Wind
     connect(print_, &QPushButton::clicked, this, &DoseHistoryWindow::printRequested);
     connect(pdf_, &QPushButton::clicked, this, &DoseHistoryWindow::pdfRequested);
     connect(close_, &QPushButton::clicked, this, &QWidget::hide);
+    closeOnEscape(this, close_);
     connect(view_, &DoseHistoryPageView::barHovered, this, [this](int) {
         // The record under the pointer, as a tool tip beside it.
         if (!view_->hoveredText().isEmpty())
@@ -130,7 +136,7 @@ void DoseHistoryWindow::setPdfNameProvider(PdfNameProvider provider) {
 }
 
 Status DoseHistoryWindow::showHistory(const std::filesystem::path& folder, const QString& patientId) {
-    auto history = records::loadDoseHistory(folder, utf8(patientId));
+    auto history = records::loadDoseHistory(folder, utf8(patientId), examDateReader());
     if (!history.ok())
         return history.error();
     if (history->entries.empty())
@@ -142,15 +148,18 @@ Status DoseHistoryWindow::showHistory(const std::filesystem::path& folder, const
     folder_ = folder;
     view_->setPages(pages_.get());
     view_->fitToWidth(scroll_->viewport()->width());
-    QString summary = QCoreApplication::translate("DoseHistoryWindow", "ID No.: %1　氏名 : %2　撮影回数 : %3 回　累積入射表面線量 : %4 mGy")
-                          .arg(model_->patientId(), model_->patientName())
-                          .arg(model_->exposureCount())
-                          .arg(model_->cumulativeDoseText());
+    QString summary =
+        QCoreApplication::translate("DoseHistoryWindow",
+                                    "ID No.: %1　氏名 : %2　撮影回数 : %3 回　累積入射表面線量 : %4 mGy")
+            .arg(model_->patientId(), model_->patientName())
+            .arg(model_->exposureCount())
+            .arg(model_->cumulativeDoseText());
     if (model_->uncountedDoses() > 0)
         summary += QCoreApplication::translate("DoseHistoryWindow", " 以上（線量のない記録 %1 件）")
                        .arg(model_->uncountedDoses());
     summary_->setText(summary);
-    setWindowTitle(QCoreApplication::translate("DoseHistoryWindow", "TAMSO Ⅱ 線量履歴 - ") + model_->patientId());
+    setWindowTitle(QCoreApplication::translate("DoseHistoryWindow", "TAMSO Ⅱ 線量履歴 - ") +
+                   model_->patientId());
     scroll_->verticalScrollBar()->setValue(0);
     return {};
 }
@@ -214,7 +223,8 @@ Status DoseHistoryWindow::savePdf(const QString& fileName) const {
 }
 
 void DoseHistoryWindow::printRequested() {
-    if (!pages_ || !MessageBox::askOkCancel(this, QCoreApplication::translate("DoseHistoryWindow", "プリンタの準備はＯＫですか？")))
+    if (!pages_ || !MessageBox::askOkCancel(this, QCoreApplication::translate(
+                                                      "DoseHistoryWindow", "プリンタの準備はＯＫですか？")))
         return;
     std::unique_ptr<QPrinter> printer = printerProvider() ? printerProvider()(this) : askForPrinter(this);
     if (!printer)
@@ -239,7 +249,8 @@ void DoseHistoryWindow::pdfRequested() {
         return;
     }
     MessageBox::notice(this,
-                       QCoreApplication::translate("DoseHistoryWindow", "PDF ファイル「%1」に保存しました。").arg(QFileInfo(name).fileName()));
+                       QCoreApplication::translate("DoseHistoryWindow", "PDF ファイル「%1」に保存しました。")
+                           .arg(QFileInfo(name).fileName()));
 }
 
 // The page view ----------------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include "ui/kit/uiutil.h"
 #include "ui/report/reportfields.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -16,16 +17,18 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QPointer>
 #include <QPushButton>
 #include <QStyle>
+#include <QStyledItemDelegate>
 
 namespace tamso::ui {
 
 using records::ListValue;
+using records::listValueText;
 using records::PatientRecord;
 using records::PatientRecordState;
-using records::listValueText;
 
 namespace {
 
@@ -76,6 +79,41 @@ QFont recordListFont() {
     return font;
 }
 
+// The role of a record row that holds its four columns.
+constexpr int kColumnsRole = Qt::UserRole + 1;
+
+// Draws each record row in the columns under the list's headings; the row's text stays the whole
+// row, as screen readers and the show command read it.
+class RecordRowDelegate : public QStyledItemDelegate {
+public:
+    RecordRowDelegate(const RecordSearchScreen* screen, QObject* parent)
+        : QStyledItemDelegate(parent), screen_(screen) {}
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem background = option;
+        initStyleOption(&background, index);
+        background.text.clear();
+        const QWidget* view = option.widget;
+        QStyle* style = view ? view->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &background, painter, view);
+        const QStringList columns = index.data(kColumnsRole).toStringList();
+        painter->save();
+        painter->setFont(option.font);
+        painter->setPen(option.palette.color(option.state & QStyle::State_Selected ? QPalette::HighlightedText
+                                                                                   : QPalette::Text));
+        for (int c = 0; c < columns.size() && c < 4; ++c) {
+            const QRect column = screen_->recordColumn(c);
+            const QRect cell(column.left() + 2, option.rect.top(), column.width() - 4, option.rect.height());
+            painter->drawText(cell, Qt::AlignLeft | Qt::AlignVCenter,
+                              option.fontMetrics.elidedText(columns[c], Qt::ElideRight, cell.width()));
+        }
+        painter->restore();
+    }
+
+private:
+    const RecordSearchScreen* screen_;
+};
+
 } // namespace
 
 RecordSearchScreen::RecordSearchScreen(QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -109,19 +147,24 @@ RecordSearchScreen::RecordSearchScreen(QWidget* parent) : QWidget(parent, Qt::Wi
                 QCoreApplication::translate("RecordSearchScreen", "OK（データ一覧）"));
     placeTwips(command2_, 1200, 5880, 1695, 495);
 
-    addLabel(this, QStringLiteral("Label4"), QStringLiteral("No."), 4080, 240, 480, 255);
-    addLabel(this, QStringLiteral("Label5"), QCoreApplication::translate("RecordSearchScreen", "撮影年月日"),
-             4560, 240, 1560, 255);
-    addLabel(this, QStringLiteral("Label6"), QCoreApplication::translate("RecordSearchScreen", "撮影部位"),
-             6120, 240, 1200, 255);
-    addLabel(this, QStringLiteral("Label7"),
-             QCoreApplication::translate("RecordSearchScreen", "入射表面線量"), 7320, 240, 1815, 255);
+    headings_[0] = addLabel(this, QStringLiteral("Label4"), QStringLiteral("No."), 4080, 240, 480, 255);
+    headings_[1] =
+        addLabel(this, QStringLiteral("Label5"),
+                 QCoreApplication::translate("RecordSearchScreen", "撮影年月日"), 4560, 240, 1560, 255);
+    headings_[2] =
+        addLabel(this, QStringLiteral("Label6"),
+                 QCoreApplication::translate("RecordSearchScreen", "撮影部位"), 6120, 240, 1200, 255);
+    headings_[3] =
+        addLabel(this, QStringLiteral("Label7"),
+                 QCoreApplication::translate("RecordSearchScreen", "入射表面線量"), 7320, 240, 2040, 255);
     list1_ = new QListWidget(this);
     nameControl(list1_, QStringLiteral("List1"),
                 QCoreApplication::translate("RecordSearchScreen", "データ一覧"));
     placeTwips(list1_, 4080, 600, 5055, 5235);
     list1_->setSelectionMode(QAbstractItemView::SingleSelection);
     list1_->setFont(recordListFont());
+    list1_->setItemDelegate(new RecordRowDelegate(this, list1_));
+    list1_->setTextElideMode(Qt::ElideRight);
 
     command3_ = new QPushButton(QStringLiteral("OK"), this);
     nameControl(command3_, QStringLiteral("Command3"),
@@ -129,8 +172,10 @@ RecordSearchScreen::RecordSearchScreen(QWidget* parent) : QWidget(parent, Qt::Wi
     placeTwips(command3_, 5640, 5880, 1695, 495);
 
     command4_ = new QPushButton(QCoreApplication::translate("RecordSearchScreen", "線量履歴"), this);
-    nameControl(command4_, QStringLiteral("Command4"), QCoreApplication::translate("RecordSearchScreen", "線量履歴"));
-    command4_->setToolTip(QCoreApplication::translate("RecordSearchScreen", "選択した患児の全撮影の線量と累積線量"));
+    nameControl(command4_, QStringLiteral("Command4"),
+                QCoreApplication::translate("RecordSearchScreen", "線量履歴"));
+    command4_->setToolTip(
+        QCoreApplication::translate("RecordSearchScreen", "選択した患児の全撮影の線量と累積線量"));
     placeTwips(command4_, 7440, 5880, 1215, 495);
 
     command1_ = new QPushButton(this);
@@ -223,24 +268,39 @@ void RecordSearchScreen::listRecords() {
     }
     if (history->records.empty()) { // the file went away since it was listed
         MessageBox::warning(
-            this,
-            QCoreApplication::translate("RecordSearchScreen", "患者ファイル「%1」がありません。").arg(qs(textio::fileNameUtf8(chosenFile_))));
+            this, QCoreApplication::translate("RecordSearchScreen", "患者ファイル「%1」がありません。")
+                      .arg(qs(textio::fileNameUtf8(chosenFile_))));
         return;
     }
     records::PatientRecords.patientName = history->patientName;
     listed_ = std::move(*history);
     listedId_ = chosenId_;
     for (int i = 1; i <= listed_->recordCount(); ++i) {
-        auto* row = new QListWidgetItem(recordRow(listed_->records[static_cast<size_t>(i - 1)], i), list1_);
+        const PatientRecord& record = listed_->records[static_cast<size_t>(i - 1)];
+        auto* row = new QListWidgetItem(recordRow(record, i), list1_);
         row->setData(Qt::UserRole, i);
+        row->setData(kColumnsRole, recordColumns(record, i));
+        row->setToolTip(row->text());
     }
     command3_->setEnabled(true);
 }
 
 QString RecordSearchScreen::recordRow(const PatientRecord& record, int recordNumber) {
-    return QStringLiteral("%1 : %2 - %3 - %4 mGy")
-        .arg(recordNumber, 2, 10, QLatin1Char('0'))
-        .arg(qs(record.examDate), qs(record.bodyPart), formattedDose(record.entranceSurfaceDoseMGy));
+    const QStringList c = recordColumns(record, recordNumber);
+    return c[0] + QStringLiteral(" : ") + c[1] + QStringLiteral(" - ") + c[2] + QStringLiteral(" - ") + c[3];
+}
+
+QStringList RecordSearchScreen::recordColumns(const PatientRecord& record, int recordNumber) {
+    return {QStringLiteral("%1").arg(recordNumber, 2, 10, QLatin1Char('0')), qs(record.examDate),
+            qs(record.bodyPart), formattedDose(record.entranceSurfaceDoseMGy) + QStringLiteral(" mGy")};
+}
+
+QRect RecordSearchScreen::recordColumn(int column) const {
+    const QWidget* viewport = list1_->viewport();
+    auto leftOf = [&](int c) { return viewport->mapFrom(this, headings_[c]->geometry().topLeft()).x(); };
+    const int left = std::max(0, leftOf(column));
+    const int right = column < 3 ? leftOf(column + 1) : viewport->width();
+    return QRect(left, 0, std::max(0, right - left), viewport->height());
 }
 
 ReportFields RecordSearchScreen::reportFieldsFor(const records::PatientHistory& listed, int n,

@@ -38,6 +38,11 @@ public:
                                         const QString& id);
     // The record list's row of a record: "07 : date - body part - dose mGy" (three digits from 100).
     static QString recordRow(const records::PatientRecord& record, int recordNumber);
+    // The same in the four columns the list draws under its headings: number, date, body part, dose.
+    static QStringList recordColumns(const records::PatientRecord& record, int recordNumber);
+    // Where the list draws column 0..3 of its rows, in the coordinates of the list's viewport: from
+    // the left of its heading to the left of the next one (the last to the end of the list).
+    QRect recordColumn(int column) const;
 
 signals:
     // The show command: the chosen record of the listed infant, for the report screen.
@@ -59,6 +64,7 @@ private:
     QPushButton* command3_ = nullptr;
     QPushButton* command4_ = nullptr;
     QListWidget* list1_ = nullptr;
+    QLabel* headings_[4] = {}; // "No.", "撮影年月日", "撮影部位", "入射表面線量"
 
     bool refreshing_ = false;
     std::filesystem::path chosenFile_;

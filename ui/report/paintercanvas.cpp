@@ -54,6 +54,12 @@ void PainterCanvas::printText(const QString& text, bool endsLine) {
         position_.rx() += metrics.horizontalAdvance(text) / mapping_.unitsToDeviceX;
 }
 
+std::optional<QSizeF> PainterCanvas::measureText(const QString& text) const {
+    const QFontMetricsF metrics(font_, painter_.device());
+    return QSizeF(metrics.horizontalAdvance(text) / mapping_.unitsToDeviceX,
+                  (metrics.ascent() + metrics.descent()) / mapping_.unitsToDeviceY);
+}
+
 void PainterCanvas::usePen(const std::optional<QColor>& colour) {
     QPen pen(colour.value_or(QColor(Qt::black)));
     pen.setWidthF(std::max(1.0, lineWidth_ * mapping_.lineWidthScale));

@@ -31,6 +31,7 @@ public:
     void setFontSize(double points) override;
     void moveTo(double x, double y) override;
     void printText(const QString& text, bool endsLine) override;
+    std::optional<QSizeF> measureText(const QString& text) const override;
     void box(double x1, double y1, double x2, double y2, std::optional<QColor> colour) override;
     void line(double x1, double y1, double x2, double y2) override;
     void lineTo(double x, double y) override;

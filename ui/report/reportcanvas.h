@@ -4,6 +4,7 @@
 // the test recorder implement them.
 
 #include <QColor>
+#include <QSizeF>
 #include <QString>
 
 #include <optional>
@@ -37,6 +38,13 @@ public:
     // directly after itself.
     virtual void moveTo(double x, double y) = 0;
     virtual void printText(const QString& text, bool endsLine) = 0;
+    // The width and the height (ascent and descent) the text takes in the current font, in page
+    // units; nothing where the canvas cannot measure, and the layout then draws every text at its
+    // own size.
+    virtual std::optional<QSizeF> measureText(const QString& text) const {
+        (void)text;
+        return std::nullopt;
+    }
 
     // Outline of the rectangle between two corners, filled by the current fill style and colour.
     // No colour: the default drawing colour (black).

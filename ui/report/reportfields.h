@@ -2,6 +2,7 @@
 // The texts of the report screen's fields (Form8), as the exposure-condition screen hands them
 // over, the record search shows a stored record and the Data Save stores them.
 
+#include "dicom/dicomtext.h"
 #include "refdata/referencelevels.h"
 #include "ui/report/spectrumchart.h"
 
@@ -10,8 +11,12 @@
 namespace tamso::ui {
 
 struct ReportFields {
-    QString id;           // Text1
-    QString name;         // Text2
+    QString id;   // Text1
+    QString name; // Text2
+    // Every group of the patient name of the DICOM image the exposure was read from (empty for an
+    // exposure typed by hand or a stored record): a record file of the ID whose stored name matches
+    // none of them is warned about before that name replaces the image's.
+    dicom::PersonNameGroups imageNameGroups;
     QString technologist; // Combo1 text
     QString examDate;     // Text3
     QString bodyPart;     // Text4
@@ -25,13 +30,18 @@ struct ReportFields {
     // The dose with its expanded uncertainty (k = 2) as the exposure-condition screen shows it,
     // "0.203 ± 0.046 mGy (k=2)"; empty when not known.
     QString doseWithUncertainty;
+    // The dose as computed for this exposure (handed over from the calculation) or as stored (a
+    // record shown from the search); empty when there is none. A dose that differs from it was
+    // typed over: Data Save asks first, and the remarks say so (editedDoseRemark).
+    QString originalDose;
+    bool originalDoseStored = false;
     // The dose against the diagnostic reference level of the body part, as the exposure-condition
     // screen shows it ("0.200 mGy の 1.02 倍（参考レベル超過）"); empty when there is no level.
     QString referenceLevel;
     bool aboveReferenceLevel = false;
-    QString caregiver1;   // Text11
-    QString caregiver2;   // Text12
-    QString caregiver3;   // Text13
+    QString caregiver1; // Text11
+    QString caregiver2; // Text12
+    QString caregiver3; // Text13
     // The spectrum of the calculation handed over, for the optional second page; empty for a
     // stored record.
     SpectrumData spectrum;
@@ -51,6 +61,12 @@ struct ReportFields {
 // "0.200 mGy の 1.02 倍（参考レベル超過）": a dose against its reference level, as shown and reported,
 // with the level and ratio as the comparison shows them (refdata::compareWithLevel).
 QString referenceLevelText(const refdata::LevelComparison& comparison);
+
+// Whether the dose differs from the original dose (by value where both are numbers, else as text).
+bool doseEdited(const ReportFields& fields);
+// The remark printed for a dose that was typed over: "入射表面線量は手入力の値です（計算値 0.203 mGy）",
+// for a stored record "（記録値 0.203 mGy）"; empty when the dose was not edited.
+QString editedDoseRemark(const ReportFields& fields);
 
 // Sets referenceLevel and aboveReferenceLevel from the fields' dose as shown and body part and the
 // level table in effect (refdata::ReferenceLevels); both empty when the body part has no level or

@@ -19,10 +19,30 @@ BodyPartMark bodyPartMark(const QString& bodyPart) {
 }
 
 QString doseHistoryLine(const ReportFields& f) {
-    return QCoreApplication::translate("ReportLayout", "撮影 ") + f.exposureNumber + QCoreApplication::translate("ReportLayout", " 回目　累積線量： ") +
-           f.cumulativeDose + QStringLiteral(" mGy") +
+    return QCoreApplication::translate("ReportLayout", "撮影 ") + f.exposureNumber +
+           QCoreApplication::translate("ReportLayout", " 回目　累積線量： ") + f.cumulativeDose +
+           QStringLiteral(" mGy") +
            (f.cumulativeIsLowerBound ? QCoreApplication::translate("ReportLayout", " 以上") : QString());
 }
+
+namespace {
+
+// The largest size from `size` (the canvas's current size) down, half a point at a time to
+// kSmallestFontShare of it, at which the text is no wider than `width` and no higher than `height`;
+// `size` where the canvas cannot measure. Leaves the canvas at that size.
+double fitFontSize(ReportCanvas& c, const QString& text, double size, double width, double height) {
+    const double smallest = size * kSmallestFontShare;
+    double points = size;
+    for (std::optional<QSizeF> m = c.measureText(text);
+         m && (m->width() > width || m->height() > height) && points - 0.5 >= smallest;
+         m = c.measureText(text)) {
+        points -= 0.5;
+        c.setFontSize(points);
+    }
+    return points;
+}
+
+} // namespace
 
 void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f) {
     const bool printer = target == ReportTarget::Printer;
@@ -34,6 +54,19 @@ void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f) {
         c.moveTo(x, y);
         c.printText(s, true);
     };
+    // The body size of the texts, and a text drawn within (right, bottom): smaller where it would
+    // not fit, then back at the body size.
+    const double body = printer ? 14 : 10;
+    auto fitted = [&](double x, double y, const QString& s, double right, double bottom) {
+        if (fitFontSize(c, s, body, right - x, bottom - y) != body) {
+            text(x, y, s);
+            c.setFontSize(body);
+        } else {
+            text(x, y, s);
+        }
+    };
+    // What a text keeps free from the line of the box it stands in.
+    constexpr double inset = 0.5;
 
     // Title.
     c.setFontName(timesFontFamily());
@@ -54,9 +87,9 @@ void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f) {
 
     // Patient.
     c.box(15, 28, 100, 43, black);
-    c.setFontSize(printer ? 14 : 10);
-    text(20, 30, QStringLiteral("ID No.: ") + f.id);
-    text(20, 37, QCoreApplication::translate("ReportLayout", "氏名 : ") + f.name);
+    c.setFontSize(body);
+    fitted(20, 30, QStringLiteral("ID No.: ") + f.id, 100 - inset, 37);
+    fitted(20, 37, QCoreApplication::translate("ReportLayout", "氏名 : ") + f.name, 100 - inset, 43 - inset);
 
     // Exposure conditions.
     c.box(15, 45, 100, 109, black);
@@ -77,42 +110,60 @@ void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f) {
     };
     for (int r = 0; r < 9; ++r) {
         const double y = 47 + 7 * r;
-        text(20, y, rows[r][0]);
-        text(43, y, rows[r][1]);
+        const double bottom = r < 8 ? y + 7 : 109 - inset;
+        fitted(20, y, rows[r][0], 43, bottom);
+        fitted(43, y, rows[r][1], 100 - inset, bottom);
     }
 
     // Doses.
     c.box(15, 111, 100, 145, black);
-    text(20, 117,
-         QCoreApplication::translate("ReportLayout", "患児の入射表面線量： ") + f.dose +
-             QStringLiteral(" mGy"));
-    if (!f.exposureNumber.isEmpty()) {
-        // Between the infant's dose and the caregiver heading, in a smaller size so that it fits.
-        c.setFontSize(printer ? kDoseHistoryPrinterPoints : kDoseHistoryPreviewPoints);
-        text(20, kDoseHistoryLineY, doseHistoryLine(f));
-        c.setFontSize(printer ? 14 : 10);
-    }
-    text(20, 127, QCoreApplication::translate("ReportLayout", "介助者の被ばく線量  μSv"));
+    fitted(20, 117,
+           QCoreApplication::translate("ReportLayout", "患児の入射表面線量： ") + f.dose +
+               QStringLiteral(" mGy"),
+           100 - inset, 127);
+    fitted(20, 127, QCoreApplication::translate("ReportLayout", "介助者の被ばく線量  μSv"), 100 - inset, 134);
+    // The three caregiver doses on one line, smaller as a whole where they would not fit.
+    const QString caregivers[3] = {QStringLiteral("① : ") + f.caregiver1,
+                                   QStringLiteral("   ② : ") + f.caregiver2,
+                                   QStringLiteral("   ③ : ") + f.caregiver3};
+    const bool caregiversFitted = fitFontSize(c, caregivers[0] + caregivers[1] + caregivers[2], body,
+                                              100 - inset - 25, 145 - inset - 134) != body;
     c.moveTo(25, 134);
-    c.printText(QStringLiteral("① : ") + f.caregiver1, false);
-    c.printText(QStringLiteral("   ② : ") + f.caregiver2, false);
-    c.printText(QStringLiteral("   ③ : ") + f.caregiver3, true);
+    c.printText(caregivers[0], false);
+    c.printText(caregivers[1], false);
+    c.printText(caregivers[2], true);
+    if (caregiversFitted)
+        c.setFontSize(body);
 
     // Remarks.
-    c.box(15, 230, 190, printer ? 275 : 285, black);
+    const double remarksBottom = printer ? 275 : 285;
+    c.box(15, 230, 190, remarksBottom, black);
     text(20, 235, QCoreApplication::translate("ReportLayout", "備考"));
     // The dose with its expanded uncertainty, and the dose against the reference level of the body
     // part; above the level framed in red and said in words, so that it reads in black and white.
     double remark = 243;
+    if (!f.exposureNumber.isEmpty()) { // the infant's dose so far, at the size of the other texts
+        fitted(25, remark, doseHistoryLine(f), 190 - inset, remark + 8);
+        remark += 8;
+    }
     if (!f.doseWithUncertainty.isEmpty()) {
-        text(25, remark,
-             QCoreApplication::translate("ReportLayout", "入射表面線量 ") + f.doseWithUncertainty);
+        fitted(25, remark,
+               QCoreApplication::translate("ReportLayout", "入射表面線量 ") + f.doseWithUncertainty,
+               190 - inset, remark + 8);
+        remark += 8;
+    }
+    if (const QString edited = editedDoseRemark(f); !edited.isEmpty()) {
+        fitted(25, remark, edited, 190 - inset, remark + 8);
         remark += 8;
     }
     if (!f.referenceLevel.isEmpty()) {
         if (f.aboveReferenceLevel)
             c.box(22, remark - 1.5, 188, remark + 6, red); // a red frame round the words 参考レベル超過
-        text(25, remark, QCoreApplication::translate("ReportLayout", "参考レベル（") + f.bodyPart + QCoreApplication::translate("ReportLayout", "）") + f.referenceLevel);
+        fitted(25, remark,
+               QCoreApplication::translate("ReportLayout", "参考レベル（") + f.bodyPart +
+                   QCoreApplication::translate("ReportLayout", "）") + f.referenceLevel,
+               (f.aboveReferenceLevel ? 188 : 190) - inset,
+               f.aboveReferenceLevel ? remark + 6 - inset : remarksBottom - inset);
     }
 
     // Incubator, side view.
@@ -176,7 +227,10 @@ void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f) {
     c.box(130, mark.upper, 170, mark.lower, red);
     c.circle(150, middle, 1, red);
     c.setLineWidth(printer ? 4 : 1);
-    text(140, middle + 2, f.dose + QStringLiteral(" mGy"));
+    if (mark.lower > mark.upper) // inside the mark
+        fitted(140, middle + 2, f.dose + QStringLiteral(" mGy"), 170 - inset, mark.lower - inset);
+    else
+        text(140, middle + 2, f.dose + QStringLiteral(" mGy"));
 
     // Hospital.
     text(70, printer ? 278 : 288, hospital);

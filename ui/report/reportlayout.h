@@ -17,13 +17,15 @@ struct BodyPartMark {
 };
 BodyPartMark bodyPartMark(const QString& bodyPart);
 
-// The line of the infant's dose so far, drawn at (20, kDoseHistoryLineY) under the infant's entrance
-// surface dose when fields.exposureNumber is set: "撮影 12 回目　累積線量： 3.456 mGy", with " 以上"
-// after a cumulative dose that is a lower bound.
+// The line of the infant's dose so far, the first line of the remarks when fields.exposureNumber is
+// set: "撮影 12 回目　累積線量： 3.456 mGy", with " 以上" after a cumulative dose that is a lower
+// bound.
 QString doseHistoryLine(const ReportFields& fields);
-inline constexpr double kDoseHistoryLineY = 122.7;
-inline constexpr double kDoseHistoryPreviewPoints = 7;
-inline constexpr double kDoseHistoryPrinterPoints = 10;
+
+// Every text of the report that stands in a box ends inside it: where the canvas can measure, a
+// text that would run past the box's right edge or below its bottom (or into the next line) is
+// drawn smaller, half a point at a time, down to kSmallestFontShare of its size.
+inline constexpr double kSmallestFontShare = 0.6;
 
 // Draws the report from the report screen's fields. The X-ray unit and the hospital come from the
 // basic data (Module1), never from fields.xrayUnit. The printer target ends the document; for the

@@ -17,9 +17,10 @@ namespace tamso::ui {
 bool saveReportRecord(QWidget* parent, const ReportFields& fields, int* recordNumber = nullptr);
 
 // Fills the exposure number and cumulative dose of the fields from every record file of fields.id
-// in the working folder: up to and including stored record fields.storedRecordNumber, or, for an
-// exposure not stored (0), all stored records plus this one with the dose fields.dose (a new
-// infant: this exposure alone). An empty ID, or one that cannot name a file, leaves them empty;
+// in the working folder, in the dose history's order (by exam date, then save order): up to and
+// including stored record fields.storedRecordNumber, or, for an exposure not stored (0), this one
+// with the dose fields.dose placed by its date fields.examDate after the stored exposures of that
+// date (a new infant: this exposure alone). An empty ID, or one that cannot name a file, leaves them empty;
 // so do record files that cannot be read, and the error says which.
 Status fillDoseSoFar(ReportFields& fields);
 

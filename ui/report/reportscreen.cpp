@@ -1,11 +1,12 @@
 #include "ui/report/reportscreen.h"
 
+#include "ui/kit/messagebox.h"
+#include "ui/kit/numberinput.h"
+#include "ui/kit/uiutil.h"
 #include "ui/report/reportlayout.h"
 #include "ui/report/reportpreview.h"
 #include "ui/report/reportprinter.h"
 #include "ui/report/reportrecordsave.h"
-#include "ui/kit/messagebox.h"
-#include "ui/kit/uiutil.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -128,7 +129,11 @@ ReportScreen::ReportScreen(QWidget* parent) : QWidget(parent) {
     text8_ = edit(QStringLiteral("Text8"), QCoreApplication::translate("ReportScreen", "照射野"), 1680, 5640,
                   2175);
 
-    label(QCoreApplication::translate("ReportScreen", "入射表面線量"), 360, 6760, 1750);
+    // Beside its field on one line, or on two where the words are longer (English).
+    QLabel* doseCaption = label(QCoreApplication::translate("ReportScreen", "入射表面線量"), 360, 6690, 1750);
+    doseCaption->setWordWrap(true);
+    doseCaption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    placeTwips(doseCaption, 360, 6690, 1750, 440);
     text10_ = edit(QStringLiteral("Text10"), QCoreApplication::translate("ReportScreen", "入射表面線量"),
                    2160, 6720, 1095);
     label(QStringLiteral("mGy"), 3315, 6760, 700);
@@ -178,6 +183,20 @@ ReportScreen::ReportScreen(QWidget* parent) : QWidget(parent) {
     connect(command6_, &QPushButton::clicked, this, &ReportScreen::saveRequested);
     connect(command1_, &QPushButton::clicked, this, &ReportScreen::closeRequested);
     connect(text10_, &QLineEdit::editingFinished, this, &ReportScreen::showDoseSoFar);
+    connect(text3_, &QLineEdit::editingFinished, this, &ReportScreen::showDoseSoFar); // the date orders it
+    // Numbers typed full-width by an input method are stored in their ASCII forms.
+    for (QLineEdit* number : {text9_, text5_, text6_, text7_, text10_, text11_, text12_, text13_})
+        foldWideCharacters(number);
+    // What is drawn is what prints and saves: a drawn preview follows every edit of the fields.
+    for (QLineEdit* field : findChildren<QLineEdit*>())
+        connect(field, &QLineEdit::textChanged, this, [this] {
+            if (previewShown_)
+                redrawPreview();
+        });
+    connect(combo1_, &QComboBox::currentTextChanged, this, [this] {
+        if (previewShown_)
+            redrawPreview();
+    });
 
     setOutputCommandsEnabled(false);
 }
@@ -204,9 +223,25 @@ bool ReportScreen::eventFilter(QObject* watched, QEvent* event) {
 void ReportScreen::lookUpName() {
     // Whenever the ID has a record file its stored name replaces the name field, an empty stored
     // name too, so that the report never shows a name other than the one stored for the ID.
-    if (const auto name = storedPatientName(text1_->text()))
+    if (const auto name = storedPatientName(text1_->text())) {
+        warnIfNotTheImagesPatient(*name);
         text2_->setText(*name);
+    }
     showDoseSoFar();
+}
+
+void ReportScreen::warnIfNotTheImagesPatient(const QString& storedName) {
+    const dicom::PersonNameGroups& g = imageNameGroups_;
+    const QString id = text1_->text();
+    if ((g.alphabetic.empty() && g.ideographic.empty() && g.phonetic.empty()) || id == nameWarnedForId_ ||
+        dicom::personNameMatches(g, utf8(storedName)))
+        return;
+    nameWarnedForId_ = id;
+    MessageBox::warning(this, QCoreApplication::translate(
+                                  "ReportScreen", "患者ID「%1」の記録の氏名「%2」は、DICOM画像の氏名「%3」と"
+                                                  "一致しません。\n別の患児の記録に保存しないよう、患者IDを"
+                                                  "確認して下さい。")
+                                  .arg(id, storedName, imageName_));
 }
 
 QString ReportScreen::doseSoFarText() const {
@@ -217,7 +252,8 @@ void ReportScreen::showDoseSoFar() {
     ReportFields f = fieldTexts();
     const Status status = fillDoseSoFar(f);
     if (!status.ok())
-        doseSoFar_->setText(QCoreApplication::translate("ReportScreen", "累積線量: 患者ファイルを読み込めません"));
+        doseSoFar_->setText(
+            QCoreApplication::translate("ReportScreen", "累積線量: 患者ファイルを読み込めません"));
     else
         doseSoFar_->setText(f.exposureNumber.isEmpty() ? QString() : doseHistoryLine(f));
     doseSoFar_->setToolTip(status.ok() ? QString() : qs(status.message()));
@@ -268,6 +304,8 @@ ReportFields ReportScreen::fieldTexts() const {
     // reference level follows the dose and body part as they stand.
     if (!handedUncertainty_.isEmpty() && f.dose == handedDose_)
         f.doseWithUncertainty = handedUncertainty_;
+    f.originalDose = handedDose_;
+    f.originalDoseStored = handedFromRecord_;
     compareWithReferenceLevel(f);
     f.storedRecordNumber = !storedId_.isEmpty() && f.id == storedId_ ? storedNumber_ : 0;
     return f;
@@ -292,9 +330,14 @@ void ReportScreen::setSpectrum(const SpectrumData& spectrum) {
 }
 
 void ReportScreen::handOver(const ReportFields& fields) {
+    previewShown_ = false;
     setSpectrum(fields.spectrum);
     handedDose_ = fields.dose;
     handedUncertainty_ = fields.doseWithUncertainty;
+    handedFromRecord_ = false;
+    imageNameGroups_ = fields.imageNameGroups;
+    imageName_ = fields.name;
+    nameWarnedForId_.clear();
     preview_->clear();
     storedId_.clear();
     storedNumber_ = 0;
@@ -311,12 +354,18 @@ void ReportScreen::handOver(const ReportFields& fields) {
     activateWindow();
     if (!status.ok())
         MessageBox::warning(this, coreText(status.message()));
+    if (const auto stored = storedPatientName(fields.id))
+        warnIfNotTheImagesPatient(*stored);
 }
 
 void ReportScreen::showRecord(const ReportFields& fields) {
+    previewShown_ = false;
     setSpectrum(fields.spectrum); // a stored record has none
     handedDose_ = fields.dose;
     handedUncertainty_ = fields.doseWithUncertainty;
+    handedFromRecord_ = true;
+    imageNameGroups_ = {};
+    imageName_.clear();
     storedId_ = fields.storedRecordNumber > 0 ? fields.id : QString();
     storedNumber_ = fields.storedRecordNumber;
     setFieldTexts(fields);
@@ -331,12 +380,20 @@ void ReportScreen::showRecord(const ReportFields& fields) {
 }
 
 void ReportScreen::drawPreview() {
-    preview_->drawReport(fields());
-    showDoseSoFar();
+    redrawPreview();
     setOutputCommandsEnabled(true);
 }
 
+void ReportScreen::redrawPreview() {
+    // Cleared first, so that a second drawing never stands over the first.
+    preview_->clear();
+    preview_->drawReport(fields());
+    previewShown_ = true;
+    showDoseSoFar();
+}
+
 void ReportScreen::clearPreview() {
+    previewShown_ = false;
     preview_->clear();
     setOutputCommandsEnabled(false);
 }
@@ -367,6 +424,18 @@ void ReportScreen::printRequested() {
 
 void ReportScreen::saveRequested() {
     const ReportFields current = fields();
+    if (doseEdited(current)) {
+        const QString question =
+            (current.originalDoseStored
+                 ? QCoreApplication::translate(
+                       "ReportScreen",
+                       "入射表面線量 %1 mGy は記録されていた %2 mGy と異なります。このまま保存しますか？")
+                 : QCoreApplication::translate("ReportScreen", "入射表面線量 %1 mGy はこの撮影で計算した %2 "
+                                                               "mGy と異なります。このまま保存しますか？"))
+                .arg(current.dose, current.originalDose);
+        if (!MessageBox::askYesNo(this, question, MessageBox::Answer::No))
+            return;
+    }
     int recordNumber = 0;
     if (saveReportRecord(this, current, &recordNumber)) {
         command6_->setEnabled(false);

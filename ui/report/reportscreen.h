@@ -66,12 +66,16 @@ private:
     void fillTechnologistCombo();
     void setOutputCommandsEnabled(bool enabled);
     void drawPreview();
+    void redrawPreview(); // the preview anew from the fields as they stand
     void clearPreview();
     void addTechnologist();
     void printRequested();
     void saveRequested();
     void closeRequested();
     void lookUpName();
+    // Warns, once for each ID, when the name stored for the ID matches none of the groups of the
+    // handed-over image's patient name: the exposure may be going to another infant's history.
+    void warnIfNotTheImagesPatient(const QString& storedName);
     void showDoseSoFar();
     ReportFields fieldTexts() const; // the fields without the dose so far
 
@@ -97,9 +101,14 @@ private:
     QPushButton* command5_ = nullptr;
     QPushButton* command6_ = nullptr;
     QCheckBox* check1_ = nullptr; // "スペクトルも印刷する"
-    SpectrumData spectrum_;        // of the calculation handed over
-    QString handedDose_;           // the dose handed over, and the dose with its expanded uncertainty
+    SpectrumData spectrum_;       // of the calculation handed over
+    QString handedDose_;          // the dose handed over, and the dose with its expanded uncertainty
     QString handedUncertainty_;
+    bool handedFromRecord_ = false;           // the dose handed over is a stored record's
+    bool previewShown_ = false;               // a drawing stands in the preview: it follows every edit
+    dicom::PersonNameGroups imageNameGroups_; // of the image handed over, if any
+    QString imageName_;                       // the image's name as handed over
+    QString nameWarnedForId_;
     QLabel* doseSoFar_ = nullptr;
     ReportPreview* preview_ = nullptr;
     records::TechnologistList technologists_;

@@ -128,8 +128,8 @@ void IncubatorDrawing::paintEvent(QPaintEvent*) {
 
     // Height of the hood ceiling above the mattress: 40 cm, inside the hood on the left.
     dimension(p, QPointF(hoodLeft + 22, hoodTop + 4), QPointF(hoodLeft + 22, mattressTop - 6));
-    p.drawText(QRectF(hoodLeft + 26, (hoodTop + mattressTop) / 2 - 10, 60, 20), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("40 cm"));
+    p.drawText(QRectF(hoodLeft + 26, (hoodTop + mattressTop) / 2 - 10, 60, 20),
+               Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("40 cm"));
 
     // Evaluation points, 30 cm to the side of the beam centre: 2 at the ceiling height,
     // 1 30 cm above it, 3 30 cm below it.
@@ -182,6 +182,7 @@ IllustrationWindow::IllustrationWindow(QWidget* parent) : QWidget(parent, Qt::Wi
     nameControl(close, QStringLiteral("Command1"), QStringLiteral("Close"));
     close->setAutoDefault(true); // Enter presses it when it has the focus
     placeTwips(close, 6120, 7560, 1095, 495);
+    closeOnEscape(this, close);
     connect(close, &QPushButton::clicked, this, [this] {
         hide();
         emit closeRequested();

@@ -64,7 +64,8 @@ int main(int argc, char* argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
     tamso::ui::installFontSubstitutions();
     // The language first, so that every window and message is built in it: --lang en / --lang ja,
-    // else English where the system language is not Japanese.
+    // else English where the system names another language than Japanese (C.UTF-8, C, POSIX or an
+    // unset LANG start in Japanese).
     const tamso::ui::LanguageChoice language = tamso::ui::languageOption(QCoreApplication::arguments());
     if (!language.error.isEmpty()) {
         tamso::ui::MessageBox::warning(nullptr, language.error);

@@ -1,0 +1,298 @@
+// The exposure-condition screen's "DICOM読込": the file and image choosers, reading an image or a
+// DICOMDIR, and filling and marking the screen's controls from the chosen radiograph.
+
+#include "ui/conditions/conditionsscreen.h"
+
+#include "dicom/bodypartmap.h"
+#include "dicom/imageexposure.h"
+#include "textio/fileio.h"
+#include "textio/numbertext.h"
+#include "ui/conditions/fieldsizepresets.h"
+#include "ui/kit/language.h"
+#include "ui/kit/messagebox.h"
+#include "ui/kit/uiutil.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDate>
+#include <QDateEdit>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPalette>
+
+#include <filesystem>
+
+namespace tamso::ui {
+
+namespace {
+
+QString numberText(double value) {
+    return qs(textio::numberToText(value));
+}
+
+// The background of a control filled from an image.
+const QColor kDicomMark(0xff, 0xf3, 0xbf);
+
+ConditionsScreen::DicomFileChooser& dicomFileChooser() {
+    static ConditionsScreen::DicomFileChooser chooser;
+    return chooser;
+}
+
+ConditionsScreen::DicomImageChooser& dicomImageChooser() {
+    static ConditionsScreen::DicomImageChooser chooser;
+    return chooser;
+}
+
+QString askForDicomFile(QWidget* parent) {
+    static QString folder; // where the last image came from
+    const QString file = QFileDialog::getOpenFileName(
+        parent, QCoreApplication::translate("ConditionsScreen", "DICOM読込"), folder,
+        QCoreApplication::translate("ConditionsScreen",
+                                    "DICOM (*.dcm *.DCM *.dicom DICOMDIR);;すべてのファイル (*)"));
+    if (!file.isEmpty())
+        folder = QFileInfo(file).absolutePath();
+    return file;
+}
+
+int askForDicomImage(QWidget* parent, const QStringList& images) {
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(
+        parent, MessageBox::title(),
+        QCoreApplication::translate("ConditionsScreen", "DICOMDIR の画像を選んで下さい"), images, 0, false,
+        &ok);
+    return ok ? static_cast<int>(images.indexOf(chosen)) : -1;
+}
+
+QString shortDate(const dicom::CalendarDate& d) {
+    return shortDateText(QDate(d.year, d.month, d.day));
+}
+
+// One line of the list of a DICOMDIR's radiographs: date, patient, body part, tube voltage, file.
+QString describeImage(const dicom::ImageExposure& image, const QString& file) {
+    QStringList parts;
+    if (image.examDate.has())
+        parts << shortDate(*image.examDate.value);
+    for (const auto* text : {&image.patientId, &image.patientName})
+        if (text->has())
+            parts << qs(*text->value);
+    const dicom::BodyPartTexts& b = image.bodyPartTexts;
+    const std::string bodyPart = !b.bodyPartExamined.empty() ? b.bodyPartExamined : b.protocolName;
+    if (!bodyPart.empty())
+        parts << qs(bodyPart + (b.viewPosition.empty() ? "" : " " + b.viewPosition));
+    if (image.tubeVoltageKv.has())
+        parts << numberText(*image.tubeVoltageKv.value) + QStringLiteral(" kV");
+    parts << QStringLiteral("(%1)").arg(file);
+    return parts.join(QStringLiteral("  "));
+}
+
+// What the DICOM reading says an image lacks, in the interface's language: the attribute names
+// and values stay, the Japanese words around them are translated piece by piece.
+QString dicomProblemText(const std::string& problem) {
+    static const char* const pieces[] = {
+        QT_TRANSLATE_NOOP("DicomImport", " がありません"),
+        QT_TRANSLATE_NOOP("DicomImport", " の値 "),
+        QT_TRANSLATE_NOOP("DicomImport", " は使えません"),
+        QT_TRANSLATE_NOOP("DicomImport", " は日付として読めません"),
+        QT_TRANSLATE_NOOP("DicomImport", "対応表 "),
+        QT_TRANSLATE_NOOP("DicomImport", " にありません"),
+        QT_TRANSLATE_NOOP("DicomImport", "（"),
+        QT_TRANSLATE_NOOP("DicomImport", "）"),
+        QT_TRANSLATE_NOOP("DicomImport", "、"),
+    };
+    QString text = qs(problem);
+    for (const char* piece : pieces)
+        text.replace(QString::fromUtf8(piece), QCoreApplication::translate("DicomImport", piece));
+    return text;
+}
+
+} // namespace
+
+// DICOM import ----------------------------------------------------------------------------------------------
+
+void ConditionsScreen::setDicomFileChooser(DicomFileChooser chooser) {
+    dicomFileChooser() = std::move(chooser);
+}
+
+void ConditionsScreen::setDicomImageChooser(DicomImageChooser chooser) {
+    dicomImageChooser() = std::move(chooser);
+}
+
+void ConditionsScreen::importDicom() {
+    const QString file = dicomFileChooser() ? dicomFileChooser()(this) : askForDicomFile(this);
+    if (!file.isEmpty())
+        importDicomFile(file);
+}
+
+void ConditionsScreen::importDicomFile(const QString& path) {
+    const std::filesystem::path file = std::filesystem::u8path(utf8(path));
+    dicom::HeaderReading reading = dicom::readHeader(file);
+    if (reading.kind == dicom::FileKind::DicomDir) {
+        std::vector<dicom::ImageExposure> radiographs;
+        QStringList descriptions;
+        QStringList leftOut; // records not opened, or not readable, with the reason
+        const QString bullet = QCoreApplication::translate("ConditionsScreen", "・");
+        for (const dicom::DicomDirEntry& entry : reading.dicomDirEntries) {
+            if (!entry.problem.empty()) {
+                leftOut << bullet + qs(entry.problem);
+                continue;
+            }
+            dicom::HeaderReading r = dicom::readHeader(entry.path);
+            if (r.kind == dicom::FileKind::Unreadable)
+                leftOut << bullet + qs(r.message);
+            if (r.kind != dicom::FileKind::Radiograph)
+                continue;
+            descriptions << describeImage(
+                r.exposure, qs(entry.path.lexically_relative(file.parent_path()).generic_u8string()));
+            radiographs.push_back(std::move(r.exposure));
+        }
+        constexpr qsizetype kShownAtMost = 20; // a message box of 10,000 lines helps nobody
+        if (leftOut.size() > kShownAtMost) {
+            const qsizetype more = leftOut.size() - kShownAtMost;
+            leftOut.resize(kShownAtMost);
+            leftOut << QCoreApplication::translate("ConditionsScreen", "…ほか %1 件").arg(more);
+        }
+        const QString notOpened =
+            leftOut.isEmpty()
+                ? QString()
+                : QCoreApplication::translate("ConditionsScreen", "次の項目は開きませんでした。\n") +
+                      leftOut.join(QLatin1Char('\n'));
+        if (radiographs.empty()) {
+            MessageBox::warning(
+                this, qs(textio::fileNameUtf8(file)) +
+                          QCoreApplication::translate("ConditionsScreen",
+                                                      " には一般撮影（CR・DX）の画像がありません。") +
+                          (notOpened.isEmpty() ? QString() : QLatin1Char('\n') + notOpened));
+            return;
+        }
+        if (!notOpened.isEmpty())
+            MessageBox::warning(this, notOpened);
+        int chosen = 0;
+        if (radiographs.size() > 1) {
+            chosen = dicomImageChooser() ? dicomImageChooser()(this, descriptions)
+                                         : askForDicomImage(this, descriptions);
+            if (chosen < 0 || chosen >= static_cast<int>(radiographs.size()))
+                return;
+        }
+        applyDicomExposure(radiographs[static_cast<size_t>(chosen)]);
+        return;
+    }
+    if (reading.kind != dicom::FileKind::Radiograph) {
+        MessageBox::warning(this, qs(reading.message));
+        return;
+    }
+    applyDicomExposure(reading.exposure);
+}
+
+void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image) {
+    const dicom::Sourced<std::string> bodyPart =
+        dicom::BodyPartMapping::load(workingFolderPath()).match(image.bodyPartTexts);
+    forgetDicomImport(); // the marks of an earlier image go; its values stay where this one has none
+    QStringList missing;
+    auto lacking = [&](const QString& what, const std::string& problem) {
+        missing << QCoreApplication::translate("ConditionsScreen", "・") + what +
+                       QCoreApplication::translate("ConditionsScreen", "：") + dicomProblemText(problem);
+    };
+    fillingFromDicom_ = true;
+    const struct {
+        std::string engine::ConditionTexts::*condition;
+        const dicom::Sourced<double>& value;
+    } numbers[] = {{&engine::ConditionTexts::tubeVoltageKv, image.tubeVoltageKv},
+                   {&engine::ConditionTexts::mAs, image.mAs},
+                   {&engine::ConditionTexts::ffdCm, image.ffdCm}};
+    for (const auto& number : numbers) {
+        for (const Input& input : inputs_) {
+            if (input.entry->condition != number.condition)
+                continue;
+            if (number.value.has()) {
+                input.edit->setText(numberText(*number.value.value));
+                mirrorIntoState(input);
+                markFromDicom(input.edit, number.value.source);
+            } else {
+                lacking(shownText(input.entry->caption).trimmed(), number.value.problem);
+            }
+        }
+    }
+    // The collimated field, entered as "その他"; without one the screen's field stays, and the
+    // message says why.
+    if (image.fieldSize.has()) {
+        combo1_->setCurrentIndex(combo1_->findText(otherFieldSizeName()));
+        const std::pair<std::string engine::ConditionTexts::*, double> sides[] = {
+            {&engine::ConditionTexts::fieldLongCm, image.fieldSize.value->longCm},
+            {&engine::ConditionTexts::fieldShortCm, image.fieldSize.value->shortCm}};
+        for (const auto& [condition, cm] : sides)
+            for (const Input& input : inputs_)
+                if (input.entry->condition == condition) {
+                    input.edit->setText(numberText(cm));
+                    mirrorIntoState(input);
+                    markFromDicom(input.edit, image.fieldSize.source);
+                }
+    } else {
+        lacking(QCoreApplication::translate("ConditionsScreen", "照射野サイズ"), image.fieldSize.problem);
+    }
+    if (bodyPart.has()) {
+        const QString text = qs(*bodyPart.value);
+        const int index = combo2_->findText(text);
+        if (index >= 0)
+            combo2_->setCurrentIndex(index);
+        combo2_->setEditText(text);
+        markFromDicom(combo2_, bodyPart.source);
+    } else {
+        lacking(QCoreApplication::translate("ConditionsScreen", "照射部位"),
+                image.bodyPartProblem.empty() ? bodyPart.problem
+                                              : bodyPart.problem + "、" + image.bodyPartProblem);
+    }
+    if (image.examDate.has()) {
+        const dicom::CalendarDate& d = *image.examDate.value;
+        date_->setDate(QDate(d.year, d.month, d.day));
+        markFromDicom(date_, image.examDate.source);
+    } else {
+        lacking(QCoreApplication::translate("ConditionsScreen", "撮影日"), image.examDate.problem);
+    }
+    fillingFromDicom_ = false;
+    dicomNameGroups_ = image.patientNameGroups;
+    if (image.patientId.has())
+        dicomPatientId_ = qs(*image.patientId.value);
+    else
+        lacking(QCoreApplication::translate("ConditionsScreen", "患者ID"), image.patientId.problem);
+    if (image.patientName.has())
+        dicomPatientName_ = qs(*image.patientName.value);
+    else
+        lacking(QCoreApplication::translate("ConditionsScreen", "氏名"), image.patientName.problem);
+    if (!missing.isEmpty())
+        MessageBox::warning(this, QCoreApplication::translate(
+                                      "ConditionsScreen", "DICOM画像に次の項目がないため、元のままです。\n") +
+                                      missing.join(QLatin1Char('\n')));
+}
+
+void ConditionsScreen::markFromDicom(QWidget* control, const std::string& source) {
+    dicomMarked_.insert(control);
+    control->setProperty("filledFromDicom", true);
+    control->setToolTip(
+        QCoreApplication::translate("ConditionsScreen", "DICOMから入力（%1）").arg(qs(source)));
+    // The background through the palette: a style sheet would give the control another style, with
+    // another font and size, so that the form changed its look with every import.
+    QPalette marked = control->palette();
+    marked.setColor(QPalette::Base, kDicomMark);
+    control->setPalette(marked);
+}
+
+void ConditionsScreen::unmarkDicom(QWidget* control) {
+    if (!dicomMarked_.remove(control))
+        return;
+    control->setProperty("filledFromDicom", false);
+    control->setToolTip(QString());
+    control->setPalette(QPalette()); // the inherited palette again
+}
+
+void ConditionsScreen::forgetDicomImport() {
+    for (QWidget* control : QSet<QWidget*>(dicomMarked_))
+        unmarkDicom(control);
+    dicomPatientId_.clear();
+    dicomPatientName_.clear();
+    dicomNameGroups_ = {};
+}
+
+} // namespace tamso::ui
