@@ -1,5 +1,6 @@
 #include "node/dosereport.h"
 
+#include "dicom/dcmtksetup.h"
 #include "dicom/dicomtext.h"
 #include "engine/calculationstate.h"
 #include "node/dicomfilebytes.h"
@@ -10,12 +11,10 @@
 #include <dcmtk/config/osconfig.h>
 
 #include <dcmtk/dcmdata/dcdeftag.h>
-#include <dcmtk/dcmdata/dcdict.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
 #include <dcmtk/dcmdata/dcuid.h>
 #include <dcmtk/dcmsr/codes/dcm.h>
 #include <dcmtk/dcmsr/dsrdoc.h>
-#include <dcmtk/oflog/oflog.h>
 #include <dcmtk/ofstd/ofuuid.h>
 
 #include <algorithm>
@@ -49,14 +48,6 @@ DSRCodedEntryValue ucum(const char* unit) {
     return DSRCodedEntryValue(unit, "UCUM", unit);
 }
 const DSRCodedEntryValue kNoUnits("1", "UCUM", "no units");
-
-Status prepareDcmtk() {
-    static std::once_flag quiet;
-    std::call_once(quiet, [] { OFLog::configure(OFLogger::OFF_LOG_LEVEL); });
-    if (!dcmDataDict.isDictionaryLoaded())
-        return Error{"DICOM のデータ辞書を読めません。DCMTK のインストール（dicom.dic）を確かめてください。"};
-    return {};
-}
 
 // A decimal string (DS) of at most 16 characters: six significant digits, the C locale's point.
 std::string decimalString(double value) {
@@ -617,7 +608,7 @@ ExposureDose doseReportValues(const engine::CalculationState& s) {
 }
 
 Expected<DoseReport> buildDoseReport(const DoseReportInput& in) {
-    if (Status s = prepareDcmtk(); !s.ok())
+    if (Status s = dicom::detail::prepareDcmtk(); !s.ok())
         return s.error();
     if (Status s = checkInput(in); !s.ok())
         return s.error();
@@ -722,7 +713,7 @@ std::optional<double> headerNumber(DcmItem& item, std::initializer_list<DcmTagKe
 } // namespace
 
 Expected<DoseReportInput> reportInputFromImage(const fs::path& imageFile) {
-    if (Status s = prepareDcmtk(); !s.ok())
+    if (Status s = dicom::detail::prepareDcmtk(); !s.ok())
         return s.error();
     DcmFileFormat file;
 #if defined(_WIN32) && defined(WIDE_CHAR_FILE_IO_FUNCTIONS)
