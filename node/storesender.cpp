@@ -1,5 +1,7 @@
 #include "node/storesender.h"
 
+#include "dicom/dcmtksetup.h"
+
 #include <dcmtk/config/osconfig.h>
 
 #include <dcmtk/dcmdata/dcdeftag.h>
@@ -109,6 +111,7 @@ std::vector<StoreOutcome> storeFiles(const Destination& destination, const std::
                                      const NetworkOptions& options) {
     if (files.empty())
         return {};
+    (void)dicom::detail::prepareDcmtk(); // DCMTK's own lines stay quiet; the outcomes say what happened
     std::vector<std::string> sopClasses;
     std::vector<StoreOutcome> outcomes(files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
