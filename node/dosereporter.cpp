@@ -36,9 +36,9 @@ std::string joinedDestinations(const std::vector<Destination>& list) {
 } // namespace
 
 DoseReporter::DoseReporter(fs::path workFolder, std::vector<Destination> forward, bool besideRecords,
-                           std::string program, NodeLogger log)
+                           std::string program, NodeLogger log, OutboxOptions outboxOptions)
     : workFolder_(std::move(workFolder)), forward_(std::move(forward)), besideRecords_(besideRecords),
-      program_(std::move(program)), log_(std::move(log)), outbox_(nodeFolder(workFolder_)) {}
+      program_(std::move(program)), log_(std::move(log)), outbox_(nodeFolder(workFolder_), outboxOptions) {}
 
 void DoseReporter::say(const std::string& line) {
     if (log_)

@@ -27,7 +27,7 @@ class DoseReporter {
 public:
     // `program` names the recording program in the report ("tamso-node", "tamso", "tamso-calc").
     DoseReporter(fs::path workFolder, std::vector<Destination> forward, bool besideRecords,
-                 std::string program, NodeLogger log = {});
+                 std::string program, NodeLogger log = {}, OutboxOptions outboxOptions = {});
 
     // Whether the site asks for reports at all (a destination, or the copy beside the records).
     bool reporting() const { return !forward_.empty() || besideRecords_; }

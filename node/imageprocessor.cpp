@@ -136,6 +136,8 @@ struct ImageProcessor::State {
     ImageLog log;
     std::atomic<unsigned long> counter{0};
     std::map<std::string, std::string> deferred; // inbox name -> why it waits
+    std::mutex admittedMutex;
+    std::set<std::string> admitted; // inbox names this processor admitted (for ownImagesOnly)
 
     explicit State(const fs::path& work) : log(work) {}
 };
@@ -178,6 +180,8 @@ Expected<std::string> ImageProcessor::admitHeader(const std::string& headerBytes
         return created.error();
     if (!*created)
         return Error{"受信画像の名前「" + std::string(name) + "」がすでにあります。"};
+    std::lock_guard<std::mutex> lock(state_->admittedMutex);
+    state_->admitted.insert(name);
     return std::string(name);
 }
 
@@ -338,6 +342,11 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
             else
                 fs::remove(it->path(), putAway);
             continue;
+        }
+        if (options_.ownImagesOnly) {
+            std::lock_guard<std::mutex> lock(st.admittedMutex);
+            if (!st.admitted.count(name))
+                continue;
         }
         names.push_back(name);
     }
@@ -764,12 +773,15 @@ Expected<ImageEntry> ImageProcessor::processImageFile(const fs::path& file) {
                 return e;
         std::error_code ec;
         if (!fs::exists(nodeFolder(workFolder_) / "inbox" / fs::u8path(*name), ec)) {
-            // Another program's pass took it.
-            ImageLog log(workFolder_);
-            if (auto e = log.refresh(); !e.ok())
-                return e.error();
-            if (const ImageEntry* e = log.latest(uid))
-                return *e;
+            // Another program's pass took it: its entry is the one logged for this inbox file (the
+            // latest entry of the UID would be the record of an earlier image, where this one is a
+            // duplicate).
+            auto entries = readImageLogEntries(workFolder_, 0);
+            if (!entries.ok())
+                return entries.error();
+            for (auto it = entries->rbegin(); it != entries->rend(); ++it)
+                if (it->file == *name)
+                    return *it;
             return Error{"画像 " + uid + " の処理結果が見つかりません。"};
         }
         if (auto it = state_->deferred.find(*name); it != state_->deferred.end())

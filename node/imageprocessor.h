@@ -32,6 +32,8 @@
 //
 // Several programs may process one working folder's inbox (the service, tamso-calc): a pass holds
 // the node's processing lock, and each infant's record lock while its files are read and written.
+// The service's pass also takes the images another program admitted; that program finds their
+// outcome in the image log.
 
 #include "node/dosereport.h"
 #include "node/imagelog.h"
@@ -56,6 +58,10 @@ struct ProcessorOptions {
     size_t maxBatch = 64; // images per pass: their records, log lines and journal share one flush each
     std::chrono::milliseconds infantLockWait{10000};
     std::chrono::milliseconds processingLockWait{60000};
+    // Take only the images this processor admitted (a program beside the service, such as
+    // tamso-calc --pull): the images the service received are left to the service, whose hook
+    // reports them as its command line says. The service takes every waiting image.
+    bool ownImagesOnly = false;
     // Test seam: asked at each step of a pass that a kill could interrupt ("journal" written,
     // "records" written, "log" appended, "hook" after the first recorded hook); true ends the pass
     // there as a kill would, leaving the folder as it is at that instant.

@@ -7,6 +7,7 @@
 // --config FILE, else "tamso-node.conf" in the working folder where it exists. The command line
 // wins over the file. Paths in the file are taken from the file's folder.
 
+#include "node/outbox.h"
 #include "node/storesender.h"
 #include "textio/expected.h"
 
@@ -39,7 +40,8 @@ struct NodeConfig {
     // more AET@HOST:PORT), and a copy beside the record files ("reports-beside-records = yes").
     std::vector<Destination> forward;
     bool reportsBesideRecords = false;
-    fs::path configFile; // the configuration file read (empty: none)
+    OutboxOptions outbox; // the waits between attempts to send a report (no key: tests set them)
+    fs::path configFile;  // the configuration file read (empty: none)
 };
 
 // What the screens and tamso-calc take from the working folder's configuration file: where the

@@ -41,7 +41,8 @@ int runNodeService(const NodeConfig& config, const NodeLogger& log, RecordedHook
     }
     // The dose report of each image recorded; the outbox's sender sends them, and whatever else
     // waits there (reports of the screens' Data Save and of tamso-calc).
-    DoseReporter reporter(config.workFolder, config.forward, config.reportsBesideRecords, "tamso-node", log);
+    DoseReporter reporter(config.workFolder, config.forward, config.reportsBesideRecords, "tamso-node", log,
+                          config.outbox);
     ImageProcessor processor(config.workFolder, log);
     processor.setRecordedHook([&reporter, extra = std::move(recorded)](const RecordedImage& image) -> Status {
         const Status reported = reporter.reportRecordedImage(image);

@@ -5,6 +5,8 @@
 #include "node/nodeplatform.h"
 #include "node/nodeservice.h"
 
+#include <chrono>
+#include <cstdlib>
 #include <iostream>
 #include <mutex>
 #include <string>
@@ -52,6 +54,13 @@ int main(int argc, char** argv) {
     if (!config.ok()) {
         std::cerr << "tamso-node: " << config.error().message << '\n';
         return 2;
+    }
+    // For the tests of a destination that goes down and comes back: the wait between attempts in
+    // seconds instead of 30 s growing to an hour. Not for sites (not in --help).
+    if (const char* retry = std::getenv("TAMSO_NODE_TEST_RETRY_SECONDS")) {
+        const long seconds = std::strtol(retry, nullptr, 10);
+        if (seconds >= 1 && seconds <= 3600)
+            config->outbox.firstRetry = config->outbox.longestRetry = std::chrono::seconds(seconds);
     }
     tamso::node::platform::installStopHandlers();
     std::mutex out;
