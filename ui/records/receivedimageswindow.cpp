@@ -51,10 +51,10 @@ void setRow(QTableWidget* grid, int row, const QStringList& cells) {
         grid->setItem(row, c, new QTableWidgetItem(cells[c]));
 }
 
-// A time of the outbox (seconds since 1970 UTC) in local time.
+// A time of the outbox (seconds since 1970 UTC) in local time, as the node's log writes its times.
 QString outboxTime(std::int64_t seconds) {
     return seconds > 0
-               ? QDateTime::fromSecsSinceEpoch(seconds).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))
+               ? QDateTime::fromSecsSinceEpoch(seconds).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
                : QString();
 }
 
@@ -112,6 +112,7 @@ ReceivedImagesWindow::ReceivedImagesWindow(QWidget* parent) : QWidget(parent, Qt
                QCoreApplication::translate("ReceivedImagesWindow", "失敗回数"),
                QCoreApplication::translate("ReceivedImagesWindow", "次の送信"),
                QCoreApplication::translate("ReceivedImagesWindow", "前回のエラー")});
+    grid3_->setWordWrap(false); // one line a report; a long error is elided, its tooltip has it all
     placeTwips(grid3_, 240, 6900, 12120, 2160);
     command4_ = new QPushButton(QCoreApplication::translate("ReceivedImagesWindow", "今すぐ送信"), this);
     nameControl(command4_, QStringLiteral("Command4"),
@@ -194,6 +195,7 @@ Status ReceivedImagesWindow::refreshReports() {
         setRow(grid3_, static_cast<int>(i),
                {qs(e.label), qs(e.destination), outboxTime(e.queued), QString::number(e.attempts),
                 outboxTime(e.nextAttempt), coreText(e.lastError)});
+        grid3_->item(static_cast<int>(i), 5)->setToolTip(coreText(e.lastError)); // the whole of it
     }
     command4_->setEnabled(!waiting_.empty());
     if (!waiting.ok()) {
