@@ -244,14 +244,16 @@ Expected<std::optional<Clock::time_point>> Outbox::nextDue() const {
     return next;
 }
 
-Status Outbox::retryNow(Clock::time_point now) {
+Status Outbox::retryNow(Clock::time_point now, std::chrono::milliseconds lockWait) {
     records::RecordFileLock lock;
     if (Status s = makeFolders(folder_); !s.ok())
         return s;
-    if (Status s =
-            lock.acquire(folder_ / "sender", {std::chrono::seconds(10), std::chrono::milliseconds(20)});
-        !s.ok())
+    if (Status s = lock.acquire(folder_ / "sender", {lockWait, std::chrono::milliseconds(20)}); !s.ok()) {
+        if (s.error().kind == Error::Kind::Busy)
+            return Error{"線量レポートを送信しているところです。しばらくしてからもう一度試して下さい。",
+                         Error::Kind::Busy};
         return s;
+    }
     for (const fs::path& file : entryFiles(folder_ / "waiting")) {
         OutboxEntry e = readEntry(file);
         if (e.destination.empty() || e.nextAttempt <= seconds(now))

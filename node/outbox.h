@@ -98,8 +98,10 @@ public:
     // longestRetry). Does nothing while another sender (of this or another process) is at work.
     Expected<SendRound> sendDue(const ReportSender& send, Clock::time_point now = Clock::now());
 
-    // Makes every waiting entry due now (for a site that has mended its PACS link).
-    Status retryNow(Clock::time_point now = Clock::now());
+    // Makes every waiting entry due now (for a site that has mended its PACS link). Waits up to
+    // `lockWait` for a sending round at work to end; fails as busy (saying so) after that.
+    Status retryNow(Clock::time_point now = Clock::now(),
+                    std::chrono::milliseconds lockWait = std::chrono::seconds(10));
 
     // The time at which the next waiting entry falls due; nothing when none waits.
     Expected<std::optional<Clock::time_point>> nextDue() const;

@@ -1661,5 +1661,9 @@ Check the patient ID so that the exposure is not saved in another infant&apos;s 
         <source>以下</source>
         <translation>Below</translation>
     </message>
+    <message>
+        <source>線量レポートを送信しているところです。しばらくしてからもう一度試して下さい。</source>
+        <translation>Dose reports are being sent at the moment. Please try again shortly.</translation>
+    </message>
 </context>
 </TS>

@@ -194,6 +194,11 @@ TEST_F(OutboxTest, OnlyOneSenderAtATimeAndRetryNowMakesAllDue) {
         ASSERT_TRUE(round.ok());
         EXPECT_TRUE(round->busy);
         EXPECT_EQ(round->failed, 0);
+        // Sending now while a round is at work says so (not a patient file's message).
+        const Status now = outbox.retryNow(kStart + 1s, 50ms);
+        ASSERT_FALSE(now.ok());
+        EXPECT_EQ(now.error().kind, Error::Kind::Busy);
+        EXPECT_NE(now.message().find("線量レポートを送信している"), std::string::npos) << now.message();
     }
     peers.at("PACS@127.0.0.1:104").up = true;
     EXPECT_EQ(outbox.sendDue(sender(), kStart + 1s)->acknowledged, 0); // not due yet

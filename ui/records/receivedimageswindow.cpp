@@ -213,7 +213,9 @@ Status ReceivedImagesWindow::refreshReports() {
 }
 
 void ReceivedImagesWindow::sendReportsNow() {
-    if (const Status status = workingOutbox().retryNow(); !status.ok())
+    // A sending round at work holds the outbox: the screen does not wait for it.
+    if (const Status status = workingOutbox().retryNow(node::Clock::now(), std::chrono::milliseconds(500));
+        !status.ok())
         MessageBox::warning(this, coreText(status.message()));
     else
         emit sendReportsRequested();
