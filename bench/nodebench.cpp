@@ -100,7 +100,10 @@ void BM_NodeReceiveAndRecord(benchmark::State& bench) {
         node::platform::clearStopRequest();
         std::atomic<int> recorded{0};
         std::thread service([&] {
-            node::runNodeService(config, {}, [&](const node::ImageEntry&, const fs::path&) { ++recorded; });
+            node::runNodeService(config, {}, [&](const node::RecordedImage&) {
+                ++recorded;
+                return Status();
+            });
         });
         std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the port opens
         bench.ResumeTiming();

@@ -17,4 +17,12 @@ Status prepareDcmtk() {
     return {};
 }
 
+OFFilename dcmtkFileName(const std::filesystem::path& file) {
+#if defined(_WIN32) && defined(WIDE_CHAR_FILE_IO_FUNCTIONS)
+    return OFFilename(file.wstring().c_str());
+#else
+    return OFFilename(file.string().c_str());
+#endif
+}
+
 } // namespace tamso::dicom::detail

@@ -26,17 +26,11 @@ namespace tamso::dicom {
 
 namespace {
 
+using detail::dcmtkFileName;
+
 // Values longer than this are left in the file (read only when asked for); no value the program
 // reads comes near it, and large private blocks before the pixel data cost no time.
 constexpr Uint32 kMaxReadLength = 4096;
-
-OFFilename dcmtkFileName(const fs::path& file) {
-#if defined(_WIN32) && defined(WIDE_CHAR_FILE_IO_FUNCTIONS)
-    return OFFilename(file.wstring().c_str());
-#else
-    return OFFilename(file.string().c_str());
-#endif
-}
 
 std::string fileLabel(const fs::path& file) {
     return textio::fileNameUtf8(file);
@@ -560,22 +554,6 @@ bool isInside(const fs::path& path, const fs::path& root) {
     return true;
 }
 
-std::string fileTypeText(fs::file_type type) {
-    switch (type) {
-    case fs::file_type::directory:
-        return "フォルダ";
-    case fs::file_type::fifo:
-        return "FIFO";
-    case fs::file_type::block:
-    case fs::file_type::character:
-        return "デバイス";
-    case fs::file_type::socket:
-        return "ソケット";
-    default:
-        return "特殊なファイル";
-    }
-}
-
 // One Referenced File ID resolved inside the DICOMDIR's folder, or the reason it is not opened.
 DicomDirEntry resolveEntry(const fs::path& folder, const fs::path& canonicalFolder, const std::string& fileId,
                            FolderListings& listings) {
@@ -616,7 +594,7 @@ DicomDirEntry resolveEntry(const fs::path& folder, const fs::path& canonicalFold
     const fs::file_type type = fs::status(target, ec).type();
     if (ec || type != fs::file_type::regular) {
         entry.problem =
-            entry.fileId + " は通常のファイルではない（" + fileTypeText(type) + "）ため開きません。";
+            entry.fileId + " は通常のファイルではない（" + textio::fileTypeText(type) + "）ため開きません。";
         return entry;
     }
     entry.path = path;

@@ -1,5 +1,6 @@
 #include "node/dosereport.h"
 
+#include "dicom/dcmtksetup.h"
 #include "dicom/dicomtext.h"
 #include "engine/calculationstate.h"
 #include "node/dicomfilebytes.h"
@@ -10,12 +11,10 @@
 #include <dcmtk/config/osconfig.h>
 
 #include <dcmtk/dcmdata/dcdeftag.h>
-#include <dcmtk/dcmdata/dcdict.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
 #include <dcmtk/dcmdata/dcuid.h>
 #include <dcmtk/dcmsr/codes/dcm.h>
 #include <dcmtk/dcmsr/dsrdoc.h>
-#include <dcmtk/oflog/oflog.h>
 #include <dcmtk/ofstd/ofuuid.h>
 
 #include <algorithm>
@@ -24,6 +23,7 @@
 #include <chrono>
 #include <cmath>
 #include <ctime>
+#include <iterator>
 #include <mutex>
 #include <random>
 #include <vector>
@@ -48,14 +48,6 @@ DSRCodedEntryValue ucum(const char* unit) {
     return DSRCodedEntryValue(unit, "UCUM", unit);
 }
 const DSRCodedEntryValue kNoUnits("1", "UCUM", "no units");
-
-Status prepareDcmtk() {
-    static std::once_flag quiet;
-    std::call_once(quiet, [] { OFLog::configure(OFLogger::OFF_LOG_LEVEL); });
-    if (!dcmDataDict.isDictionaryLoaded())
-        return Error{"DICOM のデータ辞書を読めません。DCMTK のインストール（dicom.dic）を確かめてください。"};
-    return {};
-}
 
 // A decimal string (DS) of at most 16 characters: six significant digits, the C locale's point.
 std::string decimalString(double value) {
@@ -263,12 +255,9 @@ std::string orUnknown(const std::string& text) {
     return text.empty() ? "unknown" : text;
 }
 
-// A UID for a device that has none: a UUID made from its name, manufacturer, model and serial
-// number, so that the same unit keeps the same UID from report to report.
-std::string derivedDeviceUid(const ReportDevice& device) {
-    const std::string key =
-        device.name + '\x1f' + device.manufacturer + '\x1f' + device.modelName + '\x1f' + device.serialNumber;
-    // Two 64-bit FNV-1a hashes with different offsets make the 128 bits.
+// A UUID under the root 2.25 made from a text (version 8, custom): two 64-bit FNV-1a hashes with
+// different offsets make its 128 bits. The same text gives the same UID.
+std::string nameBasedUid(const std::string& key) {
     auto fnv = [&key](std::uint64_t hash) {
         for (unsigned char c : key) {
             hash ^= c;
@@ -290,6 +279,19 @@ std::string derivedDeviceUid(const ReportDevice& device) {
     return uid.c_str();
 }
 
+// A UID for a device that has none: made from its name, manufacturer, model and serial number, so
+// that the same unit keeps the same UID from report to report.
+std::string derivedDeviceUid(const ReportDevice& device) {
+    return nameBasedUid(device.name + '\x1f' + device.manufacturer + '\x1f' + device.modelName + '\x1f' +
+                        device.serialNumber);
+}
+
+bool validUid(std::string_view uid) {
+    return !uid.empty() && uid.size() <= 64 && uid.front() != '.' && uid.back() != '.' &&
+           std::all_of(uid.begin(), uid.end(), [](char c) { return (c >= '0' && c <= '9') || c == '.'; }) &&
+           uid.find("..") == std::string_view::npos;
+}
+
 Status checkInput(const DoseReportInput& in) {
     if (dicom::trimValue(in.patientId).empty())
         return Error{"患者IDがないため、線量レポートを作成できません。"};
@@ -299,6 +301,8 @@ Status checkInput(const DoseReportInput& in) {
     if (!in.exposureTime.empty() && !validTime(in.exposureTime))
         return Error{"撮影時刻（" + in.exposureTime +
                      "）が HHMMSS の形でないため、線量レポートを作成できません。"};
+    if (!in.sopInstanceUid.empty() && !validUid(in.sopInstanceUid))
+        return Error{"線量レポートの UID（" + in.sopInstanceUid + "）が UID の形ではありません。"};
     const bool hasImage = !in.imageSopInstanceUid.empty();
     if (hasImage &&
         (in.imageSopClassUid.empty() || in.imageSeriesInstanceUid.empty() || in.studyInstanceUid.empty()))
@@ -496,6 +500,88 @@ std::string newUuidUid() {
     return uid.c_str();
 }
 
+std::string reportUidOfImage(const std::string& recorderUid, const std::string& imageSopInstanceUid) {
+    return nameBasedUid("X-Ray Radiation Dose report\x1f" + recorderUid + '\x1f' +
+                        dicom::trimValue(imageSopInstanceUid));
+}
+
+namespace {
+
+// The values of ExposureDose by their names in the text; optional ones may be left out.
+struct DoseField {
+    const char* name;
+    double ExposureDose::*value = nullptr;
+    std::optional<double> ExposureDose::*optional = nullptr;
+};
+const DoseField kDoseFields[] = {
+    {"kvp", &ExposureDose::kvp},
+    {"uas", &ExposureDose::exposureUAs},
+    {"ma", nullptr, &ExposureDose::tubeCurrentMa},
+    {"ms", nullptr, &ExposureDose::exposureTimeMs},
+    {"sid", &ExposureDose::sourceToDetectorMm},
+    {"ssd", &ExposureDose::sourceToSkinMm},
+    {"al", &ExposureDose::aluminiumMm},
+    {"cu", &ExposureDose::copperMm},
+    {"long", &ExposureDose::fieldLongMm},
+    {"short", &ExposureDose::fieldShortMm},
+    {"kerma", &ExposureDose::incidentAirKermaMGy},
+    {"primary", &ExposureDose::primaryAirKermaMGy},
+    {"esd", &ExposureDose::entranceSurfaceDoseMGy},
+    {"u", nullptr, &ExposureDose::expandedUncertaintyMGy},
+    {"bsf", nullptr, &ExposureDose::backscatterFactor},
+    {"hvl", nullptr, &ExposureDose::halfValueLayerMmAl},
+};
+
+} // namespace
+
+std::string exposureDoseText(const ExposureDose& dose) {
+    std::string text;
+    for (const DoseField& f : kDoseFields) {
+        const std::optional<double> value = f.value ? std::optional<double>(dose.*f.value) : dose.*f.optional;
+        if (!value)
+            continue;
+        std::array<char, 40> digits{};
+        auto [end, ec] =
+            std::to_chars(digits.data(), digits.data() + digits.size(), *value); // shortest exact
+        text += (text.empty() ? "" : ";") + std::string(f.name) + "=" +
+                (ec == std::errc() ? std::string(digits.data(), end) : std::string("nan"));
+    }
+    return text;
+}
+
+std::optional<ExposureDose> exposureDoseFromText(const std::string& text) {
+    ExposureDose dose;
+    std::vector<bool> seen(std::size(kDoseFields), false);
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find(';', start), text.size());
+        const std::string part = text.substr(start, end - start);
+        start = end + 1;
+        const std::size_t equals = part.find('=');
+        if (equals == std::string::npos)
+            return std::nullopt;
+        const std::string name = part.substr(0, equals);
+        double value = 0;
+        const char* first = part.data() + equals + 1;
+        const char* last = part.data() + part.size();
+        auto [stop, ec] = std::from_chars(first, last, value);
+        if (ec != std::errc() || stop != last || !std::isfinite(value))
+            return std::nullopt;
+        const auto* field = std::find_if(std::begin(kDoseFields), std::end(kDoseFields),
+                                         [&](const DoseField& f) { return name == f.name; });
+        if (field == std::end(kDoseFields))
+            return std::nullopt;
+        seen[static_cast<std::size_t>(field - std::begin(kDoseFields))] = true;
+        if (field->value)
+            dose.*field->value = value;
+        else
+            dose.*field->optional = value;
+    }
+    for (std::size_t i = 0; i < std::size(kDoseFields); ++i)
+        if (kDoseFields[i].value && !seen[i])
+            return std::nullopt;
+    return dose;
+}
+
 ExposureDose doseReportValues(const engine::CalculationState& s) {
     ExposureDose d;
     d.kvp = s.tubeVoltageKv;
@@ -522,7 +608,7 @@ ExposureDose doseReportValues(const engine::CalculationState& s) {
 }
 
 Expected<DoseReport> buildDoseReport(const DoseReportInput& in) {
-    if (Status s = prepareDcmtk(); !s.ok())
+    if (Status s = dicom::detail::prepareDcmtk(); !s.ok())
         return s.error();
     if (Status s = checkInput(in); !s.ok())
         return s.error();
@@ -534,7 +620,7 @@ Expected<DoseReport> buildDoseReport(const DoseReportInput& in) {
     report.studyInstanceUid =
         in.studyInstanceUid.empty() ? newUuidUid() : dicom::trimValue(in.studyInstanceUid);
     report.seriesInstanceUid = newUuidUid();
-    report.sopInstanceUid = newUuidUid();
+    report.sopInstanceUid = in.sopInstanceUid.empty() ? newUuidUid() : in.sopInstanceUid;
     const std::string recorderUid = in.recorder.uid.empty() ? derivedDeviceUid(in.recorder) : in.recorder.uid;
     const std::string created = in.contentDateTime.empty() ? nowDateTime() : in.contentDateTime;
     if (created.size() < 14 || !validDate(created.substr(0, 8)) || !validTime(created.substr(8)))
@@ -627,7 +713,7 @@ std::optional<double> headerNumber(DcmItem& item, std::initializer_list<DcmTagKe
 } // namespace
 
 Expected<DoseReportInput> reportInputFromImage(const fs::path& imageFile) {
-    if (Status s = prepareDcmtk(); !s.ok())
+    if (Status s = dicom::detail::prepareDcmtk(); !s.ok())
         return s.error();
     DcmFileFormat file;
 #if defined(_WIN32) && defined(WIDE_CHAR_FILE_IO_FUNCTIONS)

@@ -108,6 +108,9 @@ struct DoseReportInput {
     std::string institutionName; // UTF-8, the facility name of the basic data; empty: left out
     std::string softwareVersion; // of this program
     std::string contentDateTime; // when the report is made, YYYYMMDDHHMMSS; empty: now
+    // The report's own SOP Instance UID; empty: a new one. The report of a recorded image has the
+    // UID reportUidOfImage gives, so that made again (after an interruption) it is the same object.
+    std::string sopInstanceUid;
 };
 
 struct DoseReport {
@@ -135,6 +138,17 @@ Expected<DoseReport> buildDoseReport(const DoseReportInput& input);
 
 // A new UID under the UUID root: "2.25." and the decimal digits of a random (version 4) UUID.
 std::string newUuidUid();
+
+// The SOP Instance UID of the report of a recorded image: a UUID under the root 2.25 made from this
+// installation's UID and the image's SOP Instance UID. The report of one image is one DICOM object,
+// however often it is made: a PACS that gets it twice keeps it once.
+std::string reportUidOfImage(const std::string& recorderUid, const std::string& imageSopInstanceUid);
+
+// The values of a run as one line of text ("kvp=60;uas=1600;...", every number to its last bit),
+// which the node keeps in its journal until the report is queued, and back; nothing when the text
+// is not such a line or lacks a value.
+std::string exposureDoseText(const ExposureDose& dose);
+std::optional<ExposureDose> exposureDoseFromText(const std::string& text);
 
 // The UID of this installation as the recording device: read from "<node folder>/device-uid.txt",
 // created there (with a new UID) on first use.

@@ -16,13 +16,7 @@
 namespace tamso::node {
 namespace {
 
-OFFilename dcmtkFileName(const fs::path& file) {
-#if defined(_WIN32) && defined(WIDE_CHAR_FILE_IO_FUNCTIONS)
-    return OFFilename(file.wstring().c_str());
-#else
-    return OFFilename(file.string().c_str());
-#endif
-}
+using dicom::detail::dcmtkFileName;
 
 std::string value(DcmItem& item, const DcmTagKey& key) {
     OFString text;

@@ -63,12 +63,14 @@ struct Candidate {
     ImageIdentity identity;
     ImageEntry entry;
     records::RecordTexts texts;
+    std::optional<ExposureDose> dose; // the run's values for the dose report
 };
 
-// A journal entry: the log entry the record will have, and the record's fields.
+// A journal entry: the log entry the record will have, the record's fields and the run's values.
 struct JournalEntry {
     ImageEntry entry;
     records::RecordTexts texts;
+    std::optional<ExposureDose> dose;
 };
 
 std::string journalLine(const JournalEntry& j) {
@@ -78,19 +80,22 @@ std::string journalLine(const JournalEntry& j) {
     const auto texts = j.texts.inLineOrder();
     for (size_t i = 0; i < texts.size(); ++i)
         line += (i ? "\t" : "") + escapeField(texts[i]);
-    return line + "\n";
+    return line + "\t" + escapeField(j.dose ? exposureDoseText(*j.dose) : std::string()) + "\n";
 }
 
 std::optional<JournalEntry> parseJournalLine(const std::string& line) {
     const std::vector<std::string> fields = splitTabs(line);
     const size_t n = imageLogColumns().size();
-    if (fields.size() != n + records::kRecordLines)
+    // The run's values follow the record's fields (a line of an earlier version has none).
+    if (fields.size() != n + records::kRecordLines && fields.size() != n + records::kRecordLines + 1)
         return std::nullopt;
     JournalEntry j;
     j.entry =
         entryFromFields(imageLogColumns(), std::vector<std::string>(fields.begin(), fields.begin() + n));
     auto at = [&](size_t i) { return fields[n + i]; };
     j.texts = {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8), at(9), at(10), at(11), at(12)};
+    if (fields.size() > n + records::kRecordLines)
+        j.dose = exposureDoseFromText(at(records::kRecordLines));
     return j;
 }
 
@@ -131,6 +136,8 @@ struct ImageProcessor::State {
     ImageLog log;
     std::atomic<unsigned long> counter{0};
     std::map<std::string, std::string> deferred; // inbox name -> why it waits
+    std::mutex admittedMutex;
+    std::set<std::string> admitted; // inbox names this processor admitted (for ownImagesOnly)
 
     explicit State(const fs::path& work) : log(work) {}
 };
@@ -173,6 +180,8 @@ Expected<std::string> ImageProcessor::admitHeader(const std::string& headerBytes
         return created.error();
     if (!*created)
         return Error{"受信画像の名前「" + std::string(name) + "」がすでにあります。"};
+    std::lock_guard<std::mutex> lock(state_->admittedMutex);
+    state_->admitted.insert(name);
     return std::string(name);
 }
 
@@ -216,6 +225,7 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
 
     // The journal of an interrupted pass ----------------------------------------------------------
     const fs::path journal = node / kJournalName;
+    std::set<std::string> keptFiles; // headers of recorded images whose hook is still to succeed
     if (auto text = textio::readRegularFileBytes(journal, 64u << 20); text.ok() && !text->empty()) {
         std::vector<JournalEntry> found;
         for (const std::string& line : textio::splitLines(*text))
@@ -223,12 +233,15 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
                 if (auto j = parseJournalLine(line))
                     found.push_back(std::move(*j));
         std::vector<ImageEntry> recovered;
+        std::vector<const JournalEntry*> hooked; // recorded: the hook is called (again) for each
         std::map<std::string, std::vector<const JournalEntry*>> byInfant;
         for (const JournalEntry& j : found) {
-            if (st.log.isRecorded(j.entry.sopInstanceUid))
+            if (st.log.isRecorded(j.entry.sopInstanceUid)) {
                 settledFiles.insert(j.entry.file); // logged before the interruption
-            else
+                hooked.push_back(&j);
+            } else {
                 byInfant[j.entry.patientId].push_back(&j);
+            }
         }
         for (const auto& [id, entries] : byInfant) {
             records::RecordFileLock lock;
@@ -245,6 +258,7 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
                     records::recordHoldsTexts(history->records[static_cast<size_t>(n - 1)], j->texts)) {
                     recovered.push_back(j->entry);
                     settledFiles.insert(j->entry.file);
+                    hooked.push_back(j);
                 }
             }
         }
@@ -252,17 +266,34 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
             return e.error();
         for (const ImageEntry& e : recovered) {
             say(logLine(e) + " (after an interruption)");
-            if (hook_)
-                hook_(e, inbox / fs::u8path(e.file));
             logged.push_back(e);
+        }
+        // The hook for every image the journal lists as recorded, with its entry as logged.
+        std::string kept; // the journal lines whose hook has still to succeed
+        for (const JournalEntry* j : hooked) {
+            const ImageEntry* entry = st.log.latest(j->entry.sopInstanceUid);
+            if (!hook_ || !entry)
+                continue;
+            if (const Status done = hook_({*entry, inbox / fs::u8path(j->entry.file), j->dose}); !done.ok()) {
+                say("image " + entry->sopInstanceUid + ": " + done.message() +
+                    " (tried again at the next pass)");
+                kept += journalLine(*j);
+                keptFiles.insert(j->entry.file);
+            }
         }
         for (const std::string& file : settledFiles) {
             std::error_code ec;
-            fs::remove(inbox / fs::u8path(file), ec);
+            if (!keptFiles.count(file))
+                fs::remove(inbox / fs::u8path(file), ec);
         }
-        // Settled: the journal is emptied (what it held is in the log or will be processed again).
-        std::error_code ec;
-        fs::resize_file(journal, 0, ec);
+        // Settled: what the journal held is in the log or will be processed again; only the entries
+        // whose hook is still to succeed stay.
+        if (kept.empty()) {
+            std::error_code ec;
+            fs::resize_file(journal, 0, ec);
+        } else if (auto e = textio::writeFileAtomic(journal, kept); !e.ok()) {
+            return e.error();
+        }
     }
 
     // The reference data and the site's files, loaded again when changed --------------------------
@@ -311,6 +342,11 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
             else
                 fs::remove(it->path(), putAway);
             continue;
+        }
+        if (options_.ownImagesOnly) {
+            std::lock_guard<std::mutex> lock(st.admittedMutex);
+            if (!st.admitted.count(name))
+                continue;
         }
         names.push_back(name);
     }
@@ -565,6 +601,7 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
             }
             c.texts = records::recordTextsOfRun(
                 *st.engine, results, {e.examDate, e.technologist, e.bodyPart, e.fieldName, e.xrayUnit});
+            c.dose = doseReportValues(*st.engine);
             e.doseMGy = c.texts.entranceSurfaceDoseMGy;
             const std::string name = known ? storedName : (newFileName.empty() ? e.patientName : newFileName);
             if (auto bad = records::checkRecordTexts(name, c.texts); !bad.ok()) {
@@ -618,7 +655,7 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
     std::string journalText;
     for (const InfantWork& work : infants)
         for (const Candidate* c : work.recorded)
-            journalText += journalLine({c->entry, c->texts});
+            journalText += journalLine({c->entry, c->texts, c->dose});
     const bool anyRecord = !journalText.empty();
     auto interrupted = [this](const char* step) {
         return options_.interruptForTesting && options_.interruptForTesting(step);
@@ -675,6 +712,10 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
     // The log, then the files ---------------------------------------------------------------------------
     std::sort(outcomes.begin(), outcomes.end(),
               [](const ImageEntry& a, const ImageEntry& b) { return a.file < b.file; });
+    std::map<std::string, std::optional<ExposureDose>> doses; // inbox name -> the run's values
+    for (const InfantWork& work : infants)
+        for (const Candidate* c : work.recorded)
+            doses[c->inboxName] = c->dose;
     std::map<std::string, std::string> formerlyHeld; // UID -> its held header, before this pass
     for (const ImageEntry& e : outcomes)
         if (const ImageEntry* before = st.log.latest(e.sopInstanceUid);
@@ -688,12 +729,21 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
         say(logLine(e));
         st.deferred.erase(e.file);
         const fs::path inboxFile = inbox / fs::u8path(e.file);
-        if (e.outcome == Outcome::Recorded && hook_)
-            hook_(e, inboxFile);
         std::error_code removeError;
         if (auto it = formerlyHeld.find(e.sopInstanceUid);
             it != formerlyHeld.end() && (e.outcome != Outcome::Held || it->second != e.file))
             fs::remove(node / "held" / fs::u8path(it->second), removeError);
+        logged.push_back(e);
+        if (e.outcome == Outcome::Recorded && hook_) {
+            if (const Status done = hook_({e, inboxFile, doses[e.file]}); !done.ok()) {
+                // The journal keeps the entry and the inbox the header: the next pass calls again.
+                say("image " + e.sopInstanceUid + ": " + done.message() + " (tried again at the next pass)");
+                keepJournal = true;
+                continue;
+            }
+            if (interrupted("hook"))
+                return interruption;
+        }
         if (e.outcome == Outcome::Held) {
             // The held image keeps its header for the report, beside the held list.
             if (auto moved = platform::renameFile(inboxFile, heldHeaderFile(workFolder_, e)); !moved.ok())
@@ -701,7 +751,6 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
         } else {
             fs::remove(inboxFile, removeError);
         }
-        logged.push_back(e);
     }
     if (!keepJournal && anyRecord) {
         std::error_code emptied;
@@ -724,12 +773,15 @@ Expected<ImageEntry> ImageProcessor::processImageFile(const fs::path& file) {
                 return e;
         std::error_code ec;
         if (!fs::exists(nodeFolder(workFolder_) / "inbox" / fs::u8path(*name), ec)) {
-            // Another program's pass took it.
-            ImageLog log(workFolder_);
-            if (auto e = log.refresh(); !e.ok())
-                return e.error();
-            if (const ImageEntry* e = log.latest(uid))
-                return *e;
+            // Another program's pass took it: its entry is the one logged for this inbox file (the
+            // latest entry of the UID would be the record of an earlier image, where this one is a
+            // duplicate).
+            auto entries = readImageLogEntries(workFolder_, 0);
+            if (!entries.ok())
+                return entries.error();
+            for (auto it = entries->rbegin(); it != entries->rend(); ++it)
+                if (it->file == *name)
+                    return *it;
             return Error{"画像 " + uid + " の処理結果が見つかりません。"};
         }
         if (auto it = state_->deferred.find(*name); it != state_->deferred.end())

@@ -23,14 +23,19 @@
 // output data.
 //
 // Exactly once, also across a kill at any instant: before the record files are written the pass
-// writes a journal ("tamso-node/journal": each record's infant, number and 13 fields); the image log
-// entry follows the write, and only then do the journal and the inbox file go. A pass that finds a
-// journal first settles it: a record found at its number with its fields is logged as recorded, one
-// that is not there leaves its image in the inbox to be processed again.
+// writes a journal ("tamso-node/journal": each record's infant, number, 13 fields and the values of
+// its run); the image log entry follows the write, then the recorded hook, and only then do the
+// journal and the inbox file go. A pass that finds a journal first settles it: a record found at its
+// number with its fields is logged as recorded, one that is not there leaves its image in the inbox
+// to be processed again, and the hook is called (again) for each image the journal lists as
+// recorded.
 //
 // Several programs may process one working folder's inbox (the service, tamso-calc): a pass holds
 // the node's processing lock, and each infant's record lock while its files are read and written.
+// The service's pass also takes the images another program admitted; that program finds their
+// outcome in the image log.
 
+#include "node/dosereport.h"
 #include "node/imagelog.h"
 #include "textio/expected.h"
 
@@ -38,6 +43,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,17 +58,32 @@ struct ProcessorOptions {
     size_t maxBatch = 64; // images per pass: their records, log lines and journal share one flush each
     std::chrono::milliseconds infantLockWait{10000};
     std::chrono::milliseconds processingLockWait{60000};
+    // Take only the images this processor admitted (a program beside the service, such as
+    // tamso-calc --pull): the images the service received are left to the service, whose hook
+    // reports them as its command line says. The service takes every waiting image.
+    bool ownImagesOnly = false;
     // Test seam: asked at each step of a pass that a kill could interrupt ("journal" written,
-    // "records" written, "log" appended); true ends the pass there as a kill would, leaving the
-    // folder as it is at that instant.
+    // "records" written, "log" appended, "hook" after the first recorded hook); true ends the pass
+    // there as a kill would, leaving the folder as it is at that instant.
     std::function<bool(const std::string& step)> interruptForTesting;
 };
 
-// Called once for each image recorded, after its log entry is on the disk, with the entry (its
-// number among the log's entries) and the image's header file, which is removed after the call.
-// After a crash between the log entry and the call the call does not come again: whoever must see
-// every recorded image reads the log's entries after the last number it saw (readImageLogEntries).
-using RecordedHook = std::function<void(const ImageEntry& entry, const fs::path& headerFile)>;
+// An image the node recorded, as the hook gets it: its log entry (with its number), its header
+// and the values of its run for the dose report.
+struct RecordedImage {
+    ImageEntry entry;
+    fs::path headerFile;              // the image's header in the inbox, removed after the hook
+    std::optional<ExposureDose> dose; // doseReportValues of its run; none for an entry an earlier
+                                      // version of the program left in the journal
+};
+
+// Called for each image recorded, after its log entry is on the disk. The call comes at least
+// once, also across a kill: the journal keeps each record's entry and run values until every hook
+// of the pass has returned, and a pass that finds a journal calls the hook again for the images it
+// lists as recorded. So the hook's work must come to the same however often it is done (the
+// report of an image has one UID, and the outbox queues a report once). An error (a full disk)
+// keeps the journal entry and the header, and the next pass calls again.
+using RecordedHook = std::function<Status(const RecordedImage& image)>;
 
 class ImageProcessor {
 public:

@@ -3,6 +3,7 @@
 #include "textio/fileio.h"
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 
 namespace tamso::node {
@@ -50,7 +51,59 @@ Status readConfigFile(const fs::path& file, std::map<std::string, Setting>& sett
                                        [&](const auto& k) { return k.first == key; });
         if (!known || key == "config")
             return Error{where + ": unknown key \"" + key + "\""};
-        settings[key] = {trim(line.substr(eq + 1)), where, file.parent_path()};
+        const std::string value = trim(line.substr(eq + 1));
+        if (auto it = settings.find(key); key == "forward" && it != settings.end() && !value.empty())
+            it->second.value += "," + value; // several lines, several destinations
+        else
+            settings[key] = {value, where, file.parent_path()};
+    }
+    return {};
+}
+
+// The destinations of "forward": AET@HOST:PORT separated by commas, each once.
+Expected<std::vector<Destination>> destinations(const Setting& setting) {
+    std::vector<Destination> list;
+    std::string rest = setting.value;
+    while (!rest.empty()) {
+        const auto comma = rest.find(',');
+        const std::string text = trim(rest.substr(0, comma));
+        rest = comma == std::string::npos ? std::string() : rest.substr(comma + 1);
+        if (text.empty())
+            continue;
+        auto destination = parseDestination(text);
+        if (!destination.ok())
+            return Error{setting.origin + ": " + destination.error().message};
+        if (std::find(list.begin(), list.end(), *destination) == list.end())
+            list.push_back(*destination);
+    }
+    return list;
+}
+
+Expected<bool> yesOrNo(const Setting& setting) {
+    std::string value = setting.value;
+    std::transform(value.begin(), value.end(), value.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (value == "yes" || value == "true" || value == "1")
+        return true;
+    if (value == "no" || value == "false" || value == "0" || value.empty())
+        return false;
+    return Error{setting.origin + ": expected yes or no: " + setting.value};
+}
+
+// The keys the reports take from the settings.
+Status readReportKeys(const std::map<std::string, Setting>& settings, std::vector<Destination>& forward,
+                      bool& besideRecords) {
+    if (auto it = settings.find("forward"); it != settings.end()) {
+        auto list = destinations(it->second);
+        if (!list.ok())
+            return list.error();
+        forward = *list;
+    }
+    if (auto it = settings.find("reports-beside-records"); it != settings.end()) {
+        auto beside = yesOrNo(it->second);
+        if (!beside.ok())
+            return beside.error();
+        besideRecords = *beside;
     }
     return {};
 }
@@ -73,6 +126,9 @@ const std::vector<std::pair<std::string, std::string>>& nodeConfigKeys() {
         {"max-associations", "N  associations at once (default 8)"},
         {"max-object-mb", "N     largest image accepted, in MiB (default 64)"},
         {"dimse-timeout", "S     seconds an association may send nothing before it is ended (default 30)"},
+        {"forward", "AET@HOST:PORT[,...]  send the dose report of each recorded exposure there by "
+                    "C-STORE (may be given more than once)"},
+        {"reports-beside-records", "yes|no  also keep each dose report in DIR/線量レポート (default no)"},
     };
     return keys;
 }
@@ -108,7 +164,10 @@ Expected<NodeConfig> readNodeConfig(const std::vector<std::string>& args) {
                                        [&](const auto& k) { return k.first == key; });
         if (!known)
             return Error{"unknown option --" + key + " (see --help)"};
-        given[key] = {value, "--" + key, fs::path()};
+        if (auto it = given.find(key); key == "forward" && it != given.end())
+            it->second.value += "," + value; // --forward A --forward B
+        else
+            given[key] = {value, "--" + key, fs::path()};
     }
 
     NodeConfig config;
@@ -209,7 +268,30 @@ Expected<NodeConfig> readNodeConfig(const std::vector<std::string>& args) {
     config.maxObjectBytes = static_cast<std::uint64_t>(objectMb) << 20;
     if (auto e = number("dimse-timeout", 1, 3600, config.dimseTimeoutSeconds); !e.ok())
         return e.error();
+    if (auto e = readReportKeys(settings, config.forward, config.reportsBesideRecords); !e.ok())
+        return e.error();
     return config;
+}
+
+Expected<ReportSettings> readReportSettings(const fs::path& workFolder) {
+    ReportSettings report;
+    const fs::path file = workFolder / kConfigFileName;
+    std::error_code ec;
+    if (!fs::exists(file, ec))
+        return report;
+    std::map<std::string, Setting> settings;
+    if (auto e = readConfigFile(file, settings); !e.ok())
+        return e.error();
+    report.configFile = file;
+    if (auto it = settings.find("aet"); it != settings.end() && !it->second.value.empty()) {
+        if (!isValidAeTitle(it->second.value))
+            return Error{it->second.origin +
+                         ": not an AE title (1 to 16 characters, no backslash): " + it->second.value};
+        report.aeTitle = it->second.value;
+    }
+    if (auto e = readReportKeys(settings, report.forward, report.besideRecords); !e.ok())
+        return e.error();
+    return report;
 }
 
 } // namespace tamso::node

@@ -2,11 +2,13 @@
 
 #include "dicom/dcmtksetup.h"
 #include "engine/calculationstate.h"
+#include "node/dosereporter.h"
 #include "node/nodefolders.h"
 #include "node/nodeplatform.h"
 #include "node/receiver.h"
 #include "refdata/referenceloader.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -37,8 +39,18 @@ int runNodeService(const NodeConfig& config, const NodeLogger& log, RecordedHook
             return 2;
         }
     }
+    // The dose report of each image recorded; the outbox's sender sends them, and whatever else
+    // waits there (reports of the screens' Data Save and of tamso-calc).
+    DoseReporter reporter(config.workFolder, config.forward, config.reportsBesideRecords, "tamso-node", log,
+                          config.outbox);
     ImageProcessor processor(config.workFolder, log);
-    processor.setRecordedHook(std::move(recorded));
+    processor.setRecordedHook([&reporter, extra = std::move(recorded)](const RecordedImage& image) -> Status {
+        const Status reported = reporter.reportRecordedImage(image);
+        if (extra)
+            if (Status done = extra(image); !done.ok())
+                return done;
+        return reported;
+    });
     if (auto e = processor.open(); !e.ok()) {
         say("cannot start: " + e.message());
         return 2;
@@ -76,6 +88,24 @@ int runNodeService(const NodeConfig& config, const NodeLogger& log, RecordedHook
         config.aeTitle + (config.port ? ", port " + std::to_string(*config.port) : std::string()) +
         (config.tlsPort ? ", TLS port " + std::to_string(*config.tlsPort) : std::string()) +
         (config.configFile.empty() ? std::string() : ", configuration " + config.configFile.u8string()));
+    if (reporter.reporting()) {
+        std::string where;
+        for (const Destination& d : config.forward)
+            where += (where.empty() ? "" : ", ") + destinationText(d);
+        if (config.reportsBesideRecords)
+            where += (where.empty() ? "" : ", ") + std::string("beside the records (線量レポート)");
+        say("dose reports of the recorded exposures go to: " + where);
+    }
+    OutboxWorker sender(reporter.outbox(), storeSender(config.aeTitle));
+    sender.onRound([&say](const SendRound& round) {
+        std::string line = "dose reports: " + std::to_string(round.acknowledged) + " sent";
+        if (round.failed > 0)
+            line += ", " + std::to_string(round.failed) + " wait";
+        for (const std::string& message : round.messages)
+            line += "; " + message;
+        say(line);
+    });
+    sender.start();
     if (config.allowedCallers.empty()) {
         say("no calling AE title is allowed (--allow): every association is refused");
     } else {
@@ -101,6 +131,9 @@ int runNodeService(const NodeConfig& config, const NodeLogger& log, RecordedHook
                         platform::waitForStop(std::chrono::seconds(5));
                     break;
                 }
+                if (std::any_of(pass->begin(), pass->end(),
+                                [](const ImageEntry& e) { return e.outcome == Outcome::Recorded; }))
+                    sender.wake();
                 if (pass->empty())
                     break;
             }
@@ -139,6 +172,7 @@ int runNodeService(const NodeConfig& config, const NodeLogger& log, RecordedHook
     }
     wake.notify_one();
     processing.join();
+    sender.stop();
     const size_t left = processor.waitingCount();
     if (left > 0)
         say(std::to_string(left) + " image(s) wait in the inbox for the next start");

@@ -183,11 +183,22 @@ Expected<std::vector<OutboxEntry>> Outbox::enqueue(const DoseReport& report,
     auto created = textio::createFileAtomic(folder_ / "reports" / reportFile, report.fileBytes);
     if (!created.ok())
         return created.error();
+    // A report queued before (made again after an interruption): the file there stays, and only
+    // the destinations that have no entry of it yet, waiting or sent, get one.
+    std::vector<std::string> queuedTo;
+    if (!*created)
+        for (const char* folder : {"waiting", "sent"})
+            for (const fs::path& file : entryFiles(folder_ / folder))
+                if (const OutboxEntry e = readEntry(file); e.sopInstanceUid == report.sopInstanceUid)
+                    queuedTo.push_back(e.destination);
     std::vector<OutboxEntry> entries;
     for (const Destination& destination : destinations) {
         OutboxEntry e;
-        e.id = newEntryId(now);
         e.destination = destinationText(destination);
+        if (std::find(queuedTo.begin(), queuedTo.end(), e.destination) != queuedTo.end())
+            continue;
+        queuedTo.push_back(e.destination);
+        e.id = newEntryId(now);
         e.reportFile = reportFile;
         e.sopInstanceUid = report.sopInstanceUid;
         e.label = label;
@@ -233,14 +244,16 @@ Expected<std::optional<Clock::time_point>> Outbox::nextDue() const {
     return next;
 }
 
-Status Outbox::retryNow(Clock::time_point now) {
+Status Outbox::retryNow(Clock::time_point now, std::chrono::milliseconds lockWait) {
     records::RecordFileLock lock;
     if (Status s = makeFolders(folder_); !s.ok())
         return s;
-    if (Status s =
-            lock.acquire(folder_ / "sender", {std::chrono::seconds(10), std::chrono::milliseconds(20)});
-        !s.ok())
+    if (Status s = lock.acquire(folder_ / "sender", {lockWait, std::chrono::milliseconds(20)}); !s.ok()) {
+        if (s.error().kind == Error::Kind::Busy)
+            return Error{"線量レポートを送信しているところです。しばらくしてからもう一度試して下さい。",
+                         Error::Kind::Busy};
         return s;
+    }
     for (const fs::path& file : entryFiles(folder_ / "waiting")) {
         OutboxEntry e = readEntry(file);
         if (e.destination.empty() || e.nextAttempt <= seconds(now))

@@ -78,7 +78,9 @@ public:
     const fs::path& folder() const { return folder_; }
 
     // Keeps the report and one waiting entry per destination (due at once); everything is on the
-    // disk when it returns. The label is kept with the entries for the lists.
+    // disk when it returns. The label is kept with the entries for the lists. A report queued before
+    // (the same SOP Instance UID) is not queued again: only a destination that has no entry of it,
+    // waiting or sent, gets one. Returns the entries made.
     Expected<std::vector<OutboxEntry>> enqueue(const DoseReport& report,
                                                const std::vector<Destination>& destinations,
                                                const std::string& label,
@@ -96,8 +98,10 @@ public:
     // longestRetry). Does nothing while another sender (of this or another process) is at work.
     Expected<SendRound> sendDue(const ReportSender& send, Clock::time_point now = Clock::now());
 
-    // Makes every waiting entry due now (for a site that has mended its PACS link).
-    Status retryNow(Clock::time_point now = Clock::now());
+    // Makes every waiting entry due now (for a site that has mended its PACS link). Waits up to
+    // `lockWait` for a sending round at work to end; fails as busy (saying so) after that.
+    Status retryNow(Clock::time_point now = Clock::now(),
+                    std::chrono::milliseconds lockWait = std::chrono::seconds(10));
 
     // The time at which the next waiting entry falls due; nothing when none waits.
     Expected<std::optional<Clock::time_point>> nextDue() const;

@@ -1,5 +1,6 @@
 #include "node/pull.h"
 
+#include "dicom/dcmtksetup.h"
 #include "node/dicomfilebytes.h"
 #include "textio/fileio.h"
 
@@ -75,6 +76,9 @@ Status connect(DcmSCU& scu, const PullQuery& q) {
 }
 
 Status checkQuery(const PullQuery& q) {
+    // DCMTK's own lines ("I: Requesting Association") stay quiet: the caller says what happened.
+    if (Status ready = dicom::detail::prepareDcmtk(); !ready.ok())
+        return ready;
     if (!validAeTitle(q.callingAeTitle))
         return Error{"自分の AE タイトル「" + q.callingAeTitle +
                      "」は 1～16 文字の英数字・記号で指定してください。"};

@@ -1,5 +1,7 @@
 #include "node/storesender.h"
 
+#include "dicom/dcmtksetup.h"
+
 #include <dcmtk/config/osconfig.h>
 
 #include <dcmtk/dcmdata/dcdeftag.h>
@@ -16,20 +18,14 @@ namespace tamso::node {
 
 namespace {
 
+using dicom::detail::dcmtkFileName;
+
 std::string statusHex(std::uint16_t status) {
     static const char digits[] = "0123456789ABCDEF";
     std::string text(4, '0');
     for (int i = 3; i >= 0; --i, status >>= 4)
         text[i] = digits[status & 0xF];
     return text;
-}
-
-OFFilename dcmtkFileName(const fs::path& file) {
-#if defined(_WIN32) && defined(WIDE_CHAR_FILE_IO_FUNCTIONS)
-    return OFFilename(file.wstring().c_str());
-#else
-    return OFFilename(file.string().c_str());
-#endif
 }
 
 // The SOP class a file's meta header names; empty when the file cannot be read.
@@ -109,6 +105,7 @@ std::vector<StoreOutcome> storeFiles(const Destination& destination, const std::
                                      const NetworkOptions& options) {
     if (files.empty())
         return {};
+    (void)dicom::detail::prepareDcmtk(); // DCMTK's own lines stay quiet; the outcomes say what happened
     std::vector<std::string> sopClasses;
     std::vector<StoreOutcome> outcomes(files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {

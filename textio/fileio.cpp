@@ -591,6 +591,22 @@ std::string fileNameUtf8(const fs::path& path) {
 #endif
 }
 
+std::string fileTypeText(fs::file_type type) {
+    switch (type) {
+    case fs::file_type::directory:
+        return "フォルダ";
+    case fs::file_type::fifo:
+        return "FIFO";
+    case fs::file_type::block:
+    case fs::file_type::character:
+        return "デバイス";
+    case fs::file_type::socket:
+        return "ソケット";
+    default:
+        return "特殊なファイル";
+    }
+}
+
 bool canOpenForReading(const fs::path& path) {
     std::error_code ec;
     if (!fs::is_regular_file(path, ec))

@@ -32,6 +32,9 @@ namespace fs = std::filesystem;
 fs::path fileInFolder(const fs::path& folder, std::string_view utf8Name);
 // The UTF-8 text of a path's last component (for messages and lists).
 std::string fileNameUtf8(const fs::path& path);
+// What an entry that is not a regular file is, as messages name it ("フォルダ", "FIFO", "デバイス",
+// "ソケット", otherwise "特殊なファイル").
+std::string fileTypeText(fs::file_type type);
 
 // Whether the file exists and can be opened for reading.
 bool canOpenForReading(const fs::path& path);

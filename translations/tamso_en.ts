@@ -881,6 +881,50 @@
         <source>保留中の画像: %1 件</source>
         <translation>Held images: %1</translation>
     </message>
+    <message>
+        <source>送信待ちの線量レポート</source>
+        <translation>Dose reports waiting to be sent</translation>
+    </message>
+    <message>
+        <source>レポート</source>
+        <translation>Report</translation>
+    </message>
+    <message>
+        <source>送信先</source>
+        <translation>Destination</translation>
+    </message>
+    <message>
+        <source>作成時刻</source>
+        <translation>Queued</translation>
+    </message>
+    <message>
+        <source>失敗回数</source>
+        <translation>Failed tries</translation>
+    </message>
+    <message>
+        <source>次の送信</source>
+        <translation>Next try</translation>
+    </message>
+    <message>
+        <source>前回のエラー</source>
+        <translation>Last error</translation>
+    </message>
+    <message>
+        <source>今すぐ送信</source>
+        <translation>Send now</translation>
+    </message>
+    <message>
+        <source>送信待ちの線量レポートを読めません: </source>
+        <translation>Cannot read the dose reports waiting to be sent: </translation>
+    </message>
+    <message>
+        <source>送信待ちの線量レポートはありません。</source>
+        <translation>No dose report is waiting to be sent.</translation>
+    </message>
+    <message>
+        <source>送信待ちの線量レポート: %1 件</source>
+        <translation>Dose reports waiting to be sent: %1</translation>
+    </message>
 </context>
 <context>
     <name>RecordSearchScreen</name>
@@ -1213,12 +1257,36 @@ Check the patient ID so that the exposure is not saved in another infant&apos;s 
         <source>この患児の記録は %1 件を超えたため、続きのファイル「%2」に保存しました。</source>
         <translation>This infant has more than %1 records: saved in the continuation file “%2”.</translation>
     </message>
+    <message>
+        <source>記録は保存しましたが、この撮影の線量レポートは作成していません。
+%1</source>
+        <translation>The record is saved, but no dose report of this exposure was made.
+%1</translation>
+    </message>
+    <message>
+        <source>作業フォルダの tamso-node.conf を読めません: </source>
+        <translation>Cannot read tamso-node.conf in the working folder: </translation>
+    </message>
+    <message>
+        <source>この報告書には線量計算の値がありません。</source>
+        <translation>This report holds no values of a dose calculation.</translation>
+    </message>
+    <message>
+        <source>撮影条件または入射表面線量が、計算の後に報告書で変更されています。</source>
+        <translation>The exposure conditions or the entrance surface dose were changed on the report after the calculation.</translation>
+    </message>
 </context>
 <context>
     <name>Shell</name>
     <message>
         <source>この画像はもう保留されていません。</source>
         <translation>This image is no longer held.</translation>
+    </message>
+    <message>
+        <source>線量レポートは作成も送信もしません。
+</source>
+        <translation>No dose reports will be made or sent.
+</translation>
     </message>
 </context>
 <context>
@@ -1592,6 +1660,10 @@ Check the patient ID so that the exposure is not saved in another infant&apos;s 
     <message>
         <source>以下</source>
         <translation>Below</translation>
+    </message>
+    <message>
+        <source>線量レポートを送信しているところです。しばらくしてからもう一度試して下さい。</source>
+        <translation>Dose reports are being sent at the moment. Please try again shortly.</translation>
     </message>
 </context>
 </TS>

@@ -4,8 +4,10 @@
 // every step of a pass.
 
 #include "engine/calculation.h"
+#include "node/dosereporter.h"
 #include "node/imageprocessor.h"
 #include "node/nodefolders.h"
+#include "nodetestsupport.h"
 #include "receivedimages.h"
 #include "records/patienthistory.h"
 #include "records/patientrecordsave.h"
@@ -19,6 +21,10 @@
 
 #include <cerrno>
 #include <functional>
+#include <future>
+#include <optional>
+#include <set>
+#include <thread>
 
 namespace tamso::node {
 namespace {
@@ -65,7 +71,9 @@ struct ImageCase {
     std::vector<std::pair<int, std::string>> fields;
 };
 
-void PrintTo(const ImageCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const ImageCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ImageOutcomes : public ::testing::TestWithParam<ImageCase> {};
 
@@ -349,8 +357,44 @@ TEST(NodeExactlyOnce, ResentImagesNeverMakeASecondRecord) {
     }
 }
 
+// A program beside the service (tamso-calc --pull) takes only the images it admitted, and an image
+// of its own that the service's pass took is reported as that pass logged it: a resend is a
+// duplicate, not the earlier image's record.
+TEST(NodeExactlyOnce, AProgramBesideTheServiceSharesItsPathNotItsImages) {
+    TempFolder folder;
+    test::copyShippedData(folder.path());
+    ImageProcessor service(folder.path());
+    ProcessorOptions besideOptions;
+    besideOptions.ownImagesOnly = true;
+    ImageProcessor beside(folder.path(), {}, besideOptions);
+    ASSERT_TRUE(service.open().ok() && beside.open().ok());
+    const std::string uid = test::newUid();
+    test::infantImage("N-0006", "Mori^Aoi", uid).save(folder.file("received.dcm"));
+    ASSERT_TRUE(service.admitFile(folder.file("received.dcm")).ok());
+    auto pass = beside.processWaiting();
+    ASSERT_TRUE(pass.ok());
+    EXPECT_TRUE(pass->empty());
+    EXPECT_EQ(service.waitingCount(), 1u);
+    ASSERT_EQ(service.processWaiting()->size(), 1u);
+
+    test::infantImage("N-0006", "Mori^Aoi", uid).save(folder.file("pulled.dcm")); // the same image again
+    std::optional<ProcessingLock> serviceAtWork(std::in_place);
+    ASSERT_TRUE(serviceAtWork->acquire(folder.path(), std::chrono::seconds(1)).ok());
+    auto pulled =
+        std::async(std::launch::async, [&] { return beside.processImageFile(folder.file("pulled.dcm")); });
+    while (service.waitingCount() == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    serviceAtWork.reset();
+    ASSERT_TRUE(service.processWaiting().ok());
+    auto entry = pulled.get();
+    ASSERT_TRUE(entry.ok()) << entry.error().message;
+    EXPECT_EQ(entry->outcome, Outcome::Duplicate) << outcomeName(entry->outcome);
+    EXPECT_EQ(historyOf(folder.path(), "N-0006").records.size(), 1u);
+}
+
 // A kill can stop a pass after any of its steps; the next pass (of a new program) finishes the
-// work: every image recorded exactly once, each logged once as recorded, nothing left over.
+// work: every image recorded exactly once, each logged once as recorded, its dose report queued
+// once, nothing left over.
 class Interruption : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(Interruption, NextPassRecordsEveryImageExactlyOnce) {
@@ -366,6 +410,8 @@ TEST_P(Interruption, NextPassRecordsEveryImageExactlyOnce) {
             return at == step;
         };
         ImageProcessor first(folder.path(), {}, options);
+        DoseReporter reporter(folder.path(), {{"PACS", "127.0.0.1", 104}}, false, "tamso-node");
+        first.setRecordedHook(reporter.recordedHook());
         ASSERT_TRUE(first.open().ok());
         for (const char* id : {"A", "B", "A", "A"}) {
             uids.push_back(test::newUid());
@@ -382,9 +428,19 @@ TEST_P(Interruption, NextPassRecordsEveryImageExactlyOnce) {
         EXPECT_FALSE(first.processWaiting().ok()); // interrupted
     }
     ImageProcessor next(folder.path());
+    DoseReporter reporter(folder.path(), {{"PACS", "127.0.0.1", 104}}, false, "tamso-node");
+    next.setRecordedHook(reporter.recordedHook());
     ASSERT_TRUE(next.open().ok());
     ASSERT_TRUE(next.processWaiting().ok());
     ASSERT_TRUE(next.processWaiting().ok());
+    // One report per recorded image, referencing it.
+    std::multiset<std::string> reported;
+    const auto waiting = reporter.outbox().waiting();
+    ASSERT_TRUE(waiting.ok());
+    for (const OutboxEntry& e : *waiting)
+        reported.insert(
+            test::readReport(test::readBytes(reporter.outbox().reportPath(e))).evidenceInstanceUid);
+    EXPECT_EQ(reported, std::multiset<std::string>(uids.begin(), uids.end()));
 
     EXPECT_EQ(historyOf(folder.path(), "A").records.size(), 22u);
     EXPECT_EQ(historyOf(folder.path(), "B").records.size(), 1u);
@@ -409,7 +465,7 @@ TEST_P(Interruption, NextPassRecordsEveryImageExactlyOnce) {
     EXPECT_TRUE(!fs::exists(journal) || fs::file_size(journal) == 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Node, Interruption, ::testing::Values("journal", "records", "log"));
+INSTANTIATE_TEST_SUITE_P(Node, Interruption, ::testing::Values("journal", "records", "log", "hook"));
 
 // A record file that cannot be written (a full disk) keeps its images waiting, unrecorded and not
 // held; once the disk has room they are recorded.

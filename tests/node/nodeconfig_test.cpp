@@ -113,7 +113,28 @@ INSTANTIATE_TEST_SUITE_P(
                    nullptr,
                    "must differ",
                    {}},
-        ConfigCase{"limit of no images", with({"--max-object-mb", "0"}), nullptr, "from 1 to 4000", {}}),
+        ConfigCase{"limit of no images", with({"--max-object-mb", "0"}), nullptr, "from 1 to 4000", {}},
+        ConfigCase{"destinations of the file, each once", base,
+                   "forward = PACS@10.0.0.5:104, REG@[::1]:11112\nforward = PACS@10.0.0.5:104\n"
+                   "reports-beside-records = Yes\n",
+                   nullptr,
+                   [](const NodeConfig& c, const fs::path&) {
+                       ASSERT_EQ(c.forward.size(), 2u);
+                       EXPECT_EQ(destinationText(c.forward[0]), "PACS@10.0.0.5:104");
+                       EXPECT_EQ(destinationText(c.forward[1]), "REG@[::1]:11112");
+                       EXPECT_TRUE(c.reportsBesideRecords);
+                   }},
+        ConfigCase{"destinations of the command line replace the file's",
+                   with({"--forward", "A@h1:104", "--forward=B@h2:105"}), "forward = PACS@10.0.0.5:104\n",
+                   nullptr,
+                   [](const NodeConfig& c, const fs::path&) {
+                       ASSERT_EQ(c.forward.size(), 2u);
+                       EXPECT_EQ(destinationText(c.forward[1]), "B@h2:105");
+                       EXPECT_FALSE(c.reportsBesideRecords);
+                   }},
+        ConfigCase{"destination without a port", with({"--forward", "PACS@host"}), nullptr, "--forward:", {}},
+        ConfigCase{"beside the records neither yes nor no", base, "reports-beside-records = sometimes\n",
+                   "line 1: expected yes or no", {}}),
     [](const ::testing::TestParamInfo<ConfigCase>& info) {
         std::string name = info.param.name;
         for (char& ch : name)
@@ -168,6 +189,41 @@ TEST(ImageLogLines, EveryFieldReadsBackAsWritten) {
     EXPECT_EQ(reordered.sopInstanceUid, "9.9");
     EXPECT_EQ(reordered.outcome, Outcome::Recorded);
     EXPECT_EQ(reordered.reason, "why");
+}
+
+// The screens and tamso-calc read where the reports go from the working folder's file, whatever
+// else it holds; without a file there are no reports, and a wrong value is said with its line.
+TEST(ReportSettingsOfTheWorkingFolder, AreTheFilesKeysForReports) {
+    const struct {
+        const char* file; // null: none
+        const char* error;
+        size_t destinations;
+        bool beside;
+        const char* aeTitle;
+    } cases[] = {
+        {nullptr, nullptr, 0, false, "TAMSO"},
+        {"port = 11112\nallow = MOD1\naet = NICU\nforward = PACS@pacs:104\n", nullptr, 1, false, "NICU"},
+        {"reports-beside-records = yes\n", nullptr, 0, true, "TAMSO"},
+        {"port = 11112\nforward = PACS@pacs\n", "line 2", 0, false, ""},
+        {"aet = A\\B\n", "not an AE title", 0, false, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file ? c.file : "(no file)");
+        TempFolder work;
+        if (c.file)
+            test::writeBytes(work.path() / kConfigFileName, c.file);
+        auto settings = readReportSettings(work.path());
+        if (c.error) {
+            ASSERT_FALSE(settings.ok());
+            EXPECT_NE(settings.error().message.find(c.error), std::string::npos) << settings.error().message;
+            continue;
+        }
+        ASSERT_TRUE(settings.ok()) << settings.error().message;
+        EXPECT_EQ(settings->forward.size(), c.destinations);
+        EXPECT_EQ(settings->besideRecords, c.beside);
+        EXPECT_EQ(settings->aeTitle, c.aeTitle);
+        EXPECT_EQ(settings->reporting(), c.destinations > 0 || c.beside);
+    }
 }
 
 // The receipt log catches up with the node's log after an interruption between the two, and a

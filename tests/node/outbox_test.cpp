@@ -194,6 +194,11 @@ TEST_F(OutboxTest, OnlyOneSenderAtATimeAndRetryNowMakesAllDue) {
         ASSERT_TRUE(round.ok());
         EXPECT_TRUE(round->busy);
         EXPECT_EQ(round->failed, 0);
+        // Sending now while a round is at work says so (not a patient file's message).
+        const Status now = outbox.retryNow(kStart + 1s, 50ms);
+        ASSERT_FALSE(now.ok());
+        EXPECT_EQ(now.error().kind, Error::Kind::Busy);
+        EXPECT_NE(now.message().find("線量レポートを送信している"), std::string::npos) << now.message();
     }
     peers.at("PACS@127.0.0.1:104").up = true;
     EXPECT_EQ(outbox.sendDue(sender(), kStart + 1s)->acknowledged, 0); // not due yet
@@ -210,6 +215,21 @@ TEST_F(OutboxTest, LabelsKeepWhatShiftJisHoldsAndEveryDestinationGetsOneEntry) {
     ASSERT_EQ(waiting->size(), 2u);
     EXPECT_EQ(waiting->front().label, "N-0001 山田 Zo? line");
     EXPECT_EQ(outbox.nextDue()->value(), kStart);
+}
+
+// A report queued again (made again after an interruption) is not queued twice; a destination it
+// was not queued for gets it.
+TEST_F(OutboxTest, AReportQueuedAgainGetsOnlyTheDestinationsItLacks) {
+    const node::DoseReport r = report();
+    ASSERT_EQ(outbox.enqueue(r, {pacs, pacs}, "", kStart)->size(), 1u);
+    ASSERT_EQ(outbox.sendDue(sender(), kStart)->acknowledged, 1);
+    node::DoseReport again = r;
+    again.fileBytes = "made again";
+    EXPECT_TRUE(outbox.enqueue(again, {pacs}, "", kStart)->empty());
+    EXPECT_EQ(outbox.enqueue(again, {pacs, registry}, "", kStart)->size(), 1u);
+    EXPECT_TRUE(outbox.enqueue(again, {registry}, "", kStart)->empty());
+    ASSERT_EQ(outbox.waiting()->size(), 1u);
+    EXPECT_EQ(test::readBytes(outbox.reportPath(outbox.waiting()->front())), r.fileBytes);
 }
 
 TEST_F(OutboxTest, WorkerSendsWhenWokenAndWhenEntriesFallDue) {

@@ -542,6 +542,8 @@ private slots:
             grab(shell_->doseAuditWindow(), "english-form11.png");
         shell_->openReceivedImages();
         checkWindow(shell_->receivedImagesWindow());
+        if (english)
+            grab(shell_->receivedImagesWindow(), "english-receivedimages.png");
 
         shell_->openDoseHistory(QStringLiteral("EN01"));
         QVERIFY(shell_->doseHistoryWindow() && shell_->doseHistoryWindow()->isVisible());

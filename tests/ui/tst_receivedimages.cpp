@@ -1,25 +1,33 @@
 // The window "受信画像" from the start screen: the node's held images with their reasons and the
 // images it recorded with their doses; a held image opened on the exposure-condition screen and
-// completed through the report leaves the list for good. With TAMSO_SCREENSHOT_DIR set, the start
-// screen and the window are saved as pictures there.
+// completed through the report leaves the list for good. The dose report of a Data Save where the
+// site asks for reports, and the reports waiting in the outbox with the command to send them now.
+// With TAMSO_SCREENSHOT_DIR set, the start screen and the window are saved as pictures there.
 
 #include "uitestsupport.h"
 
 #include "../core/dicomtestfiles.h"
+#include "node/dosereporter.h"
 #include "node/imagelog.h"
 #include "node/imageprocessor.h"
+#include "node/nodefolders.h"
+#include "node/outbox.h"
+#include "ui/conditions/conditionsscreen.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 #include "ui/records/receivedimageswindow.h"
 #include "ui/shell/shell.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
+#include <set>
 
 using namespace tamso;
 using ui::MessageBox;
@@ -56,6 +64,27 @@ void saveScreenshot(QWidget* w, const char* file) {
         w->grab().save(QDir(folder).filePath(QLatin1String(file)));
 }
 
+// The destination of the tests' reports: nothing listens there, so that every report stays waiting.
+const char* const kClosedDestination = "PACS@127.0.0.1:1";
+
+node::Outbox outbox() {
+    return node::Outbox(node::nodeFolder(ui::workingFolderPath()));
+}
+
+std::set<std::string> waitingIds() {
+    std::set<std::string> ids;
+    const auto waiting = outbox().waiting();
+    for (const node::OutboxEntry& e : *waiting)
+        ids.insert(e.id);
+    return ids;
+}
+
+void writeFile(const QString& name, const QByteArray& bytes) {
+    QFile file(name);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
 } // namespace
 
 class ReceivedImagesTest : public QObject {
@@ -71,7 +100,12 @@ private slots:
             QVERIFY(QFile::copy(data.filePath(QString::fromUtf8(name)), QString::fromUtf8(name)));
         }
         // What the node received: one image recorded, one held for want of its tube voltage.
+        // The node sends the report of each image it records (the screens' settings name no
+        // destination yet: the report waits in the outbox).
+        node::DoseReporter reporter(ui::workingFolderPath(), {*node::parseDestination(kClosedDestination)},
+                                    false, "tamso-node");
         node::ImageProcessor processor(ui::workingFolderPath());
+        processor.setRecordedHook(reporter.recordedHook());
         QVERIFY(processor.open().ok());
         test::DicomImage recorded;
         recorded.set(DCM_PatientID, "R-01").set(DCM_PatientName, "Mori^Aoi");
@@ -147,6 +181,178 @@ private slots:
         press("Form8", "Command6");
         listed = node::listReceivedImages(ui::workingFolderPath());
         QCOMPARE(listed->recent.at(0).recordNumber, 1);
+    }
+
+    // Data Save with the working folder's report settings: the record is saved in every case; the
+    // report is queued once where the settings name a destination, with the record's patient and
+    // the source of its conditions, and otherwise the user is told why there is none.
+    void dataSaveQueuesTheDoseReport_data() {
+        QTest::addColumn<QByteArray>("settings"); // tamso-node.conf; empty: none
+        QTest::addColumn<QString>("image");       // SOP Instance UID of the image imported; empty: typed
+        QTest::addColumn<QString>("id");          // the ID typed on the report; empty: the image's
+        QTest::addColumn<QString>("kv");          // typed on the report over the calculation's
+        QTest::addColumn<bool>("diskRefuses");
+        QTest::addColumn<QString>("source"); // in the report queued; empty: none queued
+        QTest::addColumn<bool>("imageStudy");
+        QTest::addColumn<QString>("message"); // shown after the save; empty: none
+        const QByteArray conf = QByteArray("aet = TAMSO_WS\nforward = ") + kClosedDestination + "\n";
+        const QByteArray broken = conf + "forwrd = PACS@127.0.0.1:2\n";
+        const QString image = QStringLiteral("Computed From Image Attributes");
+        const QString none;
+        QTest::newRow("the image's infant")
+            << conf << QStringLiteral("1.2.392.1.1") << none << none << false << image << true << none;
+        QTest::newRow("the same image saved again: one report")
+            << conf << QStringLiteral("1.2.392.1.1") << none << none << false << none << false << none;
+        QTest::newRow("another ID typed over the image's")
+            << conf << QStringLiteral("1.2.392.1.2") << QStringLiteral("S-02") << none << false << image
+            << false << none;
+        QTest::newRow("conditions typed") << conf << none << QStringLiteral("S-03") << none << false
+                                          << QStringLiteral("Manual Entry") << false << none;
+        QTest::newRow("no settings") << QByteArray() << QStringLiteral("1.2.392.1.4") << none << none << false
+                                     << none << false << none;
+        QTest::newRow("settings that cannot be read")
+            << broken << QStringLiteral("1.2.392.1.5") << none << none << false << none << false
+            << QStringLiteral("tamso-node.conf line 3: unknown key \"forwrd\"");
+        QTest::newRow("the same settings again: said once")
+            << broken << QStringLiteral("1.2.392.1.6") << none << none << false << none << false << none;
+        QTest::newRow("the disk refuses the report")
+            << conf << QStringLiteral("1.2.392.1.7") << none << none << true << none << false
+            << QStringLiteral("記録は保存しましたが、この撮影の線量レポートは作成していません。");
+        QTest::newRow("the tube voltage changed on the report")
+            << conf << QStringLiteral("1.2.392.1.8") << none << QStringLiteral("70") << false << none << false
+            << QStringLiteral("計算の後に報告書で変更されています");
+    }
+
+    void dataSaveQueuesTheDoseReport() {
+        QFETCH(QByteArray, settings);
+        QFETCH(QString, image);
+        QFETCH(QString, id);
+        QFETCH(QString, kv);
+        QFETCH(bool, diskRefuses);
+        QFETCH(QString, source);
+        QFETCH(bool, imageStudy);
+        QFETCH(QString, message);
+        QFile::remove(QStringLiteral("tamso-node.conf"));
+        if (!settings.isEmpty())
+            writeFile(QStringLiteral("tamso-node.conf"), settings);
+        const QString reports = ui::qs(outbox().folder().u8string()) + QStringLiteral("/reports");
+        if (diskRefuses) { // no report can be kept: its folder is a file
+            QVERIFY(QDir().rename(reports, reports + QStringLiteral(".aside")));
+            writeFile(reports, "not a folder");
+        }
+        const std::set<std::string> before = waitingIds();
+
+        if (window("Form1"))
+            press("Form1", "Command1"); // the last case ends
+        shell_->newCalculation();
+        std::string imageStudyUid;
+        if (!image.isEmpty()) {
+            // Each image its own infant (a new record file), but the two saves of one image.
+            const QString file = dir_.filePath(image + QStringLiteral(".dcm"));
+            test::DicomImage()
+                .set(DCM_SOPInstanceUID, ui::utf8(image))
+                .set(DCM_PatientID, "S-" + ui::utf8(image).substr(ui::utf8(image).rfind('.') + 1))
+                .set(DCM_PatientName, "Sato^Rin")
+                .save(std::filesystem::u8path(ui::utf8(file)));
+            const auto header = node::reportInputFromImage(std::filesystem::u8path(ui::utf8(file)));
+            QVERIFY2(header.ok(), header.ok() ? "" : header.error().message.c_str());
+            imageStudyUid = header->studyInstanceUid;
+            ui::ConditionsScreen::setDicomFileChooser([file](QWidget*) { return file; });
+            press("Form1", "Command13");
+            ui::ConditionsScreen::setDicomFileChooser(nullptr);
+        }
+        for (const char* command : {"Command2", "Command3", "Command4", "Command6"})
+            press("Form1", command);
+        if (!id.isEmpty()) {
+            control<QLineEdit>("Form8", "Text1")->setText(id);
+            control<QLineEdit>("Form8", "Text2")->setText(QStringLiteral("佐藤 凛"));
+        }
+        if (!kv.isEmpty())
+            control<QLineEdit>("Form8", "Text5")->setText(kv);
+        const QString patientId = control<QLineEdit>("Form8", "Text1")->text();
+        press("Form8", "Command2");
+        MessageBox::clearShown();
+        MessageBox::setNextAnswer(MessageBox::Answer::Ok);  // save?
+        MessageBox::setNextAnswer(MessageBox::Answer::Yes); // the same exposure again: yes
+        press("Form8", "Command6");
+        if (diskRefuses) {
+            QVERIFY(QFile::remove(reports));
+            QVERIFY(QDir().rename(reports + QStringLiteral(".aside"), reports));
+        }
+
+        // The record stands whatever became of its report.
+        QStringList texts;
+        for (const auto& shown : MessageBox::shown())
+            if (shown.kind != MessageBox::Kind::QuestionOkCancel &&
+                shown.kind != MessageBox::Kind::QuestionYesNo)
+                texts << shown.text;
+        QVERIFY2(!texts.isEmpty() && texts.first() == QStringLiteral("データを保存しました。"),
+                 qPrintable(texts.join(QLatin1Char('|'))));
+        QCOMPARE(texts.size(), message.isEmpty() ? 1 : 2);
+        if (!message.isEmpty()) {
+            QVERIFY2(texts.last().contains(message), qPrintable(texts.last()));
+            QCOMPARE(MessageBox::shown().last().icon, QMessageBox::Warning);
+        }
+
+        std::vector<node::OutboxEntry> added;
+        const auto waiting = outbox().waiting();
+        for (const node::OutboxEntry& e : *waiting)
+            if (!before.count(e.id))
+                added.push_back(e);
+        QCOMPARE(added.size(), size_t(source.isEmpty() ? 0 : 1));
+        if (source.isEmpty())
+            return;
+        QCOMPARE(ui::qs(added[0].destination), QString::fromLatin1(kClosedDestination));
+        QVERIFY2(ui::qs(added[0].label).startsWith(patientId + QLatin1Char(' ')), added[0].label.c_str());
+        DcmFileFormat report;
+        QVERIFY(report.loadFile(outbox().reportPath(added[0]).c_str()).good());
+        OFString value;
+        report.getDataset()->findAndGetOFString(DCM_PatientID, value);
+        QCOMPARE(QString::fromLatin1(value.c_str()), patientId);
+        report.getDataset()->findAndGetOFString(DCM_StudyInstanceUID, value);
+        QCOMPARE(value.c_str() == imageStudyUid, imageStudy);
+        QFile file(ui::qs(outbox().reportPath(added[0]).u8string()));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains(source.toLatin1())); // Source of Dose Information
+    }
+
+    // The window lists what waits in the outbox, with the count; "今すぐ送信" makes every report due
+    // at once and wakes the screens' sender.
+    void waitingReportsListedAndSentNow() {
+        QVERIFY(shell_->reportSender()); // started by the first report queued
+        // Nothing listens at the destination: the sender's first try of each report fails.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [] {
+                const auto waiting = outbox().waiting();
+                return std::all_of(waiting->begin(), waiting->end(),
+                                   [](const node::OutboxEntry& e) { return e.attempts >= 1; });
+            }(),
+            10000);
+        shell_->reportSender()->stop(); // no further round: the entries stay as the window leaves them
+        shell_->openReceivedImages();
+        const auto waiting = outbox().waiting();
+        const QTableWidget* reports = control<QTableWidget>("Form12", "Grid3");
+        QCOMPARE(reports->rowCount(), int(waiting->size()));
+        QCOMPARE(waiting->size(), size_t(4)); // the node's, and three of Data Save
+        for (int row = 0; row < reports->rowCount(); ++row) {
+            const node::OutboxEntry& e = waiting->at(size_t(row));
+            QCOMPARE(cell(reports, row, 0), ui::qs(e.label));
+            QCOMPARE(cell(reports, row, 1), QString::fromLatin1(kClosedDestination));
+            QCOMPARE(cell(reports, row, 3), QStringLiteral("1"));
+            QVERIFY(!cell(reports, row, 5).isEmpty()); // why it failed
+            QCOMPARE(reports->item(row, 5)->toolTip(), cell(reports, row, 5));
+            QVERIFY(e.nextAttempt > QDateTime::currentSecsSinceEpoch());
+        }
+        QCOMPARE(control<QLabel>("Form12", "Label5")->text(), QStringLiteral("送信待ちの線量レポート: 4 件"));
+        saveScreenshot(window("Form12"), "receivedimages-reports.png");
+
+        const qint64 pressed = QDateTime::currentSecsSinceEpoch();
+        press("Form12", "Command4");
+        const auto due = outbox().waiting();
+        for (const node::OutboxEntry& e : *due)
+            QVERIFY(e.nextAttempt <= pressed + 1);
+        QCOMPARE(cell(reports, 0, 4), QDateTime::fromSecsSinceEpoch(outbox().waiting()->front().nextAttempt)
+                                          .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
     }
 
     void cleanupTestCase() { shell_.reset(); }

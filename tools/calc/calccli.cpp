@@ -3,6 +3,7 @@
 #include "tools/calc/auditcli.h"
 #ifndef TAMSO_WITHOUT_DICOM
 #include "tools/calc/dicombatch.h"
+#include "tools/calc/pullcli.h"
 #endif
 
 #include "refdata/referenceloader.h"
@@ -34,6 +35,9 @@ Usage:
                                                 the dose of every radiograph in DICOM files
   tamso-calc --history ID [--workdir DIR] [--csv-out FILE]
                                                 the dose history of an infant
+  tamso-calc --workdir DIR --pull AET@HOST:PORT --aet OURAET [--from DATE --to DATE] [--patient ID]
+                                                back-fills the records from the PACS
+                                                (tamso-calc --pull --help)
   tamso-calc --help
 
 The working folder (default: the current folder) must hold the reference files 基礎データ.dat,
@@ -430,6 +434,10 @@ std::optional<int> runHistory(const std::vector<std::string>& args, std::ostream
 int runCalculator(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (asksForAudit(args))
         return runAuditCommand(args, out, err);
+#ifndef TAMSO_WITHOUT_DICOM
+    if (asksForPull(args))
+        return runPullCommand(args, out, err);
+#endif
     if (const std::optional<int> status = runHistory(args, out, err))
         return *status;
     std::filesystem::path workFolder = ".";

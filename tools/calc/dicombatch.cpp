@@ -37,7 +37,6 @@ std::string lineCell(std::string text) {
     return text;
 }
 
-
 std::string label(const fs::path& path) {
     return path.generic_u8string();
 }
@@ -64,20 +63,6 @@ const std::vector<std::string>& dicomBatchColumns() {
 }
 
 namespace {
-
-std::string fileTypeText(fs::file_type type) {
-    switch (type) {
-    case fs::file_type::fifo:
-        return "FIFO";
-    case fs::file_type::block:
-    case fs::file_type::character:
-        return "デバイス";
-    case fs::file_type::socket:
-        return "ソケット";
-    default:
-        return "特殊なファイル";
-    }
-}
 
 // Every entry under the folder: the regular files, and each other entry with why it is left out.
 // Links are never followed into folders (no loops, nothing outside the folder by a link's way).
@@ -109,13 +94,14 @@ std::vector<DicomBatchEntry> folderEntries(const fs::path& root) {
                     entries.push_back({p, relativeLabel(p), "", "", std::nullopt});
                 else
                     leftOut(p, "skipped",
-                            name + " は" + fileTypeText(target.type()) + "へのリンクのため読みません。");
+                            name + " は" + textio::fileTypeText(target.type()) +
+                                "へのリンクのため読みません。");
             } else if (fs::is_directory(own)) {
                 folders.push_back(p);
             } else if (fs::is_regular_file(own)) {
                 entries.push_back({p, relativeLabel(p), "", "", std::nullopt});
             } else {
-                leftOut(p, "skipped", name + " は" + fileTypeText(own.type()) + "のため読みません。");
+                leftOut(p, "skipped", name + " は" + textio::fileTypeText(own.type()) + "のため読みません。");
             }
         }
         if (ec)

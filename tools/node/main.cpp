@@ -5,6 +5,8 @@
 #include "node/nodeplatform.h"
 #include "node/nodeservice.h"
 
+#include <chrono>
+#include <cstdlib>
 #include <iostream>
 #include <mutex>
 #include <string>
@@ -26,6 +28,12 @@ Success, and records each original image's dose in the infant's record file of D
 report's Data Save does; images it cannot record soundly are held with their reason (the program's
 "受信画像" window). Every image is listed in DIR/受信記録.csv.
 
+With --forward, the X-Ray Radiation Dose report of each recorded exposure is queued in the durable
+outbox DIR/tamso-node/outbox and sent by C-STORE to every destination (AET@HOST:PORT); a destination
+that is down gets it later (after 30 s, then twice as long each time, up to an hour), across
+restarts, until it acknowledges it. The node also sends what the screens' Data Save and tamso-calc
+--pull queued there.
+
 Options (each may also stand in the configuration file as "key = value"; the command line wins):
 )";
 
@@ -46,6 +54,13 @@ int main(int argc, char** argv) {
     if (!config.ok()) {
         std::cerr << "tamso-node: " << config.error().message << '\n';
         return 2;
+    }
+    // For the tests of a destination that goes down and comes back: the wait between attempts in
+    // seconds instead of 30 s growing to an hour. Not for sites (not in --help).
+    if (const char* retry = std::getenv("TAMSO_NODE_TEST_RETRY_SECONDS")) {
+        const long seconds = std::strtol(retry, nullptr, 10);
+        if (seconds >= 1 && seconds <= 3600)
+            config->outbox.firstRetry = config->outbox.longestRetry = std::chrono::seconds(seconds);
     }
     tamso::node::platform::installStopHandlers();
     std::mutex out;

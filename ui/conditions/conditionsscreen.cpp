@@ -789,8 +789,13 @@ ReportFields ConditionsScreen::reportFields() const {
     r.xrayUnit = qs(t.xrayUnit);
     r.dose = qs(t.entranceSurfaceDoseMGy);
     r.doseWithUncertainty = resultField(engine::ResultField::EntranceSurfaceDoseUncertaintyMGy)->text();
-    if (resultsShown_)
+    if (resultsShown_) {
         r.spectrum = spectrum();
+        if (dicomReportProblem_.empty())
+            r.doseReport = doseReportInput();
+        else
+            r.doseReportProblem = qs(dicomReportProblem_);
+    }
     if (const auto comparison = referenceLevelComparison()) {
         r.referenceLevel = referenceLevelText(*comparison);
         r.aboveReferenceLevel = comparison->above;
@@ -799,6 +804,31 @@ ReportFields ConditionsScreen::reportFields() const {
     r.caregiver2 = qs(t.caregiverDoseUSv[1]);
     r.caregiver3 = qs(t.caregiverDoseUSv[2]);
     return r;
+}
+
+node::DoseReportInput ConditionsScreen::doseReportInput() const {
+    node::DoseReportInput in;
+    bool typed = option4_->isChecked(); // a measured exposure is the user's reading
+    if (dicomReport_) {
+        in = *dicomReport_;
+        for (auto condition : {&engine::ConditionTexts::tubeVoltageKv, &engine::ConditionTexts::mAs,
+                               &engine::ConditionTexts::ffdCm})
+            typed = typed || !isFilledFromDicom(inputEdit(condition));
+    } else {
+        typed = true;
+    }
+    in.source = typed ? node::DoseSource::ManualEntry : node::DoseSource::ComputedFromImageAttributes;
+    node::ExposureDose dose = node::doseReportValues(engine::Module1);
+    if (!typed) { // the image's current and time belong to its own tube voltage and mAs
+        dose.tubeCurrentMa = in.dose.tubeCurrentMa;
+        dose.exposureTimeMs = in.dose.exposureTimeMs;
+    }
+    in.dose = dose;
+    if (in.exposureDate.empty() || !isFilledFromDicom(date_)) {
+        in.exposureDate = utf8(date_->date().toString(QStringLiteral("yyyyMMdd")));
+        in.exposureTime.clear();
+    }
+    return in;
 }
 
 void ConditionsScreen::handOverToReport() {

@@ -16,6 +16,7 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
@@ -164,9 +165,10 @@ private:
     void recordRunInputs();
     void showWAir();
     void checkInputsAgainstRun();
-    void refuseRun(const QString& message); // a run that gave no results
-    SpectrumData spectrum() const;          // of the last run, from the state and the result fields
-    void applyDicomExposure(const dicom::ImageExposure& image);
+    void refuseRun(const QString& message);        // a run that gave no results
+    SpectrumData spectrum() const;                 // of the last run, from the state and the result fields
+    node::DoseReportInput doseReportInput() const; // of the last run, for the report's Data Save
+    void applyDicomExposure(const dicom::ImageExposure& image, const std::filesystem::path& file);
     void markFromDicom(QWidget* control, const std::string& source);
     void unmarkDicom(QWidget* control);
     void forgetDicomImport();
@@ -207,6 +209,9 @@ private:
     QString dicomPatientId_;
     QString dicomPatientName_;
     dicom::PersonNameGroups dicomNameGroups_;
+    // What the dose report takes from that image, or why the image could not give it.
+    std::optional<node::DoseReportInput> dicomReport_;
+    std::string dicomReportProblem_;
     bool fillingFromDicom_ = false;
 };
 

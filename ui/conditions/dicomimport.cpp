@@ -5,6 +5,7 @@
 
 #include "dicom/bodypartmap.h"
 #include "dicom/imageexposure.h"
+#include "node/dosereport.h"
 #include "textio/fileio.h"
 #include "textio/numbertext.h"
 #include "ui/conditions/fieldsizepresets.h"
@@ -131,6 +132,7 @@ void ConditionsScreen::importDicomFile(const QString& path) {
     dicom::HeaderReading reading = dicom::readHeader(file);
     if (reading.kind == dicom::FileKind::DicomDir) {
         std::vector<dicom::ImageExposure> radiographs;
+        std::vector<std::filesystem::path> radiographFiles;
         QStringList descriptions;
         QStringList leftOut; // records not opened, or not readable, with the reason
         const QString bullet = QCoreApplication::translate("ConditionsScreen", "・");
@@ -147,6 +149,7 @@ void ConditionsScreen::importDicomFile(const QString& path) {
             descriptions << describeImage(
                 r.exposure, qs(entry.path.lexically_relative(file.parent_path()).generic_u8string()));
             radiographs.push_back(std::move(r.exposure));
+            radiographFiles.push_back(entry.path);
         }
         constexpr qsizetype kShownAtMost = 20; // a message box of 10,000 lines helps nobody
         if (leftOut.size() > kShownAtMost) {
@@ -176,17 +179,19 @@ void ConditionsScreen::importDicomFile(const QString& path) {
             if (chosen < 0 || chosen >= static_cast<int>(radiographs.size()))
                 return;
         }
-        applyDicomExposure(radiographs[static_cast<size_t>(chosen)]);
+        applyDicomExposure(radiographs[static_cast<size_t>(chosen)],
+                           radiographFiles[static_cast<size_t>(chosen)]);
         return;
     }
     if (reading.kind != dicom::FileKind::Radiograph) {
         MessageBox::warning(this, qs(reading.message));
         return;
     }
-    applyDicomExposure(reading.exposure);
+    applyDicomExposure(reading.exposure, file);
 }
 
-void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image) {
+void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image,
+                                          const std::filesystem::path& file) {
     const dicom::Sourced<std::string> bodyPart =
         dicom::BodyPartMapping::load(workingFolderPath()).match(image.bodyPartTexts);
     forgetDicomImport(); // the marks of an earlier image go; its values stay where this one has none
@@ -261,6 +266,12 @@ void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image) {
         dicomPatientName_ = qs(*image.patientName.value);
     else
         lacking(QCoreApplication::translate("ConditionsScreen", "氏名"), image.patientName.problem);
+    // What the dose report takes from the image (its patient, study and unit), read now: a held
+    // image's header leaves its folder once the record is saved.
+    if (auto header = node::reportInputFromImage(file); header.ok())
+        dicomReport_ = std::move(*header);
+    else
+        dicomReportProblem_ = header.error().message;
     if (!missing.isEmpty())
         MessageBox::warning(this, QCoreApplication::translate(
                                       "ConditionsScreen", "DICOM画像に次の項目がないため、元のままです。\n") +
@@ -293,6 +304,8 @@ void ConditionsScreen::forgetDicomImport() {
     dicomPatientId_.clear();
     dicomPatientName_.clear();
     dicomNameGroups_ = {};
+    dicomReport_.reset();
+    dicomReportProblem_.clear();
 }
 
 } // namespace tamso::ui

@@ -6,6 +6,7 @@
 
 namespace {
 [[maybe_unused]] const char* const kCoreMessages[] = {
+    QT_TRANSLATE_NOOP("core", "線量レポートを送信しているところです。しばらくしてからもう一度試して下さい。"),
     QT_TRANSLATE_NOOP("core", "入力された条件に数値として扱えない値があります。"),
     QT_TRANSLATE_NOOP("core", "管電圧は 150 kV 未満で入力してください。"),
     QT_TRANSLATE_NOOP("core", "FFD（焦点－受像面間距離）は 0 より大きい値を入力してください。"),

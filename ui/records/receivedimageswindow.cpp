@@ -1,8 +1,11 @@
 #include "ui/records/receivedimageswindow.h"
 
+#include "node/nodefolders.h"
+#include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -48,6 +51,17 @@ void setRow(QTableWidget* grid, int row, const QStringList& cells) {
         grid->setItem(row, c, new QTableWidgetItem(cells[c]));
 }
 
+// A time of the outbox (seconds since 1970 UTC) in local time, as the node's log writes its times.
+QString outboxTime(std::int64_t seconds) {
+    return seconds > 0
+               ? QDateTime::fromSecsSinceEpoch(seconds).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+               : QString();
+}
+
+node::Outbox workingOutbox() {
+    return node::Outbox(node::nodeFolder(workingFolderPath()));
+}
+
 } // namespace
 
 ReceivedImagesWindow::ReceivedImagesWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -55,7 +69,7 @@ ReceivedImagesWindow::ReceivedImagesWindow(QWidget* parent) : QWidget(parent, Qt
     setWindowTitle(QCoreApplication::translate("ReceivedImagesWindow", "TAMSO 受信画像"));
     setAccessibleName(windowTitle());
     setAccessibleDescription(objectName());
-    setFixedSize(twips(12600), twips(8400));
+    setFixedSize(twips(12600), twips(10440));
 
     addLabel(this, QStringLiteral("Label1"),
              QCoreApplication::translate("ReceivedImagesWindow", "保留中の画像（記録されていません）"), 240,
@@ -67,16 +81,16 @@ ReceivedImagesWindow::ReceivedImagesWindow(QWidget* parent) : QWidget(parent, Qt
                     QCoreApplication::translate("ReceivedImagesWindow", "撮影日"),
                     QCoreApplication::translate("ReceivedImagesWindow", "撮影部位"),
                     QCoreApplication::translate("ReceivedImagesWindow", "保留の理由")});
-    placeTwips(grid1_, 240, 480, 12120, 2880);
+    placeTwips(grid1_, 240, 480, 12120, 2400);
     command1_ =
         new QPushButton(QCoreApplication::translate("ReceivedImagesWindow", "条件入力画面で開く"), this);
     nameControl(command1_, QStringLiteral("Command1"),
                 QCoreApplication::translate("ReceivedImagesWindow", "条件入力画面で開く"));
-    placeTwips(command1_, 240, 3480, 2760, 435);
+    placeTwips(command1_, 240, 3000, 2760, 435);
     command1_->setEnabled(false);
 
     addLabel(this, QStringLiteral("Label2"),
-             QCoreApplication::translate("ReceivedImagesWindow", "最近受信した画像"), 240, 4140, 8000);
+             QCoreApplication::translate("ReceivedImagesWindow", "最近受信した画像"), 240, 3600, 8000);
     grid2_ = table(this, "Grid2", QCoreApplication::translate("ReceivedImagesWindow", "最近受信した画像"),
                    {QCoreApplication::translate("ReceivedImagesWindow", "受信時刻"),
                     QCoreApplication::translate("ReceivedImagesWindow", "患者ID"),
@@ -86,22 +100,42 @@ ReceivedImagesWindow::ReceivedImagesWindow(QWidget* parent) : QWidget(parent, Qt
                     QCoreApplication::translate("ReceivedImagesWindow", "入射表面線量 (mGy)"),
                     QCoreApplication::translate("ReceivedImagesWindow", "記録番号"),
                     QCoreApplication::translate("ReceivedImagesWindow", "結果")});
-    placeTwips(grid2_, 240, 4440, 12120, 3120);
+    placeTwips(grid2_, 240, 3900, 12120, 2520);
 
-    label3_ = addLabel(this, QStringLiteral("Label3"), QString(), 240, 7740, 8400);
+    addLabel(this, QStringLiteral("Label4"),
+             QCoreApplication::translate("ReceivedImagesWindow", "送信待ちの線量レポート"), 240, 6600, 8000);
+    grid3_ =
+        table(this, "Grid3", QCoreApplication::translate("ReceivedImagesWindow", "送信待ちの線量レポート"),
+              {QCoreApplication::translate("ReceivedImagesWindow", "レポート"),
+               QCoreApplication::translate("ReceivedImagesWindow", "送信先"),
+               QCoreApplication::translate("ReceivedImagesWindow", "作成時刻"),
+               QCoreApplication::translate("ReceivedImagesWindow", "失敗回数"),
+               QCoreApplication::translate("ReceivedImagesWindow", "次の送信"),
+               QCoreApplication::translate("ReceivedImagesWindow", "前回のエラー")});
+    grid3_->setWordWrap(false); // one line a report; a long error is elided, its tooltip has it all
+    placeTwips(grid3_, 240, 6900, 12120, 2160);
+    command4_ = new QPushButton(QCoreApplication::translate("ReceivedImagesWindow", "今すぐ送信"), this);
+    nameControl(command4_, QStringLiteral("Command4"),
+                QCoreApplication::translate("ReceivedImagesWindow", "今すぐ送信"));
+    placeTwips(command4_, 240, 9180, 2760, 435);
+    command4_->setEnabled(false);
+    label5_ = addLabel(this, QStringLiteral("Label5"), QString(), 3240, 9240, 9120);
+
+    label3_ = addLabel(this, QStringLiteral("Label3"), QString(), 240, 9840, 8400);
     auto* refresh = new QPushButton(QCoreApplication::translate("ReceivedImagesWindow", "更新"), this);
     nameControl(refresh, QStringLiteral("Command2"),
                 QCoreApplication::translate("ReceivedImagesWindow", "更新"));
-    placeTwips(refresh, 9000, 7680, 1560, 435);
+    placeTwips(refresh, 9000, 9780, 1560, 435);
     auto* close = new QPushButton(QCoreApplication::translate("ReceivedImagesWindow", "閉じる"), this);
     nameControl(close, QStringLiteral("Command3"),
                 QCoreApplication::translate("ReceivedImagesWindow", "閉じる"));
-    placeTwips(close, 10800, 7680, 1560, 435);
+    placeTwips(close, 10800, 9780, 1560, 435);
 
     connect(grid1_, &QTableWidget::itemSelectionChanged, this,
             [this] { command1_->setEnabled(!grid1_->selectedItems().isEmpty()); });
     connect(grid1_, &QTableWidget::cellDoubleClicked, this, [this] { openChosenImage(); });
     connect(command1_, &QPushButton::clicked, this, &ReceivedImagesWindow::openChosenImage);
+    connect(command4_, &QPushButton::clicked, this, &ReceivedImagesWindow::sendReportsNow);
     connect(refresh, &QPushButton::clicked, this, [this] { (void)this->refresh(); });
     connect(close, &QPushButton::clicked, this, &QWidget::hide);
 }
@@ -114,6 +148,7 @@ void ReceivedImagesWindow::open() {
 }
 
 Status ReceivedImagesWindow::refresh() {
+    (void)refreshReports();
     auto listed = node::listReceivedImages(workingFolderPath());
     if (!listed.ok()) {
         held_.clear();
@@ -149,6 +184,42 @@ void ReceivedImagesWindow::fillTables() {
                 e.recordNumber > 0 ? QString::number(e.recordNumber) : QString(), outcomeText(e.outcome)});
     }
     command1_->setEnabled(!grid1_->selectedItems().isEmpty());
+}
+
+Status ReceivedImagesWindow::refreshReports() {
+    auto waiting = workingOutbox().waiting();
+    waiting_ = waiting.ok() ? std::move(*waiting) : std::vector<node::OutboxEntry>();
+    grid3_->setRowCount(static_cast<int>(waiting_.size()));
+    for (size_t i = 0; i < waiting_.size(); ++i) {
+        const node::OutboxEntry& e = waiting_[i];
+        setRow(grid3_, static_cast<int>(i),
+               {qs(e.label), qs(e.destination), outboxTime(e.queued), QString::number(e.attempts),
+                outboxTime(e.nextAttempt), coreText(e.lastError)});
+        grid3_->item(static_cast<int>(i), 5)->setToolTip(coreText(e.lastError)); // the whole of it
+    }
+    command4_->setEnabled(!waiting_.empty());
+    if (!waiting.ok()) {
+        label5_->setText(
+            QCoreApplication::translate("ReceivedImagesWindow", "送信待ちの線量レポートを読めません: ") +
+            coreText(waiting.error().message));
+        return waiting.error();
+    }
+    label5_->setText(
+        waiting_.empty()
+            ? QCoreApplication::translate("ReceivedImagesWindow", "送信待ちの線量レポートはありません。")
+            : QCoreApplication::translate("ReceivedImagesWindow", "送信待ちの線量レポート: %1 件")
+                  .arg(static_cast<int>(waiting_.size())));
+    return {};
+}
+
+void ReceivedImagesWindow::sendReportsNow() {
+    // A sending round at work holds the outbox: the screen does not wait for it.
+    if (const Status status = workingOutbox().retryNow(node::Clock::now(), std::chrono::milliseconds(500));
+        !status.ok())
+        MessageBox::warning(this, coreText(status.message()));
+    else
+        emit sendReportsRequested();
+    (void)refreshReports();
 }
 
 void ReceivedImagesWindow::openChosenImage() {

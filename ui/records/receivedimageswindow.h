@@ -4,9 +4,11 @@
 // of them opens on the exposure-condition screen through the DICOM import, and once its record is
 // saved through the report it leaves the list. Below, the latest images it recorded (or listed:
 // derived copies and images sent again), with their doses. Read from the node's log in the working
-// folder, so it shows what a node running as a service did.
+// folder, so it shows what a node running as a service did. At the bottom, the dose reports waiting
+// in the outbox for their destinations, with the command to send them now.
 
 #include "node/imagelog.h"
+#include "node/outbox.h"
 #include "textio/expected.h"
 
 #include <QWidget>
@@ -28,30 +30,42 @@ public:
     void open();
     // Reads the lists again (Command2 "更新"); a log that cannot be read is said in Label3.
     Status refresh();
+    // Reads the outbox's waiting reports again; an outbox that cannot be read is said in Label5.
+    Status refreshReports();
 
     const std::vector<node::ImageEntry>& heldImages() const { return held_; }
     const std::vector<node::ImageEntry>& recentImages() const { return recent_; }
     QTableWidget* heldTable() const { return grid1_; }
     QTableWidget* recentTable() const { return grid2_; }
+    const std::vector<node::OutboxEntry>& waitingReports() const { return waiting_; }
+    QTableWidget* reportTable() const { return grid3_; }
 
     // Command1 "条件入力画面で開く" (or a double click): the chosen held image goes to the
     // exposure-condition screen.
     void openChosenImage();
+    // Command4 "今すぐ送信": every waiting report due now, and the sender woken.
+    void sendReportsNow();
 
 signals:
     // A held image is to be opened on the exposure-condition screen: its header file and its SOP
     // Instance UID (which the record saved through the report then resolves).
     void heldImageChosen(const QString& headerFile, const QString& sopInstanceUid);
+    // The waiting reports were made due: the sender is to go through them.
+    void sendReportsRequested();
 
 private:
     void fillTables();
 
     QTableWidget* grid1_ = nullptr;
     QTableWidget* grid2_ = nullptr;
+    QTableWidget* grid3_ = nullptr;
     QLabel* label3_ = nullptr;
+    QLabel* label5_ = nullptr;
     QPushButton* command1_ = nullptr;
+    QPushButton* command4_ = nullptr;
     std::vector<node::ImageEntry> held_;
     std::vector<node::ImageEntry> recent_;
+    std::vector<node::OutboxEntry> waiting_;
 };
 
 } // namespace tamso::ui

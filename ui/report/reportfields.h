@@ -3,10 +3,13 @@
 // over, the record search shows a stored record and the Data Save stores them.
 
 #include "dicom/dicomtext.h"
+#include "node/dosereport.h"
 #include "refdata/referencelevels.h"
 #include "ui/report/spectrumchart.h"
 
 #include <QString>
+
+#include <optional>
 
 namespace tamso::ui {
 
@@ -45,6 +48,12 @@ struct ReportFields {
     // The spectrum of the calculation handed over, for the optional second page; empty for a
     // stored record.
     SpectrumData spectrum;
+    // What the dose report of this exposure takes from the calculation handed over: the run's
+    // values, the exposure date, where the conditions came from, and the image's patient, study and
+    // unit where they came from an imported image. Absent for a stored record shown from the
+    // search, and where doseReportProblem says why the exposure has none.
+    std::optional<node::DoseReportInput> doseReport;
+    QString doseReportProblem;
 
     // The infant's dose so far, drawn beside the entrance surface dose once the ID is known:
     // this exposure's number among the infant's exposures and the cumulative entrance surface

@@ -1,5 +1,7 @@
 #include "ui/report/reportrecordsave.h"
 
+#include "node/dosereporter.h"
+#include "node/nodefolders.h"
 #include "records/dosehistory.h"
 #include "records/patientrecordsave.h"
 #include "ui/kit/language.h"
@@ -7,6 +9,7 @@
 #include "ui/kit/uiutil.h"
 
 #include <QCoreApplication>
+#include <QSet>
 
 namespace tamso::ui {
 namespace {
@@ -42,7 +45,80 @@ private:
     QWidget* parent_;
 };
 
+QString reportNotMade(const QString& reason) {
+    return QCoreApplication::translate("ReportScreen",
+                                       "記録は保存しましたが、この撮影の線量レポートは作成していません。\n%1")
+        .arg(reason);
+}
+
+// The values the report states from the calculation: changed on the report, they are no longer
+// the calculation's.
+bool exposureValuesChanged(const ReportFields& handed, const ReportFields& saved) {
+    const QString ReportFields::*const values[] = {&ReportFields::tubeVoltage, &ReportFields::mAs,
+                                                   &ReportFields::ffd,         &ReportFields::thickness,
+                                                   &ReportFields::fieldSize,   &ReportFields::dose};
+    for (const auto value : values)
+        if ((handed.*value).trimmed() != (saved.*value).trimmed())
+            return true;
+    return false;
+}
+
 } // namespace
+
+std::optional<node::ReportSettings> readReportSettingsOrSay(QWidget* parent, const QString& lead) {
+    auto settings = node::readReportSettings(workingFolderPath());
+    if (settings.ok())
+        return std::move(*settings);
+    static QSet<QString> said; // once during the program's run: the site mends the file, not the user
+    const QString problem = coreText(settings.error().message);
+    if (!said.contains(problem)) {
+        said.insert(problem);
+        MessageBox::warning(parent, lead +
+                                        QCoreApplication::translate(
+                                            "ReportScreen", "作業フォルダの tamso-node.conf を読めません: ") +
+                                        problem);
+    }
+    return std::nullopt;
+}
+
+bool queueDoseReport(QWidget* parent, const ReportFields& handed, const ReportFields& saved) {
+    const auto settings = readReportSettingsOrSay(parent, reportNotMade(QString()));
+    if (!settings || !settings->reporting())
+        return false;
+    if (!handed.doseReport) {
+        MessageBox::warning(
+            parent, reportNotMade(handed.doseReportProblem.isEmpty()
+                                      ? QCoreApplication::translate(
+                                            "ReportScreen", "この報告書には線量計算の値がありません。")
+                                      : coreText(utf8(handed.doseReportProblem))));
+        return false;
+    }
+    if (exposureValuesChanged(handed, saved)) {
+        MessageBox::warning(
+            parent,
+            reportNotMade(QCoreApplication::translate(
+                "ReportScreen", "撮影条件または入射表面線量が、計算の後に報告書で変更されています。")));
+        return false;
+    }
+    const node::SavedExposure record = {utf8(saved.id),       utf8(saved.name),         utf8(saved.examDate),
+                                        utf8(saved.bodyPart), utf8(saved.technologist), utf8(saved.xrayUnit)};
+    node::DoseReportInput input = node::savedExposureReport(*handed.doseReport, record);
+    input.sopInstanceUid = handed.doseReport->sopInstanceUid;
+    if (!input.imageSopInstanceUid.empty()) {
+        auto installation = node::recorderUid(node::nodeFolder(workingFolderPath()));
+        if (!installation.ok()) {
+            MessageBox::warning(parent, reportNotMade(coreText(installation.error().message)));
+            return false;
+        }
+        input.sopInstanceUid = node::reportUidOfImage(*installation, input.imageSopInstanceUid);
+    }
+    node::DoseReporter reporter(workingFolderPath(), settings->forward, settings->besideRecords, "tamso");
+    if (auto report = reporter.queue(std::move(input)); !report.ok()) {
+        MessageBox::warning(parent, reportNotMade(coreText(report.error().message)));
+        return false;
+    }
+    return !settings->forward.empty();
+}
 
 bool saveReportRecord(QWidget* parent, const ReportFields& f, int* recordNumber) {
     const records::RecordTexts record = {

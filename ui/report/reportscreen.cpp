@@ -335,6 +335,10 @@ void ReportScreen::handOver(const ReportFields& fields) {
     handedDose_ = fields.dose;
     handedUncertainty_ = fields.doseWithUncertainty;
     handedFromRecord_ = false;
+    handed_ = fields;
+    handed_.spectrum = {};
+    if (handed_.doseReport && handed_.doseReport->sopInstanceUid.empty())
+        handed_.doseReport->sopInstanceUid = node::newUuidUid(); // one report of this hand-over
     imageNameGroups_ = fields.imageNameGroups;
     imageName_ = fields.name;
     nameWarnedForId_.clear();
@@ -364,6 +368,9 @@ void ReportScreen::showRecord(const ReportFields& fields) {
     handedDose_ = fields.dose;
     handedUncertainty_ = fields.doseWithUncertainty;
     handedFromRecord_ = true;
+    handed_ = fields;
+    handed_.doseReport.reset(); // a stored record: its report was made when it was saved
+    handed_.doseReportProblem.clear();
     imageNameGroups_ = {};
     imageName_.clear();
     storedId_ = fields.storedRecordNumber > 0 ? fields.id : QString();
@@ -444,6 +451,9 @@ void ReportScreen::saveRequested() {
         storedNumber_ = recordNumber;
         showDoseSoFar();
         emit recordSaved(current.id, recordNumber, current.dose);
+        // The record stands; its dose report follows where the site asks for one.
+        if (!handedFromRecord_ && queueDoseReport(this, handed_, current))
+            emit doseReportQueued();
     }
 }
 

@@ -56,6 +56,8 @@ signals:
     void backRequested();
     // Data Save wrote the record: its patient ID, its number among the infant's records and its dose.
     void recordSaved(const QString& patientId, int recordNumber, const QString& dose);
+    // The dose report of the record saved was queued in the outbox for the site's destinations.
+    void doseReportQueued();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -105,6 +107,7 @@ private:
     QString handedDose_;          // the dose handed over, and the dose with its expanded uncertainty
     QString handedUncertainty_;
     bool handedFromRecord_ = false;           // the dose handed over is a stored record's
+    ReportFields handed_;                     // as handed over (without the spectrum)
     bool previewShown_ = false;               // a drawing stands in the preview: it follows every edit
     dicom::PersonNameGroups imageNameGroups_; // of the image handed over, if any
     QString imageName_;                       // the image's name as handed over

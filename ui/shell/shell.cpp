@@ -1,7 +1,11 @@
 #include "ui/shell/shell.h"
 
 #include "engine/calculationstate.h"
+#include "node/dosereporter.h"
 #include "node/imagelog.h"
+#include "node/nodeconfig.h"
+#include "node/nodefolders.h"
+#include "node/outbox.h"
 #include "refdata/referencelevels.h"
 #include "refdata/referenceloader.h"
 #include "ui/conditions/conditionsscreen.h"
@@ -16,6 +20,7 @@
 #include "ui/records/dosehistorywindow.h"
 #include "ui/records/receivedimageswindow.h"
 #include "ui/records/recordsearchscreen.h"
+#include "ui/report/reportrecordsave.h"
 #include "ui/report/reportscreen.h"
 #include "ui/shell/illustrationwindow.h"
 #include "ui/shell/startscreen.h"
@@ -44,6 +49,10 @@ template <typename Window> void hideIfShown(const QPointer<Window>& window) {
 Shell::Shell() : quitProgram([] { QCoreApplication::quit(); }) {}
 
 Shell::~Shell() {
+    // The sender finishes the report it is sending (its network waits are short) and ends; the
+    // windows are hidden by then.
+    if (sender_)
+        sender_->stop();
     // Windows that delete themselves on closing are owned here as long as they exist.
     delete received_.data();
     delete spectrum_.data();
@@ -60,18 +69,42 @@ Shell::~Shell() {
     delete startScreen_.data();
 }
 
-StartScreen* Shell::startScreen() const { return startScreen_; }
-ConditionsScreen* Shell::conditionsScreen() const { return conditions_; }
-IllustrationWindow* Shell::illustrationWindow() const { return illustration_; }
-ReportScreen* Shell::reportScreen() const { return report_; }
-RecordSearchScreen* Shell::recordSearchScreen() const { return search_; }
-DoseHistoryWindow* Shell::doseHistoryWindow() const { return history_; }
-BasicDataEditor* Shell::basicDataEditor() const { return basicData_; }
-TubeOutputEditor* Shell::tubeOutputEditor() const { return tubeOutput_; }
-AmbientDoseEditor* Shell::ambientDoseEditor() const { return ambientDose_; }
-SpectrumWindow* Shell::spectrumWindow() const { return spectrum_; }
-ReferenceLevelEditor* Shell::referenceLevelEditor() const { return referenceLevels_; }
-DoseAuditWindow* Shell::doseAuditWindow() const { return doseAudit_; }
+StartScreen* Shell::startScreen() const {
+    return startScreen_;
+}
+ConditionsScreen* Shell::conditionsScreen() const {
+    return conditions_;
+}
+IllustrationWindow* Shell::illustrationWindow() const {
+    return illustration_;
+}
+ReportScreen* Shell::reportScreen() const {
+    return report_;
+}
+RecordSearchScreen* Shell::recordSearchScreen() const {
+    return search_;
+}
+DoseHistoryWindow* Shell::doseHistoryWindow() const {
+    return history_;
+}
+BasicDataEditor* Shell::basicDataEditor() const {
+    return basicData_;
+}
+TubeOutputEditor* Shell::tubeOutputEditor() const {
+    return tubeOutput_;
+}
+AmbientDoseEditor* Shell::ambientDoseEditor() const {
+    return ambientDose_;
+}
+SpectrumWindow* Shell::spectrumWindow() const {
+    return spectrum_;
+}
+ReferenceLevelEditor* Shell::referenceLevelEditor() const {
+    return referenceLevels_;
+}
+DoseAuditWindow* Shell::doseAuditWindow() const {
+    return doseAudit_;
+}
 ReceivedImagesWindow* Shell::receivedImagesWindow() const {
     return received_;
 }
@@ -98,7 +131,38 @@ bool Shell::start() {
     }
     startScreen_->setHospitalName(qs(engine::Module1.hospitalName));
     startScreen_->show();
+    if (const auto settings = readReportSettingsOrSay(
+            startScreen_, QCoreApplication::translate("Shell", "線量レポートは作成も送信もしません。\n")))
+        startSending(*settings);
     return true;
+}
+
+void Shell::startSending(const node::ReportSettings& settings) {
+    if (sender_ || settings.forward.empty())
+        return;
+    outbox_ = std::make_unique<node::Outbox>(node::nodeFolder(workingFolderPath()));
+    // Short network waits: the program's end waits for the report being sent.
+    sender_ = std::make_unique<node::OutboxWorker>(
+        *outbox_, node::storeSender(settings.aeTitle, std::chrono::seconds(5), std::chrono::seconds(15)));
+    sender_->onRound([this](const node::SendRound&) {
+        // From the sender's thread: the window reads the outbox anew in the screens' thread.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (received_)
+                    (void)received_->refreshReports();
+            },
+            Qt::QueuedConnection);
+    });
+    sender_->start();
+}
+
+void Shell::sendReportsNow() {
+    if (!sender_)
+        if (auto settings = node::readReportSettings(workingFolderPath()); settings.ok())
+            startSending(*settings); // destinations named since the start
+    if (sender_)
+        sender_->wake();
 }
 
 // Start screen ------------------------------------------------------------------------------------
@@ -110,8 +174,10 @@ void Shell::newCalculation() {
         connect(conditions_, &ConditionsScreen::backRequested, this, &Shell::conditionsBack);
         connect(conditions_, &ConditionsScreen::closedByUser, this, &Shell::conditionsClosed);
         connect(conditions_, &ConditionsScreen::reportRequested, this, &Shell::handOverToReport);
-        connect(conditions_, &ConditionsScreen::tubeOutputEditorRequested, this, &Shell::openTubeOutputEditor);
-        connect(conditions_, &ConditionsScreen::ambientDoseEditorRequested, this, &Shell::openAmbientDoseEditor);
+        connect(conditions_, &ConditionsScreen::tubeOutputEditorRequested, this,
+                &Shell::openTubeOutputEditor);
+        connect(conditions_, &ConditionsScreen::ambientDoseEditorRequested, this,
+                &Shell::openAmbientDoseEditor);
         connect(conditions_, &ConditionsScreen::spectrumRequested, this, &Shell::showSpectrum);
         connect(conditions_, &ConditionsScreen::resultsCleared, this, [this] { hideIfShown(spectrum_); });
     }
@@ -160,6 +226,7 @@ void Shell::openReceivedImages() {
         received_ = new ReceivedImagesWindow;
         received_->setAttribute(Qt::WA_DeleteOnClose); // the close box discards the window
         connect(received_, &ReceivedImagesWindow::heldImageChosen, this, &Shell::openHeldImage);
+        connect(received_, &ReceivedImagesWindow::sendReportsRequested, this, &Shell::sendReportsNow);
     }
     received_->open();
 }
@@ -255,6 +322,11 @@ ReportScreen* Shell::ensureReport() {
         report_->setAttribute(Qt::WA_DeleteOnClose); // the close box discards the screen
         connect(report_, &ReportScreen::backRequested, this, [this] { hideIfShown(illustration_); });
         connect(report_, &ReportScreen::recordSaved, this, &Shell::recordSaved);
+        connect(report_, &ReportScreen::doseReportQueued, this, [this] {
+            sendReportsNow();
+            if (received_)
+                (void)received_->refreshReports();
+        });
     }
     return report_;
 }

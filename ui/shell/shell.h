@@ -10,6 +10,13 @@
 #include <QObject>
 #include <QPointer>
 #include <functional>
+#include <memory>
+
+namespace tamso::node {
+class Outbox;
+class OutboxWorker;
+struct ReportSettings;
+} // namespace tamso::node
 
 namespace tamso::ui {
 
@@ -42,6 +49,11 @@ public:
     // as missing (start-up goes on).
     bool start();
 
+    // Sends the dose reports waiting in the working folder's outbox from a thread of its own, where
+    // tamso-node.conf names destinations (read at start-up and after each report queued): the
+    // node's sender and this one take turns through the outbox's lock. Null while nothing is sent.
+    node::OutboxWorker* reportSender() const { return sender_.get(); }
+
     // How the program ends ("終　了", the start screen's close box). Defaults to quitting the
     // application's event loop.
     std::function<void()> quitProgram;
@@ -63,20 +75,20 @@ public:
 
 public slots:
     // Start screen.
-    void newCalculation();       // "新規計算"
-    void openRecordSearch();     // "データ検索"
-    void openBasicDataEditor();  // "基本データ入力"
-    void openDoseAudit();        // "参考レベル監査"
-    void openReceivedImages();   // "受信画像"
+    void newCalculation();      // "新規計算"
+    void openRecordSearch();    // "データ検索"
+    void openBasicDataEditor(); // "基本データ入力"
+    void openDoseAudit();       // "参考レベル監査"
+    void openReceivedImages();  // "受信画像"
     // Received images window: a held image opened on the exposure-condition screen through the
     // DICOM import; the record then saved through the report resolves it.
     void openHeldImage(const QString& headerFile, const QString& sopInstanceUid);
     // Basic data editor.
     void openReferenceLevelEditor(); // "参考レベル"
     // Exposure-condition screen.
-    void showIllustration();     // "周辺線量"
-    void openTubeOutputEditor(); // "出力データ編集"
-    void openAmbientDoseEditor(); // "周辺線量の実測データ編集"
+    void showIllustration();                                    // "周辺線量"
+    void openTubeOutputEditor();                                // "出力データ編集"
+    void openAmbientDoseEditor();                               // "周辺線量の実測データ編集"
     void showSpectrum(const tamso::ui::SpectrumData& spectrum); // "スペクトル表示"
     void handOverToReport(const tamso::ui::ReportFields& fields);
     // Record search.
@@ -90,6 +102,8 @@ private:
     void referenceDataChanged();
     void endProgram();
     void recordSaved(const QString& patientId, int recordNumber, const QString& dose);
+    void startSending(const node::ReportSettings& settings);
+    void sendReportsNow(); // a report was queued, or the user asked to send
 
     QPointer<StartScreen> startScreen_;
     QPointer<ConditionsScreen> conditions_;
@@ -105,6 +119,8 @@ private:
     QPointer<DoseAuditWindow> doseAudit_;
     QPointer<ReceivedImagesWindow> received_;
     QString heldImageInProgress_; // the SOP Instance UID of the held image opened, until it is saved
+    std::unique_ptr<node::Outbox> outbox_;
+    std::unique_ptr<node::OutboxWorker> sender_;
 };
 
 } // namespace tamso::ui
