@@ -1,5 +1,7 @@
 #include "tools/calc/auditcli.h"
 
+#include "tools/calc/calccli.h"
+
 #include "refdata/referencelevels.h"
 #include "textio/fileio.h"
 
@@ -103,21 +105,9 @@ int runAuditCommand(const std::vector<std::string>& args, std::ostream& out, std
             out << kAuditHelp;
             return 0;
         }
-        if (arg.rfind("--", 0) != 0) {
-            err << "tamso-calc: unexpected argument: " << arg << " (see --audit --help)\n";
-            return 2;
-        }
-        std::string name = arg.substr(2);
-        std::string value;
-        if (const auto eq = name.find('='); eq != std::string::npos) {
-            value = name.substr(eq + 1);
-            name.erase(eq);
-        } else if (i + 1 < args.size()) {
-            value = args[++i];
-        } else {
-            err << "tamso-calc: --" << name << " needs a value (see --audit --help)\n";
-            return 2;
-        }
+        std::string name, value;
+        if (!readOption(args, i, name, value, "--audit --help", err))
+            return kExitError;
         if (name == "workdir") {
             workFolder = std::filesystem::u8path(value);
         } else if (name == "from" || name == "to") {

@@ -358,6 +358,27 @@ void printDoseHistory(const records::DoseHistory& history, std::ostream& out) {
         out << caption << ": " << value << '\n';
 }
 
+bool readOption(const std::vector<std::string>& args, size_t& i, std::string& name, std::string& value,
+                const std::string& help, std::ostream& err) {
+    if (args[i].rfind("--", 0) != 0) {
+        err << "tamso-calc: unexpected argument: " << args[i] << " (see " << help << ")\n";
+        return false;
+    }
+    name = args[i].substr(2);
+    value.clear();
+    if (const auto eq = name.find('='); eq != std::string::npos) {
+        value = name.substr(eq + 1);
+        name.erase(eq);
+    } else if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
+        value = args[++i];
+    } else {
+        // The next argument is another option ("--workdir --history"): this one has no value.
+        err << "tamso-calc: --" << name << " needs a value (see " << help << ")\n";
+        return false;
+    }
+    return true;
+}
+
 std::optional<int> runHistory(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     const bool asked = std::any_of(args.begin(), args.end(), [](const std::string& arg) {
         return arg == "--history" || arg.rfind("--history=", 0) == 0;
@@ -367,23 +388,9 @@ std::optional<int> runHistory(const std::vector<std::string>& args, std::ostream
     std::optional<std::string> id, csvOut;
     std::filesystem::path workFolder = ".";
     for (size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i];
-        std::string value;
-        if (name.rfind("--", 0) != 0) {
-            err << "tamso-calc: unexpected argument: " << name << " (see --help)\n";
+        std::string name, value;
+        if (!readOption(args, i, name, value, "--help", err))
             return kExitError;
-        }
-        name.erase(0, 2);
-        if (const auto eq = name.find('='); eq != std::string::npos) {
-            value = name.substr(eq + 1);
-            name.erase(eq);
-        } else if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
-            value = args[++i];
-        } else {
-            // The next argument is another option ("--workdir --history"): this one has no value.
-            err << "tamso-calc: --" << name << " needs a value (see --help)\n";
-            return kExitError;
-        }
         if (name == "history")
             id = value;
         else if (name == "workdir")

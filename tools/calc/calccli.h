@@ -21,6 +21,13 @@ namespace tamso::calc {
 constexpr int kExitOk = 0;
 constexpr int kExitError = 2;
 
+// One option of the command line at args[i]: "--name=value", or "--name value" (i then moves on
+// to the value; a next argument that starts with "--" is another option, not a value). Returns
+// false, with the message written to `err` and pointing to `help` ("--help", "--audit --help"),
+// where args[i] is no option or has no value.
+bool readOption(const std::vector<std::string>& args, size_t& i, std::string& name, std::string& value,
+                const std::string& help, std::ostream& err);
+
 // The conditions of one exposure as the exposure-condition screen would hold them.
 struct Exposure {
     engine::ConditionTexts texts;
@@ -32,7 +39,8 @@ const std::vector<std::pair<std::string, engine::ResultField>>& resultKeys();
 
 // Runs one exposure on the state (as the calculation command and the caregiver command would)
 // and returns the results as the screen shows them, in the order of resultKeys().
-Expected<std::vector<std::string>> calculateExposure(engine::CalculationState& state, const Exposure& exposure,
+Expected<std::vector<std::string>> calculateExposure(engine::CalculationState& state,
+                                                     const Exposure& exposure,
                                                      const std::filesystem::path& workFolder);
 
 // Sets one condition named like the options without dashes ("kv", "field", "measured-ckg", ...)

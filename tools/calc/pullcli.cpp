@@ -1,5 +1,7 @@
 #include "tools/calc/pullcli.h"
 
+#include "tools/calc/calccli.h"
+
 #include "engine/calculationstate.h"
 #include "node/dosereporter.h"
 #include "node/imagelog.h"
@@ -105,22 +107,9 @@ int runPullCommand(const std::vector<std::string>& args, std::ostream& out, std:
         return 0;
     }
     for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg.rfind("--", 0) != 0) {
-            err << "tamso-calc: unexpected argument: " << arg << " (see --pull --help)\n";
-            return 2;
-        }
-        std::string name = arg.substr(2);
-        std::string value;
-        if (const auto eq = name.find('='); eq != std::string::npos) {
-            value = name.substr(eq + 1);
-            name.erase(eq);
-        } else if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
-            value = args[++i];
-        } else {
-            err << "tamso-calc: --" << name << " needs a value (see --pull --help)\n";
-            return 2;
-        }
+        std::string name, value;
+        if (!readOption(args, i, name, value, "--pull --help", err))
+            return kExitError;
         if (name == "workdir") {
             workFolder = std::filesystem::u8path(value);
         } else if (name == "pull") {
