@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <stdexcept>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -15,10 +16,16 @@
 namespace tamso::test {
 namespace {
 
-pid_t spawn(const std::vector<std::string>& args, const fs::path& output) {
+int exitStatus(int raw) {
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+} // namespace
+
+pid_t spawn(const std::vector<std::string>& args, const fs::path& output, bool append) {
     const pid_t pid = ::fork();
     if (pid == 0) {
-        const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC), 0644);
         if (fd >= 0) {
             ::dup2(fd, 1);
             ::dup2(fd, 2);
@@ -28,28 +35,23 @@ pid_t spawn(const std::vector<std::string>& args, const fs::path& output) {
         for (const std::string& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
+        ::execvp(argv[0], argv.data());
         ::_exit(127);
     }
     return pid;
 }
 
-int exitStatus(int raw) {
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-}
-
-} // namespace
-
 std::uint16_t freeLoopbackPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = 0;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
     socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
+    if (s < 0 || ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        throw std::runtime_error("no free port");
+    ::close(s);
     return ntohs(address.sin_port);
 }
 

@@ -18,6 +18,10 @@ namespace fs = std::filesystem;
 // A TCP port on 127.0.0.1 that nothing listens on now.
 std::uint16_t freeLoopbackPort();
 
+// Starts a program (a path, or a name looked up on PATH) with its standard output and error into
+// a file, replaced or appended to; its process ID.
+pid_t spawn(const std::vector<std::string>& args, const fs::path& output, bool append = false);
+
 // A shell word in single quotes.
 std::string shellWord(const std::string& text);
 

@@ -1,5 +1,7 @@
 #include "nodetestsupport.h"
 
+#include "dicompeers.h"
+
 #include <dcmtk/config/osconfig.h>
 
 #include <dcmtk/dcmdata/dcdeftag.h>
@@ -199,21 +201,6 @@ ReadReport readReport(const std::string& fileBytes) {
 #ifndef _WIN32
 namespace {
 
-// A TCP port of the loopback interface that nothing listens on just now.
-std::uint16_t freePort() {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    socklen_t length = sizeof address;
-    if (s < 0 || ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        throw std::runtime_error("no free port");
-    ::close(s);
-    return ntohs(address.sin_port);
-}
-
 std::string orthancProgram() {
     return fs::exists("/usr/sbin/Orthanc") ? "/usr/sbin/Orthanc" : "Orthanc";
 }
@@ -221,8 +208,8 @@ std::string orthancProgram() {
 } // namespace
 
 Orthanc::Orthanc(std::vector<std::string> allowedAeTitles) {
-    dicomPort_ = freePort();
-    httpPort_ = freePort();
+    dicomPort_ = freeLoopbackPort();
+    httpPort_ = freeLoopbackPort();
     std::string modalities;
     for (std::size_t n = 0; n < allowedAeTitles.size(); ++n)
         modalities += std::string(n ? ",\n" : "") + "    \"m" + std::to_string(n) + "\": { \"AET\": \"" +
@@ -270,16 +257,7 @@ void Orthanc::start() {
     const std::string program = orthancProgram();
     const std::string config = (folder_.path() / "orthanc.json").string();
     const std::string log = (folder_.path() / "orthanc.log").string();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        if (out >= 0) {
-            ::dup2(out, 1);
-            ::dup2(out, 2);
-        }
-        ::execlp(program.c_str(), program.c_str(), config.c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
+    const pid_t pid = spawn({program, config}, log, true); // a restart adds to the log
     if (pid < 0)
         throw std::runtime_error("cannot start Orthanc");
     pid_ = pid;

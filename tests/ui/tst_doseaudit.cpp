@@ -344,12 +344,7 @@ private slots:
                      qPrintable(QString::fromUtf8(expected) + QStringLiteral(" in ") + text));
 
         const QString printed = path(QStringLiteral("printed.pdf"));
-        ui::DoseAuditWindow::setPrinterProvider([&](QWidget*) {
-            auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-            printer->setOutputFormat(QPrinter::PdfFormat);
-            printer->setOutputFileName(printed);
-            return printer;
-        });
+        ui::DoseAuditWindow::setPrinterProvider([&](QWidget*) { return uitest::pdfPrinter(printed); });
         click(child<QPushButton>(form11, "Command3"));
         QVERIFY2(uitest::pdfText(printed, text, error), qPrintable(error));
         QVERIFY(text.contains(QStringLiteral("超過")));

@@ -69,13 +69,6 @@ void writeInfantH1() {
                                                    storedRecord("2024/06/03", " 1.5 "));
 }
 
-std::unique_ptr<QPrinter> pdfPrinter(const QString& file) {
-    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    printer->setOutputFormat(QPrinter::PdfFormat);
-    printer->setOutputFileName(file);
-    return printer;
-}
-
 int pdfPageCount(const QString& file) {
     QFile pdf(file);
     if (!pdf.open(QIODevice::ReadOnly))
@@ -398,7 +391,7 @@ private slots:
 
         // "印刷": asked first, then printed on the printer chosen.
         const QString printed = QDir::current().filePath(QStringLiteral("printed-H1.pdf"));
-        DoseHistoryWindow::setPrinterProvider([&](QWidget*) { return pdfPrinter(printed); });
+        DoseHistoryWindow::setPrinterProvider([&](QWidget*) { return uitest::pdfPrinter(printed); });
         MessageBox::clearShown();
         MessageBox::setNextAnswer(MessageBox::Answer::Cancel);
         window.findChild<QPushButton*>(QStringLiteral("Command2"))->click();

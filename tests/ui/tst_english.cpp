@@ -692,12 +692,7 @@ private slots:
         click(report, "Command6"); // asked about the dose: No
         checkWindow(report);
         const QString reportPdf = pdfFolder + QStringLiteral("/report.pdf");
-        ui::ReportScreen::setPrinterProvider([reportPdf](QWidget*) {
-            auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-            printer->setOutputFormat(QPrinter::PdfFormat);
-            printer->setOutputFileName(reportPdf);
-            return printer;
-        });
+        ui::ReportScreen::setPrinterProvider([reportPdf](QWidget*) { return uitest::pdfPrinter(reportPdf); });
         click(report, "Command5");
         ui::ReportScreen::setPrinterProvider(nullptr);
         texts << pdfLines(reportPdf);

@@ -411,12 +411,7 @@ private slots:
         child<QLineEdit>("Text2")->setText(QStringLiteral("小林 一郎"));
         click("Command2");
         const QString pdf = dir_.filePath(QStringLiteral("dose-so-far.pdf"));
-        ReportScreen::setPrinterProvider([&](QWidget*) {
-            auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-            printer->setOutputFormat(QPrinter::PdfFormat);
-            printer->setOutputFileName(pdf);
-            return printer;
-        });
+        ReportScreen::setPrinterProvider([&](QWidget*) { return uitest::pdfPrinter(pdf); });
         click("Command5");
         QString printed, error;
         QVERIFY2(uitest::pdfText(pdf, printed, error), qPrintable(error));
@@ -465,10 +460,7 @@ private slots:
         int asked = 0;
         ReportScreen::setPrinterProvider([&](QWidget*) {
             ++asked;
-            auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-            printer->setOutputFormat(QPrinter::PdfFormat);
-            printer->setOutputFileName(target);
-            return printer;
+            return uitest::pdfPrinter(target);
         });
         // Cancel: nothing is asked or printed.
         MessageBox::setNextAnswer(MessageBox::Answer::Cancel);
@@ -518,12 +510,7 @@ private slots:
         QCOMPARE(check->text(), QStringLiteral("スペクトルも印刷する"));
         click("Command2");
         const QString pdf = dir_.filePath(QStringLiteral("spectrum.pdf"));
-        ReportScreen::setPrinterProvider([&](QWidget*) {
-            auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-            printer->setOutputFormat(QPrinter::PdfFormat);
-            printer->setOutputFileName(pdf);
-            return printer;
-        });
+        ReportScreen::setPrinterProvider([&](QWidget*) { return uitest::pdfPrinter(pdf); });
         auto printedPages = [&](QString& text) {
             click("Command5");
             QString error;
@@ -631,12 +618,7 @@ private slots:
         QCOMPARE(editedDoseRemark(screen_->fields()), remark);
 
         const QString pdf = dir_.filePath(QStringLiteral("edited.pdf"));
-        ReportScreen::setPrinterProvider([&](QWidget*) {
-            auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-            printer->setOutputFormat(QPrinter::PdfFormat);
-            printer->setOutputFileName(pdf);
-            return printer;
-        });
+        ReportScreen::setPrinterProvider([&](QWidget*) { return uitest::pdfPrinter(pdf); });
         click("Command5");
         QString printed, error;
         QVERIFY2(uitest::pdfText(pdf, printed, error), qPrintable(error));

@@ -43,6 +43,13 @@ bool prepareWorkingFolder(QTemporaryDir& dir) {
     return true;
 }
 
+std::unique_ptr<QPrinter> pdfPrinter(const QString& file) {
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(file);
+    return printer;
+}
+
 bool pdfText(const QString& pdf, QString& text, QString& error) {
     const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
     if (tool.isEmpty()) {

@@ -5,10 +5,12 @@
 
 #include <QImage>
 #include <QList>
+#include <QPrinter>
 #include <QRectF>
 #include <QString>
 #include <QTemporaryDir>
 
+#include <memory>
 #include <set>
 
 namespace tamso::uitest {
@@ -27,6 +29,9 @@ bool prepareWorkingFolder(QTemporaryDir& dir);
 // False, with the reason in `error`, when pdftotext is not installed or fails; the tests that read
 // printed files need it (test.sh installs it), so they fail rather than skip without it.
 bool pdfText(const QString& pdf, QString& text, QString& error);
+
+// A printer that writes a PDF file, for the screens' printer providers.
+std::unique_ptr<QPrinter> pdfPrinter(const QString& file);
 
 // Every word of a PDF file with its box in points (pdftotext -bbox), pages one after the other.
 struct PdfWord {
