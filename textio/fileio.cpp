@@ -582,13 +582,17 @@ fs::path fileInFolder(const fs::path& folder, std::string_view utf8Name) {
 #endif
 }
 
-std::string fileNameUtf8(const fs::path& path) {
+std::string pathUtf8(const fs::path& path) {
 #if defined(_WIN32)
-    const auto name = path.filename().u8string(); // std::string, or std::u8string from C++20 on
-    return std::string(name.begin(), name.end());
+    const auto text = path.u8string(); // std::string, or std::u8string from C++20 on
+    return std::string(text.begin(), text.end());
 #else
-    return path.filename().string();
+    return path.string();
 #endif
+}
+
+std::string fileNameUtf8(const fs::path& path) {
+    return pathUtf8(path.filename());
 }
 
 std::string fileTypeText(fs::file_type type) {

@@ -30,6 +30,8 @@ namespace fs = std::filesystem;
 
 // The path of a file named by its UTF-8 name inside a folder.
 fs::path fileInFolder(const fs::path& folder, std::string_view utf8Name);
+// The UTF-8 text of a path (for messages, lists and other programs' arguments).
+std::string pathUtf8(const fs::path& path);
 // The UTF-8 text of a path's last component (for messages and lists).
 std::string fileNameUtf8(const fs::path& path);
 // What an entry that is not a regular file is, as messages name it ("フォルダ", "FIFO", "デバイス",

@@ -23,15 +23,6 @@ namespace {
 // No shipped file comes near this; a larger one is not a working-folder file.
 constexpr std::uintmax_t kMaxShippedFileBytes = 64u << 20;
 
-std::string pathUtf8(const fs::path& path) {
-#ifdef _WIN32
-    const auto text = path.u8string(); // std::string, or std::u8string from C++20 on
-    return std::string(text.begin(), text.end());
-#else
-    return path.string();
-#endif
-}
-
 std::string quotedPath(const fs::path& path) {
     return "「" + pathUtf8(path) + "」";
 }

@@ -125,15 +125,6 @@ std::string calculatorProgram() {
 #endif
 }
 
-std::string pathUtf8(const fs::path& path) {
-#ifdef _WIN32
-    const auto text = path.u8string(); // std::string, or std::u8string from C++20 on
-    return std::string(text.begin(), text.end());
-#else
-    return path.string();
-#endif
-}
-
 std::string quotedArgument(const fs::path& path) {
     return "\"" + pathUtf8(path) + "\"";
 }

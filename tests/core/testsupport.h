@@ -2,6 +2,7 @@
 // Helpers for core tests: a fresh temporary working folder per test and byte-level file access.
 
 #include "engine/calculationstate.h"
+#include "textio/fileio.h"
 
 #include <filesystem>
 #include <memory>
@@ -63,7 +64,7 @@ struct ProgramRun {
 std::string calculatorProgram();
 // The whole path in UTF-8 (for messages and command lines; path::string() is in the ANSI code
 // page on Windows, which cannot hold every name).
-std::string pathUtf8(const fs::path& path);
+using textio::pathUtf8;
 // A path in double quotes, in UTF-8, for a command line.
 std::string quotedArgument(const fs::path& path);
 // Runs a UTF-8 command line through the system's shell (sh, or cmd.exe on Windows, where the
