@@ -316,12 +316,18 @@ Status ImageLog::readFrom(std::uintmax_t offset) {
         if ((e.outcome == Outcome::Recorded || e.outcome == Outcome::Resolved) &&
             !e.irradiationEventUid.empty())
             events_.emplace(e.irradiationEventUid, e.sopInstanceUid);
+        if ((e.outcome == Outcome::Recorded || e.outcome == Outcome::Resolved) && e.recordNumber > 0)
+            imageRecords_.emplace(e.patientId, e.recordNumber);
         // A duplicate repeats an image whose state stays what it was.
         if (e.outcome != Outcome::Duplicate)
             latest_[e.sopInstanceUid] = std::move(e);
     }
     readOffset_ = offset + pos;
     return {};
+}
+
+bool ImageLog::isImageRecord(const std::string& patientId, int recordNumber) const {
+    return imageRecords_.count({patientId, recordNumber}) > 0;
 }
 
 const ImageEntry* ImageLog::latest(const std::string& uid) const {

@@ -581,6 +581,22 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
                 hold(bad.message());
                 continue;
             }
+            // One exposure, one record: a record saved by hand (no image names it) of the same exposure
+            // is asked about on the screen, as Data Save asks; an image's own record is known by its UID.
+            if (const auto asStored = records::recordAsStored(c.texts)) {
+                const auto& storedRecords = stored->history.records;
+                int same = 0;
+                for (size_t n = 0; n < storedRecords.size() && !same; ++n)
+                    if (!st.log.isImageRecord(id, static_cast<int>(n) + 1) &&
+                        records::sameExposure(storedRecords[n], *asStored))
+                        same = static_cast<int>(n) + 1;
+                if (same) {
+                    hold("同じ撮影の記録が手入力で保存されています（記録 " + std::to_string(same) + "：" +
+                         storedRecords[static_cast<size_t>(same) - 1].examDate + "）。別の撮影であれば"
+                         "「条件入力画面で開く」から保存してください");
+                    continue;
+                }
+            }
             // Record files are Shift-JIS: a text it cannot hold (a name in a character beyond it)
             // holds this image only, never the other records of the pass.
             std::string unwritable;

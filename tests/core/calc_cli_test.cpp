@@ -168,10 +168,10 @@ TEST_F(CalcProgram, NumbersOutOfRangeAndRunsWithoutAnExposureExitWithTwo) {
     } cases[] = {{" --thickness " + huge, "--thickness: number out of range: 1111"},
                  {" --field 25.4x1e999", "--field: number out of range: 1e999"},
                  {" --measured-ckg 1e400", "--measured-ckg: number out of range"},
-                 {" --mas 0", "0 より大きい値"},
-                 {" --mas -2", "0 より大きい値"},
+                 {" --mas 0", "Ｘ線管電流×照射時間 0 mAs は範囲外です。0.01 mAs 以上 1000 mAs 以下"},
+                 {" --mas -2", "-2 mAs は範囲外です"},
                  {" --kv 30", "最小管電圧（40 kV）を下回っている"},
-                 {" --ffd 10 --thickness 10", "焦点－皮膚間距離"},
+                 {" --ffd 35 --thickness 10", "焦点－皮膚間距離 25 cm"},
                  {" --focus-hood 95", "フード・カバーは焦点と皮膚の間にあります"}};
     for (const auto& c : cases) {
         const Outcome o = runProgram(folder, workdir(folder) + c.args);

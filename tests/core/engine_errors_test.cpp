@@ -157,8 +157,9 @@ TEST(RefusedRunInput, GeometryKeepsTheSkinAwayAndTheHoodBetweenFocusAndSkin) {
         const char* focusHood;
         const char* message; // empty: the run computes
     } cases[] = {
-        {"10.0001", "10", "5",
-         "焦点－皮膚間距離 0.0001 cm（FFD 10.0001 cm − 被写体厚 10 cm）が 30 cm 未満です。"
+        {"30.0001", "0.5", "5", "被写体厚 0.5 cm は範囲外です。1 cm 以上 30 cm 以下で入力してください。"},
+        {"31", "1.0001", "5",
+         "焦点－皮膚間距離 29.9999 cm（FFD 31 cm − 被写体厚 1.0001 cm）が 30 cm 未満です。"
          "FFD と被写体厚を確認してください。"},
         {"39.99", "10", "20",
          "焦点－皮膚間距離 29.99 cm（FFD 39.99 cm − 被写体厚 10 cm）が 30 cm 未満です。"},
@@ -169,8 +170,8 @@ TEST(RefusedRunInput, GeometryKeepsTheSkinAwayAndTheHoodBetweenFocusAndSkin) {
          "（フード・カバーは焦点と皮膚の間にあります）。"},
         {"100", "10", "90", "焦点－フード・カバー間距離 90 cm は"},
         {"100", "10", "89.99", ""},
-        {"100", "10", "0", "焦点－フード・カバー間距離 0 cm は"},
-        {"100", "-30", "-1", "焦点－フード・カバー間距離 -1 cm は"},
+        {"100", "10", "0", "焦点-フード・カバー間距離 0 cm は範囲外です。0 cm より大きく 500 cm 以下"},
+        {"100", "-30", "-1", "被写体厚 -30 cm は範囲外です"},
     };
     for (const auto& c : cases) {
         test::TempFolder folder;

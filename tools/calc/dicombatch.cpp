@@ -171,12 +171,12 @@ DicomBatchRow computeDicomFile(engine::CalculationState& state, const DicomBatch
     node::ImageConditions resolved = node::resolveImageConditions(image, sources);
     const engine::ConditionTexts& given = options.conditions.texts;
     if (options.thicknessGiven && !image.bodyPartThicknessCm.has())
-        resolved.thicknessCm.set(given.subjectThicknessCm, "--thickness");
+        resolved.thicknessCm.set(given.subjectThicknessCm, "option --thickness");
     if (options.ffdGiven && !resolved.ffdCm.has())
-        resolved.ffdCm.set(given.ffdCm, "--ffd");
+        resolved.ffdCm.set(given.ffdCm, "option --ffd");
     if (options.fieldGiven && !image.fieldSize.has()) {
-        resolved.fieldLongCm.set(given.fieldLongCm, "--field");
-        resolved.fieldShortCm.set(given.fieldShortCm, "--field");
+        resolved.fieldLongCm.set(given.fieldLongCm, "option --field");
+        resolved.fieldShortCm.set(given.fieldShortCm, "option --field");
     }
 
     std::vector<std::string> missing;

@@ -263,6 +263,9 @@ QHBoxLayout* ConditionsScreen::buildHeading() {
     nameControl(date_, QStringLiteral("DTPicker1"),
                 QCoreApplication::translate("ConditionsScreen", "撮影日"));
     date_->setCalendarPopup(true);
+    // An imported image without a date leaves the field at its first date, shown empty.
+    date_->setMinimumDate(QDate(1900, 1, 1));
+    date_->setSpecialValueText(QStringLiteral(" "));
     date_->setDisplayFormat(dateLocale().dateFormat(QLocale::ShortFormat));
     dateCaption->setBuddy(date_);
     wAirLabel_ = caption(this, QStringLiteral("Label52"), QString());
@@ -772,7 +775,7 @@ ReportFields ConditionsScreen::reportFields() const {
     const engine::CalculationState& s = engine::Module1;
     // The record's fields as the node builds them too (records/exposurerecord.h).
     const records::RecordTexts t = records::recordTextsOfRun(s, *this,
-                                                             {utf8(shortDateText(date_->date())),
+                                                             {date_->date() == date_->minimumDate() ? std::string() : utf8(shortDateText(date_->date())),
                                                               std::string(), utf8(combo2_->currentText()),
                                                               utf8(combo1_->currentText()), s.xrayUnitName});
     ReportFields r;
