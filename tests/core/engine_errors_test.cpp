@@ -2,6 +2,7 @@
 // refused run changes no result, no field and no listing.
 
 #include "engine/calculation.h"
+#include "engine/conditionlimits.h"
 #include "refdata/referenceloader.h"
 #include "testsupport.h"
 
@@ -326,4 +327,52 @@ TEST(EngineLimits, AnyTypedTextIsEitherRefusedOrFinite) {
             EXPECT_TRUE(engine::computeCaregiverDose(*state, results).ok()) << text;
         }
     }
+}
+
+// Every condition is refused just outside its plausible range and accepted at its edge, by the run
+// that every way in calls; the message names the field, the value and the range.
+TEST(RefusedRunInput, EachConditionAtAndBeyondTheEdgesOfItsRange) {
+    using engine::ConditionId;
+    const struct {
+        ConditionId id;
+        const char* accepted;
+        const char* refused;
+    } cases[] = {
+        {ConditionId::TargetAngle, "89.9", "90"},       {ConditionId::TargetAngle, "0.1", "0"},
+        {ConditionId::InherentFilterAl, "0", "-0.1"},   {ConditionId::InherentFilterAl, "10", "10.1"},
+        {ConditionId::AddedFilterAl, "10", "10.01"},    {ConditionId::AddedFilterCu, "1", "1.01"},
+        {ConditionId::TubeVoltage, "79.9", "150"},      {ConditionId::TubeVoltage, "40", "19.9"},
+        {ConditionId::MAs, "0.01", "0.009"},            {ConditionId::MAs, "1000", "1000.1"},
+        {ConditionId::Ffd, "500", "500.1"},             {ConditionId::Ffd, "100", "29.9"},
+        {ConditionId::Thickness, "1", "0"},             {ConditionId::Thickness, "30", "30.5"},
+        {ConditionId::FocusHood, "60", "0"},            {ConditionId::FieldLong, "100", "100.1"},
+        {ConditionId::FieldShort, "1", "0.9"},
+    };
+    for (const auto& c : cases) {
+        const engine::ConditionLimit& limit = engine::conditionLimit(c.id);
+        for (const char* value : {c.accepted, c.refused}) {
+            test::TempFolder folder;
+            auto state = loaded(folder);
+            engine::ConditionTexts fields;
+            fields.*limit.text = value;
+            if (c.id == ConditionId::Ffd && std::string(value) == "500")
+                fields.focusHoodDistanceCm = "60";
+            engine::ResultTexts results;
+            const Status run = engine::runCalculation(*state, fields, results, folder.path());
+            const bool refused = value == c.refused;
+            EXPECT_EQ(!run.ok(), refused) << limit.caption << " " << value << ": " << (run.ok() ? "" : run.message());
+            if (refused && !run.ok())
+                EXPECT_EQ(run.message(), std::string(limit.caption) + " " + value + " " + limit.unit +
+                                             " は範囲外です。" + limit.rangeText() + "で入力してください。");
+        }
+    }
+    // A text that is no number is said to be none, naming the field.
+    test::TempFolder folder;
+    auto state = loaded(folder);
+    engine::ConditionTexts fields;
+    fields.tubeVoltageKv = "abc";
+    engine::ResultTexts results;
+    const Status run = engine::runCalculation(*state, fields, results, folder.path());
+    ASSERT_FALSE(run.ok());
+    EXPECT_EQ(run.message().rfind("Ｘ線管電圧の入力値「abc」は数値ではありません。", 0), 0u) << run.message();
 }
