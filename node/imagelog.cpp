@@ -487,7 +487,7 @@ fs::path heldHeaderFile(const fs::path& workFolder, const ImageEntry& held) {
 }
 
 Status resolveHeldImage(const fs::path& workFolder, const std::string& uid, const std::string& patientId,
-                        int recordNumber, const std::string& doseMGy) {
+                        int recordNumber, const std::string& doseMGy, const std::string& typedValues) {
     ProcessingLock lock;
     if (auto e = lock.acquire(workFolder, std::chrono::seconds(10)); !e.ok())
         return e;
@@ -504,6 +504,8 @@ Status resolveHeldImage(const fs::path& workFolder, const std::string& uid, cons
     resolved.recordNumber = recordNumber;
     resolved.doseMGy = doseMGy;
     resolved.reason = "報告書から保存（保留理由: " + held->reason + "）";
+    if (!typedValues.empty())
+        resolved.reason += "、手入力: " + typedValues;
     const fs::path header = heldHeaderFile(workFolder, *held);
     std::vector<ImageEntry> entries{resolved};
     if (auto e = log.append(entries); !e.ok())

@@ -154,9 +154,11 @@ Expected<ReceivedImages> listReceivedImages(const fs::path& workFolder, size_t r
 fs::path heldHeaderFile(const fs::path& workFolder, const ImageEntry& held);
 
 // A held image whose record was saved through the report: its entry becomes "resolved" with the
-// record's ID, number and dose, and its header goes. Nothing happens (and true is returned) when the
+// record's ID, number and dose, its reason stating the values typed rather than taken from the
+// image (typedValues, "管電圧 60 kV、被写体厚 8 cm"; empty: none), and its header goes. Nothing happens (and true is returned) when the
 // image is no longer held. Takes the processing lock (waiting a few seconds).
 Status resolveHeldImage(const fs::path& workFolder, const std::string& sopInstanceUid,
-                        const std::string& patientId, int recordNumber, const std::string& doseMGy);
+                        const std::string& patientId, int recordNumber, const std::string& doseMGy,
+                        const std::string& typedValues = {});
 
 } // namespace tamso::node

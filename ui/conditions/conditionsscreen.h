@@ -100,6 +100,11 @@ public:
                control->property("missingFromDicom").toBool();
     }
 
+    // The conditions of the last import that were typed rather than taken from the image (the image
+    // lacked them, or the user changed them), with their values: "管電圧 60 kV、被写体厚 8 cm"; empty
+    // when none was or nothing was imported.
+    QString typedConditionsText() const;
+
     // Chooses the file for "DICOM読込": an image or a DICOMDIR, an empty text when the user
     // cancels. The default asks with the file dialog; tests supply a file instead. An empty
     // function restores the default.
@@ -218,6 +223,7 @@ private:
 
     // The last DICOM import: the controls it filled, and the patient it names for the report.
     QSet<QWidget*> dicomMarked_;
+    QList<QWidget*> dicomImported_; // every control the last import set from the image's conditions
     QString dicomPatientId_;
     QString dicomPatientName_;
     dicom::PersonNameGroups dicomNameGroups_;

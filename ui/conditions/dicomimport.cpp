@@ -231,6 +231,7 @@ void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image,
                                                                   value == &resolved.fieldShortCm);
             if (defaultField)
                 continue; // a new case's field, the user's to change; the message says so
+            dicomImported_ << input.edit;
             if (value->has()) {
                 markFromDicom(input.edit, value->source, value == &resolved.thicknessCm &&
                                                              !image.bodyPartThicknessCm.has());
@@ -243,6 +244,7 @@ void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image,
     if (!image.fieldSize.has())
         lacking(QCoreApplication::translate("ConditionsScreen", "照射野サイズ"),
                 image.fieldSize.problem + "（" + resolved.fieldLongCm.source + "を使用）");
+    dicomImported_ << combo2_ << date_;
     if (resolved.bodyPart.has()) {
         const QString text = qs(resolved.bodyPart.text);
         const int index = combo2_->findText(text);
@@ -287,6 +289,27 @@ void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image,
                                       missing.join(QLatin1Char('\n')));
 }
 
+QString ConditionsScreen::typedConditionsText() const {
+    QStringList typed;
+    for (QWidget* control : dicomImported_) {
+        if (isFilledFromDicom(control))
+            continue;
+        if (control == date_) {
+            typed << QCoreApplication::translate("ConditionsScreen", "撮影日") + QLatin1Char(' ') +
+                         (date_->date() == date_->minimumDate() ? QString() : shortDateText(date_->date()));
+        } else if (control == combo2_) {
+            typed << QCoreApplication::translate("ConditionsScreen", "照射部位") + QLatin1Char(' ') +
+                         combo2_->currentText();
+        } else {
+            for (const Input& input : inputs_)
+                if (input.edit == control)
+                    typed << shownText(input.entry->caption).trimmed() + QLatin1Char(' ') + input.edit->text() +
+                                 QLatin1Char(' ') + input.entry->unit;
+        }
+    }
+    return typed.join(QCoreApplication::translate("ConditionsScreen", "、"));
+}
+
 void ConditionsScreen::markFromDicom(QWidget* control, const std::string& source, bool notInImage) {
     dicomMarked_.insert(control);
     control->setProperty("filledFromDicom", true);
@@ -323,6 +346,7 @@ void ConditionsScreen::unmarkDicom(QWidget* control) {
 void ConditionsScreen::forgetDicomImport() {
     for (QWidget* control : QSet<QWidget*>(dicomMarked_))
         unmarkDicom(control);
+    dicomImported_.clear();
     dicomPatientId_.clear();
     dicomPatientName_.clear();
     dicomNameGroups_ = {};
