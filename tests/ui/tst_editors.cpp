@@ -290,7 +290,8 @@ void EditorTests::basicDataNumberFields_data() {
         << 4 << QStringLiteral("３３．９７") << 0 << QStringLiteral(" 33.97 ");
     QTest::newRow("angle below one") << 2 << QStringLiteral("0.5") << 2 << QStringLiteral(" .5 ");
     QTest::newRow("no filtration") << 3 << QStringLiteral("0") << 3 << QStringLiteral(" 0 ");
-    QTest::newRow("filtration at the top of its range") << 3 << QStringLiteral("10") << 3 << QStringLiteral(" 10 ");
+    QTest::newRow("filtration at the top of its range")
+        << 3 << QStringLiteral("10") << 3 << QStringLiteral(" 10 ");
     QTest::newRow("angle just below 90") << 2 << QStringLiteral("89.9") << 2 << QStringLiteral(" 89.9 ");
     QTest::newRow("filtration with blanks")
         << 3 << QStringLiteral(" 2 .75 ") << 3 << QStringLiteral(" 2.75 ");
@@ -324,19 +325,23 @@ void EditorTests::editorsRefuseWhatCannotBeComputedWith_data() {
     const QString angle = QStringLiteral("0 度 より大きく 90 度 未満で入力してください。");
     const QString filter = QStringLiteral("0 mm 以上 10 mm 以下で入力してください。");
     QTest::newRow("angle letters") << "basic" << 2 << "abc"
-                                   << QStringLiteral("Ｘ線管ターゲット角度の入力値「abc」は数値ではありません。") +
+                                   << QStringLiteral(
+                                          "Ｘ線管ターゲット角度の入力値「abc」は数値ではありません。") +
                                           angle;
     QTest::newRow("angle 0") << "basic" << 2 << "0"
                              << QStringLiteral("Ｘ線管ターゲット角度 0 度 は範囲外です。") + angle;
-    QTest::newRow("angle 90, full-width") << "basic" << 2 << "９０"
-                                          << QStringLiteral("Ｘ線管ターゲット角度 90 度 は範囲外です。") + angle;
-    QTest::newRow("angle with unit")
-        << "basic" << 2 << "12deg"
-        << QStringLiteral("Ｘ線管ターゲット角度の入力値「12deg」は数値ではありません。") + angle;
+    QTest::newRow("angle 90, full-width")
+        << "basic" << 2 << "９０" << QStringLiteral("Ｘ線管ターゲット角度 90 度 は範囲外です。") + angle;
+    QTest::newRow("angle with unit") << "basic" << 2 << "12deg"
+                                     << QStringLiteral(
+                                            "Ｘ線管ターゲット角度の入力値「12deg」は数値ではありません。") +
+                                            angle;
     QTest::newRow("negative filtration")
-        << "basic" << 3 << "-0.1" << QStringLiteral("固有フィルタ（アルミ当量） -0.1 mm は範囲外です。") + filter;
+        << "basic" << 3 << "-0.1"
+        << QStringLiteral("固有フィルタ（アルミ当量） -0.1 mm は範囲外です。") + filter;
     QTest::newRow("filtration beyond the table")
-        << "basic" << 3 << "10.5" << QStringLiteral("固有フィルタ（アルミ当量） 10.5 mm は範囲外です。") + filter;
+        << "basic" << 3 << "10.5"
+        << QStringLiteral("固有フィルタ（アルミ当量） 10.5 mm は範囲外です。") + filter;
     QTest::newRow("filtration empty")
         << "basic" << 3 << " " << QStringLiteral("固有フィルタ（アルミ当量）が入力されていません。") + filter;
     QTest::newRow("W value 0")

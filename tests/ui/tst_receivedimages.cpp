@@ -219,8 +219,8 @@ private slots:
             << conf << QStringLiteral("1.2.392.1.7") << none << none << true << none << false
             << QStringLiteral("記録は保存しましたが、この撮影の線量レポートは作成していません。");
         QTest::newRow("the dose typed over on the report")
-            << conf << QStringLiteral("1.2.392.1.8") << none << QStringLiteral("0.001") << false << none << false
-            << QStringLiteral("計算の後に報告書で変更されています");
+            << conf << QStringLiteral("1.2.392.1.8") << none << QStringLiteral("0.001") << false << none
+            << false << QStringLiteral("計算の後に報告書で変更されています");
     }
 
     void dataSaveQueuesTheDoseReport() {

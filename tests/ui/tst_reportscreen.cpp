@@ -672,33 +672,39 @@ private slots:
                 texts << QString::fromUtf8(edit);
             return texts;
         };
-        const QString again = t("が、線量を計算した撮影条件から変更されています。入射表面線量はこの条件で計算し"
-                                "たものではないため、保存できません。撮影条件の画面に戻って計算し直して下さい。");
+        const QString again =
+            t("が、線量を計算した撮影条件から変更されています。入射表面線量はこの条件で計算し"
+              "たものではないため、保存できません。撮影条件の画面に戻って計算し直して下さい。");
         const QString dose = t("0 以上の数値（mGy）を入力して下さい。");
         const QString date = t("「<today>」のように、実在する日付を入力して下さい。");
         QTest::newRow("tube voltage") << false << edits({"Text5=70"}) << t("報告書の「管電圧」") + again;
-        QTest::newRow("tube voltage, letters") << false << edits({"Text5=abc"}) << t("報告書の「管電圧」") + again;
+        QTest::newRow("tube voltage, letters")
+            << false << edits({"Text5=abc"}) << t("報告書の「管電圧」") + again;
         QTest::newRow("mAs and FFD") << false << edits({"Text6=6", "Text7=90"})
                                      << t("報告書の「電流･秒」、「FFD」") + again;
         QTest::newRow("thickness") << false << edits({"Text9=8"}) << t("報告書の「体 厚」") + again;
-        QTest::newRow("field size") << false << edits({"Text8=四切サイズ"}) << t("報告書の「照射野」") + again;
+        QTest::newRow("field size") << false << edits({"Text8=四切サイズ"})
+                                    << t("報告書の「照射野」") + again;
         QTest::newRow("stored record, FFD")
             << true << edits({"Text7=80"})
-            << t("報告書の「FFD」が、記録されていた撮影条件から変更されています。入射表面線量はこの条件で計算した"
+            << t("報告書の「FFD」が、記録されていた撮影条件から変更されています。入射表面線量はこの条件で計算"
+                 "した"
                  "ものではないため、保存できません。撮影条件の画面に戻って計算し直して下さい。");
         QTest::newRow("date of month 13") << false << edits({"Text3=2026/13/45"})
                                           << t("「撮影日」の「2026/13/45」は日付として読めません。") + date;
-        QTest::newRow("date of 30 February") << true << edits({"Text3=2026/02/30"})
-                                             << t("「撮影日」の「2026/02/30」は日付として読めません。") + date;
+        QTest::newRow("date of 30 February")
+            << true << edits({"Text3=2026/02/30"})
+            << t("「撮影日」の「2026/02/30」は日付として読めません。") + date;
         QTest::newRow("no date") << false << edits({"Text3="})
                                  << t("「撮影日」が空欄です。「<today>」のように日付を入力して下さい。");
         QTest::newRow("no dose") << false << edits({"Text10= "}) << t("「入射表面線量」が空欄です。") + dose;
-        QTest::newRow("dose not a number") << true << edits({"Text10=abc"})
-                                           << t("「入射表面線量」の「abc」は数値ではありません。") + dose;
-        QTest::newRow("negative dose") << false << edits({"Text10=-0.1"})
-                                       << t("「入射表面線量」の「-0.1」では計算できません。") + dose;
-        QTest::newRow("dose beyond any number") << false << edits({"Text10=1e999"})
-                                                << t("「入射表面線量」の「1e999」は数値ではありません。") + dose;
+        QTest::newRow("dose not a number")
+            << true << edits({"Text10=abc"}) << t("「入射表面線量」の「abc」は数値ではありません。") + dose;
+        QTest::newRow("negative dose")
+            << false << edits({"Text10=-0.1"}) << t("「入射表面線量」の「-0.1」では計算できません。") + dose;
+        QTest::newRow("dose beyond any number")
+            << false << edits({"Text10=1e999"})
+            << t("「入射表面線量」の「1e999」は数値ではありません。") + dose;
         QTest::newRow("the same values written otherwise")
             << false << edits({"Text5=５０", "Text6=5.0", "Text7= 100 ", "Text9=1e1", "Text3=2026-12-8"})
             << QString();

@@ -96,11 +96,10 @@ namespace {
 
 // "20 kV 以上 150 kV 未満", as ConditionLimit::rangeText words it.
 QString conditionRange(const engine::ConditionLimit& limit) {
-    const char* const words[2][2] = {
-        {QT_TRANSLATE_NOOP("NumberInput", "%1 %3 より大きく %2 %3 未満"),
-         QT_TRANSLATE_NOOP("NumberInput", "%1 %3 より大きく %2 %3 以下")},
-        {QT_TRANSLATE_NOOP("NumberInput", "%1 %3 以上 %2 %3 未満"),
-         QT_TRANSLATE_NOOP("NumberInput", "%1 %3 以上 %2 %3 以下")}};
+    const char* const words[2][2] = {{QT_TRANSLATE_NOOP("NumberInput", "%1 %3 より大きく %2 %3 未満"),
+                                      QT_TRANSLATE_NOOP("NumberInput", "%1 %3 より大きく %2 %3 以下")},
+                                     {QT_TRANSLATE_NOOP("NumberInput", "%1 %3 以上 %2 %3 未満"),
+                                      QT_TRANSLATE_NOOP("NumberInput", "%1 %3 以上 %2 %3 以下")}};
     return QCoreApplication::translate("NumberInput", words[limit.minIncluded][limit.maxIncluded])
         .arg(qs(textio::numberToText(limit.min)), qs(textio::numberToText(limit.max)), coreText(limit.unit));
 }

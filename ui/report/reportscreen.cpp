@@ -439,16 +439,17 @@ bool ReportScreen::savableAsComputed(const ReportFields& current) {
             quoted << QCoreApplication::translate("ReportScreen", "「%1」").arg(caption);
         const QString fieldsText = quoted.join(QCoreApplication::translate("ReportScreen", "、"));
         MessageBox::warning(
-            this, (handedFromRecord_
-                       ? QCoreApplication::translate(
-                             "ReportScreen", "報告書の%1が、記録されていた撮影条件から変更されています。"
-                                             "入射表面線量はこの条件で計算したものではないため、保存できません。"
-                                             "撮影条件の画面に戻って計算し直して下さい。")
-                       : QCoreApplication::translate(
-                             "ReportScreen", "報告書の%1が、線量を計算した撮影条件から変更されています。"
-                                             "入射表面線量はこの条件で計算したものではないため、保存できません。"
-                                             "撮影条件の画面に戻って計算し直して下さい。"))
-                      .arg(fieldsText));
+            this,
+            (handedFromRecord_
+                 ? QCoreApplication::translate(
+                       "ReportScreen", "報告書の%1が、記録されていた撮影条件から変更されています。"
+                                       "入射表面線量はこの条件で計算したものではないため、保存できません。"
+                                       "撮影条件の画面に戻って計算し直して下さい。")
+                 : QCoreApplication::translate(
+                       "ReportScreen", "報告書の%1が、線量を計算した撮影条件から変更されています。"
+                                       "入射表面線量はこの条件で計算したものではないため、保存できません。"
+                                       "撮影条件の画面に戻って計算し直して下さい。"))
+                .arg(fieldsText));
         return false;
     }
     // The date the dose history, the audit and the exposure number read.
@@ -456,12 +457,12 @@ bool ReportScreen::savableAsComputed(const ReportFields& current) {
         const QString example = shortDateText(QDate::currentDate());
         MessageBox::warning(
             this, current.examDate.trimmed().isEmpty()
-                      ? QCoreApplication::translate("ReportScreen",
-                                                    "「撮影日」が空欄です。「%1」のように日付を入力して下さい。")
+                      ? QCoreApplication::translate(
+                            "ReportScreen", "「撮影日」が空欄です。「%1」のように日付を入力して下さい。")
                             .arg(example)
-                      : QCoreApplication::translate(
-                            "ReportScreen", "「撮影日」の「%1」は日付として読めません。"
-                                            "「%2」のように、実在する日付を入力して下さい。")
+                      : QCoreApplication::translate("ReportScreen",
+                                                    "「撮影日」の「%1」は日付として読めません。"
+                                                    "「%2」のように、実在する日付を入力して下さい。")
                             .arg(current.examDate, example));
         text3_->setFocus(Qt::OtherFocusReason);
         text3_->selectAll();
