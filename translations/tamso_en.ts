@@ -81,14 +81,6 @@
         <translation>The basic data have been saved.</translation>
     </message>
     <message>
-        <source>0 より大きく 90 より小さい角度（度）</source>
-        <translation>an angle above 0 and below 90 (degree)</translation>
-    </message>
-    <message>
-        <source>0 以上の数値（mm Al）</source>
-        <translation>a number of 0 or more (mm Al)</translation>
-    </message>
-    <message>
         <source>0 より大きい数値（eV）</source>
         <translation>a number above 0 (eV)</translation>
     </message>
@@ -778,6 +770,34 @@
         <source>「%1」の「%2」は数値ではありません。%3を入力して下さい。</source>
         <translation>“%2” in “%1” is not a number. Enter %3.</translation>
     </message>
+    <message>
+        <source>%1 %3 より大きく %2 %3 未満</source>
+        <translation>above %1 %3 and below %2 %3</translation>
+    </message>
+    <message>
+        <source>%1 %3 より大きく %2 %3 以下</source>
+        <translation>above %1 %3 and up to %2 %3</translation>
+    </message>
+    <message>
+        <source>%1 %3 以上 %2 %3 未満</source>
+        <translation>from %1 %3 to below %2 %3</translation>
+    </message>
+    <message>
+        <source>%1 %3 以上 %2 %3 以下</source>
+        <translation>from %1 %3 to %2 %3</translation>
+    </message>
+    <message>
+        <source>%1が入力されていません。%2で入力してください。</source>
+        <translation>%1 has not been entered. Enter a value %2.</translation>
+    </message>
+    <message>
+        <source>%1の入力値「%2」は数値ではありません。%3で入力してください。</source>
+        <translation>“%2” entered for %1 is not a number. Enter a value %3.</translation>
+    </message>
+    <message>
+        <source>%1 %2 %3 は範囲外です。%4で入力してください。</source>
+        <translation>%1 of %2 %3 is out of range. Enter a value %4.</translation>
+    </message>
 </context>
 <context>
     <name>ReceivedImagesWindow</name>
@@ -1275,6 +1295,34 @@ Check the patient ID so that the exposure is not saved in another infant&apos;s 
         <source>撮影条件または入射表面線量が、計算の後に報告書で変更されています。</source>
         <translation>The exposure conditions or the entrance surface dose were changed on the report after the calculation.</translation>
     </message>
+    <message>
+        <source>「%1」</source>
+        <translation>“%1”</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>報告書の%1が、記録されていた撮影条件から変更されています。入射表面線量はこの条件で計算したものではないため、保存できません。撮影条件の画面に戻って計算し直して下さい。</source>
+        <translation>%1 on the report differ from the exposure conditions stored with the record. The entrance surface dose was not calculated for these conditions and cannot be saved. Go back to the exposure-condition screen and calculate again.</translation>
+    </message>
+    <message>
+        <source>報告書の%1が、線量を計算した撮影条件から変更されています。入射表面線量はこの条件で計算したものではないため、保存できません。撮影条件の画面に戻って計算し直して下さい。</source>
+        <translation>%1 on the report differ from the exposure conditions the dose was calculated with. The entrance surface dose was not calculated for these conditions and cannot be saved. Go back to the exposure-condition screen and calculate again.</translation>
+    </message>
+    <message>
+        <source>「撮影日」が空欄です。「%1」のように日付を入力して下さい。</source>
+        <translation>“Exam date” is empty. Enter a date such as “%1”.</translation>
+    </message>
+    <message>
+        <source>「撮影日」の「%1」は日付として読めません。「%2」のように、実在する日付を入力して下さい。</source>
+        <translation>“%1” in “Exam date” cannot be read as a date. Enter a real date such as “%2”.</translation>
+    </message>
+    <message>
+        <source>0 以上の数値（mGy）</source>
+        <translation>a number of 0 or more (mGy)</translation>
+    </message>
 </context>
 <context>
     <name>Shell</name>
@@ -1552,6 +1600,54 @@ Check the patient ID so that the exposure is not saved in another infant&apos;s 
     <message>
         <source>氏名に改行を含めることはできません。</source>
         <translation>A name cannot contain a line break.</translation>
+    </message>
+    <message>
+        <source>Ｘ線管ターゲット角度</source>
+        <translation>X-ray tube target angle</translation>
+    </message>
+    <message>
+        <source>固有フィルタ（アルミ当量）</source>
+        <translation>Inherent filtration (Al equivalent)</translation>
+    </message>
+    <message>
+        <source>付加フィルタ（アルミ）</source>
+        <translation>Added filter (Al)</translation>
+    </message>
+    <message>
+        <source>付加フィルタ（銅）</source>
+        <translation>Added filter (Cu)</translation>
+    </message>
+    <message>
+        <source>Ｘ線管電圧</source>
+        <translation>Tube voltage</translation>
+    </message>
+    <message>
+        <source>Ｘ線管電流×照射時間</source>
+        <translation>Tube current × exposure time</translation>
+    </message>
+    <message>
+        <source>焦点-受像器間距離（FFD）</source>
+        <translation>Focus-receptor distance (FFD)</translation>
+    </message>
+    <message>
+        <source>被写体厚</source>
+        <translation>Subject thickness</translation>
+    </message>
+    <message>
+        <source>焦点-フード・カバー間距離</source>
+        <translation>Focus-hood/cover distance</translation>
+    </message>
+    <message>
+        <source>照射野サイズ（長軸方向）</source>
+        <translation>Field size (long axis)</translation>
+    </message>
+    <message>
+        <source>照射野サイズ（短軸方向）</source>
+        <translation>Field size (short axis)</translation>
+    </message>
+    <message>
+        <source>度</source>
+        <translation>degrees</translation>
     </message>
     <message>
         <source>患者IDおよび氏名を入力して下さい</source>
