@@ -1,5 +1,7 @@
 #include "ui/conditions/conditionsscreen.h"
 
+#include "engine/conditionlimits.h"
+
 #include "dicom/imageexposure.h"
 #include "engine/calculation.h"
 #include "engine/calculationstate.h"
@@ -718,6 +720,17 @@ void ConditionsScreen::runCalculation() {
             return;
         }
         texts.*(input.entry->condition) = utf8(asciiNumberText(input.edit->text()));
+        // Its plausible range, as every calculation checks it, said in the interface's language.
+        for (const engine::ConditionLimit& limit : engine::kConditionLimits) {
+            if (limit.text != input.entry->condition)
+                continue;
+            const QString outside = conditionProblem(limit.id, input.edit->text());
+            if (!outside.isEmpty()) {
+                refuseRun(outside);
+                input.edit->setFocus(Qt::OtherFocusReason);
+                return;
+            }
+        }
     }
 
     const Status status = tamso::engine::runCalculation(engine::Module1, texts, *this, workingFolderPath());
