@@ -86,7 +86,7 @@ WithdrawnRecords applyTrail(std::string_view sjis, const std::string& fileName,
         if (line.find_first_not_of(" \t") == std::string::npos)
             continue;
         const std::string where =
-            "取消記録" + quotedName(fileName) + "の " + std::to_string(i + 1) + " 行目";
+            "取り消し記録" + quotedName(fileName) + "の " + std::to_string(i + 1) + " 行目";
         const std::string notApplied = "。この行の取り消しは適用していません。";
         if (line.find(textio::kUnreadableMark) != std::string::npos) {
             result.problems.push_back(where + "に Shift-JIS として読めない文字があります" + notApplied);
