@@ -135,7 +135,10 @@ QStringList DoseAuditWindow::summaryLines(const DoseAudit& a) {
                 .arg(a.exposures)
                 .arg(a.infants)
                 .arg(a.dateUnreadable)
-                .arg(a.noDose)};
+                .arg(a.noDose) +
+                (a.withdrawn > 0
+                     ? QCoreApplication::translate("DoseAuditWindow", "、取り消した記録 %1 件").arg(a.withdrawn)
+                     : QString())};
 }
 
 QString DoseAuditWindow::noteText(const records::AuditNote& note) {
@@ -166,6 +169,14 @@ QString DoseAuditWindow::noteText(const records::AuditNote& note) {
             .arg(file)
             .arg(note.record)
             .arg(detail);
+    case Kind::Withdrawn:
+        return QCoreApplication::translate("DoseAuditWindow",
+                                           "取り消した記録: %1 の %2 件目（理由「%3」）。集計から除きました")
+            .arg(file)
+            .arg(note.record)
+            .arg(detail);
+    case Kind::TrailProblem:
+        return QCoreApplication::translate("DoseAuditWindow", "適用していない取り消し: %1").arg(detail);
     }
     return detail;
 }
