@@ -113,7 +113,8 @@ using Samples = std::unordered_map<std::string, BodyPartSamples>;
 // first record is the infant's record `firstNumber`; the withdrawn ones are left out.
 void auditFile(DoseAudit& audit, Samples& samples, std::unordered_set<std::string>& allInfants,
                const AuditPeriod& period, const std::string& infant, const ReadRecordFile& file,
-               const std::optional<std::string>& problem, int firstNumber, const WithdrawnRecords& withdrawn) {
+               const std::optional<std::string>& problem, int firstNumber,
+               const WithdrawnRecords& withdrawn) {
     const std::string name = textio::fileNameUtf8(file.file.path);
     ++audit.recordFiles;
     if (problem) {
@@ -259,11 +260,13 @@ Expected<DoseAudit> auditRecordFolder(const fs::path& folder, const AuditPeriod&
         const auto problems = recordFileProblems(infant, read);
         const WithdrawnRecords withdrawn = infantWithdrawals(folder, infant, read, problems);
         for (const std::string& problem : withdrawn.problems)
-            audit.notes.push_back({AuditNote::Kind::TrailProblem, textio::fileNameUtf8(
-                                       withdrawalTrailFile(folder, infant)), 0, problem, false});
+            audit.notes.push_back({AuditNote::Kind::TrailProblem,
+                                   textio::fileNameUtf8(withdrawalTrailFile(folder, infant)), 0, problem,
+                                   false});
         int firstNumber = 1;
         for (size_t f = 0; f < read.size(); ++f) {
-            auditFile(audit, samples, allInfants, period, infant, read[f], problems[f], firstNumber, withdrawn);
+            auditFile(audit, samples, allInfants, period, infant, read[f], problems[f], firstNumber,
+                      withdrawn);
             if (!problems[f])
                 firstNumber += read[f].content->patientRecordCount;
         }

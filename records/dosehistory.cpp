@@ -119,11 +119,10 @@ std::vector<const DoseHistoryEntry*> doseHistoryTableEntries(const DoseHistory& 
     auto exposure = history.entries.begin();
     auto withdrawn = history.withdrawn.begin();
     while (exposure != history.entries.end() || withdrawn != history.withdrawn.end()) {
-        const bool takeExposure =
-            withdrawn == history.withdrawn.end() ||
-            (exposure != history.entries.end() &&
-             std::make_pair(exposure->orderKey, exposure->recordNumber) <
-                 std::make_pair(withdrawn->orderKey, withdrawn->recordNumber));
+        const bool takeExposure = withdrawn == history.withdrawn.end() ||
+                                  (exposure != history.entries.end() &&
+                                   std::make_pair(exposure->orderKey, exposure->recordNumber) <
+                                       std::make_pair(withdrawn->orderKey, withdrawn->recordNumber));
         rows.push_back(takeExposure ? &*exposure++ : &*withdrawn++);
     }
     return rows;

@@ -52,8 +52,8 @@ struct DoseHistory {
     std::vector<DoseHistoryEntry> entries;   // the exposures: every record not withdrawn
     std::vector<DoseHistoryEntry> withdrawn; // the withdrawn records, in the history's order
     std::vector<std::string> trailProblems;  // withdrawals not applied, and why (WithdrawnRecords)
-    double totalMGy = 0;    // the cumulative dose of all exposures
-    int uncountedDoses = 0; // exposures without a dose (storedDoseMGy)
+    double totalMGy = 0;                     // the cumulative dose of all exposures
+    int uncountedDoses = 0;                  // exposures without a dose (storedDoseMGy)
 
     int exposureCount() const { return static_cast<int>(entries.size()); }
     // Whether the infant has any record, withdrawn or not.

@@ -22,11 +22,20 @@ std::string escapedField(const std::string& text) {
     std::string field = "\"";
     for (char c : text) {
         switch (c) {
-        case '"': field += "%22"; break;
-        case '%': field += "%25"; break;
-        case '\r': field += "%0D"; break;
-        case '\n': field += "%0A"; break;
-        default: field += c;
+        case '"':
+            field += "%22";
+            break;
+        case '%':
+            field += "%25";
+            break;
+        case '\r':
+            field += "%0D";
+            break;
+        case '\n':
+            field += "%0A";
+            break;
+        default:
+            field += c;
         }
     }
     return field + "\"";
@@ -94,18 +103,20 @@ WithdrawnRecords applyTrail(std::string_view sjis, const std::string& fileName,
         }
         auto withdrawal = parseWithdrawalLine(line);
         if (!withdrawal.ok()) {
-            result.problems.push_back(where + "を読めません（" + withdrawal.error().message + "）" + notApplied);
+            result.problems.push_back(where + "を読めません（" + withdrawal.error().message + "）" +
+                                      notApplied);
             continue;
         }
         const int n = withdrawal->recordNumber;
         if (n > static_cast<int>(records.size())) {
-            result.problems.push_back(where + "は記録 " + std::to_string(n) + " を取り消していますが、記録は " +
-                                      std::to_string(records.size()) + " 件しかありません" + notApplied);
+            result.problems.push_back(where + "は記録 " + std::to_string(n) +
+                                      " を取り消していますが、記録は " + std::to_string(records.size()) +
+                                      " 件しかありません" + notApplied);
             continue;
         }
         if (!namesRecord(*withdrawal, records[static_cast<size_t>(n - 1)])) {
-            result.problems.push_back(where + "は記録 " + std::to_string(n) + "（撮影日「" + withdrawal->examDate +
-                                      "」、撮影部位「" + withdrawal->bodyPart +
+            result.problems.push_back(where + "は記録 " + std::to_string(n) + "（撮影日「" +
+                                      withdrawal->examDate + "」、撮影部位「" + withdrawal->bodyPart +
                                       "」）を取り消していますが、記録 " + std::to_string(n) +
                                       " の撮影日・撮影部位・管電圧・mAs・線量がこれと違います" + notApplied);
             continue;
@@ -134,8 +145,8 @@ bool hasWithdrawalTrail(const fs::path& folder, std::string_view patientId) {
     return fs::exists(fs::symlink_status(withdrawalTrailFile(folder, patientId), ec));
 }
 
-Withdrawal withdrawalOf(const PatientRecord& record, int recordNumber, std::string time, std::string withdrawnBy,
-                        std::string reason) {
+Withdrawal withdrawalOf(const PatientRecord& record, int recordNumber, std::string time,
+                        std::string withdrawnBy, std::string reason) {
     return {recordNumber,
             std::move(time),
             std::move(withdrawnBy),
@@ -155,8 +166,8 @@ bool namesRecord(const Withdrawal& w, const PatientRecord& record) {
 
 std::string withdrawalLine(const Withdrawal& w) {
     std::string line = std::to_string(w.recordNumber);
-    for (const std::string* text : {&w.time, &w.withdrawnBy, &w.reason, &w.examDate, &w.bodyPart,
-                                    &w.tubeVoltageKv, &w.mAs, &w.doseMGy})
+    for (const std::string* text :
+         {&w.time, &w.withdrawnBy, &w.reason, &w.examDate, &w.bodyPart, &w.tubeVoltageKv, &w.mAs, &w.doseMGy})
         line += "," + escapedField(*text);
     return line;
 }
@@ -181,8 +192,15 @@ Expected<Withdrawal> parseWithdrawalLine(std::string_view line) {
     }
     if (texts[0].empty() || texts[1].empty() || texts[2].empty())
         return Error{"日時、取り消した人、理由のどれかが空です"};
-    return Withdrawal{static_cast<int>(*number), texts[0], texts[1], texts[2], texts[3],
-                      texts[4],                  texts[5], texts[6], texts[7]};
+    return Withdrawal{static_cast<int>(*number),
+                      texts[0],
+                      texts[1],
+                      texts[2],
+                      texts[3],
+                      texts[4],
+                      texts[5],
+                      texts[6],
+                      texts[7]};
 }
 
 const Withdrawal* WithdrawnRecords::find(int recordNumber) const {
@@ -247,7 +265,7 @@ Status withdrawRecord(const fs::path& folder, std::string_view patientId, const 
     bytes += *lineBytes;
     if (!lock.stillHeld())
         return Error{"患者ファイル" + quotedName(textio::fileNameUtf8(firstFile)) +
-                     "は他で保存中のため使用できません。しばらくしてからもう一度取り消して下さい。",
+                         "は他で保存中のため使用できません。しばらくしてからもう一度取り消して下さい。",
                      Error::Kind::Busy};
     if (const Status written = textio::writeFileAtomic(trail, bytes); !written.ok())
         return Error{written.message() + "記録は取り消されていません。"};

@@ -65,7 +65,8 @@ TEST(WithdrawalTrail, WithdrawnRecordCountsNowhereAndTheRecordFileStaysAsItWas) 
     EXPECT_EQ(test::readBytes(dir.file("W1.pat")), before);
     EXPECT_EQ(test::readSjis(dir.file("W1.pat.withdrawn")),
               "2,\"2026/03/05 10:15:00\",\"山田 花子\",\"桁の誤り, %228E+79%22 と入力\",\"2026/01/11\","
-              "\"胸部正面\",\"60\",\"2\",\"8" + std::string(79, '0') + "\"\r\n");
+              "\"胸部正面\",\"60\",\"2\",\"8" +
+                  std::string(79, '0') + "\"\r\n");
 
     auto history = loadDoseHistory(dir.path(), "W1");
     ASSERT_TRUE(history.ok());
@@ -97,6 +98,25 @@ TEST(WithdrawalTrail, WithdrawnRecordCountsNowhereAndTheRecordFileStaysAsItWas) 
     EXPECT_EQ(audit->notes[0].kind, AuditNote::Kind::Withdrawn);
 }
 
+TEST(WithdrawalTrail, RecordsAreNumberedOnAcrossContinuationFiles) {
+    TempFolder dir;
+    test::writeRecordFile(dir, "W2.pat", std::vector<Exam>(20, {"2026/01/10", "胸部正面", " .1 "}));
+    test::writeRecordFile(dir, "W2.~2.pat", {{"2026/01/11", "胸部正面", " 5 "}});
+    auto history = loadPatientHistory(dir.path(), "W2");
+    ASSERT_TRUE(history.ok());
+    ASSERT_TRUE(withdrawRecord(dir.path(), "W2", {21, history->records[20], "a", "b", "t"}).ok());
+    auto audit = auditRecordFolder(dir.path(), {}, test::auditLevels());
+    ASSERT_TRUE(audit.ok());
+    EXPECT_EQ(audit->exposures, 20);
+    EXPECT_DOUBLE_EQ(audit->bodyParts.at(0).maximumMGy, 0.1);
+    ASSERT_EQ(audit->notes.size(), 1u);
+    EXPECT_EQ(audit->notes[0].fileName, "W2.~2.pat");
+    EXPECT_EQ(audit->notes[0].record, 1);
+    EXPECT_EQ(loadDoseHistory(dir.path(), "W2")->exposureCount(), 20);
+    // The trail is one of the working folder's own files: no export may overwrite it.
+    EXPECT_FALSE(textio::checkExportTarget(dir.file("W2.pat.withdrawn")).ok());
+}
+
 TEST(WithdrawalTrail, RefusesWhatCannotBeWithdrawnAndWritesNothing) {
     TempFolder dir;
     writeInfant(dir);
@@ -106,9 +126,9 @@ TEST(WithdrawalTrail, RefusesWhatCannotBeWithdrawnAndWritesNothing) {
     ASSERT_FALSE(twice.ok());
     EXPECT_NE(twice.message().find("取り消し済み"), std::string::npos) << twice.message();
     EXPECT_NE(twice.message().find("線量の誤入力"), std::string::npos) << twice.message();
-    EXPECT_FALSE(withdraw(dir, 1, "　 ").ok());           // a reason of blanks
-    EXPECT_FALSE(withdraw(dir, 1, "理由", "").ok());       // nobody
-    EXPECT_FALSE(withdraw(dir, 1, "理由 \u2603").ok());    // not in Shift-JIS
+    EXPECT_FALSE(withdraw(dir, 1, "　 ").ok());                                  // a reason of blanks
+    EXPECT_FALSE(withdraw(dir, 1, "理由", "").ok());                             // nobody
+    EXPECT_FALSE(withdraw(dir, 1, "理由 \u2603").ok());                          // not in Shift-JIS
     EXPECT_FALSE(withdrawRecord(dir.path(), "W1", {4, {}, "a", "b", "t"}).ok()); // no such record
     PatientRecord other = storedRecord(dir, 1);
     other.bodyPart = "頭部正面"; // not the record listed any more
@@ -118,7 +138,8 @@ TEST(WithdrawalTrail, RefusesWhatCannotBeWithdrawnAndWritesNothing) {
         ASSERT_TRUE(held.acquire(dir.file("W1.pat")).ok());
         RecordLockOptions noWait;
         noWait.wait = std::chrono::milliseconds(0);
-        const Status busy = withdrawRecord(dir.path(), "W1", {1, storedRecord(dir, 1), "a", "b", "t"}, noWait);
+        const Status busy =
+            withdrawRecord(dir.path(), "W1", {1, storedRecord(dir, 1), "a", "b", "t"}, noWait);
         ASSERT_FALSE(busy.ok());
         EXPECT_EQ(busy.error().kind, Error::Kind::Busy);
     }

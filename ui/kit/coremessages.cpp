@@ -49,7 +49,8 @@ namespace {
     // Withdrawing a record (records/recordwithdrawal.h) and its mark in the dose history.
     QT_TRANSLATE_NOOP("core", "取り消しの理由を入力して下さい。"),
     QT_TRANSLATE_NOOP("core", "取り消す人の名前を入力して下さい。"),
-    QT_TRANSLATE_NOOP("core", "取り消しの理由または名前に、ファイルに書けない（Shift-JIS にない）文字があります。"),
+    QT_TRANSLATE_NOOP("core",
+                      "取り消しの理由または名前に、ファイルに書けない（Shift-JIS にない）文字があります。"),
     QT_TRANSLATE_NOOP("core", "取消"),
     // The dose history table (records/dosehistory.h); the CSV file keeps the Japanese headings.
     QT_TRANSLATE_NOOP("core", "撮影日"),

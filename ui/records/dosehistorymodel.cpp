@@ -88,7 +88,8 @@ QVariant DoseHistoryModel::data(const QModelIndex& index, int role) const {
     const bool withdrawn = isWithdrawn(index.row());
     switch (role) {
     case Qt::DisplayRole: // the note and the withdrawn mark are fixed texts of the core, shown translated
-        return index.column() == records::kColumnNote || (withdrawn && index.column() == records::kColumnNumber)
+        return index.column() == records::kColumnNote ||
+                       (withdrawn && index.column() == records::kColumnNumber)
                    ? coreText(utf8(cells_[index.row()][index.column()]))
                    : cells_[index.row()][index.column()];
     case Qt::FontRole: {

@@ -338,8 +338,8 @@ QString DoseHistoryPageView::withdrawalAt(const QPoint& position) const {
 void DoseHistoryPageView::mouseMoveEvent(QMouseEvent* event) {
     const int bar = barAt(event->position().toPoint());
     // Over a bar, its exposure; over the row of a withdrawn record, its withdrawal.
-    const QString text = bar >= 0 && pages_ ? pages_->model().barText(bar)
-                                            : withdrawalAt(event->position().toPoint());
+    const QString text =
+        bar >= 0 && pages_ ? pages_->model().barText(bar) : withdrawalAt(event->position().toPoint());
     if (text != hovered_) {
         hovered_ = text;
         emit barHovered(bar);

@@ -1,18 +1,18 @@
 #include "ui/records/recordsearchscreen.h"
 
+#include "records/technologistlist.h"
 #include "textio/fileio.h"
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
 #include "textio/quantitytext.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
-#include "records/technologistlist.h"
 #include "ui/records/recordwithdrawdialog.h"
 #include "ui/report/reportfields.h"
 
 #include <QApplication>
-#include <QDateTime>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
@@ -286,7 +286,8 @@ void RecordSearchScreen::listRecords() {
         return;
     }
     records::PatientRecords.patientName = history->patientName;
-    listedWithdrawals_ = records::loadWithdrawnRecords(workingFolderPath(), utf8(chosenId_), history->records);
+    listedWithdrawals_ =
+        records::loadWithdrawnRecords(workingFolderPath(), utf8(chosenId_), history->records);
     listed_ = std::move(*history);
     listedId_ = chosenId_;
     for (int i = 1; i <= listed_->recordCount(); ++i) {
@@ -410,11 +411,11 @@ void RecordSearchScreen::withdrawChosenRecord() {
     RecordWithdrawDialog dialog(recordText, names, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    if (!MessageBox::askYesNo(this,
-                              QCoreApplication::translate("RecordSearchScreen",
-                                                          "記録「%1」を取り消しますか？\n理由: %2")
-                                  .arg(recordText, dialog.reason()),
-                              MessageBox::Answer::No))
+    if (!MessageBox::askYesNo(
+            this,
+            QCoreApplication::translate("RecordSearchScreen", "記録「%1」を取り消しますか？\n理由: %2")
+                .arg(recordText, dialog.reason()),
+            MessageBox::Answer::No))
         return;
     records::WithdrawalRequest request;
     request.recordNumber = n;

@@ -22,12 +22,18 @@ RecordWithdrawDialog::RecordWithdrawDialog(const QString& recordText, const QStr
     setAccessibleName(QCoreApplication::translate("RecordWithdrawDialog", "記録を取り消す"));
     setAccessibleDescription(objectName());
 
-    auto* record = new QLabel(QCoreApplication::translate("RecordWithdrawDialog", "取り消す記録: %1").arg(recordText), this);
-    nameControl(record, QStringLiteral("Label1"), QCoreApplication::translate("RecordWithdrawDialog", "取り消す記録"));
-    auto* explanation = new QLabel(
-        QCoreApplication::translate("RecordWithdrawDialog", "取り消した記録は線量履歴、累積線量、撮影回数、監査に数えなくなります。記録ファイルは変わりません。"), this);
+    auto* record = new QLabel(
+        QCoreApplication::translate("RecordWithdrawDialog", "取り消す記録: %1").arg(recordText), this);
+    nameControl(record, QStringLiteral("Label1"),
+                QCoreApplication::translate("RecordWithdrawDialog", "取り消す記録"));
+    auto* explanation =
+        new QLabel(QCoreApplication::translate("RecordWithdrawDialog",
+                                               "取り消した記録は線量履歴、累積線量、撮影回数、監査に数えなく"
+                                               "なります。記録ファイルは変わりません。"),
+                   this);
     explanation->setWordWrap(true);
-    nameControl(explanation, QStringLiteral("Label2"), QCoreApplication::translate("RecordWithdrawDialog", "取り消しの説明"));
+    nameControl(explanation, QStringLiteral("Label2"),
+                QCoreApplication::translate("RecordWithdrawDialog", "取り消しの説明"));
 
     combo1_ = new QComboBox(this);
     combo1_->setEditable(true);
@@ -35,18 +41,22 @@ RecordWithdrawDialog::RecordWithdrawDialog(const QString& recordText, const QStr
     combo1_->addItems(technologists);
     combo1_->setCurrentIndex(-1);
     combo1_->setEditText(QString());
-    nameControl(combo1_, QStringLiteral("Combo1"), QCoreApplication::translate("RecordWithdrawDialog", "取り消す人"));
+    nameControl(combo1_, QStringLiteral("Combo1"),
+                QCoreApplication::translate("RecordWithdrawDialog", "取り消す人"));
     text1_ = new QLineEdit(this);
     text1_->setMaxLength(200);
-    nameControl(text1_, QStringLiteral("Text1"), QCoreApplication::translate("RecordWithdrawDialog", "取り消しの理由"));
+    nameControl(text1_, QStringLiteral("Text1"),
+                QCoreApplication::translate("RecordWithdrawDialog", "取り消しの理由"));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
     ok->setText(QCoreApplication::translate("RecordWithdrawDialog", "取り消す"));
-    nameControl(ok, QStringLiteral("Command1"), QCoreApplication::translate("RecordWithdrawDialog", "取り消す"));
+    nameControl(ok, QStringLiteral("Command1"),
+                QCoreApplication::translate("RecordWithdrawDialog", "取り消す"));
     QPushButton* cancel = buttons->button(QDialogButtonBox::Cancel);
     cancel->setText(QCoreApplication::translate("RecordWithdrawDialog", "キャンセル"));
-    nameControl(cancel, QStringLiteral("Command2"), QCoreApplication::translate("RecordWithdrawDialog", "キャンセル"));
+    nameControl(cancel, QStringLiteral("Command2"),
+                QCoreApplication::translate("RecordWithdrawDialog", "キャンセル"));
     ok->setDefault(false);
     ok->setAutoDefault(false);
 
@@ -74,12 +84,14 @@ QString RecordWithdrawDialog::reason() const {
 
 void RecordWithdrawDialog::accept() {
     if (withdrawnBy().isEmpty()) {
-        MessageBox::warning(this, QCoreApplication::translate("RecordWithdrawDialog", "取り消す人の名前を入力して下さい。"));
+        MessageBox::warning(
+            this, QCoreApplication::translate("RecordWithdrawDialog", "取り消す人の名前を入力して下さい。"));
         combo1_->setFocus(Qt::OtherFocusReason);
         return;
     }
     if (reason().isEmpty()) {
-        MessageBox::warning(this, QCoreApplication::translate("RecordWithdrawDialog", "取り消しの理由を入力して下さい。"));
+        MessageBox::warning(
+            this, QCoreApplication::translate("RecordWithdrawDialog", "取り消しの理由を入力して下さい。"));
         text1_->setFocus(Qt::OtherFocusReason);
         return;
     }

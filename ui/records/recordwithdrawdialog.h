@@ -15,7 +15,8 @@ namespace tamso::ui {
 class RecordWithdrawDialog : public QDialog {
     Q_OBJECT
 public:
-    RecordWithdrawDialog(const QString& recordText, const QStringList& technologists, QWidget* parent = nullptr);
+    RecordWithdrawDialog(const QString& recordText, const QStringList& technologists,
+                         QWidget* parent = nullptr);
 
     QString withdrawnBy() const; // without surrounding blanks
     QString reason() const;
