@@ -22,8 +22,11 @@ RecordWithdrawDialog::RecordWithdrawDialog(const QString& recordText, const QStr
     setAccessibleName(QCoreApplication::translate("RecordWithdrawDialog", "記録を取り消す"));
     setAccessibleDescription(objectName());
 
-    auto* record = new QLabel(
-        QCoreApplication::translate("RecordWithdrawDialog", "取り消す記録: %1").arg(recordText), this);
+    // A mistyped dose may run to many digits: the label shows its start, the tool tip all of it.
+    const QString shown = recordText.size() > 72 ? recordText.left(71) + QChar(0x2026) : recordText;
+    auto* record =
+        new QLabel(QCoreApplication::translate("RecordWithdrawDialog", "取り消す記録: %1").arg(shown), this);
+    record->setToolTip(recordText);
     nameControl(record, QStringLiteral("Label1"),
                 QCoreApplication::translate("RecordWithdrawDialog", "取り消す記録"));
     auto* explanation =
