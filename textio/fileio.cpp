@@ -853,7 +853,8 @@ bool isWorkingFolderFileName(std::string_view name) {
     for (const char* own : ownFiles)
         if (sameNameIgnoringCase(name, own))
             return true;
-    if (endsWithIgnoringCase(name, ".pat") || endsWithIgnoringCase(name, ".pat.lock"))
+    if (endsWithIgnoringCase(name, ".pat") || endsWithIgnoringCase(name, ".pat.lock") ||
+        endsWithIgnoringCase(name, ".pat.withdrawn"))
         return true;
     // The temporary file of a replacement: "." + target + ".tmp-" + 16 hexadecimal digits.
     const size_t infix = name.rfind(kTemporaryInfix);

@@ -75,8 +75,8 @@ Status writeFileAtomic(const fs::path& path, std::string_view bytes,
 // Whether a file name is one of the working folder's own files, whatever folder it stands in: the
 // reference and data files (基礎データ.dat, tamso_output.op, mono_dBSF.dat, Atten2.dat, s_p_ratio.dat,
 // kaijo_dose.dat, 撮影部位.txt, 参考線量.dat, 撮影担当.txt, DICOM撮影部位.txt, Beam_data.dat), record
-// files (*.pat), their locks (*.pat.lock) and the temporary files of a replacement. Letters A to Z
-// match in either case, as Windows names do.
+// files (*.pat), their locks (*.pat.lock) and withdrawal trails (*.pat.withdrawn), and the temporary
+// files of a replacement. Letters A to Z match in either case, as Windows names do.
 bool isWorkingFolderFileName(std::string_view utf8Name);
 
 // Whether an export (a CSV or PDF file the user names) may write to the path: a regular file (also

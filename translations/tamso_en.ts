@@ -489,6 +489,25 @@
         <source>除いた記録ファイル: %1</source>
         <translation>Record file left out: %1</translation>
     </message>
+    <message>
+        <source>、取り消した記録 %1 件</source>
+        <translation>, withdrawn records %1</translation>
+    </message>
+    <message>
+        <source>取り消した記録: %1 の %2 件目（理由「%3」）。集計から除きました</source>
+        <translation>Withdrawn: record %2 of %1 (reason “%3”). Left out</translation>
+    </message>
+    <message>
+        <source>適用していない取り消し: %1</source>
+        <translation>Withdrawal not applied: %1</translation>
+    </message>
+</context>
+<context>
+    <name>DoseHistoryModel</name>
+    <message>
+        <source>取り消した記録（%1、%2）: %3</source>
+        <translation>Withdrawn (%1, %2): %3</translation>
+    </message>
 </context>
 <context>
     <name>DoseHistoryPages</name>
@@ -536,6 +555,10 @@
         <source>※ 線量のない記録（未計算、負の値など）は累積線量に 0 として加えています。累積線量はその分を含まない下限値です。</source>
         <translation>* A record without a dose (not calculated, negative, ...) is added to the cumulative dose as 0: the cumulative dose is a lower bound.</translation>
     </message>
+    <message>
+        <source>（取消 %1 件を除く）</source>
+        <translation> (%1 withdrawn left out)</translation>
+    </message>
 </context>
 <context>
     <name>DoseHistoryWindow</name>
@@ -582,6 +605,10 @@
     <message>
         <source>PDF ファイル「%1」に保存しました。</source>
         <translation>Saved to the PDF file &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>（取り消した記録 %1 件を除く）</source>
+        <translation> (%1 withdrawn records left out)</translation>
     </message>
 </context>
 <context>
@@ -1003,6 +1030,89 @@
     <message>
         <source>患者ファイル「%1」がありません。</source>
         <translation>The patient file &quot;%1&quot; does not exist.</translation>
+    </message>
+    <message>
+        <source>記録取消</source>
+        <translation>Withdraw</translation>
+    </message>
+    <message>
+        <source>記録を取り消す</source>
+        <translation>Withdraw record</translation>
+    </message>
+    <message>
+        <source>選択した記録を取り消します（線量履歴、累積線量、監査に数えなくなります）</source>
+        <translation>Withdraws the chosen record (no longer counted in the dose history, cumulative dose and audit)</translation>
+    </message>
+    <message>
+        <source>取り消し: %1 %2
+理由: %3</source>
+        <translation>Withdrawn: %1 %2
+Reason: %3</translation>
+    </message>
+    <message>
+        <source>（取消）</source>
+        <translation>(withdrawn) </translation>
+    </message>
+    <message>
+        <source>この記録は取り消されています。報告書では新しい撮影として扱います。訂正して「データ保存」すると、新しい記録として保存されます。</source>
+        <translation>This record is withdrawn. The report takes it as a new exposure; corrected and saved with Data Save, it is stored as a new record.</translation>
+    </message>
+    <message>
+        <source>記録「%1」を取り消しますか？
+理由: %2</source>
+        <translation>Withdraw the record “%1”?
+Reason: %2</translation>
+    </message>
+    <message>
+        <source>記録を取り消しました。</source>
+        <translation>The record was withdrawn.</translation>
+    </message>
+</context>
+<context>
+    <name>RecordWithdrawDialog</name>
+    <message>
+        <source>記録を取り消す</source>
+        <translation>Withdraw record</translation>
+    </message>
+    <message>
+        <source>取り消す記録: %1</source>
+        <translation>Record to withdraw: %1</translation>
+    </message>
+    <message>
+        <source>取り消す記録</source>
+        <translation>Record to withdraw</translation>
+    </message>
+    <message>
+        <source>取り消した記録は線量履歴、累積線量、撮影回数、監査に数えなくなります。記録ファイルは変わりません。</source>
+        <translation>A withdrawn record no longer counts in the dose history, cumulative dose, exposure number or audit. The record file stays as it is.</translation>
+    </message>
+    <message>
+        <source>取り消しの説明</source>
+        <translation>About withdrawing</translation>
+    </message>
+    <message>
+        <source>取り消す人</source>
+        <translation>Withdrawn by</translation>
+    </message>
+    <message>
+        <source>取り消しの理由</source>
+        <translation>Reason</translation>
+    </message>
+    <message>
+        <source>取り消す</source>
+        <translation>Withdraw</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>取り消す人の名前を入力して下さい。</source>
+        <translation>Enter who withdraws the record.</translation>
+    </message>
+    <message>
+        <source>取り消しの理由を入力して下さい。</source>
+        <translation>Enter the reason for the withdrawal.</translation>
     </message>
 </context>
 <context>
@@ -1760,6 +1870,22 @@ Check the patient ID so that the exposure is not saved in another infant&apos;s 
     <message>
         <source>線量レポートを送信しているところです。しばらくしてからもう一度試して下さい。</source>
         <translation>Dose reports are being sent at the moment. Please try again shortly.</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Void</translation>
+    </message>
+    <message>
+        <source>取り消しの理由を入力して下さい。</source>
+        <translation>Enter the reason for the withdrawal.</translation>
+    </message>
+    <message>
+        <source>取り消す人の名前を入力して下さい。</source>
+        <translation>Enter who withdraws the record.</translation>
+    </message>
+    <message>
+        <source>取り消しの理由または名前に、ファイルに書けない（Shift-JIS にない）文字があります。</source>
+        <translation>The reason or the name holds characters the file cannot store (not in Shift-JIS).</translation>
     </message>
 </context>
 </TS>

@@ -59,6 +59,12 @@ namespace {
     QT_TRANSLATE_NOOP("core", "このデータを保存しますか？"),
     QT_TRANSLATE_NOOP("core", "データを保存しました。"),
     QT_TRANSLATE_NOOP("core", "同じ記録が既に保存されています。もう一度保存しますか？"),
+    // Withdrawing a record (records/recordwithdrawal.h) and its mark in the dose history.
+    QT_TRANSLATE_NOOP("core", "取り消しの理由を入力して下さい。"),
+    QT_TRANSLATE_NOOP("core", "取り消す人の名前を入力して下さい。"),
+    QT_TRANSLATE_NOOP("core",
+                      "取り消しの理由または名前に、ファイルに書けない（Shift-JIS にない）文字があります。"),
+    QT_TRANSLATE_NOOP("core", "取消"),
     // The dose history table (records/dosehistory.h); the CSV file keeps the Japanese headings.
     QT_TRANSLATE_NOOP("core", "撮影日"),
     QT_TRANSLATE_NOOP("core", "撮影部位"),
