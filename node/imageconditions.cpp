@@ -53,10 +53,13 @@ std::vector<std::string> ImageConditions::lackingForDose() const {
     return lacking;
 }
 
-RecordedThickness recordedThickness(const std::vector<records::PatientRecord>& recordsInSaveOrder) {
+RecordedThickness recordedThickness(const std::vector<records::PatientRecord>& recordsInSaveOrder,
+                                    const records::WithdrawnRecords* withdrawn) {
     RecordedThickness latest;
     for (size_t n = 0; n < recordsInSaveOrder.size(); ++n) {
         const records::PatientRecord& r = recordsInSaveOrder[n];
+        if (withdrawn && withdrawn->find(static_cast<int>(n) + 1))
+            continue;
         if (const double* cm = std::get_if<double>(&r.subjectThicknessCm); cm && *cm > 0)
             latest[r.bodyPart].set(textio::numberToText(*cm),
                                    "記録 " + std::to_string(n + 1) + "（" + r.examDate + "）の被写体厚");
@@ -140,7 +143,9 @@ ConditionSources FolderSources::forImage(const dicom::ImageExposure& image, cons
     infant.clear();
     if (image.patientId.has() && records::checkPatientId(*image.patientId.value, workFolder_).ok())
         if (auto history = records::loadPatientHistory(workFolder_, *image.patientId.value); history.ok()) {
-            infant = recordedThickness(history->records);
+            const records::WithdrawnRecords withdrawn =
+                records::loadWithdrawnRecords(workFolder_, *image.patientId.value, history->records);
+            infant = recordedThickness(history->records, &withdrawn);
             sources.infantThickness = &infant;
         }
     return sources;

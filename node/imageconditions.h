@@ -19,6 +19,7 @@
 #include "engine/calculation.h"
 #include "node/thicknessdefaults.h"
 #include "records/patientrecordfile.h"
+#include "records/recordwithdrawal.h"
 
 #include <filesystem>
 #include <map>
@@ -66,7 +67,9 @@ struct ImageConditions {
 // The latest thickness recorded for each body part of an infant (the last saved record of the part
 // with a thickness above 0), with its source: "記録 N（date）の被写体厚".
 using RecordedThickness = std::map<std::string, ResolvedValue>;
-RecordedThickness recordedThickness(const std::vector<records::PatientRecord>& recordsInSaveOrder);
+// A withdrawn record (records/recordwithdrawal.h) gives none.
+RecordedThickness recordedThickness(const std::vector<records::PatientRecord>& recordsInSaveOrder,
+                                    const records::WithdrawnRecords* withdrawn = nullptr);
 
 // What besides the image the resolution draws on.
 struct ConditionSources {

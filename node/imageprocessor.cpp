@@ -10,6 +10,7 @@
 #include "node/imageconditions.h"
 #include "node/thicknessdefaults.h"
 #include "records/exposurerecord.h"
+#include "records/recordwithdrawal.h"
 #include "records/recordappend.h"
 #include "records/recordfilelock.h"
 #include "refdata/referencefiles.h"
@@ -503,7 +504,9 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
         std::string storedName = known ? stored->history.patientName : std::string();
         std::string newFileName; // the name a new infant's first file gets
         // Thickness by body part from the latest records, this pass's included.
-        RecordedThickness lastThickness = recordedThickness(stored->history.records);
+        std::optional<records::WithdrawnRecords> withdrawn =
+            records::loadWithdrawnRecords(workFolder_, id, stored->history.records);
+        RecordedThickness lastThickness = recordedThickness(stored->history.records, &*withdrawn);
         std::vector<records::RecordTexts> texts;
         std::set<std::string> eventsRecorded; // of this pass
         for (Candidate& c : candidates) {
@@ -587,7 +590,7 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
                 const auto& storedRecords = stored->history.records;
                 int same = 0;
                 for (size_t n = 0; n < storedRecords.size() && !same; ++n)
-                    if (!st.log.isImageRecord(id, static_cast<int>(n) + 1) &&
+                    if (!st.log.isImageRecord(id, static_cast<int>(n) + 1) && !withdrawn->find(static_cast<int>(n) + 1) &&
                         records::sameExposure(storedRecords[n], *asStored))
                         same = static_cast<int>(n) + 1;
                 if (same) {

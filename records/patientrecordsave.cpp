@@ -1,6 +1,7 @@
 #include "records/patientrecordsave.h"
 
 #include "records/exposurerecord.h"
+#include "records/recordwithdrawal.h"
 #include "textio/fileio.h"
 
 #include <algorithm>
@@ -33,7 +34,12 @@ bool savePatientRecord(const fs::path& folder, const std::string& patientId, con
     // cannot be read is refused below, under the lock.
     if (const auto asStored = recordAsStored(record)) {
         if (auto history = loadPatientHistory(folder, patientId); history.ok()) {
-            const auto& stored = history->records;
+            // A withdrawn record counts nowhere: its exposure may be saved anew (a correction).
+            const WithdrawnRecords withdrawn = loadWithdrawnRecords(folder, patientId, history->records);
+            std::vector<PatientRecord> stored = history->records;
+            for (const auto& [number, withdrawal] : withdrawn.byRecord)
+                if (number >= 1 && number <= static_cast<int>(stored.size()))
+                    stored[static_cast<size_t>(number) - 1] = PatientRecord{}; // matches nothing
             const bool identical = std::any_of(stored.begin(), stored.end(),
                                                [&](const PatientRecord& r) { return sameRecord(r, *asStored); });
             if (identical) {

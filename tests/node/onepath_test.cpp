@@ -8,6 +8,7 @@
 #include "receivedimages.h"
 #include "records/patienthistory.h"
 #include "records/patientrecordsave.h"
+#include "records/recordwithdrawal.h"
 #include "records_testsupport.h"
 #include "refdata/referenceloader.h"
 #include "tools/calc/dicombatch.h"
@@ -109,6 +110,18 @@ INSTANTIATE_TEST_SUITE_P(
                      saveChestRecord(f, "9.5", "50", "2", "2024/04/02");
                  },
                  "9.5", "記録 2（2024/04/02）"},
+        PathCase{"a withdrawn record gives way to the site's default", [](DicomImage&) {},
+                 [](const fs::path& f) {
+                     saveChestRecord(f, "12", "50", "2", "2024/04/02");
+                     records::WithdrawalRequest request;
+                     request.recordNumber = 1;
+                     request.listed = records::loadPatientHistory(f, "N-0001")->records.at(0);
+                     request.withdrawnBy = "佐藤";
+                     request.reason = "被写体厚の入力誤り";
+                     request.time = "2024/04/02 10:00:00";
+                     ASSERT_TRUE(records::withdrawRecord(f, "N-0001", request).ok());
+                 },
+                 "8", "被写体厚既定値.txt"},
         PathCase{"a thickness outside the range gives way to the site's", [](DicomImage& i) {
                      i.set(DCM_BodyPartThickness, "500");
                  },
