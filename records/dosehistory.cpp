@@ -104,7 +104,7 @@ Expected<DoseHistory> loadDoseHistory(const fs::path& folder, std::string_view p
 }
 
 std::string doseText(double mGy) {
-    return textio::doseText(mGy);
+    return std::isfinite(mGy) ? textio::doseText(mGy) : std::string(kUnsummableDoseText);
 }
 
 CumulativeDose cumulativeWithNewExposure(const DoseHistory& history, std::string_view text,
