@@ -580,6 +580,8 @@ Status DoseAuditWindow::draw(QPagedPaintDevice& device) {
 }
 
 Status DoseAuditWindow::print(QPrinter& printer) {
+    if (Status allowed = checkPrinterOutput(printer); !allowed.ok())
+        return allowed;
     return draw(printer);
 }
 
