@@ -288,6 +288,11 @@ Sourced<double> readFfd(DcmItem& item) {
                         "cm", kMinImageFfdCm, kMaxImageFfdCm, false, "DistanceSourceToDetector (0018,1110)");
 }
 
+Sourced<double> readThickness(DcmItem& item) {
+    return readQuantity(item, {{DCM_BodyPartThickness, "BodyPartThickness (0018,11A0)", false, 10}}, "cm",
+                        kMinImageThicknessCm, kMaxImageThicknessCm, false, "BodyPartThickness (0018,11A0)");
+}
+
 bool isDigits(std::string_view text) {
     return !text.empty() &&
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -465,6 +470,7 @@ ImageExposure readExposure(DcmDataset& data, const std::string& sopClassUid, con
     e.tubeVoltageKv = readTubeVoltage(data);
     e.mAs = readMAs(data);
     e.ffdCm = readFfd(data);
+    e.bodyPartThicknessCm = readThickness(data);
     e.examDate = readExamDate(data);
     e.patientId = readText(data, DCM_PatientID, "PatientID (0010,0020)", characterSet);
     e.patientName = readText(data, DCM_PatientName, "PatientName (0010,0010)", characterSet);

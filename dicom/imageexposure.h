@@ -12,6 +12,7 @@
 // radiograph (below) is refused with the range.
 
 #include "dicom/dicomtext.h"
+#include "engine/conditionlimits.h"
 #include "textio/expected.h"
 
 #include <filesystem>
@@ -51,16 +52,18 @@ struct BodyPartTexts {
 };
 
 // The values an image may give, each range inclusive unless said otherwise; a value outside is
-// refused with the range. Wide enough for any radiograph, narrow enough to catch a unit or a
-// digit gone wrong (99,999,999,999 µAs, a distance of 1e300 mm).
-constexpr double kMinImageKv = 20;       // kV, up to but not including
-constexpr double kMaxImageKv = 150;      // the engine's 150 kV
-constexpr double kMinImageMAs = 0.01;    // mAs (10 µAs)
-constexpr double kMaxImageMAs = 1000;    // mAs
-constexpr double kMinImageFfdCm = 30;    // cm: the skin is at least 30 cm from the focus
-constexpr double kMaxImageFfdCm = 500;   // cm
-constexpr double kMinImageFieldCm = 1;   // cm, each side of a collimated field at the detector
-constexpr double kMaxImageFieldCm = 100; // cm
+// refused with the range: the ranges of the exposure conditions (engine/conditionlimits.h), one
+// table for every way an exposure enters (99,999,999,999 µAs or 1e300 mm are refused).
+constexpr double kMinImageKv = engine::conditionLimit(engine::ConditionId::TubeVoltage).min; // up to but not including
+constexpr double kMaxImageKv = engine::conditionLimit(engine::ConditionId::TubeVoltage).max;
+constexpr double kMinImageMAs = engine::conditionLimit(engine::ConditionId::MAs).min;
+constexpr double kMaxImageMAs = engine::conditionLimit(engine::ConditionId::MAs).max;
+constexpr double kMinImageFfdCm = engine::conditionLimit(engine::ConditionId::Ffd).min;
+constexpr double kMaxImageFfdCm = engine::conditionLimit(engine::ConditionId::Ffd).max;
+constexpr double kMinImageFieldCm = engine::conditionLimit(engine::ConditionId::FieldShort).min; // each side
+constexpr double kMaxImageFieldCm = engine::conditionLimit(engine::ConditionId::FieldLong).max;
+constexpr double kMinImageThicknessCm = engine::conditionLimit(engine::ConditionId::Thickness).min;
+constexpr double kMaxImageThicknessCm = engine::conditionLimit(engine::ConditionId::Thickness).max;
 
 struct ImageExposure {
     std::string modality;    // (0008,0060), e.g. "DX"
@@ -82,6 +85,8 @@ struct ImageExposure {
     Sourced<double> mAs;
     // Focus-detector distance: DistanceSourceToDetector (0018,1110) in mm, given here in cm.
     Sourced<double> ffdCm;
+    // The infant's thickness: BodyPartThickness (0018,11A0) in mm, given here in cm.
+    Sourced<double> bodyPartThicknessCm;
     // AcquisitionDate (0008,0022), else the date of AcquisitionDateTime (0008,002A), else
     // ContentDate (0008,0023), SeriesDate (0008,0021), StudyDate (0008,0020).
     Sourced<CalendarDate> examDate;

@@ -5,6 +5,7 @@
 // succeeded, so a refused run changes no result.
 
 #include "engine/calculation.h"
+#include "engine/conditionlimits.h"
 #include "engine/enginedetail.h"
 #include "engine/uncertainty.h"
 #include "textio/numbertext.h"
@@ -81,43 +82,24 @@ namespace {
 // The run; the listing is written into listingFolder, or not at all without one.
 Status run(CalculationState& state, const ConditionTexts& fields, ResultFields& results,
            const std::filesystem::path* listingFolder) {
-    // The text-to-number rule, except that a number beyond the range of a double stops the run
-    // instead of silently counting as 0.
-    const std::string* outOfRange = nullptr;
-    const char* outOfRangeCaption = nullptr;
-    auto value = [&](const std::string& text, const char* caption) {
-        const textio::NumberReading reading = textio::readLeadingNumber(text);
-        if (reading.status == textio::NumberStatus::OutOfRange && !outOfRange) {
-            outOfRange = &text;
-            outOfRangeCaption = caption;
-        }
-        return reading.value;
-    };
-    state.targetAngleDeg = value(fields.targetAngleDeg, "Ｘ線管ターゲット角度");
-    state.inherentFilterAlCm = value(fields.inherentFilterAlMm, "固有フィルタ（アルミ当量）") * 0.1;
-    state.addedFilterAlCm = value(fields.addedFilterAlMm, "付加フィルタ（アルミ）") * 0.1;
-    state.addedFilterCuCm = value(fields.addedFilterCuMm, "付加フィルタ（銅）") * 0.1;
-    state.tubeVoltageKv = value(fields.tubeVoltageKv, "Ｘ線管電圧");
-    state.mAs = value(fields.mAs, "Ｘ線管電流×照射時間");
-    state.ffdCm = value(fields.ffdCm, "焦点-受像器間距離（FFD）");
-    state.subjectThicknessCm = value(fields.subjectThicknessCm, "被写体厚");
+    // Every condition must be a number within its plausible range before anything is computed; the
+    // text-to-number rule then reads each.
+    if (auto bad = checkConditionTexts(fields); !bad.ok())
+        return bad;
+    auto value = [](const std::string& text) { return textio::textToNumber(text); };
+    state.targetAngleDeg = value(fields.targetAngleDeg);
+    state.inherentFilterAlCm = value(fields.inherentFilterAlMm) * 0.1;
+    state.addedFilterAlCm = value(fields.addedFilterAlMm) * 0.1;
+    state.addedFilterCuCm = value(fields.addedFilterCuMm) * 0.1;
+    state.tubeVoltageKv = value(fields.tubeVoltageKv);
+    state.mAs = value(fields.mAs);
+    state.ffdCm = value(fields.ffdCm);
+    state.subjectThicknessCm = value(fields.subjectThicknessCm);
     state.focusSkinDistanceCm = state.ffdCm - state.subjectThicknessCm;
-    const double focusHoodCm = value(fields.focusHoodDistanceCm, "焦点-フード・カバー間距離");
+    const double focusHoodCm = value(fields.focusHoodDistanceCm);
     state.hoodSkinDistanceCm = state.focusSkinDistanceCm - focusHoodCm;
-    state.fieldLongCm = value(fields.fieldLongCm, "照射野サイズ（長軸方向）");
-    state.fieldShortCm = value(fields.fieldShortCm, "照射野サイズ（短軸方向）");
-
-    if (outOfRange)
-        return stop(std::string(outOfRangeCaption) + "の入力値「" + textio::quotedFieldText(*outOfRange) +
-                    "」は大きすぎて計算に使えません。");
-    if (!allFinite({state.targetAngleDeg, state.inherentFilterAlCm, state.addedFilterAlCm,
-                    state.addedFilterCuCm, state.tubeVoltageKv, state.mAs, state.ffdCm,
-                    state.subjectThicknessCm, state.focusSkinDistanceCm, state.hoodSkinDistanceCm,
-                    state.fieldLongCm, state.fieldShortCm}))
-        return stop("入力された条件に数値として扱えない値があります。");
-    // No exposure, no dose: the caregiver estimate that follows a run scales with the mAs as well.
-    if (!(state.mAs > 0))
-        return stop("Ｘ線管電流×照射時間（mAs）は 0 より大きい値を入力してください。");
+    state.fieldLongCm = value(fields.fieldLongCm);
+    state.fieldShortCm = value(fields.fieldShortCm);
     if (auto e = checkGeometry(state.ffdCm, state.subjectThicknessCm, focusHoodCm); !e.ok())
         return e;
     if (auto e = checkSpectrumConditions(state); !e.ok())

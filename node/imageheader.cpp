@@ -97,18 +97,6 @@ Expected<ImageIdentity> readImageIdentity(const fs::path& file) {
     id.stationName = text(data, DCM_StationName, "StationName (0008,1010)", characterSet, false);
     id.modelName =
         text(data, DCM_ManufacturerModelName, "ManufacturerModelName (0008,1090)", characterSet, false);
-    const std::string thickness = value(data, DCM_BodyPartThickness);
-    if (thickness.empty()) {
-        id.bodyPartThicknessCm.problem = "BodyPartThickness (0018,11A0) がありません";
-    } else if (const auto mm =
-                   textio::parseNumber(dicom::trimValue(thickness.substr(0, thickness.find('\\'))));
-               mm && *mm > 0) {
-        id.bodyPartThicknessCm.value = *mm / 10;
-        id.bodyPartThicknessCm.source = "BodyPartThickness (0018,11A0)";
-    } else {
-        id.bodyPartThicknessCm.problem =
-            "BodyPartThickness (0018,11A0) の値 '" + thickness + "' は使えません";
-    }
     return id;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // What the node reads from an image's header beyond the exposure (dicom/imageexposure.h): the
-// image's identity, whether it is an original, who took it on which unit and the infant's
-// thickness; and the header-only copy of a received image that the node keeps.
+// image's identity, whether it is an original and who took it on which unit; and the header-only
+// copy of a received image that the node keeps.
 
 #include "dicom/imageexposure.h"
 #include "textio/expected.h"
@@ -35,7 +35,6 @@ struct ImageIdentity {
     dicom::Sourced<std::string> operatorsName;  // (0008,1070), the first name as the program shows names
     dicom::Sourced<std::string> stationName;    // (0008,1010)
     dicom::Sourced<std::string> modelName;      // (0008,1090) Manufacturer's Model Name
-    dicom::Sourced<double> bodyPartThicknessCm; // (0018,11A0) Body Part Thickness, mm -> cm
 };
 
 // Reads the identity from a DICOM file's header (the reading stops before the pixel data).

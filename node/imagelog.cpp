@@ -316,12 +316,18 @@ Status ImageLog::readFrom(std::uintmax_t offset) {
         if ((e.outcome == Outcome::Recorded || e.outcome == Outcome::Resolved) &&
             !e.irradiationEventUid.empty())
             events_.emplace(e.irradiationEventUid, e.sopInstanceUid);
+        if ((e.outcome == Outcome::Recorded || e.outcome == Outcome::Resolved) && e.recordNumber > 0)
+            imageRecords_.emplace(e.patientId, e.recordNumber);
         // A duplicate repeats an image whose state stays what it was.
         if (e.outcome != Outcome::Duplicate)
             latest_[e.sopInstanceUid] = std::move(e);
     }
     readOffset_ = offset + pos;
     return {};
+}
+
+bool ImageLog::isImageRecord(const std::string& patientId, int recordNumber) const {
+    return imageRecords_.count({patientId, recordNumber}) > 0;
 }
 
 const ImageEntry* ImageLog::latest(const std::string& uid) const {
@@ -481,7 +487,7 @@ fs::path heldHeaderFile(const fs::path& workFolder, const ImageEntry& held) {
 }
 
 Status resolveHeldImage(const fs::path& workFolder, const std::string& uid, const std::string& patientId,
-                        int recordNumber, const std::string& doseMGy) {
+                        int recordNumber, const std::string& doseMGy, const std::string& typedValues) {
     ProcessingLock lock;
     if (auto e = lock.acquire(workFolder, std::chrono::seconds(10)); !e.ok())
         return e;
@@ -498,6 +504,8 @@ Status resolveHeldImage(const fs::path& workFolder, const std::string& uid, cons
     resolved.recordNumber = recordNumber;
     resolved.doseMGy = doseMGy;
     resolved.reason = "報告書から保存（保留理由: " + held->reason + "）";
+    if (!typedValues.empty())
+        resolved.reason += "、手入力: " + typedValues;
     const fs::path header = heldHeaderFile(workFolder, *held);
     std::vector<ImageEntry> entries{resolved};
     if (auto e = log.append(entries); !e.ok())

@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -81,6 +82,9 @@ public:
     bool isRecorded(const std::string& sopInstanceUid) const; // recorded or resolved
     // The recorded (or resolved) entry of an exposure, by its irradiation event UID, or null.
     const ImageEntry* recordedEvent(const std::string& irradiationEventUid) const;
+    // Whether the infant's record (1..N) was recorded from an image, by the node or by the report's
+    // completion of a held image: its exposure is known by the image's UID.
+    bool isImageRecord(const std::string& patientId, int recordNumber) const;
     // The outcome logged for an inbox file (its name), if any: an entry of every image processed.
     std::optional<Outcome> loggedFile(const std::string& inboxName) const;
     long long lastNumber() const { return lastNumber_; }
@@ -112,6 +116,7 @@ private:
     std::deque<ImageEntry> recent_;                       // the latest listed entries, oldest first
     std::unordered_map<std::string, Outcome> files_;      // inbox name -> its first outcome
     std::unordered_map<std::string, std::string> events_; // irradiation event UID -> recorded image UID
+    std::set<std::pair<std::string, int>> imageRecords_;   // (patient ID, record number) of recorded images
 };
 
 // The node's processing lock, held while images are processed or a held image is resolved.
@@ -149,9 +154,11 @@ Expected<ReceivedImages> listReceivedImages(const fs::path& workFolder, size_t r
 fs::path heldHeaderFile(const fs::path& workFolder, const ImageEntry& held);
 
 // A held image whose record was saved through the report: its entry becomes "resolved" with the
-// record's ID, number and dose, and its header goes. Nothing happens (and true is returned) when the
+// record's ID, number and dose, its reason stating the values typed rather than taken from the
+// image (typedValues, "管電圧 60 kV、被写体厚 8 cm"; empty: none), and its header goes. Nothing happens (and true is returned) when the
 // image is no longer held. Takes the processing lock (waiting a few seconds).
 Status resolveHeldImage(const fs::path& workFolder, const std::string& sopInstanceUid,
-                        const std::string& patientId, int recordNumber, const std::string& doseMGy);
+                        const std::string& patientId, int recordNumber, const std::string& doseMGy,
+                        const std::string& typedValues = {});
 
 } // namespace tamso::node

@@ -7,6 +7,7 @@
 #include "node/imageheader.h"
 #include "node/nodefolders.h"
 #include "node/nodeplatform.h"
+#include "node/imageconditions.h"
 #include "node/thicknessdefaults.h"
 #include "records/exposurerecord.h"
 #include "records/recordappend.h"
@@ -205,6 +206,17 @@ size_t ImageProcessor::waitingCount() const {
 
 Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
     State& st = *state_;
+    // What the images' conditions are resolved with: a new case's conditions (the basic data's angle
+    // and filtration), the body-part mapping and thickness defaults, the infant's thickness by body part.
+    auto conditionSources = [&st](const RecordedThickness* infant) {
+        ConditionSources sources;
+        sources.base = engine::defaultConditions(*st.engine);
+        sources.bodyParts = &st.bodyParts;
+        sources.infantThickness = infant;
+        sources.thicknessDefaults = st.thickness ? &*st.thickness : nullptr;
+        sources.thicknessDefaultsProblem = st.thicknessProblem;
+        return sources;
+    };
     const fs::path node = nodeFolder(workFolder_);
     const fs::path inbox = node / "inbox";
     auto say = [this](const std::string& line) {
@@ -385,22 +397,18 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
         }
         c.exposure = reading.exposure;
         const dicom::ImageExposure& x = c.exposure;
-        e.patientId = x.patientId.value.value_or("");
+        // The image's own values; the thickness follows under the infant's lock, from its records.
+        const ImageConditions resolved = resolveImageConditions(x, conditionSources(nullptr));
+        e.patientId = resolved.patientId.text;
         e.patientName = x.patientName.value.value_or("");
-        if (x.examDate.has())
-            e.examDate = records::recordDateText(x.examDate.value->year, x.examDate.value->month,
-                                                 x.examDate.value->day);
-        const dicom::Sourced<std::string> bodyPart = st.bodyParts.match(x.bodyPartTexts);
-        e.bodyPart = bodyPart.value.value_or("");
-        auto number = [](const dicom::Sourced<double>& v, std::string& text, std::string& source) {
-            if (v.has()) {
-                text = textio::numberToText(*v.value);
-                source = v.source;
-            }
-        };
-        number(x.tubeVoltageKv, e.kv, e.kvSource);
-        number(x.mAs, e.mAs, e.mAsSource);
-        number(x.ffdCm, e.ffdCm, e.ffdSource);
+        e.examDate = resolved.examDate.text;
+        e.bodyPart = resolved.bodyPart.text;
+        e.kv = resolved.tubeVoltageKv.text;
+        e.kvSource = resolved.tubeVoltageKv.source;
+        e.mAs = resolved.mAs.text;
+        e.mAsSource = resolved.mAs.source;
+        e.ffdCm = resolved.ffdCm.text;
+        e.ffdSource = resolved.ffdCm.source;
 
         if (!c.identity.original()) {
             e.outcome = Outcome::Derived;
@@ -432,17 +440,16 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
         uidsInPass.insert(e.sopInstanceUid);
 
         std::vector<std::string> lacking;
-        auto need = [&](bool has, const char* what, const std::string& problem) {
-            if (!has)
-                lacking.push_back(std::string(what) + ": " + problem);
+        auto need = [&](const ResolvedValue& value, const char* what) {
+            if (!value.has())
+                lacking.push_back(std::string(what) + ": " + value.problem);
         };
-        need(x.patientId.has(), "患者ID", x.patientId.problem);
-        need(x.tubeVoltageKv.has(), "管電圧", x.tubeVoltageKv.problem);
-        need(x.mAs.has(), "mAs", x.mAs.problem);
-        need(x.ffdCm.has(), "FFD", x.ffdCm.problem);
-        need(x.examDate.has(), "撮影日", x.examDate.problem);
-        need(bodyPart.has(), "撮影部位",
-             x.bodyPartProblem.empty() ? bodyPart.problem : bodyPart.problem + "、" + x.bodyPartProblem);
+        need(resolved.patientId, "患者ID");
+        need(resolved.tubeVoltageKv, "管電圧");
+        need(resolved.mAs, "mAs");
+        need(resolved.ffdCm, "FFD");
+        need(resolved.examDate, "撮影日");
+        need(resolved.bodyPart, "撮影部位");
         if (x.patientId.has())
             if (auto bad = records::checkPatientId(*x.patientId.value, workFolder_); !bad.ok())
                 lacking.push_back(bad.message());
@@ -496,14 +503,7 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
         std::string storedName = known ? stored->history.patientName : std::string();
         std::string newFileName; // the name a new infant's first file gets
         // Thickness by body part from the latest records, this pass's included.
-        std::map<std::string, std::pair<std::string, std::string>> lastThickness; // part -> (cm, source)
-        for (size_t n = 0; n < stored->history.records.size(); ++n) {
-            const records::PatientRecord& r = stored->history.records[n];
-            if (const double* cm = std::get_if<double>(&r.subjectThicknessCm); cm && *cm > 0)
-                lastThickness[r.bodyPart] = {textio::numberToText(*cm), "記録 " + std::to_string(n + 1) +
-                                                                            "（" + r.examDate +
-                                                                            "）の被写体厚"};
-        }
+        RecordedThickness lastThickness = recordedThickness(stored->history.records);
         std::vector<records::RecordTexts> texts;
         std::set<std::string> eventsRecorded; // of this pass
         for (Candidate& c : candidates) {
@@ -536,38 +536,17 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
                 hold("新しい患者IDですが、画像に氏名 (0010,0010) がありません");
                 continue;
             }
-            // Thickness.
-            if (c.identity.bodyPartThicknessCm.has()) {
-                e.thicknessCm = textio::numberToText(*c.identity.bodyPartThicknessCm.value);
-                e.thicknessSource = c.identity.bodyPartThicknessCm.source;
-            } else if (auto it = lastThickness.find(e.bodyPart); it != lastThickness.end()) {
-                e.thicknessCm = it->second.first;
-                e.thicknessSource = it->second.second;
-            } else if (st.thickness && st.thickness->thicknessFor(e.bodyPart)) {
-                e.thicknessCm = *st.thickness->thicknessFor(e.bodyPart);
-                e.thicknessSource = std::string(ThicknessDefaults::fileName()) + " の既定値";
-            } else {
-                hold(!st.thicknessProblem.empty()
-                         ? "被写体厚がありません（" + st.thicknessProblem + "）"
-                         : "被写体厚がありません（画像に BodyPartThickness (0018,11A0) "
-                           "がなく、同じ撮影部位「" +
-                               e.bodyPart + "」の記録も " + ThicknessDefaults::fileName() +
-                               " の既定値もありません）");
+            // Thickness and field, as every way in resolves an image.
+            const ImageConditions resolved = resolveImageConditions(x, conditionSources(&lastThickness));
+            if (!resolved.thicknessCm.has()) {
+                hold(resolved.lackingForDose().back());
                 continue;
             }
-            // Field size: the collimator's, recorded as the screen records an image's field ("その他");
-            // else the screen's default size.
-            double longCm = 25.4, shortCm = 20.3;
-            e.fieldName = records::kDefaultFieldSizeName;
-            if (x.fieldSize.has()) {
-                longCm = x.fieldSize.value->longCm;
-                shortCm = x.fieldSize.value->shortCm;
-                e.fieldSource = x.fieldSize.source;
-                e.fieldName = records::kOtherFieldSizeName;
-            } else {
-                e.fieldSource = std::string("既定値（") + records::kDefaultFieldSizeName + "）";
-            }
-            e.fieldCm = textio::numberToText(longCm) + "x" + textio::numberToText(shortCm);
+            e.thicknessCm = resolved.thicknessCm.text;
+            e.thicknessSource = resolved.thicknessCm.source;
+            e.fieldName = resolved.fieldSizeName;
+            e.fieldSource = resolved.fieldLongCm.source;
+            e.fieldCm = resolved.fieldLongCm.text + "x" + resolved.fieldShortCm.text;
             // Technologist and X-ray unit.
             e.technologist = c.identity.operatorsName.value.value_or("");
             e.technologistSource = c.identity.operatorsName.has() ? c.identity.operatorsName.source : "なし";
@@ -582,13 +561,7 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
                 e.xrayUnitSource = refdata::kBasicDataFileName;
             }
             // The calculation, as the screen's calculation and caregiver commands run it.
-            engine::ConditionTexts conditions = engine::defaultConditions(*st.engine);
-            conditions.tubeVoltageKv = e.kv;
-            conditions.mAs = e.mAs;
-            conditions.ffdCm = e.ffdCm;
-            conditions.subjectThicknessCm = e.thicknessCm;
-            conditions.fieldLongCm = textio::numberToText(longCm);
-            conditions.fieldShortCm = textio::numberToText(shortCm);
+            const engine::ConditionTexts conditions = resolved.texts();
             st.engine->exposureSource = 2;
             engine::ResultTexts results;
             // No spectrum listing: the screens' Beam_data.dat stays theirs, and nothing is written per image.
@@ -608,6 +581,22 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
                 hold(bad.message());
                 continue;
             }
+            // One exposure, one record: a record saved by hand (no image names it) of the same exposure
+            // is asked about on the screen, as Data Save asks; an image's own record is known by its UID.
+            if (const auto asStored = records::recordAsStored(c.texts)) {
+                const auto& storedRecords = stored->history.records;
+                int same = 0;
+                for (size_t n = 0; n < storedRecords.size() && !same; ++n)
+                    if (!st.log.isImageRecord(id, static_cast<int>(n) + 1) &&
+                        records::sameExposure(storedRecords[n], *asStored))
+                        same = static_cast<int>(n) + 1;
+                if (same) {
+                    hold("同じ撮影の記録が手入力で保存されています（記録 " + std::to_string(same) + "：" +
+                         storedRecords[static_cast<size_t>(same) - 1].examDate + "）。別の撮影であれば"
+                         "「条件入力画面で開く」から保存してください");
+                    continue;
+                }
+            }
             // Record files are Shift-JIS: a text it cannot hold (a name in a character beyond it)
             // holds this image only, never the other records of the pass.
             std::string unwritable;
@@ -624,7 +613,7 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
             }
             if (!known && newFileName.empty())
                 newFileName = name;
-            lastThickness[e.bodyPart] = {e.thicknessCm, "この画像と同時に届いた同じ撮影部位の画像の被写体厚"};
+            lastThickness[e.bodyPart].set(e.thicknessCm, "この画像と同時に届いた同じ撮影部位の画像の被写体厚");
             texts.push_back(c.texts);
             work.recorded.push_back(&c);
             if (!e.irradiationEventUid.empty())

@@ -3,6 +3,7 @@
 #include "records/dosehistory.h"
 #include "records/patienthistory.h"
 #include "records/patientrecordfile.h"
+#include "records/recordwithdrawal.h"
 #include "textio/codec.h"
 #include "textio/csv.h"
 #include "textio/fileio.h"
@@ -108,10 +109,12 @@ namespace {
 
 using Samples = std::unordered_map<std::string, BodyPartSamples>;
 
-// One record file of an infant into the audit: its records, or the note why it is left out.
+// One record file of an infant into the audit: its records, or the note why it is left out. Its
+// first record is the infant's record `firstNumber`; the withdrawn ones are left out.
 void auditFile(DoseAudit& audit, Samples& samples, std::unordered_set<std::string>& allInfants,
                const AuditPeriod& period, const std::string& infant, const ReadRecordFile& file,
-               const std::optional<std::string>& problem) {
+               const std::optional<std::string>& problem, int firstNumber,
+               const WithdrawnRecords& withdrawn) {
     const std::string name = textio::fileNameUtf8(file.file.path);
     ++audit.recordFiles;
     if (problem) {
@@ -125,6 +128,11 @@ void auditFile(DoseAudit& audit, Samples& samples, std::unordered_set<std::strin
     for (int k = 1; k <= state.patientRecordCount; ++k) {
         const PatientRecord& record = state.PatientRecordTable[static_cast<size_t>(k)];
         ++audit.records;
+        if (const Withdrawal* w = withdrawn.find(firstNumber + k - 1)) {
+            ++audit.withdrawn;
+            audit.notes.push_back({AuditNote::Kind::Withdrawn, name, k, w->reason, false});
+            continue;
+        }
         const std::optional<CalendarDate> date = parseExamDate(record.examDate);
         if (!date) {
             ++audit.dateUnreadable;
@@ -149,6 +157,21 @@ void auditFile(DoseAudit& audit, Samples& samples, std::unordered_set<std::strin
         allInfants.insert(infant);
         ++audit.exposures;
     }
+}
+
+// The withdrawals of an infant, against the records of its files that are used (those come first in
+// part order, so they are numbered as in the dose history). Read only where there is a trail.
+WithdrawnRecords infantWithdrawals(const fs::path& folder, const std::string& infant,
+                                   const std::vector<ReadRecordFile>& read,
+                                   const std::vector<std::optional<std::string>>& problems) {
+    if (!hasWithdrawalTrail(folder, infant))
+        return {};
+    std::vector<PatientRecord> records;
+    for (size_t f = 0; f < read.size(); ++f)
+        if (!problems[f])
+            for (int k = 1; k <= read[f].content->patientRecordCount; ++k)
+                records.push_back(read[f].content->PatientRecordTable[static_cast<size_t>(k)]);
+    return loadWithdrawnRecords(folder, infant, records);
 }
 
 // The table: body parts in the list's order, then the others by their text.
@@ -236,8 +259,18 @@ Expected<DoseAudit> auditRecordFolder(const fs::path& folder, const AuditPeriod&
             read.push_back({part, readPatientRecordFile(part.path)});
         // One rule with the dose history and the save: a file left out is listed with the reason.
         const auto problems = recordFileProblems(infant, read);
-        for (size_t f = 0; f < read.size(); ++f)
-            auditFile(audit, samples, allInfants, period, infant, read[f], problems[f]);
+        const WithdrawnRecords withdrawn = infantWithdrawals(folder, infant, read, problems);
+        for (const std::string& problem : withdrawn.problems)
+            audit.notes.push_back({AuditNote::Kind::TrailProblem,
+                                   textio::fileNameUtf8(withdrawalTrailFile(folder, infant)), 0, problem,
+                                   false});
+        int firstNumber = 1;
+        for (size_t f = 0; f < read.size(); ++f) {
+            auditFile(audit, samples, allInfants, period, infant, read[f], problems[f], firstNumber,
+                      withdrawn);
+            if (!problems[f])
+                firstNumber += read[f].content->patientRecordCount;
+        }
     }
     audit.infants = static_cast<int>(allInfants.size());
     // Notes by file name, then record.
@@ -260,6 +293,10 @@ std::string auditNoteText(const AuditNote& note) {
                              : "。期間に入るか判らないため集計から除きました");
     case AuditNote::Kind::NoDose:
         return "線量のない記録: " + record + "（入射表面線量「" + note.detail + "」）。集計から除きました";
+    case AuditNote::Kind::Withdrawn:
+        return "取り消した記録: " + record + "（理由「" + note.detail + "」）。集計から除きました";
+    case AuditNote::Kind::TrailProblem:
+        return "適用していない取り消し: " + note.detail;
     }
     return note.detail;
 }
@@ -280,7 +317,8 @@ std::vector<std::string> auditSummaryLines(const DoseAudit& audit) {
                 count(audit.recordsInPeriod) + " 件",
             "集計した撮影 " + count(audit.exposures) + " 件（患児 " + count(audit.infants) +
                 " 人）、撮影日が読めない記録 " + count(audit.dateUnreadable) + " 件、線量のない記録 " +
-                count(audit.noDose) + " 件"};
+                count(audit.noDose) + " 件" +
+                (audit.withdrawn > 0 ? "、取り消した記録 " + count(audit.withdrawn) + " 件" : std::string())};
 }
 
 std::vector<std::string> auditTableHeadings() {

@@ -8,7 +8,8 @@
 // and groups their doses by body part. An infant's files are taken by the rule the dose history
 // and the save follow (recordFileProblems). Nothing is left out silently: record files that cannot
 // be read (folders and pipes of such a name too), files that rule leaves out, records whose date
-// cannot be read and records without a dose are listed in the notes.
+// cannot be read and records without a dose are listed in the notes. A withdrawn record
+// (recordwithdrawal.h) is not counted and is listed, as is every withdrawal that is not applied.
 //
 // Percentiles are type 7 of Hyndman and Fan (the default of R and numpy, and what spreadsheets'
 // PERCENTILE and QUARTILE give): for the n sorted doses x[0..n-1] and p in [0, 1], h = (n - 1) p,
@@ -87,6 +88,8 @@ struct AuditNote {
                         // infant's (recordFileProblems, patienthistory.h)
         DateUnreadable, // a record whose exam date is in none of the forms above
         NoDose,         // a record in the period without a dose (see storedDoseMGy, dosehistory.h)
+        Withdrawn,      // a withdrawn record (detail: the reason), never counted
+        TrailProblem,   // a withdrawal not applied (detail: why, naming the trail and its line)
     };
     Kind kind = Kind::UnreadableFile;
     std::string fileName;
@@ -103,6 +106,7 @@ struct DoseAudit {
     int unreadableFiles = 0;
     int leftOutFiles = 0;    // readable, but left out by the rule of an infant's files
     int records = 0;         // records read
+    int withdrawn = 0;       // records read that are withdrawn (never counted)
     int recordsInPeriod = 0; // records taken into the period (with or without a dose)
     int exposures = 0;       // records counted in the statistics
     int infants = 0;         // different infants among them

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace tamso::records {
 
@@ -64,10 +65,12 @@ std::vector<int> orderKeys(const std::vector<PatientRecord>& records, const Exam
 
 } // namespace
 
-DoseHistory makeDoseHistory(const PatientHistory& history, const ExamDateReader& readDate) {
+DoseHistory makeDoseHistory(const PatientHistory& history, const ExamDateReader& readDate,
+                            const WithdrawnRecords& withdrawn) {
     DoseHistory doses;
     doses.patientId = history.patientId;
     doses.patientName = history.patientName;
+    doses.trailProblems = withdrawn.problems;
     const std::vector<int> keys = orderKeys(history.records, readDate);
     std::vector<size_t> order(history.records.size());
     for (size_t i = 0; i < order.size(); ++i)
@@ -79,11 +82,17 @@ DoseHistory makeDoseHistory(const PatientHistory& history, const ExamDateReader&
     for (size_t index : order) {
         const PatientRecord& record = history.records[index];
         DoseHistoryEntry entry;
-        entry.number = ++number;
         entry.recordNumber = static_cast<int>(index) + 1;
         entry.orderKey = keys[index];
         entry.record = record;
         entry.doseMGy = doseValue(record.entranceSurfaceDoseMGy);
+        if (const Withdrawal* w = withdrawn.find(entry.recordNumber)) {
+            entry.withdrawal = *w;
+            entry.cumulativeMGy = sum;
+            doses.withdrawn.push_back(std::move(entry));
+            continue;
+        }
+        entry.number = ++number;
         if (entry.doseMGy)
             sum += *entry.doseMGy;
         else
@@ -100,7 +109,23 @@ Expected<DoseHistory> loadDoseHistory(const fs::path& folder, std::string_view p
     auto history = loadPatientHistory(folder, patientId);
     if (!history.ok())
         return history.error();
-    return makeDoseHistory(*history, readDate);
+    return makeDoseHistory(*history, readDate, loadWithdrawnRecords(folder, patientId, history->records));
+}
+
+std::vector<const DoseHistoryEntry*> doseHistoryTableEntries(const DoseHistory& history) {
+    // Both lists run in the history's order: by order key, then save order.
+    std::vector<const DoseHistoryEntry*> rows;
+    rows.reserve(history.entries.size() + history.withdrawn.size());
+    auto exposure = history.entries.begin();
+    auto withdrawn = history.withdrawn.begin();
+    while (exposure != history.entries.end() || withdrawn != history.withdrawn.end()) {
+        const bool takeExposure = withdrawn == history.withdrawn.end() ||
+                                  (exposure != history.entries.end() &&
+                                   std::make_pair(exposure->orderKey, exposure->recordNumber) <
+                                       std::make_pair(withdrawn->orderKey, withdrawn->recordNumber));
+        rows.push_back(takeExposure ? &*exposure++ : &*withdrawn++);
+    }
+    return rows;
 }
 
 std::string doseText(double mGy) {
@@ -161,10 +186,14 @@ const std::vector<std::string>& doseHistoryHeadings() {
     return headings;
 }
 
+std::string withdrawnNote(const Withdrawal& w) {
+    return std::string(kWithdrawnMark) + " " + w.time + " " + w.withdrawnBy + ": " + w.reason;
+}
+
 std::vector<std::string> doseHistoryRow(const DoseHistoryEntry& e) {
     std::vector<std::string> row(kDoseHistoryColumnCount);
     const PatientRecord& r = e.record;
-    row[kColumnNumber] = std::to_string(e.number);
+    row[kColumnNumber] = e.withdrawal ? std::string(kWithdrawnMark) : std::to_string(e.number);
     row[kColumnExamDate] = r.examDate;
     row[kColumnBodyPart] = r.bodyPart;
     row[kColumnTubeVoltage] = listValueText(r.tubeVoltageKv);
@@ -173,11 +202,13 @@ std::vector<std::string> doseHistoryRow(const DoseHistoryEntry& e) {
     row[kColumnFieldSize] = r.fieldSize;
     // Doses with three decimals; what is no dose as stored.
     row[kColumnDose] = e.doseMGy ? doseText(*e.doseMGy) : listValueText(r.entranceSurfaceDoseMGy);
-    row[kColumnCumulativeDose] = doseText(e.cumulativeMGy);
+    row[kColumnCumulativeDose] = e.withdrawal ? std::string() : doseText(e.cumulativeMGy);
     row[kColumnCaregiver1] = shownDose(r.caregiverDoseUSv[0]);
     row[kColumnCaregiver2] = shownDose(r.caregiverDoseUSv[1]);
     row[kColumnCaregiver3] = shownDose(r.caregiverDoseUSv[2]);
-    row[kColumnNote] = e.doseMGy ? std::string() : std::string(kUncountedDoseNote);
+    row[kColumnNote] = e.withdrawal ? withdrawnNote(*e.withdrawal)
+                       : e.doseMGy  ? std::string()
+                                    : std::string(kUncountedDoseNote);
     return row;
 }
 
@@ -188,6 +219,8 @@ std::vector<std::pair<std::string, std::string>> doseHistoryTotals(const DoseHis
     };
     if (history.uncountedDoses > 0)
         totals.emplace_back("線量のない記録", std::to_string(history.uncountedDoses));
+    if (!history.withdrawn.empty())
+        totals.emplace_back("取り消した記録", std::to_string(history.withdrawn.size()));
     return totals;
 }
 
@@ -207,8 +240,8 @@ std::string doseHistoryCsv(const DoseHistory& history) {
         line({caption, value});
     csv += "\r\n";
     line(doseHistoryHeadings());
-    for (const DoseHistoryEntry& entry : history.entries)
-        line(doseHistoryRow(entry));
+    for (const DoseHistoryEntry* entry : doseHistoryTableEntries(history))
+        line(doseHistoryRow(*entry));
     return csv;
 }
 

@@ -11,9 +11,15 @@
 // dose. Any other stored dose (a text such as "未計算", nothing, a negative number) is no dose: it is
 // shown as stored, counts as 0 in the sum and is flagged, so the cumulative dose is then a lower
 // bound. The facility audit applies the same rule (storedDoseMGy).
+//
+// A withdrawn record (recordwithdrawal.h) is no exposure: it has no number, adds nothing, is not in
+// the chart, and the report's exposure number and dose so far pass over it. The table, tamso-calc
+// and the CSV still show it in its place, with "取消" for its number, no cumulative dose and the
+// withdrawal (time, who, reason) as its note.
 
 #include "records/doseaudit.h"
 #include "records/patienthistory.h"
+#include "records/recordwithdrawal.h"
 
 #include <functional>
 #include <optional>
@@ -32,6 +38,8 @@ struct DoseHistoryEntry {
     // What the history is ordered by: the date (CalendarDate::key), for a date that cannot be read
     // that of the record saved before it (0 for none).
     int orderKey = 0;
+    // A withdrawn record: number 0, cumulativeMGy the sum of the exposures before it.
+    std::optional<Withdrawal> withdrawal;
 };
 
 // Reads an exam date as stored; nothing when it cannot be read. The screens read the forms of the
@@ -41,11 +49,15 @@ using ExamDateReader = std::function<std::optional<CalendarDate>(std::string_vie
 struct DoseHistory {
     std::string patientId;
     std::string patientName;
-    std::vector<DoseHistoryEntry> entries;
-    double totalMGy = 0;    // the cumulative dose of all records
-    int uncountedDoses = 0; // records without a dose (storedDoseMGy)
+    std::vector<DoseHistoryEntry> entries;   // the exposures: every record not withdrawn
+    std::vector<DoseHistoryEntry> withdrawn; // the withdrawn records, in the history's order
+    std::vector<std::string> trailProblems;  // withdrawals not applied, and why (WithdrawnRecords)
+    double totalMGy = 0;                     // the cumulative dose of all exposures
+    int uncountedDoses = 0;                  // exposures without a dose (storedDoseMGy)
 
     int exposureCount() const { return static_cast<int>(entries.size()); }
+    // Whether the infant has any record, withdrawn or not.
+    bool hasRecords() const { return !entries.empty() || !withdrawn.empty(); }
 };
 
 // A stored entrance surface dose: a number of 0 or more, or a text that reads as one (a value
@@ -59,9 +71,11 @@ inline std::optional<double> doseValue(const ListValue& value) {
 // The same for a dose as the report screen shows it.
 std::optional<double> doseValue(std::string_view text);
 
-// The entries in the history's order (date, then save order), numbered and summed in it.
-DoseHistory makeDoseHistory(const PatientHistory& history, const ExamDateReader& readDate = {});
-// Reads all record files of the ID (see loadPatientHistory) and sums them up.
+// The entries in the history's order (date, then save order), numbered and summed in it; the
+// records `withdrawn` names are set apart.
+DoseHistory makeDoseHistory(const PatientHistory& history, const ExamDateReader& readDate = {},
+                            const WithdrawnRecords& withdrawn = {});
+// Reads all record files of the ID (see loadPatientHistory) and its withdrawals, and sums them up.
 Expected<DoseHistory> loadDoseHistory(const fs::path& folder, std::string_view patientId,
                                       const ExamDateReader& readDate = {});
 
@@ -87,8 +101,13 @@ CumulativeDose cumulativeWithNewExposure(const DoseHistory& history, std::string
 // history's order. Nothing for a record the history does not hold.
 std::optional<CumulativeDose> cumulativeThroughRecord(const DoseHistory& history, int recordNumber);
 
+// Every record of the history, the exposures and the withdrawn records, in the history's order:
+// the rows of the table.
+std::vector<const DoseHistoryEntry*> doseHistoryTableEntries(const DoseHistory& history);
+
 // The table the window, tamso-calc and the CSV file share: column headings and one row per
-// exposure (each value as stored, the cumulative dose in "#0.000", a note on a flagged dose).
+// record (each value as stored, the cumulative dose in "#0.000", a note on a flagged dose; a
+// withdrawn record with kWithdrawnMark as its number, no cumulative dose and withdrawnNote).
 enum DoseHistoryColumn {
     kColumnNumber,
     kColumnExamDate,
@@ -109,13 +128,16 @@ const std::vector<std::string>& doseHistoryHeadings();
 std::vector<std::string> doseHistoryRow(const DoseHistoryEntry& entry);
 // The note of a record without a dose.
 inline constexpr const char* kUncountedDoseNote = "線量がない（数値でないか負の値）ため累積に 0 として加算";
+// The number cell of a withdrawn record, and its note: "取消 2026/03/05 10:15:00 山田 花子: reason".
+inline constexpr const char* kWithdrawnMark = "取消";
+std::string withdrawnNote(const Withdrawal& withdrawal);
 
 // The lines that close the table: the number of exposures, the cumulative dose and, when some dose
-// was not a number, how many. Each line is (caption, value).
+// was not a number or some record is withdrawn, how many. Each line is (caption, value).
 std::vector<std::pair<std::string, std::string>> doseHistoryTotals(const DoseHistory& history);
 
 // The history as a CSV file for spreadsheets: UTF-8 with a byte-order mark, CR LF line ends, the
-// ID, name and totals first, then a blank line, the headings and one row per exposure. A cell
+// ID, name and totals first, then a blank line, the headings and one row per record. A cell
 // holding a comma, a quote or a blank at either end is quoted, its quotes doubled.
 std::string doseHistoryCsv(const DoseHistory& history);
 

@@ -1,5 +1,6 @@
 #include "records/exposurerecord.h"
 
+#include "records/doseaudit.h"
 #include "textio/numbertext.h"
 
 #include <cstdio>
@@ -38,6 +39,27 @@ std::string recordDateText(int year, int month, int day) {
     char text[32];
     std::snprintf(text, sizeof text, "%04d/%02d/%02d", year, month, day);
     return text;
+}
+
+bool sameExposure(const PatientRecord& a, const PatientRecord& b) {
+    const auto dateA = parseExamDate(a.examDate), dateB = parseExamDate(b.examDate);
+    const bool sameDate = dateA && dateB ? dateA->key() == dateB->key() : a.examDate == b.examDate;
+    return sameDate && a.bodyPart == b.bodyPart && a.tubeVoltageKv == b.tubeVoltageKv && a.mAs == b.mAs &&
+           a.ffdCm == b.ffdCm && a.subjectThicknessCm == b.subjectThicknessCm;
+}
+
+int sameExposureRecord(const std::vector<PatientRecord>& recordsInSaveOrder, const PatientRecord& record) {
+    for (size_t n = 0; n < recordsInSaveOrder.size(); ++n)
+        if (sameExposure(recordsInSaveOrder[n], record))
+            return static_cast<int>(n) + 1;
+    return 0;
+}
+
+std::string sameExposureQuestion(int recordNumber, const PatientRecord& stored) {
+    return "同じ撮影の記録が既に保存されています（記録 " + std::to_string(recordNumber) + "：" + stored.examDate +
+           " " + stored.bodyPart + " " + listValueText(stored.tubeVoltageKv) + " kV " +
+           listValueText(stored.mAs) + " mAs、入射表面線量 " + listValueText(stored.entranceSurfaceDoseMGy) +
+           " mGy）。別の撮影としてもう一度保存しますか？";
 }
 
 } // namespace tamso::records

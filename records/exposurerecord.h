@@ -40,6 +40,20 @@ struct RecordContext {
 RecordTexts recordTextsOfRun(const engine::CalculationState& state, const engine::ResultFields& results,
                              const RecordContext& context);
 
+// Whether two records are of the same exposure: the same exam date (as a calendar date where both
+// read as one, else as written), body part, tube voltage, mAs, FFD and thickness (numbers by value).
+// The technologist, the unit, the field's name and the doses may differ: an exposure saved again with
+// its dose typed over, by another hand, or entered by hand after the node recorded its image, is
+// still the one exposure. The one rule of Data Save, the node and the back-fill.
+bool sameExposure(const PatientRecord& a, const PatientRecord& b);
+
+// The number (1..N) of the first record of the list that is of the same exposure, or 0.
+int sameExposureRecord(const std::vector<PatientRecord>& recordsInSaveOrder, const PatientRecord& record);
+
+// The question asked before a second record of one exposure is saved (default No), naming the
+// stored record.
+std::string sameExposureQuestion(int recordNumber, const PatientRecord& stored);
+
 // An exam date as records store it in the Japanese short date form: "2024/05/01".
 std::string recordDateText(int year, int month, int day);
 

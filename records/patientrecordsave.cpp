@@ -1,5 +1,6 @@
 #include "records/patientrecordsave.h"
 
+#include "records/exposurerecord.h"
 #include "textio/fileio.h"
 
 #include <algorithm>
@@ -32,10 +33,16 @@ bool savePatientRecord(const fs::path& folder, const std::string& patientId, con
     // cannot be read is refused below, under the lock.
     if (const auto asStored = recordAsStored(record)) {
         if (auto history = loadPatientHistory(folder, patientId); history.ok()) {
-            const bool stored = std::any_of(history->records.begin(), history->records.end(),
-                                            [&](const PatientRecord& r) { return sameRecord(r, *asStored); });
-            if (stored && !prompts.confirmDuplicate(kQuestionDuplicate))
-                return false;
+            const auto& stored = history->records;
+            const bool identical = std::any_of(stored.begin(), stored.end(),
+                                               [&](const PatientRecord& r) { return sameRecord(r, *asStored); });
+            if (identical) {
+                if (!prompts.confirmDuplicate(kQuestionDuplicate))
+                    return false;
+            } else if (const int same = sameExposureRecord(stored, *asStored); same > 0) {
+                if (!prompts.confirmDuplicate(sameExposureQuestion(same, stored[static_cast<size_t>(same) - 1])))
+                    return false;
+            }
         }
     }
 

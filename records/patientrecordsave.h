@@ -40,8 +40,10 @@ std::string continuationSavedMessage(const std::string& continuationFileName);
 //  - empty ID or name, an ID that cannot name a file, a field that cannot be stored: a warning, nothing
 //    touched; then the question, Cancel stops;
 //  - a record equal in every field (sameRecord) to one already stored in any file of the infant asks
-//    confirmDuplicate (kQuestionDuplicate); No stops, nothing written, so that a record shown again
-//    from the search does not silently become a further exposure;
+//    confirmDuplicate (kQuestionDuplicate); a record of the same exposure (sameExposure: only the
+//    technologist, unit, field name or doses differ, such as a dose typed over, or an exposure the
+//    node recorded entered again by hand) asks it with sameExposureQuestion, naming the stored record;
+//    No stops, nothing written, so that no exposure silently becomes two;
 //  - the lock of the ID's first record file "<ID>.pat" is taken (waiting up to options.wait) for every
 //    save of the infant, whichever of its files is written; a file in use gives a warning;
 //  - a new patient gets a first file with the name, "1" and the record;

@@ -81,14 +81,6 @@
         <translation>The basic data have been saved.</translation>
     </message>
     <message>
-        <source>0 より大きく 90 より小さい角度（度）</source>
-        <translation>an angle above 0 and below 90 (degree)</translation>
-    </message>
-    <message>
-        <source>0 以上の数値（mm Al）</source>
-        <translation>a number of 0 or more (mm Al)</translation>
-    </message>
-    <message>
         <source>0 より大きい数値（eV）</source>
         <translation>a number above 0 (eV)</translation>
     </message>
@@ -497,6 +489,25 @@
         <source>除いた記録ファイル: %1</source>
         <translation>Record file left out: %1</translation>
     </message>
+    <message>
+        <source>、取り消した記録 %1 件</source>
+        <translation>, withdrawn records %1</translation>
+    </message>
+    <message>
+        <source>取り消した記録: %1 の %2 件目（理由「%3」）。集計から除きました</source>
+        <translation>Withdrawn: record %2 of %1 (reason “%3”). Left out</translation>
+    </message>
+    <message>
+        <source>適用していない取り消し: %1</source>
+        <translation>Withdrawal not applied: %1</translation>
+    </message>
+</context>
+<context>
+    <name>DoseHistoryModel</name>
+    <message>
+        <source>取り消した記録（%1、%2）: %3</source>
+        <translation>Withdrawn (%1, %2): %3</translation>
+    </message>
 </context>
 <context>
     <name>DoseHistoryPages</name>
@@ -544,6 +555,10 @@
         <source>※ 線量のない記録（未計算、負の値など）は累積線量に 0 として加えています。累積線量はその分を含まない下限値です。</source>
         <translation>* A record without a dose (not calculated, negative, ...) is added to the cumulative dose as 0: the cumulative dose is a lower bound.</translation>
     </message>
+    <message>
+        <source>（取消 %1 件を除く）</source>
+        <translation> (%1 withdrawn left out)</translation>
+    </message>
 </context>
 <context>
     <name>DoseHistoryWindow</name>
@@ -590,6 +605,10 @@
     <message>
         <source>PDF ファイル「%1」に保存しました。</source>
         <translation>Saved to the PDF file &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>（取り消した記録 %1 件を除く）</source>
+        <translation> (%1 withdrawn records left out)</translation>
     </message>
 </context>
 <context>
@@ -777,6 +796,34 @@
     <message>
         <source>「%1」の「%2」は数値ではありません。%3を入力して下さい。</source>
         <translation>“%2” in “%1” is not a number. Enter %3.</translation>
+    </message>
+    <message>
+        <source>%1 %3 より大きく %2 %3 未満</source>
+        <translation>above %1 %3 and below %2 %3</translation>
+    </message>
+    <message>
+        <source>%1 %3 より大きく %2 %3 以下</source>
+        <translation>above %1 %3 and up to %2 %3</translation>
+    </message>
+    <message>
+        <source>%1 %3 以上 %2 %3 未満</source>
+        <translation>from %1 %3 to below %2 %3</translation>
+    </message>
+    <message>
+        <source>%1 %3 以上 %2 %3 以下</source>
+        <translation>from %1 %3 to %2 %3</translation>
+    </message>
+    <message>
+        <source>%1が入力されていません。%2で入力してください。</source>
+        <translation>%1 has not been entered. Enter a value %2.</translation>
+    </message>
+    <message>
+        <source>%1の入力値「%2」は数値ではありません。%3で入力してください。</source>
+        <translation>“%2” entered for %1 is not a number. Enter a value %3.</translation>
+    </message>
+    <message>
+        <source>%1 %2 %3 は範囲外です。%4で入力してください。</source>
+        <translation>%1 of %2 %3 is out of range. Enter a value %4.</translation>
     </message>
 </context>
 <context>
@@ -983,6 +1030,89 @@
     <message>
         <source>患者ファイル「%1」がありません。</source>
         <translation>The patient file &quot;%1&quot; does not exist.</translation>
+    </message>
+    <message>
+        <source>記録取消</source>
+        <translation>Withdraw</translation>
+    </message>
+    <message>
+        <source>記録を取り消す</source>
+        <translation>Withdraw record</translation>
+    </message>
+    <message>
+        <source>選択した記録を取り消します（線量履歴、累積線量、監査に数えなくなります）</source>
+        <translation>Withdraws the chosen record (no longer counted in the dose history, cumulative dose and audit)</translation>
+    </message>
+    <message>
+        <source>取り消し: %1 %2
+理由: %3</source>
+        <translation>Withdrawn: %1 %2
+Reason: %3</translation>
+    </message>
+    <message>
+        <source>（取消）</source>
+        <translation>(withdrawn) </translation>
+    </message>
+    <message>
+        <source>この記録は取り消されています。報告書では新しい撮影として扱います。訂正して「データ保存」すると、新しい記録として保存されます。</source>
+        <translation>This record is withdrawn. The report takes it as a new exposure; corrected and saved with Data Save, it is stored as a new record.</translation>
+    </message>
+    <message>
+        <source>記録「%1」を取り消しますか？
+理由: %2</source>
+        <translation>Withdraw the record “%1”?
+Reason: %2</translation>
+    </message>
+    <message>
+        <source>記録を取り消しました。</source>
+        <translation>The record was withdrawn.</translation>
+    </message>
+</context>
+<context>
+    <name>RecordWithdrawDialog</name>
+    <message>
+        <source>記録を取り消す</source>
+        <translation>Withdraw record</translation>
+    </message>
+    <message>
+        <source>取り消す記録: %1</source>
+        <translation>Record to withdraw: %1</translation>
+    </message>
+    <message>
+        <source>取り消す記録</source>
+        <translation>Record to withdraw</translation>
+    </message>
+    <message>
+        <source>取り消した記録は線量履歴、累積線量、撮影回数、監査に数えなくなります。記録ファイルは変わりません。</source>
+        <translation>A withdrawn record no longer counts in the dose history, cumulative dose, exposure number or audit. The record file stays as it is.</translation>
+    </message>
+    <message>
+        <source>取り消しの説明</source>
+        <translation>About withdrawing</translation>
+    </message>
+    <message>
+        <source>取り消す人</source>
+        <translation>Withdrawn by</translation>
+    </message>
+    <message>
+        <source>取り消しの理由</source>
+        <translation>Reason</translation>
+    </message>
+    <message>
+        <source>取り消す</source>
+        <translation>Withdraw</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>取り消す人の名前を入力して下さい。</source>
+        <translation>Enter who withdraws the record.</translation>
+    </message>
+    <message>
+        <source>取り消しの理由を入力して下さい。</source>
+        <translation>Enter the reason for the withdrawal.</translation>
     </message>
 </context>
 <context>
@@ -1275,6 +1405,34 @@ Check the patient ID so that the exposure is not saved in another infant&apos;s 
         <source>撮影条件または入射表面線量が、計算の後に報告書で変更されています。</source>
         <translation>The exposure conditions or the entrance surface dose were changed on the report after the calculation.</translation>
     </message>
+    <message>
+        <source>「%1」</source>
+        <translation>“%1”</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>報告書の%1が、記録されていた撮影条件から変更されています。入射表面線量はこの条件で計算したものではないため、保存できません。撮影条件の画面に戻って計算し直して下さい。</source>
+        <translation>%1 on the report differ from the exposure conditions stored with the record. The entrance surface dose was not calculated for these conditions and cannot be saved. Go back to the exposure-condition screen and calculate again.</translation>
+    </message>
+    <message>
+        <source>報告書の%1が、線量を計算した撮影条件から変更されています。入射表面線量はこの条件で計算したものではないため、保存できません。撮影条件の画面に戻って計算し直して下さい。</source>
+        <translation>%1 on the report differ from the exposure conditions the dose was calculated with. The entrance surface dose was not calculated for these conditions and cannot be saved. Go back to the exposure-condition screen and calculate again.</translation>
+    </message>
+    <message>
+        <source>「撮影日」が空欄です。「%1」のように日付を入力して下さい。</source>
+        <translation>“Exam date” is empty. Enter a date such as “%1”.</translation>
+    </message>
+    <message>
+        <source>「撮影日」の「%1」は日付として読めません。「%2」のように、実在する日付を入力して下さい。</source>
+        <translation>“%1” in “Exam date” cannot be read as a date. Enter a real date such as “%2”.</translation>
+    </message>
+    <message>
+        <source>0 以上の数値（mGy）</source>
+        <translation>a number of 0 or more (mGy)</translation>
+    </message>
 </context>
 <context>
     <name>Shell</name>
@@ -1554,6 +1712,54 @@ Check the patient ID so that the exposure is not saved in another infant&apos;s 
         <translation>A name cannot contain a line break.</translation>
     </message>
     <message>
+        <source>Ｘ線管ターゲット角度</source>
+        <translation>X-ray tube target angle</translation>
+    </message>
+    <message>
+        <source>固有フィルタ（アルミ当量）</source>
+        <translation>Inherent filtration (Al equivalent)</translation>
+    </message>
+    <message>
+        <source>付加フィルタ（アルミ）</source>
+        <translation>Added filter (Al)</translation>
+    </message>
+    <message>
+        <source>付加フィルタ（銅）</source>
+        <translation>Added filter (Cu)</translation>
+    </message>
+    <message>
+        <source>Ｘ線管電圧</source>
+        <translation>Tube voltage</translation>
+    </message>
+    <message>
+        <source>Ｘ線管電流×照射時間</source>
+        <translation>Tube current × exposure time</translation>
+    </message>
+    <message>
+        <source>焦点-受像器間距離（FFD）</source>
+        <translation>Focus-receptor distance (FFD)</translation>
+    </message>
+    <message>
+        <source>被写体厚</source>
+        <translation>Subject thickness</translation>
+    </message>
+    <message>
+        <source>焦点-フード・カバー間距離</source>
+        <translation>Focus-hood/cover distance</translation>
+    </message>
+    <message>
+        <source>照射野サイズ（長軸方向）</source>
+        <translation>Field size (long axis)</translation>
+    </message>
+    <message>
+        <source>照射野サイズ（短軸方向）</source>
+        <translation>Field size (short axis)</translation>
+    </message>
+    <message>
+        <source>度</source>
+        <translation>degrees</translation>
+    </message>
+    <message>
         <source>患者IDおよび氏名を入力して下さい</source>
         <translation>Enter the patient ID and name</translation>
     </message>
@@ -1664,6 +1870,22 @@ Check the patient ID so that the exposure is not saved in another infant&apos;s 
     <message>
         <source>線量レポートを送信しているところです。しばらくしてからもう一度試して下さい。</source>
         <translation>Dose reports are being sent at the moment. Please try again shortly.</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Void</translation>
+    </message>
+    <message>
+        <source>取り消しの理由を入力して下さい。</source>
+        <translation>Enter the reason for the withdrawal.</translation>
+    </message>
+    <message>
+        <source>取り消す人の名前を入力して下さい。</source>
+        <translation>Enter who withdraws the record.</translation>
+    </message>
+    <message>
+        <source>取り消しの理由または名前に、ファイルに書けない（Shift-JIS にない）文字があります。</source>
+        <translation>The reason or the name holds characters the file cannot store (not in Shift-JIS).</translation>
     </message>
 </context>
 </TS>

@@ -168,11 +168,19 @@ TEST_F(CalcProgram, NumbersOutOfRangeAndRunsWithoutAnExposureExitWithTwo) {
     } cases[] = {{" --thickness " + huge, "--thickness: number out of range: 1111"},
                  {" --field 25.4x1e999", "--field: number out of range: 1e999"},
                  {" --measured-ckg 1e400", "--measured-ckg: number out of range"},
-                 {" --mas 0", "0 より大きい値"},
-                 {" --mas -2", "0 より大きい値"},
+                 {" --mas 0", "Ｘ線管電流×照射時間 0 mAs は範囲外です。0.01 mAs 以上 1000 mAs 以下"},
+                 {" --mas -2", "-2 mAs は範囲外です"},
                  {" --kv 30", "最小管電圧（40 kV）を下回っている"},
-                 {" --ffd 10 --thickness 10", "焦点－皮膚間距離"},
-                 {" --focus-hood 95", "フード・カバーは焦点と皮膚の間にあります"}};
+                 {" --ffd 35 --thickness 10", "焦点－皮膚間距離 25 cm"},
+                 {" --focus-hood 95", "フード・カバーは焦点と皮膚の間にあります"},
+                 // Implausible values that computed doses up to 3.8E+85 mGy with exit status 0.
+                 {" --inherent-al -1", "固有フィルタ（アルミ当量） -1 mm は範囲外です"},
+                 {" --angle 120", "Ｘ線管ターゲット角度 120 度 は範囲外です"},
+                 {" --thickness -5", "被写体厚 -5 cm は範囲外です"},
+                 {" --field 0x0", "照射野サイズ（長軸方向） 0 cm は範囲外です"},
+                 {" --ffd 1e6", "1000000 cm は範囲外です"},
+                 {" --mas 1e300", "mAs は範囲外です"},
+                 {" --added-cu 1.5", "付加フィルタ（銅） 1.5 mm は範囲外です"}};
     for (const auto& c : cases) {
         const Outcome o = runProgram(folder, workdir(folder) + c.args);
         EXPECT_EQ(o.status, 2) << c.args;

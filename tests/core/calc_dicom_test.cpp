@@ -91,6 +91,8 @@ protected:
         test::writeSjis(folder.file("撮影部位.txt"), "腹部正面\r\n胸部正面\r\n胸部側面\r\n");
         test::writeSjis(folder.file("DICOM撮影部位.txt"),
                         "CHEST,胸部正面\r\nCHEST LL,胸部側面\r\nABDOMEN,腹部正面\r\n");
+        // The site's thickness for images without one, as every way in reads it.
+        test::writeSjis(folder.file("被写体厚既定値.txt"), "胸部正面,10\r\n胸部側面,10\r\n腹部正面,10\r\n");
         fs::create_directories(images());
     }
     fs::path images() const { return folder.path() / "images"; }
@@ -161,7 +163,7 @@ TEST_F(CalcDicom, OneLinePerFileOfAFolderWithDoseSourcesAndWhatWasMissing) {
     EXPECT_EQ(full.at("ffd_cm"), "100");
     EXPECT_EQ(full.at("body_part"), "胸部正面");
     EXPECT_EQ(full.at("thickness_cm"), "10");
-    EXPECT_EQ(full.at("thickness_source"), "default");
+    EXPECT_EQ(full.at("thickness_source"), "被写体厚既定値.txt の既定値");
     EXPECT_EQ(full.at("field_cm"), "25.4x20.3");
     EXPECT_EQ(full.at("field_source"), "default");
     EXPECT_EQ(full.at("entrance_surface_dose_mgy"), engineDose("60", "1.6", "100"));
@@ -176,10 +178,11 @@ TEST_F(CalcDicom, OneLinePerFileOfAFolderWithDoseSourcesAndWhatWasMissing) {
     EXPECT_EQ(noKv.at("entrance_surface_dose_mgy"), "");
     EXPECT_EQ(
         noKv.at("missing"),
-        "kv: KVP (0018,0060) がありません; body_part: 対応表 DICOM撮影部位.txt にありません"
+        "kv: KVP (0018,0060) がありません; thickness_cm: BodyPartThickness (0018,11A0) がありません、"
+        "撮影部位がわからないため記録と既定値も使えません; body_part: 対応表 DICOM撮影部位.txt にありません"
         "（BodyPartExamined (0018,0015) 'HAND'、ViewPosition 'AP'）; field_cm: CollimatorShape (0018,1700) "
         "がありません（既定の 25.4x20.3 を使用）");
-    EXPECT_EQ(noKv.at("reason"), "計算に必要な値が画像にありません: kv");
+    EXPECT_EQ(noKv.at("reason"), "計算に必要な値が画像にありません: kv, thickness_cm");
 
     EXPECT_EQ(rows[2].at("file"), "b/ct.dcm");
     EXPECT_EQ(rows[2].at("status"), "skipped");
@@ -208,7 +211,7 @@ TEST_F(CalcDicom, ThicknessAndFieldFromOptionsAndTheCsvFile) {
     ASSERT_EQ(printed.size(), 1u);
     EXPECT_EQ(printed[0].at("file"), (images() / "one.dcm").generic_u8string());
     EXPECT_EQ(printed[0].at("thickness_cm"), "8");
-    EXPECT_EQ(printed[0].at("thickness_source"), "option");
+    EXPECT_EQ(printed[0].at("thickness_source"), "option --thickness");
     EXPECT_EQ(printed[0].at("field_cm"), "30x24");
     EXPECT_EQ(printed[0].at("field_source"), "option");
     EXPECT_EQ(printed[0].at("entrance_surface_dose_mgy"), engineDose("60", "1.6", "100", "8", "30", "24"));

@@ -2,6 +2,7 @@
 // refused run changes no result, no field and no listing.
 
 #include "engine/calculation.h"
+#include "engine/conditionlimits.h"
 #include "refdata/referenceloader.h"
 #include "testsupport.h"
 
@@ -157,8 +158,9 @@ TEST(RefusedRunInput, GeometryKeepsTheSkinAwayAndTheHoodBetweenFocusAndSkin) {
         const char* focusHood;
         const char* message; // empty: the run computes
     } cases[] = {
-        {"10.0001", "10", "5",
-         "焦点－皮膚間距離 0.0001 cm（FFD 10.0001 cm − 被写体厚 10 cm）が 30 cm 未満です。"
+        {"30.0001", "0.5", "5", "被写体厚 0.5 cm は範囲外です。1 cm 以上 30 cm 以下で入力してください。"},
+        {"31", "1.0001", "5",
+         "焦点－皮膚間距離 29.9999 cm（FFD 31 cm − 被写体厚 1.0001 cm）が 30 cm 未満です。"
          "FFD と被写体厚を確認してください。"},
         {"39.99", "10", "20",
          "焦点－皮膚間距離 29.99 cm（FFD 39.99 cm − 被写体厚 10 cm）が 30 cm 未満です。"},
@@ -169,8 +171,8 @@ TEST(RefusedRunInput, GeometryKeepsTheSkinAwayAndTheHoodBetweenFocusAndSkin) {
          "（フード・カバーは焦点と皮膚の間にあります）。"},
         {"100", "10", "90", "焦点－フード・カバー間距離 90 cm は"},
         {"100", "10", "89.99", ""},
-        {"100", "10", "0", "焦点－フード・カバー間距離 0 cm は"},
-        {"100", "-30", "-1", "焦点－フード・カバー間距離 -1 cm は"},
+        {"100", "10", "0", "焦点-フード・カバー間距離 0 cm は範囲外です。0 cm より大きく 500 cm 以下"},
+        {"100", "-30", "-1", "被写体厚 -30 cm は範囲外です"},
     };
     for (const auto& c : cases) {
         test::TempFolder folder;
@@ -325,4 +327,52 @@ TEST(EngineLimits, AnyTypedTextIsEitherRefusedOrFinite) {
             EXPECT_TRUE(engine::computeCaregiverDose(*state, results).ok()) << text;
         }
     }
+}
+
+// Every condition is refused just outside its plausible range and accepted at its edge, by the run
+// that every way in calls; the message names the field, the value and the range.
+TEST(RefusedRunInput, EachConditionAtAndBeyondTheEdgesOfItsRange) {
+    using engine::ConditionId;
+    const struct {
+        ConditionId id;
+        const char* accepted;
+        const char* refused;
+    } cases[] = {
+        {ConditionId::TargetAngle, "89.9", "90"},       {ConditionId::TargetAngle, "0.1", "0"},
+        {ConditionId::InherentFilterAl, "0", "-0.1"},   {ConditionId::InherentFilterAl, "10", "10.1"},
+        {ConditionId::AddedFilterAl, "10", "10.01"},    {ConditionId::AddedFilterCu, "1", "1.01"},
+        {ConditionId::TubeVoltage, "79.9", "150"},      {ConditionId::TubeVoltage, "40", "19.9"},
+        {ConditionId::MAs, "0.01", "0.009"},            {ConditionId::MAs, "1000", "1000.1"},
+        {ConditionId::Ffd, "500", "500.1"},             {ConditionId::Ffd, "100", "29.9"},
+        {ConditionId::Thickness, "1", "0"},             {ConditionId::Thickness, "30", "30.5"},
+        {ConditionId::FocusHood, "60", "0"},            {ConditionId::FieldLong, "100", "100.1"},
+        {ConditionId::FieldShort, "1", "0.9"},
+    };
+    for (const auto& c : cases) {
+        const engine::ConditionLimit& limit = engine::conditionLimit(c.id);
+        for (const char* value : {c.accepted, c.refused}) {
+            test::TempFolder folder;
+            auto state = loaded(folder);
+            engine::ConditionTexts fields;
+            fields.*limit.text = value;
+            if (c.id == ConditionId::Ffd && std::string(value) == "500")
+                fields.focusHoodDistanceCm = "60";
+            engine::ResultTexts results;
+            const Status run = engine::runCalculation(*state, fields, results, folder.path());
+            const bool refused = value == c.refused;
+            EXPECT_EQ(!run.ok(), refused) << limit.caption << " " << value << ": " << (run.ok() ? "" : run.message());
+            if (refused && !run.ok())
+                EXPECT_EQ(run.message(), std::string(limit.caption) + " " + value + " " + limit.unit +
+                                             " は範囲外です。" + limit.rangeText() + "で入力してください。");
+        }
+    }
+    // A text that is no number is said to be none, naming the field.
+    test::TempFolder folder;
+    auto state = loaded(folder);
+    engine::ConditionTexts fields;
+    fields.tubeVoltageKv = "abc";
+    engine::ResultTexts results;
+    const Status run = engine::runCalculation(*state, fields, results, folder.path());
+    ASSERT_FALSE(run.ok());
+    EXPECT_EQ(run.message().rfind("Ｘ線管電圧の入力値「abc」は数値ではありません。", 0), 0u) << run.message();
 }

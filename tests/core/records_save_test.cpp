@@ -1,6 +1,7 @@
 // The save flow: exact bytes of new and rewritten files, the 20-record limit, corrupt files, unsafe
 // IDs, write failures and the lock beside the file.
 
+#include "records/exposurerecord.h"
 #include "records/patientrecordsave.h"
 #include "records_testsupport.h"
 #include "testsupport.h"
@@ -93,12 +94,15 @@ TEST_F(RecordSave, TwentyRecordsThenTheTwentyFirstLeavesTheFileByteForByte) {
 
 // A record equal in every field to one stored in any file of the infant, however its numbers are
 // written (a record shown again from the search has "0.250" for the stored " .25 "), asks first;
-// No writes nothing, Yes appends it. A record that differs in one field is not asked about.
+// No writes nothing, Yes appends it. A record of the same exposure (date, body part, kV, mAs, FFD and
+// thickness; only the technologist, unit, field name or doses differ, as for a dose typed over) is
+// asked about naming the stored record; another exposure is not asked about.
+enum class Asked { No, SameRecord, SameExposure };
 struct DuplicateCase {
     const char* what;
     int storedBefore; // records saved before the sample (the 21st lands in the continuation)
     void (*edit)(RecordTexts&);
-    bool asked;
+    Asked asked;
 };
 
 class DuplicateRecord : public RecordSave, public ::testing::WithParamInterface<DuplicateCase> {};
@@ -113,13 +117,18 @@ TEST_P(DuplicateRecord, IsAskedAboutWithNoWritingNothing) {
     RecordTexts again = sampleRecord();
     c.edit(again);
     const int count = c.storedBefore + 1;
-    EXPECT_EQ(save("D1", "重複 一郎", again), !c.asked) << c.what;
-    EXPECT_EQ(prompts.duplicateQuestions.size(), c.asked ? 1u : 0u) << c.what;
+    const bool asked = c.asked != Asked::No;
+    EXPECT_EQ(save("D1", "重複 一郎", again), !asked) << c.what;
+    EXPECT_EQ(prompts.duplicateQuestions.size(), asked ? 1u : 0u) << c.what;
     auto history = loadPatientHistory(folder.path(), "D1");
     ASSERT_TRUE(history.ok());
-    EXPECT_EQ(history->recordCount(), c.asked ? count : count + 1) << c.what;
-    if (c.asked) {
-        EXPECT_EQ(prompts.duplicateQuestions.front(), kQuestionDuplicate);
+    EXPECT_EQ(history->recordCount(), asked ? count : count + 1) << c.what;
+    if (asked) {
+        EXPECT_EQ(prompts.duplicateQuestions.front(),
+                  c.asked == Asked::SameRecord
+                      ? std::string(kQuestionDuplicate)
+                      : sameExposureQuestion(count, history->records[static_cast<size_t>(count) - 1]))
+            << c.what;
         EXPECT_TRUE(prompts.notices.empty());
         prompts.duplicateAnswer = true; // the reprint-and-save path stays open
         EXPECT_TRUE(save("D1", "重複 一郎", again));
@@ -131,21 +140,27 @@ TEST_P(DuplicateRecord, IsAskedAboutWithNoWritingNothing) {
 INSTANTIATE_TEST_SUITE_P(
     RecordSave, DuplicateRecord,
     ::testing::Values(
-        DuplicateCase{"same texts", 0, [](RecordTexts&) {}, true},
+        DuplicateCase{"same texts", 0, [](RecordTexts&) {}, Asked::SameRecord},
         DuplicateCase{"numbers written otherwise", 1,
                       [](RecordTexts& r) {
                           r.entranceSurfaceDoseMGy = "0.250";
                           r.tubeVoltageKv = " 60 ";
                           r.caregiverDoseUSv[0] = "1.500";
                       },
-                      true},
-        DuplicateCase{"stored in the continuation file", 20, [](RecordTexts&) {}, true},
-        DuplicateCase{"another dose", 0, [](RecordTexts& r) { r.entranceSurfaceDoseMGy = "0.251"; }, false},
-        DuplicateCase{"another date", 0, [](RecordTexts& r) { r.examDate = "2024/05/02"; }, false},
+                      Asked::SameRecord},
+        DuplicateCase{"stored in the continuation file", 20, [](RecordTexts&) {}, Asked::SameRecord},
+        DuplicateCase{"a dose typed over", 0, [](RecordTexts& r) { r.entranceSurfaceDoseMGy = "0.251"; },
+                      Asked::SameExposure},
+        DuplicateCase{"another technologist", 0, [](RecordTexts& r) { r.technologist = "別人"; },
+                      Asked::SameExposure},
         DuplicateCase{"a caregiver dose filled in", 0, [](RecordTexts& r) { r.caregiverDoseUSv[2] = "0"; },
-                      false},
+                      Asked::SameExposure},
         DuplicateCase{"a blank in a whole line", 0, [](RecordTexts& r) { r.fieldSize = "10 x 12 "; },
-                      false}));
+                      Asked::SameExposure},
+        DuplicateCase{"another date", 0, [](RecordTexts& r) { r.examDate = "2024/05/02"; }, Asked::No},
+        DuplicateCase{"another body part", 0, [](RecordTexts& r) { r.bodyPart = "腹部正面"; }, Asked::No},
+        DuplicateCase{"another mAs", 0, [](RecordTexts& r) { r.mAs = "2.5"; }, Asked::No},
+        DuplicateCase{"another thickness", 0, [](RecordTexts& r) { r.subjectThicknessCm = "7"; }, Asked::No}));
 
 TEST_F(RecordSave, ExistingIdKeepsTheStoredName) {
     ASSERT_TRUE(save("A01", "新生 一郎", sampleRecord()));

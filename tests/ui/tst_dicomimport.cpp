@@ -122,8 +122,8 @@ private slots:
     void init() {
         dir_ = std::make_unique<QTemporaryDir>();
         QVERIFY(uitest::prepareWorkingFolder(*dir_));
-        QFile::copy(QStringLiteral(TAMSO_SOURCE_DIR "/data/DICOM撮影部位.txt"),
-                    dir_->filePath(QStringLiteral("DICOM撮影部位.txt")));
+        for (const QString name : {QStringLiteral("DICOM撮影部位.txt"), QStringLiteral("被写体厚既定値.txt")})
+            QFile::copy(QStringLiteral(TAMSO_SOURCE_DIR "/data/") + name, dir_->filePath(name));
         ui::ConditionsScreen::setDicomFileChooser([this](QWidget*) { return chosenFile_; });
         offeredImages_.clear();
         chosenImage_ = 0;
@@ -183,7 +183,7 @@ private slots:
                            static_cast<QWidget*>(text("Text11")), static_cast<QWidget*>(bodyPart()),
                            static_cast<QWidget*>(date())})
             expectMarked(w, true);
-        QCOMPARE(marked().size(), 7);
+        QCOMPARE(marked().size(), 8); // and the thickness, the site's for the body part
         QCOMPARE(text("Text5")->toolTip(), QStringLiteral("DICOMから入力（KVP (0018,0060)）"));
         QCOMPARE(text("Text6")->toolTip(), QStringLiteral("DICOMから入力（ExposureInuAs (0018,1153)）"));
         QCOMPARE(
@@ -282,7 +282,7 @@ private slots:
         for (int import = 1; import <= 2; ++import) {
             importFile(file("chest.dcm"));
             QCoreApplication::processEvents();
-            QCOMPARE(marked().size(), 5);
+            QCOMPARE(marked().size(), 6); // kV, mAs, FFD, thickness, body part, date
             QCOMPARE(looks(), before);
         }
         QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton); // back: the marks go
@@ -293,7 +293,7 @@ private slots:
     void editingAFieldClearsOnlyItsMark() {
         DicomImage().save(file("chest.dcm"));
         importFile(file("chest.dcm"));
-        QCOMPARE(marked().size(), 5);
+        QCOMPARE(marked().size(), 6);
 
         text("Text6")->setFocus();
         text("Text6")->selectAll();
@@ -310,14 +310,15 @@ private slots:
         QTest::keyClick(date(), Qt::Key_Up);
         QVERIFY(date()->date() != QDate(2024, 5, 1));
         expectMarked(date(), false);
-        QCOMPARE(marked().size(), 2);                                   // Text5 and Text8
+        QCOMPARE(marked().size(), 3); // Text5, Text8 and the thickness
         QCOMPARE(form1()->reportFields().id, QStringLiteral("N-0001")); // the patient stays
     }
 
-    void whatTheImageLacksIsListedInOneMessageAndStays() {
+    // What the image lacks is emptied and marked, never kept from the exposure typed before, and
+    // listed in one message; the calculation refuses until it is typed.
+    void whatTheImageLacksIsEmptiedMarkedAndListed() {
         text("Text5")->setText(QStringLiteral("55"));
         text("Text8")->setText(QStringLiteral("90"));
-        const QDate before = date()->date();
         DicomImage()
             .remove(DCM_KVP)
             .remove(DCM_DistanceSourceToDetector)
@@ -333,23 +334,35 @@ private slots:
         QCOMPARE(
             MessageBox::shown().first().text,
             QStringLiteral(
-                "DICOM画像に次の項目がないため、元のままです。\n"
+                "DICOM画像に次の項目がありません。空欄は入力してから計算してください。\n"
                 "・Ｘ線管電圧：KVP (0018,0060) がありません\n"
                 "・焦点-受像器間距離（FFD）：DistanceSourceToDetector (0018,1110) がありません\n"
-                "・照射野サイズ：CollimatorShape (0018,1700) がありません\n"
+                "・被写体厚：BodyPartThickness (0018,11A0) がありません、撮影部位がわからないため記録と既定値も使えません\n"
+                "・照射野サイズ：CollimatorShape (0018,1700) がありません（既定値（六切サイズ）を使用）\n"
                 "・照射部位：対応表 DICOM撮影部位.txt にありません（BodyPartExamined (0018,0015) 'HAND'、"
                 "ViewPosition 'AP'）\n"
                 "・撮影日：AcquisitionDate (0008,0022)、ContentDate (0008,0023)、StudyDate (0008,0020) "
                 "がありません\n"
                 "・氏名：PatientName (0010,0010) がありません"));
-        QCOMPARE(text("Text5")->text(), QStringLiteral("55"));
-        QCOMPARE(text("Text8")->text(), QStringLiteral("90"));
-        QCOMPARE(bodyPart()->currentText(), QStringLiteral("腹部正面"));
-        QCOMPARE(date()->date(), before);
+        for (QWidget* w : {static_cast<QWidget*>(text("Text5")), static_cast<QWidget*>(text("Text8")),
+                           static_cast<QWidget*>(text("Text23")), static_cast<QWidget*>(bodyPart()),
+                           static_cast<QWidget*>(date())})
+            QVERIFY2(form1()->isMissingFromDicom(w), qPrintable(w->objectName()));
+        QCOMPARE(text("Text5")->text(), QString());
+        QCOMPARE(text("Text8")->text(), QString());
+        QCOMPARE(bodyPart()->currentText(), QString());
+        QCOMPARE(form1()->reportFields().examDate, QString());
         QCOMPARE(text("Text6")->text(), QStringLiteral("1.6"));
         QCOMPARE(marked(), QList<QWidget*>{text("Text6")});
         QCOMPARE(form1()->reportFields().id, QStringLiteral("N-0001"));
-        QCOMPARE(form1()->reportFields().name, QString());
+
+        MessageBox::clearShown();
+        QTest::mouseClick(child<QPushButton>("Command2"), Qt::LeftButton);
+        QCOMPARE(MessageBox::shown().size(), 1); // refused: the tube voltage is empty
+        QVERIFY(!child<QPushButton>("Command3")->isEnabled());
+        text("Text5")->setFocus();
+        QTest::keyClicks(text("Text5"), QStringLiteral("60"));
+        QVERIFY(!form1()->isMissingFromDicom(text("Text5")));
     }
 
     // A file that cannot be used says why and leaves the screen, the marks and the patient of an
@@ -422,8 +435,8 @@ private slots:
         importFile(cd / "DICOMDIR");
         QCOMPARE(MessageBox::shown().size(), 1); // only that the image has no field
         QCOMPARE(MessageBox::shown().first().text,
-                 QStringLiteral("DICOM画像に次の項目がないため、元のままです。\n"
-                                "・照射野サイズ：CollimatorShape (0018,1700) がありません"));
+                 QStringLiteral("DICOM画像に次の項目がありません。空欄は入力してから計算してください。\n"
+                                "・照射野サイズ：CollimatorShape (0018,1700) がありません（既定値（六切サイズ）を使用）"));
         QCOMPARE(text("Text5")->text(), QStringLiteral("64"));
         QCOMPARE(bodyPart()->currentText(), QStringLiteral("腹部正面"));
         QCOMPARE(form1()->reportFields().id, QStringLiteral("P2"));
@@ -446,8 +459,9 @@ private slots:
         collimated(image).set(DCM_CollimatorShape, "NONRECTANGULAR").save(file("a.dcm"));
         importFile(file("a.dcm"));
         QCOMPARE(MessageBox::shown().size(), 1);
-        QVERIFY(MessageBox::shown().first().text.endsWith(QStringLiteral(
-            "・照射野サイズ：CollimatorShape (0018,1700) が RECTANGULAR ではありません（NONRECTANGULAR）")));
+        QVERIFY(MessageBox::shown().first().text.endsWith(
+            QStringLiteral("・照射野サイズ：CollimatorShape (0018,1700) が RECTANGULAR ではありません"
+                           "（NONRECTANGULAR）（既定値（六切サイズ）を使用）")));
         QCOMPARE(text("Text10")->text(), QStringLiteral("25.4"));
         expectMarked(text("Text10"), false);
 

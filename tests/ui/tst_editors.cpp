@@ -290,6 +290,9 @@ void EditorTests::basicDataNumberFields_data() {
         << 4 << QStringLiteral("３３．９７") << 0 << QStringLiteral(" 33.97 ");
     QTest::newRow("angle below one") << 2 << QStringLiteral("0.5") << 2 << QStringLiteral(" .5 ");
     QTest::newRow("no filtration") << 3 << QStringLiteral("0") << 3 << QStringLiteral(" 0 ");
+    QTest::newRow("filtration at the top of its range")
+        << 3 << QStringLiteral("10") << 3 << QStringLiteral(" 10 ");
+    QTest::newRow("angle just below 90") << 2 << QStringLiteral("89.9") << 2 << QStringLiteral(" 89.9 ");
     QTest::newRow("filtration with blanks")
         << 3 << QStringLiteral(" 2 .75 ") << 3 << QStringLiteral(" 2.75 ");
 }
@@ -317,20 +320,30 @@ void EditorTests::editorsRefuseWhatCannotBeComputedWith_data() {
     QTest::addColumn<int>("fieldNumber");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("message");
-    const QString angle = QStringLiteral("0 より大きく 90 より小さい角度（度）を入力して下さい。");
+    // The target angle and the inherent filtration: as every calculation checks them, in the words
+    // of the conditions' table.
+    const QString angle = QStringLiteral("0 度 より大きく 90 度 未満で入力してください。");
+    const QString filter = QStringLiteral("0 mm 以上 10 mm 以下で入力してください。");
     QTest::newRow("angle letters") << "basic" << 2 << "abc"
-                                   << QStringLiteral("「Target angle」の「abc」は数値ではありません。") +
+                                   << QStringLiteral(
+                                          "Ｘ線管ターゲット角度の入力値「abc」は数値ではありません。") +
                                           angle;
     QTest::newRow("angle 0") << "basic" << 2 << "0"
-                             << QStringLiteral("「Target angle」の「0」では計算できません。") + angle;
-    QTest::newRow("angle 90") << "basic" << 2 << "90"
-                              << QStringLiteral("「Target angle」の「90」では計算できません。") + angle;
+                             << QStringLiteral("Ｘ線管ターゲット角度 0 度 は範囲外です。") + angle;
+    QTest::newRow("angle 90, full-width")
+        << "basic" << 2 << "９０" << QStringLiteral("Ｘ線管ターゲット角度 90 度 は範囲外です。") + angle;
     QTest::newRow("angle with unit") << "basic" << 2 << "12deg"
-                                     << QStringLiteral("「Target angle」の「12deg」は数値ではありません。") +
+                                     << QStringLiteral(
+                                            "Ｘ線管ターゲット角度の入力値「12deg」は数値ではありません。") +
                                             angle;
     QTest::newRow("negative filtration")
         << "basic" << 3 << "-0.1"
-        << "「Filtration」の「-0.1」では計算できません。0 以上の数値（mm Al）を入力して下さい。";
+        << QStringLiteral("固有フィルタ（アルミ当量） -0.1 mm は範囲外です。") + filter;
+    QTest::newRow("filtration beyond the table")
+        << "basic" << 3 << "10.5"
+        << QStringLiteral("固有フィルタ（アルミ当量） 10.5 mm は範囲外です。") + filter;
+    QTest::newRow("filtration empty")
+        << "basic" << 3 << " " << QStringLiteral("固有フィルタ（アルミ当量）が入力されていません。") + filter;
     QTest::newRow("W value 0")
         << "basic" << 4 << "0"
         << "「W value」の「0」では計算できません。0 より大きい数値（eV）を入力して下さい。";

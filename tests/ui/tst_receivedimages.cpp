@@ -190,7 +190,7 @@ private slots:
         QTest::addColumn<QByteArray>("settings"); // tamso-node.conf; empty: none
         QTest::addColumn<QString>("image");       // SOP Instance UID of the image imported; empty: typed
         QTest::addColumn<QString>("id");          // the ID typed on the report; empty: the image's
-        QTest::addColumn<QString>("kv");          // typed on the report over the calculation's
+        QTest::addColumn<QString>("dose");        // typed on the report over the calculation's
         QTest::addColumn<bool>("diskRefuses");
         QTest::addColumn<QString>("source"); // in the report queued; empty: none queued
         QTest::addColumn<bool>("imageStudy");
@@ -218,16 +218,16 @@ private slots:
         QTest::newRow("the disk refuses the report")
             << conf << QStringLiteral("1.2.392.1.7") << none << none << true << none << false
             << QStringLiteral("記録は保存しましたが、この撮影の線量レポートは作成していません。");
-        QTest::newRow("the tube voltage changed on the report")
-            << conf << QStringLiteral("1.2.392.1.8") << none << QStringLiteral("70") << false << none << false
-            << QStringLiteral("計算の後に報告書で変更されています");
+        QTest::newRow("the dose typed over on the report")
+            << conf << QStringLiteral("1.2.392.1.8") << none << QStringLiteral("0.001") << false << none
+            << false << QStringLiteral("計算の後に報告書で変更されています");
     }
 
     void dataSaveQueuesTheDoseReport() {
         QFETCH(QByteArray, settings);
         QFETCH(QString, image);
         QFETCH(QString, id);
-        QFETCH(QString, kv);
+        QFETCH(QString, dose);
         QFETCH(bool, diskRefuses);
         QFETCH(QString, source);
         QFETCH(bool, imageStudy);
@@ -267,11 +267,13 @@ private slots:
             control<QLineEdit>("Form8", "Text1")->setText(id);
             control<QLineEdit>("Form8", "Text2")->setText(QStringLiteral("佐藤 凛"));
         }
-        if (!kv.isEmpty())
-            control<QLineEdit>("Form8", "Text5")->setText(kv);
+        if (!dose.isEmpty())
+            control<QLineEdit>("Form8", "Text10")->setText(dose);
         const QString patientId = control<QLineEdit>("Form8", "Text1")->text();
         press("Form8", "Command2");
         MessageBox::clearShown();
+        if (!dose.isEmpty())
+            MessageBox::setNextAnswer(MessageBox::Answer::Yes); // the dose typed over: saved as typed
         MessageBox::setNextAnswer(MessageBox::Answer::Ok);  // save?
         MessageBox::setNextAnswer(MessageBox::Answer::Yes); // the same exposure again: yes
         press("Form8", "Command6");

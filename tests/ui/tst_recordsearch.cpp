@@ -1,10 +1,12 @@
 // The record search screen and the report's record save: file list, record rows, the show command
-// and its hand-over to the report screen, stale listings and unreadable files.
+// and its hand-over to the report screen, stale listings and unreadable files, withdrawing a record.
 
 #include "textio/codec.h"
 #include "textio/fileio.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
+#include "ui/records/dosehistorymodel.h"
+#include "ui/records/dosehistorywindow.h"
 #include "ui/records/recordsearchscreen.h"
 #include "ui/report/reportfields.h"
 #include "ui/report/reportrecordsave.h"
@@ -12,6 +14,7 @@
 #include "ui/shell/shell.h"
 #include "uitestsupport.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -63,6 +66,7 @@ private slots:
     void reportSaveAsksAndWritesAndLooksUpTheName();
     void reportSaveRefusesUnsafeIdsAndEmptyFields();
     void infantIsListedOnceWithRecordsNumberedAcrossItsFiles();
+    void withdrawnRecordIsMarkedCountsNowhereAndIsNotWithdrawnTwice();
 
 private:
     RecordSearchScreen* open();
@@ -73,6 +77,9 @@ private:
     }
     QLineEdit* text(const char* name) { return screen->findChild<QLineEdit*>(QString::fromLatin1(name)); }
     void clickFile(const QString& name);
+    // Clicks the withdraw command; once its dialog opens, OK is pressed with nothing as the reason,
+    // then with `who` and `reason` typed in (an empty `who` cancels). Whether the dialog opened.
+    bool withdrawChosen(const QString& who, const QString& reason);
 
     QTemporaryDir dir;
     std::unique_ptr<tamso::ui::Shell> shell; // opens the screen and shows the chosen record on the report
@@ -512,6 +519,78 @@ void TestRecordSearch::infantIsListedOnceWithRecordsNumberedAcrossItsFiles() {
 
     for (const QString& name : QDir::current().entryList(
              {QStringLiteral("M001*"), QStringLiteral("O9*"), QStringLiteral("N1*"), QStringLiteral("L1*")}))
+        QFile::remove(name);
+}
+
+bool TestRecordSearch::withdrawChosen(const QString& who, const QString& reason) {
+    bool opened = false;
+    QTimer::singleShot(0, this, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (!dialog || dialog->objectName() != QStringLiteral("WithdrawDialog"))
+            return;
+        opened = true;
+        auto* ok = dialog->findChild<QPushButton*>(QStringLiteral("Command1"));
+        if (who.isEmpty()) {
+            dialog->findChild<QPushButton*>(QStringLiteral("Command2"))->click();
+            return;
+        }
+        tamso::uitest::commitText(dialog->findChild<QComboBox*>(QStringLiteral("Combo1"))->lineEdit(), who);
+        ok->click(); // no reason: refused, the dialog stays
+        tamso::uitest::commitText(dialog->findChild<QLineEdit*>(QStringLiteral("Text1")), reason);
+        ok->click();
+    });
+    button("Command5")->click();
+    return opened;
+}
+
+void TestRecordSearch::withdrawnRecordIsMarkedCountsNowhereAndIsNotWithdrawnTwice() {
+    writeSjisFile(QStringLiteral("W005.pat"),
+                  "取消 太郎\r\n 2 \r\n" + record("2024/06/01", " .1 ") + record("2024/06/02", " 8E+79 "));
+    open();
+    clickFile(QStringLiteral("W005.pat"));
+    button("Command2")->click();
+    rows()->clearSelection();
+    QVERIFY(!withdrawChosen(QString(), QString())); // nothing chosen
+    QCOMPARE(MessageBox::shown().size(), 1);
+    rows()->setCurrentRow(1);
+    QVERIFY(withdrawChosen(QString(), QString())); // cancelled
+    const QString reason = QStringLiteral("桁の誤り, \"8E+79\" と入力");
+    MessageBox::setNextAnswer(MessageBox::Answer::No);
+    QVERIFY(withdrawChosen(QStringLiteral("山田"), reason));
+    QVERIFY(!QFile::exists(QStringLiteral("W005.pat.withdrawn")));
+    MessageBox::clearShown();
+    MessageBox::setNextAnswer(MessageBox::Answer::Yes);
+    QVERIFY(withdrawChosen(QStringLiteral("山田"), reason));
+    const auto& shown = MessageBox::shown();
+    QCOMPARE(shown.size(), 3); // no reason, the question (default No), done
+    QCOMPARE(shown[0].kind, MessageBox::Kind::Warning);
+    QCOMPARE(shown[1].defaultAnswer, MessageBox::Answer::No);
+    QVERIFY(shown[1].text.contains(reason));
+    QVERIFY(tamso::textio::readTextFile("W005.pat.withdrawn")->find("%228E+79%22") != std::string::npos);
+
+    QVERIFY(rows()->item(1)->text().endsWith(RecordSearchScreen::withdrawnMark().trimmed()));
+    QVERIFY(rows()->item(1)->font().strikeOut());
+    QVERIFY(!rows()->item(0)->text().endsWith(RecordSearchScreen::withdrawnMark().trimmed()));
+    QVERIFY(!rows()->item(0)->font().strikeOut());
+    MessageBox::clearShown();
+    rows()->setCurrentRow(1);
+    QVERIFY(!withdrawChosen(QStringLiteral("佐藤"), QStringLiteral("again")));
+    QCOMPARE(MessageBox::shown().size(), 1);
+    QVERIFY(MessageBox::shown()[0].text.contains(QStringLiteral("取り消し済み")));
+
+    // Shown on the report, it is a new exposure; the history strikes it through and leaves it out.
+    button("Command3")->click();
+    QCOMPARE(shownOnReport.last().storedRecordNumber, 0);
+    QCOMPARE(shell->reportScreen()->fields().exposureNumber, QStringLiteral("2"));
+    shell->openDoseHistory(QStringLiteral("W005"));
+    const tamso::ui::DoseHistoryModel* model = shell->doseHistoryWindow()->model();
+    QCOMPARE(model->rowCount(), 2);
+    QCOMPARE(model->exposureCount(), 1);
+    QCOMPARE(model->chartPoints().size(), 1);
+    QCOMPARE(model->cumulativeDoseText(), QStringLiteral("0.100"));
+    QVERIFY(model->index(1, 1).data(Qt::FontRole).value<QFont>().strikeOut());
+    QVERIFY(model->index(1, 1).data(Qt::ToolTipRole).toString().contains(reason));
+    for (const QString& name : QDir::current().entryList({QStringLiteral("W005*")}))
         QFile::remove(name);
 }
 

@@ -8,6 +8,7 @@
 #include "refdata/referencelevels.h"
 #include "textio/codec.h"
 #include "textio/fileio.h"
+#include "ui/kit/language.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 #include "ui/report/reportpreview.h"
@@ -581,22 +582,26 @@ private slots:
         QTest::addColumn<bool>("fromRecord");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("remark");
-        QTest::newRow("computed, unchanged") << false << QStringLiteral("0.203") << QString();
-        QTest::newRow("computed, same value") << false << QStringLiteral("0.2030") << QString();
+        QTest::addColumn<bool>("savable"); // a dose that is a number of 0 or more
+        QTest::newRow("computed, unchanged") << false << QStringLiteral("0.203") << QString() << true;
+        QTest::newRow("computed, same value") << false << QStringLiteral("0.2030") << QString() << true;
+        QTest::newRow("computed, same value full-width")
+            << false << QStringLiteral("０．２０３") << QString() << true;
         QTest::newRow("computed, typed over")
             << false << QStringLiteral("0.050")
-            << QStringLiteral("入射表面線量は手入力の値です（計算値 0.203 mGy）");
+            << QStringLiteral("入射表面線量は手入力の値です（計算値 0.203 mGy）") << true;
         QTest::newRow("stored, typed over")
             << true << QStringLiteral("0.050")
-            << QStringLiteral("入射表面線量は手入力の値です（記録値 0.203 mGy）");
+            << QStringLiteral("入射表面線量は手入力の値です（記録値 0.203 mGy）") << true;
         QTest::newRow("computed, not a number")
             << false << QStringLiteral("未計算")
-            << QStringLiteral("入射表面線量は手入力の値です（計算値 0.203 mGy）");
+            << QStringLiteral("入射表面線量は手入力の値です（計算値 0.203 mGy）") << false;
     }
     void editedDoseIsAskedAboutAndMarked() {
         QFETCH(bool, fromRecord);
         QFETCH(QString, typed);
         QFETCH(QString, remark);
+        QFETCH(bool, savable);
         ReportFields handed = defaultCase();
         handed.id = QStringLiteral("E1");
         handed.name = QStringLiteral("編集 一郎");
@@ -630,6 +635,12 @@ private slots:
 
         MessageBox::clearShown();
         click("Command6");
+        if (!savable) { // printed as typed, never saved
+            QCOMPARE(MessageBox::shown().size(), 1);
+            QCOMPARE(MessageBox::shown().first().kind, MessageBox::Kind::Warning);
+            QVERIFY(!QFile::exists(QStringLiteral("E2.pat")));
+            return;
+        }
         const bool asked = !remark.isEmpty();
         QCOMPARE(MessageBox::shown().size(), asked ? 1 : 2);
         if (asked) {
@@ -644,6 +655,92 @@ private slots:
         QVERIFY(records::loadPatientRecords(textio::fileInFolder(workingFolderPath(), "E2.pat"), saved).ok());
         QCOMPARE(qs(records::listValueText(saved.PatientRecordTable[1].entranceSurfaceDoseMGy)),
                  qs(records::listValueText(*records::readListValue(utf8(typed)))));
+    }
+
+    // Data Save stores only what was computed: conditions changed on the report since the
+    // calculation (or the stored record), a date that is no calendar date, a dose that is no number
+    // of 0 or more are refused with a warning naming the field, and nothing is written. The same
+    // values written otherwise (full-width, another decimal form, another date form) are saved.
+    void dataSaveRefusesWhatWasNotComputed_data() {
+        QTest::addColumn<bool>("fromRecord");
+        QTest::addColumn<QStringList>("edits"); // "Text5=70": the field's name and the text typed
+        QTest::addColumn<QString>("message");   // empty: saved; <today>: today's date as an example
+        const auto t = [](const char* text) { return QString::fromUtf8(text); };
+        const auto edits = [](std::initializer_list<const char*> list) {
+            QStringList texts;
+            for (const char* edit : list)
+                texts << QString::fromUtf8(edit);
+            return texts;
+        };
+        const QString again =
+            t("が、線量を計算した撮影条件から変更されています。入射表面線量はこの条件で計算し"
+              "たものではないため、保存できません。撮影条件の画面に戻って計算し直して下さい。");
+        const QString dose = t("0 以上の数値（mGy）を入力して下さい。");
+        const QString date = t("「<today>」のように、実在する日付を入力して下さい。");
+        QTest::newRow("tube voltage") << false << edits({"Text5=70"}) << t("報告書の「管電圧」") + again;
+        QTest::newRow("tube voltage, letters")
+            << false << edits({"Text5=abc"}) << t("報告書の「管電圧」") + again;
+        QTest::newRow("mAs and FFD") << false << edits({"Text6=6", "Text7=90"})
+                                     << t("報告書の「電流･秒」、「FFD」") + again;
+        QTest::newRow("thickness") << false << edits({"Text9=8"}) << t("報告書の「体 厚」") + again;
+        QTest::newRow("field size") << false << edits({"Text8=四切サイズ"})
+                                    << t("報告書の「照射野」") + again;
+        QTest::newRow("stored record, FFD")
+            << true << edits({"Text7=80"})
+            << t("報告書の「FFD」が、記録されていた撮影条件から変更されています。入射表面線量はこの条件で計算"
+                 "した"
+                 "ものではないため、保存できません。撮影条件の画面に戻って計算し直して下さい。");
+        QTest::newRow("date of month 13") << false << edits({"Text3=2026/13/45"})
+                                          << t("「撮影日」の「2026/13/45」は日付として読めません。") + date;
+        QTest::newRow("date of 30 February")
+            << true << edits({"Text3=2026/02/30"})
+            << t("「撮影日」の「2026/02/30」は日付として読めません。") + date;
+        QTest::newRow("no date") << false << edits({"Text3="})
+                                 << t("「撮影日」が空欄です。「<today>」のように日付を入力して下さい。");
+        QTest::newRow("no dose") << false << edits({"Text10= "}) << t("「入射表面線量」が空欄です。") + dose;
+        QTest::newRow("dose not a number")
+            << true << edits({"Text10=abc"}) << t("「入射表面線量」の「abc」は数値ではありません。") + dose;
+        QTest::newRow("negative dose")
+            << false << edits({"Text10=-0.1"}) << t("「入射表面線量」の「-0.1」では計算できません。") + dose;
+        QTest::newRow("dose beyond any number")
+            << false << edits({"Text10=1e999"})
+            << t("「入射表面線量」の「1e999」は数値ではありません。") + dose;
+        QTest::newRow("the same values written otherwise")
+            << false << edits({"Text5=５０", "Text6=5.0", "Text7= 100 ", "Text9=1e1", "Text3=2026-12-8"})
+            << QString();
+        QTest::newRow("stored record as it was") << true << QStringList() << QString();
+    }
+    void dataSaveRefusesWhatWasNotComputed() {
+        QFETCH(bool, fromRecord);
+        QFETCH(QStringList, edits);
+        QFETCH(QString, message);
+        ReportFields handed = defaultCase();
+        handed.id = QStringLiteral("V1");
+        handed.name = QStringLiteral("検査 一郎");
+        if (fromRecord)
+            shell_->showRecordOnReport(handed);
+        else
+            shell_->handOverToReport(handed);
+        screen_ = shell_->reportScreen();
+        click("Command2");
+        for (const QString& edit : edits)
+            child<QLineEdit>(qPrintable(edit.section(QLatin1Char('='), 0, 0)))
+                ->setText(edit.section(QLatin1Char('='), 1));
+        MessageBox::clearShown();
+        click("Command6");
+        if (message.isEmpty()) {
+            QVERIFY(QFile::exists(QStringLiteral("V1.pat")));
+            for (const auto& shown : MessageBox::shown())
+                QVERIFY2(shown.kind != MessageBox::Kind::Warning, qPrintable(shown.text));
+            return;
+        }
+        QCOMPARE(MessageBox::shown().size(), 1);
+        QCOMPARE(MessageBox::shown().first().kind, MessageBox::Kind::Warning);
+        QCOMPARE(MessageBox::shown().first().icon, QMessageBox::Warning);
+        QCOMPARE(MessageBox::shown().first().text,
+                 message.replace(QStringLiteral("<today>"), shortDateText(QDate::currentDate())));
+        QVERIFY(!QFile::exists(QStringLiteral("V1.pat")));
+        QVERIFY(enabled("Command6"));
     }
 
     void closeButtonHides() {

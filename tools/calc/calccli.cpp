@@ -92,7 +92,9 @@ and its continuation files ID.~2.pat, ID.~3.pat, ... of 20 records each) and pri
 (number, date, body part, kV, mAs, FFD, field, entrance surface dose, cumulative dose, caregiver
 doses) with the number of exposures and the cumulative entrance surface dose. A dose that is not a
 number (such as 未計算) or is negative is shown as stored, counts as 0 in the sum and is flagged.
---csv-out FILE also writes the history as CSV (UTF-8 with a byte-order mark, for spreadsheets). No
+A record withdrawn in ID.pat.withdrawn stays in its place with 取消 for its number, no cumulative
+dose and the withdrawal (time, who, reason) as its note, and counts nowhere; a withdrawal that
+cannot be applied is reported on standard error. --csv-out FILE also writes the history as CSV (UTF-8 with a byte-order mark, for spreadsheets). No
 reference file is needed.
 
 --csv-out writes only a regular file or a new name: a folder, pipe, device, a link that leads
@@ -345,8 +347,8 @@ void printDoseHistory(const records::DoseHistory& history, std::ostream& out) {
     out << "患者ID: " << history.patientId << '\n';
     out << "氏名: " << history.patientName << '\n';
     std::vector<std::vector<std::string>> table = {records::doseHistoryHeadings()};
-    for (const records::DoseHistoryEntry& entry : history.entries)
-        table.push_back(records::doseHistoryRow(entry));
+    for (const records::DoseHistoryEntry* entry : records::doseHistoryTableEntries(history))
+        table.push_back(records::doseHistoryRow(*entry));
     std::vector<size_t> widths(records::kDoseHistoryColumnCount, 0);
     for (const auto& row : table)
         for (size_t c = 0; c < row.size(); ++c)
@@ -432,10 +434,12 @@ std::optional<int> runHistory(const std::vector<std::string>& args, std::ostream
         err << "tamso-calc: " << history.error().message << '\n';
         return kExitError;
     }
-    if (history->entries.empty()) {
+    if (!history->hasRecords()) {
         err << "tamso-calc: 患者ファイル「" << records::recordFileName(*id, 1) << "」がありません。\n";
         return kExitError;
     }
+    for (const std::string& problem : history->trailProblems)
+        err << "tamso-calc: " << problem << '\n';
     printDoseHistory(*history, out);
     if (csvOut) {
         if (auto e =

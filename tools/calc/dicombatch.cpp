@@ -3,6 +3,7 @@
 #include "dicom/bodypartmap.h"
 #include "dicom/imageexposure.h"
 #include "engine/calculation.h"
+#include "node/imageconditions.h"
 #include "textio/csv.h"
 #include "textio/fileio.h"
 #include "textio/numbertext.h"
@@ -142,8 +143,7 @@ Expected<std::vector<DicomBatchEntry>> dicomBatchFiles(const fs::path& path) {
 }
 
 DicomBatchRow computeDicomFile(engine::CalculationState& state, const DicomBatchEntry& entry,
-                               const DicomBatchOptions& options, const dicom::BodyPartMapping& mapping,
-                               const fs::path& workFolder) {
+                               const DicomBatchOptions& options, const node::FolderSources& folder) {
     DicomBatchRow row;
     row.file = entry.label;
     if (!entry.status.empty()) {
@@ -160,64 +160,64 @@ DicomBatchRow computeDicomFile(engine::CalculationState& state, const DicomBatch
         return row;
     }
     const dicom::ImageExposure& image = reading.exposure;
-    const dicom::Sourced<std::string> bodyPart = mapping.match(image.bodyPartTexts);
+    // The image's conditions as every way in resolves them; an option serves where the image has no
+    // value of its own, before the infant's records and the site's defaults.
+    node::RecordedThickness infant;
+    node::ConditionSources sources = folder.forImage(image, options.conditions.texts, infant);
+    if (options.thicknessGiven && !image.bodyPartThicknessCm.has()) {
+        sources.infantThickness = nullptr;
+        sources.thicknessDefaults = nullptr;
+    }
+    node::ImageConditions resolved = node::resolveImageConditions(image, sources);
+    const engine::ConditionTexts& given = options.conditions.texts;
+    if (options.thicknessGiven && !image.bodyPartThicknessCm.has())
+        resolved.thicknessCm.set(given.subjectThicknessCm, "option --thickness");
+    if (options.ffdGiven && !resolved.ffdCm.has())
+        resolved.ffdCm.set(given.ffdCm, "option --ffd");
+    if (options.fieldGiven && !image.fieldSize.has()) {
+        resolved.fieldLongCm.set(given.fieldLongCm, "option --field");
+        resolved.fieldShortCm.set(given.fieldShortCm, "option --field");
+    }
 
     std::vector<std::string> missing;
     auto note = [&](const char* name, const std::string& problem) {
         missing.push_back(std::string(name) + ": " + problem);
     };
-    Exposure exposure = options.conditions;
-    engine::ConditionTexts& t = exposure.texts;
     std::vector<std::string> lacking; // values without which no dose can be computed
-    if (image.tubeVoltageKv.has()) {
-        t.tubeVoltageKv = textio::numberToText(*image.tubeVoltageKv.value);
-    } else {
-        note("kv", image.tubeVoltageKv.problem);
-        lacking.push_back("kv");
-    }
-    if (image.mAs.has()) {
-        t.mAs = textio::numberToText(*image.mAs.value);
-    } else {
-        note("mas", image.mAs.problem);
-        lacking.push_back("mas");
-    }
-    if (image.ffdCm.has()) {
-        t.ffdCm = textio::numberToText(*image.ffdCm.value);
-    } else if (options.ffdGiven) {
-        note("ffd_cm", image.ffdCm.problem + "（--ffd " + t.ffdCm + " を使用）");
-    } else {
-        note("ffd_cm", image.ffdCm.problem);
-        lacking.push_back("ffd_cm");
-    }
+    const std::pair<const char*, const node::ResolvedValue*> needed[] = {
+        {"kv", &resolved.tubeVoltageKv}, {"mas", &resolved.mAs}, {"ffd_cm", &resolved.ffdCm},
+        {"thickness_cm", &resolved.thicknessCm}};
+    for (const auto& [name, value] : needed)
+        if (!value->has()) {
+            note(name, value->problem);
+            lacking.push_back(name);
+        }
+    if (options.ffdGiven && !image.ffdCm.has())
+        note("ffd_cm", image.ffdCm.problem + "（--ffd " + resolved.ffdCm.text + " を使用）");
     if (image.examDate.has())
         row.date = dateText(*image.examDate.value);
     else
         note("date", image.examDate.problem);
-    if (image.patientId.has())
-        row.patientId = *image.patientId.value;
-    else
-        note("patient_id", image.patientId.problem);
-    if (bodyPart.has())
-        row.bodyPart = *bodyPart.value;
-    else
-        note("body_part", image.bodyPartProblem.empty() ? bodyPart.problem
-                                                        : bodyPart.problem + "、" + image.bodyPartProblem);
+    row.patientId = resolved.patientId.text;
+    if (!resolved.patientId.has())
+        note("patient_id", resolved.patientId.problem);
+    row.bodyPart = resolved.bodyPart.text;
+    if (!resolved.bodyPart.has())
+        note("body_part", resolved.bodyPart.problem);
 
-    row.thicknessSource = options.thicknessGiven ? "option" : "default";
+    row.thicknessSource = resolved.thicknessCm.source;
     if (image.fieldSize.has()) {
-        t.fieldLongCm = textio::numberToText(image.fieldSize.value->longCm);
-        t.fieldShortCm = textio::numberToText(image.fieldSize.value->shortCm);
         row.fieldSource = "collimator";
     } else {
         row.fieldSource = options.fieldGiven ? "option" : "default";
         note("field_cm", image.fieldSize.problem + "（" + (options.fieldGiven ? "--field " : "既定の ") +
-                             t.fieldLongCm + "x" + t.fieldShortCm + " を使用）");
+                             resolved.fieldLongCm.text + "x" + resolved.fieldShortCm.text + " を使用）");
     }
-    row.kv = image.tubeVoltageKv.has() ? t.tubeVoltageKv : "";
-    row.mAs = image.mAs.has() ? t.mAs : "";
-    row.ffdCm = image.ffdCm.has() || options.ffdGiven ? t.ffdCm : "";
-    row.thicknessCm = t.subjectThicknessCm;
-    row.fieldCm = t.fieldLongCm + "x" + t.fieldShortCm;
+    row.kv = resolved.tubeVoltageKv.text;
+    row.mAs = resolved.mAs.text;
+    row.ffdCm = resolved.ffdCm.text;
+    row.thicknessCm = resolved.thicknessCm.text;
+    row.fieldCm = resolved.fieldLongCm.text + "x" + resolved.fieldShortCm.text;
     for (const std::string& m : missing)
         row.missing += (row.missing.empty() ? "" : "; ") + m;
 
@@ -229,10 +229,12 @@ DicomBatchRow computeDicomFile(engine::CalculationState& state, const DicomBatch
         row.reason = "計算に必要な値が画像にありません: " + names;
         return row;
     }
+    Exposure exposure = options.conditions;
+    exposure.texts = resolved.texts();
     // The dose as the calculation command computes it, from the tube output data.
     state.exposureSource = 2;
     engine::ResultTexts results;
-    if (const Status run = engine::runCalculation(state, exposure.texts, results, workFolder); !run.ok()) {
+    if (const Status run = engine::runCalculation(state, exposure.texts, results, folder.workFolder()); !run.ok()) {
         row.status = "failed";
         row.reason = run.message();
         return row;
@@ -248,7 +250,7 @@ Expected<std::vector<DicomBatchRow>> runDicomBatch(engine::CalculationState& sta
     auto files = dicomBatchFiles(path);
     if (!files.ok())
         return files.error();
-    const dicom::BodyPartMapping mapping = dicom::BodyPartMapping::load(workFolder);
+    const node::FolderSources folder(workFolder);
     std::vector<DicomBatchRow> rows;
     rows.reserve(files->size());
     const auto& columns = dicomBatchColumns();
@@ -257,7 +259,7 @@ Expected<std::vector<DicomBatchRow>> runDicomBatch(engine::CalculationState& sta
     out << '\n';
     for (const DicomBatchEntry& entry : *files) {
         try {
-            rows.push_back(computeDicomFile(state, entry, options, mapping, workFolder));
+            rows.push_back(computeDicomFile(state, entry, options, folder));
         } catch (const std::exception& e) { // this file only; the batch goes on
             DicomBatchRow failed;
             failed.file = entry.label;

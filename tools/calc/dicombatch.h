@@ -4,6 +4,7 @@
 // working folder's reference data; one line per file, optionally a CSV file.
 
 #include "dicom/bodypartmap.h"
+#include "node/imageconditions.h"
 #include "tools/calc/calccli.h"
 
 #include <filesystem>
@@ -14,9 +15,9 @@
 
 namespace tamso::calc {
 
-// The conditions the images do not carry: every option of the command line applies to every image;
-// thickness and field size come from the options, or the defaults, unless an image's collimator
-// gives its field. --ffd serves only images without a focus-detector distance.
+// The conditions the images do not carry: every option of the command line applies to every image.
+// --thickness, --field and --ffd serve only images without a value of their own; before the
+// infant's records and the site's thickness defaults.
 struct DicomBatchOptions {
     Exposure conditions;         // the default exposure with the options applied
     bool thicknessGiven = false; // --thickness
@@ -35,7 +36,7 @@ struct DicomBatchRow {
     std::string ffdCm;
     std::string bodyPart;
     std::string thicknessCm;
-    std::string thicknessSource; // "option" or "default"
+    std::string thicknessSource; // where the thickness came from (the image, a record, the site's default, --thickness)
     std::string fieldCm;         // LONGxSHORT
     std::string fieldSource;     // "collimator", "option" or "default" (then "missing" says why)
     std::string doseMGy;         // as the screen shows it
@@ -63,10 +64,9 @@ struct DicomBatchEntry {
 Expected<std::vector<DicomBatchEntry>> dicomBatchFiles(const std::filesystem::path& path);
 
 // One file: read its header (unless the entry holds it) and, for a radiograph, compute its dose on
-// the state; the body part through the working folder's mapping.
+// the state with the conditions resolved as every way in resolves an image (node/imageconditions.h).
 DicomBatchRow computeDicomFile(engine::CalculationState& state, const DicomBatchEntry& entry,
-                               const DicomBatchOptions& options, const dicom::BodyPartMapping& mapping,
-                               const std::filesystem::path& workFolder);
+                               const DicomBatchOptions& options, const node::FolderSources& folder);
 
 // The whole batch: a header line and one tab-separated line per file on `out`; returns the rows.
 Expected<std::vector<DicomBatchRow>>

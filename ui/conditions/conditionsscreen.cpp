@@ -1,5 +1,7 @@
 #include "ui/conditions/conditionsscreen.h"
 
+#include "engine/conditionlimits.h"
+
 #include "dicom/imageexposure.h"
 #include "engine/calculation.h"
 #include "engine/calculationstate.h"
@@ -263,6 +265,9 @@ QHBoxLayout* ConditionsScreen::buildHeading() {
     nameControl(date_, QStringLiteral("DTPicker1"),
                 QCoreApplication::translate("ConditionsScreen", "撮影日"));
     date_->setCalendarPopup(true);
+    // An imported image without a date leaves the field at its first date, shown empty.
+    date_->setMinimumDate(QDate(1900, 1, 1));
+    date_->setSpecialValueText(QStringLiteral(" "));
     date_->setDisplayFormat(dateLocale().dateFormat(QLocale::ShortFormat));
     dateCaption->setBuddy(date_);
     wAirLabel_ = caption(this, QStringLiteral("Label52"), QString());
@@ -715,6 +720,17 @@ void ConditionsScreen::runCalculation() {
             return;
         }
         texts.*(input.entry->condition) = utf8(asciiNumberText(input.edit->text()));
+        // Its plausible range, as every calculation checks it, said in the interface's language.
+        for (const engine::ConditionLimit& limit : engine::kConditionLimits) {
+            if (limit.text != input.entry->condition)
+                continue;
+            const QString outside = conditionProblem(limit.id, input.edit->text());
+            if (!outside.isEmpty()) {
+                refuseRun(outside);
+                input.edit->setFocus(Qt::OtherFocusReason);
+                return;
+            }
+        }
     }
 
     const Status status = tamso::engine::runCalculation(engine::Module1, texts, *this, workingFolderPath());
@@ -772,7 +788,7 @@ ReportFields ConditionsScreen::reportFields() const {
     const engine::CalculationState& s = engine::Module1;
     // The record's fields as the node builds them too (records/exposurerecord.h).
     const records::RecordTexts t = records::recordTextsOfRun(s, *this,
-                                                             {utf8(shortDateText(date_->date())),
+                                                             {date_->date() == date_->minimumDate() ? std::string() : utf8(shortDateText(date_->date())),
                                                               std::string(), utf8(combo2_->currentText()),
                                                               utf8(combo1_->currentText()), s.xrayUnitName});
     ReportFields r;

@@ -79,17 +79,31 @@ public:
     void backToStartScreen();    // Command1 " bye bye "
     void importDicom();          // Command13 "DICOM読込": the file dialog, then importDicomFile
 
-    // Fills tube voltage, mAs, FFD, body part and exposure date from one DICOM image, or from one
-    // of the radiographs a DICOMDIR lists, and keeps the image's patient ID and name for the
-    // report. Each filled control is marked (tooltip "DICOMから入力", a yellow background in its
-    // palette, its font and size unchanged) until
-    // the user edits it; what the image lacks stays as it was and is listed in one message. A file
-    // that cannot be read, or is no radiograph, changes nothing and says why.
+    // Fills the conditions from one DICOM image, or from one of the radiographs a DICOMDIR lists, as
+    // every way in resolves an image (node/imageconditions.h): tube voltage, mAs, FFD, thickness,
+    // field, body part and exposure date, the rest as a new case starts; keeps the image's patient
+    // ID and name for the report. Each filled control is marked (tooltip "DICOMから入力" with its
+    // source, a yellow background in its palette, its font and size unchanged) until the user edits
+    // it; a value nothing gives is emptied and marked in red (the calculation refuses until it is
+    // typed), never kept from the screen's earlier exposure, and listed in one message. A file that
+    // cannot be read, or is no radiograph, changes nothing and says why.
     void importDicomFile(const QString& path);
     // Whether the control shows a value taken from an image and not edited since.
     bool isFilledFromDicom(const QWidget* control) const {
-        return dicomMarked_.contains(const_cast<QWidget*>(control));
+        return dicomMarked_.contains(const_cast<QWidget*>(control)) &&
+               !control->property("missingFromDicom").toBool();
     }
+    // Whether the control was left empty by an import because the image has no value for it, and
+    // not edited since.
+    bool isMissingFromDicom(const QWidget* control) const {
+        return dicomMarked_.contains(const_cast<QWidget*>(control)) &&
+               control->property("missingFromDicom").toBool();
+    }
+
+    // The conditions of the last import that were typed rather than taken from the image (the image
+    // lacked them, or the user changed them), with their values: "管電圧 60 kV、被写体厚 8 cm"; empty
+    // when none was or nothing was imported.
+    QString typedConditionsText() const;
 
     // Chooses the file for "DICOM読込": an image or a DICOMDIR, an empty text when the user
     // cancels. The default asks with the file dialog; tests supply a file instead. An empty
@@ -169,7 +183,10 @@ private:
     SpectrumData spectrum() const;                 // of the last run, from the state and the result fields
     node::DoseReportInput doseReportInput() const; // of the last run, for the report's Data Save
     void applyDicomExposure(const dicom::ImageExposure& image, const std::filesystem::path& file);
-    void markFromDicom(QWidget* control, const std::string& source);
+    // The mark of a value the import filled; notInImage: one the image lacks, from the infant's
+    // records or the site's defaults (the source says which).
+    void markFromDicom(QWidget* control, const std::string& source, bool notInImage = false);
+    void markMissingFromDicom(QWidget* control, const std::string& problem);
     void unmarkDicom(QWidget* control);
     void forgetDicomImport();
 
@@ -206,6 +223,7 @@ private:
 
     // The last DICOM import: the controls it filled, and the patient it names for the report.
     QSet<QWidget*> dicomMarked_;
+    QList<QWidget*> dicomImported_; // every control the last import set from the image's conditions
     QString dicomPatientId_;
     QString dicomPatientName_;
     dicom::PersonNameGroups dicomNameGroups_;

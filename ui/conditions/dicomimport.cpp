@@ -6,6 +6,7 @@
 #include "dicom/bodypartmap.h"
 #include "dicom/imageexposure.h"
 #include "node/dosereport.h"
+#include "node/imageconditions.h"
 #include "textio/fileio.h"
 #include "textio/numbertext.h"
 #include "ui/conditions/fieldsizepresets.h"
@@ -36,6 +37,8 @@ QString numberText(double value) {
 
 // The background of a control filled from an image.
 const QColor kDicomMark(0xff, 0xf3, 0xbf);
+// The background of a control the image leaves empty: the user types its value.
+const QColor kDicomMissingMark(0xff, 0xd6, 0xd6);
 
 ConditionsScreen::DicomFileChooser& dicomFileChooser() {
     static ConditionsScreen::DicomFileChooser chooser;
@@ -192,68 +195,75 @@ void ConditionsScreen::importDicomFile(const QString& path) {
 
 void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image,
                                           const std::filesystem::path& file) {
-    const dicom::Sourced<std::string> bodyPart =
-        dicom::BodyPartMapping::load(workingFolderPath()).match(image.bodyPartTexts);
-    forgetDicomImport(); // the marks of an earlier image go; its values stay where this one has none
+    // The image's conditions as every way in resolves them: what the image states, the infant's
+    // records and the site's defaults for its thickness, a new case's values for what no image
+    // states. Nothing is kept from the screen's earlier exposure.
+    const node::ImageConditions resolved = node::resolveImageConditionsInFolder(
+        image, workingFolderPath(), engine::defaultConditions(engine::Module1));
+    forgetDicomImport(); // the marks of an earlier image go
     QStringList missing;
     auto lacking = [&](const QString& what, const std::string& problem) {
         missing << QCoreApplication::translate("ConditionsScreen", "・") + what +
                        QCoreApplication::translate("ConditionsScreen", "：") + dicomProblemText(problem);
     };
     fillingFromDicom_ = true;
-    const struct {
-        std::string engine::ConditionTexts::*condition;
-        const dicom::Sourced<double>& value;
-    } numbers[] = {{&engine::ConditionTexts::tubeVoltageKv, image.tubeVoltageKv},
-                   {&engine::ConditionTexts::mAs, image.mAs},
-                   {&engine::ConditionTexts::ffdCm, image.ffdCm}};
-    for (const auto& number : numbers) {
-        for (const Input& input : inputs_) {
-            if (input.entry->condition != number.condition)
+    if (image.fieldSize.has()) {
+        combo1_->setCurrentIndex(combo1_->findText(otherFieldSizeName()));
+    } else {
+        combo1_->setCurrentIndex(combo1_->findText(qs(resolved.fieldSizeName)));
+        applyFieldSizePreset(qs(resolved.fieldSizeName));
+    }
+    const engine::ConditionTexts texts = resolved.texts();
+    const std::pair<std::string engine::ConditionTexts::*, const node::ResolvedValue*> sourced[] = {
+        {&engine::ConditionTexts::tubeVoltageKv, &resolved.tubeVoltageKv},
+        {&engine::ConditionTexts::mAs, &resolved.mAs},
+        {&engine::ConditionTexts::ffdCm, &resolved.ffdCm},
+        {&engine::ConditionTexts::subjectThicknessCm, &resolved.thicknessCm},
+        {&engine::ConditionTexts::fieldLongCm, &resolved.fieldLongCm},
+        {&engine::ConditionTexts::fieldShortCm, &resolved.fieldShortCm}};
+    for (const Input& input : inputs_) {
+        input.edit->setText(qs(texts.*(input.entry->condition)));
+        mirrorIntoState(input);
+        for (const auto& [condition, value] : sourced) {
+            if (input.entry->condition != condition)
                 continue;
-            if (number.value.has()) {
-                input.edit->setText(numberText(*number.value.value));
-                mirrorIntoState(input);
-                markFromDicom(input.edit, number.value.source);
+            const bool defaultField = !image.fieldSize.has() && (value == &resolved.fieldLongCm ||
+                                                                  value == &resolved.fieldShortCm);
+            if (defaultField)
+                continue; // a new case's field, the user's to change; the message says so
+            dicomImported_ << input.edit;
+            if (value->has()) {
+                markFromDicom(input.edit, value->source, value == &resolved.thicknessCm &&
+                                                             !image.bodyPartThicknessCm.has());
             } else {
-                lacking(shownText(input.entry->caption).trimmed(), number.value.problem);
+                markMissingFromDicom(input.edit, value->problem);
+                lacking(shownText(input.entry->caption).trimmed(), value->problem);
             }
         }
     }
-    // The collimated field, entered as "その他"; without one the screen's field stays, and the
-    // message says why.
-    if (image.fieldSize.has()) {
-        combo1_->setCurrentIndex(combo1_->findText(otherFieldSizeName()));
-        const std::pair<std::string engine::ConditionTexts::*, double> sides[] = {
-            {&engine::ConditionTexts::fieldLongCm, image.fieldSize.value->longCm},
-            {&engine::ConditionTexts::fieldShortCm, image.fieldSize.value->shortCm}};
-        for (const auto& [condition, cm] : sides)
-            for (const Input& input : inputs_)
-                if (input.entry->condition == condition) {
-                    input.edit->setText(numberText(cm));
-                    mirrorIntoState(input);
-                    markFromDicom(input.edit, image.fieldSize.source);
-                }
-    } else {
-        lacking(QCoreApplication::translate("ConditionsScreen", "照射野サイズ"), image.fieldSize.problem);
-    }
-    if (bodyPart.has()) {
-        const QString text = qs(*bodyPart.value);
+    if (!image.fieldSize.has())
+        lacking(QCoreApplication::translate("ConditionsScreen", "照射野サイズ"),
+                image.fieldSize.problem + "（" + resolved.fieldLongCm.source + "を使用）");
+    dicomImported_ << combo2_ << date_;
+    if (resolved.bodyPart.has()) {
+        const QString text = qs(resolved.bodyPart.text);
         const int index = combo2_->findText(text);
         if (index >= 0)
             combo2_->setCurrentIndex(index);
         combo2_->setEditText(text);
-        markFromDicom(combo2_, bodyPart.source);
+        markFromDicom(combo2_, resolved.bodyPart.source);
     } else {
-        lacking(QCoreApplication::translate("ConditionsScreen", "照射部位"),
-                image.bodyPartProblem.empty() ? bodyPart.problem
-                                              : bodyPart.problem + "、" + image.bodyPartProblem);
+        combo2_->setEditText(QString());
+        markMissingFromDicom(combo2_, resolved.bodyPart.problem);
+        lacking(QCoreApplication::translate("ConditionsScreen", "照射部位"), resolved.bodyPart.problem);
     }
     if (image.examDate.has()) {
         const dicom::CalendarDate& d = *image.examDate.value;
         date_->setDate(QDate(d.year, d.month, d.day));
         markFromDicom(date_, image.examDate.source);
     } else {
+        date_->setDate(date_->minimumDate()); // shows no date until one is chosen
+        markMissingFromDicom(date_, image.examDate.problem);
         lacking(QCoreApplication::translate("ConditionsScreen", "撮影日"), image.examDate.problem);
     }
     fillingFromDicom_ = false;
@@ -274,15 +284,39 @@ void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image,
         dicomReportProblem_ = header.error().message;
     if (!missing.isEmpty())
         MessageBox::warning(this, QCoreApplication::translate(
-                                      "ConditionsScreen", "DICOM画像に次の項目がないため、元のままです。\n") +
+                                      "ConditionsScreen",
+                                      "DICOM画像に次の項目がありません。空欄は入力してから計算してください。\n") +
                                       missing.join(QLatin1Char('\n')));
 }
 
-void ConditionsScreen::markFromDicom(QWidget* control, const std::string& source) {
+QString ConditionsScreen::typedConditionsText() const {
+    QStringList typed;
+    for (QWidget* control : dicomImported_) {
+        if (isFilledFromDicom(control))
+            continue;
+        if (control == date_) {
+            typed << QCoreApplication::translate("ConditionsScreen", "撮影日") + QLatin1Char(' ') +
+                         (date_->date() == date_->minimumDate() ? QString() : shortDateText(date_->date()));
+        } else if (control == combo2_) {
+            typed << QCoreApplication::translate("ConditionsScreen", "照射部位") + QLatin1Char(' ') +
+                         combo2_->currentText();
+        } else {
+            for (const Input& input : inputs_)
+                if (input.edit == control)
+                    typed << shownText(input.entry->caption).trimmed() + QLatin1Char(' ') + input.edit->text() +
+                                 QLatin1Char(' ') + input.entry->unit;
+        }
+    }
+    return typed.join(QCoreApplication::translate("ConditionsScreen", "、"));
+}
+
+void ConditionsScreen::markFromDicom(QWidget* control, const std::string& source, bool notInImage) {
     dicomMarked_.insert(control);
     control->setProperty("filledFromDicom", true);
     control->setToolTip(
-        QCoreApplication::translate("ConditionsScreen", "DICOMから入力（%1）").arg(qs(source)));
+        notInImage
+            ? QCoreApplication::translate("ConditionsScreen", "DICOMから入力（画像にないため %1）").arg(qs(source))
+            : QCoreApplication::translate("ConditionsScreen", "DICOMから入力（%1）").arg(qs(source)));
     // The background through the palette: a style sheet would give the control another style, with
     // another font and size, so that the form changed its look with every import.
     QPalette marked = control->palette();
@@ -290,10 +324,21 @@ void ConditionsScreen::markFromDicom(QWidget* control, const std::string& source
     control->setPalette(marked);
 }
 
+void ConditionsScreen::markMissingFromDicom(QWidget* control, const std::string& problem) {
+    dicomMarked_.insert(control);
+    control->setProperty("missingFromDicom", true);
+    control->setToolTip(QCoreApplication::translate("ConditionsScreen", "DICOM画像にありません（%1）。入力してください")
+                            .arg(dicomProblemText(problem)));
+    QPalette marked = control->palette();
+    marked.setColor(QPalette::Base, kDicomMissingMark);
+    control->setPalette(marked);
+}
+
 void ConditionsScreen::unmarkDicom(QWidget* control) {
     if (!dicomMarked_.remove(control))
         return;
     control->setProperty("filledFromDicom", false);
+    control->setProperty("missingFromDicom", false);
     control->setToolTip(QString());
     control->setPalette(QPalette()); // the inherited palette again
 }
@@ -301,6 +346,7 @@ void ConditionsScreen::unmarkDicom(QWidget* control) {
 void ConditionsScreen::forgetDicomImport() {
     for (QWidget* control : QSet<QWidget*>(dicomMarked_))
         unmarkDicom(control);
+    dicomImported_.clear();
     dicomPatientId_.clear();
     dicomPatientName_.clear();
     dicomNameGroups_ = {};

@@ -111,14 +111,11 @@ void BasicDataEditor::fillFromState() {
 
 bool BasicDataEditor::save() {
     // Only values the calculation can work with are saved: every later calculation reads them.
-    const auto angle = numberForSave(
-        this, text2_, QStringLiteral("Target angle"), [](double v) { return v > 0 && v < 90; },
-        QCoreApplication::translate("BasicDataEditor", "0 より大きく 90 より小さい角度（度）"));
+    // The target angle and the inherent filtration within the ranges every calculation checks.
+    const auto angle = conditionForSave(this, text2_, engine::ConditionId::TargetAngle);
     if (!angle)
         return false;
-    const auto filtration = numberForSave(
-        this, text3_, QStringLiteral("Filtration"), [](double v) { return v >= 0; },
-        QCoreApplication::translate("BasicDataEditor", "0 以上の数値（mm Al）"));
+    const auto filtration = conditionForSave(this, text3_, engine::ConditionId::InherentFilterAl);
     if (!filtration)
         return false;
     const auto wValue = numberForSave(

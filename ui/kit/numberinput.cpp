@@ -92,4 +92,46 @@ std::optional<double> numberForSave(QWidget* parent, QLineEdit* field, const QSt
     return std::nullopt;
 }
 
+namespace {
+
+// "20 kV 以上 150 kV 未満", as ConditionLimit::rangeText words it.
+QString conditionRange(const engine::ConditionLimit& limit) {
+    const char* const words[2][2] = {{QT_TRANSLATE_NOOP("NumberInput", "%1 %3 より大きく %2 %3 未満"),
+                                      QT_TRANSLATE_NOOP("NumberInput", "%1 %3 より大きく %2 %3 以下")},
+                                     {QT_TRANSLATE_NOOP("NumberInput", "%1 %3 以上 %2 %3 未満"),
+                                      QT_TRANSLATE_NOOP("NumberInput", "%1 %3 以上 %2 %3 以下")}};
+    return QCoreApplication::translate("NumberInput", words[limit.minIncluded][limit.maxIncluded])
+        .arg(qs(textio::numberToText(limit.min)), qs(textio::numberToText(limit.max)), coreText(limit.unit));
+}
+
+} // namespace
+
+QString conditionProblem(engine::ConditionId id, const QString& typed) {
+    const engine::ConditionLimit& limit = engine::conditionLimit(id);
+    const QString caption = coreText(limit.caption);
+    const QString text = asciiNumberText(typed);
+    const TypedNumber number = readTypedNumber(text);
+    if (number.status == TypedNumber::Empty)
+        return QCoreApplication::translate("NumberInput", "%1が入力されていません。%2で入力してください。")
+            .arg(caption, conditionRange(limit));
+    if (!number.ok())
+        return QCoreApplication::translate("NumberInput",
+                                           "%1の入力値「%2」は数値ではありません。%3で入力してください。")
+            .arg(caption, qs(textio::quotedFieldText(utf8(text))), conditionRange(limit));
+    if (limit.admits(number.value))
+        return {};
+    return QCoreApplication::translate("NumberInput", "%1 %2 %3 は範囲外です。%4で入力してください。")
+        .arg(caption, qs(textio::numberToText(number.value)), coreText(limit.unit), conditionRange(limit));
+}
+
+std::optional<double> conditionForSave(QWidget* parent, QLineEdit* field, engine::ConditionId id) {
+    const QString problem = conditionProblem(id, field->text());
+    if (problem.isEmpty())
+        return readTypedNumber(field->text()).value;
+    MessageBox::warning(parent, problem);
+    field->setFocus(Qt::OtherFocusReason);
+    field->selectAll();
+    return std::nullopt;
+}
+
 } // namespace tamso::ui

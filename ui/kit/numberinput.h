@@ -5,6 +5,8 @@
 // it shows is what is read. The core's rules and the stored files stay as they are: the folding
 // happens here, before a text reaches the core.
 
+#include "engine/conditionlimits.h"
+
 #include <QString>
 
 #include <functional>
@@ -44,5 +46,16 @@ QString typedNumberProblem(const QString& caption, const QString& text);
 // the field then has the focus. `allowed` tells whether a value can be computed with.
 std::optional<double> numberForSave(QWidget* parent, QLineEdit* field, const QString& caption,
                                     const std::function<bool(double)>& allowed, const QString& needs);
+
+// What is wrong with a text typed for an exposure condition, in the words of the conditions' table
+// (engine/conditionlimits.h: the same text in Japanese) and the installed language: the condition,
+// what was typed and its range. Empty for a number within the range.
+QString conditionProblem(engine::ConditionId id, const QString& typed);
+
+// The number typed into a field for an exposure condition for a Save, or nothing after a warning
+// over `parent` with the message of the conditions' table (engine/conditionlimits.h), which names the
+// condition, quotes what was typed and gives its range: what every calculation would refuse. The
+// field then has the focus.
+std::optional<double> conditionForSave(QWidget* parent, QLineEdit* field, engine::ConditionId id);
 
 } // namespace tamso::ui

@@ -126,16 +126,20 @@ QStringList DoseAuditWindow::summaryLines(const DoseAudit& a) {
             : QCoreApplication::translate("DoseAuditWindow", "記録ファイル %1 件（読めないもの %2 件）")
                   .arg(a.recordFiles)
                   .arg(a.unreadableFiles);
-    return {files + QCoreApplication::translate("DoseAuditWindow", "、記録 %1 件、期間内 %2 件")
-                        .arg(a.records)
-                        .arg(a.recordsInPeriod),
-            QCoreApplication::translate(
-                "DoseAuditWindow",
-                "集計した撮影 %1 件（患児 %2 人）、撮影日が読めない記録 %3 件、線量のない記録 %4 件")
+    return {
+        files + QCoreApplication::translate("DoseAuditWindow", "、記録 %1 件、期間内 %2 件")
+                    .arg(a.records)
+                    .arg(a.recordsInPeriod),
+        QCoreApplication::translate(
+            "DoseAuditWindow",
+            "集計した撮影 %1 件（患児 %2 人）、撮影日が読めない記録 %3 件、線量のない記録 %4 件")
                 .arg(a.exposures)
                 .arg(a.infants)
                 .arg(a.dateUnreadable)
-                .arg(a.noDose)};
+                .arg(a.noDose) +
+            (a.withdrawn > 0
+                 ? QCoreApplication::translate("DoseAuditWindow", "、取り消した記録 %1 件").arg(a.withdrawn)
+                 : QString())};
 }
 
 QString DoseAuditWindow::noteText(const records::AuditNote& note) {
@@ -166,6 +170,14 @@ QString DoseAuditWindow::noteText(const records::AuditNote& note) {
             .arg(file)
             .arg(note.record)
             .arg(detail);
+    case Kind::Withdrawn:
+        return QCoreApplication::translate("DoseAuditWindow",
+                                           "取り消した記録: %1 の %2 件目（理由「%3」）。集計から除きました")
+            .arg(file)
+            .arg(note.record)
+            .arg(detail);
+    case Kind::TrailProblem:
+        return QCoreApplication::translate("DoseAuditWindow", "適用していない取り消し: %1").arg(detail);
     }
     return detail;
 }

@@ -5,6 +5,8 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QCoreApplication>
+#include <QFont>
 #include <QLocale>
 
 #include <algorithm>
@@ -32,19 +34,27 @@ bool isNumberColumn(int column) {
 
 } // namespace
 
+QString DoseHistoryModel::withdrawnText(const records::Withdrawal& w) {
+    return QCoreApplication::translate("DoseHistoryModel", "取り消した記録（%1、%2）: %3")
+        .arg(qs(w.time), qs(w.withdrawnBy), qs(w.reason));
+}
+
 DoseHistoryModel::DoseHistoryModel(records::DoseHistory history, QObject* parent)
     : QAbstractTableModel(parent), history_(std::move(history)) {
-    cells_.reserve(history_.exposureCount());
-    for (const records::DoseHistoryEntry& entry : history_.entries) {
+    rows_ = records::doseHistoryTableEntries(history_);
+    cells_.reserve(static_cast<int>(rows_.size()));
+    for (const records::DoseHistoryEntry* entry : rows_) {
         QStringList row;
-        for (const std::string& cell : records::doseHistoryRow(entry))
+        for (const std::string& cell : records::doseHistoryRow(*entry))
             row << qs(cell);
         cells_ << row;
     }
 
     // The chart runs in the history's order (date, then save order), as the table does.
-    for (int row = 0; row < history_.exposureCount(); ++row) {
-        const records::DoseHistoryEntry& entry = history_.entries[static_cast<size_t>(row)];
+    for (int row = 0; row < static_cast<int>(rows_.size()); ++row) {
+        const records::DoseHistoryEntry& entry = *rows_[static_cast<size_t>(row)];
+        if (entry.withdrawal)
+            continue;
         ChartPoint point;
         point.row = row;
         point.date = parseExamDate(qs(entry.record.examDate));
@@ -64,24 +74,42 @@ int DoseHistoryModel::columnCount(const QModelIndex& parent) const {
 }
 
 bool DoseHistoryModel::isUncounted(int row) const {
-    return row >= 0 && row < history_.exposureCount() && !history_.entries[static_cast<size_t>(row)].doseMGy;
+    return row >= 0 && row < rowCount() && !isWithdrawn(row) && !rows_[static_cast<size_t>(row)]->doseMGy;
+}
+
+bool DoseHistoryModel::isWithdrawn(int row) const {
+    return row >= 0 && row < rowCount() && rows_[static_cast<size_t>(row)]->withdrawal.has_value();
 }
 
 QVariant DoseHistoryModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
         return {};
     const bool flagged = index.column() == records::kColumnDose && isUncounted(index.row());
+    const bool withdrawn = isWithdrawn(index.row());
     switch (role) {
-    case Qt::DisplayRole: // the note is a fixed text of the core, shown translated
-        return index.column() == records::kColumnNote ? coreText(utf8(cells_[index.row()][index.column()]))
-                                                      : cells_[index.row()][index.column()];
+    case Qt::DisplayRole: // the note and the withdrawn mark are fixed texts of the core, shown translated
+        return index.column() == records::kColumnNote ||
+                       (withdrawn && index.column() == records::kColumnNumber)
+                   ? coreText(utf8(cells_[index.row()][index.column()]))
+                   : cells_[index.row()][index.column()];
+    case Qt::FontRole: {
+        if (!withdrawn)
+            return {};
+        QFont font;
+        font.setStrikeOut(true);
+        return font;
+    }
     case Qt::TextAlignmentRole:
         return isNumberColumn(index.column()) ? int(Qt::AlignRight | Qt::AlignVCenter)
                                               : int(Qt::AlignLeft | Qt::AlignVCenter);
     case Qt::ForegroundRole:
-        return flagged ? QVariant(QBrush(QColor(200, 0, 0))) : QVariant();
+        return flagged     ? QVariant(QBrush(QColor(200, 0, 0)))
+               : withdrawn ? QVariant(QBrush(QColor(120, 120, 120)))
+                           : QVariant();
     case Qt::ToolTipRole:
-        return flagged ? QVariant(coreText(records::kUncountedDoseNote)) : QVariant();
+        return flagged     ? QVariant(coreText(records::kUncountedDoseNote))
+               : withdrawn ? QVariant(withdrawnText(*rows_[static_cast<size_t>(index.row())]->withdrawal))
+                           : QVariant();
     default:
         return {};
     }

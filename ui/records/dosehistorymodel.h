@@ -1,7 +1,7 @@
 #pragma once
-// The contents of the dose history window: one row per stored exposure of an infant (all of its
+// The contents of the dose history window: one row per stored record of an infant (all of its
 // record files), the totals, and the points of the chart, which runs in the order of the exposure
-// dates.
+// dates. A withdrawn record keeps its row, struck through, and is in neither the chart nor a sum.
 
 #include "records/dosehistory.h"
 
@@ -9,6 +9,8 @@
 #include <QDate>
 #include <QString>
 #include <QVector>
+
+#include <vector>
 
 namespace tamso::ui {
 
@@ -19,7 +21,9 @@ public:
 
     // The table: the columns of records::doseHistoryHeadings(), each value as stored, the
     // cumulative dose in "#0.000". A dose that is not a number is shown as stored, in red, with
-    // the note of the last column as its tool tip. Numbers are right-aligned.
+    // the note of the last column as its tool tip. A withdrawn record is struck through and grey,
+    // with "取消" for its number and its withdrawal (time, who, reason) as its tool tip. Numbers
+    // are right-aligned.
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -31,9 +35,13 @@ public:
     int exposureCount() const { return history_.exposureCount(); }
     QString cumulativeDoseText() const; // "#0.000"
     int uncountedDoses() const { return history_.uncountedDoses; }
+    int withdrawnRecords() const { return static_cast<int>(history_.withdrawn.size()); }
     bool isUncounted(int row) const;
+    bool isWithdrawn(int row) const;
+    // What a withdrawn record's row tells: "取り消した記録（time、who）: reason".
+    static QString withdrawnText(const records::Withdrawal& withdrawal);
 
-    // The chart: one bar per exposure over its exam date and the cumulative dose as a line, in
+    // The chart: one bar per exposure (no withdrawn record) over its exam date and the cumulative dose as a line, in
     // the history's order, as the table (by date, then save order; see records/dosehistory.h).
     struct ChartPoint {
         int row = 0; // the table row (entry) of the exposure
@@ -51,6 +59,7 @@ public:
 
 private:
     records::DoseHistory history_;
+    std::vector<const records::DoseHistoryEntry*> rows_; // into history_
     QVector<QStringList> cells_;
     QVector<ChartPoint> chart_;
 };

@@ -230,6 +230,16 @@ QRectF DoseHistoryPages::chartRect() const {
     return kChart;
 }
 
+int DoseHistoryPages::rowAt(int page, const QPointF& pagePoint) const {
+    if (page < 0 || page >= pageCount() || pagePoint.x() < kLeft || pagePoint.x() > kRight)
+        return -1;
+    const double top = (page == 0 ? kFirstTableTop : kNextTableTop) + kHeaderHeight;
+    const double offset = (pagePoint.y() - top) / kRowHeight;
+    if (offset < 0 || offset >= rowCountOn(page))
+        return -1;
+    return firstRowOn(page) + static_cast<int>(offset);
+}
+
 int DoseHistoryPages::barAt(const QPointF& pagePoint) const {
     if (!kChart.contains(pagePoint) || model_.chartPoints().isEmpty())
         return -1;
@@ -265,6 +275,9 @@ void DoseHistoryPages::paintPage(QPainter& p, int page, const QStringList& famil
                            .arg(model_.cumulativeDoseText());
         if (model_.uncountedDoses() > 0)
             heading += QCoreApplication::translate("DoseHistoryPages", " 以上 ※");
+        if (model_.withdrawnRecords() > 0)
+            heading += QCoreApplication::translate("DoseHistoryPages", "（取消 %1 件を除く）")
+                           .arg(model_.withdrawnRecords());
         p.setFont(layoutFont(families, kHeadingSize));
         p.drawText(QRectF(kLeft, kHeadingY - 10, kRight - kLeft, 60), Qt::AlignLeft | Qt::AlignVCenter,
                    heading);
@@ -282,6 +295,8 @@ void DoseHistoryPages::paintPage(QPainter& p, int page, const QStringList& famil
     QPen grid(QColor(120, 120, 120));
     grid.setWidthF(2);
     const QFont text = layoutFont(families, kTextSize);
+    QFont struck = text; // a withdrawn record
+    struck.setStrikeOut(true);
     const QFontMetricsF metrics(text);
     p.setFont(text);
     double x = kLeft;
@@ -301,6 +316,8 @@ void DoseHistoryPages::paintPage(QPainter& p, int page, const QStringList& famil
         if (i % 2 == 1)
             p.fillRect(QRectF(kLeft, top, kRight - kLeft, kRowHeight), QColor(246, 247, 249));
         x = kLeft;
+        const bool withdrawn = model_.isWithdrawn(row);
+        p.setFont(withdrawn ? struck : text);
         for (int c = 0; c < kPaperColumns; ++c) {
             const QModelIndex index = model_.index(row, c);
             QString value = index.data().toString();
@@ -310,12 +327,13 @@ void DoseHistoryPages::paintPage(QPainter& p, int page, const QStringList& famil
                 flaggedHere = true;
             }
             const QRectF cell(x + kCellPadding, top, kColumnWidths[c] - 2 * kCellPadding, kRowHeight);
-            p.setPen(flagged ? QColor(200, 0, 0) : QColor(Qt::black));
+            p.setPen(flagged ? QColor(200, 0, 0) : withdrawn ? QColor(120, 120, 120) : QColor(Qt::black));
             p.drawText(cell, index.data(Qt::TextAlignmentRole).toInt(),
                        metrics.elidedText(value, Qt::ElideRight, cell.width()));
             x += kColumnWidths[c];
         }
     }
+    p.setFont(text);
     // Grid lines over the header and the rows.
     const double bottom = tableTop + kHeaderHeight + count * kRowHeight;
     p.setPen(grid);

@@ -52,6 +52,8 @@ public:
 
     // Where the chart lies on page 1, in layout units.
     QRectF chartRect() const;
+    // The table row under a point of a page (in layout units), or -1.
+    int rowAt(int page, const QPointF& pagePoint) const;
     // The chart index (see DoseHistoryModel::chartPoints) of the bar under a point of page 1, or -1.
     int barAt(const QPointF& pagePoint) const;
 

@@ -29,6 +29,8 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 namespace tamso::ui {
 namespace {
 
@@ -139,7 +141,7 @@ Status DoseHistoryWindow::showHistory(const std::filesystem::path& folder, const
     auto history = records::loadDoseHistory(folder, utf8(patientId), examDateReader());
     if (!history.ok())
         return history.error();
-    if (history->entries.empty())
+    if (!history->hasRecords())
         return Error{"患者ファイル「" + records::recordFileName(utf8(patientId), 1) + "」がありません。"};
     view_->setPages(nullptr);
     pages_.reset();
@@ -157,10 +159,20 @@ Status DoseHistoryWindow::showHistory(const std::filesystem::path& folder, const
     if (model_->uncountedDoses() > 0)
         summary += QCoreApplication::translate("DoseHistoryWindow", " 以上（線量のない記録 %1 件）")
                        .arg(model_->uncountedDoses());
+    if (model_->withdrawnRecords() > 0)
+        summary += QCoreApplication::translate("DoseHistoryWindow", "（取り消した記録 %1 件を除く）")
+                       .arg(model_->withdrawnRecords());
     summary_->setText(summary);
     setWindowTitle(QCoreApplication::translate("DoseHistoryWindow", "TAMSO Ⅱ 線量履歴 - ") +
                    model_->patientId());
     scroll_->verticalScrollBar()->setValue(0);
+    // Withdrawals that were not applied: their records count, and the user is told why.
+    if (!model_->history().trailProblems.empty()) {
+        QStringList problems;
+        for (const std::string& problem : model_->history().trailProblems)
+            problems << qs(problem);
+        MessageBox::warning(this, problems.join(QLatin1Char('\n')));
+    }
     return {};
 }
 
@@ -317,9 +329,21 @@ void DoseHistoryPageView::paintEvent(QPaintEvent* event) {
     }
 }
 
+QString DoseHistoryPageView::withdrawalAt(const QPoint& position) const {
+    if (!pages_)
+        return {};
+    const double pageHeight = DoseHistoryPages::kPageHeight / scale();
+    const int page = static_cast<int>(std::floor((position.y() - kPageGap) / (pageHeight + kPageGap)));
+    const int row = pages_->rowAt(page, (QPointF(position) - pageOrigin(page)) * scale());
+    const DoseHistoryModel& model = pages_->model();
+    return model.isWithdrawn(row) ? model.index(row, 0).data(Qt::ToolTipRole).toString() : QString();
+}
+
 void DoseHistoryPageView::mouseMoveEvent(QMouseEvent* event) {
     const int bar = barAt(event->position().toPoint());
-    const QString text = bar >= 0 && pages_ ? pages_->model().barText(bar) : QString();
+    // Over a bar, its exposure; over the row of a withdrawn record, its withdrawal.
+    const QString text =
+        bar >= 0 && pages_ ? pages_->model().barText(bar) : withdrawalAt(event->position().toPoint());
     if (text != hovered_) {
         hovered_ = text;
         emit barHovered(bar);

@@ -38,7 +38,7 @@ public:
     DoseHistoryModel* model() const { return model_.get(); }
     DoseHistoryPages* pages() const { return pages_.get(); }
     DoseHistoryPageView* pageView() const { return view_; }
-    // What the last hover over the chart named (empty when it was over no bar).
+    // What the last hover over the chart or a withdrawn record's row named (empty over anything else).
     QString hoveredText() const;
 
     // Paints the pages onto a paged device (a printer or a PDF writer): A4 landscape, one history
@@ -88,6 +88,8 @@ public:
     // The chart index of the bar under a widget position, or -1.
     int barAt(const QPoint& position) const;
     QString hoveredText() const { return hovered_; }
+    // The withdrawal of the withdrawn record whose table row is under a widget position, or empty.
+    QString withdrawalAt(const QPoint& position) const;
 
 signals:
     void barHovered(int chartIndex);

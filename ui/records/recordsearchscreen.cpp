@@ -1,15 +1,18 @@
 #include "ui/records/recordsearchscreen.h"
 
+#include "records/technologistlist.h"
 #include "textio/fileio.h"
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
 #include "textio/quantitytext.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
+#include "ui/records/recordwithdrawdialog.h"
 #include "ui/report/reportfields.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
@@ -98,7 +101,7 @@ public:
         style->drawControl(QStyle::CE_ItemViewItem, &background, painter, view);
         const QStringList columns = index.data(kColumnsRole).toStringList();
         painter->save();
-        painter->setFont(option.font);
+        painter->setFont(background.font); // struck through for a withdrawn record
         painter->setPen(option.palette.color(option.state & QStyle::State_Selected ? QPalette::HighlightedText
                                                                                    : QPalette::Text));
         for (int c = 0; c < columns.size() && c < 4; ++c) {
@@ -178,6 +181,13 @@ RecordSearchScreen::RecordSearchScreen(QWidget* parent) : QWidget(parent, Qt::Wi
         QCoreApplication::translate("RecordSearchScreen", "選択した患児の全撮影の線量と累積線量"));
     placeTwips(command4_, 7440, 5880, 1215, 495);
 
+    command5_ = new QPushButton(QCoreApplication::translate("RecordSearchScreen", "記録取消"), this);
+    nameControl(command5_, QStringLiteral("Command5"),
+                QCoreApplication::translate("RecordSearchScreen", "記録を取り消す"));
+    command5_->setToolTip(QCoreApplication::translate(
+        "RecordSearchScreen", "選択した記録を取り消します（線量履歴、累積線量、監査に数えなくなります）"));
+    placeTwips(command5_, 4080, 5880, 1455, 495);
+
     command1_ = new QPushButton(this);
     nameControl(command1_, QStringLiteral("Command1"), QStringLiteral("bye bye"));
     command1_->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
@@ -194,6 +204,7 @@ RecordSearchScreen::RecordSearchScreen(QWidget* parent) : QWidget(parent, Qt::Wi
     });
     connect(command2_, &QPushButton::clicked, this, &RecordSearchScreen::listRecords);
     connect(command3_, &QPushButton::clicked, this, &RecordSearchScreen::showChosenRecord);
+    connect(command5_, &QPushButton::clicked, this, &RecordSearchScreen::withdrawChosenRecord);
     connect(command4_, &QPushButton::clicked, this, [this] {
         if (!chosenId_.isEmpty())
             emit doseHistoryRequested(chosenId_);
@@ -235,8 +246,10 @@ void RecordSearchScreen::refreshFileList() {
 void RecordSearchScreen::clearRecordList() {
     list1_->clear();
     listed_.reset();
+    listedWithdrawals_ = {};
     listedId_.clear();
     command3_->setEnabled(false);
+    command5_->setEnabled(false);
 }
 
 void RecordSearchScreen::fileChosen(QListWidgetItem* item) {
@@ -273,16 +286,42 @@ void RecordSearchScreen::listRecords() {
         return;
     }
     records::PatientRecords.patientName = history->patientName;
+    listedWithdrawals_ =
+        records::loadWithdrawnRecords(workingFolderPath(), utf8(chosenId_), history->records);
     listed_ = std::move(*history);
     listedId_ = chosenId_;
     for (int i = 1; i <= listed_->recordCount(); ++i) {
         const PatientRecord& record = listed_->records[static_cast<size_t>(i - 1)];
+        const records::Withdrawal* withdrawn = listedWithdrawals_.find(i);
+        QStringList columns = recordColumns(record, i);
         auto* row = new QListWidgetItem(recordRow(record, i), list1_);
         row->setData(Qt::UserRole, i);
-        row->setData(kColumnsRole, recordColumns(record, i));
         row->setToolTip(row->text());
+        if (withdrawn) {
+            columns.last().prepend(withdrawnMark()); // seen however long the dose
+            row->setText(row->text() + QLatin1Char(' ') + withdrawnMark().trimmed());
+            QFont struck = list1_->font();
+            struck.setStrikeOut(true);
+            row->setFont(struck);
+            row->setToolTip(row->text() + QLatin1Char('\n') +
+                            QCoreApplication::translate("RecordSearchScreen", "取り消し: %1 %2\n理由: %3")
+                                .arg(qs(withdrawn->time), qs(withdrawn->withdrawnBy), qs(withdrawn->reason)));
+        }
+        row->setData(kColumnsRole, columns);
     }
     command3_->setEnabled(true);
+    command5_->setEnabled(true);
+    // Withdrawals that are not applied: those records count, and the user is told why.
+    if (!listedWithdrawals_.problems.empty()) {
+        QStringList problems;
+        for (const std::string& problem : listedWithdrawals_.problems)
+            problems << qs(problem);
+        MessageBox::warning(this, problems.join(QLatin1Char('\n')));
+    }
+}
+
+QString RecordSearchScreen::withdrawnMark() {
+    return QCoreApplication::translate("RecordSearchScreen", "（取消）");
 }
 
 QString RecordSearchScreen::recordRow(const PatientRecord& record, int recordNumber) {
@@ -326,20 +365,72 @@ ReportFields RecordSearchScreen::reportFieldsFor(const records::PatientHistory& 
     return f;
 }
 
-void RecordSearchScreen::showChosenRecord() {
+int RecordSearchScreen::chosenRecordNumber() {
     QListWidgetItem* row = list1_->currentItem();
-    if (!row || !row->isSelected() || !listed_) {
+    const int n = row && row->isSelected() && listed_ ? row->data(Qt::UserRole).toInt() : 0;
+    if (n < 1 || n > (listed_ ? listed_->recordCount() : 0)) {
         MessageBox::warning(
             this, QCoreApplication::translate("RecordSearchScreen", "検索データ番号を選択して下さい。"));
+        return 0;
+    }
+    return n; // the number the row begins with
+}
+
+void RecordSearchScreen::showChosenRecord() {
+    const int n = chosenRecordNumber();
+    if (n == 0)
+        return;
+    ReportFields fields = reportFieldsFor(*listed_, n, listedId_);
+    if (listedWithdrawals_.find(n)) {
+        // It has no exposure number any more: the report takes it as a new exposure, which is what
+        // it becomes when it is corrected and saved again.
+        fields.storedRecordNumber = 0;
+        MessageBox::notice(this, QCoreApplication::translate(
+                                     "RecordSearchScreen",
+                                     "この記録は取り消されています。報告書では新しい撮影として扱います。"
+                                     "訂正して「データ保存」すると、新しい記録として保存されます。"));
+    }
+    emit recordChosen(fields);
+}
+
+void RecordSearchScreen::withdrawChosenRecord() {
+    const int n = chosenRecordNumber();
+    if (n == 0)
+        return;
+    if (const records::Withdrawal* earlier = listedWithdrawals_.find(n)) {
+        MessageBox::warning(this, qs(records::alreadyWithdrawnMessage(*earlier)));
         return;
     }
-    const int n = row->data(Qt::UserRole).toInt(); // the number the row begins with
-    if (n < 1 || n > listed_->recordCount()) {
-        MessageBox::warning(
-            this, QCoreApplication::translate("RecordSearchScreen", "検索データ番号を選択して下さい。"));
+    const PatientRecord record = listed_->records[static_cast<size_t>(n - 1)];
+    const QString recordText = recordRow(record, n);
+    records::TechnologistList technologists;
+    (void)technologists.read(workingFolderPath()); // without a list, a name is typed
+    QStringList names;
+    for (const std::string& name : technologists.names())
+        names << qs(name);
+    RecordWithdrawDialog dialog(recordText, names, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (!MessageBox::askYesNo(
+            this,
+            QCoreApplication::translate("RecordSearchScreen", "記録「%1」を取り消しますか？\n理由: %2")
+                .arg(recordText, dialog.reason()),
+            MessageBox::Answer::No))
+        return;
+    records::WithdrawalRequest request;
+    request.recordNumber = n;
+    request.listed = record;
+    request.withdrawnBy = utf8(dialog.withdrawnBy());
+    request.reason = utf8(dialog.reason());
+    request.time = utf8(QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
+    const Status done = records::withdrawRecord(workingFolderPath(), utf8(listedId_), request);
+    if (!done.ok()) {
+        MessageBox::warning(this, coreText(done.message()));
         return;
     }
-    emit recordChosen(reportFieldsFor(*listed_, n, listedId_));
+    listRecords(); // shows it withdrawn
+    list1_->setCurrentRow(n - 1);
+    MessageBox::notice(this, QCoreApplication::translate("RecordSearchScreen", "記録を取り消しました。"));
 }
 
 } // namespace tamso::ui

@@ -2,10 +2,12 @@
 // The record search screen (Form5): lists the patients of the working folder by their record files
 // ("*.pat"; an infant's continuation files are not listed apart from its first file), lists all
 // records of a chosen infant across its files, numbered 1..N, hands one of them on to the report
-// screen, and asks for the infant's dose history.
+// screen, asks for the infant's dose history, and withdraws a wrong record (records/
+// recordwithdrawal.h): withdrawn records stay listed, marked "（取消）" and struck through.
 
 #include "records/patienthistory.h"
 #include "records/patientrecordfile.h"
+#include "records/recordwithdrawal.h"
 #include "ui/report/reportfields.h"
 
 #include <QString>
@@ -40,6 +42,8 @@ public:
     static QString recordRow(const records::PatientRecord& record, int recordNumber);
     // The same in the four columns the list draws under its headings: number, date, body part, dose.
     static QStringList recordColumns(const records::PatientRecord& record, int recordNumber);
+    // The mark after a withdrawn record's row and dose: "（取消）".
+    static QString withdrawnMark();
     // Where the list draws column 0..3 of its rows, in the coordinates of the list's viewport: from
     // the left of its heading to the left of the next one (the last to the end of the list).
     QRect recordColumn(int column) const;
@@ -54,7 +58,10 @@ private:
     void fileChosen(QListWidgetItem* item);
     void listRecords();
     void showChosenRecord();
+    void withdrawChosenRecord();
     void clearRecordList();
+    // The number of the chosen record of the listing, or 0 (after saying so) when none is chosen.
+    int chosenRecordNumber();
 
     QListWidget* file1_ = nullptr;
     QLineEdit* text1_ = nullptr;
@@ -63,6 +70,7 @@ private:
     QPushButton* command2_ = nullptr;
     QPushButton* command3_ = nullptr;
     QPushButton* command4_ = nullptr;
+    QPushButton* command5_ = nullptr; // withdraws the chosen record
     QListWidget* list1_ = nullptr;
     QLabel* headings_[4] = {}; // "No.", "撮影年月日", "撮影部位", "入射表面線量"
 
@@ -72,6 +80,7 @@ private:
     // The records of the infant listed last, kept with the screen so that the shown record always
     // belongs to the listed infant, whatever else reads or saves record files meanwhile.
     std::optional<records::PatientHistory> listed_;
+    records::WithdrawnRecords listedWithdrawals_; // the withdrawn records among them
     QString listedId_;
 };
 

@@ -1,6 +1,7 @@
 #include "ui/report/reportfields.h"
 
 #include "textio/numbertext.h"
+#include "ui/kit/numberinput.h"
 #include "ui/kit/uiutil.h"
 
 #include <QCoreApplication>
@@ -15,14 +16,33 @@ QString referenceLevelText(const refdata::LevelComparison& comparison) {
     return text;
 }
 
+bool sameFieldValue(const QString& a, const QString& b) {
+    const TypedNumber x = readTypedNumber(a), y = readTypedNumber(b);
+    if (x.ok() && y.ok())
+        return x.value == y.value;
+    return asciiNumberText(a).trimmed() == asciiNumberText(b).trimmed();
+}
+
+QStringList changedExposureConditions(const ReportFields& from, const ReportFields& now) {
+    static const struct {
+        QString ReportFields::*value;
+        const char* caption;
+    } conditions[] = {
+        {&ReportFields::thickness, QT_TRANSLATE_NOOP("ReportScreen", "体 厚")},
+        {&ReportFields::tubeVoltage, QT_TRANSLATE_NOOP("ReportScreen", "管電圧")},
+        {&ReportFields::mAs, QT_TRANSLATE_NOOP("ReportScreen", "電流･秒")},
+        {&ReportFields::ffd, "FFD"},
+        {&ReportFields::fieldSize, QT_TRANSLATE_NOOP("ReportScreen", "照射野")},
+    };
+    QStringList changed;
+    for (const auto& condition : conditions)
+        if (!sameFieldValue(from.*condition.value, now.*condition.value))
+            changed << QCoreApplication::translate("ReportScreen", condition.caption);
+    return changed;
+}
+
 bool doseEdited(const ReportFields& f) {
-    if (f.originalDose.isEmpty())
-        return false;
-    const auto dose = textio::parseNumber(utf8(f.dose));
-    const auto original = textio::parseNumber(utf8(f.originalDose));
-    if (dose && original)
-        return *dose != *original;
-    return f.dose.trimmed() != f.originalDose.trimmed();
+    return !f.originalDose.isEmpty() && !sameFieldValue(f.dose, f.originalDose);
 }
 
 QString editedDoseRemark(const ReportFields& f) {

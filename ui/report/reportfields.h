@@ -8,6 +8,7 @@
 #include "ui/report/spectrumchart.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -70,6 +71,15 @@ struct ReportFields {
 // "0.200 mGy の 1.02 倍（参考レベル超過）": a dose against its reference level, as shown and reported,
 // with the level and ratio as the comparison shows them (refdata::compareWithLevel).
 QString referenceLevelText(const refdata::LevelComparison& comparison);
+
+// Whether two texts of one field hold the same value: numbers by value as typed (full-width digits
+// read as ASCII, "60" and "60.0" alike), other texts as they stand but for surrounding blanks.
+bool sameFieldValue(const QString& a, const QString& b);
+
+// The exposure conditions the report states from the calculation (thickness, tube voltage, mAs,
+// FFD, field size) whose values in `now` differ from those in `from` (as handed over by the
+// calculation, or as stored): their captions on the report screen, in the screen's order.
+QStringList changedExposureConditions(const ReportFields& from, const ReportFields& now);
 
 // Whether the dose differs from the original dose (by value where both are numbers, else as text).
 bool doseEdited(const ReportFields& fields);

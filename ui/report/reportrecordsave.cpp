@@ -54,13 +54,7 @@ QString reportNotMade(const QString& reason) {
 // The values the report states from the calculation: changed on the report, they are no longer
 // the calculation's.
 bool exposureValuesChanged(const ReportFields& handed, const ReportFields& saved) {
-    const QString ReportFields::*const values[] = {&ReportFields::tubeVoltage, &ReportFields::mAs,
-                                                   &ReportFields::ffd,         &ReportFields::thickness,
-                                                   &ReportFields::fieldSize,   &ReportFields::dose};
-    for (const auto value : values)
-        if ((handed.*value).trimmed() != (saved.*value).trimmed())
-            return true;
-    return false;
+    return !changedExposureConditions(handed, saved).isEmpty() || !sameFieldValue(handed.dose, saved.dose);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "ui/report/reportscreen.h"
 
+#include "ui/kit/language.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/numberinput.h"
 #include "ui/kit/uiutil.h"
@@ -11,6 +12,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDate>
 #include <QEvent>
 #include <QFrame>
 #include <QKeyEvent>
@@ -22,6 +24,7 @@
 #include <QPushButton>
 #include <QStyle>
 
+#include <cmath>
 #include <filesystem>
 
 namespace tamso::ui {
@@ -429,8 +432,53 @@ void ReportScreen::printRequested() {
         MessageBox::warning(this, coreText(printed.message()));
 }
 
+bool ReportScreen::savableAsComputed(const ReportFields& current) {
+    if (const QStringList changed = changedExposureConditions(handed_, current); !changed.isEmpty()) {
+        QStringList quoted;
+        for (const QString& caption : changed)
+            quoted << QCoreApplication::translate("ReportScreen", "「%1」").arg(caption);
+        const QString fieldsText = quoted.join(QCoreApplication::translate("ReportScreen", "、"));
+        MessageBox::warning(
+            this,
+            (handedFromRecord_
+                 ? QCoreApplication::translate(
+                       "ReportScreen", "報告書の%1が、記録されていた撮影条件から変更されています。"
+                                       "入射表面線量はこの条件で計算したものではないため、保存できません。"
+                                       "撮影条件の画面に戻って計算し直して下さい。")
+                 : QCoreApplication::translate(
+                       "ReportScreen", "報告書の%1が、線量を計算した撮影条件から変更されています。"
+                                       "入射表面線量はこの条件で計算したものではないため、保存できません。"
+                                       "撮影条件の画面に戻って計算し直して下さい。"))
+                .arg(fieldsText));
+        return false;
+    }
+    // The date the dose history, the audit and the exposure number read.
+    if (!readExamDate(current.examDate).isValid()) {
+        const QString example = shortDateText(QDate::currentDate());
+        MessageBox::warning(
+            this, current.examDate.trimmed().isEmpty()
+                      ? QCoreApplication::translate(
+                            "ReportScreen", "「撮影日」が空欄です。「%1」のように日付を入力して下さい。")
+                            .arg(example)
+                      : QCoreApplication::translate("ReportScreen",
+                                                    "「撮影日」の「%1」は日付として読めません。"
+                                                    "「%2」のように、実在する日付を入力して下さい。")
+                            .arg(current.examDate, example));
+        text3_->setFocus(Qt::OtherFocusReason);
+        text3_->selectAll();
+        return false;
+    }
+    return numberForSave(
+               this, text10_, QCoreApplication::translate("ReportScreen", "入射表面線量"),
+               [](double dose) { return std::isfinite(dose) && dose >= 0; },
+               QCoreApplication::translate("ReportScreen", "0 以上の数値（mGy）"))
+        .has_value();
+}
+
 void ReportScreen::saveRequested() {
     const ReportFields current = fields();
+    if (!savableAsComputed(current))
+        return;
     if (doseEdited(current)) {
         const QString question =
             (current.originalDoseStored

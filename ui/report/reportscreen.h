@@ -73,6 +73,10 @@ private:
     void addTechnologist();
     void printRequested();
     void saveRequested();
+    // Data Save stores only what was computed: the exposure conditions as handed over (or stored),
+    // a real exam date and a dose that is a number of 0 or more. Otherwise a warning names the field
+    // and the answer is false.
+    bool savableAsComputed(const ReportFields& current);
     void closeRequested();
     void lookUpName();
     // Warns, once for each ID, when the name stored for the ID matches none of the groups of the

@@ -252,7 +252,8 @@ void Shell::recordSaved(const QString& patientId, int recordNumber, const QStrin
     const QString uid = heldImageInProgress_;
     heldImageInProgress_.clear();
     if (const Status resolved =
-            node::resolveHeldImage(workingFolderPath(), utf8(uid), utf8(patientId), recordNumber, utf8(dose));
+            node::resolveHeldImage(workingFolderPath(), utf8(uid), utf8(patientId), recordNumber, utf8(dose),
+                                   conditions_ ? utf8(conditions_->typedConditionsText()) : std::string());
         !resolved.ok())
         MessageBox::warning(report_, coreText(resolved.message()));
     if (received_)
