@@ -18,6 +18,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <map>
 #include <set>
@@ -41,6 +42,16 @@ std::string shortNumber(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.6g", value);
     return text;
+}
+
+// A value outside its range as a message shows it: six significant digits (1e+08), or where they
+// would read as a value inside the range (1000.001 as 1000 beside a limit of 1000) every digit, to
+// 15 significant ones, so that the message reads as the reason it is.
+std::string outsideRangeNumber(double value, double low, double high, bool highExcluded) {
+    const std::string shown = shortNumber(value);
+    const double read = std::strtod(shown.c_str(), nullptr);
+    const bool readsInside = read >= low && (highExcluded ? read < high : read <= high);
+    return readsInside && std::fabs(value) < 1e15 ? textio::numberToText(value) : shown;
 }
 
 // The element of the key when it is present and its value was loaded: a value longer than
@@ -188,7 +199,8 @@ Sourced<double> withinRange(double value, const std::string& source, const char*
         quantity.value = value;
         quantity.source = source;
     } else {
-        quantity.problem = source + " の " + shortNumber(value) + " " + unit + " は使える範囲（" +
+        quantity.problem = source + " の " + outsideRangeNumber(value, low, high, highExcluded) + " " + unit +
+                           " は使える範囲（" +
                            shortNumber(low) + " " + unit + " 以上 " + shortNumber(high) + " " + unit +
                            (highExcluded ? " 未満" : " 以下") + "）の外です";
     }

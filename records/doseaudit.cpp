@@ -203,9 +203,10 @@ void summarise(DoseAudit& audit, Samples& samples, const refdata::ReferenceLevel
         row.maximumMGy = s.doses.back();
         row.levelMGy = levels.levelFor(part);
         if (row.levelMGy && *row.levelMGy > 0) {
-            // The median as the table shows it is what is compared.
-            row.comparison = refdata::compareWithLevel(textio::textToNumber(textio::doseText(row.medianMGy)),
-                                                       *row.levelMGy);
+            // The median as the table shows it is what is compared: to the finer of its three
+            // decimals and the level's, so that a median equal to the level is never above it.
+            row.comparison = refdata::compareWithLevel(
+                textio::textToNumber(textio::doseTextAgainstLevel(row.medianMGy, *row.levelMGy)), *row.levelMGy);
             row.medianOverLevel = row.comparison->ratio;
         } else {
             row.levelMGy.reset();
@@ -330,7 +331,9 @@ std::vector<std::vector<std::string>> auditTableCells(const DoseAudit& audit) {
     for (const BodyPartAudit& p : audit.bodyParts) {
         using textio::doseText;
         rows.push_back({p.bodyPart, std::to_string(p.exposures), std::to_string(p.infants),
-                        doseText(p.medianMGy), doseText(p.percentile75MGy), doseText(p.minimumMGy),
+                        p.levelMGy ? textio::doseTextAgainstLevel(p.medianMGy, *p.levelMGy)
+                                   : doseText(p.medianMGy),
+                        doseText(p.percentile75MGy), doseText(p.minimumMGy),
                         doseText(p.maximumMGy), p.comparison ? p.comparison->levelText : std::string(),
                         p.comparison ? p.comparison->ratioText : std::string(),
                         p.comparison ? (p.comparison->above ? "超過" : "以下") : std::string()});

@@ -74,7 +74,8 @@ struct BodyPartAudit {
     double maximumMGy = 0;
     std::optional<double> levelMGy;        // nothing: the body part has no level
     std::optional<double> medianOverLevel; // with a level: the median as shown / the level
-    // With a level: the median as shown (three decimals) against it, and how both are shown.
+    // With a level: the median as shown (to the finer of three decimals and the level's) against
+    // it, and how both are shown.
     std::optional<refdata::LevelComparison> comparison;
     bool medianAboveLevel() const { return comparison && comparison->above; }
 };
@@ -130,10 +131,11 @@ std::string auditPeriodText(const AuditPeriod& period);
 std::vector<std::string> auditSummaryLines(const DoseAudit& audit);
 
 // The audit table as the window shows it and the CSV holds it: the column headings, then one row
-// of cells per body part (doses in mGy with three decimals, the level with three or all of its own
-// digits, the ratio with two or as many more as an above-level median needs to show above 1;
-// empty cells where the body part has no level). The verdict compares the median as shown with
-// the level (refdata::compareWithLevel).
+// of cells per body part (doses in mGy with three decimals, the median with a level to the finer
+// of three decimals and the level's, the level with three or all of its own digits, the ratio with
+// two or as many more as an above-level median needs to show above 1; empty cells where the body
+// part has no level). The verdict compares the median as shown with the level
+// (refdata::compareWithLevel).
 std::vector<std::string> auditTableHeadings();
 std::vector<std::vector<std::string>> auditTableCells(const DoseAudit& audit);
 // The table as CSV text: UTF-8 with byte-order mark, CR LF line ends, cells quoted where needed.

@@ -129,7 +129,7 @@ std::vector<const DoseHistoryEntry*> doseHistoryTableEntries(const DoseHistory& 
 }
 
 std::string doseText(double mGy) {
-    return textio::doseText(mGy);
+    return std::isfinite(mGy) ? textio::doseText(mGy) : std::string(kUnsummableDoseText);
 }
 
 CumulativeDose cumulativeWithNewExposure(const DoseHistory& history, std::string_view text,

@@ -79,8 +79,11 @@ DoseHistory makeDoseHistory(const PatientHistory& history, const ExamDateReader&
 Expected<DoseHistory> loadDoseHistory(const fs::path& folder, std::string_view patientId,
                                       const ExamDateReader& readDate = {});
 
-// A dose in mGy as the program shows doses: "#0.000" (textio::doseText).
+// A dose in mGy as the program shows doses: "#0.000" (textio::doseText). A sum too large for a
+// number (doses beyond 1e308 mGy, which no exposure gives: a wrong record) shows
+// kUnsummableDoseText, never a number.
 std::string doseText(double mGy);
+inline constexpr const char* kUnsummableDoseText = "合計できません（値が大きすぎます）";
 
 // The infant's exposure number and cumulative entrance surface dose up to and including one
 // exposure, for the report.

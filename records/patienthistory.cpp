@@ -1,5 +1,6 @@
 #include "records/patienthistory.h"
 
+#include "records/samerecordfile.h"
 #include "textio/fileio.h"
 
 #include <algorithm>
@@ -101,11 +102,20 @@ std::vector<std::optional<std::string>> recordFileProblems(std::string_view pati
     std::vector<std::optional<std::string>> problems(files.size());
     const std::string firstName = recordFileName(patientId, 1);
     const ReadRecordFile* first = nullptr;
+    std::vector<fs::path> paths;
+    for (const ReadRecordFile& f : files)
+        paths.push_back(f.file.path);
+    const std::vector<std::optional<fs::path>> counted = countedInsteadOf(paths);
     for (size_t i = 0; i < files.size(); ++i) {
         const ReadRecordFile& f = files[i];
         const std::string name = textio::fileNameUtf8(f.file.path);
         if (!f.content.ok()) {
             problems[i] = f.content.error().message;
+        } else if (counted[i]) {
+            problems[i] = "ファイル" + quotedName(name) + "はファイル" +
+                          quotedName(textio::fileNameUtf8(*counted[i])) +
+                          "と同じファイルです（リンク）。同じ記録を二度数えないよう、" +
+                          quotedName(textio::fileNameUtf8(*counted[i])) + "の記録だけを使います。";
         } else if (f.file.part == 1) {
             first = &f;
         } else if (i == 0 || files[i - 1].file.part != f.file.part - 1) {

@@ -62,9 +62,10 @@ struct ReadRecordFile {
 // Which of an infant's record files (in part order, as read) hold its records, one rule for the
 // dose history, the save and the facility audit: a file is left out when it cannot be read (a
 // folder, a named pipe, not in the layout, ...), when it is a continuation file whose first file
-// or whose preceding continuation is missing or left out (its records could not be numbered), or
+// or whose preceding continuation is missing or left out (its records could not be numbered),
 // when it is a continuation file whose first line does not hold the name stored in the first file
-// (another infant's file). Gives, per file, nothing for a file that is used, else why it is left
+// (another infant's file), or when it is one file with another record file of the folder that is
+// counted in its place (a link "B.pat" -> "A.pat"; samerecordfile.h). Gives, per file, nothing for a file that is used, else why it is left
 // out, in words naming the file.
 std::vector<std::optional<std::string>> recordFileProblems(std::string_view patientId,
                                                            const std::vector<ReadRecordFile>& files);

@@ -50,8 +50,10 @@ struct ReferenceLevelTable {
 extern ReferenceLevelTable ReferenceLevels;
 
 // The comparison of one dose with a level, made on the figures as they are shown, so that what is
-// shown supports the verdict: the dose as shown (three decimals, or as the user typed it) against
-// the level as shown (textio::levelText, which shows every digit of the level). The ratio is shown
+// shown supports the verdict: the dose as shown (three decimals, or as the user typed it; the
+// audit's median to the finer of three decimals and the level's, textio::doseTextAgainstLevel)
+// against the level as shown (textio::levelText, which shows every digit of the level), so that a
+// dose equal to its level, or below it, is never above it. The ratio is shown
 // with two decimals, more where two would show a dose above its level as 1.00.
 struct LevelComparison {
     double levelMGy = 0;

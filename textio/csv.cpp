@@ -35,6 +35,29 @@ bool isPlainNumber(std::string_view s) {
     return i == s.size();
 }
 
+// The length of the blank (white space of any kind, or a character that shows nothing) that
+// begins the UTF-8 text; 0 when it begins with none.
+size_t leadingBlankLength(std::string_view text) {
+    if (text.empty())
+        return 0;
+    if (text.front() == ' ' || text.front() == '\v' || text.front() == '\f') // tab and line breaks: below
+        return 1;
+    // U+0085, U+00A0, U+1680, U+180E, U+2000..U+200B, U+2028, U+2029, U+202F, U+205F, U+2060,
+    // U+3000 and U+FEFF.
+    static const std::string_view wide[] = {
+        "\xC2\x85",     "\xC2\xA0",     "\xE1\x9A\x80", "\xE1\xA0\x8E", "\xE2\x80\xA8",
+        "\xE2\x80\xA9", "\xE2\x80\xAF", "\xE2\x81\x9F", "\xE2\x81\xA0", "\xE3\x80\x80",
+        "\xEF\xBB\xBF"};
+    for (std::string_view blank : wide)
+        if (text.substr(0, blank.size()) == blank)
+            return blank.size();
+    // U+2000..U+200B: E2 80 80..8B.
+    if (text.size() >= 3 && text.substr(0, 2) == "\xE2\x80" && static_cast<unsigned char>(text[2]) >= 0x80 &&
+        static_cast<unsigned char>(text[2]) <= 0x8B)
+        return 3;
+    return 0;
+}
+
 // Whether a spreadsheet would read the text as a formula (or run it as one).
 bool startsLikeAFormula(std::string_view text) {
     if (text.empty())
@@ -42,8 +65,8 @@ bool startsLikeAFormula(std::string_view text) {
     if (text.front() == '\t' || text.front() == '\r' || text.front() == '\n')
         return true;
     size_t first = 0;
-    while (first < text.size() && text[first] == ' ')
-        ++first;
+    while (const size_t blank = leadingBlankLength(text.substr(first)))
+        first += blank;
     const std::string_view rest = text.substr(first);
     if (rest.empty())
         return false;

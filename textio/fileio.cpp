@@ -733,8 +733,8 @@ std::string sjisToUtf8MarkingUnreadable(std::string_view sjis) {
     return out;
 }
 
-Expected<std::string> readTextFile(const fs::path& path) {
-    auto bytes = readFileBytes(path);
+Expected<std::string> readTextFile(const fs::path& path, std::uintmax_t maxBytes) {
+    auto bytes = readRegularFileBytes(path, maxBytes);
     if (!bytes.ok())
         return bytes.error();
     auto text = sjisToUtf8(*bytes);
@@ -800,109 +800,6 @@ Status writeFileAtomic(const fs::path& path, std::string_view bytes, Durability 
                                             : fileErrorReason(failed))};
     }
     return {};
-}
-
-namespace {
-
-// ASCII letters in either case; everything else exactly.
-bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
-bool endsWithIgnoringCase(std::string_view name, std::string_view suffix) {
-    return name.size() >= suffix.size() &&
-           sameNameIgnoringCase(name.substr(name.size() - suffix.size()), suffix);
-}
-
-// Names Windows keeps for devices ("NUL", "con.csv", "COM1.txt"), whatever the extension.
-bool isWindowsDeviceName(std::string_view name) {
-    std::string base(name.substr(0, name.find('.')));
-    while (!base.empty() && base.back() == ' ')
-        base.pop_back();
-    for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
-        if (sameNameIgnoringCase(base, device))
-            return true;
-    return base.size() == 4 && base[3] >= '0' && base[3] <= '9' &&
-           (sameNameIgnoringCase(base.substr(0, 3), "COM") || sameNameIgnoringCase(base.substr(0, 3), "LPT"));
-}
-
-Error exportRefused(const fs::path& target, const std::string& why) {
-    return Error{"出力先" + quoted(target) + "には書き出せません（" + why +
-                 "）。別のファイル名を指定して下さい。"};
-}
-
-} // namespace
-
-bool isWorkingFolderFileName(std::string_view name) {
-    static const char* const ownFiles[] = {"基礎データ.dat",    "tamso_output.op", "mono_dBSF.dat",
-                                           "Atten2.dat",        "s_p_ratio.dat",   "kaijo_dose.dat",
-                                           "撮影部位.txt",      "参考線量.dat",    "撮影担当.txt",
-                                           "DICOM撮影部位.txt", "Beam_data.dat"};
-    for (const char* own : ownFiles)
-        if (sameNameIgnoringCase(name, own))
-            return true;
-    if (endsWithIgnoringCase(name, ".pat") || endsWithIgnoringCase(name, ".pat.lock") ||
-        endsWithIgnoringCase(name, ".pat.withdrawn"))
-        return true;
-    // The temporary file of a replacement: "." + target + ".tmp-" + 16 hexadecimal digits.
-    const size_t infix = name.rfind(kTemporaryInfix);
-    return !name.empty() && name.front() == '.' && infix != std::string_view::npos &&
-           name.size() == infix + kTemporaryInfix.size() + kTemporaryDigits;
-}
-
-Status checkExportTarget(const fs::path& target) {
-    const std::string name = fileNameUtf8(target);
-    if (name.empty() || target.filename() == "." || target.filename() == "..")
-        return exportRefused(target, "ファイル名がありません");
-    if (isWorkingFolderFileName(name))
-        return exportRefused(target, "作業フォルダのデータファイルや患者ファイルと同じ名前です");
-#ifdef _WIN32
-    if (isWindowsDeviceName(name))
-        return exportRefused(target, "機器の名前です");
-#else
-    (void)isWindowsDeviceName;
-#endif
-    std::error_code ec;
-    const fs::file_status own = fs::symlink_status(target, ec);
-    if (own.type() == fs::file_type::not_found)
-        return {}; // a new name
-    if (ec)
-        return exportRefused(target, "ファイルの種類を調べられません");
-    const fs::file_status led = fs::status(target, ec); // through a link
-    if (fs::is_symlink(own)) {
-        if (led.type() == fs::file_type::not_found)
-            return exportRefused(target, "リンク先がありません");
-        const fs::path destination = fs::canonical(target, ec);
-        if (!ec && isWorkingFolderFileName(fileNameUtf8(destination)))
-            return exportRefused(target, "リンク先が作業フォルダのデータファイルや患者ファイルです");
-    }
-    switch (led.type()) {
-    case fs::file_type::regular:
-        return {};
-    case fs::file_type::directory:
-        return exportRefused(target, "フォルダです");
-    default:
-        return exportRefused(target,
-                             "通常のファイルではありません。デバイスや名前付きパイプには書き出せません");
-    }
-}
-
-Status writeExportFile(const fs::path& target, std::string_view bytes) {
-    if (Status allowed = checkExportTarget(target); !allowed.ok())
-        return allowed;
-    return writeFileAtomic(target, bytes);
 }
 
 Status writeFilesAtomic(const std::vector<std::pair<fs::path, std::string>>& files) {

@@ -13,6 +13,7 @@
 // Durability::Unsynced, which every calculation rewrites: its first replacement in each program).
 
 #include "textio/expected.h"
+#include "textio/ownfiles.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -43,14 +44,19 @@ bool canOpenForReading(const fs::path& path);
 
 // The raw bytes of a file; the error names the file.
 Expected<std::string> readFileBytes(const fs::path& path);
-// The file's Shift-JIS text converted to UTF-8.
-Expected<std::string> readTextFile(const fs::path& path);
 
 // The raw bytes of a regular file (a link to one is followed) of at most maxBytes. A folder, FIFO,
 // device or socket is refused before it is opened, so nothing waits for a writer or reads without
 // end; a larger file is refused, and no more than maxBytes + 1 bytes are ever read. The error
 // names the file.
 Expected<std::string> readRegularFileBytes(const fs::path& path, std::uintmax_t maxBytes);
+
+// The longest text file of the working folder read whole (lists, settings, the node's files): far
+// beyond any of them, it keeps a wrong file (a disk image) from filling the memory.
+inline constexpr std::uintmax_t kMaxTextFileBytes = std::uintmax_t{4} << 20;
+// The Shift-JIS text of a regular file of at most maxBytes (readRegularFileBytes), converted to
+// UTF-8: a named pipe or device of the name never makes the program wait or read without end.
+Expected<std::string> readTextFile(const fs::path& path, std::uintmax_t maxBytes = kMaxTextFileBytes);
 
 // Stands in a converted text for a stretch that is not valid Shift-JIS: U+FFFD, which no
 // Shift-JIS character converts to.
@@ -72,21 +78,7 @@ enum class Durability { Synced, Unsynced };
 // use, and so on.
 Status writeFileAtomic(const fs::path& path, std::string_view bytes,
                        Durability durability = Durability::Synced);
-// Whether a file name is one of the working folder's own files, whatever folder it stands in: the
-// reference and data files (基礎データ.dat, tamso_output.op, mono_dBSF.dat, Atten2.dat, s_p_ratio.dat,
-// kaijo_dose.dat, 撮影部位.txt, 参考線量.dat, 撮影担当.txt, DICOM撮影部位.txt, Beam_data.dat), record
-// files (*.pat), their locks (*.pat.lock) and withdrawal trails (*.pat.withdrawn), and the temporary
-// files of a replacement. Letters A to Z match in either case, as Windows names do.
-bool isWorkingFolderFileName(std::string_view utf8Name);
-
-// Whether an export (a CSV or PDF file the user names) may write to the path: a regular file (also
-// through a link) or a name nothing has yet. Refused, with a message naming the file and why: a
-// folder, named pipe, device or socket (also through a link), a link that leads nowhere, and any
-// file named like one of the working folder's own files (isWorkingFolderFileName; also the file a
-// link leads to). Nothing is touched.
-Status checkExportTarget(const fs::path& target);
-// An export: checkExportTarget, then writeFileAtomic.
-Status writeExportFile(const fs::path& target, std::string_view bytes);
+// The working folder's own files and the check of every export: textio/ownfiles.h.
 
 // Creates the file with exactly these bytes, atomically, unless something of that name is there:
 // true when it was created, false when a file (or folder or link) of that name was already there,

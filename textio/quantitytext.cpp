@@ -29,10 +29,22 @@ std::string doseText(double mGy) {
     return formatNumber(mGy, "#0.000");
 }
 
-std::string levelText(double mGy) {
+namespace {
+
+// Three decimals, or all of the level's own where it has more.
+int levelDecimals(double mGy) {
     const DecimalDigits d = decimalDigits(mGy);
-    const int ownDecimals = static_cast<int>(d.digits.size()) - d.pointPosition;
-    return formatNumber(mGy, fixedMask(std::max(3, ownDecimals)));
+    return std::max(3, static_cast<int>(d.digits.size()) - d.pointPosition);
+}
+
+} // namespace
+
+std::string levelText(double mGy) {
+    return formatNumber(mGy, fixedMask(levelDecimals(mGy)));
+}
+
+std::string doseTextAgainstLevel(double doseMGy, double levelMGy) {
+    return formatNumber(doseMGy, fixedMask(levelDecimals(levelMGy)));
 }
 
 std::string expandedUncertaintyText(double expandedMGy) {

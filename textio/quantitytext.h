@@ -5,6 +5,8 @@
 //   dose (mGy; a caregiver dose in μSv)   three decimals: "0.060", "12.346"
 //   reference level (mGy)                three decimals, more where the level has more significant
 //                                        digits: "0.200", "0.0547" (a level is shown as it is)
+//   dose compared with a level           to the finer of its three decimals and the level's:
+//                                        "0.0547" against 0.0547, "0.200" against 0.2
 //   expanded uncertainty (mGy, k = 2)    two significant figures: "0.046", "0.0087", "0.12", "120"
 //   dose with its uncertainty            the dose to the last decimal of the uncertainty where that
 //                                        is finer than three: "0.203 ± 0.046 mGy (k=2)",
@@ -19,6 +21,10 @@ namespace tamso::textio {
 
 std::string doseText(double mGy);
 std::string levelText(double mGy);
+// A computed dose (the audit's median) where it is compared with a level: to the finer of its own
+// three decimals and the level's decimals ("0.0547" against 0.0547), so that a dose equal to its
+// level never shows, or counts, as above it.
+std::string doseTextAgainstLevel(double doseMGy, double levelMGy);
 // "0.000" for zero (or anything not above zero).
 std::string expandedUncertaintyText(double expandedMGy);
 std::string doseWithUncertaintyText(double doseMGy, double expandedMGy);

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <string>
 #include <vector>
 
@@ -71,7 +73,30 @@ TEST(ExportTarget, OnlyRegularFilesAndNewNamesThatAreNoWorkingFolderFile) {
         {"A001.pat.lock", "同じ名前"},
         {"Beam_data.dat", "同じ名前"},
         {".out.csv.tmp-0123456789abcdef", "同じ名前"},
+        // The node's files and folders, the withdrawn records.
+        {"tamso-node.conf", "同じ名前"},
+        {"受信記録.csv", "同じ名前"},
+        {"被写体厚既定値.txt", "同じ名前"},
+        {"A001.pat.withdrawn", "同じ名前"},
+        {"tamso-node/images.log", "「tamso-node」フォルダの中"},
+        {"tamso-node/journal", "「tamso-node」フォルダの中"},
+        {"tamso-node/outbox/new.csv", "「tamso-node」フォルダの中"},
+        {"to-node/images.log", "実際の場所が作業フォルダの「tamso-node」フォルダの中"},
+        {"線量レポート/A001/x.csv", "「線量レポート」フォルダの中"},
+        // Names Windows reads as one of them, or as no name.
+        {"A001.pat.", "同じ名前"},
+        {"基礎データ.dat ", "同じ名前"},
+        {"A001.pat. .", "同じ名前"},
+        {"A001.pat::$DATA", "同じ名前"},
+        {"Atten2.dat:hidden", "同じ名前"},
+        {"TAMSO-NODE./images.log", "フォルダの中"},
+        {" . ", "ファイル名がありません"},
+        {"", "ファイル名がありません"},
     };
+    fs::create_directories(dir.file("tamso-node/outbox"));
+    fs::create_directories(dir.file("線量レポート/A001"));
+    fs::create_directory_symlink(dir.file("tamso-node"), dir.file("to-node"));
+    test::writeBytes(dir.file("tamso-node/images.log"), "log");
     for (const auto& [name, refusal] : cases) {
         const fs::path target = dir.file(name);
         const std::string before = snapshot(target);
@@ -82,11 +107,58 @@ TEST(ExportTarget, OnlyRegularFilesAndNewNamesThatAreNoWorkingFolderFile) {
         }
         ASSERT_FALSE(status.ok()) << name;
         EXPECT_NE(status.message().find(refusal), std::string::npos) << name << ": " << status.message();
-        EXPECT_NE(status.message().find(name), std::string::npos) << status.message();
+        EXPECT_NE(status.message().find("「" + textio::fileNameUtf8(target) + "」"), std::string::npos)
+            << status.message();
         EXPECT_EQ(snapshot(target), before) << name;
     }
     EXPECT_EQ(snapshot(dir.file("Atten2.dat")), "file physics");
+    EXPECT_EQ(snapshot(dir.file("tamso-node/images.log")), "file log");
 }
+#endif
+
+// Names as Windows compares them, on every platform: streams cut, trailing dots and blanks
+// dropped, letters in either case.
+TEST(ExportTarget, NamesAreComparedAsWindowsReadsThem) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"A001.PAT. . ", "a001.pat"}, {"x.csv::$DATA", "x.csv"}, {"x.csv:s:$DATA", "x.csv"},
+        {"基礎データ.DAT", "基礎データ.dat"}, {" . ", ""}, {"Ａ.csv", "Ａ.csv"}, {".x.", ".x"},
+    };
+    for (const auto& [name, comparable] : cases)
+        EXPECT_EQ(textio::comparableFileName(name), comparable) << name;
+}
+
+// Every file the README's table of the working folder names (an ID, date or UID standing in
+// for its placeholder) is refused as an export target, in any folder.
+TEST(ExportTarget, EveryFileOfTheWorkingFolderTableIsRefused) {
+    std::ifstream readme(fs::u8path(TAMSO_SOURCE_DIR "/README.md"));
+    std::string line;
+    while (std::getline(readme, line) && line != "## The working folder") {
+    }
+    int names = 0;
+    while (std::getline(readme, line) && line.rfind("## ", 0) != 0) {
+        if (line.rfind("| `", 0) != 0)
+            continue;
+        const std::string cell = line.substr(1, line.find(" |", 1) - 1); // the first column
+        for (size_t at = cell.find('`'), end; at != std::string::npos; at = cell.find('`', end + 1)) {
+            end = cell.find('`', at + 1);
+            std::string name = cell.substr(at + 1, end - at - 1);
+            for (const auto& [placeholder, value] : {std::pair<std::string, std::string>{"<ID>", "A001"},
+                                                     {"<date>", "20260101"},
+                                                     {"<UID>", "1.2.3"}})
+                for (size_t p; (p = name.find(placeholder)) != std::string::npos;)
+                    name.replace(p, placeholder.size(), value);
+            if (name.back() == '/')
+                name += "x.csv";
+            test::TempFolder dir;
+            const Status status = textio::checkExportTarget(dir.file(name));
+            EXPECT_FALSE(status.ok()) << name;
+            ++names;
+        }
+    }
+    EXPECT_GT(names, 20);
+}
+
+#ifndef _WIN32
 
 // tamso-calc stops before it reads or writes anything: exit 2, the message, the target as it was.
 TEST(ExportTarget, EveryCsvOutOfTamsoCalcRefusesWithTwo) {
@@ -124,6 +196,46 @@ TEST(ExportTarget, EveryCsvOutOfTamsoCalcRefusesWithTwo) {
 }
 #endif
 
+// tamso-calc never writes what it reads, nor to an empty name: exit 2, the input as it was.
+TEST(ExportTarget, TamsoCalcNeverReplacesWhatItReads) {
+    if (!fs::exists(test::calculatorProgram()))
+        GTEST_SKIP() << "tamso-calc is not built";
+    test::TempFolder dir;
+    test::writeMinimalReferenceFiles(dir.path());
+    fs::create_directories(dir.file("images/sub"));
+    test::writeBytes(dir.file("images/sub/1.dcm"), "image");
+    test::writeBytes(dir.file("images/DICOMDIR"), "dir");
+    test::writeBytes(dir.file("in.csv"), "kv\r\n60\r\n");
+    const std::string images = test::quotedArgument(dir.file("images"));
+    const std::pair<std::string, std::string> cases[] = {
+        {"--dicom " + images + " --csv-out \"\"", "ファイル名がありません"},
+        {"--dicom " + images + " --csv-out " + test::quotedArgument(dir.file("images/sub/1.dcm")),
+         "読み込むフォルダ「images」の中"},
+        {"--dicom " + images + " --csv-out " + test::quotedArgument(dir.file("images/new.csv")),
+         "読み込むフォルダ「images」の中"},
+        {"--dicom " + test::quotedArgument(dir.file("images/sub/1.dcm")) + " --csv-out " +
+             test::quotedArgument(dir.file("images/sub/../sub/1.dcm")),
+         "読み込むファイル"},
+        {"--dicom " + test::quotedArgument(dir.file("images/DICOMDIR")) + " --csv-out " +
+             test::quotedArgument(dir.file("images/sub/new.csv")),
+         "読み込むフォルダ「images」の中"},
+        {"--csv " + test::quotedArgument(dir.file("in.csv")) + " --csv-out " +
+             test::quotedArgument(dir.file("in.csv")),
+         "--csv-out"},
+    };
+    for (const auto& [arguments, refusal] : cases) {
+        const test::ProgramRun run =
+            test::runCalculator(dir, "--workdir " + test::quotedArgument(dir.path()) + " " + arguments);
+        EXPECT_EQ(run.status, 2) << arguments;
+        EXPECT_NE(run.err.find(refusal), std::string::npos) << arguments << "\n" << run.err;
+    }
+    EXPECT_EQ(test::readBytes(dir.file("images/sub/1.dcm")), "image");
+    EXPECT_EQ(test::readBytes(dir.file("in.csv")), "kv\r\n60\r\n");
+    EXPECT_FALSE(fs::exists(dir.file("images/new.csv")));
+    EXPECT_FALSE(fs::exists(dir.file("images/sub/new.csv")));
+    EXPECT_FALSE(fs::exists(dir.file("Beam_data.dat"))); // nothing was computed
+}
+
 // Cells that would run as a formula get a leading apostrophe; plain numbers stay numbers.
 TEST(Csv, FormulaCellsAreNeutralisedAndNumbersStay) {
     const std::pair<const char*, const char*> cases[] = {
@@ -147,6 +259,12 @@ TEST(Csv, FormulaCellsAreNeutralisedAndNumbersStay) {
         {"1=1", "1=1"},
         {"A-1", "A-1"},
         {"0.203", "0.203"},
+        // Blanks of any kind before the formula: ideographic, no-break, thin space, a BOM.
+        {"\xE3\x80\x80=1+1", "'\xE3\x80\x80=1+1"},
+        {"\xC2\xA0 @SUM(A1)", "'\xC2\xA0 @SUM(A1)"},
+        {"\xE2\x80\x89\xE3\x80\x80-1+1", "'\xE2\x80\x89\xE3\x80\x80-1+1"},
+        {"\xEF\xBB\xBF+1+1", "'\xEF\xBB\xBF+1+1"},
+        {"\xE3\x80\x80" "A", "\xE3\x80\x80" "A"},
     };
     for (const auto& [cell, written] : cases)
         EXPECT_EQ(textio::csvCell(cell), written) << cell;

@@ -7,6 +7,7 @@
 #include "dicom/dicomtext.h"
 #include "dicom/imageexposure.h"
 #include "dicomtestfiles.h"
+#include "refdata/referencelevels.h"
 #include "testsupport.h"
 #include "textio/fileio.h"
 
@@ -160,6 +161,11 @@ TEST_F(DicomRead, MAsFromMicroAmpereSecondsMilliAmpereSecondsOrCurrentTimesTime)
          std::nullopt,
          "",
          "ExposureInuAs (0018,1153) の 1e+08 mAs は使える範囲（0.01 mAs 以上 1000 mAs 以下）の外です"},
+        {"just above the largest: every digit, never the limit",
+         {{uAs, "1000001"}},
+         std::nullopt,
+         "",
+         "ExposureInuAs (0018,1153) の 1000.001 mAs は使える範囲（0.01 mAs 以上 1000 mAs 以下）の外です"},
         {"the largest", {{uAs, "1000000"}}, 1000, "ExposureInuAs (0018,1153)"},
         {"the smallest", {{uAs, "10"}}, 0.01, "ExposureInuAs (0018,1153)"},
     };
@@ -707,6 +713,33 @@ TEST(BodyPartMapping, ReadsTheWorkingFolderFiles) {
     mapping = dicom::BodyPartMapping::load(folder.path());
     EXPECT_EQ(mapping.match(texts("CHEST")).value.value_or(""), "胸部正面");
 }
+
+#ifndef _WIN32
+// Both lists are read bounded, as regular files: a named pipe never makes the DICOM batch or the
+// audit wait, and a link to an endless device or a file beyond the bound is refused.
+TEST(BodyPartMapping, PipesAndEndlessFilesAreRefusedWithoutWaiting) {
+    for (const char* name : {"DICOM撮影部位.txt", "撮影部位.txt"}) {
+        for (const char* kind : {"too large", "/dev/zero", "pipe"}) {
+            SCOPED_TRACE(std::string(name) + " " + kind);
+            test::TempFolder folder;
+            test::writeSjis(folder.file("DICOM撮影部位.txt"), "CHEST,胸部正面\r\n");
+            test::writeSjis(folder.file("撮影部位.txt"), "胸部正面\r\n");
+            fs::remove(folder.file(name));
+            if (kind == std::string("pipe"))
+                ASSERT_EQ(::mkfifo(folder.file(name).c_str(), 0600), 0);
+            else if (kind == std::string("/dev/zero"))
+                fs::create_symlink(kind, folder.file(name));
+            else
+                test::writeBytes(folder.file(name), std::string(textio::kMaxTextFileBytes + 1, 'a'));
+            const auto mapping = dicom::BodyPartMapping::load(folder.path());
+            EXPECT_NE(mapping.match(texts("CHEST")).problem.find(std::string(name) + " を読めません"),
+                      std::string::npos)
+                << mapping.match(texts("CHEST")).problem;
+            EXPECT_EQ(refdata::readBodyPartList(folder.path()).empty(), name == std::string("撮影部位.txt"));
+        }
+    }
+}
+#endif
 
 // Every line of the shipped mapping names a body part of the shipped list, and every body part
 // of the list is reached.

@@ -94,17 +94,24 @@ TEST(AuditInfant, ContinuationFilesBelongToTheirFirstFile) {
     EXPECT_FALSE(isRecordFileName("A001.PAT.txt"));
 }
 
-// The verdict compares the median as the table shows it (three decimals) with the level: a median
-// of 0.2004 mGy shows and counts as 0.200, at the level of 0.2 mGy, and one of 0.2005 as 0.201.
+// The verdict compares the median as the table shows it (three decimals, or the level's where
+// finer) with the level: a median of 0.2004 mGy shows and counts as 0.200, at the level of 0.2 mGy,
+// and one of 0.2005 as 0.201; at a level of 0.0547 mGy a median equal to it or below is not above.
 TEST(DoseAuditTable, VerdictFollowsTheMedianAsShown) {
-    const std::pair<const char*, std::vector<std::string>> cases[] = {
-        {" .2004 ", {"0.200", "0.200", "1.00", "以下"}},
-        {" .2005 ", {"0.201", "0.200", "1.01", "超過"}},
-        {" .2 ", {"0.200", "0.200", "1.00", "以下"}}};
-    for (const auto& [dose, shown] : cases) {
+    const std::tuple<const char*, double, std::vector<std::string>> cases[] = {
+        {" .2004 ", 0.2, {"0.200", "0.200", "1.00", "以下"}},
+        {" .2005 ", 0.2, {"0.201", "0.200", "1.01", "超過"}},
+        {" .2 ", 0.2, {"0.200", "0.200", "1.00", "以下"}},
+        {" .0547 ", 0.0547, {"0.0547", "0.0547", "1.00", "以下"}},
+        {" .0545 ", 0.0547, {"0.0545", "0.0547", "1.00", "以下"}},
+        {" .05474 ", 0.0547, {"0.0547", "0.0547", "1.00", "以下"}},
+        {" .0548 ", 0.0547, {"0.0548", "0.0547", "1.002", "超過"}}};
+    for (const auto& [dose, level, shown] : cases) {
         TempFolder dir;
         writeRecordFile(dir, "A.pat", {{"2026/01/10", "胸部正面", dose}});
-        auto audit = auditRecordFolder(dir.path(), {}, auditLevels());
+        refdata::ReferenceLevelTable levels;
+        levels.rows = {{"胸部正面", level, "JP"}};
+        auto audit = auditRecordFolder(dir.path(), {}, levels);
         ASSERT_TRUE(audit.ok()) << audit.error().message;
         const auto cells = auditTableCells(*audit);
         ASSERT_EQ(cells.size(), 1u);

@@ -347,6 +347,48 @@ TEST(InfantFiles, PipesAndDevicesAreRefusedWithoutWaiting) {
 }
 #endif
 
+// A record file under two names (a link to another record file of the folder, a hard link, a
+// continuation that links to the first file) counts once: the name that is no link, else the
+// first by name; the other is left out with the reason by the history, the save and the audit.
+TEST(InfantFiles, ARecordFileUnderTwoNamesCountsOnce) {
+    TAMSO_POSIX_ONLY("symbolic links");
+    struct Case {
+        const char* what;
+        const char* second; // the other name of "A.pat"
+        bool symbolic;
+        bool historyOfA; // whether A's history can still be read
+    };
+    const Case cases[] = {{"a link to another infant's file", "B.pat", true, true},
+                          {"a hard link", "B.pat", false, true},
+                          {"a continuation that links to the first file", "A.~2.pat", true, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder folder;
+        test::writeSjis(folder.file("A.pat"), fileOfRecords("名", 1, 3));
+        if (c.symbolic)
+            fs::create_symlink("A.pat", folder.file(c.second));
+        else
+            fs::create_hard_link(folder.file("A.pat"), folder.file(c.second));
+        auto audit = auditRecordFolder(folder.path(), AuditPeriod{}, refdata::ReferenceLevelTable{});
+        ASSERT_TRUE(audit.ok());
+        EXPECT_EQ(audit->exposures, 3);
+        EXPECT_EQ(audit->leftOutFiles, 1);
+        const auto note = std::find_if(audit->notes.begin(), audit->notes.end(), [](const AuditNote& n) {
+            return n.kind == AuditNote::Kind::LeftOutFile;
+        });
+        ASSERT_NE(note, audit->notes.end());
+        EXPECT_EQ(note->fileName, c.second);
+        EXPECT_NE(auditNoteText(*note).find("「A.pat」と同じファイル"), std::string::npos) << auditNoteText(*note);
+        EXPECT_EQ(loadDoseHistory(folder.path(), "A").ok(), c.historyOfA);
+        const std::string other = parseRecordFileName(c.second)->patientId;
+        if (other != "A") {
+            auto history = loadDoseHistory(folder.path(), other);
+            ASSERT_FALSE(history.ok());
+            EXPECT_NE(history.error().message.find("「A.pat」と同じファイル"), std::string::npos);
+        }
+    }
+}
+
 // The first file's lock guards the continuation: while another saver holds "V.pat.lock", a save
 // that would write "V.~2.pat" waits and gives up, and no lock of the continuation is ever made.
 TEST_F(HistorySave, FirstFileLockCoversTheContinuation) {
@@ -491,6 +533,20 @@ TEST(DoseHistorySums, MatchHandComputedValues) {
     EXPECT_EQ(doseText(alone.cumulativeMGy), "0.052");
     EXPECT_FALSE(alone.lowerBound);
     EXPECT_TRUE(cumulativeWithNewExposure(*none, "").lowerBound);
+}
+
+// Doses whose sum no number holds: the cumulative says it cannot be summed, never a number.
+TEST(DoseHistorySums, ASumTooLargeForANumberSaysSo) {
+    TempFolder folder;
+    test::writeSjis(folder.file("F.pat"), "名\r\n 2 \r\n" + storedRecord("2024/05/01", " 1E+308 ") +
+                                              storedRecord("2024/05/02", " 1E+308 "));
+    auto history = loadDoseHistory(folder.path(), "F");
+    ASSERT_TRUE(history.ok()) << history.error().message;
+    EXPECT_NE(doseHistoryRow(history->entries[0])[kColumnCumulativeDose], kUnsummableDoseText);
+    EXPECT_EQ(doseHistoryRow(history->entries[1])[kColumnCumulativeDose], kUnsummableDoseText);
+    EXPECT_EQ(doseHistoryTotals(*history)[1].second, kUnsummableDoseText);
+    EXPECT_EQ(doseText(cumulativeWithNewExposure(*history, "0.1").cumulativeMGy), kUnsummableDoseText);
+    EXPECT_NE(doseHistoryCsv(*history).find(kUnsummableDoseText), std::string::npos);
 }
 
 // 45 records of 0.1 mGy over three files: the sum runs on across the files.

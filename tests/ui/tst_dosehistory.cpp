@@ -7,6 +7,7 @@
 
 #include "engine/calculationstate.h"
 #include "textio/codec.h"
+#include "textio/fileio.h"
 #include "ui/kit/language.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
@@ -406,6 +407,22 @@ private slots:
         for (const QString& expected : {QStringLiteral("ID No.: H1"), QStringLiteral("撮影回数 : 23 回"),
                                         QStringLiteral("2024/06/03"), QStringLiteral("未計算 ※")})
             QVERIFY2(printedText.simplified().contains(expected), qPrintable(expected));
+
+        // A printer that prints to a file writes only where an export may: never a record file.
+        QFile record(QDir(qs(textio::pathUtf8(workingFolderPath()))).filePath(QStringLiteral("H1.pat")));
+        QVERIFY(record.open(QIODevice::ReadOnly));
+        const QByteArray stored = record.readAll();
+        record.close();
+        DoseHistoryWindow::setPrinterProvider([&](QWidget*) { return uitest::pdfPrinter(record.fileName()); });
+        MessageBox::clearShown();
+        window.findChild<QPushButton*>(QStringLiteral("Command2"))->click();
+        DoseHistoryWindow::setPrinterProvider(nullptr);
+        QCOMPARE(MessageBox::shown().size(), 2);
+        QCOMPARE(MessageBox::shown()[1].kind, MessageBox::Kind::Warning);
+        QVERIFY2(MessageBox::shown()[1].text.contains(QStringLiteral("「H1.pat」には書き出せません")),
+                 qPrintable(MessageBox::shown()[1].text));
+        QVERIFY(record.open(QIODevice::ReadOnly));
+        QCOMPARE(record.readAll(), stored);
 
         // A PDF that cannot be written: a message, nothing else.
         MessageBox::clearShown();

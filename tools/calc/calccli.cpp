@@ -98,14 +98,24 @@ cannot be applied is reported on standard error. --csv-out FILE also writes the 
 reference file is needed.
 
 --csv-out writes only a regular file or a new name: a folder, pipe, device, a link that leads
-nowhere and the working folder's own files by name (Atten2.dat, *.pat, ...) are refused before
-anything is read. CSV cells that a spreadsheet would run as a formula (=, +, -, @ first) get a
+nowhere, an empty name, the working folder's own files by name (Atten2.dat, *.pat, tamso-node.conf,
+anything in tamso-node/, ...; as Windows reads names: A001.pat. is A001.pat) and what the command
+reads (the --dicom file or folder) are refused before anything is read. CSV cells that a spreadsheet would run as a formula (=, +, -, @ first) get a
 leading apostrophe; plain numbers stay as they are.
 
 Exit status: 0 when every exposure was computed; 2 on an error (message on standard error),
 including a batch in which any row or radiograph failed, and for --history an ID without a
 readable record file.
 )";
+
+// What a DICOM batch of the path reads: the folder with everything in it, or the file, and for a
+// DICOMDIR (so named on every medium) the folder of the files it lists.
+std::vector<std::filesystem::path> dicomBatchInputs(const std::filesystem::path& path) {
+    std::vector<std::filesystem::path> inputs = {path};
+    if (textio::comparableFileName(textio::fileNameUtf8(path)) == "dicomdir")
+        inputs.push_back(path.has_parent_path() ? path.parent_path() : std::filesystem::path("."));
+    return inputs;
+}
 
 const std::vector<std::string> kConditionNames = {"kv",         "mas",      "ffd",         "thickness",
                                                   "focus-hood", "field",    "angle",       "inherent-al",
@@ -454,7 +464,7 @@ int runCalculator(const std::vector<std::string>& args, std::ostream& out, std::
     std::filesystem::path workFolder = ".";
     std::optional<std::string> csvPath;
     std::optional<std::string> dicomPath;
-    std::string dicomCsvOut;
+    std::optional<std::string> dicomCsvOut;
     std::vector<std::pair<std::string, std::string>> conditions;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
@@ -495,6 +505,16 @@ int runCalculator(const std::vector<std::string>& args, std::ostream& out, std::
         }
     }
 
+    // A target that may not be written (an empty name too) stops the DICOM batch before anything
+    // is read; nor may it replace what the batch reads.
+    if (dicomPath && dicomCsvOut) {
+        if (auto refused = textio::checkExportTarget(std::filesystem::u8path(*dicomCsvOut),
+                                                     dicomBatchInputs(std::filesystem::u8path(*dicomPath)));
+            !refused.ok()) {
+            err << "tamso-calc: " << refused.message() << '\n';
+            return kExitError;
+        }
+    }
     auto state = std::make_unique<engine::CalculationState>();
     if (auto e = refdata::loadReferenceData(*state, workFolder); !e.ok()) {
         err << "tamso-calc: " << e.message() << '\n';
@@ -506,13 +526,13 @@ int runCalculator(const std::vector<std::string>& args, std::ostream& out, std::
     }
     if (dicomPath) {
 #ifndef TAMSO_WITHOUT_DICOM
-        return runDicomCalculator(*state, *dicomPath, dicomCsvOut, conditions, workFolder, out, err);
+        return runDicomCalculator(*state, *dicomPath, dicomCsvOut.value_or(""), conditions, workFolder, out, err);
 #else
         err << "tamso-calc: this build reads no DICOM files (built without DCMTK)\n";
         return kExitError;
 #endif
     }
-    if (!dicomCsvOut.empty()) {
+    if (dicomCsvOut) {
         err << "tamso-calc: --csv-out is written by --dicom (see --help)\n";
         return kExitError;
     }

@@ -1,5 +1,7 @@
 #include "ui/kit/uiutil.h"
 
+#include "textio/ownfiles.h"
+
 #include <QAbstractButton>
 #include <QKeySequence>
 #include <QShortcut>
@@ -10,6 +12,7 @@
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPrinter>
 #include <QWidget>
 
 namespace tamso::ui {
@@ -94,6 +97,13 @@ std::string workingFolderUtf8() {
 }
 std::filesystem::path workingFolderPath() {
     return std::filesystem::u8path(workingFolderUtf8());
+}
+
+Status checkPrinterOutput(const QPrinter& printer) {
+    const QString file = printer.outputFileName();
+    if (file.isEmpty())
+        return {};
+    return textio::checkExportTarget(std::filesystem::path(file.toStdU16String()));
 }
 
 } // namespace tamso::ui

@@ -2,12 +2,15 @@
 // Small helpers shared by the screens: positions in twips, accessible names, fonts, and the
 // conversion between the core's UTF-8 strings and QString.
 
+#include "textio/expected.h"
+
 #include <QRect>
 #include <QString>
 #include <filesystem>
 #include <string>
 
 class QAbstractButton;
+class QPrinter;
 class QLabel;
 class QLineEdit;
 class QWidget;
@@ -34,6 +37,11 @@ QLabel* addLabel(QWidget* parent, const QString& objectName, const QString& text
                  int width, int height = 255);
 QLineEdit* addField(QWidget* parent, const QString& objectName, const QString& caption, int left, int top,
                     int width, int height = 375);
+
+// A printer that prints to a file (a PDF file named in the print dialog) writes only where an
+// export may (textio::checkExportTarget: never one of the working folder's own files); any other
+// printer may print.
+Status checkPrinterOutput(const QPrinter& printer);
 
 inline QString qs(const std::string& utf8) {
     return QString::fromStdString(utf8);

@@ -592,6 +592,8 @@ Status DoseAuditWindow::draw(QPagedPaintDevice& device) {
 }
 
 Status DoseAuditWindow::print(QPrinter& printer) {
+    if (Status allowed = checkPrinterOutput(printer); !allowed.ok())
+        return allowed;
     return draw(printer);
 }
 

@@ -241,6 +241,10 @@ void DoseHistoryWindow::printRequested() {
     std::unique_ptr<QPrinter> printer = printerProvider() ? printerProvider()(this) : askForPrinter(this);
     if (!printer)
         return;
+    if (Status allowed = checkPrinterOutput(*printer); !allowed.ok()) {
+        MessageBox::warning(this, qs(allowed.message()));
+        return;
+    }
     if (const Status printed = printTo(*printer); !printed.ok())
         MessageBox::warning(this, qs(printed.message()));
 }

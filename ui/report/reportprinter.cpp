@@ -65,6 +65,8 @@ PainterCanvas::Mapping reportPrinterMapping(double dpi) {
 }
 
 Status printReport(QPrinter& printer, const ReportFields& fields, bool withSpectrumPage) {
+    if (Status allowed = checkPrinterOutput(printer); !allowed.ok())
+        return allowed;
     configureReportPrinter(printer);
     QPainter painter;
     if (!painter.begin(&printer))
