@@ -244,14 +244,26 @@
         <translation>Name</translation>
     </message>
     <message>
-        <source>DICOM画像に次の項目がないため、元のままです。
+        <source>DICOM画像に次の項目がありません。空欄は入力してから計算してください。
 </source>
-        <translation>The DICOM image lacks these items; they stay as they were.
+        <translation>The DICOM image lacks these items. Type the empty ones before the calculation.
 </translation>
     </message>
     <message>
         <source>DICOMから入力（%1）</source>
         <translation>From DICOM (%1)</translation>
+    </message>
+    <message>
+        <source>（既定の%1を使用）</source>
+        <translation> (the default %1 is used)</translation>
+    </message>
+    <message>
+        <source>DICOMから入力（画像にないため %1）</source>
+        <translation>From DICOM (not in the image: %1)</translation>
+    </message>
+    <message>
+        <source>DICOM画像にありません（%1）。入力してください</source>
+        <translation>Not in the DICOM image (%1). Type it</translation>
     </message>
     <message>
         <source>%1 mGy の %2 倍</source>
@@ -290,6 +302,18 @@
 </context>
 <context>
     <name>DicomImport</name>
+    <message>
+        <source>、撮影部位がわからないため記録と既定値も使えません</source>
+        <translation>; without a body part neither the infant&apos;s records nor the site&apos;s defaults can give it</translation>
+    </message>
+    <message>
+        <source>画像に BodyPartThickness (0018,11A0) がなく、同じ撮影部位「</source>
+        <translation>the image has no BodyPartThickness (0018,11A0), and neither a record of the body part &quot;</translation>
+    </message>
+    <message>
+        <source>」の記録も 被写体厚既定値.txt の既定値もありません</source>
+        <translation>&quot; nor a default in 被写体厚既定値.txt gives one</translation>
+    </message>
     <message>
         <source> がありません</source>
         <translation> missing</translation>

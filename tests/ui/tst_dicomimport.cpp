@@ -122,7 +122,7 @@ private slots:
     void init() {
         dir_ = std::make_unique<QTemporaryDir>();
         QVERIFY(uitest::prepareWorkingFolder(*dir_));
-        for (const QString name : {QStringLiteral("DICOM撮影部位.txt"), QStringLiteral("被写体厚既定値.txt")})
+        for (const QString& name : {QStringLiteral("DICOM撮影部位.txt"), QStringLiteral("被写体厚既定値.txt")})
             QFile::copy(QStringLiteral(TAMSO_SOURCE_DIR "/data/") + name, dir_->filePath(name));
         ui::ConditionsScreen::setDicomFileChooser([this](QWidget*) { return chosenFile_; });
         offeredImages_.clear();
@@ -338,7 +338,7 @@ private slots:
                 "・Ｘ線管電圧：KVP (0018,0060) がありません\n"
                 "・焦点-受像器間距離（FFD）：DistanceSourceToDetector (0018,1110) がありません\n"
                 "・被写体厚：BodyPartThickness (0018,11A0) がありません、撮影部位がわからないため記録と既定値も使えません\n"
-                "・照射野サイズ：CollimatorShape (0018,1700) がありません（既定値（六切サイズ）を使用）\n"
+                "・照射野サイズ：CollimatorShape (0018,1700) がありません（既定の六切サイズを使用）\n"
                 "・照射部位：対応表 DICOM撮影部位.txt にありません（BodyPartExamined (0018,0015) 'HAND'、"
                 "ViewPosition 'AP'）\n"
                 "・撮影日：AcquisitionDate (0008,0022)、ContentDate (0008,0023)、StudyDate (0008,0020) "
@@ -436,7 +436,7 @@ private slots:
         QCOMPARE(MessageBox::shown().size(), 1); // only that the image has no field
         QCOMPARE(MessageBox::shown().first().text,
                  QStringLiteral("DICOM画像に次の項目がありません。空欄は入力してから計算してください。\n"
-                                "・照射野サイズ：CollimatorShape (0018,1700) がありません（既定値（六切サイズ）を使用）"));
+                                "・照射野サイズ：CollimatorShape (0018,1700) がありません（既定の六切サイズを使用）"));
         QCOMPARE(text("Text5")->text(), QStringLiteral("64"));
         QCOMPARE(bodyPart()->currentText(), QStringLiteral("腹部正面"));
         QCOMPARE(form1()->reportFields().id, QStringLiteral("P2"));
@@ -461,7 +461,7 @@ private slots:
         QCOMPARE(MessageBox::shown().size(), 1);
         QVERIFY(MessageBox::shown().first().text.endsWith(
             QStringLiteral("・照射野サイズ：CollimatorShape (0018,1700) が RECTANGULAR ではありません"
-                           "（NONRECTANGULAR）（既定値（六切サイズ）を使用）")));
+                           "（NONRECTANGULAR）（既定の六切サイズを使用）")));
         QCOMPARE(text("Text10")->text(), QStringLiteral("25.4"));
         expectMarked(text("Text10"), false);
 

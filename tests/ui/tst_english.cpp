@@ -598,7 +598,8 @@ private slots:
         click(form1, "Command2");
         QVERIFY(!ui::MessageBox::shown().isEmpty());
         QCOMPARE(ui::MessageBox::shown().last().text,
-                 QStringLiteral("Enter a tube current × time (mAs) above 0."));
+                 QStringLiteral("Tube current × exposure time of 0 mAs is out of range. Enter a value from 0.01 "
+                                "mAs to 1000 mAs."));
     }
 
     // Every text a window shows and every message, in a walk through the program in English:
@@ -656,6 +657,7 @@ private slots:
         form1->findChild<QLineEdit*>(QStringLiteral("Text5"))->setText(QStringLiteral("abc"));
         click(form1, "Command2"); // not a number
         form1->findChild<QLineEdit*>(QStringLiteral("Text5"))->setText(QStringLiteral("60"));
+        form1->findChild<QLineEdit*>(QStringLiteral("Text23"))->setText(QStringLiteral("8")); // emptied too
         form1->findChild<QComboBox*>(QStringLiteral("Combo2"))->setEditText(QStringLiteral("胸部正面"));
         for (const char* command : {"Command2", "Command3", "Command4"})
             click(form1, command);

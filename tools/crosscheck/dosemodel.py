@@ -408,6 +408,30 @@ def spectrum_and_quality(ref, kv, angle, inh_al_cm, add_al_cm, add_cu_cm):
 
 MIN_FOCUS_SKIN_CM = 30.0
 
+# The plausible range of each condition (low, low included, high, high included), as the program
+# refuses typing errors before any calculation.
+PLAUSIBLE = {
+    "angle": (0, False, 90, False),
+    "inherent-al": (0, True, 10, True),
+    "added-al": (0, True, 10, True),
+    "added-cu": (0, True, 1, True),
+    "kv": (20, True, 150, False),
+    "mas": (0.01, True, 1000, True),
+    "ffd": (30, True, 500, True),
+    "thickness": (1, True, 30, True),
+    "focus-hood": (0, False, 500, True),
+    "field-long": (1, True, 100, True),
+    "field-short": (1, True, 100, True),
+}
+
+
+def _plausible(name, value):
+    low, low_in, high, high_in = PLAUSIBLE[name]
+    above = value >= low if low_in else value > low
+    below = value <= high if high_in else value < high
+    if not (above and below):
+        raise CalcError("%s %g outside its plausible range" % (name, value))
+
 DEFAULTS = {"kv": 50.0, "mas": 5.0, "ffd": 100.0, "thickness": 10.0, "focus-hood": 60.0,
             "field": (25.4, 20.3), "added-al": 0.0, "added-cu": 0.0, "measured-ckg": None}
 
@@ -439,6 +463,11 @@ def _calculate(ref, cond, beam_cache):
     f_long, f_short = cond["field"]
     fsd = ffd - thick
     hood_skin = fsd - cond["focus-hood"]
+    for name, value in (("angle", angle), ("inherent-al", inh_al * 10), ("added-al", cond["added-al"]),
+                        ("added-cu", cond["added-cu"]), ("kv", kv), ("mas", mas), ("ffd", ffd),
+                        ("thickness", thick), ("focus-hood", cond["focus-hood"]), ("field-long", f_long),
+                        ("field-short", f_short)):
+        _plausible(name, value)
     # Limits of the model: voltages below 150 kV; a focus-skin distance (and FFD) above 0.
     if not kv < 150 or kv < 0:
         raise CalcError("tube voltage of 150 kV or more")

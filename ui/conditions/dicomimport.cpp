@@ -96,6 +96,9 @@ QString describeImage(const dicom::ImageExposure& image, const QString& file) {
 // and values stay, the Japanese words around them are translated piece by piece.
 QString dicomProblemText(const std::string& problem) {
     static const char* const pieces[] = {
+        QT_TRANSLATE_NOOP("DicomImport", "、撮影部位がわからないため記録と既定値も使えません"),
+        QT_TRANSLATE_NOOP("DicomImport", "画像に BodyPartThickness (0018,11A0) がなく、同じ撮影部位「"),
+        QT_TRANSLATE_NOOP("DicomImport", "」の記録も 被写体厚既定値.txt の既定値もありません"),
         QT_TRANSLATE_NOOP("DicomImport", " がありません"),
         QT_TRANSLATE_NOOP("DicomImport", " の値 "),
         QT_TRANSLATE_NOOP("DicomImport", " は使えません"),
@@ -241,9 +244,11 @@ void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image,
             }
         }
     }
-    if (!image.fieldSize.has())
-        lacking(QCoreApplication::translate("ConditionsScreen", "照射野サイズ"),
-                image.fieldSize.problem + "（" + resolved.fieldLongCm.source + "を使用）");
+    if (!image.fieldSize.has()) {
+        lacking(QCoreApplication::translate("ConditionsScreen", "照射野サイズ"), image.fieldSize.problem);
+        missing.last() += QCoreApplication::translate("ConditionsScreen", "（既定の%1を使用）")
+                              .arg(qs(resolved.fieldSizeName));
+    }
     dicomImported_ << combo2_ << date_;
     if (resolved.bodyPart.has()) {
         const QString text = qs(resolved.bodyPart.text);
