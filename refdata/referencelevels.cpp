@@ -83,6 +83,15 @@ std::optional<LevelComparison> compareWithReferenceLevel(const ReferenceLevelTab
     return compareWithLevel(shownDoseMGy, *level);
 }
 
+std::optional<LevelComparison> compareComputedDoseWithReferenceLevel(const ReferenceLevelTable& table,
+                                                                     std::string_view bodyPart,
+                                                                     double computedDoseMGy) {
+    const std::optional<double> level = table.levelFor(bodyPart);
+    if (!level || !(*level > 0))
+        return std::nullopt;
+    return compareWithLevel(textio::textToNumber(textio::doseTextAgainstLevel(computedDoseMGy, *level)), *level);
+}
+
 Expected<ReferenceLevelTable> parseReferenceLevels(std::string_view utf8Text, std::string_view fileName) {
     ReferenceLevelTable table;
     const std::vector<std::string> lines = textio::splitLines(utf8Text);

@@ -65,9 +65,16 @@ struct LevelComparison {
 // `shownDoseMGy` is the value of the dose's text as shown; `levelMGy` must be above 0.
 LevelComparison compareWithLevel(double shownDoseMGy, double levelMGy);
 // With the level of the body part; nothing when the body part has no level in the table (the
-// comparison is then not shown).
+// comparison is then not shown). `shownDoseMGy` is a dose as shown or typed ("0.1004" typed is
+// compared as 0.1004).
 std::optional<LevelComparison> compareWithReferenceLevel(const ReferenceLevelTable& table,
                                                          std::string_view bodyPart, double shownDoseMGy);
+// The same for a computed dose (the calculation's, the audit's median): compared at the finer of its
+// three decimals and the level's own decimals (textio::doseTextAgainstLevel), so that a computed
+// 0.05468 mGy, shown as "0.055", is not above a level of 0.0547 mGy.
+std::optional<LevelComparison> compareComputedDoseWithReferenceLevel(const ReferenceLevelTable& table,
+                                                                     std::string_view bodyPart,
+                                                                     double computedDoseMGy);
 
 // The records of a file's UTF-8 text; the error names the file and the line and says what is
 // wrong (a body part missing, a level that is not a number or not above 0, text that was not

@@ -25,7 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // What stands at a path, to tell that nothing was touched: its kind and, for a file, its bytes.
-std::string snapshot(const fs::path& path) {
+[[maybe_unused]] std::string snapshot(const fs::path& path) {
     std::error_code ec;
     const fs::file_status own = fs::symlink_status(path, ec);
     if (fs::is_symlink(own))

@@ -361,9 +361,10 @@ TEST(RefusedRunInput, EachConditionAtAndBeyondTheEdgesOfItsRange) {
             const Status run = engine::runCalculation(*state, fields, results, folder.path());
             const bool refused = value == c.refused;
             EXPECT_EQ(!run.ok(), refused) << limit.caption << " " << value << ": " << (run.ok() ? "" : run.message());
-            if (refused && !run.ok())
+            if (refused && !run.ok()) {
                 EXPECT_EQ(run.message(), std::string(limit.caption) + " " + value + " " + limit.unit +
                                              " は範囲外です。" + limit.rangeText() + "で入力してください。");
+            }
         }
     }
     // A text that is no number is said to be none, naming the field.

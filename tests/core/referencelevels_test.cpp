@@ -167,6 +167,27 @@ TEST(ReferenceLevelComparison, FiguresShownSupportTheVerdict) {
     }
 }
 
+// A computed dose is compared at the finer of its three decimals and the level's: equal is never
+// above, below is never above, whatever the three-decimal text shows.
+TEST(ReferenceLevelComparison, ComputedDoseAtTheLevelsPrecision) {
+    auto table = parseReferenceLevels("\"胸部正面\", .0547 ,JP\r\n\"腹部正面\", .2 ,JP\r\n", "参考線量.dat");
+    ASSERT_TRUE(table.ok());
+    const struct {
+        const char* part;
+        double dose;
+        bool above;
+        const char* ratio;
+    } cases[] = {{"胸部正面", 0.05468, false, "1.00"}, {"胸部正面", 0.0547, false, "1.00"},
+                 {"胸部正面", 0.05450, false, "1.00"}, {"胸部正面", 0.05476, true, "1.002"},
+                 {"腹部正面", 0.2004, false, "1.00"},  {"腹部正面", 0.2006, true, "1.01"}};
+    for (const auto& c : cases) {
+        const auto comparison = compareComputedDoseWithReferenceLevel(*table, c.part, c.dose);
+        ASSERT_TRUE(comparison) << c.dose;
+        EXPECT_EQ(comparison->above, c.above) << c.dose;
+        EXPECT_EQ(comparison->ratioText, c.ratio) << c.dose;
+    }
+}
+
 TEST(OptionalReferenceLevels, MissingFileGivesNoTableAndNoWarning) {
     TempFolder dir;
     const OptionalReferenceLevels loaded = loadReferenceLevels(dir.path());

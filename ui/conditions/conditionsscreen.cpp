@@ -804,6 +804,8 @@ ReportFields ConditionsScreen::reportFields() const {
     r.thickness = qs(t.subjectThicknessCm);
     r.xrayUnit = qs(t.xrayUnit);
     r.dose = qs(t.entranceSurfaceDoseMGy);
+    if (resultsShown_)
+        r.preciseDose = qs(textio::numberToText(s.entranceSurfaceDoseMGy));
     r.doseWithUncertainty = resultField(engine::ResultField::EntranceSurfaceDoseUncertaintyMGy)->text();
     if (resultsShown_) {
         r.spectrum = spectrum();
@@ -913,8 +915,8 @@ std::optional<refdata::LevelComparison> ConditionsScreen::referenceLevelComparis
     const QString dose = resultField(engine::ResultField::EntranceSurfaceDoseMGy)->text();
     if (dose.isEmpty())
         return std::nullopt;
-    return refdata::compareWithReferenceLevel(refdata::ReferenceLevels, utf8(combo2_->currentText()),
-                                              textio::textToNumber(utf8(dose)));
+    return refdata::compareComputedDoseWithReferenceLevel(refdata::ReferenceLevels, utf8(combo2_->currentText()),
+                                                          engine::Module1.entranceSurfaceDoseMGy);
 }
 
 void ConditionsScreen::showReferenceLevel() {

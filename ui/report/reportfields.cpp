@@ -58,11 +58,13 @@ QString editedDoseRemark(const ReportFields& f) {
 void compareWithReferenceLevel(ReportFields& f) {
     f.referenceLevel.clear();
     f.aboveReferenceLevel = false;
-    const auto dose = textio::parseNumber(utf8(f.dose));
+    const bool computed = !f.preciseDose.isEmpty();
+    const auto dose = textio::parseNumber(utf8(computed ? f.preciseDose : f.dose));
     if (!dose)
         return;
     if (const auto comparison =
-            refdata::compareWithReferenceLevel(refdata::ReferenceLevels, utf8(f.bodyPart), *dose)) {
+            computed ? refdata::compareComputedDoseWithReferenceLevel(refdata::ReferenceLevels, utf8(f.bodyPart), *dose)
+                     : refdata::compareWithReferenceLevel(refdata::ReferenceLevels, utf8(f.bodyPart), *dose)) {
         f.referenceLevel = referenceLevelText(*comparison);
         f.aboveReferenceLevel = comparison->above;
     }

@@ -31,6 +31,9 @@ struct ReportFields {
     QString ffd;          // Text7
     QString fieldSize;    // Text8
     QString dose;         // Text10
+    // The computed dose at full precision (the calculation's), for the comparison with a reference
+    // level while the dose is the one handed over; empty for a stored record or a dose typed over.
+    QString preciseDose;
     // The dose with its expanded uncertainty (k = 2) as the exposure-condition screen shows it,
     // "0.203 ± 0.046 mGy (k=2)"; empty when not known.
     QString doseWithUncertainty;

@@ -309,6 +309,7 @@ ReportFields ReportScreen::fieldTexts() const {
         f.doseWithUncertainty = handedUncertainty_;
     f.originalDose = handedDose_;
     f.originalDoseStored = handedFromRecord_;
+    f.preciseDose = f.dose == handedDose_ ? handed_.preciseDose : QString();
     compareWithReferenceLevel(f);
     f.storedRecordNumber = !storedId_.isEmpty() && f.id == storedId_ ? storedNumber_ : 0;
     return f;
