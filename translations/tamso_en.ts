@@ -1660,7 +1660,7 @@ Check the patient ID so that the exposure is not saved in another infant&apos;s 
         <translation>Enter a tube voltage below 150 kV.</translation>
     </message>
     <message>
-        <source>FFD（焦点－受像面間距離）は 0 より大きい値を入力してください。</source>
+        <source>FFD（焦点－受像器間距離）は 0 より大きい値を入力してください。</source>
         <translation>Enter an FFD (focus-receptor distance) above 0.</translation>
     </message>
     <message>

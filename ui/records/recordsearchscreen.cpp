@@ -210,6 +210,7 @@ RecordSearchScreen::RecordSearchScreen(QWidget* parent) : QWidget(parent, Qt::Wi
             emit doseHistoryRequested(chosenId_);
     });
     connect(command1_, &QPushButton::clicked, this, &QWidget::hide);
+    closeOnEscape(this, command1_);
 
     resetForOpening();
 }
