@@ -419,7 +419,7 @@
     </message>
     <message>
         <source>入射表面線量 (mGy)</source>
-        <translation>Entrance surface dose (mGy)</translation>
+        <translation>Dose (mGy)</translation>
     </message>
     <message>
         <source>集計から除いたもの・読めなかったもの</source>
