@@ -56,7 +56,7 @@ std::string centimetres(double value) {
 
 Status checkGeometry(double ffdCm, double thicknessCm, double focusHoodCm) {
     if (!(ffdCm > 0))
-        return stop("FFD（焦点－受像面間距離）は 0 より大きい値を入力してください。");
+        return stop("FFD（焦点－受像器間距離）は 0 より大きい値を入力してください。");
     const double focusSkinCm = ffdCm - thicknessCm;
     const std::string distances =
         "（FFD " + centimetres(ffdCm) + " − 被写体厚 " + centimetres(thicknessCm) + "）";

@@ -64,7 +64,7 @@ Status checkEntranceDoseConditions(const CalculationState& s) {
     if (s.tubeVoltageKv >= 150 || s.tubeVoltageKv < 0)
         return stop("管電圧は 150 kV 未満で入力してください。");
     if (!(s.ffdCm > 0))
-        return stop("FFD（焦点－受像面間距離）は 0 より大きい値を入力してください。");
+        return stop("FFD（焦点－受像器間距離）は 0 より大きい値を入力してください。");
     if (!(s.focusSkinDistanceCm > 0))
         return stop("焦点－皮膚間距離（FFD − 被写体厚）が 0 以下です。FFD と被写体厚を確認してください。");
     const int n = topBinOf(2 * s.tubeVoltageKv);

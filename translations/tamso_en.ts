@@ -84,6 +84,30 @@
         <source>0 より大きい数値（eV）</source>
         <translation>a number above 0 (eV)</translation>
     </message>
+    <message>
+        <source>Ｘ線管ターゲット角度（度）</source>
+        <translation>Target angle (degree)</translation>
+    </message>
+    <message>
+        <source>固有フィルタ（mm Al）</source>
+        <translation>Filtration (mm Al)</translation>
+    </message>
+    <message>
+        <source>空気のW値（eV）</source>
+        <translation>W value (eV)</translation>
+    </message>
+    <message>
+        <source>基本データを保存する</source>
+        <translation>Save the basic data</translation>
+    </message>
+    <message>
+        <source>保存せずに閉じる</source>
+        <translation>Close without saving</translation>
+    </message>
+    <message>
+        <source>空気のW値</source>
+        <translation>W value</translation>
+    </message>
 </context>
 <context>
     <name>ConditionsScreen</name>
@@ -299,6 +323,10 @@
         <source>照射野サイズ</source>
         <translation>Field size</translation>
     </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
 </context>
 <context>
     <name>DicomImport</name>
@@ -391,7 +419,7 @@
     </message>
     <message>
         <source>入射表面線量 (mGy)</source>
-        <translation>Entrance surface dose (mGy)</translation>
+        <translation>Dose (mGy)</translation>
     </message>
     <message>
         <source>集計から除いたもの・読めなかったもの</source>
@@ -739,6 +767,10 @@
     <message>
         <source>保育器の周辺線量&#x3000;線量評価点</source>
         <translation>Ambient dose around the incubator: evaluation points</translation>
+    </message>
+    <message>
+        <source>閉じる</source>
+        <translation>Close</translation>
     </message>
 </context>
 <context>
@@ -1090,6 +1122,18 @@ Reason: %2</translation>
     <message>
         <source>記録を取り消しました。</source>
         <translation>The record was withdrawn.</translation>
+    </message>
+    <message>
+        <source>選んだ患児の記録を一覧にします</source>
+        <translation>Lists the chosen infant&apos;s records</translation>
+    </message>
+    <message>
+        <source>選んだ記録を報告書に表示します</source>
+        <translation>Shows the chosen record on the report</translation>
+    </message>
+    <message>
+        <source>患者ID「%1」の患者ファイルはありません。</source>
+        <translation>There is no patient file for patient ID &quot;%1&quot;.</translation>
     </message>
 </context>
 <context>
@@ -1457,6 +1501,28 @@ Check the patient ID so that the exposure is not saved in another infant&apos;s 
         <source>0 以上の数値（mGy）</source>
         <translation>a number of 0 or more (mGy)</translation>
     </message>
+    <message>
+        <source>報告書を描く</source>
+        <translation>Draw the report</translation>
+    </message>
+    <message>
+        <source>報告書を消す</source>
+        <translation>Clear the report</translation>
+    </message>
+    <message>
+        <source>報告書を印刷する</source>
+        <translation>Print the report</translation>
+    </message>
+    <message>
+        <source>記録を保存する</source>
+        <translation>Save the record</translation>
+    </message>
+    <message>
+        <source>報告書の記録はまだ保存されていません（Data Save）。
+保存せずに報告書を閉じますか？</source>
+        <translation>The record of this report is not saved yet (Data Save).
+Close the report without saving?</translation>
+    </message>
 </context>
 <context>
     <name>Shell</name>
@@ -1660,7 +1726,7 @@ Check the patient ID so that the exposure is not saved in another infant&apos;s 
         <translation>Enter a tube voltage below 150 kV.</translation>
     </message>
     <message>
-        <source>FFD（焦点－受像面間距離）は 0 より大きい値を入力してください。</source>
+        <source>FFD（焦点－受像器間距離）は 0 より大きい値を入力してください。</source>
         <translation>Enter an FFD (focus-receptor distance) above 0.</translation>
     </message>
     <message>

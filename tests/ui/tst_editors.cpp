@@ -346,9 +346,9 @@ void EditorTests::editorsRefuseWhatCannotBeComputedWith_data() {
         << "basic" << 3 << " " << QStringLiteral("固有フィルタ（アルミ当量）が入力されていません。") + filter;
     QTest::newRow("W value 0")
         << "basic" << 4 << "0"
-        << "「W value」の「0」では計算できません。0 より大きい数値（eV）を入力して下さい。";
+        << "「空気のW値」の「0」では計算できません。0 より大きい数値（eV）を入力して下さい。";
     QTest::newRow("W value empty") << "basic" << 4 << ""
-                                   << "「W value」が空欄です。0 より大きい数値（eV）を入力して下さい。";
+                                   << "「空気のW値」が空欄です。0 より大きい数値（eV）を入力して下さい。";
     QTest::newRow("exposure 0")
         << "tube" << 2 << "0"
         << "「50 kV の照射線量」の「0」では計算できません。0 より大きい数値（C/kg）を入力して下さい。";

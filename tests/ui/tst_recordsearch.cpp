@@ -56,6 +56,8 @@ private slots:
     void init();
     void openingListsOnlyRecordFilesWithEmptyFields();
     void onlyTheUsersChoiceLoadsAFile();
+    void typedIdChoosesItsFile_data();
+    void typedIdChoosesItsFile();
     void listingShowsOneRowPerRecordInFileOrder();
     void showWithoutSelectionWarnsAndShowsNothing();
     void showHandsTheRecordToTheReport();
@@ -179,6 +181,30 @@ void TestRecordSearch::onlyTheUsersChoiceLoadsAFile() {
     QVERIFY(open());
     QVERIFY(text("Text1")->text().isEmpty());
     QVERIFY(!button("Command2")->isEnabled());
+}
+
+// An ID typed and entered chooses its file as a click would; an ID without a file is a warning.
+void TestRecordSearch::typedIdChoosesItsFile_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("name"); // empty: no such file
+    QTest::newRow("listed") << QStringLiteral("A001") << QStringLiteral("新生 一郎");
+    QTest::newRow("with spaces") << QStringLiteral(" B002 ") << QStringLiteral("別 花子");
+    QTest::newRow("unknown") << QStringLiteral("Z999") << QString();
+}
+void TestRecordSearch::typedIdChoosesItsFile() {
+    QFETCH(QString, typed);
+    QFETCH(QString, name);
+    open();
+    text("Text1")->setText(typed);
+    QTest::keyClick(text("Text1"), Qt::Key_Return);
+    QCOMPARE(MessageBox::shown().size(), name.isEmpty() ? 1 : 0);
+    QCOMPARE(text("Text2")->text(), name);
+    QCOMPARE(button("Command2")->isEnabled(), !name.isEmpty());
+    if (!name.isEmpty()) {
+        QCOMPARE(files()->currentItem()->text(), typed.trimmed() + QStringLiteral(".pat"));
+        QTest::keyClick(button("Command2"), Qt::Key_Return); // Enter lists its records
+        QVERIFY(rows()->count() > 0);
+    }
 }
 
 void TestRecordSearch::listingShowsOneRowPerRecordInFileOrder() {

@@ -64,9 +64,9 @@ void TestRecordsRoundTrip::shownRecordSavesBackWithTheSameValues() {
     QVERIFY(report);
     QCOMPARE(report->findChild<QLineEdit*>(QStringLiteral("Text1"))->text(), QStringLiteral("R01"));
     QCOMPARE(report->findChild<QLineEdit*>(QStringLiteral("Text10"))->text(), QStringLiteral("0.250"));
-    // The record is shown ready to be drawn: the focus on OK.
+    // The report opens with the focus on the ID, as it always does.
     QTRY_VERIFY(report->isActiveWindow());
-    QTRY_COMPARE(QApplication::focusWidget(), report->findChild<QPushButton*>(QStringLiteral("Command2")));
+    QTRY_COMPARE(QApplication::focusWidget(), report->findChild<QLineEdit*>(QStringLiteral("Text1")));
     auto* save = report->findChild<QPushButton*>(QStringLiteral("Command6"));
     QVERIFY(!save->isEnabled());
     report->findChild<QPushButton*>(QStringLiteral("Command2"))->click();

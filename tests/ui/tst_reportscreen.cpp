@@ -27,6 +27,8 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QAccessible>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <memory>
@@ -753,6 +755,96 @@ private slots:
         QCOMPARE(back.size(), 1);
         QVERIFY(!shell_->illustrationWindow()->isVisible()); // the illustration goes with it
         QCOMPARE(shell_->reportScreen(), screen_);
+    }
+
+    // The keyboard alone: the screen opens on the ID, Enter presses OK and Data Save, and the commands
+    // whose captions stay English say in Japanese what they do.
+    void keyboardDrawsAndSaves() {
+        ReportFields stored = defaultCase();
+        stored.id = QStringLiteral("999");
+        stored.storedRecordNumber = 1;
+        for (bool fromRecord : {false, true}) {
+            fromRecord ? shell_->showRecordOnReport(stored) : shell_->handOverToReport(defaultCase());
+            QCOMPARE(screen_->focusWidget(), child<QWidget>("Text1"));
+        }
+        shell_->handOverToReport(defaultCase());
+        child<QLineEdit>("Text1")->setText(QStringLiteral("E1"));
+        child<QLineEdit>("Text2")->setText(QStringLiteral("鍵盤 太郎"));
+        QTest::keyClick(child<QPushButton>("Command2"), Qt::Key_Return);
+        QVERIFY(enabled("Command6"));
+        QTest::keyClick(child<QPushButton>("Command6"), Qt::Key_Enter);
+        QVERIFY(QFile::exists(QStringLiteral("E1.pat")));
+        for (const char* name : {"Command2", "Command3", "Command5", "Command6"}) {
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(child<QPushButton>(name));
+            QVERIFY2(a && a->text(QAccessible::Name).contains(QRegularExpression(QStringLiteral("[ぁ-んァ-ヶ一-龯]"))),
+                     name);
+        }
+    }
+
+    // Leaving a drawn report whose record is not saved asks first, by every way out; No stays.
+    void leavingUnsavedAsks_data() {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<bool>("leave");
+        for (const char* way : {"button", "escape", "close box"})
+            for (bool leave : {false, true})
+                QTest::newRow(qPrintable(QString::fromLatin1(way) + QLatin1String(leave ? " yes" : " no")))
+                    << QString::fromLatin1(way) << leave;
+    }
+    void leavingUnsavedAsks() {
+        QFETCH(QString, way);
+        QFETCH(bool, leave);
+        shell_->handOverToReport(defaultCase());
+        screen_ = shell_->reportScreen();
+        screen_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(screen_));
+        auto leaveBy = [&] {
+            if (way == QLatin1String("button"))
+                click("Command1");
+            else if (way == QLatin1String("escape"))
+                QTest::keyClick(screen_, Qt::Key_Escape);
+            else
+                screen_->close();
+        };
+        leaveBy(); // nothing drawn: no question
+        QVERIFY(!screen_->isVisible());
+        QVERIFY(MessageBox::shown().isEmpty());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the close box discards it
+
+        shell_->handOverToReport(defaultCase());
+        screen_ = shell_->reportScreen();
+        screen_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(screen_));
+        click("Command2");
+        QVERIFY(screen_->hasUnsavedRecord());
+        MessageBox::setNextAnswer(leave ? MessageBox::Answer::Yes : MessageBox::Answer::No);
+        leaveBy();
+        QCOMPARE(MessageBox::shown().size(), 1);
+        QCOMPARE(MessageBox::shown().first().kind, MessageBox::Kind::QuestionYesNo);
+        QCOMPARE(MessageBox::shown().first().defaultAnswer, MessageBox::Answer::No);
+        QCOMPARE(screen_->isVisible(), !leave);
+        if (leave)
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        screen_ = shell_->reportScreen();
+    }
+
+    // After Data Save the preview shows what the record now is, as the side line and the printout
+    // do, also where the infant's files changed after the drawing.
+    void previewFollowsTheSave() {
+        shell_->handOverToReport(defaultCase());
+        screen_ = shell_->reportScreen();
+        child<QLineEdit>("Text1")->setText(QStringLiteral("P1"));
+        child<QLineEdit>("Text2")->setText(QStringLiteral("見本 一郎"));
+        click("Command2");
+        const QImage drawnFirst = screen_->preview()->image();
+        writeRecordFile(QStringLiteral("P1"), QStringLiteral("見本 一郎")); // stored meanwhile
+        click("Command6");
+        QVERIFY(!enabled("Command6"));
+        QCOMPARE(screen_->fields().exposureNumber, QStringLiteral("2"));
+        ReportPreview fresh;
+        fresh.drawReport(screen_->fields());
+        QCOMPARE(screen_->preview()->image(), fresh.image());
+        QVERIFY(screen_->preview()->image() != drawnFirst);
+        QVERIFY(!screen_->hasUnsavedRecord());
     }
 
     void everyControlIsNamed() {

@@ -16,6 +16,7 @@
 #include "ui/kit/uiutil.h"
 #include "ui/records/doseauditwindow.h"
 #include "ui/records/dosehistorywindow.h"
+#include "ui/records/receivedimageswindow.h"
 #include "ui/records/recordsearchscreen.h"
 #include "ui/report/reportfields.h"
 #include "ui/report/reportscreen.h"
@@ -33,6 +34,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QtTest>
 
 #include <memory>
@@ -110,10 +112,11 @@ private slots:
         QDir::setCurrent(QDir::tempPath());
     }
 
-    // Esc closes the spectrum, illustration, dose history and audit windows, as their close command.
+    // Esc closes every window as its close command does.
     void escapeClosesTheViewingWindows_data() {
         QTest::addColumn<QString>("window");
-        for (const char* w : {"spectrum", "illustration", "history", "audit"})
+        for (const char* w : {"spectrum", "illustration", "history", "audit", "conditions", "report", "search",
+                              "received"})
             QTest::newRow(w) << QString::fromLatin1(w);
     }
     void escapeClosesTheViewingWindows() {
@@ -131,6 +134,18 @@ private slots:
             file.close();
             shell_->openDoseHistory(QStringLiteral("ESC"));
             shown = shell_->doseHistoryWindow();
+        } else if (window == QLatin1String("search")) {
+            shell_->openRecordSearch();
+            shown = shell_->recordSearchScreen();
+        } else if (window == QLatin1String("received")) {
+            shell_->openReceivedImages();
+            shown = shell_->receivedImagesWindow();
+        } else if (window == QLatin1String("conditions")) {
+            QTest::mouseClick(startButton("Command1"), Qt::LeftButton);
+            shown = shell_->conditionsScreen();
+        } else if (window == QLatin1String("report")) {
+            shell_->handOverToReport(uitest::sampleReportFields());
+            shown = shell_->reportScreen();
         } else {
             QTest::mouseClick(startButton("Command1"), Qt::LeftButton);
             QTest::mouseClick(form1Button("Command2"), Qt::LeftButton);
@@ -147,6 +162,36 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(shown));
         QTest::keyClick(shown, Qt::Key_Escape);
         QVERIFY(!shown->isVisible());
+    }
+
+    // Tab leaves a table for the next control, so that the commands after it are reached without
+    // a mouse.
+    void tabLeavesTheTables_data() {
+        QTest::addColumn<QString>("window");
+        for (const char* w : {"audit", "received"})
+            QTest::newRow(w) << QString::fromLatin1(w);
+    }
+    void tabLeavesTheTables() {
+        QFETCH(QString, window);
+        QVERIFY(shell_->start());
+        QWidget* shown = nullptr;
+        if (window == QLatin1String("audit")) {
+            shell_->openDoseAudit();
+            shown = shell_->doseAuditWindow();
+        } else {
+            shell_->openReceivedImages();
+            shown = shell_->receivedImagesWindow();
+        }
+        shown->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(shown));
+        auto* table = shown->findChild<QTableWidget*>(QStringLiteral("Grid1"));
+        table->setRowCount(2); // cells to walk between, were Tab to stay in the table
+        table->setCurrentCell(0, 0);
+        table->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(table->hasFocus());
+        QTest::keyClick(table, Qt::Key_Tab);
+        QVERIFY(QApplication::focusWidget() && QApplication::focusWidget() != table);
+        QCOMPARE(table->currentRow(), 0);
     }
 
     void unreadableReferenceDataEndsBeforeAnyScreen() {

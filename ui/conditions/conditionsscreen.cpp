@@ -255,6 +255,7 @@ void ConditionsScreen::buildControls() {
 
     setTabOrderAndEnterChain();
     connectControls();
+    closeOnEscape(this, command1_);
 }
 
 QHBoxLayout* ConditionsScreen::buildHeading() {
@@ -433,11 +434,12 @@ QWidget* ConditionsScreen::control(const char* name) const {
 }
 
 void ConditionsScreen::setTabOrderAndEnterChain() {
-    // Tab order: the inputs as the user works through them, then the rest.
-    const char* const tabOrder[] = {"Text1",   "Text2",    "Text3",     "Text4",     "Text5",    "Text6",
-                                    "Text8",   "Text9",    "Combo1",    "Text10",    "Text11",   "Command2",
-                                    "Text23",  "Combo2",   "DTPicker1", "Command13", "Option5",  "Command12",
-                                    "Option4", "Command3", "Command4",  "Command5",  "Command6", "Command1"};
+    // Tab order: the form from top to bottom, the left column before the right one.
+    const char* const tabOrder[] = {"DTPicker1", "Command13", "Option5",  "Command12", "Option4",  "Text1",
+                                    "Text2",     "Text3",     "Text4",    "Combo2",    "Text5",    "Text6",
+                                    "Text8",     "Text23",    "Text9",    "Combo1",    "Text10",   "Text11",
+                                    "Command2",  "Command14", "Command3", "Command4",  "Command5", "Command6",
+                                    "Command1"};
     for (size_t i = 1; i < std::size(tabOrder); ++i)
         setTabOrder(control(tabOrder[i - 1]), control(tabOrder[i]));
 
@@ -452,6 +454,9 @@ void ConditionsScreen::setTabOrderAndEnterChain() {
         combo->installEventFilter(this);
         combo->lineEdit()->installEventFilter(this);
     }
+    // The date heads the form: Enter there goes on to the first input.
+    date_->installEventFilter(this);
+    enterActions_.insert(date_, focusTo(inputs_.front().edit));
     QWidget* afterBodyPart = inputEdit(&engine::ConditionTexts::tubeVoltageKv);
     enterActions_.insert(combo2_, focusTo(afterBodyPart));
     enterActions_.insert(combo2_->lineEdit(), focusTo(afterBodyPart));

@@ -37,17 +37,21 @@ BasicDataEditor::BasicDataEditor(QWidget* parent) : QWidget(parent, Qt::Window) 
                       QCoreApplication::translate("BasicDataEditor", "撮影装置名"), fieldLeft, 720, 3735);
     auto* label3 = addLabel(this, QStringLiteral("Label3"), QStringLiteral("Target angle"), captionLeft, 1260,
                             1215, 255);
-    text2_ = addField(this, QStringLiteral("Text2"), QStringLiteral("Target angle (degree)"), fieldLeft, 1200,
+    // The captions of the angle, filtration and W value stay as they are; the fields' names and the
+    // messages say them in the interface's language.
+    text2_ = addField(this, QStringLiteral("Text2"),
+                      QCoreApplication::translate("BasicDataEditor", "Ｘ線管ターゲット角度（度）"), fieldLeft, 1200,
                       1095);
     addLabel(this, QStringLiteral("Label4"), QStringLiteral("degree"), unitLeft, 1260, 975, 255);
     auto* label5 =
         addLabel(this, QStringLiteral("Label5"), QStringLiteral("Filtration"), captionLeft, 1740, 1215, 255);
-    text3_ =
-        addField(this, QStringLiteral("Text3"), QStringLiteral("Filtration (mm Al)"), fieldLeft, 1680, 1095);
+    text3_ = addField(this, QStringLiteral("Text3"),
+                      QCoreApplication::translate("BasicDataEditor", "固有フィルタ（mm Al）"), fieldLeft, 1680, 1095);
     addLabel(this, QStringLiteral("Label6"), QStringLiteral("mm Al"), unitLeft, 1740, 975, 255);
     auto* label7 =
         addLabel(this, QStringLiteral("Label7"), QStringLiteral("W value"), captionLeft, 2220, 1215, 255);
-    text4_ = addField(this, QStringLiteral("Text4"), QStringLiteral("W value (eV)"), fieldLeft, 2160, 1095);
+    text4_ = addField(this, QStringLiteral("Text4"), QCoreApplication::translate("BasicDataEditor", "空気のW値（eV）"),
+                      fieldLeft, 2160, 1095);
     addLabel(this, QStringLiteral("Label8"), QStringLiteral("eV"), unitLeft, 2220, 975, 255);
     for (QLineEdit* number : {text2_, text3_, text4_})
         foldWideCharacters(number);
@@ -58,10 +62,14 @@ BasicDataEditor::BasicDataEditor(QWidget* parent) : QWidget(parent, Qt::Window) 
     label7->setBuddy(text4_);
 
     command1_ = new QPushButton(QStringLiteral("Save"), this);
-    nameControl(command1_, QStringLiteral("Command1"), QStringLiteral("Save"));
+    nameControl(command1_, QStringLiteral("Command1"),
+                QCoreApplication::translate("BasicDataEditor", "基本データを保存する"));
+    command1_->setToolTip(command1_->accessibleName());
     placeTwips(command1_, 1560, 2880, 1215, 495);
     command2_ = new QPushButton(QStringLiteral("Cancel"), this);
-    nameControl(command2_, QStringLiteral("Command2"), QStringLiteral("Cancel"));
+    nameControl(command2_, QStringLiteral("Command2"),
+                QCoreApplication::translate("BasicDataEditor", "保存せずに閉じる"));
+    command2_->setToolTip(command2_->accessibleName());
     placeTwips(command2_, 3000, 2880, 1215, 495);
     // The site's diagnostic reference levels are basic data too; their editor opens beside this one.
     command3_ = new QPushButton(QCoreApplication::translate("BasicDataEditor", "参考レベル"), this);
@@ -119,7 +127,7 @@ bool BasicDataEditor::save() {
     if (!filtration)
         return false;
     const auto wValue = numberForSave(
-        this, text4_, QStringLiteral("W value"), [](double v) { return v > 0; },
+        this, text4_, QCoreApplication::translate("BasicDataEditor", "空気のW値"), [](double v) { return v > 0; },
         QCoreApplication::translate("BasicDataEditor", "0 より大きい数値（eV）"));
     if (!wValue)
         return false;

@@ -9,7 +9,7 @@ namespace {
     QT_TRANSLATE_NOOP("core", "線量レポートを送信しているところです。しばらくしてからもう一度試して下さい。"),
     QT_TRANSLATE_NOOP("core", "入力された条件に数値として扱えない値があります。"),
     QT_TRANSLATE_NOOP("core", "管電圧は 150 kV 未満で入力してください。"),
-    QT_TRANSLATE_NOOP("core", "FFD（焦点－受像面間距離）は 0 より大きい値を入力してください。"),
+    QT_TRANSLATE_NOOP("core", "FFD（焦点－受像器間距離）は 0 より大きい値を入力してください。"),
     QT_TRANSLATE_NOOP("core",
                       "焦点－皮膚間距離（FFD − 被写体厚）が 0 以下です。FFD と被写体厚を確認してください。"),
     QT_TRANSLATE_NOOP("core", "後方散乱係数のエネルギーが昇順になっていません（mono_dBSF.dat）。"),

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPrinter>
+#include <QPushButton>
 #include <QWidget>
 
 namespace tamso::ui {
@@ -29,6 +30,9 @@ void nameControl(QWidget* widget, const QString& objectName, const QString& capt
     widget->setObjectName(objectName);
     widget->setAccessibleName(caption.trimmed().isEmpty() ? objectName : caption.trimmed());
     widget->setAccessibleDescription(objectName);
+    // Enter presses the command that has the focus, as Space does, in every window.
+    if (auto* button = qobject_cast<QPushButton*>(widget))
+        button->setAutoDefault(true);
 }
 
 QLabel* addLabel(QWidget* parent, const QString& objectName, const QString& text, int left, int top,

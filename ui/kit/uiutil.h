@@ -26,7 +26,7 @@ QRect twipsRect(int left, int top, int width, int height);
 void placeTwips(QWidget* widget, int left, int top, int width, int height);
 
 // Object name and accessible description are the control's name ("Text5"); the accessible
-// name is its caption as the user reads it.
+// name is its caption as the user reads it. A push button takes Enter as it takes Space.
 void nameControl(QWidget* widget, const QString& objectName, const QString& caption);
 
 // Esc in the window presses its close command, as a click would.

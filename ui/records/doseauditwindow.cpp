@@ -224,6 +224,7 @@ DoseAuditWindow::DoseAuditWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
     placeTwips(grid1_, 240, 720, 12720, 2760);
     grid1_->setHorizontalHeaderLabels(shownHeadings());
     grid1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid1_->setTabKeyNavigation(false); // Tab goes on to the next control, as everywhere
     grid1_->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid1_->verticalHeader()->setVisible(false);
     grid1_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);

@@ -38,6 +38,7 @@ QTableWidget* table(QWidget* parent, const char* name, const QString& caption, c
     nameControl(grid, QString::fromLatin1(name), caption);
     grid->setHorizontalHeaderLabels(headings);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setTabKeyNavigation(false); // Tab goes on to the next control, as everywhere
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid->setSelectionMode(QAbstractItemView::SingleSelection);
     grid->verticalHeader()->setVisible(false);
@@ -133,11 +134,13 @@ ReceivedImagesWindow::ReceivedImagesWindow(QWidget* parent) : QWidget(parent, Qt
 
     connect(grid1_, &QTableWidget::itemSelectionChanged, this,
             [this] { command1_->setEnabled(!grid1_->selectedItems().isEmpty()); });
-    connect(grid1_, &QTableWidget::cellDoubleClicked, this, [this] { openChosenImage(); });
+    // A double click or Enter on a held image opens it, as the command does.
+    connect(grid1_, &QTableWidget::activated, this, [this] { openChosenImage(); });
     connect(command1_, &QPushButton::clicked, this, &ReceivedImagesWindow::openChosenImage);
     connect(command4_, &QPushButton::clicked, this, &ReceivedImagesWindow::sendReportsNow);
     connect(refresh, &QPushButton::clicked, this, [this] { (void)this->refresh(); });
     connect(close, &QPushButton::clicked, this, &QWidget::hide);
+    closeOnEscape(this, close);
 }
 
 void ReceivedImagesWindow::open() {

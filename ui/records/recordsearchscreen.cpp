@@ -148,6 +148,7 @@ RecordSearchScreen::RecordSearchScreen(QWidget* parent) : QWidget(parent, Qt::Wi
     command2_ = new QPushButton(QStringLiteral("OK"), this);
     nameControl(command2_, QStringLiteral("Command2"),
                 QCoreApplication::translate("RecordSearchScreen", "OK（データ一覧）"));
+    command2_->setToolTip(QCoreApplication::translate("RecordSearchScreen", "選んだ患児の記録を一覧にします"));
     placeTwips(command2_, 1200, 5880, 1695, 495);
 
     headings_[0] = addLabel(this, QStringLiteral("Label4"), QStringLiteral("No."), 4080, 240, 480, 255);
@@ -172,6 +173,7 @@ RecordSearchScreen::RecordSearchScreen(QWidget* parent) : QWidget(parent, Qt::Wi
     command3_ = new QPushButton(QStringLiteral("OK"), this);
     nameControl(command3_, QStringLiteral("Command3"),
                 QCoreApplication::translate("RecordSearchScreen", "OK（報告書に表示）"));
+    command3_->setToolTip(QCoreApplication::translate("RecordSearchScreen", "選んだ記録を報告書に表示します"));
     placeTwips(command3_, 5640, 5880, 1695, 495);
 
     command4_ = new QPushButton(QCoreApplication::translate("RecordSearchScreen", "線量履歴"), this);
@@ -202,6 +204,8 @@ RecordSearchScreen::RecordSearchScreen(QWidget* parent) : QWidget(parent, Qt::Wi
         if (!refreshing_ && !selected.isEmpty())
             fileChosen(selected.first());
     });
+    // An ID typed and entered chooses its file, as choosing it in the list does.
+    connect(text1_, &QLineEdit::returnPressed, this, &RecordSearchScreen::chooseTypedId);
     connect(command2_, &QPushButton::clicked, this, &RecordSearchScreen::listRecords);
     connect(command3_, &QPushButton::clicked, this, &RecordSearchScreen::showChosenRecord);
     connect(command5_, &QPushButton::clicked, this, &RecordSearchScreen::withdrawChosenRecord);
@@ -210,6 +214,7 @@ RecordSearchScreen::RecordSearchScreen(QWidget* parent) : QWidget(parent, Qt::Wi
             emit doseHistoryRequested(chosenId_);
     });
     connect(command1_, &QPushButton::clicked, this, &QWidget::hide);
+    closeOnEscape(this, command1_);
 
     resetForOpening();
 }
@@ -241,6 +246,25 @@ void RecordSearchScreen::refreshFileList() {
         file1_->addItem(name);
     }
     refreshing_ = false;
+}
+
+void RecordSearchScreen::chooseTypedId() {
+    const QString id = text1_->text().trimmed();
+    if (id.isEmpty())
+        return;
+    const QString fileName = qs(records::recordFileName(utf8(id), 1));
+    const QList<QListWidgetItem*> found = file1_->findItems(fileName, Qt::MatchExactly);
+    if (found.isEmpty()) {
+        MessageBox::warning(this, QCoreApplication::translate("RecordSearchScreen",
+                                                              "患者ID「%1」の患者ファイルはありません。")
+                                      .arg(id));
+        text1_->selectAll();
+        return;
+    }
+    file1_->setCurrentItem(found.first()); // selects it, which chooses it
+    if (chosenFile_.empty() || chosenId_ != id)
+        fileChosen(found.first());
+    command2_->setFocus(Qt::OtherFocusReason);
 }
 
 void RecordSearchScreen::clearRecordList() {

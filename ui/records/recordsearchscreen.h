@@ -57,6 +57,7 @@ signals:
 private:
     void fileChosen(QListWidgetItem* item);
     void listRecords();
+    void chooseTypedId(); // the file of the ID typed in the ID field
     void showChosenRecord();
     void withdrawChosenRecord();
     void clearRecordList();

@@ -10,6 +10,7 @@
 #include "ui/report/reportrecordsave.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDate>
@@ -158,10 +159,22 @@ ReportScreen::ReportScreen(QWidget* parent) : QWidget(parent) {
                 QCoreApplication::translate("ReportScreen", "撮影回数と累積線量"));
     placeTwips(doseSoFar_, 360, 7130, 3660, 285);
 
-    command2_ = button(QStringLiteral("Command2"), QStringLiteral("OK"), 1080, 9360, 1335, 615);
-    command3_ = button(QStringLiteral("Command3"), QStringLiteral("Clear"), 2760, 9360, 1335, 615);
-    command5_ = button(QStringLiteral("Command5"), QStringLiteral("Printer"), 1080, 10080, 1335, 615);
-    command6_ = button(QStringLiteral("Command6"), QStringLiteral("Data Save"), 2760, 10080, 1335, 615);
+    // The commands keep their captions; their names and tips say in the interface's language what
+    // each does.
+    auto command = [&](const QString& name, const QString& caption, const QString& does, int left, int top) {
+        QPushButton* b = button(name, caption, left, top, 1335, 615);
+        b->setAccessibleName(does);
+        b->setToolTip(does);
+        return b;
+    };
+    command2_ = command(QStringLiteral("Command2"), QStringLiteral("OK"),
+                        QCoreApplication::translate("ReportScreen", "報告書を描く"), 1080, 9360);
+    command3_ = command(QStringLiteral("Command3"), QStringLiteral("Clear"),
+                        QCoreApplication::translate("ReportScreen", "報告書を消す"), 2760, 9360);
+    command5_ = command(QStringLiteral("Command5"), QStringLiteral("Printer"),
+                        QCoreApplication::translate("ReportScreen", "報告書を印刷する"), 1080, 10080);
+    command6_ = command(QStringLiteral("Command6"), QStringLiteral("Data Save"),
+                        QCoreApplication::translate("ReportScreen", "記録を保存する"), 2760, 10080);
     // The spectrum of the calculation handed over as a second page of the printout.
     check1_ = new QCheckBox(QCoreApplication::translate("ReportScreen", "スペクトルも印刷する"), this);
     nameControl(check1_, QStringLiteral("Check1"), check1_->text());
@@ -170,6 +183,7 @@ ReportScreen::ReportScreen(QWidget* parent) : QWidget(parent) {
     command1_->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
     command1_->setToolTip(QStringLiteral(" bye bye "));
     command1_->setAccessibleName(QStringLiteral("bye bye"));
+    closeOnEscape(this, command1_);
 
     preview_ = new ReportPreview(this);
     nameControl(preview_, QStringLiteral("Picture1"),
@@ -360,6 +374,7 @@ void ReportScreen::handOver(const ReportFields& fields) {
     show();
     raise();
     activateWindow();
+    text1_->setFocus(Qt::OtherFocusReason);
     if (!status.ok())
         MessageBox::warning(this, coreText(status.message()));
     if (const auto stored = storedPatientName(fields.id))
@@ -387,7 +402,7 @@ void ReportScreen::showRecord(const ReportFields& fields) {
     show();
     raise();
     activateWindow();
-    command2_->setFocus(Qt::OtherFocusReason);
+    text1_->setFocus(Qt::OtherFocusReason);
 }
 
 void ReportScreen::drawPreview() {
@@ -498,7 +513,11 @@ void ReportScreen::saveRequested() {
         // The exposure is now stored: printed or drawn again, it keeps its number.
         storedId_ = current.id;
         storedNumber_ = recordNumber;
-        showDoseSoFar();
+        // The preview shows the exposure number and cumulative dose the record now has.
+        if (previewShown_)
+            redrawPreview();
+        else
+            showDoseSoFar();
         emit recordSaved(current.id, recordNumber, current.dose);
         // The record stands; its dose report follows where the site asks for one.
         if (!handedFromRecord_ && queueDoseReport(this, handed_, current))
@@ -506,9 +525,34 @@ void ReportScreen::saveRequested() {
     }
 }
 
+bool ReportScreen::hasUnsavedRecord() const {
+    // A stored record shown or saved here, under its ID, is no unsaved one.
+    return previewShown_ && command6_->isEnabled() && fieldTexts().storedRecordNumber == 0;
+}
+
+bool ReportScreen::leaveAllowed() {
+    return !hasUnsavedRecord() ||
+           MessageBox::askYesNo(this,
+                                QCoreApplication::translate("ReportScreen",
+                                                            "報告書の記録はまだ保存されていません（Data Save）。\n"
+                                                            "保存せずに報告書を閉じますか？"),
+                                MessageBox::Answer::No);
+}
+
 void ReportScreen::closeRequested() {
+    if (!leaveAllowed())
+        return;
     emit backRequested();
     hide();
+}
+
+void ReportScreen::closeEvent(QCloseEvent* event) {
+    if (!leaveAllowed()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    emit backRequested();
 }
 
 } // namespace tamso::ui

@@ -31,7 +31,8 @@ public:
     // From the exposure-condition screen: ID and name as handed over (those of a DICOM image, else
     // empty; editable), the technologist ignored, the technologist list read from its file.
     void handOver(const ReportFields& fields);
-    // From the record search: every field, the technologist included; the focus goes to OK.
+    // From the record search: every field, the technologist included. Either way the screen opens
+    // with the focus on the ID.
     void showRecord(const ReportFields& fields);
 
     // The fields as they stand, with the infant's exposure number and cumulative dose read from the
@@ -43,6 +44,8 @@ public:
     // before the ID is known.
     QString doseSoFarText() const;
     ReportPreview* preview() const { return preview_; }
+    // A report is drawn whose record Data Save has not stored: leaving asks first.
+    bool hasUnsavedRecord() const;
     const records::TechnologistList& technologists() const { return technologists_; }
 
     // Chooses the printer for the Printer command. The default asks the user with the system print
@@ -61,6 +64,7 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void setFieldTexts(const ReportFields& fields);
@@ -78,6 +82,7 @@ private:
     // and the answer is false.
     bool savableAsComputed(const ReportFields& current);
     void closeRequested();
+    bool leaveAllowed(); // nothing unsaved, or the user leaves it unsaved
     void lookUpName();
     // Warns, once for each ID, when the name stored for the ID matches none of the groups of the
     // handed-over image's patient name: the exposure may be going to another infant's history.

@@ -59,10 +59,14 @@ void IncubatorDrawing::paintEvent(QPaintEvent*) {
     QFont headingFont(gothicFontFamily(), 13, QFont::Bold);
     QFont textFont(gothicFontFamily(), 10);
 
-    // Heading.
+    // Heading: a margin on either side, smaller where the words are longer (English).
+    const double headingMargin = 12;
+    while (headingFont.pointSize() > 8 && QFontMetricsF(headingFont).horizontalAdvance(heading()) >
+                                              kDesignWidth - 2 * headingMargin)
+        headingFont.setPointSize(headingFont.pointSize() - 1);
     p.setFont(headingFont);
     p.setPen(ink);
-    p.drawText(QRectF(0, 6, kDesignWidth, 28), Qt::AlignCenter, heading());
+    p.drawText(QRectF(headingMargin, 6, kDesignWidth - 2 * headingMargin, 28), Qt::AlignCenter, heading());
 
     // Geometry (design units): beam centre at x = 170; focus above, receptor under the mattress.
     const double cx = 170;
@@ -179,8 +183,9 @@ IllustrationWindow::IllustrationWindow(QWidget* parent) : QWidget(parent, Qt::Wi
     placeTwips(drawing, 120, 120, 7020, 7320);
 
     auto* close = new QPushButton(QStringLiteral("Close"), this);
-    nameControl(close, QStringLiteral("Command1"), QStringLiteral("Close"));
-    close->setAutoDefault(true); // Enter presses it when it has the focus
+    // The caption stays "Close", in the screens' Gothic; its name says it in the interface's language.
+    nameControl(close, QStringLiteral("Command1"), QCoreApplication::translate("IllustrationWindow", "閉じる"));
+    close->setFont(QFont(gothicFontFamily(), 10));
     placeTwips(close, 6120, 7560, 1095, 495);
     closeOnEscape(this, close);
     connect(close, &QPushButton::clicked, this, [this] {
