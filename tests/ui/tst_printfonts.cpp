@@ -11,6 +11,10 @@
 #include "ui/report/reportlayout.h"
 #include "ui/report/reportprinter.h"
 #include "ui/kit/uiutil.h"
+#include "ui/kit/language.h"
+#include "textio/codec.h"
+#include "ui/records/dosehistorywindow.h"
+#include "ui/records/doseauditwindow.h"
 
 #include <QFont>
 #include <QPainter>
@@ -21,6 +25,7 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <functional>
 #include <set>
 
 using namespace tamso;
@@ -316,6 +321,7 @@ private slots:
             QVERIFY2(!mapped.count(lookalike), qPrintable(QString::number(uint(lookalike), 16)));
     }
 
+
     void pageLooksAsWithTheFontsThemselves() {
         for (const ReportFields& fields : {uitest::sampleReportFields(), trickyFields()}) {
             const QString copies = dir_.filePath(QStringLiteral("copies.pdf"));
@@ -328,6 +334,85 @@ private slots:
             QVERIFY2(uitest::pdfPicture(themselves, 150, b, error), qPrintable(error));
             QCOMPARE(a.size(), b.size());
             QCOMPARE(a.convertToFormat(QImage::Format_RGB32), b.convertToFormat(QImage::Format_RGB32));
+        }
+    }
+
+    // One process prints report, dose history, audit, the report again and the English report: each
+    // file's text holds every digit and label drawn, whatever was printed before it.
+    void everyDocumentOfOneRunReadsBack() {
+        QTemporaryDir folder;
+        QVERIFY(uitest::prepareWorkingFolder(folder));
+        std::string records = "新生 一郎\r\n 2 \r\n";
+        for (const char* dateAndDose : {"2024/05/01\r\n佐藤\r\n胸部\r\n 8 \r\nMobile DR-1\r\n 60 \r\n 2.5 \r\n "
+                                        "100 \r\n10 x 12, 縦\r\n .123 \r\n 4.5 \r\n .067 \r\n\r\n",
+                                        "2024/06/29\r\n佐藤\r\n胸部\r\n 9 \r\nMobile DR-1\r\n 70 \r\n 3.2 \r\n "
+                                        "100 \r\n10 x 12, 縦\r\n .085 \r\n 1.5 \r\n .04 \r\n\r\n"})
+            records += dateAndDose;
+        QFile file(QStringLiteral("N-0123.pat"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray::fromStdString(*textio::utf8ToSjis(records)));
+        file.close();
+
+        ReportFields report = uitest::sampleReportFields();
+        report.id = QStringLiteral("N-0123");
+        report.thickness = QStringLiteral("9");
+        report.doseWithUncertainty = QStringLiteral("0.085 ± 0.017 mGy (k=2)");
+        report.exposureNumber = QStringLiteral("2");
+        report.cumulativeDose = QStringLiteral("0.208");
+        const QStringList reportTexts = {
+            QStringLiteral("ID No.: N-0123"), QStringLiteral("被写体厚 : 9 cm"), QStringLiteral("(k=2)"),
+            QStringLiteral("① : 0.012 μSv"), QStringLiteral("0.085 ± 0.017 mGy"), QStringLiteral("0.052 mGy"),
+            QStringLiteral("2026/12/08"), QStringLiteral("撮影 2 回目 累積線量： 0.208 mGy"),
+            QStringLiteral("管電圧 : 50 kV"), QStringLiteral("撮影距離 : 100 cm")};
+        struct Document {
+            QString name;
+            std::function<bool(const QString&)> print;
+            QStringList texts;
+        };
+        auto printed = [&](const ReportFields& f) {
+            return [f](const QString& pdf) { return printReportTo(pdf, f); };
+        };
+        QStringList english = reportTexts;
+        english.replaceInStrings(QStringLiteral("被写体厚 : "), QStringLiteral("Thickness: "));
+        english.replaceInStrings(QStringLiteral("撮影距離 : "), QStringLiteral("FFD : "));
+        english.replaceInStrings(QStringLiteral("管電圧 : "), QStringLiteral("Voltage : "));
+        english.replace(english.indexOf(QStringLiteral("撮影 2 回目 累積線量： 0.208 mGy")),
+                        QStringLiteral("Entrance surface dose: 0.052 mGy"));
+        const Document documents[] = {
+            {QStringLiteral("report"), printed(report), reportTexts},
+            {QStringLiteral("history"),
+             [](const QString& pdf) {
+                 DoseHistoryWindow window;
+                 return window.showHistory(workingFolderPath(), QStringLiteral("N-0123")).ok() &&
+                        window.savePdf(pdf).ok();
+             },
+             {QStringLiteral("ID No.: N-0123"), QStringLiteral("2024/06/29"), QStringLiteral("0.123"),
+              QStringLiteral("0.208"), QStringLiteral("4.500"), QStringLiteral("0.067")}},
+            {QStringLiteral("audit"),
+             [](const QString& pdf) {
+                 DoseAuditWindow window;
+                 window.open();
+                 return window.exportPdf(pdf);
+             },
+             {QStringLiteral("0.085"), QStringLiteral("0.123")}},
+            {QStringLiteral("report again"), printed(report), reportTexts},
+            {QStringLiteral("English report"),
+             [&](const QString& pdf) {
+                 const bool ok = installLanguage(Language::English) && printReportTo(pdf, report);
+                 return installLanguage(Language::Japanese) && ok;
+             },
+             english},
+        };
+        for (const Document& d : documents) {
+            const QString pdf = dir_.filePath(d.name + QStringLiteral(".pdf"));
+            QVERIFY2(d.print(pdf), qPrintable(d.name));
+            QString text, error;
+            QVERIFY2(uitest::pdfText(pdf, text, error), qPrintable(error));
+            const QString flat = text.simplified();
+            for (const QString& drawn : d.texts)
+                QVERIFY2(flat.contains(drawn), qPrintable(d.name + QStringLiteral(": ") + drawn +
+                                                          QStringLiteral(" missing in ") + flat));
+            QVERIFY2(uitest::radicalsIn(text).isEmpty(), qPrintable(d.name));
         }
     }
 };
