@@ -523,6 +523,14 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
                 outcomes.push_back(e);
                 continue;
             }
+            // A name whose bytes cannot be read is no name to check: held with what went wrong.
+            if (!x.patientName.has() && x.patientName.problem.find("がありません") == std::string::npos) {
+                std::string why = x.patientName.problem;
+                if (why.size() >= 3 && why.compare(why.size() - 3, 3, "。") == 0)
+                    why.erase(why.size() - 3);
+                hold("画像の氏名を読めないため、患児か確かめられません（" + why + "）");
+                continue;
+            }
             // The wrong-infant check: the name stored for the ID must be one of the image's names.
             const std::string& expected = known ? storedName : newFileName;
             if (known && expected.empty()) {

@@ -189,6 +189,33 @@ INSTANTIATE_TEST_SUITE_P(
             Outcome::Recorded,
             nullptr,
             {}},
+        // An older CR writes half-width katakana, a DR unit full-width or hiragana: one infant.
+        ImageCase{"half-width katakana name matches the stored katakana",
+                  [](DicomImage& i) {
+                      i.set(DCM_SpecificCharacterSet, "ISO_IR 13")
+                          .set(DCM_PatientName, "\xD4\xCF\xC0\xDE^\xCA\xC5\xBA"); // ﾔﾏﾀﾞ^ﾊﾅｺ
+                  },
+                  "ヤマダ ハナコ",
+                  Outcome::Recorded,
+                  nullptr,
+                  {}},
+        ImageCase{"hiragana phonetic group matches the stored katakana",
+                  [](DicomImage& i) {
+                      i.set(DCM_SpecificCharacterSet, "ISO_IR 192")
+                          .set(DCM_PatientName, "Yamada^Hanako=山田^花子=やまだ^はなこ");
+                  },
+                  "ヤマダ　ハナコ",
+                  Outcome::Recorded,
+                  nullptr,
+                  {}},
+        ImageCase{"name bytes that cannot be read",
+                  [](DicomImage& i) {
+                      i.set(DCM_SpecificCharacterSet, "ISO_IR 192").set(DCM_PatientName, "\xFF\xFE^\x80");
+                  },
+                  "Yamada Hanako",
+                  Outcome::Held,
+                  "氏名を読めない",
+                  {}},
         ImageCase{"no patient ID",
                   [](DicomImage& i) { i.remove(DCM_PatientID); },
                   nullptr,
