@@ -120,6 +120,8 @@ std::string logLine(const ImageEntry& e) {
         return line + ": " + e.reason;
     case Outcome::Unreadable:
         return line + ": unreadable: " + e.reason;
+    case Outcome::SetAside:
+        return line + ": set aside: " + e.reason;
     }
     return line;
 }
@@ -425,6 +427,14 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
                            ? "記録済みの画像の再送（" + before->patientId + " の記録 " +
                                  std::to_string(before->recordNumber) + "）"
                            : "同じ画像が続けて届きました";
+            outcomes.push_back(e);
+            continue;
+        }
+        // An image a person set aside (sent by mistake) stays aside when it comes again.
+        if (const ImageEntry* before = st.log.latest(e.sopInstanceUid);
+            before && before->outcome == Outcome::SetAside) {
+            e.outcome = Outcome::Duplicate;
+            e.reason = "取り除いた画像の再送（" + before->reason + "）";
             outcomes.push_back(e);
             continue;
         }
