@@ -1,5 +1,6 @@
 #include "ui/records/receivedimageswindow.h"
 
+#include "node/dosereporter.h"
 #include "node/nodeconfig.h"
 #include "node/nodefolders.h"
 #include "ui/kit/messagebox.h"
@@ -109,6 +110,11 @@ ReceivedImagesWindow::ReceivedImagesWindow(QWidget* parent) : QWidget(parent, Qt
                 QCoreApplication::translate("ReceivedImagesWindow", "選んだ画像を理由を付けて取り除く"));
     placeTwips(command5_, 3240, 4380, 2760, 435);
     command5_->setEnabled(false);
+    // From the list, the chosen image's reason and next step, then what to do with it.
+    setTabOrder(grid1_, label6_);
+    setTabOrder(label6_, label7_);
+    setTabOrder(label7_, command1_);
+    setTabOrder(command1_, command5_);
 
     addLabel(this, QStringLiteral("Label2"),
              QCoreApplication::translate("ReceivedImagesWindow", "最近受信した画像"), 240, 4920, 8000);
