@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "dicom/dcmtksetup.h"
+#include "dicom/namefolding.h"
 #include "textio/codec.h"
 
 #include <dcmtk/config/osconfig.h>
@@ -239,38 +240,6 @@ std::string joinNameComponents(std::string_view group) {
     return joined;
 }
 
-// The name reduced to what two spellings of it share: no blanks (ASCII, ideographic), no "^",
-// full-width ASCII letters and digits as ASCII, ASCII letters in upper case.
-std::string comparableName(std::string_view utf8) {
-    std::string out;
-    for (size_t i = 0; i < utf8.size();) {
-        const auto byte = static_cast<unsigned char>(utf8[i]);
-        if (byte == 0xE3 && i + 2 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) == 0x80 &&
-            static_cast<unsigned char>(utf8[i + 2]) == 0x80) { // U+3000 ideographic space
-            i += 3;
-            continue;
-        }
-        if (byte == 0xEF && i + 2 < utf8.size()) { // U+FF01..U+FF5E: full-width ASCII
-            const auto b1 = static_cast<unsigned char>(utf8[i + 1]);
-            const auto b2 = static_cast<unsigned char>(utf8[i + 2]);
-            const unsigned codePoint = 0xF000u | ((b1 & 0x3Fu) << 6) | (b2 & 0x3Fu);
-            if (codePoint >= 0xFF01 && codePoint <= 0xFF5E) {
-                const char ascii = static_cast<char>(codePoint - 0xFF01 + 0x21);
-                out += static_cast<char>(std::toupper(static_cast<unsigned char>(ascii)));
-                i += 3;
-                continue;
-            }
-        }
-        if (byte == ' ' || byte == '^' || byte == '\0') {
-            ++i;
-            continue;
-        }
-        out += static_cast<char>(byte < 0x80 ? std::toupper(byte) : byte);
-        ++i;
-    }
-    return out;
-}
-
 } // namespace
 
 PersonNameGroups personNameGroups(std::string_view utf8PersonName) {
@@ -296,11 +265,11 @@ std::string personNameForDisplay(std::string_view utf8PersonName) {
 }
 
 bool personNameMatches(const PersonNameGroups& groups, std::string_view storedName) {
-    const std::string stored = comparableName(storedName);
+    const std::u32string stored = detail::foldedName(storedName);
     if (stored.empty())
         return false;
     for (const std::string* group : {&groups.alphabetic, &groups.ideographic, &groups.phonetic})
-        if (!group->empty() && comparableName(*group) == stored)
+        if (!group->empty() && detail::foldedName(*group) == stored)
             return true;
     return false;
 }

@@ -31,9 +31,11 @@ struct PersonNameGroups {
 PersonNameGroups personNameGroups(std::string_view utf8PersonName);
 
 // Whether a name stored for the patient (a record file's name, UTF-8) is one of the groups, written
-// with or without blanks between its parts: blanks (also the ideographic space) and "^" are
-// ignored, full-width letters and digits count as their ASCII forms, letters without regard to case.
-// An empty stored name matches nothing.
+// with or without blanks between its parts: blanks (also the ideographic space), "^" and "=" are
+// ignored, full-width letters and digits count as their ASCII forms, letters without regard to case,
+// half-width katakana as full-width (ｶﾞ as ガ) and hiragana as katakana (detail::foldedName). The one
+// rule by which the node, the pull, the screen's import and the report screen take an image's name
+// for the stored one. An empty stored name matches nothing.
 bool personNameMatches(const PersonNameGroups& groups, std::string_view storedName);
 
 // A person name (PN, already UTF-8) as the program shows it: of the groups "alphabetic=ideographic=

@@ -75,7 +75,7 @@ long long wholeNumber(const std::string& text) {
 
 bool isListed(Outcome o) {
     return o == Outcome::Recorded || o == Outcome::Resolved || o == Outcome::Derived ||
-           o == Outcome::Duplicate;
+           o == Outcome::Duplicate || o == Outcome::SetAside;
 }
 
 std::string csvLine(const std::vector<std::string>& cells) {
@@ -133,6 +133,8 @@ const char* outcomeName(Outcome outcome) {
         return "duplicate";
     case Outcome::Unreadable:
         return "unreadable";
+    case Outcome::SetAside:
+        return "set_aside";
     }
     return "held";
 }
@@ -243,7 +245,7 @@ ImageEntry entryFromFields(const std::vector<std::string>& names, const std::vec
             e.number = wholeNumber(v);
         } else if (name == "outcome") {
             for (Outcome o : {Outcome::Recorded, Outcome::Held, Outcome::Resolved, Outcome::Derived,
-                              Outcome::Duplicate, Outcome::Unreadable})
+                              Outcome::Duplicate, Outcome::Unreadable, Outcome::SetAside})
                 if (v == outcomeName(o))
                     e.outcome = o;
         } else if (name == "record_number") {
@@ -484,6 +486,47 @@ Expected<ReceivedImages> listReceivedImages(const fs::path& workFolder, size_t r
 
 fs::path heldHeaderFile(const fs::path& workFolder, const ImageEntry& held) {
     return nodeFolder(workFolder) / "held" / fs::u8path(held.file);
+}
+
+std::string setAsideReason(const std::string& who, const std::string& why) {
+    return "取り除き（担当: " + who + "）: " + why;
+}
+
+fs::path setAsideHeaderFile(const fs::path& workFolder, const ImageEntry& setAside) {
+    return nodeFolder(workFolder) / "set-aside" / fs::u8path(setAside.file);
+}
+
+Status setAsideHeldImage(const fs::path& workFolder, const std::string& uid, const std::string& who,
+                         const std::string& why) {
+    auto blank = [](const std::string& text) {
+        return text.find_first_not_of(" \t\r\n") == std::string::npos;
+    };
+    if (blank(who))
+        return Error{"取り除く人の名前を入力して下さい。"};
+    if (blank(why))
+        return Error{"画像を取り除く理由を入力して下さい。"};
+    ProcessingLock lock;
+    if (auto e = lock.acquire(workFolder, std::chrono::seconds(10)); !e.ok())
+        return e;
+    ImageLog log(workFolder);
+    if (auto e = log.refresh(); !e.ok())
+        return e;
+    const ImageEntry* held = log.latest(uid);
+    if (!held || held->outcome != Outcome::Held)
+        return Error{"この画像はもう保留されていません（記録されたか、取り除かれています）。"};
+    ImageEntry setAside = *held;
+    setAside.time = platform::localTimeText();
+    setAside.outcome = Outcome::SetAside;
+    setAside.reason = setAsideReason(who, why);
+    std::vector<ImageEntry> entries{setAside};
+    if (auto e = log.append(entries); !e.ok())
+        return e;
+    // The log decides: a header left in held/ (a move that failed) is only a file.
+    std::error_code ec;
+    const fs::path header = heldHeaderFile(workFolder, *held);
+    fs::create_directories(setAsideHeaderFile(workFolder, setAside).parent_path(), ec);
+    fs::rename(header, setAsideHeaderFile(workFolder, setAside), ec);
+    return {};
 }
 
 Status resolveHeldImage(const fs::path& workFolder, const std::string& uid, const std::string& patientId,

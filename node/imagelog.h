@@ -36,6 +36,7 @@ enum class Outcome {
     Derived,    // a derived copy (Image Type DERIVED): listed, never recorded
     Duplicate,  // received again after it was recorded (or twice in one batch)
     Unreadable, // no DICOM radiograph that can be read
+    SetAside,   // held, then set aside by a person (sent by mistake): never recorded, out of the list
 };
 const char* outcomeName(Outcome outcome); // "recorded", "held", ...
 
@@ -61,7 +62,7 @@ struct ImageEntry {
     std::string xrayUnit, xrayUnitSource;
     std::string doseMGy;  // entrance surface dose as recorded
     int recordNumber = 0; // recorded, resolved: the record's number among the infant's records
-    std::string reason;   // held: why; the other outcomes: a note
+    std::string reason;   // held: why; set aside: who and why (setAsideReason); the others: a note
     std::string file;     // the image's header: in held/ for a held image, else its inbox name
 };
 
@@ -152,6 +153,19 @@ Expected<ReceivedImages> listReceivedImages(const fs::path& workFolder, size_t r
 
 // The file of a held image's header.
 fs::path heldHeaderFile(const fs::path& workFolder, const ImageEntry& held);
+
+// A held image set aside by a person (an image sent by mistake, of another patient, a test shot):
+// its entry becomes "set_aside", with the time, who set it aside and why in its reason; it leaves
+// the held list for good, stays in the log and the receipt log, and its header moves from held/ to
+// set-aside/. A resend of it is listed as a duplicate, never held again. Fails, saying so, when
+// who or why is empty or the image is no longer held. Takes the processing lock (waiting a few
+// seconds).
+Status setAsideHeldImage(const fs::path& workFolder, const std::string& sopInstanceUid,
+                         const std::string& who, const std::string& why);
+// The reason of a set-aside entry: "取り除き（担当: who）: why".
+std::string setAsideReason(const std::string& who, const std::string& why);
+// The file of a set-aside image's header.
+fs::path setAsideHeaderFile(const fs::path& workFolder, const ImageEntry& setAside);
 
 // A held image whose record was saved through the report: its entry becomes "resolved" with the
 // record's ID, number and dose, its reason stating the values typed rather than taken from the

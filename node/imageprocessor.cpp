@@ -120,6 +120,8 @@ std::string logLine(const ImageEntry& e) {
         return line + ": " + e.reason;
     case Outcome::Unreadable:
         return line + ": unreadable: " + e.reason;
+    case Outcome::SetAside:
+        return line + ": set aside: " + e.reason;
     }
     return line;
 }
@@ -428,6 +430,14 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
             outcomes.push_back(e);
             continue;
         }
+        // An image a person set aside (sent by mistake) stays aside when it comes again.
+        if (const ImageEntry* before = st.log.latest(e.sopInstanceUid);
+            before && before->outcome == Outcome::SetAside) {
+            e.outcome = Outcome::Duplicate;
+            e.reason = "取り除いた画像の再送（" + before->reason + "）";
+            outcomes.push_back(e);
+            continue;
+        }
         // Another image of an exposure already recorded (its "for processing" or "for presentation"
         // copy): one exposure, one record.
         if (const ImageEntry* same = st.log.recordedEvent(e.irradiationEventUid)) {
@@ -521,6 +531,14 @@ Expected<std::vector<ImageEntry>> ImageProcessor::processWaiting() {
                 e.outcome = Outcome::Duplicate;
                 e.reason = "同じ照射 (IrradiationEventUID) の画像をこの画像と同時に記録";
                 outcomes.push_back(e);
+                continue;
+            }
+            // A name whose bytes cannot be read is no name to check: held with what went wrong.
+            if (!x.patientName.has() && x.patientName.problem.find("がありません") == std::string::npos) {
+                std::string why = x.patientName.problem;
+                if (why.size() >= 3 && why.compare(why.size() - 3, 3, "。") == 0)
+                    why.erase(why.size() - 3);
+                hold("画像の氏名を読めないため、患児か確かめられません（" + why + "）");
                 continue;
             }
             // The wrong-infant check: the name stored for the ID must be one of the image's names.

@@ -265,7 +265,7 @@ Status Outbox::retryNow(Clock::time_point now, std::chrono::milliseconds lockWai
     return {};
 }
 
-Expected<SendRound> Outbox::sendDue(const ReportSender& send, Clock::time_point now) {
+Expected<SendRound> Outbox::sendDue(const ReportSender& send, Clock::time_point now, bool askedNow) {
     SendRound round;
     if (Status s = makeFolders(folder_); !s.ok())
         return s.error();
@@ -290,7 +290,7 @@ Expected<SendRound> Outbox::sendDue(const ReportSender& send, Clock::time_point 
             continue;
         }
         OutboxEntry e = readEntry(file);
-        if (!e.destination.empty() && e.nextAttempt <= nowSeconds)
+        if (!e.destination.empty() && (askedNow || e.nextAttempt <= nowSeconds))
             due[e.destination].emplace_back(file, e);
     }
     for (auto& [destinationTextValue, entries] : due) {
@@ -321,12 +321,14 @@ Expected<SendRound> Outbox::sendDue(const ReportSender& send, Clock::time_point 
                 ++round.acknowledged;
                 continue;
             }
-            ++e.attempts;
-            auto wait = options_.firstRetry;
-            for (int k = 1; k < e.attempts && wait < options_.longestRetry; ++k)
-                wait *= 2;
-            wait = std::min(wait, options_.longestRetry);
-            e.nextAttempt = nowSeconds + std::max<std::int64_t>(wait.count(), 1);
+            if (!askedNow) {
+                ++e.attempts;
+                auto wait = options_.firstRetry;
+                for (int k = 1; k < e.attempts && wait < options_.longestRetry; ++k)
+                    wait *= 2;
+                wait = std::min(wait, options_.longestRetry);
+                e.nextAttempt = nowSeconds + std::max<std::int64_t>(wait.count(), 1);
+            }
             e.lastError = outcome.message;
             if (Status s = writeEntry(file, e, false); !s.ok())
                 return s.error();

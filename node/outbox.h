@@ -96,7 +96,11 @@ public:
     // Sends every waiting entry that is due, one association per destination; an acknowledged
     // entry moves to sent/, a failed one waits (firstRetry, then twice as long each time, up to
     // longestRetry). Does nothing while another sender (of this or another process) is at work.
-    Expected<SendRound> sendDue(const ReportSender& send, Clock::time_point now = Clock::now());
+    // `askedNow`: a try a person asked for ("今すぐ送信"): every waiting entry, due or not; one that
+    // fails keeps its count of failed attempts and its next automatic attempt, so that pressing the
+    // command while the destination is down never puts the next try further off.
+    Expected<SendRound> sendDue(const ReportSender& send, Clock::time_point now = Clock::now(),
+                                bool askedNow = false);
 
     // Makes every waiting entry due now (for a site that has mended its PACS link). Waits up to
     // `lockWait` for a sending round at work to end; fails as busy (saying so) after that.

@@ -885,6 +885,58 @@
 <context>
     <name>ReceivedImagesWindow</name>
     <message>
+        <source>取り除き（記録しない）</source>
+        <translation>Set aside (not recorded)</translation>
+    </message>
+    <message>
+        <source>選んだ画像の保留の理由</source>
+        <translation>Why the chosen image is held</translation>
+    </message>
+    <message>
+        <source>次にすること</source>
+        <translation>What to do next</translation>
+    </message>
+    <message>
+        <source>取り除く...</source>
+        <translation>Set aside...</translation>
+    </message>
+    <message>
+        <source>選んだ画像を理由を付けて取り除く</source>
+        <translation>Set the chosen image aside with a reason</translation>
+    </message>
+    <message>
+        <source>線量レポートの送信先がありません（tamso-node.conf の forward）。</source>
+        <translation>No destination is named for dose reports (forward in tamso-node.conf).</translation>
+    </message>
+    <message>
+        <source>線量レポートを送信しています...</source>
+        <translation>Sending the dose reports...</translation>
+    </message>
+    <message>
+        <source>送信できませんでした: </source>
+        <translation>Could not send: </translation>
+    </message>
+    <message>
+        <source>別の送信が進行中です。終わり次第、送信待ちのレポートも送られます。</source>
+        <translation>Another sending round is at work; the waiting reports go when it ends.</translation>
+    </message>
+    <message>
+        <source>今すぐ送信: 送信 %1 件、失敗 %2 件</source>
+        <translation>Send now: %1 sent, %2 failed</translation>
+    </message>
+    <message>
+        <source>（%1）。失敗したレポートは次の自動送信の時刻に送り直します。</source>
+        <translation> (%1). Failed reports are sent again at their next automatic try.</translation>
+    </message>
+    <message>
+        <source>一覧から画像を選ぶと、保留の理由とすることをここに示します。</source>
+        <translation>Choose an image in the list to see here why it is held and what to do.</translation>
+    </message>
+    <message>
+        <source>保留の理由: </source>
+        <translation>Held because: </translation>
+    </message>
+    <message>
         <source>記録</source>
         <translation>Recorded</translation>
     </message>
@@ -1698,6 +1750,18 @@ Close the report without saving?</translation>
 <context>
     <name>core</name>
     <message>
+        <source>取り除く人の名前を入力して下さい。</source>
+        <translation>Enter the name of the person setting the image aside.</translation>
+    </message>
+    <message>
+        <source>画像を取り除く理由を入力して下さい。</source>
+        <translation>Enter why the image is set aside.</translation>
+    </message>
+    <message>
+        <source>この画像はもう保留されていません（記録されたか、取り除かれています）。</source>
+        <translation>This image is no longer held (it was recorded or set aside).</translation>
+    </message>
+    <message>
         <source>集計がまだありません。</source>
         <translation>There is no summary yet.</translation>
     </message>
@@ -1976,6 +2040,348 @@ Close the report without saving?</translation>
     <message>
         <source>取り消しの理由または名前に、ファイルに書けない（Shift-JIS にない）文字があります。</source>
         <translation>The reason or the name holds characters the file cannot store (not in Shift-JIS).</translation>
+    </message>
+</context>
+<context>
+    <name>SetAsideDialog</name>
+    <message>
+        <source>保留中の画像を取り除く</source>
+        <translation>Set a held image aside</translation>
+    </message>
+    <message>
+        <source>取り除く画像: %1</source>
+        <translation>Image to set aside: %1</translation>
+    </message>
+    <message>
+        <source>取り除く画像</source>
+        <translation>Image to set aside</translation>
+    </message>
+    <message>
+        <source>取り除いた画像は記録されず、保留中の一覧から外れます。受信の記録には取り除いた人と理由が残ります。</source>
+        <translation>An image set aside is not recorded and leaves the held list. The receipt log keeps who set it aside and why.</translation>
+    </message>
+    <message>
+        <source>取り除きの説明</source>
+        <translation>About setting aside</translation>
+    </message>
+    <message>
+        <source>取り除く人</source>
+        <translation>Set aside by</translation>
+    </message>
+    <message>
+        <source>取り除く理由</source>
+        <translation>Reason</translation>
+    </message>
+    <message>
+        <source>取り除く</source>
+        <translation>Set aside</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>取り除く人の名前を入力して下さい。</source>
+        <translation>Enter the name of the person setting the image aside.</translation>
+    </message>
+    <message>
+        <source>画像を取り除く理由を入力して下さい。</source>
+        <translation>Enter why the image is set aside.</translation>
+    </message>
+</context>
+<context>
+    <name>ReceivedImageTexts</name>
+    <message>
+        <source>画像の氏名を読めないため、患児か確かめられません（</source>
+        <translation>The image's name cannot be read, so the infant cannot be confirmed (</translation>
+    </message>
+    <message>
+        <source>」の患者ファイルに氏名がないため、画像の患児か確かめられません</source>
+        <translation>”: its patient file has no name, so the image's infant cannot be confirmed</translation>
+    </message>
+    <message>
+        <source>新しい患者IDですが、画像に氏名 (0010,0010) がありません</source>
+        <translation>A new patient ID, but the image has no name (0010,0010)</translation>
+    </message>
+    <message>
+        <source>」と一致しません（別の患児の可能性）</source>
+        <translation>” (possibly another infant)</translation>
+    </message>
+    <message>
+        <source>」が画像の氏名「</source>
+        <translation>” does not match the image's name “</translation>
+    </message>
+    <message>
+        <source>」の氏名「</source>
+        <translation>”: the name “</translation>
+    </message>
+    <message>
+        <source>患者ID「</source>
+        <translation>Patient ID “</translation>
+    </message>
+    <message>
+        <source>計算できません: </source>
+        <translation>Cannot calculate: </translation>
+    </message>
+    <message>
+        <source>同じ撮影の記録が手入力で保存されています（記録 </source>
+        <translation>A record of the same exposure was saved by hand (record </translation>
+    </message>
+    <message>
+        <source>）。別の撮影であれば「条件入力画面で開く」から保存してください</source>
+        <translation>). If it is another exposure, save it through “Open on conditions screen”</translation>
+    </message>
+    <message>
+        <source>」を記録ファイルに書けません（</source>
+        <translation>” cannot be written to the record file (</translation>
+    </message>
+    <message>
+        <source>記録の形式で保存できません: </source>
+        <translation>Cannot be saved in the record format: </translation>
+    </message>
+    <message>
+        <source>被写体厚がありません（</source>
+        <translation>No subject thickness (</translation>
+    </message>
+    <message>
+        <source>、撮影部位がわからないため記録と既定値も使えません</source>
+        <translation>, and without a body part neither records nor defaults can be used</translation>
+    </message>
+    <message>
+        <source>画像に BodyPartThickness (0018,11A0) がなく、同じ撮影部位「</source>
+        <translation>The image has no BodyPartThickness (0018,11A0), and for the body part “</translation>
+    </message>
+    <message>
+        <source>」の記録も </source>
+        <translation>” there is neither a record nor a default in </translation>
+    </message>
+    <message>
+        <source> の既定値もありません</source>
+        <translation> either</translation>
+    </message>
+    <message>
+        <source>管電圧: </source>
+        <translation>Tube voltage: </translation>
+    </message>
+    <message>
+        <source>撮影日: </source>
+        <translation>Exam date: </translation>
+    </message>
+    <message>
+        <source>撮影部位: </source>
+        <translation>Body part: </translation>
+    </message>
+    <message>
+        <source>患者ID: </source>
+        <translation>Patient ID: </translation>
+    </message>
+    <message>
+        <source> がありません</source>
+        <translation> is missing</translation>
+    </message>
+    <message>
+        <source> の値 </source>
+        <translation> value </translation>
+    </message>
+    <message>
+        <source> は使えません</source>
+        <translation> cannot be used</translation>
+    </message>
+    <message>
+        <source> は日付として読めません</source>
+        <translation> cannot be read as a date</translation>
+    </message>
+    <message>
+        <source> は使える範囲（</source>
+        <translation> is outside the usable range (</translation>
+    </message>
+    <message>
+        <source> 以上 </source>
+        <translation> to </translation>
+    </message>
+    <message>
+        <source> 以下）の外です</source>
+        <translation>)</translation>
+    </message>
+    <message>
+        <source> 未満）の外です</source>
+        <translation>, exclusive)</translation>
+    </message>
+    <message>
+        <source> に値が </source>
+        <translation> has </translation>
+    </message>
+    <message>
+        <source> つあります（</source>
+        <translation> values (</translation>
+    </message>
+    <message>
+        <source>）: どれの値か分からないため使いません</source>
+        <translation>): not used, as it is unclear which applies</translation>
+    </message>
+    <message>
+        <source> の値が長すぎます（</source>
+        <translation> value is too long (</translation>
+    </message>
+    <message>
+        <source> バイト）</source>
+        <translation> bytes)</translation>
+    </message>
+    <message>
+        <source> の文字コード </source>
+        <translation>: character set </translation>
+    </message>
+    <message>
+        <source>文字コード </source>
+        <translation>character set </translation>
+    </message>
+    <message>
+        <source> の文字を変換できません（</source>
+        <translation>: characters cannot be converted (</translation>
+    </message>
+    <message>
+        <source>指定にない文字</source>
+        <translation>a character outside the named set</translation>
+    </message>
+    <message>
+        <source>JIS X 0208 にない文字</source>
+        <translation>a character not in JIS X 0208</translation>
+    </message>
+    <message>
+        <source>2バイト文字が途中で切れています</source>
+        <translation>a two-byte character is cut</translation>
+    </message>
+    <message>
+        <source>未対応のエスケープシーケンス</source>
+        <translation>an unsupported escape sequence</translation>
+    </message>
+    <message>
+        <source>この文字コードは使えません</source>
+        <translation>this character set cannot be used</translation>
+    </message>
+    <message>
+        <source>取り除き（担当: </source>
+        <translation>Set aside (by </translation>
+    </message>
+    <message>
+        <source>取り除いた画像の再送（</source>
+        <translation>Sent again after being set aside (</translation>
+    </message>
+    <message>
+        <source>報告書から保存（保留理由: </source>
+        <translation>Saved through the report (held because: </translation>
+    </message>
+    <message>
+        <source>、手入力: </source>
+        <translation>; typed: </translation>
+    </message>
+    <message>
+        <source>記録済みの画像の再送（</source>
+        <translation>Sent again after being recorded (</translation>
+    </message>
+    <message>
+        <source>同じ照射 (IrradiationEventUID) の画像を記録済み（</source>
+        <translation>An image of the same exposure (IrradiationEventUID) is recorded (</translation>
+    </message>
+    <message>
+        <source> の記録 </source>
+        <translation> record </translation>
+    </message>
+    <message>
+        <source>同じ画像が続けて届きました</source>
+        <translation>The same image arrived twice</translation>
+    </message>
+    <message>
+        <source>ネットワークを使えません: </source>
+        <translation>The network cannot be used: </translation>
+    </message>
+    <message>
+        <source> と接続できません: </source>
+        <translation> cannot be reached: </translation>
+    </message>
+    <message>
+        <source> との接続が途中で切れました</source>
+        <translation>: the connection broke off</translation>
+    </message>
+    <message>
+        <source> はこの種類の DICOM オブジェクト（</source>
+        <translation> does not accept this kind of DICOM object (</translation>
+    </message>
+    <message>
+        <source>）を受け付けません</source>
+        <translation>)</translation>
+    </message>
+    <message>
+        <source> への送信に失敗しました: </source>
+        <translation>: sending failed: </translation>
+    </message>
+    <message>
+        <source>警告付きで保存されました（状態 </source>
+        <translation>Stored with a warning (status </translation>
+    </message>
+    <message>
+        <source>保存されませんでした（状態 </source>
+        <translation>Not stored (status </translation>
+    </message>
+    <message>
+        <source>送信の結果を得られませんでした</source>
+        <translation>No result of the sending was received</translation>
+    </message>
+    <message>
+        <source>を DICOM ファイルとして読めません</source>
+        <translation> cannot be read as a DICOM file</translation>
+    </message>
+    <message>
+        <source>ファイル（</source>
+        <translation>File (</translation>
+    </message>
+    <message>
+        <source>）: </source>
+        <translation>): </translation>
+    </message>
+    <message>
+        <source>（</source>
+        <translation> (</translation>
+    </message>
+    <message>
+        <source>）</source>
+        <translation>)</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>「</source>
+        <translation>“</translation>
+    </message>
+    <message>
+        <source>」</source>
+        <translation>”</translation>
+    </message>
+    <message>
+        <source>：</source>
+        <translation>: </translation>
+    </message>
+    <message>
+        <source>。</source>
+        <translation>. </translation>
+    </message>
+    <message>
+        <source>次に: 患者IDと氏名を確かめ、この患児の画像なら「条件入力画面で開く」で開いて保存します。誤って送られた画像なら「取り除く」で理由を付けて取り除きます。</source>
+        <translation>Next: check the patient ID and name. If the image is this infant's, open it on the conditions screen and save it; if it was sent by mistake, set it aside with a reason.</translation>
+    </message>
+    <message>
+        <source>次に: 同じ撮影の記録が既にあるなら「取り除く」で取り除きます。別の撮影なら「条件入力画面で開く」で開いて保存します。</source>
+        <translation>Next: if the record of this exposure is already there, set the image aside; if it is another exposure, open it on the conditions screen and save it.</translation>
+    </message>
+    <message>
+        <source>次に: 「条件入力画面で開く」で開き、理由に書かれた値を確かめて直し、報告書から保存します。</source>
+        <translation>Next: open it on the conditions screen, check and correct the values the reason names, and save it from the report.</translation>
+    </message>
+    <message>
+        <source>次に: 「条件入力画面で開く」で開き、理由に書かれた足りない値を入力して報告書から保存します。誤って送られた画像なら「取り除く」で取り除きます。</source>
+        <translation>Next: open it on the conditions screen, type the missing values the reason names and save it from the report. If it was sent by mistake, set it aside.</translation>
     </message>
 </context>
 </TS>

@@ -423,6 +423,38 @@ TEST(PersonName, StoredNameMatchesAnyGroupWrittenWithOrWithoutBlanks) {
     EXPECT_FALSE(dicom::personNameMatches(dicom::personNameGroups(""), "山田 花子"));
 }
 
+// One infant's name as different units write it: the width of the kana, its script (the phonetic
+// group in hiragana, the record in katakana) and voiced marks written apart make no other name;
+// another kana, a missing voiced mark or a different name stays another.
+TEST(PersonName, KanaOfEitherWidthOrScriptIsTheSameName) {
+    const struct {
+        const char* image; // the image's name (PN, UTF-8)
+        const char* stored;
+        bool matches;
+    } cases[] = {
+        {"ﾔﾏﾀﾞ^ﾀﾛｳ", "ヤマダ タロウ", true},
+        {"ﾔﾏﾀﾞ^ﾀﾛｳ", "ヤマダタロウ", true},
+        {"ﾔﾏﾀﾞ^ﾀﾛｳ", "やまだ たろう", true},
+        {"山田^太郎=やまだ^たろう", "ヤマダ タロウ", true},
+        {"山田^太郎=ヤマダ^タロウ", "やまだ　たろう", true},
+        {"ﾊﾟｸ^ｼﾞｭﾝ", "パク ジュン", true},                // semi-voiced and voiced marks joined
+        {"ｳﾞｨｸﾄﾙ", "ヴィクトル", true},                   // ウ + voiced mark, small ィ
+        {"ｼｮｰｺﾞ", "しょーご", true},                       // small kana and the long vowel mark
+        {"\xE3\x82\xAB\xE3\x82\x99ﾄｳ", "ガトウ", true}, // カ + combining voiced mark
+        {"か゛とう", "ガトウ", true},                       // spacing voiced mark
+        {"ＳＡＴＯ^ｶﾅ", "sato かな", true},
+        {"ﾔﾏﾀﾞ^ﾀﾛｳ", "ヤマタ タロウ", false},               // the voiced mark is part of the name
+        {"ﾔﾏﾀﾞ^ﾀﾛｳ", "ヤマダ タロ", false},
+        {"ｼｮｳｺﾞ", "シヨウゴ", false},                      // small and full-size kana differ
+        {"ﾊﾟｸ", "バク", false},                            // semi-voiced is not voiced
+        {"やまだ^たろう", "ヤマダ ジロウ", false},
+        {"山田^太郎", "ヤマダ タロウ", false},              // kanji are never read as kana
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(dicom::personNameMatches(dicom::personNameGroups(c.image), c.stored), c.matches)
+            << c.image << " / " << c.stored;
+}
+
 TEST_F(DicomRead, TextsThatCannotBeConvertedAreMissingNotGarbled) {
     const struct {
         const char* name;

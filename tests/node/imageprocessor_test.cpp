@@ -189,6 +189,33 @@ INSTANTIATE_TEST_SUITE_P(
             Outcome::Recorded,
             nullptr,
             {}},
+        // An older CR writes half-width katakana, a DR unit full-width or hiragana: one infant.
+        ImageCase{"half-width katakana name matches the stored katakana",
+                  [](DicomImage& i) {
+                      i.set(DCM_SpecificCharacterSet, "ISO_IR 13")
+                          .set(DCM_PatientName, "\xD4\xCF\xC0\xDE^\xCA\xC5\xBA"); // ﾔﾏﾀﾞ^ﾊﾅｺ
+                  },
+                  "ヤマダ ハナコ",
+                  Outcome::Recorded,
+                  nullptr,
+                  {}},
+        ImageCase{"hiragana phonetic group matches the stored katakana",
+                  [](DicomImage& i) {
+                      i.set(DCM_SpecificCharacterSet, "ISO_IR 192")
+                          .set(DCM_PatientName, "Yamada^Hanako=山田^花子=やまだ^はなこ");
+                  },
+                  "ヤマダ　ハナコ",
+                  Outcome::Recorded,
+                  nullptr,
+                  {}},
+        ImageCase{"name bytes that cannot be read",
+                  [](DicomImage& i) {
+                      i.set(DCM_SpecificCharacterSet, "ISO_IR 192").set(DCM_PatientName, "\xFF\xFE^\x80");
+                  },
+                  "Yamada Hanako",
+                  Outcome::Held,
+                  "氏名を読めない",
+                  {}},
         ImageCase{"no patient ID",
                   [](DicomImage& i) { i.remove(DCM_PatientID); },
                   nullptr,
@@ -545,6 +572,60 @@ TEST(NodeHeld, ResolvedThroughTheReportLeavesTheListForGood) {
     test::infantImage("D", "Ueda^Kai", uid).save(folder.file("d.dcm"));
     EXPECT_EQ(processor.processImageFile(folder.file("d.dcm"))->outcome, Outcome::Duplicate);
     EXPECT_EQ(historyOf(folder.path(), "D").records.size(), 1u);
+}
+
+// An image sent by mistake is set aside with who and why: it stays in the log and the receipt log,
+// leaves the held list for good (a resend too), its header leaves held/, and nothing is recorded.
+TEST(NodeHeld, SetAsideStaysInTheLogOutOfTheListForGood) {
+    TempFolder folder;
+    test::copyShippedData(folder.path());
+    ImageProcessor processor(folder.path());
+    ASSERT_TRUE(processor.open().ok());
+    const std::string uid = test::newUid();
+    test::infantImage("E", "Eto^Ren", uid).remove(DCM_KVP).save(folder.file("e.dcm"));
+    auto held = processor.processImageFile(folder.file("e.dcm"));
+    ASSERT_TRUE(held.ok());
+    ASSERT_EQ(held->outcome, Outcome::Held);
+
+    // Nobody, no reason or an image not held: refused, nothing written.
+    const struct {
+        const char* uid;
+        const char* who;
+        const char* why;
+        const char* message;
+    } refused[] = {{uid.c_str(), " ", "誤送信", "名前"},
+                   {uid.c_str(), "佐藤", "\t", "理由"},
+                   {"1.2.3.4", "佐藤", "誤送信", "保留されていません"}};
+    for (const auto& r : refused) {
+        const Status s = setAsideHeldImage(folder.path(), r.uid, r.who, r.why);
+        ASSERT_FALSE(s.ok()) << r.message;
+        EXPECT_NE(s.message().find(r.message), std::string::npos) << s.message();
+    }
+    EXPECT_EQ(listReceivedImages(folder.path())->held.size(), 1u);
+
+    ASSERT_TRUE(setAsideHeldImage(folder.path(), uid, "佐藤", "別の検査の画像").ok());
+    auto listed = listReceivedImages(folder.path());
+    EXPECT_TRUE(listed->held.empty());
+    ASSERT_FALSE(listed->recent.empty());
+    const ImageEntry& aside = listed->recent[0];
+    EXPECT_EQ(aside.outcome, Outcome::SetAside);
+    EXPECT_EQ(aside.reason, setAsideReason("佐藤", "別の検査の画像"));
+    EXPECT_FALSE(aside.time.empty());
+    EXPECT_FALSE(fs::exists(heldHeaderFile(folder.path(), *held)));
+    EXPECT_TRUE(fs::exists(setAsideHeaderFile(folder.path(), aside)));
+    const std::string receipts = test::readBytes(folder.file(kReceiptLogName));
+    EXPECT_NE(receipts.find("set_aside"), std::string::npos);
+    EXPECT_NE(receipts.find("別の検査の画像"), std::string::npos);
+    // Setting aside twice is refused; the log read anew keeps the state.
+    EXPECT_FALSE(setAsideHeldImage(folder.path(), uid, "佐藤", "もう一度").ok());
+
+    test::infantImage("E", "Eto^Ren", uid).remove(DCM_KVP).save(folder.file("e.dcm"));
+    auto again = processor.processImageFile(folder.file("e.dcm"));
+    ASSERT_TRUE(again.ok());
+    EXPECT_EQ(again->outcome, Outcome::Duplicate);
+    EXPECT_NE(again->reason.find("別の検査の画像"), std::string::npos) << again->reason;
+    EXPECT_TRUE(listReceivedImages(folder.path())->held.empty());
+    EXPECT_EQ(historyOf(folder.path(), "E").records.size(), 0u);
 }
 
 } // namespace

@@ -206,6 +206,28 @@ TEST_F(OutboxTest, OnlyOneSenderAtATimeAndRetryNowMakesAllDue) {
     EXPECT_EQ(outbox.sendDue(sender(), kStart + 1s)->acknowledged, 1);
 }
 
+// A person's "send now" while the destination is down tries every report at once, says what failed,
+// and leaves the automatic tries where they were; once the destination is back it sends them.
+TEST_F(OutboxTest, ATryAskedForNeverPutsTheNextAutomaticTryFurtherOff) {
+    peers.at("PACS@127.0.0.1:104").up = false;
+    ASSERT_TRUE(outbox.enqueue(report(), {pacs}, "", kStart).ok());
+    ASSERT_EQ(outbox.sendDue(sender(), kStart)->failed, 1);
+    const auto before = outbox.waiting()->front();
+    for (int press = 1; press <= 3; ++press) {
+        auto round = outbox.sendDue(sender(), kStart + std::chrono::seconds(press), true);
+        ASSERT_TRUE(round.ok());
+        EXPECT_EQ(round->failed, 1);
+        ASSERT_EQ(round->messages.size(), 1u);
+        EXPECT_NE(round->messages[0].find("接続できません"), std::string::npos);
+        const auto after = outbox.waiting()->front();
+        EXPECT_EQ(after.attempts, before.attempts);
+        EXPECT_EQ(after.nextAttempt, before.nextAttempt);
+    }
+    peers.at("PACS@127.0.0.1:104").up = true;
+    EXPECT_EQ(outbox.sendDue(sender(), kStart + 5s, true)->acknowledged, 1);
+    EXPECT_TRUE(outbox.waiting()->empty());
+}
+
 TEST_F(OutboxTest, LabelsKeepWhatShiftJisHoldsAndEveryDestinationGetsOneEntry) {
     auto entries = outbox.enqueue(report(), {pacs, registry}, "N-0001 山田 Zoë\r\nline", kStart);
     ASSERT_TRUE(entries.ok()) << entries.error().message;

@@ -13,16 +13,20 @@
 #include "node/nodefolders.h"
 #include "node/outbox.h"
 #include "ui/conditions/conditionsscreen.h"
+#include "ui/kit/language.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 #include "ui/records/receivedimageswindow.h"
+#include "ui/records/receivedimagetexts.h"
 #include "ui/shell/shell.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableWidget>
+#include <QTimer>
 #include <QtTest>
 
 #include <algorithm>
@@ -85,6 +89,23 @@ void writeFile(const QString& name, const QByteArray& bytes) {
     file.write(bytes);
 }
 
+// An image the node holds for want of its tube voltage, processed now.
+std::string holdImage(const QTemporaryDir& dir, const char* id, const char* name) {
+    node::ImageProcessor processor(ui::workingFolderPath());
+    if (!processor.open().ok())
+        return {};
+    test::DicomImage image;
+    image.set(DCM_PatientID, id).set(DCM_PatientName, name).remove(DCM_KVP);
+    const std::string file = ui::utf8(dir.filePath(QStringLiteral("held.dcm")));
+    image.save(std::filesystem::u8path(file));
+    auto entry = processor.processImageFile(std::filesystem::u8path(file));
+    return entry.ok() && entry->outcome == node::Outcome::Held ? entry->sopInstanceUid : std::string();
+}
+
+QWidget* focused() {
+    return QApplication::focusWidget();
+}
+
 } // namespace
 
 class ReceivedImagesTest : public QObject {
@@ -143,6 +164,36 @@ private slots:
         QVERIFY(!control<QPushButton>("Form12", "Command1")->isEnabled());
         control<QTableWidget>("Form12", "Grid1")->selectRow(0);
         saveScreenshot(window("Form12"), "receivedimages.png");
+    }
+
+    // The chosen image's reason whole under the list, the next step in one line, and the commands
+    // reached with Tab from the list (the arrows stay in it).
+    void chosenHeldImageSaysWhyAndWhatToDo() {
+        auto* w = static_cast<ui::ReceivedImagesWindow*>(window("Form12"));
+        const std::string reason = w->heldImages().at(0).reason;
+        QCOMPARE(w->heldDetailText(), QStringLiteral("保留の理由: ") + ui::qs(reason));
+        QVERIFY2(w->nextStepText().contains(QStringLiteral("条件入力画面で開く")),
+                 qPrintable(w->nextStepText()));
+        QVERIFY(control<QPushButton>("Form12", "Command5")->isEnabled());
+        for (const char* name : {"Label6", "Label7", "Command5"}) {
+            auto* c = control<QWidget>("Form12", name);
+            QVERIFY2(c && !c->accessibleName().isEmpty(), name);
+            QCOMPARE(c->accessibleDescription(), QLatin1String(name));
+        }
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        control<QTableWidget>("Form12", "Grid1")->setFocus(Qt::TabFocusReason);
+        QStringList walked;
+        for (int i = 0; i < 4 && focused(); ++i) {
+            QTest::keyClick(focused(), Qt::Key_Tab);
+            walked << focused()->objectName();
+        }
+        QCOMPARE(walked, QStringLiteral("Label6 Label7 Command1 Command5").split(QLatin1Char(' ')));
+        // The next step follows the reason: a name of another infant is checked, not typed over.
+        QVERIFY(ui::nextStepText("患者ID「A」の氏名「B」が画像の氏名「C」と一致しません（別の患児の可能性）")
+                    .contains(QStringLiteral("取り除く")));
+        QVERIFY(ui::nextStepText("計算できません: x") !=
+                ui::nextStepText("管電圧: KVP (0018,0060) がありません"));
     }
 
     void heldImageCompletedThroughTheReportLeavesTheList() {
@@ -348,13 +399,79 @@ private slots:
         QCOMPARE(control<QLabel>("Form12", "Label5")->text(), QStringLiteral("送信待ちの線量レポート: 4 件"));
         saveScreenshot(window("Form12"), "receivedimages-reports.png");
 
-        const qint64 pressed = QDateTime::currentSecsSinceEpoch();
-        press("Form12", "Command4");
-        const auto due = outbox().waiting();
-        for (const node::OutboxEntry& e : *due)
-            QVERIFY(e.nextAttempt <= pressed + 1);
-        QCOMPARE(cell(reports, 0, 4), QDateTime::fromSecsSinceEpoch(outbox().waiting()->front().nextAttempt)
-                                          .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        // Sending now while the destination is down: every report tried, the result said, and the
+        // automatic tries stay where they were (pressing twice changes nothing).
+        auto* w = static_cast<ui::ReceivedImagesWindow*>(window("Form12"));
+        for (int pressing = 0; pressing < 2; ++pressing) {
+            press("Form12", "Command4");
+            QTRY_VERIFY_WITH_TIMEOUT(!w->sending(), 20000);
+            QVERIFY2(w->reportStatusText().startsWith(QStringLiteral("今すぐ送信: 送信 0 件、失敗 4 件（")),
+                     qPrintable(w->reportStatusText()));
+            QVERIFY(w->reportStatusText().contains(QString::fromLatin1(kClosedDestination)));
+            const auto after = outbox().waiting();
+            for (size_t i = 0; i < after->size(); ++i) {
+                QCOMPARE(after->at(i).attempts, waiting->at(i).attempts);
+                QCOMPARE(after->at(i).nextAttempt, waiting->at(i).nextAttempt);
+            }
+        }
+        // One form of date and time in the window: the log's, the outbox's and the exam date.
+        QCOMPARE(cell(reports, 0, 4), ui::outboxTimeText(outbox().waiting()->front().nextAttempt));
+        const QRegularExpression form(QStringLiteral("^\\d{4}/\\d{2}/\\d{2}( \\d{2}:\\d{2}:\\d{2})?$"));
+        const QTableWidget* recent = control<QTableWidget>("Form12", "Grid2");
+        for (const QString& shown :
+             {cell(reports, 0, 2), cell(reports, 0, 4), cell(recent, 0, 0), cell(recent, 0, 3)})
+            QVERIFY2(form.match(shown).hasMatch(), qPrintable(shown));
+    }
+
+    // In the English interface the node's reasons, the next step and the errors are English; the
+    // values (IDs, attribute names) stay. Then an image sent by mistake is set aside.
+    void heldReasonsInEnglish() {
+        QVERIFY(!holdImage(dir_, "E-01", "Ito^Mei").empty());
+        QVERIFY(ui::installLanguage(ui::Language::English));
+        {
+            ui::ReceivedImagesWindow english;
+            english.open();
+            QCOMPARE(english.heldImages().size(), size_t(1));
+            english.heldTable()->selectRow(0);
+            const QRegularExpression japanese(
+                QStringLiteral("[\\x{3000}-\\x{30FF}\\x{4E00}-\\x{9FFF}\\x{FF01}-\\x{FF9F}]"));
+            const QStringList shown{cell(english.heldTable(), 0, 5), english.heldDetailText(),
+                                    english.nextStepText(), cell(english.reportTable(), 0, 5),
+                                    ui::nodeText("PACS@h:1: PACS@h:1 と接続できません: x")};
+            for (const QString& text : shown)
+                QVERIFY2(!text.isEmpty() && !japanese.match(text).hasMatch(), qPrintable(text));
+            QVERIFY2(english.heldDetailText().contains(QStringLiteral("KVP (0018,0060)")),
+                     qPrintable(english.heldDetailText()));
+            saveScreenshot(&english, "receivedimages-en.png");
+        }
+        QVERIFY(ui::installLanguage(ui::Language::Japanese));
+    }
+
+    void imageSentByMistakeIsSetAsideWithWhoAndWhy() {
+        shell_->openReceivedImages();
+        auto* w = static_cast<ui::ReceivedImagesWindow*>(window("Form12"));
+        QCOMPARE(w->heldImages().size(), size_t(1));
+        const node::ImageEntry held = w->heldImages().at(0);
+        w->heldTable()->selectRow(0);
+        // The dialog refuses an empty reason, then sets the image aside.
+        MessageBox::clearShown();
+        QTimer::singleShot(0, [] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            dialog->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("佐藤"));
+            dialog->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+            QVERIFY(dialog->isVisible());
+            dialog->findChild<QLineEdit*>(QStringLiteral("Text2"))->setText(QStringLiteral("別の患者の画像"));
+            dialog->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+        });
+        press("Form12", "Command5");
+        QCOMPARE(MessageBox::shown().size(), 1);
+        QVERIFY(MessageBox::shown().first().text.contains(QStringLiteral("理由")));
+        QCOMPARE(w->heldTable()->rowCount(), 0);
+        QCOMPARE(cell(w->recentTable(), 0, 1), QStringLiteral("E-01"));
+        QCOMPARE(cell(w->recentTable(), 0, 7), QStringLiteral("取り除き（記録しない）"));
+        QVERIFY(w->recentTable()->item(0, 7)->toolTip().contains(QStringLiteral("佐藤")));
+        QVERIFY(!QFile::exists(ui::qs(node::heldHeaderFile(ui::workingFolderPath(), held).u8string())));
     }
 
     void cleanupTestCase() { shell_.reset(); }

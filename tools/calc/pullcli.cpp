@@ -252,6 +252,7 @@ int runPullCommand(const std::vector<std::string>& args, std::ostream& out, std:
             break;
         case node::Outcome::Derived:
         case node::Outcome::Unreadable:
+        case node::Outcome::SetAside:
             out << entryLine(node::outcomeName(entry->outcome), *entry) << '\n';
             ++counts.listed;
             break;

@@ -1,15 +1,20 @@
 #include "ui/records/receivedimageswindow.h"
 
+#include "node/dosereporter.h"
+#include "node/nodeconfig.h"
 #include "node/nodefolders.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
+#include "ui/records/receivedimagetexts.h"
+#include "ui/records/setasidedialog.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QThread>
 
 namespace tamso::ui {
 
@@ -29,6 +34,8 @@ QString outcomeText(node::Outcome outcome) {
         return QCoreApplication::translate("ReceivedImagesWindow", "保留");
     case node::Outcome::Unreadable:
         return QCoreApplication::translate("ReceivedImagesWindow", "読めない画像");
+    case node::Outcome::SetAside:
+        return QCoreApplication::translate("ReceivedImagesWindow", "取り除き（記録しない）");
     }
     return QString();
 }
@@ -44,6 +51,7 @@ QTableWidget* table(QWidget* parent, const char* name, const QString& caption, c
     grid->verticalHeader()->setVisible(false);
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     grid->horizontalHeader()->setStretchLastSection(true);
+    grid->setTabKeyNavigation(false); // Tab goes on to the commands; the arrows move in the table
     return grid;
 }
 
@@ -52,11 +60,14 @@ void setRow(QTableWidget* grid, int row, const QStringList& cells) {
         grid->setItem(row, c, new QTableWidgetItem(cells[c]));
 }
 
-// A time of the outbox (seconds since 1970 UTC) in local time, as the node's log writes its times.
-QString outboxTime(std::int64_t seconds) {
-    return seconds > 0
-               ? QDateTime::fromSecsSinceEpoch(seconds).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-               : QString();
+QLabel* detailLabel(QWidget* parent, const char* name, const QString& caption) {
+    auto* label = new QLabel(parent);
+    nameControl(label, QString::fromLatin1(name), caption);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    label->setFocusPolicy(Qt::TabFocus); // read with the keyboard too
+    return label;
 }
 
 node::Outbox workingOutbox() {
@@ -70,7 +81,7 @@ ReceivedImagesWindow::ReceivedImagesWindow(QWidget* parent) : QWidget(parent, Qt
     setWindowTitle(QCoreApplication::translate("ReceivedImagesWindow", "TAMSO 受信画像"));
     setAccessibleName(windowTitle());
     setAccessibleDescription(objectName());
-    setFixedSize(twips(12600), twips(10440));
+    setFixedSize(twips(12600), twips(11640));
 
     addLabel(this, QStringLiteral("Label1"),
              QCoreApplication::translate("ReceivedImagesWindow", "保留中の画像（記録されていません）"), 240,
@@ -87,11 +98,27 @@ ReceivedImagesWindow::ReceivedImagesWindow(QWidget* parent) : QWidget(parent, Qt
         new QPushButton(QCoreApplication::translate("ReceivedImagesWindow", "条件入力画面で開く"), this);
     nameControl(command1_, QStringLiteral("Command1"),
                 QCoreApplication::translate("ReceivedImagesWindow", "条件入力画面で開く"));
-    placeTwips(command1_, 240, 3000, 2760, 435);
+    label6_ = detailLabel(this, "Label6",
+                          QCoreApplication::translate("ReceivedImagesWindow", "選んだ画像の保留の理由"));
+    placeTwips(label6_, 240, 2940, 12120, 900);
+    label7_ =
+        detailLabel(this, "Label7", QCoreApplication::translate("ReceivedImagesWindow", "次にすること"));
+    placeTwips(label7_, 240, 3840, 12120, 480);
+    placeTwips(command1_, 240, 4380, 2760, 435);
     command1_->setEnabled(false);
+    command5_ = new QPushButton(QCoreApplication::translate("ReceivedImagesWindow", "取り除く..."), this);
+    nameControl(command5_, QStringLiteral("Command5"),
+                QCoreApplication::translate("ReceivedImagesWindow", "選んだ画像を理由を付けて取り除く"));
+    placeTwips(command5_, 3240, 4380, 2760, 435);
+    command5_->setEnabled(false);
+    // From the list, the chosen image's reason and next step, then what to do with it.
+    setTabOrder(grid1_, label6_);
+    setTabOrder(label6_, label7_);
+    setTabOrder(label7_, command1_);
+    setTabOrder(command1_, command5_);
 
     addLabel(this, QStringLiteral("Label2"),
-             QCoreApplication::translate("ReceivedImagesWindow", "最近受信した画像"), 240, 3600, 8000);
+             QCoreApplication::translate("ReceivedImagesWindow", "最近受信した画像"), 240, 4920, 8000);
     grid2_ = table(this, "Grid2", QCoreApplication::translate("ReceivedImagesWindow", "最近受信した画像"),
                    {QCoreApplication::translate("ReceivedImagesWindow", "受信時刻"),
                     QCoreApplication::translate("ReceivedImagesWindow", "患者ID"),
@@ -101,10 +128,10 @@ ReceivedImagesWindow::ReceivedImagesWindow(QWidget* parent) : QWidget(parent, Qt
                     QCoreApplication::translate("ReceivedImagesWindow", "入射表面線量 (mGy)"),
                     QCoreApplication::translate("ReceivedImagesWindow", "記録番号"),
                     QCoreApplication::translate("ReceivedImagesWindow", "結果")});
-    placeTwips(grid2_, 240, 3900, 12120, 2520);
+    placeTwips(grid2_, 240, 5220, 12120, 2280);
 
     addLabel(this, QStringLiteral("Label4"),
-             QCoreApplication::translate("ReceivedImagesWindow", "送信待ちの線量レポート"), 240, 6600, 8000);
+             QCoreApplication::translate("ReceivedImagesWindow", "送信待ちの線量レポート"), 240, 7680, 8000);
     grid3_ =
         table(this, "Grid3", QCoreApplication::translate("ReceivedImagesWindow", "送信待ちの線量レポート"),
               {QCoreApplication::translate("ReceivedImagesWindow", "レポート"),
@@ -114,26 +141,26 @@ ReceivedImagesWindow::ReceivedImagesWindow(QWidget* parent) : QWidget(parent, Qt
                QCoreApplication::translate("ReceivedImagesWindow", "次の送信"),
                QCoreApplication::translate("ReceivedImagesWindow", "前回のエラー")});
     grid3_->setWordWrap(false); // one line a report; a long error is elided, its tooltip has it all
-    placeTwips(grid3_, 240, 6900, 12120, 2160);
+    placeTwips(grid3_, 240, 7980, 12120, 2280);
     command4_ = new QPushButton(QCoreApplication::translate("ReceivedImagesWindow", "今すぐ送信"), this);
     nameControl(command4_, QStringLiteral("Command4"),
                 QCoreApplication::translate("ReceivedImagesWindow", "今すぐ送信"));
-    placeTwips(command4_, 240, 9180, 2760, 435);
+    placeTwips(command4_, 240, 10380, 2760, 435);
     command4_->setEnabled(false);
-    label5_ = addLabel(this, QStringLiteral("Label5"), QString(), 3240, 9240, 9120);
+    label5_ = addLabel(this, QStringLiteral("Label5"), QString(), 3240, 10440, 9120);
 
-    label3_ = addLabel(this, QStringLiteral("Label3"), QString(), 240, 9840, 8400);
+    label3_ = addLabel(this, QStringLiteral("Label3"), QString(), 240, 11040, 8400);
     auto* refresh = new QPushButton(QCoreApplication::translate("ReceivedImagesWindow", "更新"), this);
     nameControl(refresh, QStringLiteral("Command2"),
                 QCoreApplication::translate("ReceivedImagesWindow", "更新"));
-    placeTwips(refresh, 9000, 9780, 1560, 435);
+    placeTwips(refresh, 9000, 10980, 1560, 435);
     auto* close = new QPushButton(QCoreApplication::translate("ReceivedImagesWindow", "閉じる"), this);
     nameControl(close, QStringLiteral("Command3"),
                 QCoreApplication::translate("ReceivedImagesWindow", "閉じる"));
-    placeTwips(close, 10800, 9780, 1560, 435);
+    placeTwips(close, 10800, 10980, 1560, 435);
 
-    connect(grid1_, &QTableWidget::itemSelectionChanged, this,
-            [this] { command1_->setEnabled(!grid1_->selectedItems().isEmpty()); });
+    connect(grid1_, &QTableWidget::itemSelectionChanged, this, &ReceivedImagesWindow::showChosenHeldImage);
+    connect(command5_, &QPushButton::clicked, this, &ReceivedImagesWindow::askToSetAsideChosenImage);
     // A double click or Enter on a held image opens it, as the command does.
     connect(grid1_, &QTableWidget::activated, this, [this] { openChosenImage(); });
     connect(command1_, &QPushButton::clicked, this, &ReceivedImagesWindow::openChosenImage);
@@ -176,17 +203,20 @@ void ReceivedImagesWindow::fillTables() {
     for (size_t i = 0; i < held_.size(); ++i) {
         const node::ImageEntry& e = held_[i];
         setRow(grid1_, static_cast<int>(i),
-               {qs(e.time), qs(e.patientId), qs(e.patientName), qs(e.examDate), qs(e.bodyPart),
-                coreText(e.reason)});
+               {logTimeText(e.time), qs(e.patientId), qs(e.patientName), examDateText(e.examDate),
+                qs(e.bodyPart), nodeText(e.reason)});
+        grid1_->item(static_cast<int>(i), 5)->setToolTip(nodeText(e.reason));
     }
     grid2_->setRowCount(static_cast<int>(recent_.size()));
     for (size_t i = 0; i < recent_.size(); ++i) {
         const node::ImageEntry& e = recent_[i];
         setRow(grid2_, static_cast<int>(i),
-               {qs(e.time), qs(e.patientId), qs(e.patientName), qs(e.examDate), qs(e.bodyPart), qs(e.doseMGy),
+               {logTimeText(e.time), qs(e.patientId), qs(e.patientName), examDateText(e.examDate),
+                qs(e.bodyPart), qs(e.doseMGy),
                 e.recordNumber > 0 ? QString::number(e.recordNumber) : QString(), outcomeText(e.outcome)});
+        grid2_->item(static_cast<int>(i), 7)->setToolTip(nodeText(e.reason)); // who set it aside and why, ...
     }
-    command1_->setEnabled(!grid1_->selectedItems().isEmpty());
+    showChosenHeldImage();
 }
 
 Status ReceivedImagesWindow::refreshReports() {
@@ -196,11 +226,13 @@ Status ReceivedImagesWindow::refreshReports() {
     for (size_t i = 0; i < waiting_.size(); ++i) {
         const node::OutboxEntry& e = waiting_[i];
         setRow(grid3_, static_cast<int>(i),
-               {qs(e.label), qs(e.destination), outboxTime(e.queued), QString::number(e.attempts),
-                outboxTime(e.nextAttempt), coreText(e.lastError)});
-        grid3_->item(static_cast<int>(i), 5)->setToolTip(coreText(e.lastError)); // the whole of it
+               {qs(e.label), qs(e.destination), outboxTimeText(e.queued), QString::number(e.attempts),
+                outboxTimeText(e.nextAttempt), nodeText(e.lastError)});
+        grid3_->item(static_cast<int>(i), 5)->setToolTip(nodeText(e.lastError)); // the whole of it
     }
-    command4_->setEnabled(!waiting_.empty());
+    command4_->setEnabled(!waiting_.empty() && !sending_);
+    if (sending_)
+        return {}; // Label5 says that the reports are being sent
     if (!waiting.ok()) {
         label5_->setText(
             QCoreApplication::translate("ReceivedImagesWindow", "送信待ちの線量レポートを読めません: ") +
@@ -216,13 +248,123 @@ Status ReceivedImagesWindow::refreshReports() {
 }
 
 void ReceivedImagesWindow::sendReportsNow() {
-    // A sending round at work holds the outbox: the screen does not wait for it.
-    if (const Status status = workingOutbox().retryNow(node::Clock::now(), std::chrono::milliseconds(500));
-        !status.ok())
-        MessageBox::warning(this, coreText(status.message()));
-    else
-        emit sendReportsRequested();
+    if (sending_)
+        return;
+    node::ReportSender send = reportSender_;
+    if (!send) {
+        auto settings = node::readReportSettings(workingFolderPath());
+        if (!settings.ok() || settings->forward.empty()) {
+            MessageBox::warning(this, settings.ok()
+                                          ? QCoreApplication::translate("ReceivedImagesWindow",
+                                                                        "線量レポートの送信先がありません"
+                                                                        "（tamso-node.conf の forward）。")
+                                          : coreText(settings.error().message));
+            return;
+        }
+        send = node::storeSender(settings->aeTitle, std::chrono::seconds(5), std::chrono::seconds(15));
+    }
+    sending_ = true;
+    command4_->setEnabled(false);
+    label5_->setText(QCoreApplication::translate("ReceivedImagesWindow", "線量レポートを送信しています..."));
+    // The network may keep it waiting: the round runs beside the screens; its end is shown here.
+    QThread* thread = QThread::create([folder = workingFolderPath(), send, window = QPointer(this)] {
+        node::Outbox outbox(node::nodeFolder(folder));
+        const Expected<node::SendRound> round = outbox.sendDue(send, node::Clock::now(), true);
+        QMetaObject::invokeMethod(
+            qApp,
+            [window, round] {
+                if (window)
+                    window->showSendRound(round);
+            },
+            Qt::QueuedConnection);
+    });
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    thread->start();
+}
+
+void ReceivedImagesWindow::showSendRound(const Expected<node::SendRound>& round) {
+    sending_ = false;
     (void)refreshReports();
+    QString text;
+    if (!round.ok()) {
+        text = QCoreApplication::translate("ReceivedImagesWindow", "送信できませんでした: ") +
+               nodeText(round.error().message);
+    } else if (round->busy) {
+        text = QCoreApplication::translate(
+            "ReceivedImagesWindow", "別の送信が進行中です。終わり次第、送信待ちのレポートも送られます。");
+    } else {
+        text = QCoreApplication::translate("ReceivedImagesWindow", "今すぐ送信: 送信 %1 件、失敗 %2 件")
+                   .arg(round->acknowledged)
+                   .arg(round->failed);
+        QStringList errors;
+        for (const std::string& message : round->messages)
+            errors << nodeText(message);
+        if (!errors.isEmpty())
+            text +=
+                QCoreApplication::translate("ReceivedImagesWindow", "（%1）。失敗したレポートは次の自動送信"
+                                                                    "の時刻に送り直します。")
+                    .arg(errors.join(QStringLiteral(" / ")));
+    }
+    label5_->setText(text);
+    label5_->setToolTip(text);
+    emit sendReportsRequested();
+}
+
+QString ReceivedImagesWindow::reportStatusText() const {
+    return label5_->text();
+}
+
+void ReceivedImagesWindow::showChosenHeldImage() {
+    const int row = grid1_->selectedItems().isEmpty() ? -1 : grid1_->currentRow();
+    const bool chosen = row >= 0 && row < static_cast<int>(held_.size());
+    command1_->setEnabled(chosen);
+    command5_->setEnabled(chosen);
+    if (!chosen) {
+        label6_->setText(
+            held_.empty() ? QString()
+                          : QCoreApplication::translate("ReceivedImagesWindow",
+                                                        "一覧から画像を選ぶと、保留の理由とすることをここに"
+                                                        "示します。"));
+        label7_->clear();
+        return;
+    }
+    const node::ImageEntry& e = held_[static_cast<size_t>(row)];
+    label6_->setText(QCoreApplication::translate("ReceivedImagesWindow", "保留の理由: ") +
+                     nodeText(e.reason));
+    label7_->setText(tamso::ui::nextStepText(e.reason));
+}
+
+QString ReceivedImagesWindow::heldDetailText() const {
+    return label6_->text();
+}
+
+QString ReceivedImagesWindow::nextStepText() const {
+    return label7_->text();
+}
+
+void ReceivedImagesWindow::askToSetAsideChosenImage() {
+    const int row = grid1_->currentRow();
+    if (row < 0 || row >= static_cast<int>(held_.size()))
+        return;
+    const node::ImageEntry& e = held_[static_cast<size_t>(row)];
+    SetAsideDialog dialog(
+        QStringLiteral("%1 %2 %3 %4")
+            .arg(qs(e.patientId), qs(e.patientName), examDateText(e.examDate), qs(e.bodyPart)),
+        this);
+    if (dialog.exec() == QDialog::Accepted)
+        (void)setAsideChosenImage(dialog.setAsideBy(), dialog.reason());
+}
+
+Status ReceivedImagesWindow::setAsideChosenImage(const QString& who, const QString& why) {
+    const int row = grid1_->currentRow();
+    if (row < 0 || row >= static_cast<int>(held_.size()))
+        return {};
+    const Status status = node::setAsideHeldImage(
+        workingFolderPath(), held_[static_cast<size_t>(row)].sopInstanceUid, utf8(who), utf8(why));
+    if (!status.ok())
+        MessageBox::warning(this, coreText(status.message()));
+    (void)refresh();
+    return status;
 }
 
 void ReceivedImagesWindow::openChosenImage() {
