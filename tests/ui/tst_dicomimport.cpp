@@ -355,6 +355,7 @@ private slots:
         QCOMPARE(text("Text6")->text(), QStringLiteral("1.6"));
         QCOMPARE(marked(), QList<QWidget*>{text("Text6")});
         QCOMPARE(form1()->reportFields().id, QStringLiteral("N-0001"));
+        grab(form1(), "form1-dicom-missing.png");
 
         MessageBox::clearShown();
         QTest::mouseClick(child<QPushButton>("Command2"), Qt::LeftButton);
