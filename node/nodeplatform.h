@@ -79,6 +79,13 @@ Expected<NativeSocket> openListeningSocket(std::uint16_t port);
 // Waits up to `timeout` for a connection; kNoSocket when none came. `peer` gets its address.
 NativeSocket acceptConnection(NativeSocket listener, std::chrono::milliseconds timeout, std::string& peer);
 void closeSocket(NativeSocket socket);
+// Waits up to `timeout` until the socket has bytes to read (or is closed); false when none came.
+bool waitReadable(NativeSocket socket, std::chrono::milliseconds timeout);
+// Ends the reading side of the socket: every read and wait returns at once (the end of the stream).
+void stopReading(NativeSocket socket);
+// What tells this socket from another that later gets the same handle (0 where the system does not
+// tell): a socket whose identity is still the same is still open.
+std::uint64_t socketIdentity(NativeSocket socket);
 // How long one read of the socket may wait for bytes before it fails.
 void setReceiveTimeout(NativeSocket socket, std::chrono::seconds timeout);
 

@@ -19,6 +19,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
 #endif
@@ -110,6 +111,40 @@ void closeSocket(NativeSocket socket) {
     ::closesocket(socket);
 #else
     ::close(socket);
+#endif
+}
+
+bool waitReadable(NativeSocket socket, std::chrono::milliseconds timeout) {
+#ifdef _WIN32
+    WSAPOLLFD wait{};
+    wait.fd = socket;
+    wait.events = POLLRDNORM;
+    return ::WSAPoll(&wait, 1, static_cast<INT>(timeout.count())) > 0;
+#else
+    pollfd wait{};
+    wait.fd = socket;
+    wait.events = POLLIN;
+    return ::poll(&wait, 1, static_cast<int>(timeout.count())) > 0;
+#endif
+}
+
+void stopReading(NativeSocket socket) {
+#ifdef _WIN32
+    ::shutdown(socket, SD_RECEIVE);
+#else
+    ::shutdown(socket, SHUT_RD);
+#endif
+}
+
+std::uint64_t socketIdentity(NativeSocket socket) {
+#ifdef _WIN32
+    static_cast<void>(socket);
+    return 0;
+#else
+    struct stat status {};
+    if (::fstat(socket, &status) != 0 || !S_ISSOCK(status.st_mode))
+        return 0;
+    return static_cast<std::uint64_t>(status.st_ino);
 #endif
 }
 

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <list>
 #include <map>
 #include <mutex>
@@ -44,7 +45,8 @@ std::string hex4(unsigned value) {
 // The worker of one association, on a thread of its own.
 class Worker : public DcmThreadSCP {
 public:
-    explicit Worker(ReceiverContext& context) : context_(context) {}
+    Worker(ReceiverContext& context, platform::NativeSocket socket, std::function<void()> ended)
+        : context_(context), socket_(socket), ended_(std::move(ended)) {}
 
     OFCondition run(T_ASC_Association* assoc) override {
         assoc_ = assoc;
@@ -59,11 +61,9 @@ protected:
         auto lastCommand = std::chrono::steady_clock::now();
         OFCondition cond = EC_Normal;
         while (cond.good()) {
-            T_DIMSE_Message message;
-            T_ASC_PresentationContextID presID = 0;
-            cond = receiveDIMSECommand(&presID, &message, nullptr, nullptr, 1);
-            if (cond == DIMSE_NODATAAVAILABLE) {
-                cond = EC_Normal;
+            // A second at a time, on the socket itself (DCMTK's waits cannot be repeated once they timed
+            // out). A sender waits for each answer, so no command lies unread in a TLS buffer.
+            if (!platform::waitReadable(socket_, std::chrono::seconds(1))) {
                 if (context_.stopping) {
                     ending_ = "ended: the node stops";
                     break;
@@ -72,13 +72,20 @@ protected:
                     ending_ = "closed: no command for " + std::to_string(idle.count()) + " s";
                     break;
                 }
-            } else if (cond.good()) {
+                continue;
+            }
+            T_DIMSE_Message message;
+            T_ASC_PresentationContextID presID = 0;
+            cond = receiveDIMSECommand(&presID, &message, nullptr, nullptr,
+                                       static_cast<Uint32>(context_.config.dimseTimeoutSeconds));
+            if (cond.good()) {
                 DcmPresentationContextInfo info;
                 getPresentationContextInfo(assoc_, presID, info);
                 cond = handleIncomingCommand(&message, info);
                 lastCommand = std::chrono::steady_clock::now();
             }
         }
+        ended_(); // its place is free before the sender hears the association end
         if (cond == DUL_PEERREQUESTEDRELEASE) {
             notifyReleaseRequest();
             ASC_acknowledgeRelease(assoc_);
@@ -87,6 +94,8 @@ protected:
         } else {
             if (cond.bad())
                 notifyDIMSEError(cond);
+            // DCMTK waits after its A-ABORT until the sender closes: nothing more is read.
+            platform::stopReading(socket_);
             ASC_abortAssociation(assoc_);
         }
         // The association is dropped with its worker.
@@ -226,6 +235,8 @@ private:
     }
 
     ReceiverContext& context_;
+    platform::NativeSocket socket_;
+    std::function<void()> ended_;
     T_ASC_Association* assoc_ = nullptr;
     std::string calling_, called_, peer_, refusal_, ending_;
     std::vector<std::string> offered_;
@@ -338,6 +349,7 @@ public:
             const platform::NativeSocket socket =
                 platform::acceptConnection(*listener, std::chrono::seconds(1), peer);
             reap(false);
+            endLateRequests();
             if (socket == platform::kNoSocket)
                 continue;
             if (workers_.size() >= connectionLimit) {
@@ -374,13 +386,27 @@ private:
                std::uint16_t port, const DcmSharedSCPConfig& shared) {
         const NodeConfig& c = context_.config;
         T_ASC_Association* assoc = nullptr;
+        const std::uint64_t identity = platform::socketIdentity(socket);
+        const auto key = std::this_thread::get_id();
+        {
+            std::lock_guard<std::mutex> lock(pendingMutex_);
+            pending_[key] = {std::chrono::steady_clock::now() + std::chrono::seconds(c.requestTimeoutSeconds),
+                             socket, identity};
+        }
         const OFCondition cond = receiveRequest(network, socket, tls, c.requestTimeoutSeconds, &assoc);
+        {
+            std::lock_guard<std::mutex> lock(pendingMutex_);
+            pending_.erase(key);
+        }
         if (cond.bad()) {
             // No request in time, bytes that are no PDU, a TLS handshake that failed: closed.
             if (context_.log)
                 context_.log("connection from " + peer + " on port " + std::to_string(port) +
                              " closed: " + oneLine(cond.text()));
             dropAssociation(assoc);
+            // DCMTK leaves the socket of a request that timed out open: closed here unless it did.
+            if (identity != 0 && platform::socketIdentity(socket) == identity)
+                platform::closeSocket(socket);
             return;
         }
         const std::string refusal = admit(peer);
@@ -397,12 +423,35 @@ private:
         }
         // Within an image, a sender may pause between PDUs for the DIMSE timeout.
         platform::setReceiveTimeout(socket, std::chrono::seconds(c.dimseTimeoutSeconds));
+        bool released = false;
+        auto end = [&] {
+            if (!released)
+                release(peer);
+            released = true;
+        };
         {
-            Worker worker(context_);
+            Worker worker(context_, socket, end);
             worker.setSharedConfig(shared);
             worker.run(assoc); // the association goes with its worker
         }
-        release(peer);
+        end();
+    }
+
+    // A connection whose handshake or request is not through by its time stops being read, so that
+    // DCMTK, whichever read it waits in, gives up at once (a sender that trickles bytes included).
+    void endLateRequests() {
+        const auto now = std::chrono::steady_clock::now();
+        std::lock_guard<std::mutex> lock(pendingMutex_);
+        for (auto it = pending_.begin(); it != pending_.end();) {
+            if (now < it->second.deadline) {
+                ++it;
+                continue;
+            }
+            // Still the same socket (open, not closed by DCMTK and its handle given to another).
+            if (it->second.identity != 0 && platform::socketIdentity(it->second.socket) == it->second.identity)
+                platform::stopReading(it->second.socket);
+            it = pending_.erase(it);
+        }
     }
 
     // Takes one of the associations at once for the host; the reason of a refusal otherwise. A host
@@ -458,6 +507,13 @@ private:
     DcmSCPConfig config_;
     std::atomic<bool> stop_{false};
     std::list<std::unique_ptr<Running>> workers_;
+    struct Pending {
+        std::chrono::steady_clock::time_point deadline;
+        platform::NativeSocket socket;
+        std::uint64_t identity;
+    };
+    std::mutex pendingMutex_;
+    std::map<std::thread::id, Pending> pending_; // connections in their handshake or request
     std::mutex countMutex_;
     int total_ = 0;
     std::map<std::string, int> perHost_;
