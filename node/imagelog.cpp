@@ -304,7 +304,13 @@ Status ImageLog::readFrom(std::uintmax_t offset) {
             columns_ = splitTabs(line.substr(1));
             continue;
         }
-        ImageEntry e = entryFromFields(columns_.empty() ? imageLogColumns() : columns_, splitTabs(line));
+        const std::vector<std::string>& columns = columns_.empty() ? imageLogColumns() : columns_;
+        const std::vector<std::string> fields = splitTabs(line);
+        // A line with fewer fields than columns was cut (a power cut while it was written): it is
+        // no entry, and the lines after it start lines of their own.
+        if (fields.size() < columns.size())
+            continue;
+        ImageEntry e = entryFromFields(columns, fields);
         if (e.sopInstanceUid.empty())
             continue;
         lastNumber_ = std::max(lastNumber_, e.number);
@@ -390,13 +396,9 @@ Status ImageLog::append(std::vector<ImageEntry>& entries) {
 Status ImageLog::appendReceipts(const std::vector<ImageEntry>& entries) {
     std::string text;
     std::error_code ec;
-    if (!fs::exists(receiptFile(), ec)) {
+    if (!fs::exists(receiptFile(), ec))
         text = "\xEF\xBB\xBF" + csvLine(receiptColumns());
-    } else if (std::ifstream in(receiptFile(), std::ios::binary); in.seekg(-1, std::ios::end)) {
-        char last = '\n';
-        if (in.get(last) && last != '\n')
-            text = "\r\n"; // a row cut short by a power cut ends before the next one
-    }
+    // A row cut short by a power cut is ended before the new ones (platform::appendLater).
     for (const ImageEntry& e : entries)
         text += csvLine(receiptCells(e));
     // Not waited for: the node's log is on the disk, and the receipt log catches up from it.

@@ -158,6 +158,8 @@ void ImageProcessor::setRecordedHook(RecordedHook hook) {
 
 Status ImageProcessor::open() {
     const fs::path node = nodeFolder(workFolder_);
+    if (Status links = refuseLinks(workFolder_); !links.ok())
+        return links;
     std::error_code ec;
     for (const char* sub : {"inbox", "held"}) {
         fs::create_directories(node / sub, ec);

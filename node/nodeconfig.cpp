@@ -124,8 +124,14 @@ const std::vector<std::pair<std::string, std::string>>& nodeConfigKeys() {
         {"tls-trusted-certificates", "FILE  CA or client certificates (PEM); given: senders must "
                                      "present a certificate signed by one of them"},
         {"max-associations", "N  associations at once (default 8)"},
+        {"max-associations-per-host", "N  associations at once from one calling host (default 4); the "
+                                      "last free association is kept for a host that has none"},
         {"max-object-mb", "N     largest image accepted, in MiB (default 64)"},
-        {"dimse-timeout", "S     seconds an association may send nothing before it is ended (default 30)"},
+        {"request-timeout", "S   seconds a connection may take for its TLS handshake and association "
+                            "request, at each read (default 10)"},
+        {"idle-timeout", "S      seconds an association may send no command before it is closed (default 30)"},
+        {"dimse-timeout", "S     seconds a sender may pause within an image before its association is ended "
+                          "(default 30)"},
         {"forward", "AET@HOST:PORT[,...]  send the dose report of each recorded exposure there by "
                     "C-STORE (may be given more than once)"},
         {"reports-beside-records", "yes|no  also keep each dose report in DIR/線量レポート (default no)"},
@@ -262,6 +268,12 @@ Expected<NodeConfig> readNodeConfig(const std::vector<std::string>& args) {
     };
     long long objectMb = static_cast<long long>(config.maxObjectBytes >> 20);
     if (auto e = number("max-associations", 1, 200, config.maxAssociations); !e.ok())
+        return e.error();
+    if (auto e = number("max-associations-per-host", 1, 200, config.maxAssociationsPerHost); !e.ok())
+        return e.error();
+    if (auto e = number("request-timeout", 1, 300, config.requestTimeoutSeconds); !e.ok())
+        return e.error();
+    if (auto e = number("idle-timeout", 1, 3600, config.idleTimeoutSeconds); !e.ok())
         return e.error();
     if (auto e = number("max-object-mb", 1, 4000, objectMb); !e.ok())
         return e.error();

@@ -34,8 +34,11 @@ struct NodeConfig {
     fs::path tlsPrivateKey;                  // PEM: its private key (unencrypted)
     fs::path tlsTrustedCertificates; // PEM: CA or client certificates; given: senders must present one
     int maxAssociations = 8;         // at once; more are refused
+    int maxAssociationsPerHost = 4;  // at once from one calling host (the last free one: a new host's)
     std::uint64_t maxObjectBytes = 64ull << 20; // an image larger than this is refused
-    int dimseTimeoutSeconds = 30;               // an association that sends nothing for this long is ended
+    int requestTimeoutSeconds = 10; // a connection's TLS handshake and association request: each read
+    int idleTimeoutSeconds = 30;    // an association that sends no command for this long is closed
+    int dimseTimeoutSeconds = 30;   // within an image, a sender that sends nothing for this long is ended
     // Where the dose report of each recorded exposure goes: C-STORE destinations ("forward", one or
     // more AET@HOST:PORT), and a copy beside the record files ("reports-beside-records = yes").
     std::vector<Destination> forward;

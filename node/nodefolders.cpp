@@ -1,7 +1,24 @@
 #include "node/nodefolders.h"
 
+#include "textio/fileio.h"
+
 namespace tamso::node {
 
 fs::path nodeFolder(const fs::path& workFolder) { return workFolder / "tamso-node"; }
+
+fs::path serviceLockFile(const fs::path& workFolder) { return nodeFolder(workFolder) / "service.lock"; }
+
+Status refuseLinks(const fs::path& workFolder) {
+    const fs::path node = nodeFolder(workFolder);
+    for (const fs::path& path :
+         {node, node / "inbox", node / "held", node / "outbox", node / "images.log", node / "images.log.lock",
+          node / "journal", node / "service.lock", textio::fileInFolder(workFolder, "受信記録.csv")}) {
+        std::error_code ec;
+        if (fs::is_symlink(fs::symlink_status(path, ec)))
+            return Error{"「" + textio::pathUtf8(path) +
+                         "」はリンクです。ノードはリンクの先には書き込みません。リンクを消すか、実際のファイルやフォルダに置き換えてください。"};
+    }
+    return {};
+}
 
 } // namespace tamso::node

@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -36,6 +37,30 @@ std::string failure(const fs::path& file, int code) {
     return "ファイル「" + textio::fileNameUtf8(file) + "」に書き込めません（" +
            textio::fileErrorReason(code) + "）。";
 }
+
+std::string linkRefused(const fs::path& file) {
+    return "ファイル「" + textio::pathUtf8(file) +
+           "」に書き込めません（リンクです。リンクの先には書き込みません。リンクを消すか、実際のファイルに置き換えてください）。";
+}
+
+std::string notAFile(const fs::path& file) {
+    return "ファイル「" + textio::pathUtf8(file) + "」に書き込めません（通常のファイルではありません）。";
+}
+
+// The line end that finishes a line cut short before the bytes: the bytes' own.
+std::string_view lineEndOf(std::string_view bytes) {
+    return bytes.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
+}
+
+std::string anotherService(const fs::path& lockFile, const std::string& holder) {
+    return "作業フォルダ「" + textio::pathUtf8(lockFile.parent_path().parent_path()) +
+           "」では、すでに別の tamso-node が動いています（" +
+           (holder.empty() ? std::string("プロセス ID 不明") : holder) +
+           "）。一つの作業フォルダで動かせるノードは一つだけです。";
+}
+
+// "プロセス ID 1234 (tamso-node)" from the lock file's content and, where the system tells, the name.
+std::string holderText(const std::string& content);
 
 } // namespace
 
@@ -75,19 +100,42 @@ std::string timeText(const std::tm& t) {
 
 namespace {
 Status appendBytes(const fs::path& file, std::string_view bytes, bool flush) {
-    HANDLE h =
-        ::CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = ::CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return Error{failure(file, static_cast<int>(::GetLastError()))};
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileInformationByHandle(h, &info) &&
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        ::CloseHandle(h);
+        return Error{(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? linkRefused(file) : notAFile(file)};
+    }
+    LARGE_INTEGER size{};
+    ::GetFileSizeEx(h, &size);
+    std::string joined;
+    if (size.QuadPart > 0) {
+        LARGE_INTEGER last{};
+        last.QuadPart = size.QuadPart - 1;
+        char c = '\n';
+        DWORD got = 0;
+        if (::SetFilePointerEx(h, last, nullptr, FILE_BEGIN) && ::ReadFile(h, &c, 1, &got, nullptr) && got == 1 &&
+            c != '\n')
+            joined = std::string(lineEndOf(bytes));
+    }
+    joined.append(bytes.data(), bytes.size());
+    LARGE_INTEGER zero{};
     DWORD written = 0;
-    const BOOL ok = ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                    written == bytes.size() && (!flush || ::FlushFileBuffers(h));
+    BOOL ok = ::SetFilePointerEx(h, zero, nullptr, FILE_END) &&
+              ::WriteFile(h, joined.data(), static_cast<DWORD>(joined.size()), &written, nullptr) &&
+              written == joined.size() && (!flush || ::FlushFileBuffers(h));
     const DWORD code = ok ? 0 : ::GetLastError();
+    if (!ok && ::SetFilePointerEx(h, size, nullptr, FILE_BEGIN))
+        ::SetEndOfFile(h); // none of the bytes: a line is never left cut
     ::CloseHandle(h);
     // NTFS makes a new name durable with the file's own flush.
     if (!ok)
-        return Error{failure(file, static_cast<int>(code))};
+        return Error{failure(file, static_cast<int>(code != 0 ? code : ERROR_HANDLE_DISK_FULL))};
     return {};
 }
 } // namespace
@@ -138,29 +186,46 @@ void setEnvironmentDefault(const char* name, const char* value) {
 #else
 
 namespace {
-Status appendBytes(const fs::path& file, std::string_view bytes, bool flush) {
-    struct stat before {};
-    const bool existed = ::stat(file.c_str(), &before) == 0;
-    const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return Error{failure(file, errno)};
-    int code = 0;
+int writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0) {
-            code = n < 0 ? errno : EIO;
-            break;
-        }
+        if (n <= 0)
+            return n < 0 ? errno : ENOSPC;
         bytes.remove_prefix(static_cast<size_t>(n));
     }
+    return 0;
+}
+
+Status appendBytes(const fs::path& file, std::string_view bytes, bool flush) {
+    // 0666: the umask decides (the unit's 0007 leaves the group's write permission).
+    const int fd = ::open(file.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0)
+        return Error{errno == ELOOP ? linkRefused(file) : failure(file, errno)};
+    struct stat before {};
+    if (::fstat(fd, &before) != 0 || !S_ISREG(before.st_mode)) {
+        ::close(fd);
+        return Error{notAFile(file)};
+    }
+    // The bytes go in one write where the system allows; the appenders of a file hold its lock.
+    std::string joined;
+    if (before.st_size > 0) {
+        char last = '\n';
+        if (::pread(fd, &last, 1, before.st_size - 1) == 1 && last != '\n')
+            joined = std::string(lineEndOf(bytes));
+    }
+    if (!joined.empty())
+        joined.append(bytes.data(), bytes.size());
+    int code = writeAll(fd, joined.empty() ? bytes : std::string_view(joined));
     if (code == 0 && flush && ::fdatasync(fd) != 0)
         code = errno;
+    if (code != 0)
+        (void)::ftruncate(fd, before.st_size); // none of the bytes: a line is never left cut
     ::close(fd);
     if (code != 0)
         return Error{failure(file, code)};
-    if (!existed && flush)
+    if (before.st_size == 0 && flush)
         syncFolder(file.parent_path());
     return {};
 }
@@ -218,6 +283,105 @@ std::string localTimeText() {
 
 void setEnvironmentDefault(const char* name, const char* value) {
     ::setenv(name, value, 0);
+}
+
+#endif
+
+// The service's lock -----------------------------------------------------------------------------
+namespace {
+std::string holderText(const std::string& content) {
+    std::string pid;
+    for (char c : content) {
+        if (c < '0' || c > '9')
+            break;
+        pid += c;
+    }
+    if (pid.empty())
+        return {};
+    std::string text = "プロセス ID " + pid;
+#ifndef _WIN32
+    // The program's name where the system tells it (Linux).
+    if (auto name = textio::readRegularFileBytes("/proc/" + pid + "/comm", 256); name.ok() && !name->empty()) {
+        std::string n = *name;
+        while (!n.empty() && (n.back() == '\n' || n.back() == '\r'))
+            n.pop_back();
+        text += "、" + n;
+    }
+#endif
+    return text;
+}
+} // namespace
+
+#ifdef _WIN32
+
+ServiceLock::~ServiceLock() {
+    if (handle_ != -1)
+        ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+Expected<ServiceLock> lockService(const fs::path& lockFile) {
+    // Open for writing by one process at a time: the others get a sharing violation until it ends.
+    HANDLE h = ::CreateFileW(lockFile.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD code = ::GetLastError();
+        if (code != ERROR_SHARING_VIOLATION)
+            return Error{failure(lockFile, static_cast<int>(code))};
+        std::string content;
+        HANDLE r = ::CreateFileW(lockFile.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (r != INVALID_HANDLE_VALUE) {
+            char buffer[64] = {};
+            DWORD got = 0;
+            if (::ReadFile(r, buffer, sizeof buffer - 1, &got, nullptr))
+                content.assign(buffer, got);
+            ::CloseHandle(r);
+        }
+        return Error{anotherService(lockFile, holderText(content))};
+    }
+    const std::string pid = std::to_string(processId()) + "\r\n";
+    DWORD written = 0;
+    ::SetEndOfFile(h);
+    ::WriteFile(h, pid.data(), static_cast<DWORD>(pid.size()), &written, nullptr);
+    ServiceLock lock;
+    lock.handle_ = reinterpret_cast<std::intptr_t>(h);
+    return lock;
+}
+
+#else
+
+ServiceLock::~ServiceLock() {
+    if (handle_ != -1) {
+        (void)::ftruncate(static_cast<int>(handle_), 0);
+        ::close(static_cast<int>(handle_));
+    }
+}
+
+Expected<ServiceLock> lockService(const fs::path& lockFile) {
+    const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0)
+        return Error{errno == ELOOP ? linkRefused(lockFile) : failure(lockFile, errno)};
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR)
+            continue;
+        const int code = errno;
+        std::string content(64, '\0');
+        const ssize_t got = ::pread(fd, content.data(), content.size(), 0);
+        content.resize(got > 0 ? static_cast<size_t>(got) : 0);
+        ::close(fd);
+        if (code != EWOULDBLOCK)
+            return Error{failure(lockFile, code)};
+        return Error{anotherService(lockFile, holderText(content))};
+    }
+    const std::string pid = std::to_string(processId()) + "\n";
+    if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, pid.data(), pid.size(), 0) != static_cast<ssize_t>(pid.size())) {
+        const int code = errno;
+        ::close(fd);
+        return Error{failure(lockFile, code)};
+    }
+    ServiceLock lock;
+    lock.handle_ = fd;
+    return lock;
 }
 
 #endif

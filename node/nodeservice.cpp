@@ -4,6 +4,7 @@
 #include "engine/calculationstate.h"
 #include "node/dosereporter.h"
 #include "node/nodefolders.h"
+#include "node/nodelog.h"
 #include "node/nodeplatform.h"
 #include "node/receiver.h"
 #include "refdata/referenceloader.h"
@@ -39,11 +40,25 @@ int runNodeService(const NodeConfig& config, const NodeLogger& log, RecordedHook
             return 2;
         }
     }
+    // One service per working folder: a second one would take the same images twice over.
+    if (Status links = refuseLinks(config.workFolder); !links.ok()) {
+        say("cannot start: " + links.message());
+        return 2;
+    }
+    std::error_code made;
+    fs::create_directories(nodeFolder(config.workFolder), made);
+    auto serviceLock = platform::lockService(serviceLockFile(config.workFolder));
+    if (!serviceLock.ok()) {
+        say("cannot start: " + serviceLock.error().message);
+        return 2;
+    }
+    // An error that comes back at every pass (a full disk) is said once a minute.
+    const NodeLogger processingLog = limitRepeats(log);
     // The dose report of each image recorded; the outbox's sender sends them, and whatever else
     // waits there (reports of the screens' Data Save and of tamso-calc).
     DoseReporter reporter(config.workFolder, config.forward, config.reportsBesideRecords, "tamso-node", log,
                           config.outbox);
-    ImageProcessor processor(config.workFolder, log);
+    ImageProcessor processor(config.workFolder, processingLog);
     processor.setRecordedHook([&reporter, extra = std::move(recorded)](const RecordedImage& image) -> Status {
         const Status reported = reporter.reportRecordedImage(image);
         if (extra)
@@ -126,7 +141,7 @@ int runNodeService(const NodeConfig& config, const NodeLogger& log, RecordedHook
             for (;;) {
                 auto pass = processor.processWaiting();
                 if (!pass.ok()) {
-                    say(pass.error().message);
+                    processingLog(pass.error().message);
                     if (!finishing)
                         platform::waitForStop(std::chrono::seconds(5));
                     break;

@@ -1,18 +1,24 @@
 #include "node/receiver.h"
 
 #include "node/imageheader.h"
+#include "node/nodeplatform.h"
 
 #include <dcmtk/config/osconfig.h>
 
 #include <dcmtk/dcmdata/dcuid.h>
 #include <dcmtk/dcmnet/assoc.h>
 #include <dcmtk/dcmnet/diutil.h>
+#include <dcmtk/dcmnet/dul.h>
 #include <dcmtk/dcmnet/scpthrd.h>
 #include <dcmtk/dcmtls/tlslayer.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <functional>
 #include <list>
+#include <map>
+#include <mutex>
 #include <thread>
 
 namespace tamso::node {
@@ -39,9 +45,62 @@ std::string hex4(unsigned value) {
 // The worker of one association, on a thread of its own.
 class Worker : public DcmThreadSCP {
 public:
-    explicit Worker(ReceiverContext& context) : context_(context) {}
+    Worker(ReceiverContext& context, platform::NativeSocket socket, std::function<void()> ended)
+        : context_(context), socket_(socket), ended_(std::move(ended)) {}
+
+    OFCondition run(T_ASC_Association* assoc) override {
+        assoc_ = assoc;
+        return DcmThreadSCP::run(assoc);
+    }
 
 protected:
+    // DCMTK's loop of commands, with the idle limit: an association that sends no command for
+    // idle-timeout seconds is closed, and one that waits when the node stops ends within a second.
+    void handleAssociation() override {
+        const auto idle = std::chrono::seconds(context_.config.idleTimeoutSeconds);
+        auto lastCommand = std::chrono::steady_clock::now();
+        OFCondition cond = EC_Normal;
+        while (cond.good()) {
+            // A second at a time, on the socket itself (DCMTK's waits cannot be repeated once they timed
+            // out). A sender waits for each answer, so no command lies unread in a TLS buffer.
+            if (!platform::waitReadable(socket_, std::chrono::seconds(1))) {
+                if (context_.stopping) {
+                    ending_ = "ended: the node stops";
+                    break;
+                }
+                if (std::chrono::steady_clock::now() - lastCommand >= idle) {
+                    ending_ = "closed: no command for " + std::to_string(idle.count()) + " s";
+                    break;
+                }
+                continue;
+            }
+            T_DIMSE_Message message;
+            T_ASC_PresentationContextID presID = 0;
+            cond = receiveDIMSECommand(&presID, &message, nullptr, nullptr,
+                                       static_cast<Uint32>(context_.config.dimseTimeoutSeconds));
+            if (cond.good()) {
+                DcmPresentationContextInfo info;
+                getPresentationContextInfo(assoc_, presID, info);
+                cond = handleIncomingCommand(&message, info);
+                lastCommand = std::chrono::steady_clock::now();
+            }
+        }
+        ended_(); // its place is free before the sender hears the association end
+        if (cond == DUL_PEERREQUESTEDRELEASE) {
+            notifyReleaseRequest();
+            ASC_acknowledgeRelease(assoc_);
+        } else if (cond == DUL_PEERABORTEDASSOCIATION) {
+            notifyAbortRequest();
+        } else {
+            if (cond.bad())
+                notifyDIMSEError(cond);
+            // DCMTK waits after its A-ABORT until the sender closes: nothing more is read.
+            platform::stopReading(socket_);
+            ASC_abortAssociation(assoc_);
+        }
+        // The association is dropped with its worker.
+    }
+
     void notifyAssociationRequest(const T_ASC_Parameters& params, DcmSCPActionType& action) override {
         calling_ = trimmed(params.DULparams.callingAPTitle);
         called_ = trimmed(params.DULparams.calledAPTitle);
@@ -176,6 +235,9 @@ private:
     }
 
     ReceiverContext& context_;
+    platform::NativeSocket socket_;
+    std::function<void()> ended_;
+    T_ASC_Association* assoc_ = nullptr;
     std::string calling_, called_, peer_, refusal_, ending_;
     std::vector<std::string> offered_;
     bool accepted_ = false;
@@ -184,71 +246,129 @@ private:
     int refused_ = 0;
 };
 
+// DCMTK takes a connection accepted elsewhere only through one global handle
+// (dcmExternalSocketHandle), which it reads as it starts to receive an association. A worker sets
+// it under this lock, and the transport layer below gives the lock back as soon as DCMTK has made
+// the connection of that socket, so the workers' TLS handshakes and association requests run at
+// the same time, each on its own thread, and none waits for another's.
+std::mutex handoverMutex;
+thread_local bool handingOver = false;
+thread_local int requestLimitSeconds = 10;
+
+void handedOver(DcmNativeSocketType socket) {
+    if (!handingOver)
+        return;
+    // DCMTK has just given each read of the socket 60 s: the handshake and the request get less.
+    platform::setReceiveTimeout(static_cast<platform::NativeSocket>(socket),
+                                std::chrono::seconds(requestLimitSeconds));
+    dcmExternalSocketHandle.set(DCMNET_INVALID_SOCKET);
+    handingOver = false;
+    handoverMutex.unlock();
+}
+
+class PlainLayer : public DcmTransportLayer {
+public:
+    DcmTransportConnection* createConnection(DcmNativeSocketType socket, OFBool secure) override {
+        handedOver(socket);
+        return DcmTransportLayer::createConnection(socket, secure);
+    }
+};
+
+class TlsHandoverLayer : public DcmTLSTransportLayer {
+public:
+    TlsHandoverLayer() : DcmTLSTransportLayer(NET_ACCEPTOR, nullptr, OFTrue) {}
+    DcmTransportConnection* createConnection(DcmNativeSocketType socket, OFBool secure) override {
+        handedOver(socket);
+        return DcmTLSTransportLayer::createConnection(socket, secure);
+    }
+};
+
+// Receives the association request of an accepted connection on the calling thread (the TLS
+// handshake first, on a TLS port); every read waits at most `limitSeconds`.
+OFCondition receiveRequest(T_ASC_Network* network, platform::NativeSocket socket, bool tls, int limitSeconds,
+                           T_ASC_Association** assoc) {
+    handoverMutex.lock();
+    handingOver = true;
+    requestLimitSeconds = limitSeconds;
+    dcmExternalSocketHandle.set(static_cast<DcmNativeSocketType>(socket));
+    const OFCondition cond = ASC_receiveAssociation(network, assoc, ASC_MAXIMUMPDUSIZE, nullptr, nullptr,
+                                                    tls ? OFTrue : OFFalse, DUL_NOBLOCK, limitSeconds);
+    if (handingOver) { // DCMTK never took the socket over
+        dcmExternalSocketHandle.set(DCMNET_INVALID_SOCKET);
+        handingOver = false;
+        handoverMutex.unlock();
+        platform::closeSocket(socket);
+    }
+    return cond;
+}
+
+void dropAssociation(T_ASC_Association*& assoc) {
+    if (!assoc)
+        return;
+    ASC_dropAssociation(assoc);
+    ASC_destroyAssociation(&assoc);
+}
+
 } // namespace
 
-// The listener and its workers: one thread accepts connections, each association runs on a thread
-// of its own, which the listener joins once it has ended (DCMTK's own pool lets a worker delete
-// itself while the listener may still be starting it).
+// The listener and its workers: one thread accepts connections and hands each over at once to a
+// thread of its own, which receives the association request (and the TLS handshake), admits or
+// refuses it, and runs it; the listener joins the threads that have ended. No connection ever
+// waits for another.
 class Receiver::Pool {
 public:
     explicit Pool(ReceiverContext& context) : context_(context) {}
     DcmSCPConfig& getConfig() { return config_; }
 
-    Status listen(std::uint16_t port, DcmTransportLayer* tls) {
+    Status listen(std::uint16_t port, DcmTransportLayer* layer, bool tls) {
+        auto listener = platform::openListeningSocket(port);
+        if (!listener.ok())
+            return listener.error();
         T_ASC_Network* network = nullptr;
-        OFCondition cond =
-            ASC_initializeNetwork(NET_ACCEPTOR, port, static_cast<int>(config_.getACSETimeout()), &network);
-        if (cond.good() && tls)
-            cond = ASC_setTransportLayer(network, tls, 0);
+        OFCondition cond;
+        {
+            // DCMTK's network without a listening socket of its own: the connections come from ours.
+            std::lock_guard<std::mutex> lock(handoverMutex);
+            dcmExternalSocketHandle.set(static_cast<DcmNativeSocketType>(*listener));
+            cond = ASC_initializeNetwork(NET_ACCEPTOR, port, context_.config.requestTimeoutSeconds, &network);
+            dcmExternalSocketHandle.set(DCMNET_INVALID_SOCKET);
+        }
+        if (cond.good())
+            cond = ASC_setTransportLayer(network, layer, 0);
         if (cond.bad()) {
             if (network)
                 ASC_dropNetwork(&network);
+            platform::closeSocket(*listener);
             return Error{"port " + std::to_string(port) + ": " + cond.text()};
         }
         const DcmSharedSCPConfig shared(config_);
-        const auto limit = static_cast<size_t>(context_.config.maxAssociations);
+        // Connections still in their handshake or request beyond this many are closed at once.
+        const size_t connectionLimit = static_cast<size_t>(context_.config.maxAssociations) + 32;
         while (!stop_) {
-            T_ASC_Association* assoc = nullptr;
-            cond = ASC_receiveAssociation(network, &assoc, static_cast<int>(config_.getMaxReceivePDULength()),
-                                          nullptr, nullptr, tls != nullptr, DUL_NOBLOCK, 1);
+            std::string peer;
+            const platform::NativeSocket socket =
+                platform::acceptConnection(*listener, std::chrono::seconds(1), peer);
             reap(false);
-            if (cond.bad()) {
-                // No request within the second, or a connection that was no association (bytes that
-                // are no PDU, a TLS handshake that failed): dropped, and the node listens on.
-                if (cond != DUL_NOASSOCIATIONREQUEST && context_.log)
-                    context_.log("connection on port " + std::to_string(port) + " dropped: " + cond.text());
-                if (assoc) {
-                    ASC_dropAssociation(assoc);
-                    ASC_destroyAssociation(&assoc);
-                }
+            endLateRequests();
+            if (socket == platform::kNoSocket)
                 continue;
-            }
-            if (stop_ || workers_.size() >= limit) {
+            if (workers_.size() >= connectionLimit) {
+                platform::closeSocket(socket);
                 if (context_.log)
-                    context_.log("association from " + trimmed(assoc->params->DULparams.callingAPTitle) +
-                                 " (" + assoc->params->DULparams.callingPresentationAddress + "): refused: " +
-                                 (stop_ ? std::string("the node stops")
-                                        : std::to_string(limit) + " associations at once already"));
-                T_ASC_RejectParameters reject{ASC_RESULT_REJECTEDTRANSIENT,
-                                              ASC_SOURCE_SERVICEPROVIDER_PRESENTATION_RELATED,
-                                              ASC_REASON_SP_PRES_LOCALLIMITEXCEEDED};
-                ASC_rejectAssociation(assoc, &reject);
-                ASC_dropAssociation(assoc);
-                ASC_destroyAssociation(&assoc);
+                    context_.log("connection from " + peer + " on port " + std::to_string(port) +
+                                 " closed: " + std::to_string(connectionLimit) + " connections at once already");
                 continue;
             }
             auto running = std::make_unique<Running>();
-            running->worker = std::make_unique<Worker>(context_);
-            running->worker->setSharedConfig(shared);
             Running* r = running.get();
-            r->thread = std::thread([r, assoc] {
-                r->worker->run(assoc);
-                r->worker.reset(); // the association goes with its worker
+            r->thread = std::thread([this, r, socket, peer, network, tls, port, &shared] {
+                serve(network, socket, peer, tls, port, shared);
                 r->done = true;
             });
             workers_.push_back(std::move(running));
         }
         reap(true);
+        platform::closeSocket(*listener);
         ASC_dropNetwork(&network);
         return {};
     }
@@ -257,12 +377,121 @@ public:
 
 private:
     struct Running {
-        std::unique_ptr<Worker> worker;
         std::thread thread;
         std::atomic<bool> done{false};
     };
 
-    // Joins the workers that have ended (all of them, waiting, when `all`).
+    // One connection, on its own thread: its request, its admission, its association.
+    void serve(T_ASC_Network* network, platform::NativeSocket socket, const std::string& peer, bool tls,
+               std::uint16_t port, const DcmSharedSCPConfig& shared) {
+        const NodeConfig& c = context_.config;
+        T_ASC_Association* assoc = nullptr;
+        const std::uint64_t identity = platform::socketIdentity(socket);
+        const auto key = std::this_thread::get_id();
+        {
+            std::lock_guard<std::mutex> lock(pendingMutex_);
+            pending_[key] = {std::chrono::steady_clock::now() + std::chrono::seconds(c.requestTimeoutSeconds),
+                             socket, identity};
+        }
+        const OFCondition cond = receiveRequest(network, socket, tls, c.requestTimeoutSeconds, &assoc);
+        {
+            std::lock_guard<std::mutex> lock(pendingMutex_);
+            pending_.erase(key);
+        }
+        if (cond.bad()) {
+            // No request in time, bytes that are no PDU, a TLS handshake that failed: closed.
+            if (context_.log)
+                context_.log("connection from " + peer + " on port " + std::to_string(port) +
+                             " closed: " + oneLine(cond.text()));
+            dropAssociation(assoc);
+            // DCMTK leaves the socket of a request that timed out open: closed here unless it did.
+            if (identity != 0 && platform::socketIdentity(socket) == identity)
+                platform::closeSocket(socket);
+            return;
+        }
+        const std::string refusal = admit(peer);
+        if (!refusal.empty()) {
+            if (context_.log)
+                context_.log("association from " + trimmed(assoc->params->DULparams.callingAPTitle) + " (" +
+                             peer + "): refused: " + refusal);
+            T_ASC_RejectParameters reject{ASC_RESULT_REJECTEDTRANSIENT,
+                                          ASC_SOURCE_SERVICEPROVIDER_PRESENTATION_RELATED,
+                                          ASC_REASON_SP_PRES_LOCALLIMITEXCEEDED};
+            ASC_rejectAssociation(assoc, &reject);
+            dropAssociation(assoc);
+            return;
+        }
+        // Within an image, a sender may pause between PDUs for the DIMSE timeout.
+        platform::setReceiveTimeout(socket, std::chrono::seconds(c.dimseTimeoutSeconds));
+        bool released = false;
+        auto end = [&] {
+            if (!released)
+                release(peer);
+            released = true;
+        };
+        {
+            Worker worker(context_, socket, end);
+            worker.setSharedConfig(shared);
+            worker.run(assoc); // the association goes with its worker
+        }
+        end();
+    }
+
+    // A connection whose handshake or request is not through by its time stops being read, so that
+    // DCMTK, whichever read it waits in, gives up at once (a sender that trickles bytes included).
+    void endLateRequests() {
+        const auto now = std::chrono::steady_clock::now();
+        std::lock_guard<std::mutex> lock(pendingMutex_);
+        for (auto it = pending_.begin(); it != pending_.end();) {
+            if (now < it->second.deadline) {
+                ++it;
+                continue;
+            }
+            // Still the same socket (open, not closed by DCMTK and its handle given to another).
+            if (it->second.identity != 0 && platform::socketIdentity(it->second.socket) == it->second.identity)
+                platform::stopReading(it->second.socket);
+            it = pending_.erase(it);
+        }
+    }
+
+    // Takes one of the associations at once for the host; the reason of a refusal otherwise. A host
+    // has at most its share, and the last free association is kept for a host that has none.
+    std::string admit(const std::string& host) {
+        const NodeConfig& c = context_.config;
+        std::lock_guard<std::mutex> lock(countMutex_);
+        int& mine = perHost_[host];
+        std::string refusal;
+        if (stop_)
+            refusal = "the node stops";
+        else if (total_ >= c.maxAssociations)
+            refusal = std::to_string(c.maxAssociations) + " associations at once already";
+        else if (mine >= c.maxAssociationsPerHost)
+            refusal = std::to_string(c.maxAssociationsPerHost) + " associations from " + host + " at once already";
+        else if (mine > 0 && total_ == c.maxAssociations - 1)
+            refusal = "the last free association is kept for another host";
+        if (!refusal.empty()) {
+            if (mine == 0)
+                perHost_.erase(host);
+            return refusal;
+        }
+        ++mine;
+        ++total_;
+        return {};
+    }
+
+    void release(const std::string& host) {
+        std::lock_guard<std::mutex> lock(countMutex_);
+        --total_;
+        if (--perHost_[host] <= 0)
+            perHost_.erase(host);
+    }
+
+    static std::string oneLine(std::string text) {
+        std::replace(text.begin(), text.end(), '\n', ' ');
+        return text;
+    }
+
+    // Joins the threads that have ended (all of them, waiting, when `all`).
     void reap(bool all) {
         for (auto it = workers_.begin(); it != workers_.end();) {
             if (all || (*it)->done) {
@@ -278,10 +507,24 @@ private:
     DcmSCPConfig config_;
     std::atomic<bool> stop_{false};
     std::list<std::unique_ptr<Running>> workers_;
+    struct Pending {
+        std::chrono::steady_clock::time_point deadline;
+        platform::NativeSocket socket;
+        std::uint64_t identity;
+    };
+    std::mutex pendingMutex_;
+    std::map<std::thread::id, Pending> pending_; // connections in their handshake or request
+    std::mutex countMutex_;
+    int total_ = 0;
+    std::map<std::string, int> perHost_;
 };
 
 struct Receiver::TlsLayer {
-    DcmTLSTransportLayer layer{NET_ACCEPTOR, nullptr, OFTrue};
+    TlsHandoverLayer layer;
+};
+
+struct Receiver::PlainTransport {
+    PlainLayer layer;
 };
 
 Receiver::Receiver(ReceiverContext& context, std::uint16_t port, bool tls)
@@ -295,12 +538,9 @@ Status Receiver::prepare() {
     config.setPort(port_);
     config.setAETitle(c.aeTitle.c_str());
     config.setMaxReceivePDULength(ASC_MAXIMUMPDUSIZE);
-    // The listener wakes every second to see whether the node stops.
-    config.setConnectionBlockingMode(DUL_NOBLOCK);
-    config.setConnectionTimeout(1);
     config.setDIMSEBlockingMode(DIMSE_NONBLOCKING);
-    config.setDIMSETimeout(static_cast<Uint32>(c.dimseTimeoutSeconds));
-    config.setACSETimeout(5); // a connection that sends no association request holds the listener this long
+    config.setDIMSETimeout(static_cast<Uint32>(c.dimseTimeoutSeconds)); // between the PDUs of an image
+    config.setACSETimeout(static_cast<Uint32>(c.requestTimeoutSeconds));
     config.setHostLookupEnabled(OFFalse);
     config.setProgressNotificationMode(OFTrue);
 
@@ -359,7 +599,10 @@ Status Receiver::prepare() {
 }
 
 Status Receiver::run() {
-    return pool_->listen(port_, tlsLayer_ ? &tlsLayer_->layer : nullptr);
+    if (tlsLayer_)
+        return pool_->listen(port_, &tlsLayer_->layer, true);
+    plain_ = std::make_unique<PlainTransport>();
+    return pool_->listen(port_, &plain_->layer, false);
 }
 
 void Receiver::stop() {

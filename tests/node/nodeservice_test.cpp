@@ -1,7 +1,8 @@
 // The receiving service as a site runs it: the built tamso-node on a loopback port, images sent by
 // DCMTK's own storescu (a client nobody here wrote), records, receipt log and held list read back
 // from the working folder. Four senders at once, resends, derived copies, wrong infants, missing
-// values, who may send, TLS, and a kill -9 in the middle of a burst.
+// values, who may send, TLS, a kill -9 in the middle of a burst, peers that stall or hold
+// associations, and a second node on the same folder.
 
 #include "node/imagelog.h"
 #include "node/nodefolders.h"
@@ -18,6 +19,13 @@
 #include <dcmtk/dcmnet/scu.h>
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -448,6 +456,146 @@ TEST(NodeServiceCrash, KillDuringABurstLosesAndDuplicatesNothing) {
     for (const auto& [image, n] : counts)
         EXPECT_EQ(n, 1) << image.first << " " << image.second;
     EXPECT_EQ(f.node->stop(), 0) << f.node->log();
+}
+
+
+// ---------------------------------------------------------------------------------------------
+// Peers that stall, hold associations or share the folder.
+
+// A TCP connection to the loopback port that sends the given bytes, then nothing.
+int silentPeer(std::uint16_t port, const std::string& bytes = {}) {
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    if (!bytes.empty())
+        EXPECT_EQ(::send(s, bytes.data(), bytes.size(), 0), static_cast<ssize_t>(bytes.size()));
+    return s;
+}
+
+double secondsOf(const std::function<int()>& run, int& status) {
+    const auto start = std::chrono::steady_clock::now();
+    status = run();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Bare connections, a half-sent association request and a TLS connection without its ClientHello
+// delay no other sender, plain or TLS; the node closes each once its request time has passed.
+TEST(NodeServiceStalls, NoPeerDelaysAnother) {
+    TempFolder certs;
+    ASSERT_EQ(test::runTool("cd " + shellWord(certs.path().string()) +
+                                "; openssl req -x509 -newkey rsa:2048 -nodes -keyout k.pem -out c.pem -days 1 "
+                            "-subj /CN=node 2>/dev/null",
+                            certs.path()),
+              0);
+    const std::uint16_t tlsPort = test::freeLoopbackPort();
+    ServiceFixture f({"--tls-port", std::to_string(tlsPort), "--tls-certificate", (certs.path() / "c.pem").string(),
+                      "--tls-private-key", (certs.path() / "k.pem").string(), "--request-timeout", "2"});
+    ASSERT_TRUE(f.start()) << f.node->log();
+    std::vector<int> stalled;
+    for (int i = 0; i < 20; ++i)
+        stalled.push_back(silentPeer(f.port));
+    stalled.push_back(silentPeer(f.port, std::string("\x01\x00\x00\x00\x00\xCD\x00\x01", 8))); // half a request
+    for (int i = 0; i < 3; ++i)
+        stalled.push_back(silentPeer(tlsPort)); // no ClientHello
+    const std::string echo = "echoscu -to 5 -ta 5 -td 5 -aet MOD1 -aec TAMSO ";
+    for (const std::string& line :
+         {echo + "127.0.0.1 " + std::to_string(f.port), echo + "+tla -ic 127.0.0.1 " + std::to_string(tlsPort)}) {
+        int status = -1;
+        const double took = secondsOf([&] { return test::runTool(line, f.folder.path()); }, status);
+        EXPECT_EQ(status, 0) << line;
+        EXPECT_LT(took, 1.0) << line;
+    }
+    // Each stalled connection is ended by the node after its 2 s (closed, or an abort or TLS alert
+    // first), not held.
+    timeval wait{6, 0};
+    for (int s : {stalled.front(), stalled[20], stalled.back()}) {
+        ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        char byte = 0;
+        int status = 0;
+        const double took = secondsOf([&] { return static_cast<int>(::recv(s, &byte, 1, 0)); }, status);
+        EXPECT_NE(status, -1) << s; // -1: this side's own 6 s ran out
+        EXPECT_LT(took, 4.0) << s;
+    }
+    for (int s : stalled)
+        ::close(s);
+    EXPECT_NE(f.node->log().find("127.0.0.1 on port " + std::to_string(f.port) + " closed"), std::string::npos)
+        << f.node->log();
+    EXPECT_EQ(f.node->stop(), 0);
+}
+
+// A host that holds associations leaves the last free one to another host and has at most its
+// share; an association that sends no command is closed after idle-timeout, and the sender is in.
+TEST(NodeServiceLimits, AHostKeepsItsShareAndIdleAssociationsAreClosed) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string refusal;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"--max-associations", "2"}, "the last free association is kept for another host"},
+             {{"--max-associations-per-host", "1"}, "1 associations from 127.0.0.1 at once already"}}) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--idle-timeout", "1"});
+        ServiceFixture f(args);
+        ASSERT_TRUE(f.start()) << f.node->log();
+        DcmSCU held;
+        held.setAETitle("MOD2");
+        held.setPeerHostName("127.0.0.1");
+        held.setPeerPort(f.port);
+        held.setPeerAETitle("TAMSO");
+        OFList<OFString> syntaxes;
+        syntaxes.push_back(UID_LittleEndianExplicitTransferSyntax);
+        held.addPresentationContext(UID_VerificationSOPClass, syntaxes);
+        ASSERT_TRUE(held.initNetwork().good());
+        ASSERT_TRUE(held.negotiateAssociation().good());
+        const fs::path image = f.image("h.dcm", test::infantImage("H-01", "Ono^Aki"));
+        int status = 0;
+        EXPECT_NE(f.send("MOD1", {image}, &status).find("Local Limit Exceeded"), std::string::npos);
+        EXPECT_NE(f.node->log().find("refused: " + c.refusal), std::string::npos) << f.node->log();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2600)); // looked at each second
+        EXPECT_NE(f.node->log().find("closed: no command for 1 s"), std::string::npos) << f.node->log();
+        f.send("MOD1", {image}, &status);
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(f.node->stop(), 0);
+    }
+}
+
+// A second node on the folder is refused with the first one's process; every file the node writes
+// is writable by the group under the shipped unit's umask 0007.
+TEST(NodeServiceFolder, OneNodePerFolderAndGroupWritableFiles) {
+    ServiceFixture f;
+    const mode_t before = ::umask(007);
+    const bool started = f.start();
+    ::umask(before);
+    ASSERT_TRUE(started) << f.node->log();
+    const std::uint16_t otherPort = test::freeLoopbackPort();
+    test::NodeProcess second({"--workdir", f.work().string(), "--port", std::to_string(otherPort), "--allow", "MOD1"},
+                             f.folder.path() / "second.log");
+    EXPECT_FALSE(second.waitReady(otherPort, "MOD1", f.folder.path(), std::chrono::seconds(5)));
+    EXPECT_EQ(second.stop(), 2);
+    auto pid = textio::readFileBytes(f.work() / "tamso-node" / "service.lock");
+    ASSERT_TRUE(pid.ok());
+    EXPECT_NE(second.log().find("すでに別の tamso-node が動いています（プロセス ID " + pid->substr(0, pid->find('\n'))),
+              std::string::npos)
+        << second.log();
+
+    const std::string recorded = test::newUid(), held = test::newUid();
+    f.send("MOD1", {f.image("r.dcm", test::infantImage("G-01", "Goto^Mai", recorded)),
+                    f.image("u.dcm", test::infantImage("", "Goto^Mai", held))});
+    waitForEntries(f.work(), {recorded, held});
+    std::vector<fs::path> files{textio::fileInFolder(f.work(), "受信記録.csv"), f.work() / "G-01.pat"};
+    for (const auto& entry : fs::recursive_directory_iterator(f.work() / "tamso-node"))
+        if (entry.is_regular_file())
+            files.push_back(entry.path());
+    EXPECT_GE(files.size(), 6u);
+    for (const fs::path& file : files) {
+        struct stat status {};
+        ASSERT_EQ(::stat(file.c_str(), &status), 0) << file;
+        EXPECT_EQ(status.st_mode & 0660, 0660u) << file;
+    }
+    EXPECT_EQ(f.node->stop(), 0);
 }
 
 } // namespace

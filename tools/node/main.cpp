@@ -2,6 +2,7 @@
 // images arrive (node/nodeservice.h).
 
 #include "node/nodeconfig.h"
+#include "node/nodelog.h"
 #include "node/nodeplatform.h"
 #include "node/nodeservice.h"
 
@@ -65,8 +66,10 @@ int main(int argc, char** argv) {
     tamso::node::platform::installStopHandlers();
     std::mutex out;
     const tamso::node::NodeLogger log = [&out](const std::string& line) {
+        // One entry per message, each of its lines stamped, written at once.
+        const std::string entry = tamso::node::stampedLogEntry(tamso::node::platform::localTimeText(), line);
         std::lock_guard<std::mutex> lock(out);
-        std::cerr << tamso::node::platform::localTimeText() << ' ' << line << std::endl;
+        std::cerr << entry << std::flush;
     };
     return tamso::node::runNodeService(*config, log);
 }
