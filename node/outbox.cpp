@@ -287,10 +287,20 @@ std::uint64_t Outbox::generation() const {
     return generation_;
 }
 
+std::optional<fs::file_time_type> Outbox::stamp() const {
+    std::error_code ec;
+    const auto time = fs::last_write_time(folder_ / "queued", ec);
+    if (ec)
+        return std::nullopt;
+    return time;
+}
+
 // What a full read of the waiting folder found; an entry queued here while it was read is due now.
 void Outbox::remember(std::optional<std::int64_t> earliestSeconds, Clock::time_point now,
-                      std::optional<std::uint64_t> readAtGeneration) const {
+                      std::optional<std::uint64_t> readAtGeneration,
+                      std::optional<fs::file_time_type> readAtStamp) const {
     std::lock_guard<std::mutex> lock(known_);
+    stamp_ = readAtStamp;
     if (readAtGeneration && *readAtGeneration != generation_)
         earliestSeconds = std::min(earliestSeconds.value_or(seconds(now)), seconds(now));
     earliest_ = earliestSeconds;
@@ -300,8 +310,9 @@ void Outbox::remember(std::optional<std::int64_t> earliestSeconds, Clock::time_p
 // Whether what this object knows says that no entry is due: the folder was read lately, and its
 // earliest entry (or one queued since) is not due yet.
 bool Outbox::nothingDue(Clock::time_point now) const {
+    const auto changed = stamp();
     std::lock_guard<std::mutex> lock(known_);
-    if (!read_ || now < *read_ || now - *read_ >= kRereadAfter)
+    if (!read_ || now < *read_ || now - *read_ >= kRereadAfter || !changed || changed != stamp_)
         return false;
     return !earliest_ || *earliest_ > seconds(now);
 }
@@ -313,8 +324,9 @@ Expected<std::optional<Clock::time_point>> Outbox::nextDue() const {
         next = nextWork_();
     auto sooner = [&next](Clock::time_point t) { next = next ? std::min(*next, t) : t; };
     {
+        const auto changed = stamp();
         std::lock_guard<std::mutex> lock(known_);
-        if (read_ && now >= *read_ && now - *read_ < kRereadAfter) {
+        if (read_ && now >= *read_ && now - *read_ < kRereadAfter && changed && changed == stamp_) {
             if (earliest_)
                 sooner(Clock::time_point{std::chrono::seconds(*earliest_)});
             else
@@ -323,6 +335,7 @@ Expected<std::optional<Clock::time_point>> Outbox::nextDue() const {
         }
     }
     const std::uint64_t readAt = generation();
+    const auto readStamp = stamp();
     auto entries = waiting();
     if (!entries.ok())
         return entries.error();
@@ -330,7 +343,7 @@ Expected<std::optional<Clock::time_point>> Outbox::nextDue() const {
     for (const auto& e : *entries)
         if (!e.destination.empty())
             earliest = earliest ? std::min(*earliest, e.nextAttempt) : e.nextAttempt;
-    remember(earliest, now, readAt);
+    remember(earliest, now, readAt, readStamp);
     if (earliest)
         sooner(Clock::time_point{std::chrono::seconds(*earliest)});
     return next;
@@ -354,6 +367,9 @@ Status Outbox::retryNow(Clock::time_point now, std::chrono::milliseconds lockWai
         if (Status s = writeEntry(file, e, false); !s.ok())
             return s;
     }
+    // Other objects and processes see the change by queued/.
+    if (Status s = textio::writeFileAtomic(folder_ / "queued" / "retry", std::to_string(seconds(now))); !s.ok())
+        return s;
     std::lock_guard<std::mutex> known(known_);
     read_.reset();
     ++generation_;
@@ -381,6 +397,7 @@ Expected<SendRound> Outbox::sendDue(const ReportSender& send, Clock::time_point 
         return round;
     const std::int64_t nowSeconds = seconds(now);
     const std::uint64_t readAt = generation();
+    const auto readStamp = stamp();
     std::optional<std::int64_t> earliest; // of the entries left waiting
     auto later = [&earliest](std::int64_t at) { earliest = earliest ? std::min(*earliest, at) : at; };
     // Due entries by destination, in the order they were queued.
@@ -442,7 +459,7 @@ Expected<SendRound> Outbox::sendDue(const ReportSender& send, Clock::time_point 
             lastMessage = outcome.message;
         }
     }
-    remember(earliest, now, readAt);
+    remember(earliest, now, readAt, readStamp);
     return round;
 }
 

@@ -114,14 +114,16 @@ public:
 
     // The time at which the next waiting entry (or the preparation's work) falls due; nothing when
     // none waits. What this object queued or sent itself it knows; the waiting folder is read again
-    // when that time has come, and at least every 30 s (for the entries of other processes).
+    // when that time has come, when another object or process has queued or retried since (the
+// folder queued/ changed), and at least every 30 s.
     Expected<std::optional<Clock::time_point>> nextDue() const;
 
 private:
     bool nothingDue(Clock::time_point now) const;
     std::uint64_t generation() const;
+    std::optional<fs::file_time_type> stamp() const;
     void remember(std::optional<std::int64_t> earliestSeconds, Clock::time_point now,
-                  std::optional<std::uint64_t> readAtGeneration = std::nullopt) const;
+                  std::optional<std::uint64_t> readAtGeneration, std::optional<fs::file_time_type> readAtStamp) const;
 
     fs::path folder_;
     OutboxOptions options_;
@@ -133,6 +135,9 @@ private:
     mutable std::optional<std::int64_t> earliest_;
     mutable std::optional<Clock::time_point> read_;
     mutable std::uint64_t generation_ = 0; // counts the entries queued here and the retries
+    // The time of the last change of queued/ when the waiting folder was last read: every entry
+    // queued (by any process) adds a mark there, and a retry a file, so one look tells.
+    mutable std::optional<fs::file_time_type> stamp_;
 };
 
 // Sends the outbox's reports in a thread of its own: at start, whenever wake() is called (after a
