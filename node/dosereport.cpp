@@ -261,34 +261,10 @@ std::string orUnknown(const std::string& text) {
     return text.empty() ? "unknown" : text;
 }
 
-// A UUID under the root 2.25 made from a text (version 8, custom): two 64-bit FNV-1a hashes with
-// different offsets make its 128 bits. The same text gives the same UID.
-std::string nameBasedUid(const std::string& key) {
-    auto fnv = [&key](std::uint64_t hash) {
-        for (unsigned char c : key) {
-            hash ^= c;
-            hash *= 0x100000001b3ULL;
-        }
-        return hash;
-    };
-    const std::uint64_t high = fnv(0xcbf29ce484222325ULL);
-    const std::uint64_t low = fnv(0x84222325cbf29ce4ULL);
-    OFUUID::BinaryRepresentation bytes{};
-    for (int i = 0; i < 8; ++i) {
-        bytes.value[i] = static_cast<Uint8>(high >> (56 - 8 * i));
-        bytes.value[8 + i] = static_cast<Uint8>(low >> (56 - 8 * i));
-    }
-    bytes.value[6] = static_cast<Uint8>((bytes.value[6] & 0x0F) | 0x80); // version 8: custom
-    bytes.value[8] = static_cast<Uint8>((bytes.value[8] & 0x3F) | 0x80); // RFC 4122 variant
-    OFString uid;
-    OFUUID(bytes).toString(uid, OFUUID::ER_RepresentationOID);
-    return uid.c_str();
-}
-
 // A UID for a device that has none: made from its name, manufacturer, model and serial number, so
 // that the same unit keeps the same UID from report to report.
 std::string derivedDeviceUid(const ReportDevice& device) {
-    return nameBasedUid(device.name + '\x1f' + device.manufacturer + '\x1f' + device.modelName + '\x1f' +
+    return uidFromText(device.name + '\x1f' + device.manufacturer + '\x1f' + device.modelName + '\x1f' +
                         device.serialNumber);
 }
 
@@ -549,64 +525,6 @@ void writeContent(TreeWriter& w, size_t root, const std::vector<DoseReportInput>
 }
 
 } // namespace
-
-std::string newUuidUid() {
-    static std::mutex guard;
-    static std::random_device device;
-    OFUUID::BinaryRepresentation bytes{};
-    {
-        std::lock_guard<std::mutex> lock(guard);
-        for (int i = 0; i < 16; i += 4) {
-            const std::uint32_t r = device();
-            for (int j = 0; j < 4; ++j)
-                bytes.value[i + j] = static_cast<Uint8>(r >> (8 * j));
-        }
-    }
-    bytes.value[6] = static_cast<Uint8>((bytes.value[6] & 0x0F) | 0x40); // version 4: random
-    bytes.value[8] = static_cast<Uint8>((bytes.value[8] & 0x3F) | 0x80); // RFC 4122 variant
-    OFString uid;
-    OFUUID(bytes).toString(uid, OFUUID::ER_RepresentationOID);
-    return uid.c_str();
-}
-
-std::string uidFromText(const std::string& text) {
-    return nameBasedUid(text);
-}
-
-std::string eventUidOfImage(const std::string& imageSopInstanceUid) {
-    return nameBasedUid("Irradiation event of the image\x1f" + dicom::trimValue(imageSopInstanceUid));
-}
-
-std::string reportUidOfImage(const std::string& recorderUid, const std::string& imageSopInstanceUid) {
-    return nameBasedUid("X-Ray Radiation Dose report\x1f" + recorderUid + '\x1f' +
-                        dicom::trimValue(imageSopInstanceUid));
-}
-
-ExposureDose doseReportValues(const engine::CalculationState& s) {
-    ExposureDose d;
-    d.kvp = s.tubeVoltageKv;
-    d.exposureUAs = s.mAs * 1000;
-    d.sourceToDetectorMm = s.ffdCm * 10;
-    d.sourceToSkinMm = s.focusSkinDistanceCm * 10;
-    d.aluminiumMm = (s.inherentFilterAlCm + s.addedFilterAlCm) * 10;
-    d.inherentAluminiumMm = s.inherentFilterAlCm * 10;
-    d.copperMm = s.addedFilterCuCm * 10;
-    d.fieldLongMm = std::max(s.fieldLongCm, s.fieldShortCm) * 10;
-    d.fieldShortMm = std::min(s.fieldLongCm, s.fieldShortCm) * 10;
-    // Air kerma = exposure x W/e (Gy per C/kg), carried from 1 m to the skin by the inverse square.
-    const double toSkin =
-        s.focusSkinDistanceCm > 0 ? 10000 / (s.focusSkinDistanceCm * s.focusSkinDistanceCm) : 0;
-    d.primaryAirKermaMGy = 1000 * s.wAirEv * s.exposureAt1mCkg * toSkin;
-    d.incidentAirKermaMGy = d.primaryAirKermaMGy * (1 + s.hoodScatterToPrimary);
-    d.entranceSurfaceDoseMGy = s.entranceSurfaceDoseMGy;
-    if (s.entranceSurfaceDoseUncertaintyMGy > 0)
-        d.expandedUncertaintyMGy = s.entranceSurfaceDoseUncertaintyMGy;
-    if (s.backscatterFactor > 0)
-        d.backscatterFactor = s.backscatterFactor;
-    if (s.hvl1Cm > 0)
-        d.halfValueLayerMmAl = s.hvl1Cm * 10;
-    return d;
-}
 
 Expected<DoseReport> buildDoseReport(const DoseReportInput& in) {
     return buildStudyDoseReport({in});

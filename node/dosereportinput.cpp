@@ -2,6 +2,7 @@
 
 #include "dicom/dcmtksetup.h"
 #include "dicom/dicomtext.h"
+#include "engine/calculationstate.h"
 #include "node/dosereportdetail.h"
 #include "textio/fileio.h"
 #include "textio/numberformat.h"
@@ -11,15 +12,18 @@
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
 #include <dcmtk/dcmdata/dcuid.h>
+#include <dcmtk/ofstd/ofuuid.h>
 
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <iterator>
+#include <mutex>
+#include <random>
 #include <vector>
 
-// The report's input: the values of a run as text, what an image header gives, the label, this
+// The report's input: the values of a run as text, what an image header gives, the label, the UIDs, this
 // installation's UID and the copy beside the records.
 
 namespace tamso::node {
@@ -259,5 +263,83 @@ Expected<fs::path> writeReportBesideRecords(const fs::path& workFolder, const Do
     return file;
 }
 
+
+// A UUID under the root 2.25 made from a text (version 8, custom): two 64-bit FNV-1a hashes with
+// different offsets make its 128 bits. The same text gives the same UID.
+std::string uidFromText(const std::string& key) {
+    auto fnv = [&key](std::uint64_t hash) {
+        for (unsigned char c : key) {
+            hash ^= c;
+            hash *= 0x100000001b3ULL;
+        }
+        return hash;
+    };
+    const std::uint64_t high = fnv(0xcbf29ce484222325ULL);
+    const std::uint64_t low = fnv(0x84222325cbf29ce4ULL);
+    OFUUID::BinaryRepresentation bytes{};
+    for (int i = 0; i < 8; ++i) {
+        bytes.value[i] = static_cast<Uint8>(high >> (56 - 8 * i));
+        bytes.value[8 + i] = static_cast<Uint8>(low >> (56 - 8 * i));
+    }
+    bytes.value[6] = static_cast<Uint8>((bytes.value[6] & 0x0F) | 0x80); // version 8: custom
+    bytes.value[8] = static_cast<Uint8>((bytes.value[8] & 0x3F) | 0x80); // RFC 4122 variant
+    OFString uid;
+    OFUUID(bytes).toString(uid, OFUUID::ER_RepresentationOID);
+    return uid.c_str();
+}
+
+std::string newUuidUid() {
+    static std::mutex guard;
+    static std::random_device device;
+    OFUUID::BinaryRepresentation bytes{};
+    {
+        std::lock_guard<std::mutex> lock(guard);
+        for (int i = 0; i < 16; i += 4) {
+            const std::uint32_t r = device();
+            for (int j = 0; j < 4; ++j)
+                bytes.value[i + j] = static_cast<Uint8>(r >> (8 * j));
+        }
+    }
+    bytes.value[6] = static_cast<Uint8>((bytes.value[6] & 0x0F) | 0x40); // version 4: random
+    bytes.value[8] = static_cast<Uint8>((bytes.value[8] & 0x3F) | 0x80); // RFC 4122 variant
+    OFString uid;
+    OFUUID(bytes).toString(uid, OFUUID::ER_RepresentationOID);
+    return uid.c_str();
+}
+
+std::string eventUidOfImage(const std::string& imageSopInstanceUid) {
+    return uidFromText("Irradiation event of the image\x1f" + dicom::trimValue(imageSopInstanceUid));
+}
+
+std::string reportUidOfImage(const std::string& recorderUid, const std::string& imageSopInstanceUid) {
+    return uidFromText("X-Ray Radiation Dose report\x1f" + recorderUid + '\x1f' +
+                        dicom::trimValue(imageSopInstanceUid));
+}
+
+ExposureDose doseReportValues(const engine::CalculationState& s) {
+    ExposureDose d;
+    d.kvp = s.tubeVoltageKv;
+    d.exposureUAs = s.mAs * 1000;
+    d.sourceToDetectorMm = s.ffdCm * 10;
+    d.sourceToSkinMm = s.focusSkinDistanceCm * 10;
+    d.aluminiumMm = (s.inherentFilterAlCm + s.addedFilterAlCm) * 10;
+    d.inherentAluminiumMm = s.inherentFilterAlCm * 10;
+    d.copperMm = s.addedFilterCuCm * 10;
+    d.fieldLongMm = std::max(s.fieldLongCm, s.fieldShortCm) * 10;
+    d.fieldShortMm = std::min(s.fieldLongCm, s.fieldShortCm) * 10;
+    // Air kerma = exposure x W/e (Gy per C/kg), carried from 1 m to the skin by the inverse square.
+    const double toSkin =
+        s.focusSkinDistanceCm > 0 ? 10000 / (s.focusSkinDistanceCm * s.focusSkinDistanceCm) : 0;
+    d.primaryAirKermaMGy = 1000 * s.wAirEv * s.exposureAt1mCkg * toSkin;
+    d.incidentAirKermaMGy = d.primaryAirKermaMGy * (1 + s.hoodScatterToPrimary);
+    d.entranceSurfaceDoseMGy = s.entranceSurfaceDoseMGy;
+    if (s.entranceSurfaceDoseUncertaintyMGy > 0)
+        d.expandedUncertaintyMGy = s.entranceSurfaceDoseUncertaintyMGy;
+    if (s.backscatterFactor > 0)
+        d.backscatterFactor = s.backscatterFactor;
+    if (s.hvl1Cm > 0)
+        d.halfValueLayerMmAl = s.hvl1Cm * 10;
+    return d;
+}
 
 } // namespace tamso::node
