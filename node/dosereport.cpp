@@ -4,6 +4,7 @@
 #include "dicom/dicomtext.h"
 #include "engine/calculationstate.h"
 #include "node/dicomfilebytes.h"
+#include "node/dosereportdetail.h"
 #include "textio/fileio.h"
 #include "textio/numberformat.h"
 #include "textio/quantitytext.h"
@@ -40,9 +41,9 @@ const DSRCodedEntryValue kHasIntent("363703001", "SCT", "Has Intent");
 const DSRCodedEntryValue kDiagnosticIntent("261004008", "SCT", "Diagnostic Intent");
 const DSRCodedEntryValue kYes("373066001", "SCT", "Yes");
 const DSRCodedEntryValue kNo("373067005", "SCT", "No");
-// Filter materials as dose registries know them (X-Ray Filter Materials).
-const DSRCodedEntryValue kAluminium("C-120F9", "SRT", "Aluminum or Aluminum compound");
-const DSRCodedEntryValue kCopper("C-127F9", "SRT", "Copper or Copper compound");
+// Filter materials (X-Ray Filter Materials), in SNOMED CT.
+const DSRCodedEntryValue kAluminium("12503006", "SCT", "Aluminum or Aluminum compound");
+const DSRCodedEntryValue kCopper("5540006", "SCT", "Copper or Copper compound");
 
 DSRCodedEntryValue ucum(const char* unit) {
     return DSRCodedEntryValue(unit, "UCUM", unit);
@@ -76,8 +77,9 @@ bool validDate(std::string_view date) {
     return month >= 1 && month <= 12 && day >= 1 && day <= 31;
 }
 
-// HHMMSS, HHMM or HH, optionally with a fraction after HHMMSS.
-bool validTime(std::string_view time) {
+} // namespace
+
+bool detail::validTime(std::string_view time) {
     const std::string_view whole = time.substr(0, time.find('.'));
     if (whole.size() < 2 || whole.size() > 6 || whole.size() % 2 != 0 || !allDigits(whole))
         return false;
@@ -88,6 +90,10 @@ bool validTime(std::string_view time) {
     }
     return true;
 }
+
+namespace {
+
+using detail::validTime;
 
 std::string nowDateTime() {
     const std::time_t now = std::time(nullptr);
@@ -255,34 +261,10 @@ std::string orUnknown(const std::string& text) {
     return text.empty() ? "unknown" : text;
 }
 
-// A UUID under the root 2.25 made from a text (version 8, custom): two 64-bit FNV-1a hashes with
-// different offsets make its 128 bits. The same text gives the same UID.
-std::string nameBasedUid(const std::string& key) {
-    auto fnv = [&key](std::uint64_t hash) {
-        for (unsigned char c : key) {
-            hash ^= c;
-            hash *= 0x100000001b3ULL;
-        }
-        return hash;
-    };
-    const std::uint64_t high = fnv(0xcbf29ce484222325ULL);
-    const std::uint64_t low = fnv(0x84222325cbf29ce4ULL);
-    OFUUID::BinaryRepresentation bytes{};
-    for (int i = 0; i < 8; ++i) {
-        bytes.value[i] = static_cast<Uint8>(high >> (56 - 8 * i));
-        bytes.value[8 + i] = static_cast<Uint8>(low >> (56 - 8 * i));
-    }
-    bytes.value[6] = static_cast<Uint8>((bytes.value[6] & 0x0F) | 0x80); // version 8: custom
-    bytes.value[8] = static_cast<Uint8>((bytes.value[8] & 0x3F) | 0x80); // RFC 4122 variant
-    OFString uid;
-    OFUUID(bytes).toString(uid, OFUUID::ER_RepresentationOID);
-    return uid.c_str();
-}
-
 // A UID for a device that has none: made from its name, manufacturer, model and serial number, so
 // that the same unit keeps the same UID from report to report.
 std::string derivedDeviceUid(const ReportDevice& device) {
-    return nameBasedUid(device.name + '\x1f' + device.manufacturer + '\x1f' + device.modelName + '\x1f' +
+    return uidFromText(device.name + '\x1f' + device.manufacturer + '\x1f' + device.modelName + '\x1f' +
                         device.serialNumber);
 }
 
@@ -356,27 +338,117 @@ std::string eventComment(const DoseReportInput& in) {
     if (d.halfValueLayerMmAl)
         text +=
             "; first half-value layer " + textio::formatNumber(*d.halfValueLayerMmAl, "#0.000") + " mm Al";
+    if (d.inherentAluminiumMm && *d.inherentAluminiumMm > 0)
+        text += "; inherent filtration of the tube " + textio::formatNumber(*d.inherentAluminiumMm, "#0.00") +
+                " mm Al equivalent";
     text +=
         in.source == DoseSource::ManualEntry ? "; conditions entered by hand" : "; conditions from the image";
     return text + ".";
 }
 
-std::string referencePointDefinition(const ExposureDose& d) {
-    return "Entrance surface of the patient on the central beam axis, " + decimalString(d.sourceToSkinMm) +
-           " mm from the focal spot (focus-detector distance minus the patient's thickness); incident air "
-           "kerma "
-           "without backscatter, the scatter of the incubator hood included";
+// The reference point: at the focus-skin distance of the exposure, where one distance holds for all.
+std::string referencePointDefinition(std::optional<double> sourceToSkinMm) {
+    return "Entrance surface of the patient on the central beam axis, " +
+           (sourceToSkinMm ? decimalString(*sourceToSkinMm) + " mm from the focal spot"
+                           : std::string("at each exposure's distance from the focal spot")) +
+           " (focus-detector distance minus the patient's thickness); incident air kerma without "
+           "backscatter, the scatter of the incubator hood included";
 }
 
-// Everything the tree holds, below the root container.
-void writeContent(TreeWriter& w, size_t root, const DoseReportInput& in, const std::string& studyUid,
-                  const std::string& eventUid, const std::string& recorderUid) {
+// What the values of one exposure give the report.
+struct EventValues {
+    double fieldAreaM2 = 0;
+    double dapGyM2 = 0;  // primary air kerma at the skin x field area at the skin
+    double doseRpGy = 0; // incident air kerma at the skin
+};
+
+EventValues eventValues(const ExposureDose& d) {
+    EventValues v;
+    v.fieldAreaM2 = d.fieldLongMm * d.fieldShortMm / 1e6;
+    const double skinScale = d.sourceToSkinMm / d.sourceToDetectorMm;
+    v.dapGyM2 = d.primaryAirKermaMGy / 1000 * v.fieldAreaM2 * skinScale * skinScale;
+    v.doseRpGy = d.incidentAirKermaMGy / 1000;
+    return v;
+}
+
+// The filters in the beam: the added aluminium and copper as flat filters, "No filter" where none
+// was added. The tube's inherent filtration is no filter put into the beam: the event's comment
+// states it with the half-value layer.
+void writeFilters(TreeWriter& w, size_t event, const ExposureDose& d) {
+    using T = DSRTypes;
+    const double addedAluminium = std::max(0.0, d.aluminiumMm - d.inherentAluminiumMm.value_or(0));
+    const std::pair<double, const DSRCodedEntryValue*> filters[] = {{addedAluminium, &kAluminium},
+                                                                    {d.copperMm, &kCopper}};
+    bool any = false;
+    for (const auto& [thickness, material] : filters) {
+        if (!(thickness > 1e-9))
+            continue;
+        any = true;
+        const size_t filter = w.container(event, T::RT_contains, CODE_DCM_XRayFilters);
+        w.code(filter, T::RT_contains, CODE_DCM_XRayFilterType, CODE_DCM_FlatFilter);
+        w.code(filter, T::RT_contains, CODE_DCM_XRayFilterMaterial, *material);
+        w.number(filter, CODE_DCM_XRayFilterThicknessMinimum, thickness, ucum("mm"));
+        w.number(filter, CODE_DCM_XRayFilterThicknessMaximum, thickness, ucum("mm"));
+    }
+    if (!any) {
+        const size_t filter = w.container(event, T::RT_contains, CODE_DCM_XRayFilters);
+        w.code(filter, T::RT_contains, CODE_DCM_XRayFilterType, CODE_DCM_NoFilter);
+    }
+}
+
+// One irradiation event: the exposure.
+void writeEvent(TreeWriter& w, size_t root, const DoseReportInput& in, const std::string& eventUid) {
     using T = DSRTypes;
     const ExposureDose& d = in.dose;
-    const double fieldAreaM2 = d.fieldLongMm * d.fieldShortMm / 1e6;
-    const double skinScale = d.sourceToSkinMm / d.sourceToDetectorMm;
-    const double dapGyM2 = d.primaryAirKermaMGy / 1000 * fieldAreaM2 * skinScale * skinScale;
-    const double doseRpGy = d.incidentAirKermaMGy / 1000;
+    const EventValues v = eventValues(d);
+    const size_t event = w.container(root, T::RT_contains, CODE_DCM_IrradiationEventXRayData);
+    w.code(event, T::RT_hasConceptMod, CODE_DCM_AcquisitionPlane, CODE_DCM_SinglePlane);
+    w.uid(event, T::RT_contains, CODE_DCM_IrradiationEventUID, eventUid);
+    w.dateTime(event, CODE_DCM_DateTimeStarted, in.exposureDate + in.exposureTime);
+    w.code(event, T::RT_contains, CODE_DCM_IrradiationEventType, CODE_DCM_StationaryAcquisition_113611);
+    if (!in.bodyPart.empty())
+        w.text(event, T::RT_contains, CODE_DCM_AcquisitionProtocol, in.bodyPart);
+    if (!in.targetRegion.empty())
+        w.code(event, T::RT_contains, CODE_DCM_TargetRegion,
+               DSRCodedEntryValue(in.targetRegion.code.c_str(), "SCT", in.targetRegion.meaning.c_str()));
+    w.number(event, CODE_DCM_DoseAreaProduct, v.dapGyM2, ucum("Gy.m2"));
+    // Mechanical data: the distances.
+    w.number(event, CODE_DCM_DistanceSourceToDetector, d.sourceToDetectorMm, ucum("mm"));
+    w.number(event, CODE_DCM_DistanceSourceToReferencePoint, d.sourceToSkinMm, ucum("mm"));
+    // Source data.
+    w.number(event, CODE_DCM_Dose_RP, v.doseRpGy, ucum("Gy"));
+    w.text(event, T::RT_contains, CODE_DCM_ReferencePointDefinition, referencePointDefinition(d.sourceToSkinMm));
+    if (d.exposureTimeMs) {
+        w.number(event, CODE_DCM_IrradiationDuration, *d.exposureTimeMs / 1000, ucum("s"));
+        w.number(event, CODE_DCM_ExposureTime, *d.exposureTimeMs, ucum("ms"));
+    }
+    if (d.tubeCurrentMa)
+        w.number(event, CODE_DCM_AverageXRayTubeCurrent, *d.tubeCurrentMa, ucum("mA"));
+    w.number(event, CODE_DCM_CollimatedFieldArea, v.fieldAreaM2, ucum("m2"));
+    w.number(event, CODE_DCM_CollimatedFieldHeight, d.fieldLongMm, ucum("mm"));
+    w.number(event, CODE_DCM_CollimatedFieldWidth, d.fieldShortMm, ucum("mm"));
+    writeFilters(w, event, d);
+    w.number(event, CODE_DCM_KVP, d.kvp, ucum("kV"));
+    if (d.tubeCurrentMa)
+        w.number(event, CODE_DCM_XRayTubeCurrent, *d.tubeCurrentMa, ucum("mA"));
+    w.number(event, CODE_DCM_Exposure, d.exposureUAs, ucum("uA.s"));
+    w.text(event, T::RT_contains, CODE_DCM_Comment, eventComment(in));
+    if (!in.imageSopInstanceUid.empty())
+        w.image(event, CODE_DCM_AcquiredImage, in.imageSopClassUid, in.imageSopInstanceUid);
+    if (!in.operatorName.empty()) {
+        const size_t person = w.personName(event, CODE_DCM_PersonName, in.operatorName);
+        w.code(person, T::RT_hasProperties, CODE_DCM_PersonRoleInProcedure,
+               CODE_DCM_IrradiationAdministering);
+    }
+}
+
+// Everything the tree holds, below the root container: the report's context from the first
+// exposure, the accumulated dose of them all, one event each (with its UID, in `eventUids`).
+void writeContent(TreeWriter& w, size_t root, const std::vector<DoseReportInput>& exposures,
+                  const std::vector<std::string>& eventUids, const std::string& studyUid,
+                  const std::string& recorderUid) {
+    using T = DSRTypes;
+    const DoseReportInput& in = exposures.front();
 
     const size_t procedure =
         w.code(root, T::RT_hasConceptMod, CODE_DCM_ProcedureReported, CODE_DCM_ProjectionXRay);
@@ -404,17 +476,29 @@ void writeContent(TreeWriter& w, size_t root, const DoseReportInput& in, const s
     w.code(root, T::RT_contains, CODE_DCM_XRaySourceDataAvailable, kYes);
     w.code(root, T::RT_contains, CODE_DCM_XRayMechanicalDataAvailable, kYes);
 
-    // Accumulated dose: the one exposure of the report.
+    // Accumulated dose: the sum over the exposures of the report.
+    double dapTotal = 0, doseRpTotal = 0;
+    std::optional<double> oneDistance = in.dose.sourceToSkinMm;
+    for (const DoseReportInput& e : exposures) {
+        const EventValues v = eventValues(e.dose);
+        dapTotal += v.dapGyM2;
+        doseRpTotal += v.doseRpGy;
+        if (oneDistance && e.dose.sourceToSkinMm != *oneDistance)
+            oneDistance.reset();
+    }
     const size_t accumulated = w.container(root, T::RT_contains, CODE_DCM_AccumulatedXRayDoseData);
     w.code(accumulated, T::RT_hasConceptMod, CODE_DCM_AcquisitionPlane, CODE_DCM_SinglePlane);
     if (integrated) {
-        w.number(accumulated, CODE_DCM_DoseAreaProductTotal, dapGyM2, ucum("Gy.m2"));
-        w.number(accumulated, CODE_DCM_Dose_RP_Total, doseRpGy, ucum("Gy"));
+        w.number(accumulated, CODE_DCM_DoseAreaProductTotal, dapTotal, ucum("Gy.m2"));
+        w.number(accumulated, CODE_DCM_Dose_RP_Total, doseRpTotal, ucum("Gy"));
     }
-    w.number(accumulated, CODE_DCM_TotalNumberOfRadiographicFrames, 1, kNoUnits);
+    w.number(accumulated, CODE_DCM_TotalNumberOfRadiographicFrames, static_cast<double>(exposures.size()),
+             kNoUnits);
     if (integrated) {
-        w.number(accumulated, CODE_DCM_DistanceSourceToReferencePoint, d.sourceToSkinMm, ucum("mm"));
-        w.text(accumulated, T::RT_contains, CODE_DCM_ReferencePointDefinition, referencePointDefinition(d));
+        if (oneDistance)
+            w.number(accumulated, CODE_DCM_DistanceSourceToReferencePoint, *oneDistance, ucum("mm"));
+        w.text(accumulated, T::RT_contains, CODE_DCM_ReferencePointDefinition,
+               referencePointDefinition(oneDistance));
     }
     const size_t unit =
         w.code(accumulated, T::RT_contains, CODE_DCM_DeviceRoleInProcedure, CODE_DCM_IrradiatingDevice);
@@ -426,192 +510,79 @@ void writeContent(TreeWriter& w, size_t root, const DoseReportInput& in, const s
     w.uid(unit, T::RT_hasProperties, CODE_DCM_DeviceObserverUID,
           in.xrayUnit.uid.empty() ? derivedDeviceUid(in.xrayUnit) : in.xrayUnit.uid);
 
-    // The irradiation event: the exposure.
-    const size_t event = w.container(root, T::RT_contains, CODE_DCM_IrradiationEventXRayData);
-    w.code(event, T::RT_hasConceptMod, CODE_DCM_AcquisitionPlane, CODE_DCM_SinglePlane);
-    w.uid(event, T::RT_contains, CODE_DCM_IrradiationEventUID, eventUid);
-    w.dateTime(event, CODE_DCM_DateTimeStarted, in.exposureDate + in.exposureTime);
-    w.code(event, T::RT_contains, CODE_DCM_IrradiationEventType, CODE_DCM_StationaryAcquisition_113611);
-    if (!in.bodyPart.empty())
-        w.text(event, T::RT_contains, CODE_DCM_AcquisitionProtocol, in.bodyPart);
-    w.number(event, CODE_DCM_DoseAreaProduct, dapGyM2, ucum("Gy.m2"));
-    // Mechanical data: the distances.
-    w.number(event, CODE_DCM_DistanceSourceToDetector, d.sourceToDetectorMm, ucum("mm"));
-    w.number(event, CODE_DCM_DistanceSourceToReferencePoint, d.sourceToSkinMm, ucum("mm"));
-    // Source data.
-    w.number(event, CODE_DCM_Dose_RP, doseRpGy, ucum("Gy"));
-    w.text(event, T::RT_contains, CODE_DCM_ReferencePointDefinition, referencePointDefinition(d));
-    if (d.exposureTimeMs) {
-        w.number(event, CODE_DCM_IrradiationDuration, *d.exposureTimeMs / 1000, ucum("s"));
-        w.number(event, CODE_DCM_ExposureTime, *d.exposureTimeMs, ucum("ms"));
-    }
-    if (d.tubeCurrentMa)
-        w.number(event, CODE_DCM_AverageXRayTubeCurrent, *d.tubeCurrentMa, ucum("mA"));
-    w.number(event, CODE_DCM_CollimatedFieldArea, fieldAreaM2, ucum("m2"));
-    w.number(event, CODE_DCM_CollimatedFieldHeight, d.fieldLongMm, ucum("mm"));
-    w.number(event, CODE_DCM_CollimatedFieldWidth, d.fieldShortMm, ucum("mm"));
-    const std::pair<double, const DSRCodedEntryValue*> filters[] = {{d.aluminiumMm, &kAluminium},
-                                                                    {d.copperMm, &kCopper}};
-    for (const auto& [thickness, material] : filters) {
-        if (!(thickness > 0))
-            continue;
-        const size_t filter = w.container(event, T::RT_contains, CODE_DCM_XRayFilters);
-        w.code(filter, T::RT_contains, CODE_DCM_XRayFilterType, CODE_DCM_FlatFilter);
-        w.code(filter, T::RT_contains, CODE_DCM_XRayFilterMaterial, *material);
-        w.number(filter, CODE_DCM_XRayFilterThicknessMinimum, thickness, ucum("mm"));
-        w.number(filter, CODE_DCM_XRayFilterThicknessMaximum, thickness, ucum("mm"));
-    }
-    w.number(event, CODE_DCM_KVP, d.kvp, ucum("kV"));
-    if (d.tubeCurrentMa)
-        w.number(event, CODE_DCM_XRayTubeCurrent, *d.tubeCurrentMa, ucum("mA"));
-    w.number(event, CODE_DCM_Exposure, d.exposureUAs, ucum("uA.s"));
-    w.text(event, T::RT_contains, CODE_DCM_Comment, eventComment(in));
-    if (!in.imageSopInstanceUid.empty())
-        w.image(event, CODE_DCM_AcquiredImage, in.imageSopClassUid, in.imageSopInstanceUid);
-    if (!in.operatorName.empty()) {
-        const size_t person = w.personName(event, CODE_DCM_PersonName, in.operatorName);
-        w.code(person, T::RT_hasProperties, CODE_DCM_PersonRoleInProcedure,
-               CODE_DCM_IrradiationAdministering);
-    }
+    for (std::size_t i = 0; i < exposures.size(); ++i)
+        writeEvent(w, root, exposures[i], eventUids[i]);
 
-    w.code(root, T::RT_contains, CODE_DCM_SourceOfDoseInformation,
-           in.source == DoseSource::ManualEntry ? CODE_DCM_ManualEntry
-                                                : CODE_DCM_ComputedFromImageAttributes);
+    // Where the values come from: each source once.
+    bool said[2] = {false, false};
+    for (const DoseReportInput& e : exposures) {
+        const bool manual = e.source == DoseSource::ManualEntry;
+        if (!said[manual])
+            w.code(root, T::RT_contains, CODE_DCM_SourceOfDoseInformation,
+                   manual ? CODE_DCM_ManualEntry : CODE_DCM_ComputedFromImageAttributes);
+        said[manual] = true;
+    }
 }
 
 } // namespace
 
-std::string newUuidUid() {
-    static std::mutex guard;
-    static std::random_device device;
-    OFUUID::BinaryRepresentation bytes{};
-    {
-        std::lock_guard<std::mutex> lock(guard);
-        for (int i = 0; i < 16; i += 4) {
-            const std::uint32_t r = device();
-            for (int j = 0; j < 4; ++j)
-                bytes.value[i + j] = static_cast<Uint8>(r >> (8 * j));
-        }
-    }
-    bytes.value[6] = static_cast<Uint8>((bytes.value[6] & 0x0F) | 0x40); // version 4: random
-    bytes.value[8] = static_cast<Uint8>((bytes.value[8] & 0x3F) | 0x80); // RFC 4122 variant
-    OFString uid;
-    OFUUID(bytes).toString(uid, OFUUID::ER_RepresentationOID);
-    return uid.c_str();
-}
-
-std::string reportUidOfImage(const std::string& recorderUid, const std::string& imageSopInstanceUid) {
-    return nameBasedUid("X-Ray Radiation Dose report\x1f" + recorderUid + '\x1f' +
-                        dicom::trimValue(imageSopInstanceUid));
+Expected<DoseReport> buildDoseReport(const DoseReportInput& in) {
+    return buildStudyDoseReport({in});
 }
 
 namespace {
 
-// The values of ExposureDose by their names in the text; optional ones may be left out.
-struct DoseField {
-    const char* name;
-    double ExposureDose::*value = nullptr;
-    std::optional<double> ExposureDose::*optional = nullptr;
-};
-const DoseField kDoseFields[] = {
-    {"kvp", &ExposureDose::kvp},
-    {"uas", &ExposureDose::exposureUAs},
-    {"ma", nullptr, &ExposureDose::tubeCurrentMa},
-    {"ms", nullptr, &ExposureDose::exposureTimeMs},
-    {"sid", &ExposureDose::sourceToDetectorMm},
-    {"ssd", &ExposureDose::sourceToSkinMm},
-    {"al", &ExposureDose::aluminiumMm},
-    {"cu", &ExposureDose::copperMm},
-    {"long", &ExposureDose::fieldLongMm},
-    {"short", &ExposureDose::fieldShortMm},
-    {"kerma", &ExposureDose::incidentAirKermaMGy},
-    {"primary", &ExposureDose::primaryAirKermaMGy},
-    {"esd", &ExposureDose::entranceSurfaceDoseMGy},
-    {"u", nullptr, &ExposureDose::expandedUncertaintyMGy},
-    {"bsf", nullptr, &ExposureDose::backscatterFactor},
-    {"hvl", nullptr, &ExposureDose::halfValueLayerMmAl},
-};
+// An age string: three digits and D, W, M or Y ("003D").
+bool validAge(std::string_view age) {
+    return age.size() == 4 && allDigits(age.substr(0, 3)) && std::string_view("DWMY").find(age[3]) != std::string_view::npos;
+}
+
+// A weight in kg as a decimal string above 0 of at most 16 characters.
+bool validWeight(const std::string& weight) {
+    if (weight.empty() || weight.size() > 16)
+        return false;
+    double value = 0;
+    auto [end, ec] = std::from_chars(weight.data(), weight.data() + weight.size(), value);
+    return ec == std::errc() && end == weight.data() + weight.size() && std::isfinite(value) && value > 0;
+}
+
+// The exposures of one report: each sound, all of one patient and study; in the order of their
+// moments. The Irradiation Event UID of each, by its position.
+Expected<std::vector<std::string>> checkExposures(std::vector<DoseReportInput>& exposures) {
+    if (exposures.empty())
+        return Error{"線量レポートに載せる撮影がありません。"};
+    for (const DoseReportInput& e : exposures) {
+        if (Status s = checkInput(e); !s.ok())
+            return s.error();
+        if (dicom::trimValue(e.patientId) != dicom::trimValue(exposures.front().patientId) ||
+            dicom::trimValue(e.studyInstanceUid) != dicom::trimValue(exposures.front().studyInstanceUid))
+            return Error{"患者または検査の異なる撮影を一つの線量レポートにはできません。"};
+        if (!e.irradiationEventUid.empty() && !validUid(e.irradiationEventUid))
+            return Error{"照射の UID（" + e.irradiationEventUid + "）が UID の形ではありません。"};
+    }
+    std::stable_sort(exposures.begin(), exposures.end(), [](const DoseReportInput& a, const DoseReportInput& b) {
+        return a.exposureDate + a.exposureTime < b.exposureDate + b.exposureTime;
+    });
+    std::vector<std::string> uids;
+    for (const DoseReportInput& e : exposures)
+        uids.push_back(!e.irradiationEventUid.empty()      ? e.irradiationEventUid
+                       : !e.imageSopInstanceUid.empty() ? eventUidOfImage(e.imageSopInstanceUid)
+                                                        : newUuidUid());
+    return uids;
+}
 
 } // namespace
 
-std::string exposureDoseText(const ExposureDose& dose) {
-    std::string text;
-    for (const DoseField& f : kDoseFields) {
-        const std::optional<double> value = f.value ? std::optional<double>(dose.*f.value) : dose.*f.optional;
-        if (!value)
-            continue;
-        std::array<char, 40> digits{};
-        auto [end, ec] =
-            std::to_chars(digits.data(), digits.data() + digits.size(), *value); // shortest exact
-        text += (text.empty() ? "" : ";") + std::string(f.name) + "=" +
-                (ec == std::errc() ? std::string(digits.data(), end) : std::string("nan"));
-    }
-    return text;
-}
-
-std::optional<ExposureDose> exposureDoseFromText(const std::string& text) {
-    ExposureDose dose;
-    std::vector<bool> seen(std::size(kDoseFields), false);
-    for (std::size_t start = 0; start < text.size();) {
-        const std::size_t end = std::min(text.find(';', start), text.size());
-        const std::string part = text.substr(start, end - start);
-        start = end + 1;
-        const std::size_t equals = part.find('=');
-        if (equals == std::string::npos)
-            return std::nullopt;
-        const std::string name = part.substr(0, equals);
-        double value = 0;
-        const char* first = part.data() + equals + 1;
-        const char* last = part.data() + part.size();
-        auto [stop, ec] = std::from_chars(first, last, value);
-        if (ec != std::errc() || stop != last || !std::isfinite(value))
-            return std::nullopt;
-        const auto* field = std::find_if(std::begin(kDoseFields), std::end(kDoseFields),
-                                         [&](const DoseField& f) { return name == f.name; });
-        if (field == std::end(kDoseFields))
-            return std::nullopt;
-        seen[static_cast<std::size_t>(field - std::begin(kDoseFields))] = true;
-        if (field->value)
-            dose.*field->value = value;
-        else
-            dose.*field->optional = value;
-    }
-    for (std::size_t i = 0; i < std::size(kDoseFields); ++i)
-        if (kDoseFields[i].value && !seen[i])
-            return std::nullopt;
-    return dose;
-}
-
-ExposureDose doseReportValues(const engine::CalculationState& s) {
-    ExposureDose d;
-    d.kvp = s.tubeVoltageKv;
-    d.exposureUAs = s.mAs * 1000;
-    d.sourceToDetectorMm = s.ffdCm * 10;
-    d.sourceToSkinMm = s.focusSkinDistanceCm * 10;
-    d.aluminiumMm = (s.inherentFilterAlCm + s.addedFilterAlCm) * 10;
-    d.copperMm = s.addedFilterCuCm * 10;
-    d.fieldLongMm = std::max(s.fieldLongCm, s.fieldShortCm) * 10;
-    d.fieldShortMm = std::min(s.fieldLongCm, s.fieldShortCm) * 10;
-    // Air kerma = exposure x W/e (Gy per C/kg), carried from 1 m to the skin by the inverse square.
-    const double toSkin =
-        s.focusSkinDistanceCm > 0 ? 10000 / (s.focusSkinDistanceCm * s.focusSkinDistanceCm) : 0;
-    d.primaryAirKermaMGy = 1000 * s.wAirEv * s.exposureAt1mCkg * toSkin;
-    d.incidentAirKermaMGy = d.primaryAirKermaMGy * (1 + s.hoodScatterToPrimary);
-    d.entranceSurfaceDoseMGy = s.entranceSurfaceDoseMGy;
-    if (s.entranceSurfaceDoseUncertaintyMGy > 0)
-        d.expandedUncertaintyMGy = s.entranceSurfaceDoseUncertaintyMGy;
-    if (s.backscatterFactor > 0)
-        d.backscatterFactor = s.backscatterFactor;
-    if (s.hvl1Cm > 0)
-        d.halfValueLayerMmAl = s.hvl1Cm * 10;
-    return d;
-}
-
-Expected<DoseReport> buildDoseReport(const DoseReportInput& in) {
+Expected<DoseReport> buildStudyDoseReport(std::vector<DoseReportInput> exposures) {
     if (Status s = dicom::detail::prepareDcmtk(); !s.ok())
         return s.error();
-    if (Status s = checkInput(in); !s.ok())
-        return s.error();
+    // The report's own UID and creation are the first exposure's, whatever the order of the events.
+    const std::string ownUid = exposures.empty() ? std::string() : exposures.front().sopInstanceUid;
+    auto eventUids = checkExposures(exposures);
+    if (!eventUids.ok())
+        return eventUids.error();
+    DoseReportInput& in = exposures.front();
+    in.sopInstanceUid = ownUid;
     auto texts = reportTexts(in);
     if (!texts.ok())
         return texts.error();
@@ -657,13 +628,14 @@ Expected<DoseReport> buildDoseReport(const DoseReportInput& in) {
         return dcmtkError("root", EC_IllegalCall);
     set("root", tree.getCurrentContentItem().setConceptName(CODE_DCM_XRayRadiationDoseReport));
     set("template", tree.getCurrentContentItem().setTemplateIdentification("10001", kDcmr, kDcmrUid));
-    writeContent(w, root, in, report.studyInstanceUid, newUuidUid(), recorderUid);
+    writeContent(w, root, exposures, *eventUids, report.studyInstanceUid, recorderUid);
     if (!w.status().ok())
         return w.status().error();
-    if (!in.imageSopInstanceUid.empty())
-        set("evidence", doc.getCurrentRequestedProcedureEvidence().addItem(
-                            report.studyInstanceUid.c_str(), in.imageSeriesInstanceUid.c_str(),
-                            in.imageSopClassUid.c_str(), in.imageSopInstanceUid.c_str()));
+    for (const DoseReportInput& e : exposures)
+        if (!e.imageSopInstanceUid.empty())
+            set("evidence", doc.getCurrentRequestedProcedureEvidence().addItem(
+                                report.studyInstanceUid.c_str(), e.imageSeriesInstanceUid.c_str(),
+                                e.imageSopClassUid.c_str(), e.imageSopInstanceUid.c_str()));
     if (!w.status().ok())
         return w.status().error();
 
@@ -680,161 +652,19 @@ Expected<DoseReport> buildDoseReport(const DoseReportInput& in) {
     if (!in.institutionName.empty())
         if (OFCondition c = data.putAndInsertString(DCM_InstitutionName, in.institutionName.c_str()); c.bad())
             return dcmtkError("Institution Name", c);
+    // The patient's characteristics at the study (Patient Study module), where the image states them
+    // in a form the attributes take.
+    if (validAge(in.patientAge))
+        if (OFCondition c = data.putAndInsertString(DCM_PatientAge, in.patientAge.c_str()); c.bad())
+            return dcmtkError("Patient's Age", c);
+    if (validWeight(in.patientWeightKg))
+        if (OFCondition c = data.putAndInsertString(DCM_PatientWeight, in.patientWeightKg.c_str()); c.bad())
+            return dcmtkError("Patient's Weight", c);
     auto bytes = detail::dicomFileBytes(file);
     if (!bytes.ok())
         return bytes.error();
     report.fileBytes = std::move(*bytes);
     return report;
-}
-
-namespace {
-
-std::string headerString(DcmItem& item, const DcmTagKey& key) {
-    OFString value;
-    if (item.findAndGetOFStringArray(key, value).bad())
-        return "";
-    return dicom::trimValue(std::string_view(value.c_str(), value.length()));
-}
-
-std::optional<double> headerNumber(DcmItem& item, std::initializer_list<DcmTagKey> keys) {
-    for (const DcmTagKey& key : keys) {
-        const std::string text = headerString(item, key);
-        double value = 0;
-        const char* first = text.data();
-        if (!text.empty() && *first == '+')
-            ++first;
-        auto [end, ec] = std::from_chars(first, text.data() + text.size(), value);
-        if (!text.empty() && ec == std::errc() && std::isfinite(value) && value > 0)
-            return value;
-    }
-    return std::nullopt;
-}
-
-} // namespace
-
-Expected<DoseReportInput> reportInputFromImage(const fs::path& imageFile) {
-    if (Status s = dicom::detail::prepareDcmtk(); !s.ok())
-        return s.error();
-    DcmFileFormat file;
-#if defined(_WIN32) && defined(WIDE_CHAR_FILE_IO_FUNCTIONS)
-    const OFFilename name(imageFile.wstring().c_str());
-#else
-    const OFFilename name(imageFile.string().c_str());
-#endif
-    if (OFCondition c =
-            file.loadFileUntilTag(name, EXS_Unknown, EGL_noChange, 4096, ERM_autoDetect, DCM_PixelData);
-        c.bad())
-        return Error{"画像（" + textio::fileNameUtf8(imageFile) + "）を読めません: " + c.text()};
-    DcmDataset& d = *file.getDataset();
-    DoseReportInput in;
-    in.patientCharacterSet = headerString(d, DCM_SpecificCharacterSet);
-    in.patientId = headerString(d, DCM_PatientID);
-    in.patientName = headerString(d, DCM_PatientName);
-    in.patientBirthDate = headerString(d, DCM_PatientBirthDate);
-    in.patientSex = headerString(d, DCM_PatientSex);
-    in.studyInstanceUid = headerString(d, DCM_StudyInstanceUID);
-    in.studyDate = headerString(d, DCM_StudyDate);
-    in.studyTime = headerString(d, DCM_StudyTime);
-    in.studyId = headerString(d, DCM_StudyID);
-    in.accessionNumber = headerString(d, DCM_AccessionNumber);
-    in.imageSopClassUid = headerString(d, DCM_SOPClassUID);
-    in.imageSopInstanceUid = headerString(d, DCM_SOPInstanceUID);
-    in.imageSeriesInstanceUid = headerString(d, DCM_SeriesInstanceUID);
-    // The exposure's date and time, from the first attribute pair that has a date.
-    const std::string acquisition = headerString(d, DCM_AcquisitionDateTime);
-    const std::pair<std::string, std::string> moments[] = {
-        {headerString(d, DCM_AcquisitionDate), headerString(d, DCM_AcquisitionTime)},
-        {acquisition.substr(0, 8), acquisition.size() > 8
-                                       ? acquisition.substr(8, acquisition.find_first_of("+-", 8) - 8)
-                                       : std::string()},
-        {headerString(d, DCM_ContentDate), headerString(d, DCM_ContentTime)},
-        {headerString(d, DCM_SeriesDate), headerString(d, DCM_SeriesTime)},
-        {in.studyDate, in.studyTime}};
-    for (const auto& [date, time] : moments)
-        if (!date.empty()) {
-            in.exposureDate = date;
-            in.exposureTime = validTime(time) ? time : "";
-            break;
-        }
-    auto utf8 = [&](const DcmTagKey& key) {
-        auto text = dicom::toUtf8(headerString(d, key), in.patientCharacterSet);
-        return text.ok() ? *text : std::string();
-    };
-    in.operatorName = utf8(DCM_OperatorsName);
-    in.xrayUnit.name = utf8(DCM_StationName);
-    in.xrayUnit.manufacturer = utf8(DCM_Manufacturer);
-    in.xrayUnit.modelName = utf8(DCM_ManufacturerModelName);
-    in.xrayUnit.serialNumber = utf8(DCM_DeviceSerialNumber);
-    in.xrayUnit.uid = headerString(d, DCM_DeviceUID);
-    in.device = in.imageSopClassUid == UID_ComputedRadiographyImageStorage ? AcquisitionDevice::CassetteBased
-                                                                           : AcquisitionDevice::Integrated;
-    in.source = DoseSource::ComputedFromImageAttributes;
-    in.dose.tubeCurrentMa = headerNumber(d, {DCM_XRayTubeCurrentInmA, DCM_XRayTubeCurrent});
-    in.dose.exposureTimeMs = headerNumber(d, {DCM_ExposureTimeInms, DCM_ExposureTime});
-    return in;
-}
-
-std::string reportLabel(const DoseReportInput& in) {
-    std::string name = in.patientName;
-    if (auto utf8 = dicom::toUtf8(in.patientName, in.patientCharacterSet); utf8.ok())
-        name = dicom::personNameForDisplay(*utf8);
-    std::string date = in.exposureDate;
-    if (date.size() == 8)
-        date = date.substr(0, 4) + "/" + date.substr(4, 2) + "/" + date.substr(6, 2);
-    std::string label = dicom::trimValue(in.patientId);
-    for (const std::string& part : {name, date})
-        if (!part.empty())
-            label += " " + part;
-    return label + " " + textio::formatNumber(in.dose.entranceSurfaceDoseMGy, "#0.000") + " mGy";
-}
-
-Expected<std::string> recorderUid(const fs::path& nodeFolder) {
-    const fs::path file = nodeFolder / "device-uid.txt";
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (textio::canOpenForReading(file)) {
-            auto text = textio::readTextFile(file);
-            if (!text.ok())
-                return text.error();
-            const std::string uid = dicom::trimValue(
-                textio::splitLines(*text).empty() ? std::string() : textio::splitLines(*text).front());
-            if (uid.empty() || uid.size() > 64 || !std::all_of(uid.begin(), uid.end(), [](char c) {
-                    return (c >= '0' && c <= '9') || c == '.';
-                }))
-                return Error{"装置の UID のファイル（" + textio::fileNameUtf8(file) +
-                             "）の内容が UID ではありません。"};
-            return uid;
-        }
-        std::error_code ec;
-        fs::create_directories(nodeFolder, ec);
-        auto created = textio::createFileAtomic(file, newUuidUid() + "\r\n");
-        if (!created.ok())
-            return created.error();
-    }
-    return Error{"装置の UID のファイル（" + textio::fileNameUtf8(file) + "）を読めません。"};
-}
-
-Expected<fs::path> writeReportBesideRecords(const fs::path& workFolder, const DoseReport& report,
-                                            const std::string& patientId, const std::string& exposureDate) {
-    // The ID as a folder name: the characters that no file system takes become "_".
-    std::string folderName = dicom::trimValue(patientId);
-    for (char& c : folderName)
-        if (std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos ||
-            static_cast<unsigned char>(c) < 0x20)
-            c = '_';
-    if (folderName.empty() || folderName == "." || folderName == "..")
-        return Error{"患者ID（" + patientId + "）では線量レポートのフォルダを作れません。"};
-    const fs::path folder =
-        textio::fileInFolder(textio::fileInFolder(workFolder, "線量レポート"), folderName);
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec)
-        return Error{"線量レポートのフォルダ（" + textio::fileNameUtf8(folder) +
-                     "）を作れません: " + textio::fileErrorReason(ec.value())};
-    const fs::path file = textio::fileInFolder(folder, exposureDate + "_" + report.sopInstanceUid + ".dcm");
-    auto created = textio::createFileAtomic(file, report.fileBytes);
-    if (!created.ok())
-        return created.error();
-    return file;
 }
 
 } // namespace tamso::node

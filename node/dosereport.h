@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tamso::engine {
 struct CalculationState;
@@ -54,6 +55,9 @@ struct ExposureDose {
     double sourceToSkinMm = 0;            // focus-skin distance: the reference point
     double aluminiumMm = 0;               // total aluminium filtration (inherent and added)
     double copperMm = 0;                  // added copper filtration (0: none)
+    // The part of aluminiumMm that is the tube's inherent filtration (the rest was added); where it is
+    // not known (values kept by an earlier version) the whole is taken as added.
+    std::optional<double> inherentAluminiumMm;
     double fieldLongMm = 0;               // collimated field at the detector, longer side
     double fieldShortMm = 0;              // and shorter side
     // Incident air kerma at the reference point, without backscatter (the incubator hood's
@@ -70,6 +74,13 @@ struct ExposureDose {
 // onto the report (air kerma from the exposure at 1 m, the W value and the focus-skin distance).
 ExposureDose doseReportValues(const engine::CalculationState& state);
 
+// A body region coded in SNOMED CT (the common anatomic regions of the dose report).
+struct TargetRegion {
+    std::string code;    // SNOMED CT concept ID, e.g. "816094009"
+    std::string meaning; // e.g. "Chest"
+    bool empty() const { return code.empty(); }
+};
+
 struct DoseReportInput {
     // Patient: ID and name as the image holds them. The name is a DICOM person name
     // ("family^given=ideographic=phonetic") in the character set named by patientCharacterSet (the
@@ -81,6 +92,8 @@ struct DoseReportInput {
     std::string patientCharacterSet;
     std::string patientBirthDate; // YYYYMMDD or empty
     std::string patientSex;       // M, F, O or empty
+    std::string patientAge;       // as the image states it (Patient's Age, "003D"), or empty
+    std::string patientWeightKg;  // as the image states it (Patient's Weight, a decimal), or empty
 
     // Study of the image; an empty Study Instance UID gives the report a study of its own.
     std::string studyInstanceUid;
@@ -97,6 +110,10 @@ struct DoseReportInput {
     std::string exposureDate; // YYYYMMDD
     std::string exposureTime; // HHMMSS (fractions allowed) or empty when unknown
     std::string bodyPart;     // UTF-8, as the program names it ("胸部"); empty: left out
+    TargetRegion targetRegion; // the body part coded (SNOMED CT); empty: left out
+    // The exposure's Irradiation Event UID: the image's own (0008,3010) where it has one; empty: the
+    // UID eventUidOfImage gives the image, or a new one for a dose without an image.
+    std::string irradiationEventUid;
     std::string operatorName; // UTF-8, who made the exposure; empty: left out
 
     AcquisitionDevice device = AcquisitionDevice::Integrated;
@@ -135,6 +152,19 @@ std::string reportLabel(const DoseReportInput& input);
 // Builds the report. Fails (message in Japanese) when a value is missing or outside what a
 // report can state: no patient ID, no exposure date, a value not above 0 where one is needed.
 Expected<DoseReport> buildDoseReport(const DoseReportInput& input);
+
+// The report of a study: one irradiation event per exposure (in the order of their date and time),
+// the accumulated dose their sum, the patient, study and this program from the first; the report's
+// own SOP Instance UID is the first's. Fails as buildDoseReport, and when the exposures are none or
+// not of one patient and study.
+Expected<DoseReport> buildStudyDoseReport(std::vector<DoseReportInput> exposures);
+
+// The Irradiation Event UID of an image without one of its own: made from its SOP Instance UID,
+// the same for every report and every program that names the image.
+std::string eventUidOfImage(const std::string& imageSopInstanceUid);
+
+// A UUID under the root 2.25 made from a text: the same text gives the same UID.
+std::string uidFromText(const std::string& text);
 
 // A new UID under the UUID root: "2.25." and the decimal digits of a random (version 4) UUID.
 std::string newUuidUid();

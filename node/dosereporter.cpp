@@ -2,6 +2,7 @@
 
 #include "dicom/dicomtext.h"
 #include "node/nodefolders.h"
+#include "node/targetregions.h"
 #include "records/doseaudit.h"
 #include "refdata/referencefiles.h"
 #include "textio/fileio.h"
@@ -38,7 +39,11 @@ std::string joinedDestinations(const std::vector<Destination>& list) {
 DoseReporter::DoseReporter(fs::path workFolder, std::vector<Destination> forward, bool besideRecords,
                            std::string program, NodeLogger log, OutboxOptions outboxOptions)
     : workFolder_(std::move(workFolder)), forward_(std::move(forward)), besideRecords_(besideRecords),
-      program_(std::move(program)), log_(std::move(log)), outbox_(nodeFolder(workFolder_), outboxOptions) {}
+      program_(std::move(program)), log_(std::move(log)), outbox_(nodeFolder(workFolder_), outboxOptions),
+      studies_(outbox_.folder(), outboxOptions.reportDelay) {
+    outbox_.setPreparation([this](Clock::time_point now) { return reportDueStudies(now); },
+                           [this] { return studies_.nextDue(); });
+}
 
 void DoseReporter::say(const std::string& line) {
     if (log_)
@@ -56,7 +61,7 @@ Expected<std::string> DoseReporter::installationUid() {
     return uid_;
 }
 
-Expected<DoseReport> DoseReporter::build(DoseReportInput& input) {
+Status DoseReporter::complete(DoseReportInput& input) {
     auto uid = installationUid();
     if (!uid.ok())
         return uid.error();
@@ -65,10 +70,16 @@ Expected<DoseReport> DoseReporter::build(DoseReportInput& input) {
     if (input.institutionName.empty())
         if (auto basic = refdata::readBasicDataFile(workFolder_); basic.ok())
             input.institutionName = basic->hospitalName;
+    return {};
+}
+
+Expected<DoseReport> DoseReporter::build(DoseReportInput& input) {
+    if (Status s = complete(input); !s.ok())
+        return s.error();
     return buildDoseReport(input);
 }
 
-Status DoseReporter::keep(const DoseReport& report, const DoseReportInput& input) {
+Status DoseReporter::keep(const DoseReport& report, const DoseReportInput& input, const std::string& label) {
     std::string where;
     if (besideRecords_) {
         auto file = writeReportBesideRecords(workFolder_, report, input.patientId, input.exposureDate);
@@ -77,7 +88,7 @@ Status DoseReporter::keep(const DoseReport& report, const DoseReportInput& input
         where = "kept as " + file->u8string();
     }
     if (!forward_.empty()) {
-        auto entries = outbox_.enqueue(report, forward_, reportLabel(input));
+        auto entries = outbox_.enqueue(report, forward_, label);
         if (!entries.ok())
             return entries.error();
         where += (where.empty() ? "" : "; ") +
@@ -88,12 +99,85 @@ Status DoseReporter::keep(const DoseReport& report, const DoseReportInput& input
 }
 
 Expected<DoseReport> DoseReporter::queue(DoseReportInput input) {
-    auto report = build(input);
-    if (!report.ok())
-        return report.error();
-    if (Status kept = keep(*report, input); !kept.ok())
-        return kept.error();
-    return report;
+    if (!reporting())
+        return Error{"線量レポートの送信先も保存先もありません。"};
+    // The exposure's event and study: the same exposure, however it comes again, is the same event.
+    const std::string handOver = input.sopInstanceUid;
+    if (input.irradiationEventUid.empty())
+        input.irradiationEventUid = !input.imageSopInstanceUid.empty() ? eventUidOfImage(input.imageSopInstanceUid)
+                                    : !handOver.empty()             ? uidFromText("Irradiation event\x1f" + handOver)
+                                                                    : newUuidUid();
+    if (dicom::trimValue(input.studyInstanceUid).empty())
+        input.studyInstanceUid = uidFromText("Study of the exposure\x1f" + input.irradiationEventUid);
+    input.studyInstanceUid = dicom::trimValue(input.studyInstanceUid);
+    if (input.targetRegion.empty() && !input.bodyPart.empty()) {
+        // A mapping file that cannot be read leaves the region out (said once), the report goes.
+        if (auto regions = TargetRegions::load(workFolder_); regions.ok()) {
+            input.targetRegion = regions->regionOf(input.bodyPart);
+        } else {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (failed_.insert(regions.error().message).second && log_)
+                log_("dose reports without target region: " + regions.error().message);
+        }
+    }
+    auto single = build(input); // the exposure on its own: a value the report cannot state fails here
+    if (!single.ok())
+        return single.error();
+    const Clock::time_point now = Clock::now();
+    if (Status s = studies_.add(input, now); !s.ok())
+        return Error{"線量レポートを保存できません: " + s.message()};
+    if (studies_.delay().count() == 0)
+        if (Status s = reportDueStudies(now); !s.ok())
+            return s.error();
+    return single;
+}
+
+Status DoseReporter::reportStudy(const DueStudy& study) {
+    auto uid = installationUid();
+    if (!uid.ok())
+        return uid.error();
+    // The version's UID: this installation, the study and the values of its exposures.
+    std::string values;
+    for (const DoseReportInput& e : study.exposures)
+        values += StudyReports::exposureText(e) + "\x1e";
+    std::vector<DoseReportInput> exposures = study.exposures;
+    double totalMGy = 0;
+    for (DoseReportInput& e : exposures) {
+        e.sopInstanceUid = uidFromText("X-Ray Radiation Dose report of the study\x1f" + *uid + "\x1f" + study.studyUid +
+                                       "\x1f" + values);
+        totalMGy += e.dose.entranceSurfaceDoseMGy;
+        if (Status s = complete(e); !s.ok())
+            return s;
+    }
+    auto report = buildStudyDoseReport(exposures);
+    if (!report.ok()) { // a study that cannot be reported never can: said, and not tried again
+        say("study " + study.studyUid + ": no dose report: " + report.error().message);
+        return studies_.done(study);
+    }
+    DoseReportInput summary = exposures.front();
+    summary.dose.entranceSurfaceDoseMGy = totalMGy;
+    std::string label = reportLabel(summary);
+    if (exposures.size() > 1)
+        label += " (" + std::to_string(exposures.size()) + " exposures)";
+    if (Status kept = keep(*report, summary, label); !kept.ok())
+        return Error{"線量レポートを保存できません: " + kept.message()};
+    ++studyReportsQueued_;
+    return studies_.done(study);
+}
+
+Status DoseReporter::reportDueStudies(Clock::time_point now, const std::vector<std::string>& dueNow) {
+    std::lock_guard<std::mutex> lock(reporting_);
+    if (!dueNow.empty())
+        if (Status s = studies_.dueNow(dueNow, now); !s.ok())
+            return s;
+    auto due = studies_.due(now);
+    if (!due.ok())
+        return due.error();
+    Status first;
+    for (const DueStudy& study : *due)
+        if (Status s = reportStudy(study); !s.ok() && first.ok())
+            first = s;
+    return first;
 }
 
 Status DoseReporter::reportRecordedImage(const RecordedImage& image) {
@@ -133,17 +217,17 @@ Status DoseReporter::reportRecordedImage(const RecordedImage& image) {
     input.dose = dose;
     input.bodyPart = e.bodyPart;
     input.source = DoseSource::ComputedFromImageAttributes;
-    auto uid = installationUid();
-    if (!uid.ok())
-        return uid.error();
-    input.sopInstanceUid = reportUidOfImage(*uid, e.sopInstanceUid);
-    auto report = build(input);
-    if (!report.ok()) { // a report that cannot be made never can: said, and not tried again
-        problem(report.error().message);
+    if (input.studyInstanceUid.empty()) // neither header nor log name its study
+        input.studyInstanceUid = uidFromText("Study of the image\x1f" + e.sopInstanceUid);
+    if (input.irradiationEventUid.empty())
+        input.irradiationEventUid = eventUidOfImage(e.sopInstanceUid);
+    auto queued = queue(input);
+    if (queued.ok())
         return {};
-    }
-    if (Status kept = keep(*report, input); !kept.ok())
-        return Error{"線量レポートを保存できません: " + kept.message()};
+    // A report that cannot be made never can: said, and not tried again; the disk may pass.
+    if (queued.error().message.rfind("線量レポートを保存できません", 0) == 0)
+        return queued.error();
+    problem(queued.error().message);
     return {};
 }
 

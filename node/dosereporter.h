@@ -1,14 +1,17 @@
 #pragma once
-// The dose report of an exposure on its way out: completed with this installation (its device UID
-// in "tamso-node/device-uid.txt", the facility of the basic data, the program's version), built,
-// kept beside the record files where the site asks for it, and queued in the durable outbox for
-// every destination. The node does this for each image it records (its recorded hook), tamso-calc
-// for each image it back-fills, the screens for each Data Save of a calculation.
+// The dose report of a study on its way out. Each exposure (the node's recorded images through its
+// recorded hook, tamso-calc's back-filled ones, the screens' Data Save) is scheduled here, the one
+// place: it waits with its study (studyreports.h) until the study has been quiet for the report
+// delay; then the study's report is completed with this installation (its device UID in
+// "tamso-node/device-uid.txt", the facility of the basic data, the program's version), built, kept
+// beside the record files where the site asks for it, and queued in the durable outbox for every
+// destination. The outbox's sender makes the reports of the studies due at each of its rounds.
 
 #include "node/dosereport.h"
 #include "node/imageprocessor.h"
 #include "node/outbox.h"
 #include "node/storesender.h"
+#include "node/studyreports.h"
 #include "textio/expected.h"
 
 #include <chrono>
@@ -34,11 +37,19 @@ public:
     const std::vector<Destination>& destinations() const { return forward_; }
     Outbox& outbox() { return outbox_; }
 
-    // Completes the report with this installation, builds it, writes it beside the records where
-    // asked and queues it for every destination; returns it. Fails when the report cannot be made
-    // (a value missing or out of range) or kept (the disk). A report queued before under its UID is
-    // not queued again.
+    // Schedules the report of an exposure with its study: its Irradiation Event UID (the image's
+    // own, else eventUidOfImage, else one made from the report UID the input brings), its study (a
+    // dose without an image: a study of its own made the same way), its body part coded from the
+    // working folder's "撮影部位コード.txt" (targetregions.h). Returns the exposure's report on its
+    // own as a check. Fails when the report cannot be made (a value missing or out of range) or the
+    // exposure kept (the disk). With no report delay the study's report is queued at once.
     Expected<DoseReport> queue(DoseReportInput input);
+
+    // Makes, keeps and queues the reports of the studies that have fallen due (the outbox's
+    // sender calls it at each round). Makes the given studies due first (a back-fill).
+    Status reportDueStudies(Clock::time_point now = Clock::now(), const std::vector<std::string>& dueNow = {});
+    // The reports of studies queued by this object so far.
+    int studyReportsQueued() const { return studyReportsQueued_; }
 
     // The report of an image the node recorded, for the image processor's hook: the image's header
     // (patient, study, the image, the unit), the values of its run and the record's body part, under
@@ -50,8 +61,10 @@ public:
 
 private:
     Expected<std::string> installationUid();
+    Status complete(DoseReportInput& input); // with this installation
     Expected<DoseReport> build(DoseReportInput& input); // completed with this installation
-    Status keep(const DoseReport& report, const DoseReportInput& input);
+    Status keep(const DoseReport& report, const DoseReportInput& input, const std::string& label);
+    Status reportStudy(const DueStudy& study);
     void say(const std::string& line);
 
     fs::path workFolder_;
@@ -60,7 +73,10 @@ private:
     std::string program_;
     NodeLogger log_;
     Outbox outbox_;
+    StudyReports studies_;
     std::mutex mutex_;
+    std::mutex reporting_; // one thread makes the due studies' reports at a time
+    int studyReportsQueued_ = 0;
     std::string uid_;              // this installation's device UID, once read
     std::set<std::string> failed_; // "image UID: message" said once
 };

@@ -92,7 +92,14 @@ Expected<bool> yesOrNo(const Setting& setting) {
 
 // The keys the reports take from the settings.
 Status readReportKeys(const std::map<std::string, Setting>& settings, std::vector<Destination>& forward,
-                      bool& besideRecords) {
+                      bool& besideRecords, std::chrono::seconds& reportDelay) {
+    if (auto it = settings.find("report-delay"); it != settings.end() && !it->second.value.empty()) {
+        const auto n = wholeNumber(it->second.value);
+        if (!n || *n < 0 || *n > 86400)
+            return Error{it->second.origin + ": expected a whole number of seconds from 0 to 86400: " +
+                         it->second.value};
+        reportDelay = std::chrono::seconds(*n);
+    }
     if (auto it = settings.find("forward"); it != settings.end()) {
         auto list = destinations(it->second);
         if (!list.ok())
@@ -135,6 +142,8 @@ const std::vector<std::pair<std::string, std::string>>& nodeConfigKeys() {
         {"forward", "AET@HOST:PORT[,...]  send the dose report of each recorded exposure there by "
                     "C-STORE (may be given more than once)"},
         {"reports-beside-records", "yes|no  also keep each dose report in DIR/線量レポート (default no)"},
+        {"report-delay", "SECONDS  send a study's dose report once the study has been quiet this long "
+                         "(default 600; 0: at once)"},
     };
     return keys;
 }
@@ -280,7 +289,9 @@ Expected<NodeConfig> readNodeConfig(const std::vector<std::string>& args) {
     config.maxObjectBytes = static_cast<std::uint64_t>(objectMb) << 20;
     if (auto e = number("dimse-timeout", 1, 3600, config.dimseTimeoutSeconds); !e.ok())
         return e.error();
-    if (auto e = readReportKeys(settings, config.forward, config.reportsBesideRecords); !e.ok())
+    config.outbox.reportDelay = kDefaultReportDelay;
+    if (auto e = readReportKeys(settings, config.forward, config.reportsBesideRecords, config.outbox.reportDelay);
+        !e.ok())
         return e.error();
     return config;
 }
@@ -301,7 +312,7 @@ Expected<ReportSettings> readReportSettings(const fs::path& workFolder) {
                          ": not an AE title (1 to 16 characters, no backslash): " + it->second.value};
         report.aeTitle = it->second.value;
     }
-    if (auto e = readReportKeys(settings, report.forward, report.besideRecords); !e.ok())
+    if (auto e = readReportKeys(settings, report.forward, report.besideRecords, report.reportDelay); !e.ok())
         return e.error();
     return report;
 }

@@ -11,6 +11,7 @@
 #include "node/storesender.h"
 #include "textio/expected.h"
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -23,6 +24,8 @@ namespace fs = std::filesystem;
 
 // The file read when --config is not given, in the working folder.
 inline constexpr const char* kConfigFileName = "tamso-node.conf";
+// How long a study must be quiet before its dose report goes, where the site sets nothing.
+inline constexpr std::chrono::seconds kDefaultReportDelay{600};
 
 struct NodeConfig {
     fs::path workFolder = ".";
@@ -48,11 +51,12 @@ struct NodeConfig {
 };
 
 // What the screens and tamso-calc take from the working folder's configuration file: where the
-// dose reports go and the AE title they are sent under (the keys forward, reports-beside-records
-// and aet of tamso-node.conf; the file's other keys are the service's).
+// dose reports go, how long a study waits for its report and the AE title they are sent under (the
+// keys forward, reports-beside-records, report-delay and aet of tamso-node.conf; the file's other keys are the service's).
 struct ReportSettings {
     std::vector<Destination> forward;
     bool besideRecords = false;
+    std::chrono::seconds reportDelay = kDefaultReportDelay; // report-delay
     std::string aeTitle = "TAMSO";
     fs::path configFile; // the file read (empty: none)
     bool reporting() const { return !forward.empty() || besideRecords; }

@@ -152,8 +152,27 @@ std::vector<fs::path> entryFiles(const fs::path& folder) {
     return files;
 }
 
+// The name of the mark that a report has an entry for a destination: its UID, "@", and the
+// destination with every character but letters, digits, "." and "-" as "_" and two hex digits.
+std::string queuedMarkName(const std::string& uid, const std::string& destination) {
+    static const char hex[] = "0123456789abcdef";
+    std::string name = uid + "@";
+    for (unsigned char c : destination) {
+        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '.' || c == '-') {
+            name += static_cast<char>(c);
+        } else {
+            name += '_';
+            name += hex[c >> 4];
+            name += hex[c & 0xF];
+        }
+    }
+    return name;
+}
+
+constexpr auto kRereadAfter = std::chrono::seconds(30);
+
 Status makeFolders(const fs::path& outbox) {
-    for (const char* name : {"reports", "waiting", "sent"}) {
+    for (const char* name : {"reports", "waiting", "sent", "queued"}) {
         std::error_code ec;
         fs::create_directories(outbox / name, ec);
         if (ec)
@@ -184,20 +203,39 @@ Expected<std::vector<OutboxEntry>> Outbox::enqueue(const DoseReport& report,
     if (!created.ok())
         return created.error();
     // A report queued before (made again after an interruption): the file there stays, and only
-    // the destinations that have no entry of it yet, waiting or sent, get one.
-    std::vector<std::string> queuedTo;
-    if (!*created)
-        for (const char* folder : {"waiting", "sent"})
-            for (const fs::path& file : entryFiles(folder_ / folder))
-                if (const OutboxEntry e = readEntry(file); e.sopInstanceUid == report.sopInstanceUid)
-                    queuedTo.push_back(e.destination);
+    // the destinations that have no entry of it yet, waiting or sent, get one. The mark of each entry
+    // says so in one look; the entries themselves are read only for a report queued by an earlier
+    // version (without marks), or one whose mark was not yet written when the program stopped.
+    std::optional<std::vector<std::string>> listed;
+    auto queuedBefore = [&](const std::string& destination) {
+        if (*created)
+            return false;
+        if (std::error_code ec; fs::exists(folder_ / "queued" / queuedMarkName(report.sopInstanceUid, destination), ec))
+            return true;
+        if (!listed) {
+            listed.emplace();
+            for (const char* folder : {"waiting", "sent"})
+                for (const fs::path& file : entryFiles(folder_ / folder))
+                    if (const OutboxEntry e = readEntry(file); e.sopInstanceUid == report.sopInstanceUid)
+                        listed->push_back(e.destination);
+        }
+        return std::find(listed->begin(), listed->end(), destination) != listed->end();
+    };
     std::vector<OutboxEntry> entries;
+    std::vector<std::string> done;
     for (const Destination& destination : destinations) {
         OutboxEntry e;
         e.destination = destinationText(destination);
-        if (std::find(queuedTo.begin(), queuedTo.end(), e.destination) != queuedTo.end())
+        if (std::find(done.begin(), done.end(), e.destination) != done.end())
             continue;
-        queuedTo.push_back(e.destination);
+        done.push_back(e.destination);
+        const fs::path mark = folder_ / "queued" / queuedMarkName(report.sopInstanceUid, e.destination);
+        if (queuedBefore(e.destination)) {
+            if (std::error_code ec; !fs::exists(mark, ec))
+                if (Status s = textio::writeFileAtomic(mark, ""); !s.ok())
+                    return s.error();
+            continue;
+        }
         e.id = newEntryId(now);
         e.reportFile = reportFile;
         e.sopInstanceUid = report.sopInstanceUid;
@@ -206,7 +244,14 @@ Expected<std::vector<OutboxEntry>> Outbox::enqueue(const DoseReport& report,
         e.nextAttempt = seconds(now);
         if (Status s = writeEntry(folder_ / "waiting" / (e.id + kEntryExtension), e, false); !s.ok())
             return s.error();
+        if (Status s = textio::writeFileAtomic(mark, ""); !s.ok())
+            return s.error();
         entries.push_back(e);
+    }
+    if (!entries.empty()) {
+        std::lock_guard<std::mutex> lock(known_);
+        earliest_ = std::min(earliest_.value_or(seconds(now)), seconds(now));
+        ++generation_;
     }
     return entries;
 }
@@ -231,16 +276,76 @@ Expected<std::vector<OutboxEntry>> Outbox::sent(std::size_t limit) const {
     return entries;
 }
 
+void Outbox::setPreparation(std::function<Status(Clock::time_point)> prepare,
+                            std::function<std::optional<Clock::time_point>()> nextWork) {
+    prepare_ = std::move(prepare);
+    nextWork_ = std::move(nextWork);
+}
+
+std::uint64_t Outbox::generation() const {
+    std::lock_guard<std::mutex> lock(known_);
+    return generation_;
+}
+
+std::optional<fs::file_time_type> Outbox::stamp() const {
+    std::error_code ec;
+    const auto time = fs::last_write_time(folder_ / "queued", ec);
+    if (ec)
+        return std::nullopt;
+    return time;
+}
+
+// What a full read of the waiting folder found; an entry queued here while it was read is due now.
+void Outbox::remember(std::optional<std::int64_t> earliestSeconds, Clock::time_point now,
+                      std::optional<std::uint64_t> readAtGeneration,
+                      std::optional<fs::file_time_type> readAtStamp) const {
+    std::lock_guard<std::mutex> lock(known_);
+    stamp_ = readAtStamp;
+    if (readAtGeneration && *readAtGeneration != generation_)
+        earliestSeconds = std::min(earliestSeconds.value_or(seconds(now)), seconds(now));
+    earliest_ = earliestSeconds;
+    read_ = now;
+}
+
+// Whether what this object knows says that no entry is due: the folder was read lately, and its
+// earliest entry (or one queued since) is not due yet.
+bool Outbox::nothingDue(Clock::time_point now) const {
+    const auto changed = stamp();
+    std::lock_guard<std::mutex> lock(known_);
+    if (!read_ || now < *read_ || now - *read_ >= kRereadAfter || !changed || changed != stamp_)
+        return false;
+    return !earliest_ || *earliest_ > seconds(now);
+}
+
 Expected<std::optional<Clock::time_point>> Outbox::nextDue() const {
+    const Clock::time_point now = Clock::now();
+    std::optional<Clock::time_point> next;
+    if (nextWork_)
+        next = nextWork_();
+    auto sooner = [&next](Clock::time_point t) { next = next ? std::min(*next, t) : t; };
+    {
+        const auto changed = stamp();
+        std::lock_guard<std::mutex> lock(known_);
+        if (read_ && now >= *read_ && now - *read_ < kRereadAfter && changed && changed == stamp_) {
+            if (earliest_)
+                sooner(Clock::time_point{std::chrono::seconds(*earliest_)});
+            else
+                sooner(*read_ + kRereadAfter);
+            return next;
+        }
+    }
+    const std::uint64_t readAt = generation();
+    const auto readStamp = stamp();
     auto entries = waiting();
     if (!entries.ok())
         return entries.error();
-    std::optional<Clock::time_point> next;
-    for (const auto& e : *entries) {
-        const Clock::time_point due{std::chrono::seconds(e.nextAttempt)};
-        if (!next || due < *next)
-            next = due;
-    }
+    std::optional<std::int64_t> earliest;
+    for (const auto& e : *entries)
+        if (!e.destination.empty())
+            earliest = earliest ? std::min(*earliest, e.nextAttempt) : e.nextAttempt;
+    remember(earliest, now, readAt, readStamp);
+    if (earliest)
+        sooner(Clock::time_point{std::chrono::seconds(*earliest)});
     return next;
 }
 
@@ -262,6 +367,12 @@ Status Outbox::retryNow(Clock::time_point now, std::chrono::milliseconds lockWai
         if (Status s = writeEntry(file, e, false); !s.ok())
             return s;
     }
+    // Other objects and processes see the change by queued/.
+    if (Status s = textio::writeFileAtomic(folder_ / "queued" / "retry", std::to_string(seconds(now))); !s.ok())
+        return s;
+    std::lock_guard<std::mutex> known(known_);
+    read_.reset();
+    ++generation_;
     return {};
 }
 
@@ -279,7 +390,16 @@ Expected<SendRound> Outbox::sendDue(const ReportSender& send, Clock::time_point 
         }
         return s.error();
     }
+    if (prepare_)
+        if (Status s = prepare_(now); !s.ok())
+            round.messages.push_back(s.error().message);
+    if (nothingDue(now))
+        return round;
     const std::int64_t nowSeconds = seconds(now);
+    const std::uint64_t readAt = generation();
+    const auto readStamp = stamp();
+    std::optional<std::int64_t> earliest; // of the entries left waiting
+    auto later = [&earliest](std::int64_t at) { earliest = earliest ? std::min(*earliest, at) : at; };
     // Due entries by destination, in the order they were queued.
     std::map<std::string, std::vector<std::pair<fs::path, OutboxEntry>>> due;
     for (const fs::path& file : entryFiles(folder_ / "waiting")) {
@@ -292,6 +412,8 @@ Expected<SendRound> Outbox::sendDue(const ReportSender& send, Clock::time_point 
         OutboxEntry e = readEntry(file);
         if (!e.destination.empty() && (askedNow || e.nextAttempt <= nowSeconds))
             due[e.destination].emplace_back(file, e);
+        else if (!e.destination.empty())
+            later(e.nextAttempt);
     }
     for (auto& [destinationTextValue, entries] : due) {
         std::vector<StoreOutcome> outcomes;
@@ -321,7 +443,7 @@ Expected<SendRound> Outbox::sendDue(const ReportSender& send, Clock::time_point 
                 ++round.acknowledged;
                 continue;
             }
-            if (!askedNow) {
+            if (!askedNow) { // a person's "send now" never pushes the next automatic try later
                 ++e.attempts;
                 auto wait = options_.firstRetry;
                 for (int k = 1; k < e.attempts && wait < options_.longestRetry; ++k)
@@ -329,6 +451,7 @@ Expected<SendRound> Outbox::sendDue(const ReportSender& send, Clock::time_point 
                 wait = std::min(wait, options_.longestRetry);
                 e.nextAttempt = nowSeconds + std::max<std::int64_t>(wait.count(), 1);
             }
+            later(e.nextAttempt);
             e.lastError = outcome.message;
             if (Status s = writeEntry(file, e, false); !s.ok())
                 return s.error();
@@ -338,6 +461,7 @@ Expected<SendRound> Outbox::sendDue(const ReportSender& send, Clock::time_point 
             lastMessage = outcome.message;
         }
     }
+    remember(earliest, now, readAt, readStamp);
     return round;
 }
 

@@ -8,6 +8,8 @@
 //   reports/<SOP Instance UID>.dcm   the report, written once
 //   waiting/<entry>.txt              one per report and destination not yet acknowledged
 //   sent/<entry>.txt                 the same entry once acknowledged, with when and how
+//   queued/<UID>@<destination>       empty: the report of that UID has an entry for that destination,
+//                                    so that queuing checks one file, however many reports wait
 //   sender.lock                      held by the one sender at work (another process's sender waits
 //                                    for its next turn), so that no report is sent twice at once
 // An entry file holds "key=value" lines (Shift-JIS, CR LF): destination, report, sop-instance-uid,
@@ -42,6 +44,8 @@ using Clock = std::chrono::system_clock;
 struct OutboxOptions {
     std::chrono::seconds firstRetry{30};     // the wait after the first failed attempt
     std::chrono::seconds longestRetry{3600}; // the waits double up to this one
+    // How long a study must be quiet before its dose report is made (studyreports.h); 0: at once.
+    std::chrono::seconds reportDelay{0};
 };
 
 struct OutboxEntry {
@@ -93,6 +97,11 @@ public:
     // The report file of an entry.
     fs::path reportPath(const OutboxEntry& entry) const;
 
+    // Work done at the start of every sending round, under the sender's lock, before the due entries
+    // are read (the reports of the studies that have fallen due), and when it next has work.
+    void setPreparation(std::function<Status(Clock::time_point)> prepare,
+                        std::function<std::optional<Clock::time_point>()> nextWork);
+
     // Sends every waiting entry that is due, one association per destination; an acknowledged
     // entry moves to sent/, a failed one waits (firstRetry, then twice as long each time, up to
     // longestRetry). Does nothing while another sender (of this or another process) is at work.
@@ -107,12 +116,32 @@ public:
     Status retryNow(Clock::time_point now = Clock::now(),
                     std::chrono::milliseconds lockWait = std::chrono::seconds(10));
 
-    // The time at which the next waiting entry falls due; nothing when none waits.
+    // The time at which the next waiting entry (or the preparation's work) falls due; nothing when
+    // none waits. What this object queued or sent itself it knows; the waiting folder is read again
+    // when that time has come, when another object or process has queued or retried since (the
+// folder queued/ changed), and at least every 30 s.
     Expected<std::optional<Clock::time_point>> nextDue() const;
 
 private:
+    bool nothingDue(Clock::time_point now) const;
+    std::uint64_t generation() const;
+    std::optional<fs::file_time_type> stamp() const;
+    void remember(std::optional<std::int64_t> earliestSeconds, Clock::time_point now,
+                  std::optional<std::uint64_t> readAtGeneration, std::optional<fs::file_time_type> readAtStamp) const;
+
     fs::path folder_;
     OutboxOptions options_;
+    std::function<Status(Clock::time_point)> prepare_;
+    std::function<std::optional<Clock::time_point>()> nextWork_;
+    // What the last full read of the waiting folder found: the earliest due entry (seconds since
+    // 1970), or none; and when it was read. Lowered by each entry queued here.
+    mutable std::mutex known_;
+    mutable std::optional<std::int64_t> earliest_;
+    mutable std::optional<Clock::time_point> read_;
+    mutable std::uint64_t generation_ = 0; // counts the entries queued here and the retries
+    // The time of the last change of queued/ when the waiting folder was last read: every entry
+    // queued (by any process) adds a mark there, and a retry a file, so one look tells.
+    mutable std::optional<fs::file_time_type> stamp_;
 };
 
 // Sends the outbox's reports in a thread of its own: at start, whenever wake() is called (after a

@@ -80,7 +80,8 @@ struct NodeWithPacs {
                 "--port",    std::to_string(port),
                 "--aet",     "TAMSO",
                 "--allow",   "MOD1",
-                "--forward", destinationText(orthanc.destination())};
+                "--forward", destinationText(orthanc.destination()),
+                "--report-delay", "0"};
     }
     bool start() {
         node = std::make_unique<test::NodeProcess>(args, folder.path() / "node.log");
@@ -305,8 +306,18 @@ TEST(PullWithOrthanc, BackFillsThePeriodOnceBesideARunningNodeAndHoldsWhatLacksV
     ASSERT_EQ(listed->held.size(), 1u);
     EXPECT_EQ(listed->held.front().patientId, "P-0003");
 
-    // Again: nothing new is recorded, every recorded image says so.
+    // Again, after a pull killed mid-way left its folder: nothing is fetched or logged anew, every
+    // recorded image says so with its dose, and the leftover goes.
+    const fs::path leftover = nodeFolder(site.work()) / "pull-1-1";
+    fs::create_directories(leftover);
+    test::writeBytes(leftover / "x.dcm", "header");
+    const size_t logged = readImageLogEntries(site.work(), 0)->size();
     const test::ProgramRun second = test::runCalculator(site.folder, pull);
+    EXPECT_FALSE(fs::exists(leftover));
+    EXPECT_EQ(readImageLogEntries(site.work(), 0)->size(), logged);
+    for (const std::string& line : textio::splitLines(second.out))
+        if (line.rfind("already recorded", 0) == 0)
+            EXPECT_NE(line.find(" mGy\trecord "), std::string::npos) << line;
     EXPECT_EQ(second.status, 0) << second.out << second.err;
     EXPECT_EQ(linesStartingWith(second.out, "already recorded"), 3u) << second.out;
     EXPECT_EQ(linesStartingWith(second.out, "recorded"), 0u) << second.out;

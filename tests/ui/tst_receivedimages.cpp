@@ -246,8 +246,9 @@ private slots:
         QTest::addColumn<QString>("source"); // in the report queued; empty: none queued
         QTest::addColumn<bool>("imageStudy");
         QTest::addColumn<QString>("message"); // shown after the save; empty: none
-        const QByteArray conf = QByteArray("aet = TAMSO_WS\nforward = ") + kClosedDestination + "\n";
-        const QByteArray broken = conf + "forwrd = PACS@127.0.0.1:2\n";
+        const QByteArray base = QByteArray("aet = TAMSO_WS\nforward = ") + kClosedDestination + "\n";
+        const QByteArray broken = base + "forwrd = PACS@127.0.0.1:2\n";
+        const QByteArray conf = base + "report-delay = 0\n"; // each save's study reported at once
         const QString image = QStringLiteral("Computed From Image Attributes");
         const QString none;
         QTest::newRow("the image's infant")
@@ -302,6 +303,8 @@ private slots:
             const QString file = dir_.filePath(image + QStringLiteral(".dcm"));
             test::DicomImage()
                 .set(DCM_SOPInstanceUID, ui::utf8(image))
+                .set(DCM_StudyInstanceUID, ui::utf8(image) + ".1") // one image, one study and series
+                .set(DCM_SeriesInstanceUID, ui::utf8(image) + ".2")
                 .set(DCM_PatientID, "S-" + ui::utf8(image).substr(ui::utf8(image).rfind('.') + 1))
                 .set(DCM_PatientName, "Sato^Rin")
                 .save(std::filesystem::u8path(ui::utf8(file)));

@@ -12,10 +12,13 @@
 #include "node/pull.h"
 #include "records/doseaudit.h"
 #include "records/patientrecordfile.h"
+#include "records/recordfilelock.h"
 #include "refdata/referenceloader.h"
 
 #include <algorithm>
 #include <chrono>
+#include <map>
+#include <set>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -61,8 +64,12 @@ bool isDigits(const std::string& text) {
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-std::string entryLine(const char* what, const node::ImageEntry& e) {
+// `dose`: the recorded entry of the exposure, for a duplicate whose own entry names no dose.
+std::string entryLine(const char* what, const node::ImageEntry& e, const node::ImageEntry* dose = nullptr) {
     std::string line = std::string(what) + "\t" + e.sopInstanceUid + "\tID " + e.patientId;
+    if (dose && e.outcome == node::Outcome::Duplicate && e.doseMGy.empty())
+        return line + "\t" + dose->examDate + "\t" + dose->doseMGy + " mGy\trecord " +
+               std::to_string(dose->recordNumber) + (e.reason.empty() ? "" : "\t" + e.reason);
     if (e.outcome == node::Outcome::Recorded || e.outcome == node::Outcome::Resolved ||
         (e.outcome == node::Outcome::Duplicate && e.recordNumber > 0)) {
         line += "\t" + e.examDate + "\t" + e.doseMGy + " mGy\trecord " + std::to_string(e.recordNumber);
@@ -76,6 +83,33 @@ std::string entryLine(const char* what, const node::ImageEntry& e) {
 struct Counts {
     int recorded = 0, already = 0, held = 0, listed = 0, failed = 0;
 };
+
+// The folders of pulls that ended without removing theirs (killed): each pull holds the lock of its
+// folder while it runs, and a folder whose lock is free is left over.
+void removeLeftoverPulls(const std::filesystem::path& folder) {
+    std::error_code ec;
+    std::vector<std::filesystem::path> leftovers;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (it->path().filename().string().rfind("pull-", 0) == 0 && it->is_directory(ec))
+            leftovers.push_back(it->path());
+    for (const std::filesystem::path& pull : leftovers) {
+        records::RecordFileLock lock;
+        if (!lock.acquire(pull, {std::chrono::milliseconds(0), std::chrono::milliseconds(1)}).ok())
+            continue; // at work
+        std::filesystem::remove_all(pull, ec);
+        lock.release();
+        std::filesystem::remove(records::lockFileFor(pull), ec);
+    }
+}
+
+// What became of every image the log names: its latest entry, duplicates included.
+std::map<std::string, node::ImageEntry> knownImages(const std::filesystem::path& workFolder) {
+    std::map<std::string, node::ImageEntry> known;
+    if (auto entries = node::readImageLogEntries(workFolder, 0); entries.ok())
+        for (node::ImageEntry& e : *entries)
+            known[e.sopInstanceUid] = std::move(e);
+    return known;
+}
 
 } // namespace
 
@@ -169,7 +203,10 @@ int runPullCommand(const std::vector<std::string>& args, std::ostream& out, std:
         return 2;
     }
     const node::NodeLogger log = [&err](const std::string& line) { err << "tamso-calc: " << line << '\n'; };
-    node::DoseReporter reporter(workFolder, settings->forward, settings->besideRecords, "tamso-calc", log);
+    node::OutboxOptions outboxOptions;
+    outboxOptions.reportDelay = settings->reportDelay;
+    node::DoseReporter reporter(workFolder, settings->forward, settings->besideRecords, "tamso-calc", log,
+                                outboxOptions);
     // The node's own path, beside a service that may run on the same folder: the same locks, and
     // only the images this command admits (the service's own images stay the service's).
     node::ProcessorOptions options;
@@ -177,9 +214,7 @@ int runPullCommand(const std::vector<std::string>& args, std::ostream& out, std:
     node::ImageProcessor processor(workFolder, {}, options);
     int reportsQueued = 0;
     processor.setRecordedHook([&](const node::RecordedImage& image) -> Status {
-        Status done = reporter.reportRecordedImage(image);
-        reportsQueued += done.ok() && reporter.reporting();
-        return done;
+        return reporter.reportRecordedImage(image);
     });
     if (auto e = processor.open(); !e.ok()) {
         err << "tamso-calc: " << e.message() << '\n';
@@ -198,14 +233,29 @@ int runPullCommand(const std::vector<std::string>& args, std::ostream& out, std:
         err << "tamso-calc: " << e.message() << '\n';
         return 2;
     }
+    // Nor are those the log knows otherwise (held, derived, duplicate, unreadable): said as they
+    // were, logged not again.
     Counts counts;
     std::vector<node::FoundImage> toFetch;
+    std::set<std::string> studies; // of the images, for their reports
+    const std::map<std::string, node::ImageEntry> known = knownImages(workFolder);
     for (const node::FoundImage& image : *found) {
-        if (imageLog.isRecorded(image.sopInstanceUid)) {
-            out << entryLine("already recorded", *imageLog.latest(image.sopInstanceUid)) << '\n';
-            ++counts.already;
-        } else {
+        studies.insert(image.studyInstanceUid);
+        const node::ImageEntry* state = imageLog.latest(image.sopInstanceUid);
+        if (!state)
+            if (auto it = known.find(image.sopInstanceUid); it != known.end())
+                state = &it->second;
+        if (!state) {
             toFetch.push_back(image);
+        } else if (imageLog.isRecorded(image.sopInstanceUid) || state->outcome == node::Outcome::Duplicate) {
+            out << entryLine("already recorded", *state, imageLog.recordedEvent(state->irradiationEventUid)) << '\n';
+            ++counts.already;
+        } else if (state->outcome == node::Outcome::Held) {
+            out << entryLine("held", *state) << '\n';
+            ++counts.held;
+        } else {
+            out << entryLine(node::outcomeName(state->outcome), *state) << '\n';
+            ++counts.listed;
         }
     }
 
@@ -215,10 +265,22 @@ int runPullCommand(const std::vector<std::string>& args, std::ostream& out, std:
     const std::filesystem::path scratch =
         node::nodeFolder(workFolder) /
         ("pull-" + std::to_string(node::platform::processId()) + "-" + std::to_string(stamp));
-    auto retrieved = node::retrieveHeaders(query, toFetch, scratch);
-    if (!retrieved.ok()) {
+    removeLeftoverPulls(node::nodeFolder(workFolder));
+    records::RecordFileLock scratchLock; // held while this pull works in its folder
+    if (Status s = scratchLock.acquire(scratch, {std::chrono::milliseconds(0), std::chrono::milliseconds(1)}); !s.ok()) {
+        err << "tamso-calc: " << s.error().message << '\n';
+        return 2;
+    }
+    auto retrieved = toFetch.empty() ? Expected<std::vector<node::RetrievedImage>>(std::vector<node::RetrievedImage>{})
+                                     : node::retrieveHeaders(query, toFetch, scratch);
+    auto removeScratch = [&] {
         std::error_code ec;
         std::filesystem::remove_all(scratch, ec);
+        scratchLock.release();
+        std::filesystem::remove(records::lockFileFor(scratch), ec);
+    };
+    if (!retrieved.ok()) {
+        removeScratch();
         err << "tamso-calc: " << retrieved.error().message << '\n';
         return kExitPacsUnreachable;
     }
@@ -243,7 +305,7 @@ int runPullCommand(const std::vector<std::string>& args, std::ostream& out, std:
             break;
         case node::Outcome::Resolved:
         case node::Outcome::Duplicate:
-            out << entryLine("already recorded", *entry) << '\n';
+            out << entryLine("already recorded", *entry, imageLog.refresh().ok() ? imageLog.recordedEvent(entry->irradiationEventUid) : nullptr) << '\n';
             ++counts.already;
             break;
         case node::Outcome::Held:
@@ -258,8 +320,15 @@ int runPullCommand(const std::vector<std::string>& args, std::ostream& out, std:
             break;
         }
     }
-    std::error_code ec;
-    std::filesystem::remove_all(scratch, ec);
+    removeScratch();
+    // The back-fill has fetched every image of its studies: their reports go now, not after the
+    // report delay.
+    if (reporter.reporting())
+        if (Status s = reporter.reportDueStudies(std::chrono::system_clock::now(),
+                                                 std::vector<std::string>(studies.begin(), studies.end()));
+            !s.ok())
+            err << "tamso-calc: " << s.error().message << '\n';
+    reportsQueued = reporter.studyReportsQueued();
 
     out << "summary\t" << found->size() << " found, " << counts.recorded << " recorded, " << counts.already
         << " already recorded, " << counts.held << " held";

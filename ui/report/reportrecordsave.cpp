@@ -106,7 +106,12 @@ bool queueDoseReport(QWidget* parent, const ReportFields& handed, const ReportFi
         }
         input.sopInstanceUid = node::reportUidOfImage(*installation, input.imageSopInstanceUid);
     }
-    node::DoseReporter reporter(workingFolderPath(), settings->forward, settings->besideRecords, "tamso");
+    // The exposure waits with its study; the screens' sender (or the node's) sends the study's report
+    // once the study has been quiet for the report delay.
+    node::OutboxOptions options;
+    options.reportDelay = settings->reportDelay;
+    node::DoseReporter reporter(workingFolderPath(), settings->forward, settings->besideRecords, "tamso", {},
+                                options);
     if (auto report = reporter.queue(std::move(input)); !report.ok()) {
         MessageBox::warning(parent, reportNotMade(coreText(report.error().message)));
         return false;

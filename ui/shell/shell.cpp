@@ -138,12 +138,16 @@ bool Shell::start() {
 }
 
 void Shell::startSending(const node::ReportSettings& settings) {
-    if (sender_ || settings.forward.empty())
+    if (sender_ || !settings.reporting())
         return;
-    outbox_ = std::make_unique<node::Outbox>(node::nodeFolder(workingFolderPath()));
+    // The sender also makes the reports of the studies that have been quiet for the report delay.
+    node::OutboxOptions options;
+    options.reportDelay = settings.reportDelay;
+    reporter_ = std::make_unique<node::DoseReporter>(workingFolderPath(), settings.forward, settings.besideRecords,
+                                                     "tamso", node::NodeLogger{}, options);
     // Short network waits: the program's end waits for the report being sent.
     sender_ = std::make_unique<node::OutboxWorker>(
-        *outbox_, node::storeSender(settings.aeTitle, std::chrono::seconds(5), std::chrono::seconds(15)));
+        reporter_->outbox(), node::storeSender(settings.aeTitle, std::chrono::seconds(5), std::chrono::seconds(15)));
     sender_->onRound([this](const node::SendRound&) {
         // From the sender's thread: the window reads the outbox anew in the screens' thread.
         QMetaObject::invokeMethod(

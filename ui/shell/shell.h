@@ -13,7 +13,7 @@
 #include <memory>
 
 namespace tamso::node {
-class Outbox;
+class DoseReporter;
 class OutboxWorker;
 struct ReportSettings;
 } // namespace tamso::node
@@ -119,7 +119,7 @@ private:
     QPointer<DoseAuditWindow> doseAudit_;
     QPointer<ReceivedImagesWindow> received_;
     QString heldImageInProgress_; // the SOP Instance UID of the held image opened, until it is saved
-    std::unique_ptr<node::Outbox> outbox_;
+    std::unique_ptr<node::DoseReporter> reporter_; // its outbox, which also makes the studies' reports
     std::unique_ptr<node::OutboxWorker> sender_;
 };
 
