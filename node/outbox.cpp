@@ -393,7 +393,7 @@ Expected<SendRound> Outbox::sendDue(const ReportSender& send, Clock::time_point 
     if (prepare_)
         if (Status s = prepare_(now); !s.ok())
             round.messages.push_back(s.error().message);
-    if (nothingDue(now))
+    if (!askedNow && nothingDue(now))
         return round;
     const std::int64_t nowSeconds = seconds(now);
     const std::uint64_t readAt = generation();

@@ -125,7 +125,7 @@ TEST(NodeFiles, CreatedGroupWritableUnderTheUnitsUmask) {
 // The node never writes through a link: neither at its start nor when it appends.
 TEST(NodeFiles, LinksWhereTheNodeWritesAreRefused) {
     TAMSO_POSIX_ONLY("symbolic links");
-    for (const std::string& name : {"tamso-node/images.log", "tamso-node/inbox", "受信記録.csv"}) {
+    for (const std::string name : {"tamso-node/images.log", "tamso-node/inbox", "受信記録.csv"}) {
         TempFolder folder;
         fs::create_directories(folder.path() / "tamso-node");
         fs::create_directories(folder.path() / "elsewhere");

@@ -470,8 +470,9 @@ int silentPeer(std::uint16_t port, const std::string& bytes = {}) {
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     EXPECT_EQ(::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    if (!bytes.empty())
+    if (!bytes.empty()) {
         EXPECT_EQ(::send(s, bytes.data(), bytes.size(), 0), static_cast<ssize_t>(bytes.size()));
+    }
     return s;
 }
 

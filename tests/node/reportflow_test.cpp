@@ -316,8 +316,9 @@ TEST(PullWithOrthanc, BackFillsThePeriodOnceBesideARunningNodeAndHoldsWhatLacksV
     EXPECT_FALSE(fs::exists(leftover));
     EXPECT_EQ(readImageLogEntries(site.work(), 0)->size(), logged);
     for (const std::string& line : textio::splitLines(second.out))
-        if (line.rfind("already recorded", 0) == 0)
+        if (line.rfind("already recorded", 0) == 0) {
             EXPECT_NE(line.find(" mGy\trecord "), std::string::npos) << line;
+        }
     EXPECT_EQ(second.status, 0) << second.out << second.err;
     EXPECT_EQ(linesStartingWith(second.out, "already recorded"), 3u) << second.out;
     EXPECT_EQ(linesStartingWith(second.out, "recorded"), 0u) << second.out;
