@@ -184,6 +184,7 @@ void BM_DicomBatch(benchmark::State& bench) {
     auto state = loadedState();
     calc::DicomBatchOptions options;
     options.conditions = calc::defaultExposure(*state);
+    options.thicknessGiven = true; // as --thickness 10: the synthetic folder has no site defaults
     for (auto _ : bench) {
         std::ostringstream out;
         auto rows = calc::runDicomBatch(*state, dicomFolder().path(), options, workFolder().path(), out);

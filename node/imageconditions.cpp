@@ -133,21 +133,24 @@ FolderSources::FolderSources(std::filesystem::path workFolder)
         thicknessDefaultsProblem_ = loaded.error().message;
 }
 
-ConditionSources FolderSources::forImage(const dicom::ImageExposure& image, const engine::ConditionTexts& base,
-                                         RecordedThickness& infant) const {
+ConditionSources FolderSources::forImage(const dicom::ImageExposure& image,
+                                         const engine::ConditionTexts& base) const {
     ConditionSources sources;
     sources.base = base;
     sources.bodyParts = &bodyParts_;
     sources.thicknessDefaults = thicknessDefaults_ ? &*thicknessDefaults_ : nullptr;
     sources.thicknessDefaultsProblem = thicknessDefaultsProblem_;
-    infant.clear();
-    if (image.patientId.has() && records::checkPatientId(*image.patientId.value, workFolder_).ok())
-        if (auto history = records::loadPatientHistory(workFolder_, *image.patientId.value); history.ok()) {
-            const records::WithdrawnRecords withdrawn =
-                records::loadWithdrawnRecords(workFolder_, *image.patientId.value, history->records);
-            infant = recordedThickness(history->records, &withdrawn);
-            sources.infantThickness = &infant;
+    if (!image.patientId.has())
+        return sources;
+    const std::string& id = *image.patientId.value;
+    auto [known, added] = infants_.try_emplace(id);
+    if (added && records::checkPatientId(id, workFolder_).ok())
+        if (auto history = records::loadPatientHistory(workFolder_, id); history.ok()) {
+            const records::WithdrawnRecords withdrawn = records::loadWithdrawnRecords(workFolder_, id, history->records);
+            known->second = recordedThickness(history->records, &withdrawn);
         }
+    if (known->second)
+        sources.infantThickness = &*known->second;
     return sources;
 }
 
@@ -155,8 +158,7 @@ ImageConditions resolveImageConditionsInFolder(const dicom::ImageExposure& image
                                                const std::filesystem::path& workFolder,
                                                const engine::ConditionTexts& base) {
     const FolderSources folder(workFolder);
-    RecordedThickness infant;
-    return resolveImageConditions(image, folder.forImage(image, base, infant));
+    return resolveImageConditions(image, folder.forImage(image, base));
 }
 
 } // namespace tamso::node

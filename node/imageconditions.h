@@ -90,11 +90,10 @@ public:
     FolderSources(const FolderSources&) = delete;
     FolderSources& operator=(const FolderSources&) = delete;
 
-    // The sources of one image with the base conditions: the infant's records (read now, not locked:
-    // the node resolves under the infant's lock with ConditionSources instead) go into `infant`,
-    // which must outlive the result; none for an image without a patient ID with readable records.
-    ConditionSources forImage(const dicom::ImageExposure& image, const engine::ConditionTexts& base,
-                              RecordedThickness& infant) const;
+    // The sources of one image with the base conditions: the infant's records (read once per infant
+    // for this object's life, not locked: the node resolves under the infant's lock with
+    // ConditionSources instead); none for an image without a patient ID with readable records.
+    ConditionSources forImage(const dicom::ImageExposure& image, const engine::ConditionTexts& base) const;
     const std::filesystem::path& workFolder() const { return workFolder_; }
 
 private:
@@ -102,6 +101,7 @@ private:
     dicom::BodyPartMapping bodyParts_;
     std::optional<ThicknessDefaults> thicknessDefaults_;
     std::string thicknessDefaultsProblem_;
+    mutable std::map<std::string, std::optional<RecordedThickness>> infants_; // by patient ID
 };
 
 // One image with the sources of its working folder.

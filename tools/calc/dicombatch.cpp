@@ -162,8 +162,7 @@ DicomBatchRow computeDicomFile(engine::CalculationState& state, const DicomBatch
     const dicom::ImageExposure& image = reading.exposure;
     // The image's conditions as every way in resolves them; an option serves where the image has no
     // value of its own, before the infant's records and the site's defaults.
-    node::RecordedThickness infant;
-    node::ConditionSources sources = folder.forImage(image, options.conditions.texts, infant);
+    node::ConditionSources sources = folder.forImage(image, options.conditions.texts);
     if (options.thicknessGiven && !image.bodyPartThicknessCm.has()) {
         sources.infantThickness = nullptr;
         sources.thicknessDefaults = nullptr;
