@@ -4,6 +4,7 @@
 //   tamso-refdata --organ-tables [--out DIR] [--organ-histories N] [--threads T] [--seed S]
 //   tamso-refdata --whole-body ap|pa [--energies 30,40,...] [--organ-histories N] [--threads T]
 //   tamso-refdata --phantom   (the phantom's masses against their reference masses)
+//   tamso-refdata --organ-comparisons [--out DIR]   (the table of DIR against published figures)
 
 #include "tools/refdata/organtables.h"
 #include "tools/refdata/refdatagen.h"
@@ -22,7 +23,7 @@
 int main(int argc, char** argv) {
     tamso::refgen::GeneratorSettings s;
     s.nistFolder = TAMSO_REFDATA_NIST_DIR;
-    enum class Task { Physics, OrganTables, WholeBody, Phantom } task = Task::Physics;
+    enum class Task { Physics, OrganTables, WholeBody, Phantom, Comparisons } task = Task::Physics;
     tamso::refgen::BeamGeometry::Direction direction = tamso::refgen::BeamGeometry::Anterior;
     std::vector<double> energies = {30, 40, 50, 60, 80, 100};
     long long organHistories = -1;
@@ -52,6 +53,8 @@ int main(int argc, char** argv) {
                 task = Task::OrganTables;
             else if (a == "--phantom")
                 task = Task::Phantom;
+            else if (a == "--organ-comparisons")
+                task = Task::Comparisons;
             else if (a == "--organ-histories")
                 organHistories = std::stoll(value());
             else if (a == "--whole-body") {
@@ -97,6 +100,10 @@ int main(int argc, char** argv) {
     try {
         if (task == Task::Phantom) {
             tamso::refgen::reportPhantom(tamso::refgen::phantom::Phantom::build(), std::cout);
+            return 0;
+        }
+        if (task == Task::Comparisons) {
+            tamso::refgen::printPublishedComparisons(s.outFolder, std::cout);
             return 0;
         }
         if (task == Task::WholeBody) {

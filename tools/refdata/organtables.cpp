@@ -1,9 +1,12 @@
 #include "tools/refdata/organtables.h"
 
+#include "engine/calculation.h"
 #include "refdata/organdosefile.h"
+#include "refdata/referenceloader.h"
 #include "textio/fileio.h"
 
 #include <chrono>
+#include <memory>
 #include <cmath>
 #include <cstdio>
 #include <stdexcept>
@@ -161,6 +164,61 @@ void wholeBodyConversion(BeamGeometry::Direction direction, const std::vector<do
             out << "," << num(v, "%.4f");
         out << "\n";
         out.flush();
+    }
+}
+
+void printPublishedComparisons(const std::filesystem::path& folder, std::ostream& out) {
+    auto loaded = std::make_unique<engine::CalculationState>();
+    if (auto e = refdata::loadReferenceData(*loaded, folder); !e.ok())
+        throw std::runtime_error(e.message());
+    auto organs = refdata::loadOrganDoseData(folder);
+    if (!organs.ok())
+        throw std::runtime_error(organs.error().message);
+    struct Result {
+        double ePerEsd, e60PerEsd, lungPerEsd, lungPerKi;
+    };
+    // Sides at the skin (cm; the long one along the infant), focus-skin 92 cm.
+    const auto run = [&](const char* part, double longCm, double shortCm, double weightKg, const char* kv = "60") {
+        auto st = std::make_unique<engine::CalculationState>(*loaded);
+        engine::ConditionTexts c = engine::defaultConditions(*st);
+        c.tubeVoltageKv = kv;
+        c.mAs = "2";
+        c.subjectThicknessCm = "8";
+        c.fieldLongCm = num(longCm * 100 / 92, "%.4f");
+        c.fieldShortCm = num(shortCm * 100 / 92, "%.4f");
+        st->exposureSource = 2;
+        engine::ResultTexts texts;
+        if (auto e = engine::runCalculationWithoutListing(*st, c, texts); !e.ok())
+            throw std::runtime_error(e.message());
+        auto r = engine::organDosesForBodyPart(organs->table, *st, part, weightKg, std::nullopt);
+        if (!r.ok())
+            throw std::runtime_error(r.error().message);
+        const double esd = 1000 * st->entranceSurfaceDoseMGy;
+        return Result{r->effectiveDoseUSv / esd, r->effectiveDoseIcrp60USv / esd, r->doseUGy[engine::Lungs] / esd,
+                      r->doseUGy[engine::Lungs] / (1000 * r->incidentAirKermaMGy)};
+    };
+    const auto line = [&](const std::string& what, double ours, const std::string& published, double reference) {
+        out << what << ": ours " << num(ours, "%.3f") << ", published " << published << ", difference "
+            << num(100 * (ours / reference - 1), "%+.0f") << " %\n";
+    };
+    const Result chest = run("胸部正面", 10, 12, 3.5), both = run("胸腹部正面", 20, 13, 3.5);
+    line("E/ESD chest AP, 3.5 kg, ICRP 60 (mSv/mGy)", chest.e60PerEsd, "0.23 (Makri et al 2006)", 0.23);
+    line("E/ESD chest AP, 3.5 kg, ICRP 103 (mSv/mGy)", chest.ePerEsd, "0.23 (Makri et al 2006, ICRP 60)", 0.23);
+    line("E/ESD chest and abdomen AP, 3.5 kg, ICRP 60", both.e60PerEsd, "0.34-0.40 (Makri et al 2006)", 0.37);
+    line("E/ESD chest and abdomen AP, 3.5 kg, ICRP 103", both.ePerEsd, "0.34-0.40 (Makri et al 2006, ICRP 60)", 0.37);
+    for (double w : {1.0, 3.5}) {
+        const double s = lengthScale(w);
+        const Result r = run("胸部正面", 10 * s, 12 * s, w);
+        line("lung dose/ESD chest AP, " + num(w, "%g") + " kg", r.lungPerEsd, "0.7-0.9 (Smans et al 2008)", 0.8);
+        line("lung dose/incident air kerma chest AP, " + num(w, "%g") + " kg", r.lungPerKi,
+             "0.7-0.9 (Smans et al 2008, if their ESD is taken without backscatter)", 0.8);
+    }
+    const Result abdomen = run("腹部正面", 11, 12, 3.5);
+    for (double k : {1.5, 2.0, 2.5}) {
+        line("E too-large field / E collimated, chest AP (sides x" + num(k, "%g") + ")",
+             run("胸部正面", 10 * k, 12 * k, 3.5).ePerEsd / chest.ePerEsd, "2.0 (Datz et al 2008)", 2.0);
+        line("E too-large field / E collimated, abdomen AP (sides x" + num(k, "%g") + ")",
+             run("腹部正面", 11 * k, 12 * k, 3.5).ePerEsd / abdomen.ePerEsd, "1.9 (Datz et al 2008)", 1.9);
     }
 }
 

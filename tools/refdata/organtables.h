@@ -33,6 +33,10 @@ void wholeBodyConversion(BeamGeometry::Direction direction, const std::vector<do
                          const std::filesystem::path& nistFolder, long long histories, int threads,
                          std::uint64_t seed, std::ostream& out);
 
+// The shipped table of `folder` against published newborn figures, as the program computes an
+// exposure (60 kV, 2.5 mm Al, FFD 100 cm, 8 cm thick): one line per comparison.
+void printPublishedComparisons(const std::filesystem::path& folder, std::ostream& out);
+
 // The phantom's masses against their reference masses, one line each.
 void reportPhantom(const phantom::Phantom& ph, std::ostream& log);
 

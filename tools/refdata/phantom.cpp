@@ -261,7 +261,7 @@ std::vector<Placed> organShapes() {
         v.push_back({Lens, ellipsoid(1.7 * sx, 6.3, 27.0, 0.3, 0.18, 0.3)});
         v.push_back({Salivary, ellipsoid(3.0 * sx, 2.0, 23.5, 0.7, 0.9, 1.1)});
         v.push_back({Thyroid, ellipsoid(0.6 * sx, 1.6, 20.8, 0.38, 0.4, 0.8)});
-        v.push_back({Lungs, ellipsoid(2.6 * sx, 0.0, 14.8, 2.0, 3.0, 4.0)});
+        v.push_back({Lungs, ellipsoid(3.0 * sx, 0.2, 14.8, 2.0, 3.7, 3.3)});
     }
     v.push_back({OralNasal, ellipsoid(0, 3.8, 24.6, 1.4, 1.2, 0.8)});
     v.push_back({Liver, ellipsoid(-1.6, 0.6, 9.0, 3.8, 3.0, 2.6)});
