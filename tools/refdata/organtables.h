@@ -13,7 +13,7 @@ namespace tamso::refgen {
 struct OrganTableSettings {
     std::filesystem::path outFolder = "data";
     std::filesystem::path nistFolder;
-    long long histories = 600000; // per projection, phantom weight and energy
+    long long histories = 1200000; // per projection, phantom weight and energy
     int streams = 64;
     int threads = 2;
     std::uint64_t seed = 20240601;
