@@ -3,10 +3,12 @@
 // temporary folder), and of an infant's dose history of 100 records.
 
 #include "engine/calculation.h"
+#include "engine/organdose.h"
 #include "dicom/imageexposure.h"
 #include "dicomtestfiles.h"
 #include "records/doseaudit.h"
 #include "records/dosehistory.h"
+#include "refdata/organdosefile.h"
 #include "refdata/referenceloader.h"
 #include "testsupport.h"
 #include "textio/fileio.h"
@@ -66,6 +68,47 @@ void BM_WholeCalculation(benchmark::State& bench) {
     }
 }
 BENCHMARK(BM_WholeCalculation)->Arg(50)->Arg(80)->Unit(benchmark::kMicrosecond);
+
+// Organ doses and effective dose of one exposure (after its calculation run), on the shipped
+// organ-dose table of data/: tiles of the field, the spectrum folded, the weight interpolated, the
+// budget with its field shifts. Arg: 0 chest AP 12 x 10 cm, 1 chest and abdomen AP 25.4 x 20.3 cm.
+void BM_OrganDoses(benchmark::State& bench) {
+    const std::filesystem::path data = std::filesystem::path(TAMSO_SOURCE_DIR) / "data";
+    auto state = std::make_unique<engine::CalculationState>();
+    if (auto e = refdata::loadReferenceData(*state, data); !e.ok())
+        throw std::runtime_error(e.message());
+    auto organs = refdata::loadOrganDoseData(data);
+    if (!organs.ok())
+        throw std::runtime_error(organs.error().message);
+    state->exposureSource = 2;
+    engine::ConditionTexts conditions;
+    conditions.tubeVoltageKv = "60";
+    conditions.fieldLongCm = bench.range(0) ? "25.4" : "12";
+    conditions.fieldShortCm = bench.range(0) ? "20.3" : "10";
+    engine::ResultTexts results;
+    if (auto e = engine::runCalculationWithoutListing(*state, conditions, results); !e.ok())
+        throw std::runtime_error(e.message());
+    const std::string part = bench.range(0) ? "胸腹部正面" : "胸部正面";
+    for (auto _ : bench) {
+        auto r = engine::organDosesForBodyPart(organs->table, *state, part, 2.0, std::nullopt);
+        if (!r.ok())
+            bench.SkipWithError(r.error().message.c_str());
+        benchmark::DoNotOptimize(r->effectiveDoseUSv);
+    }
+}
+BENCHMARK(BM_OrganDoses)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// Start-up: the organ-dose table of data/ (about 4 MB of text).
+void BM_LoadOrganDoseTable(benchmark::State& bench) {
+    const std::filesystem::path data = std::filesystem::path(TAMSO_SOURCE_DIR) / "data";
+    for (auto _ : bench) {
+        auto organs = refdata::loadOrganDoseData(data);
+        if (!organs.ok())
+            bench.SkipWithError(organs.error().message.c_str());
+        benchmark::DoNotOptimize(organs->table.values.data());
+    }
+}
+BENCHMARK(BM_LoadOrganDoseTable)->Unit(benchmark::kMillisecond);
 
 // Start-up: the six reference files into a fresh state.
 void BM_LoadReferenceData(benchmark::State& bench) {

@@ -1,5 +1,7 @@
 #include "dicom/imageexposure.h"
 
+#include "engine/organdose.h"
+
 #include "dicom/dcmtksetup.h"
 #include "dicom/dicomtext.h"
 #include "dicom/headerscan.h"
@@ -293,6 +295,11 @@ Sourced<double> readThickness(DcmItem& item) {
                         kMinImageThicknessCm, kMaxImageThicknessCm, false, "BodyPartThickness (0018,11A0)");
 }
 
+Sourced<double> readWeight(DcmItem& item) {
+    return readQuantity(item, {{DCM_PatientWeight, "PatientWeight (0010,1030)", false}}, "kg", engine::kMinWeightKg,
+                        engine::kMaxWeightKg, false, "PatientWeight (0010,1030)");
+}
+
 bool isDigits(std::string_view text) {
     return !text.empty() &&
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -471,6 +478,7 @@ ImageExposure readExposure(DcmDataset& data, const std::string& sopClassUid, con
     e.mAs = readMAs(data);
     e.ffdCm = readFfd(data);
     e.bodyPartThicknessCm = readThickness(data);
+    e.patientWeightKg = readWeight(data);
     e.examDate = readExamDate(data);
     e.patientId = readText(data, DCM_PatientID, "PatientID (0010,0020)", characterSet);
     e.patientName = readText(data, DCM_PatientName, "PatientName (0010,0010)", characterSet);

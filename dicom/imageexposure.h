@@ -90,6 +90,9 @@ struct ImageExposure {
     // AcquisitionDate (0008,0022), else the date of AcquisitionDateTime (0008,002A), else
     // ContentDate (0008,0023), SeriesDate (0008,0021), StudyDate (0008,0020).
     Sourced<CalendarDate> examDate;
+    // The infant's weight: PatientWeight (0010,1030), kg, within the plausible weight
+    // (engine/organdose.h).
+    Sourced<double> patientWeightKg;
     Sourced<std::string> patientId;     // (0010,0020)
     Sourced<std::string> patientName;   // (0010,0010), as personNameForDisplay shows it
     PersonNameGroups patientNameGroups; // (0010,0010), every group of the name

@@ -1,5 +1,6 @@
 #include "node/imageconditions.h"
 
+#include "refdata/organdosefile.h"
 #include "records/exposurerecord.h"
 #include "records/patienthistory.h"
 #include "textio/numbertext.h"
@@ -99,6 +100,18 @@ ImageConditions resolveImageConditions(const dicom::ImageExposure& image, const 
         c.fieldSizeName = records::kDefaultFieldSizeName;
     }
 
+    // The weight: the image's, else the site's default (assumed).
+    c.weightKg = fromImage(image.patientWeightKg);
+    if (!c.weightKg.has()) {
+        if (sources.defaultWeightKg) {
+            c.weightKg.set(textio::numberToText(*sources.defaultWeightKg),
+                           std::string(refdata::kDefaultWeightFileName) + " の既定値");
+            c.weightAssumed = true;
+        } else if (!sources.defaultWeightProblem.empty()) {
+            c.weightKg.problem += "、" + sources.defaultWeightProblem;
+        }
+    }
+
     // The thickness: the image's, else the infant's latest of the body part, else the site's default.
     c.thicknessCm = fromImage(image.bodyPartThicknessCm);
     if (!c.thicknessCm.has()) {
@@ -131,6 +144,10 @@ FolderSources::FolderSources(std::filesystem::path workFolder)
         thicknessDefaults_ = std::move(*loaded);
     else
         thicknessDefaultsProblem_ = loaded.error().message;
+    if (auto weight = refdata::readDefaultWeightFile(workFolder_); weight.ok())
+        defaultWeightKg_ = *weight;
+    else
+        defaultWeightProblem_ = weight.error().message;
 }
 
 ConditionSources FolderSources::forImage(const dicom::ImageExposure& image,
@@ -140,6 +157,8 @@ ConditionSources FolderSources::forImage(const dicom::ImageExposure& image,
     sources.bodyParts = &bodyParts_;
     sources.thicknessDefaults = thicknessDefaults_ ? &*thicknessDefaults_ : nullptr;
     sources.thicknessDefaultsProblem = thicknessDefaultsProblem_;
+    sources.defaultWeightKg = defaultWeightKg_;
+    sources.defaultWeightProblem = defaultWeightProblem_;
     if (!image.patientId.has())
         return sources;
     const std::string& id = *image.patientId.value;

@@ -55,6 +55,10 @@ struct ImageConditions {
     ResolvedValue examDate; // as records store it: "2026/01/12"
     ResolvedValue patientId;
     ResolvedValue patientName;
+    // The infant's weight (kg): PatientWeight (0010,1030), else the site's default weight
+    // (体重既定値.txt), then weightAssumed; none where neither gives one.
+    ResolvedValue weightKg;
+    bool weightAssumed = false;
     engine::ConditionTexts base; // what no image states: angle, filtration, focus-hood distance
 
     // The conditions to run: the base with every resolved value.
@@ -78,6 +82,8 @@ struct ConditionSources {
     const RecordedThickness* infantThickness = nullptr; // the image's infant; none for a new infant
     const ThicknessDefaults* thicknessDefaults = nullptr;
     std::string thicknessDefaultsProblem; // why the site's defaults could not be read
+    std::optional<double> defaultWeightKg;  // the site's default weight of an infant
+    std::string defaultWeightProblem;       // why it could not be read
 };
 
 ImageConditions resolveImageConditions(const dicom::ImageExposure& image, const ConditionSources& sources);
@@ -102,6 +108,8 @@ private:
     std::optional<ThicknessDefaults> thicknessDefaults_;
     std::string thicknessDefaultsProblem_;
     mutable std::map<std::string, std::optional<RecordedThickness>> infants_; // by patient ID
+    std::optional<double> defaultWeightKg_;
+    std::string defaultWeightProblem_;
 };
 
 // One image with the sources of its working folder.

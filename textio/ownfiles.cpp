@@ -23,7 +23,7 @@ const std::vector<std::string_view>& workingFolderFilePatterns() {
         "撮影担当.txt",     "DICOM撮影部位.txt", "Beam_data.dat",   "*.pat",
         "*.pat.lock",       "*.withdrawn",       "被写体厚既定値.txt", "tamso-node.conf",
         "受信記録.csv",     "tamso-node/",       "線量レポート/",   "device-uid.txt",
-        "撮影部位コード.txt",
+        "撮影部位コード.txt", "臓器線量.dat",     "体重既定値.txt",
     };
     return patterns;
 }

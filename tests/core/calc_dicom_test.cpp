@@ -49,7 +49,11 @@ const std::vector<std::string> kColumns = {"file",
                                            "field_source",
                                            "entrance_surface_dose_mgy",
                                            "missing",
-                                           "reason"};
+                                           "reason",
+                                           "weight_kg",
+                                           "weight_source",
+                                           "effective_dose_usv",
+                                           "effective_dose_u_usv"};
 
 // The printed lines as rows of named cells, checking the header line.
 std::vector<std::map<std::string, std::string>> rowsOf(const std::string& text,
@@ -223,7 +227,8 @@ TEST_F(CalcDicom, ThicknessAndFieldFromOptionsAndTheCsvFile) {
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0],
               "file,status,patient_id,date,kv,mas,ffd_cm,body_part,thickness_cm,thickness_source,field_cm,"
-              "field_source,entrance_surface_dose_mgy,missing,reason");
+              "field_source,entrance_surface_dose_mgy,missing,reason,weight_kg,weight_source,effective_dose_usv,"
+              "effective_dose_u_usv");
     // The printed row, with its comma cell quoted.
     std::string expected;
     for (size_t c = 0; c < kColumns.size(); ++c) {

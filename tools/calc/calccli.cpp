@@ -1,4 +1,5 @@
 #include "tools/calc/calccli.h"
+#include "tools/calc/organcli.h"
 
 #include "tools/calc/auditcli.h"
 #ifndef TAMSO_WITHOUT_DICOM
@@ -59,6 +60,9 @@ Conditions (defaults are those of the exposure-condition screen):
   --added-cu X        added copper, mm (0)
   --measured-ckg X    use a measured exposure at 1 m, C/kg, for the whole exposure instead of the
                       tube output data; it is used as the screen shows it (three figures)
+  --body-part NAME    body part, a line of 撮影部位.txt: adds the organ doses and effective dose
+  --weight-kg W       the infant's weight, kg (0.3-6; without it the site's default weight of
+                      体重既定値.txt, and weight_assumed says so)
 Options may also be written --name=value.
 
 Results, with the value exactly as the screen shows it:
@@ -66,9 +70,13 @@ Results, with the value exactly as the screen shows it:
   exposure_with_scatter_ckg, dose_conversion_factor, backscatter_factor,
   entrance_surface_dose_mgy, entrance_surface_dose_u_mgy (its expanded uncertainty, k = 2, in
   mGy, with two significant figures), caregiver_usv_1, caregiver_usv_2, caregiver_usv_3
+With --body-part also: body_part, weight_kg, weight_assumed (no, or yes with the file it came
+  from), effective_dose_usv (ICRP 103, µSv), effective_dose_u_usv (its expanded uncertainty, k = 2)
+  and organ_dose_ugy_<organ> per organ (µGy), from the organ-dose table 臓器線量.dat.
 
 CSV batch: the first row names the columns like the options without dashes (kv, mas, ffd,
-thickness, focus-hood, field, angle, inherent-al, added-al, added-cu, measured-ckg); missing
+thickness, focus-hood, field, angle, inherent-al, added-al, added-cu, measured-ckg, body-part,
+weight-kg; with body-part the organ keys follow the results); missing
 columns and empty cells take the defaults (or the options given on the command line). The output
 has a header row, then per input row: row (its number among the data rows), the result keys and
 error (the message when that exposure could not be computed; its results are then empty).
@@ -119,7 +127,8 @@ std::vector<std::filesystem::path> dicomBatchInputs(const std::filesystem::path&
 
 const std::vector<std::string> kConditionNames = {"kv",         "mas",      "ffd",         "thickness",
                                                   "focus-hood", "field",    "angle",       "inherent-al",
-                                                  "added-al",   "added-cu", "measured-ckg"};
+                                                  "added-al",   "added-cu", "measured-ckg", "body-part",
+                                                  "weight-kg"};
 
 std::string trim(const std::string& text) {
     const auto first = text.find_first_not_of(" \t\r\n");
@@ -199,6 +208,16 @@ Status setCondition(Exposure& exposure, const std::string& name, const std::stri
     if (value.empty())
         return {};
     engine::ConditionTexts& t = exposure.texts;
+    if (name == "body-part") {
+        exposure.bodyPart = value;
+        return {};
+    }
+    if (name == "weight-kg") {
+        if (auto e = checkNumber(name, value); !e.ok())
+            return e;
+        exposure.weightKg = value;
+        return {};
+    }
     if (name == "field") {
         const auto x = value.find_first_of("xX*");
         if (x == std::string::npos)
@@ -287,9 +306,15 @@ Expected<int> runBatch(engine::CalculationState& state, const std::string& csvTe
             return Error{"unknown CSV column: " + column};
     }
 
+    const bool organs = !defaults.bodyPart.empty() ||
+                        std::find(columns.begin(), columns.end(), "body-part") != columns.end();
+    OrganContext organContext(workFolder);
     out << "row";
     for (const auto& key : resultKeys())
         out << ',' << key.first;
+    if (organs)
+        for (const auto& key : organResultKeys())
+            out << ',' << key;
     out << ",error\n";
 
     int failed = 0;
@@ -307,6 +332,7 @@ Expected<int> runBatch(engine::CalculationState& state, const std::string& csvTe
             if (!columns[c].empty())
                 status = setCondition(exposure, columns[c], cells[c]);
         std::vector<std::string> values(resultKeys().size());
+        std::vector<std::string> organValues(organs ? organResultKeys().size() : 0);
         if (status.ok()) {
             auto computed = calculateExposure(state, exposure, workFolder);
             if (computed.ok())
@@ -314,8 +340,17 @@ Expected<int> runBatch(engine::CalculationState& state, const std::string& csvTe
             else
                 status = computed.error();
         }
+        if (status.ok() && organs && !exposure.bodyPart.empty()) {
+            auto computed = organResults(state, exposure.bodyPart, exposure.weightKg, organContext);
+            if (computed.ok())
+                organValues = *computed;
+            else
+                status = computed.error();
+        }
         out << row;
         for (const auto& value : values)
+            out << ',' << textio::csvCell(value);
+        for (const auto& value : organValues)
             out << ',' << textio::csvCell(value);
         out << ',' << (status.ok() ? std::string() : textio::csvCell(status.message())) << '\n';
         if (!status.ok())
@@ -441,6 +476,7 @@ std::optional<int> runHistory(const std::vector<std::string>& args, std::ostream
     for (const std::string& problem : history->trailProblems)
         err << "tamso-calc: " << problem << '\n';
     printDoseHistory(*history, out);
+    printHistoryEffectiveDoses(*history, workFolder, out);
     if (csvOut) {
         if (auto e =
                 textio::writeExportFile(std::filesystem::u8path(*csvOut), records::doseHistoryCsv(*history));
@@ -567,8 +603,20 @@ int runCalculator(const std::vector<std::string>& args, std::ostream& out, std::
         err << "tamso-calc: " << values.error().message << '\n';
         return kExitError;
     }
+    std::vector<std::string> organValues;
+    if (!exposure.bodyPart.empty()) {
+        OrganContext organContext(workFolder);
+        auto computed = organResults(*state, exposure.bodyPart, exposure.weightKg, organContext);
+        if (!computed.ok()) {
+            err << "tamso-calc: " << computed.error().message << '\n';
+            return kExitError;
+        }
+        organValues = *computed;
+    }
     for (size_t k = 0; k < values->size(); ++k)
         out << resultKeys()[k].first << ' ' << (*values)[k] << '\n';
+    for (size_t k = 0; k < organValues.size(); ++k)
+        out << organResultKeys()[k] << ' ' << organValues[k] << '\n';
     return kExitOk;
 }
 

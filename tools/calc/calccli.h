@@ -32,6 +32,8 @@ bool readOption(const std::vector<std::string>& args, size_t& i, std::string& na
 struct Exposure {
     engine::ConditionTexts texts;
     std::optional<double> measuredCkg; // a measured exposure at 1 m (C/kg) instead of the tube output data
+    std::string bodyPart;              // a line of 撮影部位.txt: the organ doses and effective dose follow
+    std::string weightKg;              // the infant's weight (kg); empty: the site's default
 };
 
 // The result keys in the order they are printed, each with the result it prints.

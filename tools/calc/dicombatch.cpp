@@ -3,6 +3,9 @@
 #include "dicom/bodypartmap.h"
 #include "dicom/imageexposure.h"
 #include "engine/calculation.h"
+#include "engine/organdose.h"
+#include "textio/numberformat.h"
+#include "textio/quantitytext.h"
 #include "node/imageconditions.h"
 #include "textio/csv.h"
 #include "textio/fileio.h"
@@ -28,7 +31,8 @@ std::string dateText(const dicom::CalendarDate& d) {
 std::vector<std::string> cells(const DicomBatchRow& r) {
     return {r.file,    r.status,      r.patientId, r.date,        r.kv,
             r.mAs,     r.ffdCm,       r.bodyPart,  r.thicknessCm, r.thicknessSource,
-            r.fieldCm, r.fieldSource, r.doseMGy,   r.missing,     r.reason};
+            r.fieldCm, r.fieldSource, r.doseMGy,   r.missing,     r.reason,
+            r.weightKg, r.weightSource, r.effectiveDoseUSv, r.effectiveDoseUUSv};
 }
 
 // A cell of a tab-separated line: tabs and line breaks become blanks.
@@ -59,7 +63,11 @@ const std::vector<std::string>& dicomBatchColumns() {
                                                      "field_source",
                                                      "entrance_surface_dose_mgy",
                                                      "missing",
-                                                     "reason"};
+                                                     "reason",
+                                                     "weight_kg",
+                                                     "weight_source",
+                                                     "effective_dose_usv",
+                                                     "effective_dose_u_usv"};
     return columns;
 }
 
@@ -143,7 +151,8 @@ Expected<std::vector<DicomBatchEntry>> dicomBatchFiles(const fs::path& path) {
 }
 
 DicomBatchRow computeDicomFile(engine::CalculationState& state, const DicomBatchEntry& entry,
-                               const DicomBatchOptions& options, const node::FolderSources& folder) {
+                               const DicomBatchOptions& options, const node::FolderSources& folder,
+                               const Expected<refdata::OrganDoseData>* organs) {
     DicomBatchRow row;
     row.file = entry.label;
     if (!entry.status.empty()) {
@@ -240,6 +249,26 @@ DicomBatchRow computeDicomFile(engine::CalculationState& state, const DicomBatch
     }
     row.status = "ok";
     row.doseMGy = results.resultText(engine::ResultField::EntranceSurfaceDoseMGy);
+    row.weightKg = resolved.weightKg.text;
+    row.weightSource = resolved.weightKg.source;
+    // The effective dose where the working folder has the organ-dose table and the body part names
+    // a region; otherwise the reason stands in "missing" and the dose is still computed.
+    if (organs && organs->ok() && resolved.bodyPart.has()) {
+        const std::optional<double> weight =
+            resolved.weightKg.has() ? textio::parseNumber(resolved.weightKg.text) : std::nullopt;
+        auto e = engine::organDosesForBodyPart((*organs)->table, state, resolved.bodyPart.text,
+                                               resolved.weightAssumed ? std::nullopt : weight,
+                                               resolved.weightAssumed ? weight : std::nullopt);
+        if (e.ok()) {
+            row.effectiveDoseUSv = textio::formatNumber(e->effectiveDoseUSv, "#0.000");
+            row.effectiveDoseUUSv = textio::expandedUncertaintyText(e->effectiveDoseUUSv);
+        } else {
+            row.missing += (row.missing.empty() ? "" : "; ") + std::string("effective_dose_usv: ") + e.error().message;
+        }
+    } else if (organs && !organs->ok()) {
+        row.missing += (row.missing.empty() ? "" : "; ") + std::string("effective_dose_usv: ") +
+                       organs->error().message;
+    }
     return row;
 }
 
@@ -250,6 +279,10 @@ Expected<std::vector<DicomBatchRow>> runDicomBatch(engine::CalculationState& sta
     if (!files.ok())
         return files.error();
     const node::FolderSources folder(workFolder);
+    // The organ-dose table where the working folder has one (an older folder has none).
+    std::optional<Expected<refdata::OrganDoseData>> organs;
+    if (fs::exists(textio::fileInFolder(workFolder, refdata::kOrganDoseFileName)))
+        organs = refdata::loadOrganDoseData(workFolder);
     std::vector<DicomBatchRow> rows;
     rows.reserve(files->size());
     const auto& columns = dicomBatchColumns();
@@ -258,7 +291,7 @@ Expected<std::vector<DicomBatchRow>> runDicomBatch(engine::CalculationState& sta
     out << '\n';
     for (const DicomBatchEntry& entry : *files) {
         try {
-            rows.push_back(computeDicomFile(state, entry, options, folder));
+            rows.push_back(computeDicomFile(state, entry, options, folder, organs ? &*organs : nullptr));
         } catch (const std::exception& e) { // this file only; the batch goes on
             DicomBatchRow failed;
             failed.file = entry.label;

@@ -5,6 +5,7 @@
 
 #include "dicom/bodypartmap.h"
 #include "node/imageconditions.h"
+#include "refdata/organdosefile.h"
 #include "tools/calc/calccli.h"
 
 #include <filesystem>
@@ -42,6 +43,10 @@ struct DicomBatchRow {
     std::string doseMGy;         // as the screen shows it
     std::string missing;         // "name: why; ..." for each value the image lacks
     std::string reason;          // why the file was skipped or failed
+    std::string weightKg;        // PatientWeight (0010,1030), else the site's default weight
+    std::string weightSource;    // the attribute, or 体重既定値.txt (the weight then assumed)
+    std::string effectiveDoseUSv;  // ICRP 103, µSv; empty where the body part names no region
+    std::string effectiveDoseUUSv; // its expanded uncertainty (k = 2)
 };
 
 // The column names of the text lines and of the CSV file, in order.
@@ -66,7 +71,8 @@ Expected<std::vector<DicomBatchEntry>> dicomBatchFiles(const std::filesystem::pa
 // One file: read its header (unless the entry holds it) and, for a radiograph, compute its dose on
 // the state with the conditions resolved as every way in resolves an image (node/imageconditions.h).
 DicomBatchRow computeDicomFile(engine::CalculationState& state, const DicomBatchEntry& entry,
-                               const DicomBatchOptions& options, const node::FolderSources& folder);
+                               const DicomBatchOptions& options, const node::FolderSources& folder,
+                               const Expected<refdata::OrganDoseData>* organs = nullptr);
 
 // The whole batch: a header line and one tab-separated line per file on `out`; returns the rows.
 Expected<std::vector<DicomBatchRow>>

@@ -166,6 +166,10 @@ void writeStartingFiles(const fs::path& folder) {
     const std::vector<std::string> bodyParts = {"腹部正面", "胸部正面", "胸腹部正面", "胸部側面",
                                                 "腹部側面", "頭部正面", "頭部側面"};
     writeLines(folder, "撮影部位.txt", bodyParts);
+    // The infant's weight where none is given, for the organ doses (an example: a NICU sets the
+    // typical weight of its infants).
+    writeLines(folder, "体重既定値.txt",
+               {"# 体重の既定値 (kg)。体重の分からない撮影の実効線量に使います。施設の乳児に合わせて変更してください。", "3"});
 
     // Diagnostic reference levels (entrance surface dose, mGy): one row per listed body part, the
     // published infant chest level where there is one; then, as documentation never compared

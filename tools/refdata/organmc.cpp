@@ -1,0 +1,333 @@
+#include "tools/refdata/organmc.h"
+
+#include "tools/refdata/materials.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+namespace tamso::refgen {
+
+using namespace phantom;
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// Mean fraction of the photon's energy given to the electron in a Klein-Nishina scattering.
+double kleinNishinaTransfer(double energyKeV) {
+    const double k = energyKeV / kElectronRestKeV;
+    double num = 0, den = 0;
+    const int n = 400;
+    for (int i = 0; i <= n; ++i) {
+        const double c = -1 + 2.0 * i / n;
+        const double eps = 1 / (1 + k * (1 - c));
+        const double w = (i == 0 || i == n) ? 0.5 : 1.0;
+        const double ds = w * eps * eps * (eps + 1 / eps - (1 - c * c));
+        num += ds * (1 - eps);
+        den += ds;
+    }
+    return num / den;
+}
+
+struct Direction {
+    double u, v, w;
+};
+
+Direction rotate(const Direction& d, double cosT, Random& rng) {
+    const double sinT = std::sqrt(std::max(0.0, 1.0 - cosT * cosT));
+    const double phi = 2.0 * kPi * rng.uniform();
+    const double cp = std::cos(phi), sp = std::sin(phi);
+    const double t = 1.0 - d.w * d.w;
+    if (t < 1e-12) {
+        const double sgn = d.w < 0 ? -1.0 : 1.0;
+        return {sinT * cp, sinT * sp, sgn * cosT};
+    }
+    const double s = std::sqrt(t);
+    Direction n{d.u * cosT + sinT * (d.u * d.w * cp - d.v * sp) / s,
+                d.v * cosT + sinT * (d.v * d.w * cp + d.u * sp) / s, d.w * cosT - sinT * s * cp};
+    const double norm = std::sqrt(n.u * n.u + n.v * n.v + n.w * n.w);
+    return {n.u / norm, n.v / norm, n.w / norm};
+}
+
+// Coefficients of every material at one energy (1/cm).
+struct Cache {
+    double total[kMaterialCount], photo[kMaterialCount], coherent[kMaterialCount], incoherent[kMaterialCount];
+    double maximum;
+    double marrowRatio;
+};
+
+void fill(Cache& c, const PhantomMedia& media, double e, bool mattress) {
+    c.maximum = 0;
+    c.total[Void] = 0;
+    for (int m = 1; m < kMaterialCount; ++m) {
+        if (m == Mattress && !mattress) {
+            c.total[m] = 0;
+            continue;
+        }
+        const auto k = media.medium(m).coefficients(e);
+        c.total[m] = k.total;
+        c.photo[m] = k.photo;
+        c.coherent[m] = k.coherent;
+        c.incoherent[m] = k.incoherent;
+        c.maximum = std::max(c.maximum, k.total);
+    }
+    c.marrowRatio = media.marrowToSkeleton(e);
+}
+
+} // namespace
+
+PhantomMedia::PhantomMedia() {
+    media_.resize(kMaterialCount);
+    for (int m = 1; m < kMaterialCount; ++m)
+        media_[m] = std::make_unique<Medium>(material(MaterialId(m)), 0.9, 152.0, 1500, 3000);
+    marrow_ = std::make_unique<Medium>(redMarrowMaterial(), 0.9, 152.0, 1500, 3000);
+    for (int i = 0; i < kRatioPoints; ++i)
+        ratio_[i] = computeMarrowToSkeleton(0.9 * std::pow(152.0 / 0.9, double(i) / (kRatioPoints - 1)));
+}
+
+double PhantomMedia::marrowToSkeleton(double e) const {
+    const double t = std::clamp(std::log(e / 0.9) / std::log(152.0 / 0.9) * (kRatioPoints - 1), 0.0,
+                                kRatioPoints - 1 - 1e-9);
+    const int i = int(t);
+    return ratio_[i] + (t - i) * (ratio_[i + 1] - ratio_[i]);
+}
+
+double PhantomMedia::computeMarrowToSkeleton(double e) const {
+    const double f = kleinNishinaTransfer(e);
+    const auto m = marrow_->coefficients(e);
+    const auto x = media_[Skeleton]->coefficients(e);
+    const double rm = marrow_->material().densityGcm3, rx = media_[Skeleton]->material().densityGcm3;
+    return ((m.photo + f * m.incoherent) / rm) / ((x.photo + f * x.incoherent) / rx);
+}
+
+TileScores simulateTiles(const Phantom& ph, const PhantomMedia& media, const BeamGeometry& g, double e0,
+                         long long histories, int streams, int threads, std::uint64_t seed, std::uint64_t taskKey) {
+    const double s = lengthScale(g.massKg);
+    const double vox = kVoxelCm * s;
+    double lo[3], hi[3];
+    for (int a = 0; a < 3; ++a) {
+        lo[a] = kGridMin[a] * s;
+        hi[a] = lo[a] + kGridSize[a] * vox;
+    }
+    const int tiles = g.nu * g.nz;
+    constexpr int C = TileScores::kColumns;
+    const long long perStream = (histories + streams - 1) / streams;
+    std::vector<TileScores> parts(streams);
+    Cache start;
+    fill(start, media, e0, g.mattress);
+    std::array<std::uint8_t, kRegionCount> materialOf{};
+    for (int r = 0; r < kRegionCount; ++r)
+        materialOf[r] = regionInfo(r).material;
+    runParallel(streams, threads, [&](int stream) {
+        Random rng(streamSeed(seed, taskKey, stream));
+        TileScores& out = parts[stream];
+        out.sum.assign(size_t(tiles) * C, 0.0);
+        out.sumSq.assign(size_t(tiles) * C, 0.0);
+        std::array<double, C> h{};
+        std::array<int, C> touched{};
+        std::array<bool, C> seen{};
+        Cache c;
+        for (long long n = 0; n < perStream; ++n) {
+            int nTouched = 0;
+            const auto score = [&](int column, double v) {
+                if (!seen[column]) {
+                    seen[column] = true;
+                    touched[nTouched++] = column;
+                }
+                h[column] += v;
+            };
+            // Start on the entrance plane.
+            const double pu = g.u0 + rng.uniform() * g.nu * g.tileCm; // reference cm
+            const double pz = g.z0 + rng.uniform() * g.nz * g.tileCm;
+            const int tile = std::min(g.nz - 1, int((pz - g.z0) / g.tileCm)) * g.nu +
+                             std::min(g.nu - 1, int((pu - g.u0) / g.tileCm));
+            double p[3] = {0, 0, 0};
+            Direction d{0, 0, 0};
+            switch (g.direction) {
+            case BeamGeometry::Anterior:
+                p[0] = pu * s, p[1] = hi[1] - 1e-9, p[2] = pz * s, d = {0, -1, 0};
+                break;
+            case BeamGeometry::Posterior:
+                p[0] = pu * s, p[1] = lo[1] + 1e-9, p[2] = pz * s, d = {0, 1, 0};
+                break;
+            case BeamGeometry::RightLateral:
+                p[0] = lo[0] + 1e-9, p[1] = pu * s, p[2] = pz * s, d = {1, 0, 0};
+                break;
+            }
+            double e = e0, weight = 1;
+            c = start;
+            for (;;) {
+                const double step = -std::log(rng.uniformOpen()) / c.maximum;
+                p[0] += d.u * step, p[1] += d.v * step, p[2] += d.w * step;
+                if (p[0] < lo[0] || p[0] >= hi[0] || p[1] < lo[1] || p[1] >= hi[1] || p[2] < lo[2] || p[2] >= hi[2])
+                    break;
+                const int ix = int((p[0] - lo[0]) / vox), iy = int((p[1] - lo[1]) / vox), iz = int((p[2] - lo[2]) / vox);
+                const std::uint8_t r = ph.region(std::min(ix, kGridSize[0] - 1), std::min(iy, kGridSize[1] - 1),
+                                                 std::min(iz, kGridSize[2] - 1));
+                const int m = materialOf[r];
+                if (rng.uniform() * c.maximum >= c.total[m])
+                    continue; // virtual collision
+                // Real interaction: the photoelectric share is absorbed here (survival weighting).
+                const bool scored = r != MattressFoam;
+                double deposit = weight * e * c.photo[m] / c.total[m];
+                weight *= 1 - c.photo[m] / c.total[m];
+                const Medium& medium = media.medium(m);
+                double cosT;
+                if (rng.uniform() * (c.coherent[m] + c.incoherent[m]) < c.coherent[m]) {
+                    cosT = medium.sampleCoherent(e, rng);
+                } else {
+                    double ratio = 1;
+                    cosT = medium.sampleIncoherent(e, rng, ratio);
+                    deposit += weight * e * (1 - ratio);
+                    e *= ratio;
+                }
+                bool ends = false;
+                if (e < kCutoffKeV) {
+                    deposit += weight * e;
+                    ends = true;
+                } else if (weight < 0.01) {
+                    if (rng.uniform() < 0.1)
+                        weight *= 10;
+                    else
+                        ends = true;
+                }
+                if (scored) {
+                    score(r, deposit);
+                    if (r >= kFirstBoneSite)
+                        score(kRegionCount + (r - kFirstBoneSite), deposit * c.marrowRatio);
+                }
+                if (ends)
+                    break;
+                d = rotate(d, cosT, rng);
+                fill(c, media, e, g.mattress);
+            }
+            for (int i = 0; i < nTouched; ++i) {
+                const int col = touched[i];
+                out.sum[size_t(tile) * C + col] += h[col];
+                out.sumSq[size_t(tile) * C + col] += h[col] * h[col];
+                h[col] = 0;
+                seen[col] = false;
+            }
+        }
+    });
+    TileScores total;
+    total.histories = perStream * streams;
+    total.tiles = tiles;
+    total.sum.assign(size_t(tiles) * C, 0.0);
+    total.sumSq.assign(size_t(tiles) * C, 0.0);
+    for (const auto& part : parts) // fixed order: independent of the number of threads
+        for (size_t i = 0; i < total.sum.size(); ++i) {
+            total.sum[i] += part.sum[i];
+            total.sumSq[i] += part.sumSq[i];
+        }
+    return total;
+}
+
+namespace {
+
+// Per-history organ value (keV/g) of one tile: energy over the organ's mass, the marrow of the bone
+// sites weighted by their share of the active marrow, the bone surface as the skeleton mixture.
+struct OrganMap {
+    std::array<std::vector<std::pair<int, double>>, kOrganCount> columns; // column, factor (1/g)
+};
+
+OrganMap organMap(const Phantom& ph, double massScale) {
+    using namespace engine;
+    OrganMap m;
+    const std::pair<int, int> direct[] = {
+        {engine::Brain, BrainTissue}, {engine::EyeLens, Lens},       {engine::Thyroid, phantom::Thyroid},
+        {SalivaryGlands, Salivary}, {engine::OralNasal, phantom::OralNasal}, {engine::Oesophagus, phantom::Oesophagus},
+        {engine::Thymus, phantom::Thymus}, {engine::Lungs, phantom::Lungs}, {engine::Heart, phantom::Heart},
+        {engine::Breasts, phantom::Breasts}, {engine::Liver, phantom::Liver}, {engine::GallBladder, phantom::GallBladder},
+        {engine::Stomach, phantom::Stomach}, {engine::Spleen, phantom::Spleen}, {engine::Pancreas, phantom::Pancreas},
+        {engine::Adrenals, phantom::Adrenals}, {engine::Kidneys, phantom::Kidneys},
+        {engine::SmallIntestine, phantom::SmallIntestine}, {engine::Colon, phantom::Colon},
+        {UrinaryBladder, Bladder}, {engine::Testes, phantom::Testes}, {engine::Ovaries, phantom::Ovaries},
+        {engine::Uterus, phantom::Uterus}, {engine::Prostate, phantom::Prostate}, {engine::Skin, SkinLayer},
+        {Muscle, Residual}};
+    for (const auto& [organ, region] : direct)
+        m.columns[organ].push_back({region, 1.0 / (ph.massG(region) * massScale)});
+    double fractions = 0, skeleton = 0;
+    for (int r = kFirstBoneSite; r < kRegionCount; ++r) {
+        fractions += regionInfo(r).marrowFraction;
+        skeleton += ph.massG(r);
+    }
+    for (int r = kFirstBoneSite; r < kRegionCount; ++r) {
+        m.columns[RedMarrow].push_back(
+            {kRegionCount + r - kFirstBoneSite, regionInfo(r).marrowFraction / fractions / (ph.massG(r) * massScale)});
+        m.columns[BoneSurface].push_back({r, 1.0 / (skeleton * massScale)});
+    }
+    return m;
+}
+
+} // namespace
+
+std::vector<OrganTile> organDosesPerKerma(const Phantom& ph, const TileScores& s, const BeamGeometry& g,
+                                          double energyKeV, double airMuEnRho) {
+    const double scale = lengthScale(g.massKg);
+    const OrganMap map = organMap(ph, scale * scale * scale);
+    const double area = g.nu * g.nz * g.tileCm * g.tileCm * scale * scale; // cm2
+    const double fluence = double(s.histories) / area;
+    const double kerma = fluence * energyKeV * airMuEnRho;
+    std::vector<OrganTile> out(size_t(s.tiles));
+    for (int t = 0; t < s.tiles; ++t)
+        for (int o = 0; o < kOrganCount; ++o) {
+            double v = 0;
+            for (const auto& [col, f] : map.columns[o])
+                v += f * s.sum[size_t(t) * TileScores::kColumns + col];
+            out[size_t(t)].dose[o] = v / kerma;
+        }
+    return out;
+}
+
+FieldDoses fieldDoses(const Phantom& ph, const TileScores& s, const BeamGeometry& g, double energyKeV,
+                      double airMuEnRho, double uLo, double uHi, double zLo, double zHi) {
+    const double scale = lengthScale(g.massKg);
+    const OrganMap map = organMap(ph, scale * scale * scale);
+    const double area = g.nu * g.nz * g.tileCm * g.tileCm * scale * scale;
+    const double n = double(s.histories);
+    const double kerma = n / area * energyKeV * airMuEnRho;
+    FieldDoses out;
+    std::array<double, kOrganCount> var{};
+    for (int t = 0; t < s.tiles; ++t) {
+        const double u = g.u0 + (t % g.nu + 0.5) * g.tileCm, z = g.z0 + (t / g.nu + 0.5) * g.tileCm;
+        if (u < uLo || u > uHi || z < zLo || z > zHi)
+            continue;
+        for (int o = 0; o < kOrganCount; ++o)
+            for (const auto& [col, f] : map.columns[o]) {
+                const size_t i = size_t(t) * TileScores::kColumns + col;
+                out.dose[o] += f * s.sum[i];
+                // Columns of one organ from one tile are summed per history only approximately
+                // (marrow sites are taken as independent): enough for the error estimate.
+                var[o] += f * f * (s.sumSq[i] - s.sum[i] * s.sum[i] / n);
+            }
+    }
+    for (int o = 0; o < kOrganCount; ++o) {
+        out.relError[o] = out.dose[o] > 0 ? std::sqrt(std::max(0.0, var[o])) / out.dose[o] : 0;
+        out.dose[o] /= kerma;
+    }
+    return out;
+}
+
+std::array<double, kOrganCount> organDepthCoordinates(const Phantom& ph, bool lateral) {
+    using namespace engine;
+    const int axis = lateral ? 0 : 1;
+    std::array<double, kOrganCount> c{};
+    const OrganMap map = organMap(ph, 1.0);
+    for (int o = 0; o < kOrganCount; ++o) {
+        double sum = 0, weight = 0;
+        for (const auto& [col, f] : map.columns[o]) {
+            const int region = col >= kRegionCount ? kFirstBoneSite + (col - kRegionCount) : col;
+            const double w = f * ph.massG(region); // marrow: share of marrow; others: mass fraction
+            sum += w * ph.centroid(region)[axis];
+            weight += w;
+        }
+        c[o] = weight > 0 ? sum / weight : 0;
+    }
+    // The skin is irradiated where the beam enters: no inverse-square correction.
+    c[engine::Skin] = lateral ? -99 : 99;
+    return c;
+}
+
+} // namespace tamso::refgen
