@@ -189,8 +189,8 @@ private slots:
         const std::vector<sfnt::CharMap> layers = sfnt::splitSharedGlyphs(map, keepsSharedGlyph);
         QCOMPARE(layers.size(), std::size_t(3));
         QCOMPARE(layers[0], (sfnt::CharMap{{0x20, 3}, {0x2D, 16}, {0x41, 5}, {0x4E00, 10}}));
-        QCOMPARE(layers[1], (sfnt::CharMap{{0xA0, 3}, {0x2010, 16}, {0x2F00, 10}}));
-        QCOMPARE(layers[2], (sfnt::CharMap{{0x2011, 16}}));
+        QCOMPARE(layers[1], (sfnt::CharMap{{0xA0, 3}, {0x2010, 16}, {0x41, 5}, {0x2F00, 10}}));
+        QCOMPARE(layers[2], (sfnt::CharMap{{0x20, 3}, {0x2011, 16}, {0x41, 5}, {0x4E00, 10}}));
         QCOMPARE(sfnt::splitSharedGlyphs({{0x41, 5}, {0x42, 6}}, keepsSharedGlyph).size(), std::size_t(1));
     }
 
@@ -228,14 +228,18 @@ private slots:
     }
 
     // The copies of the installed Japanese font: together they map every code point of the font to
-    // its own glyph, each copy at most one code point to a glyph, the ideographs in the first copy
-    // and the radicals in a later one; every other table is the font's own, so the outlines are.
+    // its own glyph, each copy at most one code point to a glyph and every glyph the font reaches,
+    // the tab to an empty glyph no character reaches, the ideographs in the first copy and the
+    // radicals in a later one; every other table is the font's own, so the outlines are.
     void copiesOfInstalledFont() {
         const QRawFont font = installedGothic();
         const sfnt::CharMap original = sfnt::readUnicodeCmap(font.fontTable("cmap"));
         QVERIFY(original.count(0x2F00) && original.at(0x2F00) == original.at(0x4E00)); // the fault's cause
         const std::vector<QByteArray> files = fontCopiesWithoutSharedGlyphs(font, QStringLiteral("Copy"));
         QVERIFY(files.size() >= 2);
+        std::set<quint16> reached = {};
+        for (const auto& [code, glyph] : original)
+            reached.insert(glyph);
         sfnt::CharMap together;
         for (std::size_t i = 0; i < files.size(); ++i) {
             QCOMPARE(sfnt::checkSum(files[i]), 0xB1B0AFBAu);
@@ -261,10 +265,18 @@ private slots:
             std::set<quint16> glyphs;
             for (const auto& [code, glyph] : map) {
                 QVERIFY2(glyphs.insert(glyph).second, qPrintable(QString::number(uint(code), 16)));
-                QVERIFY(together.emplace(code, glyph).second);
+                together.emplace(code, glyph);
             }
+            glyphs.erase(map.at(U'\t'));
+            QCOMPARE(glyphs, reached);
         }
+        QVERIFY(together.count(U'\t') && !original.count(U'\t'));
+        const quint16 tab = together.at(U'\t');
+        together.erase(U'\t');
         QCOMPARE(together, original);
+        QRawFont drawn = font;
+        drawn.setPixelSize(24);
+        QVERIFY(tab != 0 && !reached.count(tab) && drawn.pathForGlyph(tab).isEmpty());
 
         const QRawFont first(files[0], 24);
         QVERIFY(first.isValid());
