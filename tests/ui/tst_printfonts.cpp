@@ -17,6 +17,7 @@
 #include "ui/records/doseauditwindow.h"
 
 #include <QFont>
+#include <QGlyphRun>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPrinter>
@@ -64,6 +65,16 @@ QRawFont installedGothic() {
     return QRawFont::fromFont(QFont(gothicFontFamily()));
 }
 
+// Draws with the font that Qt chooses for each family the report asks for, by its own name, so
+// that nothing falls back to another font.
+class FontsThemselvesCanvas : public PainterCanvas {
+public:
+    using PainterCanvas::PainterCanvas;
+    void setFontName(const QString& name) override {
+        setFontFamilies({QRawFont::fromFont(QFont(name)).familyName()});
+    }
+};
+
 // The report drawn on a PDF printer with the fonts themselves, as the printer drew it before it
 // used the copies.
 bool printWithFontsThemselves(const QString& pdf, const ReportFields& fields) {
@@ -74,7 +85,7 @@ bool printWithFontsThemselves(const QString& pdf, const ReportFields& fields) {
     QPainter painter;
     if (!painter.begin(&printer))
         return false;
-    PainterCanvas canvas(painter, reportPrinterMapping(printer.resolution()));
+    FontsThemselvesCanvas canvas(painter, reportPrinterMapping(printer.resolution()));
     drawReport(canvas, ReportTarget::Printer, fields);
     return painter.end();
 }
@@ -312,6 +323,45 @@ private slots:
         QVERIFY(fontCopiesWithoutSharedGlyphs(QRawFont(), QStringLiteral("x")).empty());
     }
 
+    // Whichever copy draws a glyph, the printed file names it by the character it was drawn for:
+    // the same glyphs, digits among them, drawn with each copy in turn all read back.
+    void everyCopyNamesTheGlyphsItDraws() {
+        const QString text = QStringLiteral("0123456789 ±.:()=k ① 被写体厚 cm");
+        const QList<quint32> glyphs = installedGothic().glyphIndexesForString(text);
+        const QStringList families = printFontFamilies(gothicFontFamily());
+        const QStringList copies = families.mid(0, families.size() - 1);
+        const QString pdf = dir_.filePath(QStringLiteral("glyphs.pdf"));
+        {
+            QPrinter printer(QPrinter::HighResolution);
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(pdf);
+            QPainter painter(&printer);
+            for (int i = 0; i < copies.size(); ++i) {
+                QRawFont font = QRawFont::fromFont(QFont(copies[i]));
+                QCOMPARE(font.familyName(), copies[i]);
+                font.setPixelSize(100);
+                QList<QPointF> at;
+                qreal x = 0;
+                for (const QPointF& advance : font.advancesForGlyphIndexes(glyphs)) {
+                    at << QPointF(x, 0);
+                    x += advance.x();
+                }
+                QGlyphRun run;
+                run.setRawFont(font);
+                run.setGlyphIndexes(glyphs);
+                run.setPositions(at);
+                painter.drawGlyphRun(QPointF(100, 200 + 200 * i), run);
+            }
+        }
+        QString read, error;
+        QVERIFY2(uitest::pdfText(pdf, read, error), qPrintable(error));
+        QStringList lines = read.split(QLatin1Char('\n'));
+        lines.removeIf([](const QString& line) { return line.simplified().isEmpty(); }); // and the form feed
+        QCOMPARE(lines.size(), copies.size());
+        for (const QString& line : lines)
+            QCOMPARE(line.simplified(), text);
+    }
+
     // Whatever the report draws reads back from the printed file as drawn, look-alike characters
     // included; and the page looks as it did when printed with the fonts themselves.
     void printedTextReadsBackAsDrawn() {
@@ -329,7 +379,7 @@ private slots:
         for (char32_t drawn :
              {0x3000, 0x4E00, 0x65E5, 0x5165, 0x6C0F, 0x2F00, 0x2F47, 0x2212, 0xFF5E, 0x301C})
             QVERIFY2(mapped.count(drawn), qPrintable(QString::number(uint(drawn), 16)));
-        for (char32_t lookalike : {0x2003, 0x2F0A, 0x2F52, 0x00AD})
+        for (char32_t lookalike : {0x2003, 0x2F0A, 0x2F52, 0x00AD, 0x0009}) // no space as a tab
             QVERIFY2(!mapped.count(lookalike), qPrintable(QString::number(uint(lookalike), 16)));
     }
 
@@ -425,6 +475,11 @@ private slots:
                 QVERIFY2(flat.contains(drawn), qPrintable(d.name + QStringLiteral(": ") + drawn +
                                                           QStringLiteral(" missing in ") + flat));
             QVERIFY2(uitest::radicalsIn(text).isEmpty(), qPrintable(d.name));
+            // Every character, ① μ ± and the digits included, drawn with a copy, in any language.
+            QStringList fonts;
+            QVERIFY2(uitest::pdfFontNames(pdf, fonts, error), qPrintable(error));
+            for (const QString& font : fonts)
+                QVERIFY2(font.startsWith(QStringLiteral("TAMSOPrint")), qPrintable(d.name + QLatin1Char(' ') + font));
         }
     }
 };

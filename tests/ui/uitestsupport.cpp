@@ -67,6 +67,25 @@ bool pdfText(const QString& pdf, QString& text, QString& error) {
     return true;
 }
 
+bool pdfFontNames(const QString& pdf, QStringList& names, QString& error) {
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdffonts"));
+    QProcess process;
+    if (!tool.isEmpty())
+        process.start(tool, {pdf});
+    if (tool.isEmpty() || !process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+        error = QStringLiteral("pdffonts (poppler-utils) failed: ") +
+                QString::fromLocal8Bit(process.readAllStandardError());
+        return false;
+    }
+    names.clear();
+    const QStringList lines = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'));
+    for (const QString& line : lines.mid(2)) // below the heading and its rule
+        if (!line.trimmed().isEmpty())
+            names << line.section(QLatin1Char(' '), 0, 0);
+    return true;
+}
+
 bool pdfWords(const QString& pdf, QList<PdfWord>& words, QString& error) {
     const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
     if (tool.isEmpty()) {

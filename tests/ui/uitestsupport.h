@@ -8,6 +8,7 @@
 #include <QPrinter>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -32,6 +33,9 @@ bool pdfText(const QString& pdf, QString& text, QString& error);
 
 // A printer that writes a PDF file, for the screens' printer providers.
 std::unique_ptr<QPrinter> pdfPrinter(const QString& file);
+
+// The names of the fonts a PDF file uses, as pdffonts (poppler-utils) lists them.
+bool pdfFontNames(const QString& pdf, QStringList& names, QString& error);
 
 // Every word of a PDF file with its box in points (pdftotext -bbox), pages one after the other.
 struct PdfWord {
