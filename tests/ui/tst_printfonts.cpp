@@ -362,6 +362,37 @@ private slots:
             QCOMPARE(line.simplified(), text);
     }
 
+    // The patient's name prints at the body size (14 pt) where it fits its box, otherwise at the
+    // largest half point that fits: ordinary, long, full-width and fallback-font names.
+    void patientNamePrintsAtTheLargestSizeThatFits() {
+        const double right = (100 - 0.5) * 72 / 25.4; // the box's line less the inset, in points
+        for (const QString& name : {QStringLiteral("新生 太郎"), QStringLiteral("長谷川原 美智子左衛門太郎丸"),
+                                    QStringLiteral("Ａｌｅｘａｎｄｒａ Ｓｍｉｔｈ－Ｊｏｎｅｓ"),
+                                    QStringLiteral("Nguyễn Thị Hương")}) {
+            ReportFields f = uitest::sampleReportFields();
+            f.name = name;
+            const QString pdf = dir_.filePath(QStringLiteral("name.pdf"));
+            QVERIFY(printReportTo(pdf, f));
+            QList<uitest::PdfWord> words;
+            QString error;
+            QVERIFY2(uitest::pdfWords(pdf, words, error), qPrintable(error));
+            const auto label = std::find_if(words.begin(), words.end(),
+                                            [](const uitest::PdfWord& w) { return w.text == QStringLiteral("氏名"); });
+            QVERIFY(label != words.end());
+            double end = 0;
+            for (const uitest::PdfWord& w : words)
+                if (qAbs(w.box.top() - label->box.top()) < 0.1)
+                    end = std::max(end, w.box.right());
+            const double size = label->box.height(); // the line's height is its size in this font
+            const double left = label->box.left();
+            QVERIFY2(end <= right && size <= 14.01, qPrintable(name));
+            if (size < 13.9) // half a point more would not fit
+                QVERIFY2(left + (end - left) * (size + 0.5) / size > right, qPrintable(name));
+            QVERIFY2(size < 13.9 || name != QStringLiteral("長谷川原 美智子左衛門太郎丸"), "too long for 14 pt");
+            QVERIFY2(size > 13.9 || name != QStringLiteral("新生 太郎"), "an ordinary name fits at 14 pt");
+        }
+    }
+
     // Whatever the report draws reads back from the printed file as drawn, look-alike characters
     // included; and the page looks as it did when printed with the fonts themselves.
     void printedTextReadsBackAsDrawn() {
