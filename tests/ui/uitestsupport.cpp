@@ -4,12 +4,14 @@
 #include "refdata/referenceloader.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
+#include "ui/records/recordsearchscreen.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QInputMethodEvent>
+#include <QListWidget>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -65,6 +67,14 @@ bool pdfText(const QString& pdf, QString& text, QString& error) {
     }
     text = QString::fromUtf8(process.readAllStandardOutput());
     return true;
+}
+
+QList<QListWidgetItem*> patientFileEntries(const QListWidget* files, const QString& fileName) {
+    QList<QListWidgetItem*> found;
+    for (int i = 0; files && i < files->count(); ++i)
+        if (files->item(i)->data(ui::RecordSearchScreen::kFileNameRole).toString() == fileName)
+            found << files->item(i);
+    return found;
 }
 
 bool pdfFontNames(const QString& pdf, QStringList& names, QString& error) {

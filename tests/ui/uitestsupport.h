@@ -11,6 +11,9 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+class QListWidget;
+class QListWidgetItem;
+
 #include <memory>
 #include <set>
 
@@ -53,6 +56,9 @@ std::set<char32_t> pdfToUnicodeTargets(const QString& pdf);
 // Characters a printed text must never turn into: the Kangxi radicals (U+2F00–U+2FDF) and the CJK
 // radicals supplement (U+2E80–U+2EFF). Returns them as "U+2F52 ⽒ …", empty when there is none.
 QString radicalsIn(const QString& text);
+
+// The entries of the record search's patient list that stand for this record file ("A001.pat").
+QList<QListWidgetItem*> patientFileEntries(const QListWidget* files, const QString& fileName);
 
 // Types the text into the field as an input method commits it (full-width digits included).
 void commitText(QWidget* field, const QString& text);
