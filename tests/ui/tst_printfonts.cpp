@@ -366,9 +366,10 @@ private slots:
     // largest half point that fits: ordinary, long, full-width and fallback-font names.
     void patientNamePrintsAtTheLargestSizeThatFits() {
         const double right = (100 - 0.5) * 72 / 25.4; // the box's line less the inset, in points
-        for (const QString& name : {QStringLiteral("新生 太郎"), QStringLiteral("長谷川原 美智子左衛門太郎丸"),
-                                    QStringLiteral("Ａｌｅｘａｎｄｒａ Ｓｍｉｔｈ－Ｊｏｎｅｓ"),
-                                    QStringLiteral("Nguyễn Thị Hương")}) {
+        for (const QString& name :
+             {QStringLiteral("新生 太郎"), QStringLiteral("長谷川原 美智子左衛門太郎丸"),
+              QStringLiteral("Ａｌｅｘａｎｄｒａ Ｓｍｉｔｈ－Ｊｏｎｅｓ"),
+              QStringLiteral("Nguyễn Thị Hương")}) {
             ReportFields f = uitest::sampleReportFields();
             f.name = name;
             const QString pdf = dir_.filePath(QStringLiteral("name.pdf"));
@@ -376,8 +377,9 @@ private slots:
             QList<uitest::PdfWord> words;
             QString error;
             QVERIFY2(uitest::pdfWords(pdf, words, error), qPrintable(error));
-            const auto label = std::find_if(words.begin(), words.end(),
-                                            [](const uitest::PdfWord& w) { return w.text == QStringLiteral("氏名"); });
+            const auto label = std::find_if(words.begin(), words.end(), [](const uitest::PdfWord& w) {
+                return w.text == QStringLiteral("氏名");
+            });
             QVERIFY(label != words.end());
             double end = 0;
             for (const uitest::PdfWord& w : words)
@@ -388,7 +390,8 @@ private slots:
             QVERIFY2(end <= right && size <= 14.01, qPrintable(name));
             if (size < 13.9) // half a point more would not fit
                 QVERIFY2(left + (end - left) * (size + 0.5) / size > right, qPrintable(name));
-            QVERIFY2(size < 13.9 || name != QStringLiteral("長谷川原 美智子左衛門太郎丸"), "too long for 14 pt");
+            QVERIFY2(size < 13.9 || name != QStringLiteral("長谷川原 美智子左衛門太郎丸"),
+                     "too long for 14 pt");
             QVERIFY2(size > 13.9 || name != QStringLiteral("新生 太郎"), "an ordinary name fits at 14 pt");
         }
     }
@@ -510,7 +513,8 @@ private slots:
             QStringList fonts;
             QVERIFY2(uitest::pdfFontNames(pdf, fonts, error), qPrintable(error));
             for (const QString& font : fonts)
-                QVERIFY2(font.startsWith(QStringLiteral("TAMSOPrint")), qPrintable(d.name + QLatin1Char(' ') + font));
+                QVERIFY2(font.startsWith(QStringLiteral("TAMSOPrint")),
+                         qPrintable(d.name + QLatin1Char(' ') + font));
         }
     }
 };
