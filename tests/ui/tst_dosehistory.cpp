@@ -480,8 +480,8 @@ private slots:
         auto* history = search->findChild<QPushButton*>(QStringLiteral("Command4"));
         QVERIFY(!history->isEnabled());
         // One entry per infant: the continuation files are not listed apart.
-        QVERIFY(files->findItems(QStringLiteral("H1.~2.pat"), Qt::MatchExactly).isEmpty());
-        const auto h1 = files->findItems(QStringLiteral("H1.pat"), Qt::MatchExactly);
+        QVERIFY(uitest::patientFileEntries(files, QStringLiteral("H1.~2.pat")).isEmpty());
+        const auto h1 = uitest::patientFileEntries(files, QStringLiteral("H1.pat"));
         QCOMPARE(h1.size(), 1);
         files->setCurrentItem(h1.first());
         emit files->itemClicked(h1.first());

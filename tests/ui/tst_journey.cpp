@@ -161,7 +161,7 @@ private slots:
         QVERIFY(window("Form5") && window("Form5")->isVisible());
         auto* files = control<QListWidget>("Form5", "File1");
         QVERIFY(files);
-        const auto found = files->findItems(QStringLiteral("B-001.pat"), Qt::MatchExactly);
+        const auto found = uitest::patientFileEntries(files, QStringLiteral("B-001.pat"));
         QCOMPARE(found.size(), 1);
         files->setCurrentItem(found.first());
         emit files->itemClicked(found.first());

@@ -17,6 +17,7 @@
 #include "ui/records/doseauditwindow.h"
 
 #include <QFont>
+#include <QGlyphRun>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPrinter>
@@ -64,6 +65,16 @@ QRawFont installedGothic() {
     return QRawFont::fromFont(QFont(gothicFontFamily()));
 }
 
+// Draws with the font that Qt chooses for each family the report asks for, by its own name, so
+// that nothing falls back to another font.
+class FontsThemselvesCanvas : public PainterCanvas {
+public:
+    using PainterCanvas::PainterCanvas;
+    void setFontName(const QString& name) override {
+        setFontFamilies({QRawFont::fromFont(QFont(name)).familyName()});
+    }
+};
+
 // The report drawn on a PDF printer with the fonts themselves, as the printer drew it before it
 // used the copies.
 bool printWithFontsThemselves(const QString& pdf, const ReportFields& fields) {
@@ -74,7 +85,7 @@ bool printWithFontsThemselves(const QString& pdf, const ReportFields& fields) {
     QPainter painter;
     if (!painter.begin(&printer))
         return false;
-    PainterCanvas canvas(painter, reportPrinterMapping(printer.resolution()));
+    FontsThemselvesCanvas canvas(painter, reportPrinterMapping(printer.resolution()));
     drawReport(canvas, ReportTarget::Printer, fields);
     return painter.end();
 }
@@ -189,8 +200,8 @@ private slots:
         const std::vector<sfnt::CharMap> layers = sfnt::splitSharedGlyphs(map, keepsSharedGlyph);
         QCOMPARE(layers.size(), std::size_t(3));
         QCOMPARE(layers[0], (sfnt::CharMap{{0x20, 3}, {0x2D, 16}, {0x41, 5}, {0x4E00, 10}}));
-        QCOMPARE(layers[1], (sfnt::CharMap{{0xA0, 3}, {0x2010, 16}, {0x2F00, 10}}));
-        QCOMPARE(layers[2], (sfnt::CharMap{{0x2011, 16}}));
+        QCOMPARE(layers[1], (sfnt::CharMap{{0xA0, 3}, {0x2010, 16}, {0x41, 5}, {0x2F00, 10}}));
+        QCOMPARE(layers[2], (sfnt::CharMap{{0x20, 3}, {0x2011, 16}, {0x41, 5}, {0x4E00, 10}}));
         QCOMPARE(sfnt::splitSharedGlyphs({{0x41, 5}, {0x42, 6}}, keepsSharedGlyph).size(), std::size_t(1));
     }
 
@@ -228,14 +239,18 @@ private slots:
     }
 
     // The copies of the installed Japanese font: together they map every code point of the font to
-    // its own glyph, each copy at most one code point to a glyph, the ideographs in the first copy
-    // and the radicals in a later one; every other table is the font's own, so the outlines are.
+    // its own glyph, each copy at most one code point to a glyph and every glyph the font reaches,
+    // the tab to an empty glyph no character reaches, the ideographs in the first copy and the
+    // radicals in a later one; every other table is the font's own, so the outlines are.
     void copiesOfInstalledFont() {
         const QRawFont font = installedGothic();
         const sfnt::CharMap original = sfnt::readUnicodeCmap(font.fontTable("cmap"));
         QVERIFY(original.count(0x2F00) && original.at(0x2F00) == original.at(0x4E00)); // the fault's cause
         const std::vector<QByteArray> files = fontCopiesWithoutSharedGlyphs(font, QStringLiteral("Copy"));
         QVERIFY(files.size() >= 2);
+        std::set<quint16> reached = {};
+        for (const auto& [code, glyph] : original)
+            reached.insert(glyph);
         sfnt::CharMap together;
         for (std::size_t i = 0; i < files.size(); ++i) {
             QCOMPARE(sfnt::checkSum(files[i]), 0xB1B0AFBAu);
@@ -261,10 +276,18 @@ private slots:
             std::set<quint16> glyphs;
             for (const auto& [code, glyph] : map) {
                 QVERIFY2(glyphs.insert(glyph).second, qPrintable(QString::number(uint(code), 16)));
-                QVERIFY(together.emplace(code, glyph).second);
+                together.emplace(code, glyph);
             }
+            glyphs.erase(map.at(U'\t'));
+            QCOMPARE(glyphs, reached);
         }
+        QVERIFY(together.count(U'\t') && !original.count(U'\t'));
+        const quint16 tab = together.at(U'\t');
+        together.erase(U'\t');
         QCOMPARE(together, original);
+        QRawFont drawn = font;
+        drawn.setPixelSize(24);
+        QVERIFY(tab != 0 && !reached.count(tab) && drawn.pathForGlyph(tab).isEmpty());
 
         const QRawFont first(files[0], 24);
         QVERIFY(first.isValid());
@@ -300,6 +323,79 @@ private slots:
         QVERIFY(fontCopiesWithoutSharedGlyphs(QRawFont(), QStringLiteral("x")).empty());
     }
 
+    // Whichever copy draws a glyph, the printed file names it by the character it was drawn for:
+    // the same glyphs, digits among them, drawn with each copy in turn all read back.
+    void everyCopyNamesTheGlyphsItDraws() {
+        const QString text = QStringLiteral("0123456789 ±.:()=k ① 被写体厚 cm");
+        const QList<quint32> glyphs = installedGothic().glyphIndexesForString(text);
+        const QStringList families = printFontFamilies(gothicFontFamily());
+        const QStringList copies = families.mid(0, families.size() - 1);
+        const QString pdf = dir_.filePath(QStringLiteral("glyphs.pdf"));
+        {
+            QPrinter printer(QPrinter::HighResolution);
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(pdf);
+            QPainter painter(&printer);
+            for (int i = 0; i < copies.size(); ++i) {
+                QRawFont font = QRawFont::fromFont(QFont(copies[i]));
+                QCOMPARE(font.familyName(), copies[i]);
+                font.setPixelSize(100);
+                QList<QPointF> at;
+                qreal x = 0;
+                for (const QPointF& advance : font.advancesForGlyphIndexes(glyphs)) {
+                    at << QPointF(x, 0);
+                    x += advance.x();
+                }
+                QGlyphRun run;
+                run.setRawFont(font);
+                run.setGlyphIndexes(glyphs);
+                run.setPositions(at);
+                painter.drawGlyphRun(QPointF(100, 200 + 200 * i), run);
+            }
+        }
+        QString read, error;
+        QVERIFY2(uitest::pdfText(pdf, read, error), qPrintable(error));
+        QStringList lines = read.split(QLatin1Char('\n'));
+        lines.removeIf([](const QString& line) { return line.simplified().isEmpty(); }); // and the form feed
+        QCOMPARE(lines.size(), copies.size());
+        for (const QString& line : lines)
+            QCOMPARE(line.simplified(), text);
+    }
+
+    // The patient's name prints at the body size (14 pt) where it fits its box, otherwise at the
+    // largest half point that fits: ordinary, long, full-width and fallback-font names.
+    void patientNamePrintsAtTheLargestSizeThatFits() {
+        const double right = (100 - 0.5) * 72 / 25.4; // the box's line less the inset, in points
+        for (const QString& name :
+             {QStringLiteral("新生 太郎"), QStringLiteral("長谷川原 美智子左衛門太郎丸"),
+              QStringLiteral("Ａｌｅｘａｎｄｒａ Ｓｍｉｔｈ－Ｊｏｎｅｓ"),
+              QStringLiteral("Nguyễn Thị Hương")}) {
+            ReportFields f = uitest::sampleReportFields();
+            f.name = name;
+            const QString pdf = dir_.filePath(QStringLiteral("name.pdf"));
+            QVERIFY(printReportTo(pdf, f));
+            QList<uitest::PdfWord> words;
+            QString error;
+            QVERIFY2(uitest::pdfWords(pdf, words, error), qPrintable(error));
+            const auto label = std::find_if(words.begin(), words.end(), [](const uitest::PdfWord& w) {
+                return w.text == QStringLiteral("氏名");
+            });
+            QVERIFY(label != words.end());
+            double end = 0;
+            for (const uitest::PdfWord& w : words)
+                if (qAbs(w.box.top() - label->box.top()) < 0.1)
+                    end = std::max(end, w.box.right());
+            const double size = label->box.height(); // the line's height is its size in this font
+            const double left = label->box.left();
+            QVERIFY2(end <= right && size <= 14.01, qPrintable(name));
+            if (size < 13.9) // half a point more would not fit
+                QVERIFY2(left + (end - left) * (size + 0.5) / size > right, qPrintable(name));
+            QVERIFY2(size < 13.9 || name != QStringLiteral("長谷川原 美智子左衛門太郎丸"),
+                     "too long for 14 pt");
+            QVERIFY2(size > 13.9 || name != QStringLiteral("新生 太郎"), "an ordinary name fits at 14 pt");
+        }
+    }
+
     // Whatever the report draws reads back from the printed file as drawn, look-alike characters
     // included; and the page looks as it did when printed with the fonts themselves.
     void printedTextReadsBackAsDrawn() {
@@ -317,7 +413,7 @@ private slots:
         for (char32_t drawn :
              {0x3000, 0x4E00, 0x65E5, 0x5165, 0x6C0F, 0x2F00, 0x2F47, 0x2212, 0xFF5E, 0x301C})
             QVERIFY2(mapped.count(drawn), qPrintable(QString::number(uint(drawn), 16)));
-        for (char32_t lookalike : {0x2003, 0x2F0A, 0x2F52, 0x00AD})
+        for (char32_t lookalike : {0x2003, 0x2F0A, 0x2F52, 0x00AD, 0x0009}) // no space as a tab
             QVERIFY2(!mapped.count(lookalike), qPrintable(QString::number(uint(lookalike), 16)));
     }
 
@@ -413,6 +509,12 @@ private slots:
                 QVERIFY2(flat.contains(drawn), qPrintable(d.name + QStringLiteral(": ") + drawn +
                                                           QStringLiteral(" missing in ") + flat));
             QVERIFY2(uitest::radicalsIn(text).isEmpty(), qPrintable(d.name));
+            // Every character, ① μ ± and the digits included, drawn with a copy, in any language.
+            QStringList fonts;
+            QVERIFY2(uitest::pdfFontNames(pdf, fonts, error), qPrintable(error));
+            for (const QString& font : fonts)
+                QVERIFY2(font.startsWith(QStringLiteral("TAMSOPrint")),
+                         qPrintable(d.name + QLatin1Char(' ') + font));
         }
     }
 };

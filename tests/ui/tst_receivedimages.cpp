@@ -477,6 +477,28 @@ private slots:
         QVERIFY(!QFile::exists(ui::qs(node::heldHeaderFile(ui::workingFolderPath(), held).u8string())));
     }
 
+    // Enter on a held image's row opens it on the exposure-condition screen, as the command does.
+    void enterOnAHeldImageOpensIt() {
+        QVERIFY(!holdImage(dir_, "K-01", "Kagi^Yuki").empty());
+        if (QWidget* conditions = window("Form1"))
+            conditions->hide();
+        shell_->openReceivedImages();
+        auto* w = static_cast<ui::ReceivedImagesWindow*>(window("Form12"));
+        QVERIFY(w);
+        QCOMPARE(w->heldTable()->rowCount(), 1);
+        QCOMPARE(cell(w->heldTable(), 0, 1), QStringLiteral("K-01"));
+        w->heldTable()->selectRow(0);
+        w->heldTable()->setFocus(Qt::TabFocusReason);
+        MessageBox::clearShown();
+        QTest::keyClick(w->heldTable(), Qt::Key_Return);
+        QVERIFY(window("Form1"));
+        QVERIFY(!MessageBox::shown().isEmpty());
+        QVERIFY2(MessageBox::shown().last().text.contains(QStringLiteral("管電圧")),
+                 qPrintable(MessageBox::shown().last().text));
+        QCOMPARE(control<QLineEdit>("Form1", "Text6")->text(), QStringLiteral("1.6"));
+        QVERIFY(control<QLineEdit>("Form1", "Text5")->text().isEmpty());
+    }
+
     void cleanupTestCase() { shell_.reset(); }
 
 private:

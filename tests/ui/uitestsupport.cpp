@@ -4,12 +4,14 @@
 #include "refdata/referenceloader.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
+#include "ui/records/recordsearchscreen.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QInputMethodEvent>
+#include <QListWidget>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -64,6 +66,33 @@ bool pdfText(const QString& pdf, QString& text, QString& error) {
         return false;
     }
     text = QString::fromUtf8(process.readAllStandardOutput());
+    return true;
+}
+
+QList<QListWidgetItem*> patientFileEntries(const QListWidget* files, const QString& fileName) {
+    QList<QListWidgetItem*> found;
+    for (int i = 0; files && i < files->count(); ++i)
+        if (files->item(i)->data(ui::RecordSearchScreen::kFileNameRole).toString() == fileName)
+            found << files->item(i);
+    return found;
+}
+
+bool pdfFontNames(const QString& pdf, QStringList& names, QString& error) {
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdffonts"));
+    QProcess process;
+    if (!tool.isEmpty())
+        process.start(tool, {pdf});
+    if (tool.isEmpty() || !process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+        error = QStringLiteral("pdffonts (poppler-utils) failed: ") +
+                QString::fromLocal8Bit(process.readAllStandardError());
+        return false;
+    }
+    names.clear();
+    const QStringList lines = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'));
+    for (const QString& line : lines.mid(2)) // below the heading and its rule
+        if (!line.trimmed().isEmpty())
+            names << line.section(QLatin1Char(' '), 0, 0);
     return true;
 }
 

@@ -8,7 +8,11 @@
 #include <QPrinter>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
+
+class QListWidget;
+class QListWidgetItem;
 
 #include <memory>
 #include <set>
@@ -33,6 +37,9 @@ bool pdfText(const QString& pdf, QString& text, QString& error);
 // A printer that writes a PDF file, for the screens' printer providers.
 std::unique_ptr<QPrinter> pdfPrinter(const QString& file);
 
+// The names of the fonts a PDF file uses, as pdffonts (poppler-utils) lists them.
+bool pdfFontNames(const QString& pdf, QStringList& names, QString& error);
+
 // Every word of a PDF file with its box in points (pdftotext -bbox), pages one after the other.
 struct PdfWord {
     QString text;
@@ -49,6 +56,9 @@ std::set<char32_t> pdfToUnicodeTargets(const QString& pdf);
 // Characters a printed text must never turn into: the Kangxi radicals (U+2F00–U+2FDF) and the CJK
 // radicals supplement (U+2E80–U+2EFF). Returns them as "U+2F52 ⽒ …", empty when there is none.
 QString radicalsIn(const QString& text);
+
+// The entries of the record search's patient list that stand for this record file ("A001.pat").
+QList<QListWidgetItem*> patientFileEntries(const QListWidget* files, const QString& fileName);
 
 // Types the text into the field as an input method commits it (full-width digits included).
 void commitText(QWidget* field, const QString& text);

@@ -243,7 +243,12 @@ void RecordSearchScreen::refreshFileList() {
         if (parsed && parsed->part >= 2 &&
             QFileInfo::exists(folder.filePath(qs(records::recordFileName(parsed->patientId, 1)))))
             continue;
-        file1_->addItem(name);
+        const QString id = name.chopped(4); // as chosen: the name less ".pat"
+        const std::optional<std::string> patient =
+            records::readPatientName(textio::fileInFolder(workingFolderPath(), utf8(name)));
+        auto* entry = new QListWidgetItem(
+            patient && !patient->empty() ? id + QChar(0x3000) + qs(*patient) : id, file1_);
+        entry->setData(kFileNameRole, name);
     }
     refreshing_ = false;
 }
@@ -253,7 +258,10 @@ void RecordSearchScreen::chooseTypedId() {
     if (id.isEmpty())
         return;
     const QString fileName = qs(records::recordFileName(utf8(id), 1));
-    const QList<QListWidgetItem*> found = file1_->findItems(fileName, Qt::MatchExactly);
+    QList<QListWidgetItem*> found;
+    for (int i = 0; i < file1_->count(); ++i)
+        if (file1_->item(i)->data(kFileNameRole).toString() == fileName)
+            found << file1_->item(i);
     if (found.isEmpty()) {
         MessageBox::warning(this, QCoreApplication::translate("RecordSearchScreen",
                                                               "患者ID「%1」の患者ファイルはありません。")
@@ -279,7 +287,7 @@ void RecordSearchScreen::clearRecordList() {
 void RecordSearchScreen::fileChosen(QListWidgetItem* item) {
     if (!item)
         return;
-    const QString fileName = item->text();
+    const QString fileName = item->data(kFileNameRole).toString();
     chosenFile_ = textio::fileInFolder(workingFolderPath(), utf8(fileName));
     chosenId_ = fileName.chopped(qMin<qsizetype>(4, fileName.size()));
     text1_->setText(chosenId_);

@@ -27,6 +27,10 @@ class RecordSearchScreen : public QWidget {
 public:
     explicit RecordSearchScreen(QWidget* parent = nullptr);
 
+    // The role of a patient entry that holds the name of its record file ("N-0001.pat"); the entry
+    // shows the ID and the name the file begins with ("N-0001　山田 花子").
+    static constexpr int kFileNameRole = Qt::UserRole;
+
     // The opening state: ID and name empty, both OK commands disabled, the file list re-read,
     // the record list empty.
     void resetForOpening();

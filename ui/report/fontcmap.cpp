@@ -363,16 +363,17 @@ QByteArray writeCmap(const CharMap& map, const QByteArray& variations) {
 std::vector<CharMap> splitSharedGlyphs(const CharMap& map,
                                        const std::function<bool(char32_t, char32_t)>& before) {
     std::map<quint16, std::vector<char32_t>> byGlyph;
-    for (const auto& [code, glyph] : map)
-        byGlyph[glyph].push_back(code);
-    std::vector<CharMap> layers(1);
+    std::size_t most = 1;
+    for (const auto& [code, glyph] : map) {
+        std::vector<char32_t>& codes = byGlyph[glyph];
+        codes.push_back(code);
+        most = std::max(most, codes.size());
+    }
+    std::vector<CharMap> layers(most);
     for (auto& [glyph, codes] : byGlyph) {
         std::stable_sort(codes.begin(), codes.end(), before);
-        for (std::size_t i = 0; i < codes.size(); ++i) {
-            if (layers.size() <= i)
-                layers.resize(i + 1);
-            layers[i].emplace(codes[i], glyph);
-        }
+        for (std::size_t i = 0; i < most; ++i)
+            layers[i].emplace(codes[i < codes.size() ? i : 0], glyph);
     }
     return layers;
 }

@@ -45,10 +45,10 @@ QByteArray variationSequences(const QByteArray& cmap);
 // and the given format 14 subtable (platform 0/5) where not empty.
 QByteArray writeCmap(const CharMap& map, const QByteArray& variations = {});
 
-// Splits a character map into maps that each send no two code points to one glyph. A glyph that
-// several code points share goes to the first map with the code point that comes first by
-// `before`, to the second map with the next one, and so on; code points with a glyph of their own
-// stay in the first map. Every entry lands in exactly one map.
+// Splits a character map into maps that each send no two code points to one glyph and each reach
+// every glyph of the map. A glyph that several code points share goes to the first map with the
+// code point that comes first by `before`, to the second map with the next one, and so on; maps
+// beyond its last code point send it its first one. A glyph of one code point is in every map.
 std::vector<CharMap> splitSharedGlyphs(const CharMap& map,
                                        const std::function<bool(char32_t, char32_t)>& before);
 

@@ -7,6 +7,7 @@
 #include <QFontDatabase>
 #include <QHash>
 #include <QRawFont>
+#include <QtEndian>
 
 #include <algorithm>
 
@@ -53,6 +54,20 @@ QString postscriptName(const QString& family) {
     return name.left(63);
 }
 
+// The first glyph that no character reaches (in TrueType fonts the empty ".null"), or 0 when every
+// glyph is reached.
+quint16 unreachedGlyph(const sfnt::CharMap& map, const QByteArray& maxp) {
+    const quint16 count = maxp.size() >= 6 ? qFromBigEndian<quint16>(maxp.constData() + 4) : 0;
+    std::vector<bool> reached(count, false);
+    for (const auto& [code, glyph] : map)
+        if (glyph < count)
+            reached[glyph] = true;
+    for (quint16 glyph = 1; glyph < count; ++glyph)
+        if (!reached[glyph])
+            return glyph;
+    return 0;
+}
+
 } // namespace
 
 bool keepsSharedGlyph(char32_t first, char32_t second) {
@@ -69,9 +84,16 @@ std::vector<QByteArray> fontCopiesWithoutSharedGlyphs(const QRawFont& font, cons
     const sfnt::CharMap map = sfnt::readUnicodeCmap(cmap);
     if (map.empty())
         return {};
-    const std::vector<sfnt::CharMap> layers = sfnt::splitSharedGlyphs(map, keepsSharedGlyph);
-    if (layers.size() < 2)
+    std::vector<sfnt::CharMap> layers = sfnt::splitSharedGlyphs(map, keepsSharedGlyph);
+    // Qt draws a tab that the font lacks with the space's glyph, so the space's glyph would be named
+    // by the tab, the lower code point. The copies draw the tab with an empty glyph of its own.
+    const quint16 tabGlyph =
+        !map.count(U'\t') && map.count(U' ') ? unreachedGlyph(map, font.fontTable("maxp")) : 0;
+    if (layers.size() < 2 && tabGlyph == 0)
         return {};
+    if (tabGlyph != 0)
+        for (sfnt::CharMap& layer : layers)
+            layer.emplace(U'\t', tabGlyph);
 
     std::vector<sfnt::Table> tables;
     bool cff = false;

@@ -8,8 +8,13 @@
 // but its text, copied or searched, is wrong. The printer therefore draws with copies of the
 // installed font in which no two code points share a glyph: the first copy holds every character
 // and, of the code points that share a glyph, the ordinary one (the ideograph, not its radical or
-// compatibility form); further copies hold the others, one per shared glyph each. The copies keep
-// every outline and metric of the font, so the printed page looks exactly as before.
+// compatibility form); further copies hold the others, one per shared glyph each, and every
+// character that shares no glyph. Each copy thus names every glyph of the font by one character,
+// so whichever copy Qt draws a character with (it chooses per script, and the choice may follow
+// the desktop's language), the printed file names the glyph by that character. Qt also draws a tab
+// that a font lacks with the space's glyph, which would name the space a tab: the copies draw the
+// tab with an empty glyph of its own. The copies keep every outline and metric of the font, so the
+// printed page looks exactly as before.
 
 #include <QByteArray>
 #include <QString>
@@ -23,7 +28,8 @@ namespace tamso::ui {
 
 // The font files of the copies of `font` (see above), the first the one to draw with and each
 // named `family` followed by "-1", "-2", … Empty when no two code points of the font share a
-// glyph, or when the font's tables cannot be read: the font itself is then right for printing.
+// glyph and the font has a tab or no space, or when the font's tables cannot be read: the font
+// itself is then right for printing.
 std::vector<QByteArray> fontCopiesWithoutSharedGlyphs(const QRawFont& font, const QString& family);
 
 // Whether the first of two code points that share a glyph is the one the first copy keeps:
