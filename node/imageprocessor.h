@@ -85,6 +85,8 @@ struct RecordedImage {
 // keeps the journal entry and the header, and the next pass calls again.
 using RecordedHook = std::function<Status(const RecordedImage& image)>;
 
+struct ProcessorState;
+
 class ImageProcessor {
 public:
     explicit ImageProcessor(fs::path workFolder, NodeLogger log = {}, ProcessorOptions options = {});
@@ -120,12 +122,11 @@ public:
     const fs::path& workFolder() const { return workFolder_; }
 
 private:
-    struct State;
     fs::path workFolder_;
     NodeLogger log_;
     ProcessorOptions options_;
     RecordedHook hook_;
-    std::unique_ptr<State> state_;
+    std::unique_ptr<ProcessorState> state_;
 };
 
 } // namespace tamso::node
