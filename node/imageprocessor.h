@@ -37,6 +37,7 @@
 
 #include "node/dosereport.h"
 #include "node/imagelog.h"
+#include "node/nodelog.h"
 #include "textio/expected.h"
 
 #include <chrono>
@@ -50,9 +51,6 @@
 namespace tamso::node {
 
 namespace fs = std::filesystem;
-
-// Where the node's lines go (one line per image, per association, per event); may be empty.
-using NodeLogger = std::function<void(const std::string& line)>;
 
 struct ProcessorOptions {
     size_t maxBatch = 64; // images per pass: their records, log lines and journal share one flush each
