@@ -142,26 +142,12 @@ Expected<std::vector<DicomBatchEntry>> dicomBatchFiles(const fs::path& path) {
     return entries;
 }
 
-DicomBatchRow computeDicomFile(engine::CalculationState& state, const DicomBatchEntry& entry,
-                               const DicomBatchOptions& options, const node::FolderSources& folder) {
-    DicomBatchRow row;
-    row.file = entry.label;
-    if (!entry.status.empty()) {
-        row.status = entry.status;
-        row.reason = entry.reason;
-        return row;
-    }
-    std::optional<dicom::HeaderReading> readHere;
-    const dicom::HeaderReading& reading =
-        entry.reading ? *entry.reading : readHere.emplace(dicom::readHeader(entry.path));
-    if (reading.kind != dicom::FileKind::Radiograph) {
-        row.status = reading.kind == dicom::FileKind::Unreadable ? "failed" : "skipped";
-        row.reason = reading.message;
-        return row;
-    }
-    const dicom::ImageExposure& image = reading.exposure;
-    // The image's conditions as every way in resolves them; an option serves where the image has no
-    // value of its own, before the infant's records and the site's defaults.
+namespace {
+
+// The image's conditions as every way in resolves them; an option serves where the image has no
+// value of its own, before the infant's records and the site's defaults.
+node::ImageConditions resolveWithOptions(const dicom::ImageExposure& image, const DicomBatchOptions& options,
+                                         const node::FolderSources& folder) {
     node::RecordedThickness infant;
     node::ConditionSources sources = folder.forImage(image, options.conditions.texts, infant);
     if (options.thicknessGiven && !image.bodyPartThicknessCm.has()) {
@@ -178,7 +164,13 @@ DicomBatchRow computeDicomFile(engine::CalculationState& state, const DicomBatch
         resolved.fieldLongCm.set(given.fieldLongCm, "option --field");
         resolved.fieldShortCm.set(given.fieldShortCm, "option --field");
     }
+    return resolved;
+}
 
+// The row's conditions with their sources and what the image lacks; returns the columns without
+// which no dose can be computed.
+std::vector<std::string> describeConditions(const dicom::ImageExposure& image, const node::ImageConditions& resolved,
+                                            const DicomBatchOptions& options, DicomBatchRow& row) {
     std::vector<std::string> missing;
     auto note = [&](const char* name, const std::string& problem) {
         missing.push_back(std::string(name) + ": " + problem);
@@ -220,7 +212,30 @@ DicomBatchRow computeDicomFile(engine::CalculationState& state, const DicomBatch
     row.fieldCm = resolved.fieldLongCm.text + "x" + resolved.fieldShortCm.text;
     for (const std::string& m : missing)
         row.missing += (row.missing.empty() ? "" : "; ") + m;
+    return lacking;
+}
 
+} // namespace
+
+DicomBatchRow computeDicomFile(engine::CalculationState& state, const DicomBatchEntry& entry,
+                               const DicomBatchOptions& options, const node::FolderSources& folder) {
+    DicomBatchRow row;
+    row.file = entry.label;
+    if (!entry.status.empty()) {
+        row.status = entry.status;
+        row.reason = entry.reason;
+        return row;
+    }
+    std::optional<dicom::HeaderReading> readHere;
+    const dicom::HeaderReading& reading =
+        entry.reading ? *entry.reading : readHere.emplace(dicom::readHeader(entry.path));
+    if (reading.kind != dicom::FileKind::Radiograph) {
+        row.status = reading.kind == dicom::FileKind::Unreadable ? "failed" : "skipped";
+        row.reason = reading.message;
+        return row;
+    }
+    const node::ImageConditions resolved = resolveWithOptions(reading.exposure, options, folder);
+    const std::vector<std::string> lacking = describeConditions(reading.exposure, resolved, options, row);
     if (!lacking.empty()) {
         row.status = "failed";
         std::string names;
