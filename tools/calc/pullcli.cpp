@@ -173,6 +173,14 @@ std::optional<int> readPullOptions(const std::vector<std::string>& args, PullReq
     return std::nullopt;
 }
 
+// The working folder, before the PACS is asked: its reference data and its report settings.
+Expected<node::ReportSettings> workFolderSettings(const std::filesystem::path& workFolder) {
+    auto probe = std::make_unique<engine::CalculationState>();
+    if (auto e = refdata::loadReferenceData(*probe, workFolder); !e.ok())
+        return e.error();
+    return node::readReportSettings(workFolder);
+}
+
 // The images found that the log knows (recorded, held, derived, duplicate, unreadable) are said as
 // they were and not fetched again; returns the others.
 std::vector<node::FoundImage> sayKnownImages(const std::vector<node::FoundImage>& found, node::ImageLog& imageLog,
@@ -331,15 +339,7 @@ int runPullCommand(const std::vector<std::string>& args, std::ostream& out, std:
         return *wrong;
     const std::filesystem::path& workFolder = request.workFolder;
 
-    // The working folder, before the PACS is asked: its reference data and its report settings.
-    {
-        auto probe = std::make_unique<engine::CalculationState>();
-        if (auto e = refdata::loadReferenceData(*probe, workFolder); !e.ok()) {
-            err << "tamso-calc: " << e.message() << '\n';
-            return 2;
-        }
-    }
-    auto settings = node::readReportSettings(workFolder);
+    auto settings = workFolderSettings(workFolder);
     if (!settings.ok()) {
         err << "tamso-calc: " << settings.error().message << '\n';
         return 2;
