@@ -50,50 +50,7 @@ DSRCodedEntryValue ucum(const char* unit) {
 }
 const DSRCodedEntryValue kNoUnits("1", "UCUM", "no units");
 
-// A decimal string (DS) of at most 16 characters: six significant digits, the C locale's point.
-std::string decimalString(double value) {
-    std::array<char, 32> text{};
-    auto [end, ec] =
-        std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::general, 6);
-    if (ec != std::errc())
-        return "0";
-    return std::string(text.data(), end);
-}
-
-bool isAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-bool allDigits(std::string_view text) {
-    return !text.empty() &&
-           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-bool validDate(std::string_view date) {
-    if (date.size() != 8 || !allDigits(date))
-        return false;
-    const int month = std::stoi(std::string(date.substr(4, 2)));
-    const int day = std::stoi(std::string(date.substr(6, 2)));
-    return month >= 1 && month <= 12 && day >= 1 && day <= 31;
-}
-
-} // namespace
-
-bool detail::validTime(std::string_view time) {
-    const std::string_view whole = time.substr(0, time.find('.'));
-    if (whole.size() < 2 || whole.size() > 6 || whole.size() % 2 != 0 || !allDigits(whole))
-        return false;
-    if (whole.size() < time.size()) {
-        const std::string_view fraction = time.substr(whole.size() + 1);
-        if (whole.size() != 6 || fraction.empty() || fraction.size() > 6 || !allDigits(fraction))
-            return false;
-    }
-    return true;
-}
-
-namespace {
-
-using detail::validTime;
+using namespace detail;
 
 std::string nowDateTime() {
     const std::time_t now = std::time(nullptr);
@@ -210,166 +167,6 @@ private:
     DSRDocumentTree& tree_;
     Status status_;
 };
-
-// The texts of the report beside the patient's and study's.
-std::vector<const std::string*> ownTexts(const DoseReportInput& in) {
-    return {&in.bodyPart,
-            &in.operatorName,
-            &in.institutionName,
-            &in.xrayUnit.name,
-            &in.xrayUnit.manufacturer,
-            &in.xrayUnit.modelName,
-            &in.xrayUnit.serialNumber,
-            &in.recorder.name,
-            &in.recorder.manufacturer,
-            &in.recorder.modelName,
-            &in.recorder.serialNumber,
-            &in.softwareVersion};
-}
-
-// The patient's and study's texts as the report holds them, and the report's character set.
-struct ReportTexts {
-    std::string characterSet;
-    std::string patientId;
-    std::string patientName;
-    std::string studyId;
-    std::string accessionNumber;
-};
-
-// The image's texts are converted from its character set; the report is written in the default
-// repertoire (no character set named) where every text is ASCII, else in UTF-8 (ISO_IR 192), the
-// one character set besides ASCII that DCMTK's structured-report reader takes without a warning.
-Expected<ReportTexts> reportTexts(const DoseReportInput& in) {
-    ReportTexts texts{"", in.patientId, in.patientName, in.studyId, in.accessionNumber};
-    bool ascii = true;
-    for (std::string* value :
-         {&texts.patientId, &texts.patientName, &texts.studyId, &texts.accessionNumber}) {
-        auto utf8 = dicom::toUtf8(*value, in.patientCharacterSet);
-        if (!utf8.ok())
-            return Error{"線量レポートを作成できません。患者の文字（" + utf8.error().message + "）。"};
-        *value = *utf8;
-        ascii = ascii && isAscii(*value);
-    }
-    const auto own = ownTexts(in);
-    ascii = ascii && std::all_of(own.begin(), own.end(), [](const std::string* t) { return isAscii(*t); });
-    if (!ascii)
-        texts.characterSet = "ISO_IR 192";
-    return texts;
-}
-
-std::string orUnknown(const std::string& text) {
-    return text.empty() ? "unknown" : text;
-}
-
-// A UID for a device that has none: made from its name, manufacturer, model and serial number, so
-// that the same unit keeps the same UID from report to report.
-std::string derivedDeviceUid(const ReportDevice& device) {
-    return uidFromText(device.name + '\x1f' + device.manufacturer + '\x1f' + device.modelName + '\x1f' +
-                        device.serialNumber);
-}
-
-bool validUid(std::string_view uid) {
-    return !uid.empty() && uid.size() <= 64 && uid.front() != '.' && uid.back() != '.' &&
-           std::all_of(uid.begin(), uid.end(), [](char c) { return (c >= '0' && c <= '9') || c == '.'; }) &&
-           uid.find("..") == std::string_view::npos;
-}
-
-Status checkInput(const DoseReportInput& in) {
-    if (dicom::trimValue(in.patientId).empty())
-        return Error{"患者IDがないため、線量レポートを作成できません。"};
-    if (!validDate(in.exposureDate))
-        return Error{"撮影日（" + in.exposureDate +
-                     "）が YYYYMMDD の形でないため、線量レポートを作成できません。"};
-    if (!in.exposureTime.empty() && !validTime(in.exposureTime))
-        return Error{"撮影時刻（" + in.exposureTime +
-                     "）が HHMMSS の形でないため、線量レポートを作成できません。"};
-    if (!in.sopInstanceUid.empty() && !validUid(in.sopInstanceUid))
-        return Error{"線量レポートの UID（" + in.sopInstanceUid + "）が UID の形ではありません。"};
-    const bool hasImage = !in.imageSopInstanceUid.empty();
-    if (hasImage &&
-        (in.imageSopClassUid.empty() || in.imageSeriesInstanceUid.empty() || in.studyInstanceUid.empty()))
-        return Error{
-            "画像の SOP クラス、シリーズまたは検査の UID がないため、線量レポートを作成できません。"};
-    const ExposureDose& d = in.dose;
-    const struct {
-        double value;
-        const char* name;
-    } positive[] = {{d.kvp, "管電圧"},
-                    {d.exposureUAs, "mAs"},
-                    {d.sourceToDetectorMm, "FFD"},
-                    {d.sourceToSkinMm, "焦点－皮膚間距離"},
-                    {d.fieldLongMm, "照射野"},
-                    {d.fieldShortMm, "照射野"},
-                    {d.incidentAirKermaMGy, "入射空気カーマ"},
-                    {d.primaryAirKermaMGy, "入射空気カーマ"},
-                    {d.entranceSurfaceDoseMGy, "入射表面線量"}};
-    for (const auto& p : positive)
-        if (!std::isfinite(p.value) || !(p.value > 0))
-            return Error{std::string(p.name) + "が 0 より大きい数でないため、線量レポートを作成できません。"};
-    for (double v : {d.aluminiumMm, d.copperMm})
-        if (!std::isfinite(v) || v < 0)
-            return Error{"付加フィルタの厚さが 0 未満または数でないため、線量レポートを作成できません。"};
-    if (d.sourceToSkinMm > d.sourceToDetectorMm)
-        return Error{"焦点－皮膚間距離が FFD より長いため、線量レポートを作成できません。"};
-    for (const auto& optional : {d.tubeCurrentMa, d.exposureTimeMs, d.expandedUncertaintyMGy})
-        if (optional && (!std::isfinite(*optional) || *optional < 0))
-            return Error{
-                "管電流、撮影時間または不確かさが 0 未満または数でないため、線量レポートを作成できません。"};
-    return {};
-}
-
-// The text of the event's comment: what the report's numbers cannot carry.
-std::string eventComment(const DoseReportInput& in) {
-    const ExposureDose& d = in.dose;
-    std::string text =
-        "Entrance surface dose (absorbed dose in tissue at the skin, with backscatter and the "
-        "scatter of the incubator hood): " +
-        (d.expandedUncertaintyMGy && *d.expandedUncertaintyMGy > 0
-             ? textio::doseBesideUncertaintyText(d.entranceSurfaceDoseMGy, *d.expandedUncertaintyMGy)
-             : textio::doseText(d.entranceSurfaceDoseMGy)) +
-        " mGy";
-    // The uncertainty with two significant figures, the dose above to its last decimal.
-    if (d.expandedUncertaintyMGy && *d.expandedUncertaintyMGy > 0)
-        text +=
-            "; expanded uncertainty (k=2): " + textio::expandedUncertaintyText(*d.expandedUncertaintyMGy) +
-            " mGy";
-    if (d.backscatterFactor)
-        text += "; backscatter factor " + textio::formatNumber(*d.backscatterFactor, "#0.000");
-    if (d.halfValueLayerMmAl)
-        text +=
-            "; first half-value layer " + textio::formatNumber(*d.halfValueLayerMmAl, "#0.000") + " mm Al";
-    if (d.inherentAluminiumMm && *d.inherentAluminiumMm > 0)
-        text += "; inherent filtration of the tube " + textio::formatNumber(*d.inherentAluminiumMm, "#0.00") +
-                " mm Al equivalent";
-    text +=
-        in.source == DoseSource::ManualEntry ? "; conditions entered by hand" : "; conditions from the image";
-    return text + ".";
-}
-
-// The reference point: at the focus-skin distance of the exposure, where one distance holds for all.
-std::string referencePointDefinition(std::optional<double> sourceToSkinMm) {
-    return "Entrance surface of the patient on the central beam axis, " +
-           (sourceToSkinMm ? decimalString(*sourceToSkinMm) + " mm from the focal spot"
-                           : std::string("at each exposure's distance from the focal spot")) +
-           " (focus-detector distance minus the patient's thickness); incident air kerma without "
-           "backscatter, the scatter of the incubator hood included";
-}
-
-// What the values of one exposure give the report.
-struct EventValues {
-    double fieldAreaM2 = 0;
-    double dapGyM2 = 0;  // primary air kerma at the skin x field area at the skin
-    double doseRpGy = 0; // incident air kerma at the skin
-};
-
-EventValues eventValues(const ExposureDose& d) {
-    EventValues v;
-    v.fieldAreaM2 = d.fieldLongMm * d.fieldShortMm / 1e6;
-    const double skinScale = d.sourceToSkinMm / d.sourceToDetectorMm;
-    v.dapGyM2 = d.primaryAirKermaMGy / 1000 * v.fieldAreaM2 * skinScale * skinScale;
-    v.doseRpGy = d.incidentAirKermaMGy / 1000;
-    return v;
-}
 
 // The filters in the beam: the added aluminium and copper as flat filters, "No filter" where none
 // was added. The tube's inherent filtration is no filter put into the beam: the event's comment
@@ -524,54 +321,60 @@ void writeContent(TreeWriter& w, size_t root, const std::vector<DoseReportInput>
     }
 }
 
+// The document's attributes: patient, study, series, this program as its maker, its creation.
+void writeAttributes(DSRDocument& doc, TreeWriter& w, const DoseReportInput& in, const ReportTexts& texts,
+                     const std::string& created) {
+    auto set = [&w](const char* what, const OFCondition& c) { w.check(what, c); };
+    set("Specific Character Set", doc.setSpecificCharacterSet(texts.characterSet.c_str()));
+    set("Patient ID", doc.setPatientID(texts.patientId.c_str()));
+    set("Patient's Name", doc.setPatientName(texts.patientName.c_str()));
+    set("Patient's Birth Date", doc.setPatientBirthDate(in.patientBirthDate.c_str()));
+    set("Patient's Sex", doc.setPatientSex(in.patientSex.c_str()));
+    set("Study Date",
+        doc.setStudyDate(in.studyDate.empty() ? in.exposureDate.c_str() : in.studyDate.c_str()));
+    set("Study Time",
+        doc.setStudyTime(in.studyDate.empty() ? in.exposureTime.c_str() : in.studyTime.c_str()));
+    set("Study ID", doc.setStudyID(texts.studyId.c_str()));
+    set("Accession Number", doc.setAccessionNumber(texts.accessionNumber.c_str()));
+    set("Series Number", doc.setSeriesNumber("1"));
+    set("Instance Number", doc.setInstanceNumber("1"));
+    set("Series Description", doc.setSeriesDescription("X-Ray Radiation Dose Report"));
+    set("Manufacturer", doc.setManufacturer(orUnknown(in.recorder.manufacturer).c_str()));
+    set("Model Name", doc.setManufacturerModelName(orUnknown(in.recorder.modelName).c_str()));
+    set("Serial Number", doc.setDeviceSerialNumber(orUnknown(in.recorder.serialNumber).c_str()));
+    set("Software Versions", doc.setSoftwareVersions(orUnknown(in.softwareVersion).c_str()));
+    set("Content Date", doc.setContentDate(created.substr(0, 8).c_str()));
+    set("Content Time", doc.setContentTime(created.substr(8).c_str()));
+}
+
+// What the data set holds beside the document: the report's own UIDs, the institution and the
+// patient's characteristics.
+Status writeDatasetAttributes(DcmDataset& data, const DoseReport& report, const DoseReportInput& in) {
+    // The document's own UIDs come from DCMTK's root; the report's are UUID-based.
+    for (const auto& [key, value] : {std::pair{DCM_StudyInstanceUID, report.studyInstanceUid},
+                                     std::pair{DCM_SeriesInstanceUID, report.seriesInstanceUid},
+                                     std::pair{DCM_SOPInstanceUID, report.sopInstanceUid}})
+        if (OFCondition c = data.putAndInsertString(key, value.c_str()); c.bad())
+            return dcmtkError("UID", c);
+    if (!in.institutionName.empty())
+        if (OFCondition c = data.putAndInsertString(DCM_InstitutionName, in.institutionName.c_str()); c.bad())
+            return dcmtkError("Institution Name", c);
+    // The patient's characteristics at the study (Patient Study module), where the image states them
+    // in a form the attributes take.
+    if (validAge(in.patientAge))
+        if (OFCondition c = data.putAndInsertString(DCM_PatientAge, in.patientAge.c_str()); c.bad())
+            return dcmtkError("Patient's Age", c);
+    if (validWeight(in.patientWeightKg))
+        if (OFCondition c = data.putAndInsertString(DCM_PatientWeight, in.patientWeightKg.c_str()); c.bad())
+            return dcmtkError("Patient's Weight", c);
+    return {};
+}
+
 } // namespace
 
 Expected<DoseReport> buildDoseReport(const DoseReportInput& in) {
     return buildStudyDoseReport({in});
 }
-
-namespace {
-
-// An age string: three digits and D, W, M or Y ("003D").
-bool validAge(std::string_view age) {
-    return age.size() == 4 && allDigits(age.substr(0, 3)) && std::string_view("DWMY").find(age[3]) != std::string_view::npos;
-}
-
-// A weight in kg as a decimal string above 0 of at most 16 characters.
-bool validWeight(const std::string& weight) {
-    if (weight.empty() || weight.size() > 16)
-        return false;
-    double value = 0;
-    auto [end, ec] = std::from_chars(weight.data(), weight.data() + weight.size(), value);
-    return ec == std::errc() && end == weight.data() + weight.size() && std::isfinite(value) && value > 0;
-}
-
-// The exposures of one report: each sound, all of one patient and study; in the order of their
-// moments. The Irradiation Event UID of each, by its position.
-Expected<std::vector<std::string>> checkExposures(std::vector<DoseReportInput>& exposures) {
-    if (exposures.empty())
-        return Error{"線量レポートに載せる撮影がありません。"};
-    for (const DoseReportInput& e : exposures) {
-        if (Status s = checkInput(e); !s.ok())
-            return s.error();
-        if (dicom::trimValue(e.patientId) != dicom::trimValue(exposures.front().patientId) ||
-            dicom::trimValue(e.studyInstanceUid) != dicom::trimValue(exposures.front().studyInstanceUid))
-            return Error{"患者または検査の異なる撮影を一つの線量レポートにはできません。"};
-        if (!e.irradiationEventUid.empty() && !validUid(e.irradiationEventUid))
-            return Error{"照射の UID（" + e.irradiationEventUid + "）が UID の形ではありません。"};
-    }
-    std::stable_sort(exposures.begin(), exposures.end(), [](const DoseReportInput& a, const DoseReportInput& b) {
-        return a.exposureDate + a.exposureTime < b.exposureDate + b.exposureTime;
-    });
-    std::vector<std::string> uids;
-    for (const DoseReportInput& e : exposures)
-        uids.push_back(!e.irradiationEventUid.empty()      ? e.irradiationEventUid
-                       : !e.imageSopInstanceUid.empty() ? eventUidOfImage(e.imageSopInstanceUid)
-                                                        : newUuidUid());
-    return uids;
-}
-
-} // namespace
 
 Expected<DoseReport> buildStudyDoseReport(std::vector<DoseReportInput> exposures) {
     if (Status s = dicom::detail::prepareDcmtk(); !s.ok())
@@ -600,27 +403,8 @@ Expected<DoseReport> buildStudyDoseReport(std::vector<DoseReportInput> exposures
     DSRDocument doc(DSRTypes::DT_XRayRadiationDoseSR);
     doc.completeDocument();
     TreeWriter w(doc.getTree());
+    writeAttributes(doc, w, in, *texts, created);
     auto set = [&w](const char* what, const OFCondition& c) { w.check(what, c); };
-    set("Specific Character Set", doc.setSpecificCharacterSet(texts->characterSet.c_str()));
-    set("Patient ID", doc.setPatientID(texts->patientId.c_str()));
-    set("Patient's Name", doc.setPatientName(texts->patientName.c_str()));
-    set("Patient's Birth Date", doc.setPatientBirthDate(in.patientBirthDate.c_str()));
-    set("Patient's Sex", doc.setPatientSex(in.patientSex.c_str()));
-    set("Study Date",
-        doc.setStudyDate(in.studyDate.empty() ? in.exposureDate.c_str() : in.studyDate.c_str()));
-    set("Study Time",
-        doc.setStudyTime(in.studyDate.empty() ? in.exposureTime.c_str() : in.studyTime.c_str()));
-    set("Study ID", doc.setStudyID(texts->studyId.c_str()));
-    set("Accession Number", doc.setAccessionNumber(texts->accessionNumber.c_str()));
-    set("Series Number", doc.setSeriesNumber("1"));
-    set("Instance Number", doc.setInstanceNumber("1"));
-    set("Series Description", doc.setSeriesDescription("X-Ray Radiation Dose Report"));
-    set("Manufacturer", doc.setManufacturer(orUnknown(in.recorder.manufacturer).c_str()));
-    set("Model Name", doc.setManufacturerModelName(orUnknown(in.recorder.modelName).c_str()));
-    set("Serial Number", doc.setDeviceSerialNumber(orUnknown(in.recorder.serialNumber).c_str()));
-    set("Software Versions", doc.setSoftwareVersions(orUnknown(in.softwareVersion).c_str()));
-    set("Content Date", doc.setContentDate(created.substr(0, 8).c_str()));
-    set("Content Time", doc.setContentTime(created.substr(8).c_str()));
 
     DSRDocumentTree& tree = doc.getTree();
     const size_t root = tree.addContentItem(DSRTypes::RT_isRoot, DSRTypes::VT_Container);
@@ -643,23 +427,8 @@ Expected<DoseReport> buildStudyDoseReport(std::vector<DoseReportInput> exposures
     DcmDataset& data = *file.getDataset();
     if (OFCondition c = doc.write(data); c.bad())
         return dcmtkError("document", c);
-    // The document's own UIDs come from DCMTK's root; the report's are UUID-based.
-    for (const auto& [key, value] : {std::pair{DCM_StudyInstanceUID, report.studyInstanceUid},
-                                     std::pair{DCM_SeriesInstanceUID, report.seriesInstanceUid},
-                                     std::pair{DCM_SOPInstanceUID, report.sopInstanceUid}})
-        if (OFCondition c = data.putAndInsertString(key, value.c_str()); c.bad())
-            return dcmtkError("UID", c);
-    if (!in.institutionName.empty())
-        if (OFCondition c = data.putAndInsertString(DCM_InstitutionName, in.institutionName.c_str()); c.bad())
-            return dcmtkError("Institution Name", c);
-    // The patient's characteristics at the study (Patient Study module), where the image states them
-    // in a form the attributes take.
-    if (validAge(in.patientAge))
-        if (OFCondition c = data.putAndInsertString(DCM_PatientAge, in.patientAge.c_str()); c.bad())
-            return dcmtkError("Patient's Age", c);
-    if (validWeight(in.patientWeightKg))
-        if (OFCondition c = data.putAndInsertString(DCM_PatientWeight, in.patientWeightKg.c_str()); c.bad())
-            return dcmtkError("Patient's Weight", c);
+    if (Status s = writeDatasetAttributes(data, report, in); !s.ok())
+        return s.error();
     auto bytes = detail::dicomFileBytes(file);
     if (!bytes.ok())
         return bytes.error();

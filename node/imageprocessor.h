@@ -37,6 +37,7 @@
 
 #include "node/dosereport.h"
 #include "node/imagelog.h"
+#include "node/nodelog.h"
 #include "textio/expected.h"
 
 #include <chrono>
@@ -50,9 +51,6 @@
 namespace tamso::node {
 
 namespace fs = std::filesystem;
-
-// Where the node's lines go (one line per image, per association, per event); may be empty.
-using NodeLogger = std::function<void(const std::string& line)>;
 
 struct ProcessorOptions {
     size_t maxBatch = 64; // images per pass: their records, log lines and journal share one flush each
@@ -84,6 +82,8 @@ struct RecordedImage {
 // report of an image has one UID, and the outbox queues a report once). An error (a full disk)
 // keeps the journal entry and the header, and the next pass calls again.
 using RecordedHook = std::function<Status(const RecordedImage& image)>;
+
+struct ProcessorState;
 
 class ImageProcessor {
 public:
@@ -120,12 +120,11 @@ public:
     const fs::path& workFolder() const { return workFolder_; }
 
 private:
-    struct State;
     fs::path workFolder_;
     NodeLogger log_;
     ProcessorOptions options_;
     RecordedHook hook_;
-    std::unique_ptr<State> state_;
+    std::unique_ptr<ProcessorState> state_;
 };
 
 } // namespace tamso::node

@@ -159,8 +159,13 @@ bool isValidAeTitle(const std::string& title) {
     });
 }
 
-Expected<NodeConfig> readNodeConfig(const std::vector<std::string>& args) {
-    std::map<std::string, Setting> given;
+namespace {
+
+using Settings = std::map<std::string, Setting>;
+
+// The options of the command line, by key (--forward may come several times).
+Expected<Settings> readCommandLine(const std::vector<std::string>& args) {
+    Settings given;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string key = args[i];
         if (key.rfind("--", 0) != 0)
@@ -184,11 +189,15 @@ Expected<NodeConfig> readNodeConfig(const std::vector<std::string>& args) {
         else
             given[key] = {value, "--" + key, fs::path()};
     }
+    return given;
+}
 
-    NodeConfig config;
+// The configuration file's settings (--config, else the working folder's), the command line's over
+// them; sets the working folder and the configuration file.
+Expected<Settings> mergeConfigFile(const Settings& given, NodeConfig& config) {
     if (auto it = given.find("workdir"); it != given.end())
         config.workFolder = fs::u8path(it->second.value);
-    std::map<std::string, Setting> settings;
+    Settings settings;
     if (auto it = given.find("config"); it != given.end()) {
         config.configFile = fs::u8path(it->second.value);
         std::error_code ec;
@@ -208,21 +217,25 @@ Expected<NodeConfig> readNodeConfig(const std::vector<std::string>& args) {
     if (auto it = settings.find("workdir"); it != settings.end())
         config.workFolder = it->second.base.empty() ? fs::u8path(it->second.value)
                                                     : it->second.base / fs::u8path(it->second.value);
+    return settings;
+}
 
-    auto port = [&](const char* key) -> Expected<std::optional<std::uint16_t>> {
-        const auto it = settings.find(key);
-        if (it == settings.end() || it->second.value.empty())
-            return std::optional<std::uint16_t>();
-        const auto n = wholeNumber(it->second.value);
-        if (!n || *n < 1 || *n > 65535)
-            return Error{it->second.origin + ": not a port number (1-65535): " + it->second.value};
-        return std::optional<std::uint16_t>(static_cast<std::uint16_t>(*n));
-    };
-    auto plain = port("port");
+Expected<std::optional<std::uint16_t>> portSetting(const Settings& settings, const char* key) {
+    const auto it = settings.find(key);
+    if (it == settings.end() || it->second.value.empty())
+        return std::optional<std::uint16_t>();
+    const auto n = wholeNumber(it->second.value);
+    if (!n || *n < 1 || *n > 65535)
+        return Error{it->second.origin + ": not a port number (1-65535): " + it->second.value};
+    return std::optional<std::uint16_t>(static_cast<std::uint16_t>(*n));
+}
+
+Status readPorts(const Settings& settings, NodeConfig& config) {
+    auto plain = portSetting(settings, "port");
     if (!plain.ok())
         return plain.error();
     config.port = *plain;
-    auto tls = port("tls-port");
+    auto tls = portSetting(settings, "tls-port");
     if (!tls.ok())
         return tls.error();
     config.tlsPort = *tls;
@@ -230,7 +243,11 @@ Expected<NodeConfig> readNodeConfig(const std::vector<std::string>& args) {
         return Error{"no port given: --port PORT (or --tls-port PORT)"};
     if (config.port && config.tlsPort && *config.port == *config.tlsPort)
         return Error{"--port and --tls-port must differ"};
+    return {};
+}
 
+// Our AE title and the calling AE titles allowed.
+Status readAeTitles(const Settings& settings, NodeConfig& config) {
     if (auto it = settings.find("aet"); it != settings.end()) {
         if (!isValidAeTitle(it->second.value))
             return Error{it->second.origin +
@@ -251,46 +268,71 @@ Expected<NodeConfig> readNodeConfig(const std::vector<std::string>& args) {
             config.allowedCallers.push_back(title);
         }
     }
-    auto path = [&](const char* key) {
-        const auto it = settings.find(key);
-        if (it == settings.end() || it->second.value.empty())
-            return fs::path();
-        const fs::path p = fs::u8path(it->second.value);
-        return it->second.base.empty() || p.is_absolute() ? p : it->second.base / p;
-    };
-    config.tlsCertificate = path("tls-certificate");
-    config.tlsPrivateKey = path("tls-private-key");
-    config.tlsTrustedCertificates = path("tls-trusted-certificates");
+    return {};
+}
+
+// A file a setting names: relative to the configuration file's folder where it comes from there.
+fs::path pathSetting(const Settings& settings, const char* key) {
+    const auto it = settings.find(key);
+    if (it == settings.end() || it->second.value.empty())
+        return fs::path();
+    const fs::path p = fs::u8path(it->second.value);
+    return it->second.base.empty() || p.is_absolute() ? p : it->second.base / p;
+}
+
+template <typename Target>
+Status numberSetting(const Settings& settings, const char* key, long long low, long long high, Target& target) {
+    const auto it = settings.find(key);
+    if (it == settings.end() || it->second.value.empty())
+        return {};
+    const auto n = wholeNumber(it->second.value);
+    if (!n || *n < low || *n > high)
+        return Error{it->second.origin + ": expected a whole number from " + std::to_string(low) + " to " +
+                     std::to_string(high) + ": " + it->second.value};
+    target = static_cast<Target>(*n);
+    return {};
+}
+
+// The limits of associations and objects and the timeouts.
+Status readLimits(const Settings& settings, NodeConfig& config) {
+    long long objectMb = static_cast<long long>(config.maxObjectBytes >> 20);
+    if (auto e = numberSetting(settings, "max-associations", 1, 200, config.maxAssociations); !e.ok())
+        return e;
+    if (auto e = numberSetting(settings, "max-associations-per-host", 1, 200, config.maxAssociationsPerHost); !e.ok())
+        return e;
+    if (auto e = numberSetting(settings, "request-timeout", 1, 300, config.requestTimeoutSeconds); !e.ok())
+        return e;
+    if (auto e = numberSetting(settings, "idle-timeout", 1, 3600, config.idleTimeoutSeconds); !e.ok())
+        return e;
+    if (auto e = numberSetting(settings, "max-object-mb", 1, 4000, objectMb); !e.ok())
+        return e;
+    config.maxObjectBytes = static_cast<std::uint64_t>(objectMb) << 20;
+    return numberSetting(settings, "dimse-timeout", 1, 3600, config.dimseTimeoutSeconds);
+}
+
+} // namespace
+
+Expected<NodeConfig> readNodeConfig(const std::vector<std::string>& args) {
+    const auto given = readCommandLine(args);
+    if (!given.ok())
+        return given.error();
+    NodeConfig config;
+    const auto settings = mergeConfigFile(*given, config);
+    if (!settings.ok())
+        return settings.error();
+    if (auto e = readPorts(*settings, config); !e.ok())
+        return e.error();
+    if (auto e = readAeTitles(*settings, config); !e.ok())
+        return e.error();
+    config.tlsCertificate = pathSetting(*settings, "tls-certificate");
+    config.tlsPrivateKey = pathSetting(*settings, "tls-private-key");
+    config.tlsTrustedCertificates = pathSetting(*settings, "tls-trusted-certificates");
     if (config.tlsPort && (config.tlsCertificate.empty() || config.tlsPrivateKey.empty()))
         return Error{"--tls-port needs --tls-certificate and --tls-private-key"};
-
-    auto number = [&](const char* key, long long low, long long high, auto& target) -> Status {
-        const auto it = settings.find(key);
-        if (it == settings.end() || it->second.value.empty())
-            return {};
-        const auto n = wholeNumber(it->second.value);
-        if (!n || *n < low || *n > high)
-            return Error{it->second.origin + ": expected a whole number from " + std::to_string(low) +
-                         " to " + std::to_string(high) + ": " + it->second.value};
-        target = static_cast<std::remove_reference_t<decltype(target)>>(*n);
-        return {};
-    };
-    long long objectMb = static_cast<long long>(config.maxObjectBytes >> 20);
-    if (auto e = number("max-associations", 1, 200, config.maxAssociations); !e.ok())
-        return e.error();
-    if (auto e = number("max-associations-per-host", 1, 200, config.maxAssociationsPerHost); !e.ok())
-        return e.error();
-    if (auto e = number("request-timeout", 1, 300, config.requestTimeoutSeconds); !e.ok())
-        return e.error();
-    if (auto e = number("idle-timeout", 1, 3600, config.idleTimeoutSeconds); !e.ok())
-        return e.error();
-    if (auto e = number("max-object-mb", 1, 4000, objectMb); !e.ok())
-        return e.error();
-    config.maxObjectBytes = static_cast<std::uint64_t>(objectMb) << 20;
-    if (auto e = number("dimse-timeout", 1, 3600, config.dimseTimeoutSeconds); !e.ok())
+    if (auto e = readLimits(*settings, config); !e.ok())
         return e.error();
     config.outbox.reportDelay = kDefaultReportDelay;
-    if (auto e = readReportKeys(settings, config.forward, config.reportsBesideRecords, config.outbox.reportDelay);
+    if (auto e = readReportKeys(*settings, config.forward, config.reportsBesideRecords, config.outbox.reportDelay);
         !e.ok())
         return e.error();
     return config;

@@ -3,12 +3,14 @@
 // several lines, such as a condition of DCMTK's that names its causes, stays together and no line
 // of it stands without its time), and an error that repeats said once a minute, not at every try.
 
-#include "node/imageprocessor.h"
-
 #include <chrono>
+#include <functional>
 #include <string>
 
 namespace tamso::node {
+
+// Where the node's lines go (one line per image, per association, per event); may be empty.
+using NodeLogger = std::function<void(const std::string& line)>;
 
 // The text of one log entry: each line of the message after the time and a blank; the lines after
 // the first are indented by two more blanks, so a reader sees where an entry continues. A message

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <functional>
 #include <map>
 #include <random>
 
@@ -180,6 +181,27 @@ Status makeFolders(const fs::path& outbox) {
                          "）を作れません: " + textio::fileErrorReason(ec.value())};
     }
     return {};
+}
+
+// The entries due now by destination, in the order they were queued; `later` gets the time of each
+// entry left waiting.
+std::map<std::string, std::vector<std::pair<fs::path, OutboxEntry>>> dueByDestination(
+    const fs::path& outbox, std::int64_t nowSeconds, bool askedNow, const std::function<void(std::int64_t)>& later) {
+    std::map<std::string, std::vector<std::pair<fs::path, OutboxEntry>>> due;
+    for (const fs::path& file : entryFiles(outbox / "waiting")) {
+        std::error_code ec;
+        if (fs::exists(outbox / "sent" / file.filename(), ec)) {
+            // Acknowledged, but the program stopped before the waiting entry was removed.
+            fs::remove(file, ec);
+            continue;
+        }
+        OutboxEntry e = readEntry(file);
+        if (!e.destination.empty() && (askedNow || e.nextAttempt <= nowSeconds))
+            due[e.destination].emplace_back(file, e);
+        else if (!e.destination.empty())
+            later(e.nextAttempt);
+    }
+    return due;
 }
 
 } // namespace
@@ -400,21 +422,7 @@ Expected<SendRound> Outbox::sendDue(const ReportSender& send, Clock::time_point 
     const auto readStamp = stamp();
     std::optional<std::int64_t> earliest; // of the entries left waiting
     auto later = [&earliest](std::int64_t at) { earliest = earliest ? std::min(*earliest, at) : at; };
-    // Due entries by destination, in the order they were queued.
-    std::map<std::string, std::vector<std::pair<fs::path, OutboxEntry>>> due;
-    for (const fs::path& file : entryFiles(folder_ / "waiting")) {
-        std::error_code ec;
-        if (fs::exists(folder_ / "sent" / file.filename(), ec)) {
-            // Acknowledged, but the program stopped before the waiting entry was removed.
-            fs::remove(file, ec);
-            continue;
-        }
-        OutboxEntry e = readEntry(file);
-        if (!e.destination.empty() && (askedNow || e.nextAttempt <= nowSeconds))
-            due[e.destination].emplace_back(file, e);
-        else if (!e.destination.empty())
-            later(e.nextAttempt);
-    }
+    auto due = dueByDestination(folder_, nowSeconds, askedNow, later);
     for (auto& [destinationTextValue, entries] : due) {
         std::vector<StoreOutcome> outcomes;
         auto destination = parseDestination(destinationTextValue);
@@ -463,61 +471,6 @@ Expected<SendRound> Outbox::sendDue(const ReportSender& send, Clock::time_point 
     }
     remember(earliest, now, readAt, readStamp);
     return round;
-}
-
-OutboxWorker::OutboxWorker(Outbox& outbox, ReportSender send, std::chrono::milliseconds poll)
-    : outbox_(outbox), send_(std::move(send)), poll_(poll) {}
-
-OutboxWorker::~OutboxWorker() {
-    stop();
-}
-
-void OutboxWorker::start() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (thread_.joinable())
-        return;
-    stopping_ = false;
-    thread_ = std::thread([this] { run(); });
-}
-
-void OutboxWorker::wake() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    woken_ = true;
-    changed_.notify_all();
-}
-
-void OutboxWorker::stop() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stopping_ = true;
-        changed_.notify_all();
-    }
-    if (thread_.joinable())
-        thread_.join();
-}
-
-void OutboxWorker::run() {
-    for (;;) {
-        auto round = outbox_.sendDue(send_);
-        if (round.ok() && (round->acknowledged > 0 || round->failed > 0) && onRound_)
-            onRound_(*round);
-        // Wait for a wake-up, the next due entry or the poll, whichever comes first.
-        auto wakeAt = std::chrono::steady_clock::now() + poll_;
-        if (round.ok() && !round->busy)
-            if (auto next = outbox_.nextDue(); next.ok() && *next) {
-                const auto untilDue =
-                    std::chrono::duration_cast<std::chrono::milliseconds>(**next - Clock::now());
-                const auto soon = std::chrono::steady_clock::now() +
-                                  std::max(untilDue, std::chrono::milliseconds(100)) +
-                                  std::chrono::milliseconds(10);
-                wakeAt = std::min(wakeAt, soon);
-            }
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait_until(lock, wakeAt, [this] { return woken_ || stopping_; });
-        if (stopping_)
-            return;
-        woken_ = false;
-    }
 }
 
 } // namespace tamso::node

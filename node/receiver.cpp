@@ -182,7 +182,7 @@ private:
     OFCondition handleStore(T_DIMSE_C_StoreRQ& request, const DcmPresentationContextInfo& info) {
         if (context_.stopping)
             return NET_EC_StopAfterAssociation; // ends the association; the sender sends it again later
-        ImageProcessor& processor = *context_.processor;
+        ImageInbox& inbox = *context_.inbox;
         // In memory (up to the size limit): only the header is kept, and written once.
         DcmDataset* received = nullptr;
         const OFCondition cond = receiveSTORERequest(request, info.presentationContextID, received);
@@ -212,15 +212,14 @@ private:
             } else if (uid != request.AffectedSOPInstanceUID || sopClass != request.AffectedSOPClassUID) {
                 status = STATUS_STORE_Error_DataSetDoesNotMatchSOPClass;
                 problem = "the data set's SOP class or instance UID differs from the request";
-            } else if (auto admitted = processor.admitHeader(*header); !admitted.ok()) {
+            } else if (auto admitted = inbox.admit(*header); !admitted.ok()) {
                 status = STATUS_STORE_Refused_OutOfResources;
                 problem = admitted.error().message;
             }
         }
         if (status == STATUS_Success) {
             ++stored_;
-            if (context_.imageAdmitted)
-                context_.imageAdmitted();
+            inbox.notify();
         } else {
             refuse(request, problem + " (status " + hex4(status) + ")");
         }

@@ -3,7 +3,7 @@
 // thread of its own, which receives its TLS handshake and association request, each read bounded by
 // request-timeout, then runs the association with DCMTK's SCP): digital X-ray (for presentation and for processing) and computed radiography in the
 // usual transfer syntaxes, and Verification (C-ECHO). A C-STORE is answered Success only once the
-// image's header is in the inbox on the disk (ImageProcessor::admitHeader); the image itself is
+// image's header is in the inbox on the disk (ImageInbox::admit); the image itself is
 // received into a file of its own first, so that memory stays small whatever the image's size.
 //
 // Refused: associations from calling AE titles not allowed, to another called AE title, beyond the
@@ -14,8 +14,9 @@
 // idle-timeout seconds is closed. One line per association goes to the log, and one per refused
 // image.
 
-#include "node/imageprocessor.h"
+#include "node/imageinbox.h"
 #include "node/nodeconfig.h"
+#include "node/nodelog.h"
 
 #include <atomic>
 #include <cstdint>
@@ -26,10 +27,9 @@ namespace tamso::node {
 
 // What every association of the node shares.
 struct ReceiverContext {
-    ImageProcessor* processor = nullptr;
+    ImageInbox* inbox = nullptr; // where each image goes
     NodeConfig config;
     NodeLogger log;
-    std::function<void()> imageAdmitted; // an image waits in the inbox
     std::atomic<bool> stopping{false};   // new images are refused, associations end
 };
 

@@ -111,41 +111,23 @@ std::map<std::string, node::ImageEntry> knownImages(const std::filesystem::path&
     return known;
 }
 
-} // namespace
 
-bool asksForPull(const std::vector<std::string>& args) {
-    return std::any_of(args.begin(), args.end(), [](const std::string& arg) {
-        return arg == "--pull" || arg.rfind("--pull=", 0) == 0;
-    });
-}
-
-std::string pullDate(const std::string& text) {
-    std::string form = text;
-    if (text.size() == 8 && isDigits(text))
-        form = text.substr(0, 4) + "/" + text.substr(4, 2) + "/" + text.substr(6, 2);
-    const auto date = records::parseExamDate(form);
-    if (!date)
-        return {};
-    char out[16];
-    std::snprintf(out, sizeof out, "%04d%02d%02d", date->year, date->month, date->day);
-    return out;
-}
-
-int runPullCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+// What the command line asks: the working folder and the query.
+struct PullRequest {
     std::filesystem::path workFolder = ".";
     node::PullQuery query;
+};
+
+// Reads the options; returns the exit status when one is wrong.
+std::optional<int> readPullOptions(const std::vector<std::string>& args, PullRequest& request, std::ostream& err) {
+    node::PullQuery& query = request.query;
     std::optional<std::string> pacs, aet;
-    if (std::find(args.begin(), args.end(), "--help") != args.end() ||
-        std::find(args.begin(), args.end(), "-h") != args.end()) {
-        out << kPullHelp;
-        return 0;
-    }
     for (size_t i = 0; i < args.size(); ++i) {
         std::string name, value;
         if (!readOption(args, i, name, value, "--pull --help", err))
             return kExitError;
         if (name == "workdir") {
-            workFolder = std::filesystem::u8path(value);
+            request.workFolder = std::filesystem::u8path(value);
         } else if (name == "pull") {
             pacs = value;
         } else if (name == "aet") {
@@ -188,59 +170,25 @@ int runPullCommand(const std::vector<std::string>& args, std::ostream& out, std:
         err << "tamso-calc: --from " << query.fromDate << " is after --to " << query.toDate << '\n';
         return 2;
     }
+    return std::nullopt;
+}
 
-    // The working folder, before the PACS is asked: its reference data and its report settings.
-    {
-        auto probe = std::make_unique<engine::CalculationState>();
-        if (auto e = refdata::loadReferenceData(*probe, workFolder); !e.ok()) {
-            err << "tamso-calc: " << e.message() << '\n';
-            return 2;
-        }
-    }
-    auto settings = node::readReportSettings(workFolder);
-    if (!settings.ok()) {
-        err << "tamso-calc: " << settings.error().message << '\n';
-        return 2;
-    }
-    const node::NodeLogger log = [&err](const std::string& line) { err << "tamso-calc: " << line << '\n'; };
-    node::OutboxOptions outboxOptions;
-    outboxOptions.reportDelay = settings->reportDelay;
-    node::DoseReporter reporter(workFolder, settings->forward, settings->besideRecords, "tamso-calc", log,
-                                outboxOptions);
-    // The node's own path, beside a service that may run on the same folder: the same locks, and
-    // only the images this command admits (the service's own images stay the service's).
-    node::ProcessorOptions options;
-    options.ownImagesOnly = true;
-    node::ImageProcessor processor(workFolder, {}, options);
-    int reportsQueued = 0;
-    processor.setRecordedHook([&](const node::RecordedImage& image) -> Status {
-        return reporter.reportRecordedImage(image);
-    });
-    if (auto e = processor.open(); !e.ok()) {
-        err << "tamso-calc: " << e.message() << '\n';
-        return 2;
-    }
+// The working folder, before the PACS is asked: its reference data and its report settings.
+Expected<node::ReportSettings> workFolderSettings(const std::filesystem::path& workFolder) {
+    auto probe = std::make_unique<engine::CalculationState>();
+    if (auto e = refdata::loadReferenceData(*probe, workFolder); !e.ok())
+        return e.error();
+    return node::readReportSettings(workFolder);
+}
 
-    auto found = node::findImages(query);
-    if (!found.ok()) {
-        err << "tamso-calc: " << found.error().message << '\n';
-        return kExitPacsUnreachable;
-    }
-
-    // Images recorded before are not fetched again.
-    node::ImageLog imageLog(workFolder);
-    if (auto e = imageLog.refresh(); !e.ok()) {
-        err << "tamso-calc: " << e.message() << '\n';
-        return 2;
-    }
-    // Nor are those the log knows otherwise (held, derived, duplicate, unreadable): said as they
-    // were, logged not again.
-    Counts counts;
+// The images found that the log knows (recorded, held, derived, duplicate, unreadable) are said as
+// they were and not fetched again; returns the others.
+std::vector<node::FoundImage> sayKnownImages(const std::vector<node::FoundImage>& found, node::ImageLog& imageLog,
+                                             const std::filesystem::path& workFolder, Counts& counts,
+                                             std::ostream& out) {
     std::vector<node::FoundImage> toFetch;
-    std::set<std::string> studies; // of the images, for their reports
     const std::map<std::string, node::ImageEntry> known = knownImages(workFolder);
-    for (const node::FoundImage& image : *found) {
-        studies.insert(image.studyInstanceUid);
+    for (const node::FoundImage& image : found) {
         const node::ImageEntry* state = imageLog.latest(image.sopInstanceUid);
         if (!state)
             if (auto it = known.find(image.sopInstanceUid); it != known.end())
@@ -258,33 +206,40 @@ int runPullCommand(const std::vector<std::string>& args, std::ostream& out, std:
             ++counts.listed;
         }
     }
+    return toFetch;
+}
 
-    const auto stamp = std::chrono::duration_cast<std::chrono::microseconds>(
-                           std::chrono::system_clock::now().time_since_epoch())
-                           .count();
-    const std::filesystem::path scratch =
-        node::nodeFolder(workFolder) /
-        ("pull-" + std::to_string(node::platform::processId()) + "-" + std::to_string(stamp));
-    removeLeftoverPulls(node::nodeFolder(workFolder));
-    records::RecordFileLock scratchLock; // held while this pull works in its folder
-    if (Status s = scratchLock.acquire(scratch, {std::chrono::milliseconds(0), std::chrono::milliseconds(1)}); !s.ok()) {
-        err << "tamso-calc: " << s.error().message << '\n';
-        return 2;
+// The folder this pull fetches into, under its lock while the pull works in it.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(const std::filesystem::path& workFolder) {
+        const auto stamp = std::chrono::duration_cast<std::chrono::microseconds>(
+                               std::chrono::system_clock::now().time_since_epoch())
+                               .count();
+        path_ = node::nodeFolder(workFolder) /
+                ("pull-" + std::to_string(node::platform::processId()) + "-" + std::to_string(stamp));
     }
-    auto retrieved = toFetch.empty() ? Expected<std::vector<node::RetrievedImage>>(std::vector<node::RetrievedImage>{})
-                                     : node::retrieveHeaders(query, toFetch, scratch);
-    auto removeScratch = [&] {
+    Status open() {
+        removeLeftoverPulls(path_.parent_path());
+        return lock_.acquire(path_, {std::chrono::milliseconds(0), std::chrono::milliseconds(1)});
+    }
+    void remove() {
         std::error_code ec;
-        std::filesystem::remove_all(scratch, ec);
-        scratchLock.release();
-        std::filesystem::remove(records::lockFileFor(scratch), ec);
-    };
-    if (!retrieved.ok()) {
-        removeScratch();
-        err << "tamso-calc: " << retrieved.error().message << '\n';
-        return kExitPacsUnreachable;
+        std::filesystem::remove_all(path_, ec);
+        lock_.release();
+        std::filesystem::remove(records::lockFileFor(path_), ec);
     }
-    for (const node::RetrievedImage& r : *retrieved) {
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+    records::RecordFileLock lock_;
+};
+
+// Each fetched image through the node's own path, and what became of it.
+void processRetrieved(const std::vector<node::RetrievedImage>& retrieved, node::ImageProcessor& processor,
+                      node::ImageLog& imageLog, Counts& counts, std::ostream& out) {
+    for (const node::RetrievedImage& r : retrieved) {
         if (r.headerFile.empty()) {
             out << "not fetched\t" << r.image.sopInstanceUid << "\tID " << r.image.patientId << '\t'
                 << r.problem << '\n';
@@ -320,24 +275,20 @@ int runPullCommand(const std::vector<std::string>& args, std::ostream& out, std:
             break;
         }
     }
-    removeScratch();
-    // The back-fill has fetched every image of its studies: their reports go now, not after the
-    // report delay.
-    if (reporter.reporting())
-        if (Status s = reporter.reportDueStudies(std::chrono::system_clock::now(),
-                                                 std::vector<std::string>(studies.begin(), studies.end()));
-            !s.ok())
-            err << "tamso-calc: " << s.error().message << '\n';
-    reportsQueued = reporter.studyReportsQueued();
+}
 
-    out << "summary\t" << found->size() << " found, " << counts.recorded << " recorded, " << counts.already
+// The summary line, with the dose reports: the outbox is sent once where the folder forwards them.
+void sayPullSummary(size_t found, const Counts& counts, const node::ReportSettings& settings,
+                    node::DoseReporter& reporter, std::ostream& out, std::ostream& err) {
+    const int reportsQueued = reporter.studyReportsQueued();
+    out << "summary\t" << found << " found, " << counts.recorded << " recorded, " << counts.already
         << " already recorded, " << counts.held << " held";
     if (counts.listed)
         out << ", " << counts.listed << " derived or unreadable";
     if (counts.failed)
         out << ", " << counts.failed << " not fetched or failed";
-    if (!settings->forward.empty()) {
-        auto round = reporter.outbox().sendDue(node::storeSender(settings->aeTitle));
+    if (!settings.forward.empty()) {
+        auto round = reporter.outbox().sendDue(node::storeSender(settings.aeTitle));
         auto waiting = reporter.outbox().waiting();
         out << "; dose reports: " << reportsQueued << " queued";
         if (round.ok() && !round->busy)
@@ -351,10 +302,105 @@ int runPullCommand(const std::vector<std::string>& args, std::ostream& out, std:
                 err << "tamso-calc: " << message << '\n';
         else
             err << "tamso-calc: " << round.error().message << '\n';
-    } else if (settings->besideRecords) {
+    } else if (settings.besideRecords) {
         out << "; dose reports: " << reportsQueued << " kept beside the records";
     }
     out << '\n';
+}
+
+} // namespace
+
+bool asksForPull(const std::vector<std::string>& args) {
+    return std::any_of(args.begin(), args.end(), [](const std::string& arg) {
+        return arg == "--pull" || arg.rfind("--pull=", 0) == 0;
+    });
+}
+
+std::string pullDate(const std::string& text) {
+    std::string form = text;
+    if (text.size() == 8 && isDigits(text))
+        form = text.substr(0, 4) + "/" + text.substr(4, 2) + "/" + text.substr(6, 2);
+    const auto date = records::parseExamDate(form);
+    if (!date)
+        return {};
+    char out[16];
+    std::snprintf(out, sizeof out, "%04d%02d%02d", date->year, date->month, date->day);
+    return out;
+}
+
+int runPullCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (std::find(args.begin(), args.end(), "--help") != args.end() ||
+        std::find(args.begin(), args.end(), "-h") != args.end()) {
+        out << kPullHelp;
+        return 0;
+    }
+    PullRequest request;
+    if (const auto wrong = readPullOptions(args, request, err))
+        return *wrong;
+    const std::filesystem::path& workFolder = request.workFolder;
+
+    auto settings = workFolderSettings(workFolder);
+    if (!settings.ok()) {
+        err << "tamso-calc: " << settings.error().message << '\n';
+        return 2;
+    }
+    const node::NodeLogger log = [&err](const std::string& line) { err << "tamso-calc: " << line << '\n'; };
+    node::OutboxOptions outboxOptions;
+    outboxOptions.reportDelay = settings->reportDelay;
+    node::DoseReporter reporter(workFolder, settings->forward, settings->besideRecords, "tamso-calc", log,
+                                outboxOptions);
+    // The node's own path, beside a service that may run on the same folder: the same locks, and
+    // only the images this command admits (the service's own images stay the service's).
+    node::ProcessorOptions options;
+    options.ownImagesOnly = true;
+    node::ImageProcessor processor(workFolder, {}, options);
+    processor.setRecordedHook([&](const node::RecordedImage& image) -> Status {
+        return reporter.reportRecordedImage(image);
+    });
+    if (auto e = processor.open(); !e.ok()) {
+        err << "tamso-calc: " << e.message() << '\n';
+        return 2;
+    }
+
+    auto found = node::findImages(request.query);
+    if (!found.ok()) {
+        err << "tamso-calc: " << found.error().message << '\n';
+        return kExitPacsUnreachable;
+    }
+    // Images recorded before are not fetched again.
+    node::ImageLog imageLog(workFolder);
+    if (auto e = imageLog.refresh(); !e.ok()) {
+        err << "tamso-calc: " << e.message() << '\n';
+        return 2;
+    }
+    Counts counts;
+    const std::vector<node::FoundImage> toFetch = sayKnownImages(*found, imageLog, workFolder, counts, out);
+    std::set<std::string> studies; // of the images, for their reports
+    for (const node::FoundImage& image : *found)
+        studies.insert(image.studyInstanceUid);
+
+    ScratchFolder scratch(workFolder);
+    if (Status s = scratch.open(); !s.ok()) {
+        err << "tamso-calc: " << s.error().message << '\n';
+        return 2;
+    }
+    auto retrieved = toFetch.empty() ? Expected<std::vector<node::RetrievedImage>>(std::vector<node::RetrievedImage>{})
+                                     : node::retrieveHeaders(request.query, toFetch, scratch.path());
+    if (!retrieved.ok()) {
+        scratch.remove();
+        err << "tamso-calc: " << retrieved.error().message << '\n';
+        return kExitPacsUnreachable;
+    }
+    processRetrieved(*retrieved, processor, imageLog, counts, out);
+    scratch.remove();
+    // The back-fill has fetched every image of its studies: their reports go now, not after the
+    // report delay.
+    if (reporter.reporting())
+        if (Status s = reporter.reportDueStudies(std::chrono::system_clock::now(),
+                                                 std::vector<std::string>(studies.begin(), studies.end()));
+            !s.ok())
+            err << "tamso-calc: " << s.error().message << '\n';
+    sayPullSummary(found->size(), counts, *settings, reporter, out, err);
     return counts.failed ? 2 : 0;
 }
 

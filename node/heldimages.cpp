@@ -1,0 +1,92 @@
+// The held images: the list the screens show, and a held image set aside by a person or resolved
+// through the report. Each change is an entry of the image log, appended under the processing lock.
+
+#include "node/imagelog.h"
+
+#include "node/nodefolders.h"
+#include "node/nodeplatform.h"
+
+namespace tamso::node {
+
+Expected<ReceivedImages> listReceivedImages(const fs::path& workFolder, size_t recentCount) {
+    ImageLog log(workFolder);
+    if (auto e = log.refresh(); !e.ok())
+        return e.error();
+    return ReceivedImages{log.held(), log.recent(recentCount)};
+}
+
+fs::path heldHeaderFile(const fs::path& workFolder, const ImageEntry& held) {
+    return nodeFolder(workFolder) / "held" / fs::u8path(held.file);
+}
+
+std::string setAsideReason(const std::string& who, const std::string& why) {
+    return "取り除き（担当: " + who + "）: " + why;
+}
+
+fs::path setAsideHeaderFile(const fs::path& workFolder, const ImageEntry& setAside) {
+    return nodeFolder(workFolder) / "set-aside" / fs::u8path(setAside.file);
+}
+
+Status setAsideHeldImage(const fs::path& workFolder, const std::string& uid, const std::string& who,
+                         const std::string& why) {
+    auto blank = [](const std::string& text) {
+        return text.find_first_not_of(" \t\r\n") == std::string::npos;
+    };
+    if (blank(who))
+        return Error{"取り除く人の名前を入力して下さい。"};
+    if (blank(why))
+        return Error{"画像を取り除く理由を入力して下さい。"};
+    ProcessingLock lock;
+    if (auto e = lock.acquire(workFolder, std::chrono::seconds(10)); !e.ok())
+        return e;
+    ImageLog log(workFolder);
+    if (auto e = log.refresh(); !e.ok())
+        return e;
+    const ImageEntry* held = log.latest(uid);
+    if (!held || held->outcome != Outcome::Held)
+        return Error{"この画像はもう保留されていません（記録されたか、取り除かれています）。"};
+    ImageEntry setAside = *held;
+    setAside.time = platform::localTimeText();
+    setAside.outcome = Outcome::SetAside;
+    setAside.reason = setAsideReason(who, why);
+    std::vector<ImageEntry> entries{setAside};
+    if (auto e = log.append(entries); !e.ok())
+        return e;
+    // The log decides: a header left in held/ (a move that failed) is only a file.
+    std::error_code ec;
+    const fs::path header = heldHeaderFile(workFolder, *held);
+    fs::create_directories(setAsideHeaderFile(workFolder, setAside).parent_path(), ec);
+    fs::rename(header, setAsideHeaderFile(workFolder, setAside), ec);
+    return {};
+}
+
+Status resolveHeldImage(const fs::path& workFolder, const std::string& uid, const std::string& patientId,
+                        int recordNumber, const std::string& doseMGy, const std::string& typedValues) {
+    ProcessingLock lock;
+    if (auto e = lock.acquire(workFolder, std::chrono::seconds(10)); !e.ok())
+        return e;
+    ImageLog log(workFolder);
+    if (auto e = log.refresh(); !e.ok())
+        return e;
+    const ImageEntry* held = log.latest(uid);
+    if (!held || held->outcome != Outcome::Held)
+        return {};
+    ImageEntry resolved = *held;
+    resolved.time = platform::localTimeText();
+    resolved.outcome = Outcome::Resolved;
+    resolved.patientId = patientId;
+    resolved.recordNumber = recordNumber;
+    resolved.doseMGy = doseMGy;
+    resolved.reason = "報告書から保存（保留理由: " + held->reason + "）";
+    if (!typedValues.empty())
+        resolved.reason += "、手入力: " + typedValues;
+    const fs::path header = heldHeaderFile(workFolder, *held);
+    std::vector<ImageEntry> entries{resolved};
+    if (auto e = log.append(entries); !e.ok())
+        return e;
+    std::error_code ec;
+    fs::remove(header, ec);
+    return {};
+}
+
+} // namespace tamso::node
