@@ -7,6 +7,7 @@
 #include "textio/quantitytext.h"
 #include "ui/conditions/conditionsscreen.h"
 #include "ui/conditions/organdosewindow.h"
+#include "ui/kit/language.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 #include "ui/report/reportprinter.h"
@@ -141,6 +142,25 @@ private slots:
         const QString value = fields.effectiveDose.section(QStringLiteral(" µSv"), 0, 0);
         QVERIFY2(text.contains(QStringLiteral("実効線量 ") + value), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("既定値")), qPrintable(text));
+    }
+
+    // With TAMSO_SCREENSHOT_DIR: the screen and the window in both languages.
+    void screenshots() {
+        const QString pictures = qEnvironmentVariable("TAMSO_SCREENSHOT_DIR");
+        if (pictures.isEmpty())
+            QSKIP("TAMSO_SCREENSHOT_DIR not set");
+        for (const auto& [language, suffix] : {std::pair{ui::Language::Japanese, ""}, std::pair{ui::Language::English, "-en"}}) {
+            QVERIFY(ui::installLanguage(language));
+            cleanup();
+            init();
+            run(QStringLiteral("胸部正面"), QString());
+            QTest::mouseClick(button("Command15"), Qt::LeftButton);
+            QVERIFY(QTest::qWaitForWindowExposed(shell_->organDoseWindow()));
+            const QString end = QString::fromLatin1(suffix) + QStringLiteral(".png");
+            QVERIFY(form1()->grab().save(QDir(pictures).filePath(QStringLiteral("form1-effective-dose") + end)));
+            QVERIFY(shell_->organDoseWindow()->grab().save(QDir(pictures).filePath(QStringLiteral("organ-doses") + end)));
+        }
+        QVERIFY(ui::installLanguage(ui::Language::Japanese));
     }
 };
 

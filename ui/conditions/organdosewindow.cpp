@@ -112,7 +112,7 @@ OrganDoseWindow::OrganDoseWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
     setAccessibleName(windowTitle());
     setAccessibleDescription(objectName());
     setFont(QFont(gothicFontFamily(), 10));
-    resize(640, 560);
+    resize(720, 600);
 
     summary_ = new QLabel(this);
     nameControl(summary_, QStringLiteral("Label1"), QCoreApplication::translate("OrganDoseWindow", "実効線量"));
@@ -123,6 +123,7 @@ OrganDoseWindow::OrganDoseWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
                                        QCoreApplication::translate("OrganDoseWindow", "吸収線量 (µGy)")});
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    table_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     outline_ = new OrganOutline(this);
