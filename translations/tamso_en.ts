@@ -331,6 +331,10 @@
         <source>実効線量 </source>
         <translation>Effective dose </translation>
     </message>
+    <message>
+        <source>計算できません</source>
+        <translation>Not available</translation>
+    </message>
 </context>
 <context>
     <name>DicomImport</name>

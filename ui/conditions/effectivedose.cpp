@@ -32,6 +32,14 @@ void ConditionsScreen::buildOrganDoseControls(const GroupGrid& geometry, const G
                                  QCoreApplication::translate("ConditionsScreen", "   実効線量"), QString());
     results.grid->addWidget(effectiveDose_, 10, 1, 1, 2);
     effectiveDose_->setReadOnly(true);
+    // Wide enough for a three-digit effective dose with the assumed weight.
+    engine::OrganDoseResult widest;
+    widest.effectiveDoseUSv = 999.4;
+    widest.effectiveDoseUUSv = 99.4;
+    widest.weightKg = 3.25;
+    widest.weightAssumed = true;
+    effectiveDose_->setMinimumWidth(
+        effectiveDose_->fontMetrics().horizontalAdvance(effectiveDoseShown(widest)) + 16);
     command15_ = makeCommand(results.box, "Command15", QCoreApplication::translate("ConditionsScreen", "臓器線量"),
                              QCoreApplication::translate("ConditionsScreen", "臓器線量"));
     results.grid->addWidget(command15_, 11, 2);
@@ -83,13 +91,15 @@ void ConditionsScreen::showEffectiveDose() {
         else
             problem = coreText(result.error().message);
     }
-    effectiveDose_->setText(organDoses_ ? effectiveDoseShown(*organDoses_) : effectiveDoseUnavailable(problem));
+    // Where it cannot be computed the field says so, and its tool tip and accessible name say why.
+    effectiveDose_->setText(organDoses_ ? effectiveDoseShown(*organDoses_)
+                                        : QCoreApplication::translate("ConditionsScreen", "計算できません"));
     effectiveDose_->setToolTip(organDoses_ ? QCoreApplication::translate("ConditionsScreen",
                                                                          "実効線量（ICRP 103）と拡張不確かさ")
                                            : problem);
     effectiveDose_->setCursorPosition(0);
     effectiveDose_->setAccessibleName(QCoreApplication::translate("ConditionsScreen", "実効線量 ") +
-                                      effectiveDose_->text());
+                                      (organDoses_ ? effectiveDose_->text() : effectiveDoseUnavailable(problem)));
     command15_->setEnabled(organDoses_.has_value());
 }
 
