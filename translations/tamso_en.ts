@@ -317,7 +317,7 @@
     </message>
     <message>
         <source>   実効線量</source>
-        <translation>   Effective dose</translation>
+        <translation>Effective dose</translation>
     </message>
     <message>
         <source>臓器線量</source>
