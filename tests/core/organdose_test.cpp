@@ -4,6 +4,7 @@
 
 #include "engine/calculation.h"
 #include "engine/organdose.h"
+#include "engine/uncertainty.h"
 #include "records/recordeffectivedose.h"
 #include "refdata/organdosefile.h"
 #include "refdata/referenceloader.h"
@@ -14,6 +15,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <memory>
 
 using namespace tamso;
@@ -278,4 +280,29 @@ TEST(OrganDosesAgainstPublished, TooLargeFieldRoughlyDoublesTheEffectiveDose) {
         const double ratio = large.organs.effectiveDoseUSv / proper.organs.effectiveDoseUSv;
         EXPECT_NEAR(ratio, c.published, c.tolerance * c.published) << c.part;
     }
+}
+
+// --- The budget of the effective dose -------------------------------------------------------------
+
+TEST(OrganDoseBudget, FieldPlacementMattersForTightFieldsAndTheWeightOnlyWhenAssumed) {
+    const auto budget = [](const Exposed& e, bool assumed) {
+        std::map<std::string, double> rows;
+        for (const auto& c : engine::effectiveDoseBudget(shipped().organs.table, *e.state,
+                                                         *engine::bodyPartGeometry("胸部正面"), 3.5, assumed))
+            rows[c.name] = c.relativeStandard;
+        return rows;
+    };
+    const Exposed tight = run("胸部正面", 8, 10), wide = run("胸部正面", 30, 24);
+    const auto t = budget(tight, false), w = budget(wide, false), a = budget(tight, true);
+    const std::string placement = "field placement on the infant";
+    ASSERT_TRUE(t.count(placement) && w.count(placement));
+    EXPECT_GT(t.at(placement), 2 * w.at(placement));
+    EXPECT_EQ(t.count("assumed weight (+-50 %)"), 0u);
+    ASSERT_EQ(a.count("assumed weight (+-50 %)"), 1u);
+    EXPECT_GT(a.at("assumed weight (+-50 %)"), 0.02);
+    // The entrance dose's own budget is one row: the effective dose is never known better than it.
+    EXPECT_NEAR(t.at("entrance surface dose (its own budget)"),
+                engine::doseUncertainty(*tight.state).relativeCombined, 1e-12);
+    EXPECT_GT(2 * tight.organs.effectiveDoseUUSv / tight.organs.effectiveDoseUSv,
+              2 * engine::doseUncertainty(*tight.state).relativeCombined);
 }
