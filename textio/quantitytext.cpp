@@ -68,6 +68,19 @@ std::string doseWithUncertaintyText(double doseMGy, double expandedMGy) {
            " mGy (k=2)";
 }
 
+std::string effectiveDoseText(double uSv) {
+    return formatNumber(uSv, "#0.0");
+}
+
+std::string organDoseText(double uGy) {
+    return formatNumber(uGy, "#0.00");
+}
+
+std::string effectiveDoseWithUncertaintyText(double uSv, double expandedUSv) {
+    const int decimals = expandedUSv > 0 ? std::max(0, decimalsForTwoFigures(expandedUSv)) : 1;
+    return formatNumber(uSv, fixedMask(decimals)) + " ± " + expandedUncertaintyText(expandedUSv) + " µSv (k=2)";
+}
+
 std::string ratioText(double ratio, bool above) {
     std::string text = formatNumber(ratio, "#0.00");
     // A dose above its level never shows as 1.00 (or less): more decimals until it shows above 1.

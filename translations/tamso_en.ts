@@ -327,6 +327,38 @@
         <source>、</source>
         <translation>, </translation>
     </message>
+    <message>
+        <source>体重</source>
+        <translation>Weight</translation>
+    </message>
+    <message>
+        <source>不明なら空欄</source>
+        <translation>empty if unknown</translation>
+    </message>
+    <message>
+        <source>空欄のときは作業フォルダの体重既定値.txt の値を使います</source>
+        <translation>When empty, the weight in 体重既定値.txt of the working folder is used</translation>
+    </message>
+    <message>
+        <source>   実効線量</source>
+        <translation>Effective dose</translation>
+    </message>
+    <message>
+        <source>臓器線量</source>
+        <translation>Organ doses</translation>
+    </message>
+    <message>
+        <source>実効線量（ICRP 103）と拡張不確かさ</source>
+        <translation>Effective dose (ICRP 103) with its expanded uncertainty</translation>
+    </message>
+    <message>
+        <source>実効線量 </source>
+        <translation>Effective dose </translation>
+    </message>
+    <message>
+        <source>計算できません</source>
+        <translation>Not available</translation>
+    </message>
 </context>
 <context>
     <name>DicomImport</name>
@@ -560,6 +592,26 @@
         <source>取り消した記録（%1、%2）: %3</source>
         <translation>Withdrawn (%1, %2): %3</translation>
     </message>
+    <message>
+        <source>実効線量(µSv)</source>
+        <translation>Effective dose (µSv)</translation>
+    </message>
+    <message>
+        <source>累積実効線量(µSv)</source>
+        <translation>Cumulative effective dose (µSv)</translation>
+    </message>
+    <message>
+        <source>計算できません</source>
+        <translation>Not available</translation>
+    </message>
+    <message>
+        <source> 以上（実効線量を計算できない記録 %1 件）</source>
+        <translation> or more (%1 records without an effective dose)</translation>
+    </message>
+    <message>
+        <source>（体重 %1 kg は既定値）</source>
+        <translation> (weight %1 kg assumed: site default)</translation>
+    </message>
 </context>
 <context>
     <name>DoseHistoryPages</name>
@@ -611,6 +663,10 @@
         <source>（取消 %1 件を除く）</source>
         <translation> (%1 withdrawn left out)</translation>
     </message>
+    <message>
+        <source>&#x3000;&#x3000;累積実効線量 : %1</source>
+        <translation>    Cumulative effective dose: %1</translation>
+    </message>
 </context>
 <context>
     <name>DoseHistoryWindow</name>
@@ -661,6 +717,10 @@
     <message>
         <source>（取り消した記録 %1 件を除く）</source>
         <translation> (%1 withdrawn records left out)</translation>
+    </message>
+    <message>
+        <source>&#x3000;累積実効線量 : %1</source>
+        <translation>  Cumulative effective dose: %1</translation>
     </message>
 </context>
 <context>
@@ -880,6 +940,60 @@
     <message>
         <source>%1 %2 %3 は範囲外です。%4で入力してください。</source>
         <translation>%1 of %2 %3 is out of range. Enter a value %4.</translation>
+    </message>
+</context>
+<context>
+    <name>OrganDoseWindow</name>
+    <message>
+        <source>臓器線量</source>
+        <translation>Organ doses</translation>
+    </message>
+    <message>
+        <source>実効線量</source>
+        <translation>Effective dose</translation>
+    </message>
+    <message>
+        <source>臓器線量の表</source>
+        <translation>Table of organ doses</translation>
+    </message>
+    <message>
+        <source>臓器・組織</source>
+        <translation>Organ or tissue</translation>
+    </message>
+    <message>
+        <source>吸収線量 (µGy)</source>
+        <translation>Absorbed dose (µGy)</translation>
+    </message>
+    <message>
+        <source>臓器線量の分布（正面）</source>
+        <translation>Organ doses, front view</translation>
+    </message>
+    <message>
+        <source>閉じる</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>%1&#x3000;実効線量 %2（ICRP 103）&#x3000;%3</source>
+        <translation>%1   Effective dose %2 (ICRP 103)   %3</translation>
+    </message>
+</context>
+<context>
+    <name>OrganDoses</name>
+    <message>
+        <source>体重 %1 kg（既定値）</source>
+        <translation>Weight %1 kg (site default, assumed)</translation>
+    </message>
+    <message>
+        <source>体重 %1 kg</source>
+        <translation>Weight %1 kg</translation>
+    </message>
+    <message>
+        <source>（体重 %1 kg は既定値）</source>
+        <translation> (weight %1 kg assumed: site default)</translation>
+    </message>
+    <message>
+        <source>計算できません（%1）</source>
+        <translation>Not available (%1)</translation>
     </message>
 </context>
 <context>
@@ -1409,6 +1523,10 @@ Correct or delete the file, then open it again.</translation>
     <message>
         <source>入射表面線量は手入力の値です（計算値 %1 mGy）</source>
         <translation>Entrance surface dose typed by hand (calculated: %1 mGy)</translation>
+    </message>
+    <message>
+        <source>実効線量 </source>
+        <translation>Effective dose </translation>
     </message>
 </context>
 <context>
@@ -2040,6 +2158,18 @@ Close the report without saving?</translation>
     <message>
         <source>取り消しの理由または名前に、ファイルに書けない（Shift-JIS にない）文字があります。</source>
         <translation>The reason or the name holds characters the file cannot store (not in Shift-JIS).</translation>
+    </message>
+    <message>
+        <source>体重が分からないため、臓器線量と実効線量は計算できません。体重を入力するか、体重の既定値を作業フォルダの「体重既定値.txt」に書いてください。</source>
+        <translation>The weight is unknown, so the organ doses and the effective dose cannot be computed. Enter the weight, or write the default weight into 体重既定値.txt in the working folder.</translation>
+    </message>
+    <message>
+        <source>臓器線量の表が読み込まれていません。</source>
+        <translation>The organ-dose table has not been read.</translation>
+    </message>
+    <message>
+        <source>入射表面線量が記録されていません</source>
+        <translation>No entrance surface dose is stored</translation>
     </message>
 </context>
 <context>

@@ -34,6 +34,21 @@ TEST(QuantityText, DoseWithUncertaintyEndsAtTheSameDecimal) {
         EXPECT_EQ(doseWithUncertaintyText(c.dose, c.expanded), c.shown) << c.dose << " " << c.expanded;
 }
 
+// The effective dose ends at the last decimal of its two-figure uncertainty, never finer than whole µSv
+// above ten.
+TEST(QuantityText, EffectiveDoseEndsWithItsUncertainty) {
+    struct Case {
+        double dose, expanded;
+        const char* shown;
+    };
+    const Case cases[] = {{12.34, 4.57, "12.3 ± 4.6 µSv (k=2)"},   {0.4123, 0.1749, "0.41 ± 0.17 µSv (k=2)"},
+                          {123.4, 45.1, "123 ± 45 µSv (k=2)"},     {1234, 456, "1234 ± 460 µSv (k=2)"},
+                          {9.96, 0.996, "10.0 ± 1.0 µSv (k=2)"},   {0.05, 0.0123, "0.050 ± 0.012 µSv (k=2)"}};
+    for (const Case& c : cases)
+        EXPECT_EQ(effectiveDoseWithUncertaintyText(c.dose, c.expanded), c.shown) << c.dose << " " << c.expanded;
+    EXPECT_EQ(effectiveDoseText(12.36), "12.4");
+}
+
 // Doses with three decimals; levels with three, or all of their own digits.
 TEST(QuantityText, DosesAndLevelsKeepOnePrecision) {
     EXPECT_EQ(doseText(0.06), "0.060");

@@ -96,7 +96,7 @@ private slots:
         QVERIFY(history.ok());
         DoseHistoryModel model(std::move(*history));
         QCOMPARE(model.rowCount(), 23);
-        QCOMPARE(model.columnCount(), int(records::kDoseHistoryColumnCount));
+        QCOMPARE(model.columnCount(), int(DoseHistoryModel::kColumnCount)); // with the effective doses
         QCOMPARE(model.exposureCount(), 23);
         // 0.25 + 19 × 0.1 + 0.052 + 1.5 = 3.702; record 22 counts 0.
         QCOMPARE(model.cumulativeDoseText(), QStringLiteral("3.702"));

@@ -479,10 +479,17 @@ private slots:
 
     // Every window of the program, opened through the shell as the user opens it, checked with
     // checkWindow. Screenshots are taken in English.
+    // The organ doses, for the effective dose on the screens.
+    static void copyOrganDoseFiles() {
+        for (const char* name : {"臓器線量.dat", "体重既定値.txt"})
+            if (!QFile::exists(QString::fromUtf8(name)))
+                QFile::copy(QStringLiteral(TAMSO_SOURCE_DIR "/data/") + QString::fromUtf8(name), QString::fromUtf8(name));
+    }
     void openEveryWindow(bool english) {
         overflows_.clear();
         japanese_.clear();
         checkedTexts_ = 0;
+        copyOrganDoseFiles();
         // An infant with two stored exposures: its records listed, its dose history, the audit.
         {
             QFile file(QStringLiteral("EN01.pat"));
@@ -620,6 +627,7 @@ private slots:
             file.write(QByteArray::fromStdString(*textio::utf8ToSjis(text)));
         }
         writeSjis(QStringLiteral("撮影担当.txt"), "佐藤\r\n");
+        copyOrganDoseFiles();
         writeSjis(QStringLiteral("参考線量.dat"), "\"胸部正面\", .02 ,JP\r\n");
         QStringList siteData = {
             QStringLiteral("英語 太郎"), QStringLiteral("佐藤"), QStringLiteral("装置"),

@@ -243,7 +243,8 @@ void ConditionsScreen::buildControls() {
     command14_ = makeCommand(groups[ConditionGroup::Results].box, "Command14",
                              QCoreApplication::translate("ConditionsScreen", "スペクトル表示"),
                              QCoreApplication::translate("ConditionsScreen", "スペクトル表示"));
-    groups[ConditionGroup::Results].grid->addWidget(command14_, 8, 1, 1, 2);
+    groups[ConditionGroup::Results].grid->addWidget(command14_, 11, 1);
+    buildOrganDoseControls(groups[ConditionGroup::Geometry], groups[ConditionGroup::Results]);
     right->addWidget(groups[ConditionGroup::Results].box);
     right->addWidget(groups[ConditionGroup::Caregivers].box);
     right->addLayout(buildLeavingRow());
@@ -505,6 +506,7 @@ void ConditionsScreen::connectControls() {
     connect(command14_, &QPushButton::clicked, this, [this] { emit spectrumRequested(spectrum()); });
     connect(command5_, &QPushButton::clicked, this, &ConditionsScreen::ambientDoseEditorRequested);
     connect(command13_, &QPushButton::clicked, this, &ConditionsScreen::importDicom);
+    connectOrganDoseControls();
 
     // A value the user edits is no longer the image's.
     for (const Input& input : inputs_)
@@ -660,6 +662,11 @@ void ConditionsScreen::clearResultFields(bool withCaregiver) {
         if (result != ResultField::MeasuredExposureCkg && (withCaregiver || !caregiver))
             edit->clear();
     }
+    if (effectiveDose_) {
+        effectiveDose_->clear();
+        organDoses_.reset();
+        command15_->setEnabled(false);
+    }
 }
 
 // The exposure source -------------------------------------------------------------------------------
@@ -738,6 +745,12 @@ void ConditionsScreen::runCalculation() {
         }
     }
 
+    if (const QString weight = weightProblem(); !weight.isEmpty()) {
+        refuseRun(weight);
+        weight_->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+
     const Status status = tamso::engine::runCalculation(engine::Module1, texts, *this, workingFolderPath());
     if (!status.ok()) {
         refuseRun(coreText(status.message()));
@@ -756,6 +769,7 @@ void ConditionsScreen::runCalculation() {
     command3_->setEnabled(true);
     command14_->setEnabled(true);
     showReferenceLevel();
+    showEffectiveDose();
     command3_->setFocus(Qt::OtherFocusReason);
 }
 
@@ -812,6 +826,8 @@ ReportFields ConditionsScreen::reportFields() const {
     if (resultsShown_)
         r.preciseDose = qs(textio::numberToText(s.entranceSurfaceDoseMGy));
     r.doseWithUncertainty = resultField(engine::ResultField::EntranceSurfaceDoseUncertaintyMGy)->text();
+    if (resultsShown_ && organDoses_)
+        r.effectiveDose = effectiveDose_->text();
     if (resultsShown_) {
         r.spectrum = spectrum();
         if (dicomReportProblem_.empty())
@@ -862,6 +878,7 @@ void ConditionsScreen::backToStartScreen() {
     // The results and the measured reading go; the caregiver doses stay until the next run.
     clearResultFields(false);
     measured_->clear();
+    weight_->clear(); // the next case is another infant
     // With its reading gone the measured exposure cannot serve the next case: an empty reading
     // would count as an exposure of 0. The next case starts from the tube output data.
     if (option5_->isChecked())

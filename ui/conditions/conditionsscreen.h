@@ -4,6 +4,7 @@
 // the report. The dose routines write their results through the ResultFields interface.
 
 #include "dicom/imageexposure.h"
+#include "engine/organdose.h"
 #include "engine/resultfields.h"
 #include "refdata/referencelevels.h"
 #include "ui/conditions/exposureinputs.h"
@@ -31,6 +32,10 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+
+namespace tamso::node {
+struct ImageConditions;
+}
 
 namespace tamso::ui {
 
@@ -100,6 +105,13 @@ public:
                control->property("missingFromDicom").toBool();
     }
 
+    // The infant's weight (kg) as typed: empty for unknown (the site's default weight then stands in).
+    QLineEdit* weightField() const { return weight_; }
+    // The effective dose with its uncertainty after a run, or why it cannot be computed.
+    QLineEdit* effectiveDoseField() const { return effectiveDose_; }
+    // The organ doses of the shown results; nothing without results or where they cannot be computed.
+    const std::optional<engine::OrganDoseResult>& organDoses() const { return organDoses_; }
+
     // The conditions of the last import that were typed rather than taken from the image (the image
     // lacked them, or the user changed them), with their values: "管電圧 60 kV、被写体厚 8 cm"; empty
     // when none was or nothing was imported.
@@ -132,6 +144,8 @@ signals:
     // The shown results were cleared (changed inputs or data, a failed run): whatever shows them
     // elsewhere goes too.
     void resultsCleared();
+    // "臓器線量": the organ doses of the shown results, for the body part they were computed for.
+    void organDosesRequested(const QString& bodyPart, const tamso::engine::OrganDoseResult& doses);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -189,6 +203,13 @@ private:
     void markMissingFromDicom(QWidget* control, const std::string& problem);
     void unmarkDicom(QWidget* control);
     void forgetDicomImport();
+    // The weight, the effective dose and the organ-dose command (effectivedose.cpp).
+    void buildOrganDoseControls(const GroupGrid& geometry, const GroupGrid& results);
+    void connectOrganDoseControls();
+    // What is wrong with the typed weight (empty for none or a plausible number, then set).
+    QString weightProblem(std::optional<double>* weightKg = nullptr) const;
+    void showEffectiveDose(); // of the shown results; cleared without
+    void fillWeightFromDicom(const node::ImageConditions& resolved);
 
     QDateEdit* date_ = nullptr;
     QLabel* wAirLabel_ = nullptr;
@@ -209,6 +230,10 @@ private:
     QPushButton* command12_ = nullptr;
     QPushButton* command14_ = nullptr;
     QPushButton* command13_ = nullptr;
+    QPushButton* command15_ = nullptr; // "臓器線量"
+    QLineEdit* weight_ = nullptr;        // Text30, kg
+    QLineEdit* effectiveDose_ = nullptr; // Text31
+    std::optional<engine::OrganDoseResult> organDoses_;
     std::vector<Input> inputs_; // in the order of the Enter chain
     std::map<engine::ResultField, QLineEdit*> resultFields_;
     // Enter-key chain: control -> what Enter does there.

@@ -271,6 +271,7 @@ void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image,
         markMissingFromDicom(date_, image.examDate.problem);
         lacking(QCoreApplication::translate("ConditionsScreen", "撮影日"), image.examDate.problem);
     }
+    fillWeightFromDicom(resolved);
     fillingFromDicom_ = false;
     dicomNameGroups_ = image.patientNameGroups;
     if (image.patientId.has())

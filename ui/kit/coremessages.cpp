@@ -54,6 +54,11 @@ namespace {
     QT_TRANSLATE_NOOP("core", "照射野サイズ（長軸方向）"),
     QT_TRANSLATE_NOOP("core", "照射野サイズ（短軸方向）"),
     QT_TRANSLATE_NOOP("core", "度"),
+    // The organ doses (engine/organdose.h).
+    QT_TRANSLATE_NOOP("core", "体重が分からないため、臓器線量と実効線量は計算できません。体重を入力するか、体重の既定値を作業フォルダの"
+                              "「体重既定値.txt」に書いてください。"),
+    QT_TRANSLATE_NOOP("core", "臓器線量の表が読み込まれていません。"),
+    QT_TRANSLATE_NOOP("core", "入射表面線量が記録されていません"),
     // The Data Save (records/patientrecordsave.h).
     QT_TRANSLATE_NOOP("core", "患者IDおよび氏名を入力して下さい"),
     QT_TRANSLATE_NOOP("core", "このデータを保存しますか？"),

@@ -1,6 +1,9 @@
 #include "ui/records/dosehistorymodel.h"
 
+#include "textio/numbertext.h"
+#include "textio/quantitytext.h"
 #include "ui/kit/language.h"
+#include "ui/kit/organdosedata.h"
 #include "ui/kit/uiutil.h"
 
 #include <QBrush>
@@ -23,6 +26,8 @@ bool isNumberColumn(int column) {
     case records::kColumnFfd:
     case records::kColumnDose:
     case records::kColumnCumulativeDose:
+    case DoseHistoryModel::kColumnEffectiveDose:
+    case DoseHistoryModel::kColumnCumulativeEffectiveDose:
     case records::kColumnCaregiver1:
     case records::kColumnCaregiver2:
     case records::kColumnCaregiver3:
@@ -70,7 +75,7 @@ int DoseHistoryModel::rowCount(const QModelIndex& parent) const {
 }
 
 int DoseHistoryModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : records::kDoseHistoryColumnCount;
+    return parent.isValid() ? 0 : kColumnCount;
 }
 
 bool DoseHistoryModel::isUncounted(int row) const {
@@ -87,7 +92,10 @@ QVariant DoseHistoryModel::data(const QModelIndex& index, int role) const {
     const bool flagged = index.column() == records::kColumnDose && isUncounted(index.row());
     const bool withdrawn = isWithdrawn(index.row());
     switch (role) {
-    case Qt::DisplayRole: // the note and the withdrawn mark are fixed texts of the core, shown translated
+    case Qt::DisplayRole:
+        if (index.column() >= records::kDoseHistoryColumnCount)
+            return effectiveDoseCell(index.row(), index.column(), false);
+        // the note and the withdrawn mark are fixed texts of the core, shown translated
         return index.column() == records::kColumnNote ||
                        (withdrawn && index.column() == records::kColumnNumber)
                    ? coreText(utf8(cells_[index.row()][index.column()]))
@@ -107,6 +115,8 @@ QVariant DoseHistoryModel::data(const QModelIndex& index, int role) const {
                : withdrawn ? QVariant(QBrush(QColor(120, 120, 120)))
                            : QVariant();
     case Qt::ToolTipRole:
+        if (index.column() >= records::kDoseHistoryColumnCount)
+            return effectiveDoseCell(index.row(), index.column(), true);
         return flagged     ? QVariant(coreText(records::kUncountedDoseNote))
                : withdrawn ? QVariant(withdrawnText(*rows_[static_cast<size_t>(index.row())]->withdrawal))
                            : QVariant();
@@ -120,6 +130,10 @@ QVariant DoseHistoryModel::headerData(int section, Qt::Orientation orientation, 
         return {};
     if (orientation == Qt::Vertical)
         return section + 1;
+    if (section == kColumnEffectiveDose)
+        return QCoreApplication::translate("DoseHistoryModel", "実効線量(µSv)");
+    if (section == kColumnCumulativeEffectiveDose)
+        return QCoreApplication::translate("DoseHistoryModel", "累積実効線量(µSv)");
     if (section < 0 || section >= records::kDoseHistoryColumnCount)
         return {};
     return coreText(records::doseHistoryHeadings()[static_cast<size_t>(section)]);
@@ -149,6 +163,55 @@ QString DoseHistoryModel::barText(int chartIndex) const {
 
 QDate DoseHistoryModel::parseExamDate(const QString& text) {
     return readExamDate(text);
+}
+
+} // namespace tamso::ui
+
+namespace tamso::ui {
+
+void DoseHistoryModel::setEffectiveDoses(records::HistoryEffectiveDoses doses) {
+    effective_ = std::move(doses);
+    effectiveProblem_.clear();
+    assumedWeightKg_.reset();
+    for (const auto& e : effective_->exposures)
+        if (e.doses && e.doses->weightAssumed)
+            assumedWeightKg_ = e.doses->weightKg;
+    emit dataChanged(index(0, kColumnEffectiveDose), index(rowCount() - 1, kColumnCumulativeEffectiveDose));
+}
+
+void DoseHistoryModel::setEffectiveDosesUnavailable(const QString& reason) {
+    effective_.reset();
+    effectiveProblem_ = reason;
+}
+
+QVariant DoseHistoryModel::effectiveDoseCell(int row, int column, bool toolTip) const {
+    if (!effective_)
+        return toolTip && !effectiveProblem_.isEmpty() ? QVariant(effectiveProblem_) : QVariant();
+    const records::ExposureEffectiveDose* e = effective_->forEntry(history_, *rows_[static_cast<size_t>(row)]);
+    if (!e)
+        return {};
+    if (column == kColumnCumulativeEffectiveDose)
+        return toolTip ? QVariant() : QVariant(qs(textio::effectiveDoseText(e->cumulativeUSv)));
+    if (!e->doses)
+        return toolTip ? QVariant(coreText(e->problem))
+                       : QVariant(QCoreApplication::translate("DoseHistoryModel", "計算できません"));
+    if (toolTip)
+        return weightShown(*e->doses);
+    return qs(textio::effectiveDoseWithUncertaintyText(e->doses->effectiveDoseUSv, e->doses->effectiveDoseUUSv))
+        .remove(QStringLiteral(" µSv (k=2)"));
+}
+
+QString DoseHistoryModel::cumulativeEffectiveDoseText() const {
+    if (!effective_)
+        return effectiveDoseUnavailable(effectiveProblem_);
+    QString text = qs(textio::effectiveDoseText(effective_->totalUSv)) + QStringLiteral(" µSv");
+    if (effective_->unavailable > 0)
+        text += QCoreApplication::translate("DoseHistoryModel", " 以上（実効線量を計算できない記録 %1 件）")
+                    .arg(effective_->unavailable);
+    if (assumedWeightKg_)
+        text += QCoreApplication::translate("DoseHistoryModel", "（体重 %1 kg は既定値）")
+                    .arg(qs(textio::numberToText(*assumedWeightKg_)));
+    return text;
 }
 
 } // namespace tamso::ui

@@ -4,12 +4,14 @@
 // dates. A withdrawn record keeps its row, struck through, and is in neither the chart nor a sum.
 
 #include "records/dosehistory.h"
+#include "records/historyeffectivedose.h"
 
 #include <QAbstractTableModel>
 #include <QDate>
 #include <QString>
 #include <QVector>
 
+#include <optional>
 #include <vector>
 
 namespace tamso::ui {
@@ -17,6 +19,11 @@ namespace tamso::ui {
 class DoseHistoryModel : public QAbstractTableModel {
     Q_OBJECT
 public:
+    // After the columns of records::doseHistoryHeadings(): the effective dose of each exposure with
+    // its expanded uncertainty ("12.3 ± 4.6", or why it cannot be computed, the reason as its tool
+    // tip) and the cumulative effective dose, both in µSv; empty until setEffectiveDoses.
+    enum { kColumnEffectiveDose = records::kDoseHistoryColumnCount, kColumnCumulativeEffectiveDose, kColumnCount };
+
     explicit DoseHistoryModel(records::DoseHistory history, QObject* parent = nullptr);
 
     // The table: the columns of records::doseHistoryHeadings(), each value as stored, the
@@ -37,6 +44,13 @@ public:
     int uncountedDoses() const { return history_.uncountedDoses; }
     int withdrawnRecords() const { return static_cast<int>(history_.withdrawn.size()); }
     bool isUncounted(int row) const;
+
+    // The effective doses of the history's exposures (records/historyeffectivedose.h), or why none
+    // could be computed (the working folder's organ-dose table cannot be read).
+    void setEffectiveDoses(records::HistoryEffectiveDoses doses);
+    void setEffectiveDosesUnavailable(const QString& reason);
+    // "24.6 µSv（体重 3 kg は既定値）", with " 以上" where some exposure has none; or why there is none.
+    QString cumulativeEffectiveDoseText() const;
     bool isWithdrawn(int row) const;
     // What a withdrawn record's row tells: "取り消した記録（time、who）: reason".
     static QString withdrawnText(const records::Withdrawal& withdrawal);
@@ -58,9 +72,14 @@ public:
     static QDate parseExamDate(const QString& text);
 
 private:
+    QVariant effectiveDoseCell(int row, int column, bool toolTip) const;
+
     records::DoseHistory history_;
     std::vector<const records::DoseHistoryEntry*> rows_; // into history_
     QVector<QStringList> cells_;
+    std::optional<records::HistoryEffectiveDoses> effective_;
+    QString effectiveProblem_;
+    std::optional<double> assumedWeightKg_; // the default weight the effective doses assumed
     QVector<ChartPoint> chart_;
 };
 

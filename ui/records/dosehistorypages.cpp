@@ -46,9 +46,17 @@ constexpr int kAxisLabelSize = 24;
 // The most date labels under the chart; more dates are labelled every second, third, ... one.
 constexpr int kMostDateLabels = 40;
 
-// The table columns on paper: every column of the history but the note, which becomes a mark.
-constexpr int kPaperColumns = records::kColumnNote;
-constexpr double kColumnWidths[kPaperColumns] = {110, 290, 290, 190, 200, 170, 340, 280, 260, 200, 200, 200};
+// The table columns on paper: every column of the history but the note, which becomes a mark, with
+// the effective dose and its cumulative sum after the cumulative entrance surface dose.
+constexpr int kPaperColumns = records::kColumnNote + 2;
+constexpr int kPaperColumn[kPaperColumns] = {
+    records::kColumnNumber,        records::kColumnExamDate,   records::kColumnBodyPart,
+    records::kColumnTubeVoltage,   records::kColumnMAs,        records::kColumnFfd,
+    records::kColumnFieldSize,     records::kColumnDose,       records::kColumnCumulativeDose,
+    DoseHistoryModel::kColumnEffectiveDose, DoseHistoryModel::kColumnCumulativeEffectiveDose,
+    records::kColumnCaregiver1,    records::kColumnCaregiver2, records::kColumnCaregiver3};
+constexpr double kColumnWidths[kPaperColumns] = {110, 240, 250, 170, 170, 150, 280,
+                                                 230, 230, 230, 220, 150, 150, 150};
 
 int rowsOnFirstPage() {
     return static_cast<int>((kTableBottom - kFirstTableTop - kHeaderHeight) / kRowHeight);
@@ -278,6 +286,8 @@ void DoseHistoryPages::paintPage(QPainter& p, int page, const QStringList& famil
         if (model_.withdrawnRecords() > 0)
             heading += QCoreApplication::translate("DoseHistoryPages", "（取消 %1 件を除く）")
                            .arg(model_.withdrawnRecords());
+        heading += QCoreApplication::translate("DoseHistoryPages", "　　累積実効線量 : %1")
+                       .arg(model_.cumulativeEffectiveDoseText());
         p.setFont(layoutFont(families, kHeadingSize));
         p.drawText(QRectF(kLeft, kHeadingY - 10, kRight - kLeft, 60), Qt::AlignLeft | Qt::AlignVCenter,
                    heading);
@@ -302,7 +312,7 @@ void DoseHistoryPages::paintPage(QPainter& p, int page, const QStringList& famil
     double x = kLeft;
     p.fillRect(QRectF(kLeft, tableTop, kRight - kLeft, kHeaderHeight), QColor(232, 236, 240));
     for (int c = 0; c < kPaperColumns; ++c) {
-        QString heading = model_.headerData(c, Qt::Horizontal).toString();
+        QString heading = model_.headerData(kPaperColumn[c], Qt::Horizontal).toString();
         heading.replace(QLatin1Char('('), QStringLiteral("\n("));
         p.drawText(QRectF(x, tableTop, kColumnWidths[c], kHeaderHeight), Qt::AlignCenter, heading);
         x += kColumnWidths[c];
@@ -319,9 +329,9 @@ void DoseHistoryPages::paintPage(QPainter& p, int page, const QStringList& famil
         const bool withdrawn = model_.isWithdrawn(row);
         p.setFont(withdrawn ? struck : text);
         for (int c = 0; c < kPaperColumns; ++c) {
-            const QModelIndex index = model_.index(row, c);
+            const QModelIndex index = model_.index(row, kPaperColumn[c]);
             QString value = index.data().toString();
-            const bool flagged = c == records::kColumnDose && model_.isUncounted(row);
+            const bool flagged = kPaperColumn[c] == records::kColumnDose && model_.isUncounted(row);
             if (flagged) {
                 value += QStringLiteral(" ※");
                 flaggedHere = true;

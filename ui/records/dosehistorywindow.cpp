@@ -5,6 +5,7 @@
 #include "textio/fileio.h"
 #include "ui/kit/language.h"
 #include "ui/kit/messagebox.h"
+#include "ui/kit/organdosedata.h"
 #include "ui/kit/uiutil.h"
 #include "ui/records/dosehistorymodel.h"
 #include "ui/records/dosehistorypages.h"
@@ -146,6 +147,12 @@ Status DoseHistoryWindow::showHistory(const std::filesystem::path& folder, const
     view_->setPages(nullptr);
     pages_.reset();
     model_ = std::make_unique<DoseHistoryModel>(std::move(*history));
+    // The effective doses, from each record's conditions with the site's default weight.
+    if (auto data = workingFolderOrganDoseData(); data.ok())
+        model_->setEffectiveDoses(records::historyEffectiveDoses(model_->history(), engine::Module1,
+                                                                 (*data)->table, (*data)->defaultWeightKg));
+    else
+        model_->setEffectiveDosesUnavailable(coreText(data.error().message));
     pages_ = std::make_unique<DoseHistoryPages>(*model_, qs(engine::Module1.hospitalName));
     folder_ = folder;
     view_->setPages(pages_.get());
@@ -162,6 +169,8 @@ Status DoseHistoryWindow::showHistory(const std::filesystem::path& folder, const
     if (model_->withdrawnRecords() > 0)
         summary += QCoreApplication::translate("DoseHistoryWindow", "（取り消した記録 %1 件を除く）")
                        .arg(model_->withdrawnRecords());
+    summary += QCoreApplication::translate("DoseHistoryWindow", "　累積実効線量 : %1")
+                   .arg(model_->cumulativeEffectiveDoseText());
     summary_->setText(summary);
     setWindowTitle(QCoreApplication::translate("DoseHistoryWindow", "TAMSO Ⅱ 線量履歴 - ") +
                    model_->patientId());

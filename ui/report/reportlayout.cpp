@@ -146,10 +146,14 @@ void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f) {
         fitted(25, remark, doseHistoryLine(f), 190 - inset, remark + 8);
         remark += 8;
     }
-    if (!f.doseWithUncertainty.isEmpty()) {
-        fitted(25, remark,
-               QCoreApplication::translate("ReportLayout", "入射表面線量 ") + f.doseWithUncertainty,
-               190 - inset, remark + 8);
+    // With the effective dose on the same line, so that the remarks keep their room on the page.
+    QStringList doses;
+    if (!f.doseWithUncertainty.isEmpty())
+        doses << QCoreApplication::translate("ReportLayout", "入射表面線量 ") + f.doseWithUncertainty;
+    if (!f.effectiveDose.isEmpty())
+        doses << QCoreApplication::translate("ReportLayout", "実効線量 ") + f.effectiveDose;
+    if (!doses.isEmpty()) {
+        fitted(25, remark, doses.join(QStringLiteral("　")), 190 - inset, remark + 8);
         remark += 8;
     }
     if (const QString edited = editedDoseRemark(f); !edited.isEmpty()) {

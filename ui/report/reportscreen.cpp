@@ -321,6 +321,9 @@ ReportFields ReportScreen::fieldTexts() const {
     // reference level follows the dose and body part as they stand.
     if (!handedUncertainty_.isEmpty() && f.dose == handedDose_)
         f.doseWithUncertainty = handedUncertainty_;
+    // The effective dose belongs to the dose and body part it was computed for.
+    if (f.dose == handedDose_ && f.bodyPart == handed_.bodyPart)
+        f.effectiveDose = handed_.effectiveDose;
     f.originalDose = handedDose_;
     f.originalDoseStored = handedFromRecord_;
     f.preciseDose = f.dose == handedDose_ ? handed_.preciseDose : QString();

@@ -9,6 +9,7 @@
 #include "refdata/referencelevels.h"
 #include "refdata/referenceloader.h"
 #include "ui/conditions/conditionsscreen.h"
+#include "ui/conditions/organdosewindow.h"
 #include "ui/conditions/spectrumwindow.h"
 #include "ui/editors/ambientdoseeditor.h"
 #include "ui/editors/basicdataeditor.h"
@@ -56,6 +57,7 @@ Shell::~Shell() {
     // Windows that delete themselves on closing are owned here as long as they exist.
     delete received_.data();
     delete spectrum_.data();
+    delete organDoses_.data();
     delete doseAudit_.data();
     delete referenceLevels_.data();
     delete ambientDose_.data();
@@ -183,7 +185,11 @@ void Shell::newCalculation() {
         connect(conditions_, &ConditionsScreen::ambientDoseEditorRequested, this,
                 &Shell::openAmbientDoseEditor);
         connect(conditions_, &ConditionsScreen::spectrumRequested, this, &Shell::showSpectrum);
-        connect(conditions_, &ConditionsScreen::resultsCleared, this, [this] { hideIfShown(spectrum_); });
+        connect(conditions_, &ConditionsScreen::organDosesRequested, this, &Shell::showOrganDoses);
+        connect(conditions_, &ConditionsScreen::resultsCleared, this, [this] {
+            hideIfShown(spectrum_);
+            hideIfShown(organDoses_);
+        });
     }
     conditions_->disableFollowUpCommands();
     bringToFront(conditions_);
@@ -316,6 +322,17 @@ void Shell::showSpectrum(const SpectrumData& spectrum) {
     bringToFront(spectrum_);
 }
 
+void Shell::showOrganDoses(const QString& bodyPart, const engine::OrganDoseResult& doses) {
+    if (!organDoses_)
+        organDoses_ = new OrganDoseWindow;
+    organDoses_->showDoses(bodyPart, doses);
+    bringToFront(organDoses_);
+}
+
+OrganDoseWindow* Shell::organDoseWindow() const {
+    return organDoses_;
+}
+
 void Shell::referenceDataChanged() {
     if (conditions_)
         conditions_->referenceDataChanged();
@@ -368,6 +385,7 @@ void Shell::conditionsBack() {
     hideIfShown(illustration_);
     hideIfShown(tubeOutput_);
     hideIfShown(spectrum_);
+    hideIfShown(organDoses_);
 }
 
 void Shell::conditionsClosed() {
@@ -376,6 +394,7 @@ void Shell::conditionsClosed() {
         startScreen_->show();
     hideIfShown(illustration_);
     hideIfShown(spectrum_);
+    hideIfShown(organDoses_);
     // The screen goes; the next "新規計算" loads it anew with the defaults.
     ConditionsScreen* closing = conditions_;
     conditions_.clear();

@@ -12,6 +12,10 @@
 #include <functional>
 #include <memory>
 
+namespace tamso::engine {
+struct OrganDoseResult;
+}
+
 namespace tamso::node {
 class DoseReporter;
 class OutboxWorker;
@@ -30,6 +34,7 @@ class BasicDataEditor;
 class TubeOutputEditor;
 class AmbientDoseEditor;
 class SpectrumWindow;
+class OrganDoseWindow;
 class ReferenceLevelEditor;
 class DoseAuditWindow;
 class ReceivedImagesWindow;
@@ -69,6 +74,7 @@ public:
     TubeOutputEditor* tubeOutputEditor() const;
     AmbientDoseEditor* ambientDoseEditor() const;
     SpectrumWindow* spectrumWindow() const;
+    OrganDoseWindow* organDoseWindow() const;
     ReferenceLevelEditor* referenceLevelEditor() const;
     DoseAuditWindow* doseAuditWindow() const;
     ReceivedImagesWindow* receivedImagesWindow() const;
@@ -90,6 +96,7 @@ public slots:
     void openTubeOutputEditor();                                // "出力データ編集"
     void openAmbientDoseEditor();                               // "周辺線量の実測データ編集"
     void showSpectrum(const tamso::ui::SpectrumData& spectrum); // "スペクトル表示"
+    void showOrganDoses(const QString& bodyPart, const tamso::engine::OrganDoseResult& doses); // "臓器線量"
     void handOverToReport(const tamso::ui::ReportFields& fields);
     // Record search.
     void showRecordOnReport(const tamso::ui::ReportFields& fields);
@@ -115,6 +122,7 @@ private:
     QPointer<TubeOutputEditor> tubeOutput_;
     QPointer<AmbientDoseEditor> ambientDose_;
     QPointer<SpectrumWindow> spectrum_;
+    QPointer<OrganDoseWindow> organDoses_;
     QPointer<ReferenceLevelEditor> referenceLevels_;
     QPointer<DoseAuditWindow> doseAudit_;
     QPointer<ReceivedImagesWindow> received_;
