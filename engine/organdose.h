@@ -77,9 +77,9 @@ constexpr double kMinWeightKg = 0.3, kMaxWeightKg = 6.0;
 Status checkWeightKg(double weightKg);
 
 struct OrganDoseResult {
-    OrganDoses doseUGy{};            // absorbed dose per organ, µGy
-    double effectiveDoseUSv = 0;      // ICRP 103, µSv
-    double effectiveDoseUUSv = 0;     // its expanded uncertainty (k = 2), µSv
+    OrganDoses doseUGy{};            // absorbed dose per organ, μGy
+    double effectiveDoseUSv = 0;      // ICRP 103, μSv
+    double effectiveDoseUUSv = 0;     // its expanded uncertainty (k = 2), μSv
     double effectiveDoseIcrp60USv = 0;
     double incidentAirKermaMGy = 0;   // at the skin, without backscatter
     double weightKg = 0;

@@ -78,7 +78,7 @@ std::string organDoseText(double uGy) {
 
 std::string effectiveDoseWithUncertaintyText(double uSv, double expandedUSv) {
     const int decimals = expandedUSv > 0 ? std::max(0, decimalsForTwoFigures(expandedUSv)) : 1;
-    return formatNumber(uSv, fixedMask(decimals)) + " ± " + expandedUncertaintyText(expandedUSv) + " µSv (k=2)";
+    return formatNumber(uSv, fixedMask(decimals)) + " ± " + expandedUncertaintyText(expandedUSv) + " μSv (k=2)";
 }
 
 std::string ratioText(double ratio, bool above) {

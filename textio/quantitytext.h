@@ -11,11 +11,11 @@
 //   dose with its uncertainty            the dose to the last decimal of the uncertainty where that
 //                                        is finer than three: "0.203 ± 0.046 mGy (k=2)",
 //                                        "0.0412 ± 0.0087 mGy (k=2)"
-//   effective dose (µSv)                 one decimal: "12.3", "0.4"
+//   effective dose (μSv)                 one decimal: "12.3", "0.4"
 //   effective dose with its uncertainty  the uncertainty to two significant figures, the dose to its
-//                                        last decimal (at least whole µSv): "12.3 ± 4.6 µSv (k=2)",
-//                                        "0.41 ± 0.17 µSv (k=2)", "123 ± 45 µSv (k=2)"
-//   organ dose (µGy)                     two decimals: "41.27", "0.03"
+//                                        last decimal (at least whole μSv): "12.3 ± 4.6 μSv (k=2)",
+//                                        "0.41 ± 0.17 μSv (k=2)", "123 ± 45 μSv (k=2)"
+//   organ dose (μGy)                     two decimals: "41.27", "0.03"
 //   dose / level                         two decimals, more where two would not show a dose above
 //                                        its level as above 1: "1.02", "1.002"
 // Rounding is that of formatNumber (numberformat.h): decimal, half away from zero.

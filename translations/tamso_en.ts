@@ -593,12 +593,12 @@
         <translation>Withdrawn (%1, %2): %3</translation>
     </message>
     <message>
-        <source>実効線量(µSv)</source>
-        <translation>Effective dose (µSv)</translation>
+        <source>実効線量(μSv)</source>
+        <translation>Effective dose (μSv)</translation>
     </message>
     <message>
-        <source>累積実効線量(µSv)</source>
-        <translation>Cumulative effective dose (µSv)</translation>
+        <source>累積実効線量(μSv)</source>
+        <translation>Cumulative effective dose (μSv)</translation>
     </message>
     <message>
         <source>計算できません</source>
@@ -961,8 +961,8 @@
         <translation>Organ or tissue</translation>
     </message>
     <message>
-        <source>吸収線量 (µGy)</source>
-        <translation>Absorbed dose (µGy)</translation>
+        <source>吸収線量 (μGy)</source>
+        <translation>Absorbed dose (μGy)</translation>
     </message>
     <message>
         <source>臓器線量の分布（正面）</source>

@@ -128,7 +128,7 @@ TEST(OrganDoseWays, TheHistoryAddsTheEffectiveDoseOfEveryRecord) {
     EXPECT_NE(lines[lines.size() - 3].find("No. 1  2024/05/01  胸部正面  "), std::string::npos);
     EXPECT_NE(lines[lines.size() - 3].find(" ± "), std::string::npos);
     EXPECT_NE(lines[lines.size() - 2].find("計算できません"), std::string::npos); // 骨盤: no region
-    EXPECT_EQ(lines.back().rfind("累積実効線量(µSv): ", 0), 0u);
+    EXPECT_EQ(lines.back().rfind("累積実効線量(μSv): ", 0), 0u);
 }
 
 TEST(OrganDoseInterpolation, TheSpectrumIsSharedOutAsAirKermaPerTableEnergy) {

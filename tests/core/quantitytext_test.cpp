@@ -34,16 +34,16 @@ TEST(QuantityText, DoseWithUncertaintyEndsAtTheSameDecimal) {
         EXPECT_EQ(doseWithUncertaintyText(c.dose, c.expanded), c.shown) << c.dose << " " << c.expanded;
 }
 
-// The effective dose ends at the last decimal of its two-figure uncertainty, never finer than whole µSv
+// The effective dose ends at the last decimal of its two-figure uncertainty, never finer than whole μSv
 // above ten.
 TEST(QuantityText, EffectiveDoseEndsWithItsUncertainty) {
     struct Case {
         double dose, expanded;
         const char* shown;
     };
-    const Case cases[] = {{12.34, 4.57, "12.3 ± 4.6 µSv (k=2)"},   {0.4123, 0.1749, "0.41 ± 0.17 µSv (k=2)"},
-                          {123.4, 45.1, "123 ± 45 µSv (k=2)"},     {1234, 456, "1234 ± 460 µSv (k=2)"},
-                          {9.96, 0.996, "10.0 ± 1.0 µSv (k=2)"},   {0.05, 0.0123, "0.050 ± 0.012 µSv (k=2)"}};
+    const Case cases[] = {{12.34, 4.57, "12.3 ± 4.6 μSv (k=2)"},   {0.4123, 0.1749, "0.41 ± 0.17 μSv (k=2)"},
+                          {123.4, 45.1, "123 ± 45 μSv (k=2)"},     {1234, 456, "1234 ± 460 μSv (k=2)"},
+                          {9.96, 0.996, "10.0 ± 1.0 μSv (k=2)"},   {0.05, 0.0123, "0.050 ± 0.012 μSv (k=2)"}};
     for (const Case& c : cases)
         EXPECT_EQ(effectiveDoseWithUncertaintyText(c.dose, c.expanded), c.shown) << c.dose << " " << c.expanded;
     EXPECT_EQ(effectiveDoseText(12.36), "12.4");

@@ -139,7 +139,7 @@ private slots:
         QVERIFY(ui::printReport(printer, fields).ok());
         QString text, error;
         QVERIFY2(uitest::pdfText(pdf, text, error), qPrintable(error));
-        const QString value = fields.effectiveDose.section(QStringLiteral(" µSv"), 0, 0);
+        const QString value = fields.effectiveDose.section(QStringLiteral(" μSv"), 0, 0);
         QVERIFY2(text.contains(QStringLiteral("実効線量 ") + value), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("既定値")), qPrintable(text));
     }

@@ -71,8 +71,8 @@ Results, with the value exactly as the screen shows it:
   entrance_surface_dose_mgy, entrance_surface_dose_u_mgy (its expanded uncertainty, k = 2, in
   mGy, with two significant figures), caregiver_usv_1, caregiver_usv_2, caregiver_usv_3
 With --body-part also: body_part, weight_kg, weight_assumed (no, or yes with the file it came
-  from), effective_dose_usv (ICRP 103, µSv), effective_dose_u_usv (its expanded uncertainty, k = 2)
-  and organ_dose_ugy_<organ> per organ (µGy), from the organ-dose table 臓器線量.dat.
+  from), effective_dose_usv (ICRP 103, μSv), effective_dose_u_usv (its expanded uncertainty, k = 2)
+  and organ_dose_ugy_<organ> per organ (μGy), from the organ-dose table 臓器線量.dat.
 
 CSV batch: the first row names the columns like the options without dashes (kv, mas, ffd,
 thickness, focus-hood, field, angle, inherent-al, added-al, added-cu, measured-ckg, body-part,

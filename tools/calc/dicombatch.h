@@ -45,7 +45,7 @@ struct DicomBatchRow {
     std::string reason;          // why the file was skipped or failed
     std::string weightKg;        // PatientWeight (0010,1030), else the site's default weight
     std::string weightSource;    // the attribute, or 体重既定値.txt (the weight then assumed)
-    std::string effectiveDoseUSv;  // ICRP 103, µSv; empty where the body part names no region
+    std::string effectiveDoseUSv;  // ICRP 103, μSv; empty where the body part names no region
     std::string effectiveDoseUUSv; // its expanded uncertainty (k = 2)
 };
 

@@ -90,7 +90,7 @@ void printHistoryEffectiveDoses(const records::DoseHistory& history, const std::
         out << "実効線量: " << data.error().message << '\n';
         return;
     }
-    out << "実効線量(µSv, ICRP 103, 体重 "
+    out << "実効線量(μSv, ICRP 103, 体重 "
         << (data->defaultWeightKg ? textio::numberToText(*data->defaultWeightKg) + " kg は " +
                                         refdata::kDefaultWeightFileName + " の既定値"
                                   : std::string("不明"))
@@ -109,7 +109,7 @@ void printHistoryEffectiveDoses(const records::DoseHistory& history, const std::
             out << "計算できません（" << r.error().message << "）\n";
         }
     }
-    out << "累積実効線量(µSv): " << textio::formatNumber(total, "#0.000") << '\n';
+    out << "累積実効線量(μSv): " << textio::formatNumber(total, "#0.000") << '\n';
 }
 
 } // namespace tamso::calc

@@ -40,8 +40,8 @@ Expected<std::vector<std::string>> organResults(const engine::CalculationState& 
 // (records/recordeffectivedose.h) with the site's default weight, and their sum: printed after
 // the history where the working folder has the reference data and the organ-dose table; nothing
 // otherwise (an older working folder). Lines:
-//   実効線量(µSv, ICRP 103, 体重 3 kg は既定値): then per exposure "No. 1  2024/05/01  胸部正面  12.345 ± 4.6"
-//   (or the reason it cannot be computed), then "累積実効線量(µSv): 24.690".
+//   実効線量(μSv, ICRP 103, 体重 3 kg は既定値): then per exposure "No. 1  2024/05/01  胸部正面  12.345 ± 4.6"
+//   (or the reason it cannot be computed), then "累積実効線量(μSv): 24.690".
 void printHistoryEffectiveDoses(const records::DoseHistory& history, const std::filesystem::path& workFolder,
                                 std::ostream& out);
 

@@ -609,7 +609,7 @@ void ConditionsScreen::comboEnterPressed() {
     if (text == otherFieldSizeName())
         inputEdit(&engine::ConditionTexts::fieldLongCm)->setFocus(Qt::TabFocusReason);
     else if (!text.isEmpty())
-        command2_->setFocus(Qt::TabFocusReason);
+        weight_->setFocus(Qt::TabFocusReason);
 }
 
 bool ConditionsScreen::eventFilter(QObject* watched, QEvent* event) {

@@ -46,7 +46,11 @@ void ConditionsScreen::buildOrganDoseControls(const GroupGrid& geometry, const G
 }
 
 void ConditionsScreen::connectOrganDoseControls() {
-    setTabOrder(combo2_, weight_);
+    // The weight stands under the field size: Tab and Enter reach it after the size, before " Go ! ".
+    setTabOrder(inputEdit(&engine::ConditionTexts::fieldShortCm), weight_);
+    setTabOrder(weight_, command2_);
+    enterActions_.insert(inputEdit(&engine::ConditionTexts::fieldShortCm),
+                         [this] { weight_->setFocus(Qt::TabFocusReason); });
     weight_->installEventFilter(this);
     enterActions_.insert(weight_, [this] { command2_->setFocus(Qt::TabFocusReason); });
     connect(weight_, &QLineEdit::textChanged, this, [this] { showEffectiveDose(); });

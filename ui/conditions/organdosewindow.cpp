@@ -94,7 +94,7 @@ void OrganOutline::paintEvent(QPaintEvent*) {
     p.drawRect(bar);
     p.drawText(QRectF(bar.left(), bar.bottom() + 2, bar.width(), 16), Qt::AlignLeft, QStringLiteral("0"));
     p.drawText(QRectF(bar.left(), bar.bottom() + 2, bar.width(), 16), Qt::AlignRight,
-               qs(textio::organDoseText(highest)) + QStringLiteral(" µGy"));
+               qs(textio::organDoseText(highest)) + QStringLiteral(" μGy"));
 }
 
 QString OrganDoseWindow::organName(int organ) {
@@ -120,7 +120,7 @@ OrganDoseWindow::OrganDoseWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
     table_ = new QTableWidget(engine::kOrganCount, 2, this);
     nameControl(table_, QStringLiteral("Table1"), QCoreApplication::translate("OrganDoseWindow", "臓器線量の表"));
     table_->setHorizontalHeaderLabels({QCoreApplication::translate("OrganDoseWindow", "臓器・組織"),
-                                       QCoreApplication::translate("OrganDoseWindow", "吸収線量 (µGy)")});
+                                       QCoreApplication::translate("OrganDoseWindow", "吸収線量 (μGy)")});
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     table_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);

@@ -1,6 +1,6 @@
 #pragma once
 // The organ doses of the exposure-condition screen's last run ("臓器線量"): the effective dose with
-// its uncertainty and weight, a table of the absorbed dose of every organ (µGy) and a front view of
+// its uncertainty and weight, a table of the absorbed dose of every organ (μGy) and a front view of
 // the infant with its main organs coloured by their dose.
 
 #include "engine/organdose.h"

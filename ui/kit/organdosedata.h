@@ -23,7 +23,7 @@ Expected<const refdata::OrganDoseData*> workingFolderOrganDoseData();
 Expected<engine::OrganDoseResult> organDosesOfRun(const engine::CalculationState& state, const QString& bodyPart,
                                                   std::optional<double> weightKg);
 
-// "12.3 ± 4.6 µSv (k=2)", with "（体重 3 kg は既定値）" where the site's default weight stood in.
+// "12.3 ± 4.6 μSv (k=2)", with "（体重 3 kg は既定値）" where the site's default weight stood in.
 QString effectiveDoseShown(const engine::OrganDoseResult& result);
 // "計算できません（reason）" for an effective dose that cannot be computed.
 QString effectiveDoseUnavailable(const QString& reason);

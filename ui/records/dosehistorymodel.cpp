@@ -131,9 +131,9 @@ QVariant DoseHistoryModel::headerData(int section, Qt::Orientation orientation, 
     if (orientation == Qt::Vertical)
         return section + 1;
     if (section == kColumnEffectiveDose)
-        return QCoreApplication::translate("DoseHistoryModel", "実効線量(µSv)");
+        return QCoreApplication::translate("DoseHistoryModel", "実効線量(μSv)");
     if (section == kColumnCumulativeEffectiveDose)
-        return QCoreApplication::translate("DoseHistoryModel", "累積実効線量(µSv)");
+        return QCoreApplication::translate("DoseHistoryModel", "累積実効線量(μSv)");
     if (section < 0 || section >= records::kDoseHistoryColumnCount)
         return {};
     return coreText(records::doseHistoryHeadings()[static_cast<size_t>(section)]);
@@ -198,13 +198,13 @@ QVariant DoseHistoryModel::effectiveDoseCell(int row, int column, bool toolTip) 
     if (toolTip)
         return weightShown(*e->doses);
     return qs(textio::effectiveDoseWithUncertaintyText(e->doses->effectiveDoseUSv, e->doses->effectiveDoseUUSv))
-        .remove(QStringLiteral(" µSv (k=2)"));
+        .remove(QStringLiteral(" μSv (k=2)"));
 }
 
 QString DoseHistoryModel::cumulativeEffectiveDoseText() const {
     if (!effective_)
         return effectiveDoseUnavailable(effectiveProblem_);
-    QString text = qs(textio::effectiveDoseText(effective_->totalUSv)) + QStringLiteral(" µSv");
+    QString text = qs(textio::effectiveDoseText(effective_->totalUSv)) + QStringLiteral(" μSv");
     if (effective_->unavailable > 0)
         text += QCoreApplication::translate("DoseHistoryModel", " 以上（実効線量を計算できない記録 %1 件）")
                     .arg(effective_->unavailable);

@@ -21,7 +21,7 @@ class DoseHistoryModel : public QAbstractTableModel {
 public:
     // After the columns of records::doseHistoryHeadings(): the effective dose of each exposure with
     // its expanded uncertainty ("12.3 ± 4.6", or why it cannot be computed, the reason as its tool
-    // tip) and the cumulative effective dose, both in µSv; empty until setEffectiveDoses.
+    // tip) and the cumulative effective dose, both in μSv; empty until setEffectiveDoses.
     enum { kColumnEffectiveDose = records::kDoseHistoryColumnCount, kColumnCumulativeEffectiveDose, kColumnCount };
 
     explicit DoseHistoryModel(records::DoseHistory history, QObject* parent = nullptr);
@@ -49,7 +49,7 @@ public:
     // could be computed (the working folder's organ-dose table cannot be read).
     void setEffectiveDoses(records::HistoryEffectiveDoses doses);
     void setEffectiveDosesUnavailable(const QString& reason);
-    // "24.6 µSv（体重 3 kg は既定値）", with " 以上" where some exposure has none; or why there is none.
+    // "24.6 μSv（体重 3 kg は既定値）", with " 以上" where some exposure has none; or why there is none.
     QString cumulativeEffectiveDoseText() const;
     bool isWithdrawn(int row) const;
     // What a withdrawn record's row tells: "取り消した記録（time、who）: reason".

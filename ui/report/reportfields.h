@@ -38,7 +38,7 @@ struct ReportFields {
     // "0.203 ± 0.046 mGy (k=2)"; empty when not known.
     QString doseWithUncertainty;
     // The effective dose with its uncertainty as the exposure-condition screen shows it,
-    // "12.3 ± 4.6 µSv (k=2)" (with the weight where it was assumed); empty when not known.
+    // "12.3 ± 4.6 μSv (k=2)" (with the weight where it was assumed); empty when not known.
     QString effectiveDose;
     // The dose as computed for this exposure (handed over from the calculation) or as stored (a
     // record shown from the search); empty when there is none. A dose that differs from it was
