@@ -14,7 +14,10 @@
 #include "ui/kit/uiutil.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QDate>
+#include <QDateEdit>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>

@@ -10,6 +10,8 @@
 #include "ui/conditions/fieldsizepresets.h"
 #include "ui/conditions/measuredexposuredialog.h"
 #include "ui/kit/appresources.h"
+#include "ui/kit/language.h"
+#include "ui/kit/numberinput.h"
 #include "ui/kit/uiutil.h"
 #include "ui/report/reportfields.h"
 

@@ -6,12 +6,15 @@
 #include "engine/calculationstate.h"
 #include "records/exposurerecord.h"
 #include "textio/numbertext.h"
+#include "ui/kit/language.h"
 #include "ui/kit/uiutil.h"
 #include "ui/report/reportfields.h"
 
 #include <QComboBox>
 #include <QDate>
 #include <QDateEdit>
+#include <QLineEdit>
+#include <QRadioButton>
 
 #include <string>
 

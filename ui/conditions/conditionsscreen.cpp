@@ -20,6 +20,7 @@
 #include <QDate>
 #include <QDateEdit>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>

@@ -5,38 +5,22 @@
 #include "ui/records/doseauditshown.h"
 
 #include "engine/calculationstate.h"
-#include "refdata/referencelevels.h"
 #include "textio/fileio.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 #include "ui/report/printfonts.h"
 
-#include <QBarCategoryAxis>
-#include <QBoxPlotSeries>
-#include <QBoxSet>
 #include <QBuffer>
 #include <QChart>
 #include <QChartView>
-#include <QCheckBox>
 #include <QCoreApplication>
-#include <QDateEdit>
 #include <QDir>
 #include <QFileDialog>
-#include <QGraphicsLayout>
-#include <QHeaderView>
 #include <QLabel>
-#include <QLegend>
-#include <QLegendMarker>
-#include <QLineSeries>
-#include <QListWidget>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QPushButton>
-#include <QStyle>
-#include <QTableWidget>
-#include <QValueAxis>
 
 #include <algorithm>
 #include <cmath>
@@ -46,7 +30,6 @@ namespace tamso::ui {
 
 using records::BodyPartAudit;
 using records::DoseAudit;
-using namespace auditshown;
 
 namespace {
 
@@ -143,7 +126,7 @@ Status DoseAuditWindow::draw(QPagedPaintDevice& device) {
     y += mm(2);
 
     // The table: the same cells as the window, the verdict in words.
-    const QStringList headings = headings();
+    const QStringList headings = auditshown::headings();
     const auto cells = records::auditTableCells(*audit_);
     const double shares[] = {16, 7, 7, 9, 13, 9, 9, 11, 12, 7};
     std::vector<double> lefts = {0};
@@ -167,12 +150,12 @@ Status DoseAuditWindow::draw(QPagedPaintDevice& device) {
             if (heading)
                 painter.fillRect(cell, QColor(0xe8, 0xe8, 0xe8));
             else if (above)
-                painter.fillRect(cell, kAboveBackground);
+                painter.fillRect(cell, auditshown::kAboveBackground);
             painter.setPen(QPen(Qt::black, mm(0.2)));
             painter.drawRect(cell);
-            const bool mark = above && (c == kRatioColumn || c == kVerdictColumn);
+            const bool mark = above && (c == auditshown::kRatioColumn || c == auditshown::kVerdictColumn);
             painter.setFont(heading || mark ? boldFont : textFont);
-            const Qt::Alignment align = heading || c == 0 || c == kVerdictColumn
+            const Qt::Alignment align = heading || c == 0 || c == auditshown::kVerdictColumn
                                             ? Qt::AlignCenter
                                             : Qt::AlignRight | Qt::AlignVCenter;
             painter.drawText(cell.adjusted(mm(1), 0, -mm(1), 0), static_cast<int>(align | Qt::TextWordWrap),
@@ -184,7 +167,7 @@ Status DoseAuditWindow::draw(QPagedPaintDevice& device) {
     for (size_t r = 0; r < cells.size(); ++r) {
         QStringList row;
         for (size_t c = 0; c < cells[r].size(); ++c)
-            row << cell(cells[r][c], c);
+            row << auditshown::cell(cells[r][c], c);
         drawRow(row, false, audit_->bodyParts[r].medianAboveLevel());
     }
     if (cells.empty())

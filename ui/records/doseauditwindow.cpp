@@ -2,9 +2,7 @@
 
 #include "ui/records/doseauditshown.h"
 
-#include "engine/calculationstate.h"
 #include "refdata/referencelevels.h"
-#include "textio/fileio.h"
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
 #include "ui/report/printfonts.h"
@@ -12,14 +10,11 @@
 #include <QBarCategoryAxis>
 #include <QBoxPlotSeries>
 #include <QBoxSet>
-#include <QBuffer>
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDateEdit>
-#include <QDir>
-#include <QFileDialog>
 #include <QGraphicsLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -28,8 +23,6 @@
 #include <QLineSeries>
 #include <QListWidget>
 #include <QPainter>
-#include <QPdfWriter>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QStyle>
