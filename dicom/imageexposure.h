@@ -11,6 +11,7 @@
 // than one value is refused, never taken by its first; a value outside the plausible range of a
 // radiograph (below) is refused with the range.
 
+#include "dicom/dicomdir.h"
 #include "dicom/dicomtext.h"
 #include "engine/conditionlimits.h"
 #include "textio/expected.h"
@@ -115,13 +116,6 @@ enum class FileKind {
     Unreadable,    // cannot be opened, or a DICOM file that cannot be read
 };
 
-// One image record of a DICOMDIR.
-struct DicomDirEntry {
-    std::string fileId;  // Referenced File ID (0004,1500) as written, components joined by "/"
-    fs::path path;       // the regular file it names, resolved in the DICOMDIR's folder; empty if refused
-    std::string problem; // why it is not opened, naming the file ID (Japanese), empty if it may be
-};
-
 struct HeaderReading {
     FileKind kind = FileKind::Unreadable;
     ImageExposure exposure; // read for Radiograph (modality and SOP class also for NotRadiograph)
@@ -140,17 +134,5 @@ Expected<ImageExposure> readImageExposure(const fs::path& file);
 // Radiographs are the images of modality CR or DX; an image without modality counts as one when
 // its SOP class is computed radiography or digital X-ray (for presentation or for processing).
 bool isRadiograph(const std::string& modality, const std::string& sopClassUid);
-
-// The image records of a DICOMDIR: its IMAGE records in use, in the order they stand, each
-// Referenced File ID resolved against the DICOMDIR's folder (component by component without
-// regard to case where the exact name does not exist, as media written on other systems need; each
-// folder is listed once). Only a regular file inside the DICOMDIR's own folder tree is opened: a
-// file ID with "..", an absolute or drive path, a link leading out of the folder, a device, a FIFO
-// or a folder is refused with the reason, as is a file that does not exist. Fails, naming the
-// file, when it cannot be read or is no DICOMDIR.
-Expected<std::vector<DicomDirEntry>> dicomDirEntries(const fs::path& dicomDir);
-
-// The files of the records dicomDirEntries may open, in order.
-Expected<std::vector<fs::path>> dicomDirImages(const fs::path& dicomDir);
 
 } // namespace tamso::dicom

@@ -7,11 +7,9 @@
 #include "refdata/referencefiles.h"
 #include "textio/fileio.h"
 
-#include <cstdio>
+#include "tamsoversion.h"
 
-#ifndef TAMSO_VERSION
-#define TAMSO_VERSION "2.0"
-#endif
+#include <cstdio>
 
 namespace tamso::node {
 
@@ -66,7 +64,7 @@ Status DoseReporter::complete(DoseReportInput& input) {
     if (!uid.ok())
         return uid.error();
     input.recorder = {*uid, "TAMSO-II", "TAMSO-II", program_, ""};
-    input.softwareVersion = TAMSO_VERSION;
+    input.softwareVersion = kProgramVersion;
     if (input.institutionName.empty())
         if (auto basic = refdata::readBasicDataFile(workFolder_); basic.ok())
             input.institutionName = basic->hospitalName;

@@ -8,7 +8,8 @@ cmake_minimum_required(VERSION 3.25)
 #   ui/report                                   the report layout and screen
 #   ui/conditions, ui/editors, ui/records       the working screens, independent of each other
 #   ui/shell                                    owns and wires every window
-# tools/, tests/ and bench/ stand outside and may include any layer.
+# tools/, tests/ and bench/ stand outside and may include any layer. The core's libraries link in
+# the same order (CMakeLists.txt), and tests/CMakeLists.txt links each whole with its own alone.
 set(core textio dicom engine refdata records node)
 set(allowed_textio "textio/")
 set(allowed_dicom "textio/|engine/|dicom/")

@@ -100,4 +100,46 @@ std::string csvCell(std::string_view raw) {
     return quoted + "\"";
 }
 
+std::vector<std::vector<std::string>> csvRows(std::string_view text) {
+    std::vector<std::vector<std::string>> rows(1);
+    std::string cell;
+    bool quoted = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+                cell += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                cell += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            rows.back().push_back(std::move(cell));
+            cell.clear();
+        } else if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            rows.back().push_back(std::move(cell));
+            cell.clear();
+            rows.emplace_back();
+        } else {
+            cell += c;
+        }
+    }
+    if (!cell.empty() || !rows.back().empty())
+        rows.back().push_back(std::move(cell));
+    if (rows.back().empty())
+        rows.pop_back();
+    return rows;
+}
+
+std::vector<std::string> csvLineCells(std::string_view line) {
+    std::vector<std::vector<std::string>> rows = csvRows(line);
+    return rows.empty() ? std::vector<std::string>{std::string()} : std::move(rows.front());
+}
+
 } // namespace tamso::textio

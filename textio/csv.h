@@ -10,11 +10,23 @@
 // "'=HYPERLINK(...)"). A cell that is a plain decimal number and nothing else ("-3", "-0.052",
 // "+1.5E-03") stays as it is: it can do nothing but be read as the number it is.
 
+//
+// The reader takes what such a writer wrote: a double quote opens and closes a quoted stretch,
+// in which commas and line breaks are text and a doubled quote stands for one; cells are kept
+// as they stand (blanks included), the apostrophe of a neutralised cell too.
+
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tamso::textio {
 
 std::string csvCell(std::string_view text);
+
+// The rows of a CSV text, each ended by CR LF, LF or CR outside a quoted stretch; an empty line
+// is a row of one empty cell, and a line end at the very end starts no further row.
+std::vector<std::vector<std::string>> csvRows(std::string_view text);
+// The cells of one line (no line end in it): one empty cell for an empty line.
+std::vector<std::string> csvLineCells(std::string_view line);
 
 } // namespace tamso::textio

@@ -8,11 +8,9 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <mutex>
 #include <random>
 #include <set>
-#include <sstream>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -23,9 +21,6 @@
 #endif
 #include <thread>
 #include <windows.h>
-#ifndef ERROR_DISK_QUOTA_EXCEEDED // not in every SDK's headers (MinGW-w64 lacks it)
-#define ERROR_DISK_QUOTA_EXCEEDED 1295L
-#endif
 #else
 #include <fcntl.h>
 #include <sys/file.h>
@@ -35,18 +30,6 @@
 
 namespace tamso::textio {
 namespace {
-
-std::string quoted(const fs::path& path) {
-    return "「" + fileNameUtf8(path) + "」";
-}
-
-Error notRegular(const fs::path& path) {
-    return Error{quoted(path) +
-                 "は通常のファイルではありません（デバイスや名前付きパイプなどは読み込みません）。"};
-}
-
-// How a bounded read of a regular file ended.
-enum class ReadOutcome { Read, CannotOpen, NotRegular, Failed };
 
 WriteFaultForTesting& writeFault() {
     static WriteFaultForTesting fault;
@@ -74,95 +57,8 @@ fs::path temporaryPath(const fs::path& target) {
     return folderOf(target) / name;
 }
 
-// What kind of failure a system error code stands for.
-enum class Failure {
-    DiskFull,
-    Denied,
-    ReadOnlyMedium,
-    Missing,
-    NameTooLong,
-    BadName,
-    InUse,
-    IsFolder,
-    Io,
-    Other
-};
-
-// An errno value: the system's code on POSIX, and what the standard library of MinGW reports for
-// file-system failures on Windows too.
-Failure classifyErrno(int code) {
-    switch (code) {
-    case ENOSPC:
-#ifdef EDQUOT
-    case EDQUOT:
-#endif
-        return Failure::DiskFull;
-    case EACCES:
-    case EPERM:
-        return Failure::Denied;
-    case EROFS:
-        return Failure::ReadOnlyMedium;
-    case ENOENT:
-    case ENOTDIR:
-        return Failure::Missing;
-    case ENAMETOOLONG:
-        return Failure::NameTooLong;
-    case EBUSY:
-#ifdef ETXTBSY
-    case ETXTBSY:
-#endif
-        return Failure::InUse;
-    case EISDIR:
-        return Failure::IsFolder;
-    case EIO:
-        return Failure::Io;
-#ifdef _WIN32
-    case EINVAL: // a name with a character Windows does not allow ("?", "*", ...)
-        return Failure::BadName;
-#endif
-    default:
-        return Failure::Other;
-    }
-}
-
 // Platform layer ---------------------------------------------------------------------------------
 #ifdef _WIN32
-
-Failure classify(int code) {
-    switch (static_cast<DWORD>(code)) {
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-    case ERROR_DISK_QUOTA_EXCEEDED:
-        return Failure::DiskFull;
-    case ERROR_ACCESS_DENIED:
-        return Failure::Denied;
-    case ERROR_WRITE_PROTECT:
-        return Failure::ReadOnlyMedium;
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_BAD_NETPATH:
-        return Failure::Missing;
-    case ERROR_FILENAME_EXCED_RANGE:
-        return Failure::NameTooLong;
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_PATHNAME:
-        return Failure::BadName;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-        return Failure::InUse;
-    case ERROR_DIRECTORY:
-        return Failure::IsFolder;
-    case ERROR_CRC:
-    case ERROR_READ_FAULT:
-    case ERROR_WRITE_FAULT:
-    case ERROR_GEN_FAILURE:
-    case ERROR_UNEXP_NET_ERR:
-    case ERROR_NETNAME_DELETED:
-        return Failure::Io;
-    default:
-        return Failure::Other;
-    }
-}
 
 int lastError() {
     return static_cast<int>(::GetLastError());
@@ -300,59 +196,7 @@ int publishNew(TemporaryFile& temp, const fs::path& target, Durability durabilit
     return static_cast<int>(code);
 }
 
-// Reads at most maxBytes + 1 bytes of a regular file. Names of devices cannot be record or
-// reference files on Windows (the program refuses them as IDs), so a file stream serves.
-ReadOutcome readBounded(const fs::path& path, std::uintmax_t maxBytes, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open())
-        return ReadOutcome::CannotOpen;
-    char buffer[65536];
-    while (in && bytes.size() <= maxBytes) {
-        in.read(buffer, sizeof buffer);
-        bytes.append(buffer, static_cast<size_t>(in.gcount()));
-    }
-    return in.bad() ? ReadOutcome::Failed : ReadOutcome::Read;
-}
-
 #else
-
-// Reads at most maxBytes + 1 bytes of a regular file. Opened without waiting (a named pipe put in
-// its place opens at once instead of waiting for a writer) and refused unless what was opened is a
-// regular file.
-ReadOutcome readBounded(const fs::path& path, std::uintmax_t maxBytes, std::string& bytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return ReadOutcome::CannotOpen;
-    struct stat opened {};
-    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-        ::close(fd);
-        return ReadOutcome::NotRegular;
-    }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0)
-        (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    if (opened.st_size > 0 && static_cast<std::uintmax_t>(opened.st_size) <= maxBytes)
-        bytes.reserve(static_cast<size_t>(opened.st_size));
-    char buffer[65536];
-    while (bytes.size() <= maxBytes) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            ::close(fd);
-            return ReadOutcome::Failed;
-        }
-        if (got == 0)
-            break;
-        bytes.append(buffer, static_cast<size_t>(got));
-    }
-    ::close(fd);
-    return ReadOutcome::Read;
-}
-
-Failure classify(int code) {
-    return classifyErrno(code);
-}
 
 struct Target {
     bool exists = false;
@@ -559,7 +403,7 @@ bool isTemporaryName(const fs::path& fileName) {
 }
 
 std::string writeFailure(const fs::path& path, const std::string& reason) {
-    return "ファイル" + quoted(path) + "に書き込めません（" + reason + "）。";
+    return "ファイル" + quotedFileName(path) + "に書き込めません（" + reason + "）。";
 }
 
 } // namespace
@@ -572,175 +416,6 @@ void removeAbandonedTemporaries(const fs::path& folder) {
             leftovers.push_back(it->path());
     for (const fs::path& leftover : leftovers)
         removeIfAbandoned(leftover);
-}
-
-fs::path fileInFolder(const fs::path& folder, std::string_view utf8Name) {
-#if defined(_WIN32)
-    return folder / fs::u8path(utf8Name.begin(), utf8Name.end());
-#else
-    return folder / fs::path(std::string(utf8Name)); // names on Linux are UTF-8 bytes
-#endif
-}
-
-std::string pathUtf8(const fs::path& path) {
-#if defined(_WIN32)
-    const auto text = path.u8string(); // std::string, or std::u8string from C++20 on
-    return std::string(text.begin(), text.end());
-#else
-    return path.string();
-#endif
-}
-
-std::string fileNameUtf8(const fs::path& path) {
-    return pathUtf8(path.filename());
-}
-
-std::string fileTypeText(fs::file_type type) {
-    switch (type) {
-    case fs::file_type::directory:
-        return "フォルダ";
-    case fs::file_type::fifo:
-        return "FIFO";
-    case fs::file_type::block:
-    case fs::file_type::character:
-        return "デバイス";
-    case fs::file_type::socket:
-        return "ソケット";
-    default:
-        return "特殊なファイル";
-    }
-}
-
-bool canOpenForReading(const fs::path& path) {
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec))
-        return false;
-    std::ifstream in(path, std::ios::binary);
-    return in.is_open();
-}
-
-Expected<std::string> readFileBytes(const fs::path& path) {
-    std::error_code ec;
-    if (!fs::exists(path, ec))
-        return Error{"ファイル" + quoted(path) + "が見つかりません。"};
-    if (fs::is_directory(path, ec))
-        return Error{quoted(path) + "はファイルではありません。"};
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open())
-        return Error{"ファイル" + quoted(path) + "を開けません。"};
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad())
-        return Error{"ファイル" + quoted(path) + "を読み込めません。"};
-    return buffer.str();
-}
-
-Expected<std::string> readRegularFileBytes(const fs::path& path, std::uintmax_t maxBytes) {
-    std::error_code ec;
-    const fs::file_status status = fs::status(path, ec); // follows links
-    if (status.type() == fs::file_type::not_found)
-        return Error{"ファイル" + quoted(path) + "が見つかりません。"};
-    if (ec)
-        return Error{"ファイル" + quoted(path) + "を開けません。"};
-    if (status.type() == fs::file_type::directory)
-        return Error{quoted(path) + "はファイルではありません。"};
-    if (status.type() != fs::file_type::regular)
-        return notRegular(path);
-    const std::uintmax_t size = fs::file_size(path, ec);
-    if (!ec && size > maxBytes)
-        return Error{"ファイル" + quoted(path) + "が大きすぎます（" + std::to_string(size) +
-                     " バイト。このファイルは " + std::to_string(maxBytes) + " バイトまでです）。"};
-    // Opened and checked again as opened: what the name stands for may have been replaced since
-    // (by a named pipe, a link to a device), and nothing may wait for a writer or read without end.
-    std::string bytes;
-    switch (readBounded(path, maxBytes, bytes)) {
-    case ReadOutcome::Read:
-        break;
-    case ReadOutcome::CannotOpen:
-        return Error{"ファイル" + quoted(path) + "を開けません。"};
-    case ReadOutcome::NotRegular:
-        return notRegular(path);
-    case ReadOutcome::Failed:
-        return Error{"ファイル" + quoted(path) + "を読み込めません。"};
-    }
-    // The bound holds also for a file that grew since its size was taken, or tells none.
-    if (bytes.size() > maxBytes)
-        return Error{"ファイル" + quoted(path) + "が大きすぎます（このファイルは " +
-                     std::to_string(maxBytes) + " バイトまでです）。"};
-    return bytes;
-}
-
-namespace {
-
-// Shift-JIS lead and trail bytes, to step through a line character by character.
-bool isSjisLead(unsigned char c) {
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-bool isSjisTrail(unsigned char c) {
-    return c >= 0x40 && c <= 0xFC && c != 0x7F;
-}
-
-// The UTF-8 of the longest run of whole characters at the start of the line that converts.
-std::string convertibleStart(std::string_view line) {
-    std::vector<size_t> ends; // byte offset after each character
-    for (size_t i = 0; i < line.size();) {
-        const bool pair = isSjisLead(static_cast<unsigned char>(line[i])) && i + 1 < line.size() &&
-                          isSjisTrail(static_cast<unsigned char>(line[i + 1]));
-        i += pair ? 2 : 1;
-        ends.push_back(i);
-    }
-    // Whether a prefix converts does not get better with length once it fails: halve the range.
-    size_t good = 0;          // characters known to convert
-    size_t bad = ends.size(); // a count known not to convert
-    std::string best;
-    while (good + 1 < bad) {
-        const size_t middle = good + (bad - good) / 2;
-        if (auto text = sjisToUtf8(line.substr(0, ends[middle - 1])); text.ok()) {
-            good = middle;
-            best = std::move(*text);
-        } else {
-            bad = middle;
-        }
-    }
-    return best;
-}
-
-} // namespace
-
-std::string sjisToUtf8MarkingUnreadable(std::string_view sjis) {
-    if (auto whole = sjisToUtf8(sjis); whole.ok())
-        return std::move(*whole);
-    // CR and LF never occur inside a Shift-JIS character, so the text can be taken line by line.
-    std::string out;
-    size_t start = 0;
-    while (start < sjis.size()) {
-        size_t end = sjis.find_first_of("\r\n", start);
-        if (end == std::string_view::npos)
-            end = sjis.size();
-        size_t next = end; // after the line end: CR LF, CR or LF
-        if (next < sjis.size())
-            next += sjis[next] == '\r' && next + 1 < sjis.size() && sjis[next + 1] == '\n' ? 2 : 1;
-        const std::string_view line = sjis.substr(start, end - start);
-        if (auto text = sjisToUtf8(line); text.ok()) {
-            out += *text;
-        } else {
-            out += convertibleStart(line);
-            out += kUnreadableMark;
-        }
-        out.append(sjis.data() + end, next - end);
-        start = next;
-    }
-    return out;
-}
-
-Expected<std::string> readTextFile(const fs::path& path, std::uintmax_t maxBytes) {
-    auto bytes = readRegularFileBytes(path, maxBytes);
-    if (!bytes.ok())
-        return bytes.error();
-    auto text = sjisToUtf8(*bytes);
-    if (!text.ok())
-        return Error{"ファイル" + quoted(path) + "を読み込めません: " + text.error().message + "。"};
-    return text;
 }
 
 namespace {
@@ -763,8 +438,8 @@ Status writeTemporary(const fs::path& path, const Target& target, std::string_vi
     if (durability == Durability::Synced || firstScratchReplacement(path))
         removeLeftoverTemporaries(path);
     if (const int code = createTemporary(path, target, temp)) {
-        const Failure failure = classify(code);
-        return Error{writeFailure(path, failure == Failure::Denied
+        const FileFailure failure = classifyFileError(code);
+        return Error{writeFailure(path, failure == FileFailure::Denied
                                             ? std::string("フォルダに書き込みできません")
                                             : fileErrorReason(code))};
     }
@@ -788,14 +463,14 @@ Status writeFileAtomic(const fs::path& path, std::string_view bytes, Durability 
     if (target.folder)
         return Error{writeFailure(path, "同じ名前のフォルダがあります")};
     if (target.readOnly)
-        return Error{"ファイル" + quoted(path) + "は読み取り専用のため書き換えられません。"};
+        return Error{"ファイル" + quotedFileName(path) + "は読み取り専用のため書き換えられません。"};
 
     TemporaryFile temp;
     if (Status written = writeTemporary(path, target, bytes, durability, temp); !written.ok())
         return written;
     if (const int failed = publish(temp, path, durability)) {
-        const Failure failure = classify(failed);
-        return Error{writeFailure(path, failure == Failure::Denied || failure == Failure::InUse
+        const FileFailure failure = classifyFileError(failed);
+        return Error{writeFailure(path, failure == FileFailure::Denied || failure == FileFailure::InUse
                                             ? std::string("ファイルが使用中か、書き込みが禁止されています")
                                             : fileErrorReason(failed))};
     }
@@ -815,7 +490,7 @@ Status writeFilesAtomic(const std::vector<std::pair<fs::path, std::string>>& fil
         if (target.folder) {
             problem = Error{writeFailure(path, "同じ名前のフォルダがあります")};
         } else if (target.readOnly) {
-            problem = Error{"ファイル" + quoted(path) + "は読み取り専用のため書き換えられません。"};
+            problem = Error{"ファイル" + quotedFileName(path) + "は読み取り専用のため書き換えられません。"};
         } else {
             removeLeftoverTemporaries(path); // stored data: every time, as a flushed replacement does
             problem = writeTemporary(path, target, files[i].second, Durability::Unsynced, temps[i]);
@@ -883,7 +558,7 @@ Status writeTextLines(const fs::path& path, const std::vector<std::string>& utf8
                       Durability durability) {
     auto sjis = textLinesBytes(utf8Lines);
     if (!sjis.ok())
-        return Error{"ファイル" + quoted(path) + "に書き込めません: " + sjis.error().message + "。"};
+        return Error{"ファイル" + quotedFileName(path) + "に書き込めません: " + sjis.error().message + "。"};
     return writeFileAtomic(path, *sjis, durability);
 }
 
@@ -904,105 +579,8 @@ bool isTemporaryFileOf(const fs::path& fileName, const fs::path& targetName) {
     return true;
 }
 
-size_t nativeNameLength(std::string_view utf8Name) {
-#ifdef _WIN32
-    size_t units = 0;
-    for (unsigned char c : utf8Name) {
-        if ((c & 0xC0) == 0x80)
-            continue;               // a continuation byte
-        units += c >= 0xF0 ? 2 : 1; // four-byte sequences need a surrogate pair
-    }
-    return units;
-#else
-    return utf8Name.size();
-#endif
-}
-
-size_t maxFileNameLength(const fs::path& folder) {
-    constexpr size_t usual = 255;
-#ifdef _WIN32
-    std::error_code ec;
-    const fs::path absolute = fs::absolute(folder, ec);
-    wchar_t volume[MAX_PATH + 1] = {};
-    DWORD maxComponent = 0;
-    if (ec || !::GetVolumePathNameW(absolute.c_str(), volume, MAX_PATH + 1) ||
-        !::GetVolumeInformationW(volume, nullptr, 0, nullptr, &maxComponent, nullptr, nullptr, 0) ||
-        maxComponent == 0)
-        return usual;
-    return maxComponent;
-#else
-    errno = 0;
-    const long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
-    return limit > 0 ? static_cast<size_t>(limit) : usual;
-#endif
-}
-
-namespace {
-
-std::string reasonOf(Failure failure, int code) {
-    switch (failure) {
-    case Failure::DiskFull:
-        return "ディスクがいっぱいです";
-    case Failure::Denied:
-        return "書き込みが禁止されています";
-    case Failure::ReadOnlyMedium:
-        return "ドライブが書き込み禁止です";
-    case Failure::Missing:
-        return "フォルダが見つかりません";
-    case Failure::NameTooLong:
-        return "ファイル名が長すぎます";
-    case Failure::BadName:
-        return "名前に使えない文字があります";
-    case Failure::InUse:
-        return "ファイルが使用中です";
-    case Failure::IsFolder:
-        return "同じ名前のフォルダがあります";
-    case Failure::Io:
-        return "ディスクへの読み書きに失敗しました";
-    case Failure::Other:
-        break;
-    }
-    return "システムのエラー番号 " + std::to_string(code);
-}
-
-} // namespace
-
-std::string fileErrorReason(int code) {
-    return reasonOf(classify(code), code);
-}
-
-std::string fileErrorReason(const std::error_code& error) {
-    if (error.category() == std::generic_category())
-        return reasonOf(classifyErrno(error.value()), error.value());
-    return fileErrorReason(error.value());
-}
-
-bool isDiskFull(int code) {
-    return classify(code) == Failure::DiskFull;
-}
-
 void setWriteFaultForTesting(WriteFaultForTesting fault) {
     writeFault() = std::move(fault);
-}
-
-std::vector<std::string> splitLines(std::string_view text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    size_t i = 0;
-    while (i < text.size()) {
-        char c = text[i];
-        if (c == '\r' || c == '\n') {
-            lines.emplace_back(text.substr(start, i - start));
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-            start = ++i;
-        } else {
-            ++i;
-        }
-    }
-    if (start < text.size())
-        lines.emplace_back(text.substr(start));
-    return lines;
 }
 
 } // namespace tamso::textio

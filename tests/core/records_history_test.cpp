@@ -8,6 +8,7 @@
 #include "records/patientrecordsave.h"
 #include "records_testsupport.h"
 #include "testsupport.h"
+#include "textio/csv.h"
 #include "textio/fileio.h"
 
 #include <gtest/gtest.h>
@@ -566,45 +567,6 @@ TEST(DoseHistorySums, RunAcrossFiles) {
     EXPECT_EQ(doseText(cumulativeThroughRecord(*history, 41)->cumulativeMGy), "4.100");
 }
 
-// Reads a CSV text as RFC 4180 has it: quoted cells with doubled quotes, CR LF line ends.
-std::vector<std::vector<std::string>> readCsv(const std::string& text) {
-    std::vector<std::vector<std::string>> rows(1);
-    std::string cell;
-    bool quoted = false, wasQuoted = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-                cell += '"';
-                ++i;
-            } else if (c == '"') {
-                quoted = false;
-            } else {
-                cell += c;
-            }
-        } else if (c == '"' && cell.empty() && !wasQuoted) {
-            quoted = wasQuoted = true;
-        } else if (c == ',') {
-            rows.back().push_back(cell);
-            cell.clear();
-            wasQuoted = false;
-        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            rows.back().push_back(cell);
-            cell.clear();
-            wasQuoted = false;
-            rows.emplace_back();
-            ++i;
-        } else {
-            cell += c;
-        }
-    }
-    if (!cell.empty() || !rows.back().empty())
-        rows.back().push_back(cell);
-    if (rows.back().empty())
-        rows.pop_back();
-    return rows;
-}
-
 TEST(DoseHistoryCsv, StartsWithAByteOrderMarkAndReadsBackCellForCell) {
     TempFolder folder;
     std::string tricky = storedRecord("2024/05/03", "未計算");
@@ -625,7 +587,7 @@ TEST(DoseHistoryCsv, StartsWithAByteOrderMarkAndReadsBackCellForCell) {
     EXPECT_EQ(csv.find('\n'), csv.find("\r\n") + 1); // CR LF throughout
     EXPECT_EQ(csv.substr(csv.size() - 2), "\r\n");
 
-    const auto rows = readCsv(csv.substr(3));
+    const auto rows = textio::csvRows(csv.substr(3));
     ASSERT_EQ(rows.size(), 5u + 1u + 1u + 3u);
     EXPECT_EQ(rows[0], (std::vector<std::string>{"患者ID", "C1"}));
     EXPECT_EQ(rows[1], (std::vector<std::string>{"氏名", "新生, 一郎"}));

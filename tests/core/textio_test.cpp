@@ -464,3 +464,33 @@ TEST(Csv, CellsAreQuotedOnlyWhereTheyMustBe) {
     EXPECT_EQ(textio::csvCell("line\r\nbreak"), "\"line\r\nbreak\"");
     EXPECT_EQ(textio::csvCell(" .5 "), "\" .5 \"");
 }
+
+// What csvCell writes reads back cell for cell, whatever the cell holds.
+TEST(Csv, WrittenCellsReadBackAsTheyWere) {
+    const std::vector<std::vector<std::string>> rows = {
+        {"胸部正面", "", " .5 ", "a,b"}, {"say \"hi\"", "line\r\nbreak", "\"", ",\r\n,"}, {""}, {"last"}};
+    std::string text;
+    for (const auto& row : rows) {
+        for (size_t k = 0; k < row.size(); ++k)
+            text += (k ? "," : "") + textio::csvCell(row[k]);
+        text += "\r\n";
+    }
+    EXPECT_EQ(textio::csvRows(text), rows);
+}
+
+TEST(Csv, RowsEndAtEveryLineEndOutsideQuotes) {
+    using Rows = std::vector<std::vector<std::string>>;
+    const struct {
+        const char* text;
+        Rows rows;
+    } cases[] = {{"", {}},
+                 {"a,b", {{"a", "b"}}},
+                 {"a\nb\rc\r\n", {{"a"}, {"b"}, {"c"}}},
+                 {"a,\r\n\r\n,", {{"a", ""}, {""}, {"", ""}}},
+                 {"\"x\ny\",z", {{"x\ny", "z"}}},
+                 {"ab\"c,d\"e", {{"abc,de"}}}};
+    for (const auto& c : cases)
+        EXPECT_EQ(textio::csvRows(c.text), c.rows) << c.text;
+    EXPECT_EQ(textio::csvLineCells(""), std::vector<std::string>{""});
+    EXPECT_EQ(textio::csvLineCells(" a , \"b,c\" "), (std::vector<std::string>{" a ", " b,c "}));
+}

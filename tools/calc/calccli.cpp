@@ -138,32 +138,11 @@ std::string trim(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
-// One CSV line split into cells; quoted cells may hold commas and doubled quotes.
+// One CSV line split into cells (textio/csv.h), each without the blanks at its ends.
 std::vector<std::string> splitCsv(const std::string& line) {
-    std::vector<std::string> cells;
-    std::string cell;
-    bool quoted = false;
-    for (size_t i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
-                cell += '"';
-                ++i;
-            } else if (c == '"') {
-                quoted = false;
-            } else {
-                cell += c;
-            }
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            cells.push_back(trim(cell));
-            cell.clear();
-        } else {
-            cell += c;
-        }
-    }
-    cells.push_back(trim(cell));
+    std::vector<std::string> cells = textio::csvLineCells(line);
+    for (std::string& cell : cells)
+        cell = trim(cell);
     return cells;
 }
 
