@@ -2,7 +2,7 @@
 # installed when missing (as root), otherwise the one command to run is printed.
 TAMSO_PACKAGES="build-essential cmake pkg-config qt6-base-dev qt6-base-dev-tools qt6-l10n-tools qt6-tools-dev-tools qt6-svg-dev libqt6svg6-dev qt6-charts-dev \
 libgl-dev libdcmtk-dev python3 libgtest-dev libgmock-dev libbenchmark-dev libxrl-dev fonts-ipaexfont qt6-translations-l10n xvfb xauth poppler-utils \
-dpkg-dev file"
+dpkg-dev file ccache"
 # Only test.sh needs these: the Windows cross-build of the core, tamso-calc and the core tests
 # (MinGW-w64, GoogleTest's sources), Wine's 64-bit loader to run them, NSIS for the installer,
 # lintian for the Debian package; DCMTK's tools (storescu and echoscu, the senders of the node's
@@ -31,6 +31,9 @@ tamso_install_packages() {
 }
 
 tamso_build() {
-    cmake -S "$TAMSO_ROOT" -B "$TAMSO_ROOT/build" -DCMAKE_BUILD_TYPE=Release >/dev/null || exit 1
+    # ccache, where installed, keeps a rebuild of unchanged sources short.
+    local launcher=""
+    command -v ccache >/dev/null && launcher="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
+    cmake -S "$TAMSO_ROOT" -B "$TAMSO_ROOT/build" -DCMAKE_BUILD_TYPE=Release $launcher >/dev/null || exit 1
     cmake --build "$TAMSO_ROOT/build" -j "$(nproc)" "$@" || exit 1
 }
