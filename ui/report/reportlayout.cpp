@@ -42,57 +42,62 @@ double fitFontSize(ReportCanvas& c, const QString& text, double size, double wid
     return points;
 }
 
-} // namespace
+const QColor kBlack(0, 0, 0);
+const QColor kRed(255, 0, 0);
+// What a text keeps free from the line of the box it stands in.
+constexpr double kInset = 0.5;
 
-void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f) {
-    const bool printer = target == ReportTarget::Printer;
-    const QColor black(0, 0, 0);
-    const QColor red(255, 0, 0);
-    const QString xrayUnit = qs(engine::Module1.xrayUnitName);
-    const QString hospital = qs(engine::Module1.hospitalName);
-    auto text = [&c](double x, double y, const QString& s) {
+// The page being drawn: the canvas, whether it goes to the printer, and the body size of its texts.
+struct Page {
+    ReportCanvas& c;
+    bool printer;
+    double body;
+
+    void text(double x, double y, const QString& s) const {
         c.moveTo(x, y);
         c.printText(s, true);
-    };
-    // The body size of the texts, and a text drawn within (right, bottom): smaller where it would
-    // not fit, then back at the body size.
-    const double body = printer ? 14 : 10;
-    auto fitted = [&](double x, double y, const QString& s, double right, double bottom) {
+    }
+    // A text drawn within (right, bottom): smaller where it would not fit, then back at the body size.
+    void fitted(double x, double y, const QString& s, double right, double bottom) const {
         if (fitFontSize(c, s, body, right - x, bottom - y) != body) {
             text(x, y, s);
             c.setFontSize(body);
         } else {
             text(x, y, s);
         }
-    };
-    // What a text keeps free from the line of the box it stands in.
-    constexpr double inset = 0.5;
+    }
+};
 
-    // Title.
+// The title, the body font and fill, and the page frame.
+void drawFrameAndTitle(const Page& p) {
+    ReportCanvas& c = p.c;
     c.setFontName(timesFontFamily());
-    c.setFontSize(printer ? 18 : 14);
-    text(printer ? 20 : 10, 10, QStringLiteral("TAMSO in NICU"));
+    c.setFontSize(p.printer ? 18 : 14);
+    p.text(p.printer ? 20 : 10, 10, QStringLiteral("TAMSO in NICU"));
 
-    // Body font, fill, page frame.
     c.setFontName(gothicFontFamily());
     c.setFontCharset(128);
     c.setFillStyle(FillStyle::Transparent);
-    if (printer) {
+    if (p.printer) {
         c.setLineWidth(4);
         c.box(10, 20, 195, 277);
     } else {
         c.setLineWidth(1);
         c.box(10, 21, 195, 287);
     }
+}
 
-    // Patient.
-    c.box(15, 28, 100, 43, black);
-    c.setFontSize(body);
-    fitted(20, 30, QStringLiteral("ID No.: ") + f.id, 100 - inset, 37);
-    fitted(20, 37, QCoreApplication::translate("ReportLayout", "氏名 : ") + f.name, 100 - inset, 43 - inset);
+void drawPatient(const Page& p, const ReportFields& f) {
+    p.c.box(15, 28, 100, 43, kBlack);
+    p.c.setFontSize(p.body);
+    p.fitted(20, 30, QStringLiteral("ID No.: ") + f.id, 100 - kInset, 37);
+    p.fitted(20, 37, QCoreApplication::translate("ReportLayout", "氏名 : ") + f.name, 100 - kInset,
+             43 - kInset);
+}
 
-    // Exposure conditions.
-    c.box(15, 45, 100, 109, black);
+void drawConditions(const Page& p, const ReportFields& f) {
+    const QString xrayUnit = qs(engine::Module1.xrayUnitName);
+    p.c.box(15, 45, 100, 109, kBlack);
     const QString rows[9][2] = {
         {QCoreApplication::translate("ReportLayout", "撮影日"), QStringLiteral(": ") + f.examDate},
         {QCoreApplication::translate("ReportLayout", "撮影担当"), QStringLiteral(": ") + f.technologist},
@@ -110,40 +115,45 @@ void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f) {
     };
     for (int r = 0; r < 9; ++r) {
         const double y = 47 + 7 * r;
-        const double bottom = r < 8 ? y + 7 : 109 - inset;
-        fitted(20, y, rows[r][0], 43, bottom);
-        fitted(43, y, rows[r][1], 100 - inset, bottom);
+        const double bottom = r < 8 ? y + 7 : 109 - kInset;
+        p.fitted(20, y, rows[r][0], 43, bottom);
+        p.fitted(43, y, rows[r][1], 100 - kInset, bottom);
     }
+}
 
-    // Doses.
-    c.box(15, 111, 100, 145, black);
-    fitted(20, 117,
-           QCoreApplication::translate("ReportLayout", "患児の入射表面線量： ") + f.dose +
-               QStringLiteral(" mGy"),
-           100 - inset, 127);
-    fitted(20, 127, QCoreApplication::translate("ReportLayout", "介助者の被ばく線量  μSv"), 100 - inset, 134);
+// The infant's dose and the caregivers' doses.
+void drawDoses(const Page& p, const ReportFields& f) {
+    ReportCanvas& c = p.c;
+    c.box(15, 111, 100, 145, kBlack);
+    p.fitted(20, 117,
+             QCoreApplication::translate("ReportLayout", "患児の入射表面線量： ") + f.dose +
+                 QStringLiteral(" mGy"),
+             100 - kInset, 127);
+    p.fitted(20, 127, QCoreApplication::translate("ReportLayout", "介助者の被ばく線量  μSv"), 100 - kInset,
+             134);
     // The three caregiver doses on one line, smaller as a whole where they would not fit.
     const QString caregivers[3] = {QStringLiteral("① : ") + f.caregiver1,
                                    QStringLiteral("   ② : ") + f.caregiver2,
                                    QStringLiteral("   ③ : ") + f.caregiver3};
-    const bool caregiversFitted = fitFontSize(c, caregivers[0] + caregivers[1] + caregivers[2], body,
-                                              100 - inset - 25, 145 - inset - 134) != body;
+    const bool caregiversFitted = fitFontSize(c, caregivers[0] + caregivers[1] + caregivers[2], p.body,
+                                              100 - kInset - 25, 145 - kInset - 134) != p.body;
     c.moveTo(25, 134);
     c.printText(caregivers[0], false);
     c.printText(caregivers[1], false);
     c.printText(caregivers[2], true);
     if (caregiversFitted)
-        c.setFontSize(body);
+        c.setFontSize(p.body);
+}
 
-    // Remarks.
-    const double remarksBottom = printer ? 275 : 285;
-    c.box(15, 230, 190, remarksBottom, black);
-    text(20, 235, QCoreApplication::translate("ReportLayout", "備考"));
+void drawRemarks(const Page& p, const ReportFields& f) {
+    const double remarksBottom = p.printer ? 275 : 285;
+    p.c.box(15, 230, 190, remarksBottom, kBlack);
+    p.text(20, 235, QCoreApplication::translate("ReportLayout", "備考"));
     // The dose with its expanded uncertainty, and the dose against the reference level of the body
     // part; above the level framed in red and said in words, so that it reads in black and white.
     double remark = 243;
     if (!f.exposureNumber.isEmpty()) { // the infant's dose so far, at the size of the other texts
-        fitted(25, remark, doseHistoryLine(f), 190 - inset, remark + 8);
+        p.fitted(25, remark, doseHistoryLine(f), 190 - kInset, remark + 8);
         remark += 8;
     }
     // With the effective dose on the same line, so that the remarks keep their room on the page.
@@ -153,25 +163,30 @@ void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f) {
     if (!f.effectiveDose.isEmpty())
         doses << QCoreApplication::translate("ReportLayout", "実効線量 ") + f.effectiveDose;
     if (!doses.isEmpty()) {
-        fitted(25, remark, doses.join(QStringLiteral("　")), 190 - inset, remark + 8);
+        p.fitted(25, remark, doses.join(QStringLiteral("　")), 190 - kInset, remark + 8);
         remark += 8;
     }
     if (const QString edited = editedDoseRemark(f); !edited.isEmpty()) {
-        fitted(25, remark, edited, 190 - inset, remark + 8);
+        p.fitted(25, remark, edited, 190 - kInset, remark + 8);
         remark += 8;
     }
     if (!f.referenceLevel.isEmpty()) {
         if (f.aboveReferenceLevel)
-            c.box(22, remark - 1.5, 188, remark + 6, red); // a red frame round the words 参考レベル超過
-        fitted(25, remark,
-               QCoreApplication::translate("ReportLayout", "参考レベル（") + f.bodyPart +
-                   QCoreApplication::translate("ReportLayout", "）") + f.referenceLevel,
-               (f.aboveReferenceLevel ? 188 : 190) - inset,
-               f.aboveReferenceLevel ? remark + 6 - inset : remarksBottom - inset);
+            p.c.box(22, remark - 1.5, 188, remark + 6, kRed); // a red frame round the words 参考レベル超過
+        p.fitted(25, remark,
+                 QCoreApplication::translate("ReportLayout", "参考レベル（") + f.bodyPart +
+                     QCoreApplication::translate("ReportLayout", "）") + f.referenceLevel,
+                 (f.aboveReferenceLevel ? 188 : 190) - kInset,
+                 f.aboveReferenceLevel ? remark + 6 - kInset : remarksBottom - kInset);
     }
+}
 
-    // Incubator, side view.
-    const int figureWidth = printer ? 8 : 2;
+// The incubator from the side with the caregivers' positions, the infant and the beam, labelled
+// with the doses.
+void drawSideView(const Page& p, const ReportFields& f) {
+    ReportCanvas& c = p.c;
+    // Incubator.
+    const int figureWidth = p.printer ? 8 : 2;
     c.setLineWidth(figureWidth);
     c.line(45, 195, 45, 222);
     c.lineTo(105, 222);
@@ -180,16 +195,16 @@ void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f) {
     c.lineTo(45, 195);
 
     // Caregiver positions.
-    if (printer) {
-        c.setFillColour(red);
+    if (p.printer) {
+        c.setFillColour(kRed);
         c.setFillStyle(FillStyle::Solid);
     }
-    c.circle(108, 152, 1, red);
-    c.circle(108, 182, 1, red);
-    c.circle(108, 212, 1, red);
+    c.circle(108, 152, 1, kRed);
+    c.circle(108, 182, 1, kRed);
+    c.circle(108, 212, 1, kRed);
 
-    // Infant, side view: hatched in the fill colour (black on the preview, red on the printer).
-    c.setLineWidth(printer ? 4 : 1);
+    // Infant: hatched in the fill colour (black on the preview, red on the printer).
+    c.setLineWidth(p.printer ? 4 : 1);
     c.setFillStyle(FillStyle::Hatched);
     c.circle(75, 217, 10, {}, {}, 0.5);
 
@@ -199,12 +214,15 @@ void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f) {
     c.line(82, 155, 90, 222);
 
     // Labels.
-    text(115, 150, QStringLiteral("① : ") + f.caregiver1 + QStringLiteral(" μSv"));
-    text(115, 180, QStringLiteral("② : ") + f.caregiver2 + QStringLiteral(" μSv"));
-    text(115, 210, QStringLiteral("③ : ") + f.caregiver3 + QStringLiteral(" μSv"));
-    text(77, 205, f.dose + QStringLiteral(" mGy"));
+    p.text(115, 150, QStringLiteral("① : ") + f.caregiver1 + QStringLiteral(" μSv"));
+    p.text(115, 180, QStringLiteral("② : ") + f.caregiver2 + QStringLiteral(" μSv"));
+    p.text(115, 210, QStringLiteral("③ : ") + f.caregiver3 + QStringLiteral(" μSv"));
+    p.text(77, 205, f.dose + QStringLiteral(" mGy"));
+}
 
-    // Figure frame and infant, front view.
+// The figure frame with the infant from the front and the mark of the body part with the dose.
+void drawFrontView(const Page& p, const ReportFields& f) {
+    ReportCanvas& c = p.c;
     c.setFillStyle(FillStyle::Transparent);
     c.box(110, 28, 190, 145);
     c.circle(150, 50, 18);
@@ -221,24 +239,35 @@ void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f) {
     c.line(137, 107, 124, 129);
     const double legs[][2] = {{125, 135}, {130, 137}, {142, 120}, {150, 115}, {158, 120},
                               {170, 137}, {175, 135}, {176, 129}, {163, 107}};
-    for (const auto& p : legs)
-        c.lineTo(p[0], p[1]);
+    for (const auto& point : legs)
+        c.lineTo(point[0], point[1]);
 
     // Body-part mark.
     const BodyPartMark mark = bodyPartMark(f.bodyPart);
     const double middle = (mark.upper + mark.lower) / 2;
-    c.setLineWidth(printer ? 10 : 2);
-    c.box(130, mark.upper, 170, mark.lower, red);
-    c.circle(150, middle, 1, red);
-    c.setLineWidth(printer ? 4 : 1);
+    c.setLineWidth(p.printer ? 10 : 2);
+    c.box(130, mark.upper, 170, mark.lower, kRed);
+    c.circle(150, middle, 1, kRed);
+    c.setLineWidth(p.printer ? 4 : 1);
     if (mark.lower > mark.upper) // inside the mark
-        fitted(140, middle + 2, f.dose + QStringLiteral(" mGy"), 170 - inset, mark.lower - inset);
+        p.fitted(140, middle + 2, f.dose + QStringLiteral(" mGy"), 170 - kInset, mark.lower - kInset);
     else
-        text(140, middle + 2, f.dose + QStringLiteral(" mGy"));
+        p.text(140, middle + 2, f.dose + QStringLiteral(" mGy"));
+}
 
-    // Hospital.
-    text(70, printer ? 278 : 288, hospital);
+} // namespace
 
+void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f) {
+    const bool printer = target == ReportTarget::Printer;
+    const Page page{c, printer, printer ? 14.0 : 10.0};
+    drawFrameAndTitle(page);
+    drawPatient(page, f);
+    drawConditions(page, f);
+    drawDoses(page, f);
+    drawRemarks(page, f);
+    drawSideView(page, f);
+    drawFrontView(page, f);
+    page.text(70, printer ? 278 : 288, qs(engine::Module1.hospitalName)); // the hospital
     if (printer)
         c.endDocument();
 }

@@ -67,6 +67,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    struct Maker;
+    void makePatientFields(Maker& make);
+    void makeConditionFields(Maker& make);
+    void makeDoseFields(Maker& make);
+    void makeCommands(Maker& make);
+    void connectControls();
     void setFieldTexts(const ReportFields& fields);
     void setSpectrum(const SpectrumData& spectrum);
     void fillTechnologistCombo();
