@@ -7,6 +7,7 @@
 #include "refdata/referenceloader.h"
 #include "testsupport.h"
 #include "textio/fileio.h"
+#include "tools/calc/dicombatch.h"
 
 #include <gtest/gtest.h>
 
@@ -35,25 +36,8 @@ Outcome runProgram(const test::TempFolder& folder, const std::string& arguments)
     return test::runCalculator(folder, "--workdir " + test::quotedArgument(folder.path()) + " " + arguments);
 }
 
-const std::vector<std::string> kColumns = {"file",
-                                           "status",
-                                           "patient_id",
-                                           "date",
-                                           "kv",
-                                           "mas",
-                                           "ffd_cm",
-                                           "body_part",
-                                           "thickness_cm",
-                                           "thickness_source",
-                                           "field_cm",
-                                           "field_source",
-                                           "entrance_surface_dose_mgy",
-                                           "missing",
-                                           "reason",
-                                           "weight_kg",
-                                           "weight_source",
-                                           "effective_dose_usv",
-                                           "effective_dose_u_usv"};
+// The columns in the order the program prints them.
+const std::vector<std::string>& kColumns = calc::dicomBatchColumns();
 
 // The printed lines as rows of named cells, checking the header line.
 std::vector<std::map<std::string, std::string>> rowsOf(const std::string& text,
@@ -225,10 +209,10 @@ TEST_F(CalcDicom, ThicknessAndFieldFromOptionsAndTheCsvFile) {
     EXPECT_EQ(bytes.find('\n'), bytes.find("\r\n") + 1); // CR LF
     const auto lines = textio::splitLines(bytes.substr(3));
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0],
-              "file,status,patient_id,date,kv,mas,ffd_cm,body_part,thickness_cm,thickness_source,field_cm,"
-              "field_source,entrance_surface_dose_mgy,missing,reason,weight_kg,weight_source,effective_dose_usv,"
-              "effective_dose_u_usv");
+    std::string header;
+    for (const std::string& column : kColumns)
+        header += (header.empty() ? "" : ",") + column;
+    EXPECT_EQ(lines[0], header);
     // The printed row, with its comma cell quoted.
     std::string expected;
     for (size_t c = 0; c < kColumns.size(); ++c) {

@@ -855,48 +855,35 @@ private slots:
             auto* l = form1()->findChild<QLabel*>(name);
             return l ? l->text() : QStringLiteral("<no %1>").arg(name);
         };
-        const struct {
-            const char* field;
-            const char* caption;
-            const char* unit;
-        } rows[] = {
-            {"Text1", " Ｘ線管ターゲット角度", "　度"},
-            {"Text2", " 固有フィルタ（アルミ当量）", "mm"},
-            {"Text3", " 付加フィルタ（アルミ）", "mm"},
-            {"Text4", " 付加フィルタ　（ 銅 ）", "mm"},
-            {"Combo2", "   照射部位", nullptr},
-            {"Text5", "　 Ｘ線管電圧", "kV"},
-            {"Text6", "   Ｘ線管電流×照射時間", "mAs"},
-            {"Text8", " 焦点-受像器間距離（FFD）", "cm"},
-            {"Text23", "　 被写体厚", "cm"},
-            {"Text9", " 焦点-フード・カバー間距離", "cm"},
-            {"Combo1", " 受像器面での照射野サイズ", nullptr},
-            {"Text10", " 照射野サイズ（長軸方向）", "cm"},
-            {"Text11", " 照射野サイズ（単軸方向）", "cm"},
-            {"Text13", "　  第１半価層", "mmAl"},
-            {"Text14", "     第２半価層", "mmAl"},
-            {"Text15", "　  実効エネルギー", "keV"},
-            {"Text16", "　  線質指標 （ QI )", "―"},
-            {"Text17", "   後方散乱係数", "―"},
-            {"Text18", "   吸収線量変換係数", "Gy/C/kg"},
-            {"Text20", "   入射表面線量", " mGy"},
-            {"Text29", "撮影装置名", nullptr},
-            {"Text24", "出力データ名", nullptr},
-            {"Text12", "フード・カバー透過後", nullptr},
-            {"Text7", "散乱線を付加", nullptr},
-            {"Text21", "1", nullptr},
-            {"Text22", "2", nullptr},
-            {"Text25", "3", nullptr},
+        // The fields of the tables, each with the caption and unit the table gives it.
+        struct Row {
+            QString field;
+            QString caption;
+            QString unit; // empty: no unit beside the field
         };
-        for (const auto& row : rows) {
-            const QString field = QString::fromLatin1(row.field);
-            QCOMPARE(label(QStringLiteral("Caption") + field), QString::fromUtf8(row.caption));
-            auto* caption = form1()->findChild<QLabel*>(QStringLiteral("Caption") + field);
-            QVERIFY2(caption->buddy() && caption->buddy()->objectName() == field, row.field);
-            if (row.unit)
-                QCOMPARE(label(QStringLiteral("Unit") + field), QString::fromUtf8(row.unit));
+        std::vector<Row> rows;
+        for (const ui::ExposureInput& input : ui::exposureInputs())
+            rows.push_back({QString::fromLatin1(input.objectName), ui::shownText(input.caption),
+                            ui::shownText(input.unit)});
+        for (const ui::ResultOutput& output : ui::resultOutputs())
+            if (output.result != engine::ResultField::MeasuredExposureCkg) // captioned by its option
+                rows.push_back({QString::fromLatin1(output.objectName), ui::shownText(output.caption),
+                                ui::shownText(output.unit)});
+        // The fields outside the tables.
+        rows.push_back({QStringLiteral("Combo2"), QStringLiteral("   照射部位"), QString()});
+        rows.push_back({QStringLiteral("Combo1"), QStringLiteral(" 受像器面での照射野サイズ"), QString()});
+        rows.push_back({QStringLiteral("Text29"), QStringLiteral("撮影装置名"), QString()});
+        rows.push_back({QStringLiteral("Text24"), QStringLiteral("出力データ名"), QString()});
+        for (const Row& row : rows) {
+            const QByteArray field = row.field.toLatin1();
+            QVERIFY2(!row.caption.trimmed().isEmpty(), field.constData());
+            QCOMPARE(label(QStringLiteral("Caption") + row.field), row.caption);
+            auto* caption = form1()->findChild<QLabel*>(QStringLiteral("Caption") + row.field);
+            QVERIFY2(caption->buddy() && caption->buddy()->objectName() == row.field, field.constData());
+            if (!row.unit.isEmpty())
+                QCOMPARE(label(QStringLiteral("Unit") + row.field), row.unit);
             else
-                QVERIFY2(!form1()->findChild<QLabel*>(QStringLiteral("Unit") + field), row.field);
+                QVERIFY2(!form1()->findChild<QLabel*>(QStringLiteral("Unit") + row.field), field.constData());
         }
         const QStringList texts = [this] {
             QStringList all;
