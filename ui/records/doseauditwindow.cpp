@@ -191,7 +191,7 @@ DoseAuditWindow::DoseAuditWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
     grid1_->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid1_->verticalHeader()->setVisible(false);
     grid1_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    grid1_->horizontalHeader()->setStretchLastSection(true);
+    grid1_->horizontalHeader()->setStretchLastSection(false);
 
     chart1_ = new QChartView(new QChart, this);
     nameControl(chart1_, QStringLiteral("Chart1"),
