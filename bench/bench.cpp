@@ -186,6 +186,30 @@ void BM_DoseAudit(benchmark::State& bench) {
 }
 BENCHMARK(BM_DoseAudit)->Unit(benchmark::kMillisecond);
 
+// The same audit with the median effective dose per body part (a run per distinct conditions).
+void BM_DoseAuditEffectiveDose(benchmark::State& bench) {
+    const auto& folder = auditFolder();
+    const std::filesystem::path data = std::filesystem::path(TAMSO_SOURCE_DIR) / "data";
+    auto state = std::make_unique<engine::CalculationState>();
+    if (auto e = refdata::loadReferenceData(*state, data); !e.ok())
+        throw std::runtime_error(e.message());
+    auto organs = refdata::loadOrganDoseData(data);
+    if (!organs.ok())
+        throw std::runtime_error(organs.error().message);
+    const records::AuditEffectiveDoseData effective{*state, organs->table, organs->defaultWeightKg};
+    refdata::ReferenceLevelTable levels;
+    levels.rows = {{"胸部正面", 0.2, "Japan DRLs 2020"}};
+    const records::AuditPeriod period{records::parseExamDate("2026/01/01"), records::parseExamDate("2026/12/31")};
+    for (auto _ : bench) {
+        auto audit = records::auditRecordFolder(folder.path(), period, levels, {}, &effective);
+        if (!audit.ok() || audit->records != 100000 || audit->effectiveDoseUnavailable != 0)
+            bench.SkipWithError("the audit did not read every record or give every effective dose");
+        benchmark::DoNotOptimize(audit->bodyParts);
+    }
+    bench.SetItemsProcessed(bench.iterations() * 100000);
+}
+BENCHMARK(BM_DoseAuditEffectiveDose)->Unit(benchmark::kMillisecond);
+
 // A folder of 200 DX images as a portable unit writes them: header of about 1.5 kB, then
 // 1024 x 1024 pixels of 16 bits (2 MB), kV and mAs varying from image to image.
 constexpr int kDicomImages = 200;

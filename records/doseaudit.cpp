@@ -3,6 +3,7 @@
 #include "records/dosehistory.h"
 #include "records/patienthistory.h"
 #include "records/patientrecordfile.h"
+#include "records/recordeffectivedose.h"
 #include "records/recordwithdrawal.h"
 #include "textio/codec.h"
 #include "textio/csv.h"
@@ -47,7 +48,34 @@ bool readDigits(std::string_view text, size_t& pos, size_t minDigits, size_t max
 
 struct BodyPartSamples {
     std::vector<double> doses;
+    std::vector<double> effectiveDoses; // μSv, of the exposures where it could be computed
     std::unordered_set<std::string> infants;
+};
+
+// The effective doses of the audit: one run per distinct conditions (many records share them), each
+// scaled to the record's own stored dose exactly as recordOrganDoses does.
+class EffectiveDoseCache {
+public:
+    explicit EffectiveDoseCache(const AuditEffectiveDoseData* data) : data_(data) {}
+    bool active() const { return data_ != nullptr; }
+    std::optional<double> effectiveDoseUSv(const PatientRecord& record, double storedMGy) {
+        std::string key = listValueText(record.tubeVoltageKv);
+        for (const std::string& part : {listValueText(record.mAs), listValueText(record.ffdCm),
+                                        listValueText(record.subjectThicknessCm), record.fieldSize, record.bodyPart})
+            key += '\x1F' + part;
+        auto found = runs_.find(key);
+        if (found == runs_.end()) {
+            auto run = recordConditionOrganDoses(data_->loaded, data_->table, data_->defaultWeightKg, record);
+            found = runs_.emplace(std::move(key), run.ok() ? std::optional(*run) : std::nullopt).first;
+        }
+        if (!found->second)
+            return std::nullopt;
+        return scaledToStoredDose(*found->second, storedMGy).effectiveDoseUSv;
+    }
+
+private:
+    const AuditEffectiveDoseData* data_;
+    std::unordered_map<std::string, std::optional<ConditionOrganDoses>> runs_;
 };
 
 } // namespace
@@ -114,7 +142,7 @@ using Samples = std::unordered_map<std::string, BodyPartSamples>;
 void auditFile(DoseAudit& audit, Samples& samples, std::unordered_set<std::string>& allInfants,
                const AuditPeriod& period, const std::string& infant, const ReadRecordFile& file,
                const std::optional<std::string>& problem, int firstNumber,
-               const WithdrawnRecords& withdrawn) {
+               const WithdrawnRecords& withdrawn, EffectiveDoseCache& effective) {
     const std::string name = textio::fileNameUtf8(file.file.path);
     ++audit.recordFiles;
     if (problem) {
@@ -153,6 +181,12 @@ void auditFile(DoseAudit& audit, Samples& samples, std::unordered_set<std::strin
         }
         BodyPartSamples& part = samples[record.bodyPart];
         part.doses.push_back(*dose);
+        if (effective.active()) {
+            if (const auto uSv = effective.effectiveDoseUSv(record, *dose))
+                part.effectiveDoses.push_back(*uSv);
+            else
+                ++audit.effectiveDoseUnavailable;
+        }
         part.infants.insert(infant);
         allInfants.insert(infant);
         ++audit.exposures;
@@ -201,6 +235,10 @@ void summarise(DoseAudit& audit, Samples& samples, const refdata::ReferenceLevel
         row.percentile75MGy = percentileOfSorted(s.doses, 0.75);
         row.minimumMGy = s.doses.front();
         row.maximumMGy = s.doses.back();
+        if (!s.effectiveDoses.empty()) {
+            std::sort(s.effectiveDoses.begin(), s.effectiveDoses.end());
+            row.medianEffectiveDoseUSv = percentileOfSorted(s.effectiveDoses, 0.5);
+        }
         row.levelMGy = levels.levelFor(part);
         if (row.levelMGy && *row.levelMGy > 0) {
             // The median as the table shows it is what is compared: to the finer of its three
@@ -219,7 +257,8 @@ void summarise(DoseAudit& audit, Samples& samples, const refdata::ReferenceLevel
 
 Expected<DoseAudit> auditRecordFolder(const fs::path& folder, const AuditPeriod& period,
                                       const refdata::ReferenceLevelTable& levels,
-                                      const std::vector<std::string>& bodyPartOrder) {
+                                      const std::vector<std::string>& bodyPartOrder,
+                                      const AuditEffectiveDoseData* effective) {
     // The record files, by name. Folders, pipes and the like of a record file's name are taken
     // too: the reader refuses them, and they are listed with the reason.
     std::vector<std::pair<std::string, fs::path>> files;
@@ -248,6 +287,8 @@ Expected<DoseAudit> auditRecordFolder(const fs::path& folder, const AuditPeriod&
 
     DoseAudit audit;
     audit.period = period;
+    audit.effectiveDoses = effective != nullptr;
+    EffectiveDoseCache effectiveDoses(effective);
     Samples samples;
     std::unordered_set<std::string> allInfants;
     for (auto& [infant, parts] : infantFiles) {
@@ -267,7 +308,7 @@ Expected<DoseAudit> auditRecordFolder(const fs::path& folder, const AuditPeriod&
         int firstNumber = 1;
         for (size_t f = 0; f < read.size(); ++f) {
             auditFile(audit, samples, allInfants, period, infant, read[f], problems[f], firstNumber,
-                      withdrawn);
+                      withdrawn, effectiveDoses);
             if (!problems[f])
                 firstNumber += read[f].content->patientRecordCount;
         }
@@ -312,18 +353,23 @@ std::vector<std::string> auditSummaryLines(const DoseAudit& audit) {
     auto count = [](int n) { return std::to_string(n); };
     const std::string leftOut =
         audit.leftOutFiles > 0 ? "、除いたもの " + count(audit.leftOutFiles) + " 件" : std::string();
-    return {"記録ファイル " + count(audit.recordFiles) + " 件（読めないもの " + count(audit.unreadableFiles) +
+    std::vector<std::string> lines = {"記録ファイル " + count(audit.recordFiles) + " 件（読めないもの " + count(audit.unreadableFiles) +
                 " 件" + leftOut + "）、記録 " + count(audit.records) + " 件、期間内 " +
                 count(audit.recordsInPeriod) + " 件",
             "集計した撮影 " + count(audit.exposures) + " 件（患児 " + count(audit.infants) +
                 " 人）、撮影日が読めない記録 " + count(audit.dateUnreadable) + " 件、線量のない記録 " +
                 count(audit.noDose) + " 件" +
                 (audit.withdrawn > 0 ? "、取り消した記録 " + count(audit.withdrawn) + " 件" : std::string())};
+    if (audit.effectiveDoses)
+        lines.push_back("実効線量（体重は既定値）: 実効線量を計算できない記録 " +
+                        count(audit.effectiveDoseUnavailable) + " 件（中央値から除きました）");
+    return lines;
 }
 
 std::vector<std::string> auditTableHeadings() {
     return {"撮影部位",   "撮影数",     "患児数",           "中央値 (mGy)",      "75パーセンタイル (mGy)",
-            "最小 (mGy)", "最大 (mGy)", "参考レベル (mGy)", "中央値/参考レベル", "判定"};
+            "最小 (mGy)", "最大 (mGy)", "参考レベル (mGy)", "中央値/参考レベル", "判定",
+            "実効線量 中央値 (μSv)"};
 }
 
 std::vector<std::vector<std::string>> auditTableCells(const DoseAudit& audit) {
@@ -336,7 +382,9 @@ std::vector<std::vector<std::string>> auditTableCells(const DoseAudit& audit) {
                         doseText(p.percentile75MGy), doseText(p.minimumMGy),
                         doseText(p.maximumMGy), p.comparison ? p.comparison->levelText : std::string(),
                         p.comparison ? p.comparison->ratioText : std::string(),
-                        p.comparison ? (p.comparison->above ? "超過" : "以下") : std::string()});
+                        p.comparison ? (p.comparison->above ? "超過" : "以下") : std::string(),
+                        p.medianEffectiveDoseUSv ? textio::effectiveDoseText(*p.medianEffectiveDoseUSv)
+                                                 : std::string()});
     }
     return rows;
 }

@@ -16,6 +16,8 @@
 // and the percentile is x[floor h] + (h - floor h) (x[floor h + 1] - x[floor h]). The median is
 // p = 0.5: the middle dose, or the mean of the two middle doses.
 
+#include "engine/calculationstate.h"
+#include "engine/organdose.h"
 #include "records/patienthistory.h"
 #include "refdata/referencelevels.h"
 #include "textio/expected.h"
@@ -78,6 +80,10 @@ struct BodyPartAudit {
     // it, and how both are shown.
     std::optional<refdata::LevelComparison> comparison;
     bool medianAboveLevel() const { return comparison && comparison->above; }
+    // The median effective dose (μSv) of the exposures whose effective dose could be computed
+    // (recordeffectivedose.h, the site's default weight); nothing where none could be or the audit
+    // computed none.
+    std::optional<double> medianEffectiveDoseUSv;
 };
 
 // Something the audit could not use, listed for the user.
@@ -112,22 +118,36 @@ struct DoseAudit {
     int infants = 0;         // different infants among them
     int dateUnreadable = 0;
     int noDose = 0;
+    bool effectiveDoses = false;      // the effective doses were computed (organ-dose table present)
+    int effectiveDoseUnavailable = 0; // counted exposures whose effective dose could not be computed
+};
+
+// What the effective doses of the audit need (all three from the working folder): a state with
+// the reference data, the organ-dose table and the site's default weight.
+struct AuditEffectiveDoseData {
+    const engine::CalculationState& loaded;
+    const engine::OrganDoseTable& table;
+    std::optional<double> defaultWeightKg;
 };
 
 // Audits the record files of the folder for the period. Body parts are listed in the order of
 // `bodyPartOrder` (the body-part list), then the others in the order of their text; only body parts
 // with at least one exposure are listed. Records whose date cannot be read are counted when no
 // period is chosen (every date is wanted) and left out when one is (they cannot be placed in it);
-// they are listed in either case. Fails only when the folder cannot be listed.
+// they are listed in either case. With `effective`, the effective dose of every counted exposure is
+// computed from its conditions (one run per distinct conditions) and its median given per body
+// part; an exposure whose effective dose cannot be computed is counted, not guessed. Fails only
+// when the folder cannot be listed.
 Expected<DoseAudit> auditRecordFolder(const fs::path& folder, const AuditPeriod& period,
                                       const refdata::ReferenceLevelTable& levels,
-                                      const std::vector<std::string>& bodyPartOrder = {});
+                                      const std::vector<std::string>& bodyPartOrder = {},
+                                      const AuditEffectiveDoseData* effective = nullptr);
 
 // One note in words, as the audit window and tamso-calc list it.
 std::string auditNoteText(const AuditNote& note);
 // The period in words: "2026/01/01 ～ 2026/12/31", an open end left empty, "全期間" for none.
 std::string auditPeriodText(const AuditPeriod& period);
-// What was read and counted, in words (two lines).
+// What was read and counted, in words (two lines; a third on the effective doses where computed).
 std::vector<std::string> auditSummaryLines(const DoseAudit& audit);
 
 // The audit table as the window shows it and the CSV holds it: the column headings, then one row

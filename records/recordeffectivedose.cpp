@@ -37,13 +37,10 @@ std::optional<std::pair<double, double>> recordFieldCm(const std::string& text) 
     return std::pair{std::max(a, b), std::min(a, b)};
 }
 
-Expected<engine::OrganDoseResult> recordOrganDoses(const engine::CalculationState& loaded,
-                                                   const engine::OrganDoseTable& table,
-                                                   std::optional<double> defaultWeightKg,
-                                                   const PatientRecord& record) {
-    const auto stored = storedDoseMGy(record.entranceSurfaceDoseMGy);
-    if (!stored)
-        return Error{"入射表面線量が記録されていません"};
+Expected<ConditionOrganDoses> recordConditionOrganDoses(const engine::CalculationState& loaded,
+                                                        const engine::OrganDoseTable& table,
+                                                        std::optional<double> defaultWeightKg,
+                                                        const PatientRecord& record) {
     const auto kv = number(record.tubeVoltageKv), mas = number(record.mAs), ffd = number(record.ffdCm),
                thickness = number(record.subjectThicknessCm);
     if (!kv || !mas || !ffd || !thickness)
@@ -66,15 +63,32 @@ Expected<engine::OrganDoseResult> recordOrganDoses(const engine::CalculationStat
     auto doses = engine::organDosesForBodyPart(table, *state, record.bodyPart, std::nullopt, defaultWeightKg);
     if (!doses.ok())
         return doses.error();
-    // To the record's own dose.
-    const double ratio = state->entranceSurfaceDoseMGy > 0 ? *stored / state->entranceSurfaceDoseMGy : 0;
-    for (double& d : doses->doseUGy)
+    return ConditionOrganDoses{std::move(*doses), state->entranceSurfaceDoseMGy};
+}
+
+engine::OrganDoseResult scaledToStoredDose(const ConditionOrganDoses& run, double storedMGy) {
+    engine::OrganDoseResult doses = run.doses;
+    const double ratio = run.computedDoseMGy > 0 ? storedMGy / run.computedDoseMGy : 0;
+    for (double& d : doses.doseUGy)
         d *= ratio;
-    doses->effectiveDoseUSv *= ratio;
-    doses->effectiveDoseUUSv *= ratio;
-    doses->effectiveDoseIcrp60USv *= ratio;
-    doses->incidentAirKermaMGy *= ratio;
+    doses.effectiveDoseUSv *= ratio;
+    doses.effectiveDoseUUSv *= ratio;
+    doses.effectiveDoseIcrp60USv *= ratio;
+    doses.incidentAirKermaMGy *= ratio;
     return doses;
+}
+
+Expected<engine::OrganDoseResult> recordOrganDoses(const engine::CalculationState& loaded,
+                                                   const engine::OrganDoseTable& table,
+                                                   std::optional<double> defaultWeightKg,
+                                                   const PatientRecord& record) {
+    const auto stored = storedDoseMGy(record.entranceSurfaceDoseMGy);
+    if (!stored)
+        return Error{"入射表面線量が記録されていません"};
+    auto run = recordConditionOrganDoses(loaded, table, defaultWeightKg, record);
+    if (!run.ok())
+        return run.error();
+    return scaledToStoredDose(*run, *stored); // to the record's own dose
 }
 
 } // namespace tamso::records

@@ -25,4 +25,17 @@ Expected<engine::OrganDoseResult> recordOrganDoses(const engine::CalculationStat
                                                    std::optional<double> defaultWeightKg,
                                                    const PatientRecord& record);
 
+// The same in two steps, for callers that meet the same conditions many times (the audit): the run
+// of the record's conditions (tube voltage, mAs, FFD, thickness, field and body part; the stored
+// dose is not looked at), then its organ doses scaled to a stored entrance surface dose.
+struct ConditionOrganDoses {
+    engine::OrganDoseResult doses;
+    double computedDoseMGy = 0; // the entrance surface dose of the run
+};
+Expected<ConditionOrganDoses> recordConditionOrganDoses(const engine::CalculationState& loaded,
+                                                        const engine::OrganDoseTable& table,
+                                                        std::optional<double> defaultWeightKg,
+                                                        const PatientRecord& record);
+engine::OrganDoseResult scaledToStoredDose(const ConditionOrganDoses& run, double storedMGy);
+
 } // namespace tamso::records

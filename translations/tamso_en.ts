@@ -538,6 +538,10 @@
         <translation>%1 exposures counted (%2 infants), %3 with an unreadable date, %4 without a dose</translation>
     </message>
     <message>
+        <source>実効線量（体重は既定値）: 実効線量を計算できない記録 %1 件（中央値から除きました）</source>
+        <translation>Effective doses (default weight): %1 records whose effective dose cannot be computed (left out of the median)</translation>
+    </message>
+    <message>
         <source>読めない記録ファイル: %1</source>
         <translation>Unreadable record file: %1</translation>
     </message>
@@ -622,6 +626,10 @@
     <message>
         <source>累積線量 (mGy)</source>
         <translation>Cumulative dose (mGy)</translation>
+    </message>
+    <message>
+        <source>累積実効線量 (μSv)</source>
+        <translation>Cumulative effective dose (μSv)</translation>
     </message>
     <message>
         <source>撮影日</source>
@@ -2130,6 +2138,10 @@ Close the report without saving?</translation>
     <message>
         <source>判定</source>
         <translation>Verdict</translation>
+    </message>
+    <message>
+        <source>実効線量 中央値 (μSv)</source>
+        <translation>Median effective dose (μSv)</translation>
     </message>
     <message>
         <source>超過</source>

@@ -79,7 +79,7 @@ TEST_F(AuditCommand, WritesTheSameTableAsCsv) {
     EXPECT_EQ(written.rfind("\xEF\xBB\xBF期間,全期間\r\n記録ファイル ", 0), 0u);
     EXPECT_NE(written.find("\r\n\r\n撮影部位,撮影数,"), std::string::npos);
     // No period: the undated chest dose 0.9 and the 2025 dose 5 count (six doses).
-    EXPECT_NE(written.find("\r\n胸部正面,6,3,0.350,0.775,0.100,5.000,0.200,1.75,超過\r\n"), std::string::npos)
+    EXPECT_NE(written.find("\r\n胸部正面,6,3,0.350,0.775,0.100,5.000,0.200,1.75,超過,\r\n"), std::string::npos)
         << written;
 }
 

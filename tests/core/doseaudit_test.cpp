@@ -272,13 +272,13 @@ TEST(DoseAuditTable, CellsAndCsvAsTheWindowShowsThem) {
     const auto cells = auditTableCells(*audit);
     ASSERT_EQ(cells.size(), 3u);
     EXPECT_EQ(cells[0], (std::vector<std::string>{"胸部正面", "4", "3", "0.250", "0.325", "0.100", "0.400",
-                                                  "0.200", "1.25", "超過"}));
+                                                  "0.200", "1.25", "超過", ""}));
     EXPECT_EQ(cells[1][0], "腹部正面");
     EXPECT_EQ(cells[1][7], ""); // no level: no level, ratio or verdict
     EXPECT_EQ(cells[1][8], "");
     EXPECT_EQ(cells[1][9], "");
     EXPECT_EQ(cells[2], (std::vector<std::string>{"頭部正面", "1", "1", "0.300", "0.300", "0.300", "0.300",
-                                                  "0.500", "0.60", "以下"}));
+                                                  "0.500", "0.60", "以下", ""}));
     const std::string csv = doseAuditCsv(*audit);
     EXPECT_EQ(csv.substr(0, 3), "\xEF\xBB\xBF");
     // The period and the summary first, then a blank line and the table.
@@ -289,10 +289,10 @@ TEST(DoseAuditTable, CellsAndCsvAsTheWindowShowsThem) {
     EXPECT_EQ(
         csv.substr(table, csv.find("\r\n", table) - table),
         "撮影部位,撮影数,患児数,中央値 (mGy),75パーセンタイル (mGy),最小 (mGy),最大 (mGy),参考レベル (mGy),"
-        "中央値/参考レベル,判定");
-    EXPECT_NE(csv.find("\r\n胸部正面,4,3,0.250,0.325,0.100,0.400,0.200,1.25,超過\r\n"), std::string::npos)
+        "中央値/参考レベル,判定,実効線量 中央値 (μSv)");
+    EXPECT_NE(csv.find("\r\n胸部正面,4,3,0.250,0.325,0.100,0.400,0.200,1.25,超過,\r\n"), std::string::npos)
         << csv;
-    EXPECT_NE(csv.find("\r\n腹部正面,5,3,0.050,0.200,0.050,0.300,,,\r\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("\r\n腹部正面,5,3,0.050,0.200,0.050,0.300,,,,\r\n"), std::string::npos) << csv;
 }
 
 TEST(DoseAuditTable, CsvQuotesBodyPartsWithCommasOrQuotes) {

@@ -203,14 +203,14 @@ private slots:
         QCOMPARE(rowTexts(grid, 0),
                  QStringList({QStringLiteral("腹部正面"), QStringLiteral("3"), QStringLiteral("3"),
                               QStringLiteral("0.200"), QStringLiteral("0.250"), QStringLiteral("0.050"),
-                              QStringLiteral("0.300"), QString(), QString(), QString()}));
+                              QStringLiteral("0.300"), QString(), QString(), QString(), QString()}));
         QCOMPARE(rowTexts(grid, 1),
                  QStringList({QStringLiteral("胸部正面"), QStringLiteral("4"), QStringLiteral("3"),
                               QStringLiteral("0.250"), QStringLiteral("0.325"), QStringLiteral("0.100"),
                               QStringLiteral("0.400"), QStringLiteral("0.200"), QStringLiteral("1.25"),
-                              QStringLiteral("超過")}));
+                              QStringLiteral("超過"), QString()}));
         QCOMPARE(rowTexts(grid, 2).mid(7),
-                 QStringList({QStringLiteral("0.500"), QStringLiteral("0.60"), QStringLiteral("以下")}));
+                 QStringList({QStringLiteral("0.500"), QStringLiteral("0.60"), QStringLiteral("以下"), QString()}));
         // Above the level: coloured and in words.
         QCOMPARE(grid->item(1, 9)->foreground().color(), QColor(0xb0, 0x10, 0x10));
         QVERIFY(grid->item(1, 9)->font().bold());

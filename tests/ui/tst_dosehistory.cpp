@@ -239,6 +239,47 @@ private slots:
         }
     }
 
+    // The cumulative effective dose is a second line on its own axis at the right (μSv), point by
+    // point as the history sums it; without effective doses the chart has no such line.
+    void chartShowsTheCumulativeEffectiveDoseWhereThereIsOne() {
+        records::PatientHistory history;
+        history.patientId = "E1";
+        for (const char* date : {"2024/05/01", "2024/05/02", "2024/05/03", "2024/05/04"}) {
+            records::PatientRecord r;
+            r.examDate = date;
+            r.bodyPart = "胸部";
+            r.entranceSurfaceDoseMGy = 0.1;
+            history.records.push_back(r);
+        }
+        const QVector<double> cumulativeUSv = {4.5, 4.5, 12.0, 20.25}; // the second cannot be computed
+        records::HistoryEffectiveDoses doses;
+        for (double c : cumulativeUSv) {
+            records::ExposureEffectiveDose e;
+            e.cumulativeUSv = c;
+            doses.exposures.push_back(e);
+        }
+        for (const bool withEffective : {false, true}) {
+            DoseHistoryModel model(records::makeDoseHistory(history));
+            if (withEffective)
+                model.setEffectiveDoses(doses);
+            DoseHistoryPages pages(model, QString());
+            QCOMPARE(pages.cumulativeEffectiveSeries() != nullptr, withEffective);
+            QCOMPARE(pages.chart()->axes(Qt::Vertical).size(), withEffective ? 3 : 2);
+            if (!withEffective)
+                continue;
+            const auto line = pages.cumulativeEffectiveSeries()->points();
+            QCOMPARE(line.size(), cumulativeUSv.size());
+            for (int i = 0; i < line.size(); ++i)
+                QCOMPARE(line[i], QPointF(i, cumulativeUSv[i]));
+            const auto axes = pages.cumulativeEffectiveSeries()->attachedAxes();
+            auto* values = qobject_cast<QValueAxis*>(axes.last());
+            QVERIFY(values);
+            QCOMPARE(values->alignment(), Qt::AlignRight);
+            QVERIFY(values->titleText().contains(QStringLiteral("μSv")));
+            QVERIFY(values->max() >= cumulativeUSv.last());
+        }
+    }
+
     // Ticks of 1, 2 or 5 times a power of ten, at most six steps up to just above the value.
     void roundAxisTicks_data() {
         QTest::addColumn<double>("largest");

@@ -2,10 +2,13 @@
 
 #include "tools/calc/calccli.h"
 
+#include "refdata/organdosefile.h"
+#include "refdata/referenceloader.h"
 #include "refdata/referencelevels.h"
 #include "textio/fileio.h"
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <ostream>
 
@@ -22,8 +25,11 @@ Usage:
 Reads every patient record file of the working folder (default: the current folder), the
 continuation files included, and prints per body part the number of exposures and of infants, the
 median, 75th percentile (type 7: linear between order statistics), minimum and maximum entrance
-surface dose in mGy, the reference level of 参考線量.dat and median/level. Record files that
-cannot be read, records whose date cannot be read and records without a dose are listed.
+surface dose in mGy, the reference level of 参考線量.dat and median/level, and, where the folder
+holds the organ-dose table, the median effective dose in μSv (each record's from its conditions,
+with the site's default weight). Record files that cannot be read, records whose date cannot be
+read and records without a dose are listed, and the records whose effective dose cannot be computed
+are counted.
 
   --from DATE, --to DATE   the period, both days included (2026/12/08, 2026-12-08 or 2026/1/2);
                            without them every record counts, also one whose date cannot be read
@@ -141,8 +147,24 @@ int runAuditCommand(const std::vector<std::string>& args, std::ostream& out, std
     const refdata::OptionalReferenceLevels levels = refdata::loadReferenceLevels(workFolder);
     if (levels.warning)
         err << "tamso-calc: warning: " << *levels.warning << '\n';
-    auto audit =
-        records::auditRecordFolder(workFolder, period, levels.table, refdata::readBodyPartList(workFolder));
+    // The effective doses where the folder holds the organ-dose table and the reference data.
+    std::optional<refdata::OrganDoseData> organs;
+    auto state = std::make_unique<engine::CalculationState>();
+    std::string effectiveProblem;
+    if (std::filesystem::exists(textio::fileInFolder(workFolder, refdata::kOrganDoseFileName))) {
+        auto data = refdata::loadOrganDoseData(workFolder);
+        if (!data.ok())
+            effectiveProblem = data.error().message;
+        else if (auto e = refdata::loadReferenceData(*state, workFolder); !e.ok())
+            effectiveProblem = e.message();
+        else
+            organs = std::move(*data);
+    }
+    std::optional<records::AuditEffectiveDoseData> effective;
+    if (organs)
+        effective.emplace(records::AuditEffectiveDoseData{*state, organs->table, organs->defaultWeightKg});
+    auto audit = records::auditRecordFolder(workFolder, period, levels.table,
+                                            refdata::readBodyPartList(workFolder), effective ? &*effective : nullptr);
     if (!audit.ok()) {
         err << "tamso-calc: " << audit.error().message << '\n';
         return 2;
@@ -150,6 +172,8 @@ int runAuditCommand(const std::vector<std::string>& args, std::ostream& out, std
     out << doseAuditReportText(*audit, period);
     if (!levels.present)
         out << "参考レベル: " << refdata::kReferenceLevelFileName << " がないため比較しません\n";
+    if (!effectiveProblem.empty())
+        out << "実効線量: 計算しません（" << effectiveProblem << "）\n";
     if (csvOut) {
         if (auto e = records::writeDoseAuditCsv(std::filesystem::u8path(*csvOut), *audit); !e.ok()) {
             err << "tamso-calc: " << e.message() << '\n';

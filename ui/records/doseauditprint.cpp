@@ -43,7 +43,7 @@ DoseAuditWindow::PrinterProvider& printerProvider() {
     return provider;
 }
 
-// A4 landscape with 12 mm margins: the table's ten columns fit across.
+// A4 landscape with 12 mm margins: the table's eleven columns fit across.
 QPageLayout auditPageLayout() {
     return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(12, 12, 12, 12),
                        QPageLayout::Millimeter);
@@ -128,7 +128,7 @@ Status DoseAuditWindow::draw(QPagedPaintDevice& device) {
     // The table: the same cells as the window, the verdict in words.
     const QStringList headings = auditshown::headings();
     const auto cells = records::auditTableCells(*audit_);
-    const double shares[] = {16, 7, 7, 9, 13, 9, 9, 11, 12, 7};
+    const double shares[] = {14, 6, 6, 9, 12, 8, 8, 10, 11, 7, 9};
     std::vector<double> lefts = {0};
     for (double share : shares)
         lefts.push_back(lefts.back() + area.width() * share / 100);

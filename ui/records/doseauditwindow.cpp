@@ -2,8 +2,10 @@
 
 #include "ui/records/doseauditshown.h"
 
+#include "engine/calculationstate.h"
 #include "refdata/referencelevels.h"
 #include "ui/kit/messagebox.h"
+#include "ui/kit/organdosedata.h"
 #include "ui/kit/uiutil.h"
 #include "ui/report/printfonts.h"
 
@@ -82,7 +84,7 @@ QStringList DoseAuditWindow::summaryLines(const DoseAudit& a) {
             : QCoreApplication::translate("DoseAuditWindow", "記録ファイル %1 件（読めないもの %2 件）")
                   .arg(a.recordFiles)
                   .arg(a.unreadableFiles);
-    return {
+    QStringList lines = {
         files + QCoreApplication::translate("DoseAuditWindow", "、記録 %1 件、期間内 %2 件")
                     .arg(a.records)
                     .arg(a.recordsInPeriod),
@@ -96,6 +98,11 @@ QStringList DoseAuditWindow::summaryLines(const DoseAudit& a) {
             (a.withdrawn > 0
                  ? QCoreApplication::translate("DoseAuditWindow", "、取り消した記録 %1 件").arg(a.withdrawn)
                  : QString())};
+    if (a.effectiveDoses)
+        lines << QCoreApplication::translate(
+                     "DoseAuditWindow", "実効線量（体重は既定値）: 実効線量を計算できない記録 %1 件（中央値から除きました）")
+                     .arg(a.effectiveDoseUnavailable);
+    return lines;
 }
 
 QString DoseAuditWindow::noteText(const records::AuditNote& note) {
@@ -184,7 +191,7 @@ DoseAuditWindow::DoseAuditWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
     grid1_->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid1_->verticalHeader()->setVisible(false);
     grid1_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    grid1_->horizontalHeader()->setStretchLastSection(true);
+    grid1_->horizontalHeader()->setStretchLastSection(false);
 
     chart1_ = new QChartView(new QChart, this);
     nameControl(chart1_, QStringLiteral("Chart1"),
@@ -295,7 +302,12 @@ bool DoseAuditWindow::runAudit() {
     }
     const auto folder = workingFolderPath();
     const refdata::OptionalReferenceLevels levels = refdata::loadReferenceLevels(folder);
-    auto audit = records::auditRecordFolder(folder, chosen, levels.table, refdata::readBodyPartList(folder));
+    // The median effective doses where the working folder has the organ-dose table.
+    std::optional<records::AuditEffectiveDoseData> effective;
+    if (auto data = workingFolderOrganDoseData(); data.ok())
+        effective.emplace(records::AuditEffectiveDoseData{engine::Module1, (*data)->table, (*data)->defaultWeightKg});
+    auto audit = records::auditRecordFolder(folder, chosen, levels.table, refdata::readBodyPartList(folder),
+                                            effective ? &*effective : nullptr);
     if (!audit.ok()) {
         MessageBox::warning(this, coreText(audit.error().message));
         return false;

@@ -179,6 +179,17 @@ void DoseHistoryModel::setEffectiveDoses(records::HistoryEffectiveDoses doses) {
     emit dataChanged(index(0, kColumnEffectiveDose), index(rowCount() - 1, kColumnCumulativeEffectiveDose));
 }
 
+std::optional<QVector<double>> DoseHistoryModel::chartCumulativeEffectiveDoses() const {
+    if (!effective_)
+        return std::nullopt;
+    QVector<double> cumulative;
+    for (const ChartPoint& p : chart_) {
+        const records::ExposureEffectiveDose* e = effective_->forEntry(history_, *rows_[static_cast<size_t>(p.row)]);
+        cumulative << (e ? e->cumulativeUSv : (cumulative.isEmpty() ? 0.0 : cumulative.back()));
+    }
+    return cumulative;
+}
+
 void DoseHistoryModel::setEffectiveDosesUnavailable(const QString& reason) {
     effective_.reset();
     effectiveProblem_ = reason;

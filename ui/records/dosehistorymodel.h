@@ -65,6 +65,8 @@ public:
         double cumulativeMGy = 0; // in chart order
     };
     const QVector<ChartPoint>& chartPoints() const { return chart_; }
+    // The cumulative effective dose (μSv) at each chart point, or nothing before setEffectiveDoses.
+    std::optional<QVector<double>> chartCumulativeEffectiveDoses() const;
     // What hovering bar `chartIndex` shows: "No.12  2024/05/01  胸部  0.052 mGy".
     QString barText(int chartIndex) const;
 

@@ -188,6 +188,7 @@ DoseHistoryPages::DoseHistoryPages(const DoseHistoryModel& model, const QString&
     cumulative->setGridLineVisible(false);
     chart_->addAxis(cumulative, Qt::AlignRight);
     line_->attachAxis(cumulative);
+    addCumulativeEffectiveDose(dates);
 
     chart_->legend()->setAlignment(Qt::AlignTop);
     scene_->addItem(chart_);
@@ -196,6 +197,38 @@ DoseHistoryPages::DoseHistoryPages(const DoseHistoryModel& model, const QString&
 }
 
 DoseHistoryPages::~DoseHistoryPages() = default;
+
+// The cumulative effective dose beside the cumulative entrance surface dose, on its own axis at
+// the right, where the history has effective doses.
+void DoseHistoryPages::addCumulativeEffectiveDose(QAbstractAxis* dates) {
+    const auto cumulativeUSv = model_.chartCumulativeEffectiveDoses();
+    if (!cumulativeUSv)
+        return;
+    effectiveLine_ = new QLineSeries;
+    effectiveLine_->setName(QCoreApplication::translate("DoseHistoryPages", "累積実効線量 (μSv)"));
+    QPen pen(QColor(46, 139, 87));
+    pen.setWidthF(6);
+    pen.setStyle(Qt::DashLine);
+    effectiveLine_->setPen(pen);
+    for (int i = 0; i < cumulativeUSv->size(); ++i)
+        effectiveLine_->append(i, (*cumulativeUSv)[i]);
+    chart_->addSeries(effectiveLine_);
+    effectiveLine_->attachAxis(dates);
+    auto* axis = new QValueAxis;
+    axis->setTitleText(QCoreApplication::translate("DoseHistoryPages", "累積実効線量 (μSv)"));
+    const AxisTicks ticks = roundAxisTicks(cumulativeUSv->isEmpty() ? 0 : cumulativeUSv->back());
+    axis->setRange(0, ticks.top);
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(ticks.step);
+    axis->setLabelFormat(ticks.step >= 0.1 ? QStringLiteral("%.1f") : QStringLiteral("%.2f"));
+    axis->setLinePenColor(pen.color());
+    axis->setLabelsColor(pen.color());
+    axis->setTitleBrush(pen.color());
+    axis->setGridLineVisible(false);
+    chart_->addAxis(axis, Qt::AlignRight);
+    effectiveLine_->attachAxis(axis);
+}
 
 void DoseHistoryPages::setChartFonts(const QStringList& families) const {
     if (families == chartFamilies_)

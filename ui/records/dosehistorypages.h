@@ -14,6 +14,7 @@
 class QChart;
 class QBarSeries;
 class QLineSeries;
+class QAbstractAxis;
 class QGraphicsScene;
 class QPainter;
 
@@ -61,6 +62,9 @@ public:
     QChart* chart() const { return chart_; }
     QBarSeries* barSeries() const { return bars_; }
     QLineSeries* cumulativeSeries() const { return line_; }
+    // The cumulative effective dose (μSv, its own axis on the right), or null where the history
+    // has no effective doses.
+    QLineSeries* cumulativeEffectiveSeries() const { return effectiveLine_; }
 
 private:
     void setChartFonts(const QStringList& families) const;
@@ -71,6 +75,8 @@ private:
     QChart* chart_ = nullptr; // owned by the scene
     QBarSeries* bars_ = nullptr;
     QLineSeries* line_ = nullptr;
+    QLineSeries* effectiveLine_ = nullptr;
+    void addCumulativeEffectiveDose(QAbstractAxis* dates);
     mutable QStringList chartFamilies_; // the font families the chart's texts have now
 };
 
