@@ -197,8 +197,10 @@ void auditFile(DoseAudit& audit, Samples& samples, std::unordered_set<std::strin
 // part order, so they are numbered as in the dose history). Read only where there is a trail.
 WithdrawnRecords infantWithdrawals(const fs::path& folder, const std::string& infant,
                                    const std::vector<ReadRecordFile>& read,
-                                   const std::vector<std::optional<std::string>>& problems) {
-    if (!hasWithdrawalTrail(folder, infant))
+                                   const std::vector<std::optional<std::string>>& problems,
+                                   const std::unordered_set<std::string>& trailNames) {
+    // The folder's listing tells which infants have a trail: no look-up per infant.
+    if (!trailNames.count(textio::fileNameUtf8(withdrawalTrailFile(folder, infant))))
         return {};
     std::vector<PatientRecord> records;
     for (size_t f = 0; f < read.size(); ++f)
@@ -262,6 +264,7 @@ Expected<DoseAudit> auditRecordFolder(const fs::path& folder, const AuditPeriod&
     // The record files, by name. Folders, pipes and the like of a record file's name are taken
     // too: the reader refuses them, and they are listed with the reason.
     std::vector<std::pair<std::string, fs::path>> files;
+    std::unordered_set<std::string> trailNames; // the withdrawal trails of the folder
     std::error_code ec;
     fs::directory_iterator it(folder, ec);
     auto listingError = [&folder](const std::error_code& error) {
@@ -276,6 +279,10 @@ Expected<DoseAudit> auditRecordFolder(const fs::path& folder, const AuditPeriod&
         std::string name = textio::fileNameUtf8(it->path());
         if (isRecordFileName(name))
             files.emplace_back(std::move(name), it->path());
+        else if (name.size() > kWithdrawalTrailExtension.size() &&
+                 name.compare(name.size() - kWithdrawalTrailExtension.size(), std::string::npos,
+                              kWithdrawalTrailExtension) == 0)
+            trailNames.insert(std::move(name));
     }
     std::sort(files.begin(), files.end());
     // Each infant's files in part order.
@@ -300,7 +307,7 @@ Expected<DoseAudit> auditRecordFolder(const fs::path& folder, const AuditPeriod&
             read.push_back({part, readPatientRecordFile(part.path)});
         // One rule with the dose history and the save: a file left out is listed with the reason.
         const auto problems = recordFileProblems(infant, read);
-        const WithdrawnRecords withdrawn = infantWithdrawals(folder, infant, read, problems);
+        const WithdrawnRecords withdrawn = infantWithdrawals(folder, infant, read, problems, trailNames);
         for (const std::string& problem : withdrawn.problems)
             audit.notes.push_back({AuditNote::Kind::TrailProblem,
                                    textio::fileNameUtf8(withdrawalTrailFile(folder, infant)), 0, problem,
