@@ -2,15 +2,13 @@
 
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
+#include "ui/records/whowhyform.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDialogButtonBox>
-#include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace tamso::ui {
 
@@ -51,30 +49,13 @@ RecordWithdrawDialog::RecordWithdrawDialog(const QString& recordText, const QStr
     nameControl(text1_, QStringLiteral("Text1"),
                 QCoreApplication::translate("RecordWithdrawDialog", "取り消しの理由"));
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
-    ok->setText(QCoreApplication::translate("RecordWithdrawDialog", "取り消す"));
-    nameControl(ok, QStringLiteral("Command1"),
-                QCoreApplication::translate("RecordWithdrawDialog", "取り消す"));
-    QPushButton* cancel = buttons->button(QDialogButtonBox::Cancel);
-    cancel->setText(QCoreApplication::translate("RecordWithdrawDialog", "キャンセル"));
-    nameControl(cancel, QStringLiteral("Command2"),
-                QCoreApplication::translate("RecordWithdrawDialog", "キャンセル"));
+    QPushButton* ok = layOutWhoAndWhy(
+        this, record, explanation, QCoreApplication::translate("RecordWithdrawDialog", "取り消す人"), combo1_,
+        QCoreApplication::translate("RecordWithdrawDialog", "取り消しの理由"), text1_,
+        QCoreApplication::translate("RecordWithdrawDialog", "取り消す"),
+        QCoreApplication::translate("RecordWithdrawDialog", "キャンセル"));
     ok->setDefault(false);
     ok->setAutoDefault(false);
-
-    auto* form = new QFormLayout;
-    form->addRow(QCoreApplication::translate("RecordWithdrawDialog", "取り消す人"), combo1_);
-    form->addRow(QCoreApplication::translate("RecordWithdrawDialog", "取り消しの理由"), text1_);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(record);
-    layout->addWidget(explanation);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    setMinimumWidth(twips(7200));
-    combo1_->setFocus(Qt::OtherFocusReason);
 }
 
 QString RecordWithdrawDialog::withdrawnBy() const {
@@ -86,19 +67,11 @@ QString RecordWithdrawDialog::reason() const {
 }
 
 void RecordWithdrawDialog::accept() {
-    if (withdrawnBy().isEmpty()) {
-        MessageBox::warning(
-            this, QCoreApplication::translate("RecordWithdrawDialog", "取り消す人の名前を入力して下さい。"));
-        combo1_->setFocus(Qt::OtherFocusReason);
-        return;
-    }
-    if (reason().isEmpty()) {
-        MessageBox::warning(
-            this, QCoreApplication::translate("RecordWithdrawDialog", "取り消しの理由を入力して下さい。"));
-        text1_->setFocus(Qt::OtherFocusReason);
-        return;
-    }
-    QDialog::accept();
+    if (filledInOrSaid(this, withdrawnBy(), combo1_,
+                       QCoreApplication::translate("RecordWithdrawDialog", "取り消す人の名前を入力して下さい。")) &&
+        filledInOrSaid(this, reason(), text1_,
+                       QCoreApplication::translate("RecordWithdrawDialog", "取り消しの理由を入力して下さい。")))
+        QDialog::accept();
 }
 
 } // namespace tamso::ui

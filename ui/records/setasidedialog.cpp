@@ -2,14 +2,12 @@
 
 #include "ui/kit/messagebox.h"
 #include "ui/kit/uiutil.h"
+#include "ui/records/whowhyform.h"
 
 #include <QCoreApplication>
-#include <QDialogButtonBox>
-#include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace tamso::ui {
 
@@ -42,26 +40,8 @@ SetAsideDialog::SetAsideDialog(const QString& imageText, QWidget* parent) : QDia
     text2_->setMaxLength(200);
     nameControl(text2_, QStringLiteral("Text2"), dialogText("取り除く理由"));
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
-    ok->setText(dialogText("取り除く"));
-    nameControl(ok, QStringLiteral("Command1"), dialogText("取り除く"));
-    QPushButton* cancel = buttons->button(QDialogButtonBox::Cancel);
-    cancel->setText(dialogText("キャンセル"));
-    nameControl(cancel, QStringLiteral("Command2"), dialogText("キャンセル"));
-
-    auto* form = new QFormLayout;
-    form->addRow(dialogText("取り除く人"), text1_);
-    form->addRow(dialogText("取り除く理由"), text2_);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(image);
-    layout->addWidget(explanation);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    setMinimumWidth(twips(7200));
-    text1_->setFocus(Qt::OtherFocusReason);
+    layOutWhoAndWhy(this, image, explanation, dialogText("取り除く人"), text1_, dialogText("取り除く理由"), text2_,
+                    dialogText("取り除く"), dialogText("キャンセル"));
 }
 
 QString SetAsideDialog::setAsideBy() const {
@@ -73,17 +53,9 @@ QString SetAsideDialog::reason() const {
 }
 
 void SetAsideDialog::accept() {
-    if (setAsideBy().isEmpty()) {
-        MessageBox::warning(this, dialogText("取り除く人の名前を入力して下さい。"));
-        text1_->setFocus(Qt::OtherFocusReason);
-        return;
-    }
-    if (reason().isEmpty()) {
-        MessageBox::warning(this, dialogText("画像を取り除く理由を入力して下さい。"));
-        text2_->setFocus(Qt::OtherFocusReason);
-        return;
-    }
-    QDialog::accept();
+    if (filledInOrSaid(this, setAsideBy(), text1_, dialogText("取り除く人の名前を入力して下さい。")) &&
+        filledInOrSaid(this, reason(), text2_, dialogText("画像を取り除く理由を入力して下さい。")))
+        QDialog::accept();
 }
 
 } // namespace tamso::ui
