@@ -229,6 +229,8 @@ void writeEvent(TreeWriter& w, size_t root, const DoseReportInput& in, const std
     if (d.tubeCurrentMa)
         w.number(event, CODE_DCM_XRayTubeCurrent, *d.tubeCurrentMa, ucum("mA"));
     w.number(event, CODE_DCM_Exposure, d.exposureUAs, ucum("uA.s"));
+    if (d.effectiveDoseUSv)
+        w.number(event, CODE_DCM_EffectiveDose, *d.effectiveDoseUSv / 1000, ucum("mSv"));
     w.text(event, T::RT_contains, CODE_DCM_Comment, eventComment(in));
     if (!in.imageSopInstanceUid.empty())
         w.image(event, CODE_DCM_AcquiredImage, in.imageSopClassUid, in.imageSopInstanceUid);

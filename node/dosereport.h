@@ -68,6 +68,13 @@ struct ExposureDose {
     std::optional<double> expandedUncertaintyMGy; // of the entrance surface dose, k = 2
     std::optional<double> backscatterFactor;      // for the report's comment
     std::optional<double> halfValueLayerMmAl;     // for the report's comment
+    // The effective dose (ICRP 103, from the organ doses of the newborn phantom) and its expanded
+    // uncertainty (k = 2), where the working folder has the organ-dose table and the body part
+    // names a region; the weight it was computed for, the infant's or the site's default (assumed).
+    std::optional<double> effectiveDoseUSv;
+    std::optional<double> effectiveDoseUUSv;
+    std::optional<double> weightKg;
+    std::optional<double> assumedWeightKg;
 };
 
 // The values the dose routines leave in the calculation state after a successful run, mapped

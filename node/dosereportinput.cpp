@@ -56,6 +56,10 @@ const DoseField kDoseFields[] = {
     {"u", nullptr, &ExposureDose::expandedUncertaintyMGy},
     {"bsf", nullptr, &ExposureDose::backscatterFactor},
     {"hvl", nullptr, &ExposureDose::halfValueLayerMmAl},
+    {"e", nullptr, &ExposureDose::effectiveDoseUSv},
+    {"eu", nullptr, &ExposureDose::effectiveDoseUUSv},
+    {"kg", nullptr, &ExposureDose::weightKg},
+    {"assumedkg", nullptr, &ExposureDose::assumedWeightKg},
 };
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "dicom/dicomtext.h"
 #include "node/dosereportdetail.h"
 #include "textio/numberformat.h"
+#include "textio/numbertext.h"
 #include "textio/quantitytext.h"
 
 #include <algorithm>
@@ -160,7 +161,27 @@ Status checkInput(const DoseReportInput& in) {
         if (optional && (!std::isfinite(*optional) || *optional < 0))
             return Error{
                 "管電流、撮影時間または不確かさが 0 未満または数でないため、線量レポートを作成できません。"};
+    for (const auto& optional : {d.effectiveDoseUSv, d.effectiveDoseUUSv})
+        if (optional && (!std::isfinite(*optional) || *optional < 0))
+            return Error{"実効線量が 0 未満または数でないため、線量レポートを作成できません。"};
     return {};
+}
+
+} // namespace
+
+namespace {
+
+// The effective dose with its uncertainty and the weight it was computed for.
+std::string effectiveDoseText(const ExposureDose& d) {
+    std::string text = "effective dose (ICRP 103, from the organ doses of a newborn phantom";
+    if (d.weightKg)
+        text += " of " + textio::numberToText(*d.weightKg) + " kg";
+    else if (d.assumedWeightKg)
+        text += " of " + textio::numberToText(*d.assumedWeightKg) + " kg, the site's default weight, assumed";
+    text += "): " + textio::formatNumber(*d.effectiveDoseUSv, "#0.000") + " uSv";
+    if (d.effectiveDoseUUSv && *d.effectiveDoseUUSv > 0)
+        text += ", expanded uncertainty (k=2) " + textio::expandedUncertaintyText(*d.effectiveDoseUUSv) + " uSv";
+    return text;
 }
 
 } // namespace
@@ -185,6 +206,8 @@ std::string eventComment(const DoseReportInput& in) {
     if (d.halfValueLayerMmAl)
         text +=
             "; first half-value layer " + textio::formatNumber(*d.halfValueLayerMmAl, "#0.000") + " mm Al";
+    if (d.effectiveDoseUSv)
+        text += "; " + effectiveDoseText(d);
     if (d.inherentAluminiumMm && *d.inherentAluminiumMm > 0)
         text += "; inherent filtration of the tube " + textio::formatNumber(*d.inherentAluminiumMm, "#0.00") +
                 " mm Al equivalent";

@@ -180,4 +180,14 @@ ImageConditions resolveImageConditionsInFolder(const dicom::ImageExposure& image
     return resolveImageConditions(image, folder.forImage(image, base));
 }
 
+Expected<engine::OrganDoseResult> imageOrganDoses(const engine::OrganDoseTable& table,
+                                                  const engine::CalculationState& state,
+                                                  const ImageConditions& resolved) {
+    const std::optional<double> weight =
+        resolved.weightKg.has() ? textio::parseNumber(resolved.weightKg.text) : std::nullopt;
+    return engine::organDosesForBodyPart(table, state, resolved.bodyPart.text,
+                                         resolved.weightAssumed ? std::nullopt : weight,
+                                         resolved.weightAssumed ? weight : std::nullopt);
+}
+
 } // namespace tamso::node

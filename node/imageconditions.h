@@ -17,6 +17,7 @@
 #include "dicom/bodypartmap.h"
 #include "dicom/imageexposure.h"
 #include "engine/calculation.h"
+#include "engine/organdose.h"
 #include "node/thicknessdefaults.h"
 #include "records/patientrecordfile.h"
 #include "records/recordwithdrawal.h"
@@ -111,6 +112,13 @@ private:
     std::optional<double> defaultWeightKg_;
     std::string defaultWeightProblem_;
 };
+
+// The organ doses and effective dose of an image's exposure, after its calculation run left the
+// state: its body part and its weight as resolved (the site's default then counts as assumed). Fails
+// with the reason where the body part names no region or no weight is known.
+Expected<engine::OrganDoseResult> imageOrganDoses(const engine::OrganDoseTable& table,
+                                                  const engine::CalculationState& state,
+                                                  const ImageConditions& resolved);
 
 // One image with the sources of its working folder.
 ImageConditions resolveImageConditionsInFolder(const dicom::ImageExposure& image,

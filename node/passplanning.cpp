@@ -91,6 +91,10 @@ ConditionSources ProcessingPass::conditionSources(const RecordedThickness* infan
     sources.infantThickness = infant;
     sources.thicknessDefaults = st_.thickness ? &*st_.thickness : nullptr;
     sources.thicknessDefaultsProblem = st_.thicknessProblem;
+    if (st_.organs) {
+        sources.defaultWeightKg = st_.organs->defaultWeightKg;
+        sources.defaultWeightProblem = st_.organs->defaultWeightProblem;
+    }
     return sources;
 }
 
@@ -101,7 +105,7 @@ Status ProcessingPass::loadSiteFiles() {
          {refdata::kBasicDataFileName, refdata::kBackscatterFileName, refdata::kAttenuationFileName,
           refdata::kTubeOutputFileName, refdata::kScatterRatioFileName, refdata::kAmbientDoseFileName,
           dicom::BodyPartMapping::fileName(), dicom::BodyPartMapping::bodyPartListName(),
-          ThicknessDefaults::fileName()})
+          ThicknessDefaults::fileName(), refdata::kOrganDoseFileName, refdata::kDefaultWeightFileName})
         stamps.push_back(stampOf(textio::fileInFolder(workFolder_, name)));
     if (st_.loaded && stamps == st_.stamps)
         return {};
@@ -119,6 +123,14 @@ Status ProcessingPass::loadSiteFiles() {
         st_.thickness = std::move(*thickness);
     else
         st_.thicknessProblem = thickness.error().message;
+    st_.organs.reset();
+    if (fs::exists(textio::fileInFolder(workFolder_, refdata::kOrganDoseFileName))) {
+        // The entrance surface dose does not need it: images are recorded, their reports without E.
+        if (auto organs = refdata::loadOrganDoseData(workFolder_); organs.ok())
+            st_.organs = std::move(*organs);
+        else
+            say("臓器線量の表を読めないため、線量レポートに実効線量を載せません: " + organs.error().message);
+    }
     st_.stamps = stamps;
     st_.loaded = true;
     return {};
@@ -362,6 +374,19 @@ std::string ProcessingPass::nameProblem(const Infant& infant, const Candidate& c
     return {};
 }
 
+// The effective dose of the run for the dose report, where the folder has the organ-dose table; an
+// image whose body part names no region or whose weight is unknown is recorded without it.
+void ProcessingPass::addEffectiveDose(const ImageConditions& resolved, ExposureDose& dose) const {
+    if (!st_.organs || !resolved.bodyPart.has())
+        return;
+    const auto organs = imageOrganDoses(st_.organs->table, *st_.engine, resolved);
+    if (!organs.ok())
+        return;
+    dose.effectiveDoseUSv = organs->effectiveDoseUSv;
+    dose.effectiveDoseUUSv = organs->effectiveDoseUUSv;
+    (organs->weightAssumed ? dose.assumedWeightKg : dose.weightKg) = organs->weightKg;
+}
+
 // Thickness and field, as every way in resolves an image, then the calculation, as the screen's
 // calculation and caregiver commands run it, and the record's fields; or why there is no record.
 std::string ProcessingPass::computeRecord(Infant& infant, Candidate& c) {
@@ -387,6 +412,7 @@ std::string ProcessingPass::computeRecord(Infant& infant, Candidate& c) {
     c.texts = records::recordTextsOfRun(*st_.engine, results,
                                         {e.examDate, e.technologist, e.bodyPart, e.fieldName, e.xrayUnit});
     c.dose = doseReportValues(*st_.engine);
+    addEffectiveDose(resolved, *c.dose);
     e.doseMGy = c.texts.entranceSurfaceDoseMGy;
     if (auto bad = records::checkRecordTexts(infant.recordName(e.patientName), c.texts); !bad.ok())
         return bad.message();

@@ -19,6 +19,7 @@
 #include "dicom/bodypartmap.h"
 #include "dicom/imageexposure.h"
 #include "engine/calculationstate.h"
+#include "refdata/organdosefile.h"
 #include "node/imageconditions.h"
 #include "node/imageheader.h"
 #include "node/imagelog.h"
@@ -54,6 +55,9 @@ struct ProcessorState {
     dicom::BodyPartMapping bodyParts;
     std::optional<ThicknessDefaults> thickness;
     std::string thicknessProblem;
+    // The organ-dose table and the site's default weight, where the folder has the table (an older
+    // folder has none: its reports then carry no effective dose).
+    std::optional<refdata::OrganDoseData> organs;
     std::vector<Stamp> stamps;
     bool loaded = false;
     ImageLog log;
@@ -137,6 +141,7 @@ private:
     void planInfant(const std::string& id, std::vector<Candidate>& candidates, PassPlan& plan);
     std::string nameProblem(const Infant& infant, const Candidate& c) const;
     std::string computeRecord(Infant& infant, Candidate& c);
+    void addEffectiveDose(const ImageConditions& resolved, ExposureDose& dose) const;
     std::string sameExposureProblem(const Infant& infant, const records::RecordTexts& texts) const;
 
     const fs::path& workFolder_;

@@ -49,6 +49,12 @@ const Variant kVariants[] = {
          in.dose.expandedUncertaintyMGy.reset();
          in.xrayUnit = {};
      }},
+    {"effective dose at the site's default weight",
+     [](DoseReportInput& in) {
+         in.dose.effectiveDoseUSv = 24.8071;
+         in.dose.effectiveDoseUUSv = 9.96;
+         in.dose.assumedWeightKg = 3;
+     }},
     {"Japanese ISO 2022 name",
      [](DoseReportInput& in) {
          in.patientCharacterSet = "\\ISO 2022 IR 87";
@@ -121,6 +127,28 @@ TEST(DoseReport, RegistryFindsTheValuesByConceptName) {
     ASSERT_NE(accumulated, nullptr);
     ASSERT_NE(accumulated->child("Dose (RP) Total"), nullptr);
     EXPECT_EQ(accumulated->child("Dose (RP) Total")->value, "0.00015");
+}
+
+// A registry finds the effective dose by its concept (in mSv); the comment gives it as the screens
+// do, with its uncertainty and the weight it stands for.
+TEST(DoseReport, EffectiveDoseIsANumberAndInTheComment) {
+    DoseReportInput in = test::sampleReportInput();
+    kVariants[3].change(in);
+    auto report = node::buildDoseReport(in);
+    ASSERT_TRUE(report.ok()) << report.error().message;
+    const test::ReportItem* event = test::readReport(report->fileBytes).root.child("Irradiation Event X-Ray Data");
+    ASSERT_NE(event, nullptr);
+    ASSERT_NE(event->child("Effective Dose"), nullptr);
+    EXPECT_EQ(event->child("Effective Dose")->value, "0.0248071");
+    EXPECT_EQ(event->child("Effective Dose")->unit, "mSv");
+    EXPECT_NE(event->child("Comment")->value.find(
+                  "phantom of 3 kg, the site's default weight, assumed): 24.807 uSv, expanded uncertainty (k=2) 10 uSv"),
+              std::string::npos)
+        << event->child("Comment")->value;
+    EXPECT_EQ(test::readReport(node::buildDoseReport(test::sampleReportInput())->fileBytes)
+                  .root.child("Irradiation Event X-Ray Data")
+                  ->child("Effective Dose"),
+              nullptr);
 }
 
 TEST(DoseReport, ScreenDoseHasItsOwnStudyAndTheManualEntrySource) {

@@ -1,6 +1,6 @@
 // One image, one set of conditions and one dose, whichever way it enters: the screen's import
 // (resolveImageConditionsInFolder), tamso-calc --dicom and the node resolve its thickness and field
-// alike, with the same sources, and compute the same dose; one rule decides whether an exposure is
+// alike, with the same sources, and compute the same dose and effective dose; one rule decides whether an exposure is
 // recorded already.
 
 #include "node/imageconditions.h"
@@ -10,7 +10,10 @@
 #include "records/patientrecordsave.h"
 #include "records/recordwithdrawal.h"
 #include "records_testsupport.h"
+#include "refdata/organdosefile.h"
 #include "refdata/referenceloader.h"
+#include "textio/numberformat.h"
+#include "textio/numbertext.h"
 #include "tools/calc/dicombatch.h"
 
 #include <gtest/gtest.h>
@@ -77,12 +80,19 @@ TEST_P(OnePath, EveryWayInResolvesAndComputesTheImageAlike) {
     auto entries = calc::dicomBatchFiles(folder.file("image.dcm"));
     ASSERT_TRUE(entries.ok() && entries->size() == 1u);
     const FolderSources sources(folder.path());
-    const calc::DicomBatchRow row = calc::computeDicomFile(state, entries->front(), options, sources);
+    const auto organs = refdata::loadOrganDoseData(folder.path());
+    const calc::DicomBatchRow row = calc::computeDicomFile(state, entries->front(), options, sources, &organs);
     ASSERT_EQ(row.status, "ok") << row.reason;
+    ASSERT_FALSE(row.effectiveDoseUSv.empty()) << row.missing;
 
-    // The node.
+    // The node, whose dose report carries the effective dose of the same weight.
     ImageProcessor processor(folder.path());
     ASSERT_TRUE(processor.open().ok());
+    std::optional<ExposureDose> reported;
+    processor.setRecordedHook([&](const RecordedImage& recorded) {
+        reported = recorded.dose;
+        return Status();
+    });
     auto entry = processor.processImageFile(folder.file("image.dcm"));
     ASSERT_TRUE(entry.ok());
     ASSERT_EQ(entry->outcome, Outcome::Recorded) << entry->reason;
@@ -95,12 +105,19 @@ TEST_P(OnePath, EveryWayInResolvesAndComputesTheImageAlike) {
         EXPECT_EQ(field, screen.fieldLongCm.text + "x" + screen.fieldShortCm.text) << way;
     }
     EXPECT_EQ(entry->doseMGy, row.doseMGy);
+    ASSERT_TRUE(reported && reported->effectiveDoseUSv);
+    EXPECT_EQ(textio::formatNumber(*reported->effectiveDoseUSv, "#0.000"), row.effectiveDoseUSv);
+    EXPECT_EQ(textio::numberToText(reported->weightKg ? *reported->weightKg : *reported->assumedWeightKg),
+              row.weightKg);
+    EXPECT_EQ(reported->assumedWeightKg.has_value(), row.weightSource.find("体重既定値.txt") != std::string::npos)
+        << row.weightSource;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Node, OnePath,
     ::testing::Values(
-        PathCase{"the image's own thickness", [](DicomImage& i) { i.set(DCM_BodyPartThickness, "70"); },
+        PathCase{"the image's own thickness and weight",
+                 [](DicomImage& i) { i.set(DCM_BodyPartThickness, "70").set(DCM_PatientWeight, "1.2"); },
                  [](const fs::path&) {}, "7", "BodyPartThickness (0018,11A0)"},
         PathCase{"the site's default for the body part", [](DicomImage&) {}, [](const fs::path&) {}, "8",
                  "被写体厚既定値.txt"},

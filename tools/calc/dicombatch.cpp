@@ -254,11 +254,7 @@ DicomBatchRow computeDicomFile(engine::CalculationState& state, const DicomBatch
     // The effective dose where the working folder has the organ-dose table and the body part names
     // a region; otherwise the reason stands in "missing" and the dose is still computed.
     if (organs && organs->ok() && resolved.bodyPart.has()) {
-        const std::optional<double> weight =
-            resolved.weightKg.has() ? textio::parseNumber(resolved.weightKg.text) : std::nullopt;
-        auto e = engine::organDosesForBodyPart((*organs)->table, state, resolved.bodyPart.text,
-                                               resolved.weightAssumed ? std::nullopt : weight,
-                                               resolved.weightAssumed ? weight : std::nullopt);
+        auto e = node::imageOrganDoses((*organs)->table, state, resolved);
         if (e.ok()) {
             row.effectiveDoseUSv = textio::formatNumber(e->effectiveDoseUSv, "#0.000");
             row.effectiveDoseUUSv = textio::expandedUncertaintyText(e->effectiveDoseUUSv);
