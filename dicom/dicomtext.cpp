@@ -88,6 +88,130 @@ void appendUtf8(std::string& out, char32_t c) {
     }
 }
 
+// One value being decoded from the Japanese ISO 2022 sets: the sets now designated, the text so far
+// and the pending run of JIS X 0208 characters (converted together, as Shift-JIS).
+class Iso2022JapaneseDecoding {
+public:
+    Iso2022JapaneseDecoding(std::string_view value, bool katakanaFirst, std::string_view specificCharacterSet)
+        : value_(value), characterSet_(specificCharacterSet), katakanaFirst_(katakanaFirst),
+          katakana_(katakanaFirst) {}
+
+    Expected<std::string> run() {
+        while (i_ < value_.size()) {
+            const auto c = static_cast<unsigned char>(value_[i_]);
+            Status s;
+            if (c == static_cast<unsigned char>(kEsc))
+                s = designation();
+            else if (c < 0x21 || c == 0x7F) // blanks and control characters stand for themselves in every set
+                s = controlCharacter(c);
+            else if (c >= 0x80)
+                s = katakanaCharacter(c);
+            else if (g0_ == G0::Ascii)
+                asciiCharacter(c);
+            else
+                s = twoByteCharacter(c);
+            if (!s.ok())
+                return s.error();
+        }
+        if (auto s = flush(); !s.ok())
+            return s.error();
+        return out_;
+    }
+
+private:
+    enum class G0 { Ascii, Jis0208, Jis0212 };
+
+    // Back to the sets of the first term.
+    void reset() {
+        g0_ = G0::Ascii;
+        katakana_ = katakanaFirst_;
+    }
+
+    Status flush() {
+        if (sjis_.empty())
+            return {};
+        auto converted = textio::sjisToUtf8(sjis_);
+        if (!converted.ok())
+            return notConvertible(characterSet_, "JIS X 0208 にない文字");
+        out_ += *converted;
+        sjis_.clear();
+        return {};
+    }
+
+    // An escape sequence designating a set to G0 or G1.
+    Status designation() {
+        if (auto s = flush(); !s.ok())
+            return s;
+        const std::string_view rest = value_.substr(i_ + 1);
+        auto starts = [&](std::string_view sequence) { return rest.substr(0, sequence.size()) == sequence; };
+        if (starts("(B") || starts("(J")) {
+            g0_ = G0::Ascii;
+            i_ += 3;
+        } else if (starts("$B") || starts("$@")) {
+            g0_ = G0::Jis0208;
+            i_ += 3;
+        } else if (starts("$(D")) {
+            g0_ = G0::Jis0212;
+            i_ += 4;
+        } else if (starts(")I")) {
+            katakana_ = true;
+            i_ += 3;
+        } else {
+            return notConvertible(characterSet_, "未対応のエスケープシーケンス");
+        }
+        return {};
+    }
+
+    Status controlCharacter(unsigned char c) {
+        if (auto s = flush(); !s.ok())
+            return s;
+        if (c == '\r' || c == '\n' || c == '\t' || c == '\f')
+            reset();
+        out_ += static_cast<char>(c);
+        ++i_;
+        return {};
+    }
+
+    // A byte of G1: half-width katakana where JIS X 0201 katakana is designated.
+    Status katakanaCharacter(unsigned char c) {
+        if (!katakana_ || c < 0xA1 || c > 0xDF)
+            return notConvertible(characterSet_, "指定にない文字");
+        if (auto s = flush(); !s.ok())
+            return s;
+        appendUtf8(out_, U'\uFF61' + (c - 0xA1));
+        ++i_;
+        return {};
+    }
+
+    void asciiCharacter(unsigned char c) {
+        out_ += static_cast<char>(c);
+        if (c == '\\' || c == '^' || c == '=')
+            reset();
+        ++i_;
+    }
+
+    // A two-byte set: the pair's second byte must be a graphic character too.
+    Status twoByteCharacter(unsigned char c) {
+        if (i_ + 1 >= value_.size() || static_cast<unsigned char>(value_[i_ + 1]) < 0x21 ||
+            static_cast<unsigned char>(value_[i_ + 1]) > 0x7E)
+            return notConvertible(characterSet_, "2バイト文字が途中で切れています");
+        if (g0_ == G0::Jis0212)
+            return notConvertible(characterSet_, "JIS X 0212 の文字");
+        appendJisAsShiftJis(sjis_, c, static_cast<unsigned char>(value_[i_ + 1]));
+        i_ += 2;
+        return {};
+    }
+
+    std::string_view value_;
+    std::string_view characterSet_;
+    bool katakanaFirst_;
+    G0 g0_ = G0::Ascii;
+    bool katakana_;
+    size_t i_ = 0;
+    std::string out_;
+    std::string sjis_;
+};
+
 // ISO 2022 as the Japanese DICOM character sets use it. G0 holds ASCII (ESC ( B), JIS X 0201
 // romaji (ESC ( J, read as ASCII: its only differences, yen sign and overline in place of backslash
 // and tilde, would break the value delimiter), JIS X 0208 (ESC $ B, or ESC $ @) or JIS X 0212
@@ -96,92 +220,7 @@ void appendUtf8(std::string& out, char32_t c) {
 // back to them before every delimiter, so inside a two-byte set every byte pair is a character.
 Expected<std::string> decodeJapaneseIso2022(std::string_view value, const std::vector<std::string>& terms,
                                             std::string_view specificCharacterSet) {
-    enum class G0 { Ascii, Jis0208, Jis0212 };
-    const bool katakanaFirst = terms.front() == "ISO 2022 IR 13";
-    G0 g0 = G0::Ascii;
-    bool katakana = katakanaFirst;
-    auto reset = [&] {
-        g0 = G0::Ascii;
-        katakana = katakanaFirst;
-    };
-
-    std::string out;
-    std::string sjis; // the current run of JIS X 0208 characters, as Shift-JIS
-    auto flush = [&]() -> Status {
-        if (sjis.empty())
-            return {};
-        auto converted = textio::sjisToUtf8(sjis);
-        if (!converted.ok())
-            return notConvertible(specificCharacterSet, "JIS X 0208 にない文字");
-        out += *converted;
-        sjis.clear();
-        return {};
-    };
-
-    size_t i = 0;
-    while (i < value.size()) {
-        const auto c = static_cast<unsigned char>(value[i]);
-        if (c == static_cast<unsigned char>(kEsc)) {
-            if (auto s = flush(); !s.ok())
-                return s.error();
-            const std::string_view rest = value.substr(i + 1);
-            auto starts = [&](std::string_view sequence) {
-                return rest.substr(0, sequence.size()) == sequence;
-            };
-            if (starts("(B") || starts("(J")) {
-                g0 = G0::Ascii;
-                i += 3;
-            } else if (starts("$B") || starts("$@")) {
-                g0 = G0::Jis0208;
-                i += 3;
-            } else if (starts("$(D")) {
-                g0 = G0::Jis0212;
-                i += 4;
-            } else if (starts(")I")) {
-                katakana = true;
-                i += 3;
-            } else {
-                return notConvertible(specificCharacterSet, "未対応のエスケープシーケンス");
-            }
-            continue;
-        }
-        if (c < 0x21 || c == 0x7F) { // blanks and control characters stand for themselves in every set
-            if (auto s = flush(); !s.ok())
-                return s.error();
-            if (c == '\r' || c == '\n' || c == '\t' || c == '\f')
-                reset();
-            out += static_cast<char>(c);
-            ++i;
-            continue;
-        }
-        if (c >= 0x80) {
-            if (!katakana || c < 0xA1 || c > 0xDF)
-                return notConvertible(specificCharacterSet, "指定にない文字");
-            if (auto s = flush(); !s.ok())
-                return s.error();
-            appendUtf8(out, U'\uFF61' + (c - 0xA1));
-            ++i;
-            continue;
-        }
-        if (g0 == G0::Ascii) {
-            out += static_cast<char>(c);
-            if (c == '\\' || c == '^' || c == '=')
-                reset();
-            ++i;
-            continue;
-        }
-        // A two-byte set: the pair's second byte must be a graphic character too.
-        if (i + 1 >= value.size() || static_cast<unsigned char>(value[i + 1]) < 0x21 ||
-            static_cast<unsigned char>(value[i + 1]) > 0x7E)
-            return notConvertible(specificCharacterSet, "2バイト文字が途中で切れています");
-        if (g0 == G0::Jis0212)
-            return notConvertible(specificCharacterSet, "JIS X 0212 の文字");
-        appendJisAsShiftJis(sjis, c, static_cast<unsigned char>(value[i + 1]));
-        i += 2;
-    }
-    if (auto s = flush(); !s.ok())
-        return s.error();
-    return out;
+    return Iso2022JapaneseDecoding(value, terms.front() == "ISO 2022 IR 13", specificCharacterSet).run();
 }
 
 Expected<std::string> convertWithDcmtk(std::string_view value, std::string_view specificCharacterSet) {

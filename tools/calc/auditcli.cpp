@@ -99,10 +99,18 @@ std::string doseAuditReportText(const records::DoseAudit& audit, const records::
     return text;
 }
 
-int runAuditCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+namespace {
+
+struct AuditOptions {
     std::filesystem::path workFolder = ".";
     records::AuditPeriod period;
     std::optional<std::string> csvOut;
+};
+
+// Reads the command line into `o`; returns the exit status where the command ends here (help, or a
+// usage error with its message on `err`).
+std::optional<int> readAuditOptions(const std::vector<std::string>& args, AuditOptions& o, std::ostream& out,
+                                    std::ostream& err) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--audit")
@@ -115,7 +123,7 @@ int runAuditCommand(const std::vector<std::string>& args, std::ostream& out, std
         if (!readOption(args, i, name, value, "--audit --help", err))
             return kExitError;
         if (name == "workdir") {
-            workFolder = std::filesystem::u8path(value);
+            o.workFolder = std::filesystem::u8path(value);
         } else if (name == "from" || name == "to") {
             const auto date = records::parseExamDate(value);
             if (!date) {
@@ -123,59 +131,81 @@ int runAuditCommand(const std::vector<std::string>& args, std::ostream& out, std
                     << ": not a date (2026/12/08, 2026-12-08 or 2026/1/2): " << value << '\n';
                 return 2;
             }
-            (name == "from" ? period.from : period.to) = date;
+            (name == "from" ? o.period.from : o.period.to) = date;
         } else if (name == "csv-out") {
-            csvOut = value;
+            o.csvOut = value;
         } else {
             err << "tamso-calc: --" << name << " does not go with --audit (see --audit --help)\n";
             return 2;
         }
     }
+    const records::AuditPeriod& period = o.period;
     if (period.from && period.to && period.from->key() > period.to->key()) {
         err << "tamso-calc: --from " << records::dateText(*period.from) << " is after --to "
             << records::dateText(*period.to) << '\n';
         return 2;
     }
+    return std::nullopt;
+}
+
+// What the effective doses need: the folder's organ-dose table and reference data, or why they
+// cannot be computed (empty problem and no organs: the folder has no organ-dose table).
+struct EffectiveDoseInputs {
+    std::unique_ptr<engine::CalculationState> state = std::make_unique<engine::CalculationState>();
+    std::optional<refdata::OrganDoseData> organs;
+    std::string problem;
+};
+
+EffectiveDoseInputs loadEffectiveDoseInputs(const std::filesystem::path& workFolder) {
+    EffectiveDoseInputs in;
+    if (std::filesystem::exists(textio::fileInFolder(workFolder, refdata::kOrganDoseFileName))) {
+        auto data = refdata::loadOrganDoseData(workFolder);
+        if (!data.ok())
+            in.problem = data.error().message;
+        else if (auto e = refdata::loadReferenceData(*in.state, workFolder); !e.ok())
+            in.problem = e.message();
+        else
+            in.organs = std::move(*data);
+    }
+    return in;
+}
+
+} // namespace
+
+int runAuditCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    AuditOptions o;
+    if (const std::optional<int> status = readAuditOptions(args, o, out, err))
+        return *status;
 
     // A target that may not be written stops the command before anything is read.
-    if (csvOut) {
-        if (auto refused = textio::checkExportTarget(std::filesystem::u8path(*csvOut)); !refused.ok()) {
+    if (o.csvOut) {
+        if (auto refused = textio::checkExportTarget(std::filesystem::u8path(*o.csvOut)); !refused.ok()) {
             err << "tamso-calc: " << refused.message() << '\n';
             return 2;
         }
     }
-    const refdata::OptionalReferenceLevels levels = refdata::loadReferenceLevels(workFolder);
+    const refdata::OptionalReferenceLevels levels = refdata::loadReferenceLevels(o.workFolder);
     if (levels.warning)
         err << "tamso-calc: warning: " << *levels.warning << '\n';
-    // The effective doses where the folder holds the organ-dose table and the reference data.
-    std::optional<refdata::OrganDoseData> organs;
-    auto state = std::make_unique<engine::CalculationState>();
-    std::string effectiveProblem;
-    if (std::filesystem::exists(textio::fileInFolder(workFolder, refdata::kOrganDoseFileName))) {
-        auto data = refdata::loadOrganDoseData(workFolder);
-        if (!data.ok())
-            effectiveProblem = data.error().message;
-        else if (auto e = refdata::loadReferenceData(*state, workFolder); !e.ok())
-            effectiveProblem = e.message();
-        else
-            organs = std::move(*data);
-    }
+    const EffectiveDoseInputs inputs = loadEffectiveDoseInputs(o.workFolder);
     std::optional<records::AuditEffectiveDoseData> effective;
-    if (organs)
-        effective.emplace(records::AuditEffectiveDoseData{*state, organs->table, organs->defaultWeightKg});
-    auto audit = records::auditRecordFolder(workFolder, period, levels.table,
-                                            refdata::readBodyPartList(workFolder), effective ? &*effective : nullptr);
+    if (inputs.organs)
+        effective.emplace(
+            records::AuditEffectiveDoseData{*inputs.state, inputs.organs->table, inputs.organs->defaultWeightKg});
+    auto audit = records::auditRecordFolder(o.workFolder, o.period, levels.table,
+                                            refdata::readBodyPartList(o.workFolder),
+                                            effective ? &*effective : nullptr);
     if (!audit.ok()) {
         err << "tamso-calc: " << audit.error().message << '\n';
         return 2;
     }
-    out << doseAuditReportText(*audit, period);
+    out << doseAuditReportText(*audit, o.period);
     if (!levels.present)
         out << "参考レベル: " << refdata::kReferenceLevelFileName << " がないため比較しません\n";
-    if (!effectiveProblem.empty())
-        out << "実効線量: 計算しません（" << effectiveProblem << "）\n";
-    if (csvOut) {
-        if (auto e = records::writeDoseAuditCsv(std::filesystem::u8path(*csvOut), *audit); !e.ok()) {
+    if (!inputs.problem.empty())
+        out << "実効線量: 計算しません（" << inputs.problem << "）\n";
+    if (o.csvOut) {
+        if (auto e = records::writeDoseAuditCsv(std::filesystem::u8path(*o.csvOut), *audit); !e.ok()) {
             err << "tamso-calc: " << e.message() << '\n';
             return 2;
         }

@@ -467,6 +467,111 @@ std::optional<int> runHistory(const std::vector<std::string>& args, std::ostream
     return kExitOk;
 }
 
+namespace {
+
+// The options of one exposure, a CSV batch or a DICOM batch.
+struct CalculatorOptions {
+    std::filesystem::path workFolder = ".";
+    std::optional<std::string> csvPath;
+    std::optional<std::string> dicomPath;
+    std::optional<std::string> dicomCsvOut;
+    std::vector<std::pair<std::string, std::string>> conditions;
+};
+
+int failWith(std::ostream& err, const std::string& message) {
+    err << "tamso-calc: " << message << '\n';
+    return kExitError;
+}
+
+// Reads the command line into `o`; returns the exit status where the command ends here (help, or a
+// usage error with its message on `err`).
+std::optional<int> readCalculatorOptions(const std::vector<std::string>& args, CalculatorOptions& o,
+                                         std::ostream& out, std::ostream& err) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            out << kHelp;
+            return kExitOk;
+        }
+        if (arg.rfind("--", 0) != 0)
+            return failWith(err, "unexpected argument: " + arg + " (see --help)");
+        std::string name = arg.substr(2);
+        std::string value;
+        const auto eq = name.find('=');
+        if (eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name.erase(eq);
+        } else {
+            if (i + 1 >= args.size())
+                return failWith(err, "--" + name + " needs a value (see --help)");
+            value = args[++i];
+        }
+        if (name == "workdir") {
+            o.workFolder = std::filesystem::u8path(value);
+        } else if (name == "csv") {
+            o.csvPath = value;
+        } else if (name == "dicom") {
+            o.dicomPath = value;
+        } else if (name == "csv-out") {
+            o.dicomCsvOut = value;
+        } else if (std::find(kConditionNames.begin(), kConditionNames.end(), name) != kConditionNames.end()) {
+            o.conditions.emplace_back(name, value);
+        } else {
+            return failWith(err, "unknown option --" + name + " (see --help)");
+        }
+    }
+    return std::nullopt;
+}
+
+int runCsvFile(engine::CalculationState& state, const std::string& csvPath, const Exposure& exposure,
+               const std::filesystem::path& workFolder, std::ostream& out, std::ostream& err) {
+    auto text = textio::readFileBytes(std::filesystem::u8path(csvPath));
+    if (!text.ok())
+        return failWith(err, text.error().message);
+    auto failed = runBatch(state, *text, exposure, workFolder, out);
+    if (!failed.ok())
+        return failWith(err, failed.error().message);
+    if (*failed > 0)
+        return failWith(err, std::to_string(*failed) + " exposure(s) could not be computed (see the error column)");
+    return kExitOk;
+}
+
+// One exposure: one "key value" line per result, the organ results after them with a body part.
+int runOneExposure(engine::CalculationState& state, const Exposure& exposure, const std::filesystem::path& workFolder,
+                   std::ostream& out, std::ostream& err) {
+    auto values = calculateExposure(state, exposure, workFolder);
+    if (!values.ok())
+        return failWith(err, values.error().message);
+    std::vector<std::string> organValues;
+    if (!exposure.bodyPart.empty()) {
+        OrganContext organContext(workFolder);
+        auto computed = organResults(state, exposure.bodyPart, exposure.weightKg, organContext);
+        if (!computed.ok())
+            return failWith(err, computed.error().message);
+        organValues = *computed;
+    }
+    for (size_t k = 0; k < values->size(); ++k)
+        out << resultKeys()[k].first << ' ' << (*values)[k] << '\n';
+    for (size_t k = 0; k < organValues.size(); ++k)
+        out << organResultKeys()[k] << ' ' << organValues[k] << '\n';
+    return kExitOk;
+}
+
+// The exposure or CSV batch of the options, once the reference data are loaded.
+int runExposures(engine::CalculationState& state, const CalculatorOptions& o, std::ostream& out,
+                 std::ostream& err) {
+    Exposure exposure = defaultExposure(state);
+    for (const auto& [name, value] : o.conditions) {
+        if (auto e = setCondition(exposure, name, value); !e.ok())
+            return failWith(err, e.message());
+    }
+    if (o.csvPath)
+        return runCsvFile(state, *o.csvPath, exposure, o.workFolder, out, err);
+    return runOneExposure(state, exposure, o.workFolder, out, err);
+}
+
+} // namespace
+
 int runCalculator(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (asksForAudit(args))
         return runAuditCommand(args, out, err);
@@ -476,127 +581,34 @@ int runCalculator(const std::vector<std::string>& args, std::ostream& out, std::
 #endif
     if (const std::optional<int> status = runHistory(args, out, err))
         return *status;
-    std::filesystem::path workFolder = ".";
-    std::optional<std::string> csvPath;
-    std::optional<std::string> dicomPath;
-    std::optional<std::string> dicomCsvOut;
-    std::vector<std::pair<std::string, std::string>> conditions;
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            out << kHelp;
-            return kExitOk;
-        }
-        if (arg.rfind("--", 0) != 0) {
-            err << "tamso-calc: unexpected argument: " << arg << " (see --help)\n";
-            return kExitError;
-        }
-        std::string name = arg.substr(2);
-        std::string value;
-        const auto eq = name.find('=');
-        if (eq != std::string::npos) {
-            value = name.substr(eq + 1);
-            name.erase(eq);
-        } else {
-            if (i + 1 >= args.size()) {
-                err << "tamso-calc: --" << name << " needs a value (see --help)\n";
-                return kExitError;
-            }
-            value = args[++i];
-        }
-        if (name == "workdir") {
-            workFolder = std::filesystem::u8path(value);
-        } else if (name == "csv") {
-            csvPath = value;
-        } else if (name == "dicom") {
-            dicomPath = value;
-        } else if (name == "csv-out") {
-            dicomCsvOut = value;
-        } else if (std::find(kConditionNames.begin(), kConditionNames.end(), name) != kConditionNames.end()) {
-            conditions.emplace_back(name, value);
-        } else {
-            err << "tamso-calc: unknown option --" << name << " (see --help)\n";
-            return kExitError;
-        }
-    }
+    CalculatorOptions o;
+    if (const std::optional<int> status = readCalculatorOptions(args, o, out, err))
+        return *status;
 
     // A target that may not be written (an empty name too) stops the DICOM batch before anything
     // is read; nor may it replace what the batch reads.
-    if (dicomPath && dicomCsvOut) {
-        if (auto refused = textio::checkExportTarget(std::filesystem::u8path(*dicomCsvOut),
-                                                     dicomBatchInputs(std::filesystem::u8path(*dicomPath)));
-            !refused.ok()) {
-            err << "tamso-calc: " << refused.message() << '\n';
-            return kExitError;
-        }
+    if (o.dicomPath && o.dicomCsvOut) {
+        if (auto refused = textio::checkExportTarget(std::filesystem::u8path(*o.dicomCsvOut),
+                                                     dicomBatchInputs(std::filesystem::u8path(*o.dicomPath)));
+            !refused.ok())
+            return failWith(err, refused.message());
     }
     auto state = std::make_unique<engine::CalculationState>();
-    if (auto e = refdata::loadReferenceData(*state, workFolder); !e.ok()) {
-        err << "tamso-calc: " << e.message() << '\n';
-        return kExitError;
-    }
-    if (dicomPath && csvPath) {
-        err << "tamso-calc: --csv and --dicom cannot be combined (see --help)\n";
-        return kExitError;
-    }
-    if (dicomPath) {
+    if (auto e = refdata::loadReferenceData(*state, o.workFolder); !e.ok())
+        return failWith(err, e.message());
+    if (o.dicomPath && o.csvPath)
+        return failWith(err, "--csv and --dicom cannot be combined (see --help)");
+    if (o.dicomPath) {
 #ifndef TAMSO_WITHOUT_DICOM
-        return runDicomCalculator(*state, *dicomPath, dicomCsvOut.value_or(""), conditions, workFolder, out, err);
+        return runDicomCalculator(*state, *o.dicomPath, o.dicomCsvOut.value_or(""), o.conditions, o.workFolder, out,
+                                  err);
 #else
-        err << "tamso-calc: this build reads no DICOM files (built without DCMTK)\n";
-        return kExitError;
+        return failWith(err, "this build reads no DICOM files (built without DCMTK)");
 #endif
     }
-    if (dicomCsvOut) {
-        err << "tamso-calc: --csv-out is written by --dicom (see --help)\n";
-        return kExitError;
-    }
-    Exposure exposure = defaultExposure(*state);
-    for (const auto& [name, value] : conditions) {
-        if (auto e = setCondition(exposure, name, value); !e.ok()) {
-            err << "tamso-calc: " << e.message() << '\n';
-            return kExitError;
-        }
-    }
-
-    if (csvPath) {
-        auto text = textio::readFileBytes(std::filesystem::u8path(*csvPath));
-        if (!text.ok()) {
-            err << "tamso-calc: " << text.error().message << '\n';
-            return kExitError;
-        }
-        auto failed = runBatch(*state, *text, exposure, workFolder, out);
-        if (!failed.ok()) {
-            err << "tamso-calc: " << failed.error().message << '\n';
-            return kExitError;
-        }
-        if (*failed > 0) {
-            err << "tamso-calc: " << *failed << " exposure(s) could not be computed (see the error column)\n";
-            return kExitError;
-        }
-        return kExitOk;
-    }
-
-    auto values = calculateExposure(*state, exposure, workFolder);
-    if (!values.ok()) {
-        err << "tamso-calc: " << values.error().message << '\n';
-        return kExitError;
-    }
-    std::vector<std::string> organValues;
-    if (!exposure.bodyPart.empty()) {
-        OrganContext organContext(workFolder);
-        auto computed = organResults(*state, exposure.bodyPart, exposure.weightKg, organContext);
-        if (!computed.ok()) {
-            err << "tamso-calc: " << computed.error().message << '\n';
-            return kExitError;
-        }
-        organValues = *computed;
-    }
-    for (size_t k = 0; k < values->size(); ++k)
-        out << resultKeys()[k].first << ' ' << (*values)[k] << '\n';
-    for (size_t k = 0; k < organValues.size(); ++k)
-        out << organResultKeys()[k] << ' ' << organValues[k] << '\n';
-    return kExitOk;
+    if (o.dicomCsvOut)
+        return failWith(err, "--csv-out is written by --dicom (see --help)");
+    return runExposures(*state, o, out, err);
 }
 
 } // namespace tamso::calc

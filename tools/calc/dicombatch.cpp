@@ -150,27 +150,12 @@ Expected<std::vector<DicomBatchEntry>> dicomBatchFiles(const fs::path& path) {
     return entries;
 }
 
-DicomBatchRow computeDicomFile(engine::CalculationState& state, const DicomBatchEntry& entry,
-                               const DicomBatchOptions& options, const node::FolderSources& folder,
-                               const Expected<refdata::OrganDoseData>* organs) {
-    DicomBatchRow row;
-    row.file = entry.label;
-    if (!entry.status.empty()) {
-        row.status = entry.status;
-        row.reason = entry.reason;
-        return row;
-    }
-    std::optional<dicom::HeaderReading> readHere;
-    const dicom::HeaderReading& reading =
-        entry.reading ? *entry.reading : readHere.emplace(dicom::readHeader(entry.path));
-    if (reading.kind != dicom::FileKind::Radiograph) {
-        row.status = reading.kind == dicom::FileKind::Unreadable ? "failed" : "skipped";
-        row.reason = reading.message;
-        return row;
-    }
-    const dicom::ImageExposure& image = reading.exposure;
-    // The image's conditions as every way in resolves them; an option serves where the image has no
-    // value of its own, before the infant's records and the site's defaults.
+namespace {
+
+// The image's conditions as every way in resolves them; an option serves where the image has no
+// value of its own, before the infant's records and the site's defaults.
+node::ImageConditions resolveWithOptions(const dicom::ImageExposure& image, const DicomBatchOptions& options,
+                                         const node::FolderSources& folder) {
     node::ConditionSources sources = folder.forImage(image, options.conditions.texts);
     if (options.thicknessGiven && !image.bodyPartThicknessCm.has()) {
         sources.infantThickness = nullptr;
@@ -186,12 +171,23 @@ DicomBatchRow computeDicomFile(engine::CalculationState& state, const DicomBatch
         resolved.fieldLongCm.set(given.fieldLongCm, "option --field");
         resolved.fieldShortCm.set(given.fieldShortCm, "option --field");
     }
+    return resolved;
+}
 
-    std::vector<std::string> missing;
+// Adds one item to a "; "-separated list.
+void appendItem(std::string& list, const std::string& item) {
+    list += (list.empty() ? "" : "; ") + item;
+}
+
+// The row's conditions with their sources, and in "missing" each value the image lacks and why.
+// Returns the names of the values without which no dose can be computed.
+std::vector<std::string> describeConditions(DicomBatchRow& row, const dicom::ImageExposure& image,
+                                            const node::ImageConditions& resolved,
+                                            const DicomBatchOptions& options) {
     auto note = [&](const char* name, const std::string& problem) {
-        missing.push_back(std::string(name) + ": " + problem);
+        appendItem(row.missing, std::string(name) + ": " + problem);
     };
-    std::vector<std::string> lacking; // values without which no dose can be computed
+    std::vector<std::string> lacking;
     const std::pair<const char*, const node::ResolvedValue*> needed[] = {
         {"kv", &resolved.tubeVoltageKv}, {"mas", &resolved.mAs}, {"ffd_cm", &resolved.ffdCm},
         {"thickness_cm", &resolved.thicknessCm}};
@@ -226,9 +222,49 @@ DicomBatchRow computeDicomFile(engine::CalculationState& state, const DicomBatch
     row.ffdCm = resolved.ffdCm.text;
     row.thicknessCm = resolved.thicknessCm.text;
     row.fieldCm = resolved.fieldLongCm.text + "x" + resolved.fieldShortCm.text;
-    for (const std::string& m : missing)
-        row.missing += (row.missing.empty() ? "" : "; ") + m;
+    return lacking;
+}
 
+// The effective dose where the working folder has the organ-dose table and the body part names
+// a region; otherwise the reason stands in "missing" and the dose is still computed.
+void addEffectiveDose(DicomBatchRow& row, engine::CalculationState& state, const node::ImageConditions& resolved,
+                      const Expected<refdata::OrganDoseData>* organs) {
+    if (organs && organs->ok() && resolved.bodyPart.has()) {
+        auto e = node::imageOrganDoses((*organs)->table, state, resolved);
+        if (e.ok()) {
+            row.effectiveDoseUSv = textio::formatNumber(e->effectiveDoseUSv, "#0.000");
+            row.effectiveDoseUUSv = textio::expandedUncertaintyText(e->effectiveDoseUUSv);
+        } else {
+            appendItem(row.missing, std::string("effective_dose_usv: ") + e.error().message);
+        }
+    } else if (organs && !organs->ok()) {
+        appendItem(row.missing, std::string("effective_dose_usv: ") + organs->error().message);
+    }
+}
+
+} // namespace
+
+DicomBatchRow computeDicomFile(engine::CalculationState& state, const DicomBatchEntry& entry,
+                               const DicomBatchOptions& options, const node::FolderSources& folder,
+                               const Expected<refdata::OrganDoseData>* organs) {
+    DicomBatchRow row;
+    row.file = entry.label;
+    if (!entry.status.empty()) {
+        row.status = entry.status;
+        row.reason = entry.reason;
+        return row;
+    }
+    std::optional<dicom::HeaderReading> readHere;
+    const dicom::HeaderReading& reading =
+        entry.reading ? *entry.reading : readHere.emplace(dicom::readHeader(entry.path));
+    if (reading.kind != dicom::FileKind::Radiograph) {
+        row.status = reading.kind == dicom::FileKind::Unreadable ? "failed" : "skipped";
+        row.reason = reading.message;
+        return row;
+    }
+    const dicom::ImageExposure& image = reading.exposure;
+    const node::ImageConditions resolved = resolveWithOptions(image, options, folder);
+    const std::vector<std::string> lacking = describeConditions(row, image, resolved, options);
     if (!lacking.empty()) {
         row.status = "failed";
         std::string names;
@@ -251,20 +287,7 @@ DicomBatchRow computeDicomFile(engine::CalculationState& state, const DicomBatch
     row.doseMGy = results.resultText(engine::ResultField::EntranceSurfaceDoseMGy);
     row.weightKg = resolved.weightKg.text;
     row.weightSource = resolved.weightKg.source;
-    // The effective dose where the working folder has the organ-dose table and the body part names
-    // a region; otherwise the reason stands in "missing" and the dose is still computed.
-    if (organs && organs->ok() && resolved.bodyPart.has()) {
-        auto e = node::imageOrganDoses((*organs)->table, state, resolved);
-        if (e.ok()) {
-            row.effectiveDoseUSv = textio::formatNumber(e->effectiveDoseUSv, "#0.000");
-            row.effectiveDoseUUSv = textio::expandedUncertaintyText(e->effectiveDoseUUSv);
-        } else {
-            row.missing += (row.missing.empty() ? "" : "; ") + std::string("effective_dose_usv: ") + e.error().message;
-        }
-    } else if (organs && !organs->ok()) {
-        row.missing += (row.missing.empty() ? "" : "; ") + std::string("effective_dose_usv: ") +
-                       organs->error().message;
-    }
+    addEffectiveDose(row, state, resolved, organs);
     return row;
 }
 

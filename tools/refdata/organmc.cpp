@@ -101,127 +101,205 @@ double PhantomMedia::computeMarrowToSkeleton(double e) const {
     return ((m.photo + f * m.incoherent) / rm) / ((x.photo + f * x.incoherent) / rx);
 }
 
-TileScores simulateTiles(const Phantom& ph, const PhantomMedia& media, const BeamGeometry& g, double e0,
-                         long long histories, int streams, int threads, std::uint64_t seed, std::uint64_t taskKey) {
-    const double s = lengthScale(g.massKg);
-    const double vox = kVoxelCm * s;
-    double lo[3], hi[3];
-    for (int a = 0; a < 3; ++a) {
-        lo[a] = kGridMin[a] * s;
-        hi[a] = lo[a] + kGridSize[a] * vox;
-    }
-    const int tiles = g.nu * g.nz;
-    constexpr int C = TileScores::kColumns;
-    const long long perStream = (histories + streams - 1) / streams;
-    std::vector<TileScores> parts(streams);
-    Cache start;
-    fill(start, media, e0, g.mattress);
-    std::array<std::uint8_t, kRegionCount> materialOf{};
-    for (int r = 0; r < kRegionCount; ++r)
-        materialOf[r] = regionInfo(r).material;
-    runParallel(streams, threads, [&](int stream) {
-        Random rng(streamSeed(seed, taskKey, stream));
-        TileScores& out = parts[stream];
-        out.sum.assign(size_t(tiles) * C, 0.0);
-        out.sumSq.assign(size_t(tiles) * C, 0.0);
-        std::array<double, C> h{};
-        std::array<int, C> touched{};
-        std::array<bool, C> seen{};
-        Cache c;
-        for (long long n = 0; n < perStream; ++n) {
-            int nTouched = 0;
-            const auto score = [&](int column, double v) {
-                if (!seen[column]) {
-                    seen[column] = true;
-                    touched[nTouched++] = column;
-                }
-                h[column] += v;
-            };
-            // Start on the entrance plane.
-            const double pu = g.u0 + rng.uniform() * g.nu * g.tileCm; // reference cm
-            const double pz = g.z0 + rng.uniform() * g.nz * g.tileCm;
-            const int tile = std::min(g.nz - 1, int((pz - g.z0) / g.tileCm)) * g.nu +
-                             std::min(g.nu - 1, int((pu - g.u0) / g.tileCm));
-            double p[3] = {0, 0, 0};
-            Direction d{0, 0, 0};
-            switch (g.direction) {
-            case BeamGeometry::Anterior:
-                p[0] = pu * s, p[1] = hi[1] - 1e-9, p[2] = pz * s, d = {0, -1, 0};
-                break;
-            case BeamGeometry::Posterior:
-                p[0] = pu * s, p[1] = lo[1] + 1e-9, p[2] = pz * s, d = {0, 1, 0};
-                break;
-            case BeamGeometry::RightLateral:
-                p[0] = lo[0] + 1e-9, p[1] = pu * s, p[2] = pz * s, d = {1, 0, 0};
-                break;
-            }
-            double e = e0, weight = 1;
-            c = start;
-            for (;;) {
-                const double step = -std::log(rng.uniformOpen()) / c.maximum;
-                p[0] += d.u * step, p[1] += d.v * step, p[2] += d.w * step;
-                if (p[0] < lo[0] || p[0] >= hi[0] || p[1] < lo[1] || p[1] >= hi[1] || p[2] < lo[2] || p[2] >= hi[2])
-                    break;
-                const int ix = int((p[0] - lo[0]) / vox), iy = int((p[1] - lo[1]) / vox), iz = int((p[2] - lo[2]) / vox);
-                const std::uint8_t r = ph.region(std::min(ix, kGridSize[0] - 1), std::min(iy, kGridSize[1] - 1),
-                                                 std::min(iz, kGridSize[2] - 1));
-                const int m = materialOf[r];
-                if (rng.uniform() * c.maximum >= c.total[m])
-                    continue; // virtual collision
-                // Real interaction: the photoelectric share is absorbed here (survival weighting).
-                const bool scored = r != MattressFoam;
-                double deposit = weight * e * c.photo[m] / c.total[m];
-                weight *= 1 - c.photo[m] / c.total[m];
-                const Medium& medium = media.medium(m);
-                double cosT;
-                if (rng.uniform() * (c.coherent[m] + c.incoherent[m]) < c.coherent[m]) {
-                    cosT = medium.sampleCoherent(e, rng);
-                } else {
-                    double ratio = 1;
-                    cosT = medium.sampleIncoherent(e, rng, ratio);
-                    deposit += weight * e * (1 - ratio);
-                    e *= ratio;
-                }
-                bool ends = false;
-                if (e < kCutoffKeV) {
-                    deposit += weight * e;
-                    ends = true;
-                } else if (weight < 0.01) {
-                    if (rng.uniform() < 0.1)
-                        weight *= 10;
-                    else
-                        ends = true;
-                }
-                if (scored) {
-                    score(r, deposit);
-                    if (r >= kFirstBoneSite)
-                        score(kRegionCount + (r - kFirstBoneSite), deposit * c.marrowRatio);
-                }
-                if (ends)
-                    break;
-                d = rotate(d, cosT, rng);
-                fill(c, media, e, g.mattress);
-            }
-            for (int i = 0; i < nTouched; ++i) {
-                const int col = touched[i];
-                out.sum[size_t(tile) * C + col] += h[col];
-                out.sumSq[size_t(tile) * C + col] += h[col] * h[col];
-                h[col] = 0;
-                seen[col] = false;
-            }
+namespace {
+
+// The phantom's voxel grid scaled to the infant's mass (cm).
+struct ScaledGrid {
+    double scale, vox, lo[3], hi[3];
+
+    explicit ScaledGrid(double massKg) : scale(lengthScale(massKg)), vox(kVoxelCm * scale) {
+        for (int a = 0; a < 3; ++a) {
+            lo[a] = kGridMin[a] * scale;
+            hi[a] = lo[a] + kGridSize[a] * vox;
         }
-    });
+    }
+    bool outside(const double p[3]) const {
+        return p[0] < lo[0] || p[0] >= hi[0] || p[1] < lo[1] || p[1] >= hi[1] || p[2] < lo[2] || p[2] >= hi[2];
+    }
+    std::uint8_t region(const Phantom& ph, const double p[3]) const {
+        const int ix = int((p[0] - lo[0]) / vox), iy = int((p[1] - lo[1]) / vox), iz = int((p[2] - lo[2]) / vox);
+        return ph.region(std::min(ix, kGridSize[0] - 1), std::min(iy, kGridSize[1] - 1),
+                         std::min(iz, kGridSize[2] - 1));
+    }
+};
+
+struct Photon {
+    double p[3] = {0, 0, 0};
+    Direction d{0, 0, 0};
+    double e = 0, weight = 1;
+};
+
+// Starts a photon at a uniform point of the entrance plane; returns the tile it starts in.
+int enterPhantom(const BeamGeometry& g, const ScaledGrid& grid, Random& rng, Photon& ph) {
+    const double pu = g.u0 + rng.uniform() * g.nu * g.tileCm; // reference cm
+    const double pz = g.z0 + rng.uniform() * g.nz * g.tileCm;
+    const int tile = std::min(g.nz - 1, int((pz - g.z0) / g.tileCm)) * g.nu +
+                     std::min(g.nu - 1, int((pu - g.u0) / g.tileCm));
+    const double s = grid.scale;
+    switch (g.direction) {
+    case BeamGeometry::Anterior:
+        ph.p[0] = pu * s, ph.p[1] = grid.hi[1] - 1e-9, ph.p[2] = pz * s, ph.d = {0, -1, 0};
+        break;
+    case BeamGeometry::Posterior:
+        ph.p[0] = pu * s, ph.p[1] = grid.lo[1] + 1e-9, ph.p[2] = pz * s, ph.d = {0, 1, 0};
+        break;
+    case BeamGeometry::RightLateral:
+        ph.p[0] = grid.lo[0] + 1e-9, ph.p[1] = pu * s, ph.p[2] = pz * s, ph.d = {1, 0, 0};
+        break;
+    }
+    return tile;
+}
+
+struct Interaction {
+    double deposit = 0; // keV, weighted
+    double cosT = 1;
+    bool ends = false;
+};
+
+// A real interaction in material m: the photoelectric share is absorbed here (survival
+// weighting), the photon scatters coherently or incoherently, and ends below the cutoff or in
+// Russian roulette.
+Interaction interact(Photon& ph, const Cache& c, int m, const Medium& medium, Random& rng) {
+    Interaction hit;
+    hit.deposit = ph.weight * ph.e * c.photo[m] / c.total[m];
+    ph.weight *= 1 - c.photo[m] / c.total[m];
+    if (rng.uniform() * (c.coherent[m] + c.incoherent[m]) < c.coherent[m]) {
+        hit.cosT = medium.sampleCoherent(ph.e, rng);
+    } else {
+        double ratio = 1;
+        hit.cosT = medium.sampleIncoherent(ph.e, rng, ratio);
+        hit.deposit += ph.weight * ph.e * (1 - ratio);
+        ph.e *= ratio;
+    }
+    if (ph.e < kCutoffKeV) {
+        hit.deposit += ph.weight * ph.e;
+        hit.ends = true;
+    } else if (ph.weight < 0.01) {
+        if (rng.uniform() < 0.1)
+            ph.weight *= 10;
+        else
+            hit.ends = true;
+    }
+    return hit;
+}
+
+constexpr int kColumns = TileScores::kColumns;
+
+// Energy deposited per column in one history; only the columns it touched are visited when the
+// history is added to its tile.
+class HistoryTally {
+public:
+    void add(int column, double v) {
+        if (!seen_[column]) {
+            seen_[column] = true;
+            touched_[touchedCount_++] = column;
+        }
+        h_[column] += v;
+    }
+    void addToTile(TileScores& out, int tile) {
+        for (int i = 0; i < touchedCount_; ++i) {
+            const int col = touched_[i];
+            out.sum[size_t(tile) * kColumns + col] += h_[col];
+            out.sumSq[size_t(tile) * kColumns + col] += h_[col] * h_[col];
+            h_[col] = 0;
+            seen_[col] = false;
+        }
+        touchedCount_ = 0;
+    }
+
+private:
+    std::array<double, kColumns> h_{};
+    std::array<int, kColumns> touched_{};
+    std::array<bool, kColumns> seen_{};
+    int touchedCount_ = 0;
+};
+
+// What every history of one simulation shares.
+struct TileTransport {
+    const Phantom& ph;
+    const PhantomMedia& media;
+    const BeamGeometry& g;
+    ScaledGrid grid;
+    Cache start;
+    std::array<std::uint8_t, kRegionCount> materialOf{};
+
+    TileTransport(const Phantom& phantom, const PhantomMedia& m, const BeamGeometry& geometry, double e0)
+        : ph(phantom), media(m), g(geometry), grid(geometry.massKg) {
+        fill(start, media, e0, g.mattress);
+        for (int r = 0; r < kRegionCount; ++r)
+            materialOf[r] = regionInfo(r).material;
+    }
+
+    // Follows one photon (Woodcock tracking) until it leaves the grid or its history ends.
+    void track(Photon& photon, Cache& c, Random& rng, HistoryTally& tally) const {
+        c = start;
+        for (;;) {
+            const double step = -std::log(rng.uniformOpen()) / c.maximum;
+            double* p = photon.p;
+            const Direction& d = photon.d;
+            p[0] += d.u * step, p[1] += d.v * step, p[2] += d.w * step;
+            if (grid.outside(p))
+                break;
+            const std::uint8_t r = grid.region(ph, p);
+            const int m = materialOf[r];
+            if (rng.uniform() * c.maximum >= c.total[m])
+                continue; // virtual collision
+            const Interaction hit = interact(photon, c, m, media.medium(m), rng);
+            if (r != MattressFoam) {
+                tally.add(r, hit.deposit);
+                if (r >= kFirstBoneSite)
+                    tally.add(kRegionCount + (r - kFirstBoneSite), hit.deposit * c.marrowRatio);
+            }
+            if (hit.ends)
+                break;
+            photon.d = rotate(photon.d, hit.cosT, rng);
+            fill(c, media, photon.e, g.mattress);
+        }
+    }
+
+    void runStream(Random& rng, long long histories, double e0, TileScores& out) const {
+        const int tiles = g.nu * g.nz;
+        out.sum.assign(size_t(tiles) * kColumns, 0.0);
+        out.sumSq.assign(size_t(tiles) * kColumns, 0.0);
+        HistoryTally tally;
+        Cache c;
+        for (long long n = 0; n < histories; ++n) {
+            Photon photon;
+            const int tile = enterPhantom(g, grid, rng, photon);
+            photon.e = e0;
+            track(photon, c, rng, tally);
+            tally.addToTile(out, tile);
+        }
+    }
+};
+
+// The streams' scores summed in a fixed order: independent of the number of threads.
+TileScores sumStreams(const std::vector<TileScores>& parts, int tiles, long long histories) {
     TileScores total;
-    total.histories = perStream * streams;
+    total.histories = histories;
     total.tiles = tiles;
-    total.sum.assign(size_t(tiles) * C, 0.0);
-    total.sumSq.assign(size_t(tiles) * C, 0.0);
-    for (const auto& part : parts) // fixed order: independent of the number of threads
+    total.sum.assign(size_t(tiles) * kColumns, 0.0);
+    total.sumSq.assign(size_t(tiles) * kColumns, 0.0);
+    for (const auto& part : parts)
         for (size_t i = 0; i < total.sum.size(); ++i) {
             total.sum[i] += part.sum[i];
             total.sumSq[i] += part.sumSq[i];
         }
     return total;
+}
+
+} // namespace
+
+TileScores simulateTiles(const Phantom& ph, const PhantomMedia& media, const BeamGeometry& g, double e0,
+                         long long histories, int streams, int threads, std::uint64_t seed, std::uint64_t taskKey) {
+    const TileTransport transport(ph, media, g, e0);
+    const long long perStream = (histories + streams - 1) / streams;
+    std::vector<TileScores> parts(streams);
+    runParallel(streams, threads, [&](int stream) {
+        Random rng(streamSeed(seed, taskKey, stream));
+        transport.runStream(rng, perStream, e0, parts[stream]);
+    });
+    return sumStreams(parts, g.nu * g.nz, perStream * streams);
 }
 
 namespace {

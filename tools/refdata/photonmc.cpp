@@ -177,36 +177,129 @@ std::vector<BackscatterResult> simulateBackscatter(const Medium& water, const Ni
     return results;
 }
 
+namespace {
+
+// The photon spectrum as a cumulative table for sampling energies (bin i = 0.5 i keV, i >= 2).
+struct SpectrumSampler {
+    std::vector<double> cdf;
+    double total = 0;
+
+    explicit SpectrumSampler(const std::vector<double>& binWeights) : cdf(binWeights.size(), 0.0) {
+        for (size_t i = 2; i < binWeights.size(); ++i) {
+            total += std::max(0.0, binWeights[i]);
+            cdf[i] = total;
+        }
+        if (total <= 0)
+            throw std::invalid_argument("simulateHoodScatter: empty spectrum");
+    }
+    double sample(Random& rng) const {
+        const double target = rng.uniform() * total;
+        const size_t bin = size_t(std::upper_bound(cdf.begin() + 2, cdf.end(), target) - cdf.begin());
+        return 0.5 * double(std::min(bin, cdf.size() - 1));
+    }
+};
+
+// The scatter behind the hood, from the focus along the axis (cm): the hood from z0 to z1, the
+// skin point at zSkin, the field's half width at the hood.
+class HoodScatter {
+public:
+    HoodScatter(const Medium& pmma, const NistTable& air, const std::vector<double>& binWeights,
+                const HoodGeometry& g)
+        : pmma_(pmma), air_(air), g_(g), spectrum_(binWeights), z0(g.focusHoodCm),
+          z1(g.focusHoodCm + g.hoodThicknessCm), zSkin(g.focusHoodCm + g.hoodSkinCm) {
+        const double zReceptor = zSkin + g.skinReceptorCm;
+        halfAtHood = 0.5 * std::sqrt(g.receptorAreaCm2) * z0 / zReceptor;
+    }
+
+    // Primary air kerma at the skin point per photon emitted per steradian.
+    double primary(const std::vector<double>& binWeights) const {
+        double primary = 0;
+        for (size_t i = 2; i < binWeights.size(); ++i) {
+            if (binWeights[i] <= 0)
+                continue;
+            const double e = 0.5 * double(i);
+            primary += binWeights[i] / spectrum_.total * e * air_.muEnRho(e) *
+                       std::exp(-pmma_.totalLinear(e) * g_.hoodThicknessCm);
+        }
+        return primary / (zSkin * zSkin);
+    }
+
+    // The scattered air kerma that one photon sends to the skin point (next-event estimates).
+    double history(Random& rng) const {
+        double e = spectrum_.sample(rng);
+        // Uniform point on the hood's field square; photons per area ~ cos^3 / z0^2.
+        double x = (2.0 * rng.uniform() - 1.0) * halfAtHood;
+        double y = (2.0 * rng.uniform() - 1.0) * halfAtHood;
+        double z = z0;
+        const double len = std::sqrt(x * x + y * y + z0 * z0);
+        Direction d{x / len, y / len, z0 / len};
+        double weight = d.w * d.w * d.w; // cos^3
+        // Forced first interaction inside the hood.
+        Medium::Coefficients c = pmma_.coefficients(e);
+        const double pathOut = g_.hoodThicknessCm / d.w;
+        const double pInteract = -std::expm1(-c.total * pathOut);
+        weight *= pInteract;
+        double s = -std::log1p(-rng.uniform() * pInteract) / c.total;
+        double score = 0;
+        for (;;) {
+            x += d.u * s;
+            y += d.v * s;
+            z += d.w * s;
+            score += nextEventScore(x, y, z, d, e, weight, c.total);
+            // Survival and the real scattering.
+            weight *= 1.0 - c.photo / c.total;
+            const double cosS = scatter(pmma_, c, e, rng);
+            if (e < kCutoffKeV || !roulette(weight, rng))
+                break;
+            d = rotate(d, cosS, rng);
+            c = pmma_.coefficients(e);
+            s = -std::log(rng.uniformOpen()) / c.total;
+            const double zn = z + d.w * s;
+            if (zn < z0 || zn > z1)
+                break;
+        }
+        return score;
+    }
+
+    // Photons per unit intensity that one of n samples stands for: area / n * cos^3 / z0^2.
+    double sampleScale(double n) const { return 4.0 * halfAtHood * halfAtHood / (n * z0 * z0); }
+
+private:
+    // Next-event estimate of the air kerma at the skin point from a photon of this weight
+    // interacting at (x, y, z): coherent and incoherent scattering towards the point, attenuated
+    // through the rest of the hood, over the squared distance.
+    double nextEventScore(double x, double y, double z, const Direction& d, double e, double weight,
+                          double totalLinear) const {
+        const double dx = -x, dy = -y, dz = zSkin - z;
+        const double r2 = dx * dx + dy * dy + dz * dz;
+        const double r = std::sqrt(r2);
+        const double wz = dz / r;
+        const double cosT = (d.u * dx + d.v * dy + d.w * dz) / r;
+        const double inHood = (z1 - z) / wz;
+        const double eInc = e / (1.0 + e / kElectronRestKeV * (1.0 - cosT));
+        double contribution =
+            pmma_.coherentPerSr(e, cosT) * std::exp(-pmma_.totalLinear(e) * inHood) * e * air_.muEnRho(e);
+        if (eInc >= kCutoffKeV)
+            contribution += pmma_.incoherentPerSr(e, cosT) * std::exp(-pmma_.totalLinear(eInc) * inHood) * eInc *
+                            air_.muEnRho(eInc);
+        return weight * contribution / (totalLinear * r2);
+    }
+
+    const Medium& pmma_;
+    const NistTable& air_;
+    const HoodGeometry& g_;
+    SpectrumSampler spectrum_;
+    double z0, z1, zSkin, halfAtHood = 0;
+};
+
+} // namespace
+
 ScatterRatioResult simulateHoodScatter(const Medium& pmma, const NistTable& air,
                                        const std::vector<double>& binWeights, const HoodGeometry& g,
                                        long long histories, int streams, int threads, std::uint64_t seed,
                                        std::uint64_t taskKey) {
-    // Cumulative spectrum for sampling the photon energy (bin i = 0.5 i keV, i >= 2).
-    std::vector<double> cdf(binWeights.size(), 0.0);
-    double total = 0;
-    for (size_t i = 2; i < binWeights.size(); ++i) {
-        total += std::max(0.0, binWeights[i]);
-        cdf[i] = total;
-    }
-    if (total <= 0)
-        throw std::invalid_argument("simulateHoodScatter: empty spectrum");
-
-    const double z0 = g.focusHoodCm, z1 = g.focusHoodCm + g.hoodThicknessCm;
-    const double zSkin = g.focusHoodCm + g.hoodSkinCm;
-    const double zReceptor = zSkin + g.skinReceptorCm;
-    const double halfAtHood = 0.5 * std::sqrt(g.receptorAreaCm2) * z0 / zReceptor;
-
-    // Primary air kerma at the skin point per photon emitted per steradian.
-    double primary = 0;
-    for (size_t i = 2; i < binWeights.size(); ++i) {
-        if (binWeights[i] <= 0)
-            continue;
-        const double e = 0.5 * double(i);
-        primary +=
-            binWeights[i] / total * e * air.muEnRho(e) * std::exp(-pmma.totalLinear(e) * g.hoodThicknessCm);
-    }
-    primary /= zSkin * zSkin;
-
+    const HoodScatter hood(pmma, air, binWeights, g);
+    const double primary = hood.primary(binWeights);
     struct Sums {
         double sum = 0, sumSq = 0;
     };
@@ -216,53 +309,7 @@ ScatterRatioResult simulateHoodScatter(const Medium& pmma, const NistTable& air,
         Random rng(streamSeed(seed, taskKey, s));
         Sums acc;
         for (long long h = 0; h < perStream; ++h) {
-            const double target = rng.uniform() * total;
-            const size_t bin = size_t(std::upper_bound(cdf.begin() + 2, cdf.end(), target) - cdf.begin());
-            double e = 0.5 * double(std::min(bin, cdf.size() - 1));
-            // Uniform point on the hood's field square; photons per area ~ cos^3 / z0^2.
-            const double px = (2.0 * rng.uniform() - 1.0) * halfAtHood;
-            const double py = (2.0 * rng.uniform() - 1.0) * halfAtHood;
-            const double len = std::sqrt(px * px + py * py + z0 * z0);
-            Direction d{px / len, py / len, z0 / len};
-            double weight = d.w * d.w * d.w; // cos^3
-            double x = px, y = py, z = z0;
-            // Forced first interaction inside the hood.
-            Medium::Coefficients c = pmma.coefficients(e);
-            const double pathOut = g.hoodThicknessCm / d.w;
-            const double pInteract = -std::expm1(-c.total * pathOut);
-            weight *= pInteract;
-            double s = -std::log1p(-rng.uniform() * pInteract) / c.total;
-            double score = 0;
-            for (;;) {
-                x += d.u * s;
-                y += d.v * s;
-                z += d.w * s;
-                // Next-event estimate of the air kerma at the skin point.
-                const double dx = -x, dy = -y, dz = zSkin - z;
-                const double r2 = dx * dx + dy * dy + dz * dz;
-                const double r = std::sqrt(r2);
-                const double wz = dz / r;
-                const double cosT = (d.u * dx + d.v * dy + d.w * dz) / r;
-                const double inHood = (z1 - z) / wz;
-                const double eInc = e / (1.0 + e / kElectronRestKeV * (1.0 - cosT));
-                double contribution = pmma.coherentPerSr(e, cosT) * std::exp(-pmma.totalLinear(e) * inHood) *
-                                      e * air.muEnRho(e);
-                if (eInc >= kCutoffKeV)
-                    contribution += pmma.incoherentPerSr(e, cosT) *
-                                    std::exp(-pmma.totalLinear(eInc) * inHood) * eInc * air.muEnRho(eInc);
-                score += weight * contribution / (c.total * r2);
-                // Survival and the real scattering.
-                weight *= 1.0 - c.photo / c.total;
-                const double cosS = scatter(pmma, c, e, rng);
-                if (e < kCutoffKeV || !roulette(weight, rng))
-                    break;
-                d = rotate(d, cosS, rng);
-                c = pmma.coefficients(e);
-                s = -std::log(rng.uniformOpen()) / c.total;
-                const double zn = z + d.w * s;
-                if (zn < z0 || zn > z1)
-                    break;
-            }
+            const double score = hood.history(rng);
             acc.sum += score;
             acc.sumSq += score * score;
         }
@@ -274,8 +321,7 @@ ScatterRatioResult simulateHoodScatter(const Medium& pmma, const NistTable& air,
         sumSq += st.sumSq;
     }
     const double n = double(perStream) * streams;
-    const double area = 4.0 * halfAtHood * halfAtHood;
-    const double scale = area / (n * z0 * z0); // each sample: area/N * cos^3/z0^2 photons per unit I
+    const double scale = hood.sampleScale(n);
     const double mean = sum / n;
     const double var = std::max(0.0, sumSq / n - mean * mean);
     ScatterRatioResult result;

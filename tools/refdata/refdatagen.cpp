@@ -192,42 +192,46 @@ void writeStartingFiles(const fs::path& folder) {
     check(refdata::writeReferenceLevelFile(textio::fileInFolder(folder, refdata::kReferenceLevelFileName), levels));
 }
 
-void generate(const GeneratorSettings& s, std::ostream& log) {
-    using Clock = std::chrono::steady_clock;
-    fs::create_directories(s.outFolder);
-    if (s.startingFiles) {
-        writeStartingFiles(s.outFolder);
-        log << "starting files written\n";
-    }
-    if (!s.physics)
-        return;
+namespace {
 
-    const CoefficientTables t = buildAttenuationTables(s.nistFolder);
-    writeLines(s.outFolder, refdata::kAttenuationFileName, attenuationFileLines(t));
-    log << "Atten2.dat written\n";
+using Clock = std::chrono::steady_clock;
 
-    const auto start = Clock::now();
-    const NistTable waterTable = NistTable::load(s.nistFolder / "water.csv");
-    const Medium water(waterMaterial(), 0.9, 152.0);
-    const std::vector<double> energies = backscatterEnergies();
-    std::vector<BackscatterResult> columns;
-    // The 1 keV column alone with fewer histories, then all others in one parallel run.
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Water and its energy-absorption table, for the backscatter runs.
+struct WaterSlab {
+    NistTable table;
+    Medium water;
+};
+
+BackscatterSettings backscatterSettings(const GeneratorSettings& s) {
     BackscatterSettings bs;
     bs.streams = s.streams;
     bs.threads = s.threads;
     bs.seed = s.seed;
+    bs.histories = s.bsfHistories;
+    return bs;
+}
+
+// The 1 keV column alone with fewer histories, then all others in one parallel run.
+std::vector<BackscatterResult> simulateBackscatterColumns(const GeneratorSettings& s, const WaterSlab& slab,
+                                                          const std::vector<double>& energies) {
+    BackscatterSettings bs = backscatterSettings(s);
     bs.histories = historiesForEnergy(1.0, s.bsfHistories);
-    columns = simulateBackscatter(water, waterTable, {energies[0]}, {1}, bs);
+    std::vector<BackscatterResult> columns = simulateBackscatter(slab.water, slab.table, {energies[0]}, {1}, bs);
     bs.histories = s.bsfHistories;
     std::vector<double> rest(energies.begin() + 1, energies.end());
     std::vector<std::uint64_t> keys;
     for (size_t k = 1; k < energies.size(); ++k)
         keys.push_back(k + 1);
-    const auto more = simulateBackscatter(water, waterTable, rest, keys, bs);
+    const auto more = simulateBackscatter(slab.water, slab.table, rest, keys, bs);
     columns.insert(columns.end(), more.begin(), more.end());
-    writeLines(s.outFolder, refdata::kBackscatterFileName, backscatterFileLines(columns));
-    const double bsfSeconds = std::chrono::duration<double>(Clock::now() - start).count();
-    log << "mono_dBSF.dat written (" << fixed(bsfSeconds, 0) << " s wall)\n";
+    return columns;
+}
+
+void logBackscatterColumns(const std::vector<BackscatterResult>& columns, std::ostream& log) {
     log << "energy_keV  histories  sum(BSF-1)  rel_std_error  BSF(10 cm circle)\n";
     double worst = 0;
     for (const auto& c : columns) {
@@ -238,8 +242,12 @@ void generate(const GeneratorSettings& s, std::ostream& log) {
             << fixed(100 * rel, 3) << " %  " << fixed(circleFieldBsf(c.ring, 10.0), 4) << "\n";
     }
     log << "largest relative standard error at 5 keV and above: " << fixed(100 * worst, 3) << " %\n";
+}
 
-    // Published comparison values: monoenergetic 10 cm circular fields and a 60 kV beam.
+// Published comparison values: monoenergetic 10 cm circular fields and a 60 kV beam.
+void logPublishedBackscatter(const GeneratorSettings& s, const WaterSlab& slab, const std::vector<double>& energies,
+                             const std::vector<BackscatterResult>& columns, const CoefficientTables& t,
+                             std::ostream& log) {
     const auto interpolated = [&](double e, double diameter) {
         const auto& ek = energies;
         size_t m = 1;
@@ -249,9 +257,9 @@ void generate(const GeneratorSettings& s, std::ostream& log) {
         const double b0 = circleFieldBsf(columns[m - 1].ring, diameter);
         return b1 - (b1 - b0) * (ek[m] - e) / (ek[m] - ek[m - 1]);
     };
-    BackscatterSettings direct = bs;
+    BackscatterSettings direct = backscatterSettings(s);
     direct.histories = s.bsfHistories / 2;
-    const auto anchors = simulateBackscatter(water, waterTable, {32.0, 49.35}, {901, 902}, direct);
+    const auto anchors = simulateBackscatter(slab.water, slab.table, {32.0, 49.35}, {901, 902}, direct);
     for (const auto& a : anchors)
         log << "BSF 10 cm circle at " << a.energyKeV << " keV: table "
             << fixed(interpolated(a.energyKeV, 10.0), 4) << ", direct run "
@@ -265,13 +273,25 @@ void generate(const GeneratorSettings& s, std::ostream& log) {
         log << "BSF " << side << " x " << side
             << " cm, 60 kV beam: " << fixed(spectrumWeightedBsf(beam, t, field, 60.0), 4) << "\n";
     }
+}
 
+void writeBackscatterFile(const GeneratorSettings& s, const CoefficientTables& t, std::ostream& log) {
+    const auto start = Clock::now();
+    const WaterSlab slab{NistTable::load(s.nistFolder / "water.csv"), Medium(waterMaterial(), 0.9, 152.0)};
+    const std::vector<double> energies = backscatterEnergies();
+    const std::vector<BackscatterResult> columns = simulateBackscatterColumns(s, slab, energies);
+    writeLines(s.outFolder, refdata::kBackscatterFileName, backscatterFileLines(columns));
+    log << "mono_dBSF.dat written (" << fixed(secondsSince(start), 0) << " s wall)\n";
+    logBackscatterColumns(columns, log);
+    logPublishedBackscatter(s, slab, energies, columns, t, log);
+}
+
+void writeScatterRatioFile(const GeneratorSettings& s, const CoefficientTables& t, std::ostream& log) {
     const auto sprStart = Clock::now();
     const ScatterRatioTable spr =
         simulateScatterRatioTable(t, s.nistFolder, s.sprHistories, s.streams, s.threads, s.seed);
     writeLines(s.outFolder, refdata::kScatterRatioFileName, scatterRatioFileLines(spr));
-    log << "s_p_ratio.dat written ("
-        << fixed(std::chrono::duration<double>(Clock::now() - sprStart).count(), 0) << " s wall)\n";
+    log << "s_p_ratio.dat written (" << fixed(secondsSince(sprStart), 0) << " s wall)\n";
     for (int r = 0; r < 4; ++r) {
         log << "g = " << spr.distances[r] << " cm:";
         for (int c = 0; c < 3; ++c)
@@ -279,6 +299,24 @@ void generate(const GeneratorSettings& s, std::ostream& log) {
                 << fixed(100 * spr.cells[r][c].stdError / spr.cells[r][c].ratio, 2) << " %";
         log << "\n";
     }
+}
+
+} // namespace
+
+void generate(const GeneratorSettings& s, std::ostream& log) {
+    fs::create_directories(s.outFolder);
+    if (s.startingFiles) {
+        writeStartingFiles(s.outFolder);
+        log << "starting files written\n";
+    }
+    if (!s.physics)
+        return;
+
+    const CoefficientTables t = buildAttenuationTables(s.nistFolder);
+    writeLines(s.outFolder, refdata::kAttenuationFileName, attenuationFileLines(t));
+    log << "Atten2.dat written\n";
+    writeBackscatterFile(s, t, log);
+    writeScatterRatioFile(s, t, log);
 }
 
 } // namespace tamso::refgen

@@ -125,15 +125,49 @@ void ConditionsScreen::buildControls() {
     groups[ConditionGroup::Results] =
         group("Frame4", QCoreApplication::translate("ConditionsScreen", "患児の入射表面線量"));
     groups[ConditionGroup::Caregivers] = buildCaregiverGroup();
+    addTableFields(groups);
 
-    // Every input and result from the tables, in its group's grid.
+    left->addWidget(groups[ConditionGroup::ExposureSource].box);
+    left->addWidget(groups[ConditionGroup::Unit].box);
+    left->addWidget(groups[ConditionGroup::Geometry].box);
+    command2_ = makeCommand(this, "Command2", QString(), QStringLiteral(" Go ! "));
+    command2_->setIcon(svgIcon(QStringLiteral(":/tamso/go.svg"), QSize(40, 40)));
+    command2_->setIconSize(QSize(40, 40));
+    command2_->setToolTip(QStringLiteral(" Go ! "));
+    command2_->setMinimumHeight(52);
+    left->addWidget(command2_);
+    left->addStretch();
+
+    addReferenceLevelField(groups[ConditionGroup::Results]);
+    // The spectrum of the run, in a window of its own.
+    command14_ = makeCommand(groups[ConditionGroup::Results].box, "Command14",
+                             QCoreApplication::translate("ConditionsScreen", "スペクトル表示"),
+                             QCoreApplication::translate("ConditionsScreen", "スペクトル表示"));
+    groups[ConditionGroup::Results].grid->addWidget(command14_, 11, 1);
+    buildOrganDoseControls(groups[ConditionGroup::Geometry], groups[ConditionGroup::Results]);
+    right->addWidget(groups[ConditionGroup::Results].box);
+    right->addWidget(groups[ConditionGroup::Caregivers].box);
+    right->addLayout(buildLeavingRow());
+    right->addStretch();
+
+    // Display-only fields.
+    outputDataName_->setEnabled(false);
+    xrayUnit_->setReadOnly(true);
+
+    setTabOrderAndEnterChain();
+    connectControls();
+    closeOnEscape(this, command1_);
+}
+
+// Every input and result from the tables, in its group's grid.
+void ConditionsScreen::addTableFields(const std::map<ConditionGroup, GroupGrid>& groups) {
     for (const ExposureInput& input : exposureInputs()) {
-        const GroupGrid& g = groups[input.group];
+        const GroupGrid& g = groups.at(input.group);
         inputs_.push_back({&input, addFieldRow(g.grid, input.row, g.box, input.objectName,
                                                shownText(input.caption), shownText(input.unit))});
     }
     for (const ResultOutput& output : resultOutputs()) {
-        const GroupGrid& g = groups[output.group];
+        const GroupGrid& g = groups.at(output.group);
         QLineEdit* edit = output.result == engine::ResultField::MeasuredExposureCkg
                               ? measured_ // stands beside its option button, which is its caption
                               : addFieldRow(g.grid, output.row, g.box, output.objectName,
@@ -160,53 +194,21 @@ void ConditionsScreen::buildControls() {
         resultField(result)->setAccessibleName(
             QCoreApplication::translate("ConditionsScreen", "周辺線量当量 ") +
             resultField(result)->accessibleName());
+}
 
-    left->addWidget(groups[ConditionGroup::ExposureSource].box);
-    left->addWidget(groups[ConditionGroup::Unit].box);
-    left->addWidget(groups[ConditionGroup::Geometry].box);
-    command2_ = makeCommand(this, "Command2", QString(), QStringLiteral(" Go ! "));
-    command2_->setIcon(svgIcon(QStringLiteral(":/tamso/go.svg"), QSize(40, 40)));
-    command2_->setIconSize(QSize(40, 40));
-    command2_->setToolTip(QStringLiteral(" Go ! "));
-    command2_->setMinimumHeight(52);
-    left->addWidget(command2_);
-    left->addStretch();
-
-    // The dose against the diagnostic reference level of the body part.
-    {
-        GroupGrid& g = groups[ConditionGroup::Results];
-        QLabel* label = caption(g.box, QStringLiteral("CaptionText27"),
-                                QCoreApplication::translate("ConditionsScreen", "   参考レベル"));
-        referenceLevel_ =
-            makeField(g.box, "Text27", QCoreApplication::translate("ConditionsScreen", "参考レベル"));
-        referenceLevel_->setReadOnly(true);
-        // Wide enough for a level and ratio of two digits above the level, with room to spare for
-        // longer number formats.
-        const QString widest = referenceLevelText(refdata::compareWithLevel(99.999, 10.0547));
-        referenceLevel_->setMinimumWidth(referenceLevel_->fontMetrics().horizontalAdvance(widest) * 11 / 10 +
-                                         16);
-        label->setBuddy(referenceLevel_);
-        g.grid->addWidget(label, 9, 0);
-        g.grid->addWidget(referenceLevel_, 9, 1, 1, 2);
-    }
-    // The spectrum of the run, in a window of its own.
-    command14_ = makeCommand(groups[ConditionGroup::Results].box, "Command14",
-                             QCoreApplication::translate("ConditionsScreen", "スペクトル表示"),
-                             QCoreApplication::translate("ConditionsScreen", "スペクトル表示"));
-    groups[ConditionGroup::Results].grid->addWidget(command14_, 11, 1);
-    buildOrganDoseControls(groups[ConditionGroup::Geometry], groups[ConditionGroup::Results]);
-    right->addWidget(groups[ConditionGroup::Results].box);
-    right->addWidget(groups[ConditionGroup::Caregivers].box);
-    right->addLayout(buildLeavingRow());
-    right->addStretch();
-
-    // Display-only fields.
-    outputDataName_->setEnabled(false);
-    xrayUnit_->setReadOnly(true);
-
-    setTabOrderAndEnterChain();
-    connectControls();
-    closeOnEscape(this, command1_);
+// The dose against the diagnostic reference level of the body part.
+void ConditionsScreen::addReferenceLevelField(const GroupGrid& g) {
+    QLabel* label = caption(g.box, QStringLiteral("CaptionText27"),
+                            QCoreApplication::translate("ConditionsScreen", "   参考レベル"));
+    referenceLevel_ = makeField(g.box, "Text27", QCoreApplication::translate("ConditionsScreen", "参考レベル"));
+    referenceLevel_->setReadOnly(true);
+    // Wide enough for a level and ratio of two digits above the level, with room to spare for
+    // longer number formats.
+    const QString widest = referenceLevelText(refdata::compareWithLevel(99.999, 10.0547));
+    referenceLevel_->setMinimumWidth(referenceLevel_->fontMetrics().horizontalAdvance(widest) * 11 / 10 + 16);
+    label->setBuddy(referenceLevel_);
+    g.grid->addWidget(label, 9, 0);
+    g.grid->addWidget(referenceLevel_, 9, 1, 1, 2);
 }
 
 QHBoxLayout* ConditionsScreen::buildHeading() {

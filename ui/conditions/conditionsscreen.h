@@ -170,6 +170,8 @@ private:
     GroupGrid buildGeometryGroup();
     GroupGrid buildCaregiverGroup();
     QHBoxLayout* buildLeavingRow();
+    void addTableFields(const std::map<ConditionGroup, GroupGrid>& groups);
+    void addReferenceLevelField(const GroupGrid& results);
     void setTabOrderAndEnterChain();
     void connectControls();
     QPushButton* makeCommand(QWidget* parent, const char* name, const QString& text,
@@ -197,6 +199,12 @@ private:
     SpectrumData spectrum() const;                 // of the last run, from the state and the result fields
     node::DoseReportInput doseReportInput() const; // of the last run, for the report's Data Save
     void applyDicomExposure(const dicom::ImageExposure& image, const std::filesystem::path& file);
+    void fillConditionsFromDicom(const dicom::ImageExposure& image, const node::ImageConditions& resolved,
+                                 QStringList& missing);
+    void fillBodyPartAndDateFromDicom(const dicom::ImageExposure& image, const node::ImageConditions& resolved,
+                                      QStringList& missing);
+    void takePatientFromDicom(const dicom::ImageExposure& image, const std::filesystem::path& file,
+                              QStringList& missing);
     // The mark of a value the import filled; notInImage: one the image lacks, from the infant's
     // records or the site's defaults (the source says which).
     void markFromDicom(QWidget* control, const std::string& source, bool notInImage = false);

@@ -196,6 +196,16 @@ void ConditionsScreen::importDicomFile(const QString& path) {
     applyDicomExposure(reading.exposure, file);
 }
 
+namespace {
+
+// One line of the message about what the image lacks: the value and why.
+void noteMissing(QStringList& missing, const QString& what, const std::string& problem) {
+    missing << QCoreApplication::translate("ConditionsScreen", "・") + what +
+                   QCoreApplication::translate("ConditionsScreen", "：") + dicomProblemText(problem);
+}
+
+} // namespace
+
 void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image,
                                           const std::filesystem::path& file) {
     // The image's conditions as every way in resolves them: what the image states, the infant's
@@ -205,11 +215,23 @@ void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image,
         image, workingFolderPath(), engine::defaultConditions(engine::Module1));
     forgetDicomImport(); // the marks of an earlier image go
     QStringList missing;
-    auto lacking = [&](const QString& what, const std::string& problem) {
-        missing << QCoreApplication::translate("ConditionsScreen", "・") + what +
-                       QCoreApplication::translate("ConditionsScreen", "：") + dicomProblemText(problem);
-    };
     fillingFromDicom_ = true;
+    fillConditionsFromDicom(image, resolved, missing);
+    fillBodyPartAndDateFromDicom(image, resolved, missing);
+    fillWeightFromDicom(resolved);
+    fillingFromDicom_ = false;
+    takePatientFromDicom(image, file, missing);
+    if (!missing.isEmpty())
+        MessageBox::warning(this, QCoreApplication::translate(
+                                      "ConditionsScreen",
+                                      "DICOM画像に次の項目がありません。空欄は入力してから計算してください。\n") +
+                                      missing.join(QLatin1Char('\n')));
+}
+
+// The field size and every input from the resolved conditions, each marked with where its value
+// came from or, where the image lacks it, as missing.
+void ConditionsScreen::fillConditionsFromDicom(const dicom::ImageExposure& image,
+                                               const node::ImageConditions& resolved, QStringList& missing) {
     if (image.fieldSize.has()) {
         combo1_->setCurrentIndex(combo1_->findText(otherFieldSizeName()));
     } else {
@@ -240,15 +262,20 @@ void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image,
                                                              !image.bodyPartThicknessCm.has());
             } else {
                 markMissingFromDicom(input.edit, value->problem);
-                lacking(shownText(input.entry->caption).trimmed(), value->problem);
+                noteMissing(missing, shownText(input.entry->caption).trimmed(), value->problem);
             }
         }
     }
     if (!image.fieldSize.has()) {
-        lacking(QCoreApplication::translate("ConditionsScreen", "照射野サイズ"), image.fieldSize.problem);
+        noteMissing(missing, QCoreApplication::translate("ConditionsScreen", "照射野サイズ"),
+                    image.fieldSize.problem);
         missing.last() += QCoreApplication::translate("ConditionsScreen", "（既定の%1を使用）")
                               .arg(qs(resolved.fieldSizeName));
     }
+}
+
+void ConditionsScreen::fillBodyPartAndDateFromDicom(const dicom::ImageExposure& image,
+                                                    const node::ImageConditions& resolved, QStringList& missing) {
     dicomImported_ << combo2_ << date_;
     if (resolved.bodyPart.has()) {
         const QString text = qs(resolved.bodyPart.text);
@@ -260,7 +287,7 @@ void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image,
     } else {
         combo2_->setEditText(QString());
         markMissingFromDicom(combo2_, resolved.bodyPart.problem);
-        lacking(QCoreApplication::translate("ConditionsScreen", "照射部位"), resolved.bodyPart.problem);
+        noteMissing(missing, QCoreApplication::translate("ConditionsScreen", "照射部位"), resolved.bodyPart.problem);
     }
     if (image.examDate.has()) {
         const dicom::CalendarDate& d = *image.examDate.value;
@@ -269,30 +296,28 @@ void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image,
     } else {
         date_->setDate(date_->minimumDate()); // shows no date until one is chosen
         markMissingFromDicom(date_, image.examDate.problem);
-        lacking(QCoreApplication::translate("ConditionsScreen", "撮影日"), image.examDate.problem);
+        noteMissing(missing, QCoreApplication::translate("ConditionsScreen", "撮影日"), image.examDate.problem);
     }
-    fillWeightFromDicom(resolved);
-    fillingFromDicom_ = false;
+}
+
+// The patient of the image, and what the dose report takes from it.
+void ConditionsScreen::takePatientFromDicom(const dicom::ImageExposure& image, const std::filesystem::path& file,
+                                            QStringList& missing) {
     dicomNameGroups_ = image.patientNameGroups;
     if (image.patientId.has())
         dicomPatientId_ = qs(*image.patientId.value);
     else
-        lacking(QCoreApplication::translate("ConditionsScreen", "患者ID"), image.patientId.problem);
+        noteMissing(missing, QCoreApplication::translate("ConditionsScreen", "患者ID"), image.patientId.problem);
     if (image.patientName.has())
         dicomPatientName_ = qs(*image.patientName.value);
     else
-        lacking(QCoreApplication::translate("ConditionsScreen", "氏名"), image.patientName.problem);
+        noteMissing(missing, QCoreApplication::translate("ConditionsScreen", "氏名"), image.patientName.problem);
     // What the dose report takes from the image (its patient, study and unit), read now: a held
     // image's header leaves its folder once the record is saved.
     if (auto header = node::reportInputFromImage(file); header.ok())
         dicomReport_ = std::move(*header);
     else
         dicomReportProblem_ = header.error().message;
-    if (!missing.isEmpty())
-        MessageBox::warning(this, QCoreApplication::translate(
-                                      "ConditionsScreen",
-                                      "DICOM画像に次の項目がありません。空欄は入力してから計算してください。\n") +
-                                      missing.join(QLatin1Char('\n')));
 }
 
 QString ConditionsScreen::typedConditionsText() const {

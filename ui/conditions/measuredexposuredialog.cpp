@@ -37,52 +37,23 @@ double MeasuredExposureDialog::toCoulombPerKg(double reading, int unitOption, do
     return reading / wAirEv;
 }
 
-MeasuredExposureDialog::MeasuredExposureDialog(QWidget* parent) : QWidget(parent, Qt::Window) {
-    setObjectName(QStringLiteral("Form9"));
-    setWindowTitle(QCoreApplication::translate("MeasuredExposureDialog", "実測値入力"));
-    setFont(QFont(gothicFontFamily(), 10));
+namespace {
 
-    auto* layout = new QVBoxLayout(this);
+QLabel* headingLabel(QWidget* parent) {
     auto* heading =
-        makeLabel(this, QStringLiteral("Label1"),
+        makeLabel(parent, QStringLiteral("Label1"),
                   QCoreApplication::translate("MeasuredExposureDialog", "焦点から１ｍの距離の照射線量"));
     QFont headingFont = heading->font();
     headingFont.setBold(true);
     headingFont.setPointSize(11);
     heading->setFont(headingFont);
-    layout->addWidget(heading);
-    layout->addWidget(
-        makeLabel(this, QStringLiteral("Label6"),
-                  QCoreApplication::translate("MeasuredExposureDialog", "( フード・カバー無しで測定 )")));
+    return heading;
+}
 
-    auto* frame = new QGroupBox(QCoreApplication::translate("MeasuredExposureDialog", "入力単位"), this);
-    nameControl(frame, QStringLiteral("Frame1"),
-                QCoreApplication::translate("MeasuredExposureDialog", "入力単位"));
-    auto* frameLayout = new QVBoxLayout(frame);
-    optionCkg_ =
-        new QRadioButton(QCoreApplication::translate("MeasuredExposureDialog", "照射線量 [ C/kg ]"), frame);
-    nameControl(optionCkg_, QStringLiteral("Option1"), optionCkg_->text());
-    optionR_ =
-        new QRadioButton(QCoreApplication::translate("MeasuredExposureDialog", "照射線量   [ R ]"), frame);
-    nameControl(optionR_, QStringLiteral("Option2"), optionR_->text());
-    optionGy_ =
-        new QRadioButton(QCoreApplication::translate("MeasuredExposureDialog", "空気カーマ [ Gy ]"), frame);
-    nameControl(optionGy_, QStringLiteral("Option3"), optionGy_->text());
-    optionCkg_->setChecked(true);
-    frameLayout->addWidget(optionCkg_);
-    frameLayout->addWidget(optionR_);
-    frameLayout->addWidget(optionGy_);
-    layout->addWidget(frame);
-
-    reading_ = new QLineEdit(this);
-    nameControl(reading_, QStringLiteral("Text1"),
-                QCoreApplication::translate("MeasuredExposureDialog", "照射線量の実測値"));
-    reading_->installEventFilter(this);
-    foldWideCharacters(reading_);
-    layout->addWidget(reading_);
-
+// "入力例" beside the examples of a reading, in red.
+QHBoxLayout* examplesRow(QWidget* parent) {
     auto* examples = new QHBoxLayout;
-    examples->addWidget(makeLabel(this, QStringLiteral("Label4"),
+    examples->addWidget(makeLabel(parent, QStringLiteral("Label4"),
                                   QCoreApplication::translate("MeasuredExposureDialog", "入力例")),
                         0, Qt::AlignTop);
     auto* exampleColumn = new QVBoxLayout;
@@ -90,13 +61,36 @@ MeasuredExposureDialog::MeasuredExposureDialog(QWidget* parent) : QWidget(parent
     for (const auto& [name, text] : {std::pair{QStringLiteral("Label2"), QStringLiteral("2.58E-4")},
                                      std::pair{QStringLiteral("Label5"), QStringLiteral("25.8e-5")},
                                      std::pair{QStringLiteral("Label3"), QStringLiteral("0.000258")}}) {
-        QLabel* label = makeLabel(this, name, text);
+        QLabel* label = makeLabel(parent, name, text);
         label->setStyleSheet(red);
         exampleColumn->addWidget(label);
     }
     examples->addLayout(exampleColumn);
     examples->addStretch();
-    layout->addLayout(examples);
+    return examples;
+}
+
+} // namespace
+
+MeasuredExposureDialog::MeasuredExposureDialog(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("Form9"));
+    setWindowTitle(QCoreApplication::translate("MeasuredExposureDialog", "実測値入力"));
+    setFont(QFont(gothicFontFamily(), 10));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(headingLabel(this));
+    layout->addWidget(
+        makeLabel(this, QStringLiteral("Label6"),
+                  QCoreApplication::translate("MeasuredExposureDialog", "( フード・カバー無しで測定 )")));
+    layout->addWidget(buildUnitChoice());
+
+    reading_ = new QLineEdit(this);
+    nameControl(reading_, QStringLiteral("Text1"),
+                QCoreApplication::translate("MeasuredExposureDialog", "照射線量の実測値"));
+    reading_->installEventFilter(this);
+    foldWideCharacters(reading_);
+    layout->addWidget(reading_);
+    layout->addLayout(examplesRow(this));
 
     auto* buttons = new QHBoxLayout;
     ok_ = new QPushButton(QStringLiteral("OK"), this);
@@ -120,6 +114,28 @@ MeasuredExposureDialog::MeasuredExposureDialog(QWidget* parent) : QWidget(parent
     connect(ok_, &QPushButton::clicked, this, &MeasuredExposureDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &MeasuredExposureDialog::cancel);
     adjustSize();
+}
+
+// The unit of the reading: exposure in C/kg or R, or air kerma in Gy.
+QGroupBox* MeasuredExposureDialog::buildUnitChoice() {
+    auto* frame = new QGroupBox(QCoreApplication::translate("MeasuredExposureDialog", "入力単位"), this);
+    nameControl(frame, QStringLiteral("Frame1"),
+                QCoreApplication::translate("MeasuredExposureDialog", "入力単位"));
+    auto* frameLayout = new QVBoxLayout(frame);
+    optionCkg_ =
+        new QRadioButton(QCoreApplication::translate("MeasuredExposureDialog", "照射線量 [ C/kg ]"), frame);
+    nameControl(optionCkg_, QStringLiteral("Option1"), optionCkg_->text());
+    optionR_ =
+        new QRadioButton(QCoreApplication::translate("MeasuredExposureDialog", "照射線量   [ R ]"), frame);
+    nameControl(optionR_, QStringLiteral("Option2"), optionR_->text());
+    optionGy_ =
+        new QRadioButton(QCoreApplication::translate("MeasuredExposureDialog", "空気カーマ [ Gy ]"), frame);
+    nameControl(optionGy_, QStringLiteral("Option3"), optionGy_->text());
+    optionCkg_->setChecked(true);
+    frameLayout->addWidget(optionCkg_);
+    frameLayout->addWidget(optionR_);
+    frameLayout->addWidget(optionGy_);
+    return frame;
 }
 
 void MeasuredExposureDialog::open() {

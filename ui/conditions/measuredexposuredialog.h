@@ -5,6 +5,7 @@
 
 #include <QWidget>
 
+class QGroupBox;
 class QLineEdit;
 class QRadioButton;
 class QPushButton;
@@ -36,6 +37,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    QGroupBox* buildUnitChoice();
     void accept();
     void cancel();
 

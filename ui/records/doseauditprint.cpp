@@ -79,118 +79,155 @@ void DoseAuditWindow::setPrinterProvider(PrinterProvider provider) {
     printerProvider() = std::move(provider);
 }
 
+namespace {
+
+// The printout's pages: the printable area, the fonts, and where the next line goes.
+class AuditPrintout {
+public:
+    AuditPrintout(QPainter& painter, QPagedPaintDevice& device) : painter_(painter), device_(device) {
+        dpi_ = device.logicalDpiY();
+        const QRectF page = device.pageLayout().paintRectPixels(static_cast<int>(dpi_));
+        area_ = QRectF(0, 0, page.width(), page.height());
+        // Fonts whose printed text reads back as written (no radical in place of an ideograph).
+        const QStringList families = printFontFamilies(gothicFontFamily());
+        titleFont = QFont(gothicFontFamily(), 14, QFont::Bold);
+        titleFont.setFamilies(families);
+        textFont = QFont(gothicFontFamily(), 9);
+        textFont.setFamilies(families);
+        boldFont = textFont;
+        boldFont.setBold(true);
+    }
+
+    double mm(double value) const { return value * dpi_ / 25.4; }
+    void skip(double height) { y_ += height; }
+
+    // A paragraph across the page, wrapped.
+    void textLine(const QString& text, const QFont& font) {
+        painter_.setFont(font);
+        const QRectF bounds =
+            painter_.boundingRect(QRectF(0, 0, area_.width(), area_.height()), Qt::TextWordWrap, text);
+        newPageIfNeeded(bounds.height());
+        painter_.drawText(QRectF(0, y_, area_.width(), bounds.height()), Qt::TextWordWrap, text);
+        y_ += bounds.height() + mm(1);
+    }
+
+    // The table: the same cells as the window, the verdict in words; the rows whose median is
+    // above the level marked.
+    void table(const QStringList& headings, const DoseAudit& audit) {
+        const auto cells = records::auditTableCells(audit);
+        placeColumns(headings);
+        tableRow(headings, true, false);
+        for (size_t r = 0; r < cells.size(); ++r) {
+            QStringList row;
+            for (size_t c = 0; c < cells[r].size(); ++c)
+                row << auditshown::cell(cells[r][c], c);
+            tableRow(row, false, audit.bodyParts[r].medianAboveLevel());
+        }
+        if (cells.empty())
+            textLine(QCoreApplication::translate("DoseAuditWindow", "（期間内に線量のある記録はありません）"),
+                     textFont);
+    }
+
+    void chart(QGraphicsView* view) {
+        const double chartHeight = mm(95);
+        newPageIfNeeded(chartHeight);
+        const QRectF target(0, y_, std::min(area_.width(), mm(190)), chartHeight);
+        view->render(&painter_, target, QRect(), Qt::KeepAspectRatio);
+        y_ += chartHeight + mm(2);
+    }
+
+    QFont titleFont, textFont, boldFont;
+
+private:
+    void newPageIfNeeded(double height) {
+        if (y_ + height <= area_.bottom())
+            return;
+        device_.newPage();
+        y_ = 0;
+    }
+
+    // The columns' edges, and the heading row as high as its longest heading needs when wrapped in
+    // its column.
+    void placeColumns(const QStringList& headings) {
+        const double shares[] = {14, 6, 6, 9, 12, 8, 8, 10, 11, 7, 9};
+        lefts_ = {0};
+        for (double share : shares)
+            lefts_.push_back(lefts_.back() + area_.width() * share / 100);
+        rowHeight_ = mm(7);
+        headingHeight_ = rowHeight_;
+        painter_.setFont(boldFont);
+        for (qsizetype c = 0; c < headings.size(); ++c) {
+            const QRectF room(0, 0, lefts_[c + 1] - lefts_[c] - mm(2), area_.height());
+            headingHeight_ = std::max(
+                headingHeight_,
+                painter_.boundingRect(room, Qt::AlignCenter | Qt::TextWordWrap, headings[c]).height() + mm(2));
+        }
+    }
+
+    void tableRow(const QStringList& row, bool heading, bool above) {
+        const double height = heading ? headingHeight_ : rowHeight_;
+        newPageIfNeeded(height);
+        for (qsizetype c = 0; c < row.size(); ++c) {
+            const QRectF cell(lefts_[c], y_, lefts_[c + 1] - lefts_[c], height);
+            if (heading)
+                painter_.fillRect(cell, QColor(0xe8, 0xe8, 0xe8));
+            else if (above)
+                painter_.fillRect(cell, auditshown::kAboveBackground);
+            painter_.setPen(QPen(Qt::black, mm(0.2)));
+            painter_.drawRect(cell);
+            const bool mark = above && (c == auditshown::kRatioColumn || c == auditshown::kVerdictColumn);
+            painter_.setFont(heading || mark ? boldFont : textFont);
+            const Qt::Alignment align = heading || c == 0 || c == auditshown::kVerdictColumn
+                                            ? Qt::AlignCenter
+                                            : Qt::AlignRight | Qt::AlignVCenter;
+            painter_.drawText(cell.adjusted(mm(1), 0, -mm(1), 0), static_cast<int>(align | Qt::TextWordWrap),
+                              row[c]);
+        }
+        y_ += height;
+    }
+
+    QPainter& painter_;
+    QPagedPaintDevice& device_;
+    double dpi_ = 0;
+    QRectF area_;
+    double y_ = 0;
+    std::vector<double> lefts_;
+    double rowHeight_ = 0, headingHeight_ = 0;
+};
+
+} // namespace
+
 Status DoseAuditWindow::draw(QPagedPaintDevice& device) {
     if (!audit_)
         return Error{QT_TRANSLATE_NOOP("core", "集計がまだありません。")};
     QPainter painter;
     if (!painter.begin(&device))
         return Error{QT_TRANSLATE_NOOP("core", "印刷を始められませんでした。")};
-    const double dpi = device.logicalDpiY();
-    const QRectF page = device.pageLayout().paintRectPixels(static_cast<int>(dpi));
-    const QRectF area(0, 0, page.width(), page.height());
-    auto mm = [dpi](double value) { return value * dpi / 25.4; };
-
-    // Fonts whose printed text reads back as written (no radical in place of an ideograph).
-    const QStringList families = printFontFamilies(gothicFontFamily());
-    QFont titleFont(gothicFontFamily(), 14, QFont::Bold);
-    titleFont.setFamilies(families);
-    QFont textFont(gothicFontFamily(), 9);
-    textFont.setFamilies(families);
-    QFont boldFont = textFont;
-    boldFont.setBold(true);
-    double y = 0;
-    auto newPageIfNeeded = [&](double height) {
-        if (y + height <= area.bottom())
-            return;
-        device.newPage();
-        y = 0;
-    };
-    auto textLine = [&](const QString& text, const QFont& font) {
-        painter.setFont(font);
-        const QRectF bounds =
-            painter.boundingRect(QRectF(0, 0, area.width(), area.height()), Qt::TextWordWrap, text);
-        newPageIfNeeded(bounds.height());
-        painter.drawText(QRectF(0, y, area.width(), bounds.height()), Qt::TextWordWrap, text);
-        y += bounds.height() + mm(1);
-    };
+    AuditPrintout out(painter, device);
 
     painter.setPen(Qt::black);
-    textLine(
+    out.textLine(
         QCoreApplication::translate(
             "DoseAuditWindow", "参考レベル監査（ICRP Publication 135: 施設の中央値を診断参考レベルと比較）"),
-        titleFont);
-    textLine(QCoreApplication::translate("DoseAuditWindow", "医療施設: %1　　期間: %2　　作成日: %3")
-                 .arg(qs(engine::Module1.hospitalName), periodText(auditPeriod_),
-                      QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd"))),
-             textFont);
-    y += mm(2);
-
-    // The table: the same cells as the window, the verdict in words.
-    const QStringList headings = auditshown::headings();
-    const auto cells = records::auditTableCells(*audit_);
-    const double shares[] = {14, 6, 6, 9, 12, 8, 8, 10, 11, 7, 9};
-    std::vector<double> lefts = {0};
-    for (double share : shares)
-        lefts.push_back(lefts.back() + area.width() * share / 100);
-    const double rowHeight = mm(7);
-    // The heading row as high as its longest heading needs when wrapped in its column.
-    double headingHeight = rowHeight;
-    painter.setFont(boldFont);
-    for (qsizetype c = 0; c < headings.size(); ++c) {
-        const QRectF room(0, 0, lefts[c + 1] - lefts[c] - mm(2), area.height());
-        headingHeight = std::max(
-            headingHeight,
-            painter.boundingRect(room, Qt::AlignCenter | Qt::TextWordWrap, headings[c]).height() + mm(2));
-    }
-    auto drawRow = [&](const QStringList& row, bool heading, bool above) {
-        const double height = heading ? headingHeight : rowHeight;
-        newPageIfNeeded(height);
-        for (qsizetype c = 0; c < row.size(); ++c) {
-            const QRectF cell(lefts[c], y, lefts[c + 1] - lefts[c], height);
-            if (heading)
-                painter.fillRect(cell, QColor(0xe8, 0xe8, 0xe8));
-            else if (above)
-                painter.fillRect(cell, auditshown::kAboveBackground);
-            painter.setPen(QPen(Qt::black, mm(0.2)));
-            painter.drawRect(cell);
-            const bool mark = above && (c == auditshown::kRatioColumn || c == auditshown::kVerdictColumn);
-            painter.setFont(heading || mark ? boldFont : textFont);
-            const Qt::Alignment align = heading || c == 0 || c == auditshown::kVerdictColumn
-                                            ? Qt::AlignCenter
-                                            : Qt::AlignRight | Qt::AlignVCenter;
-            painter.drawText(cell.adjusted(mm(1), 0, -mm(1), 0), static_cast<int>(align | Qt::TextWordWrap),
-                             row[c]);
-        }
-        y += height;
-    };
-    drawRow(headings, true, false);
-    for (size_t r = 0; r < cells.size(); ++r) {
-        QStringList row;
-        for (size_t c = 0; c < cells[r].size(); ++c)
-            row << auditshown::cell(cells[r][c], c);
-        drawRow(row, false, audit_->bodyParts[r].medianAboveLevel());
-    }
-    if (cells.empty())
-        textLine(QCoreApplication::translate("DoseAuditWindow", "（期間内に線量のある記録はありません）"),
-                 textFont);
-    y += mm(3);
-
-    if (!audit_->bodyParts.empty()) {
-        const double chartHeight = mm(95);
-        newPageIfNeeded(chartHeight);
-        const QRectF target(0, y, std::min(area.width(), mm(190)), chartHeight);
-        static_cast<QGraphicsView*>(chart1_)->render(&painter, target, QRect(), Qt::KeepAspectRatio);
-        y += chartHeight + mm(2);
-    }
+        out.titleFont);
+    out.textLine(QCoreApplication::translate("DoseAuditWindow", "医療施設: %1　　期間: %2　　作成日: %3")
+                     .arg(qs(engine::Module1.hospitalName), periodText(auditPeriod_),
+                          QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd"))),
+                 out.textFont);
+    out.skip(out.mm(2));
+    out.table(auditshown::headings(), *audit_);
+    out.skip(out.mm(3));
+    if (!audit_->bodyParts.empty())
+        out.chart(static_cast<QGraphicsView*>(chart1_));
 
     painter.setPen(Qt::black);
     for (const QString& line : summaryLines(*audit_))
-        textLine(line, textFont);
-    textLine(label6_->text(), textFont);
+        out.textLine(line, out.textFont);
+    out.textLine(label6_->text(), out.textFont);
     if (levelWarning_)
-        textLine(qs(*levelWarning_), textFont);
+        out.textLine(qs(*levelWarning_), out.textFont);
     for (const records::AuditNote& note : audit_->notes)
-        textLine(QCoreApplication::translate("DoseAuditWindow", "・") + noteText(note), textFont);
+        out.textLine(QCoreApplication::translate("DoseAuditWindow", "・") + noteText(note), out.textFont);
     if (!painter.end())
         return Error{QT_TRANSLATE_NOOP("core", "印刷を終えられませんでした。")};
     return {};

@@ -152,7 +152,24 @@ DoseAuditWindow::DoseAuditWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
     setAccessibleName(windowTitle());
     setAccessibleDescription(objectName());
     setFixedSize(twips(13200), twips(9600));
+    buildPeriodRow();
+    buildTable();
+    buildChart();
+    buildNotesAndCommands();
 
+    connect(check1_, &QCheckBox::toggled, this, &DoseAuditWindow::updateDatesEnabled);
+    connect(command1_, &QPushButton::clicked, this, [this] { runAudit(); });
+    connect(command2_, &QPushButton::clicked, this, &DoseAuditWindow::csvRequested);
+    connect(command3_, &QPushButton::clicked, this, &DoseAuditWindow::printRequested);
+    connect(command4_, &QPushButton::clicked, this, &DoseAuditWindow::pdfRequested);
+    connect(command5_, &QPushButton::clicked, this, &QWidget::hide);
+    closeOnEscape(this, command5_);
+    updateDatesEnabled();
+    showAudit();
+}
+
+// The period (all, or from one day to another), the audit command and the level file's label.
+void DoseAuditWindow::buildPeriodRow() {
     addLabel(this, QStringLiteral("Label1"), QCoreApplication::translate("DoseAuditWindow", "期間"), 240, 240,
              600);
     check1_ = new QCheckBox(QCoreApplication::translate("DoseAuditWindow", "全期間"), this);
@@ -180,7 +197,10 @@ DoseAuditWindow::DoseAuditWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
                 QCoreApplication::translate("DoseAuditWindow", "集計"));
     placeTwips(command1_, 6420, 150, 1215, 435);
     label6_ = addLabel(this, QStringLiteral("Label6"), QString(), 7800, 240, 5160);
+}
 
+// One row per body part, the window's columns.
+void DoseAuditWindow::buildTable() {
     grid1_ = new QTableWidget(0, static_cast<int>(records::auditTableHeadings().size()), this);
     nameControl(grid1_, QStringLiteral("Grid1"),
                 QCoreApplication::translate("DoseAuditWindow", "撮影部位ごとの集計"));
@@ -192,7 +212,10 @@ DoseAuditWindow::DoseAuditWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
     grid1_->verticalHeader()->setVisible(false);
     grid1_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     grid1_->horizontalHeader()->setStretchLastSection(false);
+}
 
+// The box plot per body part with the reference levels; its texts in the printer's fonts.
+void DoseAuditWindow::buildChart() {
     chart1_ = new QChartView(new QChart, this);
     nameControl(chart1_, QStringLiteral("Chart1"),
                 QCoreApplication::translate("DoseAuditWindow", "撮影部位ごとの箱ひげ図と参考レベル"));
@@ -220,7 +243,10 @@ DoseAuditWindow::DoseAuditWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
         axis->setLabelsFont(printable(axis->labelsFont()));
         axis->setTitleFont(printable(axis->titleFont()));
     }
+}
 
+// The notes list, the summary and the commands along the bottom.
+void DoseAuditWindow::buildNotesAndCommands() {
     addLabel(this, QStringLiteral("Label3"),
              QCoreApplication::translate("DoseAuditWindow", "集計から除いたもの・読めなかったもの"), 8160,
              3600, 4800);
@@ -247,16 +273,6 @@ DoseAuditWindow::DoseAuditWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
     command5_->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     command5_->setToolTip(QStringLiteral(" bye bye "));
     placeTwips(command5_, 12480, 8880, 495, 495);
-
-    connect(check1_, &QCheckBox::toggled, this, &DoseAuditWindow::updateDatesEnabled);
-    connect(command1_, &QPushButton::clicked, this, [this] { runAudit(); });
-    connect(command2_, &QPushButton::clicked, this, &DoseAuditWindow::csvRequested);
-    connect(command3_, &QPushButton::clicked, this, &DoseAuditWindow::printRequested);
-    connect(command4_, &QPushButton::clicked, this, &DoseAuditWindow::pdfRequested);
-    connect(command5_, &QPushButton::clicked, this, &QWidget::hide);
-    closeOnEscape(this, command5_);
-    updateDatesEnabled();
-    showAudit();
 }
 
 DoseAuditWindow::~DoseAuditWindow() = default;

@@ -79,6 +79,10 @@ public:
     static QString noteText(const records::AuditNote& note);
 
 private:
+    void buildPeriodRow();
+    void buildTable();
+    void buildChart();
+    void buildNotesAndCommands();
     Status draw(QPagedPaintDevice& device);
     void showAudit();
     void fillChart();

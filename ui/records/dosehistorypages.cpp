@@ -74,6 +74,25 @@ QFont layoutFont(const QStringList& families, int size, bool bold = false) {
     return font;
 }
 
+// Grid lines over the table's header and its rows.
+void paintTableGrid(QPainter& p, double tableTop, int rows) {
+    QPen grid(QColor(120, 120, 120));
+    grid.setWidthF(2);
+    const double bottom = tableTop + kHeaderHeight + rows * kRowHeight;
+    p.setPen(grid);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRectF(kLeft, tableTop, kRight - kLeft, bottom - tableTop));
+    for (int i = 0; i <= rows; ++i) {
+        const double y = tableTop + kHeaderHeight + i * kRowHeight;
+        p.drawLine(QPointF(kLeft, y), QPointF(kRight, y));
+    }
+    double x = kLeft;
+    for (int c = 0; c + 1 < kPaperColumns; ++c) {
+        x += kColumnWidths[c];
+        p.drawLine(QPointF(x, tableTop), QPointF(x, bottom));
+    }
+}
+
 } // namespace
 
 AxisTicks roundAxisTicks(double largest) {
@@ -93,40 +112,37 @@ AxisTicks roundAxisTicks(double largest) {
     return {step, top};
 }
 
-namespace {} // namespace
+namespace {
 
-DoseHistoryPages::DoseHistoryPages(const DoseHistoryModel& model, const QString& hospital)
-    : model_(model), hospital_(hospital), scene_(std::make_unique<QGraphicsScene>()) {
-    chart_ = new QChart;
-    chart_->setAnimationOptions(QChart::NoAnimation);
-    chart_->setBackgroundRoundness(0);
-    chart_->setMargins(QMargins(0, 0, 0, 0));
-    chart_->setBackgroundBrush(Qt::white);
-    chart_->setBackgroundPen(Qt::NoPen);
+using ChartPoints = QVector<DoseHistoryModel::ChartPoint>;
 
-    const auto& points = model_.chartPoints();
-    auto* set = new QBarSet(QCoreApplication::translate("DoseHistoryPages", "1 回の入射表面線量 (mGy)"));
-    set->setColor(QColor(42, 111, 176));
-    set->setBorderColor(QColor(42, 111, 176));
-    bars_ = new QBarSeries;
-    bars_->setBarWidth(0.6);
-    line_ = new QLineSeries;
-    line_->setName(QCoreApplication::translate("DoseHistoryPages", "累積線量 (mGy)"));
-    QPen linePen(QColor(217, 72, 15));
-    linePen.setWidthF(6);
-    line_->setPen(linePen);
-    double largestDose = 0;
-    for (int i = 0; i < points.size(); ++i) {
-        *set << points[i].doseMGy;
-        line_->append(i, points[i].cumulativeMGy);
-        largestDose = std::max(largestDose, points[i].doseMGy);
-    }
-    bars_->append(set);
-    chart_->addSeries(bars_);
-    chart_->addSeries(line_);
+// The colours of the cumulative dose and of the cumulative effective dose, each with its axis.
+const QColor kCumulativeColour(217, 72, 15);
+const QColor kEffectiveColour(46, 139, 87);
 
-    // The dates along the bottom: one label under the middle of each run of exposures on the same
-    // date. With many dates only every few is labelled, so that the labels do not overlap.
+// A value axis from 0 with round ticks.
+QValueAxis* tickedAxis(const QString& title, const AxisTicks& ticks, const QString& labelFormat) {
+    auto* axis = new QValueAxis;
+    axis->setTitleText(title);
+    axis->setRange(0, ticks.top);
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(ticks.step);
+    axis->setLabelFormat(labelFormat);
+    return axis;
+}
+
+// An axis at the right in the colour of its line, without grid lines.
+void colourAxis(QValueAxis* axis, const QColor& colour) {
+    axis->setLinePenColor(colour);
+    axis->setLabelsColor(colour);
+    axis->setTitleBrush(colour);
+    axis->setGridLineVisible(false);
+}
+
+// The dates along the bottom: one label under the middle of each run of exposures on the same
+// date. With many dates only every few is labelled, so that the labels do not overlap.
+QCategoryAxis* dateAxis(const ChartPoints& points) {
     auto* dates = new QCategoryAxis;
     dates->setTitleText(QCoreApplication::translate("DoseHistoryPages", "撮影日"));
     dates->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
@@ -159,33 +175,39 @@ DoseHistoryPages::DoseHistoryPages(const DoseHistoryModel& model, const QString&
         dates->append(label, (runs[r].first + runs[r].last) / 2.0);
     }
     dates->setLabelsAngle(used.size() > 10 ? -90 : 0);
+    return dates;
+}
+
+} // namespace
+
+DoseHistoryPages::DoseHistoryPages(const DoseHistoryModel& model, const QString& hospital)
+    : model_(model), hospital_(hospital), scene_(std::make_unique<QGraphicsScene>()) {
+    chart_ = new QChart;
+    chart_->setAnimationOptions(QChart::NoAnimation);
+    chart_->setBackgroundRoundness(0);
+    chart_->setMargins(QMargins(0, 0, 0, 0));
+    chart_->setBackgroundBrush(Qt::white);
+    chart_->setBackgroundPen(Qt::NoPen);
+
+    const auto& points = model_.chartPoints();
+    addDoseSeries();
+    auto* dates = dateAxis(points);
     chart_->addAxis(dates, Qt::AlignBottom);
     bars_->attachAxis(dates);
     line_->attachAxis(dates);
 
-    auto* perExposure = new QValueAxis;
-    perExposure->setTitleText(QCoreApplication::translate("DoseHistoryPages", "1 回の線量 (mGy)"));
-    const AxisTicks doseTicks = roundAxisTicks(largestDose);
-    perExposure->setRange(0, doseTicks.top);
-    perExposure->setTickType(QValueAxis::TicksDynamic);
-    perExposure->setTickAnchor(0);
-    perExposure->setTickInterval(doseTicks.step);
-    perExposure->setLabelFormat(QStringLiteral("%.3f"));
+    double largestDose = 0;
+    for (const auto& point : points)
+        largestDose = std::max(largestDose, point.doseMGy);
+    auto* perExposure = tickedAxis(QCoreApplication::translate("DoseHistoryPages", "1 回の線量 (mGy)"),
+                                   roundAxisTicks(largestDose), QStringLiteral("%.3f"));
     chart_->addAxis(perExposure, Qt::AlignLeft);
     bars_->attachAxis(perExposure);
 
-    auto* cumulative = new QValueAxis;
-    cumulative->setTitleText(QCoreApplication::translate("DoseHistoryPages", "累積線量 (mGy)"));
-    const AxisTicks cumulativeTicks = roundAxisTicks(points.isEmpty() ? 0 : points.back().cumulativeMGy);
-    cumulative->setRange(0, cumulativeTicks.top);
-    cumulative->setTickType(QValueAxis::TicksDynamic);
-    cumulative->setTickAnchor(0);
-    cumulative->setTickInterval(cumulativeTicks.step);
-    cumulative->setLabelFormat(QStringLiteral("%.3f"));
-    cumulative->setLinePenColor(linePen.color());
-    cumulative->setLabelsColor(linePen.color());
-    cumulative->setTitleBrush(linePen.color());
-    cumulative->setGridLineVisible(false);
+    auto* cumulative = tickedAxis(QCoreApplication::translate("DoseHistoryPages", "累積線量 (mGy)"),
+                                  roundAxisTicks(points.isEmpty() ? 0 : points.back().cumulativeMGy),
+                                  QStringLiteral("%.3f"));
+    colourAxis(cumulative, kCumulativeColour);
     chart_->addAxis(cumulative, Qt::AlignRight);
     line_->attachAxis(cumulative);
     addCumulativeEffectiveDose(dates);
@@ -194,6 +216,28 @@ DoseHistoryPages::DoseHistoryPages(const DoseHistoryModel& model, const QString&
     scene_->addItem(chart_);
     chart_->setGeometry(QRectF(QPointF(0, 0), kChart.size()));
     setChartFonts({gothicFontFamily()});
+}
+
+// The dose of each exposure as bars, the cumulative dose as a line.
+void DoseHistoryPages::addDoseSeries() {
+    const auto& points = model_.chartPoints();
+    auto* set = new QBarSet(QCoreApplication::translate("DoseHistoryPages", "1 回の入射表面線量 (mGy)"));
+    set->setColor(QColor(42, 111, 176));
+    set->setBorderColor(QColor(42, 111, 176));
+    bars_ = new QBarSeries;
+    bars_->setBarWidth(0.6);
+    line_ = new QLineSeries;
+    line_->setName(QCoreApplication::translate("DoseHistoryPages", "累積線量 (mGy)"));
+    QPen linePen(kCumulativeColour);
+    linePen.setWidthF(6);
+    line_->setPen(linePen);
+    for (int i = 0; i < points.size(); ++i) {
+        *set << points[i].doseMGy;
+        line_->append(i, points[i].cumulativeMGy);
+    }
+    bars_->append(set);
+    chart_->addSeries(bars_);
+    chart_->addSeries(line_);
 }
 
 DoseHistoryPages::~DoseHistoryPages() = default;
@@ -206,7 +250,7 @@ void DoseHistoryPages::addCumulativeEffectiveDose(QAbstractAxis* dates) {
         return;
     effectiveLine_ = new QLineSeries;
     effectiveLine_->setName(QCoreApplication::translate("DoseHistoryPages", "累積実効線量 (μSv)"));
-    QPen pen(QColor(46, 139, 87));
+    QPen pen(kEffectiveColour);
     pen.setWidthF(6);
     pen.setStyle(Qt::DashLine);
     effectiveLine_->setPen(pen);
@@ -214,18 +258,10 @@ void DoseHistoryPages::addCumulativeEffectiveDose(QAbstractAxis* dates) {
         effectiveLine_->append(i, (*cumulativeUSv)[i]);
     chart_->addSeries(effectiveLine_);
     effectiveLine_->attachAxis(dates);
-    auto* axis = new QValueAxis;
-    axis->setTitleText(QCoreApplication::translate("DoseHistoryPages", "累積実効線量 (μSv)"));
     const AxisTicks ticks = roundAxisTicks(cumulativeUSv->isEmpty() ? 0 : cumulativeUSv->back());
-    axis->setRange(0, ticks.top);
-    axis->setTickType(QValueAxis::TicksDynamic);
-    axis->setTickAnchor(0);
-    axis->setTickInterval(ticks.step);
-    axis->setLabelFormat(ticks.step >= 0.1 ? QStringLiteral("%.1f") : QStringLiteral("%.2f"));
-    axis->setLinePenColor(pen.color());
-    axis->setLabelsColor(pen.color());
-    axis->setTitleBrush(pen.color());
-    axis->setGridLineVisible(false);
+    auto* axis = tickedAxis(QCoreApplication::translate("DoseHistoryPages", "累積実効線量 (μSv)"), ticks,
+                            ticks.step >= 0.1 ? QStringLiteral("%.1f") : QStringLiteral("%.2f"));
+    colourAxis(axis, kEffectiveColour);
     chart_->addAxis(axis, Qt::AlignRight);
     effectiveLine_->attachAxis(axis);
 }
@@ -301,42 +337,59 @@ void DoseHistoryPages::paintPage(QPainter& p, int page, const QStringList& famil
     p.setRenderHint(QPainter::TextAntialiasing, true);
     p.fillRect(QRectF(0, 0, kPageWidth, kPageHeight), Qt::white);
     p.setPen(Qt::black);
+    const double tableTop = paintHeading(p, page, families);
+    const bool flaggedHere = paintTable(p, page, tableTop, families);
 
+    p.setPen(Qt::black);
+    if (flaggedHere || (page == 0 && model_.uncountedDoses() > 0))
+        p.drawText(QRectF(kLeft, kNoteY, kRight - kLeft, 50), Qt::AlignLeft | Qt::AlignVCenter,
+                   QCoreApplication::translate(
+                       "DoseHistoryPages",
+                       "※ 線量のない記録（未計算、負の値など）は累積線量に 0 として加えています。"
+                       "累積線量はその分を含まない下限値です。"));
+    p.drawText(QRectF(kLeft, kFooterY, kRight - kLeft, 50), Qt::AlignLeft | Qt::AlignVCenter, hospital_);
+    p.drawText(QRectF(kLeft, kFooterY, kRight - kLeft, 50), Qt::AlignRight | Qt::AlignVCenter,
+               QStringLiteral("%1 / %2").arg(page + 1).arg(pageCount()));
+    p.restore();
+}
+
+// Page 1: the title, the heading with the totals and the chart; the other pages: one line naming
+// the infant. Returns where the table begins.
+double DoseHistoryPages::paintHeading(QPainter& p, int page, const QStringList& families) const {
     const QString identity = QCoreApplication::translate("DoseHistoryPages", "ID No.: %1　　氏名 : %2")
                                  .arg(model_.patientId(), model_.patientName());
-    double tableTop = kNextTableTop;
-    if (page == 0) {
-        p.setFont(layoutFont(families, kTitleSize));
-        p.drawText(QRectF(kLeft, kTitleY - 20, kRight - kLeft, 70), Qt::AlignLeft | Qt::AlignVCenter,
-                   QCoreApplication::translate("DoseHistoryPages", "TAMSO in NICU　患児の被ばく線量履歴"));
-        QString heading =
-            identity + QCoreApplication::translate("DoseHistoryPages",
-                                                   "　　撮影回数 : %1 回　　累積入射表面線量 : %2 mGy")
-                           .arg(model_.exposureCount())
-                           .arg(model_.cumulativeDoseText());
-        if (model_.uncountedDoses() > 0)
-            heading += QCoreApplication::translate("DoseHistoryPages", " 以上 ※");
-        if (model_.withdrawnRecords() > 0)
-            heading += QCoreApplication::translate("DoseHistoryPages", "（取消 %1 件を除く）")
-                           .arg(model_.withdrawnRecords());
-        heading += QCoreApplication::translate("DoseHistoryPages", "　　累積実効線量 : %1")
-                       .arg(model_.cumulativeEffectiveDoseText());
-        p.setFont(layoutFont(families, kHeadingSize));
-        p.drawText(QRectF(kLeft, kHeadingY - 10, kRight - kLeft, 60), Qt::AlignLeft | Qt::AlignVCenter,
-                   heading);
-        setChartFonts(families);
-        scene_->render(&p, kChart, QRectF(QPointF(0, 0), kChart.size()));
-        tableTop = kFirstTableTop;
-    } else {
+    if (page != 0) {
         p.setFont(layoutFont(families, kHeadingSize));
         p.drawText(QRectF(kLeft, kTitleY - 20, kRight - kLeft, 70), Qt::AlignLeft | Qt::AlignVCenter,
                    QCoreApplication::translate("DoseHistoryPages", "患児の被ばく線量履歴（続き）　　") +
                        identity);
+        return kNextTableTop;
     }
+    p.setFont(layoutFont(families, kTitleSize));
+    p.drawText(QRectF(kLeft, kTitleY - 20, kRight - kLeft, 70), Qt::AlignLeft | Qt::AlignVCenter,
+               QCoreApplication::translate("DoseHistoryPages", "TAMSO in NICU　患児の被ばく線量履歴"));
+    QString heading =
+        identity + QCoreApplication::translate("DoseHistoryPages",
+                                               "　　撮影回数 : %1 回　　累積入射表面線量 : %2 mGy")
+                       .arg(model_.exposureCount())
+                       .arg(model_.cumulativeDoseText());
+    if (model_.uncountedDoses() > 0)
+        heading += QCoreApplication::translate("DoseHistoryPages", " 以上 ※");
+    if (model_.withdrawnRecords() > 0)
+        heading += QCoreApplication::translate("DoseHistoryPages", "（取消 %1 件を除く）")
+                       .arg(model_.withdrawnRecords());
+    heading += QCoreApplication::translate("DoseHistoryPages", "　　累積実効線量 : %1")
+                   .arg(model_.cumulativeEffectiveDoseText());
+    p.setFont(layoutFont(families, kHeadingSize));
+    p.drawText(QRectF(kLeft, kHeadingY - 10, kRight - kLeft, 60), Qt::AlignLeft | Qt::AlignVCenter, heading);
+    setChartFonts(families);
+    scene_->render(&p, kChart, QRectF(QPointF(0, 0), kChart.size()));
+    return kFirstTableTop;
+}
 
-    // The table: headings on two lines (caption, unit), then the rows of this page.
-    QPen grid(QColor(120, 120, 120));
-    grid.setWidthF(2);
+// The table: headings on two lines (caption, unit), then the rows of this page, then the grid
+// over them. Returns whether a dose on this page is flagged as not counted.
+bool DoseHistoryPages::paintTable(QPainter& p, int page, double tableTop, const QStringList& families) const {
     const QFont text = layoutFont(families, kTextSize);
     QFont struck = text; // a withdrawn record
     struck.setStrikeOut(true);
@@ -377,32 +430,8 @@ void DoseHistoryPages::paintPage(QPainter& p, int page, const QStringList& famil
         }
     }
     p.setFont(text);
-    // Grid lines over the header and the rows.
-    const double bottom = tableTop + kHeaderHeight + count * kRowHeight;
-    p.setPen(grid);
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(QRectF(kLeft, tableTop, kRight - kLeft, bottom - tableTop));
-    for (int i = 0; i <= count; ++i) {
-        const double y = tableTop + kHeaderHeight + i * kRowHeight;
-        p.drawLine(QPointF(kLeft, y), QPointF(kRight, y));
-    }
-    x = kLeft;
-    for (int c = 0; c + 1 < kPaperColumns; ++c) {
-        x += kColumnWidths[c];
-        p.drawLine(QPointF(x, tableTop), QPointF(x, bottom));
-    }
-
-    p.setPen(Qt::black);
-    if (flaggedHere || (page == 0 && model_.uncountedDoses() > 0))
-        p.drawText(QRectF(kLeft, kNoteY, kRight - kLeft, 50), Qt::AlignLeft | Qt::AlignVCenter,
-                   QCoreApplication::translate(
-                       "DoseHistoryPages",
-                       "※ 線量のない記録（未計算、負の値など）は累積線量に 0 として加えています。"
-                       "累積線量はその分を含まない下限値です。"));
-    p.drawText(QRectF(kLeft, kFooterY, kRight - kLeft, 50), Qt::AlignLeft | Qt::AlignVCenter, hospital_);
-    p.drawText(QRectF(kLeft, kFooterY, kRight - kLeft, 50), Qt::AlignRight | Qt::AlignVCenter,
-               QStringLiteral("%1 / %2").arg(page + 1).arg(pageCount()));
-    p.restore();
+    paintTableGrid(p, tableTop, count);
+    return flaggedHere;
 }
 
 } // namespace tamso::ui

@@ -68,6 +68,9 @@ public:
 
 private:
     void setChartFonts(const QStringList& families) const;
+    void addDoseSeries();
+    double paintHeading(QPainter& painter, int page, const QStringList& families) const;
+    bool paintTable(QPainter& painter, int page, double tableTop, const QStringList& families) const;
 
     const DoseHistoryModel& model_;
     QString hospital_;

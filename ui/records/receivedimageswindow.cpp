@@ -60,6 +60,12 @@ void setRow(QTableWidget* grid, int row, const QStringList& cells) {
         grid->setItem(row, c, new QTableWidgetItem(cells[c]));
 }
 
+QPushButton* addButton(QWidget* parent, const char* name, const QString& caption, const QString& accessibleName) {
+    auto* button = new QPushButton(caption, parent);
+    nameControl(button, QString::fromLatin1(name), accessibleName);
+    return button;
+}
+
 QLabel* detailLabel(QWidget* parent, const char* name, const QString& caption) {
     auto* label = new QLabel(parent);
     nameControl(label, QString::fromLatin1(name), caption);
@@ -82,7 +88,31 @@ ReceivedImagesWindow::ReceivedImagesWindow(QWidget* parent) : QWidget(parent, Qt
     setAccessibleName(windowTitle());
     setAccessibleDescription(objectName());
     setFixedSize(twips(12600), twips(11640));
+    buildHeldImages();
+    buildRecentImages();
+    buildPendingReports();
 
+    label3_ = addLabel(this, QStringLiteral("Label3"), QString(), 240, 11040, 8400);
+    auto* refresh = addButton(this, "Command2", QCoreApplication::translate("ReceivedImagesWindow", "更新"),
+                              QCoreApplication::translate("ReceivedImagesWindow", "更新"));
+    placeTwips(refresh, 9000, 10980, 1560, 435);
+    auto* close = addButton(this, "Command3", QCoreApplication::translate("ReceivedImagesWindow", "閉じる"),
+                            QCoreApplication::translate("ReceivedImagesWindow", "閉じる"));
+    placeTwips(close, 10800, 10980, 1560, 435);
+
+    connect(grid1_, &QTableWidget::itemSelectionChanged, this, &ReceivedImagesWindow::showChosenHeldImage);
+    connect(command5_, &QPushButton::clicked, this, &ReceivedImagesWindow::askToSetAsideChosenImage);
+    // A double click or Enter on a held image opens it, as the command does.
+    connect(grid1_, &QTableWidget::activated, this, [this] { openChosenImage(); });
+    connect(command1_, &QPushButton::clicked, this, &ReceivedImagesWindow::openChosenImage);
+    connect(command4_, &QPushButton::clicked, this, &ReceivedImagesWindow::sendReportsNow);
+    connect(refresh, &QPushButton::clicked, this, [this] { (void)this->refresh(); });
+    connect(close, &QPushButton::clicked, this, &QWidget::hide);
+    closeOnEscape(this, close);
+}
+
+// The held images, the chosen one's reason and next step, and what to do with it.
+void ReceivedImagesWindow::buildHeldImages() {
     addLabel(this, QStringLiteral("Label1"),
              QCoreApplication::translate("ReceivedImagesWindow", "保留中の画像（記録されていません）"), 240,
              180, 8000);
@@ -94,10 +124,9 @@ ReceivedImagesWindow::ReceivedImagesWindow(QWidget* parent) : QWidget(parent, Qt
                     QCoreApplication::translate("ReceivedImagesWindow", "撮影部位"),
                     QCoreApplication::translate("ReceivedImagesWindow", "保留の理由")});
     placeTwips(grid1_, 240, 480, 12120, 2400);
-    command1_ =
-        new QPushButton(QCoreApplication::translate("ReceivedImagesWindow", "条件入力画面で開く"), this);
-    nameControl(command1_, QStringLiteral("Command1"),
-                QCoreApplication::translate("ReceivedImagesWindow", "条件入力画面で開く"));
+    command1_ = addButton(this, "Command1",
+                          QCoreApplication::translate("ReceivedImagesWindow", "条件入力画面で開く"),
+                          QCoreApplication::translate("ReceivedImagesWindow", "条件入力画面で開く"));
     label6_ = detailLabel(this, "Label6",
                           QCoreApplication::translate("ReceivedImagesWindow", "選んだ画像の保留の理由"));
     placeTwips(label6_, 240, 2940, 12120, 900);
@@ -106,9 +135,8 @@ ReceivedImagesWindow::ReceivedImagesWindow(QWidget* parent) : QWidget(parent, Qt
     placeTwips(label7_, 240, 3840, 12120, 480);
     placeTwips(command1_, 240, 4380, 2760, 435);
     command1_->setEnabled(false);
-    command5_ = new QPushButton(QCoreApplication::translate("ReceivedImagesWindow", "取り除く..."), this);
-    nameControl(command5_, QStringLiteral("Command5"),
-                QCoreApplication::translate("ReceivedImagesWindow", "選んだ画像を理由を付けて取り除く"));
+    command5_ = addButton(this, "Command5", QCoreApplication::translate("ReceivedImagesWindow", "取り除く..."),
+                          QCoreApplication::translate("ReceivedImagesWindow", "選んだ画像を理由を付けて取り除く"));
     placeTwips(command5_, 3240, 4380, 2760, 435);
     command5_->setEnabled(false);
     // From the list, the chosen image's reason and next step, then what to do with it.
@@ -116,7 +144,9 @@ ReceivedImagesWindow::ReceivedImagesWindow(QWidget* parent) : QWidget(parent, Qt
     setTabOrder(label6_, label7_);
     setTabOrder(label7_, command1_);
     setTabOrder(command1_, command5_);
+}
 
+void ReceivedImagesWindow::buildRecentImages() {
     addLabel(this, QStringLiteral("Label2"),
              QCoreApplication::translate("ReceivedImagesWindow", "最近受信した画像"), 240, 4920, 8000);
     grid2_ = table(this, "Grid2", QCoreApplication::translate("ReceivedImagesWindow", "最近受信した画像"),
@@ -129,7 +159,10 @@ ReceivedImagesWindow::ReceivedImagesWindow(QWidget* parent) : QWidget(parent, Qt
                     QCoreApplication::translate("ReceivedImagesWindow", "記録番号"),
                     QCoreApplication::translate("ReceivedImagesWindow", "結果")});
     placeTwips(grid2_, 240, 5220, 12120, 2280);
+}
 
+// The dose reports waiting to be sent, and the command sending them now.
+void ReceivedImagesWindow::buildPendingReports() {
     addLabel(this, QStringLiteral("Label4"),
              QCoreApplication::translate("ReceivedImagesWindow", "送信待ちの線量レポート"), 240, 7680, 8000);
     grid3_ =
@@ -142,32 +175,11 @@ ReceivedImagesWindow::ReceivedImagesWindow(QWidget* parent) : QWidget(parent, Qt
                QCoreApplication::translate("ReceivedImagesWindow", "前回のエラー")});
     grid3_->setWordWrap(false); // one line a report; a long error is elided, its tooltip has it all
     placeTwips(grid3_, 240, 7980, 12120, 2280);
-    command4_ = new QPushButton(QCoreApplication::translate("ReceivedImagesWindow", "今すぐ送信"), this);
-    nameControl(command4_, QStringLiteral("Command4"),
-                QCoreApplication::translate("ReceivedImagesWindow", "今すぐ送信"));
+    command4_ = addButton(this, "Command4", QCoreApplication::translate("ReceivedImagesWindow", "今すぐ送信"),
+                          QCoreApplication::translate("ReceivedImagesWindow", "今すぐ送信"));
     placeTwips(command4_, 240, 10380, 2760, 435);
     command4_->setEnabled(false);
     label5_ = addLabel(this, QStringLiteral("Label5"), QString(), 3240, 10440, 9120);
-
-    label3_ = addLabel(this, QStringLiteral("Label3"), QString(), 240, 11040, 8400);
-    auto* refresh = new QPushButton(QCoreApplication::translate("ReceivedImagesWindow", "更新"), this);
-    nameControl(refresh, QStringLiteral("Command2"),
-                QCoreApplication::translate("ReceivedImagesWindow", "更新"));
-    placeTwips(refresh, 9000, 10980, 1560, 435);
-    auto* close = new QPushButton(QCoreApplication::translate("ReceivedImagesWindow", "閉じる"), this);
-    nameControl(close, QStringLiteral("Command3"),
-                QCoreApplication::translate("ReceivedImagesWindow", "閉じる"));
-    placeTwips(close, 10800, 10980, 1560, 435);
-
-    connect(grid1_, &QTableWidget::itemSelectionChanged, this, &ReceivedImagesWindow::showChosenHeldImage);
-    connect(command5_, &QPushButton::clicked, this, &ReceivedImagesWindow::askToSetAsideChosenImage);
-    // A double click or Enter on a held image opens it, as the command does.
-    connect(grid1_, &QTableWidget::activated, this, [this] { openChosenImage(); });
-    connect(command1_, &QPushButton::clicked, this, &ReceivedImagesWindow::openChosenImage);
-    connect(command4_, &QPushButton::clicked, this, &ReceivedImagesWindow::sendReportsNow);
-    connect(refresh, &QPushButton::clicked, this, [this] { (void)this->refresh(); });
-    connect(close, &QPushButton::clicked, this, &QWidget::hide);
-    closeOnEscape(this, close);
 }
 
 void ReceivedImagesWindow::open() {

@@ -70,6 +70,9 @@ signals:
     void sendReportsRequested();
 
 private:
+    void buildHeldImages();
+    void buildRecentImages();
+    void buildPendingReports();
     void fillTables();
     void showChosenHeldImage();
     void showSendRound(const Expected<node::SendRound>& round);

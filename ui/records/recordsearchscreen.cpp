@@ -119,11 +119,32 @@ private:
 
 } // namespace
 
+namespace {
+
+// A command with its caption, its name for assistive technology and its tip.
+QPushButton* addCommand(QWidget* parent, const char* name, const QString& caption, const QString& accessibleName,
+                        const QString& toolTip, int left, int top, int width, int height) {
+    auto* command = new QPushButton(caption, parent);
+    nameControl(command, QString::fromLatin1(name), accessibleName);
+    command->setToolTip(toolTip);
+    placeTwips(command, left, top, width, height);
+    return command;
+}
+
+} // namespace
+
 RecordSearchScreen::RecordSearchScreen(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(QCoreApplication::translate("RecordSearchScreen", "TAMSO Ⅱ データ検索"));
     setFixedSize(twips(9480), twips(6720));
+    buildPatientChoice();
+    buildRecordList();
+    connectControls();
+    resetForOpening();
+}
 
+// The patient files, the ID and name fields and the command listing the chosen infant's records.
+void RecordSearchScreen::buildPatientChoice() {
     addLabel(this, QStringLiteral("Label1"),
              QCoreApplication::translate("RecordSearchScreen", "患者ファイル ( ID番号) 選択"), 240, 300, 3615,
              255);
@@ -145,12 +166,14 @@ RecordSearchScreen::RecordSearchScreen(QWidget* parent) : QWidget(parent, Qt::Wi
                 QCoreApplication::translate("RecordSearchScreen", "患者氏名"));
     placeTwips(text2_, 1440, 5400, 2415, 375);
 
-    command2_ = new QPushButton(QStringLiteral("OK"), this);
-    nameControl(command2_, QStringLiteral("Command2"),
-                QCoreApplication::translate("RecordSearchScreen", "OK（データ一覧）"));
-    command2_->setToolTip(QCoreApplication::translate("RecordSearchScreen", "選んだ患児の記録を一覧にします"));
-    placeTwips(command2_, 1200, 5880, 1695, 495);
+    command2_ = addCommand(this, "Command2", QStringLiteral("OK"),
+                           QCoreApplication::translate("RecordSearchScreen", "OK（データ一覧）"),
+                           QCoreApplication::translate("RecordSearchScreen", "選んだ患児の記録を一覧にします"), 1200,
+                           5880, 1695, 495);
+}
 
+// The records of the chosen infant under their headings, and the commands on a chosen record.
+void RecordSearchScreen::buildRecordList() {
     headings_[0] = addLabel(this, QStringLiteral("Label4"), QStringLiteral("No."), 4080, 240, 480, 255);
     headings_[1] =
         addLabel(this, QStringLiteral("Label5"),
@@ -170,32 +193,26 @@ RecordSearchScreen::RecordSearchScreen(QWidget* parent) : QWidget(parent, Qt::Wi
     list1_->setItemDelegate(new RecordRowDelegate(this, list1_));
     list1_->setTextElideMode(Qt::ElideRight);
 
-    command3_ = new QPushButton(QStringLiteral("OK"), this);
-    nameControl(command3_, QStringLiteral("Command3"),
-                QCoreApplication::translate("RecordSearchScreen", "OK（報告書に表示）"));
-    command3_->setToolTip(QCoreApplication::translate("RecordSearchScreen", "選んだ記録を報告書に表示します"));
-    placeTwips(command3_, 5640, 5880, 1695, 495);
-
-    command4_ = new QPushButton(QCoreApplication::translate("RecordSearchScreen", "線量履歴"), this);
-    nameControl(command4_, QStringLiteral("Command4"),
-                QCoreApplication::translate("RecordSearchScreen", "線量履歴"));
-    command4_->setToolTip(
-        QCoreApplication::translate("RecordSearchScreen", "選択した患児の全撮影の線量と累積線量"));
-    placeTwips(command4_, 7440, 5880, 1215, 495);
-
-    command5_ = new QPushButton(QCoreApplication::translate("RecordSearchScreen", "記録取消"), this);
-    nameControl(command5_, QStringLiteral("Command5"),
-                QCoreApplication::translate("RecordSearchScreen", "記録を取り消す"));
-    command5_->setToolTip(QCoreApplication::translate(
-        "RecordSearchScreen", "選択した記録を取り消します（線量履歴、累積線量、監査に数えなくなります）"));
-    placeTwips(command5_, 4080, 5880, 1455, 495);
-
-    command1_ = new QPushButton(this);
-    nameControl(command1_, QStringLiteral("Command1"), QStringLiteral("bye bye"));
+    command3_ = addCommand(this, "Command3", QStringLiteral("OK"),
+                           QCoreApplication::translate("RecordSearchScreen", "OK（報告書に表示）"),
+                           QCoreApplication::translate("RecordSearchScreen", "選んだ記録を報告書に表示します"), 5640,
+                           5880, 1695, 495);
+    command4_ = addCommand(this, "Command4", QCoreApplication::translate("RecordSearchScreen", "線量履歴"),
+                           QCoreApplication::translate("RecordSearchScreen", "線量履歴"),
+                           QCoreApplication::translate("RecordSearchScreen", "選択した患児の全撮影の線量と累積線量"),
+                           7440, 5880, 1215, 495);
+    command5_ = addCommand(
+        this, "Command5", QCoreApplication::translate("RecordSearchScreen", "記録取消"),
+        QCoreApplication::translate("RecordSearchScreen", "記録を取り消す"),
+        QCoreApplication::translate(
+            "RecordSearchScreen", "選択した記録を取り消します（線量履歴、累積線量、監査に数えなくなります）"),
+        4080, 5880, 1455, 495);
+    command1_ = addCommand(this, "Command1", QString(), QStringLiteral("bye bye"), QStringLiteral(" bye bye "),
+                           8760, 6000, 495, 495);
     command1_->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
-    command1_->setToolTip(QStringLiteral(" bye bye "));
-    placeTwips(command1_, 8760, 6000, 495, 495);
+}
 
+void RecordSearchScreen::connectControls() {
     // Only the user chooses a file: a click, or selecting it with the keyboard. The list taking the
     // focus makes an entry current without selecting it, and that chooses nothing.
     connect(file1_, &QListWidget::itemClicked, this, &RecordSearchScreen::fileChosen);
@@ -215,8 +232,6 @@ RecordSearchScreen::RecordSearchScreen(QWidget* parent) : QWidget(parent, Qt::Wi
     });
     connect(command1_, &QPushButton::clicked, this, &QWidget::hide);
     closeOnEscape(this, command1_);
-
-    resetForOpening();
 }
 
 void RecordSearchScreen::resetForOpening() {

@@ -59,6 +59,9 @@ signals:
     void doseHistoryRequested(const QString& patientId);
 
 private:
+    void buildPatientChoice();
+    void buildRecordList();
+    void connectControls();
     void fileChosen(QListWidgetItem* item);
     void listRecords();
     void chooseTypedId(); // the file of the ID typed in the ID field
