@@ -172,10 +172,11 @@ Status detail::spectrumAndBeamQuality(CalculationState& s, ResultFields& results
     return {};
 }
 
-Status computeSpectrumAndBeamQuality(CalculationState& s, ResultFields& results,
-                                     const std::filesystem::path& workFolder) {
-    return spectrumAndBeamQuality(s, results, [&](const std::vector<std::string>& lines) {
-        return writeListing(workFolder, lines);
+Status computeSpectrumAndBeamQuality(CalculationState& s, ResultFields& results, const RunOptions& options) {
+    return spectrumAndBeamQuality(s, results, [&](const std::vector<std::string>& lines) -> Status {
+        if (!options.listingFolder)
+            return {};
+        return writeListing(*options.listingFolder, lines);
     });
 }
 

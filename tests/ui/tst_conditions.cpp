@@ -123,7 +123,7 @@ private:
         state->exposureSource = exposureSource;
         EngineRun e;
         e.results.setResultText(engine::ResultField::MeasuredExposureCkg, ui::utf8(measured));
-        e.status = runCalculation(*state, conditionTexts(), e.results, folder());
+        e.status = runCalculation(*state, conditionTexts(), e.results, engine::listingInto(folder()));
         return e;
     }
 

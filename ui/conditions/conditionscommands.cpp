@@ -55,7 +55,8 @@ void ConditionsScreen::runCalculation() {
         return;
     }
 
-    const Status status = tamso::engine::runCalculation(engine::Module1, texts, *this, workingFolderPath());
+    const Status status =
+        tamso::engine::runCalculation(engine::Module1, texts, *this, engine::listingInto(workingFolderPath()));
     if (!status.ok()) {
         refuseRun(coreText(status.message()));
         return;
