@@ -359,8 +359,9 @@ void startApplication() {
 void BM_OpenDoseHistoryWindow(benchmark::State& bench) {
     startApplication();
     historyFolder();
+    const auto state = std::make_unique<engine::CalculationState>(); // no reference data loaded
     for (auto _ : bench) {
-        ui::DoseHistoryWindow window;
+        ui::DoseHistoryWindow window(*state);
         window.resize(1220, 880);
         if (!window.showHistory(historyFolder().path(), QStringLiteral("B100")).ok())
             bench.SkipWithError("the history did not open");

@@ -208,7 +208,7 @@ private slots:
     }
 
     void startScreenShowsTheHospital() {
-        engine::Module1.hospitalName = "stale";
+        shell_->calculationState().hospitalName = "stale";
         QVERIFY(shell_->start());
         ui::StartScreen* form2 = shell_->startScreen();
         QVERIFY(form2->isVisible());
@@ -216,8 +216,8 @@ private slots:
         QCOMPARE(form2->windowTitle(), QStringLiteral("TAMSO-Ⅱ"));
         QCOMPARE(form2->size(), QSize(ui::twips(6825), ui::twips(8235)));
         auto* hospital = form2->findChild<QLabel*>(QStringLiteral("Label10"));
-        QVERIFY(engine::Module1.hospitalName != "stale");
-        QCOMPARE(hospital->text(), ui::qs(engine::Module1.hospitalName));
+        QVERIFY(shell_->calculationState().hospitalName != "stale");
+        QCOMPARE(hospital->text(), ui::qs(shell_->calculationState().hospitalName));
         QCOMPARE(startButton("Command1")->text(), QStringLiteral("新規計算"));
         QCOMPARE(startButton("Command3")->text(), QStringLiteral("終　了"));
         QCOMPARE(startButton("Command3")->toolTip(), QStringLiteral(" bye "));

@@ -202,7 +202,7 @@ void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image,
     // records and the site's defaults for its thickness, a new case's values for what no image
     // states. Nothing is kept from the screen's earlier exposure.
     const node::ImageConditions resolved = node::resolveImageConditionsInFolder(
-        image, workingFolderPath(), engine::defaultConditions(engine::Module1));
+        image, workingFolderPath(), engine::defaultConditions(state_));
     forgetDicomImport(); // the marks of an earlier image go
     QStringList missing;
     auto lacking = [&](const QString& what, const std::string& problem) {
