@@ -9,6 +9,7 @@
 #include "engine/calculationstate.h"
 #include "refdata/referencelevels.h"
 #include "textio/fileio.h"
+#include "textio/filereading.h"
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
 #include "ui/conditions/conditionsscreen.h"
@@ -705,6 +706,22 @@ private slots:
         click("Command2");
         QVERIFY(MessageBox::shown().isEmpty());
         compareResults(expected);
+    }
+
+    // The calculation leaves the spectrum listing of its conditions in the working folder, as the
+    // engine writes it for them.
+    void calculationLeavesItsSpectrumListing() {
+        const fs::path listing = textio::fileInFolder(folder(), "Beam_data.dat");
+        fs::remove(listing);
+        click("Command2");
+        QVERIFY(!text("Text20")->text().isEmpty());
+        const auto written = textio::readFileBytes(listing);
+        QVERIFY(written.ok() && !written->empty());
+        fs::remove(listing);
+        QVERIFY(engineRun(2).status.ok());
+        const auto expected = textio::readFileBytes(listing);
+        QVERIFY(expected.ok());
+        QVERIFY(*written == *expected);
     }
 
     void engineErrorLeavesNoStaleResults() {

@@ -207,6 +207,30 @@ private slots:
         QCOMPARE(visibleTopLevels(), 0);
     }
 
+    // Each shell has a calculation state of its own: its screens show that state's basic data, and
+    // a calculation on one shell's screen changes its state only.
+    void eachShellOwnsTheStateItsScreensUse() {
+        ui::Shell other;
+        other.quitProgram = [] {};
+        QVERIFY(shell_->start());
+        QVERIFY(other.start());
+        QVERIFY(&other.calculationState() != &shell_->calculationState());
+        const struct {
+            ui::Shell* shell;
+            std::string unit;
+        } shells[] = {{shell_.get(), "装置A"}, {&other, "装置B"}};
+        for (const auto& s : shells) {
+            s.shell->calculationState().xrayUnitName = s.unit;
+            s.shell->newCalculation();
+        }
+        for (const auto& s : shells)
+            QCOMPARE(s.shell->conditionsScreen()->findChild<QLineEdit*>(QStringLiteral("Text29"))->text(),
+                     ui::qs(s.unit));
+        shell_->conditionsScreen()->runCalculation();
+        QVERIFY(shell_->calculationState().entranceSurfaceDoseMGy > 0);
+        QCOMPARE(other.calculationState().entranceSurfaceDoseMGy, 0.0);
+    }
+
     void startScreenShowsTheHospital() {
         shell_->calculationState().hospitalName = "stale";
         QVERIFY(shell_->start());
