@@ -60,7 +60,9 @@ void BM_WholeCalculation(benchmark::State& bench) {
     conditions.tubeVoltageKv = std::to_string(bench.range(0));
     for (auto _ : bench) {
         engine::ResultTexts results;
-        if (auto e = engine::runCalculation(*state, conditions, results, engine::listingInto(workFolder().path())); !e.ok())
+        if (auto e =
+                engine::runCalculation(*state, conditions, results, engine::listingInto(workFolder().path()));
+            !e.ok())
             bench.SkipWithError(e.message().c_str());
         if (auto e = engine::computeCaregiverDose(*state, results); !e.ok())
             bench.SkipWithError(e.message().c_str());

@@ -151,7 +151,7 @@ Expected<double> effectiveEnergyOf(const CalculationState& s, double hvlCm) {
 } // namespace
 
 Status detail::spectrumAndBeamQuality(CalculationState& s, ResultFields& results,
-                                             const ListingSink& deliverListing) {
+                                      const ListingSink& deliverListing) {
     if (auto e = modelFilteredSpectrum(s); !e.ok())
         return e;
     const int bV = topBinOf(2 * s.tubeVoltageKv);

@@ -110,7 +110,9 @@ TEST(EngineSpectrum, PhotonSpectrumIsNormalisedWithoutTinyEntries) {
     test::TempFolder folder;
     auto s = loadedState(folder);
     engine::ResultTexts results;
-    ASSERT_TRUE(engine::runCalculation(*s, engine::ConditionTexts{}, results, engine::listingInto(folder.path())).ok());
+    ASSERT_TRUE(
+        engine::runCalculation(*s, engine::ConditionTexts{}, results, engine::listingInto(folder.path()))
+            .ok());
     double sum = 0;
     for (int i = 2; i <= 100; ++i) {
         sum += s->PhotonSpectrumTable[i];
@@ -163,8 +165,10 @@ TEST(EngineSpectrum, RunAfterAHigherVoltageEqualsAFreshRun) {
     engine::ResultTexts ra;
     engine::ResultTexts rb;
     ASSERT_TRUE(engine::runCalculation(*a, at80, ra, engine::listingInto(used.path())).ok());
-    ASSERT_TRUE(engine::runCalculation(*a, engine::ConditionTexts{}, ra, engine::listingInto(used.path())).ok());
-    ASSERT_TRUE(engine::runCalculation(*b, engine::ConditionTexts{}, rb, engine::listingInto(fresh.path())).ok());
+    ASSERT_TRUE(
+        engine::runCalculation(*a, engine::ConditionTexts{}, ra, engine::listingInto(used.path())).ok());
+    ASSERT_TRUE(
+        engine::runCalculation(*b, engine::ConditionTexts{}, rb, engine::listingInto(fresh.path())).ok());
     EXPECT_EQ(test::readBytes(used.file("Beam_data.dat")), test::readBytes(fresh.file("Beam_data.dat")));
     for (engine::ResultField f : {engine::ResultField::ExposureWithScatterCkg, engine::ResultField::ExposureAt1mCkg, engine::ResultField::Hvl1MmAl, engine::ResultField::QuarterValueLayerMmAl,
                           engine::ResultField::EffectiveEnergyKev, engine::ResultField::QualityIndex, engine::ResultField::BackscatterFactor, engine::ResultField::DoseConversionFactor,

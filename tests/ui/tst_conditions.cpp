@@ -510,12 +510,13 @@ private slots:
         QLineEdit* edit = text(field.toLatin1().constData());
         edit->setText(typed);
         leaveField(edit);
-        const std::pair<const char*, double*> vars[] = {{"Text1", &shell_->calculationState().targetAngleDeg},
-                                                        {"Text2", &shell_->calculationState().inherentFilterAlCm},
-                                                        {"Text3", &shell_->calculationState().addedFilterAlCm},
-                                                        {"Text5", &shell_->calculationState().tubeVoltageKv},
-                                                        {"Text6", &shell_->calculationState().mAs},
-                                                        {"Text8", &shell_->calculationState().ffdCm}};
+        const std::pair<const char*, double*> vars[] = {
+            {"Text1", &shell_->calculationState().targetAngleDeg},
+            {"Text2", &shell_->calculationState().inherentFilterAlCm},
+            {"Text3", &shell_->calculationState().addedFilterAlCm},
+            {"Text5", &shell_->calculationState().tubeVoltageKv},
+            {"Text6", &shell_->calculationState().mAs},
+            {"Text8", &shell_->calculationState().ffdCm}};
         for (const auto& [name, var] : vars)
             if (field == QLatin1String(name))
                 QVERIFY(qFuzzyCompare(1 + *var, 1 + expected));

@@ -644,7 +644,8 @@ void EditorTests::tubeOutputCancelAndReopenRefill() {
     QCOMPARE(shell_->calculationState().refFilterAlCm, 0.25);
     QVERIFY(MessageBox::shown().isEmpty());
 
-    shell_->calculationState().TubeOutputTable[2][1] = 7.5e-6; // changed since, for example by a Save answered No
+    shell_->calculationState().TubeOutputTable[2][1] =
+        7.5e-6; // changed since, for example by a Save answered No
     shell_->openTubeOutputEditor();
     QCOMPARE(field(editor, 1)->text(), QStringLiteral("7.50E-06"));
     QCOMPARE(field(editor, 37)->text(), QStringLiteral("2.50"));
@@ -727,7 +728,7 @@ void EditorTests::ambientSaveWritesTwoDecimals() {
     field(editor, 22)->setText(QStringLiteral("12.5")); // [2,1,4]
     field(editor, 15)->setText(QStringLiteral("0"));    // [1,3,3]
     field(editor, 36)->setText(QStringLiteral("０"));   // [2,3,6], full-width
-    shell_->calculationState().AmbientDoseTable[0][0][4] = 0;      // the keys are set again on save
+    shell_->calculationState().AmbientDoseTable[0][0][4] = 0; // the keys are set again on save
     QTest::mouseClick(command(editor, 1), Qt::LeftButton);
 
     QCOMPARE(shell_->calculationState().AmbientDoseTable[1][1][1], 0.256);
@@ -784,7 +785,8 @@ void EditorTests::ambientWriteFailureKeepsTypedValues() {
     QVERIFY(MessageBox::shown()[0].text.contains(QStringLiteral("kaijo_dose.dat")));
     QVERIFY(editor->isVisible());
     QCOMPARE(field(editor, 30)->text(), QStringLiteral("4.321"));
-    QCOMPARE(shell_->calculationState().AmbientDoseTable[2][2][6], 4.321); // in use at once, as after a successful save
+    QCOMPARE(shell_->calculationState().AmbientDoseTable[2][2][6],
+             4.321); // in use at once, as after a successful save
     QCOMPARE(readBytes(kept), std::string("kept"));
     QCOMPARE(strayFiles(), QStringList());
 }

@@ -640,8 +640,10 @@ private slots:
         shell_ = std::make_unique<ui::Shell>();
         shell_->quitProgram = [] {};
         QVERIFY(shell_->start());
-        siteData << ui::qs(shell_->calculationState().hospitalName) << ui::qs(shell_->calculationState().xrayUnitName)
-                 << ui::qs(shell_->calculationState().outputDataComment) << QStringLiteral("DICOM撮影部位.txt");
+        siteData << ui::qs(shell_->calculationState().hospitalName)
+                 << ui::qs(shell_->calculationState().xrayUnitName)
+                 << ui::qs(shell_->calculationState().outputDataComment)
+                 << QStringLiteral("DICOM撮影部位.txt");
         for (const QString& name : QDir::current().entryList(QDir::Files))
             siteData << name;
         const QString pdfFolder = dir_->filePath(QStringLiteral("pdf"));

@@ -92,7 +92,8 @@ private slots:
         fields.inherentFilterAlMm = ui::utf8(text("Form1", "Text2"));
         auto state = std::make_unique<engine::CalculationState>(shell_->calculationState());
         engine::ResultTexts expected;
-        QVERIFY(engine::runCalculation(*state, fields, expected, engine::listingInto(ui::workingFolderPath())).ok());
+        QVERIFY(engine::runCalculation(*state, fields, expected, engine::listingInto(ui::workingFolderPath()))
+                    .ok());
         for (engine::ResultField f : {engine::ResultField::Hvl1MmAl, engine::ResultField::QuarterValueLayerMmAl, engine::ResultField::EffectiveEnergyKev, engine::ResultField::QualityIndex,
                               engine::ResultField::ExposureAt1mCkg, engine::ResultField::DoseConversionFactor, engine::ResultField::BackscatterFactor, engine::ResultField::ExposureWithScatterCkg,
                               engine::ResultField::EntranceSurfaceDoseMGy}) {

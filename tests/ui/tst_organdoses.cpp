@@ -43,7 +43,8 @@ class OrganDosesTest : public QObject {
     // What the engine gives for the exposure left in the state.
     engine::OrganDoseResult expected(const std::string& bodyPart, std::optional<double> weight) const {
         auto data = refdata::loadOrganDoseData(ui::workingFolderPath());
-        auto r = engine::organDosesForBodyPart(data->table, shell_->calculationState(), bodyPart, weight, data->defaultWeightKg);
+        auto r = engine::organDosesForBodyPart(data->table, shell_->calculationState(), bodyPart, weight,
+                                               data->defaultWeightKg);
         return *r;
     }
 

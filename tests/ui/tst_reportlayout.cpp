@@ -568,7 +568,9 @@ private slots:
         conditions.targetAngleDeg = textio::numberToText(state->targetAngleDeg);
         conditions.inherentFilterAlMm = textio::numberToText(state->defaultInherentFilterAlMm);
         engine::ResultTexts results;
-        QVERIFY(engine::runCalculation(*state, conditions, results, engine::listingInto(work.path().toStdString())).ok());
+        QVERIFY(engine::runCalculation(*state, conditions, results,
+                                       engine::listingInto(work.path().toStdString()))
+                    .ok());
         QVERIFY(engine::computeCaregiverDose(*state, results).ok());
         ReportFields fields;
         fields.id = QStringLiteral("123456");

@@ -239,9 +239,8 @@ Status setCondition(Exposure& exposure, const std::string& name, const std::stri
     return {};
 }
 
-Expected<std::vector<std::string>> calculateExposure(engine::CalculationState& state,
-                                                     const Exposure& exposure,
-                                                     const engine::RunOptions& run) {
+Expected<std::vector<std::string>>
+calculateExposure(engine::CalculationState& state, const Exposure& exposure, const engine::RunOptions& run) {
     engine::ResultTexts results;
     if (exposure.measuredCkg) {
         state.exposureSource = 1;

@@ -172,8 +172,7 @@ void ConditionsScreen::focusFirstInput() {
 }
 
 void ConditionsScreen::showWAir() {
-    wAirLabel_->setText(QStringLiteral("Wair = ") + numberText(state_.wAirEv) +
-                        QStringLiteral(" eV"));
+    wAirLabel_->setText(QStringLiteral("Wair = ") + numberText(state_.wAirEv) + QStringLiteral(" eV"));
     wAirLabel_->setAccessibleName(wAirLabel_->text());
 }
 
@@ -365,8 +364,8 @@ std::optional<refdata::LevelComparison> ConditionsScreen::referenceLevelComparis
     const QString dose = resultField(engine::ResultField::EntranceSurfaceDoseMGy)->text();
     if (dose.isEmpty())
         return std::nullopt;
-    return refdata::compareComputedDoseWithReferenceLevel(refdata::ReferenceLevels, utf8(combo2_->currentText()),
-                                                          state_.entranceSurfaceDoseMGy);
+    return refdata::compareComputedDoseWithReferenceLevel(
+        refdata::ReferenceLevels, utf8(combo2_->currentText()), state_.entranceSurfaceDoseMGy);
 }
 
 void ConditionsScreen::showReferenceLevel() {

@@ -124,8 +124,8 @@ void AmbientDoseEditor::open() {
 void AmbientDoseEditor::fillFromState() {
     for (int n = 1; n <= kFieldCount; ++n) {
         const Cell c = cellOfField(n);
-        fields_[n]->setText(qs(
-            textio::formatNumber(state_.AmbientDoseTable[c.voltage][c.position][c.row], "#0.000")));
+        fields_[n]->setText(
+            qs(textio::formatNumber(state_.AmbientDoseTable[c.voltage][c.position][c.row], "#0.000")));
     }
 }
 

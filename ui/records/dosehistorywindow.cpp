@@ -150,8 +150,8 @@ Status DoseHistoryWindow::showHistory(const std::filesystem::path& folder, const
     model_ = std::make_unique<DoseHistoryModel>(std::move(*history));
     // The effective doses, from each record's conditions with the site's default weight.
     if (auto data = workingFolderOrganDoseData(); data.ok())
-        model_->setEffectiveDoses(records::historyEffectiveDoses(model_->history(), state_,
-                                                                 (*data)->table, (*data)->defaultWeightKg));
+        model_->setEffectiveDoses(records::historyEffectiveDoses(model_->history(), state_, (*data)->table,
+                                                                 (*data)->defaultWeightKg));
     else
         model_->setEffectiveDosesUnavailable(coreText(data.error().message));
     pages_ = std::make_unique<DoseHistoryPages>(*model_, qs(state_.hospitalName));
