@@ -60,7 +60,9 @@ void BM_WholeCalculation(benchmark::State& bench) {
     conditions.tubeVoltageKv = std::to_string(bench.range(0));
     for (auto _ : bench) {
         engine::ResultTexts results;
-        if (auto e = engine::runCalculation(*state, conditions, results, workFolder().path()); !e.ok())
+        if (auto e =
+                engine::runCalculation(*state, conditions, results, engine::listingInto(workFolder().path()));
+            !e.ok())
             bench.SkipWithError(e.message().c_str());
         if (auto e = engine::computeCaregiverDose(*state, results); !e.ok())
             bench.SkipWithError(e.message().c_str());
@@ -86,7 +88,7 @@ void BM_OrganDoses(benchmark::State& bench) {
     conditions.fieldLongCm = bench.range(0) ? "25.4" : "12";
     conditions.fieldShortCm = bench.range(0) ? "20.3" : "10";
     engine::ResultTexts results;
-    if (auto e = engine::runCalculationWithoutListing(*state, conditions, results); !e.ok())
+    if (auto e = engine::runCalculation(*state, conditions, results); !e.ok())
         throw std::runtime_error(e.message());
     const std::string part = bench.range(0) ? "胸腹部正面" : "胸部正面";
     for (auto _ : bench) {
@@ -359,8 +361,9 @@ void startApplication() {
 void BM_OpenDoseHistoryWindow(benchmark::State& bench) {
     startApplication();
     historyFolder();
+    const auto state = std::make_unique<engine::CalculationState>(); // no reference data loaded
     for (auto _ : bench) {
-        ui::DoseHistoryWindow window;
+        ui::DoseHistoryWindow window(*state);
         window.resize(1220, 880);
         if (!window.showHistory(historyFolder().path(), QStringLiteral("B100")).ok())
             bench.SkipWithError("the history did not open");

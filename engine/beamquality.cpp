@@ -63,19 +63,12 @@ Expected<double> thicknessForLevel(const std::array<double, kAlSteps + 1>& Tr, d
     return thickness;
 }
 
-} // namespace
-
-Status detail::spectrumAndBeamQuality(CalculationState& s, ResultFields& results,
-                                             const ListingSink& deliverListing) {
-    if (auto e = modelFilteredSpectrum(s); !e.ok())
-        return e;
-    const int bV = topBinOf(2 * s.tubeVoltageKv);
+// The listing's scale is the largest photon number behind the tube's filtration; the photon
+// spectrum at the skin is then normalised to sum 1, negligible bins dropped. Returns the lines of
+// the listing, which the caller writes only once every later step has found its value, so that a
+// refused run leaves the previous listing in place.
+Expected<std::vector<std::string>> normaliseSpectrum(CalculationState& s, int bV) {
     BinTable& P = s.PhotonSpectrumTable;
-    BinTable& H = s.HvlSpectrumTable;
-
-    // The listing's scale: the largest photon number behind the tube's filtration. Its lines are
-    // made here and written once every search below has found its value, so a refused run leaves
-    // the previous listing in place.
     double M = 0;
     for (int i = 1; i <= bV; ++i)
         if (s.BeamDataSpectrumTable[i] > M)
@@ -86,16 +79,20 @@ Status detail::spectrumAndBeamQuality(CalculationState& s, ResultFields& results
     if (!(M > 0) || !(N > 0) || !finite(N))
         return stop("この条件では X線が皮膚面に届かないため、スペクトルを計算できません。"
                     "管電圧とフィルタを確認してください。");
-    const std::vector<std::string> listing = listingLines(s, bV, M);
-
-    // Photon spectrum at the skin normalised to sum 1; negligible bins dropped.
+    std::vector<std::string> listing = listingLines(s, bV, M);
     for (int i = 2; i <= bV; ++i) {
         P[i] = P[i] / N;
         if (P[i] < 1e-10)
             P[i] = 0;
     }
+    return listing;
+}
 
-    // Exposure behind the real filtration and the hood/cover relative to the reference filtration.
+// The exposure behind the real filtration and the hood/cover relative to the reference filtration
+// (filterExposureRatio), and the exposure spectrum at the skin normalised to sum 1 (left in the
+// skin-exposure and half-value-layer spectra). Returns the sum of the normalised spectrum.
+Expected<double> weighFiltration(CalculationState& s, int bV) {
+    BinTable& H = s.HvlSpectrumTable;
     double A = 0;
     double B = 0;
     for (int i = 2; i <= bV; ++i) {
@@ -108,16 +105,19 @@ Status detail::spectrumAndBeamQuality(CalculationState& s, ResultFields& results
     s.filterExposureRatio = B / A;
     if (!finite(s.filterExposureRatio))
         return notANumber("フィルタによる照射線量比");
-
-    // Exposure spectrum at the skin normalised to sum 1.
     double S0 = 0;
     for (int i = 2; i <= bV; ++i) {
         H[i] = H[i] / B;
         S0 += H[i];
         s.SkinExposureSpectrumTable[i] = H[i];
     }
+    return S0;
+}
 
-    // Transmission through 0.1 mm steps of aluminium.
+// The transmission curve (per cent) through 0.1 mm steps of aluminium of the exposure spectrum
+// whose sum is S0.
+void transmitThroughAluminium(CalculationState& s, int bV, double S0) {
+    BinTable& H = s.HvlSpectrumTable;
     double step[kBinCount];
     for (int i = 2; i <= bV; ++i)
         step[i] = std::exp(kAlStepCm * (-s.AluminiumMuTable[i]));
@@ -129,15 +129,11 @@ Status detail::spectrumAndBeamQuality(CalculationState& s, ResultFields& results
         }
         s.AlTransmissionTable[j] = 100 * S / S0;
     }
+}
 
-    auto hvl = thicknessForLevel(s.AlTransmissionTable, 50);
-    if (!hvl.ok())
-        return hvl.error();
-    if (!(*hvl > 0))
-        return stop("半価層が 0 以下になるため、実効エネルギーを求められません。");
-
-    // Effective energy: where aluminium's coefficient equals ln 2 / HVL, log-log interpolated.
-    const double muEff = kLn2 / *hvl;
+// Effective energy: where aluminium's coefficient equals ln 2 / HVL, log-log interpolated.
+Expected<double> effectiveEnergyOf(const CalculationState& s, double hvlCm) {
+    const double muEff = kLn2 / hvlCm;
     const BinTable& muAl = s.AluminiumMuTable;
     int i = 2;
     while (i <= kTopBin && muAl[i] >= muEff)
@@ -149,20 +145,44 @@ Status detail::spectrumAndBeamQuality(CalculationState& s, ResultFields& results
     const double lnEi = std::log(0.5 * i);
     const double lnE = lnEi - (std::log(muAl[i]) - std::log(muEff)) / (std::log(muAl[i]) - std::log(muAl[i - 1])) *
                                   (lnEi - std::log(0.5 * (i - 1)));
-    const double effectiveEnergy = std::exp(lnE);
+    return std::exp(lnE);
+}
 
+} // namespace
+
+Status detail::spectrumAndBeamQuality(CalculationState& s, ResultFields& results,
+                                      const ListingSink& deliverListing) {
+    if (auto e = modelFilteredSpectrum(s); !e.ok())
+        return e;
+    const int bV = topBinOf(2 * s.tubeVoltageKv);
+    auto listing = normaliseSpectrum(s, bV);
+    if (!listing.ok())
+        return listing.error();
+    auto S0 = weighFiltration(s, bV);
+    if (!S0.ok())
+        return S0.error();
+    transmitThroughAluminium(s, bV, *S0);
+
+    auto hvl = thicknessForLevel(s.AlTransmissionTable, 50);
+    if (!hvl.ok())
+        return hvl.error();
+    if (!(*hvl > 0))
+        return stop("半価層が 0 以下になるため、実効エネルギーを求められません。");
+    auto effectiveEnergy = effectiveEnergyOf(s, *hvl);
+    if (!effectiveEnergy.ok())
+        return effectiveEnergy.error();
     auto quarter = thicknessForLevel(s.AlTransmissionTable, 25);
     if (!quarter.ok())
         return quarter.error();
-    const double qualityIndex = effectiveEnergy / s.tubeVoltageKv;
-    if (!allFinite({effectiveEnergy, qualityIndex}))
+    const double qualityIndex = *effectiveEnergy / s.tubeVoltageKv;
+    if (!allFinite({*effectiveEnergy, qualityIndex}))
         return notANumber("実効エネルギー");
 
-    if (auto e = deliverListing(listing); !e.ok())
+    if (auto e = deliverListing(*listing); !e.ok())
         return e;
 
     s.hvl1Cm = *hvl;
-    s.effectiveEnergyKev = effectiveEnergy;
+    s.effectiveEnergyKev = *effectiveEnergy;
     s.quarterValueLayerCm = *quarter;
     s.qualityIndex = qualityIndex;
     results.setResultText(ResultField::Hvl1MmAl, formatNumber(10 * s.hvl1Cm, "#0.000"));
@@ -172,10 +192,11 @@ Status detail::spectrumAndBeamQuality(CalculationState& s, ResultFields& results
     return {};
 }
 
-Status computeSpectrumAndBeamQuality(CalculationState& s, ResultFields& results,
-                                     const std::filesystem::path& workFolder) {
-    return spectrumAndBeamQuality(s, results, [&](const std::vector<std::string>& lines) {
-        return writeListing(workFolder, lines);
+Status computeSpectrumAndBeamQuality(CalculationState& s, ResultFields& results, const RunOptions& options) {
+    return spectrumAndBeamQuality(s, results, [&](const std::vector<std::string>& lines) -> Status {
+        if (!options.listingFolder)
+            return {};
+        return writeListing(*options.listingFolder, lines);
     });
 }
 

@@ -9,14 +9,25 @@
 #include "textio/expected.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace tamso::engine {
 
-// Spectrum, filtration, spectrum listing "Beam_data.dat" (written into workFolder), exposure
-// ratio, half-value layers, effective energy, quality index (Hvl1MmAl .. QualityIndex).
+// What the caller of a run asks of it beyond the results. The spectrum listing "Beam_data.dat" is
+// for the user who looks at it after computing one exposure (the exposure-condition screen,
+// tamso-calc for one exposure); a computation of many exposures (the DICOM node, the CSV and DICOM
+// batches, the audit) asks for none, and by default none is written.
+struct RunOptions {
+    std::optional<std::filesystem::path> listingFolder; // the folder that receives the listing
+};
+// The options of a run that writes the spectrum listing into the folder.
+RunOptions listingInto(const std::filesystem::path& folder);
+
+// Spectrum, filtration, the spectrum listing where the options ask for it, exposure ratio,
+// half-value layers, effective energy, quality index (Hvl1MmAl .. QualityIndex).
 Status computeSpectrumAndBeamQuality(CalculationState& state, ResultFields& results,
-                                     const std::filesystem::path& workFolder);
+                                     const RunOptions& options = {});
 // Exposure at 1 m from the tube output data or the measured value shown as MeasuredExposureCkg
 // (ExposureAt1mCkg; empties MeasuredExposureCkg in the tube-output-data case).
 Status computeExposureAt1m(CalculationState& state, ResultFields& results);
@@ -58,13 +69,9 @@ constexpr double kMinFocusSkinDistanceCm = 30;
 Status checkGeometry(double ffdCm, double thicknessCm, double focusHoodCm);
 
 // The calculation run: reads every field into the state (text-to-number rule), derives the
-// focus-skin and hood-skin distances, checks the geometry (checkGeometry) and runs the three
-// routines in order.
+// focus-skin and hood-skin distances, checks the geometry (checkGeometry), runs the three routines
+// in order and writes the spectrum listing where the options ask for it (no file otherwise).
 Status runCalculation(CalculationState& state, const ConditionTexts& fields, ResultFields& results,
-                      const std::filesystem::path& workFolder);
-// The same run without the spectrum listing, for a program that computes many exposures and shows
-// no spectrum (the DICOM node): no file is written.
-Status runCalculationWithoutListing(CalculationState& state, const ConditionTexts& fields,
-                                    ResultFields& results);
+                      const RunOptions& options = {});
 
 } // namespace tamso::engine

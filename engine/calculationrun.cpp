@@ -1,8 +1,8 @@
 // The calculation run: the input fields into the state, the two derived distances, then the
 // three dose routines in order. Everything that can be checked before the first routine is
 // checked first; the routines then work on a copy of the state, and their results, the spectrum
-// listing included, reach the state, the folder and the result fields only when all three have
-// succeeded, so a refused run changes no result.
+// listing included (where the caller asks for it), reach the state, the folder and the result
+// fields only when all three have succeeded, so a refused run changes no result.
 
 #include "engine/calculation.h"
 #include "engine/conditionlimits.h"
@@ -77,11 +77,14 @@ ConditionTexts defaultConditions(const CalculationState& state) {
     return conditions;
 }
 
-namespace {
+RunOptions listingInto(const std::filesystem::path& folder) {
+    RunOptions options;
+    options.listingFolder = folder;
+    return options;
+}
 
-// The run; the listing is written into listingFolder, or not at all without one.
-Status run(CalculationState& state, const ConditionTexts& fields, ResultFields& results,
-           const std::filesystem::path* listingFolder) {
+Status runCalculation(CalculationState& state, const ConditionTexts& fields, ResultFields& results,
+                      const RunOptions& options) {
     // Every condition must be a number within its plausible range before anything is computed; the
     // text-to-number rule then reads each.
     if (auto bad = checkConditionTexts(fields); !bad.ok())
@@ -125,24 +128,12 @@ Status run(CalculationState& state, const ConditionTexts& fields, ResultFields& 
     scratch->entranceSurfaceDoseUncertaintyMGy = doseUncertainty(*scratch).expandedMGy;
     pending.setResultText(ResultField::EntranceSurfaceDoseUncertaintyMGy,
                           textio::expandedUncertaintyText(scratch->entranceSurfaceDoseUncertaintyMGy));
-    if (listingFolder)
-        if (auto e = writeListing(*listingFolder, listing); !e.ok())
+    if (options.listingFolder)
+        if (auto e = writeListing(*options.listingFolder, listing); !e.ok())
             return e;
     state = *scratch;
     pending.commitTo(results);
     return {};
-}
-
-} // namespace
-
-Status runCalculation(CalculationState& state, const ConditionTexts& fields, ResultFields& results,
-                      const std::filesystem::path& workFolder) {
-    return run(state, fields, results, &workFolder);
-}
-
-Status runCalculationWithoutListing(CalculationState& state, const ConditionTexts& fields,
-                                    ResultFields& results) {
-    return run(state, fields, results, nullptr);
 }
 
 } // namespace tamso::engine

@@ -1,5 +1,6 @@
 #pragma once
-// The calculation state: every value and table shared by the screens and the dose routines.
+// The calculation state: every value and table shared by the screens and the dose routines. Each
+// program makes its own (the shell owns the screens' one) and hands it to what reads or changes it.
 // A cell that nothing has set yet holds 0, so it counts as 0 in arithmetic and comparisons.
 // Every table is used from index 1; index 0 exists and holds nothing. Nothing grows.
 // Per-bin tables have bins 0..300, bin i standing for the photon energy 0.5*i keV.
@@ -94,8 +95,5 @@ struct CalculationState {
     BinTable TissueDoseSpectrumTable{};
     std::array<double, kBsfEnergyCount + 1> FieldBsfTable{};
 };
-
-// The program's one calculation state, living for the whole process.
-extern CalculationState Module1;
 
 } // namespace tamso::engine

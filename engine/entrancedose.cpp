@@ -83,13 +83,10 @@ Status checkEntranceDoseConditions(const CalculationState& s) {
 
 } // namespace detail
 
-Status computeEntranceSurfaceDose(CalculationState& s, ResultFields& results) {
-    if (auto e = checkEntranceDoseConditions(s); !e.ok())
-        return e;
-    const int n = topBinOf(2 * s.tubeVoltageKv);
-    const double V = s.tubeVoltageKv;
+namespace {
 
-    // Absorbed-dose conversion factor (Gy per C/kg).
+// Absorbed-dose conversion factor (Gy per C/kg) of the exposure spectrum at the skin.
+Status convertToAbsorbedDose(CalculationState& s, ResultFields& results, int n) {
     double ratioSum = 0;
     for (int i = 5; i <= n; ++i)
         ratioSum += s.SkinExposureSpectrumTable[i] * s.TissueMuEnTable[i] / s.AirMuEnTable[i];
@@ -100,8 +97,11 @@ Status computeEntranceSurfaceDose(CalculationState& s, ResultFields& results) {
         return negativeResult("吸収線量変換係数");
     s.doseConversionFactor = conversion;
     results.setResultText(ResultField::DoseConversionFactor, formatNumber(s.doseConversionFactor, "#00.00"));
+    return {};
+}
 
-    // Tissue-dose weights of the spectrum.
+// Tissue-dose weights of the photon spectrum, normalised to sum 1.
+Status weighTissueDose(CalculationState& s, int n) {
     BinTable& weight = s.TissueDoseSpectrumTable;
     double S = 0;
     for (int i = 2; i <= n; ++i) {
@@ -112,8 +112,20 @@ Status computeEntranceSurfaceDose(CalculationState& s, ResultFields& results) {
         return stop("組織のエネルギー吸収係数が 0 のため、後方散乱係数を計算できません（Atten2.dat）。");
     for (int i = 2; i <= n; ++i)
         weight[i] = weight[i] / S;
+    return {};
+}
 
-    // Field at the skin, half sides and ring counts.
+// The field at the skin (each side within 1..40 cm): its half sides and the numbers of 0.1 cm rings
+// inside the short half side, the long half side and the half diagonal.
+struct SkinField {
+    double a;
+    double b;
+    int Na;
+    int Nb;
+    int Nc;
+};
+
+SkinField fieldAtSkin(const CalculationState& s) {
     double L = s.fieldLongCm < s.fieldShortCm ? s.fieldShortCm : s.fieldLongCm;
     double W = s.fieldLongCm < s.fieldShortCm ? s.fieldLongCm : s.fieldShortCm;
     L = L * s.focusSkinDistanceCm / s.ffdCm;
@@ -126,21 +138,28 @@ Status computeEntranceSurfaceDose(CalculationState& s, ResultFields& results) {
         W = 40;
     if (W < 1)
         W = 1;
-    const double a = L / 2;
-    const double b = W / 2;
-    const int Nb = static_cast<int>(std::floor(10 * b));
-    const int Na = static_cast<int>(std::floor(10 * a));
-    const int Nc = static_cast<int>(std::floor(10 * std::sqrt(a * a + b * b)));
+    SkinField f;
+    f.a = L / 2;
+    f.b = W / 2;
+    f.Nb = static_cast<int>(std::floor(10 * f.b));
+    f.Na = static_cast<int>(std::floor(10 * f.a));
+    f.Nc = static_cast<int>(std::floor(10 * std::sqrt(f.a * f.a + f.b * f.b)));
+    return f;
+}
 
-    // Energy columns up to the first one above the tube voltage.
+// The backscatter factor of the field, weighted over the tissue-dose spectrum: the field's factor
+// at each energy column up to the first one above the tube voltage, interpolated per bin.
+Status weighBackscatter(CalculationState& s, ResultFields& results, int n) {
+    const double V = s.tubeVoltageKv;
+    const SkinField f = fieldAtSkin(s);
     const auto& energy = s.BsfEnergyTable;
     int K = 2;
     while (K < kBsfEnergyCount && energy[K] <= V)
         ++K;
     for (int k = 1; k <= K; ++k)
-        s.FieldBsfTable[k] = fieldBackscatter(s, k, a, b, Na, Nb, Nc);
+        s.FieldBsfTable[k] = fieldBackscatter(s, k, f.a, f.b, f.Na, f.Nb, f.Nc);
 
-    // Spectrum-weighted backscatter factor.
+    const BinTable& weight = s.TissueDoseSpectrumTable;
     const auto& field = s.FieldBsfTable;
     double bsf = 0;
     for (int i = 1; i <= n; ++i) {
@@ -159,9 +178,12 @@ Status computeEntranceSurfaceDose(CalculationState& s, ResultFields& results) {
         return negativeResult("後方散乱係数");
     s.backscatterFactor = bsf;
     results.setResultText(ResultField::BackscatterFactor, formatNumber(s.backscatterFactor, "#0.000"));
+    return {};
+}
 
-    // Scatter from the hood/cover: distance clamped to 10..40 cm, area at the image receptor to
-    // 100..900 cm2, bilinear in the scatter-to-primary table.
+// Scatter from the hood/cover: distance clamped to 10..40 cm (kept in the state), area at the image
+// receptor to 100..900 cm2, bilinear in the scatter-to-primary table.
+double hoodScatterToPrimary(CalculationState& s) {
     if (s.hoodSkinDistanceCm > 40)
         s.hoodSkinDistanceCm = 40;
     if (s.hoodSkinDistanceCm < 10)
@@ -184,9 +206,24 @@ Status computeEntranceSurfaceDose(CalculationState& s, ResultFields& results) {
     auto atDistance = [&](int x) { return T[x][r] - (D[r] - g) * (T[x][r] - T[x][r - 1]) / (D[r] - D[r - 1]); };
     const double sLow = atDistance(c - 1);
     const double sHigh = atDistance(c);
-    const double spr = sLow + (A - Ar[c - 1]) * (sHigh - sLow) / (Ar[c] - Ar[c - 1]);
-    s.hoodScatterToPrimary = spr;
-    const double withScatter = (spr + 1) * s.exposureAt1mCkg;
+    return sLow + (A - Ar[c - 1]) * (sHigh - sLow) / (Ar[c] - Ar[c - 1]);
+}
+
+} // namespace
+
+Status computeEntranceSurfaceDose(CalculationState& s, ResultFields& results) {
+    if (auto e = checkEntranceDoseConditions(s); !e.ok())
+        return e;
+    const int n = topBinOf(2 * s.tubeVoltageKv);
+    if (auto e = convertToAbsorbedDose(s, results, n); !e.ok())
+        return e;
+    if (auto e = weighTissueDose(s, n); !e.ok())
+        return e;
+    if (auto e = weighBackscatter(s, results, n); !e.ok())
+        return e;
+
+    s.hoodScatterToPrimary = hoodScatterToPrimary(s);
+    const double withScatter = (s.hoodScatterToPrimary + 1) * s.exposureAt1mCkg;
     if (!finite(withScatter))
         return notANumber("散乱線を付加した照射線量");
     if (withScatter < 0)

@@ -7,9 +7,8 @@
 // photon spectrum, interpolates the weight and corrects the parallel-beam doses for the focus-skin
 // distance by the inverse-square law at each organ's depth.
 //
-// Call after a successful calculation run (runCalculation / runCalculationWithoutListing): the
-// state then holds the photon spectrum, the backscatter and conversion factors and the entrance
-// surface dose of the exposure.
+// Call after a successful calculation run (runCalculation): the state then holds the photon
+// spectrum, the backscatter and conversion factors and the entrance surface dose of the exposure.
 
 #include "engine/calculationstate.h"
 #include "textio/expected.h"

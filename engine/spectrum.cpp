@@ -42,31 +42,18 @@ Status checkSpectrumConditions(const CalculationState& s) {
     return {};
 }
 
-Status modelFilteredSpectrum(CalculationState& s) {
-    if (auto e = checkSpectrumConditions(s); !e.ok())
-        return e;
-    const double V = s.tubeVoltageKv;
-    BinTable& P = s.PhotonSpectrumTable;
+namespace {
+
+// Thick-target bremsstrahlung in the target spectrum (bins 2..bT): the electron slows down from T0
+// in steps of 0.5 keV; every step at or above the photon energy adds its emission, attenuated on
+// the photon's way out of the target (pathFactor: 1 / sine of the target angle).
+void emitBremsstrahlung(CalculationState& s, double T0, double pathFactor) {
     BinTable& target = s.TargetSpectrumTable;
     const BinTable& muW = s.TungstenMuTable;
-
-    // Clear.
-    for (int i = 1; i <= kTopBin; ++i)
-        P[i] = 0;
-
-    // Angle and electron energy (the rounded pi puts T0 a hair below V).
-    const double sine = std::sin(kPi * s.targetAngleDeg / 180);
-    const double pathFactor = 1 / sine;
-    const double T0 = V * std::sin(kPi * 90 / 180);
-
     // Thomson-Whiddington coefficient (keV2 cm2/g).
     const double T02 = T0 * T0;
     const double C = 141766 + 12157 * T0 - 111.046 * T02 + 0.552536 * T02 * T0 - 0.000970158 * T02 * T02;
-    // K-line yield (per cent of the bremsstrahlung).
-    const double R = T0 > 70 ? (std::sqrt(8.79856 * T0 - 595.149) - 4.55528) / 4.39928 : 0;
-
     const int bT = topBinOf(2 * T0);
-    const int bV = topBinOf(2 * V);
 
     // Terms that depend on the electron energy T = 0.5*t only, shared by every photon bin.
     double restTerm[kBinCount];
@@ -80,8 +67,6 @@ Status modelFilteredSpectrum(CalculationState& s) {
         depth[t] = (T02 - T * T) / depthDivisor * pathFactor;
     }
 
-    // Bremsstrahlung: the electron slows down from T0 in steps of 0.5 keV; every step at or above
-    // the photon energy adds its emission, attenuated on the photon's way out of the target.
     for (int i = 2; i <= bT; ++i) {
         const double E = 0.5 * i;
         const double crossScale = 0.03658 + 0.000029 * E;
@@ -95,25 +80,30 @@ Status modelFilteredSpectrum(CalculationState& s) {
         }
         target[i] = sum;
     }
+}
 
-    // Tungsten K lines.
-    if (T0 > 70) {
-        double B = 0;
-        for (int i = 2; i <= bT; ++i)
-            B += target[i];
-        const double K = 0.01 * R * B;
-        target[119] += 0.5048 * K; // K alpha 1, 59.5 keV
-        target[116] += 0.2908 * K; // K alpha 2, 58.0 keV
-        target[134] += 0.162 * K;  // K beta 1, 67.0 keV
-        target[138] += 0.0424 * K; // K beta 2, 69.0 keV
-    }
-
+// Tungsten K lines, above 70 keV only: a yield (per cent of the bremsstrahlung) shared among four
+// lines.
+void addTungstenKLines(BinTable& target, double T0) {
+    if (!(T0 > 70))
+        return;
+    const double R = (std::sqrt(8.79856 * T0 - 595.149) - 4.55528) / 4.39928;
+    const int bT = topBinOf(2 * T0);
+    double B = 0;
     for (int i = 2; i <= bT; ++i)
-        P[i] += target[i];
+        B += target[i];
+    const double K = 0.01 * R * B;
+    target[119] += 0.5048 * K; // K alpha 1, 59.5 keV
+    target[116] += 0.2908 * K; // K alpha 2, 58.0 keV
+    target[134] += 0.162 * K;  // K beta 1, 67.0 keV
+    target[138] += 0.0424 * K; // K beta 2, 69.0 keV
+}
 
-    // Filtration: the reference filtration of the tube output data, the tube's own filtration
-    // with and without the hood/cover. Exposure spectra are weighted by the air coefficient,
-    // photon spectra divided by the energy.
+// Filtration of the emitted spectrum in the photon spectrum (bins 2..bV): the reference filtration
+// of the tube output data, the tube's own filtration with and without the hood/cover. Exposure
+// spectra are weighted by the air coefficient, photon spectra divided by the energy.
+Status filterSpectrum(CalculationState& s, int bV) {
+    BinTable& P = s.PhotonSpectrumTable;
     const double alCm = s.inherentFilterAlCm + s.addedFilterAlCm;
     const double cuCm = s.addedFilterCuCm;
     for (int i = 2; i <= bV; ++i) {
@@ -135,6 +125,29 @@ Status modelFilteredSpectrum(CalculationState& s) {
             return notANumber("X線スペクトル");
     }
     return {};
+}
+
+} // namespace
+
+Status modelFilteredSpectrum(CalculationState& s) {
+    if (auto e = checkSpectrumConditions(s); !e.ok())
+        return e;
+    const double V = s.tubeVoltageKv;
+    BinTable& P = s.PhotonSpectrumTable;
+    for (int i = 1; i <= kTopBin; ++i)
+        P[i] = 0;
+
+    // Angle and electron energy (the rounded pi puts T0 a hair below V).
+    const double sine = std::sin(kPi * s.targetAngleDeg / 180);
+    const double pathFactor = 1 / sine;
+    const double T0 = V * std::sin(kPi * 90 / 180);
+    emitBremsstrahlung(s, T0, pathFactor);
+    addTungstenKLines(s.TargetSpectrumTable, T0);
+    const int bT = topBinOf(2 * T0);
+    for (int i = 2; i <= bT; ++i)
+        P[i] += s.TargetSpectrumTable[i];
+
+    return filterSpectrum(s, topBinOf(2 * V));
 }
 
 } // namespace tamso::engine::detail

@@ -404,7 +404,7 @@ std::string ProcessingPass::computeRecord(Infant& infant, Candidate& c) {
     st_.engine->exposureSource = 2;
     engine::ResultTexts results;
     // No spectrum listing: the screens' Beam_data.dat stays theirs, and nothing is written per image.
-    Status run = engine::runCalculationWithoutListing(*st_.engine, conditions, results);
+    Status run = engine::runCalculation(*st_.engine, conditions, results);
     if (run.ok())
         run = engine::computeCaregiverDose(*st_.engine, results);
     if (!run.ok())

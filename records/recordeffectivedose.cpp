@@ -58,7 +58,7 @@ Expected<ConditionOrganDoses> recordConditionOrganDoses(const engine::Calculatio
     c.fieldLongCm = textio::numberToText(field->first);
     c.fieldShortCm = textio::numberToText(field->second);
     engine::ResultTexts results;
-    if (auto e = engine::runCalculationWithoutListing(*state, c, results); !e.ok())
+    if (auto e = engine::runCalculation(*state, c, results); !e.ok())
         return e.error();
     auto doses = engine::organDosesForBodyPart(table, *state, record.bodyPart, std::nullopt, defaultWeightKg);
     if (!doses.ok())

@@ -100,7 +100,7 @@ protected:
         conditions.fieldLongCm = fieldLong;
         conditions.fieldShortCm = fieldShort;
         engine::ResultTexts results;
-        const Status run = engine::runCalculation(state, conditions, results, folder.path());
+        const Status run = engine::runCalculation(state, conditions, results);
         EXPECT_TRUE(run.ok()) << (run.ok() ? "" : run.message());
         const std::string dose = results.resultText(engine::ResultField::EntranceSurfaceDoseMGy);
         EXPECT_FALSE(dose.empty());
@@ -187,6 +187,32 @@ TEST_F(CalcDicom, OneLinePerFileOfAFolderWithDoseSourcesAndWhatWasMissing) {
     EXPECT_EQ(collimated.at("field_cm"), "25x22.5");
     EXPECT_EQ(collimated.at("field_source"), "collimator");
     EXPECT_EQ(collimated.at("entrance_surface_dose_mgy"), engineDose("70", "2.5", "110", "10", "25", "22.5"));
+}
+
+// The spectrum listing is left by the calculation of one exposure, as on the screen; a batch of
+// many exposures computes without one.
+TEST_F(CalcDicom, OnlyASingleExposureLeavesTheSpectrumListing) {
+    DicomImage().save(images() / "one.dcm");
+    DicomImage().set(DCM_KVP, "55").save(images() / "two.dcm");
+    test::writeBytes(folder.file("batch.csv"), "kv,mas\n55,2\n60,1.6\n");
+    const struct {
+        const char* what;
+        std::string arguments;
+        bool listing;
+    } runs[] = {
+        {"one exposure", "--kv 60 --mas 1.6", true},
+        {"CSV batch", "--csv " + inQuotes(folder.file("batch.csv")), false},
+        {"DICOM batch", "--dicom " + inQuotes(images()), false},
+        {"DICOM batch with a CSV file",
+         "--dicom " + inQuotes(images()) + " --csv-out " + inQuotes(folder.file("out.csv")), false},
+    };
+    for (const auto& run : runs) {
+        fs::remove(folder.file("Beam_data.dat"));
+        const Outcome o = runProgram(folder, run.arguments);
+        ASSERT_EQ(o.status, 0) << run.what << ": " << o.err; // every exposure computed
+        EXPECT_NE(o.out.find("entrance_surface_dose_mgy"), std::string::npos) << run.what << '\n' << o.out;
+        EXPECT_EQ(fs::exists(folder.file("Beam_data.dat")), run.listing) << run.what;
+    }
 }
 
 TEST_F(CalcDicom, ThicknessAndFieldFromOptionsAndTheCsvFile) {

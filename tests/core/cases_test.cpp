@@ -108,7 +108,7 @@ Expected<std::vector<std::string>> runEngine(const fs::path& workFolder, const C
     for (const auto& [name, value] : conditions)
         if (auto e = calc::setCondition(exposure, name, value); !e.ok())
             return e.error();
-    return calc::calculateExposure(*state, exposure, workFolder);
+    return calc::calculateExposure(*state, exposure, engine::listingInto(workFolder));
 }
 
 std::string program() { return test::calculatorProgram(); }

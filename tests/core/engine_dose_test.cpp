@@ -180,8 +180,8 @@ TEST(EngineDose, SwappedFieldSidesGiveTheSameRun) {
     fb.fieldShortCm = "25.4";
     engine::ResultTexts ra;
     engine::ResultTexts rb;
-    ASSERT_TRUE(engine::runCalculation(a, fa, ra, folder.path()).ok());
-    ASSERT_TRUE(engine::runCalculation(b, fb, rb, folder.path()).ok());
+    ASSERT_TRUE(engine::runCalculation(a, fa, ra, engine::listingInto(folder.path())).ok());
+    ASSERT_TRUE(engine::runCalculation(b, fb, rb, engine::listingInto(folder.path())).ok());
     EXPECT_EQ(a.backscatterFactor, b.backscatterFactor);
     EXPECT_EQ(a.entranceSurfaceDoseMGy, b.entranceSurfaceDoseMGy);
     EXPECT_EQ(ra.resultText(engine::ResultField::ExposureWithScatterCkg), rb.resultText(engine::ResultField::ExposureWithScatterCkg));

@@ -40,7 +40,9 @@ TEST_P(RefusedRun, StopsWithAMessageAndChangesNoResult) {
     test::TempFolder folder;
     auto state = loaded(folder);
     engine::ResultTexts results;
-    ASSERT_TRUE(engine::runCalculation(*state, engine::ConditionTexts{}, results, folder.path()).ok()); // a good run first
+    ASSERT_TRUE(
+        engine::runCalculation(*state, engine::ConditionTexts{}, results, engine::listingInto(folder.path()))
+            .ok()); // a good run first
     const std::string listing = test::readBytes(folder.file("Beam_data.dat"));
     const double dose = state->entranceSurfaceDoseMGy;
     const double hvl = state->hvl1Cm;
@@ -48,7 +50,7 @@ TEST_P(RefusedRun, StopsWithAMessageAndChangesNoResult) {
 
     engine::ConditionTexts fields;
     GetParam().prepare(*state, fields, folder);
-    Status e = engine::runCalculation(*state, fields, results, folder.path());
+    Status e = engine::runCalculation(*state, fields, results, engine::listingInto(folder.path()));
     ASSERT_FALSE(e.ok());
     EXPECT_FALSE(e.message().empty());
     for (engine::ResultField f : kRunFields)
@@ -129,7 +131,7 @@ TEST(RefusedRunInput, NumbersOutOfRangeNameTheirField) {
         engine::ConditionTexts fields;
         fields.*c.field = huge;
         engine::ResultTexts results;
-        Status e = engine::runCalculation(*state, fields, results, folder.path());
+        Status e = engine::runCalculation(*state, fields, results, engine::listingInto(folder.path()));
         ASSERT_FALSE(e.ok()) << c.caption;
         EXPECT_NE(
             e.message().find(std::string(c.caption) + "の入力値「" + std::string(40, '1') + "…」は大きすぎて"),
@@ -144,7 +146,7 @@ TEST(RefusedRunInput, NumbersOutOfRangeNameTheirField) {
     engine::ConditionTexts fields;
     fields.addedFilterAlMm = "0." + std::string(400, '0') + "1";
     engine::ResultTexts results;
-    EXPECT_TRUE(engine::runCalculation(*state, fields, results, folder.path()).ok());
+    EXPECT_TRUE(engine::runCalculation(*state, fields, results, engine::listingInto(folder.path())).ok());
     EXPECT_EQ(state->addedFilterAlCm, 0);
 }
 
@@ -182,7 +184,8 @@ TEST(RefusedRunInput, GeometryKeepsTheSkinAwayAndTheHoodBetweenFocusAndSkin) {
         fields.subjectThicknessCm = c.thickness;
         fields.focusHoodDistanceCm = c.focusHood;
         engine::ResultTexts results;
-        const Status run = engine::runCalculation(*state, fields, results, folder.path());
+        const Status run =
+            engine::runCalculation(*state, fields, results, engine::listingInto(folder.path()));
         const std::string label = std::string(c.ffd) + " " + c.thickness + " " + c.focusHood;
         if (std::string(c.message).empty()) {
             EXPECT_TRUE(run.ok()) << label << ": " << run.message();
@@ -200,7 +203,8 @@ TEST(RefusedRunInput, NegativeMeasuredExposureGivesNoResult) {
     state->exposureSource = 1;
     engine::ResultTexts results;
     results.setResultText(engine::ResultField::MeasuredExposureCkg, "-2.58E-4");
-    Status e = engine::runCalculation(*state, engine::ConditionTexts{}, results, folder.path());
+    Status e =
+        engine::runCalculation(*state, engine::ConditionTexts{}, results, engine::listingInto(folder.path()));
     ASSERT_FALSE(e.ok());
     EXPECT_NE(e.message().find("負の値"), std::string::npos) << e.message();
     EXPECT_EQ(results.resultText(engine::ResultField::ExposureAt1mCkg), "");
@@ -213,7 +217,8 @@ TEST(RefusedRunFolder, WorkingFolderThatIsAFileStopsTheRun) {
     const auto notAFolder = folder.file("plain.txt");
     test::writeBytes(notAFolder, "x");
     engine::ResultTexts results;
-    Status e = engine::runCalculation(*state, engine::ConditionTexts{}, results, notAFolder);
+    Status e =
+        engine::runCalculation(*state, engine::ConditionTexts{}, results, engine::listingInto(notAFolder));
     ASSERT_FALSE(e.ok());
     EXPECT_NE(e.message().find("Beam_data.dat"), std::string::npos);
     EXPECT_EQ(results.resultText(engine::ResultField::Hvl1MmAl), "");
@@ -224,7 +229,8 @@ TEST(EngineLimits, ZeroAirCoefficientBelowTheSummedBinsIsAccepted) {
     auto state = loaded(folder);
     state->AirMuEnTable[4] = 0; // the conversion factor sums from bin 5
     engine::ResultTexts results;
-    Status e = engine::runCalculation(*state, engine::ConditionTexts{}, results, folder.path());
+    Status e =
+        engine::runCalculation(*state, engine::ConditionTexts{}, results, engine::listingInto(folder.path()));
     EXPECT_TRUE(e.ok()) << e.message();
 }
 
@@ -315,7 +321,8 @@ TEST(EngineLimits, AnyTypedTextIsEitherRefusedOrFinite) {
             engine::ConditionTexts conditions;
             conditions.*field = text;
             engine::ResultTexts results;
-            Status e = engine::runCalculation(*state, conditions, results, folder.path());
+            Status e =
+                engine::runCalculation(*state, conditions, results, engine::listingInto(folder.path()));
             if (!e.ok()) {
                 EXPECT_FALSE(e.message().empty());
                 continue;
@@ -358,7 +365,8 @@ TEST(RefusedRunInput, EachConditionAtAndBeyondTheEdgesOfItsRange) {
             if (c.id == ConditionId::Ffd && std::string(value) == "500")
                 fields.focusHoodDistanceCm = "60";
             engine::ResultTexts results;
-            const Status run = engine::runCalculation(*state, fields, results, folder.path());
+            const Status run =
+                engine::runCalculation(*state, fields, results, engine::listingInto(folder.path()));
             const bool refused = value == c.refused;
             EXPECT_EQ(!run.ok(), refused) << limit.caption << " " << value << ": " << (run.ok() ? "" : run.message());
             if (refused && !run.ok()) {
@@ -373,7 +381,7 @@ TEST(RefusedRunInput, EachConditionAtAndBeyondTheEdgesOfItsRange) {
     engine::ConditionTexts fields;
     fields.tubeVoltageKv = "abc";
     engine::ResultTexts results;
-    const Status run = engine::runCalculation(*state, fields, results, folder.path());
+    const Status run = engine::runCalculation(*state, fields, results, engine::listingInto(folder.path()));
     ASSERT_FALSE(run.ok());
     EXPECT_EQ(run.message().rfind("Ｘ線管電圧の入力値「abc」は数値ではありません。", 0), 0u) << run.message();
 }

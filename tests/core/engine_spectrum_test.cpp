@@ -56,7 +56,7 @@ TEST(EngineSpectrum, FiftyKvStopsBelowTheTubeVoltage) {
     test::TempFolder folder;
     auto s = transparentTarget(folder, 50);
     engine::ResultTexts results;
-    ASSERT_TRUE(engine::computeSpectrumAndBeamQuality(*s, results, folder.path()).ok());
+    ASSERT_TRUE(engine::computeSpectrumAndBeamQuality(*s, results).ok());
     const double T0 = 50 * kSinQuarter;
     EXPECT_NEAR(s->TargetSpectrumTable[99], emission(99, T0), 1e-15); // one electron step at 49.5 keV
     EXPECT_NEAR(s->TargetSpectrumTable[2], emission(2, T0), 1e-12);
@@ -70,7 +70,7 @@ TEST(EngineSpectrum, FractionalVoltageReachesItsLastWholeBin) {
     test::TempFolder folder;
     auto s = transparentTarget(folder, 50.3);
     engine::ResultTexts results;
-    ASSERT_TRUE(engine::computeSpectrumAndBeamQuality(*s, results, folder.path()).ok());
+    ASSERT_TRUE(engine::computeSpectrumAndBeamQuality(*s, results).ok());
     // Bin 100 (50 keV) gets exactly one electron step, T = 50 keV.
     const double u1 = (0.03658 + 0.000029 * 50) * (1 - 5.049 + 10.847 - 10.516 + 3.842);
     const double single = u1 * (1 + 511.0 / 50) / (1036.1 * std::exp(-0.04695 * 50) + 202.41);
@@ -83,12 +83,12 @@ TEST(EngineSpectrum, KLinesOnlyAboveSeventyKev) {
     test::TempFolder folder;
     engine::ResultTexts results;
     auto at70 = transparentTarget(folder, 70);
-    ASSERT_TRUE(engine::computeSpectrumAndBeamQuality(*at70, results, folder.path()).ok());
+    ASSERT_TRUE(engine::computeSpectrumAndBeamQuality(*at70, results).ok());
     for (int bin : {116, 119, 134, 138})
         EXPECT_NEAR(at70->TargetSpectrumTable[bin], emission(bin, 70 * kSinQuarter), 1e-15) << bin;
 
     auto at71 = transparentTarget(folder, 71);
-    ASSERT_TRUE(engine::computeSpectrumAndBeamQuality(*at71, results, folder.path()).ok());
+    ASSERT_TRUE(engine::computeSpectrumAndBeamQuality(*at71, results).ok());
     const double T0 = 71 * kSinQuarter;
     double bremsstrahlung = 0;
     for (int i = 2; i <= 141; ++i)
@@ -110,7 +110,9 @@ TEST(EngineSpectrum, PhotonSpectrumIsNormalisedWithoutTinyEntries) {
     test::TempFolder folder;
     auto s = loadedState(folder);
     engine::ResultTexts results;
-    ASSERT_TRUE(engine::runCalculation(*s, engine::ConditionTexts{}, results, folder.path()).ok());
+    ASSERT_TRUE(
+        engine::runCalculation(*s, engine::ConditionTexts{}, results, engine::listingInto(folder.path()))
+            .ok());
     double sum = 0;
     for (int i = 2; i <= 100; ++i) {
         sum += s->PhotonSpectrumTable[i];
@@ -126,7 +128,7 @@ TEST(EngineSpectrum, ListingHas306LinesOfTheSpectrumAndTheConditions) {
     engine::ConditionTexts fields;
     fields.subjectThicknessCm = "8";
     engine::ResultTexts results;
-    ASSERT_TRUE(engine::runCalculation(*s, fields, results, folder.path()).ok());
+    ASSERT_TRUE(engine::runCalculation(*s, fields, results, engine::listingInto(folder.path())).ok());
     const std::string bytes = test::readBytes(folder.file("Beam_data.dat"));
     const auto lines = textio::splitLines(bytes);
     ASSERT_EQ(lines.size(), 306u);
@@ -162,9 +164,11 @@ TEST(EngineSpectrum, RunAfterAHigherVoltageEqualsAFreshRun) {
     at80.fieldLongCm = "35";
     engine::ResultTexts ra;
     engine::ResultTexts rb;
-    ASSERT_TRUE(engine::runCalculation(*a, at80, ra, used.path()).ok());
-    ASSERT_TRUE(engine::runCalculation(*a, engine::ConditionTexts{}, ra, used.path()).ok());
-    ASSERT_TRUE(engine::runCalculation(*b, engine::ConditionTexts{}, rb, fresh.path()).ok());
+    ASSERT_TRUE(engine::runCalculation(*a, at80, ra, engine::listingInto(used.path())).ok());
+    ASSERT_TRUE(
+        engine::runCalculation(*a, engine::ConditionTexts{}, ra, engine::listingInto(used.path())).ok());
+    ASSERT_TRUE(
+        engine::runCalculation(*b, engine::ConditionTexts{}, rb, engine::listingInto(fresh.path())).ok());
     EXPECT_EQ(test::readBytes(used.file("Beam_data.dat")), test::readBytes(fresh.file("Beam_data.dat")));
     for (engine::ResultField f : {engine::ResultField::ExposureWithScatterCkg, engine::ResultField::ExposureAt1mCkg, engine::ResultField::Hvl1MmAl, engine::ResultField::QuarterValueLayerMmAl,
                           engine::ResultField::EffectiveEnergyKev, engine::ResultField::QualityIndex, engine::ResultField::BackscatterFactor, engine::ResultField::DoseConversionFactor,
@@ -199,7 +203,7 @@ TEST_P(SingleBinBeam, HalfValueLayerIsLn2OverMu) {
         s->AluminiumMuTable[i] = mu * std::pow(40.0 / (0.5 * i), 3);
     }
     engine::ResultTexts results;
-    ASSERT_TRUE(engine::computeSpectrumAndBeamQuality(*s, results, folder.path()).ok());
+    ASSERT_TRUE(engine::computeSpectrumAndBeamQuality(*s, results).ok());
     const double ln2 = std::log(2.0);
     EXPECT_NEAR(s->hvl1Cm, ln2 / mu, 1e-12);
     EXPECT_NEAR(s->quarterValueLayerCm, 2 * ln2 / mu, 1e-12);

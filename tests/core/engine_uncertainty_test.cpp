@@ -97,7 +97,9 @@ TEST(DoseUncertainty, RunReportsTheExpandedUncertainty) {
     auto state = test::loadMinimalInstallation(folder.path());
     ASSERT_TRUE(state);
     engine::ResultTexts results;
-    ASSERT_TRUE(engine::runCalculation(*state, engine::ConditionTexts{}, results, folder.path()).ok());
+    ASSERT_TRUE(
+        engine::runCalculation(*state, engine::ConditionTexts{}, results, engine::listingInto(folder.path()))
+            .ok());
     const auto u = engine::doseUncertainty(*state);
     EXPECT_GT(state->entranceSurfaceDoseUncertaintyMGy, 0);
     EXPECT_DOUBLE_EQ(state->entranceSurfaceDoseUncertaintyMGy, u.expandedMGy);

@@ -66,7 +66,7 @@ Exposed run(const std::string& bodyPart, double longSkinCm, double shortSkinCm, 
     c.fieldShortCm = std::to_string(shortSkinCm * 100 / 92);
     r.state->exposureSource = 2;
     engine::ResultTexts texts;
-    EXPECT_TRUE(engine::runCalculationWithoutListing(*r.state, c, texts).ok());
+    EXPECT_TRUE(engine::runCalculation(*r.state, c, texts).ok());
     auto o = engine::organDosesForBodyPart(shipped().organs.table, *r.state, bodyPart, weightKg, std::nullopt);
     EXPECT_TRUE(o.ok()) << (o.ok() ? "" : o.error().message);
     if (o.ok())

@@ -102,7 +102,7 @@ TEST(ShippedData, DefaultExposureGivesPlausibleBeamQualityAndDose) {
     engine::ConditionTexts fields; // the screen's defaults
     s->exposureSource = 2; // exposure from the tube output data, as the screen starts
     engine::ResultTexts results;
-    const Status status = engine::runCalculation(*s, fields, results, work.path());
+    const Status status = engine::runCalculation(*s, fields, results, engine::listingInto(work.path()));
     ASSERT_TRUE(status.ok()) << status.message();
     const double hvlMm = 10 * s->hvl1Cm;
     EXPECT_GT(hvlMm, 1.5);

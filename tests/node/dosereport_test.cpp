@@ -274,7 +274,7 @@ TEST(DoseReport, ValuesOfACalculationAgreeWithItsDose) {
     conditions.subjectThicknessCm = "8";
     conditions.addedFilterCuMm = "0.1";
     engine::ResultTexts results;
-    ASSERT_TRUE(engine::runCalculation(*state, conditions, results, folder.path()).ok());
+    ASSERT_TRUE(engine::runCalculation(*state, conditions, results, engine::listingInto(folder.path())).ok());
     const node::ExposureDose d = node::doseReportValues(*state);
     EXPECT_DOUBLE_EQ(d.kvp, 60);
     EXPECT_DOUBLE_EQ(d.exposureUAs, 1600);

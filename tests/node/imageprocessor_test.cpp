@@ -304,7 +304,7 @@ TEST(NodeRecord, DoseIsTheCalculatorsForTheSameConditions) {
     for (auto [name, value] : {std::pair{"kv", "55"}, {"mas", "2"}, {"ffd", "100"}, {"thickness", "8"}})
         ASSERT_TRUE(calc::setCondition(exposure, name, value).ok());
     test::TempFolder scratch; // the calculator's listing goes there
-    auto results = calc::calculateExposure(state, exposure, scratch.path());
+    auto results = calc::calculateExposure(state, exposure, engine::listingInto(scratch.path()));
     ASSERT_TRUE(results.ok());
     auto value = [&](const std::string& key) {
         for (size_t i = 0; i < calc::resultKeys().size(); ++i)

@@ -9,6 +9,7 @@
 #include "engine/calculationstate.h"
 #include "refdata/referencelevels.h"
 #include "textio/fileio.h"
+#include "textio/filereading.h"
 #include "textio/numberformat.h"
 #include "textio/numbertext.h"
 #include "ui/conditions/conditionsscreen.h"
@@ -119,11 +120,11 @@ private:
 
     // The engine run headlessly on a copy of the state with the screen's texts.
     EngineRun engineRun(double exposureSource, const QString& measured = QString()) const {
-        auto state = std::make_unique<engine::CalculationState>(engine::Module1);
+        auto state = std::make_unique<engine::CalculationState>(shell_->calculationState());
         state->exposureSource = exposureSource;
         EngineRun e;
         e.results.setResultText(engine::ResultField::MeasuredExposureCkg, ui::utf8(measured));
-        e.status = runCalculation(*state, conditionTexts(), e.results, folder());
+        e.status = runCalculation(*state, conditionTexts(), e.results, engine::listingInto(folder()));
         return e;
     }
 
@@ -189,7 +190,7 @@ private slots:
     }
 
     void defaultsAtLoad() {
-        const engine::CalculationState& s = engine::Module1;
+        const engine::CalculationState& s = shell_->calculationState();
         QCOMPARE(form1()->windowTitle(), QStringLiteral(" TAMSOⅡ- Kelvo"));
         QCOMPARE(text("Text1")->text(), ui::qs(textio::numberToText(s.targetAngleDeg)));
         QCOMPARE(text("Text2")->text(), ui::qs(textio::numberToText(s.defaultInherentFilterAlMm)));
@@ -255,8 +256,8 @@ private slots:
             QVERIFY2(fixed2.match(text(name)->text()).hasMatch(), name);
         for (const char* name : {"Text7", "Text12"})
             QVERIFY2(scientific.match(text(name)->text()).hasMatch(), name);
-        QCOMPARE(engine::Module1.focusSkinDistanceCm, 90.0);
-        QCOMPARE(engine::Module1.hoodSkinDistanceCm, 30.0);
+        QCOMPARE(shell_->calculationState().focusSkinDistanceCm, 90.0);
+        QCOMPARE(shell_->calculationState().hoodSkinDistanceCm, 30.0);
         QVERIFY(button("Command3")->isEnabled());
         QCOMPARE(focused(), button("Command3"));
         QVERIFY(!button("Command4")->isEnabled());
@@ -268,7 +269,7 @@ private slots:
         QVERIFY(!button("Command6")->isEnabled());
 
         engine::ResultTexts caregiver;
-        QVERIFY(engine::computeCaregiverDose(engine::Module1, caregiver).ok());
+        QVERIFY(engine::computeCaregiverDose(shell_->calculationState(), caregiver).ok());
         click("Command4");
         const QRegularExpression caregiverFormat(QStringLiteral("^\\d+\\.\\d{3}$"));
         for (auto id : {engine::ResultField::CaregiverDose1USv, engine::ResultField::CaregiverDose2USv,
@@ -294,7 +295,7 @@ private slots:
         QCOMPARE(handed->fieldSize, QStringLiteral("六切サイズ"));
         QCOMPARE(handed->bodyPart, QStringLiteral("腹部正面"));
         QCOMPARE(handed->examDate, ui::shortDateText(QDate::currentDate()));
-        QCOMPARE(handed->xrayUnit, ui::qs(engine::Module1.xrayUnitName));
+        QCOMPARE(handed->xrayUnit, ui::qs(shell_->calculationState().xrayUnitName));
         QCOMPARE(handed->dose, text("Text20")->text());
         QCOMPARE(handed->caregiver1, text("Text21")->text());
         QCOMPARE(handed->caregiver3, text("Text25")->text());
@@ -397,8 +398,8 @@ private slots:
         if (preset) {
             QCOMPARE(text("Text10")->text(), ui::qs(textio::numberToText(preset->longCm)));
             QCOMPARE(text("Text11")->text(), ui::qs(textio::numberToText(preset->shortCm)));
-            QCOMPARE(engine::Module1.fieldLongCm, preset->longCm);
-            QCOMPARE(engine::Module1.fieldShortCm, preset->shortCm);
+            QCOMPARE(shell_->calculationState().fieldLongCm, preset->longCm);
+            QCOMPARE(shell_->calculationState().fieldShortCm, preset->shortCm);
             QVERIFY(!text("Text10")->isEnabled() && !text("Text11")->isEnabled());
         } else {
             QCOMPARE(entry, QStringLiteral("その他"));
@@ -509,12 +510,13 @@ private slots:
         QLineEdit* edit = text(field.toLatin1().constData());
         edit->setText(typed);
         leaveField(edit);
-        const std::pair<const char*, double*> vars[] = {{"Text1", &engine::Module1.targetAngleDeg},
-                                                        {"Text2", &engine::Module1.inherentFilterAlCm},
-                                                        {"Text3", &engine::Module1.addedFilterAlCm},
-                                                        {"Text5", &engine::Module1.tubeVoltageKv},
-                                                        {"Text6", &engine::Module1.mAs},
-                                                        {"Text8", &engine::Module1.ffdCm}};
+        const std::pair<const char*, double*> vars[] = {
+            {"Text1", &shell_->calculationState().targetAngleDeg},
+            {"Text2", &shell_->calculationState().inherentFilterAlCm},
+            {"Text3", &shell_->calculationState().addedFilterAlCm},
+            {"Text5", &shell_->calculationState().tubeVoltageKv},
+            {"Text6", &shell_->calculationState().mAs},
+            {"Text8", &shell_->calculationState().ffdCm}};
         for (const auto& [name, var] : vars)
             if (field == QLatin1String(name))
                 QVERIFY(qFuzzyCompare(1 + *var, 1 + expected));
@@ -539,8 +541,8 @@ private slots:
         QFETCH(QString, reading);
         QFETCH(QString, shown);
         if (shown.isEmpty()) // air kerma divided by the W value of the loaded basic data
-            shown = ui::qs(textio::formatNumber(0.001 / engine::Module1.wAirEv, "0.00E+0"));
-        if (engine::Module1.wAirEv == 33.97 && unit == QStringLiteral("Option3"))
+            shown = ui::qs(textio::formatNumber(0.001 / shell_->calculationState().wAirEv, "0.00E+0"));
+        if (shell_->calculationState().wAirEv == 33.97 && unit == QStringLiteral("Option3"))
             QCOMPARE(shown, QStringLiteral("2.94E-5"));
         QTest::mouseClick(option("Option4"), Qt::LeftButton);
         QVERIFY(form9() && form9()->isVisible());
@@ -553,7 +555,7 @@ private slots:
         QTest::mouseClick(form9()->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
         QVERIFY(!form9()->isVisible());
         QCOMPARE(text("Text19")->text(), shown);
-        QCOMPARE(engine::Module1.exposureSource, 1.0);
+        QCOMPARE(shell_->calculationState().exposureSource, 1.0);
         QVERIFY(option("Option4")->isChecked());
         QVERIFY(MessageBox::shown().isEmpty());
     }
@@ -581,7 +583,7 @@ private slots:
         form9Text()->setText(QStringLiteral("２．５８E－４"));
         QTest::mouseClick(form9()->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
         QCOMPARE(text("Text19")->text(), QStringLiteral("2.58E-4"));
-        QCOMPARE(engine::Module1.exposureSource, 1.0);
+        QCOMPARE(shell_->calculationState().exposureSource, 1.0);
     }
 
     void badReadingBehavesLikeCancel() {
@@ -593,7 +595,7 @@ private slots:
             form9()->findChild<QPushButton*>(QString::fromLatin1(cancel ? "Command2" : "Command1")),
             Qt::LeftButton);
         QVERIFY(!form9()->isVisible());
-        QCOMPARE(engine::Module1.exposureSource, 2.0);
+        QCOMPARE(shell_->calculationState().exposureSource, 2.0);
         QVERIFY(option("Option5")->isChecked());
         QVERIFY(!option("Option4")->isChecked());
         QVERIFY(text("Text19")->text().isEmpty());
@@ -607,7 +609,7 @@ private slots:
         QCOMPARE(form9()->focusWidget()->objectName(), QStringLiteral("Command1"));
         QVERIFY(form9()->isVisible());
         QVERIFY(text("Text19")->text().isEmpty());
-        QCOMPARE(engine::Module1.exposureSource, 2.0);
+        QCOMPARE(shell_->calculationState().exposureSource, 2.0);
     }
 
     void measuredValueServesExactlyOneRun() {
@@ -623,7 +625,7 @@ private slots:
         compareResults(measured);
         QCOMPARE(text("Text19")->text(), QStringLiteral("2.59E-4"));
         QVERIFY(option("Option5")->isChecked());
-        QCOMPARE(engine::Module1.exposureSource, 2.0);
+        QCOMPARE(shell_->calculationState().exposureSource, 2.0);
         click("Command2");
         compareResults(fromOutput);
         QVERIFY(text("Text19")->text().isEmpty());
@@ -642,7 +644,7 @@ private slots:
         // The close box: back to the tube output data; the next dialog starts from C/kg.
         form9()->close();
         QVERIFY(option("Option5")->isChecked());
-        QCOMPARE(engine::Module1.exposureSource, 2.0);
+        QCOMPARE(shell_->calculationState().exposureSource, 2.0);
         QTest::mouseClick(option("Option4"), Qt::LeftButton);
         QVERIFY(form9()->isVisible());
         QVERIFY(form9Option("Option1")->isChecked());
@@ -691,20 +693,36 @@ private slots:
         QTest::mouseClick(option("Option4"), Qt::LeftButton);
         form9Text()->setText(QStringLiteral("2.58E-4"));
         QTest::mouseClick(form9()->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
-        QCOMPARE(engine::Module1.exposureSource, 1.0);
+        QCOMPARE(shell_->calculationState().exposureSource, 1.0);
         QTest::mouseClick(button("Command1"), Qt::LeftButton);
         QVERIFY(text("Text19")->text().isEmpty());
         QVERIFY(!form9()->isVisible());
         shell_->newCalculation();
         QVERIFY(option("Option5")->isChecked());
         QVERIFY(!option("Option4")->isChecked());
-        QCOMPARE(engine::Module1.exposureSource, 2.0);
+        QCOMPARE(shell_->calculationState().exposureSource, 2.0);
         QVERIFY(!form9()->isVisible()); // going back opened no dialog
         const EngineRun expected = engineRun(2);
         MessageBox::clearShown();
         click("Command2");
         QVERIFY(MessageBox::shown().isEmpty());
         compareResults(expected);
+    }
+
+    // The calculation leaves the spectrum listing of its conditions in the working folder, as the
+    // engine writes it for them.
+    void calculationLeavesItsSpectrumListing() {
+        const fs::path listing = textio::fileInFolder(folder(), "Beam_data.dat");
+        fs::remove(listing);
+        click("Command2");
+        QVERIFY(!text("Text20")->text().isEmpty());
+        const auto written = textio::readFileBytes(listing);
+        QVERIFY(written.ok() && !written->empty());
+        fs::remove(listing);
+        QVERIFY(engineRun(2).status.ok());
+        const auto expected = textio::readFileBytes(listing);
+        QVERIFY(expected.ok());
+        QVERIFY(*written == *expected);
     }
 
     void engineErrorLeavesNoStaleResults() {
@@ -819,7 +837,7 @@ private slots:
         QTest::keyClick(form9()->focusWidget(), Qt::Key_Return);
         QVERIFY(!form9()->isVisible());
         QCOMPARE(text("Text19")->text(), QStringLiteral("2.58E-4"));
-        QCOMPARE(engine::Module1.exposureSource, 1.0);
+        QCOMPARE(shell_->calculationState().exposureSource, 1.0);
     }
 
     // "出力データを利用" chosen while the dialog is still open, then OK with a reading: the
@@ -829,11 +847,11 @@ private slots:
         QVERIFY(form9()->isVisible());
         QTest::mouseClick(option("Option5"), Qt::LeftButton);
         QVERIFY(option("Option5")->isChecked());
-        QCOMPARE(engine::Module1.exposureSource, 2.0);
+        QCOMPARE(shell_->calculationState().exposureSource, 2.0);
         QVERIFY(form9()->isVisible());
         form9Text()->setText(QStringLiteral("2.59E-4"));
         QTest::mouseClick(form9()->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
-        QCOMPARE(engine::Module1.exposureSource, 1.0);
+        QCOMPARE(shell_->calculationState().exposureSource, 1.0);
         QVERIFY(option("Option4")->isChecked());
         QVERIFY(!option("Option5")->isChecked());
         QVERIFY(!form9()->isVisible()); // selecting the option did not open the dialog again
@@ -842,7 +860,7 @@ private slots:
         click("Command2");
         compareResults(measured);
         QVERIFY(option("Option5")->isChecked());
-        QCOMPARE(engine::Module1.exposureSource, 2.0);
+        QCOMPARE(shell_->calculationState().exposureSource, 2.0);
         click("Command2");
         compareResults(fromOutput);
         QVERIFY(text("Text19")->text().isEmpty());
@@ -997,7 +1015,7 @@ private slots:
         QTest::mouseClick(editor->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
         expectResultsKept();
         shell_->openBasicDataEditor();
-        QCOMPARE(engine::Module1.wAirEv, 34.5);
+        QCOMPARE(shell_->calculationState().wAirEv, 34.5);
         expectResultsCleared();
         QCOMPARE(form1()->findChild<QLabel*>(QStringLiteral("Label52"))->text(),
                  QStringLiteral("Wair = 34.5 eV"));
@@ -1015,10 +1033,10 @@ private slots:
         QTest::mouseClick(option("Option4"), Qt::LeftButton);
         form9Text()->setText(QStringLiteral("2.58E-4"));
         QTest::mouseClick(form9()->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
-        QCOMPARE(engine::Module1.exposureSource, 1.0);
+        QCOMPARE(shell_->calculationState().exposureSource, 1.0);
         expectResultsCleared();
         runToCaregiver(); // on the measured value, then back to the output data
-        QCOMPARE(engine::Module1.exposureSource, 2.0);
+        QCOMPARE(shell_->calculationState().exposureSource, 2.0);
         expectResultsKept();
         QTest::mouseClick(option("Option5"), Qt::LeftButton); // already the source: no change
         expectResultsKept();
@@ -1082,14 +1100,14 @@ private slots:
         const ui::SpectrumData& shown = window->spectrum();
         QCOMPARE(int(shown.photons.size()), 2 * 50 + 1);
         for (int bin = 0; bin <= 100; ++bin)
-            QCOMPARE(shown.photons[size_t(bin)], engine::Module1.PhotonSpectrumTable[size_t(bin)]);
-        QCOMPARE(shown.effectiveEnergyKev, engine::Module1.effectiveEnergyKev);
+            QCOMPARE(shown.photons[size_t(bin)], shell_->calculationState().PhotonSpectrumTable[size_t(bin)]);
+        QCOMPARE(shown.effectiveEnergyKev, shell_->calculationState().effectiveEnergyKev);
         QCOMPARE(shown.hvl1MmAl, text("Text13")->text());
         const QList<QAbstractSeries*> series = window->chartView()->chart()->series();
         QCOMPARE(series.size(), 2);
         auto* marker = qobject_cast<QLineSeries*>(series[1]);
         QVERIFY(marker);
-        QCOMPARE(marker->at(0).x(), engine::Module1.effectiveEnergyKev);
+        QCOMPARE(marker->at(0).x(), shell_->calculationState().effectiveEnergyKev);
         auto* figures = window->findChild<QLabel*>(QStringLiteral("Label1"));
         QVERIFY(figures->text().contains(text("Text13")->text() + QStringLiteral(" mmAl")));
         if (const QString pictures = qEnvironmentVariable("TAMSO_SCREENSHOT_DIR"); !pictures.isEmpty()) {
@@ -1100,7 +1118,7 @@ private slots:
             printer.setOutputFileName(QDir(pictures).filePath(QStringLiteral("report-spectrum.pdf")));
             ui::ReportFields fields = form1()->reportFields();
             fields.spectrum = shown;
-            QVERIFY(ui::printReport(printer, fields, true).ok());
+            QVERIFY(ui::printReport(printer, fields, shell_->calculationState(), true).ok());
         }
         // The report receives it with the hand-over.
         QSignalSpy handOver(form1(), &ui::ConditionsScreen::reportRequested);
@@ -1157,7 +1175,7 @@ private slots:
             QPrinter printer(QPrinter::HighResolution);
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(QDir(pictures).filePath(QStringLiteral("report-remarks.pdf")));
-            QVERIFY(ui::printReport(printer, printed).ok());
+            QVERIFY(ui::printReport(printer, printed, shell_->calculationState()).ok());
         }
         // A body part without a level, and results that are gone, show nothing.
         combo("Combo2")->setEditText(QStringLiteral("頭部"));

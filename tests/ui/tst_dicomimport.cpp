@@ -173,11 +173,11 @@ private slots:
         QCOMPARE(text("Text10")->text(), QStringLiteral("25"));
         QCOMPARE(text("Text11")->text(), QStringLiteral("22.5"));
         // The state holds the values as if the user had typed them.
-        QCOMPARE(engine::Module1.tubeVoltageKv, 60.0);
-        QCOMPARE(engine::Module1.mAs, 1.6);
-        QCOMPARE(engine::Module1.ffdCm, 100.0);
-        QCOMPARE(engine::Module1.fieldLongCm, 25.0);
-        QCOMPARE(engine::Module1.fieldShortCm, 22.5);
+        QCOMPARE(shell_->calculationState().tubeVoltageKv, 60.0);
+        QCOMPARE(shell_->calculationState().mAs, 1.6);
+        QCOMPARE(shell_->calculationState().ffdCm, 100.0);
+        QCOMPARE(shell_->calculationState().fieldLongCm, 25.0);
+        QCOMPARE(shell_->calculationState().fieldShortCm, 22.5);
         for (QWidget* w : {static_cast<QWidget*>(text("Text5")), static_cast<QWidget*>(text("Text6")),
                            static_cast<QWidget*>(text("Text8")), static_cast<QWidget*>(text("Text10")),
                            static_cast<QWidget*>(text("Text11")), static_cast<QWidget*>(bodyPart()),

@@ -211,9 +211,6 @@ void EditorTests::init() {
     dir_ = std::make_unique<QTemporaryDir>();
     QVERIFY(uitest::prepareWorkingFolder(*dir_));
     QVERIFY(writeKnownEditableFiles());
-    engine::Module1 = engine::CalculationState{};
-    auto status = refdata::loadReferenceData(engine::Module1, folder());
-    QVERIFY2(status.ok(), status.ok() ? "" : status.message().c_str());
     shell_ = std::make_unique<ui::Shell>();
     shell_->quitProgram = [] {};
     QVERIFY(shell_->start());
@@ -235,7 +232,7 @@ QString EditorTests::hospitalShown() const {
 // ---- Basic data editor ------------------------------------------------------------------------
 
 void EditorTests::basicDataOpensWithFileValues() {
-    engine::Module1.targetAngleDeg = 16; // changed on the exposure-condition screen
+    shell_->calculationState().targetAngleDeg = 16; // changed on the exposure-condition screen
     shell_->openBasicDataEditor();
     auto* editor = shell_->basicDataEditor();
     QVERIFY(editor && editor->isVisible());
@@ -245,7 +242,7 @@ void EditorTests::basicDataOpensWithFileValues() {
     QCOMPARE(field(editor, 3)->text(), QStringLiteral("2.5"));
     QCOMPARE(field(editor, 4)->text(), QStringLiteral("33.97"));
     QCOMPARE(field(editor, 6)->text(), QStringLiteral("試験病院"));
-    QCOMPARE(engine::Module1.targetAngleDeg, 12.0); // the file wins over the screen's change
+    QCOMPARE(shell_->calculationState().targetAngleDeg, 12.0); // the file wins over the screen's change
     QVERIFY(everyControlNamed(editor));
 }
 
@@ -271,13 +268,13 @@ void EditorTests::basicDataSaveWritesFiveLines() {
     QCOMPARE(MessageBox::shown()[0].text, QStringLiteral("基本データを保存しました。"));
     QVERIFY(!editor->isVisible());
     // The state keeps what it had until the file is read again.
-    QCOMPARE(engine::Module1.hospitalName, std::string("試験病院"));
-    QCOMPARE(engine::Module1.xrayUnitName, std::string("試験装置"));
+    QCOMPARE(shell_->calculationState().hospitalName, std::string("試験病院"));
+    QCOMPARE(shell_->calculationState().xrayUnitName, std::string("試験装置"));
 
     shell_->openBasicDataEditor();
-    QCOMPARE(engine::Module1.hospitalName, std::string("市立病院, 新生児科, NICU"));
-    QCOMPARE(engine::Module1.xrayUnitName, std::string("移動型装置, 型式B"));
-    QCOMPARE(engine::Module1.wAirEv, 33.97);
+    QCOMPARE(shell_->calculationState().hospitalName, std::string("市立病院, 新生児科, NICU"));
+    QCOMPARE(shell_->calculationState().xrayUnitName, std::string("移動型装置, 型式B"));
+    QCOMPARE(shell_->calculationState().wAirEv, 33.97);
     QCOMPARE(field(editor, 6)->text(), QStringLiteral("市立病院, 新生児科, NICU"));
 }
 
@@ -387,7 +384,7 @@ void EditorTests::editorsRefuseWhatCannotBeComputedWith() {
         file = refdata::kAmbientDoseFileName;
     }
     const std::string before = readBytes(fileNamed(file));
-    const engine::CalculationState state = engine::Module1;
+    const engine::CalculationState state = shell_->calculationState();
     MessageBox::clearShown();
     field(window, fieldNumber)->setText(typed);
     QTest::mouseClick(command(window, 1), Qt::LeftButton);
@@ -396,11 +393,11 @@ void EditorTests::editorsRefuseWhatCannotBeComputedWith() {
     QCOMPARE(MessageBox::shown().first().text, message);
     QVERIFY(window->isVisible());
     QCOMPARE(readBytes(fileNamed(file)), before);
-    QVERIFY(std::memcmp(engine::Module1.TubeOutputTable, state.TubeOutputTable,
+    QVERIFY(std::memcmp(shell_->calculationState().TubeOutputTable, state.TubeOutputTable,
                         sizeof state.TubeOutputTable) == 0);
-    QVERIFY(std::memcmp(engine::Module1.AmbientDoseTable, state.AmbientDoseTable,
+    QVERIFY(std::memcmp(shell_->calculationState().AmbientDoseTable, state.AmbientDoseTable,
                         sizeof state.AmbientDoseTable) == 0);
-    QCOMPARE(engine::Module1.refFilterCuCm, state.refFilterCuCm);
+    QCOMPARE(shell_->calculationState().refFilterCuCm, state.refFilterCuCm);
 }
 
 void EditorTests::basicDataReopenShowsFileChangedOutside() {
@@ -418,9 +415,9 @@ void EditorTests::basicDataReopenShowsFileChangedOutside() {
     QCOMPARE(field(editor, 3)->text(), QStringLiteral("1.8"));
     QCOMPARE(field(editor, 4)->text(), QStringLiteral("34"));
     QCOMPARE(field(editor, 6)->text(), QStringLiteral("別の病院"));
-    QCOMPARE(engine::Module1.targetAngleDeg, 15.0);
-    QCOMPARE(engine::Module1.defaultInherentFilterAlMm, 1.8);
-    QCOMPARE(engine::Module1.wAirEv, 34.0);
+    QCOMPARE(shell_->calculationState().targetAngleDeg, 15.0);
+    QCOMPARE(shell_->calculationState().defaultInherentFilterAlMm, 1.8);
+    QCOMPARE(shell_->calculationState().wAirEv, 34.0);
 }
 
 void EditorTests::basicDataCancelChangesNothing() {
@@ -436,7 +433,7 @@ void EditorTests::basicDataCancelChangesNothing() {
     QVERIFY(captions.isEmpty());
     QCOMPARE(hospitalShown(), QStringLiteral("試験病院"));
     QVERIFY(MessageBox::shown().isEmpty());
-    QCOMPARE(engine::Module1.wAirEv, 33.97);
+    QCOMPARE(shell_->calculationState().wAirEv, 33.97);
 }
 
 void EditorTests::basicDataUnreadableFileKeepsEditorClosed_data() {
@@ -454,7 +451,7 @@ void EditorTests::basicDataUnreadableFileKeepsEditorClosed() {
         fs::create_directory(file);
     if (damage == 2)
         QVERIFY(writeLines(refdata::kBasicDataFileName, {" 35 ", "途中まで"}));
-    engine::Module1.targetAngleDeg = 16;
+    shell_->calculationState().targetAngleDeg = 16;
 
     shell_->openBasicDataEditor();
     QVERIFY(!shell_->basicDataEditor() || !shell_->basicDataEditor()->isVisible());
@@ -462,9 +459,9 @@ void EditorTests::basicDataUnreadableFileKeepsEditorClosed() {
     QCOMPARE(MessageBox::shown()[0].kind, MessageBox::Kind::Warning);
     QCOMPARE(MessageBox::shown()[0].icon, QMessageBox::Warning);
     QVERIFY(MessageBox::shown()[0].text.contains(QStringLiteral("基礎データ.dat")));
-    QCOMPARE(engine::Module1.targetAngleDeg, 16.0);
-    QCOMPARE(engine::Module1.wAirEv, 33.97);
-    QCOMPARE(engine::Module1.hospitalName, std::string("試験病院"));
+    QCOMPARE(shell_->calculationState().targetAngleDeg, 16.0);
+    QCOMPARE(shell_->calculationState().wAirEv, 33.97);
+    QCOMPARE(shell_->calculationState().hospitalName, std::string("試験病院"));
 }
 
 void EditorTests::basicDataWriteFailureLosesNothing() {
@@ -542,12 +539,12 @@ void EditorTests::tubeOutputSaveAfterYes() {
     QCOMPARE(readBytes(fileNamed(refdata::kTubeOutputFileName)),
              std::string("No comment\r\n40. 50. 60. 70. 80. \r\n"
                          "2.58E-05 9.00E-06 1.20E-05 1.50E-05 1.80E-05 2.50 0.10\r\n"));
-    QCOMPARE(engine::Module1.TubeOutputTable[2][1], 2.58e-5);
-    QCOMPARE(engine::Module1.TubeOutputTable[1][1], 40.0);
-    QCOMPARE(engine::Module1.refFilterAlCm, 0.25);
-    QVERIFY(qAbs(engine::Module1.refFilterCuCm - 0.01) < 1e-15);
-    QCOMPARE(engine::Module1.outputDataComment, std::string("No comment"));
-    QCOMPARE(engine::Module1.outputDataFileName, std::string("tamso_output.op"));
+    QCOMPARE(shell_->calculationState().TubeOutputTable[2][1], 2.58e-5);
+    QCOMPARE(shell_->calculationState().TubeOutputTable[1][1], 40.0);
+    QCOMPARE(shell_->calculationState().refFilterAlCm, 0.25);
+    QVERIFY(qAbs(shell_->calculationState().refFilterCuCm - 0.01) < 1e-15);
+    QCOMPARE(shell_->calculationState().outputDataComment, std::string("No comment"));
+    QCOMPARE(shell_->calculationState().outputDataFileName, std::string("tamso_output.op"));
     // The editor hands on the file name; the screen alone cuts the extension.
     QCOMPARE(namesShown.size(), 1);
     QCOMPARE(namesShown[0][0].toString(), QStringLiteral("tamso_output.op"));
@@ -576,7 +573,7 @@ void EditorTests::tubeOutputExposureFields() {
     auto* editor = shell_->tubeOutputEditor();
     field(editor, 3)->setText(typed);
     QVERIFY(editor->save());
-    QCOMPARE(engine::Module1.TubeOutputTable[2][3], stored);
+    QCOMPARE(shell_->calculationState().TubeOutputTable[2][3], stored);
     const auto line3 = textio::splitLines(readBytes(fileNamed(refdata::kTubeOutputFileName)))[2];
     QCOMPARE(ui::qs(line3).split(QLatin1Char(' '))[2], written);
 }
@@ -596,9 +593,9 @@ void EditorTests::tubeOutputNoKeepsFileButTakesValues() {
     QCOMPARE(readBytes(fileNamed(refdata::kTubeOutputFileName)), before);
     QVERIFY(editor->isVisible());
     QVERIFY(namesShown.isEmpty());
-    QCOMPARE(engine::Module1.TubeOutputTable[2][2], 1e-5);
-    QVERIFY(qAbs(engine::Module1.refFilterAlCm - 0.3) < 1e-15);
-    QCOMPARE(engine::Module1.outputDataComment, std::string("試験用の出力データ"));
+    QCOMPARE(shell_->calculationState().TubeOutputTable[2][2], 1e-5);
+    QVERIFY(qAbs(shell_->calculationState().refFilterAlCm - 0.3) < 1e-15);
+    QCOMPARE(shell_->calculationState().outputDataComment, std::string("試験用の出力データ"));
     QCOMPARE(field(editor, 44)->text(), QStringLiteral("新しいコメント"));
 }
 
@@ -630,7 +627,7 @@ void EditorTests::tubeOutputWriteFailureLosesNothing() {
     QVERIFY(MessageBox::shown()[0].text.contains(QStringLiteral("tamso_output.op")));
     QVERIFY(editor->isVisible());
     QCOMPARE(field(editor, 4)->text(), QStringLiteral("2.00E-05"));
-    QCOMPARE(engine::Module1.TubeOutputTable[2][4], 2e-5);
+    QCOMPARE(shell_->calculationState().TubeOutputTable[2][4], 2e-5);
     QVERIFY(namesShown.isEmpty());
     QCOMPARE(readBytes(kept), std::string("kept"));
     QCOMPARE(strayFiles(), QStringList());
@@ -643,11 +640,12 @@ void EditorTests::tubeOutputCancelAndReopenRefill() {
     field(editor, 37)->setText(QStringLiteral("7"));
     QTest::mouseClick(command(editor, 2), Qt::LeftButton);
     QVERIFY(!editor->isVisible());
-    QCOMPARE(engine::Module1.TubeOutputTable[2][1], 6e-6);
-    QCOMPARE(engine::Module1.refFilterAlCm, 0.25);
+    QCOMPARE(shell_->calculationState().TubeOutputTable[2][1], 6e-6);
+    QCOMPARE(shell_->calculationState().refFilterAlCm, 0.25);
     QVERIFY(MessageBox::shown().isEmpty());
 
-    engine::Module1.TubeOutputTable[2][1] = 7.5e-6; // changed since, for example by a Save answered No
+    shell_->calculationState().TubeOutputTable[2][1] =
+        7.5e-6; // changed since, for example by a Save answered No
     shell_->openTubeOutputEditor();
     QCOMPARE(field(editor, 1)->text(), QStringLiteral("7.50E-06"));
     QCOMPARE(field(editor, 37)->text(), QStringLiteral("2.50"));
@@ -730,14 +728,14 @@ void EditorTests::ambientSaveWritesTwoDecimals() {
     field(editor, 22)->setText(QStringLiteral("12.5")); // [2,1,4]
     field(editor, 15)->setText(QStringLiteral("0"));    // [1,3,3]
     field(editor, 36)->setText(QStringLiteral("０"));   // [2,3,6], full-width
-    engine::Module1.AmbientDoseTable[0][0][4] = 0;      // the keys are set again on save
+    shell_->calculationState().AmbientDoseTable[0][0][4] = 0; // the keys are set again on save
     QTest::mouseClick(command(editor, 1), Qt::LeftButton);
 
-    QCOMPARE(engine::Module1.AmbientDoseTable[1][1][1], 0.256);
-    QCOMPARE(engine::Module1.AmbientDoseTable[2][1][4], 12.5);
-    QCOMPARE(engine::Module1.AmbientDoseTable[1][3][3], 0.0);
-    QCOMPARE(engine::Module1.AmbientDoseTable[2][3][6], 0.0);
-    QCOMPARE(engine::Module1.AmbientDoseTable[0][0][4], 100.0);
+    QCOMPARE(shell_->calculationState().AmbientDoseTable[1][1][1], 0.256);
+    QCOMPARE(shell_->calculationState().AmbientDoseTable[2][1][4], 12.5);
+    QCOMPARE(shell_->calculationState().AmbientDoseTable[1][3][3], 0.0);
+    QCOMPARE(shell_->calculationState().AmbientDoseTable[2][3][6], 0.0);
+    QCOMPARE(shell_->calculationState().AmbientDoseTable[0][0][4], 100.0);
     QCOMPARE(MessageBox::shown().size(), 1);
     QCOMPARE(MessageBox::shown()[0].kind, MessageBox::Kind::Notice);
     QCOMPARE(MessageBox::shown()[0].text, QStringLiteral("新しいデータを保存しました"));
@@ -753,9 +751,9 @@ void EditorTests::ambientSaveWritesTwoDecimals() {
 
     // After a restart the table holds the file's two decimals.
     delete editor;
-    engine::Module1 = engine::CalculationState{};
-    QVERIFY(refdata::loadReferenceData(engine::Module1, folder()).ok());
-    QCOMPARE(engine::Module1.AmbientDoseTable[1][1][1], 0.26);
+    shell_->calculationState() = engine::CalculationState{};
+    QVERIFY(refdata::loadReferenceData(shell_->calculationState(), folder()).ok());
+    QCOMPARE(shell_->calculationState().AmbientDoseTable[1][1][1], 0.26);
     shell_->openAmbientDoseEditor();
     QCOMPARE(field(shell_->ambientDoseEditor(), 1)->text(), QStringLiteral("0.260"));
     QCOMPARE(field(shell_->ambientDoseEditor(), 22)->text(), QStringLiteral("12.500"));
@@ -768,7 +766,7 @@ void EditorTests::ambientCancelLeavesTable() {
     field(editor, 8)->setText(QStringLiteral("5"));
     QTest::mouseClick(command(editor, 2), Qt::LeftButton);
     QVERIFY(!editor->isVisible());
-    QCOMPARE(engine::Module1.AmbientDoseTable[1][2][2], 1.22);
+    QCOMPARE(shell_->calculationState().AmbientDoseTable[1][2][2], 1.22);
     QCOMPARE(readBytes(fileNamed(refdata::kAmbientDoseFileName)), before);
     QVERIFY(MessageBox::shown().isEmpty());
     shell_->openAmbientDoseEditor();
@@ -787,7 +785,8 @@ void EditorTests::ambientWriteFailureKeepsTypedValues() {
     QVERIFY(MessageBox::shown()[0].text.contains(QStringLiteral("kaijo_dose.dat")));
     QVERIFY(editor->isVisible());
     QCOMPARE(field(editor, 30)->text(), QStringLiteral("4.321"));
-    QCOMPARE(engine::Module1.AmbientDoseTable[2][2][6], 4.321); // in use at once, as after a successful save
+    QCOMPARE(shell_->calculationState().AmbientDoseTable[2][2][6],
+             4.321); // in use at once, as after a successful save
     QCOMPARE(readBytes(kept), std::string("kept"));
     QCOMPARE(strayFiles(), QStringList());
 }

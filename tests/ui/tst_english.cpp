@@ -174,7 +174,7 @@ QStringList reportOverflows(const ui::ReportFields& fields) {
     QStringList overflows;
     for (const ui::ReportTarget target : {ui::ReportTarget::Printer, ui::ReportTarget::Preview}) {
         MeasuringCanvas canvas(target);
-        ui::drawReport(canvas, target, fields);
+        ui::drawReport(canvas, target, fields, uitest::calculationState());
         const QString where =
             target == ui::ReportTarget::Printer ? QStringLiteral("printer: ") : QStringLiteral("preview: ");
         for (const auto& t : canvas.texts) {
@@ -640,8 +640,10 @@ private slots:
         shell_ = std::make_unique<ui::Shell>();
         shell_->quitProgram = [] {};
         QVERIFY(shell_->start());
-        siteData << ui::qs(engine::Module1.hospitalName) << ui::qs(engine::Module1.xrayUnitName)
-                 << ui::qs(engine::Module1.outputDataComment) << QStringLiteral("DICOM撮影部位.txt");
+        siteData << ui::qs(shell_->calculationState().hospitalName)
+                 << ui::qs(shell_->calculationState().xrayUnitName)
+                 << ui::qs(shell_->calculationState().outputDataComment)
+                 << QStringLiteral("DICOM撮影部位.txt");
         for (const QString& name : QDir::current().entryList(QDir::Files))
             siteData << name;
         const QString pdfFolder = dir_->filePath(QStringLiteral("pdf"));
@@ -805,7 +807,7 @@ private slots:
         const QStringList overflows = reportOverflows(f);
         QVERIFY2(overflows.isEmpty(), qPrintable(overflows.join(QLatin1Char('\n'))));
         MeasuringCanvas paper(ui::ReportTarget::Printer);
-        ui::drawReport(paper, ui::ReportTarget::Printer, f);
+        ui::drawReport(paper, ui::ReportTarget::Printer, f, uitest::calculationState());
         const auto line = std::find_if(paper.texts.begin(), paper.texts.end(),
                                        [&](const auto& t) { return t.text == ui::doseHistoryLine(f); });
         QVERIFY(line != paper.texts.end());
@@ -824,7 +826,7 @@ private slots:
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdf);
-        const Status printed = ui::printReport(printer, fields);
+        const Status printed = ui::printReport(printer, fields, uitest::calculationState());
         QVERIFY2(printed.ok(), printed.ok() ? "" : printed.message().c_str());
         QString text, error;
         QVERIFY2(uitest::pdfText(pdf, text, error), qPrintable(error));
@@ -838,7 +840,7 @@ private slots:
         QVERIFY(extracted.contains(fields.fieldSize));
 
         ui::ReportPreview preview;
-        preview.drawReport(fields);
+        preview.drawReport(fields, uitest::calculationState());
         const QString shots = qEnvironmentVariable("TAMSO_SCREENSHOT_DIR");
         if (!shots.isEmpty())
             QVERIFY(preview.image().save(QDir(shots).filePath(QStringLiteral("english-report.png"))));

@@ -90,9 +90,10 @@ private slots:
         engine::ConditionTexts fields;
         fields.targetAngleDeg = ui::utf8(text("Form1", "Text1"));
         fields.inherentFilterAlMm = ui::utf8(text("Form1", "Text2"));
-        auto state = std::make_unique<engine::CalculationState>(engine::Module1);
+        auto state = std::make_unique<engine::CalculationState>(shell_->calculationState());
         engine::ResultTexts expected;
-        QVERIFY(engine::runCalculation(*state, fields, expected, ui::workingFolderUtf8()).ok());
+        QVERIFY(engine::runCalculation(*state, fields, expected, engine::listingInto(ui::workingFolderPath()))
+                    .ok());
         for (engine::ResultField f : {engine::ResultField::Hvl1MmAl, engine::ResultField::QuarterValueLayerMmAl, engine::ResultField::EffectiveEnergyKev, engine::ResultField::QualityIndex,
                               engine::ResultField::ExposureAt1mCkg, engine::ResultField::DoseConversionFactor, engine::ResultField::BackscatterFactor, engine::ResultField::ExposureWithScatterCkg,
                               engine::ResultField::EntranceSurfaceDoseMGy}) {
@@ -108,7 +109,7 @@ private slots:
         QVERIFY(window("Form4") && window("Form4")->isVisible());
         press("Form1", "Command4");
         engine::ResultTexts expected;
-        QVERIFY(engine::computeCaregiverDose(engine::Module1, expected).ok());
+        QVERIFY(engine::computeCaregiverDose(shell_->calculationState(), expected).ok());
         QCOMPARE(text("Form1", "Text21"), ui::qs(expected.resultText(engine::ResultField::CaregiverDose1USv)));
         QCOMPARE(text("Form1", "Text22"), ui::qs(expected.resultText(engine::ResultField::CaregiverDose2USv)));
         QCOMPARE(text("Form1", "Text25"), ui::qs(expected.resultText(engine::ResultField::CaregiverDose3USv)));
@@ -124,7 +125,7 @@ private slots:
         QCOMPARE(text("Form8", "Text7"), QStringLiteral("100"));
         QCOMPARE(text("Form8", "Text8"), QStringLiteral("六切サイズ"));
         QCOMPARE(text("Form8", "Text9"), QStringLiteral("10"));
-        QCOMPARE(text("Form8", "Text17"), ui::qs(engine::Module1.xrayUnitName));
+        QCOMPARE(text("Form8", "Text17"), ui::qs(shell_->calculationState().xrayUnitName));
         QCOMPARE(text("Form8", "Text10"), text("Form1", "Text20"));
         QCOMPARE(text("Form8", "Text11"), text("Form1", "Text21"));
         QCOMPARE(text("Form8", "Text13"), text("Form1", "Text25"));

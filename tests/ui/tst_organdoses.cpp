@@ -43,7 +43,8 @@ class OrganDosesTest : public QObject {
     // What the engine gives for the exposure left in the state.
     engine::OrganDoseResult expected(const std::string& bodyPart, std::optional<double> weight) const {
         auto data = refdata::loadOrganDoseData(ui::workingFolderPath());
-        auto r = engine::organDosesForBodyPart(data->table, engine::Module1, bodyPart, weight, data->defaultWeightKg);
+        auto r = engine::organDosesForBodyPart(data->table, shell_->calculationState(), bodyPart, weight,
+                                               data->defaultWeightKg);
         return *r;
     }
 
@@ -136,7 +137,7 @@ private slots:
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdf);
-        QVERIFY(ui::printReport(printer, fields).ok());
+        QVERIFY(ui::printReport(printer, fields, shell_->calculationState()).ok());
         QString text, error;
         QVERIFY2(uitest::pdfText(pdf, text, error), qPrintable(error));
         const QString value = fields.effectiveDose.section(QStringLiteral(" μSv"), 0, 0);

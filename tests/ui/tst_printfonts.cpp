@@ -86,7 +86,7 @@ bool printWithFontsThemselves(const QString& pdf, const ReportFields& fields) {
     if (!painter.begin(&printer))
         return false;
     FontsThemselvesCanvas canvas(painter, reportPrinterMapping(printer.resolution()));
-    drawReport(canvas, ReportTarget::Printer, fields);
+    drawReport(canvas, ReportTarget::Printer, fields, uitest::calculationState());
     return painter.end();
 }
 
@@ -94,7 +94,7 @@ bool printReportTo(const QString& pdf, const ReportFields& fields) {
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(pdf);
-    return printReport(printer, fields).ok();
+    return printReport(printer, fields, uitest::calculationState()).ok();
 }
 
 // Texts that share their glyphs with other code points in Japanese fonts: ideographs with Kangxi
@@ -120,8 +120,8 @@ private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
         installFontSubstitutions();
-        engine::Module1.xrayUnitName = "Mobile-X 100";
-        engine::Module1.hospitalName = "みなと総合病院 放射線科";
+        uitest::calculationState().xrayUnitName = "Mobile-X 100";
+        uitest::calculationState().hospitalName = "みなと総合病院 放射線科";
     }
 
     // Written maps read back unchanged, from the format 12 and from the format 4 subtable: long
@@ -478,7 +478,7 @@ private slots:
             {QStringLiteral("report"), printed(report), reportTexts},
             {QStringLiteral("history"),
              [](const QString& pdf) {
-                 DoseHistoryWindow window;
+                 DoseHistoryWindow window(uitest::calculationState());
                  return window.showHistory(workingFolderPath(), QStringLiteral("N-0123")).ok() &&
                         window.savePdf(pdf).ok();
              },
@@ -486,7 +486,7 @@ private slots:
               QStringLiteral("0.208"), QStringLiteral("4.500"), QStringLiteral("0.067")}},
             {QStringLiteral("audit"),
              [](const QString& pdf) {
-                 DoseAuditWindow window;
+                 DoseAuditWindow window(uitest::calculationState());
                  window.open();
                  return window.exportPdf(pdf);
              },

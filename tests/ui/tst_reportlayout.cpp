@@ -41,7 +41,7 @@ ReportFields defaultCase() {
 
 QStringList record(ReportTarget target, const ReportFields& fields) {
     RecordingCanvas canvas;
-    drawReport(canvas, target, fields);
+    drawReport(canvas, target, fields, uitest::calculationState());
     return canvas.operations();
 }
 
@@ -106,8 +106,8 @@ private slots:
         QDir::setCurrent(dir_.path());
         installFontSubstitutions();
         MessageBox::setTestMode(true);
-        engine::Module1.xrayUnitName = "Mobile-X 100";
-        engine::Module1.hospitalName = "みなと総合病院 放射線科";
+        uitest::calculationState().xrayUnitName = "Mobile-X 100";
+        uitest::calculationState().hospitalName = "みなと総合病院 放射線科";
     }
 
     void sequence_data() {
@@ -304,7 +304,7 @@ private slots:
             mapping.unitsToDeviceX = image.width() / 210.0;
             mapping.unitsToDeviceY = image.height() / 296.0;
             TextBoxCanvas canvas(painter, mapping, boxes);
-            drawReport(canvas, ReportTarget::Preview, f);
+            drawReport(canvas, ReportTarget::Preview, f, uitest::calculationState());
         } else {
             QBuffer buffer;
             buffer.open(QIODevice::WriteOnly);
@@ -313,7 +313,7 @@ private slots:
             writer.setPageSize(QPageSize(QPageSize::A4));
             QPainter painter(&writer);
             TextBoxCanvas canvas(painter, reportPrinterMapping(1200), boxes);
-            drawReport(canvas, ReportTarget::Printer, f);
+            drawReport(canvas, ReportTarget::Printer, f, uitest::calculationState());
         }
         const QString line = doseHistoryLine(f);
         QRectF lineBox;
@@ -380,7 +380,7 @@ private slots:
             mapping = reportPrinterMapping(1200);
         }
         TextBoxCanvas canvas(*painter, mapping, boxes);
-        drawReport(canvas, ReportTarget(target), f);
+        drawReport(canvas, ReportTarget(target), f, uitest::calculationState());
         painter->end();
         const QRectF remarks(QPointF(15, 230),
                              QPointF(190, target == int(ReportTarget::Printer) ? 275 : 285));
@@ -444,10 +444,10 @@ private slots:
     }
 
     void unitRowFollowsBasicData() {
-        const std::string saved = engine::Module1.xrayUnitName;
-        engine::Module1.xrayUnitName = "新しい装置";
+        const std::string saved = uitest::calculationState().xrayUnitName;
+        uitest::calculationState().xrayUnitName = "新しい装置";
         const QStringList ops = record(ReportTarget::Preview, defaultCase());
-        engine::Module1.xrayUnitName = saved;
+        uitest::calculationState().xrayUnitName = saved;
         QVERIFY(ops.contains(QStringLiteral("text [: 新しい装置]")));
         QVERIFY(!ops.join(QString()).contains(QStringLiteral("記録の装置")));
     }
@@ -526,12 +526,12 @@ private slots:
     void previewKeepsAndClears() {
         ReportPreview preview;
         QCOMPARE(preview.image().size(), QSize(twips(8295), twips(11655)));
-        preview.drawReport(defaultCase());
+        preview.drawReport(defaultCase(), uitest::calculationState());
         const QImage once = preview.image();
         QVERIFY(once != QImage(once.size(), once.format()));
         ReportFields other = defaultCase();
         other.bodyPart = QStringLiteral("頭部");
-        preview.drawReport(other);
+        preview.drawReport(other, uitest::calculationState());
         // The abdomen mark of the first drawing stays beside the head mark of the second.
         const double sx = preview.image().width() / 210.0, sy = preview.image().height() / 296.0;
         auto isRedNear = [&](double x, double y) {
@@ -560,7 +560,7 @@ private slots:
             files.next();
             QVERIFY(QFile::copy(files.filePath(), work.filePath(files.fileName())));
         }
-        const engine::CalculationState saved = engine::Module1;
+        const engine::CalculationState saved = uitest::calculationState();
         auto state = std::make_unique<engine::CalculationState>();
         QVERIFY(refdata::loadReferenceData(*state, work.path().toStdString()).ok());
         state->exposureSource = 2; // the screen's default: exposure from the tube output data
@@ -568,7 +568,9 @@ private slots:
         conditions.targetAngleDeg = textio::numberToText(state->targetAngleDeg);
         conditions.inherentFilterAlMm = textio::numberToText(state->defaultInherentFilterAlMm);
         engine::ResultTexts results;
-        QVERIFY(engine::runCalculation(*state, conditions, results, work.path().toStdString()).ok());
+        QVERIFY(engine::runCalculation(*state, conditions, results,
+                                       engine::listingInto(work.path().toStdString()))
+                    .ok());
         QVERIFY(engine::computeCaregiverDose(*state, results).ok());
         ReportFields fields;
         fields.id = QStringLiteral("123456");
@@ -588,8 +590,8 @@ private slots:
         fields.caregiver3 = qs(results.resultText(engine::ResultField::CaregiverDose3USv));
         QVERIFY(textio::textToNumber(fields.dose.toStdString()) > 0);
         QVERIFY(!fields.caregiver3.isEmpty());
-        engine::Module1.xrayUnitName = state->xrayUnitName;
-        engine::Module1.hospitalName = state->hospitalName;
+        uitest::calculationState().xrayUnitName = state->xrayUnitName;
+        uitest::calculationState().hospitalName = state->hospitalName;
 
         const QString folder = QStringLiteral(TAMSO_BINARY_DIR "/test-output");
         QVERIFY(QDir().mkpath(folder));
@@ -598,7 +600,7 @@ private slots:
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdf);
-        const Status printed = printReport(printer, fields);
+        const Status printed = printReport(printer, fields, uitest::calculationState());
         QVERIFY2(printed.ok(), printed.ok() ? "" : printed.message().c_str());
         QFile file(pdf);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -627,9 +629,9 @@ private slots:
             QVERIFY2(extracted.contains(word), qPrintable(word));
 
         ReportPreview preview;
-        preview.drawReport(fields);
+        preview.drawReport(fields, uitest::calculationState());
         QVERIFY(preview.image().save(folder + QStringLiteral("/report-default-preview.png")));
-        engine::Module1 = saved;
+        uitest::calculationState() = saved;
     }
 
     // The printed page carries the exposure number and cumulative dose as drawn.
@@ -641,7 +643,7 @@ private slots:
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdf);
-        QVERIFY(printReport(printer, f).ok());
+        QVERIFY(printReport(printer, f, uitest::calculationState()).ok());
         QString text, toolError;
         QVERIFY2(uitest::pdfText(pdf, text, toolError), qPrintable(toolError));
         const QString extracted = text.simplified();
@@ -662,7 +664,7 @@ private slots:
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(dir_.path()); // a folder cannot be written as a file
-        const Status printed = printReport(printer, defaultCase());
+        const Status printed = printReport(printer, defaultCase(), uitest::calculationState());
         QVERIFY(!printed.ok());
         QVERIFY(!printed.message().empty());
     }

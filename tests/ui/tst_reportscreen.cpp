@@ -115,8 +115,8 @@ private slots:
         shell_ = std::make_unique<Shell>();
         shell_->quitProgram = [] {};
         QVERIFY(shell_->start());
-        engine::Module1.xrayUnitName = "Mobile-X 100";
-        engine::Module1.hospitalName = "みなと総合病院";
+        shell_->calculationState().xrayUnitName = "Mobile-X 100";
+        shell_->calculationState().hospitalName = "みなと総合病院";
     }
     void cleanupTestCase() { shell_.reset(); }
 
@@ -620,7 +620,7 @@ private slots:
         child<QLineEdit>("Text10")->setText(typed);
         QCOMPARE(screen_->fields().dose, typed);
         ReportPreview fresh;
-        fresh.drawReport(screen_->fields());
+        fresh.drawReport(screen_->fields(), shell_->calculationState());
         QVERIFY(screen_->preview()->image() == fresh.image());
         QCOMPARE(editedDoseRemark(screen_->fields()), remark);
 
@@ -841,7 +841,7 @@ private slots:
         QVERIFY(!enabled("Command6"));
         QCOMPARE(screen_->fields().exposureNumber, QStringLiteral("2"));
         ReportPreview fresh;
-        fresh.drawReport(screen_->fields());
+        fresh.drawReport(screen_->fields(), shell_->calculationState());
         QCOMPARE(screen_->preview()->image(), fresh.image());
         QVERIFY(screen_->preview()->image() != drawnFirst);
         QVERIFY(!screen_->hasUnsavedRecord());

@@ -207,8 +207,32 @@ private slots:
         QCOMPARE(visibleTopLevels(), 0);
     }
 
+    // Each shell has a calculation state of its own: its screens show that state's basic data, and
+    // a calculation on one shell's screen changes its state only.
+    void eachShellOwnsTheStateItsScreensUse() {
+        ui::Shell other;
+        other.quitProgram = [] {};
+        QVERIFY(shell_->start());
+        QVERIFY(other.start());
+        QVERIFY(&other.calculationState() != &shell_->calculationState());
+        const struct {
+            ui::Shell* shell;
+            std::string unit;
+        } shells[] = {{shell_.get(), "装置A"}, {&other, "装置B"}};
+        for (const auto& s : shells) {
+            s.shell->calculationState().xrayUnitName = s.unit;
+            s.shell->newCalculation();
+        }
+        for (const auto& s : shells)
+            QCOMPARE(s.shell->conditionsScreen()->findChild<QLineEdit*>(QStringLiteral("Text29"))->text(),
+                     ui::qs(s.unit));
+        shell_->conditionsScreen()->runCalculation();
+        QVERIFY(shell_->calculationState().entranceSurfaceDoseMGy > 0);
+        QCOMPARE(other.calculationState().entranceSurfaceDoseMGy, 0.0);
+    }
+
     void startScreenShowsTheHospital() {
-        engine::Module1.hospitalName = "stale";
+        shell_->calculationState().hospitalName = "stale";
         QVERIFY(shell_->start());
         ui::StartScreen* form2 = shell_->startScreen();
         QVERIFY(form2->isVisible());
@@ -216,8 +240,8 @@ private slots:
         QCOMPARE(form2->windowTitle(), QStringLiteral("TAMSO-Ⅱ"));
         QCOMPARE(form2->size(), QSize(ui::twips(6825), ui::twips(8235)));
         auto* hospital = form2->findChild<QLabel*>(QStringLiteral("Label10"));
-        QVERIFY(engine::Module1.hospitalName != "stale");
-        QCOMPARE(hospital->text(), ui::qs(engine::Module1.hospitalName));
+        QVERIFY(shell_->calculationState().hospitalName != "stale");
+        QCOMPARE(hospital->text(), ui::qs(shell_->calculationState().hospitalName));
         QCOMPARE(startButton("Command1")->text(), QStringLiteral("新規計算"));
         QCOMPARE(startButton("Command3")->text(), QStringLiteral("終　了"));
         QCOMPARE(startButton("Command3")->toolTip(), QStringLiteral(" bye "));

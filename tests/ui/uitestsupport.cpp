@@ -24,6 +24,11 @@ QString testCaseWorkFolder() {
     return QStringLiteral(TAMSO_SOURCE_DIR "/tests/data/default_50kv/workdir");
 }
 
+engine::CalculationState& calculationState() {
+    static const auto state = std::make_unique<engine::CalculationState>();
+    return *state;
+}
+
 bool prepareWorkingFolder(QTemporaryDir& dir) {
     if (!dir.isValid())
         return false;
@@ -36,8 +41,8 @@ bool prepareWorkingFolder(QTemporaryDir& dir) {
     QDir::setCurrent(dir.path());
     ui::MessageBox::setTestMode(true);
     ui::MessageBox::clearShown();
-    engine::Module1 = engine::CalculationState{};
-    auto status = refdata::loadReferenceData(engine::Module1, ui::workingFolderUtf8());
+    calculationState() = engine::CalculationState{};
+    auto status = refdata::loadReferenceData(calculationState(), ui::workingFolderUtf8());
     if (!status.ok()) {
         qWarning() << ui::qs(status.message());
         return false;

@@ -1,6 +1,7 @@
 #pragma once
 // Shared helpers for screen tests: a working folder with reference files, message boxes in test mode.
 
+#include "engine/calculationstate.h"
 #include "ui/report/reportfields.h"
 
 #include <QImage>
@@ -24,8 +25,12 @@ namespace tamso::uitest {
 // site replaces with its own measurements.
 QString testCaseWorkFolder();
 
+// The calculation state that tests hand to the windows and drawings they make without the shell
+// (the shell owns its own): one per test program.
+engine::CalculationState& calculationState();
+
 // Puts the program into a fresh temporary working folder holding a copy of testCaseWorkFolder(),
-// makes it the current folder and loads the reference data into Module1.
+// makes it the current folder and loads its reference data into a cleared calculationState().
 // Message boxes are switched to test mode. Returns false (with a message) on failure.
 bool prepareWorkingFolder(QTemporaryDir& dir);
 

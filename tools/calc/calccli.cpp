@@ -42,10 +42,11 @@ Usage:
   tamso-calc --help
 
 The working folder (default: the current folder) must hold the reference files 基礎データ.dat,
-mono_dBSF.dat, Atten2.dat, tamso_output.op, s_p_ratio.dat and kaijo_dose.dat. Every calculation
-writes the spectrum listing Beam_data.dat into it, as the program does. tamso-calc creates and
-fills no working folder: the installed program fills ~/tamso-data from the shipped files on its
-first start (they lie in <prefix>/share/tamso/data, /usr/share/tamso/data for the package).
+mono_dBSF.dat, Atten2.dat, tamso_output.op, s_p_ratio.dat and kaijo_dose.dat. The calculation of
+one exposure writes the spectrum listing Beam_data.dat into it, as the program does; the CSV and
+DICOM batches write none. tamso-calc creates and fills no working folder: the installed program
+fills ~/tamso-data from the shipped files on its first start (they lie in
+<prefix>/share/tamso/data, /usr/share/tamso/data for the package).
 
 Conditions (defaults are those of the exposure-condition screen):
   --kv V              tube voltage, kV (50)
@@ -238,9 +239,8 @@ Status setCondition(Exposure& exposure, const std::string& name, const std::stri
     return {};
 }
 
-Expected<std::vector<std::string>> calculateExposure(engine::CalculationState& state,
-                                                     const Exposure& exposure,
-                                                     const std::filesystem::path& workFolder) {
+Expected<std::vector<std::string>>
+calculateExposure(engine::CalculationState& state, const Exposure& exposure, const engine::RunOptions& run) {
     engine::ResultTexts results;
     if (exposure.measuredCkg) {
         state.exposureSource = 1;
@@ -249,7 +249,7 @@ Expected<std::vector<std::string>> calculateExposure(engine::CalculationState& s
     } else {
         state.exposureSource = 2;
     }
-    Status status = engine::runCalculation(state, exposure.texts, results, workFolder);
+    Status status = engine::runCalculation(state, exposure.texts, results, run);
     // As after every run on the screen, the next exposure uses the tube output data again.
     state.exposureSource = 2;
     if (!status.ok())
@@ -313,7 +313,7 @@ Expected<int> runBatch(engine::CalculationState& state, const std::string& csvTe
         std::vector<std::string> values(resultKeys().size());
         std::vector<std::string> organValues(organs ? organResultKeys().size() : 0);
         if (status.ok()) {
-            auto computed = calculateExposure(state, exposure, workFolder);
+            auto computed = calculateExposure(state, exposure); // no listing for a batch
             if (computed.ok())
                 values = *computed;
             else
@@ -539,7 +539,8 @@ int runCsvFile(engine::CalculationState& state, const std::string& csvPath, cons
 // One exposure: one "key value" line per result, the organ results after them with a body part.
 int runOneExposure(engine::CalculationState& state, const Exposure& exposure, const std::filesystem::path& workFolder,
                    std::ostream& out, std::ostream& err) {
-    auto values = calculateExposure(state, exposure, workFolder);
+    // One exposure leaves its spectrum listing in the working folder, as the screen's calculation does.
+    auto values = calculateExposure(state, exposure, engine::listingInto(workFolder));
     if (!values.ok())
         return failWith(err, values.error().message);
     std::vector<std::string> organValues;

@@ -40,10 +40,11 @@ struct Exposure {
 const std::vector<std::pair<std::string, engine::ResultField>>& resultKeys();
 
 // Runs one exposure on the state (as the calculation command and the caregiver command would)
-// and returns the results as the screen shows them, in the order of resultKeys().
+// and returns the results as the screen shows them, in the order of resultKeys(). The spectrum
+// listing is written where the options ask for it.
 Expected<std::vector<std::string>> calculateExposure(engine::CalculationState& state,
                                                      const Exposure& exposure,
-                                                     const std::filesystem::path& workFolder);
+                                                     const engine::RunOptions& run = {});
 
 // Sets one condition named like the options without dashes ("kv", "field", "measured-ckg", ...)
 // from its text. An empty text keeps what the exposure holds.

@@ -278,7 +278,7 @@ DicomBatchRow computeDicomFile(engine::CalculationState& state, const DicomBatch
     // The dose as the calculation command computes it, from the tube output data.
     state.exposureSource = 2;
     engine::ResultTexts results;
-    if (const Status run = engine::runCalculation(state, exposure.texts, results, folder.workFolder()); !run.ok()) {
+    if (const Status run = engine::runCalculation(state, exposure.texts, results); !run.ok()) {
         row.status = "failed";
         row.reason = run.message();
         return row;

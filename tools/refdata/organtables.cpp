@@ -188,7 +188,7 @@ void printPublishedComparisons(const std::filesystem::path& folder, std::ostream
         c.fieldShortCm = num(shortCm * 100 / 92, "%.4f");
         st->exposureSource = 2;
         engine::ResultTexts texts;
-        if (auto e = engine::runCalculationWithoutListing(*st, c, texts); !e.ok())
+        if (auto e = engine::runCalculation(*st, c, texts); !e.ok())
             throw std::runtime_error(e.message());
         auto r = engine::organDosesForBodyPart(organs->table, *st, part, weightKg, std::nullopt);
         if (!r.ok())

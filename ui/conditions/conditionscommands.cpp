@@ -55,7 +55,8 @@ void ConditionsScreen::runCalculation() {
         return;
     }
 
-    const Status status = tamso::engine::runCalculation(engine::Module1, texts, *this, workingFolderPath());
+    const Status status =
+        tamso::engine::runCalculation(state_, texts, *this, engine::listingInto(workingFolderPath()));
     if (!status.ok()) {
         refuseRun(coreText(status.message()));
         return;
@@ -94,7 +95,7 @@ void ConditionsScreen::showAmbientDose() {
 }
 
 void ConditionsScreen::runCaregiverEstimate() {
-    const Status status = engine::computeCaregiverDose(engine::Module1, *this);
+    const Status status = engine::computeCaregiverDose(state_, *this);
     if (!status.ok()) {
         for (auto result : {engine::ResultField::CaregiverDose1USv, engine::ResultField::CaregiverDose2USv,
                             engine::ResultField::CaregiverDose3USv})

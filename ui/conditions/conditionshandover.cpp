@@ -21,7 +21,7 @@
 namespace tamso::ui {
 
 ReportFields ConditionsScreen::reportFields() const {
-    const engine::CalculationState& s = engine::Module1;
+    const engine::CalculationState& s = state_;
     // The record's fields as the node builds them too (records/exposurerecord.h).
     const records::RecordTexts t = records::recordTextsOfRun(s, *this,
                                                              {date_->date() == date_->minimumDate() ? std::string() : utf8(shortDateText(date_->date())),
@@ -74,7 +74,7 @@ node::DoseReportInput ConditionsScreen::doseReportInput() const {
         typed = true;
     }
     in.source = typed ? node::DoseSource::ManualEntry : node::DoseSource::ComputedFromImageAttributes;
-    node::ExposureDose dose = node::doseReportValues(engine::Module1);
+    node::ExposureDose dose = node::doseReportValues(state_);
     if (!typed) { // the image's current and time belong to its own tube voltage and mAs
         dose.tubeCurrentMa = in.dose.tubeCurrentMa;
         dose.exposureTimeMs = in.dose.exposureTimeMs;

@@ -53,7 +53,8 @@ bool isEnterKey(QEvent* event) {
 
 } // namespace
 
-ConditionsScreen::ConditionsScreen(QWidget* parent) : QWidget(parent, Qt::Window) {
+ConditionsScreen::ConditionsScreen(engine::CalculationState& state, QWidget* parent)
+    : QWidget(parent, Qt::Window), state_(state) {
     ensureResources();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral(" TAMSOⅡ- Kelvo"));
@@ -131,7 +132,7 @@ void ConditionsScreen::connectControls() {
 }
 
 void ConditionsScreen::loadDefaults() {
-    engine::CalculationState& s = engine::Module1;
+    engine::CalculationState& s = state_;
     combo2_->setEditText(QStringLiteral("腹部正面"));
     fillBodyPartList();
 
@@ -162,7 +163,7 @@ void ConditionsScreen::loadDefaults() {
 
 void ConditionsScreen::mirrorIntoState(const Input& input) {
     if (input.entry->stateValue)
-        engine::Module1.*(input.entry->stateValue) = fieldValue(input.edit) * input.entry->stateScale;
+        state_.*(input.entry->stateValue) = fieldValue(input.edit) * input.entry->stateScale;
 }
 
 void ConditionsScreen::focusFirstInput() {
@@ -171,8 +172,7 @@ void ConditionsScreen::focusFirstInput() {
 }
 
 void ConditionsScreen::showWAir() {
-    wAirLabel_->setText(QStringLiteral("Wair = ") + numberText(engine::Module1.wAirEv) +
-                        QStringLiteral(" eV"));
+    wAirLabel_->setText(QStringLiteral("Wair = ") + numberText(state_.wAirEv) + QStringLiteral(" eV"));
     wAirLabel_->setAccessibleName(wAirLabel_->text());
 }
 
@@ -203,10 +203,10 @@ void ConditionsScreen::applyFieldSizePreset(const QString& name) {
     if (const auto preset = findFieldSizePreset(name)) {
         longField->setEnabled(false);
         longField->setText(numberText(preset->longCm));
-        engine::Module1.fieldLongCm = preset->longCm;
+        state_.fieldLongCm = preset->longCm;
         shortField->setEnabled(false);
         shortField->setText(numberText(preset->shortCm));
-        engine::Module1.fieldShortCm = preset->shortCm;
+        state_.fieldShortCm = preset->shortCm;
     } else if (name == otherFieldSizeName()) {
         longField->setEnabled(true);
         longField->clear();
@@ -245,7 +245,7 @@ void ConditionsScreen::setResultText(engine::ResultField id, const std::string& 
         // last decimal of the uncertainty where that is finer than the dose field's three.
         expandedUncertainty_ = qs(utf8Text);
         const QString dose = resultField(ResultField::EntranceSurfaceDoseMGy)->text();
-        const engine::CalculationState& s = engine::Module1;
+        const engine::CalculationState& s = state_;
         resultField(id)->setText(utf8Text.empty() || dose.isEmpty()
                                      ? QString()
                                      : qs(textio::doseWithUncertaintyText(
@@ -289,20 +289,20 @@ void ConditionsScreen::selectOutputData() {
 
 // Results computed with one exposure at 1 m do not belong to the other source.
 void ConditionsScreen::setExposureSource(double source) {
-    if (engine::Module1.exposureSource != source && resultsShown_)
+    if (state_.exposureSource != source && resultsShown_)
         invalidateResults();
-    engine::Module1.exposureSource = source;
+    state_.exposureSource = source;
 }
 
 void ConditionsScreen::openMeasuredExposure() {
     if (!measuredDialog_) {
-        measuredDialog_ = new MeasuredExposureDialog(this);
+        measuredDialog_ = new MeasuredExposureDialog(state_, this);
         connect(measuredDialog_, &MeasuredExposureDialog::measuredValueAccepted, this,
                 [this](double exposureCkg) {
                     // A new reading is a new exposure: shown results were computed without it.
                     if (resultsShown_)
                         invalidateResults();
-                    engine::Module1.exposureSource = 1;
+                    state_.exposureSource = 1;
                     measured_->setText(qs(textio::formatNumber(exposureCkg, "0.00E+0")));
                     // "出力データを利用" may have been chosen while the dialog was open; the value now in
                     // use is the measured one, and the end of the next run must fall back from it.
@@ -364,8 +364,8 @@ std::optional<refdata::LevelComparison> ConditionsScreen::referenceLevelComparis
     const QString dose = resultField(engine::ResultField::EntranceSurfaceDoseMGy)->text();
     if (dose.isEmpty())
         return std::nullopt;
-    return refdata::compareComputedDoseWithReferenceLevel(refdata::ReferenceLevels, utf8(combo2_->currentText()),
-                                                          engine::Module1.entranceSurfaceDoseMGy);
+    return refdata::compareComputedDoseWithReferenceLevel(
+        refdata::ReferenceLevels, utf8(combo2_->currentText()), state_.entranceSurfaceDoseMGy);
 }
 
 void ConditionsScreen::showReferenceLevel() {
@@ -392,7 +392,7 @@ void ConditionsScreen::showReferenceLevel() {
 }
 
 SpectrumData ConditionsScreen::spectrum() const {
-    const engine::CalculationState& s = engine::Module1;
+    const engine::CalculationState& s = state_;
     SpectrumData data;
     const int top = std::clamp(static_cast<int>(2 * s.tubeVoltageKv), 0, engine::kTopBin);
     data.photons.assign(s.PhotonSpectrumTable.begin(), s.PhotonSpectrumTable.begin() + top + 1);

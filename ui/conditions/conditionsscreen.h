@@ -42,8 +42,9 @@ namespace tamso::ui {
 class ConditionsScreen : public QWidget, public tamso::engine::ResultFields {
     Q_OBJECT
 public:
-    // Loading the screen: sets the default conditions and reads the body-part list.
-    explicit ConditionsScreen(QWidget* parent = nullptr);
+    // Loading the screen: sets the default conditions and reads the body-part list. The screen
+    // keeps its conditions and results in the state, which must outlive it.
+    explicit ConditionsScreen(engine::CalculationState& state, QWidget* parent = nullptr);
     ~ConditionsScreen() override;
 
     // ResultFields: the result fields (Text7 ... Text25, see exposureinputs.h).
@@ -219,6 +220,7 @@ private:
     void showEffectiveDose(); // of the shown results; cleared without
     void fillWeightFromDicom(const node::ImageConditions& resolved);
 
+    engine::CalculationState& state_;
     QDateEdit* date_ = nullptr;
     QLabel* wAirLabel_ = nullptr;
     QRadioButton* option5_ = nullptr;

@@ -211,8 +211,8 @@ void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image,
     // The image's conditions as every way in resolves them: what the image states, the infant's
     // records and the site's defaults for its thickness, a new case's values for what no image
     // states. Nothing is kept from the screen's earlier exposure.
-    const node::ImageConditions resolved = node::resolveImageConditionsInFolder(
-        image, workingFolderPath(), engine::defaultConditions(engine::Module1));
+    const node::ImageConditions resolved =
+        node::resolveImageConditionsInFolder(image, workingFolderPath(), engine::defaultConditions(state_));
     forgetDicomImport(); // the marks of an earlier image go
     QStringList missing;
     fillingFromDicom_ = true;

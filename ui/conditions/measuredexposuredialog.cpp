@@ -72,7 +72,8 @@ QHBoxLayout* examplesRow(QWidget* parent) {
 
 } // namespace
 
-MeasuredExposureDialog::MeasuredExposureDialog(QWidget* parent) : QWidget(parent, Qt::Window) {
+MeasuredExposureDialog::MeasuredExposureDialog(const engine::CalculationState& state, QWidget* parent)
+    : QWidget(parent, Qt::Window), state_(state) {
     setObjectName(QStringLiteral("Form9"));
     setWindowTitle(QCoreApplication::translate("MeasuredExposureDialog", "実測値入力"));
     setFont(QFont(gothicFontFamily(), 10));
@@ -170,7 +171,7 @@ void MeasuredExposureDialog::accept() {
     if (reading.ok() && value > 0) {
         const int unit = optionCkg_->isChecked() ? 1 : optionR_->isChecked() ? 2 : 3;
         hide();
-        emit measuredValueAccepted(toCoulombPerKg(value, unit, engine::Module1.wAirEv));
+        emit measuredValueAccepted(toCoulombPerKg(value, unit, state_.wAirEv));
     } else {
         hide();
         emit outputDataChosen();

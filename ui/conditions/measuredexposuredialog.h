@@ -11,12 +11,17 @@ class QRadioButton;
 class QPushButton;
 class QEvent;
 
+namespace tamso::engine {
+struct CalculationState;
+}
+
 namespace tamso::ui {
 
 class MeasuredExposureDialog : public QWidget {
     Q_OBJECT
 public:
-    explicit MeasuredExposureDialog(QWidget* parent = nullptr);
+    // The air-kerma reading is converted with the W value of the state.
+    explicit MeasuredExposureDialog(const engine::CalculationState& state, QWidget* parent = nullptr);
 
     // Empties the reading, shows the dialog and puts the focus into the reading.
     void open();
@@ -41,6 +46,7 @@ private:
     void accept();
     void cancel();
 
+    const engine::CalculationState& state_;
     QLineEdit* reading_ = nullptr;
     QRadioButton* optionCkg_ = nullptr;
     QRadioButton* optionR_ = nullptr;

@@ -46,7 +46,8 @@ AmbientDoseEditor::Cell AmbientDoseEditor::cellOfField(int n) {
     return Cell{(n - 1) / 18 + 1, ((n - 1) / 6) % 3 + 1, (n - 1) % 6 + 1};
 }
 
-AmbientDoseEditor::AmbientDoseEditor(QWidget* parent) : QWidget(parent, Qt::Window) {
+AmbientDoseEditor::AmbientDoseEditor(engine::CalculationState& state, QWidget* parent)
+    : QWidget(parent, Qt::Window), state_(state) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QCoreApplication::translate("AmbientDoseEditor", "周辺線量実測値データ編集"));
@@ -123,8 +124,8 @@ void AmbientDoseEditor::open() {
 void AmbientDoseEditor::fillFromState() {
     for (int n = 1; n <= kFieldCount; ++n) {
         const Cell c = cellOfField(n);
-        fields_[n]->setText(qs(
-            textio::formatNumber(engine::Module1.AmbientDoseTable[c.voltage][c.position][c.row], "#0.000")));
+        fields_[n]->setText(
+            qs(textio::formatNumber(state_.AmbientDoseTable[c.voltage][c.position][c.row], "#0.000")));
     }
 }
 
@@ -149,10 +150,10 @@ bool AmbientDoseEditor::save() {
     };
     for (int n = 1; n <= kFieldCount; ++n) {
         const Cell c = cellOfField(n);
-        assign(engine::Module1.AmbientDoseTable[c.voltage][c.position][c.row], values[n]);
+        assign(state_.AmbientDoseTable[c.voltage][c.position][c.row], values[n]);
     }
     for (int i = 1; i <= engine::kAmbientRows; ++i)
-        assign(engine::Module1.AmbientDoseTable[0][0][i], kRowKeys[i]);
+        assign(state_.AmbientDoseTable[0][0][i], kRowKeys[i]);
     if (changed)
         emit referenceDataChanged();
 
@@ -160,7 +161,7 @@ bool AmbientDoseEditor::save() {
     for (int j = 0; j <= 2; ++j)
         for (int k = 0; k <= 3; ++k)
             for (int i = 0; i <= engine::kAmbientRows; ++i)
-                data.cells[j][k][i] = engine::Module1.AmbientDoseTable[j][k][i];
+                data.cells[j][k][i] = state_.AmbientDoseTable[j][k][i];
     const auto file = textio::fileInFolder(workingFolderPath(), refdata::kAmbientDoseFileName);
     if (auto failure = refdata::writeAmbientDoseFile(file, data); !failure.ok()) {
         MessageBox::warning(this, QCoreApplication::translate("AmbientDoseEditor",

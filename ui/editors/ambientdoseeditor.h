@@ -7,12 +7,17 @@
 class QLineEdit;
 class QPushButton;
 
+namespace tamso::engine {
+struct CalculationState;
+}
+
 namespace tamso::ui {
 
 class AmbientDoseEditor : public QWidget {
     Q_OBJECT
 public:
-    explicit AmbientDoseEditor(QWidget* parent = nullptr);
+    // The editor shows and changes the reference data in the state, which must outlive it.
+    explicit AmbientDoseEditor(engine::CalculationState& state, QWidget* parent = nullptr);
 
     // Form1's "周辺線量の実測データ編集": fills the 36 fields from AmbientDoseTable and shows the
     // editor.
@@ -41,6 +46,7 @@ signals:
 private:
     void fillFromState();
 
+    engine::CalculationState& state_;
     QLineEdit* fields_[37] = {}; // Text1..Text36
     QPushButton* command1_ = nullptr;
     QPushButton* command2_ = nullptr;

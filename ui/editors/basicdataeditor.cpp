@@ -16,7 +16,8 @@
 #include <filesystem>
 
 namespace tamso::ui {
-BasicDataEditor::BasicDataEditor(QWidget* parent) : QWidget(parent, Qt::Window) {
+BasicDataEditor::BasicDataEditor(engine::CalculationState& state, QWidget* parent)
+    : QWidget(parent, Qt::Window), state_(state) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("Form6"));
     setWindowTitle(QCoreApplication::translate("BasicDataEditor", "TAMSO 基本データ"));
@@ -98,9 +99,9 @@ bool BasicDataEditor::open() {
         return false;
     }
     // Opening re-reads the file: a W value saved since the last opening is in effect from here.
-    const double wAirBefore = engine::Module1.wAirEv;
-    refdata::applyBasicData(engine::Module1, *data);
-    if (engine::Module1.wAirEv != wAirBefore)
+    const double wAirBefore = state_.wAirEv;
+    refdata::applyBasicData(state_, *data);
+    if (state_.wAirEv != wAirBefore)
         emit referenceDataChanged();
     fillFromState();
     show();
@@ -110,11 +111,11 @@ bool BasicDataEditor::open() {
 }
 
 void BasicDataEditor::fillFromState() {
-    text1_->setText(qs(engine::Module1.xrayUnitName));
-    text2_->setText(qs(textio::numberToText(engine::Module1.targetAngleDeg)));
-    text3_->setText(qs(textio::numberToText(engine::Module1.defaultInherentFilterAlMm)));
-    text4_->setText(qs(textio::numberToText(engine::Module1.wAirEv)));
-    text6_->setText(qs(engine::Module1.hospitalName));
+    text1_->setText(qs(state_.xrayUnitName));
+    text2_->setText(qs(textio::numberToText(state_.targetAngleDeg)));
+    text3_->setText(qs(textio::numberToText(state_.defaultInherentFilterAlMm)));
+    text4_->setText(qs(textio::numberToText(state_.wAirEv)));
+    text6_->setText(qs(state_.hospitalName));
 }
 
 bool BasicDataEditor::save() {

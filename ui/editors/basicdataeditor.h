@@ -8,12 +8,17 @@
 class QLineEdit;
 class QPushButton;
 
+namespace tamso::engine {
+struct CalculationState;
+}
+
 namespace tamso::ui {
 
 class BasicDataEditor : public QWidget {
     Q_OBJECT
 public:
-    explicit BasicDataEditor(QWidget* parent = nullptr);
+    // The editor shows and changes the reference data in the state, which must outlive it.
+    explicit BasicDataEditor(engine::CalculationState& state, QWidget* parent = nullptr);
 
     // The start screen's "基本データ入力": re-reads the basic data file into the calculation state,
     // fills the fields and shows the editor. When the file is missing or cannot be read, a warning
@@ -38,6 +43,7 @@ signals:
 private:
     void fillFromState();
 
+    engine::CalculationState& state_;
     QLineEdit* text1_ = nullptr; // X-ray unit name
     QLineEdit* text2_ = nullptr; // target angle
     QLineEdit* text3_ = nullptr; // inherent filtration

@@ -25,7 +25,8 @@ const char* const kRowCaptions[] = {"", "40", "50", "60", "70", "80"};
 
 } // namespace
 
-TubeOutputEditor::TubeOutputEditor(QWidget* parent) : QWidget(parent, Qt::Window) {
+TubeOutputEditor::TubeOutputEditor(engine::CalculationState& state, QWidget* parent)
+    : QWidget(parent, Qt::Window), state_(state) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("Form7"));
     setWindowTitle(QCoreApplication::translate("TubeOutputEditor", "出力データ編集"));
@@ -123,11 +124,11 @@ void TubeOutputEditor::open() {
 
 void TubeOutputEditor::fillFromState() {
     for (int r = 1; r <= engine::kTubeOutputRows; ++r)
-        exposure_[r]->setText(qs(textio::formatNumber(engine::Module1.TubeOutputTable[2][r], "0.00E+00")));
-    text37_->setText(qs(textio::formatNumber(engine::Module1.refFilterAlCm * 10, "#0.00")));
-    text38_->setText(qs(textio::formatNumber(engine::Module1.refFilterCuCm * 10, "#0.00")));
-    text43_->setText(qs(engine::Module1.outputDataFileName));
-    text44_->setText(qs(engine::Module1.outputDataComment));
+        exposure_[r]->setText(qs(textio::formatNumber(state_.TubeOutputTable[2][r], "0.00E+00")));
+    text37_->setText(qs(textio::formatNumber(state_.refFilterAlCm * 10, "#0.00")));
+    text38_->setText(qs(textio::formatNumber(state_.refFilterCuCm * 10, "#0.00")));
+    text43_->setText(qs(state_.outputDataFileName));
+    text44_->setText(qs(state_.outputDataComment));
 }
 
 bool TubeOutputEditor::save() {
@@ -162,11 +163,11 @@ bool TubeOutputEditor::save() {
         cell = value;
     };
     for (int r = 1; r <= engine::kTubeOutputRows; ++r)
-        assign(engine::Module1.TubeOutputTable[2][r], exposures[r]);
+        assign(state_.TubeOutputTable[2][r], exposures[r]);
     const double alMm = *al;
     const double cuMm = *cu;
-    assign(engine::Module1.refFilterAlCm, alMm * 0.1);
-    assign(engine::Module1.refFilterCuCm, cuMm * 0.1);
+    assign(state_.refFilterAlCm, alMm * 0.1);
+    assign(state_.refFilterCuCm, cuMm * 0.1);
     if (changed)
         emit referenceDataChanged();
 
@@ -181,13 +182,13 @@ bool TubeOutputEditor::save() {
     QString comment = text44_->text();
     if (comment.isEmpty())
         comment = QStringLiteral("No comment");
-    engine::Module1.outputDataComment = utf8(comment);
+    state_.outputDataComment = utf8(comment);
 
     refdata::TubeOutputData data;
     data.comment = utf8(comment);
     for (int r = 1; r <= engine::kTubeOutputRows; ++r) {
-        data.voltageKv[r] = engine::Module1.TubeOutputTable[1][r];
-        data.exposureCkgPerMas[r] = engine::Module1.TubeOutputTable[2][r];
+        data.voltageKv[r] = state_.TubeOutputTable[1][r];
+        data.exposureCkgPerMas[r] = state_.TubeOutputTable[2][r];
     }
     data.refFilterAlMm = alMm;
     data.refFilterCuMm = cuMm;
@@ -199,7 +200,7 @@ bool TubeOutputEditor::save() {
         return false;
     }
 
-    engine::Module1.outputDataFileName = utf8(name);
+    state_.outputDataFileName = utf8(name);
     emit outputDataSaved(name);
     hide();
     return true;

@@ -7,12 +7,17 @@
 class QLineEdit;
 class QPushButton;
 
+namespace tamso::engine {
+struct CalculationState;
+}
+
 namespace tamso::ui {
 
 class TubeOutputEditor : public QWidget {
     Q_OBJECT
 public:
-    explicit TubeOutputEditor(QWidget* parent = nullptr);
+    // The editor shows and changes the reference data in the state, which must outlive it.
+    explicit TubeOutputEditor(engine::CalculationState& state, QWidget* parent = nullptr);
 
     // Form1's "出力データ編集": fills the fields from the calculation state and shows the editor.
     void open();
@@ -37,6 +42,7 @@ signals:
 private:
     void fillFromState();
 
+    engine::CalculationState& state_;
     QLineEdit* exposure_[6] = {}; // Text1..Text5 at rows 1..5
     QLineEdit* text37_ = nullptr; // Al filtration, mm
     QLineEdit* text38_ = nullptr; // Cu filtration, mm

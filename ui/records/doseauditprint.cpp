@@ -211,7 +211,7 @@ Status DoseAuditWindow::draw(QPagedPaintDevice& device) {
             "DoseAuditWindow", "参考レベル監査（ICRP Publication 135: 施設の中央値を診断参考レベルと比較）"),
         out.titleFont);
     out.textLine(QCoreApplication::translate("DoseAuditWindow", "医療施設: %1　　期間: %2　　作成日: %3")
-                     .arg(qs(engine::Module1.hospitalName), periodText(auditPeriod_),
+                     .arg(qs(state_.hospitalName), periodText(auditPeriod_),
                           QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd"))),
                  out.textFont);
     out.skip(out.mm(2));

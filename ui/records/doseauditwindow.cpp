@@ -145,7 +145,8 @@ QString DoseAuditWindow::noteText(const records::AuditNote& note) {
     return detail;
 }
 
-DoseAuditWindow::DoseAuditWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+DoseAuditWindow::DoseAuditWindow(const engine::CalculationState& state, QWidget* parent)
+    : QWidget(parent, Qt::Window), state_(state) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("Form11"));
     setWindowTitle(QCoreApplication::translate("DoseAuditWindow", "TAMSO 参考レベル監査"));
@@ -321,7 +322,7 @@ bool DoseAuditWindow::runAudit() {
     // The median effective doses where the working folder has the organ-dose table.
     std::optional<records::AuditEffectiveDoseData> effective;
     if (auto data = workingFolderOrganDoseData(); data.ok())
-        effective.emplace(records::AuditEffectiveDoseData{engine::Module1, (*data)->table, (*data)->defaultWeightKg});
+        effective.emplace(records::AuditEffectiveDoseData{state_, (*data)->table, (*data)->defaultWeightKg});
     auto audit = records::auditRecordFolder(folder, chosen, levels.table, refdata::readBodyPartList(folder),
                                             effective ? &*effective : nullptr);
     if (!audit.ok()) {

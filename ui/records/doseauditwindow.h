@@ -29,12 +29,18 @@ class QPushButton;
 class QTableWidget;
 class QValueAxis;
 
+namespace tamso::engine {
+struct CalculationState;
+}
+
 namespace tamso::ui {
 
 class DoseAuditWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit DoseAuditWindow(QWidget* parent = nullptr);
+    // The median effective doses are computed with the reference data of the state; the hospital
+    // name heads the printout. The state must outlive the window.
+    explicit DoseAuditWindow(const engine::CalculationState& state, QWidget* parent = nullptr);
     ~DoseAuditWindow() override;
 
     // The start screen's "参考レベル監査": audits the folder for the period shown and shows the
@@ -91,6 +97,7 @@ private:
     void printRequested();
     void updateDatesEnabled();
 
+    const engine::CalculationState& state_;
     QCheckBox* check1_ = nullptr;
     QDateEdit* dateEdit1_ = nullptr;
     QDateEdit* dateEdit2_ = nullptr;

@@ -73,7 +73,8 @@ QString askForPdfName(QWidget* parent, const QString& suggested) {
 
 // The window -------------------------------------------------------------------------------------
 
-DoseHistoryWindow::DoseHistoryWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+DoseHistoryWindow::DoseHistoryWindow(const engine::CalculationState& state, QWidget* parent)
+    : QWidget(parent, Qt::Window), state_(state) {
     setObjectName(QStringLiteral("DoseHistory"));
     setWindowTitle(QCoreApplication::translate("DoseHistoryWindow", "TAMSO Ⅱ 線量履歴"));
     setAccessibleName(windowTitle());
@@ -149,11 +150,11 @@ Status DoseHistoryWindow::showHistory(const std::filesystem::path& folder, const
     model_ = std::make_unique<DoseHistoryModel>(std::move(*history));
     // The effective doses, from each record's conditions with the site's default weight.
     if (auto data = workingFolderOrganDoseData(); data.ok())
-        model_->setEffectiveDoses(records::historyEffectiveDoses(model_->history(), engine::Module1,
-                                                                 (*data)->table, (*data)->defaultWeightKg));
+        model_->setEffectiveDoses(records::historyEffectiveDoses(model_->history(), state_, (*data)->table,
+                                                                 (*data)->defaultWeightKg));
     else
         model_->setEffectiveDosesUnavailable(coreText(data.error().message));
-    pages_ = std::make_unique<DoseHistoryPages>(*model_, qs(engine::Module1.hospitalName));
+    pages_ = std::make_unique<DoseHistoryPages>(*model_, qs(state_.hospitalName));
     folder_ = folder;
     view_->setPages(pages_.get());
     view_->fitToWidth(scroll_->viewport()->width());

@@ -19,6 +19,10 @@ class QPrinter;
 class QPushButton;
 class QScrollArea;
 
+namespace tamso::engine {
+struct CalculationState;
+}
+
 namespace tamso::ui {
 
 class DoseHistoryModel;
@@ -28,7 +32,9 @@ class DoseHistoryPageView;
 class DoseHistoryWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit DoseHistoryWindow(QWidget* parent = nullptr);
+    // The effective doses are computed with the reference data of the state; the hospital name
+    // heads the pages. The state must outlive the window.
+    explicit DoseHistoryWindow(const engine::CalculationState& state, QWidget* parent = nullptr);
     ~DoseHistoryWindow() override;
 
     // Reads every record file of the ID in the folder and shows its history. Fails, leaving the
@@ -62,6 +68,7 @@ private:
     void printRequested();
     void pdfRequested();
 
+    const engine::CalculationState& state_;
     std::unique_ptr<DoseHistoryModel> model_;
     std::unique_ptr<DoseHistoryPages> pages_;
     QLabel* summary_ = nullptr;

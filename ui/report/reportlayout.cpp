@@ -95,8 +95,7 @@ void drawPatient(const Page& p, const ReportFields& f) {
              43 - kInset);
 }
 
-void drawConditions(const Page& p, const ReportFields& f) {
-    const QString xrayUnit = qs(engine::Module1.xrayUnitName);
+void drawConditions(const Page& p, const ReportFields& f, const QString& xrayUnit) {
     p.c.box(15, 45, 100, 109, kBlack);
     const QString rows[9][2] = {
         {QCoreApplication::translate("ReportLayout", "撮影日"), QStringLiteral(": ") + f.examDate},
@@ -257,17 +256,18 @@ void drawFrontView(const Page& p, const ReportFields& f) {
 
 } // namespace
 
-void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f) {
+void drawReport(ReportCanvas& c, ReportTarget target, const ReportFields& f,
+                const engine::CalculationState& basicData) {
     const bool printer = target == ReportTarget::Printer;
     const Page page{c, printer, printer ? 14.0 : 10.0};
     drawFrameAndTitle(page);
     drawPatient(page, f);
-    drawConditions(page, f);
+    drawConditions(page, f, qs(basicData.xrayUnitName));
     drawDoses(page, f);
     drawRemarks(page, f);
     drawSideView(page, f);
     drawFrontView(page, f);
-    page.text(70, printer ? 278 : 288, qs(engine::Module1.hospitalName)); // the hospital
+    page.text(70, printer ? 278 : 288, qs(basicData.hospitalName)); // the hospital
     if (printer)
         c.endDocument();
 }

@@ -5,6 +5,10 @@
 #include "ui/report/reportcanvas.h"
 #include "ui/report/reportfields.h"
 
+namespace tamso::engine {
+struct CalculationState;
+}
+
 namespace tamso::ui {
 
 enum class ReportTarget { Preview, Printer };
@@ -28,8 +32,9 @@ QString doseHistoryLine(const ReportFields& fields);
 inline constexpr double kSmallestFontShare = 0.6;
 
 // Draws the report from the report screen's fields. The X-ray unit and the hospital come from the
-// basic data (Module1), never from fields.xrayUnit. The printer target ends the document; for the
-// preview the caller enables its buttons afterwards.
-void drawReport(ReportCanvas& canvas, ReportTarget target, const ReportFields& fields);
+// basic data in the state, never from fields.xrayUnit. The printer target ends the document; for
+// the preview the caller enables its buttons afterwards.
+void drawReport(ReportCanvas& canvas, ReportTarget target, const ReportFields& fields,
+                const engine::CalculationState& basicData);
 
 } // namespace tamso::ui

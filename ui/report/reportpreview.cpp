@@ -22,13 +22,13 @@ void ReportPreview::clear() {
     update();
 }
 
-void ReportPreview::drawReport(const ReportFields& fields) {
+void ReportPreview::drawReport(const ReportFields& fields, const engine::CalculationState& basicData) {
     QPainter painter(&image_);
     PainterCanvas::Mapping mapping;
     mapping.unitsToDeviceX = image_.width() / kUserWidth;
     mapping.unitsToDeviceY = image_.height() / kUserHeight;
     PainterCanvas canvas(painter, mapping);
-    tamso::ui::drawReport(canvas, ReportTarget::Preview, fields);
+    tamso::ui::drawReport(canvas, ReportTarget::Preview, fields, basicData);
     painter.end();
     update();
 }

@@ -8,6 +8,10 @@
 #include <QImage>
 #include <QWidget>
 
+namespace tamso::engine {
+struct CalculationState;
+}
+
 namespace tamso::ui {
 
 class ReportPreview : public QWidget {
@@ -16,7 +20,8 @@ public:
     explicit ReportPreview(QWidget* parent = nullptr);
 
     void clear();
-    void drawReport(const ReportFields& fields);
+    // The report of the fields with the X-ray unit and the hospital of the basic data.
+    void drawReport(const ReportFields& fields, const engine::CalculationState& basicData);
     const QImage& image() const { return image_; }
 
     static constexpr double kUserWidth = 210;

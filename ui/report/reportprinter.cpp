@@ -64,7 +64,8 @@ PainterCanvas::Mapping reportPrinterMapping(double dpi) {
     return mapping;
 }
 
-Status printReport(QPrinter& printer, const ReportFields& fields, bool withSpectrumPage) {
+Status printReport(QPrinter& printer, const ReportFields& fields, const engine::CalculationState& basicData,
+                   bool withSpectrumPage) {
     if (Status allowed = checkPrinterOutput(printer); !allowed.ok())
         return allowed;
     configureReportPrinter(printer);
@@ -84,7 +85,7 @@ Status printReport(QPrinter& printer, const ReportFields& fields, bool withSpect
             drawSpectrumPage(painter, page.adjusted(margin, margin, -margin, -margin), fields.spectrum,
                              printFontFamilies(gothicFontFamily()));
         };
-    drawReport(canvas, ReportTarget::Printer, fields);
+    drawReport(canvas, ReportTarget::Printer, fields, basicData);
     if (!canvas.ended() || printer.printerState() == QPrinter::Error)
         return Error{QT_TRANSLATE_NOOP("core", "印刷できませんでした。プリンタの設定を確認して下さい。")};
     return {};

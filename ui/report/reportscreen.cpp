@@ -271,7 +271,7 @@ void ReportScreen::drawPreview() {
 void ReportScreen::redrawPreview() {
     // Cleared first, so that a second drawing never stands over the first.
     preview_->clear();
-    preview_->drawReport(fields());
+    preview_->drawReport(fields(), basicData_);
     previewShown_ = true;
     showDoseSoFar();
 }
@@ -302,7 +302,7 @@ void ReportScreen::printRequested() {
     if (!printer)
         return;
     const bool withSpectrum = check1_->isEnabled() && check1_->isChecked();
-    if (const Status printed = printReport(*printer, current, withSpectrum); !printed.ok())
+    if (const Status printed = printReport(*printer, current, basicData_, withSpectrum); !printed.ok())
         MessageBox::warning(this, coreText(printed.message()));
 }
 

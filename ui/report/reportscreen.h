@@ -18,6 +18,10 @@ class QLineEdit;
 class QPrinter;
 class QPushButton;
 
+namespace tamso::engine {
+struct CalculationState;
+}
+
 namespace tamso::ui {
 
 class ReportPreview;
@@ -25,7 +29,9 @@ class ReportPreview;
 class ReportScreen : public QWidget {
     Q_OBJECT
 public:
-    explicit ReportScreen(QWidget* parent = nullptr);
+    // The report shows the X-ray unit and the hospital of the basic data in the state, which must
+    // outlive the screen.
+    explicit ReportScreen(const engine::CalculationState& basicData, QWidget* parent = nullptr);
     ~ReportScreen() override;
 
     // From the exposure-condition screen: ID and name as handed over (those of a DICOM image, else
@@ -96,6 +102,7 @@ private:
     void showDoseSoFar();
     ReportFields fieldTexts() const; // the fields without the dose so far
 
+    const engine::CalculationState& basicData_;
     QLineEdit* text1_ = nullptr;
     QLineEdit* text2_ = nullptr;
     QComboBox* combo1_ = nullptr;

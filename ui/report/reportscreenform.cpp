@@ -69,7 +69,8 @@ struct ReportScreen::Maker {
     }
 };
 
-ReportScreen::ReportScreen(QWidget* parent) : QWidget(parent) {
+ReportScreen::ReportScreen(const engine::CalculationState& basicData, QWidget* parent)
+    : QWidget(parent), basicData_(basicData) {
     setObjectName(QStringLiteral("Form8"));
     setWindowTitle(QCoreApplication::translate("ReportScreen", "TAMSO Ⅱ 報告書"));
     setAccessibleName(windowTitle());

@@ -47,7 +47,8 @@ template <typename Window> void hideIfShown(const QPointer<Window>& window) {
 
 } // namespace
 
-Shell::Shell() : quitProgram([] { QCoreApplication::quit(); }) {}
+Shell::Shell()
+    : quitProgram([] { QCoreApplication::quit(); }), state_(std::make_unique<engine::CalculationState>()) {}
 
 Shell::~Shell() {
     // The sender finishes the report it is sending (its network waits are short) and ends; the
@@ -112,7 +113,7 @@ ReceivedImagesWindow* Shell::receivedImagesWindow() const {
 }
 
 bool Shell::start() {
-    const Status status = refdata::loadReferenceData(engine::Module1, workingFolderPath());
+    const Status status = refdata::loadReferenceData(*state_, workingFolderPath());
     if (!status.ok()) {
         MessageBox::warning(nullptr, coreText(status.message()));
         return false;
@@ -131,7 +132,7 @@ bool Shell::start() {
         connect(startScreen_, &StartScreen::receivedImagesRequested, this, &Shell::openReceivedImages);
         connect(startScreen_, &StartScreen::exitRequested, this, &Shell::endProgram);
     }
-    startScreen_->setHospitalName(qs(engine::Module1.hospitalName));
+    startScreen_->setHospitalName(qs(state_->hospitalName));
     startScreen_->show();
     if (const auto settings = readReportSettingsOrSay(
             startScreen_, QCoreApplication::translate("Shell", "線量レポートは作成も送信もしません。\n")))
@@ -175,7 +176,7 @@ void Shell::sendReportsNow() {
 
 void Shell::newCalculation() {
     if (!conditions_) {
-        conditions_ = new ConditionsScreen; // loading sets the default conditions
+        conditions_ = new ConditionsScreen(*state_); // loading sets the default conditions
         connect(conditions_, &ConditionsScreen::illustrationRequested, this, &Shell::showIllustration);
         connect(conditions_, &ConditionsScreen::backRequested, this, &Shell::conditionsBack);
         connect(conditions_, &ConditionsScreen::closedByUser, this, &Shell::conditionsClosed);
@@ -213,7 +214,7 @@ void Shell::openRecordSearch() {
 
 void Shell::openBasicDataEditor() {
     if (!basicData_) {
-        basicData_ = new BasicDataEditor;
+        basicData_ = new BasicDataEditor(*state_);
         connect(basicData_, &BasicDataEditor::referenceDataChanged, this, &Shell::referenceDataChanged);
         connect(basicData_, &BasicDataEditor::hospitalNameSaved, this, [this](const QString& name) {
             if (startScreen_)
@@ -227,7 +228,7 @@ void Shell::openBasicDataEditor() {
 
 void Shell::openDoseAudit() {
     if (!doseAudit_)
-        doseAudit_ = new DoseAuditWindow; // its close box discards it
+        doseAudit_ = new DoseAuditWindow(*state_); // its close box discards it
     doseAudit_->open();
 }
 
@@ -297,7 +298,7 @@ void Shell::showIllustration() {
 
 void Shell::openTubeOutputEditor() {
     if (!tubeOutput_) {
-        tubeOutput_ = new TubeOutputEditor;
+        tubeOutput_ = new TubeOutputEditor(*state_);
         connect(tubeOutput_, &TubeOutputEditor::referenceDataChanged, this, &Shell::referenceDataChanged);
         connect(tubeOutput_, &TubeOutputEditor::outputDataSaved, this, [this](const QString& fileName) {
             if (conditions_)
@@ -309,7 +310,7 @@ void Shell::openTubeOutputEditor() {
 
 void Shell::openAmbientDoseEditor() {
     if (!ambientDose_) {
-        ambientDose_ = new AmbientDoseEditor;
+        ambientDose_ = new AmbientDoseEditor(*state_);
         connect(ambientDose_, &AmbientDoseEditor::referenceDataChanged, this, &Shell::referenceDataChanged);
     }
     ambientDose_->open();
@@ -340,7 +341,7 @@ void Shell::referenceDataChanged() {
 
 ReportScreen* Shell::ensureReport() {
     if (!report_) {
-        report_ = new ReportScreen;
+        report_ = new ReportScreen(*state_);
         report_->setAttribute(Qt::WA_DeleteOnClose); // the close box discards the screen
         connect(report_, &ReportScreen::backRequested, this, [this] { hideIfShown(illustration_); });
         connect(report_, &ReportScreen::recordSaved, this, &Shell::recordSaved);
@@ -364,7 +365,7 @@ void Shell::showRecordOnReport(const ReportFields& fields) {
 
 void Shell::openDoseHistory(const QString& patientId) {
     if (!history_) {
-        history_ = new DoseHistoryWindow;
+        history_ = new DoseHistoryWindow(*state_);
         history_->setAttribute(Qt::WA_DeleteOnClose); // the close box discards the window
     }
     if (const Status status = history_->showHistory(workingFolderPath(), patientId); !status.ok()) {

@@ -6,6 +6,9 @@
 // them. A window closed with its close box is discarded (the report, the record search and the
 // editors delete themselves; the exposure-condition screen is deleted here) and its next use
 // creates it afresh.
+//
+// The shell also owns the calculation state (the reference data, the conditions and the results of
+// the last run) and hands it to the windows that read or change it.
 
 #include <QObject>
 #include <QPointer>
@@ -13,8 +16,9 @@
 #include <memory>
 
 namespace tamso::engine {
+struct CalculationState;
 struct OrganDoseResult;
-}
+} // namespace tamso::engine
 
 namespace tamso::node {
 class DoseReporter;
@@ -58,6 +62,9 @@ public:
     // tamso-node.conf names destinations (read at start-up and after each report queued): the
     // node's sender and this one take turns through the outbox's lock. Null while nothing is sent.
     node::OutboxWorker* reportSender() const { return sender_.get(); }
+
+    // The calculation state that the windows share, filled with the reference data by start().
+    engine::CalculationState& calculationState() const { return *state_; }
 
     // How the program ends ("終　了", the start screen's close box). Defaults to quitting the
     // application's event loop.
@@ -126,6 +133,7 @@ private:
     QPointer<ReferenceLevelEditor> referenceLevels_;
     QPointer<DoseAuditWindow> doseAudit_;
     QPointer<ReceivedImagesWindow> received_;
+    std::unique_ptr<engine::CalculationState> state_;
     QString heldImageInProgress_; // the SOP Instance UID of the held image opened, until it is saved
     std::unique_ptr<node::DoseReporter> reporter_; // its outbox, which also makes the studies' reports
     std::unique_ptr<node::OutboxWorker> sender_;
