@@ -14,8 +14,8 @@ Status checkConditionValue(ConditionId id, double value) {
     const ConditionLimit& limit = conditionLimit(id);
     if (limit.admits(value))
         return {};
-    return Error{std::string(limit.caption) + " " + textio::numberToText(value) + " " + limit.unit +
-                 " は範囲外です。" + limit.rangeText() + "で入力してください。"};
+    return Error::text(std::string(limit.caption) + " " + textio::numberToText(value) + " " + limit.unit +
+                 " は範囲外です。" + limit.rangeText() + "で入力してください。");
 }
 
 std::string notANumberMessage(ConditionId id, const std::string& text) {
@@ -31,10 +31,10 @@ Status checkConditionTexts(const ConditionTexts& texts) {
         const std::string& text = texts.*limit.text;
         const textio::NumberReading reading = textio::readLeadingNumber(text);
         if (reading.status == textio::NumberStatus::NotANumber)
-            return Error{notANumberMessage(limit.id, text)};
+            return Error::text(notANumberMessage(limit.id, text));
         if (reading.status == textio::NumberStatus::OutOfRange)
-            return Error{std::string(limit.caption) + "の入力値「" + textio::quotedFieldText(text) +
-                         "」は大きすぎて計算に使えません。"};
+            return Error::text(std::string(limit.caption) + "の入力値「" + textio::quotedFieldText(text) +
+                         "」は大きすぎて計算に使えません。");
         if (auto bad = checkConditionValue(limit.id, reading.value); !bad.ok())
             return bad;
     }

@@ -16,7 +16,7 @@
 
 namespace tamso::engine::detail {
 
-inline Error stop(std::string message) { return Error{std::move(message)}; }
+inline Error stop(std::string message) { return Error::text(std::move(message)); }
 
 inline bool finite(double v) { return std::isfinite(v); }
 inline bool allFinite(std::initializer_list<double> values) {

@@ -62,7 +62,7 @@ bool validAeTitle(std::string_view aeTitle) {
 Expected<Destination> parseDestination(std::string_view text) {
     const std::string shown(text);
     auto fail = [&shown](const std::string& why) {
-        return Error{"送信先「" + shown + "」は AET@HOST:PORT の形ではありません（" + why + "）。"};
+        return Error::text("送信先「" + shown + "」は AET@HOST:PORT の形ではありません（" + why + "）。");
     };
     const auto at = text.find('@');
     if (at == std::string_view::npos)

@@ -65,14 +65,14 @@ bool savePatientRecord(const fs::path& folder, const std::string& patientId, con
         // record's number among them must be known.
         auto stored = loadStoredInfant(folder, patientId);
         if (!stored.ok()) {
-            prompts.warn(stored.error().message + "ファイルは変更せず、データは保存しませんでした。");
+            prompts.warn(stored.error().message() + "ファイルは変更せず、データは保存しませんでした。");
             return false;
         }
         if (!stored->history.files.empty())
             state = stored->lastFile; // the save reads the file into the shared table, as the search does
         auto planned = planRecordAppend(folder, patientId, name, *stored, {record});
         if (!planned.ok()) {
-            prompts.warn("このデータは記録の形式で保存できません: " + planned.error().message);
+            prompts.warn("このデータは記録の形式で保存できません: " + planned.error().message());
             return false;
         }
         plan = std::move(*planned);

@@ -154,9 +154,7 @@ Status RecordFileLock::acquire(const fs::path& recordFile, const RecordLockOptio
     release();
     lockFile_ = lockFileFor(recordFile);
     const std::string cannotWrite = "ファイル「" + textio::fileNameUtf8(recordFile) + "」に書き込めません（";
-    const Error busy{"患者ファイル「" + textio::fileNameUtf8(recordFile) +
-                         "」は他で保存中のため使用できません。しばらくしてからもう一度保存して下さい。",
-                     Error::Kind::Busy};
+    const Error busy(ErrorCode::RecordFileBusy, {textio::fileNameUtf8(recordFile)});
     const auto deadline = std::chrono::steady_clock::now() + options.wait;
     for (;;) {
         int code = 0;
@@ -168,10 +166,10 @@ Status RecordFileLock::acquire(const fs::path& recordFile, const RecordLockOptio
             continue;
         }
         if (file == kNoFile) {
-            return Error{cannotWrite +
+            return Error::text(cannotWrite +
                          (deniedError(code) ? std::string("作業フォルダに書き込みできません")
                                             : textio::fileErrorReason(code)) +
-                         "）。"};
+                         "）。");
         }
         TryLock result;
         while ((result = tryLock(file, code)) == TryLock::Busy && std::chrono::steady_clock::now() < deadline)
@@ -183,8 +181,8 @@ Status RecordFileLock::acquire(const fs::path& recordFile, const RecordLockOptio
         }
         closeLockFile(file);
         if (result == TryLock::Failed) {
-            return Error{cannotWrite + "ロックファイル「" + textio::fileNameUtf8(lockFile_) +
-                         "」をロックできません: " + textio::fileErrorReason(code) + "）。"};
+            return Error::text(cannotWrite + "ロックファイル「" + textio::fileNameUtf8(lockFile_) +
+                         "」をロックできません: " + textio::fileErrorReason(code) + "）。");
         }
         if (result == TryLock::Busy)
             return busy;

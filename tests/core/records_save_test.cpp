@@ -525,7 +525,7 @@ TEST(RecordFileLocking, HolderWhoseLockFileWasReplacedNoLongerHoldsIt) {
     if (const Status whileHeld = second.acquire(file, quick); whileHeld.ok()) {
         EXPECT_FALSE(first.stillHeld());
     } else {
-        EXPECT_EQ(whileHeld.error().kind, Error::Kind::Busy) << whileHeld.message();
+        EXPECT_EQ(whileHeld.error().kind(), Error::Kind::Busy) << whileHeld.message();
         first.release();
         ASSERT_TRUE(second.acquire(file, quick).ok());
     }
@@ -533,7 +533,7 @@ TEST(RecordFileLocking, HolderWhoseLockFileWasReplacedNoLongerHoldsIt) {
     RecordFileLock third;
     const Status thirdTry = third.acquire(file, quick);
     ASSERT_FALSE(thirdTry.ok());
-    EXPECT_EQ(thirdTry.error().kind, Error::Kind::Busy);
+    EXPECT_EQ(thirdTry.error().kind(), Error::Kind::Busy);
 }
 
 TEST(RecordFileLocking, SecondLockOnTheSameFileIsBusyUntilReleased) {
@@ -545,7 +545,7 @@ TEST(RecordFileLocking, SecondLockOnTheSameFileIsBusyUntilReleased) {
     ASSERT_TRUE(first.acquire(file, quick).ok());
     const Status secondTry = second.acquire(file, quick);
     ASSERT_FALSE(secondTry.ok());
-    EXPECT_EQ(secondTry.error().kind, Error::Kind::Busy);
+    EXPECT_EQ(secondTry.error().kind(), Error::Kind::Busy);
     EXPECT_TRUE(first.stillHeld());
     first.release();
     EXPECT_TRUE(second.acquire(file, quick).ok());

@@ -154,7 +154,7 @@ int runAuditCommand(const std::vector<std::string>& args, std::ostream& out, std
     if (std::filesystem::exists(textio::fileInFolder(workFolder, refdata::kOrganDoseFileName))) {
         auto data = refdata::loadOrganDoseData(workFolder);
         if (!data.ok())
-            effectiveProblem = data.error().message;
+            effectiveProblem = data.error().message();
         else if (auto e = refdata::loadReferenceData(*state, workFolder); !e.ok())
             effectiveProblem = e.message();
         else
@@ -166,7 +166,7 @@ int runAuditCommand(const std::vector<std::string>& args, std::ostream& out, std
     auto audit = records::auditRecordFolder(workFolder, period, levels.table,
                                             refdata::readBodyPartList(workFolder), effective ? &*effective : nullptr);
     if (!audit.ok()) {
-        err << "tamso-calc: " << audit.error().message << '\n';
+        err << "tamso-calc: " << audit.error().message() << '\n';
         return 2;
     }
     out << doseAuditReportText(*audit, period);

@@ -131,7 +131,7 @@ Expected<std::vector<DicomBatchEntry>> dicomBatchFiles(const fs::path& path) {
     if (fs::is_directory(path, ec))
         return folderEntries(path);
     if (!fs::exists(fs::symlink_status(path, ec)))
-        return Error{"no such file or folder: " + label(path)};
+        return Error::text("no such file or folder: " + label(path));
     dicom::HeaderReading reading = dicom::readHeader(path);
     std::vector<DicomBatchEntry> entries;
     if (reading.kind != dicom::FileKind::DicomDir) {
@@ -263,11 +263,11 @@ DicomBatchRow computeDicomFile(engine::CalculationState& state, const DicomBatch
             row.effectiveDoseUSv = textio::formatNumber(e->effectiveDoseUSv, "#0.000");
             row.effectiveDoseUUSv = textio::expandedUncertaintyText(e->effectiveDoseUUSv);
         } else {
-            row.missing += (row.missing.empty() ? "" : "; ") + std::string("effective_dose_usv: ") + e.error().message;
+            row.missing += (row.missing.empty() ? "" : "; ") + std::string("effective_dose_usv: ") + e.error().message();
         }
     } else if (organs && !organs->ok()) {
         row.missing += (row.missing.empty() ? "" : "; ") + std::string("effective_dose_usv: ") +
-                       organs->error().message;
+                       organs->error().message();
     }
     return row;
 }
@@ -349,7 +349,7 @@ int runDicomCalculator(engine::CalculationState& state, const std::string& dicom
     }
     auto rows = runDicomBatch(state, fs::u8path(dicomPath), options, workFolder, out);
     if (!rows.ok()) {
-        err << "tamso-calc: " << rows.error().message << '\n';
+        err << "tamso-calc: " << rows.error().message() << '\n';
         return kExitError;
     }
     if (!csvOut.empty()) {

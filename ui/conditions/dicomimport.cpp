@@ -287,7 +287,7 @@ void ConditionsScreen::applyDicomExposure(const dicom::ImageExposure& image,
     if (auto header = node::reportInputFromImage(file); header.ok())
         dicomReport_ = std::move(*header);
     else
-        dicomReportProblem_ = header.error().message;
+        dicomReportProblem_ = header.error().message();
     if (!missing.isEmpty())
         MessageBox::warning(this, QCoreApplication::translate(
                                       "ConditionsScreen",

@@ -93,7 +93,7 @@ void ConditionsScreen::showEffectiveDose() {
         if (result.ok())
             organDoses_ = *result;
         else
-            problem = coreText(result.error().message);
+            problem = coreText(result.error().message());
     }
     // Where it cannot be computed the field says so, and its tool tip and accessible name say why.
     effectiveDose_->setText(organDoses_ ? effectiveDoseShown(*organDoses_)

@@ -94,7 +94,7 @@ bool BasicDataEditor::open() {
     if (!data.ok()) {
         MessageBox::warning(isVisible() ? this : QApplication::activeWindow(),
                             QCoreApplication::translate("BasicDataEditor", "基本データを読み込めません。\n") +
-                                coreText(data.error().message));
+                                coreText(data.error().message()));
         return false;
     }
     // Opening re-reads the file: a W value saved since the last opening is in effect from here.

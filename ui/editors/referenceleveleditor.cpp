@@ -132,7 +132,7 @@ bool ReferenceLevelEditor::open() {
             MessageBox::warning(
                 isVisible() ? this : QApplication::activeWindow(),
                 QCoreApplication::translate("ReferenceLevelEditor", "参考レベルを読み込めません。\n") +
-                    coreText(read.error().message) +
+                    coreText(read.error().message()) +
                     QCoreApplication::translate("ReferenceLevelEditor",
                                                 "\nファイルを直すか削除してから開いて下さい。"));
             return false;

@@ -81,10 +81,10 @@ void DoseAuditWindow::setPrinterProvider(PrinterProvider provider) {
 
 Status DoseAuditWindow::draw(QPagedPaintDevice& device) {
     if (!audit_)
-        return Error{QT_TRANSLATE_NOOP("core", "集計がまだありません。")};
+        return Error::text(QT_TRANSLATE_NOOP("core", "集計がまだありません。"));
     QPainter painter;
     if (!painter.begin(&device))
-        return Error{QT_TRANSLATE_NOOP("core", "印刷を始められませんでした。")};
+        return Error::text(QT_TRANSLATE_NOOP("core", "印刷を始められませんでした。"));
     const double dpi = device.logicalDpiY();
     const QRectF page = device.pageLayout().paintRectPixels(static_cast<int>(dpi));
     const QRectF area(0, 0, page.width(), page.height());
@@ -192,7 +192,7 @@ Status DoseAuditWindow::draw(QPagedPaintDevice& device) {
     for (const records::AuditNote& note : audit_->notes)
         textLine(QCoreApplication::translate("DoseAuditWindow", "・") + noteText(note), textFont);
     if (!painter.end())
-        return Error{QT_TRANSLATE_NOOP("core", "印刷を終えられませんでした。")};
+        return Error::text(QT_TRANSLATE_NOOP("core", "印刷を終えられませんでした。"));
     return {};
 }
 

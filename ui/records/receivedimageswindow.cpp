@@ -185,7 +185,7 @@ Status ReceivedImagesWindow::refresh() {
         recent_.clear();
         fillTables();
         label3_->setText(QCoreApplication::translate("ReceivedImagesWindow", "受信画像の記録を読めません: ") +
-                         coreText(listed.error().message));
+                         coreText(listed.error().message()));
         return listed.error();
     }
     held_ = std::move(listed->held);
@@ -236,7 +236,7 @@ Status ReceivedImagesWindow::refreshReports() {
     if (!waiting.ok()) {
         label5_->setText(
             QCoreApplication::translate("ReceivedImagesWindow", "送信待ちの線量レポートを読めません: ") +
-            coreText(waiting.error().message));
+            coreText(waiting.error().message()));
         return waiting.error();
     }
     label5_->setText(
@@ -258,7 +258,7 @@ void ReceivedImagesWindow::sendReportsNow() {
                                           ? QCoreApplication::translate("ReceivedImagesWindow",
                                                                         "線量レポートの送信先がありません"
                                                                         "（tamso-node.conf の forward）。")
-                                          : coreText(settings.error().message));
+                                          : coreText(settings.error().message()));
             return;
         }
         send = node::storeSender(settings->aeTitle, std::chrono::seconds(5), std::chrono::seconds(15));
@@ -288,7 +288,7 @@ void ReceivedImagesWindow::showSendRound(const Expected<node::SendRound>& round)
     QString text;
     if (!round.ok()) {
         text = QCoreApplication::translate("ReceivedImagesWindow", "送信できませんでした: ") +
-               nodeText(round.error().message);
+               nodeText(round.error().message());
     } else if (round->busy) {
         text = QCoreApplication::translate(
             "ReceivedImagesWindow", "別の送信が進行中です。終わり次第、送信待ちのレポートも送られます。");

@@ -308,7 +308,7 @@ void RecordSearchScreen::listRecords() {
     // Every file of the infant: the first file and its continuations, numbered on across them.
     auto history = records::loadPatientHistory(workingFolderPath(), utf8(chosenId_));
     if (!history.ok()) {
-        MessageBox::warning(this, coreText(history.error().message));
+        MessageBox::warning(this, coreText(history.error().message()));
         return;
     }
     if (history->records.empty()) { // the file went away since it was listed

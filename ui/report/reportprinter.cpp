@@ -70,8 +70,8 @@ Status printReport(QPrinter& printer, const ReportFields& fields, bool withSpect
     configureReportPrinter(printer);
     QPainter painter;
     if (!painter.begin(&printer))
-        return Error{
-            QT_TRANSLATE_NOOP("core", "印刷を開始できませんでした。プリンタの設定を確認して下さい。")};
+        return Error::text(
+            QT_TRANSLATE_NOOP("core", "印刷を開始できませんでした。プリンタの設定を確認して下さい。"));
     PrinterCanvas canvas(painter, reportPrinterMapping(printer.resolution()));
     if (withSpectrumPage && !fields.spectrum.empty())
         canvas.beforeEnd = [&] {
@@ -86,7 +86,7 @@ Status printReport(QPrinter& printer, const ReportFields& fields, bool withSpect
         };
     drawReport(canvas, ReportTarget::Printer, fields);
     if (!canvas.ended() || printer.printerState() == QPrinter::Error)
-        return Error{QT_TRANSLATE_NOOP("core", "印刷できませんでした。プリンタの設定を確認して下さい。")};
+        return Error::text(QT_TRANSLATE_NOOP("core", "印刷できませんでした。プリンタの設定を確認して下さい。"));
     return {};
 }
 

@@ -64,7 +64,7 @@ std::optional<node::ReportSettings> readReportSettingsOrSay(QWidget* parent, con
     if (settings.ok())
         return std::move(*settings);
     static QSet<QString> said; // once during the program's run: the site mends the file, not the user
-    const QString problem = coreText(settings.error().message);
+    const QString problem = coreText(settings.error().message());
     if (!said.contains(problem)) {
         said.insert(problem);
         MessageBox::warning(parent, lead +
@@ -101,7 +101,7 @@ bool queueDoseReport(QWidget* parent, const ReportFields& handed, const ReportFi
     if (!input.imageSopInstanceUid.empty()) {
         auto installation = node::recorderUid(node::nodeFolder(workingFolderPath()));
         if (!installation.ok()) {
-            MessageBox::warning(parent, reportNotMade(coreText(installation.error().message)));
+            MessageBox::warning(parent, reportNotMade(coreText(installation.error().message())));
             return false;
         }
         input.sopInstanceUid = node::reportUidOfImage(*installation, input.imageSopInstanceUid);
@@ -113,7 +113,7 @@ bool queueDoseReport(QWidget* parent, const ReportFields& handed, const ReportFi
     node::DoseReporter reporter(workingFolderPath(), settings->forward, settings->besideRecords, "tamso", {},
                                 options);
     if (auto report = reporter.queue(std::move(input)); !report.ok()) {
-        MessageBox::warning(parent, reportNotMade(coreText(report.error().message)));
+        MessageBox::warning(parent, reportNotMade(coreText(report.error().message())));
         return false;
     }
     return !settings->forward.empty();
@@ -147,8 +147,8 @@ Status fillDoseSoFar(ReportFields& f) {
     if (f.storedRecordNumber > 0) {
         dose = records::cumulativeThroughRecord(*history, f.storedRecordNumber);
         if (!dose)
-            return Error{"患者ID「" + id + "」の記録 " + std::to_string(f.storedRecordNumber) +
-                         " がありません。"};
+            return Error::text("患者ID「" + id + "」の記録 " + std::to_string(f.storedRecordNumber) +
+                         " がありません。");
     } else {
         dose = records::cumulativeWithNewExposure(*history, utf8(f.dose), utf8(f.examDate), examDateReader());
     }
