@@ -154,7 +154,7 @@ Expected<PatientHistory> loadPatientHistory(const fs::path& folder, std::string_
         if (problem)
             problems += (problems.empty() ? "" : "\n") + *problem;
     if (!problems.empty())
-        return Error::text(problems);
+        return Error(ErrorCode::RecordFilesUnusable, {problems});
     history.records.reserve(history.files.size() * kMaxPatientRecords);
     for (ReadRecordFile& file : read) {
         PatientRecordState& state = *file.content;

@@ -22,7 +22,7 @@ constexpr std::uintmax_t kMaxBytes = std::uintmax_t{64} << 20;
 constexpr std::uintmax_t kMaxWeightFileBytes = 1 << 16;
 
 Error fileError(const fs::path& file, const std::string& detail) {
-    return Error::text("ファイル「" + textio::fileNameUtf8(file) + "」の読み込みに失敗しました: " + detail + "。");
+    return Error(ErrorCode::ReferenceFileUnreadable, {textio::fileNameUtf8(file), detail});
 }
 
 std::string num(double v) {

@@ -15,12 +15,8 @@ using textio::TextReader;
 
 namespace {
 
-std::string quoted(const fs::path& file) {
-    return "「" + textio::fileNameUtf8(file) + "」";
-}
-
 Error fileError(const fs::path& file, const std::string& detail) {
-    return Error::text("ファイル" + quoted(file) + "の読み込みに失敗しました: " + detail + "。");
+    return Error(ErrorCode::ReferenceFileUnreadable, {textio::fileNameUtf8(file), detail});
 }
 
 // The most bytes a reference file may hold: 256 characters for each of its numbers, many times the
@@ -51,10 +47,9 @@ Expected<TextReader> openReader(const fs::path& file, int numbers) {
 // field, or its name), the line and the text as written, and why it cannot be right.
 Error implausible(const fs::path& file, const TextReader& reader, const std::string& what,
                   const std::string& rule) {
-    return Error::text("ファイル" + quoted(file) + "の値が正しくありません: " + what + "（" +
-                 std::to_string(reader.lastNumberLine()) + " 行目の「" +
-                 textio::quotedFieldText(reader.lastNumberText()) + "」）は " + rule +
-                 "。値の数と並びを確認してください。");
+    return Error(ErrorCode::ReferenceValueImplausible,
+                 {textio::fileNameUtf8(file), what, std::to_string(reader.lastNumberLine()),
+                  textio::quotedFieldText(reader.lastNumberText()), rule});
 }
 
 const char* const kNonNegative = "0 以上でなければなりません";

@@ -51,6 +51,90 @@ enum class ErrorCode {
     SendingInProgress,    // the sender holds the outbox
     ImagesBeingProcessed, // another program processes the received images
 
+    // Records: reading, checking and saving an infant's record files.
+    RecordFolderUnlistable, // folder, why
+    RecordFilesUnusable, // the problems of the files, one a line
+    ListValueComma,
+    ListValueAfterQuote,
+    RecordFileLayout, // file name, why
+    PatientIdUnusable, // ID, why
+    NameLineBreak,
+    FieldLineBreak, // the field's caption
+    FieldCommaAndQuote, // the field's caption
+    FieldNotStorable, // the field's caption, why
+    RecordConditionsNotNumbers,
+    RecordFieldSizeUnknown, // the field size as recorded
+    RecordDoseMissing,
+    LockFileCannotLock, // record file, lock file, why
+    TechnologistListFull,
+    EnterIdAndName,
+    SaveStoredUnreadable, // why the stored files cannot be used
+    SaveNotInLayout, // why
+    SaveNotWritten, // why
+    QuestionSave,
+    QuestionDuplicate,
+    QuestionSameExposure, // record number, date, body part, kV, mAs, dose
+    Saved,
+    SavedToContinuation, // records per file, file name
+
+    // Records: withdrawing a record.
+    WithdrawalFieldCount, // fields found, fields expected
+    WithdrawalNumberBad, // the field
+    WithdrawalEscapeBad, // field number
+    WithdrawalFieldEmpty,
+    WithdrawalReasonMissing,
+    WithdrawerMissing,
+    WithdrawalNotSjis,
+    WithdrawHistoryUnreadable, // why
+    WithdrawRecordChanged, // ID, record number
+    WithdrawTrailUnreadable, // why
+    AlreadyWithdrawn, // record number, time, who, reason
+    WithdrawNotWritten, // why
+
+    // The calculation (engine).
+    ConditionOutOfRange, // caption, value, unit, the range
+    ConditionMissing, // caption, the range
+    ConditionNotANumber, // caption, the text, the range
+    ConditionTooLarge, // caption, the text
+    ConditionsNotNumbers,
+    VoltageNotBelow150,
+    FfdNotPositive,
+    FocusSkinNotPositive,
+    FocusSkinTooShort, // focus-skin, FFD, thickness, the shortest (each with cm)
+    FocusHoodOutside, // focus-hood, focus-skin, FFD, thickness (each with cm)
+    AirAbsorptionZero, // energy in keV
+    BsfEnergiesNotAscending,
+    SprTableNotAscending,
+    TissueAbsorptionZero,
+    VoltageTooLow,
+    TargetAngleBad,
+    NumberOutOfRange, // the quantity
+    ResultNegative, // the quantity
+    AmbientDistancesNotAscending,
+    AmbientTableTooShort,
+    AmbientValuesZero,
+    TransmissionTooHigh, // percent
+    NoXraysAtSkin,
+    ExposureSpectrumZero,
+    HvlNotPositive,
+    EffectiveEnergyNotFound,
+    SpectrumNotWritten, // why
+    VoltageAboveOutputTable, // kV
+    VoltageBelowOutputTable, // kV
+    OutputVoltagesEqual, // kV, kV
+    WeightOutOfRange, // weight, least, most
+    OrganTableMissing,
+    OrganDoseBeforeCalculation,
+    BodyPartWithoutOrgans, // body part
+    WeightUnknown,
+
+    // Reference data (refdata).
+    ReferenceFileUnreadable, // file name, why
+    ReferenceValueImplausible, // file name, value, line, the text, rule
+    ReferenceLevelNoBodyPart,
+    ReferenceLevelQuote, // body part
+    ReferenceLevelNotPositive, // body part
+
     Count // the number of codes, not a code
 };
 

@@ -155,7 +155,7 @@ TEST_F(HistorySave, TwentyFirstStartsTheContinuationAndTwentySecondFollowsIt) {
     EXPECT_EQ(folderEntries(folder.path()), (std::vector<std::string>{"P.pat", "P.pat.lock", "P.~2.pat"}));
 
     ASSERT_TRUE(save("P", "満杯 太郎", sampleRecord("day 22")));
-    EXPECT_EQ(prompts.notices, std::vector<std::string>{kMessageSaved});
+    EXPECT_EQ(prompts.notices, std::vector<std::string>{Error(ErrorCode::Saved).message()});
     EXPECT_EQ(test::readBytes(folder.file("P.pat")), first);
     EXPECT_EQ(countLines(test::readBytes(folder.file("P.~2.pat"))), 28u);
     EXPECT_EQ(place.recordNumber, 22);
@@ -175,7 +175,7 @@ TEST_F(HistorySave, FortyFirstStartsTheThirdFile) {
     const std::string first = test::readBytes(folder.file("Q.pat"));
     const std::string second = test::readBytes(folder.file("Q.~2.pat"));
     ASSERT_TRUE(save("Q", "長期 入院", sampleRecord("day 41")));
-    EXPECT_EQ(prompts.notices, std::vector<std::string>{continuationSavedMessage("Q.~3.pat")});
+    EXPECT_EQ(prompts.notices, std::vector<std::string>{continuationSavedMessage("Q.~3.pat").message()});
     EXPECT_EQ(test::readBytes(folder.file("Q.pat")), first);
     EXPECT_EQ(test::readBytes(folder.file("Q.~2.pat")), second);
     EXPECT_EQ(countLines(test::readBytes(folder.file("Q.~3.pat"))), 15u);

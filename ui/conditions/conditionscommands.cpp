@@ -57,7 +57,7 @@ void ConditionsScreen::runCalculation() {
 
     const Status status = tamso::engine::runCalculation(engine::Module1, texts, *this, workingFolderPath());
     if (!status.ok()) {
-        refuseRun(coreText(status.message()));
+        refuseRun(coreText(status.error()));
         return;
     }
     recordRunInputs();
@@ -100,7 +100,7 @@ void ConditionsScreen::runCaregiverEstimate() {
                             engine::ResultField::CaregiverDose3USv})
             resultField(result)->clear();
         command6_->setEnabled(false);
-        MessageBox::warning(this, coreText(status.message()));
+        MessageBox::warning(this, coreText(status.error()));
         return;
     }
     command6_->setEnabled(true);

@@ -210,7 +210,7 @@ bool DoseAuditWindow::exportCsv(const QString& path) {
         !written.ok()) {
         MessageBox::warning(
             this, QCoreApplication::translate("DoseAuditWindow", "CSV ファイルを保存できませんでした。\n") +
-                      coreText(written.message()));
+                      coreText(written.error()));
         return false;
     }
     return true;
@@ -239,7 +239,7 @@ bool DoseAuditWindow::exportPdf(const QString& path) {
     if (!written.ok()) {
         MessageBox::warning(
             this, QCoreApplication::translate("DoseAuditWindow", "PDF ファイルを保存できませんでした。\n") +
-                      coreText(written.message()));
+                      coreText(written.error()));
         return false;
     }
     return true;
@@ -272,7 +272,7 @@ void DoseAuditWindow::printRequested() {
     if (!printer)
         return;
     if (const Status printed = print(*printer); !printed.ok())
-        MessageBox::warning(this, coreText(printed.message()));
+        MessageBox::warning(this, coreText(printed.error()));
 }
 
 } // namespace tamso::ui

@@ -152,7 +152,7 @@ Status DoseHistoryWindow::showHistory(const std::filesystem::path& folder, const
         model_->setEffectiveDoses(records::historyEffectiveDoses(model_->history(), engine::Module1,
                                                                  (*data)->table, (*data)->defaultWeightKg));
     else
-        model_->setEffectiveDosesUnavailable(coreText(data.error().message()));
+        model_->setEffectiveDosesUnavailable(coreText(data.error()));
     pages_ = std::make_unique<DoseHistoryPages>(*model_, qs(engine::Module1.hospitalName));
     folder_ = folder;
     view_->setPages(pages_.get());

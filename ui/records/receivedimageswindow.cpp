@@ -185,7 +185,7 @@ Status ReceivedImagesWindow::refresh() {
         recent_.clear();
         fillTables();
         label3_->setText(QCoreApplication::translate("ReceivedImagesWindow", "受信画像の記録を読めません: ") +
-                         coreText(listed.error().message()));
+                         coreText(listed.error()));
         return listed.error();
     }
     held_ = std::move(listed->held);
@@ -236,7 +236,7 @@ Status ReceivedImagesWindow::refreshReports() {
     if (!waiting.ok()) {
         label5_->setText(
             QCoreApplication::translate("ReceivedImagesWindow", "送信待ちの線量レポートを読めません: ") +
-            coreText(waiting.error().message()));
+            coreText(waiting.error()));
         return waiting.error();
     }
     label5_->setText(
@@ -258,7 +258,7 @@ void ReceivedImagesWindow::sendReportsNow() {
                                           ? QCoreApplication::translate("ReceivedImagesWindow",
                                                                         "線量レポートの送信先がありません"
                                                                         "（tamso-node.conf の forward）。")
-                                          : coreText(settings.error().message()));
+                                          : coreText(settings.error()));
             return;
         }
         send = node::storeSender(settings->aeTitle, std::chrono::seconds(5), std::chrono::seconds(15));
@@ -362,7 +362,7 @@ Status ReceivedImagesWindow::setAsideChosenImage(const QString& who, const QStri
     const Status status = node::setAsideHeldImage(
         workingFolderPath(), held_[static_cast<size_t>(row)].sopInstanceUid, utf8(who), utf8(why));
     if (!status.ok())
-        MessageBox::warning(this, coreText(status.message()));
+        MessageBox::warning(this, coreText(status.error()));
     (void)refresh();
     return status;
 }

@@ -234,7 +234,7 @@ void ReportScreen::handOver(const ReportFields& fields) {
     activateWindow();
     text1_->setFocus(Qt::OtherFocusReason);
     if (!status.ok())
-        MessageBox::warning(this, coreText(status.message()));
+        MessageBox::warning(this, coreText(status.error()));
     if (const auto stored = storedPatientName(fields.id))
         warnIfNotTheImagesPatient(*stored);
 }
@@ -285,7 +285,7 @@ void ReportScreen::clearPreview() {
 void ReportScreen::addTechnologist() {
     const QString name = combo1_->currentText();
     if (const Status status = technologists_.add(workingFolderPath(), utf8(name)); !status.ok()) {
-        MessageBox::warning(this, coreText(status.message()));
+        MessageBox::warning(this, coreText(status.error()));
         return;
     }
     fillTechnologistCombo();
@@ -303,7 +303,7 @@ void ReportScreen::printRequested() {
         return;
     const bool withSpectrum = check1_->isEnabled() && check1_->isChecked();
     if (const Status printed = printReport(*printer, current, withSpectrum); !printed.ok())
-        MessageBox::warning(this, coreText(printed.message()));
+        MessageBox::warning(this, coreText(printed.error()));
 }
 
 bool ReportScreen::savableAsComputed(const ReportFields& current) {

@@ -114,7 +114,7 @@ ReceivedImagesWindow* Shell::receivedImagesWindow() const {
 bool Shell::start() {
     const Status status = refdata::loadReferenceData(engine::Module1, workingFolderPath());
     if (!status.ok()) {
-        MessageBox::warning(nullptr, coreText(status.message()));
+        MessageBox::warning(nullptr, coreText(status.error()));
         return false;
     }
     // The reference levels are optional: without them the comparisons are simply not shown.
@@ -265,7 +265,7 @@ void Shell::recordSaved(const QString& patientId, int recordNumber, const QStrin
             node::resolveHeldImage(workingFolderPath(), utf8(uid), utf8(patientId), recordNumber, utf8(dose),
                                    conditions_ ? utf8(conditions_->typedConditionsText()) : std::string());
         !resolved.ok())
-        MessageBox::warning(report_, coreText(resolved.message()));
+        MessageBox::warning(report_, coreText(resolved.error()));
     if (received_)
         (void)received_->refresh();
 }
