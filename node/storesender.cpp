@@ -105,7 +105,7 @@ std::vector<StoreOutcome> storeFiles(const Destination& destination, const std::
                                      const NetworkOptions& options) {
     if (files.empty())
         return {};
-    (void)dicom::detail::prepareDcmtk(); // DCMTK's own lines stay quiet; the outcomes say what happened
+    ignoreFailure(dicom::detail::prepareDcmtk(), "DCMTK's own lines stay quiet; the outcomes say what happened");
     std::vector<std::string> sopClasses;
     std::vector<StoreOutcome> outcomes(files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {

@@ -61,6 +61,10 @@ private:
     std::optional<Error> error_;
 };
 
+// Leaves a failure unhandled where that is right, saying why at the call (instead of a bare cast):
+// the operation's own outcome is shown or acted on elsewhere, or nothing is lost without it.
+inline void ignoreFailure(const Status& /*status*/, const char* /*why*/) {}
+
 template <typename T> class [[nodiscard]] Expected {
 public:
     Expected(T value) : data_(std::move(value)) {}
@@ -87,6 +91,7 @@ namespace tamso {
 // Every part of the program reports failures with these.
 using textio::Error;
 using textio::ErrorCode;
+using textio::ignoreFailure;
 using textio::Expected;
 using textio::Status;
 } // namespace tamso

@@ -1872,6 +1872,10 @@ Close the report without saving?</translation>
 <context>
     <name>core</name>
     <message>
+        <source>ファイル「%1」が見つかりません。</source>
+        <translation>The file “%1” was not found.</translation>
+    </message>
+    <message>
         <source>この患児の記録は %1 件を超えたため、続きのファイル「%2」に保存しました。</source>
         <translation>This infant has more than %1 records: saved in the continuation file “%2”.</translation>
     </message>

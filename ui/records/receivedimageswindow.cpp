@@ -165,20 +165,20 @@ ReceivedImagesWindow::ReceivedImagesWindow(QWidget* parent) : QWidget(parent, Qt
     connect(grid1_, &QTableWidget::activated, this, [this] { openChosenImage(); });
     connect(command1_, &QPushButton::clicked, this, &ReceivedImagesWindow::openChosenImage);
     connect(command4_, &QPushButton::clicked, this, &ReceivedImagesWindow::sendReportsNow);
-    connect(refresh, &QPushButton::clicked, this, [this] { (void)this->refresh(); });
+    connect(refresh, &QPushButton::clicked, this, [this] { ignoreFailure(this->refresh(), "the window's labels say why"); });
     connect(close, &QPushButton::clicked, this, &QWidget::hide);
     closeOnEscape(this, close);
 }
 
 void ReceivedImagesWindow::open() {
-    (void)refresh();
+    ignoreFailure(refresh(), "the window's labels say why");
     show();
     raise();
     activateWindow();
 }
 
 Status ReceivedImagesWindow::refresh() {
-    (void)refreshReports();
+    ignoreFailure(refreshReports(), "the window's label says why");
     auto listed = node::listReceivedImages(workingFolderPath());
     if (!listed.ok()) {
         held_.clear();
@@ -284,7 +284,7 @@ void ReceivedImagesWindow::sendReportsNow() {
 
 void ReceivedImagesWindow::showSendRound(const Expected<node::SendRound>& round) {
     sending_ = false;
-    (void)refreshReports();
+    ignoreFailure(refreshReports(), "the window's label says why");
     QString text;
     if (!round.ok()) {
         text = QCoreApplication::translate("ReceivedImagesWindow", "送信できませんでした: ") +
@@ -352,7 +352,7 @@ void ReceivedImagesWindow::askToSetAsideChosenImage() {
             .arg(qs(e.patientId), qs(e.patientName), examDateText(e.examDate), qs(e.bodyPart)),
         this);
     if (dialog.exec() == QDialog::Accepted)
-        (void)setAsideChosenImage(dialog.setAsideBy(), dialog.reason());
+        ignoreFailure(setAsideChosenImage(dialog.setAsideBy(), dialog.reason()), "a failure was shown to the user");
 }
 
 Status ReceivedImagesWindow::setAsideChosenImage(const QString& who, const QString& why) {
@@ -363,7 +363,7 @@ Status ReceivedImagesWindow::setAsideChosenImage(const QString& who, const QStri
         workingFolderPath(), held_[static_cast<size_t>(row)].sopInstanceUid, utf8(who), utf8(why));
     if (!status.ok())
         MessageBox::warning(this, coreText(status.error()));
-    (void)refresh();
+    ignoreFailure(refresh(), "the window's labels say why");
     return status;
 }
 

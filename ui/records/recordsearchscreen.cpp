@@ -436,7 +436,7 @@ void RecordSearchScreen::withdrawChosenRecord() {
     const PatientRecord record = listed_->records[static_cast<size_t>(n - 1)];
     const QString recordText = recordRow(record, n);
     records::TechnologistList technologists;
-    (void)technologists.read(workingFolderPath()); // without a list, a name is typed
+    ignoreFailure(technologists.read(workingFolderPath()), "without a list, a name is typed");
     QStringList names;
     for (const std::string& name : technologists.names())
         names << qs(name);

@@ -150,7 +150,7 @@ void ReportScreen::setFieldTexts(const ReportFields& f) {
 
 ReportFields ReportScreen::fields() const {
     ReportFields f = fieldTexts();
-    (void)fillDoseSoFar(f); // unreadable record files: no line (the screen says why)
+    ignoreFailure(fillDoseSoFar(f), "unreadable record files: no line (the screen says why)");
     return f;
 }
 

@@ -156,7 +156,7 @@ void Shell::startSending(const node::ReportSettings& settings) {
             this,
             [this] {
                 if (received_)
-                    (void)received_->refreshReports();
+                    ignoreFailure(received_->refreshReports(), "the window's label says why");
             },
             Qt::QueuedConnection);
     });
@@ -248,7 +248,7 @@ void Shell::openHeldImage(const QString& headerFile, const QString& sopInstanceU
         MessageBox::warning(received_,
                             QCoreApplication::translate("Shell", "この画像はもう保留されていません。"));
         if (received_)
-            (void)received_->refresh();
+            ignoreFailure(received_->refresh(), "the window's labels say why");
         return;
     }
     newCalculation();
@@ -267,7 +267,7 @@ void Shell::recordSaved(const QString& patientId, int recordNumber, const QStrin
         !resolved.ok())
         MessageBox::warning(report_, coreText(resolved.error()));
     if (received_)
-        (void)received_->refresh();
+        ignoreFailure(received_->refresh(), "the window's labels say why");
 }
 
 void Shell::openReferenceLevelEditor() {
@@ -347,7 +347,7 @@ ReportScreen* Shell::ensureReport() {
         connect(report_, &ReportScreen::doseReportQueued, this, [this] {
             sendReportsNow();
             if (received_)
-                (void)received_->refreshReports();
+                ignoreFailure(received_->refreshReports(), "the window's label says why");
         });
     }
     return report_;
