@@ -123,7 +123,7 @@ Expected<DoseReport> DoseReporter::queue(DoseReportInput input) {
         return single.error();
     const Clock::time_point now = Clock::now();
     if (Status s = studies_.add(input, now); !s.ok())
-        return Error::text("線量レポートを保存できません: " + s.message());
+        return Error(ErrorCode::DoseReportNotSaved, {s.message()});
     if (studies_.delay().count() == 0)
         if (Status s = reportDueStudies(now); !s.ok())
             return s.error();
@@ -158,7 +158,7 @@ Status DoseReporter::reportStudy(const DueStudy& study) {
     if (exposures.size() > 1)
         label += " (" + std::to_string(exposures.size()) + " exposures)";
     if (Status kept = keep(*report, summary, label); !kept.ok())
-        return Error::text("線量レポートを保存できません: " + kept.message());
+        return Error(ErrorCode::DoseReportNotSaved, {kept.message()});
     ++studyReportsQueued_;
     return studies_.done(study);
 }
@@ -223,7 +223,7 @@ Status DoseReporter::reportRecordedImage(const RecordedImage& image) {
     if (queued.ok())
         return {};
     // A report that cannot be made never can: said, and not tried again; the disk may pass.
-    if (queued.error().message().rfind("線量レポートを保存できません", 0) == 0)
+    if (queued.error().code == ErrorCode::DoseReportNotSaved)
         return queued.error();
     problem(queued.error().message());
     return {};

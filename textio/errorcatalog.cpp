@@ -240,6 +240,9 @@ const char* errorTemplate(ErrorCode code) {
         return QT_TRANSLATE_NOOP("core", "撮影部位「%1」は引用符(\")を含むため参考レベルを保存できません。");
     case ErrorCode::ReferenceLevelNotPositive:
         return QT_TRANSLATE_NOOP("core", "撮影部位「%1」の参考レベルは 0 より大きい数値にして下さい。");
+    // The node: dose reports.
+    case ErrorCode::DoseReportNotSaved:
+        return QT_TRANSLATE_NOOP("core", "線量レポートを保存できません: %1");
 
     case ErrorCode::Count:
         break;

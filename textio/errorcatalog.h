@@ -135,6 +135,9 @@ enum class ErrorCode {
     ReferenceLevelQuote, // body part
     ReferenceLevelNotPositive, // body part
 
+    // The node: dose reports.
+    DoseReportNotSaved, // why
+
     Count // the number of codes, not a code
 };
 
