@@ -1,15 +1,18 @@
 // The catalogue of errors: every code has its sentence, placeholders and arguments fit, and the
 // codes that callers act on reach them from the operations that fail.
 
+#include "engine/conditionlimits.h"
 #include "records/patientrecordsave.h"
 #include "records/recordwithdrawal.h"
 #include "textio/errorcatalog.h"
 #include "textio/expected.h"
 #include "textio/filereading.h"
+#include "textio/textreader.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
 
 namespace tamso {
@@ -90,6 +93,37 @@ TEST(ErrorCatalogue, FailuresCarryTheirCodeAndArguments) {
     EXPECT_EQ(busy.kind(), Error::Kind::Busy);
     EXPECT_EQ(Error(ErrorCode::FileCannotWrite, {"P1.pat", "ディスクがいっぱいです"}).kind(), Error::Kind::Failed);
     EXPECT_EQ(Error::text("そのままの文").message(), "そのままの文");
+}
+
+// Each layer's failures name their values in the order of their template's placeholders: the
+// arguments a screen fills into a translated template must be the ones the sentence names.
+TEST(ErrorCatalogue, FailuresOfEachLayerGiveTheirCodeWithTheValuesInOrder) {
+    struct Case {
+        const char* what;
+        std::function<Status()> run;
+        ErrorCode code;
+        std::vector<std::string> args;
+        const char* message;
+    } const cases[] = {
+        {"number field", [] { return textio::TextReader(" 12x ").readNumber("管電圧").status(); },
+         ErrorCode::NotANumber, {"管電圧", "1", "12x"}, "管電圧（1 行目の「12x」）が数値ではありません"},
+        {"text ended", [] { return textio::TextReader("").readNumber("管電圧").status(); },
+         ErrorCode::EndBeforeValue, {"管電圧"}, "管電圧を読む前にファイルが終わっています"},
+        {"condition", [] { return engine::checkConditionValue(engine::ConditionId::TubeVoltage, 200); },
+         ErrorCode::ConditionOutOfRange, {"Ｘ線管電圧", "200", "kV", "20 kV 以上 150 kV 未満"},
+         "Ｘ線管電圧 200 kV は範囲外です。20 kV 以上 150 kV 未満で入力してください。"},
+        {"patient ID", [] { return records::checkPatientId(""); }, ErrorCode::PatientIdUnusable,
+         {"", "IDが空です"}, "患者ID「」はファイル名に使えません（IDが空です）。別のIDを入力して下さい。"},
+        {"withdrawal line", [] { return records::parseWithdrawalLine("1,2").status(); },
+         ErrorCode::WithdrawalFieldCount, {"2", "9"}, "項目が 2 個あります。9 個のはずです"},
+    };
+    for (const Case& c : cases) {
+        const Status status = c.run();
+        ASSERT_FALSE(status.ok()) << c.what;
+        EXPECT_EQ(status.error().code, c.code) << c.what;
+        EXPECT_EQ(status.error().args, c.args) << c.what;
+        EXPECT_EQ(status.message(), c.message) << c.what;
+    }
 }
 
 } // namespace
