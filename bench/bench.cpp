@@ -81,7 +81,7 @@ void BM_OrganDoses(benchmark::State& bench) {
         throw std::runtime_error(e.message());
     auto organs = refdata::loadOrganDoseData(data);
     if (!organs.ok())
-        throw std::runtime_error(organs.error().message);
+        throw std::runtime_error(organs.error().message());
     state->exposureSource = 2;
     engine::ConditionTexts conditions;
     conditions.tubeVoltageKv = "60";
@@ -94,7 +94,7 @@ void BM_OrganDoses(benchmark::State& bench) {
     for (auto _ : bench) {
         auto r = engine::organDosesForBodyPart(organs->table, *state, part, 2.0, std::nullopt);
         if (!r.ok())
-            bench.SkipWithError(r.error().message.c_str());
+            bench.SkipWithError(r.error().message().c_str());
         benchmark::DoNotOptimize(r->effectiveDoseUSv);
     }
 }
@@ -106,7 +106,7 @@ void BM_LoadOrganDoseTable(benchmark::State& bench) {
     for (auto _ : bench) {
         auto organs = refdata::loadOrganDoseData(data);
         if (!organs.ok())
-            bench.SkipWithError(organs.error().message.c_str());
+            bench.SkipWithError(organs.error().message().c_str());
         benchmark::DoNotOptimize(organs->table.values.data());
     }
 }
@@ -197,7 +197,7 @@ void BM_DoseAuditEffectiveDose(benchmark::State& bench) {
         throw std::runtime_error(e.message());
     auto organs = refdata::loadOrganDoseData(data);
     if (!organs.ok())
-        throw std::runtime_error(organs.error().message);
+        throw std::runtime_error(organs.error().message());
     const records::AuditEffectiveDoseData effective{*state, organs->table, organs->defaultWeightKg};
     refdata::ReferenceLevelTable levels;
     levels.rows = {{"胸部正面", 0.2, "Japan DRLs 2020"}};

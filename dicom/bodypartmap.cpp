@@ -84,19 +84,19 @@ BodyPartMapping BodyPartMapping::load(const std::filesystem::path& workFolder) {
         const auto path = textio::fileInFolder(workFolder, name);
         std::error_code ec;
         if (!std::filesystem::exists(path, ec))
-            return Error{std::string(name) + " がありません"};
+            return Error::text(std::string(name) + " がありません");
         auto text = textio::readTextFile(path);
         if (!text.ok())
-            return Error{std::string(name) + " を読めません"};
+            return Error::text(std::string(name) + " を読めません");
         return textio::splitLines(*text);
     };
     const auto mappingLines = readLines(fileName());
     const auto listLines = readLines(bodyPartListName());
     BodyPartMapping mapping;
     if (!mappingLines.ok())
-        mapping.problem_ = "対応表 " + mappingLines.error().message;
+        mapping.problem_ = "対応表 " + mappingLines.error().message();
     else if (!listLines.ok())
-        mapping.problem_ = "撮影部位の一覧 " + listLines.error().message;
+        mapping.problem_ = "撮影部位の一覧 " + listLines.error().message();
     else
         mapping = fromLines(*mappingLines, *listLines);
     return mapping;

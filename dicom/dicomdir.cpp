@@ -163,8 +163,8 @@ Expected<std::vector<DicomDirEntry>> dicomDirEntries(const fs::path& dicomDir) {
     if (reading.kind == FileKind::DicomDir)
         return std::move(reading.dicomDirEntries);
     if (reading.kind == FileKind::Radiograph || reading.kind == FileKind::NotRadiograph)
-        return Error{detail::fileLabel(dicomDir) + " は DICOMDIR ではありません。"};
-    return Error{reading.message};
+        return Error::text(detail::fileLabel(dicomDir) + " は DICOMDIR ではありません。");
+    return Error::text(reading.message);
 }
 
 Expected<std::vector<fs::path>> dicomDirImages(const fs::path& dicomDir) {

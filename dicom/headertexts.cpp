@@ -88,7 +88,7 @@ Sourced<std::string> readText(DcmItem& item, const DcmTagKey& key, const char* n
     }
     auto converted = toUtf8(*raw, characterSet);
     if (!converted.ok()) {
-        text.problem = std::string(name) + " の" + converted.error().message;
+        text.problem = std::string(name) + " の" + converted.error().message();
         return text;
     }
     text.value = trimValue(*converted);

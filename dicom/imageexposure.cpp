@@ -170,7 +170,7 @@ HeaderReading readHeader(const fs::path& file) {
 Expected<ImageExposure> readImageExposure(const fs::path& file) {
     HeaderReading reading = readHeader(file);
     if (reading.kind != FileKind::Radiograph)
-        return Error{reading.message};
+        return Error::text(reading.message);
     return std::move(reading.exposure);
 }
 

@@ -52,8 +52,7 @@ Expected<double> thicknessForLevel(const std::array<double, kAlSteps + 1>& Tr, d
     while (i <= kAlSteps && Tr[i] >= level)
         ++i;
     if (i > kAlSteps)
-        return stop("30 mm Al までに透過率が " + std::to_string(static_cast<int>(level)) +
-                    " % を下回らないため、半価層を求められません。線質が硬すぎます。");
+        return stop(ErrorCode::TransmissionTooHigh, {std::to_string(static_cast<int>(level))});
     if (!(Tr[i] > 0) || !(Tr[i - 1] > 0))
         return notANumber("半価層");
     const double f = (std::log(level) - std::log(Tr[i - 1])) / (std::log(Tr[i]) - std::log(Tr[i - 1]));
@@ -77,8 +76,7 @@ Expected<std::vector<std::string>> normaliseSpectrum(CalculationState& s, int bV
     for (int i = 2; i <= bV; ++i)
         N += P[i];
     if (!(M > 0) || !(N > 0) || !finite(N))
-        return stop("この条件では X線が皮膚面に届かないため、スペクトルを計算できません。"
-                    "管電圧とフィルタを確認してください。");
+        return stop(ErrorCode::NoXraysAtSkin);
     std::vector<std::string> listing = listingLines(s, bV, M);
     for (int i = 2; i <= bV; ++i) {
         P[i] = P[i] / N;
@@ -100,8 +98,7 @@ Expected<double> weighFiltration(CalculationState& s, int bV) {
         B += H[i];
     }
     if (!(A > 0) || !(B > 0) || !finite(A) || !finite(B))
-        return stop("照射線量のスペクトルが 0 になるため、フィルタによる照射線量比を計算できません。"
-                    "空気のエネルギー吸収係数（Atten2.dat）とフィルタを確認してください。");
+        return stop(ErrorCode::ExposureSpectrumZero);
     s.filterExposureRatio = B / A;
     if (!finite(s.filterExposureRatio))
         return notANumber("フィルタによる照射線量比");
@@ -139,7 +136,7 @@ Expected<double> effectiveEnergyOf(const CalculationState& s, double hvlCm) {
     while (i <= kTopBin && muAl[i] >= muEff)
         ++i;
     if (i > kTopBin)
-        return stop("アルミニウムの減弱係数表の範囲内に実効エネルギーが見つかりません（Atten2.dat）。");
+        return stop(ErrorCode::EffectiveEnergyNotFound);
     if (!(muAl[i] > 0) || !(muAl[i - 1] > 0))
         return notANumber("実効エネルギー");
     const double lnEi = std::log(0.5 * i);
@@ -167,7 +164,7 @@ Status detail::spectrumAndBeamQuality(CalculationState& s, ResultFields& results
     if (!hvl.ok())
         return hvl.error();
     if (!(*hvl > 0))
-        return stop("半価層が 0 以下になるため、実効エネルギーを求められません。");
+        return stop(ErrorCode::HvlNotPositive);
     auto effectiveEnergy = effectiveEnergyOf(s, *hvl);
     if (!effectiveEnergy.ok())
         return effectiveEnergy.error();
@@ -206,8 +203,7 @@ Status detail::writeListing(const std::filesystem::path& workFolder, const std::
     if (auto e = textio::writeTextLines(textio::fileInFolder(workFolder, "Beam_data.dat"), lines,
                                         textio::Durability::Unsynced);
         !e.ok())
-        return stop("スペクトルデータ「Beam_data.dat」を書き込めません。作業フォルダを確認してください。\n" +
-                    e.message());
+        return stop(ErrorCode::SpectrumNotWritten, {e.message()});
     return {};
 }
 

@@ -56,17 +56,14 @@ std::string centimetres(double value) {
 
 Status checkGeometry(double ffdCm, double thicknessCm, double focusHoodCm) {
     if (!(ffdCm > 0))
-        return stop("FFD（焦点－受像器間距離）は 0 より大きい値を入力してください。");
+        return stop(ErrorCode::FfdNotPositive);
     const double focusSkinCm = ffdCm - thicknessCm;
-    const std::string distances =
-        "（FFD " + centimetres(ffdCm) + " − 被写体厚 " + centimetres(thicknessCm) + "）";
     if (!(focusSkinCm >= kMinFocusSkinDistanceCm))
-        return stop("焦点－皮膚間距離 " + centimetres(focusSkinCm) + distances + "が " +
-                    centimetres(kMinFocusSkinDistanceCm) + " 未満です。FFD と被写体厚を確認してください。");
+        return stop(ErrorCode::FocusSkinTooShort, {centimetres(focusSkinCm), centimetres(ffdCm), centimetres(thicknessCm),
+                                            centimetres(kMinFocusSkinDistanceCm)});
     if (!(focusHoodCm > 0 && focusHoodCm < focusSkinCm))
-        return stop("焦点－フード・カバー間距離 " + centimetres(focusHoodCm) +
-                    " は、0 cm より長く焦点－皮膚間距離 " + centimetres(focusSkinCm) + distances +
-                    "より短くなければなりません（フード・カバーは焦点と皮膚の間にあります）。");
+        return stop(ErrorCode::FocusHoodOutside,
+                    {centimetres(focusHoodCm), centimetres(focusSkinCm), centimetres(ffdCm), centimetres(thicknessCm)});
     return {};
 }
 

@@ -11,7 +11,7 @@ using namespace detail;
 
 Status computeCaregiverDose(const CalculationState& s, ResultFields& results) {
     if (!allFinite({s.tubeVoltageKv, s.ffdCm, s.mAs}))
-        return stop("入力された条件に数値として扱えない値があります。");
+        return stop(ErrorCode::ConditionsNotNumbers);
     const auto& T = s.AmbientDoseTable;
     const auto& key = T[0][0];
     for (int i = 1; i <= kAmbientRows; ++i) {
@@ -20,10 +20,10 @@ Status computeCaregiverDose(const CalculationState& s, ResultFields& results) {
             for (int k = 1; k <= 3; ++k)
                 rowFinite = rowFinite && finite(T[j][k][i]);
         if (!rowFinite || (i > 1 && !(key[i] > key[i - 1])))
-            return stop("周辺線量の表（kaijo_dose.dat）の距離が昇順になっていません。周辺線量の表を確認してください。");
+            return stop(ErrorCode::AmbientDistancesNotAscending);
     }
     if (key[kAmbientRows] < 120)
-        return stop("周辺線量の表（kaijo_dose.dat）の最後の距離が 120 cm に届いていません。周辺線量の表を確認してください。");
+        return stop(ErrorCode::AmbientTableTooShort);
 
     double V = s.tubeVoltageKv;
     if (V > 60)
@@ -54,8 +54,7 @@ Status computeCaregiverDose(const CalculationState& s, ResultFields& results) {
         // Some mAs and still nothing: every table cell the estimate leans on is 0, a row or column
         // that was never measured (a table cut off, or fields left empty in the editor).
         if (H == 0 && s.mAs > 0)
-            return stop("周辺線量の表（kaijo_dose.dat）の、この FFD と管電圧で使う値がすべて 0 です。"
-                        "周辺線量の表に測定値を入力してください。");
+            return stop(ErrorCode::AmbientValuesZero);
         texts[k - 1] = textio::formatNumber(H, "#0.000");
     }
     for (int k = 0; k < 3; ++k)

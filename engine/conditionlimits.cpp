@@ -14,16 +14,14 @@ Status checkConditionValue(ConditionId id, double value) {
     const ConditionLimit& limit = conditionLimit(id);
     if (limit.admits(value))
         return {};
-    return Error{std::string(limit.caption) + " " + textio::numberToText(value) + " " + limit.unit +
-                 " は範囲外です。" + limit.rangeText() + "で入力してください。"};
+    return Error(ErrorCode::ConditionOutOfRange, {limit.caption, textio::numberToText(value), limit.unit, limit.rangeText()});
 }
 
-std::string notANumberMessage(ConditionId id, const std::string& text) {
+Error notANumberMessage(ConditionId id, const std::string& text) {
     const ConditionLimit& limit = conditionLimit(id);
     if (text.find_first_not_of(" \t") == std::string::npos)
-        return std::string(limit.caption) + "が入力されていません。" + limit.rangeText() + "で入力してください。";
-    return std::string(limit.caption) + "の入力値「" + textio::quotedFieldText(text) +
-           "」は数値ではありません。" + limit.rangeText() + "で入力してください。";
+        return Error(ErrorCode::ConditionMissing, {limit.caption, limit.rangeText()});
+    return Error(ErrorCode::ConditionNotANumber, {limit.caption, textio::quotedFieldText(text), limit.rangeText()});
 }
 
 Status checkConditionTexts(const ConditionTexts& texts) {
@@ -31,10 +29,9 @@ Status checkConditionTexts(const ConditionTexts& texts) {
         const std::string& text = texts.*limit.text;
         const textio::NumberReading reading = textio::readLeadingNumber(text);
         if (reading.status == textio::NumberStatus::NotANumber)
-            return Error{notANumberMessage(limit.id, text)};
+            return notANumberMessage(limit.id, text);
         if (reading.status == textio::NumberStatus::OutOfRange)
-            return Error{std::string(limit.caption) + "の入力値「" + textio::quotedFieldText(text) +
-                         "」は大きすぎて計算に使えません。"};
+            return Error(ErrorCode::ConditionTooLarge, {limit.caption, textio::quotedFieldText(text)});
         if (auto bad = checkConditionValue(limit.id, reading.value); !bad.ok())
             return bad;
     }

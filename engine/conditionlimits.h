@@ -73,7 +73,7 @@ constexpr const ConditionLimit& conditionLimit(ConditionId id) {
 Status checkConditionValue(ConditionId id, double value);
 
 // The message for a text that is no number (an empty one included), naming the field.
-std::string notANumberMessage(ConditionId id, const std::string& text);
+Error notANumberMessage(ConditionId id, const std::string& text);
 
 // Every typed condition: each text must begin with a number (the text-to-number rule reads the rest)
 // within its range; the first one that fails gives its message, in the order of the form.

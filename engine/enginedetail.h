@@ -16,7 +16,7 @@
 
 namespace tamso::engine::detail {
 
-inline Error stop(std::string message) { return Error{std::move(message)}; }
+inline Error stop(ErrorCode code, std::vector<std::string> args = {}) { return Error(code, std::move(args)); }
 
 inline bool finite(double v) { return std::isfinite(v); }
 inline bool allFinite(std::initializer_list<double> values) {

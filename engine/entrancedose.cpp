@@ -60,24 +60,22 @@ namespace detail {
 Status checkEntranceDoseConditions(const CalculationState& s) {
     if (!allFinite({s.tubeVoltageKv, s.ffdCm, s.focusSkinDistanceCm, s.hoodSkinDistanceCm, s.fieldLongCm,
                     s.fieldShortCm, s.wAirEv}))
-        return stop("入力された条件に数値として扱えない値があります。");
+        return stop(ErrorCode::ConditionsNotNumbers);
     if (s.tubeVoltageKv >= 150 || s.tubeVoltageKv < 0)
-        return stop("管電圧は 150 kV 未満で入力してください。");
+        return stop(ErrorCode::VoltageNotBelow150);
     if (!(s.ffdCm > 0))
-        return stop("FFD（焦点－受像器間距離）は 0 より大きい値を入力してください。");
+        return stop(ErrorCode::FfdNotPositive);
     if (!(s.focusSkinDistanceCm > 0))
-        return stop("焦点－皮膚間距離（FFD − 被写体厚）が 0 以下です。FFD と被写体厚を確認してください。");
+        return stop(ErrorCode::FocusSkinNotPositive);
     const int n = topBinOf(2 * s.tubeVoltageKv);
     for (int i = 5; i <= n; ++i)
         if (s.AirMuEnTable[i] == 0 || !finite(s.AirMuEnTable[i]))
-            return stop("空気のエネルギー吸収係数が 0 のエネルギーがあるため、吸収線量変換係数を計算できません"
-                        "（Atten2.dat, " +
-                        formatNumber(0.5 * i, "0.0") + " keV）。");
+            return stop(ErrorCode::AirAbsorptionZero, {formatNumber(0.5 * i, "0.0")});
     if (!strictlyAscending(s.BsfEnergyTable, 1, kBsfEnergyCount))
-        return stop("後方散乱係数のエネルギーが昇順になっていません（mono_dBSF.dat）。");
+        return stop(ErrorCode::BsfEnergiesNotAscending);
     if (!strictlyAscending(s.SprDistanceTable, 1, kSprDistanceRows) ||
         !strictlyAscending(s.SprFieldAreaTable, 1, kSprAreaColumns))
-        return stop("散乱線比の表（s_p_ratio.dat）の距離または照射野面積が昇順になっていません。");
+        return stop(ErrorCode::SprTableNotAscending);
     return {};
 }
 
@@ -109,7 +107,7 @@ Status weighTissueDose(CalculationState& s, int n) {
         S += weight[i];
     }
     if (S == 0 || !finite(S))
-        return stop("組織のエネルギー吸収係数が 0 のため、後方散乱係数を計算できません（Atten2.dat）。");
+        return stop(ErrorCode::TissueAbsorptionZero);
     for (int i = 2; i <= n; ++i)
         weight[i] = weight[i] / S;
     return {};

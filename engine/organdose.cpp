@@ -165,9 +165,8 @@ size_t OrganDoseTable::offset(int p, int w, int e, int tile) const {
 Status checkWeightKg(double weightKg) {
     if (weightKg >= kMinWeightKg && weightKg <= kMaxWeightKg)
         return {};
-    return Error{"体重 " + textio::numberToText(weightKg) + " kg は範囲外です。" +
-                 textio::numberToText(kMinWeightKg) + " kg 以上 " + textio::numberToText(kMaxWeightKg) +
-                 " kg 以下で入力してください。"};
+    return Error(ErrorCode::WeightOutOfRange, {textio::numberToText(weightKg), textio::numberToText(kMinWeightKg),
+                                          textio::numberToText(kMaxWeightKg)});
 }
 
 std::vector<double> kermaWeightsOfRun(const OrganDoseTable& t, const CalculationState& s) {
@@ -293,10 +292,10 @@ Expected<OrganDoseResult> computeOrganDoses(const OrganDoseTable& t, const Calcu
     if (auto bad = checkWeightKg(weightKg); !bad.ok())
         return bad.error();
     if (t.weightsKg.size() < 2 || t.energiesKeV.size() < 2 || t.values.empty())
-        return Error{"臓器線量の表が読み込まれていません。"};
+        return Error(ErrorCode::OrganTableMissing);
     if (!(st.entranceSurfaceDoseMGy >= 0) || !(st.backscatterFactor > 0) || !(st.doseConversionFactor > 0) ||
         !(st.focusSkinDistanceCm > 0) || !(st.ffdCm > 0))
-        return Error{"臓器線量は入射表面線量の計算の後に求めます。先に計算を行ってください。"};
+        return Error(ErrorCode::OrganDoseBeforeCalculation);
     OrganDoseResult r;
     r.weightKg = weightKg;
     r.weightAssumed = weightAssumed;
@@ -316,7 +315,7 @@ Expected<OrganDoseResult> computeOrganDoses(const OrganDoseTable& t, const Calcu
         sum += c.relativeStandard * c.relativeStandard;
     r.effectiveDoseUUSv = kCoverageFactor * std::sqrt(sum) * r.effectiveDoseUSv;
     if (!std::isfinite(r.effectiveDoseUSv) || !std::isfinite(r.effectiveDoseUUSv))
-        return Error{"計算中に数値の範囲を超えました（実効線量）。入力した条件と基礎データを確認してください。"};
+        return Error(ErrorCode::NumberOutOfRange, {"実効線量"});
     return r;
 }
 
@@ -325,14 +324,12 @@ Expected<OrganDoseResult> organDosesForBodyPart(const OrganDoseTable& table, con
                                                 std::optional<double> defaultWeightKg) {
     const auto part = bodyPartGeometry(bodyPartName);
     if (!part)
-        return Error{"撮影部位「" + bodyPartName +
-                     "」は胸部・腹部・胸腹部・頭部のどれにも当たらないため、臓器線量と実効線量は計算できません。"};
+        return Error(ErrorCode::BodyPartWithoutOrgans, {bodyPartName});
     if (weightKg)
         return computeOrganDoses(table, state, *part, *weightKg, false);
     if (defaultWeightKg)
         return computeOrganDoses(table, state, *part, *defaultWeightKg, true);
-    return Error{"体重が分からないため、臓器線量と実効線量は計算できません。体重を入力するか、体重の既定値を作業フォルダの"
-                 "「体重既定値.txt」に書いてください。"};
+    return Error(ErrorCode::WeightUnknown);
 }
 
 } // namespace tamso::engine

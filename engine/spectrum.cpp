@@ -18,27 +18,25 @@ constexpr double kHoodThicknessCm = 0.6;
 } // namespace
 
 Error notANumber(const char* what) {
-    return stop(std::string("計算中に数値の範囲を超えました（") + what +
-                "）。入力した条件と基礎データを確認してください。");
+    return stop(ErrorCode::NumberOutOfRange, {what});
 }
 
 Error negativeResult(const char* what) {
-    return stop(std::string("計算結果（") + what +
-                "）が負の値になりました。入力した条件と基礎データを確認してください。");
+    return stop(ErrorCode::ResultNegative, {what});
 }
 
 Status checkSpectrumConditions(const CalculationState& s) {
     if (!allFinite({s.tubeVoltageKv, s.targetAngleDeg, s.inherentFilterAlCm, s.addedFilterAlCm,
                     s.addedFilterCuCm, s.refFilterAlCm, s.refFilterCuCm, s.ffdCm, s.subjectThicknessCm,
                     s.fieldLongCm, s.fieldShortCm}))
-        return stop("入力された条件に数値として扱えない値があります。");
+        return stop(ErrorCode::ConditionsNotNumbers);
     if (s.tubeVoltageKv >= 150)
-        return stop("管電圧は 150 kV 未満で入力してください。");
+        return stop(ErrorCode::VoltageNotBelow150);
     const double T0 = s.tubeVoltageKv * std::sin(kPi * 90 / 180);
     if (std::floor(2 * T0) < 2)
-        return stop("管電圧が低すぎるため、X線スペクトルを計算できません。");
+        return stop(ErrorCode::VoltageTooLow);
     if (std::sin(kPi * s.targetAngleDeg / 180) == 0)
-        return stop("ターゲット角度が不正です（正弦が 0 になります）。基礎データまたは入力値を確認してください。");
+        return stop(ErrorCode::TargetAngleBad);
     return {};
 }
 

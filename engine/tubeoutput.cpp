@@ -29,19 +29,16 @@ Status checkTubeOutputConditions(const CalculationState& s) {
     if (s.exposureSource != 2)
         return {};
     if (!allFinite({s.tubeVoltageKv, s.mAs}))
-        return stop("入力された条件に数値として扱えない値があります。");
+        return stop(ErrorCode::ConditionsNotNumbers);
     const auto& V = s.TubeOutputTable[1];
     if (s.tubeVoltageKv > V[kTubeOutputRows])
-        return stop("管電圧が出力データの最大管電圧（" + textio::numberToText(V[kTubeOutputRows]) +
-                    " kV）を超えているため、照射線量を求められません。");
+        return stop(ErrorCode::VoltageAboveOutputTable, {textio::numberToText(V[kTubeOutputRows])});
     // Below the first row the exposure would be extrapolated, down to nothing or below.
     if (s.tubeVoltageKv < V[1])
-        return stop("管電圧が出力データの最小管電圧（" + textio::numberToText(V[1]) +
-                    " kV）を下回っているため、照射線量を求められません。");
+        return stop(ErrorCode::VoltageBelowOutputTable, {textio::numberToText(V[1])});
     const int k = outputRow(s);
     if (!allFinite({V[k], V[k - 1], s.TubeOutputTable[2][k], s.TubeOutputTable[2][k - 1]}) || V[k] == V[k - 1])
-        return stop("出力データの管電圧（" + textio::numberToText(V[k - 1]) + " kV, " + textio::numberToText(V[k]) +
-                    " kV）が同じため、照射線量を補間できません。出力データを確認してください。");
+        return stop(ErrorCode::OutputVoltagesEqual, {textio::numberToText(V[k - 1]), textio::numberToText(V[k])});
     return {};
 }
 

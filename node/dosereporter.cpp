@@ -98,7 +98,7 @@ Status DoseReporter::keep(const DoseReport& report, const DoseReportInput& input
 
 Expected<DoseReport> DoseReporter::queue(DoseReportInput input) {
     if (!reporting())
-        return Error{"線量レポートの送信先も保存先もありません。"};
+        return Error::text("線量レポートの送信先も保存先もありません。");
     // The exposure's event and study: the same exposure, however it comes again, is the same event.
     const std::string handOver = input.sopInstanceUid;
     if (input.irradiationEventUid.empty())
@@ -114,8 +114,8 @@ Expected<DoseReport> DoseReporter::queue(DoseReportInput input) {
             input.targetRegion = regions->regionOf(input.bodyPart);
         } else {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (failed_.insert(regions.error().message).second && log_)
-                log_("dose reports without target region: " + regions.error().message);
+            if (failed_.insert(regions.error().message()).second && log_)
+                log_("dose reports without target region: " + regions.error().message());
         }
     }
     auto single = build(input); // the exposure on its own: a value the report cannot state fails here
@@ -123,7 +123,7 @@ Expected<DoseReport> DoseReporter::queue(DoseReportInput input) {
         return single.error();
     const Clock::time_point now = Clock::now();
     if (Status s = studies_.add(input, now); !s.ok())
-        return Error{"線量レポートを保存できません: " + s.message()};
+        return Error(ErrorCode::DoseReportNotSaved, {s.message()});
     if (studies_.delay().count() == 0)
         if (Status s = reportDueStudies(now); !s.ok())
             return s.error();
@@ -149,7 +149,7 @@ Status DoseReporter::reportStudy(const DueStudy& study) {
     }
     auto report = buildStudyDoseReport(exposures);
     if (!report.ok()) { // a study that cannot be reported never can: said, and not tried again
-        say("study " + study.studyUid + ": no dose report: " + report.error().message);
+        say("study " + study.studyUid + ": no dose report: " + report.error().message());
         return studies_.done(study);
     }
     DoseReportInput summary = exposures.front();
@@ -158,7 +158,7 @@ Status DoseReporter::reportStudy(const DueStudy& study) {
     if (exposures.size() > 1)
         label += " (" + std::to_string(exposures.size()) + " exposures)";
     if (Status kept = keep(*report, summary, label); !kept.ok())
-        return Error{"線量レポートを保存できません: " + kept.message()};
+        return Error(ErrorCode::DoseReportNotSaved, {kept.message()});
     ++studyReportsQueued_;
     return studies_.done(study);
 }
@@ -195,7 +195,7 @@ Status DoseReporter::reportRecordedImage(const RecordedImage& image) {
     DoseReportInput input;
     std::error_code ec;
     if (auto header = fs::exists(image.headerFile, ec) ? reportInputFromImage(image.headerFile)
-                                                       : Expected<DoseReportInput>(Error{"no header"});
+                                                       : Expected<DoseReportInput>(Error::text("no header"));
         header.ok()) {
         input = std::move(*header);
     } else {
@@ -223,9 +223,9 @@ Status DoseReporter::reportRecordedImage(const RecordedImage& image) {
     if (queued.ok())
         return {};
     // A report that cannot be made never can: said, and not tried again; the disk may pass.
-    if (queued.error().message.rfind("線量レポートを保存できません", 0) == 0)
+    if (queued.error().code == ErrorCode::DoseReportNotSaved)
         return queued.error();
-    problem(queued.error().message);
+    problem(queued.error().message());
     return {};
 }
 

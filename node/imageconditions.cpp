@@ -143,11 +143,11 @@ FolderSources::FolderSources(std::filesystem::path workFolder)
     if (auto loaded = ThicknessDefaults::load(workFolder_); loaded.ok())
         thicknessDefaults_ = std::move(*loaded);
     else
-        thicknessDefaultsProblem_ = loaded.error().message;
+        thicknessDefaultsProblem_ = loaded.error().message();
     if (auto weight = refdata::readDefaultWeightFile(workFolder_); weight.ok())
         defaultWeightKg_ = *weight;
     else
-        defaultWeightProblem_ = weight.error().message;
+        defaultWeightProblem_ = weight.error().message();
 }
 
 ConditionSources FolderSources::forImage(const dicom::ImageExposure& image,

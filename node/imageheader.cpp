@@ -37,7 +37,7 @@ dicom::Sourced<std::string> text(DcmItem& item, const DcmTagKey& key, const char
     }
     auto utf8 = dicom::toUtf8(raw, characterSet);
     if (!utf8.ok()) {
-        result.problem = std::string(name) + ": " + utf8.error().message;
+        result.problem = std::string(name) + ": " + utf8.error().message();
         return result;
     }
     std::string shown = personName ? dicom::personNameForDisplay(*utf8) : dicom::trimValue(*utf8);
@@ -56,8 +56,8 @@ Status loadHeader(DcmFileFormat& dicomFile, const fs::path& file) {
     const OFCondition loaded = dicomFile.loadFileUntilTag(dcmtkFileName(file), EXS_Unknown, EGL_noChange,
                                                           DCM_MaxReadLength, ERM_autoDetect, DCM_PixelData);
     if (loaded.bad())
-        return Error{textio::fileNameUtf8(file) + " は DICOM ファイルとして読めません（" + loaded.text() +
-                     "）。"};
+        return Error::text(textio::fileNameUtf8(file) + " は DICOM ファイルとして読めません（" + loaded.text() +
+                     "）。");
     return {};
 }
 
@@ -106,14 +106,14 @@ Expected<std::string> headerOnlyCopy(const fs::path& file, std::string* uid, std
         return e.error();
     auto copy = headerOnlyCopy(*dicomFile.getDataset(), uid, sopClass);
     if (!copy.ok())
-        return Error{textio::fileNameUtf8(file) + ": " + copy.error().message};
+        return Error::text(textio::fileNameUtf8(file) + ": " + copy.error().message());
     return copy;
 }
 
 Expected<std::string> headerOnlyCopy(DcmDataset& data, std::string* uid, std::string* sopClass) {
     const std::string instance = value(data, DCM_SOPInstanceUID);
     if (instance.empty())
-        return Error{"SOPInstanceUID (0008,0018) がありません。"};
+        return Error::text("SOPInstanceUID (0008,0018) がありません。");
     if (uid)
         *uid = instance;
     if (sopClass)
@@ -137,7 +137,7 @@ Expected<std::string> headerOnlyCopy(DcmDataset& data, std::string* uid, std::st
     const OFCondition written = copy.write(out, xfer, EET_ExplicitLength, nullptr);
     copy.transferEnd();
     if (written.bad())
-        return Error{"画像の見出しを書き出せません（" + std::string(written.text()) + "）。"};
+        return Error::text("画像の見出しを書き出せません（" + std::string(written.text()) + "）。");
     void* buffer = nullptr;
     offile_off_t size = 0;
     out.flushBuffer(buffer, size);

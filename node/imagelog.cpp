@@ -288,7 +288,7 @@ Status ImageLog::readFrom(std::uintmax_t offset) {
     in.seekg(static_cast<std::streamoff>(offset));
     std::string bytes(static_cast<size_t>(size - offset), '\0');
     if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size())))
-        return Error{"「" + logFile().u8string() + "」を読めません。"};
+        return Error::text("「" + logFile().u8string() + "」を読めません。");
     size_t pos = 0;
     for (;;) {
         const size_t end = bytes.find('\n', pos);
@@ -447,10 +447,8 @@ Status ProcessingLock::acquire(const fs::path& workFolder, std::chrono::millisec
     records::RecordLockOptions options;
     options.wait = wait;
     Status locked = lock_.acquire(folder / kLogName, options);
-    if (!locked.ok() && locked.error().kind == Error::Kind::Busy)
-        return Error{"受信画像の処理を他のプログラム（tamso-node "
-                     "など）が続けています。しばらくしてからもう一度試して下さい。",
-                     Error::Kind::Busy};
+    if (!locked.ok() && locked.error().kind() == Error::Kind::Busy)
+        return Error(ErrorCode::ImagesBeingProcessed);
     return locked;
 }
 

@@ -45,12 +45,12 @@ Status readConfigFile(const fs::path& file, std::map<std::string, Setting>& sett
         const std::string where = name + " line " + std::to_string(n + 1);
         const auto eq = line.find('=');
         if (eq == std::string::npos)
-            return Error{where + ": expected \"key = value\""};
+            return Error::text(where + ": expected \"key = value\"");
         const std::string key = trim(line.substr(0, eq));
         const bool known = std::any_of(nodeConfigKeys().begin(), nodeConfigKeys().end(),
                                        [&](const auto& k) { return k.first == key; });
         if (!known || key == "config")
-            return Error{where + ": unknown key \"" + key + "\""};
+            return Error::text(where + ": unknown key \"" + key + "\"");
         const std::string value = trim(line.substr(eq + 1));
         if (auto it = settings.find(key); key == "forward" && it != settings.end() && !value.empty())
             it->second.value += "," + value; // several lines, several destinations
@@ -72,7 +72,7 @@ Expected<std::vector<Destination>> destinations(const Setting& setting) {
             continue;
         auto destination = parseDestination(text);
         if (!destination.ok())
-            return Error{setting.origin + ": " + destination.error().message};
+            return Error::text(setting.origin + ": " + destination.error().message());
         if (std::find(list.begin(), list.end(), *destination) == list.end())
             list.push_back(*destination);
     }
@@ -87,7 +87,7 @@ Expected<bool> yesOrNo(const Setting& setting) {
         return true;
     if (value == "no" || value == "false" || value == "0" || value.empty())
         return false;
-    return Error{setting.origin + ": expected yes or no: " + setting.value};
+    return Error::text(setting.origin + ": expected yes or no: " + setting.value);
 }
 
 // The keys the reports take from the settings.
@@ -96,8 +96,8 @@ Status readReportKeys(const std::map<std::string, Setting>& settings, std::vecto
     if (auto it = settings.find("report-delay"); it != settings.end() && !it->second.value.empty()) {
         const auto n = wholeNumber(it->second.value);
         if (!n || *n < 0 || *n > 86400)
-            return Error{it->second.origin + ": expected a whole number of seconds from 0 to 86400: " +
-                         it->second.value};
+            return Error::text(it->second.origin + ": expected a whole number of seconds from 0 to 86400: " +
+                         it->second.value);
         reportDelay = std::chrono::seconds(*n);
     }
     if (auto it = settings.find("forward"); it != settings.end()) {
@@ -169,7 +169,7 @@ Expected<Settings> readCommandLine(const std::vector<std::string>& args) {
     for (size_t i = 0; i < args.size(); ++i) {
         std::string key = args[i];
         if (key.rfind("--", 0) != 0)
-            return Error{"unexpected argument: " + key + " (see --help)"};
+            return Error::text("unexpected argument: " + key + " (see --help)");
         key.erase(0, 2);
         std::string value;
         if (const auto eq = key.find('='); eq != std::string::npos) {
@@ -178,12 +178,12 @@ Expected<Settings> readCommandLine(const std::vector<std::string>& args) {
         } else if (i + 1 < args.size()) {
             value = args[++i];
         } else {
-            return Error{"--" + key + " needs a value (see --help)"};
+            return Error::text("--" + key + " needs a value (see --help)");
         }
         const bool known = std::any_of(nodeConfigKeys().begin(), nodeConfigKeys().end(),
                                        [&](const auto& k) { return k.first == key; });
         if (!known)
-            return Error{"unknown option --" + key + " (see --help)"};
+            return Error::text("unknown option --" + key + " (see --help)");
         if (auto it = given.find(key); key == "forward" && it != given.end())
             it->second.value += "," + value; // --forward A --forward B
         else
@@ -202,7 +202,7 @@ Expected<Settings> mergeConfigFile(const Settings& given, NodeConfig& config) {
         config.configFile = fs::u8path(it->second.value);
         std::error_code ec;
         if (!fs::exists(config.configFile, ec))
-            return Error{"--config: no such file: " + it->second.value};
+            return Error::text("--config: no such file: " + it->second.value);
     } else {
         const fs::path standard = config.workFolder / kConfigFileName;
         std::error_code ec;
@@ -226,7 +226,7 @@ Expected<std::optional<std::uint16_t>> portSetting(const Settings& settings, con
         return std::optional<std::uint16_t>();
     const auto n = wholeNumber(it->second.value);
     if (!n || *n < 1 || *n > 65535)
-        return Error{it->second.origin + ": not a port number (1-65535): " + it->second.value};
+        return Error::text(it->second.origin + ": not a port number (1-65535): " + it->second.value);
     return std::optional<std::uint16_t>(static_cast<std::uint16_t>(*n));
 }
 
@@ -240,9 +240,9 @@ Status readPorts(const Settings& settings, NodeConfig& config) {
         return tls.error();
     config.tlsPort = *tls;
     if (!config.port && !config.tlsPort)
-        return Error{"no port given: --port PORT (or --tls-port PORT)"};
+        return Error::text("no port given: --port PORT (or --tls-port PORT)");
     if (config.port && config.tlsPort && *config.port == *config.tlsPort)
-        return Error{"--port and --tls-port must differ"};
+        return Error::text("--port and --tls-port must differ");
     return {};
 }
 
@@ -250,8 +250,8 @@ Status readPorts(const Settings& settings, NodeConfig& config) {
 Status readAeTitles(const Settings& settings, NodeConfig& config) {
     if (auto it = settings.find("aet"); it != settings.end()) {
         if (!isValidAeTitle(it->second.value))
-            return Error{it->second.origin +
-                         ": not an AE title (1 to 16 characters, no backslash): " + it->second.value};
+            return Error::text(it->second.origin +
+                         ": not an AE title (1 to 16 characters, no backslash): " + it->second.value);
         config.aeTitle = it->second.value;
     }
     if (auto it = settings.find("allow"); it != settings.end()) {
@@ -263,8 +263,8 @@ Status readAeTitles(const Settings& settings, NodeConfig& config) {
             if (title.empty())
                 continue;
             if (!isValidAeTitle(title))
-                return Error{it->second.origin +
-                             ": not an AE title (1 to 16 characters, no backslash): " + title};
+                return Error::text(it->second.origin +
+                             ": not an AE title (1 to 16 characters, no backslash): " + title);
             config.allowedCallers.push_back(title);
         }
     }
@@ -287,8 +287,8 @@ Status numberSetting(const Settings& settings, const char* key, long long low, l
         return {};
     const auto n = wholeNumber(it->second.value);
     if (!n || *n < low || *n > high)
-        return Error{it->second.origin + ": expected a whole number from " + std::to_string(low) + " to " +
-                     std::to_string(high) + ": " + it->second.value};
+        return Error::text(it->second.origin + ": expected a whole number from " + std::to_string(low) + " to " +
+                     std::to_string(high) + ": " + it->second.value);
     target = static_cast<Target>(*n);
     return {};
 }
@@ -328,7 +328,7 @@ Expected<NodeConfig> readNodeConfig(const std::vector<std::string>& args) {
     config.tlsPrivateKey = pathSetting(*settings, "tls-private-key");
     config.tlsTrustedCertificates = pathSetting(*settings, "tls-trusted-certificates");
     if (config.tlsPort && (config.tlsCertificate.empty() || config.tlsPrivateKey.empty()))
-        return Error{"--tls-port needs --tls-certificate and --tls-private-key"};
+        return Error::text("--tls-port needs --tls-certificate and --tls-private-key");
     if (auto e = readLimits(*settings, config); !e.ok())
         return e.error();
     config.outbox.reportDelay = kDefaultReportDelay;
@@ -350,8 +350,8 @@ Expected<ReportSettings> readReportSettings(const fs::path& workFolder) {
     report.configFile = file;
     if (auto it = settings.find("aet"); it != settings.end() && !it->second.value.empty()) {
         if (!isValidAeTitle(it->second.value))
-            return Error{it->second.origin +
-                         ": not an AE title (1 to 16 characters, no backslash): " + it->second.value};
+            return Error::text(it->second.origin +
+                         ": not an AE title (1 to 16 characters, no backslash): " + it->second.value);
         report.aeTitle = it->second.value;
     }
     if (auto e = readReportKeys(settings, report.forward, report.besideRecords, report.reportDelay); !e.ok())

@@ -104,12 +104,12 @@ Status appendBytes(const fs::path& file, std::string_view bytes, bool flush) {
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE)
-        return Error{failure(file, static_cast<int>(::GetLastError()))};
+        return Error::text(failure(file, static_cast<int>(::GetLastError())));
     BY_HANDLE_FILE_INFORMATION info{};
     if (::GetFileInformationByHandle(h, &info) &&
         (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
         ::CloseHandle(h);
-        return Error{(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? linkRefused(file) : notAFile(file)};
+        return Error::text((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? linkRefused(file) : notAFile(file));
     }
     LARGE_INTEGER size{};
     ::GetFileSizeEx(h, &size);
@@ -135,7 +135,7 @@ Status appendBytes(const fs::path& file, std::string_view bytes, bool flush) {
     ::CloseHandle(h);
     // NTFS makes a new name durable with the file's own flush.
     if (!ok)
-        return Error{failure(file, static_cast<int>(code != 0 ? code : ERROR_HANDLE_DISK_FULL))};
+        return Error::text(failure(file, static_cast<int>(code != 0 ? code : ERROR_HANDLE_DISK_FULL)));
     return {};
 }
 } // namespace
@@ -152,7 +152,7 @@ void syncFolder(const fs::path&) {} // NTFS journals names with the files' own f
 Status renameFile(const fs::path& from, const fs::path& to) {
     if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return {};
-    return Error{failure(to, static_cast<int>(::GetLastError()))};
+    return Error::text(failure(to, static_cast<int>(::GetLastError())));
 }
 
 namespace {
@@ -202,11 +202,11 @@ Status appendBytes(const fs::path& file, std::string_view bytes, bool flush) {
     // 0666: the umask decides (the unit's 0007 leaves the group's write permission).
     const int fd = ::open(file.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0)
-        return Error{errno == ELOOP ? linkRefused(file) : failure(file, errno)};
+        return Error::text(errno == ELOOP ? linkRefused(file) : failure(file, errno));
     struct stat before {};
     if (::fstat(fd, &before) != 0 || !S_ISREG(before.st_mode)) {
         ::close(fd);
-        return Error{notAFile(file)};
+        return Error::text(notAFile(file));
     }
     // The bytes go in one write where the system allows; the appenders of a file hold its lock.
     std::string joined;
@@ -224,7 +224,7 @@ Status appendBytes(const fs::path& file, std::string_view bytes, bool flush) {
         (void)::ftruncate(fd, before.st_size); // none of the bytes: a line is never left cut
     ::close(fd);
     if (code != 0)
-        return Error{failure(file, code)};
+        return Error::text(failure(file, code));
     if (before.st_size == 0 && flush)
         syncFolder(file.parent_path());
     return {};
@@ -249,7 +249,7 @@ void syncFolder(const fs::path& folder) {
 Status renameFile(const fs::path& from, const fs::path& to) {
     if (::rename(from.c_str(), to.c_str()) == 0)
         return {};
-    return Error{failure(to, errno)};
+    return Error::text(failure(to, errno));
 }
 
 void installStopHandlers() {
@@ -326,7 +326,7 @@ Expected<ServiceLock> lockService(const fs::path& lockFile) {
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD code = ::GetLastError();
         if (code != ERROR_SHARING_VIOLATION)
-            return Error{failure(lockFile, static_cast<int>(code))};
+            return Error::text(failure(lockFile, static_cast<int>(code)));
         std::string content;
         HANDLE r = ::CreateFileW(lockFile.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -337,7 +337,7 @@ Expected<ServiceLock> lockService(const fs::path& lockFile) {
                 content.assign(buffer, got);
             ::CloseHandle(r);
         }
-        return Error{anotherService(lockFile, holderText(content))};
+        return Error::text(anotherService(lockFile, holderText(content)));
     }
     const std::string pid = std::to_string(processId()) + "\r\n";
     DWORD written = 0;
@@ -360,7 +360,7 @@ ServiceLock::~ServiceLock() {
 Expected<ServiceLock> lockService(const fs::path& lockFile) {
     const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0)
-        return Error{errno == ELOOP ? linkRefused(lockFile) : failure(lockFile, errno)};
+        return Error::text(errno == ELOOP ? linkRefused(lockFile) : failure(lockFile, errno));
     while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         if (errno == EINTR)
             continue;
@@ -370,14 +370,14 @@ Expected<ServiceLock> lockService(const fs::path& lockFile) {
         content.resize(got > 0 ? static_cast<size_t>(got) : 0);
         ::close(fd);
         if (code != EWOULDBLOCK)
-            return Error{failure(lockFile, code)};
-        return Error{anotherService(lockFile, holderText(content))};
+            return Error::text(failure(lockFile, code));
+        return Error::text(anotherService(lockFile, holderText(content)));
     }
     const std::string pid = std::to_string(processId()) + "\n";
     if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, pid.data(), pid.size(), 0) != static_cast<ssize_t>(pid.size())) {
         const int code = errno;
         ::close(fd);
-        return Error{failure(lockFile, code)};
+        return Error::text(failure(lockFile, code));
     }
     ServiceLock lock;
     lock.handle_ = fd;

@@ -83,7 +83,7 @@ Expected<platform::ServiceLock> prepareStart(const NodeConfig& config) {
         // A working folder whose reference data cannot be read would only fill the inbox.
         auto probe = std::make_unique<engine::CalculationState>();
         if (auto e = refdata::loadReferenceData(*probe, config.workFolder); !e.ok())
-            return Error{"working folder " + config.workFolder.u8string() + ": " + e.message()};
+            return Error::text("working folder " + config.workFolder.u8string() + ": " + e.message());
     }
     // One service per working folder: a second one would take the same images twice over.
     if (Status links = refuseLinks(config.workFolder); !links.ok())
@@ -129,7 +129,7 @@ void processUntilFinished(ImageProcessor& processor, ServiceInbox& inbox, Outbox
         for (;;) {
             auto pass = processor.processWaiting();
             if (!pass.ok()) {
-                processingLog(pass.error().message);
+                processingLog(pass.error().message());
                 if (!inbox.finishing())
                     platform::waitForStop(std::chrono::seconds(5));
                 break;
@@ -183,7 +183,7 @@ int runNodeService(const NodeConfig& config, const NodeLogger& log, RecordedHook
     };
     auto serviceLock = prepareStart(config);
     if (!serviceLock.ok()) {
-        say("cannot start: " + serviceLock.error().message);
+        say("cannot start: " + serviceLock.error().message());
         return 2;
     }
     // An error that comes back at every pass (a full disk) is said once a minute.

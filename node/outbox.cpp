@@ -103,7 +103,7 @@ OutboxEntry readEntry(const fs::path& file) {
     e.id = file.stem().string();
     auto text = textio::readTextFile(file);
     if (!text.ok()) {
-        e.lastError = text.error().message;
+        e.lastError = text.error().message();
         return e;
     }
     for (const std::string& line : textio::splitLines(*text)) {
@@ -177,8 +177,8 @@ Status makeFolders(const fs::path& outbox) {
         std::error_code ec;
         fs::create_directories(outbox / name, ec);
         if (ec)
-            return Error{"送信待ちのフォルダ（" + textio::fileNameUtf8(outbox / name) +
-                         "）を作れません: " + textio::fileErrorReason(ec.value())};
+            return Error::text("送信待ちのフォルダ（" + textio::fileNameUtf8(outbox / name) +
+                         "）を作れません: " + textio::fileErrorReason(ec.value()));
     }
     return {};
 }
@@ -217,7 +217,7 @@ Expected<std::vector<OutboxEntry>> Outbox::enqueue(const DoseReport& report,
                                                    const std::vector<Destination>& destinations,
                                                    const std::string& label, Clock::time_point now) {
     if (report.sopInstanceUid.empty() || report.fileBytes.empty())
-        return Error{"送信するレポートが空です。"};
+        return Error::text("送信するレポートが空です。");
     if (Status s = makeFolders(folder_); !s.ok())
         return s.error();
     const std::string reportFile = report.sopInstanceUid + ".dcm";
@@ -376,9 +376,8 @@ Status Outbox::retryNow(Clock::time_point now, std::chrono::milliseconds lockWai
     if (Status s = makeFolders(folder_); !s.ok())
         return s;
     if (Status s = lock.acquire(folder_ / "sender", {lockWait, std::chrono::milliseconds(20)}); !s.ok()) {
-        if (s.error().kind == Error::Kind::Busy)
-            return Error{"線量レポートを送信しているところです。しばらくしてからもう一度試して下さい。",
-                         Error::Kind::Busy};
+        if (s.error().kind() == Error::Kind::Busy)
+            return Error(ErrorCode::SendingInProgress);
         return s;
     }
     for (const fs::path& file : entryFiles(folder_ / "waiting")) {
@@ -406,7 +405,7 @@ Expected<SendRound> Outbox::sendDue(const ReportSender& send, Clock::time_point 
     if (Status s =
             lock.acquire(folder_ / "sender", {std::chrono::milliseconds(0), std::chrono::milliseconds(1)});
         !s.ok()) {
-        if (s.error().kind == Error::Kind::Busy) {
+        if (s.error().kind() == Error::Kind::Busy) {
             round.busy = true;
             return round;
         }
@@ -414,7 +413,7 @@ Expected<SendRound> Outbox::sendDue(const ReportSender& send, Clock::time_point 
     }
     if (prepare_)
         if (Status s = prepare_(now); !s.ok())
-            round.messages.push_back(s.error().message);
+            round.messages.push_back(s.error().message());
     if (!askedNow && nothingDue(now))
         return round;
     const std::int64_t nowSeconds = seconds(now);
@@ -435,7 +434,7 @@ Expected<SendRound> Outbox::sendDue(const ReportSender& send, Clock::time_point 
         if (outcomes.size() != entries.size())
             outcomes.assign(entries.size(), StoreOutcome{false, 0,
                                                          destination.ok() ? "送信の結果を得られませんでした"
-                                                                          : destination.error().message});
+                                                                          : destination.error().message()});
         std::string lastMessage;
         for (std::size_t i = 0; i < entries.size(); ++i) {
             auto& [file, e] = entries[i];

@@ -58,7 +58,7 @@ std::string unwritableText(const std::string& name, const records::RecordTexts& 
         auto sjis = textio::utf8ToSjis(i < 0 ? name : lines[static_cast<size_t>(i)]);
         if (!sjis.ok())
             return "「" + (i < 0 ? std::string("氏名") : records::recordFieldCaption(i)) +
-                   "」を記録ファイルに書けません（" + sjis.error().message + "）";
+                   "」を記録ファイルに書けません（" + sjis.error().message() + "）";
     }
     return {};
 }
@@ -112,7 +112,7 @@ Status ProcessingPass::loadSiteFiles() {
     auto fresh = std::make_unique<engine::CalculationState>();
     if (auto e = refdata::loadReferenceData(*fresh, workFolder_); !e.ok()) {
         st_.loaded = false;
-        return Error{"基準データを読めないため、受信画像は処理を待っています: " + e.message()};
+        return Error::text("基準データを読めないため、受信画像は処理を待っています: " + e.message());
     }
     st_.engine = std::move(fresh);
     st_.bodyParts = dicom::BodyPartMapping::load(workFolder_);
@@ -122,14 +122,14 @@ Status ProcessingPass::loadSiteFiles() {
     if (thickness.ok())
         st_.thickness = std::move(*thickness);
     else
-        st_.thicknessProblem = thickness.error().message;
+        st_.thicknessProblem = thickness.error().message();
     st_.organs.reset();
     if (fs::exists(textio::fileInFolder(workFolder_, refdata::kOrganDoseFileName))) {
         // The entrance surface dose does not need it: images are recorded, their reports without E.
         if (auto organs = refdata::loadOrganDoseData(workFolder_); organs.ok())
             st_.organs = std::move(*organs);
         else
-            say("臓器線量の表を読めないため、線量レポートに実効線量を載せません: " + organs.error().message);
+            say("臓器線量の表を読めないため、線量レポートに実効線量を載せません: " + organs.error().message());
     }
     st_.stamps = stamps;
     st_.loaded = true;
@@ -196,7 +196,7 @@ std::optional<Candidate> ProcessingPass::screen(const std::string& name, const s
     e.irradiationEventUid = c.identity.irradiationEventUid;
     if (reading.kind != dicom::FileKind::Radiograph || !identity.ok() || e.sopInstanceUid.empty()) {
         const std::string why = reading.kind != dicom::FileKind::Radiograph ? reading.message
-                                : !identity.ok()                            ? identity.error().message
+                                : !identity.ok()                            ? identity.error().message()
                                                  : "SOPInstanceUID (0008,0018) がありません";
         if (e.sopInstanceUid.empty())
             e.sopInstanceUid = "(" + name + ")";
@@ -296,7 +296,7 @@ void ProcessingPass::planInfant(const std::string& id, std::vector<Candidate>& c
     auto stored = records::loadStoredInfant(workFolder_, id);
     if (!stored.ok()) {
         for (Candidate& c : candidates)
-            settle(plan.outcomes, c.entry, Outcome::Held, stored.error().message);
+            settle(plan.outcomes, c.entry, Outcome::Held, stored.error().message());
         return;
     }
     Infant infant;
@@ -338,7 +338,7 @@ void ProcessingPass::planInfant(const std::string& id, std::vector<Candidate>& c
                                             infant.stored, texts);
     if (!append.ok()) {
         for (Candidate* c : work.recorded)
-            settle(plan.outcomes, c->entry, Outcome::Held, "記録の形式で保存できません: " + append.error().message);
+            settle(plan.outcomes, c->entry, Outcome::Held, "記録の形式で保存できません: " + append.error().message());
         return;
     }
     work.plan = std::move(*append);

@@ -69,9 +69,9 @@ OFList<OFString> uncompressed() {
 Status connect(DcmSCU& scu, const PullQuery& q) {
     const std::string peer = destinationText(q.pacs);
     if (OFCondition c = scu.initNetwork(); c.bad())
-        return Error{"ネットワークを使えません: " + std::string(c.text())};
+        return Error::text("ネットワークを使えません: " + std::string(c.text()));
     if (OFCondition c = scu.negotiateAssociation(); c.bad())
-        return Error{peer + " と接続できません: " + std::string(c.text())};
+        return Error::text(peer + " と接続できません: " + std::string(c.text()));
     return {};
 }
 
@@ -80,10 +80,10 @@ Status checkQuery(const PullQuery& q) {
     if (Status ready = dicom::detail::prepareDcmtk(); !ready.ok())
         return ready;
     if (!validAeTitle(q.callingAeTitle))
-        return Error{"自分の AE タイトル「" + q.callingAeTitle +
-                     "」は 1～16 文字の英数字・記号で指定してください。"};
+        return Error::text("自分の AE タイトル「" + q.callingAeTitle +
+                     "」は 1～16 文字の英数字・記号で指定してください。");
     if (!validAeTitle(q.pacs.aeTitle) || q.pacs.host.empty() || q.pacs.port == 0)
-        return Error{"問い合わせ先の PACS が AET@HOST:PORT の形で指定されていません。"};
+        return Error::text("問い合わせ先の PACS が AET@HOST:PORT の形で指定されていません。");
     return studyDateRange(q).status();
 }
 
@@ -99,7 +99,7 @@ struct Responses {
 Expected<std::vector<DcmDataset*>> find(DcmSCU& scu, T_ASC_PresentationContextID context, DcmDataset& keys,
                                         Responses& responses) {
     if (OFCondition c = scu.sendFINDRequest(context, &keys, &responses.list); c.bad())
-        return Error{"PACS への問い合わせ（C-FIND）に失敗しました: " + std::string(c.text())};
+        return Error::text("PACS への問い合わせ（C-FIND）に失敗しました: " + std::string(c.text()));
     std::vector<DcmDataset*> found;
     for (QRResponse* r : responses.list) {
         if (r->m_status == STATUS_Pending ||
@@ -107,8 +107,8 @@ Expected<std::vector<DcmDataset*>> find(DcmSCU& scu, T_ASC_PresentationContextID
             if (r->m_dataset)
                 found.push_back(r->m_dataset);
         } else if (r->m_status != STATUS_Success) {
-            return Error{"PACS が問い合わせ（C-FIND）を断りました（状態 " + std::to_string(r->m_status) +
-                         "）。"};
+            return Error::text("PACS が問い合わせ（C-FIND）を断りました（状態 " + std::to_string(r->m_status) +
+                         "）。");
         }
     }
     return found;
@@ -142,7 +142,7 @@ protected:
         DcmFileFormat file(dataset.release(), OFFalse);
         auto bytes = detail::dicomFileBytes(file);
         if (!bytes.ok()) {
-            lastProblem = bytes.error().message;
+            lastProblem = bytes.error().message();
             return EC_Normal;
         }
         if (Status s = textio::writeFileAtomic(folder_ / (uid + ".dcm"), *bytes); !s.ok()) {
@@ -163,9 +163,9 @@ private:
 Expected<std::string> studyDateRange(const PullQuery& q) {
     for (const std::string* date : {&q.fromDate, &q.toDate})
         if (!date->empty() && !validDate(*date))
-            return Error{"日付「" + *date + "」は YYYYMMDD の形で指定してください。"};
+            return Error::text("日付「" + *date + "」は YYYYMMDD の形で指定してください。");
     if (!q.fromDate.empty() && !q.toDate.empty() && q.fromDate > q.toDate)
-        return Error{"期間の始め（" + q.fromDate + "）が終わり（" + q.toDate + "）より後です。"};
+        return Error::text("期間の始め（" + q.fromDate + "）が終わり（" + q.toDate + "）より後です。");
     if (q.fromDate.empty() && q.toDate.empty())
         return std::string();
     return q.fromDate + "-" + q.toDate;
@@ -183,7 +183,7 @@ Expected<std::vector<FoundImage>> findImages(const PullQuery& q) {
         scu.findAnyPresentationContextID(UID_FINDStudyRootQueryRetrieveInformationModel, "");
     if (context == 0) {
         scu.releaseAssociation();
-        return Error{destinationText(q.pacs) + " は問い合わせ（C-FIND）を受け付けません。"};
+        return Error::text(destinationText(q.pacs) + " は問い合わせ（C-FIND）を受け付けません。");
     }
 
     DcmDataset studyKeys;
@@ -249,8 +249,8 @@ retrieveHeaders(const PullQuery& q, const std::vector<FoundImage>& images, const
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (ec)
-        return Error{"取得した画像のフォルダ（" + textio::fileNameUtf8(folder) +
-                     "）を作れません: " + textio::fileErrorReason(ec.value())};
+        return Error::text("取得した画像のフォルダ（" + textio::fileNameUtf8(folder) +
+                     "）を作れません: " + textio::fileErrorReason(ec.value()));
 
     HeaderReceiver scu(folder);
     configure(scu, q);
@@ -277,7 +277,7 @@ retrieveHeaders(const PullQuery& q, const std::vector<FoundImage>& images, const
         scu.findAnyPresentationContextID(UID_GETStudyRootQueryRetrieveInformationModel, "");
     if (context == 0) {
         scu.releaseAssociation();
-        return Error{destinationText(q.pacs) + " は画像の取得（C-GET）を受け付けません。"};
+        return Error::text(destinationText(q.pacs) + " は画像の取得（C-GET）を受け付けません。");
     }
 
     for (const FoundImage& image : images) {

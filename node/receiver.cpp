@@ -204,17 +204,17 @@ private:
         } else {
             std::string uid, sopClass;
             auto header = dataset ? headerOnlyCopy(*dataset, &uid, &sopClass)
-                                  : Expected<std::string>(Error{"no data set"});
+                                  : Expected<std::string>(Error::text("no data set"));
             dataset.reset();
             if (!header.ok()) {
                 status = STATUS_STORE_Error_CannotUnderstand;
-                problem = header.error().message;
+                problem = header.error().message();
             } else if (uid != request.AffectedSOPInstanceUID || sopClass != request.AffectedSOPClassUID) {
                 status = STATUS_STORE_Error_DataSetDoesNotMatchSOPClass;
                 problem = "the data set's SOP class or instance UID differs from the request";
             } else if (auto admitted = inbox.admit(*header); !admitted.ok()) {
                 status = STATUS_STORE_Refused_OutOfResources;
-                problem = admitted.error().message;
+                problem = admitted.error().message();
             }
         }
         if (status == STATUS_Success) {
@@ -338,7 +338,7 @@ public:
             if (network)
                 ASC_dropNetwork(&network);
             platform::closeSocket(*listener);
-            return Error{"port " + std::to_string(port) + ": " + cond.text()};
+            return Error::text("port " + std::to_string(port) + ": " + cond.text());
         }
         const DcmSharedSCPConfig shared(config_);
         // Connections still in their handshake or request beyond this many are closed at once.
@@ -553,19 +553,19 @@ Status Receiver::prepare() {
         syntaxes.push_back(uid);
     for (const std::string& sopClass : receivedSopClasses())
         if (auto e = config.addPresentationContext(sopClass.c_str(), syntaxes); e.bad())
-            return Error{std::string("presentation context: ") + e.text()};
+            return Error::text(std::string("presentation context: ") + e.text());
     OFList<OFString> echoSyntaxes;
     echoSyntaxes.push_back(UID_LittleEndianExplicitTransferSyntax);
     echoSyntaxes.push_back(UID_LittleEndianImplicitTransferSyntax);
     if (auto e = config.addPresentationContext(UID_VerificationSOPClass, echoSyntaxes); e.bad())
-        return Error{std::string("presentation context: ") + e.text()};
+        return Error::text(std::string("presentation context: ") + e.text());
 
     if (tls_) {
         tlsLayer_ = std::make_unique<TlsLayer>();
         DcmTLSTransportLayer& layer = tlsLayer_->layer;
         auto check = [](const OFCondition& cond, const std::string& what) -> Status {
             if (cond.bad())
-                return Error{what + ": " + cond.text()};
+                return Error::text(what + ": " + cond.text());
             return {};
         };
         if (auto e = check(layer.setTLSProfile(TSP_Profile_BCP195_ND), "TLS profile"); !e.ok())
@@ -581,8 +581,8 @@ Status Receiver::prepare() {
             !e.ok())
             return e;
         if (!layer.checkPrivateKeyMatchesCertificate())
-            return Error{"tls-private-key " + c.tlsPrivateKey.u8string() +
-                         " does not belong to tls-certificate " + c.tlsCertificate.u8string()};
+            return Error::text("tls-private-key " + c.tlsPrivateKey.u8string() +
+                         " does not belong to tls-certificate " + c.tlsCertificate.u8string());
         if (!c.tlsTrustedCertificates.empty()) {
             if (auto e = check(layer.addTrustedCertificateFile(c.tlsTrustedCertificates.string().c_str(),
                                                                DCF_Filetype_PEM),

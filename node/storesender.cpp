@@ -62,7 +62,7 @@ bool validAeTitle(std::string_view aeTitle) {
 Expected<Destination> parseDestination(std::string_view text) {
     const std::string shown(text);
     auto fail = [&shown](const std::string& why) {
-        return Error{"送信先「" + shown + "」は AET@HOST:PORT の形ではありません（" + why + "）。"};
+        return Error::text("送信先「" + shown + "」は AET@HOST:PORT の形ではありません（" + why + "）。");
     };
     const auto at = text.find('@');
     if (at == std::string_view::npos)
@@ -105,7 +105,7 @@ std::vector<StoreOutcome> storeFiles(const Destination& destination, const std::
                                      const NetworkOptions& options) {
     if (files.empty())
         return {};
-    (void)dicom::detail::prepareDcmtk(); // DCMTK's own lines stay quiet; the outcomes say what happened
+    ignoreFailure(dicom::detail::prepareDcmtk(), "DCMTK's own lines stay quiet; the outcomes say what happened");
     std::vector<std::string> sopClasses;
     std::vector<StoreOutcome> outcomes(files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {

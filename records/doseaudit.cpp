@@ -268,8 +268,7 @@ Expected<DoseAudit> auditRecordFolder(const fs::path& folder, const AuditPeriod&
     std::error_code ec;
     fs::directory_iterator it(folder, ec);
     auto listingError = [&folder](const std::error_code& error) {
-        return Error{"作業フォルダ「" + folder.u8string() +
-                     "」の記録ファイルを一覧できません: " + textio::fileErrorReason(error.value()) + "。"};
+        return Error(ErrorCode::RecordFolderUnlistable, {folder.u8string(), textio::fileErrorReason(error.value())});
     };
     if (ec)
         return listingError(ec);

@@ -55,11 +55,10 @@ int sameExposureRecord(const std::vector<PatientRecord>& recordsInSaveOrder, con
     return 0;
 }
 
-std::string sameExposureQuestion(int recordNumber, const PatientRecord& stored) {
-    return "同じ撮影の記録が既に保存されています（記録 " + std::to_string(recordNumber) + "：" + stored.examDate +
-           " " + stored.bodyPart + " " + listValueText(stored.tubeVoltageKv) + " kV " +
-           listValueText(stored.mAs) + " mAs、入射表面線量 " + listValueText(stored.entranceSurfaceDoseMGy) +
-           " mGy）。別の撮影としてもう一度保存しますか？";
+Error sameExposureQuestion(int recordNumber, const PatientRecord& stored) {
+    return Error(ErrorCode::QuestionSameExposure,
+                 {std::to_string(recordNumber), stored.examDate, stored.bodyPart, listValueText(stored.tubeVoltageKv),
+                  listValueText(stored.mAs), listValueText(stored.entranceSurfaceDoseMGy)});
 }
 
 } // namespace tamso::records

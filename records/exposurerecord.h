@@ -52,7 +52,7 @@ int sameExposureRecord(const std::vector<PatientRecord>& recordsInSaveOrder, con
 
 // The question asked before a second record of one exposure is saved (default No), naming the
 // stored record.
-std::string sameExposureQuestion(int recordNumber, const PatientRecord& stored);
+Error sameExposureQuestion(int recordNumber, const PatientRecord& stored);
 
 // An exam date as records store it in the Japanese short date form: "2024/05/01".
 std::string recordDateText(int year, int month, int day);

@@ -26,7 +26,7 @@ HistoryEffectiveDoses historyEffectiveDoses(const DoseHistory& history, const en
             e.doses = *doses;
             h.totalUSv += doses->effectiveDoseUSv;
         } else {
-            e.problem = doses.error().message;
+            e.problem = doses.error().message();
             ++h.unavailable;
         }
         e.cumulativeUSv = h.totalUSv;

@@ -110,7 +110,7 @@ std::vector<std::optional<std::string>> recordFileProblems(std::string_view pati
         const ReadRecordFile& f = files[i];
         const std::string name = textio::fileNameUtf8(f.file.path);
         if (!f.content.ok()) {
-            problems[i] = f.content.error().message;
+            problems[i] = f.content.error().message();
         } else if (counted[i]) {
             problems[i] = "ファイル" + quotedName(name) + "はファイル" +
                           quotedName(textio::fileNameUtf8(*counted[i])) +
@@ -154,7 +154,7 @@ Expected<PatientHistory> loadPatientHistory(const fs::path& folder, std::string_
         if (problem)
             problems += (problems.empty() ? "" : "\n") + *problem;
     if (!problems.empty())
-        return Error{problems};
+        return Error(ErrorCode::RecordFilesUnusable, {problems});
     history.records.reserve(history.files.size() * kMaxPatientRecords);
     for (ReadRecordFile& file : read) {
         PatientRecordState& state = *file.content;

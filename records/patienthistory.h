@@ -56,7 +56,7 @@ std::vector<RecordFilePart> listPatientRecordFiles(const fs::path& folder, std::
 // One record file of an infant as it was read.
 struct ReadRecordFile {
     RecordFilePart file;
-    Expected<PatientRecordState> content = Error{}; // the records, or why the file cannot be read
+    Expected<PatientRecordState> content = Error(ErrorCode::Text); // the records, or why the file cannot be read
 };
 
 // Which of an infant's record files (in part order, as read) hold its records, one rule for the

@@ -100,7 +100,7 @@ std::string recordFieldCaption(int index) {
 }
 
 Expected<ListValue> parseListValue(std::string_view line) {
-    const Error comma{"区切りのカンマがあります"};
+    const Error comma(ErrorCode::ListValueComma);
     size_t pos = 0;
     while (pos < line.size() && isBlank(line[pos]))
         ++pos;
@@ -118,7 +118,7 @@ Expected<ListValue> parseListValue(std::string_view line) {
             return ListValue{std::move(text)};
         if (line.find(',', close) != std::string_view::npos)
             return comma; // a second value on the line
-        return Error{"引用符(\")で囲んだ値の後に余分な文字があります"};
+        return Error(ErrorCode::ListValueAfterQuote);
     }
     std::string_view value = line.substr(pos);
     if (value.find(',') != std::string_view::npos)
@@ -159,7 +159,7 @@ std::string listValueText(const ListValue& value) {
 
 Expected<PatientRecordState> parsePatientRecordFile(std::string_view utf8Text, std::string_view fileName) {
     auto fail = [&](const std::string& why) {
-        return Error{"患者ファイル" + quotedName(fileName) + "は記録の形式で読み込めません（" + why + "）。"};
+        return Error(ErrorCode::RecordFileLayout, {std::string(fileName), why});
     };
     const std::vector<std::string> lines = textio::splitLines(utf8Text);
     if (lines.size() < 2)
@@ -194,7 +194,7 @@ Expected<PatientRecordState> parsePatientRecordFile(std::string_view utf8Text, s
             auto value = parseListValue(line);
             if (!value.ok())
                 return fail(std::to_string(lineIndex + 1) + " 行目（データ " + std::to_string(k) + " の" +
-                            recordFieldCaption(f) + "）に" + value.error().message);
+                            recordFieldCaption(f) + "）に" + value.error().message());
             *refs[static_cast<size_t>(f)].value = std::move(*value);
         }
     }
@@ -215,8 +215,7 @@ std::vector<std::string> patientRecordFileLines(const PatientRecordState& state)
 
 Status checkPatientId(std::string_view id, const fs::path& folder) {
     auto refuse = [&](const std::string& why) {
-        return Error{"患者ID「" + std::string(id) + "」はファイル名に使えません（" + why +
-                     "）。別のIDを入力して下さい。"};
+        return Error(ErrorCode::PatientIdUnusable, {std::string(id), why});
     };
     if (id.empty())
         return refuse("IDが空です");
@@ -309,7 +308,7 @@ Expected<PatientRecordState> readPatientRecordFile(const fs::path& file) {
     const std::string name = textio::fileNameUtf8(file);
     auto text = textio::sjisToUtf8(*bytes);
     if (!text.ok())
-        return Error{"ファイル「" + name + "」を読み込めません: " + text.error().message + "。"};
+        return Error(ErrorCode::FileUnreadableText, {name, text.error().message()});
     return parsePatientRecordFile(*text, name);
 }
 

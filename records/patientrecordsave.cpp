@@ -8,27 +8,26 @@
 
 namespace tamso::records {
 
-std::string continuationSavedMessage(const std::string& continuationFileName) {
-    return "この患児の記録は " + std::to_string(kMaxPatientRecords) + " 件を超えたため、続きのファイル「" +
-           continuationFileName + "」に保存しました。";
+Error continuationSavedMessage(const std::string& continuationFileName) {
+    return Error(ErrorCode::SavedToContinuation, {std::to_string(kMaxPatientRecords), continuationFileName});
 }
 
 bool savePatientRecord(const fs::path& folder, const std::string& patientId, const std::string& name,
                        const RecordTexts& record, SavePrompts& prompts, PatientRecordState& state,
                        const RecordLockOptions& lockOptions, SavedRecordPlace* place) {
     if (patientId.empty() || name.empty()) {
-        prompts.warn(kMessageEnterIdAndName);
+        prompts.warn(Error(ErrorCode::EnterIdAndName));
         return false;
     }
     if (auto bad = checkPatientId(patientId, folder); !bad.ok()) {
-        prompts.warn(bad.message());
+        prompts.warn(bad.error());
         return false;
     }
     if (auto bad = checkRecordTexts(name, record); !bad.ok()) {
-        prompts.warn(bad.message());
+        prompts.warn(bad.error());
         return false;
     }
-    if (!prompts.confirmSave(kQuestionSave))
+    if (!prompts.confirmSave(Error(ErrorCode::QuestionSave)))
         return false;
     // Asked before the lock is taken, so that no other save waits on the user. A history that
     // cannot be read is refused below, under the lock.
@@ -43,7 +42,7 @@ bool savePatientRecord(const fs::path& folder, const std::string& patientId, con
             const bool identical = std::any_of(stored.begin(), stored.end(),
                                                [&](const PatientRecord& r) { return sameRecord(r, *asStored); });
             if (identical) {
-                if (!prompts.confirmDuplicate(kQuestionDuplicate))
+                if (!prompts.confirmDuplicate(Error(ErrorCode::QuestionDuplicate)))
                     return false;
             } else if (const int same = sameExposureRecord(stored, *asStored); same > 0) {
                 if (!prompts.confirmDuplicate(sameExposureQuestion(same, stored[static_cast<size_t>(same) - 1])))
@@ -58,31 +57,30 @@ bool savePatientRecord(const fs::path& folder, const std::string& patientId, con
         // One lock for all files of the infant: the first file's, also while a continuation is written.
         RecordFileLock lock;
         if (const Status locked = lock.acquire(firstFile, lockOptions); !locked.ok()) {
-            prompts.warn(locked.message()); // in use by another saver, or the lock file cannot be made
+            prompts.warn(locked.error()); // in use by another saver, or the lock file cannot be made
             return false;
         }
         // Every file of the infant must read in the layout: none is rewritten otherwise, and the
         // record's number among them must be known.
         auto stored = loadStoredInfant(folder, patientId);
         if (!stored.ok()) {
-            prompts.warn(stored.error().message + "ファイルは変更せず、データは保存しませんでした。");
+            prompts.warn(Error(ErrorCode::SaveStoredUnreadable, {stored.error().message()}));
             return false;
         }
         if (!stored->history.files.empty())
             state = stored->lastFile; // the save reads the file into the shared table, as the search does
         auto planned = planRecordAppend(folder, patientId, name, *stored, {record});
         if (!planned.ok()) {
-            prompts.warn("このデータは記録の形式で保存できません: " + planned.error().message);
+            prompts.warn(Error(ErrorCode::SaveNotInLayout, {planned.error().message()}));
             return false;
         }
         plan = std::move(*planned);
         if (!lock.stillHeld()) {
-            prompts.warn("患者ファイル「" + textio::fileNameUtf8(firstFile) +
-                         "」は他で保存中のため使用できません。しばらくしてからもう一度保存して下さい。");
+            prompts.warn(Error(ErrorCode::RecordFileBusy, {textio::fileNameUtf8(firstFile)}));
             return false;
         }
         if (auto error = writeRecordAppend(plan); !error.ok()) {
-            prompts.warn(error.message() + "データは保存されていません。");
+            prompts.warn(Error(ErrorCode::SaveNotWritten, {error.message()}));
             return false;
         }
     } // the lock goes before the notice, which waits for the user
@@ -91,7 +89,7 @@ bool savePatientRecord(const fs::path& folder, const std::string& patientId, con
     if (place)
         *place = plan.places.back();
     prompts.notify(plan.startsContinuation ? continuationSavedMessage(textio::fileNameUtf8(written.file))
-                                           : kMessageSaved);
+                                           : Error(ErrorCode::Saved));
     return true;
 }
 

@@ -13,34 +13,28 @@ namespace tamso::records {
 
 struct SavePrompts {
     virtual ~SavePrompts() = default;
-    // An OK / Cancel question without icon; true for OK.
-    virtual bool confirmSave(const std::string& question) = 0;
+    // The questions, warnings and notices come as codes of the catalogue with their arguments
+    // (textio/errorcatalog.h), like the errors; message() gives the sentence.
+    // An OK / Cancel question without icon (ErrorCode::QuestionSave); true for OK.
+    virtual bool confirmSave(const Error& question) = 0;
     // A warning with the exclamation icon: the save stops.
-    virtual void warn(const std::string& message) = 0;
+    virtual void warn(const Error& message) = 0;
     // A notice with OK only.
-    virtual void notify(const std::string& message) = 0;
+    virtual void notify(const Error& message) = 0;
     // A Yes / No question without icon whose default answer is No; true for Yes. Asked before a
     // record equal to a stored one is appended again. Without an answer (this default) it is not.
-    virtual bool confirmDuplicate(const std::string& question) {
-        (void)question;
-        return false;
-    }
+    virtual bool confirmDuplicate(const Error& /*question*/) { return false; }
 };
 
-// The messages of the save.
-inline constexpr const char* kMessageEnterIdAndName = "患者IDおよび氏名を入力して下さい";
-inline constexpr const char* kQuestionSave = "このデータを保存しますか？";
-inline constexpr const char* kMessageSaved = "データを保存しました。";
-inline constexpr const char* kQuestionDuplicate = "同じ記録が既に保存されています。もう一度保存しますか？";
 // The notice of a save that started a continuation file (see patienthistory.h), with its name.
-std::string continuationSavedMessage(const std::string& continuationFileName);
+Error continuationSavedMessage(const std::string& continuationFileName);
 
 // Appends the record (the 13 field texts of the report screen) to the records of the ID in the
 // folder and returns whether it was written:
 //  - empty ID or name, an ID that cannot name a file, a field that cannot be stored: a warning, nothing
 //    touched; then the question, Cancel stops;
 //  - a record equal in every field (sameRecord) to one already stored in any file of the infant asks
-//    confirmDuplicate (kQuestionDuplicate); a record of the same exposure (sameExposure: only the
+//    confirmDuplicate (ErrorCode::QuestionDuplicate); a record of the same exposure (sameExposure: only the
 //    technologist, unit, field name or doses differ, such as a dose typed over, or an exposure the
 //    node recorded entered again by hand) asks it with sameExposureQuestion, naming the stored record;
 //    No stops, nothing written, so that no exposure silently becomes two;

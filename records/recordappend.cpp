@@ -94,8 +94,7 @@ Status writeRecordAppends(const std::vector<const RecordAppendPlan*>& plans) {
         for (const RecordFileWrite& write : plan->writes) {
             auto bytes = textio::textLinesBytes(write.lines);
             if (!bytes.ok())
-                return Error{"ファイル「" + textio::fileNameUtf8(write.file) +
-                             "」に書き込めません: " + bytes.error().message + "。"};
+                return Error(ErrorCode::FileCannotWriteText, {textio::fileNameUtf8(write.file), bytes.error().message()});
             files.emplace_back(write.file, std::move(*bytes));
         }
     return textio::writeFilesAtomic(files);
@@ -106,20 +105,18 @@ Status checkRecordTexts(const std::string& name, const RecordTexts& record) {
         return text.find_first_of("\r\n") != std::string::npos;
     };
     if (hasLineBreak(name))
-        return Error{"氏名に改行を含めることはできません。"};
+        return Error(ErrorCode::NameLineBreak);
     const auto texts = record.inLineOrder();
     for (int i = 0; i < kRecordLines; ++i) {
         const std::string& text = texts[static_cast<size_t>(i)];
         if (hasLineBreak(text))
-            return Error{"「" + recordFieldCaption(i) + "」に改行を含めることはできません。"};
+            return Error(ErrorCode::FieldLineBreak, {recordFieldCaption(i)});
         if (!isListFieldLine(i))
             continue;
         if (text.find(',') != std::string::npos && text.find('"') != std::string::npos)
-            return Error{"「" + recordFieldCaption(i) +
-                         "」にカンマ(,)と引用符(\")を一緒に含めることはできません。"};
+            return Error(ErrorCode::FieldCommaAndQuote, {recordFieldCaption(i)});
         if (auto read = parseListValue(storedRecordLine(i, text)); !read.ok())
-            return Error{"「" + recordFieldCaption(i) + "」は記録できません（" + read.error().message +
-                         "）。"};
+            return Error(ErrorCode::FieldNotStorable, {recordFieldCaption(i), read.error().message()});
     }
     return {};
 }

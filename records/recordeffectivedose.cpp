@@ -44,10 +44,10 @@ Expected<ConditionOrganDoses> recordConditionOrganDoses(const engine::Calculatio
     const auto kv = number(record.tubeVoltageKv), mas = number(record.mAs), ffd = number(record.ffdCm),
                thickness = number(record.subjectThicknessCm);
     if (!kv || !mas || !ffd || !thickness)
-        return Error{"撮影条件（管電圧・mAs・FFD・被写体厚）が数値として記録されていません"};
+        return Error(ErrorCode::RecordConditionsNotNumbers);
     const auto field = recordFieldCm(record.fieldSize);
     if (!field)
-        return Error{"照射野サイズ「" + record.fieldSize + "」の大きさが分かりません"};
+        return Error(ErrorCode::RecordFieldSizeUnknown, {record.fieldSize});
     auto state = std::make_unique<engine::CalculationState>(loaded);
     state->exposureSource = 2;
     engine::ConditionTexts c = engine::defaultConditions(*state);
@@ -84,7 +84,7 @@ Expected<engine::OrganDoseResult> recordOrganDoses(const engine::CalculationStat
                                                    const PatientRecord& record) {
     const auto stored = storedDoseMGy(record.entranceSurfaceDoseMGy);
     if (!stored)
-        return Error{"入射表面線量が記録されていません"};
+        return Error(ErrorCode::RecordDoseMissing);
     auto run = recordConditionOrganDoses(loaded, table, defaultWeightKg, record);
     if (!run.ok())
         return run.error();

@@ -153,10 +153,7 @@ RecordFileLock::~RecordFileLock() {
 Status RecordFileLock::acquire(const fs::path& recordFile, const RecordLockOptions& options) {
     release();
     lockFile_ = lockFileFor(recordFile);
-    const std::string cannotWrite = "ファイル「" + textio::fileNameUtf8(recordFile) + "」に書き込めません（";
-    const Error busy{"患者ファイル「" + textio::fileNameUtf8(recordFile) +
-                         "」は他で保存中のため使用できません。しばらくしてからもう一度保存して下さい。",
-                     Error::Kind::Busy};
+    const Error busy(ErrorCode::RecordFileBusy, {textio::fileNameUtf8(recordFile)});
     const auto deadline = std::chrono::steady_clock::now() + options.wait;
     for (;;) {
         int code = 0;
@@ -168,10 +165,9 @@ Status RecordFileLock::acquire(const fs::path& recordFile, const RecordLockOptio
             continue;
         }
         if (file == kNoFile) {
-            return Error{cannotWrite +
-                         (deniedError(code) ? std::string("作業フォルダに書き込みできません")
-                                            : textio::fileErrorReason(code)) +
-                         "）。"};
+            return Error(ErrorCode::FileCannotWrite,
+                         {textio::fileNameUtf8(recordFile), deniedError(code) ? std::string("作業フォルダに書き込みできません")
+                                                                              : textio::fileErrorReason(code)});
         }
         TryLock result;
         while ((result = tryLock(file, code)) == TryLock::Busy && std::chrono::steady_clock::now() < deadline)
@@ -183,8 +179,8 @@ Status RecordFileLock::acquire(const fs::path& recordFile, const RecordLockOptio
         }
         closeLockFile(file);
         if (result == TryLock::Failed) {
-            return Error{cannotWrite + "ロックファイル「" + textio::fileNameUtf8(lockFile_) +
-                         "」をロックできません: " + textio::fileErrorReason(code) + "）。"};
+            return Error(ErrorCode::LockFileCannotLock, {textio::fileNameUtf8(recordFile),
+                                                         textio::fileNameUtf8(lockFile_), textio::fileErrorReason(code)});
         }
         if (result == TryLock::Busy)
             return busy;

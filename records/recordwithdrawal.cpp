@@ -103,7 +103,7 @@ WithdrawnRecords applyTrail(std::string_view sjis, const std::string& fileName,
         }
         auto withdrawal = parseWithdrawalLine(line);
         if (!withdrawal.ok()) {
-            result.problems.push_back(where + "を読めません（" + withdrawal.error().message + "）" +
+            result.problems.push_back(where + "を読めません（" + withdrawal.error().message() + "）" +
                                       notApplied);
             continue;
         }
@@ -178,20 +178,19 @@ Expected<Withdrawal> parseWithdrawalLine(std::string_view line) {
     while (!reader.atEnd() && fields.size() <= kWithdrawalFields)
         fields.push_back(reader.readField().value_or(std::string()));
     if (fields.size() != kWithdrawalFields)
-        return Error{"項目が " + std::to_string(fields.size()) + " 個あります。" +
-                     std::to_string(kWithdrawalFields) + " 個のはずです"};
+        return Error(ErrorCode::WithdrawalFieldCount, {std::to_string(fields.size()), std::to_string(kWithdrawalFields)});
     const auto number = textio::parseNumber(fields[0]);
     if (!number || *number < 1 || *number > 1e9 || *number != static_cast<double>(static_cast<int>(*number)))
-        return Error{"記録の番号「" + textio::quotedFieldText(fields[0]) + "」が 1 以上の整数ではありません"};
+        return Error(ErrorCode::WithdrawalNumberBad, {textio::quotedFieldText(fields[0])});
     std::vector<std::string> texts;
     for (size_t i = 1; i < fields.size(); ++i) {
         auto text = unescapedField(fields[i]);
         if (!text)
-            return Error{std::to_string(i + 1) + " 番目の項目の % の後が 16 進 2 桁ではありません"};
+            return Error(ErrorCode::WithdrawalEscapeBad, {std::to_string(i + 1)});
         texts.push_back(std::move(*text));
     }
     if (texts[0].empty() || texts[1].empty() || texts[2].empty())
-        return Error{"日時、取り消した人、理由のどれかが空です"};
+        return Error(ErrorCode::WithdrawalFieldEmpty);
     return Withdrawal{static_cast<int>(*number),
                       texts[0],
                       texts[1],
@@ -214,30 +213,29 @@ WithdrawnRecords loadWithdrawnRecords(const fs::path& folder, std::string_view p
     auto bytes = readTrailBytes(file);
     if (!bytes.ok()) {
         WithdrawnRecords result;
-        result.problems.push_back(bytes.error().message + "この患児の記録の取り消しは適用していません。");
+        result.problems.push_back(bytes.error().message() + "この患児の記録の取り消しは適用していません。");
         return result;
     }
     return applyTrail(*bytes, trailName(patientId), records);
 }
 
-std::string alreadyWithdrawnMessage(const Withdrawal& w) {
-    return "この記録（" + std::to_string(w.recordNumber) + " 件目）は " + w.time + " に" + w.withdrawnBy +
-           "が取り消し済みです（理由: " + w.reason + "）。もう一度取り消すことはできません。";
+Error alreadyWithdrawn(const Withdrawal& w) {
+    return Error(ErrorCode::AlreadyWithdrawn, {std::to_string(w.recordNumber), w.time, w.withdrawnBy, w.reason});
 }
 
 Status withdrawRecord(const fs::path& folder, std::string_view patientId, const WithdrawalRequest& request,
                       const RecordLockOptions& lockOptions) {
     if (blank(request.reason))
-        return Error{"取り消しの理由を入力して下さい。"};
+        return Error(ErrorCode::WithdrawalReasonMissing);
     if (blank(request.withdrawnBy))
-        return Error{"取り消す人の名前を入力して下さい。"};
+        return Error(ErrorCode::WithdrawerMissing);
     if (auto bad = checkPatientId(patientId, folder); !bad.ok())
         return bad;
     const Withdrawal withdrawal =
         withdrawalOf(request.listed, request.recordNumber, request.time, request.withdrawnBy, request.reason);
     auto lineBytes = textio::textLinesBytes({withdrawalLine(withdrawal)});
     if (!lineBytes.ok())
-        return Error{"取り消しの理由または名前に、ファイルに書けない（Shift-JIS にない）文字があります。"};
+        return Error(ErrorCode::WithdrawalNotSjis);
 
     const fs::path firstFile = patientRecordFile(folder, patientId);
     RecordFileLock lock;
@@ -245,30 +243,27 @@ Status withdrawRecord(const fs::path& folder, std::string_view patientId, const 
         return locked;
     auto history = loadPatientHistory(folder, patientId);
     if (!history.ok())
-        return Error{history.error().message + "\n記録を取り消せませんでした。"};
+        return Error(ErrorCode::WithdrawHistoryUnreadable, {history.error().message()});
     const int n = request.recordNumber;
     if (n < 1 || n > history->recordCount() ||
         !sameRecord(history->records[static_cast<size_t>(n - 1)], request.listed))
-        return Error{"患者ID「" + std::string(patientId) + "」の記録 " + std::to_string(n) +
-                     " は一覧したときの記録と違います。もう一度一覧して下さい。"};
+        return Error(ErrorCode::WithdrawRecordChanged, {std::string(patientId), std::to_string(n)});
     const fs::path trail = withdrawalTrailFile(folder, patientId);
     auto old = readTrailBytes(trail);
     if (!old.ok())
-        return Error{old.error().message + "記録を取り消せませんでした。"};
+        return Error(ErrorCode::WithdrawTrailUnreadable, {old.error().message()});
     const WithdrawnRecords withdrawn = applyTrail(*old, trailName(patientId), history->records);
     if (const Withdrawal* earlier = withdrawn.find(n))
-        return Error{alreadyWithdrawnMessage(*earlier)};
+        return alreadyWithdrawn(*earlier);
 
     std::string bytes = std::move(*old);
     if (!bytes.empty() && bytes.back() != '\n' && bytes.back() != '\r')
         bytes += "\r\n"; // a last line without its end keeps its own line
     bytes += *lineBytes;
     if (!lock.stillHeld())
-        return Error{"患者ファイル" + quotedName(textio::fileNameUtf8(firstFile)) +
-                         "は他で保存中のため使用できません。しばらくしてからもう一度取り消して下さい。",
-                     Error::Kind::Busy};
+        return Error(ErrorCode::RecordFileBusyWithdraw, {textio::fileNameUtf8(firstFile)});
     if (const Status written = textio::writeFileAtomic(trail, bytes); !written.ok())
-        return Error{written.message() + "記録は取り消されていません。"};
+        return Error(ErrorCode::WithdrawNotWritten, {written.message()});
     return {};
 }
 

@@ -100,7 +100,7 @@ struct WithdrawalRequest {
 Status withdrawRecord(const fs::path& folder, std::string_view patientId, const WithdrawalRequest& request,
                       const RecordLockOptions& lockOptions = {});
 
-// The message of a record already withdrawn.
-std::string alreadyWithdrawnMessage(const Withdrawal& withdrawal);
+// The error of a record already withdrawn.
+Error alreadyWithdrawn(const Withdrawal& withdrawal);
 
 } // namespace tamso::records

@@ -37,7 +37,7 @@ Status TechnologistList::add(const std::filesystem::path& folder, const std::str
             return error;
     }
     if (count_ >= kCapacity)
-        return Error{fullMessage()};
+        return fullMessage();
     std::vector<std::string> lines(TechnologistTable.begin() + 1, TechnologistTable.begin() + 1 + count_);
     lines.push_back(name);
     if (auto error = textio::writeTextLines(textio::fileInFolder(folder, fileName()), lines); !error.ok())

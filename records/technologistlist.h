@@ -16,7 +16,7 @@ class TechnologistList {
 public:
     static constexpr int kCapacity = 50;
     static const char* fileName() { return "撮影担当.txt"; }
-    static const char* fullMessage() { return "撮影担当者は50名までしか登録できません。"; }
+    static Error fullMessage() { return Error(ErrorCode::TechnologistListFull); }
 
     // Replaces the list with the file's lines, at most 50 of them. A missing file gives an empty
     // list. A file that cannot be read leaves the list empty and returns the message.

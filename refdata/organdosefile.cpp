@@ -22,7 +22,7 @@ constexpr std::uintmax_t kMaxBytes = std::uintmax_t{64} << 20;
 constexpr std::uintmax_t kMaxWeightFileBytes = 1 << 16;
 
 Error fileError(const fs::path& file, const std::string& detail) {
-    return Error{"ファイル「" + textio::fileNameUtf8(file) + "」の読み込みに失敗しました: " + detail + "。"};
+    return Error(ErrorCode::ReferenceFileUnreadable, {textio::fileNameUtf8(file), detail});
 }
 
 std::string num(double v) {
@@ -47,7 +47,7 @@ public:
     bool number(double& v) {
         auto x = r_.readNumber();
         if (!x.ok()) {
-            problem_ = "値" + x.error().message;
+            problem_ = "値" + x.error().message();
             return false;
         }
         v = *x;
@@ -232,14 +232,14 @@ Expected<double> readDefaultWeightFile(const fs::path& folder) {
     while (!reader.atEnd()) {
         auto line = reader.readText("体重の既定値");
         if (!line.ok())
-            return fileError(file, line.error().message);
+            return fileError(file, line.error().message());
         const auto first = line->find_first_not_of(" \t");
         if (first == std::string::npos || (*line)[first] == '#')
             continue;
         textio::TextReader value(*line);
         auto weight = value.readNumber("体重の既定値");
         if (!weight.ok())
-            return fileError(file, weight.error().message);
+            return fileError(file, weight.error().message());
         if (auto bad = engine::checkWeightKg(*weight); !bad.ok())
             return fileError(file, bad.message());
         return *weight;
@@ -257,7 +257,7 @@ Expected<OrganDoseData> loadOrganDoseData(const fs::path& folder) {
     if (weight.ok())
         data.defaultWeightKg = *weight;
     else
-        data.defaultWeightProblem = weight.error().message;
+        data.defaultWeightProblem = weight.error().message();
     return data;
 }
 

@@ -15,12 +15,8 @@ using textio::TextReader;
 
 namespace {
 
-std::string quoted(const fs::path& file) {
-    return "「" + textio::fileNameUtf8(file) + "」";
-}
-
 Error fileError(const fs::path& file, const std::string& detail) {
-    return Error{"ファイル" + quoted(file) + "の読み込みに失敗しました: " + detail + "。"};
+    return Error(ErrorCode::ReferenceFileUnreadable, {textio::fileNameUtf8(file), detail});
 }
 
 // The most bytes a reference file may hold: 256 characters for each of its numbers, many times the
@@ -51,10 +47,9 @@ Expected<TextReader> openReader(const fs::path& file, int numbers) {
 // field, or its name), the line and the text as written, and why it cannot be right.
 Error implausible(const fs::path& file, const TextReader& reader, const std::string& what,
                   const std::string& rule) {
-    return Error{"ファイル" + quoted(file) + "の値が正しくありません: " + what + "（" +
-                 std::to_string(reader.lastNumberLine()) + " 行目の「" +
-                 textio::quotedFieldText(reader.lastNumberText()) + "」）は " + rule +
-                 "。値の数と並びを確認してください。"};
+    return Error(ErrorCode::ReferenceValueImplausible,
+                 {textio::fileNameUtf8(file), what, std::to_string(reader.lastNumberLine()),
+                  textio::quotedFieldText(reader.lastNumberText()), rule});
 }
 
 const char* const kNonNegative = "0 以上でなければなりません";
@@ -70,7 +65,7 @@ std::string aboveRule(const std::string& previousWhat, const std::string& previo
     do {                                                                                                     \
         auto tamsoValue_ = (reader).readNumber();                                                            \
         if (!tamsoValue_.ok())                                                                               \
-            return fileError(file, std::string(what) + tamsoValue_.error().message);                         \
+            return fileError(file, std::string(what) + tamsoValue_.error().message());                         \
         (target) = *tamsoValue_;                                                                             \
     } while (false)
 
@@ -102,13 +97,13 @@ Expected<BasicData> readBasicDataFile(const fs::path& folder) {
     TAMSO_READ_NUMBER(*reader, file, data.wAirEv, "W 値");
     auto unit = reader->readText("撮影装置名");
     if (!unit.ok())
-        return fileError(file, unit.error().message);
+        return fileError(file, unit.error().message());
     data.xrayUnitName = *unit;
     TAMSO_READ_NUMBER(*reader, file, data.targetAngleDeg, "ターゲット角度");
     TAMSO_READ_NUMBER(*reader, file, data.inherentFilterAlMm, "固有ろ過");
     auto hospital = reader->readText("医療施設名");
     if (!hospital.ok())
-        return fileError(file, hospital.error().message);
+        return fileError(file, hospital.error().message());
     data.hospitalName = *hospital;
     return data;
 }
@@ -138,7 +133,7 @@ Expected<TubeOutputData> readTubeOutputFile(const fs::path& file) {
     TubeOutputData data;
     auto comment = reader->readText("コメント行");
     if (!comment.ok())
-        return fileError(file, comment.error().message);
+        return fileError(file, comment.error().message());
     data.comment = *comment;
     std::string previousText;
     for (int r = 1; r <= engine::kTubeOutputRows; ++r) {

@@ -20,12 +20,8 @@ namespace {
 // disk image) from filling the memory.
 constexpr std::uintmax_t kMaxFileBytes = std::uintmax_t{4} << 20;
 
-std::string bracketed(std::string_view fileName) {
-    return "「" + std::string(fileName) + "」";
-}
-
 Error fileError(std::string_view fileName, const std::string& detail) {
-    return Error{"ファイル" + bracketed(fileName) + "の読み込みに失敗しました: " + detail + "。"};
+    return Error(ErrorCode::ReferenceFileUnreadable, {std::string(fileName), detail});
 }
 
 bool isBlank(char c) {
@@ -139,13 +135,11 @@ Expected<std::vector<std::string>> referenceLevelFileLines(const ReferenceLevelT
     lines.reserve(table.rows.size());
     for (const ReferenceLevelRow& row : table.rows) {
         if (row.bodyPart.empty())
-            return Error{"撮影部位が空の参考レベルは保存できません。"};
+            return Error(ErrorCode::ReferenceLevelNoBodyPart);
         if (row.bodyPart.find('"') != std::string::npos)
-            return Error{"撮影部位" + bracketed(row.bodyPart) +
-                         "は引用符(\")を含むため参考レベルを保存できません。"};
+            return Error(ErrorCode::ReferenceLevelQuote, {row.bodyPart});
         if (row.levelMGy && !(*row.levelMGy > 0 && std::isfinite(*row.levelMGy)))
-            return Error{"撮影部位" + bracketed(row.bodyPart) +
-                         "の参考レベルは 0 より大きい数値にして下さい。"};
+            return Error(ErrorCode::ReferenceLevelNotPositive, {row.bodyPart});
         lines.push_back("\"" + row.bodyPart + "\"," +
                         (row.levelMGy ? textio::numberWriteForm(*row.levelMGy) : std::string()) + "," +
                         withoutLeadingBlanks(row.source));
@@ -170,7 +164,7 @@ OptionalReferenceLevels loadReferenceLevels(const fs::path& folder) {
     loaded.present = true;
     auto table = readReferenceLevelFile(file);
     if (!table.ok()) {
-        loaded.warning = table.error().message + "\n参考レベルとの比較は表示しません。";
+        loaded.warning = table.error().message() + "\n参考レベルとの比較は表示しません。";
         return loaded;
     }
     loaded.table = std::move(*table);

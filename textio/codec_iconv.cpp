@@ -7,10 +7,10 @@
 namespace tamso::textio {
 namespace {
 
-Expected<std::string> convert(const char* to, const char* from, std::string_view in, const char* what) {
+Expected<std::string> convert(const char* to, const char* from, std::string_view in, ErrorCode atByte) {
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1))
-        return Error{std::string("文字コード変換 (") + from + " → " + to + ") を利用できません。"};
+        return Error(ErrorCode::CodecUnavailable, {from, to});
     std::string out;
     std::vector<char> buffer(4096);
     char* inPtr = const_cast<char*>(in.data());
@@ -29,7 +29,7 @@ Expected<std::string> convert(const char* to, const char* from, std::string_view
     iconv_close(cd);
     if (failed) {
         size_t offset = in.size() - inLeft;
-        return Error{std::string(what) + "（" + std::to_string(offset + 1) + " バイト目）"};
+        return Error(atByte, {std::to_string(offset + 1)});
     }
     return out;
 }
@@ -39,13 +39,13 @@ Expected<std::string> convert(const char* to, const char* from, std::string_view
 Expected<std::string> sjisToUtf8(std::string_view sjis) {
     if (isAscii(sjis))
         return std::string(sjis);
-    return convert("UTF-8", "CP932", sjis, "Shift-JIS として読めない文字があります");
+    return convert("UTF-8", "CP932", sjis, ErrorCode::SjisUnreadableAtByte);
 }
 
 Expected<std::string> utf8ToSjis(std::string_view utf8) {
     if (isAscii(utf8))
         return std::string(utf8);
-    return convert("CP932", "UTF-8", utf8, "Shift-JIS で書けない文字があります");
+    return convert("CP932", "UTF-8", utf8, ErrorCode::SjisUnwritableAtByte);
 }
 
 } // namespace tamso::textio

@@ -6,20 +6,20 @@
 namespace tamso::textio {
 namespace {
 
-Expected<std::wstring> toWide(UINT codePage, std::string_view in, const char* what) {
+Expected<std::wstring> toWide(UINT codePage, std::string_view in, ErrorCode what) {
     if (in.empty())
         return std::wstring();
     int n = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, in.data(), static_cast<int>(in.size()),
                                 nullptr, 0);
     if (n <= 0)
-        return Error{what};
+        return Error(what);
     std::wstring out(static_cast<size_t>(n), L'\0');
     MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, in.data(), static_cast<int>(in.size()), out.data(),
                         n);
     return out;
 }
 
-Expected<std::string> fromWide(UINT codePage, const std::wstring& in, const char* what) {
+Expected<std::string> fromWide(UINT codePage, const std::wstring& in, ErrorCode what) {
     if (in.empty())
         return std::string();
     BOOL usedDefault = FALSE;
@@ -28,7 +28,7 @@ Expected<std::string> fromWide(UINT codePage, const std::wstring& in, const char
     int n = WideCharToMultiByte(codePage, flags, in.data(), static_cast<int>(in.size()), nullptr, 0, nullptr,
                                 usedDefaultPtr);
     if (n <= 0 || usedDefault)
-        return Error{what};
+        return Error(what);
     std::string out(static_cast<size_t>(n), '\0');
     WideCharToMultiByte(codePage, flags, in.data(), static_cast<int>(in.size()), out.data(), n, nullptr,
                         usedDefaultPtr);
@@ -40,19 +40,19 @@ Expected<std::string> fromWide(UINT codePage, const std::wstring& in, const char
 Expected<std::string> sjisToUtf8(std::string_view sjis) {
     if (isAscii(sjis))
         return std::string(sjis);
-    auto wide = toWide(932, sjis, "Shift-JIS として読めない文字があります");
+    auto wide = toWide(932, sjis, ErrorCode::SjisUnreadable);
     if (!wide.ok())
         return wide.error();
-    return fromWide(CP_UTF8, *wide, "Shift-JIS として読めない文字があります");
+    return fromWide(CP_UTF8, *wide, ErrorCode::SjisUnreadable);
 }
 
 Expected<std::string> utf8ToSjis(std::string_view utf8) {
     if (isAscii(utf8))
         return std::string(utf8);
-    auto wide = toWide(CP_UTF8, utf8, "UTF-8 として読めない文字があります");
+    auto wide = toWide(CP_UTF8, utf8, ErrorCode::Utf8Unreadable);
     if (!wide.ok())
         return wide.error();
-    return fromWide(932, *wide, "Shift-JIS で書けない文字があります");
+    return fromWide(932, *wide, ErrorCode::SjisUnwritable);
 }
 
 } // namespace tamso::textio

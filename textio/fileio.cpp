@@ -402,8 +402,8 @@ bool isTemporaryName(const fs::path& fileName) {
            isTemporaryFileOf(fileName.filename(), fs::u8path(name.substr(1, infix - 1)));
 }
 
-std::string writeFailure(const fs::path& path, const std::string& reason) {
-    return "ファイル" + quotedFileName(path) + "に書き込めません（" + reason + "）。";
+Error writeFailure(const fs::path& path, const std::string& reason) {
+    return Error(ErrorCode::FileCannotWrite, {fileNameUtf8(path), reason});
 }
 
 } // namespace
@@ -439,9 +439,8 @@ Status writeTemporary(const fs::path& path, const Target& target, std::string_vi
         removeLeftoverTemporaries(path);
     if (const int code = createTemporary(path, target, temp)) {
         const FileFailure failure = classifyFileError(code);
-        return Error{writeFailure(path, failure == FileFailure::Denied
-                                            ? std::string("フォルダに書き込みできません")
-                                            : fileErrorReason(code))};
+        return writeFailure(path, failure == FileFailure::Denied ? std::string("フォルダに書き込みできません")
+                                                                 : fileErrorReason(code));
     }
     const WriteFaultForTesting fault = writeFault(); // a copy: the seam may replace itself
     int code = fault ? fault(temp.path) : 0;
@@ -451,7 +450,7 @@ Status writeTemporary(const fs::path& path, const Target& target, std::string_vi
         code = syncToDisk(temp);
     if (code != 0) {
         discardTemporary(temp);
-        return Error{writeFailure(path, fileErrorReason(code))};
+        return writeFailure(path, fileErrorReason(code));
     }
     return {};
 }
@@ -461,18 +460,18 @@ Status writeTemporary(const fs::path& path, const Target& target, std::string_vi
 Status writeFileAtomic(const fs::path& path, std::string_view bytes, Durability durability) {
     const Target target = inspectTarget(path);
     if (target.folder)
-        return Error{writeFailure(path, "同じ名前のフォルダがあります")};
+        return writeFailure(path, "同じ名前のフォルダがあります");
     if (target.readOnly)
-        return Error{"ファイル" + quotedFileName(path) + "は読み取り専用のため書き換えられません。"};
+        return Error(ErrorCode::FileReadOnly, {fileNameUtf8(path)});
 
     TemporaryFile temp;
     if (Status written = writeTemporary(path, target, bytes, durability, temp); !written.ok())
         return written;
     if (const int failed = publish(temp, path, durability)) {
         const FileFailure failure = classifyFileError(failed);
-        return Error{writeFailure(path, failure == FileFailure::Denied || failure == FileFailure::InUse
-                                            ? std::string("ファイルが使用中か、書き込みが禁止されています")
-                                            : fileErrorReason(failed))};
+        return writeFailure(path, failure == FileFailure::Denied || failure == FileFailure::InUse
+                                      ? std::string("ファイルが使用中か、書き込みが禁止されています")
+                                      : fileErrorReason(failed));
     }
     return {};
 }
@@ -488,9 +487,9 @@ Status writeFilesAtomic(const std::vector<std::pair<fs::path, std::string>>& fil
         const Target target = inspectTarget(path);
         Status problem;
         if (target.folder) {
-            problem = Error{writeFailure(path, "同じ名前のフォルダがあります")};
+            problem = writeFailure(path, "同じ名前のフォルダがあります");
         } else if (target.readOnly) {
-            problem = Error{"ファイル" + quotedFileName(path) + "は読み取り専用のため書き換えられません。"};
+            problem = Error(ErrorCode::FileReadOnly, {fileNameUtf8(path)});
         } else {
             removeLeftoverTemporaries(path); // stored data: every time, as a flushed replacement does
             problem = writeTemporary(path, target, files[i].second, Durability::Unsynced, temps[i]);
@@ -514,7 +513,7 @@ Status writeFilesAtomic(const std::vector<std::pair<fs::path, std::string>>& fil
     for (size_t i = 0; i < files.size(); ++i)
         if (codes[i] != 0) {
             discardAll(files.size());
-            return Error{writeFailure(files[i].first, fileErrorReason(codes[i]))};
+            return writeFailure(files[i].first, fileErrorReason(codes[i]));
         }
     std::vector<fs::path> published;
     for (size_t i = 0; i < files.size(); ++i) {
@@ -522,7 +521,7 @@ Status writeFilesAtomic(const std::vector<std::pair<fs::path, std::string>>& fil
             for (size_t k = i + 1; k < files.size(); ++k)
                 discardTemporary(temps[k]);
             finishBatch(published);
-            return Error{writeFailure(files[i].first, fileErrorReason(failed))};
+            return writeFailure(files[i].first, fileErrorReason(failed));
         }
         published.push_back(files[i].first);
     }
@@ -550,7 +549,7 @@ Expected<bool> createFileAtomic(const fs::path& path, std::string_view bytes, Du
         return written.error();
     bool existed = false;
     if (const int failed = publishNew(temp, path, durability, existed))
-        return Error{writeFailure(path, fileErrorReason(failed))};
+        return writeFailure(path, fileErrorReason(failed));
     return !existed;
 }
 
@@ -558,7 +557,7 @@ Status writeTextLines(const fs::path& path, const std::vector<std::string>& utf8
                       Durability durability) {
     auto sjis = textLinesBytes(utf8Lines);
     if (!sjis.ok())
-        return Error{"ファイル" + quotedFileName(path) + "に書き込めません: " + sjis.error().message + "。"};
+        return Error(ErrorCode::FileCannotWriteText, {fileNameUtf8(path), sjis.error().message()});
     return writeFileAtomic(path, *sjis, durability);
 }
 

@@ -18,8 +18,7 @@ namespace tamso::textio {
 namespace {
 
 Error notRegular(const fs::path& path) {
-    return Error{quotedFileName(path) +
-                 "は通常のファイルではありません（デバイスや名前付きパイプなどは読み込みません）。"};
+    return Error(ErrorCode::NotARegularFile, {fileNameUtf8(path)});
 }
 
 // How a bounded read of a regular file ended.
@@ -92,16 +91,16 @@ bool canOpenForReading(const fs::path& path) {
 Expected<std::string> readFileBytes(const fs::path& path) {
     std::error_code ec;
     if (!fs::exists(path, ec))
-        return Error{"ファイル" + quotedFileName(path) + "が見つかりません。"};
+        return Error(ErrorCode::FileMissing, {fileNameUtf8(path)});
     if (fs::is_directory(path, ec))
-        return Error{quotedFileName(path) + "はファイルではありません。"};
+        return Error(ErrorCode::NotAFile, {fileNameUtf8(path)});
     std::ifstream in(path, std::ios::binary);
     if (!in.is_open())
-        return Error{"ファイル" + quotedFileName(path) + "を開けません。"};
+        return Error(ErrorCode::FileCannotOpen, {fileNameUtf8(path)});
     std::ostringstream buffer;
     buffer << in.rdbuf();
     if (in.bad())
-        return Error{"ファイル" + quotedFileName(path) + "を読み込めません。"};
+        return Error(ErrorCode::FileCannotRead, {fileNameUtf8(path)});
     return buffer.str();
 }
 
@@ -109,17 +108,16 @@ Expected<std::string> readRegularFileBytes(const fs::path& path, std::uintmax_t 
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec); // follows links
     if (status.type() == fs::file_type::not_found)
-        return Error{"ファイル" + quotedFileName(path) + "が見つかりません。"};
+        return Error(ErrorCode::FileMissing, {fileNameUtf8(path)});
     if (ec)
-        return Error{"ファイル" + quotedFileName(path) + "を開けません。"};
+        return Error(ErrorCode::FileCannotOpen, {fileNameUtf8(path)});
     if (status.type() == fs::file_type::directory)
-        return Error{quotedFileName(path) + "はファイルではありません。"};
+        return Error(ErrorCode::NotAFile, {fileNameUtf8(path)});
     if (status.type() != fs::file_type::regular)
         return notRegular(path);
     const std::uintmax_t size = fs::file_size(path, ec);
     if (!ec && size > maxBytes)
-        return Error{"ファイル" + quotedFileName(path) + "が大きすぎます（" + std::to_string(size) +
-                     " バイト。このファイルは " + std::to_string(maxBytes) + " バイトまでです）。"};
+        return Error(ErrorCode::FileTooLarge, {fileNameUtf8(path), std::to_string(size), std::to_string(maxBytes)});
     // Opened and checked again as opened: what the name stands for may have been replaced since
     // (by a named pipe, a link to a device), and nothing may wait for a writer or read without end.
     std::string bytes;
@@ -127,16 +125,15 @@ Expected<std::string> readRegularFileBytes(const fs::path& path, std::uintmax_t 
     case ReadOutcome::Read:
         break;
     case ReadOutcome::CannotOpen:
-        return Error{"ファイル" + quotedFileName(path) + "を開けません。"};
+        return Error(ErrorCode::FileCannotOpen, {fileNameUtf8(path)});
     case ReadOutcome::NotRegular:
         return notRegular(path);
     case ReadOutcome::Failed:
-        return Error{"ファイル" + quotedFileName(path) + "を読み込めません。"};
+        return Error(ErrorCode::FileCannotRead, {fileNameUtf8(path)});
     }
     // The bound holds also for a file that grew since its size was taken, or tells none.
     if (bytes.size() > maxBytes)
-        return Error{"ファイル" + quotedFileName(path) + "が大きすぎます（このファイルは " +
-                     std::to_string(maxBytes) + " バイトまでです）。"};
+        return Error(ErrorCode::FileGrewTooLarge, {fileNameUtf8(path), std::to_string(maxBytes)});
     return bytes;
 }
 
@@ -209,7 +206,7 @@ Expected<std::string> readTextFile(const fs::path& path, std::uintmax_t maxBytes
         return bytes.error();
     auto text = sjisToUtf8(*bytes);
     if (!text.ok())
-        return Error{"ファイル" + quotedFileName(path) + "を読み込めません: " + text.error().message + "。"};
+        return Error(ErrorCode::FileUnreadableText, {fileNameUtf8(path), text.error().message()});
     return text;
 }
 

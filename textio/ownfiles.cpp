@@ -139,8 +139,7 @@ fs::path longName(const fs::path& path) {
 // End of the platform layer.
 
 Error exportRefused(const fs::path& target, const std::string& why) {
-    return Error{"出力先「" + fileNameUtf8(target) + "」には書き出せません（" + why +
-                 "）。別のファイル名を指定して下さい。"};
+    return Error(ErrorCode::ExportRefused, {fileNameUtf8(target), why});
 }
 
 // Why the export may not go to the target because the command reads it; nothing when it may.

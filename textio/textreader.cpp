@@ -98,10 +98,16 @@ std::optional<std::string> TextReader::readLine() {
     return line;
 }
 
+Error withValueName(Error error, std::string_view what) {
+    if (!error.args.empty())
+        error.args[0] = std::string(what) + error.args[0];
+    return error;
+}
+
 Expected<double> TextReader::readNumber(std::string_view what) {
     auto value = readNumber();
     if (!value.ok())
-        return Error{std::string(what) + value.error().message};
+        return withValueName(value.error(), what);
     return value;
 }
 
@@ -110,33 +116,31 @@ Expected<double> TextReader::readNumber() {
     const int line = line_;
     auto field = readField();
     if (!field)
-        return Error{"を読む前にファイルが終わっています"};
+        return Error(ErrorCode::EndBeforeValue, {""});
     lastNumberText_ = std::move(*field);
     lastNumberLine_ = line;
     NumberReading reading = readWholeNumber(lastNumberText_);
     if (reading.ok())
         return reading.value;
     // The messages are made only here, for the field that failed.
-    const std::string place = "（" + std::to_string(line) + " 行目";
+    const std::string place = std::to_string(line);
     if (holdsUnreadable(lastNumberText_))
-        return Error{place + "）に Shift-JIS として読めない文字があります"};
-    const std::string quoted = place + "の「" + quotedFieldText(lastNumberText_) + "」）";
+        return Error(ErrorCode::ValueNotSjis, {"", place});
     // A lone point, as a mask of "#" digits writes zero ("###.# " gives ". "), is zero.
     if (reading.status == NumberStatus::NotANumber && isLonePoint(lastNumberText_))
         return 0.0;
     if (reading.status == NumberStatus::OutOfRange)
-        return Error{quoted + "は大きすぎて数値として扱えません"};
-    return Error{quoted + "が数値ではありません"};
+        return Error(ErrorCode::NumberTooLarge, {"", place, quotedFieldText(lastNumberText_)});
+    return Error(ErrorCode::NotANumber, {"", place, quotedFieldText(lastNumberText_)});
 }
 
 Expected<std::string> TextReader::readText(std::string_view what) {
     const int line = line_;
     auto text = readLine();
     if (!text)
-        return Error{std::string(what) + "を読む前にファイルが終わっています"};
+        return Error(ErrorCode::EndBeforeValue, {std::string(what)});
     if (holdsUnreadable(*text))
-        return Error{std::string(what) + "（" + std::to_string(line) +
-                     " 行目）に Shift-JIS として読めない文字があります"};
+        return Error(ErrorCode::ValueNotSjis, {std::string(what), std::to_string(line)});
     return *text;
 }
 

@@ -22,6 +22,9 @@
 
 namespace tamso::textio {
 
+// The error of a failed field read (TextReader) with the value's name as its first argument.
+Error withValueName(Error error, std::string_view what);
+
 class TextReader {
 public:
     explicit TextReader(std::string text);
@@ -38,8 +41,8 @@ public:
     // the range of a double, or the field was not valid Shift-JIS).
     Expected<double> readNumber(std::string_view what);
     // The same read for a value whose name is made only when the read fails (a reference file
-    // holds thousands of numbers): the error's message is the part that follows the value's name
-    // ("を読む前にファイルが終わっています", "（12 行目の「abc」）が数値ではありません").
+    // holds thousands of numbers): the error's first argument, the value's name, is empty; the
+    // caller names it with withValueName.
     Expected<double> readNumber();
     // A line read whose text must be valid Shift-JIS; the error says which line failed and why.
     Expected<std::string> readText(std::string_view what);

@@ -23,10 +23,6 @@ namespace {
 // No shipped file comes near this; a larger one is not a working-folder file.
 constexpr std::uintmax_t kMaxShippedFileBytes = 64u << 20;
 
-std::string quotedPath(const fs::path& path) {
-    return "「" + pathUtf8(path) + "」";
-}
-
 // The words for a failed file-system call of the standard library.
 std::string reasonOf(const std::error_code& ec) {
     return fileErrorReason(ec);
@@ -36,12 +32,11 @@ Status makeFolder(const fs::path& folder) {
     std::error_code ec;
     if (fs::is_directory(folder, ec))
         return {};
-    const std::string cannot = "作業フォルダ" + quotedPath(folder) + "を作成できません（";
     if (fs::symlink_status(folder, ec).type() != fs::file_type::not_found && !ec)
-        return Error{cannot + "同じ名前のファイルがあります）。"};
+        return Error(ErrorCode::WorkFolderCannotMake, {pathUtf8(folder), "同じ名前のファイルがあります"});
     fs::create_directories(folder, ec);
     if (ec)
-        return Error{cannot + reasonOf(ec) + "）。"};
+        return Error(ErrorCode::WorkFolderCannotMake, {pathUtf8(folder), reasonOf(ec)});
     return {};
 }
 
@@ -119,12 +114,12 @@ Expected<std::optional<fs::path>> workFolderOption(const std::vector<std::string
         std::string value;
         if (arg == option) {
             if (i + 1 >= utf8Args.size() || utf8Args[i + 1].empty())
-                return Error{"起動オプション --workdir には作業フォルダを続けて下さい。"};
+                return Error(ErrorCode::WorkdirOptionEmpty);
             value = utf8Args[++i];
         } else if (arg.rfind(option + "=", 0) == 0) {
             value = arg.substr(option.size() + 1);
             if (value.empty())
-                return Error{"起動オプション --workdir には作業フォルダを続けて下さい。"};
+                return Error(ErrorCode::WorkdirOptionEmpty);
         } else {
             continue;
         }
@@ -136,7 +131,7 @@ Expected<std::optional<fs::path>> workFolderOption(const std::vector<std::string
 Expected<std::vector<std::string>> fillWorkFolder(const fs::path& folder, const fs::path& defaults) {
     std::error_code ec;
     if (!fs::is_directory(defaults, ec))
-        return Error{"付属データのフォルダ" + quotedPath(defaults) + "が見つかりません。"};
+        return Error(ErrorCode::DefaultsFolderMissing, {pathUtf8(defaults)});
     std::vector<fs::path> shipped;
     for (fs::directory_iterator it(defaults, ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code typeError;
@@ -145,8 +140,7 @@ Expected<std::vector<std::string>> fillWorkFolder(const fs::path& folder, const 
             shipped.push_back(it->path());
     }
     if (ec)
-        return Error{"付属データのフォルダ" + quotedPath(defaults) + "を読み込めません（" + reasonOf(ec) +
-                     "）。"};
+        return Error(ErrorCode::DefaultsFolderUnreadable, {pathUtf8(defaults), reasonOf(ec)});
     std::sort(shipped.begin(), shipped.end());
 
     if (Status made = makeFolder(folder); !made.ok())
@@ -177,8 +171,7 @@ Expected<fs::path> prepareWorkFolder(const StartFolders& folders) {
                                                   : (folders.current / *folders.requested).lexically_normal();
     } else if (installed) {
         if (folders.user.empty())
-            return Error{"ホームフォルダが分からないため、作業フォルダを決められません。"
-                         "起動オプション --workdir で作業フォルダを指定して下さい。"};
+            return Error(ErrorCode::NoHomeFolder);
         folder = folders.user;
     } else {
         return folders.current;
@@ -188,7 +181,7 @@ Expected<fs::path> prepareWorkFolder(const StartFolders& folders) {
         if (auto filled = fillWorkFolder(folder, folders.defaults); !filled.ok())
             return filled.error();
     } else if (!fs::is_directory(folder, ec)) {
-        return Error{"作業フォルダ" + quotedPath(folder) + "が見つかりません。"};
+        return Error(ErrorCode::WorkFolderMissing, {pathUtf8(folder)});
     }
     return folder;
 }

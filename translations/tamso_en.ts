@@ -1630,10 +1630,6 @@ Check the patient ID so that the exposure is not saved in another infant&apos;s 
         <translation>The entrance surface dose %1 mGy differs from the %2 mGy calculated for this exposure. Save it as it is?</translation>
     </message>
     <message>
-        <source>この患児の記録は %1 件を超えたため、続きのファイル「%2」に保存しました。</source>
-        <translation>This infant has more than %1 records: saved in the continuation file “%2”.</translation>
-    </message>
-    <message>
         <source>記録は保存しましたが、この撮影の線量レポートは作成していません。
 %1</source>
         <translation>The record is saved, but no dose report of this exposure was made.
@@ -1875,6 +1871,14 @@ Close the report without saving?</translation>
 </context>
 <context>
     <name>core</name>
+    <message>
+        <source>ファイル「%1」が見つかりません。</source>
+        <translation>The file “%1” was not found.</translation>
+    </message>
+    <message>
+        <source>この患児の記録は %1 件を超えたため、続きのファイル「%2」に保存しました。</source>
+        <translation>This infant has more than %1 records: saved in the continuation file “%2”.</translation>
+    </message>
     <message>
         <source>取り除く人の名前を入力して下さい。</source>
         <translation>Enter the name of the person setting the image aside.</translation>

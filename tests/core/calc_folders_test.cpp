@@ -65,7 +65,7 @@ TEST_P(CalcInFolder, ComputesTheDefaultCaseAndKeepsRecordsThere) {
     ASSERT_EQ(history.status, 0) << history.err;
     EXPECT_EQ(history.out.rfind("患者ID: " + id + "\n", 0), 0u) << history.out;
     const auto loaded = records::loadDoseHistory(folder, id);
-    ASSERT_TRUE(loaded.ok()) << loaded.error().message;
+    ASSERT_TRUE(loaded.ok()) << loaded.error().message();
     EXPECT_EQ(test::readBytes(csv), records::doseHistoryCsv(*loaded));
 
     const test::ProgramRun refused = test::runCalculator(root, "--history \"ID😀\"" + workdir);

@@ -176,9 +176,9 @@ TEST_P(EngineOnCase, GivesTheExpectedResults) {
     const auto results = runEngine(work.path(), readConditions(c.folder / "conditions.txt"));
     if (expected.status != calc::kExitOk) {
         ASSERT_FALSE(results.ok()) << "the run must be refused";
-        EXPECT_EQ(kProgramPrefix + results.error().message + "\n", expected.err);
+        EXPECT_EQ(kProgramPrefix + results.error().message() + "\n", expected.err);
     } else {
-        ASSERT_TRUE(results.ok()) << results.error().message;
+        ASSERT_TRUE(results.ok()) << results.error().message();
         const auto lines = textio::splitLines(expected.out);
         ASSERT_EQ(lines.size(), calc::resultKeys().size()) << expected.out;
         for (size_t k = 0; k < lines.size(); ++k)

@@ -642,7 +642,7 @@ TEST_F(DicomRead, DicomDirRecordsStayInsideItsFolder) {
         ids.push_back(c.fileId);
     test::writeDicomDirWithFileIds(medium / "DICOMDIR", ids);
     const auto entries = dicom::dicomDirEntries(medium / "DICOMDIR");
-    ASSERT_TRUE(entries.ok()) << entries.error().message;
+    ASSERT_TRUE(entries.ok()) << entries.error().message();
     ASSERT_EQ(entries->size(), std::size(cases));
     for (size_t k = 0; k < entries->size(); ++k) {
         const dicom::DicomDirEntry& entry = (*entries)[k];
@@ -673,7 +673,7 @@ TEST_F(DicomRead, DicomDirListsItsImagesWhateverTheCaseOfTheNames) {
     EXPECT_EQ(dicom::readHeader(dir).kind, FileKind::DicomDir);
     EXPECT_EQ(dicom::readHeader(dir).message, "DICOMDIR は DICOMDIR（画像の一覧）です。");
     auto images = dicom::dicomDirImages(dir);
-    ASSERT_TRUE(images.ok()) << images.error().message;
+    ASSERT_TRUE(images.ok()) << images.error().message();
     ASSERT_EQ(images->size(), 2u);
     EXPECT_EQ((*images)[0], folder.path() / "IMG" / "S1" / "IM1");
     EXPECT_EQ(*dicom::readImageExposure((*images)[1])->tubeVoltageKv.value, 55);
@@ -689,7 +689,7 @@ TEST_F(DicomRead, DicomDirListsItsImagesWhateverTheCaseOfTheNames) {
     // An image is no DICOMDIR.
     const auto notADirectory = dicom::dicomDirImages(folder.path() / "img" / "S1" / "IM1");
     ASSERT_FALSE(notADirectory.ok());
-    EXPECT_EQ(notADirectory.error().message, "IM1 は DICOMDIR ではありません。");
+    EXPECT_EQ(notADirectory.error().message(), "IM1 は DICOMDIR ではありません。");
 }
 
 // The body-part mapping ---------------------------------------------------------------------------------

@@ -112,7 +112,7 @@ TEST(DoseAuditTable, VerdictFollowsTheMedianAsShown) {
         refdata::ReferenceLevelTable levels;
         levels.rows = {{"胸部正面", level, "JP"}};
         auto audit = auditRecordFolder(dir.path(), {}, levels);
-        ASSERT_TRUE(audit.ok()) << audit.error().message;
+        ASSERT_TRUE(audit.ok()) << audit.error().message();
         const auto cells = auditTableCells(*audit);
         ASSERT_EQ(cells.size(), 1u);
         EXPECT_EQ((std::vector<std::string>{cells[0][3], cells[0][7], cells[0][8], cells[0][9]}), shown)
@@ -126,7 +126,7 @@ TEST(DoseAuditFolder, StatisticsOfAPeriodMatchTheHandValues) {
     writeAuditFolder(dir);
     const AuditPeriod year2026{parseExamDate("2026/01/01"), parseExamDate("2026/12/31")};
     auto audit = auditRecordFolder(dir.path(), year2026, auditLevels(), {"腹部正面", "胸部正面"});
-    ASSERT_TRUE(audit.ok()) << audit.error().message;
+    ASSERT_TRUE(audit.ok()) << audit.error().message();
     ASSERT_EQ(audit->bodyParts.size(), 3u);
     // The body-part list's order, then the others.
     EXPECT_EQ(audit->bodyParts[0].bodyPart, "腹部正面");
@@ -260,7 +260,7 @@ TEST(DoseAuditFolder, EmptyFolderGivesAnEmptyTableAndAMissingFolderAnError) {
     EXPECT_EQ(audit->recordFiles, 0);
     auto missing = auditRecordFolder(dir.file("nowhere"), AuditPeriod{}, auditLevels());
     ASSERT_FALSE(missing.ok());
-    EXPECT_NE(missing.error().message.find("一覧できません"), std::string::npos);
+    EXPECT_NE(missing.error().message().find("一覧できません"), std::string::npos);
 }
 
 TEST(DoseAuditTable, CellsAndCsvAsTheWindowShowsThem) {

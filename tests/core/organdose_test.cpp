@@ -41,7 +41,7 @@ const Shipped& shipped() {
         Shipped x;
         EXPECT_TRUE(refdata::loadReferenceData(*x.state, kData).ok());
         auto o = refdata::loadOrganDoseData(kData);
-        EXPECT_TRUE(o.ok()) << (o.ok() ? "" : o.error().message);
+        EXPECT_TRUE(o.ok()) << (o.ok() ? "" : o.error().message());
         if (o.ok())
             x.organs = std::move(*o);
         return x;
@@ -68,7 +68,7 @@ Exposed run(const std::string& bodyPart, double longSkinCm, double shortSkinCm, 
     engine::ResultTexts texts;
     EXPECT_TRUE(engine::runCalculation(*r.state, c, texts).ok());
     auto o = engine::organDosesForBodyPart(shipped().organs.table, *r.state, bodyPart, weightKg, std::nullopt);
-    EXPECT_TRUE(o.ok()) << (o.ok() ? "" : o.error().message);
+    EXPECT_TRUE(o.ok()) << (o.ok() ? "" : o.error().message());
     if (o.ok())
         r.organs = *o;
     return r;
@@ -157,7 +157,7 @@ TEST(OrganDoseFile, RefusesADamagedTableNamingTheFile) {
         test::writeSjis(folder.file(refdata::kOrganDoseFileName), d.bytes);
         const auto read = refdata::readOrganDoseFile(folder.path());
         ASSERT_FALSE(read.ok()) << d.what;
-        EXPECT_NE(read.error().message.find(refdata::kOrganDoseFileName), std::string::npos) << d.what;
+        EXPECT_NE(read.error().message().find(refdata::kOrganDoseFileName), std::string::npos) << d.what;
     }
 }
 
@@ -175,7 +175,7 @@ TEST(OrganDoseFile, DefaultWeightSkipsCommentsAndRefusesImplausibleWeights) {
         if (c.weight)
             EXPECT_DOUBLE_EQ(*w, *c.weight);
         else
-            EXPECT_NE(w.error().message.find(refdata::kDefaultWeightFileName), std::string::npos);
+            EXPECT_NE(w.error().message().find(refdata::kDefaultWeightFileName), std::string::npos);
     }
     EXPECT_DOUBLE_EQ(*refdata::readDefaultWeightFile(kData), 3.0);
 }
@@ -193,11 +193,11 @@ TEST(OrganDoses, TheDefaultWeightIsMarkedAsAssumedAndWidensTheUncertainty) {
     const auto none = engine::organDosesForBodyPart(shipped().organs.table, *given.state, "胸部正面", std::nullopt,
                                                     std::nullopt);
     ASSERT_FALSE(none.ok());
-    EXPECT_NE(none.error().message.find("体重既定値.txt"), std::string::npos);
+    EXPECT_NE(none.error().message().find("体重既定値.txt"), std::string::npos);
     for (double bad : {0.1, 7.0}) {
         const auto r = engine::organDosesForBodyPart(shipped().organs.table, *given.state, "胸部正面", bad, 3.0);
         ASSERT_FALSE(r.ok()) << bad;
-        EXPECT_NE(r.error().message.find("範囲外"), std::string::npos);
+        EXPECT_NE(r.error().message().find("範囲外"), std::string::npos);
     }
     EXPECT_FALSE(engine::organDosesForBodyPart(shipped().organs.table, *given.state, "骨盤", 3.0, 3.0).ok());
 }
@@ -228,7 +228,7 @@ TEST(OrganDoses, ARecordGivesTheDoseOfItsConditionsScaledToItsStoredDose) {
     r.fieldSize = "六切サイズ";
     r.entranceSurfaceDoseMGy = 2 * chest.state->entranceSurfaceDoseMGy; // typed over on the report
     const auto e = records::recordOrganDoses(*shipped().state, shipped().organs.table, 3.0, r);
-    ASSERT_TRUE(e.ok()) << e.error().message;
+    ASSERT_TRUE(e.ok()) << e.error().message();
     EXPECT_TRUE(e->weightAssumed);
     EXPECT_NEAR(e->effectiveDoseUSv, 2 * chest.organs.effectiveDoseUSv, 1e-3 * chest.organs.effectiveDoseUSv);
     r.fieldSize = "その他";

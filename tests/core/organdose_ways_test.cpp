@@ -182,7 +182,7 @@ TEST(OrganDoseInterpolation, TheTableReadsBackAsWritten) {
     test::TempFolder folder;
     ASSERT_TRUE(refdata::writeOrganDoseFile(folder.path(), t).ok());
     const auto back = refdata::readOrganDoseFile(folder.path());
-    ASSERT_TRUE(back.ok()) << back.error().message;
+    ASSERT_TRUE(back.ok()) << back.error().message();
     ASSERT_EQ(back->values.size(), t.values.size());
     for (size_t i = 0; i < t.values.size(); ++i) // four significant digits, as written
         ASSERT_NEAR(back->values[i], t.values[i], 1e-12) << i;

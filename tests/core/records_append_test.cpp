@@ -43,7 +43,7 @@ TEST_P(AppendAtOnce, GivesTheBytesOfSavingOneByOne) {
     for (int k = stored; k < stored + added; ++k)
         records.push_back(numbered(k));
     auto plan = planRecordAppend(many.path(), "A7", "新生 一郎", *infant, records);
-    ASSERT_TRUE(plan.ok()) << plan.error().message;
+    ASSERT_TRUE(plan.ok()) << plan.error().message();
     ASSERT_EQ(plan->places.size(), static_cast<size_t>(added));
     EXPECT_EQ(plan->places.back().recordNumber, stored + added);
     const int filesBefore = (stored + 19) / 20, filesAfter = (stored + added + 19) / 20;

@@ -144,7 +144,7 @@ TEST(RecordConcurrentSave, TwoProgramsSavingAcrossTheTwentiethRecordLoseNothing)
     EXPECT_EQ(savedA.size() + savedB.size(), static_cast<size_t>(2 * perProgram));
 
     auto history = loadPatientHistory(folder.path(), id);
-    ASSERT_TRUE(history.ok()) << history.error().message;
+    ASSERT_TRUE(history.ok()) << history.error().message();
     EXPECT_EQ(history->recordsPerFile, (std::vector<int>{20, 6}));
     std::vector<std::string> stored;
     for (const PatientRecord& record : history->records)

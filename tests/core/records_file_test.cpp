@@ -48,19 +48,19 @@ TEST(ListValueRead, SaysWhyALineIsNotOneValue) {
     for (const char* line : {"1,2", "\"a\",b", "\"a\" x,y"}) {
         auto value = parseListValue(line);
         ASSERT_FALSE(value.ok()) << line;
-        EXPECT_EQ(value.error().message, "区切りのカンマがあります") << line;
+        EXPECT_EQ(value.error().message(), "区切りのカンマがあります") << line;
     }
     for (const char* line : {"\"a\"b", " \"60\" kV"}) {
         auto value = parseListValue(line);
         ASSERT_FALSE(value.ok()) << line;
-        EXPECT_EQ(value.error().message.find("カンマ"), std::string::npos) << value.error().message;
-        EXPECT_NE(value.error().message.find("引用符"), std::string::npos) << value.error().message;
+        EXPECT_EQ(value.error().message().find("カンマ"), std::string::npos) << value.error().message();
+        EXPECT_NE(value.error().message().find("引用符"), std::string::npos) << value.error().message();
     }
     auto file = parsePatientRecordFile(
         "名\r\n1\r\nd\r\nt\r\nb\r\n8\r\nu\r\n\"a\"b\r\n2\r\n100\r\nf\r\n1\r\n1\r\n2\r\n3\r\n", "Q.pat");
     ASSERT_FALSE(file.ok());
-    EXPECT_NE(file.error().message.find("8 行目（データ 1 の管電圧）に引用符"), std::string::npos)
-        << file.error().message;
+    EXPECT_NE(file.error().message().find("8 行目（データ 1 の管電圧）に引用符"), std::string::npos)
+        << file.error().message();
 }
 
 TEST(ListValueWrite, NumbersInWriteFormTextsVerbatimNothingEmpty) {
@@ -85,7 +85,7 @@ TEST(RecordLayout, ParsesTwoRecordsAndWritesThemBackIdentically) {
     const std::string text =
         "新生 一郎\r\n 2 \r\n" + recordLines("2024/05/01", " .25 ") + recordLines("2024/05/02", "abc");
     auto state = parsePatientRecordFile(text, "1.pat");
-    ASSERT_TRUE(state.ok()) << state.error().message;
+    ASSERT_TRUE(state.ok()) << state.error().message();
     EXPECT_EQ(state->patientName, "新生 一郎");
     EXPECT_EQ(state->patientRecordCount, 2);
     const PatientRecord& first = state->PatientRecordTable[1];
@@ -103,7 +103,7 @@ TEST(RecordLayout, ParsesTwoRecordsAndWritesThemBackIdentically) {
 
 TEST(RecordLayout, AcceptsPlainCountAndTrailingEmptyLines) {
     auto state = parsePatientRecordFile("名\n1\n" + recordLines("d", "1") + "\r\n\r\n", "x.pat");
-    ASSERT_TRUE(state.ok()) << state.error().message;
+    ASSERT_TRUE(state.ok()) << state.error().message();
     EXPECT_EQ(state->patientRecordCount, 1);
 }
 

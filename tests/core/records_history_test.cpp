@@ -155,13 +155,13 @@ TEST_F(HistorySave, TwentyFirstStartsTheContinuationAndTwentySecondFollowsIt) {
     EXPECT_EQ(folderEntries(folder.path()), (std::vector<std::string>{"P.pat", "P.pat.lock", "P.~2.pat"}));
 
     ASSERT_TRUE(save("P", "満杯 太郎", sampleRecord("day 22")));
-    EXPECT_EQ(prompts.notices, std::vector<std::string>{kMessageSaved});
+    EXPECT_EQ(prompts.notices, std::vector<std::string>{Error(ErrorCode::Saved).message()});
     EXPECT_EQ(test::readBytes(folder.file("P.pat")), first);
     EXPECT_EQ(countLines(test::readBytes(folder.file("P.~2.pat"))), 28u);
     EXPECT_EQ(place.recordNumber, 22);
 
     auto history = loadPatientHistory(folder.path(), "P");
-    ASSERT_TRUE(history.ok()) << history.error().message;
+    ASSERT_TRUE(history.ok()) << history.error().message();
     EXPECT_EQ(history->patientName, "満杯 太郎");
     ASSERT_EQ(history->recordCount(), 22);
     for (int n = 1; n <= 22; ++n)
@@ -175,14 +175,14 @@ TEST_F(HistorySave, FortyFirstStartsTheThirdFile) {
     const std::string first = test::readBytes(folder.file("Q.pat"));
     const std::string second = test::readBytes(folder.file("Q.~2.pat"));
     ASSERT_TRUE(save("Q", "長期 入院", sampleRecord("day 41")));
-    EXPECT_EQ(prompts.notices, std::vector<std::string>{continuationSavedMessage("Q.~3.pat")});
+    EXPECT_EQ(prompts.notices, std::vector<std::string>{continuationSavedMessage("Q.~3.pat").message()});
     EXPECT_EQ(test::readBytes(folder.file("Q.pat")), first);
     EXPECT_EQ(test::readBytes(folder.file("Q.~2.pat")), second);
     EXPECT_EQ(countLines(test::readBytes(folder.file("Q.~3.pat"))), 15u);
     EXPECT_EQ(place.recordNumber, 41);
     EXPECT_EQ(place.part, 3);
     auto history = loadPatientHistory(folder.path(), "Q");
-    ASSERT_TRUE(history.ok()) << history.error().message;
+    ASSERT_TRUE(history.ok()) << history.error().message();
     ASSERT_EQ(history->recordCount(), 41);
     EXPECT_EQ(history->records[39].examDate, "day 40");
     EXPECT_EQ(history->records[40].examDate, "day 41");
@@ -222,7 +222,7 @@ TEST_F(HistorySave, CorruptContinuationFileLosesNothing) {
                   (std::vector<std::string>{"S.pat", "S.pat.lock", "S.~2.pat"}));
         auto history = loadDoseHistory(folder.path(), "S");
         ASSERT_FALSE(history.ok());
-        EXPECT_NE(history.error().message.find("S.~2.pat"), std::string::npos) << history.error().message;
+        EXPECT_NE(history.error().message().find("S.~2.pat"), std::string::npos) << history.error().message();
     }
 }
 
@@ -297,8 +297,8 @@ TEST(InfantFiles, OneRuleForHistorySaveAndAudit) {
         const std::vector<std::string> before = folderEntries(folder.path());
         auto history = loadDoseHistory(folder.path(), "K");
         ASSERT_FALSE(history.ok());
-        EXPECT_NE(history.error().message.find(c.reason), std::string::npos) << history.error().message;
-        EXPECT_NE(history.error().message.find(c.leftOut), std::string::npos) << history.error().message;
+        EXPECT_NE(history.error().message().find(c.reason), std::string::npos) << history.error().message();
+        EXPECT_NE(history.error().message().find(c.leftOut), std::string::npos) << history.error().message();
 
         RecordingPrompts prompts;
         PatientRecordState state;
@@ -332,8 +332,8 @@ TEST(InfantFiles, PipesAndDevicesAreRefusedWithoutWaiting) {
             fs::create_symlink("/dev/zero", folder.file("X.pat"));
         auto history = loadDoseHistory(folder.path(), "X");
         ASSERT_FALSE(history.ok());
-        EXPECT_NE(history.error().message.find("通常のファイルではありません"), std::string::npos)
-            << history.error().message;
+        EXPECT_NE(history.error().message().find("通常のファイルではありません"), std::string::npos)
+            << history.error().message();
         EXPECT_FALSE(readPatientName(folder.file("X.pat")));
         RecordingPrompts prompts;
         PatientRecordState state;
@@ -385,7 +385,7 @@ TEST(InfantFiles, ARecordFileUnderTwoNamesCountsOnce) {
         if (other != "A") {
             auto history = loadDoseHistory(folder.path(), other);
             ASSERT_FALSE(history.ok());
-            EXPECT_NE(history.error().message.find("「A.pat」と同じファイル"), std::string::npos);
+            EXPECT_NE(history.error().message().find("「A.pat」と同じファイル"), std::string::npos);
         }
     }
 }
@@ -433,7 +433,7 @@ TEST(DoseHistoryOrder, ByDateThenSaveOrder) {
                         storedRecord("2026/03/01", " .2 ") + storedRecord("昨日", " .3 ") +
                         storedRecord("2026/3/5", "未計算") + storedRecord("2026-03-03", " .5 "));
     auto history = loadDoseHistory(folder.path(), "O");
-    ASSERT_TRUE(history.ok()) << history.error().message;
+    ASSERT_TRUE(history.ok()) << history.error().message();
     const int records[] = {2, 3, 5, 1, 4};
     const double cumulative[] = {0.2, 0.5, 1.0, 1.1, 1.1};
     for (size_t i = 0; i < 5; ++i) {
@@ -483,7 +483,7 @@ TEST(DoseHistorySums, MatchHandComputedValues) {
                         storedRecord("2024/05/04", "") + storedRecord("2024/05/05", "\"0.052\"") +
                         storedRecord("2024/05/06", "-100 "));
     auto history = loadDoseHistory(folder.path(), "D");
-    ASSERT_TRUE(history.ok()) << history.error().message;
+    ASSERT_TRUE(history.ok()) << history.error().message();
     EXPECT_EQ(history->patientName, "線量 花子");
     ASSERT_EQ(history->exposureCount(), 6);
     // A negative dose is no dose, as in the audit: it neither lowers the sum nor goes unflagged.
@@ -542,7 +542,7 @@ TEST(DoseHistorySums, ASumTooLargeForANumberSaysSo) {
     test::writeSjis(folder.file("F.pat"), "名\r\n 2 \r\n" + storedRecord("2024/05/01", " 1E+308 ") +
                                               storedRecord("2024/05/02", " 1E+308 "));
     auto history = loadDoseHistory(folder.path(), "F");
-    ASSERT_TRUE(history.ok()) << history.error().message;
+    ASSERT_TRUE(history.ok()) << history.error().message();
     EXPECT_NE(doseHistoryRow(history->entries[0])[kColumnCumulativeDose], kUnsummableDoseText);
     EXPECT_EQ(doseHistoryRow(history->entries[1])[kColumnCumulativeDose], kUnsummableDoseText);
     EXPECT_EQ(doseHistoryTotals(*history)[1].second, kUnsummableDoseText);
@@ -557,7 +557,7 @@ TEST(DoseHistorySums, RunAcrossFiles) {
     test::writeSjis(folder.file("E.~2.pat"), fileOfRecords("名", 21, 20));
     test::writeSjis(folder.file("E.~3.pat"), fileOfRecords("名", 41, 5));
     auto history = loadDoseHistory(folder.path(), "E");
-    ASSERT_TRUE(history.ok()) << history.error().message;
+    ASSERT_TRUE(history.ok()) << history.error().message();
     ASSERT_EQ(history->exposureCount(), 45);
     EXPECT_EQ(history->entries[20].number, 21);
     EXPECT_EQ(history->entries[20].record.examDate, "day 21");
@@ -575,7 +575,7 @@ TEST(DoseHistoryCsv, StartsWithAByteOrderMarkAndReadsBackCellForCell) {
     test::writeSjis(folder.file("C1.pat"), "新生, 一郎\r\n 3 \r\n" + storedRecord("2024/05/01", " .25 ") +
                                                storedRecord("2024/05/02", " 1.5 ") + tricky);
     auto history = loadDoseHistory(folder.path(), "C1");
-    ASSERT_TRUE(history.ok()) << history.error().message;
+    ASSERT_TRUE(history.ok()) << history.error().message();
     const std::string csv = doseHistoryCsv(*history);
     ASSERT_EQ(csv.substr(0, 3), "\xEF\xBB\xBF");
     EXPECT_EQ(csv.substr(3, csv.find("\r\n\r\n") + 4 - 3),

@@ -40,8 +40,8 @@ TEST_F(RecordSave, FirstSaveWritesNameOneAndTheTextsVerbatim) {
               std::string("新生 一郎\r\n1\r\n") + kRecordBody +
                   "8\r\nMobile DR-1\r\n60\r\n2\r\n100\r\n10 x 12\r\n0.25\r\n1.5\r\n\r\n\r\n");
     EXPECT_EQ(countLines(test::readBytes(folder.file("A01.pat"))), 15u);
-    EXPECT_EQ(prompts.questions, std::vector<std::string>{kQuestionSave});
-    EXPECT_EQ(prompts.notices, std::vector<std::string>{kMessageSaved});
+    EXPECT_EQ(prompts.questions, std::vector<std::string>{Error(ErrorCode::QuestionSave).message()});
+    EXPECT_EQ(prompts.notices, std::vector<std::string>{Error(ErrorCode::Saved).message()});
     EXPECT_TRUE(prompts.warnings.empty());
     // The lock file stays beside the record file; no temporary file is left.
     EXPECT_EQ(folderEntries(folder.path()), (std::vector<std::string>{"A01.pat", "A01.pat.lock"}));
@@ -86,7 +86,7 @@ TEST_F(RecordSave, TwentyRecordsThenTheTwentyFirstLeavesTheFileByteForByte) {
     prompts = RecordingPrompts{};
     EXPECT_TRUE(save("P20", "満杯 太郎", sampleRecord("day 21")));
     EXPECT_TRUE(prompts.warnings.empty());
-    EXPECT_EQ(prompts.notices, std::vector<std::string>{continuationSavedMessage("P20.~2.pat")});
+    EXPECT_EQ(prompts.notices, std::vector<std::string>{continuationSavedMessage("P20.~2.pat").message()});
     EXPECT_EQ(test::readBytes(folder.file("P20.pat")), before);
     EXPECT_EQ(folderEntries(folder.path()),
               (std::vector<std::string>{"P20.pat", "P20.pat.lock", "P20.~2.pat"}));
@@ -126,8 +126,8 @@ TEST_P(DuplicateRecord, IsAskedAboutWithNoWritingNothing) {
     if (asked) {
         EXPECT_EQ(prompts.duplicateQuestions.front(),
                   c.asked == Asked::SameRecord
-                      ? std::string(kQuestionDuplicate)
-                      : sameExposureQuestion(count, history->records[static_cast<size_t>(count) - 1]))
+                      ? Error(ErrorCode::QuestionDuplicate).message()
+                      : sameExposureQuestion(count, history->records[static_cast<size_t>(count) - 1]).message())
             << c.what;
         EXPECT_TRUE(prompts.notices.empty());
         prompts.duplicateAnswer = true; // the reprint-and-save path stays open
@@ -206,7 +206,7 @@ TEST_F(RecordSave, EmptyListFieldsAreEmptyLinesAndLoadAsNothing) {
 TEST_F(RecordSave, EmptyIdOrNameOrCancelWritesNothing) {
     EXPECT_FALSE(save("", "名", sampleRecord()));
     EXPECT_FALSE(save("A01", "", sampleRecord()));
-    EXPECT_EQ(prompts.warnings, (std::vector<std::string>{kMessageEnterIdAndName, kMessageEnterIdAndName}));
+    EXPECT_EQ(prompts.warnings, (std::vector<std::string>(2, Error(ErrorCode::EnterIdAndName).message())));
     EXPECT_TRUE(prompts.questions.empty());
     prompts.answer = false;
     EXPECT_FALSE(save("A01", "名", sampleRecord()));
@@ -488,7 +488,7 @@ TEST(RecordFileLocking, WaitingSaverGoesOnAsSoonAsTheHolderIsDone) {
     const bool saved = savePatientRecord(folder.path(), "L4", "名", sampleRecord(), prompts, state);
     holder.join();
     EXPECT_TRUE(saved) << (prompts.warnings.empty() ? "" : prompts.warnings[0]);
-    EXPECT_EQ(prompts.notices, std::vector<std::string>{kMessageSaved});
+    EXPECT_EQ(prompts.notices, std::vector<std::string>{Error(ErrorCode::Saved).message()});
 }
 
 // A lock file without a holder, such as one left by a crash or by a program of an earlier version
@@ -525,7 +525,7 @@ TEST(RecordFileLocking, HolderWhoseLockFileWasReplacedNoLongerHoldsIt) {
     if (const Status whileHeld = second.acquire(file, quick); whileHeld.ok()) {
         EXPECT_FALSE(first.stillHeld());
     } else {
-        EXPECT_EQ(whileHeld.error().kind, Error::Kind::Busy) << whileHeld.message();
+        EXPECT_EQ(whileHeld.error().kind(), Error::Kind::Busy) << whileHeld.message();
         first.release();
         ASSERT_TRUE(second.acquire(file, quick).ok());
     }
@@ -533,7 +533,7 @@ TEST(RecordFileLocking, HolderWhoseLockFileWasReplacedNoLongerHoldsIt) {
     RecordFileLock third;
     const Status thirdTry = third.acquire(file, quick);
     ASSERT_FALSE(thirdTry.ok());
-    EXPECT_EQ(thirdTry.error().kind, Error::Kind::Busy);
+    EXPECT_EQ(thirdTry.error().kind(), Error::Kind::Busy);
 }
 
 TEST(RecordFileLocking, SecondLockOnTheSameFileIsBusyUntilReleased) {
@@ -545,7 +545,7 @@ TEST(RecordFileLocking, SecondLockOnTheSameFileIsBusyUntilReleased) {
     ASSERT_TRUE(first.acquire(file, quick).ok());
     const Status secondTry = second.acquire(file, quick);
     ASSERT_FALSE(secondTry.ok());
-    EXPECT_EQ(secondTry.error().kind, Error::Kind::Busy);
+    EXPECT_EQ(secondTry.error().kind(), Error::Kind::Busy);
     EXPECT_TRUE(first.stillHeld());
     first.release();
     EXPECT_TRUE(second.acquire(file, quick).ok());

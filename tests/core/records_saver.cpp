@@ -27,9 +27,9 @@
 namespace {
 
 struct AutoPrompts : tamso::records::SavePrompts {
-    bool confirmSave(const std::string&) override { return true; }
-    void warn(const std::string& message) override { std::cerr << "warning: " << message << '\n'; }
-    void notify(const std::string&) override {}
+    bool confirmSave(const tamso::Error&) override { return true; }
+    void warn(const tamso::Error& message) override { std::cerr << "warning: " << message.message() << '\n'; }
+    void notify(const tamso::Error&) override {}
 };
 
 tamso::records::RecordTexts recordTagged(const std::string& examDate) {

@@ -15,16 +15,16 @@ namespace tamso::test {
 struct RecordingPrompts : records::SavePrompts {
     bool answer = true;
     std::vector<std::string> questions, warnings, notices;
-    bool confirmSave(const std::string& question) override {
-        questions.push_back(question);
+    bool confirmSave(const Error& question) override {
+        questions.push_back(question.message());
         return answer;
     }
-    void warn(const std::string& message) override { warnings.push_back(message); }
-    void notify(const std::string& message) override { notices.push_back(message); }
+    void warn(const Error& message) override { warnings.push_back(message.message()); }
+    void notify(const Error& message) override { notices.push_back(message.message()); }
     bool duplicateAnswer = true;
     std::vector<std::string> duplicateQuestions;
-    bool confirmDuplicate(const std::string& question) override {
-        duplicateQuestions.push_back(question);
+    bool confirmDuplicate(const Error& question) override {
+        duplicateQuestions.push_back(question.message());
         return duplicateAnswer;
     }
 };

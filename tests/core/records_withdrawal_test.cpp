@@ -49,7 +49,7 @@ TEST(WithdrawalTrail, LinesReadBackWhateverTheReasonHolds) {
         const std::string line = withdrawalLine(w);
         EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
         auto read = parseWithdrawalLine(line);
-        ASSERT_TRUE(read.ok()) << line << ": " << read.error().message;
+        ASSERT_TRUE(read.ok()) << line << ": " << read.error().message();
         EXPECT_EQ(read->reason, reason);
         EXPECT_EQ(read->withdrawnBy, w.withdrawnBy);
         EXPECT_EQ(read->bodyPart, w.bodyPart);
@@ -141,7 +141,7 @@ TEST(WithdrawalTrail, RefusesWhatCannotBeWithdrawnAndWritesNothing) {
         const Status busy =
             withdrawRecord(dir.path(), "W1", {1, storedRecord(dir, 1), "a", "b", "t"}, noWait);
         ASSERT_FALSE(busy.ok());
-        EXPECT_EQ(busy.error().kind, Error::Kind::Busy);
+        EXPECT_EQ(busy.error().kind(), Error::Kind::Busy);
     }
     EXPECT_EQ(test::readBytes(dir.file("W1.pat.withdrawn")), trail);
 }

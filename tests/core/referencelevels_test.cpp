@@ -24,7 +24,7 @@ TEST(ReferenceLevelFile, ReadsBodyPartLevelAndTheWholeRestOfTheLineAsSource) {
                        "\"腹部正面\",,\r\n"
                        "\"頭部, 正面\",0.1\r\n"
                        "胸部側面 , 1E-1 ,  先頭の空白は除く\r\n");
-    ASSERT_TRUE(table.ok()) << table.error().message;
+    ASSERT_TRUE(table.ok()) << table.error().message();
     ASSERT_EQ(table->rows.size(), 4u); // the blank line is skipped
     EXPECT_EQ(table->rows[0].bodyPart, "胸部正面");
     EXPECT_DOUBLE_EQ(*table->rows[0].levelMGy, 0.2);
@@ -54,7 +54,7 @@ TEST(ReferenceLevelFile, WritesOneLinePerRowAndReadsBackTheSameRows) {
               "\"腹部正面\",,\r\n"
               "\"胸部正面\", .0547 ,NICU の院内参考レベル \"1000 g 未満\", 54.7 μGy\r\n");
     auto back = readReferenceLevelFile(file);
-    ASSERT_TRUE(back.ok()) << back.error().message;
+    ASSERT_TRUE(back.ok()) << back.error().message();
     ASSERT_EQ(back->rows.size(), 3u);
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(back->rows[i].bodyPart, table.rows[i].bodyPart);
@@ -94,8 +94,8 @@ TEST(ReferenceLevelFile, MalformedLinesAreRefusedWithTheLine) {
     for (const auto& c : cases) {
         auto table = parse(c.text);
         ASSERT_FALSE(table.ok()) << c.text;
-        EXPECT_NE(table.error().message.find("「参考線量.dat」"), std::string::npos) << table.error().message;
-        EXPECT_NE(table.error().message.find(c.expected), std::string::npos) << table.error().message;
+        EXPECT_NE(table.error().message().find("「参考線量.dat」"), std::string::npos) << table.error().message();
+        EXPECT_NE(table.error().message().find(c.expected), std::string::npos) << table.error().message();
     }
 }
 
@@ -105,9 +105,9 @@ TEST(ReferenceLevelFile, BytesThatAreNotShiftJisAreRefusedWithTheLine) {
     test::writeBytes(file, "\"a\", .2 ,ok\r\n\"b\", .1 ,\x81\x20\r\n");
     auto table = readReferenceLevelFile(file);
     ASSERT_FALSE(table.ok());
-    EXPECT_NE(table.error().message.find("2 行目に Shift-JIS として読めない文字があります"),
+    EXPECT_NE(table.error().message().find("2 行目に Shift-JIS として読めない文字があります"),
               std::string::npos)
-        << table.error().message;
+        << table.error().message();
 }
 
 // The first record of a body part is compared with; the later ones are documentation.
@@ -244,7 +244,7 @@ TEST(ReferenceLevelArrangement, OneRowPerListedBodyPartThenTheOthers) {
 TEST(ReferenceLevelShippedTable, HoldsOneRowPerListedBodyPartAndThePublishedChestLevels) {
     const std::filesystem::path data = std::filesystem::path(TAMSO_SOURCE_DIR) / "data";
     auto table = readReferenceLevelFile(textio::fileInFolder(data, kReferenceLevelFileName));
-    ASSERT_TRUE(table.ok()) << table.error().message;
+    ASSERT_TRUE(table.ok()) << table.error().message();
     const std::vector<std::string> parts = readBodyPartList(data);
     ASSERT_GE(table->rows.size(), parts.size());
     for (size_t i = 0; i < parts.size(); ++i)

@@ -52,7 +52,7 @@ void writeBytes(const fs::path& file, std::string_view bytes) {
 void writeSjis(const fs::path& file, std::string_view utf8Text) {
     auto sjis = textio::utf8ToSjis(utf8Text);
     if (!sjis.ok())
-        throw std::runtime_error("test text is not Shift-JIS: " + sjis.error().message);
+        throw std::runtime_error("test text is not Shift-JIS: " + sjis.error().message());
     writeBytes(file, *sjis);
 }
 

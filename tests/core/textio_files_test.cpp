@@ -138,7 +138,7 @@ TEST(FileReplacement, LeftoversOfTheTargetAreRemovedAndNothingElse) {
 TEST(FileReplacement, TemporaryFileOfAReplacementInProgressIsKept) {
     test::TempFolder folder;
     const fs::path file = folder.file("1.pat");
-    Status inner = Error{"not run"};
+    Status inner = Error::text("not run");
     bool writing = false;
     FaultGuard meanwhile([&](const fs::path&) {
         if (!writing) {

@@ -237,12 +237,12 @@ TEST(TextReader, ReadNumberReportsWhereAndWhy) {
     EXPECT_TRUE(r.readNumber("first").ok());
     auto bad = r.readNumber("second");
     ASSERT_FALSE(bad.ok());
-    EXPECT_NE(bad.error().message.find("second"), std::string::npos);
-    EXPECT_NE(bad.error().message.find("x2"), std::string::npos);
-    EXPECT_NE(bad.error().message.find("1 行目"), std::string::npos);
+    EXPECT_NE(bad.error().message().find("second"), std::string::npos);
+    EXPECT_NE(bad.error().message().find("x2"), std::string::npos);
+    EXPECT_NE(bad.error().message().find("1 行目"), std::string::npos);
     auto ended = r.readNumber("third");
     ASSERT_FALSE(ended.ok());
-    EXPECT_NE(ended.error().message.find("終わって"), std::string::npos);
+    EXPECT_NE(ended.error().message().find("終わって"), std::string::npos);
 }
 
 TEST(TextReader, ReadNumberRefusesANumberOutOfRangeAndQuotesItShort) {
@@ -251,7 +251,7 @@ TEST(TextReader, ReadNumberRefusesANumberOutOfRangeAndQuotesItShort) {
     EXPECT_EQ(r.readNumber("tiny").value(), 0);
     auto bad = r.readNumber("dose");
     ASSERT_FALSE(bad.ok());
-    const std::string& message = bad.error().message;
+    const std::string& message = bad.error().message();
     EXPECT_NE(message.find("dose（1 行目の「" + std::string(40, '1') + "…」）は大きすぎて"),
               std::string::npos)
         << message;
@@ -267,12 +267,12 @@ TEST(TextReader, UnreadableTextStopsOnlyTheReadThatReachesIt) {
     EXPECT_EQ(r.readText("n").value(), "name");
     auto number = r.readNumber("c");
     ASSERT_FALSE(number.ok());
-    EXPECT_NE(number.error().message.find("c（3 行目）に Shift-JIS として読めない文字"), std::string::npos)
-        << number.error().message;
+    EXPECT_NE(number.error().message().find("c（3 行目）に Shift-JIS として読めない文字"), std::string::npos)
+        << number.error().message();
     auto line = r.readText("hospital");
     ASSERT_FALSE(line.ok());
-    EXPECT_NE(line.error().message.find("hospital（4 行目）"), std::string::npos) << line.error().message;
-    EXPECT_EQ(r.readText("end").error().message, "endを読む前にファイルが終わっています");
+    EXPECT_NE(line.error().message().find("hospital（4 行目）"), std::string::npos) << line.error().message();
+    EXPECT_EQ(r.readText("end").error().message(), "endを読む前にファイルが終わっています");
 }
 
 TEST(TextReader, ALonePointIsTheZeroThatMasksWrite) {
@@ -288,7 +288,7 @@ TEST(TextReader, ALonePointIsTheZeroThatMasksWrite) {
 TEST(ShiftJis, RoundTripsJapaneseByteForByte) {
     const std::string utf8 = "撮影部位 腹部正面 ＭＳ ゴシック ｺﾞｼｯｸ ①②③ μSv Ⅱ ―";
     auto sjis = utf8ToSjis(utf8);
-    ASSERT_TRUE(sjis.ok()) << sjis.error().message;
+    ASSERT_TRUE(sjis.ok()) << sjis.error().message();
     auto back = sjisToUtf8(*sjis);
     ASSERT_TRUE(back.ok());
     EXPECT_EQ(*back, utf8);
@@ -345,12 +345,12 @@ TEST(Files, ReadsOnlyRegularFilesOfABoundedSize) {
     EXPECT_EQ(readRegularFileBytes(file, 100).value(), std::string(100, 'x'));
     auto large = readRegularFileBytes(file, 99);
     ASSERT_FALSE(large.ok());
-    EXPECT_NE(large.error().message.find("「s_p_ratio.dat」が大きすぎます"), std::string::npos)
-        << large.error().message;
+    EXPECT_NE(large.error().message().find("「s_p_ratio.dat」が大きすぎます"), std::string::npos)
+        << large.error().message();
     auto folderError = readRegularFileBytes(folder.path(), 1000);
     ASSERT_FALSE(folderError.ok());
-    EXPECT_NE(folderError.error().message.find("ファイルではありません"), std::string::npos);
-    EXPECT_NE(readRegularFileBytes(folder.file("none"), 1000).error().message.find("見つかりません"),
+    EXPECT_NE(folderError.error().message().find("ファイルではありません"), std::string::npos);
+    EXPECT_NE(readRegularFileBytes(folder.file("none"), 1000).error().message().find("見つかりません"),
               std::string::npos);
 }
 
@@ -425,7 +425,7 @@ TEST(Files, MissingFileIsNamedInTheError) {
     test::TempFolder folder;
     auto r = readTextFile(folder.file("基礎データ.dat"));
     ASSERT_FALSE(r.ok());
-    EXPECT_NE(r.error().message.find("基礎データ.dat"), std::string::npos);
+    EXPECT_NE(r.error().message().find("基礎データ.dat"), std::string::npos);
 }
 
 // The decimal point is always the full stop, whatever the system's number settings; Qt programs

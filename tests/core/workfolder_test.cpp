@@ -65,7 +65,7 @@ TEST(CreateFileAtomic, CreatesOnlyWhereNothingHasTheName) {
     test::TempFolder folder;
     const fs::path file = folder.file("撮影部位.txt");
     auto created = createFileAtomic(file, "new\r\n");
-    ASSERT_TRUE(created.ok()) << created.error().message;
+    ASSERT_TRUE(created.ok()) << created.error().message();
     EXPECT_TRUE(*created);
     EXPECT_EQ(test::readBytes(file), "new\r\n");
 
@@ -90,7 +90,7 @@ TEST(CreateFileAtomic, FileThatAppearsWhileTheCopyIsWrittenIsKept) {
         return 0;
     });
     auto created = createFileAtomic(file, "shipped\r\n");
-    ASSERT_TRUE(created.ok()) << created.error().message;
+    ASSERT_TRUE(created.ok()) << created.error().message();
     EXPECT_FALSE(*created);
     EXPECT_EQ(test::readBytes(file), "the user's own\r\n");
     EXPECT_EQ(entries(folder.path()), std::vector<std::string>{"tamso_output.op"}); // no temporary file left
@@ -101,7 +101,7 @@ TEST(CreateFileAtomic, FailedWriteLeavesNothing) {
     FaultGuard full([](const fs::path&) { return kDiskFull; });
     auto created = createFileAtomic(folder.file("Atten2.dat"), "bytes");
     ASSERT_FALSE(created.ok());
-    EXPECT_EQ(created.error().message, "ファイル「Atten2.dat」に書き込めません（ディスクがいっぱいです）。");
+    EXPECT_EQ(created.error().message(), "ファイル「Atten2.dat」に書き込めません（ディスクがいっぱいです）。");
     EXPECT_TRUE(entries(folder.path()).empty());
 }
 
@@ -123,7 +123,7 @@ TEST(FillWorkFolder, CreatesTheFolderAndCopiesTheShippedFilesAsChangeableFiles) 
     const fs::path folder = installation.root.path() / "home" / "user" / kUserWorkFolderName;
 
     auto copied = fillWorkFolder(folder, installation.defaults);
-    ASSERT_TRUE(copied.ok()) << copied.error().message;
+    ASSERT_TRUE(copied.ok()) << copied.error().message();
     EXPECT_EQ(*copied, (std::vector<std::string>{"kaijo_dose.dat", "基礎データ.dat"}));
     EXPECT_EQ(test::readSjis(fileInFolder(folder, "基礎データ.dat")), "33.97\r\nX線装置\r\n");
     // The editors replace these files: a read-only copy would be refused.
@@ -140,7 +140,7 @@ TEST(FillWorkFolder, KeepsEveryFileTheUserHasAndRestoresOnlyMissingOnes) {
     test::writeBytes(installation.defaults / ".hidden", "x");
 
     auto copied = fillWorkFolder(user.path(), installation.defaults);
-    ASSERT_TRUE(copied.ok()) << copied.error().message;
+    ASSERT_TRUE(copied.ok()) << copied.error().message();
     EXPECT_EQ(*copied, std::vector<std::string>{"基礎データ.dat"});
     EXPECT_EQ(test::readBytes(user.file("kaijo_dose.dat")), "measured here\r\n");
     EXPECT_EQ(entries(user.path()),
@@ -163,13 +163,13 @@ TEST(FillWorkFolder, FolderThatCannotBeMadeOrFilesThatAreMissingAreReported) {
     test::writeBytes(inTheWay, "a file");
     auto blocked = fillWorkFolder(inTheWay, installation.defaults);
     ASSERT_FALSE(blocked.ok());
-    EXPECT_EQ(blocked.error().message, "作業フォルダ「" + inTheWay.u8string() +
+    EXPECT_EQ(blocked.error().message(), "作業フォルダ「" + inTheWay.u8string() +
                                            "」を作成できません（同じ名前のファイルがあります）。");
 
     const fs::path missing = installation.root.path() / "share" / "missing";
     auto noDefaults = fillWorkFolder(installation.root.path() / "new", missing);
     ASSERT_FALSE(noDefaults.ok());
-    EXPECT_EQ(noDefaults.error().message,
+    EXPECT_EQ(noDefaults.error().message(),
               "付属データのフォルダ「" + missing.u8string() + "」が見つかりません。");
     EXPECT_FALSE(fs::exists(installation.root.path() / "new"));
 }
@@ -192,7 +192,7 @@ TEST(FillWorkFolder, FolderTheSystemRefusesToMakeIsReportedWithTheReason) {
 #endif
         auto made = fillWorkFolder(c.folder, installation.defaults);
         ASSERT_FALSE(made.ok()) << test::pathUtf8(c.folder);
-        EXPECT_EQ(made.error().message,
+        EXPECT_EQ(made.error().message(),
                   "作業フォルダ「" + test::pathUtf8(c.folder) + "」を作成できません（" + c.reason + "）。");
     }
 }
@@ -201,7 +201,7 @@ TEST(FillWorkFolder, FolderFilledFromTheShippedDataLoads) {
     test::TempFolder user;
     const fs::path folder = user.path() / kUserWorkFolderName;
     auto copied = fillWorkFolder(folder, fs::path(TAMSO_SOURCE_DIR) / "data");
-    ASSERT_TRUE(copied.ok()) << copied.error().message;
+    ASSERT_TRUE(copied.ok()) << copied.error().message();
     auto state = std::make_unique<engine::CalculationState>();
     const Status loaded = refdata::loadReferenceData(*state, folder);
     EXPECT_TRUE(loaded.ok()) << loaded.message();
@@ -226,7 +226,7 @@ TEST(WorkFolderOption, TakesTheFolderAfterTheOptionOrAfterItsEqualsSign) {
          {std::vector<std::string>{"--workdir"}, {"--workdir="}, {"--workdir", ""}}) {
         auto missing = workFolderOption(args);
         ASSERT_FALSE(missing.ok());
-        EXPECT_EQ(missing.error().message, "起動オプション --workdir には作業フォルダを続けて下さい。");
+        EXPECT_EQ(missing.error().message(), "起動オプション --workdir には作業フォルダを続けて下さい。");
     }
 }
 
@@ -239,13 +239,13 @@ TEST(PrepareWorkFolder, InstalledProgramFillsTheUsersFolderOrTheRequestedOne) {
     folders.current = home.path();
 
     auto chosen = prepareWorkFolder(folders);
-    ASSERT_TRUE(chosen.ok()) << chosen.error().message;
+    ASSERT_TRUE(chosen.ok()) << chosen.error().message();
     EXPECT_EQ(*chosen, folders.user);
     EXPECT_EQ(entries(folders.user), (std::vector<std::string>{"kaijo_dose.dat", "基礎データ.dat"}));
 
     folders.requested = fs::path("elsewhere") / "work"; // relative: from the current folder
     chosen = prepareWorkFolder(folders);
-    ASSERT_TRUE(chosen.ok()) << chosen.error().message;
+    ASSERT_TRUE(chosen.ok()) << chosen.error().message();
     EXPECT_EQ(*chosen, home.path() / "elsewhere" / "work");
     EXPECT_EQ(entries(*chosen), (std::vector<std::string>{"kaijo_dose.dat", "基礎データ.dat"}));
 
@@ -253,7 +253,7 @@ TEST(PrepareWorkFolder, InstalledProgramFillsTheUsersFolderOrTheRequestedOne) {
     folders.user.clear(); // no home folder known
     auto noHome = prepareWorkFolder(folders);
     ASSERT_FALSE(noHome.ok());
-    EXPECT_EQ(noHome.error().message, "ホームフォルダが分からないため、作業フォルダを決められません。"
+    EXPECT_EQ(noHome.error().message(), "ホームフォルダが分からないため、作業フォルダを決められません。"
                                       "起動オプション --workdir で作業フォルダを指定して下さい。");
 }
 
@@ -272,7 +272,7 @@ TEST(PrepareWorkFolder, ProgramWithoutShippedFilesUsesTheFolderAsItIs) {
     folders.requested = root.path() / "missing";
     auto missing = prepareWorkFolder(folders);
     ASSERT_FALSE(missing.ok());
-    EXPECT_EQ(missing.error().message,
+    EXPECT_EQ(missing.error().message(),
               "作業フォルダ「" + folders.requested->u8string() + "」が見つかりません。");
     EXPECT_TRUE(entries(root.path()).empty());
 

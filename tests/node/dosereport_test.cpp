@@ -70,7 +70,7 @@ TEST(DoseReport, EveryVariantPassesDcmtkAndDciodvfy) {
         DoseReportInput in = test::sampleReportInput();
         variant.change(in);
         auto report = node::buildDoseReport(in);
-        ASSERT_TRUE(report.ok()) << report.error().message;
+        ASSERT_TRUE(report.ok()) << report.error().message();
         for (const auto& complaint : test::validatorComplaints(folder, report->fileBytes))
             ADD_FAILURE() << complaint;
     }
@@ -78,7 +78,7 @@ TEST(DoseReport, EveryVariantPassesDcmtkAndDciodvfy) {
 
 TEST(DoseReport, RegistryFindsTheValuesByConceptName) {
     auto report = node::buildDoseReport(test::sampleReportInput());
-    ASSERT_TRUE(report.ok()) << report.error().message;
+    ASSERT_TRUE(report.ok()) << report.error().message();
     const test::ReadReport read = test::readReport(report->fileBytes);
     EXPECT_EQ(read.sopClassUid, "1.2.840.10008.5.1.4.1.1.88.67");
     EXPECT_EQ(read.root.meaning, "X-Ray Radiation Dose Report");
@@ -135,7 +135,7 @@ TEST(DoseReport, EffectiveDoseIsANumberAndInTheComment) {
     DoseReportInput in = test::sampleReportInput();
     kVariants[3].change(in);
     auto report = node::buildDoseReport(in);
-    ASSERT_TRUE(report.ok()) << report.error().message;
+    ASSERT_TRUE(report.ok()) << report.error().message();
     const test::ReportItem* event = test::readReport(report->fileBytes).root.child("Irradiation Event X-Ray Data");
     ASSERT_NE(event, nullptr);
     ASSERT_NE(event->child("Effective Dose"), nullptr);
@@ -155,7 +155,7 @@ TEST(DoseReport, ScreenDoseHasItsOwnStudyAndTheManualEntrySource) {
     DoseReportInput in = test::sampleReportInput();
     kVariants[2].change(in);
     auto report = node::buildDoseReport(in);
-    ASSERT_TRUE(report.ok()) << report.error().message;
+    ASSERT_TRUE(report.ok()) << report.error().message();
     const test::ReadReport read = test::readReport(report->fileBytes);
     EXPECT_EQ(read.root.child("Source of Dose Information")->value, "Manual Entry");
     EXPECT_EQ(read.studyInstanceUid.rfind("2.25.", 0), 0u);
@@ -220,7 +220,7 @@ TEST(DoseReport, ReportInAsciiOrUtf8WithTheImageTextsConverted) {
         in.patientName = c.patientName;
         in.bodyPart = c.bodyPart;
         auto report = node::buildDoseReport(in);
-        ASSERT_TRUE(report.ok()) << report.error().message;
+        ASSERT_TRUE(report.ok()) << report.error().message();
         const test::ReadReport read = test::readReport(report->fileBytes);
         EXPECT_EQ(read.characterSet, c.expectedCharacterSet);
         EXPECT_EQ(read.patientNameBytes, c.expectedName);
@@ -260,7 +260,7 @@ TEST(DoseReport, RefusesWhatAReportCannotState) {
         c.change(in);
         auto report = node::buildDoseReport(in);
         ASSERT_FALSE(report.ok());
-        EXPECT_NE(report.error().message.find(c.message), std::string::npos) << report.error().message;
+        EXPECT_NE(report.error().message().find(c.message), std::string::npos) << report.error().message();
     }
 }
 
@@ -325,7 +325,7 @@ TEST(DoseReport, ImageHeaderGivesPatientStudyImageUnitAndMomentOfTheExposure) {
         c.change(image);
         image.save(folder.file("image.dcm"));
         auto in = node::reportInputFromImage(folder.file("image.dcm"));
-        ASSERT_TRUE(in.ok()) << in.error().message;
+        ASSERT_TRUE(in.ok()) << in.error().message();
         EXPECT_EQ(in->exposureDate, c.date);
         EXPECT_EQ(in->exposureTime, c.time);
     }
@@ -340,7 +340,7 @@ TEST(DoseReport, ImageHeaderGivesPatientStudyImageUnitAndMomentOfTheExposure) {
         .set(DCM_ExposureTime, "8");
     image.save(folder.file("image.dcm"));
     auto in = node::reportInputFromImage(folder.file("image.dcm"));
-    ASSERT_TRUE(in.ok()) << in.error().message;
+    ASSERT_TRUE(in.ok()) << in.error().message();
     EXPECT_EQ(in->patientId, "N-0001");
     EXPECT_EQ(in->patientName, "Yamada^Hanako=" + kEscKanji + kYamadaJis + kEscAscii);
     EXPECT_EQ(in->patientCharacterSet, "\\ISO 2022 IR 87");
@@ -361,7 +361,7 @@ TEST(DoseReport, ImageHeaderGivesPatientStudyImageUnitAndMomentOfTheExposure) {
     in->softwareVersion = sample.softwareVersion;
     EXPECT_EQ(node::reportLabel(*in), "N-0001 山田 2024/05/01 0.203 mGy");
     auto report = node::buildDoseReport(*in);
-    ASSERT_TRUE(report.ok()) << report.error().message;
+    ASSERT_TRUE(report.ok()) << report.error().message();
     for (const auto& complaint : test::validatorComplaints(folder, report->fileBytes))
         ADD_FAILURE() << complaint;
     EXPECT_EQ(test::readReport(report->fileBytes).studyInstanceUid, in->studyInstanceUid);
@@ -377,7 +377,7 @@ TEST(DoseReport, InstallationUidIsMadeOnceAndAStrangeFileRefused) {
     const auto nodeFolder = folder.path() / "tamso-node";
     auto first = node::recorderUid(nodeFolder);
     auto again = node::recorderUid(nodeFolder);
-    ASSERT_TRUE(first.ok() && again.ok()) << (first.ok() ? again.error().message : first.error().message);
+    ASSERT_TRUE(first.ok() && again.ok()) << (first.ok() ? again.error().message() : first.error().message());
     EXPECT_EQ(*first, *again);
     EXPECT_EQ(first->rfind("2.25.", 0), 0u);
     test::writeBytes(nodeFolder / "device-uid.txt", "not a uid\r\n");
@@ -389,7 +389,7 @@ TEST(DoseReport, CopyBesideTheRecordsIsNamedByPatientAndDateAndNeverReplaced) {
     auto report = node::buildDoseReport(test::sampleReportInput());
     ASSERT_TRUE(report.ok());
     auto written = node::writeReportBesideRecords(folder.path(), *report, "N/0001", "20240501");
-    ASSERT_TRUE(written.ok()) << written.error().message;
+    ASSERT_TRUE(written.ok()) << written.error().message();
     EXPECT_EQ(*written,
               folder.file("線量レポート") / "N_0001" / ("20240501_" + report->sopInstanceUid + ".dcm"));
     EXPECT_EQ(test::readBytes(*written), report->fileBytes);

@@ -91,7 +91,7 @@ TEST(SavedExposureReport, ImagesStudyOnlyForTheImagesInfant) {
         DoseReportInput complete = in;
         complete.recorder = image.recorder;
         auto report = buildDoseReport(complete);
-        ASSERT_TRUE(report.ok()) << report.error().message;
+        ASSERT_TRUE(report.ok()) << report.error().message();
         if (c.imageStudy) {
             EXPECT_EQ(report->studyInstanceUid, image.studyInstanceUid);
         } else {
@@ -119,7 +119,7 @@ TEST(RecordedImageReport, QueuedByTheNextPassWhenTheDiskWasFull) {
     });
     auto entry = processor.processImageFile(folder.file("f.dcm"));
     textio::setWriteFaultForTesting({});
-    ASSERT_TRUE(entry.ok()) << entry.error().message;
+    ASSERT_TRUE(entry.ok()) << entry.error().message();
     EXPECT_EQ(entry->outcome, Outcome::Recorded);
     EXPECT_TRUE(reporter.outbox().waiting()->empty());
     const fs::path journal = nodeFolder(folder.path()) / "journal";

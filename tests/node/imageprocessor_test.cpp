@@ -96,7 +96,7 @@ TEST_P(ImageOutcomes, EachImageBecomesWhatItSoundlyCanBe) {
     ImageProcessor processor(folder.path());
     ASSERT_TRUE(processor.open().ok());
     auto entry = processor.processImageFile(folder.file("image.dcm"));
-    ASSERT_TRUE(entry.ok()) << entry.error().message;
+    ASSERT_TRUE(entry.ok()) << entry.error().message();
     EXPECT_EQ(entry->outcome, c.outcome) << outcomeName(entry->outcome) << ": " << entry->reason;
     if (c.reasonPart) {
         EXPECT_NE(entry->reason.find(c.reasonPart), std::string::npos) << entry->reason;
@@ -414,7 +414,7 @@ TEST(NodeExactlyOnce, AProgramBesideTheServiceSharesItsPathNotItsImages) {
     serviceAtWork.reset();
     ASSERT_TRUE(service.processWaiting().ok());
     auto entry = pulled.get();
-    ASSERT_TRUE(entry.ok()) << entry.error().message;
+    ASSERT_TRUE(entry.ok()) << entry.error().message();
     EXPECT_EQ(entry->outcome, Outcome::Duplicate) << outcomeName(entry->outcome);
     EXPECT_EQ(historyOf(folder.path(), "N-0006").records.size(), 1u);
 }
@@ -508,7 +508,7 @@ TEST(NodeWriteFailure, ImagesWaitUntilTheirRecordCanBeWritten) {
     auto entry = processor.processImageFile(folder.file("c.dcm"));
     textio::setWriteFaultForTesting({});
     ASSERT_FALSE(entry.ok());
-    EXPECT_NE(entry.error().message.find("ディスク"), std::string::npos) << entry.error().message;
+    EXPECT_NE(entry.error().message().find("ディスク"), std::string::npos) << entry.error().message();
     EXPECT_EQ(processor.waitingCount(), 1u);
     EXPECT_TRUE(listReceivedImages(folder.path())->held.empty());
     auto later = processor.processWaiting();

@@ -36,10 +36,10 @@ TEST_P(NodeConfigs, AreReadOrRefusedWithAReason) {
     auto config = readNodeConfig(args);
     if (c.error) {
         ASSERT_FALSE(config.ok());
-        EXPECT_NE(config.error().message.find(c.error), std::string::npos) << config.error().message;
+        EXPECT_NE(config.error().message().find(c.error), std::string::npos) << config.error().message();
         return;
     }
-    ASSERT_TRUE(config.ok()) << config.error().message;
+    ASSERT_TRUE(config.ok()) << config.error().message();
     c.check(*config, work.path());
 }
 
@@ -157,7 +157,7 @@ TEST(ThicknessDefaultsFile, GivesTheSitesValueOrRefusesWhatIsNoThickness) {
     for (const char* bad : {"胸部正面,0\r\n", "胸部正面,-1\r\n", "胸部正面,八\r\n", "胸部正面,\r\n"}) {
         auto refused = ThicknessDefaults::fromText(std::string("# x\r\n") + bad);
         ASSERT_FALSE(refused.ok()) << bad;
-        EXPECT_NE(refused.error().message.find("2 行目"), std::string::npos) << refused.error().message;
+        EXPECT_NE(refused.error().message().find("2 行目"), std::string::npos) << refused.error().message();
     }
 }
 
@@ -215,10 +215,10 @@ TEST(ReportSettingsOfTheWorkingFolder, AreTheFilesKeysForReports) {
         auto settings = readReportSettings(work.path());
         if (c.error) {
             ASSERT_FALSE(settings.ok());
-            EXPECT_NE(settings.error().message.find(c.error), std::string::npos) << settings.error().message;
+            EXPECT_NE(settings.error().message().find(c.error), std::string::npos) << settings.error().message();
             continue;
         }
-        ASSERT_TRUE(settings.ok()) << settings.error().message;
+        ASSERT_TRUE(settings.ok()) << settings.error().message();
         EXPECT_EQ(settings->forward.size(), c.destinations);
         EXPECT_EQ(settings->besideRecords, c.beside);
         EXPECT_EQ(settings->aeTitle, c.aeTitle);

@@ -150,12 +150,12 @@ TEST(NodeFiles, OneServicePerFolder) {
     const fs::path file = folder.path() / "service.lock";
     {
         auto first = platform::lockService(file);
-        ASSERT_TRUE(first.ok()) << first.error().message;
+        ASSERT_TRUE(first.ok()) << first.error().message();
         auto second = platform::lockService(file);
         ASSERT_FALSE(second.ok());
-        EXPECT_NE(second.error().message.find("プロセス ID " + std::to_string(platform::processId())),
+        EXPECT_NE(second.error().message().find("プロセス ID " + std::to_string(platform::processId())),
                   std::string::npos)
-            << second.error().message;
+            << second.error().message();
     }
     EXPECT_TRUE(platform::lockService(file).ok());
 }

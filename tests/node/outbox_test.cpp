@@ -46,7 +46,7 @@ TEST(Outbox, DestinationsAsTheSiteWritesThem) {
         auto d = node::parseDestination(c.text);
         ASSERT_EQ(d.ok(), c.ok);
         if (!c.ok) {
-            EXPECT_NE(d.error().message.find(c.text), std::string::npos);
+            EXPECT_NE(d.error().message().find(c.text), std::string::npos);
             continue;
         }
         EXPECT_TRUE(*d == c.expected);
@@ -197,7 +197,7 @@ TEST_F(OutboxTest, OnlyOneSenderAtATimeAndRetryNowMakesAllDue) {
         // Sending now while a round is at work says so (not a patient file's message).
         const Status now = outbox.retryNow(kStart + 1s, 50ms);
         ASSERT_FALSE(now.ok());
-        EXPECT_EQ(now.error().kind, Error::Kind::Busy);
+        EXPECT_EQ(now.error().kind(), Error::Kind::Busy);
         EXPECT_NE(now.message().find("線量レポートを送信している"), std::string::npos) << now.message();
     }
     peers.at("PACS@127.0.0.1:104").up = true;
@@ -230,7 +230,7 @@ TEST_F(OutboxTest, ATryAskedForNeverPutsTheNextAutomaticTryFurtherOff) {
 
 TEST_F(OutboxTest, LabelsKeepWhatShiftJisHoldsAndEveryDestinationGetsOneEntry) {
     auto entries = outbox.enqueue(report(), {pacs, registry}, "N-0001 山田 Zoë\r\nline", kStart);
-    ASSERT_TRUE(entries.ok()) << entries.error().message;
+    ASSERT_TRUE(entries.ok()) << entries.error().message();
     ASSERT_EQ(entries->size(), 2u);
     EXPECT_NE(entries->at(0).id, entries->at(1).id);
     auto waiting = outbox.waiting();

@@ -92,7 +92,7 @@ TEST(PullWithOrthanc, RadiographsOfThePeriodAndOfOneInfantAreFoundAndTheirHeader
     query.fromDate = "20240401";
     query.toDate = "20240531";
     auto found = node::findImages(query);
-    ASSERT_TRUE(found.ok()) << found.error().message;
+    ASSERT_TRUE(found.ok()) << found.error().message();
     std::vector<std::string> uids;
     for (const auto& f : *found)
         uids.push_back(f.sopInstanceUid);
@@ -104,14 +104,14 @@ TEST(PullWithOrthanc, RadiographsOfThePeriodAndOfOneInfantAreFoundAndTheirHeader
 
     query.patientId = "N-0002";
     auto ofOne = node::findImages(query);
-    ASSERT_TRUE(ofOne.ok()) << ofOne.error().message;
+    ASSERT_TRUE(ofOne.ok()) << ofOne.error().message();
     ASSERT_EQ(ofOne->size(), 1u);
     EXPECT_EQ(ofOne->front().patientId, "N-0002");
     EXPECT_EQ(ofOne->front().sopClassUid, UID_ComputedRadiographyImageStorage);
 
     const auto headers = folder.path() / "pulled";
     auto retrieved = node::retrieveHeaders(query, *found, headers);
-    ASSERT_TRUE(retrieved.ok()) << retrieved.error().message;
+    ASSERT_TRUE(retrieved.ok()) << retrieved.error().message();
     ASSERT_EQ(retrieved->size(), 2u);
     for (const auto& r : *retrieved) {
         SCOPED_TRACE(r.image.sopInstanceUid);
@@ -135,7 +135,7 @@ TEST(PullWithOrthanc, RadiographsOfThePeriodAndOfOneInfantAreFoundAndTheirHeader
     withMissing.insert(withMissing.begin(), withMissing.front());
     withMissing.front().sopInstanceUid = "1.2.826.0.1.3680043.9.7.404";
     auto partly = node::retrieveHeaders(query, withMissing, folder.path() / "again");
-    ASSERT_TRUE(partly.ok()) << partly.error().message;
+    ASSERT_TRUE(partly.ok()) << partly.error().message();
     EXPECT_FALSE(partly->at(0).problem.empty());
     EXPECT_TRUE(partly->at(1).problem.empty()) << partly->at(1).problem;
     EXPECT_TRUE(partly->at(2).problem.empty()) << partly->at(2).problem;

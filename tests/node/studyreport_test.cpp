@@ -56,7 +56,7 @@ struct Site {
     void record(const test::DicomImage& image) {
         image.save(folder.file("i.dcm"));
         auto entry = processor->processImageFile(folder.file("i.dcm"));
-        ASSERT_TRUE(entry.ok()) << entry.error().message;
+        ASSERT_TRUE(entry.ok()) << entry.error().message();
         ASSERT_EQ(entry->outcome, Outcome::Recorded) << entry->reason;
     }
     // The reports waiting, oldest first, after the sender's round at `when`.
@@ -153,7 +153,7 @@ TEST(StudyReport, AddedFiltersGoInSnomedCtAndTheInherentPartIsNoFilter) {
     in.dose.inherentAluminiumMm = 2.5;
     in.dose.copperMm = 0.1;
     auto report = buildDoseReport(in);
-    ASSERT_TRUE(report.ok()) << report.error().message;
+    ASSERT_TRUE(report.ok()) << report.error().message();
     const test::ReadReport read = test::readReport(report->fileBytes);
     std::vector<std::pair<std::string, double>> filters;
     for (const test::ReportItem& item : events(read).at(0)->children)
@@ -178,10 +178,10 @@ TEST(TargetRegionFile, ReadsRegionsAndRefusesWhatWouldSendAWrongCode) {
         auto regions = TargetRegions::fromText(c.text);
         if (*c.problem) {
             ASSERT_FALSE(regions.ok()) << c.text;
-            EXPECT_NE(regions.error().message.find(c.problem), std::string::npos) << regions.error().message;
+            EXPECT_NE(regions.error().message().find(c.problem), std::string::npos) << regions.error().message();
             continue;
         }
-        ASSERT_TRUE(regions.ok()) << regions.error().message;
+        ASSERT_TRUE(regions.ok()) << regions.error().message();
         EXPECT_EQ(regions->regionOf("胸部正面").code, "816094009"); // the first line of a body part
         EXPECT_TRUE(regions->regionOf("頭部正面").empty());
     }

@@ -9,6 +9,7 @@
 
 #include "../core/dicomtestfiles.h"
 #include "engine/calculationstate.h"
+#include "records/patientrecordsave.h"
 #include "refdata/referencelevels.h"
 #include "textio/codec.h"
 #include "textio/fileio.h"
@@ -590,11 +591,16 @@ private slots:
                  QStringLiteral("Exit"));
     }
 
-    // A fixed message of the core is shown in English; one with a value inserted stays Japanese.
+    // A message of the core is shown in English: a fixed one, and one whose template the
+    // translation knows, with its file names and values filled in; a free text it does not know
+    // stays Japanese.
     void coreMessagesAreShownTranslated() {
-        QCOMPARE(ui::coreText("氏名に改行を含めることはできません。"),
-                 QStringLiteral("A name cannot contain a line break."));
-        QCOMPARE(ui::coreText("記録ファイル「A001.pat」"), QStringLiteral("記録ファイル「A001.pat」"));
+        QCOMPARE(ui::coreText(Error(ErrorCode::NameLineBreak)), QStringLiteral("A name cannot contain a line break."));
+        QCOMPARE(ui::coreText(records::continuationSavedMessage("A%2.~2.pat")),
+                 QStringLiteral("This infant has more than 20 records: saved in the continuation file “A%2.~2.pat”."));
+        QCOMPARE(ui::coreText(Error(ErrorCode::FileMissing, {"体重既定値.txt"})),
+                 QStringLiteral("The file “体重既定値.txt” was not found."));
+        QCOMPARE(ui::coreText(Error::text("記録ファイル「A001.pat」")), QStringLiteral("記録ファイル「A001.pat」"));
         shell_ = std::make_unique<ui::Shell>();
         shell_->quitProgram = [] {};
         QVERIFY(shell_->start());

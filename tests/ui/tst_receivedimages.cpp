@@ -309,7 +309,7 @@ private slots:
                 .set(DCM_PatientName, "Sato^Rin")
                 .save(std::filesystem::u8path(ui::utf8(file)));
             const auto header = node::reportInputFromImage(std::filesystem::u8path(ui::utf8(file)));
-            QVERIFY2(header.ok(), header.ok() ? "" : header.error().message.c_str());
+            QVERIFY2(header.ok(), header.ok() ? "" : header.error().message().c_str());
             imageStudyUid = header->studyInstanceUid;
             ui::ConditionsScreen::setDicomFileChooser([file](QWidget*) { return file; });
             press("Form1", "Command13");

@@ -161,7 +161,7 @@ EffectiveDoseInputs loadEffectiveDoseInputs(const std::filesystem::path& workFol
     if (std::filesystem::exists(textio::fileInFolder(workFolder, refdata::kOrganDoseFileName))) {
         auto data = refdata::loadOrganDoseData(workFolder);
         if (!data.ok())
-            in.problem = data.error().message;
+            in.problem = data.error().message();
         else if (auto e = refdata::loadReferenceData(*in.state, workFolder); !e.ok())
             in.problem = e.message();
         else
@@ -196,7 +196,7 @@ int runAuditCommand(const std::vector<std::string>& args, std::ostream& out, std
                                             refdata::readBodyPartList(o.workFolder),
                                             effective ? &*effective : nullptr);
     if (!audit.ok()) {
-        err << "tamso-calc: " << audit.error().message << '\n';
+        err << "tamso-calc: " << audit.error().message() << '\n';
         return 2;
     }
     out << doseAuditReportText(*audit, o.period);

@@ -150,9 +150,9 @@ std::vector<std::string> splitCsv(const std::string& line) {
 Status checkNumber(const std::string& name, const std::string& value) {
     const textio::NumberReading reading = textio::readWholeNumber(value);
     if (reading.status == textio::NumberStatus::OutOfRange)
-        return Error{"--" + name + ": number out of range: " + textio::quotedFieldText(value)};
+        return Error::text("--" + name + ": number out of range: " + textio::quotedFieldText(value));
     if (!reading.ok())
-        return Error{"--" + name + ": not a number: " + value};
+        return Error::text("--" + name + ": not a number: " + value);
     return {};
 }
 
@@ -201,7 +201,7 @@ Status setCondition(Exposure& exposure, const std::string& name, const std::stri
     if (name == "field") {
         const auto x = value.find_first_of("xX*");
         if (x == std::string::npos)
-            return Error{"--field: expected LONGxSHORT in cm, e.g. 25.4x20.3: " + value};
+            return Error::text("--field: expected LONGxSHORT in cm, e.g. 25.4x20.3: " + value);
         const std::string longSide = trim(value.substr(0, x));
         const std::string shortSide = trim(value.substr(x + 1));
         if (auto e = checkNumber(name, longSide); !e.ok())
@@ -217,7 +217,7 @@ Status setCondition(Exposure& exposure, const std::string& name, const std::stri
     if (name == "measured-ckg") {
         const double measured = *textio::parseNumber(value);
         if (!(measured > 0))
-            return Error{"--measured-ckg: the measured exposure must be above 0 C/kg: " + value};
+            return Error::text("--measured-ckg: the measured exposure must be above 0 C/kg: " + value);
         exposure.measuredCkg = measured;
         return {};
     }
@@ -234,7 +234,7 @@ Status setCondition(Exposure& exposure, const std::string& name, const std::stri
     };
     const auto it = fields.find(name);
     if (it == fields.end())
-        return Error{"unknown condition: " + name};
+        return Error::text("unknown condition: " + name);
     t.*(it->second) = value;
     return {};
 }
@@ -273,7 +273,7 @@ Expected<int> runBatch(engine::CalculationState& state, const std::string& csvTe
     while (first < lines.size() && isBlank(lines[first]))
         ++first;
     if (first == lines.size())
-        return Error{"the CSV file has no header row"};
+        return Error::text("the CSV file has no header row");
     std::vector<std::string> columns = splitCsv(lines[first]);
     for (auto& column : columns) {
         std::transform(column.begin(), column.end(), column.begin(),
@@ -282,7 +282,7 @@ Expected<int> runBatch(engine::CalculationState& state, const std::string& csvTe
             column.erase(0, 2);
         if (!column.empty() &&
             std::find(kConditionNames.begin(), kConditionNames.end(), column) == kConditionNames.end())
-            return Error{"unknown CSV column: " + column};
+            return Error::text("unknown CSV column: " + column);
     }
 
     const bool organs = !defaults.bodyPart.empty() ||
@@ -306,7 +306,7 @@ Expected<int> runBatch(engine::CalculationState& state, const std::string& csvTe
         Exposure exposure = defaults;
         Status status;
         if (cells.size() > columns.size())
-            status = Error{"more cells than columns"};
+            status = Error::text("more cells than columns");
         for (size_t c = 0; status.ok() && c < cells.size(); ++c)
             if (!columns[c].empty())
                 status = setCondition(exposure, columns[c], cells[c]);
@@ -445,7 +445,7 @@ std::optional<int> runHistory(const std::vector<std::string>& args, std::ostream
     }
     auto history = records::loadDoseHistory(workFolder, *id);
     if (!history.ok()) {
-        err << "tamso-calc: " << history.error().message << '\n';
+        err << "tamso-calc: " << history.error().message() << '\n';
         return kExitError;
     }
     if (!history->hasRecords()) {
@@ -527,10 +527,10 @@ int runCsvFile(engine::CalculationState& state, const std::string& csvPath, cons
                const std::filesystem::path& workFolder, std::ostream& out, std::ostream& err) {
     auto text = textio::readFileBytes(std::filesystem::u8path(csvPath));
     if (!text.ok())
-        return failWith(err, text.error().message);
+        return failWith(err, text.error().message());
     auto failed = runBatch(state, *text, exposure, workFolder, out);
     if (!failed.ok())
-        return failWith(err, failed.error().message);
+        return failWith(err, failed.error().message());
     if (*failed > 0)
         return failWith(err, std::to_string(*failed) + " exposure(s) could not be computed (see the error column)");
     return kExitOk;
@@ -542,13 +542,13 @@ int runOneExposure(engine::CalculationState& state, const Exposure& exposure, co
     // One exposure leaves its spectrum listing in the working folder, as the screen's calculation does.
     auto values = calculateExposure(state, exposure, engine::listingInto(workFolder));
     if (!values.ok())
-        return failWith(err, values.error().message);
+        return failWith(err, values.error().message());
     std::vector<std::string> organValues;
     if (!exposure.bodyPart.empty()) {
         OrganContext organContext(workFolder);
         auto computed = organResults(state, exposure.bodyPart, exposure.weightKg, organContext);
         if (!computed.ok())
-            return failWith(err, computed.error().message);
+            return failWith(err, computed.error().message());
         organValues = *computed;
     }
     for (size_t k = 0; k < values->size(); ++k)

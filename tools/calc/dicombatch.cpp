@@ -131,7 +131,7 @@ Expected<std::vector<DicomBatchEntry>> dicomBatchFiles(const fs::path& path) {
     if (fs::is_directory(path, ec))
         return folderEntries(path);
     if (!fs::exists(fs::symlink_status(path, ec)))
-        return Error{"no such file or folder: " + label(path)};
+        return Error::text("no such file or folder: " + label(path));
     dicom::HeaderReading reading = dicom::readHeader(path);
     std::vector<DicomBatchEntry> entries;
     if (reading.kind != dicom::FileKind::DicomDir) {
@@ -235,10 +235,10 @@ void addEffectiveDose(DicomBatchRow& row, engine::CalculationState& state, const
             row.effectiveDoseUSv = textio::formatNumber(e->effectiveDoseUSv, "#0.000");
             row.effectiveDoseUUSv = textio::expandedUncertaintyText(e->effectiveDoseUUSv);
         } else {
-            appendItem(row.missing, std::string("effective_dose_usv: ") + e.error().message);
+            appendItem(row.missing, std::string("effective_dose_usv: ") + e.error().message());
         }
     } else if (organs && !organs->ok()) {
-        appendItem(row.missing, std::string("effective_dose_usv: ") + organs->error().message);
+        appendItem(row.missing, std::string("effective_dose_usv: ") + organs->error().message());
     }
 }
 
@@ -368,7 +368,7 @@ int runDicomCalculator(engine::CalculationState& state, const std::string& dicom
     }
     auto rows = runDicomBatch(state, fs::u8path(dicomPath), options, workFolder, out);
     if (!rows.ok()) {
-        err << "tamso-calc: " << rows.error().message << '\n';
+        err << "tamso-calc: " << rows.error().message() << '\n';
         return kExitError;
     }
     if (!csvOut.empty()) {

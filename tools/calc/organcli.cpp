@@ -34,7 +34,7 @@ Status OrganContext::checkBodyPart(const std::string& name) {
         return bodyParts_->error();
     const auto& list = **bodyParts_;
     if (std::find(list.begin(), list.end(), name) == list.end())
-        return Error{"撮影部位「" + name + "」は撮影部位.txt にありません。撮影部位.txt の名前で指定してください。"};
+        return Error::text("撮影部位「" + name + "」は撮影部位.txt にありません。撮影部位.txt の名前で指定してください。");
     return {};
 }
 
@@ -60,11 +60,11 @@ Expected<std::vector<std::string>> organResults(const engine::CalculationState& 
     if (!weightKgText.empty()) {
         const auto reading = textio::readWholeNumber(weightKgText);
         if (!reading.ok())
-            return Error{"体重の入力値「" + textio::quotedFieldText(weightKgText) + "」は数値ではありません。"};
+            return Error::text("体重の入力値「" + textio::quotedFieldText(weightKgText) + "」は数値ではありません。");
         weight = reading.value;
     }
     if (!weight && !(*data)->defaultWeightKg && !(*data)->defaultWeightProblem.empty())
-        return Error{"体重が指定されておらず、既定値も読めません: " + (*data)->defaultWeightProblem};
+        return Error::text("体重が指定されておらず、既定値も読めません: " + (*data)->defaultWeightProblem);
     auto r = engine::organDosesForBodyPart((*data)->table, state, bodyPart, weight, (*data)->defaultWeightKg);
     if (!r.ok())
         return r.error();
@@ -87,7 +87,7 @@ void printHistoryEffectiveDoses(const records::DoseHistory& history, const std::
         return;
     auto data = refdata::loadOrganDoseData(workFolder);
     if (!data.ok()) {
-        out << "実効線量: " << data.error().message << '\n';
+        out << "実効線量: " << data.error().message() << '\n';
         return;
     }
     out << "実効線量(μSv, ICRP 103, 体重 "
@@ -106,7 +106,7 @@ void printHistoryEffectiveDoses(const records::DoseHistory& history, const std::
             out << textio::formatNumber(r->effectiveDoseUSv, "#0.000") << " ± "
                 << textio::expandedUncertaintyText(r->effectiveDoseUUSv) << '\n';
         } else {
-            out << "計算できません（" << r.error().message << "）\n";
+            out << "計算できません（" << r.error().message() << "）\n";
         }
     }
     out << "累積実効線量(μSv): " << textio::formatNumber(total, "#0.000") << '\n';

@@ -153,7 +153,7 @@ std::optional<int> readPullOptions(const std::vector<std::string>& args, PullReq
     }
     auto destination = node::parseDestination(*pacs);
     if (!destination.ok()) {
-        err << "tamso-calc: --pull: " << destination.error().message << '\n';
+        err << "tamso-calc: --pull: " << destination.error().message() << '\n';
         return 2;
     }
     query.pacs = *destination;
@@ -249,7 +249,7 @@ void processRetrieved(const std::vector<node::RetrievedImage>& retrieved, node::
         auto entry = processor.processImageFile(r.headerFile);
         if (!entry.ok()) {
             out << "failed\t" << r.image.sopInstanceUid << "\tID " << r.image.patientId << '\t'
-                << entry.error().message << '\n';
+                << entry.error().message() << '\n';
             ++counts.failed;
             continue;
         }
@@ -301,7 +301,7 @@ void sayPullSummary(size_t found, const Counts& counts, const node::ReportSettin
             for (const std::string& message : round->messages)
                 err << "tamso-calc: " << message << '\n';
         else
-            err << "tamso-calc: " << round.error().message << '\n';
+            err << "tamso-calc: " << round.error().message() << '\n';
     } else if (settings.besideRecords) {
         out << "; dose reports: " << reportsQueued << " kept beside the records";
     }
@@ -341,7 +341,7 @@ int runPullCommand(const std::vector<std::string>& args, std::ostream& out, std:
 
     auto settings = workFolderSettings(workFolder);
     if (!settings.ok()) {
-        err << "tamso-calc: " << settings.error().message << '\n';
+        err << "tamso-calc: " << settings.error().message() << '\n';
         return 2;
     }
     const node::NodeLogger log = [&err](const std::string& line) { err << "tamso-calc: " << line << '\n'; };
@@ -364,7 +364,7 @@ int runPullCommand(const std::vector<std::string>& args, std::ostream& out, std:
 
     auto found = node::findImages(request.query);
     if (!found.ok()) {
-        err << "tamso-calc: " << found.error().message << '\n';
+        err << "tamso-calc: " << found.error().message() << '\n';
         return kExitPacsUnreachable;
     }
     // Images recorded before are not fetched again.
@@ -381,14 +381,14 @@ int runPullCommand(const std::vector<std::string>& args, std::ostream& out, std:
 
     ScratchFolder scratch(workFolder);
     if (Status s = scratch.open(); !s.ok()) {
-        err << "tamso-calc: " << s.error().message << '\n';
+        err << "tamso-calc: " << s.error().message() << '\n';
         return 2;
     }
     auto retrieved = toFetch.empty() ? Expected<std::vector<node::RetrievedImage>>(std::vector<node::RetrievedImage>{})
                                      : node::retrieveHeaders(request.query, toFetch, scratch.path());
     if (!retrieved.ok()) {
         scratch.remove();
-        err << "tamso-calc: " << retrieved.error().message << '\n';
+        err << "tamso-calc: " << retrieved.error().message() << '\n';
         return kExitPacsUnreachable;
     }
     processRetrieved(*retrieved, processor, imageLog, counts, out);
@@ -399,7 +399,7 @@ int runPullCommand(const std::vector<std::string>& args, std::ostream& out, std:
         if (Status s = reporter.reportDueStudies(std::chrono::system_clock::now(),
                                                  std::vector<std::string>(studies.begin(), studies.end()));
             !s.ok())
-            err << "tamso-calc: " << s.error().message << '\n';
+            err << "tamso-calc: " << s.error().message() << '\n';
     sayPullSummary(found->size(), counts, *settings, reporter, out, err);
     return counts.failed ? 2 : 0;
 }

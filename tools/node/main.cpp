@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
         }
     auto config = tamso::node::readNodeConfig(args);
     if (!config.ok()) {
-        std::cerr << "tamso-node: " << config.error().message << '\n';
+        std::cerr << "tamso-node: " << config.error().message() << '\n';
         return 2;
     }
     // For the tests of a destination that goes down and comes back: the wait between attempts in

@@ -173,7 +173,7 @@ void printPublishedComparisons(const std::filesystem::path& folder, std::ostream
         throw std::runtime_error(e.message());
     auto organs = refdata::loadOrganDoseData(folder);
     if (!organs.ok())
-        throw std::runtime_error(organs.error().message);
+        throw std::runtime_error(organs.error().message());
     struct Result {
         double ePerEsd, e60PerEsd, lungPerEsd, lungPerKi;
     };
@@ -192,7 +192,7 @@ void printPublishedComparisons(const std::filesystem::path& folder, std::ostream
             throw std::runtime_error(e.message());
         auto r = engine::organDosesForBodyPart(organs->table, *st, part, weightKg, std::nullopt);
         if (!r.ok())
-            throw std::runtime_error(r.error().message);
+            throw std::runtime_error(r.error().message());
         const double esd = 1000 * st->entranceSurfaceDoseMGy;
         return Result{r->effectiveDoseUSv / esd, r->effectiveDoseIcrp60USv / esd, r->doseUGy[engine::Lungs] / esd,
                       r->doseUGy[engine::Lungs] / (1000 * r->incidentAirKermaMGy)};

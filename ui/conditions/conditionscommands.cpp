@@ -58,7 +58,7 @@ void ConditionsScreen::runCalculation() {
     const Status status =
         tamso::engine::runCalculation(state_, texts, *this, engine::listingInto(workingFolderPath()));
     if (!status.ok()) {
-        refuseRun(coreText(status.message()));
+        refuseRun(coreText(status.error()));
         return;
     }
     recordRunInputs();
@@ -101,7 +101,7 @@ void ConditionsScreen::runCaregiverEstimate() {
                             engine::ResultField::CaregiverDose3USv})
             resultField(result)->clear();
         command6_->setEnabled(false);
-        MessageBox::warning(this, coreText(status.message()));
+        MessageBox::warning(this, coreText(status.error()));
         return;
     }
     command6_->setEnabled(true);

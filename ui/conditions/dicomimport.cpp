@@ -317,7 +317,7 @@ void ConditionsScreen::takePatientFromDicom(const dicom::ImageExposure& image, c
     if (auto header = node::reportInputFromImage(file); header.ok())
         dicomReport_ = std::move(*header);
     else
-        dicomReportProblem_ = header.error().message;
+        dicomReportProblem_ = header.error().message();
 }
 
 QString ConditionsScreen::typedConditionsText() const {

@@ -72,7 +72,7 @@ QString ConditionsScreen::weightProblem(std::optional<double>* weightKg) const {
         return problem;
     const double kg = readTypedNumber(text).value;
     if (const Status range = engine::checkWeightKg(kg); !range.ok())
-        return coreText(range.message());
+        return coreText(range.error());
     if (weightKg)
         *weightKg = kg;
     return {};
@@ -93,7 +93,7 @@ void ConditionsScreen::showEffectiveDose() {
         if (result.ok())
             organDoses_ = *result;
         else
-            problem = coreText(result.error().message);
+            problem = coreText(result.error());
     }
     // Where it cannot be computed the field says so, and its tool tip and accessible name say why.
     effectiveDose_->setText(organDoses_ ? effectiveDoseShown(*organDoses_)

@@ -166,7 +166,7 @@ bool AmbientDoseEditor::save() {
     if (auto failure = refdata::writeAmbientDoseFile(file, data); !failure.ok()) {
         MessageBox::warning(this, QCoreApplication::translate("AmbientDoseEditor",
                                                               "周辺線量データを保存できませんでした。\n") +
-                                      coreText(failure.message()));
+                                      coreText(failure.error()));
         return false;
     }
     MessageBox::notice(this, QCoreApplication::translate("AmbientDoseEditor", "新しいデータを保存しました"));

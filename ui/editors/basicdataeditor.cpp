@@ -95,7 +95,7 @@ bool BasicDataEditor::open() {
     if (!data.ok()) {
         MessageBox::warning(isVisible() ? this : QApplication::activeWindow(),
                             QCoreApplication::translate("BasicDataEditor", "基本データを読み込めません。\n") +
-                                coreText(data.error().message));
+                                coreText(data.error()));
         return false;
     }
     // Opening re-reads the file: a W value saved since the last opening is in effect from here.
@@ -142,7 +142,7 @@ bool BasicDataEditor::save() {
         // Nothing is lost: the old file stays as it was and the editor keeps what was typed.
         MessageBox::warning(
             this, QCoreApplication::translate("BasicDataEditor", "基本データを保存できませんでした。\n") +
-                      coreText(failure.message()));
+                      coreText(failure.error()));
         return false;
     }
     emit hospitalNameSaved(text6_->text());

@@ -132,7 +132,7 @@ bool ReferenceLevelEditor::open() {
             MessageBox::warning(
                 isVisible() ? this : QApplication::activeWindow(),
                 QCoreApplication::translate("ReferenceLevelEditor", "参考レベルを読み込めません。\n") +
-                    coreText(read.error().message) +
+                    coreText(read.error()) +
                     QCoreApplication::translate("ReferenceLevelEditor",
                                                 "\nファイルを直すか削除してから開いて下さい。"));
             return false;
@@ -243,7 +243,7 @@ bool ReferenceLevelEditor::save() {
             continue; // an added row left empty
         if (noBodyPart) {
             grid1_->setCurrentCell(r, BodyPartColumn);
-            MessageBox::warning(this, coreText("撮影部位が空の参考レベルは保存できません。"));
+            MessageBox::warning(this, coreText(Error(ErrorCode::ReferenceLevelNoBodyPart)));
             return false;
         }
         if (!levelText.isEmpty()) {
@@ -270,7 +270,7 @@ bool ReferenceLevelEditor::save() {
     if (const Status written = refdata::writeReferenceLevelFile(file, table); !written.ok()) {
         MessageBox::warning(this, QCoreApplication::translate("ReferenceLevelEditor",
                                                               "参考レベルを保存できませんでした。\n") +
-                                      coreText(written.message()));
+                                      coreText(written.error()));
         return false;
     }
     refdata::ReferenceLevels = table;

@@ -196,7 +196,7 @@ bool TubeOutputEditor::save() {
         // The edited values stay in the state and in the fields; the old file is untouched.
         MessageBox::warning(
             this, QCoreApplication::translate("TubeOutputEditor", "出力データを保存できませんでした。\n") +
-                      coreText(failure.message()));
+                      coreText(failure.error()));
         return false;
     }
 

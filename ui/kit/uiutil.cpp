@@ -61,6 +61,13 @@ QString coreText(const std::string& message) {
     return QCoreApplication::translate("core", message.c_str());
 }
 
+QString coreText(const Error& error) {
+    if (error.code == ErrorCode::Text)
+        return coreText(error.arg(0));
+    const QString pattern = QCoreApplication::translate("core", textio::errorTemplate(error.code));
+    return qs(textio::fillTemplate(utf8(pattern), error.args));
+}
+
 QString timesFontFamily() {
     return QStringLiteral("Times New Roman");
 }

@@ -49,9 +49,13 @@ inline QString qs(const std::string& utf8) {
 inline std::string utf8(const QString& text) {
     return text.toStdString();
 }
-// A message of the core (textio, engine, refdata, records) as the user reads it: translated where
-// the installed translation knows the fixed text (context "core"), else the Japanese text as it is.
+// A fixed text of the core (a table heading, a caption) as the user reads it: translated where the
+// installed translation knows it (context "core"), else the Japanese text as it is.
 QString coreText(const std::string& message);
+// An error (or notice, question) of the core as the user reads it: its code's template translated
+// (context "core"), then filled with the error's arguments. A free text (ErrorCode::Text) is
+// translated whole where the translation knows it.
+QString coreText(const Error& error);
 
 // Maps "Times New Roman", "MS ゴシック", "ＭＳ ゴシック" and "HG丸ｺﾞｼｯｸM-PRO" to fonts present on
 // this machine (IPAex Gothic where installed). Call once after the QApplication exists.

@@ -199,10 +199,10 @@ private:
 
 Status DoseAuditWindow::draw(QPagedPaintDevice& device) {
     if (!audit_)
-        return Error{QT_TRANSLATE_NOOP("core", "集計がまだありません。")};
+        return Error::text(QT_TRANSLATE_NOOP("core", "集計がまだありません。"));
     QPainter painter;
     if (!painter.begin(&device))
-        return Error{QT_TRANSLATE_NOOP("core", "印刷を始められませんでした。")};
+        return Error::text(QT_TRANSLATE_NOOP("core", "印刷を始められませんでした。"));
     AuditPrintout out(painter, device);
 
     painter.setPen(Qt::black);
@@ -229,7 +229,7 @@ Status DoseAuditWindow::draw(QPagedPaintDevice& device) {
     for (const records::AuditNote& note : audit_->notes)
         out.textLine(QCoreApplication::translate("DoseAuditWindow", "・") + noteText(note), out.textFont);
     if (!painter.end())
-        return Error{QT_TRANSLATE_NOOP("core", "印刷を終えられませんでした。")};
+        return Error::text(QT_TRANSLATE_NOOP("core", "印刷を終えられませんでした。"));
     return {};
 }
 
@@ -247,7 +247,7 @@ bool DoseAuditWindow::exportCsv(const QString& path) {
         !written.ok()) {
         MessageBox::warning(
             this, QCoreApplication::translate("DoseAuditWindow", "CSV ファイルを保存できませんでした。\n") +
-                      coreText(written.message()));
+                      coreText(written.error()));
         return false;
     }
     return true;
@@ -276,7 +276,7 @@ bool DoseAuditWindow::exportPdf(const QString& path) {
     if (!written.ok()) {
         MessageBox::warning(
             this, QCoreApplication::translate("DoseAuditWindow", "PDF ファイルを保存できませんでした。\n") +
-                      coreText(written.message()));
+                      coreText(written.error()));
         return false;
     }
     return true;
@@ -309,7 +309,7 @@ void DoseAuditWindow::printRequested() {
     if (!printer)
         return;
     if (const Status printed = print(*printer); !printed.ok())
-        MessageBox::warning(this, coreText(printed.message()));
+        MessageBox::warning(this, coreText(printed.error()));
 }
 
 } // namespace tamso::ui

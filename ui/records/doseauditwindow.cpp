@@ -326,7 +326,7 @@ bool DoseAuditWindow::runAudit() {
     auto audit = records::auditRecordFolder(folder, chosen, levels.table, refdata::readBodyPartList(folder),
                                             effective ? &*effective : nullptr);
     if (!audit.ok()) {
-        MessageBox::warning(this, coreText(audit.error().message));
+        MessageBox::warning(this, coreText(audit.error()));
         return false;
     }
     audit_ = std::move(*audit);

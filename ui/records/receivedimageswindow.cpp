@@ -183,21 +183,21 @@ void ReceivedImagesWindow::buildPendingReports() {
 }
 
 void ReceivedImagesWindow::open() {
-    (void)refresh();
+    ignoreFailure(refresh(), "the window's labels say why");
     show();
     raise();
     activateWindow();
 }
 
 Status ReceivedImagesWindow::refresh() {
-    (void)refreshReports();
+    ignoreFailure(refreshReports(), "the window's label says why");
     auto listed = node::listReceivedImages(workingFolderPath());
     if (!listed.ok()) {
         held_.clear();
         recent_.clear();
         fillTables();
         label3_->setText(QCoreApplication::translate("ReceivedImagesWindow", "受信画像の記録を読めません: ") +
-                         coreText(listed.error().message));
+                         coreText(listed.error()));
         return listed.error();
     }
     held_ = std::move(listed->held);
@@ -248,7 +248,7 @@ Status ReceivedImagesWindow::refreshReports() {
     if (!waiting.ok()) {
         label5_->setText(
             QCoreApplication::translate("ReceivedImagesWindow", "送信待ちの線量レポートを読めません: ") +
-            coreText(waiting.error().message));
+            coreText(waiting.error()));
         return waiting.error();
     }
     label5_->setText(
@@ -270,7 +270,7 @@ void ReceivedImagesWindow::sendReportsNow() {
                                           ? QCoreApplication::translate("ReceivedImagesWindow",
                                                                         "線量レポートの送信先がありません"
                                                                         "（tamso-node.conf の forward）。")
-                                          : coreText(settings.error().message));
+                                          : coreText(settings.error()));
             return;
         }
         send = node::storeSender(settings->aeTitle, std::chrono::seconds(5), std::chrono::seconds(15));
@@ -296,11 +296,11 @@ void ReceivedImagesWindow::sendReportsNow() {
 
 void ReceivedImagesWindow::showSendRound(const Expected<node::SendRound>& round) {
     sending_ = false;
-    (void)refreshReports();
+    ignoreFailure(refreshReports(), "the window's label says why");
     QString text;
     if (!round.ok()) {
         text = QCoreApplication::translate("ReceivedImagesWindow", "送信できませんでした: ") +
-               nodeText(round.error().message);
+               nodeText(round.error().message());
     } else if (round->busy) {
         text = QCoreApplication::translate(
             "ReceivedImagesWindow", "別の送信が進行中です。終わり次第、送信待ちのレポートも送られます。");
@@ -364,7 +364,7 @@ void ReceivedImagesWindow::askToSetAsideChosenImage() {
             .arg(qs(e.patientId), qs(e.patientName), examDateText(e.examDate), qs(e.bodyPart)),
         this);
     if (dialog.exec() == QDialog::Accepted)
-        (void)setAsideChosenImage(dialog.setAsideBy(), dialog.reason());
+        ignoreFailure(setAsideChosenImage(dialog.setAsideBy(), dialog.reason()), "a failure was shown to the user");
 }
 
 Status ReceivedImagesWindow::setAsideChosenImage(const QString& who, const QString& why) {
@@ -374,8 +374,8 @@ Status ReceivedImagesWindow::setAsideChosenImage(const QString& who, const QStri
     const Status status = node::setAsideHeldImage(
         workingFolderPath(), held_[static_cast<size_t>(row)].sopInstanceUid, utf8(who), utf8(why));
     if (!status.ok())
-        MessageBox::warning(this, coreText(status.message()));
-    (void)refresh();
+        MessageBox::warning(this, coreText(status.error()));
+    ignoreFailure(refresh(), "the window's labels say why");
     return status;
 }
 

@@ -323,7 +323,7 @@ void RecordSearchScreen::listRecords() {
     // Every file of the infant: the first file and its continuations, numbered on across them.
     auto history = records::loadPatientHistory(workingFolderPath(), utf8(chosenId_));
     if (!history.ok()) {
-        MessageBox::warning(this, coreText(history.error().message));
+        MessageBox::warning(this, coreText(history.error()));
         return;
     }
     if (history->records.empty()) { // the file went away since it was listed
@@ -445,13 +445,13 @@ void RecordSearchScreen::withdrawChosenRecord() {
     if (n == 0)
         return;
     if (const records::Withdrawal* earlier = listedWithdrawals_.find(n)) {
-        MessageBox::warning(this, qs(records::alreadyWithdrawnMessage(*earlier)));
+        MessageBox::warning(this, coreText(records::alreadyWithdrawn(*earlier)));
         return;
     }
     const PatientRecord record = listed_->records[static_cast<size_t>(n - 1)];
     const QString recordText = recordRow(record, n);
     records::TechnologistList technologists;
-    (void)technologists.read(workingFolderPath()); // without a list, a name is typed
+    ignoreFailure(technologists.read(workingFolderPath()), "without a list, a name is typed");
     QStringList names;
     for (const std::string& name : technologists.names())
         names << qs(name);
@@ -472,7 +472,7 @@ void RecordSearchScreen::withdrawChosenRecord() {
     request.time = utf8(QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
     const Status done = records::withdrawRecord(workingFolderPath(), utf8(listedId_), request);
     if (!done.ok()) {
-        MessageBox::warning(this, coreText(done.message()));
+        MessageBox::warning(this, coreText(done.error()));
         return;
     }
     listRecords(); // shows it withdrawn

@@ -17,31 +17,14 @@ namespace {
 class MessageBoxPrompts : public records::SavePrompts {
 public:
     explicit MessageBoxPrompts(QWidget* parent) : parent_(parent) {}
-    bool confirmSave(const std::string& question) override {
-        return MessageBox::askOkCancel(parent_, coreText(question));
-    }
-    void warn(const std::string& message) override { MessageBox::warning(parent_, coreText(message)); }
-    void notify(const std::string& message) override { MessageBox::notice(parent_, shownNotice(message)); }
-    bool confirmDuplicate(const std::string& question) override {
+    bool confirmSave(const Error& question) override { return MessageBox::askOkCancel(parent_, coreText(question)); }
+    void warn(const Error& message) override { MessageBox::warning(parent_, coreText(message)); }
+    void notify(const Error& message) override { MessageBox::notice(parent_, coreText(message)); }
+    bool confirmDuplicate(const Error& question) override {
         return MessageBox::askYesNo(parent_, coreText(question), MessageBox::Answer::No);
     }
 
 private:
-    // The notice of a save that started a continuation file names the file; shown translated.
-    static QString shownNotice(const std::string& message) {
-        const std::string open = "「", close = "」";
-        const auto from = message.find(open), to = message.rfind(close);
-        if (from != std::string::npos && to != std::string::npos && to > from) {
-            const std::string file = message.substr(from + open.size(), to - from - open.size());
-            if (message == records::continuationSavedMessage(file))
-                return QCoreApplication::translate(
-                           "ReportScreen",
-                           "この患児の記録は %1 件を超えたため、続きのファイル「%2」に保存しました。")
-                    .arg(records::kMaxPatientRecords)
-                    .arg(qs(file));
-        }
-        return coreText(message);
-    }
     QWidget* parent_;
 };
 
@@ -64,7 +47,7 @@ std::optional<node::ReportSettings> readReportSettingsOrSay(QWidget* parent, con
     if (settings.ok())
         return std::move(*settings);
     static QSet<QString> said; // once during the program's run: the site mends the file, not the user
-    const QString problem = coreText(settings.error().message);
+    const QString problem = coreText(settings.error());
     if (!said.contains(problem)) {
         said.insert(problem);
         MessageBox::warning(parent, lead +
@@ -101,7 +84,7 @@ bool queueDoseReport(QWidget* parent, const ReportFields& handed, const ReportFi
     if (!input.imageSopInstanceUid.empty()) {
         auto installation = node::recorderUid(node::nodeFolder(workingFolderPath()));
         if (!installation.ok()) {
-            MessageBox::warning(parent, reportNotMade(coreText(installation.error().message)));
+            MessageBox::warning(parent, reportNotMade(coreText(installation.error())));
             return false;
         }
         input.sopInstanceUid = node::reportUidOfImage(*installation, input.imageSopInstanceUid);
@@ -113,7 +96,7 @@ bool queueDoseReport(QWidget* parent, const ReportFields& handed, const ReportFi
     node::DoseReporter reporter(workingFolderPath(), settings->forward, settings->besideRecords, "tamso", {},
                                 options);
     if (auto report = reporter.queue(std::move(input)); !report.ok()) {
-        MessageBox::warning(parent, reportNotMade(coreText(report.error().message)));
+        MessageBox::warning(parent, reportNotMade(coreText(report.error())));
         return false;
     }
     return !settings->forward.empty();
@@ -147,8 +130,8 @@ Status fillDoseSoFar(ReportFields& f) {
     if (f.storedRecordNumber > 0) {
         dose = records::cumulativeThroughRecord(*history, f.storedRecordNumber);
         if (!dose)
-            return Error{"患者ID「" + id + "」の記録 " + std::to_string(f.storedRecordNumber) +
-                         " がありません。"};
+            return Error::text("患者ID「" + id + "」の記録 " + std::to_string(f.storedRecordNumber) +
+                         " がありません。");
     } else {
         dose = records::cumulativeWithNewExposure(*history, utf8(f.dose), utf8(f.examDate), examDateReader());
     }

@@ -150,7 +150,7 @@ void ReportScreen::setFieldTexts(const ReportFields& f) {
 
 ReportFields ReportScreen::fields() const {
     ReportFields f = fieldTexts();
-    (void)fillDoseSoFar(f); // unreadable record files: no line (the screen says why)
+    ignoreFailure(fillDoseSoFar(f), "unreadable record files: no line (the screen says why)");
     return f;
 }
 
@@ -234,7 +234,7 @@ void ReportScreen::handOver(const ReportFields& fields) {
     activateWindow();
     text1_->setFocus(Qt::OtherFocusReason);
     if (!status.ok())
-        MessageBox::warning(this, coreText(status.message()));
+        MessageBox::warning(this, coreText(status.error()));
     if (const auto stored = storedPatientName(fields.id))
         warnIfNotTheImagesPatient(*stored);
 }
@@ -285,7 +285,7 @@ void ReportScreen::clearPreview() {
 void ReportScreen::addTechnologist() {
     const QString name = combo1_->currentText();
     if (const Status status = technologists_.add(workingFolderPath(), utf8(name)); !status.ok()) {
-        MessageBox::warning(this, coreText(status.message()));
+        MessageBox::warning(this, coreText(status.error()));
         return;
     }
     fillTechnologistCombo();

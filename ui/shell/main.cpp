@@ -30,7 +30,7 @@ bool enterWorkingFolder() {
         args.push_back(ui::utf8(arguments[i]));
     const auto requested = textio::workFolderOption(args);
     if (!requested.ok()) {
-        ui::MessageBox::warning(nullptr, ui::coreText(requested.error().message));
+        ui::MessageBox::warning(nullptr, ui::coreText(requested.error()));
         return false;
     }
     textio::StartFolders folders;
@@ -41,7 +41,7 @@ bool enterWorkingFolder() {
     folders.current = std::filesystem::current_path(ec);
     const auto folder = textio::prepareWorkFolder(folders);
     if (!folder.ok()) {
-        ui::MessageBox::warning(nullptr, ui::coreText(folder.error().message));
+        ui::MessageBox::warning(nullptr, ui::coreText(folder.error()));
         return false;
     }
     std::filesystem::current_path(*folder, ec);

@@ -115,7 +115,7 @@ ReceivedImagesWindow* Shell::receivedImagesWindow() const {
 bool Shell::start() {
     const Status status = refdata::loadReferenceData(*state_, workingFolderPath());
     if (!status.ok()) {
-        MessageBox::warning(nullptr, coreText(status.message()));
+        MessageBox::warning(nullptr, coreText(status.error()));
         return false;
     }
     // The reference levels are optional: without them the comparisons are simply not shown.
@@ -157,7 +157,7 @@ void Shell::startSending(const node::ReportSettings& settings) {
             this,
             [this] {
                 if (received_)
-                    (void)received_->refreshReports();
+                    ignoreFailure(received_->refreshReports(), "the window's label says why");
             },
             Qt::QueuedConnection);
     });
@@ -249,7 +249,7 @@ void Shell::openHeldImage(const QString& headerFile, const QString& sopInstanceU
         MessageBox::warning(received_,
                             QCoreApplication::translate("Shell", "この画像はもう保留されていません。"));
         if (received_)
-            (void)received_->refresh();
+            ignoreFailure(received_->refresh(), "the window's labels say why");
         return;
     }
     newCalculation();
@@ -266,9 +266,9 @@ void Shell::recordSaved(const QString& patientId, int recordNumber, const QStrin
             node::resolveHeldImage(workingFolderPath(), utf8(uid), utf8(patientId), recordNumber, utf8(dose),
                                    conditions_ ? utf8(conditions_->typedConditionsText()) : std::string());
         !resolved.ok())
-        MessageBox::warning(report_, coreText(resolved.message()));
+        MessageBox::warning(report_, coreText(resolved.error()));
     if (received_)
-        (void)received_->refresh();
+        ignoreFailure(received_->refresh(), "the window's labels say why");
 }
 
 void Shell::openReferenceLevelEditor() {
@@ -348,7 +348,7 @@ ReportScreen* Shell::ensureReport() {
         connect(report_, &ReportScreen::doseReportQueued, this, [this] {
             sendReportsNow();
             if (received_)
-                (void)received_->refreshReports();
+                ignoreFailure(received_->refreshReports(), "the window's label says why");
         });
     }
     return report_;
