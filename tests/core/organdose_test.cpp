@@ -268,7 +268,7 @@ TEST(OrganDosesAgainstPublished, NewbornChestAndChestAbdomen) {
 
 // Datz et al 2008: a too-large field doubles the effective dose (x2.0 chest, x1.9 abdomen). Here
 // "too large" is the field with both sides doubled on the same centre (data/README.md explains the
-// chest's -22 %).
+// chest's -21 %).
 TEST(OrganDosesAgainstPublished, TooLargeFieldRoughlyDoublesTheEffectiveDose) {
     const struct {
         const char* part;

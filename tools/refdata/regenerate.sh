@@ -9,5 +9,5 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAMSO_BUILD_UI=OFF -DT
 cmake --build "$build" -j2 --target tamso-refdata
 nice "$build/tamso-refdata" --out "$root/data" --histories 2500000 --spr-histories 1000000 \
     --seed 20240601 --threads 2 "$@"
-# The organ-dose table of the newborn phantom (about 10 minutes on two cores).
-nice "$build/tamso-refdata" --organ-tables --out "$root/data" --organ-histories 1200000 --seed 20240601 --threads 2
+# The organ-dose table of the newborn phantom (about 25 minutes on two free cores).
+nice "$build/tamso-refdata" --organ-tables --out "$root/data" --organ-histories 15000000 --seed 20240601 --threads 2
