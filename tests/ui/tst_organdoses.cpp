@@ -121,28 +121,29 @@ private slots:
         struct Case {
             const char* file;
             std::optional<QByteArray> bytes; // nothing: the file removed
+            int secondsLater;                // its time after the file's before (0: the same time)
             double defaultKg;                // the default weight then used; 0: no effective dose
         };
-        const Case cases[] = {{refdata::kDefaultWeightFileName, QByteArray("2.4\r\n"), 2.4},
-                              {refdata::kDefaultWeightFileName, QByteArray("# kg\r\n1.8\r\n"), 1.8},
-                              {refdata::kDefaultWeightFileName, QByteArray("1.2\r\n"), 1.2}, // same size
-                              {refdata::kDefaultWeightFileName, QByteArray("x\r\n"), 0},
-                              {refdata::kDefaultWeightFileName, QByteArray("3\r\n"), 3},
-                              {refdata::kOrganDoseFileName, std::nullopt, 0},
-                              {refdata::kOrganDoseFileName, table, 3}};
+        const Case cases[] = {{refdata::kDefaultWeightFileName, QByteArray("2.4\r\n"), 2, 2.4},
+                              {refdata::kDefaultWeightFileName, QByteArray("1.2\r\n"), 2, 1.2}, // same size
+                              {refdata::kDefaultWeightFileName, QByteArray("# kg\r\n1.8\r\n"), 0, 1.8},
+                              {refdata::kDefaultWeightFileName, QByteArray("x\r\n"), 2, 0},
+                              {refdata::kDefaultWeightFileName, QByteArray("3\r\n"), 2, 3},
+                              {refdata::kOrganDoseFileName, std::nullopt, 0, 0},
+                              {refdata::kOrganDoseFileName, table, 0, 3}};
         run(QStringLiteral("胸部正面"), QString()); // the files read before they change
         QVERIFY(form1()->organDoses().has_value());
-        int secondsOn = 0;
         for (const Case& c : cases) {
             const std::filesystem::path path = textio::fileInFolder(ui::workingFolderPath(), c.file);
+            const auto before = std::filesystem::exists(path) ? std::filesystem::last_write_time(path)
+                                                              : std::filesystem::file_time_type::clock::now();
             QFile file(ui::qs(path.u8string()));
             file.remove();
             if (c.bytes) {
                 QVERIFY(file.open(QIODevice::WriteOnly) && file.write(*c.bytes) == c.bytes->size());
                 file.close();
-                // A later time, as an edit some seconds on leaves, whatever the grain of the clock.
-                std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() +
-                                                           std::chrono::seconds(++secondsOn));
+                // Set, as an edit some seconds on leaves it, whatever the grain of the clock.
+                std::filesystem::last_write_time(path, before + std::chrono::seconds(c.secondsLater));
             }
             run(QStringLiteral("胸部正面"), QString());
             const QString shown = form1()->effectiveDoseField()->text();
