@@ -18,6 +18,7 @@
 #include <benchmark/benchmark.h>
 
 #ifdef TAMSO_BENCH_UI
+#include "ui/kit/sitedata.h"
 #include "ui/kit/uiutil.h"
 #include "ui/records/dosehistorywindow.h"
 
@@ -362,8 +363,9 @@ void BM_OpenDoseHistoryWindow(benchmark::State& bench) {
     startApplication();
     historyFolder();
     const auto state = std::make_unique<engine::CalculationState>(); // no reference data loaded
+    ui::SiteData site;
     for (auto _ : bench) {
-        ui::DoseHistoryWindow window(*state);
+        ui::DoseHistoryWindow window(*state, site);
         window.resize(1220, 880);
         if (!window.showHistory(historyFolder().path(), QStringLiteral("B100")).ok())
             bench.SkipWithError("the history did not open");

@@ -12,17 +12,6 @@
 
 namespace tamso::node {
 
-Stamp stampOf(const fs::path& file) {
-    Stamp s;
-    std::error_code ec;
-    s.time = fs::last_write_time(file, ec);
-    if (ec)
-        return s;
-    s.size = fs::file_size(file, ec);
-    s.exists = !ec;
-    return s;
-}
-
 std::string imageLogLine(const ImageEntry& e) {
     std::string line = "image " + e.sopInstanceUid;
     if (!e.patientId.empty())

@@ -28,6 +28,7 @@
 #include "records/recordappend.h"
 #include "records/recordfilelock.h"
 #include "records/recordwithdrawal.h"
+#include "textio/filereading.h"
 
 #include <atomic>
 #include <map>
@@ -40,13 +41,10 @@
 namespace tamso::node {
 
 // A file's time and size, to notice that a site changed it.
-struct Stamp {
-    bool exists = false;
-    fs::file_time_type time{};
-    std::uintmax_t size = 0;
-    bool operator==(const Stamp& o) const { return exists == o.exists && time == o.time && size == o.size; }
-};
-Stamp stampOf(const fs::path& file);
+using Stamp = textio::FileStamp;
+inline Stamp stampOf(const fs::path& file) {
+    return textio::fileStamp(file);
+}
 
 // The calculation state and the site's files, loaded from the working folder and loaded again when
 // one of them changes; what a processor keeps from one pass to the next.

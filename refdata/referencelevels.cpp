@@ -12,8 +12,6 @@
 
 namespace tamso::refdata {
 
-ReferenceLevelTable ReferenceLevels;
-
 namespace {
 
 // Far beyond a table of every body part a site lists, with long sources; it keeps a wrong file (a

@@ -45,10 +45,6 @@ struct ReferenceLevelTable {
     bool isUsedRow(size_t index) const;
 };
 
-// The table in effect for the screens: read at start-up (empty when the file is missing or could
-// not be read) and replaced when the editor saves.
-extern ReferenceLevelTable ReferenceLevels;
-
 // The comparison of one dose with a level, made on the figures as they are shown, so that what is
 // shown supports the verdict: the dose as shown (three decimals, or as the user typed it; the
 // audit's median to the finer of three decimals and the level's, textio::doseTextAgainstLevel)

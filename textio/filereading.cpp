@@ -210,6 +210,17 @@ Expected<std::string> readTextFile(const fs::path& path, std::uintmax_t maxBytes
     return text;
 }
 
+FileStamp fileStamp(const fs::path& file) {
+    FileStamp s;
+    std::error_code ec;
+    s.time = fs::last_write_time(file, ec);
+    if (ec)
+        return s;
+    s.size = fs::file_size(file, ec);
+    s.exists = !ec;
+    return s;
+}
+
 std::vector<std::string> splitLines(std::string_view text) {
     std::vector<std::string> lines;
     size_t start = 0;

@@ -41,6 +41,19 @@ inline constexpr std::string_view kUnreadableMark = "\xEF\xBF\xBD";
 // so a reader that stops before such a stretch reads exactly what a strict conversion gives.
 std::string sjisToUtf8MarkingUnreadable(std::string_view sjis);
 
+// What tells whether a file changed since it was read: whether it exists, its modification time
+// and its size. A file read again when its stamp differs is never used stale.
+struct FileStamp {
+    bool exists = false;
+    fs::file_time_type time{};
+    std::uintmax_t size = 0;
+    bool operator==(const FileStamp& o) const {
+        return exists == o.exists && time == o.time && size == o.size;
+    }
+    bool operator!=(const FileStamp& o) const { return !(*this == o); }
+};
+FileStamp fileStamp(const fs::path& file);
+
 // Splits text into lines at CR LF, bare LF or bare CR; a final line end does not start another line.
 std::vector<std::string> splitLines(std::string_view text);
 

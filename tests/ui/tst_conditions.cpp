@@ -22,6 +22,7 @@
 #include "ui/editors/tubeoutputeditor.h"
 #include "ui/kit/language.h"
 #include "ui/kit/messagebox.h"
+#include "ui/kit/sitedata.h"
 #include "ui/kit/uiutil.h"
 #include "ui/report/reportfields.h"
 #include "ui/report/reportprinter.h"
@@ -1135,7 +1136,8 @@ private slots:
     // After a run the dose stands against the reference level of the chosen body part; above it
     // the field says so in words and in red. No level, no comparison.
     void doseComparedWithTheReferenceLevel() {
-        refdata::ReferenceLevels.rows = {{"腹部正面", 0.1, "test level"}, {"胸部正面", 0.5, "test"}};
+        shell_->siteData().referenceLevels.rows = {{"腹部正面", 0.1, "test level"},
+                                                   {"胸部正面", 0.5, "test"}};
         QVERIFY(text("Text27")->text().isEmpty());
         click("Command2");
         const double dose = textio::textToNumber(ui::utf8(text("Text20")->text()));
@@ -1171,7 +1173,7 @@ private slots:
             // The printed report of this exposure, above the abdomen level, to look at.
             ui::ReportFields printed = shell_->reportScreen()->fields();
             printed.bodyPart = QStringLiteral("腹部正面");
-            ui::compareWithReferenceLevel(printed);
+            ui::compareWithReferenceLevel(printed, shell_->siteData().referenceLevels);
             QPrinter printer(QPrinter::HighResolution);
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(QDir(pictures).filePath(QStringLiteral("report-remarks.pdf")));
@@ -1184,7 +1186,7 @@ private slots:
         QVERIFY(!text("Text27")->text().isEmpty());
         text("Text5")->setText(QStringLiteral("60"));
         QVERIFY(text("Text27")->text().isEmpty());
-        refdata::ReferenceLevels.rows.clear();
+        shell_->siteData().referenceLevels.rows.clear();
     }
 
     void resultFieldsAreNotForTyping() {

@@ -12,6 +12,7 @@
 #include "ui/editors/basicdataeditor.h"
 #include "ui/editors/referenceleveleditor.h"
 #include "ui/kit/messagebox.h"
+#include "ui/kit/sitedata.h"
 #include "ui/kit/uiutil.h"
 #include "ui/records/doseauditwindow.h"
 #include "ui/shell/shell.h"
@@ -154,12 +155,10 @@ private slots:
         shell_->quitProgram = [] {};
         ui::DoseAuditWindow::setFileNameProvider({});
         ui::DoseAuditWindow::setPrinterProvider({});
-        refdata::ReferenceLevels = {};
     }
     void cleanup() {
         shell_.reset();
         dir_.reset();
-        refdata::ReferenceLevels = {};
         QDir::setCurrent(QDir::tempPath());
     }
 
@@ -369,7 +368,7 @@ private slots:
         QCOMPARE(MessageBox::shown().first().icon, QMessageBox::Warning);
         QVERIFY(MessageBox::shown().first().text.contains(
             QStringLiteral("2 行目の参考レベル「0.3mGy」が数値ではありません")));
-        QVERIFY(refdata::ReferenceLevels.rows.empty());
+        QVERIFY(shell_->siteData().referenceLevels.rows.empty());
         // The audit lists the same problem and compares with nothing.
         writeAuditFolder();
         ui::DoseAuditWindow* form11 = openAudit();
@@ -384,7 +383,7 @@ private slots:
         MessageBox::clearShown();
         QVERIFY(shell_->start());
         QVERIFY(MessageBox::shown().isEmpty());
-        QCOMPARE(refdata::ReferenceLevels.levelFor("胸部正面"), std::optional<double>(0.2));
+        QCOMPARE(shell_->siteData().referenceLevels.levelFor("胸部正面"), std::optional<double>(0.2));
     }
 
     void levelEditorListsTheBodyPartsAndSaves() {
@@ -450,9 +449,9 @@ private slots:
                      "\"腹部正面\",,\r\n\"胸部正面\", .05 ,Japan DRLs 2020, 乳児\r\n\"胸腹部正面\",,\r\n"
                      "\"胸部側面\",,\r\n\"腹部側面\",,\r\n\"頭部正面\", .5 ,院内, 2026\r\n\"頭部側面\",,\r\n"
                      "\"その他\", .1 ,x\r\n"));
-        QCOMPARE(refdata::ReferenceLevels.levelFor("胸部正面"),
+        QCOMPARE(shell_->siteData().referenceLevels.levelFor("胸部正面"),
                  std::optional<double>(0.05)); // in effect at once
-        QCOMPARE(refdata::ReferenceLevels.levelFor("頭部正面"), std::optional<double>(0.5));
+        QCOMPARE(shell_->siteData().referenceLevels.levelFor("頭部正面"), std::optional<double>(0.5));
     }
 
     // In Japanese the window says what the core says (the English translation follows these).
@@ -527,8 +526,8 @@ private slots:
                  std::string(
                      "\"腹部正面\",,\r\n\"胸部正面\", .08 ,B\r\n\"胸部正面\", .2 ,A\r\n\"胸腹部正面\",,\r\n"
                      "\"胸部側面\",,\r\n\"腹部側面\",,\r\n\"頭部正面\",,\r\n\"新生児頭部\", .3 ,\r\n"));
-        QCOMPARE(refdata::ReferenceLevels.levelFor("胸部正面"), std::optional<double>(0.08));
-        QCOMPARE(refdata::ReferenceLevels.levelFor("新生児頭部"), std::optional<double>(0.3));
+        QCOMPARE(shell_->siteData().referenceLevels.levelFor("胸部正面"), std::optional<double>(0.08));
+        QCOMPARE(shell_->siteData().referenceLevels.levelFor("新生児頭部"), std::optional<double>(0.3));
     }
 
     // The shipped table: the used chest level, the others below as documentation (the NICU levels

@@ -302,7 +302,7 @@ private slots:
     }
 
     void windowShowsTheInfantAndNamesTheHoveredBar() {
-        DoseHistoryWindow window(uitest::calculationState());
+        DoseHistoryWindow window(uitest::calculationState(), uitest::siteData());
         QVERIFY(window.showHistory(workingFolderPath(), QStringLiteral("H1")).ok());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -337,7 +337,7 @@ private slots:
 
     // Every control carries its object name as accessible description and a caption as its name.
     void everyControlIsNamed() {
-        DoseHistoryWindow window(uitest::calculationState());
+        DoseHistoryWindow window(uitest::calculationState(), uitest::siteData());
         QCOMPARE(window.objectName(), QStringLiteral("DoseHistory"));
         QCOMPARE(window.windowTitle(), QStringLiteral("TAMSO Ⅱ 線量履歴"));
         const std::pair<const char*, const char*> controls[] = {
@@ -370,7 +370,7 @@ private slots:
     // The screen and the paper are painted by the same routine: page 1 painted onto an image
     // matches the page view's picture of it.
     void screenShowsThePagesItPrints() {
-        DoseHistoryWindow window(uitest::calculationState());
+        DoseHistoryWindow window(uitest::calculationState(), uitest::siteData());
         QVERIFY(window.showHistory(workingFolderPath(), QStringLiteral("H1")).ok());
         window.resize(1000, 800);
         window.show();
@@ -394,7 +394,7 @@ private slots:
     }
 
     void printsAndSavesTheSamePagesAsPdf() {
-        DoseHistoryWindow window(uitest::calculationState());
+        DoseHistoryWindow window(uitest::calculationState(), uitest::siteData());
         QVERIFY(window.showHistory(workingFolderPath(), QStringLiteral("H1")).ok());
         MessageBox::clearShown();
 
@@ -486,7 +486,7 @@ private slots:
         writeSjisFile(QStringLiteral("L100.pat"), files[0]);
         for (int part = 2; part <= 5; ++part)
             writeSjisFile(QStringLiteral("L100.~%1.pat").arg(part), files[part - 1]);
-        DoseHistoryWindow window(uitest::calculationState());
+        DoseHistoryWindow window(uitest::calculationState(), uitest::siteData());
         QVERIFY(window.showHistory(workingFolderPath(), QStringLiteral("L100")).ok());
         QCOMPARE(window.model()->rowCount(), 100);
         QCOMPARE(window.model()->cumulativeDoseText(), QStringLiteral("1.000"));

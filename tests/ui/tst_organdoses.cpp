@@ -4,11 +4,13 @@
 #include "engine/calculationstate.h"
 #include "engine/organdose.h"
 #include "refdata/organdosefile.h"
+#include "textio/filenames.h"
 #include "textio/quantitytext.h"
 #include "ui/conditions/conditionsscreen.h"
 #include "ui/conditions/organdosewindow.h"
 #include "ui/kit/language.h"
 #include "ui/kit/messagebox.h"
+#include "ui/kit/organdosedata.h"
 #include "ui/kit/uiutil.h"
 #include "ui/report/reportprinter.h"
 #include "ui/shell/shell.h"
@@ -21,6 +23,9 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QtTest>
+
+#include <chrono>
+#include <filesystem>
 
 using namespace tamso;
 
@@ -104,6 +109,52 @@ private slots:
         QTest::mouseClick(button("Command2"), Qt::LeftButton);
         QVERIFY(form1()->effectiveDoseField()->text().isEmpty());
         QVERIFY(!button("Command6")->isEnabled());
+    }
+
+    // The site's default weight and organ-dose table as they stand at each run: a file changed (or
+    // removed) while the program runs is read again, whatever changed in it.
+    void effectiveDoseFollowsTheSiteFilesAsChanged() {
+        QFile tableFile(dir_->filePath(QString::fromUtf8(refdata::kOrganDoseFileName)));
+        QVERIFY(tableFile.open(QIODevice::ReadOnly));
+        const QByteArray table = tableFile.readAll();
+        tableFile.close();
+        struct Case {
+            const char* file;
+            std::optional<QByteArray> bytes; // nothing: the file removed
+            int secondsLater;                // its time after the file's before (0: the same time)
+            double defaultKg;                // the default weight then used; 0: no effective dose
+        };
+        const Case cases[] = {{refdata::kDefaultWeightFileName, QByteArray("2.4\r\n"), 2, 2.4},
+                              {refdata::kDefaultWeightFileName, QByteArray("1.2\r\n"), 2, 1.2}, // same size
+                              {refdata::kDefaultWeightFileName, QByteArray("# kg\r\n1.8\r\n"), 0, 1.8},
+                              {refdata::kDefaultWeightFileName, QByteArray("x\r\n"), 2, 0},
+                              {refdata::kDefaultWeightFileName, QByteArray("3\r\n"), 2, 3},
+                              {refdata::kOrganDoseFileName, std::nullopt, 0, 0},
+                              {refdata::kOrganDoseFileName, table, 0, 3}};
+        run(QStringLiteral("胸部正面"), QString()); // the files read before they change
+        QVERIFY(form1()->organDoses().has_value());
+        for (const Case& c : cases) {
+            const std::filesystem::path path = textio::fileInFolder(ui::workingFolderPath(), c.file);
+            const auto before = std::filesystem::exists(path) ? std::filesystem::last_write_time(path)
+                                                              : std::filesystem::file_time_type::clock::now();
+            QFile file(ui::qs(path.u8string()));
+            file.remove();
+            if (c.bytes) {
+                QVERIFY(file.open(QIODevice::WriteOnly) && file.write(*c.bytes) == c.bytes->size());
+                file.close();
+                // Set, as an edit some seconds on leaves it, whatever the grain of the clock.
+                std::filesystem::last_write_time(path, before + std::chrono::seconds(c.secondsLater));
+            }
+            run(QStringLiteral("胸部正面"), QString());
+            const QString shown = form1()->effectiveDoseField()->text();
+            QCOMPARE(form1()->organDoses().has_value(), c.defaultKg > 0);
+            if (c.defaultKg == 0) {
+                QVERIFY2(shown.startsWith(QStringLiteral("計算できません")), qPrintable(shown));
+                continue;
+            }
+            QCOMPARE(form1()->organDoses()->weightKg, c.defaultKg);
+            QCOMPARE(shown, ui::effectiveDoseShown(expected("胸部正面", std::nullopt)));
+        }
     }
 
     // The button opens the organ doses: every organ with its dose, Esc closes the window.

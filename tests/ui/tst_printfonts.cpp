@@ -478,7 +478,7 @@ private slots:
             {QStringLiteral("report"), printed(report), reportTexts},
             {QStringLiteral("history"),
              [](const QString& pdf) {
-                 DoseHistoryWindow window(uitest::calculationState());
+                 DoseHistoryWindow window(uitest::calculationState(), uitest::siteData());
                  return window.showHistory(workingFolderPath(), QStringLiteral("N-0123")).ok() &&
                         window.savePdf(pdf).ok();
              },
@@ -486,7 +486,7 @@ private slots:
               QStringLiteral("0.208"), QStringLiteral("4.500"), QStringLiteral("0.067")}},
             {QStringLiteral("audit"),
              [](const QString& pdf) {
-                 DoseAuditWindow window(uitest::calculationState());
+                 DoseAuditWindow window(uitest::calculationState(), uitest::siteData());
                  window.open();
                  return window.exportPdf(pdf);
              },

@@ -10,6 +10,7 @@
 #include "textio/fileio.h"
 #include "ui/kit/language.h"
 #include "ui/kit/messagebox.h"
+#include "ui/kit/sitedata.h"
 #include "ui/kit/uiutil.h"
 #include "ui/report/reportpreview.h"
 #include "ui/report/reportscreen.h"
@@ -546,7 +547,7 @@ private slots:
     // The uncertainty handed over stays with its dose; the reference level follows the dose and
     // body part as they stand, a stored record's too.
     void uncertaintyAndReferenceLevelOnTheReport() {
-        refdata::ReferenceLevels.rows = {{"腹部正面", 0.1, "test"}};
+        shell_->siteData().referenceLevels.rows = {{"腹部正面", 0.1, "test"}};
         ReportFields handed = defaultCase();
         handed.dose = QStringLiteral("0.203");
         handed.doseWithUncertainty = QStringLiteral("0.203 ± 0.046 mGy (k=2)");
@@ -574,7 +575,7 @@ private slots:
         f = screen_->fields();
         QVERIFY(f.doseWithUncertainty.isEmpty());
         QCOMPARE(f.referenceLevel, QStringLiteral("0.100 mGy の 2.50 倍（参考レベル超過）"));
-        refdata::ReferenceLevels.rows.clear();
+        shell_->siteData().referenceLevels.rows.clear();
     }
 
     // The preview is what prints and saves: OK draws on a cleared preview, a drawn preview follows

@@ -29,6 +29,11 @@ engine::CalculationState& calculationState() {
     return *state;
 }
 
+ui::SiteData& siteData() {
+    static const auto site = std::make_unique<ui::SiteData>();
+    return *site;
+}
+
 bool prepareWorkingFolder(QTemporaryDir& dir) {
     if (!dir.isValid())
         return false;
@@ -42,6 +47,7 @@ bool prepareWorkingFolder(QTemporaryDir& dir) {
     ui::MessageBox::setTestMode(true);
     ui::MessageBox::clearShown();
     calculationState() = engine::CalculationState{};
+    siteData() = ui::SiteData{};
     auto status = refdata::loadReferenceData(calculationState(), ui::workingFolderUtf8());
     if (!status.ok()) {
         qWarning() << ui::qs(status.message());

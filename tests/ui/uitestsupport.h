@@ -2,6 +2,7 @@
 // Shared helpers for screen tests: a working folder with reference files, message boxes in test mode.
 
 #include "engine/calculationstate.h"
+#include "ui/kit/sitedata.h"
 #include "ui/report/reportfields.h"
 
 #include <QImage>
@@ -28,9 +29,13 @@ QString testCaseWorkFolder();
 // The calculation state that tests hand to the windows and drawings they make without the shell
 // (the shell owns its own): one per test program.
 engine::CalculationState& calculationState();
+// The site data (reference levels, organ-dose data) handed with it: one per test program, emptied by
+// prepareWorkingFolder().
+ui::SiteData& siteData();
 
 // Puts the program into a fresh temporary working folder holding a copy of testCaseWorkFolder(),
-// makes it the current folder and loads its reference data into a cleared calculationState().
+// makes it the current folder and loads its reference data into a cleared calculationState(); the
+// siteData() is emptied.
 // Message boxes are switched to test mode. Returns false (with a message) on failure.
 bool prepareWorkingFolder(QTemporaryDir& dir);
 

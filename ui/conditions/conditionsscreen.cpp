@@ -53,8 +53,8 @@ bool isEnterKey(QEvent* event) {
 
 } // namespace
 
-ConditionsScreen::ConditionsScreen(engine::CalculationState& state, QWidget* parent)
-    : QWidget(parent, Qt::Window), state_(state) {
+ConditionsScreen::ConditionsScreen(engine::CalculationState& state, SiteData& site, QWidget* parent)
+    : QWidget(parent, Qt::Window), state_(state), site_(site) {
     ensureResources();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral(" TAMSOⅡ- Kelvo"));
@@ -364,8 +364,8 @@ std::optional<refdata::LevelComparison> ConditionsScreen::referenceLevelComparis
     const QString dose = resultField(engine::ResultField::EntranceSurfaceDoseMGy)->text();
     if (dose.isEmpty())
         return std::nullopt;
-    return refdata::compareComputedDoseWithReferenceLevel(
-        refdata::ReferenceLevels, utf8(combo2_->currentText()), state_.entranceSurfaceDoseMGy);
+    return refdata::compareComputedDoseWithReferenceLevel(site_.referenceLevels, utf8(combo2_->currentText()),
+                                                          state_.entranceSurfaceDoseMGy);
 }
 
 void ConditionsScreen::showReferenceLevel() {

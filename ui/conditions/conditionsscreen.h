@@ -9,6 +9,7 @@
 #include "refdata/referencelevels.h"
 #include "ui/conditions/exposureinputs.h"
 #include "ui/conditions/measuredexposuredialog.h"
+#include "ui/kit/sitedata.h"
 #include "ui/report/reportfields.h"
 
 #include <QHash>
@@ -43,8 +44,9 @@ class ConditionsScreen : public QWidget, public tamso::engine::ResultFields {
     Q_OBJECT
 public:
     // Loading the screen: sets the default conditions and reads the body-part list. The screen
-    // keeps its conditions and results in the state, which must outlive it.
-    explicit ConditionsScreen(engine::CalculationState& state, QWidget* parent = nullptr);
+    // keeps its conditions and results in the state and compares and computes with the site's
+    // data (reference levels, organ doses); both must outlive it.
+    explicit ConditionsScreen(engine::CalculationState& state, SiteData& site, QWidget* parent = nullptr);
     ~ConditionsScreen() override;
 
     // ResultFields: the result fields (Text7 ... Text25, see exposureinputs.h).
@@ -64,7 +66,7 @@ public:
     // The focus on the first input of the Enter chain (Form1.Text1).
     void focusFirstInput();
     // Form1.Text27: the dose of the shown results against the reference level of the chosen body
-    // part (refdata::ReferenceLevels); empty without results or without a level. Called again
+    // part (the site data's table); empty without results or without a level. Called again
     // when the level table changes.
     void showReferenceLevel();
     std::optional<refdata::LevelComparison> referenceLevelComparison() const;
@@ -221,6 +223,7 @@ private:
     void fillWeightFromDicom(const node::ImageConditions& resolved);
 
     engine::CalculationState& state_;
+    SiteData& site_;
     QDateEdit* date_ = nullptr;
     QLabel* wAirLabel_ = nullptr;
     QRadioButton* option5_ = nullptr;

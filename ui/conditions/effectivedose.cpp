@@ -89,7 +89,7 @@ void ConditionsScreen::showEffectiveDose() {
     std::optional<double> weightKg;
     QString problem = weightProblem(&weightKg);
     if (problem.isEmpty()) {
-        auto result = organDosesOfRun(state_, combo2_->currentText(), weightKg);
+        auto result = organDosesOfRun(state_, site_, combo2_->currentText(), weightKg);
         if (result.ok())
             organDoses_ = *result;
         else

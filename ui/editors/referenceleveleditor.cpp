@@ -40,7 +40,8 @@ bool isListed(const QTableWidgetItem* bodyPart) {
 
 } // namespace
 
-ReferenceLevelEditor::ReferenceLevelEditor(QWidget* parent) : QWidget(parent, Qt::Window) {
+ReferenceLevelEditor::ReferenceLevelEditor(refdata::ReferenceLevelTable& levelsInEffect, QWidget* parent)
+    : QWidget(parent, Qt::Window), levelsInEffect_(levelsInEffect) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("Form10"));
     setWindowTitle(QCoreApplication::translate("ReferenceLevelEditor", "TAMSO 診断参考レベル"));
@@ -139,7 +140,7 @@ bool ReferenceLevelEditor::open() {
         }
         table = std::move(*read);
     }
-    refdata::ReferenceLevels = table;
+    levelsInEffect_ = table;
     size_t listed = 0;
     fill(refdata::arrangeForBodyPartList(table, refdata::readBodyPartList(folder), &listed));
     for (int r = 0; r < static_cast<int>(listed) && r < grid1_->rowCount(); ++r)
@@ -273,7 +274,7 @@ bool ReferenceLevelEditor::save() {
                                       coreText(written.error()));
         return false;
     }
-    refdata::ReferenceLevels = table;
+    levelsInEffect_ = table;
     emit referenceLevelsChanged();
     MessageBox::notice(this,
                        QCoreApplication::translate("ReferenceLevelEditor", "参考レベルを保存しました。"));

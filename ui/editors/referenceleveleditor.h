@@ -20,7 +20,9 @@ namespace tamso::ui {
 class ReferenceLevelEditor : public QWidget {
     Q_OBJECT
 public:
-    explicit ReferenceLevelEditor(QWidget* parent = nullptr);
+    // levelsInEffect: the table the screens compare with (the shell's), which open() and save()
+    // replace; it outlives the editor.
+    explicit ReferenceLevelEditor(refdata::ReferenceLevelTable& levelsInEffect, QWidget* parent = nullptr);
 
     // Columns of Grid1.
     enum Column { BodyPartColumn, LevelColumn, SourceColumn, UseColumn, ColumnCount };
@@ -59,6 +61,7 @@ private:
     void fill(const std::vector<refdata::ReferenceLevelRow>& rows);
     void refreshUse();
 
+    refdata::ReferenceLevelTable& levelsInEffect_;
     QTableWidget* grid1_ = nullptr;
     QPushButton* command1_ = nullptr;
     QPushButton* command2_ = nullptr;

@@ -6,24 +6,11 @@
 
 #include <QCoreApplication>
 
-#include <map>
-
 namespace tamso::ui {
 
-Expected<const refdata::OrganDoseData*> workingFolderOrganDoseData() {
-    static std::map<std::filesystem::path, refdata::OrganDoseData> loaded;
-    const std::filesystem::path folder = workingFolderPath();
-    if (auto it = loaded.find(folder); it != loaded.end())
-        return &it->second;
-    auto data = refdata::loadOrganDoseData(folder);
-    if (!data.ok())
-        return data.error();
-    return &loaded.emplace(folder, std::move(*data)).first->second;
-}
-
-Expected<engine::OrganDoseResult> organDosesOfRun(const engine::CalculationState& state, const QString& bodyPart,
-                                                  std::optional<double> weightKg) {
-    auto data = workingFolderOrganDoseData();
+Expected<engine::OrganDoseResult> organDosesOfRun(const engine::CalculationState& state, SiteData& site,
+                                                  const QString& bodyPart, std::optional<double> weightKg) {
+    auto data = site.organDoseData();
     if (!data.ok())
         return data.error();
     if (!weightKg && !(*data)->defaultWeightKg && !(*data)->defaultWeightProblem.empty())

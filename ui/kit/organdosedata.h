@@ -1,12 +1,13 @@
 #pragma once
-// The organ doses as the screens get them: the working folder's organ-dose table and the site's
-// default weight (refdata::loadOrganDoseData, read once per working folder), and the texts that show
-// an effective dose with its uncertainty and where its weight came from.
+// The organ doses as the screens get them, from the working folder's organ-dose table and the site's
+// default weight (SiteData::organDoseData), and the texts that show an effective dose with its
+// uncertainty and where its weight came from.
 
 #include "engine/calculationstate.h"
 #include "engine/organdose.h"
 #include "refdata/organdosefile.h"
 #include "textio/expected.h"
+#include "ui/kit/sitedata.h"
 
 #include <QString>
 
@@ -14,14 +15,10 @@
 
 namespace tamso::ui {
 
-// Read on first use for the working folder in effect; a folder whose files cannot be read is read
-// again on the next call.
-Expected<const refdata::OrganDoseData*> workingFolderOrganDoseData();
-
 // The organ doses of the exposure left in the state by the last run (engine::organDosesForBodyPart),
 // the weight where the user gave one, else the site's default. Refused with the reason.
-Expected<engine::OrganDoseResult> organDosesOfRun(const engine::CalculationState& state, const QString& bodyPart,
-                                                  std::optional<double> weightKg);
+Expected<engine::OrganDoseResult> organDosesOfRun(const engine::CalculationState& state, SiteData& site,
+                                                  const QString& bodyPart, std::optional<double> weightKg);
 
 // "12.3 ± 4.6 μSv (k=2)", with "（体重 3 kg は既定値）" where the site's default weight stood in.
 QString effectiveDoseShown(const engine::OrganDoseResult& result);

@@ -145,8 +145,8 @@ QString DoseAuditWindow::noteText(const records::AuditNote& note) {
     return detail;
 }
 
-DoseAuditWindow::DoseAuditWindow(const engine::CalculationState& state, QWidget* parent)
-    : QWidget(parent, Qt::Window), state_(state) {
+DoseAuditWindow::DoseAuditWindow(const engine::CalculationState& state, SiteData& site, QWidget* parent)
+    : QWidget(parent, Qt::Window), state_(state), site_(site) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("Form11"));
     setWindowTitle(QCoreApplication::translate("DoseAuditWindow", "TAMSO 参考レベル監査"));
@@ -321,7 +321,7 @@ bool DoseAuditWindow::runAudit() {
     const refdata::OptionalReferenceLevels levels = refdata::loadReferenceLevels(folder);
     // The median effective doses where the working folder has the organ-dose table.
     std::optional<records::AuditEffectiveDoseData> effective;
-    if (auto data = workingFolderOrganDoseData(); data.ok())
+    if (auto data = site_.organDoseData(); data.ok())
         effective.emplace(records::AuditEffectiveDoseData{state_, (*data)->table, (*data)->defaultWeightKg});
     auto audit = records::auditRecordFolder(folder, chosen, levels.table, refdata::readBodyPartList(folder),
                                             effective ? &*effective : nullptr);

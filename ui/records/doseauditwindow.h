@@ -35,12 +35,15 @@ struct CalculationState;
 
 namespace tamso::ui {
 
+class SiteData;
+
 class DoseAuditWindow : public QWidget {
     Q_OBJECT
 public:
-    // The median effective doses are computed with the reference data of the state; the hospital
-    // name heads the printout. The state must outlive the window.
-    explicit DoseAuditWindow(const engine::CalculationState& state, QWidget* parent = nullptr);
+    // The median effective doses are computed with the reference data of the state and the site's
+    // organ-dose data; the hospital name heads the printout. Both must outlive the window.
+    explicit DoseAuditWindow(const engine::CalculationState& state, SiteData& site,
+                             QWidget* parent = nullptr);
     ~DoseAuditWindow() override;
 
     // The start screen's "参考レベル監査": audits the folder for the period shown and shows the
@@ -98,6 +101,7 @@ private:
     void updateDatesEnabled();
 
     const engine::CalculationState& state_;
+    SiteData& site_;
     QCheckBox* check1_ = nullptr;
     QDateEdit* dateEdit1_ = nullptr;
     QDateEdit* dateEdit2_ = nullptr;

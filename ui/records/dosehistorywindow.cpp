@@ -73,8 +73,8 @@ QString askForPdfName(QWidget* parent, const QString& suggested) {
 
 // The window -------------------------------------------------------------------------------------
 
-DoseHistoryWindow::DoseHistoryWindow(const engine::CalculationState& state, QWidget* parent)
-    : QWidget(parent, Qt::Window), state_(state) {
+DoseHistoryWindow::DoseHistoryWindow(const engine::CalculationState& state, SiteData& site, QWidget* parent)
+    : QWidget(parent, Qt::Window), state_(state), site_(site) {
     setObjectName(QStringLiteral("DoseHistory"));
     setWindowTitle(QCoreApplication::translate("DoseHistoryWindow", "TAMSO Ⅱ 線量履歴"));
     setAccessibleName(windowTitle());
@@ -149,7 +149,7 @@ Status DoseHistoryWindow::showHistory(const std::filesystem::path& folder, const
     pages_.reset();
     model_ = std::make_unique<DoseHistoryModel>(std::move(*history));
     // The effective doses, from each record's conditions with the site's default weight.
-    if (auto data = workingFolderOrganDoseData(); data.ok())
+    if (auto data = site_.organDoseData(); data.ok())
         model_->setEffectiveDoses(records::historyEffectiveDoses(model_->history(), state_, (*data)->table,
                                                                  (*data)->defaultWeightKg));
     else

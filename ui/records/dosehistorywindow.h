@@ -26,15 +26,17 @@ struct CalculationState;
 namespace tamso::ui {
 
 class DoseHistoryModel;
+class SiteData;
 class DoseHistoryPages;
 class DoseHistoryPageView;
 
 class DoseHistoryWindow : public QWidget {
     Q_OBJECT
 public:
-    // The effective doses are computed with the reference data of the state; the hospital name
-    // heads the pages. The state must outlive the window.
-    explicit DoseHistoryWindow(const engine::CalculationState& state, QWidget* parent = nullptr);
+    // The effective doses are computed with the reference data of the state and the site's
+    // organ-dose data; the hospital name heads the pages. Both must outlive the window.
+    explicit DoseHistoryWindow(const engine::CalculationState& state, SiteData& site,
+                               QWidget* parent = nullptr);
     ~DoseHistoryWindow() override;
 
     // Reads every record file of the ID in the folder and shows its history. Fails, leaving the
@@ -69,6 +71,7 @@ private:
     void pdfRequested();
 
     const engine::CalculationState& state_;
+    SiteData& site_;
     std::unique_ptr<DoseHistoryModel> model_;
     std::unique_ptr<DoseHistoryPages> pages_;
     QLabel* summary_ = nullptr;

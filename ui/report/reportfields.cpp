@@ -55,7 +55,7 @@ QString editedDoseRemark(const ReportFields& f) {
         .arg(f.originalDose);
 }
 
-void compareWithReferenceLevel(ReportFields& f) {
+void compareWithReferenceLevel(ReportFields& f, const refdata::ReferenceLevelTable& levels) {
     f.referenceLevel.clear();
     f.aboveReferenceLevel = false;
     const bool computed = !f.preciseDose.isEmpty();
@@ -63,8 +63,8 @@ void compareWithReferenceLevel(ReportFields& f) {
     if (!dose)
         return;
     if (const auto comparison =
-            computed ? refdata::compareComputedDoseWithReferenceLevel(refdata::ReferenceLevels, utf8(f.bodyPart), *dose)
-                     : refdata::compareWithReferenceLevel(refdata::ReferenceLevels, utf8(f.bodyPart), *dose)) {
+            computed ? refdata::compareComputedDoseWithReferenceLevel(levels, utf8(f.bodyPart), *dose)
+                     : refdata::compareWithReferenceLevel(levels, utf8(f.bodyPart), *dose)) {
         f.referenceLevel = referenceLevelText(*comparison);
         f.aboveReferenceLevel = comparison->above;
     }

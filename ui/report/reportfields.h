@@ -94,8 +94,7 @@ bool doseEdited(const ReportFields& fields);
 QString editedDoseRemark(const ReportFields& fields);
 
 // Sets referenceLevel and aboveReferenceLevel from the fields' dose as shown and body part and the
-// level table in effect (refdata::ReferenceLevels); both empty when the body part has no level or
-// the dose is not a number.
-void compareWithReferenceLevel(ReportFields& fields);
+// level table in effect; both empty when the body part has no level or the dose is not a number.
+void compareWithReferenceLevel(ReportFields& fields, const refdata::ReferenceLevelTable& levels);
 
 } // namespace tamso::ui

@@ -182,7 +182,7 @@ ReportFields ReportScreen::fieldTexts() const {
     f.originalDose = handedDose_;
     f.originalDoseStored = handedFromRecord_;
     f.preciseDose = f.dose == handedDose_ ? handed_.preciseDose : QString();
-    compareWithReferenceLevel(f);
+    compareWithReferenceLevel(f, referenceLevels_);
     f.storedRecordNumber = !storedId_.isEmpty() && f.id == storedId_ ? storedNumber_ : 0;
     return f;
 }

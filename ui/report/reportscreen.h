@@ -29,9 +29,10 @@ class ReportPreview;
 class ReportScreen : public QWidget {
     Q_OBJECT
 public:
-    // The report shows the X-ray unit and the hospital of the basic data in the state, which must
-    // outlive the screen.
-    explicit ReportScreen(const engine::CalculationState& basicData, QWidget* parent = nullptr);
+    // The report shows the X-ray unit and the hospital of the basic data in the state and compares
+    // the dose with the reference level table in effect; both must outlive the screen.
+    explicit ReportScreen(const engine::CalculationState& basicData,
+                          const refdata::ReferenceLevelTable& referenceLevels, QWidget* parent = nullptr);
     ~ReportScreen() override;
 
     // From the exposure-condition screen: ID and name as handed over (those of a DICOM image, else
@@ -103,6 +104,7 @@ private:
     ReportFields fieldTexts() const; // the fields without the dose so far
 
     const engine::CalculationState& basicData_;
+    const refdata::ReferenceLevelTable& referenceLevels_;
     QLineEdit* text1_ = nullptr;
     QLineEdit* text2_ = nullptr;
     QComboBox* combo1_ = nullptr;

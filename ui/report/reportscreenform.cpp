@@ -69,8 +69,9 @@ struct ReportScreen::Maker {
     }
 };
 
-ReportScreen::ReportScreen(const engine::CalculationState& basicData, QWidget* parent)
-    : QWidget(parent), basicData_(basicData) {
+ReportScreen::ReportScreen(const engine::CalculationState& basicData,
+                           const refdata::ReferenceLevelTable& referenceLevels, QWidget* parent)
+    : QWidget(parent), basicData_(basicData), referenceLevels_(referenceLevels) {
     setObjectName(QStringLiteral("Form8"));
     setWindowTitle(QCoreApplication::translate("ReportScreen", "TAMSO Ⅱ 報告書"));
     setAccessibleName(windowTitle());

@@ -16,6 +16,7 @@
 #include "ui/editors/referenceleveleditor.h"
 #include "ui/editors/tubeoutputeditor.h"
 #include "ui/kit/messagebox.h"
+#include "ui/kit/sitedata.h"
 #include "ui/kit/uiutil.h"
 #include "ui/records/doseauditwindow.h"
 #include "ui/records/dosehistorywindow.h"
@@ -48,7 +49,8 @@ template <typename Window> void hideIfShown(const QPointer<Window>& window) {
 } // namespace
 
 Shell::Shell()
-    : quitProgram([] { QCoreApplication::quit(); }), state_(std::make_unique<engine::CalculationState>()) {}
+    : quitProgram([] { QCoreApplication::quit(); }), state_(std::make_unique<engine::CalculationState>()),
+      site_(std::make_unique<SiteData>()) {}
 
 Shell::~Shell() {
     // The sender finishes the report it is sending (its network waits are short) and ends; the
@@ -120,7 +122,7 @@ bool Shell::start() {
     }
     // The reference levels are optional: without them the comparisons are simply not shown.
     refdata::OptionalReferenceLevels levels = refdata::loadReferenceLevels(workingFolderPath());
-    refdata::ReferenceLevels = std::move(levels.table);
+    site_->referenceLevels = std::move(levels.table);
     if (levels.warning)
         MessageBox::warning(nullptr, qs(*levels.warning));
     if (!startScreen_) {
@@ -176,7 +178,7 @@ void Shell::sendReportsNow() {
 
 void Shell::newCalculation() {
     if (!conditions_) {
-        conditions_ = new ConditionsScreen(*state_); // loading sets the default conditions
+        conditions_ = new ConditionsScreen(*state_, *site_); // loading sets the default conditions
         connect(conditions_, &ConditionsScreen::illustrationRequested, this, &Shell::showIllustration);
         connect(conditions_, &ConditionsScreen::backRequested, this, &Shell::conditionsBack);
         connect(conditions_, &ConditionsScreen::closedByUser, this, &Shell::conditionsClosed);
@@ -228,7 +230,7 @@ void Shell::openBasicDataEditor() {
 
 void Shell::openDoseAudit() {
     if (!doseAudit_)
-        doseAudit_ = new DoseAuditWindow(*state_); // its close box discards it
+        doseAudit_ = new DoseAuditWindow(*state_, *site_); // its close box discards it
     doseAudit_->open();
 }
 
@@ -273,7 +275,7 @@ void Shell::recordSaved(const QString& patientId, int recordNumber, const QStrin
 
 void Shell::openReferenceLevelEditor() {
     if (!referenceLevels_) {
-        referenceLevels_ = new ReferenceLevelEditor; // its close box discards it
+        referenceLevels_ = new ReferenceLevelEditor(site_->referenceLevels); // its close box discards it
         connect(referenceLevels_, &ReferenceLevelEditor::referenceLevelsChanged, this, [this] {
             if (conditions_)
                 conditions_->showReferenceLevel();
@@ -341,7 +343,7 @@ void Shell::referenceDataChanged() {
 
 ReportScreen* Shell::ensureReport() {
     if (!report_) {
-        report_ = new ReportScreen(*state_);
+        report_ = new ReportScreen(*state_, site_->referenceLevels);
         report_->setAttribute(Qt::WA_DeleteOnClose); // the close box discards the screen
         connect(report_, &ReportScreen::backRequested, this, [this] { hideIfShown(illustration_); });
         connect(report_, &ReportScreen::recordSaved, this, &Shell::recordSaved);
@@ -365,7 +367,7 @@ void Shell::showRecordOnReport(const ReportFields& fields) {
 
 void Shell::openDoseHistory(const QString& patientId) {
     if (!history_) {
-        history_ = new DoseHistoryWindow(*state_);
+        history_ = new DoseHistoryWindow(*state_, *site_);
         history_->setAttribute(Qt::WA_DeleteOnClose); // the close box discards the window
     }
     if (const Status status = history_->showHistory(workingFolderPath(), patientId); !status.ok()) {

@@ -8,7 +8,8 @@
 // creates it afresh.
 //
 // The shell also owns the calculation state (the reference data, the conditions and the results of
-// the last run) and hands it to the windows that read or change it.
+// the last run) and the site data (the reference levels, the organ-dose data) and hands them to the
+// windows that read or change them.
 
 #include <QObject>
 #include <QPointer>
@@ -42,6 +43,7 @@ class OrganDoseWindow;
 class ReferenceLevelEditor;
 class DoseAuditWindow;
 class ReceivedImagesWindow;
+class SiteData;
 struct ReportFields;
 struct SpectrumData;
 
@@ -65,6 +67,9 @@ public:
 
     // The calculation state that the windows share, filled with the reference data by start().
     engine::CalculationState& calculationState() const { return *state_; }
+    // The site data that the windows share: the reference levels read by start() and replaced by
+    // the reference level editor, the organ-dose data read when first needed and again when changed.
+    SiteData& siteData() const { return *site_; }
 
     // How the program ends ("終　了", the start screen's close box). Defaults to quitting the
     // application's event loop.
@@ -134,6 +139,7 @@ private:
     QPointer<DoseAuditWindow> doseAudit_;
     QPointer<ReceivedImagesWindow> received_;
     std::unique_ptr<engine::CalculationState> state_;
+    std::unique_ptr<SiteData> site_;
     QString heldImageInProgress_; // the SOP Instance UID of the held image opened, until it is saved
     std::unique_ptr<node::DoseReporter> reporter_; // its outbox, which also makes the studies' reports
     std::unique_ptr<node::OutboxWorker> sender_;
