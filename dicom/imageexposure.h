@@ -119,7 +119,12 @@ enum class FileKind {
 struct HeaderReading {
     FileKind kind = FileKind::Unreadable;
     ImageExposure exposure; // read for Radiograph (modality and SOP class also for NotRadiograph)
-    std::string message;    // for every other kind: why, naming the file (Japanese)
+    Error error = Error::text(""); // for every other kind: why, naming the file
+    std::string message;           // its sentence (Japanese)
+    void fail(Error why) {
+        message = why.message();
+        error = std::move(why);
+    }
     std::vector<DicomDirEntry> dicomDirEntries; // for DicomDir: its image records, in order
 };
 
