@@ -112,7 +112,7 @@ Status ProcessingPass::loadSiteFiles() {
     auto fresh = std::make_unique<engine::CalculationState>();
     if (auto e = refdata::loadReferenceData(*fresh, workFolder_); !e.ok()) {
         st_.loaded = false;
-        return Error::text("基準データを読めないため、受信画像は処理を待っています: " + e.message());
+        return Error(ErrorCode::ReferenceDataWaiting, {e.message()});
     }
     st_.engine = std::move(fresh);
     st_.bodyParts = dicom::BodyPartMapping::load(workFolder_);
