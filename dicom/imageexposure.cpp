@@ -51,18 +51,20 @@ ImageExposure readExposure(DcmDataset& data, const std::string& sopClassUid, con
         if (e.patientName.value->empty()) {
             e.patientName.value.reset();
             e.patientName.problem = "PatientName (0010,0010) がありません";
+            e.patientName.absent = true;
         }
     }
     if (e.patientId.has() && e.patientId.value->empty()) {
         e.patientId.value.reset();
         e.patientId.problem = "PatientID (0010,0020) がありません";
+        e.patientId.absent = true;
     }
     e.fieldSize = readCollimatedField(data);
 
     std::vector<std::string> problems;
     auto bodyText = [&](const DcmTagKey& key, const char* name) {
         Sourced<std::string> text = readText(data, key, name, characterSet);
-        if (!text.has() && text.problem.find("がありません") == std::string::npos)
+        if (!text.has() && !text.absent)
             problems.push_back(text.problem);
         return text.value.value_or(std::string());
     };

@@ -30,6 +30,7 @@ template <typename T> struct Sourced {
     std::optional<T> value;
     std::string source;  // the attribute(s) it came from, e.g. "ExposureInuAs (0018,1153)"
     std::string problem; // why there is no value (Japanese), empty when there is one
+    bool absent = false; // no value because the header has none (not one that could not be read)
     bool has() const { return value.has_value(); }
 };
 

@@ -355,7 +355,7 @@ std::string ProcessingPass::nameProblem(const Infant& infant, const Candidate& c
     const dicom::ImageExposure& x = c.exposure;
     const ImageEntry& e = c.entry;
     // A name whose bytes cannot be read is no name to check: held with what went wrong.
-    if (!x.patientName.has() && x.patientName.problem.find("がありません") == std::string::npos) {
+    if (!x.patientName.has() && !x.patientName.absent) {
         std::string why = x.patientName.problem;
         if (why.size() >= 3 && why.compare(why.size() - 3, 3, "。") == 0)
             why.erase(why.size() - 3);
