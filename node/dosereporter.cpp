@@ -194,8 +194,9 @@ Status DoseReporter::reportRecordedImage(const RecordedImage& image) {
     }
     DoseReportInput input;
     std::error_code ec;
-    if (auto header = fs::exists(image.headerFile, ec) ? reportInputFromImage(image.headerFile)
-                                                       : Expected<DoseReportInput>(Error(ErrorCode::NoImageHeader));
+    if (auto header = fs::exists(image.headerFile, ec)
+                          ? reportInputFromImage(image.headerFile)
+                          : Expected<DoseReportInput>(Error(ErrorCode::NoImageHeader));
         header.ok()) {
         input = std::move(*header);
     } else {

@@ -257,7 +257,8 @@ Expected<fs::path> writeReportBesideRecords(const fs::path& workFolder, const Do
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (ec)
-        return Error(ErrorCode::ReportFolderCannotMake, {textio::fileNameUtf8(folder), textio::fileErrorReason(ec.value())});
+        return Error(ErrorCode::ReportFolderCannotMake,
+                     {textio::fileNameUtf8(folder), textio::fileErrorReason(ec.value())});
     const fs::path file = textio::fileInFolder(folder, exposureDate + "_" + report.sopInstanceUid + ".dcm");
     auto created = textio::createFileAtomic(file, report.fileBytes);
     if (!created.ok())

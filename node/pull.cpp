@@ -247,7 +247,8 @@ retrieveHeaders(const PullQuery& q, const std::vector<FoundImage>& images, const
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (ec)
-        return Error(ErrorCode::PullFolderCannotMake, {textio::fileNameUtf8(folder), textio::fileErrorReason(ec.value())});
+        return Error(ErrorCode::PullFolderCannotMake,
+                     {textio::fileNameUtf8(folder), textio::fileErrorReason(ec.value())});
 
     HeaderReceiver scu(folder);
     configure(scu, q);

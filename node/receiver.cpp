@@ -581,7 +581,8 @@ Status Receiver::prepare() {
             !e.ok())
             return e;
         if (!layer.checkPrivateKeyMatchesCertificate())
-            return Error(ErrorCode::TlsKeyMismatch, {c.tlsPrivateKey.u8string(), c.tlsCertificate.u8string()});
+            return Error(ErrorCode::TlsKeyMismatch,
+                         {c.tlsPrivateKey.u8string(), c.tlsCertificate.u8string()});
         if (!c.tlsTrustedCertificates.empty()) {
             if (auto e = check(layer.addTrustedCertificateFile(c.tlsTrustedCertificates.string().c_str(),
                                                                DCF_Filetype_PEM),

@@ -156,7 +156,8 @@ Status StudyReports::markDue(const std::string& studyUid, Clock::time_point due)
     std::error_code ec;
     fs::create_directories(pending, ec);
     if (ec)
-        return Error(ErrorCode::ReportPendingFolderCannotMake, {textio::fileNameUtf8(pending), textio::fileErrorReason(ec)});
+        return Error(ErrorCode::ReportPendingFolderCannotMake,
+                     {textio::fileNameUtf8(pending), textio::fileErrorReason(ec)});
     const std::string marker = std::to_string(milliseconds(due)) + ";" + nonce() + "\r\n";
     if (Status s = textio::writeFileAtomic(pending / (studyUid + ".txt"), marker); !s.ok())
         return s;
@@ -258,7 +259,8 @@ Status StudyReports::done(const DueStudy& study) {
         std::error_code ec;
         fs::remove(file, ec);
         if (ec)
-            return Error(ErrorCode::ReportPendingFileNotRemoved, {textio::fileNameUtf8(file), textio::fileErrorReason(ec)});
+            return Error(ErrorCode::ReportPendingFileNotRemoved,
+                         {textio::fileNameUtf8(file), textio::fileErrorReason(ec)});
     }
     return {};
 }

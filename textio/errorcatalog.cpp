@@ -247,7 +247,8 @@ const char* errorTemplate(ErrorCode code) {
     case ErrorCode::DicomCharsetNotConvertible:
         return QT_TRANSLATE_NOOP("core", "文字コード %1 の文字を変換できません（%2）。");
     case ErrorCode::DicomDictionaryMissing:
-        return QT_TRANSLATE_NOOP("core", "DICOM のデータ辞書を読めません。DCMTK のインストール（dicom.dic）を確かめてください。");
+        return QT_TRANSLATE_NOOP(
+            "core", "DICOM のデータ辞書を読めません。DCMTK のインストール（dicom.dic）を確かめてください。");
     case ErrorCode::DicomFileCannotOpen:
         return QT_TRANSLATE_NOOP("core", "%1 を開けません。");
     case ErrorCode::DicomNotDicom:
@@ -255,8 +256,8 @@ const char* errorTemplate(ErrorCode code) {
     case ErrorCode::DicomUnreadable:
         return QT_TRANSLATE_NOOP("core", "%1 は DICOM ファイルとして読めません（%2）。");
     case ErrorCode::DicomNoClassNorModality:
-        return QT_TRANSLATE_NOOP(
-            "core", "%1 は DICOM ファイルとして読めません（SOPClassUID (0008,0016) も Modality (0008,0060) もありません）。");
+        return QT_TRANSLATE_NOOP("core", "%1 は DICOM ファイルとして読めません（SOPClassUID (0008,0016) も "
+                                         "Modality (0008,0060) もありません）。");
     case ErrorCode::DicomIsDicomDir:
         return QT_TRANSLATE_NOOP("core", "%1 は DICOMDIR（画像の一覧）です。");
     case ErrorCode::DicomNotRadiograph:
@@ -279,7 +280,8 @@ const char* errorTemplate(ErrorCode code) {
     case ErrorCode::DoseReportNotMade:
         return QT_TRANSLATE_NOOP("core", "線量レポートを作成できません（%1: %2）。");
     case ErrorCode::DoseReportCreatedBad:
-        return QT_TRANSLATE_NOOP("core", "線量レポートの作成日時（%1）が YYYYMMDDHHMMSS の形ではありません。");
+        return QT_TRANSLATE_NOOP("core",
+                                 "線量レポートの作成日時（%1）が YYYYMMDDHHMMSS の形ではありません。");
     case ErrorCode::ReceivedNoDataSet:
         return QT_TRANSLATE_NOOP("core", "no data set");
     case ErrorCode::PresentationContextBad:
@@ -297,19 +299,26 @@ const char* errorTemplate(ErrorCode code) {
     case ErrorCode::WorkFolderProblem:
         return QT_TRANSLATE_NOOP("core", "working folder %1: %2");
     case ErrorCode::DestinationNoAt:
-        return QT_TRANSLATE_NOOP("core", "送信先「%1」は AET@HOST:PORT の形ではありません（@ がありません）。");
+        return QT_TRANSLATE_NOOP("core",
+                                 "送信先「%1」は AET@HOST:PORT の形ではありません（@ がありません）。");
     case ErrorCode::DestinationAeTitleBad:
-        return QT_TRANSLATE_NOOP("core", "送信先「%1」は AET@HOST:PORT の形ではありません（AE タイトルは 1～16 文字の英数字・記号です）。");
+        return QT_TRANSLATE_NOOP("core", "送信先「%1」は AET@HOST:PORT の形ではありません（AE タイトルは "
+                                         "1～16 文字の英数字・記号です）。");
     case ErrorCode::DestinationIpv6Bad:
-        return QT_TRANSLATE_NOOP("core", "送信先「%1」は AET@HOST:PORT の形ではありません（IPv6 アドレスは [ ] で囲み、その後に :ポート番号 を書きます）。");
+        return QT_TRANSLATE_NOOP("core", "送信先「%1」は AET@HOST:PORT の形ではありません（IPv6 アドレスは [ "
+                                         "] で囲み、その後に :ポート番号 を書きます）。");
     case ErrorCode::DestinationNoPort:
-        return QT_TRANSLATE_NOOP("core", "送信先「%1」は AET@HOST:PORT の形ではありません（ポート番号がありません）。");
+        return QT_TRANSLATE_NOOP(
+            "core", "送信先「%1」は AET@HOST:PORT の形ではありません（ポート番号がありません）。");
     case ErrorCode::DestinationNoHost:
-        return QT_TRANSLATE_NOOP("core", "送信先「%1」は AET@HOST:PORT の形ではありません（ホスト名がありません）。");
+        return QT_TRANSLATE_NOOP("core",
+                                 "送信先「%1」は AET@HOST:PORT の形ではありません（ホスト名がありません）。");
     case ErrorCode::DestinationPortBad:
-        return QT_TRANSLATE_NOOP("core", "送信先「%1」は AET@HOST:PORT の形ではありません（ポート番号は 1～65535 です）。");
+        return QT_TRANSLATE_NOOP(
+            "core", "送信先「%1」は AET@HOST:PORT の形ではありません（ポート番号は 1～65535 です）。");
     case ErrorCode::TargetRegionCodeBad:
-        return QT_TRANSLATE_NOOP("core", "%1 行目のコード「%2」は SNOMED CT のコード（数字）ではありません。");
+        return QT_TRANSLATE_NOOP("core",
+                                 "%1 行目のコード「%2」は SNOMED CT のコード（数字）ではありません。");
     case ErrorCode::TargetRegionMeaningMissing:
         return QT_TRANSLATE_NOOP("core", "%1 行目にコードの意味（英語）がありません。");
     case ErrorCode::ThicknessDefaultBad:
@@ -321,7 +330,8 @@ const char* errorTemplate(ErrorCode code) {
     case ErrorCode::PeerUnreachable:
         return QT_TRANSLATE_NOOP("core", "%1 と接続できません: %2");
     case ErrorCode::CallingAeTitleBad:
-        return QT_TRANSLATE_NOOP("core", "自分の AE タイトル「%1」は 1～16 文字の英数字・記号で指定してください。");
+        return QT_TRANSLATE_NOOP("core",
+                                 "自分の AE タイトル「%1」は 1～16 文字の英数字・記号で指定してください。");
     case ErrorCode::PacsNotGiven:
         return QT_TRANSLATE_NOOP("core", "問い合わせ先の PACS が AET@HOST:PORT の形で指定されていません。");
     case ErrorCode::FindFailed:
@@ -385,7 +395,9 @@ const char* errorTemplate(ErrorCode code) {
     case ErrorCode::ReportPendingFileNotRemoved:
         return QT_TRANSLATE_NOOP("core", "線量レポートの待ちのファイル（%1）を消せません: %2");
     case ErrorCode::NodeLinkRefused:
-        return QT_TRANSLATE_NOOP("core", "「%1」はリンクです。ノードはリンクの先には書き込みません。リンクを消すか、実際のファイルやフォルダに置き換えてください。");
+        return QT_TRANSLATE_NOOP("core", "「%"
+                                         "1」はリンクです。ノードはリンクの先には書き込みません。リンクを消す"
+                                         "か、実際のファイルやフォルダに置き換えてください。");
     case ErrorCode::InterruptedRecordCheck:
         return QT_TRANSLATE_NOOP("core", "中断された記録の確認: %1");
     case ErrorCode::RecordNotPrepared:
@@ -395,23 +407,31 @@ const char* errorTemplate(ErrorCode code) {
     case ErrorCode::DoseReportNoPatientId:
         return QT_TRANSLATE_NOOP("core", "患者IDがないため、線量レポートを作成できません。");
     case ErrorCode::DoseReportDateBad:
-        return QT_TRANSLATE_NOOP("core", "撮影日（%1）が YYYYMMDD の形でないため、線量レポートを作成できません。");
+        return QT_TRANSLATE_NOOP("core",
+                                 "撮影日（%1）が YYYYMMDD の形でないため、線量レポートを作成できません。");
     case ErrorCode::DoseReportTimeBad:
-        return QT_TRANSLATE_NOOP("core", "撮影時刻（%1）が HHMMSS の形でないため、線量レポートを作成できません。");
+        return QT_TRANSLATE_NOOP("core",
+                                 "撮影時刻（%1）が HHMMSS の形でないため、線量レポートを作成できません。");
     case ErrorCode::DoseReportUidBad:
         return QT_TRANSLATE_NOOP("core", "線量レポートの UID（%1）が UID の形ではありません。");
     case ErrorCode::DoseReportImageUidsMissing:
-        return QT_TRANSLATE_NOOP("core", "画像の SOP クラス、シリーズまたは検査の UID がないため、線量レポートを作成できません。");
+        return QT_TRANSLATE_NOOP(
+            "core", "画像の SOP クラス、シリーズまたは検査の UID がないため、線量レポートを作成できません。");
     case ErrorCode::DoseReportValueNotPositive:
         return QT_TRANSLATE_NOOP("core", "%1が 0 より大きい数でないため、線量レポートを作成できません。");
     case ErrorCode::DoseReportFilterBad:
-        return QT_TRANSLATE_NOOP("core", "付加フィルタの厚さが 0 未満または数でないため、線量レポートを作成できません。");
+        return QT_TRANSLATE_NOOP(
+            "core", "付加フィルタの厚さが 0 未満または数でないため、線量レポートを作成できません。");
     case ErrorCode::DoseReportSkinBeyondFfd:
-        return QT_TRANSLATE_NOOP("core", "焦点－皮膚間距離が FFD より長いため、線量レポートを作成できません。");
+        return QT_TRANSLATE_NOOP("core",
+                                 "焦点－皮膚間距離が FFD より長いため、線量レポートを作成できません。");
     case ErrorCode::DoseReportOptionalBad:
-        return QT_TRANSLATE_NOOP("core", "管電流、撮影時間または不確かさが 0 未満または数でないため、線量レポートを作成できません。");
+        return QT_TRANSLATE_NOOP(
+            "core",
+            "管電流、撮影時間または不確かさが 0 未満または数でないため、線量レポートを作成できません。");
     case ErrorCode::DoseReportEffectiveDoseBad:
-        return QT_TRANSLATE_NOOP("core", "実効線量が 0 未満または数でないため、線量レポートを作成できません。");
+        return QT_TRANSLATE_NOOP("core",
+                                 "実効線量が 0 未満または数でないため、線量レポートを作成できません。");
     case ErrorCode::DoseReportNoExposures:
         return QT_TRANSLATE_NOOP("core", "線量レポートに載せる撮影がありません。");
     case ErrorCode::DoseReportMixedExposures:
@@ -419,20 +439,26 @@ const char* errorTemplate(ErrorCode code) {
     case ErrorCode::DoseReportEventUidBad:
         return QT_TRANSLATE_NOOP("core", "照射の UID（%1）が UID の形ではありません。");
     case ErrorCode::NodeFileIsLink:
-        return QT_TRANSLATE_NOOP("core", "ファイル「%1」に書き込めません（リンクです。リンクの先には書き込みません。リンクを消すか、実際のファイルに置き換えてください）。");
+        return QT_TRANSLATE_NOOP("core", "ファイル「%"
+                                         "1」に書き込めません（リンクです。リンクの先には書き込みません。リン"
+                                         "クを消すか、実際のファイルに置き換えてください）。");
     case ErrorCode::NodeFileNotRegular:
         return QT_TRANSLATE_NOOP("core", "ファイル「%1」に書き込めません（通常のファイルではありません）。");
     case ErrorCode::NodeAlreadyRunning:
-        return QT_TRANSLATE_NOOP("core", "作業フォルダ「%1」では、すでに別の tamso-node が動いています（%2）。一つの作業フォルダで動かせるノードは一つだけです。");
+        return QT_TRANSLATE_NOOP("core",
+                                 "作業フォルダ「%1」では、すでに別の tamso-node "
+                                 "が動いています（%2）。一つの作業フォルダで動かせるノードは一つだけです。");
     case ErrorCode::NodeAlreadyRunningUnknown:
-        return QT_TRANSLATE_NOOP(
-            "core", "作業フォルダ「%1」では、すでに別の tamso-node が動いています（プロセス ID 不明）。一つの作業フォルダで動かせるノードは一つだけです。");
+        return QT_TRANSLATE_NOOP("core",
+                                 "作業フォルダ「%1」では、すでに別の tamso-node が動いています（プロセス ID "
+                                 "不明）。一つの作業フォルダで動かせるノードは一つだけです。");
     case ErrorCode::SetAsideWhoMissing:
         return QT_TRANSLATE_NOOP("core", "取り除く人の名前を入力して下さい。");
     case ErrorCode::SetAsideWhyMissing:
         return QT_TRANSLATE_NOOP("core", "画像を取り除く理由を入力して下さい。");
     case ErrorCode::ImageNoLongerHeld:
-        return QT_TRANSLATE_NOOP("core", "この画像はもう保留されていません（記録されたか、取り除かれています）。");
+        return QT_TRANSLATE_NOOP("core",
+                                 "この画像はもう保留されていません（記録されたか、取り除かれています）。");
     case ErrorCode::ImageUnreadable:
         return QT_TRANSLATE_NOOP("core", "画像（%1）を読めません: %2");
     case ErrorCode::DeviceUidFileBad:
