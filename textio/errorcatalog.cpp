@@ -504,6 +504,14 @@ const char* errorTemplate(ErrorCode code) {
         return QT_TRANSLATE_NOOP("core", "患者ID「%1」の記録 %2 がありません。");
     case ErrorCode::WeightMissingNoDefault:
         return QT_TRANSLATE_NOOP("core", "体重が入力されておらず、既定値も読めません: %1");
+    // The command-line calculator.
+    case ErrorCode::CalcBodyPartNotListed:
+        return QT_TRANSLATE_NOOP(
+            "core", "撮影部位「%1」は撮影部位.txt にありません。撮影部位.txt の名前で指定してください。");
+    case ErrorCode::CalcWeightNotANumber:
+        return QT_TRANSLATE_NOOP("core", "体重の入力値「%1」は数値ではありません。");
+    case ErrorCode::CalcWeightMissingNoDefault:
+        return QT_TRANSLATE_NOOP("core", "体重が指定されておらず、既定値も読めません: %1");
 
     case ErrorCode::Count:
         break;

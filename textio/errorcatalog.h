@@ -259,6 +259,11 @@ enum class ErrorCode {
     StoredRecordMissing, // ID, record number
     WeightMissingNoDefault, // why the default cannot be read
 
+    // The command-line calculator (tamso-calc).
+    CalcBodyPartNotListed, // body part
+    CalcWeightNotANumber, // the text given
+    CalcWeightMissingNoDefault, // why the default cannot be read
+
     Count // the number of codes, not a code
 };
 
