@@ -84,10 +84,10 @@ BodyPartMapping BodyPartMapping::load(const std::filesystem::path& workFolder) {
         const auto path = textio::fileInFolder(workFolder, name);
         std::error_code ec;
         if (!std::filesystem::exists(path, ec))
-            return Error::text(std::string(name) + " がありません");
+            return Error(ErrorCode::BodyPartFileMissing, {name});
         auto text = textio::readTextFile(path);
         if (!text.ok())
-            return Error::text(std::string(name) + " を読めません");
+            return Error(ErrorCode::BodyPartFileUnreadable, {name});
         return textio::splitLines(*text);
     };
     const auto mappingLines = readLines(fileName());

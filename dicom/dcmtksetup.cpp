@@ -13,7 +13,7 @@ Status prepareDcmtk() {
     static std::once_flag quiet;
     std::call_once(quiet, [] { OFLog::configure(OFLogger::OFF_LOG_LEVEL); });
     if (!dcmDataDict.isDictionaryLoaded())
-        return Error::text("DICOM のデータ辞書を読めません。DCMTK のインストール（dicom.dic）を確かめてください。");
+        return Error(ErrorCode::DicomDictionaryMissing);
     return {};
 }
 

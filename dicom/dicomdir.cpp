@@ -163,8 +163,8 @@ Expected<std::vector<DicomDirEntry>> dicomDirEntries(const fs::path& dicomDir) {
     if (reading.kind == FileKind::DicomDir)
         return std::move(reading.dicomDirEntries);
     if (reading.kind == FileKind::Radiograph || reading.kind == FileKind::NotRadiograph)
-        return Error::text(detail::fileLabel(dicomDir) + " は DICOMDIR ではありません。");
-    return Error::text(reading.message);
+        return Error(ErrorCode::DicomNotDicomDir, {detail::fileLabel(dicomDir)});
+    return reading.error;
 }
 
 Expected<std::vector<fs::path>> dicomDirImages(const fs::path& dicomDir) {

@@ -54,8 +54,7 @@ bool namesOnlyJapaneseIso2022(const std::vector<std::string>& terms) {
 }
 
 Error notConvertible(std::string_view specificCharacterSet, const std::string& why) {
-    return Error::text("文字コード " + std::string(specificCharacterSet) + " の文字を変換できません（" + why +
-                 "）。");
+    return Error(ErrorCode::DicomCharsetNotConvertible, {std::string(specificCharacterSet), why});
 }
 
 // A JIS X 0208 row/cell pair (each byte 0x21..0x7E) as its two Shift-JIS bytes.

@@ -83,7 +83,8 @@ Sourced<std::string> readText(DcmItem& item, const DcmTagKey& key, const char* n
     std::string tooLong;
     const auto raw = rawValue(item, key, name, &tooLong);
     if (!raw) {
-        text.problem = tooLong.empty() ? std::string(name) + " がありません" : tooLong;
+        text.absent = tooLong.empty();
+        text.problem = text.absent ? std::string(name) + " がありません" : tooLong;
         return text;
     }
     auto converted = toUtf8(*raw, characterSet);

@@ -51,18 +51,20 @@ ImageExposure readExposure(DcmDataset& data, const std::string& sopClassUid, con
         if (e.patientName.value->empty()) {
             e.patientName.value.reset();
             e.patientName.problem = "PatientName (0010,0010) がありません";
+            e.patientName.absent = true;
         }
     }
     if (e.patientId.has() && e.patientId.value->empty()) {
         e.patientId.value.reset();
         e.patientId.problem = "PatientID (0010,0020) がありません";
+        e.patientId.absent = true;
     }
     e.fieldSize = readCollimatedField(data);
 
     std::vector<std::string> problems;
     auto bodyText = [&](const DcmTagKey& key, const char* name) {
         Sourced<std::string> text = readText(data, key, name, characterSet);
-        if (!text.has() && text.problem.find("がありません") == std::string::npos)
+        if (!text.has() && !text.absent)
             problems.push_back(text.problem);
         return text.value.value_or(std::string());
     };
@@ -97,30 +99,30 @@ HeaderReading readHeaderOnce(const fs::path& file) {
     HeaderReading reading;
     const std::string name = fileLabel(file);
     if (auto ready = detail::prepareDcmtk(); !ready.ok()) {
-        reading.message = ready.message();
+        reading.fail(ready.error());
         return reading;
     }
     std::error_code ec;
     if (!fs::is_regular_file(file, ec) || !textio::canOpenForReading(file)) {
-        reading.message = name + " を開けません。";
+        reading.fail(Error(ErrorCode::DicomFileCannotOpen, {name}));
         return reading;
     }
     // The structure first, so that DCMTK never sees a file that would exhaust its stack or memory.
     const detail::HeaderCheck check = detail::checkHeaderStructure(file);
     if (check.verdict == detail::HeaderCheck::Verdict::NotDicom) {
         reading.kind = FileKind::NotDicom;
-        reading.message = name + " は DICOM ファイルではありません。";
+        reading.fail(Error(ErrorCode::DicomNotDicom, {name}));
         return reading;
     }
     if (check.verdict == detail::HeaderCheck::Verdict::Refused) {
-        reading.message = name + " は DICOM ファイルとして読めません（" + check.reason + "）。";
+        reading.fail(Error(ErrorCode::DicomUnreadable, {name, check.reason}));
         return reading;
     }
     DcmFileFormat dicom;
     const OFCondition loaded = dicom.loadFileUntilTag(dcmtkFileName(file), EXS_Unknown, EGL_noChange,
                                                       kMaxReadLength, ERM_autoDetect, DCM_PixelData);
     if (loaded.bad()) {
-        reading.message = name + " は DICOM ファイルとして読めません（" + loaded.text() + "）。";
+        reading.fail(Error(ErrorCode::DicomUnreadable, {name, loaded.text()}));
         return reading;
     }
     DcmDataset& data = *dicom.getDataset();
@@ -130,24 +132,22 @@ HeaderReading readHeaderOnce(const fs::path& file) {
     const std::string modality = rawValue(data, DCM_Modality).value_or(std::string());
     if (isDirectory(dicom)) {
         reading.kind = FileKind::DicomDir;
-        reading.message = name + " は DICOMDIR（画像の一覧）です。";
+        reading.fail(Error(ErrorCode::DicomIsDicomDir, {name}));
         reading.dicomDirEntries = readDicomDirEntries(data, file);
         return reading;
     }
     if (sopClass.empty() && modality.empty()) {
         reading.kind = check.fileMeta ? FileKind::Unreadable : FileKind::NotDicom;
-        reading.message = check.fileMeta
-                              ? name + " は DICOM ファイルとして読めません（SOPClassUID (0008,0016) も "
-                                       "Modality (0008,0060) もありません）。"
-                              : name + " は DICOM ファイルではありません。";
+        reading.fail(check.fileMeta ? Error(ErrorCode::DicomNoClassNorModality, {name})
+                                    : Error(ErrorCode::DicomNotDicom, {name}));
         return reading;
     }
     reading.exposure.modality = modality;
     reading.exposure.sopClassUid = sopClass;
     if (!isRadiograph(modality, sopClass)) {
         reading.kind = FileKind::NotRadiograph;
-        reading.message = name + " は一般撮影（CR・DX）の画像ではありません（Modality: " +
-                          (modality.empty() ? std::string("なし") : modality) + "）。";
+        reading.fail(modality.empty() ? Error(ErrorCode::DicomNotRadiographNoModality, {name})
+                                      : Error(ErrorCode::DicomNotRadiograph, {name, modality}));
         return reading;
     }
     reading.kind = FileKind::Radiograph;
@@ -162,7 +162,7 @@ HeaderReading readHeader(const fs::path& file) {
         return readHeaderOnce(file);
     } catch (const std::exception& e) { // memory or the file system giving out: this file only
         HeaderReading reading;
-        reading.message = fileLabel(file) + " は DICOM ファイルとして読めません（" + e.what() + "）。";
+        reading.fail(Error(ErrorCode::DicomUnreadable, {fileLabel(file), e.what()}));
         return reading;
     }
 }
@@ -170,7 +170,7 @@ HeaderReading readHeader(const fs::path& file) {
 Expected<ImageExposure> readImageExposure(const fs::path& file) {
     HeaderReading reading = readHeader(file);
     if (reading.kind != FileKind::Radiograph)
-        return Error::text(reading.message);
+        return reading.error;
     return std::move(reading.exposure);
 }
 

@@ -30,6 +30,7 @@ template <typename T> struct Sourced {
     std::optional<T> value;
     std::string source;  // the attribute(s) it came from, e.g. "ExposureInuAs (0018,1153)"
     std::string problem; // why there is no value (Japanese), empty when there is one
+    bool absent = false; // no value because the header has none (not one that could not be read)
     bool has() const { return value.has_value(); }
 };
 
@@ -119,7 +120,12 @@ enum class FileKind {
 struct HeaderReading {
     FileKind kind = FileKind::Unreadable;
     ImageExposure exposure; // read for Radiograph (modality and SOP class also for NotRadiograph)
-    std::string message;    // for every other kind: why, naming the file (Japanese)
+    Error error = Error::text(""); // for every other kind: why, naming the file
+    std::string message;           // its sentence (Japanese)
+    void fail(Error why) {
+        message = why.message();
+        error = std::move(why);
+    }
     std::vector<DicomDirEntry> dicomDirEntries; // for DicomDir: its image records, in order
 };
 

@@ -9,7 +9,7 @@ namespace tamso::node::detail {
 
 Expected<std::string> dicomFileBytes(DcmFileFormat& file) {
     if (OFCondition c = file.validateMetaInfo(EXS_LittleEndianExplicit); c.bad())
-        return Error::text(std::string("DICOM ファイルのメタ情報を作れません: ") + c.text());
+        return Error(ErrorCode::DicomMetaNotMade, {c.text()});
     file.getDataset()->chooseRepresentation(EXS_LittleEndianExplicit, nullptr);
     // Written through a small buffer that is emptied whenever it is full.
     std::string bytes;
@@ -28,7 +28,7 @@ Expected<std::string> dicomFileBytes(DcmFileFormat& file) {
     }
     file.transferEnd();
     if (written.bad())
-        return Error::text(std::string("DICOM ファイルを書けません: ") + written.text());
+        return Error(ErrorCode::DicomFileNotWritten, {written.text()});
     return bytes;
 }
 

@@ -66,7 +66,7 @@ std::string nowDateTime() {
 }
 
 Error dcmtkError(const char* what, const OFCondition& condition) {
-    return Error::text(std::string("線量レポートを作成できません（") + what + ": " + condition.text() + "）。");
+    return Error(ErrorCode::DoseReportNotMade, {what, condition.text()});
 }
 
 // Adds content items below their parents, addressing each parent by its node ID, and keeps the
@@ -400,7 +400,7 @@ Expected<DoseReport> buildStudyDoseReport(std::vector<DoseReportInput> exposures
     const std::string recorderUid = in.recorder.uid.empty() ? derivedDeviceUid(in.recorder) : in.recorder.uid;
     const std::string created = in.contentDateTime.empty() ? nowDateTime() : in.contentDateTime;
     if (created.size() < 14 || !validDate(created.substr(0, 8)) || !validTime(created.substr(8)))
-        return Error::text("線量レポートの作成日時（" + created + "）が YYYYMMDDHHMMSS の形ではありません。");
+        return Error(ErrorCode::DoseReportCreatedBad, {created});
 
     DSRDocument doc(DSRTypes::DT_XRayRadiationDoseSR);
     doc.completeDocument();

@@ -98,7 +98,7 @@ Status DoseReporter::keep(const DoseReport& report, const DoseReportInput& input
 
 Expected<DoseReport> DoseReporter::queue(DoseReportInput input) {
     if (!reporting())
-        return Error::text("線量レポートの送信先も保存先もありません。");
+        return Error(ErrorCode::NoReportDestination);
     // The exposure's event and study: the same exposure, however it comes again, is the same event.
     const std::string handOver = input.sopInstanceUid;
     if (input.irradiationEventUid.empty())
@@ -194,8 +194,9 @@ Status DoseReporter::reportRecordedImage(const RecordedImage& image) {
     }
     DoseReportInput input;
     std::error_code ec;
-    if (auto header = fs::exists(image.headerFile, ec) ? reportInputFromImage(image.headerFile)
-                                                       : Expected<DoseReportInput>(Error::text("no header"));
+    if (auto header = fs::exists(image.headerFile, ec)
+                          ? reportInputFromImage(image.headerFile)
+                          : Expected<DoseReportInput>(Error(ErrorCode::NoImageHeader));
         header.ok()) {
         input = std::move(*header);
     } else {

@@ -150,7 +150,7 @@ Expected<DoseReportInput> reportInputFromImage(const fs::path& imageFile) {
     if (OFCondition c =
             file.loadFileUntilTag(name, EXS_Unknown, EGL_noChange, 4096, ERM_autoDetect, DCM_PixelData);
         c.bad())
-        return Error::text("画像（" + textio::fileNameUtf8(imageFile) + "）を読めません: " + c.text());
+        return Error(ErrorCode::ImageUnreadable, {textio::fileNameUtf8(imageFile), c.text()});
     DcmDataset& d = *file.getDataset();
     DoseReportInput in;
     in.patientCharacterSet = headerString(d, DCM_SpecificCharacterSet);
@@ -230,8 +230,7 @@ Expected<std::string> recorderUid(const fs::path& nodeFolder) {
             if (uid.empty() || uid.size() > 64 || !std::all_of(uid.begin(), uid.end(), [](char c) {
                     return (c >= '0' && c <= '9') || c == '.';
                 }))
-                return Error::text("装置の UID のファイル（" + textio::fileNameUtf8(file) +
-                             "）の内容が UID ではありません。");
+                return Error(ErrorCode::DeviceUidFileBad, {textio::fileNameUtf8(file)});
             return uid;
         }
         std::error_code ec;
@@ -240,7 +239,7 @@ Expected<std::string> recorderUid(const fs::path& nodeFolder) {
         if (!created.ok())
             return created.error();
     }
-    return Error::text("装置の UID のファイル（" + textio::fileNameUtf8(file) + "）を読めません。");
+    return Error(ErrorCode::DeviceUidFileUnreadable, {textio::fileNameUtf8(file)});
 }
 
 Expected<fs::path> writeReportBesideRecords(const fs::path& workFolder, const DoseReport& report,
@@ -252,14 +251,14 @@ Expected<fs::path> writeReportBesideRecords(const fs::path& workFolder, const Do
             static_cast<unsigned char>(c) < 0x20)
             c = '_';
     if (folderName.empty() || folderName == "." || folderName == "..")
-        return Error::text("患者ID（" + patientId + "）では線量レポートのフォルダを作れません。");
+        return Error(ErrorCode::ReportFolderIdUnusable, {patientId});
     const fs::path folder =
         textio::fileInFolder(textio::fileInFolder(workFolder, "線量レポート"), folderName);
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (ec)
-        return Error::text("線量レポートのフォルダ（" + textio::fileNameUtf8(folder) +
-                     "）を作れません: " + textio::fileErrorReason(ec.value()));
+        return Error(ErrorCode::ReportFolderCannotMake,
+                     {textio::fileNameUtf8(folder), textio::fileErrorReason(ec.value())});
     const fs::path file = textio::fileInFolder(folder, exposureDate + "_" + report.sopInstanceUid + ".dcm");
     auto created = textio::createFileAtomic(file, report.fileBytes);
     if (!created.ok())

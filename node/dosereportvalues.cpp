@@ -90,7 +90,7 @@ Expected<ReportTexts> reportTexts(const DoseReportInput& in) {
          {&texts.patientId, &texts.patientName, &texts.studyId, &texts.accessionNumber}) {
         auto utf8 = dicom::toUtf8(*value, in.patientCharacterSet);
         if (!utf8.ok())
-            return Error::text("線量レポートを作成できません。患者の文字（" + utf8.error().message() + "）。");
+            return Error(ErrorCode::DoseReportPatientText, {utf8.error().message()});
         *value = *utf8;
         ascii = ascii && isAscii(*value);
     }
@@ -122,20 +122,17 @@ bool validUid(std::string_view uid) {
 
 Status checkInput(const DoseReportInput& in) {
     if (dicom::trimValue(in.patientId).empty())
-        return Error::text("患者IDがないため、線量レポートを作成できません。");
+        return Error(ErrorCode::DoseReportNoPatientId);
     if (!validDate(in.exposureDate))
-        return Error::text("撮影日（" + in.exposureDate +
-                     "）が YYYYMMDD の形でないため、線量レポートを作成できません。");
+        return Error(ErrorCode::DoseReportDateBad, {in.exposureDate});
     if (!in.exposureTime.empty() && !validTime(in.exposureTime))
-        return Error::text("撮影時刻（" + in.exposureTime +
-                     "）が HHMMSS の形でないため、線量レポートを作成できません。");
+        return Error(ErrorCode::DoseReportTimeBad, {in.exposureTime});
     if (!in.sopInstanceUid.empty() && !validUid(in.sopInstanceUid))
-        return Error::text("線量レポートの UID（" + in.sopInstanceUid + "）が UID の形ではありません。");
+        return Error(ErrorCode::DoseReportUidBad, {in.sopInstanceUid});
     const bool hasImage = !in.imageSopInstanceUid.empty();
     if (hasImage &&
         (in.imageSopClassUid.empty() || in.imageSeriesInstanceUid.empty() || in.studyInstanceUid.empty()))
-        return Error::text(
-            "画像の SOP クラス、シリーズまたは検査の UID がないため、線量レポートを作成できません。");
+        return Error(ErrorCode::DoseReportImageUidsMissing);
     const ExposureDose& d = in.dose;
     const struct {
         double value;
@@ -151,19 +148,18 @@ Status checkInput(const DoseReportInput& in) {
                     {d.entranceSurfaceDoseMGy, "入射表面線量"}};
     for (const auto& p : positive)
         if (!std::isfinite(p.value) || !(p.value > 0))
-            return Error::text(std::string(p.name) + "が 0 より大きい数でないため、線量レポートを作成できません。");
+            return Error(ErrorCode::DoseReportValueNotPositive, {p.name});
     for (double v : {d.aluminiumMm, d.copperMm})
         if (!std::isfinite(v) || v < 0)
-            return Error::text("付加フィルタの厚さが 0 未満または数でないため、線量レポートを作成できません。");
+            return Error(ErrorCode::DoseReportFilterBad);
     if (d.sourceToSkinMm > d.sourceToDetectorMm)
-        return Error::text("焦点－皮膚間距離が FFD より長いため、線量レポートを作成できません。");
+        return Error(ErrorCode::DoseReportSkinBeyondFfd);
     for (const auto& optional : {d.tubeCurrentMa, d.exposureTimeMs, d.expandedUncertaintyMGy})
         if (optional && (!std::isfinite(*optional) || *optional < 0))
-            return Error::text(
-                "管電流、撮影時間または不確かさが 0 未満または数でないため、線量レポートを作成できません。");
+            return Error(ErrorCode::DoseReportOptionalBad);
     for (const auto& optional : {d.effectiveDoseUSv, d.effectiveDoseUUSv})
         if (optional && (!std::isfinite(*optional) || *optional < 0))
-            return Error::text("実効線量が 0 未満または数でないため、線量レポートを作成できません。");
+            return Error(ErrorCode::DoseReportEffectiveDoseBad);
     return {};
 }
 
@@ -252,15 +248,15 @@ bool validWeight(const std::string& weight) {
 // moments. The Irradiation Event UID of each, by its position.
 Expected<std::vector<std::string>> checkExposures(std::vector<DoseReportInput>& exposures) {
     if (exposures.empty())
-        return Error::text("線量レポートに載せる撮影がありません。");
+        return Error(ErrorCode::DoseReportNoExposures);
     for (const DoseReportInput& e : exposures) {
         if (Status s = checkInput(e); !s.ok())
             return s.error();
         if (dicom::trimValue(e.patientId) != dicom::trimValue(exposures.front().patientId) ||
             dicom::trimValue(e.studyInstanceUid) != dicom::trimValue(exposures.front().studyInstanceUid))
-            return Error::text("患者または検査の異なる撮影を一つの線量レポートにはできません。");
+            return Error(ErrorCode::DoseReportMixedExposures);
         if (!e.irradiationEventUid.empty() && !validUid(e.irradiationEventUid))
-            return Error::text("照射の UID（" + e.irradiationEventUid + "）が UID の形ではありません。");
+            return Error(ErrorCode::DoseReportEventUidBad, {e.irradiationEventUid});
     }
     std::stable_sort(exposures.begin(), exposures.end(), [](const DoseReportInput& a, const DoseReportInput& b) {
         return a.exposureDate + a.exposureTime < b.exposureDate + b.exposureTime;

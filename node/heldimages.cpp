@@ -33,9 +33,9 @@ Status setAsideHeldImage(const fs::path& workFolder, const std::string& uid, con
         return text.find_first_not_of(" \t\r\n") == std::string::npos;
     };
     if (blank(who))
-        return Error::text("取り除く人の名前を入力して下さい。");
+        return Error(ErrorCode::SetAsideWhoMissing);
     if (blank(why))
-        return Error::text("画像を取り除く理由を入力して下さい。");
+        return Error(ErrorCode::SetAsideWhyMissing);
     ProcessingLock lock;
     if (auto e = lock.acquire(workFolder, std::chrono::seconds(10)); !e.ok())
         return e;
@@ -44,7 +44,7 @@ Status setAsideHeldImage(const fs::path& workFolder, const std::string& uid, con
         return e;
     const ImageEntry* held = log.latest(uid);
     if (!held || held->outcome != Outcome::Held)
-        return Error::text("この画像はもう保留されていません（記録されたか、取り除かれています）。");
+        return Error(ErrorCode::ImageNoLongerHeld);
     ImageEntry setAside = *held;
     setAside.time = platform::localTimeText();
     setAside.outcome = Outcome::SetAside;

@@ -56,8 +56,7 @@ Status loadHeader(DcmFileFormat& dicomFile, const fs::path& file) {
     const OFCondition loaded = dicomFile.loadFileUntilTag(dcmtkFileName(file), EXS_Unknown, EGL_noChange,
                                                           DCM_MaxReadLength, ERM_autoDetect, DCM_PixelData);
     if (loaded.bad())
-        return Error::text(textio::fileNameUtf8(file) + " は DICOM ファイルとして読めません（" + loaded.text() +
-                     "）。");
+        return Error(ErrorCode::DicomUnreadable, {textio::fileNameUtf8(file), loaded.text()});
     return {};
 }
 
@@ -106,14 +105,14 @@ Expected<std::string> headerOnlyCopy(const fs::path& file, std::string* uid, std
         return e.error();
     auto copy = headerOnlyCopy(*dicomFile.getDataset(), uid, sopClass);
     if (!copy.ok())
-        return Error::text(textio::fileNameUtf8(file) + ": " + copy.error().message());
+        return Error(ErrorCode::FileProblem, {textio::fileNameUtf8(file), copy.error().message()});
     return copy;
 }
 
 Expected<std::string> headerOnlyCopy(DcmDataset& data, std::string* uid, std::string* sopClass) {
     const std::string instance = value(data, DCM_SOPInstanceUID);
     if (instance.empty())
-        return Error::text("SOPInstanceUID (0008,0018) がありません。");
+        return Error(ErrorCode::SopInstanceUidMissing);
     if (uid)
         *uid = instance;
     if (sopClass)
@@ -137,7 +136,7 @@ Expected<std::string> headerOnlyCopy(DcmDataset& data, std::string* uid, std::st
     const OFCondition written = copy.write(out, xfer, EET_ExplicitLength, nullptr);
     copy.transferEnd();
     if (written.bad())
-        return Error::text("画像の見出しを書き出せません（" + std::string(written.text()) + "）。");
+        return Error(ErrorCode::ImageHeaderNotWritten, {written.text()});
     void* buffer = nullptr;
     offile_off_t size = 0;
     out.flushBuffer(buffer, size);

@@ -288,7 +288,7 @@ Status ImageLog::readFrom(std::uintmax_t offset) {
     in.seekg(static_cast<std::streamoff>(offset));
     std::string bytes(static_cast<size_t>(size - offset), '\0');
     if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size())))
-        return Error::text("「" + logFile().u8string() + "」を読めません。");
+        return Error(ErrorCode::ImageLogUnreadable, {logFile().u8string()});
     size_t pos = 0;
     for (;;) {
         const size_t end = bytes.find('\n', pos);

@@ -55,7 +55,7 @@ Status ImageProcessor::open() {
     for (const char* sub : {"inbox", "held"}) {
         fs::create_directories(node / sub, ec);
         if (ec)
-            return Error::text("フォルダ「" + (node / sub).u8string() + "」を作れません（" + ec.message() + "）。");
+            return Error(ErrorCode::NodeFolderCannotMake, {(node / sub).u8string(), ec.message()});
     }
     // A header a killed program was writing into the inbox was never acknowledged either.
     textio::removeAbandonedTemporaries(node / "inbox");
@@ -76,7 +76,7 @@ Expected<std::string> ImageProcessor::admitHeader(const std::string& headerBytes
     if (!created.ok())
         return created.error();
     if (!*created)
-        return Error::text("受信画像の名前「" + std::string(name) + "」がすでにあります。");
+        return Error(ErrorCode::ReceivedNameTaken, {std::string(name)});
     std::lock_guard<std::mutex> lock(state_->admittedMutex);
     state_->admitted.insert(name);
     return std::string(name);
@@ -145,7 +145,7 @@ void ProcessingPass::say(const std::string& line) const {
 
 Status ProcessingPass::killPoint(const char* step) const {
     if (options_.interruptForTesting && options_.interruptForTesting(step))
-        return Error::text("interrupted for a test");
+        return Error(ErrorCode::InterruptedForTest);
     return {};
 }
 
@@ -269,12 +269,12 @@ Expected<ImageEntry> ImageProcessor::processImageFile(const fs::path& file) {
             for (auto it = entries->rbegin(); it != entries->rend(); ++it)
                 if (it->file == *name)
                     return *it;
-            return Error::text("画像 " + uid + " の処理結果が見つかりません。");
+            return Error(ErrorCode::ImageResultMissing, {uid});
         }
         if (auto it = state_->deferred.find(*name); it != state_->deferred.end())
-            return Error::text("画像 " + uid + " はまだ記録できません: " + it->second);
+            return Error(ErrorCode::ImageNotYetRecorded, {uid, it->second});
     }
-    return Error::text("画像 " + uid + " を処理できません。");
+    return Error(ErrorCode::ImageNotProcessed, {uid});
 }
 
 } // namespace tamso::node

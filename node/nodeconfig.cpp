@@ -45,12 +45,12 @@ Status readConfigFile(const fs::path& file, std::map<std::string, Setting>& sett
         const std::string where = name + " line " + std::to_string(n + 1);
         const auto eq = line.find('=');
         if (eq == std::string::npos)
-            return Error::text(where + ": expected \"key = value\"");
+            return Error(ErrorCode::ConfigLineNotKeyValue, {where});
         const std::string key = trim(line.substr(0, eq));
         const bool known = std::any_of(nodeConfigKeys().begin(), nodeConfigKeys().end(),
                                        [&](const auto& k) { return k.first == key; });
         if (!known || key == "config")
-            return Error::text(where + ": unknown key \"" + key + "\"");
+            return Error(ErrorCode::ConfigKeyUnknown, {where, key});
         const std::string value = trim(line.substr(eq + 1));
         if (auto it = settings.find(key); key == "forward" && it != settings.end() && !value.empty())
             it->second.value += "," + value; // several lines, several destinations
@@ -72,7 +72,7 @@ Expected<std::vector<Destination>> destinations(const Setting& setting) {
             continue;
         auto destination = parseDestination(text);
         if (!destination.ok())
-            return Error::text(setting.origin + ": " + destination.error().message());
+            return Error(ErrorCode::SettingProblem, {setting.origin, destination.error().message()});
         if (std::find(list.begin(), list.end(), *destination) == list.end())
             list.push_back(*destination);
     }
@@ -87,7 +87,7 @@ Expected<bool> yesOrNo(const Setting& setting) {
         return true;
     if (value == "no" || value == "false" || value == "0" || value.empty())
         return false;
-    return Error::text(setting.origin + ": expected yes or no: " + setting.value);
+    return Error(ErrorCode::ConfigNotYesNo, {setting.origin, setting.value});
 }
 
 // The keys the reports take from the settings.
@@ -96,8 +96,7 @@ Status readReportKeys(const std::map<std::string, Setting>& settings, std::vecto
     if (auto it = settings.find("report-delay"); it != settings.end() && !it->second.value.empty()) {
         const auto n = wholeNumber(it->second.value);
         if (!n || *n < 0 || *n > 86400)
-            return Error::text(it->second.origin + ": expected a whole number of seconds from 0 to 86400: " +
-                         it->second.value);
+            return Error(ErrorCode::ConfigDelayBad, {it->second.origin, it->second.value});
         reportDelay = std::chrono::seconds(*n);
     }
     if (auto it = settings.find("forward"); it != settings.end()) {
@@ -169,7 +168,7 @@ Expected<Settings> readCommandLine(const std::vector<std::string>& args) {
     for (size_t i = 0; i < args.size(); ++i) {
         std::string key = args[i];
         if (key.rfind("--", 0) != 0)
-            return Error::text("unexpected argument: " + key + " (see --help)");
+            return Error(ErrorCode::ArgumentUnexpected, {key});
         key.erase(0, 2);
         std::string value;
         if (const auto eq = key.find('='); eq != std::string::npos) {
@@ -178,12 +177,12 @@ Expected<Settings> readCommandLine(const std::vector<std::string>& args) {
         } else if (i + 1 < args.size()) {
             value = args[++i];
         } else {
-            return Error::text("--" + key + " needs a value (see --help)");
+            return Error(ErrorCode::OptionNeedsValue, {key});
         }
         const bool known = std::any_of(nodeConfigKeys().begin(), nodeConfigKeys().end(),
                                        [&](const auto& k) { return k.first == key; });
         if (!known)
-            return Error::text("unknown option --" + key + " (see --help)");
+            return Error(ErrorCode::OptionUnknown, {key});
         if (auto it = given.find(key); key == "forward" && it != given.end())
             it->second.value += "," + value; // --forward A --forward B
         else
@@ -202,7 +201,7 @@ Expected<Settings> mergeConfigFile(const Settings& given, NodeConfig& config) {
         config.configFile = fs::u8path(it->second.value);
         std::error_code ec;
         if (!fs::exists(config.configFile, ec))
-            return Error::text("--config: no such file: " + it->second.value);
+            return Error(ErrorCode::ConfigFileMissing, {it->second.value});
     } else {
         const fs::path standard = config.workFolder / kConfigFileName;
         std::error_code ec;
@@ -226,7 +225,7 @@ Expected<std::optional<std::uint16_t>> portSetting(const Settings& settings, con
         return std::optional<std::uint16_t>();
     const auto n = wholeNumber(it->second.value);
     if (!n || *n < 1 || *n > 65535)
-        return Error::text(it->second.origin + ": not a port number (1-65535): " + it->second.value);
+        return Error(ErrorCode::ConfigPortBad, {it->second.origin, it->second.value});
     return std::optional<std::uint16_t>(static_cast<std::uint16_t>(*n));
 }
 
@@ -240,9 +239,9 @@ Status readPorts(const Settings& settings, NodeConfig& config) {
         return tls.error();
     config.tlsPort = *tls;
     if (!config.port && !config.tlsPort)
-        return Error::text("no port given: --port PORT (or --tls-port PORT)");
+        return Error(ErrorCode::PortNotGiven);
     if (config.port && config.tlsPort && *config.port == *config.tlsPort)
-        return Error::text("--port and --tls-port must differ");
+        return Error(ErrorCode::PortsEqual);
     return {};
 }
 
@@ -250,8 +249,7 @@ Status readPorts(const Settings& settings, NodeConfig& config) {
 Status readAeTitles(const Settings& settings, NodeConfig& config) {
     if (auto it = settings.find("aet"); it != settings.end()) {
         if (!isValidAeTitle(it->second.value))
-            return Error::text(it->second.origin +
-                         ": not an AE title (1 to 16 characters, no backslash): " + it->second.value);
+            return Error(ErrorCode::ConfigAeTitleBad, {it->second.origin, it->second.value});
         config.aeTitle = it->second.value;
     }
     if (auto it = settings.find("allow"); it != settings.end()) {
@@ -263,8 +261,7 @@ Status readAeTitles(const Settings& settings, NodeConfig& config) {
             if (title.empty())
                 continue;
             if (!isValidAeTitle(title))
-                return Error::text(it->second.origin +
-                             ": not an AE title (1 to 16 characters, no backslash): " + title);
+                return Error(ErrorCode::ConfigAeTitleBad, {it->second.origin, title});
             config.allowedCallers.push_back(title);
         }
     }
@@ -287,8 +284,8 @@ Status numberSetting(const Settings& settings, const char* key, long long low, l
         return {};
     const auto n = wholeNumber(it->second.value);
     if (!n || *n < low || *n > high)
-        return Error::text(it->second.origin + ": expected a whole number from " + std::to_string(low) + " to " +
-                     std::to_string(high) + ": " + it->second.value);
+        return Error(ErrorCode::ConfigNumberOutOfRange,
+                     {it->second.origin, std::to_string(low), std::to_string(high), it->second.value});
     target = static_cast<Target>(*n);
     return {};
 }
@@ -328,7 +325,7 @@ Expected<NodeConfig> readNodeConfig(const std::vector<std::string>& args) {
     config.tlsPrivateKey = pathSetting(*settings, "tls-private-key");
     config.tlsTrustedCertificates = pathSetting(*settings, "tls-trusted-certificates");
     if (config.tlsPort && (config.tlsCertificate.empty() || config.tlsPrivateKey.empty()))
-        return Error::text("--tls-port needs --tls-certificate and --tls-private-key");
+        return Error(ErrorCode::TlsPortNeedsKey);
     if (auto e = readLimits(*settings, config); !e.ok())
         return e.error();
     config.outbox.reportDelay = kDefaultReportDelay;
@@ -350,8 +347,7 @@ Expected<ReportSettings> readReportSettings(const fs::path& workFolder) {
     report.configFile = file;
     if (auto it = settings.find("aet"); it != settings.end() && !it->second.value.empty()) {
         if (!isValidAeTitle(it->second.value))
-            return Error::text(it->second.origin +
-                         ": not an AE title (1 to 16 characters, no backslash): " + it->second.value);
+            return Error(ErrorCode::ConfigAeTitleBad, {it->second.origin, it->second.value});
         report.aeTitle = it->second.value;
     }
     if (auto e = readReportKeys(settings, report.forward, report.besideRecords, report.reportDelay); !e.ok())

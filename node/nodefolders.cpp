@@ -15,8 +15,7 @@ Status refuseLinks(const fs::path& workFolder) {
           node / "journal", node / "service.lock", textio::fileInFolder(workFolder, "受信記録.csv")}) {
         std::error_code ec;
         if (fs::is_symlink(fs::symlink_status(path, ec)))
-            return Error::text("「" + textio::pathUtf8(path) +
-                         "」はリンクです。ノードはリンクの先には書き込みません。リンクを消すか、実際のファイルやフォルダに置き換えてください。");
+            return Error(ErrorCode::NodeLinkRefused, {textio::pathUtf8(path)});
     }
     return {};
 }

@@ -33,18 +33,16 @@ std::mutex stopMutex;
 std::condition_variable stopChanged;
 std::atomic<bool> stopFlag{false};
 
-std::string failure(const fs::path& file, int code) {
-    return "ファイル「" + textio::fileNameUtf8(file) + "」に書き込めません（" +
-           textio::fileErrorReason(code) + "）。";
+Error failure(const fs::path& file, int code) {
+    return Error(ErrorCode::FileCannotWrite, {textio::fileNameUtf8(file), textio::fileErrorReason(code)});
 }
 
-std::string linkRefused(const fs::path& file) {
-    return "ファイル「" + textio::pathUtf8(file) +
-           "」に書き込めません（リンクです。リンクの先には書き込みません。リンクを消すか、実際のファイルに置き換えてください）。";
+Error linkRefused(const fs::path& file) {
+    return Error(ErrorCode::NodeFileIsLink, {textio::pathUtf8(file)});
 }
 
-std::string notAFile(const fs::path& file) {
-    return "ファイル「" + textio::pathUtf8(file) + "」に書き込めません（通常のファイルではありません）。";
+Error notAFile(const fs::path& file) {
+    return Error(ErrorCode::NodeFileNotRegular, {textio::pathUtf8(file)});
 }
 
 // The line end that finishes a line cut short before the bytes: the bytes' own.
@@ -52,11 +50,11 @@ std::string_view lineEndOf(std::string_view bytes) {
     return bytes.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
 }
 
-std::string anotherService(const fs::path& lockFile, const std::string& holder) {
-    return "作業フォルダ「" + textio::pathUtf8(lockFile.parent_path().parent_path()) +
-           "」では、すでに別の tamso-node が動いています（" +
-           (holder.empty() ? std::string("プロセス ID 不明") : holder) +
-           "）。一つの作業フォルダで動かせるノードは一つだけです。";
+Error anotherService(const fs::path& lockFile, const std::string& holder) {
+    const std::string folder = textio::pathUtf8(lockFile.parent_path().parent_path());
+    if (holder.empty())
+        return Error(ErrorCode::NodeAlreadyRunningUnknown, {folder});
+    return Error(ErrorCode::NodeAlreadyRunning, {folder, holder});
 }
 
 // "プロセス ID 1234 (tamso-node)" from the lock file's content and, where the system tells, the name.
@@ -104,12 +102,12 @@ Status appendBytes(const fs::path& file, std::string_view bytes, bool flush) {
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE)
-        return Error::text(failure(file, static_cast<int>(::GetLastError())));
+        return failure(file, static_cast<int>(::GetLastError()));
     BY_HANDLE_FILE_INFORMATION info{};
     if (::GetFileInformationByHandle(h, &info) &&
         (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
         ::CloseHandle(h);
-        return Error::text((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? linkRefused(file) : notAFile(file));
+        return (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? linkRefused(file) : notAFile(file);
     }
     LARGE_INTEGER size{};
     ::GetFileSizeEx(h, &size);
@@ -135,7 +133,7 @@ Status appendBytes(const fs::path& file, std::string_view bytes, bool flush) {
     ::CloseHandle(h);
     // NTFS makes a new name durable with the file's own flush.
     if (!ok)
-        return Error::text(failure(file, static_cast<int>(code != 0 ? code : ERROR_HANDLE_DISK_FULL)));
+        return failure(file, static_cast<int>(code != 0 ? code : ERROR_HANDLE_DISK_FULL));
     return {};
 }
 } // namespace
@@ -152,7 +150,7 @@ void syncFolder(const fs::path&) {} // NTFS journals names with the files' own f
 Status renameFile(const fs::path& from, const fs::path& to) {
     if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return {};
-    return Error::text(failure(to, static_cast<int>(::GetLastError())));
+    return failure(to, static_cast<int>(::GetLastError()));
 }
 
 namespace {
@@ -202,11 +200,11 @@ Status appendBytes(const fs::path& file, std::string_view bytes, bool flush) {
     // 0666: the umask decides (the unit's 0007 leaves the group's write permission).
     const int fd = ::open(file.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0)
-        return Error::text(errno == ELOOP ? linkRefused(file) : failure(file, errno));
+        return errno == ELOOP ? linkRefused(file) : failure(file, errno);
     struct stat before {};
     if (::fstat(fd, &before) != 0 || !S_ISREG(before.st_mode)) {
         ::close(fd);
-        return Error::text(notAFile(file));
+        return notAFile(file);
     }
     // The bytes go in one write where the system allows; the appenders of a file hold its lock.
     std::string joined;
@@ -224,7 +222,7 @@ Status appendBytes(const fs::path& file, std::string_view bytes, bool flush) {
         (void)::ftruncate(fd, before.st_size); // none of the bytes: a line is never left cut
     ::close(fd);
     if (code != 0)
-        return Error::text(failure(file, code));
+        return failure(file, code);
     if (before.st_size == 0 && flush)
         syncFolder(file.parent_path());
     return {};
@@ -249,7 +247,7 @@ void syncFolder(const fs::path& folder) {
 Status renameFile(const fs::path& from, const fs::path& to) {
     if (::rename(from.c_str(), to.c_str()) == 0)
         return {};
-    return Error::text(failure(to, errno));
+    return failure(to, errno);
 }
 
 void installStopHandlers() {
@@ -326,7 +324,7 @@ Expected<ServiceLock> lockService(const fs::path& lockFile) {
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD code = ::GetLastError();
         if (code != ERROR_SHARING_VIOLATION)
-            return Error::text(failure(lockFile, static_cast<int>(code)));
+            return failure(lockFile, static_cast<int>(code));
         std::string content;
         HANDLE r = ::CreateFileW(lockFile.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -337,7 +335,7 @@ Expected<ServiceLock> lockService(const fs::path& lockFile) {
                 content.assign(buffer, got);
             ::CloseHandle(r);
         }
-        return Error::text(anotherService(lockFile, holderText(content)));
+        return anotherService(lockFile, holderText(content));
     }
     const std::string pid = std::to_string(processId()) + "\r\n";
     DWORD written = 0;
@@ -360,7 +358,7 @@ ServiceLock::~ServiceLock() {
 Expected<ServiceLock> lockService(const fs::path& lockFile) {
     const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0)
-        return Error::text(errno == ELOOP ? linkRefused(lockFile) : failure(lockFile, errno));
+        return errno == ELOOP ? linkRefused(lockFile) : failure(lockFile, errno);
     while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         if (errno == EINTR)
             continue;
@@ -370,14 +368,14 @@ Expected<ServiceLock> lockService(const fs::path& lockFile) {
         content.resize(got > 0 ? static_cast<size_t>(got) : 0);
         ::close(fd);
         if (code != EWOULDBLOCK)
-            return Error::text(failure(lockFile, code));
-        return Error::text(anotherService(lockFile, holderText(content)));
+            return failure(lockFile, code);
+        return anotherService(lockFile, holderText(content));
     }
     const std::string pid = std::to_string(processId()) + "\n";
     if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, pid.data(), pid.size(), 0) != static_cast<ssize_t>(pid.size())) {
         const int code = errno;
         ::close(fd);
-        return Error::text(failure(lockFile, code));
+        return failure(lockFile, code);
     }
     ServiceLock lock;
     lock.handle_ = fd;

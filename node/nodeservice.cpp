@@ -83,7 +83,7 @@ Expected<platform::ServiceLock> prepareStart(const NodeConfig& config) {
         // A working folder whose reference data cannot be read would only fill the inbox.
         auto probe = std::make_unique<engine::CalculationState>();
         if (auto e = refdata::loadReferenceData(*probe, config.workFolder); !e.ok())
-            return Error::text("working folder " + config.workFolder.u8string() + ": " + e.message());
+            return Error(ErrorCode::WorkFolderProblem, {config.workFolder.u8string(), e.message()});
     }
     // One service per working folder: a second one would take the same images twice over.
     if (Status links = refuseLinks(config.workFolder); !links.ok())

@@ -57,7 +57,7 @@ Expected<NativeSocket> openListeningSocket(std::uint16_t port) {
     startSockets();
     const auto s = static_cast<NativeSocket>(::socket(AF_INET, SOCK_STREAM, 0));
     if (s == kNoSocket)
-        return Error::text("port " + std::to_string(port) + ": " + socketErrorText(lastSocketError()));
+        return Error(ErrorCode::PortUnusable, {std::to_string(port), socketErrorText(lastSocketError())});
 #ifndef _WIN32
     const int reuse = 1; // a restart binds again at once, past the old connections' TIME_WAIT
     (void)::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
@@ -70,7 +70,7 @@ Expected<NativeSocket> openListeningSocket(std::uint16_t port) {
     if (::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || ::listen(s, 128) != 0) {
         const int code = lastSocketError();
         closeSocket(s);
-        return Error::text("port " + std::to_string(port) + ": " + socketErrorText(code));
+        return Error(ErrorCode::PortUnusable, {std::to_string(port), socketErrorText(code)});
     }
     return s;
 }

@@ -177,8 +177,8 @@ Status makeFolders(const fs::path& outbox) {
         std::error_code ec;
         fs::create_directories(outbox / name, ec);
         if (ec)
-            return Error::text("送信待ちのフォルダ（" + textio::fileNameUtf8(outbox / name) +
-                         "）を作れません: " + textio::fileErrorReason(ec.value()));
+            return Error(ErrorCode::OutboxFolderCannotMake,
+                         {textio::fileNameUtf8(outbox / name), textio::fileErrorReason(ec.value())});
     }
     return {};
 }
@@ -217,7 +217,7 @@ Expected<std::vector<OutboxEntry>> Outbox::enqueue(const DoseReport& report,
                                                    const std::vector<Destination>& destinations,
                                                    const std::string& label, Clock::time_point now) {
     if (report.sopInstanceUid.empty() || report.fileBytes.empty())
-        return Error::text("送信するレポートが空です。");
+        return Error(ErrorCode::OutboxReportEmpty);
     if (Status s = makeFolders(folder_); !s.ok())
         return s.error();
     const std::string reportFile = report.sopInstanceUid + ".dcm";

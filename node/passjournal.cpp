@@ -79,10 +79,10 @@ Expected<std::set<std::string>> ProcessingPass::settleJournal(std::vector<ImageE
         records::RecordLockOptions lockOptions;
         lockOptions.wait = options_.infantLockWait;
         if (auto e = lock.acquire(records::patientRecordFile(workFolder_, id), lockOptions); !e.ok())
-            return Error::text("中断された記録の確認: " + e.message());
+            return Error(ErrorCode::InterruptedRecordCheck, {e.message()});
         auto history = records::loadPatientHistory(workFolder_, id);
         if (!history.ok())
-            return Error::text("中断された記録の確認: " + history.error().message());
+            return Error(ErrorCode::InterruptedRecordCheck, {history.error().message()});
         for (const JournalEntry* j : entries) {
             const int n = j->entry.recordNumber;
             if (n >= 1 && n <= history->recordCount() &&
@@ -138,7 +138,7 @@ Status ProcessingPass::journal(PassPlan& plan) {
         return {};
     plan.journaled = true;
     if (auto e = platform::appendDurably(journal_, journalText); !e.ok())
-        return Error::text("記録の準備ができません: " + e.message());
+        return Error(ErrorCode::RecordNotPrepared, {e.message()});
     return killPoint("journal");
 }
 

@@ -112,7 +112,7 @@ Status ProcessingPass::loadSiteFiles() {
     auto fresh = std::make_unique<engine::CalculationState>();
     if (auto e = refdata::loadReferenceData(*fresh, workFolder_); !e.ok()) {
         st_.loaded = false;
-        return Error::text("基準データを読めないため、受信画像は処理を待っています: " + e.message());
+        return Error(ErrorCode::ReferenceDataWaiting, {e.message()});
     }
     st_.engine = std::move(fresh);
     st_.bodyParts = dicom::BodyPartMapping::load(workFolder_);
@@ -355,7 +355,7 @@ std::string ProcessingPass::nameProblem(const Infant& infant, const Candidate& c
     const dicom::ImageExposure& x = c.exposure;
     const ImageEntry& e = c.entry;
     // A name whose bytes cannot be read is no name to check: held with what went wrong.
-    if (!x.patientName.has() && x.patientName.problem.find("がありません") == std::string::npos) {
+    if (!x.patientName.has() && !x.patientName.absent) {
         std::string why = x.patientName.problem;
         if (why.size() >= 3 && why.compare(why.size() - 3, 3, "。") == 0)
             why.erase(why.size() - 3);

@@ -69,9 +69,9 @@ OFList<OFString> uncompressed() {
 Status connect(DcmSCU& scu, const PullQuery& q) {
     const std::string peer = destinationText(q.pacs);
     if (OFCondition c = scu.initNetwork(); c.bad())
-        return Error::text("ネットワークを使えません: " + std::string(c.text()));
+        return Error(ErrorCode::NetworkUnusable, {c.text()});
     if (OFCondition c = scu.negotiateAssociation(); c.bad())
-        return Error::text(peer + " と接続できません: " + std::string(c.text()));
+        return Error(ErrorCode::PeerUnreachable, {peer, c.text()});
     return {};
 }
 
@@ -80,10 +80,9 @@ Status checkQuery(const PullQuery& q) {
     if (Status ready = dicom::detail::prepareDcmtk(); !ready.ok())
         return ready;
     if (!validAeTitle(q.callingAeTitle))
-        return Error::text("自分の AE タイトル「" + q.callingAeTitle +
-                     "」は 1～16 文字の英数字・記号で指定してください。");
+        return Error(ErrorCode::CallingAeTitleBad, {q.callingAeTitle});
     if (!validAeTitle(q.pacs.aeTitle) || q.pacs.host.empty() || q.pacs.port == 0)
-        return Error::text("問い合わせ先の PACS が AET@HOST:PORT の形で指定されていません。");
+        return Error(ErrorCode::PacsNotGiven);
     return studyDateRange(q).status();
 }
 
@@ -99,7 +98,7 @@ struct Responses {
 Expected<std::vector<DcmDataset*>> find(DcmSCU& scu, T_ASC_PresentationContextID context, DcmDataset& keys,
                                         Responses& responses) {
     if (OFCondition c = scu.sendFINDRequest(context, &keys, &responses.list); c.bad())
-        return Error::text("PACS への問い合わせ（C-FIND）に失敗しました: " + std::string(c.text()));
+        return Error(ErrorCode::FindFailed, {c.text()});
     std::vector<DcmDataset*> found;
     for (QRResponse* r : responses.list) {
         if (r->m_status == STATUS_Pending ||
@@ -107,8 +106,7 @@ Expected<std::vector<DcmDataset*>> find(DcmSCU& scu, T_ASC_PresentationContextID
             if (r->m_dataset)
                 found.push_back(r->m_dataset);
         } else if (r->m_status != STATUS_Success) {
-            return Error::text("PACS が問い合わせ（C-FIND）を断りました（状態 " + std::to_string(r->m_status) +
-                         "）。");
+            return Error(ErrorCode::FindRefused, {std::to_string(r->m_status)});
         }
     }
     return found;
@@ -163,9 +161,9 @@ private:
 Expected<std::string> studyDateRange(const PullQuery& q) {
     for (const std::string* date : {&q.fromDate, &q.toDate})
         if (!date->empty() && !validDate(*date))
-            return Error::text("日付「" + *date + "」は YYYYMMDD の形で指定してください。");
+            return Error(ErrorCode::PullDateBad, {*date});
     if (!q.fromDate.empty() && !q.toDate.empty() && q.fromDate > q.toDate)
-        return Error::text("期間の始め（" + q.fromDate + "）が終わり（" + q.toDate + "）より後です。");
+        return Error(ErrorCode::PullDatesReversed, {q.fromDate, q.toDate});
     if (q.fromDate.empty() && q.toDate.empty())
         return std::string();
     return q.fromDate + "-" + q.toDate;
@@ -183,7 +181,7 @@ Expected<std::vector<FoundImage>> findImages(const PullQuery& q) {
         scu.findAnyPresentationContextID(UID_FINDStudyRootQueryRetrieveInformationModel, "");
     if (context == 0) {
         scu.releaseAssociation();
-        return Error::text(destinationText(q.pacs) + " は問い合わせ（C-FIND）を受け付けません。");
+        return Error(ErrorCode::FindNotAccepted, {destinationText(q.pacs)});
     }
 
     DcmDataset studyKeys;
@@ -249,8 +247,8 @@ retrieveHeaders(const PullQuery& q, const std::vector<FoundImage>& images, const
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (ec)
-        return Error::text("取得した画像のフォルダ（" + textio::fileNameUtf8(folder) +
-                     "）を作れません: " + textio::fileErrorReason(ec.value()));
+        return Error(ErrorCode::PullFolderCannotMake,
+                     {textio::fileNameUtf8(folder), textio::fileErrorReason(ec.value())});
 
     HeaderReceiver scu(folder);
     configure(scu, q);
@@ -277,7 +275,7 @@ retrieveHeaders(const PullQuery& q, const std::vector<FoundImage>& images, const
         scu.findAnyPresentationContextID(UID_GETStudyRootQueryRetrieveInformationModel, "");
     if (context == 0) {
         scu.releaseAssociation();
-        return Error::text(destinationText(q.pacs) + " は画像の取得（C-GET）を受け付けません。");
+        return Error(ErrorCode::GetNotAccepted, {destinationText(q.pacs)});
     }
 
     for (const FoundImage& image : images) {

@@ -204,7 +204,7 @@ private:
         } else {
             std::string uid, sopClass;
             auto header = dataset ? headerOnlyCopy(*dataset, &uid, &sopClass)
-                                  : Expected<std::string>(Error::text("no data set"));
+                                  : Expected<std::string>(Error(ErrorCode::ReceivedNoDataSet));
             dataset.reset();
             if (!header.ok()) {
                 status = STATUS_STORE_Error_CannotUnderstand;
@@ -338,7 +338,7 @@ public:
             if (network)
                 ASC_dropNetwork(&network);
             platform::closeSocket(*listener);
-            return Error::text("port " + std::to_string(port) + ": " + cond.text());
+            return Error(ErrorCode::PortUnusable, {std::to_string(port), cond.text()});
         }
         const DcmSharedSCPConfig shared(config_);
         // Connections still in their handshake or request beyond this many are closed at once.
@@ -553,19 +553,19 @@ Status Receiver::prepare() {
         syntaxes.push_back(uid);
     for (const std::string& sopClass : receivedSopClasses())
         if (auto e = config.addPresentationContext(sopClass.c_str(), syntaxes); e.bad())
-            return Error::text(std::string("presentation context: ") + e.text());
+            return Error(ErrorCode::PresentationContextBad, {e.text()});
     OFList<OFString> echoSyntaxes;
     echoSyntaxes.push_back(UID_LittleEndianExplicitTransferSyntax);
     echoSyntaxes.push_back(UID_LittleEndianImplicitTransferSyntax);
     if (auto e = config.addPresentationContext(UID_VerificationSOPClass, echoSyntaxes); e.bad())
-        return Error::text(std::string("presentation context: ") + e.text());
+        return Error(ErrorCode::PresentationContextBad, {e.text()});
 
     if (tls_) {
         tlsLayer_ = std::make_unique<TlsLayer>();
         DcmTLSTransportLayer& layer = tlsLayer_->layer;
         auto check = [](const OFCondition& cond, const std::string& what) -> Status {
             if (cond.bad())
-                return Error::text(what + ": " + cond.text());
+                return Error(ErrorCode::TlsSettingFailed, {what, cond.text()});
             return {};
         };
         if (auto e = check(layer.setTLSProfile(TSP_Profile_BCP195_ND), "TLS profile"); !e.ok())
@@ -581,8 +581,8 @@ Status Receiver::prepare() {
             !e.ok())
             return e;
         if (!layer.checkPrivateKeyMatchesCertificate())
-            return Error::text("tls-private-key " + c.tlsPrivateKey.u8string() +
-                         " does not belong to tls-certificate " + c.tlsCertificate.u8string());
+            return Error(ErrorCode::TlsKeyMismatch,
+                         {c.tlsPrivateKey.u8string(), c.tlsCertificate.u8string()});
         if (!c.tlsTrustedCertificates.empty()) {
             if (auto e = check(layer.addTrustedCertificateFile(c.tlsTrustedCertificates.string().c_str(),
                                                                DCF_Filetype_PEM),

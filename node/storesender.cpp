@@ -61,37 +61,35 @@ bool validAeTitle(std::string_view aeTitle) {
 
 Expected<Destination> parseDestination(std::string_view text) {
     const std::string shown(text);
-    auto fail = [&shown](const std::string& why) {
-        return Error::text("送信先「" + shown + "」は AET@HOST:PORT の形ではありません（" + why + "）。");
-    };
+    auto fail = [&shown](ErrorCode why) { return Error(why, {shown}); };
     const auto at = text.find('@');
     if (at == std::string_view::npos)
-        return fail("@ がありません");
+        return fail(ErrorCode::DestinationNoAt);
     Destination d;
     d.aeTitle = std::string(text.substr(0, at));
     if (!validAeTitle(d.aeTitle))
-        return fail("AE タイトルは 1～16 文字の英数字・記号です");
+        return fail(ErrorCode::DestinationAeTitleBad);
     std::string_view rest = text.substr(at + 1);
     std::string_view portText;
     if (!rest.empty() && rest.front() == '[') {
         const auto close = rest.find(']');
         if (close == std::string_view::npos || close + 1 >= rest.size() || rest[close + 1] != ':')
-            return fail("IPv6 アドレスは [ ] で囲み、その後に :ポート番号 を書きます");
+            return fail(ErrorCode::DestinationIpv6Bad);
         d.host = std::string(rest.substr(1, close - 1));
         portText = rest.substr(close + 2);
     } else {
         const auto colon = rest.rfind(':');
         if (colon == std::string_view::npos)
-            return fail("ポート番号がありません");
+            return fail(ErrorCode::DestinationNoPort);
         d.host = std::string(rest.substr(0, colon));
         portText = rest.substr(colon + 1);
     }
     if (d.host.empty() || d.host.find_first_of(" \t@/") != std::string::npos)
-        return fail("ホスト名がありません");
+        return fail(ErrorCode::DestinationNoHost);
     unsigned port = 0;
     auto [end, ec] = std::from_chars(portText.data(), portText.data() + portText.size(), port);
     if (ec != std::errc() || end != portText.data() + portText.size() || port == 0 || port > 65535)
-        return fail("ポート番号は 1～65535 です");
+        return fail(ErrorCode::DestinationPortBad);
     d.port = static_cast<std::uint16_t>(port);
     return d;
 }

@@ -156,8 +156,8 @@ Status StudyReports::markDue(const std::string& studyUid, Clock::time_point due)
     std::error_code ec;
     fs::create_directories(pending, ec);
     if (ec)
-        return Error::text("線量レポートの待ちのフォルダ（" + textio::fileNameUtf8(pending) +
-                     "）を作れません: " + textio::fileErrorReason(ec));
+        return Error(ErrorCode::ReportPendingFolderCannotMake,
+                     {textio::fileNameUtf8(pending), textio::fileErrorReason(ec)});
     const std::string marker = std::to_string(milliseconds(due)) + ";" + nonce() + "\r\n";
     if (Status s = textio::writeFileAtomic(pending / (studyUid + ".txt"), marker); !s.ok())
         return s;
@@ -170,13 +170,13 @@ Status StudyReports::markDue(const std::string& studyUid, Clock::time_point due)
 Status StudyReports::add(const DoseReportInput& exposure, Clock::time_point now) {
     const std::string study = exposure.studyInstanceUid;
     if (!safeName(study) || !safeName(exposure.irradiationEventUid))
-        return Error::text("検査または照射の UID がないため、線量レポートを待たせられません。");
+        return Error(ErrorCode::ReportUidMissing);
     const fs::path studyFolder = folder_ / "studies" / study;
     std::error_code ec;
     fs::create_directories(studyFolder, ec);
     if (ec)
-        return Error::text("線量レポートの検査のフォルダ（" + textio::fileNameUtf8(studyFolder) +
-                     "）を作れません: " + textio::fileErrorReason(ec));
+        return Error(ErrorCode::ReportStudyFolderCannotMake,
+                     {textio::fileNameUtf8(studyFolder), textio::fileErrorReason(ec)});
     // The exposure first, then the study's due time: a study found due holds every exposure kept.
     if (Status s = textio::writeFileAtomic(studyFolder / (exposure.irradiationEventUid + ".txt"),
                                            exposureText(exposure));
@@ -208,7 +208,7 @@ Expected<std::vector<DoseReportInput>> StudyReports::readStudy(const std::string
             return text.error();
         auto exposure = exposureFromText(*text);
         if (!exposure)
-            return Error::text("線量レポートの撮影のファイル（" + textio::fileNameUtf8(file) + "）を読めません。");
+            return Error(ErrorCode::ReportExposureFileUnreadable, {textio::fileNameUtf8(file)});
         exposures.push_back(std::move(*exposure));
     }
     return exposures;
@@ -259,8 +259,8 @@ Status StudyReports::done(const DueStudy& study) {
         std::error_code ec;
         fs::remove(file, ec);
         if (ec)
-            return Error::text("線量レポートの待ちのファイル（" + textio::fileNameUtf8(file) +
-                         "）を消せません: " + textio::fileErrorReason(ec));
+            return Error(ErrorCode::ReportPendingFileNotRemoved,
+                         {textio::fileNameUtf8(file), textio::fileErrorReason(ec)});
     }
     return {};
 }

@@ -21,7 +21,7 @@ Expected<TargetRegions> TargetRegions::load(const std::filesystem::path& workFol
         return TargetRegions{};
     auto regions = fromText(**text);
     if (!regions.ok())
-        return Error::text(std::string(fileName()) + ": " + regions.error().message());
+        return Error(ErrorCode::FileProblem, {fileName(), regions.error().message()});
     return regions;
 }
 
@@ -34,10 +34,9 @@ Expected<TargetRegions> TargetRegions::fromText(const std::string& utf8Text) {
         const bool digits = !code.empty() && code.size() <= 18 &&
                             std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; });
         if (!digits)
-            return Error::text(std::to_string(line.lineNumber) + " 行目のコード「" + code +
-                         "」は SNOMED CT のコード（数字）ではありません。");
+            return Error(ErrorCode::TargetRegionCodeBad, {std::to_string(line.lineNumber), code});
         if (meaning.empty() || meaning.size() > 64 || !printableAscii(meaning))
-            return Error::text(std::to_string(line.lineNumber) + " 行目にコードの意味（英語）がありません。");
+            return Error(ErrorCode::TargetRegionMeaningMissing, {std::to_string(line.lineNumber)});
         regions.regions_.emplace(line.bodyPart, TargetRegion{code, meaning});
     }
     return regions;

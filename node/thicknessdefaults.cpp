@@ -13,7 +13,7 @@ Expected<ThicknessDefaults> ThicknessDefaults::load(const std::filesystem::path&
         return ThicknessDefaults{};
     auto defaults = fromText(**text);
     if (!defaults.ok())
-        return Error::text(std::string(fileName()) + ": " + defaults.error().message());
+        return Error(ErrorCode::FileProblem, {fileName(), defaults.error().message()});
     return defaults;
 }
 
@@ -22,8 +22,7 @@ Expected<ThicknessDefaults> ThicknessDefaults::fromText(const std::string& utf8T
     for (const SiteTableLine& line : siteTableLines(utf8Text)) {
         const auto number = textio::parseNumber(line.rest);
         if (!number || !(*number > 0))
-            return Error::text(std::to_string(line.lineNumber) + " 行目の被写体厚「" + line.rest +
-                         "」は 0 より大きい数ではありません。");
+            return Error(ErrorCode::ThicknessDefaultBad, {std::to_string(line.lineNumber), line.rest});
         defaults.thickness_.emplace(line.bodyPart, textio::numberToText(*number));
     }
     return defaults;

@@ -243,6 +243,275 @@ const char* errorTemplate(ErrorCode code) {
     // The node: dose reports.
     case ErrorCode::DoseReportNotSaved:
         return QT_TRANSLATE_NOOP("core", "線量レポートを保存できません: %1");
+    // DICOM.
+    case ErrorCode::DicomCharsetNotConvertible:
+        return QT_TRANSLATE_NOOP("core", "文字コード %1 の文字を変換できません（%2）。");
+    case ErrorCode::DicomDictionaryMissing:
+        return QT_TRANSLATE_NOOP(
+            "core", "DICOM のデータ辞書を読めません。DCMTK のインストール（dicom.dic）を確かめてください。");
+    case ErrorCode::DicomFileCannotOpen:
+        return QT_TRANSLATE_NOOP("core", "%1 を開けません。");
+    case ErrorCode::DicomNotDicom:
+        return QT_TRANSLATE_NOOP("core", "%1 は DICOM ファイルではありません。");
+    case ErrorCode::DicomUnreadable:
+        return QT_TRANSLATE_NOOP("core", "%1 は DICOM ファイルとして読めません（%2）。");
+    case ErrorCode::DicomNoClassNorModality:
+        return QT_TRANSLATE_NOOP("core", "%1 は DICOM ファイルとして読めません（SOPClassUID (0008,0016) も "
+                                         "Modality (0008,0060) もありません）。");
+    case ErrorCode::DicomIsDicomDir:
+        return QT_TRANSLATE_NOOP("core", "%1 は DICOMDIR（画像の一覧）です。");
+    case ErrorCode::DicomNotRadiograph:
+        return QT_TRANSLATE_NOOP("core", "%1 は一般撮影（CR・DX）の画像ではありません（Modality: %2）。");
+    case ErrorCode::DicomNotRadiographNoModality:
+        return QT_TRANSLATE_NOOP("core", "%1 は一般撮影（CR・DX）の画像ではありません（Modality: なし）。");
+    case ErrorCode::DicomNotDicomDir:
+        return QT_TRANSLATE_NOOP("core", "%1 は DICOMDIR ではありません。");
+    case ErrorCode::BodyPartFileMissing:
+        return QT_TRANSLATE_NOOP("core", "%1 がありません");
+    case ErrorCode::BodyPartFileUnreadable:
+        return QT_TRANSLATE_NOOP("core", "%1 を読めません");
+    // The node.
+    case ErrorCode::PortUnusable:
+        return QT_TRANSLATE_NOOP("core", "port %1: %2");
+    case ErrorCode::OutboxFolderCannotMake:
+        return QT_TRANSLATE_NOOP("core", "送信待ちのフォルダ（%1）を作れません: %2");
+    case ErrorCode::OutboxReportEmpty:
+        return QT_TRANSLATE_NOOP("core", "送信するレポートが空です。");
+    case ErrorCode::DoseReportNotMade:
+        return QT_TRANSLATE_NOOP("core", "線量レポートを作成できません（%1: %2）。");
+    case ErrorCode::DoseReportCreatedBad:
+        return QT_TRANSLATE_NOOP("core",
+                                 "線量レポートの作成日時（%1）が YYYYMMDDHHMMSS の形ではありません。");
+    case ErrorCode::ReceivedNoDataSet:
+        return QT_TRANSLATE_NOOP("core", "no data set");
+    case ErrorCode::PresentationContextBad:
+        return QT_TRANSLATE_NOOP("core", "presentation context: %1");
+    case ErrorCode::TlsSettingFailed:
+        return QT_TRANSLATE_NOOP("core", "%1: %2");
+    case ErrorCode::TlsKeyMismatch:
+        return QT_TRANSLATE_NOOP("core", "tls-private-key %1 does not belong to tls-certificate %2");
+    case ErrorCode::FileProblem:
+        return QT_TRANSLATE_NOOP("core", "%1: %2");
+    case ErrorCode::SopInstanceUidMissing:
+        return QT_TRANSLATE_NOOP("core", "SOPInstanceUID (0008,0018) がありません。");
+    case ErrorCode::ImageHeaderNotWritten:
+        return QT_TRANSLATE_NOOP("core", "画像の見出しを書き出せません（%1）。");
+    case ErrorCode::WorkFolderProblem:
+        return QT_TRANSLATE_NOOP("core", "working folder %1: %2");
+    case ErrorCode::DestinationNoAt:
+        return QT_TRANSLATE_NOOP("core",
+                                 "送信先「%1」は AET@HOST:PORT の形ではありません（@ がありません）。");
+    case ErrorCode::DestinationAeTitleBad:
+        return QT_TRANSLATE_NOOP("core", "送信先「%1」は AET@HOST:PORT の形ではありません（AE タイトルは "
+                                         "1～16 文字の英数字・記号です）。");
+    case ErrorCode::DestinationIpv6Bad:
+        return QT_TRANSLATE_NOOP("core", "送信先「%1」は AET@HOST:PORT の形ではありません（IPv6 アドレスは [ "
+                                         "] で囲み、その後に :ポート番号 を書きます）。");
+    case ErrorCode::DestinationNoPort:
+        return QT_TRANSLATE_NOOP(
+            "core", "送信先「%1」は AET@HOST:PORT の形ではありません（ポート番号がありません）。");
+    case ErrorCode::DestinationNoHost:
+        return QT_TRANSLATE_NOOP("core",
+                                 "送信先「%1」は AET@HOST:PORT の形ではありません（ホスト名がありません）。");
+    case ErrorCode::DestinationPortBad:
+        return QT_TRANSLATE_NOOP(
+            "core", "送信先「%1」は AET@HOST:PORT の形ではありません（ポート番号は 1～65535 です）。");
+    case ErrorCode::TargetRegionCodeBad:
+        return QT_TRANSLATE_NOOP("core",
+                                 "%1 行目のコード「%2」は SNOMED CT のコード（数字）ではありません。");
+    case ErrorCode::TargetRegionMeaningMissing:
+        return QT_TRANSLATE_NOOP("core", "%1 行目にコードの意味（英語）がありません。");
+    case ErrorCode::ThicknessDefaultBad:
+        return QT_TRANSLATE_NOOP("core", "%1 行目の被写体厚「%2」は 0 より大きい数ではありません。");
+    case ErrorCode::ImageLogUnreadable:
+        return QT_TRANSLATE_NOOP("core", "「%1」を読めません。");
+    case ErrorCode::NetworkUnusable:
+        return QT_TRANSLATE_NOOP("core", "ネットワークを使えません: %1");
+    case ErrorCode::PeerUnreachable:
+        return QT_TRANSLATE_NOOP("core", "%1 と接続できません: %2");
+    case ErrorCode::CallingAeTitleBad:
+        return QT_TRANSLATE_NOOP("core",
+                                 "自分の AE タイトル「%1」は 1～16 文字の英数字・記号で指定してください。");
+    case ErrorCode::PacsNotGiven:
+        return QT_TRANSLATE_NOOP("core", "問い合わせ先の PACS が AET@HOST:PORT の形で指定されていません。");
+    case ErrorCode::FindFailed:
+        return QT_TRANSLATE_NOOP("core", "PACS への問い合わせ（C-FIND）に失敗しました: %1");
+    case ErrorCode::FindRefused:
+        return QT_TRANSLATE_NOOP("core", "PACS が問い合わせ（C-FIND）を断りました（状態 %1）。");
+    case ErrorCode::PullDateBad:
+        return QT_TRANSLATE_NOOP("core", "日付「%1」は YYYYMMDD の形で指定してください。");
+    case ErrorCode::PullDatesReversed:
+        return QT_TRANSLATE_NOOP("core", "期間の始め（%1）が終わり（%2）より後です。");
+    case ErrorCode::FindNotAccepted:
+        return QT_TRANSLATE_NOOP("core", "%1 は問い合わせ（C-FIND）を受け付けません。");
+    case ErrorCode::GetNotAccepted:
+        return QT_TRANSLATE_NOOP("core", "%1 は画像の取得（C-GET）を受け付けません。");
+    case ErrorCode::PullFolderCannotMake:
+        return QT_TRANSLATE_NOOP("core", "取得した画像のフォルダ（%1）を作れません: %2");
+    case ErrorCode::DicomMetaNotMade:
+        return QT_TRANSLATE_NOOP("core", "DICOM ファイルのメタ情報を作れません: %1");
+    case ErrorCode::DicomFileNotWritten:
+        return QT_TRANSLATE_NOOP("core", "DICOM ファイルを書けません: %1");
+    case ErrorCode::ConfigLineNotKeyValue:
+        return QT_TRANSLATE_NOOP("core", "%1: expected \"key = value\"");
+    case ErrorCode::ConfigKeyUnknown:
+        return QT_TRANSLATE_NOOP("core", "%1: unknown key \"%2\"");
+    case ErrorCode::SettingProblem:
+        return QT_TRANSLATE_NOOP("core", "%1: %2");
+    case ErrorCode::ConfigNotYesNo:
+        return QT_TRANSLATE_NOOP("core", "%1: expected yes or no: %2");
+    case ErrorCode::ConfigDelayBad:
+        return QT_TRANSLATE_NOOP("core", "%1: expected a whole number of seconds from 0 to 86400: %2");
+    case ErrorCode::ConfigNumberOutOfRange:
+        return QT_TRANSLATE_NOOP("core", "%1: expected a whole number from %2 to %3: %4");
+    case ErrorCode::ConfigPortBad:
+        return QT_TRANSLATE_NOOP("core", "%1: not a port number (1-65535): %2");
+    case ErrorCode::ConfigAeTitleBad:
+        return QT_TRANSLATE_NOOP("core", "%1: not an AE title (1 to 16 characters, no backslash): %2");
+    case ErrorCode::ArgumentUnexpected:
+        return QT_TRANSLATE_NOOP("core", "unexpected argument: %1 (see --help)");
+    case ErrorCode::OptionNeedsValue:
+        return QT_TRANSLATE_NOOP("core", "--%1 needs a value (see --help)");
+    case ErrorCode::OptionUnknown:
+        return QT_TRANSLATE_NOOP("core", "unknown option --%1 (see --help)");
+    case ErrorCode::ConfigFileMissing:
+        return QT_TRANSLATE_NOOP("core", "--config: no such file: %1");
+    case ErrorCode::PortNotGiven:
+        return QT_TRANSLATE_NOOP("core", "no port given: --port PORT (or --tls-port PORT)");
+    case ErrorCode::PortsEqual:
+        return QT_TRANSLATE_NOOP("core", "--port and --tls-port must differ");
+    case ErrorCode::TlsPortNeedsKey:
+        return QT_TRANSLATE_NOOP("core", "--tls-port needs --tls-certificate and --tls-private-key");
+    case ErrorCode::ReferenceDataWaiting:
+        return QT_TRANSLATE_NOOP("core", "基準データを読めないため、受信画像は処理を待っています: %1");
+    case ErrorCode::ReportPendingFolderCannotMake:
+        return QT_TRANSLATE_NOOP("core", "線量レポートの待ちのフォルダ（%1）を作れません: %2");
+    case ErrorCode::ReportUidMissing:
+        return QT_TRANSLATE_NOOP("core", "検査または照射の UID がないため、線量レポートを待たせられません。");
+    case ErrorCode::ReportStudyFolderCannotMake:
+        return QT_TRANSLATE_NOOP("core", "線量レポートの検査のフォルダ（%1）を作れません: %2");
+    case ErrorCode::ReportExposureFileUnreadable:
+        return QT_TRANSLATE_NOOP("core", "線量レポートの撮影のファイル（%1）を読めません。");
+    case ErrorCode::ReportPendingFileNotRemoved:
+        return QT_TRANSLATE_NOOP("core", "線量レポートの待ちのファイル（%1）を消せません: %2");
+    case ErrorCode::NodeLinkRefused:
+        return QT_TRANSLATE_NOOP("core", "「%"
+                                         "1」はリンクです。ノードはリンクの先には書き込みません。リンクを消す"
+                                         "か、実際のファイルやフォルダに置き換えてください。");
+    case ErrorCode::InterruptedRecordCheck:
+        return QT_TRANSLATE_NOOP("core", "中断された記録の確認: %1");
+    case ErrorCode::RecordNotPrepared:
+        return QT_TRANSLATE_NOOP("core", "記録の準備ができません: %1");
+    case ErrorCode::DoseReportPatientText:
+        return QT_TRANSLATE_NOOP("core", "線量レポートを作成できません。患者の文字（%1）。");
+    case ErrorCode::DoseReportNoPatientId:
+        return QT_TRANSLATE_NOOP("core", "患者IDがないため、線量レポートを作成できません。");
+    case ErrorCode::DoseReportDateBad:
+        return QT_TRANSLATE_NOOP("core",
+                                 "撮影日（%1）が YYYYMMDD の形でないため、線量レポートを作成できません。");
+    case ErrorCode::DoseReportTimeBad:
+        return QT_TRANSLATE_NOOP("core",
+                                 "撮影時刻（%1）が HHMMSS の形でないため、線量レポートを作成できません。");
+    case ErrorCode::DoseReportUidBad:
+        return QT_TRANSLATE_NOOP("core", "線量レポートの UID（%1）が UID の形ではありません。");
+    case ErrorCode::DoseReportImageUidsMissing:
+        return QT_TRANSLATE_NOOP(
+            "core", "画像の SOP クラス、シリーズまたは検査の UID がないため、線量レポートを作成できません。");
+    case ErrorCode::DoseReportValueNotPositive:
+        return QT_TRANSLATE_NOOP("core", "%1が 0 より大きい数でないため、線量レポートを作成できません。");
+    case ErrorCode::DoseReportFilterBad:
+        return QT_TRANSLATE_NOOP(
+            "core", "付加フィルタの厚さが 0 未満または数でないため、線量レポートを作成できません。");
+    case ErrorCode::DoseReportSkinBeyondFfd:
+        return QT_TRANSLATE_NOOP("core",
+                                 "焦点－皮膚間距離が FFD より長いため、線量レポートを作成できません。");
+    case ErrorCode::DoseReportOptionalBad:
+        return QT_TRANSLATE_NOOP(
+            "core",
+            "管電流、撮影時間または不確かさが 0 未満または数でないため、線量レポートを作成できません。");
+    case ErrorCode::DoseReportEffectiveDoseBad:
+        return QT_TRANSLATE_NOOP("core",
+                                 "実効線量が 0 未満または数でないため、線量レポートを作成できません。");
+    case ErrorCode::DoseReportNoExposures:
+        return QT_TRANSLATE_NOOP("core", "線量レポートに載せる撮影がありません。");
+    case ErrorCode::DoseReportMixedExposures:
+        return QT_TRANSLATE_NOOP("core", "患者または検査の異なる撮影を一つの線量レポートにはできません。");
+    case ErrorCode::DoseReportEventUidBad:
+        return QT_TRANSLATE_NOOP("core", "照射の UID（%1）が UID の形ではありません。");
+    case ErrorCode::NodeFileIsLink:
+        return QT_TRANSLATE_NOOP("core", "ファイル「%"
+                                         "1」に書き込めません（リンクです。リンクの先には書き込みません。リン"
+                                         "クを消すか、実際のファイルに置き換えてください）。");
+    case ErrorCode::NodeFileNotRegular:
+        return QT_TRANSLATE_NOOP("core", "ファイル「%1」に書き込めません（通常のファイルではありません）。");
+    case ErrorCode::NodeAlreadyRunning:
+        return QT_TRANSLATE_NOOP("core",
+                                 "作業フォルダ「%1」では、すでに別の tamso-node "
+                                 "が動いています（%2）。一つの作業フォルダで動かせるノードは一つだけです。");
+    case ErrorCode::NodeAlreadyRunningUnknown:
+        return QT_TRANSLATE_NOOP("core",
+                                 "作業フォルダ「%1」では、すでに別の tamso-node が動いています（プロセス ID "
+                                 "不明）。一つの作業フォルダで動かせるノードは一つだけです。");
+    case ErrorCode::SetAsideWhoMissing:
+        return QT_TRANSLATE_NOOP("core", "取り除く人の名前を入力して下さい。");
+    case ErrorCode::SetAsideWhyMissing:
+        return QT_TRANSLATE_NOOP("core", "画像を取り除く理由を入力して下さい。");
+    case ErrorCode::ImageNoLongerHeld:
+        return QT_TRANSLATE_NOOP("core",
+                                 "この画像はもう保留されていません（記録されたか、取り除かれています）。");
+    case ErrorCode::ImageUnreadable:
+        return QT_TRANSLATE_NOOP("core", "画像（%1）を読めません: %2");
+    case ErrorCode::DeviceUidFileBad:
+        return QT_TRANSLATE_NOOP("core", "装置の UID のファイル（%1）の内容が UID ではありません。");
+    case ErrorCode::DeviceUidFileUnreadable:
+        return QT_TRANSLATE_NOOP("core", "装置の UID のファイル（%1）を読めません。");
+    case ErrorCode::ReportFolderIdUnusable:
+        return QT_TRANSLATE_NOOP("core", "患者ID（%1）では線量レポートのフォルダを作れません。");
+    case ErrorCode::ReportFolderCannotMake:
+        return QT_TRANSLATE_NOOP("core", "線量レポートのフォルダ（%1）を作れません: %2");
+    case ErrorCode::NoReportDestination:
+        return QT_TRANSLATE_NOOP("core", "線量レポートの送信先も保存先もありません。");
+    case ErrorCode::NoImageHeader:
+        return QT_TRANSLATE_NOOP("core", "no header");
+    case ErrorCode::NodeFolderCannotMake:
+        return QT_TRANSLATE_NOOP("core", "フォルダ「%1」を作れません（%2）。");
+    case ErrorCode::ReceivedNameTaken:
+        return QT_TRANSLATE_NOOP("core", "受信画像の名前「%1」がすでにあります。");
+    case ErrorCode::InterruptedForTest:
+        return QT_TRANSLATE_NOOP("core", "interrupted for a test");
+    case ErrorCode::ImageResultMissing:
+        return QT_TRANSLATE_NOOP("core", "画像 %1 の処理結果が見つかりません。");
+    case ErrorCode::ImageNotYetRecorded:
+        return QT_TRANSLATE_NOOP("core", "画像 %1 はまだ記録できません: %2");
+    case ErrorCode::ImageNotProcessed:
+        return QT_TRANSLATE_NOOP("core", "画像 %1 を処理できません。");
+    // The screens.
+    case ErrorCode::AuditEmpty:
+        return QT_TRANSLATE_NOOP("core", "集計がまだありません。");
+    case ErrorCode::PrintNotBegun:
+        return QT_TRANSLATE_NOOP("core", "印刷を始められませんでした。");
+    case ErrorCode::PrintNotFinished:
+        return QT_TRANSLATE_NOOP("core", "印刷を終えられませんでした。");
+    case ErrorCode::PrintCannotStart:
+        return QT_TRANSLATE_NOOP("core", "印刷を開始できませんでした。プリンタの設定を確認して下さい。");
+    case ErrorCode::PrintFailed:
+        return QT_TRANSLATE_NOOP("core", "印刷できませんでした。プリンタの設定を確認して下さい。");
+    case ErrorCode::DoseHistoryEmpty:
+        return QT_TRANSLATE_NOOP("core", "線量履歴がありません。");
+    case ErrorCode::RecordFileNotFound:
+        return QT_TRANSLATE_NOOP("core", "患者ファイル「%1」がありません。");
+    case ErrorCode::StoredRecordMissing:
+        return QT_TRANSLATE_NOOP("core", "患者ID「%1」の記録 %2 がありません。");
+    case ErrorCode::WeightMissingNoDefault:
+        return QT_TRANSLATE_NOOP("core", "体重が入力されておらず、既定値も読めません: %1");
+    // The command-line calculator.
+    case ErrorCode::CalcBodyPartNotListed:
+        return QT_TRANSLATE_NOOP(
+            "core", "撮影部位「%1」は撮影部位.txt にありません。撮影部位.txt の名前で指定してください。");
+    case ErrorCode::CalcWeightNotANumber:
+        return QT_TRANSLATE_NOOP("core", "体重の入力値「%1」は数値ではありません。");
+    case ErrorCode::CalcWeightMissingNoDefault:
+        return QT_TRANSLATE_NOOP("core", "体重が指定されておらず、既定値も読めません: %1");
 
     case ErrorCode::Count:
         break;

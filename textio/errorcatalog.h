@@ -138,6 +138,132 @@ enum class ErrorCode {
     // The node: dose reports.
     DoseReportNotSaved, // why
 
+    // DICOM (dicom).
+    DicomCharsetNotConvertible, // character set, why
+    DicomDictionaryMissing,
+    DicomFileCannotOpen, // file
+    DicomNotDicom, // file
+    DicomUnreadable, // file, why
+    DicomNoClassNorModality, // file
+    DicomIsDicomDir, // file
+    DicomNotRadiograph, // file, modality
+    DicomNotRadiographNoModality, // file
+    DicomNotDicomDir, // file
+    BodyPartFileMissing, // file name
+    BodyPartFileUnreadable, // file name
+
+    // The node (node).
+    PortUnusable, // port, why
+    OutboxFolderCannotMake, // folder, why
+    OutboxReportEmpty,
+    DoseReportNotMade, // step, why
+    DoseReportCreatedBad, // date and time
+    ReceivedNoDataSet,
+    PresentationContextBad, // why
+    TlsSettingFailed, // setting (and file), why
+    TlsKeyMismatch, // key file, certificate file
+    FileProblem, // file name, the failure with it
+    SopInstanceUidMissing,
+    ImageHeaderNotWritten, // why
+    WorkFolderProblem, // folder, the failure
+    DestinationNoAt, // destination
+    DestinationAeTitleBad, // destination
+    DestinationIpv6Bad, // destination
+    DestinationNoPort, // destination
+    DestinationNoHost, // destination
+    DestinationPortBad, // destination
+    TargetRegionCodeBad, // line, code
+    TargetRegionMeaningMissing, // line
+    ThicknessDefaultBad, // line, the text
+    ImageLogUnreadable, // file
+    NetworkUnusable, // why
+    PeerUnreachable, // peer, why
+    CallingAeTitleBad, // AE title
+    PacsNotGiven,
+    FindFailed, // why
+    FindRefused, // status
+    PullDateBad, // date
+    PullDatesReversed, // from, to
+    FindNotAccepted, // PACS
+    GetNotAccepted, // PACS
+    PullFolderCannotMake, // folder, why
+    DicomMetaNotMade, // why
+    DicomFileNotWritten, // why
+    ConfigLineNotKeyValue, // where
+    ConfigKeyUnknown, // where, key
+    SettingProblem, // where it was set, the failure
+    ConfigNotYesNo, // where, value
+    ConfigDelayBad, // where, value
+    ConfigNumberOutOfRange, // where, least, most, value
+    ConfigPortBad, // where, value
+    ConfigAeTitleBad, // where, value
+    ArgumentUnexpected, // argument
+    OptionNeedsValue, // option
+    OptionUnknown, // option
+    ConfigFileMissing, // file
+    PortNotGiven,
+    PortsEqual,
+    TlsPortNeedsKey,
+    ReferenceDataWaiting, // why
+    ReportPendingFolderCannotMake, // folder, why
+    ReportUidMissing,
+    ReportStudyFolderCannotMake, // folder, why
+    ReportExposureFileUnreadable, // file
+    ReportPendingFileNotRemoved, // file, why
+    NodeLinkRefused, // path
+    InterruptedRecordCheck, // the failure
+    RecordNotPrepared, // the failure
+    DoseReportPatientText, // the failure
+    DoseReportNoPatientId,
+    DoseReportDateBad, // date
+    DoseReportTimeBad, // time
+    DoseReportUidBad, // UID
+    DoseReportImageUidsMissing,
+    DoseReportValueNotPositive, // the quantity
+    DoseReportFilterBad,
+    DoseReportSkinBeyondFfd,
+    DoseReportOptionalBad,
+    DoseReportEffectiveDoseBad,
+    DoseReportNoExposures,
+    DoseReportMixedExposures,
+    DoseReportEventUidBad, // UID
+    NodeFileIsLink, // file
+    NodeFileNotRegular, // file
+    NodeAlreadyRunning, // working folder, the holder
+    NodeAlreadyRunningUnknown, // working folder
+    SetAsideWhoMissing,
+    SetAsideWhyMissing,
+    ImageNoLongerHeld,
+    ImageUnreadable, // file, why
+    DeviceUidFileBad, // file
+    DeviceUidFileUnreadable, // file
+    ReportFolderIdUnusable, // patient ID
+    ReportFolderCannotMake, // folder, why
+    NoReportDestination,
+    NoImageHeader,
+    NodeFolderCannotMake, // folder, why
+    ReceivedNameTaken, // name
+    InterruptedForTest,
+    ImageResultMissing, // UID
+    ImageNotYetRecorded, // UID, why
+    ImageNotProcessed, // UID
+
+    // The screens (ui).
+    AuditEmpty,
+    PrintNotBegun,
+    PrintNotFinished,
+    PrintCannotStart,
+    PrintFailed,
+    DoseHistoryEmpty,
+    RecordFileNotFound, // file name
+    StoredRecordMissing, // ID, record number
+    WeightMissingNoDefault, // why the default cannot be read
+
+    // The command-line calculator (tamso-calc).
+    CalcBodyPartNotListed, // body part
+    CalcWeightNotANumber, // the text given
+    CalcWeightMissingNoDefault, // why the default cannot be read
+
     Count // the number of codes, not a code
 };
 

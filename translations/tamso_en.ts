@@ -1912,6 +1912,22 @@ Close the report without saving?</translation>
         <translation>Could not print. Check the printer settings.</translation>
     </message>
     <message>
+        <source>線量履歴がありません。</source>
+        <translation>There is no dose history.</translation>
+    </message>
+    <message>
+        <source>患者ファイル「%1」がありません。</source>
+        <translation>The patient file “%1” does not exist.</translation>
+    </message>
+    <message>
+        <source>患者ID「%1」の記録 %2 がありません。</source>
+        <translation>Patient ID “%1” has no record %2.</translation>
+    </message>
+    <message>
+        <source>体重が入力されておらず、既定値も読めません: %1</source>
+        <translation>No weight was entered and the default cannot be read: %1</translation>
+    </message>
+    <message>
         <source>入力された条件に数値として扱えない値があります。</source>
         <translation>Some of the entered conditions are not numbers.</translation>
     </message>

@@ -601,6 +601,14 @@ private slots:
         QCOMPARE(ui::coreText(Error(ErrorCode::FileMissing, {"体重既定値.txt"})),
                  QStringLiteral("The file “体重既定値.txt” was not found."));
         QCOMPARE(ui::coreText(Error::text("記録ファイル「A001.pat」")), QStringLiteral("記録ファイル「A001.pat」"));
+        // The screens' own failures and the node's that a screen shows, values in the sentence's order.
+        const std::pair<Error, const char*> shown[] = {
+            {Error(ErrorCode::StoredRecordMissing, {"P1", "3"}), "Patient ID “P1” has no record 3."},
+            {Error(ErrorCode::PrintFailed), "Could not print. Check the printer settings."},
+            {Error(ErrorCode::SetAsideWhyMissing), "Enter why the image is set aside."},
+        };
+        for (const auto& [error, english] : shown)
+            QCOMPARE(ui::coreText(error), QString::fromUtf8(english));
         shell_ = std::make_unique<ui::Shell>();
         shell_->quitProgram = [] {};
         QVERIFY(shell_->start());

@@ -34,7 +34,7 @@ Status OrganContext::checkBodyPart(const std::string& name) {
         return bodyParts_->error();
     const auto& list = **bodyParts_;
     if (std::find(list.begin(), list.end(), name) == list.end())
-        return Error::text("撮影部位「" + name + "」は撮影部位.txt にありません。撮影部位.txt の名前で指定してください。");
+        return Error(ErrorCode::CalcBodyPartNotListed, {name});
     return {};
 }
 
@@ -60,11 +60,11 @@ Expected<std::vector<std::string>> organResults(const engine::CalculationState& 
     if (!weightKgText.empty()) {
         const auto reading = textio::readWholeNumber(weightKgText);
         if (!reading.ok())
-            return Error::text("体重の入力値「" + textio::quotedFieldText(weightKgText) + "」は数値ではありません。");
+            return Error(ErrorCode::CalcWeightNotANumber, {textio::quotedFieldText(weightKgText)});
         weight = reading.value;
     }
     if (!weight && !(*data)->defaultWeightKg && !(*data)->defaultWeightProblem.empty())
-        return Error::text("体重が指定されておらず、既定値も読めません: " + (*data)->defaultWeightProblem);
+        return Error(ErrorCode::CalcWeightMissingNoDefault, {(*data)->defaultWeightProblem});
     auto r = engine::organDosesForBodyPart((*data)->table, state, bodyPart, weight, (*data)->defaultWeightKg);
     if (!r.ok())
         return r.error();

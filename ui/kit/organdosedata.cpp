@@ -14,7 +14,7 @@ Expected<engine::OrganDoseResult> organDosesOfRun(const engine::CalculationState
     if (!data.ok())
         return data.error();
     if (!weightKg && !(*data)->defaultWeightKg && !(*data)->defaultWeightProblem.empty())
-        return Error::text("体重が入力されておらず、既定値も読めません: " + (*data)->defaultWeightProblem);
+        return Error(ErrorCode::WeightMissingNoDefault, {(*data)->defaultWeightProblem});
     return engine::organDosesForBodyPart((*data)->table, state, utf8(bodyPart), weightKg,
                                          (*data)->defaultWeightKg);
 }

@@ -199,10 +199,10 @@ private:
 
 Status DoseAuditWindow::draw(QPagedPaintDevice& device) {
     if (!audit_)
-        return Error::text(QT_TRANSLATE_NOOP("core", "集計がまだありません。"));
+        return Error(ErrorCode::AuditEmpty);
     QPainter painter;
     if (!painter.begin(&device))
-        return Error::text(QT_TRANSLATE_NOOP("core", "印刷を始められませんでした。"));
+        return Error(ErrorCode::PrintNotBegun);
     AuditPrintout out(painter, device);
 
     painter.setPen(Qt::black);
@@ -229,7 +229,7 @@ Status DoseAuditWindow::draw(QPagedPaintDevice& device) {
     for (const records::AuditNote& note : audit_->notes)
         out.textLine(QCoreApplication::translate("DoseAuditWindow", "・") + noteText(note), out.textFont);
     if (!painter.end())
-        return Error::text(QT_TRANSLATE_NOOP("core", "印刷を終えられませんでした。"));
+        return Error(ErrorCode::PrintNotFinished);
     return {};
 }
 

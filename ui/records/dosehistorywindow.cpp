@@ -144,7 +144,7 @@ Status DoseHistoryWindow::showHistory(const std::filesystem::path& folder, const
     if (!history.ok())
         return history.error();
     if (!history->hasRecords())
-        return Error::text("患者ファイル「" + records::recordFileName(utf8(patientId), 1) + "」がありません。");
+        return Error(ErrorCode::RecordFileNotFound, {records::recordFileName(utf8(patientId), 1)});
     view_->setPages(nullptr);
     pages_.reset();
     model_ = std::make_unique<DoseHistoryModel>(std::move(*history));
@@ -153,7 +153,7 @@ Status DoseHistoryWindow::showHistory(const std::filesystem::path& folder, const
         model_->setEffectiveDoses(records::historyEffectiveDoses(model_->history(), state_, (*data)->table,
                                                                  (*data)->defaultWeightKg));
     else
-        model_->setEffectiveDosesUnavailable(coreText(data.error().message()));
+        model_->setEffectiveDosesUnavailable(coreText(data.error()));
     pages_ = std::make_unique<DoseHistoryPages>(*model_, qs(state_.hospitalName));
     folder_ = folder;
     view_->setPages(pages_.get());
@@ -202,18 +202,18 @@ QString DoseHistoryWindow::hoveredText() const {
 
 Status DoseHistoryWindow::printTo(QPagedPaintDevice& device) const {
     if (!pages_)
-        return Error::text("線量履歴がありません。");
+        return Error(ErrorCode::DoseHistoryEmpty);
     configureHistoryPage(device);
     QPainter painter;
     if (!painter.begin(&device))
-        return Error::text("印刷を開始できませんでした。プリンタの設定を確認して下さい。");
+        return Error(ErrorCode::PrintCannotStart);
     const QStringList families = printFontFamilies(gothicFontFamily());
     const double scale = std::min(painter.device()->width() / DoseHistoryPages::kPageWidth,
                                   painter.device()->height() / DoseHistoryPages::kPageHeight);
     for (int page = 0; page < pages_->pageCount(); ++page) {
         if (page > 0 && !device.newPage()) {
             painter.end();
-            return Error::text("印刷できませんでした。プリンタの設定を確認して下さい。");
+            return Error(ErrorCode::PrintFailed);
         }
         painter.save();
         painter.scale(scale, scale);
@@ -221,10 +221,10 @@ Status DoseHistoryWindow::printTo(QPagedPaintDevice& device) const {
         painter.restore();
     }
     if (!painter.end())
-        return Error::text("印刷できませんでした。プリンタの設定を確認して下さい。");
+        return Error(ErrorCode::PrintFailed);
     if (auto* printer = dynamic_cast<QPrinter*>(&device);
         printer && printer->printerState() == QPrinter::Error)
-        return Error::text("印刷できませんでした。プリンタの設定を確認して下さい。");
+        return Error(ErrorCode::PrintFailed);
     return {};
 }
 
@@ -256,7 +256,7 @@ void DoseHistoryWindow::printRequested() {
         return;
     }
     if (const Status printed = printTo(*printer); !printed.ok())
-        MessageBox::warning(this, qs(printed.message()));
+        MessageBox::warning(this, coreText(printed.error()));
 }
 
 void DoseHistoryWindow::pdfRequested() {

@@ -71,8 +71,7 @@ Status printReport(QPrinter& printer, const ReportFields& fields, const engine::
     configureReportPrinter(printer);
     QPainter painter;
     if (!painter.begin(&printer))
-        return Error::text(
-            QT_TRANSLATE_NOOP("core", "印刷を開始できませんでした。プリンタの設定を確認して下さい。"));
+        return Error(ErrorCode::PrintCannotStart);
     PrinterCanvas canvas(painter, reportPrinterMapping(printer.resolution()));
     if (withSpectrumPage && !fields.spectrum.empty())
         canvas.beforeEnd = [&] {
@@ -87,7 +86,7 @@ Status printReport(QPrinter& printer, const ReportFields& fields, const engine::
         };
     drawReport(canvas, ReportTarget::Printer, fields, basicData);
     if (!canvas.ended() || printer.printerState() == QPrinter::Error)
-        return Error::text(QT_TRANSLATE_NOOP("core", "印刷できませんでした。プリンタの設定を確認して下さい。"));
+        return Error(ErrorCode::PrintFailed);
     return {};
 }
 

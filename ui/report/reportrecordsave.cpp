@@ -130,8 +130,7 @@ Status fillDoseSoFar(ReportFields& f) {
     if (f.storedRecordNumber > 0) {
         dose = records::cumulativeThroughRecord(*history, f.storedRecordNumber);
         if (!dose)
-            return Error::text("患者ID「" + id + "」の記録 " + std::to_string(f.storedRecordNumber) +
-                         " がありません。");
+            return Error(ErrorCode::StoredRecordMissing, {id, std::to_string(f.storedRecordNumber)});
     } else {
         dose = records::cumulativeWithNewExposure(*history, utf8(f.dose), utf8(f.examDate), examDateReader());
     }

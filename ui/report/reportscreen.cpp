@@ -303,7 +303,7 @@ void ReportScreen::printRequested() {
         return;
     const bool withSpectrum = check1_->isEnabled() && check1_->isChecked();
     if (const Status printed = printReport(*printer, current, basicData_, withSpectrum); !printed.ok())
-        MessageBox::warning(this, coreText(printed.message()));
+        MessageBox::warning(this, coreText(printed.error()));
 }
 
 bool ReportScreen::savableAsComputed(const ReportFields& current) {
