@@ -27,6 +27,30 @@ fs::path setAsideHeaderFile(const fs::path& workFolder, const ImageEntry& setAsi
     return nodeFolder(workFolder) / "set-aside" / fs::u8path(setAside.file);
 }
 
+namespace {
+
+// A change of one held image: the log read under the processing lock, which it holds until the
+// change is appended.
+struct HeldChange {
+    explicit HeldChange(const fs::path& workFolder) : folder(workFolder), log(workFolder) {}
+    Status open() {
+        if (auto e = lock.acquire(folder, std::chrono::seconds(10)); !e.ok())
+            return e;
+        return log.refresh();
+    }
+    // The image's latest entry where it is held now; none where it was recorded or set aside since.
+    const ImageEntry* held(const std::string& uid) const {
+        const ImageEntry* latest = log.latest(uid);
+        return latest && latest->outcome == Outcome::Held ? latest : nullptr;
+    }
+
+    const fs::path& folder;
+    ProcessingLock lock;
+    ImageLog log;
+};
+
+} // namespace
+
 Status setAsideHeldImage(const fs::path& workFolder, const std::string& uid, const std::string& who,
                          const std::string& why) {
     auto blank = [](const std::string& text) {
@@ -36,21 +60,18 @@ Status setAsideHeldImage(const fs::path& workFolder, const std::string& uid, con
         return Error(ErrorCode::SetAsideWhoMissing);
     if (blank(why))
         return Error(ErrorCode::SetAsideWhyMissing);
-    ProcessingLock lock;
-    if (auto e = lock.acquire(workFolder, std::chrono::seconds(10)); !e.ok())
+    HeldChange change(workFolder);
+    if (auto e = change.open(); !e.ok())
         return e;
-    ImageLog log(workFolder);
-    if (auto e = log.refresh(); !e.ok())
-        return e;
-    const ImageEntry* held = log.latest(uid);
-    if (!held || held->outcome != Outcome::Held)
+    const ImageEntry* held = change.held(uid);
+    if (!held)
         return Error(ErrorCode::ImageNoLongerHeld);
     ImageEntry setAside = *held;
     setAside.time = platform::localTimeText();
     setAside.outcome = Outcome::SetAside;
     setAside.reason = setAsideReason(who, why);
     std::vector<ImageEntry> entries{setAside};
-    if (auto e = log.append(entries); !e.ok())
+    if (auto e = change.log.append(entries); !e.ok())
         return e;
     // The log decides: a header left in held/ (a move that failed) is only a file.
     std::error_code ec;
@@ -62,14 +83,11 @@ Status setAsideHeldImage(const fs::path& workFolder, const std::string& uid, con
 
 Status resolveHeldImage(const fs::path& workFolder, const std::string& uid, const std::string& patientId,
                         int recordNumber, const std::string& doseMGy, const std::string& typedValues) {
-    ProcessingLock lock;
-    if (auto e = lock.acquire(workFolder, std::chrono::seconds(10)); !e.ok())
+    HeldChange change(workFolder);
+    if (auto e = change.open(); !e.ok())
         return e;
-    ImageLog log(workFolder);
-    if (auto e = log.refresh(); !e.ok())
-        return e;
-    const ImageEntry* held = log.latest(uid);
-    if (!held || held->outcome != Outcome::Held)
+    const ImageEntry* held = change.held(uid);
+    if (!held)
         return {};
     ImageEntry resolved = *held;
     resolved.time = platform::localTimeText();
@@ -82,7 +100,7 @@ Status resolveHeldImage(const fs::path& workFolder, const std::string& uid, cons
         resolved.reason += "、手入力: " + typedValues;
     const fs::path header = heldHeaderFile(workFolder, *held);
     std::vector<ImageEntry> entries{resolved};
-    if (auto e = log.append(entries); !e.ok())
+    if (auto e = change.log.append(entries); !e.ok())
         return e;
     std::error_code ec;
     fs::remove(header, ec);
