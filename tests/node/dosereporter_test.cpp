@@ -22,8 +22,16 @@ TEST(DoseReportValuesText, CarriesEveryValueToItsLastBitAndRefusesWhatIsNotSuchA
     ExposureDose d = test::sampleReportInput().dose;
     d.incidentAirKermaMGy = 0.1 + 0.2; // a value with no short decimal form
     d.exposureTimeMs.reset();
+    d.effectiveDoseUSv = 24.5591;
+    d.effectiveDoseUUSv = 9.96;
+    d.assumedWeightKg = 3;
     const auto back = exposureDoseFromText(exposureDoseText(d));
     ASSERT_TRUE(back);
+    // A study report written after a restart takes the effective dose and its weight from here.
+    EXPECT_EQ(back->effectiveDoseUSv, d.effectiveDoseUSv);
+    EXPECT_EQ(back->effectiveDoseUUSv, d.effectiveDoseUUSv);
+    EXPECT_EQ(back->assumedWeightKg, d.assumedWeightKg);
+    EXPECT_FALSE(back->weightKg);
     EXPECT_EQ(back->incidentAirKermaMGy, d.incidentAirKermaMGy);
     EXPECT_EQ(back->entranceSurfaceDoseMGy, d.entranceSurfaceDoseMGy);
     EXPECT_EQ(back->tubeCurrentMa, d.tubeCurrentMa);
