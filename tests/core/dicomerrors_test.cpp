@@ -5,6 +5,7 @@
 #include "dicom/dicomtext.h"
 #include "dicom/imageexposure.h"
 #include "dicomtestfiles.h"
+#include "errorcases.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -20,13 +21,7 @@ TEST(DicomErrors, FailuresGiveTheirCodeWithTheValuesInOrder) {
     test::DicomImage().makeCt().remove(DCM_Modality).save(folder.file("none.dcm"));
     test::DicomImage().save(folder.file("dx.dcm"));
     test::writeBytes(folder.file("note.txt"), "not an image");
-    struct Case {
-        const char* what;
-        std::function<Status()> run;
-        ErrorCode code;
-        std::vector<std::string> args;
-        const char* message;
-    } const cases[] = {
+    const test::ErrorCase cases[] = {
         {"character set",
          [] { return dicom::toUtf8("caf\xE9", "ISO_IR 999").status(); },
          ErrorCode::DicomCharsetNotConvertible,
@@ -53,13 +48,7 @@ TEST(DicomErrors, FailuresGiveTheirCodeWithTheValuesInOrder) {
          {"dx.dcm"},
          "dx.dcm は DICOMDIR ではありません。"},
     };
-    for (const Case& c : cases) {
-        const Status status = c.run();
-        ASSERT_FALSE(status.ok()) << c.what;
-        EXPECT_EQ(status.error().code, c.code) << c.what << ": " << status.message();
-        EXPECT_EQ(status.error().args, c.args) << c.what;
-        EXPECT_EQ(status.message(), c.message) << c.what;
-    }
+    test::expectErrorCases(cases);
     // The reading keeps the same failure for the callers that show its sentence.
     const dicom::HeaderReading ct = dicom::readHeader(folder.file("ct.dcm"));
     EXPECT_EQ(ct.error.code, ErrorCode::DicomNotRadiograph);

@@ -8,6 +8,7 @@
 #include "textio/expected.h"
 #include "textio/filereading.h"
 #include "textio/textreader.h"
+#include "errorcases.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -98,13 +99,7 @@ TEST(ErrorCatalogue, FailuresCarryTheirCodeAndArguments) {
 // Each layer's failures name their values in the order of their template's placeholders: the
 // arguments a screen fills into a translated template must be the ones the sentence names.
 TEST(ErrorCatalogue, FailuresOfEachLayerGiveTheirCodeWithTheValuesInOrder) {
-    struct Case {
-        const char* what;
-        std::function<Status()> run;
-        ErrorCode code;
-        std::vector<std::string> args;
-        const char* message;
-    } const cases[] = {
+    const test::ErrorCase cases[] = {
         {"number field", [] { return textio::TextReader(" 12x ").readNumber("管電圧").status(); },
          ErrorCode::NotANumber, {"管電圧", "1", "12x"}, "管電圧（1 行目の「12x」）が数値ではありません"},
         {"text ended", [] { return textio::TextReader("").readNumber("管電圧").status(); },
@@ -117,13 +112,7 @@ TEST(ErrorCatalogue, FailuresOfEachLayerGiveTheirCodeWithTheValuesInOrder) {
         {"withdrawal line", [] { return records::parseWithdrawalLine("1,2").status(); },
          ErrorCode::WithdrawalFieldCount, {"2", "9"}, "項目が 2 個あります。9 個のはずです"},
     };
-    for (const Case& c : cases) {
-        const Status status = c.run();
-        ASSERT_FALSE(status.ok()) << c.what;
-        EXPECT_EQ(status.error().code, c.code) << c.what;
-        EXPECT_EQ(status.error().args, c.args) << c.what;
-        EXPECT_EQ(status.message(), c.message) << c.what;
-    }
+    test::expectErrorCases(cases);
 }
 
 } // namespace

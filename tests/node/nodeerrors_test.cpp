@@ -5,6 +5,7 @@
 #include "node/pull.h"
 #include "node/storesender.h"
 #include "node/thicknessdefaults.h"
+#include "errorcases.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -22,13 +23,7 @@ PullQuery dates(const std::string& from, const std::string& to) {
 }
 
 TEST(NodeErrors, FailuresGiveTheirCodeWithTheValuesInOrder) {
-    struct Case {
-        const char* what;
-        std::function<Status()> run;
-        ErrorCode code;
-        std::vector<std::string> args;
-        const char* message;
-    } const cases[] = {
+    const test::ErrorCase cases[] = {
         {"number setting",
          [] {
              return readNodeConfig({"--workdir", "/tmp", "--port", "104", "--idle-timeout", "0"}).status();
@@ -66,13 +61,7 @@ TEST(NodeErrors, FailuresGiveTheirCodeWithTheValuesInOrder) {
          {"1", "abc"},
          "1 行目の被写体厚「abc」は 0 より大きい数ではありません。"},
     };
-    for (const Case& c : cases) {
-        const Status status = c.run();
-        ASSERT_FALSE(status.ok()) << c.what;
-        EXPECT_EQ(status.error().code, c.code) << c.what << ": " << status.message();
-        EXPECT_EQ(status.error().args, c.args) << c.what;
-        EXPECT_EQ(status.message(), c.message) << c.what;
-    }
+    test::expectErrorCases(cases);
 }
 
 } // namespace

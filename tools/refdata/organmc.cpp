@@ -12,8 +12,6 @@ using namespace phantom;
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-
 // Mean fraction of the photon's energy given to the electron in a Klein-Nishina scattering.
 double kleinNishinaTransfer(double energyKeV) {
     const double k = energyKeV / kElectronRestKeV;
@@ -30,25 +28,6 @@ double kleinNishinaTransfer(double energyKeV) {
     return num / den;
 }
 
-struct Direction {
-    double u, v, w;
-};
-
-Direction rotate(const Direction& d, double cosT, Random& rng) {
-    const double sinT = std::sqrt(std::max(0.0, 1.0 - cosT * cosT));
-    const double phi = 2.0 * kPi * rng.uniform();
-    const double cp = std::cos(phi), sp = std::sin(phi);
-    const double t = 1.0 - d.w * d.w;
-    if (t < 1e-12) {
-        const double sgn = d.w < 0 ? -1.0 : 1.0;
-        return {sinT * cp, sinT * sp, sgn * cosT};
-    }
-    const double s = std::sqrt(t);
-    Direction n{d.u * cosT + sinT * (d.u * d.w * cp - d.v * sp) / s,
-                d.v * cosT + sinT * (d.v * d.w * cp + d.u * sp) / s, d.w * cosT - sinT * s * cp};
-    const double norm = std::sqrt(n.u * n.u + n.v * n.v + n.w * n.w);
-    return {n.u / norm, n.v / norm, n.w / norm};
-}
 
 // Coefficients of every material at one energy (1/cm).
 struct Cache {

@@ -19,27 +19,6 @@ std::uint64_t rotl(std::uint64_t x, int k) {
     return (x << k) | (x >> (64 - k));
 }
 
-struct Direction {
-    double u, v, w;
-};
-
-// Turns the direction by the polar angle with cosine cosT and a uniform azimuth.
-Direction rotate(const Direction& d, double cosT, Random& rng) {
-    const double sinT = std::sqrt(std::max(0.0, 1.0 - cosT * cosT));
-    const double phi = 2.0 * 3.14159265358979323846 * rng.uniform();
-    const double cp = std::cos(phi), sp = std::sin(phi);
-    const double t = 1.0 - d.w * d.w;
-    if (t < 1e-12) {
-        const double sgn = d.w < 0 ? -1.0 : 1.0;
-        return {sinT * cp, sinT * sp, sgn * cosT};
-    }
-    const double s = std::sqrt(t);
-    Direction n{d.u * cosT + sinT * (d.u * d.w * cp - d.v * sp) / s,
-                d.v * cosT + sinT * (d.v * d.w * cp + d.u * sp) / s, d.w * cosT - sinT * s * cp};
-    const double norm = std::sqrt(n.u * n.u + n.v * n.v + n.w * n.w);
-    return {n.u / norm, n.v / norm, n.w / norm};
-}
-
 // One scattering event at energy e: new direction cosine and energy.
 double scatter(const Medium& medium, const Medium::Coefficients& c, double& e, Random& rng) {
     if (rng.uniform() * (c.coherent + c.incoherent) < c.coherent)
@@ -110,6 +89,22 @@ RingStream backscatterStream(const Medium& water, const NistTable& waterEn, doub
 }
 
 } // namespace
+
+Direction rotate(const Direction& d, double cosT, Random& rng) {
+    const double sinT = std::sqrt(std::max(0.0, 1.0 - cosT * cosT));
+    const double phi = 2.0 * 3.14159265358979323846 * rng.uniform();
+    const double cp = std::cos(phi), sp = std::sin(phi);
+    const double t = 1.0 - d.w * d.w;
+    if (t < 1e-12) {
+        const double sgn = d.w < 0 ? -1.0 : 1.0;
+        return {sinT * cp, sinT * sp, sgn * cosT};
+    }
+    const double s = std::sqrt(t);
+    Direction n{d.u * cosT + sinT * (d.u * d.w * cp - d.v * sp) / s,
+                d.v * cosT + sinT * (d.v * d.w * cp + d.u * sp) / s, d.w * cosT - sinT * s * cp};
+    const double norm = std::sqrt(n.u * n.u + n.v * n.v + n.w * n.w);
+    return {n.u / norm, n.v / norm, n.w / norm};
+}
 
 Random::Random(std::uint64_t seed) {
     for (auto& s : s_)

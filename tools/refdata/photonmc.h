@@ -29,6 +29,13 @@ private:
 // Seed of one stream: a hash of the base seed, a task key and the stream number.
 std::uint64_t streamSeed(std::uint64_t baseSeed, std::uint64_t taskKey, std::uint64_t stream);
 
+// A photon's direction of flight (unit vector).
+struct Direction {
+    double u, v, w;
+};
+// Turns the direction by the polar angle with cosine cosT and a uniform azimuth.
+Direction rotate(const Direction& d, double cosT, Random& rng);
+
 // Runs jobs 0..count-1 on `threads` worker threads; each job writes only its own result slot.
 template <class Job> void runParallel(int count, int threads, Job&& job);
 
